@@ -1,0 +1,34 @@
+option(MATTIX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(MATTIX_BUILD_BENCHMARKS "Build the Google Benchmark programs under bench/" ON)
+
+# Warnings as errors for our own code; targets opt in with mattix_warnings().
+function(mattix_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
+    -Wnon-virtual-dtor -Wcast-align -Wformat=2 -Werror)
+endfunction()
+
+if(MATTIX_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# A static library of one layer of the module: compiled position-independent
+# and hidden, linked whole into the module and directly into unit tests.
+function(mattix_component target)
+  add_library(${target} STATIC ${ARGN})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  mattix_warnings(${target})
+endfunction()
+
+# Unit test executable registered with CTest (gtest_discover_tests keeps one
+# CTest entry per test case so failures are named).
+include(GoogleTest)
+find_package(GTest REQUIRED)
+function(mattix_test target)
+  add_executable(${target} ${ARGN})
+  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main)
+  mattix_warnings(${target})
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "MATTIX_MODULE=$<TARGET_FILE:mattix>")
+endfunction()

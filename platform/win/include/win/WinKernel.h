@@ -1,0 +1,28 @@
+#pragma once
+#include "win/WinApi.h"
+#include "win/WinTypes.h"
+
+extern "C" {
+
+// MulDiv: number * numerator / denominator, with the product formed in 64
+// bits and the quotient rounded to the nearest integer, halves away from
+// zero. Returns -1 when the denominator is 0 or the rounded quotient does not
+// fit a signed 32-bit integer (so -1 is also a legitimate quotient).
+WINAPI_EXPORT int MulDiv(int number, int numerator, int denominator);
+
+// A re-entrant lock, as Windows critical sections are: the owning thread may
+// enter again and must leave as often as it entered. The record is opaque
+// storage large enough for the layer's mutex; it must not be copied while
+// initialised.
+struct CRITICAL_SECTION {
+  alignas(8) unsigned char opaque[64];
+};
+using LPCRITICAL_SECTION = CRITICAL_SECTION*;
+
+WINAPI_EXPORT void InitializeCriticalSection(LPCRITICAL_SECTION cs);
+WINAPI_EXPORT void DeleteCriticalSection(LPCRITICAL_SECTION cs);
+WINAPI_EXPORT void EnterCriticalSection(LPCRITICAL_SECTION cs);
+WINAPI_EXPORT void LeaveCriticalSection(LPCRITICAL_SECTION cs);
+WINAPI_EXPORT BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs);
+
+}  // extern "C"

@@ -1,0 +1,6 @@
+#pragma once
+// The Windows layer: the types and functions of the Windows API that the
+// module and the host use, with the semantics Windows documents for them.
+// Areas live in their own headers and are gathered here, as <windows.h> does.
+#include "win/WinTypes.h"
+#include "win/WinKernel.h"

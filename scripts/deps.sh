@@ -1,0 +1,16 @@
+# Sourced by the set-up scripts: installs the Debian packages the build,
+# tests and demo need, only when one is missing.
+mattix_packages="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev"
+mattix_install_missing() {
+  local missing=""
+  for p in $mattix_packages "$@"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+  done
+  if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
+  fi
+}
