@@ -1,0 +1,41 @@
+#pragma once
+// PNG reading and writing through libpng.
+//
+// Reading accepts every PNG colour type at 1 to 16 bits (grey, grey+alpha,
+// palette with or without tRNS, RGB, RGBA, interlaced or not) and yields
+// 32-bit BGRA with straight alpha; 16-bit samples are scaled to 8 bits with
+// rounding (v * 255 / 65535, to nearest). Pictures without alpha get 255.
+// Gamma and colour-profile chunks are ignored: samples are taken as stored.
+//
+// Writing produces 8-bit RGBA (straight alpha, as held in memory) or 8-bit
+// grey. Corrupt, truncated or oversized input gives a CliError naming the
+// file; libpng's own errors are caught through its setjmp handler and never
+// unwind through C++ frames.
+#include "host/cli/Image.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mattix::cli {
+
+// Largest picture accepted: 2^28 pixels (1 GiB as BGRA), no side over 65535.
+inline constexpr std::uint64_t kMaxPngPixels = std::uint64_t(1) << 28;
+inline constexpr std::uint32_t kMaxPngSide = 65535;
+
+// Decodes a PNG held in memory; `name` is the file named in errors.
+BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::string& name);
+
+// Reads and decodes a PNG file.
+BgraImage ReadPng(const std::string& path);
+
+// Encodes as 8-bit RGBA. zlibLevel 0 (fastest, largest) to 9.
+std::vector<std::uint8_t> EncodePng(const BgraImage& image, const std::string& name,
+                                    int zlibLevel = 6);
+
+// Encodes as 8-bit grey.
+std::vector<std::uint8_t> EncodePngGrey(const GreyImage& image, const std::string& name,
+                                        int zlibLevel = 6);
+
+}  // namespace mattix::cli
