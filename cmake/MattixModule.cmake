@@ -12,6 +12,10 @@ endforeach()
 add_library(mattix SHARED ${PROJECT_SOURCE_DIR}/cmake/ModuleAnchor.cpp)
 target_link_libraries(mattix PRIVATE
   "$<LINK_LIBRARY:WHOLE_ARCHIVE,${MATTIX_MODULE_PARTS}>")
+# The image library is imported, as the module imports it on Windows.
+if(TARGET pixmill)
+  target_link_libraries(mattix PRIVATE pixmill)
+endif()
 target_link_options(mattix PRIVATE
   -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/mattix.map -Wl,--no-undefined)
 set_target_properties(mattix PROPERTIES LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/mattix.map)

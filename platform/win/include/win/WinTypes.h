@@ -13,6 +13,17 @@ using INT = int;
 using BOOL = int;
 using LONGLONG = std::int64_t;
 
+// Text: Windows' wide characters are 16 bits; here they are the platform's
+// wchar_t, so L"..." literals work unchanged.
+using WCHAR = wchar_t;
+using LPCWSTR = const WCHAR*;
+using LPWSTR = WCHAR*;
+
+// Handles are opaque pointers, distinct types as with STRICT.
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+
 #ifndef TRUE
 #define TRUE 1
 #endif

@@ -4,3 +4,6 @@
 // Areas live in their own headers and are gathered here, as <windows.h> does.
 #include "win/WinTypes.h"
 #include "win/WinKernel.h"
+#include "win/WinGdiTypes.h"
+#include "win/WinResource.h"
+#include "win/WinDesktop.h"
