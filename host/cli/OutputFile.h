@@ -1,0 +1,79 @@
+#pragma once
+// Safe output files. Every output is written under a temporary name in its
+// own folder and renamed into place only when complete, so an interrupted
+// render never leaves a half-written file under the real name. An existing
+// file is replaced only when `force` is given (checked before any work and
+// again, atomically, at the rename), and a path that is one of the inputs is
+// refused even with `force` (identity by device and inode, so hard links and
+// other spellings of the same path are caught).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace mattix::cli {
+
+// The identities of the files a render reads.
+class InputFiles {
+public:
+    // Records an existing input; throws CliError naming it when it cannot be
+    // examined.
+    void Add(const std::string& path);
+    // True when `path` exists and is one of the inputs.
+    bool Contains(const std::string& path) const;
+
+private:
+    struct Id {
+        dev_t dev;
+        ino_t ino;
+    };
+    std::vector<Id> ids_;
+};
+
+// Throws CliError when `path` may not be written: it is one of the inputs,
+// it is a folder, or it exists and `force` is false.
+void CheckOutputAllowed(const std::string& path, bool force, const InputFiles& inputs);
+
+// Throws CliError when two of the paths name the same file (the main
+// output, --matte and --preview must differ). `what` names each path.
+void CheckDistinctOutputs(const std::vector<std::pair<std::string, std::string>>& namedPaths);
+
+class OutputFile {
+public:
+    // Creates an empty temporary file beside `path` (".NAME.mattix-XXXXXX").
+    // Throws CliError naming `path` when the folder is not writable or when
+    // `path` exists and `force` is false.
+    OutputFile(std::string path, bool force);
+    // Removes the temporary file unless Commit succeeded.
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    // For writers that open the file themselves (an ffmpeg process).
+    const std::string& temporaryPath() const { return temp_; }
+
+    void Write(const void* data, std::size_t size);
+    // Closes the file and renames it to `path`. Without `force` the rename
+    // fails, rather than replace a file that appeared meanwhile.
+    void Commit();
+
+private:
+    std::string path_;
+    std::string temp_;
+    bool force_;
+    int fd_ = -1;
+    int slot_ = -1;  // place in the interrupt clean-up list
+    bool committed_ = false;
+};
+
+// Writes a whole file through an OutputFile.
+void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                         bool force);
+
+// Installs handlers for SIGINT, SIGTERM and SIGHUP that remove the temporary
+// files of all live OutputFiles, then end the process by the same signal.
+void InstallInterruptCleanup();
+
+}  // namespace mattix::cli
