@@ -1,0 +1,92 @@
+#pragma once
+// Video through ffmpeg processes: frames travel as raw 32-bit BGRA (straight
+// alpha) over pipes; ffprobe tells the size and frame rate of an input.
+//
+// Outputs that keep alpha, chosen by the extension:
+//   .mov   ProRes 4444 (prores_ks, yuva444p10le: 10-bit colour, 16-bit alpha)
+//   .webm  VP9 with alpha (libvpx-vp9, yuva420p)
+//   a name with %d or %0Nd: a PNG sequence (written by us, not by ffmpeg)
+//   .png   one picture
+#include "host/cli/Image.h"
+#include "host/cli/Subprocess.h"
+
+#include <memory>
+#include <string>
+
+namespace mattix::cli {
+
+// The programs used; tests replace them to check the "not installed" path.
+struct FfmpegTools {
+    std::string ffmpeg = "ffmpeg";
+    std::string ffprobe = "ffprobe";
+};
+
+enum class MediaKind { Picture, Sequence, Video };
+
+// What a path names, from its form: a pattern with %d is a sequence, a .png
+// a picture, anything else a video for ffmpeg.
+MediaKind InputKindOf(const std::string& path);
+
+enum class OutputFormat { Png, PngSequence, ProRes4444, Vp9Alpha };
+
+// The output format for a path; throws CliError naming the path when its
+// extension cannot hold alpha (such as .mp4) or is unknown.
+OutputFormat OutputFormatOf(const std::string& path);
+
+struct VideoInfo {
+    int width = 0;
+    int height = 0;
+    std::string frameRate;  // as ffprobe gives it, "30000/1001"
+    double fps = 0.0;
+    long frameCount = -1;   // -1 when the container does not say
+    std::string codec;      // "prores", "vp9"...
+    bool alpha = false;     // the stream carries alpha that needs a special decoder (VP9)
+};
+
+// Probes the first video stream. Throws CliError naming the file (not a
+// video, no video stream, ffprobe missing with how to install it).
+VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools = {});
+
+// The error for a missing ffmpeg or ffprobe, naming what needed it.
+std::string FfmpegMissingMessage(const std::string& program, const std::string& forWhat);
+
+class VideoReader {
+public:
+    VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools = {});
+    // Reads the next frame into `frame` (sized to the video). Returns false
+    // at the end of the video. Throws CliError "PATH: frame N: ..." for a
+    // truncated frame or an ffmpeg failure.
+    bool ReadFrame(BgraImage& frame);
+    long framesRead() const { return frames_; }
+
+private:
+    std::string path_;
+    VideoInfo info_;
+    std::unique_ptr<Subprocess> process_;
+    long frames_ = 0;
+    bool ended_ = false;
+};
+
+class VideoWriter {
+public:
+    // `path` is the output named in messages; `writePath` the file ffmpeg
+    // writes (the temporary name of an OutputFile). The container is given
+    // explicitly, so `writePath` needs no extension.
+    VideoWriter(const std::string& path, const std::string& writePath, OutputFormat format,
+                int width, int height, const std::string& frameRate, const FfmpegTools& tools = {});
+    // Throws CliError "PATH: frame N: ..." when ffmpeg stopped.
+    void WriteFrame(const BgraImage& frame);
+    // Ends the stream and waits for ffmpeg; throws CliError with its message
+    // when it failed.
+    void Finish();
+    long framesWritten() const { return frames_; }
+
+private:
+    std::string path_;
+    int width_;
+    int height_;
+    std::unique_ptr<Subprocess> process_;
+    long frames_ = 0;
+};
+
+}  // namespace mattix::cli
