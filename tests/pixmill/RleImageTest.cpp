@@ -1,0 +1,296 @@
+// CDIB::CompressRLE / DecompressRLE and the stored-record decoder: headers
+// after each step, refusals that leave the image untouched, records cut at
+// every length and corrupted at random.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "Rle8Reference.h"
+#include "stdfx/DIB.h"
+#include "stdfx/Rle8.h"
+
+namespace {
+
+using pixmill_test::Bytes;
+
+tagVFBMINFOHEADER MaskHeader(int width, int height) {
+  tagVFBMINFOHEADER h;
+  std::memset(&h, 0, sizeof h);
+  h.biSize = 144;
+  h.biWidth = width;
+  h.biHeight = height;
+  h.biPlanes = 1;
+  h.biBitCount = 8;
+  h.vfInterlacedFlag = 1;
+  return h;
+}
+
+// A mask like the wheel's: a few filled discs on zero, plus some noise rows.
+void PaintMask(stdfx::CDIB& mask, unsigned seed) {
+  std::mt19937 rng(seed);
+  const int w = mask.DIBWidth();
+  const int h = mask.DIBHeight();
+  const int stride = mask.DIBBytesPerLine();
+  for (int disc = 0; disc < 6; ++disc) {
+    const int cx = static_cast<int>(rng() % w), cy = static_cast<int>(rng() % h);
+    const int r = 3 + static_cast<int>(rng() % 40);
+    const auto v = static_cast<std::uint8_t>(rng() % 256);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) mask.GetBytes()[y * stride + x] = v;
+  }
+  for (int x = 0; x < w; ++x) mask.GetBytes()[(h / 2) * stride + x] = static_cast<std::uint8_t>(rng());
+}
+
+// The header and pixel bytes of an image, to check that a refusal changed
+// nothing.
+struct Snapshot {
+  std::vector<unsigned char> header;
+  std::vector<unsigned char> pixels;
+  unsigned char* bitsAddress;
+  explicit Snapshot(const stdfx::CDIB& image)
+      : header(reinterpret_cast<const unsigned char*>(image.GetVfBmiHeader()),
+               reinterpret_cast<const unsigned char*>(image.GetVfBmiHeader()) + 144),
+        pixels(image.GetBytes(), image.GetBytes() + image.DIBSize()),
+        bitsAddress(image.GetBytes()) {}
+  bool operator==(const Snapshot&) const = default;
+};
+
+// The record a wheel stores: the 144-byte header then DIBSize encoded bytes.
+Bytes RecordOf(const stdfx::CDIB& encoded) {
+  Bytes record(144 + encoded.DIBSize());
+  std::memcpy(record.data(), encoded.GetVfBmiHeader(), 144);
+  std::memcpy(record.data() + 144, encoded.GetBytes(), encoded.DIBSize());
+  return record;
+}
+
+struct Geometry {
+  int w;
+  int h;
+};
+
+class RleImage : public ::testing::TestWithParam<Geometry> {};
+
+TEST_P(RleImage, CompressThenDecompressRestoresPixelsAndHeader) {
+  const auto [w, h] = GetParam();
+  stdfx::CDIB mask(MaskHeader(w, h));
+  ASSERT_TRUE(mask.IsValidDIB());
+  PaintMask(mask, static_cast<unsigned>(w * 7 + h));
+  const int stride = mask.DIBBytesPerLine();
+  const Bytes original(mask.GetBytes(), mask.GetBytes() + mask.DIBSize());
+  const tagVFBMINFOHEADER before = *mask.GetVfBmiHeader();
+
+  ASSERT_TRUE(mask.CompressRLE());
+  const tagVFBMINFOHEADER* enc = mask.GetVfBmiHeader();
+  EXPECT_EQ(enc->biCompression, 1u);
+  EXPECT_TRUE(mask.DIBCompressedFormat());
+  EXPECT_EQ(mask.DIBSize(), enc->biSizeImage);
+  EXPECT_EQ(enc->vfAlphaBytes, nullptr);
+  EXPECT_EQ(enc->biWidth, w);
+  EXPECT_EQ(enc->biHeight, h);
+  EXPECT_EQ(enc->vfInterlacedFlag, 1u);
+  if (w * h >= 1000) {
+    EXPECT_LT(enc->biSizeImage, static_cast<DWORD>(stride * h));  // masks compress
+  }
+  // Other tools read it: the independent decoder gives the pixels back.
+  const Bytes stream(mask.GetBytes(), mask.GetBytes() + mask.DIBSize());
+  const auto ref = pixmill_test::ReferenceDecode(stream, w, h, static_cast<std::size_t>(stride));
+  ASSERT_TRUE(ref.has_value());
+  EXPECT_EQ(*ref, original);
+
+  ASSERT_TRUE(mask.DecompressRLE());
+  EXPECT_EQ(mask.DIBCompression(), 0u);
+  EXPECT_EQ(mask.DIBSizeImage(), static_cast<DWORD>(stride * h));
+  EXPECT_EQ(mask.DIBBytesPerLine(), stride);
+  EXPECT_EQ(Bytes(mask.GetBytes(), mask.GetBytes() + mask.DIBSize()), original);
+  tagVFBMINFOHEADER after = *mask.GetVfBmiHeader();
+  after.biSizeImage = before.biSizeImage;
+  EXPECT_EQ(std::memcmp(&after, &before, 144), 0);
+
+  // And through the stored record.
+  stdfx::CDIB again(mask);
+  ASSERT_TRUE(again.CompressRLE());
+  const Bytes record = RecordOf(again);
+  stdfx::CDIB decoded;
+  ASSERT_TRUE(stdfx::DecodeRle8Record(record.data(), record.size(), decoded));
+  EXPECT_TRUE(decoded.IsCreated());
+  EXPECT_EQ(Bytes(decoded.GetBytes(), decoded.GetBytes() + decoded.DIBSize()), original);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, RleImage,
+                         ::testing::Values(Geometry{241, 209}, Geometry{1, 1}, Geometry{3, 5},
+                                           Geometry{255, 2}, Geometry{256, 3}, Geometry{600, 4}));
+
+TEST(RleImage, RefusalsLeaveTheImageUntouched) {
+  struct Case {
+    const char* name;
+    tagVFBMINFOHEADER header;
+    bool compressedFirst;  // compress a valid mask first, then edit its header
+    void (*edit)(tagVFBMINFOHEADER&);
+    bool (stdfx::CDIB::*op)();
+  };
+  auto noEdit = [](tagVFBMINFOHEADER&) {};
+  const std::vector<Case> cases = {
+      {"compress 32-bit", [] { auto h = MaskHeader(8, 4); h.biBitCount = 32; return h; }(), false,
+       noEdit, &stdfx::CDIB::CompressRLE},
+      {"compress top-down", MaskHeader(8, -4), false, noEdit, &stdfx::CDIB::CompressRLE},
+      {"compress twice", MaskHeader(8, 4), true, noEdit, &stdfx::CDIB::CompressRLE},
+      {"decompress plain", MaskHeader(8, 4), false, noEdit, &stdfx::CDIB::DecompressRLE},
+      {"decompress wider than the limit", MaskHeader(8, 4), true,
+       [](tagVFBMINFOHEADER& h) { h.biWidth = 16385; }, &stdfx::CDIB::DecompressRLE},
+      {"decompress top-down", MaskHeader(8, 4), true,
+       [](tagVFBMINFOHEADER& h) { h.biHeight = -4; }, &stdfx::CDIB::DecompressRLE},
+      {"decompress 4-bit", MaskHeader(8, 4), true,
+       [](tagVFBMINFOHEADER& h) { h.biBitCount = 4; }, &stdfx::CDIB::DecompressRLE},
+      {"decompress truncated stream", MaskHeader(8, 4), true,
+       [](tagVFBMINFOHEADER& h) { h.biSizeImage -= 1; }, &stdfx::CDIB::DecompressRLE},
+      {"decompress taller than the data", MaskHeader(8, 4), true,
+       [](tagVFBMINFOHEADER& h) { h.biHeight = 3; }, &stdfx::CDIB::DecompressRLE},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    stdfx::CDIB image(c.header);
+    ASSERT_TRUE(image.IsValidDIB());
+    std::memset(image.GetBytes(), 0x3C, image.DIBSize());
+    if (c.compressedFirst) {
+      ASSERT_TRUE(image.CompressRLE());
+      c.edit(*image.GetVfBmiHeader());
+    }
+    const Snapshot before(image);
+    EXPECT_FALSE((image.*c.op)());
+    EXPECT_TRUE(Snapshot(image) == before);
+  }
+  stdfx::CDIB empty;
+  EXPECT_FALSE(empty.CompressRLE());
+  EXPECT_FALSE(empty.DecompressRLE());
+}
+
+// A record wrapped without copying (as a host parameter is): decoding makes
+// the image its own and leaves the record as it was.
+TEST(RleImage, AttachedRecordIsNotTouched) {
+  stdfx::CDIB mask(MaskHeader(241, 209));
+  PaintMask(mask, 5);
+  const Bytes original(mask.GetBytes(), mask.GetBytes() + mask.DIBSize());
+  ASSERT_TRUE(mask.CompressRLE());
+  Bytes record = RecordOf(mask);
+  const Bytes kept = record;
+  stdfx::CDIB wrapper(record.data(), record.data() + 144);
+  ASSERT_TRUE(wrapper.IsAttached());
+  ASSERT_TRUE(wrapper.DecompressRLE());
+  EXPECT_TRUE(wrapper.IsCreated());
+  EXPECT_EQ(Bytes(wrapper.GetBytes(), wrapper.GetBytes() + wrapper.DIBSize()), original);
+  EXPECT_EQ(record, kept);
+}
+
+// Every cut of a record, from 0 bytes to one short of its end, is refused
+// and leaves the mask freed; the record buffer is exactly as long as the cut,
+// so the address sanitizer catches any read past it.
+TEST(RleImage, EveryCutRecordIsRefused) {
+  stdfx::CDIB mask(MaskHeader(241, 209));
+  PaintMask(mask, 9);
+  ASSERT_TRUE(mask.CompressRLE());
+  const Bytes record = RecordOf(mask);
+  stdfx::CDIB out(MaskHeader(4, 4));
+  for (std::size_t n = 0; n < record.size(); ++n) {
+    const Bytes cut(record.begin(), record.begin() + static_cast<long>(n));
+    ASSERT_FALSE(stdfx::DecodeRle8Record(cut.empty() ? nullptr : cut.data(), cut.size(), out))
+        << n;
+    ASSERT_FALSE(out.IsValidDIB());
+  }
+  ASSERT_TRUE(stdfx::DecodeRle8Record(record.data(), record.size(), out));
+  // Spare bytes behind the record are not part of it.
+  Bytes longer = record;
+  longer.resize(record.size() + 100, 0xFF);
+  EXPECT_TRUE(stdfx::DecodeRle8Record(longer.data(), longer.size(), out));
+}
+
+TEST(RleImage, RecordHeaderChecks) {
+  stdfx::CDIB mask(MaskHeader(16, 8));
+  PaintMask(mask, 2);
+  ASSERT_TRUE(mask.CompressRLE());
+  const Bytes good = RecordOf(mask);
+  struct Case {
+    const char* name;
+    void (*edit)(tagVFBMINFOHEADER&);
+    bool accepted;
+  };
+  const std::vector<Case> cases = {
+      {"as written", [](tagVFBMINFOHEADER&) {}, true},
+      {"a stale alpha-plane address is ignored",
+       [](tagVFBMINFOHEADER& h) {
+         h.vfAlphaBytes = reinterpret_cast<unsigned char*>(std::uintptr_t{0xDEADBEEF});
+         h.vfAlphaBytesPerLine = 4096;
+       },
+       true},
+      {"biSize 160", [](tagVFBMINFOHEADER& h) { h.biSize = 160; }, false},
+      {"biSize 40", [](tagVFBMINFOHEADER& h) { h.biSize = 40; }, false},
+      {"not compressed", [](tagVFBMINFOHEADER& h) { h.biCompression = 0; }, false},
+      {"BI_RLE4", [](tagVFBMINFOHEADER& h) { h.biCompression = 2; }, false},
+      {"32 bits", [](tagVFBMINFOHEADER& h) { h.biBitCount = 32; }, false},
+      {"zero width", [](tagVFBMINFOHEADER& h) { h.biWidth = 0; }, false},
+      {"negative width", [](tagVFBMINFOHEADER& h) { h.biWidth = -16; }, false},
+      {"absurd height", [](tagVFBMINFOHEADER& h) { h.biHeight = 1 << 30; }, false},
+      {"size beyond the record", [](tagVFBMINFOHEADER& h) { h.biSizeImage += 1; }, false},
+      {"size far beyond", [](tagVFBMINFOHEADER& h) { h.biSizeImage = 0xFFFFFFFFu; }, false},
+      {"size zero", [](tagVFBMINFOHEADER& h) { h.biSizeImage = 0; }, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes record = good;
+    tagVFBMINFOHEADER h;
+    std::memcpy(&h, record.data(), 144);
+    c.edit(h);
+    std::memcpy(record.data(), &h, 144);
+    stdfx::CDIB out;
+    EXPECT_EQ(stdfx::DecodeRle8Record(record.data(), record.size(), out), c.accepted);
+    EXPECT_EQ(out.IsValidDIB(), c.accepted);
+    if (c.accepted) {
+      EXPECT_EQ(out.DIBAlphaBytes(), nullptr);
+      EXPECT_EQ(out.DIBCompression(), 0u);
+      EXPECT_EQ(out.DIBSize(), 16u * 8u);
+    }
+  }
+}
+
+// Random damage to header and stream: the decoder refuses or yields an 8-bit
+// image whose pixels are what the independent decoder makes of the stream.
+TEST(RleImage, CorruptedRecordsNeverEscape) {
+  stdfx::CDIB mask(MaskHeader(61, 23));
+  PaintMask(mask, 4);
+  ASSERT_TRUE(mask.CompressRLE());
+  const Bytes good = RecordOf(mask);
+  std::mt19937 rng(99);
+  int accepted = 0;
+  for (int t = 0; t < 3000; ++t) {
+    Bytes record = good;
+    const int flips = 1 + static_cast<int>(rng() % 3);
+    for (int f = 0; f < flips; ++f) {
+      // Aim half of the damage at the fields that matter: sizes and codes.
+      const std::size_t at = (rng() % 2) ? rng() % record.size() : 4 + rng() % 20;
+      record[at] = static_cast<std::uint8_t>(rng());
+    }
+    stdfx::CDIB out;
+    if (!stdfx::DecodeRle8Record(record.data(), record.size(), out)) {
+      ASSERT_FALSE(out.IsValidDIB());
+      continue;
+    }
+    ++accepted;
+    tagVFBMINFOHEADER h;
+    std::memcpy(&h, record.data(), 144);
+    ASSERT_EQ(out.DIBBitCount(), 8);
+    ASSERT_EQ(out.DIBWidth(), h.biWidth);
+    ASSERT_EQ(out.DIBHeight(), h.biHeight);
+    const Bytes stream(record.begin() + 144, record.begin() + 144 + h.biSizeImage);
+    // Buffer rows are coded in memory order, whatever the field layout.
+    const std::size_t pitch = out.DIBSize() / static_cast<std::size_t>(h.biHeight);
+    const auto ref = pixmill_test::ReferenceDecode(stream, h.biWidth, h.biHeight, pitch);
+    ASSERT_TRUE(ref.has_value());
+    ASSERT_EQ(Bytes(out.GetBytes(), out.GetBytes() + out.DIBSize()), *ref);
+  }
+  EXPECT_GT(accepted, 0);
+}
+
+}  // namespace
