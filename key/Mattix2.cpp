@@ -1,0 +1,202 @@
+#include "key/Mattix2.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+#include "filter/Gaussian.h"
+#include "key/internal/KeyKernels.h"
+#include "key/internal/KeyMath.h"
+#include "stdfx/Cpu.h"
+#include "stdfx/DibFunctions.h"
+#include "stdfx/VfbmiHeader.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <mmintrin.h>
+#endif
+
+namespace {
+
+namespace ki = mattix::key::internal;
+
+constexpr std::uint32_t kRecordHeaderSize = sizeof(tagVFBMINFOHEADER);
+static_assert(kRecordHeaderSize == 144);
+
+void EmptyMMXState() {
+  if (stdfx::IsMMXCPU() || stdfx::IsSSECPU() || stdfx::IsSSE2CPU()) {
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_empty();
+#endif
+  }
+}
+
+// A record is decoded only when its header describes a sane 8-bit image and
+// the compressed bytes it declares lie inside the record.
+bool RecordIsSound(const tagVFBMINFOHEADER& h, std::uint32_t recordSize) {
+  if (recordSize <= kRecordHeaderSize) return false;
+  if (h.biSize != kRecordHeaderSize || h.biBitCount != 8) return false;
+  if (h.biWidth <= 0 || h.biHeight == 0) return false;
+  if (!stdfx::IsDIBHeaderSane(&h)) return false;
+  const DWORD encoded = stdfx::DIBSize(&h);
+  return encoded > 0 && encoded <= recordSize - kRecordHeaderSize;
+}
+
+// Restores a header's biHeight when the copy path leaves, however it leaves.
+class HeightRestorer {
+ public:
+  explicit HeightRestorer(tagVFBMINFOHEADER* h) : m_header(h), m_height(h->biHeight) {}
+  ~HeightRestorer() { m_header->biHeight = m_height; }
+  HeightRestorer(const HeightRestorer&) = delete;
+  HeightRestorer& operator=(const HeightRestorer&) = delete;
+
+ private:
+  tagVFBMINFOHEADER* m_header;
+  LONG m_height;
+};
+
+// Keys the lines of one field (-1: every line) with the given row kernel:
+// from the target's first line of the field, at each image's field offset,
+// stepping two lines (one for the whole frame) and as many strides.
+template <class Kernel>
+void WalkField(stdfx::CDIB& target, stdfx::CDIB& source, int field, int width, int height,
+               const ki::KeyRowParams& params, Kernel kernel) {
+  const int lineStep = field == -1 ? 1 : 2;
+  const int y0 = target.DIBField1stLine(field);
+  if (y0 < 0 || y0 >= height) return;
+  std::uint8_t* dst = target.GetBytes() + target.DIBFieldOffset(field);
+  const std::uint8_t* src = source.GetBytes() + source.DIBFieldOffset(field);
+  const std::ptrdiff_t dstStep = std::ptrdiff_t(target.DIBBytesPerLine()) * lineStep;
+  const std::ptrdiff_t srcStep = std::ptrdiff_t(source.DIBBytesPerLine()) * lineStep;
+  for (int y = y0;;) {
+    kernel(dst, src, width, params);
+    y += lineStep;
+    if (y >= height) break;
+    dst += dstStep;
+    src += srcStep;
+  }
+}
+
+}  // namespace
+
+CMattix2::CMattix2() = default;
+
+CMattix2::~CMattix2() { m_mask.FreeDIB(); }
+
+int CMattix2::Process(stdfx::CDIB& target, stdfx::CDIB& source, const double* settings,
+                      const unsigned char* maskBlob, std::uint32_t maskBlobSize, int field) {
+  try {
+    static constexpr double kDefaults[6] = {0.0, 0.0, 0.0, 0.0, 100.0, 100.0};
+    const double* v = settings ? settings : kDefaults;
+    m_softness = v[0];
+    m_spill = v[1];
+    for (int i = 0; i < 4; ++i) m_lightness[i] = v[2 + i];
+    m_maskBlob = maskBlob;
+    m_maskBlobSize = maskBlob ? maskBlobSize : 0;
+    m_field = (field == 0 || field == 1) ? field : -1;
+
+    if (!source.IsValidDIB() || !target.IsValidDIB()) return kBadBitDepth;
+    // A premultiplied source is made straight in its own memory.
+    if (source.DIBBitCount() == 32 && source.DIBAlphaIsPremultiplied() &&
+        !source.ConvertAlphaToStraight(-1))
+      return kBadBitDepth;
+    // YUV and the Z layouts are refused as well as compressed ones.
+    if (source.DIBCompression() != stdfx::kLayoutRGB) return kNotRGB;
+    return KeyImage(target, source);
+  } catch (...) {
+    EmptyMMXState();
+    return kException;
+  }
+}
+
+int CMattix2::PrepareMask() {
+  m_mask.FreeDIB();
+  try {
+    if (m_maskBlob && m_maskBlobSize > 0) {
+      // The header is read once into aligned storage of exactly its size, so
+      // the wrapper reads nothing past it and writes nothing into the record.
+      tagVFBMINFOHEADER header;
+      std::memcpy(&header, m_maskBlob, std::min<std::uint32_t>(kRecordHeaderSize, m_maskBlobSize));
+      if (RecordIsSound(header, m_maskBlobSize)) {
+        {
+          stdfx::CDIB record(&header,
+                             const_cast<unsigned char*>(m_maskBlob) + kRecordHeaderSize);
+          m_mask.CopyDIB(record);
+        }
+        const bool decoded = m_mask.IsValidDIB() && !m_mask.IsDIBEmpty() &&
+                             m_mask.DecompressRLE() && m_mask.DIBBitCount() == 8 &&
+                             m_mask.DIBCompression() == stdfx::kLayoutRGB;
+        if (!decoded) m_mask.FreeDIB();
+      }
+    }
+  } catch (...) {
+    m_mask.FreeDIB();
+  }
+  return 1;
+}
+
+void CMattix2::BuildLightnessTable() {
+  double safe[4];
+  for (int i = 0; i < 4; ++i) safe[i] = ki::SafeBreakpoint(m_lightness[i], i);
+  ki::FillLightnessTable(safe, m_lightnessTable);
+}
+
+int CMattix2::KeyImage(stdfx::CDIB& target, stdfx::CDIB& source) {
+  const int width = target.DIBWidth();
+  const int height = target.DIBHeight();
+
+  PrepareMask();
+  BuildLightnessTable();
+
+  if (!m_mask.IsValidDIB() || m_mask.IsDIBEmpty()) {
+    // No usable mask: the source is copied row for row in buffer order,
+    // whatever the bit depths. Giving the source the target's biHeight for
+    // the copy keeps CopyBack from reordering rows. Frames of different
+    // heights are refused rather than read past the shorter one.
+    if (source.DIBHeight() != height) return kBadBitDepth;
+    tagVFBMINFOHEADER* srcHeader = source.GetVfBmiHeader();
+    bool copied;
+    {
+      HeightRestorer restore(srcHeader);
+      srcHeader->biHeight = target.GetVfBmiHeader()->biHeight;
+      copied = stdfx::CopyBack(target.GetVfBmiHeader(), target.GetBytes(), srcHeader,
+                               source.GetBytes(), m_field);
+    }
+    return copied ? kDone : kBadBitDepth;
+  }
+
+  stdfx::CDIB work(m_mask);
+  if (!work.IsValidDIB()) return kMaskFailed;
+
+  const double softness = ki::SafeSoftness(m_softness);
+  if (softness > 0.0) {
+    if (!work.Create(m_mask)) return kMaskFailed;
+    const double radius = ki::SoftnessRadius(softness);
+    stdfx::CGaussian blur(1);
+    if (blur.Blur(work, m_mask, radius, radius) != 0) return kMaskFailed;
+  }
+
+  if (target.DIBBitCount() != 32 || source.DIBBitCount() != 32) return kBadBitDepth;
+  // Guards of our own: the kernels write 4-byte pixels at the target's
+  // stride and read as many source pixels per line.
+  if (target.DIBCompression() != stdfx::kLayoutRGB || source.DIBWidth() < width ||
+      source.DIBHeight() < height)
+    return kBadBitDepth;
+
+  ki::KeyRowParams params;
+  params.mask = ki::MakeMaskView(work.GetBytes(), work.DIBBytesPerLine(), work.DIBWidth(),
+                                 work.DIBHeight());
+  params.lightness = m_lightnessTable;
+  const double spill = ki::SafeSpill(m_spill);
+  params.spillFactor = ki::SpillFactor(spill);
+  const auto kernel = spill > 0.0 ? ki::KeyRowSpill_ref : ki::KeyRowPlain_ref;
+
+  // A buffer of two separate fields cannot be walked as one frame with one
+  // stride: the whole frame is then keyed field by field.
+  if (m_field == -1 && (target.DIBFormatIs2Fields() || source.DIBFormatIs2Fields())) {
+    WalkField(target, source, 0, width, height, params, kernel);
+    WalkField(target, source, 1, width, height, params, kernel);
+  } else {
+    WalkField(target, source, m_field, width, height, params, kernel);
+  }
+  return kDone;
+}

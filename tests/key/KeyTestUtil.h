@@ -1,0 +1,133 @@
+#pragma once
+// Frames and mask records for the keying tests: frames attached to test
+// memory with guard bytes on both sides, and records built the way the wheel
+// builds them (an 8-bit mask, BI_RLE8-compressed by the image library).
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "stdfx/DIB.h"
+#include "stdfx/VfbmiHeader.h"
+
+namespace keytest {
+
+constexpr std::size_t kGuard = 64;
+constexpr std::uint8_t kGuardByte = 0xA5;
+
+// An image attached to a buffer of the test, guarded on both sides.
+class Frame {
+ public:
+  Frame(int width, int height, int bitCount = 32, DWORD compression = stdfx::kLayoutRGB,
+        bool topDown = false)
+      : m_header(MakeHeader(width, height, bitCount, compression, topDown)),
+        m_stride(IsYUV(compression) ? ((width * 2 + 3) & ~3) : ((width * bitCount + 31) / 32) * 4),
+        m_size(std::size_t(m_stride) * height),
+        m_buffer(m_size + 2 * kGuard, kGuardByte),
+        m_dib(&m_header, m_buffer.data() + kGuard) {}
+  Frame(const Frame&) = delete;
+  Frame& operator=(const Frame&) = delete;
+
+  stdfx::CDIB& dib() { return m_dib; }
+  tagVFBMINFOHEADER& header() { return m_header.vf; }
+  int width() const { return m_header.vf.biWidth; }
+  int height() const { return m_header.vf.biHeight < 0 ? -m_header.vf.biHeight : m_header.vf.biHeight; }
+  int stride() const { return m_stride; }
+  std::uint8_t* bits() { return m_buffer.data() + kGuard; }
+  const std::uint8_t* bits() const { return m_buffer.data() + kGuard; }
+  std::uint8_t* line(int y) { return bits() + std::size_t(y) * m_stride; }
+  const std::uint8_t* line(int y) const { return bits() + std::size_t(y) * m_stride; }
+  std::vector<std::uint8_t> pixels() const { return {bits(), bits() + m_size}; }
+
+  bool GuardsIntact() const {
+    for (std::size_t i = 0; i < kGuard; ++i)
+      if (m_buffer[i] != kGuardByte || m_buffer[kGuard + m_size + i] != kGuardByte) return false;
+    return true;
+  }
+  void Fill(std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    for (std::size_t i = 0; i < m_size; ++i) bits()[i] = static_cast<std::uint8_t>(rng());
+  }
+  void SetPixel(int x, int y, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
+    std::uint8_t* p = line(y) + 4 * x;
+    p[0] = b;
+    p[1] = g;
+    p[2] = r;
+    p[3] = a;
+  }
+
+ private:
+  static bool IsYUV(DWORD c) { return c == stdfx::kLayoutYUV || c == stdfx::kLayoutYUVAZ; }
+  static tagYUVBMINFOHEADER MakeHeader(int width, int height, int bitCount, DWORD compression,
+                                       bool topDown) {
+    tagYUVBMINFOHEADER y;
+    std::memset(&y, 0, sizeof y);
+    tagVFBMINFOHEADER& h = y.vf;
+    h.biSize = IsYUV(compression) ? 160 : 144;
+    h.biWidth = width;
+    h.biHeight = topDown ? -height : height;
+    h.biPlanes = 1;
+    h.biBitCount = static_cast<WORD>(bitCount);
+    h.biCompression = compression;
+    if (IsYUV(compression)) y.yuvHSubSampling = stdfx::kSub422UYVY;
+    return y;
+  }
+
+  tagYUVBMINFOHEADER m_header;
+  int m_stride = 0;
+  std::size_t m_size = 0;
+  std::vector<std::uint8_t> m_buffer;
+  stdfx::CDIB m_dib;
+};
+
+// An 8-bit wheel mask of width x height, bytes set by f(row, col) in buffer
+// order, and its record: the 144-byte header then the BI_RLE8 pixels.
+class MaskRecord {
+ public:
+  MaskRecord(int width, int height, const std::function<std::uint8_t(int, int)>& f) {
+    tagVFBMINFOHEADER h;
+    std::memset(&h, 0, sizeof h);
+    h.biSize = 144;
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = 8;
+    h.vfInterlacedFlag = 1;
+    stdfx::CDIB mask(h);
+    const int stride = mask.DIBBytesPerLine();
+    for (int r = 0; r < height; ++r)
+      for (int c = 0; c < width; ++c) mask.GetBytes()[r * stride + c] = f(r, c);
+    m_plain.assign(mask.GetBytes(), mask.GetBytes() + std::size_t(stride) * height);
+    m_stride = stride;
+    if (!mask.CompressRLE()) return;
+    const DWORD n = mask.DIBSize();
+    m_bytes.resize(144 + n);
+    std::memcpy(m_bytes.data(), mask.GetVfBmiHeader(), 144);
+    std::memcpy(m_bytes.data() + 144, mask.GetBytes(), n);
+  }
+  explicit MaskRecord(std::uint8_t value = 255)
+      : MaskRecord(241, 209, [value](int, int) { return value; }) {}
+
+  const std::vector<std::uint8_t>& bytes() const { return m_bytes; }
+  const unsigned char* data() const { return m_bytes.data(); }
+  std::uint32_t size() const { return static_cast<std::uint32_t>(m_bytes.size()); }
+  std::uint8_t At(int r, int c) const { return m_plain[std::size_t(r) * m_stride + c]; }
+
+ private:
+  std::vector<std::uint8_t> m_bytes;
+  std::vector<std::uint8_t> m_plain;
+  int m_stride = 0;
+};
+
+struct Settings {
+  double v[6] = {0, 0, 0, 0, 100, 100};
+  Settings& softness(double s) { v[0] = s; return *this; }
+  Settings& spill(double s) { v[1] = s; return *this; }
+  Settings& lightness(double a, double b, double c, double d) {
+    v[2] = a; v[3] = b; v[4] = c; v[5] = d;
+    return *this;
+  }
+};
+
+}  // namespace keytest
