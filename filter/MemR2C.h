@@ -11,8 +11,6 @@ namespace stdfx {
 
 class CMemR2C {
 public:
-  virtual ~CMemR2C() = default;
-
   // For each of `count` source rows r, the 8 pixels at the start of row r go
   // to destination rows 0..7, column r.
   virtual bool RowsToColumns(unsigned char* dst, int dstStride, const unsigned char* src,
@@ -27,6 +25,9 @@ public:
   // The pixel at dst + r * dstStride takes pixel r of the contiguous run `src`.
   virtual bool SetColumn(unsigned char* dst, int dstStride, const unsigned char* src, int count,
                          unsigned short bitCount);
+  // Declared last: the four transfers keep the first four slots of the table
+  // of virtual operations.
+  virtual ~CMemR2C() = default;
 };
 
 }  // namespace stdfx

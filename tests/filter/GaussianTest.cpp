@@ -561,4 +561,31 @@ TEST(GaussianCoefficientsTest, FillsSixArraysWithEqualDenominators)
   (void)f;
 }
 
+// Under the Itanium C++ ABI a pointer to a virtual member function holds
+// 1 + the byte offset of its slot; the order of the operations is fixed.
+template <class Pmf>
+std::ptrdiff_t Slot(Pmf pmf)
+{
+  static_assert(sizeof(Pmf) == 2 * sizeof(std::ptrdiff_t));
+  std::ptrdiff_t words[2];
+  std::memcpy(words, &pmf, sizeof words);
+  if ((words[0] & 1) == 0) return -1;
+  return (words[0] - 1) / std::ptrdiff_t(sizeof(void*));
+}
+
+TEST(VirtualTableTest, OperationsSitInTheirOrder)
+{
+  // CGaussian: the destructor's two entries, then the operations.
+  EXPECT_EQ(Slot(&CGaussian::FreeBuffers), 2);
+  EXPECT_EQ(Slot(&CGaussian::Blur), 3);
+  EXPECT_EQ(Slot(&CGaussian::ComputeCoefficients), 4);
+  EXPECT_EQ(Slot(&CGaussian::AllocateBuffers), 5);
+  EXPECT_EQ(Slot(&CGaussian::BlurSSE), 6);
+  EXPECT_EQ(Slot(&CGaussian::BlurSSE2), 7);
+  EXPECT_EQ(Slot(&stdfx::CMemR2C::RowsToColumns), 0);
+  EXPECT_EQ(Slot(&stdfx::CMemR2C::ColumnsToRows), 1);
+  EXPECT_EQ(Slot(&stdfx::CMemR2C::GetColumn), 2);
+  EXPECT_EQ(Slot(&stdfx::CMemR2C::SetColumn), 3);
+}
+
 }  // namespace
