@@ -1,6 +1,5 @@
 #include "key/Mattix2.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -111,11 +110,12 @@ int CMattix2::Process(stdfx::CDIB& target, stdfx::CDIB& source, const double* se
 int CMattix2::PrepareMask() {
   m_mask.FreeDIB();
   try {
-    if (m_maskBlob && m_maskBlobSize > 0) {
-      // The header is read once into aligned storage of exactly its size, so
-      // the wrapper reads nothing past it and writes nothing into the record.
+    // A record of 144 bytes or less holds no pixels: no mask.
+    if (m_maskBlob && m_maskBlobSize > kRecordHeaderSize) {
+      // The header is read once into storage of exactly its size, so the
+      // wrapper reads nothing past it and writes nothing into the record.
       tagVFBMINFOHEADER header;
-      std::memcpy(&header, m_maskBlob, std::min<std::uint32_t>(kRecordHeaderSize, m_maskBlobSize));
+      std::memcpy(&header, m_maskBlob, kRecordHeaderSize);
       if (RecordIsSound(header, m_maskBlobSize)) {
         {
           stdfx::CDIB record(&header,
