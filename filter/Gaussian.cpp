@@ -79,6 +79,18 @@ struct LineKernels<double> {
   }
 };
 
+// True when every row of a width x height image of whole bytes per pixel
+// lies inside the image's pixel buffer. Refuses what the passes cannot walk
+// as plain rows: compressed pixels (DIBSize is the encoded size), packed
+// layouts with fewer bytes per pixel than the bit count says.
+bool RowsFit(const CDIB& image, int width, int height)
+{
+  const std::int64_t rowBytes = std::int64_t(width) * ((image.DIBBitCount() + 7) / 8);
+  const std::int64_t stride = image.DIBBytesPerLine();
+  if (stride < rowBytes) return false;
+  return stride * (height - 1) + rowBytes <= std::int64_t(image.DIBSize());
+}
+
 // A byte count as size_t; counts no allocation could satisfy fail as one would.
 std::size_t CheckedSize(std::uint64_t bytes)
 {
@@ -223,6 +235,7 @@ int CGaussian::Run(CDIB& target, CDIB& source, double horizontalRadius, double v
   if (width == 0 || height == 0) return kDone;
   if (width < 0 || source.DIBWidth() < width || source.DIBHeight() < height)
     return kUnsupportedDepth;
+  if (!RowsFit(target, width, height) || !RowsFit(source, width, height)) return kUnsupportedDepth;
   // Line buffers hold max(width, height) * 4 + 4 samples, strip lines
   // height * 4 bytes: keep those counts within int.
   if (std::max(width, height) > std::numeric_limits<int>::max() / 8) return kOutOfMemory;

@@ -24,8 +24,9 @@
 //      compared);
 //   25 any other exception, after emptying the MMX state;
 //   27 the bit depths are unsupported or differ; also a target or source
-//      without header or pixels, a negative width, or a source smaller than
-//      the target. The target is untouched.
+//      without header or pixels, a negative width, a source smaller than the
+//      target, or an image whose rows do not lie in its buffer as plain rows
+//      (compressed or packed layouts). The target is untouched.
 // Every way out of Blur releases the buffers and leaves the MMX state empty.
 #include <memory>
 

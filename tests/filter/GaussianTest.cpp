@@ -444,6 +444,23 @@ TEST(GaussianStatusTest, ImagesThatCannotBeReadAreRefused)
   EXPECT_FALSE(blur.HasBuffers());
 }
 
+TEST(GaussianStatusTest, CompressedImagesAreRefused)
+{
+  // The run-length form is shorter than the rows it stands for: walking it
+  // as rows would read past the buffer.
+  Image packed(64, 48, 8), dst(64, 48, 8), plain(64, 48, 8);
+  ASSERT_TRUE(packed.dib.ClearDIB(-1, 0));
+  ASSERT_TRUE(packed.dib.CompressRLE());
+  ASSERT_LT(packed.dib.DIBSize(), 64u * 48u);
+  const auto before = dst.Pixels();
+  for (Config config : kConfigs) {
+    auto blur = MakeBlur(config);
+    EXPECT_EQ(blur->Blur(dst.dib, packed.dib, 3, 3), 27);
+    EXPECT_EQ(dst.Pixels(), before);
+    EXPECT_EQ(blur->Blur(packed.dib, plain.dib, 3, 3), 27);
+  }
+}
+
 TEST(GaussianStatusTest, EachPrecisionNeedsItsOwnBuffers)
 {
   Image src(8, 8, 8), dst(8, 8, 8);
