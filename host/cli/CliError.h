@@ -12,4 +12,10 @@ public:
     explicit CliError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A command line that cannot be understood (exit status 2, usage hint).
+class UsageError : public CliError {
+public:
+    explicit UsageError(const std::string& message) : CliError(message) {}
+};
+
 }  // namespace mattix::cli

@@ -113,9 +113,12 @@ void CheckOutputAllowed(const std::string& path, bool force, const InputFiles& i
 void CheckDistinctOutputs(const std::vector<std::pair<std::string, std::string>>& namedPaths) {
     std::vector<std::string> normal;
     for (const auto& [what, path] : namedPaths) {
+        // Absolute first: weakly_canonical leaves a relative path whose first
+        // part does not exist as it is ("out.png" but "./out.png" resolved).
         std::error_code ec;
-        std::string p = std::filesystem::weakly_canonical(path, ec).string();
-        if (ec) p = std::filesystem::absolute(path, ec).lexically_normal().string();
+        const std::filesystem::path absolute = std::filesystem::absolute(path, ec).lexically_normal();
+        std::string p = std::filesystem::weakly_canonical(absolute, ec).string();
+        if (ec) p = absolute.string();
         normal.push_back(p);
     }
     for (std::size_t i = 0; i < normal.size(); ++i)

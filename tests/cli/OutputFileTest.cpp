@@ -139,6 +139,9 @@ TEST(OutputFile, DistinctOutputs) {
                               {"--preview", dir / "./a.png"}});
     });
     EXPECT_NE(m.find("the output and --preview would be the same file"), std::string::npos) << m;
+    // Relative spellings of a file that does not exist yet.
+    EXPECT_THROW(CheckDistinctOutputs({{"a", "new.png"}, {"b", "./new.png"}}), CliError);
+    EXPECT_THROW(CheckDistinctOutputs({{"a", "x/../new.png"}, {"b", "new.png"}}), CliError);
 }
 
 TEST(OutputFile, InterruptRemovesTemporaryFiles) {

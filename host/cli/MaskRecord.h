@@ -1,0 +1,33 @@
+#pragma once
+// The "Chroma Mask" record and pictures of it. The record is a 144-byte
+// tagVFBMINFOHEADER of the 8-bit 241 x 209 mask (bottom-up rows) followed by
+// its BI_RLE8-compressed pixels, as the image library's CompressRLE writes
+// them; 144 zero bytes mean "no mask". A picture of the mask is as
+// displayed: row 0 is the top of the wheel (the mask's last buffer row).
+#include "host/cli/Image.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mattix::cli {
+
+// Grey level of each pixel of a picture for use as a mask: the mean of red,
+// green and blue, scaled by alpha (transparent paint keys nothing), rounded
+// to nearest. A grey opaque picture gives its own levels.
+GreyImage MaskLevelsFromPicture(const BgraImage& picture);
+
+// Compresses a 241 x 209 mask picture into a record. Throws CliError naming
+// `name` when the size is not the wheel's.
+std::vector<std::uint8_t> MaskRecordFromPicture(const GreyImage& picture, const std::string& name);
+
+// The mask picture of a record; an empty record (144 bytes or fewer) gives
+// a black 241 x 209 picture. Throws CliError naming `name` when the record
+// cannot be decoded.
+GreyImage PictureFromMaskRecord(const std::vector<std::uint8_t>& record, const std::string& name);
+
+// Throws CliError naming `name` when a record that is not empty cannot be
+// decoded (the keying engine would then key nothing, silently).
+void ValidateMaskRecord(const std::vector<std::uint8_t>& record, const std::string& name);
+
+}  // namespace mattix::cli

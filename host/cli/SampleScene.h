@@ -1,0 +1,35 @@
+#pragma once
+// The sample that ships with the project: a green-screen picture with the
+// hard cases of keying, and a chroma mask that keys its green.
+//
+// The picture: an unevenly lit green backdrop; a subject (face, shoulders)
+// whose edges carry green spill; fine hair-like strands, one pixel wide and
+// less, anti-aliased over the green; and a tinted glass pane through which
+// the green shows at half strength (a semi-transparent region).
+#include "host/cli/Image.h"
+
+namespace mattix::cli {
+
+inline constexpr int kWheelWidth = 241;
+inline constexpr int kWheelHeight = 209;
+
+// The mask pixel of a hue (turns) and saturation (0 to 1) on the wheel, as
+// the keying engine finds it: buffer row (0 = bottom, rows bottom-up) and
+// column, in single precision with 2 pi as 6.2831855.
+void WheelPosition(float hue, float saturation, int& bufferRow, int& column);
+
+// The key weight (0 to 255) of a colour in the sample mask: full for hues
+// within 0.08 turns of the backdrop's hue 0.36 (green) and saturation 0.5 or
+// more, fading out over 0.04 turns of hue and down to saturation 0.2 (the
+// glass pane, at about 0.35, is keyed by half).
+int SampleKeyWeight(float hue, float saturation);
+
+// The sample mask as a 241 x 209 picture as displayed (row 0 at the top):
+// every wheel pixel holds the largest SampleKeyWeight of the colours that
+// fall on it, sampled on a grid of 4000 hues by 601 saturations.
+GreyImage SampleMaskPicture();
+
+// The green-screen picture (opaque).
+BgraImage GreenScreenPicture(int width, int height);
+
+}  // namespace mattix::cli
