@@ -88,7 +88,8 @@ TEST_P(RleImage, CompressThenDecompressRestoresPixelsAndHeader) {
   EXPECT_EQ(enc->biCompression, 1u);
   EXPECT_TRUE(mask.DIBCompressedFormat());
   EXPECT_EQ(mask.DIBSize(), enc->biSizeImage);
-  EXPECT_EQ(enc->vfAlphaBytes, nullptr);
+  const unsigned char* alphaPlane = enc->vfAlphaBytes;  // packed: read by value
+  EXPECT_EQ(alphaPlane, nullptr);
   EXPECT_EQ(enc->biWidth, w);
   EXPECT_EQ(enc->biHeight, h);
   EXPECT_EQ(enc->vfInterlacedFlag, 1u);
