@@ -26,6 +26,19 @@
 //     bytes between width and stride.
 // Both read and write only inside the buffers they are given, whatever the
 // stream holds.
+//
+// The image members CDIB::CompressRLE and CDIB::DecompressRLE use this
+// codec on 8-bit bottom-up images only (the format has no top-down form),
+// sides 1..kRle8MaxSide, buffer rows taken in memory order at the layout's
+// row pitch. CompressRLE sets biCompression 1 and biSizeImage to the
+// encoded length (DIBSize then reports it) and clears the alpha-plane
+// pointer and stride, so that a stored record carries no address.
+// DecompressRLE reads at most biSizeImage bytes (and no more than a created
+// image allocated), restores biCompression 0 and biSizeImage = pitch x
+// height, and also clears the alpha-plane fields. Both build the new pixels
+// beside the image and take them over only on success: on false the image
+// is exactly as it was. An attached image becomes created; the caller's
+// memory is never written.
 #include <cstddef>
 
 #include "stdfx/DibFunctions.h"
