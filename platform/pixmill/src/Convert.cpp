@@ -20,6 +20,12 @@
 // end up the same way up (for an even height that source line lies in the
 // other field of the source). Lines outside the field are left as they were.
 // Both interleaved and two-field buffers are addressed line by line.
+//
+// Header. With flags bit 0 set (as the frame renderer and CreateAndConvert
+// call it) this image's header is left exactly as it is; with bit 0 clear
+// its alpha flag becomes the source's, since the colour keeps whatever
+// premultiplication it had. Nothing else of the header ever changes.
+// CreateAndConvert leaves the image as it was when it fails.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
