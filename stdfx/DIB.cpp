@@ -47,7 +47,7 @@ LONG CDIB::IsLocked() const {
 }
 bool CDIB::IsDIBEmpty() const {
   const tagVFBMINFOHEADER* h = GetVfBmiHeader();
-  return h->biBitCount == 0 || h->biWidth == 0 || h->biHeight == 0;
+  return !h || h->biBitCount == 0 || h->biWidth == 0 || h->biHeight == 0;
 }
 
 // ---- Geometry ----

@@ -140,7 +140,7 @@ class STDFX_API CDIB {
   virtual LONG DIBSizeAllocated() const;  // pixel bytes allocated, when created
   virtual LONG GetRefs() const;           // the count word; 0 without a record
   virtual LONG IsLocked() const;          // bit 31 of the count word
-  virtual bool IsDIBEmpty() const;        // no bits, no width or no height
+  virtual bool IsDIBEmpty() const;        // no bits, width or height; true without a header
 
   // ---- Geometry (module; these require a header) ----
 

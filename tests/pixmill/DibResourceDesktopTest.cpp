@@ -1,0 +1,308 @@
+// Images from module resources, drawing to the desktop surface, and what the
+// two libraries export.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "ImageTestUtil.h"
+#include "stdfx/DIB.h"
+#include "win/WinDesktop.h"
+#include "win/WinResource.h"
+
+namespace {
+
+using pixmill_test::MakeHeader;
+using stdfx::CDIB;
+
+// ---- Bitmap files written byte by byte ----
+
+void Put(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) v[at + i] = std::uint8_t(value >> (8 * i));
+}
+
+// A bitmap file (with `fileHeader`) or packed bitmap of w x h pixels whose
+// stored row r, byte k holds r * 37 + k.
+std::vector<std::uint8_t> MakeBitmap(int w, int h, int bits, bool fileHeader,
+                                     std::uint32_t infoSize = 40, int paletteEntries = -1) {
+  const std::size_t stride = std::size_t((w * bits + 31) / 32 * 4);
+  const std::size_t rows = std::size_t(h < 0 ? -h : h);
+  const std::size_t palette = bits == 8 ? 4 * std::size_t(paletteEntries < 0 ? 256 : paletteEntries) : 0;
+  const std::size_t pre = fileHeader ? 14 : 0;
+  const std::size_t offBits = pre + infoSize + palette;
+  std::vector<std::uint8_t> v(offBits + stride * rows, 0);
+  if (fileHeader) {
+    v[0] = 'B';
+    v[1] = 'M';
+    Put(v, 2, std::uint32_t(v.size()), 4);
+    Put(v, 10, std::uint32_t(offBits), 4);
+  }
+  Put(v, pre + 0, infoSize, 4);
+  Put(v, pre + 4, std::uint32_t(w), 4);
+  Put(v, pre + 8, std::uint32_t(h), 4);
+  Put(v, pre + 12, 1, 2);
+  Put(v, pre + 14, std::uint32_t(bits), 2);
+  if (bits == 8 && paletteEntries >= 0) Put(v, pre + 32, std::uint32_t(paletteEntries), 4);
+  for (std::size_t r = 0; r < rows; ++r)
+    for (std::size_t k = 0; k < stride; ++k) v[offBits + r * stride + k] = std::uint8_t(r * 37 + k);
+  return v;
+}
+
+// A fake module handle: any distinct address identifies a module.
+HINSTANCE Module(int n) {
+  static char modules[8];
+  return reinterpret_cast<HINSTANCE>(&modules[n]);
+}
+
+class Resources : public ::testing::Test {
+ protected:
+  void Register(std::vector<RESOURCE_ENTRY> table) {
+    table_ = std::move(table);
+    ASSERT_TRUE(RegisterModuleResources(Module(1), table_.data(), UINT(table_.size())));
+  }
+  void TearDown() override { UnregisterModuleResources(Module(1)); }
+  std::vector<RESOURCE_ENTRY> table_;
+};
+
+struct BitmapCase {
+  int w, h, bits;
+  bool fileHeader;
+  std::uint32_t infoSize;
+};
+
+class ResourceBitmaps : public Resources, public ::testing::WithParamInterface<BitmapCase> {};
+
+TEST_P(ResourceBitmaps, LoadsPixelsAndGeometry) {
+  const BitmapCase& c = GetParam();
+  const std::vector<std::uint8_t> file = MakeBitmap(c.w, c.h, c.bits, c.fileHeader, c.infoSize);
+  Register({{c.fileHeader ? 8000u : 2u, 1030, file.data(), DWORD(file.size())}});
+  CDIB image;
+  ASSERT_TRUE(image.CreateFromResource(1030, Module(1)));
+  EXPECT_TRUE(image.IsCreated());
+  EXPECT_EQ(image.GetVfBmiSize(), 144u);
+  EXPECT_EQ(image.DIBWidth(), c.w);
+  EXPECT_EQ(image.GetVfBmiHeader()->biHeight, c.h);
+  EXPECT_EQ(image.DIBBitCount(), c.bits);
+  EXPECT_TRUE(image.DIBColorSpaceRGB());
+  EXPECT_TRUE(image.DIBAlphaIsStraight());
+  const std::size_t offBits = file.size() - image.DIBSize();
+  EXPECT_EQ(0, std::memcmp(image.GetBytes(), file.data() + offBits, image.DIBSize()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ResourceBitmaps,
+                         ::testing::Values(BitmapCase{241, 209, 32, true, 40},
+                                           BitmapCase{5, -3, 24, true, 40},
+                                           BitmapCase{7, 4, 8, true, 40},
+                                           BitmapCase{3, 2, 32, true, 124},
+                                           BitmapCase{6, 2, 32, false, 40},
+                                           BitmapCase{6, -2, 8, false, 40}));
+
+TEST_F(Resources, MissingOrForeignResourcesFailAndLeaveTheImage) {
+  const std::vector<std::uint8_t> file = MakeBitmap(4, 4, 32, true);
+  Register({{8000, 1030, file.data(), DWORD(file.size())}});
+  CDIB image(MakeHeader(2, 2, 8));
+  unsigned char* before = image.GetBytes();
+  EXPECT_FALSE(image.CreateFromResource(1031, Module(1)));  // other id
+  EXPECT_FALSE(image.CreateFromResource(1030, Module(2)));  // other module
+  EXPECT_FALSE(image.CreateFromResource(1030, nullptr));
+  EXPECT_FALSE(image.CreateFromResource(L"WHEEL", Module(1)));  // string names find nothing
+  EXPECT_EQ(image.GetBytes(), before);
+  EXPECT_EQ(image.DIBWidth(), 2);
+}
+
+TEST_F(Resources, EveryTruncationFailsCleanly) {
+  const std::vector<std::uint8_t> file = MakeBitmap(5, 3, 24, true);
+  for (std::size_t n = 0; n < file.size(); ++n) {
+    // A copy of exactly n bytes, so that the sanitizer sees any over-read.
+    std::vector<std::uint8_t> cut(file.begin(), file.begin() + std::ptrdiff_t(n));
+    cut.shrink_to_fit();
+    Register({{8000, 1030, cut.data(), DWORD(n)}});
+    CDIB image;
+    EXPECT_FALSE(image.CreateFromResource(1030, Module(1))) << n;
+    EXPECT_FALSE(image.IsValidDIB());
+  }
+}
+
+TEST_F(Resources, CorruptedBytesNeverReadOutside) {
+  const std::vector<std::uint8_t> file = MakeBitmap(9, 7, 8, true, 40, 2);
+  std::mt19937 rng(1234);
+  int loaded = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::vector<std::uint8_t> bad = file;
+    const int flips = 1 + int(rng() % 4);
+    for (int f = 0; f < flips; ++f) bad[rng() % 62] = std::uint8_t(rng());  // headers
+    Register({{8000, 1030, bad.data(), DWORD(bad.size())}});
+    CDIB image;
+    if (image.CreateFromResource(1030, Module(1))) {
+      ++loaded;
+      EXPECT_TRUE(image.IsValidDIB());
+      EXPECT_LE(image.DIBSize(), bad.size());
+    }
+  }
+  EXPECT_GT(loaded, 0);  // flips in unused bytes still load
+}
+
+TEST_F(Resources, RefusedFormats) {
+  std::vector<std::uint8_t> rle = MakeBitmap(4, 4, 8, true);
+  Put(rle, 14 + 16, 1, 4);  // BI_RLE8
+  std::vector<std::uint8_t> mono = MakeBitmap(8, 2, 8, true);
+  Put(mono, 14 + 14, 1, 2);  // 1 bit per pixel
+  std::vector<std::uint8_t> notBm = MakeBitmap(4, 4, 32, true);
+  notBm[0] = 'X';
+  std::vector<std::uint8_t> masks = MakeBitmap(4, 4, 32, true, 124);
+  Put(masks, 14 + 16, BI_BITFIELDS, 4);
+  Put(masks, 14 + 40, 0x000000FF, 4);  // red in the low byte: not our order
+  for (const auto* v : {&rle, &mono, &notBm, &masks}) {
+    Register({{8000, 1030, v->data(), DWORD(v->size())}});
+    CDIB image;
+    EXPECT_FALSE(image.CreateFromResource(1030, Module(1)));
+  }
+  // The standard masks are accepted.
+  Put(masks, 14 + 40, 0x00FF0000, 4);
+  Put(masks, 14 + 44, 0x0000FF00, 4);
+  Put(masks, 14 + 48, 0x000000FF, 4);
+  Register({{8000, 1030, masks.data(), DWORD(masks.size())}});
+  CDIB image;
+  EXPECT_TRUE(image.CreateFromResource(1030, Module(1)));
+}
+
+TEST_F(Resources, WindowsLookups) {
+  static const char data[] = "cursor bytes";
+  Register({{1, 3031, data, 12}, {2, 3031, data + 7, 5}});
+  HRSRC r = FindResourceW(Module(1), MAKEINTRESOURCEW(3031), RT_BITMAP);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(SizeofResource(Module(1), r), 5u);
+  EXPECT_EQ(LockResource(LoadResource(Module(1), r)), data + 7);
+  EXPECT_EQ(FindResourceW(Module(1), MAKEINTRESOURCEW(3032), RT_CURSOR), nullptr);
+  EXPECT_TRUE(UnregisterModuleResources(Module(1)));
+  EXPECT_EQ(FindResourceW(Module(1), MAKEINTRESOURCEW(3031), RT_CURSOR), nullptr);
+  EXPECT_FALSE(UnregisterModuleResources(Module(1)));
+  EXPECT_FALSE(RegisterModuleResources(nullptr, table_.data(), 1));
+}
+
+// ---- Desktop ----
+
+class Desktop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(WinDesktopResize(64, 48));
+    WinDesktopClear(0x00000000);
+  }
+  std::uint32_t At(int x, int y) {
+    std::uint32_t v = 0xDEADBEEF;
+    EXPECT_TRUE(WinDesktopRead(x, y, 1, 1, &v, 4));
+    return v;
+  }
+};
+
+TEST_F(Desktop, ColourImagesShowTopLineFirst) {
+  for (int sign : {1, -1}) {
+    WinDesktopClear(0);
+    CDIB image(MakeHeader(3, 2 * sign, 32));
+    // Display row y, column x: blue = 10 y + x, green 50, red 60, alpha 0.
+    for (int y = 0; y < 2; ++y) {
+      const int line = sign > 0 ? 1 - y : y;
+      for (int x = 0; x < 3; ++x) {
+        unsigned char* p = image.GetBytes() + line * 12 + x * 4;
+        p[0] = std::uint8_t(10 * y + x);
+        p[1] = 50;
+        p[2] = 60;
+        p[3] = 0;
+      }
+    }
+    const DWORD writes = WinDesktopWriteCount();
+    ASSERT_TRUE(image.DrawToDesktop(5, 7, 0, 0));
+    EXPECT_EQ(WinDesktopWriteCount(), writes + 1);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x)
+        EXPECT_EQ(At(5 + x, 7 + y), 0xFF3C3200u | std::uint32_t(10 * y + x)) << x << "," << y;
+    EXPECT_EQ(At(4, 7), 0u);
+    EXPECT_EQ(At(8, 7), 0u);
+    EXPECT_EQ(At(5, 9), 0u);
+  }
+}
+
+TEST_F(Desktop, MasksShowAsGreyAndAlphaDrawsAlpha) {
+  CDIB mask(MakeHeader(2, -1, 8));
+  mask.GetBytes()[0] = 0x10;
+  mask.GetBytes()[1] = 0xF0;
+  ASSERT_TRUE(mask.DrawToDesktop(0, 0, 0, 0));
+  EXPECT_EQ(At(0, 0), 0xFF101010u);
+  EXPECT_EQ(At(1, 0), 0xFFF0F0F0u);
+  CDIB image(MakeHeader(2, -1, 32));
+  image.ClearDIB(-1, 0x7F123456);
+  ASSERT_TRUE(image.DrawDIBsAlphaToDesktop(10, 10, 0, 0));
+  EXPECT_EQ(At(10, 10), 0xFF7F7F7Fu);
+  EXPECT_EQ(At(11, 10), 0xFF7F7F7Fu);
+}
+
+TEST_F(Desktop, ClipsToTheSurfaceAndToTheGivenSize) {
+  CDIB image(MakeHeader(10, 10, 32));
+  image.ClearDIB(-1, 0xFF0000FF);
+  ASSERT_TRUE(image.DrawToDesktop(60, 45, 0, 0));  // partly off the surface
+  EXPECT_EQ(At(63, 47), 0xFF0000FFu);
+  ASSERT_TRUE(image.DrawToDesktop(-8, -8, 0, 0));
+  EXPECT_EQ(At(0, 0), 0xFF0000FFu);
+  EXPECT_EQ(At(2, 2), 0u);
+  EXPECT_FALSE(image.DrawToDesktop(64, 0, 0, 0));  // entirely off
+  ASSERT_TRUE(image.DrawToDesktop(20, 20, 2, 1));
+  EXPECT_EQ(At(21, 20), 0xFF0000FFu);
+  EXPECT_EQ(At(22, 20), 0u);
+  EXPECT_EQ(At(20, 21), 0u);
+  const CDIB empty;
+  EXPECT_FALSE(empty.DrawToDesktop(0, 0, 0, 0));
+  EXPECT_FALSE(empty.DrawDIBsAlphaToDesktop(0, 0, 0, 0));
+}
+
+TEST_F(Desktop, ReadOffTheSurfaceGivesZero) {
+  std::uint32_t block[4] = {1, 2, 3, 4};
+  ASSERT_TRUE(WinDesktopRead(-1, -1, 2, 2, block, 8));
+  for (std::uint32_t v : block) EXPECT_EQ(v, 0u);
+  EXPECT_FALSE(WinDesktopResize(0, 10));
+  EXPECT_FALSE(WinDesktopResize(16385, 10));
+  int w = 0, h = 0;
+  WinDesktopGetSize(&w, &h);
+  EXPECT_EQ(w, 64);
+  EXPECT_EQ(h, 48);
+}
+
+// ---- Exports ----
+
+// The module exports the light members; the image library exports its own
+// members only, having hidden its private copy of the light ones.
+TEST(Exports, LightMembersInTheModuleHeavyOnesInTheLibrary) {
+  const char* modulePath = std::getenv("MATTIX_MODULE");
+  if (!modulePath) GTEST_SKIP() << "MATTIX_MODULE not set";
+  void* pixmill = dlopen(PIXMILL_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(pixmill, nullptr) << dlerror();
+  void* module = dlopen(modulePath, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  const char* light[] = {"_ZNK5stdfx4CDIB10IsValidDIBEv", "_ZNK5stdfx4CDIB8DIBWidthEv",
+                         "_ZN5stdfx4CDIB16ncbwSetAlphaFlagEm"};
+  const char* heavy[] = {"_ZN5stdfx4CDIB7FreeDIBEv", "_ZN5stdfx4CDIB7CopyDIBERKS0_",
+                         "_ZN5stdfx15DIBBytesPerLineEPK17tagVFBMINFOHEADER"};
+  // dlsym on a handle also searches that object's dependencies, so the
+  // defining object is identified with dladdr.
+  Dl_info info;
+  for (const char* name : light) {
+    void* sym = dlsym(module, name);
+    ASSERT_NE(sym, nullptr) << name;
+    ASSERT_NE(dladdr(sym, &info), 0);
+    EXPECT_NE(std::strstr(info.dli_fname, "libmattix.so"), nullptr) << name;
+    EXPECT_EQ(dlsym(pixmill, name), nullptr) << name << " leaks from the library";
+  }
+  for (const char* name : heavy) {
+    void* sym = dlsym(pixmill, name);
+    ASSERT_NE(sym, nullptr) << name;
+    ASSERT_NE(dladdr(sym, &info), 0);
+    EXPECT_NE(std::strstr(info.dli_fname, "libpixmill.so"), nullptr) << name;
+  }
+  dlclose(module);
+  dlclose(pixmill);
+}
+
+}  // namespace
