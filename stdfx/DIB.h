@@ -126,7 +126,8 @@ class STDFX_API CDIB {
 
   // Draws the image with its top-left corner at (x, y) of the desktop,
   // clipped to w x h pixels (0 for the image's own size) and to the desktop.
-  // 8-bit images show as grey, 24 and 32-bit RGB as colour (opaque).
+  // 8-bit images show as grey, 24 and 32-bit RGB as colour (opaque), packed
+  // 4:2:2 YUV as its conversion to RGB.
   bool DrawToDesktop(int x, int y, int w, int h) const;
   // The same for the alpha: the alpha byte of 32-bit RGB, or the separate
   // alpha plane when there is one, shown as grey.

@@ -240,6 +240,24 @@ TEST_F(Desktop, MasksShowAsGreyAndAlphaDrawsAlpha) {
   EXPECT_EQ(At(11, 10), 0xFF7F7F7Fu);
 }
 
+TEST_F(Desktop, PackedYuvShowsAsItsRgbConversion) {
+  tagYUVBMINFOHEADER yh = pixmill_test::MakeYUVHeader(4, -2, 24, stdfx::kSub422UYVY);
+  CDIB yuv(yh.vf);
+  for (DWORD i = 0; i < yuv.DIBSize(); ++i) yuv.GetBytes()[i] = std::uint8_t(40 + 13 * i);
+  CDIB rgb;
+  tagVFBMINFOHEADER rh = MakeHeader(4, -2, 32);
+  ASSERT_TRUE(rgb.CreateAndConvert(rh, yuv, -1));
+  ASSERT_TRUE(yuv.DrawToDesktop(0, 0, 0, 0));
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      int r, g, b;
+      ASSERT_TRUE(rgb.GetDIBColor(x, y, r, g, b));
+      EXPECT_EQ(At(x, y), 0xFF000000u | std::uint32_t(r) << 16 | std::uint32_t(g) << 8 |
+                              std::uint32_t(b));
+    }
+  }
+}
+
 TEST_F(Desktop, ClipsToTheSurfaceAndToTheGivenSize) {
   CDIB image(MakeHeader(10, 10, 32));
   image.ClearDIB(-1, 0xFF0000FF);

@@ -37,8 +37,21 @@ std::uint32_t Grey(std::uint8_t v) { return 0xFF000000u | v * 0x010101u; }
 
 bool CDIB::DrawToDesktop(int x, int y, int w, int h) const {
   internal::Layout l;
-  if (!IsValidDIB() || !internal::Describe(GetVfBmiHeader(), l) ||
-      GetVfBmiHeader()->biCompression != kLayoutRGB ||
+  if (!IsValidDIB() || !internal::Describe(GetVfBmiHeader(), l)) return false;
+  if (l.packedYUV422) {
+    // Packed YUV is shown through its conversion to 32-bit RGB.
+    tagVFBMINFOHEADER rgb{};
+    rgb.biSize = kHeaderSizeVfbmi;
+    rgb.biWidth = l.width;
+    rgb.biHeight = GetVfBmiHeader()->biHeight;
+    rgb.biPlanes = 1;
+    rgb.biBitCount = 32;
+    rgb.biCompression = kLayoutRGB;
+    CDIB converted;
+    return converted.CreateAndConvert(rgb, *this, -1) &&
+           converted.DrawToDesktop(x, y, w, h);
+  }
+  if (GetVfBmiHeader()->biCompression != kLayoutRGB ||
       (l.bitCount != 8 && l.bitCount != 24 && l.bitCount != 32)) {
     return false;
   }
