@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <limits>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,38 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"Rgb32WithoutMaskIsCopied", 32, kRGB, 0, 32, false, 0, StatusCase::kCopied},
         StatusCase{"Rgb32WithMaskIsKeyed", 32, kRGB, 0, 32, true, 0, StatusCase::kKeyed}),
     [](const auto& param_info) { return param_info.param.name; });
+
+// Process reaches KeyImage, and KeyImage the mask and the table, through the
+// virtual table; an exception that escapes becomes 25.
+class ProbeEngine : public CMattix2 {
+ public:
+  bool throwInKeyImage = false;
+  int prepared = 0, tables = 0;
+  int KeyImage(stdfx::CDIB& target, stdfx::CDIB& source) override {
+    if (throwInKeyImage) throw std::runtime_error("probe");
+    return CMattix2::KeyImage(target, source);
+  }
+  int PrepareMask() override {
+    ++prepared;
+    return CMattix2::PrepareMask();
+  }
+  void BuildLightnessTable() override {
+    ++tables;
+    CMattix2::BuildLightnessTable();
+  }
+};
+
+TEST(Key, OperationsAreReachedThroughTheVirtualTable) {
+  Frame source(4, 4), target(4, 4);
+  const MaskRecord mask(9);
+  ProbeEngine engine;
+  Settings s;
+  EXPECT_EQ(engine.Process(target.dib(), source.dib(), s.v, mask.data(), mask.size(), -1), 0);
+  EXPECT_EQ(engine.prepared, 1);
+  EXPECT_EQ(engine.tables, 1);
+  engine.throwInKeyImage = true;
+  EXPECT_EQ(engine.Process(target.dib(), source.dib(), s.v, mask.data(), mask.size(), -1), 25);
+}
 
 TEST(Key, InvalidImagesGive27) {
   Frame frame(4, 4);
