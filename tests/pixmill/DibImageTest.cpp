@@ -481,3 +481,30 @@ TEST(Alpha, RefusesOtherLayouts) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stored mask record comes from outside: whatever its alpha-plane fields
+// hold must not be followed when it is copied, since masks and encoded
+// layouts have no alpha plane.
+TEST(Ownership, CopiesIgnoreAlphaPlaneFieldsOfMasksAndEncodedLayouts) {
+  for (const DWORD layout : {stdfx::kLayoutRGB, stdfx::kLayoutRLE8}) {
+    tagVFBMINFOHEADER h = pixmill_test::MakeHeader(16, 4, 8, layout);
+    unsigned char bits[64] = {1, 2, 3};
+    if (layout == stdfx::kLayoutRLE8) {
+      const unsigned char eob[] = {0, 1};  // end of bitmap
+      std::memcpy(bits, eob, sizeof eob);
+      h.biSizeImage = sizeof eob;
+    }
+    h.vfAlphaBytes = reinterpret_cast<unsigned char*>(std::uintptr_t{0x10});  // wild
+    h.vfAlphaBytesPerLine = 4096;
+    const stdfx::CDIB record(&h, bits);
+    stdfx::CDIB copy;
+    ASSERT_TRUE(copy.CopyDIB(record)) << layout;
+    EXPECT_EQ(copy.DIBAlphaBytes(), nullptr);
+    EXPECT_EQ(copy.DIBAlphaBytesPerLine(), 0u);
+    EXPECT_EQ(copy.GetBytes()[0], bits[0]);
+  }
+}
+
+}  // namespace

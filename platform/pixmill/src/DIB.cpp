@@ -19,7 +19,17 @@ CDibData* NewData() {
 // allocation behind the pixels) when its header names one or is 32-bit
 // packed YUV, whose alpha lives beside the colour. Row pitch: the header's
 // when at least the width, else the width padded to 4 bytes.
+// Only uncompressed colour images carry a plane: for masks and encoded
+// layouts the two fields are meaningless (a stored record may hold anything
+// there), so they are neither followed nor kept.
+bool CanHaveAlphaPlane(const tagVFBMINFOHEADER& h) {
+  const bool colourLayout = h.biCompression == kLayoutRGB || h.biCompression == kLayoutYUV ||
+                            h.biCompression == kLayoutRGBAZ || h.biCompression == kLayoutYUVAZ;
+  return colourLayout && h.biBitCount >= 24;
+}
+
 bool WantsAlphaPlane(const tagVFBMINFOHEADER& h) {
+  if (!CanHaveAlphaPlane(h)) return false;
   return h.vfAlphaBytes != nullptr ||
          (h.biCompression == kLayoutYUV && h.biBitCount == 32);
 }
@@ -101,6 +111,9 @@ bool CDIB::Create(const tagVFBMINFOHEADER& source) {
   if (alpha) {
     header->vfAlphaBytes = bits + l.size;
     header->vfAlphaBytesPerLine = DWORD(alphaPitch);
+  } else {
+    header->vfAlphaBytes = nullptr;
+    header->vfAlphaBytesPerLine = 0;
   }
   return _IAdopt(header, bits, LONG(total));
 }
@@ -125,7 +138,8 @@ bool CDIB::CopyDIB(const CDIB& other) {
   internal::Layout l;
   internal::Describe(src, l);
   const tagVFBMINFOHEADER* dst = copy.GetVfBmiHeader();
-  if (src->vfAlphaBytes && dst->vfAlphaBytes && src->vfAlphaBytesPerLine >= DWORD(l.width)) {
+  if (CanHaveAlphaPlane(*src) && src->vfAlphaBytes && dst->vfAlphaBytes &&
+      src->vfAlphaBytesPerLine >= DWORD(l.width)) {
     for (int y = 0; y < l.height; ++y) {
       std::memcpy(dst->vfAlphaBytes + std::int64_t(y) * dst->vfAlphaBytesPerLine,
                   src->vfAlphaBytes + std::int64_t(y) * src->vfAlphaBytesPerLine,
