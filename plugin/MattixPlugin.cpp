@@ -1,0 +1,138 @@
+#include "plugin/MattixPlugin.h"
+
+#include "plugin/Parameters.h"
+#include "plugin/PluginStatus.h"
+
+namespace {
+
+struct NumberParameter {
+  const char* name;
+  mattix::ParameterIndex index;
+  double minimum;
+  double maximum;
+  double step;
+  double initial;
+};
+
+// Parameters 0 to 4, in index order.
+constexpr NumberParameter kNumberParameters[] = {
+    {"Softness", mattix::kSoftness, 0.0, 100.0, 0.1, 0.0},
+    {"Spill Suppression", mattix::kSpillSuppression, 0.0, 100.0, 0.1, 0.0},
+    {"Key Red", mattix::kKeyRed, 0.0, 255.0, 0.1, 0.0},
+    {"Key Green", mattix::kKeyGreen, 0.0, 255.0, 0.1, 0.0},
+    {"Key Blue", mattix::kKeyBlue, 0.0, 255.0, 0.1, 0.0},
+};
+
+// Until the hue/saturation wheel joins the object, its empty mask value
+// (the wheel's GetEmptyMaskSize and GetEmptyMaskData) lives here: a record
+// of 144 zero bytes, meaning that no mask has been drawn.
+constexpr std::uint32_t kEmptyMaskSize = 144;
+constexpr std::uint8_t kEmptyMask[kEmptyMaskSize] = {};
+
+}  // namespace
+
+CMattixPlugin::CMattixPlugin() = default;
+CMattixPlugin::~CMattixPlugin() = default;
+
+std::uint32_t CMattixPlugin::EmptyMaskSize() { return kEmptyMaskSize; }
+const std::uint8_t* CMattixPlugin::EmptyMaskData() { return kEmptyMask; }
+
+PIM::Status CMattixPlugin::QueryInterface(const PIM::IID& iid, void** out) {
+  if (out == nullptr) return PIM::kNoInterface;
+  void* found = nullptr;
+  if (iid == PIM::IBase::kIID || iid == Tarn::IFXBase::kIID) {
+    found = static_cast<Tarn::IFXBase*>(this);
+  } else if (iid == Tarn::IFXCustomDrawEvent::kIID) {
+    found = static_cast<Tarn::IFXCustomDrawEvent*>(this);
+  } else if (iid == Tarn::IFXParameterChangeEvent::kIID) {
+    found = static_cast<Tarn::IFXParameterChangeEvent*>(this);
+  } else if (iid == Tarn::IFXCustomUserEvent::kIID) {
+    found = static_cast<Tarn::IFXCustomUserEvent*>(this);
+  }
+  *out = found;
+  if (found == nullptr) return PIM::kNoInterface;
+  AddRef();
+  return PIM::kOk;
+}
+
+void CMattixPlugin::AddRef() { PIM::RCObject::AddRef(); }
+void CMattixPlugin::Release() {
+  if (DropReference() == 0) delete this;
+}
+std::int32_t CMattixPlugin::GetRefCount() { return RefCount(); }
+
+PIM::Status CMattixPlugin::Reserved4() { return PIM::kOk; }
+PIM::Status CMattixPlugin::Reserved8() { return PIM::kOk; }
+
+PIM::Status CMattixPlugin::DefineParameters(Tarn::IFXParameterList* list,
+                                            Tarn::IFXParameterFactory* factory) {
+  if (list == nullptr || factory == nullptr) return mattix::kStatusHostRefused;
+  // A number parameter the host refuses does not stop the others.
+  for (const NumberParameter& p : kNumberParameters) {
+    mattix::AddNumberParameter(list, factory, p.name, p.index, p.initial, p.step, p.minimum,
+                               p.maximum, mattix::kDisplayAsValueRange,
+                               mattix::kDisplayAsValueRange);
+  }
+  if (const PIM::Status status =
+          mattix::AddDataParameter(list, factory, "Lightness", mattix::kLightness,
+                                   mattix::kDefaultLightness, mattix::kLightnessSize);
+      status != PIM::kOk) {
+    return status;
+  }
+  if (const PIM::Status status = mattix::AddDataParameter(
+          list, factory, "Chroma Mask", mattix::kChromaMask, EmptyMaskData(), EmptyMaskSize());
+      status != PIM::kOk) {
+    return status;
+  }
+  return PIM::kOk;
+}
+
+PIM::Status CMattixPlugin::PrepareOutput(void* /*output*/, const Tarn::TSourceList* /*inputs*/,
+                                         void* /*unused1*/, void* /*unused2*/,
+                                         Tarn::IFXOutputRequest* /*request*/) {
+  // NOT YET BUILT: passing the first input's format on to the request
+  // arrives with frame rendering. Until then the request is not made.
+  return mattix::kStatusRenderFailed;
+}
+
+PIM::Status CMattixPlugin::Render(Tarn::IFXImageSource* /*output*/,
+                                  const Tarn::TSourceList* /*inputs*/,
+                                  Tarn::IFXParameterSet* /*set*/,
+                                  Tarn::IFXRenderContext* /*context*/) {
+  // NOT YET BUILT: frame rendering (describing the frames, the snapshot,
+  // the keying engine) arrives with the keying engine. Until then no frame
+  // is rendered and the output is left untouched.
+  return mattix::kStatusRenderFailed;
+}
+
+Tarn::TRect<long>& CMattixPlugin::GetControlRect(Tarn::TRect<long>& out,
+                                                 Tarn::IFXParameter* parameter) {
+  out = Tarn::TRect<long>(0, 0, 0, 0);
+  if (parameter == nullptr) return out;
+  switch (parameter->GetIndex()) {
+    case mattix::kLightness:
+      out = Tarn::TRect<long>(0, 0, 255, 44);
+      break;
+    case mattix::kChromaMask:
+      out = Tarn::TRect<long>(0, 0, 260, 260);
+      break;
+    default:
+      break;
+  }
+  return out;
+}
+
+// Drawing, parameter changes and mouse events go to the lightness bar and
+// the wheel, which arrive with the controls. Until then these operations
+// draw nothing, change nothing and report nothing to the event.
+PIM::Status CMattixPlugin::DrawControl(Tarn::IFXEvent* /*event*/) { return PIM::kOk; }
+
+PIM::Status CMattixPlugin::OnParameterChanged(Tarn::IFXEvent* /*event*/, void* /*unused*/,
+                                              bool /*quiet*/) {
+  return PIM::kOk;
+}
+
+PIM::Status CMattixPlugin::OnMouseDown(Tarn::IFXEvent* /*event*/) { return PIM::kOk; }
+PIM::Status CMattixPlugin::OnMouseUp(Tarn::IFXEvent* /*event*/) { return PIM::kOk; }
+PIM::Status CMattixPlugin::OnMouseMove(Tarn::IFXEvent* /*event*/) { return PIM::kOk; }
+PIM::Status CMattixPlugin::OnOtherUserEvent(Tarn::IFXEvent* /*event*/) { return PIM::kOk; }

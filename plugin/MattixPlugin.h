@@ -1,0 +1,66 @@
+#pragma once
+// CMattixPlugin: one instance of the "Chroma Key" effect, as the host sees it
+// through four interfaces sharing one reference count.
+#include "tarn/Tarn.h"
+
+#include <cstdint>
+
+class CMattixPlugin : public Tarn::IFXBase,
+                      public Tarn::IFXCustomDrawEvent,
+                      public Tarn::IFXParameterChangeEvent,
+                      public Tarn::IFXCustomUserEvent,
+                      public PIM::RCObject {
+ public:
+  // Count 0: the host's first AddRef makes it 1.
+  CMattixPlugin();
+  ~CMattixPlugin() override;
+  CMattixPlugin(const CMattixPlugin&) = delete;
+  CMattixPlugin& operator=(const CMattixPlugin&) = delete;
+
+  // Shared by all four interfaces. QueryInterface hands out the interface
+  // whose identifier matches over all 16 bytes (IBase's gives IFXBase) with
+  // one reference added, or null and PIM::kNoInterface.
+  PIM::Status QueryInterface(const PIM::IID& iid, void** out) override;
+  void AddRef() override;
+  // Destroys the instance when the count falls to 0.
+  void Release() override;
+  std::int32_t GetRefCount() override;
+
+  // IFXBase.
+  PIM::Status Reserved4() override;
+  // Defines the seven parameters. A number parameter that the host refuses is
+  // left out silently; a byte-block parameter whose value facet cannot be had
+  // ends the definition with that status. A null list or factory gives
+  // kStatusHostRefused and nothing is asked of the host.
+  PIM::Status DefineParameters(Tarn::IFXParameterList* list,
+                               Tarn::IFXParameterFactory* factory) override;
+  PIM::Status PrepareOutput(void* output, const Tarn::TSourceList* inputs, void* unused1,
+                            void* unused2, Tarn::IFXOutputRequest* request) override;
+  PIM::Status Render(Tarn::IFXImageSource* output, const Tarn::TSourceList* inputs,
+                     Tarn::IFXParameterSet* set, Tarn::IFXRenderContext* context) override;
+  PIM::Status Reserved8() override;
+
+  // IFXCustomDrawEvent. The lightness bar (parameter 5) takes 255 x 44, the
+  // wheel (parameter 6) 260 x 260; other parameters, or none, get an empty
+  // rectangle.
+  Tarn::TRect<long>& GetControlRect(Tarn::TRect<long>& out,
+                                    Tarn::IFXParameter* parameter) override;
+  PIM::Status DrawControl(Tarn::IFXEvent* event) override;
+
+  // IFXParameterChangeEvent.
+  PIM::Status OnParameterChanged(Tarn::IFXEvent* event, void* unused, bool quiet) override;
+
+  // IFXCustomUserEvent.
+  PIM::Status OnMouseDown(Tarn::IFXEvent* event) override;
+  PIM::Status OnMouseUp(Tarn::IFXEvent* event) override;
+  PIM::Status OnMouseMove(Tarn::IFXEvent* event) override;
+  PIM::Status OnOtherUserEvent(Tarn::IFXEvent* event) override;
+
+  // The "Chroma Mask" value of a wheel without a mask.
+  static std::uint32_t EmptyMaskSize();
+  static const std::uint8_t* EmptyMaskData();
+
+ private:
+  // The lightness bar (CWndLightness) and then the hue/saturation wheel
+  // (CWndHSL) join here as members, held by value, with the controls.
+};

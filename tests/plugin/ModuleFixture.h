@@ -1,0 +1,36 @@
+#pragma once
+// The built module loaded once per test program, and the effect identifier
+// it registers (tests learn it as a host does, from registration).
+#include "host/EffectInfo.h"
+#include "host/EffectRegistry.h"
+#include "host/HostModule.h"
+#include "tests/host/ModulePath.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace mattix::test {
+
+inline std::shared_ptr<host::CHostModule> Module() {
+  static std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(ModulePath());
+  return module;
+}
+
+inline PIM::IID RegisteredEffectId() {
+  static const PIM::IID id = [] {
+    auto registry = host::Make<host::CEffectRegistry>();
+    auto info = host::Make<host::CEffectInfo>();
+    EXPECT_EQ(Module()->RegisterEntry()(registry.Get(), info.Get()), 0);
+    return info->Description().id.value_or(PIM::IID{});
+  }();
+  return id;
+}
+
+// A new instance straight from createEffect, with the count it came with.
+inline Tarn::IFXBase* CreateRaw() {
+  const PIM::IID id = RegisteredEffectId();
+  return Module()->CreateEntry()(&id);
+}
+
+}  // namespace mattix::test
