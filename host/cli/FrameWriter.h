@@ -1,0 +1,76 @@
+#pragma once
+// The frames of a render's output: one PNG picture, a PNG sequence or a
+// video through ffmpeg (see Video.h for the formats).
+//
+// Encode() may run on worker threads (PNG compression is the costly part);
+// Write() is called on one thread in frame order; Finish() completes the
+// output. Every file is written under a temporary name and renamed when
+// complete: a PNG when it is written, a video when Finish succeeds. A writer
+// destroyed without Finish leaves no video behind (frames of a sequence
+// already written stay, each complete).
+//
+// Grey pictures (mattes) are written as 8-bit grey PNGs, and as opaque grey
+// frames in videos.
+#include "host/cli/FrameSequence.h"
+#include "host/cli/Image.h"
+#include "host/cli/OutputFile.h"
+#include "host/cli/Video.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mattix::cli {
+
+// A frame ready for Write: PNG bytes, or raw pixels for a video.
+struct EncodedFrame {
+    long number = 0;
+    std::vector<std::uint8_t> png;
+    BgraImage pixels;
+};
+
+class FrameWriter {
+public:
+    // `output`: the path (a pattern for a sequence). Refuses, before anything
+    // is written, an output that is one of `inputs` or that exists without
+    // `force` (for a sequence: the frame numbers given in `numbers`, when
+    // known). Throws CliError naming the output.
+    FrameWriter(const std::string& output, int width, int height, const std::string& frameRate,
+                bool force, const InputFiles& inputs, const std::vector<long>& numbers = {},
+                const FfmpegTools& tools = {});
+    ~FrameWriter();
+    FrameWriter(const FrameWriter&) = delete;
+    FrameWriter& operator=(const FrameWriter&) = delete;
+
+    OutputFormat format() const { return format_; }
+
+    // Thread-safe. `number` is the frame's number (names the file of a
+    // sequence frame).
+    EncodedFrame Encode(const BgraImage& frame, long number) const;
+    EncodedFrame EncodeGrey(const GreyImage& frame, long number) const;
+
+    // In frame order. Errors name the file and the frame.
+    void Write(EncodedFrame&& frame);
+    void Finish();
+
+    // The files written so far (sequence frames, or the picture or video
+    // once finished).
+    const std::vector<std::string>& written() const { return written_; }
+
+private:
+    std::string output_;
+    OutputFormat format_;
+    int width_;
+    int height_;
+    bool force_;
+    const InputFiles& inputs_;
+    std::optional<SequencePattern> pattern_;
+    std::unique_ptr<OutputFile> file_;     // the video or picture being written
+    std::unique_ptr<VideoWriter> video_;
+    std::vector<std::string> written_;
+    bool wroteSingle_ = false;
+};
+
+}  // namespace mattix::cli
