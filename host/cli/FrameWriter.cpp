@@ -7,8 +7,9 @@ namespace mattix::cli {
 
 namespace {
 
-// Compression of written PNGs: level 3 is several times faster than 6 for a
-// few percent more bytes, which suits frames of a render.
+// Compression of written PNGs: level 3 encodes a 1080p frame about a third
+// faster than the default 6 (bench_cli), for larger files; render speed
+// matters more here than the size of intermediate frames.
 constexpr int kFramePngLevel = 3;
 
 }  // namespace

@@ -190,3 +190,44 @@ TEST(ProjectFlags, OverridesReplaceOnlyWhatIsGiven) {
 
 }  // namespace
 }  // namespace mattix::cli
+
+namespace mattix::cli {
+namespace {
+
+// Damaged project files: every mutation either reads as a valid project or
+// gives a CliError; none crashes or reads out of bounds (run under ASan).
+TEST(Project, RandomDamageNeverCrashes) {
+    ProjectSettings s;
+    s.softness = 12.5;
+    s.chromaMask.resize(400);
+    for (std::size_t i = 0; i < s.chromaMask.size(); ++i) s.chromaMask[i] = std::uint8_t(i * 7);
+    const std::string valid = ProjectToJson(s);
+    const char alphabet[] = "{}[]\",:0123456789.eE+-\\u tfn\x01\xC3\xA9\xFF";
+    std::mt19937 rng(77);
+    int accepted = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = valid;
+        const int edits = 1 + int(rng() % 3);
+        for (int k = 0; k < edits; ++k) {
+            const std::size_t at = rng() % text.size();
+            switch (rng() % 3) {
+            case 0: text[at] = alphabet[rng() % (sizeof alphabet - 1)]; break;
+            case 1: text.erase(at, 1 + rng() % 8); break;
+            default: text.insert(at, 1, alphabet[rng() % (sizeof alphabet - 1)]); break;
+            }
+            if (text.empty()) text = "{";
+        }
+        try {
+            const ProjectSettings read = ParseProject(text, "fuzz.json");
+            ValidateSettings(read, "fuzz.json");
+            ++accepted;
+        } catch (const CliError&) {
+        }
+    }
+    // Some edits are harmless (inside a number, in white space); most are not.
+    EXPECT_GT(accepted, 0);
+    EXPECT_LT(accepted, 3000);
+}
+
+}  // namespace
+}  // namespace mattix::cli
