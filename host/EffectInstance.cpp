@@ -3,6 +3,8 @@
 #include "host/HostError.h"
 #include "host/HostModule.h"
 #include "host/HostObject.h"
+#include "host/ImageSource.h"
+#include "host/RenderContext.h"
 
 #include <algorithm>
 #include <utility>
@@ -64,6 +66,28 @@ std::vector<std::uint8_t> CEffectInstance::Data(std::int32_t index) const {
 
 PIM::Status CEffectInstance::SetData(std::int32_t index, const void* bytes, std::uint32_t size) {
   return Checked(index, false).CurrentData()->Set(size, bytes);
+}
+
+PIM::Status CEffectInstance::Render(CImage& output, CImage& input, std::int32_t mode,
+                                    std::int32_t field) {
+  PIM::RefPtr<CImageSource> outSource =
+      Make<CImageSource>(PIM::RefPtr<CImage>::Retain(&output));
+  PIM::RefPtr<CImageSource> inSource = Make<CImageSource>(PIM::RefPtr<CImage>::Retain(&input));
+  PIM::RefPtr<CRenderContext> context = Make<CRenderContext>(mode, field);
+  Tarn::IFXImageSource* sources[] = {inSource.Get()};
+  return Render(outSource.Get(), Tarn::TSourceList{sources, 1}, context.Get());
+}
+
+PIM::Status CEffectInstance::Render(Tarn::IFXImageSource* output, const Tarn::TSourceList& inputs,
+                                    Tarn::IFXRenderContext* context) {
+  return m_base->Render(output, &inputs, m_set.Get(), context);
+}
+
+PIM::Status CEffectInstance::PrepareOutput(CImage* input, Tarn::IFXOutputRequest& request) {
+  PIM::RefPtr<CImageSource> inSource = Make<CImageSource>(PIM::RefPtr<CImage>::Retain(input));
+  Tarn::IFXImageSource* sources[] = {inSource.Get()};
+  const Tarn::TSourceList inputs{sources, 1};
+  return m_base->PrepareOutput(this, &inputs, nullptr, nullptr, &request);
 }
 
 Tarn::TRect<long> CEffectInstance::ControlRect(std::int32_t index) const {

@@ -1,10 +1,12 @@
 #pragma once
 // One effect instance as the host holds it: the effect's main interface with
 // one reference, and the parameters the effect defined.
+#include "host/Image.h"
 #include "host/ParameterFactory.h"
 #include "host/ParameterList.h"
 #include "host/ParameterSet.h"
 #include "tarn/Effect.h"
+#include "tarn/Images.h"
 
 #include <cstdint>
 #include <memory>
@@ -51,6 +53,17 @@ class CEffectInstance {
   PIM::Status SetNumber(std::int32_t index, double value);
   std::vector<std::uint8_t> Data(std::int32_t index) const;
   PIM::Status SetData(std::int32_t index, const void* bytes, std::uint32_t size);
+
+  // Renders input into output through the effect's Render, with the
+  // instance's parameter set and a render context of mode and field (mode
+  // 0: the whole frame, 1: one field). Returns the effect's status.
+  PIM::Status Render(CImage& output, CImage& input, std::int32_t mode = 0,
+                     std::int32_t field = 0);
+  PIM::Status Render(Tarn::IFXImageSource* output, const Tarn::TSourceList& inputs,
+                     Tarn::IFXRenderContext* context);
+  // Asks the effect for the output's format given its first input (null:
+  // none); the effect answers through request.
+  PIM::Status PrepareOutput(CImage* input, Tarn::IFXOutputRequest& request);
 
   // The area the effect asks for to draw parameter index's control (an
   // empty rectangle when it has none, or when the effect offers no custom

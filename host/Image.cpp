@@ -18,6 +18,20 @@ PIM::RefPtr<CImage> CImage::Allocate(ImageDescription description) {
   return image;
 }
 
+PIM::RefPtr<CImage> CImage::WrapBgra(void* pixels, std::int32_t width, std::int32_t height,
+                                     std::int32_t bytesPerRow, bool bottomUp,
+                                     bool premultiplied) {
+  ImageDescription description;
+  description.width = width;
+  description.height = height;
+  description.bytesPerRow = bytesPerRow;
+  description.pixels = pixels;
+  description.layoutCode = kLayoutBgra32;
+  description.format.bottomUp = bottomUp ? 1 : 0;
+  description.format.premultiplied = premultiplied ? 1 : 0;
+  return Make<CImage>(description);
+}
+
 bool CImage::Offers(const PIM::IID& iid) const {
   if (iid == Tarn::IFXImageFormat::kIID) return m_description.offerFormat;
   if (iid == Tarn::IFXAlphaSource::kIID) return m_alpha.has_value();

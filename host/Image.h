@@ -23,7 +23,8 @@ struct ImageFormat {
 };
 
 // Layout codes of frames.
-inline constexpr std::int32_t kLayoutBgra32 = 4;
+inline constexpr std::int32_t kLayoutBgra32 = 4;  // bytes blue, green, red, alpha
+inline constexpr std::int32_t kLayoutUyvy = 1;    // packed 4:2:2 YUV, bytes U Y0 V Y1
 
 struct ImageDescription {
   std::int32_t width = 0;
@@ -41,6 +42,12 @@ class CImage
  public:
   // Wraps description.pixels, which must outlive the frame.
   explicit CImage(const ImageDescription& description);
+  // Wraps a frame of layout code 4 over pixels, rows bytesPerRow apart in
+  // buffer order: the first buffer row is the bottom of the picture when
+  // bottomUp, else the top.
+  static PIM::RefPtr<CImage> WrapBgra(void* pixels, std::int32_t width, std::int32_t height,
+                                      std::int32_t bytesPerRow, bool bottomUp,
+                                      bool premultiplied = false);
   // Owns a zeroed buffer of height rows of bytesPerRow bytes; the
   // description's pixels are ignored. Negative sizes count as 0.
   static PIM::RefPtr<CImage> Allocate(ImageDescription description);

@@ -37,14 +37,7 @@ CKParam::CKParam(Tarn::IFXParameterSet* set) : m_keyValues{}, m_maskSize(0), m_m
   Load(set);
 }
 
-PIM::Status CKParam::Render(const tagVFBMINFOHEADER* /*outHeader*/, void* /*outPixels*/,
-                            const tagVFBMINFOHEADER* /*inHeader*/, void* /*inPixels*/,
-                            int /*field*/) {
-  // NOT YET BUILT: keying a frame arrives with frame rendering (the keying
-  // engine driven over the host's frames). Until then no frame is rendered
-  // and the output is left untouched.
-  return mattix::kStatusRenderFailed;
-}
+// CKParam::Render: see Render.cpp.
 
 void CKParam::Load(Tarn::IFXParameterSet* set) {
   m_keyValues[kSoftnessValue] = ReadNumber(set, mattix::kSoftness);

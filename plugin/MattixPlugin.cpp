@@ -87,23 +87,7 @@ PIM::Status CMattixPlugin::DefineParameters(Tarn::IFXParameterList* list,
   return PIM::kOk;
 }
 
-PIM::Status CMattixPlugin::PrepareOutput(void* /*output*/, const Tarn::TSourceList* /*inputs*/,
-                                         void* /*unused1*/, void* /*unused2*/,
-                                         Tarn::IFXOutputRequest* /*request*/) {
-  // NOT YET BUILT: passing the first input's format on to the request
-  // arrives with frame rendering. Until then the request is not made.
-  return mattix::kStatusRenderFailed;
-}
-
-PIM::Status CMattixPlugin::Render(Tarn::IFXImageSource* /*output*/,
-                                  const Tarn::TSourceList* /*inputs*/,
-                                  Tarn::IFXParameterSet* /*set*/,
-                                  Tarn::IFXRenderContext* /*context*/) {
-  // NOT YET BUILT: frame rendering (describing the frames, the snapshot,
-  // the keying engine) arrives with the keying engine. Until then no frame
-  // is rendered and the output is left untouched.
-  return mattix::kStatusRenderFailed;
-}
+// PrepareOutput and Render: see Render.cpp.
 
 Tarn::TRect<long>& CMattixPlugin::GetControlRect(Tarn::TRect<long>& out,
                                                  Tarn::IFXParameter* parameter) {

@@ -7,3 +7,4 @@
 #include "win/WinGdiTypes.h"
 #include "win/WinResource.h"
 #include "win/WinDesktop.h"
+#include "win/WinUser.h"
