@@ -1,0 +1,23 @@
+#pragma once
+// `mattix render`: keys pictures, sequences and videos through the effect
+// module, loaded with dlopen and driven through the host API exactly as a
+// video editor drives it.
+//
+// The module is looked for, in this order:
+//   1. the path in the environment variable MATTIX_MODULE, when set;
+//   2. libmattix.so next to the mattix executable;
+//   3. the module of the build tree the executable was built in (its path
+//      is compiled in), so that a freshly built tree runs without set-up.
+#include <string>
+#include <vector>
+
+namespace mattix::cli {
+
+// The module `mattix render` would load (see above); throws CliError when
+// none of the places holds one.
+std::string FindEffectModule();
+
+// The render command's handler for CommandMain (arguments after "render").
+int RenderCommand(const std::vector<std::string>& args);
+
+}  // namespace mattix::cli
