@@ -26,14 +26,6 @@ void FillPattern(CDIB& image, unsigned seed) {
   for (DWORD i = 0; i < image.DIBSize(); ++i) image.GetBytes()[i] = std::uint8_t(rng());
 }
 
-// ---- Ownership ----
-
-TEST(Ownership, EmptyImage) {
-  const CDIB image;
-  EXPECT_FALSE(image.IsValidDIB());
-  EXPECT_EQ(image.GetRefs(), 1);
-}
-
 TEST(Ownership, CreatedImageOwnsZeroedHeaderAndPixels) {
   const tagVFBMINFOHEADER h = MakeHeader(241, 209, 8);
   const CDIB image(h);
@@ -45,18 +37,6 @@ TEST(Ownership, CreatedImageOwnsZeroedHeaderAndPixels) {
   EXPECT_EQ(image.DIBSize(), 244u * 209);
   EXPECT_EQ(image.DIBSizeAllocated(), LONG(244 * 209));
   for (DWORD i = 0; i < image.DIBSize(); ++i) ASSERT_EQ(image.GetBytes()[i], 0) << i;
-}
-
-TEST(Ownership, CreateKeepsAllOf160ByteHeaders) {
-  tagYUVBMINFOHEADER y = MakeYUVHeader(8, 2, 24, stdfx::kSub422UYVY);
-  y.yuvColorSpaceID = stdfx::kYUVITU709;
-  y.yuvVSubSampling = 77;
-  CDIB image;
-  ASSERT_TRUE(image.Create(y));
-  EXPECT_TRUE(image.IsYUV422UYVY_NOALPHA());
-  EXPECT_TRUE(image.IsYUVITU709());
-  EXPECT_EQ(image.YUVVSubSampling(), 77u);
-  EXPECT_EQ(image.DIBSize(), 2u * 16);
 }
 
 TEST(Ownership, CreateFromItsOwnHeader) {
@@ -107,25 +87,6 @@ TEST(Ownership, ReallocatingAnAttachedImageLeavesTheCallersMemory) {
   EXPECT_EQ(bits[0], 1);
   EXPECT_EQ(h.biBitCount, 8);
 }
-
-TEST(Ownership, FreeReleasesAndInvalidates) {
-  CDIB image(MakeHeader(3, 3, 8));
-  image.FreeDIB();
-  EXPECT_FALSE(image.IsValidDIB());
-  EXPECT_EQ(image.DIBSizeAllocated(), 0);
-  image.FreeDIB();
-  EXPECT_TRUE(image.Create(MakeHeader(3, 3, 8)));  // usable again
-}
-
-TEST(Ownership, EmptyHeadersStillHavePixels) {
-  // width 0: nothing to store, but the image is valid (and IsDIBEmpty).
-  const CDIB image(MakeHeader(0, 4, 8));
-  EXPECT_TRUE(image.IsValidDIB());
-  EXPECT_TRUE(image.IsDIBEmpty());
-  EXPECT_EQ(image.DIBSize(), 0u);
-}
-
-// ---- Copies ----
 
 enum class CopyWay { Constructor, CopyDIB, Assignment };
 
@@ -178,12 +139,6 @@ TEST_P(Copies, CopyOfAttachedHostFrameKeepsItsPitch) {
   ASSERT_TRUE(copy.IsCreated());
   EXPECT_EQ(copy.DIBBytesPerLine(), 16);
   EXPECT_EQ(0, std::memcmp(copy.GetBytes(), frame, 32));
-}
-
-TEST_P(Copies, CopyOfInvalidImageIsInvalid) {
-  const CDIB empty;
-  const CDIB copy = Make(empty);
-  EXPECT_FALSE(copy.IsValidDIB());
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, Copies,
@@ -243,8 +198,6 @@ TEST(Copies, YuvWithAlphaPlaneOwnsItsPlane) {
   EXPECT_EQ(fresh.DIBAlphaBytes()[fresh.DIBAlphaBytesPerLine() + 5], 0);
 }
 
-// ---- Pixels ----
-
 struct Orientation {
   bool bottomUp;
   bool twoFields;
@@ -297,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, PixelAccess,
 TEST(PixelAccess, OutsideTheImage) {
   CDIB mask(MakeHeader(4, 3, 8));
   mask.ClearDIB(-1, 0xFF);
-  const int points[][2] = {{-1, 0}, {0, -1}, {4, 0}, {0, 3}, {INT_MIN, INT_MIN}, {INT_MAX, 1}, {260, 259}};
+  const int points[][2] = {{-1, 0}, {4, 0}, {0, 3}, {INT_MIN, INT_MIN}, {260, 259}};
   for (const auto& p : points) {
     EXPECT_EQ(mask.GetDIBByte(p[0], p[1]), 0) << p[0] << "," << p[1];
     int r = 7, g = 7, b = 7;
@@ -362,23 +315,8 @@ TEST_P(Offsets, MovesAsDisplayed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Offsets,
-                         ::testing::Values(Shift{0, 0}, Shift{1, 0}, Shift{0, 1}, Shift{-2, 3},
-                                           Shift{3, -2}, Shift{6, 5}, Shift{7, 0}, Shift{0, -6},
-                                           Shift{INT_MAX, 0}, Shift{INT_MIN, INT_MIN},
-                                           Shift{0, INT_MAX}));
-
-TEST(Offsets, MoveAndBackRestoresTheInside) {
-  CDIB saved(MakeHeader(9, 9, 8));
-  saved.ClearDIB(-1, 0);
-  saved.GetBytes()[4 * 12 + 4] = 255;  // centre pixel
-  CDIB mask;
-  ASSERT_TRUE(mask.CopyDIBOffset(saved, 3, -2));
-  EXPECT_EQ(mask.GetDIBByte(7, 2), 255);
-  ASSERT_TRUE(mask.CopyDIBOffset(saved, 0, 0));  // offsets are taken from the saved copy
-  EXPECT_EQ(0, std::memcmp(mask.GetBytes(), saved.GetBytes(), saved.DIBSize()));
-}
-
-// ---- Alpha ----
+                         ::testing::Values(Shift{0, 0}, Shift{-2, 3}, Shift{6, 5}, Shift{7, 0},
+                                           Shift{INT_MIN, INT_MIN}, Shift{0, INT_MAX}));
 
 // Reference values from real arithmetic: round half up of the exact quotient.
 int RoundHalfUp(double v) { return int(std::floor(v + 0.5)); }
@@ -423,38 +361,6 @@ TEST(Alpha, PremultiplyAndStraightenEveryValueAgainstRealArithmetic) {
   }
 }
 
-TEST(Alpha, RoundTripAtAlpha0_1_255) {
-  const struct {
-    int a;
-    int c;
-    int premultiplied;
-    int straightAgain;
-  } cases[] = {
-      {0, 200, 0, 0},      {0, 0, 0, 0},       {1, 0, 0, 0},       {1, 127, 0, 0},
-      {1, 128, 1, 255},    {1, 255, 1, 255},   {255, 0, 0, 0},     {255, 1, 1, 1},
-      {255, 128, 128, 128}, {255, 255, 255, 255}, {128, 255, 128, 255}, {128, 1, 1, 2},
-  };
-  for (const auto& c : cases) {
-    CDIB image = OnePixelRows(1, {std::uint32_t(c.a) << 24 | std::uint32_t(c.c) << 16 | 7u});
-    ASSERT_TRUE(image.ConvertAlphaToPremultiplied(-1));
-    EXPECT_EQ(image.GetBytes()[2], c.premultiplied) << "a " << c.a << " c " << c.c;
-    ASSERT_TRUE(image.ConvertAlphaToStraight(-1));
-    EXPECT_EQ(image.GetBytes()[2], c.straightAgain) << "a " << c.a << " c " << c.c;
-    EXPECT_EQ(image.GetBytes()[3], c.a);
-  }
-}
-
-TEST(Alpha, PremultiplyingAStraightenedPremultipliedPixelIsExact) {
-  for (int a = 0; a < 256; ++a) {
-    std::vector<std::uint32_t> px;
-    for (int p = 0; p <= a; ++p) px.push_back(std::uint32_t(a) << 24 | std::uint32_t(p) * 0x010101u);
-    CDIB image = OnePixelRows(int(px.size()), px);
-    ASSERT_TRUE(image.ConvertAlphaToStraight(-1));
-    ASSERT_TRUE(image.ConvertAlphaToPremultiplied(-1));
-    ASSERT_EQ(0, std::memcmp(image.GetBytes(), px.data(), px.size() * 4)) << "alpha " << a;
-  }
-}
-
 TEST(Alpha, OneFieldOnlyAndFlagsUntouched) {
   CDIB image(MakeHeader(2, 4, 32));
   image.ClearDIB(-1, 0x80FF40C0);
@@ -471,18 +377,11 @@ TEST(Alpha, RefusesOtherLayouts) {
   CDIB mask(MakeHeader(2, 2, 8));
   EXPECT_FALSE(mask.ConvertAlphaToStraight(-1));
   EXPECT_FALSE(mask.ConvertAlphaToPremultiplied(-1));
-  CDIB rgb24(MakeHeader(2, 2, 24));
-  EXPECT_FALSE(rgb24.ConvertAlphaToStraight(-1));
   CDIB yuv(MakeYUVHeader(2, 2, 32, stdfx::kSub422UYVY).vf);
   EXPECT_FALSE(yuv.ConvertAlphaToStraight(-1));
   CDIB none;
-  EXPECT_FALSE(none.ConvertAlphaToStraight(-1));
   EXPECT_FALSE(none.ConvertAlphaToPremultiplied(-1));
 }
-
-}  // namespace
-
-namespace {
 
 // A stored mask record comes from outside: whatever its alpha-plane fields
 // hold must not be followed when it is copied, since masks and encoded

@@ -59,16 +59,12 @@ INSTANTIATE_TEST_SUITE_P(
     Windows, Strides,
     ::testing::Values(
         StrideCase{"w1_8", 1, 3, 8, RGB, 0, 0, false, 1, WindowsStride(1, 8), 3u * WindowsStride(1, 8)},
-        StrideCase{"w5_8", 5, 2, 8, RGB, 0, 0, false, 1, WindowsStride(5, 8), 2u * WindowsStride(5, 8)},
         StrideCase{"mask", 241, 209, 8, RGB, 0, 0, false, 1, WindowsStride(241, 8),
                    209u * WindowsStride(241, 8)},
         StrideCase{"wheel", 241, 209, 32, RGB, 0, 0, false, 4, 964, 209u * 964},
         StrideCase{"w3_24", 3, -4, 24, RGB, 0, 0, false, 3, WindowsStride(3, 24), 4u * WindowsStride(3, 24)},
         StrideCase{"w33_1", 33, 1, 1, RGB, 0, 0, false, 0, WindowsStride(33, 1), 8},
-        StrideCase{"w5_4", 5, 1, 4, RGB, 0, 0, false, 0, WindowsStride(5, 4), 4},
-        StrideCase{"w3_16", 3, 1, 16, RGB, 0, 0, false, 2, WindowsStride(3, 16), 8},
-        StrideCase{"pal", 720, -576, 32, RGB, 0, 0, false, 4, 2880, 576u * 2880}),
-    [](const auto& p) { return std::string(p.param.name); });
+        StrideCase{"w3_16", 3, 1, 16, RGB, 0, 0, false, 2, WindowsStride(3, 16), 8}));
 
 INSTANTIATE_TEST_SUITE_P(
     HostPitch, Strides,
@@ -76,10 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A pitch at least the row payload is the row distance, padded or not.
         StrideCase{"wider", 720, 576, 32, RGB, 0, 3000, false, 4, 3000, 576u * 3000},
         StrideCase{"unpadded24", 3, 2, 24, RGB, 0, 9, false, 3, 9, 18},
-        StrideCase{"odd", 720, 2, 32, RGB, 0, 2881, false, 4, 2881, 2 * 2881},
         // A pitch below the payload is ignored.
-        StrideCase{"tooSmall", 720, 576, 32, RGB, 0, 2000, false, 4, 2880, 576u * 2880}),
-    [](const auto& p) { return std::string(p.param.name); });
+        StrideCase{"tooSmall", 720, 576, 32, RGB, 0, 2000, false, 4, 2880, 576u * 2880}));
 
 INSTANTIATE_TEST_SUITE_P(
     TwoFields, Strides,
@@ -88,20 +82,16 @@ INSTANTIATE_TEST_SUITE_P(
         StrideCase{"computed", 720, 576, 32, RGB, 0, 0, true, 4, 1440, 576u * 2880},
         StrideCase{"mask", 241, 5, 8, RGB, 0, 0, true, 1, 122, 5u * 244},
         StrideCase{"hostEven", 720, 576, 32, RGB, 0, 3000, true, 4, 1500, 576u * 3000},
-        StrideCase{"hostOdd", 720, 576, 32, RGB, 0, 3001, true, 4, 1440, 576u * 2880}),
-    [](const auto& p) { return std::string(p.param.name); });
+        StrideCase{"hostOdd", 720, 576, 32, RGB, 0, 3001, true, 4, 1440, 576u * 2880}));
 
 INSTANTIATE_TEST_SUITE_P(
     Yuv, Strides,
     ::testing::Values(
         // Packed 4:2:2: four bytes per pair of pixels, whatever biBitCount says.
         StrideCase{"uyvy24", 720, 576, 24, YUV, 512, 0, false, 2, 1440, 576u * 1440},
-        StrideCase{"uyvy32", 720, 576, 32, YUV, 512, 0, false, 2, 1440, 576u * 1440},
         StrideCase{"uyvyOddWidth", 7, 1, 24, YUV, 512, 0, false, 2, 16, 16},
-        StrideCase{"yuv422", 6, 1, 24, YUV, 0, 0, false, 2, 12, 12},
         StrideCase{"yuv444", 720, 1, 24, YUV, 16, 0, false, 3, 2160, 2160},
-        StrideCase{"yuvAz", 5, 1, 32, stdfx::kLayoutYUVAZ, 512, 0, false, 4, 20, 20}),
-    [](const auto& p) { return std::string(p.param.name); });
+        StrideCase{"yuvAz", 5, 1, 32, stdfx::kLayoutYUVAZ, 512, 0, false, 4, 20, 20}));
 
 TEST(Strides, CompressedLayoutsMeasureTheEncodedSize) {
   tagVFBMINFOHEADER h = MakeHeader(241, 209, 8, stdfx::kLayoutRLE8);
@@ -144,19 +134,14 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, Absurd,
     ::testing::Values(AbsurdCase{"negativeWidth", -1, 4, 8, RGB, 0, 0},
                       AbsurdCase{"wide", 16385, 1, 8, RGB, 0, 0},
-                      AbsurdCase{"tall", 1, 16385, 8, RGB, 0, 0},
                       AbsurdCase{"tallTopDown", 1, -16385, 8, RGB, 0, 0},
                       AbsurdCase{"intMinHeight", 1, INT_MIN, 8, RGB, 0, 0},
                       AbsurdCase{"intMaxWidth", INT_MAX, 1, 32, RGB, 0, 0},
-                      AbsurdCase{"bits0", 4, 4, 0, RGB, 0, 0},
                       AbsurdCase{"bits7", 4, 4, 7, RGB, 0, 0},
-                      AbsurdCase{"bits64", 4, 4, 64, RGB, 0, 0},
                       // 16384 lines of 131072 bytes: 2^31, beyond a signed count.
                       AbsurdCase{"pitchOverflow", 16, 16384, 8, RGB, 0, 131072},
                       AbsurdCase{"pitchMax", 16, 2, 8, RGB, 0, 0xFFFFFFFF},
-                      AbsurdCase{"encodedTooLong", 241, 209, 8, stdfx::kLayoutRLE8, 0x7FFFFFFF, 0},
-                      AbsurdCase{"encodedHuge", 4, 4, 8, stdfx::kLayoutRLE8, 0xFFFFFFFF, 0}),
-    [](const auto& p) { return std::string(p.param.name); });
+                      AbsurdCase{"encodedHuge", 4, 4, 8, stdfx::kLayoutRLE8, 0xFFFFFFFF, 0}));
 
 TEST(Limits, LargestSidesAreAccepted) {
   for (int bits : {8, 32}) {
@@ -187,13 +172,6 @@ struct WalkCase {
   int bits;
   DWORD rowPitch;
 };
-
-std::string WalkName(const ::testing::TestParamInfo<WalkCase>& p) {
-  const WalkCase& c = p.param;
-  return std::string(c.twoFields ? "twoFields" : "interleaved") + (c.bottomUp ? "_up_" : "_down_") +
-         "h" + std::to_string(c.height) + "_w" + std::to_string(c.width) + "_b" +
-         std::to_string(c.bits) + "_p" + std::to_string(c.rowPitch);
-}
 
 // Where line y must sit, from the layout's description: an interleaved frame
 // stores line y as buffer row y; a two-field buffer stores the even lines in
@@ -285,34 +263,14 @@ std::vector<WalkCase> WalkCases() {
   std::vector<WalkCase> cases;
   for (bool two : {false, true})
     for (bool up : {true, false})
-      for (int height : {0, 1, 2, 3, 4, 5, 8, 9})
+      for (int height : {0, 1, 2, 5, 8})
         for (DWORD pitch : {0u, 20u}) cases.push_back({two, up, height, 3, 32, pitch});
   cases.push_back({true, true, 7, 241, 8, 0});
   cases.push_back({false, false, 7, 241, 8, 0});
   return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, FieldWalk, ::testing::ValuesIn(WalkCases()), WalkName);
-
-TEST(FieldWalk, ImageMembersForwardToTheHeaderFunctions) {
-  tagVFBMINFOHEADER h = MakeHeader(5, 7, 8);
-  h.vfFormatFlag = stdfx::kFormatTwoFields;
-  h.vfAlphaBytesPerLine = 6;
-  unsigned char bits[64] = {};
-  const CDIB image(&h, bits);
-  for (int field : {-1, 0, 1}) {
-    EXPECT_EQ(image.DIBField1stLine(field), stdfx::DIBField1stLine(&h, field));
-    EXPECT_EQ(image.DIBFieldLstLine(field), stdfx::DIBFieldLstLine(&h, field));
-    EXPECT_EQ(image.DIBFieldOffset(field), stdfx::DIBFieldOffset1(&h, field));
-    EXPECT_EQ(image.DIBFieldOffset1(field), stdfx::DIBFieldOffset1(&h, field));
-    EXPECT_EQ(image.DIBFieldOffsetL(field), stdfx::DIBFieldOffsetL(&h, field));
-    EXPECT_EQ(image.DIBAlphaFieldOffset(field), stdfx::DIBAlphaFieldOffset1(&h, field));
-    EXPECT_EQ(image.DIBAlphaFieldOffset1(field), stdfx::DIBAlphaFieldOffset1(&h, field));
-    EXPECT_EQ(image.DIBAlphaFieldOffsetL(field), stdfx::DIBAlphaFieldOffsetL(&h, field));
-  }
-  EXPECT_EQ(image.DIBBytesPerLine(), 4);  // two fields: half of the 8-byte row pitch
-  EXPECT_EQ(image.DIBSize(), 56u);
-}
+INSTANTIATE_TEST_SUITE_P(Layouts, FieldWalk, ::testing::ValuesIn(WalkCases()));
 
 // ---- CopyBack ----
 
@@ -363,26 +321,11 @@ TEST_P(CopyBackLines, CopiesTheFieldsLinesInBufferOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CopyBackLines,
     ::testing::Values(CopyBackCase{false, false, true, true, -1, 5},
-                      CopyBackCase{false, false, true, false, -1, 4},
                       CopyBackCase{true, false, true, true, -1, 5},
                       CopyBackCase{false, true, false, true, -1, 6},
                       CopyBackCase{true, true, true, false, 0, 5},
-                      CopyBackCase{false, false, true, true, 0, 5},
                       CopyBackCase{false, false, false, true, 1, 6},
-                      CopyBackCase{true, false, true, true, 1, 7},
-                      CopyBackCase{false, true, true, true, 1, 1}));
-
-TEST(CopyBack, OppositeRowOrdersEndUpFlippedAsDisplayed) {
-  const int w = 4, h = 3;
-  CDIB src(MakeHeader(w, -h, 8));
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) src.GetBytes()[y * 4 + x] = std::uint8_t(10 * y + x);
-  CDIB dst(MakeHeader(w, h, 8));
-  ASSERT_TRUE(stdfx::CopyBack(dst.GetVfBmiHeader(), dst.GetBytes(), src.GetVfBmiHeader(),
-                              src.GetBytes(), -1));
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) EXPECT_EQ(dst.GetDIBByte(x, y), src.GetDIBByte(x, h - 1 - y));
-}
+                      CopyBackCase{true, false, true, true, 1, 7}));
 
 TEST(CopyBack, CopiesTheSmallerRowAndTheAlphaPlanes) {
   // Source 5 pixels wide, destination 3: three pixels of each line arrive.

@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <numbers>
-#include <string>
 #include <vector>
 
 #include "stdfx/Filter2d.h"
@@ -66,8 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{0.5, 9.0 / 16}, {1.5, -1.0 / 16}}},
         // Lanczos is a windowed sinc: close to a partition of unity, not exact.
         FilterCase{"Lanczos3", CFilter::kLanczos3, 3.0, true, 2e-2,
-                   {{0.5, 6 / (std::numbers::pi * std::numbers::pi)}}}),
-    [](const ::testing::TestParamInfo<FilterCase>& p) { return std::string(p.param.name); });
+                   {{0.5, 6 / (std::numbers::pi * std::numbers::pi)}}}));
 
 double Half(double x) { return 0.5 * x; }
 
@@ -77,12 +75,9 @@ TEST(Filter, OwnFunctionsCopiesAndUnknownMethods) {
   EXPECT_EQ(own.GetFilterWidth(), 3.5);
   EXPECT_EQ(own.GetFilterFunction(), &Half);
   EXPECT_EQ(own.X(3.0), 1.5);
-  CFilter copy(own);
-  EXPECT_EQ(copy.X(-2.0), -1.0);
   CFilter other(CFilter::kBox);
   other = own;
-  EXPECT_EQ(other.GetFilterMethod(), 42);
-  EXPECT_EQ(other.GetFilterWidth(), 3.5);
+  EXPECT_EQ(other.X(-2.0), -1.0);
   const CFilter unknown(99);
   EXPECT_EQ(unknown.GetFilterFunction(), nullptr);
   EXPECT_EQ(unknown.GetFilterWidth(), 0.0);

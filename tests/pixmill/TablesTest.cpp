@@ -59,8 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"TenBitYCCIR", &CTables::GetMinMax10bitYCCIRTable0,
                   &CTables::GetMinMax10bitYCCIRTable, -2048, 2559, 64, 940},
         TableCase{"TenBitCCCIR", &CTables::GetMinMax10bitCCCIRTable0,
-                  &CTables::GetMinMax10bitCCCIRTable, -2048, 2559, 64, 960}),
-    [](const ::testing::TestParamInfo<TableCase>& p) { return std::string(p.param.name); });
+                  &CTables::GetMinMax10bitCCCIRTable, -2048, 2559, 64, 960}));
 
 // The tables do not overlap: each lies in its own part of the storage.
 TEST(CTables, TablesAreDisjoint) {
@@ -97,22 +96,18 @@ TEST(CTables, OneInstanceAcrossThreads) {
       });
     for (auto& th : threads) th.join();
   }
-  const std::set<const CTables*> distinct(seen.begin(), seen.end());
-  EXPECT_EQ(distinct.size(), 1u);
-  EXPECT_EQ(*distinct.begin(), &CTables::GetInstance());
-  for (const auto* p : tables) EXPECT_EQ(p, tables[0]);
+  for (int i = 0; i < kThreads; ++i) {
+    EXPECT_EQ(seen[i], &CTables::GetInstance());
+    EXPECT_EQ(tables[i], tables[0]);
+  }
 }
 
 TEST(CTables, CopiesShareTheInstanceTables) {
   const CTables& t = CTables::GetInstance();
   auto copy = std::make_unique<CTables>(t);
+  *copy = t;
   EXPECT_EQ(copy->GetMinMaxN256P512Table0(), t.GetMinMaxN256P512Table0());
   EXPECT_EQ(copy->GetMinMax10bitCCCIRTable0(), t.GetMinMax10bitCCCIRTable0());
-  auto other = std::make_unique<CTables>(*copy);
-  *other = t;
-  EXPECT_EQ(other->GetMinMaxL16H240Table0(), t.GetMinMaxL16H240Table0());
-  EXPECT_EQ(other->GetMinMaxN256P512Table0()[-1], 0);
-  EXPECT_EQ(other->GetMinMaxN256P512Table0()[256], 255);
 }
 
 // The recursive Gaussian (Deriche 1993, fourth order, with the edge
