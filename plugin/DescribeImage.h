@@ -11,6 +11,7 @@
 // top-down rows, planes 1, the alpha, format, interlaced and image flags
 // from the format facet, the format value, -1 at byte 104 and the row
 // pitch. False, header unspecified, for any other layout code, and for a
-// YUV frame whose alpha source reports alpha but yields no plane. header
+// YUV frame whose alpha source reports alpha but yields no plane, or a
+// frame without a format facet. header
 // must hold 160 bytes.
 bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame);

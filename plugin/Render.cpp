@@ -40,9 +40,10 @@ bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame) {
   const bool yuv = IsYUVFamily(layout);
   if (layout != kLayoutBgra32 && !yuv) return false;
 
-  // The format facet is taken as granted: a host always offers it.
+  // A frame without a format facet cannot say its row order: refused.
   PIM::RefPtr<Tarn::IFXImageFormat> format;
   frame->GetFacet(Tarn::IFXImageFormat::kIID, format.put());
+  if (!format) return false;
 
   unsigned char* alphaBytes = nullptr;
   DWORD alphaPitch = 0;
@@ -93,9 +94,11 @@ PIM::Status CMattixPlugin::PrepareOutput(void* output, const Tarn::TSourceList* 
                                          Tarn::IFXOutputRequest* request) {
   Tarn::IFXImage* input = FirstInputImage(inputs);
   if (input == nullptr) return mattix::kStatusNoInput;
+  if (request == nullptr) return mattix::kStatusHostRefused;
+  // A frame without a format facet passes a null format on.
   PIM::RefPtr<Tarn::IFXImageFormat> format;
   input->GetFacet(Tarn::IFXImageFormat::kIID, format.put());
-  format->SetFormatOption(0);
+  if (format) format->SetFormatOption(0);
   return request->Request(Tarn::IFXOutputRequest::kFormatRequest, output, format.Get(), 512,
                           64);
 }
@@ -118,8 +121,9 @@ PIM::Status CMattixPlugin::Render(Tarn::IFXImageSource* output,
   }
 
   CKParam snapshot(set);
+  // Without a context the whole frame is rendered.
   int field = -1;
-  switch (context->Mode()) {
+  switch (context != nullptr ? context->Mode() : 0) {
     case 0:
       break;
     case 1: {

@@ -117,6 +117,11 @@ INSTANTIATE_TEST_SUITE_P(
                      true, 160, 24, kYUV, 4, 3, 0, 0, 1, 0},
         DescribeCase{"YuvAlphaWithoutPlaneRefused", Frame(1, 4, 3, {1, 0, 0, 0, 0.f, 0}), 2,
                      false, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        DescribeCase{"NoFormatFacetRefused", [] {
+                       auto d = Frame(4, 4, 3, {1, 0, 0, 0, 0.f, 0});
+                       d.offerFormat = false;
+                       return d;
+                     }(), 0, false, 0, 0, 0, 0, 0, 0, 0, 0, 0},
         DescribeCase{"OtherLayoutRefused", Frame(8, 4, 3, {1, 0, 0, 0, 0.f, 0}), 0, false, 0, 0,
                      0, 0, 0, 0, 0, 0, 0}),
     [](const auto& p) { return p.param.name; });
