@@ -146,20 +146,25 @@ bool IsFlat(const std::vector<double>& v) {
   return true;
 }
 
+// Vertices on the half-pixel grid: centre lines, horizontal edges, repeats.
+void HalfGridBox(std::mt19937& r, std::vector<double>& v, int n, int w, int h, int margin) {
+  for (int i = 0; i < n; ++i) {
+    v.push_back(Between(r, -margin, 2 * w + margin) * 0.5);
+    v.push_back(Between(r, -margin, 2 * h + margin) * 0.5);
+  }
+}
+
 const Family kFamilies[] = {
-    {"Inside", 241, 209, 150,
+    {"Inside", 241, 209, 100,
      [](std::mt19937& r, int w, int h, std::vector<double>& v) {
-       RandomBox(r, v, Between(r, 3, 12), 0, w, 0, h);
+       RandomBox(r, v, Between(r, 2, 12), 0, w, 0, h);  // 2: a segment
      }},
-    {"PastEveryEdge", 241, 209, 150,
+    {"PastEveryEdge", 241, 209, 80,
      [](std::mt19937& r, int w, int h, std::vector<double>& v) {
-       RandomBox(r, v, Between(r, 3, 20), -w, 2.0 * w, -h, 2.0 * h);
+       const double s = Between(r, 0, 1) ? 1.0 : 8.0;  // half of them far out
+       RandomBox(r, v, Between(r, 3, 20), -s * w, s * 2.0 * w, -s * h, s * 2.0 * h);
      }},
-    {"Far", 241, 209, 100,
-     [](std::mt19937& r, int, int, std::vector<double>& v) {
-       RandomBox(r, v, Between(r, 3, 8), -1000, 1000, -1000, 1000);
-     }},
-    {"Star", 241, 209, 100,
+    {"Star", 241, 209, 60,
      [](std::mt19937& r, int w, int h, std::vector<double>& v) {
        // Simple polygons: radii around a centre at increasing angles.
        const int n = Between(r, 5, 40);
@@ -173,16 +178,11 @@ const Family kFamilies[] = {
          v.push_back(cy + radius * std::sin(a));
        }
      }},
-    {"HalfGrid", 241, 209, 150,
-     [](std::mt19937& r, int w, int h, std::vector<double>& v) {
-       // Vertices on centre lines, horizontal edges and repeated vertices.
-       const int n = Between(r, 3, 15);
-       for (int i = 0; i < n; ++i) {
-         v.push_back(Between(r, -6, 2 * w + 6) * 0.5);
-         v.push_back(Between(r, -6, 2 * h + 6) * 0.5);
-       }
-     }},
-    {"Lasso", 241, 209, 100,
+    {"HalfGrid", 241, 209, 80,
+     [](std::mt19937& r, int w, int h, std::vector<double>& v) { HalfGridBox(r, v, Between(r, 3, 15), w, h, 6); }},
+    {"Small", 5, 3, 200,
+     [](std::mt19937& r, int w, int h, std::vector<double>& v) { HalfGridBox(r, v, Between(r, 3, 9), w, h, 8); }},
+    {"Lasso", 241, 209, 60,
      [](std::mt19937& r, int w, int h, std::vector<double>& v) {
        // A drag as the wheel records it: integer points clamped to 0..w and
        // 0..h, passed as (x, y + 0.5).
@@ -193,26 +193,6 @@ const Family kFamilies[] = {
          y = std::clamp(y + Between(r, -6, 6), 0, h);
          v.push_back(x);
          v.push_back(y + 0.5);
-       }
-     }},
-    {"TwoVertices", 241, 209, 60,
-     [](std::mt19937& r, int w, int h, std::vector<double>& v) {
-       RandomBox(r, v, 2, -20, w + 20.0, -20, h + 20.0);
-     }},
-    {"OneColumn", 1, 9, 100,
-     [](std::mt19937& r, int w, int h, std::vector<double>& v) {
-       RandomBox(r, v, Between(r, 3, 7), -3, w + 3.0, -3, h + 3.0);
-     }},
-    {"OneRow", 9, 1, 100,
-     [](std::mt19937& r, int w, int h, std::vector<double>& v) {
-       RandomBox(r, v, Between(r, 3, 7), -3, w + 3.0, -3, h + 3.0);
-     }},
-    {"Small", 5, 3, 200,
-     [](std::mt19937& r, int w, int h, std::vector<double>& v) {
-       const int n = Between(r, 3, 9);
-       for (int i = 0; i < n; ++i) {
-         v.push_back(Between(r, -8, 2 * w + 8) * 0.5);
-         v.push_back(Between(r, -8, 2 * h + 8) * 0.5);
        }
      }},
 };
@@ -231,7 +211,7 @@ class AgainstReference : public ::testing::TestWithParam<Family> {};
 TEST_P(AgainstReference, MatchesBruteForceExceptAtHalfIntegerEnds) {
   const Family& f = GetParam();
   std::mt19937 rng(2024);
-  long long comparedPixels = 0, undecidedPixels = 0, filledPixels = 0;
+  long long compared = 0, undecided = 0, filled = 0;
   int ends = 0, ambiguousEnds = 0;
   for (int p = 0; p < f.polygons; ++p) {
     const std::vector<double> v = Polygon(f, rng);
@@ -242,31 +222,25 @@ TEST_P(AgainstReference, MatchesBruteForceExceptAtHalfIntegerEnds) {
     const Reference ref = ReferenceFill(f.width, f.height, v);
     ends += ref.ends;
     ambiguousEnds += ref.ambiguousEnds;
-    int failures = 0;
     for (int y = 0; y < f.height; ++y)
       for (int x = 0; x < f.width; ++x) {
         const std::size_t i = static_cast<std::size_t>(y) * f.width + x;
         const unsigned char got = mask.At(x, y);
-        filledPixels += got == 255;
-        if (ref.must[i] == ref.may[i]) {
-          ++comparedPixels;
-          if (got != (ref.must[i] ? 255 : 0) && failures++ < 5)
-            ADD_FAILURE() << f.name << " polygon " << p << " pixel (" << x << ", " << y
-                          << ") is " << int(got);
+        filled += got == 255;
+        if (ref.must[i] != ref.may[i]) {
+          ++undecided;
+          ASSERT_TRUE(got == 0 || got == 255);
         } else {
-          ++undecidedPixels;
-          EXPECT_TRUE(got == 0 || got == 255);
+          ++compared;
+          ASSERT_EQ(got, ref.must[i] ? 255 : 0) << "polygon " << p << " pixel (" << x << ", " << y << ")";
         }
       }
-    ASSERT_EQ(failures, 0);
   }
   // The exact comparison covers nearly everything, and the fills are not
   // trivially empty.
-  EXPECT_GT(filledPixels, f.polygons);
-  EXPECT_LT(undecidedPixels * 100, comparedPixels);
+  EXPECT_GT(filled, f.polygons);
+  EXPECT_LT(undecided * 100, compared);
   EXPECT_LE(ambiguousEnds * 20, ends) << ambiguousEnds << " of " << ends;
-  RecordProperty("undecided_pixels", std::to_string(undecidedPixels));
-  RecordProperty("undecided_ends", std::to_string(ambiguousEnds) + "/" + std::to_string(ends));
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, AgainstReference, ::testing::ValuesIn(kFamilies),
@@ -288,45 +262,40 @@ INSTANTIATE_TEST_SUITE_P(Families, AgainstReference, ::testing::ValuesIn(kFamili
 // This holds for non-finite coordinates too (NaN x sort last and draw
 // nothing; NaN-y vertices are never reached wherever they stand), so the
 // family with such values is compared exactly as well.
-std::vector<double> Rotated(const std::vector<double>& v, int start) {
+// The same polygon listed from vertex `start`, forwards or backwards.
+std::vector<double> Reordered(const std::vector<double>& v, int start, bool reverse) {
   std::vector<double> out;
   const int n = static_cast<int>(v.size() / 2);
   for (int k = 0; k < n; ++k) {
-    const int i = (start + k) % n;
+    const int i = (start + (reverse ? n - k : k)) % n;
     out.push_back(v[2 * i]);
     out.push_back(v[2 * i + 1]);
   }
   return out;
 }
 
-std::vector<double> Reversed(const std::vector<double>& v) {
-  std::vector<double> out;
-  for (std::size_t i = v.size(); i >= 2; i -= 2) {
-    out.push_back(v[i - 2]);
-    out.push_back(v[i - 1]);
-  }
-  return out;
-}
-
+// Whatever the coordinates, a fill succeeds, writes only 255, and stays
+// inside the picture (the padding markers and the sanitizers watch).
 std::vector<unsigned char> FillBytes(int w, int h, const std::vector<double>& v) {
-  TestMask mask(w, h);
+  TestMask mask(w, h, 17);
   CScanConvert converter;
   EXPECT_TRUE(converter.FillRaster(mask.Raster(), v.data(), static_cast<int>(v.size() / 2)));
+  EXPECT_TRUE(mask.PaddingIntact());
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) EXPECT_TRUE(mask.At(x, y) == 17 || mask.At(x, y) == 255);
   return mask.Bytes();
 }
 
 // Coordinates chosen to break things: non-finite, beyond int, tiny, signed
 // zero, and ordinary ones among them.
 double Nasty(std::mt19937& r, double span) {
-  static const double pool[] = {std::numeric_limits<double>::quiet_NaN(),
-                                std::numeric_limits<double>::infinity(),
-                                -std::numeric_limits<double>::infinity(),
-                                DBL_MAX, -DBL_MAX, 1e300, -1e300, 3e9, -3e9, 1e-300, -0.0, 0.5};
+  const double inf = std::numeric_limits<double>::infinity();
+  const double pool[] = {std::nan(""), inf, -inf, DBL_MAX, -DBL_MAX, 1e300, -1e300, 3e9, -3e9, 1e-300, -0.0, 0.5};
   if (Between(r, 0, 2) == 0) return pool[Between(r, 0, 11)];
   return Uniform(r, -5, span + 5);
 }
 
-const Family kNonFinite = {"NonFinite", 31, 23, 400,
+const Family kNonFinite = {"NonFinite", 31, 23, 1000,
                            [](std::mt19937& r, int w, int h, std::vector<double>& v) {
                              const int n = Between(r, 1, 12);
                              for (int i = 0; i < n; ++i) {
@@ -340,49 +309,23 @@ class Independence : public ::testing::TestWithParam<Family> {};
 TEST_P(Independence, SameFillForAnyStartAndDirection) {
   const Family& f = GetParam();
   std::mt19937 rng(77);
+  int touched = 0;
   for (int p = 0; p < f.polygons; ++p) {
     std::vector<double> v;
     f.make(rng, f.width, f.height, v);
     const int n = static_cast<int>(v.size() / 2);
     const auto reference = FillBytes(f.width, f.height, v);
     const int start = Between(rng, 0, n - 1);
-    EXPECT_EQ(FillBytes(f.width, f.height, Reversed(v)), reference) << f.name << " " << p;
-    EXPECT_EQ(FillBytes(f.width, f.height, Rotated(v, start)), reference) << f.name << " " << p;
-    EXPECT_EQ(FillBytes(f.width, f.height, Reversed(Rotated(v, start))), reference)
-        << f.name << " " << p;
+    touched += std::count(reference.begin(), reference.end(), 255) > 0;
+    for (const auto& [from, reverse] : {std::pair{0, true}, std::pair{start, false}, std::pair{start, true}})
+      EXPECT_EQ(FillBytes(f.width, f.height, Reordered(v, from, reverse)), reference) << p << " " << from;
   }
+  EXPECT_GT(touched * 10, f.polygons);  // not every fill is empty
 }
 
-std::vector<Family> IndependenceFamilies() {
-  std::vector<Family> all(std::begin(kFamilies), std::end(kFamilies));
-  all.push_back(kNonFinite);
-  return all;
-}
-
-INSTANTIATE_TEST_SUITE_P(Families, Independence, ::testing::ValuesIn(IndependenceFamilies()),
+INSTANTIATE_TEST_SUITE_P(Families, Independence, ::testing::ValuesIn(kFamilies),
                          [](const auto& tp) { return std::string(tp.param.name); });
-
-// Whatever the coordinates, a fill succeeds, writes only 255, and stays
-// inside the picture (the padding markers and the sanitizers watch).
-TEST(NonFiniteInput, WritesOnly255InsideThePicture) {
-  std::mt19937 rng(5);
-  int touched = 0;
-  for (int p = 0; p < 2000; ++p) {
-    std::vector<double> v;
-    kNonFinite.make(rng, kNonFinite.width, kNonFinite.height, v);
-    TestMask mask(kNonFinite.width, kNonFinite.height, 17);
-    CScanConvert converter;
-    ASSERT_TRUE(converter.FillRaster(mask.Raster(), v.data(), static_cast<int>(v.size() / 2)));
-    ASSERT_TRUE(mask.PaddingIntact()) << "polygon " << p;
-    bool any = false;
-    for (int y = 0; y < mask.Height(); ++y)
-      for (int x = 0; x < mask.Width(); ++x) {
-        ASSERT_TRUE(mask.At(x, y) == 17 || mask.At(x, y) == 255) << "polygon " << p;
-        any |= mask.At(x, y) == 255;
-      }
-    touched += any;
-  }
-  EXPECT_GT(touched, 200);  // the pool does not make every fill empty
-}
+INSTANTIATE_TEST_SUITE_P(Nasty, Independence, ::testing::Values(kNonFinite),
+                         [](const auto& tp) { return std::string(tp.param.name); });
 
 }  // namespace

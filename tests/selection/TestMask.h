@@ -15,7 +15,8 @@ class TestMask {
   static constexpr unsigned char kPadding = 0xA5;
 
   TestMask(int width, int height, unsigned char background = 0, int padding = 3)
-      : m_width(width),
+      : m_background(background),
+        m_width(width),
         m_height(height),
         m_stride(width + padding),
         m_bytes(static_cast<std::size_t>(m_stride) * static_cast<std::size_t>(height), background) {
@@ -24,9 +25,6 @@ class TestMask {
   }
 
   MaskRaster Raster() { return MaskRaster{m_bytes.data(), m_width, m_height, m_stride}; }
-  int Width() const { return m_width; }
-  int Height() const { return m_height; }
-  int Stride() const { return m_stride; }
   const std::vector<unsigned char>& Bytes() const { return m_bytes; }
 
   // Pixel (x, y) of the picture, y counted from the top.
@@ -40,13 +38,14 @@ class TestMask {
     return true;
   }
 
-  // The picture as text, top row first: '#' for 255, '.' for 0, '?' else.
+  // The picture as text, top row first: '#' for 255, '.' for the
+  // background, '?' else.
   std::string Picture() const {
     std::string s;
     for (int y = 0; y < m_height; ++y) {
       for (int x = 0; x < m_width; ++x) {
         const unsigned char v = At(x, y);
-        s += v == 255 ? '#' : v == 0 ? '.' : '?';
+        s += v == 255 ? '#' : v == m_background ? '.' : '?';
       }
       s += '\n';
     }
@@ -59,6 +58,7 @@ class TestMask {
            static_cast<std::size_t>(x);
   }
 
+  unsigned char m_background;
   int m_width;
   int m_height;
   int m_stride;
