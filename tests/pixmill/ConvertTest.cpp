@@ -103,8 +103,6 @@ TEST(YuvConverters, ExtremeYuvClampsAndCopiesShareTheTable) {
   const stdfx::CYUV2RGB conv(2);
   const stdfx::CYUV2RGB copy(conv);
   EXPECT_EQ(copy.GetMinMaxN256P512Table0(), conv.GetMinMaxN256P512Table0());
-  EXPECT_EQ(conv.GetMinMaxN256P512Table0()[-289], 0);
-  EXPECT_EQ(conv.GetMinMaxN256P512Table0()[546], 255);
   // Every byte combination stays inside the table (the sanitizer checks).
   std::uint8_t px[8];
   for (int y : {0, 255})

@@ -270,13 +270,6 @@ TEST_F(Desktop, ClipsToTheSurfaceAndToTheGivenSize) {
   EXPECT_FALSE(empty.DrawDIBsAlphaToDesktop(0, 0, 0, 0));
 }
 
-TEST_F(Desktop, ReadOffTheSurfaceGivesZero) {
-  std::uint32_t block[4] = {1, 2, 3, 4};
-  ASSERT_TRUE(WinDesktopRead(-1, -1, 2, 2, block, 8));
-  for (std::uint32_t v : block) EXPECT_EQ(v, 0u);
-  EXPECT_FALSE(WinDesktopResize(16385, 10));
-}
-
 // The module exports the light members; the image library exports its own
 // members only, having hidden its private copy of the light ones.
 TEST(Exports, LightMembersInTheModuleHeavyOnesInTheLibrary) {

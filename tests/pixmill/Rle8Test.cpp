@@ -236,21 +236,6 @@ TEST(Rle8, EncoderReportsTooSmallOutput) {
             full.size());
 }
 
-// Every proper prefix of a valid stream lacks its end of bitmap and is refused.
-TEST(Rle8, EveryPrefixIsRefused) {
-  std::mt19937 rng(5);
-  for (int kind : {2, 4, 5, 7}) {
-    const int w = 37;
-    const int h = 6;
-    const Bytes enc = Encode(Fill(w, h, rng, kind), w, h, StrideOf(w));
-    ASSERT_GT(enc.size(), 2u);
-    for (std::size_t n = 0; n < enc.size(); ++n) {
-      const Bytes prefix(enc.begin(), enc.begin() + static_cast<long>(n));
-      EXPECT_FALSE(Decode(prefix, w, h, StrideOf(w)).has_value()) << "kind " << kind << " n " << n;
-    }
-  }
-}
-
 // Random corruption: the decoder must agree with the reference on accepting
 // and on the pixels, and never touch memory outside its buffers.
 TEST(Rle8, CorruptedStreamsAgreeWithReference) {

@@ -61,27 +61,6 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"TenBitCCCIR", &CTables::GetMinMax10bitCCCIRTable0,
                   &CTables::GetMinMax10bitCCCIRTable, -2048, 2559, 64, 960}));
 
-// The tables do not overlap: each lies in its own part of the storage.
-TEST(CTables, TablesAreDisjoint) {
-  const CTables& t = CTables::GetInstance();
-  struct Span {
-    const std::int32_t* begin;
-    long size;
-  };
-  std::vector<Span> spans = {
-      {t.GetMinMaxN256P512Table(), CTables::k8bitEntries},
-      {t.GetMinMaxL16H235Table(), CTables::k8bitEntries},
-      {t.GetMinMaxL16H240Table(), CTables::k8bitEntries},
-      {t.GetMinMax10bitTable(), CTables::k10bitEntries},
-      {t.GetMinMax10bitYCCIRTable(), CTables::k10bitEntries},
-      {t.GetMinMax10bitCCCIRTable(), CTables::k10bitEntries},
-  };
-  std::sort(spans.begin(), spans.end(),
-            [](const Span& a, const Span& b) { return a.begin < b.begin; });
-  for (std::size_t i = 1; i < spans.size(); ++i)
-    EXPECT_GE(spans[i].begin, spans[i - 1].begin + spans[i - 1].size);
-}
-
 TEST(CTables, OneInstanceAcrossThreads) {
   constexpr int kThreads = 16;
   std::vector<const CTables*> seen(kThreads, nullptr);

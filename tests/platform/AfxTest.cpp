@@ -48,7 +48,6 @@ TEST(Afx, ManageStateSwitchesAndRestoresNested) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     EXPECT_EQ(AfxGetApp(), &g_app);
     EXPECT_STREQ(AfxGetAppName(), "AfxTest");
-    EXPECT_EQ(AfxGetInstanceHandle(), g_app.m_hInstance);
     EXPECT_EQ(AfxGetResourceHandle(), g_app.m_hInstance);
     {
       AFX_MANAGE_STATE(AfxGetProcessModuleState());
