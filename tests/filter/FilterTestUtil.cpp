@@ -6,6 +6,17 @@
 
 namespace filtertest {
 
+const int* ClampTable()
+{
+  static const std::vector<int> table = [] {
+    std::vector<int> t(3072);
+    for (int i = 0; i < 3072; ++i) t[i] = std::clamp(i - 1024, 0, 255);
+    return t;
+  }();
+  return table.data() + 1024;
+}
+
+
 std::vector<long double> DericheLine(const std::vector<int>& x,
                                      const stdfx::internal::DericheCoefficients& c)
 {
@@ -41,31 +52,16 @@ double SigmaOfRadius(double r)
   return x / std::sqrt(2.0 * std::log(255.0));
 }
 
-std::vector<double> GaussianLine(const std::vector<int>& x, double sigma)
+std::vector<double> GaussianLine(const std::vector<double>& x, double sigma)
 {
-  const int L = int(x.size());
-  const int reach = int(std::ceil(8.0 * sigma)) + 2;
+  const int n = int(x.size()), reach = int(std::ceil(8.0 * sigma)) + 2;
   const double pi = std::acos(-1.0);
-  std::vector<double> w(2 * reach + 1);
-  for (int j = -reach; j <= reach; ++j)
-    w[j + reach] = std::exp(-double(j) * j / (2.0 * sigma * sigma)) / (std::sqrt(2.0 * pi) * sigma);
-  std::vector<double> y(L);
-  for (int k = 0; k < L; ++k) {
-    double s = 0;
-    for (int j = -reach; j <= reach; ++j) s += w[j + reach] * x[std::clamp(k - j, 0, L - 1)];
-    y[k] = s;
-  }
+  std::vector<double> y(n, 0.0);
+  for (int k = 0; k < n; ++k)
+    for (int j = -reach; j <= reach; ++j)
+      y[k] += std::exp(-double(j) * j / (2.0 * sigma * sigma)) / (std::sqrt(2.0 * pi) * sigma) *
+              x[std::clamp(k - j, 0, n - 1)];
   return y;
-}
-
-int RoundHalfUp(long double v)
-{
-  return int(std::floor(v + 0.5L));
-}
-
-int Clamp255(int v)
-{
-  return std::clamp(v, 0, 255);
 }
 
 std::vector<std::uint8_t> RandomBytes(std::size_t count, std::uint32_t seed)
