@@ -31,13 +31,10 @@ class Frame {
 
   stdfx::CDIB& dib() { return m_dib; }
   tagVFBMINFOHEADER& header() { return m_header.vf; }
-  int width() const { return m_header.vf.biWidth; }
-  int height() const { return m_header.vf.biHeight < 0 ? -m_header.vf.biHeight : m_header.vf.biHeight; }
   int stride() const { return m_stride; }
   std::uint8_t* bits() { return m_buffer.data() + kGuard; }
   const std::uint8_t* bits() const { return m_buffer.data() + kGuard; }
   std::uint8_t* line(int y) { return bits() + std::size_t(y) * m_stride; }
-  const std::uint8_t* line(int y) const { return bits() + std::size_t(y) * m_stride; }
   std::vector<std::uint8_t> pixels() const { return {bits(), bits() + m_size}; }
 
   bool GuardsIntact() const {
@@ -61,8 +58,7 @@ class Frame {
   static bool IsYUV(DWORD c) { return c == stdfx::kLayoutYUV || c == stdfx::kLayoutYUVAZ; }
   static tagYUVBMINFOHEADER MakeHeader(int width, int height, int bitCount, DWORD compression,
                                        bool topDown) {
-    tagYUVBMINFOHEADER y;
-    std::memset(&y, 0, sizeof y);
+    tagYUVBMINFOHEADER y{};
     tagVFBMINFOHEADER& h = y.vf;
     h.biSize = IsYUV(compression) ? 160 : 144;
     h.biWidth = width;
@@ -86,8 +82,7 @@ class Frame {
 class MaskRecord {
  public:
   MaskRecord(int width, int height, const std::function<std::uint8_t(int, int)>& f) {
-    tagVFBMINFOHEADER h;
-    std::memset(&h, 0, sizeof h);
+    tagVFBMINFOHEADER h{};
     h.biSize = 144;
     h.biWidth = width;
     h.biHeight = height;
@@ -124,10 +119,7 @@ struct Settings {
   double v[6] = {0, 0, 0, 0, 100, 100};
   Settings& softness(double s) { v[0] = s; return *this; }
   Settings& spill(double s) { v[1] = s; return *this; }
-  Settings& lightness(double a, double b, double c, double d) {
-    v[2] = a; v[3] = b; v[4] = c; v[5] = d;
-    return *this;
-  }
+  Settings& lightness(double a, double b, double c, double d) { v[2] = a, v[3] = b, v[4] = c, v[5] = d; return *this; }
 };
 
 }  // namespace keytest

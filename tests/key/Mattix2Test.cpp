@@ -6,18 +6,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "filter/Gaussian.h"
 #include "key/Mattix2.h"
-#include "key/internal/KeyMath.h"
-#include "stdfx/DibFunctions.h"
-#include "stdfx/HSL.h"
 #include "tests/key/KeyTestUtil.h"
 
 namespace {
@@ -64,15 +59,7 @@ TEST_P(StatusPrecedence, StatusAndTarget) {
   const MaskRecord mask(0);  // keys nothing, so a keyed target equals the source
   ASSERT_FALSE(mask.bytes().empty());
   EXPECT_EQ(KeyFrame(target, source, Settings(), c.withMask ? &mask : nullptr), c.status);
-  switch (c.outcome) {
-    case StatusCase::kUntouched:
-      EXPECT_EQ(target.pixels(), before);
-      break;
-    case StatusCase::kCopied:
-    case StatusCase::kKeyed:
-      EXPECT_EQ(target.pixels(), source.pixels());
-      break;
-  }
+  EXPECT_EQ(target.pixels(), c.outcome == StatusCase::kUntouched ? before : source.pixels());
   EXPECT_TRUE(target.GuardsIntact());
   EXPECT_TRUE(source.GuardsIntact());
 }
@@ -84,164 +71,31 @@ INSTANTIATE_TEST_SUITE_P(
     Key, StatusPrecedence,
     ::testing::Values(
         StatusCase{"YuvSourceWithMask", 24, kYUV, 0, 32, true, 48, StatusCase::kUntouched},
-        StatusCase{"YuvSourceWithoutMask", 24, kYUV, 0, 32, false, 48, StatusCase::kUntouched},
         StatusCase{"RgbzSource", 32, stdfx::kLayoutRGBAZ, 0, 32, true, 48, StatusCase::kUntouched},
         StatusCase{"PremultipliedYuvCannotBeStraightened", 32, kYUV, 2, 32, true, 27,
                    StatusCase::kUntouched},
         StatusCase{"Rgb24WithoutMaskIsCopied", 24, kRGB, 0, 24, false, 0, StatusCase::kCopied},
         StatusCase{"Rgb24WithMask", 24, kRGB, 0, 24, true, 27, StatusCase::kUntouched},
-        StatusCase{"Rgb24SourceInto32WithMask", 24, kRGB, 0, 32, true, 27, StatusCase::kUntouched},
         StatusCase{"Rgb32Into24WithMask", 32, kRGB, 0, 24, true, 27, StatusCase::kUntouched},
         StatusCase{"Rgb32WithoutMaskIsCopied", 32, kRGB, 0, 32, false, 0, StatusCase::kCopied},
         StatusCase{"Rgb32WithMaskIsKeyed", 32, kRGB, 0, 32, true, 0, StatusCase::kKeyed}),
     [](const auto& param_info) { return param_info.param.name; });
 
-// Process reaches KeyImage, and KeyImage the mask and the table, through the
-// virtual table; an exception that escapes becomes 25.
-class ProbeEngine : public CMattix2 {
- public:
-  bool throwInKeyImage = false;
-  int prepared = 0, tables = 0;
-  int KeyImage(stdfx::CDIB& target, stdfx::CDIB& source) override {
-    if (throwInKeyImage) throw std::runtime_error("probe");
-    return CMattix2::KeyImage(target, source);
-  }
-  int PrepareMask() override {
-    ++prepared;
-    return CMattix2::PrepareMask();
-  }
-  void BuildLightnessTable() override {
-    ++tables;
-    CMattix2::BuildLightnessTable();
-  }
-};
-
-TEST(Key, OperationsAreReachedThroughTheVirtualTable) {
-  Frame source(4, 4), target(4, 4);
-  const MaskRecord mask(9);
-  ProbeEngine engine;
-  Settings s;
-  EXPECT_EQ(engine.Process(target.dib(), source.dib(), s.v, mask.data(), mask.size(), -1), 0);
-  EXPECT_EQ(engine.prepared, 1);
-  EXPECT_EQ(engine.tables, 1);
-  engine.throwInKeyImage = true;
-  EXPECT_EQ(engine.Process(target.dib(), source.dib(), s.v, mask.data(), mask.size(), -1), 25);
-}
-
-TEST(Key, InvalidImagesGive27) {
-  Frame frame(4, 4);
-  stdfx::CDIB empty;
-  CMattix2 engine;
-  const MaskRecord mask;
-  EXPECT_EQ(engine.Process(frame.dib(), empty, nullptr, mask.data(), mask.size(), -1), 27);
-  EXPECT_EQ(engine.Process(empty, frame.dib(), nullptr, mask.data(), mask.size(), -1), 27);
-}
-
-TEST(Key, FramesOfDifferentSizes) {
+TEST(Key, InvalidOrMismatchedImagesGive27) {
   Frame target(8, 8), shortSource(8, 6), narrowSource(6, 8);
   shortSource.Fill(3);
   narrowSource.Fill(4);
+  stdfx::CDIB empty;
   const MaskRecord mask;
   const auto before = target.pixels();
+  CMattix2 engine;
+  EXPECT_EQ(engine.Process(target.dib(), empty, nullptr, mask.data(), mask.size(), -1), 27);
+  EXPECT_EQ(engine.Process(empty, target.dib(), nullptr, mask.data(), mask.size(), -1), 27);
   EXPECT_EQ(KeyFrame(target, shortSource, Settings(), nullptr), 27);  // copy path
   EXPECT_EQ(KeyFrame(target, shortSource, Settings(), &mask), 27);
   EXPECT_EQ(KeyFrame(target, narrowSource, Settings(), &mask), 27);
   EXPECT_EQ(target.pixels(), before);
 }
-
-TEST(Key, PremultipliedSourceIsMadeStraightInItsOwnMemory) {
-  Frame source(3, 1), target(3, 1);
-  source.SetPixel(0, 0, 100, 50, 0, 200);   // premultiplied by 200
-  source.SetPixel(1, 0, 10, 20, 30, 255);
-  source.SetPixel(2, 0, 0, 0, 0, 0);
-  source.header().vfAlphaFlag = stdfx::kAlphaPremultiplied;
-  const MaskRecord mask(0);
-  ASSERT_EQ(KeyFrame(target, source, Settings(), &mask), 0);
-  const std::uint8_t* p = source.line(0);
-  // round(c * 255 / 200): 127.5 -> 128, 63.75 -> 64.
-  EXPECT_EQ(p[2], 128);
-  EXPECT_EQ(p[1], 64);
-  EXPECT_EQ(p[0], 0);
-  EXPECT_EQ(p[3], 200);
-  EXPECT_EQ(p[4 + 2], 10);
-  EXPECT_TRUE(source.dib().DIBAlphaIsStraight());
-  EXPECT_EQ(target.pixels(), source.pixels());
-}
-
-// --- records that are not a usable mask ------------------------------------
-
-struct NoMaskCase {
-  std::string name;
-  std::function<std::vector<std::uint8_t>(const std::vector<std::uint8_t>&)> make;
-};
-
-class NoMask : public ::testing::TestWithParam<NoMaskCase> {};
-
-TEST_P(NoMask, SourceIsCopiedWithStatus0) {
-  const MaskRecord valid(255);
-  const std::vector<std::uint8_t> record = GetParam().make(valid.bytes());
-  Frame source(10, 5), target(10, 5);
-  source.Fill(5);
-  target.Fill(6);
-  CMattix2 engine;
-  Settings s;
-  EXPECT_EQ(engine.Process(target.dib(), source.dib(), s.v, record.empty() ? nullptr : record.data(),
-                           static_cast<std::uint32_t>(record.size()), -1),
-            0);
-  EXPECT_FALSE(engine.Mask().IsValidDIB());
-  EXPECT_EQ(target.pixels(), source.pixels());
-}
-
-std::vector<std::uint8_t> WithHeader(std::vector<std::uint8_t> r,
-                                     const std::function<void(tagVFBMINFOHEADER&)>& edit) {
-  tagVFBMINFOHEADER h;
-  std::memcpy(&h, r.data(), 144);
-  edit(h);
-  std::memcpy(r.data(), &h, 144);
-  return r;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Key, NoMask,
-    ::testing::Values(
-        NoMaskCase{"Null", [](const auto&) { return std::vector<std::uint8_t>(); }},
-        NoMaskCase{"EmptyRecord", [](const auto&) { return std::vector<std::uint8_t>(144, 0); }},
-        NoMaskCase{"ShorterThanHeader", [](const auto& r) {
-                     return std::vector<std::uint8_t>(r.begin(), r.begin() + 100);
-                   }},
-        NoMaskCase{"HeaderOnly", [](const auto& r) {
-                     return std::vector<std::uint8_t>(r.begin(), r.begin() + 144);
-                   }},
-        NoMaskCase{"TruncatedPixels", [](const auto& r) {
-                     return std::vector<std::uint8_t>(r.begin(), r.end() - 1);
-                   }},
-        NoMaskCase{"DeclaresMoreBytesThanItHolds", [](const auto& r) {
-                     return WithHeader(r, [](auto& h) { h.biSizeImage += 1; });
-                   }},
-        NoMaskCase{"DeclaresHugeSize", [](const auto& r) {
-                     return WithHeader(r, [](auto& h) { h.biSizeImage = 0xFFFFFFF0u; });
-                   }},
-        NoMaskCase{"AbsurdWidth", [](const auto& r) {
-                     return WithHeader(r, [](auto& h) { h.biWidth = 1 << 30; });
-                   }},
-        NoMaskCase{"AbsurdHeight", [](const auto& r) {
-                     return WithHeader(r, [](auto& h) { h.biHeight = std::numeric_limits<LONG>::min(); });
-                   }},
-        NoMaskCase{"NegativeWidth", [](const auto& r) {
-                     return WithHeader(r, [](auto& h) { h.biWidth = -241; });
-                   }},
-        NoMaskCase{"NotEightBit", [](const auto& r) {
-                     return WithHeader(r, [](auto& h) { h.biBitCount = 32; });
-                   }},
-        NoMaskCase{"YuvSizedHeader", [](const auto& r) {
-                     return WithHeader(r, [](auto& h) { h.biSize = 160; });
-                   }},
-        NoMaskCase{"UndecodableStream", [](const auto& r) {
-                     auto b = r;
-                     std::fill(b.begin() + 144, b.end(), std::uint8_t(0xFF));
-                     return b;
-                   }}),
-    [](const auto& param_info) { return param_info.param.name; });
 
 // The record's size is the caller's: a header that declares more bytes than
 // that is not followed, even when the memory behind holds the rest.
@@ -262,8 +116,10 @@ TEST(Key, RecordSizeIsTheCallersNotTheHeaders) {
   EXPECT_TRUE(engine.Mask().IsValidDIB());
 }
 
-// Damaged records decode to no mask (frame copied) or to a sound 8-bit
-// mask; never anything else, never a read outside the record.
+// Damaged records (truncated at every length, or with flipped bytes in the
+// header's size fields and the pixel stream) decode to no mask (frame
+// copied) or to a sound 8-bit mask; never anything else, never a read
+// outside the record.
 TEST(Key, TruncatedAndCorruptedRecordsNeverCrash) {
   const MaskRecord valid(241, 209, [](int r, int c) {
     return std::uint8_t(((r / 8 + c / 8) % 3) * 120);
@@ -309,29 +165,9 @@ TEST(Key, TruncatedAndCorruptedRecordsNeverCrash) {
   check(bytes);
   EXPECT_GT(copies, 100);
   EXPECT_GT(keyed, 10);
-  std::printf("record of %zu bytes: %d copies, %d keyed\n", bytes.size(), copies, keyed);
 }
 
 // --- keying -------------------------------------------------------------------
-
-TEST(Key, ConstantMaskReducesEveryAlphaByTheExactRationalAmount) {
-  for (int m : {0, 1, 127, 128, 254, 255}) {
-    const MaskRecord mask(static_cast<std::uint8_t>(m));
-    Frame source(64, 8), target(64, 8);
-    source.Fill(100 + m);
-    ASSERT_EQ(KeyFrame(target, source, Settings(), &mask), 0) << m;
-    for (int y = 0; y < 8; ++y)
-      for (int x = 0; x < 64; ++x) {
-        const std::uint8_t* s = source.line(y) + 4 * x;
-        const std::uint8_t* t = target.line(y) + 4 * x;
-        ASSERT_EQ(t[0], s[0]);
-        ASSERT_EQ(t[1], s[1]);
-        ASSERT_EQ(t[2], s[2]);
-        // Lightness weight 255 everywhere, so the key weight is m.
-        ASSERT_EQ(t[3], RoundedAlpha(s[3], m)) << "mask " << m << " alpha " << int(s[3]);
-      }
-  }
-}
 
 struct HueCase {
   const char* name;
@@ -354,24 +190,17 @@ TEST(Key, MaskOverTheRightHalfOfTheWheelKeysRedsNotCyans) {
     EXPECT_EQ(target.line(0)[4 * i + 3], cases[i].keyed ? 0 : 200) << cases[i].name;
 }
 
+// Black, mid grey, white and a chromatic colour of saturation near 0: the
+// greys read row 120, column 120; the colour reads the wheel's centre.
 TEST(Key, GreysTakeTheWeightAtRow120Column120) {
-  const MaskRecord at120(241, 209, [](int r, int c) { return std::uint8_t(r == 120 && c == 120 ? 255 : 0); });
-  const MaskRecord atCentre(241, 209, [](int r, int c) { return std::uint8_t(r == 104 && c == 120 ? 255 : 0); });
   Frame source(4, 1), target(4, 1);
-  source.SetPixel(0, 0, 0, 0, 0, 255);
-  source.SetPixel(1, 0, 128, 128, 128, 255);
-  source.SetPixel(2, 0, 255, 255, 255, 255);
-  source.SetPixel(3, 0, 129, 128, 128, 255);  // chromatic, saturation near 0
-  ASSERT_EQ(KeyFrame(target, source, Settings(), &at120), 0);
-  EXPECT_EQ(target.line(0)[3], 0);
-  EXPECT_EQ(target.line(0)[7], 0);
-  EXPECT_EQ(target.line(0)[11], 0);
-  EXPECT_EQ(target.line(0)[15], 255);
-  ASSERT_EQ(KeyFrame(target, source, Settings(), &atCentre), 0);
-  EXPECT_EQ(target.line(0)[3], 255);
-  EXPECT_EQ(target.line(0)[7], 255);
-  EXPECT_EQ(target.line(0)[11], 255);
-  EXPECT_EQ(target.line(0)[15], 0);  // hue defined, saturation ~0: the centre
+  const std::uint8_t rgb[4][3] = {{0, 0, 0}, {128, 128, 128}, {255, 255, 255}, {129, 128, 128}};
+  for (int i = 0; i < 4; ++i) source.SetPixel(i, 0, rgb[i][0], rgb[i][1], rgb[i][2], 255);
+  for (const auto& [row, greyAlpha] : {std::pair{120, 0}, std::pair{104, 255}}) {
+    const MaskRecord mask(241, 209, [row = row](int r, int c) { return std::uint8_t(r == row && c == 120 ? 255 : 0); });
+    ASSERT_EQ(KeyFrame(target, source, Settings(), &mask), 0);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(target.line(0)[4 * i + 3], i < 3 ? greyAlpha : 255 - greyAlpha) << row << " " << i;
+  }
 }
 
 TEST(Key, LightnessWindowWeighsGreys) {
@@ -436,38 +265,13 @@ TEST_P(Spill, PartlyKeyedColoursTurnGrey) {
 
 INSTANTIATE_TEST_SUITE_P(Key, Spill,
                          ::testing::Values(SpillCase{0, 100, false}, SpillCase{1, 100, true},
-                                           SpillCase{128, 100, true}, SpillCase{254, 100, true},
-                                           SpillCase{255, 100, false}, SpillCase{128, 0, false},
-                                           SpillCase{128, kNaN, false},
-                                           SpillCase{128, 1e9, true},
+                                           SpillCase{254, 100, true}, SpillCase{255, 100, false},
+                                           SpillCase{128, 0, false}, SpillCase{128, kNaN, false},
                                            // The key weight is partial or 0 here, but
                                            // only the chroma weight decides.
                                            SpillCase{255, 100, false, true},
                                            SpillCase{0, 100, false, true},
                                            SpillCase{128, 100, true, true}));
-
-TEST(Key, HalfSpillHalvesTheSaturation) {
-  const MaskRecord mask(100);
-  Frame source(64, 4), target(64, 4);
-  source.Fill(77);
-  ASSERT_EQ(KeyFrame(target, source, Settings().spill(50), &mask), 0);
-  int checked = 0;
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 64; ++x) {
-      const std::uint8_t* s = source.line(y) + 4 * x;
-      const std::uint8_t* t = target.line(y) + 4 * x;
-      float h0, l0, s0, h1, l1, s1;
-      stdfx::CHSL::RGBtoHLS(h0, l0, s0, s[2], s[1], s[0]);
-      stdfx::CHSL::RGBtoHLS(h1, l1, s1, t[2], t[1], t[0]);
-      if (s0 < 0.3f || l0 < 0.15f || l0 > 0.85f) continue;  // 8-bit rounding dominates there
-      EXPECT_NEAR(s1, s0 / 2, 0.04f) << x << "," << y;
-      EXPECT_NEAR(l1, l0, 0.01f);
-      const float dh = std::abs(h1 - h0);
-      EXPECT_LT(std::min(dh, 1 - dh), 0.03f);
-      ++checked;
-    }
-  EXPECT_GT(checked, 40);
-}
 
 // --- softness -----------------------------------------------------------------
 
@@ -475,8 +279,7 @@ TEST(Key, HalfSpillHalvesTheSaturation) {
 // blur itself with the given radius.
 MaskRecord PreBlurred(const std::function<std::uint8_t(int, int)>& f, double radius) {
   const MaskRecord plain(241, 209, f);
-  tagVFBMINFOHEADER h;
-  std::memset(&h, 0, sizeof h);
+  tagVFBMINFOHEADER h{};
   h.biSize = 144;
   h.biWidth = 241;
   h.biHeight = 209;
@@ -557,45 +360,19 @@ TEST_P(Fields, OnlyTheFieldsLinesAreWritten) {
 
 INSTANTIATE_TEST_SUITE_P(Key, Fields,
                          ::testing::Values(FieldCase{0, true, false}, FieldCase{1, true, false},
-                                           FieldCase{-1, true, false}, FieldCase{0, true, true},
-                                           FieldCase{1, true, true}, FieldCase{0, false, false},
-                                           FieldCase{1, false, false}));
+                                           FieldCase{1, true, true}, FieldCase{0, false, false}));
 
-TEST(Key, FieldOutsideZeroAndOneMeansTheWholeFrame) {
-  const MaskRecord mask(200);
-  Frame source(5, 6), whole(5, 6), odd(5, 6);
-  source.Fill(13);
-  ASSERT_EQ(KeyFrame(whole, source, Settings(), &mask, -1), 0);
-  ASSERT_EQ(KeyFrame(odd, source, Settings(), &mask, 7), 0);
-  EXPECT_EQ(odd.pixels(), whole.pixels());
-}
-
-TEST(Key, BothFieldsTogetherEqualTheWholeFrame) {
+TEST(Key, BothFieldsOrAnyOtherFieldNumberEqualTheWholeFrame) {
   const MaskRecord mask(241, 209, [](int r, int c) { return std::uint8_t((r * 3 + c) & 0xFF); });
-  Frame source(20, 11), whole(20, 11), fields(20, 11);
+  Frame source(20, 11), whole(20, 11), fields(20, 11), seven(20, 11);
   source.Fill(14);
   const Settings s = Settings().spill(40).softness(20);
   ASSERT_EQ(KeyFrame(whole, source, s, &mask, -1), 0);
   ASSERT_EQ(KeyFrame(fields, source, s, &mask, 0), 0);
   ASSERT_EQ(KeyFrame(fields, source, s, &mask, 1), 0);
+  ASSERT_EQ(KeyFrame(seven, source, s, &mask, 7), 0);
   EXPECT_EQ(fields.pixels(), whole.pixels());
-}
-
-TEST(Key, TwoFieldBufferIsKeyedLineForLine) {
-  const MaskRecord mask(241, 209, [](int r, int c) { return std::uint8_t((r + 2 * c) & 0xFF); });
-  Frame source(10, 7), interleaved(10, 7), split(10, 7);
-  source.Fill(15);
-  split.header().vfFormatFlag = stdfx::kFormatTwoFields;
-  split.Fill(16);
-  ASSERT_EQ(KeyFrame(interleaved, source, Settings(), &mask, -1), 0);
-  ASSERT_EQ(KeyFrame(split, source, Settings(), &mask, -1), 0);
-  for (int y = 0; y < 7; ++y) {
-    const int offset = stdfx::DIBLineOffset(&split.header(), y);
-    ASSERT_GE(offset, 0);
-    const std::uint8_t* t = split.bits() + offset;
-    ASSERT_TRUE(std::equal(t, t + 40, interleaved.line(y))) << "line " << y;
-  }
-  EXPECT_TRUE(split.GuardsIntact());
+  EXPECT_EQ(seven.pixels(), whole.pixels());
 }
 
 // --- settings that are out of range or not numbers ------------------------------
@@ -609,20 +386,14 @@ struct EquivalentCase {
 TEST(Key, UnsafeSettingsBehaveAsTheirDocumentedEquivalents) {
   const EquivalentCase cases[] = {
       {"NaN softness", Settings().softness(kNaN), Settings().softness(0)},
-      {"-inf softness", Settings().softness(-kInf), Settings().softness(0)},
       {"inf softness", Settings().softness(kInf), Settings().softness(100)},
-      {"softness 1000", Settings().softness(1000), Settings().softness(100)},
       {"NaN spill", Settings().spill(kNaN), Settings().spill(0)},
-      {"negative spill", Settings().spill(-20), Settings().spill(0)},
-      {"inf spill", Settings().spill(kInf), Settings().spill(100)},
       {"NaN breakpoints", Settings().lightness(kNaN, kNaN, kNaN, kNaN),
        Settings().lightness(0, 0, 100, 100)},
       {"one NaN breakpoint", Settings().lightness(20, kNaN, 60, 80),
        Settings().lightness(20, 0, 60, 80)},
       {"infinite breakpoints", Settings().lightness(-kInf, -kInf, kInf, kInf),
        Settings().lightness(-10000, -10000, 10000, 10000)},
-      {"huge breakpoints", Settings().lightness(1e300, 1e300, 1e300, 1e300),
-       Settings().lightness(10000, 10000, 10000, 10000)},
   };
   const MaskRecord mask(241, 209, [](int r, int c) {
     const double dx = (c - 60) / 50.0, dy = (r - 150) / 50.0;
@@ -636,21 +407,6 @@ TEST(Key, UnsafeSettingsBehaveAsTheirDocumentedEquivalents) {
     ASSERT_EQ(KeyFrame(b, source, c.same, &mask), 0) << c.name;
     EXPECT_EQ(a.pixels(), b.pixels()) << c.name;
   }
-}
-
-TEST(Key, LightnessTableOfTheEngine) {
-  CMattix2 engine;
-  Frame source(2, 2), target(2, 2);
-  Settings s = Settings().lightness(20, 40, 60, 80);
-  ASSERT_EQ(engine.Process(target.dib(), source.dib(), s.v, nullptr, 0, -1), 0);
-  const std::uint32_t* t = engine.LightnessTable();
-  EXPECT_EQ(t[51], 0u);
-  EXPECT_EQ(t[52], 5u);
-  EXPECT_EQ(t[101], 250u);
-  EXPECT_EQ(t[102], 255u);
-  EXPECT_EQ(t[154], 250u);
-  EXPECT_EQ(t[203], 5u);
-  EXPECT_EQ(t[204], 0u);
 }
 
 TEST(Key, MaskOfAnySizeIsReadInsideIt) {
