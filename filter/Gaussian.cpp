@@ -33,47 +33,39 @@ const int* ClampTable()
   return CTables::GetInstance().GetMinMaxN256P512Table0();
 }
 
-// Line kernels of one precision, vector or scalar.
+// The vector kernels of one precision.
 template <typename T>
-struct LineKernels;
+struct VectorKernels;
 
 template <>
-struct LineKernels<float> {
-  static void Pixels(bool vector, const std::uint8_t* src, std::uint8_t* dst, int length,
-                     CoefficientBlock<float>& b, float* fwd, float* bwd, const int* clamp0)
-  {
-    if (vector)
-      internal::GaussPixels32_sse(src, dst, length, b, fwd, bwd);
-    else
-      internal::GaussPixels32_ref(src, dst, length, b, fwd, bwd, clamp0);
-  }
-  static void Lines(bool vector, const std::uint8_t* src, std::ptrdiff_t srcPitch,
-                    std::uint8_t* dst, std::ptrdiff_t dstPitch, int lanes, int length,
-                    CoefficientBlock<float>& b, float* fwd, float* bwd, const int* clamp0)
-  {
-    if (vector)
-      internal::GaussLines8_sse(src, srcPitch, dst, dstPitch, lanes, length, b, fwd, bwd);
-    else
-      internal::GaussLines8_ref(src, srcPitch, dst, dstPitch, lanes, length, b, fwd, bwd, clamp0);
-  }
+struct VectorKernels<float> {
+  static constexpr auto Pixels = internal::GaussPixels32_sse;
+  static constexpr auto Lines = internal::GaussLines8_sse;
 };
 
 template <>
-struct LineKernels<double> {
+struct VectorKernels<double> {
+  static constexpr auto Pixels = internal::GaussPixels32_sse2;
+  static constexpr auto Lines = internal::GaussLines8_sse2;
+};
+
+// Line kernels of one precision, vector or scalar.
+template <typename T>
+struct LineKernels {
   static void Pixels(bool vector, const std::uint8_t* src, std::uint8_t* dst, int length,
-                     CoefficientBlock<double>& b, double* fwd, double* bwd, const int* clamp0)
+                     CoefficientBlock<T>& b, T* fwd, T* bwd, const int* clamp0)
   {
     if (vector)
-      internal::GaussPixels32_sse2(src, dst, length, b, fwd, bwd);
+      VectorKernels<T>::Pixels(src, dst, length, b, fwd, bwd);
     else
       internal::GaussPixels32_ref(src, dst, length, b, fwd, bwd, clamp0);
   }
   static void Lines(bool vector, const std::uint8_t* src, std::ptrdiff_t srcPitch,
                     std::uint8_t* dst, std::ptrdiff_t dstPitch, int lanes, int length,
-                    CoefficientBlock<double>& b, double* fwd, double* bwd, const int* clamp0)
+                    CoefficientBlock<T>& b, T* fwd, T* bwd, const int* clamp0)
   {
     if (vector)
-      internal::GaussLines8_sse2(src, srcPitch, dst, dstPitch, lanes, length, b, fwd, bwd);
+      VectorKernels<T>::Lines(src, srcPitch, dst, dstPitch, lanes, length, b, fwd, bwd);
     else
       internal::GaussLines8_ref(src, srcPitch, dst, dstPitch, lanes, length, b, fwd, bwd, clamp0);
   }

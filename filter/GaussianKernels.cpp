@@ -404,6 +404,19 @@ void FilterLineVec(const Io& io, int length, CoefficientBlock<typename V::Sample
 
 int ClampLanes(int lanes) { return lanes > 4 ? 4 : lanes; }
 
+// One group of up to four 8-bit lines through the vector passes of V;
+// no lanes, no work.
+template <typename V>
+void VecLines(const std::uint8_t* src, std::ptrdiff_t srcPitch, std::uint8_t* dst,
+              std::ptrdiff_t dstPitch, int lanes, int length,
+              CoefficientBlock<typename V::Sample>& block, typename V::Sample* fwd,
+              typename V::Sample* bwd)
+{
+  if (lanes <= 0) return;
+  FilterLineVec<V>(LinesIo{src, srcPitch, dst, dstPitch, ClampLanes(lanes)}, length, block, fwd,
+                   bwd);
+}
+
 }  // namespace
 
 template <typename T>
@@ -440,28 +453,24 @@ void GaussPixels32_sse(const std::uint8_t* src, std::uint8_t* dst, int length,
   FilterLineVec<VecF>(PixelIo{src, dst}, length, block, fwd, bwd);
 }
 
-void GaussLines8_sse(const std::uint8_t* src, std::ptrdiff_t srcPitch, std::uint8_t* dst,
-                     std::ptrdiff_t dstPitch, int lanes, int length,
-                     CoefficientBlock<float>& block, float* fwd, float* bwd)
-{
-  if (lanes <= 0) return;
-  FilterLineVec<VecF>(LinesIo{src, srcPitch, dst, dstPitch, ClampLanes(lanes)}, length, block, fwd,
-                      bwd);
-}
-
 void GaussPixels32_sse2(const std::uint8_t* src, std::uint8_t* dst, int length,
                         CoefficientBlock<double>& block, double* fwd, double* bwd)
 {
   FilterLineVec<VecD>(PixelIo{src, dst}, length, block, fwd, bwd);
 }
 
+void GaussLines8_sse(const std::uint8_t* src, std::ptrdiff_t srcPitch, std::uint8_t* dst,
+                     std::ptrdiff_t dstPitch, int lanes, int length,
+                     CoefficientBlock<float>& block, float* fwd, float* bwd)
+{
+  VecLines<VecF>(src, srcPitch, dst, dstPitch, lanes, length, block, fwd, bwd);
+}
+
 void GaussLines8_sse2(const std::uint8_t* src, std::ptrdiff_t srcPitch, std::uint8_t* dst,
                       std::ptrdiff_t dstPitch, int lanes, int length,
                       CoefficientBlock<double>& block, double* fwd, double* bwd)
 {
-  if (lanes <= 0) return;
-  FilterLineVec<VecD>(LinesIo{src, srcPitch, dst, dstPitch, ClampLanes(lanes)}, length, block, fwd,
-                      bwd);
+  VecLines<VecD>(src, srcPitch, dst, dstPitch, lanes, length, block, fwd, bwd);
 }
 
 }  // namespace stdfx::internal
