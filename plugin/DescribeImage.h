@@ -12,6 +12,6 @@
 // from the format facet, the format value, -1 at byte 104 and the row
 // pitch. False, header unspecified, for any other layout code, and for a
 // YUV frame whose alpha source reports alpha but yields no plane, or a
-// frame without a format facet. header
+// frame without a format facet or of a negative size. header
 // must hold 160 bytes.
 bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame);

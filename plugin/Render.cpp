@@ -59,6 +59,7 @@ bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame) {
   }
 
   const std::int32_t height = frame->Height();
+  if (height < 0 || frame->Width() < 0) return false;
   vf.biSize = yuv ? stdfx::kHeaderSizeYUV : stdfx::kHeaderSizeVfbmi;
   vf.biWidth = yuv ? (frame->Width() & ~1) : frame->Width();
   vf.biHeight = format->IsBottomUp() != 0 ? height : -height;
@@ -174,13 +175,13 @@ PIM::Status CKParam::Render(const tagVFBMINFOHEADER* outHeader, void* outPixels,
     std::memcpy(&workHeader, outHeader,
                 outHeader->biSize == stdfx::kHeaderSizeYUV ? sizeof(workHeader)
                                                            : sizeof(tagVFBMINFOHEADER));
-    workHeader.vf.biHeight = inHeader->biHeight;
+    const LONG height = outHeader->biHeight < 0 ? -outHeader->biHeight : outHeader->biHeight;
+    workHeader.vf.biHeight = inHeader->biHeight < 0 ? -height : height;
     stdfx::CDIB keyed(workHeader.vf);
     if (!keyed.IsValidDIB()) return mattix::kStatusRenderFailed;
     if (engine.Process(keyed, input, KeyValues(), Mask(), MaskSize(), field) != 0) {
       return mattix::kStatusRenderFailed;
     }
-    const LONG height = outHeader->biHeight < 0 ? -outHeader->biHeight : outHeader->biHeight;
     const int outField = field < 0 ? -1 : int((height - 1 - field) & 1);
     if (!output.Convert(keyed, outField, 1)) return mattix::kStatusRenderFailed;
   } else if (engine.Process(output, input, KeyValues(), Mask(), MaskSize(), field) != 0) {

@@ -122,6 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
                        d.offerFormat = false;
                        return d;
                      }(), 0, false, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        DescribeCase{"NegativeHeightRefused", Frame(4, 4, -3, {1, 0, 0, 0, 0.f, 0}), 0, false, 0,
+                     0, 0, 0, 0, 0, 0, 0, 0},
         DescribeCase{"OtherLayoutRefused", Frame(8, 4, 3, {1, 0, 0, 0, 0.f, 0}), 0, false, 0, 0,
                      0, 0, 0, 0, 0, 0, 0}),
     [](const auto& p) { return p.param.name; });
