@@ -32,3 +32,8 @@ function(mattix_test target)
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "MATTIX_MODULE=$<TARGET_FILE:mattix>")
 endfunction()
+
+# Release stays at -O2: GCC 12 at -O3 raises false -Wrestrict errors inside
+# std::string, and the kernels are written for -O2 with explicit intrinsics.
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "" FORCE)
+set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "" FORCE)
