@@ -21,16 +21,18 @@ function(mattix_component target)
   mattix_warnings(${target})
 endfunction()
 
-# Unit test executable registered with CTest (gtest_discover_tests keeps one
-# CTest entry per test case so failures are named).
-include(GoogleTest)
+# Unit test executable registered with CTest as one entry: a test program
+# runs all its cases in one process (starting hundreds of processes under the
+# sanitizers costs more than the tests), and --output-on-failure shows the
+# names of the cases that failed.
 find_package(GTest REQUIRED)
 function(mattix_test target)
   add_executable(${target} ${ARGN})
   target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main)
   mattix_warnings(${target})
-  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "MATTIX_MODULE=$<TARGET_FILE:mattix>")
+  add_test(NAME ${target} COMMAND ${target} --gtest_brief=1)
+  set_tests_properties(${target} PROPERTIES
+    ENVIRONMENT "MATTIX_MODULE=$<TARGET_FILE:mattix>" TIMEOUT 600)
 endfunction()
 
 # Release stays at -O2: GCC 12 at -O3 raises false -Wrestrict errors inside
