@@ -256,6 +256,10 @@ class STDFX_API CDIB {
   // what the image held; the image is then created. False, nothing taken,
   // when the image has no record.
   bool _IAdopt(tagVFBMINFOHEADER* header, unsigned char* bits, LONG allocated);
+  // Takes over the created storage of `from` (built beside this image so
+  // that this one stays as it was until the work succeeded); `from` is left
+  // without storage. False, nothing taken, when this image has no record.
+  bool _ITakeStorage(CDIB& from);
 
   CDibData* m_pData;
 };

@@ -203,13 +203,7 @@ bool CDIB::CreateAndConvert(const tagVFBMINFOHEADER& header, const CDIB& src, in
   // the source, or hold the header).
   CDIB out;
   if (!out.Create(header) || !out.Convert(src, field, 1)) return false;
-  CDibData* d = out.m_pData;
-  if (!_IAdopt(d->m_pHeader, d->m_pBits, d->m_nAllocated)) return false;
-  d->m_pHeader = nullptr;
-  d->m_pBits = nullptr;
-  d->m_bCreated = false;
-  d->m_nAllocated = 0;
-  return true;
+  return _ITakeStorage(out);
 }
 
 }  // namespace stdfx

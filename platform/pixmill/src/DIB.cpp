@@ -83,6 +83,16 @@ bool CDIB::_IAdopt(tagVFBMINFOHEADER* header, unsigned char* bits, LONG allocate
   return true;
 }
 
+bool CDIB::_ITakeStorage(CDIB& from) {
+  CDibData* d = from.m_pData;
+  if (!d || !_IAdopt(d->m_pHeader, d->m_pBits, d->m_nAllocated)) return false;
+  d->m_pHeader = nullptr;
+  d->m_pBits = nullptr;
+  d->m_bCreated = false;
+  d->m_nAllocated = 0;
+  return true;
+}
+
 bool CDIB::Create(const tagVFBMINFOHEADER& source) {
   if (!m_pData && !(m_pData = NewData())) return false;
   // Copy the header first: it may be this image's own.

@@ -264,13 +264,7 @@ bool CDIB::DecompressRLE() {
     available = std::min(available, static_cast<std::size_t>(std::max<LONG>(0, DIBSizeAllocated())));
   CDIB out;
   if (!DecodeImage(*h, GetBytes(), available, out)) return false;
-  CDibData* d = out.m_pData;
-  if (!_IAdopt(d->m_pHeader, d->m_pBits, d->m_nAllocated)) return false;
-  d->m_pHeader = nullptr;
-  d->m_pBits = nullptr;
-  d->m_bCreated = false;
-  d->m_nAllocated = 0;
-  return true;
+  return _ITakeStorage(out);
 }
 
 bool DecodeRle8Record(const void* record, std::size_t recordSize, CDIB& mask) {
