@@ -15,8 +15,7 @@
 
 namespace {
 
-tagVFBMINFOHEADER Header(int width, int height, int bits)
-{
+tagVFBMINFOHEADER Header(int width, int height, int bits) {
   tagVFBMINFOHEADER h{};
   h.biSize = 144;
   h.biWidth = width;
@@ -26,8 +25,7 @@ tagVFBMINFOHEADER Header(int width, int height, int bits)
   return h;
 }
 
-void BlurImage(benchmark::State& state)
-{
+void BlurImage(benchmark::State& state) {
   const bool frame = state.range(0) != 0;
   const double radius = double(state.range(1));
   const unsigned mode = unsigned(state.range(2));
@@ -64,13 +62,11 @@ void BlurImage(benchmark::State& state)
   const double pixels = double(width) * height;
   state.SetItemsProcessed(std::int64_t(state.iterations()) * width * height);
   // CPU seconds per pixel (shown with an SI prefix, e.g. 4.6n = 4.6 ns).
-  state.counters["time_per_px"] =
-      benchmark::Counter(pixels, benchmark::Counter::kIsIterationInvariantRate |
-                                     benchmark::Counter::kInvert);
+  state.counters["time_per_px"] = benchmark::Counter(
+      pixels, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void Arguments(benchmark::internal::Benchmark* b)
-{
+void Arguments(benchmark::internal::Benchmark* b) {
   b->ArgNames({"frame", "radius", "mode", "scalar"});
   for (int frame : {0, 1})
     for (int mode : {1, 2})
@@ -78,9 +74,8 @@ void Arguments(benchmark::internal::Benchmark* b)
         for (int radius : {1, 10, 100}) b->Args({frame, radius, mode, scalar});
   b->Unit(benchmark::kMicrosecond);
   // On a shared machine the fastest repetition is the least disturbed one.
-  b->ComputeStatistics("min", [](const std::vector<double>& v) {
-    return *std::min_element(v.begin(), v.end());
-  });
+  b->ComputeStatistics(
+      "min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
 }
 
 BENCHMARK(BlurImage)->Apply(Arguments);

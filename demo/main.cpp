@@ -33,8 +33,8 @@ std::string Text(const CFixedx248& f) {
 long long Raw(const CFixedx248& f) { return static_cast<long long>(f.Int()) * 256 + f.Frac(); }
 
 std::string Text(const CRectx248& r) {
-  return "(" + Text(r.left) + ", " + Text(r.top) + ", " + Text(r.right) + ", " +
-         Text(r.bottom) + ")";
+  return "(" + Text(r.left) + ", " + Text(r.top) + ", " + Text(r.right) + ", " + Text(r.bottom) +
+         ")";
 }
 
 std::string Text(const RECT& r) {
@@ -58,8 +58,7 @@ void Tour() {
               Text(CFixedx248(1.0 / 256)).c_str());
 
   std::printf("From double, rounded half away from zero to the nearest 1/256:\n");
-  for (double v : {0.001998, -0.001, 1.0 / 512, -1.0 / 512, 3.14159265, -2.25, 1e10,
-                   std::nan("")})
+  for (double v : {0.001998, -0.001, 1.0 / 512, -1.0 / 512, 3.14159265, -2.25, 1e10, std::nan("")})
     ShowConversion(v);
   std::printf("  (NaN and values beyond the range give raw -2147483648)\n\n");
 
@@ -72,8 +71,7 @@ void Tour() {
   std::printf("Arithmetic (products and quotients round to the nearest 1/256):\n");
   const CFixedx248 a(1.5), b(-2.25), one(1);
   std::printf("  %s * %s = %s\n", Text(a).c_str(), Text(b).c_str(), Text(a * b).c_str());
-  std::printf("  %s / 3 = %s (raw %lld)\n", Text(one).c_str(), Text(one / 3).c_str(),
-              Raw(one / 3));
+  std::printf("  %s / 3 = %s (raw %lld)\n", Text(one).c_str(), Text(one / 3).c_str(), Raw(one / 3));
   std::printf("  %s / 0 = %s (raw %lld: the error value)\n", Text(one).c_str(),
               Text(one / 0).c_str(), Raw(one / 0));
   std::printf("  %s + %s = %s, compared: %s < %s is %d\n\n", Text(a).c_str(), Text(b).c_str(),
@@ -85,10 +83,9 @@ void Tour() {
   std::printf("  %s meets %s: %d, %s\n", Text(r1).c_str(), Text(r2).c_str(), hit,
               Text(out).c_str());
   hit = out.IntersectRect(&r1, &r3);
-  std::printf("  %s meets %s: %d, %s (edges only touch)\n", Text(r1).c_str(),
-              Text(r3).c_str(), hit, Text(out).c_str());
-  const CRectx248 loose(CFixedx248(-1.5), CFixedx248(-0.5), CFixedx248(1.5),
-                        CFixedx248(2.25));
+  std::printf("  %s meets %s: %d, %s (edges only touch)\n", Text(r1).c_str(), Text(r3).c_str(), hit,
+              Text(out).c_str());
+  const CRectx248 loose(CFixedx248(-1.5), CFixedx248(-0.5), CFixedx248(1.5), CFixedx248(2.25));
   out.CeilRect(loose);
   std::printf("  CeilRect of %s: %s\n", Text(loose).c_str(), Text(out).c_str());
   stdfx::CRect i1(0, 0, 10, 10), i2(5, -5, 8, 20);

@@ -22,16 +22,12 @@ namespace {
 
 using internal::CoefficientBlock;
 
-void EmptyMmxState()
-{
+void EmptyMmxState() {
   if (IsMMXCPU() || IsSSECPU() || IsSSE2CPU()) _mm_empty();
 }
 
 // The image library's clamp table, indexable with negative values.
-const int* ClampTable()
-{
-  return CTables::GetInstance().GetMinMaxN256P512Table0();
-}
+const int* ClampTable() { return CTables::GetInstance().GetMinMaxN256P512Table0(); }
 
 // The vector kernels of one precision.
 template <typename T>
@@ -53,8 +49,7 @@ struct VectorKernels<double> {
 template <typename T>
 struct LineKernels {
   static void Pixels(bool vector, const std::uint8_t* src, std::uint8_t* dst, int length,
-                     CoefficientBlock<T>& b, T* fwd, T* bwd, const int* clamp0)
-  {
+                     CoefficientBlock<T>& b, T* fwd, T* bwd, const int* clamp0) {
     if (vector)
       VectorKernels<T>::Pixels(src, dst, length, b, fwd, bwd);
     else
@@ -62,8 +57,7 @@ struct LineKernels {
   }
   static void Lines(bool vector, const std::uint8_t* src, std::ptrdiff_t srcPitch,
                     std::uint8_t* dst, std::ptrdiff_t dstPitch, int lanes, int length,
-                    CoefficientBlock<T>& b, T* fwd, T* bwd, const int* clamp0)
-  {
+                    CoefficientBlock<T>& b, T* fwd, T* bwd, const int* clamp0) {
     if (vector)
       VectorKernels<T>::Lines(src, srcPitch, dst, dstPitch, lanes, length, b, fwd, bwd);
     else
@@ -75,8 +69,7 @@ struct LineKernels {
 // lies inside the image's pixel buffer. Refuses what the passes cannot walk
 // as plain rows: compressed pixels (DIBSize is the encoded size), packed
 // layouts with fewer bytes per pixel than the bit count says.
-bool RowsFit(const CDIB& image, int width, int height)
-{
+bool RowsFit(const CDIB& image, int width, int height) {
   const std::int64_t rowBytes = std::int64_t(width) * ((image.DIBBitCount() + 7) / 8);
   const std::int64_t stride = image.DIBBytesPerLine();
   if (stride < rowBytes) return false;
@@ -84,8 +77,7 @@ bool RowsFit(const CDIB& image, int width, int height)
 }
 
 // A byte count as size_t; counts no allocation could satisfy fail as one would.
-std::size_t CheckedSize(std::uint64_t bytes)
-{
+std::size_t CheckedSize(std::uint64_t bytes) {
   if (bytes > std::uint64_t(std::numeric_limits<std::ptrdiff_t>::max())) throw std::bad_alloc();
   return std::size_t(bytes);
 }
@@ -94,13 +86,9 @@ std::size_t CheckedSize(std::uint64_t bytes)
 
 CGaussian::CGaussian(unsigned int mode) : m_mode(mode) {}
 
-CGaussian::~CGaussian()
-{
-  FreeBuffers();
-}
+CGaussian::~CGaussian() { FreeBuffers(); }
 
-void CGaussian::FreeBuffers()
-{
+void CGaussian::FreeBuffers() {
   m_transpose.reset();
   m_work.reset();
   m_verticalF = m_horizontalF = nullptr;
@@ -109,8 +97,7 @@ void CGaussian::FreeBuffers()
   m_forwardD = m_backwardD = nullptr;
 }
 
-int CGaussian::Blur(CDIB& target, CDIB& source, double horizontalRadius, double verticalRadius)
-{
+int CGaussian::Blur(CDIB& target, CDIB& source, double horizontalRadius, double verticalRadius) {
   try {
     return m_mode == 2 ? BlurSSE2(target, source, horizontalRadius, verticalRadius)
                        : BlurSSE(target, source, horizontalRadius, verticalRadius);
@@ -126,8 +113,7 @@ int CGaussian::Blur(CDIB& target, CDIB& source, double horizontalRadius, double 
 }
 
 void CGaussian::ComputeCoefficients(double* n, double* m, double* d, double* backwardD, double* e,
-                                    double* f, double radius)
-{
+                                    double* f, double radius) {
   const internal::DericheCoefficients c = internal::ComputeDericheCoefficients(radius);
   for (int i = 0; i < 5; ++i) {
     n[i] = c.n[i];
@@ -139,19 +125,27 @@ void CGaussian::ComputeCoefficients(double* n, double* m, double* d, double* bac
   }
 }
 
-bool CGaussian::AllocateBuffers(int width, int height, int stride, unsigned short bitCount)
-{
+bool CGaussian::AllocateBuffers(int width, int height, int stride, unsigned short bitCount) {
   FreeBuffers();
   if (width < 0 || height < 0) return false;
   const std::uint64_t h = std::uint64_t(height);
   const std::uint64_t s = stride > 0 ? std::uint64_t(stride) : 0;
   std::uint64_t transpose = 0;
   switch (bitCount) {
-    case 64: transpose = 8 * h * 8; break;
-    case 32: transpose = 8 * h * 4; break;
-    case 16: transpose = 8 * std::max(2 * h, s); break;
-    case 8: transpose = 8 * std::max(s, h); break;
-    default: return false;
+    case 64:
+      transpose = 8 * h * 8;
+      break;
+    case 32:
+      transpose = 8 * h * 4;
+      break;
+    case 16:
+      transpose = 8 * std::max(2 * h, s);
+      break;
+    case 8:
+      transpose = 8 * std::max(s, h);
+      break;
+    default:
+      return false;
   }
   transpose += 32;
 
@@ -186,8 +180,7 @@ bool CGaussian::AllocateBuffers(int width, int height, int stride, unsigned shor
 template <>
 void CGaussian::Blocks<float>(CoefficientBlock<float>*& vertical,
                               CoefficientBlock<float>*& horizontal, float*& forward,
-                              float*& backward)
-{
+                              float*& backward) {
   vertical = m_verticalF;
   horizontal = m_horizontalF;
   forward = m_forwardF;
@@ -197,29 +190,25 @@ void CGaussian::Blocks<float>(CoefficientBlock<float>*& vertical,
 template <>
 void CGaussian::Blocks<double>(CoefficientBlock<double>*& vertical,
                                CoefficientBlock<double>*& horizontal, double*& forward,
-                               double*& backward)
-{
+                               double*& backward) {
   vertical = m_verticalD;
   horizontal = m_horizontalD;
   forward = m_forwardD;
   backward = m_backwardD;
 }
 
-int CGaussian::BlurSSE(CDIB& target, CDIB& source, double horizontalRadius, double verticalRadius)
-{
+int CGaussian::BlurSSE(CDIB& target, CDIB& source, double horizontalRadius, double verticalRadius) {
   return Run<float>(target, source, horizontalRadius, verticalRadius, IsSSECPU());
 }
 
 int CGaussian::BlurSSE2(CDIB& target, CDIB& source, double horizontalRadius,
-                        double verticalRadius)
-{
+                        double verticalRadius) {
   return Run<double>(target, source, horizontalRadius, verticalRadius, IsSSE2CPU());
 }
 
 template <typename T>
 int CGaussian::Run(CDIB& target, CDIB& source, double horizontalRadius, double verticalRadius,
-                   bool vectorCpu)
-{
+                   bool vectorCpu) {
   // Images that cannot be measured or read are refused before anything else.
   if (!target.IsValidDIB() || !source.IsValidDIB()) return kUnsupportedDepth;
   const int width = target.DIBWidth();
@@ -284,8 +273,8 @@ int CGaussian::Run(CDIB& target, CDIB& source, double horizontalRadius, double v
         m_r2c.RowsToColumns(strip, pitch, from, sourceStride, height, targetBits);
       } else {
         for (int c = 0; c < columns; ++c)
-          m_r2c.GetColumn(strip + std::ptrdiff_t(c) * pitch, from + c * bytesPerPixel,
-                          sourceStride, height, targetBits);
+          m_r2c.GetColumn(strip + std::ptrdiff_t(c) * pitch, from + c * bytesPerPixel, sourceStride,
+                          height, targetBits);
       }
       if (bits == 32) {
         for (int c = 0; c < columns; ++c) {

@@ -38,7 +38,7 @@ namespace stdfx {
 class CDIB;
 
 class CGaussian {
-public:
+ public:
   static constexpr int kDone = 0;
   static constexpr int kOutOfMemory = 20;
   static constexpr int kException = 25;
@@ -76,8 +76,7 @@ public:
   // Each needs the buffers of its own precision: called on an object of the
   // other mode it returns 20.
   virtual int BlurSSE(CDIB& target, CDIB& source, double horizontalRadius, double verticalRadius);
-  virtual int BlurSSE2(CDIB& target, CDIB& source, double horizontalRadius,
-                       double verticalRadius);
+  virtual int BlurSSE2(CDIB& target, CDIB& source, double horizontalRadius, double verticalRadius);
 
   // Runs the scalar path even where the processor offers the vector one
   // (tests and benchmarks compare the two).
@@ -88,7 +87,7 @@ public:
   // FreeBuffers).
   bool HasBuffers() const { return m_transpose != nullptr || m_work != nullptr; }
 
-private:
+ private:
   template <typename T>
   int Run(CDIB& target, CDIB& source, double horizontalRadius, double verticalRadius,
           bool vectorCpu);

@@ -22,8 +22,7 @@
 
 namespace stdfx::internal {
 
-DericheCoefficients ComputeDericheCoefficients(double radius)
-{
+DericheCoefficients ComputeDericheCoefficients(double radius) {
   double x = radius;
   if (!(x >= 1.0)) x = 1.0;  // also a NaN
   if (x > 100.0) x = 100.0;
@@ -73,8 +72,7 @@ DericheCoefficients ComputeDericheCoefficients(double radius)
 }
 
 template <typename T>
-void FillCoefficientBlock(CoefficientBlock<T>& block, const DericheCoefficients& c)
-{
+void FillCoefficientBlock(CoefficientBlock<T>& block, const DericheCoefficients& c) {
   // Rounding d_i to T moves the poles, and with poles close to 1 (large radii)
   // the gain 1 / (1 + sum d) is very sensitive to that: at radius 100 in
   // single precision it is off by about 1%. Scaling the numerators by the
@@ -99,7 +97,11 @@ void FillCoefficientBlock(CoefficientBlock<T>& block, const DericheCoefficients&
   }
   for (T& v : block.edge) v = T(0);
   for (int i = 0; i < 5; ++i) {
-    const T values[6] = {n[i], m[i], d[i], d[i], T(double(n[i]) - double(d[i]) * sumN / denT),
+    const T values[6] = {n[i],
+                         m[i],
+                         d[i],
+                         d[i],
+                         T(double(n[i]) - double(d[i]) * sumN / denT),
                          T(double(m[i]) - double(d[i]) * sumM / denT)};
     for (int g = 0; g < 6; ++g)
       for (int lane = 0; lane < 4; ++lane) block.tap[i][g][lane] = values[g];
@@ -116,8 +118,7 @@ struct PixelIo {
   const std::uint8_t* src;
   std::uint8_t* dst;
 
-  std::uint32_t Load(int k) const
-  {
+  std::uint32_t Load(int k) const {
     std::uint32_t w;
     std::memcpy(&w, src + std::ptrdiff_t(k) * 4, 4);
     return w;
@@ -132,32 +133,29 @@ struct LinesIo {
   std::ptrdiff_t dstPitch;
   int lanes;  // 1..4; missing lanes read as 0 and are not written
 
-  std::uint32_t Load(int k) const
-  {
+  std::uint32_t Load(int k) const {
     if (lanes == 4)
       return std::uint32_t(src[k]) | std::uint32_t(src[srcPitch + k]) << 8 |
-             std::uint32_t(src[2 * srcPitch + k]) << 16 | std::uint32_t(src[3 * srcPitch + k]) << 24;
+             std::uint32_t(src[2 * srcPitch + k]) << 16 |
+             std::uint32_t(src[3 * srcPitch + k]) << 24;
     std::uint32_t w = 0;
     for (int j = 0; j < lanes; ++j) w |= std::uint32_t(src[j * srcPitch + k]) << (8 * j);
     return w;
   }
-  void Store(int k, std::uint32_t w) const
-  {
+  void Store(int k, std::uint32_t w) const {
     for (int j = 0; j < lanes; ++j) dst[j * dstPitch + k] = std::uint8_t(w >> (8 * j));
   }
 };
 
 template <typename T>
-void Unpack(std::uint32_t w, T* lanes)
-{
+void Unpack(std::uint32_t w, T* lanes) {
   for (int j = 0; j < 4; ++j) lanes[j] = T((w >> (8 * j)) & 0xFFu);
 }
 
 // Response of lane `lane` to a constant line of value c: G c with
 // G = (sum n + sum m) / (1 + sum d), from the coefficients as stored.
 template <typename T>
-T ConstantResponse(const CoefficientBlock<T>& b, int lane, T c)
-{
+T ConstantResponse(const CoefficientBlock<T>& b, int lane, T c) {
   double sumN = 0.0, sumM = 0.0, den = 1.0;
   for (int i = 0; i < 5; ++i) {
     sumN += double(b.tap[i][kForwardNum][lane]);
@@ -174,8 +172,7 @@ T ConstantResponse(const CoefficientBlock<T>& b, int lane, T c)
 // (about half a level at radius 100).
 template <typename T, class Io>
 void FilterLineRef(const Io& io, int length, CoefficientBlock<T>& b, T* fwd, T* bwd,
-                   const int* clamp0)
-{
+                   const int* clamp0) {
   if (length <= 0) return;
   const int last = length - 1;
   Unpack(io.Load(0), b.edge);
@@ -242,8 +239,7 @@ struct VecF {
   static VecF Zero() { return {_mm_setzero_ps()}; }
   static VecF FromWord(std::uint32_t w) { return {_mm_cvtpu8_ps(_mm_cvtsi32_si64(int(w)))}; }
   // Round to nearest even, saturate to 16 then 8 bits, in MMX registers.
-  static std::uint32_t ToWord(VecF a)
-  {
+  static std::uint32_t ToWord(VecF a) {
     const __m64 lo = _mm_cvtps_pi32(a.v);
     const __m64 hi = _mm_cvtps_pi32(_mm_movehl_ps(a.v, a.v));
     const __m64 words = _mm_packs_pi32(lo, hi);
@@ -260,20 +256,17 @@ struct VecD {
   __m128d lo, hi;
 
   static VecD Load(const double* p) { return {_mm_load_pd(p), _mm_load_pd(p + 2)}; }
-  static void Store(double* p, VecD a)
-  {
+  static void Store(double* p, VecD a) {
     _mm_store_pd(p, a.lo);
     _mm_store_pd(p + 2, a.hi);
   }
   static VecD Zero() { return {_mm_setzero_pd(), _mm_setzero_pd()}; }
-  static VecD FromWord(std::uint32_t w)
-  {
+  static VecD FromWord(std::uint32_t w) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i v = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(w)), zero), zero);
     return {_mm_cvtepi32_pd(v), _mm_cvtepi32_pd(_mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)))};
   }
-  static std::uint32_t ToWord(VecD a)
-  {
+  static std::uint32_t ToWord(VecD a) {
     const __m64 words = _mm_packs_pi32(_mm_cvtpd_pi32(a.lo), _mm_cvtpd_pi32(a.hi));
     return std::uint32_t(_mm_cvtsi64_si32(_mm_packs_pu16(words, words)));
   }
@@ -287,8 +280,7 @@ struct VecD {
 // last inputs and outputs in registers.
 template <class V, class Io>
 void FilterLineVec(const Io& io, int length, CoefficientBlock<typename V::Sample>& b,
-                   typename V::Sample* fwd, typename V::Sample* bwd)
-{
+                   typename V::Sample* fwd, typename V::Sample* bwd) {
   using T = typename V::Sample;
   if (length <= 0) return;
   const int last = length - 1;
@@ -410,8 +402,7 @@ template <typename V>
 void VecLines(const std::uint8_t* src, std::ptrdiff_t srcPitch, std::uint8_t* dst,
               std::ptrdiff_t dstPitch, int lanes, int length,
               CoefficientBlock<typename V::Sample>& block, typename V::Sample* fwd,
-              typename V::Sample* bwd)
-{
+              typename V::Sample* bwd) {
   if (lanes <= 0) return;
   FilterLineVec<V>(LinesIo{src, srcPitch, dst, dstPitch, ClampLanes(lanes)}, length, block, fwd,
                    bwd);
@@ -421,16 +412,14 @@ void VecLines(const std::uint8_t* src, std::ptrdiff_t srcPitch, std::uint8_t* ds
 
 template <typename T>
 void GaussPixels32_ref(const std::uint8_t* src, std::uint8_t* dst, int length,
-                       CoefficientBlock<T>& block, T* fwd, T* bwd, const int* clamp0)
-{
+                       CoefficientBlock<T>& block, T* fwd, T* bwd, const int* clamp0) {
   FilterLineRef(PixelIo{src, dst}, length, block, fwd, bwd, clamp0);
 }
 
 template <typename T>
 void GaussLines8_ref(const std::uint8_t* src, std::ptrdiff_t srcPitch, std::uint8_t* dst,
                      std::ptrdiff_t dstPitch, int lanes, int length, CoefficientBlock<T>& block,
-                     T* fwd, T* bwd, const int* clamp0)
-{
+                     T* fwd, T* bwd, const int* clamp0) {
   if (lanes <= 0) return;
   FilterLineRef(LinesIo{src, srcPitch, dst, dstPitch, ClampLanes(lanes)}, length, block, fwd, bwd,
                 clamp0);
@@ -448,28 +437,24 @@ template void GaussLines8_ref<double>(const std::uint8_t*, std::ptrdiff_t, std::
                                       double*, const int*);
 
 void GaussPixels32_sse(const std::uint8_t* src, std::uint8_t* dst, int length,
-                       CoefficientBlock<float>& block, float* fwd, float* bwd)
-{
+                       CoefficientBlock<float>& block, float* fwd, float* bwd) {
   FilterLineVec<VecF>(PixelIo{src, dst}, length, block, fwd, bwd);
 }
 
 void GaussPixels32_sse2(const std::uint8_t* src, std::uint8_t* dst, int length,
-                        CoefficientBlock<double>& block, double* fwd, double* bwd)
-{
+                        CoefficientBlock<double>& block, double* fwd, double* bwd) {
   FilterLineVec<VecD>(PixelIo{src, dst}, length, block, fwd, bwd);
 }
 
 void GaussLines8_sse(const std::uint8_t* src, std::ptrdiff_t srcPitch, std::uint8_t* dst,
-                     std::ptrdiff_t dstPitch, int lanes, int length,
-                     CoefficientBlock<float>& block, float* fwd, float* bwd)
-{
+                     std::ptrdiff_t dstPitch, int lanes, int length, CoefficientBlock<float>& block,
+                     float* fwd, float* bwd) {
   VecLines<VecF>(src, srcPitch, dst, dstPitch, lanes, length, block, fwd, bwd);
 }
 
 void GaussLines8_sse2(const std::uint8_t* src, std::ptrdiff_t srcPitch, std::uint8_t* dst,
                       std::ptrdiff_t dstPitch, int lanes, int length,
-                      CoefficientBlock<double>& block, double* fwd, double* bwd)
-{
+                      CoefficientBlock<double>& block, double* fwd, double* bwd) {
   VecLines<VecD>(src, srcPitch, dst, dstPitch, lanes, length, block, fwd, bwd);
 }
 

@@ -32,20 +32,20 @@ DericheCoefficients ComputeDericheCoefficients(double radius);
 
 // Group index within one tap of a coefficient block.
 enum CoefficientGroup : int {
-  kForwardNum = 0,      // n_i
-  kBackwardNum = 1,     // m_i
-  kForwardDen = 2,      // d_i
-  kBackwardDen = 3,     // d_i again
-  kForwardEdge = 4,     // n_i - e_i: tap i when it reaches before the start
-  kBackwardEdge = 5,    // m_i - f_i: tap i when it reaches past the end
+  kForwardNum = 0,    // n_i
+  kBackwardNum = 1,   // m_i
+  kForwardDen = 2,    // d_i
+  kBackwardDen = 3,   // d_i again
+  kForwardEdge = 4,   // n_i - e_i: tap i when it reaches before the start
+  kBackwardEdge = 5,  // m_i - f_i: tap i when it reaches past the end
 };
 
 // The coefficient block of one direction: room for the edge samples of the
 // line in work, then per tap six groups of four equal values (one per lane).
 template <typename T>
 struct alignas(16) CoefficientBlock {
-  T edge[8];         // lanes of the first sample, then lanes of the last sample
-  T tap[5][6][4];    // [tap][CoefficientGroup][lane]
+  T edge[8];       // lanes of the first sample, then lanes of the last sample
+  T tap[5][6][4];  // [tap][CoefficientGroup][lane]
 };
 static_assert(sizeof(CoefficientBlock<float>) == 512);
 static_assert(sizeof(CoefficientBlock<double>) == 1024);
@@ -80,8 +80,8 @@ void GaussLines8_ref(const std::uint8_t* src, std::ptrdiff_t srcPitch, std::uint
 void GaussPixels32_sse(const std::uint8_t* src, std::uint8_t* dst, int length,
                        CoefficientBlock<float>& block, float* fwd, float* bwd);
 void GaussLines8_sse(const std::uint8_t* src, std::ptrdiff_t srcPitch, std::uint8_t* dst,
-                     std::ptrdiff_t dstPitch, int lanes, int length,
-                     CoefficientBlock<float>& block, float* fwd, float* bwd);
+                     std::ptrdiff_t dstPitch, int lanes, int length, CoefficientBlock<float>& block,
+                     float* fwd, float* bwd);
 // Double precision, two lanes per SSE2 register. Needs SSE2.
 void GaussPixels32_sse2(const std::uint8_t* src, std::uint8_t* dst, int length,
                         CoefficientBlock<double>& block, double* fwd, double* bwd);

@@ -10,7 +10,7 @@
 namespace stdfx {
 
 class CMemR2C {
-public:
+ public:
   // For each of `count` source rows r, the 8 pixels at the start of row r go
   // to destination rows 0..7, column r.
   virtual bool RowsToColumns(unsigned char* dst, int dstStride, const unsigned char* src,

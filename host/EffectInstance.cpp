@@ -70,8 +70,7 @@ PIM::Status CEffectInstance::SetData(std::int32_t index, const void* bytes, std:
 
 PIM::Status CEffectInstance::Render(CImage& output, CImage& input, std::int32_t mode,
                                     std::int32_t field) {
-  PIM::RefPtr<CImageSource> outSource =
-      Make<CImageSource>(PIM::RefPtr<CImage>::Retain(&output));
+  PIM::RefPtr<CImageSource> outSource = Make<CImageSource>(PIM::RefPtr<CImage>::Retain(&output));
   PIM::RefPtr<CImageSource> inSource = Make<CImageSource>(PIM::RefPtr<CImage>::Retain(&input));
   PIM::RefPtr<CRenderContext> context = Make<CRenderContext>(mode, field);
   Tarn::IFXImageSource* sources[] = {inSource.Get()};

@@ -57,8 +57,7 @@ class CEffectInstance {
   // Renders input into output through the effect's Render, with the
   // instance's parameter set and a render context of mode and field (mode
   // 0: the whole frame, 1: one field). Returns the effect's status.
-  PIM::Status Render(CImage& output, CImage& input, std::int32_t mode = 0,
-                     std::int32_t field = 0);
+  PIM::Status Render(CImage& output, CImage& input, std::int32_t mode = 0, std::int32_t field = 0);
   PIM::Status Render(Tarn::IFXImageSource* output, const Tarn::TSourceList& inputs,
                      Tarn::IFXRenderContext* context);
   // Asks the effect for the output's format given its first input (null:

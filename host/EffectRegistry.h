@@ -17,9 +17,8 @@ struct EffectRegistryOptions {
   PIM::Status refusal = PIM::kOk;
 };
 
-class CEffectRegistry
-    : public TObject<Tarn::IFXEffectRegistry, Tarn::IFXEffectRegistryFacet1,
-                     Tarn::IFXEffectRegistryFacet2> {
+class CEffectRegistry : public TObject<Tarn::IFXEffectRegistry, Tarn::IFXEffectRegistryFacet1,
+                                       Tarn::IFXEffectRegistryFacet2> {
  public:
   explicit CEffectRegistry(EffectRegistryOptions options = {}, CallLogPtr log = nullptr);
 

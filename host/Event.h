@@ -50,8 +50,7 @@ class CEvent : public TObject<Tarn::IFXEvent, Tarn::IFXMouseEvent> {
   Tarn::IFXParameterSet* ParameterSet() override { return m_description.parameters.Get(); }
   std::int32_t Kind() override { return m_description.kind; }
   void SetHandled(bool handled) override;
-  void ReportChange(Tarn::IFXParameter* parameter, std::int32_t flag1,
-                    std::int32_t flag2) override;
+  void ReportChange(Tarn::IFXParameter* parameter, std::int32_t flag1, std::int32_t flag2) override;
 
   // IFXMouseEvent (offered only when the event has a mouse state).
   Tarn::TPoint<long> Position() override;

@@ -33,9 +33,9 @@ std::shared_ptr<CHostModule> CHostModule::Load(const std::string& path) {
   void* registerSymbol = dlsym(handle, Tarn::kRegisterEffectsName);
   void* createSymbol = dlsym(handle, Tarn::kCreateEffectName);
   if (registerSymbol == nullptr || createSymbol == nullptr) {
-    throw HostError("effect module " + path + " lacks " +
-                    (registerSymbol == nullptr ? Tarn::kRegisterEffectsName
-                                               : Tarn::kCreateEffectName));
+    throw HostError(
+        "effect module " + path + " lacks " +
+        (registerSymbol == nullptr ? Tarn::kRegisterEffectsName : Tarn::kCreateEffectName));
   }
   module->m_register = reinterpret_cast<Tarn::RegisterEffectsFunction>(registerSymbol);
   module->m_create = reinterpret_cast<Tarn::CreateEffectFunction>(createSymbol);

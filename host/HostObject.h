@@ -17,7 +17,8 @@ class TObject : public Primary, public Others..., public PIM::RCObject {
   PIM::Status QueryInterface(const PIM::IID& iid, void** out) override {
     if (out == nullptr) return PIM::kNoInterface;
     *out = nullptr;
-    void* found = iid == PIM::IBase::kIID ? static_cast<Primary*>(this) : Find<Primary, Others...>(iid);
+    void* found =
+        iid == PIM::IBase::kIID ? static_cast<Primary*>(this) : Find<Primary, Others...>(iid);
     if (found == nullptr || !Offers(iid)) return PIM::kNoInterface;
     *out = found;
     AddRef();

@@ -19,8 +19,7 @@ PIM::RefPtr<CImage> CImage::Allocate(ImageDescription description) {
 }
 
 PIM::RefPtr<CImage> CImage::WrapBgra(void* pixels, std::int32_t width, std::int32_t height,
-                                     std::int32_t bytesPerRow, bool bottomUp,
-                                     bool premultiplied) {
+                                     std::int32_t bytesPerRow, bool bottomUp, bool premultiplied) {
   ImageDescription description;
   description.width = width;
   description.height = height;

@@ -37,8 +37,7 @@ struct ImageDescription {
   bool offerFormat = true;  // false: no format facet
 };
 
-class CImage
-    : public TObject<Tarn::IFXImage, Tarn::IFXImageFormat, Tarn::IFXAlphaSource> {
+class CImage : public TObject<Tarn::IFXImage, Tarn::IFXImageFormat, Tarn::IFXAlphaSource> {
  public:
   // Wraps description.pixels, which must outlive the frame.
   explicit CImage(const ImageDescription& description);

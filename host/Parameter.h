@@ -24,7 +24,7 @@ struct NumberRange {
 
 // Faults a host can build a parameter with, to see how an effect copes.
 struct ParameterFaults {
-  bool withoutRange = false;                 // no IFXNumberRange facet
+  bool withoutRange = false;                  // no IFXNumberRange facet
   PIM::Status refuseCurrentValue = PIM::kOk;  // non-zero: CurrentValue fails so
   PIM::Status refuseDefaultValue = PIM::kOk;  // non-zero: DefaultValue fails so
 };

@@ -118,8 +118,7 @@ int CMattix2::PrepareMask() {
       std::memcpy(&header, m_maskBlob, kRecordHeaderSize);
       if (RecordIsSound(header, m_maskBlobSize)) {
         {
-          stdfx::CDIB record(&header,
-                             const_cast<unsigned char*>(m_maskBlob) + kRecordHeaderSize);
+          stdfx::CDIB record(&header, const_cast<unsigned char*>(m_maskBlob) + kRecordHeaderSize);
           m_mask.CopyDIB(record);
         }
         const bool decoded = m_mask.IsValidDIB() && !m_mask.IsDIBEmpty() &&
@@ -183,8 +182,8 @@ int CMattix2::KeyImage(stdfx::CDIB& target, stdfx::CDIB& source) {
     return kBadBitDepth;
 
   ki::KeyRowParams params;
-  params.mask = ki::MakeMaskView(work.GetBytes(), work.DIBBytesPerLine(), work.DIBWidth(),
-                                 work.DIBHeight());
+  params.mask =
+      ki::MakeMaskView(work.GetBytes(), work.DIBBytesPerLine(), work.DIBWidth(), work.DIBHeight());
   params.lightness = m_lightnessTable;
   const double spill = ki::SafeSpill(m_spill);
   params.spillFactor = ki::SpillFactor(spill);

@@ -43,8 +43,7 @@ class CMattixPlugin : public Tarn::IFXBase,
   // IFXCustomDrawEvent. The lightness bar (parameter 5) takes 255 x 44, the
   // wheel (parameter 6) 260 x 260; other parameters, or none, get an empty
   // rectangle.
-  Tarn::TRect<long>& GetControlRect(Tarn::TRect<long>& out,
-                                    Tarn::IFXParameter* parameter) override;
+  Tarn::TRect<long>& GetControlRect(Tarn::TRect<long>& out, Tarn::IFXParameter* parameter) override;
   PIM::Status DrawControl(Tarn::IFXEvent* event) override;
 
   // IFXParameterChangeEvent.

@@ -72,10 +72,10 @@ bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame) {
                         ? stdfx::kFormatHostInterlaced
                         : 0;
   vf.vfInterlacedFlag = format->IsInterlaced() == 0 ? stdfx::kContentProgressive : 0;
-  vf.vfImageFlag = vf.biBitCount == 32 && format->IsBlackTransparent() == 1 &&
-                           frame->AlphaKind() == 3
-                       ? stdfx::kImageFlagBlackTransparent
-                       : 0;
+  vf.vfImageFlag =
+      vf.biBitCount == 32 && format->IsBlackTransparent() == 1 && frame->AlphaKind() == 3
+          ? stdfx::kImageFlagBlackTransparent
+          : 0;
   vf.vfFormatValue = format->FormatValue();
   vf.vfReserved104 = -1;
   vf.vfRowPitch = DWORD(frame->BytesPerRow());
@@ -100,13 +100,11 @@ PIM::Status CMattixPlugin::PrepareOutput(void* output, const Tarn::TSourceList* 
   PIM::RefPtr<Tarn::IFXImageFormat> format;
   input->GetFacet(Tarn::IFXImageFormat::kIID, format.put());
   if (format) format->SetFormatOption(0);
-  return request->Request(Tarn::IFXOutputRequest::kFormatRequest, output, format.Get(), 512,
-                          64);
+  return request->Request(Tarn::IFXOutputRequest::kFormatRequest, output, format.Get(), 512, 64);
 }
 
-PIM::Status CMattixPlugin::Render(Tarn::IFXImageSource* output,
-                                  const Tarn::TSourceList* inputs, Tarn::IFXParameterSet* set,
-                                  Tarn::IFXRenderContext* context) {
+PIM::Status CMattixPlugin::Render(Tarn::IFXImageSource* output, const Tarn::TSourceList* inputs,
+                                  Tarn::IFXParameterSet* set, Tarn::IFXRenderContext* context) {
   Tarn::IFXImage* outImage = output != nullptr ? output->GetImage() : nullptr;
   Tarn::IFXImage* inImage = FirstInputImage(inputs);
   if (outImage == nullptr || inImage == nullptr) return mattix::kStatusRefusedFrame;

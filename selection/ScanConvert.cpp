@@ -66,8 +66,7 @@ int CompareActiveX(const void* a, const void* b) {
 }
 
 bool IsUsable(const MaskRaster& mask) {
-  return mask.pixels != nullptr && mask.width >= 1 && mask.height >= 1 &&
-         mask.stride >= mask.width;
+  return mask.pixels != nullptr && mask.width >= 1 && mask.height >= 1 && mask.stride >= mask.width;
 }
 
 // Picture row y (from the top) of a bottom-up raster.
@@ -96,7 +95,8 @@ bool CScanConvert::FillPolygon(stdfx::CDIB* mask, const double* vertices, int n)
     // Pixels only when the buffer holds every row the fill may touch (a
     // compressed layout, for one, keeps fewer bytes than its stride implies).
     if (raster.width >= 1 && raster.height >= 1 &&
-        std::uint64_t(raster.height - 1) * std::uint64_t(raster.stride) + std::uint64_t(raster.width) <=
+        std::uint64_t(raster.height - 1) * std::uint64_t(raster.stride) +
+                std::uint64_t(raster.width) <=
             mask->DIBSize())
       raster.pixels = mask->GetBytes();
   }
@@ -130,7 +130,8 @@ bool CScanConvert::FillRaster(const MaskRaster& mask, const double* vertices, in
   }
   if (i == n) {
     int row = 0;
-    if (ClampRound(y(0), mask.height - 1, &row)) FillSpan(PictureRow(mask, row), mask.width, left, right);
+    if (ClampRound(y(0), mask.height - 1, &row))
+      FillSpan(PictureRow(mask, row), mask.width, left, right);
     return true;
   }
 
@@ -195,7 +196,8 @@ void CScanConvert::ScanRows(const MaskRaster& mask, const double* vertices, int 
     assert(active >= 0 && active <= n);
     std::qsort(m_active, static_cast<std::size_t>(active), sizeof *m_active, CompareActiveX);
     unsigned char* pixels = PictureRow(mask, row);
-    for (int j = 0; j + 1 < active; j += 2) FillSpan(pixels, mask.width, m_active[j].x, m_active[j + 1].x);
+    for (int j = 0; j + 1 < active; j += 2)
+      FillSpan(pixels, mask.width, m_active[j].x, m_active[j + 1].x);
     for (int j = 0; j < active; ++j) m_active[j].x += m_active[j].dx;
   }
 }

@@ -45,8 +45,8 @@ class CScanConvert {
   // One edge crossing the current row. `edge` i joins vertex i and vertex
   // i + 1 (vertex n - 1 joins vertex 0).
   struct ActiveEdge {
-    double x;        // where the edge crosses the current row's centre line
-    double dx;       // change of x from one row to the next
+    double x;   // where the edge crosses the current row's centre line
+    double dx;  // change of x from one row to the next
     std::int32_t edge;
   };
 
@@ -85,6 +85,5 @@ class CScanConvert {
 
  private:
   void ReleaseArrays();
-  void ScanRows(const MaskRaster& mask, const double* vertices, int n, int firstRow,
-                int lastRow);
+  void ScanRows(const MaskRaster& mask, const double* vertices, int n, int firstRow, int lastRow);
 };

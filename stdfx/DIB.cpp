@@ -16,9 +16,8 @@ bool IsYUVLayout(DWORD c) { return c == kLayoutYUV || c == kLayoutYUVAZ; }
 // The YUV fields exist only in a 160-byte header; a shorter one (an attached
 // 144-byte record) reads as if they were 0, like its zero-extended copy.
 const tagYUVBMINFOHEADER* YUVFields(const tagVFBMINFOHEADER* h) {
-  return h && h->biSize >= kHeaderSizeYUV
-             ? reinterpret_cast<const tagYUVBMINFOHEADER*>(h)
-             : nullptr;
+  return h && h->biSize >= kHeaderSizeYUV ? reinterpret_cast<const tagYUVBMINFOHEADER*>(h)
+                                          : nullptr;
 }
 }  // namespace
 
@@ -33,18 +32,12 @@ LONG CDIB::xInterlockedDecrement(LONG* value) {
 
 // ---- Validity and ownership ----
 
-bool CDIB::IsValidDIB() const {
-  return m_pData && m_pData->m_pHeader && m_pData->m_pBits;
-}
+bool CDIB::IsValidDIB() const { return m_pData && m_pData->m_pHeader && m_pData->m_pBits; }
 bool CDIB::IsAttached() const { return IsValidDIB() && !m_pData->m_bCreated; }
 bool CDIB::IsCreated() const { return IsValidDIB() && m_pData->m_bCreated; }
-LONG CDIB::DIBSizeAllocated() const {
-  return IsCreated() ? m_pData->m_nAllocated : 0;
-}
+LONG CDIB::DIBSizeAllocated() const { return IsCreated() ? m_pData->m_nAllocated : 0; }
 LONG CDIB::GetRefs() const { return m_pData ? m_pData->m_nRefs : 0; }
-LONG CDIB::IsLocked() const {
-  return m_pData ? LONG(std::uint32_t(m_pData->m_nRefs) >> 31) : 0;
-}
+LONG CDIB::IsLocked() const { return m_pData ? LONG(std::uint32_t(m_pData->m_nRefs) >> 31) : 0; }
 bool CDIB::IsDIBEmpty() const {
   const tagVFBMINFOHEADER* h = GetVfBmiHeader();
   return !h || h->biBitCount == 0 || h->biWidth == 0 || h->biHeight == 0;
@@ -69,9 +62,7 @@ int CDIB::DIBBytesPerPixel() const { return stdfx::DIBBytesPerPixel(GetVfBmiHead
 int CDIB::DIBBytesPerLine() const { return stdfx::DIBBytesPerLine(GetVfBmiHeader()); }
 DWORD CDIB::DIBSize() const { return stdfx::DIBSize(GetVfBmiHeader()); }
 unsigned char* CDIB::GetBytes() const { return m_pData ? m_pData->m_pBits : nullptr; }
-tagVFBMINFOHEADER* CDIB::GetVfBmiHeader() const {
-  return m_pData ? m_pData->m_pHeader : nullptr;
-}
+tagVFBMINFOHEADER* CDIB::GetVfBmiHeader() const { return m_pData ? m_pData->m_pHeader : nullptr; }
 tagYUVBMINFOHEADER* CDIB::GetYUVBmiHeader() const {
   return reinterpret_cast<tagYUVBMINFOHEADER*>(GetVfBmiHeader());
 }

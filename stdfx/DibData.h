@@ -17,9 +17,9 @@ namespace stdfx {
 // flag; the library itself never sets it. Every image object currently owns
 // exactly one record (count 1): copies copy header and pixels, not the record.
 struct CDibData {
-  LONG m_nRefs;        // signed 32-bit, as the Windows LONG
-  bool m_bCreated;     // allocated by the library (true) or attached (false)
-  LONG m_nAllocated;   // bytes of pixel storage allocated; 0 when attached
+  LONG m_nRefs;       // signed 32-bit, as the Windows LONG
+  bool m_bCreated;    // allocated by the library (true) or attached (false)
+  LONG m_nAllocated;  // bytes of pixel storage allocated; 0 when attached
   tagVFBMINFOHEADER* m_pHeader;
   unsigned char* m_pBits;
 };

@@ -90,12 +90,10 @@ STDFX_API int DIBAlphaFieldOffsetL(const tagVFBMINFOHEADER* header, int field);
 // when both headers have one. Both headers must be uncompressed and of the
 // same height; false (nothing written) otherwise.
 STDFX_API bool CopyBack(const tagVFBMINFOHEADER* dstHeader, void* dstBits,
-                        const tagVFBMINFOHEADER* srcHeader, const void* srcBits,
-                        int field);
+                        const tagVFBMINFOHEADER* srcHeader, const void* srcBits, int field);
 
 // A text naming the layout, e.g. L"RGB 32" or L"YUV 4:2:2 UYVY"; the string
 // is static and owned by the library.
-STDFX_API const wchar_t* GetCompressionSamplingFormatString(
-    const tagVFBMINFOHEADER* header);
+STDFX_API const wchar_t* GetCompressionSamplingFormatString(const tagVFBMINFOHEADER* header);
 
 }  // namespace stdfx

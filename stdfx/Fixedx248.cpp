@@ -23,8 +23,8 @@ struct FixedAccess {
 
 namespace {
 
-using internal::FixedAccess;
 using internal::Add32;
+using internal::FixedAccess;
 using internal::Neg32;
 using internal::Shl8;
 using internal::Sub32;
@@ -89,9 +89,7 @@ CFixedx248& CFixedx248::operator=(const CFixedx248& other) {
 int CFixedx248::_Round() const {
   return m_raw >= 0 ? Add32(m_raw, 128) >> 8 : Neg32(Sub32(127, m_raw) >> 8);
 }
-int CFixedx248::_Floor() const {
-  return m_raw >= 0 ? m_raw >> 8 : Neg32(Neg32(m_raw) >> 8);
-}
+int CFixedx248::_Floor() const { return m_raw >= 0 ? m_raw >> 8 : Neg32(Neg32(m_raw) >> 8); }
 int CFixedx248::_Ceil() const {
   return m_raw >= 0 ? Add32(m_raw, 255) >> 8 : Neg32(Sub32(255, m_raw) >> 8);
 }
@@ -107,9 +105,7 @@ CFixedx248::operator int() const { return _Round(); }
 CFixedx248::operator long() const { return _Round(); }
 CFixedx248::operator float() const { return static_cast<float>(m_raw) * 0.00390625f; }
 CFixedx248::operator double() const { return static_cast<double>(m_raw) * 0.00390625; }
-CFixedx248::operator long double() const {
-  return static_cast<double>(m_raw) * 0.00390625;
-}
+CFixedx248::operator long double() const { return static_cast<double>(m_raw) * 0.00390625; }
 
 CFixedx248 CFixedx248::operator-(long n) const { return CFixedx248::operator-(Low32(n)); }
 CFixedx248 CFixedx248::operator-(int n) const { return FixedAccess::Make(Sub32(m_raw, Shl8(n))); }

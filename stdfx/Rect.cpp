@@ -41,15 +41,12 @@ CRect::operator LPRECT() { return this; }
 CRect::operator LPCRECT() const { return this; }
 
 int CRect::IsRectEmpty() const { return IsEmpty(*this); }
-int CRect::IsRectNull() const {
-  return left == 0 && top == 0 && right == 0 && bottom == 0 ? 1 : 0;
-}
+int CRect::IsRectNull() const { return left == 0 && top == 0 && right == 0 && bottom == 0 ? 1 : 0; }
 void CRect::SetRectEmpty() { SetRect(0, 0, 0, 0); }
 
 int CRect::EqualRect(LPCRECT other) const { return other ? *this == *other : 0; }
 int CRect::operator==(const RECT& other) const {
-  return left == other.left && top == other.top && right == other.right &&
-                 bottom == other.bottom
+  return left == other.left && top == other.top && right == other.right && bottom == other.bottom
              ? 1
              : 0;
 }
@@ -75,8 +72,7 @@ int CRect::IntersectRect(LPCRECT a, LPCRECT b) {
     return 0;
   }
   SetRect(ra.left > rb.left ? ra.left : rb.left, ra.top > rb.top ? ra.top : rb.top,
-          ra.right < rb.right ? ra.right : rb.right,
-          ra.bottom < rb.bottom ? ra.bottom : rb.bottom);
+          ra.right < rb.right ? ra.right : rb.right, ra.bottom < rb.bottom ? ra.bottom : rb.bottom);
   return 1;
 }
 

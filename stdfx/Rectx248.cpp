@@ -50,9 +50,7 @@ int CRectx248::IntersectRect(CRectx248* a, CRectx248* b) {
   return 0;
 }
 
-CRectx248& CRectx248::operator=(const CRect& src) {
-  return *this = static_cast<const RECT&>(src);
-}
+CRectx248& CRectx248::operator=(const CRect& src) { return *this = static_cast<const RECT&>(src); }
 
 void CRectx248::SetRect(int l, int t, int r, int b) {
   left = l;

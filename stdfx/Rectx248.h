@@ -24,8 +24,7 @@ class STDFX_API CRectx248 {
   CRectx248(const RECT& src);
   CRectx248(const CRect& src);
   CRectx248(int l, int t, int r, int b);
-  CRectx248(const CFixedx248& l, const CFixedx248& t, const CFixedx248& r,
-            const CFixedx248& b);
+  CRectx248(const CFixedx248& l, const CFixedx248& t, const CFixedx248& r, const CFixedx248& b);
 
   // From any RECT-layout rectangle: each coordinate = the integer * 256.
   virtual CRectx248& operator=(const RECT& src);
@@ -43,8 +42,7 @@ class STDFX_API CRectx248 {
   CRectx248& operator=(const CRect& src);
 
   void SetRect(int l, int t, int r, int b);
-  void SetRect(const CFixedx248& l, const CFixedx248& t, const CFixedx248& r,
-               const CFixedx248& b);
+  void SetRect(const CFixedx248& l, const CFixedx248& t, const CFixedx248& r, const CFixedx248& b);
   void SetRectEmpty();
   // 1 when left >= right, otherwise 1 when top >= bottom, else 0.
   int IsRectEmpty() const;

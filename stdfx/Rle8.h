@@ -66,8 +66,7 @@ STDFX_API std::size_t Rle8EncodedBound(int width, int height);
 // unspecified. With dst null nothing is written and the length that the
 // encoding needs is returned (dstCapacity is ignored).
 STDFX_API std::size_t EncodeRle8(const unsigned char* src, int width, int height,
-                                 std::size_t stride, unsigned char* dst,
-                                 std::size_t dstCapacity);
+                                 std::size_t stride, unsigned char* dst, std::size_t dstCapacity);
 
 // Decodes the stream src[0, srcSize) into height rows of stride bytes at dst
 // (dst must hold stride x height bytes; bytes past width in a row are set to

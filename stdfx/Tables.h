@@ -86,8 +86,7 @@ class STDFX_API CTables {
   std::int32_t m_storage[kStorageBytes / 4];
 };
 
-static_assert(3 * CTables::k8bitEntries + 3 * CTables::k10bitEntries <=
-                  CTables::kStorageBytes / 4,
+static_assert(3 * CTables::k8bitEntries + 3 * CTables::k10bitEntries <= CTables::kStorageBytes / 4,
               "the six tables fit the storage");
 
 }  // namespace stdfx

@@ -15,9 +15,9 @@
 #pragma pack(push, 1)
 
 struct tagVFBMINFOHEADER {
-  DWORD biSize;       // 40, 144 or 160
-  LONG biWidth;       // pixels
-  LONG biHeight;      // lines; >= 0 bottom-up, < 0 top-down
+  DWORD biSize;   // 40, 144 or 160
+  LONG biWidth;   // pixels
+  LONG biHeight;  // lines; >= 0 bottom-up, < 0 top-down
   WORD biPlanes;
   WORD biBitCount;
   DWORD biCompression;  // layout code (see below)
@@ -27,17 +27,17 @@ struct tagVFBMINFOHEADER {
   DWORD biClrUsed;
   DWORD biClrImportant;
   BYTE vfReserved40[8];
-  DWORD vfImageFlag;       // 48: see kImageFlagBlackTransparent
-  DWORD vfAlphaFlag;       // 52: kAlphaStraight, kAlphaOpaque, kAlphaPremultiplied
-  DWORD vfFormatFlag;      // 56: bit 0 two separate fields; other bits the library's
+  DWORD vfImageFlag;   // 48: see kImageFlagBlackTransparent
+  DWORD vfAlphaFlag;   // 52: kAlphaStraight, kAlphaOpaque, kAlphaPremultiplied
+  DWORD vfFormatFlag;  // 56: bit 0 two separate fields; other bits the library's
   BYTE vfReserved60[24];
   DWORD vfInterlacedFlag;  // 84: bit 0 set: progressive content
   BYTE vfReserved88[12];
-  float vfFormatValue;     // 100: copied from the host's frame description
+  float vfFormatValue;          // 100: copied from the host's frame description
   std::int32_t vfReserved104;   // -1 in headers made from host frames
   std::uint32_t vfReserved108;  // 0 in headers made from host frames
   BYTE vfReserved112[16];
-  DWORD vfRowPitch;        // 128: bytes between buffer rows of a host frame, or 0
+  DWORD vfRowPitch;             // 128: bytes between buffer rows of a host frame, or 0
   unsigned char* vfAlphaBytes;  // 132 (unaligned): separate alpha plane, or null
   DWORD vfAlphaBytesPerLine;    // 140: bytes between rows of the alpha plane
 };
@@ -45,10 +45,10 @@ struct tagVFBMINFOHEADER {
 // The YUV form: the same 144 bytes followed by four sampling descriptors.
 struct tagYUVBMINFOHEADER {
   tagVFBMINFOHEADER vf;
-  DWORD yuvColorSpaceID;    // 144: kYUVCCIR601 or kYUVITU709, | kYUVNormalized
-  DWORD yuvBitsPerSample;   // 148: 0 stands for 8
-  DWORD yuvHSubSampling;    // 152: kSub444, kSub422UYVY, kSub422, kSub411, kSub420
-  DWORD yuvVSubSampling;    // 156: a code of the same family, kept as given
+  DWORD yuvColorSpaceID;   // 144: kYUVCCIR601 or kYUVITU709, | kYUVNormalized
+  DWORD yuvBitsPerSample;  // 148: 0 stands for 8
+  DWORD yuvHSubSampling;   // 152: kSub444, kSub422UYVY, kSub422, kSub411, kSub420
+  DWORD yuvVSubSampling;   // 156: a code of the same family, kept as given
 };
 
 #pragma pack(pop)
@@ -98,8 +98,7 @@ namespace stdfx {
 // A four-character code reads in memory order: the first character is the
 // low byte.
 constexpr DWORD MakeFourCC(char a, char b, char c, char d) {
-  return DWORD(BYTE(a)) | DWORD(BYTE(b)) << 8 | DWORD(BYTE(c)) << 16 |
-         DWORD(BYTE(d)) << 24;
+  return DWORD(BYTE(a)) | DWORD(BYTE(b)) << 8 | DWORD(BYTE(c)) << 16 | DWORD(BYTE(d)) << 24;
 }
 
 // Layout codes (biCompression). Any other value is a compressed layout.
@@ -125,7 +124,7 @@ inline constexpr DWORD kAlphaOpaque = 1;
 inline constexpr DWORD kAlphaPremultiplied = 2;
 
 // Format flag (offset 56).
-inline constexpr DWORD kFormatTwoFields = 0x1;   // buffer holds field 0, then field 1
+inline constexpr DWORD kFormatTwoFields = 0x1;        // buffer holds field 0, then field 1
 inline constexpr DWORD kFormatHostInterlaced = 0x20;  // set for some host frames
 
 // Interlaced flag (offset 84).
@@ -137,7 +136,7 @@ inline constexpr DWORD kYUVITU709 = 2;
 inline constexpr DWORD kYUVNormalized = 0x1;
 
 // Sub-sampling codes (offsets 152 and 156).
-inline constexpr DWORD kSub422 = 0;        // 4:2:2, order unspecified
+inline constexpr DWORD kSub422 = 0;  // 4:2:2, order unspecified
 inline constexpr DWORD kSub444 = 16;
 inline constexpr DWORD kSub411 = 32;
 inline constexpr DWORD kSub420 = 64;

@@ -37,10 +37,10 @@ class STDFX_API CYUV2RGB {
                   unsigned char* bgra) const;
 
  private:
-  double m_crToR;  // R per unit of (Cr - 128)
-  double m_cbToG;  // G per unit of (Cb - 128), negative
-  double m_crToG;  // G per unit of (Cr - 128), negative
-  double m_cbToB;  // B per unit of (Cb - 128)
+  double m_crToR;               // R per unit of (Cr - 128)
+  double m_cbToG;               // G per unit of (Cb - 128), negative
+  double m_crToG;               // G per unit of (Cr - 128), negative
+  double m_cbToB;               // B per unit of (Cb - 128)
   const std::int32_t* m_table;  // the clamp table, 256 entries before index 0
 };
 

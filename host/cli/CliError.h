@@ -8,14 +8,14 @@
 namespace mattix::cli {
 
 class CliError : public std::runtime_error {
-public:
-    explicit CliError(const std::string& message) : std::runtime_error(message) {}
+ public:
+  explicit CliError(const std::string& message) : std::runtime_error(message) {}
 };
 
 // A command line that cannot be understood (exit status 2, usage hint).
 class UsageError : public CliError {
-public:
-    explicit UsageError(const std::string& message) : CliError(message) {}
+ public:
+  explicit UsageError(const std::string& message) : CliError(message) {}
 };
 
 }  // namespace mattix::cli

@@ -16,23 +16,25 @@
 namespace mattix::cli {
 
 struct OptionSpec {
-    const char* name;  // "--softness", "-o"
-    const char* alias; // another spelling ("--output" for "-o"), or nullptr
-    bool takesValue;
+  const char* name;   // "--softness", "-o"
+  const char* alias;  // another spelling ("--output" for "-o"), or nullptr
+  bool takesValue;
 };
 
 class ParsedArgs {
-public:
-    std::vector<std::string> positional;
+ public:
+  std::vector<std::string> positional;
 
-    // The value of an option (by its main name), if given.
-    std::optional<std::string> Value(const std::string& name) const;
-    bool Has(const std::string& name) const;
+  // The value of an option (by its main name), if given.
+  std::optional<std::string> Value(const std::string& name) const;
+  bool Has(const std::string& name) const;
 
-    void Set(const std::string& name, std::string value) { options_.emplace_back(name, std::move(value)); }
+  void Set(const std::string& name, std::string value) {
+    options_.emplace_back(name, std::move(value));
+  }
 
-private:
-    std::vector<std::pair<std::string, std::string>> options_;
+ private:
+  std::vector<std::pair<std::string, std::string>> options_;
 };
 
 // `command` ("render") starts error messages.
@@ -46,15 +48,15 @@ SettingOverrides OverridesFrom(const ParsedArgs& parsed);
 //   [--lightness L0,L1,L2,L3] [--field 0|1] [--matte M] [--preview P]
 //   [--jobs N] [--force]
 struct RenderOptions {
-    std::string input;
-    std::string output;
-    std::optional<std::string> project;
-    std::optional<std::string> matte;
-    std::optional<std::string> preview;
-    SettingOverrides overrides;
-    int field = -1;  // -1: whole frames
-    int jobs = 1;
-    bool force = false;
+  std::string input;
+  std::string output;
+  std::optional<std::string> project;
+  std::optional<std::string> matte;
+  std::optional<std::string> preview;
+  SettingOverrides overrides;
+  int field = -1;  // -1: whole frames
+  int jobs = 1;
+  bool force = false;
 };
 
 // Parses and checks the render arguments: the output kinds must suit the

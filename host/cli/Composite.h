@@ -10,9 +10,9 @@
 namespace mattix::cli {
 
 struct Checkerboard {
-    int cell = 16;              // side of one square, in pixels
-    std::uint8_t dark = 102;    // grey of the squares where (x / cell + y / cell) is even
-    std::uint8_t light = 153;   // grey of the others
+  int cell = 16;             // side of one square, in pixels
+  std::uint8_t dark = 102;   // grey of the squares where (x / cell + y / cell) is even
+  std::uint8_t light = 153;  // grey of the others
 };
 
 // grey[x] = alpha of pixel x.

@@ -2,11 +2,11 @@
 
 #include "host/cli/CliError.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace mattix::cli {
 
@@ -19,46 +19,48 @@ constexpr std::uint64_t kMaxFileBytes = std::uint64_t(1) << 31;
 std::string Reason(int err) { return std::strerror(err); }
 
 class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { if (fd_ >= 0) ::close(fd_); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-private:
-    int fd_;
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
 };
 
 }  // namespace
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) throw CliError(path + ": cannot open: " + Reason(errno));
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) throw CliError(path + ": cannot read: " + Reason(errno));
-    if (S_ISDIR(st.st_mode)) throw CliError(path + ": is a folder, not a file");
-    if (S_ISREG(st.st_mode) && std::uint64_t(st.st_size) > kMaxFileBytes)
-        throw CliError(path + ": file is too large (" + std::to_string(st.st_size) + " bytes)");
-    std::vector<std::uint8_t> bytes;
-    if (S_ISREG(st.st_mode)) bytes.reserve(std::size_t(st.st_size));
-    std::uint8_t buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw CliError(path + ": cannot read: " + Reason(errno));
-        }
-        if (n == 0) break;
-        if (bytes.size() + std::size_t(n) > kMaxFileBytes)
-            throw CliError(path + ": file is too large");
-        bytes.insert(bytes.end(), buffer, buffer + n);
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) throw CliError(path + ": cannot open: " + Reason(errno));
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) throw CliError(path + ": cannot read: " + Reason(errno));
+  if (S_ISDIR(st.st_mode)) throw CliError(path + ": is a folder, not a file");
+  if (S_ISREG(st.st_mode) && std::uint64_t(st.st_size) > kMaxFileBytes)
+    throw CliError(path + ": file is too large (" + std::to_string(st.st_size) + " bytes)");
+  std::vector<std::uint8_t> bytes;
+  if (S_ISREG(st.st_mode)) bytes.reserve(std::size_t(st.st_size));
+  std::uint8_t buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw CliError(path + ": cannot read: " + Reason(errno));
     }
-    return bytes;
+    if (n == 0) break;
+    if (bytes.size() + std::size_t(n) > kMaxFileBytes) throw CliError(path + ": file is too large");
+    bytes.insert(bytes.end(), buffer, buffer + n);
+  }
+  return bytes;
 }
 
 std::string ReadFileText(const std::string& path) {
-    std::vector<std::uint8_t> bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
+  std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace mattix::cli

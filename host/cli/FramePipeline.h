@@ -20,9 +20,9 @@ namespace mattix::cli {
 using FrameTransform = std::function<BgraImage(const BgraImage& input, const InputFrame& frame)>;
 
 struct PipelineOutputs {
-    FrameWriter* keyed = nullptr;    // required
-    FrameWriter* matte = nullptr;    // optional
-    FrameWriter* preview = nullptr;  // optional
+  FrameWriter* keyed = nullptr;    // required
+  FrameWriter* matte = nullptr;    // optional
+  FrameWriter* preview = nullptr;  // optional
 };
 
 // Returns the number of frames written.

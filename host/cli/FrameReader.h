@@ -18,43 +18,43 @@
 namespace mattix::cli {
 
 struct InputFrame {
-    long index = 0;      // position in the input, from 0
-    long number = 0;     // the frame's number: the sequence number, else index + 1
-    std::string label;   // "shot_0003.png: frame 3", starts messages about the frame
-    std::string path;    // the picture to decode in Load, or empty
-    BgraImage image;     // the decoded frame when the reader had to decode it
+  long index = 0;     // position in the input, from 0
+  long number = 0;    // the frame's number: the sequence number, else index + 1
+  std::string label;  // "shot_0003.png: frame 3", starts messages about the frame
+  std::string path;   // the picture to decode in Load, or empty
+  BgraImage image;    // the decoded frame when the reader had to decode it
 };
 
 class FrameReader {
-public:
-    // Opens the input and reads its first frame (for the size). Throws
-    // CliError naming the input.
-    static std::unique_ptr<FrameReader> Open(const std::string& input, const FfmpegTools& tools = {});
-    virtual ~FrameReader() = default;
+ public:
+  // Opens the input and reads its first frame (for the size). Throws
+  // CliError naming the input.
+  static std::unique_ptr<FrameReader> Open(const std::string& input, const FfmpegTools& tools = {});
+  virtual ~FrameReader() = default;
 
-    int width() const { return width_; }
-    int height() const { return height_; }
-    // Frames in the input, or -1 when a video does not say.
-    long frameCount() const { return frameCount_; }
-    // Frames per second for video outputs ("25" for pictures).
-    const std::string& frameRate() const { return frameRate_; }
-    // The files read, for the output-is-not-an-input checks.
-    const std::vector<std::string>& files() const { return files_; }
-    // Matching frames beyond a gap in a sequence, which are not rendered.
-    long ignoredAfterGap() const { return ignoredAfterGap_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  // Frames in the input, or -1 when a video does not say.
+  long frameCount() const { return frameCount_; }
+  // Frames per second for video outputs ("25" for pictures).
+  const std::string& frameRate() const { return frameRate_; }
+  // The files read, for the output-is-not-an-input checks.
+  const std::vector<std::string>& files() const { return files_; }
+  // Matching frames beyond a gap in a sequence, which are not rendered.
+  long ignoredAfterGap() const { return ignoredAfterGap_; }
 
-    // The next frame, or nullopt at the end. Serial.
-    virtual std::optional<InputFrame> Next() = 0;
-    // The frame's pixels (decoding its picture if needed). Thread-safe.
-    BgraImage Load(InputFrame& frame) const;
+  // The next frame, or nullopt at the end. Serial.
+  virtual std::optional<InputFrame> Next() = 0;
+  // The frame's pixels (decoding its picture if needed). Thread-safe.
+  BgraImage Load(InputFrame& frame) const;
 
-protected:
-    int width_ = 0;
-    int height_ = 0;
-    long frameCount_ = -1;
-    std::string frameRate_ = "25";
-    std::vector<std::string> files_;
-    long ignoredAfterGap_ = 0;
+ protected:
+  int width_ = 0;
+  int height_ = 0;
+  long frameCount_ = -1;
+  std::string frameRate_ = "25";
+  std::vector<std::string> files_;
+  long ignoredAfterGap_ = 0;
 };
 
 }  // namespace mattix::cli

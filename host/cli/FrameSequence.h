@@ -11,9 +11,9 @@
 namespace mattix::cli {
 
 struct SequencePattern {
-    std::string prefix;  // everything before the placeholder, "%%" resolved
-    std::string suffix;  // everything after it, "%%" resolved
-    int width = 0;       // minimum digits (zero-padded); 0 for plain %d
+  std::string prefix;  // everything before the placeholder, "%%" resolved
+  std::string suffix;  // everything after it, "%%" resolved
+  int width = 0;       // minimum digits (zero-padded); 0 for plain %d
 };
 
 // Parses a path as a sequence pattern. Returns nullopt when the path has no
@@ -26,9 +26,9 @@ std::optional<SequencePattern> ParseSequencePattern(const std::string& path);
 std::string FrameName(const SequencePattern& pattern, long number);
 
 struct FrameList {
-    std::vector<std::string> paths;
-    std::vector<long> numbers;  // same order; consecutive
-    long ignoredAfterGap = 0;   // matching frames beyond the first gap
+  std::vector<std::string> paths;
+  std::vector<long> numbers;  // same order; consecutive
+  long ignoredAfterGap = 0;   // matching frames beyond the first gap
 };
 
 // Lists the existing frames of a pattern: from the lowest number found, the

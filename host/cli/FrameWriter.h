@@ -26,51 +26,51 @@ namespace mattix::cli {
 
 // A frame ready for Write: PNG bytes, or raw pixels for a video.
 struct EncodedFrame {
-    long number = 0;
-    std::vector<std::uint8_t> png;
-    BgraImage pixels;
+  long number = 0;
+  std::vector<std::uint8_t> png;
+  BgraImage pixels;
 };
 
 class FrameWriter {
-public:
-    // `output`: the path (a pattern for a sequence). Refuses, before anything
-    // is written, an output that is one of `inputs` or that exists without
-    // `force` (for a sequence: the frame numbers given in `numbers`, when
-    // known). Throws CliError naming the output.
-    FrameWriter(const std::string& output, int width, int height, const std::string& frameRate,
-                bool force, const InputFiles& inputs, const std::vector<long>& numbers = {},
-                const FfmpegTools& tools = {});
-    ~FrameWriter();
-    FrameWriter(const FrameWriter&) = delete;
-    FrameWriter& operator=(const FrameWriter&) = delete;
+ public:
+  // `output`: the path (a pattern for a sequence). Refuses, before anything
+  // is written, an output that is one of `inputs` or that exists without
+  // `force` (for a sequence: the frame numbers given in `numbers`, when
+  // known). Throws CliError naming the output.
+  FrameWriter(const std::string& output, int width, int height, const std::string& frameRate,
+              bool force, const InputFiles& inputs, const std::vector<long>& numbers = {},
+              const FfmpegTools& tools = {});
+  ~FrameWriter();
+  FrameWriter(const FrameWriter&) = delete;
+  FrameWriter& operator=(const FrameWriter&) = delete;
 
-    OutputFormat format() const { return format_; }
+  OutputFormat format() const { return format_; }
 
-    // Thread-safe. `number` is the frame's number (names the file of a
-    // sequence frame).
-    EncodedFrame Encode(const BgraImage& frame, long number) const;
-    EncodedFrame EncodeGrey(const GreyImage& frame, long number) const;
+  // Thread-safe. `number` is the frame's number (names the file of a
+  // sequence frame).
+  EncodedFrame Encode(const BgraImage& frame, long number) const;
+  EncodedFrame EncodeGrey(const GreyImage& frame, long number) const;
 
-    // In frame order. Errors name the file and the frame.
-    void Write(EncodedFrame&& frame);
-    void Finish();
+  // In frame order. Errors name the file and the frame.
+  void Write(EncodedFrame&& frame);
+  void Finish();
 
-    // The files written so far (sequence frames, or the picture or video
-    // once finished).
-    const std::vector<std::string>& written() const { return written_; }
+  // The files written so far (sequence frames, or the picture or video
+  // once finished).
+  const std::vector<std::string>& written() const { return written_; }
 
-private:
-    std::string output_;
-    OutputFormat format_;
-    int width_;
-    int height_;
-    bool force_;
-    const InputFiles& inputs_;
-    std::optional<SequencePattern> pattern_;
-    std::unique_ptr<OutputFile> file_;     // the video or picture being written
-    std::unique_ptr<VideoWriter> video_;
-    std::vector<std::string> written_;
-    bool wroteSingle_ = false;
+ private:
+  std::string output_;
+  OutputFormat format_;
+  int width_;
+  int height_;
+  bool force_;
+  const InputFiles& inputs_;
+  std::optional<SequencePattern> pattern_;
+  std::unique_ptr<OutputFile> file_;  // the video or picture being written
+  std::unique_ptr<VideoWriter> video_;
+  std::vector<std::string> written_;
+  bool wroteSingle_ = false;
 };
 
 }  // namespace mattix::cli

@@ -35,98 +35,97 @@ template <class In, class Out>
 void RunOrdered(int jobs, const std::function<std::optional<In>(long)>& source,
                 const std::function<Out(long, In&&)>& work,
                 const std::function<void(long, Out&&)>& sink) {
-    if (jobs < 1) jobs = 1;
-    const long window = 2L * jobs;
-    std::mutex sourceMutex;  // serialises source calls; taken before `m`
-    std::mutex m;
-    std::condition_variable cv;
-    long nextIndex = 0;         // next index to take from the source
-    long nextSink = 0;          // next index to hand to the sink
-    long total = LONG_MAX;      // number of items, once the source has ended
-    long failIndex = LONG_MAX;  // lowest index whose source or work failed
-    std::exception_ptr failure;
-    bool sinkFailed = false;
-    std::map<long, Out> done;
+  if (jobs < 1) jobs = 1;
+  const long window = 2L * jobs;
+  std::mutex sourceMutex;  // serialises source calls; taken before `m`
+  std::mutex m;
+  std::condition_variable cv;
+  long nextIndex = 0;         // next index to take from the source
+  long nextSink = 0;          // next index to hand to the sink
+  long total = LONG_MAX;      // number of items, once the source has ended
+  long failIndex = LONG_MAX;  // lowest index whose source or work failed
+  std::exception_ptr failure;
+  bool sinkFailed = false;
+  std::map<long, Out> done;
 
-    auto fail = [&](long i, std::exception_ptr e) {  // with `m` held
-        if (i < failIndex) {
-            failIndex = i;
-            if (!sinkFailed) failure = e;
-        }
-    };
-
-    auto worker = [&] {
-        for (;;) {
-            std::unique_lock<std::mutex> sourceLock(sourceMutex);
-            std::unique_lock<std::mutex> lock(m);
-            cv.wait(lock, [&] {
-                return sinkFailed || nextIndex >= failIndex || nextIndex >= total ||
-                       nextIndex < nextSink + window;
-            });
-            if (sinkFailed || nextIndex >= failIndex || nextIndex >= total) return;
-            const long i = nextIndex;
-            lock.unlock();
-            std::optional<In> in;
-            try {
-                in = source(i);
-            } catch (...) {
-                lock.lock();
-                fail(i, std::current_exception());
-                cv.notify_all();
-                return;
-            }
-            lock.lock();
-            if (!in) {
-                total = i;
-                cv.notify_all();
-                return;
-            }
-            ++nextIndex;
-            lock.unlock();
-            sourceLock.unlock();
-            try {
-                Out out = work(i, std::move(*in));
-                lock.lock();
-                done.emplace(i, std::move(out));
-            } catch (...) {
-                lock.lock();
-                fail(i, std::current_exception());
-            }
-            cv.notify_all();
-        }
-    };
-
-    std::vector<std::thread> threads;
-    threads.reserve(std::size_t(jobs));
-    for (int t = 0; t < jobs; ++t) threads.emplace_back(worker);
-
-    {
-        std::unique_lock<std::mutex> lock(m);
-        for (;;) {
-            cv.wait(lock, [&] {
-                return done.count(nextSink) || nextSink >= failIndex || nextSink >= total;
-            });
-            auto it = done.find(nextSink);
-            if (it == done.end()) break;
-            Out out = std::move(it->second);
-            done.erase(it);
-            lock.unlock();
-            try {
-                sink(nextSink, std::move(out));
-            } catch (...) {
-                lock.lock();
-                sinkFailed = true;
-                failure = std::current_exception();
-                cv.notify_all();
-                break;
-            }
-            lock.lock();
-            ++nextSink;
-            cv.notify_all();
-        }
+  auto fail = [&](long i, std::exception_ptr e) {  // with `m` held
+    if (i < failIndex) {
+      failIndex = i;
+      if (!sinkFailed) failure = e;
     }
-    for (std::thread& t : threads) t.join();
-    if (failure) std::rethrow_exception(failure);
+  };
+
+  auto worker = [&] {
+    for (;;) {
+      std::unique_lock<std::mutex> sourceLock(sourceMutex);
+      std::unique_lock<std::mutex> lock(m);
+      cv.wait(lock, [&] {
+        return sinkFailed || nextIndex >= failIndex || nextIndex >= total ||
+               nextIndex < nextSink + window;
+      });
+      if (sinkFailed || nextIndex >= failIndex || nextIndex >= total) return;
+      const long i = nextIndex;
+      lock.unlock();
+      std::optional<In> in;
+      try {
+        in = source(i);
+      } catch (...) {
+        lock.lock();
+        fail(i, std::current_exception());
+        cv.notify_all();
+        return;
+      }
+      lock.lock();
+      if (!in) {
+        total = i;
+        cv.notify_all();
+        return;
+      }
+      ++nextIndex;
+      lock.unlock();
+      sourceLock.unlock();
+      try {
+        Out out = work(i, std::move(*in));
+        lock.lock();
+        done.emplace(i, std::move(out));
+      } catch (...) {
+        lock.lock();
+        fail(i, std::current_exception());
+      }
+      cv.notify_all();
+    }
+  };
+
+  std::vector<std::thread> threads;
+  threads.reserve(std::size_t(jobs));
+  for (int t = 0; t < jobs; ++t) threads.emplace_back(worker);
+
+  {
+    std::unique_lock<std::mutex> lock(m);
+    for (;;) {
+      cv.wait(lock,
+              [&] { return done.count(nextSink) || nextSink >= failIndex || nextSink >= total; });
+      auto it = done.find(nextSink);
+      if (it == done.end()) break;
+      Out out = std::move(it->second);
+      done.erase(it);
+      lock.unlock();
+      try {
+        sink(nextSink, std::move(out));
+      } catch (...) {
+        lock.lock();
+        sinkFailed = true;
+        failure = std::current_exception();
+        cv.notify_all();
+        break;
+      }
+      lock.lock();
+      ++nextSink;
+      cv.notify_all();
+    }
+  }
+  for (std::thread& t : threads) t.join();
+  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace mattix::cli

@@ -21,55 +21,57 @@
 namespace mattix::cli {
 
 class JsonValue {
-public:
-    enum class Kind { Null, Bool, Number, String, Array, Object };
-    using Member = std::pair<std::string, JsonValue>;
+ public:
+  enum class Kind { Null, Bool, Number, String, Array, Object };
+  using Member = std::pair<std::string, JsonValue>;
 
-    JsonValue() = default;
-    static JsonValue Bool(bool b);
-    static JsonValue Number(double d);
-    static JsonValue String(std::string s);
-    static JsonValue Array(std::vector<JsonValue> elements = {});
-    static JsonValue Object(std::vector<Member> members = {});
+  JsonValue() = default;
+  static JsonValue Bool(bool b);
+  static JsonValue Number(double d);
+  static JsonValue String(std::string s);
+  static JsonValue Array(std::vector<JsonValue> elements = {});
+  static JsonValue Object(std::vector<Member> members = {});
 
-    Kind kind() const { return kind_; }
-    bool IsNull() const { return kind_ == Kind::Null; }
-    bool AsBool() const { return bool_; }
-    double AsNumber() const { return number_; }
-    const std::string& AsString() const { return string_; }
-    const std::vector<JsonValue>& Elements() const { return elements_; }
-    const std::vector<Member>& Members() const { return members_; }
-    // The member with this key, or nullptr.
-    const JsonValue* Find(std::string_view key) const;
+  Kind kind() const { return kind_; }
+  bool IsNull() const { return kind_ == Kind::Null; }
+  bool AsBool() const { return bool_; }
+  double AsNumber() const { return number_; }
+  const std::string& AsString() const { return string_; }
+  const std::vector<JsonValue>& Elements() const { return elements_; }
+  const std::vector<Member>& Members() const { return members_; }
+  // The member with this key, or nullptr.
+  const JsonValue* Find(std::string_view key) const;
 
-    // Where the value began in the parsed text (1-based); 0 for built values.
-    int line() const { return line_; }
-    int column() const { return column_; }
+  // Where the value began in the parsed text (1-based); 0 for built values.
+  int line() const { return line_; }
+  int column() const { return column_; }
 
-    // Appends to an array or an object built in code.
-    void Append(JsonValue element) { elements_.push_back(std::move(element)); }
-    void Add(std::string key, JsonValue value) { members_.emplace_back(std::move(key), std::move(value)); }
+  // Appends to an array or an object built in code.
+  void Append(JsonValue element) { elements_.push_back(std::move(element)); }
+  void Add(std::string key, JsonValue value) {
+    members_.emplace_back(std::move(key), std::move(value));
+  }
 
-    // Parses a whole text; `name` (the file) starts error messages.
-    // Throws CliError.
-    static JsonValue Parse(std::string_view text, const std::string& name);
+  // Parses a whole text; `name` (the file) starts error messages.
+  // Throws CliError.
+  static JsonValue Parse(std::string_view text, const std::string& name);
 
-    // The text of the value, ending with a newline. Throws CliError for a
-    // number that JSON cannot hold (NaN, infinity).
-    std::string Write() const;
+  // The text of the value, ending with a newline. Throws CliError for a
+  // number that JSON cannot hold (NaN, infinity).
+  std::string Write() const;
 
-private:
-    friend class JsonParser;
-    void WriteTo(std::string& out, int indent) const;
+ private:
+  friend class JsonParser;
+  void WriteTo(std::string& out, int indent) const;
 
-    Kind kind_ = Kind::Null;
-    bool bool_ = false;
-    double number_ = 0.0;
-    std::string string_;
-    std::vector<JsonValue> elements_;
-    std::vector<Member> members_;
-    int line_ = 0;
-    int column_ = 0;
+  Kind kind_ = Kind::Null;
+  bool bool_ = false;
+  double number_ = 0.0;
+  std::string string_;
+  std::vector<JsonValue> elements_;
+  std::vector<Member> members_;
+  int line_ = 0;
+  int column_ = 0;
 };
 
 // A name for a kind in messages: "a number", "an array"...

@@ -2,6 +2,9 @@
 
 #include "host/cli/CliError.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -9,11 +12,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <mutex>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace mattix::cli {
 
@@ -30,175 +30,176 @@ std::array<std::atomic<int>, kSlots> g_slotState{};
 std::array<std::array<char, PATH_MAX>, kSlots> g_slotPath{};
 
 int ArmSlot(const std::string& path) {
-    if (path.size() >= PATH_MAX) return -1;
-    for (int i = 0; i < kSlots; ++i) {
-        int expected = kFree;
-        if (g_slotState[std::size_t(i)].compare_exchange_strong(expected, kFilling)) {
-            std::memcpy(g_slotPath[std::size_t(i)].data(), path.c_str(), path.size() + 1);
-            g_slotState[std::size_t(i)].store(kArmed);
-            return i;
-        }
+  if (path.size() >= PATH_MAX) return -1;
+  for (int i = 0; i < kSlots; ++i) {
+    int expected = kFree;
+    if (g_slotState[std::size_t(i)].compare_exchange_strong(expected, kFilling)) {
+      std::memcpy(g_slotPath[std::size_t(i)].data(), path.c_str(), path.size() + 1);
+      g_slotState[std::size_t(i)].store(kArmed);
+      return i;
     }
-    return -1;  // more than kSlots live outputs: this one is not cleaned on a signal
+  }
+  return -1;  // more than kSlots live outputs: this one is not cleaned on a signal
 }
 
 void ReleaseSlot(int slot) {
-    if (slot >= 0) g_slotState[std::size_t(slot)].store(kFree);
+  if (slot >= 0) g_slotState[std::size_t(slot)].store(kFree);
 }
 
 extern "C" void OnInterrupt(int sig) {
-    for (int i = 0; i < kSlots; ++i)
-        if (g_slotState[std::size_t(i)].load() == kArmed) ::unlink(g_slotPath[std::size_t(i)].data());
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
+  for (int i = 0; i < kSlots; ++i)
+    if (g_slotState[std::size_t(i)].load() == kArmed) ::unlink(g_slotPath[std::size_t(i)].data());
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
 }
 
 // Permissions of a new file as open() would give them: 0666 less the umask,
 // which can only be read by setting it (done once).
 mode_t NewFileMode() {
-    static const mode_t mode = [] {
-        const mode_t mask = ::umask(022);
-        ::umask(mask);
-        return mode_t(0666 & ~mask);
-    }();
-    return mode;
+  static const mode_t mode = [] {
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mode_t(0666 & ~mask);
+  }();
+  return mode;
 }
 
 std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
 }
 
 std::string BaseOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool RenameNoReplace(const char* from, const char* to) {
-    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // A file system without RENAME_NOREPLACE: link fails too when `to` exists.
-    if (::link(from, to) != 0) return false;
-    ::unlink(from);
-    return true;
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without RENAME_NOREPLACE: link fails too when `to` exists.
+  if (::link(from, to) != 0) return false;
+  ::unlink(from);
+  return true;
 }
 
 }  // namespace
 
 void InputFiles::Add(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) throw CliError(path + ": cannot open: " + Reason(errno));
-    ids_.push_back({st.st_dev, st.st_ino});
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) throw CliError(path + ": cannot open: " + Reason(errno));
+  ids_.push_back({st.st_dev, st.st_ino});
 }
 
 bool InputFiles::Contains(const std::string& path) const {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return false;
-    for (const Id& id : ids_)
-        if (id.dev == st.st_dev && id.ino == st.st_ino) return true;
-    return false;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  for (const Id& id : ids_)
+    if (id.dev == st.st_dev && id.ino == st.st_ino) return true;
+  return false;
 }
 
 void CheckOutputAllowed(const std::string& path, bool force, const InputFiles& inputs) {
-    if (inputs.Contains(path))
-        throw CliError(path + ": the output is one of the inputs; choose another output name");
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return;
-    if (S_ISDIR(st.st_mode)) throw CliError(path + ": is a folder; give a file name for the output");
-    if (!force) throw CliError(path + ": already exists (use --force to replace it)");
+  if (inputs.Contains(path))
+    throw CliError(path + ": the output is one of the inputs; choose another output name");
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return;
+  if (S_ISDIR(st.st_mode)) throw CliError(path + ": is a folder; give a file name for the output");
+  if (!force) throw CliError(path + ": already exists (use --force to replace it)");
 }
 
 void CheckDistinctOutputs(const std::vector<std::pair<std::string, std::string>>& namedPaths) {
-    std::vector<std::string> normal;
-    for (const auto& [what, path] : namedPaths) {
-        // Absolute first: weakly_canonical leaves a relative path whose first
-        // part does not exist as it is ("out.png" but "./out.png" resolved).
-        std::error_code ec;
-        const std::filesystem::path absolute = std::filesystem::absolute(path, ec).lexically_normal();
-        std::string p = std::filesystem::weakly_canonical(absolute, ec).string();
-        if (ec) p = absolute.string();
-        normal.push_back(p);
-    }
-    for (std::size_t i = 0; i < normal.size(); ++i)
-        for (std::size_t j = i + 1; j < normal.size(); ++j)
-            if (normal[i] == normal[j])
-                throw CliError(namedPaths[j].second + ": " + namedPaths[i].first + " and " +
-                               namedPaths[j].first + " would be the same file");
+  std::vector<std::string> normal;
+  for (const auto& [what, path] : namedPaths) {
+    // Absolute first: weakly_canonical leaves a relative path whose first
+    // part does not exist as it is ("out.png" but "./out.png" resolved).
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec).lexically_normal();
+    std::string p = std::filesystem::weakly_canonical(absolute, ec).string();
+    if (ec) p = absolute.string();
+    normal.push_back(p);
+  }
+  for (std::size_t i = 0; i < normal.size(); ++i)
+    for (std::size_t j = i + 1; j < normal.size(); ++j)
+      if (normal[i] == normal[j])
+        throw CliError(namedPaths[j].second + ": " + namedPaths[i].first + " and " +
+                       namedPaths[j].first + " would be the same file");
 }
 
 OutputFile::OutputFile(std::string path, bool force) : path_(std::move(path)), force_(force) {
-    if (path_.empty() || path_.back() == '/')
-        throw CliError("\"" + path_ + "\": not a file name for an output");
-    struct stat st {};
-    if (::stat(path_.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) throw CliError(path_ + ": is a folder; give a file name for the output");
-        if (!force_) throw CliError(path_ + ": already exists (use --force to replace it)");
-    }
-    std::string templ = FolderOf(path_) + "/." + BaseOf(path_) + ".mattix-XXXXXX";
-    std::vector<char> buffer(templ.begin(), templ.end());
-    buffer.push_back('\0');
-    fd_ = ::mkostemp(buffer.data(), O_CLOEXEC);
-    if (fd_ < 0) throw CliError(path_ + ": cannot create the output: " + Reason(errno));
-    temp_ = buffer.data();
-    slot_ = ArmSlot(temp_);
-    ::fchmod(fd_, NewFileMode());
+  if (path_.empty() || path_.back() == '/')
+    throw CliError("\"" + path_ + "\": not a file name for an output");
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode))
+      throw CliError(path_ + ": is a folder; give a file name for the output");
+    if (!force_) throw CliError(path_ + ": already exists (use --force to replace it)");
+  }
+  std::string templ = FolderOf(path_) + "/." + BaseOf(path_) + ".mattix-XXXXXX";
+  std::vector<char> buffer(templ.begin(), templ.end());
+  buffer.push_back('\0');
+  fd_ = ::mkostemp(buffer.data(), O_CLOEXEC);
+  if (fd_ < 0) throw CliError(path_ + ": cannot create the output: " + Reason(errno));
+  temp_ = buffer.data();
+  slot_ = ArmSlot(temp_);
+  ::fchmod(fd_, NewFileMode());
 }
 
 OutputFile::~OutputFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!committed_) ::unlink(temp_.c_str());
-    ReleaseSlot(slot_);
+  if (fd_ >= 0) ::close(fd_);
+  if (!committed_) ::unlink(temp_.c_str());
+  ReleaseSlot(slot_);
 }
 
 void OutputFile::Write(const void* data, std::size_t size) {
-    if (fd_ < 0) throw CliError(path_ + ": output is already closed");
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd_, p, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw CliError(path_ + ": cannot write: " + Reason(errno));
-        }
-        p += n;
-        size -= std::size_t(n);
+  if (fd_ < 0) throw CliError(path_ + ": output is already closed");
+  const auto* p = static_cast<const std::uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd_, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw CliError(path_ + ": cannot write: " + Reason(errno));
     }
+    p += n;
+    size -= std::size_t(n);
+  }
 }
 
 void OutputFile::Commit() {
-    if (committed_) return;
-    if (fd_ >= 0) {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) throw CliError(path_ + ": cannot write: " + Reason(errno));
-    }
-    if (force_) {
-        if (::rename(temp_.c_str(), path_.c_str()) != 0)
-            throw CliError(path_ + ": cannot put the output in place: " + Reason(errno));
-    } else if (!RenameNoReplace(temp_.c_str(), path_.c_str())) {
-        if (errno == EEXIST) throw CliError(path_ + ": already exists (use --force to replace it)");
-        throw CliError(path_ + ": cannot put the output in place: " + Reason(errno));
-    }
-    committed_ = true;
+  if (committed_) return;
+  if (fd_ >= 0) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) throw CliError(path_ + ": cannot write: " + Reason(errno));
+  }
+  if (force_) {
+    if (::rename(temp_.c_str(), path_.c_str()) != 0)
+      throw CliError(path_ + ": cannot put the output in place: " + Reason(errno));
+  } else if (!RenameNoReplace(temp_.c_str(), path_.c_str())) {
+    if (errno == EEXIST) throw CliError(path_ + ": already exists (use --force to replace it)");
+    throw CliError(path_ + ": cannot put the output in place: " + Reason(errno));
+  }
+  committed_ = true;
 }
 
 void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                          bool force) {
-    OutputFile out(path, force);
-    out.Write(bytes.data(), bytes.size());
-    out.Commit();
+  OutputFile out(path, force);
+  out.Write(bytes.data(), bytes.size());
+  out.Commit();
 }
 
 void InstallInterruptCleanup() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        NewFileMode();
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
-    });
+  static std::once_flag once;
+  std::call_once(once, [] {
+    NewFileMode();
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
+  });
 }
 
 }  // namespace mattix::cli

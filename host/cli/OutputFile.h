@@ -6,29 +6,29 @@
 // again, atomically, at the rename), and a path that is one of the inputs is
 // refused even with `force` (identity by device and inode, so hard links and
 // other spellings of the same path are caught).
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace mattix::cli {
 
 // The identities of the files a render reads.
 class InputFiles {
-public:
-    // Records an existing input; throws CliError naming it when it cannot be
-    // examined.
-    void Add(const std::string& path);
-    // True when `path` exists and is one of the inputs.
-    bool Contains(const std::string& path) const;
+ public:
+  // Records an existing input; throws CliError naming it when it cannot be
+  // examined.
+  void Add(const std::string& path);
+  // True when `path` exists and is one of the inputs.
+  bool Contains(const std::string& path) const;
 
-private:
-    struct Id {
-        dev_t dev;
-        ino_t ino;
-    };
-    std::vector<Id> ids_;
+ private:
+  struct Id {
+    dev_t dev;
+    ino_t ino;
+  };
+  std::vector<Id> ids_;
 };
 
 // Throws CliError when `path` may not be written: it is one of the inputs,
@@ -40,32 +40,32 @@ void CheckOutputAllowed(const std::string& path, bool force, const InputFiles& i
 void CheckDistinctOutputs(const std::vector<std::pair<std::string, std::string>>& namedPaths);
 
 class OutputFile {
-public:
-    // Creates an empty temporary file beside `path` (".NAME.mattix-XXXXXX").
-    // Throws CliError naming `path` when the folder is not writable or when
-    // `path` exists and `force` is false.
-    OutputFile(std::string path, bool force);
-    // Removes the temporary file unless Commit succeeded.
-    ~OutputFile();
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
+ public:
+  // Creates an empty temporary file beside `path` (".NAME.mattix-XXXXXX").
+  // Throws CliError naming `path` when the folder is not writable or when
+  // `path` exists and `force` is false.
+  OutputFile(std::string path, bool force);
+  // Removes the temporary file unless Commit succeeded.
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
 
-    const std::string& path() const { return path_; }
-    // For writers that open the file themselves (an ffmpeg process).
-    const std::string& temporaryPath() const { return temp_; }
+  const std::string& path() const { return path_; }
+  // For writers that open the file themselves (an ffmpeg process).
+  const std::string& temporaryPath() const { return temp_; }
 
-    void Write(const void* data, std::size_t size);
-    // Closes the file and renames it to `path`. Without `force` the rename
-    // fails, rather than replace a file that appeared meanwhile.
-    void Commit();
+  void Write(const void* data, std::size_t size);
+  // Closes the file and renames it to `path`. Without `force` the rename
+  // fails, rather than replace a file that appeared meanwhile.
+  void Commit();
 
-private:
-    std::string path_;
-    std::string temp_;
-    bool force_;
-    int fd_ = -1;
-    int slot_ = -1;  // place in the interrupt clean-up list
-    bool committed_ = false;
+ private:
+  std::string path_;
+  std::string temp_;
+  bool force_;
+  int fd_ = -1;
+  int slot_ = -1;  // place in the interrupt clean-up list
+  bool committed_ = false;
 };
 
 // Writes a whole file through an OutputFile.

@@ -19,181 +19,180 @@ namespace {
 // with a destructor lives in the caller, so the longjmp skips nothing that
 // needs destroying.
 struct ErrorSink {
-    char message[256];
+  char message[256];
 };
 
 [[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
-    auto* sink = static_cast<ErrorSink*>(png_get_error_ptr(png));
-    std::snprintf(sink->message, sizeof sink->message, "%s", message ? message : "unknown error");
-    png_longjmp(png, 1);
+  auto* sink = static_cast<ErrorSink*>(png_get_error_ptr(png));
+  std::snprintf(sink->message, sizeof sink->message, "%s", message ? message : "unknown error");
+  png_longjmp(png, 1);
 }
 
 void OnPngWarning(png_structp, png_const_charp) {}
 
 struct MemoryReader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t pos;
+  const std::uint8_t* data;
+  std::size_t size;
+  std::size_t pos;
 };
 
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
-    auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
-    if (count > reader->size - reader->pos) png_error(png, "file is truncated");
-    std::memcpy(out, reader->data + reader->pos, count);
-    reader->pos += count;
+  auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
+  if (count > reader->size - reader->pos) png_error(png, "file is truncated");
+  std::memcpy(out, reader->data + reader->pos, count);
+  reader->pos += count;
 }
 
 struct MemoryWriter {
-    std::vector<std::uint8_t>* out;
+  std::vector<std::uint8_t>* out;
 };
 
 void WriteToMemory(png_structp png, png_bytep data, png_size_t count) {
-    auto* writer = static_cast<MemoryWriter*>(png_get_io_ptr(png));
-    bool failed = false;
-    try {
-        writer->out->insert(writer->out->end(), data, data + count);
-    } catch (...) {
-        failed = true;
-    }
-    // Outside the handler: jumping out of a catch block would leak the exception.
-    if (failed) png_error(png, "out of memory");
+  auto* writer = static_cast<MemoryWriter*>(png_get_io_ptr(png));
+  bool failed = false;
+  try {
+    writer->out->insert(writer->out->end(), data, data + count);
+  } catch (...) {
+    failed = true;
+  }
+  // Outside the handler: jumping out of a catch block would leak the exception.
+  if (failed) png_error(png, "out of memory");
 }
 
 void FlushMemory(png_structp) {}
 
 class ReadStructs {
-public:
-    png_structp png = nullptr;
-    png_infop info = nullptr;
-    ~ReadStructs() {
-        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-    }
+ public:
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  ~ReadStructs() {
+    if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+  }
 };
 
 class WriteStructs {
-public:
-    png_structp png = nullptr;
-    png_infop info = nullptr;
-    ~WriteStructs() {
-        if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
-    }
+ public:
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  ~WriteStructs() {
+    if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
+  }
 };
 
 // Sets up the transforms to 8-bit BGRA, sizes the image and reads it.
 // Returns false when libpng reported an error (message in the sink).
-bool DecodeStage(png_structp png, png_infop info, BgraImage& image,
-                 std::vector<png_bytep>& rows) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_read_info(png, info);
-    const png_uint_32 width = png_get_image_width(png, info);
-    const png_uint_32 height = png_get_image_height(png, info);
-    if (std::uint64_t(width) * height > kMaxPngPixels) png_error(png, "picture is too large");
-    const int colorType = png_get_color_type(png, info);
-    const int bitDepth = png_get_bit_depth(png, info);
+bool DecodeStage(png_structp png, png_infop info, BgraImage& image, std::vector<png_bytep>& rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_read_info(png, info);
+  const png_uint_32 width = png_get_image_width(png, info);
+  const png_uint_32 height = png_get_image_height(png, info);
+  if (std::uint64_t(width) * height > kMaxPngPixels) png_error(png, "picture is too large");
+  const int colorType = png_get_color_type(png, info);
+  const int bitDepth = png_get_bit_depth(png, info);
 
-    if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-    if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
-    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
-    if (bitDepth == 16) png_set_scale_16(png);
-    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
-        png_set_gray_to_rgb(png);
-    png_set_bgr(png);
-    // Adds an opaque alpha byte where the picture has none (a no-op otherwise).
-    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != std::size_t(width) * 4)
-        png_error(png, "unexpected row layout after conversion");
+  if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+  if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
+  if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+  if (bitDepth == 16) png_set_scale_16(png);
+  if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
+    png_set_gray_to_rgb(png);
+  png_set_bgr(png);
+  // Adds an opaque alpha byte where the picture has none (a no-op otherwise).
+  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_rowbytes(png, info) != std::size_t(width) * 4)
+    png_error(png, "unexpected row layout after conversion");
 
-    image = BgraImage(int(width), int(height));
-    rows.resize(height);
-    for (png_uint_32 y = 0; y < height; ++y) rows[y] = image.Row(int(y));
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-    return true;
+  image = BgraImage(int(width), int(height));
+  rows.resize(height);
+  for (png_uint_32 y = 0; y < height; ++y) rows[y] = image.Row(int(y));
+  png_read_image(png, rows.data());
+  png_read_end(png, nullptr);
+  return true;
 }
 
 bool EncodeStage(png_structp png, png_infop info, png_uint_32 width, png_uint_32 height,
                  int colorType, bool bgr, int zlibLevel, png_bytepp rows) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_set_IHDR(png, info, width, height, 8, colorType, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, zlibLevel);
-    png_write_info(png, info);
-    if (bgr) png_set_bgr(png);
-    png_write_image(png, rows);
-    png_write_end(png, nullptr);
-    return true;
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_IHDR(png, info, width, height, 8, colorType, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_compression_level(png, zlibLevel);
+  png_write_info(png, info);
+  if (bgr) png_set_bgr(png);
+  png_write_image(png, rows);
+  png_write_end(png, nullptr);
+  return true;
 }
 
 std::vector<std::uint8_t> Encode(int width, int height, int colorType, bool bgr,
                                  const std::uint8_t* pixels, std::size_t stride,
                                  const std::string& name, int zlibLevel) {
-    if (width <= 0 || height <= 0 || std::uint32_t(width) > kMaxPngSide ||
-        std::uint32_t(height) > kMaxPngSide)
-        throw CliError(name + ": cannot write a " + std::to_string(width) + " x " +
-                       std::to_string(height) + " picture as PNG");
-    if (zlibLevel < 0 || zlibLevel > 9) zlibLevel = 6;
-    ErrorSink sink{};
-    WriteStructs s;
-    s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, OnPngError, OnPngWarning);
-    if (!s.png) throw CliError(name + ": out of memory");
-    s.info = png_create_info_struct(s.png);
-    if (!s.info) throw CliError(name + ": out of memory");
-    std::vector<std::uint8_t> out;
-    MemoryWriter writer{&out};
-    png_set_write_fn(s.png, &writer, WriteToMemory, FlushMemory);
-    // libpng copies each row before transforming it, so the const pixels are
-    // never written through these pointers.
-    std::vector<png_bytep> rows(static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        rows[std::size_t(y)] = const_cast<png_bytep>(pixels + std::size_t(y) * stride);
-    if (!EncodeStage(s.png, s.info, png_uint_32(width), png_uint_32(height), colorType, bgr,
-                     zlibLevel, rows.data()))
-        throw CliError(name + ": cannot encode PNG: " + sink.message);
-    return out;
+  if (width <= 0 || height <= 0 || std::uint32_t(width) > kMaxPngSide ||
+      std::uint32_t(height) > kMaxPngSide)
+    throw CliError(name + ": cannot write a " + std::to_string(width) + " x " +
+                   std::to_string(height) + " picture as PNG");
+  if (zlibLevel < 0 || zlibLevel > 9) zlibLevel = 6;
+  ErrorSink sink{};
+  WriteStructs s;
+  s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, OnPngError, OnPngWarning);
+  if (!s.png) throw CliError(name + ": out of memory");
+  s.info = png_create_info_struct(s.png);
+  if (!s.info) throw CliError(name + ": out of memory");
+  std::vector<std::uint8_t> out;
+  MemoryWriter writer{&out};
+  png_set_write_fn(s.png, &writer, WriteToMemory, FlushMemory);
+  // libpng copies each row before transforming it, so the const pixels are
+  // never written through these pointers.
+  std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+  for (int y = 0; y < height; ++y)
+    rows[std::size_t(y)] = const_cast<png_bytep>(pixels + std::size_t(y) * stride);
+  if (!EncodeStage(s.png, s.info, png_uint_32(width), png_uint_32(height), colorType, bgr,
+                   zlibLevel, rows.data()))
+    throw CliError(name + ": cannot encode PNG: " + sink.message);
+  return out;
 }
 
 }  // namespace
 
 BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::string& name) {
-    if (size == 0) throw CliError(name + ": file is empty, not a PNG picture");
-    if (size < 8 || png_sig_cmp(data, 0, 8) != 0)
-        throw CliError(name + ": not a PNG picture (bad signature)");
-    ErrorSink sink{};
-    ReadStructs s;
-    s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &sink, OnPngError, OnPngWarning);
-    if (!s.png) throw CliError(name + ": out of memory");
-    s.info = png_create_info_struct(s.png);
-    if (!s.info) throw CliError(name + ": out of memory");
-    MemoryReader reader{data, size, 0};
-    png_set_read_fn(s.png, &reader, ReadFromMemory);
-    png_set_user_limits(s.png, kMaxPngSide, kMaxPngSide);
-    // The CRC of ancillary chunks is checked too: a damaged file is refused
-    // rather than half trusted.
-    png_set_crc_action(s.png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
-    BgraImage image;
-    std::vector<png_bytep> rows;
-    if (!DecodeStage(s.png, s.info, image, rows))
-        throw CliError(name + ": corrupt or unreadable PNG (" + sink.message + ")");
-    return image;
+  if (size == 0) throw CliError(name + ": file is empty, not a PNG picture");
+  if (size < 8 || png_sig_cmp(data, 0, 8) != 0)
+    throw CliError(name + ": not a PNG picture (bad signature)");
+  ErrorSink sink{};
+  ReadStructs s;
+  s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &sink, OnPngError, OnPngWarning);
+  if (!s.png) throw CliError(name + ": out of memory");
+  s.info = png_create_info_struct(s.png);
+  if (!s.info) throw CliError(name + ": out of memory");
+  MemoryReader reader{data, size, 0};
+  png_set_read_fn(s.png, &reader, ReadFromMemory);
+  png_set_user_limits(s.png, kMaxPngSide, kMaxPngSide);
+  // The CRC of ancillary chunks is checked too: a damaged file is refused
+  // rather than half trusted.
+  png_set_crc_action(s.png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
+  BgraImage image;
+  std::vector<png_bytep> rows;
+  if (!DecodeStage(s.png, s.info, image, rows))
+    throw CliError(name + ": corrupt or unreadable PNG (" + sink.message + ")");
+  return image;
 }
 
 BgraImage ReadPng(const std::string& path) {
-    std::vector<std::uint8_t> bytes = ReadFileBytes(path);
-    return DecodePng(bytes.data(), bytes.size(), path);
+  std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+  return DecodePng(bytes.data(), bytes.size(), path);
 }
 
 std::vector<std::uint8_t> EncodePng(const BgraImage& image, const std::string& name,
                                     int zlibLevel) {
-    return Encode(image.width, image.height, PNG_COLOR_TYPE_RGB_ALPHA, true, image.pixels.data(),
-                  image.Stride(), name, zlibLevel);
+  return Encode(image.width, image.height, PNG_COLOR_TYPE_RGB_ALPHA, true, image.pixels.data(),
+                image.Stride(), name, zlibLevel);
 }
 
 std::vector<std::uint8_t> EncodePngGrey(const GreyImage& image, const std::string& name,
                                         int zlibLevel) {
-    return Encode(image.width, image.height, PNG_COLOR_TYPE_GRAY, false, image.pixels.data(),
-                  std::size_t(image.width), name, zlibLevel);
+  return Encode(image.width, image.height, PNG_COLOR_TYPE_GRAY, false, image.pixels.data(),
+                std::size_t(image.width), name, zlibLevel);
 }
 
 }  // namespace mattix::cli

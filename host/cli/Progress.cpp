@@ -1,8 +1,8 @@
 #include "host/cli/Progress.h"
 
+#include <unistd.h>
 #include <cmath>
 #include <cstdio>
-#include <unistd.h>
 
 namespace mattix::cli {
 
@@ -12,63 +12,66 @@ namespace {
 constexpr double kRedrawSeconds = 0.25;
 
 std::string Duration(double seconds) {
-    const long s = long(std::ceil(seconds));
-    char buffer[32];
-    if (s >= 3600)
-        std::snprintf(buffer, sizeof buffer, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
-    else
-        std::snprintf(buffer, sizeof buffer, "%ld:%02ld", s / 60, s % 60);
-    return buffer;
+  const long s = long(std::ceil(seconds));
+  char buffer[32];
+  if (s >= 3600)
+    std::snprintf(buffer, sizeof buffer, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  else
+    std::snprintf(buffer, sizeof buffer, "%ld:%02ld", s / 60, s % 60);
+  return buffer;
 }
 
 }  // namespace
 
 ProgressLine::ProgressLine(long total, bool enabled, Clock clock, Writer writer)
-    : total_(total), enabled_(enabled), clock_(std::move(clock)), writer_(std::move(writer)),
+    : total_(total),
+      enabled_(enabled),
+      clock_(std::move(clock)),
+      writer_(std::move(writer)),
       start_(enabled ? clock_() : 0.0) {}
 
 std::string ProgressLine::Format(long done, long total, double elapsed) {
-    char buffer[128];
-    std::string text;
-    if (total >= 0)
-        std::snprintf(buffer, sizeof buffer, "frame %ld/%ld", done, total);
-    else
-        std::snprintf(buffer, sizeof buffer, "frame %ld", done);
-    text = buffer;
-    if (done <= 0 || elapsed <= 0.0) return text + "  -- fps";
-    const double fps = double(done) / elapsed;
-    std::snprintf(buffer, sizeof buffer, "  %.1f fps", fps);
-    text += buffer;
-    if (total >= 0 && done < total) text += "  " + Duration(double(total - done) / fps) + " left";
-    return text;
+  char buffer[128];
+  std::string text;
+  if (total >= 0)
+    std::snprintf(buffer, sizeof buffer, "frame %ld/%ld", done, total);
+  else
+    std::snprintf(buffer, sizeof buffer, "frame %ld", done);
+  text = buffer;
+  if (done <= 0 || elapsed <= 0.0) return text + "  -- fps";
+  const double fps = double(done) / elapsed;
+  std::snprintf(buffer, sizeof buffer, "  %.1f fps", fps);
+  text += buffer;
+  if (total >= 0 && done < total) text += "  " + Duration(double(total - done) / fps) + " left";
+  return text;
 }
 
 void ProgressLine::Update(long done) {
-    if (!enabled_) return;
-    lastDone_ = done;
-    const double now = clock_();
-    if (drawn_ && now - lastDraw_ < kRedrawSeconds && done != total_) return;
-    lastDraw_ = now;
-    drawn_ = true;
-    // Carriage return, the line, then erase whatever a longer line left.
-    writer_("\r" + Format(done, total_, now - start_) + "\x1b[K");
+  if (!enabled_) return;
+  lastDone_ = done;
+  const double now = clock_();
+  if (drawn_ && now - lastDraw_ < kRedrawSeconds && done != total_) return;
+  lastDraw_ = now;
+  drawn_ = true;
+  // Carriage return, the line, then erase whatever a longer line left.
+  writer_("\r" + Format(done, total_, now - start_) + "\x1b[K");
 }
 
 void ProgressLine::Finish() {
-    if (!enabled_) return;
-    writer_("\r" + Format(lastDone_, total_, clock_() - start_) + "\x1b[K\n");
-    enabled_ = false;
+  if (!enabled_) return;
+  writer_("\r" + Format(lastDone_, total_, clock_() - start_) + "\x1b[K\n");
+  enabled_ = false;
 }
 
 bool ProgressLine::StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 double ProgressLine::SteadySeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 void ProgressLine::WriteToStderr(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fflush(stderr);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
 }
 
 }  // namespace mattix::cli

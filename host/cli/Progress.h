@@ -9,34 +9,34 @@
 namespace mattix::cli {
 
 class ProgressLine {
-public:
-    using Clock = std::function<double()>;                 // seconds, monotonic
-    using Writer = std::function<void(const std::string&)>;
+ public:
+  using Clock = std::function<double()>;  // seconds, monotonic
+  using Writer = std::function<void(const std::string&)>;
 
-    // total < 0 when the number of frames is not known (a video being read).
-    // enabled false makes every call a no-op (stderr is not a terminal).
-    ProgressLine(long total, bool enabled, Clock clock = SteadySeconds,
-                 Writer writer = WriteToStderr);
+  // total < 0 when the number of frames is not known (a video being read).
+  // enabled false makes every call a no-op (stderr is not a terminal).
+  ProgressLine(long total, bool enabled, Clock clock = SteadySeconds,
+               Writer writer = WriteToStderr);
 
-    void Update(long done);
-    void Finish();
+  void Update(long done);
+  void Finish();
 
-    // The line's text for `done` frames after `elapsed` seconds (no control
-    // characters): frames done, frames per second, and the time left.
-    static std::string Format(long done, long total, double elapsed);
-    static bool StderrIsTerminal();
-    static double SteadySeconds();
-    static void WriteToStderr(const std::string& text);
+  // The line's text for `done` frames after `elapsed` seconds (no control
+  // characters): frames done, frames per second, and the time left.
+  static std::string Format(long done, long total, double elapsed);
+  static bool StderrIsTerminal();
+  static double SteadySeconds();
+  static void WriteToStderr(const std::string& text);
 
-private:
-    long total_;
-    bool enabled_;
-    Clock clock_;
-    Writer writer_;
-    double start_;
-    double lastDraw_ = -1.0;
-    long lastDone_ = 0;
-    bool drawn_ = false;
+ private:
+  long total_;
+  bool enabled_;
+  Clock clock_;
+  Writer writer_;
+  double start_;
+  double lastDraw_ = -1.0;
+  long lastDone_ = 0;
+  bool drawn_ = false;
 };
 
 }  // namespace mattix::cli

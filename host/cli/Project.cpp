@@ -18,9 +18,9 @@ namespace {
 constexpr std::size_t kBase64LineLength = 76;
 
 struct Range {
-    const char* key;
-    double min;
-    double max;
+  const char* key;
+  double min;
+  double max;
 };
 
 constexpr Range kSoftness{"softness", 0.0, 100.0};
@@ -30,76 +30,78 @@ constexpr Range kKeyGreen{"keyGreen", 0.0, 255.0};
 constexpr Range kKeyBlue{"keyBlue", 0.0, 255.0};
 
 std::string Where(const std::string& name, const JsonValue& v) {
-    return name + ":" + std::to_string(v.line()) + ":" + std::to_string(v.column()) + ": ";
+  return name + ":" + std::to_string(v.line()) + ":" + std::to_string(v.column()) + ": ";
 }
 
 std::string Num(double d) {
-    char buffer[32];
-    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, d);
-    return std::string(buffer, r.ptr);
+  char buffer[32];
+  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, d);
+  return std::string(buffer, r.ptr);
 }
 
 double ReadNumber(const JsonValue& v, const Range& range, const std::string& name) {
-    if (v.kind() != JsonValue::Kind::Number)
-        throw CliError(Where(name, v) + "\"" + range.key + "\" must be a number, not " +
-                       JsonKindName(v.kind()));
-    const double d = v.AsNumber();
-    if (!(d >= range.min && d <= range.max))
-        throw CliError(Where(name, v) + "\"" + range.key + "\" must be " + Num(range.min) +
-                       " to " + Num(range.max) + ", not " + Num(d));
-    return d;
+  if (v.kind() != JsonValue::Kind::Number)
+    throw CliError(Where(name, v) + "\"" + range.key + "\" must be a number, not " +
+                   JsonKindName(v.kind()));
+  const double d = v.AsNumber();
+  if (!(d >= range.min && d <= range.max))
+    throw CliError(Where(name, v) + "\"" + range.key + "\" must be " + Num(range.min) + " to " +
+                   Num(range.max) + ", not " + Num(d));
+  return d;
 }
 
 void CheckLightness(const std::array<double, 4>& l, const std::string& where) {
-    for (int i = 0; i < 4; ++i)
-        if (!(l[i] >= 0.0 && l[i] <= 100.0))
-            throw CliError(where + "lightness L" + std::to_string(i) + " must be 0 to 100, not " +
-                           Num(l[i]));
-    for (int i = 0; i < 3; ++i)
-        if (l[i] > l[i + 1])
-            throw CliError(where + "lightness breakpoints must be in order L0 <= L1 <= L2 <= L3, "
-                                   "but L" + std::to_string(i) + " = " + Num(l[i]) + " > L" +
-                           std::to_string(i + 1) + " = " + Num(l[i + 1]));
+  for (int i = 0; i < 4; ++i)
+    if (!(l[i] >= 0.0 && l[i] <= 100.0))
+      throw CliError(where + "lightness L" + std::to_string(i) + " must be 0 to 100, not " +
+                     Num(l[i]));
+  for (int i = 0; i < 3; ++i)
+    if (l[i] > l[i + 1])
+      throw CliError(where +
+                     "lightness breakpoints must be in order L0 <= L1 <= L2 <= L3, "
+                     "but L" +
+                     std::to_string(i) + " = " + Num(l[i]) + " > L" + std::to_string(i + 1) +
+                     " = " + Num(l[i + 1]));
 }
 
 std::array<double, 4> ReadLightness(const JsonValue& v, const std::string& name) {
-    if (v.kind() != JsonValue::Kind::Array || v.Elements().size() != 4)
-        throw CliError(Where(name, v) + "\"lightness\" must be an array of four numbers");
-    std::array<double, 4> l{};
-    for (std::size_t i = 0; i < 4; ++i) {
-        const JsonValue& e = v.Elements()[i];
-        if (e.kind() != JsonValue::Kind::Number)
-            throw CliError(Where(name, e) + "\"lightness\" must hold numbers, not " +
-                           JsonKindName(e.kind()));
-        l[i] = e.AsNumber();
-    }
-    CheckLightness(l, Where(name, v));
-    return l;
+  if (v.kind() != JsonValue::Kind::Array || v.Elements().size() != 4)
+    throw CliError(Where(name, v) + "\"lightness\" must be an array of four numbers");
+  std::array<double, 4> l{};
+  for (std::size_t i = 0; i < 4; ++i) {
+    const JsonValue& e = v.Elements()[i];
+    if (e.kind() != JsonValue::Kind::Number)
+      throw CliError(Where(name, e) + "\"lightness\" must hold numbers, not " +
+                     JsonKindName(e.kind()));
+    l[i] = e.AsNumber();
+  }
+  CheckLightness(l, Where(name, v));
+  return l;
 }
 
 std::vector<std::uint8_t> ReadMask(const JsonValue& v, const std::string& name) {
-    if (v.IsNull()) return std::vector<std::uint8_t>(kEmptyMaskRecordSize, 0);
-    std::string text;
-    if (v.kind() == JsonValue::Kind::String) {
-        text = v.AsString();
-    } else if (v.kind() == JsonValue::Kind::Array) {
-        for (const JsonValue& e : v.Elements()) {
-            if (e.kind() != JsonValue::Kind::String)
-                throw CliError(Where(name, e) + "\"chromaMask\" lines must be strings, not " +
-                               JsonKindName(e.kind()));
-            text += e.AsString();
-        }
-    } else {
-        throw CliError(Where(name, v) +
-                       "\"chromaMask\" must be null, a base64 string or an array of base64 lines");
+  if (v.IsNull()) return std::vector<std::uint8_t>(kEmptyMaskRecordSize, 0);
+  std::string text;
+  if (v.kind() == JsonValue::Kind::String) {
+    text = v.AsString();
+  } else if (v.kind() == JsonValue::Kind::Array) {
+    for (const JsonValue& e : v.Elements()) {
+      if (e.kind() != JsonValue::Kind::String)
+        throw CliError(Where(name, e) + "\"chromaMask\" lines must be strings, not " +
+                       JsonKindName(e.kind()));
+      text += e.AsString();
     }
-    std::string error;
-    std::optional<std::vector<std::uint8_t>> bytes = Base64Decode(text, &error);
-    if (!bytes) throw CliError(Where(name, v) + "\"chromaMask\" is not valid base64: " + error);
-    if (bytes->size() < kEmptyMaskRecordSize)
-        throw CliError(Where(name, v) + "\"chromaMask\" holds " + std::to_string(bytes->size()) +
-                       " bytes; a mask record has at least 144");
-    return *bytes;
+  } else {
+    throw CliError(Where(name, v) +
+                   "\"chromaMask\" must be null, a base64 string or an array of base64 lines");
+  }
+  std::string error;
+  std::optional<std::vector<std::uint8_t>> bytes = Base64Decode(text, &error);
+  if (!bytes) throw CliError(Where(name, v) + "\"chromaMask\" is not valid base64: " + error);
+  if (bytes->size() < kEmptyMaskRecordSize)
+    throw CliError(Where(name, v) + "\"chromaMask\" holds " + std::to_string(bytes->size()) +
+                   " bytes; a mask record has at least 144");
+  return *bytes;
 }
 
 }  // namespace
@@ -107,142 +109,150 @@ std::vector<std::uint8_t> ReadMask(const JsonValue& v, const std::string& name) 
 bool ProjectSettings::HasMask() const { return chromaMask.size() > kEmptyMaskRecordSize; }
 
 ProjectSettings ParseProject(std::string_view text, const std::string& name) {
-    const JsonValue root = JsonValue::Parse(text, name);
-    if (root.kind() != JsonValue::Kind::Object)
-        throw CliError(Where(name, root) + "a project must be a JSON object");
-    const JsonValue* format = root.Find("format");
-    if (!format || format->kind() != JsonValue::Kind::String || format->AsString() != kProjectFormat)
-        throw CliError(name + ": not a Mattix project (\"format\": \"" + kProjectFormat +
-                       "\" is missing)");
-    const JsonValue* version = root.Find("version");
-    if (!version || version->kind() != JsonValue::Kind::Number)
-        throw CliError(name + ": the project has no \"version\" number");
-    if (version->AsNumber() != kProjectVersion)
-        throw CliError(Where(name, *version) + "project version " + Num(version->AsNumber()) +
-                       " is not supported (this mattix reads version " +
-                       std::to_string(kProjectVersion) +
-                       (version->AsNumber() > kProjectVersion ? "; it was written by a newer mattix)"
-                                                             : ")"));
-    ProjectSettings s;
-    for (const JsonValue::Member& m : root.Members()) {
-        const std::string& key = m.first;
-        const JsonValue& v = m.second;
-        if (key == "format" || key == "version") continue;
-        if (key == kSoftness.key) s.softness = ReadNumber(v, kSoftness, name);
-        else if (key == kSpill.key) s.spillSuppression = ReadNumber(v, kSpill, name);
-        else if (key == kKeyRed.key) s.keyRed = ReadNumber(v, kKeyRed, name);
-        else if (key == kKeyGreen.key) s.keyGreen = ReadNumber(v, kKeyGreen, name);
-        else if (key == kKeyBlue.key) s.keyBlue = ReadNumber(v, kKeyBlue, name);
-        else if (key == "lightness") s.lightness = ReadLightness(v, name);
-        else if (key == "chromaMask") s.chromaMask = ReadMask(v, name);
-        else
-            throw CliError(Where(name, v) + "unknown setting \"" + key +
-                           "\" (known: softness, spillSuppression, keyRed, keyGreen, keyBlue, "
-                           "lightness, chromaMask)");
-    }
-    return s;
+  const JsonValue root = JsonValue::Parse(text, name);
+  if (root.kind() != JsonValue::Kind::Object)
+    throw CliError(Where(name, root) + "a project must be a JSON object");
+  const JsonValue* format = root.Find("format");
+  if (!format || format->kind() != JsonValue::Kind::String || format->AsString() != kProjectFormat)
+    throw CliError(name + ": not a Mattix project (\"format\": \"" + kProjectFormat +
+                   "\" is missing)");
+  const JsonValue* version = root.Find("version");
+  if (!version || version->kind() != JsonValue::Kind::Number)
+    throw CliError(name + ": the project has no \"version\" number");
+  if (version->AsNumber() != kProjectVersion)
+    throw CliError(
+        Where(name, *version) + "project version " + Num(version->AsNumber()) +
+        " is not supported (this mattix reads version " + std::to_string(kProjectVersion) +
+        (version->AsNumber() > kProjectVersion ? "; it was written by a newer mattix)" : ")"));
+  ProjectSettings s;
+  for (const JsonValue::Member& m : root.Members()) {
+    const std::string& key = m.first;
+    const JsonValue& v = m.second;
+    if (key == "format" || key == "version") continue;
+    if (key == kSoftness.key)
+      s.softness = ReadNumber(v, kSoftness, name);
+    else if (key == kSpill.key)
+      s.spillSuppression = ReadNumber(v, kSpill, name);
+    else if (key == kKeyRed.key)
+      s.keyRed = ReadNumber(v, kKeyRed, name);
+    else if (key == kKeyGreen.key)
+      s.keyGreen = ReadNumber(v, kKeyGreen, name);
+    else if (key == kKeyBlue.key)
+      s.keyBlue = ReadNumber(v, kKeyBlue, name);
+    else if (key == "lightness")
+      s.lightness = ReadLightness(v, name);
+    else if (key == "chromaMask")
+      s.chromaMask = ReadMask(v, name);
+    else
+      throw CliError(Where(name, v) + "unknown setting \"" + key +
+                     "\" (known: softness, spillSuppression, keyRed, keyGreen, keyBlue, "
+                     "lightness, chromaMask)");
+  }
+  return s;
 }
 
 ProjectSettings ReadProject(const std::string& path) {
-    return ParseProject(ReadFileText(path), path);
+  return ParseProject(ReadFileText(path), path);
 }
 
 std::string ProjectToJson(const ProjectSettings& s) {
-    ValidateSettings(s, "project");
-    JsonValue root = JsonValue::Object();
-    root.Add("format", JsonValue::String(kProjectFormat));
-    root.Add("version", JsonValue::Number(kProjectVersion));
-    root.Add(kSoftness.key, JsonValue::Number(s.softness));
-    root.Add(kSpill.key, JsonValue::Number(s.spillSuppression));
-    root.Add(kKeyRed.key, JsonValue::Number(s.keyRed));
-    root.Add(kKeyGreen.key, JsonValue::Number(s.keyGreen));
-    root.Add(kKeyBlue.key, JsonValue::Number(s.keyBlue));
-    JsonValue lightness = JsonValue::Array();
-    for (double l : s.lightness) lightness.Append(JsonValue::Number(l));
-    root.Add("lightness", std::move(lightness));
-    const bool empty = s.chromaMask.size() == kEmptyMaskRecordSize &&
-                       std::all_of(s.chromaMask.begin(), s.chromaMask.end(),
-                                   [](std::uint8_t b) { return b == 0; });
-    if (empty) {
-        root.Add("chromaMask", JsonValue());
-    } else {
-        const std::string text = Base64Encode(s.chromaMask);
-        JsonValue lines = JsonValue::Array();
-        for (std::size_t i = 0; i < text.size(); i += kBase64LineLength)
-            lines.Append(JsonValue::String(text.substr(i, kBase64LineLength)));
-        root.Add("chromaMask", std::move(lines));
-    }
-    return root.Write();
+  ValidateSettings(s, "project");
+  JsonValue root = JsonValue::Object();
+  root.Add("format", JsonValue::String(kProjectFormat));
+  root.Add("version", JsonValue::Number(kProjectVersion));
+  root.Add(kSoftness.key, JsonValue::Number(s.softness));
+  root.Add(kSpill.key, JsonValue::Number(s.spillSuppression));
+  root.Add(kKeyRed.key, JsonValue::Number(s.keyRed));
+  root.Add(kKeyGreen.key, JsonValue::Number(s.keyGreen));
+  root.Add(kKeyBlue.key, JsonValue::Number(s.keyBlue));
+  JsonValue lightness = JsonValue::Array();
+  for (double l : s.lightness) lightness.Append(JsonValue::Number(l));
+  root.Add("lightness", std::move(lightness));
+  const bool empty =
+      s.chromaMask.size() == kEmptyMaskRecordSize &&
+      std::all_of(s.chromaMask.begin(), s.chromaMask.end(), [](std::uint8_t b) { return b == 0; });
+  if (empty) {
+    root.Add("chromaMask", JsonValue());
+  } else {
+    const std::string text = Base64Encode(s.chromaMask);
+    JsonValue lines = JsonValue::Array();
+    for (std::size_t i = 0; i < text.size(); i += kBase64LineLength)
+      lines.Append(JsonValue::String(text.substr(i, kBase64LineLength)));
+    root.Add("chromaMask", std::move(lines));
+  }
+  return root.Write();
 }
 
 std::array<std::uint8_t, 32> LightnessRecord(const std::array<double, 4>& lightness) {
-    std::array<std::uint8_t, 32> out{};
-    for (int i = 0; i < 4; ++i) {
-        std::uint64_t bits;
-        std::memcpy(&bits, &lightness[std::size_t(i)], sizeof bits);
-        for (int b = 0; b < 8; ++b) out[std::size_t(i * 8 + b)] = std::uint8_t(bits >> (8 * b));
-    }
-    return out;
+  std::array<std::uint8_t, 32> out{};
+  for (int i = 0; i < 4; ++i) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &lightness[std::size_t(i)], sizeof bits);
+    for (int b = 0; b < 8; ++b) out[std::size_t(i * 8 + b)] = std::uint8_t(bits >> (8 * b));
+  }
+  return out;
 }
 
 void ValidateSettings(const ProjectSettings& s, const std::string& name) {
-    const std::pair<const Range*, double> values[] = {{&kSoftness, s.softness},
-                                                      {&kSpill, s.spillSuppression},
-                                                      {&kKeyRed, s.keyRed},
-                                                      {&kKeyGreen, s.keyGreen},
-                                                      {&kKeyBlue, s.keyBlue}};
-    for (const auto& [range, value] : values)
-        if (!(value >= range->min && value <= range->max))
-            throw CliError(name + ": " + range->key + " must be " + Num(range->min) + " to " +
-                           Num(range->max) + ", not " + Num(value));
-    CheckLightness(s.lightness, name + ": ");
-    if (s.chromaMask.size() < kEmptyMaskRecordSize)
-        throw CliError(name + ": the chroma mask record is shorter than 144 bytes");
+  const std::pair<const Range*, double> values[] = {{&kSoftness, s.softness},
+                                                    {&kSpill, s.spillSuppression},
+                                                    {&kKeyRed, s.keyRed},
+                                                    {&kKeyGreen, s.keyGreen},
+                                                    {&kKeyBlue, s.keyBlue}};
+  for (const auto& [range, value] : values)
+    if (!(value >= range->min && value <= range->max))
+      throw CliError(name + ": " + range->key + " must be " + Num(range->min) + " to " +
+                     Num(range->max) + ", not " + Num(value));
+  CheckLightness(s.lightness, name + ": ");
+  if (s.chromaMask.size() < kEmptyMaskRecordSize)
+    throw CliError(name + ": the chroma mask record is shorter than 144 bytes");
 }
 
 void ApplyOverrides(ProjectSettings& settings, const SettingOverrides& overrides) {
-    if (overrides.softness) settings.softness = *overrides.softness;
-    if (overrides.spillSuppression) settings.spillSuppression = *overrides.spillSuppression;
-    if (overrides.lightness) settings.lightness = *overrides.lightness;
+  if (overrides.softness) settings.softness = *overrides.softness;
+  if (overrides.spillSuppression) settings.spillSuppression = *overrides.spillSuppression;
+  if (overrides.lightness) settings.lightness = *overrides.lightness;
 }
 
 double ParseNumberFlag(std::string_view flag, std::string_view text, double min, double max) {
-    std::string_view digits = text;
-    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-    double value = 0.0;
-    const std::from_chars_result r =
-        std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size())
-        throw CliError(std::string(flag) + ": \"" + std::string(text) + "\" is not a number");
-    if (!std::isfinite(value))
-        throw CliError(std::string(flag) + ": \"" + std::string(text) + "\" is not a finite number");
-    if (value < min || value > max)
-        throw CliError(std::string(flag) + ": " + std::string(text) + " is out of range (" +
-                       Num(min) + " to " + Num(max) + ")");
-    return value;
+  std::string_view digits = text;
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  double value = 0.0;
+  const std::from_chars_result r =
+      std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size())
+    throw CliError(std::string(flag) + ": \"" + std::string(text) + "\" is not a number");
+  if (!std::isfinite(value))
+    throw CliError(std::string(flag) + ": \"" + std::string(text) + "\" is not a finite number");
+  if (value < min || value > max)
+    throw CliError(std::string(flag) + ": " + std::string(text) + " is out of range (" + Num(min) +
+                   " to " + Num(max) + ")");
+  return value;
 }
 
 std::array<double, 4> ParseLightnessFlag(std::string_view text) {
-    std::array<double, 4> l{};
-    std::size_t start = 0;
-    for (int i = 0; i < 4; ++i) {
-        const std::size_t comma = text.find(',', start);
-        const bool last = i == 3;
-        if (last != (comma == std::string_view::npos))
-            throw CliError("--lightness: expected four numbers L0,L1,L2,L3 separated by commas, "
-                           "not \"" + std::string(text) + "\"");
-        const std::string_view part = text.substr(start, last ? std::string_view::npos : comma - start);
-        l[std::size_t(i)] = ParseNumberFlag("--lightness L" + std::to_string(i), part, 0.0, 100.0);
-        start = comma + 1;
-    }
-    CheckLightness(l, "--lightness: ");
-    return l;
+  std::array<double, 4> l{};
+  std::size_t start = 0;
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t comma = text.find(',', start);
+    const bool last = i == 3;
+    if (last != (comma == std::string_view::npos))
+      throw CliError(
+          "--lightness: expected four numbers L0,L1,L2,L3 separated by commas, "
+          "not \"" +
+          std::string(text) + "\"");
+    const std::string_view part = text.substr(start, last ? std::string_view::npos : comma - start);
+    l[std::size_t(i)] = ParseNumberFlag("--lightness L" + std::to_string(i), part, 0.0, 100.0);
+    start = comma + 1;
+  }
+  CheckLightness(l, "--lightness: ");
+  return l;
 }
 
 int ParseFieldFlag(std::string_view text) {
-    if (text == "0") return 0;
-    if (text == "1") return 1;
-    throw CliError("--field: \"" + std::string(text) + "\" is not a field (use 0 or 1)");
+  if (text == "0") return 0;
+  if (text == "1") return 1;
+  throw CliError("--field: \"" + std::string(text) + "\" is not a field (use 0 or 1)");
 }
 
 }  // namespace mattix::cli

@@ -36,17 +36,17 @@ inline constexpr const char* kProjectFormat = "mattix-project";
 inline constexpr std::size_t kEmptyMaskRecordSize = 144;
 
 struct ProjectSettings {
-    double softness = 0.0;
-    double spillSuppression = 0.0;
-    double keyRed = 0.0;
-    double keyGreen = 0.0;
-    double keyBlue = 0.0;
-    std::array<double, 4> lightness{0.0, 0.0, 100.0, 100.0};
-    std::vector<std::uint8_t> chromaMask = std::vector<std::uint8_t>(kEmptyMaskRecordSize, 0);
+  double softness = 0.0;
+  double spillSuppression = 0.0;
+  double keyRed = 0.0;
+  double keyGreen = 0.0;
+  double keyBlue = 0.0;
+  std::array<double, 4> lightness{0.0, 0.0, 100.0, 100.0};
+  std::vector<std::uint8_t> chromaMask = std::vector<std::uint8_t>(kEmptyMaskRecordSize, 0);
 
-    // True when the record is the empty one (no mask drawn).
-    bool HasMask() const;
-    bool operator==(const ProjectSettings&) const = default;
+  // True when the record is the empty one (no mask drawn).
+  bool HasMask() const;
+  bool operator==(const ProjectSettings&) const = default;
 };
 
 // Parses a project text; `name` starts error messages ("key.json:4:15: ...").
@@ -68,9 +68,9 @@ void ValidateSettings(const ProjectSettings& settings, const std::string& name);
 
 // Setting overrides from command-line flags.
 struct SettingOverrides {
-    std::optional<double> softness;
-    std::optional<double> spillSuppression;
-    std::optional<std::array<double, 4>> lightness;
+  std::optional<double> softness;
+  std::optional<double> spillSuppression;
+  std::optional<std::array<double, 4>> lightness;
 };
 
 void ApplyOverrides(ProjectSettings& settings, const SettingOverrides& overrides);

@@ -33,158 +33,163 @@ constexpr std::int32_t kLightness = 5;
 constexpr std::int32_t kChromaMask = 6;
 
 std::string ExecutableFolder() {
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : self.parent_path().string();
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : self.parent_path().string();
 }
 
 std::string Hex(PIM::Status status) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(status));
-    return text;
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(status));
+  return text;
 }
 
 // Effect instances, one per render running at once: a render takes an idle
 // instance (or creates one) and gives it back. Every instance holds the same
 // settings; the module itself shares nothing between renders.
 class InstancePool {
-public:
-    InstancePool(std::shared_ptr<host::CHostModule> module, const ProjectSettings& settings)
-        : module_(std::move(module)), settings_(settings) {}
+ public:
+  InstancePool(std::shared_ptr<host::CHostModule> module, const ProjectSettings& settings)
+      : module_(std::move(module)), settings_(settings) {}
 
-    std::unique_ptr<host::CEffectInstance> Take() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!idle_.empty()) {
-                std::unique_ptr<host::CEffectInstance> instance = std::move(idle_.back());
-                idle_.pop_back();
-                return instance;
-            }
-        }
-        return Create();
-    }
-
-    void Give(std::unique_ptr<host::CEffectInstance> instance) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        idle_.push_back(std::move(instance));
-    }
-
-private:
-    std::unique_ptr<host::CEffectInstance> Create() {
-        std::unique_ptr<host::CEffectInstance> instance;
-        {
-            // Creation reaches the module's shared registration state.
-            std::lock_guard<std::mutex> lock(mutex_);
-            instance = module_->CreateInstance();
-        }
-        const std::string& path = module_->Path();
-        if (const PIM::Status s = instance->DefineParameters(); s != PIM::kOk)
-            throw CliError(path + ": the effect refused to define its parameters (status " + Hex(s) + ")");
-        const PIM::Status statuses[] = {
-            instance->SetNumber(kSoftness, settings_.softness),
-            instance->SetNumber(kSpillSuppression, settings_.spillSuppression),
-            instance->SetData(kLightness, settings_.lightness.data(),
-                              std::uint32_t(sizeof(double) * settings_.lightness.size())),
-            instance->SetData(kChromaMask, settings_.chromaMask.data(),
-                              std::uint32_t(settings_.chromaMask.size())),
-        };
-        for (const PIM::Status s : statuses)
-            if (s != PIM::kOk)
-                throw CliError(path + ": the effect's parameters could not be set (status " + Hex(s) + ")");
+  std::unique_ptr<host::CEffectInstance> Take() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!idle_.empty()) {
+        std::unique_ptr<host::CEffectInstance> instance = std::move(idle_.back());
+        idle_.pop_back();
         return instance;
+      }
     }
+    return Create();
+  }
 
-    std::shared_ptr<host::CHostModule> module_;
-    const ProjectSettings& settings_;
-    std::mutex mutex_;
-    std::vector<std::unique_ptr<host::CEffectInstance>> idle_;
+  void Give(std::unique_ptr<host::CEffectInstance> instance) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    idle_.push_back(std::move(instance));
+  }
+
+ private:
+  std::unique_ptr<host::CEffectInstance> Create() {
+    std::unique_ptr<host::CEffectInstance> instance;
+    {
+      // Creation reaches the module's shared registration state.
+      std::lock_guard<std::mutex> lock(mutex_);
+      instance = module_->CreateInstance();
+    }
+    const std::string& path = module_->Path();
+    if (const PIM::Status s = instance->DefineParameters(); s != PIM::kOk)
+      throw CliError(path + ": the effect refused to define its parameters (status " + Hex(s) +
+                     ")");
+    const PIM::Status statuses[] = {
+        instance->SetNumber(kSoftness, settings_.softness),
+        instance->SetNumber(kSpillSuppression, settings_.spillSuppression),
+        instance->SetData(kLightness, settings_.lightness.data(),
+                          std::uint32_t(sizeof(double) * settings_.lightness.size())),
+        instance->SetData(kChromaMask, settings_.chromaMask.data(),
+                          std::uint32_t(settings_.chromaMask.size())),
+    };
+    for (const PIM::Status s : statuses)
+      if (s != PIM::kOk)
+        throw CliError(path + ": the effect's parameters could not be set (status " + Hex(s) + ")");
+    return instance;
+  }
+
+  std::shared_ptr<host::CHostModule> module_;
+  const ProjectSettings& settings_;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<host::CEffectInstance>> idle_;
 };
 
 // Keys one frame: the host's frames are top-down 32-bit BGRA with straight
 // alpha over the command's own buffers. For one field the other field's
 // lines keep the input.
 BgraImage KeyFrame(InstancePool& pool, const BgraImage& input, const InputFrame& frame, int field) {
-    BgraImage in = input;  // the effect may convert its input in place
-    BgraImage out = field < 0 ? BgraImage(input.width, input.height) : input;
-    const std::int32_t stride = std::int32_t(in.Stride());
-    PIM::RefPtr<host::CImage> inImage =
-        host::CImage::WrapBgra(in.pixels.data(), in.width, in.height, stride, false);
-    PIM::RefPtr<host::CImage> outImage =
-        host::CImage::WrapBgra(out.pixels.data(), out.width, out.height, stride, false);
-    std::unique_ptr<host::CEffectInstance> instance = pool.Take();
-    const PIM::Status status =
-        field < 0 ? instance->Render(*outImage, *inImage) : instance->Render(*outImage, *inImage, 1, field);
-    pool.Give(std::move(instance));
-    if (status != PIM::kOk) throw CliError(frame.label + ": the effect returned status " + Hex(status));
-    return out;
+  BgraImage in = input;  // the effect may convert its input in place
+  BgraImage out = field < 0 ? BgraImage(input.width, input.height) : input;
+  const std::int32_t stride = std::int32_t(in.Stride());
+  PIM::RefPtr<host::CImage> inImage =
+      host::CImage::WrapBgra(in.pixels.data(), in.width, in.height, stride, false);
+  PIM::RefPtr<host::CImage> outImage =
+      host::CImage::WrapBgra(out.pixels.data(), out.width, out.height, stride, false);
+  std::unique_ptr<host::CEffectInstance> instance = pool.Take();
+  const PIM::Status status = field < 0 ? instance->Render(*outImage, *inImage)
+                                       : instance->Render(*outImage, *inImage, 1, field);
+  pool.Give(std::move(instance));
+  if (status != PIM::kOk)
+    throw CliError(frame.label + ": the effect returned status " + Hex(status));
+  return out;
 }
 
 }  // namespace
 
 std::string FindEffectModule() {
-    if (const char* path = std::getenv("MATTIX_MODULE"); path != nullptr && *path != '\0') {
-        if (!fs::exists(path)) throw CliError(std::string(path) + " (MATTIX_MODULE): no such module");
-        return path;
-    }
-    std::vector<std::string> places;
-    if (const std::string folder = ExecutableFolder(); !folder.empty())
-        places.push_back((fs::path(folder) / "libmattix.so").string());
+  if (const char* path = std::getenv("MATTIX_MODULE"); path != nullptr && *path != '\0') {
+    if (!fs::exists(path)) throw CliError(std::string(path) + " (MATTIX_MODULE): no such module");
+    return path;
+  }
+  std::vector<std::string> places;
+  if (const std::string folder = ExecutableFolder(); !folder.empty())
+    places.push_back((fs::path(folder) / "libmattix.so").string());
 #ifdef MATTIX_BUILD_TREE_MODULE
-    places.push_back(MATTIX_BUILD_TREE_MODULE);
+  places.push_back(MATTIX_BUILD_TREE_MODULE);
 #endif
-    for (const std::string& place : places)
-        if (fs::exists(place)) return place;
-    std::string message = "render: the effect module libmattix.so was not found (looked at";
-    for (const std::string& place : places) message += " " + place;
-    throw CliError(message + "; set MATTIX_MODULE to its path)");
+  for (const std::string& place : places)
+    if (fs::exists(place)) return place;
+  std::string message = "render: the effect module libmattix.so was not found (looked at";
+  for (const std::string& place : places) message += " " + place;
+  throw CliError(message + "; set MATTIX_MODULE to its path)");
 }
 
 int RenderCommand(const std::vector<std::string>& args) {
-    const RenderOptions options = ParseRenderOptions(args);
-    ProjectSettings settings;
-    if (options.project) settings = ReadProject(*options.project);
-    ApplyOverrides(settings, options.overrides);
+  const RenderOptions options = ParseRenderOptions(args);
+  ProjectSettings settings;
+  if (options.project) settings = ReadProject(*options.project);
+  ApplyOverrides(settings, options.overrides);
 
-    std::shared_ptr<host::CHostModule> module;
-    try {
-        module = host::CHostModule::Load(FindEffectModule());
-        if (const PIM::Status s = module->RegisterEffects(); s != PIM::kOk)
-            throw CliError(module->Path() + ": the module refused to register its effect (status " + Hex(s) + ")");
-        if (module->Effects().empty()) throw CliError(module->Path() + ": the module registered no effect");
-    } catch (const host::HostError& e) {
-        throw CliError(e.what());
-    }
-    InstancePool pool(module, settings);
+  std::shared_ptr<host::CHostModule> module;
+  try {
+    module = host::CHostModule::Load(FindEffectModule());
+    if (const PIM::Status s = module->RegisterEffects(); s != PIM::kOk)
+      throw CliError(module->Path() + ": the module refused to register its effect (status " +
+                     Hex(s) + ")");
+    if (module->Effects().empty())
+      throw CliError(module->Path() + ": the module registered no effect");
+  } catch (const host::HostError& e) {
+    throw CliError(e.what());
+  }
+  InstancePool pool(module, settings);
 
-    std::unique_ptr<FrameReader> reader = FrameReader::Open(options.input);
-    InputFiles inputs;
-    for (const std::string& file : reader->files()) inputs.Add(file);
-    if (options.project) inputs.Add(*options.project);
-    std::vector<long> numbers;
-    for (long n = 1; n <= reader->frameCount(); ++n) numbers.push_back(n);
-    auto writer = [&](const std::string& path) {
-        return std::make_unique<FrameWriter>(path, reader->width(), reader->height(), reader->frameRate(),
-                                             options.force, inputs, numbers);
-    };
-    std::unique_ptr<FrameWriter> keyed = writer(options.output);
-    std::unique_ptr<FrameWriter> matte = options.matte ? writer(*options.matte) : nullptr;
-    std::unique_ptr<FrameWriter> preview = options.preview ? writer(*options.preview) : nullptr;
+  std::unique_ptr<FrameReader> reader = FrameReader::Open(options.input);
+  InputFiles inputs;
+  for (const std::string& file : reader->files()) inputs.Add(file);
+  if (options.project) inputs.Add(*options.project);
+  std::vector<long> numbers;
+  for (long n = 1; n <= reader->frameCount(); ++n) numbers.push_back(n);
+  auto writer = [&](const std::string& path) {
+    return std::make_unique<FrameWriter>(path, reader->width(), reader->height(),
+                                         reader->frameRate(), options.force, inputs, numbers);
+  };
+  std::unique_ptr<FrameWriter> keyed = writer(options.output);
+  std::unique_ptr<FrameWriter> matte = options.matte ? writer(*options.matte) : nullptr;
+  std::unique_ptr<FrameWriter> preview = options.preview ? writer(*options.preview) : nullptr;
 
-    ProgressLine progress(reader->frameCount(), isatty(STDERR_FILENO) == 1);
-    const int field = options.field;
-    const long frames = RunFramePipeline(
-        *reader, {keyed.get(), matte.get(), preview.get()}, options.jobs,
-        [&](const BgraImage& input, const InputFrame& frame) {
-            try {
-                return KeyFrame(pool, input, frame, field);
-            } catch (const host::HostError& e) {
-                throw CliError(frame.label + ": " + e.what());
-            }
-        },
-        &progress);
-    progress.Finish();
-    std::printf("keyed %ld frame%s into %s\n", frames, frames == 1 ? "" : "s", options.output.c_str());
-    return 0;
+  ProgressLine progress(reader->frameCount(), isatty(STDERR_FILENO) == 1);
+  const int field = options.field;
+  const long frames = RunFramePipeline(
+      *reader, {keyed.get(), matte.get(), preview.get()}, options.jobs,
+      [&](const BgraImage& input, const InputFrame& frame) {
+        try {
+          return KeyFrame(pool, input, frame, field);
+        } catch (const host::HostError& e) {
+          throw CliError(frame.label + ": " + e.what());
+        }
+      },
+      &progress);
+  progress.Finish();
+  std::printf("keyed %ld frame%s into %s\n", frames, frames == 1 ? "" : "s",
+              options.output.c_str());
+  return 0;
 }
 
 }  // namespace mattix::cli

@@ -12,30 +12,31 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    using namespace mattix::cli;
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: mattix_samplegen OUTDIR\n");
-        return 2;
-    }
-    const std::string dir = argv[1];
-    try {
-        const std::string picturePath = dir + "/greenscreen.png";
-        const std::string maskPath = dir + "/green-mask.png";
-        const std::string projectPath = dir + "/key.json";
-        WriteFileAtomically(picturePath, EncodePng(GreenScreenPicture(480, 320), picturePath, 9), true);
-        const GreyImage mask = SampleMaskPicture();
-        WriteFileAtomically(maskPath, EncodePngGrey(mask, maskPath, 9), true);
-        ProjectSettings project;
-        project.softness = 10.0;
-        project.spillSuppression = 60.0;
-        project.lightness = {2.0, 8.0, 92.0, 98.0};
-        project.chromaMask = MaskRecordFromPicture(mask, maskPath);
-        const std::string text = ProjectToJson(project);
-        WriteFileAtomically(projectPath, std::vector<std::uint8_t>(text.begin(), text.end()), true);
-        std::printf("wrote %s, %s and %s\n", picturePath.c_str(), maskPath.c_str(), projectPath.c_str());
-    } catch (const CliError& e) {
-        std::fprintf(stderr, "mattix_samplegen: %s\n", e.what());
-        return 1;
-    }
-    return 0;
+  using namespace mattix::cli;
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: mattix_samplegen OUTDIR\n");
+    return 2;
+  }
+  const std::string dir = argv[1];
+  try {
+    const std::string picturePath = dir + "/greenscreen.png";
+    const std::string maskPath = dir + "/green-mask.png";
+    const std::string projectPath = dir + "/key.json";
+    WriteFileAtomically(picturePath, EncodePng(GreenScreenPicture(480, 320), picturePath, 9), true);
+    const GreyImage mask = SampleMaskPicture();
+    WriteFileAtomically(maskPath, EncodePngGrey(mask, maskPath, 9), true);
+    ProjectSettings project;
+    project.softness = 10.0;
+    project.spillSuppression = 60.0;
+    project.lightness = {2.0, 8.0, 92.0, 98.0};
+    project.chromaMask = MaskRecordFromPicture(mask, maskPath);
+    const std::string text = ProjectToJson(project);
+    WriteFileAtomically(projectPath, std::vector<std::uint8_t>(text.begin(), text.end()), true);
+    std::printf("wrote %s, %s and %s\n", picturePath.c_str(), maskPath.c_str(),
+                projectPath.c_str());
+  } catch (const CliError& e) {
+    std::fprintf(stderr, "mattix_samplegen: %s\n", e.what());
+    return 1;
+  }
+  return 0;
 }

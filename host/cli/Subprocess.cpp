@@ -2,16 +2,16 @@
 
 #include "host/cli/CliError.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 
 extern char** environ;
 
@@ -25,187 +25,192 @@ std::string Reason(int err) { return std::strerror(err); }
 
 // An unnamed temporary file for the child's standard error.
 int TemporaryErrorFile() {
-    const char* base = std::getenv("TMPDIR");
-    std::string folder = base && *base ? base : "/tmp";
-    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0) return fd;
-    std::string templ = folder + "/mattix-stderr-XXXXXX";
-    std::vector<char> buffer(templ.begin(), templ.end());
-    buffer.push_back('\0');
-    fd = ::mkostemp(buffer.data(), O_CLOEXEC);
-    if (fd >= 0) ::unlink(buffer.data());
-    return fd;
+  const char* base = std::getenv("TMPDIR");
+  std::string folder = base && *base ? base : "/tmp";
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+  std::string templ = folder + "/mattix-stderr-XXXXXX";
+  std::vector<char> buffer(templ.begin(), templ.end());
+  buffer.push_back('\0');
+  fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+  if (fd >= 0) ::unlink(buffer.data());
+  return fd;
 }
 
 void CloseFd(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
+  if (fd >= 0) ::close(fd);
+  fd = -1;
 }
 
 }  // namespace
 
 std::optional<std::string> FindOnPath(const std::string& program) {
-    if (program.find('/') != std::string::npos) {
-        if (::access(program.c_str(), X_OK) == 0) return program;
-        return std::nullopt;
-    }
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t colon = dirs.find(':', start);
-        std::string dir = dirs.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-        if (dir.empty()) dir = ".";
-        const std::string candidate = dir + "/" + program;
-        struct stat st {};
-        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        if (colon == std::string::npos) return std::nullopt;
-        start = colon + 1;
-    }
+  if (program.find('/') != std::string::npos) {
+    if (::access(program.c_str(), X_OK) == 0) return program;
+    return std::nullopt;
+  }
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t colon = dirs.find(':', start);
+    std::string dir =
+        dirs.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+    if (dir.empty()) dir = ".";
+    const std::string candidate = dir + "/" + program;
+    struct stat st {};
+    if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ::access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+    if (colon == std::string::npos) return std::nullopt;
+    start = colon + 1;
+  }
 }
 
 void IgnoreBrokenPipes() {
-    static std::once_flag once;
-    std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
+  static std::once_flag once;
+  std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
 }
 
 Subprocess::Subprocess(const std::vector<std::string>& argv, Pipes pipes,
                        const std::string& missingMessage)
     : program_(argv.empty() ? std::string() : argv.front()) {
-    if (argv.empty()) throw CliError("no program to start");
-    if (!FindOnPath(program_)) throw CliError(missingMessage);
-    if (pipes.in) IgnoreBrokenPipes();
+  if (argv.empty()) throw CliError("no program to start");
+  if (!FindOnPath(program_)) throw CliError(missingMessage);
+  if (pipes.in) IgnoreBrokenPipes();
 
-    int inPipe[2] = {-1, -1}, outPipe[2] = {-1, -1};
-    auto closeAll = [&] {
-        for (int* fd : {&inPipe[0], &inPipe[1], &outPipe[0], &outPipe[1]}) CloseFd(*fd);
-    };
-    if ((pipes.in && ::pipe2(inPipe, O_CLOEXEC) != 0) ||
-        (pipes.out && ::pipe2(outPipe, O_CLOEXEC) != 0)) {
-        const int err = errno;
-        closeAll();
-        throw CliError("cannot start " + program_ + ": " + Reason(err));
-    }
-    err_ = TemporaryErrorFile();
+  int inPipe[2] = {-1, -1}, outPipe[2] = {-1, -1};
+  auto closeAll = [&] {
+    for (int* fd : {&inPipe[0], &inPipe[1], &outPipe[0], &outPipe[1]}) CloseFd(*fd);
+  };
+  if ((pipes.in && ::pipe2(inPipe, O_CLOEXEC) != 0) ||
+      (pipes.out && ::pipe2(outPipe, O_CLOEXEC) != 0)) {
+    const int err = errno;
+    closeAll();
+    throw CliError("cannot start " + program_ + ": " + Reason(err));
+  }
+  err_ = TemporaryErrorFile();
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (pipes.in) posix_spawn_file_actions_adddup2(&actions, inPipe[0], STDIN_FILENO);
-    else posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (pipes.out) posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
-    else posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    if (err_ >= 0) posix_spawn_file_actions_adddup2(&actions, err_, STDERR_FILENO);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (pipes.in)
+    posix_spawn_file_actions_adddup2(&actions, inPipe[0], STDIN_FILENO);
+  else
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (pipes.out)
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+  else
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  if (err_ >= 0) posix_spawn_file_actions_adddup2(&actions, err_, STDERR_FILENO);
 
-    // The child starts with default signal handling, whatever ours is.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, sig);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  // The child starts with default signal handling, whatever ours is.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, sig);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    const int rc = ::posix_spawnp(&pid_, program_.c_str(), &actions, &attr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    CloseFd(inPipe[0]);
-    CloseFd(outPipe[1]);
-    if (rc != 0) {
-        pid_ = -1;
-        closeAll();
-        CloseFd(err_);
-        if (rc == ENOENT) throw CliError(missingMessage);
-        throw CliError("cannot start " + program_ + ": " + Reason(rc));
-    }
-    in_ = inPipe[1];
-    out_ = outPipe[0];
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  const int rc = ::posix_spawnp(&pid_, program_.c_str(), &actions, &attr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  CloseFd(inPipe[0]);
+  CloseFd(outPipe[1]);
+  if (rc != 0) {
+    pid_ = -1;
+    closeAll();
+    CloseFd(err_);
+    if (rc == ENOENT) throw CliError(missingMessage);
+    throw CliError("cannot start " + program_ + ": " + Reason(rc));
+  }
+  in_ = inPipe[1];
+  out_ = outPipe[0];
 }
 
 Subprocess::~Subprocess() {
-    CloseFd(in_);
-    CloseFd(out_);
-    if (pid_ > 0 && !status_) {
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
+  CloseFd(in_);
+  CloseFd(out_);
+  if (pid_ > 0 && !status_) {
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
-    CloseFd(err_);
+  }
+  CloseFd(err_);
 }
 
 bool Subprocess::WriteAll(const void* data, std::size_t size) {
-    const auto* p = static_cast<const unsigned char*>(data);
-    while (size > 0) {
-        if (in_ < 0) return false;
-        const ssize_t n = ::write(in_, p, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EPIPE) return false;
-            throw CliError("cannot send data to " + program_ + ": " + Reason(errno));
-        }
-        p += n;
-        size -= std::size_t(n);
+  const auto* p = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    if (in_ < 0) return false;
+    const ssize_t n = ::write(in_, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EPIPE) return false;
+      throw CliError("cannot send data to " + program_ + ": " + Reason(errno));
     }
-    return true;
+    p += n;
+    size -= std::size_t(n);
+  }
+  return true;
 }
 
 std::size_t Subprocess::ReadFull(void* data, std::size_t size) {
-    auto* p = static_cast<unsigned char*>(data);
-    std::size_t got = 0;
-    while (got < size && out_ >= 0) {
-        const ssize_t n = ::read(out_, p + got, size - got);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw CliError("cannot read data from " + program_ + ": " + Reason(errno));
-        }
-        if (n == 0) break;
-        got += std::size_t(n);
+  auto* p = static_cast<unsigned char*>(data);
+  std::size_t got = 0;
+  while (got < size && out_ >= 0) {
+    const ssize_t n = ::read(out_, p + got, size - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw CliError("cannot read data from " + program_ + ": " + Reason(errno));
     }
-    return got;
+    if (n == 0) break;
+    got += std::size_t(n);
+  }
+  return got;
 }
 
 void Subprocess::CloseInput() { CloseFd(in_); }
 void Subprocess::CloseOutput() { CloseFd(out_); }
 
 int Subprocess::Wait() {
-    if (status_) return *status_;
-    CloseFd(in_);
-    int status = 0;
-    for (;;) {
-        if (::waitpid(pid_, &status, 0) >= 0) break;
-        if (errno != EINTR) {
-            status_ = 127;
-            return *status_;
-        }
+  if (status_) return *status_;
+  CloseFd(in_);
+  int status = 0;
+  for (;;) {
+    if (::waitpid(pid_, &status, 0) >= 0) break;
+    if (errno != EINTR) {
+      status_ = 127;
+      return *status_;
     }
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return *status_;
+  }
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return *status_;
 }
 
 std::string Subprocess::ErrorTail() const {
-    if (err_ < 0) return {};
-    const off_t end = ::lseek(err_, 0, SEEK_END);
-    if (end <= 0) return {};
-    const off_t start = end > off_t(kErrorTailBytes) ? end - off_t(kErrorTailBytes) : 0;
-    std::string text(std::size_t(end - start), '\0');
-    const ssize_t n = ::pread(err_, text.data(), text.size(), start);
-    text.resize(n > 0 ? std::size_t(n) : 0);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
-    // Drop a partial first line when the tail was cut.
-    if (start > 0) {
-        const std::size_t nl = text.find('\n');
-        if (nl != std::string::npos) text.erase(0, nl + 1);
-    }
-    return text;
+  if (err_ < 0) return {};
+  const off_t end = ::lseek(err_, 0, SEEK_END);
+  if (end <= 0) return {};
+  const off_t start = end > off_t(kErrorTailBytes) ? end - off_t(kErrorTailBytes) : 0;
+  std::string text(std::size_t(end - start), '\0');
+  const ssize_t n = ::pread(err_, text.data(), text.size(), start);
+  text.resize(n > 0 ? std::size_t(n) : 0);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  // Drop a partial first line when the tail was cut.
+  if (start > 0) {
+    const std::size_t nl = text.find('\n');
+    if (nl != std::string::npos) text.erase(0, nl + 1);
+  }
+  return text;
 }
 
 }  // namespace mattix::cli

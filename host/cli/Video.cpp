@@ -13,18 +13,18 @@ namespace mattix::cli {
 namespace {
 
 std::string LowerExtension(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return ext;
+  const std::size_t slash = path.rfind('/');
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  std::string ext = path.substr(dot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
+  return ext;
 }
 
 std::string WithTail(const std::string& message, const Subprocess& p) {
-    const std::string tail = p.ErrorTail();
-    return tail.empty() ? message : message + ":\n" + tail;
+  const std::string tail = p.ErrorTail();
+  return tail.empty() ? message : message + ":\n" + tail;
 }
 
 // ffmpeg reads a name as a URL: "a:b.mov" would be protocol "a", and
@@ -33,174 +33,183 @@ std::string FileUrl(const std::string& path) { return "file:" + path; }
 
 // "30000/1001" -> 29.97; 0 when malformed.
 double RateValue(const std::string& rate) {
-    const std::size_t slash = rate.find('/');
-    double num = 0.0, den = 1.0;
-    const char* end = rate.data() + (slash == std::string::npos ? rate.size() : slash);
-    if (std::from_chars(rate.data(), end, num).ec != std::errc()) return 0.0;
-    if (slash != std::string::npos &&
-        std::from_chars(rate.data() + slash + 1, rate.data() + rate.size(), den).ec != std::errc())
-        return 0.0;
-    return den > 0.0 ? num / den : 0.0;
+  const std::size_t slash = rate.find('/');
+  double num = 0.0, den = 1.0;
+  const char* end = rate.data() + (slash == std::string::npos ? rate.size() : slash);
+  if (std::from_chars(rate.data(), end, num).ec != std::errc()) return 0.0;
+  if (slash != std::string::npos &&
+      std::from_chars(rate.data() + slash + 1, rate.data() + rate.size(), den).ec != std::errc())
+    return 0.0;
+  return den > 0.0 ? num / den : 0.0;
 }
 
 }  // namespace
 
 std::string FfmpegMissingMessage(const std::string& program, const std::string& forWhat) {
-    return forWhat + ": video needs " + program +
-           ", which is not installed; install it with: apt-get install ffmpeg";
+  return forWhat + ": video needs " + program +
+         ", which is not installed; install it with: apt-get install ffmpeg";
 }
 
 MediaKind InputKindOf(const std::string& path) {
-    if (ParseSequencePattern(path)) return MediaKind::Sequence;
-    if (LowerExtension(path) == "png") return MediaKind::Picture;
-    return MediaKind::Video;
+  if (ParseSequencePattern(path)) return MediaKind::Sequence;
+  if (LowerExtension(path) == "png") return MediaKind::Picture;
+  return MediaKind::Video;
 }
 
 OutputFormat OutputFormatOf(const std::string& path) {
-    if (ParseSequencePattern(path)) return OutputFormat::PngSequence;
-    const std::string ext = LowerExtension(path);
-    if (ext == "png") return OutputFormat::Png;
-    if (ext == "mov") return OutputFormat::ProRes4444;
-    if (ext == "webm") return OutputFormat::Vp9Alpha;
-    const std::string hint =
-        "; use .mov (ProRes 4444), .webm (VP9 with alpha), .png, or a PNG sequence (name_%04d.png)";
-    if (ext == "mp4" || ext == "m4v" || ext == "mkv" || ext == "avi" || ext == "jpg" ||
-        ext == "jpeg" || ext == "gif" || ext == "mpg" || ext == "ts")
-        throw CliError(path + ": ." + ext + " output cannot keep the keyed alpha" + hint);
-    throw CliError(path + ": unknown output type" + (ext.empty() ? "" : " ." + ext) + hint);
+  if (ParseSequencePattern(path)) return OutputFormat::PngSequence;
+  const std::string ext = LowerExtension(path);
+  if (ext == "png") return OutputFormat::Png;
+  if (ext == "mov") return OutputFormat::ProRes4444;
+  if (ext == "webm") return OutputFormat::Vp9Alpha;
+  const std::string hint =
+      "; use .mov (ProRes 4444), .webm (VP9 with alpha), .png, or a PNG sequence (name_%04d.png)";
+  if (ext == "mp4" || ext == "m4v" || ext == "mkv" || ext == "avi" || ext == "jpg" ||
+      ext == "jpeg" || ext == "gif" || ext == "mpg" || ext == "ts")
+    throw CliError(path + ": ." + ext + " output cannot keep the keyed alpha" + hint);
+  throw CliError(path + ": unknown output type" + (ext.empty() ? "" : " ." + ext) + hint);
 }
 
 VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools) {
-    Subprocess probe({tools.ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
-                      "stream=codec_name,width,height,r_frame_rate,avg_frame_rate,nb_frames:"
-                      "stream_tags=alpha_mode",
-                      "-of", "json", FileUrl(path)},
-                     {false, true}, FfmpegMissingMessage(tools.ffprobe, path));
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        const std::size_t n = probe.ReadFull(buffer, sizeof buffer);
-        text.append(buffer, n);
-        if (n < sizeof buffer) break;
-        if (text.size() > (1u << 20)) break;
-    }
-    if (probe.Wait() != 0)
-        throw CliError(WithTail(path + ": cannot read as video", probe));
-    const JsonValue root = JsonValue::Parse(text, path + " (ffprobe output)");
-    const JsonValue* streams = root.Find("streams");
-    if (!streams || streams->kind() != JsonValue::Kind::Array || streams->Elements().empty())
-        throw CliError(path + ": has no video stream");
-    const JsonValue& s = streams->Elements().front();
-    VideoInfo info;
-    auto number = [&](const char* key) -> double {
-        const JsonValue* v = s.Find(key);
-        return v && v->kind() == JsonValue::Kind::Number ? v->AsNumber() : 0.0;
-    };
-    auto string = [&](const JsonValue& obj, const char* key) -> std::string {
-        const JsonValue* v = obj.Find(key);
-        return v && v->kind() == JsonValue::Kind::String ? v->AsString() : std::string();
-    };
-    info.width = int(number("width"));
-    info.height = int(number("height"));
-    info.codec = string(s, "codec_name");
-    info.frameRate = string(s, "r_frame_rate");
+  Subprocess probe({tools.ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
+                    "stream=codec_name,width,height,r_frame_rate,avg_frame_rate,nb_frames:"
+                    "stream_tags=alpha_mode",
+                    "-of", "json", FileUrl(path)},
+                   {false, true}, FfmpegMissingMessage(tools.ffprobe, path));
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const std::size_t n = probe.ReadFull(buffer, sizeof buffer);
+    text.append(buffer, n);
+    if (n < sizeof buffer) break;
+    if (text.size() > (1u << 20)) break;
+  }
+  if (probe.Wait() != 0) throw CliError(WithTail(path + ": cannot read as video", probe));
+  const JsonValue root = JsonValue::Parse(text, path + " (ffprobe output)");
+  const JsonValue* streams = root.Find("streams");
+  if (!streams || streams->kind() != JsonValue::Kind::Array || streams->Elements().empty())
+    throw CliError(path + ": has no video stream");
+  const JsonValue& s = streams->Elements().front();
+  VideoInfo info;
+  auto number = [&](const char* key) -> double {
+    const JsonValue* v = s.Find(key);
+    return v && v->kind() == JsonValue::Kind::Number ? v->AsNumber() : 0.0;
+  };
+  auto string = [&](const JsonValue& obj, const char* key) -> std::string {
+    const JsonValue* v = obj.Find(key);
+    return v && v->kind() == JsonValue::Kind::String ? v->AsString() : std::string();
+  };
+  info.width = int(number("width"));
+  info.height = int(number("height"));
+  info.codec = string(s, "codec_name");
+  info.frameRate = string(s, "r_frame_rate");
+  info.fps = RateValue(info.frameRate);
+  if (info.fps <= 0.0) {
+    info.frameRate = string(s, "avg_frame_rate");
     info.fps = RateValue(info.frameRate);
-    if (info.fps <= 0.0) {
-        info.frameRate = string(s, "avg_frame_rate");
-        info.fps = RateValue(info.frameRate);
-    }
-    if (info.fps <= 0.0) {
-        info.frameRate = "25";
-        info.fps = 25.0;
-    }
-    const std::string frames = string(s, "nb_frames");
-    long count = 0;
-    if (!frames.empty() &&
-        std::from_chars(frames.data(), frames.data() + frames.size(), count).ec == std::errc() &&
-        count > 0)
-        info.frameCount = count;
-    if (const JsonValue* tags = s.Find("tags")) info.alpha = string(*tags, "alpha_mode") == "1";
-    if (info.width <= 0 || info.height <= 0 || info.width > 32768 || info.height > 32768)
-        throw CliError(path + ": video has no usable frame size (" + std::to_string(info.width) +
-                       " x " + std::to_string(info.height) + ")");
-    return info;
+  }
+  if (info.fps <= 0.0) {
+    info.frameRate = "25";
+    info.fps = 25.0;
+  }
+  const std::string frames = string(s, "nb_frames");
+  long count = 0;
+  if (!frames.empty() &&
+      std::from_chars(frames.data(), frames.data() + frames.size(), count).ec == std::errc() &&
+      count > 0)
+    info.frameCount = count;
+  if (const JsonValue* tags = s.Find("tags")) info.alpha = string(*tags, "alpha_mode") == "1";
+  if (info.width <= 0 || info.height <= 0 || info.width > 32768 || info.height > 32768)
+    throw CliError(path + ": video has no usable frame size (" + std::to_string(info.width) +
+                   " x " + std::to_string(info.height) + ")");
+  return info;
 }
 
 VideoReader::VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools)
     : path_(path), info_(info) {
-    std::vector<std::string> argv = {tools.ffmpeg, "-v", "error", "-nostdin"};
-    // ffmpeg's own VP9 decoder drops the alpha channel; libvpx keeps it.
-    if (info.codec == "vp9" && info.alpha) argv.insert(argv.end(), {"-c:v", "libvpx-vp9"});
-    argv.insert(argv.end(), {"-i", FileUrl(path), "-map", "0:v:0", "-f", "rawvideo", "-pix_fmt", "bgra",
-                             "-s", std::to_string(info.width) + "x" + std::to_string(info.height),
-                             "-"});
-    process_ = std::make_unique<Subprocess>(argv, Subprocess::Pipes{false, true},
-                                            FfmpegMissingMessage(tools.ffmpeg, path));
+  std::vector<std::string> argv = {tools.ffmpeg, "-v", "error", "-nostdin"};
+  // ffmpeg's own VP9 decoder drops the alpha channel; libvpx keeps it.
+  if (info.codec == "vp9" && info.alpha) argv.insert(argv.end(), {"-c:v", "libvpx-vp9"});
+  argv.insert(argv.end(),
+              {"-i", FileUrl(path), "-map", "0:v:0", "-f", "rawvideo", "-pix_fmt", "bgra", "-s",
+               std::to_string(info.width) + "x" + std::to_string(info.height), "-"});
+  process_ = std::make_unique<Subprocess>(argv, Subprocess::Pipes{false, true},
+                                          FfmpegMissingMessage(tools.ffmpeg, path));
 }
 
 bool VideoReader::ReadFrame(BgraImage& frame) {
-    if (ended_) return false;
-    if (frame.width != info_.width || frame.height != info_.height)
-        frame = BgraImage(info_.width, info_.height);
-    const std::size_t got = process_->ReadFull(frame.pixels.data(), frame.pixels.size());
-    if (got == frame.pixels.size()) {
-        ++frames_;
-        return true;
-    }
-    ended_ = true;
-    process_->CloseOutput();
-    const int status = process_->Wait();
-    const std::string where = path_ + ": frame " + std::to_string(frames_ + 1);
-    if (status != 0) throw CliError(WithTail(where + ": ffmpeg could not decode the video", *process_));
-    if (got != 0)
-        throw CliError(where + ": truncated frame (" + std::to_string(got) + " of " +
-                       std::to_string(frame.pixels.size()) + " bytes)");
-    if (frames_ == 0) throw CliError(WithTail(path_ + ": the video has no frames", *process_));
-    return false;
+  if (ended_) return false;
+  if (frame.width != info_.width || frame.height != info_.height)
+    frame = BgraImage(info_.width, info_.height);
+  const std::size_t got = process_->ReadFull(frame.pixels.data(), frame.pixels.size());
+  if (got == frame.pixels.size()) {
+    ++frames_;
+    return true;
+  }
+  ended_ = true;
+  process_->CloseOutput();
+  const int status = process_->Wait();
+  const std::string where = path_ + ": frame " + std::to_string(frames_ + 1);
+  if (status != 0)
+    throw CliError(WithTail(where + ": ffmpeg could not decode the video", *process_));
+  if (got != 0)
+    throw CliError(where + ": truncated frame (" + std::to_string(got) + " of " +
+                   std::to_string(frame.pixels.size()) + " bytes)");
+  if (frames_ == 0) throw CliError(WithTail(path_ + ": the video has no frames", *process_));
+  return false;
 }
 
 VideoWriter::VideoWriter(const std::string& path, const std::string& writePath, OutputFormat format,
                          int width, int height, const std::string& frameRate,
                          const FfmpegTools& tools)
     : path_(path), width_(width), height_(height) {
-    std::vector<std::string> argv = {
-        tools.ffmpeg, "-v", "error", "-f", "rawvideo", "-pix_fmt", "bgra",
-        "-s", std::to_string(width) + "x" + std::to_string(height),
-        "-framerate", frameRate.empty() ? "25" : frameRate, "-i", "-"};
-    switch (format) {
+  std::vector<std::string> argv = {tools.ffmpeg,
+                                   "-v",
+                                   "error",
+                                   "-f",
+                                   "rawvideo",
+                                   "-pix_fmt",
+                                   "bgra",
+                                   "-s",
+                                   std::to_string(width) + "x" + std::to_string(height),
+                                   "-framerate",
+                                   frameRate.empty() ? "25" : frameRate,
+                                   "-i",
+                                   "-"};
+  switch (format) {
     case OutputFormat::ProRes4444:
-        argv.insert(argv.end(), {"-c:v", "prores_ks", "-profile:v", "4444", "-pix_fmt",
-                                 "yuva444p10le", "-f", "mov"});
-        break;
+      argv.insert(argv.end(), {"-c:v", "prores_ks", "-profile:v", "4444", "-pix_fmt",
+                               "yuva444p10le", "-f", "mov"});
+      break;
     case OutputFormat::Vp9Alpha:
-        argv.insert(argv.end(), {"-c:v", "libvpx-vp9", "-pix_fmt", "yuva420p", "-crf", "24", "-b:v",
-                                 "0", "-auto-alt-ref", "0", "-f", "webm"});
-        break;
+      argv.insert(argv.end(), {"-c:v", "libvpx-vp9", "-pix_fmt", "yuva420p", "-crf", "24", "-b:v",
+                               "0", "-auto-alt-ref", "0", "-f", "webm"});
+      break;
     default:
-        throw CliError(path + ": not a video output");
-    }
-    argv.insert(argv.end(), {"-y", FileUrl(writePath)});
-    process_ = std::make_unique<Subprocess>(argv, Subprocess::Pipes{true, false},
-                                            FfmpegMissingMessage(tools.ffmpeg, path));
+      throw CliError(path + ": not a video output");
+  }
+  argv.insert(argv.end(), {"-y", FileUrl(writePath)});
+  process_ = std::make_unique<Subprocess>(argv, Subprocess::Pipes{true, false},
+                                          FfmpegMissingMessage(tools.ffmpeg, path));
 }
 
 void VideoWriter::WriteFrame(const BgraImage& frame) {
-    const std::string where = path_ + ": frame " + std::to_string(frames_ + 1);
-    if (frame.width != width_ || frame.height != height_)
-        throw CliError(where + ": size " + std::to_string(frame.width) + " x " +
-                       std::to_string(frame.height) + " differs from the video's " +
-                       std::to_string(width_) + " x " + std::to_string(height_));
-    if (!process_->WriteAll(frame.pixels.data(), frame.pixels.size())) {
-        process_->Wait();
-        throw CliError(WithTail(where + ": ffmpeg stopped while encoding", *process_));
-    }
-    ++frames_;
+  const std::string where = path_ + ": frame " + std::to_string(frames_ + 1);
+  if (frame.width != width_ || frame.height != height_)
+    throw CliError(where + ": size " + std::to_string(frame.width) + " x " +
+                   std::to_string(frame.height) + " differs from the video's " +
+                   std::to_string(width_) + " x " + std::to_string(height_));
+  if (!process_->WriteAll(frame.pixels.data(), frame.pixels.size())) {
+    process_->Wait();
+    throw CliError(WithTail(where + ": ffmpeg stopped while encoding", *process_));
+  }
+  ++frames_;
 }
 
 void VideoWriter::Finish() {
-    process_->CloseInput();
-    if (process_->Wait() != 0)
-        throw CliError(WithTail(path_ + ": ffmpeg could not encode the video", *process_));
+  process_->CloseInput();
+  if (process_->Wait() != 0)
+    throw CliError(WithTail(path_ + ": ffmpeg could not encode the video", *process_));
 }
 
 }  // namespace mattix::cli

@@ -17,8 +17,8 @@ namespace mattix::cli {
 
 // The programs used; tests replace them to check the "not installed" path.
 struct FfmpegTools {
-    std::string ffmpeg = "ffmpeg";
-    std::string ffprobe = "ffprobe";
+  std::string ffmpeg = "ffmpeg";
+  std::string ffprobe = "ffprobe";
 };
 
 enum class MediaKind { Picture, Sequence, Video };
@@ -34,13 +34,13 @@ enum class OutputFormat { Png, PngSequence, ProRes4444, Vp9Alpha };
 OutputFormat OutputFormatOf(const std::string& path);
 
 struct VideoInfo {
-    int width = 0;
-    int height = 0;
-    std::string frameRate;  // as ffprobe gives it, "30000/1001"
-    double fps = 0.0;
-    long frameCount = -1;   // -1 when the container does not say
-    std::string codec;      // "prores", "vp9"...
-    bool alpha = false;     // the stream carries alpha that needs a special decoder (VP9)
+  int width = 0;
+  int height = 0;
+  std::string frameRate;  // as ffprobe gives it, "30000/1001"
+  double fps = 0.0;
+  long frameCount = -1;  // -1 when the container does not say
+  std::string codec;     // "prores", "vp9"...
+  bool alpha = false;    // the stream carries alpha that needs a special decoder (VP9)
 };
 
 // Probes the first video stream. Throws CliError naming the file (not a
@@ -51,42 +51,42 @@ VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools = {});
 std::string FfmpegMissingMessage(const std::string& program, const std::string& forWhat);
 
 class VideoReader {
-public:
-    VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools = {});
-    // Reads the next frame into `frame` (sized to the video). Returns false
-    // at the end of the video. Throws CliError "PATH: frame N: ..." for a
-    // truncated frame or an ffmpeg failure.
-    bool ReadFrame(BgraImage& frame);
-    long framesRead() const { return frames_; }
+ public:
+  VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools = {});
+  // Reads the next frame into `frame` (sized to the video). Returns false
+  // at the end of the video. Throws CliError "PATH: frame N: ..." for a
+  // truncated frame or an ffmpeg failure.
+  bool ReadFrame(BgraImage& frame);
+  long framesRead() const { return frames_; }
 
-private:
-    std::string path_;
-    VideoInfo info_;
-    std::unique_ptr<Subprocess> process_;
-    long frames_ = 0;
-    bool ended_ = false;
+ private:
+  std::string path_;
+  VideoInfo info_;
+  std::unique_ptr<Subprocess> process_;
+  long frames_ = 0;
+  bool ended_ = false;
 };
 
 class VideoWriter {
-public:
-    // `path` is the output named in messages; `writePath` the file ffmpeg
-    // writes (the temporary name of an OutputFile). The container is given
-    // explicitly, so `writePath` needs no extension.
-    VideoWriter(const std::string& path, const std::string& writePath, OutputFormat format,
-                int width, int height, const std::string& frameRate, const FfmpegTools& tools = {});
-    // Throws CliError "PATH: frame N: ..." when ffmpeg stopped.
-    void WriteFrame(const BgraImage& frame);
-    // Ends the stream and waits for ffmpeg; throws CliError with its message
-    // when it failed.
-    void Finish();
-    long framesWritten() const { return frames_; }
+ public:
+  // `path` is the output named in messages; `writePath` the file ffmpeg
+  // writes (the temporary name of an OutputFile). The container is given
+  // explicitly, so `writePath` needs no extension.
+  VideoWriter(const std::string& path, const std::string& writePath, OutputFormat format, int width,
+              int height, const std::string& frameRate, const FfmpegTools& tools = {});
+  // Throws CliError "PATH: frame N: ..." when ffmpeg stopped.
+  void WriteFrame(const BgraImage& frame);
+  // Ends the stream and waits for ffmpeg; throws CliError with its message
+  // when it failed.
+  void Finish();
+  long framesWritten() const { return frames_; }
 
-private:
-    std::string path_;
-    int width_;
-    int height_;
-    std::unique_ptr<Subprocess> process_;
-    long frames_ = 0;
+ private:
+  std::string path_;
+  int width_;
+  int height_;
+  std::unique_ptr<Subprocess> process_;
+  long frames_ = 0;
 };
 
 }  // namespace mattix::cli

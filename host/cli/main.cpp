@@ -3,4 +3,6 @@
 #include "host/cli/Commands.h"
 #include "host/cli/RenderCommand.h"
 
-int main(int argc, char** argv) { return mattix::cli::CommandMain(argc, argv, mattix::cli::RenderCommand); }
+int main(int argc, char** argv) {
+  return mattix::cli::CommandMain(argc, argv, mattix::cli::RenderCommand);
+}

@@ -24,8 +24,7 @@ inline KeyedPixel KeyPixel(const std::uint8_t* src, const KeyRowParams& p) {
 
 }  // namespace
 
-void KeyRowPlain_ref(std::uint8_t* dst, const std::uint8_t* src, int width,
-                     const KeyRowParams& p) {
+void KeyRowPlain_ref(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowParams& p) {
   for (int x = 0; x < width; ++x, src += 4, dst += 4) {
     const std::uint8_t alpha = KeyPixel(src, p).alpha;
     dst[0] = src[0];
@@ -35,8 +34,7 @@ void KeyRowPlain_ref(std::uint8_t* dst, const std::uint8_t* src, int width,
   }
 }
 
-void KeyRowSpill_ref(std::uint8_t* dst, const std::uint8_t* src, int width,
-                     const KeyRowParams& p) {
+void KeyRowSpill_ref(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowParams& p) {
   for (int x = 0; x < width; ++x, src += 4, dst += 4) {
     const KeyedPixel px = KeyPixel(src, p);
     if (px.k >= 1 && px.k <= 254 && px.s > 0.0f) {

@@ -11,22 +11,20 @@
 namespace mattix::key::internal {
 
 struct KeyRowParams {
-  MaskView mask;                          // chroma weights on the wheel
+  MaskView mask;                             // chroma weights on the wheel
   const std::uint32_t* lightness = nullptr;  // 256 weights, each 0..255
-  float spillFactor = 1.0f;               // saturation scale of partly keyed colours
+  float spillFactor = 1.0f;                  // saturation scale of partly keyed colours
 };
 
 // Plain form: each target pixel is the source pixel with alpha
 // round(A * (255 - t) / 255), t = round(w * k / 255), w the lightness weight
 // and k the chroma weight of the pixel's colour. dst may equal src.
-void KeyRowPlain_ref(std::uint8_t* dst, const std::uint8_t* src, int width,
-                     const KeyRowParams& p);
+void KeyRowPlain_ref(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowParams& p);
 
 // Spill form: the same alpha; a chromatic colour (s > 0) whose chroma weight
 // k is 1..254 (partly keyed, judged by k alone, not by t) is rebuilt from its
 // hue and lightness with its saturation scaled by the spill factor. Colours
 // keyed fully or not at all, and greys, keep their colour. dst may equal src.
-void KeyRowSpill_ref(std::uint8_t* dst, const std::uint8_t* src, int width,
-                     const KeyRowParams& p);
+void KeyRowSpill_ref(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowParams& p);
 
 }  // namespace mattix::key::internal

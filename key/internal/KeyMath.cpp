@@ -15,13 +15,9 @@ double ClampPercent(double v, double lo, double hi, double ifNaN) {
 
 }  // namespace
 
-double SafeSoftness(double percent) {
-  return ClampPercent(percent, 0.0, 100.0, 0.0);
-}
+double SafeSoftness(double percent) { return ClampPercent(percent, 0.0, 100.0, 0.0); }
 
-double SafeSpill(double percent) {
-  return ClampPercent(percent, 0.0, 100.0, 0.0);
-}
+double SafeSpill(double percent) { return ClampPercent(percent, 0.0, 100.0, 0.0); }
 
 double SafeBreakpoint(double percent, int which) {
   const double fallback = which < 2 ? 0.0 : 100.0;
@@ -58,8 +54,7 @@ double SoftnessRadius(double softness) {
   return std::min(r, 100.0);
 }
 
-MaskView MakeMaskView(const std::uint8_t* pixels, std::ptrdiff_t stride,
-                      int width, int height) {
+MaskView MakeMaskView(const std::uint8_t* pixels, std::ptrdiff_t stride, int width, int height) {
   MaskView m;
   m.pixels = pixels;
   m.stride = stride;

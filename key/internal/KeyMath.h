@@ -18,9 +18,7 @@ constexpr std::uint32_t RoundDiv255(std::uint32_t x) {
 }
 
 // Key weight t = round(w * k / 255) of lightness weight w and chroma weight k.
-constexpr std::uint32_t KeyWeight(std::uint32_t w, std::uint32_t k) {
-  return RoundDiv255(w * k);
-}
+constexpr std::uint32_t KeyWeight(std::uint32_t w, std::uint32_t k) { return RoundDiv255(w * k); }
 
 // Output alpha round(a * (255 - t) / 255) for source alpha a and key weight t.
 constexpr std::uint32_t KeyedAlpha(std::uint32_t a, std::uint32_t t) {
@@ -61,9 +59,7 @@ double SoftnessRadius(double softness);
 
 // Spill factor that scales the saturation of partly keyed colours:
 // 1 - spill / 100 in single precision (spill already safe, 0..100).
-inline float SpillFactor(double spill) {
-  return 1.0f - static_cast<float>(spill) / 100.0f;
-}
+inline float SpillFactor(double spill) { return 1.0f - static_cast<float>(spill) / 100.0f; }
 
 // The chroma mask as the kernels read it: an 8-bit picture of width x height
 // bytes, rows in memory order. fx and fy are (width - 1) / 2 and
@@ -81,8 +77,7 @@ struct MaskView {
   std::uint8_t greyWeight = 0;
 };
 
-MaskView MakeMaskView(const std::uint8_t* pixels, std::ptrdiff_t stride,
-                      int width, int height);
+MaskView MakeMaskView(const std::uint8_t* pixels, std::ptrdiff_t stride, int width, int height);
 
 struct WheelPos {
   int row;

@@ -6,9 +6,7 @@
 
 namespace selection::internal {
 
-double RoundHalfAway(double v) {
-  return v >= 0 ? std::trunc(v + 0.5) : std::trunc(v - 0.5);
-}
+double RoundHalfAway(double v) { return v >= 0 ? std::trunc(v + 0.5) : std::trunc(v - 0.5); }
 
 bool ClampRound(double v, int last, int* out) {
   assert(last >= 0);

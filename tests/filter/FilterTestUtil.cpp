@@ -6,8 +6,7 @@
 
 namespace filtertest {
 
-const int* ClampTable()
-{
+const int* ClampTable() {
   static const std::vector<int> table = [] {
     std::vector<int> t(3072);
     for (int i = 0; i < 3072; ++i) t[i] = std::clamp(i - 1024, 0, 255);
@@ -16,10 +15,8 @@ const int* ClampTable()
   return table.data() + 1024;
 }
 
-
 std::vector<long double> DericheLine(const std::vector<int>& x,
-                                     const stdfx::internal::DericheCoefficients& c)
-{
+                                     const stdfx::internal::DericheCoefficients& c) {
   const int L = int(x.size());
   std::vector<long double> p(L), q(L), y(L);
   for (int k = 0; k < L; ++k) {
@@ -46,14 +43,12 @@ std::vector<long double> DericheLine(const std::vector<int>& x,
   return y;
 }
 
-double SigmaOfRadius(double r)
-{
+double SigmaOfRadius(double r) {
   const double x = std::clamp(r, 1.0, 100.0) + 1.0;
   return x / std::sqrt(2.0 * std::log(255.0));
 }
 
-std::vector<double> GaussianLine(const std::vector<double>& x, double sigma)
-{
+std::vector<double> GaussianLine(const std::vector<double>& x, double sigma) {
   const int n = int(x.size()), reach = int(std::ceil(8.0 * sigma)) + 2;
   const double pi = std::acos(-1.0);
   std::vector<double> y(n, 0.0);
@@ -64,16 +59,14 @@ std::vector<double> GaussianLine(const std::vector<double>& x, double sigma)
   return y;
 }
 
-std::vector<std::uint8_t> RandomBytes(std::size_t count, std::uint32_t seed)
-{
+std::vector<std::uint8_t> RandomBytes(std::size_t count, std::uint32_t seed) {
   std::mt19937 gen(seed);
   std::vector<std::uint8_t> v(count);
   for (auto& b : v) b = std::uint8_t(gen() & 0xFF);
   return v;
 }
 
-unsigned FpuTagWord()
-{
+unsigned FpuTagWord() {
   unsigned char env[28];
   // fnstenv masks the x87 exceptions; fldenv puts the environment back.
   asm volatile("fnstenv %0" : "=m"(env));
@@ -81,14 +74,8 @@ unsigned FpuTagWord()
   return unsigned(env[8]) | unsigned(env[9]) << 8;
 }
 
-void DirtyMmxState()
-{
-  asm volatile("pxor %%mm0, %%mm0" : : : "mm0");
-}
+void DirtyMmxState() { asm volatile("pxor %%mm0, %%mm0" : : : "mm0"); }
 
-void EmptyMmxStateForTest()
-{
-  asm volatile("emms");
-}
+void EmptyMmxStateForTest() { asm volatile("emms"); }
 
 }  // namespace filtertest

@@ -42,8 +42,7 @@ const int* ClampTable();
 
 // Gain of the coefficients as stored in a block.
 template <typename T>
-inline double BlockGain(const CoefficientBlock<T>& b)
-{
+inline double BlockGain(const CoefficientBlock<T>& b) {
   double n = 0, m = 0, d = 1;
   for (int i = 0; i < 5; ++i) {
     n += double(b.tap[i][kForwardNum][0]);
@@ -60,49 +59,72 @@ inline bool IsDouble(Path p) { return p == Path::kScalarDouble || p == Path::kVe
 // Owns a coefficient block and line buffers of both precisions and runs the
 // kernel of one path on a line of 32-bit pixels or a group of 8-bit lines.
 class LineRunner {
-public:
+ public:
   LineRunner(Path path, double radius, int maxLength)
-      : m_path(path), m_fwdF(Buf<float>(maxLength)), m_bwdF(Buf<float>(maxLength)),
-        m_fwdD(Buf<double>(maxLength)), m_bwdD(Buf<double>(maxLength))
-  {
+      : m_path(path),
+        m_fwdF(Buf<float>(maxLength)),
+        m_bwdF(Buf<float>(maxLength)),
+        m_fwdD(Buf<double>(maxLength)),
+        m_bwdD(Buf<double>(maxLength)) {
     FillCoefficientBlock(*m_blockF, ComputeDericheCoefficients(radius));
     FillCoefficientBlock(*m_blockD, ComputeDericheCoefficients(radius));
   }
 
-  void Pixels(const std::uint8_t* src, std::uint8_t* dst, int length)
-  {
+  void Pixels(const std::uint8_t* src, std::uint8_t* dst, int length) {
     switch (m_path) {
-      case Path::kScalarFloat: GaussPixels32_ref(src, dst, length, *m_blockF, F(), BF(), ClampTable()); break;
-      case Path::kVectorFloat: GaussPixels32_sse(src, dst, length, *m_blockF, F(), BF()); break;
-      case Path::kScalarDouble: GaussPixels32_ref(src, dst, length, *m_blockD, D(), BD(), ClampTable()); break;
-      case Path::kVectorDouble: GaussPixels32_sse2(src, dst, length, *m_blockD, D(), BD()); break;
+      case Path::kScalarFloat:
+        GaussPixels32_ref(src, dst, length, *m_blockF, F(), BF(), ClampTable());
+        break;
+      case Path::kVectorFloat:
+        GaussPixels32_sse(src, dst, length, *m_blockF, F(), BF());
+        break;
+      case Path::kScalarDouble:
+        GaussPixels32_ref(src, dst, length, *m_blockD, D(), BD(), ClampTable());
+        break;
+      case Path::kVectorDouble:
+        GaussPixels32_sse2(src, dst, length, *m_blockD, D(), BD());
+        break;
     }
   }
 
-  void Lines(const std::uint8_t* src, std::ptrdiff_t sp, std::uint8_t* dst, std::ptrdiff_t dp, int lanes, int len)
-  {
+  void Lines(const std::uint8_t* src, std::ptrdiff_t sp, std::uint8_t* dst, std::ptrdiff_t dp,
+             int lanes, int len) {
     switch (m_path) {
-      case Path::kScalarFloat: GaussLines8_ref(src, sp, dst, dp, lanes, len, *m_blockF, F(), BF(), ClampTable()); break;
-      case Path::kVectorFloat: GaussLines8_sse(src, sp, dst, dp, lanes, len, *m_blockF, F(), BF()); break;
-      case Path::kScalarDouble: GaussLines8_ref(src, sp, dst, dp, lanes, len, *m_blockD, D(), BD(), ClampTable()); break;
-      case Path::kVectorDouble: GaussLines8_sse2(src, sp, dst, dp, lanes, len, *m_blockD, D(), BD()); break;
+      case Path::kScalarFloat:
+        GaussLines8_ref(src, sp, dst, dp, lanes, len, *m_blockF, F(), BF(), ClampTable());
+        break;
+      case Path::kVectorFloat:
+        GaussLines8_sse(src, sp, dst, dp, lanes, len, *m_blockF, F(), BF());
+        break;
+      case Path::kScalarDouble:
+        GaussLines8_ref(src, sp, dst, dp, lanes, len, *m_blockD, D(), BD(), ClampTable());
+        break;
+      case Path::kVectorDouble:
+        GaussLines8_sse2(src, sp, dst, dp, lanes, len, *m_blockD, D(), BD());
+        break;
     }
   }
 
   // Forward and backward samples of the last run, widened to double.
   double Forward(std::size_t i) const { return IsDouble(m_path) ? m_fwdD[i] : m_fwdF[i]; }
   double Backward(std::size_t i) const { return IsDouble(m_path) ? m_bwdD[i] : m_bwdF[i]; }
-  double StoredGain() const { return IsDouble(m_path) ? BlockGain(*m_blockD) : BlockGain(*m_blockF); }
+  double StoredGain() const {
+    return IsDouble(m_path) ? BlockGain(*m_blockD) : BlockGain(*m_blockF);
+  }
 
-private:
+ private:
   struct AlignedDelete {
     template <typename T>
-    void operator()(T* p) const { ::operator delete[](p, std::align_val_t(16)); }
+    void operator()(T* p) const {
+      ::operator delete[](p, std::align_val_t(16));
+    }
   };
   template <typename T>
   using Aligned = std::unique_ptr<T[], AlignedDelete>;
   template <typename T>
-  static Aligned<T> Buf(int length) { return Aligned<T>(new (std::align_val_t(16)) T[std::size_t(length) * 4 + 4]); }
+  static Aligned<T> Buf(int length) {
+    return Aligned<T>(new (std::align_val_t(16)) T[std::size_t(length) * 4 + 4]);
+  }
   float* F() { return m_fwdF.get(); }
   float* BF() { return m_bwdF.get(); }
   double* D() { return m_fwdD.get(); }

@@ -22,8 +22,7 @@ using filtertest::IsDouble;
 using filtertest::LineRunner;
 using filtertest::Path;
 
-double Gain(const DericheCoefficients& c)
-{
+double Gain(const DericheCoefficients& c) {
   double n = 0, m = 0, d = 1;
   for (int i = 0; i < 5; ++i) {
     n += c.n[i];
@@ -33,33 +32,30 @@ double Gain(const DericheCoefficients& c)
   return (n + m) / d;
 }
 
-bool SameCoefficients(double a, double b)
-{
+bool SameCoefficients(double a, double b) {
   const DericheCoefficients ca = ComputeDericheCoefficients(a), cb = ComputeDericheCoefficients(b);
   return std::memcmp(&ca, &cb, sizeof ca) == 0;
 }
 
-TEST(DericheCoefficientsTest, RadiusIsLimitedToOneAndHundred)
-{
+TEST(DericheCoefficientsTest, RadiusIsLimitedToOneAndHundred) {
   const double inf = std::numeric_limits<double>::infinity();
-  const double pairs[][2] = {{0.5, 1}, {0, 1}, {-3, 1}, {std::nan(""), 1}, {-inf, 1},
-                             {250, 100}, {100.5, 100}, {inf, 100}};
+  const double pairs[][2] = {{0.5, 1},  {0, 1},     {-3, 1},      {std::nan(""), 1},
+                             {-inf, 1}, {250, 100}, {100.5, 100}, {inf, 100}};
   for (const auto& p : pairs) EXPECT_TRUE(SameCoefficients(p[0], p[1])) << p[0];
   // Guards against a constant function.
   EXPECT_FALSE(SameCoefficients(1.0, 1.5));
   EXPECT_FALSE(SameCoefficients(99.0, 100.0));
 }
 
-TEST(DericheCoefficientsTest, GainIsOneWithinTheFitAtEveryRadius)
-{
+TEST(DericheCoefficientsTest, GainIsOneWithinTheFitAtEveryRadius) {
   // 255 * 1.3e-3 < 0.5: a constant 255 still rounds to 255.
-  for (double r = 1.0; r <= 100.0; r += 0.25) EXPECT_NEAR(Gain(ComputeDericheCoefficients(r)), 1.0, 1.3e-3) << r;
+  for (double r = 1.0; r <= 100.0; r += 0.25)
+    EXPECT_NEAR(Gain(ComputeDericheCoefficients(r)), 1.0, 1.3e-3) << r;
 }
 
 class RadiusTest : public ::testing::TestWithParam<double> {};
 
-TEST_P(RadiusTest, ImpulseResponseIsTheSampledGaussian)
-{
+TEST_P(RadiusTest, ImpulseResponseIsTheSampledGaussian) {
   const double r = GetParam();
   const double sigma = filtertest::SigmaOfRadius(r);
   const int half = int(12 * sigma) + 20;
@@ -70,7 +66,8 @@ TEST_P(RadiusTest, ImpulseResponseIsTheSampledGaussian)
   double l1 = 0;
   for (int k = 0; k < int(x.size()); ++k) {
     const double j = k - half;
-    l1 += std::fabs(double(h[k]) - std::exp(-j * j / (2 * sigma * sigma)) / (std::sqrt(2 * pi) * sigma));
+    l1 += std::fabs(double(h[k]) -
+                    std::exp(-j * j / (2 * sigma * sigma)) / (std::sqrt(2 * pi) * sigma));
   }
   // Deriche's fit is good to a few 1e-4 of the total weight at every sigma.
   EXPECT_LT(l1, 1e-3);
@@ -85,18 +82,20 @@ const double kRadii[] = {1.0, 6.25, 31.640625, 100.0};
 class KernelPathTest : public ::testing::TestWithParam<Path> {};
 
 // Patterns: noise, a step, a ramp, thin bars; channel j shifts the phase.
-int Pattern(int kind, int k, int j, int len, const std::vector<std::uint8_t>& noise)
-{
+int Pattern(int kind, int k, int j, int len, const std::vector<std::uint8_t>& noise) {
   switch (kind) {
-    case 0: return noise[(std::size_t(k) * 4 + j) % noise.size()];
-    case 1: return (k + 7 * j) < len / 2 ? 0 : 255;
-    case 2: return (k * 255) / std::max(1, len - 1);
-    default: return ((k + j) / 3) % 2 ? 255 : 0;
+    case 0:
+      return noise[(std::size_t(k) * 4 + j) % noise.size()];
+    case 1:
+      return (k + 7 * j) < len / 2 ? 0 : 255;
+    case 2:
+      return (k * 255) / std::max(1, len - 1);
+    default:
+      return ((k + j) / 3) % 2 ? 255 : 0;
   }
 }
 
-TEST_P(KernelPathTest, FollowsTheDefinitionWithinTheStatedBound)
-{
+TEST_P(KernelPathTest, FollowsTheDefinitionWithinTheStatedBound) {
   // Output against round(p + q) of the filter written from its definition in
   // long double. Double precision: exact except within 1e-6 of a half. Single
   // precision: within 0.5 + 0.05 up to radius 31.64, 0.5 + 1.5 at radius 100
@@ -112,7 +111,8 @@ TEST_P(KernelPathTest, FollowsTheDefinitionWithinTheStatedBound)
         std::vector<std::uint8_t> px(std::size_t(len) * 4), out(px.size());
         std::vector<std::vector<int>> chan(4, std::vector<int>(len));
         for (int k = 0; k < len; ++k)
-          for (int j = 0; j < 4; ++j) px[k * 4 + j] = std::uint8_t(chan[j][k] = Pattern(kind, k, j, len, noise));
+          for (int j = 0; j < 4; ++j)
+            px[k * 4 + j] = std::uint8_t(chan[j][k] = Pattern(kind, k, j, len, noise));
         run.Pixels(px.data(), out.data(), len);
         for (int j = 0; j < 4; ++j) {
           const std::vector<long double> y = DericheLine(chan[j], c);
@@ -120,7 +120,8 @@ TEST_P(KernelPathTest, FollowsTheDefinitionWithinTheStatedBound)
             const double exact = double(y[k]);
             const int got = out[k * 4 + j];
             if (!IsDouble(GetParam())) {
-              ASSERT_LE(std::fabs(got - std::clamp(exact, 0.0, 255.0)), 0.5 + slack) << k << " " << j;
+              ASSERT_LE(std::fabs(got - std::clamp(exact, 0.0, 255.0)), 0.5 + slack)
+                  << k << " " << j;
             } else if (std::fabs(exact - std::floor(exact) - 0.5) >= slack) {
               ASSERT_EQ(got, std::clamp(int(std::floor(exact + 0.5)), 0, 255)) << k << " " << j;
             }
@@ -130,8 +131,7 @@ TEST_P(KernelPathTest, FollowsTheDefinitionWithinTheStatedBound)
   }
 }
 
-TEST_P(KernelPathTest, WritesOnlyTheNamedLanesAndSamples)
-{
+TEST_P(KernelPathTest, WritesOnlyTheNamedLanesAndSamples) {
   const int len = 37, pitch = 45;  // 8 bytes past each line belong to nobody
   const std::vector<std::uint8_t> src = filtertest::RandomBytes(std::size_t(pitch) * 6, 5);
   LineRunner run(GetParam(), 6.25, len);
@@ -158,8 +158,8 @@ TEST_P(KernelPathTest, WritesOnlyTheNamedLanesAndSamples)
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, KernelPathTest,
-                         ::testing::Values(Path::kScalarFloat, Path::kVectorFloat, Path::kScalarDouble,
-                                           Path::kVectorDouble));
+                         ::testing::Values(Path::kScalarFloat, Path::kVectorFloat,
+                                           Path::kScalarDouble, Path::kVectorDouble));
 
 // Scalar against vector of the same precision: the passes agree bit for bit,
 // and an output differs (by one) only where p + q + G x[0] lies on a half.
@@ -171,8 +171,7 @@ struct PairCase {
 
 class ScalarVectorTest : public ::testing::TestWithParam<PairCase> {};
 
-TEST_P(ScalarVectorTest, PassesAgreeAndOutputsDifferOnlyOnHalves)
-{
+TEST_P(ScalarVectorTest, PassesAgreeAndOutputsDifferOnlyOnHalves) {
   const PairCase pc = GetParam();
   const std::vector<std::uint8_t> noise = filtertest::RandomBytes(1 << 14, 17);
   int differences = 0, samples = 0;
@@ -215,6 +214,7 @@ TEST_P(ScalarVectorTest, PassesAgreeAndOutputsDifferOnlyOnHalves)
 
 INSTANTIATE_TEST_SUITE_P(Pairs, ScalarVectorTest,
                          ::testing::Values(PairCase{Path::kScalarFloat, Path::kVectorFloat, 1e-3},
-                                           PairCase{Path::kScalarDouble, Path::kVectorDouble, 1e-9}));
+                                           PairCase{Path::kScalarDouble, Path::kVectorDouble,
+                                                    1e-9}));
 
 }  // namespace

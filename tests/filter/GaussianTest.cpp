@@ -28,8 +28,7 @@ namespace internal = stdfx::internal;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-tagVFBMINFOHEADER Header(int width, int height, int bits)
-{
+tagVFBMINFOHEADER Header(int width, int height, int bits) {
   tagVFBMINFOHEADER h{};
   h.biSize = 144;
   h.biWidth = width;
@@ -41,21 +40,18 @@ tagVFBMINFOHEADER Header(int width, int height, int bits)
 
 // An image created by the image library.
 struct Image {
-  Image(int width, int height, int bits) : w(width), h(height), bpp(bits / 8)
-  {
+  Image(int width, int height, int bits) : w(width), h(height), bpp(bits / 8) {
     const tagVFBMINFOHEADER hd = Header(width, height, bits);
     EXPECT_TRUE(dib.Create(hd));
   }
   std::uint8_t* Row(int y) { return dib.GetBytes() + std::ptrdiff_t(y) * dib.DIBBytesPerLine(); }
   std::uint8_t& At(int x, int y, int c = 0) { return Row(y)[x * bpp + c]; }
-  void Fill(const std::vector<std::uint8_t>& bytes)
-  {
+  void Fill(const std::vector<std::uint8_t>& bytes) {
     for (int y = 0; y < h; ++y)
       std::memcpy(Row(y), bytes.data() + std::size_t(y) * w * bpp, std::size_t(w) * bpp);
   }
   // The pixels without row padding.
-  std::vector<std::uint8_t> Pixels()
-  {
+  std::vector<std::uint8_t> Pixels() {
     std::vector<std::uint8_t> v;
     for (int y = 0; y < h; ++y) v.insert(v.end(), Row(y), Row(y) + std::size_t(w) * bpp);
     return v;
@@ -68,8 +64,7 @@ struct Image {
 struct GuardedImage {
   static constexpr int kGuard = 256;
   static constexpr std::uint8_t kMarker = 0x5A;
-  GuardedImage(int width, int height, int bits) : header(Header(width, height, bits))
-  {
+  GuardedImage(int width, int height, int bits) : header(Header(width, height, bits)) {
     const std::size_t size = stdfx::DIBSize(&header);
     memory.assign(size + 2 * kGuard, kMarker);
     dib = std::make_unique<CDIB>(&header, memory.data() + kGuard);
@@ -84,8 +79,7 @@ struct Config {
   bool scalar;
 };
 
-std::unique_ptr<CGaussian> MakeBlur(Config c)
-{
+std::unique_ptr<CGaussian> MakeBlur(Config c) {
   auto g = std::make_unique<CGaussian>(c.mode);
   g->ForceScalar(c.scalar);
   return g;
@@ -101,8 +95,7 @@ using ConstantParam = std::tuple<Config, int, Size, double>;
 
 class ConstantImageTest : public ::testing::TestWithParam<ConstantParam> {};
 
-TEST_P(ConstantImageTest, StaysConstantEverywhere)
-{
+TEST_P(ConstantImageTest, StaysConstantEverywhere) {
   const auto [config, bits, size, radius] = GetParam();
   Image src(size.w, size.h, bits), dst(size.w, size.h, bits);
   const std::uint8_t channel[4] = {10, 128, 255, 77};
@@ -117,13 +110,14 @@ TEST_P(ConstantImageTest, StaysConstantEverywhere)
 // 241 columns leave a partial strip of one column.
 INSTANTIATE_TEST_SUITE_P(Images, ConstantImageTest,
                          ::testing::Combine(::testing::ValuesIn(kConfigs), ::testing::Values(8, 32),
-                                            ::testing::Values(Size{241, 209}, Size{7, 5}, Size{1, 9}),
+                                            ::testing::Values(Size{241, 209}, Size{7, 5},
+                                                              Size{1, 9}),
                                             ::testing::Values(1.0, 6.25, 31.640625, 100.0)));
 
 // The 1-D filter of one configuration's path on one line (a row or a column
 // copied out), from the kernels directly.
-std::vector<std::uint8_t> FilterLine(Config c, const std::vector<std::uint8_t>& line, int bits, double radius)
-{
+std::vector<std::uint8_t> FilterLine(Config c, const std::vector<std::uint8_t>& line, int bits,
+                                     double radius) {
   using filtertest::Path;
   const Path path = c.mode == 2 ? (c.scalar ? Path::kScalarDouble : Path::kVectorDouble)
                                 : (c.scalar ? Path::kScalarFloat : Path::kVectorFloat);
@@ -139,15 +133,15 @@ std::vector<std::uint8_t> FilterLine(Config c, const std::vector<std::uint8_t>& 
 
 class BlurConfigTest : public ::testing::TestWithParam<Config> {};
 
-TEST_P(BlurConfigTest, OneDirectionFiltersEachRowOrColumn)
-{
+TEST_P(BlurConfigTest, OneDirectionFiltersEachRowOrColumn) {
   // Widths leave partial strips of 1 and 5 columns besides full ones; a NaN
   // radius skips its direction like 0; radius 0.5 filters as 1, 250 as 100.
   const struct {
     Size s;
     double rx, ry;
-  } cases[] = {{{241, 19}, 6.25, 0.0}, {{13, 6}, 6.25, kNaN}, {{1, 3}, 6.25, 0.0}, {{37, 5}, 0.5, 0.0},
-               {{241, 209}, 0.0, 5.0}, {{13, 17}, kNaN, 5.0}, {{3, 1}, 0.0, 5.0}, {{9, 300}, 0.0, 250.0}};
+  } cases[] = {{{241, 19}, 6.25, 0.0}, {{13, 6}, 6.25, kNaN},  {{1, 3}, 6.25, 0.0},
+               {{37, 5}, 0.5, 0.0},    {{241, 209}, 0.0, 5.0}, {{13, 17}, kNaN, 5.0},
+               {{3, 1}, 0.0, 5.0},     {{9, 300}, 0.0, 250.0}};
   for (int bits : {8, 32})
     for (const auto& c : cases) {
       SCOPED_TRACE(testing::Message() << bits << " " << c.s.w << "x" << c.s.h << " " << c.rx);
@@ -167,10 +161,10 @@ TEST_P(BlurConfigTest, OneDirectionFiltersEachRowOrColumn)
     }
 }
 
-TEST_P(BlurConfigTest, BothDirectionsAreColumnsThenRowsAndMayWorkInPlace)
-{
+TEST_P(BlurConfigTest, BothDirectionsAreColumnsThenRowsAndMayWorkInPlace) {
   for (int bits : {8, 32}) {
-    Image src(29, 23, bits), once(29, 23, bits), cols(29, 23, bits), twice(29, 23, bits), same(29, 23, bits);
+    Image src(29, 23, bits), once(29, 23, bits), cols(29, 23, bits), twice(29, 23, bits),
+        same(29, 23, bits);
     const auto bytes = filtertest::RandomBytes(std::size_t(29) * 23 * src.bpp, 23);
     src.Fill(bytes);
     same.Fill(bytes);
@@ -184,8 +178,7 @@ TEST_P(BlurConfigTest, BothDirectionsAreColumnsThenRowsAndMayWorkInPlace)
   }
 }
 
-TEST_P(BlurConfigTest, MatchesTwoDimensionalGaussianWithinTheStatedBound)
-{
+TEST_P(BlurConfigTest, MatchesTwoDimensionalGaussianWithinTheStatedBound) {
   // Against direct separable convolution with the sampled Gaussian (clamped
   // edges) in double, every pixel including the borders. Bound: two
   // roundings (the vertical pass is stored as bytes) and Deriche's fit,
@@ -221,8 +214,7 @@ TEST_P(BlurConfigTest, MatchesTwoDimensionalGaussianWithinTheStatedBound)
   }
 }
 
-TEST_P(BlurConfigTest, WritesNothingOutsideTheImagesAndLeavesMmxEmpty)
-{
+TEST_P(BlurConfigTest, WritesNothingOutsideTheImagesAndLeavesMmxEmpty) {
   filtertest::DirtyMmxState();
   ASSERT_NE(filtertest::FpuTagWord(), 0xFFFFu);  // the probe sees a used state
   filtertest::EmptyMmxStateForTest();
@@ -252,30 +244,30 @@ INSTANTIATE_TEST_SUITE_P(Configs, BlurConfigTest, ::testing::ValuesIn(kConfigs))
 // Refused depths and empty work: the status, and not a byte of the target
 // written. A 24-bit target is refused by the buffer allocation, before the
 // depths are compared: 20, not 27.
-TEST(GaussianStatusTest, RefusedOrEmptyWorkLeavesTheTargetUntouched)
-{
+TEST(GaussianStatusTest, RefusedOrEmptyWorkLeavesTheTargetUntouched) {
   const struct {
     int w, h, targetBits, sourceBits;
     double rx, ry;
     int status;
-  } cases[] = {{13, 7, 32, 8, 3, 3, 27},   {13, 7, 8, 32, 3, 3, 27},        {13, 7, 16, 16, 3, 3, 27},
-               {13, 7, 16, 8, 3, 3, 27},   {13, 7, 24, 24, 3, 3, 20},       {0, 9, 8, 8, 5, 5, 0},
-               {9, 0, 32, 32, 5, 5, 0},    {9, 9, 8, 8, 0, 0, 0},           {9, 9, 32, 32, 1e-17, -1e-17, 0},
-               {9, 9, 8, 8, kNaN, kNaN, 0}};
+  } cases[] = {{13, 7, 32, 8, 3, 3, 27},         {13, 7, 8, 32, 3, 3, 27},
+               {13, 7, 16, 16, 3, 3, 27},        {13, 7, 16, 8, 3, 3, 27},
+               {13, 7, 24, 24, 3, 3, 20},        {0, 9, 8, 8, 5, 5, 0},
+               {9, 0, 32, 32, 5, 5, 0},          {9, 9, 8, 8, 0, 0, 0},
+               {9, 9, 32, 32, 1e-17, -1e-17, 0}, {9, 9, 8, 8, kNaN, kNaN, 0}};
   for (Config config : kConfigs)
     for (const auto& c : cases) {
       GuardedImage dst(c.w, c.h, c.targetBits), src(c.w, c.h, c.sourceBits);
       std::fill(src.memory.begin(), src.memory.end(), 200);
       const auto before = dst.memory;
       auto blur = MakeBlur(config);
-      EXPECT_EQ(blur->Blur(*dst.dib, *src.dib, c.rx, c.ry), c.status) << c.w << " " << c.targetBits << " " << c.rx;
+      EXPECT_EQ(blur->Blur(*dst.dib, *src.dib, c.rx, c.ry), c.status)
+          << c.w << " " << c.targetBits << " " << c.rx;
       EXPECT_EQ(dst.memory, before);
       EXPECT_FALSE(blur->HasBuffers());
     }
 }
 
-TEST(GaussianStatusTest, ImagesThatCannotBeReadAreRefused)
-{
+TEST(GaussianStatusTest, ImagesThatCannotBeReadAreRefused) {
   // The run-length form is shorter than the rows it stands for: walking it
   // as rows would read past the buffer.
   Image ok(64, 48, 8), small(64, 47, 8), narrow(63, 48, 8), packed(64, 48, 8);
@@ -286,7 +278,8 @@ TEST(GaussianStatusTest, ImagesThatCannotBeReadAreRefused)
   const auto before = ok.Pixels();
   for (Config config : kConfigs) {
     auto blur = MakeBlur(config);
-    for (CDIB* src : {&empty, &small.dib, &narrow.dib, &packed.dib}) EXPECT_EQ(blur->Blur(ok.dib, *src, 3, 3), 27);
+    for (CDIB* src : {&empty, &small.dib, &narrow.dib, &packed.dib})
+      EXPECT_EQ(blur->Blur(ok.dib, *src, 3, 3), 27);
     EXPECT_EQ(blur->Blur(empty, ok.dib, 3, 3), 27);
     EXPECT_EQ(blur->Blur(packed.dib, small.dib, 3, 3), 27);
     EXPECT_EQ(ok.Pixels(), before);
@@ -296,32 +289,37 @@ TEST(GaussianStatusTest, ImagesThatCannotBeReadAreRefused)
 
 // Replaces the allocation to reach Blur's other ways out.
 class InjectedBlur : public CGaussian {
-public:
+ public:
   enum class Fault { kNone, kFalse, kBadAlloc, kOther };
   InjectedBlur(unsigned mode, Fault fault) : CGaussian(mode), m_fault(fault) {}
-  bool AllocateBuffers(int width, int height, int stride, unsigned short bits) override
-  {
+  bool AllocateBuffers(int width, int height, int stride, unsigned short bits) override {
     ++calls;
     const bool ok = CGaussian::AllocateBuffers(width, height, stride, bits);
     filtertest::DirtyMmxState();  // as if a vector step had run
     switch (m_fault) {
-      case Fault::kNone: filtertest::EmptyMmxStateForTest(); return ok;
-      case Fault::kFalse: filtertest::EmptyMmxStateForTest(); return false;
-      case Fault::kBadAlloc: throw std::bad_alloc();
-      case Fault::kOther: throw std::runtime_error("injected");
+      case Fault::kNone:
+        filtertest::EmptyMmxStateForTest();
+        return ok;
+      case Fault::kFalse:
+        filtertest::EmptyMmxStateForTest();
+        return false;
+      case Fault::kBadAlloc:
+        throw std::bad_alloc();
+      case Fault::kOther:
+        throw std::runtime_error("injected");
     }
     return ok;
   }
   int calls = 0;
 
-private:
+ private:
   Fault m_fault;
 };
 
-TEST(GaussianFaultTest, EveryWayOutReleasesBuffersAndEmptiesMmx)
-{
+TEST(GaussianFaultTest, EveryWayOutReleasesBuffersAndEmptiesMmx) {
   using Fault = InjectedBlur::Fault;
-  const std::pair<Fault, int> cases[] = {{Fault::kNone, 0}, {Fault::kFalse, 20}, {Fault::kBadAlloc, 20}, {Fault::kOther, 25}};
+  const std::pair<Fault, int> cases[] = {
+      {Fault::kNone, 0}, {Fault::kFalse, 20}, {Fault::kBadAlloc, 20}, {Fault::kOther, 25}};
   for (unsigned mode : {1u, 2u})
     for (const auto& [fault, status] : cases) {
       Image src(20, 12, 8);

@@ -34,8 +34,8 @@ TEST_F(HostModule, ListsChromaKeyWithVersionAndSevenParameters) {
   std::unique_ptr<h::CEffectInstance> instance = module->CreateInstance();
   ASSERT_NE(instance, nullptr);
   ASSERT_EQ(instance->DefineParameters(), 0);
-  const std::vector<std::string> expected = {"Softness",  "Spill Suppression", "Key Red",
-                                             "Key Green", "Key Blue",          "Lightness",
+  const std::vector<std::string> expected = {"Softness",   "Spill Suppression", "Key Red",
+                                             "Key Green",  "Key Blue",          "Lightness",
                                              "Chroma Mask"};
   const auto& parameters = instance->Parameters()->Parameters();
   ASSERT_EQ(parameters.size(), expected.size());
@@ -58,9 +58,9 @@ TEST_F(HostModule, ReadsAndWritesValuesByIndexAndName) {
   ASSERT_EQ(instance->SetData(6, bytes, 3), 0);
   EXPECT_EQ(instance->Data(6), (std::vector<std::uint8_t>{1, 2, 3}));
 
-  EXPECT_THROW(instance->Number(5), h::HostError);        // a byte block
-  EXPECT_THROW(instance->Data(0), h::HostError);          // a number
-  EXPECT_THROW(instance->Number(9), h::HostError);        // no such parameter
+  EXPECT_THROW(instance->Number(5), h::HostError);  // a byte block
+  EXPECT_THROW(instance->Data(0), h::HostError);    // a number
+  EXPECT_THROW(instance->Number(9), h::HostError);  // no such parameter
   EXPECT_THROW(instance->Number("Hue"), h::HostError);
 }
 

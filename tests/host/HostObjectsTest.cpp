@@ -161,7 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
         OfferCase{"InfoFacetA", Info({}), Tarn::IFXEffectInfoFacetA::kIID, true},
         OfferCase{"InfoWithoutFacetA", Info({false, true}), Tarn::IFXEffectInfoFacetA::kIID, false},
         OfferCase{"InfoWithoutFacetB", Info({true, false}), Tarn::IFXEffectInfoFacetB::kIID, false},
-        OfferCase{"NumberHasRange", Param(Tarn::kNumberParameter), Tarn::IFXNumberRange::kIID, true},
+        OfferCase{"NumberHasRange", Param(Tarn::kNumberParameter), Tarn::IFXNumberRange::kIID,
+                  true},
         OfferCase{"DataHasNoRange", Param(Tarn::kDataParameter), Tarn::IFXNumberRange::kIID, false},
         OfferCase{"NumberBuiltWithoutRange", Param(Tarn::kNumberParameter, {true, 0, 0}),
                   Tarn::IFXNumberRange::kIID, false},
@@ -223,8 +224,8 @@ TEST(HostParameter, ValueFacetsAnswerOnlyForTheirKind) {
     auto parameter = h::Make<h::CParameter>(c.kind);
     for (bool current : {true, false}) {
       void* raw = nullptr;
-      const PIM::Status status = current ? parameter->CurrentValue(c.asked, &raw)
-                                         : parameter->DefaultValue(c.asked, &raw);
+      const PIM::Status status =
+          current ? parameter->CurrentValue(c.asked, &raw) : parameter->DefaultValue(c.asked, &raw);
       EXPECT_EQ(status, c.expected) << "kind " << c.kind << (current ? " current" : " default");
       EXPECT_EQ(raw != nullptr, c.expected == 0);
       if (raw != nullptr) static_cast<PIM::IBase*>(raw)->Release();

@@ -130,15 +130,34 @@ TEST(SdkLayout, EveryOperationSitsAtItsPublishedPosition) {
 
 TEST(SdkLayout, InterfaceIdentifiersAreDistinct) {
   using namespace Tarn;
-  const PIM::IID ids[] = {
-      PIM::IBase::kIID, IFXBase::kIID, IFXCustomDrawEvent::kIID, IFXParameterChangeEvent::kIID,
-      IFXCustomUserEvent::kIID, IFXEffectRegistry::kIID, IFXEffectRegistryFacet1::kIID,
-      IFXEffectRegistryFacet2::kIID, IFXEffectInfo::kIID, IFXEffectInfoFacetA::kIID,
-      IFXEffectInfoFacetB::kIID, IFXParameterList::kIID, IFXParameterFactory::kIID,
-      IFXParameter::kIID, IFXNumberRange::kIID, IFXNumberValue::kIID, IFXDataValue::kIID,
-      IFXParameterSet::kIID, IFXImageSource::kIID, IFXImage::kIID, IFXImageFormat::kIID,
-      IFXAlphaSource::kIID, IFXRenderContext::kIID, IFXOutputRequest::kIID, IFXEvent::kIID,
-      IFXMouseEvent::kIID, IFXMouseButtons::kIID, IFXOutputRequest::kFormatRequest};
+  const PIM::IID ids[] = {PIM::IBase::kIID,
+                          IFXBase::kIID,
+                          IFXCustomDrawEvent::kIID,
+                          IFXParameterChangeEvent::kIID,
+                          IFXCustomUserEvent::kIID,
+                          IFXEffectRegistry::kIID,
+                          IFXEffectRegistryFacet1::kIID,
+                          IFXEffectRegistryFacet2::kIID,
+                          IFXEffectInfo::kIID,
+                          IFXEffectInfoFacetA::kIID,
+                          IFXEffectInfoFacetB::kIID,
+                          IFXParameterList::kIID,
+                          IFXParameterFactory::kIID,
+                          IFXParameter::kIID,
+                          IFXNumberRange::kIID,
+                          IFXNumberValue::kIID,
+                          IFXDataValue::kIID,
+                          IFXParameterSet::kIID,
+                          IFXImageSource::kIID,
+                          IFXImage::kIID,
+                          IFXImageFormat::kIID,
+                          IFXAlphaSource::kIID,
+                          IFXRenderContext::kIID,
+                          IFXOutputRequest::kIID,
+                          IFXEvent::kIID,
+                          IFXMouseEvent::kIID,
+                          IFXMouseButtons::kIID,
+                          IFXOutputRequest::kFormatRequest};
   const std::size_t n = sizeof ids / sizeof ids[0];
   for (std::size_t i = 0; i < n; ++i) {
     for (std::size_t j = 0; j < n; ++j) {

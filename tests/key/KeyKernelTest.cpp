@@ -43,7 +43,8 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
   std::mt19937 rng(3);
   std::vector<std::uint8_t> src(256 * 4), greys(256 * 4), dst(256 * 4);
   for (int v = 0; v < 256; ++v) {
-    for (int c = 0; c < 3; ++c) src[4 * v + c] = std::uint8_t(rng()), greys[4 * v + c] = std::uint8_t(v);
+    for (int c = 0; c < 3; ++c)
+      src[4 * v + c] = std::uint8_t(rng()), greys[4 * v + c] = std::uint8_t(v);
     src[4 * v + 3] = std::uint8_t(v);
     greys[4 * v + 3] = 255;
   }
@@ -57,7 +58,8 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
     GetParam()(dst.data(), greys.data(), 256, p);
     for (int v = 0; v < 256; ++v) {
       ASSERT_EQ(dst[4 * v + 3], 255 - Rational255(table[v] * m)) << "grey " << v << " mask " << m;
-      ASSERT_TRUE(std::equal(&dst[4 * v], &dst[4 * v + 3], &greys[4 * v]));  // greys keep their colour
+      ASSERT_TRUE(
+          std::equal(&dst[4 * v], &dst[4 * v + 3], &greys[4 * v]));  // greys keep their colour
     }
   }
 }
@@ -65,7 +67,7 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
 INSTANTIATE_TEST_SUITE_P(Key, Kernels, ::testing::Values(&KeyRowPlain_ref, &KeyRowSpill_ref),
                          [](const auto& param_info) {
                            return param_info.param == &KeyRowPlain_ref ? std::string("Plain")
-                                                                 : std::string("Spill");
+                                                                       : std::string("Spill");
                          });
 
 }  // namespace

@@ -20,9 +20,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // floor(p / q + 1/2) for p >= 0, q > 0: rounding half up, in exact integers.
-std::int64_t RoundHalfUp(std::int64_t p, std::int64_t q) {
-  return (2 * p + q) / (2 * q);
-}
+std::int64_t RoundHalfUp(std::int64_t p, std::int64_t q) { return (2 * p + q) / (2 * q); }
 
 // KeyWeight and KeyedAlpha of every pair are checked through the row kernels.
 TEST(RoundDiv255, EqualsRoundHalfUpOverTheWholeProductRange) {
@@ -90,8 +88,7 @@ TEST(LightnessTable, WorkedExamples) {
     const auto t = Table(c.l[0], c.l[1], c.l[2], c.l[3]);
     for (const auto& e : c.entries)
       EXPECT_EQ(t[e.index], e.value)
-          << c.l[0] << "/" << c.l[1] << "/" << c.l[2] << "/" << c.l[3]
-          << " entry " << e.index;
+          << c.l[0] << "/" << c.l[1] << "/" << c.l[2] << "/" << c.l[3] << " entry " << e.index;
   }
 }
 
@@ -118,7 +115,7 @@ struct SafeCase {
 
 TEST(SafeSettings, SoftnessAndSpill) {
   const SafeCase cases[] = {
-      {kNaN, 0, 0},   {-kInf, 0, 0},    {-5, 0, 0},     {0, 0, 0},
+      {kNaN, 0, 0},       {-kInf, 0, 0},   {-5, 0, 0},      {0, 0, 0},
       {37.5, 37.5, 37.5}, {100, 100, 100}, {150, 100, 100}, {kInf, 100, 100},
   };
   for (const auto& c : cases) {
@@ -128,7 +125,8 @@ TEST(SafeSettings, SoftnessAndSpill) {
   EXPECT_EQ(SpillFactor(SafeSpill(kNaN)), 1.0f);
   EXPECT_EQ(SpillFactor(SafeSpill(kInf)), 0.0f);
   // Softness to blur radius; 10 and below is radius 1.
-  const double radii[][2] = {{0.001, 1}, {10, 1}, {50, 6.25}, {75, 31.640625}, {100, 100}, {kInf, 100}};
+  const double radii[][2] = {{0.001, 1},      {10, 1},    {50, 6.25},
+                             {75, 31.640625}, {100, 100}, {kInf, 100}};
   for (const auto& r : radii) EXPECT_EQ(SoftnessRadius(SafeSoftness(r[0])), r[1]) << r[0];
 }
 
@@ -153,18 +151,22 @@ TEST(SafeSettings, Breakpoints) {
 // Row and column on a 241 x 209 mask; -1: anywhere on the mask (inputs out
 // of range must still land on it).
 TEST(Wheel, PositionsOnTheWheelMask) {
-  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN(),
+              inf = std::numeric_limits<float>::infinity();
   const struct {
     float h, s;
     int row, col;
-  } cases[] = {{0.0f, 1.0f, 104, 240}, {0.25f, 1.0f, 208, 120}, {0.5f, 1.0f, 104, 0}, {0.75f, 1.0f, 0, 120},
-               {0.0f, 0.0f, 104, 120}, {0.6f, 0.0f, 104, 120},  {0.125f, 0.5f, 141, 162},
-               {0.0f, 1.5f, -1, -1},   {0.25f, 1.0001f, -1, -1}, {0.75f, 3.0f, -1, -1},
-               {nan, 1.0f, -1, -1},    {0.3f, nan, -1, -1},      {0.1f, inf, -1, -1}};
+  } cases[] = {{0.0f, 1.0f, 104, 240},   {0.25f, 1.0f, 208, 120}, {0.5f, 1.0f, 104, 0},
+               {0.75f, 1.0f, 0, 120},    {0.0f, 0.0f, 104, 120},  {0.6f, 0.0f, 104, 120},
+               {0.125f, 0.5f, 141, 162}, {0.0f, 1.5f, -1, -1},    {0.25f, 1.0001f, -1, -1},
+               {0.75f, 3.0f, -1, -1},    {nan, 1.0f, -1, -1},     {0.3f, nan, -1, -1},
+               {0.1f, inf, -1, -1}};
   for (const auto& c : cases) {
     const WheelPos p = WheelPosition(c.h, c.s, 120.0f, 104.0f);
-    EXPECT_TRUE(c.row < 0 ? p.row >= 0 && p.row <= 208 : p.row == c.row) << c.h << " " << c.s << " " << p.row;
-    EXPECT_TRUE(c.col < 0 ? p.col >= 0 && p.col <= 240 : p.col == c.col) << c.h << " " << c.s << " " << p.col;
+    EXPECT_TRUE(c.row < 0 ? p.row >= 0 && p.row <= 208 : p.row == c.row)
+        << c.h << " " << c.s << " " << p.row;
+    EXPECT_TRUE(c.col < 0 ? p.col >= 0 && p.col <= 240 : p.col == c.col)
+        << c.h << " " << c.s << " " << p.col;
   }
 }
 
@@ -174,9 +176,13 @@ struct LightnessIndexCase {
 };
 
 TEST(Wheel, LightnessIndex) {
-  const LightnessIndexCase cases[] = {
-      {0.0f, 0}, {1.0f, 255}, {0.5f, 128}, {0.2f, 51},
-      {-0.1f, 0}, {1.5f, 255}, {std::numeric_limits<float>::quiet_NaN(), 0}};
+  const LightnessIndexCase cases[] = {{0.0f, 0},
+                                      {1.0f, 255},
+                                      {0.5f, 128},
+                                      {0.2f, 51},
+                                      {-0.1f, 0},
+                                      {1.5f, 255},
+                                      {std::numeric_limits<float>::quiet_NaN(), 0}};
   for (const auto& c : cases) EXPECT_EQ(LightnessIndex(c.l), c.index) << c.l;
 }
 

@@ -117,9 +117,18 @@ class MaskRecord {
 
 struct Settings {
   double v[6] = {0, 0, 0, 0, 100, 100};
-  Settings& softness(double s) { v[0] = s; return *this; }
-  Settings& spill(double s) { v[1] = s; return *this; }
-  Settings& lightness(double a, double b, double c, double d) { v[2] = a, v[3] = b, v[4] = c, v[5] = d; return *this; }
+  Settings& softness(double s) {
+    v[0] = s;
+    return *this;
+  }
+  Settings& spill(double s) {
+    v[1] = s;
+    return *this;
+  }
+  Settings& lightness(double a, double b, double c, double d) {
+    v[2] = a, v[3] = b, v[4] = c, v[5] = d;
+    return *this;
+  }
 };
 
 }  // namespace keytest

@@ -27,7 +27,8 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // round(a * (255 - t) / 255), halves up, in exact integers.
 int RoundedAlpha(int a, int t) { return (2 * a * (255 - t) + 255) / 510; }
 
-int KeyFrame(Frame& target, Frame& source, const Settings& s, const MaskRecord* mask, int field = -1) {
+int KeyFrame(Frame& target, Frame& source, const Settings& s, const MaskRecord* mask,
+             int field = -1) {
   CMattix2 engine;
   return engine.Process(target.dib(), source.dib(), s.v, mask ? mask->data() : nullptr,
                         mask ? mask->size() : 0, field);
@@ -106,7 +107,8 @@ TEST(Key, RecordSizeIsTheCallersNotTheHeaders) {
   for (std::uint32_t cut : {1u, 2u, 50u}) {
     CMattix2 engine;
     Settings s;
-    ASSERT_EQ(engine.Process(target.dib(), source.dib(), s.v, valid.data(), valid.size() - cut, -1), 0);
+    ASSERT_EQ(engine.Process(target.dib(), source.dib(), s.v, valid.data(), valid.size() - cut, -1),
+              0);
     EXPECT_FALSE(engine.Mask().IsValidDIB()) << cut;
     EXPECT_EQ(target.pixels(), source.pixels());
   }
@@ -121,9 +123,8 @@ TEST(Key, RecordSizeIsTheCallersNotTheHeaders) {
 // copied) or to a sound 8-bit mask; never anything else, never a read
 // outside the record.
 TEST(Key, TruncatedAndCorruptedRecordsNeverCrash) {
-  const MaskRecord valid(241, 209, [](int r, int c) {
-    return std::uint8_t(((r / 8 + c / 8) % 3) * 120);
-  });
+  const MaskRecord valid(241, 209,
+                         [](int r, int c) { return std::uint8_t(((r / 8 + c / 8) % 3) * 120); });
   Frame source(6, 4), target(6, 4);
   source.Fill(8);
   int copies = 0, keyed = 0;
@@ -134,9 +135,9 @@ TEST(Key, TruncatedAndCorruptedRecordsNeverCrash) {
     Settings s;
     s.softness(30).spill(50);
     target.Fill(9);
-    const int status = engine.Process(target.dib(), source.dib(), s.v,
-                                      exact.empty() ? nullptr : exact.data(),
-                                      static_cast<std::uint32_t>(exact.size()), -1);
+    const int status =
+        engine.Process(target.dib(), source.dib(), s.v, exact.empty() ? nullptr : exact.data(),
+                       static_cast<std::uint32_t>(exact.size()), -1);
     ASSERT_EQ(status, 0);
     if (engine.Mask().IsValidDIB()) {
       ASSERT_EQ(engine.Mask().DIBBitCount(), 8);
@@ -197,9 +198,12 @@ TEST(Key, GreysTakeTheWeightAtRow120Column120) {
   const std::uint8_t rgb[4][3] = {{0, 0, 0}, {128, 128, 128}, {255, 255, 255}, {129, 128, 128}};
   for (int i = 0; i < 4; ++i) source.SetPixel(i, 0, rgb[i][0], rgb[i][1], rgb[i][2], 255);
   for (const auto& [row, greyAlpha] : {std::pair{120, 0}, std::pair{104, 255}}) {
-    const MaskRecord mask(241, 209, [row = row](int r, int c) { return std::uint8_t(r == row && c == 120 ? 255 : 0); });
+    const MaskRecord mask(241, 209, [row = row](int r, int c) {
+      return std::uint8_t(r == row && c == 120 ? 255 : 0);
+    });
     ASSERT_EQ(KeyFrame(target, source, Settings(), &mask), 0);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(target.line(0)[4 * i + 3], i < 3 ? greyAlpha : 255 - greyAlpha) << row << " " << i;
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(target.line(0)[4 * i + 3], i < 3 ? greyAlpha : 255 - greyAlpha) << row << " " << i;
   }
 }
 
@@ -207,8 +211,8 @@ TEST(Key, LightnessWindowWeighsGreys) {
   const MaskRecord mask(255);
   // 20/40/60/80: entry v of the table, hence alpha 255 - table[v] for a
   // grey of value v.
-  const std::pair<int, int> greys[] = {{0, 255},  {51, 255}, {52, 250}, {101, 5}, {102, 0},
-                                       {153, 0},  {154, 5},  {203, 250}, {204, 255}, {255, 255}};
+  const std::pair<int, int> greys[] = {{0, 255}, {51, 255}, {52, 250},  {101, 5},   {102, 0},
+                                       {153, 0}, {154, 5},  {203, 250}, {204, 255}, {255, 255}};
   Frame source(std::size(greys), 1), target(std::size(greys), 1);
   for (std::size_t i = 0; i < std::size(greys); ++i) {
     const auto v = std::uint8_t(greys[i].first);
@@ -304,8 +308,8 @@ TEST(Key, SoftnessBlursTheMaskWithItsRadius) {
     const double dx = (c - 180) / 30.0, dy = (r - 104) / 26.0;
     return std::uint8_t(dx * dx + dy * dy <= 1 ? 255 : 0);
   };
-  const SoftCase cases[] = {{10, 1}, {50, 6.25}, {75, 31.640625}, {0, 0},
-                            {kNaN, 0}, {-3, 0}, {250, 100}};
+  const SoftCase cases[] = {{10, 1},   {50, 6.25}, {75, 31.640625}, {0, 0},
+                            {kNaN, 0}, {-3, 0},    {250, 100}};
   Frame source(96, 16);
   source.Fill(4242);
   const MaskRecord raw(241, 209, disc);
@@ -336,7 +340,8 @@ class Fields : public ::testing::TestWithParam<FieldCase> {};
 TEST_P(Fields, OnlyTheFieldsLinesAreWritten) {
   const FieldCase& c = GetParam();
   const MaskRecord mask(255);
-  Frame source(9, 7, 32, stdfx::kLayoutRGB, c.topDown), target(9, 7, 32, stdfx::kLayoutRGB, c.topDown);
+  Frame source(9, 7, 32, stdfx::kLayoutRGB, c.topDown),
+      target(9, 7, 32, stdfx::kLayoutRGB, c.topDown);
   source.Fill(11);
   target.Fill(12);
   const auto before = target.pixels();

@@ -142,8 +142,8 @@ TEST_P(YuvRoundTrip, WithinTolerance) {
   CDIB rgb(RgbHeader(p.width, p.rgbTopDown ? -p.height : p.height));
   ASSERT_TRUE(rgb.IsValidDIB());
   FillPairs(rgb, static_cast<unsigned>(p.width * 131 + p.height));
-  tagYUVBMINFOHEADER yh = YuvHeader(p.width, p.yuvTopDown ? -p.height : p.height, p.yuvBits,
-                                    p.colorSpace);
+  tagYUVBMINFOHEADER yh =
+      YuvHeader(p.width, p.yuvTopDown ? -p.height : p.height, p.yuvBits, p.colorSpace);
   CDIB yuv;
   ASSERT_TRUE(yuv.CreateAndConvert(yh.vf, rgb, -1));
   EXPECT_TRUE(yuv.IsYUV422UYVY());
@@ -184,7 +184,8 @@ TEST(YuvRoundTripLattice, WholeCubeWithinTolerance) {
           std::uint8_t out[4];
           toYuv.ConvertRow(px, 1, uyvy, nullptr);
           toRgb.ConvertRow(uyvy, nullptr, 1, out);
-          worst = std::max({worst, std::abs(out[0] - b), std::abs(out[1] - g), std::abs(out[2] - r)});
+          worst =
+              std::max({worst, std::abs(out[0] - b), std::abs(out[1] - g), std::abs(out[2] - r)});
         }
     EXPECT_LE(worst, kRoundTripTolerance) << "id " << id;
   }
@@ -300,7 +301,8 @@ TEST(ConvertRgb, SourcesOfOtherDepthsAndEncodedMasks) {
     }
   // 24-bit RGB to 32-bit: opaque.
   CDIB rgb24(RgbHeader(3, 2, 24));
-  for (int i = 0; i < static_cast<int>(rgb24.DIBSize()); ++i) rgb24.GetBytes()[i] = std::uint8_t(i + 1);
+  for (int i = 0; i < static_cast<int>(rgb24.DIBSize()); ++i)
+    rgb24.GetBytes()[i] = std::uint8_t(i + 1);
   CDIB rgb32;
   ASSERT_TRUE(rgb32.CreateAndConvert(RgbHeader(3, 2), rgb24, -1));
   const std::uint8_t first[4] = {1, 2, 3, 255};
@@ -337,7 +339,12 @@ TEST(ConvertRgb, RefusalsLeaveTheTargetAsItWas) {
       {"8-bit target", rgb(8, 4, 8)},
       {"normalised colour space", YuvHeader(8, 4, 32, 1)},
       {"4:4:4", YuvHeader(8, 4, 32, 0, stdfx::kSub444)},
-      {"YUVz", [] { auto y = YuvHeader(8, 4, 32, 0); y.vf.biCompression = stdfx::kLayoutYUVAZ; return y; }()},
+      {"YUVz",
+       [] {
+         auto y = YuvHeader(8, 4, 32, 0);
+         y.vf.biCompression = stdfx::kLayoutYUVAZ;
+         return y;
+       }()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

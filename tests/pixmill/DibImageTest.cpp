@@ -67,9 +67,7 @@ TEST(Ownership, AttachedMemoryIsNeverCopiedNorFreed) {
   }
   EXPECT_EQ(bits[0], 42);
   EXPECT_EQ(h.vfAlphaFlag, stdfx::kAlphaPremultiplied);
-  {
-    CDIB image(&h, bits);
-  }  // destroyed while attached
+  { CDIB image(&h, bits); }  // destroyed while attached
   EXPECT_EQ(bits[7], 8);
 }
 
@@ -222,8 +220,8 @@ TEST_P(PixelAccess, ByteAndColourAtDisplayPosition) {
     unsigned char* c = colour.GetBytes() + stdfx::DIBLineOffset(&ch, line);
     for (int x = 0; x < w; ++x) {
       m[x] = std::uint8_t(10 * displayRow + x);
-      c[4 * x + 0] = std::uint8_t(displayRow);      // blue
-      c[4 * x + 1] = std::uint8_t(x);               // green
+      c[4 * x + 0] = std::uint8_t(displayRow);        // blue
+      c[4 * x + 1] = std::uint8_t(x);                 // green
       c[4 * x + 2] = std::uint8_t(100 + displayRow);  // red
     }
   }
@@ -303,7 +301,8 @@ TEST_P(Offsets, MovesAsDisplayed) {
     for (int y = 0; y < 6; ++y) {
       for (int x = 0; x < 7; ++x) {
         const long long sx = (long long)x - s.dx, sy = (long long)y - s.dy;
-        const int want = sx >= 0 && sx < 7 && sy >= 0 && sy < 6 ? src.GetDIBByte(int(sx), int(sy)) : 0;
+        const int want =
+            sx >= 0 && sx < 7 && sy >= 0 && sy < 6 ? src.GetDIBByte(int(sx), int(sy)) : 0;
         EXPECT_EQ(dst.GetDIBByte(x, y), want) << x << "," << y;
       }
     }
@@ -333,7 +332,8 @@ TEST(Alpha, PremultiplyAndStraightenEveryValueAgainstRealArithmetic) {
   // One row per alpha, one pixel per colour value (in all three channels).
   std::vector<std::uint32_t> px;
   for (int a = 0; a < 256; ++a)
-    for (int c = 0; c < 256; ++c) px.push_back(std::uint32_t(a) << 24 | std::uint32_t(c) * 0x010101u);
+    for (int c = 0; c < 256; ++c)
+      px.push_back(std::uint32_t(a) << 24 | std::uint32_t(c) * 0x010101u);
   CDIB image = OnePixelRows(256, px);
   ASSERT_TRUE(image.ConvertAlphaToPremultiplied(-1));
   EXPECT_TRUE(image.DIBAlphaIsPremultiplied());

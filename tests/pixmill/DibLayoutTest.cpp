@@ -82,11 +82,15 @@ TEST(Limits, AbsurdHeadersAreRefusedEverywhere) {
   const struct {
     int width, height, bits;
     DWORD layout, sizeImage, rowPitch;
-  } cases[] = {{-1, 4, 8, RGB, 0, 0},          {16385, 1, 8, RGB, 0, 0},
-               {1, -16385, 8, RGB, 0, 0},      {1, INT_MIN, 8, RGB, 0, 0},
-               {INT_MAX, 1, 32, RGB, 0, 0},    {4, 4, 7, RGB, 0, 0},
+  } cases[] = {{-1, 4, 8, RGB, 0, 0},
+               {16385, 1, 8, RGB, 0, 0},
+               {1, -16385, 8, RGB, 0, 0},
+               {1, INT_MIN, 8, RGB, 0, 0},
+               {INT_MAX, 1, 32, RGB, 0, 0},
+               {4, 4, 7, RGB, 0, 0},
                // 16384 lines of 131072 bytes: 2^31, beyond a signed count.
-               {16, 16384, 8, RGB, 0, 131072}, {16, 2, 8, RGB, 0, 0xFFFFFFFF},
+               {16, 16384, 8, RGB, 0, 131072},
+               {16, 2, 8, RGB, 0, 0xFFFFFFFF},
                {4, 4, 8, stdfx::kLayoutRLE8, 0xFFFFFFFF, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << "x" << c.bits);
@@ -280,7 +284,8 @@ TEST(CopyBack, CopiesTheSmallerRowAndTheAlphaPlanes) {
   for (std::size_t i = 0; i < sb.size(); ++i) sb[i] = std::uint8_t(i + 1);
   ASSERT_TRUE(stdfx::CopyBack(&dh, db.data(), &sh, sb.data(), -1));
   for (int y = 0; y < 2; ++y) {
-    for (int i = 0; i < 12; ++i) EXPECT_EQ(db[std::size_t(y * 12 + i)], sb[std::size_t(y * 20 + i)]);
+    for (int i = 0; i < 12; ++i)
+      EXPECT_EQ(db[std::size_t(y * 12 + i)], sb[std::size_t(y * 20 + i)]);
     for (int x = 0; x < 3; ++x) EXPECT_EQ(dstAlpha[y * 4 + x], srcAlpha[y * 8 + x]);
     EXPECT_EQ(dstAlpha[y * 4 + 3], 0);
   }

@@ -29,7 +29,8 @@ std::vector<std::uint8_t> MakeBitmap(int w, int h, int bits, bool fileHeader,
                                      std::uint32_t infoSize = 40, int paletteEntries = -1) {
   const std::size_t stride = std::size_t((w * bits + 31) / 32 * 4);
   const std::size_t rows = std::size_t(h < 0 ? -h : h);
-  const std::size_t palette = bits == 8 ? 4 * std::size_t(paletteEntries < 0 ? 256 : paletteEntries) : 0;
+  const std::size_t palette =
+      bits == 8 ? 4 * std::size_t(paletteEntries < 0 ? 256 : paletteEntries) : 0;
   const std::size_t pre = fileHeader ? 14 : 0;
   const std::size_t offBits = pre + infoSize + palette;
   std::vector<std::uint8_t> v(offBits + stride * rows, 0);
@@ -246,8 +247,8 @@ TEST_F(Desktop, PackedYuvShowsAsItsRgbConversion) {
     for (int x = 0; x < 4; ++x) {
       int r, g, b;
       ASSERT_TRUE(rgb.GetDIBColor(x, y, r, g, b));
-      EXPECT_EQ(At(x, y), 0xFF000000u | std::uint32_t(r) << 16 | std::uint32_t(g) << 8 |
-                              std::uint32_t(b));
+      EXPECT_EQ(At(x, y),
+                0xFF000000u | std::uint32_t(r) << 16 | std::uint32_t(g) << 8 | std::uint32_t(b));
     }
   }
 }

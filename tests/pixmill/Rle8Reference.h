@@ -46,7 +46,8 @@ inline std::optional<Bytes> ReferenceDecode(const Bytes& s, int w, int h, std::s
     } else if (second == 1) {
       const std::size_t tail = s.size() - i;
       if (tail > 3) return std::nullopt;
-      if (std::any_of(s.begin() + static_cast<long>(i), s.end(), [](std::uint8_t v) { return v != 0; }))
+      if (std::any_of(s.begin() + static_cast<long>(i), s.end(),
+                      [](std::uint8_t v) { return v != 0; }))
         return std::nullopt;
       return img;
     } else if (second == 2) {

@@ -61,12 +61,22 @@ Bytes Fill(int w, int h, std::mt19937& rng, int kind) {
     for (int x = 0; x < w; ++x) {
       std::uint8_t v = 0;
       switch (kind) {
-        case 0: v = 0; break;
-        case 1: v = 255; break;
-        case 2: v = ((x + y) & 1) ? 255 : 0; break;                 // alternating bytes
-        case 3: v = static_cast<std::uint8_t>(x * 7 + y * 13); break;  // all distinct nearby
-        case 4: v = static_cast<std::uint8_t>(byte(rng)); break;       // noise
-        case 5:  // long runs crossing row ends
+        case 0:
+          v = 0;
+          break;
+        case 1:
+          v = 255;
+          break;
+        case 2:
+          v = ((x + y) & 1) ? 255 : 0;
+          break;  // alternating bytes
+        case 3:
+          v = static_cast<std::uint8_t>(x * 7 + y * 13);
+          break;  // all distinct nearby
+        case 4:
+          v = static_cast<std::uint8_t>(byte(rng));
+          break;  // noise
+        case 5:   // long runs crossing row ends
           if (left == 0) {
             current = byte(rng) < 128 ? 0 : 255;
             left = len(rng);
@@ -74,9 +84,15 @@ Bytes Fill(int w, int h, std::mt19937& rng, int kind) {
           --left;
           v = static_cast<std::uint8_t>(current);
           break;
-        case 6: v = ((x / 2) & 1) ? 9 : 200; break;  // runs of exactly 2
-        case 7: v = (x % 5 < 3) ? 1 : static_cast<std::uint8_t>(x); break;  // runs of 3 between literals
-        default: v = (x < w / 2) ? 0 : 255; break;  // two half rows
+        case 6:
+          v = ((x / 2) & 1) ? 9 : 200;
+          break;  // runs of exactly 2
+        case 7:
+          v = (x % 5 < 3) ? 1 : static_cast<std::uint8_t>(x);
+          break;  // runs of 3 between literals
+        default:
+          v = (x < w / 2) ? 0 : 255;
+          break;  // two half rows
       }
       img[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x)] = v;
     }
@@ -210,8 +226,12 @@ TEST(Rle8, RefusesAbsurdGeometryWithoutTouchingBuffers) {
     int h;
     std::size_t stride;
   };
-  const std::vector<Geo> cases = {{0, 1, 4},      {1, 0, 4},     {-1, 1, 4},
-                                  {16385, 1, 16388}, {1, 16385, 4}, {8, 1, 4},
+  const std::vector<Geo> cases = {{0, 1, 4},
+                                  {1, 0, 4},
+                                  {-1, 1, 4},
+                                  {16385, 1, 16388},
+                                  {1, 16385, 4},
+                                  {8, 1, 4},
                                   {1, 1, stdfx::kRle8MaxStride + 1}};
   const Bytes stream = {0, 1};
   for (const auto& g : cases) {
@@ -253,9 +273,15 @@ TEST(Rle8, CorruptedStreamsAgreeWithReference) {
       for (int f = 0; f < flips; ++f) {
         const std::size_t at = rng() % bad.size();
         switch (rng() % 3) {
-          case 0: bad[at] = static_cast<std::uint8_t>(rng()); break;
-          case 1: bad[at] ^= static_cast<std::uint8_t>(1u << (rng() % 8)); break;
-          default: bad[at] = static_cast<std::uint8_t>(rng() % 3); break;  // escape codes
+          case 0:
+            bad[at] = static_cast<std::uint8_t>(rng());
+            break;
+          case 1:
+            bad[at] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+            break;
+          default:
+            bad[at] = static_cast<std::uint8_t>(rng() % 3);
+            break;  // escape codes
         }
       }
       if (rng() % 4 == 0) bad.resize(rng() % (bad.size() + 1));
@@ -286,9 +312,17 @@ TEST(Rle8, RandomStreamsAgreeWithReference) {
     const int codes = 1 + static_cast<int>(rng() % 12);
     for (int c = 0; c < codes; ++c) {
       switch (rng() % 5) {
-        case 0: s.insert(s.end(), {static_cast<std::uint8_t>(1 + rng() % 6), static_cast<std::uint8_t>(rng())}); break;
-        case 1: s.insert(s.end(), {0, 0}); break;
-        case 2: s.insert(s.end(), {0, 2, static_cast<std::uint8_t>(rng() % 5), static_cast<std::uint8_t>(rng() % 2)}); break;
+        case 0:
+          s.insert(s.end(),
+                   {static_cast<std::uint8_t>(1 + rng() % 6), static_cast<std::uint8_t>(rng())});
+          break;
+        case 1:
+          s.insert(s.end(), {0, 0});
+          break;
+        case 2:
+          s.insert(s.end(), {0, 2, static_cast<std::uint8_t>(rng() % 5),
+                             static_cast<std::uint8_t>(rng() % 2)});
+          break;
         default: {
           const std::uint8_t n = static_cast<std::uint8_t>(3 + rng() % 5);
           s.insert(s.end(), {0, n});

@@ -37,7 +37,8 @@ void PaintMask(stdfx::CDIB& mask, unsigned seed) {
       for (int x = 0; x < w; ++x)
         if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) mask.GetBytes()[y * stride + x] = v;
   }
-  for (int x = 0; x < w; ++x) mask.GetBytes()[(h / 2) * stride + x] = static_cast<std::uint8_t>(rng());
+  for (int x = 0; x < w; ++x)
+    mask.GetBytes()[(h / 2) * stride + x] = static_cast<std::uint8_t>(rng());
 }
 
 // The header and pixel bytes of an image, to check that a refusal changed
@@ -128,8 +129,13 @@ TEST(RleImage, RefusalsLeaveTheImageUntouched) {
   };
   auto noEdit = [](tagVFBMINFOHEADER&) {};
   const std::vector<Case> cases = {
-      {"compress 32-bit", [] { auto h = MaskHeader(8, 4); h.biBitCount = 32; return h; }(), false,
-       noEdit, &stdfx::CDIB::CompressRLE},
+      {"compress 32-bit",
+       [] {
+         auto h = MaskHeader(8, 4);
+         h.biBitCount = 32;
+         return h;
+       }(),
+       false, noEdit, &stdfx::CDIB::CompressRLE},
       {"compress twice", MaskHeader(8, 4), true, noEdit, &stdfx::CDIB::CompressRLE},
       {"decompress plain", MaskHeader(8, 4), false, noEdit, &stdfx::CDIB::DecompressRLE},
       {"decompress wider than the limit", MaskHeader(8, 4), true,
@@ -185,8 +191,7 @@ TEST(RleImage, EveryCutRecordIsRefused) {
   stdfx::CDIB out(MaskHeader(4, 4));
   for (std::size_t n = 0; n < record.size(); ++n) {
     const Bytes cut(record.begin(), record.begin() + static_cast<long>(n));
-    ASSERT_FALSE(stdfx::DecodeRle8Record(cut.empty() ? nullptr : cut.data(), cut.size(), out))
-        << n;
+    ASSERT_FALSE(stdfx::DecodeRle8Record(cut.empty() ? nullptr : cut.data(), cut.size(), out)) << n;
     ASSERT_FALSE(out.IsValidDIB());
   }
   ASSERT_TRUE(stdfx::DecodeRle8Record(record.data(), record.size(), out));

@@ -47,19 +47,18 @@ TEST_P(ClampTable, EveryIndexClamps) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tables, ClampTable,
-    ::testing::Values(
-        TableCase{"N256P512", &CTables::GetMinMaxN256P512Table0, &CTables::GetMinMaxN256P512Table,
-                  -512, 1023, 0, 255},
-        TableCase{"L16H235", &CTables::GetMinMaxL16H235Table0, &CTables::GetMinMaxL16H235Table,
-                  -512, 1023, 16, 235},
-        TableCase{"L16H240", &CTables::GetMinMaxL16H240Table0, &CTables::GetMinMaxL16H240Table,
-                  -512, 1023, 16, 240},
-        TableCase{"TenBit", &CTables::GetMinMax10bitTable0, &CTables::GetMinMax10bitTable, -2048,
-                  2559, 0, 1023},
-        TableCase{"TenBitYCCIR", &CTables::GetMinMax10bitYCCIRTable0,
-                  &CTables::GetMinMax10bitYCCIRTable, -2048, 2559, 64, 940},
-        TableCase{"TenBitCCCIR", &CTables::GetMinMax10bitCCCIRTable0,
-                  &CTables::GetMinMax10bitCCCIRTable, -2048, 2559, 64, 960}));
+    ::testing::Values(TableCase{"N256P512", &CTables::GetMinMaxN256P512Table0,
+                                &CTables::GetMinMaxN256P512Table, -512, 1023, 0, 255},
+                      TableCase{"L16H235", &CTables::GetMinMaxL16H235Table0,
+                                &CTables::GetMinMaxL16H235Table, -512, 1023, 16, 235},
+                      TableCase{"L16H240", &CTables::GetMinMaxL16H240Table0,
+                                &CTables::GetMinMaxL16H240Table, -512, 1023, 16, 240},
+                      TableCase{"TenBit", &CTables::GetMinMax10bitTable0,
+                                &CTables::GetMinMax10bitTable, -2048, 2559, 0, 1023},
+                      TableCase{"TenBitYCCIR", &CTables::GetMinMax10bitYCCIRTable0,
+                                &CTables::GetMinMax10bitYCCIRTable, -2048, 2559, 64, 940},
+                      TableCase{"TenBitCCCIR", &CTables::GetMinMax10bitCCCIRTable0,
+                                &CTables::GetMinMax10bitCCCIRTable, -2048, 2559, 64, 960}));
 
 TEST(CTables, OneInstanceAcrossThreads) {
   constexpr int kThreads = 16;
@@ -135,8 +134,8 @@ std::vector<double> Filter(const Deriche& c, const std::vector<double>& x) {
       p[k] += k - i < 0 ? (c.n[i] - c.e[i]) * x[0] : c.n[i] * x[k - i] - c.d[i] * p[k - i];
   for (int k = len - 1; k >= 0; --k)
     for (int i = 0; i < 5; ++i)
-      q[k] += k + i > len - 1 ? (c.m[i] - c.f[i]) * x[len - 1]
-                              : c.m[i] * x[k + i] - c.d[i] * q[k + i];
+      q[k] +=
+          k + i > len - 1 ? (c.m[i] - c.f[i]) * x[len - 1] : c.m[i] * x[k + i] - c.d[i] * q[k + i];
   for (int k = 0; k < len; ++k) y[k] = p[k] + q[k];
   return y;
 }

@@ -38,17 +38,16 @@ TEST_P(MulDivTable, MatchesDocumentedRule) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MulDivTable,
-    ::testing::Values(
-        MulDivCase{5, 1, 2, 3},     // 2.5 -> 3
-        MulDivCase{-5, 1, 2, -3},   // -2.5 -> -3
-        MulDivCase{5, 1, -2, -3},   // sign from the divisor
-        MulDivCase{-9, 1, 4, -2},   // -2.25 -> -2
-        MulDivCase{123, 456, 0, -1},  // zero divisor
-        MulDivCase{INT32_MAX, 2, 2, INT32_MAX},  // 64-bit product
-        MulDivCase{INT32_MIN, -1, 1, -1},         // 2^31 overflows
-        MulDivCase{INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN},
-        MulDivCase{1, 1, INT32_MIN, 0},            // tiny negative quotient
-        MulDivCase{-1073741824, 1, INT32_MIN, 1}));  // exactly +0.5
+    ::testing::Values(MulDivCase{5, 1, 2, 3},                  // 2.5 -> 3
+                      MulDivCase{-5, 1, 2, -3},                // -2.5 -> -3
+                      MulDivCase{5, 1, -2, -3},                // sign from the divisor
+                      MulDivCase{-9, 1, 4, -2},                // -2.25 -> -2
+                      MulDivCase{123, 456, 0, -1},             // zero divisor
+                      MulDivCase{INT32_MAX, 2, 2, INT32_MAX},  // 64-bit product
+                      MulDivCase{INT32_MIN, -1, 1, -1},        // 2^31 overflows
+                      MulDivCase{INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN},
+                      MulDivCase{1, 1, INT32_MIN, 0},              // tiny negative quotient
+                      MulDivCase{-1073741824, 1, INT32_MIN, 1}));  // exactly +0.5
 
 TEST(MulDiv, AgreesWithWideReferenceOnRandomTriples) {
   std::mt19937_64 rng(20261205);

@@ -81,16 +81,15 @@ TEST_P(AddNumberRefusal, ReturnsTheStatusOfTheStepThatFailed) {
   for (const auto& p : factory->Created()) EXPECT_EQ(p->GetRefCount(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, AddNumberRefusal,
-    ::testing::Values(
-        // The factory's own status is replaced by 0x5000.
-        RefusalCase{"Factory", true, {}, 0, 0x5000},
-        RefusalCase{"Range", false, {true, 0, 0}, 0, PIM::kNoInterface},
-        RefusalCase{"CurrentValue", false, {false, 0x91, 0}, 0, 0x91},
-        RefusalCase{"DefaultValue", false, {false, 0, 0x92}, 0, 0x92},
-        RefusalCase{"List", false, {}, 0x93, 0x93}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Steps, AddNumberRefusal,
+                         ::testing::Values(
+                             // The factory's own status is replaced by 0x5000.
+                             RefusalCase{"Factory", true, {}, 0, 0x5000},
+                             RefusalCase{"Range", false, {true, 0, 0}, 0, PIM::kNoInterface},
+                             RefusalCase{"CurrentValue", false, {false, 0x91, 0}, 0, 0x91},
+                             RefusalCase{"DefaultValue", false, {false, 0, 0x92}, 0, 0x92},
+                             RefusalCase{"List", false, {}, 0x93, 0x93}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(AddData, FactoryRefusalIsNotAnError) {
   auto list = h::Make<h::CParameterList>();

@@ -27,8 +27,8 @@ struct NumberRow {
 
 // The effect's number parameters 0 to 4, as published.
 const NumberRow kNumbers[] = {
-    {"Softness", 0.0, 100.0, 0.1, 0.0},  {"Spill Suppression", 0.0, 100.0, 0.1, 0.0},
-    {"Key Red", 0.0, 255.0, 0.1, 0.0},   {"Key Green", 0.0, 255.0, 0.1, 0.0},
+    {"Softness", 0.0, 100.0, 0.1, 0.0}, {"Spill Suppression", 0.0, 100.0, 0.1, 0.0},
+    {"Key Red", 0.0, 255.0, 0.1, 0.0},  {"Key Green", 0.0, 255.0, 0.1, 0.0},
     {"Key Blue", 0.0, 255.0, 0.1, 0.0},
 };
 
@@ -115,8 +115,7 @@ TEST_F(DefineParameters, ReadsBackThroughTheLightnessDoubles) {
   EXPECT_EQ(values[3], 100.0);
 }
 
-class FactoryRefusesOne : public DefineParameters,
-                          public ::testing::WithParamInterface<int> {};
+class FactoryRefusesOne : public DefineParameters, public ::testing::WithParamInterface<int> {};
 
 // The factory is asked in index order, so creation k is parameter k. A
 // refused parameter is left out; the others are all defined and the
@@ -146,8 +145,7 @@ struct FaultCase {
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
-class ParameterFault : public DefineParameters,
-                       public ::testing::WithParamInterface<FaultCase> {};
+class ParameterFault : public DefineParameters, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(ParameterFault, StopsOrGoesOnAsPublished) {
   const FaultCase& c = GetParam();

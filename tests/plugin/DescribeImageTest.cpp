@@ -96,36 +96,52 @@ TEST_P(Describe, FillsEveryField) {
 // format: bottomUp, premultiplied, interlaced, interlaceDetail, value, blackTransparent
 INSTANTIATE_TEST_SUITE_P(
     Frames, Describe,
-    ::testing::Values(
-        DescribeCase{"BgraBottomUp", Frame(4, 5, 3, {1, 0, 0, 0, 1.5f, 0}), 0, true, 144, 32, 0,
-                     5, 3, 0, 0, 1, 0},
-        DescribeCase{"BgraTopDownPremultiplied", Frame(4, 5, 3, {0, 1, 0, 0, 0.f, 0}), 0, true,
-                     144, 32, 0, 5, -3, 2, 0, 1, 0},
-        DescribeCase{"BgraInterlacedDetail", Frame(4, 2, 4, {7, 0, 1, 1, 2.f, 0}), 0, true, 144,
-                     32, 0, 2, 4, 0, 0x20, 0, 0},
-        DescribeCase{"BgraInterlacedOtherDetail", Frame(4, 2, 4, {1, 0, 1, 2, 0.f, 0}), 0, true,
-                     144, 32, 0, 2, 4, 0, 0, 0, 0},
-        DescribeCase{"BgraBlackTransparentKind3", Frame(4, 2, 2, {1, 0, 0, 0, 0.f, 1}, 3), 0,
-                     true, 144, 32, 0, 2, 2, 0, 0, 1, 8},
-        DescribeCase{"BgraBlackTransparentOtherKind", Frame(4, 2, 2, {1, 0, 0, 0, 0.f, 1}, 2), 0,
-                     true, 144, 32, 0, 2, 2, 0, 0, 1, 0},
-        DescribeCase{"YuvOddWidthMadeEven", Frame(1, 7, 3, {1, 0, 0, 0, 0.f, 0}), 0, true, 160,
-                     24, kYUV, 6, 3, 0, 0, 1, 0},
-        DescribeCase{"YuvWithAlphaPlane", Frame(2, 4, 3, {0, 0, 0, 0, 0.f, 1}, 3), 1, true, 160,
-                     32, kYUV, 4, -3, 0, 0, 1, 8},
-        DescribeCase{"YuvAlphaKind2IgnoresThePlane", Frame(3, 4, 3, {1, 0, 0, 0, 0.f, 0}, 2), 1,
-                     true, 160, 24, kYUV, 4, 3, 0, 0, 1, 0},
-        DescribeCase{"YuvAlphaWithoutPlaneRefused", Frame(1, 4, 3, {1, 0, 0, 0, 0.f, 0}), 2,
-                     false, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-        DescribeCase{"NoFormatFacetRefused", [] {
-                       auto d = Frame(4, 4, 3, {1, 0, 0, 0, 0.f, 0});
-                       d.offerFormat = false;
-                       return d;
-                     }(), 0, false, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-        DescribeCase{"NegativeHeightRefused", Frame(4, 4, -3, {1, 0, 0, 0, 0.f, 0}), 0, false, 0,
-                     0, 0, 0, 0, 0, 0, 0, 0},
-        DescribeCase{"OtherLayoutRefused", Frame(8, 4, 3, {1, 0, 0, 0, 0.f, 0}), 0, false, 0, 0,
-                     0, 0, 0, 0, 0, 0, 0}),
+    ::
+        testing::
+            Values(DescribeCase{"BgraBottomUp", Frame(4, 5, 3, {1, 0, 0, 0, 1.5f, 0}), 0, true, 144,
+                                32, 0, 5, 3, 0, 0, 1, 0},
+                   DescribeCase{"BgraTopDownPremultiplied", Frame(4, 5, 3, {0, 1, 0, 0, 0.f, 0}), 0,
+                                true, 144, 32, 0, 5, -3, 2, 0, 1, 0},
+                   DescribeCase{"BgraInterlacedDetail", Frame(4, 2, 4, {7, 0, 1, 1, 2.f, 0}), 0,
+                                true, 144, 32, 0, 2, 4, 0, 0x20, 0, 0},
+                   DescribeCase{
+                       "BgraInterlacedOtherDetail",
+                       Frame(4, 2, 4, {1, 0, 1, 2, 0.f, 0}), 0, true, 144, 32, 0, 2, 4, 0, 0, 0, 0},
+                   DescribeCase{
+                       "BgraBlackTransparentKind3",
+                       Frame(4, 2, 2, {1, 0, 0, 0, 0.f, 1}, 3), 0, true, 144, 32, 0, 2, 2, 0, 0, 1,
+                       8},
+                   DescribeCase{
+                       "BgraBlackTransparentOtherKind",
+                       Frame(4, 2, 2, {1, 0, 0, 0, 0.f, 1}, 2), 0, true, 144, 32, 0, 2, 2, 0, 0, 1,
+                       0},
+                   DescribeCase{
+                       "YuvOddWidthMadeEven",
+                       Frame(1, 7, 3, {1, 0, 0, 0, 0.f, 0}), 0, true, 160, 24, kYUV, 6, 3, 0, 0, 1,
+                       0},
+                   DescribeCase{
+                       "YuvWithAlphaPlane", Frame(2, 4, 3, {0, 0, 0, 0, 0.f, 1}, 3), 1,
+                       true, 160, 32, kYUV, 4, -3, 0, 0, 1, 8},
+                   DescribeCase{
+                       "YuvAlphaKind2IgnoresThePlane",
+                       Frame(3, 4, 3, {1, 0, 0, 0, 0.f, 0}, 2), 1, true, 160, 24, kYUV, 4, 3, 0, 0,
+                       1,
+                       0},
+                   DescribeCase{
+                       "YuvAlphaWithoutPlaneRefused",
+                       Frame(1, 4, 3, {1, 0, 0, 0, 0.f, 0}), 2, false, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                   DescribeCase{
+                       "NoFormatFacetRefused",
+                       [] {
+                         auto d = Frame(4, 4, 3, {1, 0, 0, 0, 0.f, 0});
+                         d.offerFormat = false;
+                         return d;
+                       }(),
+                       0, false, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                   DescribeCase{"NegativeHeightRefused", Frame(4, 4, -3, {1, 0, 0, 0, 0.f, 0}), 0,
+                                false, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                   DescribeCase{"OtherLayoutRefused", Frame(8, 4, 3, {1, 0, 0, 0, 0.f, 0}), 0,
+                                false, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
     [](const auto& p) { return p.param.name; });
 
 }  // namespace

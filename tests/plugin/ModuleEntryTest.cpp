@@ -31,10 +31,10 @@ void PrintTo(const RegistrationCase& c, std::ostream* os) { *os << c.name; }
 // register, update.
 const std::vector<std::string> kFacets1 = {"registry1.AttachModuleRecord"};
 const std::vector<std::string> kFacets2 = {"registry2.Announce"};
-const std::vector<std::string> kDescribe = {
-    "registry.Update",         "info.SetName(Chroma Key)", "info.SetText()",
-    "info.SetEffectId",        "info.SetVersion(1.0)",     "info.SetInteger(0)",
-    "info.SetIntegerPair(1,4)"};
+const std::vector<std::string> kDescribe = {"registry.Update",         "info.SetName(Chroma Key)",
+                                            "info.SetText()",          "info.SetEffectId",
+                                            "info.SetVersion(1.0)",    "info.SetInteger(0)",
+                                            "info.SetIntegerPair(1,4)"};
 const std::vector<std::string> kFacetA = {"infoA.SetFacetInteger(2)"};
 const std::vector<std::string> kFacetB = {"infoB.SetFacetTriple(2,0,0)", "infoB.SetFacetOption(1)"};
 
@@ -61,27 +61,56 @@ TEST_P(Registration, CallsTheHostInTheDocumentedOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Hosts, Registration,
     ::testing::Values(
-        RegistrationCase{"AllFacets", {true, true, 0}, {true, true}, 0,
-                         Join({kFacets1, kFacets2, kDescribe, kFacetA, kFacetB,
+        RegistrationCase{"AllFacets",
+                         {true, true, 0},
+                         {true, true},
+                         0,
+                         Join({kFacets1,
+                               kFacets2,
+                               kDescribe,
+                               kFacetA,
+                               kFacetB,
                                {"registry.Register", "registry.Update"}})},
-        RegistrationCase{"NoRegistryFacets", {false, false, 0}, {true, true}, 0,
-                         Join({kDescribe, kFacetA, kFacetB,
+        RegistrationCase{
+            "NoRegistryFacets",
+            {false, false, 0},
+            {true, true},
+            0,
+            Join({kDescribe, kFacetA, kFacetB, {"registry.Register", "registry.Update"}})},
+        RegistrationCase{
+            "OnlySecondRegistryFacet",
+            {false, true, 0},
+            {true, true},
+            0,
+            Join(
+                {kFacets2, kDescribe, kFacetA, kFacetB, {"registry.Register", "registry.Update"}})},
+        RegistrationCase{
+            "NoInfoFacets",
+            {true, true, 0},
+            {false, false},
+            0,
+            Join({kFacets1, kFacets2, kDescribe, {"registry.Register", "registry.Update"}})},
+        RegistrationCase{"OnlyInfoFacetB",
+                         {true, true, 0},
+                         {false, true},
+                         0,
+                         Join({kFacets1,
+                               kFacets2,
+                               kDescribe,
+                               kFacetB,
                                {"registry.Register", "registry.Update"}})},
-        RegistrationCase{"OnlySecondRegistryFacet", {false, true, 0}, {true, true}, 0,
-                         Join({kFacets2, kDescribe, kFacetA, kFacetB,
-                               {"registry.Register", "registry.Update"}})},
-        RegistrationCase{"NoInfoFacets", {true, true, 0}, {false, false}, 0,
-                         Join({kFacets1, kFacets2, kDescribe,
-                               {"registry.Register", "registry.Update"}})},
-        RegistrationCase{"OnlyInfoFacetB", {true, true, 0}, {false, true}, 0,
-                         Join({kFacets1, kFacets2, kDescribe, kFacetB,
-                               {"registry.Register", "registry.Update"}})},
-        RegistrationCase{"NoFacetsAtAll", {false, false, 0}, {false, false}, 0,
+        RegistrationCase{"NoFacetsAtAll",
+                         {false, false, 0},
+                         {false, false},
+                         0,
                          Join({kDescribe, {"registry.Register", "registry.Update"}})},
         // A refusal is returned at once: no second update.
-        RegistrationCase{"RegistryRefuses", {true, true, 0x4711}, {true, true}, 0x4711,
-                         Join({kFacets1, kFacets2, kDescribe, kFacetA, kFacetB,
-                               {"registry.Register"}})}),
+        RegistrationCase{
+            "RegistryRefuses",
+            {true, true, 0x4711},
+            {true, true},
+            0x4711,
+            Join({kFacets1, kFacets2, kDescribe, kFacetA, kFacetB, {"registry.Register"}})}),
     [](const auto& test) { return test.param.name; });
 
 TEST(RegistrationValues, DescribeChromaKey) {

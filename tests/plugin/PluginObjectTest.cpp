@@ -84,9 +84,8 @@ TEST_F(PluginObject, UserEventThenBaseGivesTheFirstInterface) {
   ASSERT_EQ(base->QueryInterface(Tarn::IFXCustomUserEvent::kIID, &user), 0);
   EXPECT_EQ(base->GetRefCount(), 2);
   void* first = nullptr;
-  ASSERT_EQ(static_cast<Tarn::IFXCustomUserEvent*>(user)->QueryInterface(Tarn::IFXBase::kIID,
-                                                                           &first),
-            0);
+  ASSERT_EQ(
+      static_cast<Tarn::IFXCustomUserEvent*>(user)->QueryInterface(Tarn::IFXBase::kIID, &first), 0);
   EXPECT_EQ(first, static_cast<void*>(base));
   EXPECT_EQ(base->GetRefCount(), 3);
   static_cast<Tarn::IFXBase*>(first)->Release();
@@ -136,7 +135,8 @@ TEST(PluginLifetime, CountRisesAndFallsToDestruction) {
   base->Release();
   base->Release();
   EXPECT_EQ(static_cast<Tarn::IFXCustomDrawEvent*>(draw)->GetRefCount(), 1);
-  static_cast<Tarn::IFXCustomDrawEvent*>(draw)->Release();  // the last one, through another interface
+  static_cast<Tarn::IFXCustomDrawEvent*>(draw)
+      ->Release();  // the last one, through another interface
 }
 
 TEST(PluginLifetime, CountChangesAreAtomicAcrossThreads) {
@@ -179,11 +179,11 @@ TEST_P(ControlRect, AreaForTheParameterIndex) {
   EXPECT_EQ(out, GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Indexes, ControlRect,
-    ::testing::Values(RectCase{0, {0, 0, 0, 0}}, RectCase{4, {0, 0, 0, 0}},
-                      RectCase{5, {0, 0, 255, 44}}, RectCase{6, {0, 0, 260, 260}},
-                      RectCase{7, {0, 0, 0, 0}}, RectCase{-1, {0, 0, 0, 0}}));
+INSTANTIATE_TEST_SUITE_P(Indexes, ControlRect,
+                         ::testing::Values(RectCase{0, {0, 0, 0, 0}}, RectCase{4, {0, 0, 0, 0}},
+                                           RectCase{5, {0, 0, 255, 44}},
+                                           RectCase{6, {0, 0, 260, 260}}, RectCase{7, {0, 0, 0, 0}},
+                                           RectCase{-1, {0, 0, 0, 0}}));
 
 TEST_F(PluginObject, ControlRectWithoutParameterIsEmpty) {
   PIM::RefPtr<Tarn::IFXCustomDrawEvent> draw;

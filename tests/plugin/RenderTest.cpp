@@ -2,8 +2,8 @@
 // statuses, premultiplied inputs, PrepareOutput and the diagnostic keys.
 #include "host/Image.h"
 #include "host/ImageSource.h"
-#include "host/RenderContext.h"
 #include "host/OutputRequest.h"
+#include "host/RenderContext.h"
 #include "tests/plugin/ModuleFixture.h"
 #include "win/WinDesktop.h"
 #include "win/WinUser.h"
@@ -87,7 +87,8 @@ TEST_P(RenderOrientation, OutputHoldsKeyedRowsAtTheirPictureRows) {
   std::vector<std::uint32_t> out(in.size(), kSentinel);
   auto inLine = [&](int row) { return c.inBottomUp ? height - 1 - row : row; };
   for (int row = 0; row < height; ++row) {
-    for (int x = 0; x < kWidth; ++x) in[std::size_t(inLine(row) * kWidth + x)] = PictureColour(x, row);
+    for (int x = 0; x < kWidth; ++x)
+      in[std::size_t(inLine(row) * kWidth + x)] = PictureColour(x, row);
   }
   auto input = h::CImage::WrapBgra(in.data(), kWidth, height, kWidth * 4, c.inBottomUp);
   auto output = h::CImage::WrapBgra(out.data(), kWidth, height, kWidth * 4, c.outBottomUp);
@@ -106,17 +107,16 @@ TEST_P(RenderOrientation, OutputHoldsKeyedRowsAtTheirPictureRows) {
 
 INSTANTIATE_TEST_SUITE_P(
     Frames, RenderOrientation,
-    ::testing::Values(
-        OrientationCase{"BothBottomUp", true, true, 0, 0, 4, -1},
-        OrientationCase{"BothTopDown", false, false, 0, 0, 4, -1},
-        OrientationCase{"TopDownIntoBottomUp", true, false, 0, 0, 4, -1},
-        OrientationCase{"BottomUpIntoTopDown", false, true, 0, 0, 5, -1},
-        OrientationCase{"FieldTwoIsWholeFrame", false, true, 1, 2, 4, -1},
-        OrientationCase{"SameOrderField0", true, true, 1, 0, 4, 0},
-        OrientationCase{"SameOrderField1", false, false, 1, 1, 5, 1},
-        OrientationCase{"OppositeOrderEvenField0", false, true, 1, 0, 4, 0},
-        OrientationCase{"OppositeOrderEvenField1", true, false, 1, 1, 6, 1},
-        OrientationCase{"OppositeOrderOddField0", true, false, 1, 0, 5, 0}),
+    ::testing::Values(OrientationCase{"BothBottomUp", true, true, 0, 0, 4, -1},
+                      OrientationCase{"BothTopDown", false, false, 0, 0, 4, -1},
+                      OrientationCase{"TopDownIntoBottomUp", true, false, 0, 0, 4, -1},
+                      OrientationCase{"BottomUpIntoTopDown", false, true, 0, 0, 5, -1},
+                      OrientationCase{"FieldTwoIsWholeFrame", false, true, 1, 2, 4, -1},
+                      OrientationCase{"SameOrderField0", true, true, 1, 0, 4, 0},
+                      OrientationCase{"SameOrderField1", false, false, 1, 1, 5, 1},
+                      OrientationCase{"OppositeOrderEvenField0", false, true, 1, 0, 4, 0},
+                      OrientationCase{"OppositeOrderEvenField1", true, false, 1, 1, 6, 1},
+                      OrientationCase{"OppositeOrderOddField0", true, false, 1, 0, 5, 0}),
     [](const auto& p) { return p.param.name; });
 
 struct RefusalCase {
@@ -150,14 +150,14 @@ TEST_P(RenderRefusal, LeavesTheOutputUntouched) {
   EXPECT_EQ(out, std::vector<std::uint32_t>(16, kSentinel));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Frames, RenderRefusal,
-    ::testing::Values(RefusalCase{"ModeThree", 4, 4, 3, 0x1000},
-                      RefusalCase{"OutputOfAnotherLayout", 8, 4, 0, 0x3400},
-                      RefusalCase{"InputOfAnotherLayout", 4, 2, 0, 0x3400},
-                      RefusalCase{"BothOfARefusedLayout", 8, 8, 0, 0x3400},
-                      RefusalCase{"YuvFamilyDescribedButNotKeyed", 1, 2, 0, 0x1000}),
-    [](const auto& p) { return p.param.name; });
+INSTANTIATE_TEST_SUITE_P(Frames, RenderRefusal,
+                         ::testing::Values(RefusalCase{"ModeThree", 4, 4, 3, 0x1000},
+                                           RefusalCase{"OutputOfAnotherLayout", 8, 4, 0, 0x3400},
+                                           RefusalCase{"InputOfAnotherLayout", 4, 2, 0, 0x3400},
+                                           RefusalCase{"BothOfARefusedLayout", 8, 8, 0, 0x3400},
+                                           RefusalCase{"YuvFamilyDescribedButNotKeyed", 1, 2, 0,
+                                                       0x1000}),
+                         [](const auto& p) { return p.param.name; });
 
 TEST(Render, MissingFramesAreRefused) {
   auto instance = NewInstance(false);
@@ -175,8 +175,8 @@ TEST(Render, MissingFramesAreRefused) {
 // Premultiplied input without a mask: the output is the input made straight,
 // c = round(c' * 255 / a) with halves up.
 TEST(Render, PremultipliedInputComesOutStraight) {
-  const std::uint8_t premultiplied[][4] = {{50, 100, 0, 100}, {0, 0, 0, 0}, {200, 10, 255, 255},
-                                           {1, 2, 3, 4}};
+  const std::uint8_t premultiplied[][4] = {
+      {50, 100, 0, 100}, {0, 0, 0, 0}, {200, 10, 255, 255}, {1, 2, 3, 4}};
   std::vector<std::uint8_t> in(16), out(16, 0xAB);
   for (int i = 0; i < 4; ++i) std::memcpy(&in[std::size_t(i) * 4], premultiplied[i], 4);
   auto input = h::CImage::WrapBgra(in.data(), 2, 2, 8, true, true);
@@ -221,7 +221,8 @@ TEST(Render, DiagnosticKeysShowTheOutput) {
     std::uint32_t shown;  // desktop pixel at (0, 0), opaque
   };
   const std::uint32_t colour = 0xC0123456u;
-  const KeyCase cases[] = {{VK_OEM_3, 0xFF123456u}, {VK_OEM_4, 0xFF123456u}, {VK_OEM_6, 0xFFC0C0C0u}};
+  const KeyCase cases[] = {
+      {VK_OEM_3, 0xFF123456u}, {VK_OEM_4, 0xFF123456u}, {VK_OEM_6, 0xFFC0C0C0u}};
   auto instance = NewInstance(false);
   for (const KeyCase& k : cases) {
     WinDesktopClear(0);

@@ -34,7 +34,8 @@ TEST(ScanConvertDib, FillsTheImageAsTheRasterFillDoes) {
   for (int y = 0; y < 209; ++y)
     for (int x = 0; x < 244; ++x) {
       // Padding bytes at the end of each memory row stay 0.
-      ASSERT_EQ(x < 241 ? mask.GetDIBByte(x, y) : mask.GetBytes()[y * 244 + x], x < 241 ? expected.At(x, y) : 0);
+      ASSERT_EQ(x < 241 ? mask.GetDIBByte(x, y) : mask.GetBytes()[y * 244 + x],
+                x < 241 ? expected.At(x, y) : 0);
       set += x < 241 && expected.At(x, y) == 255;
     }
   EXPECT_GT(set, 1000);

@@ -13,11 +13,11 @@
 
 namespace {
 
-int g_requests = 0;             // nothrow array requests so far
-int g_failFrom = -1;            // requests from this number on fail; -1: none
+int g_requests = 0;                  // nothrow array requests so far
+int g_failFrom = -1;                 // requests from this number on fail; -1: none
 std::size_t g_sizeLimit = SIZE_MAX;  // larger requests fail
-std::size_t g_sizes[16];        // sizes of the first requests
-long g_live = 0;                // array blocks not yet released
+std::size_t g_sizes[16];             // sizes of the first requests
+long g_live = 0;                     // array blocks not yet released
 
 void* Allocate(std::size_t size) {
   void* p = std::malloc(size == 0 ? 1 : size);
@@ -75,7 +75,8 @@ struct FailCase {
   int failFrom;
 };
 
-class FailedAllocation : public ScanConvertMemory, public ::testing::WithParamInterface<FailCase> {};
+class FailedAllocation : public ScanConvertMemory,
+                         public ::testing::WithParamInterface<FailCase> {};
 
 TEST_P(FailedAllocation, ReturnsFalseReleasesAllAndLeavesTheMask) {
   g_failFrom = GetParam().failFrom;

@@ -88,9 +88,10 @@ Reference ReferenceFill(int width, int height, const std::vector<double>& v) {
         std::swap(uy, ly);
       }
       if (!(uy <= centre && centre < ly)) continue;
-      xs.push_back({ux + (static_cast<long double>(centre) - uy) * (static_cast<long double>(lx) - ux) /
-                             (static_cast<long double>(ly) - uy),
-                    ExactInDouble(ux, uy, lx, ly)});
+      xs.push_back(
+          {ux + (static_cast<long double>(centre) - uy) * (static_cast<long double>(lx) - ux) /
+                    (static_cast<long double>(ly) - uy),
+           ExactInDouble(ux, uy, lx, ly)});
     }
     EXPECT_EQ(xs.size() % 2, 0u) << "a closed polygon crosses a line an even number of times";
     std::sort(xs.begin(), xs.end());
@@ -100,7 +101,9 @@ Reference ReferenceFill(int width, int height, const std::vector<double>& v) {
           if (std::fabs(other.x - xs[k].x) <= 2 * kTolerance) other.exact = false;
     for (std::size_t k = 0; k + 1 < xs.size(); k += 2) {
       const auto low = [](const Crossing& c) { return llroundl(c.exact ? c.x : c.x - kTolerance); };
-      const auto high = [](const Crossing& c) { return llroundl(c.exact ? c.x : c.x + kTolerance); };
+      const auto high = [](const Crossing& c) {
+        return llroundl(c.exact ? c.x : c.x + kTolerance);
+      };
       const long long leftLow = low(xs[k]), leftHigh = high(xs[k]);
       const long long rightLow = low(xs[k + 1]), rightHigh = high(xs[k + 1]);
       ref.ends += 2;
@@ -179,9 +182,13 @@ const Family kFamilies[] = {
        }
      }},
     {"HalfGrid", 241, 209, 80,
-     [](std::mt19937& r, int w, int h, std::vector<double>& v) { HalfGridBox(r, v, Between(r, 3, 15), w, h, 6); }},
+     [](std::mt19937& r, int w, int h, std::vector<double>& v) {
+       HalfGridBox(r, v, Between(r, 3, 15), w, h, 6);
+     }},
     {"Small", 5, 3, 200,
-     [](std::mt19937& r, int w, int h, std::vector<double>& v) { HalfGridBox(r, v, Between(r, 3, 9), w, h, 8); }},
+     [](std::mt19937& r, int w, int h, std::vector<double>& v) {
+       HalfGridBox(r, v, Between(r, 3, 9), w, h, 8);
+     }},
     {"Lasso", 241, 209, 60,
      [](std::mt19937& r, int w, int h, std::vector<double>& v) {
        // A drag as the wheel records it: integer points clamped to 0..w and
@@ -232,7 +239,8 @@ TEST_P(AgainstReference, MatchesBruteForceExceptAtHalfIntegerEnds) {
           ASSERT_TRUE(got == 0 || got == 255);
         } else {
           ++compared;
-          ASSERT_EQ(got, ref.must[i] ? 255 : 0) << "polygon " << p << " pixel (" << x << ", " << y << ")";
+          ASSERT_EQ(got, ref.must[i] ? 255 : 0)
+              << "polygon " << p << " pixel (" << x << ", " << y << ")";
         }
       }
   }
@@ -290,7 +298,8 @@ std::vector<unsigned char> FillBytes(int w, int h, const std::vector<double>& v)
 // zero, and ordinary ones among them.
 double Nasty(std::mt19937& r, double span) {
   const double inf = std::numeric_limits<double>::infinity();
-  const double pool[] = {std::nan(""), inf, -inf, DBL_MAX, -DBL_MAX, 1e300, -1e300, 3e9, -3e9, 1e-300, -0.0, 0.5};
+  const double pool[] = {std::nan(""), inf, -inf, DBL_MAX, -DBL_MAX, 1e300,
+                         -1e300,       3e9, -3e9, 1e-300,  -0.0,     0.5};
   if (Between(r, 0, 2) == 0) return pool[Between(r, 0, 11)];
   return Uniform(r, -5, span + 5);
 }
@@ -317,8 +326,10 @@ TEST_P(Independence, SameFillForAnyStartAndDirection) {
     const auto reference = FillBytes(f.width, f.height, v);
     const int start = Between(rng, 0, n - 1);
     touched += std::count(reference.begin(), reference.end(), 255) > 0;
-    for (const auto& [from, reverse] : {std::pair{0, true}, std::pair{start, false}, std::pair{start, true}})
-      EXPECT_EQ(FillBytes(f.width, f.height, Reordered(v, from, reverse)), reference) << p << " " << from;
+    for (const auto& [from, reverse] :
+         {std::pair{0, true}, std::pair{start, false}, std::pair{start, true}})
+      EXPECT_EQ(FillBytes(f.width, f.height, Reordered(v, from, reverse)), reference)
+          << p << " " << from;
   }
   EXPECT_GT(touched * 10, f.polygons);  // not every fill is empty
 }

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <algorithm>
+#include <cfloat>
 #include <limits>
 #include <string>
 #include <vector>
@@ -22,15 +22,15 @@ struct FillCase {
   const char* name;
   int width;
   int height;
-  std::vector<double> vertices;  // x, y pairs
+  std::vector<double> vertices;       // x, y pairs
   std::vector<std::string> expected;  // top row first; '#' = 255
 };
 
 std::string Fill(const FillCase& c, bool* ok = nullptr) {
   TestMask mask(c.width, c.height, 7);  // pixels outside the polygon keep their 7
   CScanConvert converter;
-  const bool result =
-      converter.FillRaster(mask.Raster(), c.vertices.data(), static_cast<int>(c.vertices.size() / 2));
+  const bool result = converter.FillRaster(mask.Raster(), c.vertices.data(),
+                                           static_cast<int>(c.vertices.size() / 2));
   if (ok) *ok = result;
   EXPECT_TRUE(mask.PaddingIntact());
   return mask.Picture();
@@ -53,56 +53,101 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // The wheel's square from (2, 2) to (6, 6): right column in, bottom
         // row out (both side edges end on row 6's centre line).
-        FillCase{"Square", 8, 8, {2, 2.5, 6, 2.5, 6, 6.5, 2, 6.5},
+        FillCase{"Square",
+                 8,
+                 8,
+                 {2, 2.5, 6, 2.5, 6, 6.5, 2, 6.5},
                  {"........", "........", "..#####.", "..#####.", "..#####.", "..#####.",
                   "........", "........"}},
-        FillCase{"Triangle", 10, 10, {1, 1.5, 8, 1.5, 1, 8.5},
+        FillCase{"Triangle",
+                 10,
+                 10,
+                 {1, 1.5, 8, 1.5, 1, 8.5},
                  {"..........", ".########.", ".#######..", ".######...", ".#####....",
                   ".####.....", ".###......", ".##.......", "..........", ".........."}},
         // Flat: one span from the leftmost to the rightmost vertex, clamped,
         // on row round(3.5) = 4.
-        FillCase{"Flat", 10, 6, {5.4, 3.5, -3, 3.5, 12.6, 3.5},
-                 {"..........", "..........", "..........", "..........", "##########",
-                  ".........."}},
-        FillCase{"WhollyLeft", 8, 6, {-9, 1.5, -2, 1.5, -2, 4.5, -9, 4.5},
+        FillCase{
+            "Flat",
+            10,
+            6,
+            {5.4, 3.5, -3, 3.5, 12.6, 3.5},
+            {"..........", "..........", "..........", "..........", "##########", ".........."}},
+        FillCase{"WhollyLeft",
+                 8,
+                 6,
+                 {-9, 1.5, -2, 1.5, -2, 4.5, -9, 4.5},
                  {"........", "#.......", "#.......", "#.......", "........", "........"}},
-        FillCase{"PastEverySide", 8, 4, {-5, -5, 20, -5, 20, 20, -5, 20},
+        FillCase{"PastEverySide",
+                 8,
+                 4,
+                 {-5, -5, 20, -5, 20, 20, -5, 20},
                  {"########", "########", "########", "########"}},
         // An edge lying wholly above the image is closed on row 0 without
         // having been opened.
-        FillCase{"EdgeAboveImage", 8, 5, {1, -9, 6, -8, 6, 3.5, 1, 3.5},
+        FillCase{"EdgeAboveImage",
+                 8,
+                 5,
+                 {1, -9, 6, -8, 6, 3.5, 1, 3.5},
                  {".######.", ".######.", ".######.", "........", "........"}},
-        FillCase{"Concave", 9, 8, {1, 1.5, 3, 1.5, 3, 4.5, 5, 4.5, 5, 1.5, 7, 1.5, 7, 6.5, 1, 6.5},
+        FillCase{"Concave",
+                 9,
+                 8,
+                 {1, 1.5, 3, 1.5, 3, 4.5, 5, 4.5, 5, 1.5, 7, 1.5, 7, 6.5, 1, 6.5},
                  {".........", ".###.###.", ".###.###.", ".###.###.", ".#######.", ".#######.",
                   ".........", "........."}},
         // Even-odd on a bow tie crossing itself at (4, 3.5).
-        FillCase{"BowTie", 9, 7, {1, 1.5, 7, 5.5, 7, 1.5, 1, 5.5},
+        FillCase{"BowTie",
+                 9,
+                 7,
+                 {1, 1.5, 7, 5.5, 7, 1.5, 1, 5.5},
                  {".........", ".#.....#.", ".###..##.", ".#######.", ".###..##.", ".........",
                   "........."}},
         // Two vertices: both edges are the same segment, one pixel per row.
-        FillCase{"TwoVertices", 7, 6, {2, 1.5, 5, 4.5},
+        FillCase{"TwoVertices",
+                 7,
+                 6,
+                 {2, 1.5, 5, 4.5},
                  {".......", "..#....", "...#...", "....#..", ".......", "......."}},
         FillCase{"None", 4, 3, {}, {"....", "....", "...."}},
         // One vertex: its pixel, rounded and clamped.
         FillCase{"OnePoint", 6, 5, {3.5, 2.5}, {"......", "......", "......", "....#.", "......"}},
         FillCase{"OnePointBelowLeft", 6, 3, {-7, 99}, {"......", "......", "#....."}},
         FillCase{"OnePointNaNx", 5, 3, {kNaN, 1.5}, {".....", ".....", "....."}},
-        FillCase{"HugeRectangle", 5, 3, {-1e300, -1e300, 1e300, -1e300, 1e300, 1e300, -1e300, 1e300},
+        FillCase{"HugeRectangle",
+                 5,
+                 3,
+                 {-1e300, -1e300, 1e300, -1e300, 1e300, 1e300, -1e300, 1e300},
                  {"#####", "#####", "#####"}},
-        FillCase{"InfiniteSides", 5, 6, {-kInf, 2.5, kInf, 2.5, kInf, 4.5, -kInf, 4.5},
+        FillCase{"InfiniteSides",
+                 5,
+                 6,
+                 {-kInf, 2.5, kInf, 2.5, kInf, 4.5, -kInf, 4.5},
                  {".....", ".....", "#####", "#####", ".....", "....."}},
-        FillCase{"BeyondIntRange", 5, 6, {3e9, 1.5, -3e9, 1.5, 0, 4.5},
+        FillCase{"BeyondIntRange",
+                 5,
+                 6,
+                 {3e9, 1.5, -3e9, 1.5, 0, 4.5},
                  {".....", "#####", "#####", "#####", ".....", "....."}},
         // The NaN vertices' four edges never open; the two vertical edges
         // left fill the rectangle between them.
-        FillCase{"NaNVerticesDropTheirEdges", 9, 8, {2, 2.5, 2, 6.5, 0, kNaN, 6, 6.5, 6, 2.5, 0, kNaN},
+        FillCase{"NaNVerticesDropTheirEdges",
+                 9,
+                 8,
+                 {2, 2.5, 2, 6.5, 0, kNaN, 6, 6.5, 6, 2.5, 0, kNaN},
                  {".........", ".........", "..#####..", "..#####..", "..#####..", "..#####..",
                   ".........", "........."}},
         // The sloping edge from the NaN vertex has NaN x on every row, so
         // the only span has a NaN end.
-        FillCase{"NaNSpanEnd", 6, 5, {1, 1.5, kNaN, 1.5, 1, 4.5},
+        FillCase{"NaNSpanEnd",
+                 6,
+                 5,
+                 {1, 1.5, kNaN, 1.5, 1, 4.5},
                  {"......", "......", "......", "......", "......"}},
-        FillCase{"FlatSkipsNaNx", 8, 4, {kNaN, 2.5, 3, 2.5, 6.4, 2.5},
+        FillCase{"FlatSkipsNaNx",
+                 8,
+                 4,
+                 {kNaN, 2.5, 3, 2.5, 6.4, 2.5},
                  {"........", "........", "........", "...####."}},
         FillCase{"AllNaNy", 6, 3, {1, kNaN, 4, kNaN, 2, kNaN}, {"......", "......", "......"}}),
     [](const auto& tp) { return std::string(tp.param.name); });
@@ -113,7 +158,8 @@ TEST(ScanConvert, EmptyRasterOrPolygonWritesNothingAndSucceeds) {
   const struct {
     bool pixels;
     int width, height, stride;
-  } rasters[] = {{false, 5, 5, 5}, {true, 0, 5, 5}, {true, 5, 0, 5}, {true, 5, -2, 5}, {true, 8, 5, 4}};
+  } rasters[] = {
+      {false, 5, 5, 5}, {true, 0, 5, 5}, {true, 5, 0, 5}, {true, 5, -2, 5}, {true, 8, 5, 4}};
   std::vector<unsigned char> bytes(256, 0x33);
   const double triangle[] = {-5, -5, 50, 2, 3, 40};
   CScanConvert converter;

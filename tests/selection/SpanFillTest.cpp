@@ -35,8 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // the truncation: the formula, not exact rounding.
                       RoundCase{0.49999999999999994, 1.0},
                       // Above 2^52 adding 0.5 rounds to even: 2^52 + 1 -> 2^52 + 2.
-                      RoundCase{4503599627370497.0, 4503599627370498.0},
-                      RoundCase{-1e300, -1e300}, RoundCase{kInf, kInf}));
+                      RoundCase{4503599627370497.0, 4503599627370498.0}, RoundCase{-1e300, -1e300},
+                      RoundCase{kInf, kInf}));
 
 TEST(RoundHalfAway, KeepsNaN) { EXPECT_TRUE(std::isnan(RoundHalfAway(kNaN))); }
 

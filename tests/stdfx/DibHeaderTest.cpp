@@ -107,7 +107,8 @@ TEST(LayoutCodes, FourCharacterCodesReadInMemoryOrder) {
   const struct {
     DWORD code;
     const char* text;
-  } cases[] = {{stdfx::kLayoutYUV, "@YUV"}, {stdfx::kLayoutRGBAZ, "RGBz"}, {stdfx::kLayoutYUVAZ, "YUVz"}};
+  } cases[] = {
+      {stdfx::kLayoutYUV, "@YUV"}, {stdfx::kLayoutRGBAZ, "RGBz"}, {stdfx::kLayoutYUVAZ, "YUVz"}};
   for (const auto& c : cases) {
     DWORD v;
     std::memcpy(&v, c.text, 4);
@@ -172,8 +173,10 @@ TEST(Geometry, HeightSignAndEmptiness) {
     int width, height, bits;
     LONG wantHeight;
     bool bottomUp, empty;
-  } cases[] = {{720, -576, 32, 576, false, false}, {720, 0, 32, 0, true, true},
-               {720, 576, 0, 576, true, true}, {1, -1, 8, 1, false, false}};
+  } cases[] = {{720, -576, 32, 576, false, false},
+               {720, 0, 32, 0, true, true},
+               {720, 576, 0, 576, true, true},
+               {1, -1, 8, 1, false, false}};
   for (const auto& c : cases) {
     RawHeader raw;
     raw.Put32(0, 144);
@@ -244,14 +247,16 @@ TEST(Sampling, TestsFollowLayoutAndCodes) {
     int bits;
     DWORD id;
     const char* want;
-  } cases[] = {
-      {YUV, 512, 32, 0, "0111000/1001"},  {YUV, 512, 24, 2, "0110100/0101"},
-      {YUV, 16, 32, 3, "1000000/0010"},   {YUV, 32, 24, 0, "0000010/1001"},
-      {YUV, 64, 24, 0, "0000001/1001"},
-      // "YUVz": only the 4:4:4 test and the colour-space tests accept it.
-      {YUVz, 512, 32, 0, "0000000/1001"}, {YUVz, 16, 32, 0, "1000000/1001"},
-      // Neither YUV layout: every test false, whatever the codes say.
-      {RGBz, 16, 32, 0, "0000000/0000"}};
+  } cases[] = {{YUV, 512, 32, 0, "0111000/1001"},
+               {YUV, 512, 24, 2, "0110100/0101"},
+               {YUV, 16, 32, 3, "1000000/0010"},
+               {YUV, 32, 24, 0, "0000010/1001"},
+               {YUV, 64, 24, 0, "0000001/1001"},
+               // "YUVz": only the 4:4:4 test and the colour-space tests accept it.
+               {YUVz, 512, 32, 0, "0000000/1001"},
+               {YUVz, 16, 32, 0, "1000000/1001"},
+               // Neither YUV layout: every test false, whatever the codes say.
+               {RGBz, 16, 32, 0, "0000000/0000"}};
   for (const auto& c : cases) {
     RawHeader raw;
     raw.Put32(0, 160);
@@ -278,7 +283,8 @@ TEST(Sampling, TestsFollowLayoutAndCodes) {
   const struct {
     DWORD code;
     const char* want;
-  } layouts[] = {{0, "10000"}, {YUV, "01000"}, {RGBz, "00100"}, {YUVz, "00010"}, {0x32595559, "00001"}};
+  } layouts[] = {
+      {0, "10000"}, {YUV, "01000"}, {RGBz, "00100"}, {YUVz, "00010"}, {0x32595559, "00001"}};
   for (const auto& c : layouts) {
     RawHeader raw;
     raw.Put32(0, 144);
@@ -400,18 +406,34 @@ TEST(VirtualMembers, TheListedMembersAreVirtualAndTheLibrarysExtrasAreNot) {
   using BihCopy = void (CDIB::*)(BITMAPINFOHEADER&) const;
   using ResById = bool (CDIB::*)(unsigned int, HINSTANCE);
   using CreateH = bool (CDIB::*)(const tagVFBMINFOHEADER&);
-  const std::ptrdiff_t virtuals[] = {
-      Slot(&CDIB::GetRefs), Slot(&CDIB::IsLocked), Slot(ResById(&CDIB::CreateFromResource)),
-      Slot(&CDIB::DIBSizeAllocated), Slot(&CDIB::DIBField1stLine), Slot(&CDIB::DIBFieldLstLine),
-      Slot(&CDIB::DIBFieldOffset), Slot(&CDIB::DIBFieldOffset1), Slot(&CDIB::DIBFieldOffsetL),
-      Slot(&CDIB::DIBAlphaFieldOffset), Slot(&CDIB::DIBAlphaFieldOffset1),
-      Slot(&CDIB::DIBAlphaFieldOffsetL), Slot(&CDIB::IsDIBEmpty), Slot(&CDIB::IsDIBBottomUp),
-      Slot(&CDIB::IsDIBTopDown), Slot(&CDIB::GetVfBmiSize), Slot(VfCopy(&CDIB::GetVfBmiHeader)),
-      Slot(YuvCopy(&CDIB::GetVfBmiHeader)), Slot(BihCopy(&CDIB::GetBitmapInfoHeader)),
-      Slot(&CDIB::SetDIBCompression), Slot(&CDIB::DIBImageFlag),
-      Slot(&CDIB::DIBImageIsBlackTransparent), Slot(&CDIB::FreeDIB), Slot(&CDIB::CopyDIB),
-      Slot(&CDIB::ConvertAlphaToStraight), Slot(CreateH(&CDIB::Create))};
-  for (std::size_t i = 0; i < std::size(virtuals); ++i) EXPECT_GE(virtuals[i], 0) << "member #" << i;
+  const std::ptrdiff_t virtuals[] = {Slot(&CDIB::GetRefs),
+                                     Slot(&CDIB::IsLocked),
+                                     Slot(ResById(&CDIB::CreateFromResource)),
+                                     Slot(&CDIB::DIBSizeAllocated),
+                                     Slot(&CDIB::DIBField1stLine),
+                                     Slot(&CDIB::DIBFieldLstLine),
+                                     Slot(&CDIB::DIBFieldOffset),
+                                     Slot(&CDIB::DIBFieldOffset1),
+                                     Slot(&CDIB::DIBFieldOffsetL),
+                                     Slot(&CDIB::DIBAlphaFieldOffset),
+                                     Slot(&CDIB::DIBAlphaFieldOffset1),
+                                     Slot(&CDIB::DIBAlphaFieldOffsetL),
+                                     Slot(&CDIB::IsDIBEmpty),
+                                     Slot(&CDIB::IsDIBBottomUp),
+                                     Slot(&CDIB::IsDIBTopDown),
+                                     Slot(&CDIB::GetVfBmiSize),
+                                     Slot(VfCopy(&CDIB::GetVfBmiHeader)),
+                                     Slot(YuvCopy(&CDIB::GetVfBmiHeader)),
+                                     Slot(BihCopy(&CDIB::GetBitmapInfoHeader)),
+                                     Slot(&CDIB::SetDIBCompression),
+                                     Slot(&CDIB::DIBImageFlag),
+                                     Slot(&CDIB::DIBImageIsBlackTransparent),
+                                     Slot(&CDIB::FreeDIB),
+                                     Slot(&CDIB::CopyDIB),
+                                     Slot(&CDIB::ConvertAlphaToStraight),
+                                     Slot(CreateH(&CDIB::Create))};
+  for (std::size_t i = 0; i < std::size(virtuals); ++i)
+    EXPECT_GE(virtuals[i], 0) << "member #" << i;
   // Implemented in separate sources of the library: kept out of the table.
   EXPECT_EQ(Slot(&CDIB::CompressRLE), -1);
   EXPECT_EQ(Slot(&CDIB::DecompressRLE), -1);

@@ -49,16 +49,16 @@ TEST_P(RoundingTable, EveryMemberRoundsItsOwnWay) {
 
 // Hand-computed: Int/_floor/floor toward -inf, _ceil/ceil toward +inf,
 // _Round nearest with halves up, _Floor toward zero, _Ceil away from zero.
-INSTANTIATE_TEST_SUITE_P(
-    Values, RoundingTable,
-    ::testing::Values(RoundingCase{640, 2, 3, 128, 3, 2, 3},        // 2.5
-                      RoundingCase{-640, -3, -2, 128, -2, -2, -3},  // -2.5
-                      RoundingCase{-576, -3, -2, 192, -2, -2, -3},  // -2.25
-                      RoundingCase{0, 0, 0, 0, 0, 0, 0},
-                      RoundingCase{-1, -1, 0, 255, 0, 0, -1},       // -1/256
-                      RoundingCase{-512, -2, -2, 0, -2, -2, -2},    // -2.0
-                      RoundingCase{-704, -3, -2, 64, -3, -2, -3},   // -2.75
-                      RoundingCase{-129, -1, 0, 127, -1, 0, -1}));  // just below -0.5
+INSTANTIATE_TEST_SUITE_P(Values, RoundingTable,
+                         ::testing::Values(RoundingCase{640, 2, 3, 128, 3, 2, 3},        // 2.5
+                                           RoundingCase{-640, -3, -2, 128, -2, -2, -3},  // -2.5
+                                           RoundingCase{-576, -3, -2, 192, -2, -2, -3},  // -2.25
+                                           RoundingCase{0, 0, 0, 0, 0, 0, 0},
+                                           RoundingCase{-1, -1, 0, 255, 0, 0, -1},      // -1/256
+                                           RoundingCase{-512, -2, -2, 0, -2, -2, -2},   // -2.0
+                                           RoundingCase{-704, -3, -2, 64, -3, -2, -3},  // -2.75
+                                           RoundingCase{-129, -1, 0, 127, -1, 0,
+                                                        -1}));  // just below -0.5
 
 // The same rules through the C library's rounding of the exact double value.
 TEST(Fixedx248, RoundingAgreesWithLibraryRoundingOnRandomValues) {
@@ -97,16 +97,23 @@ TEST(Fixedx248, ConvertsFloatingPointHalfAwayFromZero) {
   const struct {
     long double v;
     std::int32_t raw;
-  } cases[] = {{0.001998L, 1},   // 0.511 + 0.5 truncated
-               {-0.001L, 0},     // -0.256 - 0.5 truncated
-               {1.0L / 512, 1}, {-3.0L / 512, -2}, {-2.25L, -576},  // halves, exact
-               {8388607.99609375L, kMax}, {-8388608.0L, kMin},
+  } cases[] = {{0.001998L, 1},  // 0.511 + 0.5 truncated
+               {-0.001L, 0},    // -0.256 - 0.5 truncated
+               {1.0L / 512, 1},
+               {-3.0L / 512, -2},
+               {-2.25L, -576},  // halves, exact
+               {8388607.99609375L, kMax},
+               {-8388608.0L, kMin},
                // Just below 1/512 in long double but 1/512 as a double:
                // rounded to double first, then the half goes up.
                {1.0L / 512 - 1e-20L, 1},
                // Out of range, NaN and infinities: raw -2^31.
                {8388607.998046875L, kMin},  // rounds to 2^31
-               {-8388608.001953125L, kMin}, {1e10L, kMin}, {1e400L, kMin}, {kNaN, kMin}, {-kInf, kMin}};
+               {-8388608.001953125L, kMin},
+               {1e10L, kMin},
+               {1e400L, kMin},
+               {kNaN, kMin},
+               {-kInf, kMin}};
   for (const auto& c : cases) {
     EXPECT_EQ(Raw(CFixedx248(c.v)), c.raw) << static_cast<double>(c.v);
     CFixedx248 f(5);
@@ -174,7 +181,8 @@ TEST(Fixedx248, SumsDifferencesAndComparisonsFollowThirtyTwoBitRawValues) {
     const std::int32_t b = (i % 3 == 0) ? Wrap(std::int64_t{a} + tiny(rng)) : any(rng);
     const int n = (i & 1) ? any(rng) : any(rng) / 65536;
     const long ln = static_cast<long>(anyLong(rng));
-    const std::int32_t n256 = Wrap(std::int64_t{n} * 256), ln256 = Wrap(std::int64_t{Wrap(ln)} * 256);
+    const std::int32_t n256 = Wrap(std::int64_t{n} * 256),
+                       ln256 = Wrap(std::int64_t{Wrap(ln)} * 256);
     const CFixedx248 fa = FromRaw(a), fb = FromRaw(b);
     ASSERT_EQ(Raw(fa + fb), Wrap(std::int64_t{a} + b));
     ASSERT_EQ(Raw(fa - fb), Wrap(std::int64_t{a} - b));
@@ -233,11 +241,10 @@ std::int32_t NearestOrMinusOne(Int128 num, Int128 den) {
 
 TEST(Fixedx248, ProductsAndQuotientsAgreeWithExactRationals) {
   // Hand-computed edges: 1/3, halves away from zero, overflow, zero divisor.
-  const std::int32_t edges[][4] = {{256, 768, 768, 85},   {-1, 128, -1, -2},
-                                   {3, 128, 2, 6},        {1, -512, -2, -1},
-                                   {1 << 24, 65536, -1, 65536}, {kMin, 256, kMin, kMin},
-                                   {kMin, -256, -1, -1},  {1 << 30, 1, 4194304, -1},
-                                   {256, 0, 0, -1}};
+  const std::int32_t edges[][4] = {
+      {256, 768, 768, 85},  {-1, 128, -1, -2},           {3, 128, 2, 6},
+      {1, -512, -2, -1},    {1 << 24, 65536, -1, 65536}, {kMin, 256, kMin, kMin},
+      {kMin, -256, -1, -1}, {1 << 30, 1, 4194304, -1},   {256, 0, 0, -1}};
   for (const auto& e : edges) {
     EXPECT_EQ(Raw(FromRaw(e[0]) * FromRaw(e[1])), e[2]) << e[0] << " * " << e[1];
     EXPECT_EQ(Raw(FromRaw(e[0]) / FromRaw(e[1])), e[3]) << e[0] << " / " << e[1];
@@ -249,15 +256,19 @@ TEST(Fixedx248, ProductsAndQuotientsAgreeWithExactRationals) {
   std::uniform_int_distribution<std::int64_t> anyLong(INT64_MIN, INT64_MAX);
   auto pick = [&](int k) {
     switch (k % 3) {
-      case 0: return any(rng);
-      case 1: return medium(rng);
-      default: return small(rng);  // exact halves are frequent here
+      case 0:
+        return any(rng);
+      case 1:
+        return medium(rng);
+      default:
+        return small(rng);  // exact halves are frequent here
     }
   };
   for (int i = 0; i < 30000; ++i) {
     const std::int32_t a = pick(i), b = pick(i / 3);
     const int n = pick(i / 9) / 256;
-    const long ln = (static_cast<long>(anyLong(rng)) & ~0xFFFFFFFFL) | static_cast<std::uint32_t>(n);
+    const long ln =
+        (static_cast<long>(anyLong(rng)) & ~0xFFFFFFFFL) | static_cast<std::uint32_t>(n);
     const CFixedx248 fa = FromRaw(a), fb = FromRaw(b);
     const std::int32_t n256 = Wrap(std::int64_t{n} * 256);
     const std::int32_t product = NearestOrMinusOne(Int128{a} * b, 256);
@@ -287,8 +298,11 @@ TEST(Fixedx248, TraceGivesSignAndMagnitude) {
     std::int32_t raw;
     wchar_t sign;
     int integer, fraction;
-  } cases[] = {{0, L' ', 0, 0}, {-1, L'-', 0, 1}, {-384, L'-', 1, 128},
-               {kMax, L' ', 8388607, 255}, {kMin, L'-', 8388608, 0}};
+  } cases[] = {{0, L' ', 0, 0},
+               {-1, L'-', 0, 1},
+               {-384, L'-', 1, 128},
+               {kMax, L' ', 8388607, 255},
+               {kMin, L'-', 8388608, 0}};
   for (const auto& c : cases) {
     const CFixedx248 f = FromRaw(c.raw);
     EXPECT_EQ(f.TraceSign(), c.sign) << c.raw;

@@ -40,7 +40,7 @@ TEST(Rect, WidthHeightOffsetEmptinessAndEqualityWrapInThirtyTwoBits) {
   CRect r(kMin, 10, kMax, 3);
   EXPECT_EQ(r.Width(), -1);
   EXPECT_EQ(r.Height(), -7);
-  EXPECT_EQ(r.IsRectEmpty(), 1);                    // kMax - kMin wraps to -1
+  EXPECT_EQ(r.IsRectEmpty(), 1);                         // kMax - kMin wraps to -1
   EXPECT_EQ(CRect(kMax, 0, kMin, 10).IsRectEmpty(), 0);  // kMin - kMax wraps to 1
   EXPECT_EQ(CRect(0, 0, 0, 1).IsRectNull(), 0);
   r.OffsetRect(1, -3);

@@ -71,10 +71,17 @@ bool Describe(const CDIB& image, View& v) {
   v.bits = image.GetBytes();
   if (h->biCompression == kLayoutRGB) {
     switch (h->biBitCount) {
-      case 32: v.kind = Kind::kRgb32; break;
-      case 24: v.kind = Kind::kRgb24; break;
-      case 8: v.kind = Kind::kGrey8; break;
-      default: return false;
+      case 32:
+        v.kind = Kind::kRgb32;
+        break;
+      case 24:
+        v.kind = Kind::kRgb24;
+        break;
+      case 8:
+        v.kind = Kind::kGrey8;
+        break;
+      default:
+        return false;
     }
     return true;
   }
@@ -107,7 +114,9 @@ void ReadLine(const View& v, int y, const CYUV2RGB& yuv, std::uint8_t* row) {
   const int w = v.layout.width;
   const unsigned char* in = v.Line(y);
   switch (v.kind) {
-    case Kind::kRgb32: std::memcpy(row, in, std::size_t(w) * 4); break;
+    case Kind::kRgb32:
+      std::memcpy(row, in, std::size_t(w) * 4);
+      break;
     case Kind::kRgb24:
       for (int x = 0; x < w; ++x) {
         row[4 * x] = in[3 * x];
@@ -122,8 +131,11 @@ void ReadLine(const View& v, int y, const CYUV2RGB& yuv, std::uint8_t* row) {
         row[4 * x + 3] = 255;
       }
       break;
-    case Kind::kUyvy: yuv.ConvertRow(in, v.AlphaLine(y), w, row); break;
-    case Kind::kUnsupported: break;
+    case Kind::kUyvy:
+      yuv.ConvertRow(in, v.AlphaLine(y), w, row);
+      break;
+    case Kind::kUnsupported:
+      break;
   }
 }
 
@@ -132,7 +144,9 @@ void WriteLine(const View& v, int y, const CRGB2YUV& yuv, const std::uint8_t* ro
   const int w = v.layout.width;
   unsigned char* out = v.Line(y);
   switch (v.kind) {
-    case Kind::kRgb32: std::memcpy(out, row, std::size_t(w) * 4); break;
+    case Kind::kRgb32:
+      std::memcpy(out, row, std::size_t(w) * 4);
+      break;
     case Kind::kRgb24:
       for (int x = 0; x < w; ++x) {
         out[3 * x] = row[4 * x];
@@ -140,9 +154,12 @@ void WriteLine(const View& v, int y, const CRGB2YUV& yuv, const std::uint8_t* ro
         out[3 * x + 2] = row[4 * x + 2];
       }
       break;
-    case Kind::kUyvy: yuv.ConvertRow(row, w, out, v.AlphaLine(y)); break;
+    case Kind::kUyvy:
+      yuv.ConvertRow(row, w, out, v.AlphaLine(y));
+      break;
     case Kind::kGrey8:
-    case Kind::kUnsupported: break;
+    case Kind::kUnsupported:
+      break;
   }
 }
 
@@ -187,8 +204,10 @@ bool CDIB::Convert(const CDIB& src, int field, int flags) {
     const int from = internal::DisplayToLine(in.layout, internal::DisplayToLine(dst.layout, y));
     if (copyLines) {
       std::memcpy(dst.Line(y), in.Line(from), lineBytes);
-      if (dst.alpha && in.alpha) std::memcpy(dst.AlphaLine(y), in.AlphaLine(from), alphaBytes);
-      else if (dst.alpha) std::memset(dst.AlphaLine(y), 255, alphaBytes);
+      if (dst.alpha && in.alpha)
+        std::memcpy(dst.AlphaLine(y), in.AlphaLine(from), alphaBytes);
+      else if (dst.alpha)
+        std::memset(dst.AlphaLine(y), 255, alphaBytes);
     } else {
       ReadLine(in, from, toRgb, row.data());
       WriteLine(dst, y, toYuv, row.data());

@@ -11,9 +11,7 @@ namespace stdfx {
 
 namespace {
 
-CDibData* NewData() {
-  return new (std::nothrow) CDibData{1, false, 0, nullptr, nullptr};
-}
+CDibData* NewData() { return new (std::nothrow) CDibData{1, false, 0, nullptr, nullptr}; }
 
 // A created image also owns an alpha plane (one byte per pixel, in the same
 // allocation behind the pixels) when its header names one or is 32-bit
@@ -30,8 +28,7 @@ bool CanHaveAlphaPlane(const tagVFBMINFOHEADER& h) {
 
 bool WantsAlphaPlane(const tagVFBMINFOHEADER& h) {
   if (!CanHaveAlphaPlane(h)) return false;
-  return h.vfAlphaBytes != nullptr ||
-         (h.biCompression == kLayoutYUV && h.biBitCount == 32);
+  return h.vfAlphaBytes != nullptr || (h.biCompression == kLayoutYUV && h.biBitCount == 32);
 }
 
 // Releases what the record owns and empties it; attached memory is only

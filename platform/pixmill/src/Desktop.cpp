@@ -48,8 +48,7 @@ bool CDIB::DrawToDesktop(int x, int y, int w, int h) const {
     rgb.biBitCount = 32;
     rgb.biCompression = kLayoutRGB;
     CDIB converted;
-    return converted.CreateAndConvert(rgb, *this, -1) &&
-           converted.DrawToDesktop(x, y, w, h);
+    return converted.CreateAndConvert(rgb, *this, -1) && converted.DrawToDesktop(x, y, w, h);
   }
   if (GetVfBmiHeader()->biCompression != kLayoutRGB ||
       (l.bitCount != 8 && l.bitCount != 24 && l.bitCount != 32)) {

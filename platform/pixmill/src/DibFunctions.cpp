@@ -30,15 +30,13 @@ void FreeBits(unsigned char* bits) { std::free(bits); }
 
 namespace {
 bool IsUncompressed(DWORD code) {
-  return code == kLayoutRGB || code == kLayoutYUV || code == kLayoutRGBAZ ||
-         code == kLayoutYUVAZ;
+  return code == kLayoutRGB || code == kLayoutYUV || code == kLayoutRGBAZ || code == kLayoutYUVAZ;
 }
 // The horizontal sub-sampling code; a header shorter than 160 bytes has none
 // (reads as 0).
 DWORD HSubSampling(const tagVFBMINFOHEADER& h) {
-  return h.biSize >= kHeaderSizeYUV
-             ? reinterpret_cast<const tagYUVBMINFOHEADER&>(h).yuvHSubSampling
-             : 0;
+  return h.biSize >= kHeaderSizeYUV ? reinterpret_cast<const tagYUVBMINFOHEADER&>(h).yuvHSubSampling
+                                    : 0;
 }
 }  // namespace
 
@@ -173,13 +171,20 @@ const wchar_t* GetCompressionSamplingFormatString(const tagVFBMINFOHEADER* heade
   const int bits = header->biBitCount;
   if (code == kLayoutRGB) {
     switch (bits) {
-      case 1: return L"RGB 1";
-      case 4: return L"RGB 4";
-      case 8: return L"RGB 8";
-      case 16: return L"RGB 16";
-      case 24: return L"RGB 24";
-      case 32: return L"RGB 32";
-      default: return L"RGB";
+      case 1:
+        return L"RGB 1";
+      case 4:
+        return L"RGB 4";
+      case 8:
+        return L"RGB 8";
+      case 16:
+        return L"RGB 16";
+      case 24:
+        return L"RGB 24";
+      case 32:
+        return L"RGB 32";
+      default:
+        return L"RGB";
     }
   }
   if (code == kLayoutRGBAZ) return L"RGBAZ";
@@ -187,12 +192,18 @@ const wchar_t* GetCompressionSamplingFormatString(const tagVFBMINFOHEADER* heade
   if (code == kLayoutYUV || code == kLayoutYUVAZ) {
     const bool az = code == kLayoutYUVAZ;
     switch (internal::HSubSampling(*header)) {
-      case kSub422UYVY: return az ? L"YUVAZ 4:2:2 UYVY" : L"YUV 4:2:2 UYVY";
-      case kSub422: return az ? L"YUVAZ 4:2:2" : L"YUV 4:2:2";
-      case kSub444: return az ? L"YUVAZ 4:4:4" : L"YUV 4:4:4";
-      case kSub411: return az ? L"YUVAZ 4:1:1" : L"YUV 4:1:1";
-      case kSub420: return az ? L"YUVAZ 4:2:0" : L"YUV 4:2:0";
-      default: return az ? L"YUVAZ" : L"YUV";
+      case kSub422UYVY:
+        return az ? L"YUVAZ 4:2:2 UYVY" : L"YUV 4:2:2 UYVY";
+      case kSub422:
+        return az ? L"YUVAZ 4:2:2" : L"YUV 4:2:2";
+      case kSub444:
+        return az ? L"YUVAZ 4:4:4" : L"YUV 4:4:4";
+      case kSub411:
+        return az ? L"YUVAZ 4:1:1" : L"YUV 4:1:1";
+      case kSub420:
+        return az ? L"YUVAZ 4:2:0" : L"YUV 4:2:0";
+      default:
+        return az ? L"YUVAZ" : L"YUV";
     }
   }
   return L"compressed";

@@ -28,16 +28,16 @@ void FreeBits(unsigned char* bits);
 // A header's layout, computed once with all the limits checked.
 struct Layout {
   int width = 0;
-  int height = 0;         // |biHeight|
+  int height = 0;  // |biHeight|
   bool bottomUp = true;
   int bitCount = 0;
   bool compressed = false;
   bool packedYUV422 = false;
   bool twoFields = false;
-  std::int64_t rowBytes = 0;  // payload of one line
-  std::int64_t pitch = 0;     // bytes between buffer rows
-  std::int64_t linePitch = 0; // DIBBytesPerLine: pitch, or pitch / 2 for two fields
-  std::int64_t size = 0;      // DIBSize
+  std::int64_t rowBytes = 0;   // payload of one line
+  std::int64_t pitch = 0;      // bytes between buffer rows
+  std::int64_t linePitch = 0;  // DIBBytesPerLine: pitch, or pitch / 2 for two fields
+  std::int64_t size = 0;       // DIBSize
 };
 
 // False (layout untouched) for a null or insane header.

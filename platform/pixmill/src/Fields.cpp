@@ -7,12 +7,11 @@
 
 namespace stdfx {
 
-bool CopyBack(const tagVFBMINFOHEADER* dstHeader, void* dstBits,
-              const tagVFBMINFOHEADER* srcHeader, const void* srcBits, int field) {
+bool CopyBack(const tagVFBMINFOHEADER* dstHeader, void* dstBits, const tagVFBMINFOHEADER* srcHeader,
+              const void* srcBits, int field) {
   internal::Layout d, s;
   if (!dstBits || !srcBits || !internal::Describe(dstHeader, d) ||
-      !internal::Describe(srcHeader, s) || d.compressed || s.compressed ||
-      d.height != s.height) {
+      !internal::Describe(srcHeader, s) || d.compressed || s.compressed || d.height != s.height) {
     return false;
   }
   auto* dst = static_cast<unsigned char*>(dstBits);

@@ -39,8 +39,8 @@ double MitchellNetravali(double x, double b, double c) {
             (6.0 - 2.0 * b)) /
            6.0;
   if (x < 2.0)
-    return ((-b - 6.0 * c) * x * x * x + (6.0 * b + 30.0 * c) * x * x +
-            (-12.0 * b - 48.0 * c) * x + (8.0 * b + 24.0 * c)) /
+    return ((-b - 6.0 * c) * x * x * x + (6.0 * b + 30.0 * c) * x * x + (-12.0 * b - 48.0 * c) * x +
+            (8.0 * b + 24.0 * c)) /
            6.0;
   return 0.0;
 }
@@ -60,14 +60,29 @@ double Lanczos3(double x) { return std::fabs(x) < 3.0 ? Sinc(x) * Sinc(x / 3.0) 
 
 CFilter::CFilter(int method) : m_method(method), m_width(0.0), m_function(nullptr) {
   switch (method) {
-    case kBox: m_width = 0.5, m_function = Box; break;
-    case kTriangle: m_width = 1.0, m_function = Triangle; break;
-    case kBell: m_width = 1.5, m_function = Bell; break;
-    case kBSpline: m_width = 2.0, m_function = CubicBSpline; break;
-    case kMitchell: m_width = 2.0, m_function = Mitchell; break;
-    case kCatmullRom: m_width = 2.0, m_function = CatmullRom; break;
-    case kLanczos3: m_width = 3.0, m_function = Lanczos3; break;
-    default: break;
+    case kBox:
+      m_width = 0.5, m_function = Box;
+      break;
+    case kTriangle:
+      m_width = 1.0, m_function = Triangle;
+      break;
+    case kBell:
+      m_width = 1.5, m_function = Bell;
+      break;
+    case kBSpline:
+      m_width = 2.0, m_function = CubicBSpline;
+      break;
+    case kMitchell:
+      m_width = 2.0, m_function = Mitchell;
+      break;
+    case kCatmullRom:
+      m_width = 2.0, m_function = CatmullRom;
+      break;
+    case kLanczos3:
+      m_width = 3.0, m_function = Lanczos3;
+      break;
+    default:
+      break;
   }
 }
 

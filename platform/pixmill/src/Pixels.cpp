@@ -11,8 +11,7 @@ namespace {
 
 // The layout of a valid, uncompressed image; false otherwise.
 bool PixelLayout(const CDIB& image, internal::Layout& l) {
-  return image.IsValidDIB() && internal::Describe(image.GetVfBmiHeader(), l) &&
-         !l.compressed;
+  return image.IsValidDIB() && internal::Describe(image.GetVfBmiHeader(), l) && !l.compressed;
 }
 
 // Address of the pixel shown at (x, y), or null outside the image. Only for

@@ -31,8 +31,7 @@ struct ParsedBitmap {
 
 // Reads a packed bitmap (info header, optional masks and palette, pixels) or,
 // with `fileHeader`, a bitmap file. Every offset is checked against `size`.
-bool ParseBitmap(const std::uint8_t* data, std::size_t size, bool fileHeader,
-                 ParsedBitmap& out) {
+bool ParseBitmap(const std::uint8_t* data, std::size_t size, bool fileHeader, ParsedBitmap& out) {
   std::size_t info = 0;
   std::int64_t pixelOffset = -1;
   if (fileHeader) {
@@ -70,7 +69,8 @@ bool ParseBitmap(const std::uint8_t* data, std::size_t size, bool fileHeader,
     return false;
   }
   if (clrUsed > 256) return false;
-  const std::int64_t palette = bits == 8 ? 4 * std::int64_t(clrUsed ? clrUsed : 256) : 4 * std::int64_t(clrUsed);
+  const std::int64_t palette =
+      bits == 8 ? 4 * std::int64_t(clrUsed ? clrUsed : 256) : 4 * std::int64_t(clrUsed);
   if (pixelOffset < 0) pixelOffset = std::int64_t(info) + biSize + masks + palette;
   const std::int64_t stride = (std::int64_t(width) * bits / 8 + 3) & ~std::int64_t{3};
   const std::int64_t rows = height < 0 ? -std::int64_t(height) : height;
@@ -100,8 +100,7 @@ bool CDIB::CreateFromResource(LPCWSTR name, HINSTANCE instance) {
     if (!res) continue;
     const void* data = LockResource(LoadResource(instance, res));
     const DWORD size = SizeofResource(instance, res);
-    found = data && ParseBitmap(static_cast<const std::uint8_t*>(data), size,
-                                kind.fileHeader, bmp);
+    found = data && ParseBitmap(static_cast<const std::uint8_t*>(data), size, kind.fileHeader, bmp);
     break;
   }
   if (!found) return false;

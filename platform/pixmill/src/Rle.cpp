@@ -196,8 +196,8 @@ bool EncodedHeaderOk(const tagVFBMINFOHEADER& h) {
 // Decodes srcSize bytes of a stream described by `encoded` (storage of
 // min(biSize, 160) bytes) into `out`, created with the decoded header.
 // False, and out freed, when the header or the stream is refused.
-bool DecodeImage(const tagVFBMINFOHEADER& encoded, const unsigned char* src,
-                 std::size_t srcSize, CDIB& out) {
+bool DecodeImage(const tagVFBMINFOHEADER& encoded, const unsigned char* src, std::size_t srcSize,
+                 CDIB& out) {
   tagYUVBMINFOHEADER decoded{};
   std::memcpy(&decoded, &encoded,
               encoded.biSize >= kHeaderSizeYUV ? sizeof decoded : sizeof decoded.vf);
@@ -212,9 +212,8 @@ bool DecodeImage(const tagVFBMINFOHEADER& encoded, const unsigned char* src,
     return false;
   }
   h.biSizeImage = static_cast<DWORD>(l.size);
-  if (!out.Create(h) ||
-      !DecodeRle8(src, srcSize, out.GetBytes(), l.width, l.height,
-                  static_cast<std::size_t>(l.pitch))) {
+  if (!out.Create(h) || !DecodeRle8(src, srcSize, out.GetBytes(), l.width, l.height,
+                                    static_cast<std::size_t>(l.pitch))) {
     out.FreeDIB();
     return false;
   }
@@ -261,7 +260,8 @@ bool CDIB::DecompressRLE() {
   // hold more than it allocated, whatever its header claims.
   std::size_t available = h->biSizeImage;
   if (IsCreated())
-    available = std::min(available, static_cast<std::size_t>(std::max<LONG>(0, DIBSizeAllocated())));
+    available =
+        std::min(available, static_cast<std::size_t>(std::max<LONG>(0, DIBSizeAllocated())));
   CDIB out;
   if (!DecodeImage(*h, GetBytes(), available, out)) return false;
   return _ITakeStorage(out);

@@ -51,9 +51,11 @@ void RgbRowToUyvy(const std::uint8_t* bgra, int width, std::uint8_t* uyvy, std::
     const double bm = (p0[0] + p1[0]) / 2.0;
     const double ym = (y0 + y1) / 2.0;
     std::uint8_t* out = uyvy + 2 * x;
-    out[0] = static_cast<std::uint8_t>(c.clampC[RoundHalfUp(128.0 + kCScale * (bm - ym) / (2.0 * (1.0 - c.kb)))]);
+    out[0] = static_cast<std::uint8_t>(
+        c.clampC[RoundHalfUp(128.0 + kCScale * (bm - ym) / (2.0 * (1.0 - c.kb)))]);
     out[1] = static_cast<std::uint8_t>(c.clampY[RoundHalfUp(16.0 + kYScale * y0)]);
-    out[2] = static_cast<std::uint8_t>(c.clampC[RoundHalfUp(128.0 + kCScale * (rm - ym) / (2.0 * (1.0 - c.kr)))]);
+    out[2] = static_cast<std::uint8_t>(
+        c.clampC[RoundHalfUp(128.0 + kCScale * (rm - ym) / (2.0 * (1.0 - c.kr)))]);
     out[3] = static_cast<std::uint8_t>(c.clampY[RoundHalfUp(16.0 + kYScale * y1)]);
     if (alpha) {
       alpha[x] = p0[3];

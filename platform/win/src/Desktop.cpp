@@ -64,8 +64,7 @@ extern "C" void WinDesktopClear(DWORD bgra) {
   std::fill(d.pixels.begin(), d.pixels.end(), bgra);
 }
 
-extern "C" BOOL WinDesktopWrite(int x, int y, int w, int h, const void* pixels,
-                                long stride) {
+extern "C" BOOL WinDesktopWrite(int x, int y, int w, int h, const void* pixels, long stride) {
   if (!pixels || w <= 0 || h <= 0) return FALSE;
   Desktop& d = TheDesktop();
   std::lock_guard<std::mutex> guard(d.lock);

@@ -12,33 +12,27 @@ extern "C" int MulDiv(int number, int numerator, int denominator) {
   // below fit 64 bits; dividing magnitudes makes the rounding symmetric.
   const std::int64_t product = std::int64_t{number} * numerator;
   const bool negative = (product < 0) != (denominator < 0);
-  const std::uint64_t p = product < 0 ? 0 - static_cast<std::uint64_t>(product)
-                                       : static_cast<std::uint64_t>(product);
-  const std::uint64_t d = denominator < 0
-                              ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(denominator))
-                              : static_cast<std::uint64_t>(denominator);
+  const std::uint64_t p =
+      product < 0 ? 0 - static_cast<std::uint64_t>(product) : static_cast<std::uint64_t>(product);
+  const std::uint64_t d =
+      denominator < 0 ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(denominator))
+                      : static_cast<std::uint64_t>(denominator);
   std::uint64_t q = p / d;
   const std::uint64_t r = p % d;
   if (r >= d - r) ++q;  // remainder at least half the divisor: away from zero
-  const std::uint64_t limit =
-      negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
+  const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
   if (q > limit) return -1;
-  return negative ? static_cast<int>(0 - static_cast<std::int64_t>(q))
-                  : static_cast<int>(q);
+  return negative ? static_cast<int>(0 - static_cast<std::int64_t>(q)) : static_cast<int>(q);
 }
 
 namespace {
 using Lock = std::recursive_mutex;
 static_assert(sizeof(Lock) <= sizeof(CRITICAL_SECTION::opaque));
 static_assert(alignof(Lock) <= alignof(CRITICAL_SECTION));
-Lock* AsLock(LPCRITICAL_SECTION cs) {
-  return std::launder(reinterpret_cast<Lock*>(cs->opaque));
-}
+Lock* AsLock(LPCRITICAL_SECTION cs) { return std::launder(reinterpret_cast<Lock*>(cs->opaque)); }
 }  // namespace
 
-extern "C" void InitializeCriticalSection(LPCRITICAL_SECTION cs) {
-  new (cs->opaque) Lock();
-}
+extern "C" void InitializeCriticalSection(LPCRITICAL_SECTION cs) { new (cs->opaque) Lock(); }
 extern "C" void DeleteCriticalSection(LPCRITICAL_SECTION cs) { AsLock(cs)->~Lock(); }
 extern "C" void EnterCriticalSection(LPCRITICAL_SECTION cs) { AsLock(cs)->lock(); }
 extern "C" void LeaveCriticalSection(LPCRITICAL_SECTION cs) { AsLock(cs)->unlock(); }

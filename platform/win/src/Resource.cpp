@@ -24,8 +24,7 @@ std::vector<Registration>& Registry() {
 
 }  // namespace
 
-extern "C" BOOL RegisterModuleResources(HINSTANCE module, const RESOURCE_ENTRY* table,
-                                        UINT count) {
+extern "C" BOOL RegisterModuleResources(HINSTANCE module, const RESOURCE_ENTRY* table, UINT count) {
   if (!module || (!table && count != 0)) return FALSE;
   std::lock_guard<std::mutex> guard(RegistryLock());
   for (Registration& r : Registry()) {

@@ -10,8 +10,8 @@ namespace Tarn {
 
 class IFXImage : public PIM::IBase {
  public:
-  static constexpr PIM::IID kIID{{0x59, 0xA4, 0x5D, 0x3D, 0x28, 0x79, 0xF0, 0x4A, 0xC1,
-                                  0xC9, 0x31, 0x2F, 0x19, 0xBE, 0x0C, 0x06}};
+  static constexpr PIM::IID kIID{{0x59, 0xA4, 0x5D, 0x3D, 0x28, 0x79, 0xF0, 0x4A, 0xC1, 0xC9, 0x31,
+                                  0x2F, 0x19, 0xBE, 0x0C, 0x06}};
 
   virtual std::int32_t Width() = 0;   // 4, pixels
   virtual std::int32_t Height() = 0;  // 5, rows
@@ -55,19 +55,19 @@ class IFXImage : public PIM::IBase {
 
 class IFXImageFormat : public PIM::IBase {
  public:
-  static constexpr PIM::IID kIID{{0x4A, 0x1E, 0x2F, 0xD3, 0x4C, 0xB1, 0x3D, 0xF4, 0xAE,
-                                  0x72, 0xD8, 0x4F, 0xAF, 0x4C, 0xB6, 0x31}};
+  static constexpr PIM::IID kIID{{0x4A, 0x1E, 0x2F, 0xD3, 0x4C, 0xB1, 0x3D, 0xF4, 0xAE, 0x72, 0xD8,
+                                  0x4F, 0xAF, 0x4C, 0xB6, 0x31}};
 
   virtual void Reserved4() {}
   virtual void Reserved5() {}
   virtual void Reserved6() {}
   virtual void Reserved7() {}
   virtual void Reserved8() {}
-  virtual std::int32_t IsBottomUp() = 0;        // 9, non-zero: rows bottom-up
-  virtual std::int32_t IsPremultiplied() = 0;   // 10, 1: premultiplied alpha
-  virtual std::int32_t IsInterlaced() = 0;      // 11, 1: interlaced
-  virtual std::int32_t InterlaceDetail() = 0;   // 12
-  virtual float FormatValue() = 0;              // 13
+  virtual std::int32_t IsBottomUp() = 0;       // 9, non-zero: rows bottom-up
+  virtual std::int32_t IsPremultiplied() = 0;  // 10, 1: premultiplied alpha
+  virtual std::int32_t IsInterlaced() = 0;     // 11, 1: interlaced
+  virtual std::int32_t InterlaceDetail() = 0;  // 12
+  virtual float FormatValue() = 0;             // 13
   virtual void Reserved14() {}
   virtual std::int32_t IsBlackTransparent() = 0;  // 15, 1: black is transparent
   virtual void Reserved16() {}
@@ -86,8 +86,8 @@ class IFXImageFormat : public PIM::IBase {
 
 class IFXAlphaSource : public PIM::IBase {
  public:
-  static constexpr PIM::IID kIID{{0xDB, 0xEB, 0x8D, 0xE7, 0x42, 0xDA, 0x73, 0xAB, 0x90,
-                                  0x4A, 0x6A, 0x39, 0x32, 0x30, 0x2A, 0xFA}};
+  static constexpr PIM::IID kIID{{0xDB, 0xEB, 0x8D, 0xE7, 0x42, 0xDA, 0x73, 0xAB, 0x90, 0x4A, 0x6A,
+                                  0x39, 0x32, 0x30, 0x2A, 0xFA}};
 
   virtual bool HasAlpha() = 0;  // 4
   // 5. The separate alpha plane as an image (borrowed), or null.
@@ -99,8 +99,8 @@ class IFXAlphaSource : public PIM::IBase {
 
 class IFXImageSource : public PIM::IBase {
  public:
-  static constexpr PIM::IID kIID{{0x06, 0x29, 0xDE, 0x6E, 0x15, 0x87, 0xC7, 0x26, 0xEC,
-                                  0xBB, 0x39, 0xBA, 0x0C, 0x74, 0x7E, 0x01}};
+  static constexpr PIM::IID kIID{{0x06, 0x29, 0xDE, 0x6E, 0x15, 0x87, 0xC7, 0x26, 0xEC, 0xBB, 0x39,
+                                  0xBA, 0x0C, 0x74, 0x7E, 0x01}};
 
   // 4. The frame (borrowed), or null.
   virtual IFXImage* GetImage() = 0;
@@ -117,8 +117,8 @@ struct TSourceList {
 
 class IFXRenderContext : public PIM::IBase {
  public:
-  static constexpr PIM::IID kIID{{0x81, 0x3C, 0xB7, 0x2E, 0xA2, 0x7F, 0x97, 0x12, 0xCC,
-                                  0x7D, 0xB8, 0x17, 0xF2, 0x4D, 0xEA, 0x31}};
+  static constexpr PIM::IID kIID{{0x81, 0x3C, 0xB7, 0x2E, 0xA2, 0x7F, 0x97, 0x12, 0xCC, 0x7D, 0xB8,
+                                  0x17, 0xF2, 0x4D, 0xEA, 0x31}};
 
   virtual void Reserved4() {}
   virtual void Reserved5() {}
@@ -135,11 +135,11 @@ class IFXRenderContext : public PIM::IBase {
 
 class IFXOutputRequest : public PIM::IBase {
  public:
-  static constexpr PIM::IID kIID{{0xB7, 0x76, 0xD6, 0x32, 0xCE, 0xA6, 0xD2, 0xCE, 0xBE,
-                                  0xC5, 0xD2, 0x63, 0x1E, 0x3C, 0xEA, 0x7F}};
+  static constexpr PIM::IID kIID{{0xB7, 0x76, 0xD6, 0x32, 0xCE, 0xA6, 0xD2, 0xCE, 0xBE, 0xC5, 0xD2,
+                                  0x63, 0x1E, 0x3C, 0xEA, 0x7F}};
   // The host's identifier of an output-format request.
-  static constexpr PIM::IID kFormatRequest{{0x4A, 0x48, 0x27, 0x81, 0xDE, 0x33, 0x8A, 0x8C,
-                                            0x58, 0xD6, 0xB0, 0x2F, 0x22, 0x2D, 0x46, 0x70}};
+  static constexpr PIM::IID kFormatRequest{{0x4A, 0x48, 0x27, 0x81, 0xDE, 0x33, 0x8A, 0x8C, 0x58,
+                                            0xD6, 0xB0, 0x2F, 0x22, 0x2D, 0x46, 0x70}};
 
   virtual void Reserved4() {}
   virtual void Reserved5() {}

@@ -36,8 +36,8 @@ static_assert(sizeof(IID) == 16 && alignof(IID) == 1);
 
 class IBase {
  public:
-  static constexpr IID kIID{{0x28, 0xB2, 0x2B, 0x7C, 0x14, 0x3E, 0x77, 0xF4, 0xED,
-                             0x65, 0x2B, 0x9E, 0x62, 0x53, 0xEA, 0x90}};
+  static constexpr IID kIID{{0x28, 0xB2, 0x2B, 0x7C, 0x14, 0x3E, 0x77, 0xF4, 0xED, 0x65, 0x2B, 0x9E,
+                             0x62, 0x53, 0xEA, 0x90}};
 
   // 0. On success (0) *out holds the interface asked for and the caller owns
   // one reference to it; otherwise *out is null and the status is non-zero.
@@ -82,9 +82,7 @@ class RCObject {
   // overrides Release destroys itself at 0 through its own pointer.
   // acq_rel: every write made through other references happens before the
   // destruction that the last Release triggers.
-  std::int32_t DropReference() {
-    return m_refCount.fetch_sub(1, std::memory_order_acq_rel) - 1;
-  }
+  std::int32_t DropReference() { return m_refCount.fetch_sub(1, std::memory_order_acq_rel) - 1; }
 
  private:
   std::atomic<std::int32_t> m_refCount{0};

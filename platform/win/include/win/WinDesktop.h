@@ -19,12 +19,10 @@ WINAPI_EXPORT void WinDesktopClear(DWORD bgra);
 // Writes a w x h block of 32-bit pixels whose top row is at `pixels` and
 // whose rows are `stride` bytes apart (negative for bottom-up memory) to
 // (x, y), clipped to the surface. False when nothing lies on the surface.
-WINAPI_EXPORT BOOL WinDesktopWrite(int x, int y, int w, int h,
-                                   const void* pixels, long stride);
+WINAPI_EXPORT BOOL WinDesktopWrite(int x, int y, int w, int h, const void* pixels, long stride);
 // Reads a w x h block at (x, y) into `pixels` (rows `stride` bytes apart);
 // parts off the surface read as 0. False for bad arguments.
-WINAPI_EXPORT BOOL WinDesktopRead(int x, int y, int w, int h, void* pixels,
-                                  long stride);
+WINAPI_EXPORT BOOL WinDesktopRead(int x, int y, int w, int h, void* pixels, long stride);
 // Counts the writes so far; a reader can tell whether anything was drawn.
 WINAPI_EXPORT DWORD WinDesktopWriteCount(void);
 

@@ -36,8 +36,7 @@ struct RESOURCE_ENTRY {
 
 // Registers (or replaces) the table of `module`. False for a null module or
 // a null table with a non-zero count.
-WINAPI_EXPORT BOOL RegisterModuleResources(HINSTANCE module,
-                                           const RESOURCE_ENTRY* table,
+WINAPI_EXPORT BOOL RegisterModuleResources(HINSTANCE module, const RESOURCE_ENTRY* table,
                                            UINT count);
 // Withdraws the table of `module`; false when none was registered.
 WINAPI_EXPORT BOOL UnregisterModuleResources(HINSTANCE module);
