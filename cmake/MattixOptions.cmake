@@ -39,3 +39,12 @@ endfunction()
 # std::string, and the kernels are written for -O2 with explicit intrinsics.
 set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "" FORCE)
 set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "" FORCE)
+
+# Rebuilds of the same sources in other checkouts hit the compiler cache:
+# paths under the source folder are hashed relative to the build folder.
+find_program(MATTIX_CCACHE ccache)
+if(MATTIX_CCACHE)
+  set(CMAKE_CXX_COMPILER_LAUNCHER
+      ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${PROJECT_SOURCE_DIR} ${MATTIX_CCACHE})
+  set(CMAKE_C_COMPILER_LAUNCHER ${CMAKE_CXX_COMPILER_LAUNCHER})
+endif()
