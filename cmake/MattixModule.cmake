@@ -1,21 +1,18 @@
-# The module: one shared library built from the layers' static libraries.
-# Only the entry points and the stdfx members leave it; the version script
-# hides everything else, including template code instantiated from headers.
-set(MATTIX_MODULE_PARTS)
-foreach(part IN ITEMS mattix_stdfx mattix_filter mattix_key mattix_selection
-                      mattix_picker mattix_resources mattix_plugin)
-  if(TARGET ${part})
-    list(APPEND MATTIX_MODULE_PARTS ${part})
-  endif()
-endforeach()
+# The module: one shared library made of the objects of its layers, each
+# taken exactly once. It imports the image library and the Windows layer, as
+# it does on Windows. Only the entry points and the stdfx members leave it;
+# the version script hides everything else, including template code
+# instantiated from headers.
+set(MATTIX_MODULE_PARTS mattix_stdfx mattix_wheel mattix_filter mattix_key mattix_selection
+                        mattix_picker mattix_resources mattix_plugin)
 
 add_library(mattix SHARED ${PROJECT_SOURCE_DIR}/cmake/ModuleAnchor.cpp)
-target_link_libraries(mattix PRIVATE
-  "$<LINK_LIBRARY:WHOLE_ARCHIVE,${MATTIX_MODULE_PARTS}>")
-# The image library is imported, as the module imports it on Windows.
-if(TARGET pixmill)
-  target_link_libraries(mattix PRIVATE pixmill)
-endif()
+foreach(part IN LISTS MATTIX_MODULE_PARTS)
+  if(TARGET ${part})
+    target_sources(mattix PRIVATE $<TARGET_OBJECTS:${part}>)
+  endif()
+endforeach()
+target_link_libraries(mattix PRIVATE pixmill mattix_win)
 target_link_options(mattix PRIVATE
   -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/mattix.map -Wl,--no-undefined)
 set_target_properties(mattix PROPERTIES LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/mattix.map)

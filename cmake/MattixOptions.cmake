@@ -13,11 +13,44 @@ if(MATTIX_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# A static library of one layer of the module: compiled position-independent
-# and hidden, linked whole into the module and directly into unit tests.
+# Each target exports only its own folder. A build-tree folder per target
+# holds a link to the target's source folder (or, with FILES, to the headers
+# named), and that folder alone is the target's include directory: so
+# #include "key/Mattix2.h" compiles only in targets that link mattix_key, and
+# a layer that includes what it does not link fails to build.
+#   mattix_export(target folder [FILES header...])
+function(mattix_export target folder)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "FILES")
+  set(root ${PROJECT_BINARY_DIR}/include/${target})
+  if(arg_FILES)
+    set(links)
+    foreach(file IN LISTS arg_FILES)
+      list(APPEND links ${folder}/${file})
+    endforeach()
+  else()
+    set(links ${folder})
+  endif()
+  foreach(link IN LISTS links)
+    get_filename_component(parent ${root}/${link} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(REMOVE ${root}/${link})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${link} ${root}/${link} SYMBOLIC)
+  endforeach()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE ${root})
+  else()
+    target_include_directories(${target} PUBLIC ${root})
+  endif()
+endfunction()
+
+# A static library of one layer of the module, named after the folder it is
+# declared in: compiled position-independent and hidden; its objects make up
+# the module, and unit tests link the library directly.
 function(mattix_component target)
   add_library(${target} STATIC ${ARGN})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  mattix_export(${target} ${folder})
   mattix_warnings(${target})
 endfunction()
 
@@ -28,7 +61,7 @@ endfunction()
 find_package(GTest REQUIRED)
 function(mattix_test target)
   add_executable(${target} ${ARGN})
-  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main)
+  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main mattix_test_support)
   mattix_warnings(${target})
   add_test(NAME ${target} COMMAND ${target} --gtest_brief=1)
   set_tests_properties(${target} PROPERTIES

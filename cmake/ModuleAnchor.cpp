@@ -1,2 +1,2 @@
-// The module has no code of its own beyond its layers; this file only gives
-// the shared-library target a source to compile.
+// The module has no code of its own beyond its layers' objects; this file
+// only gives the shared-library target a source of its own.

@@ -1,11 +1,11 @@
 #include "key/Mattix2.h"
 
 #include <cstddef>
-#include <cstring>
 
 #include "filter/Gaussian.h"
 #include "key/internal/KeyKernels.h"
 #include "key/internal/KeyMath.h"
+#include "picker/ChromaMaskRecord.h"
 #include "stdfx/Cpu.h"
 #include "stdfx/DibFunctions.h"
 #include "stdfx/VfbmiHeader.h"
@@ -18,26 +18,12 @@ namespace {
 
 namespace ki = mattix::key::internal;
 
-constexpr std::uint32_t kRecordHeaderSize = sizeof(tagVFBMINFOHEADER);
-static_assert(kRecordHeaderSize == 144);
-
 void EmptyMMXState() {
   if (stdfx::IsMMXCPU() || stdfx::IsSSECPU() || stdfx::IsSSE2CPU()) {
 #if defined(__x86_64__) || defined(__i386__)
     _mm_empty();
 #endif
   }
-}
-
-// A record is decoded only when its header describes a sane 8-bit image and
-// the compressed bytes it declares lie inside the record.
-bool RecordIsSound(const tagVFBMINFOHEADER& h, std::uint32_t recordSize) {
-  if (recordSize <= kRecordHeaderSize) return false;
-  if (h.biSize != kRecordHeaderSize || h.biBitCount != 8) return false;
-  if (h.biWidth <= 0 || h.biHeight == 0) return false;
-  if (!stdfx::IsDIBHeaderSane(&h)) return false;
-  const DWORD encoded = stdfx::DIBSize(&h);
-  return encoded > 0 && encoded <= recordSize - kRecordHeaderSize;
 }
 
 // Restores a header's biHeight when the copy path leaves, however it leaves.
@@ -108,25 +94,9 @@ int CMattix2::Process(stdfx::CDIB& target, stdfx::CDIB& source, const double* se
 }
 
 int CMattix2::PrepareMask() {
-  m_mask.FreeDIB();
   try {
-    // A record of 144 bytes or less holds no pixels: no mask.
-    if (m_maskBlob && m_maskBlobSize > kRecordHeaderSize) {
-      // The header is read once into storage of exactly its size, so the
-      // wrapper reads nothing past it and writes nothing into the record.
-      tagVFBMINFOHEADER header;
-      std::memcpy(&header, m_maskBlob, kRecordHeaderSize);
-      if (RecordIsSound(header, m_maskBlobSize)) {
-        {
-          stdfx::CDIB record(&header, const_cast<unsigned char*>(m_maskBlob) + kRecordHeaderSize);
-          m_mask.CopyDIB(record);
-        }
-        const bool decoded = m_mask.IsValidDIB() && !m_mask.IsDIBEmpty() &&
-                             m_mask.DecompressRLE() && m_mask.DIBBitCount() == 8 &&
-                             m_mask.DIBCompression() == stdfx::kLayoutRGB;
-        if (!decoded) m_mask.FreeDIB();
-      }
-    }
+    // An empty, unsound or undecodable record leaves the mask freed: no mask.
+    mattix::wheel::DecodeRecord(m_maskBlob, m_maskBlobSize, m_mask);
   } catch (...) {
     m_mask.FreeDIB();
   }

@@ -35,12 +35,11 @@
 // clamped to 0..100; a NaN breakpoint takes its default, the others are
 // limited to -10000..10000 percent.
 //
-// A mask record counts as no mask unless it is sound: more than 144 bytes,
-// a 144-byte header of a sane 8-bit image no larger than 16384 pixels a side,
-// and a compressed size that fits in the bytes after the header; then it must
-// decode. Nothing beyond blobSize bytes is read. Masks of any size are
-// accepted; the weight of greys is read at buffer row 120, column 120 (each
-// limited to the mask).
+// A mask record counts as no mask unless it decodes as the wheel's record
+// decoder accepts it (picker/ChromaMaskRecord.h); nothing beyond blobSize
+// bytes is read. Masks of any size are accepted; the weight of greys is read
+// at the wheel's grey position, buffer row 120, column 120 (each limited to
+// the mask).
 #include <cstdint>
 
 #include "stdfx/DIB.h"

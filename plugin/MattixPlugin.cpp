@@ -1,5 +1,6 @@
 #include "plugin/MattixPlugin.h"
 
+#include "picker/ChromaMaskRecord.h"
 #include "plugin/Parameters.h"
 #include "plugin/PluginStatus.h"
 
@@ -23,19 +24,13 @@ constexpr NumberParameter kNumberParameters[] = {
     {"Key Blue", mattix::kKeyBlue, 0.0, 255.0, 0.1, 0.0},
 };
 
-// Until the hue/saturation wheel joins the object, its empty mask value
-// (the wheel's GetEmptyMaskSize and GetEmptyMaskData) lives here: a record
-// of 144 zero bytes, meaning that no mask has been drawn.
-constexpr std::uint32_t kEmptyMaskSize = 144;
-constexpr std::uint8_t kEmptyMask[kEmptyMaskSize] = {};
-
 }  // namespace
 
 CMattixPlugin::CMattixPlugin() = default;
 CMattixPlugin::~CMattixPlugin() = default;
 
-std::uint32_t CMattixPlugin::EmptyMaskSize() { return kEmptyMaskSize; }
-const std::uint8_t* CMattixPlugin::EmptyMaskData() { return kEmptyMask; }
+std::uint32_t CMattixPlugin::EmptyMaskSize() { return mattix::wheel::kEmptyRecordSize; }
+const std::uint8_t* CMattixPlugin::EmptyMaskData() { return mattix::wheel::kEmptyRecord; }
 
 PIM::Status CMattixPlugin::QueryInterface(const PIM::IID& iid, void** out) {
   if (out == nullptr) return PIM::kNoInterface;

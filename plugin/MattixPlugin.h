@@ -58,8 +58,4 @@ class CMattixPlugin : public Tarn::IFXBase,
   // The "Chroma Mask" value of a wheel without a mask.
   static std::uint32_t EmptyMaskSize();
   static const std::uint8_t* EmptyMaskData();
-
- private:
-  // The lightness bar (CWndLightness) and then the hue/saturation wheel
-  // (CWndHSL) join here as members, held by value, with the controls.
 };

@@ -78,19 +78,4 @@ STDFX_API std::size_t EncodeRle8(const unsigned char* src, int width, int height
 STDFX_API bool DecodeRle8(const unsigned char* src, std::size_t srcSize, unsigned char* dst,
                           int width, int height, std::size_t stride);
 
-class CDIB;
-
-// Decodes a stored mask record without reading past its end: recordSize
-// bytes at record, a 144-byte tagVFBMINFOHEADER followed by the encoded
-// pixels. The record is accepted when recordSize >= 144 + biSizeImage and
-// the header has biSize 144, biCompression BI_RLE8 (1), biBitCount 8,
-// biWidth and biHeight in 1..kRle8MaxSide (bottom-up, as the format
-// requires), and the stream decodes (DecodeRle8). The header's alpha-plane
-// pointer and stride (bytes 132 and 140, meaningless in a stored record) are
-// ignored. On success `mask` becomes a created, uncompressed 8-bit image with
-// the record's header otherwise (biCompression 0, biSizeImage its pixel
-// bytes, alpha plane none); on failure `mask` is freed (not valid). The
-// record is only read.
-STDFX_API bool DecodeRle8Record(const void* record, std::size_t recordSize, CDIB& mask);
-
 }  // namespace stdfx

@@ -2,10 +2,9 @@
 
 #include "host/cli/CliError.h"
 #include "host/cli/Project.h"
-#include "host/cli/SampleScene.h"
+#include "picker/ChromaMaskRecord.h"
+#include "picker/WheelGeometry.h"
 #include "stdfx/DIB.h"
-#include "stdfx/Rle8.h"
-#include "stdfx/VfbmiHeader.h"
 
 #include <cstring>
 
@@ -26,56 +25,41 @@ GreyImage MaskLevelsFromPicture(const BgraImage& picture) {
 }
 
 std::vector<std::uint8_t> MaskRecordFromPicture(const GreyImage& picture, const std::string& name) {
-  if (picture.width != kWheelWidth || picture.height != kWheelHeight)
-    throw CliError(name + ": a chroma mask picture must be " + std::to_string(kWheelWidth) + " x " +
-                   std::to_string(kWheelHeight) + " pixels, not " + std::to_string(picture.width) +
-                   " x " + std::to_string(picture.height));
-  tagVFBMINFOHEADER header{};
-  header.biSize = stdfx::kHeaderSizeVfbmi;
-  header.biWidth = kWheelWidth;
-  header.biHeight = kWheelHeight;  // positive: bottom-up
-  header.biPlanes = 1;
-  header.biBitCount = 8;
-  header.biCompression = stdfx::kLayoutRGB;
-  header.vfInterlacedFlag = 1;  // progressive
-  header.biSizeImage = stdfx::DIBSize(&header);
-  stdfx::CDIB mask(header);
+  if (picture.width != wheel::kWidth || picture.height != wheel::kHeight)
+    throw CliError(name + ": a chroma mask picture must be " + std::to_string(wheel::kWidth) +
+                   " x " + std::to_string(wheel::kHeight) + " pixels, not " +
+                   std::to_string(picture.width) + " x " + std::to_string(picture.height));
+  stdfx::CDIB mask(wheel::MaskHeader());
   if (!mask.IsValidDIB()) throw CliError(name + ": out of memory for the mask");
-  const int stride = mask.DIBBytesPerLine();
-  for (int row = 0; row < kWheelHeight; ++row)
-    std::memcpy(mask.GetBytes() + std::size_t(row) * std::size_t(stride),
-                picture.Row(kWheelHeight - 1 - row), std::size_t(kWheelWidth));
-  if (!mask.CompressRLE()) throw CliError(name + ": the mask could not be compressed");
-  const tagVFBMINFOHEADER* packed = mask.GetVfBmiHeader();
-  const std::size_t size = mask.DIBSize();
-  std::vector<std::uint8_t> record(sizeof(tagVFBMINFOHEADER) + size);
-  std::memcpy(record.data(), packed, sizeof(tagVFBMINFOHEADER));
-  // A stored record carries no address: clear the alpha plane fields.
-  auto* stored = reinterpret_cast<tagVFBMINFOHEADER*>(record.data());
-  stored->vfAlphaBytes = nullptr;
-  stored->vfAlphaBytesPerLine = 0;
-  std::memcpy(record.data() + sizeof(tagVFBMINFOHEADER), mask.GetBytes(), size);
+  const std::size_t stride = std::size_t(mask.DIBBytesPerLine());
+  for (int row = 0; row < wheel::kHeight; ++row)
+    std::memcpy(mask.GetBytes() + std::size_t(row) * stride, picture.Row(wheel::kHeight - 1 - row),
+                std::size_t(wheel::kWidth));
+  std::vector<std::uint8_t> record;
+  if (!wheel::EncodeRecord(mask, record))
+    throw CliError(name + ": the mask could not be compressed");
   return record;
 }
 
 GreyImage PictureFromMaskRecord(const std::vector<std::uint8_t>& record, const std::string& name) {
-  if (record.size() <= kEmptyMaskRecordSize) return GreyImage(kWheelWidth, kWheelHeight);
+  if (wheel::RecordIsEmpty(record.data(), record.size()))
+    return GreyImage(wheel::kWidth, wheel::kHeight);
   stdfx::CDIB mask;
-  if (!stdfx::DecodeRle8Record(record.data(), record.size(), mask) || !mask.IsValidDIB())
+  if (!wheel::DecodeRecord(record.data(), record.size(), mask))
     throw CliError(name + ": the chroma mask record is damaged and cannot be decoded");
   const int width = mask.DIBWidth(), height = mask.DIBHeight();
-  const int stride = mask.DIBBytesPerLine();
+  const std::size_t stride = std::size_t(mask.DIBBytesPerLine());
   GreyImage picture(width, height);
   for (int row = 0; row < height; ++row)
-    std::memcpy(picture.Row(height - 1 - row),
-                mask.GetBytes() + std::size_t(row) * std::size_t(stride), std::size_t(width));
+    std::memcpy(picture.Row(height - 1 - row), mask.GetBytes() + std::size_t(row) * stride,
+                std::size_t(width));
   return picture;
 }
 
 void ValidateMaskRecord(const std::vector<std::uint8_t>& record, const std::string& name) {
-  if (record.size() <= kEmptyMaskRecordSize) return;
+  if (wheel::RecordIsEmpty(record.data(), record.size())) return;
   stdfx::CDIB mask;
-  if (!stdfx::DecodeRle8Record(record.data(), record.size(), mask))
+  if (!wheel::DecodeRecord(record.data(), record.size(), mask))
     throw CliError(name + ": the chroma mask record is damaged and cannot be decoded");
 }
 

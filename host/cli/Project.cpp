@@ -80,7 +80,7 @@ std::array<double, 4> ReadLightness(const JsonValue& v, const std::string& name)
 }
 
 std::vector<std::uint8_t> ReadMask(const JsonValue& v, const std::string& name) {
-  if (v.IsNull()) return std::vector<std::uint8_t>(kEmptyMaskRecordSize, 0);
+  if (v.IsNull()) return std::vector<std::uint8_t>(wheel::kEmptyRecordSize, 0);
   std::string text;
   if (v.kind() == JsonValue::Kind::String) {
     text = v.AsString();
@@ -98,15 +98,15 @@ std::vector<std::uint8_t> ReadMask(const JsonValue& v, const std::string& name) 
   std::string error;
   std::optional<std::vector<std::uint8_t>> bytes = Base64Decode(text, &error);
   if (!bytes) throw CliError(Where(name, v) + "\"chromaMask\" is not valid base64: " + error);
-  if (bytes->size() < kEmptyMaskRecordSize)
+  if (bytes->size() < wheel::kEmptyRecordSize)
     throw CliError(Where(name, v) + "\"chromaMask\" holds " + std::to_string(bytes->size()) +
-                   " bytes; a mask record has at least 144");
+                   " bytes; a mask record has at least " + std::to_string(wheel::kEmptyRecordSize));
   return *bytes;
 }
 
 }  // namespace
 
-bool ProjectSettings::HasMask() const { return chromaMask.size() > kEmptyMaskRecordSize; }
+bool ProjectSettings::HasMask() const { return chromaMask.size() > wheel::kEmptyRecordSize; }
 
 ProjectSettings ParseProject(std::string_view text, const std::string& name) {
   const JsonValue root = JsonValue::Parse(text, name);
@@ -169,7 +169,7 @@ std::string ProjectToJson(const ProjectSettings& s) {
   for (double l : s.lightness) lightness.Append(JsonValue::Number(l));
   root.Add("lightness", std::move(lightness));
   const bool empty =
-      s.chromaMask.size() == kEmptyMaskRecordSize &&
+      s.chromaMask.size() == wheel::kEmptyRecordSize &&
       std::all_of(s.chromaMask.begin(), s.chromaMask.end(), [](std::uint8_t b) { return b == 0; });
   if (empty) {
     root.Add("chromaMask", JsonValue());
@@ -204,8 +204,9 @@ void ValidateSettings(const ProjectSettings& s, const std::string& name) {
       throw CliError(name + ": " + range->key + " must be " + Num(range->min) + " to " +
                      Num(range->max) + ", not " + Num(value));
   CheckLightness(s.lightness, name + ": ");
-  if (s.chromaMask.size() < kEmptyMaskRecordSize)
-    throw CliError(name + ": the chroma mask record is shorter than 144 bytes");
+  if (s.chromaMask.size() < wheel::kEmptyRecordSize)
+    throw CliError(name + ": the chroma mask record is shorter than " +
+                   std::to_string(wheel::kEmptyRecordSize) + " bytes");
 }
 
 void ApplyOverrides(ProjectSettings& settings, const SettingOverrides& overrides) {

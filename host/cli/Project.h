@@ -28,12 +28,12 @@
 #include <string_view>
 #include <vector>
 
+#include "picker/ChromaMaskRecord.h"
+
 namespace mattix::cli {
 
 inline constexpr int kProjectVersion = 1;
 inline constexpr const char* kProjectFormat = "mattix-project";
-// Size of the "Chroma Mask" record meaning "no mask": 144 zero bytes.
-inline constexpr std::size_t kEmptyMaskRecordSize = 144;
 
 struct ProjectSettings {
   double softness = 0.0;
@@ -42,7 +42,7 @@ struct ProjectSettings {
   double keyGreen = 0.0;
   double keyBlue = 0.0;
   std::array<double, 4> lightness{0.0, 0.0, 100.0, 100.0};
-  std::vector<std::uint8_t> chromaMask = std::vector<std::uint8_t>(kEmptyMaskRecordSize, 0);
+  std::vector<std::uint8_t> chromaMask = std::vector<std::uint8_t>(wheel::kEmptyRecordSize, 0);
 
   // True when the record is the empty one (no mask drawn).
   bool HasMask() const;

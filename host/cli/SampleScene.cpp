@@ -9,7 +9,6 @@ namespace mattix::cli {
 
 namespace {
 
-constexpr float kTwoPi = 6.2831855f;
 constexpr float kBackdropHue = 0.36f;
 
 float Smoothstep(float e0, float e1, float x) {
@@ -42,14 +41,6 @@ struct Strand {
 
 }  // namespace
 
-void WheelPosition(float hue, float saturation, int& bufferRow, int& column) {
-  const float fx = float(kWheelWidth - 1) * 0.5f;
-  const float fy = float(kWheelHeight - 1) * 0.5f;
-  const float theta = hue * kTwoPi;
-  bufferRow = int((std::sin(theta) * saturation + 1.0f) * fy + 0.5f);
-  column = int((std::cos(theta) * saturation + 1.0f) * fx + 0.5f);
-}
-
 int SampleKeyWeight(float hue, float saturation) {
   float d = std::fabs(hue - kBackdropHue);
   d = std::min(d, 1.0f - d);
@@ -59,7 +50,7 @@ int SampleKeyWeight(float hue, float saturation) {
 }
 
 GreyImage SampleMaskPicture() {
-  GreyImage mask(kWheelWidth, kWheelHeight);
+  GreyImage mask(wheel::kWidth, wheel::kHeight);
   // Dense enough that every wheel pixel inside the ring is hit: 4000 hue
   // steps give 0.2 pixel along the rim (circumference about 700 pixels).
   constexpr int kHueSteps = 4000, kSaturationSteps = 600;
@@ -69,9 +60,8 @@ GreyImage SampleMaskPicture() {
       const float saturation = float(j) / kSaturationSteps;
       const int w = SampleKeyWeight(hue, saturation);
       if (w == 0) continue;
-      int row, column;
-      WheelPosition(hue, saturation, row, column);
-      std::uint8_t& v = mask.Row(kWheelHeight - 1 - row)[column];
+      const wheel::Position p = wheel::PositionOf(hue, saturation);
+      std::uint8_t& v = mask.Row(wheel::kHeight - 1 - p.row)[p.column];
       v = std::uint8_t(std::max<int>(v, w));
     }
   }

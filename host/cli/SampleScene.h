@@ -7,16 +7,9 @@
 // less, anti-aliased over the green; and a tinted glass pane through which
 // the green shows at half strength (a semi-transparent region).
 #include "host/cli/Image.h"
+#include "picker/WheelGeometry.h"
 
 namespace mattix::cli {
-
-inline constexpr int kWheelWidth = 241;
-inline constexpr int kWheelHeight = 209;
-
-// The mask pixel of a hue (turns) and saturation (0 to 1) on the wheel, as
-// the keying engine finds it: buffer row (0 = bottom, rows bottom-up) and
-// column, in single precision with 2 pi as 6.2831855.
-void WheelPosition(float hue, float saturation, int& bufferRow, int& column);
 
 // The key weight (0 to 255) of a colour in the sample mask: full for hues
 // within 0.08 turns of the backdrop's hue 0.36 (green) and saturation 0.5 or

@@ -62,8 +62,8 @@ MaskView MakeMaskView(const std::uint8_t* pixels, std::ptrdiff_t stride, int wid
   m.height = height;
   m.fx = static_cast<float>(width - 1) * 0.5f;
   m.fy = static_cast<float>(height - 1) * 0.5f;
-  const int greyRow = std::min(120, height - 1);
-  const int greyCol = std::min(120, width - 1);
+  const int greyRow = std::min(wheel::kGreyRow, height - 1);
+  const int greyCol = std::min(wheel::kGreyColumn, width - 1);
   m.greyWeight = pixels[greyRow * stride + greyCol];
   return m;
 }

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "picker/WheelGeometry.h"
+
 namespace mattix::key::internal {
 
 // Rounded division by 255 of x in 0..65025 (a product of two 8-bit values):
@@ -79,41 +81,12 @@ struct MaskView {
 
 MaskView MakeMaskView(const std::uint8_t* pixels, std::ptrdiff_t stride, int width, int height);
 
-struct WheelPos {
-  int row;
-  int col;
-};
-
-// 2 pi as the single-precision constant the wheel uses.
-inline constexpr float kTwoPiF = 6.2831855f;
-
-// Buffer row and column of hue h (turns, >= 0) and saturation s (0..1) on a
-// mask with half extents fx, fy, all in single precision:
-// row = trunc((sin(2 pi h) * s + 1) * fy + 0.5),
-// col = trunc((cos(2 pi h) * s + 1) * fx + 0.5). The results are limited to
-// 0..2fy and 0..2fx, so a saturation slightly above 1, or a non-finite value,
-// still lands on the mask.
-inline WheelPos WheelPosition(float h, float s, float fx, float fy) {
-  const float theta = h * kTwoPiF;
-  const float sn = std::sin(theta);
-  const float cs = std::cos(theta);
-  float r = (sn * s + 1.0f) * fy + 0.5f;
-  float c = (cs * s + 1.0f) * fx + 0.5f;
-  const float rMax = 2.0f * fy;
-  const float cMax = 2.0f * fx;
-  if (!(r >= 0.0f)) r = 0.0f;  // also NaN
-  if (r > rMax) r = rMax;
-  if (!(c >= 0.0f)) c = 0.0f;
-  if (c > cMax) c = cMax;
-  return {static_cast<int>(r), static_cast<int>(c)};
-}
-
 // Chroma weight of a colour: the mask byte at its wheel position, or the grey
 // weight when the hue is undefined (h < 0).
 inline std::uint32_t ChromaWeight(const MaskView& m, float h, float s) {
   if (!(h >= 0.0f)) return m.greyWeight;
-  const WheelPos p = WheelPosition(h, s, m.fx, m.fy);
-  return m.pixels[p.row * m.stride + p.col];
+  const wheel::Position p = wheel::PositionOf(h, s, m.fx, m.fy);
+  return m.pixels[p.row * m.stride + p.column];
 }
 
 // Lightness table index of lightness l (0..1): trunc(l * 255 + 0.5), limited

@@ -48,9 +48,9 @@ class Sample : public ::testing::Test {
     const std::uint8_t* p = picture.Row(y) + x * 4;
     double h, s;
     Hls(p[2], p[1], p[0], h, s);
-    int row = 120, column = 120;
-    if (h >= 0.0) WheelPosition(float(h), float(s), row, column);
-    return mask.Row(208 - row)[column];
+    const wheel::Position at = h >= 0.0 ? wheel::PositionOf(float(h), float(s))
+                                        : wheel::Position{wheel::kGreyRow, wheel::kGreyColumn};
+    return mask.Row(208 - at.row)[at.column];
   }
   ProjectSettings project;
   GreyImage mask;

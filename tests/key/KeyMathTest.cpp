@@ -148,28 +148,6 @@ TEST(SafeSettings, Breakpoints) {
 
 // --- the wheel --------------------------------------------------------------
 
-// Row and column on a 241 x 209 mask; -1: anywhere on the mask (inputs out
-// of range must still land on it).
-TEST(Wheel, PositionsOnTheWheelMask) {
-  const float nan = std::numeric_limits<float>::quiet_NaN(),
-              inf = std::numeric_limits<float>::infinity();
-  const struct {
-    float h, s;
-    int row, col;
-  } cases[] = {{0.0f, 1.0f, 104, 240},   {0.25f, 1.0f, 208, 120}, {0.5f, 1.0f, 104, 0},
-               {0.75f, 1.0f, 0, 120},    {0.0f, 0.0f, 104, 120},  {0.6f, 0.0f, 104, 120},
-               {0.125f, 0.5f, 141, 162}, {0.0f, 1.5f, -1, -1},    {0.25f, 1.0001f, -1, -1},
-               {0.75f, 3.0f, -1, -1},    {nan, 1.0f, -1, -1},     {0.3f, nan, -1, -1},
-               {0.1f, inf, -1, -1}};
-  for (const auto& c : cases) {
-    const WheelPos p = WheelPosition(c.h, c.s, 120.0f, 104.0f);
-    EXPECT_TRUE(c.row < 0 ? p.row >= 0 && p.row <= 208 : p.row == c.row)
-        << c.h << " " << c.s << " " << p.row;
-    EXPECT_TRUE(c.col < 0 ? p.col >= 0 && p.col <= 240 : p.col == c.col)
-        << c.h << " " << c.s << " " << p.col;
-  }
-}
-
 struct LightnessIndexCase {
   float l;
   int index;

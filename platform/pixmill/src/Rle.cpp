@@ -1,6 +1,6 @@
 // BI_RLE8 encoder and decoder over byte buffers (format and contract in
 // stdfx/Rle8.h), and the image members built on them: CDIB::CompressRLE,
-// CDIB::DecompressRLE and the record decoder DecodeRle8Record.
+// CDIB::DecompressRLE.
 //
 // Images. Only 8-bit bottom-up images are coded (the format has no top-down
 // form); their buffer rows are coded in memory order with the row pitch of
@@ -265,22 +265,6 @@ bool CDIB::DecompressRLE() {
   CDIB out;
   if (!DecodeImage(*h, GetBytes(), available, out)) return false;
   return _ITakeStorage(out);
-}
-
-bool DecodeRle8Record(const void* record, std::size_t recordSize, CDIB& mask) {
-  const auto* bytes = static_cast<const unsigned char*>(record);
-  tagVFBMINFOHEADER header{};
-  if (!bytes || recordSize < sizeof header) {
-    mask.FreeDIB();
-    return false;
-  }
-  std::memcpy(&header, bytes, sizeof header);
-  if (header.biSize != kHeaderSizeVfbmi || !EncodedHeaderOk(header) ||
-      recordSize - sizeof header < header.biSizeImage) {
-    mask.FreeDIB();
-    return false;
-  }
-  return DecodeImage(header, bytes + sizeof header, header.biSizeImage, mask);
 }
 
 }  // namespace stdfx

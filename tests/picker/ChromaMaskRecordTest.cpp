@@ -1,0 +1,180 @@
+// The "Chroma Mask" record: round trips, its stored header, and refusals of
+// cut, edited and randomly damaged records, checked against an independent
+// BI_RLE8 decoder. Record buffers are exactly as long as the record, so the
+// address sanitizer catches any read past its end.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "picker/ChromaMaskRecord.h"
+#include "picker/WheelGeometry.h"
+#include "tests/pixmill/Rle8Reference.h"
+
+namespace {
+
+namespace wheel = mattix::wheel;
+using Bytes = std::vector<std::uint8_t>;
+
+// A wheel-sized (or other) mask of discs and a noisy row: runs and literals.
+stdfx::CDIB PaintedMask(int width, int height, unsigned seed) {
+  tagVFBMINFOHEADER h = wheel::MaskHeader();
+  h.biWidth = width;
+  h.biHeight = height;
+  stdfx::CDIB mask(h);
+  std::mt19937 rng(seed);
+  const int stride = mask.DIBBytesPerLine();
+  std::memset(mask.GetBytes(), 0, mask.DIBSize());
+  for (int disc = 0; disc < 5; ++disc) {
+    const int cx = int(rng() % width), cy = int(rng() % height), r = 2 + int(rng() % 40);
+    const auto v = std::uint8_t(rng());
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) mask.GetBytes()[y * stride + x] = v;
+  }
+  for (int x = 0; x < width; ++x) mask.GetBytes()[(height / 2) * stride + x] = std::uint8_t(rng());
+  return mask;
+}
+
+Bytes Pixels(const stdfx::CDIB& image) {
+  return Bytes(image.GetBytes(), image.GetBytes() + image.DIBSize());
+}
+
+Bytes Encode(const stdfx::CDIB& mask) {
+  std::vector<unsigned char> record;
+  EXPECT_TRUE(wheel::EncodeRecord(mask, record));
+  return Bytes(record.begin(), record.end());
+}
+
+TEST(ChromaMaskRecord, RoundTripAndStoredHeader) {
+  for (const auto& [w, h] : {std::pair{wheel::kWidth, wheel::kHeight}, {1, 1}, {3, 5}, {600, 4}}) {
+    SCOPED_TRACE(testing::Message() << w << " x " << h);
+    const stdfx::CDIB mask = PaintedMask(w, h, unsigned(w * h));
+    const Bytes record = Encode(mask);
+    tagVFBMINFOHEADER stored;
+    std::memcpy(&stored, record.data(), sizeof stored);
+    EXPECT_EQ(stored.biSize, 144u);
+    EXPECT_EQ(stored.biWidth, w);
+    EXPECT_EQ(stored.biHeight, h);
+    EXPECT_EQ(stored.biBitCount, 8);
+    EXPECT_EQ(stored.biCompression, 1u);  // BI_RLE8
+    EXPECT_EQ(stored.biSizeImage, record.size() - 144);
+    EXPECT_EQ(stored.vfInterlacedFlag, 1u);
+    EXPECT_EQ(stored.vfAlphaBytes, nullptr);
+    // The stream is plain BI_RLE8: an independent decoder reads the pixels.
+    const Bytes stream(record.begin() + 144, record.end());
+    const auto reference =
+        pixmill_test::ReferenceDecode(stream, w, h, std::size_t(mask.DIBBytesPerLine()));
+    ASSERT_TRUE(reference.has_value());
+    EXPECT_EQ(*reference, Pixels(mask));
+
+    stdfx::CDIB decoded;
+    ASSERT_TRUE(wheel::DecodeRecord(record.data(), record.size(), decoded));
+    EXPECT_EQ(decoded.DIBCompression(), 0u);
+    EXPECT_EQ(Pixels(decoded), Pixels(mask));
+  }
+}
+
+TEST(ChromaMaskRecord, EmptyRecords) {
+  EXPECT_TRUE(wheel::RecordIsEmpty(wheel::kEmptyRecord, wheel::kEmptyRecordSize));
+  EXPECT_TRUE(wheel::RecordIsEmpty(nullptr, 5000));
+  for (std::uint32_t i = 0; i < wheel::kEmptyRecordSize; ++i) EXPECT_EQ(wheel::kEmptyRecord[i], 0);
+  stdfx::CDIB out(wheel::MaskHeader());
+  EXPECT_FALSE(wheel::DecodeRecord(wheel::kEmptyRecord, wheel::kEmptyRecordSize, out));
+  EXPECT_FALSE(out.IsValidDIB());
+  std::vector<unsigned char> record{1, 2, 3};
+  EXPECT_FALSE(wheel::EncodeRecord(stdfx::CDIB(), record));
+  EXPECT_TRUE(record.empty());
+}
+
+// Every cut, from 0 bytes to one short of the end, is refused and frees the
+// mask; spare bytes behind a record are not part of it.
+TEST(ChromaMaskRecord, EveryCutIsRefused) {
+  const Bytes record = Encode(PaintedMask(wheel::kWidth, wheel::kHeight, 9));
+  for (std::size_t n = 0; n < record.size(); ++n) {
+    const Bytes cut(record.begin(), record.begin() + long(n));
+    stdfx::CDIB out(wheel::MaskHeader());
+    ASSERT_FALSE(wheel::DecodeRecord(cut.empty() ? nullptr : cut.data(), cut.size(), out)) << n;
+    ASSERT_FALSE(out.IsValidDIB());
+  }
+  Bytes longer = record;
+  longer.resize(record.size() + 100, 0xFF);
+  stdfx::CDIB out;
+  EXPECT_TRUE(wheel::DecodeRecord(longer.data(), longer.size(), out));
+}
+
+TEST(ChromaMaskRecord, HeaderEdits) {
+  const Bytes good = Encode(PaintedMask(16, 8, 2));
+  struct Case {
+    const char* name;
+    void (*edit)(tagVFBMINFOHEADER&);
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"as written", [](tagVFBMINFOHEADER&) {}, true},
+      {"a stale alpha-plane address is ignored",
+       [](tagVFBMINFOHEADER& h) {
+         h.vfAlphaBytes = reinterpret_cast<unsigned char*>(std::uintptr_t{0xDEADBEEF});
+         h.vfAlphaBytesPerLine = 4096;
+       },
+       true},
+      {"biSize 160", [](tagVFBMINFOHEADER& h) { h.biSize = 160; }, false},
+      {"not compressed", [](tagVFBMINFOHEADER& h) { h.biCompression = 0; }, false},
+      {"BI_RLE4", [](tagVFBMINFOHEADER& h) { h.biCompression = 2; }, false},
+      {"32 bits", [](tagVFBMINFOHEADER& h) { h.biBitCount = 32; }, false},
+      {"negative width", [](tagVFBMINFOHEADER& h) { h.biWidth = -16; }, false},
+      {"top-down", [](tagVFBMINFOHEADER& h) { h.biHeight = -8; }, false},
+      {"absurd height", [](tagVFBMINFOHEADER& h) { h.biHeight = 1 << 30; }, false},
+      {"size beyond the record", [](tagVFBMINFOHEADER& h) { h.biSizeImage += 1; }, false},
+      {"size far beyond", [](tagVFBMINFOHEADER& h) { h.biSizeImage = 0xFFFFFFFFu; }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes record = good;
+    tagVFBMINFOHEADER h;
+    std::memcpy(&h, record.data(), 144);
+    c.edit(h);
+    std::memcpy(record.data(), &h, 144);
+    stdfx::CDIB out;
+    EXPECT_EQ(wheel::DecodeRecord(record.data(), record.size(), out), c.accepted);
+    EXPECT_EQ(out.IsValidDIB(), c.accepted);
+    if (c.accepted) {
+      EXPECT_EQ(out.DIBAlphaBytes(), nullptr);
+    }
+  }
+}
+
+// Random damage: the decoder refuses, or yields the 8-bit image that the
+// independent decoder makes of the damaged stream.
+TEST(ChromaMaskRecord, RandomDamageNeverEscapes) {
+  const Bytes good = Encode(PaintedMask(61, 23, 4));
+  std::mt19937 rng(99);
+  int accepted = 0;
+  for (int t = 0; t < 3000; ++t) {
+    Bytes record = good;
+    for (int f = 1 + int(rng() % 3); f > 0; --f) {
+      // Half of the damage goes to the fields that matter: sizes and codes.
+      const std::size_t at = (rng() % 2) ? rng() % record.size() : 4 + rng() % 20;
+      record[at] = std::uint8_t(rng());
+    }
+    stdfx::CDIB out;
+    if (!wheel::DecodeRecord(record.data(), record.size(), out)) {
+      ASSERT_FALSE(out.IsValidDIB());
+      continue;
+    }
+    ++accepted;
+    tagVFBMINFOHEADER h;
+    std::memcpy(&h, record.data(), 144);
+    ASSERT_EQ(out.DIBBitCount(), 8);
+    const Bytes stream(record.begin() + 144, record.begin() + 144 + h.biSizeImage);
+    const std::size_t pitch = out.DIBSize() / std::size_t(h.biHeight);
+    const auto reference = pixmill_test::ReferenceDecode(stream, h.biWidth, h.biHeight, pitch);
+    ASSERT_TRUE(reference.has_value());
+    ASSERT_EQ(Pixels(out), *reference);
+  }
+  EXPECT_GT(accepted, 100);  // the damage must not all be refused up front
+}
+
+}  // namespace
