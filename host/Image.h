@@ -22,9 +22,9 @@ struct ImageFormat {
   std::int32_t blackTransparent = 0;
 };
 
-// Layout codes of frames.
-inline constexpr std::int32_t kLayoutBgra32 = 4;  // bytes blue, green, red, alpha
-inline constexpr std::int32_t kLayoutUyvy = 1;    // packed 4:2:2 YUV, bytes U Y0 V Y1
+// Layout codes of frames, as the SDK names them.
+using Tarn::kLayoutBgra32;
+using Tarn::kLayoutUyvy;
 
 struct ImageDescription {
   std::int32_t width = 0;

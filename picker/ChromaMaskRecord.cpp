@@ -36,8 +36,8 @@ bool DecodeRecord(const void* record, std::size_t size, stdfx::CDIB& mask) {
   // A stored record has no alpha plane, whatever its bytes 132 to 143 say.
   header.vfAlphaBytes = nullptr;
   header.vfAlphaBytesPerLine = 0;
-  auto* stream = const_cast<unsigned char*>(static_cast<const unsigned char*>(record)) +
-                 kRecordHeaderSize;
+  auto* stream =
+      const_cast<unsigned char*>(static_cast<const unsigned char*>(record)) + kRecordHeaderSize;
   // DecompressRLE decodes beside the wrapped stream, reads at most
   // biSizeImage bytes of it and never writes into it.
   stdfx::CDIB wrapped(&header, stream);
@@ -51,8 +51,8 @@ bool DecodeRecord(const void* record, std::size_t size, stdfx::CDIB& mask) {
 
 bool EncodeRecord(const stdfx::CDIB& mask, std::vector<unsigned char>& record) {
   record.clear();
-  if (!mask.IsValidDIB() || mask.DIBBitCount() != 8 ||
-      mask.DIBCompression() != stdfx::kLayoutRGB || mask.DIBHeight() < 1)
+  if (!mask.IsValidDIB() || mask.DIBBitCount() != 8 || mask.DIBCompression() != stdfx::kLayoutRGB ||
+      mask.DIBHeight() < 1)
     return false;
   stdfx::CDIB packed(mask);
   if (!packed.IsValidDIB() || !packed.CompressRLE()) return false;

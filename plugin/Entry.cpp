@@ -31,16 +31,17 @@ PIM::Status Describe(Tarn::IFXEffectRegistry* registry, Tarn::IFXEffectInfo* inf
   info->SetText("");
   info->SetEffectId(mattix::kChromaKeyEffectId);
   info->SetVersion("1.0");
-  info->SetInteger(0);
-  info->SetIntegerPair(1, 4);
+  const Tarn::TFilterEffectNumbers& n = Tarn::kFilterEffectNumbers;
+  info->SetInteger(n.integer);
+  info->SetIntegerPair(n.pair[0], n.pair[1]);
   if (PIM::RefPtr<Tarn::IFXEffectInfoFacetA> facet; PIM::Query(info, facet) == 0 && facet) {
-    facet->SetFacetInteger(2);
+    facet->SetFacetInteger(n.facetInteger);
   }
   if (PIM::RefPtr<Tarn::IFXEffectInfoFacetB> facet; PIM::Query(info, facet) == 0 && facet) {
-    facet->SetFacetTriple(2, 0, 0);
+    facet->SetFacetTriple(n.facetTriple[0], n.facetTriple[1], n.facetTriple[2]);
   }
   if (PIM::RefPtr<Tarn::IFXEffectInfoFacetB> facet; PIM::Query(info, facet) == 0 && facet) {
-    facet->SetFacetOption(1);
+    facet->SetFacetOption(n.facetOption);
   }
 
   if (const PIM::Status status = registry->Register(info); status != PIM::kOk) return status;

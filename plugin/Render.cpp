@@ -12,10 +12,6 @@
 
 namespace {
 
-constexpr std::int32_t kLayoutBgra32 = 4;
-
-bool IsYUVFamily(std::int32_t layoutCode) { return (layoutCode & 3) != 0; }
-
 bool KeyHeld(int vk) { return GetAsyncKeyState(vk) < 0; }
 
 Tarn::IFXImage* FirstInputImage(const Tarn::TSourceList* inputs) {
@@ -37,8 +33,8 @@ bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame) {
   std::memset(&header, 0, sizeof(header));
   tagVFBMINFOHEADER& vf = header.vf;
   const std::int32_t layout = frame->LayoutCode();
-  const bool yuv = IsYUVFamily(layout);
-  if (layout != kLayoutBgra32 && !yuv) return false;
+  const bool yuv = Tarn::IsYuvLayout(layout);
+  if (layout != Tarn::kLayoutBgra32 && !yuv) return false;
 
   // A frame without a format facet cannot say its row order: refused.
   PIM::RefPtr<Tarn::IFXImageFormat> format;
@@ -47,7 +43,7 @@ bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame) {
 
   unsigned char* alphaBytes = nullptr;
   DWORD alphaPitch = 0;
-  if (yuv && frame->AlphaKind() != 2) {
+  if (yuv && frame->AlphaKind() != Tarn::kAlphaNoPlane) {
     PIM::RefPtr<Tarn::IFXAlphaSource> alpha;
     if (frame->GetFacet(Tarn::IFXAlphaSource::kIID, alpha.put()) == PIM::kOk && alpha &&
         alpha->HasAlpha()) {
@@ -72,10 +68,10 @@ bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame) {
                         ? stdfx::kFormatHostInterlaced
                         : 0;
   vf.vfInterlacedFlag = format->IsInterlaced() == 0 ? stdfx::kContentProgressive : 0;
-  vf.vfImageFlag =
-      vf.biBitCount == 32 && format->IsBlackTransparent() == 1 && frame->AlphaKind() == 3
-          ? stdfx::kImageFlagBlackTransparent
-          : 0;
+  vf.vfImageFlag = vf.biBitCount == 32 && format->IsBlackTransparent() == 1 &&
+                           frame->AlphaKind() == Tarn::kAlphaBlackTransparent
+                       ? stdfx::kImageFlagBlackTransparent
+                       : 0;
   vf.vfFormatValue = format->FormatValue();
   vf.vfReserved104 = -1;
   vf.vfRowPitch = DWORD(frame->BytesPerRow());
@@ -100,7 +96,9 @@ PIM::Status CMattixPlugin::PrepareOutput(void* output, const Tarn::TSourceList* 
   PIM::RefPtr<Tarn::IFXImageFormat> format;
   input->GetFacet(Tarn::IFXImageFormat::kIID, format.put());
   if (format) format->SetFormatOption(0);
-  return request->Request(Tarn::IFXOutputRequest::kFormatRequest, output, format.Get(), 512, 64);
+  return request->Request(Tarn::IFXOutputRequest::kFormatRequest, output, format.Get(),
+                          Tarn::IFXOutputRequest::kFormatRequestA,
+                          Tarn::IFXOutputRequest::kFormatRequestB);
 }
 
 PIM::Status CMattixPlugin::Render(Tarn::IFXImageSource* output, const Tarn::TSourceList* inputs,
@@ -110,7 +108,7 @@ PIM::Status CMattixPlugin::Render(Tarn::IFXImageSource* output, const Tarn::TSou
   if (outImage == nullptr || inImage == nullptr) return mattix::kStatusRefusedFrame;
   const std::int32_t outLayout = outImage->LayoutCode();
   const std::int32_t inLayout = inImage->LayoutCode();
-  if (outLayout != inLayout && !(IsYUVFamily(outLayout) && IsYUVFamily(inLayout))) {
+  if (outLayout != inLayout && !(Tarn::IsYuvLayout(outLayout) && Tarn::IsYuvLayout(inLayout))) {
     return mattix::kStatusRefusedFrame;
   }
   tagYUVBMINFOHEADER outHeader;

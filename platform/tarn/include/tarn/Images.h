@@ -8,6 +8,17 @@
 
 namespace Tarn {
 
+// Layout codes of frames (IFXImage::LayoutCode).
+inline constexpr std::int32_t kLayoutBgra32 = 4;  // 32 bits: blue, green, red, alpha bytes
+inline constexpr std::int32_t kLayoutUyvy = 1;    // packed 4:2:2 YUV, bytes U Y0 V Y1
+// A code with any of these bits set is of the YUV family.
+inline constexpr std::int32_t kLayoutYuvBits = 0x3;
+inline constexpr bool IsYuvLayout(std::int32_t code) { return (code & kLayoutYuvBits) != 0; }
+
+// Kinds of alpha a frame carries (IFXImage::AlphaKind).
+inline constexpr std::int32_t kAlphaNoPlane = 2;           // no separate plane to look for
+inline constexpr std::int32_t kAlphaBlackTransparent = 3;  // black may be transparent
+
 class IFXImage : public PIM::IBase {
  public:
   static constexpr PIM::IID kIID{{0x59, 0xA4, 0x5D, 0x3D, 0x28, 0x79, 0xF0, 0x4A, 0xC1, 0xC9, 0x31,
@@ -23,7 +34,7 @@ class IFXImage : public PIM::IBase {
   virtual void* Pixels() = 0;
   virtual void Reserved11() {}
   virtual void Reserved12() {}
-  // 13. Layout code: 4 is 32-bit BGRA; codes with bit 0 or 1 set are YUV.
+  // 13. Layout code: kLayoutBgra32, or a code of the YUV family.
   virtual std::int32_t LayoutCode() = 0;
   virtual void Reserved14() {}
   virtual void Reserved15() {}
@@ -45,8 +56,8 @@ class IFXImage : public PIM::IBase {
   virtual void Reserved29() {}
   virtual void Reserved30() {}
   virtual void Reserved31() {}
-  // 32. Kind of alpha the frame carries (2: none to look for in a separate
-  // plane, 3: black may be transparent).
+  // 32. Kind of alpha the frame carries (kAlphaNoPlane, kAlphaBlackTransparent
+  // or another value of the host's).
   virtual std::int32_t AlphaKind() = 0;
 
  protected:
@@ -140,6 +151,9 @@ class IFXOutputRequest : public PIM::IBase {
   // The host's identifier of an output-format request.
   static constexpr PIM::IID kFormatRequest{{0x4A, 0x48, 0x27, 0x81, 0xDE, 0x33, 0x8A, 0x8C, 0x58,
                                             0xD6, 0xB0, 0x2F, 0x22, 0x2D, 0x46, 0x70}};
+  // The two numbers an effect passes with a format request (a, b).
+  static constexpr std::int32_t kFormatRequestA = 512;
+  static constexpr std::int32_t kFormatRequestB = 64;
 
   virtual void Reserved4() {}
   virtual void Reserved5() {}

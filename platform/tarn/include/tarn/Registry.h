@@ -7,6 +7,19 @@
 
 namespace Tarn {
 
+// The numbers a filter effect of one input describes itself with, by the
+// operation that takes them: IFXEffectInfo::SetInteger and SetIntegerPair,
+// IFXEffectInfoFacetA::SetFacetInteger, IFXEffectInfoFacetB::SetFacetTriple
+// and SetFacetOption.
+struct TFilterEffectNumbers {
+  std::int32_t integer = 0;
+  std::int32_t pair[2] = {1, 4};
+  std::int32_t facetInteger = 2;
+  std::int32_t facetTriple[3] = {2, 0, 0};
+  std::int32_t facetOption = 1;
+};
+inline constexpr TFilterEffectNumbers kFilterEffectNumbers{};
+
 class IFXEffectInfo : public PIM::IBase {
  public:
   static constexpr PIM::IID kIID{{0x5C, 0x1D, 0x65, 0x10, 0x0C, 0x70, 0x7F, 0xD1, 0x53, 0x40, 0xA9,
