@@ -79,11 +79,11 @@ int CMattix2::Process(stdfx::CDIB& target, stdfx::CDIB& source, const double* se
     m_maskBlobSize = maskBlob ? maskBlobSize : 0;
     m_field = (field == 0 || field == 1) ? field : -1;
 
-    if (!source.IsValidDIB() || !target.IsValidDIB()) return kBadBitDepth;
+    if (!source.IsValidDIB() || !target.IsValidDIB()) return kUnusableFrames;
     // A premultiplied source is made straight in its own memory.
     if (source.DIBBitCount() == 32 && source.DIBAlphaIsPremultiplied() &&
         !source.ConvertAlphaToStraight(-1))
-      return kBadBitDepth;
+      return kUnusableFrames;
     // YUV and the Z layouts are refused as well as compressed ones.
     if (source.DIBCompression() != stdfx::kLayoutRGB) return kNotRGB;
     return KeyImage(target, source);
@@ -121,7 +121,7 @@ int CMattix2::KeyImage(stdfx::CDIB& target, stdfx::CDIB& source) {
     // whatever the bit depths. Giving the source the target's biHeight for
     // the copy keeps CopyBack from reordering rows. Frames of different
     // heights are refused rather than read past the shorter one.
-    if (source.DIBHeight() != height) return kBadBitDepth;
+    if (source.DIBHeight() != height) return kUnusableFrames;
     tagVFBMINFOHEADER* srcHeader = source.GetVfBmiHeader();
     bool copied;
     {
@@ -130,7 +130,7 @@ int CMattix2::KeyImage(stdfx::CDIB& target, stdfx::CDIB& source) {
       copied = stdfx::CopyBack(target.GetVfBmiHeader(), target.GetBytes(), srcHeader,
                                source.GetBytes(), m_field);
     }
-    return copied ? kDone : kBadBitDepth;
+    return copied ? kDone : kUnusableFrames;
   }
 
   stdfx::CDIB work(m_mask);
@@ -144,12 +144,12 @@ int CMattix2::KeyImage(stdfx::CDIB& target, stdfx::CDIB& source) {
     if (blur.Blur(work, m_mask, radius, radius) != 0) return kMaskFailed;
   }
 
-  if (target.DIBBitCount() != 32 || source.DIBBitCount() != 32) return kBadBitDepth;
+  if (target.DIBBitCount() != 32 || source.DIBBitCount() != 32) return kUnusableFrames;
   // Guards of our own: the kernels write 4-byte pixels at the target's
   // stride and read as many source pixels per line.
   if (target.DIBCompression() != stdfx::kLayoutRGB || source.DIBWidth() < width ||
       source.DIBHeight() < height)
-    return kBadBitDepth;
+    return kUnusableFrames;
 
   ki::KeyRowParams params;
   params.mask =

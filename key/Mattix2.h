@@ -49,7 +49,7 @@ class CMattix2 {
   static constexpr int kDone = 0;
   static constexpr int kMaskFailed = 20;
   static constexpr int kException = 25;
-  static constexpr int kBadBitDepth = 27;
+  static constexpr int kUnusableFrames = 27;  // the frames cannot be keyed or copied as given
   static constexpr int kNotRGB = 48;
 
   CMattix2();

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <new>
 
-#include "selection/detail/SpanFill.h"
+#include "selection/internal/SpanFill.h"
 #include "stdfx/DIB.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "stdfx/detail/Wrap32.h"
+#include "stdfx/internal/Wrap32.h"
 #include "win/WinKernel.h"
 
 namespace stdfx {

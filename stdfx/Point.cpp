@@ -1,6 +1,6 @@
 #include "stdfx/Point.h"
 
-#include "stdfx/detail/Wrap32.h"
+#include "stdfx/internal/Wrap32.h"
 
 namespace stdfx {
 

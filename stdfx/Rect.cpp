@@ -1,6 +1,6 @@
 #include "stdfx/Rect.h"
 
-#include "stdfx/detail/Wrap32.h"
+#include "stdfx/internal/Wrap32.h"
 
 namespace stdfx {
 

@@ -1,4 +1,4 @@
-#include "selection/detail/SpanFill.h"
+#include "selection/internal/SpanFill.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 namespace Tarn {
 
-namespace detail {
+namespace internal {
 // The SDK spells its 32-bit coordinates `long`, which is 32 bits under the
 // LLP64 model it was written for but 64 bits on LP64 Linux. Records that cross
 // the boundary keep 32-bit fields, so the `long` instances store
@@ -19,12 +19,12 @@ template <>
 struct Coordinate<long> {
   using type = std::int32_t;
 };
-}  // namespace detail
+}  // namespace internal
 
 template <class T>
 class TRect {
  public:
-  using value_type = typename detail::Coordinate<T>::type;
+  using value_type = typename internal::Coordinate<T>::type;
 
   TRect() = default;
   TRect(value_type l, value_type t, value_type r, value_type b)
@@ -49,7 +49,7 @@ class TRect {
 template <class T>
 class TPoint {
  public:
-  using value_type = typename detail::Coordinate<T>::type;
+  using value_type = typename internal::Coordinate<T>::type;
 
   TPoint() = default;
   TPoint(value_type px, value_type py) : x(px), y(py) {}

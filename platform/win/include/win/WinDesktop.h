@@ -1,8 +1,7 @@
 #pragma once
 // The desktop: one process-wide 32-bit surface (bytes blue, green, red,
 // alpha; rows top-down) standing in for the screen. Diagnostic drawing goes
-// here, and a host or a test reads it back. GDI's screen device context can
-// later be built over the same surface.
+// here, and a host or a test reads it back.
 //
 // The surface starts 1024 x 768, all zero, and is allocated on first use.
 // Every call locks, so threads may draw concurrently.
