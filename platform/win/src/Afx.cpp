@@ -1,7 +1,6 @@
 // MFC application object and module states.
 #include "win/Afx.h"
-
-#include <dlfcn.h>
+#include "win/WinKernel.h"
 
 #include <algorithm>
 #include <mutex>
@@ -27,12 +26,13 @@ AFX_MODULE_STATE& ProcessState() {
 
 thread_local AFX_MODULE_STATE* t_current = nullptr;  // null: the process state
 
-// Base address of the loaded object (executable or shared library) that
-// contains address, or null.
+// The loaded object (executable or shared library) that contains address,
+// or null.
 HINSTANCE ModuleBase(const void* address) {
-  Dl_info info{};
-  if (address == nullptr || dladdr(address, &info) == 0) return nullptr;
-  return static_cast<HINSTANCE>(info.dli_fbase);
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCWSTR>(address),
+                     &module);
+  return module;
 }
 
 }  // namespace

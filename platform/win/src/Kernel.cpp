@@ -1,5 +1,8 @@
-// Kernel services of the Windows layer: MulDiv and critical sections.
+// Kernel services of the Windows layer: MulDiv, critical sections and
+// module handles.
 #include "win/WinKernel.h"
+
+#include <dlfcn.h>
 
 #include <cstdint>
 #include <limits>
@@ -38,4 +41,15 @@ extern "C" void EnterCriticalSection(LPCRITICAL_SECTION cs) { AsLock(cs)->lock()
 extern "C" void LeaveCriticalSection(LPCRITICAL_SECTION cs) { AsLock(cs)->unlock(); }
 extern "C" BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs) {
   return AsLock(cs)->try_lock() ? TRUE : FALSE;
+}
+
+extern "C" BOOL GetModuleHandleExW(DWORD flags, LPCWSTR address, HMODULE* module) {
+  if (module == nullptr) return FALSE;
+  *module = nullptr;
+  Dl_info info{};
+  if ((flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) == 0 || address == nullptr ||
+      dladdr(address, &info) == 0)
+    return FALSE;
+  *module = static_cast<HMODULE>(info.dli_fbase);
+  return *module != nullptr;
 }

@@ -25,4 +25,15 @@ WINAPI_EXPORT void EnterCriticalSection(LPCRITICAL_SECTION cs);
 WINAPI_EXPORT void LeaveCriticalSection(LPCRITICAL_SECTION cs);
 WINAPI_EXPORT BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs);
 
+// Module handles. A module's handle is the base address at which it is
+// loaded (a module's instance handle is the same value).
+inline constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT = 0x2;
+inline constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS = 0x4;
+// With GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS (names by name are not
+// supported): the module that contains the code or data at `address`, in
+// *module. The reference count is never changed here, so the flag
+// UNCHANGED_REFCOUNT is implied. False, and *module null, when no module
+// contains the address.
+WINAPI_EXPORT BOOL GetModuleHandleExW(DWORD flags, LPCWSTR address, HMODULE* module);
+
 }  // extern "C"
