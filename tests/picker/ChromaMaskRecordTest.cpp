@@ -62,7 +62,7 @@ TEST(ChromaMaskRecord, RoundTripAndStoredHeader) {
     EXPECT_EQ(stored.biCompression, 1u);  // BI_RLE8
     EXPECT_EQ(stored.biSizeImage, record.size() - 144);
     EXPECT_EQ(stored.vfInterlacedFlag, 1u);
-    EXPECT_EQ(stored.vfAlphaBytes, nullptr);
+    EXPECT_TRUE(stored.vfAlphaBytes == nullptr);  // by value: the field is unaligned
     // The stream is plain BI_RLE8: an independent decoder reads the pixels.
     const Bytes stream(record.begin() + 144, record.end());
     const auto reference =
