@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -102,17 +100,6 @@ TEST_F(DefineParameters, TheSevenParametersAsPublished) {
   for (const auto& p : parameters) EXPECT_EQ(p->GetRefCount(), 2) << p->Name();  // list + factory
   EXPECT_EQ(list->GetRefCount(), 1);
   EXPECT_EQ(factory->GetRefCount(), 1);
-}
-
-TEST_F(DefineParameters, ReadsBackThroughTheLightnessDoubles) {
-  ASSERT_EQ(Define(), 0);
-  double values[4];
-  ASSERT_EQ(list->Parameters()[5]->CurrentData()->Bytes().size(), sizeof values);
-  std::memcpy(values, list->Parameters()[5]->CurrentData()->Bytes().data(), sizeof values);
-  EXPECT_EQ(values[0], 0.0);
-  EXPECT_EQ(values[1], 0.0);
-  EXPECT_EQ(values[2], 100.0);
-  EXPECT_EQ(values[3], 100.0);
 }
 
 class FactoryRefusesOne : public DefineParameters, public ::testing::WithParamInterface<int> {};

@@ -78,88 +78,33 @@ TEST_P(Snapshot, ReadsWhatTheSetOffers) {
   }
 }
 
-const std::vector<double> kDefaultLightness = {0.0, 0.0, 100.0, 100.0};
+const std::vector<double> kL = {0.0, 0.0, 100.0, 100.0};  // the default lightness
+const std::vector<std::uint8_t> kRecord(200, 1);
 
 INSTANTIATE_TEST_SUITE_P(
     Sets, Snapshot,
     ::testing::Values(
-        SnapshotCase{"OffersNothing", {}, 0.0, 0.0, kDefaultLightness, 0},
+        SnapshotCase{"OffersNothing", {}, 0.0, 0.0, kL, 0},
+        SnapshotCase{"Numbers", {Number(0, 12.5), Number(1, 80.0)}, 12.5, 80.0, kL, 0},
         SnapshotCase{
-            "Numbers", {Number(0, 12.5), Number(1, 80.0)}, 12.5, 80.0, kDefaultLightness, 0},
-        SnapshotCase{"LightnessOf32Bytes",
-                     {Data(5, Doubles({10.0, 20.5, 70.0, 99.0}))},
-                     0.0,
-                     0.0,
-                     {10.0, 20.5, 70.0, 99.0},
-                     0},
-        SnapshotCase{"LightnessLongerTakesFirst32",
-                     {Data(5, Doubles({1.0, 2.0, 3.0, 4.0, 5.0}))},
-                     0.0,
-                     0.0,
-                     {1.0, 2.0, 3.0, 4.0},
-                     0},
-        // Shorter than 32 bytes: ignored, the defaults stay.
-        SnapshotCase{"LightnessOf31Bytes",
-                     {Data(5, std::vector<std::uint8_t>(31, 0x11))},
-                     0.0,
-                     0.0,
-                     kDefaultLightness,
-                     0},
+            "Lightness", {Data(5, Doubles({10, 20.5, 70, 99}))}, 0, 0, {10, 20.5, 70, 99}, 0},
+        SnapshotCase{"LongerLightness", {Data(5, Doubles({1, 2, 3, 4, 5}))}, 0, 0, {1, 2, 3, 4}, 0},
+        // Shorter than 32 bytes, refused, or of the other kind: the defaults stay.
+        SnapshotCase{"ShortLightness", {Data(5, std::vector<std::uint8_t>(31, 0x11))}, 0, 0, kL, 0},
         SnapshotCase{
-            "LightnessOfOneDouble", {Data(5, Doubles({50.0}))}, 0.0, 0.0, kDefaultLightness, 0},
-        SnapshotCase{"LightnessEmpty", {Data(5, {})}, 0.0, 0.0, kDefaultLightness, 0},
-        SnapshotCase{"LightnessValueRefused",
-                     {Data(5, Doubles({1, 2, 3, 4}), {false, 0x66, 0})},
-                     0.0,
-                     0.0,
-                     kDefaultLightness,
-                     0},
-        // A parameter of the other kind offers no value of the kind asked.
-        SnapshotCase{"LightnessIsANumber", {Number(5, 42.0)}, 0.0, 0.0, kDefaultLightness, 0},
-        SnapshotCase{
-            "SoftnessIsAByteBlock", {Data(0, Doubles({7.0}))}, 0.0, 0.0, kDefaultLightness, 0},
-        SnapshotCase{"MaskOfOneByte", {Data(6, {0xAB})}, 0.0, 0.0, kDefaultLightness, 1},
-        SnapshotCase{"MaskEmptyRecord",
-                     {Data(6, std::vector<std::uint8_t>(144, 0))},
-                     0.0,
-                     0.0,
-                     kDefaultLightness,
-                     144},
-        SnapshotCase{"MaskOdd",
-                     {Data(6, std::vector<std::uint8_t>(145, 7))},
-                     0.0,
-                     0.0,
-                     kDefaultLightness,
-                     145},
-        SnapshotCase{"MaskLarge",
-                     {Data(6, std::vector<std::uint8_t>(60000, 3))},
-                     0.0,
-                     0.0,
-                     kDefaultLightness,
-                     60000},
-        SnapshotCase{"MaskEmpty", {Data(6, {})}, 0.0, 0.0, kDefaultLightness, 0},
-        SnapshotCase{"MaskValueRefused",
-                     {Data(6, std::vector<std::uint8_t>(144, 0), {false, 0x67, 0})},
-                     0.0,
-                     0.0,
-                     kDefaultLightness,
-                     0},
+            "LightnessRefused", {Data(5, Doubles({1, 2, 3, 4}), {false, 0x66, 0})}, 0, 0, kL, 0},
+        SnapshotCase{"LightnessIsANumber", {Number(5, 42.0)}, 0.0, 0.0, kL, 0},
+        SnapshotCase{"SoftnessIsAByteBlock", {Data(0, Doubles({7.0}))}, 0.0, 0.0, kL, 0},
+        SnapshotCase{"MaskOfOneByte", {Data(6, {0xAB})}, 0.0, 0.0, kL, 1},
+        SnapshotCase{"MaskEmpty", {Data(6, {})}, 0.0, 0.0, kL, 0},
+        SnapshotCase{"MaskRefused", {Data(6, kRecord, {false, 0x67, 0})}, 0.0, 0.0, kL, 0},
         SnapshotCase{"Everything",
-                     {Number(0, 3.0), Number(1, 4.0), Data(5, Doubles({5, 6, 7, 8})),
-                      Data(6, std::vector<std::uint8_t>(200, 1))},
-                     3.0,
-                     4.0,
+                     {Number(0, 3), Number(1, 4), Data(5, Doubles({5, 6, 7, 8})), Data(6, kRecord)},
+                     3,
+                     4,
                      {5, 6, 7, 8},
                      200}),
     [](const auto& test) { return test.param.name; });
-
-TEST(SnapshotLoad, NullSetGivesDefaults) {
-  const CKParam snapshot(nullptr);
-  EXPECT_EQ(snapshot.Softness(), 0.0);
-  EXPECT_EQ(snapshot.Lightness()[3], 100.0);
-  EXPECT_EQ(snapshot.MaskSize(), 0u);
-  EXPECT_EQ(snapshot.Mask(), nullptr);
-}
 
 TEST(SnapshotLoad, LoadReadsAfreshAndForgetsWhatIsGone) {
   auto full = h::Make<h::CParameterSet>(std::vector<PIM::RefPtr<h::CParameter>>{
@@ -169,23 +114,16 @@ TEST(SnapshotLoad, LoadReadsAfreshAndForgetsWhatIsGone) {
   full->Find(0)->CurrentNumber()->Set(11.0);
   snapshot.Load(full.Get());
   EXPECT_EQ(snapshot.Softness(), 11.0);
-  auto empty = h::Make<h::CParameterSet>();
-  snapshot.Load(empty.Get());
+  snapshot.Load(nullptr);
   EXPECT_EQ(snapshot.Softness(), 0.0);
   EXPECT_EQ(snapshot.Lightness()[0], 0.0);
   EXPECT_EQ(snapshot.Lightness()[2], 100.0);
   EXPECT_EQ(snapshot.MaskSize(), 0u);
   EXPECT_EQ(snapshot.Mask(), nullptr);
-}
-
-TEST(SnapshotLoad, ReleasesEverythingItAskedFor) {
-  auto softness = Number(0, 1.0);
-  auto mask = Data(6, {1, 2});
-  auto set = h::Make<h::CParameterSet>(std::vector<PIM::RefPtr<h::CParameter>>{softness, mask});
-  { const CKParam snapshot(set.Get()); }
-  EXPECT_EQ(softness->GetRefCount(), 2);  // ours and the set's
-  EXPECT_EQ(softness->CurrentNumber()->GetRefCount(), 1);
-  EXPECT_EQ(mask->CurrentData()->GetRefCount(), 1);
+  // Everything asked for was released: only the set holds its parameters.
+  EXPECT_EQ(full->Find(0)->GetRefCount(), 1);
+  EXPECT_EQ(full->Find(0)->CurrentNumber()->GetRefCount(), 1);
+  EXPECT_EQ(full->Find(6)->CurrentData()->GetRefCount(), 1);
 }
 
 struct WriteCase {

@@ -1,13 +1,17 @@
 // The module's entry points: registration as seen by the host's registry and
-// effect info, and creation by identifier.
+// effect info, creation by identifier, what else the module lets out, and
+// the application object it brings.
 #include "host/CallLog.h"
 #include "host/EffectInfo.h"
 #include "host/EffectRegistry.h"
 #include "tests/plugin/ModuleFixture.h"
+#include "win/Afx.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <ostream>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,121 +20,42 @@ namespace {
 namespace h = mattix::host;
 using mattix::test::Module;
 
-struct RegistrationCase {
-  std::string name;
-  h::EffectRegistryOptions registry;
-  h::EffectInfoOptions info;
-  PIM::Status expectedStatus;
-  std::vector<std::string> expectedCalls;
-};
-
-void PrintTo(const RegistrationCase& c, std::ostream* os) { *os << c.name; }
-
 // The calls a registration must make, in order, written from the published
 // sequence: registry facets, update, the description, the info facets,
 // register, update.
-const std::vector<std::string> kFacets1 = {"registry1.AttachModuleRecord"};
-const std::vector<std::string> kFacets2 = {"registry2.Announce"};
-const std::vector<std::string> kDescribe = {"registry.Update",         "info.SetName(Chroma Key)",
-                                            "info.SetText()",          "info.SetEffectId",
-                                            "info.SetVersion(1.0)",    "info.SetInteger(0)",
-                                            "info.SetIntegerPair(1,4)"};
-const std::vector<std::string> kFacetA = {"infoA.SetFacetInteger(2)"};
-const std::vector<std::string> kFacetB = {"infoB.SetFacetTriple(2,0,0)", "infoB.SetFacetOption(1)"};
-
-std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
-  std::vector<std::string> all;
-  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
+std::vector<std::string> ExpectedCalls(const h::EffectRegistryOptions& r,
+                                       const h::EffectInfoOptions& i) {
+  std::vector<std::string> calls;
+  if (r.offerFacet1) calls.push_back("registry1.AttachModuleRecord");
+  if (r.offerFacet2) calls.push_back("registry2.Announce");
+  calls.insert(calls.end(),
+               {"registry.Update", "info.SetName(Chroma Key)", "info.SetText()", "info.SetEffectId",
+                "info.SetVersion(1.0)", "info.SetInteger(0)", "info.SetIntegerPair(1,4)"});
+  if (i.offerFacetA) calls.push_back("infoA.SetFacetInteger(2)");
+  if (i.offerFacetB)
+    calls.insert(calls.end(), {"infoB.SetFacetTriple(2,0,0)", "infoB.SetFacetOption(1)"});
+  calls.push_back("registry.Register");
+  // A refusal is returned at once: no second update.
+  if (r.refusal == 0) calls.push_back("registry.Update");
+  return calls;
 }
 
-class Registration : public ::testing::TestWithParam<RegistrationCase> {};
-
-TEST_P(Registration, CallsTheHostInTheDocumentedOrder) {
-  const RegistrationCase& c = GetParam();
-  auto log = std::make_shared<h::CCallLog>();
-  auto registry = h::Make<h::CEffectRegistry>(c.registry, log);
-  auto info = h::Make<h::CEffectInfo>(c.info, log);
-  EXPECT_EQ(Module()->RegisterEntry()(registry.Get(), info.Get()), c.expectedStatus);
-  EXPECT_EQ(log->Entries(), c.expectedCalls);
-  // Every facet the module asked for was released again.
-  EXPECT_EQ(registry->GetRefCount(), 1);
-  EXPECT_EQ(info->GetRefCount(), 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Hosts, Registration,
-    ::testing::Values(
-        RegistrationCase{"AllFacets",
-                         {true, true, 0},
-                         {true, true},
-                         0,
-                         Join({kFacets1,
-                               kFacets2,
-                               kDescribe,
-                               kFacetA,
-                               kFacetB,
-                               {"registry.Register", "registry.Update"}})},
-        RegistrationCase{
-            "NoRegistryFacets",
-            {false, false, 0},
-            {true, true},
-            0,
-            Join({kDescribe, kFacetA, kFacetB, {"registry.Register", "registry.Update"}})},
-        RegistrationCase{
-            "OnlySecondRegistryFacet",
-            {false, true, 0},
-            {true, true},
-            0,
-            Join(
-                {kFacets2, kDescribe, kFacetA, kFacetB, {"registry.Register", "registry.Update"}})},
-        RegistrationCase{
-            "NoInfoFacets",
-            {true, true, 0},
-            {false, false},
-            0,
-            Join({kFacets1, kFacets2, kDescribe, {"registry.Register", "registry.Update"}})},
-        RegistrationCase{"OnlyInfoFacetB",
-                         {true, true, 0},
-                         {false, true},
-                         0,
-                         Join({kFacets1,
-                               kFacets2,
-                               kDescribe,
-                               kFacetB,
-                               {"registry.Register", "registry.Update"}})},
-        RegistrationCase{"NoFacetsAtAll",
-                         {false, false, 0},
-                         {false, false},
-                         0,
-                         Join({kDescribe, {"registry.Register", "registry.Update"}})},
-        // A refusal is returned at once: no second update.
-        RegistrationCase{
-            "RegistryRefuses",
-            {true, true, 0x4711},
-            {true, true},
-            0x4711,
-            Join({kFacets1, kFacets2, kDescribe, kFacetA, kFacetB, {"registry.Register"}})}),
-    [](const auto& test) { return test.param.name; });
-
-TEST(RegistrationValues, DescribeChromaKey) {
-  auto registry = h::Make<h::CEffectRegistry>();
-  auto info = h::Make<h::CEffectInfo>();
-  ASSERT_EQ(Module()->RegisterEntry()(registry.Get(), info.Get()), 0);
-  ASSERT_EQ(registry->Registered().size(), 1u);
-  const h::EffectDescription& d = registry->Registered()[0];
-  EXPECT_EQ(d.name, "Chroma Key");
-  EXPECT_EQ(d.text, "");
-  EXPECT_EQ(d.version, "1.0");
-  ASSERT_TRUE(d.id.has_value());
-  EXPECT_EQ(d.integer, 0);
-  EXPECT_EQ(d.integerPair, (std::array<std::int32_t, 2>{1, 4}));
-  EXPECT_EQ(d.facetInteger, 2);
-  EXPECT_EQ(d.facetTriple, (std::array<std::int32_t, 3>{2, 0, 0}));
-  EXPECT_EQ(d.facetOption, 1);
-  EXPECT_NE(registry->ModuleRecord(), nullptr);
-  EXPECT_EQ(registry->UpdateCount(), 2);
-  EXPECT_EQ(registry->AnnounceCount(), 1);
+TEST(Registration, CallsTheHostInTheDocumentedOrderWhateverItOffers) {
+  for (int offered = 0; offered < 32; ++offered) {
+    const h::EffectRegistryOptions r{(offered & 1) != 0, (offered & 2) != 0,
+                                     (offered & 16) != 0 ? 0x4711 : 0};
+    const h::EffectInfoOptions i{(offered & 4) != 0, (offered & 8) != 0};
+    SCOPED_TRACE(offered);
+    auto log = std::make_shared<h::CCallLog>();
+    auto registry = h::Make<h::CEffectRegistry>(r, log);
+    auto info = h::Make<h::CEffectInfo>(i, log);
+    EXPECT_EQ(Module()->RegisterEntry()(registry.Get(), info.Get()), r.refusal);
+    EXPECT_EQ(log->Entries(), ExpectedCalls(r, i));
+    EXPECT_EQ(registry->ModuleRecord() != nullptr, r.offerFacet1);
+    // Every facet the module asked for was released again.
+    EXPECT_EQ(registry->GetRefCount(), 1);
+    EXPECT_EQ(info->GetRefCount(), 1);
+  }
 }
 
 TEST(RegistrationValues, SameIdentifierEveryTime) {
@@ -169,25 +94,68 @@ TEST(CreateEffect, WrongIdentifiersYieldNull) {
   EXPECT_EQ(Module()->CreateEntry()(nullptr), nullptr);
 }
 
-TEST(CreateEffect, EachCallMakesANewInstanceAtCountZero) {
-  Tarn::IFXBase* a = mattix::test::CreateRaw();
-  Tarn::IFXBase* b = mattix::test::CreateRaw();
-  ASSERT_NE(a, nullptr);
-  ASSERT_NE(b, nullptr);
-  EXPECT_NE(a, b);
-  EXPECT_EQ(a->GetRefCount(), 0);
-  EXPECT_EQ(b->GetRefCount(), 0);
-  a->AddRef();
-  EXPECT_EQ(a->GetRefCount(), 1);
-  EXPECT_EQ(b->GetRefCount(), 0);  // independent counts
-  b->AddRef();
-  a->Release();  // destroys a only
-  EXPECT_EQ(b->GetRefCount(), 1);
-  auto list = h::Make<h::CParameterList>();
-  auto factory = h::Make<h::CParameterFactory>();
-  EXPECT_EQ(b->DefineParameters(list.Get(), factory.Get()), 0);
-  EXPECT_EQ(list->Parameters().size(), 7u);
-  b->Release();
+std::vector<std::string> DefinedDynamicSymbols(const std::string& path) {
+  std::vector<std::string> names;
+  const std::string command = "nm -DC --defined-only '" + path + "' 2>/dev/null";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  if (!pipe) return names;
+  char line[4096];
+  while (std::fgets(line, sizeof line, pipe.get()) != nullptr) {
+    std::string text(line);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    // "address type name": the name starts after the second space.
+    const std::size_t first = text.find(' ');
+    const std::size_t second = first == std::string::npos ? first : text.find(' ', first + 1);
+    if (second != std::string::npos) names.push_back(text.substr(second + 1));
+  }
+  return names;
+}
+
+bool Allowed(const std::string& name) {
+  if (name == "registerEffects" || name == "createEffect") return true;
+  for (const char* prefix : {"stdfx::", "stdfx2d::", "vtable for stdfx", "typeinfo for stdfx",
+                             "typeinfo name for stdfx"}) {
+    if (name.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+TEST(ModuleExports, OnlyEntryPointsAndSupportLibrary) {
+  const std::vector<std::string> names = DefinedDynamicSymbols(mattix::test::ModulePath());
+  if (names.empty()) GTEST_SKIP() << "nm (binutils) is not available";
+  bool sawRegister = false;
+  bool sawCreate = false;
+  for (const std::string& name : names) {
+    EXPECT_TRUE(Allowed(name)) << "exported: " << name;
+    sawRegister = sawRegister || name == "registerEffects";
+    sawCreate = sawCreate || name == "createEffect";
+  }
+  EXPECT_TRUE(sawRegister);
+  EXPECT_TRUE(sawCreate);
+}
+
+TEST(ModuleApplication, ConstructedWithTheModule) {
+  const void* entry = reinterpret_cast<const void*>(mattix::test::Module()->CreateEntry());
+  AFX_MODULE_STATE* state = AfxFindModuleState(entry);
+  ASSERT_NE(state, nullptr) << "the module holds no application object";
+  ASSERT_NE(state->m_pCurrentWinApp, nullptr);
+  EXPECT_EQ(state->m_lpszCurrentAppName, nullptr);  // no application name
+  EXPECT_EQ(state->m_pCurrentWinApp->m_pszAppName, nullptr);
+
+  Dl_info info{};
+  ASSERT_NE(dladdr(entry, &info), 0);
+  EXPECT_EQ(static_cast<void*>(state->m_hCurrentInstanceHandle), info.dli_fbase);
+  EXPECT_EQ(state->m_hCurrentResourceHandle, state->m_hCurrentInstanceHandle);
+
+  // The test program holds no application of its own.
+  EXPECT_EQ(AfxGetStaticModuleState(), AfxGetProcessModuleState());
+  EXPECT_EQ(AfxGetApp(), nullptr);
+  {
+    AFX_MANAGE_STATE(state);
+    EXPECT_EQ(AfxGetApp(), state->m_pCurrentWinApp);
+    EXPECT_EQ(static_cast<void*>(AfxGetInstanceHandle()), info.dli_fbase);
+  }
+  EXPECT_EQ(AfxGetApp(), nullptr);
 }
 
 }  // namespace
