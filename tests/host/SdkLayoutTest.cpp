@@ -57,96 +57,62 @@ struct SlotCase {
   std::ptrdiff_t expected;
 };
 
-// The positions, written out from the published table, not from the headers.
+// The positions, written out from the published table, not from the headers:
+// one interface a line, the host's first, then the effect's.
+#define S(I, F, N) \
+  SlotCase { #I "::" #F, SlotOf(&I::F), N }
 std::vector<SlotCase> PublishedSlots() {
   using namespace Tarn;
+  using PIM::IBase, PIM::RCObject;
+  // clang-format off
   return {
-      {"IBase::QueryInterface", SlotOf(&PIM::IBase::QueryInterface), 0},
-      {"IBase::AddRef", SlotOf(&PIM::IBase::AddRef), 1},
-      {"IBase::Release", SlotOf(&PIM::IBase::Release), 2},
-      {"IBase::GetRefCount", SlotOf(&PIM::IBase::GetRefCount), 3},
-      {"RCObject::AddRef", SlotOf(&PIM::RCObject::AddRef), 0},
-      {"RCObject::Release", SlotOf(&PIM::RCObject::Release), 1},
-      {"RCObject::IsShared", SlotOf(&PIM::RCObject::IsShared), 2},
-      {"IFXEffectRegistry::Register", SlotOf(&IFXEffectRegistry::Register), 4},
-      {"IFXEffectRegistry::Update", SlotOf(&IFXEffectRegistry::Update), 5},
-      {"IFXEffectRegistryFacet1::AttachModuleRecord",
-       SlotOf(&IFXEffectRegistryFacet1::AttachModuleRecord), 4},
-      {"IFXEffectRegistryFacet2::Announce", SlotOf(&IFXEffectRegistryFacet2::Announce), 4},
-      {"IFXEffectInfo::SetName", SlotOf(&IFXEffectInfo::SetName), 4},
-      {"IFXEffectInfo::SetText", SlotOf(&IFXEffectInfo::SetText), 5},
-      {"IFXEffectInfo::SetVersion", SlotOf(&IFXEffectInfo::SetVersion), 7},
-      {"IFXEffectInfo::SetEffectId", SlotOf(&IFXEffectInfo::SetEffectId), 9},
-      {"IFXEffectInfo::SetInteger", SlotOf(&IFXEffectInfo::SetInteger), 11},
-      {"IFXEffectInfo::SetIntegerPair", SlotOf(&IFXEffectInfo::SetIntegerPair), 12},
-      {"IFXEffectInfoFacetA::SetFacetInteger", SlotOf(&IFXEffectInfoFacetA::SetFacetInteger), 5},
-      {"IFXEffectInfoFacetB::SetFacetTriple", SlotOf(&IFXEffectInfoFacetB::SetFacetTriple), 5},
-      {"IFXEffectInfoFacetB::SetFacetOption", SlotOf(&IFXEffectInfoFacetB::SetFacetOption), 6},
-      {"IFXParameterList::Add", SlotOf(&IFXParameterList::Add), 6},
-      {"IFXParameterFactory::Create", SlotOf(&IFXParameterFactory::Create), 6},
-      {"IFXParameter::SetName", SlotOf(&IFXParameter::SetName), 6},
-      {"IFXParameter::GetIndex", SlotOf(&IFXParameter::GetIndex), 7},
-      {"IFXParameter::SetIndex", SlotOf(&IFXParameter::SetIndex), 8},
-      {"IFXParameter::CurrentValue", SlotOf(&IFXParameter::CurrentValue), 11},
-      {"IFXParameter::DefaultValue", SlotOf(&IFXParameter::DefaultValue), 12},
-      {"IFXNumberRange::SetStep", SlotOf(&IFXNumberRange::SetStep), 5},
-      {"IFXNumberRange::SetDisplayMinimum", SlotOf(&IFXNumberRange::SetDisplayMinimum), 7},
-      {"IFXNumberRange::SetDisplayMaximum", SlotOf(&IFXNumberRange::SetDisplayMaximum), 9},
-      {"IFXNumberRange::SetMinimum", SlotOf(&IFXNumberRange::SetMinimum), 11},
-      {"IFXNumberRange::SetMaximum", SlotOf(&IFXNumberRange::SetMaximum), 13},
-      {"IFXNumberValue::Get", SlotOf(&IFXNumberValue::Get), 5},
-      {"IFXNumberValue::Set", SlotOf(&IFXNumberValue::Set), 6},
-      {"IFXDataValue::GetSize", SlotOf(&IFXDataValue::GetSize), 5},
-      {"IFXDataValue::GetData", SlotOf(&IFXDataValue::GetData), 6},
-      {"IFXDataValue::Set", SlotOf(&IFXDataValue::Set), 7},
-      {"IFXParameterSet::GetParameter", SlotOf(&IFXParameterSet::GetParameter), 10},
-      {"IFXImageSource::GetImage", SlotOf(&IFXImageSource::GetImage), 4},
-      {"IFXImage::Width", SlotOf(&IFXImage::Width), 4},
-      {"IFXImage::Height", SlotOf(&IFXImage::Height), 5},
-      {"IFXImage::BytesPerRow", SlotOf(&IFXImage::BytesPerRow), 7},
-      {"IFXImage::Pixels", SlotOf(&IFXImage::Pixels), 10},
-      {"IFXImage::LayoutCode", SlotOf(&IFXImage::LayoutCode), 13},
-      {"IFXImage::GetFacet", SlotOf(&IFXImage::GetFacet), 21},
-      {"IFXImage::AlphaKind", SlotOf(&IFXImage::AlphaKind), 32},
-      {"IFXImageFormat::IsBottomUp", SlotOf(&IFXImageFormat::IsBottomUp), 9},
-      {"IFXImageFormat::IsPremultiplied", SlotOf(&IFXImageFormat::IsPremultiplied), 10},
-      {"IFXImageFormat::IsInterlaced", SlotOf(&IFXImageFormat::IsInterlaced), 11},
-      {"IFXImageFormat::InterlaceDetail", SlotOf(&IFXImageFormat::InterlaceDetail), 12},
-      {"IFXImageFormat::FormatValue", SlotOf(&IFXImageFormat::FormatValue), 13},
-      {"IFXImageFormat::IsBlackTransparent", SlotOf(&IFXImageFormat::IsBlackTransparent), 15},
-      {"IFXImageFormat::SetFormatOption", SlotOf(&IFXImageFormat::SetFormatOption), 24},
-      {"IFXAlphaSource::HasAlpha", SlotOf(&IFXAlphaSource::HasAlpha), 4},
-      {"IFXAlphaSource::AlphaPlane", SlotOf(&IFXAlphaSource::AlphaPlane), 5},
-      {"IFXRenderContext::Mode", SlotOf(&IFXRenderContext::Mode), 10},
-      {"IFXRenderContext::Field", SlotOf(&IFXRenderContext::Field), 11},
-      {"IFXOutputRequest::Request", SlotOf(&IFXOutputRequest::Request), 6},
-      {"IFXEvent::ParameterIndex", SlotOf(&IFXEvent::ParameterIndex), 4},
-      {"IFXEvent::Window", SlotOf(&IFXEvent::Window), 5},
-      {"IFXEvent::DeviceContext", SlotOf(&IFXEvent::DeviceContext), 6},
-      {"IFXEvent::ParameterSet", SlotOf(&IFXEvent::ParameterSet), 7},
-      {"IFXEvent::Kind", SlotOf(&IFXEvent::Kind), 9},
-      {"IFXEvent::SetHandled", SlotOf(&IFXEvent::SetHandled), 10},
-      {"IFXEvent::ReportChange", SlotOf(&IFXEvent::ReportChange), 12},
-      {"IFXMouseEvent::Position", SlotOf(&IFXMouseEvent::Position), 4},
-      {"IFXMouseEvent::Buttons", SlotOf(&IFXMouseEvent::Buttons), 11},
-      {"IFXMouseButtons::Left", SlotOf(&IFXMouseButtons::Left), 5},
-      {"IFXMouseButtons::Right", SlotOf(&IFXMouseButtons::Right), 6},
-      // The effect's side.
-      {"IFXBase::Reserved4", SlotOf(&IFXBase::Reserved4), 4},
-      {"IFXBase::DefineParameters", SlotOf(&IFXBase::DefineParameters), 5},
-      {"IFXBase::PrepareOutput", SlotOf(&IFXBase::PrepareOutput), 6},
-      {"IFXBase::Render", SlotOf(&IFXBase::Render), 7},
-      {"IFXBase::Reserved8", SlotOf(&IFXBase::Reserved8), 8},
-      {"IFXCustomDrawEvent::GetControlRect", SlotOf(&IFXCustomDrawEvent::GetControlRect), 4},
-      {"IFXCustomDrawEvent::DrawControl", SlotOf(&IFXCustomDrawEvent::DrawControl), 5},
-      {"IFXParameterChangeEvent::OnParameterChanged",
-       SlotOf(&IFXParameterChangeEvent::OnParameterChanged), 4},
-      {"IFXCustomUserEvent::OnMouseDown", SlotOf(&IFXCustomUserEvent::OnMouseDown), 4},
-      {"IFXCustomUserEvent::OnMouseUp", SlotOf(&IFXCustomUserEvent::OnMouseUp), 5},
-      {"IFXCustomUserEvent::OnMouseMove", SlotOf(&IFXCustomUserEvent::OnMouseMove), 6},
-      {"IFXCustomUserEvent::OnOtherUserEvent", SlotOf(&IFXCustomUserEvent::OnOtherUserEvent), 7},
+    S(IBase, QueryInterface, 0), S(IBase, AddRef, 1), S(IBase, Release, 2),
+    S(IBase, GetRefCount, 3),
+    S(RCObject, AddRef, 0), S(RCObject, Release, 1), S(RCObject, IsShared, 2),
+    S(IFXEffectRegistry, Register, 4), S(IFXEffectRegistry, Update, 5),
+    S(IFXEffectRegistryFacet1, AttachModuleRecord, 4),
+    S(IFXEffectRegistryFacet2, Announce, 4),
+    S(IFXEffectInfo, SetName, 4), S(IFXEffectInfo, SetText, 5), S(IFXEffectInfo, SetVersion, 7),
+    S(IFXEffectInfo, SetEffectId, 9), S(IFXEffectInfo, SetInteger, 11),
+    S(IFXEffectInfo, SetIntegerPair, 12),
+    S(IFXEffectInfoFacetA, SetFacetInteger, 5),
+    S(IFXEffectInfoFacetB, SetFacetTriple, 5), S(IFXEffectInfoFacetB, SetFacetOption, 6),
+    S(IFXParameterList, Add, 6),
+    S(IFXParameterFactory, Create, 6),
+    S(IFXParameter, SetName, 6), S(IFXParameter, GetIndex, 7), S(IFXParameter, SetIndex, 8),
+    S(IFXParameter, CurrentValue, 11), S(IFXParameter, DefaultValue, 12),
+    S(IFXNumberRange, SetStep, 5), S(IFXNumberRange, SetDisplayMinimum, 7),
+    S(IFXNumberRange, SetDisplayMaximum, 9), S(IFXNumberRange, SetMinimum, 11),
+    S(IFXNumberRange, SetMaximum, 13),
+    S(IFXNumberValue, Get, 5), S(IFXNumberValue, Set, 6),
+    S(IFXDataValue, GetSize, 5), S(IFXDataValue, GetData, 6), S(IFXDataValue, Set, 7),
+    S(IFXParameterSet, GetParameter, 10),
+    S(IFXImageSource, GetImage, 4),
+    S(IFXImage, Width, 4), S(IFXImage, Height, 5), S(IFXImage, BytesPerRow, 7),
+    S(IFXImage, Pixels, 10), S(IFXImage, LayoutCode, 13), S(IFXImage, GetFacet, 21),
+    S(IFXImage, AlphaKind, 32),
+    S(IFXImageFormat, IsBottomUp, 9), S(IFXImageFormat, IsPremultiplied, 10),
+    S(IFXImageFormat, IsInterlaced, 11), S(IFXImageFormat, InterlaceDetail, 12),
+    S(IFXImageFormat, FormatValue, 13), S(IFXImageFormat, IsBlackTransparent, 15),
+    S(IFXImageFormat, SetFormatOption, 24),
+    S(IFXAlphaSource, HasAlpha, 4), S(IFXAlphaSource, AlphaPlane, 5),
+    S(IFXRenderContext, Mode, 10), S(IFXRenderContext, Field, 11),
+    S(IFXOutputRequest, Request, 6),
+    S(IFXEvent, ParameterIndex, 4), S(IFXEvent, Window, 5), S(IFXEvent, DeviceContext, 6),
+    S(IFXEvent, ParameterSet, 7), S(IFXEvent, Kind, 9), S(IFXEvent, SetHandled, 10),
+    S(IFXEvent, ReportChange, 12),
+    S(IFXMouseEvent, Position, 4), S(IFXMouseEvent, Buttons, 11),
+    S(IFXMouseButtons, Left, 5), S(IFXMouseButtons, Right, 6),
+    S(IFXBase, Reserved4, 4), S(IFXBase, DefineParameters, 5), S(IFXBase, PrepareOutput, 6),
+    S(IFXBase, Render, 7), S(IFXBase, Reserved8, 8),
+    S(IFXCustomDrawEvent, GetControlRect, 4), S(IFXCustomDrawEvent, DrawControl, 5),
+    S(IFXParameterChangeEvent, OnParameterChanged, 4),
+    S(IFXCustomUserEvent, OnMouseDown, 4), S(IFXCustomUserEvent, OnMouseUp, 5),
+    S(IFXCustomUserEvent, OnMouseMove, 6), S(IFXCustomUserEvent, OnOtherUserEvent, 7),
   };
+  // clang-format on
 }
+#undef S
 
 TEST(SdkLayout, EveryOperationSitsAtItsPublishedPosition) {
   if (!kCanProbeVtables) GTEST_SKIP() << "vtable probe needs the x86-64 Itanium ABI";
@@ -186,40 +152,19 @@ TEST(SdkLayout, ModuleObjectAnswersAtPublishedPositions) {
 
 TEST(SdkLayout, InterfaceIdentifiersAreDistinct) {
   using namespace Tarn;
-  const PIM::IID ids[] = {PIM::IBase::kIID,
-                          IFXBase::kIID,
-                          IFXCustomDrawEvent::kIID,
-                          IFXParameterChangeEvent::kIID,
-                          IFXCustomUserEvent::kIID,
-                          IFXEffectRegistry::kIID,
-                          IFXEffectRegistryFacet1::kIID,
-                          IFXEffectRegistryFacet2::kIID,
-                          IFXEffectInfo::kIID,
-                          IFXEffectInfoFacetA::kIID,
-                          IFXEffectInfoFacetB::kIID,
-                          IFXParameterList::kIID,
-                          IFXParameterFactory::kIID,
-                          IFXParameter::kIID,
-                          IFXNumberRange::kIID,
-                          IFXNumberValue::kIID,
-                          IFXDataValue::kIID,
-                          IFXParameterSet::kIID,
-                          IFXImageSource::kIID,
-                          IFXImage::kIID,
-                          IFXImageFormat::kIID,
-                          IFXAlphaSource::kIID,
-                          IFXRenderContext::kIID,
-                          IFXOutputRequest::kIID,
-                          IFXEvent::kIID,
-                          IFXMouseEvent::kIID,
-                          IFXMouseButtons::kIID,
-                          IFXOutputRequest::kFormatRequest};
-  const std::size_t n = sizeof ids / sizeof ids[0];
-  for (std::size_t i = 0; i < n; ++i) {
-    for (std::size_t j = 0; j < n; ++j) {
-      EXPECT_EQ(ids[i] == ids[j], i == j) << i << " vs " << j;
-      EXPECT_EQ(ids[i] == ids[j], std::memcmp(ids[i].bytes, ids[j].bytes, 16) == 0);
-    }
+  // clang-format off
+  const PIM::IID ids[] = {
+      PIM::IBase::kIID, IFXBase::kIID, IFXCustomDrawEvent::kIID, IFXParameterChangeEvent::kIID,
+      IFXCustomUserEvent::kIID, IFXEffectRegistry::kIID, IFXEffectRegistryFacet1::kIID,
+      IFXEffectRegistryFacet2::kIID, IFXEffectInfo::kIID, IFXEffectInfoFacetA::kIID,
+      IFXEffectInfoFacetB::kIID, IFXParameterList::kIID, IFXParameterFactory::kIID,
+      IFXParameter::kIID, IFXNumberRange::kIID, IFXNumberValue::kIID, IFXDataValue::kIID,
+      IFXParameterSet::kIID, IFXImageSource::kIID, IFXImage::kIID, IFXImageFormat::kIID,
+      IFXAlphaSource::kIID, IFXRenderContext::kIID, IFXOutputRequest::kIID, IFXEvent::kIID,
+      IFXMouseEvent::kIID, IFXMouseButtons::kIID, IFXOutputRequest::kFormatRequest};
+  // clang-format on
+  for (const PIM::IID& a : ids) {
+    for (const PIM::IID& b : ids) EXPECT_EQ(a == b, &a == &b) << &a - ids << " vs " << &b - ids;
   }
 }
 
@@ -228,18 +173,11 @@ TEST(SdkLayout, RectangleIsTablePointerThenFourInt32) {
   static_assert(std::is_same_v<Tarn::TPoint<long>::value_type, std::int32_t>);
   static_assert(std::is_polymorphic_v<Tarn::TRect<long>>);
   const Tarn::TRect<long> rect(-1, 2, 300000, -400000);
-  std::int32_t fields[4];
-  std::memcpy(fields, reinterpret_cast<const unsigned char*>(&rect) + sizeof(void*), sizeof fields);
-  EXPECT_EQ(fields[0], -1);
-  EXPECT_EQ(fields[1], 2);
-  EXPECT_EQ(fields[2], 300000);
-  EXPECT_EQ(fields[3], -400000);
-
   const Tarn::TPoint<long> point(-7, 9);
-  std::int32_t xy[2];
-  std::memcpy(xy, reinterpret_cast<const unsigned char*>(&point) + sizeof(void*), sizeof xy);
-  EXPECT_EQ(xy[0], -7);
-  EXPECT_EQ(xy[1], 9);
+  std::vector<std::int32_t> fields(6);
+  std::memcpy(fields.data(), reinterpret_cast<const char*>(&rect) + sizeof(void*), 16);
+  std::memcpy(&fields[4], reinterpret_cast<const char*>(&point) + sizeof(void*), 8);
+  EXPECT_EQ(fields, (std::vector<std::int32_t>{-1, 2, 300000, -400000, -7, 9}));
 }
 
 }  // namespace

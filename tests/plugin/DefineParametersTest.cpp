@@ -7,28 +7,20 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 namespace h = mattix::host;
 
-struct NumberRow {
-  const char* name;
-  double minimum;
-  double maximum;
-  double step;
-  double initial;
-};
-
-// The effect's number parameters 0 to 4, as published.
-const NumberRow kNumbers[] = {
-    {"Softness", 0.0, 100.0, 0.1, 0.0}, {"Spill Suppression", 0.0, 100.0, 0.1, 0.0},
-    {"Key Red", 0.0, 255.0, 0.1, 0.0},  {"Key Green", 0.0, 255.0, 0.1, 0.0},
-    {"Key Blue", 0.0, 255.0, 0.1, 0.0},
-};
+// The effect's number parameters 0 to 4, as published: each from 0 to its
+// maximum in steps of 0.1, starting at 0, shown over its whole range.
+const std::pair<const char*, double> kNumbers[] = {{"Softness", 100.0},
+                                                   {"Spill Suppression", 100.0},
+                                                   {"Key Red", 255.0},
+                                                   {"Key Green", 255.0},
+                                                   {"Key Blue", 255.0}};
 
 // Four little-endian doubles, built here byte by byte from their IEEE-754
 // encodings: 0.0 is all zero, 100.0 is 0x4059000000000000.
@@ -48,11 +40,6 @@ class DefineParameters : public ::testing::Test {
     ASSERT_TRUE(base);
   }
   PIM::Status Define() { return base->DefineParameters(list.Get(), factory.Get()); }
-  std::vector<std::int32_t> Indexes() const {
-    std::vector<std::int32_t> indexes;
-    for (const auto& p : list->Parameters()) indexes.push_back(p->Index());
-    return indexes;
-  }
 
   PIM::RefPtr<Tarn::IFXBase> base;
   PIM::RefPtr<h::CParameterList> list = h::Make<h::CParameterList>();
@@ -65,19 +52,18 @@ TEST_F(DefineParameters, TheSevenParametersAsPublished) {
   ASSERT_EQ(parameters.size(), 7u);
   for (std::int32_t i = 0; i < 5; ++i) {
     const h::CParameter& p = *parameters[i];
-    const NumberRow& row = kNumbers[i];
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(p.Name(), row.name);
+    const auto [name, maximum] = kNumbers[i];
+    SCOPED_TRACE(name);
+    EXPECT_EQ(p.Name(), name);
     EXPECT_EQ(p.Index(), i);
     EXPECT_EQ(p.Kind(), 1);
-    EXPECT_EQ(p.Range().step, row.step);
-    EXPECT_EQ(p.Range().minimum, row.minimum);
-    EXPECT_EQ(p.Range().maximum, row.maximum);
-    // The display range is the value range.
-    EXPECT_EQ(p.Range().displayMinimum, row.minimum);
-    EXPECT_EQ(p.Range().displayMaximum, row.maximum);
-    EXPECT_EQ(p.CurrentNumber()->Value(), row.initial);
-    EXPECT_EQ(p.DefaultNumber()->Value(), row.initial);
+    EXPECT_EQ(p.Range().step, 0.1);
+    EXPECT_EQ(p.Range().minimum, 0.0);
+    EXPECT_EQ(p.Range().maximum, maximum);
+    EXPECT_EQ(p.Range().displayMinimum, 0.0);
+    EXPECT_EQ(p.Range().displayMaximum, maximum);
+    EXPECT_EQ(p.CurrentNumber()->Value(), 0.0);
+    EXPECT_EQ(p.DefaultNumber()->Value(), 0.0);
     EXPECT_EQ(p.CurrentNumber()->Revision(), 1u);  // set once, by the module
     EXPECT_EQ(p.DefaultNumber()->Revision(), 1u);
   }
@@ -102,71 +88,51 @@ TEST_F(DefineParameters, TheSevenParametersAsPublished) {
   EXPECT_EQ(factory->GetRefCount(), 1);
 }
 
-class FactoryRefusesOne : public DefineParameters, public ::testing::WithParamInterface<int> {};
-
-// The factory is asked in index order, so creation k is parameter k. A
-// refused parameter is left out; the others are all defined and the
-// definition succeeds.
-TEST_P(FactoryRefusesOne, OthersAreStillDefined) {
-  const int refused = GetParam();
-  factory->RefuseCreation(refused, 0x77);
-  EXPECT_EQ(Define(), 0);
-  std::vector<std::int32_t> expected;
-  for (std::int32_t i = 0; i < 7; ++i) {
-    if (i != refused) expected.push_back(i);
-  }
-  EXPECT_EQ(Indexes(), expected);
-  EXPECT_EQ(factory->CreateCount(), 7);
-}
-
-INSTANTIATE_TEST_SUITE_P(Ordinals, FactoryRefusesOne, ::testing::Range(0, 7));
+enum class Refuse { kCreation, kRange, kCurrentValue, kDefaultValue, kAdd };
 
 struct FaultCase {
-  std::string name;
-  int ordinal;
-  h::ParameterFaults faults;
+  Refuse what;
+  int ordinal;  // creations and adds are asked in index order
   PIM::Status expectedStatus;
   std::vector<std::int32_t> expectedIndexes;
   int expectedCreations;
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
-
-class ParameterFault : public DefineParameters, public ::testing::WithParamInterface<FaultCase> {};
-
-TEST_P(ParameterFault, StopsOrGoesOnAsPublished) {
-  const FaultCase& c = GetParam();
-  factory->InjectFaults(c.ordinal, c.faults);
-  EXPECT_EQ(Define(), c.expectedStatus);
-  EXPECT_EQ(Indexes(), c.expectedIndexes);
-  EXPECT_EQ(factory->CreateCount(), c.expectedCreations);
-}
-
-h::ParameterFaults NoRange() { return {true, 0, 0}; }
-h::ParameterFaults NoCurrent(PIM::Status s) { return {false, s, 0}; }
-h::ParameterFaults NoDefault(PIM::Status s) { return {false, 0, s}; }
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, ParameterFault,
-    ::testing::Values(
-        // A number parameter that fails is left out silently.
-        FaultCase{"NumberWithoutRange", 1, NoRange(), 0, {0, 2, 3, 4, 5, 6}, 7},
-        FaultCase{"NumberWithoutCurrentValue", 0, NoCurrent(0x31), 0, {1, 2, 3, 4, 5, 6}, 7},
-        FaultCase{"NumberWithoutDefaultValue", 4, NoDefault(0x32), 0, {0, 1, 2, 3, 5, 6}, 7},
-        // A byte block whose value facet fails ends the definition with
-        // that status; "Chroma Mask" is then never asked for.
-        FaultCase{"LightnessWithoutCurrentValue", 5, NoCurrent(0x33), 0x33, {0, 1, 2, 3, 4}, 6},
-        FaultCase{"LightnessWithoutDefaultValue", 5, NoDefault(0x34), 0x34, {0, 1, 2, 3, 4}, 6},
-        FaultCase{"MaskWithoutCurrentValue", 6, NoCurrent(0x35), 0x35, {0, 1, 2, 3, 4, 5}, 7},
-        FaultCase{"MaskWithoutDefaultValue", 6, NoDefault(0x36), 0x36, {0, 1, 2, 3, 4, 5}, 7}),
-    [](const auto& test) { return test.param.name; });
-
-TEST_F(DefineParameters, ListRefusingAnAddDoesNotStopTheOthers) {
-  list->RefuseAdd(2, 0x55);  // "Key Red"
-  list->RefuseAdd(5, 0x56);  // "Lightness"
-  EXPECT_EQ(Define(), 0);
-  EXPECT_EQ(Indexes(), (std::vector<std::int32_t>{0, 1, 3, 4, 6}));
-  EXPECT_EQ(list->AddCount(), 7);
+// A number parameter that fails, and any parameter the factory or the list
+// refuses, is left out silently. A byte block whose value facet fails ends
+// the definition with that status; "Chroma Mask" is then never asked for.
+TEST(DefineParametersRefused, SkippedOrEndingTheDefinitionAsPublished) {
+  std::vector<FaultCase> cases = {{Refuse::kRange, 1, 0, {0, 2, 3, 4, 5, 6}, 7},
+                                  {Refuse::kCurrentValue, 0, 0, {1, 2, 3, 4, 5, 6}, 7},
+                                  {Refuse::kDefaultValue, 4, 0, {0, 1, 2, 3, 5, 6}, 7},
+                                  {Refuse::kCurrentValue, 5, 0x99, {0, 1, 2, 3, 4}, 6},
+                                  {Refuse::kDefaultValue, 5, 0x99, {0, 1, 2, 3, 4}, 6},
+                                  {Refuse::kCurrentValue, 6, 0x99, {0, 1, 2, 3, 4, 5}, 7},
+                                  {Refuse::kDefaultValue, 6, 0x99, {0, 1, 2, 3, 4, 5}, 7},
+                                  {Refuse::kAdd, 2, 0, {0, 1, 3, 4, 5, 6}, 7},
+                                  {Refuse::kAdd, 5, 0, {0, 1, 2, 3, 4, 6}, 7}};
+  for (int k = 0; k < 7; ++k) {
+    std::vector<std::int32_t> others;
+    for (std::int32_t i = 0; i < 7; ++i)
+      if (i != k) others.push_back(i);
+    cases.push_back({Refuse::kCreation, k, 0, others, 7});
+  }
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "refusal " << int(c.what) << " at " << c.ordinal);
+    auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(mattix::test::CreateRaw());
+    auto list = h::Make<h::CParameterList>();
+    auto factory = h::Make<h::CParameterFactory>();
+    if (c.what == Refuse::kCreation) factory->RefuseCreation(c.ordinal, 0x77);
+    if (c.what == Refuse::kRange) factory->InjectFaults(c.ordinal, {true, 0, 0});
+    if (c.what == Refuse::kCurrentValue) factory->InjectFaults(c.ordinal, {false, 0x99, 0});
+    if (c.what == Refuse::kDefaultValue) factory->InjectFaults(c.ordinal, {false, 0, 0x99});
+    if (c.what == Refuse::kAdd) list->RefuseAdd(c.ordinal, 0x55);
+    EXPECT_EQ(base->DefineParameters(list.Get(), factory.Get()), c.expectedStatus);
+    std::vector<std::int32_t> indexes;
+    for (const auto& p : list->Parameters()) indexes.push_back(p->Index());
+    EXPECT_EQ(indexes, c.expectedIndexes);
+    EXPECT_EQ(factory->CreateCount(), c.expectedCreations);
+  }
 }
 
 TEST_F(DefineParameters, NullListOrFactoryAsksNothing) {

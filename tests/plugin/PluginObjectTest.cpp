@@ -7,8 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -112,58 +111,21 @@ TEST(PluginLifetime, EachInstanceCountsFromZeroToDestruction) {
   static_cast<Tarn::IFXCustomDrawEvent*>(draw)->Release();
 }
 
-TEST(PluginLifetime, CountChangesAreAtomicAcrossThreads) {
-  // Count changes are atomic: references added and dropped from several
-  // threads leave the count where it started.
-  Tarn::IFXBase* base = CreateRaw();
-  ASSERT_NE(base, nullptr);
-  base->AddRef();
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([base] {
-      for (int i = 0; i < 10000; ++i) {
-        base->AddRef();
-        base->Release();
-      }
-    });
+TEST_F(PluginObject, ControlAreaForEachParameterIndex) {
+  PIM::RefPtr<Tarn::IFXCustomDrawEvent> draw;
+  ASSERT_EQ(PIM::Query(base, draw), 0);
+  const Tarn::TRect<long> none(0, 0, 0, 0);
+  const std::pair<std::int32_t, Tarn::TRect<long>> cases[] = {
+      {0, none}, {4, none}, {5, {0, 0, 255, 44}}, {6, {0, 0, 260, 260}}, {7, none}, {-1, none}};
+  for (const auto& [index, expected] : cases) {
+    auto parameter = h::Make<h::CParameter>(Tarn::kDataParameter);
+    parameter->SetIndex(index);
+    Tarn::TRect<long> out(-9, -9, -9, -9);  // whatever the host had there
+    EXPECT_EQ(&draw->GetControlRect(out, parameter.Get()), &out);
+    EXPECT_EQ(out, expected) << "index " << index;
   }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(base->GetRefCount(), 1);
-  base->Release();
-}
-
-struct RectCase {
-  std::int32_t index;
-  Tarn::TRect<long> expected;
-};
-
-void PrintTo(const RectCase& c, std::ostream* os) { *os << "index " << c.index; }
-
-class ControlRect : public PluginObject, public ::testing::WithParamInterface<RectCase> {};
-
-TEST_P(ControlRect, AreaForTheParameterIndex) {
-  PIM::RefPtr<Tarn::IFXCustomDrawEvent> draw;
-  ASSERT_EQ(PIM::Query(base, draw), 0);
-  auto parameter = h::Make<h::CParameter>(Tarn::kDataParameter);
-  parameter->SetIndex(GetParam().index);
-  Tarn::TRect<long> out(-9, -9, -9, -9);  // whatever the host had there
-  Tarn::TRect<long>& returned = draw->GetControlRect(out, parameter.Get());
-  EXPECT_EQ(&returned, &out);
-  EXPECT_EQ(out, GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Indexes, ControlRect,
-                         ::testing::Values(RectCase{0, {0, 0, 0, 0}}, RectCase{4, {0, 0, 0, 0}},
-                                           RectCase{5, {0, 0, 255, 44}},
-                                           RectCase{6, {0, 0, 260, 260}}, RectCase{7, {0, 0, 0, 0}},
-                                           RectCase{-1, {0, 0, 0, 0}}));
-
-TEST_F(PluginObject, ControlRectWithoutParameterIsEmpty) {
-  PIM::RefPtr<Tarn::IFXCustomDrawEvent> draw;
-  ASSERT_EQ(PIM::Query(base, draw), 0);
   Tarn::TRect<long> out(1, 2, 3, 4);
-  draw->GetControlRect(out, nullptr);
-  EXPECT_EQ(out, Tarn::TRect<long>(0, 0, 0, 0));
+  EXPECT_EQ(draw->GetControlRect(out, nullptr), none);  // no parameter
 }
 
 }  // namespace
