@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -95,17 +94,15 @@ TEST_P(GoldenRender, KeyedSampleMatchesTheRecordedPicture) {
   fs::copy_file(dir / "keyed.png", kept, fs::copy_options::overwrite_existing);
   std::string flags;
   for (const std::string& f : c.flags) flags += " " + f;
-  char found[160];
-  std::snprintf(found, sizeof found, "0x%016llxu, %d, %d (golden 0x%016llxu, %d, %d)",
-                static_cast<unsigned long long>(hash), transparent, opaque,
-                static_cast<unsigned long long>(c.hash), c.transparent, c.opaque);
-  ADD_FAILURE() << "render differs from its golden: hash, transparent, opaque = " << found
-                << "\nThe render is kept at " << kept
-                << "; look at it, and at the recorded one, made at the golden's commit by\n"
+  ADD_FAILURE() << "render differs from its golden: hash, transparent, opaque pixels = 0x"
+                << std::hex << hash << std::dec << ", " << transparent << ", " << opaque
+                << " (golden 0x" << std::hex << c.hash << std::dec << ", " << c.transparent << ", "
+                << c.opaque << ").\nThe render is kept at " << kept
+                << "; look at it and at the golden's, made at the commit that recorded it by\n"
                    "  mattix render samples/greenscreen.png --project samples/key.json"
-                << flags << " -o ref.png\nthen compare the two, e.g. ffmpeg -i ref.png -i " << kept
-                << " -filter_complex blend=all_mode=difference diff.png. Record the new values "
-                   "only once the render is checked and the change explained.";
+                << flags << " -o ref.png\nand compare them, e.g. ffmpeg -i ref.png -i " << kept
+                << " -filter_complex blend=all_mode=difference diff.png. Record new values only "
+                   "for a render that was looked at and a change that is explained.";
 }
 
 INSTANTIATE_TEST_SUITE_P(Sample, GoldenRender, ::testing::ValuesIn(kGoldens),

@@ -1,4 +1,6 @@
-// CKParam snapshots from host parameter sets, and SetDataParameter.
+// CKParam snapshots from host parameter sets where the module's renders do
+// not show them (values missing, short, refused or of the other kind), and
+// SetDataParameter.
 #include "host/HostStatus.h"
 #include "host/Parameter.h"
 #include "host/ParameterSet.h"
@@ -7,14 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <optional>
-#include <ostream>
-#include <string>
 #include <vector>
 
 namespace {
 
 namespace h = mattix::host;
+using Parameters = std::vector<PIM::RefPtr<h::CParameter>>;
 
 PIM::RefPtr<h::CParameter> Number(std::int32_t index, double value) {
   auto p = h::Make<h::CParameter>(Tarn::kNumberParameter);
@@ -34,90 +34,62 @@ PIM::RefPtr<h::CParameter> Data(std::int32_t index, const std::vector<std::uint8
 
 std::vector<std::uint8_t> Doubles(std::initializer_list<double> values) {
   std::vector<std::uint8_t> bytes(values.size() * sizeof(double));
-  std::size_t at = 0;
-  for (double v : values) {
-    std::memcpy(bytes.data() + at, &v, sizeof v);
-    at += sizeof v;
-  }
+  std::memcpy(bytes.data(), std::data(values), bytes.size());
   return bytes;
 }
 
 struct SnapshotCase {
-  std::string name;
-  std::vector<PIM::RefPtr<h::CParameter>> parameters;
-  double softness;
-  double spill;
-  std::vector<double> lightness;
-  std::uint32_t maskSize;  // the mask pointer must be the host's bytes
+  const char* name;
+  Parameters parameters;
+  std::vector<double> block;  // softness, spill, lightness L0 to L3
+  std::uint32_t maskSize;     // the mask pointer must be the host's bytes
 };
 
-void PrintTo(const SnapshotCase& c, std::ostream* os) { *os << c.name; }
-
-class Snapshot : public ::testing::TestWithParam<SnapshotCase> {};
-
-TEST_P(Snapshot, ReadsWhatTheSetOffers) {
-  const SnapshotCase& c = GetParam();
-  auto set = h::Make<h::CParameterSet>(c.parameters);
-  const CKParam snapshot(set.Get());
-  EXPECT_EQ(snapshot.Softness(), c.softness);
-  EXPECT_EQ(snapshot.SpillSuppression(), c.spill);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(snapshot.Lightness()[i], c.lightness[i]) << "L" << i;
-  // The six values as one block, in order.
-  const double block[6] = {c.softness,     c.spill,        c.lightness[0],
-                           c.lightness[1], c.lightness[2], c.lightness[3]};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(snapshot.KeyValues()[i], block[i]) << i;
-
-  EXPECT_EQ(snapshot.MaskSize(), c.maskSize);
-  h::CParameter* mask = set->Find(6);
-  if (c.maskSize == 0) {
-    EXPECT_EQ(snapshot.Mask(), nullptr);
-  } else {
+TEST(Snapshot, ReadsWhatTheSetOffersElseTheDefaults) {
+  const std::vector<double> kDefaults = {0, 0, 0, 0, 100, 100};
+  const std::vector<std::uint8_t> record(200, 1);
+  const SnapshotCase cases[] = {
+      {"Nothing", {}, kDefaults, 0},
+      {"Everything",
+       {Number(0, 3), Number(1, 4), Data(5, Doubles({5, 6, 7, 8})), Data(6, record)},
+       {3, 4, 5, 6, 7, 8},
+       200},
+      {"LongerLightness", {Data(5, Doubles({1, 2, 3, 4, 5}))}, {0, 0, 1, 2, 3, 4}, 0},
+      // Shorter than 32 bytes, refused, or of the other kind: the defaults.
+      {"ShortLightness", {Data(5, std::vector<std::uint8_t>(31, 0x11))}, kDefaults, 0},
+      {"LightnessRefused", {Data(5, Doubles({1, 2, 3, 4}), {false, 0x66, 0})}, kDefaults, 0},
+      {"LightnessIsANumber", {Number(5, 42.0)}, kDefaults, 0},
+      {"SoftnessIsAByteBlock", {Data(0, Doubles({7.0}))}, kDefaults, 0},
+      {"MaskOfOneByte", {Data(6, {0xAB})}, kDefaults, 1},
+      {"MaskEmpty", {Data(6, {})}, kDefaults, 0},
+      {"MaskRefused", {Data(6, record, {false, 0x67, 0})}, kDefaults, 0}};
+  for (const SnapshotCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto set = h::Make<h::CParameterSet>(c.parameters);
+    const CKParam snapshot(set.Get());
+    EXPECT_EQ(std::vector<double>(snapshot.KeyValues(), snapshot.KeyValues() + 6), c.block);
+    EXPECT_EQ(snapshot.Softness(), c.block[0]);
+    EXPECT_EQ(snapshot.SpillSuppression(), c.block[1]);
+    EXPECT_EQ(snapshot.Lightness()[3], c.block[5]);
+    EXPECT_EQ(snapshot.MaskSize(), c.maskSize);
     // Not a copy: the host's bytes, valid during the call.
-    ASSERT_NE(mask, nullptr);
-    EXPECT_EQ(static_cast<const void*>(snapshot.Mask()), mask->CurrentData()->GetData());
+    const h::CParameter* mask = set->Find(6);
+    EXPECT_EQ(static_cast<const void*>(snapshot.Mask()),
+              c.maskSize == 0 ? nullptr : mask->CurrentData()->GetData());
   }
 }
 
-const std::vector<double> kL = {0.0, 0.0, 100.0, 100.0};  // the default lightness
-const std::vector<std::uint8_t> kRecord(200, 1);
-
-INSTANTIATE_TEST_SUITE_P(
-    Sets, Snapshot,
-    ::testing::Values(
-        SnapshotCase{"OffersNothing", {}, 0.0, 0.0, kL, 0},
-        SnapshotCase{"Numbers", {Number(0, 12.5), Number(1, 80.0)}, 12.5, 80.0, kL, 0},
-        SnapshotCase{
-            "Lightness", {Data(5, Doubles({10, 20.5, 70, 99}))}, 0, 0, {10, 20.5, 70, 99}, 0},
-        SnapshotCase{"LongerLightness", {Data(5, Doubles({1, 2, 3, 4, 5}))}, 0, 0, {1, 2, 3, 4}, 0},
-        // Shorter than 32 bytes, refused, or of the other kind: the defaults stay.
-        SnapshotCase{"ShortLightness", {Data(5, std::vector<std::uint8_t>(31, 0x11))}, 0, 0, kL, 0},
-        SnapshotCase{
-            "LightnessRefused", {Data(5, Doubles({1, 2, 3, 4}), {false, 0x66, 0})}, 0, 0, kL, 0},
-        SnapshotCase{"LightnessIsANumber", {Number(5, 42.0)}, 0.0, 0.0, kL, 0},
-        SnapshotCase{"SoftnessIsAByteBlock", {Data(0, Doubles({7.0}))}, 0.0, 0.0, kL, 0},
-        SnapshotCase{"MaskOfOneByte", {Data(6, {0xAB})}, 0.0, 0.0, kL, 1},
-        SnapshotCase{"MaskEmpty", {Data(6, {})}, 0.0, 0.0, kL, 0},
-        SnapshotCase{"MaskRefused", {Data(6, kRecord, {false, 0x67, 0})}, 0.0, 0.0, kL, 0},
-        SnapshotCase{"Everything",
-                     {Number(0, 3), Number(1, 4), Data(5, Doubles({5, 6, 7, 8})), Data(6, kRecord)},
-                     3,
-                     4,
-                     {5, 6, 7, 8},
-                     200}),
-    [](const auto& test) { return test.param.name; });
-
-TEST(SnapshotLoad, LoadReadsAfreshAndForgetsWhatIsGone) {
-  auto full = h::Make<h::CParameterSet>(std::vector<PIM::RefPtr<h::CParameter>>{
-      Number(0, 9.0), Data(5, Doubles({1, 2, 3, 4})), Data(6, {1, 2, 3})});
+TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
+  auto full = h::Make<h::CParameterSet>(
+      Parameters{Number(0, 9.0), Data(5, Doubles({1, 2, 3, 4})), Data(6, {1, 2, 3})});
   CKParam snapshot(full.Get());
   EXPECT_EQ(snapshot.MaskSize(), 3u);
   full->Find(0)->CurrentNumber()->Set(11.0);
   snapshot.Load(full.Get());
   EXPECT_EQ(snapshot.Softness(), 11.0);
   snapshot.Load(nullptr);
-  EXPECT_EQ(snapshot.Softness(), 0.0);
-  EXPECT_EQ(snapshot.Lightness()[0], 0.0);
-  EXPECT_EQ(snapshot.Lightness()[2], 100.0);
+  EXPECT_EQ(std::vector<double>(snapshot.KeyValues(), snapshot.KeyValues() + 6),
+            (std::vector<double>{0, 0, 0, 0, 100, 100}));
   EXPECT_EQ(snapshot.MaskSize(), 0u);
   EXPECT_EQ(snapshot.Mask(), nullptr);
   // Everything asked for was released: only the set holds its parameters.
@@ -126,44 +98,23 @@ TEST(SnapshotLoad, LoadReadsAfreshAndForgetsWhatIsGone) {
   EXPECT_EQ(full->Find(6)->CurrentData()->GetRefCount(), 1);
 }
 
-struct WriteCase {
-  std::string name;
-  std::vector<PIM::RefPtr<h::CParameter>> parameters;
-  bool nullSet;
-  std::int32_t index;
-  PIM::Status expected;
-};
-
-void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
-
-class SetData : public ::testing::TestWithParam<WriteCase> {};
-
-TEST_P(SetData, WritesTheCurrentValueOrReturnsTheFirstFailure) {
-  const WriteCase& c = GetParam();
-  auto set = h::Make<h::CParameterSet>(c.parameters);
+TEST(SetDataParameter, WritesTheCurrentValueOrReturnsTheFirstFailure) {
   const std::uint8_t bytes[5] = {5, 4, 3, 2, 1};
-  EXPECT_EQ(SetDataParameter(c.nullSet ? nullptr : set.Get(), c.index, bytes, 5), c.expected);
-  if (c.expected == 0) {
-    h::CParameter* p = set->Find(c.index);
-    EXPECT_EQ(p->CurrentData()->Bytes(), (std::vector<std::uint8_t>{5, 4, 3, 2, 1}));
-    EXPECT_TRUE(p->DefaultData()->Bytes().empty());  // the default stays
+  const std::pair<Parameters, PIM::Status> cases[] = {
+      {{Data(6, std::vector<std::uint8_t>(144, 0))}, 0},
+      {{Data(5, {})}, h::kStatusNotFound},
+      {{Number(6, 0.0)}, PIM::kNoInterface},
+      {{Data(6, {}, {false, 0x68, 0})}, 0x68}};
+  for (const auto& [parameters, expected] : cases) {
+    auto set = h::Make<h::CParameterSet>(parameters);
+    EXPECT_EQ(SetDataParameter(set.Get(), 6, bytes, 5), expected);
+    if (expected != 0) continue;
+    EXPECT_EQ(set->Find(6)->CurrentData()->Bytes(), (std::vector<std::uint8_t>{5, 4, 3, 2, 1}));
+    EXPECT_TRUE(set->Find(6)->DefaultData()->Bytes().empty());  // the default stays
+    // The host refusing the copy is reported.
+    EXPECT_EQ(SetDataParameter(set.Get(), 6, nullptr, 4), h::kStatusBadArgument);
   }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sets, SetData,
-    ::testing::Values(
-        WriteCase{"Written", {Data(6, std::vector<std::uint8_t>(144, 0))}, false, 6, 0},
-        WriteCase{"NullSet", {}, true, 6, 0x5000},
-        WriteCase{"MissingParameter", {Data(5, {})}, false, 6, h::kStatusNotFound},
-        WriteCase{"NumberParameter", {Number(6, 0.0)}, false, 6, PIM::kNoInterface},
-        WriteCase{"ValueRefused", {Data(6, {}, {false, 0x68, 0})}, false, 6, 0x68}),
-    [](const auto& test) { return test.param.name; });
-
-TEST(SetDataParameter, HostRefusingTheCopyIsReported) {
-  auto set = h::Make<h::CParameterSet>(std::vector<PIM::RefPtr<h::CParameter>>{Data(5, {})});
-  EXPECT_EQ(SetDataParameter(set.Get(), 5, nullptr, 4), h::kStatusBadArgument);
-  EXPECT_EQ(SetDataParameter(set.Get(), 5, nullptr, 0), 0);
+  EXPECT_EQ(SetDataParameter(nullptr, 6, bytes, 5), 0x5000);
 }
 
 }  // namespace
