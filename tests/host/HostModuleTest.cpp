@@ -1,5 +1,7 @@
 // The host API over the built module: effects found by name, values read and
-// written by index and name, the module's lifetime and load errors.
+// written by index and name, the module's lifetime and load errors. The host
+// objects the module drives are tested by the plug-in tests through it.
+#include "host/DataValue.h"
 #include "host/HostError.h"
 #include "host/HostModule.h"
 #include "tests/plugin/ModuleFixture.h"
@@ -64,6 +66,36 @@ TEST(HostModuleLoad, ErrorsNameThePathOrTheMissingEntryPoint) {
       EXPECT_NE(std::string(error.what()).find(named), std::string::npos) << error.what();
     }
   }
+}
+
+// Host objects where the module does not reach them: a data value written
+// from its own bytes, and the registry's copies of descriptions.
+TEST(HostDataValue, SetFromItsOwnBytesKeepsThem) {
+  auto value = h::Make<h::CDataValue>();
+  const std::uint8_t bytes[] = {9, 8, 7, 6};
+  ASSERT_EQ(value->Set(4, bytes), 0);
+  // A prefix of its own buffer, as an effect might hand back what it read.
+  ASSERT_EQ(value->Set(2, value->GetData()), 0);
+  EXPECT_EQ(value->Bytes(), (std::vector<std::uint8_t>{9, 8}));
+  EXPECT_EQ(value->Set(0, nullptr), 0);
+  EXPECT_EQ(value->GetData(), nullptr);
+}
+
+TEST(HostRegistry, KeepsACopyOfEachAcceptedDescription) {
+  auto registry = h::Make<h::CEffectRegistry>();
+  auto info = h::Make<h::CEffectInfo>();
+  std::string name = "Temporary";
+  info->SetName(name.c_str());
+  name.assign("Overwritten");  // the host copied the text
+  info->SetText(nullptr);      // null reads as empty
+  EXPECT_EQ(registry->Register(info.Get()), 0);
+  info->SetName("Later");
+  ASSERT_EQ(registry->Registered().size(), 1u);
+  EXPECT_EQ(registry->Registered()[0].name, "Temporary");
+  EXPECT_EQ(registry->Registered()[0].text, "");
+  auto refusing = h::Make<h::CEffectRegistry>(h::EffectRegistryOptions{true, true, 0x5A});
+  EXPECT_EQ(refusing->Register(info.Get()), 0x5A);
+  EXPECT_TRUE(refusing->Registered().empty());
 }
 
 }  // namespace

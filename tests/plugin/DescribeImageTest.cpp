@@ -1,6 +1,8 @@
 // DescribeImage judged by what the image library makes of its header: the
 // library must see the host's pixels where the host put them, and each
 // answer of the format facet must change its own flag and nothing else.
+// 32-bit frames in both row orders, rows padded, are covered by the renders
+// through the module.
 #include "host/Image.h"
 #include "plugin/DescribeImage.h"
 #include "stdfx/DIB.h"
@@ -33,29 +35,6 @@ h::ImageDescription Frame(std::int32_t layout, std::int32_t width, std::int32_t 
 std::uint8_t HostByte(const h::ImageDescription& d, int column, int y) {
   const int line = d.format.bottomUp != 0 ? d.height - 1 - y : y;
   return static_cast<const std::uint8_t*>(d.pixels)[line * d.bytesPerRow + column];
-}
-
-TEST(DescribeImage, LibrarySeesTheHostsPixelsInBothRowOrders) {
-  for (const std::int32_t bottomUp : {0, 1}) {
-    std::vector<std::uint8_t> pixels;
-    const h::ImageDescription d = Frame(4, 5, 3, bottomUp, pixels);
-    tagYUVBMINFOHEADER header;
-    ASSERT_TRUE(DescribeImage(header, h::Make<h::CImage>(d).Get()));
-    const stdfx::CDIB dib(&header, pixels.data());
-    ASSERT_TRUE(dib.IsValidDIB());
-    EXPECT_EQ(dib.DIBWidth(), 5);
-    EXPECT_EQ(dib.DIBHeight(), 3);
-    EXPECT_EQ(dib.IsDIBBottomUp(), bottomUp == 1);
-    for (int y = 0; y < 3; ++y) {
-      for (int x = 0; x < 5; ++x) {
-        int r = -1, g = -1, b = -1;
-        ASSERT_TRUE(dib.GetDIBColor(x, y, r, g, b));
-        EXPECT_EQ(b, HostByte(d, 4 * x, y)) << x << "," << y;
-        EXPECT_EQ(g, HostByte(d, 4 * x + 1, y));
-        EXPECT_EQ(r, HostByte(d, 4 * x + 2, y));
-      }
-    }
-  }
 }
 
 // Packed 4:2:2 frames (layout codes with bit 0 or 1 set): two bytes a pixel,

@@ -75,27 +75,28 @@ TEST(Render, OutputHoldsKeyedRowsAtTheirPictureRows) {
                         {"OppositeOrderEvenField0", false, true, 1, 0, 4, 0},
                         {"OppositeOrderEvenField1", true, false, 1, 1, 6, 1},
                         {"OppositeOrderOddField0", true, false, 1, 0, 5, 0}};
-  constexpr int kWidth = 3;
+  constexpr int kWidth = 3, kStride = 5;  // pixels; rows padded by two
   auto instance = NewInstance(true);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const int height = c.height;
-    std::vector<std::uint32_t> in(std::size_t(kWidth * height));
+    std::vector<std::uint32_t> in(std::size_t(kStride * height), kSentinel);
     std::vector<std::uint32_t> out(in.size(), kSentinel);
     auto inLine = [&](int row) { return c.inBottomUp ? height - 1 - row : row; };
     for (int row = 0; row < height; ++row) {
       for (int x = 0; x < kWidth; ++x)
-        in[std::size_t(inLine(row) * kWidth + x)] = PictureColour(x, row);
+        in[std::size_t(inLine(row) * kStride + x)] = PictureColour(x, row);
     }
-    auto input = h::CImage::WrapBgra(in.data(), kWidth, height, kWidth * 4, c.inBottomUp);
-    auto output = h::CImage::WrapBgra(out.data(), kWidth, height, kWidth * 4, c.outBottomUp);
+    auto input = h::CImage::WrapBgra(in.data(), kWidth, height, kStride * 4, c.inBottomUp);
+    auto output = h::CImage::WrapBgra(out.data(), kWidth, height, kStride * 4, c.outBottomUp);
     ASSERT_EQ(instance->Render(*output, *input, c.mode, c.field), 0);
     for (int y = 0; y < height; ++y) {
       const int row = c.outBottomUp ? height - 1 - y : y;
       const bool keyed = c.keyedField < 0 || inLine(row) % 2 == c.keyedField;
-      for (int x = 0; x < kWidth; ++x) {
-        const std::uint32_t expected = keyed ? PictureColour(x, row) & 0x00FFFFFFu : kSentinel;
-        EXPECT_EQ(out[std::size_t(y * kWidth + x)], expected) << "buffer line " << y << " x " << x;
+      for (int x = 0; x < kStride; ++x) {
+        const bool shown = keyed && x < kWidth;  // padding is never written
+        const std::uint32_t expected = shown ? PictureColour(x, row) & 0x00FFFFFFu : kSentinel;
+        EXPECT_EQ(out[std::size_t(y * kStride + x)], expected) << "buffer line " << y << " x " << x;
       }
     }
   }
