@@ -1,9 +1,11 @@
-// The module's entry points: registration as seen by the host's registry and
-// effect info, creation by identifier, what else the module lets out, and
-// the application object it brings.
+// The module as a host meets it through dlopen: registration as seen by the
+// host's registry and effect info, creation by identifier, the plug-in
+// object's four interfaces with one shared count, its control areas, what
+// else the module lets out, and the application object it brings.
 #include "host/CallLog.h"
 #include "host/EffectInfo.h"
 #include "host/EffectRegistry.h"
+#include "host/Parameter.h"
 #include "tests/plugin/ModuleFixture.h"
 #include "win/Afx.h"
 
@@ -14,12 +16,21 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 namespace h = mattix::host;
+using mattix::test::CreateRaw;
 using mattix::test::Module;
+
+// The identifiers one bit off id, in each of its 16 bytes.
+std::vector<PIM::IID> Near(const PIM::IID& id, std::uint8_t bit) {
+  std::vector<PIM::IID> near(16, id);
+  for (int byte = 0; byte < 16; ++byte) near[byte].bytes[byte] ^= bit;
+  return near;
+}
 
 // The calls a registration must make, in order, written from the published
 // sequence: registry facets, update, the description, the info facets,
@@ -74,20 +85,102 @@ TEST(Registration, SameIdentifierEveryTimeAndNullHostObjectsRefused) {
 }
 
 TEST(CreateEffect, WrongIdentifiersYieldNull) {
-  const PIM::IID effect = mattix::test::RegisteredEffectId();
   std::vector<PIM::IID> wrong = {PIM::IID{}, PIM::IBase::kIID, Tarn::IFXBase::kIID};
-  // The comparison covers all 16 bytes: one bit off anywhere is another id.
-  for (int byte = 0; byte < 16; ++byte) {
-    for (std::uint8_t bit : {0x01, 0x80}) {
-      PIM::IID near = effect;
-      near.bytes[byte] ^= bit;
-      wrong.push_back(near);
+  for (std::uint8_t bit : {0x01, 0x80}) {
+    for (const PIM::IID& id : Near(mattix::test::RegisteredEffectId(), bit)) wrong.push_back(id);
+  }
+  for (const PIM::IID& id : wrong) EXPECT_EQ(Module()->CreateEntry()(&id), nullptr);
+  EXPECT_EQ(Module()->CreateEntry()(nullptr), nullptr);
+}
+
+const PIM::IID kInterfaces[] = {Tarn::IFXBase::kIID, Tarn::IFXCustomDrawEvent::kIID,
+                                Tarn::IFXParameterChangeEvent::kIID,
+                                Tarn::IFXCustomUserEvent::kIID};
+
+TEST(PluginObject, EveryInterfaceFindsEveryOtherAndCountsOnce) {
+  auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
+  // Obtain each interface once; they are distinct subobjects, IFXBase's first.
+  std::vector<PIM::IBase*> found;
+  for (const PIM::IID& iid : kInterfaces) {
+    void* raw = nullptr;
+    ASSERT_EQ(base->QueryInterface(iid, &raw), 0);
+    ASSERT_NE(raw, nullptr);
+    EXPECT_EQ(base->GetRefCount(), std::int32_t(found.size()) + 2);
+    found.push_back(static_cast<PIM::IBase*>(raw));
+  }
+  EXPECT_EQ(found[0], static_cast<PIM::IBase*>(base.Get()));
+  for (std::size_t a = 0; a < found.size(); ++a) {
+    for (std::size_t b = a + 1; b < found.size(); ++b) EXPECT_NE(found[a], found[b]);
+  }
+  // From every interface, asking for every interface (and for IBase, which
+  // is IFXBase) gives the same pointer and one more reference.
+  for (std::size_t from = 0; from < found.size(); ++from) {
+    for (std::size_t to = 0; to <= found.size(); ++to) {
+      void* raw = nullptr;
+      const PIM::IID& iid = to < found.size() ? kInterfaces[to] : PIM::IBase::kIID;
+      ASSERT_EQ(found[from]->QueryInterface(iid, &raw), 0);
+      EXPECT_EQ(static_cast<PIM::IBase*>(raw), found[to % found.size()]) << from << "->" << to;
+      EXPECT_EQ(found[from]->GetRefCount(), 6);
+      static_cast<PIM::IBase*>(raw)->Release();
     }
   }
-  for (const PIM::IID& id : wrong) {
-    EXPECT_EQ(Module()->CreateEntry()(&id), nullptr);
+  for (PIM::IBase* i : found) i->Release();
+  EXPECT_EQ(base->GetRefCount(), 1);
+}
+
+TEST(PluginObject, UnknownIdentifiersGiveStatus16AndNoReference) {
+  auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
+  std::vector<PIM::IID> unknown = {PIM::IID{}, Tarn::IFXParameter::kIID, Tarn::IFXImage::kIID,
+                                   mattix::test::RegisteredEffectId()};
+  for (const PIM::IID& iid : kInterfaces) {
+    for (const PIM::IID& id : Near(iid, 0x10)) unknown.push_back(id);
   }
-  EXPECT_EQ(Module()->CreateEntry()(nullptr), nullptr);
+  for (const PIM::IID& id : unknown) {
+    void* raw = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(base->QueryInterface(id, &raw), 16);
+    EXPECT_EQ(raw, nullptr);
+    EXPECT_EQ(base->GetRefCount(), 1);
+  }
+}
+
+TEST(PluginObject, EachInstanceCountsFromZeroToDestruction) {
+  // Whether an object is freed at 0 (and only then) is for the address
+  // sanitizer to see: a leak, or a use after free in the last Release.
+  Tarn::IFXBase* base = CreateRaw();
+  Tarn::IFXBase* other = CreateRaw();
+  ASSERT_NE(base, nullptr);
+  ASSERT_NE(other, base);
+  for (std::int32_t count : {1, 2, 3}) {
+    base->AddRef();
+    EXPECT_EQ(base->GetRefCount(), count);
+  }
+  EXPECT_EQ(other->GetRefCount(), 0);  // independent counts
+  other->AddRef();
+  other->Release();  // destroys other only
+  void* draw = nullptr;
+  ASSERT_EQ(base->QueryInterface(Tarn::IFXCustomDrawEvent::kIID, &draw), 0);
+  for (int i = 0; i < 3; ++i) base->Release();
+  EXPECT_EQ(static_cast<Tarn::IFXCustomDrawEvent*>(draw)->GetRefCount(), 1);
+  // The last reference goes through another interface.
+  static_cast<Tarn::IFXCustomDrawEvent*>(draw)->Release();
+}
+
+TEST(PluginObject, ControlAreaForEachParameterIndex) {
+  auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
+  PIM::RefPtr<Tarn::IFXCustomDrawEvent> draw;
+  ASSERT_EQ(PIM::Query(base.Get(), draw), 0);
+  const Tarn::TRect<long> none(0, 0, 0, 0);
+  const std::pair<std::int32_t, Tarn::TRect<long>> cases[] = {
+      {0, none}, {4, none}, {5, {0, 0, 255, 44}}, {6, {0, 0, 260, 260}}, {7, none}, {-1, none}};
+  for (const auto& [index, expected] : cases) {
+    auto parameter = h::Make<h::CParameter>(Tarn::kDataParameter);
+    parameter->SetIndex(index);
+    Tarn::TRect<long> out(-9, -9, -9, -9);  // whatever the host had there
+    EXPECT_EQ(&draw->GetControlRect(out, parameter.Get()), &out);
+    EXPECT_EQ(out, expected) << "index " << index;
+  }
+  Tarn::TRect<long> out(1, 2, 3, 4);
+  EXPECT_EQ(draw->GetControlRect(out, nullptr), none);  // no parameter
 }
 
 // The module lets out its two entry points and the support library that
