@@ -14,45 +14,29 @@ namespace {
 
 namespace h = mattix::host;
 
-// The effect's number parameters 0 to 4, as published: each from 0 to its
-// maximum in steps of 0.1, starting at 0, shown over its whole range.
-const std::pair<const char*, double> kNumbers[] = {{"Softness", 100.0},
-                                                   {"Spill Suppression", 100.0},
-                                                   {"Key Red", 255.0},
-                                                   {"Key Green", 255.0},
-                                                   {"Key Blue", 255.0}};
-
-// Four little-endian doubles, built here byte by byte from their IEEE-754
-// encodings: 0.0 is all zero, 100.0 is 0x4059000000000000.
-std::vector<std::uint8_t> LightnessDefault() {
-  std::vector<std::uint8_t> bytes(32, 0);
-  for (int value : {2, 3}) {
-    bytes[value * 8 + 6] = 0x59;
-    bytes[value * 8 + 7] = 0x40;
-  }
-  return bytes;
-}
-
-class DefineParameters : public ::testing::Test {
- protected:
-  void SetUp() override {
-    base = PIM::RefPtr<Tarn::IFXBase>::Retain(mattix::test::CreateRaw());
-    ASSERT_TRUE(base);
-  }
-  PIM::Status Define() { return base->DefineParameters(list.Get(), factory.Get()); }
-
-  PIM::RefPtr<Tarn::IFXBase> base;
-  PIM::RefPtr<h::CParameterList> list = h::Make<h::CParameterList>();
-  PIM::RefPtr<h::CParameterFactory> factory = h::Make<h::CParameterFactory>();
-};
-
-TEST_F(DefineParameters, TheSevenParametersAsPublished) {
-  ASSERT_EQ(Define(), 0);
+TEST(DefineParameters, TheSevenParametersAsPublished) {
+  auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(mattix::test::CreateRaw());
+  auto list = h::Make<h::CParameterList>();
+  auto factory = h::Make<h::CParameterFactory>();
+  // Without a list or a factory nothing is asked.
+  EXPECT_EQ(base->DefineParameters(nullptr, factory.Get()), 0x5000);
+  EXPECT_EQ(base->DefineParameters(list.Get(), nullptr), 0x5000);
+  EXPECT_EQ(factory->CreateCount() + list->AddCount(), 0);
+  // Each definition makes new parameters.
+  ASSERT_EQ(base->DefineParameters(list.Get(), factory.Get()), 0);
+  ASSERT_EQ(base->DefineParameters(list.Get(), factory.Get()), 0);
+  ASSERT_EQ(list->Parameters().size(), 14u);
+  EXPECT_NE(list->Parameters()[0].Get(), list->Parameters()[7].Get());
   const auto& parameters = list->Parameters();
-  ASSERT_EQ(parameters.size(), 7u);
   for (std::int32_t i = 0; i < 5; ++i) {
     const h::CParameter& p = *parameters[i];
-    const auto [name, maximum] = kNumbers[i];
+    // Numbers 0 to 4: from 0 to their maximum (percentages, or colour
+    // components to 255) in steps of 0.1, starting at 0, shown over their
+    // whole range.
+    const char* const names[] = {"Softness", "Spill Suppression", "Key Red", "Key Green",
+                                 "Key Blue"};
+    const char* name = names[i];
+    const double maximum = i < 2 ? 100.0 : 255.0;
     SCOPED_TRACE(name);
     EXPECT_EQ(p.Name(), name);
     EXPECT_EQ(p.Index(), i);
@@ -67,21 +51,23 @@ TEST_F(DefineParameters, TheSevenParametersAsPublished) {
     EXPECT_EQ(p.CurrentNumber()->Revision(), 1u);  // set once, by the module
     EXPECT_EQ(p.DefaultNumber()->Revision(), 1u);
   }
-  const h::CParameter& lightness = *parameters[5];
-  EXPECT_EQ(lightness.Name(), "Lightness");
-  EXPECT_EQ(lightness.Index(), 5);
-  EXPECT_EQ(lightness.Kind(), 3);
-  EXPECT_EQ(lightness.CurrentData()->Bytes(), LightnessDefault());
-  EXPECT_EQ(lightness.DefaultData()->Bytes(), LightnessDefault());
-  EXPECT_FALSE(lightness.Range().step.has_value());
-
-  const h::CParameter& mask = *parameters[6];
-  EXPECT_EQ(mask.Name(), "Chroma Mask");
-  EXPECT_EQ(mask.Index(), 6);
-  EXPECT_EQ(mask.Kind(), 3);
-  EXPECT_EQ(mask.CurrentData()->Bytes(), std::vector<std::uint8_t>(144, 0));
-  EXPECT_EQ(mask.DefaultData()->Bytes(), std::vector<std::uint8_t>(144, 0));
-
+  // "Lightness" holds four little-endian doubles 0, 0, 100, 100, written
+  // here from their IEEE-754 encodings (100.0 is 0x4059000000000000); an
+  // empty "Chroma Mask" record is 144 zero bytes.
+  std::vector<std::uint8_t> lightness(32, 0);
+  lightness[22] = lightness[30] = 0x59;
+  lightness[23] = lightness[31] = 0x40;
+  const std::pair<const char*, std::vector<std::uint8_t>> blocks[] = {
+      {"Lightness", lightness}, {"Chroma Mask", std::vector<std::uint8_t>(144, 0)}};
+  for (std::int32_t i = 5; i < 7; ++i) {
+    const h::CParameter& p = *parameters[i];
+    EXPECT_EQ(p.Name(), blocks[i - 5].first);
+    EXPECT_EQ(p.Index(), i);
+    EXPECT_EQ(p.Kind(), 3);
+    EXPECT_EQ(p.CurrentData()->Bytes(), blocks[i - 5].second);
+    EXPECT_EQ(p.DefaultData()->Bytes(), blocks[i - 5].second);
+    EXPECT_FALSE(p.Range().step.has_value());
+  }
   // The module kept no reference to anything it defined.
   for (const auto& p : parameters) EXPECT_EQ(p->GetRefCount(), 2) << p->Name();  // list + factory
   EXPECT_EQ(list->GetRefCount(), 1);
@@ -133,20 +119,6 @@ TEST(DefineParametersRefused, SkippedOrEndingTheDefinitionAsPublished) {
     EXPECT_EQ(indexes, c.expectedIndexes);
     EXPECT_EQ(factory->CreateCount(), c.expectedCreations);
   }
-}
-
-TEST_F(DefineParameters, NullListOrFactoryAsksNothing) {
-  EXPECT_EQ(base->DefineParameters(nullptr, factory.Get()), 0x5000);
-  EXPECT_EQ(factory->CreateCount(), 0);
-  EXPECT_EQ(base->DefineParameters(list.Get(), nullptr), 0x5000);
-  EXPECT_EQ(list->AddCount(), 0);
-}
-
-TEST_F(DefineParameters, EachDefinitionMakesNewParameters) {
-  ASSERT_EQ(Define(), 0);
-  ASSERT_EQ(Define(), 0);
-  EXPECT_EQ(list->Parameters().size(), 14u);
-  EXPECT_NE(list->Parameters()[0].Get(), list->Parameters()[7].Get());
 }
 
 }  // namespace
