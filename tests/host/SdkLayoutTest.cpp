@@ -124,14 +124,11 @@ TEST(SdkLayout, ModuleObjectAnswersAtPublishedPositions) {
   if (!kCanProbeVtables) GTEST_SKIP() << "vtable probe needs the x86-64 Itanium ABI";
   Tarn::IFXBase* base = mattix::test::CreateRaw();
   ASSERT_NE(base, nullptr);
-  CallSlot<void>(base, 1);                          // AddRef
-  EXPECT_EQ((CallSlot<std::int32_t>(base, 3)), 1);  // GetRefCount
-  CallSlot<void>(base, 1);
-  CallSlot<void>(base, 2);  // Release
-  EXPECT_EQ(base->GetRefCount(), 1);
-  EXPECT_EQ((CallSlot<PIM::Status>(base, 4)), 0);  // reserved: does nothing
-  EXPECT_EQ((CallSlot<PIM::Status>(base, 8)), 0);
-
+  CallSlot<void>(base, 1);                                                            // AddRef
+  CallSlot<void>(base, 1);                                                            // AddRef
+  CallSlot<void>(base, 2);                                                            // Release
+  EXPECT_EQ((CallSlot<std::int32_t>(base, 3)), 1);                                    // GetRefCount
+  EXPECT_EQ((CallSlot<PIM::Status>(base, 4)) | (CallSlot<PIM::Status>(base, 8)), 0);  // reserved
   auto list = h::Make<h::CParameterList>();
   auto factory = h::Make<h::CParameterFactory>();
   EXPECT_EQ((CallSlot<PIM::Status>(base, 5, static_cast<Tarn::IFXParameterList*>(list.Get()),

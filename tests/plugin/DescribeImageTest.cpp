@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
-#include <string>
 #include <vector>
 
 namespace {
@@ -31,12 +31,6 @@ h::ImageDescription Frame(std::int32_t layout, std::int32_t width, std::int32_t 
   return d;
 }
 
-// The byte the host holds at column byte `column` of picture row y.
-std::uint8_t HostByte(const h::ImageDescription& d, int column, int y) {
-  const int line = d.format.bottomUp != 0 ? d.height - 1 - y : y;
-  return static_cast<const std::uint8_t*>(d.pixels)[line * d.bytesPerRow + column];
-}
-
 // Packed 4:2:2 frames (layout codes with bit 0 or 1 set): two bytes a pixel,
 // an even width, and the alpha plane when the source yields one.
 TEST(DescribeImage, LibrarySeesYuvPixelsAndTheAlphaPlane) {
@@ -54,8 +48,11 @@ TEST(DescribeImage, LibrarySeesYuvPixelsAndTheAlphaPlane) {
     const stdfx::CDIB dib(&header, pixels.data());
     ASSERT_TRUE(dib.IsValidDIB()) << layout;
     EXPECT_EQ(dib.DIBWidth(), 6);
+    // The first byte of each pixel, at its picture row.
     for (int y = 0; y < 3; ++y) {
-      for (int x = 0; x < 6; ++x) EXPECT_EQ(dib.GetDIBByte(x, y), HostByte(d, 2 * x, y)) << x;
+      const int line = d.format.bottomUp != 0 ? 2 - y : y;
+      for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(dib.GetDIBByte(x, y), pixels[line * d.bytesPerRow + 2 * x]) << x << "," << y;
     }
     EXPECT_EQ(dib.DIBAlphaBytes(), withPlane ? alpha.data() : nullptr);
     EXPECT_EQ(dib.DIBAlphaBytesPerLine(), withPlane ? 20u : 0u);
@@ -64,30 +61,25 @@ TEST(DescribeImage, LibrarySeesYuvPixelsAndTheAlphaPlane) {
 }
 
 struct FlagCase {
-  std::string name;
+  const char* name;
   h::ImageFormat format;  // bottomUp, premultiplied, interlaced, detail, value, blackTransparent
   std::int32_t alphaKind;
-  DWORD alpha, formatFlag, interlaced, image;  // expected flags
+  std::array<DWORD, 4> flags;  // expected alpha, format, interlaced and image flags
 };
 
 TEST(DescribeImage, EachFormatAnswerSetsItsOwnFlag) {
-  using namespace stdfx;
-  const DWORD kProgressive = kContentProgressive;
-  const FlagCase cases[] = {
-      {"Plain", {1, 0, 0, 0, 0.f, 0}, 0, kAlphaStraight, 0, kProgressive, 0},
-      {"Premultiplied", {1, 1, 0, 0, 0.f, 0}, 0, kAlphaPremultiplied, 0, kProgressive, 0},
-      {"InterlacedDetail1", {1, 0, 1, 1, 0.f, 0}, 0, kAlphaStraight, kFormatHostInterlaced, 0, 0},
-      {"InterlacedDetail2", {1, 0, 1, 2, 0.f, 0}, 0, kAlphaStraight, 0, 0, 0},
-      {"BlackTransparentKind3",
-       {1, 0, 0, 0, 0.f, 1},
-       3,
-       kAlphaStraight,
-       0,
-       kProgressive,
-       kImageFlagBlackTransparent},
-      {"BlackTransparentKind2", {1, 0, 0, 0, 0.f, 1}, 2, kAlphaStraight, 0, kProgressive, 0},
-      {"FormatValue", {1, 0, 0, 0, 2.5f, 0}, 0, kAlphaStraight, 0, kProgressive, 0},
-  };
+  // Straight and premultiplied alpha, host-interlaced, progressive content,
+  // black transparent.
+  const DWORD kS = stdfx::kAlphaStraight, kP = stdfx::kAlphaPremultiplied;
+  const DWORD kHI = stdfx::kFormatHostInterlaced, kPR = stdfx::kContentProgressive;
+  const DWORD kBT = stdfx::kImageFlagBlackTransparent;
+  const FlagCase cases[] = {{"Plain", {1, 0, 0, 0, 0.f, 0}, 0, {kS, 0, kPR, 0}},
+                            {"Premultiplied", {1, 1, 0, 0, 0.f, 0}, 0, {kP, 0, kPR, 0}},
+                            {"InterlacedDetail1", {1, 0, 1, 1, 0.f, 0}, 0, {kS, kHI, 0, 0}},
+                            {"InterlacedDetail2", {1, 0, 1, 2, 0.f, 0}, 0, {kS, 0, 0, 0}},
+                            {"BlackTransparentKind3", {1, 0, 0, 0, 0.f, 1}, 3, {kS, 0, kPR, kBT}},
+                            {"BlackTransparentKind2", {1, 0, 0, 0, 0.f, 1}, 2, {kS, 0, kPR, 0}},
+                            {"FormatValue", {1, 0, 0, 0, 2.5f, 0}, 0, {kS, 0, kPR, 0}}};
   std::vector<std::uint8_t> pixels;
   tagYUVBMINFOHEADER plain;
   for (const FlagCase& c : cases) {
@@ -97,18 +89,17 @@ TEST(DescribeImage, EachFormatAnswerSetsItsOwnFlag) {
     d.alphaKind = c.alphaKind;
     tagYUVBMINFOHEADER header;
     ASSERT_TRUE(DescribeImage(header, h::Make<h::CImage>(d).Get()));
-    EXPECT_EQ(header.vf.vfAlphaFlag, c.alpha);
-    EXPECT_EQ(header.vf.vfFormatFlag, c.formatFlag);
-    EXPECT_EQ(header.vf.vfInterlacedFlag, c.interlaced);
-    EXPECT_EQ(header.vf.vfImageFlag, c.image);
-    EXPECT_EQ(header.vf.vfFormatValue, c.format.value);
+    tagVFBMINFOHEADER& vf = header.vf;
+    EXPECT_EQ((std::array{vf.vfAlphaFlag, vf.vfFormatFlag, vf.vfInterlacedFlag, vf.vfImageFlag}),
+              c.flags);
+    EXPECT_EQ(vf.vfFormatValue, c.format.value);
     if (&c == &cases[0]) plain = header;
     // Every other byte is as for the plain frame.
-    header.vf.vfAlphaFlag = plain.vf.vfAlphaFlag;
-    header.vf.vfFormatFlag = plain.vf.vfFormatFlag;
-    header.vf.vfInterlacedFlag = plain.vf.vfInterlacedFlag;
-    header.vf.vfImageFlag = plain.vf.vfImageFlag;
-    header.vf.vfFormatValue = plain.vf.vfFormatValue;
+    vf.vfAlphaFlag = plain.vf.vfAlphaFlag;
+    vf.vfFormatFlag = plain.vf.vfFormatFlag;
+    vf.vfInterlacedFlag = plain.vf.vfInterlacedFlag;
+    vf.vfImageFlag = plain.vf.vfImageFlag;
+    vf.vfFormatValue = plain.vf.vfFormatValue;
     EXPECT_EQ(std::memcmp(&header, &plain, sizeof(tagVFBMINFOHEADER)), 0);
   }
 }

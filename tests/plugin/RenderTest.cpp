@@ -129,10 +129,7 @@ TEST(Render, RefusalsLeaveTheOutputUntouched) {
         << c.outLayout << " " << c.inLayout << " " << c.mode;
     EXPECT_EQ(out, std::vector<std::uint32_t>(16, kSentinel));
   }
-}
-
-TEST(Render, MissingFramesAreRefused) {
-  auto instance = NewInstance(false);
+  // A missing input or output frame.
   std::vector<std::uint32_t> pixels(4);
   auto image = h::CImage::WrapBgra(pixels.data(), 2, 2, 8, true);
   auto empty = h::Make<h::CImageSource>();
@@ -188,28 +185,24 @@ TEST(PrepareOutput, PassesTheInputFormatOn) {
 // Holding a diagnostic key shows the keyed output (or its alpha) at the
 // desktop's corner; released, nothing is drawn.
 TEST(Render, DiagnosticKeysShowTheOutput) {
-  struct KeyCase {
-    int vk;
-    std::uint32_t shown;  // desktop pixel at (0, 0), opaque
-  };
-  const std::uint32_t colour = 0xC0123456u;
-  const KeyCase cases[] = {
+  // Keys and the desktop pixel shown at (0, 0), opaque.
+  const std::pair<int, std::uint32_t> cases[] = {
       {VK_OEM_3, 0xFF123456u}, {VK_OEM_4, 0xFF123456u}, {VK_OEM_6, 0xFFC0C0C0u}};
   auto instance = NewInstance(false);
-  for (const KeyCase& k : cases) {
+  for (const auto& [vk, expected] : cases) {
     WinDesktopClear(0);
-    std::vector<std::uint32_t> in(4, colour), out(4, 0);
+    std::vector<std::uint32_t> in(4, 0xC0123456u), out(4, 0);
     auto input = h::CImage::WrapBgra(in.data(), 2, 2, 8, true);
     auto output = h::CImage::WrapBgra(out.data(), 2, 2, 8, true);
     const DWORD before = WinDesktopWriteCount();
     ASSERT_EQ(instance->Render(*output, *input), 0);
-    EXPECT_EQ(WinDesktopWriteCount(), before) << "key " << k.vk << " released";
-    WinSetAsyncKeyState(k.vk, TRUE);
+    EXPECT_EQ(WinDesktopWriteCount(), before) << "key " << vk << " released";
+    WinSetAsyncKeyState(vk, TRUE);
     ASSERT_EQ(instance->Render(*output, *input), 0);
-    WinSetAsyncKeyState(k.vk, FALSE);
+    WinSetAsyncKeyState(vk, FALSE);
     std::uint32_t shown = 0;
     ASSERT_TRUE(WinDesktopRead(0, 0, 1, 1, &shown, 4));
-    EXPECT_EQ(shown, k.shown) << "key " << k.vk;
+    EXPECT_EQ(shown, expected) << "key " << vk;
   }
 }
 
