@@ -15,17 +15,8 @@ namespace {
 
 namespace h = mattix::host;
 
-class HostModule : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const std::string path = mattix::test::ModulePath();
-    ASSERT_FALSE(path.empty()) << "MATTIX_MODULE is not set";
-    module = h::CHostModule::Load(path);
-  }
-  std::shared_ptr<h::CHostModule> module;
-};
-
-TEST_F(HostModule, ReadsAndWritesValuesByIndexAndName) {
+TEST(HostModule, ReadsAndWritesValuesByIndexAndNameAndKeepsTheModuleLoaded) {
+  auto module = h::CHostModule::Load(mattix::test::ModulePath());
   EXPECT_THROW(module->CreateInstance(), h::HostError);  // nothing registered yet
   ASSERT_EQ(module->RegisterEffects(), 0);
   ASSERT_EQ(module->Effects().size(), 1u);
@@ -45,14 +36,11 @@ TEST_F(HostModule, ReadsAndWritesValuesByIndexAndName) {
   EXPECT_THROW(instance->Data(0), h::HostError);    // a number
   EXPECT_THROW(instance->Number(9), h::HostError);  // no such parameter
   EXPECT_THROW(instance->Number("Hue"), h::HostError);
-}
 
-TEST_F(HostModule, InstanceKeepsTheModuleLoaded) {
-  ASSERT_EQ(module->RegisterEffects(), 0);
-  auto instance = module->CreateInstance();
-  module.reset();  // the instance still holds the module
-  ASSERT_EQ(instance->DefineParameters(), 0);
-  EXPECT_EQ(instance->Parameters()->Parameters().size(), 7u);
+  auto second = module->CreateInstance();
+  module.reset();  // the instances still hold the module
+  ASSERT_EQ(second->DefineParameters(), 0);
+  EXPECT_EQ(second->Parameters()->Parameters().size(), 7u);
 }
 
 TEST(HostModuleLoad, ErrorsNameThePathOrTheMissingEntryPoint) {
