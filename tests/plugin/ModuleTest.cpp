@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,24 +65,20 @@ TEST(Registration, CallsTheHostInTheDocumentedOrderWhateverItOffers) {
     EXPECT_EQ(Module()->RegisterEntry()(registry.Get(), info.Get()), r.refusal);
     EXPECT_EQ(log->Entries(), ExpectedCalls(r, i));
     EXPECT_EQ(registry->ModuleRecord() != nullptr, r.offerFacet1);
+    EXPECT_TRUE(info->Description().id == mattix::test::RegisteredEffectId());  // always the same
     // Every facet the module asked for was released again.
     EXPECT_EQ(registry->GetRefCount(), 1);
     EXPECT_EQ(info->GetRefCount(), 1);
   }
 }
 
-TEST(Registration, SameIdentifierEveryTimeAndNullHostObjectsRefused) {
+TEST(Registration, NullHostObjectsAreRefused) {
   auto registry = h::Make<h::CEffectRegistry>();
-  auto first = h::Make<h::CEffectInfo>();
-  auto second = h::Make<h::CEffectInfo>();
-  EXPECT_NE(Module()->RegisterEntry()(nullptr, first.Get()), 0);
+  auto info = h::Make<h::CEffectInfo>();
+  EXPECT_NE(Module()->RegisterEntry()(nullptr, info.Get()), 0);
   EXPECT_NE(Module()->RegisterEntry()(registry.Get(), nullptr), 0);
   EXPECT_TRUE(registry->Registered().empty());
-  EXPECT_FALSE(first->Description().id.has_value());
-  ASSERT_EQ(Module()->RegisterEntry()(registry.Get(), first.Get()), 0);
-  ASSERT_EQ(Module()->RegisterEntry()(registry.Get(), second.Get()), 0);
-  ASSERT_TRUE(first->Description().id && second->Description().id);
-  EXPECT_TRUE(*first->Description().id == *second->Description().id);
+  EXPECT_FALSE(info->Description().id.has_value());
 }
 
 TEST(CreateEffect, WrongIdentifiersYieldNull) {
@@ -194,15 +191,13 @@ TEST(ModuleExports, OnlyEntryPointsAndSupportLibrary) {
   while (pipe && std::fgets(line, sizeof line, pipe.get()) != nullptr)
     names.emplace_back(line, std::strcspn(line, "\n"));
   if (names.empty()) GTEST_SKIP() << "nm (binutils 2.37 or later) is not available";
+  const std::regex allowed(
+      "registerEffects|createEffect|(stdfx(2d)?::|(vtable|typeinfo|typeinfo name) "
+      "for stdfx).*");
   int entries = 0;
   for (const std::string& name : names) {
-    const bool entry = name == "registerEffects" || name == "createEffect";
-    entries += entry;
-    bool allowed = entry;
-    for (const char* prefix : {"stdfx::", "stdfx2d::", "vtable for stdfx", "typeinfo for stdfx",
-                               "typeinfo name for stdfx"})
-      allowed = allowed || name.rfind(prefix, 0) == 0;
-    EXPECT_TRUE(allowed) << "exported: " << name;
+    entries += name == "registerEffects" || name == "createEffect";
+    EXPECT_TRUE(std::regex_match(name, allowed)) << "exported: " << name;
   }
   EXPECT_EQ(entries, 2);
 }
