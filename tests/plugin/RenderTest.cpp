@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -144,31 +145,26 @@ TEST(Render, RefusalsLeaveTheOutputUntouched) {
 // Premultiplied input without a mask: the output is the input made straight,
 // c = round(c' * 255 / a) with halves up.
 TEST(Render, PremultipliedInputComesOutStraight) {
-  const std::uint8_t premultiplied[][4] = {
-      {50, 100, 0, 100}, {0, 0, 0, 0}, {200, 10, 255, 255}, {1, 2, 3, 4}};
-  std::vector<std::uint8_t> in(16), out(16, 0xAB);
-  for (int i = 0; i < 4; ++i) std::memcpy(&in[std::size_t(i) * 4], premultiplied[i], 4);
+  const std::vector<std::uint8_t> premultiplied = {50,  100, 0,   100, 0, 0, 0, 0,
+                                                   200, 10,  255, 255, 1, 2, 3, 4};
+  std::vector<std::uint8_t> in = premultiplied, out(16, 0xAB);  // the input may be converted
   auto input = h::CImage::WrapBgra(in.data(), 2, 2, 8, true, true);
   auto output = h::CImage::WrapBgra(out.data(), 2, 2, 8, true);
   auto instance = NewInstance(false);
   ASSERT_EQ(instance->Render(*output, *input), 0);
-  for (int i = 0; i < 4; ++i) {
-    const int a = premultiplied[i][3];
-    for (int k = 0; k < 3; ++k) {
-      const int c = premultiplied[i][k];
-      const int straight = a == 0 ? 0 : std::min(255, (c * 255 * 2 + a) / (2 * a));
-      EXPECT_EQ(out[std::size_t(i) * 4 + k], straight) << "pixel " << i << " byte " << k;
-    }
-    EXPECT_EQ(out[std::size_t(i) * 4 + 3], a);
+  for (std::size_t i = 0; i < 16; ++i) {
+    const int c = premultiplied[i], a = premultiplied[i | 3];
+    const int straight = i % 4 == 3 ? a : a == 0 ? 0 : std::min(255, (c * 255 * 2 + a) / (2 * a));
+    EXPECT_EQ(out[i], straight) << "byte " << i;
   }
 }
 
+// The output's format is asked for as the input's, with option 0 set on it.
 TEST(PrepareOutput, PassesTheInputFormatOn) {
   auto instance = NewInstance(false);
   auto request = h::Make<h::COutputRequest>(0x77);
   EXPECT_EQ(instance->PrepareOutput(nullptr, *request), 0x4002);
   EXPECT_TRUE(request->Calls().empty());
-
   std::vector<std::uint32_t> pixels(4);
   auto input = h::CImage::WrapBgra(pixels.data(), 2, 2, 8, false);
   EXPECT_EQ(instance->PrepareOutput(input.Get(), *request), 0x77);
@@ -177,8 +173,7 @@ TEST(PrepareOutput, PassesTheInputFormatOn) {
   EXPECT_EQ(call.id, Tarn::IFXOutputRequest::kFormatRequest);
   EXPECT_EQ(call.output, instance.get());
   EXPECT_EQ(call.format, static_cast<Tarn::IFXImageFormat*>(input.Get()));
-  EXPECT_EQ(call.a, 512);
-  EXPECT_EQ(call.b, 64);
+  EXPECT_EQ(std::pair(call.a, call.b), std::pair(512, 64));
   EXPECT_EQ(input->FormatOptions(), std::vector<std::int32_t>{0});
 }
 
