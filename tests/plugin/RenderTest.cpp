@@ -189,9 +189,9 @@ TEST(Render, DiagnosticKeysShowTheOutput) {
     std::vector<std::uint32_t> in(4, 0xC0123456u), out(4, 0);
     auto input = h::CImage::WrapBgra(in.data(), 2, 2, 8, true);
     auto output = h::CImage::WrapBgra(out.data(), 2, 2, 8, true);
-    const DWORD before = WinDesktopWriteCount();
+    const DWORD writes = WinDesktopWriteCount();
     ASSERT_EQ(instance->Render(*output, *input), 0);
-    EXPECT_EQ(WinDesktopWriteCount(), before) << "key " << vk << " released";
+    EXPECT_EQ(WinDesktopWriteCount(), writes) << "key " << vk << " released";
     WinSetAsyncKeyState(vk, TRUE);
     ASSERT_EQ(instance->Render(*output, *input), 0);
     WinSetAsyncKeyState(vk, FALSE);
