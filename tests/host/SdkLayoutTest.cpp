@@ -131,19 +131,19 @@ TEST(SdkLayout, ModuleObjectAnswersAtPublishedPositions) {
   EXPECT_EQ((CallSlot<PIM::Status>(base, 4)) | (CallSlot<PIM::Status>(base, 8)), 0);  // reserved
   auto list = h::Make<h::CParameterList>();
   auto factory = h::Make<h::CParameterFactory>();
-  EXPECT_EQ((CallSlot<PIM::Status>(base, 5, static_cast<Tarn::IFXParameterList*>(list.Get()),
-                                   static_cast<Tarn::IFXParameterFactory*>(factory.Get()))),
-            0);
+  Tarn::IFXParameterList* l = list.Get();
+  EXPECT_EQ(
+      (CallSlot<PIM::Status>(base, 5, l, static_cast<Tarn::IFXParameterFactory*>(factory.Get()))),
+      0);
   ASSERT_EQ(list->Parameters().size(), 7u);
-
   // QueryInterface for the drawing interface, then its GetControlRect.
-  void* raw = nullptr;
-  ASSERT_EQ((CallSlot<PIM::Status>(base, 0, &Tarn::IFXCustomDrawEvent::kIID, &raw)), 0);
-  auto* draw = static_cast<Tarn::IFXCustomDrawEvent*>(raw);
+  void* draw = nullptr;
+  ASSERT_EQ((CallSlot<PIM::Status>(base, 0, &Tarn::IFXCustomDrawEvent::kIID, &draw)), 0);
   Tarn::TRect<long> out;
-  CallSlot<Tarn::TRect<long>&>(draw, 4, &out, list->Parameters()[6].Get());
+  CallSlot<Tarn::TRect<long>&>(static_cast<Tarn::IFXCustomDrawEvent*>(draw), 4, &out,
+                               list->Parameters()[6].Get());
   EXPECT_EQ(out, Tarn::TRect<long>(0, 0, 260, 260));
-  draw->Release();
+  CallSlot<void>(static_cast<Tarn::IFXCustomDrawEvent*>(draw), 2);  // Release
   base->Release();
 }
 

@@ -1,16 +1,87 @@
-// `mattix render` through the built module: golden renders of the shipped
-// sample, alone and as a sequence keyed by two jobs. Sequences, corrupt
-// frames and video are the frame pipeline's, tested with it.
+// The reference host over the built module: its API (effects found by name,
+// values read and written by index and name, the module's lifetime, load
+// errors), the registry's copies of descriptions, and `mattix render` with
+// golden renders of the shipped sample, alone and as a sequence keyed by two
+// jobs. The host objects the module drives are tested by the plug-in tests
+// through it; sequences, corrupt frames and video are the frame pipeline's,
+// tested with it.
+#include "host/EffectInfo.h"
+#include "host/EffectRegistry.h"
+#include "host/HostError.h"
+#include "host/HostModule.h"
 #include "host/cli/CliError.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/RenderCommand.h"
 #include "tests/cli/TempDir.h"
+#include "tests/plugin/ModuleFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
+
+namespace {
+
+namespace h = mattix::host;
+
+TEST(HostModule, ReadsAndWritesValuesByIndexAndNameAndKeepsTheModuleLoaded) {
+  auto module = h::CHostModule::Load(mattix::test::ModulePath());
+  EXPECT_THROW(module->CreateInstance(), h::HostError);  // nothing registered yet
+  ASSERT_EQ(module->RegisterEffects(), 0);
+  ASSERT_EQ(module->Effects().size(), 1u);
+  EXPECT_EQ(module->FindEffect("Chroma Key"), &module->Effects()[0]);
+  EXPECT_EQ(module->FindEffect("Chroma"), nullptr);
+  auto instance = module->CreateInstance();
+  ASSERT_EQ(instance->DefineParameters(), 0);
+  ASSERT_EQ(instance->SetNumber(0, 12.5), 0);
+  EXPECT_EQ(instance->Number("Softness"), 12.5);
+  EXPECT_EQ(instance->Parameter("Softness")->DefaultNumber()->Value(), 0.0);
+  EXPECT_EQ(instance->Data(6).size(), 144u);
+  const std::uint8_t bytes[3] = {1, 2, 3};
+  ASSERT_EQ(instance->SetData(6, bytes, 3), 0);
+  EXPECT_EQ(instance->Data(6), (std::vector<std::uint8_t>{1, 2, 3}));
+
+  EXPECT_THROW(instance->Number(5), h::HostError);  // a byte block
+  EXPECT_THROW(instance->Data(0), h::HostError);    // a number
+  EXPECT_THROW(instance->Number(9), h::HostError);  // no such parameter
+  EXPECT_THROW(instance->Number("Hue"), h::HostError);
+
+  auto second = module->CreateInstance();
+  module.reset();  // the instances still hold the module
+  ASSERT_EQ(second->DefineParameters(), 0);
+  EXPECT_EQ(second->Parameters()->Parameters().size(), 7u);
+}
+
+TEST(HostModuleLoad, ErrorsNameThePathOrTheMissingEntryPoint) {
+  // The C library is a shared library without effect entry points.
+  for (auto [path, named] : {std::pair{"/nonexistent/libmattix.so", "/nonexistent/libmattix.so"},
+                             {"libc.so.6", "registerEffects"}}) {
+    try {
+      h::CHostModule::Load(path);
+      ADD_FAILURE() << path << " was loaded";
+    } catch (const h::HostError& error) {
+      EXPECT_NE(std::string(error.what()).find(named), std::string::npos) << error.what();
+    }
+  }
+}
+
+// The registry keeps its own copy of each description it accepted.
+TEST(HostRegistry, KeepsACopyOfTheDescription) {
+  auto registry = h::Make<h::CEffectRegistry>();
+  auto info = h::Make<h::CEffectInfo>();
+  std::string name = "Temporary";
+  info->SetName(name.c_str());
+  name.assign("Overwritten");  // the host copied the text
+  info->SetText(nullptr);      // null reads as empty
+  EXPECT_EQ(registry->Register(info.Get()), 0);
+  info->SetName("Later");
+  ASSERT_EQ(registry->Registered().size(), 1u);
+  EXPECT_EQ(registry->Registered()[0].name, "Temporary");
+  EXPECT_EQ(registry->Registered()[0].text, "");
+}
+
+}  // namespace
 
 namespace mattix::cli {
 namespace {
@@ -93,15 +164,15 @@ TEST_P(GoldenRender, KeyedSampleMatchesTheRecordedPicture) {
   fs::copy_file(dir / "keyed.png", kept, fs::copy_options::overwrite_existing);
   std::string flags;
   for (const std::string& f : c.flags) flags += " " + f;
-  ADD_FAILURE() << "render differs from its golden: hash, transparent, opaque pixels = 0x"
-                << std::hex << hash << std::dec << ", " << transparent << ", " << opaque
-                << " (golden 0x" << std::hex << c.hash << std::dec << ", " << c.transparent << ", "
-                << c.opaque << ").\nThe render is kept at " << kept
-                << "; look at it and at the golden's, made at the commit that recorded it by\n"
-                   "  mattix render samples/greenscreen.png --project samples/key.json"
-                << flags << " -o ref.png\nand compare them, e.g. ffmpeg -i ref.png -i " << kept
-                << " -filter_complex blend=all_mode=difference diff.png. Record new values only "
-                   "for a render that was looked at and a change that is explained.";
+  ADD_FAILURE()
+      << std::hex << "render differs from its golden: hash 0x" << hash << " (golden 0x" << c.hash
+      << std::dec << "), " << transparent << " transparent and " << opaque
+      << " opaque pixels (golden " << c.transparent << " and " << c.opaque
+      << ").\nLook at the render, kept at " << kept << ", and at the golden's, made at "
+      << "the commit that recorded it by\n  mattix render samples/greenscreen.png "
+      << "--project samples/key.json" << flags << " -o ref.png\nand compare them, e.g. "
+      << "ffmpeg -i ref.png -i " << kept << " -filter_complex blend=all_mode=difference "
+      << "diff.png. Record new values only for a render looked at and a change explained.";
 }
 
 INSTANTIATE_TEST_SUITE_P(Sample, GoldenRender, ::testing::ValuesIn(kGoldens),
