@@ -83,9 +83,6 @@ TEST(Snapshot, ReadsWhatTheSetOffersElseTheDefaults) {
     auto set = h::Make<h::CParameterSet>(c.parameters);
     const CKParam snapshot(set.Get());
     EXPECT_EQ(std::vector<double>(snapshot.KeyValues(), snapshot.KeyValues() + 6), c.block);
-    EXPECT_EQ(snapshot.Softness(), c.block[0]);
-    EXPECT_EQ(snapshot.SpillSuppression(), c.block[1]);
-    EXPECT_EQ(snapshot.Lightness()[3], c.block[5]);
     EXPECT_EQ(snapshot.MaskSize(), c.maskSize);
     // Not a copy: the host's bytes, valid during the call.
     const h::CParameter* mask = set->Find(6);
