@@ -166,7 +166,7 @@ TEST_P(GoldenRender, KeyedSampleMatchesTheRecordedPicture) {
       << std::dec << "), " << transparent << " transparent and " << opaque
       << " opaque pixels (golden " << c.transparent << " and " << c.opaque
       << ").\nLook at the render, kept at " << kept << ", and at the golden's, made at "
-      << "the commit that recorded it by\n  mattix render samples/greenscreen.png "
+      << "the commit that recorded it by\n  build/host/cli/mattix render samples/greenscreen.png "
       << "--project samples/key.json" << flags << " -o ref.png\nand compare them, e.g. "
       << "ffmpeg -i ref.png -i " << kept << " -filter_complex blend=all_mode=difference "
       << "diff.png. Record new values only for a render looked at and a change explained.";
