@@ -206,6 +206,9 @@ TEST(DescribeImage, LibrarySeesYuvPixelsAndTheAlphaPlane) {
     EXPECT_EQ(dib.DIBAlphaBytes(), withPlane ? alpha.data() : nullptr);
     EXPECT_EQ(dib.DIBAlphaBytesPerLine(), withPlane ? 20u : 0u);
     EXPECT_EQ(dib.DIBBitCount(), withPlane ? 32 : 24);
+    // Packed 4:2:2 UYVY, CCIR 601, 8 bits a sample, as the library reads it.
+    EXPECT_TRUE(dib.DIBColorSpaceYUV() && dib.IsYUVCCIR601() && dib.IsYUV422UYVY());
+    EXPECT_EQ(dib.YUVBitsPerSample(), 8u);
   }
 }
 

@@ -180,7 +180,7 @@ TEST(PrepareOutput, PassesTheInputFormatOn) {
 // Holding a diagnostic key shows the keyed output (or its alpha) at the
 // desktop's corner; released, nothing is drawn.
 TEST(Render, DiagnosticKeysShowTheOutput) {
-  // Keys and the desktop pixel shown at (0, 0), opaque.
+  // Keys and the desktop pixels shown from (0, 0), the whole 2 x 2 frame, opaque.
   const std::pair<int, std::uint32_t> cases[] = {
       {VK_OEM_3, 0xFF123456u}, {VK_OEM_4, 0xFF123456u}, {VK_OEM_6, 0xFFC0C0C0u}};
   auto instance = NewInstance(false);
@@ -195,9 +195,9 @@ TEST(Render, DiagnosticKeysShowTheOutput) {
     WinSetAsyncKeyState(vk, TRUE);
     ASSERT_EQ(instance->Render(*output, *input), 0);
     WinSetAsyncKeyState(vk, FALSE);
-    std::uint32_t shown = 0;
-    ASSERT_TRUE(WinDesktopRead(0, 0, 1, 1, &shown, 4));
-    EXPECT_EQ(shown, expected) << "key " << vk;
+    std::vector<std::uint32_t> shown(4);
+    ASSERT_TRUE(WinDesktopRead(0, 0, 2, 2, shown.data(), 8));
+    EXPECT_EQ(shown, std::vector<std::uint32_t>(4, expected)) << "key " << vk;
   }
 }
 
