@@ -43,10 +43,8 @@ std::unique_ptr<h::CEffectInstance> NewInstance(bool fullMask) {
   Module()->RegisterEffects();
   auto instance = Module()->CreateInstance();
   EXPECT_EQ(instance->DefineParameters(), 0);
-  if (fullMask) {
-    const std::vector<std::uint8_t> mask = FullMaskRecord();
-    EXPECT_EQ(instance->SetData(6, mask.data(), std::uint32_t(mask.size())), 0);
-  }
+  const std::vector<std::uint8_t> mask = FullMaskRecord();
+  EXPECT_EQ(fullMask ? instance->SetData(6, mask.data(), std::uint32_t(mask.size())) : 0, 0);
   return instance;
 }
 
