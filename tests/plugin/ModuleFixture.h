@@ -1,16 +1,23 @@
 #pragma once
-// The built module loaded once per test program, and the effect identifier
-// it registers (tests learn it as a host does, from registration).
+// The built module, loaded once per test program from the path the test
+// registration passes in MATTIX_MODULE, and the effect identifier it
+// registers (tests learn it as a host does, from registration).
 #include "host/EffectInfo.h"
 #include "host/EffectRegistry.h"
 #include "host/HostModule.h"
-#include "tests/host/ModulePath.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace mattix::test {
+
+inline std::string ModulePath() {
+  const char* path = std::getenv("MATTIX_MODULE");
+  return path != nullptr ? std::string(path) : std::string();
+}
 
 inline std::shared_ptr<host::CHostModule> Module() {
   static std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(ModulePath());

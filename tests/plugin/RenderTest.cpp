@@ -13,8 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <ostream>
-#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,17 +30,11 @@ std::vector<std::uint8_t> FullMaskRecord() {
   std::vector<std::uint8_t> runs;
   for (int row = 0; row < 209; ++row) runs.insert(runs.end(), {241, 255, 0, 0});
   runs.back() = 1;  // the last end of line becomes the end of bitmap
+  // Little-endian header words: size, width, height, planes 1 | 8 bits,
+  // compression BI_RLE8, bytes of runs; the rest of the 144 bytes zero.
+  const std::uint32_t words[6] = {144, 241, 209, 1 | 8 << 16, 1, std::uint32_t(runs.size())};
   std::vector<std::uint8_t> record(144, 0);
-  auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) record[at + i] = std::uint8_t(v >> (8 * i));
-  };
-  put(0, 144, 4);
-  put(4, 241, 4);
-  put(8, 209, 4);
-  put(12, 1, 2);
-  put(14, 8, 2);
-  put(16, 1, 4);  // BI_RLE8
-  put(20, std::uint32_t(runs.size()), 4);
+  std::memcpy(record.data(), words, sizeof words);
   record.insert(record.end(), runs.begin(), runs.end());
   return record;
 }
@@ -50,10 +43,8 @@ std::unique_ptr<h::CEffectInstance> NewInstance(bool fullMask) {
   Module()->RegisterEffects();
   auto instance = Module()->CreateInstance();
   EXPECT_EQ(instance->DefineParameters(), 0);
-  if (fullMask) {
-    const std::vector<std::uint8_t> mask = FullMaskRecord();
-    EXPECT_EQ(instance->SetData(6, mask.data(), std::uint32_t(mask.size())), 0);
-  }
+  const std::vector<std::uint8_t> mask = FullMaskRecord();
+  EXPECT_EQ(fullMask ? instance->SetData(6, mask.data(), std::uint32_t(mask.size())) : 0, 0);
   return instance;
 }
 
@@ -62,105 +53,82 @@ std::uint32_t PictureColour(int x, int row) {
   return 0x80000000u | std::uint32_t(row + 1) << 16 | std::uint32_t(x + 1) << 8 | 0x33;
 }
 
-struct OrientationCase {
-  std::string name;
-  bool outBottomUp;
-  bool inBottomUp;
-  std::int32_t mode;
-  std::int32_t field;
-  int height;
-  int keyedField;  // buffer field of the input that is keyed, -1 all
-};
-
-void PrintTo(const OrientationCase& c, std::ostream* os) { *os << c.name; }
-
-class RenderOrientation : public ::testing::TestWithParam<OrientationCase> {};
-
 // Every output row that shows a picture row of the keyed input field holds
 // that row keyed (colour kept, alpha 0 under the full mask); every other
 // output row is left as it was.
-TEST_P(RenderOrientation, OutputHoldsKeyedRowsAtTheirPictureRows) {
-  const OrientationCase& c = GetParam();
-  constexpr int kWidth = 3;
-  const int height = c.height;
-  std::vector<std::uint32_t> in(std::size_t(kWidth * height));
-  std::vector<std::uint32_t> out(in.size(), kSentinel);
-  auto inLine = [&](int row) { return c.inBottomUp ? height - 1 - row : row; };
-  for (int row = 0; row < height; ++row) {
-    for (int x = 0; x < kWidth; ++x)
-      in[std::size_t(inLine(row) * kWidth + x)] = PictureColour(x, row);
-  }
-  auto input = h::CImage::WrapBgra(in.data(), kWidth, height, kWidth * 4, c.inBottomUp);
-  auto output = h::CImage::WrapBgra(out.data(), kWidth, height, kWidth * 4, c.outBottomUp);
+TEST(Render, OutputHoldsKeyedRowsAtTheirPictureRows) {
+  struct Case {
+    const char* name;
+    bool outBottomUp, inBottomUp;
+    std::int32_t mode, field;
+    int height;
+    int keyedField;  // buffer field of the input that is keyed, -1 all
+  };
+  const Case cases[] = {{"BothBottomUp", true, true, 0, 0, 4, -1},
+                        {"BothTopDown", false, false, 0, 0, 4, -1},
+                        {"TopDownIntoBottomUp", true, false, 0, 0, 4, -1},
+                        {"BottomUpIntoTopDown", false, true, 0, 0, 5, -1},
+                        {"FieldTwoIsWholeFrame", false, true, 1, 2, 4, -1},
+                        {"SameOrderField0", true, true, 1, 0, 4, 0},
+                        {"SameOrderField1", false, false, 1, 1, 5, 1},
+                        {"OppositeOrderEvenField0", false, true, 1, 0, 4, 0},
+                        {"OppositeOrderEvenField1", true, false, 1, 1, 6, 1},
+                        {"OppositeOrderOddField0", true, false, 1, 0, 5, 0}};
+  constexpr int kWidth = 3, kStride = 5;  // pixels; rows padded by two
   auto instance = NewInstance(true);
-  ASSERT_EQ(instance->Render(*output, *input, c.mode, c.field), 0);
-
-  for (int y = 0; y < height; ++y) {
-    const int row = c.outBottomUp ? height - 1 - y : y;
-    const bool keyed = c.keyedField < 0 || inLine(row) % 2 == c.keyedField;
-    for (int x = 0; x < kWidth; ++x) {
-      const std::uint32_t expected = keyed ? PictureColour(x, row) & 0x00FFFFFFu : kSentinel;
-      EXPECT_EQ(out[std::size_t(y * kWidth + x)], expected) << "buffer line " << y << " x " << x;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int height = c.height;
+    std::vector<std::uint32_t> in(std::size_t(kStride * height), kSentinel);
+    std::vector<std::uint32_t> out(in.size(), kSentinel);
+    auto inLine = [&](int row) { return c.inBottomUp ? height - 1 - row : row; };
+    for (int row = 0; row < height; ++row) {
+      for (int x = 0; x < kWidth; ++x)
+        in[std::size_t(inLine(row) * kStride + x)] = PictureColour(x, row);
+    }
+    auto input = h::CImage::WrapBgra(in.data(), kWidth, height, kStride * 4, c.inBottomUp);
+    auto output = h::CImage::WrapBgra(out.data(), kWidth, height, kStride * 4, c.outBottomUp);
+    ASSERT_EQ(instance->Render(*output, *input, c.mode, c.field), 0);
+    for (int y = 0; y < height; ++y) {
+      const int row = c.outBottomUp ? height - 1 - y : y;
+      const bool keyed = c.keyedField < 0 || inLine(row) % 2 == c.keyedField;
+      for (int x = 0; x < kStride; ++x) {
+        const bool shown = keyed && x < kWidth;  // padding is never written
+        const std::uint32_t expected = shown ? PictureColour(x, row) & 0x00FFFFFFu : kSentinel;
+        EXPECT_EQ(out[std::size_t(y * kStride + x)], expected) << "buffer line " << y << " x " << x;
+      }
     }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Frames, RenderOrientation,
-    ::testing::Values(OrientationCase{"BothBottomUp", true, true, 0, 0, 4, -1},
-                      OrientationCase{"BothTopDown", false, false, 0, 0, 4, -1},
-                      OrientationCase{"TopDownIntoBottomUp", true, false, 0, 0, 4, -1},
-                      OrientationCase{"BottomUpIntoTopDown", false, true, 0, 0, 5, -1},
-                      OrientationCase{"FieldTwoIsWholeFrame", false, true, 1, 2, 4, -1},
-                      OrientationCase{"SameOrderField0", true, true, 1, 0, 4, 0},
-                      OrientationCase{"SameOrderField1", false, false, 1, 1, 5, 1},
-                      OrientationCase{"OppositeOrderEvenField0", false, true, 1, 0, 4, 0},
-                      OrientationCase{"OppositeOrderEvenField1", true, false, 1, 1, 6, 1},
-                      OrientationCase{"OppositeOrderOddField0", true, false, 1, 0, 5, 0}),
-    [](const auto& p) { return p.param.name; });
-
-struct RefusalCase {
-  std::string name;
-  std::int32_t outLayout;
-  std::int32_t inLayout;
-  std::int32_t mode;
-  PIM::Status status;
-};
-
-void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
-
-class RenderRefusal : public ::testing::TestWithParam<RefusalCase> {};
-
-TEST_P(RenderRefusal, LeavesTheOutputUntouched) {
-  const RefusalCase& c = GetParam();
-  std::vector<std::uint32_t> in(16, 0xFF00FF00u), out(16, kSentinel);
-  auto frame = [](std::vector<std::uint32_t>& pixels, std::int32_t layout) {
-    h::ImageDescription d;
-    d.width = 4;
-    d.height = 4;
-    d.bytesPerRow = 16;
-    d.pixels = pixels.data();
-    d.layoutCode = layout;
-    return h::Make<h::CImage>(d);
+// Refused frames and modes leave the output untouched.
+TEST(Render, RefusalsLeaveTheOutputUntouched) {
+  struct Case {
+    std::int32_t outLayout, inLayout, mode;
+    PIM::Status status;
   };
-  auto input = frame(in, c.inLayout);
-  auto output = frame(out, c.outLayout);
+  const Case cases[] = {{4, 4, 3, 0x1000},   // mode 3
+                        {8, 4, 0, 0x3400},   // an output of another layout
+                        {4, 2, 0, 0x3400},   // an input of another layout
+                        {8, 8, 0, 0x3400},   // both of a refused layout
+                        {1, 2, 0, 0x1000}};  // YUV family: described but not keyed
   auto instance = NewInstance(true);
-  EXPECT_EQ(instance->Render(*output, *input, c.mode, 0), c.status);
-  EXPECT_EQ(out, std::vector<std::uint32_t>(16, kSentinel));
-}
-
-INSTANTIATE_TEST_SUITE_P(Frames, RenderRefusal,
-                         ::testing::Values(RefusalCase{"ModeThree", 4, 4, 3, 0x1000},
-                                           RefusalCase{"OutputOfAnotherLayout", 8, 4, 0, 0x3400},
-                                           RefusalCase{"InputOfAnotherLayout", 4, 2, 0, 0x3400},
-                                           RefusalCase{"BothOfARefusedLayout", 8, 8, 0, 0x3400},
-                                           RefusalCase{"YuvFamilyDescribedButNotKeyed", 1, 2, 0,
-                                                       0x1000}),
-                         [](const auto& p) { return p.param.name; });
-
-TEST(Render, MissingFramesAreRefused) {
-  auto instance = NewInstance(false);
+  for (const Case& c : cases) {
+    std::vector<std::uint32_t> in(16, 0xFF00FF00u), out(16, kSentinel);
+    auto frame = [](std::vector<std::uint32_t>& pixels, std::int32_t layout) {
+      h::ImageDescription d;
+      d.width = d.height = 4;
+      d.bytesPerRow = 16;
+      d.pixels = pixels.data();
+      d.layoutCode = layout;
+      return h::Make<h::CImage>(d);
+    };
+    EXPECT_EQ(instance->Render(*frame(out, c.outLayout), *frame(in, c.inLayout), c.mode, 0),
+              c.status)
+        << c.outLayout << " " << c.inLayout << " " << c.mode;
+    EXPECT_EQ(out, std::vector<std::uint32_t>(16, kSentinel));
+  }
+  // A missing input or output frame.
   std::vector<std::uint32_t> pixels(4);
   auto image = h::CImage::WrapBgra(pixels.data(), 2, 2, 8, true);
   auto empty = h::Make<h::CImageSource>();
@@ -175,31 +143,26 @@ TEST(Render, MissingFramesAreRefused) {
 // Premultiplied input without a mask: the output is the input made straight,
 // c = round(c' * 255 / a) with halves up.
 TEST(Render, PremultipliedInputComesOutStraight) {
-  const std::uint8_t premultiplied[][4] = {
-      {50, 100, 0, 100}, {0, 0, 0, 0}, {200, 10, 255, 255}, {1, 2, 3, 4}};
-  std::vector<std::uint8_t> in(16), out(16, 0xAB);
-  for (int i = 0; i < 4; ++i) std::memcpy(&in[std::size_t(i) * 4], premultiplied[i], 4);
+  const std::vector<std::uint8_t> premultiplied = {50,  100, 0,   100, 0, 0, 0, 0,
+                                                   200, 10,  255, 255, 1, 2, 3, 4};
+  std::vector<std::uint8_t> in = premultiplied, out(16, 0xAB);  // the input may be converted
   auto input = h::CImage::WrapBgra(in.data(), 2, 2, 8, true, true);
   auto output = h::CImage::WrapBgra(out.data(), 2, 2, 8, true);
   auto instance = NewInstance(false);
   ASSERT_EQ(instance->Render(*output, *input), 0);
-  for (int i = 0; i < 4; ++i) {
-    const int a = premultiplied[i][3];
-    for (int k = 0; k < 3; ++k) {
-      const int c = premultiplied[i][k];
-      const int straight = a == 0 ? 0 : std::min(255, (c * 255 * 2 + a) / (2 * a));
-      EXPECT_EQ(out[std::size_t(i) * 4 + k], straight) << "pixel " << i << " byte " << k;
-    }
-    EXPECT_EQ(out[std::size_t(i) * 4 + 3], a);
+  for (std::size_t i = 0; i < 16; ++i) {
+    const int c = premultiplied[i], a = premultiplied[i | 3];
+    const int straight = i % 4 == 3 ? a : a == 0 ? 0 : std::min(255, (c * 255 * 2 + a) / (2 * a));
+    EXPECT_EQ(out[i], straight) << "byte " << i;
   }
 }
 
+// The output's format is asked for as the input's, with option 0 set on it.
 TEST(PrepareOutput, PassesTheInputFormatOn) {
   auto instance = NewInstance(false);
   auto request = h::Make<h::COutputRequest>(0x77);
   EXPECT_EQ(instance->PrepareOutput(nullptr, *request), 0x4002);
   EXPECT_TRUE(request->Calls().empty());
-
   std::vector<std::uint32_t> pixels(4);
   auto input = h::CImage::WrapBgra(pixels.data(), 2, 2, 8, false);
   EXPECT_EQ(instance->PrepareOutput(input.Get(), *request), 0x77);
@@ -208,36 +171,31 @@ TEST(PrepareOutput, PassesTheInputFormatOn) {
   EXPECT_EQ(call.id, Tarn::IFXOutputRequest::kFormatRequest);
   EXPECT_EQ(call.output, instance.get());
   EXPECT_EQ(call.format, static_cast<Tarn::IFXImageFormat*>(input.Get()));
-  EXPECT_EQ(call.a, 512);
-  EXPECT_EQ(call.b, 64);
+  EXPECT_EQ(std::pair(call.a, call.b), std::pair(512, 64));
   EXPECT_EQ(input->FormatOptions(), std::vector<std::int32_t>{0});
 }
 
 // Holding a diagnostic key shows the keyed output (or its alpha) at the
 // desktop's corner; released, nothing is drawn.
 TEST(Render, DiagnosticKeysShowTheOutput) {
-  struct KeyCase {
-    int vk;
-    std::uint32_t shown;  // desktop pixel at (0, 0), opaque
-  };
-  const std::uint32_t colour = 0xC0123456u;
-  const KeyCase cases[] = {
+  // Keys and the desktop pixels shown from (0, 0), the whole 2 x 2 frame, opaque.
+  const std::pair<int, std::uint32_t> cases[] = {
       {VK_OEM_3, 0xFF123456u}, {VK_OEM_4, 0xFF123456u}, {VK_OEM_6, 0xFFC0C0C0u}};
   auto instance = NewInstance(false);
-  for (const KeyCase& k : cases) {
+  for (const auto& [vk, expected] : cases) {
     WinDesktopClear(0);
-    std::vector<std::uint32_t> in(4, colour), out(4, 0);
+    std::vector<std::uint32_t> in(4, 0xC0123456u), out(4, 0);
     auto input = h::CImage::WrapBgra(in.data(), 2, 2, 8, true);
     auto output = h::CImage::WrapBgra(out.data(), 2, 2, 8, true);
-    const DWORD before = WinDesktopWriteCount();
+    const DWORD writes = WinDesktopWriteCount();
     ASSERT_EQ(instance->Render(*output, *input), 0);
-    EXPECT_EQ(WinDesktopWriteCount(), before) << "key " << k.vk << " released";
-    WinSetAsyncKeyState(k.vk, TRUE);
+    EXPECT_EQ(WinDesktopWriteCount(), writes) << "key " << vk << " released";
+    WinSetAsyncKeyState(vk, TRUE);
     ASSERT_EQ(instance->Render(*output, *input), 0);
-    WinSetAsyncKeyState(k.vk, FALSE);
-    std::uint32_t shown = 0;
-    ASSERT_TRUE(WinDesktopRead(0, 0, 1, 1, &shown, 4));
-    EXPECT_EQ(shown, k.shown) << "key " << k.vk;
+    WinSetAsyncKeyState(vk, FALSE);
+    std::vector<std::uint32_t> shown(4);
+    ASSERT_TRUE(WinDesktopRead(0, 0, 2, 2, shown.data(), 8));
+    EXPECT_EQ(shown, std::vector<std::uint32_t>(4, expected)) << "key " << vk;
   }
 }
 

@@ -1,0 +1,280 @@
+// The module's internals where its own calls through the built module do not
+// reach them, linked statically.
+//
+// DescribeImage is judged by what the image library makes of its header: the
+// library must see the host's pixels where the host put them, and each
+// answer of the format facet must change its own flag and nothing else
+// (32-bit frames in both row orders, rows padded, are covered by the renders
+// through the module). CKParam snapshots of values missing, short, refused
+// or of the other kind; SetDataParameter; AddNumberParameter with a display
+// range of its own and the status of the step that failed (the module goes
+// on without the parameter).
+#include "host/HostStatus.h"
+#include "host/Image.h"
+#include "host/Parameter.h"
+#include "host/ParameterFactory.h"
+#include "host/ParameterList.h"
+#include "host/ParameterSet.h"
+#include "plugin/DescribeImage.h"
+#include "plugin/KParam.h"
+#include "plugin/Parameters.h"
+#include "stdfx/DIB.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+namespace h = mattix::host;
+using Parameters = std::vector<PIM::RefPtr<h::CParameter>>;
+
+PIM::RefPtr<h::CParameter> Number(std::int32_t index, double value) {
+  auto p = h::Make<h::CParameter>(Tarn::kNumberParameter);
+  p->SetIndex(index);
+  p->CurrentNumber()->Set(value);
+  p->DefaultNumber()->Set(-123.0);  // never read by a snapshot
+  return p;
+}
+
+PIM::RefPtr<h::CParameter> Data(std::int32_t index, const std::vector<std::uint8_t>& bytes,
+                                h::ParameterFaults faults = {}) {
+  auto p = h::Make<h::CParameter>(Tarn::kDataParameter, faults);
+  p->SetIndex(index);
+  p->CurrentData()->Set(static_cast<std::uint32_t>(bytes.size()), bytes.data());
+  return p;
+}
+
+std::vector<std::uint8_t> Doubles(std::initializer_list<double> values) {
+  std::vector<std::uint8_t> bytes(values.size() * sizeof(double));
+  std::memcpy(bytes.data(), std::data(values), bytes.size());
+  return bytes;
+}
+
+struct SnapshotCase {
+  const char* name;
+  Parameters parameters;
+  std::vector<double> block;  // softness, spill, lightness L0 to L3
+  std::uint32_t maskSize;     // the mask pointer must be the host's bytes
+};
+
+TEST(Snapshot, ReadsWhatTheSetOffersElseTheDefaults) {
+  const std::vector<double> kDefaults = {0, 0, 0, 0, 100, 100};
+  const std::vector<std::uint8_t> record(200, 1);
+  const SnapshotCase cases[] = {
+      {"Nothing", {}, kDefaults, 0},
+      {"Everything",
+       {Number(0, 3), Number(1, 4), Data(5, Doubles({5, 6, 7, 8})), Data(6, record)},
+       {3, 4, 5, 6, 7, 8},
+       200},
+      {"LongerLightness", {Data(5, Doubles({1, 2, 3, 4, 5}))}, {0, 0, 1, 2, 3, 4}, 0},
+      // Shorter than 32 bytes, refused, or of the other kind: the defaults.
+      {"ShortLightness", {Data(5, std::vector<std::uint8_t>(31, 0x11))}, kDefaults, 0},
+      {"LightnessRefused", {Data(5, Doubles({1, 2, 3, 4}), {false, 0x66, 0})}, kDefaults, 0},
+      {"LightnessIsANumber", {Number(5, 42.0)}, kDefaults, 0},
+      {"SoftnessIsAByteBlock", {Data(0, Doubles({7.0}))}, kDefaults, 0},
+      {"MaskOfOneByte", {Data(6, {0xAB})}, kDefaults, 1},
+      {"MaskEmpty", {Data(6, {})}, kDefaults, 0},
+      {"MaskRefused", {Data(6, record, {false, 0x67, 0})}, kDefaults, 0}};
+  for (const SnapshotCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto set = h::Make<h::CParameterSet>(c.parameters);
+    const CKParam snapshot(set.Get());
+    EXPECT_EQ(std::vector<double>(snapshot.KeyValues(), snapshot.KeyValues() + 6), c.block);
+    EXPECT_EQ(snapshot.MaskSize(), c.maskSize);
+    // Not a copy: the host's bytes, valid during the call.
+    const h::CParameter* mask = set->Find(6);
+    EXPECT_EQ(static_cast<const void*>(snapshot.Mask()),
+              c.maskSize == 0 ? nullptr : mask->CurrentData()->GetData());
+  }
+}
+
+TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
+  auto full = h::Make<h::CParameterSet>(
+      Parameters{Number(0, 9.0), Data(5, Doubles({1, 2, 3, 4})), Data(6, {1, 2, 3})});
+  CKParam snapshot(full.Get());
+  EXPECT_EQ(snapshot.MaskSize(), 3u);
+  full->Find(0)->CurrentNumber()->Set(11.0);
+  snapshot.Load(full.Get());
+  EXPECT_EQ(snapshot.Softness(), 11.0);
+  snapshot.Load(nullptr);
+  EXPECT_EQ(std::vector<double>(snapshot.KeyValues(), snapshot.KeyValues() + 6),
+            (std::vector<double>{0, 0, 0, 0, 100, 100}));
+  EXPECT_EQ(snapshot.MaskSize(), 0u);
+  EXPECT_EQ(snapshot.Mask(), nullptr);
+  // Everything asked for was released: only the set holds its parameters.
+  EXPECT_EQ(full->Find(0)->GetRefCount() + full->Find(0)->CurrentNumber()->GetRefCount() +
+                full->Find(6)->CurrentData()->GetRefCount(),
+            3);
+}
+
+TEST(SetDataParameter, WritesTheCurrentValueOrReturnsTheFirstFailure) {
+  const std::uint8_t bytes[5] = {5, 4, 3, 2, 1};
+  const std::pair<Parameters, PIM::Status> cases[] = {
+      {{Data(6, std::vector<std::uint8_t>(144, 0))}, 0},
+      {{Data(5, {})}, h::kStatusNotFound},
+      {{Number(6, 0.0)}, PIM::kNoInterface},
+      {{Data(6, {}, {false, 0x68, 0})}, 0x68}};
+  for (const auto& [parameters, expected] : cases) {
+    auto set = h::Make<h::CParameterSet>(parameters);
+    EXPECT_EQ(SetDataParameter(set.Get(), 6, bytes, 5), expected);
+    if (expected != 0) continue;
+    EXPECT_EQ(set->Find(6)->CurrentData()->Bytes(), (std::vector<std::uint8_t>{5, 4, 3, 2, 1}));
+    EXPECT_TRUE(set->Find(6)->DefaultData()->Bytes().empty());  // the default stays
+    // The host refusing the copy is reported.
+    EXPECT_EQ(SetDataParameter(set.Get(), 6, nullptr, 4), h::kStatusBadArgument);
+  }
+  EXPECT_EQ(SetDataParameter(nullptr, 6, bytes, 5), 0x5000);
+}
+
+TEST(AddNumberParameter, KeepsAGivenDisplayRangeOrReturnsTheStatusOfTheStepThatFailed) {
+  struct Case {
+    bool refuseCreation;
+    h::ParameterFaults faults;
+    PIM::Status listRefusal;
+    PIM::Status expected;
+  };
+  const Case cases[] = {{false, {}, 0, 0},
+                        {true, {}, 0, 0x5000},  // the factory's own status is replaced
+                        {false, {true, 0, 0}, 0, PIM::kNoInterface},  // no range facet
+                        {false, {false, 0x91, 0}, 0, 0x91},           // no current value
+                        {false, {false, 0, 0x92}, 0, 0x92},           // no default value
+                        {false, {}, 0x93, 0x93}};                     // the list refuses
+  for (const Case& c : cases) {
+    auto list = h::Make<h::CParameterList>();
+    auto factory = h::Make<h::CParameterFactory>();
+    if (c.refuseCreation) factory->RefuseCreation(0, 0x90);
+    factory->InjectFaults(0, c.faults);
+    if (c.listRefusal != 0) list->RefuseAdd(0, c.listRefusal);
+    EXPECT_EQ(mattix::AddNumberParameter(list.Get(), factory.Get(), "Gain", 9, 2.5, 0.5, -10.0,
+                                         10.0, -2.0, 3.0),
+              c.expected);
+    // Whatever was created is released again: only the factory and the
+    // list hold it.
+    for (const auto& p : factory->Created()) EXPECT_EQ(p->GetRefCount(), c.expected == 0 ? 2 : 1);
+    ASSERT_EQ(list->Parameters().size(), c.expected == 0 ? 1u : 0u);
+    if (c.expected != 0) continue;
+    const h::CParameter& p = *list->Parameters()[0];
+    EXPECT_EQ(p.Index(), 9);
+    EXPECT_EQ(p.Range().displayMinimum, -2.0);
+    EXPECT_EQ(p.Range().displayMaximum, 3.0);
+    EXPECT_EQ(p.Range().minimum, -10.0);
+    EXPECT_EQ(p.Range().maximum, 10.0);
+    EXPECT_EQ(p.CurrentNumber()->Value(), 2.5);
+  }
+}
+
+h::ImageDescription Frame(std::int32_t layout, std::int32_t width, std::int32_t height,
+                          std::int32_t bottomUp, std::vector<std::uint8_t>& pixels) {
+  h::ImageDescription d;
+  d.width = width;
+  d.height = height;
+  d.bytesPerRow = 4 * width + 12;  // padded rows
+  pixels.assign(std::size_t(d.bytesPerRow * height), 0);
+  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = std::uint8_t(i * 7 + i / 251);
+  d.pixels = pixels.data();
+  d.layoutCode = layout;
+  d.format.bottomUp = bottomUp;
+  return d;
+}
+
+// Packed 4:2:2 frames (layout codes with bit 0 or 1 set): two bytes a pixel,
+// an even width, and the alpha plane when the source yields one.
+TEST(DescribeImage, LibrarySeesYuvPixelsAndTheAlphaPlane) {
+  for (const std::int32_t layout : {1, 2, 3}) {
+    std::vector<std::uint8_t> pixels, alpha(64);
+    const h::ImageDescription d = Frame(layout, 7, 3, layout == 2, pixels);
+    auto frame = h::Make<h::CImage>(d);
+    h::ImageDescription plane;
+    plane.bytesPerRow = 20;
+    plane.pixels = alpha.data();
+    const bool withPlane = layout != 3;
+    if (withPlane) frame->SetAlphaSource(true, h::Make<h::CImage>(plane));
+    tagYUVBMINFOHEADER header;
+    ASSERT_TRUE(DescribeImage(header, frame.Get()));
+    const stdfx::CDIB dib(&header, pixels.data());
+    ASSERT_TRUE(dib.IsValidDIB()) << layout;
+    EXPECT_EQ(dib.DIBWidth(), 6);
+    // The first byte of each pixel, at its picture row.
+    for (int y = 0; y < 3; ++y) {
+      const int line = d.format.bottomUp != 0 ? 2 - y : y;
+      for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(dib.GetDIBByte(x, y), pixels[line * d.bytesPerRow + 2 * x]) << x << "," << y;
+    }
+    EXPECT_EQ(dib.DIBAlphaBytes(), withPlane ? alpha.data() : nullptr);
+    EXPECT_EQ(dib.DIBAlphaBytesPerLine(), withPlane ? 20u : 0u);
+    EXPECT_EQ(dib.DIBBitCount(), withPlane ? 32 : 24);
+    // Packed 4:2:2 UYVY, CCIR 601, 8 bits a sample, as the library reads it.
+    EXPECT_TRUE(dib.DIBColorSpaceYUV() && dib.IsYUVCCIR601() && dib.IsYUV422UYVY());
+    EXPECT_EQ(dib.YUVBitsPerSample(), 8u);
+  }
+}
+
+struct FlagCase {
+  const char* name;
+  h::ImageFormat format;  // bottomUp, premultiplied, interlaced, detail, value, blackTransparent
+  std::int32_t alphaKind;
+  std::array<DWORD, 4> flags;  // expected alpha, format, interlaced and image flags
+};
+
+TEST(DescribeImage, EachFormatAnswerSetsItsOwnFlag) {
+  // Straight and premultiplied alpha, host-interlaced, progressive content,
+  // black transparent.
+  const DWORD kS = stdfx::kAlphaStraight, kP = stdfx::kAlphaPremultiplied;
+  const DWORD kHI = stdfx::kFormatHostInterlaced, kPR = stdfx::kContentProgressive;
+  const DWORD kBT = stdfx::kImageFlagBlackTransparent;
+  const FlagCase cases[] = {{"Plain", {1, 0, 0, 0, 0.f, 0}, 0, {kS, 0, kPR, 0}},
+                            {"Premultiplied", {1, 1, 0, 0, 0.f, 0}, 0, {kP, 0, kPR, 0}},
+                            {"InterlacedDetail1", {1, 0, 1, 1, 0.f, 0}, 0, {kS, kHI, 0, 0}},
+                            {"InterlacedDetail2", {1, 0, 1, 2, 0.f, 0}, 0, {kS, 0, 0, 0}},
+                            {"BlackTransparentKind3", {1, 0, 0, 0, 0.f, 1}, 3, {kS, 0, kPR, kBT}},
+                            {"BlackTransparentKind2", {1, 0, 0, 0, 0.f, 1}, 2, {kS, 0, kPR, 0}},
+                            {"FormatValue", {1, 0, 0, 0, 2.5f, 0}, 0, {kS, 0, kPR, 0}}};
+  std::vector<std::uint8_t> pixels;
+  tagYUVBMINFOHEADER plain;
+  for (const FlagCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    h::ImageDescription d = Frame(4, 4, 2, 1, pixels);
+    d.format = c.format;
+    d.alphaKind = c.alphaKind;
+    tagYUVBMINFOHEADER header;
+    ASSERT_TRUE(DescribeImage(header, h::Make<h::CImage>(d).Get()));
+    tagVFBMINFOHEADER& vf = header.vf;
+    EXPECT_EQ((std::array{vf.vfAlphaFlag, vf.vfFormatFlag, vf.vfInterlacedFlag, vf.vfImageFlag}),
+              c.flags);
+    EXPECT_EQ(vf.vfFormatValue, c.format.value);
+    if (&c == &cases[0]) plain = header;
+    // Every other byte is as for the plain frame.
+    vf.vfAlphaFlag = plain.vf.vfAlphaFlag;
+    vf.vfFormatFlag = plain.vf.vfFormatFlag;
+    vf.vfInterlacedFlag = plain.vf.vfInterlacedFlag;
+    vf.vfImageFlag = plain.vf.vfImageFlag;
+    vf.vfFormatValue = plain.vf.vfFormatValue;
+    EXPECT_EQ(std::memcmp(&header, &plain, sizeof(tagVFBMINFOHEADER)), 0);
+  }
+}
+
+TEST(DescribeImage, RefusesFramesItCannotDescribe) {
+  std::vector<std::uint8_t> pixels;
+  const auto refused = [&](h::ImageDescription d, bool alphaWithoutPlane = false) {
+    auto frame = h::Make<h::CImage>(d);
+    if (alphaWithoutPlane) frame->SetAlphaSource(true, nullptr);
+    tagYUVBMINFOHEADER header;
+    return !DescribeImage(header, frame.Get());
+  };
+  EXPECT_TRUE(refused(Frame(8, 4, 3, 1, pixels)));        // another layout
+  EXPECT_TRUE(refused(Frame(0, 4, 3, 1, pixels)));        // another layout
+  EXPECT_TRUE(refused(Frame(1, 4, 3, 1, pixels), true));  // alpha without a plane
+  h::ImageDescription d = Frame(4, 4, 3, 1, pixels);
+  d.height = -3;
+  EXPECT_TRUE(refused(d));
+  d.height = 3;
+  d.offerFormat = false;  // cannot say its row order
+  EXPECT_TRUE(refused(d));
+  d.offerFormat = true;
+  EXPECT_FALSE(refused(d));
+}
+
+}  // namespace

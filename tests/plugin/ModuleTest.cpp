@@ -1,0 +1,320 @@
+// The module as a host meets it through dlopen: registration as seen by the
+// host's registry and effect info, creation by identifier, the plug-in
+// object's four interfaces with one shared count, its control areas, the
+// parameters it defines and how it copes with a host that refuses parts of
+// the definition, what else the module lets out, and the application object
+// it brings.
+#include "host/CallLog.h"
+#include "host/EffectInfo.h"
+#include "host/EffectRegistry.h"
+#include "host/Parameter.h"
+#include "host/ParameterFactory.h"
+#include "host/ParameterList.h"
+#include "tests/plugin/ModuleFixture.h"
+#include "win/Afx.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <regex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+namespace h = mattix::host;
+using mattix::test::CreateRaw;
+using mattix::test::Module;
+
+// The identifiers one bit off id, in each of its 16 bytes.
+std::vector<PIM::IID> Near(const PIM::IID& id, std::uint8_t bit) {
+  std::vector<PIM::IID> near(16, id);
+  for (int byte = 0; byte < 16; ++byte) near[byte].bytes[byte] ^= bit;
+  return near;
+}
+
+// The calls a registration must make, in order, written from the published
+// sequence: registry facets, update, the description, the info facets,
+// register, update.
+std::vector<std::string> ExpectedCalls(const h::EffectRegistryOptions& r,
+                                       const h::EffectInfoOptions& i) {
+  std::vector<std::string> calls;
+  if (r.offerFacet1) calls.push_back("registry1.AttachModuleRecord");
+  if (r.offerFacet2) calls.push_back("registry2.Announce");
+  calls.insert(calls.end(),
+               {"registry.Update", "info.SetName(Chroma Key)", "info.SetText()", "info.SetEffectId",
+                "info.SetVersion(1.0)", "info.SetInteger(0)", "info.SetIntegerPair(1,4)"});
+  if (i.offerFacetA) calls.push_back("infoA.SetFacetInteger(2)");
+  if (i.offerFacetB)
+    calls.insert(calls.end(), {"infoB.SetFacetTriple(2,0,0)", "infoB.SetFacetOption(1)"});
+  calls.push_back("registry.Register");
+  // A refusal is returned at once: no second update.
+  if (r.refusal == 0) calls.push_back("registry.Update");
+  return calls;
+}
+
+TEST(Registration, CallsTheHostInTheDocumentedOrderWhateverItOffers) {
+  for (int offered = 0; offered < 32; ++offered) {
+    const h::EffectRegistryOptions r{(offered & 1) != 0, (offered & 2) != 0,
+                                     (offered & 16) != 0 ? 0x4711 : 0};
+    const h::EffectInfoOptions i{(offered & 4) != 0, (offered & 8) != 0};
+    SCOPED_TRACE(offered);
+    auto log = std::make_shared<h::CCallLog>();
+    auto registry = h::Make<h::CEffectRegistry>(r, log);
+    auto info = h::Make<h::CEffectInfo>(i, log);
+    EXPECT_EQ(Module()->RegisterEntry()(registry.Get(), info.Get()), r.refusal);
+    EXPECT_EQ(log->Entries(), ExpectedCalls(r, i));
+    EXPECT_EQ(registry->ModuleRecord() != nullptr, r.offerFacet1);
+    EXPECT_TRUE(info->Description().id == mattix::test::RegisteredEffectId());  // always the same
+    EXPECT_EQ(registry->Registered().size(), r.refusal == 0 ? 1u : 0u);
+    // Every facet the module asked for was released again.
+    EXPECT_EQ(registry->GetRefCount(), 1);
+    EXPECT_EQ(info->GetRefCount(), 1);
+  }
+}
+
+TEST(Registration, NullHostObjectsAreRefused) {
+  auto registry = h::Make<h::CEffectRegistry>();
+  auto info = h::Make<h::CEffectInfo>();
+  EXPECT_NE(Module()->RegisterEntry()(nullptr, info.Get()), 0);
+  EXPECT_NE(Module()->RegisterEntry()(registry.Get(), nullptr), 0);
+  EXPECT_TRUE(registry->Registered().empty());
+  EXPECT_FALSE(info->Description().id.has_value());
+}
+
+TEST(CreateEffect, WrongIdentifiersYieldNull) {
+  std::vector<PIM::IID> wrong = {PIM::IID{}, PIM::IBase::kIID, Tarn::IFXBase::kIID};
+  for (std::uint8_t bit : {0x01, 0x80}) {
+    for (const PIM::IID& id : Near(mattix::test::RegisteredEffectId(), bit)) wrong.push_back(id);
+  }
+  for (const PIM::IID& id : wrong) EXPECT_EQ(Module()->CreateEntry()(&id), nullptr);
+  EXPECT_EQ(Module()->CreateEntry()(nullptr), nullptr);
+  // The right one makes a new instance at count 0 each time, with its own
+  // count: the host takes the first reference.
+  auto first = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
+  Tarn::IFXBase* second = CreateRaw();
+  ASSERT_NE(second, first.Get());
+  EXPECT_EQ(second->GetRefCount(), 0);
+  second->AddRef();
+  second->Release();  // destroys second only
+  EXPECT_EQ(first->GetRefCount(), 1);
+}
+
+const PIM::IID kInterfaces[] = {Tarn::IFXBase::kIID, Tarn::IFXCustomDrawEvent::kIID,
+                                Tarn::IFXParameterChangeEvent::kIID,
+                                Tarn::IFXCustomUserEvent::kIID};
+
+TEST(PluginObject, EveryInterfaceFindsEveryOtherAndCountsOnce) {
+  Tarn::IFXBase* base = CreateRaw();
+  base->AddRef();
+  // Obtain each interface once; they are distinct subobjects, IFXBase's first.
+  std::vector<PIM::IBase*> found;
+  for (const PIM::IID& iid : kInterfaces) {
+    void* raw = nullptr;
+    ASSERT_EQ(base->QueryInterface(iid, &raw), 0);
+    ASSERT_NE(raw, nullptr);
+    EXPECT_EQ(base->GetRefCount(), std::int32_t(found.size()) + 2);
+    found.push_back(static_cast<PIM::IBase*>(raw));
+  }
+  EXPECT_EQ(found[0], static_cast<PIM::IBase*>(base));
+  EXPECT_EQ(std::set<PIM::IBase*>(found.begin(), found.end()).size(), found.size());
+  // From every interface, asking for every interface (and for IBase, which
+  // is IFXBase) gives the same pointer and one more reference.
+  for (std::size_t from = 0; from < found.size(); ++from) {
+    for (std::size_t to = 0; to <= found.size(); ++to) {
+      void* raw = nullptr;
+      const PIM::IID& iid = to < found.size() ? kInterfaces[to] : PIM::IBase::kIID;
+      ASSERT_EQ(found[from]->QueryInterface(iid, &raw), 0);
+      EXPECT_EQ(static_cast<PIM::IBase*>(raw), found[to % found.size()]) << from << "->" << to;
+      EXPECT_EQ(found[from]->GetRefCount(), 6);
+      static_cast<PIM::IBase*>(raw)->Release();
+    }
+  }
+  for (PIM::IBase* i : found) i->Release();
+  EXPECT_EQ(found[3]->GetRefCount(), 1);
+  // The last reference goes through another interface; whether the object
+  // is freed then (and only then) is for the address sanitizer to see.
+  found[3]->Release();
+}
+
+TEST(PluginObject, UnknownIdentifiersGiveStatus16AndNoReference) {
+  auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
+  std::vector<PIM::IID> unknown = {PIM::IID{}, Tarn::IFXParameter::kIID, Tarn::IFXImage::kIID,
+                                   mattix::test::RegisteredEffectId()};
+  for (const PIM::IID& iid : kInterfaces) {
+    for (const PIM::IID& id : Near(iid, 0x10)) unknown.push_back(id);
+  }
+  for (const PIM::IID& id : unknown) {
+    void* raw = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(base->QueryInterface(id, &raw), 16);
+    EXPECT_EQ(raw, nullptr);
+    EXPECT_EQ(base->GetRefCount(), 1);
+  }
+}
+
+TEST(PluginObject, ControlAreaForEachParameterIndex) {
+  auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
+  PIM::RefPtr<Tarn::IFXCustomDrawEvent> draw;
+  ASSERT_EQ(PIM::Query(base.Get(), draw), 0);
+  const Tarn::TRect<long> none(0, 0, 0, 0);
+  const std::pair<std::int32_t, Tarn::TRect<long>> cases[] = {
+      {0, none}, {4, none}, {5, {0, 0, 255, 44}}, {6, {0, 0, 260, 260}}, {7, none}, {-1, none}};
+  for (const auto& [index, expected] : cases) {
+    auto parameter = h::Make<h::CParameter>(Tarn::kDataParameter);
+    parameter->SetIndex(index);
+    Tarn::TRect<long> out(-9, -9, -9, -9);  // whatever the host had there
+    EXPECT_EQ(&draw->GetControlRect(out, parameter.Get()), &out);
+    EXPECT_EQ(out, expected) << "index " << index;
+  }
+  Tarn::TRect<long> out(1, 2, 3, 4);
+  EXPECT_EQ(draw->GetControlRect(out, nullptr), none);  // no parameter
+}
+
+TEST(DefineParameters, TheSevenParametersAsPublished) {
+  auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(mattix::test::CreateRaw());
+  auto list = h::Make<h::CParameterList>();
+  auto factory = h::Make<h::CParameterFactory>();
+  // Without a list or a factory nothing is asked.
+  EXPECT_EQ(base->DefineParameters(nullptr, factory.Get()), 0x5000);
+  EXPECT_EQ(base->DefineParameters(list.Get(), nullptr), 0x5000);
+  EXPECT_EQ(factory->CreateCount() + list->AddCount(), 0);
+  // Each definition makes new parameters.
+  ASSERT_EQ(base->DefineParameters(list.Get(), factory.Get()), 0);
+  ASSERT_EQ(base->DefineParameters(list.Get(), factory.Get()), 0);
+  ASSERT_EQ(list->Parameters().size(), 14u);
+  EXPECT_NE(list->Parameters()[0].Get(), list->Parameters()[7].Get());
+  const auto& parameters = list->Parameters();
+  for (std::int32_t i = 0; i < 5; ++i) {
+    const h::CParameter& p = *parameters[i];
+    // Numbers 0 to 4: from 0 to their maximum (percentages, or colour
+    // components to 255) in steps of 0.1, starting at 0, shown over their
+    // whole range.
+    const char* const names[] = {"Softness", "Spill Suppression", "Key Red", "Key Green",
+                                 "Key Blue"};
+    const char* name = names[i];
+    const double maximum = i < 2 ? 100.0 : 255.0;
+    SCOPED_TRACE(name);
+    EXPECT_EQ(p.Name(), name);
+    EXPECT_EQ(p.Index(), i);
+    EXPECT_EQ(p.Kind(), 1);
+    EXPECT_EQ(p.Range().step, 0.1);
+    EXPECT_EQ(p.Range().minimum, 0.0);
+    EXPECT_EQ(p.Range().maximum, maximum);
+    EXPECT_EQ(p.Range().displayMinimum, 0.0);
+    EXPECT_EQ(p.Range().displayMaximum, maximum);
+    EXPECT_EQ(p.CurrentNumber()->Value(), 0.0);
+    EXPECT_EQ(p.DefaultNumber()->Value(), 0.0);
+    EXPECT_EQ(p.CurrentNumber()->Revision(), 1u);  // set once, by the module
+    EXPECT_EQ(p.DefaultNumber()->Revision(), 1u);
+  }
+  // "Lightness" holds four little-endian doubles 0, 0, 100, 100, written
+  // here from their IEEE-754 encodings (100.0 is 0x4059000000000000); an
+  // empty "Chroma Mask" record is 144 zero bytes.
+  std::vector<std::uint8_t> lightness(32, 0);
+  lightness[22] = lightness[30] = 0x59;
+  lightness[23] = lightness[31] = 0x40;
+  const std::pair<const char*, std::vector<std::uint8_t>> blocks[] = {
+      {"Lightness", lightness}, {"Chroma Mask", std::vector<std::uint8_t>(144, 0)}};
+  for (std::int32_t i = 5; i < 7; ++i) {
+    const h::CParameter& p = *parameters[i];
+    EXPECT_EQ(p.Name(), blocks[i - 5].first);
+    EXPECT_EQ(p.Index(), i);
+    EXPECT_EQ(p.Kind(), 3);
+    EXPECT_EQ(p.CurrentData()->Bytes(), blocks[i - 5].second);
+    EXPECT_EQ(p.DefaultData()->Bytes(), blocks[i - 5].second);
+    EXPECT_FALSE(p.Range().step.has_value());
+  }
+  // The module kept no reference to anything it defined.
+  for (const auto& p : parameters) EXPECT_EQ(p->GetRefCount(), 2) << p->Name();  // list + factory
+  EXPECT_EQ(list->GetRefCount(), 1);
+  EXPECT_EQ(factory->GetRefCount(), 1);
+}
+
+enum class Refuse { kCreation, kRange, kCurrentValue, kDefaultValue, kAdd };
+
+struct FaultCase {
+  Refuse what;
+  int ordinal;  // creations and adds are asked in index order
+  PIM::Status expectedStatus;
+  std::vector<std::int32_t> expectedIndexes;
+  int expectedCreations;
+};
+
+// A number parameter that fails, and any parameter the factory or the list
+// refuses, is left out silently. A byte block whose value facet fails ends
+// the definition with that status; "Chroma Mask" is then never asked for.
+TEST(DefineParametersRefused, SkippedOrEndingTheDefinitionAsPublished) {
+  std::vector<FaultCase> cases = {{Refuse::kRange, 1, 0, {0, 2, 3, 4, 5, 6}, 7},
+                                  {Refuse::kCurrentValue, 0, 0, {1, 2, 3, 4, 5, 6}, 7},
+                                  {Refuse::kDefaultValue, 4, 0, {0, 1, 2, 3, 5, 6}, 7},
+                                  {Refuse::kCurrentValue, 5, 0x99, {0, 1, 2, 3, 4}, 6},
+                                  {Refuse::kDefaultValue, 5, 0x99, {0, 1, 2, 3, 4}, 6},
+                                  {Refuse::kCurrentValue, 6, 0x99, {0, 1, 2, 3, 4, 5}, 7},
+                                  {Refuse::kDefaultValue, 6, 0x99, {0, 1, 2, 3, 4, 5}, 7},
+                                  {Refuse::kAdd, 2, 0, {0, 1, 3, 4, 5, 6}, 7},
+                                  {Refuse::kAdd, 5, 0, {0, 1, 2, 3, 4, 6}, 7}};
+  for (int k = 0; k < 7; ++k) {
+    std::vector<std::int32_t> others;
+    for (std::int32_t i = 0; i < 7; ++i)
+      if (i != k) others.push_back(i);
+    cases.push_back({Refuse::kCreation, k, 0, others, 7});
+  }
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "refusal " << int(c.what) << " at " << c.ordinal);
+    auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(mattix::test::CreateRaw());
+    auto list = h::Make<h::CParameterList>();
+    auto factory = h::Make<h::CParameterFactory>();
+    if (c.what == Refuse::kCreation) factory->RefuseCreation(c.ordinal, 0x77);
+    if (c.what == Refuse::kRange) factory->InjectFaults(c.ordinal, {true, 0, 0});
+    if (c.what == Refuse::kCurrentValue) factory->InjectFaults(c.ordinal, {false, 0x99, 0});
+    if (c.what == Refuse::kDefaultValue) factory->InjectFaults(c.ordinal, {false, 0, 0x99});
+    if (c.what == Refuse::kAdd) list->RefuseAdd(c.ordinal, 0x55);
+    EXPECT_EQ(base->DefineParameters(list.Get(), factory.Get()), c.expectedStatus);
+    std::vector<std::int32_t> indexes;
+    for (const auto& p : list->Parameters()) indexes.push_back(p->Index());
+    EXPECT_EQ(indexes, c.expectedIndexes);
+    EXPECT_EQ(factory->CreateCount(), c.expectedCreations);
+  }
+}
+
+// The module lets out its two entry points and the support library that
+// effects share, nothing else.
+TEST(ModuleExports, OnlyEntryPointsAndSupportLibrary) {
+  const std::string command = "nm -DC --defined-only --format=just-symbols '" +
+                              mattix::test::ModulePath() + "' 2>/dev/null";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::vector<std::string> names;
+  char line[4096];
+  while (pipe && std::fgets(line, sizeof line, pipe.get()) != nullptr)
+    names.emplace_back(line, std::strcspn(line, "\n"));
+  if (names.empty()) GTEST_SKIP() << "nm (binutils 2.37 or later) is not available";
+  const std::regex allowed(
+      "registerEffects|createEffect|(stdfx(2d)?::|(vtable|typeinfo|typeinfo name) "
+      "for stdfx).*");
+  int entries = 0;
+  for (const std::string& name : names) {
+    entries += name == "registerEffects" || name == "createEffect";
+    EXPECT_TRUE(std::regex_match(name, allowed)) << "exported: " << name;
+  }
+  EXPECT_EQ(entries, 2);
+}
+
+// The module brings its own application object, which knows the module.
+TEST(ModuleApplication, ConstructedWithTheModule) {
+  const void* entry = reinterpret_cast<const void*>(mattix::test::Module()->CreateEntry());
+  AFX_MODULE_STATE* state = AfxFindModuleState(entry);
+  ASSERT_NE(state, nullptr) << "the module holds no application object";
+  ASSERT_NE(state->m_pCurrentWinApp, nullptr);
+  EXPECT_EQ(state->m_pCurrentWinApp->m_pszAppName, nullptr);  // no application name
+  Dl_info info{};
+  ASSERT_NE(dladdr(entry, &info), 0);
+  EXPECT_EQ(static_cast<void*>(state->m_hCurrentInstanceHandle), info.dli_fbase);
+  EXPECT_EQ(state->m_hCurrentResourceHandle, state->m_hCurrentInstanceHandle);
+}
+
+}  // namespace
