@@ -11,7 +11,7 @@
 
 #include "resources/WheelPicture.h"
 #include "stdfx/DIB.h"
-#include "tests/host/ModulePath.h"
+#include "tests/plugin/ModuleFixture.h"
 #include "win/WinKernel.h"
 #include "win/WinResource.h"
 
