@@ -306,11 +306,9 @@ TEST_F(Gdi, WindowsMapScreenPointsAndTheCaptureFollowsSetAndRelease) {
 // A 32-bit cursor resource in the documented layout: 2 x 3 pixels,
 // bottom-up, hot spot (1, 2).
 std::vector<unsigned char> CursorResource(const std::uint32_t (&rows)[3][2]) {
-  std::vector<unsigned char> bytes(kCursorResourceHeader + 2 * 3 * 4);
-  const WORD hot[2] = {1, 2};
-  const BITMAPINFOHEADER h{40, 2, 6, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  std::memcpy(bytes.data(), hot, 4);
-  std::memcpy(bytes.data() + 4, &h, 40);
+  std::vector<unsigned char> bytes(sizeof(CURSOR_RESOURCE_HEADER) + 2 * 3 * 4);
+  const CURSOR_RESOURCE_HEADER h{1, 2, {40, 2, 6, 1, 32, BI_RGB, 0, 0, 0, 0, 0}};
+  std::memcpy(bytes.data(), &h, sizeof h);
   for (int y = 0; y < 3; ++y) std::memcpy(bytes.data() + 44 + (2 - y) * 8, rows[y], 8);
   return bytes;
 }

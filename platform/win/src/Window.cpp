@@ -49,37 +49,28 @@ std::uintptr_t ArrowHandle() {
   return p.arrow;
 }
 
-template <class T>
-T ReadLE(const unsigned char* b) {
-  T v{};
-  std::memcpy(&v, b, sizeof(T));
-  return v;
-}
-
 // A cursor from resource bytes in the layout described in win/WinUser.h.
 bool ParseCursor(const unsigned char* data, DWORD size, internal::Cursor& out) {
-  if (data == nullptr || size < kCursorResourceHeader) return false;
-  BITMAPINFOHEADER h;
-  std::memcpy(&h, data + 4, sizeof(h));
-  const int hotX = ReadLE<WORD>(data), hotY = ReadLE<WORD>(data + 2);
+  CURSOR_RESOURCE_HEADER r;
+  if (data == nullptr || size < sizeof(r)) return false;
+  std::memcpy(&r, data, sizeof(r));
+  const BITMAPINFOHEADER& h = r.bitmap;
   if (h.biSize != 40 || h.biPlanes != 1 || h.biBitCount != 32 || h.biCompression != BI_RGB) {
     return false;
   }
   const int w = h.biWidth, height = h.biHeight / 2;
   if (w < 1 || w > internal::kCursorSide || h.biHeight % 2 != 0 || height < 1 ||
-      height > internal::kCursorSide || hotX >= w || hotY >= height) {
+      height > internal::kCursorSide || r.xHotSpot >= w || r.yHotSpot >= height) {
     return false;
   }
-  if (size - kCursorResourceHeader < DWORD(w) * DWORD(height) * 4) return false;
+  if (size - sizeof(r) < DWORD(w) * DWORD(height) * 4) return false;
   out = internal::Cursor{};
-  const unsigned char* pixels = data + kCursorResourceHeader;
+  const unsigned char* pixels = data + sizeof(r);
   for (int y = 0; y < height; ++y) {
     const unsigned char* row = pixels + std::size_t(height - 1 - y) * std::size_t(w) * 4;
-    for (int x = 0; x < w; ++x) {
-      out.pixels[y * internal::kCursorSide + x] = ReadLE<std::uint32_t>(row + x * 4);
-    }
+    std::memcpy(out.pixels + y * internal::kCursorSide, row, std::size_t(w) * 4);
   }
-  out.hotSpot = POINT{hotX, hotY};
+  out.hotSpot = POINT{r.xHotSpot, r.yHotSpot};
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include "win/WinResource.h"
 #include "win/WinTypes.h"
 
+#include <cstddef>
 #include <cstdint>
 
 using SHORT = std::int16_t;
@@ -36,20 +37,24 @@ inline constexpr unsigned int kIdcArrow = 32512;
 
 // Cursor resources of a module (RT_CURSOR, registered as in
 // win/WinResource.h) are read in the layout Windows uses for a 32-bit
-// cursor resource, all little-endian:
-//   offset 0   WORD  hot spot x
-//   offset 2   WORD  hot spot y
-//   offset 4   BITMAPINFOHEADER (40 bytes): biSize 40, biWidth w (1..32),
-//              biHeight 2*h (h 1..32: colour image and mask together),
-//              biPlanes 1, biBitCount 32, biCompression BI_RGB
-//   offset 44  w*h pixels of 4 bytes (blue, green, red, straight alpha),
-//              rows bottom-up
-//   then       optionally the 1-bit AND mask, which is ignored: the alpha
-//              byte alone says what shows.
-// The picture sits at the top-left of the 32 x 32 cursor; the rest is
-// transparent. Other layouts, or a hot spot outside the picture, load as
-// null.
-inline constexpr unsigned int kCursorResourceHeader = 4 + 40;
+// cursor resource, all little-endian: CURSOR_RESOURCE_HEADER below, then
+// w * h pixels of 4 bytes (blue, green, red, straight alpha), rows
+// bottom-up, then optionally the 1-bit AND mask, which is ignored: the alpha
+// byte alone says what shows. The picture sits at the top-left of the
+// 32 x 32 cursor; the rest is transparent. Other layouts, a hot spot outside
+// the picture or too few bytes load as null.
+#pragma pack(push, 1)
+struct CURSOR_RESOURCE_HEADER {
+  WORD xHotSpot;  // pixels from the left
+  WORD yHotSpot;  // pixels from the top
+  // biSize 40, biWidth w (1..32), biHeight 2 * h (h 1..32: the colour image
+  // and the mask together), biPlanes 1, biBitCount 32, biCompression BI_RGB.
+  BITMAPINFOHEADER bitmap;
+};
+#pragma pack(pop)
+static_assert(sizeof(CURSOR_RESOURCE_HEADER) == 44);
+static_assert(offsetof(CURSOR_RESOURCE_HEADER, yHotSpot) == 2);
+static_assert(offsetof(CURSOR_RESOURCE_HEADER, bitmap) == 4);
 
 extern "C" {
 
