@@ -14,9 +14,11 @@ using internal::Lock;
 using internal::Raw;
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-// Fonts in pixels per em: the GUI font is Windows' 8-point dialog font at
-// 96 dpi (11 pixels, a 13-pixel line); the system font is larger.
-constexpr int kGuiFontEm = 11;
+// Fonts in pixels per em. Windows' GUI font is an 8-point face at 96 dpi
+// (an 11-pixel em, a 13-pixel line); DejaVu Sans is wider than that face,
+// so it is set one pixel smaller, which keeps the 13-pixel line and lets the
+// controls' longest labels ("R 255 G 255 B 255") fit their 100-pixel boxes.
+constexpr int kGuiFontEm = 10;
 constexpr int kSystemFontEm = 13;
 
 std::uintptr_t Stock(int index) {
