@@ -353,6 +353,35 @@ TEST(WinCursor, ResourcesLoadAsTopDownPicturesWithHotSpots) {
   EXPECT_TRUE(UnregisterModuleResources(module));
 }
 
+// Damaged resources never crash the loader, and what loads had all the
+// pixels its header promised.
+TEST(WinCursor, DamagedResourcesLoadAsNullOrWhole) {
+  const std::uint32_t rows[3][2] = {};
+  const std::vector<unsigned char> good = CursorResource(rows);
+  std::mt19937 rng(3);
+  std::vector<std::vector<unsigned char>> damaged(500, good);
+  std::vector<RESOURCE_ENTRY> table;
+  for (std::size_t i = 0; i < damaged.size(); ++i) {
+    std::vector<unsigned char>& d = damaged[i];
+    for (int k = 0; k < 3; ++k) d[rng() % d.size()] = BYTE(rng() % 4 == 0 ? rng() : rng() % 70);
+    d.resize(rng() % 2 ? d.size() : rng() % d.size());
+    table.push_back({1, unsigned(i + 1), d.data(), DWORD(d.size())});
+  }
+  HINSTANCE module = reinterpret_cast<HINSTANCE>(std::uintptr_t(0x9000));
+  ASSERT_TRUE(RegisterModuleResources(module, table.data(), UINT(table.size())));
+  int loaded = 0;
+  for (const RESOURCE_ENTRY& e : table) {
+    if (LoadCursorW(module, MAKEINTRESOURCEW(e.id)) == nullptr) continue;
+    ++loaded;
+    CURSOR_RESOURCE_HEADER h;
+    std::memcpy(&h, e.data, sizeof h);
+    EXPECT_GE(e.size, sizeof h + 4u * DWORD(h.bitmap.biWidth) * DWORD(h.bitmap.biHeight / 2));
+    EXPECT_TRUE(h.xHotSpot < h.bitmap.biWidth && h.yHotSpot < h.bitmap.biHeight / 2);
+  }
+  EXPECT_GT(loaded, 0) << "some damage leaves a loadable cursor";
+  EXPECT_TRUE(UnregisterModuleResources(module));
+}
+
 // An 8-bit picture whose colour table is not grey, and the same picture as
 // 24 and 32-bit pixels, in both row orders, drawn at 1x and 3x.
 TEST_F(Gdi, DrawDibScalesBothRowOrdersAndReadsTheColourTable) {
