@@ -19,7 +19,9 @@
 //   crossing) along its row). The outline is then drawn with the pen as
 //   LineTo would draw p0 -> p1 -> ... -> p0, so every vertex is drawn.
 // - Text is DejaVu Sans through FreeType, anti-aliased (coverage blended over
-//   what is below); (x, y) is the top-left of the text cell.
+//   what is below); (x, y) is the top-left of the text cell. The GUI font
+//   (DEFAULT_GUI_FONT) has a 10-pixel em and a 13-pixel line, the system
+//   font a 13-pixel em.
 //
 // Handles are opaque values checked on every call: a null, stale (deleted)
 // or wrong-kind handle makes a call fail as on Windows (FALSE, null,
@@ -97,7 +99,7 @@ WINAPI_EXPORT HDC GetDC(HWND hwnd);
 WINAPI_EXPORT int ReleaseDC(HWND hwnd, HDC hdc);
 
 WINAPI_EXPORT HGDIOBJ GetStockObject(int index);
-// Pens of width 0 and 1 and every width are drawn one pixel wide.
+// Pens are drawn one pixel wide whatever their width.
 WINAPI_EXPORT HPEN CreatePen(int style, int width, COLORREF colour);
 WINAPI_EXPORT HBRUSH CreateSolidBrush(COLORREF colour);
 // Selects a pen, brush or font and returns the object of that kind that was
