@@ -72,7 +72,8 @@ BOOL DrawDibDraw(HDRAWDIB hdd, HDC hdc, int xDst, int yDst, int dxDst, int dyDst
   BITMAPINFOHEADER h;
   std::memcpy(&h, lpbi, sizeof(h));
   const int bpp = h.biBitCount;
-  if (h.biSize < 40 || h.biCompression != BI_RGB || (bpp != 8 && bpp != 24 && bpp != 32)) {
+  if (h.biSize < 40 || h.biSize > 160 || h.biCompression != BI_RGB ||
+      (bpp != 8 && bpp != 24 && bpp != 32)) {
     return FALSE;
   }
   const long long width = h.biWidth;
@@ -110,10 +111,10 @@ BOOL DrawDibDraw(HDRAWDIB hdd, HDC hdc, int xDst, int yDst, int dxDst, int dyDst
   const long long j1 = std::min<long long>(dyDst, (long long)w->height - yDst);
   for (long long j = j0; j < j1; ++j) {
     const int sy = ySrc + int((2 * j + 1) * dySrc / (2LL * dyDst));
-    std::uint32_t* out = w->pixels.data() + (yDst + j) * w->width + xDst;
+    std::uint32_t* row = w->pixels.data() + (yDst + j) * w->width;
     for (long long i = i0; i < i1; ++i) {
       const int sx = xSrc + int((2 * i + 1) * dxSrc / (2LL * dxDst));
-      out[i] = ReadPixel(src, sx, sy);
+      row[xDst + i] = ReadPixel(src, sx, sy);
     }
   }
   return TRUE;

@@ -17,8 +17,8 @@
 // pixel (i, j) shows source pixel (xSrc + floor((i + 0.5) * dxSrc / dxDst),
 // ySrc + floor((j + 0.5) * dySrc / dyDst)).
 //
-// FALSE, nothing drawn, for a bad DrawDib or device-context handle, another
-// layout, empty or negative sizes, or a source outside the bitmap.
+// FALSE, nothing drawn, for a bad DrawDib or device-context handle, a
+// biSize outside 40..160, another layout, empty or negative sizes, or a source outside the bitmap.
 #include "win/WinApi.h"
 #include "win/WinGdi.h"
 #include "win/WinGdiTypes.h"
