@@ -4,7 +4,6 @@
 // DrawDib. Handles are checked for the failures Windows documents.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -44,6 +43,10 @@ class Gdi : public ::testing::Test {
   void TearDown() override {
     ReleaseDC(m_wnd, m_dc);
     WinDestroyWindow(m_wnd);
+  }
+  void Clear() const {
+    const RECT all{0, 0, W, H};
+    FillRect(m_dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   }
   Pixels Read() const {
     Pixels p(std::size_t(W) * H);
@@ -110,8 +113,7 @@ TEST_F(Gdi, LinesMatchBresenhamInEveryOctantAndClipAtEveryEdge) {
   HPEN pen = CreatePen(PS_SOLID, 1, RGB(200, 10, 20));
   SelectObject(m_dc, pen);
   for (int t = 0; t < 300; ++t) {
-    FillRect(m_dc, std::array<RECT, 1>{{0, 0, W, H}}.data(),
-             static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    Clear();
     const POINT a{cx(rng), cy(rng)}, b{cx(rng), cy(rng)};
     ASSERT_TRUE(MoveToEx(m_dc, a.x, a.y, nullptr));
     ASSERT_TRUE(LineTo(m_dc, b.x, b.y));
@@ -154,8 +156,7 @@ TEST_F(Gdi, PolygonFillsEvenOddAtPixelCentresAndOutlinesWithThePen) {
   for (int t = 0; t < 300; ++t) {
     const bool outlined = t % 2 == 1;
     SelectObject(m_dc, outlined ? static_cast<HGDIOBJ>(pen) : GetStockObject(NULL_PEN));
-    FillRect(m_dc, std::array<RECT, 1>{{0, 0, W, H}}.data(),
-             static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    Clear();
     std::vector<POINT> poly(std::size_t(count(rng)));
     for (POINT& p : poly) p = POINT{cx(rng), cy(rng)};
     ASSERT_TRUE(Polygon(m_dc, poly.data(), int(poly.size())));
@@ -190,7 +191,7 @@ TEST_F(Gdi, FillSolidRectExcludesRightAndBottomAndClipsAtEveryEdge) {
                         {W, 0, W + 5, H},   {INT_MIN, INT_MIN, INT_MAX, 1}};
   CDC& dc = *CDC::FromHandle(m_dc);
   for (const RECT& r : cases) {
-    dc.FillSolidRect(std::array<RECT, 1>{{0, 0, W, H}}.data(), RGB(255, 255, 255));
+    Clear();
     dc.FillSolidRect(&r, RGB(9, 8, 7));
     ExpectPicture(
         Read(),
@@ -225,8 +226,7 @@ TEST_F(Gdi, OpaqueTextPaintsExactlyItsRectangleWithTextInsideOnly) {
   for (const Case& c : {Case{ETO_OPAQUE, L"L 50", {3, 5, 33, 22}},
                         Case{ETO_OPAQUE | ETO_CLIPPED, L"H 120 L 50", {3, 5, 19, 12}}}) {
     const RECT& r = c.r;
-    FillRect(m_dc, std::array<RECT, 1>{{0, 0, W, H}}.data(),
-             static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    Clear();
     ASSERT_TRUE(
         ExtTextOutW(m_dc, r.left, r.top, c.options, &r, c.s, UINT(std::wcslen(c.s)), nullptr));
     const Pixels p = Read();
@@ -409,8 +409,7 @@ TEST_F(Gdi, DrawDibScalesBothRowOrdersAndReadsTheColourTable) {
               std::memcpy(p, bgra, std::size_t(bits / 8));
             }
           }
-        FillRect(m_dc, std::array<RECT, 1>{{0, 0, W, H}}.data(),
-                 static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        Clear();
         ASSERT_TRUE(DrawDibDraw(dd, m_dc, 2, 1, bw * k, bh * k,
                                 reinterpret_cast<BITMAPINFOHEADER*>(info.data()), px.data(), 0, 0,
                                 bw, bh, 0));
