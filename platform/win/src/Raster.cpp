@@ -7,6 +7,7 @@
 // range give the same pixels as small ones and no loop runs longer than the
 // surface is wide or high.
 #include <algorithm>
+#include <cassert>
 #include <vector>
 
 #include "internal/Raster.h"
@@ -112,8 +113,10 @@ void FillPolygon(const Surface& s, const POINT* points, int count, std::uint32_t
           Int128(2) * p.x * d + (Int128(2) * y + 1 - Int128(2) * p.y) * (Int128(q.x) - p.x) - d;
       starts.push_back(Clamp(CeilDiv(num, 2 * d), -1, std::int64_t(s.width) + 1));
     }
-    // An edge's crossings pair up (the polygon is closed): inside runs are
+    // A closed outline crosses a line between integers an even number of
+    // times, so the sorted crossings pair up into the inside runs
     // [starts[0], starts[1]), [starts[2], starts[3]), ...
+    assert(starts.size() % 2 == 0);
     std::sort(starts.begin(), starts.end());
     for (std::size_t k = 0; k + 1 < starts.size(); k += 2) {
       FillRow(s, int(y), starts[k], starts[k + 1], pixel);
