@@ -1,6 +1,6 @@
 # Sourced by the set-up scripts: installs the Debian packages the build,
 # tests and demo need, only when one is missing.
-mattix_packages="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang-format libcli11-dev"
+mattix_packages="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang-format libcli11-dev libfreetype-dev fonts-dejavu-core"
 mattix_install_missing() {
   local missing=""
   for p in $mattix_packages "$@"; do

@@ -1,0 +1,461 @@
+// The drawing layer's pixel rules, checked against independent formulations:
+// an incremental (Bresenham) line rasteriser, an even-odd crossing test at
+// pixel centres, per-pixel rectangle membership, and known pictures for
+// DrawDib. Handles are checked for the failures Windows documents.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "win/AfxWin.h"
+#include "win/Vfw.h"
+#include "win/Windows.h"
+
+namespace {
+
+using Pixels = std::vector<std::uint32_t>;
+using PixelSet = std::set<std::pair<int, int>>;
+
+constexpr int W = 37;
+constexpr int H = 29;
+constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
+
+std::uint32_t Px(COLORREF c) {
+  return 0xFF000000u | std::uint32_t(GetRValue(c)) << 16 | std::uint32_t(GetGValue(c)) << 8 |
+         GetBValue(c);
+}
+
+class Gdi : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_wnd = WinCreateWindow(100, 50, W, H);
+    ASSERT_NE(m_wnd, nullptr);
+    m_dc = GetDC(m_wnd);
+    ASSERT_NE(m_dc, nullptr);
+  }
+  void TearDown() override {
+    ReleaseDC(m_wnd, m_dc);
+    WinDestroyWindow(m_wnd);
+  }
+  void Clear() const {
+    const RECT all{0, 0, W, H};
+    FillRect(m_dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  }
+  Pixels Read() const {
+    Pixels p(std::size_t(W) * H);
+    EXPECT_TRUE(WinReadWindowPixels(m_wnd, p.data(), W * 4));
+    return p;
+  }
+  // Every pixel is `on` where inside() holds and white elsewhere.
+  template <class Inside>
+  void ExpectPicture(const Pixels& p, Inside inside, std::uint32_t on, const char* what) const {
+    int wrong = 0;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x)
+        if (p[std::size_t(y) * W + x] != (inside(x, y) ? on : kWhite)) ++wrong;
+    EXPECT_EQ(wrong, 0) << what;
+  }
+  HWND m_wnd = nullptr;
+  HDC m_dc = nullptr;
+};
+
+// Lines: one pixel per step of the major axis (x when |dx| >= |dy|), the
+// minor coordinate rounded to nearest with halves up, end point excluded.
+// Independent form: Bresenham's incremental error term.
+PixelSet ReferenceLine(POINT a, POINT b) {
+  PixelSet out;
+  const long long dx = b.x - a.x, dy = b.y - a.y;
+  const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+  const long long n = xMajor ? std::llabs(dx) : std::llabs(dy);
+  const long long dMinor = xMajor ? dy : dx;
+  const int step = (xMajor ? dx : dy) > 0 ? 1 : -1;
+  long long minor = xMajor ? a.y : a.x;
+  long long major = xMajor ? a.x : a.y;
+  // minor offset = floor((2 i dMinor + n) / 2n): keep the remainder in [0, 2n).
+  long long rem = n;
+  for (long long i = 0; i < n; ++i) {
+    while (rem >= 2 * n) rem -= 2 * n, ++minor;
+    while (rem < 0) rem += 2 * n, --minor;
+    out.insert(xMajor ? std::make_pair(int(major), int(minor))
+                      : std::make_pair(int(minor), int(major)));
+    major += step;
+    rem += 2 * dMinor;
+  }
+  return out;
+}
+
+// Even-odd test at the centre of (x, y): crossings of the ray to the left,
+// a crossing exactly at the centre counting as left of it. In doubled
+// coordinates everything is an integer.
+bool InsidePolygon(const std::vector<POINT>& poly, int x, int y) {
+  const long long cx = 2LL * x + 1, cy = 2LL * y + 1;
+  int crossings = 0;
+  for (std::size_t i = 0; i < poly.size(); ++i) {
+    POINT p = poly[i], q = poly[(i + 1) % poly.size()];
+    if (p.y > q.y) std::swap(p, q);
+    if (!(2LL * p.y < cy && cy < 2LL * q.y)) continue;
+    // crossing x (doubled) = 2px + (cy - 2py)(qx - px)/(qy - py) <= cx
+    if ((2LL * p.x - cx) * (q.y - p.y) + (cy - 2LL * p.y) * (q.x - p.x) <= 0) ++crossings;
+  }
+  return crossings % 2 == 1;
+}
+
+TEST_F(Gdi, LinesMatchBresenhamInEveryOctantAndClipAtEveryEdge) {
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> cx(-12, W + 12), cy(-12, H + 12);
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(200, 10, 20));
+  SelectObject(m_dc, pen);
+  for (int t = 0; t < 300; ++t) {
+    Clear();
+    const POINT a{cx(rng), cy(rng)}, b{cx(rng), cy(rng)};
+    ASSERT_TRUE(MoveToEx(m_dc, a.x, a.y, nullptr));
+    ASSERT_TRUE(LineTo(m_dc, b.x, b.y));
+    const PixelSet ref = ReferenceLine(a, b);
+    ExpectPicture(
+        Read(),
+        [&](int x, int y) {
+          return ref.count({x, y}) > 0;
+        },
+        Px(RGB(200, 10, 20)), "line");
+    POINT now{};
+    MoveToEx(m_dc, 0, 0, &now);
+    EXPECT_TRUE(now.x == b.x && now.y == b.y) << "LineTo moves to its end point";
+    if (HasFailure()) {
+      ADD_FAILURE() << "from (" << a.x << "," << a.y << ") to (" << b.x << "," << b.y << ")";
+      break;
+    }
+  }
+  SelectObject(m_dc, GetStockObject(BLACK_PEN));
+  EXPECT_TRUE(DeleteObject(pen));
+}
+
+TEST_F(Gdi, LinesFarOutsideTheSurfaceDrawOnlyTheirVisiblePart) {
+  // A horizontal line across the 32-bit range and a diagonal through the
+  // origin from far away: the visible pixels are known analytically.
+  MoveToEx(m_dc, INT_MIN, 3, nullptr);
+  LineTo(m_dc, INT_MAX, 3);
+  MoveToEx(m_dc, -1000000, -1000000, nullptr);
+  LineTo(m_dc, 5, 5);
+  ExpectPicture(
+      Read(), [](int x, int y) { return y == 3 || (x == y && x < 5); }, 0xFF000000u, "far lines");
+}
+
+TEST_F(Gdi, PolygonFillsEvenOddAtPixelCentresAndOutlinesWithThePen) {
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> cx(-8, W + 8), cy(-8, H + 8), count(3, 7);
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 255));
+  HBRUSH brush = CreateSolidBrush(RGB(0, 160, 0));
+  SelectObject(m_dc, brush);
+  for (int t = 0; t < 300; ++t) {
+    const bool outlined = t % 2 == 1;
+    SelectObject(m_dc, outlined ? static_cast<HGDIOBJ>(pen) : GetStockObject(NULL_PEN));
+    Clear();
+    std::vector<POINT> poly(std::size_t(count(rng)));
+    for (POINT& p : poly) p = POINT{cx(rng), cy(rng)};
+    ASSERT_TRUE(Polygon(m_dc, poly.data(), int(poly.size())));
+    PixelSet outline;
+    if (outlined)
+      for (std::size_t i = 0; i < poly.size(); ++i) {
+        const PixelSet edge = ReferenceLine(poly[i], poly[(i + 1) % poly.size()]);
+        outline.insert(edge.begin(), edge.end());
+      }
+    const Pixels p = Read();
+    int wrong = 0;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        const std::uint32_t want = outline.count({x, y})       ? Px(RGB(0, 0, 255))
+                                   : InsidePolygon(poly, x, y) ? Px(RGB(0, 160, 0))
+                                                               : kWhite;
+        if (p[std::size_t(y) * W + x] != want) ++wrong;
+      }
+    ASSERT_EQ(wrong, 0) << "polygon " << t << " with " << poly.size() << " points";
+  }
+  SelectObject(m_dc, GetStockObject(BLACK_PEN));
+  SelectObject(m_dc, GetStockObject(WHITE_BRUSH));
+  EXPECT_TRUE(DeleteObject(pen));
+  EXPECT_TRUE(DeleteObject(brush));
+}
+
+TEST_F(Gdi, FillSolidRectExcludesRightAndBottomAndClipsAtEveryEdge) {
+  const RECT cases[] = {{3, 4, 10, 9},      {-5, 2, 4, 7},
+                        {2, -5, 8, 3},      {30, 5, W + 9, 12},
+                        {4, 20, 9, H + 40}, {-9, -9, W + 9, H + 9},
+                        {10, 10, 10, 20},   {12, 8, 5, 20},
+                        {W, 0, W + 5, H},   {INT_MIN, INT_MIN, INT_MAX, 1}};
+  CDC& dc = *CDC::FromHandle(m_dc);
+  for (const RECT& r : cases) {
+    Clear();
+    dc.FillSolidRect(&r, RGB(9, 8, 7));
+    ExpectPicture(
+        Read(),
+        [&](int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; },
+        Px(RGB(9, 8, 7)), "rect");
+  }
+  // As MFC, FillSolidRect leaves its colour as the background colour.
+  EXPECT_EQ(SetBkColor(m_dc, 0), RGB(9, 8, 7));
+}
+
+bool FontPresent() {
+  return std::ifstream("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf").good();
+}
+
+TEST_F(Gdi, OpaqueTextPaintsExactlyItsRectangleWithTextInsideOnly) {
+  if (!FontPresent()) GTEST_SKIP() << "DejaVuSans.ttf missing (install fonts-dejavu-core)";
+  const COLORREF text = RGB(0, 0, 0), bk = RGB(200, 220, 240);
+  SelectObject(m_dc, GetStockObject(DEFAULT_GUI_FONT));
+  SIZE extent{};
+  ASSERT_TRUE(GetTextExtentPoint32W(m_dc, L"L 50", 4, &extent));
+  EXPECT_GE(extent.cy, 11);  // the GUI font's 11 to 13-pixel line
+  EXPECT_LE(extent.cy, 13);
+  EXPECT_GT(extent.cx, 15);
+  SetTextColor(m_dc, text);
+  SetBkColor(m_dc, bk);
+  struct Case {
+    UINT options;
+    LPCWSTR s;
+    RECT r;
+  };
+  // The second text is wider and taller than its rectangle and is clipped.
+  for (const Case& c : {Case{ETO_OPAQUE, L"L 50", {3, 5, 33, 22}},
+                        Case{ETO_OPAQUE | ETO_CLIPPED, L"H 120 L 50", {3, 5, 19, 12}}}) {
+    const RECT& r = c.r;
+    Clear();
+    ASSERT_TRUE(
+        ExtTextOutW(m_dc, r.left, r.top, c.options, &r, c.s, UINT(std::wcslen(c.s)), nullptr));
+    const Pixels p = Read();
+    int outside = 0, inked = 0, offLine = 0;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        const std::uint32_t v = p[std::size_t(y) * W + x];
+        if (!(x >= r.left && x < r.right && y >= r.top && y < r.bottom)) {
+          outside += v != kWhite;
+          continue;
+        }
+        // Each pixel inside lies between the background and the text colour.
+        const int red = int(v >> 16 & 255), green = int(v >> 8 & 255), blue = int(v & 255);
+        const double f = (240.0 - blue) / 240.0;
+        offLine += std::abs(red - int(200 * (1 - f) + 0.5)) > 2 ||
+                   std::abs(green - int(220 * (1 - f) + 0.5)) > 2;
+        inked += blue < 120;  // at least half covered
+      }
+    EXPECT_EQ(outside, 0) << "pixels changed outside the rectangle";
+    EXPECT_EQ(offLine, 0) << "pixels that are neither text, background nor a blend";
+    EXPECT_GT(inked, 5) << "text pixels";
+  }
+}
+
+TEST_F(Gdi, HandlesFailAsWindowsDoesWhenBadStaleOrSelected) {
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3));
+  HGDIOBJ old = SelectObject(m_dc, pen);
+  EXPECT_EQ(old, GetStockObject(BLACK_PEN)) << "a new context has the black pen";
+  EXPECT_FALSE(DeleteObject(pen)) << "selected objects are not deleted";
+  EXPECT_EQ(SelectObject(m_dc, old), pen);
+  EXPECT_TRUE(DeleteObject(pen));
+  EXPECT_FALSE(DeleteObject(pen)) << "stale";
+  EXPECT_EQ(SelectObject(m_dc, pen), nullptr) << "stale";
+  EXPECT_EQ(GetObjectType(pen), 0u);
+  HPEN again = CreatePen(PS_SOLID, 1, 0);  // may reuse the slot: the old handle stays dead
+  EXPECT_NE(again, pen);
+  EXPECT_EQ(GetObjectType(pen), 0u);
+  EXPECT_TRUE(DeleteObject(again));
+  EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH))) << "stock objects ignore deletion";
+  EXPECT_EQ(GetObjectType(GetStockObject(WHITE_BRUSH)), OBJ_BRUSH);
+  // Wrong kinds and junk values.
+  EXPECT_FALSE(DeleteObject(m_dc));
+  EXPECT_FALSE(LineTo(reinterpret_cast<HDC>(GetStockObject(BLACK_PEN)), 3, 3));
+  EXPECT_EQ(SetPixel(reinterpret_cast<HDC>(std::uintptr_t(0x12345678)), 1, 1, 0), CLR_INVALID);
+  EXPECT_EQ(GetDC(reinterpret_cast<HWND>(m_dc)), nullptr);
+  EXPECT_EQ(SetPixel(m_dc, W, 0, 0), CLR_INVALID) << "off the surface";
+  EXPECT_EQ(ReleaseDC(nullptr, m_dc), 0) << "another window's context";
+  // A window destroyed under a live context: drawing fails, release works.
+  HWND other = WinCreateWindow(0, 0, 4, 4);
+  HDC dc = GetDC(other);
+  ASSERT_EQ(SetCapture(other), nullptr);
+  EXPECT_TRUE(WinDestroyWindow(other));
+  EXPECT_EQ(GetCapture(), nullptr) << "destroying the capture window releases it";
+  EXPECT_FALSE(LineTo(dc, 2, 2));
+  EXPECT_EQ(SetPixel(dc, 0, 0, 0), CLR_INVALID);
+  EXPECT_EQ(CDC::FromHandle(dc)->GetPixel(0, 0), CLR_INVALID);
+  EXPECT_EQ(ReleaseDC(other, dc), 1);
+  EXPECT_EQ(ReleaseDC(other, dc), 0);
+  EXPECT_FALSE(WinDestroyWindow(other));
+}
+
+TEST_F(Gdi, WindowsMapScreenPointsAndTheCaptureFollowsSetAndRelease) {
+  POINT p{130, 60};
+  ASSERT_TRUE(ScreenToClient(m_wnd, &p));
+  EXPECT_TRUE(p.x == 30 && p.y == 10);
+  ASSERT_TRUE(ClientToScreen(m_wnd, &p));
+  EXPECT_TRUE(p.x == 130 && p.y == 60);
+  SetCursorPos(-4, 9);
+  ASSERT_TRUE(GetCursorPos(&p));
+  EXPECT_TRUE(p.x == -4 && p.y == 9);
+  RECT r{};
+  ASSERT_TRUE(GetClientRect(m_wnd, &r));
+  EXPECT_TRUE(r.left == 0 && r.top == 0 && r.right == W && r.bottom == H);
+  EXPECT_EQ(CWnd::FromHandle(m_wnd)->SetCapture(), nullptr);
+  EXPECT_EQ(CWnd::GetCapture(), CWnd::FromHandle(m_wnd));
+  EXPECT_TRUE(ReleaseCapture());
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// A 32-bit cursor resource in the documented layout: 2 x 3 pixels,
+// bottom-up, hot spot (1, 2).
+std::vector<unsigned char> CursorResource(const std::uint32_t (&rows)[3][2]) {
+  std::vector<unsigned char> bytes(sizeof(CURSOR_RESOURCE_HEADER) + 2 * 3 * 4);
+  const CURSOR_RESOURCE_HEADER h{1, 2, {40, 2, 6, 1, 32, BI_RGB, 0, 0, 0, 0, 0}};
+  std::memcpy(bytes.data(), &h, sizeof h);
+  for (int y = 0; y < 3; ++y) std::memcpy(bytes.data() + 44 + (2 - y) * 8, rows[y], 8);
+  return bytes;
+}
+
+TEST(WinCursor, ResourcesLoadAsTopDownPicturesWithHotSpots) {
+  const std::uint32_t rows[3][2] = {{0xFF0000FFu, 0x80FFFFFFu}, {1, 2}, {0xFF00FF00u, 0}};
+  std::vector<unsigned char> good = CursorResource(rows);
+  std::vector<unsigned char> bad = good;
+  bad[4 + 14] = 24;  // 24-bit: refused
+  const RESOURCE_ENTRY table[] = {{1, 3021, good.data(), DWORD(good.size())},
+                                  {1, 3022, bad.data(), DWORD(bad.size())},
+                                  {1, 3023, good.data(), DWORD(good.size() - 1)}};
+  HINSTANCE module = reinterpret_cast<HINSTANCE>(std::uintptr_t(0x7000));
+  ASSERT_TRUE(RegisterModuleResources(module, table, 3));
+  HCURSOR c = LoadCursorW(module, MAKEINTRESOURCEW(3021));
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(3021)), c);
+  EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(3022)), nullptr);
+  EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(3023)), nullptr) << "truncated";
+  EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(3024)), nullptr);
+  HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+  ASSERT_NE(arrow, nullptr);
+  SetCursor(arrow);
+  EXPECT_EQ(SetCursor(c), arrow);
+  EXPECT_EQ(GetCursor(), c);
+  std::vector<std::uint32_t> picture(32 * 32, 0xDEADBEEFu);
+  POINT hot{};
+  ASSERT_TRUE(WinGetCursorImage(picture.data(), &hot));
+  EXPECT_TRUE(hot.x == 1 && hot.y == 2);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x)
+      EXPECT_EQ(picture[std::size_t(y) * 32 + x], x < 2 && y < 3 ? rows[y][x] : 0u)
+          << x << "," << y;
+  EXPECT_EQ(SetCursor(nullptr), c);
+  EXPECT_FALSE(WinGetCursorImage(picture.data(), &hot)) << "hidden";
+  SetCursor(arrow);
+  ASSERT_TRUE(WinGetCursorImage(picture.data(), &hot));
+  EXPECT_EQ(picture[0] >> 24, 255u) << "the arrow's tip is its hot spot and is opaque";
+  EXPECT_TRUE(UnregisterModuleResources(module));
+}
+
+// Damaged resources never crash the loader, and what loads had all the
+// pixels its header promised.
+TEST(WinCursor, DamagedResourcesLoadAsNullOrWhole) {
+  const std::uint32_t rows[3][2] = {};
+  const std::vector<unsigned char> good = CursorResource(rows);
+  std::mt19937 rng(3);
+  std::vector<std::vector<unsigned char>> damaged(500, good);
+  std::vector<RESOURCE_ENTRY> table;
+  for (std::size_t i = 0; i < damaged.size(); ++i) {
+    std::vector<unsigned char>& d = damaged[i];
+    for (int k = 0; k < 3; ++k) d[rng() % d.size()] = BYTE(rng() % 4 == 0 ? rng() : rng() % 70);
+    d.resize(rng() % 2 ? d.size() : rng() % d.size());
+    table.push_back({1, unsigned(i + 1), d.data(), DWORD(d.size())});
+  }
+  HINSTANCE module = reinterpret_cast<HINSTANCE>(std::uintptr_t(0x9000));
+  ASSERT_TRUE(RegisterModuleResources(module, table.data(), UINT(table.size())));
+  int loaded = 0;
+  for (const RESOURCE_ENTRY& e : table) {
+    if (LoadCursorW(module, MAKEINTRESOURCEW(e.id)) == nullptr) continue;
+    ++loaded;
+    CURSOR_RESOURCE_HEADER h;
+    std::memcpy(&h, e.data, sizeof h);
+    EXPECT_GE(e.size, sizeof h + 4u * DWORD(h.bitmap.biWidth) * DWORD(h.bitmap.biHeight / 2));
+    EXPECT_TRUE(h.xHotSpot < h.bitmap.biWidth && h.yHotSpot < h.bitmap.biHeight / 2);
+  }
+  EXPECT_GT(loaded, 0) << "some damage leaves a loadable cursor";
+  EXPECT_TRUE(UnregisterModuleResources(module));
+}
+
+// An 8-bit picture whose colour table is not grey, and the same picture as
+// 24 and 32-bit pixels, in both row orders, drawn at 1x and 3x.
+TEST_F(Gdi, DrawDibScalesBothRowOrdersAndReadsTheColourTable) {
+  const int bw = 3, bh = 2;
+  auto colour = [](int x, int y) { return RGB(40 * x + 10, 100 * y + 5, 7 * (x + y)); };
+  HDRAWDIB dd = DrawDibOpen();
+  ASSERT_NE(dd, nullptr);
+  for (int bits : {8, 24, 32})
+    for (bool topDown : {false, true})
+      for (int k : {1, 3}) {
+        std::vector<unsigned char> info(40 + 256 * 4);
+        const BITMAPINFOHEADER h{40, bw, topDown ? -bh : bh, 1, WORD(bits), BI_RGB, 0, 0, 0, 6, 0};
+        std::memcpy(info.data(), &h, 40);
+        const int stride = (bw * bits / 8 + 3) / 4 * 4;
+        std::vector<unsigned char> px(std::size_t(stride) * bh, 0xEE);
+        for (int y = 0; y < bh; ++y)
+          for (int x = 0; x < bw; ++x) {
+            unsigned char* p = px.data() + (topDown ? y : bh - 1 - y) * stride + x * bits / 8;
+            const COLORREF c = colour(x, y);
+            const unsigned char bgra[4] = {GetBValue(c), GetGValue(c), GetRValue(c), 0};
+            if (bits == 8) {
+              *p = BYTE(y * bw + x);
+              std::memcpy(info.data() + 40 + p[0] * 4, bgra, 4);
+            } else {
+              std::memcpy(p, bgra, std::size_t(bits / 8));
+            }
+          }
+        Clear();
+        ASSERT_TRUE(DrawDibDraw(dd, m_dc, 2, 1, bw * k, bh * k,
+                                reinterpret_cast<BITMAPINFOHEADER*>(info.data()), px.data(), 0, 0,
+                                bw, bh, 0));
+        const Pixels p = Read();
+        int wrong = 0;
+        for (int y = 0; y < H; ++y)
+          for (int x = 0; x < W; ++x) {
+            const bool in = x >= 2 && x < 2 + bw * k && y >= 1 && y < 1 + bh * k;
+            wrong +=
+                p[std::size_t(y) * W + x] != (in ? Px(colour((x - 2) / k, (y - 1) / k)) : kWhite);
+          }
+        EXPECT_EQ(wrong, 0) << bits << " bits, top-down " << topDown << ", scale " << k;
+      }
+  // A source part: the bottom-right pixel alone, stretched over 4 x 4.
+  const BITMAPINFOHEADER h{40, 2, 2, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::uint32_t quad[4] = {0xFF0000FFu, 0xFF123456u, 0xFFFF0000u, 0xFF00FF00u};  // bottom row first
+  BITMAPINFOHEADER hh = h;
+  ASSERT_TRUE(DrawDibDraw(dd, m_dc, W - 2, H - 2, 4, 4, &hh, quad, 1, 1, 1, 1, 0));
+  EXPECT_EQ(GetPixel(m_dc, W - 1, H - 1), RGB(0x12, 0x34, 0x56)) << "clipped at the corner";
+  // Refused: compressed, a source outside the picture, empty sizes, bad handles.
+  hh.biCompression = BI_RLE8;
+  EXPECT_FALSE(DrawDibDraw(dd, m_dc, 0, 0, 2, 2, &hh, quad, 0, 0, 2, 2, 0));
+  hh = h;
+  EXPECT_FALSE(DrawDibDraw(dd, m_dc, 0, 0, 2, 2, &hh, quad, 1, 0, 2, 2, 0));
+  EXPECT_FALSE(DrawDibDraw(dd, m_dc, 0, 0, 0, 2, &hh, quad, 0, 0, 2, 2, 0));
+  EXPECT_FALSE(DrawDibDraw(dd, nullptr, 0, 0, 2, 2, &hh, quad, 0, 0, 2, 2, 0));
+  EXPECT_TRUE(DrawDibClose(dd));
+  EXPECT_FALSE(DrawDibDraw(dd, m_dc, 0, 0, 2, 2, &hh, quad, 0, 0, 2, 2, 0)) << "closed";
+  EXPECT_FALSE(DrawDibClose(dd));
+}
+
+TEST(CString, FormatsWithPrintfSemantics) {
+  const struct {
+    int a, b, c;
+    LPCWSTR format, want;
+  } cases[] = {{5, 0, 0, L"L %3d", L"L   5"},
+               {120, 50, 100, L"H %d L %d S %d", L"H 120 L 50 S 100"},
+               {255, 0, 0, L"R %d G %d B %d", L"R 255 G 0 B 0"}};
+  for (const auto& c : cases) {
+    CString s;
+    s.Format(c.format, c.a, c.b, c.c);
+    EXPECT_EQ(std::wstring(s), std::wstring(c.want));
+  }
+  CString wide;
+  wide.Format(L"%0600d", 7);  // longer than the first buffer
+  EXPECT_EQ(wide.GetLength(), 600);
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+// CDibDraw: what reaches the window for each kind of image, and the header
+// left as it was.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "plugin/DibDraw.h"
+#include "win/Windows.h"
+
+namespace {
+
+using stdfx::CDIB;
+
+constexpr int W = 16;
+constexpr int H = 8;
+
+tagVFBMINFOHEADER Header(int width, int height, int bits, DWORD size = 144) {
+  tagVFBMINFOHEADER h{};
+  h.biSize = size;
+  h.biWidth = width;
+  h.biHeight = height;
+  h.biPlanes = 1;
+  h.biBitCount = WORD(bits);
+  return h;
+}
+
+class DibDraw : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_wnd = WinCreateWindow(0, 0, W, H);
+    m_hdc = GetDC(m_wnd);
+    ASSERT_NE(m_hdc, nullptr);
+    m_dc = CDC::FromHandle(m_hdc);
+  }
+  void TearDown() override {
+    ReleaseDC(m_wnd, m_hdc);
+    WinDestroyWindow(m_wnd);
+  }
+  COLORREF At(int x, int y) const { return GetPixel(m_hdc, x, y); }
+  HWND m_wnd = nullptr;
+  HDC m_hdc = nullptr;
+  CDC* m_dc = nullptr;
+  CDibDraw m_draw;
+};
+
+TEST_F(DibDraw, EightBitZeroAnd255ShowBlackAndWhiteWhateverTheColourTable) {
+  // Header, a red colour table right behind it, then 4 x 2 pixels bottom-up.
+  struct {
+    tagVFBMINFOHEADER h;
+    RGBQUAD table[256];
+  } image{};
+  image.h = Header(4, 2, 8);
+  image.h.biClrUsed = 256;
+  for (RGBQUAD& q : image.table) q = RGBQUAD{0, 0, 255, 0};
+  unsigned char pixels[8] = {255, 0, 0, 255, 0, 255, 255, 0};  // bottom line first
+  const CDIB dib(&image.h, pixels);
+  ASSERT_TRUE(m_draw.DrawDIBWhole(dib, m_dc));
+  const COLORREF black = RGB(0, 0, 0), white = RGB(255, 255, 255);
+  const COLORREF want[2][4] = {{black, white, white, black}, {white, black, black, white}};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(At(x, y), want[y][x]) << x << "," << y;
+  EXPECT_EQ(image.h.biSize, 144u);
+}
+
+TEST_F(DibDraw, YuvImagesAreDrawnThroughTheirRgbConversion) {
+  // Black and white survive the round trip through studio-range 4:2:2.
+  CDIB rgb(Header(4, 2, 32));
+  ASSERT_TRUE(rgb.IsValidDIB());
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) {
+      const std::uint32_t v = x < 2 ? 0xFF000000u : 0xFFFFFFFFu;
+      std::memcpy(rgb.GetBytes() + y * rgb.DIBBytesPerLine() + x * 4, &v, 4);
+    }
+  tagYUVBMINFOHEADER yh{};
+  yh.vf = Header(4, 2, 24, 160);
+  yh.vf.biCompression = stdfx::kLayoutYUV;
+  yh.yuvHSubSampling = stdfx::kSub422UYVY;
+  CDIB yuv;
+  ASSERT_TRUE(yuv.CreateAndConvert(yh.vf, rgb, -1));
+  ASSERT_TRUE(yuv.DIBColorSpaceYUV());
+  ASSERT_TRUE(m_draw.DrawDIBWhole(yuv, m_dc));
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) {
+      const int want = x < 2 ? 0 : 255;
+      const COLORREF c = At(x, y);
+      EXPECT_NEAR(GetRValue(c), want, 2);
+      EXPECT_NEAR(GetGValue(c), want, 2);
+      EXPECT_NEAR(GetBValue(c), want, 2);
+    }
+  EXPECT_EQ(At(4, 0), RGB(255, 255, 255)) << "nothing beyond the image";
+  EXPECT_EQ(yuv.GetVfBmiSize(), 160u);
+}
+
+TEST_F(DibDraw, DrawBitsWithoutRectanglesDrawsTheWholeImageAtTheOriginAndRestoresBiSize) {
+  for (DWORD size : {144u, 160u}) {
+    m_dc->FillSolidRect(0, 0, W, H, RGB(255, 255, 255));
+    std::vector<unsigned char> header(160);
+    const tagVFBMINFOHEADER h = Header(3, -2, 32, size);  // top-down
+    std::memcpy(header.data(), &h, sizeof h);
+    const std::uint32_t pixels[6] = {0xFF010203u, 0xFF040506u, 0xFF070809u,
+                                     0xFF0A0B0Cu, 0xFF0D0E0Fu, 0xFF101112u};
+    auto* bih = reinterpret_cast<BITMAPINFOHEADER*>(header.data());
+    ASSERT_TRUE(m_draw.DrawBits(m_dc, bih, const_cast<std::uint32_t*>(pixels), nullptr, nullptr));
+    EXPECT_EQ(bih->biSize, size);
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        const std::uint32_t p = x < 3 && y < 2 ? pixels[y * 3 + x] : 0xFFFFFFFFu;
+        EXPECT_EQ(At(x, y), RGB(p >> 16 & 255, p >> 8 & 255, p & 255)) << x << "," << y;
+      }
+  }
+}
+
+TEST_F(DibDraw, RectanglesSelectTheSourcePartAndTheScaledDestination) {
+  CDIB rgb(Header(3, 2, 24));
+  ASSERT_TRUE(rgb.IsValidDIB());
+  // Displayed (x, y) holds red 10x + 1, green 20y + 2, blue 3.
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) {
+      unsigned char* p = rgb.GetBytes() + (1 - y) * rgb.DIBBytesPerLine() + x * 3;
+      p[0] = 3, p[1] = BYTE(20 * y + 2), p[2] = BYTE(10 * x + 1);
+    }
+  // Source columns 1..2 into a 6 x 4 destination at (4, 1): 3 x 2 blocks.
+  ASSERT_TRUE(m_draw.DrawDIB(rgb, m_dc, RECT{4, 1, 10, 5}, RECT{1, 0, 3, 2}));
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      const bool in = x >= 4 && x < 10 && y >= 1 && y < 5;
+      const COLORREF want =
+          in ? RGB(10 * (1 + (x - 4) / 3) + 1, 20 * ((y - 1) / 2) + 2, 3) : RGB(255, 255, 255);
+      EXPECT_EQ(At(x, y), want) << x << "," << y;
+    }
+  EXPECT_TRUE(m_draw.DrawDIBAt(rgb, m_dc, RECT{0, 0, 3, 2}));
+  EXPECT_EQ(At(2, 1), RGB(21, 22, 3));
+}
+
+TEST_F(DibDraw, MissingImagesOrPixelsDrawNothing) {
+  const CDIB empty;
+  EXPECT_FALSE(m_draw.DrawDIBWhole(empty, m_dc));
+  EXPECT_FALSE(m_draw.DrawDIBAt(empty, m_dc, RECT{0, 0, 2, 2}));
+  EXPECT_FALSE(m_draw.DrawDIB(empty, m_dc, RECT{0, 0, 2, 2}, RECT{0, 0, 2, 2}));
+  tagVFBMINFOHEADER h = Header(1, 1, 32);
+  std::uint32_t pixel = 0;
+  EXPECT_FALSE(m_draw.DrawBits(m_dc, nullptr, &pixel, nullptr, nullptr));
+  EXPECT_FALSE(
+      m_draw.DrawBits(m_dc, reinterpret_cast<BITMAPINFOHEADER*>(&h), nullptr, nullptr, nullptr));
+  EXPECT_FALSE(
+      m_draw.DrawBits(nullptr, reinterpret_cast<BITMAPINFOHEADER*>(&h), &pixel, nullptr, nullptr))
+      << "no device context";
+  EXPECT_EQ(h.biSize, 144u);
+  EXPECT_EQ(At(0, 0), RGB(255, 255, 255));
+}
+
+}  // namespace
