@@ -1,19 +1,22 @@
-// The wheel picture against its geometry, with independent formulations: a
-// textbook RGB to HLS conversion of sampled pixels against the polar angle
-// and the elliptic radius, and the hexagon's alpha against the distance to
-// its edges. Then the picture as the loaded module's resource 1030.
-#include <gtest/gtest.h>
+// The module's resources: the wheel picture against its geometry, with
+// independent formulations (a textbook RGB to HLS conversion of sampled
+// pixels against the polar angle and the elliptic radius, the hexagon's alpha
+// against the distance to its edges), and the picture and the cursors as the
+// loaded module offers them.
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 
 #include "resources/WheelPicture.h"
 #include "stdfx/DIB.h"
 #include "tests/plugin/ModuleFixture.h"
 #include "win/WinKernel.h"
 #include "win/WinResource.h"
+#include "win/WinUser.h"
 
 namespace {
 
@@ -107,6 +110,62 @@ TEST(WheelPicture, IsTheModulesResource) {
     stdfx::CDIB missing;
     EXPECT_FALSE(missing.CreateFromResource(MAKEINTRESOURCEW(1031), handle));
   }
+  dlclose(module);
+}
+
+}  // namespace
+
+namespace {
+
+// The module's cursors, loaded as the controls load them: each is visible on
+// any colour (no black ink pixel touches a transparent one), its hot spot
+// lies on or next to ink, and the cursors a user must tell apart differ.
+TEST(Cursors, LoadFromTheModuleAndDiffer) {
+  const std::string path = mattix::test::ModulePath();
+  if (path.empty()) GTEST_SKIP() << "MATTIX_MODULE is not set";
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  HMODULE handle = nullptr;
+  ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                 static_cast<LPCWSTR>(dlsym(module, "createEffect")), &handle));
+  std::map<unsigned, std::vector<std::uint8_t>> pictures;
+  for (unsigned id : {3021u, 3022u, 3031u, 3032u, 3033u, 3034u, 3035u, 3036u, 3037u, 3038u, 3039u,
+                      3040u, 3041u, 3042u}) {
+    SCOPED_TRACE(id);
+    const HCURSOR cursor = LoadCursorW(handle, MAKEINTRESOURCEW(id));
+    ASSERT_NE(cursor, nullptr);
+    SetCursor(cursor);
+    std::vector<std::uint8_t> p(32 * 32 * 4);
+    POINT hot{};
+    ASSERT_TRUE(WinGetCursorImage(p.data(), &hot));
+    auto alpha = [&](int x, int y) {
+      return x < 0 || y < 0 || x > 31 || y > 31 ? 0 : p[std::size_t((y * 32 + x) * 4 + 3)];
+    };
+    auto ink = [&](int x, int y) {
+      return alpha(x, y) == 255 && p[std::size_t((y * 32 + x) * 4)] == 0;
+    };
+    bool nearInk = false;
+    for (int y = 0; y < 32; ++y) {
+      for (int x = 0; x < 32; ++x) {
+        if (!ink(x, y)) continue;
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx) ASSERT_NE(alpha(x + dx, y + dy), 0) << x << "," << y;
+        nearInk = nearInk || (std::abs(x - hot.x) <= 1 && std::abs(y - hot.y) <= 1);
+      }
+    }
+    EXPECT_TRUE(nearInk) << "hot spot " << hot.x << "," << hot.y;
+    pictures[id] = p;
+  }
+  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+  for (const auto& group : {std::vector<unsigned>{3021, 3022},
+                            {3033, 3034, 3035, 3036, 3037, 3038, 3039, 3040, 3041, 3042}})
+    for (unsigned a : group) {
+      for (unsigned b : group) {
+        if (a < b) {
+          EXPECT_NE(pictures[a], pictures[b]) << a << " and " << b;
+        }
+      }
+    }
   dlclose(module);
 }
 
