@@ -75,14 +75,13 @@ struct SettingOverrides {
 
 void ApplyOverrides(ProjectSettings& settings, const SettingOverrides& overrides);
 
-// Parses a flag's number: the whole text must be a finite decimal number in
-// [min, max]. Errors name the flag ("--softness: ...").
-double ParseNumberFlag(std::string_view flag, std::string_view text, double min, double max);
+// Parses a number given on the command line: the whole text must be a
+// finite decimal number in [min, max]. Throws CliError whose message is
+// about the text alone ("150 is out of range (0 to 100)"); the command line
+// names the option.
+double ParseNumber(std::string_view text, double min, double max);
 
 // Parses "L0,L1,L2,L3": four numbers 0 to 100 in non-decreasing order.
-std::array<double, 4> ParseLightnessFlag(std::string_view text);
-
-// Parses "--field 0|1".
-int ParseFieldFlag(std::string_view text);
+std::array<double, 4> ParseLightness(std::string_view text);
 
 }  // namespace mattix::cli

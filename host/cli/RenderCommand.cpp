@@ -141,8 +141,9 @@ std::string FindEffectModule() {
   throw CliError(message + "; set MATTIX_MODULE to its path)");
 }
 
-int RenderCommand(const std::vector<std::string>& args) {
-  const RenderOptions options = ParseRenderOptions(args);
+int RenderCommand(const std::vector<std::string>& args) { return Render(ParseRenderOptions(args)); }
+
+int Render(const RenderOptions& options) {
   ProjectSettings settings;
   if (options.project) settings = ReadProject(*options.project);
   ApplyOverrides(settings, options.overrides);

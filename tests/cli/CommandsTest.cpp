@@ -165,10 +165,10 @@ TEST(Commands, FailuresNameTheFileAndChangeNothing) {
       {{"mask", "export", "--project", dir / "k.json", "-o", dir / "k.json", "--force"},
        1,
        dir / "k.json: the output is one of the inputs"},
-      {{"mask", "import", dir / "small.png"}, 2, "mask import: no project given"},
-      {{"mask", "paint"}, 2, "mask: unknown action \"paint\""},
+      {{"mask", "import", dir / "small.png"}, 2, "--project is required"},
+      {{"mask", "paint"}, 2, "A subcommand is required"},
       {{"render", "a.png", "-o", "b.png"}, 1, "render: this build has no renderer"},
-      {{}, 2, "no command given"},
+      {{}, 2, "A subcommand is required"},
   };
   for (const auto& c : cases) {
     const Result r = Mattix(c.args, dir);

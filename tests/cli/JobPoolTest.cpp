@@ -116,14 +116,6 @@ TEST_P(JobPoolTest, FailingSinkStopsEverything) {
 
 INSTANTIATE_TEST_SUITE_P(Jobs, JobPoolTest, ::testing::Values(1, 2, 3, 8));
 
-TEST(JobPool, JobsFlag) {
-  EXPECT_EQ(ParseJobsFlag("1"), 1);
-  EXPECT_EQ(ParseJobsFlag("256"), 256);
-  for (const char* bad : {"0", "-1", "257", "", "2x", "1.5", " 2"})
-    EXPECT_THROW(ParseJobsFlag(bad), CliError) << bad;
-  EXPECT_GE(DefaultJobCount(), 1);
-}
-
 struct FormatCase {
   long done;
   long total;

@@ -154,25 +154,19 @@ TEST(ProjectFlags, NumbersAreWholeFiniteAndInRange) {
                             {"1,5", false, 0},    {"++1", false, 0}};
   for (const FlagCase& c : cases) {
     if (c.ok) {
-      EXPECT_EQ(ParseNumberFlag("--softness", c.text, 0, 100), c.value) << c.text;
+      EXPECT_EQ(ParseNumber(c.text, 0, 100), c.value) << c.text;
     } else {
-      const std::string e = ErrorOf([&] { ParseNumberFlag("--softness", c.text, 0, 100); });
-      EXPECT_EQ(e.rfind("--softness: ", 0), 0u) << c.text << " -> " << e;
+      EXPECT_THROW(ParseNumber(c.text, 0, 100), CliError) << c.text;
     }
   }
 }
 
-TEST(ProjectFlags, LightnessAndField) {
-  EXPECT_EQ(ParseLightnessFlag("0,10.5,90,100"), (std::array<double, 4>{0, 10.5, 90, 100}));
-  EXPECT_EQ(ParseLightnessFlag("50,50,50,50"), (std::array<double, 4>{50, 50, 50, 50}));
+TEST(ProjectFlags, Lightness) {
+  EXPECT_EQ(ParseLightness("0,10.5,90,100"), (std::array<double, 4>{0, 10.5, 90, 100}));
+  EXPECT_EQ(ParseLightness("50,50,50,50"), (std::array<double, 4>{50, 50, 50, 50}));
   const char* bad[] = {"0,10,90",     "0,10,90,100,100", "0,,90,100", "0,10,90,nan",
                        "0,10,90,101", "0,90,10,100",     "",          "a,b,c,d"};
-  for (const char* text : bad)
-    EXPECT_EQ(ErrorOf([&] { ParseLightnessFlag(text); }).rfind("--lightness", 0), 0u) << text;
-  EXPECT_EQ(ParseFieldFlag("0"), 0);
-  EXPECT_EQ(ParseFieldFlag("1"), 1);
-  for (const char* text : {"2", "-1", "", "01", "1.0"})
-    EXPECT_EQ(ErrorOf([&] { ParseFieldFlag(text); }).rfind("--field", 0), 0u) << text;
+  for (const char* text : bad) EXPECT_THROW(ParseLightness(text), CliError) << text;
 }
 
 TEST(ProjectFlags, OverridesReplaceOnlyWhatIsGiven) {
