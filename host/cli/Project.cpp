@@ -183,16 +183,6 @@ std::string ProjectToJson(const ProjectSettings& s) {
   return root.Write();
 }
 
-std::array<std::uint8_t, 32> LightnessRecord(const std::array<double, 4>& lightness) {
-  std::array<std::uint8_t, 32> out{};
-  for (int i = 0; i < 4; ++i) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &lightness[std::size_t(i)], sizeof bits);
-    for (int b = 0; b < 8; ++b) out[std::size_t(i * 8 + b)] = std::uint8_t(bits >> (8 * b));
-  }
-  return out;
-}
-
 void ValidateSettings(const ProjectSettings& s, const std::string& name) {
   const std::pair<const Range*, double> values[] = {{&kSoftness, s.softness},
                                                     {&kSpill, s.spillSuppression},

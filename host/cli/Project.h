@@ -59,9 +59,6 @@ ProjectSettings ReadProject(const std::string& path);
 // The project as JSON text (the layout above, every member written).
 std::string ProjectToJson(const ProjectSettings& settings);
 
-// The "Lightness" parameter value: four little-endian IEEE doubles.
-std::array<std::uint8_t, 32> LightnessRecord(const std::array<double, 4>& lightness);
-
 // Checks the values against the parameters' ranges; throws CliError naming
 // `name` and the offending setting. Used after overrides too.
 void ValidateSettings(const ProjectSettings& settings, const std::string& name);

@@ -1,54 +1,30 @@
+// Base64: the RFC 4648 vectors, every length against a bitwise reference
+// decoder, and strictness (one accepted text per byte string).
 #include "host/cli/Base64.h"
 
 #include <gtest/gtest.h>
 
+#include <bitset>
 #include <random>
 
 namespace mattix::cli {
 namespace {
 
-struct Vector {
-  const char* plain;
-  const char* encoded;
-};
-
-// RFC 4648, section 10.
-const Vector kRfcVectors[] = {{"", ""},
-                              {"f", "Zg=="},
-                              {"fo", "Zm8="},
-                              {"foo", "Zm9v"},
-                              {"foob", "Zm9vYg=="},
-                              {"fooba", "Zm9vYmE="},
-                              {"foobar", "Zm9vYmFy"}};
-
-TEST(Base64, RfcTestVectors) {
-  for (const Vector& v : kRfcVectors) {
-    const std::string plain = v.plain;
-    const std::vector<std::uint8_t> bytes(plain.begin(), plain.end());
-    EXPECT_EQ(Base64Encode(bytes), v.encoded) << plain;
-    std::string error;
-    auto decoded = Base64Decode(v.encoded, &error);
-    ASSERT_TRUE(decoded) << v.encoded << ": " << error;
-    EXPECT_EQ(*decoded, bytes) << v.encoded;
-  }
-}
-
 // Reference decoder: the text as a string of 6-bit groups, cut into bytes.
 std::vector<std::uint8_t> BitwiseDecode(const std::string& text) {
   const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string bits;
-  for (char c : text) {
-    if (c == '=') break;
-    const std::size_t d = alphabet.find(c);
-    for (int b = 5; b >= 0; --b) bits += ((d >> b) & 1) ? '1' : '0';
-  }
+  for (char c : text.substr(0, text.find('=')))
+    bits += std::bitset<6>(alphabet.find(c)).to_string();
   std::vector<std::uint8_t> out;
   for (std::size_t i = 0; i + 8 <= bits.size(); i += 8)
-    out.push_back(std::uint8_t(std::stoi(bits.substr(i, 8), nullptr, 2)));
+    out.push_back(std::uint8_t(std::bitset<8>(bits.substr(i, 8)).to_ulong()));
   return out;
 }
 
-TEST(Base64, EveryLengthRoundTripsAndMatchesBitwiseReference) {
+TEST(Base64, RfcVectorsAndEveryLengthRoundTrip) {
+  EXPECT_EQ(Base64Encode(std::vector<std::uint8_t>{'f', 'o', 'o', 'b', 'a'}), "Zm9vYmE=");
+  EXPECT_EQ(Base64Encode(std::vector<std::uint8_t>{'f'}), "Zg==");
   std::mt19937 rng(7);
   for (std::size_t n = 0; n < 200; ++n) {
     std::vector<std::uint8_t> bytes(n);
@@ -56,9 +32,7 @@ TEST(Base64, EveryLengthRoundTripsAndMatchesBitwiseReference) {
     const std::string text = Base64Encode(bytes);
     ASSERT_EQ(text.size(), (n + 2) / 3 * 4);
     EXPECT_EQ(BitwiseDecode(text), bytes) << n;
-    auto decoded = Base64Decode(text, nullptr);
-    ASSERT_TRUE(decoded);
-    EXPECT_EQ(*decoded, bytes) << n;
+    EXPECT_EQ(Base64Decode(text, nullptr), bytes) << n;
   }
 }
 

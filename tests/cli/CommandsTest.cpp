@@ -1,26 +1,27 @@
-// The mask and project commands, run in-process as `mattix` runs them.
+// The mattix command line, run in-process as `mattix` runs it: the project
+// and mask commands end to end, exit statuses and messages, and the render
+// options with the checks that are Mattix's own.
+#include "host/cli/CliError.h"
 #include "host/cli/Commands.h"
 #include "host/cli/FileBytes.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/OutputFile.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/Project.h"
-#include "host/cli/SampleScene.h"
 #include "tests/cli/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <random>
+#include <filesystem>
 
 namespace mattix::cli {
 namespace {
 
 struct Result {
   int status;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 // Runs `mattix ARGS` with standard output and error captured in files.
@@ -30,126 +31,90 @@ Result Mattix(std::vector<std::string> args, const testing::TempDir& dir) {
   for (std::string& a : args) argv.push_back(a.data());
   std::fflush(stdout);
   std::fflush(stderr);
-  const int savedOut = ::dup(1), savedErr = ::dup(2);
-  const int out = ::open((dir / ".stdout").c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
-  const int err = ::open((dir / ".stderr").c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
-  ::dup2(out, 1);
-  ::dup2(err, 2);
-  Result r;
-  r.status = CommandMain(int(argv.size()), argv.data());
+  const int saved[] = {::dup(1), ::dup(2)};
+  for (int fd : {1, 2}) {
+    const int file =
+        ::open((dir / (".std" + std::to_string(fd))).c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+    ::dup2(file, fd);
+    ::close(file);
+  }
+  Result r{CommandMain(int(argv.size()), argv.data()), "", ""};
   std::fflush(stdout);
   std::fflush(stderr);
-  ::dup2(savedOut, 1);
-  ::dup2(savedErr, 2);
-  for (int fd : {savedOut, savedErr, out, err}) ::close(fd);
-  r.out = ReadFileText(dir / ".stdout");
-  r.err = ReadFileText(dir / ".stderr");
-  ::unlink((dir / ".stdout").c_str());
-  ::unlink((dir / ".stderr").c_str());
+  for (int fd : {1, 2}) {
+    ::dup2(saved[fd - 1], fd);
+    ::close(saved[fd - 1]);
+  }
+  r.out = ReadFileText(dir / ".std1");
+  r.err = ReadFileText(dir / ".std2");
   return r;
 }
 
-GreyImage Painted() {
-  std::mt19937 rng(8);
-  GreyImage g(241, 209);
-  for (int y = 0; y < 209; ++y)
-    for (int x = 0; x < 241; ++x)
-      g.Row(y)[x] = (x > 40 && x < 100 && y < 80) ? std::uint8_t(200 + rng() % 56) : 0;
-  return g;
-}
-
-TEST(Commands, ProjectNewAndShow) {
+TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   testing::TempDir dir;
-  Result r = Mattix(
-      {"project", "new", "-o", dir / "k.json", "--softness", "12.5", "--lightness", "1,2,3,4"},
-      dir);
+  ASSERT_EQ(Mattix({"project", "new", "-o", dir / "k.json", "--softness", "12.5", "--lightness",
+                    "1,2,3,4"},
+                   dir)
+                .status,
+            0);
+  Result r = Mattix({"project", "show", dir / "k.json", "--spill", "40"}, dir);
   ASSERT_EQ(r.status, 0) << r.err;
-  ProjectSettings s = ReadProject(dir / "k.json");
-  EXPECT_EQ(s.softness, 12.5);
-  EXPECT_EQ(s.lightness, (std::array<double, 4>{1, 2, 3, 4}));
-  EXPECT_FALSE(s.HasMask());
-
-  r = Mattix({"project", "show", dir / "k.json", "--spill", "40"}, dir);
-  ASSERT_EQ(r.status, 0) << r.err;
-  ProjectSettings shown = ParseProject(r.out, "stdout");
+  const ProjectSettings shown = ParseProject(r.out, "stdout");
   EXPECT_EQ(shown.softness, 12.5);
   EXPECT_EQ(shown.spillSuppression, 40.0);
-  // show changes nothing on disk.
-  EXPECT_EQ(ReadProject(dir / "k.json").spillSuppression, 0.0);
+  EXPECT_EQ(shown.lightness, (std::array<double, 4>{1, 2, 3, 4}));
+  EXPECT_EQ(ReadProject(dir / "k.json").spillSuppression, 0.0);  // show changes nothing
 
-  r = Mattix({"project", "new", "-o", dir / "k.json"}, dir);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("already exists (use --force"), std::string::npos) << r.err;
-}
-
-TEST(Commands, MaskImportThenExportGivesThePictureBack) {
-  testing::TempDir dir;
-  const GreyImage painted = Painted();
-  WriteFileAtomically(dir / "paint.png", EncodePngGrey(painted, "paint.png"), false);
-  ASSERT_EQ(Mattix({"project", "new", "-o", dir / "k.json", "--softness", "7"}, dir).status, 0);
-
-  // Import updates the project in place and keeps its other settings.
-  Result r = Mattix({"mask", "import", dir / "paint.png", "--project", dir / "k.json"}, dir);
+  // Export of a project without mask: black. Import updates the project in
+  // place (keeping its settings) or creates a missing one.
+  r = Mattix({"mask", "export", "--project", dir / "k.json", "-o", dir / "black.png"}, dir);
   ASSERT_EQ(r.status, 0) << r.err;
-  const ProjectSettings s = ReadProject(dir / "k.json");
-  EXPECT_EQ(s.softness, 7.0);
-  ASSERT_TRUE(s.HasMask());
-  EXPECT_EQ(PictureFromMaskRecord(s.chromaMask, "k.json").pixels, painted.pixels);
-
-  r = Mattix({"mask", "export", "--project", dir / "k.json", "-o", dir / "back.png"}, dir);
-  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("no mask drawn"), std::string::npos);
+  EXPECT_EQ(ReadPng(dir / "black.png").width, 241);
+  GreyImage painted(241, 209);
+  for (int y = 0; y < 80; ++y)
+    for (int x = 41; x < 100; ++x) painted.Row(y)[x] = std::uint8_t(200 + (x * 7 + y) % 56);
+  WriteFileAtomically(dir / "paint.png", EncodePngGrey(painted, ""), false);
+  for (const char* project : {"k.json", "new.json"})
+    ASSERT_EQ(Mattix({"mask", "import", dir / "paint.png", "--project", dir / project}, dir).status,
+              0);
+  EXPECT_EQ(ReadProject(dir / "k.json").softness, 12.5);
+  EXPECT_EQ(ReadProject(dir / "new.json").chromaMask, ReadProject(dir / "k.json").chromaMask);
+  ASSERT_EQ(
+      Mattix({"mask", "export", "--project", dir / "k.json", "-o", dir / "back.png"}, dir).status,
+      0);
   const BgraImage back = ReadPng(dir / "back.png");
-  ASSERT_EQ(back.width, 241);
-  ASSERT_EQ(back.height, 209);
   for (std::size_t i = 0; i < painted.pixels.size(); ++i)
     ASSERT_EQ(back.pixels[i * 4], painted.pixels[i]) << i;
-
   // A colour picture: a red mark (mean 85) on black keys by a third.
   BgraImage colour(241, 209);
   for (std::size_t i = 3; i < colour.pixels.size(); i += 4) colour.pixels[i] = 255;
   colour.Row(10)[20 * 4 + 2] = 255;
-  WriteFileAtomically(dir / "colour.png", EncodePng(colour, "colour.png"), false);
-  r = Mattix(
-      {"mask", "import", dir / "colour.png", "--project", dir / "k.json", "-o", dir / "k2.json"},
-      dir);
-  ASSERT_EQ(r.status, 0) << r.err;
-  const GreyImage mark = PictureFromMaskRecord(ReadProject(dir / "k2.json").chromaMask, "k2.json");
+  WriteFileAtomically(dir / "colour.png", EncodePng(colour, ""), false);
+  ASSERT_EQ(Mattix({"mask", "import", dir / "colour.png", "--project", dir / "k.json", "-o",
+                    dir / "k2.json"},
+                   dir)
+                .status,
+            0);
+  const GreyImage mark = PictureFromMaskRecord(ReadProject(dir / "k2.json").chromaMask, "");
   EXPECT_EQ(mark.Row(10)[20], 85);
   EXPECT_EQ(std::count(mark.pixels.begin(), mark.pixels.end(), 0), 241 * 209 - 1);
 }
 
-TEST(Commands, MaskImportCreatesAMissingProject) {
-  testing::TempDir dir;
-  WriteFileAtomically(dir / "paint.png", EncodePngGrey(Painted(), "paint.png"), false);
-  Result r = Mattix({"mask", "import", dir / "paint.png", "--project", dir / "new.json"}, dir);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(ReadProject(dir / "new.json").HasMask());
-}
-
-TEST(Commands, ExportOfAProjectWithoutMaskIsBlack) {
-  testing::TempDir dir;
-  ASSERT_EQ(Mattix({"project", "new", "-o", dir / "k.json"}, dir).status, 0);
-  Result r = Mattix({"mask", "export", "--project", dir / "k.json", "-o", dir / "m.png"}, dir);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("no mask drawn"), std::string::npos);
-  const BgraImage m = ReadPng(dir / "m.png");
-  EXPECT_EQ(m.width, 241);
-  for (std::size_t i = 0; i < m.pixels.size(); i += 4) ASSERT_EQ(m.pixels[i], 0);
-}
-
-TEST(Commands, FailuresNameTheFileAndChangeNothing) {
+TEST(Commands, StatusAndMessages) {
   testing::TempDir dir;
   ASSERT_EQ(Mattix({"project", "new", "-o", dir / "k.json"}, dir).status, 0);
   const std::string before = ReadFileText(dir / "k.json");
-  WriteFileAtomically(dir / "small.png", EncodePngGrey(GreyImage(100, 100), "small.png"), false);
+  WriteFileAtomically(dir / "small.png", EncodePngGrey(GreyImage(100, 100), ""), false);
   dir.Write("broken.png", std::string("\x89PNG\r\n\x1a\nbroken"));
   dir.Write("bad.json",
             std::string("{\"format\": \"mattix-project\", \"version\": 1, \"softness\": 200}"));
   const struct {
     std::vector<std::string> args;
     int status;
-    std::string err;
+    std::string err;  // the start of standard error, after "mattix: "
   } cases[] = {
+      {{"project", "new", "-o", dir / "k.json"}, 1, dir / "k.json: already exists (use --force"},
       {{"mask", "import", dir / "small.png", "--project", dir / "k.json"},
        1,
        dir / "small.png: a chroma mask picture must be 241 x 209 pixels, not 100 x 100"},
@@ -165,9 +130,11 @@ TEST(Commands, FailuresNameTheFileAndChangeNothing) {
       {{"mask", "export", "--project", dir / "k.json", "-o", dir / "k.json", "--force"},
        1,
        dir / "k.json: the output is one of the inputs"},
-      {{"mask", "import", dir / "small.png"}, 2, "--project is required"},
-      {{"mask", "paint"}, 2, "A subcommand is required"},
+      {{"project", "show", dir / "k.json", "--softness", "nan"}, 2, "--softness: \"nan\" is not a"},
       {{"render", "a.png", "-o", "b.png"}, 1, "render: this build has no renderer"},
+      {{"render", "a.png", "-o", "b.mov"}, 2, "b.mov: the input is one picture"},
+      {{"mask", "import", dir / "small.png"}, 2, "--project is required"},
+      {{"mask"}, 2, "A subcommand is required"},
       {{}, 2, "A subcommand is required"},
   };
   for (const auto& c : cases) {
@@ -177,14 +144,76 @@ TEST(Commands, FailuresNameTheFileAndChangeNothing) {
   }
   EXPECT_EQ(ReadFileText(dir / "k.json"), before);
   EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
+
+  EXPECT_EQ(Mattix({"--version"}, dir).out, "mattix " MATTIX_VERSION "\n");
+  const Result help = Mattix({"help"}, dir);
+  EXPECT_EQ(help.status, 0);
+  for (const char* c : {"mattix mask import", "mattix mask export", "mattix project new",
+                        "mattix project show", "mattix render"})
+    EXPECT_NE(help.out.find(c), std::string::npos) << c;
+  const Result renderHelp = Mattix({"render", "--help"}, dir);
+  EXPECT_EQ(renderHelp.status, 0);
+  EXPECT_NE(renderHelp.out.find("--jobs"), std::string::npos);
 }
 
-TEST(Commands, HelpListsEveryCommand) {
-  testing::TempDir dir;
-  const Result r = Mattix({"help"}, dir);
-  EXPECT_EQ(r.status, 0);
-  for (const char* c : {"mask import", "mask export", "project new", "project show", "render"})
-    EXPECT_NE(r.out.find(std::string("mattix ") + c), std::string::npos) << c;
+TEST(Commands, RenderOptions) {
+  RenderOptions o = ParseRenderOptions({"shot_%04d.png", "-o", "keyed_%04d.png", "--project",
+                                        "key.json", "--softness", "10", "--spill=50", "--lightness",
+                                        "0,5,95,100", "--field", "1", "--matte", "matte.mov",
+                                        "--preview", "prev.webm", "-j", "3", "--force"});
+  EXPECT_EQ(o.input, "shot_%04d.png");
+  EXPECT_EQ(o.output, "keyed_%04d.png");
+  EXPECT_EQ(o.project, "key.json");
+  EXPECT_EQ(o.overrides.softness, 10.0);
+  EXPECT_EQ(o.overrides.spillSuppression, 50.0);
+  EXPECT_EQ(o.overrides.lightness, (std::array<double, 4>{0, 5, 95, 100}));
+  EXPECT_EQ(o.field, 1);
+  EXPECT_EQ(o.matte, "matte.mov");
+  EXPECT_EQ(o.preview, "prev.webm");
+  EXPECT_EQ(o.jobs, 3);
+  EXPECT_TRUE(o.force);
+  o = ParseRenderOptions({"in.png", "-o", "out.png", "--jobs", "256"});
+  EXPECT_EQ(o.field, -1);
+  EXPECT_EQ(o.jobs, 256);
+  EXPECT_FALSE(o.force || o.project || o.overrides.softness || o.overrides.lightness);
+
+  const struct {
+    std::vector<std::string> args;
+    bool usage;  // a UsageError (exit status 2) rather than a CliError
+    const char* start;
+  } refused[] = {
+      {{"-o", "out.png"}, true, "render: input is required"},
+      {{"in.png"}, true, "render: --output is required"},
+      {{"in.png", "-o", "o.png", "--matte", "m_%02d.png"}, true, "m_%02d.png: the input is one"},
+      {{"clip.mov", "-o", "out.png"}, true, "out.png: the input has many frames"},
+      {{"s_%04d.png", "-o", "out.mp4"}, false, "out.mp4: .mp4 output cannot keep the keyed alpha"},
+      {{"in.png", "-o", "o.png", "--preview", "./o.png"},
+       false,
+       "./o.png: the output and --preview"},
+      {{"in.png", "-o", "x/../o.png", "--matte", "o.png"}, false, "o.png: the output and --matte"},
+      {{"in.png", "-o", "o.png", "--spill", "100.5"},
+       true,
+       "render: --spill: 100.5 is out of range"},
+      {{"in.png", "-o", "o.png", "--softness", "-0.1"}, true, "render: --softness: -0.1 is out of"},
+      {{"in.png", "-o", "o.png", "--field", "2"}, true, "render: --field"},
+      {{"in.png", "-o", "o.png", "--jobs", "0"}, true, "render: --jobs"},
+      {{"in.png", "-o", "o.png", "--jobs", "257"}, true, "render: --jobs"},
+      {{"in.png", "-o", "o.png", "--lightness", "1,2,3"}, true, "render: --lightness: expected"},
+      {{"in.png", "-o", "o.png", "--lightness", "1,5,3,9"}, true, "render: --lightness: lightness"},
+  };
+  for (const auto& c : refused) {
+    std::string error = "(no error)";
+    bool usage = false;
+    try {
+      ParseRenderOptions(c.args);
+    } catch (const UsageError& e) {
+      error = e.what(), usage = true;
+    } catch (const CliError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error.rfind(c.start, 0), 0u) << error;
+    EXPECT_EQ(usage, c.usage) << error;
+  }
 }
 
 }  // namespace
