@@ -31,6 +31,7 @@ struct RenderOptions {
   int field = -1;  // -1: whole frames
   int jobs = 1;
   bool force = false;
+  bool operator==(const RenderOptions&) const = default;
 };
 
 // mattix mask import PICTURE --project P [-o OUT] [--force]

@@ -68,6 +68,7 @@ struct SettingOverrides {
   std::optional<double> softness;
   std::optional<double> spillSuppression;
   std::optional<std::array<double, 4>> lightness;
+  bool operator==(const SettingOverrides&) const = default;
 };
 
 void ApplyOverrides(ProjectSettings& settings, const SettingOverrides& overrides);

@@ -1,10 +1,10 @@
 // Output safety: a temporary beside the output renamed into place, nothing
 // left behind when abandoned or interrupted, no overwrite without --force
 // (also at the rename), and never an input as output, however spelt.
-#include "host/cli/CliError.h"
 #include "host/cli/FileBytes.h"
 #include "host/cli/OutputFile.h"
 #include "tests/cli/TempDir.h"
+#include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,28 +12,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
-#include <filesystem>
 
 namespace mattix::cli {
 namespace {
 
+using testing::ErrorOf, testing::Listing;
 namespace fs = std::filesystem;
-
-std::vector<std::string> Listing(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string Message(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const CliError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
 
 const std::vector<std::uint8_t> kBytes = {'k', 'e', 'y', 'e', 'd'};
 
@@ -54,31 +38,27 @@ TEST(OutputFile, CommitPutsTheWholeFileInPlaceAbandonLeavesNothing) {
   // New files get 0666 less the umask, like any file the user creates.
   const mode_t mask = ::umask(022);
   ::umask(mask);
-  struct stat st {};
-  ASSERT_EQ(::stat((dir / "a.png").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+  EXPECT_EQ(fs::status(dir / "a.png").permissions(), fs::perms(0666 & ~mask));
 }
 
 TEST(OutputFile, ExistingFilesNeedForceEvenWhenTheyAppearDuringTheRender) {
   testing::TempDir dir;
   dir.Write("a.png", std::string("old"));
-  const std::string refused = Message([&] { WriteFileAtomically(dir / "a.png", kBytes, false); });
-  EXPECT_EQ(refused.rfind(dir / "a.png: ", 0), 0u) << refused;
-  EXPECT_NE(refused.find("--force"), std::string::npos) << refused;
+  const std::string refused = ErrorOf([&] { WriteFileAtomically(dir / "a.png", kBytes, false); });
+  EXPECT_EQ(refused.rfind(dir / "a.png: already exists (use --force", 0), 0u) << refused;
   EXPECT_EQ(ReadFileText(dir / "a.png"), "old");
   WriteFileAtomically(dir / "a.png", kBytes, true);
   EXPECT_EQ(ReadFileText(dir / "a.png"), "keyed");
-
   auto out = std::make_unique<OutputFile>(dir / "b.png", false);
   out->Write(kBytes.data(), kBytes.size());
   dir.Write("b.png", std::string("someone else's"));
-  EXPECT_NE(Message([&] { out->Commit(); }).find("already exists"), std::string::npos);
+  EXPECT_NE(ErrorOf([&] { out->Commit(); }).find("already exists"), std::string::npos);
   out.reset();
   EXPECT_EQ(ReadFileText(dir / "b.png"), "someone else's");
   EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"a.png", "b.png"}));
   fs::create_directory(dir / "sub");
   for (const std::string& p : {dir / "missing/a.png", dir / "sub", dir / "sub/"})
-    EXPECT_NE(Message([&] { OutputFile o(p, true); }).find(p), std::string::npos) << p;
+    EXPECT_NE(ErrorOf([&] { OutputFile o(p, true); }).find(p), std::string::npos) << p;
 }
 
 TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
@@ -90,18 +70,17 @@ TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
   fs::create_symlink(dir / "in.png", dir / "soft.png");
   InputFiles inputs;
   inputs.Add(dir / "in.png");
-  for (const std::string& p : {dir / "in.png", dir / "./in.png", dir / "sub/../in.png",
-                               dir / "hard.png", dir / "soft.png"})
-    EXPECT_NE(Message([&] { CheckOutputAllowed(p, true, inputs); }).find("one of the inputs"),
+  for (const char* p : {"in.png", "./in.png", "sub/../in.png", "hard.png", "soft.png"})
+    EXPECT_NE(ErrorOf([&] { CheckOutputAllowed(dir / p, true, inputs); }).find("one of the inputs"),
               std::string::npos)
         << p;
   EXPECT_NO_THROW(CheckOutputAllowed(dir / "new.png", false, inputs));
   EXPECT_NO_THROW(CheckOutputAllowed(dir / "other.png", true, inputs));
-  EXPECT_NE(Message([&] { CheckOutputAllowed(dir / "other.png", false, inputs); }).find("--force"),
-            std::string::npos);
-  EXPECT_NE(Message([&] { CheckOutputAllowed(dir / "sub", true, inputs); }).find("folder"),
-            std::string::npos);
-  EXPECT_NE(Message([&] { inputs.Add(dir / "nope.png"); }).find("nope.png"), std::string::npos);
+  const std::pair<std::string, const char*> refused[] = {
+      {ErrorOf([&] { CheckOutputAllowed(dir / "other.png", false, inputs); }), "--force"},
+      {ErrorOf([&] { CheckOutputAllowed(dir / "sub", true, inputs); }), "folder"},
+      {ErrorOf([&] { inputs.Add(dir / "nope.png"); }), "nope.png"}};
+  for (const auto& [error, part] : refused) EXPECT_NE(error.find(part), std::string::npos) << error;
 }
 
 TEST(OutputFile, InterruptRemovesTemporaryFiles) {
