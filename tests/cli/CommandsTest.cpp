@@ -12,8 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
@@ -26,40 +24,24 @@ struct Result {
   std::string out, err;
 };
 
-// Runs `mattix LINE` (arguments split at spaces) with standard output and
-// error captured in files.
-Result Mattix(const std::string& line, const testing::TempDir& dir,
-              const RenderHandler& render = nullptr) {
+// Runs `mattix LINE` (arguments split at spaces), capturing its output.
+Result Mattix(const std::string& line, const RenderHandler& render = nullptr) {
   std::istringstream words("mattix " + line);
   std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
-  std::fflush(stdout);
-  std::fflush(stderr);
-  const int saved[] = {::dup(1), ::dup(2)};
-  for (int fd : {1, 2}) {
-    const int file =
-        ::open((dir / (".std" + std::to_string(fd))).c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
-    ::dup2(file, fd);
-    ::close(file);
-  }
-  Result r{CommandMain(int(argv.size()), argv.data(), render), "", ""};
-  std::fflush(stdout);
-  std::fflush(stderr);
-  for (int fd : {1, 2}) {
-    ::dup2(saved[fd - 1], fd);
-    ::close(saved[fd - 1]);
-  }
-  r.out = ReadFileText(dir / ".std1");
-  r.err = ReadFileText(dir / ".std2");
-  return r;
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int status = CommandMain(int(argv.size()), argv.data(), render);
+  std::string out = ::testing::internal::GetCapturedStdout();
+  return {status, out, ::testing::internal::GetCapturedStderr()};
 }
 
 TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   testing::TempDir dir;
   const std::string k = dir / "k.json";
   const auto ok = [&](const std::string& line) {
-    const Result r = Mattix(line, dir);
+    const Result r = Mattix(line);
     EXPECT_EQ(r.status, 0) << r.err;
     return r;
   };
@@ -101,7 +83,7 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
 TEST(Commands, StatusAndMessages) {
   testing::TempDir dir;
   const std::string k = dir / "k.json", small = dir / "small.png", none = dir / "none.png";
-  ASSERT_EQ(Mattix("project new -o " + k, dir).status, 0);
+  ASSERT_EQ(Mattix("project new -o " + k).status, 0);
   const std::string before = ReadFileText(k);
   WriteFileAtomically(small, EncodePngGrey(GreyImage(100, 100), ""), false);
   dir.Write("broken.png", std::string("\x89PNG\r\n\x1a\nbroken"));
@@ -140,7 +122,7 @@ TEST(Commands, StatusAndMessages) {
       {"mask", 2, "A subcommand is required"},
       {"", 2, "A subcommand is required"}};
   for (const auto& c : cases) {
-    const Result r = Mattix(c.line, dir);
+    const Result r = Mattix(c.line);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_EQ(r.err.rfind("mattix: ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
@@ -148,19 +130,18 @@ TEST(Commands, StatusAndMessages) {
   EXPECT_EQ(ReadFileText(k), before);
   EXPECT_FALSE(std::filesystem::exists(none));
 
-  EXPECT_EQ(Mattix("--version", dir).out, "mattix " MATTIX_VERSION "\n");
-  const Result help = Mattix("help", dir);
+  EXPECT_EQ(Mattix("--version").out, "mattix " MATTIX_VERSION "\n");
+  const Result help = Mattix("help");
   EXPECT_EQ(help.status, 0);
   for (const char* c : {"mattix mask import", "mattix mask export", "mattix project new",
                         "mattix project show", "mattix render"})
     EXPECT_NE(help.out.find(c), std::string::npos) << c;
-  const Result renderHelp = Mattix("render --help", dir);
+  const Result renderHelp = Mattix("render --help");
   EXPECT_EQ(renderHelp.status, 0);
   EXPECT_NE(renderHelp.out.find("--jobs"), std::string::npos);
 }
 
 TEST(Commands, RenderOptionsReachTheRenderer) {
-  testing::TempDir dir;
   std::vector<RenderOptions> seen;
   const RenderHandler render = [&](const RenderOptions& o) {
     seen.push_back(o);
@@ -169,10 +150,10 @@ TEST(Commands, RenderOptionsReachTheRenderer) {
   ASSERT_EQ(Mattix("render shot_%04d.png -o keyed_%04d.png --project key.json --softness 10 "
                    "--spill=50 --lightness 0,5,95,100 --field 1 --matte matte.mov "
                    "--preview prev.webm -j 3 --force",
-                   dir, render)
+                   render)
                 .status,
             0);
-  ASSERT_EQ(Mattix("render in.png -o out.png --jobs 256", dir, render).status, 0);
+  ASSERT_EQ(Mattix("render in.png -o out.png --jobs 256", render).status, 0);
   RenderOptions plain;
   plain.input = "in.png", plain.output = "out.png", plain.jobs = 256;
   const std::vector<RenderOptions> expected = {

@@ -4,9 +4,11 @@
 #include "host/cli/CliError.h"
 #include "host/cli/FileBytes.h"
 #include "host/cli/FramePipeline.h"
+#include "host/cli/FrameSequence.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/Subprocess.h"
 #include "tests/cli/TempDir.h"
+#include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,8 @@
 
 namespace mattix::cli {
 namespace {
+
+using testing::Listing;
 
 BgraImage Frame(int w, int h, int seed) {
   BgraImage f(w, h);
@@ -34,13 +38,9 @@ BgraImage FakeKey(const BgraImage& in, const InputFrame&) {
   return out;
 }
 
-std::string Numbered(const char* pattern, long n) {
-  char name[64];
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  std::snprintf(name, sizeof name, pattern, int(n));
-#pragma GCC diagnostic pop
-  return name;
+// The name of frame n (FrameName is checked against printf in FrameSequenceTest).
+std::string Numbered(const std::string& pattern, long n) {
+  return FrameName(*ParseSequencePattern(pattern), n);
 }
 
 void WriteSequence(const testing::TempDir& dir, int count, int w = 24, int h = 16) {
@@ -69,14 +69,6 @@ std::string Render(const std::string& input, const std::vector<std::string>& out
     return e.what();
   }
   return "";
-}
-
-std::vector<std::string> Listing(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(folder))
-    names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 TEST(FramePipeline, SequenceWithMatteAndPreviewSameFilesForAnyJobs) {

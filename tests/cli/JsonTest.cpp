@@ -3,6 +3,7 @@
 // (The written layout is checked through the project file.)
 #include "host/cli/CliError.h"
 #include "host/cli/Json.h"
+#include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -33,52 +34,32 @@ TEST(Json, ReadsEveryKindAndKeepsPositions) {
   EXPECT_EQ(v.Find("missing"), nullptr);
 }
 
+// Each text is refused with an error starting "key.json:LINE:COLUMN: " and
+// holding the reason.
 TEST(Json, RefusedTextsNameFileLineAndColumn) {
-  const struct {
-    const char* text;
-    int line, column;
-    const char* message;
-  } cases[] = {{"", 1, 1, "end of the file"},
-               {"{\"a\": 1,}", 1, 9, "trailing comma"},
-               {"[1, 2,]", 1, 7, "trailing"},
-               {"{\n  \"a\": 01\n}", 2, 8, "leading zeros"},
-               {"{\"a\": 1, \"a\": 2}", 1, 10, "appears twice"},
-               {"// c\n{}", 1, 1, "expected a value"},
-               {"[NaN]", 1, 2, "expected a value"},
-               {"[Infinity]", 1, 2, "expected a value"},
-               {"[1e999]", 1, 2, "too large"},
-               {"[-]", 1, 3, "expected a digit"},
-               {"[1.]", 1, 4, "decimal point"},
-               {"[1e]", 1, 4, "exponent"},
-               {"[.5]", 1, 2, "expected a value"},
-               {"[+1]", 1, 2, "expected a value"},
-               {"\"abc", 1, 1, "unterminated"},
-               {"\"a\tb\"", 1, 3, "control character"},
-               {"\"\\x\"", 1, 4, "unknown escape"},
-               {"\"\\ud800\"", 1, 8, "unpaired surrogate"},
-               {"\"\\udc00\"", 1, 8, "unpaired surrogate"},
-               {"\"\\u12g4\"", 1, 6, "hexadecimal"},
-               {"\"\xC3\"", 1, 2, "UTF-8"},
-               {"\"\xC0\x80\"", 1, 2, "UTF-8"},
-               {"\"\xED\xA0\x80\"", 1, 2, "UTF-8"},
-               {"{} {}", 1, 4, "after the end"},
-               {"{\"a\" 1}", 1, 6, "':'"},
-               {"{a: 1}", 1, 2, "member name"},
-               {"[1 2]", 1, 4, "',' or ']'"},
-               {"[tru]", 1, 2, "expected true"},
-               {"[nulll]", 1, 2, "unknown word"},
-               {"{\n\"\xC3\xA9\xC3\xA9\": x}", 2, 7, "expected a value"}};
-  for (const auto& c : cases) {
-    std::string error = "(accepted)";
-    try {
-      JsonValue::Parse(c.text, "key.json");
-    } catch (const CliError& e) {
-      error = e.what();
-    }
-    const std::string where =
-        "key.json:" + std::to_string(c.line) + ":" + std::to_string(c.column) + ": ";
-    EXPECT_EQ(error.rfind(where, 0), 0u) << c.text << " -> " << error;
-    EXPECT_NE(error.find(c.message), std::string::npos) << c.text << " -> " << error;
+  // clang-format off
+  const char* const cases[][3] = {
+      {"", "1:1", "end of the file"}, {"{\"a\": 1,}", "1:9", "trailing comma"},
+      {"[1, 2,]", "1:7", "trailing"}, {"{\n  \"a\": 01\n}", "2:8", "leading zeros"},
+      {"{\"a\": 1, \"a\": 2}", "1:10", "appears twice"}, {"// c\n{}", "1:1", "expected a value"},
+      {"[NaN]", "1:2", "expected a value"}, {"[Infinity]", "1:2", "expected a value"},
+      {"[1e999]", "1:2", "too large"}, {"[-]", "1:3", "expected a digit"},
+      {"[1.]", "1:4", "decimal point"}, {"[1e]", "1:4", "exponent"},
+      {"[.5]", "1:2", "expected a value"}, {"[+1]", "1:2", "expected a value"},
+      {"\"abc", "1:1", "unterminated"}, {"\"a\tb\"", "1:3", "control character"},
+      {"\"\\x\"", "1:4", "unknown escape"}, {"\"\\ud800\"", "1:8", "unpaired surrogate"},
+      {"\"\\udc00\"", "1:8", "unpaired surrogate"}, {"\"\\u12g4\"", "1:6", "hexadecimal"},
+      {"\"\xC3\"", "1:2", "UTF-8"}, {"\"\xC0\x80\"", "1:2", "UTF-8"},
+      {"\"\xED\xA0\x80\"", "1:2", "UTF-8"}, {"{} {}", "1:4", "after the end"},
+      {"{\"a\" 1}", "1:6", "':'"}, {"{a: 1}", "1:2", "member name"}, {"[1 2]", "1:4", "',' or ']'"},
+      {"[tru]", "1:2", "expected true"}, {"[nulll]", "1:2", "unknown word"},
+      {"{\n\"\xC3\xA9\xC3\xA9\": x}", "2:7", "expected a value"}};
+  // clang-format on
+  for (const auto& [text, where, reason] : cases) {
+    const std::string error = testing::ErrorOf([&] { JsonValue::Parse(text, "key.json"); });
+    EXPECT_EQ(error.rfind("key.json:" + std::string(where) + ": ", 0), 0u)
+        << text << " -> " << error;
+    EXPECT_NE(error.find(reason), std::string::npos) << text << " -> " << error;
   }
   EXPECT_NO_THROW(JsonValue::Parse(std::string(64, '[') + std::string(64, ']'), "d.json"));
   EXPECT_THROW(JsonValue::Parse(std::string(100000, '['), "d.json"), CliError);

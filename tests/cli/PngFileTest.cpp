@@ -4,6 +4,7 @@
 // values by the PNG rules (scaling of low and high bit depths, tRNS).
 #include "host/cli/CliError.h"
 #include "host/cli/PngFile.h"
+#include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -153,17 +154,6 @@ TEST(Png, EncodedPicturesReadBackExactly) {
   EXPECT_THROW(EncodePng(BgraImage(), "nothing.png"), CliError);
 }
 
-std::vector<std::uint8_t> Chunk(const char* type, const std::vector<std::uint8_t>& data) {
-  std::vector<std::uint8_t> out;
-  for (int s = 24; s >= 0; s -= 8) out.push_back(std::uint8_t(data.size() >> s));
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), data.begin(), data.end());
-  const uLong crc =
-      crc32(crc32(0, reinterpret_cast<const Bytef*>(type), 4), data.data(), uInt(data.size()));
-  for (int s = 24; s >= 0; s -= 8) out.push_back(std::uint8_t(crc >> s));
-  return out;
-}
-
 // Every damaged file gives a CliError that names the file; none crashes.
 TEST(Png, DamagedFilesAreRefusedWithTheirName) {
   BgraImage small(13, 11);
@@ -182,18 +172,16 @@ TEST(Png, DamagedFilesAreRefusedWithTheirName) {
     damaged.back()[at] ^= 0x5A;
   }
   // A well-formed IHDR for a 60000 x 60000 RGBA picture (14 GB decoded).
-  damaged.push_back({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
-  for (const auto& c :
-       {Chunk("IHDR", {0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 6, 0, 0, 0}), Chunk("IEND", {})})
-    damaged.back().insert(damaged.back().end(), c.begin(), c.end());
-  for (std::size_t i = 0; i < damaged.size(); ++i) {
-    try {
-      DecodePng(damaged[i].data(), damaged[i].size(), "shot_0003.png");
-      ADD_FAILURE() << "damaged file " << i << " was accepted";
-    } catch (const CliError& e) {
-      EXPECT_EQ(std::string(e.what()).rfind("shot_0003.png: ", 0), 0u) << e.what();
-    }
-  }
+  damaged.push_back(valid);
+  for (const std::size_t at : {18, 22}) damaged.back()[at] = 0xEA, damaged.back()[at + 1] = 0x60;
+  const uLong crc = crc32(0, &damaged.back()[12], 17);  // over "IHDR" and its data
+  for (int i = 0; i < 4; ++i)
+    damaged.back()[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
+  for (const auto& bytes : damaged)
+    EXPECT_EQ(testing::ErrorOf([&] {
+                DecodePng(bytes.data(), bytes.size(), "shot_0003.png");
+              }).rfind("shot_0003.png: ", 0),
+              0u);
   std::mt19937 rng(12345);
   int refused = 0;
   for (int round = 0; round < 400; ++round) {

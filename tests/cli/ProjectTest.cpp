@@ -1,8 +1,8 @@
 // Project files: the written layout, defaults for omitted members, random
 // settings round trips, refused projects naming place and reason, the
 // command-line number parsers, and damaged text that never crashes.
-#include "host/cli/CliError.h"
 #include "host/cli/Project.h"
+#include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +13,7 @@ namespace mattix::cli {
 namespace {
 
 std::string ParseError(const std::string& text) {
-  try {
-    ParseProject(text, "key.json");
-  } catch (const CliError& e) {
-    return e.what();
-  }
-  return "(accepted)";
+  return testing::ErrorOf([&] { ParseProject(text, "key.json"); });
 }
 
 TEST(Project, LayoutAndDefaultsForOmittedMembers) {

@@ -1,50 +1,26 @@
-// Video through ffmpeg: output kinds from names, a missing ffmpeg explained,
-// and bad inputs and frames named. The round trip is in FramePipelineTest.
-#include "host/cli/CliError.h"
+// Video through ffmpeg: a missing ffmpeg explained, bad inputs and frames
+// named. The round trip is in FramePipelineTest; output kinds from names in
+// CommandsTest.
 #include "host/cli/Subprocess.h"
 #include "host/cli/Video.h"
 #include "tests/cli/TempDir.h"
+#include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace mattix::cli {
 namespace {
 
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const CliError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
-TEST(Video, KindsAndFormatsFromNames) {
-  for (const auto& [path, kind] : {std::pair{"a/shot_%04d.png", MediaKind::Sequence},
-                                   {"a/shot.PNG", MediaKind::Picture},
-                                   {"clip.mp4", MediaKind::Video},
-                                   {"png.d/clip", MediaKind::Video}})
-    EXPECT_EQ(InputKindOf(path), kind) << path;
-  for (const auto& [path, format] : {std::pair{"out.mov", OutputFormat::ProRes4444},
-                                     {"out.WebM", OutputFormat::Vp9Alpha},
-                                     {"out.png", OutputFormat::Png},
-                                     {"out_%03d.png", OutputFormat::PngSequence}})
-    EXPECT_EQ(OutputFormatOf(path), format) << path;
-  for (const auto& [path, error] : {std::pair{"out.mp4", "out.mp4: .mp4 output cannot keep"},
-                                    {"out", "out: unknown output type"},
-                                    {"out.xyz", ".mov (ProRes 4444)"}})
-    EXPECT_NE(ErrorOf([&] { OutputFormatOf(path); }).find(error), std::string::npos) << path;
-}
+using testing::ErrorOf;
 
 TEST(Video, MissingFfmpegSaysHowToInstallIt) {
   const FfmpegTools none{"mattix-no-such-ffmpeg", "mattix-no-such-ffprobe"};
-  for (const std::string& e :
-       {ErrorOf([&] { ProbeVideo("in.mov", none); }), ErrorOf([&] {
-          VideoWriter w("out.mov", "/tmp/x", OutputFormat::ProRes4444, 4, 4, "25", none);
-        }),
-        ErrorOf([&] {
-          VideoReader r("in.mov", VideoInfo{4, 4, "25", 25.0, -1, "prores", false}, none);
-        })}) {
+  const VideoInfo info{4, 4, "25", 25.0, -1, "prores", false};
+  for (const std::string& e : {ErrorOf([&] { ProbeVideo("in.mov", none); }), ErrorOf([&] {
+                                 VideoWriter("out.mov", "/tmp/x", OutputFormat::ProRes4444, 4, 4,
+                                             "25", none);
+                               }),
+                               ErrorOf([&] { VideoReader("in.mov", info, none); })}) {
     EXPECT_NE(e.find("apt-get install ffmpeg"), std::string::npos) << e;
     EXPECT_NE(e.find(".mov"), std::string::npos) << e;
   }
