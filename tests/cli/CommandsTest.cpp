@@ -69,15 +69,6 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   const BgraImage back = ReadPng(dir / "back.png");
   for (std::size_t i = 0; i < painted.pixels.size(); ++i)
     ASSERT_EQ(back.pixels[i * 4], painted.pixels[i]) << i;
-  // A colour picture: a red mark (mean 85) on black keys by a third.
-  BgraImage colour(241, 209);
-  for (std::size_t i = 3; i < colour.pixels.size(); i += 4) colour.pixels[i] = 255;
-  colour.Row(10)[20 * 4 + 2] = 255;
-  WriteFileAtomically(dir / "colour.png", EncodePng(colour, ""), false);
-  ok("mask import " + dir / "colour.png" + " --project " + k + " -o " + dir / "k2.json");
-  const GreyImage mark = PictureFromMaskRecord(ReadProject(dir / "k2.json").chromaMask, "");
-  EXPECT_EQ(mark.Row(10)[20], 85);
-  EXPECT_EQ(std::count(mark.pixels.begin(), mark.pixels.end(), 0), 241 * 209 - 1);
 }
 
 TEST(Commands, StatusAndMessages) {

@@ -1,7 +1,10 @@
-// Reading, transforming and writing frames: sequences with matte and
-// preview, the same files for any number of jobs, broken frames named with
-// nothing after them written, output safety, and one video round trip.
+// Frames in and out. Sequence patterns against printf and the frames found
+// on disk; the preview kernel against its reference and the matte; then
+// renders: matte and preview, the same files for any number of jobs, broken
+// frames named with nothing after them written, output safety, and one
+// video round trip.
 #include "host/cli/CliError.h"
+#include "host/cli/Composite.h"
 #include "host/cli/FileBytes.h"
 #include "host/cli/FramePipeline.h"
 #include "host/cli/FrameSequence.h"
@@ -12,12 +15,91 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 namespace mattix::cli {
 namespace {
 
+using testing::ErrorOf;
 using testing::Listing;
+
+TEST(FrameSequence, PatternsNameFramesAsPrintfDoes) {
+  const struct {
+    const char* pattern;
+    long number;
+  } cases[] = {{"shot_%04d.png", 7}, {"shot_%04d.png", 12345}, {"dir/f%d.png", 0},
+               {"/abs/x%09dy", 123}, {"100%%_%02d.png", 5},    {"f%d", 42}};
+  for (const auto& c : cases) {
+    char expected[64];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    std::snprintf(expected, sizeof expected, c.pattern, int(c.number));
+#pragma GCC diagnostic pop
+    EXPECT_EQ(FrameName(ParseSequencePattern(c.pattern).value(), c.number), expected);
+  }
+  EXPECT_FALSE(ParseSequencePattern("plain.png"));
+  EXPECT_FALSE(ParseSequencePattern("50%%.png"));
+  // A width must be zero-padded ("%1d" is refused), and one placeholder only.
+  for (const char* path : {"a%s.png", "a%1d.png", "a%00d.png", "a%010d.png", "a%d_%d.png", "a%",
+                           "dir%d/x.png", "a%0d.png", "a%-4d.png"})
+    EXPECT_NE(ErrorOf([&] { ParseSequencePattern(path); }).find(path), std::string::npos) << path;
+}
+
+TEST(FrameSequence, ExpandTakesTheFirstConsecutiveRunOfCanonicalNames) {
+  testing::TempDir dir;
+  for (const char* n :
+       {"shot_0003.png", "shot_0004.png", "shot_0005.png", "shot_0006.png", "shot_0008.png",
+        "shot_0009.png", "shot_3.png", "shot_00002.png", "shot_0002.jpg", "shot_000x.png",
+        "other_0001.png", "f98.png", "f99.png", "f100.png", "f0101.png", "a_000.png", "a_001.png"})
+    dir.Write(n, std::string("x"));
+  std::filesystem::create_directory(dir / "shot_0001.png");  // a folder is not a frame
+  const FrameList list = ExpandSequence(dir / "shot_%04d.png");
+  EXPECT_EQ(list.numbers, (std::vector<long>{3, 4, 5, 6}));
+  EXPECT_EQ(list.paths.front(), dir / "shot_0003.png");
+  EXPECT_EQ(list.paths.back(), dir / "shot_0006.png");
+  EXPECT_EQ(list.ignoredAfterGap, 2);
+  // With %02d, 100 is canonical too (printf writes it in full); 0101 is not.
+  EXPECT_EQ(ExpandSequence(dir / "f%02d.png").numbers, (std::vector<long>{98, 99, 100}));
+  EXPECT_EQ(ExpandSequence(dir / "a_%03d.png").numbers, (std::vector<long>{0, 1}));
+  for (const std::string& p : {dir / "none_%04d.png", dir / "nofolder/x_%04d.png"})
+    EXPECT_NE(ErrorOf([&] { ExpandSequence(p); }).find(p), std::string::npos) << p;
+}
+
+TEST(Composite, PreviewKernelMatchesReferenceExhaustively) {
+  std::vector<std::uint8_t> row(256 * 256 * 4);
+  for (std::size_t i = 0; i < 256 * 256; ++i) {
+    const auto c = std::uint8_t(i);
+    row[i * 4] = c, row[i * 4 + 1] = 255 - c, row[i * 4 + 2] = c ^ 0x55;
+    row[i * 4 + 3] = std::uint8_t(i >> 8);
+  }
+  for (int grey : {0, 1, 102, 153, 254, 255}) {
+    const Checkerboard board{256 * 256, std::uint8_t(grey), 0};  // one square over the row
+    std::vector<std::uint8_t> fast(row.size()), ref(row.size());
+    PreviewRow(row.data(), fast.data(), 256 * 256, 0, board);
+    PreviewRow_ref(row.data(), ref.data(), 256 * 256, 0, board);
+    ASSERT_EQ(fast, ref) << "grey " << grey;
+    // Opaque keeps the colour, transparent shows the square.
+    EXPECT_EQ(ref[255 * 256 * 4 + 7 * 4 + 2], 7 ^ 0x55);
+    EXPECT_EQ(ref[9 * 4 + 1], grey);
+  }
+}
+
+TEST(Composite, CheckerboardLayoutAndMatte) {
+  BgraImage keyed(10, 7);  // black, alpha from the position
+  for (int y = 0; y < keyed.height; ++y)
+    for (int x = 0; x < keyed.width; ++x) keyed.Row(y)[x * 4 + 3] = std::uint8_t(x * 25 + y);
+  const GreyImage matte = MakeMatte(keyed);
+  const BgraImage board = MakePreview(BgraImage(10, 7), Checkerboard{3, 10, 200});
+  ASSERT_EQ(matte.width, 10);
+  ASSERT_EQ(matte.height, 7);
+  for (int y = 0; y < 7; ++y)
+    for (int x = 0; x < 10; ++x) {
+      ASSERT_EQ(matte.Row(y)[x], x * 25 + y);
+      ASSERT_EQ(board.Row(y)[x * 4], (x / 3 + y / 3) % 2 ? 200 : 10) << x << "," << y;
+      ASSERT_EQ(board.Row(y)[x * 4 + 3], 255);
+    }
+}
 
 BgraImage Frame(int w, int h, int seed) {
   BgraImage f(w, h);
