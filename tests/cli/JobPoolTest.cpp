@@ -9,87 +9,67 @@
 
 #include <atomic>
 #include <chrono>
-#include <numeric>
 #include <stdexcept>
 
 namespace mattix::cli {
 namespace {
 
-struct PoolRun {
-  std::vector<long> sunk, values, sourced;
-  long maxAhead = 0;
-  std::string error;
-};
-
-// Items 0..n-1, work(i) = i * i after an uneven pause, failing where asked;
-// the source says it has ended at n.
-PoolRun RunItems(int jobs, long n, long failSourceAt, std::vector<long> failWorkAt,
-                 long failSinkAt) {
-  PoolRun run;
-  std::atomic<long> sunkCount{0};
-  std::atomic<int> inSource{0};
-  try {
-    RunOrdered<long, long>(
-        jobs,
-        [&](long i) -> std::optional<long> {
-          EXPECT_EQ(inSource.fetch_add(1), 0) << "source called concurrently";
-          run.sourced.push_back(i);
-          run.maxAhead = std::max(run.maxAhead, i - sunkCount.load());
-          inSource.fetch_sub(1);
-          if (i == failSourceAt) throw CliError("source failed at " + std::to_string(i));
-          return i < n ? std::optional<long>(i) : std::nullopt;
-        },
-        [&](long i, long&& v) {
-          std::this_thread::sleep_for(std::chrono::microseconds((i * 7919) % 13 * 150));
-          if (std::count(failWorkAt.begin(), failWorkAt.end(), i))
-            throw CliError("work failed at " + std::to_string(i));
-          return v * v;
-        },
-        [&](long i, long&& v) {
-          if (i == failSinkAt) throw std::runtime_error("sink failed at " + std::to_string(i));
-          run.sunk.push_back(i);
-          run.values.push_back(v);
-          sunkCount.fetch_add(1);
-        });
-  } catch (const std::exception& e) {
-    run.error = e.what();
-  }
-  return run;
-}
-
-std::vector<long> Iota(long n) {
-  std::vector<long> v(static_cast<std::size_t>(n));
-  std::iota(v.begin(), v.end(), 0L);
-  return v;
-}
-
 TEST(JobPool, ResultsInOrderAndFailuresDeterministic) {
   const struct {
-    long failSource;
+    long failSource, failSink;
     std::vector<long> failWork;
-    long failSink;
     long sunk;
-    const char* error;
-  } cases[] = {{-1, {}, -1, 40, ""},
-               {-1, {7}, -1, 7, "work failed at 7"},
-               {-1, {9, 5}, -1, 5, "work failed at 5"},  // the lowest index wins
-               {-1, {0}, -1, 0, "work failed at 0"},
-               {11, {}, -1, 11, "source failed at 11"},
-               {12, {3}, -1, 3, "work failed at 3"},
-               {-1, {}, 4, 4, "sink failed at 4"}};
-  for (int jobs : {1, 3, 8}) {
+    std::string error;
+  } cases[] = {{-1, -1, {}, 40, ""},
+               {-1, -1, {7}, 7, "work failed at 7"},
+               {-1, -1, {9, 5}, 5, "work failed at 5"},  // the lowest index wins, whether
+               {-1, -1, {2, 6}, 2, "work failed at 2"},  // it fails last or first
+               {-1, -1, {0}, 0, "work failed at 0"},
+               {11, -1, {}, 11, "source failed at 11"},
+               {12, -1, {3}, 3, "work failed at 3"},
+               {-1, 4, {}, 4, "sink failed at 4"}};
+  for (int jobs : {1, 3, 8})
     for (const auto& c : cases) {
-      const PoolRun run = RunItems(jobs, 40, c.failSource, c.failWork, c.failSink);
-      EXPECT_EQ(run.error, c.error) << "jobs " << jobs;
-      EXPECT_EQ(run.sunk, Iota(c.sunk)) << c.error << ", jobs " << jobs;
-      EXPECT_LE(run.maxAhead, 2L * jobs);
+      // Items 0 to 39 (the source says it has ended at 40); work(i) = i * i
+      // after an uneven pause (item 9 ends before 5, 2 before 6); each step
+      // fails where the case says.
+      std::atomic<long> sunk{0};
+      std::atomic<int> inSource{0};
+      long sourced = 0;
+      std::string error;
+      try {
+        RunOrdered<long, long>(
+            jobs,
+            [&](long i) -> std::optional<long> {
+              EXPECT_EQ(inSource.fetch_add(1), 0) << "source called concurrently";
+              EXPECT_EQ(i, sourced++) << "source called out of order";
+              EXPECT_LE(i - sunk.load(), 2L * jobs) << "too many items in flight";
+              std::this_thread::sleep_for(std::chrono::microseconds(50));  // a window for races
+              inSource.fetch_sub(1);
+              if (i == c.failSource) throw CliError("source failed at " + std::to_string(i));
+              return i < 40 ? std::optional<long>(i) : std::nullopt;
+            },
+            [&](long i, long&& v) {
+              std::this_thread::sleep_for(std::chrono::microseconds((i * 7919) % 13 * 150));
+              if (std::count(c.failWork.begin(), c.failWork.end(), i))
+                throw CliError("work failed at " + std::to_string(i));
+              return v * v;
+            },
+            [&](long i, long&& v) {
+              if (i == c.failSink) throw std::runtime_error("sink failed at " + std::to_string(i));
+              EXPECT_EQ(i, sunk.load()) << "sunk out of order";
+              EXPECT_EQ(v, i * i);
+              sunk.fetch_add(1);
+            });
+      } catch (const std::exception& e) {
+        error = e.what();
+      }
+      EXPECT_EQ(error, c.error) << "jobs " << jobs;
+      EXPECT_EQ(sunk.load(), c.sunk) << c.error << ", jobs " << jobs;
       if (c.sunk == 40) {
-        EXPECT_EQ(run.sourced, Iota(41));  // 40 is where the source said it had ended
-        for (long i = 0; i < 40; ++i) EXPECT_EQ(run.values[std::size_t(i)], i * i);
+        EXPECT_EQ(sourced, 41);  // 40 is where the source said it had ended
       }
     }
-    EXPECT_TRUE(RunItems(jobs, 0, -1, {}, -1).sunk.empty());
-  }
 }
 
 TEST(Progress, Format) {
