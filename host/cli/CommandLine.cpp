@@ -51,6 +51,7 @@ void AddOverrideOptions(CLI::App& app, SettingOverrides& overrides) {
 void AddRenderOptions(CLI::App& app, RenderOptions& options) {
   app.add_option("input", options.input, "A PNG picture, a PNG sequence (shot_%04d.png) or a video")
       ->required();
+  app.add_option("extra", options.extraInputs)->group("");  // hidden; refused by the check
   app.add_option("-o,--output", options.output,
                  "The keyed result: a .png for a picture, else a sequence, .mov or .webm")
       ->required();
@@ -67,6 +68,9 @@ void AddRenderOptions(CLI::App& app, RenderOptions& options) {
 }
 
 void CheckRenderOptions(const RenderOptions& o) {
+  if (!o.extraInputs.empty())
+    throw UsageError("render: one input only (\"" + o.extraInputs.front() +
+                     "\" is extra; a sequence is given as name_%04d.png)");
   const bool single = InputKindOf(o.input) == MediaKind::Picture;
   std::vector<std::pair<std::string, std::string>> outputs = {{"the output", o.output}};
   if (o.matte) outputs.emplace_back("--matte", *o.matte);

@@ -31,6 +31,7 @@ struct RenderOptions {
   int field = -1;  // -1: whole frames
   int jobs = 1;
   bool force = false;
+  std::vector<std::string> extraInputs;  // words after the input, refused by the check
   bool operator==(const RenderOptions&) const = default;
 };
 
@@ -58,7 +59,8 @@ void AddOverrideOptions(CLI::App& app, SettingOverrides& overrides);
 // `options`; --jobs defaults to the number of processors.
 void AddRenderOptions(CLI::App& app, RenderOptions& options);
 
-// The checks after parsing: a single picture gives .png outputs; a sequence
+// The checks after parsing: one input (a shell glob gives many: a sequence is
+// given by its pattern); a single picture gives .png outputs; a sequence
 // or a video gives sequences or videos; every output can hold alpha; the main
 // output, matte and preview are different files. Throws UsageError/CliError.
 void CheckRenderOptions(const RenderOptions& options);

@@ -167,14 +167,21 @@ int CommandMain(int argc, char** argv, const RenderHandler& render) {
       "only with --force. Exit status: 0 done, 1 failed, 2 command line not understood.\n"
       "`mattix help` shows every command's options, `mattix COMMAND --help` one's.");
 
-  // A line not understood gets a hint naming the command it was for.
-  const auto usageError = [&app](const char* message) {
+  // A line not understood gets a hint naming the command it was for. A word
+  // left where a subcommand was expected is named as an unknown command
+  // (CLI11 would report a missing subcommand first).
+  const auto usageError = [&app](std::string message) {
     std::string command = "mattix";
-    for (const CLI::App* at = &app; !at->get_subcommands().empty();) {
+    CLI::App* at = &app;
+    while (!at->get_subcommands().empty()) {
       at = at->get_subcommands().front();
       command += " " + at->get_name();
     }
-    std::fprintf(stderr, "mattix: %s\n(%s --help shows the options)\n", message, command.c_str());
+    const bool expectsCommand = !at->get_subcommands([](CLI::App*) { return true; }).empty();
+    if (const std::vector<std::string> rest = at->remaining(); expectsCommand && !rest.empty())
+      message = "unknown command \"" + rest.front() + "\"";
+    std::fprintf(stderr, "mattix: %s\n(%s --help shows the options)\n", message.c_str(),
+                 command.c_str());
     return 2;
   };
   try {

@@ -95,6 +95,7 @@ TEST(Commands, StatusAndMessages) {
       {"render a.png -o b.png", 1, "render: this build has no renderer"},
       {"render -o b.png", 2, "input is required"},
       {"render a.png", 2, "--output is required"},
+      {"render a_1.png a_2.png -o o.png", 2, "render: one input only (\"a_2.png\" is extra"},
       {"render a.png -o b.mov", 2, "b.mov: the input is one picture, so the output must be a .png"},
       {"render a.png -o o.png --matte m_%02d.png", 2, "m_%02d.png: the input is one picture"},
       {"render a.mov -o o.png", 2, "o.png: the input has many frames"},
@@ -111,6 +112,8 @@ TEST(Commands, StatusAndMessages) {
       {"project show p --lightness 1,5,3,9", 2, "--lightness: lightness breakpoints must be in"},
       {"mask import " + small, 2, "--project is required"},
       {"mask", 2, "A subcommand is required"},
+      {"mask paint", 2, "unknown command \"paint\"\n(mattix mask --help"},
+      {"bogus -o x", 2, "unknown command \"bogus\"\n(mattix --help"},
       {"", 2, "A subcommand is required"}};
   for (const auto& c : cases) {
     const Result r = Mattix(c.line);
@@ -156,7 +159,8 @@ TEST(Commands, RenderOptionsReachTheRenderer) {
        .overrides = {10.0, 50.0, std::array<double, 4>{0, 5, 95, 100}},
        .field = 1,
        .jobs = 3,
-       .force = true},
+       .force = true,
+       .extraInputs = {}},
       plain};
   EXPECT_EQ(seen, expected);
 }
