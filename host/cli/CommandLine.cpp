@@ -7,8 +7,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
-
 namespace mattix::cli {
 
 namespace {
