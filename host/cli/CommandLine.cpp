@@ -5,93 +5,70 @@
 #include "host/cli/OutputFile.h"
 #include "host/cli/Video.h"
 
+#include <CLI/CLI.hpp>
+
 namespace mattix::cli {
 
-std::optional<std::string> ParsedArgs::Value(const std::string& name) const {
-  for (const auto& [key, value] : options_)
-    if (key == name) return value;
-  return std::nullopt;
+namespace {
+
+// A CLI11 check from one of the project's parsers: its CliError becomes the
+// check's message, which CLI11 prefixes with the option's name. CLI11's own
+// number conversion takes "nan", which its Range check lets through.
+template <class Parse>
+CLI::Validator CheckedBy(Parse parse, const std::string& description) {
+  return CLI::Validator(
+      [parse](std::string& text) -> std::string {
+        try {
+          parse(text);
+          return {};
+        } catch (const CliError& e) {
+          return e.what();
+        }
+      },
+      description);
 }
 
-bool ParsedArgs::Has(const std::string& name) const { return Value(name).has_value(); }
-
-ParsedArgs ParseArgs(const std::vector<std::string>& args, std::initializer_list<OptionSpec> specs,
-                     const std::string& command) {
-  ParsedArgs parsed;
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      parsed.positional.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    const std::size_t eq = arg.find('=');
-    const std::string name = arg.substr(0, eq);
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& s : specs)
-      if (name == s.name || (s.alias && name == s.alias)) spec = &s;
-    if (!spec) throw UsageError(command + ": unknown option " + name);
-    if (parsed.Has(spec->name)) throw UsageError(command + ": " + name + " is given twice");
-    if (!spec->takesValue) {
-      if (eq != std::string::npos) throw UsageError(command + ": " + name + " takes no value");
-      parsed.Set(spec->name, "");
-      continue;
-    }
-    if (eq != std::string::npos) {
-      parsed.Set(spec->name, arg.substr(eq + 1));
-    } else {
-      if (i + 1 >= args.size()) throw UsageError(command + ": " + name + " needs a value");
-      parsed.Set(spec->name, args[++i]);
-    }
-  }
-  return parsed;
+CLI::Validator Percent() {
+  return CheckedBy([](const std::string& text) { ParseNumber(text, 0.0, 100.0); }, "0 to 100");
 }
 
-SettingOverrides OverridesFrom(const ParsedArgs& parsed) {
-  SettingOverrides o;
-  if (auto v = parsed.Value("--softness"))
-    o.softness = ParseNumberFlag("--softness", *v, 0.0, 100.0);
-  if (auto v = parsed.Value("--spill"))
-    o.spillSuppression = ParseNumberFlag("--spill", *v, 0.0, 100.0);
-  if (auto v = parsed.Value("--lightness")) o.lightness = ParseLightnessFlag(*v);
-  return o;
+}  // namespace
+
+void AddOverrideOptions(CLI::App& app, SettingOverrides& overrides) {
+  app.add_option("--softness", overrides.softness, "Softness of the key's edges, percent")
+      ->check(Percent());
+  app.add_option("--spill", overrides.spillSuppression, "Spill suppression, percent")
+      ->check(Percent());
+  app.add_option_function<std::string>(
+         "--lightness",
+         [&overrides](const std::string& text) { overrides.lightness = ParseLightness(text); },
+         "Lightness window breakpoints L0,L1,L2,L3, percent, in increasing order")
+      ->check(CheckedBy(ParseLightness, "L0,L1,L2,L3"));
 }
 
-RenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
-  const std::string command = "render";
-  const ParsedArgs parsed = ParseArgs(args,
-                                      {{"-o", "--output", true},
-                                       {"--project", nullptr, true},
-                                       {"--softness", nullptr, true},
-                                       {"--spill", nullptr, true},
-                                       {"--lightness", nullptr, true},
-                                       {"--field", nullptr, true},
-                                       {"--matte", nullptr, true},
-                                       {"--preview", nullptr, true},
-                                       {"--jobs", "-j", true},
-                                       {"--force", "-f", false}},
-                                      command);
-  if (parsed.positional.empty()) throw UsageError(command + ": no input given");
-  if (parsed.positional.size() > 1)
-    throw UsageError(command + ": one input only (\"" + parsed.positional[1] +
+void AddRenderOptions(CLI::App& app, RenderOptions& options) {
+  app.add_option("input", options.input, "A PNG picture, a PNG sequence (shot_%04d.png) or a video")
+      ->required();
+  app.add_option("extra", options.extraInputs)->group("");  // hidden; refused by the check
+  app.add_option("-o,--output", options.output,
+                 "The keyed result: a .png for a picture, else a sequence, .mov or .webm")
+      ->required();
+  app.add_option("--project", options.project, "The project file holding the key's settings");
+  AddOverrideOptions(app, options.overrides);
+  app.add_option("--field", options.field, "Keys only this field of interlaced frames")
+      ->check(CLI::IsMember({0, 1}));
+  app.add_option("--matte", options.matte, "Also writes the matte (the alpha as grey) here");
+  app.add_option("--preview", options.preview, "Also writes the result over a checkerboard here");
+  options.jobs = DefaultJobCount();
+  app.add_option("-j,--jobs", options.jobs, "Frames keyed at once (default: the processors)")
+      ->check(CLI::Range(1, kMaxJobs, "1 to " + std::to_string(kMaxJobs)));
+  app.add_flag("-f,--force", options.force, "Replaces existing outputs");
+}
+
+void CheckRenderOptions(const RenderOptions& o) {
+  if (!o.extraInputs.empty())
+    throw UsageError("render: one input only (\"" + o.extraInputs.front() +
                      "\" is extra; a sequence is given as name_%04d.png)");
-  RenderOptions o;
-  o.input = parsed.positional.front();
-  const std::optional<std::string> output = parsed.Value("-o");
-  if (!output) throw UsageError(command + ": no output given (-o OUTPUT)");
-  o.output = *output;
-  o.project = parsed.Value("--project");
-  o.matte = parsed.Value("--matte");
-  o.preview = parsed.Value("--preview");
-  o.overrides = OverridesFrom(parsed);
-  if (auto v = parsed.Value("--field")) o.field = ParseFieldFlag(*v);
-  o.jobs = parsed.Value("--jobs") ? ParseJobsFlag(*parsed.Value("--jobs")) : DefaultJobCount();
-  o.force = parsed.Has("--force");
-
   const bool single = InputKindOf(o.input) == MediaKind::Picture;
   std::vector<std::pair<std::string, std::string>> outputs = {{"the output", o.output}};
   if (o.matte) outputs.emplace_back("--matte", *o.matte);
@@ -105,7 +82,21 @@ RenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
                        " must be a sequence (name_%04d.png) or a video (.mov, .webm)");
   }
   CheckDistinctOutputs(outputs);
-  return o;
+}
+
+RenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
+  RenderOptions options;
+  CLI::App app("Keys a picture, a sequence or a video", "render");
+  AddRenderOptions(app, options);
+  try {
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    throw UsageError(std::string("render: ") + e.what());
+  }
+  CheckRenderOptions(options);
+  return options;
 }
 
 }  // namespace mattix::cli

@@ -1,48 +1,22 @@
 #pragma once
-// Parsing of the command's arguments.
+// The options of the `mattix` commands, bound to a CLI11 parser.
 //
-// Options are "--name value" or "--name=value" ("-o value" for the output);
-// switches ("--force") take no value; "--" ends the options. An option may
-// be given once. Unknown options, missing values and stray arguments are
-// UsageErrors naming the command.
+// CLI11 handles the forms ("--name value", "--name=value", "-o value", "--"),
+// refuses unknown, repeated and missing options, generates the help and runs
+// the range checks given here. What it cannot express is checked after
+// parsing: the output kinds must suit the input, and the outputs must be
+// different files.
 #include "host/cli/Project.h"
 
-#include <initializer_list>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace mattix::cli {
-
-struct OptionSpec {
-  const char* name;   // "--softness", "-o"
-  const char* alias;  // another spelling ("--output" for "-o"), or nullptr
-  bool takesValue;
-};
-
-class ParsedArgs {
- public:
-  std::vector<std::string> positional;
-
-  // The value of an option (by its main name), if given.
-  std::optional<std::string> Value(const std::string& name) const;
-  bool Has(const std::string& name) const;
-
-  void Set(const std::string& name, std::string value) {
-    options_.emplace_back(name, std::move(value));
-  }
-
- private:
-  std::vector<std::pair<std::string, std::string>> options_;
-};
-
-// `command` ("render") starts error messages.
-ParsedArgs ParseArgs(const std::vector<std::string>& args, std::initializer_list<OptionSpec> specs,
-                     const std::string& command);
-
-// The setting overrides of --softness, --spill and --lightness.
-SettingOverrides OverridesFrom(const ParsedArgs& parsed);
 
 // mattix render INPUT -o OUTPUT [--project P] [--softness S] [--spill S]
 //   [--lightness L0,L1,L2,L3] [--field 0|1] [--matte M] [--preview P]
@@ -57,12 +31,42 @@ struct RenderOptions {
   int field = -1;  // -1: whole frames
   int jobs = 1;
   bool force = false;
+  std::vector<std::string> extraInputs;  // words after the input, refused by the check
+  bool operator==(const RenderOptions&) const = default;
 };
 
-// Parses and checks the render arguments: the output kinds must suit the
-// input (a single picture gives .png outputs; a sequence or a video gives
-// sequences or videos), outputs must be able to hold alpha, and the main
-// output, matte and preview must be different files.
+// mattix mask import PICTURE --project P [-o OUT] [--force]
+// mattix mask export --project P -o PICTURE [--force]
+struct MaskOptions {
+  std::string picture;  // import: the picture read
+  std::string project;
+  std::optional<std::string> output;
+  bool force = false;
+};
+
+// mattix project new -o P [overrides] [--force]; mattix project show P [overrides]
+struct ProjectOptions {
+  std::string path;
+  SettingOverrides overrides;
+  bool force = false;
+};
+
+// Adds --softness, --spill and --lightness to `app`, stored in `overrides`
+// (which must outlive the parse).
+void AddOverrideOptions(CLI::App& app, SettingOverrides& overrides);
+
+// Adds the input and the options of `mattix render` to `app`, stored in
+// `options`; --jobs defaults to the number of processors.
+void AddRenderOptions(CLI::App& app, RenderOptions& options);
+
+// The checks after parsing: one input (a shell glob gives many: a sequence is
+// given by its pattern); a single picture gives .png outputs; a sequence
+// or a video gives sequences or videos; every output can hold alpha; the main
+// output, matte and preview are different files. Throws UsageError/CliError.
+void CheckRenderOptions(const RenderOptions& options);
+
+// Parses and checks the arguments of `mattix render` (those after "render").
+// A line not understood throws UsageError.
 RenderOptions ParseRenderOptions(const std::vector<std::string>& args);
 
 }  // namespace mattix::cli

@@ -1,12 +1,13 @@
 #include "host/cli/Commands.h"
 
 #include "host/cli/CliError.h"
-#include "host/cli/CommandLine.h"
 #include "host/cli/FileBytes.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/OutputFile.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/Project.h"
+
+#include <CLI/CLI.hpp>
 
 #include <sys/stat.h>
 #include <cstdio>
@@ -32,149 +33,166 @@ ProjectSettings ReadCheckedProject(const std::string& path) {
 
 }  // namespace
 
-std::string UsageText() {
-  return "usage:\n"
-         "  mattix mask import PICTURE --project P [-o OUT] [--force]\n"
-         "      Turns a 241 x 209 picture of the hue/saturation wheel (grey levels: white\n"
-         "      keys fully, black not at all) into the chroma mask of project P, updated\n"
-         "      in place (created when missing), or written to OUT.\n"
-         "  mattix mask export --project P -o PICTURE [--force]\n"
-         "      Writes the chroma mask of project P as a 241 x 209 grey picture (black\n"
-         "      when no mask is drawn), to paint on and import again.\n"
-         "  mattix project new -o P [--softness S] [--spill S] [--lightness L0,L1,L2,L3] "
-         "[--force]\n"
-         "      Writes a project with default settings and the given overrides.\n"
-         "  mattix project show P [--softness S] [--spill S] [--lightness L0,L1,L2,L3]\n"
-         "      Checks project P and prints it with the overrides applied.\n"
-         "  mattix render INPUT -o OUTPUT [--project P] [--softness S] [--spill S]\n"
-         "         [--lightness L0,L1,L2,L3] [--field 0|1] [--matte M] [--preview V]\n"
-         "         [--jobs N] [--force]\n"
-         "      Keys a PNG picture, a PNG sequence (shot_%04d.png) or a video.\n"
-         "  mattix help\n"
-         "Softness and spill suppression are percentages (0 to 100); the lightness\n"
-         "breakpoints are percentages in increasing order. An existing output is replaced\n"
-         "only with --force.\n";
-}
-
-int MaskImport(const std::vector<std::string>& args) {
-  const std::string command = "mask import";
-  const ParsedArgs parsed = ParseArgs(
-      args, {{"--project", nullptr, true}, {"-o", "--output", true}, {"--force", "-f", false}},
-      command);
-  if (parsed.positional.size() != 1)
-    throw UsageError(command + ": give one picture (mattix mask import PICTURE --project P)");
-  const std::optional<std::string> project = parsed.Value("--project");
-  if (!project) throw UsageError(command + ": no project given (--project P)");
-  const std::string& picturePath = parsed.positional.front();
-  const std::string out = parsed.Value("-o").value_or(*project);
-  const bool inPlace = !parsed.Has("-o");
-
+int MaskImport(const MaskOptions& o) {
+  const bool inPlace = !o.output;
+  const std::string out = o.output.value_or(o.project);
   ProjectSettings settings;
-  if (Exists(*project))
-    settings = ReadProject(*project);
+  if (Exists(o.project))
+    settings = ReadProject(o.project);
   else if (!inPlace)
-    throw CliError(*project + ": cannot open: No such file or directory");
+    throw CliError(o.project + ": cannot open: No such file or directory");
 
   InputFiles inputs;
-  inputs.Add(picturePath);
-  if (!inPlace && Exists(*project)) inputs.Add(*project);
-  CheckOutputAllowed(out, inPlace || parsed.Has("--force"), inputs);
+  inputs.Add(o.picture);
+  if (!inPlace && Exists(o.project)) inputs.Add(o.project);
+  CheckOutputAllowed(out, inPlace || o.force, inputs);
 
-  const GreyImage levels = MaskLevelsFromPicture(ReadPng(picturePath));
-  settings.chromaMask = MaskRecordFromPicture(levels, picturePath);
-  WriteText(out, ProjectToJson(settings), inPlace || parsed.Has("--force"));
-  std::printf("%s: chroma mask of %s (%zu bytes)\n", out.c_str(), picturePath.c_str(),
+  const GreyImage levels = MaskLevelsFromPicture(ReadPng(o.picture));
+  settings.chromaMask = MaskRecordFromPicture(levels, o.picture);
+  WriteText(out, ProjectToJson(settings), inPlace || o.force);
+  std::printf("%s: chroma mask of %s (%zu bytes)\n", out.c_str(), o.picture.c_str(),
               settings.chromaMask.size());
   return 0;
 }
 
-int MaskExport(const std::vector<std::string>& args) {
-  const std::string command = "mask export";
-  const ParsedArgs parsed = ParseArgs(
-      args, {{"--project", nullptr, true}, {"-o", "--output", true}, {"--force", "-f", false}},
-      command);
-  if (!parsed.positional.empty())
-    throw UsageError(command + ": unexpected \"" + parsed.positional.front() +
-                     "\" (mattix mask export --project P -o PICTURE)");
-  const std::optional<std::string> project = parsed.Value("--project");
-  const std::optional<std::string> out = parsed.Value("-o");
-  if (!project) throw UsageError(command + ": no project given (--project P)");
-  if (!out) throw UsageError(command + ": no picture given (-o PICTURE)");
-
-  const ProjectSettings settings = ReadCheckedProject(*project);
+int MaskExport(const MaskOptions& o) {
+  const std::string& out = o.output.value();
+  const ProjectSettings settings = ReadCheckedProject(o.project);
   InputFiles inputs;
-  inputs.Add(*project);
-  CheckOutputAllowed(*out, parsed.Has("--force"), inputs);
-  const GreyImage picture = PictureFromMaskRecord(settings.chromaMask, *project);
-  WriteFileAtomically(*out, EncodePngGrey(picture, *out, 9), parsed.Has("--force"));
-  std::printf("%s: chroma mask of %s%s\n", out->c_str(), project->c_str(),
+  inputs.Add(o.project);
+  CheckOutputAllowed(out, o.force, inputs);
+  const GreyImage picture = PictureFromMaskRecord(settings.chromaMask, o.project);
+  WriteFileAtomically(out, EncodePngGrey(picture, out, 9), o.force);
+  std::printf("%s: chroma mask of %s%s\n", out.c_str(), o.project.c_str(),
               settings.HasMask() ? "" : " (no mask drawn: all black)");
   return 0;
 }
 
-int ProjectNew(const std::vector<std::string>& args) {
-  const std::string command = "project new";
-  const ParsedArgs parsed = ParseArgs(args,
-                                      {{"-o", "--output", true},
-                                       {"--softness", nullptr, true},
-                                       {"--spill", nullptr, true},
-                                       {"--lightness", nullptr, true},
-                                       {"--force", "-f", false}},
-                                      command);
-  if (!parsed.positional.empty())
-    throw UsageError(command + ": unexpected \"" + parsed.positional.front() + "\" (use -o P)");
-  const std::optional<std::string> out = parsed.Value("-o");
-  if (!out) throw UsageError(command + ": no project given (-o P)");
+int ProjectNew(const ProjectOptions& o) {
   ProjectSettings settings;
-  ApplyOverrides(settings, OverridesFrom(parsed));
-  WriteText(*out, ProjectToJson(settings), parsed.Has("--force"));
+  ApplyOverrides(settings, o.overrides);
+  WriteText(o.path, ProjectToJson(settings), o.force);
   return 0;
 }
 
-int ProjectShow(const std::vector<std::string>& args) {
-  const std::string command = "project show";
-  const ParsedArgs parsed = ParseArgs(
-      args,
-      {{"--softness", nullptr, true}, {"--spill", nullptr, true}, {"--lightness", nullptr, true}},
-      command);
-  if (parsed.positional.size() != 1) throw UsageError(command + ": give one project file");
-  ProjectSettings settings = ReadCheckedProject(parsed.positional.front());
-  ApplyOverrides(settings, OverridesFrom(parsed));
+int ProjectShow(const ProjectOptions& o) {
+  ProjectSettings settings = ReadCheckedProject(o.path);
+  ApplyOverrides(settings, o.overrides);
   const std::string text = ProjectToJson(settings);
   std::fwrite(text.data(), 1, text.size(), stdout);
   return 0;
 }
 
-int CommandMain(int argc, char** argv, const CommandHandler& render) {
-  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+int CommandMain(int argc, char** argv, const RenderHandler& render) {
   InstallInterruptCleanup();
-  try {
-    if (args.empty()) throw UsageError("no command given");
-    const std::string command = args.front();
-    if (command == "help" || command == "--help" || command == "-h") {
-      std::fputs(UsageText().c_str(), stdout);
-      return 0;
+  CLI::App app("Mattix: a chroma-key effect for video editors, on the command line.", "mattix");
+  app.set_version_flag("--version", "mattix " MATTIX_VERSION);
+  app.require_subcommand(1);
+  // Each command's callback runs once its whole line has been parsed and checked.
+  int status = 0;
+
+  CLI::App* mask = app.add_subcommand("mask", "Imports or exports a project's chroma mask");
+  mask->require_subcommand(1);
+  MaskOptions maskOptions;
+  CLI::App* maskImport = mask->add_subcommand(
+      "import",
+      "Turns a 241 x 209 picture of the hue/saturation wheel (grey levels: white keys\n"
+      "fully, black not at all) into the chroma mask of project P, updated in place\n"
+      "(created when missing), or written to OUT.");
+  maskImport->add_option("picture", maskOptions.picture, "The picture of the mask")->required();
+  CLI::App* maskExport = mask->add_subcommand(
+      "export",
+      "Writes the chroma mask of project P as a 241 x 209 grey picture (black when no\n"
+      "mask is drawn), to paint on and import again.");
+  for (CLI::App* sub : {maskImport, maskExport}) {
+    sub->add_option("--project", maskOptions.project, "The project P")->required();
+    CLI::Option* output = sub->add_option(
+        "-o,--output", maskOptions.output,
+        sub == maskImport ? "The updated project, when not P" : "The picture written");
+    if (sub == maskExport) output->required();
+    sub->add_flag("-f,--force", maskOptions.force, "Replaces an existing output");
+  }
+  maskImport->callback([&] { status = MaskImport(maskOptions); });
+  maskExport->callback([&] { status = MaskExport(maskOptions); });
+
+  CLI::App* project = app.add_subcommand("project", "Writes or shows a project file");
+  project->require_subcommand(1);
+  ProjectOptions projectOptions;
+  CLI::App* projectNew =
+      project->add_subcommand("new", "Writes a project with default settings and the overrides.");
+  projectNew->add_option("-o,--output", projectOptions.path, "The project written")->required();
+  projectNew->add_flag("-f,--force", projectOptions.force, "Replaces an existing project");
+  CLI::App* projectShow =
+      project->add_subcommand("show", "Checks a project and prints it with the overrides applied.");
+  projectShow->add_option("project", projectOptions.path, "The project read")->required();
+  for (CLI::App* sub : {projectNew, projectShow})
+    AddOverrideOptions(*sub, projectOptions.overrides);
+  projectNew->callback([&] { status = ProjectNew(projectOptions); });
+  projectShow->callback([&] { status = ProjectShow(projectOptions); });
+
+  CLI::App* renderCommand = app.add_subcommand(
+      "render", "Keys a PNG picture, a PNG sequence (shot_%04d.png) or a video.");
+  RenderOptions renderOptions;
+  AddRenderOptions(*renderCommand, renderOptions);
+  renderCommand->callback([&] {
+    CheckRenderOptions(renderOptions);
+    if (!render)
+      throw CliError(
+          "render: this build has no renderer (the effect module is not linked into this "
+          "program)");
+    status = render(renderOptions);
+  });
+
+  // The top level's help, then every command's (app.help() would show the
+  // help of the selected subcommand: this one).
+  CLI::App* help = app.add_subcommand("help", "Prints the help of every command");
+  help->callback([&] {
+    std::string text = app.get_formatter()->make_help(&app, "mattix", CLI::AppFormatMode::Normal);
+    std::function<void(CLI::App*, const std::string&)> addCommands = [&](CLI::App* at,
+                                                                         const std::string& name) {
+      const std::vector<CLI::App*> subs = at->get_subcommands([](CLI::App*) { return true; });
+      if (subs.empty() && at != help)
+        text += "\n" + at->get_formatter()->make_help(at, name, CLI::AppFormatMode::Normal);
+      for (CLI::App* sub : subs) addCommands(sub, name + " " + sub->get_name());
+    };
+    for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
+      addCommands(sub, "mattix " + sub->get_name());
+    std::fputs(text.c_str(), stdout);
+  });
+
+  // Set last: subcommands take the footer their parent has when added.
+  app.footer(
+      "Softness and spill suppression are percentages (0 to 100); the lightness\n"
+      "breakpoints are percentages in increasing order. An existing output is replaced\n"
+      "only with --force. Exit status: 0 done, 1 failed, 2 command line not understood.\n"
+      "`mattix help` shows every command's options, `mattix COMMAND --help` one's.");
+
+  // A line not understood gets a hint naming the command it was for. A word
+  // left where a subcommand was expected is named as an unknown command
+  // (CLI11 would report a missing subcommand first).
+  const auto usageError = [&app](std::string message) {
+    std::string command = "mattix";
+    CLI::App* at = &app;
+    while (!at->get_subcommands().empty()) {
+      at = at->get_subcommands().front();
+      command += " " + at->get_name();
     }
-    const std::string sub = args.size() > 1 ? args[1] : "";
-    const std::vector<std::string> rest(args.begin() + std::min<std::size_t>(2, args.size()),
-                                        args.end());
-    if (command == "mask" && sub == "import") return MaskImport(rest);
-    if (command == "mask" && sub == "export") return MaskExport(rest);
-    if (command == "project" && sub == "new") return ProjectNew(rest);
-    if (command == "project" && sub == "show") return ProjectShow(rest);
-    if (command == "mask" || command == "project")
-      throw UsageError(command + ": unknown action \"" + sub + "\"");
-    if (command == "render") {
-      if (!render)
-        throw CliError(
-            "render: this build has no renderer (the effect module "
-            "is not linked into this program)");
-      return render(std::vector<std::string>(args.begin() + 1, args.end()));
-    }
-    throw UsageError("unknown command \"" + command + "\"");
-  } catch (const UsageError& e) {
-    std::fprintf(stderr, "mattix: %s\n(mattix help shows the commands)\n", e.what());
+    const bool expectsCommand = !at->get_subcommands([](CLI::App*) { return true; }).empty();
+    if (const std::vector<std::string> rest = at->remaining(); expectsCommand && !rest.empty())
+      message = "unknown command \"" + rest.front() + "\"";
+    std::fprintf(stderr, "mattix: %s\n(%s --help shows the options)\n", message.c_str(),
+                 command.c_str());
     return 2;
+  };
+  try {
+    app.parse(argc, argv);
+    return status;
+  } catch (const CLI::Success& e) {  // --help, --version
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    return usageError(e.what());
+  } catch (const UsageError& e) {
+    return usageError(e.what());
   } catch (const CliError& e) {
     std::fprintf(stderr, "mattix: %s\n", e.what());
     return 1;

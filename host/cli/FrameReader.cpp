@@ -29,83 +29,83 @@ BgraImage DecodeFrame(const std::string& path, const std::string& label) {
 
 class PictureReader : public FrameReader {
  public:
-  explicit PictureReader(const std::string& path) : path_(path) {
-    first_ = ReadPng(path);
-    width_ = first_.width;
-    height_ = first_.height;
-    frameCount_ = 1;
-    files_ = {path};
+  explicit PictureReader(const std::string& path) : m_path(path) {
+    m_first = ReadPng(path);
+    m_width = m_first.width;
+    m_height = m_first.height;
+    m_frameCount = 1;
+    m_files = {path};
   }
   std::optional<InputFrame> Next() override {
-    if (done_) return std::nullopt;
-    done_ = true;
+    if (m_done) return std::nullopt;
+    m_done = true;
     InputFrame f;
-    f.label = path_;
-    f.image = std::move(first_);
+    f.label = m_path;
+    f.image = std::move(m_first);
     return f;
   }
 
  private:
-  std::string path_;
-  BgraImage first_;
-  bool done_ = false;
+  std::string m_path;
+  BgraImage m_first;
+  bool m_done = false;
 };
 
 class SequenceReader : public FrameReader {
  public:
   explicit SequenceReader(const std::string& pattern) {
-    list_ = ExpandSequence(pattern);
-    files_ = list_.paths;
-    frameCount_ = long(list_.paths.size());
-    ignoredAfterGap_ = list_.ignoredAfterGap;
-    first_ =
-        DecodeFrame(list_.paths.front(), FrameLabel(list_.paths.front(), list_.numbers.front()));
-    width_ = first_.width;
-    height_ = first_.height;
+    m_list = ExpandSequence(pattern);
+    m_files = m_list.paths;
+    m_frameCount = long(m_list.paths.size());
+    m_ignoredAfterGap = m_list.ignoredAfterGap;
+    m_first =
+        DecodeFrame(m_list.paths.front(), FrameLabel(m_list.paths.front(), m_list.numbers.front()));
+    m_width = m_first.width;
+    m_height = m_first.height;
   }
   std::optional<InputFrame> Next() override {
-    if (next_ >= frameCount_) return std::nullopt;
+    if (m_next >= m_frameCount) return std::nullopt;
     InputFrame f;
-    f.index = next_;
-    f.number = list_.numbers[std::size_t(next_)];
-    f.label = FrameLabel(list_.paths[std::size_t(next_)], f.number);
-    if (next_ == 0)
-      f.image = std::move(first_);
+    f.index = m_next;
+    f.number = m_list.numbers[std::size_t(m_next)];
+    f.label = FrameLabel(m_list.paths[std::size_t(m_next)], f.number);
+    if (m_next == 0)
+      f.image = std::move(m_first);
     else
-      f.path = list_.paths[std::size_t(next_)];
-    ++next_;
+      f.path = m_list.paths[std::size_t(m_next)];
+    ++m_next;
     return f;
   }
 
  private:
-  FrameList list_;
-  BgraImage first_;
-  long next_ = 0;
+  FrameList m_list;
+  BgraImage m_first;
+  long m_next = 0;
 };
 
 class VideoFrameReader : public FrameReader {
  public:
-  VideoFrameReader(const std::string& path, const FfmpegTools& tools) : path_(path) {
+  VideoFrameReader(const std::string& path, const FfmpegTools& tools) : m_path(path) {
     const VideoInfo info = ProbeVideo(path, tools);
-    width_ = info.width;
-    height_ = info.height;
-    frameCount_ = info.frameCount;
-    frameRate_ = info.frameRate;
-    files_ = {path};
-    reader_ = std::make_unique<VideoReader>(path, info, tools);
+    m_width = info.width;
+    m_height = info.height;
+    m_frameCount = info.frameCount;
+    m_frameRate = info.frameRate;
+    m_files = {path};
+    m_reader = std::make_unique<VideoReader>(path, info, tools);
   }
   std::optional<InputFrame> Next() override {
     InputFrame f;
-    if (!reader_->ReadFrame(f.image)) return std::nullopt;
-    f.index = reader_->framesRead() - 1;
-    f.number = reader_->framesRead();
-    f.label = FrameLabel(path_, f.number);
+    if (!m_reader->ReadFrame(f.image)) return std::nullopt;
+    f.index = m_reader->framesRead() - 1;
+    f.number = m_reader->framesRead();
+    f.label = FrameLabel(m_path, f.number);
     return f;
   }
 
  private:
-  std::string path_;
-  std::unique_ptr<VideoReader> reader_;
+  std::string m_path;
+  std::unique_ptr<VideoReader> m_reader;
 };
 
 }  // namespace
@@ -125,10 +125,10 @@ std::unique_ptr<FrameReader> FrameReader::Open(const std::string& input, const F
 BgraImage FrameReader::Load(InputFrame& frame) const {
   BgraImage image =
       frame.path.empty() ? std::move(frame.image) : DecodeFrame(frame.path, frame.label);
-  if (image.width != width_ || image.height != height_)
+  if (image.width != m_width || image.height != m_height)
     throw CliError(frame.label + ": size " + std::to_string(image.width) + " x " +
                    std::to_string(image.height) + " differs from the first frame's " +
-                   std::to_string(width_) + " x " + std::to_string(height_));
+                   std::to_string(m_width) + " x " + std::to_string(m_height));
   return image;
 }
 

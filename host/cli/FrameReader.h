@@ -32,16 +32,16 @@ class FrameReader {
   static std::unique_ptr<FrameReader> Open(const std::string& input, const FfmpegTools& tools = {});
   virtual ~FrameReader() = default;
 
-  int width() const { return width_; }
-  int height() const { return height_; }
+  int width() const { return m_width; }
+  int height() const { return m_height; }
   // Frames in the input, or -1 when a video does not say.
-  long frameCount() const { return frameCount_; }
+  long frameCount() const { return m_frameCount; }
   // Frames per second for video outputs ("25" for pictures).
-  const std::string& frameRate() const { return frameRate_; }
+  const std::string& frameRate() const { return m_frameRate; }
   // The files read, for the output-is-not-an-input checks.
-  const std::vector<std::string>& files() const { return files_; }
+  const std::vector<std::string>& files() const { return m_files; }
   // Matching frames beyond a gap in a sequence, which are not rendered.
-  long ignoredAfterGap() const { return ignoredAfterGap_; }
+  long ignoredAfterGap() const { return m_ignoredAfterGap; }
 
   // The next frame, or nullopt at the end. Serial.
   virtual std::optional<InputFrame> Next() = 0;
@@ -49,12 +49,12 @@ class FrameReader {
   BgraImage Load(InputFrame& frame) const;
 
  protected:
-  int width_ = 0;
-  int height_ = 0;
-  long frameCount_ = -1;
-  std::string frameRate_ = "25";
-  std::vector<std::string> files_;
-  long ignoredAfterGap_ = 0;
+  int m_width = 0;
+  int m_height = 0;
+  long m_frameCount = -1;
+  std::string m_frameRate = "25";
+  std::vector<std::string> m_files;
+  long m_ignoredAfterGap = 0;
 };
 
 }  // namespace mattix::cli

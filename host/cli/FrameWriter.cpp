@@ -7,51 +7,52 @@ namespace mattix::cli {
 
 namespace {
 
-// Compression of written PNGs: level 3 encodes a 1080p frame about a third
-// faster than the default 6 (bench_cli), for larger files; render speed
-// matters more here than the size of intermediate frames.
-constexpr int kFramePngLevel = 3;
+// Compression of written PNGs: libpng's default mode. Its fast mode encodes a
+// 1080p frame in about a third of the time (bench_cli) but writes files
+// seven to twelve times larger (no row filters), too much for sequences
+// that are kept.
+constexpr int kFramePngLevel = 6;
 
 }  // namespace
 
 FrameWriter::FrameWriter(const std::string& output, int width, int height,
                          const std::string& frameRate, bool force, const InputFiles& inputs,
                          const std::vector<long>& numbers, const FfmpegTools& tools)
-    : output_(output),
-      format_(OutputFormatOf(output)),
-      width_(width),
-      height_(height),
-      force_(force),
-      inputs_(inputs) {
-  switch (format_) {
+    : m_output(output),
+      m_format(OutputFormatOf(output)),
+      m_width(width),
+      m_height(height),
+      m_force(force),
+      m_inputs(inputs) {
+  switch (m_format) {
     case OutputFormat::PngSequence:
-      pattern_ = ParseSequencePattern(output);
-      for (long n : numbers) CheckOutputAllowed(FrameName(*pattern_, n), force_, inputs_);
+      m_pattern = ParseSequencePattern(output);
+      for (long n : numbers) CheckOutputAllowed(FrameName(*m_pattern, n), m_force, m_inputs);
       break;
     case OutputFormat::Png:
-      CheckOutputAllowed(output_, force_, inputs_);
+      CheckOutputAllowed(m_output, m_force, m_inputs);
       break;
     case OutputFormat::ProRes4444:
     case OutputFormat::Vp9Alpha:
-      CheckOutputAllowed(output_, force_, inputs_);
-      file_ = std::make_unique<OutputFile>(output_, force_);
-      video_ = std::make_unique<VideoWriter>(output_, file_->temporaryPath(), format_, width,
-                                             height, frameRate, tools);
+      CheckOutputAllowed(m_output, m_force, m_inputs);
+      m_file = std::make_unique<OutputFile>(m_output, m_force);
+      m_video = std::make_unique<VideoWriter>(m_output, m_file->temporaryPath(), m_format, width,
+                                              height, frameRate, tools);
       break;
   }
 }
 
 FrameWriter::~FrameWriter() {
   // ffmpeg is stopped before its unfinished file is removed.
-  video_.reset();
-  file_.reset();
+  m_video.reset();
+  m_file.reset();
 }
 
 EncodedFrame FrameWriter::Encode(const BgraImage& frame, long number) const {
   EncodedFrame e;
   e.number = number;
-  if (format_ == OutputFormat::Png || format_ == OutputFormat::PngSequence)
-    e.png = EncodePng(frame, pattern_ ? FrameName(*pattern_, number) : output_, kFramePngLevel);
+  if (m_format == OutputFormat::Png || m_format == OutputFormat::PngSequence)
+    e.png = EncodePng(frame, m_pattern ? FrameName(*m_pattern, number) : m_output, kFramePngLevel);
   else
     e.pixels = frame;
   return e;
@@ -60,8 +61,9 @@ EncodedFrame FrameWriter::Encode(const BgraImage& frame, long number) const {
 EncodedFrame FrameWriter::EncodeGrey(const GreyImage& frame, long number) const {
   EncodedFrame e;
   e.number = number;
-  if (format_ == OutputFormat::Png || format_ == OutputFormat::PngSequence) {
-    e.png = EncodePngGrey(frame, pattern_ ? FrameName(*pattern_, number) : output_, kFramePngLevel);
+  if (m_format == OutputFormat::Png || m_format == OutputFormat::PngSequence) {
+    e.png =
+        EncodePngGrey(frame, m_pattern ? FrameName(*m_pattern, number) : m_output, kFramePngLevel);
     return e;
   }
   e.pixels = BgraImage(frame.width, frame.height);
@@ -74,37 +76,37 @@ EncodedFrame FrameWriter::EncodeGrey(const GreyImage& frame, long number) const 
 }
 
 void FrameWriter::Write(EncodedFrame&& frame) {
-  switch (format_) {
+  switch (m_format) {
     case OutputFormat::PngSequence: {
-      const std::string path = FrameName(*pattern_, frame.number);
-      if (inputs_.Contains(path))
+      const std::string path = FrameName(*m_pattern, frame.number);
+      if (m_inputs.Contains(path))
         throw CliError(path + ": the output is one of the inputs; choose another output name");
-      WriteFileAtomically(path, frame.png, force_);
-      written_.push_back(path);
+      WriteFileAtomically(path, frame.png, m_force);
+      m_written.push_back(path);
       break;
     }
     case OutputFormat::Png:
-      if (wroteSingle_) throw CliError(output_ + ": a single picture cannot take a second frame");
-      if (inputs_.Contains(output_))
-        throw CliError(output_ + ": the output is one of the inputs; choose another output name");
-      WriteFileAtomically(output_, frame.png, force_);
-      written_.push_back(output_);
-      wroteSingle_ = true;
+      if (m_wroteSingle) throw CliError(m_output + ": a single picture cannot take a second frame");
+      if (m_inputs.Contains(m_output))
+        throw CliError(m_output + ": the output is one of the inputs; choose another output name");
+      WriteFileAtomically(m_output, frame.png, m_force);
+      m_written.push_back(m_output);
+      m_wroteSingle = true;
       break;
     case OutputFormat::ProRes4444:
     case OutputFormat::Vp9Alpha:
-      video_->WriteFrame(frame.pixels);
+      m_video->WriteFrame(frame.pixels);
       break;
   }
 }
 
 void FrameWriter::Finish() {
-  if (!video_) return;
-  video_->Finish();
-  video_.reset();
-  file_->Commit();
-  file_.reset();
-  written_.push_back(output_);
+  if (!m_video) return;
+  m_video->Finish();
+  m_video.reset();
+  m_file->Commit();
+  m_file.reset();
+  m_written.push_back(m_output);
 }
 
 }  // namespace mattix::cli

@@ -44,7 +44,7 @@ class FrameWriter {
   FrameWriter(const FrameWriter&) = delete;
   FrameWriter& operator=(const FrameWriter&) = delete;
 
-  OutputFormat format() const { return format_; }
+  OutputFormat format() const { return m_format; }
 
   // Thread-safe. `number` is the frame's number (names the file of a
   // sequence frame).
@@ -57,20 +57,20 @@ class FrameWriter {
 
   // The files written so far (sequence frames, or the picture or video
   // once finished).
-  const std::vector<std::string>& written() const { return written_; }
+  const std::vector<std::string>& written() const { return m_written; }
 
  private:
-  std::string output_;
-  OutputFormat format_;
-  int width_;
-  int height_;
-  bool force_;
-  const InputFiles& inputs_;
-  std::optional<SequencePattern> pattern_;
-  std::unique_ptr<OutputFile> file_;  // the video or picture being written
-  std::unique_ptr<VideoWriter> video_;
-  std::vector<std::string> written_;
-  bool wroteSingle_ = false;
+  std::string m_output;
+  OutputFormat m_format;
+  int m_width;
+  int m_height;
+  bool m_force;
+  const InputFiles& m_inputs;
+  std::optional<SequencePattern> m_pattern;
+  std::unique_ptr<OutputFile> m_file;  // the video or picture being written
+  std::unique_ptr<VideoWriter> m_video;
+  std::vector<std::string> m_written;
+  bool m_wroteSingle = false;
 };
 
 }  // namespace mattix::cli

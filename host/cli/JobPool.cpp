@@ -1,9 +1,8 @@
 #include "host/cli/JobPool.h"
 
-#include "host/cli/CliError.h"
-
 #include <sched.h>
-#include <charconv>
+
+#include <algorithm>
 
 namespace mattix::cli {
 
@@ -12,19 +11,10 @@ int DefaultJobCount() {
   CPU_ZERO(&set);
   if (sched_getaffinity(0, sizeof set, &set) == 0) {
     const int n = CPU_COUNT(&set);
-    if (n > 0) return n;
+    if (n > 0) return std::min(n, kMaxJobs);
   }
   const unsigned n = std::thread::hardware_concurrency();
-  return n > 0 ? int(n) : 1;
-}
-
-int ParseJobsFlag(std::string_view text) {
-  int value = 0;
-  const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || value < 1 ||
-      value > 256)
-    throw CliError("--jobs: \"" + std::string(text) + "\" is not a number of jobs (1 to 256)");
-  return value;
+  return n > 0 ? std::min(int(n), kMaxJobs) : 1;
 }
 
 }  // namespace mattix::cli

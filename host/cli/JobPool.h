@@ -19,17 +19,17 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace mattix::cli {
 
-// The number of processors available to this process (at least 1).
-int DefaultJobCount();
+// The most jobs --jobs accepts: far above any processor count this runs on,
+// low enough that 2 x jobs frames in flight stay within memory.
+inline constexpr int kMaxJobs = 256;
 
-// Parses --jobs: a whole number from 1 to 256. Throws CliError.
-int ParseJobsFlag(std::string_view text);
+// The number of processors available to this process (1 to kMaxJobs).
+int DefaultJobCount();
 
 template <class In, class Out>
 void RunOrdered(int jobs, const std::function<std::optional<In>(long)>& source,

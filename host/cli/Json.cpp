@@ -12,41 +12,41 @@ namespace mattix::cli {
 
 JsonValue JsonValue::Bool(bool b) {
   JsonValue v;
-  v.kind_ = Kind::Bool;
-  v.bool_ = b;
+  v.m_kind = Kind::Bool;
+  v.m_bool = b;
   return v;
 }
 
 JsonValue JsonValue::Number(double d) {
   JsonValue v;
-  v.kind_ = Kind::Number;
-  v.number_ = d;
+  v.m_kind = Kind::Number;
+  v.m_number = d;
   return v;
 }
 
 JsonValue JsonValue::String(std::string s) {
   JsonValue v;
-  v.kind_ = Kind::String;
-  v.string_ = std::move(s);
+  v.m_kind = Kind::String;
+  v.m_string = std::move(s);
   return v;
 }
 
 JsonValue JsonValue::Array(std::vector<JsonValue> elements) {
   JsonValue v;
-  v.kind_ = Kind::Array;
-  v.elements_ = std::move(elements);
+  v.m_kind = Kind::Array;
+  v.m_elements = std::move(elements);
   return v;
 }
 
 JsonValue JsonValue::Object(std::vector<Member> members) {
   JsonValue v;
-  v.kind_ = Kind::Object;
-  v.members_ = std::move(members);
+  v.m_kind = Kind::Object;
+  v.m_members = std::move(members);
   return v;
 }
 
 const JsonValue* JsonValue::Find(std::string_view key) const {
-  for (const Member& m : members_)
+  for (const Member& m : m_members)
     if (m.first == key) return &m.second;
   return nullptr;
 }
@@ -71,37 +71,37 @@ const char* JsonKindName(JsonValue::Kind kind) {
 
 class JsonParser {
  public:
-  JsonParser(std::string_view text, const std::string& name) : text_(text), name_(name) {}
+  JsonParser(std::string_view text, const std::string& name) : m_text(text), m_name(name) {}
 
   JsonValue ParseDocument() {
     SkipSpace();
     JsonValue v = ParseValue(0);
     SkipSpace();
-    if (pos_ != text_.size()) Fail("unexpected text after the end of the document");
+    if (m_pos != m_text.size()) Fail("unexpected text after the end of the document");
     return v;
   }
 
  private:
   static constexpr int kMaxDepth = 64;
 
-  [[noreturn]] void Fail(const std::string& message) const { FailAt(line_, column_, message); }
+  [[noreturn]] void Fail(const std::string& message) const { FailAt(m_line, m_column, message); }
   [[noreturn]] void FailAt(int line, int column, const std::string& message) const {
-    throw CliError(name_ + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " +
+    throw CliError(m_name + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " +
                    message);
   }
 
-  bool AtEnd() const { return pos_ >= text_.size(); }
-  char Peek() const { return text_[pos_]; }
+  bool AtEnd() const { return m_pos >= m_text.size(); }
+  char Peek() const { return m_text[m_pos]; }
 
   // Advances one byte, keeping line and column (columns count characters:
   // UTF-8 continuation bytes do not move the column).
   void Advance() {
-    const unsigned char c = static_cast<unsigned char>(text_[pos_++]);
+    const unsigned char c = static_cast<unsigned char>(m_text[m_pos++]);
     if (c == '\n') {
-      ++line_;
-      column_ = 1;
+      ++m_line;
+      m_column = 1;
     } else if ((c & 0xC0) != 0x80) {
-      ++column_;
+      ++m_column;
     }
   }
 
@@ -126,7 +126,7 @@ class JsonParser {
 
   JsonValue ParseValue(int depth) {
     if (depth > kMaxDepth) Fail("nesting deeper than 64 levels");
-    const int line = line_, column = column_;
+    const int line = m_line, column = m_column;
     JsonValue v;
     if (AtEnd()) Fail("expected a value, found the end of the file");
     switch (Peek()) {
@@ -157,13 +157,13 @@ class JsonParser {
           Fail("expected a value, found " + Describe());
         }
     }
-    v.line_ = line;
-    v.column_ = column;
+    v.m_line = line;
+    v.m_column = column;
     return v;
   }
 
   void ParseWord(const char* word) {
-    const int line = line_, column = column_;
+    const int line = m_line, column = m_column;
     for (const char* p = word; *p; ++p) {
       if (AtEnd() || Peek() != *p) FailAt(line, column, std::string("expected ") + word);
       Advance();
@@ -173,8 +173,8 @@ class JsonParser {
   }
 
   JsonValue ParseNumber() {
-    const int line = line_, column = column_;
-    const std::size_t start = pos_;
+    const int line = m_line, column = m_column;
+    const std::size_t start = m_pos;
     auto digits = [&] {
       std::size_t n = 0;
       while (!AtEnd() && Peek() >= '0' && Peek() <= '9') {
@@ -202,8 +202,8 @@ class JsonParser {
       if (digits() == 0) Fail("expected a digit in the exponent");
     }
     double value = 0.0;
-    const char* first = text_.data() + start;
-    const char* last = text_.data() + pos_;
+    const char* first = m_text.data() + start;
+    const char* last = m_text.data() + m_pos;
     const std::from_chars_result r = std::from_chars(first, last, value);
     if (r.ec == std::errc::result_out_of_range) {
       // Either too large for a double or so small that it underflows;
@@ -258,7 +258,7 @@ class JsonParser {
   // Copies one UTF-8 encoded character, refusing overlong forms,
   // surrogates and code points above U+10FFFF.
   void CopyUtf8(std::string& out) {
-    const int line = line_, column = column_;
+    const int line = m_line, column = m_column;
     const unsigned char c = static_cast<unsigned char>(Peek());
     int extra;
     std::uint32_t cp, min;
@@ -276,7 +276,7 @@ class JsonParser {
       min = 0x10000;
     } else
       FailAt(line, column, "invalid UTF-8 in a string");
-    const std::size_t start = pos_;
+    const std::size_t start = m_pos;
     Advance();
     for (int i = 0; i < extra; ++i) {
       if (AtEnd() || (static_cast<unsigned char>(Peek()) & 0xC0) != 0x80)
@@ -286,11 +286,11 @@ class JsonParser {
     }
     if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
       FailAt(line, column, "invalid UTF-8 in a string");
-    out.append(text_.substr(start, pos_ - start));
+    out.append(m_text.substr(start, m_pos - start));
   }
 
   std::string ParseString() {
-    const int line = line_, column = column_;
+    const int line = m_line, column = m_column;
     Advance();  // the opening quote
     std::string out;
     for (;;) {
@@ -370,7 +370,7 @@ class JsonParser {
     }
     for (;;) {
       SkipSpace();
-      v.elements_.push_back(ParseValue(depth + 1));
+      v.m_elements.push_back(ParseValue(depth + 1));
       SkipSpace();
       if (!AtEnd() && Peek() == ',') {
         Advance();
@@ -397,14 +397,14 @@ class JsonParser {
     for (;;) {
       SkipSpace();
       if (AtEnd() || Peek() != '"') Fail("expected a member name in quotes, found " + Describe());
-      const int keyLine = line_, keyColumn = column_;
+      const int keyLine = m_line, keyColumn = m_column;
       std::string key = ParseString();
       if (v.Find(key)) FailAt(keyLine, keyColumn, "\"" + key + "\" appears twice");
       SkipSpace();
       Expect(':', "':' after a member name");
       SkipSpace();
       JsonValue member = ParseValue(depth + 1);
-      v.members_.emplace_back(std::move(key), std::move(member));
+      v.m_members.emplace_back(std::move(key), std::move(member));
       SkipSpace();
       if (!AtEnd() && Peek() == ',') {
         Advance();
@@ -420,11 +420,11 @@ class JsonParser {
     }
   }
 
-  std::string_view text_;
-  const std::string& name_;
-  std::size_t pos_ = 0;
-  int line_ = 1;
-  int column_ = 1;
+  std::string_view m_text;
+  const std::string& m_name;
+  std::size_t m_pos = 0;
+  int m_line = 1;
+  int m_column = 1;
 };
 
 JsonValue JsonValue::Parse(std::string_view text, const std::string& name) {
@@ -489,48 +489,48 @@ bool IsScalar(const JsonValue& v) {
 
 void JsonValue::WriteTo(std::string& out, int indent) const {
   const std::string pad(std::size_t(indent + 2), ' ');
-  switch (kind_) {
+  switch (m_kind) {
     case Kind::Null:
       out += "null";
       break;
     case Kind::Bool:
-      out += bool_ ? "true" : "false";
+      out += m_bool ? "true" : "false";
       break;
     case Kind::Number:
-      out += FormatJsonNumber(number_);
+      out += FormatJsonNumber(m_number);
       break;
     case Kind::String:
-      WriteString(out, string_);
+      WriteString(out, m_string);
       break;
     case Kind::Array: {
-      if (elements_.empty()) {
+      if (m_elements.empty()) {
         out += "[]";
         break;
       }
       bool inlineArray = true;
-      for (const JsonValue& e : elements_) inlineArray = inlineArray && IsScalar(e);
+      for (const JsonValue& e : m_elements) inlineArray = inlineArray && IsScalar(e);
       out += '[';
-      for (std::size_t i = 0; i < elements_.size(); ++i) {
+      for (std::size_t i = 0; i < m_elements.size(); ++i) {
         if (i) out += inlineArray ? ", " : ",";
         if (!inlineArray) out += "\n" + pad;
-        elements_[i].WriteTo(out, indent + 2);
+        m_elements[i].WriteTo(out, indent + 2);
       }
       if (!inlineArray) out += "\n" + std::string(std::size_t(indent), ' ');
       out += ']';
       break;
     }
     case Kind::Object: {
-      if (members_.empty()) {
+      if (m_members.empty()) {
         out += "{}";
         break;
       }
       out += '{';
-      for (std::size_t i = 0; i < members_.size(); ++i) {
+      for (std::size_t i = 0; i < m_members.size(); ++i) {
         if (i) out += ',';
         out += "\n" + pad;
-        WriteString(out, members_[i].first);
+        WriteString(out, m_members[i].first);
         out += ": ";
-        members_[i].second.WriteTo(out, indent + 2);
+        m_members[i].second.WriteTo(out, indent + 2);
       }
       out += "\n" + std::string(std::size_t(indent), ' ') + '}';
       break;

@@ -32,24 +32,24 @@ class JsonValue {
   static JsonValue Array(std::vector<JsonValue> elements = {});
   static JsonValue Object(std::vector<Member> members = {});
 
-  Kind kind() const { return kind_; }
-  bool IsNull() const { return kind_ == Kind::Null; }
-  bool AsBool() const { return bool_; }
-  double AsNumber() const { return number_; }
-  const std::string& AsString() const { return string_; }
-  const std::vector<JsonValue>& Elements() const { return elements_; }
-  const std::vector<Member>& Members() const { return members_; }
+  Kind kind() const { return m_kind; }
+  bool IsNull() const { return m_kind == Kind::Null; }
+  bool AsBool() const { return m_bool; }
+  double AsNumber() const { return m_number; }
+  const std::string& AsString() const { return m_string; }
+  const std::vector<JsonValue>& Elements() const { return m_elements; }
+  const std::vector<Member>& Members() const { return m_members; }
   // The member with this key, or nullptr.
   const JsonValue* Find(std::string_view key) const;
 
   // Where the value began in the parsed text (1-based); 0 for built values.
-  int line() const { return line_; }
-  int column() const { return column_; }
+  int line() const { return m_line; }
+  int column() const { return m_column; }
 
   // Appends to an array or an object built in code.
-  void Append(JsonValue element) { elements_.push_back(std::move(element)); }
+  void Append(JsonValue element) { m_elements.push_back(std::move(element)); }
   void Add(std::string key, JsonValue value) {
-    members_.emplace_back(std::move(key), std::move(value));
+    m_members.emplace_back(std::move(key), std::move(value));
   }
 
   // Parses a whole text; `name` (the file) starts error messages.
@@ -64,14 +64,14 @@ class JsonValue {
   friend class JsonParser;
   void WriteTo(std::string& out, int indent) const;
 
-  Kind kind_ = Kind::Null;
-  bool bool_ = false;
-  double number_ = 0.0;
-  std::string string_;
-  std::vector<JsonValue> elements_;
-  std::vector<Member> members_;
-  int line_ = 0;
-  int column_ = 0;
+  Kind m_kind = Kind::Null;
+  bool m_bool = false;
+  double m_number = 0.0;
+  std::string m_string;
+  std::vector<JsonValue> m_elements;
+  std::vector<Member> m_members;
+  int m_line = 0;
+  int m_column = 0;
 };
 
 // A name for a kind in messages: "a number", "an array"...

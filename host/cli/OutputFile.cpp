@@ -90,13 +90,13 @@ bool RenameNoReplace(const char* from, const char* to) {
 void InputFiles::Add(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) throw CliError(path + ": cannot open: " + Reason(errno));
-  ids_.push_back({st.st_dev, st.st_ino});
+  m_ids.push_back({st.st_dev, st.st_ino});
 }
 
 bool InputFiles::Contains(const std::string& path) const {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return false;
-  for (const Id& id : ids_)
+  for (const Id& id : m_ids)
     if (id.dev == st.st_dev && id.ino == st.st_ino) return true;
   return false;
 }
@@ -128,39 +128,39 @@ void CheckDistinctOutputs(const std::vector<std::pair<std::string, std::string>>
                        namedPaths[j].first + " would be the same file");
 }
 
-OutputFile::OutputFile(std::string path, bool force) : path_(std::move(path)), force_(force) {
-  if (path_.empty() || path_.back() == '/')
-    throw CliError("\"" + path_ + "\": not a file name for an output");
+OutputFile::OutputFile(std::string path, bool force) : m_path(std::move(path)), m_force(force) {
+  if (m_path.empty() || m_path.back() == '/')
+    throw CliError("\"" + m_path + "\": not a file name for an output");
   struct stat st {};
-  if (::stat(path_.c_str(), &st) == 0) {
+  if (::stat(m_path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode))
-      throw CliError(path_ + ": is a folder; give a file name for the output");
-    if (!force_) throw CliError(path_ + ": already exists (use --force to replace it)");
+      throw CliError(m_path + ": is a folder; give a file name for the output");
+    if (!m_force) throw CliError(m_path + ": already exists (use --force to replace it)");
   }
-  std::string templ = FolderOf(path_) + "/." + BaseOf(path_) + ".mattix-XXXXXX";
+  std::string templ = FolderOf(m_path) + "/." + BaseOf(m_path) + ".mattix-XXXXXX";
   std::vector<char> buffer(templ.begin(), templ.end());
   buffer.push_back('\0');
-  fd_ = ::mkostemp(buffer.data(), O_CLOEXEC);
-  if (fd_ < 0) throw CliError(path_ + ": cannot create the output: " + Reason(errno));
-  temp_ = buffer.data();
-  slot_ = ArmSlot(temp_);
-  ::fchmod(fd_, NewFileMode());
+  m_fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+  if (m_fd < 0) throw CliError(m_path + ": cannot create the output: " + Reason(errno));
+  m_temp = buffer.data();
+  m_slot = ArmSlot(m_temp);
+  ::fchmod(m_fd, NewFileMode());
 }
 
 OutputFile::~OutputFile() {
-  if (fd_ >= 0) ::close(fd_);
-  if (!committed_) ::unlink(temp_.c_str());
-  ReleaseSlot(slot_);
+  if (m_fd >= 0) ::close(m_fd);
+  if (!m_committed) ::unlink(m_temp.c_str());
+  ReleaseSlot(m_slot);
 }
 
 void OutputFile::Write(const void* data, std::size_t size) {
-  if (fd_ < 0) throw CliError(path_ + ": output is already closed");
+  if (m_fd < 0) throw CliError(m_path + ": output is already closed");
   const auto* p = static_cast<const std::uint8_t*>(data);
   while (size > 0) {
-    const ssize_t n = ::write(fd_, p, size);
+    const ssize_t n = ::write(m_fd, p, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw CliError(path_ + ": cannot write: " + Reason(errno));
+      throw CliError(m_path + ": cannot write: " + Reason(errno));
     }
     p += n;
     size -= std::size_t(n);
@@ -168,20 +168,20 @@ void OutputFile::Write(const void* data, std::size_t size) {
 }
 
 void OutputFile::Commit() {
-  if (committed_) return;
-  if (fd_ >= 0) {
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) throw CliError(path_ + ": cannot write: " + Reason(errno));
+  if (m_committed) return;
+  if (m_fd >= 0) {
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) throw CliError(m_path + ": cannot write: " + Reason(errno));
   }
-  if (force_) {
-    if (::rename(temp_.c_str(), path_.c_str()) != 0)
-      throw CliError(path_ + ": cannot put the output in place: " + Reason(errno));
-  } else if (!RenameNoReplace(temp_.c_str(), path_.c_str())) {
-    if (errno == EEXIST) throw CliError(path_ + ": already exists (use --force to replace it)");
-    throw CliError(path_ + ": cannot put the output in place: " + Reason(errno));
+  if (m_force) {
+    if (::rename(m_temp.c_str(), m_path.c_str()) != 0)
+      throw CliError(m_path + ": cannot put the output in place: " + Reason(errno));
+  } else if (!RenameNoReplace(m_temp.c_str(), m_path.c_str())) {
+    if (errno == EEXIST) throw CliError(m_path + ": already exists (use --force to replace it)");
+    throw CliError(m_path + ": cannot put the output in place: " + Reason(errno));
   }
-  committed_ = true;
+  m_committed = true;
 }
 
 void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,

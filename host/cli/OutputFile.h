@@ -28,7 +28,7 @@ class InputFiles {
     dev_t dev;
     ino_t ino;
   };
-  std::vector<Id> ids_;
+  std::vector<Id> m_ids;
 };
 
 // Throws CliError when `path` may not be written: it is one of the inputs,
@@ -50,9 +50,9 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return m_path; }
   // For writers that open the file themselves (an ffmpeg process).
-  const std::string& temporaryPath() const { return temp_; }
+  const std::string& temporaryPath() const { return m_temp; }
 
   void Write(const void* data, std::size_t size);
   // Closes the file and renames it to `path`. Without `force` the rename
@@ -60,12 +60,12 @@ class OutputFile {
   void Commit();
 
  private:
-  std::string path_;
-  std::string temp_;
-  bool force_;
-  int fd_ = -1;
-  int slot_ = -1;  // place in the interrupt clean-up list
-  bool committed_ = false;
+  std::string m_path;
+  std::string m_temp;
+  bool m_force;
+  int m_fd = -1;
+  int m_slot = -1;  // place in the interrupt clean-up list
+  bool m_committed = false;
 };
 
 // Writes a whole file through an OutputFile.

@@ -8,6 +8,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace mattix::cli {
 
@@ -43,39 +44,12 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
   reader->pos += count;
 }
 
-struct MemoryWriter {
-  std::vector<std::uint8_t>* out;
-};
-
-void WriteToMemory(png_structp png, png_bytep data, png_size_t count) {
-  auto* writer = static_cast<MemoryWriter*>(png_get_io_ptr(png));
-  bool failed = false;
-  try {
-    writer->out->insert(writer->out->end(), data, data + count);
-  } catch (...) {
-    failed = true;
-  }
-  // Outside the handler: jumping out of a catch block would leak the exception.
-  if (failed) png_error(png, "out of memory");
-}
-
-void FlushMemory(png_structp) {}
-
 class ReadStructs {
  public:
   png_structp png = nullptr;
   png_infop info = nullptr;
   ~ReadStructs() {
     if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-  }
-};
-
-class WriteStructs {
- public:
-  png_structp png = nullptr;
-  png_infop info = nullptr;
-  ~WriteStructs() {
-    if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
   }
 };
 
@@ -112,45 +86,42 @@ bool DecodeStage(png_structp png, png_infop info, BgraImage& image, std::vector<
   return true;
 }
 
-bool EncodeStage(png_structp png, png_infop info, png_uint_32 width, png_uint_32 height,
-                 int colorType, bool bgr, int zlibLevel, png_bytepp rows) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  png_set_IHDR(png, info, width, height, 8, colorType, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_compression_level(png, zlibLevel);
-  png_write_info(png, info);
-  if (bgr) png_set_bgr(png);
-  png_write_image(png, rows);
-  png_write_end(png, nullptr);
-  return true;
-}
+// A png_image for the simplified writer; png_image_free releases whatever a
+// failed write left behind.
+struct ImageGuard {
+  png_image image{};
+  ImageGuard() { image.version = PNG_IMAGE_VERSION; }
+  ~ImageGuard() { png_image_free(&image); }
+  ImageGuard(const ImageGuard&) = delete;
+  ImageGuard& operator=(const ImageGuard&) = delete;
+};
 
-std::vector<std::uint8_t> Encode(int width, int height, int colorType, bool bgr,
+// Encodes `pixels` (8 bits per sample, rows `stride` bytes apart) in the
+// simplified API's `format`.
+std::vector<std::uint8_t> Encode(int width, int height, png_uint_32 format,
                                  const std::uint8_t* pixels, std::size_t stride,
                                  const std::string& name, int zlibLevel) {
+  // What the reader refuses is not written either; the limits also keep
+  // libpng's 32-bit size macros below from overflowing.
   if (width <= 0 || height <= 0 || std::uint32_t(width) > kMaxPngSide ||
-      std::uint32_t(height) > kMaxPngSide)
+      std::uint32_t(height) > kMaxPngSide || std::uint64_t(width) * height > kMaxPngPixels)
     throw CliError(name + ": cannot write a " + std::to_string(width) + " x " +
                    std::to_string(height) + " picture as PNG");
-  if (zlibLevel < 0 || zlibLevel > 9) zlibLevel = 6;
-  ErrorSink sink{};
-  WriteStructs s;
-  s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, OnPngError, OnPngWarning);
-  if (!s.png) throw CliError(name + ": out of memory");
-  s.info = png_create_info_struct(s.png);
-  if (!s.info) throw CliError(name + ": out of memory");
-  std::vector<std::uint8_t> out;
-  MemoryWriter writer{&out};
-  png_set_write_fn(s.png, &writer, WriteToMemory, FlushMemory);
-  // libpng copies each row before transforming it, so the const pixels are
-  // never written through these pointers.
-  std::vector<png_bytep> rows(static_cast<std::size_t>(height));
-  for (int y = 0; y < height; ++y)
-    rows[std::size_t(y)] = const_cast<png_bytep>(pixels + std::size_t(y) * stride);
-  if (!EncodeStage(s.png, s.info, png_uint_32(width), png_uint_32(height), colorType, bgr,
-                   zlibLevel, rows.data()))
-    throw CliError(name + ": cannot encode PNG: " + sink.message);
-  return out;
+  ImageGuard g;
+  g.image.width = png_uint_32(width);
+  g.image.height = png_uint_32(height);
+  g.image.format = format;
+  if (zlibLevel <= 3) g.image.flags |= PNG_IMAGE_FLAG_FAST;
+  // Written into a buffer of the largest size the picture can take (stored
+  // uncompressed), then copied out at the size written: one compression
+  // pass. The buffer is left uninitialised, so only the pages written are
+  // ever backed by memory.
+  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(g.image);
+  const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[size]);
+  if (!png_image_write_to_memory(&g.image, buffer.get(), &size, 0, pixels, png_int_32(stride),
+                                 nullptr))
+    throw CliError(name + ": cannot encode PNG: " + g.image.message);
+  return std::vector<std::uint8_t>(buffer.get(), buffer.get() + size);
 }
 
 }  // namespace
@@ -185,13 +156,13 @@ BgraImage ReadPng(const std::string& path) {
 
 std::vector<std::uint8_t> EncodePng(const BgraImage& image, const std::string& name,
                                     int zlibLevel) {
-  return Encode(image.width, image.height, PNG_COLOR_TYPE_RGB_ALPHA, true, image.pixels.data(),
-                image.Stride(), name, zlibLevel);
+  return Encode(image.width, image.height, PNG_FORMAT_BGRA, image.pixels.data(), image.Stride(),
+                name, zlibLevel);
 }
 
 std::vector<std::uint8_t> EncodePngGrey(const GreyImage& image, const std::string& name,
                                         int zlibLevel) {
-  return Encode(image.width, image.height, PNG_COLOR_TYPE_GRAY, false, image.pixels.data(),
+  return Encode(image.width, image.height, PNG_FORMAT_GRAY, image.pixels.data(),
                 std::size_t(image.width), name, zlibLevel);
 }
 

@@ -6,11 +6,16 @@
 // 32-bit BGRA with straight alpha; 16-bit samples are scaled to 8 bits with
 // rounding (v * 255 / 65535, to nearest). Pictures without alpha get 255.
 // Gamma and colour-profile chunks are ignored: samples are taken as stored.
+// Corrupt, truncated or oversized input gives a CliError naming the file;
+// the CRCs of ancillary chunks are checked too.
 //
-// Writing produces 8-bit RGBA (straight alpha, as held in memory) or 8-bit
-// grey. Corrupt, truncated or oversized input gives a CliError naming the
-// file; libpng's own errors are caught through its setjmp handler and never
-// unwind through C++ frames.
+// Reading uses libpng's low-level API. Its simplified API would convert
+// samples by the file's gAMA chunk, drops damaged ancillary chunks silently,
+// and libpng 1.6.39 as shipped by Debian decodes interlaced 16-bit pictures
+// to wrong 8-bit pixels through it (libpng issue #853).
+//
+// Writing goes through the simplified API: 8-bit RGBA (straight alpha, as
+// held in memory) or 8-bit grey, marked sRGB, lossless.
 #include "host/cli/Image.h"
 
 #include <cstddef>
@@ -30,7 +35,8 @@ BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::strin
 // Reads and decodes a PNG file.
 BgraImage ReadPng(const std::string& path);
 
-// Encodes as 8-bit RGBA. zlibLevel 0 (fastest, largest) to 9.
+// Encodes as 8-bit RGBA. zlibLevel 0 to 3 selects libpng's fast mode (no
+// row filters, zlib level 3: quicker, larger), higher levels its default.
 std::vector<std::uint8_t> EncodePng(const BgraImage& image, const std::string& name,
                                     int zlibLevel = 6);
 

@@ -24,11 +24,11 @@ std::string Duration(double seconds) {
 }  // namespace
 
 ProgressLine::ProgressLine(long total, bool enabled, Clock clock, Writer writer)
-    : total_(total),
-      enabled_(enabled),
-      clock_(std::move(clock)),
-      writer_(std::move(writer)),
-      start_(enabled ? clock_() : 0.0) {}
+    : m_total(total),
+      m_enabled(enabled),
+      m_clock(std::move(clock)),
+      m_writer(std::move(writer)),
+      m_start(enabled ? m_clock() : 0.0) {}
 
 std::string ProgressLine::Format(long done, long total, double elapsed) {
   char buffer[128];
@@ -47,20 +47,20 @@ std::string ProgressLine::Format(long done, long total, double elapsed) {
 }
 
 void ProgressLine::Update(long done) {
-  if (!enabled_) return;
-  lastDone_ = done;
-  const double now = clock_();
-  if (drawn_ && now - lastDraw_ < kRedrawSeconds && done != total_) return;
-  lastDraw_ = now;
-  drawn_ = true;
+  if (!m_enabled) return;
+  m_lastDone = done;
+  const double now = m_clock();
+  if (m_drawn && now - m_lastDraw < kRedrawSeconds && done != m_total) return;
+  m_lastDraw = now;
+  m_drawn = true;
   // Carriage return, the line, then erase whatever a longer line left.
-  writer_("\r" + Format(done, total_, now - start_) + "\x1b[K");
+  m_writer("\r" + Format(done, m_total, now - m_start) + "\x1b[K");
 }
 
 void ProgressLine::Finish() {
-  if (!enabled_) return;
-  writer_("\r" + Format(lastDone_, total_, clock_() - start_) + "\x1b[K\n");
-  enabled_ = false;
+  if (!m_enabled) return;
+  m_writer("\r" + Format(m_lastDone, m_total, m_clock() - m_start) + "\x1b[K\n");
+  m_enabled = false;
 }
 
 bool ProgressLine::StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }

@@ -29,14 +29,14 @@ class ProgressLine {
   static void WriteToStderr(const std::string& text);
 
  private:
-  long total_;
-  bool enabled_;
-  Clock clock_;
-  Writer writer_;
-  double start_;
-  double lastDraw_ = -1.0;
-  long lastDone_ = 0;
-  bool drawn_ = false;
+  long m_total;
+  bool m_enabled;
+  Clock m_clock;
+  Writer m_writer;
+  double m_start;
+  double m_lastDraw = -1.0;
+  long m_lastDone = 0;
+  bool m_drawn = false;
 };
 
 }  // namespace mattix::cli

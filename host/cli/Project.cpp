@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 
 namespace mattix::cli {
 
@@ -183,16 +182,6 @@ std::string ProjectToJson(const ProjectSettings& s) {
   return root.Write();
 }
 
-std::array<std::uint8_t, 32> LightnessRecord(const std::array<double, 4>& lightness) {
-  std::array<std::uint8_t, 32> out{};
-  for (int i = 0; i < 4; ++i) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &lightness[std::size_t(i)], sizeof bits);
-    for (int b = 0; b < 8; ++b) out[std::size_t(i * 8 + b)] = std::uint8_t(bits >> (8 * b));
-  }
-  return out;
-}
-
 void ValidateSettings(const ProjectSettings& s, const std::string& name) {
   const std::pair<const Range*, double> values[] = {{&kSoftness, s.softness},
                                                     {&kSpill, s.spillSuppression},
@@ -215,45 +204,39 @@ void ApplyOverrides(ProjectSettings& settings, const SettingOverrides& overrides
   if (overrides.lightness) settings.lightness = *overrides.lightness;
 }
 
-double ParseNumberFlag(std::string_view flag, std::string_view text, double min, double max) {
+double ParseNumber(std::string_view text, double min, double max) {
   std::string_view digits = text;
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
   double value = 0.0;
   const std::from_chars_result r =
       std::from_chars(digits.data(), digits.data() + digits.size(), value);
   if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size())
-    throw CliError(std::string(flag) + ": \"" + std::string(text) + "\" is not a number");
-  if (!std::isfinite(value))
-    throw CliError(std::string(flag) + ": \"" + std::string(text) + "\" is not a finite number");
+    throw CliError("\"" + std::string(text) + "\" is not a number");
+  if (!std::isfinite(value)) throw CliError("\"" + std::string(text) + "\" is not a finite number");
   if (value < min || value > max)
-    throw CliError(std::string(flag) + ": " + std::string(text) + " is out of range (" + Num(min) +
-                   " to " + Num(max) + ")");
+    throw CliError(std::string(text) + " is out of range (" + Num(min) + " to " + Num(max) + ")");
   return value;
 }
 
-std::array<double, 4> ParseLightnessFlag(std::string_view text) {
+std::array<double, 4> ParseLightness(std::string_view text) {
   std::array<double, 4> l{};
   std::size_t start = 0;
   for (int i = 0; i < 4; ++i) {
     const std::size_t comma = text.find(',', start);
     const bool last = i == 3;
     if (last != (comma == std::string_view::npos))
-      throw CliError(
-          "--lightness: expected four numbers L0,L1,L2,L3 separated by commas, "
-          "not \"" +
-          std::string(text) + "\"");
+      throw CliError("expected four numbers L0,L1,L2,L3 separated by commas, not \"" +
+                     std::string(text) + "\"");
     const std::string_view part = text.substr(start, last ? std::string_view::npos : comma - start);
-    l[std::size_t(i)] = ParseNumberFlag("--lightness L" + std::to_string(i), part, 0.0, 100.0);
+    try {
+      l[std::size_t(i)] = ParseNumber(part, 0.0, 100.0);
+    } catch (const CliError& e) {
+      throw CliError("L" + std::to_string(i) + ": " + e.what());
+    }
     start = comma + 1;
   }
-  CheckLightness(l, "--lightness: ");
+  CheckLightness(l, "");
   return l;
-}
-
-int ParseFieldFlag(std::string_view text) {
-  if (text == "0") return 0;
-  if (text == "1") return 1;
-  throw CliError("--field: \"" + std::string(text) + "\" is not a field (use 0 or 1)");
 }
 
 }  // namespace mattix::cli

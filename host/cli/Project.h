@@ -59,9 +59,6 @@ ProjectSettings ReadProject(const std::string& path);
 // The project as JSON text (the layout above, every member written).
 std::string ProjectToJson(const ProjectSettings& settings);
 
-// The "Lightness" parameter value: four little-endian IEEE doubles.
-std::array<std::uint8_t, 32> LightnessRecord(const std::array<double, 4>& lightness);
-
 // Checks the values against the parameters' ranges; throws CliError naming
 // `name` and the offending setting. Used after overrides too.
 void ValidateSettings(const ProjectSettings& settings, const std::string& name);
@@ -71,18 +68,18 @@ struct SettingOverrides {
   std::optional<double> softness;
   std::optional<double> spillSuppression;
   std::optional<std::array<double, 4>> lightness;
+  bool operator==(const SettingOverrides&) const = default;
 };
 
 void ApplyOverrides(ProjectSettings& settings, const SettingOverrides& overrides);
 
-// Parses a flag's number: the whole text must be a finite decimal number in
-// [min, max]. Errors name the flag ("--softness: ...").
-double ParseNumberFlag(std::string_view flag, std::string_view text, double min, double max);
+// Parses a number given on the command line: the whole text must be a
+// finite decimal number in [min, max]. Throws CliError whose message is
+// about the text alone ("150 is out of range (0 to 100)"); the command line
+// names the option.
+double ParseNumber(std::string_view text, double min, double max);
 
 // Parses "L0,L1,L2,L3": four numbers 0 to 100 in non-decreasing order.
-std::array<double, 4> ParseLightnessFlag(std::string_view text);
-
-// Parses "--field 0|1".
-int ParseFieldFlag(std::string_view text);
+std::array<double, 4> ParseLightness(std::string_view text);
 
 }  // namespace mattix::cli

@@ -50,14 +50,14 @@ std::string Hex(PIM::Status status) {
 class InstancePool {
  public:
   InstancePool(std::shared_ptr<host::CHostModule> module, const ProjectSettings& settings)
-      : module_(std::move(module)), settings_(settings) {}
+      : m_module(std::move(module)), m_settings(settings) {}
 
   std::unique_ptr<host::CEffectInstance> Take() {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (!idle_.empty()) {
-        std::unique_ptr<host::CEffectInstance> instance = std::move(idle_.back());
-        idle_.pop_back();
+      std::lock_guard<std::mutex> lock(m_mutex);
+      if (!m_idle.empty()) {
+        std::unique_ptr<host::CEffectInstance> instance = std::move(m_idle.back());
+        m_idle.pop_back();
         return instance;
       }
     }
@@ -65,8 +65,8 @@ class InstancePool {
   }
 
   void Give(std::unique_ptr<host::CEffectInstance> instance) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    idle_.push_back(std::move(instance));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_idle.push_back(std::move(instance));
   }
 
  private:
@@ -74,20 +74,20 @@ class InstancePool {
     std::unique_ptr<host::CEffectInstance> instance;
     {
       // Creation reaches the module's shared registration state.
-      std::lock_guard<std::mutex> lock(mutex_);
-      instance = module_->CreateInstance();
+      std::lock_guard<std::mutex> lock(m_mutex);
+      instance = m_module->CreateInstance();
     }
-    const std::string& path = module_->Path();
+    const std::string& path = m_module->Path();
     if (const PIM::Status s = instance->DefineParameters(); s != PIM::kOk)
       throw CliError(path + ": the effect refused to define its parameters (status " + Hex(s) +
                      ")");
     const PIM::Status statuses[] = {
-        instance->SetNumber(kSoftness, settings_.softness),
-        instance->SetNumber(kSpillSuppression, settings_.spillSuppression),
-        instance->SetData(kLightness, settings_.lightness.data(),
-                          std::uint32_t(sizeof(double) * settings_.lightness.size())),
-        instance->SetData(kChromaMask, settings_.chromaMask.data(),
-                          std::uint32_t(settings_.chromaMask.size())),
+        instance->SetNumber(kSoftness, m_settings.softness),
+        instance->SetNumber(kSpillSuppression, m_settings.spillSuppression),
+        instance->SetData(kLightness, m_settings.lightness.data(),
+                          std::uint32_t(sizeof(double) * m_settings.lightness.size())),
+        instance->SetData(kChromaMask, m_settings.chromaMask.data(),
+                          std::uint32_t(m_settings.chromaMask.size())),
     };
     for (const PIM::Status s : statuses)
       if (s != PIM::kOk)
@@ -95,10 +95,10 @@ class InstancePool {
     return instance;
   }
 
-  std::shared_ptr<host::CHostModule> module_;
-  const ProjectSettings& settings_;
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<host::CEffectInstance>> idle_;
+  std::shared_ptr<host::CHostModule> m_module;
+  const ProjectSettings& m_settings;
+  std::mutex m_mutex;
+  std::vector<std::unique_ptr<host::CEffectInstance>> m_idle;
 };
 
 // Keys one frame: the host's frames are top-down 32-bit BGRA with straight
@@ -141,8 +141,9 @@ std::string FindEffectModule() {
   throw CliError(message + "; set MATTIX_MODULE to its path)");
 }
 
-int RenderCommand(const std::vector<std::string>& args) {
-  const RenderOptions options = ParseRenderOptions(args);
+int RenderCommand(const std::vector<std::string>& args) { return Render(ParseRenderOptions(args)); }
+
+int Render(const RenderOptions& options) {
   ProjectSettings settings;
   if (options.project) settings = ReadProject(*options.project);
   ApplyOverrides(settings, options.overrides);

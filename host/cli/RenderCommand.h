@@ -8,6 +8,8 @@
 //   2. libmattix.so next to the mattix executable;
 //   3. the module of the build tree the executable was built in (its path
 //      is compiled in), so that a freshly built tree runs without set-up.
+#include "host/cli/CommandLine.h"
+
 #include <string>
 #include <vector>
 
@@ -17,7 +19,11 @@ namespace mattix::cli {
 // none of the places holds one.
 std::string FindEffectModule();
 
-// The render command's handler for CommandMain (arguments after "render").
+// The render command's handler for CommandMain: keys with checked options.
+// Returns the exit status; throws CliError naming the file (and frame).
+int Render(const RenderOptions& options);
+
+// The render command run on its own arguments (those after "render").
 int RenderCommand(const std::vector<std::string>& args);
 
 }  // namespace mattix::cli

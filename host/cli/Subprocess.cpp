@@ -74,9 +74,9 @@ void IgnoreBrokenPipes() {
 
 Subprocess::Subprocess(const std::vector<std::string>& argv, Pipes pipes,
                        const std::string& missingMessage)
-    : program_(argv.empty() ? std::string() : argv.front()) {
+    : m_program(argv.empty() ? std::string() : argv.front()) {
   if (argv.empty()) throw CliError("no program to start");
-  if (!FindOnPath(program_)) throw CliError(missingMessage);
+  if (!FindOnPath(m_program)) throw CliError(missingMessage);
   if (pipes.in) IgnoreBrokenPipes();
 
   int inPipe[2] = {-1, -1}, outPipe[2] = {-1, -1};
@@ -87,9 +87,9 @@ Subprocess::Subprocess(const std::vector<std::string>& argv, Pipes pipes,
       (pipes.out && ::pipe2(outPipe, O_CLOEXEC) != 0)) {
     const int err = errno;
     closeAll();
-    throw CliError("cannot start " + program_ + ": " + Reason(err));
+    throw CliError("cannot start " + m_program + ": " + Reason(err));
   }
-  err_ = TemporaryErrorFile();
+  m_err = TemporaryErrorFile();
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -101,7 +101,7 @@ Subprocess::Subprocess(const std::vector<std::string>& argv, Pipes pipes,
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
   else
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  if (err_ >= 0) posix_spawn_file_actions_adddup2(&actions, err_, STDERR_FILENO);
+  if (m_err >= 0) posix_spawn_file_actions_adddup2(&actions, m_err, STDERR_FILENO);
 
   // The child starts with default signal handling, whatever ours is.
   posix_spawnattr_t attr;
@@ -118,43 +118,43 @@ Subprocess::Subprocess(const std::vector<std::string>& argv, Pipes pipes,
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  const int rc = ::posix_spawnp(&pid_, program_.c_str(), &actions, &attr, args.data(), environ);
+  const int rc = ::posix_spawnp(&m_pid, m_program.c_str(), &actions, &attr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   CloseFd(inPipe[0]);
   CloseFd(outPipe[1]);
   if (rc != 0) {
-    pid_ = -1;
+    m_pid = -1;
     closeAll();
-    CloseFd(err_);
+    CloseFd(m_err);
     if (rc == ENOENT) throw CliError(missingMessage);
-    throw CliError("cannot start " + program_ + ": " + Reason(rc));
+    throw CliError("cannot start " + m_program + ": " + Reason(rc));
   }
-  in_ = inPipe[1];
-  out_ = outPipe[0];
+  m_in = inPipe[1];
+  m_out = outPipe[0];
 }
 
 Subprocess::~Subprocess() {
-  CloseFd(in_);
-  CloseFd(out_);
-  if (pid_ > 0 && !status_) {
-    ::kill(pid_, SIGKILL);
+  CloseFd(m_in);
+  CloseFd(m_out);
+  if (m_pid > 0 && !m_status) {
+    ::kill(m_pid, SIGKILL);
     int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
     }
   }
-  CloseFd(err_);
+  CloseFd(m_err);
 }
 
 bool Subprocess::WriteAll(const void* data, std::size_t size) {
   const auto* p = static_cast<const unsigned char*>(data);
   while (size > 0) {
-    if (in_ < 0) return false;
-    const ssize_t n = ::write(in_, p, size);
+    if (m_in < 0) return false;
+    const ssize_t n = ::write(m_in, p, size);
     if (n < 0) {
       if (errno == EINTR) continue;
       if (errno == EPIPE) return false;
-      throw CliError("cannot send data to " + program_ + ": " + Reason(errno));
+      throw CliError("cannot send data to " + m_program + ": " + Reason(errno));
     }
     p += n;
     size -= std::size_t(n);
@@ -165,11 +165,11 @@ bool Subprocess::WriteAll(const void* data, std::size_t size) {
 std::size_t Subprocess::ReadFull(void* data, std::size_t size) {
   auto* p = static_cast<unsigned char*>(data);
   std::size_t got = 0;
-  while (got < size && out_ >= 0) {
-    const ssize_t n = ::read(out_, p + got, size - got);
+  while (got < size && m_out >= 0) {
+    const ssize_t n = ::read(m_out, p + got, size - got);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw CliError("cannot read data from " + program_ + ": " + Reason(errno));
+      throw CliError("cannot read data from " + m_program + ": " + Reason(errno));
     }
     if (n == 0) break;
     got += std::size_t(n);
@@ -177,31 +177,31 @@ std::size_t Subprocess::ReadFull(void* data, std::size_t size) {
   return got;
 }
 
-void Subprocess::CloseInput() { CloseFd(in_); }
-void Subprocess::CloseOutput() { CloseFd(out_); }
+void Subprocess::CloseInput() { CloseFd(m_in); }
+void Subprocess::CloseOutput() { CloseFd(m_out); }
 
 int Subprocess::Wait() {
-  if (status_) return *status_;
-  CloseFd(in_);
+  if (m_status) return *m_status;
+  CloseFd(m_in);
   int status = 0;
   for (;;) {
-    if (::waitpid(pid_, &status, 0) >= 0) break;
+    if (::waitpid(m_pid, &status, 0) >= 0) break;
     if (errno != EINTR) {
-      status_ = 127;
-      return *status_;
+      m_status = 127;
+      return *m_status;
     }
   }
-  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return *status_;
+  m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return *m_status;
 }
 
 std::string Subprocess::ErrorTail() const {
-  if (err_ < 0) return {};
-  const off_t end = ::lseek(err_, 0, SEEK_END);
+  if (m_err < 0) return {};
+  const off_t end = ::lseek(m_err, 0, SEEK_END);
   if (end <= 0) return {};
   const off_t start = end > off_t(kErrorTailBytes) ? end - off_t(kErrorTailBytes) : 0;
   std::string text(std::size_t(end - start), '\0');
-  const ssize_t n = ::pread(err_, text.data(), text.size(), start);
+  const ssize_t n = ::pread(m_err, text.data(), text.size(), start);
   text.resize(n > 0 ? std::size_t(n) : 0);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
     text.pop_back();

@@ -49,15 +49,15 @@ class Subprocess {
   // The last part (up to 2000 bytes) of what the child wrote to standard
   // error, trimmed; empty when it wrote nothing.
   std::string ErrorTail() const;
-  const std::string& program() const { return program_; }
+  const std::string& program() const { return m_program; }
 
  private:
-  std::string program_;
-  pid_t pid_ = -1;
-  int in_ = -1;
-  int out_ = -1;
-  int err_ = -1;  // the unnamed temporary file holding standard error
-  std::optional<int> status_;
+  std::string m_program;
+  pid_t m_pid = -1;
+  int m_in = -1;
+  int m_out = -1;
+  int m_err = -1;  // the unnamed temporary file holding standard error
+  std::optional<int> m_status;
 };
 
 }  // namespace mattix::cli

@@ -126,43 +126,43 @@ VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools) {
 }
 
 VideoReader::VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools)
-    : path_(path), info_(info) {
+    : m_path(path), m_info(info) {
   std::vector<std::string> argv = {tools.ffmpeg, "-v", "error", "-nostdin"};
   // ffmpeg's own VP9 decoder drops the alpha channel; libvpx keeps it.
   if (info.codec == "vp9" && info.alpha) argv.insert(argv.end(), {"-c:v", "libvpx-vp9"});
   argv.insert(argv.end(),
               {"-i", FileUrl(path), "-map", "0:v:0", "-f", "rawvideo", "-pix_fmt", "bgra", "-s",
                std::to_string(info.width) + "x" + std::to_string(info.height), "-"});
-  process_ = std::make_unique<Subprocess>(argv, Subprocess::Pipes{false, true},
-                                          FfmpegMissingMessage(tools.ffmpeg, path));
+  m_process = std::make_unique<Subprocess>(argv, Subprocess::Pipes{false, true},
+                                           FfmpegMissingMessage(tools.ffmpeg, path));
 }
 
 bool VideoReader::ReadFrame(BgraImage& frame) {
-  if (ended_) return false;
-  if (frame.width != info_.width || frame.height != info_.height)
-    frame = BgraImage(info_.width, info_.height);
-  const std::size_t got = process_->ReadFull(frame.pixels.data(), frame.pixels.size());
+  if (m_ended) return false;
+  if (frame.width != m_info.width || frame.height != m_info.height)
+    frame = BgraImage(m_info.width, m_info.height);
+  const std::size_t got = m_process->ReadFull(frame.pixels.data(), frame.pixels.size());
   if (got == frame.pixels.size()) {
-    ++frames_;
+    ++m_frames;
     return true;
   }
-  ended_ = true;
-  process_->CloseOutput();
-  const int status = process_->Wait();
-  const std::string where = path_ + ": frame " + std::to_string(frames_ + 1);
+  m_ended = true;
+  m_process->CloseOutput();
+  const int status = m_process->Wait();
+  const std::string where = m_path + ": frame " + std::to_string(m_frames + 1);
   if (status != 0)
-    throw CliError(WithTail(where + ": ffmpeg could not decode the video", *process_));
+    throw CliError(WithTail(where + ": ffmpeg could not decode the video", *m_process));
   if (got != 0)
     throw CliError(where + ": truncated frame (" + std::to_string(got) + " of " +
                    std::to_string(frame.pixels.size()) + " bytes)");
-  if (frames_ == 0) throw CliError(WithTail(path_ + ": the video has no frames", *process_));
+  if (m_frames == 0) throw CliError(WithTail(m_path + ": the video has no frames", *m_process));
   return false;
 }
 
 VideoWriter::VideoWriter(const std::string& path, const std::string& writePath, OutputFormat format,
                          int width, int height, const std::string& frameRate,
                          const FfmpegTools& tools)
-    : path_(path), width_(width), height_(height) {
+    : m_path(path), m_width(width), m_height(height) {
   std::vector<std::string> argv = {tools.ffmpeg,
                                    "-v",
                                    "error",
@@ -189,27 +189,27 @@ VideoWriter::VideoWriter(const std::string& path, const std::string& writePath, 
       throw CliError(path + ": not a video output");
   }
   argv.insert(argv.end(), {"-y", FileUrl(writePath)});
-  process_ = std::make_unique<Subprocess>(argv, Subprocess::Pipes{true, false},
-                                          FfmpegMissingMessage(tools.ffmpeg, path));
+  m_process = std::make_unique<Subprocess>(argv, Subprocess::Pipes{true, false},
+                                           FfmpegMissingMessage(tools.ffmpeg, path));
 }
 
 void VideoWriter::WriteFrame(const BgraImage& frame) {
-  const std::string where = path_ + ": frame " + std::to_string(frames_ + 1);
-  if (frame.width != width_ || frame.height != height_)
+  const std::string where = m_path + ": frame " + std::to_string(m_frames + 1);
+  if (frame.width != m_width || frame.height != m_height)
     throw CliError(where + ": size " + std::to_string(frame.width) + " x " +
                    std::to_string(frame.height) + " differs from the video's " +
-                   std::to_string(width_) + " x " + std::to_string(height_));
-  if (!process_->WriteAll(frame.pixels.data(), frame.pixels.size())) {
-    process_->Wait();
-    throw CliError(WithTail(where + ": ffmpeg stopped while encoding", *process_));
+                   std::to_string(m_width) + " x " + std::to_string(m_height));
+  if (!m_process->WriteAll(frame.pixels.data(), frame.pixels.size())) {
+    m_process->Wait();
+    throw CliError(WithTail(where + ": ffmpeg stopped while encoding", *m_process));
   }
-  ++frames_;
+  ++m_frames;
 }
 
 void VideoWriter::Finish() {
-  process_->CloseInput();
-  if (process_->Wait() != 0)
-    throw CliError(WithTail(path_ + ": ffmpeg could not encode the video", *process_));
+  m_process->CloseInput();
+  if (m_process->Wait() != 0)
+    throw CliError(WithTail(m_path + ": ffmpeg could not encode the video", *m_process));
 }
 
 }  // namespace mattix::cli

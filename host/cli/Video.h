@@ -57,14 +57,14 @@ class VideoReader {
   // at the end of the video. Throws CliError "PATH: frame N: ..." for a
   // truncated frame or an ffmpeg failure.
   bool ReadFrame(BgraImage& frame);
-  long framesRead() const { return frames_; }
+  long framesRead() const { return m_frames; }
 
  private:
-  std::string path_;
-  VideoInfo info_;
-  std::unique_ptr<Subprocess> process_;
-  long frames_ = 0;
-  bool ended_ = false;
+  std::string m_path;
+  VideoInfo m_info;
+  std::unique_ptr<Subprocess> m_process;
+  long m_frames = 0;
+  bool m_ended = false;
 };
 
 class VideoWriter {
@@ -79,14 +79,14 @@ class VideoWriter {
   // Ends the stream and waits for ffmpeg; throws CliError with its message
   // when it failed.
   void Finish();
-  long framesWritten() const { return frames_; }
+  long framesWritten() const { return m_frames; }
 
  private:
-  std::string path_;
-  int width_;
-  int height_;
-  std::unique_ptr<Subprocess> process_;
-  long frames_ = 0;
+  std::string m_path;
+  int m_width;
+  int m_height;
+  std::unique_ptr<Subprocess> m_process;
+  long m_frames = 0;
 };
 
 }  // namespace mattix::cli

@@ -4,5 +4,5 @@
 #include "host/cli/RenderCommand.h"
 
 int main(int argc, char** argv) {
-  return mattix::cli::CommandMain(argc, argv, mattix::cli::RenderCommand);
+  return mattix::cli::CommandMain(argc, argv, mattix::cli::Render);
 }

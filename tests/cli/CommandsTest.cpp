@@ -1,190 +1,168 @@
-// The mask and project commands, run in-process as `mattix` runs them.
+// The mattix command line, run in-process as `mattix` runs it: the project
+// and mask commands end to end, exit statuses and messages, and the render
+// options with the checks that are Mattix's own.
+#include "host/cli/CliError.h"
 #include "host/cli/Commands.h"
 #include "host/cli/FileBytes.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/OutputFile.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/Project.h"
-#include "host/cli/SampleScene.h"
 #include "tests/cli/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-#include <random>
+#include <filesystem>
+#include <iterator>
+#include <sstream>
 
 namespace mattix::cli {
 namespace {
 
 struct Result {
   int status;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
-// Runs `mattix ARGS` with standard output and error captured in files.
-Result Mattix(std::vector<std::string> args, const testing::TempDir& dir) {
-  args.insert(args.begin(), "mattix");
+// Runs `mattix LINE` (arguments split at spaces), capturing its output.
+Result Mattix(const std::string& line, const RenderHandler& render = nullptr) {
+  std::istringstream words("mattix " + line);
+  std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
-  std::fflush(stdout);
-  std::fflush(stderr);
-  const int savedOut = ::dup(1), savedErr = ::dup(2);
-  const int out = ::open((dir / ".stdout").c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
-  const int err = ::open((dir / ".stderr").c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
-  ::dup2(out, 1);
-  ::dup2(err, 2);
-  Result r;
-  r.status = CommandMain(int(argv.size()), argv.data());
-  std::fflush(stdout);
-  std::fflush(stderr);
-  ::dup2(savedOut, 1);
-  ::dup2(savedErr, 2);
-  for (int fd : {savedOut, savedErr, out, err}) ::close(fd);
-  r.out = ReadFileText(dir / ".stdout");
-  r.err = ReadFileText(dir / ".stderr");
-  ::unlink((dir / ".stdout").c_str());
-  ::unlink((dir / ".stderr").c_str());
-  return r;
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int status = CommandMain(int(argv.size()), argv.data(), render);
+  std::string out = ::testing::internal::GetCapturedStdout();
+  return {status, out, ::testing::internal::GetCapturedStderr()};
 }
 
-GreyImage Painted() {
-  std::mt19937 rng(8);
-  GreyImage g(241, 209);
-  for (int y = 0; y < 209; ++y)
-    for (int x = 0; x < 241; ++x)
-      g.Row(y)[x] = (x > 40 && x < 100 && y < 80) ? std::uint8_t(200 + rng() % 56) : 0;
-  return g;
-}
-
-TEST(Commands, ProjectNewAndShow) {
+TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   testing::TempDir dir;
-  Result r = Mattix(
-      {"project", "new", "-o", dir / "k.json", "--softness", "12.5", "--lightness", "1,2,3,4"},
-      dir);
-  ASSERT_EQ(r.status, 0) << r.err;
-  ProjectSettings s = ReadProject(dir / "k.json");
-  EXPECT_EQ(s.softness, 12.5);
-  EXPECT_EQ(s.lightness, (std::array<double, 4>{1, 2, 3, 4}));
-  EXPECT_FALSE(s.HasMask());
-
-  r = Mattix({"project", "show", dir / "k.json", "--spill", "40"}, dir);
-  ASSERT_EQ(r.status, 0) << r.err;
-  ProjectSettings shown = ParseProject(r.out, "stdout");
+  const std::string k = dir / "k.json";
+  const auto ok = [&](const std::string& line) {
+    const Result r = Mattix(line);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r;
+  };
+  ok("project new -o " + k + " --softness 12.5 --lightness 1,2,3,4");
+  const ProjectSettings shown = ParseProject(ok("project show " + k + " --spill 40").out, "stdout");
   EXPECT_EQ(shown.softness, 12.5);
   EXPECT_EQ(shown.spillSuppression, 40.0);
-  // show changes nothing on disk.
-  EXPECT_EQ(ReadProject(dir / "k.json").spillSuppression, 0.0);
+  EXPECT_EQ(shown.lightness, (std::array<double, 4>{1, 2, 3, 4}));
+  EXPECT_EQ(ReadProject(k).spillSuppression, 0.0);  // show changes nothing
 
-  r = Mattix({"project", "new", "-o", dir / "k.json"}, dir);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("already exists (use --force"), std::string::npos) << r.err;
-}
-
-TEST(Commands, MaskImportThenExportGivesThePictureBack) {
-  testing::TempDir dir;
-  const GreyImage painted = Painted();
-  WriteFileAtomically(dir / "paint.png", EncodePngGrey(painted, "paint.png"), false);
-  ASSERT_EQ(Mattix({"project", "new", "-o", dir / "k.json", "--softness", "7"}, dir).status, 0);
-
-  // Import updates the project in place and keeps its other settings.
-  Result r = Mattix({"mask", "import", dir / "paint.png", "--project", dir / "k.json"}, dir);
-  ASSERT_EQ(r.status, 0) << r.err;
-  const ProjectSettings s = ReadProject(dir / "k.json");
-  EXPECT_EQ(s.softness, 7.0);
-  ASSERT_TRUE(s.HasMask());
-  EXPECT_EQ(PictureFromMaskRecord(s.chromaMask, "k.json").pixels, painted.pixels);
-
-  r = Mattix({"mask", "export", "--project", dir / "k.json", "-o", dir / "back.png"}, dir);
-  ASSERT_EQ(r.status, 0) << r.err;
+  // Export of a project without mask: black. Import updates the project in
+  // place (keeping its settings) or creates a missing one.
+  const Result black = ok("mask export --project " + k + " -o " + dir / "b.png");
+  EXPECT_NE(black.out.find("no mask drawn"), std::string::npos);
+  EXPECT_EQ(ReadPng(dir / "b.png").width, 241);
+  GreyImage painted(241, 209);
+  for (int y = 0; y < 80; ++y)
+    for (int x = 41; x < 100; ++x) painted.Row(y)[x] = std::uint8_t(200 + (x * 7 + y) % 56);
+  WriteFileAtomically(dir / "paint.png", EncodePngGrey(painted, ""), false);
+  for (const char* project : {"k.json", "new.json"})
+    ok("mask import " + dir / "paint.png" + " --project " + dir / project);
+  EXPECT_EQ(ReadProject(k).softness, 12.5);
+  EXPECT_EQ(ReadProject(dir / "new.json").chromaMask, ReadProject(k).chromaMask);
+  ok("mask export --project " + k + " -o " + dir / "back.png");
   const BgraImage back = ReadPng(dir / "back.png");
-  ASSERT_EQ(back.width, 241);
-  ASSERT_EQ(back.height, 209);
   for (std::size_t i = 0; i < painted.pixels.size(); ++i)
     ASSERT_EQ(back.pixels[i * 4], painted.pixels[i]) << i;
-
-  // A colour picture: a red mark (mean 85) on black keys by a third.
-  BgraImage colour(241, 209);
-  for (std::size_t i = 3; i < colour.pixels.size(); i += 4) colour.pixels[i] = 255;
-  colour.Row(10)[20 * 4 + 2] = 255;
-  WriteFileAtomically(dir / "colour.png", EncodePng(colour, "colour.png"), false);
-  r = Mattix(
-      {"mask", "import", dir / "colour.png", "--project", dir / "k.json", "-o", dir / "k2.json"},
-      dir);
-  ASSERT_EQ(r.status, 0) << r.err;
-  const GreyImage mark = PictureFromMaskRecord(ReadProject(dir / "k2.json").chromaMask, "k2.json");
-  EXPECT_EQ(mark.Row(10)[20], 85);
-  EXPECT_EQ(std::count(mark.pixels.begin(), mark.pixels.end(), 0), 241 * 209 - 1);
 }
 
-TEST(Commands, MaskImportCreatesAMissingProject) {
+TEST(Commands, StatusAndMessages) {
   testing::TempDir dir;
-  WriteFileAtomically(dir / "paint.png", EncodePngGrey(Painted(), "paint.png"), false);
-  Result r = Mattix({"mask", "import", dir / "paint.png", "--project", dir / "new.json"}, dir);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(ReadProject(dir / "new.json").HasMask());
-}
-
-TEST(Commands, ExportOfAProjectWithoutMaskIsBlack) {
-  testing::TempDir dir;
-  ASSERT_EQ(Mattix({"project", "new", "-o", dir / "k.json"}, dir).status, 0);
-  Result r = Mattix({"mask", "export", "--project", dir / "k.json", "-o", dir / "m.png"}, dir);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("no mask drawn"), std::string::npos);
-  const BgraImage m = ReadPng(dir / "m.png");
-  EXPECT_EQ(m.width, 241);
-  for (std::size_t i = 0; i < m.pixels.size(); i += 4) ASSERT_EQ(m.pixels[i], 0);
-}
-
-TEST(Commands, FailuresNameTheFileAndChangeNothing) {
-  testing::TempDir dir;
-  ASSERT_EQ(Mattix({"project", "new", "-o", dir / "k.json"}, dir).status, 0);
-  const std::string before = ReadFileText(dir / "k.json");
-  WriteFileAtomically(dir / "small.png", EncodePngGrey(GreyImage(100, 100), "small.png"), false);
+  const std::string k = dir / "k.json", small = dir / "small.png", none = dir / "none.png";
+  ASSERT_EQ(Mattix("project new -o " + k).status, 0);
+  const std::string before = ReadFileText(k);
+  WriteFileAtomically(small, EncodePngGrey(GreyImage(100, 100), ""), false);
   dir.Write("broken.png", std::string("\x89PNG\r\n\x1a\nbroken"));
   dir.Write("bad.json",
-            std::string("{\"format\": \"mattix-project\", \"version\": 1, \"softness\": 200}"));
+            std::string("{\"format\": \"mattix-project\", \"version\": 1, \"softness\": 2e2}"));
   const struct {
-    std::vector<std::string> args;
+    std::string line;
     int status;
-    std::string err;
+    std::string err;  // in standard error, after "mattix: "
   } cases[] = {
-      {{"mask", "import", dir / "small.png", "--project", dir / "k.json"},
-       1,
-       dir / "small.png: a chroma mask picture must be 241 x 209 pixels, not 100 x 100"},
-      {{"mask", "import", dir / "broken.png", "--project", dir / "k.json"},
-       1,
-       dir / "broken.png: corrupt or unreadable PNG"},
-      {{"mask", "import", dir / "none.png", "--project", dir / "k.json"},
-       1,
-       dir / "none.png: cannot open"},
-      {{"mask", "export", "--project", dir / "bad.json", "-o", dir / "x.png"},
-       1,
-       dir / "bad.json:1:56: \"softness\" must be 0 to 100"},
-      {{"mask", "export", "--project", dir / "k.json", "-o", dir / "k.json", "--force"},
-       1,
-       dir / "k.json: the output is one of the inputs"},
-      {{"mask", "import", dir / "small.png"}, 2, "mask import: no project given"},
-      {{"mask", "paint"}, 2, "mask: unknown action \"paint\""},
-      {{"render", "a.png", "-o", "b.png"}, 1, "render: this build has no renderer"},
-      {{}, 2, "no command given"},
-  };
+      {"project new -o " + k, 1, "/k.json: already exists (use --force"},
+      {"mask import " + small + " --project " + k, 1,
+       "small.png: a chroma mask picture must be 241"},
+      {"mask import " + dir / "broken.png" + " --project " + k, 1, "broken.png: corrupt or unread"},
+      {"mask import " + none + " --project " + k, 1, "none.png: cannot open"},
+      {"mask export --project " + dir / "bad.json" + " -o " + none, 1, "bad.json:1:56: \"softness"},
+      {"mask export --project " + k + " -o " + k + " -f", 1, "k.json: the output is one of the in"},
+      {"render a.png -o b.png", 1, "render: this build has no renderer"},
+      {"render -o b.png", 2, "input is required"},
+      {"render a.png", 2, "--output is required"},
+      {"render a_1.png a_2.png -o o.png", 2, "render: one input only (\"a_2.png\" is extra"},
+      {"render a.png -o b.mov", 2, "b.mov: the input is one picture, so the output must be a .png"},
+      {"render a.png -o o.png --matte m_%02d.png", 2, "m_%02d.png: the input is one picture"},
+      {"render a.mov -o o.png", 2, "o.png: the input has many frames"},
+      {"render s_%04d.png -o o.mp4", 1, "o.mp4: .mp4 output cannot keep"},
+      {"render a.png -o o.png --preview ./o.png", 1, "./o.png: the output and --preview would"},
+      {"render a.png -o x/../o.png --matte o.png", 1, "o.png: the output and --matte would be"},
+      {"render a.png -o o.png --spill 100.5", 2, "--spill: 100.5 is out of range (0 to 100)"},
+      {"render a.png -o o.png --softness -0.1", 2, "--softness: -0.1 is out of range"},
+      {"render a.png -o o.png --softness nan", 2, "--softness: \"nan\" is not a finite number"},
+      {"render a.png -o o.png --field 2", 2, "--field"},
+      {"render a.png -o o.png -j 0", 2, "--jobs"},
+      {"render a.png -o o.png --jobs 257", 2, "--jobs"},
+      {"project new -o p --lightness 1,2,3", 2, "--lightness: expected four numbers"},
+      {"project show p --lightness 1,5,3,9", 2, "--lightness: lightness breakpoints must be in"},
+      {"mask import " + small, 2, "--project is required"},
+      {"mask", 2, "A subcommand is required"},
+      {"mask paint", 2, "unknown command \"paint\"\n(mattix mask --help"},
+      {"bogus -o x", 2, "unknown command \"bogus\"\n(mattix --help"},
+      {"", 2, "A subcommand is required"}};
   for (const auto& c : cases) {
-    const Result r = Mattix(c.args, dir);
+    const Result r = Mattix(c.line);
     EXPECT_EQ(r.status, c.status) << r.err;
-    EXPECT_EQ(r.err.rfind("mattix: " + c.err, 0), 0u) << r.err;
+    EXPECT_EQ(r.err.rfind("mattix: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
   }
-  EXPECT_EQ(ReadFileText(dir / "k.json"), before);
-  EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
+  EXPECT_EQ(ReadFileText(k), before);
+  EXPECT_FALSE(std::filesystem::exists(none));
+
+  EXPECT_EQ(Mattix("--version").out, "mattix " MATTIX_VERSION "\n");
+  const Result help = Mattix("help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* c : {"mattix mask import", "mattix mask export", "mattix project new",
+                        "mattix project show", "mattix render"})
+    EXPECT_NE(help.out.find(c), std::string::npos) << c;
+  const Result renderHelp = Mattix("render --help");
+  EXPECT_EQ(renderHelp.status, 0);
+  EXPECT_NE(renderHelp.out.find("--jobs"), std::string::npos);
 }
 
-TEST(Commands, HelpListsEveryCommand) {
-  testing::TempDir dir;
-  const Result r = Mattix({"help"}, dir);
-  EXPECT_EQ(r.status, 0);
-  for (const char* c : {"mask import", "mask export", "project new", "project show", "render"})
-    EXPECT_NE(r.out.find(std::string("mattix ") + c), std::string::npos) << c;
+TEST(Commands, RenderOptionsReachTheRenderer) {
+  std::vector<RenderOptions> seen;
+  const RenderHandler render = [&](const RenderOptions& o) {
+    seen.push_back(o);
+    return 0;
+  };
+  ASSERT_EQ(Mattix("render shot_%04d.png -o keyed_%04d.png --project key.json --softness 10 "
+                   "--spill=50 --lightness 0,5,95,100 --field 1 --matte matte.mov "
+                   "--preview prev.webm -j 3 --force",
+                   render)
+                .status,
+            0);
+  ASSERT_EQ(Mattix("render in.png -o out.png --jobs 256", render).status, 0);
+  RenderOptions plain;
+  plain.input = "in.png", plain.output = "out.png", plain.jobs = 256;
+  const std::vector<RenderOptions> expected = {
+      {.input = "shot_%04d.png",
+       .output = "keyed_%04d.png",
+       .project = "key.json",
+       .matte = "matte.mov",
+       .preview = "prev.webm",
+       .overrides = {10.0, 50.0, std::array<double, 4>{0, 5, 95, 100}},
+       .field = 1,
+       .jobs = 3,
+       .force = true,
+       .extraInputs = {}},
+      plain};
+  EXPECT_EQ(seen, expected);
 }
 
 }  // namespace

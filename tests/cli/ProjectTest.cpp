@@ -1,63 +1,151 @@
+// The project file and its layers. Base64: RFC vectors, every length against
+// a bitwise reference, strictness. JSON: values and positions, refused texts
+// with their positions, numbers that read back exactly. Projects: layout,
+// defaults, random round trips, refusals naming place and reason, the
+// command-line number parsers, and damaged text that never crashes.
+#include "host/cli/Base64.h"
 #include "host/cli/CliError.h"
+#include "host/cli/Json.h"
 #include "host/cli/Project.h"
+#include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bitset>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace mattix::cli {
 namespace {
 
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const CliError& e) {
-    return e.what();
+// Reference decoder: the text as a string of 6-bit groups, cut into bytes.
+std::vector<std::uint8_t> BitwiseDecode(const std::string& text) {
+  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string bits;
+  for (char c : text.substr(0, text.find('=')))
+    bits += std::bitset<6>(alphabet.find(c)).to_string();
+  std::vector<std::uint8_t> out;
+  for (std::size_t i = 0; i + 8 <= bits.size(); i += 8)
+    out.push_back(std::uint8_t(std::bitset<8>(bits.substr(i, 8)).to_ulong()));
+  return out;
+}
+
+TEST(Base64, RfcVectorsAndEveryLengthRoundTrip) {
+  EXPECT_EQ(Base64Encode(std::vector<std::uint8_t>{'f', 'o', 'o', 'b', 'a'}), "Zm9vYmE=");
+  EXPECT_EQ(Base64Encode(std::vector<std::uint8_t>{'f'}), "Zg==");
+  std::mt19937 rng(7);
+  for (std::size_t n = 0; n < 200; ++n) {
+    std::vector<std::uint8_t> bytes(n);
+    for (auto& b : bytes) b = std::uint8_t(rng());
+    const std::string text = Base64Encode(bytes);
+    ASSERT_EQ(text.size(), (n + 2) / 3 * 4);
+    EXPECT_EQ(BitwiseDecode(text), bytes) << n;
+    EXPECT_EQ(Base64Decode(text, nullptr), bytes) << n;
   }
-  return "(no error)";
 }
 
-TEST(Project, DefaultsAreWrittenInAStableReadableLayout) {
-  const std::string expected =
-      "{\n"
-      "  \"format\": \"mattix-project\",\n"
-      "  \"version\": 1.0,\n"
-      "  \"softness\": 0.0,\n"
-      "  \"spillSuppression\": 0.0,\n"
-      "  \"keyRed\": 0.0,\n"
-      "  \"keyGreen\": 0.0,\n"
-      "  \"keyBlue\": 0.0,\n"
-      "  \"lightness\": [0.0, 0.0, 100.0, 100.0],\n"
-      "  \"chromaMask\": null\n"
-      "}\n";
-  EXPECT_EQ(ProjectToJson(ProjectSettings{}), expected);
+TEST(Base64, NonCanonicalOrMalformedTextIsRefused) {
+  const char* bad[] = {"Zg=",      "Zh==", "Zm9=", "Z===",     "Zm9v\n", "Zm 9v", "=Zm9",
+                       "Zg==Zg==", "Zm9-", "Zm9_", "Zm9vYg=a", "Zm8",    "===="};
+  for (const char* text : bad) {
+    std::string error;
+    EXPECT_FALSE(Base64Decode(text, &error)) << text;
+    EXPECT_NE(error.find("at character"), std::string::npos) << text << ": " << error;
+  }
 }
 
-TEST(Project, HandWrittenProjectWithDefaultsForOmittedMembers) {
-  const char* text = R"({
-      "format": "mattix-project", "version": 1,
-      "softness": 12.5,
-      "lightness": [5, 10, 90, 95],
-      "chromaMask": ["AAAA", "AQID"]
-    })";
-  // "AAAA" + "AQID" is 0,0,0,1,2,3: too short for a record.
-  EXPECT_NE(ErrorOf([&] { ParseProject(text, "p.json"); }).find("at least 144"), std::string::npos);
+TEST(Json, ReadsEveryKindAndKeepsPositions) {
+  const JsonValue v = JsonValue::Parse(
+      "{\n  \"a\": [1, -2.5, 3e2, -0.0, 1e-400],\n  \"b\": {\"t\": true, \"n\": null},\n"
+      "  \"s\": \"x\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\u00e9\"\n}",
+      "t.json");
+  const std::vector<JsonValue>& a = v.Find("a")->Elements();
+  ASSERT_EQ(a.size(), 5u);
+  EXPECT_EQ(a[1].AsNumber(), -2.5);
+  EXPECT_EQ(a[2].AsNumber(), 300.0);
+  EXPECT_TRUE(std::signbit(a[3].AsNumber()));
+  EXPECT_EQ(a[4].AsNumber(), 0.0);  // underflow reads as zero
+  EXPECT_EQ(v.Find("a")->line(), 2);
+  EXPECT_EQ(v.Find("a")->column(), 8);
+  EXPECT_EQ(a[1].column(), 12);
+  EXPECT_TRUE(v.Find("b")->Find("t")->AsBool());
+  EXPECT_TRUE(v.Find("b")->Find("n")->IsNull());
+  EXPECT_EQ(v.Find("s")->AsString(), "x\"\\/\b\f\n\r\t\xC3\xA9\xF0\x9F\x98\x80\xC3\xA9");
+  EXPECT_EQ(v.Find("missing"), nullptr);
+}
 
-  std::string mask(192, 'A');  // 144 zero bytes
-  mask += "AQID";              // then 1, 2, 3
-  const std::string good = std::string(R"({"format": "mattix-project", "version": 1,
-      "softness": 12.5, "lightness": [5, 10, 90, 95], "chromaMask": ")") +
-                           mask + "\"}";
-  ProjectSettings s = ParseProject(good, "p.json");
+// Each text is refused with an error starting "key.json:LINE:COLUMN: " and
+// holding the reason.
+TEST(Json, RefusedTextsNameFileLineAndColumn) {
+  // clang-format off
+  const char* const cases[][3] = {
+      {"", "1:1", "end of the file"}, {"{\"a\": 1,}", "1:9", "trailing comma"},
+      {"[1, 2,]", "1:7", "trailing"}, {"{\n  \"a\": 01\n}", "2:8", "leading zeros"},
+      {"{\"a\": 1, \"a\": 2}", "1:10", "appears twice"}, {"// c\n{}", "1:1", "expected a value"},
+      {"[NaN]", "1:2", "expected a value"}, {"[Infinity]", "1:2", "expected a value"},
+      {"[1e999]", "1:2", "too large"}, {"[-]", "1:3", "expected a digit"},
+      {"[1.]", "1:4", "decimal point"}, {"[1e]", "1:4", "exponent"},
+      {"[.5]", "1:2", "expected a value"}, {"[+1]", "1:2", "expected a value"},
+      {"\"abc", "1:1", "unterminated"}, {"\"a\tb\"", "1:3", "control character"},
+      {"\"\\x\"", "1:4", "unknown escape"}, {"\"\\ud800\"", "1:8", "unpaired surrogate"},
+      {"\"\\udc00\"", "1:8", "unpaired surrogate"}, {"\"\\u12g4\"", "1:6", "hexadecimal"},
+      {"\"\xC3\"", "1:2", "UTF-8"}, {"\"\xC0\x80\"", "1:2", "UTF-8"},
+      {"\"\xED\xA0\x80\"", "1:2", "UTF-8"}, {"{} {}", "1:4", "after the end"},
+      {"{\"a\" 1}", "1:6", "':'"}, {"{a: 1}", "1:2", "member name"}, {"[1 2]", "1:4", "',' or ']'"},
+      {"[tru]", "1:2", "expected true"}, {"[nulll]", "1:2", "unknown word"},
+      {"{\n\"\xC3\xA9\xC3\xA9\": x}", "2:7", "expected a value"}};
+  // clang-format on
+  for (const auto& [text, where, reason] : cases) {
+    const std::string error = testing::ErrorOf([&] { JsonValue::Parse(text, "key.json"); });
+    EXPECT_EQ(error.rfind("key.json:" + std::string(where) + ": ", 0), 0u)
+        << text << " -> " << error;
+    EXPECT_NE(error.find(reason), std::string::npos) << text << " -> " << error;
+  }
+  EXPECT_NO_THROW(JsonValue::Parse(std::string(64, '[') + std::string(64, ']'), "d.json"));
+  EXPECT_THROW(JsonValue::Parse(std::string(100000, '['), "d.json"), CliError);
+}
+
+TEST(Json, WrittenNumbersAreShortAndReadBackExactly) {
+  const std::pair<double, const char*> cases[] = {
+      {10.0, "10.0"},    {0.1, "0.1"},        {-0.0, "-0.0"},
+      {1e300, "1e+300"}, {2.5e-8, "2.5e-08"}, {123456789.0, "123456789.0"}};
+  for (const auto& [value, text] : cases) EXPECT_EQ(FormatJsonNumber(value), text);
+  EXPECT_THROW(FormatJsonNumber(std::nan("")), CliError);
+  EXPECT_THROW(FormatJsonNumber(HUGE_VAL), CliError);
+  std::mt19937_64 rng(99);
+  for (int i = 0; i < 2000; ++i) {
+    double d;
+    const std::uint64_t bits = rng();
+    std::memcpy(&d, &bits, sizeof d);
+    if (!std::isfinite(d)) continue;
+    const double back = JsonValue::Parse(FormatJsonNumber(d), "n.json").AsNumber();
+    EXPECT_EQ(std::memcmp(&back, &d, sizeof d), 0) << FormatJsonNumber(d);
+  }
+}
+
+std::string ParseError(const std::string& text) {
+  return testing::ErrorOf([&] { ParseProject(text, "key.json"); });
+}
+
+TEST(Project, LayoutAndDefaultsForOmittedMembers) {
+  EXPECT_EQ(ProjectToJson(ProjectSettings{}),
+            "{\n  \"format\": \"mattix-project\",\n  \"version\": 1.0,\n  \"softness\": 0.0,\n"
+            "  \"spillSuppression\": 0.0,\n  \"keyRed\": 0.0,\n  \"keyGreen\": 0.0,\n"
+            "  \"keyBlue\": 0.0,\n  \"lightness\": [0.0, 0.0, 100.0, 100.0],\n"
+            "  \"chromaMask\": null\n}\n");
+  const std::string head = R"({"format": "mattix-project", "version": 1, "softness": 12.5,
+      "lightness": [5, 10, 90, 95], "chromaMask": )";
+  // 144 zero bytes then 1, 2, 3, split over lines; 6 bytes alone are too short.
+  const ProjectSettings s =
+      ParseProject(head + "[\"" + std::string(192, 'A') + "\", \"AQID\"]}", "");
   EXPECT_EQ(s.softness, 12.5);
   EXPECT_EQ(s.spillSuppression, 0.0);
-  EXPECT_EQ(s.keyGreen, 0.0);
   EXPECT_EQ(s.lightness, (std::array<double, 4>{5, 10, 90, 95}));
   ASSERT_EQ(s.chromaMask.size(), 147u);
-  EXPECT_EQ(s.chromaMask[144], 1);
   EXPECT_EQ(s.chromaMask[146], 3);
-  EXPECT_TRUE(s.HasMask());
+  EXPECT_NE(ParseError(head + "[\"AAAA\", \"AQID\"]}").find("at least 144"), std::string::npos);
 }
 
 TEST(Project, RandomSettingsRoundTrip) {
@@ -68,7 +156,6 @@ TEST(Project, RandomSettingsRoundTrip) {
     s.softness = percent(rng);
     s.spillSuppression = round == 0 ? 100.0 : percent(rng);
     s.keyRed = channel(rng);
-    s.keyGreen = std::floor(channel(rng));
     s.keyBlue = round == 1 ? 255.0 : channel(rng);
     for (double& l : s.lightness) l = percent(rng);
     std::sort(s.lightness.begin(), s.lightness.end());
@@ -76,157 +163,76 @@ TEST(Project, RandomSettingsRoundTrip) {
     for (auto& b : s.chromaMask) b = std::uint8_t(rng());
     const std::string text = ProjectToJson(s);
     EXPECT_EQ(ParseProject(text, "r.json"), s) << text;
-    // The mask is written as base64 lines of at most 76 characters, each
-    // line "    \"...\"," (indent, quotes, comma).
-    std::size_t longest = 0, lines = 0, start = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i)
-      if (i == text.size() || text[i] == '\n') {
-        if (text.compare(start, 5, "    \"") == 0) {
-          longest = std::max(longest, i - start);
-          ++lines;
-        }
-        start = i + 1;
+    // Mask lines: indent, quote, at most 76 base64 characters, quote, comma.
+    std::size_t start = 0, maskLines = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+      if (text.compare(start, 5, "    \"") == 0) {
+        EXPECT_LE(end - start, 4u + 1 + 76 + 1 + 1);
+        ++maskLines;
       }
-    EXPECT_EQ(lines, (s.chromaMask.size() + 2) / 3 * 4 / 76 +
-                         ((s.chromaMask.size() + 2) / 3 * 4 % 76 != 0));
-    EXPECT_LE(longest, 4u + 1 + 76 + 1 + 1);
+    EXPECT_EQ(maskLines, ((s.chromaMask.size() + 2) / 3 * 4 + 75) / 76);
   }
 }
 
-struct BadProject {
-  const char* text;
-  const char* message;
-};
-
-class BadProjectTest : public ::testing::TestWithParam<BadProject> {};
-
-TEST_P(BadProjectTest, IsRefusedWithPlaceAndReason) {
-  const std::string error = ErrorOf([&] { ParseProject(GetParam().text, "key.json"); });
-  EXPECT_EQ(error.rfind("key.json:", 0), 0u) << error;
-  EXPECT_NE(error.find(GetParam().message), std::string::npos) << error;
-}
-
-#define HEAD "{\"format\": \"mattix-project\", \"version\": 1, "
-INSTANTIATE_TEST_SUITE_P(
-    Table, BadProjectTest,
-    ::testing::Values(
-        BadProject{"[]", "must be a JSON object"},
-        BadProject{"{\"version\": 1}", "not a Mattix project"},
-        BadProject{"{\"format\": \"mattix-project\"}", "no \"version\""},
-        BadProject{"{\"format\": \"mattix-project\", \"version\": 2}", "newer mattix"},
-        BadProject{HEAD "\"softness\": 100.5}", "key.json:1:56: \"softness\" must be 0 to 100"},
-        BadProject{HEAD "\"softness\": -0.1}", "must be 0 to 100, not -0.1"},
-        BadProject{HEAD "\"spillSuppression\": \"50\"}", "must be a number, not a string"},
-        BadProject{HEAD "\"keyBlue\": 256}", "\"keyBlue\" must be 0 to 255"},
-        BadProject{HEAD "\"softnes\": 1}", "unknown setting \"softnes\""},
-        BadProject{HEAD "\"lightness\": [0, 0, 100]}", "array of four numbers"},
-        BadProject{HEAD "\"lightness\": [0, 0, 100, 101]}", "L3 must be 0 to 100"},
-        BadProject{HEAD "\"lightness\": [0, 50, 40, 100]}", "in order"},
-        BadProject{HEAD "\"lightness\": [0, null, 40, 100]}", "must hold numbers"},
-        BadProject{HEAD "\"chromaMask\": 5}", "must be null, a base64 string"},
-        BadProject{HEAD "\"chromaMask\": [\"AA\", 1]}", "lines must be strings"},
-        BadProject{HEAD "\"chromaMask\": \"AA=A\"}", "not valid base64"},
-        BadProject{HEAD "\"softness\": 1,}", "trailing comma"}));
-#undef HEAD
-
-TEST(Project, LightnessRecordIsLittleEndianIeeeDoubles) {
-  // 0.0 is all zero; 100.0 is 0x4059000000000000; 12.5 is 0x4029000000000000;
-  // 0.1 is 0x3FB999999999999A.
-  const std::array<std::uint8_t, 32> r = LightnessRecord({0.0, 100.0, 12.5, 0.1});
-  const std::array<std::uint8_t, 32> expected = {
-      0, 0, 0, 0, 0, 0, 0,    0,    0,    0,    0,    0,    0,    0,    0x59, 0x40,
-      0, 0, 0, 0, 0, 0, 0x29, 0x40, 0x9A, 0x99, 0x99, 0x99, 0x99, 0x99, 0xB9, 0x3F};
-  EXPECT_EQ(r, expected);
-}
-
-struct FlagCase {
-  const char* text;
-  bool ok;
-  double value;
-};
-
-TEST(ProjectFlags, NumbersAreWholeFiniteAndInRange) {
-  const FlagCase cases[] = {{"10", true, 10},     {"0", true, 0},    {"100", true, 100},
-                            {"+7.5", true, 7.5},  {"1e1", true, 10}, {"-0", true, 0},
-                            {"100.01", false, 0}, {"-1", false, 0},  {"nan", false, 0},
-                            {"NaN", false, 0},    {"inf", false, 0}, {"10x", false, 0},
-                            {"", false, 0},       {" 10", false, 0}, {"0x10", false, 0},
-                            {"1,5", false, 0},    {"++1", false, 0}};
-  for (const FlagCase& c : cases) {
-    if (c.ok) {
-      EXPECT_EQ(ParseNumberFlag("--softness", c.text, 0, 100), c.value) << c.text;
-    } else {
-      const std::string e = ErrorOf([&] { ParseNumberFlag("--softness", c.text, 0, 100); });
-      EXPECT_EQ(e.rfind("--softness: ", 0), 0u) << c.text << " -> " << e;
-    }
+TEST(Project, RefusedWithPlaceAndReason) {
+  const std::string head = "{\"format\": \"mattix-project\", \"version\": 1, ";
+  const std::pair<std::string, const char*> cases[] = {
+      {"[]", "must be a JSON object"},
+      {"{\"version\": 1}", "not a Mattix project"},
+      {"{\"format\": \"mattix-project\"}", "no \"version\""},
+      {"{\"format\": \"mattix-project\", \"version\": 2}", "newer mattix"},
+      {head + "\"softness\": 100.5}", "key.json:1:56: \"softness\" must be 0 to 100"},
+      {head + "\"softness\": -0.1}", "must be 0 to 100, not -0.1"},
+      {head + "\"spillSuppression\": \"50\"}", "must be a number, not a string"},
+      {head + "\"keyBlue\": 256}", "\"keyBlue\" must be 0 to 255"},
+      {head + "\"softnes\": 1}", "unknown setting \"softnes\""},
+      {head + "\"lightness\": [0, 0, 100]}", "array of four numbers"},
+      {head + "\"lightness\": [0, 0, 100, 101]}", "L3 must be 0 to 100"},
+      {head + "\"lightness\": [0, 50, 40, 100]}", "in order"},
+      {head + "\"lightness\": [0, null, 40, 100]}", "must hold numbers"},
+      {head + "\"chromaMask\": 5}", "must be null, a base64 string"},
+      {head + "\"chromaMask\": [\"AA\", 1]}", "lines must be strings"},
+      {head + "\"chromaMask\": \"AA=A\"}", "not valid base64"},
+      {head + "\"softness\": 1,}", "trailing comma"}};
+  for (const auto& [text, message] : cases) {
+    const std::string error = ParseError(text);
+    EXPECT_EQ(error.rfind("key.json:", 0), 0u) << error;
+    EXPECT_NE(error.find(message), std::string::npos) << error;
   }
 }
 
-TEST(ProjectFlags, LightnessAndField) {
-  EXPECT_EQ(ParseLightnessFlag("0,10.5,90,100"), (std::array<double, 4>{0, 10.5, 90, 100}));
-  EXPECT_EQ(ParseLightnessFlag("50,50,50,50"), (std::array<double, 4>{50, 50, 50, 50}));
-  const char* bad[] = {"0,10,90",     "0,10,90,100,100", "0,,90,100", "0,10,90,nan",
-                       "0,10,90,101", "0,90,10,100",     "",          "a,b,c,d"};
-  for (const char* text : bad)
-    EXPECT_EQ(ErrorOf([&] { ParseLightnessFlag(text); }).rfind("--lightness", 0), 0u) << text;
-  EXPECT_EQ(ParseFieldFlag("0"), 0);
-  EXPECT_EQ(ParseFieldFlag("1"), 1);
-  for (const char* text : {"2", "-1", "", "01", "1.0"})
-    EXPECT_EQ(ErrorOf([&] { ParseFieldFlag(text); }).rfind("--field", 0), 0u) << text;
+TEST(Project, CommandLineNumbersAreWholeFiniteAndInRange) {
+  for (const auto& [text, value] :
+       {std::pair{"10", 10.0}, {"100", 100.0}, {"+7.5", 7.5}, {"1e1", 10.0}, {"-0", 0.0}})
+    EXPECT_EQ(ParseNumber(text, 0, 100), value) << text;
+  for (const char* text : {"100.01", "-1", "nan", "inf", "10x", "", " 10", "0x10", "1,5", "++1"})
+    EXPECT_THROW(ParseNumber(text, 0, 100), CliError) << text;
+  EXPECT_EQ(ParseLightness("0,10.5,90,90"), (std::array<double, 4>{0, 10.5, 90, 90}));
+  for (const char* text : {"0,10,90", "0,10,90,100,100", "0,,90,100", "0,10,90,nan", "0,10,90,101",
+                           "0,90,10,100", "", "a,b,c,d"})
+    EXPECT_THROW(ParseLightness(text), CliError) << text;
 }
 
-TEST(ProjectFlags, OverridesReplaceOnlyWhatIsGiven) {
-  ProjectSettings s;
-  s.softness = 5;
-  s.spillSuppression = 6;
-  SettingOverrides o;
-  o.spillSuppression = 60;
-  ApplyOverrides(s, o);
-  EXPECT_EQ(s.softness, 5);
-  EXPECT_EQ(s.spillSuppression, 60);
-  o.lightness = std::array<double, 4>{1, 2, 3, 4};
-  ApplyOverrides(s, o);
-  EXPECT_EQ(s.lightness, (std::array<double, 4>{1, 2, 3, 4}));
-}
-
-}  // namespace
-}  // namespace mattix::cli
-
-namespace mattix::cli {
-namespace {
-
-// Damaged project files: every mutation either reads as a valid project or
-// gives a CliError; none crashes or reads out of bounds (run under ASan).
+// Every mutation reads as a valid project or gives a CliError; none crashes
+// or reads out of bounds (run under ASan).
 TEST(Project, RandomDamageNeverCrashes) {
   ProjectSettings s;
-  s.softness = 12.5;
-  s.chromaMask.resize(400);
-  for (std::size_t i = 0; i < s.chromaMask.size(); ++i) s.chromaMask[i] = std::uint8_t(i * 7);
+  s.chromaMask.resize(400, 7);
   const std::string valid = ProjectToJson(s);
-  const char alphabet[] = "{}[]\",:0123456789.eE+-\\u tfn\x01\xC3\xA9\xFF";
+  const std::string alphabet = "{}[]\",:0123456789.eE+-\\u tfn\x01\xC3\xA9\xFF";
   std::mt19937 rng(77);
   int accepted = 0;
   for (int round = 0; round < 3000; ++round) {
     std::string text = valid;
-    const int edits = 1 + int(rng() % 3);
-    for (int k = 0; k < edits; ++k) {
+    for (int k = 0, edits = 1 + int(rng() % 3); k < edits && !text.empty(); ++k) {
       const std::size_t at = rng() % text.size();
-      switch (rng() % 3) {
-        case 0:
-          text[at] = alphabet[rng() % (sizeof alphabet - 1)];
-          break;
-        case 1:
-          text.erase(at, 1 + rng() % 8);
-          break;
-        default:
-          text.insert(at, 1, alphabet[rng() % (sizeof alphabet - 1)]);
-          break;
-      }
-      if (text.empty()) text = "{";
+      const int kind = int(rng() % 3);
+      if (kind == 0) text[at] = alphabet[rng() % alphabet.size()];
+      if (kind == 1) text.erase(at, 1 + rng() % 8);
+      if (kind == 2) text.insert(at, 1, alphabet[rng() % alphabet.size()]);
     }
     try {
-      const ProjectSettings read = ParseProject(text, "fuzz.json");
-      ValidateSettings(read, "fuzz.json");
+      ValidateSettings(ParseProject(text, "fuzz.json"), "fuzz.json");
       ++accepted;
     } catch (const CliError&) {
     }

@@ -16,28 +16,28 @@ class TempDir {
     std::string templ = std::string(base && *base ? base : "/tmp") + "/mattix-cli-XXXXXX";
     std::vector<char> buffer(templ.begin(), templ.end());
     buffer.push_back('\0');
-    if (::mkdtemp(buffer.data())) path_ = buffer.data();
+    if (::mkdtemp(buffer.data())) m_path = buffer.data();
   }
   ~TempDir() {
     std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const { return m_path; }
+  std::string operator/(const std::string& name) const { return m_path + "/" + name; }
 
   void Write(const std::string& name, const std::string& content) const {
-    std::ofstream(path_ + "/" + name, std::ios::binary) << content;
+    std::ofstream(m_path + "/" + name, std::ios::binary) << content;
   }
   void Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-    std::ofstream(path_ + "/" + name, std::ios::binary)
+    std::ofstream(m_path + "/" + name, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   }
 
  private:
-  std::string path_;
+  std::string m_path;
 };
 
 }  // namespace mattix::cli::testing
