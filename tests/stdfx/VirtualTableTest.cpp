@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "stdfx/DIB.h"
 #include "stdfx/Fixedx248.h"
 #include "stdfx/Pointx248.h"
 #include "stdfx/Rect.h"
@@ -36,92 +37,112 @@ void ExpectConsecutiveSlots(const std::vector<std::ptrdiff_t>& slots) {
 }
 
 using F = CFixedx248;
+// Slots of a named member, of an operator of the given signature, and of
+// the overload families (long, int, number) and (int, number).
+#define M(name) Slot(&F::name)
+#define OP(ret, op, sig) Slot(static_cast<ret(F::*) sig>(&F::operator op))
+#define ARITH(op) OP(F, op, (long) const), OP(F, op, (int) const), OP(F, op, (const F&) const)
+#define COMPOUND(op) OP(F&, op, (long)), OP(F&, op, (int)), OP(F&, op, (const F&))
+#define CMP(op) OP(int, op, (int) const), OP(int, op, (const F&) const)
 
 TEST(VirtualTable, FixedNumberOperationsSitInTheExportedOrder) {
-  ExpectConsecutiveSlots({
-      Slot(&F::Assign1616),
-      Slot(static_cast<F& (F::*)(long double)>(&F::operator=)),
-      Slot(static_cast<F& (F::*)(double)>(&F::operator=)),
-      Slot(static_cast<F& (F::*)(long)>(&F::operator=)),
-      Slot(static_cast<F& (F::*)(int)>(&F::operator=)),
-      Slot(static_cast<F& (F::*)(const F&)>(&F::operator=)),
-      Slot(&F::_Round),
-      Slot(&F::_Floor),
-      Slot(&F::_Ceil),
-      Slot(&F::Round),
-      Slot(&F::Floor),
-      Slot(&F::Ceil),
-      Slot(&F::floor),
-      Slot(&F::ceil),
-      Slot(&F::operator int),
-      Slot(&F::operator long),
-      Slot(&F::operator float),
-      Slot(&F::operator double),
-      Slot(&F::operator long double),
-      Slot(static_cast<F (F::*)(long) const>(&F::operator-)),
-      Slot(static_cast<F (F::*)(int) const>(&F::operator-)),
-      Slot(static_cast<F (F::*)(const F&) const>(&F::operator-)),
-      Slot(static_cast<F (F::*)() const>(&F::operator-)),
-      Slot(static_cast<F (F::*)(long) const>(&F::operator+)),
-      Slot(static_cast<F (F::*)(int) const>(&F::operator+)),
-      Slot(static_cast<F (F::*)(const F&) const>(&F::operator+)),
-      Slot(static_cast<F (F::*)(long) const>(&F::operator*)),
-      Slot(static_cast<F (F::*)(int) const>(&F::operator*)),
-      Slot(static_cast<F (F::*)(const F&) const>(&F::operator*)),
-      Slot(static_cast<F (F::*)(long) const>(&F::operator/)),
-      Slot(static_cast<F (F::*)(int) const>(&F::operator/)),
-      Slot(static_cast<F (F::*)(const F&) const>(&F::operator/)),
-      Slot(static_cast<F& (F::*)(long)>(&F::operator+=)),
-      Slot(static_cast<F& (F::*)(int)>(&F::operator+=)),
-      Slot(static_cast<F& (F::*)(const F&)>(&F::operator+=)),
-      Slot(static_cast<F& (F::*)(long)>(&F::operator-=)),
-      Slot(static_cast<F& (F::*)(int)>(&F::operator-=)),
-      Slot(static_cast<F& (F::*)(const F&)>(&F::operator-=)),
-      Slot(static_cast<F& (F::*)(long)>(&F::operator*=)),
-      Slot(static_cast<F& (F::*)(int)>(&F::operator*=)),
-      Slot(static_cast<F& (F::*)(const F&)>(&F::operator*=)),
-      Slot(static_cast<F& (F::*)(long)>(&F::operator/=)),
-      Slot(static_cast<F& (F::*)(int)>(&F::operator/=)),
-      Slot(static_cast<F& (F::*)(const F&)>(&F::operator/=)),
-      Slot(static_cast<int (F::*)(int) const>(&F::operator<)),
-      Slot(static_cast<int (F::*)(const F&) const>(&F::operator<)),
-      Slot(static_cast<int (F::*)(int) const>(&F::operator>)),
-      Slot(static_cast<int (F::*)(const F&) const>(&F::operator>)),
-      Slot(static_cast<int (F::*)(int) const>(&F::operator<=)),
-      Slot(static_cast<int (F::*)(const F&) const>(&F::operator<=)),
-      Slot(static_cast<int (F::*)(int) const>(&F::operator>=)),
-      Slot(static_cast<int (F::*)(const F&) const>(&F::operator>=)),
-      Slot(static_cast<int (F::*)(int) const>(&F::operator==)),
-      Slot(static_cast<int (F::*)(const F&) const>(&F::operator==)),
-      Slot(static_cast<int (F::*)(int) const>(&F::operator!=)),
-      Slot(static_cast<int (F::*)(const F&) const>(&F::operator!=)),
-      Slot(&F::TraceInt),
-      Slot(&F::TraceFrac),
-      Slot(&F::TraceSign),
-  });
+  ExpectConsecutiveSlots({M(Assign1616),
+                          OP(F&, =, (long double)),
+                          OP(F&, =, (double)),
+                          OP(F&, =, (long)),
+                          OP(F&, =, (int)),
+                          OP(F&, =, (const F&)),
+                          M(_Round),
+                          M(_Floor),
+                          M(_Ceil),
+                          M(Round),
+                          M(Floor),
+                          M(Ceil),
+                          M(floor),
+                          M(ceil),
+                          M(operator int),
+                          M(operator long),
+                          M(operator float),
+                          M(operator double),
+                          M(operator long double),
+                          ARITH(-),
+                          OP(F, -, () const),
+                          ARITH(+),
+                          ARITH(*),
+                          ARITH(/),
+                          COMPOUND(+=),
+                          COMPOUND(-=),
+                          COMPOUND(*=),
+                          COMPOUND(/=),
+                          CMP(<),
+                          CMP(>),
+                          CMP(<=),
+                          CMP(>=),
+                          CMP(==),
+                          CMP(!=),
+                          M(TraceInt),
+                          M(TraceFrac),
+                          M(TraceSign)});
   // The integer parts are plain members.
-  EXPECT_EQ(Slot(&F::Int), -1);
-  EXPECT_EQ(Slot(&F::Frac), -1);
-  EXPECT_EQ(Slot(&F::_floor), -1);
-  EXPECT_EQ(Slot(&F::_ceil), -1);
+  EXPECT_EQ(M(Int), -1);
+  EXPECT_EQ(M(Frac), -1);
+  EXPECT_EQ(M(_floor), -1);
+  EXPECT_EQ(M(_ceil), -1);
 }
 
 TEST(VirtualTable, PointAndRectangleOperationsSitInTheExportedOrder) {
   using P = CPointx248;
-  ExpectConsecutiveSlots({
-      Slot(static_cast<P& (P::*)(const P&)>(&P::operator=)),
-      Slot(static_cast<void (P::*)(const CFixedx248&, const CFixedx248&)>(&P::Assign)),
-      Slot(static_cast<void (P::*)(int, int)>(&P::Assign)),
-  });
+  ExpectConsecutiveSlots(
+      {Slot(static_cast<P& (P::*)(const P&)>(&P::operator=)),
+       Slot(static_cast<void (P::*)(const CFixedx248&, const CFixedx248&)>(&P::Assign)),
+       Slot(static_cast<void (P::*)(int, int)>(&P::Assign))});
   using R = CRectx248;
-  ExpectConsecutiveSlots({
-      Slot(static_cast<R& (R::*)(const RECT&)>(&R::operator=)),
-      Slot(static_cast<R& (R::*)(const R&)>(&R::operator=)),
-      Slot(&R::CeilRect),
-      Slot(&R::IntersectRect),
-  });
+  ExpectConsecutiveSlots({Slot(static_cast<R& (R::*)(const RECT&)>(&R::operator=)),
+                          Slot(static_cast<R& (R::*)(const R&)>(&R::operator=)), Slot(&R::CeilRect),
+                          Slot(&R::IntersectRect)});
   EXPECT_EQ(Slot(static_cast<R& (R::*)(const stdfx::CRect&)>(&R::operator=)), -1);
   EXPECT_EQ(Slot(&R::IsRectEmpty), -1);
+}
+
+// The image object's members that the exported table holds, and members
+// implemented in separate sources of the library, kept out of it.
+TEST(VirtualTable, ImageMembersListedAreVirtual) {
+  using D = stdfx::CDIB;
+  using VfCopy = void (D::*)(tagVFBMINFOHEADER&) const;
+  using YuvCopy = void (D::*)(tagYUVBMINFOHEADER&) const;
+  using ResById = bool (D::*)(unsigned int, HINSTANCE);
+  using BihCopy = void (D::*)(BITMAPINFOHEADER&) const;
+  using CreateH = bool (D::*)(const tagVFBMINFOHEADER&);
+  const std::ptrdiff_t virtuals[] = {Slot(&D::GetRefs),
+                                     Slot(&D::IsLocked),
+                                     Slot(ResById(&D::CreateFromResource)),
+                                     Slot(&D::DIBSizeAllocated),
+                                     Slot(&D::DIBField1stLine),
+                                     Slot(&D::DIBFieldLstLine),
+                                     Slot(&D::DIBFieldOffset),
+                                     Slot(&D::DIBFieldOffset1),
+                                     Slot(&D::DIBFieldOffsetL),
+                                     Slot(&D::DIBAlphaFieldOffset),
+                                     Slot(&D::DIBAlphaFieldOffset1),
+                                     Slot(&D::DIBAlphaFieldOffsetL),
+                                     Slot(&D::IsDIBEmpty),
+                                     Slot(&D::IsDIBBottomUp),
+                                     Slot(&D::IsDIBTopDown),
+                                     Slot(&D::GetVfBmiSize),
+                                     Slot(VfCopy(&D::GetVfBmiHeader)),
+                                     Slot(YuvCopy(&D::GetVfBmiHeader)),
+                                     Slot(BihCopy(&D::GetBitmapInfoHeader)),
+                                     Slot(&D::SetDIBCompression),
+                                     Slot(&D::DIBImageFlag),
+                                     Slot(&D::DIBImageIsBlackTransparent),
+                                     Slot(&D::FreeDIB),
+                                     Slot(&D::CopyDIB),
+                                     Slot(&D::ConvertAlphaToStraight),
+                                     Slot(CreateH(&D::Create))};
+  for (std::size_t i = 0; i < std::size(virtuals); ++i) EXPECT_GE(virtuals[i], 0) << "#" << i;
+  EXPECT_EQ(Slot(&D::CompressRLE), -1);
+  EXPECT_EQ(Slot(&D::DecompressRLE), -1);
+  EXPECT_EQ(Slot(&D::IsValidDIB), -1);
 }
 
 TEST(VirtualTable, PolymorphicTypesHaveNoVirtualDestructor) {
