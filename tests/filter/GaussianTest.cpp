@@ -21,6 +21,7 @@
 #include "filter/GaussianKernels.h"
 #include "stdfx/DIB.h"
 #include "stdfx/Tables.h"
+#include "tests/pixmill/ImageTestUtil.h"
 
 namespace {
 
@@ -31,13 +32,7 @@ namespace internal = stdfx::internal;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 tagVFBMINFOHEADER Header(int width, int height, int bits) {
-  tagVFBMINFOHEADER h{};
-  h.biSize = 144;
-  h.biWidth = width;
-  h.biHeight = height;
-  h.biPlanes = 1;
-  h.biBitCount = WORD(bits);
-  return h;
+  return pixmill_test::MakeHeader(width, height, bits);
 }
 
 // An image created by the image library.

@@ -200,8 +200,7 @@ TEST(Key, SoftnessBlursTheMaskWithItsRadius) {
     return std::uint8_t(dx * dx + dy * dy <= 1 ? 255 : 0);
   };
   const MaskRecord raw(241, 209, disc);
-  tagVFBMINFOHEADER h{};
-  h.biSize = 144, h.biWidth = 241, h.biHeight = 209, h.biPlanes = 1, h.biBitCount = 8;
+  const tagVFBMINFOHEADER h = pixmill_test::MakeHeader(241, 209, 8);
   stdfx::CDIB plain(h);
   const int stride = plain.DIBBytesPerLine();
   for (int r = 0; r < 209; ++r)

@@ -39,47 +39,30 @@ std::optional<Bytes> Decode(Bytes s, int w, int h, std::size_t stride) {
   return std::nullopt;
 }
 
-// A w x h image of the given kind (stride StrideOf(w)); padding bytes are
-// 0x5A so that an encoder reading them would be caught.
+// A w x h image of kind 0..8 (stride StrideOf(w)); padding bytes are 0x5A so
+// that an encoder reading them would be caught. Kinds: zeros, 255s,
+// alternating bytes, all distinct nearby, noise, long runs crossing row
+// ends, runs of exactly 2, runs of 3 between literals, two half rows.
 Bytes Fill(int w, int h, std::mt19937& rng, int kind) {
   Bytes img(StrideOf(w) * static_cast<std::size_t>(h), 0x5A);
   int current = 0, left = 0;
+  auto longRuns = [&] {
+    if (left-- == 0) current = (rng() & 1) ? 0 : 255, left = static_cast<int>(rng() % 600);
+    return current;
+  };
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      int v = 0;
-      switch (kind) {
-        case 0:
-          v = 0;
-          break;
-        case 1:
-          v = 255;
-          break;
-        case 2:
-          v = ((x + y) & 1) ? 255 : 0;
-          break;  // alternating bytes
-        case 3:
-          v = x * 7 + y * 13;
-          break;  // all distinct nearby
-        case 4:
-          v = static_cast<int>(rng() % 256);
-          break;  // noise
-        case 5:   // long runs crossing row ends
-          if (left == 0) current = (rng() & 1) ? 0 : 255, left = 1 + static_cast<int>(rng() % 600);
-          --left;
-          v = current;
-          break;
-        case 6:
-          v = ((x / 2) & 1) ? 9 : 200;
-          break;  // runs of exactly 2
-        case 7:
-          v = (x % 5 < 3) ? 1 : x;
-          break;  // runs of 3 between literals
-        default:
-          v = (x < w / 2) ? 0 : 255;
-          break;  // two half rows
-      }
+      const int v[] = {0,
+                       255,
+                       ((x + y) & 1) * 255,
+                       x * 7 + y * 13,
+                       int(rng() % 256),
+                       longRuns(),
+                       ((x / 2) & 1) ? 9 : 200,
+                       (x % 5 < 3) ? 1 : x,
+                       (x < w / 2) ? 0 : 255};
       img[static_cast<std::size_t>(y) * StrideOf(w) + static_cast<std::size_t>(x)] =
-          static_cast<std::uint8_t>(v);
+          static_cast<std::uint8_t>(v[kind]);
     }
   return img;
 }

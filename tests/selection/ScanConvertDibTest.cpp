@@ -7,18 +7,12 @@
 #include "TestMask.h"
 #include "selection/ScanConvert.h"
 #include "stdfx/DIB.h"
+#include "tests/pixmill/ImageTestUtil.h"
 
 namespace {
 
 tagVFBMINFOHEADER MaskHeader(int width, int height, DWORD layout = stdfx::kLayoutRGB) {
-  tagVFBMINFOHEADER h{};
-  h.biSize = stdfx::kHeaderSizeVfbmi;
-  h.biWidth = width;
-  h.biHeight = height;
-  h.biPlanes = 1;
-  h.biBitCount = 8;
-  h.biCompression = layout;
-  return h;
+  return pixmill_test::MakeHeader(width, height, 8, layout);
 }
 
 // The wheel's mask size: 241 bytes a row, padded to a stride of 244.
