@@ -217,22 +217,15 @@ TEST(Rle8, FuzzBodyOnSeedSet) {
     Bytes s = {12, 3};
     for (int c = 1 + static_cast<int>(rng() % 12); c > 0; --c) {
       const auto byte = [&](unsigned mod) { return static_cast<std::uint8_t>(rng() % mod); };
-      switch (rng() % 5) {
-        case 0:
-          s.insert(s.end(), {std::uint8_t(1 + byte(6)), byte(256)});
-          break;
-        case 1:
-          s.insert(s.end(), {0, 0});
-          break;
-        case 2:
-          s.insert(s.end(), {0, 2, byte(5), byte(2)});
-          break;
-        default: {
-          const std::uint8_t n = 3 + byte(5);
-          s.insert(s.end(), {0, n});
-          for (int k = 0; k < n + (n & 1); ++k) s.push_back(byte(256));
-        }
-      }
+      Bytes literal = {0, std::uint8_t(3 + byte(5))};
+      for (int k = 0; k < literal[1] + (literal[1] & 1); ++k) literal.push_back(byte(256));
+      const Bytes tokens[] = {{std::uint8_t(1 + byte(6)), byte(256)},
+                              {0, 0},
+                              {0, 2, byte(5), byte(2)},
+                              literal,
+                              literal};  // run, EOL, delta
+      const Bytes& token = tokens[rng() % 5];
+      s.insert(s.end(), token.begin(), token.end());
     }
     if (rng() % 8 != 0) s.insert(s.end(), {0, 1});
     run(pixmill_test::CheckRle8Decode, s);
