@@ -81,7 +81,8 @@ TEST_F(Resources, LoadsPixelsAndGeometry) {
     Register({{c.fileHeader ? 8000u : 2u, 1030, file.data(), DWORD(file.size())}});
     CDIB image;
     ASSERT_TRUE(image.CreateFromResource(1030, Module(1))) << c.w;
-    EXPECT_TRUE(image.IsCreated() && image.DIBColorSpaceRGB() && image.DIBAlphaIsStraight());
+    EXPECT_TRUE(image.IsCreated() && image.DIBColorSpaceRGB() && image.DIBAlphaIsStraight() &&
+                image.DIBPlanes() == 1 && image.DIBContentIsNonInterlaced());
     EXPECT_EQ(image.GetVfBmiSize(), 144u);
     EXPECT_EQ(image.DIBWidth(), c.w);
     EXPECT_EQ(image.GetVfBmiHeader()->biHeight, c.h);

@@ -123,7 +123,7 @@ TEST(Rle8, DecodesForeignStreams) {
   std::fill(expected.begin() + 40, expected.begin() + 49, 0x1E);
   EXPECT_EQ(Decode(sample, 20, 3, 20), expected);
   Bytes padded = sample;
-  padded.insert(padded.end(), {0, 0});
+  padded.insert(padded.end(), {0, 0, 0});  // up to 3 zero bytes may follow
   EXPECT_EQ(Decode(padded, 20, 3, 20), expected);
   EXPECT_EQ(Decode({0, 1}, 5, 5, 8), Bytes(40, 0));
   EXPECT_EQ(Decode({2, 9, 0, 0, 0, 1}, 2, 1, 4), (Bytes{9, 9, 0, 0}));  // EOL after last row
@@ -359,6 +359,11 @@ TEST(RleImage, CutRecordsAndHeaderChecks) {
   Bytes longer = record;
   longer.resize(record.size() + 100, 0xFF);
   EXPECT_TRUE(stdfx::DecodeRle8Record(longer.data(), longer.size(), out));
+  Bytes bare(record.begin(), record.begin() + 144);  // a stream of just end of bitmap
+  bare.insert(bare.end(), {0, 1});
+  std::memcpy(bare.data() + 20, "\x02\0\0\0", 4);  // biSizeImage
+  EXPECT_TRUE(stdfx::DecodeRle8Record(bare.data(), bare.size(), out));
+  EXPECT_EQ(Bytes(out.GetBytes(), out.GetBytes() + out.DIBSize()), Bytes(out.DIBSize(), 0));
 
   CDIB small = PaintedMask(16, 8, 2);
   ASSERT_TRUE(small.CompressRLE());
