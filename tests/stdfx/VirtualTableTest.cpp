@@ -14,6 +14,7 @@
 #include "stdfx/Pointx248.h"
 #include "stdfx/Rect.h"
 #include "stdfx/Rectx248.h"
+#include "tests/host/VtableProbe.h"
 
 namespace {
 
@@ -21,15 +22,7 @@ using stdfx::CFixedx248;
 using stdfx::CPointx248;
 using stdfx::CRectx248;
 
-// Slot index of a pointer to member function, or -1 when it is not virtual.
-template <class Pmf>
-std::ptrdiff_t Slot(Pmf pmf) {
-  static_assert(sizeof(Pmf) == 2 * sizeof(std::ptrdiff_t));
-  std::ptrdiff_t words[2];
-  std::memcpy(words, &pmf, sizeof words);
-  if ((words[0] & 1) == 0) return -1;
-  return (words[0] - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
-}
+using mattix::test::SlotOf;
 
 void ExpectConsecutiveSlots(const std::vector<std::ptrdiff_t>& slots) {
   for (std::size_t i = 0; i < slots.size(); ++i)
@@ -39,8 +32,8 @@ void ExpectConsecutiveSlots(const std::vector<std::ptrdiff_t>& slots) {
 using F = CFixedx248;
 // Slots of a named member, of an operator of the given signature, and of
 // the overload families (long, int, number) and (int, number).
-#define M(name) Slot(&F::name)
-#define OP(ret, op, sig) Slot(static_cast<ret(F::*) sig>(&F::operator op))
+#define M(name) SlotOf(&F::name)
+#define OP(ret, op, sig) SlotOf(static_cast<ret(F::*) sig>(&F::operator op))
 #define ARITH(op) OP(F, op, (long) const), OP(F, op, (int) const), OP(F, op, (const F&) const)
 #define COMPOUND(op) OP(F&, op, (long)), OP(F&, op, (int)), OP(F&, op, (const F&))
 #define CMP(op) OP(int, op, (int) const), OP(int, op, (const F&) const)
@@ -93,15 +86,15 @@ TEST(VirtualTable, FixedNumberOperationsSitInTheExportedOrder) {
 TEST(VirtualTable, PointAndRectangleOperationsSitInTheExportedOrder) {
   using P = CPointx248;
   ExpectConsecutiveSlots(
-      {Slot(static_cast<P& (P::*)(const P&)>(&P::operator=)),
-       Slot(static_cast<void (P::*)(const CFixedx248&, const CFixedx248&)>(&P::Assign)),
-       Slot(static_cast<void (P::*)(int, int)>(&P::Assign))});
+      {SlotOf(static_cast<P& (P::*)(const P&)>(&P::operator=)),
+       SlotOf(static_cast<void (P::*)(const CFixedx248&, const CFixedx248&)>(&P::Assign)),
+       SlotOf(static_cast<void (P::*)(int, int)>(&P::Assign))});
   using R = CRectx248;
-  ExpectConsecutiveSlots({Slot(static_cast<R& (R::*)(const RECT&)>(&R::operator=)),
-                          Slot(static_cast<R& (R::*)(const R&)>(&R::operator=)), Slot(&R::CeilRect),
-                          Slot(&R::IntersectRect)});
-  EXPECT_EQ(Slot(static_cast<R& (R::*)(const stdfx::CRect&)>(&R::operator=)), -1);
-  EXPECT_EQ(Slot(&R::IsRectEmpty), -1);
+  ExpectConsecutiveSlots({SlotOf(static_cast<R& (R::*)(const RECT&)>(&R::operator=)),
+                          SlotOf(static_cast<R& (R::*)(const R&)>(&R::operator=)),
+                          SlotOf(&R::CeilRect), SlotOf(&R::IntersectRect)});
+  EXPECT_EQ(SlotOf(static_cast<R& (R::*)(const stdfx::CRect&)>(&R::operator=)), -1);
+  EXPECT_EQ(SlotOf(&R::IsRectEmpty), -1);
 }
 
 // The image object's members that the exported table holds, and members
@@ -113,36 +106,36 @@ TEST(VirtualTable, ImageMembersListedAreVirtual) {
   using ResById = bool (D::*)(unsigned int, HINSTANCE);
   using BihCopy = void (D::*)(BITMAPINFOHEADER&) const;
   using CreateH = bool (D::*)(const tagVFBMINFOHEADER&);
-  const std::ptrdiff_t virtuals[] = {Slot(&D::GetRefs),
-                                     Slot(&D::IsLocked),
-                                     Slot(ResById(&D::CreateFromResource)),
-                                     Slot(&D::DIBSizeAllocated),
-                                     Slot(&D::DIBField1stLine),
-                                     Slot(&D::DIBFieldLstLine),
-                                     Slot(&D::DIBFieldOffset),
-                                     Slot(&D::DIBFieldOffset1),
-                                     Slot(&D::DIBFieldOffsetL),
-                                     Slot(&D::DIBAlphaFieldOffset),
-                                     Slot(&D::DIBAlphaFieldOffset1),
-                                     Slot(&D::DIBAlphaFieldOffsetL),
-                                     Slot(&D::IsDIBEmpty),
-                                     Slot(&D::IsDIBBottomUp),
-                                     Slot(&D::IsDIBTopDown),
-                                     Slot(&D::GetVfBmiSize),
-                                     Slot(VfCopy(&D::GetVfBmiHeader)),
-                                     Slot(YuvCopy(&D::GetVfBmiHeader)),
-                                     Slot(BihCopy(&D::GetBitmapInfoHeader)),
-                                     Slot(&D::SetDIBCompression),
-                                     Slot(&D::DIBImageFlag),
-                                     Slot(&D::DIBImageIsBlackTransparent),
-                                     Slot(&D::FreeDIB),
-                                     Slot(&D::CopyDIB),
-                                     Slot(&D::ConvertAlphaToStraight),
-                                     Slot(CreateH(&D::Create))};
+  const std::ptrdiff_t virtuals[] = {SlotOf(&D::GetRefs),
+                                     SlotOf(&D::IsLocked),
+                                     SlotOf(ResById(&D::CreateFromResource)),
+                                     SlotOf(&D::DIBSizeAllocated),
+                                     SlotOf(&D::DIBField1stLine),
+                                     SlotOf(&D::DIBFieldLstLine),
+                                     SlotOf(&D::DIBFieldOffset),
+                                     SlotOf(&D::DIBFieldOffset1),
+                                     SlotOf(&D::DIBFieldOffsetL),
+                                     SlotOf(&D::DIBAlphaFieldOffset),
+                                     SlotOf(&D::DIBAlphaFieldOffset1),
+                                     SlotOf(&D::DIBAlphaFieldOffsetL),
+                                     SlotOf(&D::IsDIBEmpty),
+                                     SlotOf(&D::IsDIBBottomUp),
+                                     SlotOf(&D::IsDIBTopDown),
+                                     SlotOf(&D::GetVfBmiSize),
+                                     SlotOf(VfCopy(&D::GetVfBmiHeader)),
+                                     SlotOf(YuvCopy(&D::GetVfBmiHeader)),
+                                     SlotOf(BihCopy(&D::GetBitmapInfoHeader)),
+                                     SlotOf(&D::SetDIBCompression),
+                                     SlotOf(&D::DIBImageFlag),
+                                     SlotOf(&D::DIBImageIsBlackTransparent),
+                                     SlotOf(&D::FreeDIB),
+                                     SlotOf(&D::CopyDIB),
+                                     SlotOf(&D::ConvertAlphaToStraight),
+                                     SlotOf(CreateH(&D::Create))};
   for (std::size_t i = 0; i < std::size(virtuals); ++i) EXPECT_GE(virtuals[i], 0) << "#" << i;
-  EXPECT_EQ(Slot(&D::CompressRLE), -1);
-  EXPECT_EQ(Slot(&D::DecompressRLE), -1);
-  EXPECT_EQ(Slot(&D::IsValidDIB), -1);
+  EXPECT_EQ(SlotOf(&D::CompressRLE), -1);
+  EXPECT_EQ(SlotOf(&D::DecompressRLE), -1);
+  EXPECT_EQ(SlotOf(&D::IsValidDIB), -1);
 }
 
 TEST(VirtualTable, PolymorphicTypesHaveNoVirtualDestructor) {
