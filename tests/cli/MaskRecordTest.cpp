@@ -5,7 +5,7 @@
 #include "host/cli/CliError.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/SampleScene.h"
-#include "tests/pixmill/Rle8Reference.h"
+#include "tests/pixmill/Rle8Check.h"
 
 #include <gtest/gtest.h>
 

@@ -48,17 +48,6 @@ double SigmaOfRadius(double r) {
   return x / std::sqrt(2.0 * std::log(255.0));
 }
 
-std::vector<double> GaussianLine(const std::vector<double>& x, double sigma) {
-  const int n = int(x.size()), reach = int(std::ceil(8.0 * sigma)) + 2;
-  const double pi = std::acos(-1.0);
-  std::vector<double> y(n, 0.0);
-  for (int k = 0; k < n; ++k)
-    for (int j = -reach; j <= reach; ++j)
-      y[k] += std::exp(-double(j) * j / (2.0 * sigma * sigma)) / (std::sqrt(2.0 * pi) * sigma) *
-              x[std::clamp(k - j, 0, n - 1)];
-  return y;
-}
-
 std::vector<std::uint8_t> RandomBytes(std::size_t count, std::uint32_t seed) {
   std::mt19937 gen(seed);
   std::vector<std::uint8_t> v(count);

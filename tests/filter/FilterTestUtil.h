@@ -23,10 +23,6 @@ std::vector<long double> DericheLine(const std::vector<int>& x,
 // at distance clamp(r, 1, 100) + 1.
 double SigmaOfRadius(double r);
 
-// Direct convolution with the sampled Gaussian exp(-k^2 / 2 sigma^2) /
-// (sqrt(2 pi) sigma), edges clamped (the end samples repeated), in double.
-std::vector<double> GaussianLine(const std::vector<double>& x, double sigma);
-
 // Deterministic pseudo-random bytes.
 std::vector<std::uint8_t> RandomBytes(std::size_t count, std::uint32_t seed);
 

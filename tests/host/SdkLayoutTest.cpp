@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/host/VtableProbe.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -27,29 +29,9 @@ namespace {
 
 namespace h = mattix::host;
 
-#if defined(__x86_64__)
-constexpr bool kCanProbeVtables = true;
-#else
-constexpr bool kCanProbeVtables = false;
-#endif
-
-// The slot of a virtual member function, or -1 for a non-virtual one.
-template <class MemberFunction>
-std::ptrdiff_t SlotOf(MemberFunction pmf) {
-  static_assert(sizeof(MemberFunction) == 2 * sizeof(std::uintptr_t));
-  std::uintptr_t words[2];
-  std::memcpy(words, &pmf, sizeof words);
-  if ((words[0] & 1U) == 0) return -1;
-  return static_cast<std::ptrdiff_t>((words[0] - 1) / sizeof(void*));
-}
-
-// Calls the function in slot of object's table directly.
-template <class R, class... Args, class T>
-R CallSlot(T* object, int slot, Args... args) {
-  void* const* table = *reinterpret_cast<void* const* const*>(object);
-  using Function = R (*)(T*, Args...);
-  return reinterpret_cast<Function>(table[slot])(object, args...);
-}
+using mattix::test::CallSlot;
+using mattix::test::kCanProbeVtables;
+using mattix::test::SlotOf;
 
 struct SlotCase {
   const char* name;

@@ -10,6 +10,7 @@
 
 #include "stdfx/DIB.h"
 #include "stdfx/VfbmiHeader.h"
+#include "tests/pixmill/ImageTestUtil.h"
 
 namespace keytest {
 
@@ -58,15 +59,12 @@ class Frame {
   static bool IsYUV(DWORD c) { return c == stdfx::kLayoutYUV || c == stdfx::kLayoutYUVAZ; }
   static tagYUVBMINFOHEADER MakeHeader(int width, int height, int bitCount, DWORD compression,
                                        bool topDown) {
-    tagYUVBMINFOHEADER y{};
-    tagVFBMINFOHEADER& h = y.vf;
-    h.biSize = IsYUV(compression) ? 160 : 144;
-    h.biWidth = width;
-    h.biHeight = topDown ? -height : height;
-    h.biPlanes = 1;
-    h.biBitCount = static_cast<WORD>(bitCount);
-    h.biCompression = compression;
-    if (IsYUV(compression)) y.yuvHSubSampling = stdfx::kSub422UYVY;
+    const int signedHeight = topDown ? -height : height;
+    tagYUVBMINFOHEADER y =
+        pixmill_test::MakeYUVHeader(width, signedHeight, bitCount, stdfx::kSub422UYVY);
+    if (!IsYUV(compression))
+      y = {pixmill_test::MakeHeader(width, signedHeight, bitCount), 0, 0, 0, 0};
+    y.vf.biCompression = compression;
     return y;
   }
 
@@ -82,12 +80,7 @@ class Frame {
 class MaskRecord {
  public:
   MaskRecord(int width, int height, const std::function<std::uint8_t(int, int)>& f) {
-    tagVFBMINFOHEADER h{};
-    h.biSize = 144;
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = 8;
+    tagVFBMINFOHEADER h = pixmill_test::MakeHeader(width, height, 8);
     h.vfInterlacedFlag = 1;
     stdfx::CDIB mask(h);
     const int stride = mask.DIBBytesPerLine();

@@ -1,6 +1,7 @@
 // The "Chroma Mask" record: round trips, its stored header, and refusals of
-// cut, edited and randomly damaged records, checked against an independent
-// BI_RLE8 decoder. Record buffers are exactly as long as the record, so the
+// cut and edited records, checked against an independent BI_RLE8 decoder
+// (randomly damaged records go through the decoder's fuzz body in the image
+// library's tests). Record buffers are exactly as long as the record, so the
 // address sanitizer catches any read past its end.
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@
 
 #include "picker/ChromaMaskRecord.h"
 #include "picker/WheelGeometry.h"
-#include "tests/pixmill/Rle8Reference.h"
+#include "tests/pixmill/Rle8Check.h"
 
 namespace {
 
@@ -103,6 +104,12 @@ TEST(ChromaMaskRecord, EveryCutIsRefused) {
   longer.resize(record.size() + 100, 0xFF);
   stdfx::CDIB out;
   EXPECT_TRUE(wheel::DecodeRecord(longer.data(), longer.size(), out));
+  // A stream of just end-of-bitmap: an all-zero mask.
+  Bytes bare(record.begin(), record.begin() + 144);
+  bare.insert(bare.end(), {0, 1});
+  std::memcpy(bare.data() + 20, "\x02\0\0\0", 4);  // biSizeImage
+  ASSERT_TRUE(wheel::DecodeRecord(bare.data(), bare.size(), out));
+  EXPECT_EQ(Pixels(out), Bytes(out.DIBSize(), 0));
 }
 
 TEST(ChromaMaskRecord, HeaderEdits) {
@@ -144,37 +151,6 @@ TEST(ChromaMaskRecord, HeaderEdits) {
       EXPECT_EQ(out.DIBAlphaBytes(), nullptr);
     }
   }
-}
-
-// Random damage: the decoder refuses, or yields the 8-bit image that the
-// independent decoder makes of the damaged stream.
-TEST(ChromaMaskRecord, RandomDamageNeverEscapes) {
-  const Bytes good = Encode(PaintedMask(61, 23, 4));
-  std::mt19937 rng(99);
-  int accepted = 0;
-  for (int t = 0; t < 3000; ++t) {
-    Bytes record = good;
-    for (int f = 1 + int(rng() % 3); f > 0; --f) {
-      // Half of the damage goes to the fields that matter: sizes and codes.
-      const std::size_t at = (rng() % 2) ? rng() % record.size() : 4 + rng() % 20;
-      record[at] = std::uint8_t(rng());
-    }
-    stdfx::CDIB out;
-    if (!wheel::DecodeRecord(record.data(), record.size(), out)) {
-      ASSERT_FALSE(out.IsValidDIB());
-      continue;
-    }
-    ++accepted;
-    tagVFBMINFOHEADER h;
-    std::memcpy(&h, record.data(), 144);
-    ASSERT_EQ(out.DIBBitCount(), 8);
-    const Bytes stream(record.begin() + 144, record.begin() + 144 + h.biSizeImage);
-    const std::size_t pitch = out.DIBSize() / std::size_t(h.biHeight);
-    const auto reference = pixmill_test::ReferenceDecode(stream, h.biWidth, h.biHeight, pitch);
-    ASSERT_TRUE(reference.has_value());
-    ASSERT_EQ(Pixels(out), *reference);
-  }
-  EXPECT_GT(accepted, 100);  // the damage must not all be refused up front
 }
 
 }  // namespace

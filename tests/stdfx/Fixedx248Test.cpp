@@ -1,3 +1,6 @@
+// The 24.8 fixed-point number against independent formulations: the C
+// library's rounding of the exact double value, 64-bit wrapped arithmetic on
+// raw values, and exact rational products and quotients in 128 bits.
 #include "stdfx/Fixedx248.h"
 
 #include <gtest/gtest.h>
@@ -20,80 +23,50 @@ using stdfx::CFixedx248;
 constexpr std::int32_t kMin = INT32_MIN;
 constexpr std::int32_t kMax = INT32_MAX;
 
-struct RoundingCase {
-  std::int32_t raw;
-  int Int, ceil_, Frac, Round, Floor, Ceil;  // _floor == Int, floor() == Int
-};
-
-class RoundingTable : public ::testing::TestWithParam<RoundingCase> {};
-
-TEST_P(RoundingTable, EveryMemberRoundsItsOwnWay) {
-  const RoundingCase& c = GetParam();
-  const CFixedx248 f = FromRaw(c.raw);
-  EXPECT_EQ(std::int64_t{f.Int()} * 256 + f.Frac(), c.raw);
-  EXPECT_EQ(f.Int(), c.Int);
-  EXPECT_EQ(f._floor(), c.Int);
-  EXPECT_EQ(f._ceil(), c.ceil_);
-  EXPECT_EQ(f.Frac(), c.Frac);
-  EXPECT_EQ(f._Round(), c.Round);
-  EXPECT_EQ(f._Floor(), c.Floor);
-  EXPECT_EQ(f._Ceil(), c.Ceil);
-  EXPECT_EQ(Raw(f.Round()), c.Round * 256);
-  EXPECT_EQ(Raw(f.Floor()), c.Floor * 256);
-  EXPECT_EQ(Raw(f.Ceil()), c.Ceil * 256);
-  EXPECT_EQ(Raw(f.floor()), c.Int * 256);
-  EXPECT_EQ(Raw(f.ceil()), c.ceil_ * 256);
-  EXPECT_EQ(static_cast<int>(f), c.Round);
-  EXPECT_EQ(static_cast<long>(f), c.Round);
-}
-
-// Hand-computed: Int/_floor/floor toward -inf, _ceil/ceil toward +inf,
-// _Round nearest with halves up, _Floor toward zero, _Ceil away from zero.
-INSTANTIATE_TEST_SUITE_P(Values, RoundingTable,
-                         ::testing::Values(RoundingCase{640, 2, 3, 128, 3, 2, 3},        // 2.5
-                                           RoundingCase{-640, -3, -2, 128, -2, -2, -3},  // -2.5
-                                           RoundingCase{-576, -3, -2, 192, -2, -2, -3},  // -2.25
-                                           RoundingCase{0, 0, 0, 0, 0, 0, 0},
-                                           RoundingCase{-1, -1, 0, 255, 0, 0, -1},      // -1/256
-                                           RoundingCase{-512, -2, -2, 0, -2, -2, -2},   // -2.0
-                                           RoundingCase{-704, -3, -2, 64, -3, -2, -3},  // -2.75
-                                           RoundingCase{-129, -1, 0, 127, -1, 0,
-                                                        -1}));  // just below -0.5
-
-// The same rules through the C library's rounding of the exact double value.
-TEST(Fixedx248, RoundingAgreesWithLibraryRoundingOnRandomValues) {
+// Int/_floor/floor toward -inf, _ceil/ceil toward +inf, _Round nearest with
+// halves up, _Floor toward zero, _Ceil away from zero; hand-picked halves
+// and near-halves first, then random values.
+TEST(Fixedx248, RoundingAgreesWithLibraryRounding) {
   std::mt19937 rng(2);
   std::uniform_int_distribution<std::int32_t> any(kMin + 512, kMax - 512), small(-4096, 4096);
+  const std::int32_t edges[] = {640, -640, -576, 0, -1, -512, -704, -129, -128, 127, 128};
   for (int i = 0; i < 20000; ++i) {
-    const std::int32_t raw = (i & 1) ? any(rng) : small(rng);
+    const std::int32_t raw = i < 11 ? edges[i] : (i & 1) ? any(rng) : small(rng);
     const double x = raw / 256.0;
     const CFixedx248 f = FromRaw(raw);
     ASSERT_EQ(Raw(f), raw);
+    ASSERT_EQ(std::int64_t{f.Int()} * 256 + f.Frac(), raw);
     ASSERT_EQ(f.Int(), std::floor(x));
+    ASSERT_EQ(f._floor(), std::floor(x));
     ASSERT_EQ(f._ceil(), std::ceil(x));
     ASSERT_EQ(f._Round(), std::floor(x + 0.5)) << raw;
     ASSERT_EQ(f._Floor(), std::trunc(x));
     ASSERT_EQ(f._Ceil(), x < 0 ? -std::ceil(-x) : std::ceil(x));
+    if (std::fabs(x) < 8e6) {  // the results as numbers, and the integer conversions
+      ASSERT_EQ(Raw(f.Round()), f._Round() * 256);
+      ASSERT_EQ(Raw(f.Floor()), f._Floor() * 256);
+      ASSERT_EQ(Raw(f.Ceil()), f._Ceil() * 256);
+      ASSERT_EQ(Raw(f.floor()), f.Int() * 256);
+      ASSERT_EQ(Raw(f.ceil()), f._ceil() * 256);
+      ASSERT_EQ(static_cast<int>(f), f._Round());
+      ASSERT_EQ(static_cast<long>(f), f._Round());
+    }
   }
-}
-
-// 32-bit wrap at the ends of the range, worked out by hand.
-TEST(Fixedx248, RoundingWrapsInThirtyTwoBitsAtTheExtremes) {
-  const CFixedx248 top = FromRaw(kMax);  // 8388607.996
-  EXPECT_EQ(top._Round(), -8388608);     // raw + 128 wraps negative
+  // 32-bit wrap at the ends of the range, worked out by hand.
+  const CFixedx248 top = FromRaw(kMax), bottom = FromRaw(kMin);
+  EXPECT_EQ(top._Round(), -8388608);  // raw + 128 wraps negative
   EXPECT_EQ(top._Ceil(), -8388608);
   EXPECT_EQ(top._ceil(), -8388608);
   EXPECT_EQ(top._Floor(), 8388607);
-  const CFixedx248 bottom = FromRaw(kMin);  // -8388608
-  EXPECT_EQ(bottom._Round(), 8388608);      // 127 - raw wraps negative
-  EXPECT_EQ(bottom._Floor(), 8388608);      // -raw wraps to raw
-  EXPECT_EQ(Raw(bottom.Round()), kMin);     // 8388608 * 256 wraps
+  EXPECT_EQ(bottom._Round(), 8388608);  // 127 - raw wraps negative
+  EXPECT_EQ(bottom._Floor(), 8388608);  // -raw wraps to raw
+  EXPECT_EQ(Raw(bottom.Round()), kMin);
 }
 
 constexpr long double kNaN = std::numeric_limits<long double>::quiet_NaN();
 constexpr long double kInf = std::numeric_limits<long double>::infinity();
 
-TEST(Fixedx248, ConvertsFloatingPointHalfAwayFromZero) {
+TEST(Fixedx248, ConversionsFromAndToFloatingPointAndIntegers) {
   const struct {
     long double v;
     std::int32_t raw;
@@ -101,14 +74,14 @@ TEST(Fixedx248, ConvertsFloatingPointHalfAwayFromZero) {
                {-0.001L, 0},    // -0.256 - 0.5 truncated
                {1.0L / 512, 1},
                {-3.0L / 512, -2},
-               {-2.25L, -576},  // halves, exact
+               {-2.25L, -576},
                {8388607.99609375L, kMax},
                {-8388608.0L, kMin},
                // Just below 1/512 in long double but 1/512 as a double:
                // rounded to double first, then the half goes up.
                {1.0L / 512 - 1e-20L, 1},
                // Out of range, NaN and infinities: raw -2^31.
-               {8388607.998046875L, kMin},  // rounds to 2^31
+               {8388607.998046875L, kMin},
                {-8388608.001953125L, kMin},
                {1e10L, kMin},
                {1e400L, kMin},
@@ -120,26 +93,27 @@ TEST(Fixedx248, ConvertsFloatingPointHalfAwayFromZero) {
     EXPECT_EQ(&(f = c.v), &f);
     EXPECT_EQ(Raw(f), c.raw);
     if (std::fabs(c.v) < 1e300L || !std::isfinite(c.v)) {  // a double exists
-      const double d = static_cast<double>(c.v);
-      EXPECT_EQ(Raw(CFixedx248(d)), c.raw) << d;
-      EXPECT_EQ(Raw(f = d), c.raw) << d;
+      EXPECT_EQ(Raw(CFixedx248(static_cast<double>(c.v))), c.raw);
+      EXPECT_EQ(Raw(f = static_cast<double>(c.v)), c.raw);
     }
   }
-}
-
-TEST(Fixedx248, ConversionsToFloatingPoint) {
-  EXPECT_EQ(static_cast<double>(FromRaw(-640)), -2.5);
   EXPECT_EQ(static_cast<long double>(FromRaw(1)), 0.00390625L);
-  // float keeps 24 significant bits: raw 2^24 + 1 becomes 2^24 before
-  // scaling, and 2^24 + 3 rounds to the even 2^24 + 4.
+  // float keeps 24 significant bits: raw 2^24 + 1 becomes 2^24, and 2^24 + 3
+  // rounds to the even 2^24 + 4.
   EXPECT_EQ(static_cast<float>(FromRaw(16777217)), 65536.0f);
   EXPECT_EQ(static_cast<float>(FromRaw(16777219)), 65536.015625f);
   EXPECT_EQ(static_cast<double>(FromRaw(16777217)), 65536.00390625);
-}
-
-TEST(Fixedx248, Assign1616IsFloorOfQuarterShiftedValue) {
-  // Hand-checked ends: the 32-bit formulas wrap.
+  // Integers shift by 8 and wrap; a long keeps its low 32 bits.
+  EXPECT_EQ(Raw(CFixedx248(-3)), -768);
+  EXPECT_EQ(Raw(CFixedx248((1 << 23) + 1)), kMin + 256);
+  EXPECT_EQ(Raw(CFixedx248(0x100000005L)), 1280);
+  EXPECT_EQ(Raw(CFixedx248(-0x100000005L)), -1280);
   CFixedx248 f;
+  EXPECT_EQ(Raw(f = 0x200000002L), 512);
+  EXPECT_EQ(Raw(f = -2), -512);
+  EXPECT_EQ(&(f = FromRaw(12345)), &f);
+  EXPECT_EQ(Raw(f), 12345);
+  // Assign1616 is the floor of (v + 128) / 256, in 32 bits at the ends.
   f.Assign1616(kMax);
   EXPECT_EQ(Raw(f), -8388608);
   f.Assign1616(kMin);
@@ -150,23 +124,8 @@ TEST(Fixedx248, Assign1616IsFloorOfQuarterShiftedValue) {
     const std::int32_t v = (i & 1) ? any(rng) : small(rng);
     f.Assign1616(v);
     const std::int64_t n = std::int64_t{v} + 128;
-    const std::int64_t floorDiv = n >= 0 ? n / 256 : -((-n + 255) / 256);
-    ASSERT_EQ(Raw(f), floorDiv) << v;
+    ASSERT_EQ(Raw(f), n >= 0 ? n / 256 : -((-n + 255) / 256)) << v;
   }
-}
-
-TEST(Fixedx248, IntegerEntriesShiftAndWrapAndLongKeepsItsLow32Bits) {
-  EXPECT_EQ(Raw(CFixedx248(-3)), -768);
-  EXPECT_EQ(Raw(CFixedx248((1 << 23) + 1)), kMin + 256);  // wraps
-  EXPECT_EQ(Raw(CFixedx248(0x100000005L)), 1280);         // high bits dropped
-  EXPECT_EQ(Raw(CFixedx248(-0x100000005L)), -1280);       // low 32 bits are -5
-  CFixedx248 f;
-  EXPECT_EQ(&(f = 0x200000002L), &f);
-  EXPECT_EQ(Raw(f), 512);
-  EXPECT_EQ(&(f = -2), &f);
-  EXPECT_EQ(Raw(f), -512);
-  EXPECT_EQ(&(f = FromRaw(12345)), &f);
-  EXPECT_EQ(Raw(f), 12345);
 }
 
 // Sums, differences and comparisons for every operand type against 64-bit
@@ -181,14 +140,12 @@ TEST(Fixedx248, SumsDifferencesAndComparisonsFollowThirtyTwoBitRawValues) {
     const std::int32_t b = (i % 3 == 0) ? Wrap(std::int64_t{a} + tiny(rng)) : any(rng);
     const int n = (i & 1) ? any(rng) : any(rng) / 65536;
     const long ln = static_cast<long>(anyLong(rng));
-    const std::int32_t n256 = Wrap(std::int64_t{n} * 256),
-                       ln256 = Wrap(std::int64_t{Wrap(ln)} * 256);
     const CFixedx248 fa = FromRaw(a), fb = FromRaw(b);
     ASSERT_EQ(Raw(fa + fb), Wrap(std::int64_t{a} + b));
     ASSERT_EQ(Raw(fa - fb), Wrap(std::int64_t{a} - b));
     ASSERT_EQ(Raw(-fa), Wrap(-std::int64_t{a}));
-    ASSERT_EQ(Raw(fa + n), Wrap(std::int64_t{a} + n256));
-    ASSERT_EQ(Raw(fa - ln), Wrap(std::int64_t{a} - ln256));
+    ASSERT_EQ(Raw(fa + n), Wrap(std::int64_t{a} + Wrap(std::int64_t{n} * 256)));
+    ASSERT_EQ(Raw(fa - ln), Wrap(std::int64_t{a} - Wrap(std::int64_t{Wrap(ln)} * 256)));
     CFixedx248 c = fa;
     ASSERT_EQ(&(c += fb), &c);
     ASSERT_EQ(Raw(c), Raw(fa + fb));
@@ -197,27 +154,22 @@ TEST(Fixedx248, SumsDifferencesAndComparisonsFollowThirtyTwoBitRawValues) {
     ASSERT_EQ(Raw(c -= n), a);
     ASSERT_EQ(Raw(c += ln), Raw(fa + ln));
     ASSERT_EQ(Raw(c -= ln), a);
-    ASSERT_EQ((fa < fb), a < b ? 1 : 0);
-    ASSERT_EQ((fa > fb), a > b ? 1 : 0);
-    ASSERT_EQ((fa <= fb), a <= b ? 1 : 0);
-    ASSERT_EQ((fa >= fb), a >= b ? 1 : 0);
-    ASSERT_EQ((fa == fb), a == b ? 1 : 0);
-    ASSERT_EQ((fa != fb), a != b ? 1 : 0);
     // Integer operands compare as n * 256 formed in 32 bits.
     const int m = (i % 5 == 0) ? (a >> 8) : n;
     const std::int32_t m256 = Wrap(std::int64_t{m} * 256);
-    ASSERT_EQ((fa < m), a < m256 ? 1 : 0);
-    ASSERT_EQ((fa > m), a > m256 ? 1 : 0);
-    ASSERT_EQ((fa <= m), a <= m256 ? 1 : 0);
-    ASSERT_EQ((fa >= m), a >= m256 ? 1 : 0);
-    ASSERT_EQ((fa == m), a == m256 ? 1 : 0);
-    ASSERT_EQ((fa != m), a != m256 ? 1 : 0);
+    ASSERT_EQ((fa < fb) + 2 * (fa > fb) + 4 * (fa <= fb) + 8 * (fa >= fb) + 16 * (fa == fb) +
+                  32 * (fa != fb),
+              (a < b) + 2 * (a > b) + 4 * (a <= b) + 8 * (a >= b) + 16 * (a == b) + 32 * (a != b));
+    ASSERT_EQ(
+        (fa < m) + 2 * (fa > m) + 4 * (fa <= m) + 8 * (fa >= m) + 16 * (fa == m) + 32 * (fa != m),
+        (a < m256) + 2 * (a > m256) + 4 * (a <= m256) + 8 * (a >= m256) + 16 * (a == m256) +
+            32 * (a != m256));
   }
 }
 
-// Independent formulation of the rounded quotient num/den: the integer at the
-// smallest distance, ties to the larger magnitude, searched around a
-// floating-point estimate; -1 for a zero divisor or a result beyond 32 bits.
+// The rounded quotient num/den: the integer at the smallest distance, ties
+// to the larger magnitude, searched around a floating-point estimate; -1 for
+// a zero divisor or a result beyond 32 bits.
 __extension__ typedef __int128 Int128;
 
 Int128 Abs(Int128 v) { return v < 0 ? -v : v; }
@@ -230,13 +182,10 @@ std::int32_t NearestOrMinusOne(Int128 num, Int128 den) {
   for (Int128 q = q0 - 2; q <= q0 + 2; ++q) {
     const Int128 distance = Abs(q * den - num);  // |q - num/den| * |den|
     if (bestDistance < 0 || distance < bestDistance ||
-        (distance == bestDistance && Abs(q) > Abs(best))) {
-      best = q;
-      bestDistance = distance;
-    }
+        (distance == bestDistance && Abs(q) > Abs(best)))
+      best = q, bestDistance = distance;
   }
-  if (best < INT32_MIN || best > INT32_MAX) return -1;
-  return static_cast<std::int32_t>(best);
+  return best < INT32_MIN || best > INT32_MAX ? -1 : static_cast<std::int32_t>(best);
 }
 
 TEST(Fixedx248, ProductsAndQuotientsAgreeWithExactRationals) {
@@ -252,18 +201,9 @@ TEST(Fixedx248, ProductsAndQuotientsAgreeWithExactRationals) {
   }
   std::mt19937 rng(1234);
   std::uniform_int_distribution<std::int32_t> any(kMin, kMax), medium(-(1 << 20), 1 << 20),
-      small(-600, 600);
+      small(-600, 600);  // exact halves are frequent among small values
   std::uniform_int_distribution<std::int64_t> anyLong(INT64_MIN, INT64_MAX);
-  auto pick = [&](int k) {
-    switch (k % 3) {
-      case 0:
-        return any(rng);
-      case 1:
-        return medium(rng);
-      default:
-        return small(rng);  // exact halves are frequent here
-    }
-  };
+  auto pick = [&](int k) { return k % 3 == 0 ? any(rng) : k % 3 == 1 ? medium(rng) : small(rng); };
   for (int i = 0; i < 30000; ++i) {
     const std::int32_t a = pick(i), b = pick(i / 3);
     const int n = pick(i / 9) / 256;
@@ -284,16 +224,24 @@ TEST(Fixedx248, ProductsAndQuotientsAgreeWithExactRationals) {
     CFixedx248 c = fa;
     ASSERT_EQ(&(c *= fb), &c);
     ASSERT_EQ(Raw(c), product);
-    c = fa;
-    ASSERT_EQ(Raw(c /= fb), quotient);
-    c = fa;
-    ASSERT_EQ(Raw(c *= n), productN);
-    c = fa;
-    ASSERT_EQ(Raw(c /= ln), quotientN);
+    ASSERT_EQ(Raw((c = fa) /= fb), quotient);
+    ASSERT_EQ(Raw((c = fa) *= n), productN);
+    ASSERT_EQ(Raw((c = fa) /= ln), quotientN);
   }
 }
 
-TEST(Fixedx248, TraceGivesSignAndMagnitude) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+// Overrides the integer roundings with marker values.
+class MarkedRounding : public CFixedx248 {
+ public:
+  int _Round() const override { return 7; }
+  int _Floor() const override { return -5; }
+  int _Ceil() const override { return 11; }
+};
+#pragma GCC diagnostic pop
+
+TEST(Fixedx248, TraceAndTheVirtualIntegerRoundings) {
   const struct {
     std::int32_t raw;
     wchar_t sign;
@@ -309,27 +257,15 @@ TEST(Fixedx248, TraceGivesSignAndMagnitude) {
     EXPECT_EQ(f.TraceInt(), c.integer) << c.raw;
     EXPECT_EQ(f.TraceFrac(), c.fraction) << c.raw;
   }
-}
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-// Overrides the integer roundings with marker values.
-class MarkedRounding : public CFixedx248 {
- public:
-  int _Round() const override { return 7; }
-  int _Floor() const override { return -5; }
-  int _Ceil() const override { return 11; }
-};
-#pragma GCC diagnostic pop
-
-TEST(Fixedx248, RoundingAndIntegerConversionsCallTheVirtualIntegerRoundings) {
+  // Round, Floor, Ceil and the integer conversion call the virtual integer
+  // roundings; the other roundings work on the raw value.
   const MarkedRounding marked;
   const CFixedx248& f = marked;
   EXPECT_EQ(Raw(f.Round()), 7 * 256);
   EXPECT_EQ(Raw(f.Floor()), -5 * 256);
   EXPECT_EQ(Raw(f.Ceil()), 11 * 256);
   EXPECT_EQ(static_cast<long>(f), 7L);
-  EXPECT_EQ(Raw(f.floor()), 0);  // the other roundings work on the raw value
+  EXPECT_EQ(Raw(f.floor()), 0);
 }
 
 }  // namespace

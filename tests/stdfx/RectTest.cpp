@@ -24,18 +24,6 @@ void ExpectRect(const RECT& r, int l, int t, int rt, int b) {
   EXPECT_EQ(r.bottom, b);
 }
 
-TEST(Rect, IsTheWindowsRectRecord) {
-  CRect r(1, 2, 3, 4);
-  LPRECT p = r;
-  EXPECT_EQ(static_cast<void*>(p), static_cast<void*>(&r));
-  p->right = 30;
-  EXPECT_EQ(r.right, 30);
-  const RECT plain{5, 6, 7, 8};
-  ExpectRect(CRect(&plain), 5, 6, 7, 8);
-  ExpectRect(CRect(static_cast<LPCRECT>(nullptr)), 0, 0, 0, 0);
-  ExpectRect(CRect(POINT{1, 2}, POINT{3, 4}), 1, 2, 3, 4);
-}
-
 TEST(Rect, WidthHeightOffsetEmptinessAndEqualityWrapInThirtyTwoBits) {
   CRect r(kMin, 10, kMax, 3);
   EXPECT_EQ(r.Width(), -1);

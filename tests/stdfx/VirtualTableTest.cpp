@@ -9,10 +9,12 @@
 #include <type_traits>
 #include <vector>
 
+#include "stdfx/DIB.h"
 #include "stdfx/Fixedx248.h"
 #include "stdfx/Pointx248.h"
 #include "stdfx/Rect.h"
 #include "stdfx/Rectx248.h"
+#include "tests/host/VtableProbe.h"
 
 namespace {
 
@@ -20,15 +22,7 @@ using stdfx::CFixedx248;
 using stdfx::CPointx248;
 using stdfx::CRectx248;
 
-// Slot index of a pointer to member function, or -1 when it is not virtual.
-template <class Pmf>
-std::ptrdiff_t Slot(Pmf pmf) {
-  static_assert(sizeof(Pmf) == 2 * sizeof(std::ptrdiff_t));
-  std::ptrdiff_t words[2];
-  std::memcpy(words, &pmf, sizeof words);
-  if ((words[0] & 1) == 0) return -1;
-  return (words[0] - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
-}
+using mattix::test::SlotOf;
 
 void ExpectConsecutiveSlots(const std::vector<std::ptrdiff_t>& slots) {
   for (std::size_t i = 0; i < slots.size(); ++i)
@@ -36,92 +30,112 @@ void ExpectConsecutiveSlots(const std::vector<std::ptrdiff_t>& slots) {
 }
 
 using F = CFixedx248;
+// Slots of a named member, of an operator of the given signature, and of
+// the overload families (long, int, number) and (int, number).
+#define M(name) SlotOf(&F::name)
+#define OP(ret, op, sig) SlotOf(static_cast<ret(F::*) sig>(&F::operator op))
+#define ARITH(op) OP(F, op, (long) const), OP(F, op, (int) const), OP(F, op, (const F&) const)
+#define COMPOUND(op) OP(F&, op, (long)), OP(F&, op, (int)), OP(F&, op, (const F&))
+#define CMP(op) OP(int, op, (int) const), OP(int, op, (const F&) const)
 
 TEST(VirtualTable, FixedNumberOperationsSitInTheExportedOrder) {
-  ExpectConsecutiveSlots({
-      Slot(&F::Assign1616),
-      Slot(static_cast<F& (F::*)(long double)>(&F::operator=)),
-      Slot(static_cast<F& (F::*)(double)>(&F::operator=)),
-      Slot(static_cast<F& (F::*)(long)>(&F::operator=)),
-      Slot(static_cast<F& (F::*)(int)>(&F::operator=)),
-      Slot(static_cast<F& (F::*)(const F&)>(&F::operator=)),
-      Slot(&F::_Round),
-      Slot(&F::_Floor),
-      Slot(&F::_Ceil),
-      Slot(&F::Round),
-      Slot(&F::Floor),
-      Slot(&F::Ceil),
-      Slot(&F::floor),
-      Slot(&F::ceil),
-      Slot(&F::operator int),
-      Slot(&F::operator long),
-      Slot(&F::operator float),
-      Slot(&F::operator double),
-      Slot(&F::operator long double),
-      Slot(static_cast<F (F::*)(long) const>(&F::operator-)),
-      Slot(static_cast<F (F::*)(int) const>(&F::operator-)),
-      Slot(static_cast<F (F::*)(const F&) const>(&F::operator-)),
-      Slot(static_cast<F (F::*)() const>(&F::operator-)),
-      Slot(static_cast<F (F::*)(long) const>(&F::operator+)),
-      Slot(static_cast<F (F::*)(int) const>(&F::operator+)),
-      Slot(static_cast<F (F::*)(const F&) const>(&F::operator+)),
-      Slot(static_cast<F (F::*)(long) const>(&F::operator*)),
-      Slot(static_cast<F (F::*)(int) const>(&F::operator*)),
-      Slot(static_cast<F (F::*)(const F&) const>(&F::operator*)),
-      Slot(static_cast<F (F::*)(long) const>(&F::operator/)),
-      Slot(static_cast<F (F::*)(int) const>(&F::operator/)),
-      Slot(static_cast<F (F::*)(const F&) const>(&F::operator/)),
-      Slot(static_cast<F& (F::*)(long)>(&F::operator+=)),
-      Slot(static_cast<F& (F::*)(int)>(&F::operator+=)),
-      Slot(static_cast<F& (F::*)(const F&)>(&F::operator+=)),
-      Slot(static_cast<F& (F::*)(long)>(&F::operator-=)),
-      Slot(static_cast<F& (F::*)(int)>(&F::operator-=)),
-      Slot(static_cast<F& (F::*)(const F&)>(&F::operator-=)),
-      Slot(static_cast<F& (F::*)(long)>(&F::operator*=)),
-      Slot(static_cast<F& (F::*)(int)>(&F::operator*=)),
-      Slot(static_cast<F& (F::*)(const F&)>(&F::operator*=)),
-      Slot(static_cast<F& (F::*)(long)>(&F::operator/=)),
-      Slot(static_cast<F& (F::*)(int)>(&F::operator/=)),
-      Slot(static_cast<F& (F::*)(const F&)>(&F::operator/=)),
-      Slot(static_cast<int (F::*)(int) const>(&F::operator<)),
-      Slot(static_cast<int (F::*)(const F&) const>(&F::operator<)),
-      Slot(static_cast<int (F::*)(int) const>(&F::operator>)),
-      Slot(static_cast<int (F::*)(const F&) const>(&F::operator>)),
-      Slot(static_cast<int (F::*)(int) const>(&F::operator<=)),
-      Slot(static_cast<int (F::*)(const F&) const>(&F::operator<=)),
-      Slot(static_cast<int (F::*)(int) const>(&F::operator>=)),
-      Slot(static_cast<int (F::*)(const F&) const>(&F::operator>=)),
-      Slot(static_cast<int (F::*)(int) const>(&F::operator==)),
-      Slot(static_cast<int (F::*)(const F&) const>(&F::operator==)),
-      Slot(static_cast<int (F::*)(int) const>(&F::operator!=)),
-      Slot(static_cast<int (F::*)(const F&) const>(&F::operator!=)),
-      Slot(&F::TraceInt),
-      Slot(&F::TraceFrac),
-      Slot(&F::TraceSign),
-  });
+  ExpectConsecutiveSlots({M(Assign1616),
+                          OP(F&, =, (long double)),
+                          OP(F&, =, (double)),
+                          OP(F&, =, (long)),
+                          OP(F&, =, (int)),
+                          OP(F&, =, (const F&)),
+                          M(_Round),
+                          M(_Floor),
+                          M(_Ceil),
+                          M(Round),
+                          M(Floor),
+                          M(Ceil),
+                          M(floor),
+                          M(ceil),
+                          M(operator int),
+                          M(operator long),
+                          M(operator float),
+                          M(operator double),
+                          M(operator long double),
+                          ARITH(-),
+                          OP(F, -, () const),
+                          ARITH(+),
+                          ARITH(*),
+                          ARITH(/),
+                          COMPOUND(+=),
+                          COMPOUND(-=),
+                          COMPOUND(*=),
+                          COMPOUND(/=),
+                          CMP(<),
+                          CMP(>),
+                          CMP(<=),
+                          CMP(>=),
+                          CMP(==),
+                          CMP(!=),
+                          M(TraceInt),
+                          M(TraceFrac),
+                          M(TraceSign)});
   // The integer parts are plain members.
-  EXPECT_EQ(Slot(&F::Int), -1);
-  EXPECT_EQ(Slot(&F::Frac), -1);
-  EXPECT_EQ(Slot(&F::_floor), -1);
-  EXPECT_EQ(Slot(&F::_ceil), -1);
+  EXPECT_EQ(M(Int), -1);
+  EXPECT_EQ(M(Frac), -1);
+  EXPECT_EQ(M(_floor), -1);
+  EXPECT_EQ(M(_ceil), -1);
 }
 
 TEST(VirtualTable, PointAndRectangleOperationsSitInTheExportedOrder) {
   using P = CPointx248;
-  ExpectConsecutiveSlots({
-      Slot(static_cast<P& (P::*)(const P&)>(&P::operator=)),
-      Slot(static_cast<void (P::*)(const CFixedx248&, const CFixedx248&)>(&P::Assign)),
-      Slot(static_cast<void (P::*)(int, int)>(&P::Assign)),
-  });
+  ExpectConsecutiveSlots(
+      {SlotOf(static_cast<P& (P::*)(const P&)>(&P::operator=)),
+       SlotOf(static_cast<void (P::*)(const CFixedx248&, const CFixedx248&)>(&P::Assign)),
+       SlotOf(static_cast<void (P::*)(int, int)>(&P::Assign))});
   using R = CRectx248;
-  ExpectConsecutiveSlots({
-      Slot(static_cast<R& (R::*)(const RECT&)>(&R::operator=)),
-      Slot(static_cast<R& (R::*)(const R&)>(&R::operator=)),
-      Slot(&R::CeilRect),
-      Slot(&R::IntersectRect),
-  });
-  EXPECT_EQ(Slot(static_cast<R& (R::*)(const stdfx::CRect&)>(&R::operator=)), -1);
-  EXPECT_EQ(Slot(&R::IsRectEmpty), -1);
+  ExpectConsecutiveSlots({SlotOf(static_cast<R& (R::*)(const RECT&)>(&R::operator=)),
+                          SlotOf(static_cast<R& (R::*)(const R&)>(&R::operator=)),
+                          SlotOf(&R::CeilRect), SlotOf(&R::IntersectRect)});
+  EXPECT_EQ(SlotOf(static_cast<R& (R::*)(const stdfx::CRect&)>(&R::operator=)), -1);
+  EXPECT_EQ(SlotOf(&R::IsRectEmpty), -1);
+}
+
+// The image object's members that the exported table holds, and members
+// implemented in separate sources of the library, kept out of it.
+TEST(VirtualTable, ImageMembersListedAreVirtual) {
+  using D = stdfx::CDIB;
+  using VfCopy = void (D::*)(tagVFBMINFOHEADER&) const;
+  using YuvCopy = void (D::*)(tagYUVBMINFOHEADER&) const;
+  using ResById = bool (D::*)(unsigned int, HINSTANCE);
+  using BihCopy = void (D::*)(BITMAPINFOHEADER&) const;
+  using CreateH = bool (D::*)(const tagVFBMINFOHEADER&);
+  const std::ptrdiff_t virtuals[] = {SlotOf(&D::GetRefs),
+                                     SlotOf(&D::IsLocked),
+                                     SlotOf(ResById(&D::CreateFromResource)),
+                                     SlotOf(&D::DIBSizeAllocated),
+                                     SlotOf(&D::DIBField1stLine),
+                                     SlotOf(&D::DIBFieldLstLine),
+                                     SlotOf(&D::DIBFieldOffset),
+                                     SlotOf(&D::DIBFieldOffset1),
+                                     SlotOf(&D::DIBFieldOffsetL),
+                                     SlotOf(&D::DIBAlphaFieldOffset),
+                                     SlotOf(&D::DIBAlphaFieldOffset1),
+                                     SlotOf(&D::DIBAlphaFieldOffsetL),
+                                     SlotOf(&D::IsDIBEmpty),
+                                     SlotOf(&D::IsDIBBottomUp),
+                                     SlotOf(&D::IsDIBTopDown),
+                                     SlotOf(&D::GetVfBmiSize),
+                                     SlotOf(VfCopy(&D::GetVfBmiHeader)),
+                                     SlotOf(YuvCopy(&D::GetVfBmiHeader)),
+                                     SlotOf(BihCopy(&D::GetBitmapInfoHeader)),
+                                     SlotOf(&D::SetDIBCompression),
+                                     SlotOf(&D::DIBImageFlag),
+                                     SlotOf(&D::DIBImageIsBlackTransparent),
+                                     SlotOf(&D::FreeDIB),
+                                     SlotOf(&D::CopyDIB),
+                                     SlotOf(&D::ConvertAlphaToStraight),
+                                     SlotOf(CreateH(&D::Create))};
+  for (std::size_t i = 0; i < std::size(virtuals); ++i) EXPECT_GE(virtuals[i], 0) << "#" << i;
+  EXPECT_EQ(SlotOf(&D::CompressRLE), -1);
+  EXPECT_EQ(SlotOf(&D::DecompressRLE), -1);
+  EXPECT_EQ(SlotOf(&D::IsValidDIB), -1);
 }
 
 TEST(VirtualTable, PolymorphicTypesHaveNoVirtualDestructor) {
