@@ -30,34 +30,32 @@ void Gather(unsigned char* dst, std::ptrdiff_t dstStep, const unsigned char* src
   for (int r = 0; r < count; ++r) std::memcpy(dst + r * dstStep, src + r * srcStep, B);
 }
 
-}  // namespace
-
-bool CMemR2C::RowsToColumns(unsigned char* dst, int dstStride, const unsigned char* src,
-                            int srcStride, int count, unsigned short bitCount) {
+// A strip of count lines of 8 pixels, either way, for the bit counts that
+// move; false for the others.
+bool Transpose(unsigned char* dst, int dstStride, const unsigned char* src, int srcStride,
+               int count, unsigned short bitCount, bool rowsToColumns) {
   switch (PixelBytes(bitCount)) {
     case 4:
-      Transpose8<4>(dst, dstStride, src, srcStride, count, true);
+      Transpose8<4>(dst, dstStride, src, srcStride, count, rowsToColumns);
       return true;
     case 1:
-      Transpose8<1>(dst, dstStride, src, srcStride, count, true);
+      Transpose8<1>(dst, dstStride, src, srcStride, count, rowsToColumns);
       return true;
     default:
       return false;
   }
 }
 
+}  // namespace
+
+bool CMemR2C::RowsToColumns(unsigned char* dst, int dstStride, const unsigned char* src,
+                            int srcStride, int count, unsigned short bitCount) {
+  return Transpose(dst, dstStride, src, srcStride, count, bitCount, true);
+}
+
 bool CMemR2C::ColumnsToRows(unsigned char* dst, int dstStride, const unsigned char* src,
                             int srcStride, int count, unsigned short bitCount) {
-  switch (PixelBytes(bitCount)) {
-    case 4:
-      Transpose8<4>(dst, dstStride, src, srcStride, count, false);
-      return true;
-    case 1:
-      Transpose8<1>(dst, dstStride, src, srcStride, count, false);
-      return true;
-    default:
-      return false;
-  }
+  return Transpose(dst, dstStride, src, srcStride, count, bitCount, false);
 }
 
 bool CMemR2C::GetColumn(unsigned char* dst, const unsigned char* src, int srcStride, int count,

@@ -17,6 +17,20 @@ PIM::RefPtr<Tarn::IFXParameter> CreateParameter(Tarn::IFXParameterFactory* facto
   return parameter;
 }
 
+// Gives a parameter its current and then its default value through its
+// value facet of type Value; the status of a facet that cannot be had.
+template <class Value, class Assign>
+PIM::Status SetInitialValues(Tarn::IFXParameter* parameter, Assign assign) {
+  PIM::RefPtr<Value> value;
+  if (const PIM::Status status = internal::GetCurrentValue(parameter, value); status != PIM::kOk)
+    return status;
+  assign(*value);
+  if (const PIM::Status status = internal::GetDefaultValue(parameter, value); status != PIM::kOk)
+    return status;
+  assign(*value);
+  return PIM::kOk;
+}
+
 }  // namespace
 
 PIM::Status AddNumberParameter(Tarn::IFXParameterList* list, Tarn::IFXParameterFactory* factory,
@@ -46,18 +60,11 @@ PIM::Status AddNumberParameter(Tarn::IFXParameterList* list, Tarn::IFXParameterF
     range->SetDisplayMaximum(displayMaximum);
   }
 
-  PIM::RefPtr<Tarn::IFXNumberValue> value;
-  if (const PIM::Status status = internal::GetCurrentValue(parameter.Get(), value);
+  if (const PIM::Status status = SetInitialValues<Tarn::IFXNumberValue>(
+          parameter.Get(), [&](Tarn::IFXNumberValue& v) { v.Set(initial); });
       status != PIM::kOk) {
     return status;
   }
-  value->Set(initial);
-  if (const PIM::Status status = internal::GetDefaultValue(parameter.Get(), value);
-      status != PIM::kOk) {
-    return status;
-  }
-  value->Set(initial);
-
   return list->Add(parameter.Get());
 }
 
@@ -69,18 +76,11 @@ PIM::Status AddDataParameter(Tarn::IFXParameterList* list, Tarn::IFXParameterFac
   parameter->SetName(name);
   parameter->SetIndex(index);
 
-  PIM::RefPtr<Tarn::IFXDataValue> value;
-  if (const PIM::Status status = internal::GetCurrentValue(parameter.Get(), value);
+  if (const PIM::Status status = SetInitialValues<Tarn::IFXDataValue>(
+          parameter.Get(), [&](Tarn::IFXDataValue& v) { v.Set(size, data); });
       status != PIM::kOk) {
     return status;
   }
-  value->Set(size, data);
-  if (const PIM::Status status = internal::GetDefaultValue(parameter.Get(), value);
-      status != PIM::kOk) {
-    return status;
-  }
-  value->Set(size, data);
-
   list->Add(parameter.Get());
   return PIM::kOk;
 }
