@@ -26,6 +26,18 @@ inline unsigned Div255(unsigned v) { return ((v + 128) + ((v + 128) >> 8)) >> 8;
 // colour and gains up to 96 (at weight 255).
 constexpr unsigned kTint = 96;
 
+// True when some byte of an 8-bit mask is not 0.
+bool HasWeight(const stdfx::CDIB& mask) {
+  if (!mask.IsValidDIB()) return false;
+  const std::uint8_t* bytes = mask.GetBytes();
+  const std::size_t width = std::size_t(mask.DIBWidth());
+  for (int row = 0; row < mask.DIBHeight(); ++row) {
+    const std::uint8_t* line = bytes + std::size_t(row) * std::size_t(mask.DIBBytesPerLine());
+    if (std::any_of(line, line + width, [](std::uint8_t v) { return v != 0; })) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 CWndHSL::CWndHSL() {
@@ -111,7 +123,7 @@ const std::uint8_t* CWndHSL::GetEmptyMaskData() { return m_emptyMask; }
 
 const std::uint8_t* CWndHSL::GetMaskData(std::uint32_t& size) {
   std::vector<unsigned char> record;
-  if (mattix::wheel::EncodeRecord(m_mask, record)) {
+  if (HasWeight(m_mask) && mattix::wheel::EncodeRecord(m_mask, record)) {
     m_maskBlob.reset(new std::uint8_t[record.size()]);
     std::memcpy(m_maskBlob.get(), record.data(), record.size());
     m_maskBlobSize = std::uint32_t(record.size());

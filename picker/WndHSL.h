@@ -73,8 +73,8 @@ class CWndHSL {
   virtual std::uint32_t GetEmptyMaskSize();
   virtual const std::uint8_t* GetEmptyMaskData();
   // The mask as a record, owned by the control and valid until the next
-  // GetMaskData, ClearMask or destruction. When the mask cannot be encoded
-  // the mask is cleared and the empty record returned.
+  // GetMaskData, ClearMask or destruction. A mask without weight, or one
+  // that cannot be encoded, gives the empty record (and is cleared).
   virtual const std::uint8_t* GetMaskData(std::uint32_t& size);
   // values[0] is Softness (0..100); the others are not read. True when it
   // differs from the stored one (a NaN always differs). Null: false.
