@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <random>
 #include <vector>
 
@@ -35,9 +34,7 @@ struct Wheel : CWndHSL {
     info = {r, g, b, h, l, s};
     CWndHSL::DrawInfo(dc, r, g, b, h, l, s);
   }
-  std::uint8_t& MaskAt(int x, int row) {
-    return m_mask.GetBytes()[row * m_mask.DIBBytesPerLine() + x];
-  }
+  std::uint8_t& MaskAt(int x, int row) { return m_mask.GetBytes()[row * 244 + x]; }  // 8-bit rows
   std::vector<std::uint8_t> Mask() const {
     return {m_mask.GetBytes(), m_mask.GetBytes() + m_mask.DIBSize()};
   }
@@ -56,29 +53,22 @@ AFX_MODULE_STATE g_withoutResources{nullptr, nullptr, nullptr, nullptr};
 
 long Round(double v) { return std::lround(v); }
 
-TEST(Wheel, BaseIsThePictureOverTheBackground) {
-  AFX_MANAGE_STATE(&g_withResources);
-  Wheel w;
-  ASSERT_TRUE(w.m_base.IsValidDIB());
-  const std::uint8_t* pic = w.m_wheel.GetBytes();
-  const std::uint8_t* base = w.m_base.GetBytes();
-  for (std::size_t i = 0; i < w.m_base.DIBSize(); i += 4) {
-    const double a = pic[i + 3];
-    for (int c = 0; c < 3; ++c)
-      ASSERT_EQ(base[i + c], Round(pic[i + c] * a / 255) + Round(162 * (255 - a) / 255)) << i;
-    ASSERT_EQ(base[i + 3], 255);
-  }
-  EXPECT_EQ(w.m_base.GetBytes()[(104 * 241 + 120) * 4], 128);  // the opaque centre
-  EXPECT_EQ(w.m_base.GetBytes()[0], 162);                      // a corner outside the hexagon
-}
-
-TEST(Wheel, TintDarkensAndLifts) {
+// The base is the picture over grey 162; the display adds the tint of the
+// soft mask, the disabled look mixes base and grey half and half.
+TEST(Wheel, BaseTintAndDisabledLook) {
   AFX_MANAGE_STATE(&g_withResources);
   Wheel w;
   ASSERT_TRUE(w.BlurMask());
   std::mt19937 rng(7);
   for (std::size_t i = 0; i < w.m_softMask.DIBSize(); ++i)
-    w.m_softMask.GetBytes()[i] = std::uint8_t(rng());
+    w.m_softMask.GetBytes()[i] = rng() % 3 ? 0 : rng();
+  const std::uint8_t* pic = w.m_wheel.GetBytes();
+  for (std::size_t i = 0; i < w.m_base.DIBSize(); ++i) {
+    const double a = pic[i | 3];
+    ASSERT_EQ(w.m_base.GetBytes()[i],
+              i % 4 == 3 ? 255 : Round(pic[i] * a / 255) + Round(162 * (255 - a) / 255))
+        << i;
+  }
   const struct { int m, expected; } cases[] = {{255, 221}, {1, 125}, {0, 200}};
   for (int i = 0; i < 3; ++i) {
     w.m_softMask.GetBytes()[i] = std::uint8_t(cases[i].m);
@@ -86,14 +76,16 @@ TEST(Wheel, TintDarkensAndLifts) {
   }
   ASSERT_TRUE(w.ComposeDisplay());
   for (int i = 0; i < 3; ++i) EXPECT_EQ(w.m_display.GetBytes()[4 * i + 1], cases[i].expected);
-  const int stride = w.m_softMask.DIBBytesPerLine();
+  stdfx::CDIB disabled;
+  w.Enable(false);
+  ASSERT_TRUE(w.GetDisplayImage(disabled));
   for (int row = 0; row < 209; ++row)
-    for (int x = 0; x < 241; ++x) {
-      const int m = w.m_softMask.GetBytes()[row * stride + x];
-      const std::uint8_t* b = w.m_base.GetBytes() + (row * 241 + x) * 4;
-      const std::uint8_t* d = w.m_display.GetBytes() + (row * 241 + x) * 4;
-      for (int c = 0; c < 3; ++c)
-        ASSERT_EQ(d[c], m == 0 ? b[c] : Round(b[c] * 159 / 255.0) + Round(m * 96 / 255.0));
+    for (int x = 0; x < 241 * 3; ++x) {
+      const int m = w.m_softMask.GetBytes()[row * 244 + x / 3], at = row * 964 + x / 3 * 4 + x % 3;
+      const int b = w.m_base.GetBytes()[at];
+      ASSERT_EQ(w.m_display.GetBytes()[at],
+                m == 0 ? b : Round(b * 159 / 255.0) + Round(m * 96 / 255.0));
+      ASSERT_EQ(disabled.GetBytes()[at], Round((b * 127 + 162 * 128) / 255.0));
     }
 }
 
@@ -164,42 +156,41 @@ TEST(Wheel, InfoLinesNameTheColourUnderThePoint) {
   WinDestroyWindow(ref);
 }
 
+// 731 sets one byte at the colour's position, 733 the disc of the bytes
+// whose integer distance squared is at most 12 (37 bytes when unclipped).
 TEST(Wheel, MarksColoursAtTheirPositions) {
   AFX_MANAGE_STATE(&g_withResources);
   const struct {
-    int r, g, b, x, row;
-  } cases[] = {
-      {255, 0, 0, 240, 104}, {128, 128, 128, 120, 120}, {0, 255, 0, 60, 194}, {0, 0, 255, 60, 14}};
+    int r, g, b, x, row, disc;
+  } cases[] = {{255, 0, 0, 240, 104, 22},
+               {128, 128, 128, 120, 120, 37},
+               {0, 255, 0, 60, 194, 37},
+               {0, 0, 255, 60, 14, 37}};
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.x);
     Wheel w;
     EXPECT_TRUE(w.MarkColour(731, c.r, c.g, c.b));
     EXPECT_FALSE(w.MarkColour(731, c.r, c.g, c.b));
     EXPECT_FALSE(w.MarkColour(729, 0, 0, 0));
     std::vector<std::uint8_t> expected(w.m_mask.DIBSize(), 0);
-    expected[c.row * w.m_mask.DIBBytesPerLine() + c.x] = 255;
-    EXPECT_EQ(w.Mask(), expected) << c.r << "," << c.g << "," << c.b;
+    expected[c.row * 244 + c.x] = 255;
+    EXPECT_EQ(w.Mask(), expected);
+    EXPECT_TRUE(w.MarkColour(733, c.r, c.g, c.b));
+    EXPECT_FALSE(w.MarkColour(733, c.r, c.g, c.b));
+    int count = 0;
+    for (int row = 0; row < 209; ++row)
+      for (int x = 0; x < 241; ++x) {
+        const int dx = x - c.x, dy = row - c.row;
+        ASSERT_EQ(w.MaskAt(x, row), dx * dx + dy * dy <= 12 ? 255 : 0) << x << "," << row;
+        count += w.MaskAt(x, row) != 0;
+      }
+    EXPECT_EQ(count, c.disc);
+    EXPECT_TRUE(w.MarkColour(730, 0, 0, 255));  // clears first
+    EXPECT_EQ(w.MarkColour(730, 0, 0, 255), true);
+    expected.assign(expected.size(), 0);
+    expected[14 * 244 + 60] = 255;
+    EXPECT_EQ(w.Mask(), expected);
   }
-  Wheel w;
-  ASSERT_TRUE(w.MarkColour(731, 255, 0, 0));
-  EXPECT_TRUE(w.MarkColour(730, 0, 0, 255));  // clears first
-  EXPECT_EQ(w.MaskAt(240, 104), 0);
-  EXPECT_EQ(w.MaskAt(60, 14), 255);
-  EXPECT_TRUE(w.MarkColour(730, 0, 0, 255));
-}
-
-TEST(Wheel, ShiftMarkSetsTheDisc) {
-  AFX_MANAGE_STATE(&g_withResources);
-  Wheel w;
-  EXPECT_TRUE(w.MarkColour(733, 0, 255, 0));
-  EXPECT_FALSE(w.MarkColour(733, 0, 255, 0));
-  int count = 0;
-  for (int row = 0; row < 209; ++row)
-    for (int x = 0; x < 241; ++x) {
-      const int dx = x - 60, dy = row - 194;
-      EXPECT_EQ(w.MaskAt(x, row), dx * dx + dy * dy <= 12 ? 255 : 0) << x << "," << row;
-      count += w.MaskAt(x, row) != 0;
-    }
-  EXPECT_EQ(count, 37);
 }
 
 TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
@@ -212,14 +203,20 @@ TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
   EXPECT_TRUE(a.SetMaskData(empty, size));
   for (int r = 0; r < 256; r += 37) a.MarkColour(733, r, 255 - r, 40);
   const std::uint8_t* data = a.GetMaskData(size);
-  const std::vector<std::uint8_t> record(data, data + size);
-  const std::vector<std::uint8_t> marked = a.Mask();
+  const std::vector<std::uint8_t> record(data, data + size), marked = a.Mask();
   Wheel b;
   EXPECT_TRUE(b.SetMaskData(record.data(), size));
   EXPECT_EQ(b.Mask(), marked);
   a.MaskAt(0, 0) = 9;  // the same record again is not decoded
   EXPECT_FALSE(a.SetMaskData(record.data(), size));
   EXPECT_EQ(a.MaskAt(0, 0), 9);
+  // Presses change nothing; a reset empties the mask and asks to store it.
+  bool handled = true;
+  a.OnButtonDown(nullptr, nullptr, POINT{0, 0}, handled);
+  EXPECT_FALSE(handled);
+  a.OnReset(nullptr, nullptr, POINT{0, 0}, handled);
+  EXPECT_TRUE(handled);
+  EXPECT_EQ(a.Mask(), std::vector<std::uint8_t>(marked.size(), 0));
 }
 
 // Truncated, damaged or foreign records: the record's picture (as a
@@ -232,11 +229,8 @@ TEST(WheelRecord, DamagedRecordsGiveThePictureOrNothing) {
   std::uint32_t size = 0;
   const std::uint8_t* data = source.GetMaskData(size);
   const std::vector<std::uint8_t> record(data, data + size), nothing(source.Mask().size(), 0);
-  struct Case {
-    std::vector<std::uint8_t> bytes;
-    std::vector<std::uint8_t> picture;  // when it decodes
-  };
-  std::vector<Case> cases;
+  std::vector<std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>>>
+      cases;  // and picture
   for (std::uint32_t n : {145u, 200u, size / 2, size - 1})
     cases.push_back({{record.begin(), record.begin() + n}, source.Mask()});
   std::mt19937 rng(3);
@@ -249,19 +243,18 @@ TEST(WheelRecord, DamagedRecordsGiveThePictureOrNothing) {
     cases.push_back({bytes, at < 144 ? source.Mask() : decoded.value_or(nothing)});
   }
   tagVFBMINFOHEADER header = mattix::wheel::MaskHeader();
-  header.biWidth = header.biHeight = 10;
+  header.biWidth = 10;  // as tall as the wheel, narrower
   stdfx::CDIB small(header);
   small.GetBytes()[0] = 1;
   cases.push_back({{}, nothing});
-  ASSERT_TRUE(mattix::wheel::EncodeRecord(small, cases.back().bytes));
-  for (const Case& c : cases) {
+  ASSERT_TRUE(mattix::wheel::EncodeRecord(small, cases.back().first));
+  for (const auto& [bytes, picture] : cases) {
     Wheel w;
     w.MarkColour(731, 255, 0, 0);
-    auto exact = std::make_unique<std::uint8_t[]>(c.bytes.size());
-    std::memcpy(exact.get(), c.bytes.data(), c.bytes.size());
-    EXPECT_TRUE(w.SetMaskData(exact.get(), std::uint32_t(c.bytes.size())));
-    const std::vector<std::uint8_t> got = w.Mask();
-    ASSERT_TRUE(got == c.picture || got == nothing) << c.bytes.size();
+    auto exact = std::make_unique<std::uint8_t[]>(bytes.size());
+    std::memcpy(exact.get(), bytes.data(), bytes.size());
+    EXPECT_TRUE(w.SetMaskData(exact.get(), std::uint32_t(bytes.size())));
+    ASSERT_TRUE(w.Mask() == picture || w.Mask() == nothing) << bytes.size();
   }
 }
 
@@ -277,8 +270,6 @@ TEST(Wheel, WithoutResourcesNothingIsReadOrDrawn) {
   EXPECT_EQ(w.GetMaskData(size), w.GetEmptyMaskData());
   EXPECT_EQ(size, 144u);
   EXPECT_FALSE(w.SetMaskData(nullptr, 0));
-  stdfx::CDIB image;
-  EXPECT_FALSE(w.GetDisplayImage(image));
   HWND hwnd = WinCreateWindow(0, 0, 260, 260);
   HDC dc = GetDC(hwnd);
   const std::vector<std::uint8_t> before = Pixels(hwnd);
@@ -296,13 +287,10 @@ TEST(WheelAndEngine, MarkedColoursAreKeyed) {
   std::mt19937 rng(11);
   const double settings[6] = {0, 0, 0, 0, 100, 100};
   auto alpha = [&](const std::uint8_t* record, std::uint32_t size, int r, int g, int b) {
-    keytest::Frame source(4, 2), target(4, 2);
-    for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 4; ++x)
-        source.SetPixel(x, y, std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), 255);
-    CMattix2 engine;
-    EXPECT_EQ(engine.Process(target.dib(), source.dib(), settings, record, size, -1), 0);
-    return target.line(1)[4 * 3 + 3];
+    keytest::Frame source(1, 1), target(1, 1);
+    source.SetPixel(0, 0, std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), 255);
+    EXPECT_EQ(CMattix2().Process(target.dib(), source.dib(), settings, record, size, -1), 0);
+    return target.bits()[3];
   };
   for (int i = 0; i < 200; ++i) {
     const int r = int(rng() % 256), g = int(rng() % 256), b = int(rng() % 256);
