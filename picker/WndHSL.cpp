@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "filter/Gaussian.h"
@@ -124,11 +125,13 @@ const std::uint8_t* CWndHSL::GetEmptyMaskData() { return m_emptyMask; }
 const std::uint8_t* CWndHSL::GetMaskData(std::uint32_t& size) {
   std::vector<unsigned char> record;
   if (HasWeight(m_mask) && mattix::wheel::EncodeRecord(m_mask, record)) {
-    m_maskBlob.reset(new std::uint8_t[record.size()]);
-    std::memcpy(m_maskBlob.get(), record.data(), record.size());
-    m_maskBlobSize = std::uint32_t(record.size());
-    size = m_maskBlobSize;
-    return m_maskBlob.get();
+    m_maskBlob.reset(new (std::nothrow) std::uint8_t[record.size()]);
+    if (m_maskBlob != nullptr) {
+      std::memcpy(m_maskBlob.get(), record.data(), record.size());
+      m_maskBlobSize = std::uint32_t(record.size());
+      size = m_maskBlobSize;
+      return m_maskBlob.get();
+    }
   }
   ClearMask();
   size = GetEmptyMaskSize();
@@ -155,8 +158,13 @@ bool CWndHSL::SetMaskData(const void* record, std::uint32_t size) {
   tagVFBMINFOHEADER header;
   const LONG height = GetMaskHeader(header);
   if (mattix::wheel::DecodeRecord(record, size, decoded) && decoded.DIBWidth() == header.biWidth &&
-      decoded.DIBHeight() == height && m_mask.CopyDIB(decoded))
+      decoded.DIBHeight() == height && m_mask.CopyDIB(decoded)) {
+    // The cached record no longer describes the mask: when the host hands
+    // it back (an undo of this change), it must be decoded again.
+    m_maskBlob.reset();
+    m_maskBlobSize = 0;
     return true;
+  }
   ClearMask();
   return true;
 }
@@ -374,6 +382,7 @@ void CWndHSL::EndDrag(CWnd*, CDC*, POINT) {}
 void CWndHSL::ContinueDrag(CWnd*, CDC*, POINT) {}
 
 void CWndHSL::DrawInfo(CDC* dc, int r, int g, int b, int h, int l, int s) {
+  if (dc == nullptr) return;
   CString hls;
   CString rgb;
   if (h >= 0) hls.Format(L"H %d L %d S %d", h, l, s);

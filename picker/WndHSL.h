@@ -80,11 +80,12 @@ class CWndHSL {
   // differs from the stored one (a NaN always differs). Null: false.
   virtual bool SetKeyParams(const double* values);
   // Restores the mask from a record; true when the mask may have changed.
-  // The last record of GetMaskData, given back byte for byte, is recognised
-  // and changes nothing (false). A record that does not decode, or holds a
-  // mask of another size than the wheel's, empties the mask: the mask is
-  // never half decoded. An empty record (144 bytes or less, or none)
-  // empties a valid mask (true); with no mask at all it answers false.
+  // The last record of GetMaskData, given back byte for byte while the mask
+  // is still the one it holds, is recognised and changes nothing (false);
+  // the cached record is released when another record replaces the mask. A record that does not
+  // decode, or holds a mask of another size than the wheel's, empties the mask: the mask is never
+  // half decoded. An empty record (144 bytes or less, or none) empties a valid mask (true); with no
+  // mask at all it answers false.
   virtual bool SetMaskData(const void* record, std::uint32_t size);
   // SetMaskData and SetKeyParams, and a redraw when either changed.
   virtual bool Update(HWND hwnd, HDC hdc, const void* record, std::uint32_t size,

@@ -210,6 +210,11 @@ TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
   a.MaskAt(0, 0) = 9;  // the same record again is not decoded
   EXPECT_FALSE(a.SetMaskData(record.data(), size));
   EXPECT_EQ(a.MaskAt(0, 0), 9);
+  b.MarkColour(731, 255, 0, 0);  // another record, then the first again (an undo)
+  data = b.GetMaskData(size);
+  EXPECT_TRUE(a.SetMaskData(std::vector<std::uint8_t>(data, data + size).data(), size));
+  EXPECT_TRUE(a.SetMaskData(record.data(), std::uint32_t(record.size())));
+  EXPECT_EQ(a.Mask(), marked);
   // Presses change nothing; a reset empties the mask and asks to store it.
   bool handled = true;
   a.OnButtonDown(nullptr, nullptr, POINT{0, 0}, handled);
