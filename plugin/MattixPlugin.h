@@ -57,7 +57,7 @@ class CMattixPlugin : public Tarn::IFXBase,
   PIM::Status OnOtherUserEvent(Tarn::IFXEvent* event) override;
 
  private:
-  // The controls, built and destroyed with the instance: the lightness bar,
-  // then the hue/saturation wheel.
+  // The hue/saturation wheel, built and destroyed with the instance; it
+  // follows the lightness bar among the members.
   CWndHSL m_wheel;
 };
