@@ -4,7 +4,7 @@
 # the version script hides everything else, including template code
 # instantiated from headers.
 set(MATTIX_MODULE_PARTS mattix_stdfx mattix_wheel mattix_filter mattix_key mattix_selection
-                        mattix_picker mattix_resources mattix_plugin)
+                        mattix_dibdraw mattix_picker mattix_resources mattix_plugin)
 
 add_library(mattix SHARED ${PROJECT_SOURCE_DIR}/cmake/ModuleAnchor.cpp)
 foreach(part IN LISTS MATTIX_MODULE_PARTS)

@@ -2,6 +2,7 @@
 
 #include "plugin/MattixPlugin.h"
 #include "plugin/PluginStatus.h"
+#include "win/Afx.h"
 
 #include <cstdint>
 #include <new>
@@ -64,6 +65,9 @@ extern "C" PIM::Status registerEffects(Tarn::IFXEffectRegistry* registry,
 
 extern "C" Tarn::IFXBase* createEffect(const PIM::IID* id) {
   if (id == nullptr || !(*id == mattix::kChromaKeyEffectId)) return nullptr;
+  // The controls load their resources from the current module state's
+  // instance: the module's own.
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   try {
     CMattixPlugin* plugin = new (std::nothrow) CMattixPlugin();
     return plugin;  // count 0: the host takes the first reference

@@ -1,6 +1,5 @@
 #include "plugin/MattixPlugin.h"
 
-#include "picker/ChromaMaskRecord.h"
 #include "plugin/Parameters.h"
 #include "plugin/PluginStatus.h"
 
@@ -28,9 +27,6 @@ constexpr NumberParameter kNumberParameters[] = {
 
 CMattixPlugin::CMattixPlugin() = default;
 CMattixPlugin::~CMattixPlugin() = default;
-
-std::uint32_t CMattixPlugin::EmptyMaskSize() { return mattix::wheel::kEmptyRecordSize; }
-const std::uint8_t* CMattixPlugin::EmptyMaskData() { return mattix::wheel::kEmptyRecord; }
 
 PIM::Status CMattixPlugin::QueryInterface(const PIM::IID& iid, void** out) {
   if (out == nullptr) return PIM::kNoInterface;
@@ -74,8 +70,10 @@ PIM::Status CMattixPlugin::DefineParameters(Tarn::IFXParameterList* list,
       status != PIM::kOk) {
     return status;
   }
-  if (const PIM::Status status = mattix::AddDataParameter(
-          list, factory, "Chroma Mask", mattix::kChromaMask, EmptyMaskData(), EmptyMaskSize());
+  // The wheel's empty record is both the current and the default value.
+  if (const PIM::Status status =
+          mattix::AddDataParameter(list, factory, "Chroma Mask", mattix::kChromaMask,
+                                   m_wheel.GetEmptyMaskData(), m_wheel.GetEmptyMaskSize());
       status != PIM::kOk) {
     return status;
   }

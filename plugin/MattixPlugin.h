@@ -1,6 +1,7 @@
 #pragma once
 // CMattixPlugin: one instance of the "Chroma Key" effect, as the host sees it
 // through four interfaces sharing one reference count.
+#include "picker/WndHSL.h"
 #include "tarn/Tarn.h"
 
 #include <cstdint>
@@ -55,7 +56,8 @@ class CMattixPlugin : public Tarn::IFXBase,
   PIM::Status OnMouseMove(Tarn::IFXEvent* event) override;
   PIM::Status OnOtherUserEvent(Tarn::IFXEvent* event) override;
 
-  // The "Chroma Mask" value of a wheel without a mask.
-  static std::uint32_t EmptyMaskSize();
-  static const std::uint8_t* EmptyMaskData();
+ private:
+  // The hue/saturation wheel, built and destroyed with the instance; it
+  // follows the lightness bar among the members.
+  CWndHSL m_wheel;
 };

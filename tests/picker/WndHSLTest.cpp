@@ -1,0 +1,316 @@
+// The hue/saturation wheel against independent formulations: the composite
+// and the tint by rounded floating point, the blur radius through a blur of
+// the stated radius, the info lines through text drawn directly, the disc
+// by integer distance, the record by round trips and damage, and the engine
+// keying what the wheel marks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "filter/Gaussian.h"
+#include "key/Mattix2.h"
+#include "picker/ChromaMaskRecord.h"
+#include "picker/WndHSL.h"
+#include "tests/key/KeyTestUtil.h"
+#include "tests/pixmill/Rle8Reference.h"
+#include "win/Afx.h"
+#include "win/Windows.h"
+
+namespace {
+
+// The wheel with its state open to the tests; DrawInfo's arguments recorded.
+struct Wheel : CWndHSL {
+  using CWndHSL::m_base;
+  using CWndHSL::m_display;
+  using CWndHSL::m_mask;
+  using CWndHSL::m_softMask;
+  using CWndHSL::m_wheel;
+  std::vector<int> info;
+  void DrawInfo(CDC* dc, int r, int g, int b, int h, int l, int s) override {
+    info = {r, g, b, h, l, s};
+    CWndHSL::DrawInfo(dc, r, g, b, h, l, s);
+  }
+  std::uint8_t& MaskAt(int x, int row) { return m_mask.GetBytes()[row * 244 + x]; }  // 8-bit rows
+  std::vector<std::uint8_t> Mask() const {
+    return {m_mask.GetBytes(), m_mask.GetBytes() + m_mask.DIBSize()};
+  }
+};
+
+// A module state whose instance is this program, which registers the
+// module's resources (linked in), or one without resources.
+HINSTANCE ThisProgram() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                     reinterpret_cast<LPCWSTR>(&ThisProgram), &module);
+  return module;
+}
+AFX_MODULE_STATE g_withResources{nullptr, ThisProgram(), ThisProgram(), nullptr};
+AFX_MODULE_STATE g_withoutResources{nullptr, nullptr, nullptr, nullptr};
+
+long Round(double v) { return std::lround(v); }
+
+// The base is the picture over grey 162; the display adds the tint of the
+// soft mask, the disabled look mixes base and grey half and half.
+TEST(Wheel, BaseTintAndDisabledLook) {
+  AFX_MANAGE_STATE(&g_withResources);
+  Wheel w;
+  ASSERT_TRUE(w.BlurMask());
+  std::mt19937 rng(7);
+  for (std::size_t i = 0; i < w.m_softMask.DIBSize(); ++i)
+    w.m_softMask.GetBytes()[i] = rng() % 3 ? 0 : rng();
+  const std::uint8_t* pic = w.m_wheel.GetBytes();
+  for (std::size_t i = 0; i < w.m_base.DIBSize(); ++i) {
+    const double a = pic[i | 3];
+    ASSERT_EQ(w.m_base.GetBytes()[i],
+              i % 4 == 3 ? 255 : Round(pic[i] * a / 255) + Round(162 * (255 - a) / 255))
+        << i;
+  }
+  const struct { int m, expected; } cases[] = {{255, 221}, {1, 125}, {0, 200}};
+  for (int i = 0; i < 3; ++i) {
+    w.m_softMask.GetBytes()[i] = std::uint8_t(cases[i].m);
+    std::memset(w.m_base.GetBytes() + 4 * i, 200, 3);
+  }
+  ASSERT_TRUE(w.ComposeDisplay());
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(w.m_display.GetBytes()[4 * i + 1], cases[i].expected);
+  stdfx::CDIB disabled;
+  w.Enable(false);
+  ASSERT_TRUE(w.GetDisplayImage(disabled));
+  for (int row = 0; row < 209; ++row)
+    for (int x = 0; x < 241 * 3; ++x) {
+      const int m = w.m_softMask.GetBytes()[row * 244 + x / 3], at = row * 964 + x / 3 * 4 + x % 3;
+      const int b = w.m_base.GetBytes()[at];
+      ASSERT_EQ(w.m_display.GetBytes()[at],
+                m == 0 ? b : Round(b * 159 / 255.0) + Round(m * 96 / 255.0));
+      ASSERT_EQ(disabled.GetBytes()[at], Round((b * 127 + 162 * 128) / 255.0));
+    }
+}
+
+// Softness 0 copies; otherwise the radius is max(1, min(100, (s/100)^4 * 100)).
+TEST(Wheel, BlurRadiusFollowsSoftness) {
+  AFX_MANAGE_STATE(&g_withResources);
+  const struct {
+    double softness, radius;
+  } cases[] = {{0, 0}, {10, 1}, {50, 6.25}, {80, 40.96}, {100, 100}, {std::nan(""), 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.softness);
+    Wheel w;
+    for (int row = 90; row < 110; ++row)
+      for (int x = 100; x < 130; ++x) w.MaskAt(x, row) = 255;
+    EXPECT_EQ(w.SetKeyParams(&c.softness), c.softness != 0);  // NaN differs from all
+    EXPECT_EQ(w.SetKeyParams(&c.softness), std::isnan(c.softness));
+    ASSERT_TRUE(w.BlurMask());
+    stdfx::CDIB expected(w.m_mask);
+    if (c.radius > 0) {
+      ASSERT_EQ(stdfx::CGaussian(1).Blur(expected, w.m_mask, c.radius, c.radius), 0);
+    }
+    ASSERT_EQ(std::memcmp(w.m_softMask.GetBytes(), expected.GetBytes(), expected.DIBSize()), 0);
+  }
+}
+
+// Text drawn by the wheel against the same text drawn directly.
+std::vector<std::uint8_t> Pixels(HWND hwnd) {
+  std::vector<std::uint8_t> p(260 * 260 * 4);
+  WinReadWindowPixels(hwnd, p.data(), 260 * 4);
+  return p;
+}
+
+TEST(Wheel, InfoLinesNameTheColourUnderThePoint) {
+  AFX_MANAGE_STATE(&g_withResources);
+  Wheel w;
+  HWND mine = WinCreateWindow(0, 0, 260, 260), ref = WinCreateWindow(0, 0, 260, 260);
+  HDC dc = GetDC(mine), refDc = GetDC(ref);
+  SelectObject(refDc, GetStockObject(DEFAULT_GUI_FONT));
+  SetTextColor(refDc, RGB(255, 255, 255));
+  SetBkColor(refDc, RGB(162, 162, 162));
+  const struct {
+    POINT at;
+    bool enabled;
+    std::vector<int> info;
+    const wchar_t *top, *bottom;
+  } cases[] = {
+      {{120, 104}, true, {128, 128, 128, -359, 50, 0}, L"", L"R 128 G 128 B 128"},
+      {{240, 104}, true, {255, 0, 0, 0, 50, 100}, L"H 0 L 50 S 100", L"R 255 G 0 B 0"},
+      {{241, 104}, true, {-1, -1, -1, -1, -1, -1}, L"", L""},
+      {{240, 104}, false, {-1, -1, -1, -1, -1, -1}, L"", L""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.at.x);
+    w.Enable(c.enabled);
+    bool handled = true;
+    w.OnMouseMove(mine, dc, c.at, handled);
+    EXPECT_FALSE(handled);
+    EXPECT_EQ(w.info, c.info);
+    const RECT top{160, 220, 260, 240}, bottom{160, 240, 260, 260};
+    ExtTextOutW(refDc, 160, 220, ETO_OPAQUE, &top, c.top, UINT(std::wcslen(c.top)), nullptr);
+    ExtTextOutW(refDc, 160, 240, ETO_OPAQUE, &bottom, c.bottom, UINT(std::wcslen(c.bottom)),
+                nullptr);
+    EXPECT_EQ(Pixels(mine), Pixels(ref));
+  }
+  ReleaseDC(mine, dc);
+  ReleaseDC(ref, refDc);
+  WinDestroyWindow(mine);
+  WinDestroyWindow(ref);
+}
+
+// 731 sets one byte at the colour's position, 733 the disc of the bytes
+// whose integer distance squared is at most 12 (37 bytes when unclipped).
+TEST(Wheel, MarksColoursAtTheirPositions) {
+  AFX_MANAGE_STATE(&g_withResources);
+  const struct {
+    int r, g, b, x, row, disc;
+  } cases[] = {{255, 0, 0, 240, 104, 22},
+               {128, 128, 128, 120, 120, 37},
+               {0, 255, 0, 60, 194, 37},
+               {0, 0, 255, 60, 14, 37}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.x);
+    Wheel w;
+    EXPECT_TRUE(w.MarkColour(731, c.r, c.g, c.b));
+    EXPECT_FALSE(w.MarkColour(731, c.r, c.g, c.b));
+    EXPECT_FALSE(w.MarkColour(729, 0, 0, 0));
+    std::vector<std::uint8_t> expected(w.m_mask.DIBSize(), 0);
+    expected[c.row * 244 + c.x] = 255;
+    EXPECT_EQ(w.Mask(), expected);
+    EXPECT_TRUE(w.MarkColour(733, c.r, c.g, c.b));
+    EXPECT_FALSE(w.MarkColour(733, c.r, c.g, c.b));
+    int count = 0;
+    for (int row = 0; row < 209; ++row)
+      for (int x = 0; x < 241; ++x) {
+        const int dx = x - c.x, dy = row - c.row;
+        ASSERT_EQ(w.MaskAt(x, row), dx * dx + dy * dy <= 12 ? 255 : 0) << x << "," << row;
+        count += w.MaskAt(x, row) != 0;
+      }
+    EXPECT_EQ(count, c.disc);
+    EXPECT_TRUE(w.MarkColour(730, 0, 0, 255));  // clears first
+    EXPECT_EQ(w.MarkColour(730, 0, 0, 255), true);
+    expected.assign(expected.size(), 0);
+    expected[14 * 244 + 60] = 255;
+    EXPECT_EQ(w.Mask(), expected);
+  }
+}
+
+TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
+  AFX_MANAGE_STATE(&g_withResources);
+  Wheel a;
+  std::uint32_t size = 0;
+  const std::uint8_t* empty = a.GetMaskData(size);
+  ASSERT_EQ(size, 144u);
+  EXPECT_EQ(std::vector<std::uint8_t>(empty, empty + 144), std::vector<std::uint8_t>(144, 0));
+  EXPECT_TRUE(a.SetMaskData(empty, size));
+  for (int r = 0; r < 256; r += 37) a.MarkColour(733, r, 255 - r, 40);
+  const std::uint8_t* data = a.GetMaskData(size);
+  const std::vector<std::uint8_t> record(data, data + size), marked = a.Mask();
+  Wheel b;
+  EXPECT_TRUE(b.SetMaskData(record.data(), size));
+  EXPECT_EQ(b.Mask(), marked);
+  a.MaskAt(0, 0) = 9;  // the same record again is not decoded
+  EXPECT_FALSE(a.SetMaskData(record.data(), size));
+  EXPECT_EQ(a.MaskAt(0, 0), 9);
+  b.MarkColour(731, 255, 0, 0);  // another record, then the first again (an undo)
+  data = b.GetMaskData(size);
+  EXPECT_TRUE(a.SetMaskData(std::vector<std::uint8_t>(data, data + size).data(), size));
+  EXPECT_TRUE(a.SetMaskData(record.data(), std::uint32_t(record.size())));
+  EXPECT_EQ(a.Mask(), marked);
+  // Presses change nothing; a reset empties the mask and asks to store it.
+  bool handled = true;
+  a.OnButtonDown(nullptr, nullptr, POINT{0, 0}, handled);
+  EXPECT_FALSE(handled);
+  a.OnReset(nullptr, nullptr, POINT{0, 0}, handled);
+  EXPECT_TRUE(handled);
+  EXPECT_EQ(a.Mask(), std::vector<std::uint8_t>(marked.size(), 0));
+}
+
+// Truncated, damaged or foreign records: the record's picture (as a
+// decoder written from the format's definition reads a damaged stream) or
+// nothing; nothing read past the size (exactly sized buffers, under ASan).
+TEST(WheelRecord, DamagedRecordsGiveThePictureOrNothing) {
+  AFX_MANAGE_STATE(&g_withResources);
+  Wheel source;
+  for (int g = 0; g < 256; g += 20) source.MarkColour(733, 30, g, 200);
+  std::uint32_t size = 0;
+  const std::uint8_t* data = source.GetMaskData(size);
+  const std::vector<std::uint8_t> record(data, data + size), nothing(source.Mask().size(), 0);
+  std::vector<std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>>>
+      cases;  // and picture
+  for (std::uint32_t n : {145u, 200u, size / 2, size - 1})
+    cases.push_back({{record.begin(), record.begin() + n}, source.Mask()});
+  std::mt19937 rng(3);
+  for (int i = 0; i < 300; ++i) {
+    std::vector<std::uint8_t> bytes = record;
+    const std::size_t at = rng() % size;
+    bytes[at] ^= std::uint8_t(1 + rng() % 255);
+    const auto decoded =
+        pixmill_test::ReferenceDecode({bytes.begin() + 144, bytes.end()}, 241, 209, 244);
+    cases.push_back({bytes, at < 144 ? source.Mask() : decoded.value_or(nothing)});
+  }
+  tagVFBMINFOHEADER header = mattix::wheel::MaskHeader();
+  header.biWidth = 10;  // as tall as the wheel, narrower
+  stdfx::CDIB small(header);
+  small.GetBytes()[0] = 1;
+  cases.push_back({{}, nothing});
+  ASSERT_TRUE(mattix::wheel::EncodeRecord(small, cases.back().first));
+  for (const auto& [bytes, picture] : cases) {
+    Wheel w;
+    w.MarkColour(731, 255, 0, 0);
+    auto exact = std::make_unique<std::uint8_t[]>(bytes.size());
+    std::memcpy(exact.get(), bytes.data(), bytes.size());
+    EXPECT_TRUE(w.SetMaskData(exact.get(), std::uint32_t(bytes.size())));
+    ASSERT_TRUE(w.Mask() == picture || w.Mask() == nothing) << bytes.size();
+  }
+}
+
+// Without the resources every image is invalid and every operation says so.
+TEST(Wheel, WithoutResourcesNothingIsReadOrDrawn) {
+  AFX_MANAGE_STATE(&g_withoutResources);
+  Wheel w;
+  EXPECT_FALSE(w.m_wheel.IsValidDIB() || w.m_base.IsValidDIB() || w.m_mask.IsValidDIB());
+  EXPECT_FALSE(w.MarkColour(731, 255, 0, 0));
+  EXPECT_FALSE(w.BlurMask());
+  EXPECT_FALSE(w.ComposeDisplay());
+  std::uint32_t size = 0;
+  EXPECT_EQ(w.GetMaskData(size), w.GetEmptyMaskData());
+  EXPECT_EQ(size, 144u);
+  EXPECT_FALSE(w.SetMaskData(nullptr, 0));
+  HWND hwnd = WinCreateWindow(0, 0, 260, 260);
+  HDC dc = GetDC(hwnd);
+  const std::vector<std::uint8_t> before = Pixels(hwnd);
+  EXPECT_FALSE(w.Draw(hwnd, dc));
+  EXPECT_EQ(Pixels(hwnd), before);
+  w.ShowInfoAt(nullptr, CDC::FromHandle(dc), POINT{240, 104});
+  EXPECT_EQ(w.info, std::vector<int>(6, -1));
+  ReleaseDC(hwnd, dc);
+  WinDestroyWindow(hwnd);
+}
+
+// A colour marked on the wheel is keyed by the engine; its opposite is not.
+TEST(WheelAndEngine, MarkedColoursAreKeyed) {
+  AFX_MANAGE_STATE(&g_withResources);
+  std::mt19937 rng(11);
+  const double settings[6] = {0, 0, 0, 0, 100, 100};
+  auto alpha = [&](const std::uint8_t* record, std::uint32_t size, int r, int g, int b) {
+    keytest::Frame source(1, 1), target(1, 1);
+    source.SetPixel(0, 0, std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), 255);
+    EXPECT_EQ(CMattix2().Process(target.dib(), source.dib(), settings, record, size, -1), 0);
+    return target.bits()[3];
+  };
+  for (int i = 0; i < 200; ++i) {
+    const int r = int(rng() % 256), g = int(rng() % 256), b = int(rng() % 256);
+    SCOPED_TRACE(::testing::Message() << r << "," << g << "," << b);
+    Wheel w;
+    ASSERT_TRUE(w.MarkColour(731, r, g, b));
+    std::uint32_t size = 0;
+    const std::uint8_t* record = w.GetMaskData(size);
+    EXPECT_EQ(alpha(record, size, r, g, b), 0);
+    // The inverse colour has the opposite hue and the same saturation: far
+    // away unless the colour is nearly grey.
+    if (std::max({r, g, b}) - std::min({r, g, b}) >= 64) {
+      EXPECT_EQ(alpha(record, size, 255 - r, 255 - g, 255 - b), 255);
+    }
+  }
+}
+
+}  // namespace
