@@ -1,6 +1,7 @@
 #pragma once
 // CMattixPlugin: one instance of the "Chroma Key" effect, as the host sees it
 // through four interfaces sharing one reference count.
+#include "picker/WndLightness.h"
 #include "tarn/Tarn.h"
 
 #include <cstdint>
@@ -58,4 +59,9 @@ class CMattixPlugin : public Tarn::IFXBase,
   // The "Chroma Mask" value of a wheel without a mask.
   static std::uint32_t EmptyMaskSize();
   static const std::uint8_t* EmptyMaskData();
+
+ private:
+  // The controls of the "Lightness" and "Chroma Mask" parameters, which
+  // draw into the host's windows and live as long as the instance.
+  CWndLightness m_lightness;
 };
