@@ -434,6 +434,8 @@ void CWndLightness::ContinueDrag(CWnd& wnd, CDC& dc, POINT point) {
   bool changed = false;
   for (int i = 0; i < kHandles; ++i) changed = changed || t[i] != std::int64_t(m_values[i]);
   if (changed) {
+    // All four go through percent and back, as a host's value would; the
+    // truncation there may lower a value by one unit (1/65535) per move.
     double d[kHandles];
     for (int i = 0; i < kHandles; ++i) d[i] = ToPercent(Clamp16(t[i]));
     Update(wnd.GetSafeHwnd(), dc.GetSafeHdc(), d);
