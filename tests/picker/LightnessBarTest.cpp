@@ -132,12 +132,24 @@ TEST(LightnessBar, HitAreasAndTies) {
     int x, y, handle;
   } cases[] = {
       // L1 at x 100 (38.75 % of 240 pixels = 93), nothing else within reach.
-      {{0, 38.75, 90, 100}, 108, 2, 1},   {{0, 38.75, 90, 100}, 92, 13, 1},
-      {{0, 38.75, 90, 100}, 100, 14, -1}, {{0, 38.75, 90, 100}, 109, 5, -1},
-      {{0, 0, 0, 100}, 7, 10, 2},         {{0, 100, 100, 100}, 247, 10, 1},
-      {{0, 0, 0, 0}, 7, 17, 3},           {{100, 100, 100, 100}, 247, 17, 0},
-      {{0, 0, 0, 100}, 7, 17, 0},         {{0, 50, 50, 100}, 247, 17, 3},
-      {{0, 50, 50, 100}, 7, 16, 0},       {{0, 50, 50, 100}, 7, 18, -1},
+      {{0, 38.75, 90, 100}, 108, 2, 1},
+      {{0, 38.75, 90, 100}, 92, 13, 1},
+      {{0, 38.75, 90, 100}, 100, 14, -1},
+      {{0, 38.75, 90, 100}, 109, 5, -1},
+      {{0, 0, 0, 100}, 7, 10, 2},
+      {{0, 100, 100, 100}, 247, 10, 1},
+      {{0, 0, 0, 0}, 7, 17, 3},
+      {{100, 100, 100, 100}, 247, 17, 0},
+      {{0, 0, 0, 100}, 7, 17, 0},
+      {{0, 50, 50, 100}, 247, 17, 3},
+      {{0, 50, 50, 100}, 7, 16, 0},
+      {{0, 50, 50, 100}, 7, 18, -1},
+      // L1 at 100, L2 at 102: the nearer right corner, L1 on a tie.
+      {{0, 38.75, 39.5834, 100}, 108, 2, 1},
+      {{0, 38.75, 39.5834, 100}, 110, 2, 2},
+      // Both at 100: L2 when the pointer is not right of them.
+      {{0, 38.75, 38.75, 100}, 100, 5, 2},
+      {{0, 38.75, 38.75, 100}, 101, 5, 1},
   };
   for (const auto& c : cases) {
     Bar b(c.percent);
@@ -160,6 +172,10 @@ TEST(LightnessBar, DragsStopAtNeighboursAndShiftScalesTheInnerHandles) {
       {{10, 20, 60, 100}, 0, {{3, false}, {-400, false}}, {0, 13107, 39321, 65535}},
       {{0, 40, 60, 100}, 3, {{127, true}}, {0, 13107, 19661, 32768}},
       {{0, 40, 60, 100}, 3, {{127, false}}, {0, 26214, 39321, 39321}},
+      // Whole percents rounded (40.6 % -> 41 %); out-of-order inner handles
+      // are put back in order.
+      {{0, 40.6, 60, 100}, 3, {{127, true}}, {0, 13435, 19661, 32768}},
+      {{0, 60, 40, 100}, 3, {{127, true}}, {0, 13107, 13107, 32768}},
   };
   for (const auto& c : cases) {
     Bar b(c.percent);
@@ -230,20 +246,23 @@ TEST(LightnessBar, RampGreysAndWashedOutWhenDisabled) {
 TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
   const struct {
     std::array<double, 4> percent;
-    int moveTo;  // 0: idle; else dragged there (highlighted)
+    int moveTo;     // 0: idle; else dragged there
+    bool released;  // highlighted while not released
     int handle, x, y;
     COLORREF fill, shade;
   } cases[] = {
-      {{0, 38.75, 90, 100}, 0, 1, 100, 5, 0xFFFFFF, 0xD1D1D1},
-      {{30, 50, 70, 100}, 0, 0, 79, 9, 0x000000, 0x515151},
-      {{0, 38.75, 90, 100}, 101, 1, 101, 5, 0xFFFFFF, 0x5151D1},
-      {{30, 50, 70, 100}, 60, 0, 60, 9, 0x000000, 0x5151D1},
+      {{0, 38.75, 90, 100}, 0, false, 1, 100, 5, 0xFFFFFF, 0xD1D1D1},
+      {{30, 50, 70, 100}, 0, false, 0, 79, 9, 0x000000, 0x515151},
+      {{0, 38.75, 90, 100}, 101, false, 1, 101, 5, 0xFFFFFF, 0x5151D1},
+      {{30, 50, 70, 100}, 60, false, 0, 60, 9, 0x000000, 0x5151D1},
+      {{30, 50, 70, 100}, 60, true, 0, 60, 9, 0x000000, 0x515151},
   };
   for (const auto& c : cases) {
     Bar b(c.percent);
     if (c.moveTo != 0) {
       ASSERT_TRUE(b.Press(XOf(b.Stored()[std::size_t(c.handle)]), c.y + 7));
       b.Move(c.moveTo, 30);
+      if (c.released) b.Release();
     }
     const auto p = b.Pixels();
     for (int j = c.y; j <= c.y + 8; ++j) {
@@ -267,12 +286,30 @@ TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
           inside = inside && e(i, j, k) <= 0;
         }
         const bool outline = inside && (on[0] || on[1] || on[2]);
-        const bool edge = outline && (on[0] || c.moveTo != 0);
+        const bool edge = outline && (on[0] || (c.moveTo != 0 && !c.released));
         const bool in = filled || outline;
         const COLORREF want = !in ? kBg : (edge ? c.shade : c.fill);
         EXPECT_EQ(b.At(p, i, j), Argb(want)) << "handle " << c.handle << " at " << i << "," << j;
       }
     }
+  }
+}
+
+// Where handles overlap, inner ones lie over outer ones and L1 over L2, L0
+// over L3: a pixel of the lower handle's shaded edge shows the upper one.
+TEST(LightnessBar, HandlesStackInnerOverOuter) {
+  const struct {
+    std::array<double, 4> percent;
+    int x, y;
+    COLORREF want;
+  } cases[] = {
+      {{10, 10, 60, 90}, 31, 12, 0xFFFFFF},     // L1 over L0, both at x 31
+      {{0, 50, 51.25, 100}, 128, 7, 0xFFFFFF},  // L1 (x 127) over L2 (x 130)
+      {{50, 0, 0, 51.25}, 128, 11, 0x000000},   // L0 (x 127) over L3 (x 130)
+  };
+  for (const auto& c : cases) {
+    Bar b(c.percent);
+    EXPECT_EQ(b.At(b.Pixels(), c.x, c.y), Argb(c.want)) << c.x << "," << c.y;
   }
 }
 
@@ -286,12 +323,22 @@ TEST(LightnessBar, PartialRedrawsMatchAFullRedraw) {
     int handle;
     std::vector<Step> script;
   } cases[] = {
-      {1, {{80, false}, {95, false}, {130, false}, {150, false}, {40, false}, {38, false}}},
+      // Up to a neighbour and away again: the erase must not leave it damaged.
+      {1,
+       {{80, false},
+        {95, false},
+        {130, false},
+        {150, false},
+        {110, false},
+        {40, false},
+        {60, false}}},
       {2, {{180, false}, {120, false}, {100, false}, {230, false}, {236, false}}},
       {0, {{30, false}, {45, false}, {60, false}, {10, false}}},
       {3, {{200, false}, {210, true}, {150, true}, {236, false}, {245, false}}},
   };
-  const std::array<double, 4> start{10, 30, 60, 90};
+  // Values that survive the round trip through percent, so that a move
+  // changes the dragged value alone.
+  const std::array<double, 4> start{10, 30, 60, 80};
   for (const auto& c : cases) {
     Bar a(start), full(start);
     const int press = XOf(a.Stored()[std::size_t(c.handle)]);
