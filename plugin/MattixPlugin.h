@@ -2,6 +2,7 @@
 // CMattixPlugin: one instance of the "Chroma Key" effect, as the host sees it
 // through four interfaces sharing one reference count.
 #include "picker/WndHSL.h"
+#include "picker/WndLightness.h"
 #include "tarn/Tarn.h"
 
 #include <cstdint>
@@ -57,7 +58,9 @@ class CMattixPlugin : public Tarn::IFXBase,
   PIM::Status OnOtherUserEvent(Tarn::IFXEvent* event) override;
 
  private:
-  // The hue/saturation wheel, built and destroyed with the instance; it
-  // follows the lightness bar among the members.
+  // The controls of the "Lightness" and "Chroma Mask" parameters, which
+  // draw into the host's windows and live as long as the instance: the
+  // lightness bar, then the hue/saturation wheel.
+  CWndLightness m_lightness;
   CWndHSL m_wheel;
 };

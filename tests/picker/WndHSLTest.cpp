@@ -16,7 +16,7 @@
 #include "picker/ChromaMaskRecord.h"
 #include "picker/WndHSL.h"
 #include "tests/key/KeyTestUtil.h"
-#include "tests/pixmill/Rle8Reference.h"
+#include "tests/pixmill/Rle8Check.h"
 #include "win/Afx.h"
 #include "win/Windows.h"
 

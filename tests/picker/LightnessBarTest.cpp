@@ -1,0 +1,337 @@
+// The lightness bar driven as a host drives it: scripted presses, moves
+// (with Shift states) and releases on a 255 x 44 window, checked through the
+// values it reports and the window's pixels. Expected positions, greys and
+// handle shapes come from direct formulas here (round-half-up division,
+// point-in-triangle tests), never from the control's code.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "picker/WndLightness.h"
+#include "win/Windows.h"
+
+// The test program stands for the module: its application object and its
+// resource table (linked in) give the bar its cursors.
+CWinApp g_app("picker_bar_test");
+
+namespace {
+
+using Values = std::array<std::uint32_t, 4>;
+using Percent = std::array<double, 4>;
+constexpr int W = 255, H = 44;
+constexpr COLORREF kBg = 0xA2A2A2;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// x of a 16-bit value in the 255-pixel bar: 7 + v * 240 / 65535 rounded.
+int XOf(std::uint32_t v) { return int(std::floor(v * 240.0 / 65535.0 + 0.5)) + 7; }
+std::uint32_t Argb(COLORREF c) {
+  return 0xFF000000u | GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c);
+}
+
+// A window with a bar drawn in it, and the host's event calls.
+struct Bar {
+  explicit Bar(Percent percent = {0, 0, 100, 100}, int width = W)
+      : hwnd(WinCreateWindow(0, 0, width, H)), hdc(GetDC(hwnd)) {
+    bar.SetValues(percent.data());
+    bar.EraseBackground(hwnd, hdc);
+    bar.Draw(hwnd, hdc);
+  }
+  ~Bar() {
+    WinSetAsyncKeyState(VK_SHIFT, FALSE);
+    ReleaseDC(hwnd, hdc);
+    WinDestroyWindow(hwnd);
+  }
+  // 'd' press, 'm' move, 'u' release, 'r' reset; returns handled.
+  bool On(char event, int x, int y, bool shift = false) {
+    bool handled = false;
+    WinSetAsyncKeyState(VK_SHIFT, shift);
+    const POINT p{x, y};
+    if (event == 'd') bar.OnButtonDown(hwnd, hdc, p, handled);
+    if (event == 'm') bar.OnMouseMove(hwnd, hdc, p, handled);
+    if (event == 'u') bar.OnButtonUp(hwnd, hdc, p, handled);
+    if (event == 'r') bar.OnReset(hwnd, hdc, p, handled);
+    return handled;
+  }
+  // Presses handle h at its x and runs moves such as "120 S80" (S: Shift).
+  void Drag(int h, const std::string& moves) {
+    ASSERT_TRUE(On('d', XOf(Stored()[std::size_t(h)]), h == 1 || h == 2 ? 12 : 16));
+    Moves(moves);
+  }
+  void Moves(const std::string& moves) {
+    std::istringstream in(moves);
+    for (std::string m; in >> m;) On('m', std::stoi(m.substr(m[0] == 'S')), 30, m[0] == 'S');
+  }
+  // The stored 16-bit values, read back through the percent the bar reports.
+  Values Stored() const {
+    double d[4];
+    bar.GetValues(d);
+    Values v;
+    for (std::size_t i = 0; i < 4; ++i) v[i] = std::uint32_t(std::lround(d[i] * 65535 / 100));
+    return v;
+  }
+  std::vector<std::uint32_t> Pixels() const {
+    std::vector<std::uint32_t> p(std::size_t(W) * H);
+    WinReadWindowPixels(hwnd, p.data(), W * 4);
+    return p;
+  }
+  HWND hwnd;
+  HDC hdc;
+  CWndLightness bar;
+};
+std::uint32_t At(const std::vector<std::uint32_t>& p, int x, int y) {
+  return p[std::size_t(y) * W + std::size_t(x)];
+}
+
+TEST(LightnessBar, ValuesAreTruncatedToSixteenBitsAndClamped) {
+  const struct {
+    Percent in;
+    bool changed;
+    Values stored;
+  } cases[] = {
+      {{0, 0, 100, 100}, false, {0, 0, 65535, 65535}},
+      {{10, 20, 80, 90}, true, {6553, 13107, 52428, 58981}},
+      {{-5, 0, 120, 100}, false, {0, 0, 65535, 65535}},
+      {{kNaN, -kInf, kInf, 50}, true, {0, 0, 65535, 32767}},
+      {{90, 10, 50, -1e300}, true, {58981, 6553, 32767, 0}},  // order is not enforced
+  };
+  for (const auto& c : cases) {
+    CWndLightness bar;
+    EXPECT_EQ(bar.SetValues(c.in.data()), c.changed) << c.in[0];
+    double d[4];
+    bar.GetValues(d);
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(d[i], c.stored[i] * 100.0 / 65535);
+    if (c.in[0] == 10) {
+      const double shown[] = {9.99924, 20, 80, 89.99924};
+      for (int i = 0; i < 4; ++i) EXPECT_NEAR(d[i], shown[i], 5e-6);
+    }
+  }
+}
+
+TEST(LightnessBar, HitAreasAndTies) {
+  const struct {
+    Percent percent;
+    int x, y, handle;
+  } cases[] = {
+      // L1 at x 100 (38.75 % of 240 pixels = 93), nothing else within reach.
+      {{0, 38.75, 90, 100}, 108, 2, 1},
+      {{0, 38.75, 90, 100}, 92, 13, 1},
+      {{0, 38.75, 90, 100}, 100, 14, -1},
+      {{0, 38.75, 90, 100}, 109, 5, -1},
+      // Stacked at an end: the one that can move away from it.
+      {{0, 0, 0, 100}, 7, 10, 2},
+      {{0, 100, 100, 100}, 247, 10, 1},
+      {{0, 0, 0, 0}, 7, 17, 3},
+      {{100, 100, 100, 100}, 247, 17, 0},
+      {{0, 50, 50, 100}, 7, 18, -1},
+      // L1 at 100, L2 at 102: the nearer right corner, L1 on a tie.
+      {{0, 38.75, 39.5834, 100}, 108, 2, 1},
+      {{0, 38.75, 39.5834, 100}, 110, 2, 2},
+      // Both at 100: L2 when the pointer is not right of them.
+      {{0, 38.75, 38.75, 100}, 100, 5, 2},
+      {{0, 38.75, 38.75, 100}, 101, 5, 1},
+  };
+  for (const auto& c : cases) {
+    Bar b(c.percent);
+    EXPECT_EQ(b.bar.HitTest(*CWnd::FromHandle(b.hwnd), POINT{c.x, c.y}), c.handle)
+        << c.x << "," << c.y << " " << c.percent[1];
+  }
+}
+
+TEST(LightnessBar, DragsStopAtNeighboursAndShiftScalesTheInnerHandles) {
+  const struct {
+    Percent percent;
+    int handle;
+    const char* moves;
+    Values after;
+  } cases[] = {
+      {{0, 20, 60, 100}, 1, "150 240", {0, 39321, 39321, 65535}},
+      {{10, 20, 60, 100}, 0, "3 -400", {0, 13107, 39321, 65535}},
+      {{0, 40, 60, 100}, 3, "S127", {0, 13107, 19661, 32768}},
+      {{0, 40, 60, 100}, 3, "127", {0, 26214, 39321, 39321}},
+      // Whole percents rounded (40.6 % -> 41 %); out-of-order inner handles
+      // are put back in order.
+      {{0, 40.6, 60, 100}, 3, "S127", {0, 13435, 19661, 32768}},
+      {{0, 60, 40, 100}, 3, "S127", {0, 13107, 13107, 32768}},
+  };
+  for (const auto& c : cases) {
+    Bar b(c.percent);
+    b.Drag(c.handle, c.moves);
+    b.On('u', 0, 0);
+    EXPECT_EQ(b.Stored(), c.after) << "handle " << c.handle << ": " << c.moves;
+  }
+}
+
+TEST(LightnessBar, ResetOnlyWhenIdleAndAway) {
+  Bar b;
+  EXPECT_FALSE(b.On('r', 0, 0));  // already at the defaults
+  Bar moved({10, 20, 80, 90});
+  moved.Drag(0, "");
+  EXPECT_FALSE(moved.On('r', 0, 0));
+  EXPECT_EQ(moved.Stored(), (Values{6553, 13107, 52428, 58981}));
+  moved.On('u', 0, 0);
+  EXPECT_TRUE(moved.On('r', 0, 0));
+  EXPECT_EQ(moved.Stored(), (Values{0, 0, 65535, 65535}));
+}
+
+TEST(LightnessBar, LabelShowsThePercentUnderThePointer) {
+  const struct {
+    int x;
+    const wchar_t* text;
+  } cases[] = {{7, L"L   0"}, {247, L"L 100"}, {127, L"L  50"}, {5, L""}, {249, L""}};
+  for (const auto& c : cases) {
+    Bar b, ref;  // ref: the label drawn directly
+    b.On('m', c.x, 30);
+    CDC& dc = *CDC::FromHandle(ref.hdc);
+    CFont font;
+    font.Attach(GetStockObject(DEFAULT_GUI_FONT));
+    dc.SelectObject(&font);
+    dc.SetTextColor(0xFFFFFF);
+    dc.SetBkColor(kBg);
+    const RECT r{220, 22, 255, 42};
+    dc.ExtTextOut(220, 22, ETO_OPAQUE, &r, CString(c.text), nullptr);
+    EXPECT_EQ(b.Pixels(), ref.Pixels()) << c.x;
+  }
+}
+
+TEST(LightnessBar, RampGreysAndWashedOutWhenDisabled) {
+  for (bool enabled : {true, false}) {
+    Bar b;
+    b.bar.Enable(enabled);
+    b.bar.Draw(b.hwnd, b.hdc);
+    const auto p = b.Pixels();
+    for (int i = 0; i <= 240; ++i) {
+      const int v = (210 * i + 120) / 240;
+      const int c = enabled ? v : int(std::lround((162 * 128 + v * 127) / 255.0));
+      for (int y = 0; y < 4; ++y) ASSERT_EQ(At(p, i + 7, y), Argb(RGB(c, c, c))) << i;
+    }
+    int handlePixels = 0;  // disabled: no handles below the ramp
+    for (int y = 5; y < H; ++y)
+      for (int x = 0; x < 220; ++x) handlePixels += At(p, x, y) != Argb(kBg);
+    EXPECT_EQ(handlePixels == 0, !enabled);
+  }
+}
+
+TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
+  const struct {
+    Percent percent;
+    const char* drag;  // moves of the handle; null: not pressed
+    bool highlighted;
+    int handle, x, y;
+    COLORREF fill, edge;
+  } cases[] = {
+      {{0, 38.75, 90, 100}, nullptr, false, 1, 100, 5, 0xFFFFFF, 0xD1D1D1},
+      {{30, 50, 70, 100}, nullptr, false, 0, 79, 9, 0x000000, 0x515151},
+      {{0, 38.75, 90, 100}, "101", true, 1, 101, 5, 0xFFFFFF, 0x5151D1},
+      {{30, 50, 70, 100}, "60", true, 0, 60, 9, 0x000000, 0x5151D1},
+      {{30, 50, 70, 100}, "60", false, 0, 60, 9, 0x000000, 0x515151},  // released
+  };
+  for (const auto& c : cases) {
+    Bar b(c.percent);
+    if (c.drag != nullptr) b.Drag(c.handle, c.drag);
+    if (c.drag != nullptr && !c.highlighted) b.On('u', 0, 0);
+    const auto p = b.Pixels();
+    // Triangle (x, y), (x - 7, y + 7), (x + 7, y + 7): e(k) <= 0 on the inner
+    // side of edge k (0 left, 1 base, 2 right), by a cross product.
+    const double ax[] = {c.x + 0.0, c.x - 7.0, c.x + 7.0, c.x + 0.0};
+    const double ay[] = {c.y + 0.0, c.y + 7.0, c.y + 7.0, c.y + 0.0};
+    auto e = [&](double px, double py, int k) {
+      return (ax[k + 1] - ax[k]) * (py - ay[k]) - (ay[k + 1] - ay[k]) * (px - ax[k]);
+    };
+    for (int j = c.y; j <= c.y + 8; ++j) {
+      for (int i = c.x - 9; i <= c.x + 9; ++i) {
+        // Filled: the pixel's centre inside, on the left edge counting as in
+        // and on the right edge as out (half-open spans).
+        const double cx = i + 0.5, cy = j + 0.5;
+        const bool filled = e(cx, cy, 0) <= 0 && e(cx, cy, 1) < 0 && e(cx, cy, 2) < 0;
+        // Outline: the edges run through pixel positions.
+        const bool inside = e(i, j, 0) <= 0 && e(i, j, 1) <= 0 && e(i, j, 2) <= 0;
+        const bool outline = inside && (e(i, j, 0) == 0 || e(i, j, 1) == 0 || e(i, j, 2) == 0);
+        const bool edge = outline && (e(i, j, 0) == 0 || c.highlighted);
+        const COLORREF want = !(filled || outline) ? kBg : (edge ? c.edge : c.fill);
+        EXPECT_EQ(At(p, i, j), Argb(want)) << "handle " << c.handle << " at " << i << "," << j;
+      }
+    }
+  }
+}
+
+// Where handles overlap, inner ones lie over outer ones and L1 over L2, L0
+// over L3: a pixel of the lower handle's shaded edge shows the upper one.
+TEST(LightnessBar, HandlesStackInnerOverOuter) {
+  const struct {
+    Percent percent;
+    int x, y;
+    COLORREF want;
+  } cases[] = {
+      {{10, 10, 60, 90}, 31, 12, 0xFFFFFF},     // L1 over L0, both at x 31
+      {{0, 50, 51.25, 100}, 128, 7, 0xFFFFFF},  // L1 (x 127) over L2 (x 130)
+      {{50, 0, 0, 51.25}, 128, 11, 0x000000},   // L0 (x 127) over L3 (x 130)
+  };
+  for (const auto& c : cases) {
+    Bar b(c.percent);
+    EXPECT_EQ(At(b.Pixels(), c.x, c.y), Argb(c.want)) << c.x << "," << c.y;
+  }
+}
+
+// The one-handle update leaves what a full redraw of the same state draws.
+TEST(LightnessBar, PartialRedrawsMatchAFullRedraw) {
+  const struct {
+    int handle;
+    const char* moves;
+  } cases[] = {
+      // Up to a neighbour and away again: the erase must not leave it damaged.
+      {1, "80 95 130 150 110 40 60"},
+      {2, "180 120 100 230 236"},
+      {0, "30 45 60 10"},
+      {3, "200 S210 S150 236 245"},
+  };
+  // Values that survive the round trip through percent, so that a move
+  // changes the dragged value alone.
+  const Percent start{10, 30, 60, 80};
+  for (const auto& c : cases) {
+    Bar a(start), full(start);
+    a.Drag(c.handle, "");
+    full.Drag(c.handle, "");
+    std::istringstream in(c.moves);
+    for (std::string m; in >> m;) {
+      a.Moves(m);
+      full.Moves(m);
+      full.bar.Draw(full.hwnd, full.hdc);
+      auto pa = a.Pixels(), pf = full.Pixels();
+      pa.resize(std::size_t(W) * 22);  // above the label
+      pf.resize(std::size_t(W) * 22);
+      ASSERT_EQ(pa, pf) << "handle " << c.handle << " at x " << m;
+    }
+  }
+}
+
+TEST(LightnessBar, CursorsFollowTheDrag) {
+  Bar b;
+  const HCURSOR over = LoadCursorW(g_app.m_hInstance, MAKEINTRESOURCEW(3021));
+  const HCURSOR dragging = LoadCursorW(g_app.m_hInstance, MAKEINTRESOURCEW(3022));
+  ASSERT_TRUE(over != nullptr && dragging != nullptr);
+  b.Drag(3, "");
+  EXPECT_TRUE(GetCursor() == dragging && GetCapture() == b.hwnd);
+  b.On('u', 0, 0);
+  EXPECT_TRUE(GetCursor() == over && GetCapture() == nullptr);
+}
+
+// Clients too narrow for a bar draw inside themselves only and map no
+// pointer position to a value.
+TEST(LightnessBar, NarrowClientsKeepTheirValues) {
+  for (int width : {1, 10, 15}) {
+    Bar b({10, 20, 80, 90}, width);
+    b.On('d', 7, 16);
+    for (int x : {0, 3, 12, 300, -300}) b.On('m', x, 16);
+    b.On('u', 0, 0);
+    EXPECT_EQ(b.Stored(), (Values{6553, 13107, 52428, 58981})) << width;
+  }
+}
+
+}  // namespace
