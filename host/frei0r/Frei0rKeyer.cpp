@@ -105,20 +105,24 @@ void CFrei0rKeyer::RefreshProject() {
   m_readPath = m_projectPath;
   m_readStamp = stamp;
   m_project.reset();
+  m_projectError.clear();
   if (m_projectPath.empty()) {
-    ReportOnce("no project file set: frames pass through unkeyed");
+    m_projectError = "no project file set: frames pass through unkeyed";
     return;
   }
   try {
     m_project = cli::ReadProject(m_projectPath);
   } catch (const cli::CliError& e) {
-    ReportOnce(std::string(e.what()) + ": frames pass through unkeyed");
+    m_projectError = std::string(e.what()) + ": frames pass through unkeyed";
   }
 }
 
 bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
   RefreshProject();
-  if (!m_project) return false;
+  if (!m_project) {
+    ReportOnce(m_projectError);
+    return false;
+  }
   cli::ProjectSettings settings = *m_project;
   if (m_softness) settings.softness = *m_softness * 100.0;
   if (m_spill) settings.spillSuppression = *m_spill * 100.0;

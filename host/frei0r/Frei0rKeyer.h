@@ -67,6 +67,7 @@ class CFrei0rKeyer {
     bool operator==(const FileStamp&) const = default;
   };
 
+  // Reads the project when its path or its file changed since the last read.
   void RefreshProject();
   bool Key(const std::uint32_t* in, std::uint32_t* out);
 
@@ -86,6 +87,7 @@ class CFrei0rKeyer {
   std::optional<std::string> m_readPath;
   std::optional<FileStamp> m_readStamp;
   std::optional<cli::ProjectSettings> m_project;
+  std::string m_projectError;  // why there is no project, reported when a frame passes through
   // The settings the effect instance holds.
   std::optional<cli::ProjectSettings> m_applied;
 };
