@@ -161,7 +161,7 @@ void CFrei0rKeyer::Update(const std::uint32_t* in, std::uint32_t* out) {
   } catch (const host::HostError& e) {
     ReportOnce(std::string(e.what()) + ": frames pass through unkeyed");
   }
-  if (!keyed) std::memcpy(out, in, m_input.size());
+  if (!keyed && out != in) std::memcpy(out, in, m_input.size());
 }
 
 }  // namespace mattix::frei0r

@@ -55,8 +55,8 @@ class CFrei0rKeyer {
   void SetParameter(int index, const void* value);
   void GetParameter(int index, void* value);
 
-  // Keys one frame of the instance's size from in into out (which may not
-  // overlap).
+  // Keys one frame of the instance's size from in into out (the same frame,
+  // or one apart from it).
   void Update(const std::uint32_t* in, std::uint32_t* out);
 
  private:
