@@ -14,6 +14,7 @@ extern "C" {
 #include <frei0r.h>
 }
 
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -123,16 +124,17 @@ f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
   using mattix::frei0r::ReportOnce;
   if (!mattix::frei0r::AcceptsSize(width, height)) {
     ReportOnce("frame size " + std::to_string(width) + "x" + std::to_string(height) +
-               " refused (sides 1 to " + std::to_string(mattix::frei0r::kMaxSide) + ")");
+               " refused (sides 1 to " + std::to_string(mattix::frei0r::kMaxSide) + ", at most " +
+               std::to_string(mattix::frei0r::kMaxPixels) + " pixels)");
     return nullptr;
   }
   try {
     return new CFrei0rKeyer(mattix::frei0r::NewEffectInstance(), width, height);
-  } catch (const mattix::host::HostError& e) {
-    ReportOnce(e.what());
   } catch (const std::bad_alloc&) {
     ReportOnce("out of memory for frames of " + std::to_string(width) + "x" +
                std::to_string(height));
+  } catch (const std::exception& e) {  // HostError: the module's path and the fault
+    ReportOnce(e.what());
   }
   return nullptr;
 }

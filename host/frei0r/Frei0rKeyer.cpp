@@ -1,8 +1,6 @@
 #include "host/frei0r/Frei0rKeyer.h"
 
-#include "host/HostError.h"
 #include "host/Image.h"
-#include "host/cli/CliError.h"
 #include "host/cli/EffectSettings.h"
 #include "host/frei0r/Report.h"
 
@@ -10,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <utility>
 
 namespace mattix::frei0r {
@@ -112,7 +111,7 @@ void CFrei0rKeyer::RefreshProject() {
   }
   try {
     m_project = cli::ReadProject(m_projectPath);
-  } catch (const cli::CliError& e) {
+  } catch (const std::exception& e) {  // CliError names the file and the fault
     m_projectError = std::string(e.what()) + ": frames pass through unkeyed";
   }
 }
@@ -158,7 +157,7 @@ void CFrei0rKeyer::Update(const std::uint32_t* in, std::uint32_t* out) {
   bool keyed = false;
   try {
     keyed = Key(in, out);
-  } catch (const host::HostError& e) {
+  } catch (const std::exception& e) {  // no exception may reach the host
     ReportOnce(std::string(e.what()) + ": frames pass through unkeyed");
   }
   if (!keyed && out != in) std::memcpy(out, in, m_input.size());
