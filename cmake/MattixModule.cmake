@@ -16,3 +16,10 @@ target_link_libraries(mattix PRIVATE pixmill mattix_win)
 target_link_options(mattix PRIVATE
   -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/mattix.map -Wl,--no-undefined)
 set_target_properties(mattix PROPERTIES LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/mattix.map)
+
+# Installed, the module and the two libraries it imports live together in
+# <prefix>/lib/mattix and find each other there; hosts find the module by
+# its path (the frei0r plug-in in <prefix>/lib/frei0r-1 looks in ../mattix).
+# Plain lib, not a multiarch folder: frei0r hosts look in <prefix>/lib/frei0r-1.
+set_target_properties(mattix pixmill mattix_win PROPERTIES INSTALL_RPATH "$ORIGIN")
+install(TARGETS mattix pixmill mattix_win LIBRARY DESTINATION lib/mattix)

@@ -1,6 +1,8 @@
 # Sourced by the set-up scripts: installs the Debian packages the build,
-# tests and demo need, only when one is missing.
-mattix_packages="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang-format libcli11-dev libfreetype-dev fonts-dejavu-core"
+# tests and demo need, only when one is missing. ffmpeg and melt are the
+# frei0r hosts the plug-in is tested in (ffmpeg also reads and writes video).
+mattix_packages="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+  clang-format libcli11-dev libfreetype-dev fonts-dejavu-core frei0r-plugins-dev ffmpeg melt"
 mattix_install_missing() {
   local missing=""
   for p in $mattix_packages "$@"; do

@@ -3,8 +3,10 @@
 #include "host/HostError.h"
 #include "host/HostModule.h"
 #include "host/Image.h"
+#include "host/ModuleLocation.h"
 #include "host/cli/CliError.h"
 #include "host/cli/CommandLine.h"
+#include "host/cli/EffectSettings.h"
 #include "host/cli/FramePipeline.h"
 #include "host/cli/FrameReader.h"
 #include "host/cli/FrameWriter.h"
@@ -25,12 +27,6 @@ namespace mattix::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Parameter indexes of the effect.
-constexpr std::int32_t kSoftness = 0;
-constexpr std::int32_t kSpillSuppression = 1;
-constexpr std::int32_t kLightness = 5;
-constexpr std::int32_t kChromaMask = 6;
 
 std::string ExecutableFolder() {
   std::error_code error;
@@ -81,17 +77,8 @@ class InstancePool {
     if (const PIM::Status s = instance->DefineParameters(); s != PIM::kOk)
       throw CliError(path + ": the effect refused to define its parameters (status " + Hex(s) +
                      ")");
-    const PIM::Status statuses[] = {
-        instance->SetNumber(kSoftness, m_settings.softness),
-        instance->SetNumber(kSpillSuppression, m_settings.spillSuppression),
-        instance->SetData(kLightness, m_settings.lightness.data(),
-                          std::uint32_t(sizeof(double) * m_settings.lightness.size())),
-        instance->SetData(kChromaMask, m_settings.chromaMask.data(),
-                          std::uint32_t(m_settings.chromaMask.size())),
-    };
-    for (const PIM::Status s : statuses)
-      if (s != PIM::kOk)
-        throw CliError(path + ": the effect's parameters could not be set (status " + Hex(s) + ")");
+    if (const PIM::Status s = ApplySettings(*instance, m_settings); s != PIM::kOk)
+      throw CliError(path + ": the effect's parameters could not be set (status " + Hex(s) + ")");
     return instance;
   }
 
@@ -124,21 +111,17 @@ BgraImage KeyFrame(InstancePool& pool, const BgraImage& input, const InputFrame&
 }  // namespace
 
 std::string FindEffectModule() {
-  if (const char* path = std::getenv("MATTIX_MODULE"); path != nullptr && *path != '\0') {
-    if (!fs::exists(path)) throw CliError(std::string(path) + " (MATTIX_MODULE): no such module");
-    return path;
-  }
   std::vector<std::string> places;
   if (const std::string folder = ExecutableFolder(); !folder.empty())
     places.push_back((fs::path(folder) / "libmattix.so").string());
 #ifdef MATTIX_BUILD_TREE_MODULE
   places.push_back(MATTIX_BUILD_TREE_MODULE);
 #endif
-  for (const std::string& place : places)
-    if (fs::exists(place)) return place;
-  std::string message = "render: the effect module libmattix.so was not found (looked at";
-  for (const std::string& place : places) message += " " + place;
-  throw CliError(message + "; set MATTIX_MODULE to its path)");
+  try {
+    return host::FindEffectModule(places);
+  } catch (const host::HostError& e) {
+    throw CliError(std::string("render: ") + e.what());
+  }
 }
 
 int RenderCommand(const std::vector<std::string>& args) { return Render(ParseRenderOptions(args)); }

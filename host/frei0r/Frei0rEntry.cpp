@@ -1,0 +1,165 @@
+// The frei0r entry points of the plug-in mattix.so: a filter that keys each
+// frame through the Mattix effect module, loaded with the host API on the
+// first instance and shared by all instances. The version script
+// (frei0r.map) exports these functions alone. No exception leaves them.
+#include "host/HostError.h"
+#include "host/HostModule.h"
+#include "host/ModuleLocation.h"
+#include "host/frei0r/Frei0rKeyer.h"
+#include "host/frei0r/Report.h"
+
+#include <dlfcn.h>
+// The header declares C functions without saying so.
+extern "C" {
+#include <frei0r.h>
+}
+
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace mattix::frei0r {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const f0r_param_info_t kParameters[kParameterCount] = {
+    {"project", F0R_PARAM_STRING,
+     "Path of a Mattix project file (mattix project new, mattix mask import); frames pass "
+     "through unkeyed without one"},
+    {"softness", F0R_PARAM_DOUBLE,
+     "Softness, 0 to 1 for 0 to 100 %: feathers the key (the project's value unless set)"},
+    {"spill", F0R_PARAM_DOUBLE,
+     "Spill suppression, 0 to 1 for 0 to 100 %: takes the key colour's cast off the edges "
+     "(the project's value unless set)"},
+    {"matte", F0R_PARAM_BOOL, "Output the matte (the key's alpha as grey) instead of the picture"},
+};
+
+// The folder holding this plug-in, found through an address inside it.
+std::string PluginFolder() {
+  static const char anchor = 0;
+  Dl_info info{};
+  if (dladdr(&anchor, &info) == 0 || info.dli_fname == nullptr) return {};
+  return fs::path(info.dli_fname).parent_path().string();
+}
+
+std::mutex g_moduleMutex;
+std::shared_ptr<host::CHostModule> g_module;  // instances hold it too
+
+// A new effect instance with its parameters defined; throws HostError. The
+// module is looked for in $MATTIX_MODULE, next to the plug-in, in the
+// installed layout (lib/frei0r-1/mattix.so beside lib/mattix/libmattix.so)
+// and in the build tree the plug-in was built in.
+std::unique_ptr<host::CEffectInstance> NewEffectInstance() {
+  std::unique_ptr<host::CEffectInstance> instance;
+  {
+    // Loading, registration and creation reach the module's shared state.
+    std::lock_guard<std::mutex> lock(g_moduleMutex);
+    if (!g_module) {
+      std::vector<std::string> places;
+      if (const std::string folder = PluginFolder(); !folder.empty()) {
+        places.push_back((fs::path(folder) / "libmattix.so").string());
+        places.push_back((fs::path(folder) / ".." / "mattix" / "libmattix.so").string());
+      }
+#ifdef MATTIX_BUILD_TREE_MODULE
+      places.push_back(MATTIX_BUILD_TREE_MODULE);
+#endif
+      std::shared_ptr<host::CHostModule> module =
+          host::CHostModule::Load(host::FindEffectModule(places));
+      if (module->RegisterEffects() != PIM::kOk || module->Effects().empty())
+        throw host::HostError(module->Path() + ": the module registered no effect");
+      g_module = std::move(module);
+    }
+    instance = g_module->CreateInstance();
+  }
+  if (instance->DefineParameters() != PIM::kOk)
+    throw host::HostError("the effect refused to define its parameters");
+  return instance;
+}
+
+}  // namespace
+
+}  // namespace mattix::frei0r
+
+using mattix::frei0r::CFrei0rKeyer;
+
+// The entry points are visible (the build hides everything by default).
+#pragma GCC visibility push(default)
+extern "C" {
+
+int f0r_init() { return 1; }
+
+void f0r_deinit() {
+  std::lock_guard<std::mutex> lock(mattix::frei0r::g_moduleMutex);
+  mattix::frei0r::g_module.reset();
+}
+
+void f0r_get_plugin_info(f0r_plugin_info_t* info) {
+  info->name = "Mattix chroma key";
+  info->author = "Mattix";
+  info->plugin_type = F0R_PLUGIN_TYPE_FILTER;
+  info->color_model = F0R_COLOR_MODEL_BGRA8888;
+  info->frei0r_version = FREI0R_MAJOR_VERSION;
+  info->major_version = 1;
+  info->minor_version = 0;
+  info->num_params = mattix::frei0r::kParameterCount;
+  info->explanation =
+      "Keys the colours drawn on the Mattix hue/saturation wheel within its lightness window, "
+      "with softness and spill suppression, as set in a Mattix project file";
+}
+
+void f0r_get_param_info(f0r_param_info_t* info, int index) {
+  if (index >= 0 && index < mattix::frei0r::kParameterCount)
+    *info = mattix::frei0r::kParameters[index];
+}
+
+// Null for a size the plug-in refuses (see AcceptsSize) or when the module
+// cannot be loaded; the reason goes to standard error.
+f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
+  using mattix::frei0r::ReportOnce;
+  if (!mattix::frei0r::AcceptsSize(width, height)) {
+    ReportOnce("frame size " + std::to_string(width) + "x" + std::to_string(height) +
+               " refused (sides 1 to " + std::to_string(mattix::frei0r::kMaxSide) + ", at most " +
+               std::to_string(mattix::frei0r::kMaxPixels) + " pixels)");
+    return nullptr;
+  }
+  try {
+    return new CFrei0rKeyer(mattix::frei0r::NewEffectInstance(), width, height);
+  } catch (const std::bad_alloc&) {
+    ReportOnce("out of memory for frames of " + std::to_string(width) + "x" +
+               std::to_string(height));
+  } catch (const std::exception& e) {  // HostError: the module's path and the fault
+    ReportOnce(e.what());
+  }
+  return nullptr;
+}
+
+void f0r_destruct(f0r_instance_t instance) { delete static_cast<CFrei0rKeyer*>(instance); }
+
+void f0r_set_param_value(f0r_instance_t instance, f0r_param_t value, int index) {
+  if (instance != nullptr && value != nullptr)
+    static_cast<CFrei0rKeyer*>(instance)->SetParameter(index, value);
+}
+
+void f0r_get_param_value(f0r_instance_t instance, f0r_param_t value, int index) {
+  if (instance != nullptr && value != nullptr)
+    static_cast<CFrei0rKeyer*>(instance)->GetParameter(index, value);
+}
+
+void f0r_update(f0r_instance_t instance, double, const uint32_t* in, uint32_t* out) {
+  if (instance != nullptr && in != nullptr && out != nullptr)
+    static_cast<CFrei0rKeyer*>(instance)->Update(in, out);
+}
+
+void f0r_update2(f0r_instance_t instance, double time, const uint32_t* in, const uint32_t*,
+                 const uint32_t*, uint32_t* out) {
+  f0r_update(instance, time, in, out);
+}
+
+}  // extern "C"
+#pragma GCC visibility pop

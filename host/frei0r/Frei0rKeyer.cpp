@@ -1,0 +1,166 @@
+#include "host/frei0r/Frei0rKeyer.h"
+
+#include "host/Image.h"
+#include "host/cli/EffectSettings.h"
+#include "host/frei0r/Report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <utility>
+
+namespace mattix::frei0r {
+
+namespace {
+
+// A frei0r double parameter: clamped to 0..1; NaN leaves it unset.
+std::optional<double> UnitValue(const void* value) {
+  const double v = *static_cast<const double*>(value);
+  if (std::isnan(v)) return std::nullopt;
+  return std::clamp(v, 0.0, 1.0);
+}
+
+std::string Hex(PIM::Status status) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(status));
+  return text;
+}
+
+}  // namespace
+
+bool AcceptsSize(unsigned width, unsigned height) {
+  return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide &&
+         std::uint64_t(width) * height <= kMaxPixels;
+}
+
+void MatteRow(std::uint8_t* bgra, int width) {
+  for (int x = 0; x < width; ++x, bgra += 4) {
+    bgra[0] = bgra[1] = bgra[2] = bgra[3];
+    bgra[3] = 255;
+  }
+}
+
+CFrei0rKeyer::CFrei0rKeyer(std::unique_ptr<host::CEffectInstance> instance, unsigned width,
+                           unsigned height)
+    : m_instance(std::move(instance)),
+      m_width(int(width)),
+      m_height(int(height)),
+      m_input(std::size_t(width) * height * 4) {}
+
+void CFrei0rKeyer::SetParameter(int index, const void* value) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  switch (index) {
+    case kProject: {
+      const char* path = *static_cast<const char* const*>(value);
+      m_projectPath = path != nullptr ? path : "";
+      break;
+    }
+    case kSoftness:
+      m_softness = UnitValue(value);
+      break;
+    case kSpill:
+      m_spill = UnitValue(value);
+      break;
+    case kMatte:
+      m_matte = *static_cast<const double*>(value) >= 0.5;  // frei0r's rule for bools
+      break;
+    default:
+      break;
+  }
+}
+
+void CFrei0rKeyer::GetParameter(int index, void* value) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  RefreshProject();
+  double* number = static_cast<double*>(value);
+  switch (index) {
+    case kProject:
+      *static_cast<const char**>(value) = m_projectPath.c_str();
+      break;
+    case kSoftness:
+      *number = m_softness.value_or(m_project ? m_project->softness / 100.0 : 0.0);
+      break;
+    case kSpill:
+      *number = m_spill.value_or(m_project ? m_project->spillSuppression / 100.0 : 0.0);
+      break;
+    case kMatte:
+      *number = m_matte ? 1.0 : 0.0;
+      break;
+    default:
+      break;
+  }
+}
+
+void CFrei0rKeyer::RefreshProject() {
+  std::optional<FileStamp> stamp;
+  std::error_code error;
+  if (const auto time = std::filesystem::last_write_time(m_projectPath, error); !error) {
+    const std::uintmax_t size = std::filesystem::file_size(m_projectPath, error);
+    if (!error) stamp = FileStamp{time, size};
+  }
+  if (m_readPath == m_projectPath && m_readStamp == stamp) return;
+  m_readPath = m_projectPath;
+  m_readStamp = stamp;
+  m_project.reset();
+  m_projectError.clear();
+  if (m_projectPath.empty()) {
+    m_projectError = "no project file set: frames pass through unkeyed";
+    return;
+  }
+  try {
+    m_project = cli::ReadProject(m_projectPath);
+  } catch (const std::exception& e) {  // CliError names the file and the fault
+    m_projectError = std::string(e.what()) + ": frames pass through unkeyed";
+  }
+}
+
+bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
+  RefreshProject();
+  if (!m_project) {
+    ReportOnce(m_projectError);
+    return false;
+  }
+  cli::ProjectSettings settings = *m_project;
+  if (m_softness) settings.softness = *m_softness * 100.0;
+  if (m_spill) settings.spillSuppression = *m_spill * 100.0;
+  if (m_applied != settings) {
+    m_applied.reset();
+    if (const PIM::Status s = cli::ApplySettings(*m_instance, settings); s != PIM::kOk) {
+      ReportOnce(m_projectPath + ": the effect refused the settings (status " + Hex(s) +
+                 "): frames pass through unkeyed");
+      return false;
+    }
+    m_applied = settings;
+  }
+
+  std::memcpy(m_input.data(), in, m_input.size());
+  const std::int32_t stride = m_width * 4;
+  PIM::RefPtr<host::CImage> inImage =
+      host::CImage::WrapBgra(m_input.data(), m_width, m_height, stride, false);
+  PIM::RefPtr<host::CImage> outImage =
+      host::CImage::WrapBgra(out, m_width, m_height, stride, false);
+  if (const PIM::Status s = m_instance->Render(*outImage, *inImage); s != PIM::kOk) {
+    ReportOnce("the effect returned status " + Hex(s) + ": frames pass through unkeyed");
+    return false;
+  }
+  if (m_matte) {
+    std::uint8_t* row = reinterpret_cast<std::uint8_t*>(out);
+    for (int y = 0; y < m_height; ++y, row += stride) MatteRow(row, m_width);
+  }
+  return true;
+}
+
+void CFrei0rKeyer::Update(const std::uint32_t* in, std::uint32_t* out) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  bool keyed = false;
+  try {
+    keyed = Key(in, out);
+  } catch (const std::exception& e) {  // no exception may reach the host
+    ReportOnce(std::string(e.what()) + ": frames pass through unkeyed");
+  }
+  if (!keyed && out != in) std::memcpy(out, in, m_input.size());
+}
+
+}  // namespace mattix::frei0r

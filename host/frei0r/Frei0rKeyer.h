@@ -1,0 +1,95 @@
+#pragma once
+// One frei0r instance: an effect instance of the module that keys frames of
+// one size, with the plug-in's four parameters.
+//
+// Frames are top-down 32-bit BGRA with straight alpha, rows packed (the
+// module's own layout: frei0r's BGRA8888 needs no conversion). The project
+// file is read when its path is set and again whenever the file changes;
+// without a usable project (none set, missing, damaged) frames pass through
+// unkeyed and the reason is reported once on standard error.
+//
+// Every call takes the instance's lock: hosts may call one instance from
+// several threads (MLT in turn, or on slices of a frame at once); calls then
+// run one at a time. Different instances share nothing.
+#include "host/EffectInstance.h"
+#include "host/cli/Project.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mattix::frei0r {
+
+// The plug-in's parameters, in the order frei0r hosts pass them.
+enum ParameterIndex : int {
+  kProject = 0,   // string: path of a project file
+  kSoftness = 1,  // double 0 to 1: the project's softness (0 to 100) when not set
+  kSpill = 2,     // double 0 to 1: the project's spill suppression likewise
+  kMatte = 3,     // bool: output the matte (alpha as opaque grey)
+  kParameterCount = 4,
+};
+
+// Frame sizes the plug-in accepts: sides of 1 to kMaxSide pixels and at
+// most kMaxPixels pixels (8K UHD frames have 33 million).
+inline constexpr unsigned kMaxSide = 16384;
+inline constexpr std::uint64_t kMaxPixels = std::uint64_t(1) << 26;
+bool AcceptsSize(unsigned width, unsigned height);
+
+// Turns a keyed row into its matte in place: B = G = R = alpha, alpha 255.
+void MatteRow(std::uint8_t* bgra, int width);
+
+class CFrei0rKeyer {
+ public:
+  // instance: an effect instance whose parameters are defined; the size must
+  // be accepted by AcceptsSize.
+  CFrei0rKeyer(std::unique_ptr<host::CEffectInstance> instance, unsigned width, unsigned height);
+
+  // frei0r's parameter calls: value points at a double for softness, spill
+  // and matte, at a char* for the project (copied when set; when read, set
+  // to the keyer's copy, valid until the next set). Softness and spill read
+  // back as the project's values until set. Other indexes are ignored.
+  void SetParameter(int index, const void* value);
+  void GetParameter(int index, void* value);
+
+  // Keys one frame of the instance's size from in into out (the same frame,
+  // or one apart from it).
+  void Update(const std::uint32_t* in, std::uint32_t* out);
+
+ private:
+  // The file's identity for noticing a change: modification time and size.
+  struct FileStamp {
+    std::filesystem::file_time_type time;
+    std::uintmax_t size = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
+
+  // Reads the project when its path or its file changed since the last read.
+  void RefreshProject();
+  bool Key(const std::uint32_t* in, std::uint32_t* out);
+
+  std::mutex m_mutex;
+  std::unique_ptr<host::CEffectInstance> m_instance;
+  int m_width;
+  int m_height;
+  std::vector<std::uint8_t> m_input;  // the frame the module keys (it may convert it in place)
+
+  std::string m_projectPath;
+  std::optional<double> m_softness;  // 0 to 1, when set
+  std::optional<double> m_spill;
+  bool m_matte = false;
+
+  // The project as last read: from which path and file, and its settings
+  // (none when it could not be read).
+  std::optional<std::string> m_readPath;
+  std::optional<FileStamp> m_readStamp;
+  std::optional<cli::ProjectSettings> m_project;
+  std::string m_projectError;  // why there is no project, reported when a frame passes through
+  // The settings the effect instance holds.
+  std::optional<cli::ProjectSettings> m_applied;
+};
+
+}  // namespace mattix::frei0r

@@ -1,0 +1,13 @@
+#pragma once
+// A frei0r host gives its plug-ins no channel for messages but standard
+// error, and calls them for every frame: each distinct message is written
+// once per process.
+#include <string>
+
+namespace mattix::frei0r {
+
+// Writes "mattix: <message>" and a newline to standard error, unless the same
+// message was written before. Thread-safe.
+void ReportOnce(const std::string& message);
+
+}  // namespace mattix::frei0r
