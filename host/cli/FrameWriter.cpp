@@ -20,8 +20,6 @@ FrameWriter::FrameWriter(const std::string& output, int width, int height,
                          const std::vector<long>& numbers, const FfmpegTools& tools)
     : m_output(output),
       m_format(OutputFormatOf(output)),
-      m_width(width),
-      m_height(height),
       m_force(force),
       m_inputs(inputs) {
   switch (m_format) {

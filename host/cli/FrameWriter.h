@@ -62,8 +62,6 @@ class FrameWriter {
  private:
   std::string m_output;
   OutputFormat m_format;
-  int m_width;
-  int m_height;
   bool m_force;
   const InputFiles& m_inputs;
   std::optional<SequencePattern> m_pattern;
