@@ -3,7 +3,6 @@
 // inputs and frames named. The video round trip is in FramePipelineTest.
 #include "host/cli/Subprocess.h"
 #include "host/cli/Video.h"
-#include "tests/cli/TempDir.h"
 #include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
