@@ -181,6 +181,7 @@ TEST(Project, RefusedWithPlaceAndReason) {
       {"{\"format\": \"mattix-project\"}", "no \"version\""},
       {"{\"format\": \"mattix-project\", \"version\": 2}", "newer mattix"},
       {head + "\"softness\": 100.5}", "key.json:1:56: \"softness\" must be 0 to 100"},
+      {head + "\"softness\": -0.1}", "must be 0 to 100, not -0.1"},
       {head + "\"spillSuppression\": \"50\"}", "must be a number, not a string"},
       {head + "\"keyBlue\": 256}", "\"keyBlue\" must be 0 to 255"},
       {head + "\"softnes\": 1}", "unknown setting \"softnes\""},
