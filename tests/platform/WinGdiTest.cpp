@@ -209,6 +209,10 @@ TEST_F(Gdi, OpaqueTextPaintsExactlyItsRectangleWithTextInsideOnly) {
   if (!FontPresent()) GTEST_SKIP() << "DejaVuSans.ttf missing (install fonts-dejavu-core)";
   const COLORREF text = RGB(0, 0, 0), bk = RGB(200, 220, 240);
   SelectObject(m_dc, GetStockObject(DEFAULT_GUI_FONT));
+  SIZE extent{};  // the GUI font's line is 11 to 13 pixels
+  ASSERT_TRUE(GetTextExtentPoint32W(m_dc, L"L 50", 4, &extent));
+  EXPECT_TRUE(extent.cy >= 11 && extent.cy <= 13 && extent.cx > 15)
+      << extent.cx << "x" << extent.cy;
   SetTextColor(m_dc, text);
   SetBkColor(m_dc, bk);
   struct Case {
