@@ -69,15 +69,13 @@ std::vector<std::uint8_t> WritePng(int w, int h, int type, int depth, bool adam7
 // the Adam7 file gives the same pixels. (That reader is not used on Adam7
 // 16-bit files, which it decodes wrongly: libpng issue #853.)
 TEST(Png, DecodesEveryColourTypeAsTheSimplifiedReaderDoes) {
-  const struct {
-    int type, depth, channels;
-  } cases[] = {{PNG_COLOR_TYPE_GRAY, 1, 1},        {PNG_COLOR_TYPE_GRAY, 2, 1},
-               {PNG_COLOR_TYPE_GRAY, 4, 1},        {PNG_COLOR_TYPE_GRAY, 8, 1},
-               {PNG_COLOR_TYPE_GRAY, 16, 1},       {PNG_COLOR_TYPE_GRAY_ALPHA, 8, 2},
-               {PNG_COLOR_TYPE_GRAY_ALPHA, 16, 2}, {PNG_COLOR_TYPE_RGB, 8, 3},
-               {PNG_COLOR_TYPE_RGB, 16, 3},        {PNG_COLOR_TYPE_RGB_ALPHA, 8, 4},
-               {PNG_COLOR_TYPE_RGB_ALPHA, 16, 4},  {PNG_COLOR_TYPE_PALETTE, 1, 1},
-               {PNG_COLOR_TYPE_PALETTE, 4, 1},     {PNG_COLOR_TYPE_PALETTE, 8, 1}};
+  const int G = PNG_COLOR_TYPE_GRAY, GA = PNG_COLOR_TYPE_GRAY_ALPHA, C = PNG_COLOR_TYPE_RGB,
+            CA = PNG_COLOR_TYPE_RGB_ALPHA, P = PNG_COLOR_TYPE_PALETTE;
+  // clang-format off
+  const struct { int type, depth, channels; } cases[] = {{G, 1, 1}, {G, 2, 1}, {G, 4, 1}, {G, 8, 1},
+      {G, 16, 1}, {GA, 8, 2}, {GA, 16, 2}, {C, 8, 3}, {C, 16, 3}, {CA, 8, 4}, {CA, 16, 4},
+      {P, 1, 1}, {P, 4, 1}, {P, 8, 1}};
+  // clang-format on
   std::mt19937 rng(11);
   for (const auto& c : cases)
     for (const bool trns : {false, true}) {
