@@ -76,7 +76,7 @@ TEST(Commands, StatusAndMessages) {
   const std::string k = dir / "k.json", small = dir / "small.png", none = dir / "none.png";
   ASSERT_EQ(Mattix("project new -o " + k).status, 0);
   const std::string before = ReadFileText(k);
-  WriteFileAtomically(small, EncodePngGrey(GreyImage(100, 100), ""), false);
+  WriteFileAtomically(small, EncodePngGrey(GreyImage(240, 209), ""), false);
   dir.Write("broken.png", std::string("\x89PNG\r\n\x1a\nbroken"));
   const struct {
     std::string line;
@@ -85,7 +85,7 @@ TEST(Commands, StatusAndMessages) {
   } cases[] = {
       {"project new -o " + k, 1, "/k.json: already exists (use --force"},
       {"mask import " + small + " --project " + k, 1,
-       "small.png: a chroma mask picture must be 241"},
+       "small.png: a chroma mask picture must be 241 x 209 pixels, not 240 x 209"},
       {"mask import " + dir / "broken.png" + " --project " + k, 1, "broken.png: corrupt or unread"},
       {"mask import " + none + " --project " + k, 1, "none.png: cannot open"},
       {"mask export --project " + k + " -o " + k + " -f", 1, "k.json: the output is one of the in"},
