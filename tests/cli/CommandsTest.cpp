@@ -8,7 +8,7 @@
 #include "host/cli/OutputFile.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/Project.h"
-#include "tests/cli/TempDir.h"
+#include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -76,10 +76,8 @@ TEST(Commands, StatusAndMessages) {
   const std::string k = dir / "k.json", small = dir / "small.png", none = dir / "none.png";
   ASSERT_EQ(Mattix("project new -o " + k).status, 0);
   const std::string before = ReadFileText(k);
-  WriteFileAtomically(small, EncodePngGrey(GreyImage(100, 100), ""), false);
+  WriteFileAtomically(small, EncodePngGrey(GreyImage(240, 209), ""), false);
   dir.Write("broken.png", std::string("\x89PNG\r\n\x1a\nbroken"));
-  dir.Write("bad.json",
-            std::string("{\"format\": \"mattix-project\", \"version\": 1, \"softness\": 2e2}"));
   const struct {
     std::string line;
     int status;
@@ -87,14 +85,11 @@ TEST(Commands, StatusAndMessages) {
   } cases[] = {
       {"project new -o " + k, 1, "/k.json: already exists (use --force"},
       {"mask import " + small + " --project " + k, 1,
-       "small.png: a chroma mask picture must be 241"},
+       "small.png: a chroma mask picture must be 241 x 209 pixels, not 240 x 209"},
       {"mask import " + dir / "broken.png" + " --project " + k, 1, "broken.png: corrupt or unread"},
       {"mask import " + none + " --project " + k, 1, "none.png: cannot open"},
-      {"mask export --project " + dir / "bad.json" + " -o " + none, 1, "bad.json:1:56: \"softness"},
       {"mask export --project " + k + " -o " + k + " -f", 1, "k.json: the output is one of the in"},
       {"render a.png -o b.png", 1, "render: this build has no renderer"},
-      {"render -o b.png", 2, "input is required"},
-      {"render a.png", 2, "--output is required"},
       {"render a_1.png a_2.png -o o.png", 2, "render: one input only (\"a_2.png\" is extra"},
       {"render a.png -o b.mov", 2, "b.mov: the input is one picture, so the output must be a .png"},
       {"render a.png -o o.png --matte m_%02d.png", 2, "m_%02d.png: the input is one picture"},
@@ -103,15 +98,12 @@ TEST(Commands, StatusAndMessages) {
       {"render a.png -o o.png --preview ./o.png", 1, "./o.png: the output and --preview would"},
       {"render a.png -o x/../o.png --matte o.png", 1, "o.png: the output and --matte would be"},
       {"render a.png -o o.png --spill 100.5", 2, "--spill: 100.5 is out of range (0 to 100)"},
-      {"render a.png -o o.png --softness -0.1", 2, "--softness: -0.1 is out of range"},
-      {"render a.png -o o.png --softness nan", 2, "--softness: \"nan\" is not a finite number"},
       {"render a.png -o o.png --field 2", 2, "--field"},
-      {"render a.png -o o.png -j 0", 2, "--jobs"},
       {"render a.png -o o.png --jobs 257", 2, "--jobs"},
-      {"project new -o p --lightness 1,2,3", 2, "--lightness: expected four numbers"},
+      {"render a.png -o o.png -j 0", 2, "--jobs"},
+      {"render a.png", 2, "--output is required"},
+      {"mask import x.png", 2, "--project is required"},
       {"project show p --lightness 1,5,3,9", 2, "--lightness: lightness breakpoints must be in"},
-      {"mask import " + small, 2, "--project is required"},
-      {"mask", 2, "A subcommand is required"},
       {"mask paint", 2, "unknown command \"paint\"\n(mattix mask --help"},
       {"bogus -o x", 2, "unknown command \"bogus\"\n(mattix --help"},
       {"", 2, "A subcommand is required"}};
@@ -125,14 +117,6 @@ TEST(Commands, StatusAndMessages) {
   EXPECT_FALSE(std::filesystem::exists(none));
 
   EXPECT_EQ(Mattix("--version").out, "mattix " MATTIX_VERSION "\n");
-  const Result help = Mattix("help");
-  EXPECT_EQ(help.status, 0);
-  for (const char* c : {"mattix mask import", "mattix mask export", "mattix project new",
-                        "mattix project show", "mattix render"})
-    EXPECT_NE(help.out.find(c), std::string::npos) << c;
-  const Result renderHelp = Mattix("render --help");
-  EXPECT_EQ(renderHelp.status, 0);
-  EXPECT_NE(renderHelp.out.find("--jobs"), std::string::npos);
 }
 
 TEST(Commands, RenderOptionsReachTheRenderer) {
@@ -148,21 +132,12 @@ TEST(Commands, RenderOptionsReachTheRenderer) {
                 .status,
             0);
   ASSERT_EQ(Mattix("render in.png -o out.png --jobs 256", render).status, 0);
-  RenderOptions plain;
+  RenderOptions full, plain;
+  full.input = "shot_%04d.png", full.output = "keyed_%04d.png", full.project = "key.json";
+  full.matte = "matte.mov", full.preview = "prev.webm", full.field = 1, full.jobs = 3;
+  full.overrides = {10.0, 50.0, std::array<double, 4>{0, 5, 95, 100}}, full.force = true;
   plain.input = "in.png", plain.output = "out.png", plain.jobs = 256;
-  const std::vector<RenderOptions> expected = {
-      {.input = "shot_%04d.png",
-       .output = "keyed_%04d.png",
-       .project = "key.json",
-       .matte = "matte.mov",
-       .preview = "prev.webm",
-       .overrides = {10.0, 50.0, std::array<double, 4>{0, 5, 95, 100}},
-       .field = 1,
-       .jobs = 3,
-       .force = true,
-       .extraInputs = {}},
-      plain};
-  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(seen, (std::vector<RenderOptions>{full, plain}));
 }
 
 }  // namespace

@@ -10,13 +10,13 @@
 #include "host/cli/FrameSequence.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/Subprocess.h"
-#include "tests/cli/TempDir.h"
 #include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <tuple>
 
 namespace mattix::cli {
 namespace {
@@ -173,26 +173,24 @@ TEST(FramePipeline, SequenceWithMatteAndPreviewSameFilesForAnyJobs) {
 }
 
 TEST(FramePipeline, BrokenFrameIsNamedAndOnlyEarlierFramesAreWritten) {
-  const struct {
-    int frame;
-    bool wrongSize;  // else truncated
-    const char* error;
-  } cases[] = {{3, false, "corrupt or unreadable PNG"},
-               {1, false, "corrupt or unreadable PNG"},
-               {4, true, "size 25 x 16 differs from the first frame's 24 x 16"}};
-  for (const auto& c : cases)
+  // Frames 3 and 1 truncated, frame 4 of another size.
+  const std::tuple<int, bool, const char*> cases[] = {
+      {3, false, "corrupt or unreadable PNG"},
+      {1, false, "corrupt or unreadable PNG"},
+      {4, true, "size 25 x 16 differs from the first frame's 24 x 16"}};
+  for (const auto& [frame, wrongSize, message] : cases)
     for (int jobs : {1, 3}) {
       testing::TempDir in, out;
       WriteSequence(in, 7);
-      const std::string name = Numbered("shot_%04d.png", c.frame);
+      const std::string name = Numbered("shot_%04d.png", frame);
       std::vector<std::uint8_t> bytes = ReadFileBytes(in / name);
       bytes.resize(bytes.size() / 2);
-      in.Write(name, c.wrongSize ? EncodePng(Frame(25, 16, 0), name) : bytes);
+      in.Write(name, wrongSize ? EncodePng(Frame(25, 16, 0), name) : bytes);
       const std::string error = Render(in / "shot_%04d.png", {out / "k_%04d.png"}, jobs);
-      const std::string start = in / name + ": frame " + std::to_string(c.frame) + ": " + c.error;
+      const std::string start = in / name + ": frame " + std::to_string(frame) + ": " + message;
       EXPECT_EQ(error.rfind(start, 0), 0u) << error;
       std::vector<std::string> expected;
-      for (int n = 1; n < c.frame; ++n) expected.push_back(Numbered("k_%04d.png", n));
+      for (int n = 1; n < frame; ++n) expected.push_back(Numbered("k_%04d.png", n));
       EXPECT_EQ(Listing(out.path()), expected) << "no half-written or later frame";
     }
 }
@@ -207,8 +205,6 @@ TEST(FramePipeline, ExistingOutputsAndInputsAreRefusedBeforeWriting) {
   EXPECT_EQ(ReadFileText(out / "k_0002.png"), "keep me");
   error = Render(in / "shot_%04d.png", {in / "shot_%04d.png"}, 2, true);
   EXPECT_NE(error.find("shot_0001.png: the output is one of the inputs"), std::string::npos);
-  error = Render(in / "shot_0001.png", {in / "shot_0001.png"}, 1, true);
-  EXPECT_NE(error.find("the output is one of the inputs"), std::string::npos) << error;
 }
 
 // Sequence -> VP9 with alpha and a ProRes 4444 matte, read back. ProRes keeps

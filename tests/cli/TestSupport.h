@@ -3,7 +3,10 @@
 #include "host/cli/CliError.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,5 +31,34 @@ inline std::vector<std::string> Listing(const std::string& folder) {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+// A fresh folder for one test, removed with everything in it afterwards.
+class TempDir {
+ public:
+  TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string templ = std::string(base && *base ? base : "/tmp") + "/mattix-cli-XXXXXX";
+    if (::mkdtemp(templ.data())) m_path = templ;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return m_path; }
+  std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+  void Write(const std::string& name, const std::string& content) const {
+    std::ofstream(m_path + "/" + name, std::ios::binary) << content;
+  }
+  void Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+    Write(name, std::string(bytes.begin(), bytes.end()));
+  }
+
+ private:
+  std::string m_path;
+};
 
 }  // namespace mattix::cli::testing

@@ -3,7 +3,6 @@
 // inputs and frames named. The video round trip is in FramePipelineTest.
 #include "host/cli/Subprocess.h"
 #include "host/cli/Video.h"
-#include "tests/cli/TempDir.h"
 #include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -54,10 +53,10 @@ TEST(Subprocess, MissingProgramAndAChildThatLeft) {
 TEST(Video, MissingFfmpegSaysHowToInstallIt) {
   const FfmpegTools none{"mattix-no-such-ffmpeg", "mattix-no-such-ffprobe"};
   const VideoInfo info{4, 4, "25", 25.0, -1, "prores", false};
-  for (const std::string& e : {ErrorOf([&] { ProbeVideo("in.mov", none); }), ErrorOf([&] {
-                                 VideoWriter("out.mov", "/tmp/x", OutputFormat::ProRes4444, 4, 4,
-                                             "25", none);
-                               }),
+  const auto write = [&] {
+    VideoWriter("o.mov", "/tmp/x", OutputFormat::ProRes4444, 4, 4, "25", none);
+  };
+  for (const std::string& e : {ErrorOf([&] { ProbeVideo("in.mov", none); }), ErrorOf(write),
                                ErrorOf([&] { VideoReader("in.mov", info, none); })}) {
     EXPECT_NE(e.find("apt-get install ffmpeg"), std::string::npos) << e;
     EXPECT_NE(e.find(".mov"), std::string::npos) << e;

@@ -9,10 +9,9 @@
 #include "host/EffectRegistry.h"
 #include "host/HostError.h"
 #include "host/HostModule.h"
-#include "host/cli/CliError.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/RenderCommand.h"
-#include "tests/cli/TempDir.h"
+#include "tests/cli/TestSupport.h"
 #include "tests/plugin/ModuleFixture.h"
 
 #include <gtest/gtest.h>
@@ -86,14 +85,9 @@ namespace {
 namespace fs = std::filesystem;
 const std::string kSamples = std::string(MATTIX_SOURCE_DIR) + "/samples/";
 
-// The error of a render, or "" when it succeeded.
+// The error of a render, or "(no error)".
 std::string RunRender(const std::vector<std::string>& args) {
-  try {
-    RenderCommand(args);
-    return "";
-  } catch (const CliError& e) {
-    return e.what();
-  }
+  return testing::ErrorOf([&] { RenderCommand(args); });
 }
 
 // 64-bit FNV-1a of the decoded pixels (not of the PNG bytes, which depend on
@@ -135,7 +129,7 @@ TEST_P(GoldenRender, KeyedSampleMatchesTheRecordedPicture) {
   std::vector<std::string> args = {kSamples + "greenscreen.png", "-o", dir / "keyed.png",
                                    "--project", kSamples + "key.json"};
   args.insert(args.end(), c.flags.begin(), c.flags.end());
-  ASSERT_EQ(RunRender(args), "");
+  ASSERT_EQ(RunRender(args), "(no error)");
   const BgraImage in = ReadPng(kSamples + "greenscreen.png");
   const BgraImage out = ReadPng(dir / "keyed.png");
   ASSERT_EQ(out.pixels.size(), in.pixels.size());
@@ -185,7 +179,7 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
   for (int n = 1; n <= 4; ++n) dir.Write("in_000" + std::to_string(n) + ".png", sample);
   ASSERT_EQ(RunRender({dir / "in_%04d.png", "-o", dir / "out_%04d.png", "--project",
                        kSamples + "key.json", "--jobs", "2"}),
-            "");
+            "(no error)");
   for (int n = 1; n <= 4; ++n)
     EXPECT_EQ(Fnv1a(ReadPng(dir / ("out_000" + std::to_string(n) + ".png")).pixels),
               kGoldens[0].hash)

@@ -29,9 +29,7 @@ namespace {
 
 namespace h = mattix::host;
 
-using mattix::test::CallSlot;
-using mattix::test::kCanProbeVtables;
-using mattix::test::SlotOf;
+using namespace mattix::test;
 
 struct SlotCase {
   const char* name;
@@ -104,7 +102,7 @@ TEST(SdkLayout, EveryOperationSitsAtItsPublishedPosition) {
 // The module's object answers at the published positions.
 TEST(SdkLayout, ModuleObjectAnswersAtPublishedPositions) {
   if (!kCanProbeVtables) GTEST_SKIP() << "vtable probe needs the x86-64 Itanium ABI";
-  Tarn::IFXBase* base = mattix::test::CreateRaw();
+  Tarn::IFXBase* base = CreateRaw();
   ASSERT_NE(base, nullptr);
   CallSlot<void>(base, 1);                                                            // AddRef
   CallSlot<void>(base, 1);                                                            // AddRef

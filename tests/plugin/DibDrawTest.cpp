@@ -18,10 +18,7 @@ constexpr int H = 8;
 
 tagVFBMINFOHEADER Header(int width, int height, int bits, DWORD size = 144) {
   tagVFBMINFOHEADER h{};
-  h.biSize = size;
-  h.biWidth = width;
-  h.biHeight = height;
-  h.biPlanes = 1;
+  h.biSize = size, h.biWidth = width, h.biHeight = height, h.biPlanes = 1,
   h.biBitCount = WORD(bits);
   return h;
 }
@@ -39,6 +36,12 @@ class DibDraw : public ::testing::Test {
     WinDestroyWindow(m_wnd);
   }
   COLORREF At(int x, int y) const { return GetPixel(m_hdc, x, y); }
+  // Every pixel of the window against want(x, y).
+  template <class Want>
+  void ExpectWindow(Want want) const {
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) EXPECT_EQ(At(x, y), want(x, y)) << x << "," << y;
+  }
   HWND m_wnd = nullptr;
   HDC m_hdc = nullptr;
   CDC* m_dc = nullptr;
@@ -57,10 +60,10 @@ TEST_F(DibDraw, EightBitZeroAnd255ShowBlackAndWhiteWhateverTheColourTable) {
   unsigned char pixels[8] = {255, 0, 0, 255, 0, 255, 255, 0};  // bottom line first
   const CDIB dib(&image.h, pixels);
   ASSERT_TRUE(m_draw.DrawDIBWhole(dib, m_dc));
-  const COLORREF black = RGB(0, 0, 0), white = RGB(255, 255, 255);
-  const COLORREF want[2][4] = {{black, white, white, black}, {white, black, black, white}};
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(At(x, y), want[y][x]) << x << "," << y;
+  // Displayed rows: the top one is the second line of pixels; white around the image.
+  ExpectWindow([&](int x, int y) {
+    return x >= 4 || y >= 2 || pixels[(1 - y) * 4 + x] == 255 ? RGB(255, 255, 255) : RGB(0, 0, 0);
+  });
   EXPECT_EQ(image.h.biSize, 144u);
 }
 
@@ -81,15 +84,12 @@ TEST_F(DibDraw, YuvImagesAreDrawnThroughTheirRgbConversion) {
   ASSERT_TRUE(yuv.CreateAndConvert(yh.vf, rgb, -1));
   ASSERT_TRUE(yuv.DIBColorSpaceYUV());
   ASSERT_TRUE(m_draw.DrawDIBWhole(yuv, m_dc));
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 4; ++x) {
-      const int want = x < 2 ? 0 : 255;
-      const COLORREF c = At(x, y);
-      EXPECT_NEAR(GetRValue(c), want, 2);
-      EXPECT_NEAR(GetGValue(c), want, 2);
-      EXPECT_NEAR(GetBValue(c), want, 2);
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      const int want = x < 2 && y < 2 ? 0 : 255;  // white beyond the image
+      for (const int c : {GetRValue(At(x, y)), GetGValue(At(x, y)), GetBValue(At(x, y))})
+        EXPECT_NEAR(c, want, 2) << x << "," << y;
     }
-  EXPECT_EQ(At(4, 0), RGB(255, 255, 255)) << "nothing beyond the image";
   EXPECT_EQ(yuv.GetVfBmiSize(), 160u);
 }
 
@@ -104,11 +104,10 @@ TEST_F(DibDraw, DrawBitsWithoutRectanglesDrawsTheWholeImageAtTheOriginAndRestore
     auto* bih = reinterpret_cast<BITMAPINFOHEADER*>(header.data());
     ASSERT_TRUE(m_draw.DrawBits(m_dc, bih, const_cast<std::uint32_t*>(pixels), nullptr, nullptr));
     EXPECT_EQ(bih->biSize, size);
-    for (int y = 0; y < H; ++y)
-      for (int x = 0; x < W; ++x) {
-        const std::uint32_t p = x < 3 && y < 2 ? pixels[y * 3 + x] : 0xFFFFFFFFu;
-        EXPECT_EQ(At(x, y), RGB(p >> 16 & 255, p >> 8 & 255, p & 255)) << x << "," << y;
-      }
+    ExpectWindow([&](int x, int y) {
+      const std::uint32_t p = x < 3 && y < 2 ? pixels[y * 3 + x] : 0xFFFFFFFFu;
+      return RGB(p >> 16 & 255, p >> 8 & 255, p & 255);
+    });
   }
 }
 
@@ -123,13 +122,10 @@ TEST_F(DibDraw, RectanglesSelectTheSourcePartAndTheScaledDestination) {
     }
   // Source columns 1..2 into a 6 x 4 destination at (4, 1): 3 x 2 blocks.
   ASSERT_TRUE(m_draw.DrawDIB(rgb, m_dc, RECT{4, 1, 10, 5}, RECT{1, 0, 3, 2}));
-  for (int y = 0; y < H; ++y)
-    for (int x = 0; x < W; ++x) {
-      const bool in = x >= 4 && x < 10 && y >= 1 && y < 5;
-      const COLORREF want =
-          in ? RGB(10 * (1 + (x - 4) / 3) + 1, 20 * ((y - 1) / 2) + 2, 3) : RGB(255, 255, 255);
-      EXPECT_EQ(At(x, y), want) << x << "," << y;
-    }
+  ExpectWindow([](int x, int y) {
+    const bool in = x >= 4 && x < 10 && y >= 1 && y < 5;
+    return in ? RGB(10 * (1 + (x - 4) / 3) + 1, 20 * ((y - 1) / 2) + 2, 3) : RGB(255, 255, 255);
+  });
   EXPECT_TRUE(m_draw.DrawDIBAt(rgb, m_dc, RECT{0, 0, 3, 2}));
   EXPECT_EQ(At(2, 1), RGB(21, 22, 3));
 }

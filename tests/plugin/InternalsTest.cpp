@@ -24,6 +24,7 @@
 
 #include <array>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -157,26 +158,20 @@ TEST(AddNumberParameter, KeepsAGivenDisplayRangeOrReturnsTheStatusOfTheStepThatF
     ASSERT_EQ(list->Parameters().size(), c.expected == 0 ? 1u : 0u);
     if (c.expected != 0) continue;
     const h::CParameter& p = *list->Parameters()[0];
-    EXPECT_EQ(p.Index(), 9);
-    EXPECT_EQ(p.Range().displayMinimum, -2.0);
-    EXPECT_EQ(p.Range().displayMaximum, 3.0);
-    EXPECT_EQ(p.Range().minimum, -10.0);
-    EXPECT_EQ(p.Range().maximum, 10.0);
-    EXPECT_EQ(p.CurrentNumber()->Value(), 2.5);
+    const h::NumberRange& r = p.Range();
+    EXPECT_EQ(std::tuple(p.Index(), r.displayMinimum, r.displayMaximum, r.minimum, r.maximum,
+                         p.CurrentNumber()->Value()),
+              std::tuple(9, -2.0, 3.0, -10.0, 10.0, 2.5));
   }
 }
 
 h::ImageDescription Frame(std::int32_t layout, std::int32_t width, std::int32_t height,
                           std::int32_t bottomUp, std::vector<std::uint8_t>& pixels) {
   h::ImageDescription d;
-  d.width = width;
-  d.height = height;
-  d.bytesPerRow = 4 * width + 12;  // padded rows
+  d.width = width, d.height = height, d.bytesPerRow = 4 * width + 12;  // padded rows
   pixels.assign(std::size_t(d.bytesPerRow * height), 0);
   for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = std::uint8_t(i * 7 + i / 251);
-  d.pixels = pixels.data();
-  d.layoutCode = layout;
-  d.format.bottomUp = bottomUp;
+  d.pixels = pixels.data(), d.layoutCode = layout, d.format.bottomUp = bottomUp;
   return d;
 }
 
@@ -188,8 +183,7 @@ TEST(DescribeImage, LibrarySeesYuvPixelsAndTheAlphaPlane) {
     const h::ImageDescription d = Frame(layout, 7, 3, layout == 2, pixels);
     auto frame = h::Make<h::CImage>(d);
     h::ImageDescription plane;
-    plane.bytesPerRow = 20;
-    plane.pixels = alpha.data();
+    plane.bytesPerRow = 20, plane.pixels = alpha.data();
     const bool withPlane = layout != 3;
     if (withPlane) frame->SetAlphaSource(true, h::Make<h::CImage>(plane));
     tagYUVBMINFOHEADER header;
@@ -203,9 +197,8 @@ TEST(DescribeImage, LibrarySeesYuvPixelsAndTheAlphaPlane) {
       for (int x = 0; x < 6; ++x)
         EXPECT_EQ(dib.GetDIBByte(x, y), pixels[line * d.bytesPerRow + 2 * x]) << x << "," << y;
     }
-    EXPECT_EQ(dib.DIBAlphaBytes(), withPlane ? alpha.data() : nullptr);
-    EXPECT_EQ(dib.DIBAlphaBytesPerLine(), withPlane ? 20u : 0u);
-    EXPECT_EQ(dib.DIBBitCount(), withPlane ? 32 : 24);
+    EXPECT_EQ(std::tuple(dib.DIBAlphaBytes(), dib.DIBAlphaBytesPerLine(), dib.DIBBitCount()),
+              withPlane ? std::tuple(alpha.data(), 20u, 32) : std::tuple(nullptr, 0u, 24));
     // Packed 4:2:2 UYVY, CCIR 601, 8 bits a sample, as the library reads it.
     EXPECT_TRUE(dib.DIBColorSpaceYUV() && dib.IsYUVCCIR601() && dib.IsYUV422UYVY());
     EXPECT_EQ(dib.YUVBitsPerSample(), 8u);
@@ -237,8 +230,7 @@ TEST(DescribeImage, EachFormatAnswerSetsItsOwnFlag) {
   for (const FlagCase& c : cases) {
     SCOPED_TRACE(c.name);
     h::ImageDescription d = Frame(4, 4, 2, 1, pixels);
-    d.format = c.format;
-    d.alphaKind = c.alphaKind;
+    d.format = c.format, d.alphaKind = c.alphaKind;
     tagYUVBMINFOHEADER header;
     ASSERT_TRUE(DescribeImage(header, h::Make<h::CImage>(d).Get()));
     tagVFBMINFOHEADER& vf = header.vf;
@@ -247,10 +239,8 @@ TEST(DescribeImage, EachFormatAnswerSetsItsOwnFlag) {
     EXPECT_EQ(vf.vfFormatValue, c.format.value);
     if (&c == &cases[0]) plain = header;
     // Every other byte is as for the plain frame.
-    vf.vfAlphaFlag = plain.vf.vfAlphaFlag;
-    vf.vfFormatFlag = plain.vf.vfFormatFlag;
-    vf.vfInterlacedFlag = plain.vf.vfInterlacedFlag;
-    vf.vfImageFlag = plain.vf.vfImageFlag;
+    vf.vfAlphaFlag = plain.vf.vfAlphaFlag, vf.vfFormatFlag = plain.vf.vfFormatFlag;
+    vf.vfInterlacedFlag = plain.vf.vfInterlacedFlag, vf.vfImageFlag = plain.vf.vfImageFlag;
     vf.vfFormatValue = plain.vf.vfFormatValue;
     EXPECT_EQ(std::memcmp(&header, &plain, sizeof(tagVFBMINFOHEADER)), 0);
   }
@@ -264,8 +254,7 @@ TEST(DescribeImage, RefusesFramesItCannotDescribe) {
     tagYUVBMINFOHEADER header;
     return !DescribeImage(header, frame.Get());
   };
-  EXPECT_TRUE(refused(Frame(8, 4, 3, 1, pixels)));        // another layout
-  EXPECT_TRUE(refused(Frame(0, 4, 3, 1, pixels)));        // another layout
+  EXPECT_TRUE(refused(Frame(8, 4, 3, 1, pixels)) && refused(Frame(0, 4, 3, 1, pixels)));  // layouts
   EXPECT_TRUE(refused(Frame(1, 4, 3, 1, pixels), true));  // alpha without a plane
   h::ImageDescription d = Frame(4, 4, 3, 1, pixels);
   d.height = -3;

@@ -18,18 +18,14 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <regex>
 #include <set>
-#include <string>
-#include <utility>
-#include <vector>
+#include <tuple>
 
 namespace {
 
 namespace h = mattix::host;
-using mattix::test::CreateRaw;
-using mattix::test::Module;
+using namespace mattix::test;
 
 // The identifiers one bit off id, in each of its 16 bytes.
 std::vector<PIM::IID> Near(const PIM::IID& id, std::uint8_t bit) {
@@ -70,11 +66,10 @@ TEST(Registration, CallsTheHostInTheDocumentedOrderWhateverItOffers) {
     EXPECT_EQ(Module()->RegisterEntry()(registry.Get(), info.Get()), r.refusal);
     EXPECT_EQ(log->Entries(), ExpectedCalls(r, i));
     EXPECT_EQ(registry->ModuleRecord() != nullptr, r.offerFacet1);
-    EXPECT_TRUE(info->Description().id == mattix::test::RegisteredEffectId());  // always the same
+    EXPECT_TRUE(info->Description().id == RegisteredEffectId());  // always the same
     EXPECT_EQ(registry->Registered().size(), r.refusal == 0 ? 1u : 0u);
     // Every facet the module asked for was released again.
-    EXPECT_EQ(registry->GetRefCount(), 1);
-    EXPECT_EQ(info->GetRefCount(), 1);
+    EXPECT_EQ(std::pair(registry->GetRefCount(), info->GetRefCount()), std::pair(1, 1));
   }
 }
 
@@ -89,9 +84,8 @@ TEST(Registration, NullHostObjectsAreRefused) {
 
 TEST(CreateEffect, WrongIdentifiersYieldNull) {
   std::vector<PIM::IID> wrong = {PIM::IID{}, PIM::IBase::kIID, Tarn::IFXBase::kIID};
-  for (std::uint8_t bit : {0x01, 0x80}) {
-    for (const PIM::IID& id : Near(mattix::test::RegisteredEffectId(), bit)) wrong.push_back(id);
-  }
+  for (std::uint8_t bit : {0x01, 0x80})
+    for (const PIM::IID& id : Near(RegisteredEffectId(), bit)) wrong.push_back(id);
   for (const PIM::IID& id : wrong) EXPECT_EQ(Module()->CreateEntry()(&id), nullptr);
   EXPECT_EQ(Module()->CreateEntry()(nullptr), nullptr);
   // The right one makes a new instance at count 0 each time, with its own
@@ -125,7 +119,7 @@ TEST(PluginObject, EveryInterfaceFindsEveryOtherAndCountsOnce) {
   EXPECT_EQ(std::set<PIM::IBase*>(found.begin(), found.end()).size(), found.size());
   // From every interface, asking for every interface (and for IBase, which
   // is IFXBase) gives the same pointer and one more reference.
-  for (std::size_t from = 0; from < found.size(); ++from) {
+  for (std::size_t from = 0; from < found.size(); ++from)
     for (std::size_t to = 0; to <= found.size(); ++to) {
       void* raw = nullptr;
       const PIM::IID& iid = to < found.size() ? kInterfaces[to] : PIM::IBase::kIID;
@@ -134,7 +128,6 @@ TEST(PluginObject, EveryInterfaceFindsEveryOtherAndCountsOnce) {
       EXPECT_EQ(found[from]->GetRefCount(), 6);
       static_cast<PIM::IBase*>(raw)->Release();
     }
-  }
   for (PIM::IBase* i : found) i->Release();
   EXPECT_EQ(found[3]->GetRefCount(), 1);
   // The last reference goes through another interface; whether the object
@@ -145,10 +138,9 @@ TEST(PluginObject, EveryInterfaceFindsEveryOtherAndCountsOnce) {
 TEST(PluginObject, UnknownIdentifiersGiveStatus16AndNoReference) {
   auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
   std::vector<PIM::IID> unknown = {PIM::IID{}, Tarn::IFXParameter::kIID, Tarn::IFXImage::kIID,
-                                   mattix::test::RegisteredEffectId()};
-  for (const PIM::IID& iid : kInterfaces) {
+                                   RegisteredEffectId()};
+  for (const PIM::IID& iid : kInterfaces)
     for (const PIM::IID& id : Near(iid, 0x10)) unknown.push_back(id);
-  }
   for (const PIM::IID& id : unknown) {
     void* raw = reinterpret_cast<void*>(0x1);
     EXPECT_EQ(base->QueryInterface(id, &raw), 16);
@@ -176,7 +168,7 @@ TEST(PluginObject, ControlAreaForEachParameterIndex) {
 }
 
 TEST(DefineParameters, TheSevenParametersAsPublished) {
-  auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(mattix::test::CreateRaw());
+  auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
   auto list = h::Make<h::CParameterList>();
   auto factory = h::Make<h::CParameterFactory>();
   // Without a list or a factory nothing is asked.
@@ -189,28 +181,21 @@ TEST(DefineParameters, TheSevenParametersAsPublished) {
   ASSERT_EQ(list->Parameters().size(), 14u);
   EXPECT_NE(list->Parameters()[0].Get(), list->Parameters()[7].Get());
   const auto& parameters = list->Parameters();
+  // Numbers 0 to 4: from 0 to their maximum (percentages, or colour
+  // components to 255) in steps of 0.1, shown over their whole range; value
+  // and default 0, each set once by the module (revision 1).
+  const char* const names[] = {"Softness", "Spill Suppression", "Key Red", "Key Green", "Key Blue"};
   for (std::int32_t i = 0; i < 5; ++i) {
     const h::CParameter& p = *parameters[i];
-    // Numbers 0 to 4: from 0 to their maximum (percentages, or colour
-    // components to 255) in steps of 0.1, starting at 0, shown over their
-    // whole range.
-    const char* const names[] = {"Softness", "Spill Suppression", "Key Red", "Key Green",
-                                 "Key Blue"};
-    const char* name = names[i];
-    const double maximum = i < 2 ? 100.0 : 255.0;
-    SCOPED_TRACE(name);
-    EXPECT_EQ(p.Name(), name);
-    EXPECT_EQ(p.Index(), i);
-    EXPECT_EQ(p.Kind(), 1);
-    EXPECT_EQ(p.Range().step, 0.1);
-    EXPECT_EQ(p.Range().minimum, 0.0);
-    EXPECT_EQ(p.Range().maximum, maximum);
-    EXPECT_EQ(p.Range().displayMinimum, 0.0);
-    EXPECT_EQ(p.Range().displayMaximum, maximum);
-    EXPECT_EQ(p.CurrentNumber()->Value(), 0.0);
-    EXPECT_EQ(p.DefaultNumber()->Value(), 0.0);
-    EXPECT_EQ(p.CurrentNumber()->Revision(), 1u);  // set once, by the module
-    EXPECT_EQ(p.DefaultNumber()->Revision(), 1u);
+    const h::NumberRange& r = p.Range();
+    const double max = i < 2 ? 100.0 : 255.0;
+    EXPECT_EQ(std::tuple(p.Name(), p.Index(), p.Kind(), r.step, r.minimum, r.maximum,
+                         r.displayMinimum, r.displayMaximum),
+              std::tuple(std::string(names[i]), i, 1, 0.1, 0.0, max, 0.0, max));
+    EXPECT_EQ(std::tuple(p.CurrentNumber()->Value(), p.DefaultNumber()->Value(),
+                         p.CurrentNumber()->Revision(), p.DefaultNumber()->Revision()),
+              std::tuple(0.0, 0.0, 1u, 1u))
+        << names[i];
   }
   // "Lightness" holds four little-endian doubles 0, 0, 100, 100, written
   // here from their IEEE-754 encodings (100.0 is 0x4059000000000000); an
@@ -222,17 +207,14 @@ TEST(DefineParameters, TheSevenParametersAsPublished) {
       {"Lightness", lightness}, {"Chroma Mask", std::vector<std::uint8_t>(144, 0)}};
   for (std::int32_t i = 5; i < 7; ++i) {
     const h::CParameter& p = *parameters[i];
-    EXPECT_EQ(p.Name(), blocks[i - 5].first);
-    EXPECT_EQ(p.Index(), i);
-    EXPECT_EQ(p.Kind(), 3);
-    EXPECT_EQ(p.CurrentData()->Bytes(), blocks[i - 5].second);
-    EXPECT_EQ(p.DefaultData()->Bytes(), blocks[i - 5].second);
-    EXPECT_FALSE(p.Range().step.has_value());
+    const auto& [name, bytes] = blocks[i - 5];
+    EXPECT_EQ(std::tuple(p.Name(), p.Index(), p.Kind(), p.CurrentData()->Bytes(),
+                         p.DefaultData()->Bytes(), p.Range().step.has_value()),
+              std::tuple(std::string(name), i, 3, bytes, bytes, false));
   }
   // The module kept no reference to anything it defined.
   for (const auto& p : parameters) EXPECT_EQ(p->GetRefCount(), 2) << p->Name();  // list + factory
-  EXPECT_EQ(list->GetRefCount(), 1);
-  EXPECT_EQ(factory->GetRefCount(), 1);
+  EXPECT_EQ(std::pair(list->GetRefCount(), factory->GetRefCount()), std::pair(1, 1));
 }
 
 enum class Refuse { kCreation, kRange, kCurrentValue, kDefaultValue, kAdd };
@@ -240,9 +222,9 @@ enum class Refuse { kCreation, kRange, kCurrentValue, kDefaultValue, kAdd };
 struct FaultCase {
   Refuse what;
   int ordinal;  // creations and adds are asked in index order
-  PIM::Status expectedStatus;
-  std::vector<std::int32_t> expectedIndexes;
-  int expectedCreations;
+  PIM::Status status;
+  std::vector<std::int32_t> indexes;
+  int creations;
 };
 
 // A number parameter that fails, and any parameter the factory or the list
@@ -259,14 +241,12 @@ TEST(DefineParametersRefused, SkippedOrEndingTheDefinitionAsPublished) {
                                   {Refuse::kAdd, 2, 0, {0, 1, 3, 4, 5, 6}, 7},
                                   {Refuse::kAdd, 5, 0, {0, 1, 2, 3, 4, 6}, 7}};
   for (int k = 0; k < 7; ++k) {
-    std::vector<std::int32_t> others;
-    for (std::int32_t i = 0; i < 7; ++i)
-      if (i != k) others.push_back(i);
-    cases.push_back({Refuse::kCreation, k, 0, others, 7});
+    cases.push_back({Refuse::kCreation, k, 0, {0, 1, 2, 3, 4, 5, 6}, 7});
+    cases.back().indexes.erase(cases.back().indexes.begin() + k);
   }
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "refusal " << int(c.what) << " at " << c.ordinal);
-    auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(mattix::test::CreateRaw());
+    auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
     auto list = h::Make<h::CParameterList>();
     auto factory = h::Make<h::CParameterFactory>();
     if (c.what == Refuse::kCreation) factory->RefuseCreation(c.ordinal, 0x77);
@@ -274,19 +254,18 @@ TEST(DefineParametersRefused, SkippedOrEndingTheDefinitionAsPublished) {
     if (c.what == Refuse::kCurrentValue) factory->InjectFaults(c.ordinal, {false, 0x99, 0});
     if (c.what == Refuse::kDefaultValue) factory->InjectFaults(c.ordinal, {false, 0, 0x99});
     if (c.what == Refuse::kAdd) list->RefuseAdd(c.ordinal, 0x55);
-    EXPECT_EQ(base->DefineParameters(list.Get(), factory.Get()), c.expectedStatus);
+    EXPECT_EQ(base->DefineParameters(list.Get(), factory.Get()), c.status);
     std::vector<std::int32_t> indexes;
     for (const auto& p : list->Parameters()) indexes.push_back(p->Index());
-    EXPECT_EQ(indexes, c.expectedIndexes);
-    EXPECT_EQ(factory->CreateCount(), c.expectedCreations);
+    EXPECT_EQ(std::pair(indexes, factory->CreateCount()), std::pair(c.indexes, c.creations));
   }
 }
 
 // The module lets out its two entry points and the support library that
 // effects share, nothing else.
 TEST(ModuleExports, OnlyEntryPointsAndSupportLibrary) {
-  const std::string command = "nm -DC --defined-only --format=just-symbols '" +
-                              mattix::test::ModulePath() + "' 2>/dev/null";
+  const std::string command =
+      "nm -DC --defined-only --format=just-symbols '" + ModulePath() + "' 2>/dev/null";
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
   std::vector<std::string> names;
   char line[4096];
@@ -306,7 +285,7 @@ TEST(ModuleExports, OnlyEntryPointsAndSupportLibrary) {
 
 // The module brings its own application object, which knows the module.
 TEST(ModuleApplication, ConstructedWithTheModule) {
-  const void* entry = reinterpret_cast<const void*>(mattix::test::Module()->CreateEntry());
+  const void* entry = reinterpret_cast<const void*>(Module()->CreateEntry());
   AFX_MODULE_STATE* state = AfxFindModuleState(entry);
   ASSERT_NE(state, nullptr) << "the module holds no application object";
   ASSERT_NE(state->m_pCurrentWinApp, nullptr);

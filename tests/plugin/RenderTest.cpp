@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -82,10 +82,9 @@ TEST(Render, OutputHoldsKeyedRowsAtTheirPictureRows) {
     std::vector<std::uint32_t> in(std::size_t(kStride * height), kSentinel);
     std::vector<std::uint32_t> out(in.size(), kSentinel);
     auto inLine = [&](int row) { return c.inBottomUp ? height - 1 - row : row; };
-    for (int row = 0; row < height; ++row) {
+    for (int row = 0; row < height; ++row)
       for (int x = 0; x < kWidth; ++x)
         in[std::size_t(inLine(row) * kStride + x)] = PictureColour(x, row);
-    }
     auto input = h::CImage::WrapBgra(in.data(), kWidth, height, kStride * 4, c.inBottomUp);
     auto output = h::CImage::WrapBgra(out.data(), kWidth, height, kStride * 4, c.outBottomUp);
     ASSERT_EQ(instance->Render(*output, *input, c.mode, c.field), 0);
@@ -117,10 +116,7 @@ TEST(Render, RefusalsLeaveTheOutputUntouched) {
     std::vector<std::uint32_t> in(16, 0xFF00FF00u), out(16, kSentinel);
     auto frame = [](std::vector<std::uint32_t>& pixels, std::int32_t layout) {
       h::ImageDescription d;
-      d.width = d.height = 4;
-      d.bytesPerRow = 16;
-      d.pixels = pixels.data();
-      d.layoutCode = layout;
+      d.width = d.height = 4, d.bytesPerRow = 16, d.pixels = pixels.data(), d.layoutCode = layout;
       return h::Make<h::CImage>(d);
     };
     EXPECT_EQ(instance->Render(*frame(out, c.outLayout), *frame(in, c.inLayout), c.mode, 0),
@@ -169,9 +165,8 @@ TEST(PrepareOutput, PassesTheInputFormatOn) {
   ASSERT_EQ(request->Calls().size(), 1u);
   const h::OutputRequestCall& call = request->Calls()[0];
   EXPECT_EQ(call.id, Tarn::IFXOutputRequest::kFormatRequest);
-  EXPECT_EQ(call.output, instance.get());
-  EXPECT_EQ(call.format, static_cast<Tarn::IFXImageFormat*>(input.Get()));
-  EXPECT_EQ(std::pair(call.a, call.b), std::pair(512, 64));
+  EXPECT_EQ(std::tuple(call.output, call.format, call.a, call.b),
+            std::tuple(instance.get(), static_cast<Tarn::IFXImageFormat*>(input.Get()), 512, 64));
   EXPECT_EQ(input->FormatOptions(), std::vector<std::int32_t>{0});
 }
 
