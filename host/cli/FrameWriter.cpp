@@ -18,10 +18,7 @@ constexpr int kFramePngLevel = 6;
 FrameWriter::FrameWriter(const std::string& output, int width, int height,
                          const std::string& frameRate, bool force, const InputFiles& inputs,
                          const std::vector<long>& numbers, const FfmpegTools& tools)
-    : m_output(output),
-      m_format(OutputFormatOf(output)),
-      m_force(force),
-      m_inputs(inputs) {
+    : m_output(output), m_format(OutputFormatOf(output)), m_force(force), m_inputs(inputs) {
   switch (m_format) {
     case OutputFormat::PngSequence:
       m_pattern = ParseSequencePattern(output);

@@ -6,7 +6,7 @@
 #include "host/cli/PngFile.h"
 #include "host/cli/RenderCommand.h"
 #include "host/cli/Subprocess.h"
-#include "tests/cli/TempDir.h"
+#include "tests/cli/TestSupport.h"
 
 #include <dlfcn.h>
 extern "C" {
