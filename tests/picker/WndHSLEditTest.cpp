@@ -6,10 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <numbers>
+#include <string>
 #include <vector>
 
+#include "host/cli/PngFile.h"
+#include "key/Mattix2.h"
 #include "picker/WndHSL.h"
+#include "tests/key/KeyTestUtil.h"
 #include "win/Afx.h"
 #include "win/Windows.h"
 
@@ -393,6 +399,50 @@ TEST(WheelEdit, OutOfMemory) {
     host.Play(v, lasso);
     EXPECT_EQ(v.Mask(), BruteFill(Recorded(lasso)));
   }
+}
+
+// A loop around the wheel's greens (hue 85 to 165 degrees, saturation 0.12
+// to beyond the rim) leaves a mask with which the engine keys the shipped
+// sample's green screen and keeps the person.
+TEST(WheelEdit, DraggedGreensKeyTheSample) {
+  AFX_MANAGE_STATE(&g_state);
+  const auto onWheel = [](double degrees, double s) {
+    const double a = degrees * std::numbers::pi / 180.0;
+    return Step{'m', int(std::lround(120 + s * 120 * std::cos(a))),
+                int(std::lround(104 - s * 104 * std::sin(a)))};
+  };
+  std::vector<Step> loop;
+  for (int h = 85; h <= 165; h += 4) loop.push_back(onWheel(h, 1.2));
+  for (int h = 165; h >= 85; h -= 4) loop.push_back(onWheel(h, 0.12));
+  loop.front().what = 'd';
+  loop.push_back(loop.back());
+  loop.back().what = 'u';
+  Host host;
+  Wheel w;
+  host.Play(w, loop);
+  std::uint32_t size = 0;
+  const std::uint8_t* record = w.GetMaskData(size);
+  ASSERT_GT(size, 144u);
+
+  const auto picture =
+      mattix::cli::ReadPng(std::string(MATTIX_SOURCE_DIR) + "/samples/greenscreen.png");
+  const int width = picture.width, height = picture.height;
+  keytest::Frame source(width, height), target(width, height);
+  for (int y = 0; y < height; ++y)
+    std::copy_n(picture.Row(y), width * 4, source.line(height - 1 - y));
+  const double settings[6] = {0, 0, 0, 0, 100, 100};
+  ASSERT_EQ(CMattix2().Process(target.dib(), source.dib(), settings, record, size, -1), 0);
+  const auto alpha = [&](int x, int y) { return target.line(height - 1 - y)[4 * x + 3]; };
+  const struct {
+    int x0, y0, x1, y1, expected;
+  } areas[] = {{0, 0, 40, 40, 0},
+               {width - 40, height - 40, width, height, 0},
+               {0, 150, 40, 200, 0},
+               {170, 110, 210, 170, 255},
+               {150, 260, 230, 310, 255}};
+  for (const auto& a : areas)
+    for (int y = a.y0; y < a.y1; ++y)
+      for (int x = a.x0; x < a.x1; ++x) ASSERT_EQ(alpha(x, y), a.expected) << x << "," << y;
 }
 
 }  // namespace
