@@ -1,11 +1,12 @@
 // Mask editing on the wheel, driven as a host drives it: a window, its
-// device context, the pointer set in screen coordinates and the Shift and
-// Alt key states. Lassos are checked against a brute-force even-odd fill of
-// the scripted points, outlines against the window's pixels, cursors against
-// the resources they should be.
+// device context, the pointer in screen coordinates and the Shift and Alt
+// keys. Lassos are checked against a brute-force even-odd fill of the
+// scripted points, outlines against the window's pixels, cursors against the
+// resources they should be.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -22,7 +23,8 @@
 namespace {
 
 constexpr int kW = 241, kH = 209;  // the mask
-constexpr POINT kOrigin{100, 50};  // the window's client origin on the screen
+constexpr POINT kOrigin{100, 50};  // the client area on the screen
+using Bytes = std::vector<std::uint8_t>;
 
 HINSTANCE ThisProgram() {
   HMODULE module = nullptr;
@@ -31,61 +33,60 @@ HINSTANCE ThisProgram() {
   return module;
 }
 AFX_MODULE_STATE g_state{nullptr, ThisProgram(), ThisProgram(), nullptr};
+HCURSOR Cursor(int i) {
+  return LoadCursorW(i ? ThisProgram() : nullptr, MAKEINTRESOURCEW(i ? 3030 + i : 32512));
+}
 
-// Requests of exactly g_failSize bytes fail.
-std::size_t g_failSize = 0;
+std::size_t g_failSize = 0;  // requests of exactly this many bytes fail
 void* Failing(std::size_t bytes) { return bytes == g_failSize ? nullptr : std::malloc(bytes); }
 
+// The mask and the display as pictures, top row first; `outline` holds the
+// display's white pixels when the release recomposes (BlurMask comes first).
 struct Wheel : CWndHSL {
-  using CWndHSL::m_display;
   using CWndHSL::m_edit;
   using CWndHSL::m_mask;
-  std::vector<std::uint8_t> outline;  // white display pixels when the release recomposes
+  Bytes outline;
+  template <class F>
+  static Bytes Picture(F f) {
+    Bytes b(std::size_t(kW) * kH);
+    for (int i = 0; i < kW * kH; ++i) b[std::size_t(i)] = std::uint8_t(f(i % kW, i / kW));
+    return b;
+  }
   bool BlurMask() override {
-    outline.assign(std::size_t(kW) * kH, 0);
-    for (int y = 0; y < kH; ++y)
-      for (int x = 0; x < kW; ++x) {
-        int r = 0, g = 0, b = 0;
-        m_display.GetDIBColor(x, y, r, g, b);
-        outline[std::size_t(y) * kW + x] = r == 255 && g == 255 && b == 255;
-      }
+    outline = Picture([&](int x, int y) {
+      int r = 0, g = 0, b = 0;
+      m_display.GetDIBColor(x, y, r, g, b);
+      return r + g + b == 765;
+    });
     return CWndHSL::BlurMask();
   }
-  std::vector<std::uint8_t> Mask() const {
-    std::vector<std::uint8_t> m(std::size_t(kW) * kH);
-    for (int y = 0; y < kH; ++y)
-      for (int x = 0; x < kW; ++x) m[std::size_t(y) * kW + x] = m_mask.GetDIBByte(x, y);
-    return m;
+  Bytes Mask() const {
+    return Picture([&](int x, int y) { return m_mask.GetDIBByte(x, y); });
   }
-  void SetMask(const std::vector<std::uint8_t>& m) {
-    for (int y = 0; y < kH; ++y)
-      for (int x = 0; x < kW; ++x)
-        m_mask.GetBytes()[(kH - 1 - y) * m_mask.DIBBytesPerLine() + x] = m[std::size_t(y) * kW + x];
+  void SetMask(const Bytes& m) {
+    for (int i = 0; i < kW * kH; ++i)
+      m_mask.GetBytes()[(kH - 1 - i / kW) * 244 + i % kW] = m[std::size_t(i)];
   }
 };
 
-// One event of a script: 'd' press, 'm' move, 'u' release, 'k' keys only;
-// keys bit 0 Shift, bit 1 Alt.
+// One event: 'd' press, 'm' move, 'u' release, 'k' a key change; keys bit 0
+// Shift, bit 1 Alt.
 struct Step {
   char what;
-  int x, y;
-  int keys = 0;
+  int x, y, keys = 0;
 };
 
 struct Host {
   HWND hwnd = WinCreateWindow(kOrigin.x, kOrigin.y, 260, 260);
   HDC dc = GetDC(hwnd);
   ~Host() {
-    WinSetAsyncKeyState(VK_SHIFT, FALSE);
-    WinSetAsyncKeyState(VK_MENU, FALSE);
     ReleaseDC(hwnd, dc);
     WinDestroyWindow(hwnd);
   }
-  // Plays the steps; returns the `handled` of the last one.
-  bool Play(CWndHSL& w, const std::vector<Step>& steps) {
+  bool Play(CWndHSL& w, const std::vector<Step>& steps) {  // the last `handled`
     bool handled = false;
     for (const Step& s : steps) {
-      WinSetAsyncKeyState(VK_SHIFT, (s.keys & 1) != 0);
+      WinSetAsyncKeyState(VK_SHIFT, s.keys & 1);
       WinSetAsyncKeyState(VK_MENU, (s.keys & 2) != 0);
       SetCursorPos(kOrigin.x + s.x, kOrigin.y + s.y);
       const POINT p{s.x, s.y};
@@ -96,65 +97,55 @@ struct Host {
     }
     return handled;
   }
-  std::vector<std::uint8_t> White() const {  // white window pixels over the picture
-    std::vector<std::uint8_t> p(260 * 260 * 4), out(std::size_t(kW) * kH);
+  Bytes White() const {  // white window pixels over the picture
+    Bytes p(260 * 260 * 4);
     WinReadWindowPixels(hwnd, p.data(), 260 * 4);
-    for (int y = 0; y < kH; ++y)
-      for (int x = 0; x < kW; ++x) {
-        const std::uint8_t* q = &p[std::size_t(y * 260 + x) * 4];
-        out[std::size_t(y) * kW + x] = q[0] == 255 && q[1] == 255 && q[2] == 255;
-      }
-    return out;
+    return Wheel::Picture([&](int x, int y) {
+      return p[std::size_t(y * 260 + x) * 4] + p[std::size_t(y * 260 + x) * 4 + 1] == 510;
+    });
   }
 };
 
-// The lasso's points as the drag records them: each pointer position that
-// falls on a new pixel, clamped to 0..width and 0..height.
+// The lasso's points as a drag records them: each position on a new pixel,
+// clamped to 0..width and 0..height.
 std::vector<POINT> Recorded(const std::vector<Step>& steps) {
   std::vector<POINT> pts;
   POINT last{-1, -1};
   for (const Step& s : steps) {
-    if (s.what == 'k' || (s.what == 'u' && !pts.empty())) continue;
-    const POINT onPicture{std::clamp(s.x, 0, kW - 1), std::clamp(s.y, 0, kH - 1)};
-    if (s.what == 'm' && onPicture.x == last.x && onPicture.y == last.y) continue;
+    const POINT on{std::clamp(s.x, 0, kW - 1), std::clamp(s.y, 0, kH - 1)};
     if (s.what == 'd') pts.clear();
-    pts.push_back({std::clamp(s.x, 0, kW), std::clamp(s.y, 0, kH)});
-    last = onPicture;
+    if (s.what == 'd' || (s.what == 'm' && (on.x != last.x || on.y != last.y)))
+      pts.push_back({std::clamp(s.x, 0, kW), std::clamp(s.y, 0, kH)}), last = on;
   }
   return pts;
 }
 
 // Brute-force even-odd fill of the vertices (x, y + 0.5): row y's centre
-// line y + 0.5 meets an edge whose upper end lies on or above it and whose
-// lower end below it; the crossing is an exact fraction, each span end is
-// rounded halves away from zero and clamped into the mask. One vertex, or a
-// polygon on one row, marks its row one below the recorded row.
-std::vector<std::uint8_t> BruteFill(const std::vector<POINT>& v) {
-  std::vector<std::uint8_t> m(std::size_t(kW) * kH, 0);
+// line meets an edge whose upper end lies on or above it and whose lower end
+// below; crossings are exact fractions, each span end is rounded halves away
+// from zero and clamped. One vertex, or all on one row, fill one row lower.
+Bytes BruteFill(const std::vector<POINT>& v) {
+  Bytes m(std::size_t(kW) * kH, 0);
   const auto mark = [&](long a, long b, int row) {
-    for (long x = std::max(a, 0L); x <= std::min(b, long(kW - 1)); ++x)
-      m[std::size_t(row) * kW + std::size_t(x)] = 255;
+    for (long x = std::max(a, 0L); x <= std::min(b, long(kW - 1)); ++x) m[row * kW + x] = 255;
   };
-  const bool flat = std::all_of(v.begin(), v.end(), [&](POINT p) { return p.y == v[0].y; });
-  if (v.empty()) return m;
-  if (flat) {
-    long lo = v[0].x, hi = v[0].x;
-    for (POINT p : v) lo = std::min(lo, long(p.x)), hi = std::max(hi, long(p.x));
-    mark(lo, hi, std::min(v[0].y + 1, kH - 1));
+  if (std::all_of(v.begin(), v.end(), [&](POINT p) { return p.y == v[0].y; })) {
+    const auto [lo, hi] =
+        std::minmax_element(v.begin(), v.end(), [](POINT a, POINT b) { return a.x < b.x; });
+    if (!v.empty()) mark(lo->x, hi->x, std::min(int(v[0].y) + 1, kH - 1));
     return m;
   }
   for (int row = 0; row < kH; ++row) {
-    std::vector<std::pair<long, long>> xs;  // numerator, denominator > 0
+    std::vector<std::pair<long, long>> xs;  // x = first / second
     for (std::size_t i = 0; i < v.size(); ++i) {
       POINT u = v[i], l = v[(i + 1) % v.size()];
       if (u.y > l.y) std::swap(u, l);
-      if (!(u.y <= row && row < l.y)) continue;  // (y + 0.5) <= row + 0.5 < ...
-      const long d = l.y - u.y;
-      xs.push_back({long(u.x) * d + long(row - u.y) * (l.x - u.x), d});
+      if (u.y <= row && row < l.y)
+        xs.push_back({long(u.x) * (l.y - u.y) + long(row - u.y) * (l.x - u.x), l.y - u.y});
     }
     std::sort(xs.begin(), xs.end(),
               [](auto a, auto b) { return a.first * b.second < b.first * a.second; });
-    const auto round = [](std::pair<long, long> f) {  // f >= 0
+    const auto round = [](std::pair<long, long> f) {
       return (2 * f.first + f.second) / (2 * f.second);
     };
     for (std::size_t k = 0; k + 1 < xs.size(); k += 2) mark(round(xs[k]), round(xs[k + 1]), row);
@@ -162,13 +153,8 @@ std::vector<std::uint8_t> BruteFill(const std::vector<POINT>& v) {
   return m;
 }
 
-HCURSOR Cursor(int index) {
-  return index == 0 ? LoadCursorW(nullptr, IDC_ARROW)
-                    : LoadCursorW(ThisProgram(), MAKEINTRESOURCEW(3030 + index));
-}
-
-// Lassos whose edges rise by powers of two (so the fill's running x is exact)
-// against the brute-force fill; a click; a path far outside the control.
+// Edges rise by powers of two (the fill's running x stays exact): a click, a
+// star, a bow tie, paths far outside the control, a press during a drag.
 TEST(WheelEdit, LassoFillsWhatTheBruteForceFills) {
   AFX_MANAGE_STATE(&g_state);
   const std::vector<std::vector<Step>> scripts = {
@@ -190,143 +176,117 @@ TEST(WheelEdit, LassoFillsWhatTheBruteForceFills) {
        {'m', -5000, 8000},
        {'u', -5000, 8000}},
       {{'d', -40, -40}, {'m', 30, -9}, {'m', 300, 250}, {'u', 300, 250}},
+      {{'d', 10, 10}, {'m', 200, 150}, {'d', 30, 40}, {'u', 30, 40}},
   };
   for (const auto& script : scripts) {
     Host host;
     Wheel w;
-    host.Play(w, script);
-    EXPECT_FALSE(w.m_edit.dragging);
+    EXPECT_TRUE(host.Play(w, script));
+    EXPECT_FALSE(w.m_edit.dragging || GetCapture());
     EXPECT_EQ(w.Mask(), BruteFill(Recorded(script))) << script[1].x;
   }
-  // The click: the single pixel one row below the pressed one.
-  Host host;
+  Host host;  // the click's pixel lies one row below the pressed one
   Wheel w;
   host.Play(w, scripts[0]);
   EXPECT_EQ(w.m_mask.GetDIBByte(60, 51), 255);
+  EXPECT_FALSE(host.Play(w, {{'u', 50, 50}, {'m', 50, 50}}));  // no press: nothing
+  EXPECT_EQ(w.Mask(), BruteFill({{60, 50}}));
 }
 
-// A mask of 200 on a rectangle, then a lasso over an overlapping one in each
-// mode: replace, add (saturates at 255), subtract (stops at 0), intersect.
+// 200 on a rectangle, then a lasso over an overlapping one in each mode:
+// replace, add (saturates at 255), subtract (stops at 0), intersect.
 TEST(WheelEdit, CombineModesOnOverlappingShapes) {
   AFX_MANAGE_STATE(&g_state);
-  std::vector<std::uint8_t> before(std::size_t(kW) * kH, 0);
-  for (int y = 20; y < 80; ++y)
-    for (int x = 30; x < 90; ++x) before[std::size_t(y) * kW + x] = 200;
-  for (int mode = 0; mode < 4; ++mode) {
-    const std::vector<Step> lasso = {{'d', 60, 10, mode},
-                                     {'m', 120, 10, mode},
-                                     {'m', 120, 74, mode},
-                                     {'m', 60, 74, mode},
-                                     {'u', 60, 74, mode}};
-    const std::vector<std::uint8_t> s = BruteFill(Recorded(lasso));
+  const Bytes before =
+      Wheel::Picture([](int x, int y) { return x >= 30 && x < 90 && y >= 20 && y < 80 ? 200 : 0; });
+  for (int k = 0; k < 4; ++k) {
+    const std::vector<Step> lasso = {
+        {'d', 60, 10, k}, {'m', 120, 10, k}, {'m', 120, 74, k}, {'m', 60, 74, k}, {'u', 60, 74, k}};
+    const Bytes s = BruteFill(Recorded(lasso));
     Host host;
     Wheel w;
     w.SetMask(before);
     host.Play(w, lasso);
-    const std::vector<std::uint8_t> m = w.Mask();
+    const Bytes m = w.Mask();
     for (std::size_t i = 0; i < m.size(); ++i) {
       const int in = s[i] != 0, old = before[i];
       const int expected[4] = {in ? 255 : 0, in ? 255 : old, in ? 0 : old, in ? old : 0};
-      ASSERT_EQ(m[i], expected[mode]) << "mode " << mode << " at " << i;
+      ASSERT_EQ(m[i], expected[k]) << "mode " << k << " at " << i;
     }
   }
 }
 
-// A press on a keyed pixel with no key held moves the region, with the
-// drag's cursor; with keys it draws a lasso. Moving away and back restores
-// the mask exactly, also after leaving the control far behind.
+// A press on a keyed pixel with no key held moves the region (its cursor,
+// the capture); with keys it draws a lasso. Away and back (even far outside)
+// restores the mask exactly.
 TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
   AFX_MANAGE_STATE(&g_state);
-  const struct {
-    int keys, kind, cursor;
-  } presses[] = {{0, 5, 4}, {1, 4, 10}, {2, 4, 11}, {3, 4, 12}};
-  std::vector<std::uint8_t> region(std::size_t(kW) * kH, 0);
-  for (int y = 60; y < 90; ++y)
-    for (int x = 100; x < 140; ++x) region[std::size_t(y) * kW + x] = std::uint8_t(x + 3 * y);
-  for (const auto& c : presses) {
+  const Bytes region = Wheel::Picture(
+      [](int x, int y) { return x >= 100 && x < 140 && y >= 60 && y < 90 ? x + 3 * y : 0; });
+  for (const auto [keys, kind, cursor] :
+       {std::array{0, 5, 4}, {1, 4, 10}, {2, 4, 11}, {3, 4, 12}}) {
     Host host;
     Wheel w;
     w.SetMask(region);
-    host.Play(w, {{'d', 110, 70, c.keys}});
-    EXPECT_EQ(w.m_edit.kind, c.kind);
-    EXPECT_EQ(GetCursor(), Cursor(c.cursor));
+    host.Play(w, {{'d', 110, 70, keys}});
+    EXPECT_EQ(w.m_edit.kind, kind);
+    EXPECT_EQ(GetCursor(), Cursor(cursor));
     EXPECT_EQ(GetCapture(), host.hwnd);
-    if (c.kind != 5) continue;
+    if (kind != 5) continue;
     host.Play(w, {{'m', 140, 50}});
-    const std::vector<std::uint8_t> moved = w.Mask();
-    for (int y = 0; y < kH; ++y)
-      for (int x = 0; x < kW; ++x) {
-        const int sx = x - 30, sy = y + 20;
-        const int expected = sx >= 0 && sx < kW && sy < kH ? region[std::size_t(sy) * kW + sx] : 0;
-        ASSERT_EQ(moved[std::size_t(y) * kW + x], expected);
-      }
+    EXPECT_EQ(w.Mask(), Wheel::Picture([&](int x, int y) {
+                return x >= 30 && y + 20 < kH ? region[std::size_t((y + 20) * kW + x - 30)] : 0;
+              }));
     host.Play(w, {{'m', -8000, 9000}, {'m', 110, 70, 3}, {'u', 110, 70}});
     EXPECT_EQ(w.Mask(), region);
     EXPECT_EQ(GetCapture(), nullptr);
   }
 }
 
-// The outline in the window mid-drag, and in the display at the release:
-// the segments between recorded points, closed by a line to the start
-// unless the last point lies next to it (a line that could only repaint its
-// two ends). The segments here are horizontal, vertical or of slope 1/2.
+// The outline in the window mid-drag and in the display at the release: the
+// segments between the points, closed by a line to the start unless the last
+// point lies next to it (where the line could only repaint its two ends).
+// Segments here are horizontal, vertical, diagonal or of slope 1/2.
 TEST(WheelEdit, OutlineAndItsClosingLine) {
   AFX_MANAGE_STATE(&g_state);
-  const auto segment = [](std::vector<std::uint8_t>& m, POINT a, POINT b) {
+  const auto segment = [](Bytes& m, POINT a, POINT b) {
     const int n = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
     for (int t = 0; t <= n; ++t)
-      m[std::size_t(a.y + (b.y - a.y) * t / std::max(n, 1)) * kW +
-        std::size_t(a.x + (b.x - a.x) * t / std::max(n, 1))] = 1;
+      m[std::size_t((a.y + (b.y - a.y) * t / n) * kW + a.x + (b.x - a.x) * t / n)] = 1;
   };
-  const struct {
-    POINT last;
-    bool closed;
-  } cases[] = {{{40, 40}, true}, {{22, 21}, true}, {{20, 22}, true}, {{21, 21}, false}};
-  for (const auto& c : cases) {
+  for (const auto [x, y, closed] : {std::array{40, 40, 1}, {22, 21, 1}, {20, 22, 1}, {21, 21, 0}}) {
     Host host;
     Wheel w;
-    const POINT path[] = {{20, 20}, {120, 20}, {120, 100}, {c.last.x, 100}, c.last};
-    host.Play(w, {{'d', 20, 20},
-                  {'m', 120, 20},
-                  {'m', 120, 100},
-                  {'m', c.last.x, 100},
-                  {'m', c.last.x, c.last.y}});
-    std::vector<std::uint8_t> expected(std::size_t(kW) * kH, 0);
-    for (int i = 0; i + 1 < 5; ++i) segment(expected, path[i], path[i + 1]);
+    const POINT path[] = {{20, 20}, {120, 20}, {120, 100}, {x, 100}, {x, y}};
+    host.Play(w, {{'d', 20, 20}, {'m', 120, 20}, {'m', 120, 100}, {'m', x, 100}, {'m', x, y}});
+    Bytes expected(std::size_t(kW) * kH, 0);
+    for (int i = 0; i < 4; ++i) segment(expected, path[i], path[i + 1]);
     EXPECT_EQ(host.White(), expected);
     EXPECT_EQ(GetCursor(), Cursor(9));
-    host.Play(w, {{'u', c.last.x, c.last.y}});
-    if (c.closed) segment(expected, c.last, path[0]);
-    EXPECT_EQ(w.outline, expected) << c.last.x;
+    host.Play(w, {{'u', x, y}});
+    if (closed) segment(expected, path[4], path[0]);
+    EXPECT_EQ(w.outline, expected) << x;
   }
 }
 
-// The cursor of every idle situation, the pointer given in screen
-// coordinates: keyed pixel, keys, disabled, outside the client area, and a
-// capture held elsewhere.
+// Idle cursors, through key changes and OnSetCursor: keyed pixel, keys,
+// outside the client area, a capture held elsewhere, disabled.
 TEST(WheelEdit, IdleCursors) {
   AFX_MANAGE_STATE(&g_state);
   Host host;
   Wheel w;
-  w.MarkColour(733, 40, 200, 60);
-  POINT keyed{0, 0};
-  for (int y = 0; y < kH && keyed.x == 0; ++y)
-    for (int x = 0; x < kW; ++x)
-      if (w.m_mask.GetDIBByte(x, y) > 0) keyed = {x, y};
-  ASSERT_NE(keyed.x, 0);
-  const struct {
-    POINT at;
-    int keys;
-    int expected;
-  } cases[] = {{keyed, 0, 3}, {{5, 5}, 0, 5}, {keyed, 1, 6},
-               {keyed, 2, 7}, {{5, 5}, 3, 8}, {{250, 250}, 0, 5}};
-  for (const auto& c : cases) {
-    host.Play(w, {{'k', c.at.x, c.at.y, c.keys}});
-    EXPECT_EQ(GetCursor(), Cursor(c.expected)) << c.at.x << " " << c.keys;
+  w.SetMask(Wheel::Picture([](int x, int y) { return x == 70 && y == 30; }));
+  for (const auto [x, y, keys, expected] : {std::array{70, 30, 0, 3},
+                                            {5, 5, 0, 5},
+                                            {70, 30, 1, 6},
+                                            {70, 30, 2, 7},
+                                            {5, 5, 3, 8},
+                                            {250, 250, 0, 5}}) {
+    host.Play(w, {{'k', x, y, keys}});
+    EXPECT_EQ(GetCursor(), Cursor(expected)) << x << " " << keys;
     SetCursor(Cursor(1));
-    host.Play(w, {{'m', c.at.x, c.at.y, c.keys}});
     w.OnSetCursor(host.hwnd, CWndHSL::kHitClient);
-    EXPECT_EQ(GetCursor(), Cursor(c.expected));
+    EXPECT_EQ(GetCursor(), Cursor(expected));
   }
   w.OnSetCursor(host.hwnd, 2);
   EXPECT_EQ(GetCursor(), Cursor(0));
@@ -334,31 +294,12 @@ TEST(WheelEdit, IdleCursors) {
   SetCapture(other);
   w.OnSetCursor(host.hwnd, CWndHSL::kHitClient);
   EXPECT_EQ(GetCursor(), Cursor(0));  // left alone
-  ReleaseCapture();
   WinDestroyWindow(other);
   w.Enable(false);
   SetCursor(Cursor(5));
   w.OnSetCursor(host.hwnd, CWndHSL::kHitClient);
   EXPECT_EQ(GetCursor(), Cursor(0));
-  bool handled = true;
-  w.OnButtonDown(host.hwnd, host.dc, keyed, handled);
-  EXPECT_FALSE(handled);
-  EXPECT_FALSE(w.m_edit.dragging);
-}
-
-// Events out of order: a release or a move without a press are not handled
-// and change nothing; a press during a drag starts the drag again there.
-TEST(WheelEdit, EventsOutOfOrder) {
-  AFX_MANAGE_STATE(&g_state);
-  Host host;
-  Wheel w;
-  w.MarkColour(733, 40, 200, 60);
-  const std::vector<std::uint8_t> before = w.Mask();
-  EXPECT_FALSE(host.Play(w, {{'u', 50, 50}}));
-  EXPECT_FALSE(host.Play(w, {{'m', 50, 50}}));
-  EXPECT_EQ(w.Mask(), before);
-  EXPECT_TRUE(host.Play(w, {{'d', 10, 10}, {'m', 200, 150}, {'d', 30, 40}, {'u', 30, 40}}));
-  EXPECT_EQ(w.Mask(), BruteFill({{30, 40}}));
+  EXPECT_FALSE(host.Play(w, {{'d', 70, 30}}) || w.m_edit.dragging);
 }
 
 // Memory running out: while the point list grows, the point is dropped and
@@ -372,16 +313,15 @@ TEST(WheelEdit, OutOfMemory) {
     for (int x = 199; x >= 40; --x) walk.push_back({'m', x, 180});
     for (int y = 179; y >= 30; --y) walk.push_back({'m', 40, y});
   }
-  walk.push_back({'u', 40, 30});
   Host host;
   Wheel w;
   g_failSize = 2048 * sizeof(POINT);
   w.m_edit.memory.allocate = &Failing;
-  host.Play(w, {walk.begin(), walk.end() - 1});
+  host.Play(w, walk);
   EXPECT_EQ(w.m_edit.count, 1024);
-  EXPECT_TRUE(host.White()[std::size_t(100) * kW + 40]);  // drawn after the list was full
+  EXPECT_TRUE(host.White()[100 * kW + 40]);  // drawn after the list was full
   g_failSize = 0;  // the vertices of 1024 points are as large as the refused list
-  host.Play(w, {walk.back()});
+  host.Play(w, {{'u', 40, 30}});
   std::vector<POINT> kept = Recorded(walk);
   kept.resize(1024);
   EXPECT_EQ(w.Mask(), BruteFill(kept));
@@ -390,7 +330,7 @@ TEST(WheelEdit, OutOfMemory) {
   for (std::size_t fail : {std::size_t(244 * kH), 3 * 2 * sizeof(double)}) {
     Wheel v;
     v.MarkColour(733, 40, 200, 60);
-    const std::vector<std::uint8_t> before = v.Mask();
+    const Bytes before = v.Mask();
     g_failSize = fail;
     v.m_edit.memory.allocate = &Failing;
     host.Play(v, lasso);
@@ -406,24 +346,20 @@ TEST(WheelEdit, OutOfMemory) {
 // sample's green screen and keeps the person.
 TEST(WheelEdit, DraggedGreensKeyTheSample) {
   AFX_MANAGE_STATE(&g_state);
-  const auto onWheel = [](double degrees, double s) {
-    const double a = degrees * std::numbers::pi / 180.0;
-    return Step{'m', int(std::lround(120 + s * 120 * std::cos(a))),
-                int(std::lround(104 - s * 104 * std::sin(a)))};
-  };
   std::vector<Step> loop;
-  for (int h = 85; h <= 165; h += 4) loop.push_back(onWheel(h, 1.2));
-  for (int h = 165; h >= 85; h -= 4) loop.push_back(onWheel(h, 0.12));
-  loop.front().what = 'd';
-  loop.push_back(loop.back());
-  loop.back().what = 'u';
+  for (int i = 0; i <= 42; ++i) {
+    const double a = (i <= 21 ? 85 + 4 * i : 165 - 4 * (i - 21)) * std::numbers::pi / 180;
+    const double s = i <= 21 ? 1.2 : 0.12;
+    loop.push_back({i ? 'm' : 'd', int(std::lround(120 + s * 120 * std::cos(a))),
+                    int(std::lround(104 - s * 104 * std::sin(a)))});
+  }
+  loop.push_back({'u', loop.back().x, loop.back().y});
   Host host;
   Wheel w;
   host.Play(w, loop);
   std::uint32_t size = 0;
   const std::uint8_t* record = w.GetMaskData(size);
   ASSERT_GT(size, 144u);
-
   const auto picture =
       mattix::cli::ReadPng(std::string(MATTIX_SOURCE_DIR) + "/samples/greenscreen.png");
   const int width = picture.width, height = picture.height;
@@ -432,17 +368,14 @@ TEST(WheelEdit, DraggedGreensKeyTheSample) {
     std::copy_n(picture.Row(y), width * 4, source.line(height - 1 - y));
   const double settings[6] = {0, 0, 0, 0, 100, 100};
   ASSERT_EQ(CMattix2().Process(target.dib(), source.dib(), settings, record, size, -1), 0);
-  const auto alpha = [&](int x, int y) { return target.line(height - 1 - y)[4 * x + 3]; };
-  const struct {
-    int x0, y0, x1, y1, expected;
-  } areas[] = {{0, 0, 40, 40, 0},
-               {width - 40, height - 40, width, height, 0},
-               {0, 150, 40, 200, 0},
-               {170, 110, 210, 170, 255},
-               {150, 260, 230, 310, 255}};
-  for (const auto& a : areas)
-    for (int y = a.y0; y < a.y1; ++y)
-      for (int x = a.x0; x < a.x1; ++x) ASSERT_EQ(alpha(x, y), a.expected) << x << "," << y;
+  for (const auto [x0, y0, x1, y1, alpha] : {std::array{0, 0, 40, 40, 0},
+                                             {width - 40, height - 40, width, height, 0},
+                                             {0, 150, 40, 200, 0},
+                                             {170, 110, 210, 170, 255},
+                                             {150, 260, 230, 310, 255}})
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x)
+        ASSERT_EQ(target.line(height - 1 - y)[4 * x + 3], alpha) << x << "," << y;
 }
 
 }  // namespace
