@@ -218,11 +218,12 @@ TEST(WheelEdit, CombineModesOnOverlappingShapes) {
 
 // A press on a keyed pixel with no key held moves the region (its cursor,
 // the capture); with keys it draws a lasso. Away and back (even far outside)
-// restores the mask exactly.
+// restores the mask exactly. The pressed pixel holds 1.
 TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
   AFX_MANAGE_STATE(&g_state);
-  const Bytes region = Wheel::Picture(
-      [](int x, int y) { return x >= 100 && x < 140 && y >= 60 && y < 90 ? x + 3 * y : 0; });
+  const Bytes region = Wheel::Picture([](int x, int y) {
+    return x >= 100 && x < 140 && y >= 60 && y < 90 ? x - 109 + 3 * (y - 70) : 0;
+  });
   for (const auto [keys, kind, cursor] :
        {std::array{0, 5, 4}, {1, 4, 10}, {2, 4, 11}, {3, 4, 12}}) {
     Host host;
@@ -314,7 +315,11 @@ TEST(WheelEdit, OutOfMemory) {
     for (int y = 179; y >= 30; --y) walk.push_back({'m', 40, y});
   }
   Host host;
-  Wheel w;
+  Wheel whole, w;
+  walk.push_back({'u', 40, 30});
+  host.Play(whole, walk);  // the list grows past 1024 points and keeps them all
+  EXPECT_EQ(whole.Mask(), BruteFill(Recorded(walk)));
+  walk.pop_back();
   g_failSize = 2048 * sizeof(POINT);
   w.m_edit.memory.allocate = &Failing;
   host.Play(w, walk);
