@@ -217,22 +217,29 @@ TEST(WheelEdit, CombineModesOnOverlappingShapes) {
 }
 
 // A press on a keyed pixel with no key held moves the region (its cursor,
-// the capture); with keys it draws a lasso. Away and back (even far outside)
+// the capture); with keys, or elsewhere, it draws a lasso. Away and back (even far outside)
 // restores the mask exactly. The pressed pixel holds 1.
 TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
   AFX_MANAGE_STATE(&g_state);
   const Bytes region = Wheel::Picture([](int x, int y) {
     return x >= 100 && x < 140 && y >= 60 && y < 90 ? x - 109 + 3 * (y - 70) : 0;
   });
-  for (const auto [keys, kind, cursor] :
-       {std::array{0, 5, 4}, {1, 4, 10}, {2, 4, 11}, {3, 4, 12}}) {
+  for (const auto [keys, px, kind, cursor] : {std::array{0, 110, 5, 4},
+                                              {1, 110, 4, 10},
+                                              {2, 110, 4, 11},
+                                              {3, 110, 4, 12},
+                                              {0, 20, 4, 9}}) {
     Host host;
     Wheel w;
     w.SetMask(region);
-    host.Play(w, {{'d', 110, 70, keys}});
+    w.Draw(host.hwnd, host.dc);
+    const COLORREF tinted = GetPixel(host.dc, 120, 75);
+    host.Play(w, {{'d', px, 70, keys}});
     EXPECT_EQ(w.m_edit.kind, kind);
     EXPECT_EQ(GetCursor(), Cursor(cursor));
     EXPECT_EQ(GetCapture(), host.hwnd);
+    // Only a lasso that replaces shows the wheel without the region's tint.
+    EXPECT_EQ(GetPixel(host.dc, 120, 75) == tinted, keys != 0 || kind == 5);
     if (kind != 5) continue;
     host.Play(w, {{'m', 140, 50}});
     EXPECT_EQ(w.Mask(), Wheel::Picture([&](int x, int y) {
