@@ -1,5 +1,6 @@
 #include "selection/MaskEdit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -135,18 +136,23 @@ bool DrawLine(MaskEdit& edit, POINT to, POINT from) {
   if (!Inside(view, to.x, to.y)) return false;
   const long dx = long(to.x) - from.x;
   const long dy = long(to.y) - from.y;
+  // The running coordinate starts at the first step inside the raster (the
+  // end itself for the drags' points, which are always inside), so a far
+  // `from` costs no steps and no integer overflow.
   if (std::labs(dy) <= std::labs(dx)) {
     const POINT a = to.x < from.x ? to : from;
     const POINT b = to.x < from.x ? from : to;
-    const double slope = double(b.y - a.y) / double(b.x - a.x);
-    double y = a.y;
-    for (int x = a.x; x <= b.x; ++x, y += slope) Paint(view, x, RoundHalfAway(y));
+    const double slope = double(long(b.y) - a.y) / double(long(b.x) - a.x);
+    const long first = std::max<long>(a.x, 0), last = std::min<long>(b.x, view.width - 1);
+    double y = a.y + double(first - a.x) * slope;
+    for (long x = first; x <= last; ++x, y += slope) Paint(view, int(x), RoundHalfAway(y));
   } else {
     const POINT a = to.y < from.y ? to : from;
     const POINT b = to.y < from.y ? from : to;
-    const double slope = double(b.x - a.x) / double(b.y - a.y);
-    double x = a.x;
-    for (int y = a.y; y <= b.y; ++y, x += slope) Paint(view, RoundHalfAway(x), y);
+    const double slope = double(long(b.x) - a.x) / double(long(b.y) - a.y);
+    const long first = std::max<long>(a.y, 0), last = std::min<long>(b.y, view.height - 1);
+    double x = a.x + double(first - a.y) * slope;
+    for (long y = first; y <= last; ++y, x += slope) Paint(view, RoundHalfAway(x), int(y));
   }
   return true;
 }

@@ -131,9 +131,10 @@ bool SetPoint(MaskEdit& edit, int index, int x, int y);
 // Paints the line from `from` to `to`, both ends included, white (all four
 // bytes 255) into edit.raster. Along the longer axis every pixel gets one
 // point; the other coordinate is accumulated in double by adding the slope
-// once per pixel and rounded halves away from zero. Equal points paint one
-// pixel. False, nothing painted, when `to` lies outside the raster; pixels
-// of the line that fall outside it (a `from` outside) are skipped.
+// once per pixel and rounded halves away from zero. Equal points paint that
+// pixel (when inside) and give true. Otherwise false, nothing painted, when
+// `to` lies outside the raster; pixels of the line that fall outside it (a
+// `from` outside) are skipped.
 bool DrawLine(MaskEdit& edit, POINT to, POINT from);
 
 // Fills the lasso's points, as vertices (x, y + 0.5), into a zeroed shape
