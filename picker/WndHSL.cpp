@@ -402,6 +402,7 @@ bool CWndHSL::SetPoint(int index, int x, int y) { return selection::SetPoint(m_e
 
 bool CWndHSL::DrawLine(const POINT* to, const POINT* from) {
   if (to == nullptr || from == nullptr) return false;
+  m_edit.raster = selection::ViewOf(m_display);  // the display may have been reallocated
   return selection::DrawLine(m_edit, *to, *from);
 }
 

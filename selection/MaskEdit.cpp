@@ -17,18 +17,9 @@ void Release(void* block) { std::free(block); }
 
 bool SamePoint(POINT a, POINT b) { return a.x == b.x && a.y == b.y; }
 
-// The display as a pixel view; empty unless it is a valid 32-bit image.
 // Taken again at every step, since the owner may reallocate the display
 // between steps (a recomposition copies the base into it).
-void TakeRaster(MaskEdit& edit, const stdfx::CDIB& display) {
-  edit.raster = PixelView{};
-  if (!display.IsValidDIB() || display.DIBBitCount() != 32) return;
-  edit.raster.width = display.DIBWidth();
-  edit.raster.height = display.DIBHeight();
-  edit.raster.stride = display.DIBBytesPerLine();
-  edit.raster.topDown = display.IsDIBTopDown();
-  edit.raster.pixels = display.GetBytes();
-}
+void TakeRaster(MaskEdit& edit, const stdfx::CDIB& display) { edit.raster = ViewOf(display); }
 
 bool Inside(const PixelView& view, int x, int y) {
   return view.pixels != nullptr && x >= 0 && x < view.width && y >= 0 && y < view.height;
@@ -51,6 +42,12 @@ POINT OnPicture(const MaskEdit& edit, POINT p) {
 }  // namespace
 
 EditMemory DefaultMemory() { return EditMemory{&Allocate, &Release}; }
+
+PixelView ViewOf(const stdfx::CDIB& picture) {
+  if (!picture.IsValidDIB() || picture.DIBBitCount() != 32) return PixelView{};
+  return PixelView{picture.GetBytes(), picture.DIBWidth(), picture.DIBHeight(),
+                   picture.DIBBytesPerLine(), picture.IsDIBTopDown()};
+}
 
 std::uint8_t* PixelView::Row(int y) const {
   const int row = topDown ? y : height - 1 - y;

@@ -67,6 +67,9 @@ struct PixelView {
   std::uint8_t* Row(int y) const;
 };
 
+// A view of a valid 32-bit picture; empty (no pixels) for any other.
+PixelView ViewOf(const stdfx::CDIB& picture);
+
 // The editing state. Between drags the point list keeps the last lasso's
 // points until the next lasso (or ClearPoints) empties it.
 struct MaskEdit {
