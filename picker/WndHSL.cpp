@@ -79,31 +79,42 @@ bool CWndHSL::OnSetCursor(HWND hwnd, unsigned hitTest) {
   return true;
 }
 
-// The drag tools start, continue and end drags; without them a press or a
-// release changes nothing.
-bool CWndHSL::OnButtonDown(HWND, HDC, POINT, bool& handled) {
+bool CWndHSL::OnButtonDown(HWND hwnd, HDC hdc, POINT point, bool& handled) {
   handled = false;
+  if (m_enabled) {
+    BeginDrag(CWnd::FromHandle(hwnd), CDC::FromHandle(hdc), point);
+    handled = true;
+  }
   return true;
 }
 
-bool CWndHSL::OnButtonUp(HWND, HDC, POINT, bool& handled) {
+bool CWndHSL::OnButtonUp(HWND hwnd, HDC hdc, POINT point, bool& handled) {
   handled = false;
+  if (m_edit.dragging) {
+    EndDrag(CWnd::FromHandle(hwnd), CDC::FromHandle(hdc), point);
+    handled = true;
+  }
   return true;
 }
 
 bool CWndHSL::OnMouseMove(HWND hwnd, HDC hdc, POINT point, bool& handled) {
   handled = false;
-  if (!m_dragging) ShowInfoAt(CWnd::FromHandle(hwnd), CDC::FromHandle(hdc), point);
+  if (m_edit.dragging) {
+    ContinueDrag(CWnd::FromHandle(hwnd), CDC::FromHandle(hdc), point);
+    handled = true;
+  } else {
+    ShowInfoAt(CWnd::FromHandle(hwnd), CDC::FromHandle(hdc), point);
+  }
   return true;
 }
 
 bool CWndHSL::OnReset(HWND hwnd, HDC hdc, POINT, bool& handled) {
   handled = false;
-  if (m_dragging) return true;
-  m_toolMode = 0;
+  if (m_edit.dragging) return true;
+  m_edit.toolMode = selection::kReplace;
   ClearPoints();
   m_display.CopyDIB(m_base);
-  m_mask.ClearDIB(-1, 0);  // replace by the empty shape: every byte 0
+  ApplyLasso();  // no points: the empty shape replaces the mask
   CWnd* wnd = CWnd::FromHandle(hwnd);
   CDC* dc = CDC::FromHandle(hdc);
   BlurMask();
@@ -307,18 +318,39 @@ int CWndHSL::ClientToWheel(CWnd* wnd, POINT& point) {
   return point.y;
 }
 
-// The drag tools read the combine mode from the keyboard; without them it
-// is replace.
-int CWndHSL::GetToolMode() { return 0; }
+int CWndHSL::GetToolMode() {
+  return selection::ToolModeOf(GetAsyncKeyState(VK_SHIFT) < 0, GetAsyncKeyState(VK_MENU) < 0);
+}
 
-// The drag tools choose the tool cursor.
-void CWndHSL::UpdateCursor(HWND) {}
+void CWndHSL::UpdateCursor(HWND hwnd) {
+  int wanted = 0;
+  if (!m_enabled) {
+    wanted = 0;
+  } else if (m_edit.dragging) {
+    wanted = m_edit.kind == selection::kMove ? 4 : 9 + m_edit.toolMode;
+  } else if (GetCapture() == nullptr) {
+    m_edit.toolMode = GetToolMode();
+    POINT pointer{0, 0};
+    if (m_edit.toolMode == selection::kReplace && GetCursorPos(&pointer) &&
+        ScreenToClient(hwnd, &pointer) && m_mask.GetDIBByte(pointer.x, pointer.y) > 0)
+      wanted = 3;
+    else
+      wanted = 5 + GetToolMode();
+  } else {
+    return;  // another drag holds the mouse: its cursor stays
+  }
+  // A module cursor that did not load shows as the arrow rather than hiding
+  // the pointer.
+  const HCURSOR cursor = m_cursors[wanted] != nullptr ? m_cursors[wanted] : m_cursors[0];
+  if (GetCursor() != cursor) SetCursor(cursor);
+}
 
-// The drag tools combine their shapes into the mask.
-bool CWndHSL::CombineMask(stdfx::CDIB*, const stdfx::CDIB*, int) { return false; }
+bool CWndHSL::CombineMask(stdfx::CDIB* mask, const stdfx::CDIB* shape, int mode) {
+  if (mask == nullptr || shape == nullptr) return true;
+  return selection::CombineMask(*mask, *shape, mode);
+}
 
-// The drag tools turn the lasso into a shape.
-bool CWndHSL::ApplyLasso() { return false; }
+bool CWndHSL::ApplyLasso() { return selection::ApplyLasso(m_edit, m_mask); }
 
 bool CWndHSL::ComposeDisplay() {
   if (!m_display.CopyDIB(m_base)) return false;
@@ -364,22 +396,48 @@ bool CWndHSL::Refresh(CWnd* wnd, CDC* dc) {
   return DrawImage(wnd, dc);
 }
 
-void CWndHSL::ClearPoints() {
-  m_points.reset();
-  m_pointCount = 0;
-  m_pointCapacity = 0;
+void CWndHSL::ClearPoints() { selection::ClearPoints(m_edit); }
+
+bool CWndHSL::SetPoint(int index, int x, int y) { return selection::SetPoint(m_edit, index, x, y); }
+
+bool CWndHSL::DrawLine(const POINT* to, const POINT* from) {
+  if (to == nullptr || from == nullptr) return false;
+  m_edit.raster = selection::ViewOf(m_display);  // the display may have been reallocated
+  return selection::DrawLine(m_edit, *to, *from);
 }
 
-// The drag tools record the lasso's points.
-bool CWndHSL::SetPoint(int, int, int) { return false; }
+bool CWndHSL::BeginDrag(CWnd* wnd, CDC* dc, POINT point) {
+  const selection::EditImages images{&m_mask, &m_savedMask, &m_display, &m_base};
+  if (selection::BeginDrag(m_edit, images, point, GetToolMode()) == selection::kLasso)
+    DrawImage(wnd, dc);
+  const HWND hwnd = wnd != nullptr ? wnd->GetSafeHwnd() : nullptr;
+  UpdateCursor(hwnd);
+  SetCapture(hwnd);
+  return true;
+}
 
-// The drag tools draw the lasso's outline.
-bool CWndHSL::DrawLine(const POINT*, const POINT*) { return false; }
+void CWndHSL::ContinueDrag(CWnd* wnd, CDC* dc, POINT point) {
+  const selection::EditImages images{&m_mask, &m_savedMask, &m_display, &m_base};
+  POINT info{0, 0};
+  switch (selection::ContinueDrag(m_edit, images, point, &info)) {
+    case selection::Redraw::kOutline:
+      DrawImage(wnd, dc);
+      ShowInfoAt(wnd, dc, info);
+      break;
+    case selection::Redraw::kMask:
+      Refresh(wnd, dc);
+      break;
+    case selection::Redraw::kNothing:
+      break;
+  }
+}
 
-// The drag tools begin, continue and end drags.
-bool CWndHSL::BeginDrag(CWnd*, CDC*, POINT) { return false; }
-void CWndHSL::EndDrag(CWnd*, CDC*, POINT) {}
-void CWndHSL::ContinueDrag(CWnd*, CDC*, POINT) {}
+void CWndHSL::EndDrag(CWnd* wnd, CDC* dc, POINT point) {
+  ReleaseCapture();
+  const selection::EditImages images{&m_mask, &m_savedMask, &m_display, &m_base};
+  if (selection::EndDrag(m_edit, images, point) == selection::Redraw::kMask) Refresh(wnd, dc);
+  UpdateCursor(wnd != nullptr ? wnd->GetSafeHwnd() : nullptr);
+}
 
 void CWndHSL::DrawInfo(CDC* dc, int r, int g, int b, int h, int l, int s) {
   if (dc == nullptr) return;

@@ -16,12 +16,14 @@
 // (AFX_MANAGE_STATE). Without the resources the images stay invalid and
 // every operation that needs them does nothing and reports false.
 //
-// The editing operations (button, reset and drag handlers, the lasso's point
-// list and the combine modes) are driven by the drag tools; their slots are
-// part of the class so that its layout is complete.
+// Mask editing (the lasso and move drags, the combine modes, the outline)
+// is the state machine of selection/MaskEdit.h; the control owns its state
+// and drives it from the mouse handlers, supplying the window, the device
+// context and the images, and choosing the cursor.
 #include <cstdint>
 #include <memory>
 
+#include "selection/MaskEdit.h"
 #include "stdfx/DIB.h"
 #include "stdfx/VfbmiHeader.h"
 #include "win/AfxWin.h"
@@ -111,10 +113,19 @@ class CWndHSL {
   // Maps a client point of a client area of any size onto the picture with
   // y upwards: x = MulDiv(240, x, w), y = 208 - MulDiv(208, y, h); returns y.
   virtual int ClientToWheel(CWnd* wnd, POINT& point);
-  // The combine mode (0 replace, 1 add, 2 subtract, 3 intersect).
+  // The combine mode of the keys held now: Shift 1 (add), Alt 2
+  // (subtract), both 3 (intersect), neither 0 (replace).
   virtual int GetToolMode();
+  // Sets the cursor of the tool: the arrow when disabled; while dragging,
+  // entry 4 for a move and 9 + mode for a lasso; idle and with no capture
+  // anywhere, entry 3 in mode 0 over a keyed mask pixel (at the pointer,
+  // GetCursorPos in hwnd's client coordinates), else 5 + mode. SetCursor
+  // only when the wanted cursor is not already current.
   virtual void UpdateCursor(HWND hwnd);
+  // selection::CombineMask; null images change nothing (true).
   virtual bool CombineMask(stdfx::CDIB* mask, const stdfx::CDIB* shape, int mode);
+  // The lasso's points filled and combined into the mask by the tool mode;
+  // false, mask unchanged, when memory is short.
   virtual bool ApplyLasso();
   // The base picture with the soft mask's tint into the display: a pixel
   // with mask weight m > 0 becomes div255(c * 159) + div255(m * 96) per
@@ -127,11 +138,18 @@ class CWndHSL {
   virtual bool BlurMask();
   // BlurMask, ComposeDisplay (whatever they report), DrawImage.
   virtual bool Refresh(CWnd* wnd, CDC* dc);
+  // The lasso's point list and outline (selection/MaskEdit.h).
   virtual void ClearPoints();
   virtual bool SetPoint(int index, int x, int y);
   virtual bool DrawLine(const POINT* to, const POINT* from);
+  // A press starts a move (mode 0 on a keyed pixel) or a lasso, draws, sets
+  // the cursor and captures the mouse for the window; true.
   virtual bool BeginDrag(CWnd* wnd, CDC* dc, POINT point);
+  // The release: capture released, the edit committed into the mask, the
+  // wheel recomposed and drawn, the cursor updated.
   virtual void EndDrag(CWnd* wnd, CDC* dc, POINT point);
+  // The outline grows (with the info lines of the point), or the region
+  // follows the pointer.
   virtual void ContinueDrag(CWnd* wnd, CDC* dc, POINT point);
   // Two lines right of centre below the wheel, white on the background:
   // "H h L l S s" in (160, 220)-(260, 240) unless h < 0, "R r G g B b" in
@@ -143,32 +161,17 @@ class CWndHSL {
   virtual void ShowInfoAt(CWnd* wnd, CDC* dc, POINT point);
 
  protected:
-  // A view of the display's pixels taken when a drag begins.
-  struct Raster {
-    int width;
-    int height;
-    int stride;
-    std::uint8_t* pixels;
-  };
-
   double m_softness = 0.0;
   std::uint8_t m_emptyMask[144] = {};  // never written
   std::uint32_t m_maskBlobSize = 0;
   std::unique_ptr<std::uint8_t[]> m_maskBlob;  // last record of GetMaskData
   bool m_enabled = true;
-  bool m_dragging = false;
-  int m_dragKind = 0;  // 4 lasso, 5 move
-  POINT m_dragStart{0, 0};
-  POINT m_dragLast{0, 0};
-  int m_toolMode = 0;
-  int m_pointCapacity = 0;
-  int m_pointCount = 0;
-  std::unique_ptr<POINT[]> m_points;
+  // Drag state, tool mode, the lasso's points and the view of the display.
+  selection::MaskEdit m_edit;
   stdfx::CDIB m_wheel;    // the picture as loaded: straight alpha
   stdfx::CDIB m_base;     // over the background colour, opaque
   stdfx::CDIB m_display;  // m_base tinted by the soft mask
-  Raster m_raster{0, 0, 0, nullptr};
-  stdfx::CDIB m_mask;  // 8-bit key mask
+  stdfx::CDIB m_mask;     // 8-bit key mask
   stdfx::CDIB m_softMask;
   stdfx::CDIB m_savedMask;
   COLORREF m_backColour = kBackColour;

@@ -215,10 +215,14 @@ TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
   EXPECT_TRUE(a.SetMaskData(std::vector<std::uint8_t>(data, data + size).data(), size));
   EXPECT_TRUE(a.SetMaskData(record.data(), std::uint32_t(record.size())));
   EXPECT_EQ(a.Mask(), marked);
-  // Presses change nothing; a reset empties the mask and asks to store it.
-  bool handled = true;
+  // A reset waits for the end of a drag; then it empties the mask and asks
+  // to store it.
+  bool handled = false;
   a.OnButtonDown(nullptr, nullptr, POINT{0, 0}, handled);
+  EXPECT_TRUE(handled);
+  a.OnReset(nullptr, nullptr, POINT{0, 0}, handled);
   EXPECT_FALSE(handled);
+  a.OnButtonUp(nullptr, nullptr, POINT{0, 0}, handled);
   a.OnReset(nullptr, nullptr, POINT{0, 0}, handled);
   EXPECT_TRUE(handled);
   EXPECT_EQ(a.Mask(), std::vector<std::uint8_t>(marked.size(), 0));

@@ -1,0 +1,393 @@
+// Mask editing on the wheel, driven as a host drives it: a window, its
+// device context, the pointer in screen coordinates and the Shift and Alt
+// keys. Lassos are checked against a brute-force even-odd fill of the
+// scripted points, outlines against the window's pixels, cursors against the
+// resources they should be.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "host/cli/PngFile.h"
+#include "key/Mattix2.h"
+#include "picker/WndHSL.h"
+#include "tests/key/KeyTestUtil.h"
+#include "win/Afx.h"
+#include "win/Windows.h"
+
+namespace {
+
+constexpr int kW = 241, kH = 209;  // the mask
+constexpr POINT kOrigin{100, 50};  // the client area on the screen
+using Bytes = std::vector<std::uint8_t>;
+
+HINSTANCE ThisProgram() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                     reinterpret_cast<LPCWSTR>(&ThisProgram), &module);
+  return module;
+}
+AFX_MODULE_STATE g_state{nullptr, ThisProgram(), ThisProgram(), nullptr};
+HCURSOR Cursor(int i) {
+  return LoadCursorW(i ? ThisProgram() : nullptr, MAKEINTRESOURCEW(i ? 3030 + i : 32512));
+}
+
+std::size_t g_failSize = 0;  // requests of exactly this many bytes fail
+void* Failing(std::size_t bytes) { return bytes == g_failSize ? nullptr : std::malloc(bytes); }
+
+// The mask and the display as pictures, top row first; `outline` holds the
+// display's white pixels when the release recomposes (BlurMask comes first).
+struct Wheel : CWndHSL {
+  using CWndHSL::m_edit;
+  using CWndHSL::m_mask;
+  Bytes outline;
+  template <class F>
+  static Bytes Picture(F f) {
+    Bytes b(std::size_t(kW) * kH);
+    for (int i = 0; i < kW * kH; ++i) b[std::size_t(i)] = std::uint8_t(f(i % kW, i / kW));
+    return b;
+  }
+  bool BlurMask() override {
+    outline = Picture([&](int x, int y) {
+      int r = 0, g = 0, b = 0;
+      m_display.GetDIBColor(x, y, r, g, b);
+      return r + g + b == 765;
+    });
+    return CWndHSL::BlurMask();
+  }
+  Bytes Mask() const {
+    return Picture([&](int x, int y) { return m_mask.GetDIBByte(x, y); });
+  }
+  void SetMask(const Bytes& m) {
+    for (int i = 0; i < kW * kH; ++i)
+      m_mask.GetBytes()[(kH - 1 - i / kW) * 244 + i % kW] = m[std::size_t(i)];
+  }
+};
+
+// One event: 'd' press, 'm' move, 'u' release, 'k' a key change; keys bit 0
+// Shift, bit 1 Alt.
+struct Step {
+  char what;
+  int x, y, keys = 0;
+};
+
+struct Host {
+  HWND hwnd = WinCreateWindow(kOrigin.x, kOrigin.y, 260, 260);
+  HDC dc = GetDC(hwnd);
+  ~Host() {
+    ReleaseDC(hwnd, dc);
+    WinDestroyWindow(hwnd);
+  }
+  bool Play(CWndHSL& w, const std::vector<Step>& steps) {  // the last `handled`
+    bool handled = false;
+    for (const Step& s : steps) {
+      WinSetAsyncKeyState(VK_SHIFT, s.keys & 1);
+      WinSetAsyncKeyState(VK_MENU, (s.keys & 2) != 0);
+      SetCursorPos(kOrigin.x + s.x, kOrigin.y + s.y);
+      const POINT p{s.x, s.y};
+      if (s.what == 'd') w.OnButtonDown(hwnd, dc, p, handled);
+      if (s.what == 'm') w.OnMouseMove(hwnd, dc, p, handled);
+      if (s.what == 'u') w.OnButtonUp(hwnd, dc, p, handled);
+      if (s.what == 'k') w.OnKeyDown(hwnd);
+    }
+    return handled;
+  }
+  Bytes White() const {  // white window pixels over the picture
+    Bytes p(260 * 260 * 4);
+    WinReadWindowPixels(hwnd, p.data(), 260 * 4);
+    return Wheel::Picture([&](int x, int y) {
+      return p[std::size_t(y * 260 + x) * 4] + p[std::size_t(y * 260 + x) * 4 + 1] == 510;
+    });
+  }
+};
+
+// The lasso's points as a drag records them: each position on a new pixel,
+// clamped to 0..width and 0..height.
+std::vector<POINT> Recorded(const std::vector<Step>& steps) {
+  std::vector<POINT> pts;
+  POINT last{-1, -1};
+  for (const Step& s : steps) {
+    const POINT on{std::clamp(s.x, 0, kW - 1), std::clamp(s.y, 0, kH - 1)};
+    if (s.what == 'd') pts.clear();
+    if (s.what == 'd' || (s.what == 'm' && (on.x != last.x || on.y != last.y)))
+      pts.push_back({std::clamp(s.x, 0, kW), std::clamp(s.y, 0, kH)}), last = on;
+  }
+  return pts;
+}
+
+// Brute-force even-odd fill of the vertices (x, y + 0.5): row y's centre
+// line meets an edge whose upper end lies on or above it and whose lower end
+// below; crossings are exact fractions, each span end is rounded halves away
+// from zero and clamped. One vertex, or all on one row, fill one row lower.
+Bytes BruteFill(const std::vector<POINT>& v) {
+  Bytes m(std::size_t(kW) * kH, 0);
+  const auto mark = [&](long a, long b, int row) {
+    for (long x = std::max(a, 0L); x <= std::min(b, long(kW - 1)); ++x) m[row * kW + x] = 255;
+  };
+  if (std::all_of(v.begin(), v.end(), [&](POINT p) { return p.y == v[0].y; })) {
+    const auto [lo, hi] =
+        std::minmax_element(v.begin(), v.end(), [](POINT a, POINT b) { return a.x < b.x; });
+    if (!v.empty()) mark(lo->x, hi->x, std::min(int(v[0].y) + 1, kH - 1));
+    return m;
+  }
+  for (int row = 0; row < kH; ++row) {
+    std::vector<std::pair<long, long>> xs;  // x = first / second
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      POINT u = v[i], l = v[(i + 1) % v.size()];
+      if (u.y > l.y) std::swap(u, l);
+      if (u.y <= row && row < l.y)
+        xs.push_back({long(u.x) * (l.y - u.y) + long(row - u.y) * (l.x - u.x), l.y - u.y});
+    }
+    std::sort(xs.begin(), xs.end(),
+              [](auto a, auto b) { return a.first * b.second < b.first * a.second; });
+    const auto round = [](std::pair<long, long> f) {
+      return (2 * f.first + f.second) / (2 * f.second);
+    };
+    for (std::size_t k = 0; k + 1 < xs.size(); k += 2) mark(round(xs[k]), round(xs[k + 1]), row);
+  }
+  return m;
+}
+
+// Edges rise by powers of two (the fill's running x stays exact): a click, a
+// star, a bow tie, paths far outside the control, a press during a drag.
+TEST(WheelEdit, LassoFillsWhatTheBruteForceFills) {
+  AFX_MANAGE_STATE(&g_state);
+  const std::vector<std::vector<Step>> scripts = {
+      {{'d', 60, 50}, {'u', 60, 50}},
+      {{'d', 40, 40},
+       {'m', 72, 48},
+       {'m', 104, 40},
+       {'m', 96, 72},
+       {'m', 104, 104},
+       {'m', 72, 96},
+       {'m', 40, 104},
+       {'m', 48, 72},
+       {'u', 48, 72}},
+      {{'d', 150, 40}, {'m', 190, 104}, {'m', 190, 40}, {'m', 150, 104}, {'u', 150, 104}},
+      {{'d', 20, 200},
+       {'m', 9000, 200},
+       {'m', 9000, -7000},
+       {'m', -5000, -4000},
+       {'m', -5000, 8000},
+       {'u', -5000, 8000}},
+      {{'d', -40, -40}, {'m', 30, -9}, {'m', 300, 250}, {'u', 300, 250}},
+      {{'d', 10, 10}, {'m', 200, 150}, {'d', 30, 40}, {'u', 30, 40}},
+  };
+  for (const auto& script : scripts) {
+    Host host;
+    Wheel w;
+    EXPECT_TRUE(host.Play(w, script));
+    EXPECT_FALSE(w.m_edit.dragging || GetCapture());
+    EXPECT_EQ(w.Mask(), BruteFill(Recorded(script))) << script[1].x;
+  }
+  Host host;  // the click's pixel lies one row below the pressed one
+  Wheel w;
+  host.Play(w, scripts[0]);
+  EXPECT_EQ(w.m_mask.GetDIBByte(60, 51), 255);
+  EXPECT_FALSE(host.Play(w, {{'u', 50, 50}, {'m', 50, 50}}));  // no press: nothing
+  EXPECT_EQ(w.Mask(), BruteFill({{60, 50}}));
+}
+
+// 200 on a rectangle, then a lasso over an overlapping one in each mode:
+// replace, add (saturates at 255), subtract (stops at 0), intersect.
+TEST(WheelEdit, CombineModesOnOverlappingShapes) {
+  AFX_MANAGE_STATE(&g_state);
+  const Bytes before =
+      Wheel::Picture([](int x, int y) { return x >= 30 && x < 90 && y >= 20 && y < 80 ? 200 : 0; });
+  for (int k = 0; k < 4; ++k) {
+    const std::vector<Step> lasso = {
+        {'d', 60, 10, k}, {'m', 120, 10, k}, {'m', 120, 74, k}, {'m', 60, 74, k}, {'u', 60, 74, k}};
+    const Bytes s = BruteFill(Recorded(lasso));
+    Host host;
+    Wheel w;
+    w.SetMask(before);
+    host.Play(w, lasso);
+    const Bytes m = w.Mask();
+    for (std::size_t i = 0; i < m.size(); ++i) {
+      const int in = s[i] != 0, old = before[i];
+      const int expected[4] = {in ? 255 : 0, in ? 255 : old, in ? 0 : old, in ? old : 0};
+      ASSERT_EQ(m[i], expected[k]) << "mode " << k << " at " << i;
+    }
+  }
+}
+
+// A press on a keyed pixel with no key held moves the region (its cursor,
+// the capture); with keys, or elsewhere, it draws a lasso. Away and back (even far outside)
+// restores the mask exactly. The pressed pixel holds 1.
+TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
+  AFX_MANAGE_STATE(&g_state);
+  const Bytes region = Wheel::Picture([](int x, int y) {
+    return x >= 100 && x < 140 && y >= 60 && y < 90 ? x - 109 + 3 * (y - 70) : 0;
+  });
+  for (const auto [keys, px, kind, cursor] : {std::array{0, 110, 5, 4},
+                                              {1, 110, 4, 10},
+                                              {2, 110, 4, 11},
+                                              {3, 110, 4, 12},
+                                              {0, 20, 4, 9}}) {
+    Host host;
+    Wheel w;
+    w.SetMask(region);
+    w.Draw(host.hwnd, host.dc);
+    const COLORREF tinted = GetPixel(host.dc, 120, 75);
+    host.Play(w, {{'d', px, 70, keys}});
+    EXPECT_EQ(w.m_edit.kind, kind);
+    EXPECT_EQ(GetCursor(), Cursor(cursor));
+    EXPECT_EQ(GetCapture(), host.hwnd);
+    // Only a lasso that replaces shows the wheel without the region's tint.
+    EXPECT_EQ(GetPixel(host.dc, 120, 75) == tinted, keys != 0 || kind == 5);
+    if (kind != 5) continue;
+    host.Play(w, {{'m', 140, 50}});
+    EXPECT_EQ(w.Mask(), Wheel::Picture([&](int x, int y) {
+                return x >= 30 && y + 20 < kH ? region[std::size_t((y + 20) * kW + x - 30)] : 0;
+              }));
+    host.Play(w, {{'m', -8000, 9000}, {'m', 110, 70, 3}, {'u', 110, 70}});
+    EXPECT_EQ(w.Mask(), region);
+    EXPECT_EQ(GetCapture(), nullptr);
+  }
+}
+
+// The outline in the window mid-drag and in the display at the release: the
+// segments between the points, closed by a line to the start unless the last
+// point lies next to it (where the line could only repaint its two ends).
+// Segments here are horizontal, vertical, diagonal or of slope 1/2.
+TEST(WheelEdit, OutlineAndItsClosingLine) {
+  AFX_MANAGE_STATE(&g_state);
+  const auto segment = [](Bytes& m, POINT a, POINT b) {
+    const int n = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
+    for (int t = 0; t <= n; ++t)
+      m[std::size_t((a.y + (b.y - a.y) * t / n) * kW + a.x + (b.x - a.x) * t / n)] = 1;
+  };
+  for (const auto [x, y, closed] : {std::array{40, 40, 1}, {22, 21, 1}, {20, 22, 1}, {21, 21, 0}}) {
+    Host host;
+    Wheel w;
+    const POINT path[] = {{20, 20}, {120, 20}, {120, 100}, {x, 100}, {x, y}};
+    host.Play(w, {{'d', 20, 20}, {'m', 120, 20}, {'m', 120, 100}, {'m', x, 100}, {'m', x, y}});
+    Bytes expected(std::size_t(kW) * kH, 0);
+    for (int i = 0; i < 4; ++i) segment(expected, path[i], path[i + 1]);
+    EXPECT_EQ(host.White(), expected);
+    EXPECT_EQ(GetCursor(), Cursor(9));
+    host.Play(w, {{'u', x, y}});
+    if (closed) segment(expected, path[4], path[0]);
+    EXPECT_EQ(w.outline, expected) << x;
+  }
+}
+
+// Idle cursors, through key changes and OnSetCursor: keyed pixel, keys,
+// outside the client area, a capture held elsewhere, disabled.
+TEST(WheelEdit, IdleCursors) {
+  AFX_MANAGE_STATE(&g_state);
+  Host host;
+  Wheel w;
+  w.SetMask(Wheel::Picture([](int x, int y) { return x == 70 && y == 30; }));
+  for (const auto [x, y, keys, expected] : {std::array{70, 30, 0, 3},
+                                            {5, 5, 0, 5},
+                                            {70, 30, 1, 6},
+                                            {70, 30, 2, 7},
+                                            {5, 5, 3, 8},
+                                            {250, 250, 0, 5}}) {
+    host.Play(w, {{'k', x, y, keys}});
+    EXPECT_EQ(GetCursor(), Cursor(expected)) << x << " " << keys;
+    SetCursor(Cursor(1));
+    w.OnSetCursor(host.hwnd, CWndHSL::kHitClient);
+    EXPECT_EQ(GetCursor(), Cursor(expected));
+  }
+  w.OnSetCursor(host.hwnd, 2);
+  EXPECT_EQ(GetCursor(), Cursor(0));
+  HWND other = WinCreateWindow(0, 0, 10, 10);
+  SetCapture(other);
+  w.OnSetCursor(host.hwnd, CWndHSL::kHitClient);
+  EXPECT_EQ(GetCursor(), Cursor(0));  // left alone
+  WinDestroyWindow(other);
+  w.Enable(false);
+  SetCursor(Cursor(5));
+  w.OnSetCursor(host.hwnd, CWndHSL::kHitClient);
+  EXPECT_EQ(GetCursor(), Cursor(0));
+  EXPECT_FALSE(host.Play(w, {{'d', 70, 30}}) || w.m_edit.dragging);
+}
+
+// Memory running out: while the point list grows, the point is dropped and
+// the outline goes on; in the fill (shape or vertices), the mask stays.
+TEST(WheelEdit, OutOfMemory) {
+  AFX_MANAGE_STATE(&g_state);
+  std::vector<Step> walk{{'d', 40, 30}};  // twice around a rectangle, a pixel a step
+  for (int lap = 0; lap < 2; ++lap) {
+    for (int x = 41; x <= 200; ++x) walk.push_back({'m', x, 30});
+    for (int y = 31; y <= 180; ++y) walk.push_back({'m', 200, y});
+    for (int x = 199; x >= 40; --x) walk.push_back({'m', x, 180});
+    for (int y = 179; y >= 30; --y) walk.push_back({'m', 40, y});
+  }
+  Host host;
+  Wheel whole, w;
+  walk.push_back({'u', 40, 30});
+  host.Play(whole, walk);  // the list grows past 1024 points and keeps them all
+  EXPECT_EQ(whole.Mask(), BruteFill(Recorded(walk)));
+  walk.pop_back();
+  g_failSize = 2048 * sizeof(POINT);
+  w.m_edit.memory.allocate = &Failing;
+  host.Play(w, walk);
+  EXPECT_EQ(w.m_edit.count, 1024);
+  EXPECT_TRUE(host.White()[100 * kW + 40]);  // drawn after the list was full
+  g_failSize = 0;  // the vertices of 1024 points are as large as the refused list
+  host.Play(w, {{'u', 40, 30}});
+  std::vector<POINT> kept = Recorded(walk);
+  kept.resize(1024);
+  EXPECT_EQ(w.Mask(), BruteFill(kept));
+
+  const std::vector<Step> lasso = {{'d', 60, 60}, {'m', 90, 60}, {'m', 90, 90}, {'u', 90, 90}};
+  for (std::size_t fail : {std::size_t(244 * kH), 3 * 2 * sizeof(double)}) {
+    Wheel v;
+    v.MarkColour(733, 40, 200, 60);
+    const Bytes before = v.Mask();
+    g_failSize = fail;
+    v.m_edit.memory.allocate = &Failing;
+    host.Play(v, lasso);
+    EXPECT_EQ(v.Mask(), before) << fail;
+    g_failSize = 0;
+    host.Play(v, lasso);
+    EXPECT_EQ(v.Mask(), BruteFill(Recorded(lasso)));
+  }
+}
+
+// A loop around the wheel's greens (hue 85 to 165 degrees, saturation 0.12
+// to beyond the rim) leaves a mask with which the engine keys the shipped
+// sample's green screen and keeps the person.
+TEST(WheelEdit, DraggedGreensKeyTheSample) {
+  AFX_MANAGE_STATE(&g_state);
+  std::vector<Step> loop;
+  for (int i = 0; i <= 42; ++i) {
+    const double a = (i <= 21 ? 85 + 4 * i : 165 - 4 * (i - 21)) * std::numbers::pi / 180;
+    const double s = i <= 21 ? 1.2 : 0.12;
+    loop.push_back({i ? 'm' : 'd', int(std::lround(120 + s * 120 * std::cos(a))),
+                    int(std::lround(104 - s * 104 * std::sin(a)))});
+  }
+  loop.push_back({'u', loop.back().x, loop.back().y});
+  Host host;
+  Wheel w;
+  host.Play(w, loop);
+  std::uint32_t size = 0;
+  const std::uint8_t* record = w.GetMaskData(size);
+  ASSERT_GT(size, 144u);
+  const auto picture =
+      mattix::cli::ReadPng(std::string(MATTIX_SOURCE_DIR) + "/samples/greenscreen.png");
+  const int width = picture.width, height = picture.height;
+  keytest::Frame source(width, height), target(width, height);
+  for (int y = 0; y < height; ++y)
+    std::copy_n(picture.Row(y), width * 4, source.line(height - 1 - y));
+  const double settings[6] = {0, 0, 0, 0, 100, 100};
+  ASSERT_EQ(CMattix2().Process(target.dib(), source.dib(), settings, record, size, -1), 0);
+  for (const auto [x0, y0, x1, y1, alpha] : {std::array{0, 0, 40, 40, 0},
+                                             {width - 40, height - 40, width, height, 0},
+                                             {0, 150, 40, 200, 0},
+                                             {170, 110, 210, 170, 255},
+                                             {150, 260, 230, 310, 255}})
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x)
+        ASSERT_EQ(target.line(height - 1 - y)[4 * x + 3], alpha) << x << "," << y;
+}
+
+}  // namespace
