@@ -31,7 +31,8 @@
 
 namespace mattix::host {
 
-// Keys held during an event, set on the keyboard before it is forwarded.
+// Keys held during an event, set on the keyboard before it is forwarded;
+// they stay so until the next event that sets them.
 struct Keys {
   bool shift = false;
   bool alt = false;
