@@ -13,24 +13,6 @@ namespace {
 static_assert(std::endian::native == std::endian::little);
 static_assert(sizeof(double) * 4 == mattix::kLightnessSize);
 
-double ReadNumber(Tarn::IFXParameterSet* set, std::int32_t index) {
-  PIM::RefPtr<Tarn::IFXParameter> parameter;
-  if (mattix::internal::GetParameter(set, index, parameter) != PIM::kOk) return 0.0;
-  PIM::RefPtr<Tarn::IFXNumberValue> value;
-  if (mattix::internal::GetCurrentValue(parameter.Get(), value) != PIM::kOk) return 0.0;
-  return value->Get();
-}
-
-// The current data value of a parameter, or null. The bytes stay the
-// host's: the value object may be released, the parameter set keeps them.
-PIM::RefPtr<Tarn::IFXDataValue> ReadData(Tarn::IFXParameterSet* set, std::int32_t index) {
-  PIM::RefPtr<Tarn::IFXParameter> parameter;
-  if (mattix::internal::GetParameter(set, index, parameter) != PIM::kOk) return nullptr;
-  PIM::RefPtr<Tarn::IFXDataValue> value;
-  if (mattix::internal::GetCurrentValue(parameter.Get(), value) != PIM::kOk) return nullptr;
-  return value;
-}
-
 }  // namespace
 
 CKParam::CKParam(Tarn::IFXParameterSet* set) : m_keyValues{}, m_maskSize(0), m_mask(nullptr) {
@@ -40,12 +22,12 @@ CKParam::CKParam(Tarn::IFXParameterSet* set) : m_keyValues{}, m_maskSize(0), m_m
 // CKParam::Render: see Render.cpp.
 
 void CKParam::Load(Tarn::IFXParameterSet* set) {
-  m_keyValues[kSoftnessValue] = ReadNumber(set, mattix::kSoftness);
-  m_keyValues[kSpillValue] = ReadNumber(set, mattix::kSpillSuppression);
+  m_keyValues[kSoftnessValue] = mattix::internal::ReadNumber(set, mattix::kSoftness);
+  m_keyValues[kSpillValue] = mattix::internal::ReadNumber(set, mattix::kSpillSuppression);
 
   std::memcpy(&m_keyValues[kLightnessValues], mattix::kDefaultLightness,
               sizeof(mattix::kDefaultLightness));
-  if (PIM::RefPtr<Tarn::IFXDataValue> value = ReadData(set, mattix::kLightness)) {
+  if (PIM::RefPtr<Tarn::IFXDataValue> value = mattix::internal::ReadData(set, mattix::kLightness)) {
     const void* bytes = value->GetData();
     if (bytes != nullptr && value->GetSize() >= mattix::kLightnessSize) {
       std::memcpy(&m_keyValues[kLightnessValues], bytes, mattix::kLightnessSize);
@@ -54,7 +36,8 @@ void CKParam::Load(Tarn::IFXParameterSet* set) {
 
   m_maskSize = 0;
   m_mask = nullptr;
-  if (PIM::RefPtr<Tarn::IFXDataValue> value = ReadData(set, mattix::kChromaMask)) {
+  if (PIM::RefPtr<Tarn::IFXDataValue> value =
+          mattix::internal::ReadData(set, mattix::kChromaMask)) {
     const void* bytes = value->GetData();
     const std::uint32_t size = value->GetSize();
     if (bytes != nullptr && size != 0) {

@@ -2,6 +2,7 @@
 
 #include "plugin/Parameters.h"
 #include "plugin/PluginStatus.h"
+#include "win/Afx.h"
 
 namespace {
 
@@ -84,6 +85,7 @@ PIM::Status CMattixPlugin::DefineParameters(Tarn::IFXParameterList* list,
 
 Tarn::TRect<long>& CMattixPlugin::GetControlRect(Tarn::TRect<long>& out,
                                                  Tarn::IFXParameter* parameter) {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   out = Tarn::TRect<long>(0, 0, 0, 0);
   if (parameter == nullptr) return out;
   switch (parameter->GetIndex()) {
@@ -99,17 +101,4 @@ Tarn::TRect<long>& CMattixPlugin::GetControlRect(Tarn::TRect<long>& out,
   return out;
 }
 
-// Drawing, parameter changes and mouse events go to the lightness bar and
-// the wheel, which arrive with the controls. Until then these operations
-// draw nothing, change nothing and report nothing to the event.
-PIM::Status CMattixPlugin::DrawControl(Tarn::IFXEvent* /*event*/) { return PIM::kOk; }
-
-PIM::Status CMattixPlugin::OnParameterChanged(Tarn::IFXEvent* /*event*/, void* /*unused*/,
-                                              bool /*quiet*/) {
-  return PIM::kOk;
-}
-
-PIM::Status CMattixPlugin::OnMouseDown(Tarn::IFXEvent* /*event*/) { return PIM::kOk; }
-PIM::Status CMattixPlugin::OnMouseUp(Tarn::IFXEvent* /*event*/) { return PIM::kOk; }
-PIM::Status CMattixPlugin::OnMouseMove(Tarn::IFXEvent* /*event*/) { return PIM::kOk; }
-PIM::Status CMattixPlugin::OnOtherUserEvent(Tarn::IFXEvent* /*event*/) { return PIM::kOk; }
+// DrawControl, OnParameterChanged and the pointer events: see ControlEvents.cpp.

@@ -33,4 +33,25 @@ PIM::Status GetDefaultValue(Tarn::IFXParameter* parameter, PIM::RefPtr<T>& out) 
   return Obtained(parameter->DefaultValue(T::kIID, out.put()), out);
 }
 
+// The current value of number parameter index, or 0.0 when the set cannot
+// give it.
+inline double ReadNumber(Tarn::IFXParameterSet* set, std::int32_t index) {
+  PIM::RefPtr<Tarn::IFXParameter> parameter;
+  if (GetParameter(set, index, parameter) != PIM::kOk) return 0.0;
+  PIM::RefPtr<Tarn::IFXNumberValue> value;
+  if (GetCurrentValue(parameter.Get(), value) != PIM::kOk) return 0.0;
+  return value->Get();
+}
+
+// The current byte-block value of parameter index, or null when the set
+// cannot give it. The bytes stay the host's: the value object may be
+// released, the parameter set keeps them.
+inline PIM::RefPtr<Tarn::IFXDataValue> ReadData(Tarn::IFXParameterSet* set, std::int32_t index) {
+  PIM::RefPtr<Tarn::IFXParameter> parameter;
+  if (GetParameter(set, index, parameter) != PIM::kOk) return nullptr;
+  PIM::RefPtr<Tarn::IFXDataValue> value;
+  if (GetCurrentValue(parameter.Get(), value) != PIM::kOk) return nullptr;
+  return value;
+}
+
 }  // namespace mattix::internal
