@@ -88,29 +88,6 @@ struct Size {
   int w, h;
 };
 
-using ConstantParam = std::tuple<Config, int, Size, double>;
-
-class ConstantImageTest : public ::testing::TestWithParam<ConstantParam> {};
-
-TEST_P(ConstantImageTest, StaysConstantEverywhere) {
-  const auto [config, bits, size, radius] = GetParam();
-  Image src(size.w, size.h, bits), dst(size.w, size.h, bits);
-  const std::uint8_t channel[4] = {10, 128, 255, 77};
-  for (int y = 0; y < size.h; ++y)
-    for (int x = 0; x < size.w; ++x)
-      for (int c = 0; c < src.bpp; ++c) src.At(x, y, c) = bits == 8 ? 173 : channel[c];
-  auto blur = MakeBlur(config);
-  ASSERT_EQ(blur->Blur(dst.dib, src.dib, radius, radius), 0);
-  EXPECT_EQ(dst.Pixels(), src.Pixels());
-}
-
-// 241 columns leave a partial strip of one column.
-INSTANTIATE_TEST_SUITE_P(Images, ConstantImageTest,
-                         ::testing::Combine(::testing::ValuesIn(kConfigs), ::testing::Values(8, 32),
-                                            ::testing::Values(Size{241, 209}, Size{7, 5},
-                                                              Size{1, 9}),
-                                            ::testing::Values(1.0, 6.25, 31.640625, 100.0)));
-
 // The 1-D filter of one configuration's path on one line (a row or a column
 // copied out), from the kernels directly.
 std::vector<std::uint8_t> FilterLine(Config c, const std::vector<std::uint8_t>& line, int bits,

@@ -19,43 +19,31 @@ namespace {
 
 using stdfx::CTables;
 
-struct TableCase {
-  const char* name;
-  const std::int32_t* (CTables::*table0)() const;
-  const std::int32_t* (CTables::*start)() const;
-  int lowest;   // lowest index, relative to Table0
-  int highest;  // highest index
-  int lo, hi;   // clamp bounds
-};
-
-class ClampTable : public ::testing::TestWithParam<TableCase> {};
-
-TEST_P(ClampTable, EveryIndexClamps) {
-  const TableCase& c = GetParam();
+// Every entry over every documented index range (lowest..highest relative
+// to Table0) is the index clamped to lo..hi.
+TEST(CTables, EveryIndexClamps) {
+  using Get = const std::int32_t* (CTables::*)() const;
+  const struct {
+    Get table0, start;
+    int lowest, highest, lo, hi;
+  } cases[] = {
+      {&CTables::GetMinMaxN256P512Table0, &CTables::GetMinMaxN256P512Table, -512, 1023, 0, 255},
+      {&CTables::GetMinMaxL16H235Table0, &CTables::GetMinMaxL16H235Table, -512, 1023, 16, 235},
+      {&CTables::GetMinMaxL16H240Table0, &CTables::GetMinMaxL16H240Table, -512, 1023, 16, 240},
+      {&CTables::GetMinMax10bitTable0, &CTables::GetMinMax10bitTable, -2048, 2559, 0, 1023},
+      {&CTables::GetMinMax10bitYCCIRTable0, &CTables::GetMinMax10bitYCCIRTable, -2048, 2559, 64,
+       940},
+      {&CTables::GetMinMax10bitCCCIRTable0, &CTables::GetMinMax10bitCCCIRTable, -2048, 2559, 64,
+       960}};
   const CTables& t = CTables::GetInstance();
-  const std::int32_t* zero = (t.*c.table0)();
-  ASSERT_NE(zero, nullptr);
-  EXPECT_EQ(zero + c.lowest, (t.*c.start)());
-  for (long v = c.lowest; v <= c.highest; ++v) {
-    const long want = v < c.lo ? c.lo : (v > c.hi ? c.hi : v);
-    ASSERT_EQ(zero[v], want) << "index " << v;
+  for (const auto& c : cases) {
+    const std::int32_t* zero = (t.*c.table0)();
+    ASSERT_NE(zero, nullptr);
+    EXPECT_EQ(zero + c.lowest, (t.*c.start)());
+    for (long v = c.lowest; v <= c.highest; ++v)
+      ASSERT_EQ(zero[v], std::clamp<long>(v, c.lo, c.hi)) << "index " << v << " of " << c.hi;
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Tables, ClampTable,
-    ::testing::Values(TableCase{"N256P512", &CTables::GetMinMaxN256P512Table0,
-                                &CTables::GetMinMaxN256P512Table, -512, 1023, 0, 255},
-                      TableCase{"L16H235", &CTables::GetMinMaxL16H235Table0,
-                                &CTables::GetMinMaxL16H235Table, -512, 1023, 16, 235},
-                      TableCase{"L16H240", &CTables::GetMinMaxL16H240Table0,
-                                &CTables::GetMinMaxL16H240Table, -512, 1023, 16, 240},
-                      TableCase{"TenBit", &CTables::GetMinMax10bitTable0,
-                                &CTables::GetMinMax10bitTable, -2048, 2559, 0, 1023},
-                      TableCase{"TenBitYCCIR", &CTables::GetMinMax10bitYCCIRTable0,
-                                &CTables::GetMinMax10bitYCCIRTable, -2048, 2559, 64, 940},
-                      TableCase{"TenBitCCCIR", &CTables::GetMinMax10bitCCCIRTable0,
-                                &CTables::GetMinMax10bitCCCIRTable, -2048, 2559, 64, 960}));
 
 TEST(CTables, OneInstanceAcrossThreadsSharedByCopies) {
   std::vector<const std::int32_t*> tables(16, nullptr);
