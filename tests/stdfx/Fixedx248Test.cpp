@@ -10,6 +10,8 @@
 #include <limits>
 #include <random>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "FixedTestUtil.h"
 
@@ -63,30 +65,20 @@ constexpr long double kInf = std::numeric_limits<long double>::infinity();
 // (1/512 - 1e-20 is 1/512 as a double, so its half goes up); out of range,
 // NaN and infinities give raw -2^31.
 TEST(Fixedx248, ConversionsFromAndToFloatingPointAndIntegers) {
-  const struct {
-    long double v;
-    std::int32_t raw;
-  } cases[] = {{0.001998L, 1},
-               {-0.001L, 0},
-               {1.0L / 512, 1},
-               {-3.0L / 512, -2},
-               {-2.25L, -576},
-               {8388607.99609375L, kMax},
-               {-8388608.0L, kMin},
-               {1.0L / 512 - 1e-20L, 1},
-               {8388607.998046875L, kMin},
-               {-8388608.001953125L, kMin},
-               {1e10L, kMin},
-               {1e400L, kMin},
-               {kNaN, kMin},
-               {-kInf, kMin}};
-  for (const auto& c : cases) {
+  std::vector<std::pair<long double, std::int32_t>> cases = {
+      {0.001998L, 1},      {-0.001L, 0},
+      {1.0L / 512, 1},     {-3.0L / 512, -2},
+      {-2.25L, -576},      {8388607.99609375L, kMax},
+      {-8388608.0L, kMin}, {1.0L / 512 - 1e-20L, 1}};
+  for (long double v : {8388607.998046875L, -8388608.001953125L, 1e10L, 1e400L, kNaN, -kInf})
+    cases.push_back({v, kMin});
+  for (const auto& [v, raw] : cases) {
     CFixedx248 f(5);
-    EXPECT_EQ(&(f = c.v), &f);
-    EXPECT_TRUE(Raw(CFixedx248(c.v)) == c.raw && Raw(f) == c.raw) << static_cast<double>(c.v);
-    if (std::fabs(c.v) < 1e300L || !std::isfinite(c.v)) {  // a double exists
-      EXPECT_TRUE(Raw(CFixedx248(static_cast<double>(c.v))) == c.raw &&
-                  Raw(f = static_cast<double>(c.v)) == c.raw);
+    EXPECT_EQ(&(f = v), &f);
+    EXPECT_TRUE(Raw(CFixedx248(v)) == raw && Raw(f) == raw) << static_cast<double>(v);
+    if (std::fabs(v) < 1e300L || !std::isfinite(v)) {  // a double exists
+      EXPECT_TRUE(Raw(CFixedx248(static_cast<double>(v))) == raw &&
+                  Raw(f = static_cast<double>(v)) == raw);
     }
   }
   EXPECT_EQ(static_cast<long double>(FromRaw(1)), 0.00390625L);
