@@ -57,55 +57,28 @@ inline bool IsDouble(Path p) { return p == Path::kScalarDouble || p == Path::kVe
 class LineRunner {
  public:
   LineRunner(Path path, double radius, int maxLength)
-      : m_path(path),
-        m_fwdF(Buf<float>(maxLength)),
-        m_bwdF(Buf<float>(maxLength)),
-        m_fwdD(Buf<double>(maxLength)),
-        m_bwdD(Buf<double>(maxLength)) {
-    FillCoefficientBlock(*m_blockF, ComputeDericheCoefficients(radius));
-    FillCoefficientBlock(*m_blockD, ComputeDericheCoefficients(radius));
-  }
+      : m_path(path), m_float(radius, maxLength), m_double(radius, maxLength) {}
 
   void Pixels(const std::uint8_t* src, std::uint8_t* dst, int length) {
-    switch (m_path) {
-      case Path::kScalarFloat:
-        GaussPixels32_ref(src, dst, length, *m_blockF, F(), BF(), ClampTable());
-        break;
-      case Path::kVectorFloat:
-        GaussPixels32_sse(src, dst, length, *m_blockF, F(), BF());
-        break;
-      case Path::kScalarDouble:
-        GaussPixels32_ref(src, dst, length, *m_blockD, D(), BD(), ClampTable());
-        break;
-      case Path::kVectorDouble:
-        GaussPixels32_sse2(src, dst, length, *m_blockD, D(), BD());
-        break;
-    }
+    const bool vector = m_path == Path::kVectorFloat || m_path == Path::kVectorDouble;
+    IsDouble(m_path) ? m_double.Pixels(vector, src, dst, length)
+                     : m_float.Pixels(vector, src, dst, length);
   }
-
   void Lines(const std::uint8_t* src, std::ptrdiff_t sp, std::uint8_t* dst, std::ptrdiff_t dp,
              int lanes, int len) {
-    switch (m_path) {
-      case Path::kScalarFloat:
-        GaussLines8_ref(src, sp, dst, dp, lanes, len, *m_blockF, F(), BF(), ClampTable());
-        break;
-      case Path::kVectorFloat:
-        GaussLines8_sse(src, sp, dst, dp, lanes, len, *m_blockF, F(), BF());
-        break;
-      case Path::kScalarDouble:
-        GaussLines8_ref(src, sp, dst, dp, lanes, len, *m_blockD, D(), BD(), ClampTable());
-        break;
-      case Path::kVectorDouble:
-        GaussLines8_sse2(src, sp, dst, dp, lanes, len, *m_blockD, D(), BD());
-        break;
-    }
+    const bool vector = m_path == Path::kVectorFloat || m_path == Path::kVectorDouble;
+    IsDouble(m_path) ? m_double.Lines(vector, src, sp, dst, dp, lanes, len)
+                     : m_float.Lines(vector, src, sp, dst, dp, lanes, len);
   }
-
   // Forward and backward samples of the last run, widened to double.
-  double Forward(std::size_t i) const { return IsDouble(m_path) ? m_fwdD[i] : m_fwdF[i]; }
-  double Backward(std::size_t i) const { return IsDouble(m_path) ? m_bwdD[i] : m_bwdF[i]; }
+  double Forward(std::size_t i) const {
+    return IsDouble(m_path) ? m_double.fwd[i] : m_float.fwd[i];
+  }
+  double Backward(std::size_t i) const {
+    return IsDouble(m_path) ? m_double.bwd[i] : m_float.bwd[i];
+  }
   double StoredGain() const {
-    return IsDouble(m_path) ? BlockGain(*m_blockD) : BlockGain(*m_blockF);
+    return IsDouble(m_path) ? BlockGain(*m_double.block) : BlockGain(*m_float.block);
   }
 
  private:
@@ -116,21 +89,36 @@ class LineRunner {
     }
   };
   template <typename T>
-  using Aligned = std::unique_ptr<T[], AlignedDelete>;
-  template <typename T>
-  static Aligned<T> Buf(int length) {
-    return Aligned<T>(new (std::align_val_t(16)) T[std::size_t(length) * 4 + 4]);
-  }
-  float* F() { return m_fwdF.get(); }
-  float* BF() { return m_bwdF.get(); }
-  double* D() { return m_fwdD.get(); }
-  double* BD() { return m_bwdD.get(); }
+  struct State {
+    State(double radius, int length)
+        : fwd(new (std::align_val_t(16)) T[std::size_t(length) * 4 + 4]),
+          bwd(new (std::align_val_t(16)) T[std::size_t(length) * 4 + 4]) {
+      FillCoefficientBlock(*block, ComputeDericheCoefficients(radius));
+    }
+    void Pixels(bool vector, const std::uint8_t* src, std::uint8_t* dst, int length) {
+      if (!vector)
+        GaussPixels32_ref(src, dst, length, *block, fwd.get(), bwd.get(), ClampTable());
+      else if constexpr (sizeof(T) == 4)
+        GaussPixels32_sse(src, dst, length, *block, fwd.get(), bwd.get());
+      else
+        GaussPixels32_sse2(src, dst, length, *block, fwd.get(), bwd.get());
+    }
+    void Lines(bool vector, const std::uint8_t* src, std::ptrdiff_t sp, std::uint8_t* dst,
+               std::ptrdiff_t dp, int lanes, int len) {
+      if (!vector)
+        GaussLines8_ref(src, sp, dst, dp, lanes, len, *block, fwd.get(), bwd.get(), ClampTable());
+      else if constexpr (sizeof(T) == 4)
+        GaussLines8_sse(src, sp, dst, dp, lanes, len, *block, fwd.get(), bwd.get());
+      else
+        GaussLines8_sse2(src, sp, dst, dp, lanes, len, *block, fwd.get(), bwd.get());
+    }
+    std::unique_ptr<CoefficientBlock<T>> block = std::make_unique<CoefficientBlock<T>>();
+    std::unique_ptr<T[], AlignedDelete> fwd, bwd;
+  };
 
   Path m_path;
-  std::unique_ptr<CoefficientBlock<float>> m_blockF = std::make_unique<CoefficientBlock<float>>();
-  std::unique_ptr<CoefficientBlock<double>> m_blockD = std::make_unique<CoefficientBlock<double>>();
-  Aligned<float> m_fwdF, m_bwdF;
-  Aligned<double> m_fwdD, m_bwdD;
+  State<float> m_float;
+  State<double> m_double;
 };
 
 }  // namespace filtertest

@@ -108,19 +108,13 @@ class MaskRecord {
   int m_stride = 0;
 };
 
+// The engine's six settings: softness, spill, the four lightness breakpoints.
 struct Settings {
   double v[6] = {0, 0, 0, 0, 100, 100};
-  Settings& softness(double s) {
-    v[0] = s;
-    return *this;
-  }
-  Settings& spill(double s) {
-    v[1] = s;
-    return *this;
-  }
+  Settings& softness(double s) { return v[0] = s, *this; }
+  Settings& spill(double s) { return v[1] = s, *this; }
   Settings& lightness(double a, double b, double c, double d) {
-    v[2] = a, v[3] = b, v[4] = c, v[5] = d;
-    return *this;
+    return v[2] = a, v[3] = b, v[4] = c, v[5] = d, *this;
   }
 };
 

@@ -78,8 +78,7 @@ TEST(YuvConverters, PublishedValuesAndPairMeans) {
 
 TEST(YuvConverters, OtherColourSpacesAreRefusedAndExtremesClamp) {
   for (unsigned id : {1u, 3u, 4u, 0xFFFFFFFFu}) {
-    EXPECT_FALSE(stdfx::CRGB2YUV(id).IsValid());
-    EXPECT_FALSE(stdfx::CYUV2RGB(id).IsValid());
+    EXPECT_FALSE(stdfx::CRGB2YUV(id).IsValid() || stdfx::CYUV2RGB(id).IsValid());
     std::uint8_t out[4] = {7, 7, 7, 7};
     const std::uint8_t in[4] = {1, 2, 3, 4};
     stdfx::CRGB2YUV(id).ConvertRow(in, 1, out, nullptr);
@@ -98,9 +97,9 @@ TEST(YuvConverters, OtherColourSpacesAreRefusedAndExtremesClamp) {
       }
   const std::uint8_t blueMax[4] = {255, 255, 128, 255}, blueMin[4] = {0, 0, 128, 0};
   copy.ConvertRow(blueMax, nullptr, 1, px);
-  EXPECT_EQ(px[0], 255);
+  const std::uint8_t highest = px[0];
   copy.ConvertRow(blueMin, nullptr, 1, px);
-  EXPECT_EQ(px[0], 0);
+  EXPECT_TRUE(highest == 255 && px[0] == 0);
 }
 
 // The largest channel error of RGB -> YUV -> RGB on pair-constant colours:
@@ -144,9 +143,8 @@ TEST(YuvRoundTrip, WithinToleranceOverTheCubeAndThroughImages) {
         YuvHeader(p.width, p.yuvTopDown ? -p.height : p.height, p.yuvBits, p.colorSpace);
     CDIB yuv, back;
     ASSERT_TRUE(yuv.CreateAndConvert(yh.vf, rgb, -1));
-    EXPECT_TRUE(yuv.IsYUV422UYVY());
-    EXPECT_EQ(yuv.YUVColorSpaceID(), p.colorSpace);
-    EXPECT_EQ(yuv.DIBAlphaBytes() != nullptr, p.yuvBits == 32);
+    EXPECT_TRUE(yuv.IsYUV422UYVY() && yuv.YUVColorSpaceID() == p.colorSpace &&
+                (yuv.DIBAlphaBytes() != nullptr) == (p.yuvBits == 32));
     ASSERT_TRUE(back.CreateAndConvert(*rgb.GetVfBmiHeader(), yuv, -1));
     int worst = 0;
     for (int y = 0; y < p.height; ++y)
@@ -232,8 +230,7 @@ TEST(ConvertRgb, OtherDepthsEncodedMasksAndInPlace) {
   for (int line = 0; line < 5; ++line)
     ASSERT_EQ(std::memcmp(image.GetBytes() + line * 12, before.data() + (4 - line) * 12, 12), 0);
   // Flags 1 keep the target's alpha flag, 0 take the source's.
-  CDIB premultiplied(MakeHeader(2, 2, 32)), keep(MakeHeader(2, 2, 32)),
-      follow(MakeHeader(2, 2, 32));
+  CDIB premultiplied(MakeHeader(2, 2, 32)), keep(premultiplied), follow(premultiplied);
   premultiplied.ncbwSetAlphaPremultiplied();
   ASSERT_TRUE(keep.Convert(premultiplied, -1, 1) && follow.Convert(premultiplied, -1, 0));
   EXPECT_TRUE(keep.DIBAlphaIsStraight() && follow.DIBAlphaIsPremultiplied());
@@ -255,15 +252,13 @@ TEST(ConvertRgb, RefusalsLeaveTheTargetAsItWas) {
     CDIB dst(target);
     ASSERT_TRUE(dst.IsValidDIB());
     std::memset(dst.GetBytes(), 0x5C, dst.DIBSize());
-    EXPECT_FALSE(dst.Convert(src, -1, 1));
-    EXPECT_EQ(Bytes(dst.GetBytes(), dst.GetBytes() + dst.DIBSize()), Bytes(dst.DIBSize(), 0x5C));
     unsigned char* bits = dst.GetBytes();
-    EXPECT_FALSE(dst.CreateAndConvert(target, src, -1));  // keeps the image it had
-    EXPECT_EQ(dst.GetBytes(), bits);
+    EXPECT_FALSE(dst.Convert(src, -1, 1) || dst.CreateAndConvert(target, src, -1));
+    EXPECT_EQ(dst.GetBytes(), bits);  // keeps the image it had
+    EXPECT_EQ(Bytes(dst.GetBytes(), dst.GetBytes() + dst.DIBSize()), Bytes(dst.DIBSize(), 0x5C));
   }
   CDIB invalid, dst(MakeHeader(8, 4, 32));
-  EXPECT_FALSE(dst.Convert(invalid, -1, 1));
-  EXPECT_FALSE(invalid.Convert(src, -1, 1));
+  EXPECT_FALSE(dst.Convert(invalid, -1, 1) || invalid.Convert(src, -1, 1));
 }
 
 }  // namespace

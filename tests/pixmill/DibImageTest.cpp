@@ -34,37 +34,32 @@ TEST(Ownership, CreatedImagesOwnAndAttachedOnesNeverCopyNorFree) {
   const tagVFBMINFOHEADER h0 = MakeHeader(241, 209, 8);
   CDIB image(h0);
   ASSERT_TRUE(image.IsCreated() && !image.IsAttached());
-  EXPECT_NE(image.GetVfBmiHeader(), &h0);
-  EXPECT_EQ(0, std::memcmp(image.GetVfBmiHeader(), &h0, sizeof h0));
+  EXPECT_TRUE(image.GetVfBmiHeader() != &h0 &&
+              !std::memcmp(image.GetVfBmiHeader(), &h0, sizeof h0));
   EXPECT_EQ(image.DIBSizeAllocated(), LONG(244 * 209));
   EXPECT_EQ(PixelsOf(image), Bytes(244 * 209, 0));
   FillPattern(image, 1);
   ASSERT_TRUE(image.Create(*image.GetVfBmiHeader()));  // from its own header: fresh and zeroed
-  EXPECT_EQ(image.GetBytes()[0], 0);
-  EXPECT_EQ(image.DIBWidth(), 241);
+  EXPECT_TRUE(image.GetBytes()[0] == 0 && image.DIBWidth() == 241);
 
   tagVFBMINFOHEADER h = MakeHeader(4, 2, 8);
   unsigned char bits[8] = {1, 2, 3, 4, 5, 6, 7, 8};
   {
     CDIB attached(&h, bits);
-    EXPECT_TRUE(attached.IsAttached() && !attached.IsCreated());
-    EXPECT_EQ(attached.GetBytes(), bits);
-    EXPECT_EQ(attached.DIBSizeAllocated(), 0);
+    EXPECT_TRUE(attached.IsAttached() && !attached.IsCreated() && attached.GetBytes() == bits &&
+                attached.DIBSizeAllocated() == 0);
     attached.GetBytes()[0] = 42;  // writes through
     attached.ncbwSetAlphaPremultiplied();
     attached.FreeDIB();  // forgets, frees nothing (stack memory: ASan would object)
     EXPECT_FALSE(attached.IsValidDIB());
   }
-  EXPECT_EQ(bits[0], 42);
-  EXPECT_EQ(h.vfAlphaFlag, stdfx::kAlphaPremultiplied);
+  EXPECT_TRUE(bits[0] == 42 && h.vfAlphaFlag == stdfx::kAlphaPremultiplied);
   // Reallocating an attached image leaves the caller's memory alone.
   CDIB attached(&h, bits), other(&h, bits);
   ASSERT_TRUE(attached.Create(MakeHeader(2, 2, 32)));
   ASSERT_TRUE(other.CopyDIB(attached));
   EXPECT_TRUE(attached.IsCreated() && other.IsCreated());
-  EXPECT_EQ(h.biWidth, 4);
-  EXPECT_EQ(h.biBitCount, 8);
-  EXPECT_EQ(bits[1], 2);
+  EXPECT_TRUE(h.biWidth == 4 && h.biBitCount == 8 && bits[1] == 2);
 }
 
 enum class CopyWay { Constructor, CopyDIB, Assignment };
@@ -87,23 +82,20 @@ TEST_P(Copies, CopyIsIndependentAndKeepsAHostPitch) {
   FillPattern(src, 7);
   src.ncbwSetAlphaPremultiplied();
   CDIB copy = Make(src);
-  ASSERT_TRUE(copy.IsCreated());
-  EXPECT_NE(copy.GetBytes(), src.GetBytes());
+  ASSERT_TRUE(copy.IsCreated() && copy.GetBytes() != src.GetBytes());
   EXPECT_EQ(0, std::memcmp(copy.GetVfBmiHeader(), src.GetVfBmiHeader(), 144));
   const Bytes before = PixelsOf(src);
   EXPECT_EQ(PixelsOf(copy), before);
   src.ClearDIB(-1, 0x11223344);
   src.ncbwSetAlphaStraight();
   src.FreeDIB();
-  EXPECT_EQ(PixelsOf(copy), before);
-  EXPECT_TRUE(copy.DIBAlphaIsPremultiplied());
+  EXPECT_TRUE(PixelsOf(copy) == before && copy.DIBAlphaIsPremultiplied());
   tagVFBMINFOHEADER h = MakeHeader(3, 2, 32);
   h.vfRowPitch = 16;
   unsigned char frame[32];
   for (int i = 0; i < 32; ++i) frame[i] = std::uint8_t(i);
   const CDIB host = Make(CDIB(&h, frame));
-  EXPECT_EQ(host.DIBBytesPerLine(), 16);
-  EXPECT_EQ(0, std::memcmp(host.GetBytes(), frame, 32));
+  EXPECT_TRUE(host.DIBBytesPerLine() == 16 && !std::memcmp(host.GetBytes(), frame, 32));
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, Copies,
@@ -131,9 +123,8 @@ TEST(Copies, SelfViewsEncodedLayoutsAndAlphaPlanes) {
     h.vfAlphaBytesPerLine = 4096;
     const CDIB record(&h, data), copy(record);
     ASSERT_TRUE(copy.IsValidDIB()) << layout;
-    EXPECT_EQ(copy.DIBSize(), layout == stdfx::kLayoutRLE8 ? 6u : 64u);
-    EXPECT_EQ(0, std::memcmp(copy.GetBytes(), data, 6));
-    EXPECT_EQ(copy.DIBAlphaBytes(), nullptr);
+    EXPECT_TRUE(copy.DIBSize() == (layout == stdfx::kLayoutRLE8 ? 6u : 64u) &&
+                !std::memcmp(copy.GetBytes(), data, 6) && !copy.DIBAlphaBytes());
   }
   // A packed YUV image with an alpha plane owns a copy of the plane.
   tagYUVBMINFOHEADER y = MakeYUVHeader(4, 3, 32, stdfx::kSub422UYVY);
@@ -142,14 +133,12 @@ TEST(Copies, SelfViewsEncodedLayoutsAndAlphaPlanes) {
   y.vf.vfAlphaBytes = alpha;
   y.vf.vfAlphaBytesPerLine = 5;
   const CDIB attached(&y, frame), copy(attached);
-  ASSERT_NE(copy.DIBAlphaBytes(), nullptr);
-  EXPECT_NE(copy.DIBAlphaBytes(), alpha);
+  ASSERT_TRUE(copy.DIBAlphaBytes() && copy.DIBAlphaBytes() != alpha);
   for (int row = 0; row < 3; ++row)
     for (int x = 0; x < 4; ++x)
       EXPECT_EQ(copy.DIBAlphaBytes()[row * copy.DIBAlphaBytesPerLine() + x], alpha[row * 5 + x]);
   const CDIB fresh(MakeYUVHeader(6, 2, 32, stdfx::kSub422UYVY).vf);  // its own zeroed plane
-  ASSERT_NE(fresh.DIBAlphaBytes(), nullptr);
-  EXPECT_GE(fresh.DIBAlphaBytesPerLine(), 6u);
+  ASSERT_TRUE(fresh.DIBAlphaBytes() && fresh.DIBAlphaBytesPerLine() >= 6u);
   EXPECT_EQ(fresh.DIBAlphaBytes()[fresh.DIBAlphaBytesPerLine() + 5], 0);
 }
 
@@ -191,18 +180,17 @@ INSTANTIATE_TEST_SUITE_P(Layouts, PixelAccess,
 
 TEST(PixelAccess, OutsideTheImageAndClear) {
   CDIB mask(MakeHeader(5, 3, 8));
-  ASSERT_TRUE(mask.ClearDIB(-1, 0x1FF));  // the value's low byte
-  EXPECT_EQ(mask.GetBytes()[4], 0xFF);
-  EXPECT_EQ(mask.GetBytes()[5], 0);  // padding left alone
+  ASSERT_TRUE(mask.ClearDIB(-1, 0x1FF));  // the value's low byte; padding left alone
+  EXPECT_TRUE(mask.GetBytes()[4] == 0xFF && mask.GetBytes()[5] == 0);
   int r = 7, g = 7, b = 7;
   for (const auto& p : {std::pair{-1, 0}, {5, 0}, {0, 3}, {INT_MIN, INT_MIN}, {260, 259}}) {
-    EXPECT_EQ(mask.GetDIBByte(p.first, p.second), 0) << p.first << "," << p.second;
-    EXPECT_FALSE(mask.GetDIBColor(p.first, p.second, r, g, b));
+    EXPECT_TRUE(mask.GetDIBByte(p.first, p.second) == 0 &&
+                !mask.GetDIBColor(p.first, p.second, r, g, b))
+        << p.first << "," << p.second;
   }
   EXPECT_EQ(r, 7);
   const CDIB empty, yuv(MakeYUVHeader(4, 2, 24, stdfx::kSub422UYVY).vf);
-  EXPECT_EQ(empty.GetDIBByte(0, 0), 0);
-  EXPECT_FALSE(empty.GetDIBColor(0, 0, r, g, b));
+  EXPECT_TRUE(empty.GetDIBByte(0, 0) == 0 && !empty.GetDIBColor(0, 0, r, g, b));
   EXPECT_FALSE(yuv.GetDIBColor(0, 0, r, g, b));  // no colour in a YUV image
   CDIB none;
   EXPECT_FALSE(none.ClearDIB(-1, 0));
@@ -272,18 +260,15 @@ TEST(Alpha, PremultiplyAndStraightenEveryValueAgainstRealArithmetic) {
 TEST(Alpha, OneFieldLeavesTheFlagAndOtherLayoutsAreRefused) {
   CDIB image(MakeHeader(2, 4, 32));
   image.ClearDIB(-1, 0x80FF40C0);
-  ASSERT_TRUE(image.ConvertAlphaToPremultiplied(1));
-  EXPECT_TRUE(image.DIBAlphaIsStraight());
+  ASSERT_TRUE(image.ConvertAlphaToPremultiplied(1) && image.DIBAlphaIsStraight());
   for (int line = 0; line < 4; ++line) {
     const unsigned char* q = image.GetBytes() + line * 8;
     EXPECT_EQ(q[2], line % 2 ? PremultipliedRef(0xFF, 0x80) : 0xFF) << line;
     EXPECT_EQ(q[0], line % 2 ? PremultipliedRef(0xC0, 0x80) : 0xC0) << line;
   }
   CDIB mask(MakeHeader(2, 2, 8)), yuv(MakeYUVHeader(2, 2, 32, stdfx::kSub422UYVY).vf), none;
-  EXPECT_FALSE(mask.ConvertAlphaToStraight(-1));
-  EXPECT_FALSE(mask.ConvertAlphaToPremultiplied(-1));
-  EXPECT_FALSE(yuv.ConvertAlphaToStraight(-1));
-  EXPECT_FALSE(none.ConvertAlphaToPremultiplied(-1));
+  EXPECT_FALSE(mask.ConvertAlphaToStraight(-1) || mask.ConvertAlphaToPremultiplied(-1) ||
+               yuv.ConvertAlphaToStraight(-1) || none.ConvertAlphaToPremultiplied(-1));
 }
 
 }  // namespace

@@ -13,7 +13,6 @@
 
 namespace {
 
-using scan_test::Rows;
 using scan_test::TestMask;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -21,10 +20,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 struct FillCase {
   const char* name;
-  int width;
-  int height;
-  std::vector<double> vertices;       // x, y pairs
-  std::vector<std::string> expected;  // top row first; '#' = 255
+  std::vector<double> vertices;  // x, y pairs
+  const char* expected;          // rows top first, joined by '|'; '#' = 255
 };
 
 // Hand-worked pictures. Row y is sampled on y + 0.5; span ends are rounded
@@ -34,76 +31,50 @@ struct FillCase {
 TEST(ScanConvert, HandWorkedPictures) {
   const FillCase cases[] = {
       {"Square",
-       8,
-       8,
        {2, 2.5, 6, 2.5, 6, 6.5, 2, 6.5},
-       {"........", "........", "..#####.", "..#####.", "..#####.", "..#####.", "........",
-        "........"}},
+       "........|........|..#####.|..#####.|..#####.|..#####.|........|........"},
       // Flat: one span from the leftmost to the rightmost vertex, clamped,
       // on row round(3.5) = 4.
       {"Flat",
-       10,
-       6,
        {5.4, 3.5, -3, 3.5, 12.6, 3.5},
-       {"..........", "..........", "..........", "..........", "##########", ".........."}},
+       "..........|..........|..........|..........|##########|.........."},
       // An edge lying wholly above the image is closed on row 0 without
       // having been opened.
       {"EdgeAboveImage",
-       8,
-       5,
        {1, -9, 6, -8, 6, 3.5, 1, 3.5},
-       {".######.", ".######.", ".######.", "........", "........"}},
+       ".######.|.######.|.######.|........|........"},
       // Even-odd on a bow tie crossing itself at (4, 3.5).
       {"BowTie",
-       9,
-       7,
        {1, 1.5, 7, 5.5, 7, 1.5, 1, 5.5},
-       {".........", ".#.....#.", ".###..##.", ".#######.", ".###..##.", ".........", "........."}},
+       ".........|.#.....#.|.###..##.|.#######.|.###..##.|.........|........."},
       // Two vertices: both edges are the same segment, one pixel per row.
-      {"TwoVertices",
-       7,
-       6,
-       {2, 1.5, 5, 4.5},
-       {".......", "..#....", "...#...", "....#..", ".......", "......."}},
+      {"TwoVertices", {2, 1.5, 5, 4.5}, ".......|..#....|...#...|....#..|.......|......."},
       // One vertex: its pixel, rounded and clamped.
-      {"OnePoint", 6, 5, {3.5, 2.5}, {"......", "......", "......", "....#.", "......"}},
-      {"OnePointBelowLeft", 6, 3, {-7, 99}, {"......", "......", "#....."}},
+      {"OnePoint", {3.5, 2.5}, "......|......|......|....#.|......"},
+      {"OnePointBelowLeft", {-7, 99}, "......|......|#....."},
       {"InfiniteSides",
-       5,
-       6,
        {-kInf, 2.5, kInf, 2.5, kInf, 4.5, -kInf, 4.5},
-       {".....", ".....", "#####", "#####", ".....", "....."}},
-      {"BeyondIntRange",
-       5,
-       6,
-       {3e9, 1.5, -3e9, 1.5, 0, 4.5},
-       {".....", "#####", "#####", "#####", ".....", "....."}},
+       ".....|.....|#####|#####|.....|....."},
+      {"BeyondIntRange", {3e9, 1.5, -3e9, 1.5, 0, 4.5}, ".....|#####|#####|#####|.....|....."},
       // The NaN vertices' four edges never open; the two vertical edges
       // left fill the rectangle between them.
       {"NaNVerticesDropTheirEdges",
-       9,
-       8,
        {2, 2.5, 2, 6.5, 0, kNaN, 6, 6.5, 6, 2.5, 0, kNaN},
-       {".........", ".........", "..#####..", "..#####..", "..#####..", "..#####..", ".........",
-        "........."}},
+       ".........|.........|..#####..|..#####..|..#####..|..#####..|.........|........."},
       // The sloping edge from the NaN vertex has NaN x on every row, so
       // the only span has a NaN end.
-      {"NaNSpanEnd",
-       6,
-       5,
-       {1, 1.5, kNaN, 1.5, 1, 4.5},
-       {"......", "......", "......", "......", "......"}},
-      {"FlatSkipsNaNx",
-       8,
-       4,
-       {kNaN, 2.5, 3, 2.5, 6.4, 2.5},
-       {"........", "........", "........", "...####."}}};
+      {"NaNSpanEnd", {1, 1.5, kNaN, 1.5, 1, 4.5}, "......|......|......|......|......"},
+      {"FlatSkipsNaNx", {kNaN, 2.5, 3, 2.5, 6.4, 2.5}, "........|........|........|...####."}};
   for (const auto& c : cases) {
-    TestMask mask(c.width, c.height, 7);  // pixels outside the polygon keep their 7
+    std::string want = c.expected;
+    const int width = int(want.find('|')),
+              height = int(std::count(want.begin(), want.end(), '|')) + 1;
+    std::replace(want.begin(), want.end(), '|', '\n');
+    TestMask mask(width, height, 7);  // pixels outside the polygon keep their 7
     EXPECT_TRUE(CScanConvert().FillRaster(mask.Raster(), c.vertices.data(),
                                           static_cast<int>(c.vertices.size() / 2)));
     EXPECT_TRUE(mask.PaddingIntact());
-    EXPECT_EQ(mask.Picture(), Rows(c.expected)) << c.name;
+    EXPECT_EQ(mask.Picture(), want + '\n') << c.name;
   }
 }
 
@@ -146,7 +117,7 @@ TEST(ScanConvert, EmptyRasterOrPolygonWritesNothingAndSucceeds) {
   EXPECT_TRUE(converter.FillRaster(mask.Raster(), nullptr, 4));
   EXPECT_TRUE(converter.FillRaster(mask.Raster(), triangle, 0));
   EXPECT_TRUE(converter.FillRaster(mask.Raster(), triangle, -7));
-  EXPECT_EQ(mask.Picture(), Rows({"....", "....", "....", "...."}));
+  EXPECT_EQ(mask.Picture(), "....\n....\n....\n....\n");
 }
 
 }  // namespace

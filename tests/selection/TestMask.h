@@ -65,11 +65,4 @@ class TestMask {
   std::vector<unsigned char> m_bytes;
 };
 
-// Joins picture rows given as text into the form of TestMask::Picture.
-inline std::string Rows(const std::vector<std::string>& rows) {
-  std::string s;
-  for (const auto& r : rows) s += r + '\n';
-  return s;
-}
-
 }  // namespace scan_test

@@ -1,7 +1,7 @@
 // The image object's light members that interpret headers: defaults without
-// a header, copies of headers of each size, layout and sampling tests, flag
-// bits, and the record's count and lock. Headers are built as raw bytes at
-// the documented offsets. (Plain field readers and setters are left to the
+// a header, copies of headers of each size, layout, sampling and flag tests,
+// and the record's count and lock. Headers are built as raw bytes at the
+// documented offsets. (Plain field readers and setters are left to the
 // static_asserts on the record's layout.)
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "stdfx/DIB.h"
@@ -20,39 +21,46 @@ using stdfx::CDIB;
 // A 160-byte header buffer written field by field, little-endian.
 struct RawHeader {
   alignas(8) unsigned char bytes[160] = {};
-  RawHeader(std::initializer_list<std::pair<int, std::uint64_t>> fields, int size = 4) {
+  RawHeader(std::initializer_list<std::pair<int, std::uint64_t>> fields) {
     for (const auto& [offset, v] : fields)
-      for (int i = 0; i < (offset == 12 || offset == 14 ? 2 : offset == 132 ? 8 : size); ++i)
+      for (int i = 0; i < (offset == 12 || offset == 14 ? 2 : offset == 132 ? 8 : 4); ++i)
         bytes[offset + i] = std::uint8_t(v >> (8 * i));
   }
 };
 
 unsigned char g_pixels[64];
 
+std::string Answers(std::initializer_list<bool> answers) {
+  std::string s;
+  for (bool b : answers) s += b ? '1' : '0';
+  return s;
+}
+
+// The flag tests in the order black-transparent, straight, opaque,
+// premultiplied, two fields, interlaced format, progressive content,
+// interlaced content.
+std::string Flags(const CDIB& d) {
+  return Answers({d.DIBImageIsBlackTransparent(), d.DIBAlphaIsStraight(), d.DIBAlphaIsOpaque(),
+                  d.DIBAlphaIsPremultiplied(), d.DIBFormatIs2Fields(), d.DIBFormatIsInterlaced(),
+                  d.DIBContentIsNonInterlaced(), d.DIBContentIsInterlaced()});
+}
+
 // Without a header the readers answer the defaults and the setters and
 // copies do nothing but zero-fill.
 TEST(NoHeader, DefaultsAndZeroFilledCopies) {
   CDIB empty;
   EXPECT_FALSE(empty.IsValidDIB() || empty.IsAttached() || empty.IsCreated());
-  EXPECT_TRUE(empty.DIBAlphaIsStraight() && !empty.DIBAlphaIsOpaque() &&
-              !empty.DIBAlphaIsPremultiplied());
-  EXPECT_TRUE(empty.DIBFormatIsInterlaced() && !empty.DIBFormatIs2Fields());
-  EXPECT_TRUE(empty.DIBContentIsInterlaced() && !empty.DIBContentIsNonInterlaced());
-  EXPECT_FALSE(empty.DIBImageIsBlackTransparent());
-  EXPECT_EQ(empty.YUVBitsPerSample(), 8u);
-  EXPECT_TRUE(empty.IsDIBEmpty());
+  EXPECT_EQ(Flags(empty), "01000101");
+  EXPECT_TRUE(empty.YUVBitsPerSample() == 8u && empty.IsDIBEmpty() && !empty.GetBytes());
   EXPECT_EQ(empty.DIBSize() + empty.GetVfBmiSize() + empty.DIBAlphaBytesPerLine() +
                 empty.YUVColorSpaceID() + empty.YUVHSubSampling() + empty.DIBFormatFlag(),
             0u);
-  EXPECT_EQ(empty.GetBytes(), nullptr);
-  tagYUVBMINFOHEADER yuv;
+  tagYUVBMINFOHEADER yuv, zeroYuv{};
+  BITMAPINFOHEADER bih, zeroBih{};
   std::memset(&yuv, 0xAB, sizeof yuv);
-  empty.GetVfBmiHeader(yuv);
-  BITMAPINFOHEADER bih;
   std::memset(&bih, 0xAB, sizeof bih);
+  empty.GetVfBmiHeader(yuv);
   empty.GetBitmapInfoHeader(bih);
-  const tagYUVBMINFOHEADER zeroYuv{};
-  const BITMAPINFOHEADER zeroBih{};
   EXPECT_EQ(0, std::memcmp(&yuv, &zeroYuv, sizeof yuv));
   EXPECT_EQ(0, std::memcmp(&bih, &zeroBih, sizeof bih));
   empty.ncbwSetAlphaFlag(2);
@@ -74,10 +82,9 @@ TEST(HeaderCopies, StopAtTheDeclaredOrLargestSize) {
   // The YUV readers of a 144-byte header never look past it.
   EXPECT_EQ(CDIB(junk.bytes, g_pixels).YUVBitsPerSample(), 8u);
   EXPECT_EQ(CDIB(&yuv, g_pixels).YUVBitsPerSample(), 8u);
-
   RawHeader raw({});
-  for (int i = 0; i < 160; ++i) raw.bytes[i] = std::uint8_t(i * 7 + 3);
-  raw.bytes[0] = 160, raw.bytes[1] = raw.bytes[2] = raw.bytes[3] = 0;
+  for (int i = 4; i < 160; ++i) raw.bytes[i] = std::uint8_t(i * 7 + 3);
+  raw.bytes[0] = 160;
   CDIB image(raw.bytes, g_pixels);
   BITMAPINFOHEADER bih;
   image.GetBitmapInfoHeader(bih);
@@ -99,29 +106,19 @@ TEST(HeaderCopies, StopAtTheDeclaredOrLargestSize) {
 
 constexpr DWORD YUV = stdfx::kLayoutYUV, YUVz = stdfx::kLayoutYUVAZ, RGBz = stdfx::kLayoutRGBAZ;
 
-std::string Answers(std::initializer_list<bool> answers) {
-  std::string s;
-  for (bool b : answers) s += b ? '1' : '0';
-  return s;
-}
-
 // Answers in the order 444 422 UYVY UYVY_ALPHA UYVY_NOALPHA 411 420 /
-// 601 709 normalised 601or709.
+// 601 709 normalised 601or709; "YUVz" only passes the 4:4:4 and colour-space
+// tests. Then one layout answer per code: RGB, YUV, RGBAZ, YUVAZ, compressed.
 TEST(Sampling, TestsFollowLayoutAndCodes) {
   const struct {
     DWORD layout, hsub;
     int bits;
     DWORD id;
     const char* want;
-  } cases[] = {{YUV, 512, 32, 0, "0111000/1001"},
-               {YUV, 512, 24, 2, "0110100/0101"},
-               {YUV, 16, 32, 3, "1000000/0010"},
-               {YUV, 32, 24, 0, "0000010/1001"},
-               {YUV, 64, 24, 0, "0000001/1001"},
-               // "YUVz": only the 4:4:4 test and the colour-space tests accept it.
-               {YUVz, 512, 32, 0, "0000000/1001"},
-               {YUVz, 16, 32, 0, "1000000/1001"},
-               {RGBz, 16, 32, 0, "0000000/0000"}};
+  } cases[] = {{YUV, 512, 32, 0, "0111000/1001"}, {YUV, 512, 24, 2, "0110100/0101"},
+               {YUV, 16, 32, 3, "1000000/0010"},  {YUV, 32, 24, 0, "0000010/1001"},
+               {YUV, 64, 24, 0, "0000001/1001"},  {YUVz, 512, 32, 0, "0000000/1001"},
+               {YUVz, 16, 32, 0, "1000000/1001"}, {RGBz, 16, 32, 0, "0000000/0000"}};
   for (const auto& c : cases) {
     RawHeader raw({{0, 160},
                    {4, 8},
@@ -136,10 +133,8 @@ TEST(Sampling, TestsFollowLayoutAndCodes) {
                  d.IsYUV422UYVY_NOALPHA(), d.IsYUV411(), d.IsYUV420()}) +
         '/' + Answers({d.IsYUVCCIR601(), d.IsYUVITU709(), d.IsYUVNormalized(), d.IsYUV601or709()});
     EXPECT_EQ(got, c.want) << c.layout << " " << c.hsub << " " << c.bits << " " << c.id;
-    EXPECT_EQ(d.IsYUV601(), d.IsYUVCCIR601());
-    EXPECT_EQ(d.IsYUV709(), d.IsYUVITU709());
+    EXPECT_TRUE(d.IsYUV601() == d.IsYUVCCIR601() && d.IsYUV709() == d.IsYUVITU709());
   }
-  // One layout answer per code: RGB, YUV, RGBAZ, YUVAZ, compressed.
   const std::pair<DWORD, const char*> layouts[] = {
       {0, "10000"}, {YUV, "01000"}, {RGBz, "00100"}, {YUVz, "00010"}, {0x32595559, "00001"}};
   for (const auto& [code, want] : layouts) {
@@ -155,34 +150,25 @@ TEST(Sampling, TestsFollowLayoutAndCodes) {
   EXPECT_TRUE(d.IsYUV422() && !d.IsYUV422UYVY());
 }
 
+// Each flag word read at its offset; the black-transparency test goes
+// through the virtual flag reader.
 TEST(Flags, ReadersInterpretTheirBits) {
-  const struct {
-    int offset;
-    std::uint32_t value;
-    bool (CDIB::*test)() const;
-    bool want;
-  } cases[] = {
-      {48, 8, &CDIB::DIBImageIsBlackTransparent, true},
-      {48, 0xF7, &CDIB::DIBImageIsBlackTransparent, false},
-      {52, 0, &CDIB::DIBAlphaIsStraight, true},
-      {52, 1, &CDIB::DIBAlphaIsOpaque, true},
-      {52, 2, &CDIB::DIBAlphaIsPremultiplied, true},
-      {52, 3, &CDIB::DIBAlphaIsPremultiplied, false},
-      {56, 0x21, &CDIB::DIBFormatIs2Fields, true},
-      {56, 0x20, &CDIB::DIBFormatIsInterlaced, true},
-      {84, 1, &CDIB::DIBContentIsNonInterlaced, true},
-      {84, 2, &CDIB::DIBContentIsInterlaced, true},
-  };
-  for (const auto& c : cases) {
-    RawHeader raw({{0, 144}, {c.offset, c.value}});
-    const CDIB image(raw.bytes, g_pixels);
-    EXPECT_EQ((image.*c.test)(), c.want) << "offset " << c.offset << " value " << c.value;
+  const std::tuple<int, std::uint32_t, const char*> cases[] = {
+      {48, 8, "11000101"},    {48, 0xF7, "01000101"}, {52, 1, "00100101"},
+      {52, 2, "00010101"},    {52, 3, "00000101"},    {56, 0x21, "01001001"},
+      {56, 0x20, "01000101"}, {84, 1, "01000110"},    {84, 2, "01000101"}};
+  for (const auto& [offset, value, want] : cases) {
+    RawHeader raw({{0, 144}, {offset, value}});
+    EXPECT_EQ(Flags(CDIB(raw.bytes, g_pixels)), want) << offset << " " << value;
   }
-  // The black-transparency test goes through the virtual flag reader.
   struct BlackDIB : CDIB {
     DWORD DIBImageFlag() const override { return stdfx::kImageFlagBlackTransparent; }
   };
   EXPECT_TRUE(BlackDIB().DIBImageIsBlackTransparent());
+  RawHeader raw({{0, 144}});
+  CDIB image(raw.bytes, g_pixels);
+  image.ncbwSetInterlacedFlag(1);
+  EXPECT_TRUE(image.DIBContentIsNonInterlaced());
 }
 
 // A derived image reaching the protected members.
@@ -195,8 +181,7 @@ struct ProbeDIB : CDIB {
 TEST(Record, CountIsAtomicAndLockIsBit31) {
   ProbeDIB image;
   ASSERT_NE(image.Data(), nullptr);
-  EXPECT_EQ(image.GetRefs(), 1);
-  EXPECT_EQ(image.IsLocked(), 0);
+  EXPECT_TRUE(image.GetRefs() == 1 && image.IsLocked() == 0);
   LONG count = 0;
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
@@ -206,12 +191,10 @@ TEST(Record, CountIsAtomicAndLockIsBit31) {
     });
   for (auto& t : threads) t.join();
   EXPECT_EQ(count, 4 * 5000);
-  EXPECT_EQ(image.Increment(&count), 20001);
-  EXPECT_EQ(image.Decrement(&count), 20000);
+  EXPECT_TRUE(image.Increment(&count) == 20001 && image.Decrement(&count) == 20000);
   const LONG saved = image.Data()->m_nRefs;
   image.Data()->m_nRefs = LONG(std::uint32_t(saved) | 0x80000000u);
-  EXPECT_EQ(image.IsLocked(), 1);
-  EXPECT_EQ(image.GetRefs(), LONG(std::uint32_t(saved) | 0x80000000u));
+  EXPECT_TRUE(image.IsLocked() == 1 && image.GetRefs() == image.Data()->m_nRefs);
   image.Data()->m_nRefs = saved;
 }
 

@@ -10,6 +10,8 @@
 #include <limits>
 #include <random>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "FixedTestUtil.h"
 
@@ -24,8 +26,9 @@ constexpr std::int32_t kMin = INT32_MIN;
 constexpr std::int32_t kMax = INT32_MAX;
 
 // Int/_floor/floor toward -inf, _ceil/ceil toward +inf, _Round nearest with
-// halves up, _Floor toward zero, _Ceil away from zero; hand-picked halves
-// and near-halves first, then random values.
+// halves up, _Floor toward zero, _Ceil away from zero; halves and
+// near-halves first, then random values; the 32-bit wraps at the ends of
+// the range worked out by hand.
 TEST(Fixedx248, RoundingAgreesWithLibraryRounding) {
   std::mt19937 rng(2);
   std::uniform_int_distribution<std::int32_t> any(kMin + 512, kMax - 512), small(-4096, 4096);
@@ -36,81 +39,59 @@ TEST(Fixedx248, RoundingAgreesWithLibraryRounding) {
     const CFixedx248 f = FromRaw(raw);
     ASSERT_EQ(Raw(f), raw);
     ASSERT_EQ(std::int64_t{f.Int()} * 256 + f.Frac(), raw);
-    ASSERT_EQ(f.Int(), std::floor(x));
-    ASSERT_EQ(f._floor(), std::floor(x));
-    ASSERT_EQ(f._ceil(), std::ceil(x));
-    ASSERT_EQ(f._Round(), std::floor(x + 0.5)) << raw;
-    ASSERT_EQ(f._Floor(), std::trunc(x));
-    ASSERT_EQ(f._Ceil(), x < 0 ? -std::ceil(-x) : std::ceil(x));
+    ASSERT_TRUE(f.Int() == std::floor(x) && f._floor() == std::floor(x) &&
+                f._ceil() == std::ceil(x) && f._Round() == std::floor(x + 0.5) &&
+                f._Floor() == std::trunc(x) && f._Ceil() == (x < 0 ? -std::ceil(-x) : std::ceil(x)))
+        << raw;
     if (std::fabs(x) < 8e6) {  // the results as numbers, and the integer conversions
-      ASSERT_EQ(Raw(f.Round()), f._Round() * 256);
-      ASSERT_EQ(Raw(f.Floor()), f._Floor() * 256);
-      ASSERT_EQ(Raw(f.Ceil()), f._Ceil() * 256);
-      ASSERT_EQ(Raw(f.floor()), f.Int() * 256);
-      ASSERT_EQ(Raw(f.ceil()), f._ceil() * 256);
-      ASSERT_EQ(static_cast<int>(f), f._Round());
-      ASSERT_EQ(static_cast<long>(f), f._Round());
+      ASSERT_TRUE(Raw(f.Round()) == f._Round() * 256 && Raw(f.Floor()) == f._Floor() * 256 &&
+                  Raw(f.Ceil()) == f._Ceil() * 256 && Raw(f.floor()) == f.Int() * 256 &&
+                  Raw(f.ceil()) == f._ceil() * 256 && static_cast<int>(f) == f._Round() &&
+                  static_cast<long>(f) == f._Round())
+          << raw;
     }
   }
-  // 32-bit wrap at the ends of the range, worked out by hand.
   const CFixedx248 top = FromRaw(kMax), bottom = FromRaw(kMin);
-  EXPECT_EQ(top._Round(), -8388608);  // raw + 128 wraps negative
-  EXPECT_EQ(top._Ceil(), -8388608);
-  EXPECT_EQ(top._ceil(), -8388608);
-  EXPECT_EQ(top._Floor(), 8388607);
-  EXPECT_EQ(bottom._Round(), 8388608);  // 127 - raw wraps negative
-  EXPECT_EQ(bottom._Floor(), 8388608);  // -raw wraps to raw
+  // raw + 128 wraps negative; 127 - raw wraps negative; -raw wraps to raw.
+  EXPECT_TRUE(top._Round() == -8388608 && top._Ceil() == -8388608 && top._ceil() == -8388608);
+  EXPECT_TRUE(top._Floor() == 8388607 && bottom._Round() == 8388608 && bottom._Floor() == 8388608);
   EXPECT_EQ(Raw(bottom.Round()), kMin);
 }
 
 constexpr long double kNaN = std::numeric_limits<long double>::quiet_NaN();
 constexpr long double kInf = std::numeric_limits<long double>::infinity();
 
+// From floating point: half away from zero of the value rounded to double
+// (1/512 - 1e-20 is 1/512 as a double, so its half goes up); out of range,
+// NaN and infinities give raw -2^31.
 TEST(Fixedx248, ConversionsFromAndToFloatingPointAndIntegers) {
-  const struct {
-    long double v;
-    std::int32_t raw;
-  } cases[] = {{0.001998L, 1},  // 0.511 + 0.5 truncated
-               {-0.001L, 0},    // -0.256 - 0.5 truncated
-               {1.0L / 512, 1},
-               {-3.0L / 512, -2},
-               {-2.25L, -576},
-               {8388607.99609375L, kMax},
-               {-8388608.0L, kMin},
-               // Just below 1/512 in long double but 1/512 as a double:
-               // rounded to double first, then the half goes up.
-               {1.0L / 512 - 1e-20L, 1},
-               // Out of range, NaN and infinities: raw -2^31.
-               {8388607.998046875L, kMin},
-               {-8388608.001953125L, kMin},
-               {1e10L, kMin},
-               {1e400L, kMin},
-               {kNaN, kMin},
-               {-kInf, kMin}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(Raw(CFixedx248(c.v)), c.raw) << static_cast<double>(c.v);
+  std::vector<std::pair<long double, std::int32_t>> cases = {
+      {0.001998L, 1},      {-0.001L, 0},
+      {1.0L / 512, 1},     {-3.0L / 512, -2},
+      {-2.25L, -576},      {8388607.99609375L, kMax},
+      {-8388608.0L, kMin}, {1.0L / 512 - 1e-20L, 1}};
+  for (long double v : {8388607.998046875L, -8388608.001953125L, 1e10L, 1e400L, kNaN, -kInf})
+    cases.push_back({v, kMin});
+  for (const auto& [v, raw] : cases) {
     CFixedx248 f(5);
-    EXPECT_EQ(&(f = c.v), &f);
-    EXPECT_EQ(Raw(f), c.raw);
-    if (std::fabs(c.v) < 1e300L || !std::isfinite(c.v)) {  // a double exists
-      EXPECT_EQ(Raw(CFixedx248(static_cast<double>(c.v))), c.raw);
-      EXPECT_EQ(Raw(f = static_cast<double>(c.v)), c.raw);
+    EXPECT_EQ(&(f = v), &f);
+    EXPECT_TRUE(Raw(CFixedx248(v)) == raw && Raw(f) == raw) << static_cast<double>(v);
+    if (std::fabs(v) < 1e300L || !std::isfinite(v)) {  // a double exists
+      EXPECT_TRUE(Raw(CFixedx248(static_cast<double>(v))) == raw &&
+                  Raw(f = static_cast<double>(v)) == raw);
     }
   }
   EXPECT_EQ(static_cast<long double>(FromRaw(1)), 0.00390625L);
-  // float keeps 24 significant bits: raw 2^24 + 1 becomes 2^24, and 2^24 + 3
-  // rounds to the even 2^24 + 4.
+  // float keeps 24 significant bits: 2^24 + 1 becomes 2^24, 2^24 + 3 the even
+  // 2^24 + 4.
   EXPECT_EQ(static_cast<float>(FromRaw(16777217)), 65536.0f);
   EXPECT_EQ(static_cast<float>(FromRaw(16777219)), 65536.015625f);
   EXPECT_EQ(static_cast<double>(FromRaw(16777217)), 65536.00390625);
   // Integers shift by 8 and wrap; a long keeps its low 32 bits.
-  EXPECT_EQ(Raw(CFixedx248(-3)), -768);
-  EXPECT_EQ(Raw(CFixedx248((1 << 23) + 1)), kMin + 256);
-  EXPECT_EQ(Raw(CFixedx248(0x100000005L)), 1280);
-  EXPECT_EQ(Raw(CFixedx248(-0x100000005L)), -1280);
+  EXPECT_TRUE(Raw(CFixedx248(-3)) == -768 && Raw(CFixedx248((1 << 23) + 1)) == kMin + 256);
+  EXPECT_TRUE(Raw(CFixedx248(0x100000005L)) == 1280 && Raw(CFixedx248(-0x100000005L)) == -1280);
   CFixedx248 f;
-  EXPECT_EQ(Raw(f = 0x200000002L), 512);
-  EXPECT_EQ(Raw(f = -2), -512);
+  EXPECT_TRUE(Raw(f = 0x200000002L) == 512 && Raw(f = -2) == -512);
   EXPECT_EQ(&(f = FromRaw(12345)), &f);
   EXPECT_EQ(Raw(f), 12345);
   // Assign1616 is the floor of (v + 128) / 256, in 32 bits at the ends.
@@ -128,8 +109,15 @@ TEST(Fixedx248, ConversionsFromAndToFloatingPointAndIntegers) {
   }
 }
 
+// The six comparisons as bits.
+template <typename A, typename B>
+int Compare(const A& a, const B& b) {
+  return (a < b) + 2 * (a > b) + 4 * (a <= b) + 8 * (a >= b) + 16 * (a == b) + 32 * (a != b);
+}
+
 // Sums, differences and comparisons for every operand type against 64-bit
-// wrapped arithmetic on the raw values.
+// wrapped arithmetic on the raw values; integer operands count as n * 256
+// formed in 32 bits.
 TEST(Fixedx248, SumsDifferencesAndComparisonsFollowThirtyTwoBitRawValues) {
   static_assert(std::is_same_v<decltype(CFixedx248() < CFixedx248()), int>);
   std::mt19937 rng(7);
@@ -149,21 +137,11 @@ TEST(Fixedx248, SumsDifferencesAndComparisonsFollowThirtyTwoBitRawValues) {
     CFixedx248 c = fa;
     ASSERT_EQ(&(c += fb), &c);
     ASSERT_EQ(Raw(c), Raw(fa + fb));
-    ASSERT_EQ(Raw(c -= fb), a);
-    ASSERT_EQ(Raw(c += n), Raw(fa + n));
-    ASSERT_EQ(Raw(c -= n), a);
-    ASSERT_EQ(Raw(c += ln), Raw(fa + ln));
-    ASSERT_EQ(Raw(c -= ln), a);
-    // Integer operands compare as n * 256 formed in 32 bits.
+    ASSERT_TRUE(Raw(c -= fb) == a && Raw(c += n) == Raw(fa + n) && Raw(c -= n) == a &&
+                Raw(c += ln) == Raw(fa + ln) && Raw(c -= ln) == a);
     const int m = (i % 5 == 0) ? (a >> 8) : n;
-    const std::int32_t m256 = Wrap(std::int64_t{m} * 256);
-    ASSERT_EQ((fa < fb) + 2 * (fa > fb) + 4 * (fa <= fb) + 8 * (fa >= fb) + 16 * (fa == fb) +
-                  32 * (fa != fb),
-              (a < b) + 2 * (a > b) + 4 * (a <= b) + 8 * (a >= b) + 16 * (a == b) + 32 * (a != b));
-    ASSERT_EQ(
-        (fa < m) + 2 * (fa > m) + 4 * (fa <= m) + 8 * (fa >= m) + 16 * (fa == m) + 32 * (fa != m),
-        (a < m256) + 2 * (a > m256) + 4 * (a <= m256) + 8 * (a >= m256) + 16 * (a == m256) +
-            32 * (a != m256));
+    ASSERT_EQ(Compare(fa, fb), Compare(a, b));
+    ASSERT_EQ(Compare(fa, m), Compare(a, Wrap(std::int64_t{m} * 256)));
   }
 }
 
@@ -197,7 +175,8 @@ TEST(Fixedx248, ProductsAndQuotientsAgreeWithExactRationals) {
   for (const auto& e : edges) {
     EXPECT_EQ(Raw(FromRaw(e[0]) * FromRaw(e[1])), e[2]) << e[0] << " * " << e[1];
     EXPECT_EQ(Raw(FromRaw(e[0]) / FromRaw(e[1])), e[3]) << e[0] << " / " << e[1];
-    EXPECT_EQ(NearestOrMinusOne(Int128{e[0]} * e[1], 256), e[2]);  // the reference agrees
+    EXPECT_EQ(NearestOrMinusOne(Int128{e[0]} * e[1], 256),
+              e[2]);  // the reference agrees
   }
   std::mt19937 rng(1234);
   std::uniform_int_distribution<std::int32_t> any(kMin, kMax), medium(-(1 << 20), 1 << 20),
@@ -215,18 +194,13 @@ TEST(Fixedx248, ProductsAndQuotientsAgreeWithExactRationals) {
     const std::int32_t quotient = NearestOrMinusOne(Int128{a} * 256, b);
     const std::int32_t productN = NearestOrMinusOne(Int128{a} * n256, 256);
     const std::int32_t quotientN = NearestOrMinusOne(Int128{a} * 256, n256);
-    ASSERT_EQ(Raw(fa * fb), product) << a << " * " << b;
-    ASSERT_EQ(Raw(fa / fb), quotient) << a << " / " << b;
-    ASSERT_EQ(Raw(fa * n), productN) << a << " * int " << n;
-    ASSERT_EQ(Raw(fa / n), quotientN) << a << " / int " << n;
-    ASSERT_EQ(Raw(fa * ln), productN) << a << " * long " << ln;
-    ASSERT_EQ(Raw(fa / ln), quotientN) << a << " / long " << ln;
+    ASSERT_TRUE(Raw(fa * fb) == product && Raw(fa / fb) == quotient) << a << ", " << b;
+    ASSERT_TRUE(Raw(fa * n) == productN && Raw(fa / n) == quotientN) << a << ", int " << n;
+    ASSERT_TRUE(Raw(fa * ln) == productN && Raw(fa / ln) == quotientN) << a << ", long " << ln;
     CFixedx248 c = fa;
     ASSERT_EQ(&(c *= fb), &c);
-    ASSERT_EQ(Raw(c), product);
-    ASSERT_EQ(Raw((c = fa) /= fb), quotient);
-    ASSERT_EQ(Raw((c = fa) *= n), productN);
-    ASSERT_EQ(Raw((c = fa) /= ln), quotientN);
+    ASSERT_TRUE(Raw(c) == product && Raw((c = fa) /= fb) == quotient &&
+                Raw((c = fa) *= n) == productN && Raw((c = fa) /= ln) == quotientN);
   }
 }
 
@@ -241,6 +215,8 @@ class MarkedRounding : public CFixedx248 {
 };
 #pragma GCC diagnostic pop
 
+// Round, Floor, Ceil and the integer conversion call the virtual integer
+// roundings; the other roundings work on the raw value.
 TEST(Fixedx248, TraceAndTheVirtualIntegerRoundings) {
   const struct {
     std::int32_t raw;
@@ -253,19 +229,13 @@ TEST(Fixedx248, TraceAndTheVirtualIntegerRoundings) {
                {kMin, L'-', 8388608, 0}};
   for (const auto& c : cases) {
     const CFixedx248 f = FromRaw(c.raw);
-    EXPECT_EQ(f.TraceSign(), c.sign) << c.raw;
-    EXPECT_EQ(f.TraceInt(), c.integer) << c.raw;
-    EXPECT_EQ(f.TraceFrac(), c.fraction) << c.raw;
+    EXPECT_TRUE(f.TraceSign() == c.sign && f.TraceInt() == c.integer && f.TraceFrac() == c.fraction)
+        << c.raw;
   }
-  // Round, Floor, Ceil and the integer conversion call the virtual integer
-  // roundings; the other roundings work on the raw value.
   const MarkedRounding marked;
   const CFixedx248& f = marked;
-  EXPECT_EQ(Raw(f.Round()), 7 * 256);
-  EXPECT_EQ(Raw(f.Floor()), -5 * 256);
-  EXPECT_EQ(Raw(f.Ceil()), 11 * 256);
-  EXPECT_EQ(static_cast<long>(f), 7L);
-  EXPECT_EQ(Raw(f.floor()), 0);
+  EXPECT_TRUE(Raw(f.Round()) == 7 * 256 && Raw(f.Floor()) == -5 * 256 && Raw(f.Ceil()) == 11 * 256);
+  EXPECT_TRUE(static_cast<long>(f) == 7L && Raw(f.floor()) == 0);
 }
 
 }  // namespace
