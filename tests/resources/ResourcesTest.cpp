@@ -91,15 +91,28 @@ TEST(WheelPicture, MatchesTheGeometry) {
   EXPECT_EQ(centre[2], 128);
 }
 
+// The built module, loaded as a host loads it, and its handle, under which
+// it registers its resources.
+struct LoadedModule {
+  LoadedModule() : library(dlopen(mattix::test::ModulePath().c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    if (library)
+      GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                         static_cast<LPCWSTR>(dlsym(library, "createEffect")), &handle);
+  }
+  ~LoadedModule() {
+    if (library) dlclose(library);
+  }
+  LoadedModule(const LoadedModule&) = delete;
+  LoadedModule& operator=(const LoadedModule&) = delete;
+  void* library;
+  HMODULE handle = nullptr;
+};
+
 // The loaded module registers the picture under its own handle.
 TEST(WheelPicture, IsTheModulesResource) {
-  const std::string path = mattix::test::ModulePath();
-  if (path.empty()) GTEST_SKIP() << "MATTIX_MODULE is not set";
-  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(module, nullptr) << dlerror();
-  HMODULE handle = nullptr;
-  ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                                 static_cast<LPCWSTR>(dlsym(module, "createEffect")), &handle));
+  const LoadedModule loaded;
+  if (!loaded.handle) GTEST_SKIP() << "the module (MATTIX_MODULE) cannot be loaded";
+  const HMODULE handle = loaded.handle;
   {
     stdfx::CDIB picture;
     ASSERT_TRUE(picture.CreateFromResource(MAKEINTRESOURCEW(1030), handle));
@@ -110,24 +123,15 @@ TEST(WheelPicture, IsTheModulesResource) {
     stdfx::CDIB missing;
     EXPECT_FALSE(missing.CreateFromResource(MAKEINTRESOURCEW(1031), handle));
   }
-  dlclose(module);
 }
-
-}  // namespace
-
-namespace {
 
 // The module's cursors, loaded as the controls load them: each is visible on
 // any colour (no black ink pixel touches a transparent one), its hot spot
 // lies on or next to ink, and the cursors a user must tell apart differ.
 TEST(Cursors, LoadFromTheModuleAndDiffer) {
-  const std::string path = mattix::test::ModulePath();
-  if (path.empty()) GTEST_SKIP() << "MATTIX_MODULE is not set";
-  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(module, nullptr) << dlerror();
-  HMODULE handle = nullptr;
-  ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                                 static_cast<LPCWSTR>(dlsym(module, "createEffect")), &handle));
+  const LoadedModule loaded;
+  if (!loaded.handle) GTEST_SKIP() << "the module (MATTIX_MODULE) cannot be loaded";
+  const HMODULE handle = loaded.handle;
   std::map<unsigned, std::vector<std::uint8_t>> pictures;
   for (unsigned id : {3021u, 3022u, 3031u, 3032u, 3033u, 3034u, 3035u, 3036u, 3037u, 3038u, 3039u,
                       3040u, 3041u, 3042u}) {
@@ -166,7 +170,6 @@ TEST(Cursors, LoadFromTheModuleAndDiffer) {
         }
       }
     }
-  dlclose(module);
 }
 
 }  // namespace
