@@ -2,7 +2,7 @@
 # tests and demo need, only when one is missing. ffmpeg and melt are the
 # frei0r hosts the plug-in is tested in (ffmpeg also reads and writes video).
 mattix_packages="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
-  clang-format libcli11-dev libfreetype-dev fonts-dejavu-core frei0r-plugins-dev ffmpeg melt"
+  clang-format libcli11-dev libcpp-httplib-dev libfreetype-dev fonts-dejavu-core frei0r-plugins-dev ffmpeg melt"
 mattix_install_missing() {
   local missing=""
   for p in $mattix_packages "$@"; do

@@ -51,6 +51,14 @@ struct ProjectOptions {
   bool force = false;
 };
 
+// mattix serve INPUT [--project P] [--port N] [--host ADDR]
+struct ServeOptions {
+  std::string input;
+  std::optional<std::string> project;
+  int port = 8765;                 // 0: any free port
+  std::string host = "127.0.0.1";  // the address listened on
+};
+
 // Adds --softness, --spill and --lightness to `app`, stored in `overrides`
 // (which must outlive the parse).
 void AddOverrideOptions(CLI::App& app, SettingOverrides& overrides);

@@ -1,0 +1,193 @@
+// The keyer's page: one HTML document with its style and script, served as
+// is. The page holds no state of its own beyond what it shows: every user
+// action is one request, and the answer carries the controls' pixels and the
+// parameter values to show.
+#include "host/serve/KeyerServer.h"
+
+namespace mattix::serve {
+
+const char* KeyerPage() {
+  return R"page(<!DOCTYPE html>
+<html lang="en"><head><meta charset="utf-8"><title>Mattix keyer</title>
+<style>
+body{font:14px system-ui,sans-serif;margin:0;background:#2b2b2b;color:#eee}
+header{padding:8px 14px;background:#1d1d1d;display:flex;gap:10px;align-items:center}
+header h1{font-size:16px;margin:0 14px 0 0}
+main{display:flex;gap:16px;padding:14px;align-items:flex-start}
+#side{display:flex;flex-direction:column;gap:10px;width:270px}
+canvas.control{display:block;image-rendering:pixelated;touch-action:none}
+.board{background-color:#999;background-image:linear-gradient(45deg,#666 25%,transparent 25%,transparent 75%,#666 75%),linear-gradient(45deg,#666 25%,transparent 25%,transparent 75%,#666 75%);background-size:32px 32px;background-position:0 0,16px 16px}
+#views{display:flex;gap:8px;flex-wrap:wrap}
+#views canvas{max-width:100%;cursor:crosshair}
+label{display:flex;gap:6px;align-items:center}
+input[type=range]{flex:1}
+.num{width:52px;text-align:right}
+.help{color:#bbb;font-size:12.5px;line-height:1.4}
+button{padding:4px 10px}
+#status{margin-left:auto;color:#9c9}
+</style></head><body>
+<header><h1>Mattix keyer</h1>
+<button id="undo" title="Ctrl+Z">Undo</button><button id="redo" title="Ctrl+Shift+Z">Redo</button>
+<button id="save">Save</button>
+<label>View <select id="mode"><option value="keyed">Keyed</option><option value="matte">Matte</option>
+<option value="original">Original</option><option value="split">Before / after</option></select></label>
+<span id="status"></span></header>
+<main><div id="side">
+<div class="help">1. Drag a loop around the backdrop's colours on the wheel (Shift adds, Alt removes, a right click clears), or click the backdrop in the picture (Shift-click marks a disc).<br>
+2. Drag the bar's handles to limit the lightness.<br>3. Raise Softness to feather the edge, Spill Suppression to remove the backdrop's cast. Save keeps the key.</div>
+<canvas id="wheel" class="control" width="260" height="260"></canvas>
+<canvas id="bar" class="control" width="255" height="44"></canvas>
+<label>Softness <input id="softness" type="range" min="0" max="100" step="0.5"><input id="softnessNum" class="num" type="number" min="0" max="100" step="0.5"></label>
+<label>Spill Suppression <input id="spill" type="range" min="0" max="100" step="0.5"><input id="spillNum" class="num" type="number" min="0" max="100" step="0.5"></label>
+<div class="help" id="keyinfo"></div>
+</div>
+<div id="views"><canvas id="view" class="board"></canvas><canvas id="after" class="board" hidden></canvas></div>
+</main>
+<script>
+"use strict";
+const $ = id => document.getElementById(id);
+const canvases = {wheel: $("wheel"), bar: $("bar")};
+let state = null, cursorId = "", frame = null, keyed = null;
+const status = t => { $("status").textContent = t; };
+
+// Shows the answer of an action: the controls' pixels and the parameters.
+async function showControls(res) {
+  if (!res.ok) { status(await res.text()); return; }
+  const bytes = new Uint8ClampedArray(await res.arrayBuffer());
+  state = JSON.parse(res.headers.get("X-State"));
+  const [ww, wh] = state.wheel, [bw, bh] = state.bar;
+  canvases.wheel.width = ww; canvases.wheel.height = wh;
+  canvases.bar.width = bw; canvases.bar.height = bh;
+  canvases.wheel.getContext("2d").putImageData(new ImageData(bytes.slice(0, ww * wh * 4), ww, wh), 0, 0);
+  canvases.bar.getContext("2d").putImageData(new ImageData(bytes.slice(ww * wh * 4), bw, bh), 0, 0);
+  const cursor = res.headers.get("X-Cursor");
+  if (cursor !== cursorId) {
+    cursorId = cursor;
+    const [id, hx, hy] = cursor.split(" ");
+    const css = cursor === "none" ? "none" : `url(/api/cursor.png?id=${id}) ${hx} ${hy}, crosshair`;
+    canvases.wheel.style.cursor = canvases.bar.style.cursor = css;
+  }
+  for (const name of ["softness", "spill"]) {
+    if (document.activeElement !== $(name)) $(name).value = state[name];
+    if (document.activeElement !== $(name + "Num")) $(name + "Num").value = state[name];
+  }
+  $("undo").disabled = !state.canUndo; $("redo").disabled = !state.canRedo;
+  const k = state.key.map(Math.round);
+  $("keyinfo").textContent = `Key colour ${k.join(", ")} · lightness ${state.lightness.map(v => v.toFixed(0)).join(" / ")} %` + (state.mask ? "" : " · no key drawn yet");
+  const version = res.headers.get("X-State");
+  if (version !== lastRendered) { lastRendered = version; requestView(); }
+}
+let lastRendered = "";
+
+// Actions go out one at a time, in order; moves waiting to go are merged.
+const queue = []; let sending = false;
+function send(path, merge) {
+  if (merge && queue.length && queue[queue.length - 1].merge) queue[queue.length - 1] = {path, merge};
+  else queue.push({path, merge});
+  pump();
+}
+async function pump() {
+  if (sending) return;
+  sending = true;
+  while (queue.length) {
+    const {path} = queue.shift();
+    try { await showControls(await fetch(path, {method: "POST"})); }
+    catch (e) { status("the keyer does not answer: " + e.message); }
+  }
+  sending = false;
+}
+
+// The view: the newest render request wins; one in flight at a time.
+let viewBusy = false, viewAgain = false;
+async function requestView() {
+  if (viewBusy) { viewAgain = true; return; }
+  viewBusy = true;
+  try {
+    do {
+      viewAgain = false;
+      const res = await fetch("/api/view");
+      if (res.status === 200) keyed = await image(res);
+    } while (viewAgain);
+    drawView();
+  } catch (e) { status("render failed: " + e.message); }
+  viewBusy = false;
+}
+async function image(res) {
+  const w = +res.headers.get("X-Width"), h = +res.headers.get("X-Height");
+  return new ImageData(new Uint8ClampedArray(await res.arrayBuffer()), w, h);
+}
+function put(canvas, img) {
+  canvas.width = img.width; canvas.height = img.height;
+  canvas.getContext("2d").putImageData(img, 0, 0);
+}
+function drawView() {
+  const mode = $("mode").value, view = $("view"), after = $("after");
+  after.hidden = mode !== "split";
+  if (!frame || !keyed) return;
+  if (mode === "original" || mode === "split") put(view, frame);
+  if (mode === "split") put(after, keyed);
+  if (mode === "keyed") put(view, keyed);
+  if (mode === "matte") {
+    const m = new ImageData(keyed.width, keyed.height);
+    for (let i = 0; i < m.data.length; i += 4) {
+      m.data[i] = m.data[i + 1] = m.data[i + 2] = keyed.data[i + 3]; m.data[i + 3] = 255;
+    }
+    put(view, m);
+  }
+}
+$("mode").onchange = drawView;
+
+// The controls: the pointer as the module's user events.
+function point(canvas, e) {
+  const r = canvas.getBoundingClientRect();
+  return [Math.floor((e.clientX - r.left) * canvas.width / r.width),
+          Math.floor((e.clientY - r.top) * canvas.height / r.height)];
+}
+function pointer(name, kind, e) {
+  const [x, y] = point(canvases[name], e);
+  let q = `control=${name}&kind=${kind}&x=${x}&y=${y}&shift=${e.shiftKey ? 1 : 0}&alt=${e.altKey ? 1 : 0}`;
+  if (kind === "down") q += `&button=${e.button === 2 ? "right" : "left"}`;
+  send("/api/pointer?" + q, kind === "move");
+}
+for (const name of ["wheel", "bar"]) {
+  const c = canvases[name];
+  c.addEventListener("contextmenu", e => e.preventDefault());
+  c.addEventListener("pointerdown", e => {
+    if (e.button !== 0 && e.button !== 2) return;
+    c.setPointerCapture(e.pointerId); e.preventDefault(); pointer(name, "down", e);
+  });
+  c.addEventListener("pointermove", e => pointer(name, "move", e));
+  c.addEventListener("pointerup", e => { if (e.button === 0 || e.button === 2) pointer(name, "up", e); });
+}
+
+// A click on the picture picks its colour as the key.
+for (const id of ["view", "after"]) $(id).addEventListener("click", e => {
+  const [x, y] = point($(id), e);
+  send(`/api/pick?x=${x}&y=${y}&shift=${e.shiftKey ? 1 : 0}`, false);
+});
+
+for (const name of ["softness", "spill"]) {
+  const set = v => send(`/api/number?name=${name}&value=${encodeURIComponent(v)}`, true);
+  $(name).addEventListener("input", e => { $(name + "Num").value = e.target.value; set(e.target.value); });
+  $(name + "Num").addEventListener("change", e => set(e.target.value));
+}
+$("undo").onclick = () => send("/api/undo", false);
+$("redo").onclick = () => send("/api/redo", false);
+document.addEventListener("keydown", e => {
+  if (!(e.ctrlKey || e.metaKey) || e.key.toLowerCase() !== "z" || e.target.tagName === "INPUT") return;
+  e.preventDefault(); send(e.shiftKey ? "/api/redo" : "/api/undo", false);
+});
+$("save").onclick = async () => {
+  const res = await fetch("/api/save", {method: "POST"});
+  status((await res.text()).trim());
+};
+
+(async () => {
+  frame = await image(await fetch("/api/frame"));
+  await showControls(await fetch("/api/controls"));
+})();
+</script></body></html>
+)page";
+}
+
+}  // namespace mattix::serve

@@ -1,0 +1,299 @@
+#include "host/serve/KeyerServer.h"
+
+#include "host/cli/CliError.h"
+#include "host/cli/PngFile.h"
+
+#include <httplib.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string_view>
+
+namespace mattix::serve {
+
+namespace {
+
+constexpr std::size_t kMaxBody = 1024;
+
+std::string Param(const httplib::Request& req, const char* name) {
+  if (!req.has_param(name)) throw BadRequest(std::string("missing parameter \"") + name + "\"");
+  return req.get_param_value(name);
+}
+
+int IntParam(const httplib::Request& req, const char* name) {
+  const std::string text = Param(req, name);
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty())
+    throw BadRequest(std::string("parameter \"") + name + "\" is not a whole number");
+  return value;
+}
+
+double NumberParam(const httplib::Request& req, const char* name) {
+  const std::string text = Param(req, name);
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty() ||
+      !std::isfinite(value))
+    throw BadRequest(std::string("parameter \"") + name + "\" is not a number");
+  return value;
+}
+
+// "0"/"1" flags; absent is false.
+bool FlagParam(const httplib::Request& req, const char* name) {
+  if (!req.has_param(name)) return false;
+  const std::string text = req.get_param_value(name);
+  if (text != "0" && text != "1")
+    throw BadRequest(std::string("parameter \"") + name + "\" must be 0 or 1");
+  return text == "1";
+}
+
+std::string Choice(const httplib::Request& req, const char* name,
+                   std::initializer_list<const char*> choices) {
+  const std::string text = Param(req, name);
+  for (const char* c : choices)
+    if (text == c) return text;
+  throw BadRequest(std::string("parameter \"") + name + "\" has an unknown value");
+}
+
+void AppendRgba(std::string& out, const host::ControlPixels& p) {
+  for (const std::uint32_t c : p.pixels) {
+    const char rgba[4] = {char((c >> 16) & 255), char((c >> 8) & 255), char(c & 255), char(255)};
+    out.append(rgba, 4);
+  }
+}
+
+std::string Number(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", v);
+  return text;
+}
+
+std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
+  const cli::ProjectSettings& s = v.settings;
+  std::string json = "{\"softness\":" + Number(s.softness) +
+                     ",\"spill\":" + Number(s.spillSuppression) + ",\"key\":[" + Number(s.keyRed) +
+                     "," + Number(s.keyGreen) + "," + Number(s.keyBlue) + "],\"lightness\":[";
+  for (std::size_t i = 0; i < 4; ++i) json += (i ? "," : "") + Number(s.lightness[i]);
+  json += "],\"mask\":" + std::string(s.HasMask() ? "true" : "false") +
+          ",\"canUndo\":" + (v.canUndo ? "true" : "false") +
+          ",\"canRedo\":" + (v.canRedo ? "true" : "false") + ",\"wheel\":[" +
+          std::to_string(v.wheel.width) + "," + std::to_string(v.wheel.height) + "],\"bar\":[" +
+          std::to_string(v.bar.width) + "," + std::to_string(v.bar.height) + "],\"frame\":[" +
+          std::to_string(session.Frame().width) + "," + std::to_string(session.Frame().height) +
+          "]}";
+  return json;
+}
+
+// A cursor's identity: FNV-1a over its pixels and hot spot.
+std::uint32_t CursorId(const host::CursorImage& c) {
+  std::uint32_t h = 2166136261u;
+  const auto mix = [&h](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) h = (h ^ ((v >> (8 * i)) & 255)) * 16777619u;
+  };
+  for (std::uint32_t p : c.pixels) mix(p);
+  mix(std::uint32_t(c.hotSpot.x));
+  mix(std::uint32_t(c.hotSpot.y));
+  return h;
+}
+
+void SendControls(httplib::Response& res, const ControlsView& v, const CKeyerSession& session) {
+  std::string body;
+  body.reserve((v.wheel.pixels.size() + v.bar.pixels.size()) * 4);
+  AppendRgba(body, v.wheel);
+  AppendRgba(body, v.bar);
+  res.set_header("X-State", StateJson(v, session));
+  res.set_header("X-Cursor", v.cursor ? std::to_string(CursorId(*v.cursor)) + " " +
+                                            std::to_string(v.cursor->hotSpot.x) + " " +
+                                            std::to_string(v.cursor->hotSpot.y)
+                                      : std::string("none"));
+  res.set_header("Cache-Control", "no-store");
+  res.set_content(body, "application/octet-stream");
+}
+
+void SendImage(httplib::Response& res, const cli::BgraImage& image) {
+  std::string body(image.pixels.size(), '\0');
+  for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
+    body[i] = char(image.pixels[i + 2]);
+    body[i + 1] = char(image.pixels[i + 1]);
+    body[i + 2] = char(image.pixels[i]);
+    body[i + 3] = char(image.pixels[i + 3]);
+  }
+  res.set_header("X-Width", std::to_string(image.width));
+  res.set_header("X-Height", std::to_string(image.height));
+  res.set_header("Cache-Control", "no-store");
+  res.set_content(body, "application/octet-stream");
+}
+
+// A refusal with its message. The message also goes in a header, from which
+// the error handler (which runs on every status from 400 and replaces the
+// body) restores it.
+void Refuse(httplib::Response& res, int status, const std::string& message) {
+  res.status = status;
+  res.set_header("X-Error", message);
+  res.set_content(message + "\n", "text/plain");
+}
+
+// The message of a refusal that httplib itself makes.
+std::string DefaultMessage(int status) {
+  switch (status) {
+    case 404:
+      return "no such page or interface";
+    case 405:
+      return "method not allowed here";
+    case 413:
+      return "the request is too large";
+    case 414:
+      return "the request's address is too long";
+    default:
+      return "malformed request (HTTP status " + std::to_string(status) + ")";
+  }
+}
+
+// Runs a handler; its errors become answers with a message.
+httplib::Server::Handler Guard(std::function<void(const httplib::Request&, httplib::Response&)> f) {
+  return [f = std::move(f)](const httplib::Request& req, httplib::Response& res) {
+    try {
+      f(req, res);
+    } catch (const BadRequest& e) {
+      Refuse(res, 400, e.what());
+    } catch (const std::exception& e) {
+      Refuse(res, 500, e.what());
+    }
+  };
+}
+
+}  // namespace
+
+CKeyerServer::CKeyerServer(CKeyerSession& session)
+    : m_session(session), m_server(std::make_unique<httplib::Server>()) {
+  Routes();
+}
+
+CKeyerServer::~CKeyerServer() = default;
+
+bool CKeyerServer::Allowed(const std::string& hostHeader, const std::string& origin) const {
+  if (m_hosts.count(hostHeader) == 0) return false;
+  if (origin.empty()) return true;
+  constexpr std::string_view scheme = "http://";
+  return origin.compare(0, scheme.size(), scheme) == 0 &&
+         m_hosts.count(origin.substr(scheme.size())) != 0;
+}
+
+void CKeyerServer::Routes() {
+  httplib::Server& s = *m_server;
+  s.set_payload_max_length(kMaxBody);
+  s.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    if (Allowed(req.get_header_value("Host"), req.get_header_value("Origin")))
+      return httplib::Server::HandlerResponse::Unhandled;
+    Refuse(res, 403,
+           "refused: the request's Host or Origin is not this keyer's address (only pages it "
+           "serves may drive it)");
+    return httplib::Server::HandlerResponse::Handled;
+  });
+  s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    const std::string message = res.get_header_value("X-Error");
+    res.set_content((message.empty() ? DefaultMessage(res.status) : message) + "\n", "text/plain");
+  });
+
+  s.Get("/", [](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Content-Security-Policy",
+                   "default-src 'self'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
+                   "img-src 'self' data:");
+    res.set_content(KeyerPage(), "text/html; charset=utf-8");
+  });
+  s.Get("/api/controls", Guard([this](const httplib::Request&, httplib::Response& res) {
+          SendControls(res, m_session.Current(), m_session);
+        }));
+  s.Post("/api/pointer", Guard([this](const httplib::Request& req, httplib::Response& res) {
+           PointerEvent e;
+           e.wheel = Choice(req, "control", {"wheel", "bar"}) == "wheel";
+           const std::string kind = Choice(req, "kind", {"down", "move", "up"});
+           e.kind = kind == "down"   ? PointerKind::kDown
+                    : kind == "move" ? PointerKind::kMove
+                                     : PointerKind::kUp;
+           e.point = POINT{IntParam(req, "x"), IntParam(req, "y")};
+           if (req.has_param("button"))
+             e.button = Choice(req, "button", {"left", "right"}) == "left" ? host::Button::kLeft
+                                                                           : host::Button::kRight;
+           e.keys = host::Keys{FlagParam(req, "shift"), FlagParam(req, "alt")};
+           SendControls(res, m_session.Pointer(e), m_session);
+         }));
+  s.Post("/api/number", Guard([this](const httplib::Request& req, httplib::Response& res) {
+           const int index = Choice(req, "name", {"softness", "spill"}) == "softness" ? 0 : 1;
+           SendControls(res, m_session.SetNumber(index, NumberParam(req, "value")), m_session);
+         }));
+  s.Post("/api/pick", Guard([this](const httplib::Request& req, httplib::Response& res) {
+           SendControls(
+               res, m_session.Pick(IntParam(req, "x"), IntParam(req, "y"), FlagParam(req, "shift")),
+               m_session);
+         }));
+  s.Post("/api/undo", Guard([this](const httplib::Request&, httplib::Response& res) {
+           SendControls(res, m_session.Undo(), m_session);
+         }));
+  s.Post("/api/redo", Guard([this](const httplib::Request&, httplib::Response& res) {
+           SendControls(res, m_session.Redo(), m_session);
+         }));
+  s.Get("/api/view", Guard([this](const httplib::Request&, httplib::Response& res) {
+          std::optional<cli::BgraImage> keyed = m_session.RenderView();
+          if (!keyed) {
+            res.status = 204;  // superseded by a newer request
+            return;
+          }
+          SendImage(res, *keyed);
+        }));
+  s.Get("/api/frame", Guard([this](const httplib::Request&, httplib::Response& res) {
+          SendImage(res, m_session.Frame());
+        }));
+  s.Get("/api/cursor.png", Guard([this](const httplib::Request&, httplib::Response& res) {
+          const std::optional<host::CursorImage> cursor = m_session.Current().cursor;
+          if (!cursor) return Refuse(res, 404, "the cursor is hidden");
+          cli::BgraImage image(32, 32);
+          std::memcpy(image.pixels.data(), cursor->pixels.data(), image.pixels.size());
+          const std::vector<std::uint8_t> png = cli::EncodePng(image, "cursor.png");
+          res.set_content(std::string(png.begin(), png.end()), "image/png");
+        }));
+  s.Post("/api/save", Guard([this](const httplib::Request&, httplib::Response& res) {
+           std::string path;
+           try {
+             path = m_session.Save();
+           } catch (const cli::CliError& e) {
+             throw BadRequest(e.what());
+           }
+           res.set_content("saved " + path + "\n", "text/plain");
+         }));
+}
+
+int CKeyerServer::Bind(const std::string& host, int port) {
+  const int bound = port == 0 ? m_server->bind_to_any_port(host.c_str())
+                              : (m_server->bind_to_port(host.c_str(), port) ? port : -1);
+  if (bound <= 0)
+    throw cli::CliError("serve: cannot listen on " + host + " port " + std::to_string(port));
+  const std::string suffix = ":" + std::to_string(bound);
+  m_hosts = {host + suffix, "127.0.0.1" + suffix, "localhost" + suffix};
+  return bound;
+}
+
+bool CKeyerServer::Listen() { return m_server->listen_after_bind(); }
+
+void CKeyerServer::Stop() { m_server->stop(); }
+
+int Serve(const cli::ServeOptions& options) {
+  CKeyerSession session(options.input, options.project);
+  CKeyerServer server(session);
+  const int port = server.Bind(options.host, options.port);
+  if (options.host != "127.0.0.1")
+    std::fprintf(stderr,
+                 "mattix serve: warning: listening on %s, not on 127.0.0.1 only: other machines "
+                 "may reach the keyer\n",
+                 options.host.c_str());
+  std::printf("mattix serve: keying %s at http://%s:%d/ (Ctrl+C stops)\n", options.input.c_str(),
+              options.host.c_str(), port);
+  std::fflush(stdout);
+  return server.Listen() ? 0 : 1;
+}
+
+}  // namespace mattix::serve

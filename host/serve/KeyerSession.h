@@ -1,0 +1,117 @@
+#pragma once
+// CKeyerSession: the state of the keyer in a browser. It owns the effect
+// module, one instance whose custom controls are on screen (driven by the
+// user's pointer events, the sliders and colour picks) and a second instance
+// that renders the view, the input's frame at view size, and the history of
+// changes for undo.
+//
+// Thread safety: every call may come from any thread. The controls are used
+// from one thread only, as the module requires: the session's own controls
+// thread runs every call that touches them, one at a time. Renders run on
+// the caller's thread with the render instance, on a snapshot of the
+// parameters taken on the controls thread; a render asked for while another
+// waited is the only one of them that runs (the newest request wins).
+#include "host/ControlHost.h"
+#include "host/cli/Image.h"
+#include "host/cli/Project.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace mattix::serve {
+
+namespace internal {
+class ControlThread;
+}
+
+// A request that names no control, an out-of-range value or point: the
+// message says which; the server answers 400.
+class BadRequest : public std::invalid_argument {
+ public:
+  explicit BadRequest(const std::string& message) : std::invalid_argument(message) {}
+};
+
+// The controls after an action: both windows' pixels, the cursor the module
+// set last (none while hidden), the parameter values and the history.
+struct ControlsView {
+  host::ControlPixels wheel;
+  host::ControlPixels bar;
+  std::optional<host::CursorImage> cursor;
+  cli::ProjectSettings settings;
+  bool canUndo = false;
+  bool canRedo = false;
+};
+
+enum class PointerKind { kDown, kMove, kUp };
+
+struct PointerEvent {
+  bool wheel = true;  // else the lightness bar
+  PointerKind kind = PointerKind::kMove;
+  POINT point{0, 0};  // client coordinates of the control
+  host::Button button = host::Button::kLeft;
+  host::Keys keys;
+};
+
+class CKeyerSession {
+ public:
+  // Loads the effect module (as `mattix render` finds it), reads the first
+  // frame of input, scaled down by a whole factor to at most maxViewWidth
+  // pixels wide, and the project when the file exists. Throws CliError.
+  CKeyerSession(const std::string& input, const std::optional<std::string>& project,
+                int maxViewWidth = 960);
+  ~CKeyerSession();
+  CKeyerSession(const CKeyerSession&) = delete;
+  CKeyerSession& operator=(const CKeyerSession&) = delete;
+
+  // A pointer event over a control. A press while a button is still held
+  // (the page that began the drag went away) first releases it where the
+  // pointer was last.
+  ControlsView Pointer(const PointerEvent& event);
+  // Softness (index 0) or Spill Suppression (1), in percent.
+  ControlsView SetNumber(int index, double value);
+  // The user picks the colour of view pixel (x, y) as the key; with Shift
+  // the wheel marks a disc around it.
+  ControlsView Pick(int x, int y, bool shift);
+  ControlsView Undo();
+  ControlsView Redo();
+  ControlsView Current();
+
+  // The frame keyed with the current parameters, at view size; nullopt when
+  // a newer render was asked for while this one waited.
+  std::optional<cli::BgraImage> RenderView();
+  // The frame at view size, unkeyed.
+  const cli::BgraImage& Frame() const { return m_frame; }
+
+  // Writes the project file (atomically) with the current parameters and
+  // returns its path. Throws CliError when no project file was named.
+  std::string Save();
+
+ private:
+  // On the controls thread:
+  cli::ProjectSettings ReadSettings() const;
+  void Restore(const cli::ProjectSettings& settings);
+  void Record(const cli::ProjectSettings& before);
+  ControlsView View() const;
+
+  std::optional<std::string> m_projectPath;
+  cli::BgraImage m_frame;
+  std::unique_ptr<internal::ControlThread> m_thread;
+
+  // Owned and used by the controls thread only (created and destroyed
+  // there).
+  struct Controls;
+  std::unique_ptr<Controls> m_controls;
+
+  // Renders: the instance and the newest request's number.
+  struct Renderer;
+  std::unique_ptr<Renderer> m_renderer;
+  std::atomic<std::uint64_t> m_renderRequests{0};
+};
+
+}  // namespace mattix::serve
