@@ -15,7 +15,7 @@ header{padding:8px 14px;background:#1d1d1d;display:flex;gap:10px;align-items:cen
 header h1{font-size:16px;margin:0 14px 0 0}
 main{display:flex;gap:16px;padding:14px;align-items:flex-start}
 #side{display:flex;flex-direction:column;gap:10px;width:270px}
-canvas.control{display:block;image-rendering:pixelated;touch-action:none}
+canvas.control{display:block;user-select:none;image-rendering:pixelated;touch-action:none}
 .board{background-color:#999;background-image:linear-gradient(45deg,#666 25%,transparent 25%,transparent 75%,#666 75%),linear-gradient(45deg,#666 25%,transparent 25%,transparent 75%,#666 75%);background-size:32px 32px;background-position:0 0,16px 16px}
 #views{display:flex;gap:8px;flex-wrap:wrap}
 #views canvas{max-width:100%;cursor:crosshair}
@@ -74,10 +74,14 @@ async function showControls(res) {
   $("undo").disabled = !state.canUndo; $("redo").disabled = !state.canRedo;
   const k = state.key.map(Math.round);
   $("keyinfo").textContent = `Key colour ${k.join(", ")} · lightness ${state.lightness.map(v => v.toFixed(0)).join(" / ")} %` + (state.mask ? "" : " · no key drawn yet");
-  const version = res.headers.get("X-State");
-  if (version !== lastRendered) { lastRendered = version; requestView(); }
+  if (state.version !== lastRendered) { lastRendered = state.version; requestView(); }
 }
-let lastRendered = "";
+let lastRendered = null;
+
+// Milliseconds from an action's request to its pixels on the page, and
+// from a render's request to the view drawn (the last 500 of each).
+const actionTimes = [], viewTimes = [];
+const note = (list, ms) => { list.push(ms); if (list.length > 500) list.shift(); };
 
 // Actions go out one at a time, in order; moves waiting to go are merged.
 const queue = []; let sending = false;
@@ -91,7 +95,11 @@ async function pump() {
   sending = true;
   while (queue.length) {
     const {path} = queue.shift();
-    try { await showControls(await fetch(path, {method: "POST"})); }
+    const sent = performance.now();
+    try {
+      await showControls(await fetch(path, {method: "POST"}));
+      note(actionTimes, performance.now() - sent);
+    }
     catch (e) { status("the keyer does not answer: " + e.message); }
   }
   sending = false;
@@ -105,10 +113,14 @@ async function requestView() {
   try {
     do {
       viewAgain = false;
+      const sent = performance.now();
       const res = await fetch("/api/view");
-      if (res.status === 200) keyed = await image(res);
+      if (res.status === 200) {
+        keyed = await image(res);
+        drawView();
+        note(viewTimes, performance.now() - sent);
+      }
     } while (viewAgain);
-    drawView();
   } catch (e) { status("render failed: " + e.message); }
   viewBusy = false;
 }

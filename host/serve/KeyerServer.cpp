@@ -72,9 +72,24 @@ std::string Number(double v) {
   return text;
 }
 
+// FNV-1a over bytes, continuing from h.
+std::uint32_t Fnv(const void* data, std::size_t size, std::uint32_t h = 2166136261u) {
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  for (std::size_t i = 0; i < size; ++i) h = (h ^ bytes[i]) * 16777619u;
+  return h;
+}
+
+// The state's "version" tells the page when to render the view again: a
+// hash of every parameter value.
+std::uint32_t SettingsHash(const cli::ProjectSettings& s) {
+  const double numbers[] = {s.softness, s.spillSuppression, s.keyRed, s.keyGreen, s.keyBlue,
+                            s.lightness[0], s.lightness[1], s.lightness[2], s.lightness[3]};
+  return Fnv(s.chromaMask.data(), s.chromaMask.size(), Fnv(numbers, sizeof numbers));
+}
+
 std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
   const cli::ProjectSettings& s = v.settings;
-  std::string json = "{\"softness\":" + Number(s.softness) +
+  std::string json = "{\"version\":" + std::to_string(SettingsHash(s)) + ",\"softness\":" + Number(s.softness) +
                      ",\"spill\":" + Number(s.spillSuppression) + ",\"key\":[" + Number(s.keyRed) +
                      "," + Number(s.keyGreen) + "," + Number(s.keyBlue) + "],\"lightness\":[";
   for (std::size_t i = 0; i < 4; ++i) json += (i ? "," : "") + Number(s.lightness[i]);
@@ -88,16 +103,10 @@ std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
   return json;
 }
 
-// A cursor's identity: FNV-1a over its pixels and hot spot.
+// A cursor's identity: a hash of its pixels and hot spot.
 std::uint32_t CursorId(const host::CursorImage& c) {
-  std::uint32_t h = 2166136261u;
-  const auto mix = [&h](std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) h = (h ^ ((v >> (8 * i)) & 255)) * 16777619u;
-  };
-  for (std::uint32_t p : c.pixels) mix(p);
-  mix(std::uint32_t(c.hotSpot.x));
-  mix(std::uint32_t(c.hotSpot.y));
-  return h;
+  const long hot[] = {c.hotSpot.x, c.hotSpot.y};
+  return Fnv(hot, sizeof hot, Fnv(c.pixels.data(), c.pixels.size() * 4));
 }
 
 void SendControls(httplib::Response& res, const ControlsView& v, const CKeyerSession& session) {
