@@ -82,14 +82,16 @@ std::uint32_t Fnv(const void* data, std::size_t size, std::uint32_t h = 21661362
 // The state's "version" tells the page when to render the view again: a
 // hash of every parameter value.
 std::uint32_t SettingsHash(const cli::ProjectSettings& s) {
-  const double numbers[] = {s.softness, s.spillSuppression, s.keyRed, s.keyGreen, s.keyBlue,
-                            s.lightness[0], s.lightness[1], s.lightness[2], s.lightness[3]};
+  const double numbers[] = {s.softness,     s.spillSuppression, s.keyRed,
+                            s.keyGreen,     s.keyBlue,          s.lightness[0],
+                            s.lightness[1], s.lightness[2],     s.lightness[3]};
   return Fnv(s.chromaMask.data(), s.chromaMask.size(), Fnv(numbers, sizeof numbers));
 }
 
 std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
   const cli::ProjectSettings& s = v.settings;
-  std::string json = "{\"version\":" + std::to_string(SettingsHash(s)) + ",\"softness\":" + Number(s.softness) +
+  std::string json = "{\"version\":" + std::to_string(SettingsHash(s)) +
+                     ",\"softness\":" + Number(s.softness) +
                      ",\"spill\":" + Number(s.spillSuppression) + ",\"key\":[" + Number(s.keyRed) +
                      "," + Number(s.keyGreen) + "," + Number(s.keyBlue) + "],\"lightness\":[";
   for (std::size_t i = 0; i < 4; ++i) json += (i ? "," : "") + Number(s.lightness[i]);
