@@ -17,6 +17,8 @@ main{display:flex;gap:16px;padding:14px;align-items:flex-start}
 #side{display:flex;flex-direction:column;gap:10px;width:270px}
 canvas.control{display:block;user-select:none;image-rendering:pixelated;touch-action:none}
 .board{background-color:#999;background-image:linear-gradient(45deg,#666 25%,transparent 25%,transparent 75%,#666 75%),linear-gradient(45deg,#666 25%,transparent 25%,transparent 75%,#666 75%);background-size:32px 32px;background-position:0 0,16px 16px}
+.stack{position:relative;width:max-content}
+.overlay{position:absolute;left:0;top:0;pointer-events:none}
 #views{display:flex;gap:8px;flex-wrap:wrap}
 #views canvas{max-width:100%;cursor:crosshair}
 label{display:flex;gap:6px;align-items:center}
@@ -35,8 +37,12 @@ button{padding:4px 10px}
 <main><div id="side">
 <div class="help">1. Drag a loop around the backdrop's colours on the wheel (Shift adds, Alt removes, a right click clears), or click the backdrop in the picture (Shift-click marks a disc).<br>
 2. Drag the bar's handles to limit the lightness.<br>3. Raise Softness to feather the edge, Spill Suppression to remove the backdrop's cast. Save keeps the key.</div>
-<canvas id="wheel" class="control" width="260" height="260"></canvas>
-<canvas id="bar" class="control" width="255" height="44"></canvas>
+<div class="stack"><canvas id="wheel" class="control" width="260" height="260"></canvas>
+<canvas id="scope" class="overlay" width="241" height="209"></canvas></div>
+<div class="stack"><canvas id="bar" class="control" width="255" height="44"></canvas>
+<canvas id="histogram" class="overlay" width="255" height="44"></canvas></div>
+<div><label><input id="showScope" type="checkbox" checked> Frame's colours on the wheel</label>
+<label><input id="showHistogram" type="checkbox" checked> Lightness histogram on the bar</label></div>
 <label>Softness <input id="softness" type="range" min="0" max="100" step="0.5"><input id="softnessNum" class="num" type="number" min="0" max="100" step="0.5"></label>
 <label>Spill Suppression <input id="spill" type="range" min="0" max="100" step="0.5"><input id="spillNum" class="num" type="number" min="0" max="100" step="0.5"></label>
 <div class="help" id="keyinfo"></div>
@@ -194,8 +200,28 @@ $("save").onclick = async () => {
   status((await res.text()).trim());
 };
 
+// The frame's scopes: its colours where the key looks them up on the wheel
+// (darker where more pixels lie), and its lightness histogram over the bar
+// (the bar's handles span x = 7 to 247 for 0 to 100 %).
+async function drawScopes() {
+  const counts = new Uint32Array(await (await fetch("/api/scopes")).arrayBuffer());
+  const wheel = counts.subarray(0, 241 * 209), bins = counts.subarray(241 * 209);
+  const dots = new ImageData(241, 209), top = Math.log1p(Math.max(...wheel));
+  wheel.forEach((c, i) => { if (c) dots.data[i * 4 + 3] = 90 + 165 * Math.log1p(c) / top; });
+  $("scope").getContext("2d").putImageData(dots, 0, 0);
+  const g = $("histogram").getContext("2d"), most = Math.sqrt(Math.max(...bins));
+  g.fillStyle = "rgba(255,150,0,0.55)";
+  bins.forEach((c, i) => {
+    const h = 30 * Math.sqrt(c) / most;
+    g.fillRect(7 + i * 240 / 256, 44 - h, 240 / 256 + 0.3, h);
+  });
+}
+for (const [box, layer] of [["showScope", "scope"], ["showHistogram", "histogram"]])
+  $(box).onchange = () => { $(layer).hidden = !$(box).checked; };
+
 (async () => {
   frame = await image(await fetch("/api/frame"));
+  await drawScopes();
   await showControls(await fetch("/api/controls"));
 })();
 </script></body></html>

@@ -259,6 +259,18 @@ void CKeyerServer::Routes() {
   s.Get("/api/frame", Guard([this](const httplib::Request&, httplib::Response& res) {
           SendImage(res, m_session.Frame());
         }));
+  s.Get("/api/scopes", [this](const httplib::Request&, httplib::Response& res) {
+    const std::vector<std::uint32_t>& wheel = m_session.Vectorscope();
+    const std::vector<std::uint32_t>& bins = m_session.Histogram();
+    std::string body;
+    for (const std::vector<std::uint32_t>* counts : {&wheel, &bins})
+      for (const std::uint32_t c : *counts) {
+        const char le[4] = {char(c & 255), char((c >> 8) & 255), char((c >> 16) & 255),
+                            char(c >> 24)};
+        body.append(le, 4);
+      }
+    res.set_content(body, "application/octet-stream");
+  });
   s.Get("/api/cursor.png", Guard([this](const httplib::Request&, httplib::Response& res) {
           const std::optional<host::CursorImage> cursor = m_session.Current().cursor;
           if (!cursor) return Refuse(res, 404, "the cursor is hidden");

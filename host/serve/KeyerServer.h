@@ -14,6 +14,9 @@
 //                          request superseded it
 //   GET  /api/frame        the frame unkeyed, likewise
 //   GET  /api/cursor.png   the module's current cursor (404 while hidden)
+//   GET  /api/scopes       the frame's vectorscope (241 x 209 counts at the wheel
+//                          positions, rows top-down) then its lightness
+//                          histogram (256 counts), unsigned 32-bit little-endian
 //   POST /api/save         writes the project file named on the command line
 //
 // The controls' answer (each pointer, number, pick, undo and redo request

@@ -8,8 +8,11 @@
 #include "host/cli/FrameReader.h"
 #include "host/cli/OutputFile.h"
 #include "host/cli/RenderCommand.h"
+#include "picker/WheelGeometry.h"
+#include "stdfx/HSL.h"
 
 #include <sys/stat.h>
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -114,6 +117,28 @@ cli::BgraImage Shrink(const cli::BgraImage& frame, int maxWidth) {
   return view;
 }
 
+// The scopes of a frame: each pixel's hue and saturation at its wheel
+// position (colours without hue at the grey position), its lightness at
+// trunc(l * 255 + 0.5), as the keying engine reads them.
+void CountColours(const cli::BgraImage& frame, std::vector<std::uint32_t>& wheelCounts,
+                  std::vector<std::uint32_t>& lightnessCounts) {
+  wheelCounts.assign(std::size_t(wheel::kWidth) * wheel::kHeight, 0);
+  lightnessCounts.assign(256, 0);
+  for (int y = 0; y < frame.height; ++y) {
+    const std::uint8_t* row = frame.Row(y);
+    for (int x = 0; x < frame.width; ++x, row += 4) {
+      float h = 0, l = 0, s = 0;
+      stdfx::CHSL::RGBtoHLS(h, l, s, row[2], row[1], row[0]);
+      wheel::Position p{wheel::kGreyRow, wheel::kGreyColumn};
+      if (h >= 0.0f) p = wheel::PositionOf(h, s);
+      // Buffer rows count from the bottom; the scope's from the top.
+      ++wheelCounts[std::size_t(wheel::kHeight - 1 - p.row) * wheel::kWidth +
+                    std::size_t(p.column)];
+      ++lightnessCounts[std::size_t(std::min(255.0f, l * 255.0f + 0.5f))];
+    }
+  }
+}
+
 }  // namespace
 
 struct CKeyerSession::Controls {
@@ -146,6 +171,7 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
   std::optional<cli::InputFrame> first = reader->Next();
   if (!first) throw cli::CliError(input + ": no frame");
   m_frame = Shrink(reader->Load(*first), maxViewWidth);
+  CountColours(m_frame, m_vectorscope, m_histogram);
 
   std::shared_ptr<host::CHostModule> module = LoadModule();
   m_renderer->instance = NewInstance(*module, settings);

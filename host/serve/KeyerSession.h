@@ -87,6 +87,11 @@ class CKeyerSession {
   std::optional<cli::BgraImage> RenderView();
   // The frame at view size, unkeyed.
   const cli::BgraImage& Frame() const { return m_frame; }
+  // The frame's colours counted at the wheel positions the keying engine
+  // looks them up at (241 x 209, rows top-down as displayed), and its
+  // lightness histogram (256 bins, the engine's lightness index).
+  const std::vector<std::uint32_t>& Vectorscope() const { return m_vectorscope; }
+  const std::vector<std::uint32_t>& Histogram() const { return m_histogram; }
 
   // Writes the project file (atomically) with the current parameters and
   // returns its path. Throws CliError when no project file was named.
@@ -101,6 +106,8 @@ class CKeyerSession {
 
   std::optional<std::string> m_projectPath;
   cli::BgraImage m_frame;
+  std::vector<std::uint32_t> m_vectorscope;
+  std::vector<std::uint32_t> m_histogram;
   std::unique_ptr<internal::ControlThread> m_thread;
 
   // Owned and used by the controls thread only (created and destroyed
