@@ -15,7 +15,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
+#include <numeric>
 #include <thread>
 
 namespace {
@@ -174,6 +176,42 @@ TEST(Serve, ADragLeftOpenDoesNotBlockTheControls) {
                l1 = std::stod(lightness.substr(lightness.find(',') + 1));
   EXPECT_NEAR(std::max(l0, l1), 53.0 / 240.0 * 100.0, 0.5) << lightness;
   EXPECT_EQ(Keyer::State(r, "mask"), "true");  // the open lasso was closed by the release
+}
+
+// Hue in turns by the textbook hexcone formula; -1 without hue.
+double Hue(int r, int g, int b) {
+  const int hi = std::max({r, g, b}), lo = std::min({r, g, b});
+  if (hi == lo) return -1;
+  const double d = hi - lo;
+  const double h = hi == r ? (g - b) / d : hi == g ? 2 + (b - r) / d : 4 + (r - g) / d;
+  return (h < 0 ? h + 6 : h) / 6;
+}
+
+// The scopes count every view pixel once; the share of the wheel's counts
+// in the green sector (0.28 to 0.44 turns, from each cell's angle on the
+// ellipse) is the share of the sample's pixels with such a hue.
+TEST(Serve, ScopesCountTheFramesColours) {
+  Keyer k;
+  const httplib::Result r = k.client.Get("/api/scopes");
+  ASSERT_TRUE(r && r->status == 200);
+  ASSERT_EQ(r->body.size(), (241u * 209u + 256u) * 4u);
+  std::vector<std::uint32_t> counts(r->body.size() / 4);
+  std::memcpy(counts.data(), r->body.data(), r->body.size());
+  const auto wheelEnd = counts.begin() + 241 * 209;
+  EXPECT_EQ(std::accumulate(counts.begin(), wheelEnd, 0u), 480u * 320u);
+  EXPECT_EQ(std::accumulate(wheelEnd, counts.end(), 0u), 480u * 320u);
+  const auto green = [](double turns) { return turns >= 0.28 && turns <= 0.44; };
+  double onWheel = 0, inPicture = 0;
+  for (int i = 0; i < 241 * 209; ++i) {
+    const double dx = (i % 241 - 120) / 120.0, dy = (104 - i / 241) / 104.0;
+    const double turns = std::atan2(dy, dx) / (2 * std::numbers::pi);
+    if ((dx != 0 || dy != 0) && green(turns < 0 ? turns + 1 : turns)) onWheel += counts[i];
+  }
+  const mattix::cli::BgraImage sample = mattix::cli::ReadPng(kSample);
+  for (std::size_t i = 0; i < sample.pixels.size(); i += 4)
+    inPicture += green(Hue(sample.pixels[i + 2], sample.pixels[i + 1], sample.pixels[i]));
+  EXPECT_GT(inPicture, 480 * 320 / 3);
+  EXPECT_NEAR(onWheel, inPicture, 480 * 320 / 100);
 }
 
 TEST(Serve, RefusesForeignRequestsAndMalformedOnes) {
