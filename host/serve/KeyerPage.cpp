@@ -35,7 +35,7 @@ button{padding:4px 10px}
 <option value="original">Original</option><option value="split">Before / after</option></select></label>
 <span id="status"></span></header>
 <main><div id="side">
-<div class="help">1. Drag a loop around the backdrop's colours on the wheel (Shift adds, Alt removes, a right click clears), or click the backdrop in the picture (Shift-click marks a disc).<br>
+<div class="help">1. Drag a loop around the backdrop's colours on the wheel (the dots are the picture's colours; Shift adds, Alt removes, Shift+Alt keeps the overlap, a drag inside the key moves it, a right click clears), or click the backdrop in the picture (Shift-click marks a disc).<br>
 2. Drag the bar's handles to limit the lightness.<br>3. Raise Softness to feather the edge, Spill Suppression to remove the backdrop's cast. Save keeps the key.</div>
 <div class="stack"><canvas id="wheel" class="control" width="260" height="260"></canvas>
 <canvas id="scope" class="overlay" width="241" height="209"></canvas></div>
