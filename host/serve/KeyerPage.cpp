@@ -33,6 +33,7 @@ button{padding:4px 10px}
 <button id="save">Save</button>
 <label>View <select id="mode"><option value="keyed">Keyed</option><option value="matte">Matte</option>
 <option value="original">Original</option><option value="split">Before / after</option></select></label>
+<label id="frameBox" hidden>Frame <input id="frame" type="range" min="0" value="0"><span id="frameNum"></span></label>
 <span id="status"></span></header>
 <main><div id="side">
 <div class="help">1. Drag a loop around the backdrop's colours on the wheel (the dots are the picture's colours; Shift adds, Alt removes, Shift+Alt keeps the overlap, a drag inside the key moves it, a right click clears), or click the backdrop in the picture (Shift-click marks a disc).<br>
@@ -80,9 +81,25 @@ async function showControls(res) {
   $("undo").disabled = !state.canUndo; $("redo").disabled = !state.canRedo;
   const k = state.key.map(Math.round);
   $("keyinfo").textContent = `Key colour ${k.join(", ")} · lightness ${state.lightness.map(v => v.toFixed(0)).join(" / ")} %` + (state.mask ? "" : " · no key drawn yet");
-  if (state.version !== lastRendered) { lastRendered = state.version; requestView(); }
+  if (state.frameIndex !== frameShown) await showFrame();
+  const version = state.version + "/" + state.frameIndex;
+  if (version !== lastRendered) { lastRendered = version; requestView(); }
 }
-let lastRendered = null;
+let lastRendered = null, frameShown = null;
+
+// The frame slider (sequences and videos): the frame, its scopes, its view.
+async function showFrame() {
+  const res = await fetch("/api/frame");
+  frameShown = +res.headers.get("X-Frame");
+  frame = await image(res);
+  await drawScopes();
+  $("frameBox").hidden = state.frameCount === 1;
+  if (state.frameCount > 1) $("frame").max = state.frameCount - 1;
+  else if (state.frameCount < 0) $("frame").max = Math.max(+$("frame").max, frameShown + 50);
+  $("frame").value = frameShown;
+  $("frameNum").textContent = " " + (frameShown + 1);
+}
+$("frame").addEventListener("change", e => send(`/api/frame?index=${e.target.value}`, false));
 
 // Milliseconds from an action's request to its pixels on the page, and
 // from a render's request to the view drawn (the last 500 of each).
@@ -206,6 +223,7 @@ $("save").onclick = async () => {
 async function drawScopes() {
   const counts = new Uint32Array(await (await fetch("/api/scopes")).arrayBuffer());
   const wheel = counts.subarray(0, 241 * 209), bins = counts.subarray(241 * 209);
+  $("histogram").getContext("2d").clearRect(0, 0, 255, 44);
   const dots = new ImageData(241, 209), top = Math.log1p(Math.max(...wheel));
   wheel.forEach((c, i) => { if (c) dots.data[i * 4 + 3] = 90 + 165 * Math.log1p(c) / top; });
   $("scope").getContext("2d").putImageData(dots, 0, 0);
@@ -220,8 +238,6 @@ for (const [box, layer] of [["showScope", "scope"], ["showHistogram", "histogram
   $(box).onchange = () => { $(layer).hidden = !$(box).checked; };
 
 (async () => {
-  frame = await image(await fetch("/api/frame"));
-  await drawScopes();
   await showControls(await fetch("/api/controls"));
 })();
 </script></body></html>

@@ -90,6 +90,7 @@ std::uint32_t SettingsHash(const cli::ProjectSettings& s) {
 
 std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
   const cli::ProjectSettings& s = v.settings;
+  const std::shared_ptr<const CKeyerSession::ViewFrame> frame = session.Frame();
   std::string json = "{\"version\":" + std::to_string(SettingsHash(s)) +
                      ",\"softness\":" + Number(s.softness) +
                      ",\"spill\":" + Number(s.spillSuppression) + ",\"key\":[" + Number(s.keyRed) +
@@ -100,8 +101,9 @@ std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
           ",\"canRedo\":" + (v.canRedo ? "true" : "false") + ",\"wheel\":[" +
           std::to_string(v.wheel.width) + "," + std::to_string(v.wheel.height) + "],\"bar\":[" +
           std::to_string(v.bar.width) + "," + std::to_string(v.bar.height) + "],\"frame\":[" +
-          std::to_string(session.Frame().width) + "," + std::to_string(session.Frame().height) +
-          "]}";
+          std::to_string(frame->image.width) + "," + std::to_string(frame->image.height) +
+          "],\"frameIndex\":" + std::to_string(frame->index) +
+          ",\"frameCount\":" + std::to_string(session.FrameCount()) + "}";
   return json;
 }
 
@@ -144,7 +146,10 @@ void SendImage(httplib::Response& res, const cli::BgraImage& image) {
 // body) restores it.
 void Refuse(httplib::Response& res, int status, const std::string& message) {
   res.status = status;
-  res.set_header("X-Error", message);
+  std::string line = message;  // a header holds one line of printable text
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < 32) c = ' ';
+  res.set_header("X-Error", line);
   res.set_content(message + "\n", "text/plain");
 }
 
@@ -257,11 +262,18 @@ void CKeyerServer::Routes() {
           SendImage(res, *keyed);
         }));
   s.Get("/api/frame", Guard([this](const httplib::Request&, httplib::Response& res) {
-          SendImage(res, m_session.Frame());
+          const std::shared_ptr<const CKeyerSession::ViewFrame> frame = m_session.Frame();
+          res.set_header("X-Frame", std::to_string(frame->index));
+          SendImage(res, frame->image);
         }));
+  s.Post("/api/frame", Guard([this](const httplib::Request& req, httplib::Response& res) {
+           m_session.SelectFrame(IntParam(req, "index"));
+           SendControls(res, m_session.Current(), m_session);
+         }));
   s.Get("/api/scopes", [this](const httplib::Request&, httplib::Response& res) {
-    const std::vector<std::uint32_t>& wheel = m_session.Vectorscope();
-    const std::vector<std::uint32_t>& bins = m_session.Histogram();
+    const std::shared_ptr<const CKeyerSession::ViewFrame> frame = m_session.Frame();
+    const std::vector<std::uint32_t>& wheel = frame->vectorscope;
+    const std::vector<std::uint32_t>& bins = frame->histogram;
     std::string body;
     for (const std::vector<std::uint32_t>* counts : {&wheel, &bins})
       for (const std::uint32_t c : *counts) {

@@ -12,7 +12,8 @@
 //   GET  /api/view         the keyed frame: raw RGBA (straight alpha), rows
 //                          top-down, X-Width/X-Height headers; 204 when a newer
 //                          request superseded it
-//   GET  /api/frame        the frame unkeyed, likewise
+//   GET  /api/frame        the frame unkeyed, likewise (X-Frame: its index)
+//   POST /api/frame?index=N  shows frame N of a sequence or video (from 0)
 //   GET  /api/cursor.png   the module's current cursor (404 while hidden)
 //   GET  /api/scopes       the frame's vectorscope (241 x 209 counts at the wheel
 //                          positions, rows top-down) then its lightness

@@ -157,6 +157,8 @@ struct CKeyerSession::Renderer {
 CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::string>& project,
                              int maxViewWidth)
     : m_projectPath(project),
+      m_input(input),
+      m_maxViewWidth(maxViewWidth),
       m_thread(std::make_unique<internal::ControlThread>()),
       m_renderer(std::make_unique<Renderer>()) {
   cli::ProjectSettings settings;
@@ -170,8 +172,11 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
   }
   std::optional<cli::InputFrame> first = reader->Next();
   if (!first) throw cli::CliError(input + ": no frame");
-  m_frame = Shrink(reader->Load(*first), maxViewWidth);
-  CountColours(m_frame, m_vectorscope, m_histogram);
+  m_frameCount = reader->frameCount();
+  auto frame = std::make_shared<ViewFrame>();
+  frame->image = Shrink(reader->Load(*first), maxViewWidth);
+  CountColours(frame->image, frame->vectorscope, frame->histogram);
+  m_frame = std::move(frame);
 
   std::shared_ptr<host::CHostModule> module = LoadModule();
   m_renderer->instance = NewInstance(*module, settings);
@@ -279,9 +284,10 @@ ControlsView CKeyerSession::SetNumber(int index, double value) {
 }
 
 ControlsView CKeyerSession::Pick(int x, int y, bool shift) {
-  if (x < 0 || y < 0 || x >= m_frame.width || y >= m_frame.height)
+  const std::shared_ptr<const ViewFrame> frame = Frame();
+  if (x < 0 || y < 0 || x >= frame->image.width || y >= frame->image.height)
     throw BadRequest("the point lies outside the frame");
-  const std::uint8_t* bgra = m_frame.Row(y) + std::size_t(x) * 4;
+  const std::uint8_t* bgra = frame->image.Row(y) + std::size_t(x) * 4;
   return m_thread->Run([&] {
     const cli::ProjectSettings before = ReadSettings();
     m_controls->host->PickKeyColour(bgra[2], bgra[1], bgra[0], {shift, false});
@@ -324,7 +330,7 @@ std::optional<cli::BgraImage> CKeyerSession::RenderView() {
   host::CEffectInstance& instance = *m_renderer->instance;
   if (cli::ApplySettings(instance, settings) != PIM::kOk)
     throw cli::CliError("the render's parameters could not be set");
-  cli::BgraImage in = m_frame;  // the effect may convert its input in place
+  cli::BgraImage in = Frame()->image;  // the effect may convert its input in place
   cli::BgraImage out(in.width, in.height);
   const std::int32_t stride = std::int32_t(in.Stride());
   PIM::RefPtr<host::CImage> inImage =
@@ -334,6 +340,26 @@ std::optional<cli::BgraImage> CKeyerSession::RenderView() {
   if (instance.Render(*outImage, *inImage) != PIM::kOk)
     throw cli::CliError("the effect could not render the frame");
   return out;
+}
+
+std::shared_ptr<const CKeyerSession::ViewFrame> CKeyerSession::Frame() const {
+  std::lock_guard<std::mutex> lock(m_frameMutex);
+  return m_frame;
+}
+
+void CKeyerSession::SelectFrame(long index) {
+  if (index < 0 || (m_frameCount >= 0 && index >= m_frameCount)) throw BadRequest("no such frame");
+  if (index == Frame()->index) return;
+  std::unique_ptr<cli::FrameReader> reader = cli::FrameReader::Open(m_input);
+  std::optional<cli::InputFrame> frame;
+  for (long i = 0; i <= index; ++i)
+    if (!(frame = reader->Next())) throw BadRequest("no such frame");
+  auto view = std::make_shared<ViewFrame>();
+  view->index = index;
+  view->image = Shrink(reader->Load(*frame), m_maxViewWidth);
+  CountColours(view->image, view->vectorscope, view->histogram);
+  std::lock_guard<std::mutex> lock(m_frameMutex);
+  m_frame = std::move(view);
 }
 
 std::string CKeyerSession::Save() {

@@ -85,13 +85,22 @@ class CKeyerSession {
   // The frame keyed with the current parameters, at view size; nullopt when
   // a newer render was asked for while this one waited.
   std::optional<cli::BgraImage> RenderView();
-  // The frame at view size, unkeyed.
-  const cli::BgraImage& Frame() const { return m_frame; }
-  // The frame's colours counted at the wheel positions the keying engine
-  // looks them up at (241 x 209, rows top-down as displayed), and its
-  // lightness histogram (256 bins, the engine's lightness index).
-  const std::vector<std::uint32_t>& Vectorscope() const { return m_vectorscope; }
-  const std::vector<std::uint32_t>& Histogram() const { return m_histogram; }
+  // The frame shown, unchanging once made: a frame change makes a new one.
+  struct ViewFrame {
+    long index = 0;        // in the input, from 0
+    cli::BgraImage image;  // at view size, unkeyed
+    // Its colours counted at the wheel positions the keying engine looks
+    // them up at (241 x 209, rows top-down as displayed), and its lightness
+    // histogram (256 bins, the engine's lightness index).
+    std::vector<std::uint32_t> vectorscope;
+    std::vector<std::uint32_t> histogram;
+  };
+  std::shared_ptr<const ViewFrame> Frame() const;
+  // Frames in the input; -1 when a video does not say.
+  long FrameCount() const { return m_frameCount; }
+  // Shows frame index of the input (reading the input up to it). Throws
+  // BadRequest when there is no such frame, CliError when it cannot be read.
+  void SelectFrame(long index);
 
   // Writes the project file (atomically) with the current parameters and
   // returns its path. Throws CliError when no project file was named.
@@ -105,9 +114,11 @@ class CKeyerSession {
   ControlsView View() const;
 
   std::optional<std::string> m_projectPath;
-  cli::BgraImage m_frame;
-  std::vector<std::uint32_t> m_vectorscope;
-  std::vector<std::uint32_t> m_histogram;
+  std::string m_input;
+  int m_maxViewWidth;
+  long m_frameCount = 1;
+  mutable std::mutex m_frameMutex;  // guards m_frame (the pointer, not the frame)
+  std::shared_ptr<const ViewFrame> m_frame;
   std::unique_ptr<internal::ControlThread> m_thread;
 
   // Owned and used by the controls thread only (created and destroyed

@@ -19,6 +19,7 @@
 #include <numbers>
 #include <numeric>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -36,8 +37,8 @@ POINT OnWheel(double degrees, double saturation) {
 
 // A session and its server on a free loopback port, for one test.
 struct Keyer {
-  Keyer()
-      : session(kSample, dir / "key.json"),
+  explicit Keyer(const std::string& input = kSample)
+      : session(input, dir / "key.json"),
         server(session),
         port(server.Bind("127.0.0.1", 0)),
         thread([this] { server.Listen(); }),
@@ -212,6 +213,29 @@ TEST(Serve, ScopesCountTheFramesColours) {
     inPicture += green(Hue(sample.pixels[i + 2], sample.pixels[i + 1], sample.pixels[i]));
   EXPECT_GT(inPicture, 480 * 320 / 3);
   EXPECT_NEAR(onWheel, inPicture, 480 * 320 / 100);
+}
+
+// A sequence's frames: green then red (one pixel each); the frame shown
+// changes the view, the pick and the scopes; no frame beyond the last.
+TEST(Serve, TheFrameOfASequence) {
+  TempDir frames;
+  for (const auto& [name, red, green] : {std::tuple{"f_1.png", 0, 200}, {"f_2.png", 200, 0}}) {
+    mattix::cli::BgraImage image(4, 2);
+    for (std::size_t i = 0; i < image.pixels.size(); i += 4)
+      image.pixels[i + 1] = std::uint8_t(green), image.pixels[i + 2] = std::uint8_t(red),
+                       image.pixels[i + 3] = 255;
+    frames.Write(name, mattix::cli::EncodePng(image, name));
+  }
+  Keyer k(frames / "f_%d.png");
+  EXPECT_EQ(Keyer::State(k.client.Get("/api/controls"), "frameCount"), "2");
+  const httplib::Result second = k.Post("/api/frame?index=1");
+  ASSERT_TRUE(second && second->status == 200) << (second ? second->body : "no answer");
+  EXPECT_EQ(Keyer::State(second, "frameIndex"), "1");
+  const httplib::Result pixels = k.client.Get("/api/frame");
+  EXPECT_EQ(pixels->get_header_value("X-Frame"), "1");
+  EXPECT_EQ(pixels->body.substr(0, 4), std::string("\xC8\0\0\xFF", 4));  // RGBA red
+  for (const char* bad : {"/api/frame?index=2", "/api/frame?index=-1", "/api/frame?index=x"})
+    EXPECT_EQ(k.Post(bad)->status, 400) << bad;
 }
 
 TEST(Serve, RefusesForeignRequestsAndMalformedOnes) {
