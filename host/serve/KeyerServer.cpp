@@ -5,6 +5,8 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -202,6 +204,13 @@ bool CKeyerServer::Allowed(const std::string& hostHeader, const std::string& ori
 void CKeyerServer::Routes() {
   httplib::Server& s = *m_server;
   s.set_payload_max_length(kMaxBody);
+  // SO_REUSEADDR alone: a restart may take the port back at once, but a
+  // second server cannot share it (httplib's default, SO_REUSEPORT, would let
+  // two keyers answer on one port in turn).
+  s.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   s.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
     if (Allowed(req.get_header_value("Host"), req.get_header_value("Origin")))
       return httplib::Server::HandlerResponse::Unhandled;
@@ -308,7 +317,9 @@ int CKeyerServer::Bind(const std::string& host, int port) {
   if (bound <= 0)
     throw cli::CliError("serve: cannot listen on " + host + " port " + std::to_string(port));
   const std::string suffix = ":" + std::to_string(bound);
-  m_hosts = {host + suffix, "127.0.0.1" + suffix, "localhost" + suffix};
+  // An IPv6 address stands in brackets in a Host header.
+  const std::string named = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+  m_hosts = {named + suffix, "127.0.0.1" + suffix, "localhost" + suffix};
   return bound;
 }
 
@@ -325,10 +336,15 @@ int Serve(const cli::ServeOptions& options) {
                  "mattix serve: warning: listening on %s, not on 127.0.0.1 only: other machines "
                  "may reach the keyer\n",
                  options.host.c_str());
+  const std::string named =
+      options.host.find(':') != std::string::npos ? "[" + options.host + "]" : options.host;
   std::printf("mattix serve: keying %s at http://%s:%d/ (Ctrl+C stops)\n", options.input.c_str(),
-              options.host.c_str(), port);
+              named.c_str(), port);
   std::fflush(stdout);
-  return server.Listen() ? 0 : 1;
+  if (!server.Listen())
+    throw cli::CliError("serve: cannot serve on " + named + " port " + std::to_string(port) +
+                        " (is another server using it?)");
+  return 0;
 }
 
 }  // namespace mattix::serve

@@ -11,11 +11,11 @@
 #include "picker/WheelGeometry.h"
 #include "stdfx/HSL.h"
 
-#include <sys/stat.h>
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <thread>
@@ -166,9 +166,15 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
   std::unique_ptr<cli::FrameReader> reader = cli::FrameReader::Open(input);
   for (const std::string& file : reader->files()) inputs.Add(file);
   if (project) {
-    struct stat st {};
-    if (::stat(project->c_str(), &st) == 0) settings = cli::ReadProject(*project);
+    // Refused now rather than at the first save.
     if (inputs.Contains(*project)) throw cli::CliError(*project + ": is the input, not a project");
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::path(*project).parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder, error))
+      throw cli::CliError(*project + ": the folder " + folder.string() + " does not exist");
+    if (std::filesystem::is_directory(*project, error))
+      throw cli::CliError(*project + ": is a folder, not a project file");
+    if (std::filesystem::exists(*project, error)) settings = cli::ReadProject(*project);
   }
   std::optional<cli::InputFrame> first = reader->Next();
   if (!first) throw cli::CliError(input + ": no frame");
