@@ -15,40 +15,22 @@ import path from "node:path";
 const SKIP = 77;
 const chromiumPath = "/usr/bin/chromium";
 const [mattix, sample, outDir] = process.argv.slice(2);
-if (!mattix || !sample || !outDir) {
-  console.error("usage: node keyer.test.mjs MATTIX SAMPLE.png OUTDIR");
-  process.exit(2);
-}
-if (!fs.existsSync(chromiumPath)) {
-  console.log(`SKIPPED: ${chromiumPath} is missing (apt-get install chromium)`);
-  process.exit(SKIP);
-}
-let chromium;
-try {
-  ({ chromium } = await import("playwright-core"));
-} catch {
-  console.log("SKIPPED: playwright-core is missing (npm ci in tests/serve/browser)");
-  process.exit(SKIP);
-}
+const skip = (why) => { console.log("SKIPPED: " + why); process.exit(SKIP); };
+if (!fs.existsSync(chromiumPath)) skip(`${chromiumPath} is missing (apt-get install chromium)`);
+const { chromium } = await import("playwright-core").catch(
+  () => skip("playwright-core is missing (npm ci in tests/serve/browser)"));
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), "mattix-keyer-"));
 const project = path.join(work, "key.json");
 fs.mkdirSync(outDir, { recursive: true });
 let server, context;
 
-function check(condition, message) {
-  if (!condition) throw new Error(message);
-}
+const check = (condition, message) => { if (!condition) throw new Error(message); };
 
-// Polls f until it returns a truthy value (then returns it); fails after ms.
+// Polls f until it returns a truthy value; fails after ms.
 async function until(f, message, ms = 8000) {
-  const end = Date.now() + ms;
-  for (;;) {
-    const v = await f();
-    if (v) return v;
-    if (Date.now() > end) throw new Error("timed out: " + message);
-    await new Promise((r) => setTimeout(r, 50));
-  }
+  for (const end = Date.now() + ms; !(await f()); await new Promise((r) => setTimeout(r, 50)))
+    check(Date.now() < end, "timed out: " + message);
 }
 
 // A client point of hue `degrees` and saturation s on the wheel (centre
