@@ -209,7 +209,7 @@ for (const name of ["softness", "spill"]) {
 $("undo").onclick = () => send("/api/undo", false);
 $("redo").onclick = () => send("/api/redo", false);
 document.addEventListener("keydown", e => {
-  if (!(e.ctrlKey || e.metaKey) || e.key.toLowerCase() !== "z" || e.target.tagName === "INPUT") return;
+  if (!(e.ctrlKey || e.metaKey) || e.key.toLowerCase() !== "z" || e.target.type === "number") return;
   e.preventDefault(); send(e.shiftKey ? "/api/redo" : "/api/undo", false);
 });
 $("save").onclick = async () => {
