@@ -22,6 +22,7 @@ canvas.control{display:block;user-select:none;image-rendering:pixelated;touch-ac
 #views{display:flex;gap:8px;flex-wrap:wrap}
 #views canvas{max-width:100%;cursor:crosshair}
 label{display:flex;gap:6px;align-items:center}
+[hidden]{display:none!important}
 input[type=range]{flex:1}
 .num{width:52px;text-align:right}
 .help{color:#bbb;font-size:12.5px;line-height:1.4}
