@@ -51,10 +51,12 @@ struct ProjectOptions {
   bool force = false;
 };
 
-// mattix serve INPUT [--project P] [--port N] [--host ADDR]
+// mattix serve INPUT [--project P] [--output OUT [--force]] [--port N] [--host ADDR]
 struct ServeOptions {
   std::string input;
   std::optional<std::string> project;
+  std::optional<std::string> output;  // where Export renders
+  bool force = false;
   int port = 8765;                 // 0: any free port
   std::string host = "127.0.0.1";  // the address listened on
 };

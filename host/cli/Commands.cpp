@@ -152,6 +152,9 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
       ->required();
   serveCommand->add_option("--project", serveOptions.project,
                            "The project read at the start (when it exists) and saved");
+  serveCommand->add_option("-o,--output", serveOptions.output,
+                           "Where Export renders the whole input, as mattix render -o would");
+  serveCommand->add_flag("-f,--force", serveOptions.force, "Export replaces an existing output");
   serveCommand->add_option("--port", serveOptions.port, "The port (0: any free one)")
       ->capture_default_str()
       ->check(CLI::Range(0, 65535));

@@ -31,7 +31,7 @@ button{padding:4px 10px}
 </style></head><body>
 <header><h1>Mattix keyer</h1>
 <button id="undo" title="Ctrl+Z">Undo</button><button id="redo" title="Ctrl+Shift+Z">Redo</button>
-<button id="save">Save</button>
+<button id="save">Save</button><button id="export" hidden title="Save, then key the whole input into the output file">Export</button><progress id="progress" hidden></progress>
 <label>View <select id="mode"><option value="keyed">Keyed</option><option value="matte">Matte</option>
 <option value="original">Original</option><option value="split">Before / after</option></select></label>
 <label id="frameBox" hidden>Frame <input id="frame" type="range" min="0" value="0"><span id="frameNum"></span></label>
@@ -238,7 +238,23 @@ async function drawScopes() {
 for (const [box, layer] of [["showScope", "scope"], ["showHistogram", "histogram"]])
   $(box).onchange = () => { $(layer).hidden = !$(box).checked; };
 
+// Export: the whole input keyed in the background; the bar shows its frames.
+$("export").onclick = async () => {
+  const res = await fetch("/api/export", {method: "POST"});
+  if (!res.ok) { status((await res.text()).trim()); return; }
+  $("export").disabled = true; $("progress").hidden = false;
+  for (;;) {
+    const e = await (await fetch("/api/export")).json();
+    if (e.total > 0) { $("progress").max = e.total; $("progress").value = e.done; }
+    status(e.running ? `exporting: ${e.done} frame${e.done === 1 ? "" : "s"}` : e.message);
+    if (!e.running) break;
+    await new Promise(r => setTimeout(r, 200));
+  }
+  $("export").disabled = false; $("progress").hidden = true;
+};
+
 (async () => {
+  $("export").hidden = !(await (await fetch("/api/export")).json()).available;
   await showControls(await fetch("/api/controls"));
 })();
 </script></body></html>

@@ -300,6 +300,24 @@ void CKeyerServer::Routes() {
           const std::vector<std::uint8_t> png = cli::EncodePng(image, "cursor.png");
           res.set_content(std::string(png.begin(), png.end()), "image/png");
         }));
+  s.Post("/api/export", Guard([this](const httplib::Request&, httplib::Response& res) {
+           m_session.StartExport();
+           res.set_content("exporting\n", "text/plain");
+         }));
+  s.Get("/api/export", [this](const httplib::Request&, httplib::Response& res) {
+    const CKeyerSession::ExportStatus e = m_session.Export();
+    std::string message;  // JSON string: quotes and backslashes escaped, controls dropped
+    for (const char c : e.message) {
+      if (c == '"' || c == '\\') message += '\\';
+      if (static_cast<unsigned char>(c) >= 32) message += c;
+    }
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(std::string("{\"available\":") + (e.available ? "true" : "false") +
+                        ",\"running\":" + (e.running ? "true" : "false") + ",\"done\":" +
+                        std::to_string(e.done) + ",\"total\":" + std::to_string(e.total) +
+                        ",\"message\":\"" + message + "\"}",
+                    "application/json");
+  });
   s.Post("/api/save", Guard([this](const httplib::Request&, httplib::Response& res) {
            std::string path;
            try {
@@ -328,7 +346,7 @@ bool CKeyerServer::Listen() { return m_server->listen_after_bind(); }
 void CKeyerServer::Stop() { m_server->stop(); }
 
 int Serve(const cli::ServeOptions& options) {
-  CKeyerSession session(options.input, options.project);
+  CKeyerSession session(options.input, options.project, options.output, options.force);
   CKeyerServer server(session);
   const int port = server.Bind(options.host, options.port);
   if (options.host != "127.0.0.1")

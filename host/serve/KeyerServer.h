@@ -19,6 +19,10 @@
 //                          positions, rows top-down) then its lightness
 //                          histogram (256 counts), unsigned 32-bit little-endian
 //   POST /api/save         writes the project file named on the command line
+//   POST /api/export       saves, then renders the whole input into the output
+//                          named on the command line, in the background
+//   GET  /api/export       the export's progress: {"available", "running",
+//                          "done", "total" (-1: unknown), "message"}
 //
 // The controls' answer (each pointer, number, pick, undo and redo request
 // gets it, so one request per user action) is the wheel's RGBA pixels

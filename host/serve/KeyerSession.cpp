@@ -4,6 +4,7 @@
 #include "host/HostModule.h"
 #include "host/Image.h"
 #include "host/cli/CliError.h"
+#include "host/cli/CommandLine.h"
 #include "host/cli/EffectSettings.h"
 #include "host/cli/FrameReader.h"
 #include "host/cli/OutputFile.h"
@@ -155,8 +156,10 @@ struct CKeyerSession::Renderer {
 };
 
 CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::string>& project,
-                             int maxViewWidth)
+                             const std::optional<std::string>& output, bool force, int maxViewWidth)
     : m_projectPath(project),
+      m_output(output),
+      m_force(force),
       m_input(input),
       m_maxViewWidth(maxViewWidth),
       m_thread(std::make_unique<internal::ControlThread>()),
@@ -175,6 +178,16 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
     if (std::filesystem::is_directory(*project, error))
       throw cli::CliError(*project + ": is a folder, not a project file");
     if (std::filesystem::exists(*project, error)) settings = cli::ReadProject(*project);
+  }
+  if (output) {
+    if (!project)
+      throw cli::CliError("--output needs --project: an export renders the saved project");
+    cli::RenderOptions options;
+    options.input = input;
+    options.output = *output;
+    cli::CheckRenderOptions(options);
+    cli::CheckOutputAllowed(*output, force, inputs);
+    m_export.available = true;
   }
   std::optional<cli::InputFrame> first = reader->Next();
   if (!first) throw cli::CliError(input + ": no frame");
@@ -195,6 +208,7 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
 }
 
 CKeyerSession::~CKeyerSession() {
+  if (m_exportThread.joinable()) m_exportThread.join();
   m_thread->Run([this] { m_controls.reset(); });
 }
 
@@ -366,6 +380,43 @@ void CKeyerSession::SelectFrame(long index) {
   CountColours(view->image, view->vectorscope, view->histogram);
   std::lock_guard<std::mutex> lock(m_frameMutex);
   m_frame = std::move(view);
+}
+
+void CKeyerSession::StartExport() {
+  std::lock_guard<std::mutex> lock(m_exportMutex);
+  if (!m_output) throw BadRequest("no output was named: start with --output FILE to export");
+  if (m_export.running) throw BadRequest("an export is running");
+  Save();
+  if (m_exportThread.joinable()) m_exportThread.join();
+  m_export = ExportStatus{true, true, 0, -1, ""};
+  cli::RenderOptions options;
+  options.input = m_input;
+  options.output = *m_output;
+  options.project = m_projectPath;
+  options.force = m_force;
+  m_exportThread = std::thread([this, options] {
+    std::string message = "exported " + options.output;
+    bool written = true;
+    try {
+      cli::RenderWithProgress(options, [this](long done, long total) {
+        std::lock_guard<std::mutex> progress(m_exportMutex);
+        m_export.done = done;
+        m_export.total = total;
+      });
+    } catch (const std::exception& e) {
+      message = std::string("export failed: ") + e.what();
+      written = false;
+    }
+    std::lock_guard<std::mutex> done(m_exportMutex);
+    m_export.running = false;
+    m_export.message = message;
+    if (written) m_force = true;  // the output is now this session's own
+  });
+}
+
+CKeyerSession::ExportStatus CKeyerSession::Export() const {
+  std::lock_guard<std::mutex> lock(m_exportMutex);
+  return m_export;
 }
 
 std::string CKeyerSession::Save() {

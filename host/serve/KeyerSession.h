@@ -22,6 +22,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace mattix::serve {
@@ -62,8 +63,11 @@ class CKeyerSession {
  public:
   // Loads the effect module (as `mattix render` finds it), reads the first
   // frame of input, scaled down by a whole factor to at most maxViewWidth
-  // pixels wide, and the project when the file exists. Throws CliError.
+  // pixels wide, and the project when the file exists. output, when given,
+  // is where Export renders (it needs the project; force lets it replace a
+  // file that exists at the start). Throws CliError.
   CKeyerSession(const std::string& input, const std::optional<std::string>& project,
+                const std::optional<std::string>& output = std::nullopt, bool force = false,
                 int maxViewWidth = 960);
   ~CKeyerSession();
   CKeyerSession(const CKeyerSession&) = delete;
@@ -102,6 +106,19 @@ class CKeyerSession {
   // BadRequest when there is no such frame, CliError when it cannot be read.
   void SelectFrame(long index);
 
+  // Saves the project, then renders the whole input into the output as
+  // `mattix render --project` does, on a thread of its own. Throws
+  // BadRequest when no output was named or an export is running.
+  void StartExport();
+  struct ExportStatus {
+    bool available = false;  // an output was named
+    bool running = false;
+    long done = 0;
+    long total = -1;      // frames; -1 while unknown
+    std::string message;  // the last export's outcome
+  };
+  ExportStatus Export() const;
+
   // Writes the project file (atomically) with the current parameters and
   // returns its path. Throws CliError when no project file was named.
   std::string Save();
@@ -114,6 +131,11 @@ class CKeyerSession {
   ControlsView View() const;
 
   std::optional<std::string> m_projectPath;
+  std::optional<std::string> m_output;
+  bool m_force = false;  // also set once an export wrote the output
+  mutable std::mutex m_exportMutex;
+  ExportStatus m_export;
+  std::thread m_exportThread;
   std::string m_input;
   int m_maxViewWidth;
   long m_frameCount = 1;

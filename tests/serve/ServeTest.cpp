@@ -14,6 +14,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -37,8 +38,9 @@ POINT OnWheel(double degrees, double saturation) {
 
 // A session and its server on a free loopback port, for one test.
 struct Keyer {
-  explicit Keyer(const std::string& input = kSample)
-      : session(input, dir / "key.json"),
+  explicit Keyer(const std::string& input = kSample, bool exports = false)
+      : session(input, dir / "key.json",
+                exports ? std::optional<std::string>(dir / "out.png") : std::nullopt),
         server(session),
         port(server.Bind("127.0.0.1", 0)),
         thread([this] { server.Listen(); }),
@@ -215,6 +217,26 @@ TEST(Serve, ScopesCountTheFramesColours) {
   EXPECT_NEAR(onWheel, inPicture, 480 * 320 / 100);
 }
 
+// Export saves and renders the input in the background; a second export
+// replaces the output the first wrote.
+TEST(Serve, ExportKeysTheInputWithTheCurrentKey) {
+  Keyer k(kSample, true);
+  k.Lasso();
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_EQ(k.Post("/api/export")->status, 200);
+    std::string status;
+    for (int i = 0; i < 400 && status.find("\"running\":false") == std::string::npos; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      status = k.client.Get("/api/export")->body;
+    }
+    EXPECT_NE(status.find("\"done\":1,\"total\":1,\"message\":\"exported"), std::string::npos)
+        << status;
+  }
+  const mattix::cli::BgraImage out = mattix::cli::ReadPng(k.dir / "out.png");
+  EXPECT_EQ(out.Row(kBackdrop.y)[kBackdrop.x * 4 + 3], 0);
+  EXPECT_TRUE(mattix::cli::ReadProject(k.dir / "key.json").HasMask());
+}
+
 // A sequence's frames: green then red (one pixel each); the frame shown
 // changes the view, the pick and the scopes; no frame beyond the last.
 TEST(Serve, TheFrameOfASequence) {
@@ -263,6 +285,7 @@ TEST(Serve, RefusesForeignRequestsAndMalformedOnes) {
       {"/api/pick?x=480&y=0", {}, 1, 400, "outside the frame"},
       {"/api/undo", {}, 4096, 413, "too large"},
       {"/api/nothing", {}, 0, 404, "no such"},
+      {"/api/export", {}, 1, 400, "--output"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
