@@ -1,8 +1,11 @@
 # Sourced by the set-up scripts: installs the Debian packages the build,
 # tests and demo need, only when one is missing. ffmpeg and melt are the
 # frei0r hosts the plug-in is tested in (ffmpeg also reads and writes video).
+# chromium runs the keyer's browser test (with node and playwright-core from
+# npm, installed by mattix_install_browser_test).
 mattix_packages="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
-  clang-format libcli11-dev libfreetype-dev fonts-dejavu-core frei0r-plugins-dev ffmpeg melt"
+  clang-format libcli11-dev libcpp-httplib-dev libfreetype-dev fonts-dejavu-core frei0r-plugins-dev ffmpeg melt
+  chromium"
 mattix_install_missing() {
   local missing=""
   for p in $mattix_packages "$@"; do
@@ -14,5 +17,16 @@ mattix_install_missing() {
     [ "$(id -u)" -ne 0 ] && sudo=sudo
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
+  fi
+}
+
+# Node (Debian's, unless one is installed already) and the browser test's
+# npm packages, exactly as locked.
+mattix_install_browser_test() {
+  command -v npm >/dev/null 2>&1 || mattix_install_missing nodejs npm
+  if command -v npm >/dev/null 2>&1; then
+    (cd tests/serve/browser && npm ci --no-audit --no-fund --loglevel=error)
+  else
+    echo "npm is missing: the keyer's browser test will be skipped"
   fi
 }

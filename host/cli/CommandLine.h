@@ -51,6 +51,16 @@ struct ProjectOptions {
   bool force = false;
 };
 
+// mattix serve INPUT [--project P] [--output OUT [--force]] [--port N] [--host ADDR]
+struct ServeOptions {
+  std::string input;
+  std::optional<std::string> project;
+  std::optional<std::string> output;  // where Export renders
+  bool force = false;
+  int port = 8765;                 // 0: any free port
+  std::string host = "127.0.0.1";  // the address listened on
+};
+
 // Adds --softness, --spill and --lightness to `app`, stored in `overrides`
 // (which must outlive the parse).
 void AddOverrideOptions(CLI::App& app, SettingOverrides& overrides);

@@ -83,7 +83,7 @@ int ProjectShow(const ProjectOptions& o) {
   return 0;
 }
 
-int CommandMain(int argc, char** argv, const RenderHandler& render) {
+int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeHandler& serve) {
   InstallInterruptCleanup();
   CLI::App app("Mattix: a chroma-key effect for video editors, on the command line.", "mattix");
   app.set_version_flag("--version", "mattix " MATTIX_VERSION);
@@ -141,6 +141,31 @@ int CommandMain(int argc, char** argv, const RenderHandler& render) {
           "render: this build has no renderer (the effect module is not linked into this "
           "program)");
     status = render(renderOptions);
+  });
+
+  CLI::App* serveCommand = app.add_subcommand(
+      "serve",
+      "Keys a picture, sequence or video interactively in a web browser: starts a local\n"
+      "web server and prints the address of its page. Save writes the project P.");
+  ServeOptions serveOptions;
+  serveCommand->add_option("input", serveOptions.input, "The picture, sequence or video")
+      ->required();
+  serveCommand->add_option("--project", serveOptions.project,
+                           "The project read at the start (when it exists) and saved");
+  serveCommand->add_option("-o,--output", serveOptions.output,
+                           "Where Export renders the whole input, as mattix render -o would");
+  serveCommand->add_flag("-f,--force", serveOptions.force, "Export replaces an existing output");
+  serveCommand->add_option("--port", serveOptions.port, "The port (0: any free one)")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 65535));
+  serveCommand
+      ->add_option("--host", serveOptions.host,
+                   "The address listened on (other than 127.0.0.1: reachable from\n"
+                   "other machines)")
+      ->capture_default_str();
+  serveCommand->callback([&] {
+    if (!serve) throw CliError("serve: this build has no keyer server");
+    status = serve(serveOptions);
   });
 
   // The top level's help, then every command's (app.help() would show the

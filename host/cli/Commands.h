@@ -16,10 +16,14 @@ int ProjectShow(const ProjectOptions& options);
 
 // A command that the host adds (the render command, which needs the module).
 using RenderHandler = std::function<int(const RenderOptions& options)>;
+// A command that the host adds (the keyer in a browser).
+using ServeHandler = std::function<int(const ServeOptions& options)>;
 
 // Runs the command line; returns the exit status: 0 done (help and --version
 // included), 1 failed (the message, naming the file, on stderr), 2 a command
-// line not understood. `render` handles "mattix render" when given.
-int CommandMain(int argc, char** argv, const RenderHandler& render = nullptr);
+// line not understood. `render` handles "mattix render" and `serve` "mattix
+// serve" when given.
+int CommandMain(int argc, char** argv, const RenderHandler& render = nullptr,
+                const ServeHandler& serve = nullptr);
 
 }  // namespace mattix::cli

@@ -47,6 +47,7 @@ std::string ProgressLine::Format(long done, long total, double elapsed) {
 }
 
 void ProgressLine::Update(long done) {
+  if (m_observer) m_observer(done);
   if (!m_enabled) return;
   m_lastDone = done;
   const double now = m_clock();

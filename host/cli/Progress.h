@@ -19,6 +19,8 @@ class ProgressLine {
                Writer writer = WriteToStderr);
 
   void Update(long done);
+  // Also tells observer of every update (whether or not the line is drawn).
+  void SetObserver(std::function<void(long done)> observer) { m_observer = std::move(observer); }
   void Finish();
 
   // The line's text for `done` frames after `elapsed` seconds (no control
@@ -37,6 +39,7 @@ class ProgressLine {
   double m_lastDraw = -1.0;
   long m_lastDone = 0;
   bool m_drawn = false;
+  std::function<void(long)> m_observer;
 };
 
 }  // namespace mattix::cli

@@ -126,7 +126,10 @@ std::string FindEffectModule() {
 
 int RenderCommand(const std::vector<std::string>& args) { return Render(ParseRenderOptions(args)); }
 
-int Render(const RenderOptions& options) {
+int Render(const RenderOptions& options) { return RenderWithProgress(options, nullptr); }
+
+int RenderWithProgress(const RenderOptions& options,
+                       const std::function<void(long, long)>& onProgress) {
   ProjectSettings settings;
   if (options.project) settings = ReadProject(*options.project);
   ApplyOverrides(settings, options.overrides);
@@ -159,6 +162,7 @@ int Render(const RenderOptions& options) {
   std::unique_ptr<FrameWriter> preview = options.preview ? writer(*options.preview) : nullptr;
 
   ProgressLine progress(reader->frameCount(), isatty(STDERR_FILENO) == 1);
+  if (onProgress) progress.SetObserver([&](long done) { onProgress(done, reader->frameCount()); });
   const int field = options.field;
   const long frames = RunFramePipeline(
       *reader, {keyed.get(), matte.get(), preview.get()}, options.jobs,

@@ -10,6 +10,7 @@
 //      is compiled in), so that a freshly built tree runs without set-up.
 #include "host/cli/CommandLine.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ std::string FindEffectModule();
 // The render command's handler for CommandMain: keys with checked options.
 // Returns the exit status; throws CliError naming the file (and frame).
 int Render(const RenderOptions& options);
+// The same, telling onProgress the frames done and the total (-1: unknown)
+// after each frame.
+int RenderWithProgress(const RenderOptions& options,
+                       const std::function<void(long, long)>& onProgress);
 
 // The render command run on its own arguments (those after "render").
 int RenderCommand(const std::vector<std::string>& args);

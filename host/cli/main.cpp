@@ -1,8 +1,10 @@
-// The mattix command: the mask and project commands, and `mattix render`,
-// which loads the effect module (see RenderCommand.h for where it is found).
+// The mattix command: the mask and project commands, `mattix render`, which
+// loads the effect module (see RenderCommand.h for where it is found), and
+// `mattix serve`, the keyer in a browser.
 #include "host/cli/Commands.h"
 #include "host/cli/RenderCommand.h"
+#include "host/serve/KeyerServer.h"
 
 int main(int argc, char** argv) {
-  return mattix::cli::CommandMain(argc, argv, mattix::cli::Render);
+  return mattix::cli::CommandMain(argc, argv, mattix::cli::Render, mattix::serve::Serve);
 }

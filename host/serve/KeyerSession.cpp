@@ -1,0 +1,432 @@
+#include "host/serve/KeyerSession.h"
+
+#include "host/HostError.h"
+#include "host/HostModule.h"
+#include "host/Image.h"
+#include "host/cli/CliError.h"
+#include "host/cli/CommandLine.h"
+#include "host/cli/EffectSettings.h"
+#include "host/cli/FrameReader.h"
+#include "host/cli/OutputFile.h"
+#include "host/cli/RenderCommand.h"
+#include "picker/WheelGeometry.h"
+#include "stdfx/HSL.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <thread>
+
+namespace mattix::serve {
+
+namespace internal {
+
+// Runs tasks one at a time on a thread of its own, in the order given.
+class ControlThread {
+ public:
+  ControlThread() : m_thread([this] { Loop(); }) {}
+  ~ControlThread() {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_stop = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+  }
+
+  // Runs f there and returns its result (or throws what it threw).
+  template <class F>
+  auto Run(F f) -> decltype(f()) {
+    std::packaged_task<decltype(f())()> task(std::move(f));
+    auto result = task.get_future();
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_tasks.push_back([&task] { task(); });  // the caller waits below: task outlives the call
+    }
+    m_wake.notify_one();
+    return result.get();
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+      m_wake.wait(lock, [this] { return m_stop || !m_tasks.empty(); });
+      if (m_tasks.empty()) return;  // stopping, nothing left
+      std::function<void()> task = std::move(m_tasks.front());
+      m_tasks.pop_front();
+      lock.unlock();
+      task();
+      lock.lock();
+    }
+  }
+
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  std::deque<std::function<void()>> m_tasks;
+  bool m_stop = false;
+  std::thread m_thread;  // last: started once the rest exists
+};
+
+}  // namespace internal
+
+namespace {
+
+constexpr std::int32_t kSoftness = 0, kSpill = 1, kKeyRed = 2, kLightness = 5, kWheel = 6;
+constexpr std::size_t kHistoryLimit = 200;
+
+std::shared_ptr<host::CHostModule> LoadModule() {
+  try {
+    std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(cli::FindEffectModule());
+    if (module->RegisterEffects() != PIM::kOk || module->Effects().empty())
+      throw cli::CliError(module->Path() + ": the module registered no effect");
+    return module;
+  } catch (const host::HostError& e) {
+    throw cli::CliError(e.what());
+  }
+}
+
+std::unique_ptr<host::CEffectInstance> NewInstance(host::CHostModule& module,
+                                                   const cli::ProjectSettings& settings) {
+  std::unique_ptr<host::CEffectInstance> instance = module.CreateInstance();
+  if (instance->DefineParameters() != PIM::kOk ||
+      cli::ApplySettings(*instance, settings) != PIM::kOk)
+    throw cli::CliError(module.Path() + ": the effect's parameters could not be set");
+  return instance;
+}
+
+// The frame shrunk by a whole factor (the mean of each factor x factor
+// block, rounded to nearest) so that it is at most maxWidth wide.
+cli::BgraImage Shrink(const cli::BgraImage& frame, int maxWidth) {
+  const int factor = (frame.width + maxWidth - 1) / maxWidth;
+  if (factor <= 1) return frame;
+  cli::BgraImage view(frame.width / factor, frame.height / factor);
+  const unsigned area = unsigned(factor * factor);
+  for (int y = 0; y < view.height; ++y)
+    for (int x = 0; x < view.width; ++x)
+      for (int c = 0; c < 4; ++c) {
+        unsigned sum = 0;
+        for (int dy = 0; dy < factor; ++dy)
+          for (int dx = 0; dx < factor; ++dx)
+            sum += frame.Row(y * factor + dy)[std::size_t(x * factor + dx) * 4 + std::size_t(c)];
+        view.Row(y)[std::size_t(x) * 4 + std::size_t(c)] = std::uint8_t((sum + area / 2) / area);
+      }
+  return view;
+}
+
+// The scopes of a frame: each pixel's hue and saturation at its wheel
+// position (colours without hue at the grey position), its lightness at
+// trunc(l * 255 + 0.5), as the keying engine reads them.
+void CountColours(const cli::BgraImage& frame, std::vector<std::uint32_t>& wheelCounts,
+                  std::vector<std::uint32_t>& lightnessCounts) {
+  wheelCounts.assign(std::size_t(wheel::kWidth) * wheel::kHeight, 0);
+  lightnessCounts.assign(256, 0);
+  for (int y = 0; y < frame.height; ++y) {
+    const std::uint8_t* row = frame.Row(y);
+    for (int x = 0; x < frame.width; ++x, row += 4) {
+      float h = 0, l = 0, s = 0;
+      stdfx::CHSL::RGBtoHLS(h, l, s, row[2], row[1], row[0]);
+      wheel::Position p{wheel::kGreyRow, wheel::kGreyColumn};
+      if (h >= 0.0f) p = wheel::PositionOf(h, s);
+      // Buffer rows count from the bottom; the scope's from the top.
+      ++wheelCounts[std::size_t(wheel::kHeight - 1 - p.row) * wheel::kWidth +
+                    std::size_t(p.column)];
+      ++lightnessCounts[std::size_t(std::min(255.0f, l * 255.0f + 0.5f))];
+    }
+  }
+}
+
+}  // namespace
+
+struct CKeyerSession::Controls {
+  std::unique_ptr<host::CEffectInstance> instance;
+  std::unique_ptr<host::CControlHost> host;    // destroyed before the instance
+  std::optional<std::pair<bool, POINT>> held;  // control (wheel?) and point of a held button
+  std::optional<cli::ProjectSettings> dragStart;
+  std::vector<cli::ProjectSettings> undo, redo;
+};
+
+struct CKeyerSession::Renderer {
+  std::mutex mutex;
+  std::unique_ptr<host::CEffectInstance> instance;
+};
+
+CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::string>& project,
+                             const std::optional<std::string>& output, bool force, int maxViewWidth)
+    : m_projectPath(project),
+      m_output(output),
+      m_force(force),
+      m_input(input),
+      m_maxViewWidth(maxViewWidth),
+      m_thread(std::make_unique<internal::ControlThread>()),
+      m_renderer(std::make_unique<Renderer>()) {
+  cli::ProjectSettings settings;
+  cli::InputFiles inputs;
+  std::unique_ptr<cli::FrameReader> reader = cli::FrameReader::Open(input);
+  for (const std::string& file : reader->files()) inputs.Add(file);
+  if (project) {
+    // Refused now rather than at the first save.
+    if (inputs.Contains(*project)) throw cli::CliError(*project + ": is the input, not a project");
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::path(*project).parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder, error))
+      throw cli::CliError(*project + ": the folder " + folder.string() + " does not exist");
+    if (std::filesystem::is_directory(*project, error))
+      throw cli::CliError(*project + ": is a folder, not a project file");
+    if (std::filesystem::exists(*project, error)) settings = cli::ReadProject(*project);
+  }
+  if (output) {
+    if (!project)
+      throw cli::CliError("--output needs --project: an export renders the saved project");
+    cli::RenderOptions options;
+    options.input = input;
+    options.output = *output;
+    cli::CheckRenderOptions(options);
+    cli::CheckOutputAllowed(*output, force, inputs);
+    m_export.available = true;
+  }
+  std::optional<cli::InputFrame> first = reader->Next();
+  if (!first) throw cli::CliError(input + ": no frame");
+  m_frameCount = reader->frameCount();
+  auto frame = std::make_shared<ViewFrame>();
+  frame->image = Shrink(reader->Load(*first), maxViewWidth);
+  CountColours(frame->image, frame->vectorscope, frame->histogram);
+  m_frame = std::move(frame);
+
+  std::shared_ptr<host::CHostModule> module = LoadModule();
+  m_renderer->instance = NewInstance(*module, settings);
+  m_thread->Run([&] {
+    m_controls = std::make_unique<Controls>();
+    m_controls->instance = NewInstance(*module, settings);
+    m_controls->host = std::make_unique<host::CControlHost>(*m_controls->instance);
+    for (std::int32_t index : m_controls->host->Controls()) m_controls->host->Draw(index);
+  });
+}
+
+CKeyerSession::~CKeyerSession() {
+  if (m_exportThread.joinable()) m_exportThread.join();
+  m_thread->Run([this] { m_controls.reset(); });
+}
+
+cli::ProjectSettings CKeyerSession::ReadSettings() const {
+  const host::CEffectInstance& instance = *m_controls->instance;
+  cli::ProjectSettings s;
+  s.softness = instance.Number(kSoftness);
+  s.spillSuppression = instance.Number(kSpill);
+  s.keyRed = instance.Number(kKeyRed);
+  s.keyGreen = instance.Number(kKeyRed + 1);
+  s.keyBlue = instance.Number(kKeyRed + 2);
+  s.lightness = m_controls->host->LightnessValues();
+  s.chromaMask = instance.Data(kWheel);
+  return s;
+}
+
+// A change of the host's own (quiet: key colours are set, not picked), then
+// both controls redrawn.
+void CKeyerSession::Restore(const cli::ProjectSettings& s) {
+  host::CControlHost& host = *m_controls->host;
+  host.ChangeNumber(kSoftness, s.softness, {}, true);
+  host.ChangeNumber(kSpill, s.spillSuppression, {}, true);
+  const double keys[] = {s.keyRed, s.keyGreen, s.keyBlue};
+  for (int i = 0; i < 3; ++i) host.ChangeNumber(kKeyRed + i, keys[i], {}, true);
+  std::vector<std::uint8_t> lightness(sizeof s.lightness);
+  std::memcpy(lightness.data(), s.lightness.data(), lightness.size());
+  host.ChangeData(kLightness, lightness, true);
+  host.ChangeData(kWheel, s.chromaMask, true);
+  for (std::int32_t index : host.Controls()) host.Draw(index);
+}
+
+void CKeyerSession::Record(const cli::ProjectSettings& before) {
+  if (before == ReadSettings()) return;
+  m_controls->undo.push_back(before);
+  if (m_controls->undo.size() > kHistoryLimit) m_controls->undo.erase(m_controls->undo.begin());
+  m_controls->redo.clear();
+}
+
+ControlsView CKeyerSession::View() const {
+  ControlsView view;
+  view.wheel = m_controls->host->Pixels(kWheel);
+  view.bar = m_controls->host->Pixels(kLightness);
+  view.cursor = host::CControlHost::Cursor();
+  view.settings = ReadSettings();
+  view.canUndo = !m_controls->undo.empty();
+  view.canRedo = !m_controls->redo.empty();
+  return view;
+}
+
+ControlsView CKeyerSession::Pointer(const PointerEvent& e) {
+  return m_thread->Run([&] {
+    const host::ControlPixels size = m_controls->host->Pixels(e.wheel ? kWheel : kLightness);
+    if (e.point.x < -1000 || e.point.y < -1000 || e.point.x > size.width + 1000 ||
+        e.point.y > size.height + 1000)
+      throw BadRequest("the point lies far outside the control");
+    host::CControlHost& host = *m_controls->host;
+    const std::int32_t index = e.wheel ? kWheel : kLightness;
+    std::optional<std::pair<bool, POINT>>& held = m_controls->held;
+    if (e.kind == PointerKind::kDown) {
+      if (held) {  // the drag's release never came
+        host.Release(held->first ? kWheel : kLightness, held->second);
+        held.reset();
+        if (m_controls->dragStart) Record(*m_controls->dragStart);
+      }
+      m_controls->dragStart = ReadSettings();
+      host.Press(index, e.point, e.button, e.keys);
+      held = std::make_pair(e.wheel, e.point);
+    } else if (e.kind == PointerKind::kMove) {
+      // A drag stays with the control it began on.
+      const bool wheel = held ? held->first : e.wheel;
+      host.Move(wheel ? kWheel : kLightness, e.point, e.keys);
+      if (held) held->second = e.point;
+    } else {
+      const bool wheel = held ? held->first : e.wheel;
+      host.Release(wheel ? kWheel : kLightness, e.point, e.keys);
+      held.reset();
+      if (m_controls->dragStart) Record(*m_controls->dragStart);
+      m_controls->dragStart.reset();
+    }
+    return View();
+  });
+}
+
+ControlsView CKeyerSession::SetNumber(int index, double value) {
+  if ((index != kSoftness && index != kSpill) || !(value >= 0.0 && value <= 100.0))
+    throw BadRequest("softness and spill are numbers from 0 to 100");
+  return m_thread->Run([&] {
+    const cli::ProjectSettings before = ReadSettings();
+    m_controls->host->ChangeNumber(index, value);
+    Record(before);
+    return View();
+  });
+}
+
+ControlsView CKeyerSession::Pick(int x, int y, bool shift) {
+  const std::shared_ptr<const ViewFrame> frame = Frame();
+  if (x < 0 || y < 0 || x >= frame->image.width || y >= frame->image.height)
+    throw BadRequest("the point lies outside the frame");
+  const std::uint8_t* bgra = frame->image.Row(y) + std::size_t(x) * 4;
+  return m_thread->Run([&] {
+    const cli::ProjectSettings before = ReadSettings();
+    m_controls->host->PickKeyColour(bgra[2], bgra[1], bgra[0], {shift, false});
+    Record(before);
+    return View();
+  });
+}
+
+ControlsView CKeyerSession::Undo() {
+  return m_thread->Run([&] {
+    if (!m_controls->undo.empty()) {
+      m_controls->redo.push_back(ReadSettings());
+      Restore(m_controls->undo.back());
+      m_controls->undo.pop_back();
+    }
+    return View();
+  });
+}
+
+ControlsView CKeyerSession::Redo() {
+  return m_thread->Run([&] {
+    if (!m_controls->redo.empty()) {
+      m_controls->undo.push_back(ReadSettings());
+      Restore(m_controls->redo.back());
+      m_controls->redo.pop_back();
+    }
+    return View();
+  });
+}
+
+ControlsView CKeyerSession::Current() {
+  return m_thread->Run([&] { return View(); });
+}
+
+std::optional<cli::BgraImage> CKeyerSession::RenderView() {
+  const std::uint64_t request = ++m_renderRequests;
+  std::lock_guard<std::mutex> lock(m_renderer->mutex);
+  if (request != m_renderRequests.load()) return std::nullopt;  // a newer one waits
+  const cli::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
+  host::CEffectInstance& instance = *m_renderer->instance;
+  if (cli::ApplySettings(instance, settings) != PIM::kOk)
+    throw cli::CliError("the render's parameters could not be set");
+  cli::BgraImage in = Frame()->image;  // the effect may convert its input in place
+  cli::BgraImage out(in.width, in.height);
+  const std::int32_t stride = std::int32_t(in.Stride());
+  PIM::RefPtr<host::CImage> inImage =
+      host::CImage::WrapBgra(in.pixels.data(), in.width, in.height, stride, false);
+  PIM::RefPtr<host::CImage> outImage =
+      host::CImage::WrapBgra(out.pixels.data(), out.width, out.height, stride, false);
+  if (instance.Render(*outImage, *inImage) != PIM::kOk)
+    throw cli::CliError("the effect could not render the frame");
+  return out;
+}
+
+std::shared_ptr<const CKeyerSession::ViewFrame> CKeyerSession::Frame() const {
+  std::lock_guard<std::mutex> lock(m_frameMutex);
+  return m_frame;
+}
+
+void CKeyerSession::SelectFrame(long index) {
+  if (index < 0 || (m_frameCount >= 0 && index >= m_frameCount)) throw BadRequest("no such frame");
+  if (index == Frame()->index) return;
+  std::unique_ptr<cli::FrameReader> reader = cli::FrameReader::Open(m_input);
+  std::optional<cli::InputFrame> frame;
+  for (long i = 0; i <= index; ++i)
+    if (!(frame = reader->Next())) throw BadRequest("no such frame");
+  auto view = std::make_shared<ViewFrame>();
+  view->index = index;
+  view->image = Shrink(reader->Load(*frame), m_maxViewWidth);
+  CountColours(view->image, view->vectorscope, view->histogram);
+  std::lock_guard<std::mutex> lock(m_frameMutex);
+  m_frame = std::move(view);
+}
+
+void CKeyerSession::StartExport() {
+  std::lock_guard<std::mutex> lock(m_exportMutex);
+  if (!m_output) throw BadRequest("no output was named: start with --output FILE to export");
+  if (m_export.running) throw BadRequest("an export is running");
+  Save();
+  if (m_exportThread.joinable()) m_exportThread.join();
+  m_export = ExportStatus{true, true, 0, -1, ""};
+  cli::RenderOptions options;
+  options.input = m_input;
+  options.output = *m_output;
+  options.project = m_projectPath;
+  options.force = m_force;
+  m_exportThread = std::thread([this, options] {
+    std::string message = "exported " + options.output;
+    bool written = true;
+    try {
+      cli::RenderWithProgress(options, [this](long done, long total) {
+        std::lock_guard<std::mutex> progress(m_exportMutex);
+        m_export.done = done;
+        m_export.total = total;
+      });
+    } catch (const std::exception& e) {
+      message = std::string("export failed: ") + e.what();
+      written = false;
+    }
+    std::lock_guard<std::mutex> done(m_exportMutex);
+    m_export.running = false;
+    m_export.message = message;
+    if (written) m_force = true;  // the output is now this session's own
+  });
+}
+
+CKeyerSession::ExportStatus CKeyerSession::Export() const {
+  std::lock_guard<std::mutex> lock(m_exportMutex);
+  return m_export;
+}
+
+std::string CKeyerSession::Save() {
+  if (!m_projectPath)
+    throw cli::CliError("no project file was named: start with --project FILE to save");
+  const cli::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
+  const std::string text = cli::ProjectToJson(settings);
+  cli::WriteFileAtomically(*m_projectPath, std::vector<std::uint8_t>(text.begin(), text.end()),
+                           true);
+  return *m_projectPath;
+}
+
+}  // namespace mattix::serve
