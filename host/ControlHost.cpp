@@ -2,6 +2,7 @@
 
 #include "host/HostError.h"
 #include "tarn/Effect.h"
+#include "win/WinGdi.h"
 
 #include <bit>
 #include <cstring>
@@ -24,6 +25,23 @@ void SetKeys(Keys keys) {
 
 }  // namespace
 
+namespace {
+
+// The host's panel behind a control: the controls' own grey (162, 162, 162),
+// so the parts of the area a control does not paint (beside the wheel
+// picture, above the bar's handles) match it.
+void PaintPanel(HWND hwnd) {
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  const HDC dc = GetDC(hwnd);
+  const HBRUSH brush = CreateSolidBrush(RGB(162, 162, 162));
+  FillRect(dc, &client, brush);
+  DeleteObject(brush);
+  ReleaseDC(hwnd, dc);
+}
+
+}  // namespace
+
 CControlHost::CControlHost(CEffectInstance& instance) : m_instance(instance) {
   int top = kScreenMargin;
   for (const PIM::RefPtr<CParameter>& parameter : instance.Parameters()->Parameters()) {
@@ -37,6 +55,7 @@ CControlHost::CControlHost(CEffectInstance& instance) : m_instance(instance) {
                       std::to_string(rect.Height()) + " window for the control of parameter \"" +
                       parameter->Name() + "\"");
     }
+    PaintPanel(hwnd);
     m_windows[index] = hwnd;
     top += rect.Height() + kScreenMargin;
   }

@@ -40,9 +40,10 @@ struct Rig {
   std::uint64_t Revision(int index) const {
     return instance->Parameter(index)->CurrentData()->Revision();
   }
+  // Untouched since the host painted its grey panel.
   bool Blank(int index) const {
     const std::vector<std::uint32_t> p = controls->Pixels(index).pixels;
-    return std::all_of(p.begin(), p.end(), [](std::uint32_t c) { return c == 0xFFFFFFFFu; });
+    return std::all_of(p.begin(), p.end(), [](std::uint32_t c) { return c == 0xFFA2A2A2u; });
   }
   // Keys rows of width pixels 0xAARRGGBB (straight alpha); the output.
   std::vector<std::uint32_t> Render(std::vector<std::uint32_t> in, int width) const {
