@@ -63,6 +63,12 @@ void AddRenderOptions(CLI::App& app, RenderOptions& options) {
   app.add_option("-j,--jobs", options.jobs, "Frames keyed at once (default: the processors)")
       ->check(CLI::Range(1, kMaxJobs, "1 to " + std::to_string(kMaxJobs)));
   app.add_flag("-f,--force", options.force, "Replaces existing outputs");
+  app.footer(
+      "Frames may be up to 16384 pixels a side and 8192 x 8192 (67108864) pixels in all,\n"
+      "8K (8192 x 4320) included; larger ones are refused. Each job keeps up to two\n"
+      "frames in flight, each taking up to 32 bytes a pixel (2 GiB at the largest size);\n"
+      "--jobs is lowered, with a warning, so that they stay within half of the memory.\n"
+      "A numbered sequence must have no gap: a missing frame is an error.");
 }
 
 void CheckRenderOptions(const RenderOptions& o) {

@@ -179,5 +179,43 @@ TEST(Png, DamagedFilesAreRefusedWithTheirName) {
             std::string::npos);
 }
 
+// Frames up to 16384 a side and 2^26 pixels are read; larger ones are
+// refused from their header with a message about the size, not libpng's.
+TEST(Png, PicturesLargerThanMattixKeysAreRefusedBySize) {
+  const int G = PNG_COLOR_TYPE_GRAY;
+  const auto real = [&](int w, int h) {
+    return WritePng(w, h, G, 1, false,
+                    std::vector<std::vector<unsigned>>(h, std::vector<unsigned>(w)));
+  };
+  // A small picture whose IHDR claims w x h (CRC mended): refused or not
+  // before any pixel is read.
+  const auto claimed = [&](std::uint32_t w, std::uint32_t h) {
+    std::vector<std::uint8_t> bytes = real(2, 2);
+    for (int i = 0; i < 4; ++i) {
+      bytes[16 + std::size_t(i)] = std::uint8_t(w >> (24 - 8 * i));
+      bytes[20 + std::size_t(i)] = std::uint8_t(h >> (24 - 8 * i));
+    }
+    const uLong crc = crc32(0, &bytes[12], 17);
+    for (int i = 0; i < 4; ++i) bytes[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
+    return bytes;
+  };
+  const std::string tooLarge = "Mattix keys frames up to 16384 pixels a side";
+  const struct {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+  } cases[] = {{real(16384, 2), "(no error)"},
+               {real(2, 16384), "(no error)"},
+               {real(17000, 4), "big.png: the picture is 17000 x 4 pixels; " + tooLarge},
+               {claimed(16385, 1), "16385 x 1 pixels; " + tooLarge},
+               {claimed(4, 16385), "4 x 16385 pixels; " + tooLarge},
+               {claimed(8193, 8192), "8193 x 8192 pixels; " + tooLarge},
+               {claimed(65535, 65535), "65535 x 65535 pixels; " + tooLarge}};
+  for (const auto& c : cases) {
+    const std::string error =
+        testing::ErrorOf([&] { DecodePng(c.bytes.data(), c.bytes.size(), "big.png"); });
+    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+  }
+}
+
 }  // namespace
 }  // namespace mattix::cli
