@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
+
 namespace mattix::cli {
 
 namespace {
@@ -75,6 +77,10 @@ void CheckRenderOptions(const RenderOptions& o) {
   if (!o.extraInputs.empty())
     throw UsageError("render: one input only (\"" + o.extraInputs.front() +
                      "\" is extra; a sequence is given as name_%04d.png)");
+  if (std::error_code ec; std::filesystem::is_directory(o.input, ec))
+    throw CliError(o.input +
+                   ": is a folder; give a picture (.png), a numbered sequence "
+                   "(folder/name_%04d.png) or a video");
   const bool single = InputKindOf(o.input) == MediaKind::Picture;
   std::vector<std::pair<std::string, std::string>> outputs = {{"the output", o.output}};
   if (o.matte) outputs.emplace_back("--matte", *o.matte);

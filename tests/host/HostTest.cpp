@@ -9,6 +9,8 @@
 #include "host/EffectRegistry.h"
 #include "host/HostError.h"
 #include "host/HostModule.h"
+#include "host/cli/Commands.h"
+#include "host/cli/FileBytes.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/RenderCommand.h"
 #include "tests/cli/TestSupport.h"
@@ -184,6 +186,64 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
     EXPECT_EQ(Fnv1a(ReadPng(dir / ("out_000" + std::to_string(n) + ".png")).pixels),
               kGoldens[0].hash)
         << "frame " << n;
+}
+
+// `mattix render ARGS` as the command runs it: exit status and standard error.
+std::pair<int, std::string> MattixRender(std::vector<std::string> args) {
+  args.insert(args.begin(), {"mattix", "render"});
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  ::testing::internal::CaptureStderr();
+  const int status = CommandMain(int(argv.size()), argv.data(), Render);
+  return {status, ::testing::internal::GetCapturedStderr()};
+}
+
+// Inputs that cannot be keyed as given end with status 1 and a message
+// naming what is wrong, and leave nothing in the output folder.
+TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
+  testing::TempDir dir;
+  fs::create_directories(dir / "out");
+  fs::create_directories(dir / "frames");
+  const std::vector<std::uint8_t> small = EncodePng(BgraImage(2, 2), "");
+  // The small picture's IHDR made to claim 17000 x 4 (width at bytes 16-19),
+  // with its CRC (bytes 29-32, over bytes 12-28) made good again.
+  std::vector<std::uint8_t> wide = small;
+  wide[18] = 17000 >> 8, wide[19] = 17000 & 0xFF, wide[23] = 4;
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = 12; i < 29; ++i) {
+    crc ^= wide[i];
+    for (int k = 0; k < 8; ++k) crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+  }
+  crc = ~crc;
+  for (int i = 0; i < 4; ++i) wide[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
+  dir.Write("wide.png", wide);
+  for (const char* n : {"g_0001.png", "g_0002.png", "g_0004.png"}) dir.Write(n, small);
+  dir.Write("damaged.json", R"({"format": "mattix-project", "version": 1, "chromaMask": ")" +
+                                std::string(192, 'A') + R"(AQID"})");
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{dir / "wide.png", "-o", dir / "out/k.png"},
+       "wide.png: the picture is 17000 x 4 pixels; Mattix keys frames up to 16384 pixels a side"},
+      {{dir / "g_%04d.png", "-o", dir / "out/k_%04d.png", "--matte", dir / "out/m_%04d.png"},
+       "g_%04d.png: the sequence has a gap: frame " + dir / "g_0003.png is missing"},
+      {{kSamples + "greenscreen.png", "-o", dir / "out/k.png", "--project", dir / "damaged.json"},
+       "damaged.json:1:58: \"chromaMask\" is damaged"},
+      {{dir / "frames", "-o", dir / "out/k_%04d.png"}, "frames: is a folder"}};
+  for (const auto& c : cases) {
+    const auto [status, err] = MattixRender(c.args);
+    EXPECT_EQ(status, 1) << err;
+    EXPECT_NE(err.find(c.error), std::string::npos) << err;
+    EXPECT_TRUE(fs::is_empty(dir / "out")) << c.error;
+  }
+  // Without a mask the render says that nothing is keyed, and nothing is.
+  const auto [status, err] = MattixRender({kSamples + "greenscreen.png", "-o", dir / "out/k.png"});
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(err.find("has no chroma mask: nothing is keyed, the output equals the input"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(ReadPng(dir / "out/k.png").pixels, ReadPng(kSamples + "greenscreen.png").pixels);
 }
 
 }  // namespace
