@@ -70,10 +70,10 @@ TEST(FrameSequence, ExpandListsCanonicalNamesAndRefusesGaps) {
       {dir / "h_%d.png", "gap: frames " + dir / "h_2.png, " + dir / "h_4.png, " +
                              dir / "h_6.png, " + dir / "h_8.png, " +
                              dir / "h_10.png and 1 more are missing"}};
-  for (const auto& [p, message] : refused) {
-    const std::string error = ErrorOf([&] { ExpandSequence(p); });
-    EXPECT_EQ(error.rfind(p + ": ", 0), 0u) << error;
-    EXPECT_NE(error.find(message), std::string::npos) << error;
+  for (const auto& c : refused) {
+    const std::string error = ErrorOf([&] { ExpandSequence(c.first); });
+    EXPECT_EQ(error.rfind(c.first + ": ", 0), 0u) << error;
+    EXPECT_NE(error.find(c.second), std::string::npos) << error;
   }
 }
 

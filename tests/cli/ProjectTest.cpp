@@ -98,7 +98,7 @@ TEST(Json, RefusedTextsNameFileLineAndColumn) {
       {"{\n\"\xC3\xA9\xC3\xA9\": x}", "2:7", "expected a value"}};
   // clang-format on
   for (const auto& [text, where, reason] : cases) {
-    const std::string error = testing::ErrorOf([&] { JsonValue::Parse(text, "key.json"); });
+    const std::string error = testing::ErrorOf([&t = text] { JsonValue::Parse(t, "key.json"); });
     EXPECT_EQ(error.rfind("key.json:" + std::string(where) + ": ", 0), 0u)
         << text << " -> " << error;
     EXPECT_NE(error.find(reason), std::string::npos) << text << " -> " << error;

@@ -79,8 +79,9 @@ TEST(Rect, EmptinessAndIntersectionMatchTheCoveredCellsOfRandomRectangles) {
     } else {
       ASSERT_EQ(CellsOf(out), common);
     }
-    ASSERT_EQ(intoA == out, 1);
-    ASSERT_EQ(intoB == out, 1);
+    // Compared as RECT: CRect == CRect reads both ways round in C++20.
+    ASSERT_EQ(intoA == static_cast<const RECT&>(out), 1);
+    ASSERT_EQ(intoB == static_cast<const RECT&>(out), 1);
   }
   CRect r(1, 2, 3, 4);
   EXPECT_EQ(r.IntersectRect(nullptr, r), 0);
