@@ -5,9 +5,11 @@
 // command-line number parsers, and damaged text that never crashes.
 #include "host/cli/Base64.h"
 #include "host/cli/CliError.h"
+#include "host/cli/FileBytes.h"
 #include "host/cli/Json.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/Project.h"
+#include "tests/cli/ProjectCheck.h"
 #include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +18,7 @@
 #include <bitset>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <random>
 
 namespace mattix::cli {
@@ -247,11 +250,20 @@ TEST(Project, RandomDamageNeverCrashes) {
       if (kind == 1) text.erase(at, 1 + rng() % 8);
       if (kind == 2) text.insert(at, 1, alphabet[rng() % alphabet.size()]);
     }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    ASSERT_EQ(testing::CheckProjectRoundTrip(bytes, text.size()), "") << text;
     try {
       ValidateSettings(ParseProject(text, "fuzz.json"), "fuzz.json");
       ++accepted;
     } catch (const CliError&) {
     }
+  }
+  // The fuzz target's seeds hold the property too.
+  for (const auto& seed : std::filesystem::directory_iterator(std::string(MATTIX_SOURCE_DIR) +
+                                                              "/tests/cli/fuzz/project")) {
+    const std::string text = ReadFileText(seed.path().string());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    EXPECT_EQ(testing::CheckProjectRoundTrip(bytes, text.size()), "") << seed.path();
   }
   // Some edits are harmless (inside a number, in white space); most are not.
   EXPECT_GT(accepted, 0);
