@@ -209,6 +209,7 @@ TEST(Png, PicturesLargerThanMattixKeysAreRefusedBySize) {
                {claimed(16385, 1), "16385 x 1 pixels; " + tooLarge},
                {claimed(4, 16385), "4 x 16385 pixels; " + tooLarge},
                {claimed(8193, 8192), "8193 x 8192 pixels; " + tooLarge},
+               {claimed(16384, 16384), "16384 x 16384 pixels; " + tooLarge},
                {claimed(65535, 65535), "65535 x 65535 pixels; " + tooLarge}};
   for (const auto& c : cases) {
     const std::string error =
