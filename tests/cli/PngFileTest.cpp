@@ -146,11 +146,7 @@ TEST(Png, DamagedFilesAreRefusedWithTheirName) {
       {}, {valid.begin(), valid.begin() + 5}, valid, valid, {valid.begin(), valid.end() - 12}};
   damaged[2][1] ^= 0x5A, damaged[3][41] ^= 0x5A;
   // A well-formed IHDR for a 60000 x 60000 RGBA picture (14 GB decoded).
-  damaged.push_back(valid);
-  for (const std::size_t at : {18, 22}) damaged.back()[at] = 0xEA, damaged.back()[at + 1] = 0x60;
-  const uLong crc = crc32(0, &damaged.back()[12], 17);  // over "IHDR" and its data
-  for (int i = 0; i < 4; ++i)
-    damaged.back()[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
+  damaged.push_back(testing::PngClaiming(valid, 60000, 60000));
   for (const auto& bytes : damaged)
     EXPECT_EQ(testing::ErrorOf([&] {
                 DecodePng(bytes.data(), bytes.size(), "shot_0003.png");
@@ -187,17 +183,8 @@ TEST(Png, PicturesLargerThanMattixKeysAreRefusedBySize) {
     return WritePng(w, h, G, 1, false,
                     std::vector<std::vector<unsigned>>(h, std::vector<unsigned>(w)));
   };
-  // A small picture whose IHDR claims w x h (CRC mended): refused or not
-  // before any pixel is read.
   const auto claimed = [&](std::uint32_t w, std::uint32_t h) {
-    std::vector<std::uint8_t> bytes = real(2, 2);
-    for (int i = 0; i < 4; ++i) {
-      bytes[16 + std::size_t(i)] = std::uint8_t(w >> (24 - 8 * i));
-      bytes[20 + std::size_t(i)] = std::uint8_t(h >> (24 - 8 * i));
-    }
-    const uLong crc = crc32(0, &bytes[12], 17);
-    for (int i = 0; i < 4; ++i) bytes[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
-    return bytes;
+    return testing::PngClaiming(real(2, 2), w, h);
   };
   const std::string tooLarge = "Mattix keys frames up to 16384 pixels a side";
   const struct {

@@ -205,18 +205,7 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
   fs::create_directories(dir / "out");
   fs::create_directories(dir / "frames");
   const std::vector<std::uint8_t> small = EncodePng(BgraImage(2, 2), "");
-  // The small picture's IHDR made to claim 17000 x 4 (width at bytes 16-19),
-  // with its CRC (bytes 29-32, over bytes 12-28) made good again.
-  std::vector<std::uint8_t> wide = small;
-  wide[18] = 17000 >> 8, wide[19] = 17000 & 0xFF, wide[23] = 4;
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (std::size_t i = 12; i < 29; ++i) {
-    crc ^= wide[i];
-    for (int k = 0; k < 8; ++k) crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-  }
-  crc = ~crc;
-  for (int i = 0; i < 4; ++i) wide[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
-  dir.Write("wide.png", wide);
+  dir.Write("wide.png", testing::PngClaiming(small, 17000, 4));
   for (const char* n : {"g_0001.png", "g_0002.png", "g_0004.png"}) dir.Write(n, small);
   dir.Write("damaged.json", R"({"format": "mattix-project", "version": 1, "chromaMask": ")" +
                                 std::string(192, 'A') + R"(AQID"})");
