@@ -9,7 +9,9 @@
 #include "host/EffectRegistry.h"
 #include "host/HostError.h"
 #include "host/HostModule.h"
+#include "host/Image.h"
 #include "host/cli/Commands.h"
+#include "host/cli/EffectSettings.h"
 #include "host/cli/FileBytes.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/RenderCommand.h"
@@ -20,6 +22,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -186,6 +189,54 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
     EXPECT_EQ(Fnv1a(ReadPng(dir / ("out_000" + std::to_string(n) + ".png")).pixels),
               kGoldens[0].hash)
         << "frame " << n;
+}
+
+// Keys `input` with `instance`, after setting its parameters to `settings`.
+BgraImage KeyWith(host::CEffectInstance& instance, const ProjectSettings& settings,
+                  const BgraImage& input) {
+  BgraImage in = input, out(input.width, input.height);
+  const auto stride = std::int32_t(in.Stride());
+  EXPECT_EQ(ApplySettings(instance, settings), PIM::kOk);
+  const auto inImage = host::CImage::WrapBgra(in.pixels.data(), in.width, in.height, stride, false);
+  const auto outImage =
+      host::CImage::WrapBgra(out.pixels.data(), out.width, out.height, stride, false);
+  EXPECT_EQ(instance.Render(*outImage, *inImage), PIM::kOk);
+  return out;
+}
+
+// Four instances of one module key and change their parameters at once:
+// each frame equals the one keyed alone with the same settings. (Run under
+// ThreadSanitizer too, where a race is reported even when pixels agree.)
+TEST(RenderCommand, InstancesKeyingAtOnceMatchKeyingAlone) {
+  const std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(FindEffectModule());
+  ASSERT_EQ(module->RegisterEffects(), PIM::kOk);
+  const BgraImage sample = ReadPng(kSamples + "greenscreen.png");
+  std::vector<ProjectSettings> settings(3, ReadProject(kSamples + "key.json"));
+  settings[1].softness = 40, settings[2].spillSuppression = 80,
+  settings[2].lightness = {5, 9, 80, 95};
+  std::vector<BgraImage> alone;
+  {
+    const auto instance = module->CreateInstance();
+    ASSERT_EQ(instance->DefineParameters(), PIM::kOk);
+    for (const ProjectSettings& s : settings) alone.push_back(KeyWith(*instance, s, sample));
+  }
+  ASSERT_TRUE(alone[0].pixels != alone[1].pixels && alone[0].pixels != alone[2].pixels);
+  std::vector<std::unique_ptr<host::CEffectInstance>> instances;
+  for (int t = 0; t < 4; ++t) {
+    instances.push_back(module->CreateInstance());
+    ASSERT_EQ(instances.back()->DefineParameters(), PIM::kOk);
+  }
+  std::vector<int> mismatches(instances.size(), 0);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < instances.size(); ++t)
+    threads.emplace_back([&, t] {
+      for (std::size_t round = 0; round < 6; ++round) {
+        const std::size_t k = (t + round) % settings.size();
+        mismatches[t] += KeyWith(*instances[t], settings[k], sample).pixels != alone[k].pixels;
+      }
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(mismatches, std::vector<int>(instances.size(), 0));
 }
 
 // `mattix render ARGS` as the command runs it: exit status and standard error.
