@@ -14,7 +14,7 @@ foreach(part IN LISTS MATTIX_MODULE_PARTS)
 endforeach()
 target_link_libraries(mattix PRIVATE pixmill mattix_win)
 target_link_options(mattix PRIVATE
-  -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/mattix.map -Wl,--no-undefined)
+  -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/mattix.map ${MATTIX_NO_UNDEFINED})
 set_target_properties(mattix PROPERTIES LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/mattix.map)
 
 # Installed, the module and the two libraries it imports live together in

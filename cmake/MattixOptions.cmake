@@ -7,6 +7,18 @@ function(mattix_warnings target)
     -Wnon-virtual-dtor -Wcast-align -Wformat=2 -Werror)
 endfunction()
 
+option(MATTIX_TSAN "Build with ThreadSanitizer (clang; its static runtime)" OFF)
+
+# Shared libraries refuse undefined symbols, except under ThreadSanitizer:
+# its runtime is linked statically into the executables only, and the
+# libraries' references to it are resolved when they are loaded.
+set(MATTIX_NO_UNDEFINED -Wl,--no-undefined)
+if(MATTIX_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+  set(MATTIX_NO_UNDEFINED)
+endif()
+
 if(MATTIX_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
                       -fno-omit-frame-pointer)

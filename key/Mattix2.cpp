@@ -80,6 +80,11 @@ int CMattix2::Process(stdfx::CDIB& target, stdfx::CDIB& source, const double* se
     m_field = (field == 0 || field == 1) ? field : -1;
 
     if (!source.IsValidDIB() || !target.IsValidDIB()) return kUnusableFrames;
+    // A header the image library cannot address has no stride: every walk
+    // below would step 0 bytes a line and key the first line only.
+    if (!stdfx::IsDIBHeaderSane(source.GetVfBmiHeader()) ||
+        !stdfx::IsDIBHeaderSane(target.GetVfBmiHeader()))
+      return kUnusableFrames;
     // A premultiplied source is made straight in its own memory.
     if (source.DIBBitCount() == 32 && source.DIBAlphaIsPremultiplied() &&
         !source.ConvertAlphaToStraight(-1))

@@ -16,7 +16,9 @@
 // field: -1 the whole frame, 0 or 1 one field (any other value counts as -1).
 //
 // Statuses, in order of precedence:
-//   27 the source or target has no header or pixels; or the source is
+//   27 the source or target has no header or pixels, or a header the image
+//      library cannot address (stdfx::IsDIBHeaderSane: a side over 16384
+//      pixels, among others); or the source is
 //      32-bit premultiplied and cannot be made straight (this converts the
 //      source in its own memory, before anything else);
 //   48 the source is not plain RGB (biCompression not 0); the target is not

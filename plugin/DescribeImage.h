@@ -12,6 +12,7 @@
 // from the format facet, the format value, -1 at byte 104 and the row
 // pitch. False, header unspecified, for any other layout code, and for a
 // YUV frame whose alpha source reports alpha but yields no plane, or a
-// frame without a format facet or of a negative size. header
+// frame without a format facet, of a negative size or of a header the image
+// library cannot address (IsDIBHeaderSane: a side over 16384). header
 // must hold 160 bytes.
 bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame);

@@ -83,7 +83,9 @@ bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame) {
     header.yuvHSubSampling = stdfx::kSub422UYVY;
     header.yuvVSubSampling = 0;
   }
-  return true;
+  // A frame the image library cannot address (a side over 16384 pixels) has
+  // no row stride there: refused rather than keyed along its first line.
+  return stdfx::IsDIBHeaderSane(&vf);
 }
 
 PIM::Status CMattixPlugin::PrepareOutput(void* output, const Tarn::TSourceList* inputs,

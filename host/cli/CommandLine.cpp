@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
+
 namespace mattix::cli {
 
 namespace {
@@ -63,12 +65,22 @@ void AddRenderOptions(CLI::App& app, RenderOptions& options) {
   app.add_option("-j,--jobs", options.jobs, "Frames keyed at once (default: the processors)")
       ->check(CLI::Range(1, kMaxJobs, "1 to " + std::to_string(kMaxJobs)));
   app.add_flag("-f,--force", options.force, "Replaces existing outputs");
+  app.footer(
+      "Frames may be up to 16384 pixels a side and 8192 x 8192 (67108864) pixels in all,\n"
+      "8K (8192 x 4320) included; larger ones are refused. Each job keeps up to two\n"
+      "frames in flight, each taking up to 32 bytes a pixel (2 GiB at the largest size);\n"
+      "--jobs is lowered, with a warning, so that they stay within half of the memory.\n"
+      "A numbered sequence must have no gap: a missing frame is an error.");
 }
 
 void CheckRenderOptions(const RenderOptions& o) {
   if (!o.extraInputs.empty())
     throw UsageError("render: one input only (\"" + o.extraInputs.front() +
                      "\" is extra; a sequence is given as name_%04d.png)");
+  if (std::error_code ec; std::filesystem::is_directory(o.input, ec))
+    throw CliError(o.input +
+                   ": is a folder; give a picture (.png), a numbered sequence "
+                   "(folder/name_%04d.png) or a video");
   const bool single = InputKindOf(o.input) == MediaKind::Picture;
   std::vector<std::pair<std::string, std::string>> outputs = {{"the output", o.output}};
   if (o.matte) outputs.emplace_back("--matte", *o.matte);

@@ -57,7 +57,6 @@ class SequenceReader : public FrameReader {
     m_list = ExpandSequence(pattern);
     m_files = m_list.paths;
     m_frameCount = long(m_list.paths.size());
-    m_ignoredAfterGap = m_list.ignoredAfterGap;
     m_first =
         DecodeFrame(m_list.paths.front(), FrameLabel(m_list.paths.front(), m_list.numbers.front()));
     m_width = m_first.width;

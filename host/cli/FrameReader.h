@@ -40,8 +40,6 @@ class FrameReader {
   const std::string& frameRate() const { return m_frameRate; }
   // The files read, for the output-is-not-an-input checks.
   const std::vector<std::string>& files() const { return m_files; }
-  // Matching frames beyond a gap in a sequence, which are not rendered.
-  long ignoredAfterGap() const { return m_ignoredAfterGap; }
 
   // The next frame, or nullopt at the end. Serial.
   virtual std::optional<InputFrame> Next() = 0;
@@ -54,7 +52,6 @@ class FrameReader {
   long m_frameCount = -1;
   std::string m_frameRate = "25";
   std::vector<std::string> m_files;
-  long m_ignoredAfterGap = 0;
 };
 
 }  // namespace mattix::cli

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <set>
 #include <system_error>
 
@@ -104,16 +105,27 @@ FrameList ExpandSequence(const std::string& patternText) {
   }
   if (numbers.empty()) throw CliError(patternText + ": no frame of this sequence exists");
 
+  // Every number from the lowest to the highest must exist: a render that
+  // stopped at a gap, or skipped it, would exit with frames missing.
+  std::vector<long> missing;
+  long missingCount = 0;
+  for (auto at = numbers.begin(); std::next(at) != numbers.end(); ++at)
+    for (long n = *at + 1; n < *std::next(at); ++n, ++missingCount)
+      if (missing.size() < 5) missing.push_back(n);
+  if (missingCount > 0) {
+    std::string listed;
+    for (long n : missing) listed += (listed.empty() ? "" : ", ") + FrameName(pattern, n);
+    if (missingCount > long(missing.size()))
+      listed += " and " + std::to_string(missingCount - long(missing.size())) + " more";
+    throw CliError(patternText + ": the sequence has a gap: frame" +
+                   (missingCount == 1 ? " " : "s ") + listed +
+                   (missingCount == 1 ? " is" : " are") + " missing between frames " +
+                   std::to_string(*numbers.begin()) + " and " + std::to_string(*numbers.rbegin()));
+  }
   FrameList list;
-  long expected = *numbers.begin();
   for (long n : numbers) {
-    if (n != expected) {
-      ++list.ignoredAfterGap;
-      continue;
-    }
     list.numbers.push_back(n);
     list.paths.push_back(FrameName(pattern, n));
-    ++expected;
   }
   return list;
 }

@@ -28,13 +28,13 @@ std::string FrameName(const SequencePattern& pattern, long number);
 struct FrameList {
   std::vector<std::string> paths;
   std::vector<long> numbers;  // same order; consecutive
-  long ignoredAfterGap = 0;   // matching frames beyond the first gap
 };
 
-// Lists the existing frames of a pattern: from the lowest number found, the
-// consecutive run of numbers that exist as files. Only canonical names count
-// (for %04d, shot_0012.png but not shot_12.png). Throws CliError naming the
-// pattern when no frame exists or the folder cannot be read.
+// Lists the frames of a pattern: every number from the lowest to the
+// highest found as a file. Only canonical names count (for %04d,
+// shot_0012.png but not shot_12.png). Throws CliError naming the pattern
+// when no frame exists, when the folder cannot be read, or when a number in
+// between is missing (naming the missing frames, the first five of them).
 FrameList ExpandSequence(const std::string& pattern);
 
 }  // namespace mattix::cli

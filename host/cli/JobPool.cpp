@@ -1,6 +1,7 @@
 #include "host/cli/JobPool.h"
 
 #include <sched.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -15,6 +16,21 @@ int DefaultJobCount() {
   }
   const unsigned n = std::thread::hardware_concurrency();
   return n > 0 ? std::min(int(n), kMaxJobs) : 1;
+}
+
+int JobsWithinMemory(int jobs, int width, int height, std::uint64_t memoryBytes) {
+  const std::uint64_t perFrame = std::uint64_t(std::max(width, 1)) *
+                                 std::uint64_t(std::max(height, 1)) * kBytesPerPixelInFlight;
+  // Unknown memory bounds nothing.
+  if (memoryBytes == 0) return std::max(jobs, 1);
+  const std::uint64_t fit = memoryBytes / 2 / (2 * perFrame);
+  return int(std::clamp<std::uint64_t>(fit, 1, std::uint64_t(std::max(jobs, 1))));
+}
+
+std::uint64_t PhysicalMemoryBytes() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  return pages > 0 && pageSize > 0 ? std::uint64_t(pages) * std::uint64_t(pageSize) : 0;
 }
 
 }  // namespace mattix::cli

@@ -14,6 +14,7 @@
 // So what reaches the sink never depends on the number of jobs.
 #include <climits>
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <map>
@@ -30,6 +31,19 @@ inline constexpr int kMaxJobs = 256;
 
 // The number of processors available to this process (1 to kMaxJobs).
 int DefaultJobCount();
+
+// Memory a frame in flight takes at most, per pixel: the decoded input, the
+// effect's copy of it and its output (4 bytes each), the encoded outputs
+// and, with --matte and --preview, their pictures, rounded up.
+inline constexpr std::uint64_t kBytesPerPixelInFlight = 32;
+
+// The jobs a render of width x height frames may run so that its 2 x jobs
+// frames in flight take at most half of `memoryBytes`: `jobs`, lowered as
+// far as needed, never below 1.
+int JobsWithinMemory(int jobs, int width, int height, std::uint64_t memoryBytes);
+
+// The machine's physical memory in bytes (0 when unknown).
+std::uint64_t PhysicalMemoryBytes();
 
 template <class In, class Out>
 void RunOrdered(int jobs, const std::function<std::optional<In>(long)>& source,

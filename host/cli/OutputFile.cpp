@@ -2,7 +2,9 @@
 
 #include "host/cli/CliError.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <array>
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <set>
 
 namespace mattix::cli {
 
@@ -49,6 +52,11 @@ void ReleaseSlot(int slot) {
 extern "C" void OnInterrupt(int sig) {
   for (int i = 0; i < kSlots; ++i)
     if (g_slotState[std::size_t(i)].load() == kArmed) ::unlink(g_slotPath[std::size_t(i)].data());
+  // write(2) is safe in a signal handler; the message is fixed.
+  static const char kMessage[] =
+      "\nmattix: interrupted: the render stopped; files it had finished are kept, the file it "
+      "was writing is removed\n";
+  [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }
@@ -83,6 +91,54 @@ bool RenameNoReplace(const char* from, const char* to) {
   if (::link(from, to) != 0) return false;
   ::unlink(from);
   return true;
+}
+
+constexpr char kTempMark[] = ".mattix-";
+
+// The owner's process id in a temporary file's name
+// (".NAME.mattix-PID-XXXXXX"), or 0 when the name is not of that form.
+pid_t TemporaryOwner(const std::string& name) {
+  const std::size_t mark = name.rfind(kTempMark);
+  if (name.empty() || name[0] != '.' || mark == std::string::npos) return 0;
+  const std::size_t start = mark + sizeof kTempMark - 1, dash = name.find('-', start);
+  if (dash == std::string::npos || dash == start || dash - start > 9 || name.size() - dash != 7)
+    return 0;
+  pid_t pid = 0;
+  for (std::size_t i = start; i < dash; ++i) {
+    if (name[i] < '0' || name[i] > '9') return 0;
+    pid = pid * 10 + (name[i] - '0');
+  }
+  return pid;
+}
+
+// Removes the temporary files that killed renders left in `folder`, once per
+// folder and process. A file counts as left behind only when both hold: the
+// process named in it is gone, and nobody holds the lock that its owner
+// takes for as long as it writes (a lock dies with its process, however the
+// process ends). A reused process id only keeps a file; it never removes
+// one that is being written.
+void RemoveStaleTemporaries(const std::string& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> done;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!done.insert(folder).second) return;
+  }
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    const pid_t owner = TemporaryOwner(name);
+    if (owner <= 0 || owner == ::getpid()) continue;
+    if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+    const int fd = ::openat(::dirfd(dir), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      ::unlinkat(::dirfd(dir), name.c_str(), 0);
+    ::close(fd);
+  }
+  ::closedir(dir);
 }
 
 }  // namespace
@@ -137,11 +193,15 @@ OutputFile::OutputFile(std::string path, bool force) : m_path(std::move(path)), 
       throw CliError(m_path + ": is a folder; give a file name for the output");
     if (!m_force) throw CliError(m_path + ": already exists (use --force to replace it)");
   }
-  std::string templ = FolderOf(m_path) + "/." + BaseOf(m_path) + ".mattix-XXXXXX";
+  RemoveStaleTemporaries(FolderOf(m_path));
+  std::string templ =
+      FolderOf(m_path) + "/." + BaseOf(m_path) + kTempMark + std::to_string(::getpid()) + "-XXXXXX";
   std::vector<char> buffer(templ.begin(), templ.end());
   buffer.push_back('\0');
   m_fd = ::mkostemp(buffer.data(), O_CLOEXEC);
   if (m_fd < 0) throw CliError(m_path + ": cannot create the output: " + Reason(errno));
+  // Held until the descriptor closes: the file's owner is alive.
+  ::flock(m_fd, LOCK_EX | LOCK_NB);
   m_temp = buffer.data();
   m_slot = ArmSlot(m_temp);
   ::fchmod(m_fd, NewFileMode());

@@ -41,9 +41,12 @@ void CheckDistinctOutputs(const std::vector<std::pair<std::string, std::string>>
 
 class OutputFile {
  public:
-  // Creates an empty temporary file beside `path` (".NAME.mattix-XXXXXX").
-  // Throws CliError naming `path` when the folder is not writable or when
-  // `path` exists and `force` is false.
+  // Creates an empty temporary file beside `path` (".NAME.mattix-PID-XXXXXX",
+  // PID this process, locked while it is open). Before the first one in a
+  // folder, removes the temporary files there whose process is gone and
+  // whose lock is free: those of killed renders. Throws CliError naming
+  // `path` when the folder is not writable or when `path` exists and `force`
+  // is false.
   OutputFile(std::string path, bool force);
   // Removes the temporary file unless Commit succeeded.
   ~OutputFile();

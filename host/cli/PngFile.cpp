@@ -21,6 +21,8 @@ namespace {
 // needs destroying.
 struct ErrorSink {
   char message[256];
+  // Set when the picture is larger than the command keys.
+  png_uint_32 tooLargeWidth, tooLargeHeight;
 };
 
 [[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
@@ -60,7 +62,12 @@ bool DecodeStage(png_structp png, png_infop info, BgraImage& image, std::vector<
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
-  if (std::uint64_t(width) * height > kMaxPngPixels) png_error(png, "picture is too large");
+  if (!FrameSizeAllowed(width, height)) {
+    auto* sink = static_cast<ErrorSink*>(png_get_error_ptr(png));
+    sink->tooLargeWidth = width;
+    sink->tooLargeHeight = height;
+    png_error(png, "picture is too large");
+  }
   const int colorType = png_get_color_type(png, info);
   const int bitDepth = png_get_bit_depth(png, info);
 
@@ -138,14 +145,20 @@ BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::strin
   if (!s.info) throw CliError(name + ": out of memory");
   MemoryReader reader{data, size, 0};
   png_set_read_fn(s.png, &reader, ReadFromMemory);
-  png_set_user_limits(s.png, kMaxPngSide, kMaxPngSide);
+  // libpng's own limit lies above the command's, so that a large picture
+  // gets the command's message rather than libpng's.
+  png_set_user_limits(s.png, 4 * kMaxPngSide, 4 * kMaxPngSide);
   // The CRC of ancillary chunks is checked too: a damaged file is refused
   // rather than half trusted.
   png_set_crc_action(s.png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
   BgraImage image;
   std::vector<png_bytep> rows;
-  if (!DecodeStage(s.png, s.info, image, rows))
+  if (!DecodeStage(s.png, s.info, image, rows)) {
+    if (sink.tooLargeWidth)
+      throw CliError(
+          FrameTooLargeMessage(name, "picture", sink.tooLargeWidth, sink.tooLargeHeight));
     throw CliError(name + ": corrupt or unreadable PNG (" + sink.message + ")");
+  }
   return image;
 }
 

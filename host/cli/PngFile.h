@@ -6,7 +6,7 @@
 // 32-bit BGRA with straight alpha; 16-bit samples are scaled to 8 bits with
 // rounding (v * 255 / 65535, to nearest). Pictures without alpha get 255.
 // Gamma and colour-profile chunks are ignored: samples are taken as stored.
-// Corrupt, truncated or oversized input gives a CliError naming the file;
+// Corrupt, truncated or too large input gives a CliError naming the file;
 // the CRCs of ancillary chunks are checked too.
 //
 // Reading uses libpng's low-level API. Its simplified API would convert
@@ -25,9 +25,11 @@
 
 namespace mattix::cli {
 
-// Largest picture accepted: 2^28 pixels (1 GiB as BGRA), no side over 65535.
-inline constexpr std::uint64_t kMaxPngPixels = std::uint64_t(1) << 28;
-inline constexpr std::uint32_t kMaxPngSide = 65535;
+// Largest picture read or written: the largest frame the command keys
+// (Image.h). A larger one is refused from its header, before any pixel is
+// decoded, with a message that says so.
+inline constexpr std::uint64_t kMaxPngPixels = kMaxFramePixels;
+inline constexpr std::uint32_t kMaxPngSide = kMaxFrameSide;
 
 // Decodes a PNG held in memory; `name` is the file named in errors.
 BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::string& name);

@@ -100,6 +100,14 @@ std::vector<std::uint8_t> ReadMask(const JsonValue& v, const std::string& name) 
   if (bytes->size() < wheel::kEmptyRecordSize)
     throw CliError(Where(name, v) + "\"chromaMask\" holds " + std::to_string(bytes->size()) +
                    " bytes; a mask record has at least " + std::to_string(wheel::kEmptyRecordSize));
+  // A record that the engine cannot decode would key nothing: refused here
+  // rather than rendered as if no mask were drawn.
+  stdfx::CDIB mask;
+  if (!wheel::RecordIsEmpty(bytes->data(), bytes->size()) &&
+      !wheel::DecodeRecord(bytes->data(), bytes->size(), mask))
+    throw CliError(Where(name, v) +
+                   "\"chromaMask\" is damaged: it is not a chroma mask record that can be "
+                   "decoded");
   return *bytes;
 }
 

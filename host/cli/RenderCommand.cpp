@@ -10,6 +10,7 @@
 #include "host/cli/FramePipeline.h"
 #include "host/cli/FrameReader.h"
 #include "host/cli/FrameWriter.h"
+#include "host/cli/JobPool.h"
 #include "host/cli/OutputFile.h"
 #include "host/cli/Progress.h"
 #include "host/cli/Project.h"
@@ -104,7 +105,8 @@ BgraImage KeyFrame(InstancePool& pool, const BgraImage& input, const InputFrame&
                                        : instance->Render(*outImage, *inImage, 1, field);
   pool.Give(std::move(instance));
   if (status != PIM::kOk)
-    throw CliError(frame.label + ": the effect returned status " + Hex(status));
+    throw CliError(frame.label + ": the effect could not key this frame (status " + Hex(status) +
+                   ")");
   return out;
 }
 
@@ -161,11 +163,24 @@ int RenderWithProgress(const RenderOptions& options,
   std::unique_ptr<FrameWriter> matte = options.matte ? writer(*options.matte) : nullptr;
   std::unique_ptr<FrameWriter> preview = options.preview ? writer(*options.preview) : nullptr;
 
+  if (!settings.HasMask())
+    std::fprintf(stderr,
+                 "mattix: warning: %s has no chroma mask: nothing is keyed, the output "
+                 "equals the input\n",
+                 options.project ? options.project->c_str() : "the render (no --project)");
+  const int jobs =
+      JobsWithinMemory(options.jobs, reader->width(), reader->height(), PhysicalMemoryBytes());
+  if (jobs < options.jobs)
+    std::fprintf(stderr,
+                 "mattix: warning: --jobs %d lowered to %d: each job keeps up to two %d x %d "
+                 "frames in flight, and more would not fit in half of this machine's memory\n",
+                 options.jobs, jobs, reader->width(), reader->height());
+
   ProgressLine progress(reader->frameCount(), isatty(STDERR_FILENO) == 1);
   if (onProgress) progress.SetObserver([&](long done) { onProgress(done, reader->frameCount()); });
   const int field = options.field;
   const long frames = RunFramePipeline(
-      *reader, {keyed.get(), matte.get(), preview.get()}, options.jobs,
+      *reader, {keyed.get(), matte.get(), preview.get()}, jobs,
       [&](const BgraImage& input, const InputFrame& frame) {
         try {
           return KeyFrame(pool, input, frame, field);

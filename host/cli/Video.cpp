@@ -119,9 +119,12 @@ VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools) {
       count > 0)
     info.frameCount = count;
   if (const JsonValue* tags = s.Find("tags")) info.alpha = string(*tags, "alpha_mode") == "1";
-  if (info.width <= 0 || info.height <= 0 || info.width > 32768 || info.height > 32768)
+  if (info.width <= 0 || info.height <= 0)
     throw CliError(path + ": video has no usable frame size (" + std::to_string(info.width) +
                    " x " + std::to_string(info.height) + ")");
+  if (!FrameSizeAllowed(std::uint64_t(info.width), std::uint64_t(info.height)))
+    throw CliError(FrameTooLargeMessage(path, "video's frame", std::uint64_t(info.width),
+                                        std::uint64_t(info.height)));
   return info;
 }
 

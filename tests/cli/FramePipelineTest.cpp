@@ -46,24 +46,35 @@ TEST(FrameSequence, PatternsNameFramesAsPrintfDoes) {
     EXPECT_NE(ErrorOf([&] { ParseSequencePattern(path); }).find(path), std::string::npos) << path;
 }
 
-TEST(FrameSequence, ExpandTakesTheFirstConsecutiveRunOfCanonicalNames) {
+TEST(FrameSequence, ExpandListsCanonicalNamesAndRefusesGaps) {
   testing::TempDir dir;
   for (const char* n :
-       {"shot_0003.png", "shot_0004.png", "shot_0005.png", "shot_0006.png", "shot_0008.png",
-        "shot_0009.png", "shot_3.png", "shot_00002.png", "shot_0002.jpg", "shot_000x.png",
-        "other_0001.png", "f98.png", "f99.png", "f100.png", "f0101.png", "a_000.png", "a_001.png"})
+       {"shot_0003.png",  "shot_0004.png", "shot_0005.png", "shot_0006.png",  "shot_3.png",
+        "shot_00002.png", "shot_0002.jpg", "shot_000x.png", "other_0001.png", "f98.png",
+        "f99.png",        "f100.png",      "f0101.png",     "a_000.png",      "a_001.png",
+        "g_0.png",        "g_2.png",       "g_3.png",       "h_1.png",        "h_3.png",
+        "h_5.png",        "h_7.png",       "h_9.png",       "h_11.png",       "h_13.png"})
     dir.Write(n, std::string("x"));
   std::filesystem::create_directory(dir / "shot_0001.png");  // a folder is not a frame
   const FrameList list = ExpandSequence(dir / "shot_%04d.png");
   EXPECT_EQ(list.numbers, (std::vector<long>{3, 4, 5, 6}));
   EXPECT_EQ(list.paths.front(), dir / "shot_0003.png");
   EXPECT_EQ(list.paths.back(), dir / "shot_0006.png");
-  EXPECT_EQ(list.ignoredAfterGap, 2);
   // With %02d, 100 is canonical too (printf writes it in full); 0101 is not.
   EXPECT_EQ(ExpandSequence(dir / "f%02d.png").numbers, (std::vector<long>{98, 99, 100}));
   EXPECT_EQ(ExpandSequence(dir / "a_%03d.png").numbers, (std::vector<long>{0, 1}));
-  for (const std::string& p : {dir / "none_%04d.png", dir / "nofolder/x_%04d.png"})
-    EXPECT_NE(ErrorOf([&] { ExpandSequence(p); }).find(p), std::string::npos) << p;
+  const std::pair<std::string, std::string> refused[] = {
+      {dir / "none_%04d.png", "no frame of this sequence exists"},
+      {dir / "nofolder/x_%04d.png", "cannot list folder"},
+      {dir / "g_%d.png", "gap: frame " + dir / "g_1.png is missing between frames 0 and 3"},
+      {dir / "h_%d.png", "gap: frames " + dir / "h_2.png, " + dir / "h_4.png, " +
+                             dir / "h_6.png, " + dir / "h_8.png, " +
+                             dir / "h_10.png and 1 more are missing"}};
+  for (const auto& c : refused) {
+    const std::string error = ErrorOf([&] { ExpandSequence(c.first); });
+    EXPECT_EQ(error.rfind(c.first + ": ", 0), 0u) << error;
+    EXPECT_NE(error.find(c.second), std::string::npos) << error;
+  }
 }
 
 TEST(Composite, PreviewKernelMatchesReferenceExhaustively) {

@@ -3,7 +3,9 @@
 // read back through its simplified API; expected pixels come from the sample
 // values by the PNG rules (scaling of low and high bit depths, tRNS).
 #include "host/cli/CliError.h"
+#include "host/cli/FileBytes.h"
 #include "host/cli/PngFile.h"
+#include "tests/cli/PngCheck.h"
 #include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 
 #include <cmath>
 #include <csetjmp>
+#include <filesystem>
 #include <random>
 
 namespace mattix::cli {
@@ -146,11 +149,7 @@ TEST(Png, DamagedFilesAreRefusedWithTheirName) {
       {}, {valid.begin(), valid.begin() + 5}, valid, valid, {valid.begin(), valid.end() - 12}};
   damaged[2][1] ^= 0x5A, damaged[3][41] ^= 0x5A;
   // A well-formed IHDR for a 60000 x 60000 RGBA picture (14 GB decoded).
-  damaged.push_back(valid);
-  for (const std::size_t at : {18, 22}) damaged.back()[at] = 0xEA, damaged.back()[at + 1] = 0x60;
-  const uLong crc = crc32(0, &damaged.back()[12], 17);  // over "IHDR" and its data
-  for (int i = 0; i < 4; ++i)
-    damaged.back()[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
+  damaged.push_back(testing::PngClaiming(valid, 60000, 60000));
   for (const auto& bytes : damaged)
     EXPECT_EQ(testing::ErrorOf([&] {
                 DecodePng(bytes.data(), bytes.size(), "shot_0003.png");
@@ -163,13 +162,16 @@ TEST(Png, DamagedFilesAreRefusedWithTheirName) {
     for (int k = 0, flips = 1 + int(rng() % 4); k < flips; ++k)
       bytes[8 + rng() % (bytes.size() - 8)] ^= std::uint8_t(1 + rng() % 255);
     if (rng() % 4 == 0) bytes.resize(8 + rng() % (bytes.size() - 8));
-    try {
-      const BgraImage image = DecodePng(bytes.data(), bytes.size(), "fuzz.png");
-      EXPECT_EQ(image.pixels.size(), std::size_t(image.width) * image.height * 4);
-    } catch (const CliError& e) {
-      EXPECT_EQ(std::string(e.what()).rfind("fuzz.png: ", 0), 0u);
-      ++refused;
-    }
+    ASSERT_EQ(testing::CheckPngRoundTrip(bytes.data(), bytes.size()), "") << round;
+    refused +=
+        testing::ErrorOf([&] { DecodePng(bytes.data(), bytes.size(), "f"); }) != "(no error)";
+  }
+  // The fuzz target's seeds hold the property too.
+  for (const auto& seed : std::filesystem::directory_iterator(std::string(MATTIX_SOURCE_DIR) +
+                                                              "/tests/cli/fuzz/png")) {
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(seed.path().string());
+    EXPECT_EQ(testing::CheckPngRoundTrip(bytes.data(), bytes.size()), "") << seed.path();
+    EXPECT_GT(DecodePng(bytes.data(), bytes.size(), "seed").width, 0);
   }
   // CRCs catch nearly every flip; a file passing all of them is a fluke.
   EXPECT_GT(refused, 390);
@@ -177,6 +179,36 @@ TEST(Png, DamagedFilesAreRefusedWithTheirName) {
               ReadPng("/nonexistent/folder/shot_0001.png");
             }).find("/nonexistent/folder/shot_0001.png"),
             std::string::npos);
+}
+
+// Frames up to 16384 a side and 2^26 pixels are read; larger ones are
+// refused from their header with a message about the size, not libpng's.
+TEST(Png, PicturesLargerThanMattixKeysAreRefusedBySize) {
+  const int G = PNG_COLOR_TYPE_GRAY;
+  const auto real = [&](int w, int h) {
+    return WritePng(w, h, G, 1, false,
+                    std::vector<std::vector<unsigned>>(h, std::vector<unsigned>(w)));
+  };
+  const auto claimed = [&](std::uint32_t w, std::uint32_t h) {
+    return testing::PngClaiming(real(2, 2), w, h);
+  };
+  const std::string tooLarge = "Mattix keys frames up to 16384 pixels a side";
+  const struct {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+  } cases[] = {{real(16384, 2), "(no error)"},
+               {real(2, 16384), "(no error)"},
+               {real(17000, 4), "big.png: the picture is 17000 x 4 pixels; " + tooLarge},
+               {claimed(16385, 1), "16385 x 1 pixels; " + tooLarge},
+               {claimed(4, 16385), "4 x 16385 pixels; " + tooLarge},
+               {claimed(8193, 8192), "8193 x 8192 pixels; " + tooLarge},
+               {claimed(16384, 16384), "16384 x 16384 pixels; " + tooLarge},
+               {claimed(65535, 65535), "65535 x 65535 pixels; " + tooLarge}};
+  for (const auto& c : cases) {
+    const std::string error =
+        testing::ErrorOf([&] { DecodePng(c.bytes.data(), c.bytes.size(), "big.png"); });
+    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+  }
 }
 
 }  // namespace

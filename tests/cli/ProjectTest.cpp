@@ -5,8 +5,11 @@
 // command-line number parsers, and damaged text that never crashes.
 #include "host/cli/Base64.h"
 #include "host/cli/CliError.h"
+#include "host/cli/FileBytes.h"
 #include "host/cli/Json.h"
+#include "host/cli/MaskRecord.h"
 #include "host/cli/Project.h"
+#include "tests/cli/ProjectCheck.h"
 #include "tests/cli/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +18,7 @@
 #include <bitset>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <random>
 
 namespace mattix::cli {
@@ -97,7 +101,7 @@ TEST(Json, RefusedTextsNameFileLineAndColumn) {
       {"{\n\"\xC3\xA9\xC3\xA9\": x}", "2:7", "expected a value"}};
   // clang-format on
   for (const auto& [text, where, reason] : cases) {
-    const std::string error = testing::ErrorOf([&] { JsonValue::Parse(text, "key.json"); });
+    const std::string error = testing::ErrorOf([&t = text] { JsonValue::Parse(t, "key.json"); });
     EXPECT_EQ(error.rfind("key.json:" + std::string(where) + ": ", 0), 0u)
         << text << " -> " << error;
     EXPECT_NE(error.find(reason), std::string::npos) << text << " -> " << error;
@@ -128,6 +132,14 @@ std::string ParseError(const std::string& text) {
   return testing::ErrorOf([&] { ParseProject(text, "key.json"); });
 }
 
+// A real mask record: a 241 x 209 picture whose pixels are `value` where
+// rng picks them (one in `sparsity`), else 0.
+std::vector<std::uint8_t> RecordOf(std::mt19937& rng, std::uint8_t value, unsigned sparsity) {
+  GreyImage picture(241, 209);
+  for (auto& p : picture.pixels) p = rng() % sparsity == 0 ? value : 0;
+  return MaskRecordFromPicture(picture, "mask");
+}
+
 TEST(Project, LayoutAndDefaultsForOmittedMembers) {
   EXPECT_EQ(ProjectToJson(ProjectSettings{}),
             "{\n  \"format\": \"mattix-project\",\n  \"version\": 1.0,\n  \"softness\": 0.0,\n"
@@ -136,15 +148,24 @@ TEST(Project, LayoutAndDefaultsForOmittedMembers) {
             "  \"chromaMask\": null\n}\n");
   const std::string head = R"({"format": "mattix-project", "version": 1, "softness": 12.5,
       "lightness": [5, 10, 90, 95], "chromaMask": )";
-  // 144 zero bytes then 1, 2, 3, split over lines; 6 bytes alone are too short.
+  // A record split over lines; 6 bytes alone are too short; 144 zero bytes
+  // then 1, 2, 3 do not decode.
+  std::mt19937 rng(1);
+  const std::vector<std::uint8_t> record = RecordOf(rng, 200, 5);
+  const std::string text = Base64Encode(record);
   const ProjectSettings s =
-      ParseProject(head + "[\"" + std::string(192, 'A') + "\", \"AQID\"]}", "");
+      ParseProject(head + "[\"" + text.substr(0, 192) + "\", \"" + text.substr(192) + "\"]}", "");
   EXPECT_EQ(s.softness, 12.5);
   EXPECT_EQ(s.spillSuppression, 0.0);
   EXPECT_EQ(s.lightness, (std::array<double, 4>{5, 10, 90, 95}));
-  ASSERT_EQ(s.chromaMask.size(), 147u);
-  EXPECT_EQ(s.chromaMask[146], 3);
+  EXPECT_EQ(s.chromaMask, record);
   EXPECT_NE(ParseError(head + "[\"AAAA\", \"AQID\"]}").find("at least 144"), std::string::npos);
+  EXPECT_NE(ParseError(head + "[\"" + std::string(192, 'A') + "\", \"AQID\"]}")
+                .find("\"chromaMask\" is damaged"),
+            std::string::npos);
+  std::vector<std::uint8_t> cut(record.begin(), record.end() - 1);
+  EXPECT_NE(ParseError(head + "\"" + Base64Encode(cut) + "\"}").find("is damaged"),
+            std::string::npos);
 }
 
 TEST(Project, RandomSettingsRoundTrip) {
@@ -158,8 +179,7 @@ TEST(Project, RandomSettingsRoundTrip) {
     s.keyBlue = round == 1 ? 255.0 : channel(rng);
     for (double& l : s.lightness) l = percent(rng);
     std::sort(s.lightness.begin(), s.lightness.end());
-    s.chromaMask.resize(144 + rng() % 700);
-    for (auto& b : s.chromaMask) b = std::uint8_t(rng());
+    s.chromaMask = RecordOf(rng, std::uint8_t(1 + rng() % 255), 1 + rng() % 300);
     const std::string text = ProjectToJson(s);
     EXPECT_EQ(ParseProject(text, "r.json"), s) << text;
     // Mask lines: indent, quote, at most 76 base64 characters, quote, comma.
@@ -215,7 +235,8 @@ TEST(Project, CommandLineNumbersAreWholeFiniteAndInRange) {
 // or reads out of bounds (run under ASan).
 TEST(Project, RandomDamageNeverCrashes) {
   ProjectSettings s;
-  s.chromaMask.resize(400, 7);
+  std::mt19937 maskRng(5);
+  s.chromaMask = RecordOf(maskRng, 255, 400);
   const std::string valid = ProjectToJson(s);
   const std::string alphabet = "{}[]\",:0123456789.eE+-\\u tfn\x01\xC3\xA9\xFF";
   std::mt19937 rng(77);
@@ -229,11 +250,20 @@ TEST(Project, RandomDamageNeverCrashes) {
       if (kind == 1) text.erase(at, 1 + rng() % 8);
       if (kind == 2) text.insert(at, 1, alphabet[rng() % alphabet.size()]);
     }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    ASSERT_EQ(testing::CheckProjectRoundTrip(bytes, text.size()), "") << text;
     try {
       ValidateSettings(ParseProject(text, "fuzz.json"), "fuzz.json");
       ++accepted;
     } catch (const CliError&) {
     }
+  }
+  // The fuzz target's seeds hold the property too.
+  for (const auto& seed : std::filesystem::directory_iterator(std::string(MATTIX_SOURCE_DIR) +
+                                                              "/tests/cli/fuzz/project")) {
+    const std::string text = ReadFileText(seed.path().string());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    EXPECT_EQ(testing::CheckProjectRoundTrip(bytes, text.size()), "") << seed.path();
   }
   // Some edits are harmless (inside a number, in white space); most are not.
   EXPECT_GT(accepted, 0);

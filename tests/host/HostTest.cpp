@@ -9,6 +9,10 @@
 #include "host/EffectRegistry.h"
 #include "host/HostError.h"
 #include "host/HostModule.h"
+#include "host/Image.h"
+#include "host/cli/Commands.h"
+#include "host/cli/EffectSettings.h"
+#include "host/cli/FileBytes.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/RenderCommand.h"
 #include "tests/cli/TestSupport.h"
@@ -18,6 +22,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -184,6 +189,101 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
     EXPECT_EQ(Fnv1a(ReadPng(dir / ("out_000" + std::to_string(n) + ".png")).pixels),
               kGoldens[0].hash)
         << "frame " << n;
+}
+
+// Keys `input` with `instance`, after setting its parameters to `settings`.
+BgraImage KeyWith(host::CEffectInstance& instance, const ProjectSettings& settings,
+                  const BgraImage& input) {
+  BgraImage in = input, out(input.width, input.height);
+  const auto stride = std::int32_t(in.Stride());
+  EXPECT_EQ(ApplySettings(instance, settings), PIM::kOk);
+  const auto inImage = host::CImage::WrapBgra(in.pixels.data(), in.width, in.height, stride, false);
+  const auto outImage =
+      host::CImage::WrapBgra(out.pixels.data(), out.width, out.height, stride, false);
+  EXPECT_EQ(instance.Render(*outImage, *inImage), PIM::kOk);
+  return out;
+}
+
+// Four instances of one module key and change their parameters at once:
+// each frame equals the one keyed alone with the same settings. (Run under
+// ThreadSanitizer too, where a race is reported even when pixels agree.)
+TEST(RenderCommand, InstancesKeyingAtOnceMatchKeyingAlone) {
+  const std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(FindEffectModule());
+  ASSERT_EQ(module->RegisterEffects(), PIM::kOk);
+  const BgraImage sample = ReadPng(kSamples + "greenscreen.png");
+  std::vector<ProjectSettings> settings(3, ReadProject(kSamples + "key.json"));
+  settings[1].softness = 40, settings[2].spillSuppression = 80,
+  settings[2].lightness = {5, 9, 80, 95};
+  std::vector<BgraImage> alone;
+  {
+    const auto instance = module->CreateInstance();
+    ASSERT_EQ(instance->DefineParameters(), PIM::kOk);
+    for (const ProjectSettings& s : settings) alone.push_back(KeyWith(*instance, s, sample));
+  }
+  ASSERT_TRUE(alone[0].pixels != alone[1].pixels && alone[0].pixels != alone[2].pixels);
+  std::vector<std::unique_ptr<host::CEffectInstance>> instances;
+  for (int t = 0; t < 4; ++t) {
+    instances.push_back(module->CreateInstance());
+    ASSERT_EQ(instances.back()->DefineParameters(), PIM::kOk);
+  }
+  std::vector<int> mismatches(instances.size(), 0);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < instances.size(); ++t)
+    threads.emplace_back([&, t] {
+      for (std::size_t round = 0; round < 6; ++round) {
+        const std::size_t k = (t + round) % settings.size();
+        mismatches[t] += KeyWith(*instances[t], settings[k], sample).pixels != alone[k].pixels;
+      }
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(mismatches, std::vector<int>(instances.size(), 0));
+}
+
+// `mattix render ARGS` as the command runs it: exit status and standard error.
+std::pair<int, std::string> MattixRender(std::vector<std::string> args) {
+  args.insert(args.begin(), {"mattix", "render"});
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  ::testing::internal::CaptureStderr();
+  const int status = CommandMain(int(argv.size()), argv.data(), Render);
+  return {status, ::testing::internal::GetCapturedStderr()};
+}
+
+// Inputs that cannot be keyed as given end with status 1 and a message
+// naming what is wrong, and leave nothing in the output folder.
+TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
+  testing::TempDir dir;
+  fs::create_directories(dir / "out");
+  fs::create_directories(dir / "frames");
+  const std::vector<std::uint8_t> small = EncodePng(BgraImage(2, 2), "");
+  dir.Write("wide.png", testing::PngClaiming(small, 17000, 4));
+  for (const char* n : {"g_0001.png", "g_0002.png", "g_0004.png"}) dir.Write(n, small);
+  dir.Write("damaged.json", R"({"format": "mattix-project", "version": 1, "chromaMask": ")" +
+                                std::string(192, 'A') + R"(AQID"})");
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{dir / "wide.png", "-o", dir / "out/k.png"},
+       "wide.png: the picture is 17000 x 4 pixels; Mattix keys frames up to 16384 pixels a side"},
+      {{dir / "g_%04d.png", "-o", dir / "out/k_%04d.png", "--matte", dir / "out/m_%04d.png"},
+       "g_%04d.png: the sequence has a gap: frame " + dir / "g_0003.png is missing"},
+      {{kSamples + "greenscreen.png", "-o", dir / "out/k.png", "--project", dir / "damaged.json"},
+       "damaged.json:1:58: \"chromaMask\" is damaged"},
+      {{dir / "frames", "-o", dir / "out/k_%04d.png"}, "frames: is a folder"}};
+  for (const auto& c : cases) {
+    const auto [status, err] = MattixRender(c.args);
+    EXPECT_EQ(status, 1) << err;
+    EXPECT_NE(err.find(c.error), std::string::npos) << err;
+    EXPECT_TRUE(fs::is_empty(dir / "out")) << c.error;
+  }
+  // Without a mask the render says that nothing is keyed, and nothing is.
+  const auto [status, err] = MattixRender({kSamples + "greenscreen.png", "-o", dir / "out/k.png"});
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(err.find("has no chroma mask: nothing is keyed, the output equals the input"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(ReadPng(dir / "out/k.png").pixels, ReadPng(kSamples + "greenscreen.png").pixels);
 }
 
 }  // namespace

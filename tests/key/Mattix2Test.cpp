@@ -72,6 +72,19 @@ TEST(Key, StatusPrecedence) {
               KeyFrame(target, shortSource, Settings(), &full) == 27 &&
               KeyFrame(target, narrowSource, Settings(), &full) == 27);
   EXPECT_EQ(target.pixels(), before);
+  // A header widened past what the library addresses after attaching has no
+  // stride any more: refused, with or without a mask, rather than walked.
+  Frame wideTarget(8, 2), wideSource(8, 2);
+  wideSource.Fill(3);
+  const auto wideBefore = wideTarget.pixels();
+  for (Frame* widened : {&wideTarget, &wideSource}) {
+    widened->header().biWidth = 17000;
+    for (const MaskRecord* record : {&full, static_cast<const MaskRecord*>(nullptr)})
+      EXPECT_EQ(KeyFrame(wideTarget, wideSource, Settings(), record), 27);
+    widened->header().biWidth = 8;
+  }
+  EXPECT_EQ(wideTarget.pixels(), wideBefore);
+  EXPECT_TRUE(wideTarget.GuardsIntact() && wideSource.GuardsIntact());
 }
 
 // A record size below the header's claim (even when the memory behind holds

@@ -264,6 +264,12 @@ TEST(DescribeImage, RefusesFramesItCannotDescribe) {
   EXPECT_TRUE(refused(d));
   d.offerFormat = true;
   EXPECT_FALSE(refused(d));
+  // Wider than the image library addresses (its row stride would be 0); the
+  // widest it addresses is described.
+  std::vector<std::uint8_t> wide;
+  EXPECT_TRUE(refused(Frame(4, 16385, 2, 1, wide)));
+  EXPECT_TRUE(refused(Frame(4, 17000, 4, 1, wide)));
+  EXPECT_FALSE(refused(Frame(4, 16384, 2, 1, wide)));
 }
 
 }  // namespace
