@@ -51,6 +51,15 @@ struct ProjectOptions {
   bool force = false;
 };
 
+// mattix key pick --project P (--colour R,G,B | --at INPUT:X,Y) [--disc]
+// mattix key clear --project P
+struct KeyOptions {
+  std::string project;                // updated in place, created with defaults when missing
+  std::optional<std::string> colour;  // "R,G,B", 0 to 255 each
+  std::optional<std::string> at;      // "INPUT:X,Y", a pixel of a PNG picture
+  bool disc = false;                  // marks a disc around the colour (Shift)
+};
+
 // mattix serve INPUT [--project P] [--output OUT [--force]] [--port N] [--host ADDR]
 struct ServeOptions {
   std::string input;

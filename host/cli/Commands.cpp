@@ -11,6 +11,7 @@
 
 #include <sys/stat.h>
 #include <cstdio>
+#include <iterator>
 
 namespace mattix::cli {
 
@@ -83,7 +84,17 @@ int ProjectShow(const ProjectOptions& o) {
   return 0;
 }
 
-int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeHandler& serve) {
+int KeyClear(const KeyOptions& o) {
+  ProjectSettings settings;
+  if (Exists(o.project)) settings = ReadProject(o.project);
+  settings.chromaMask.assign(std::begin(wheel::kEmptyRecord), std::end(wheel::kEmptyRecord));
+  WriteText(o.project, ProjectToJson(settings), true);
+  std::printf("%s: chroma mask cleared\n", o.project.c_str());
+  return 0;
+}
+
+int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeHandler& serve,
+                const KeyPickHandler& keyPick) {
   InstallInterruptCleanup();
   CLI::App app("Mattix: a chroma-key effect for video editors, on the command line.", "mattix");
   app.set_version_flag("--version", "mattix " MATTIX_VERSION);
@@ -142,6 +153,32 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
           "program)");
     status = render(renderOptions);
   });
+
+  CLI::App* key = app.add_subcommand("key", "Marks key colours on a project's chroma mask");
+  key->require_subcommand(1);
+  KeyOptions keyOptions;
+  CLI::App* keyPickCommand = key->add_subcommand(
+      "pick",
+      "Picks a key colour as a user of the wheel does: the effect marks it on the chroma\n"
+      "mask of project P, updated in place (created when missing).");
+  CLI::Option* colour =
+      keyPickCommand->add_option("--colour", keyOptions.colour, "The colour R,G,B (0 to 255 each)");
+  keyPickCommand
+      ->add_option("--at", keyOptions.at, "The colour of pixel X,Y (from the top left) of a PNG")
+      ->type_name("INPUT:X,Y")
+      ->excludes(colour);
+  keyPickCommand->add_flag("--disc", keyOptions.disc,
+                           "Marks a disc of neighbouring hues around the colour too");
+  CLI::App* keyClearCommand =
+      key->add_subcommand("clear", "Empties the chroma mask of project P (created when missing).");
+  for (CLI::App* sub : {keyPickCommand, keyClearCommand})
+    sub->add_option("--project", keyOptions.project, "The project P")->required();
+  keyPickCommand->callback([&] {
+    if (!keyOptions.colour && !keyOptions.at) throw UsageError("--colour or --at is required");
+    if (!keyPick) throw CliError("key pick: this build has no effect module to pick with");
+    status = keyPick(keyOptions);
+  });
+  keyClearCommand->callback([&] { status = KeyClear(keyOptions); });
 
   CLI::App* serveCommand = app.add_subcommand(
       "serve",

@@ -13,17 +13,21 @@ int MaskImport(const MaskOptions& options);
 int MaskExport(const MaskOptions& options);
 int ProjectNew(const ProjectOptions& options);
 int ProjectShow(const ProjectOptions& options);
+// Stores the empty chroma mask record in the project (created when missing).
+int KeyClear(const KeyOptions& options);
 
 // A command that the host adds (the render command, which needs the module).
 using RenderHandler = std::function<int(const RenderOptions& options)>;
 // A command that the host adds (the keyer in a browser).
 using ServeHandler = std::function<int(const ServeOptions& options)>;
+// A command that the host adds (the key colour pick, which needs the module).
+using KeyPickHandler = std::function<int(const KeyOptions& options)>;
 
 // Runs the command line; returns the exit status: 0 done (help and --version
 // included), 1 failed (the message, naming the file, on stderr), 2 a command
-// line not understood. `render` handles "mattix render" and `serve` "mattix
-// serve" when given.
+// line not understood. `render` handles "mattix render", `serve` "mattix
+// serve" and `keyPick` "mattix key pick" when given.
 int CommandMain(int argc, char** argv, const RenderHandler& render = nullptr,
-                const ServeHandler& serve = nullptr);
+                const ServeHandler& serve = nullptr, const KeyPickHandler& keyPick = nullptr);
 
 }  // namespace mattix::cli

@@ -74,12 +74,7 @@ class InstancePool {
       std::lock_guard<std::mutex> lock(m_mutex);
       instance = m_module->CreateInstance();
     }
-    const std::string& path = m_module->Path();
-    if (const PIM::Status s = instance->DefineParameters(); s != PIM::kOk)
-      throw CliError(path + ": the effect refused to define its parameters (status " + Hex(s) +
-                     ")");
-    if (const PIM::Status s = ApplySettings(*instance, m_settings); s != PIM::kOk)
-      throw CliError(path + ": the effect's parameters could not be set (status " + Hex(s) + ")");
+    ConfigureInstance(*instance, m_module->Path(), m_settings);
     return instance;
   }
 
@@ -126,6 +121,30 @@ std::string FindEffectModule() {
   }
 }
 
+std::shared_ptr<host::CHostModule> LoadEffectModule() {
+  try {
+    std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(FindEffectModule());
+    if (const PIM::Status s = module->RegisterEffects(); s != PIM::kOk)
+      throw CliError(module->Path() + ": the module refused to register its effect (status " +
+                     Hex(s) + ")");
+    if (module->Effects().empty())
+      throw CliError(module->Path() + ": the module registered no effect");
+    return module;
+  } catch (const host::HostError& e) {
+    throw CliError(e.what());
+  }
+}
+
+void ConfigureInstance(host::CEffectInstance& instance, const std::string& modulePath,
+                       const ProjectSettings& settings) {
+  if (const PIM::Status s = instance.DefineParameters(); s != PIM::kOk)
+    throw CliError(modulePath + ": the effect refused to define its parameters (status " + Hex(s) +
+                   ")");
+  if (const PIM::Status s = ApplySettings(instance, settings); s != PIM::kOk)
+    throw CliError(modulePath + ": the effect's parameters could not be set (status " + Hex(s) +
+                   ")");
+}
+
 int RenderCommand(const std::vector<std::string>& args) { return Render(ParseRenderOptions(args)); }
 
 int Render(const RenderOptions& options) { return RenderWithProgress(options, nullptr); }
@@ -136,18 +155,7 @@ int RenderWithProgress(const RenderOptions& options,
   if (options.project) settings = ReadProject(*options.project);
   ApplyOverrides(settings, options.overrides);
 
-  std::shared_ptr<host::CHostModule> module;
-  try {
-    module = host::CHostModule::Load(FindEffectModule());
-    if (const PIM::Status s = module->RegisterEffects(); s != PIM::kOk)
-      throw CliError(module->Path() + ": the module refused to register its effect (status " +
-                     Hex(s) + ")");
-    if (module->Effects().empty())
-      throw CliError(module->Path() + ": the module registered no effect");
-  } catch (const host::HostError& e) {
-    throw CliError(e.what());
-  }
-  InstancePool pool(module, settings);
+  InstancePool pool(LoadEffectModule(), settings);
 
   std::unique_ptr<FrameReader> reader = FrameReader::Open(options.input);
   InputFiles inputs;

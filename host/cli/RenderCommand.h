@@ -8,9 +8,12 @@
 //   2. libmattix.so next to the mattix executable;
 //   3. the module of the build tree the executable was built in (its path
 //      is compiled in), so that a freshly built tree runs without set-up.
+#include "host/EffectInstance.h"
+#include "host/HostModule.h"
 #include "host/cli/CommandLine.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,15 @@ namespace mattix::cli {
 // The module `mattix render` would load (see above); throws CliError when
 // none of the places holds one.
 std::string FindEffectModule();
+
+// Loads that module and registers its effect; throws CliError naming the
+// module when it cannot be loaded or registers nothing.
+std::shared_ptr<host::CHostModule> LoadEffectModule();
+
+// Has a new instance define its parameters and sets them to the project's
+// settings; throws CliError naming modulePath when the effect refuses.
+void ConfigureInstance(host::CEffectInstance& instance, const std::string& modulePath,
+                       const ProjectSettings& settings);
 
 // The render command's handler for CommandMain: keys with checked options.
 // Returns the exit status; throws CliError naming the file (and frame).

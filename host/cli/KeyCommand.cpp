@@ -1,0 +1,104 @@
+#include "host/cli/KeyCommand.h"
+
+#include "host/ControlHost.h"
+#include "host/HostError.h"
+#include "host/cli/CliError.h"
+#include "host/cli/MaskRecord.h"
+#include "host/cli/OutputFile.h"
+#include "host/cli/PngFile.h"
+#include "host/cli/Project.h"
+#include "host/cli/RenderCommand.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+namespace mattix::cli {
+
+namespace {
+
+// Splits "a,b,c" into exactly `count` numbers in [min, max]; throws CliError
+// about the text alone.
+std::vector<double> ParseList(std::string_view text, std::size_t count, double min, double max) {
+  std::vector<double> values;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = text.find(',', start);
+    values.push_back(ParseNumber(text.substr(start, comma - start), min, max));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  if (values.size() != count)
+    throw CliError("\"" + std::string(text) + "\" is not " + std::to_string(count) +
+                   " numbers separated by commas");
+  return values;
+}
+
+}  // namespace
+
+std::array<double, 3> KeyColour(const KeyOptions& o) {
+  if (o.colour) {
+    try {
+      const std::vector<double> c = ParseList(*o.colour, 3, 0.0, 255.0);
+      return {c[0], c[1], c[2]};
+    } catch (const CliError& e) {
+      throw CliError(o.project + ": --colour " + e.what());
+    }
+  }
+  const std::string& at = o.at.value();
+  const std::size_t colon = at.rfind(':');
+  if (colon == std::string::npos || colon == 0)
+    throw CliError(o.project + ": --at \"" + at + "\" is not INPUT:X,Y");
+  const std::string input = at.substr(0, colon);
+  std::vector<double> xy;
+  try {
+    xy = ParseList(std::string_view(at).substr(colon + 1), 2, -1e9, 1e9);
+  } catch (const CliError& e) {
+    throw CliError(input + ": --at " + e.what());
+  }
+  if (xy[0] != std::floor(xy[0]) || xy[1] != std::floor(xy[1]))
+    throw CliError(input + ": --at needs whole pixel coordinates");
+  const BgraImage picture = ReadPng(input);
+  if (xy[0] < 0 || xy[1] < 0 || xy[0] >= picture.width || xy[1] >= picture.height)
+    throw CliError(input + ": pixel " + at.substr(colon + 1) + " is outside the picture (" +
+                   std::to_string(picture.width) + " x " + std::to_string(picture.height) + ")");
+  const std::uint8_t* p = picture.Row(int(xy[1])) + std::size_t(xy[0]) * 4;  // B, G, R, A
+  return {double(p[2]), double(p[1]), double(p[0])};
+}
+
+int KeyPick(const KeyOptions& o) {
+  ProjectSettings settings;
+  if (struct stat st {}; ::stat(o.project.c_str(), &st) == 0) {
+    settings = ReadProject(o.project);
+    ValidateMaskRecord(settings.chromaMask, o.project);
+  }
+  const std::array<double, 3> colour = KeyColour(o);
+
+  std::shared_ptr<host::CHostModule> module = LoadEffectModule();
+  try {
+    std::unique_ptr<host::CEffectInstance> instance = module->CreateInstance();
+    ConfigureInstance(*instance, module->Path(), settings);
+    host::CControlHost controls(*instance);
+    const host::EventResult picked =
+        controls.PickKeyColour(colour[0], colour[1], colour[2], host::Keys{o.disc, false});
+    if (picked.status != PIM::kOk)
+      throw CliError(module->Path() + ": the effect could not take the key colour (status " +
+                     std::to_string(picked.status) + ")");
+    settings.chromaMask = controls.Value(host::CControlHost::kWheelParameter);
+  } catch (const host::HostError& e) {
+    throw CliError(module->Path() + ": " + e.what());
+  }
+  settings.keyRed = colour[0];
+  settings.keyGreen = colour[1];
+  settings.keyBlue = colour[2];
+  const std::string text = ProjectToJson(settings);
+  WriteFileAtomically(o.project, std::vector<std::uint8_t>(text.begin(), text.end()), true);
+  std::printf("%s: key colour %g,%g,%g marked%s\n", o.project.c_str(), colour[0], colour[1],
+              colour[2], o.disc ? " with a disc around it" : "");
+  return 0;
+}
+
+}  // namespace mattix::cli
