@@ -71,7 +71,7 @@ std::array<double, 3> KeyColour(const KeyOptions& o) {
 
 int KeyPick(const KeyOptions& o) {
   ProjectSettings settings;
-  if (struct stat st {}; ::stat(o.project.c_str(), &st) == 0) {
+  if (struct stat st{}; ::stat(o.project.c_str(), &st) == 0) {
     settings = ReadProject(o.project);
     ValidateMaskRecord(settings.chromaMask, o.project);
   }

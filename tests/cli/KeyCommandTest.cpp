@@ -42,7 +42,7 @@ TEST(KeyCommand, PickedColoursAreKeyedByTheNextRender) {
   BgraImage frame(int(kColours.size()), 1);
   for (std::size_t i = 0; i < kColours.size(); ++i)
     frame.pixels[i * 4 + 0] = kColours[i][2], frame.pixels[i * 4 + 1] = kColours[i][1],
-    frame.pixels[i * 4 + 2] = kColours[i][0], frame.pixels[i * 4 + 3] = 255;
+                         frame.pixels[i * 4 + 2] = kColours[i][0], frame.pixels[i * 4 + 3] = 255;
   dir.Write("in.png", EncodePng(frame, ""));
   const std::string project = dir / "key.json";  // missing: created by the first pick
   struct Step {
@@ -57,10 +57,10 @@ TEST(KeyCommand, PickedColoursAreKeyedByTheNextRender) {
   for (const Step& step : steps) {
     SCOPED_TRACE(step.line);
     ASSERT_EQ(Mattix(step.line + " --project " + project).first, 0);
-    ASSERT_EQ(Mattix("render -f " + dir / "in.png" + " -o " + dir / "out.png" + " --project " +
-                     project)
-                  .first,
-              0);
+    ASSERT_EQ(
+        Mattix("render -f " + dir / "in.png" + " -o " + dir / "out.png" + " --project " + project)
+            .first,
+        0);
     const BgraImage out = ReadPng(dir / "out.png");
     for (std::size_t i = 0; i < kColours.size(); ++i)
       EXPECT_EQ(out.pixels[i * 4 + 3], step.keyed[i] ? 0 : 255) << "colour " << i;
