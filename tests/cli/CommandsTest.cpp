@@ -19,29 +19,16 @@
 namespace mattix::cli {
 namespace {
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-// Runs `mattix LINE` (arguments split at spaces), capturing its output.
-Result Mattix(const std::string& line, const RenderHandler& render = nullptr) {
-  std::istringstream words("mattix " + line);
-  std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  const int status = CommandMain(int(argv.size()), argv.data(), render);
-  std::string out = ::testing::internal::GetCapturedStdout();
-  return {status, out, ::testing::internal::GetCapturedStderr()};
+// Runs `mattix LINE`, capturing its output.
+testing::CommandResult Mattix(const std::string& line, const RenderHandler& render = nullptr) {
+  return testing::RunMattix(line, render);
 }
 
 TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   testing::TempDir dir;
   const std::string k = dir / "k.json";
   const auto ok = [&](const std::string& line) {
-    const Result r = Mattix(line);
+    const testing::CommandResult r = Mattix(line);
     EXPECT_EQ(r.status, 0) << r.err;
     return r;
   };
@@ -54,7 +41,7 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
 
   // Export of a project without mask: black. Import updates the project in
   // place (keeping its settings) or creates a missing one.
-  const Result black = ok("mask export --project " + k + " -o " + dir / "b.png");
+  const testing::CommandResult black = ok("mask export --project " + k + " -o " + dir / "b.png");
   EXPECT_NE(black.out.find("no mask drawn"), std::string::npos);
   EXPECT_EQ(ReadPng(dir / "b.png").width, 241);
   GreyImage painted(241, 209);
@@ -108,7 +95,7 @@ TEST(Commands, StatusAndMessages) {
       {"bogus -o x", 2, "unknown command \"bogus\"\n(mattix --help"},
       {"", 2, "A subcommand is required"}};
   for (const auto& c : cases) {
-    const Result r = Mattix(c.line);
+    const testing::CommandResult r = Mattix(c.line);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_EQ(r.err.rfind("mattix: ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;

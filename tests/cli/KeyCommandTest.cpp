@@ -17,18 +17,10 @@
 namespace mattix::cli {
 namespace {
 
-// Runs `mattix LINE` (split at spaces) with the module's commands; the exit
-// status and stderr.
+// Runs `mattix LINE` with the module's commands; the exit status and stderr.
 std::pair<int, std::string> Mattix(const std::string& line) {
-  std::istringstream words("mattix " + line);
-  std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  const int status = CommandMain(int(argv.size()), argv.data(), Render, nullptr, KeyPick);
-  ::testing::internal::GetCapturedStdout();
-  return {status, ::testing::internal::GetCapturedStderr()};
+  const testing::CommandResult r = testing::RunMattix(line, Render, KeyPick);
+  return {r.status, r.err};
 }
 
 // The colours of the test frame, left to right: the key, a neighbour of it

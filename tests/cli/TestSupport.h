@@ -1,6 +1,9 @@
 #pragma once
 // Small helpers shared by the tests of the command.
 #include "host/cli/CliError.h"
+#include "host/cli/Commands.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -8,12 +11,34 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <zlib.h>
 
 namespace mattix::cli::testing {
+
+struct CommandResult {
+  int status;
+  std::string out, err;
+};
+
+// Runs `mattix LINE` (arguments split at spaces) with the given handlers,
+// capturing its output.
+inline CommandResult RunMattix(const std::string& line, const RenderHandler& render = nullptr,
+                               const KeyPickHandler& keyPick = nullptr) {
+  std::istringstream words("mattix " + line);
+  std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int status = CommandMain(int(argv.size()), argv.data(), render, nullptr, keyPick);
+  std::string out = ::testing::internal::GetCapturedStdout();
+  return {status, out, ::testing::internal::GetCapturedStderr()};
+}
 
 // The message of the CliError that `f` throws, or "(no error)".
 inline std::string ErrorOf(const std::function<void()>& f) {
