@@ -51,13 +51,16 @@ struct ProjectOptions {
   bool force = false;
 };
 
-// mattix key pick --project P (--colour R,G,B | --at INPUT:X,Y) [--disc]
+// mattix key pick --project P (--colour R,G,B | --at INPUT:X,Y)... [--frame N] [--disc]
+// mattix key auto --project P INPUT [--frame N]
 // mattix key clear --project P
 struct KeyOptions {
-  std::string project;                // updated in place, created with defaults when missing
-  std::optional<std::string> colour;  // "R,G,B", 0 to 255 each
-  std::optional<std::string> at;      // "INPUT:X,Y", a pixel of a PNG picture
-  bool disc = false;                  // marks a disc around the colour (Shift)
+  std::string project;               // updated in place, created with defaults when missing
+  std::vector<std::string> colours;  // "R,G,B", 0 to 255 each
+  std::vector<std::string> ats;      // "INPUT:X,Y", a pixel of a picture, sequence or video
+  std::string input;                 // key auto: the frame's picture, sequence or video
+  std::optional<long> frame;         // the frame of a sequence (its number) or video (from 1)
+  bool disc = false;                 // marks a disc around each colour (Shift)
 };
 
 // mattix serve INPUT [--project P] [--output OUT [--force]] [--port N] [--host ADDR]

@@ -161,20 +161,26 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
       "pick",
       "Picks a key colour as a user of the wheel does: the effect marks it on the chroma\n"
       "mask of project P, updated in place (created when missing).");
-  CLI::Option* colour =
-      keyPickCommand->add_option("--colour", keyOptions.colour, "The colour R,G,B (0 to 255 each)");
   keyPickCommand
-      ->add_option("--at", keyOptions.at, "The colour of pixel X,Y (from the top left) of a PNG")
+      ->add_option("--colour", keyOptions.colours, "The colour R,G,B (0 to 255 each); repeatable")
+      ->allow_extra_args(false);
+  keyPickCommand
+      ->add_option("--at", keyOptions.ats,
+                   "The colour of pixel X,Y (from the top left) of a picture, sequence or\n"
+                   "video; repeatable")
       ->type_name("INPUT:X,Y")
-      ->excludes(colour);
+      ->allow_extra_args(false);
+  keyPickCommand->add_option("--frame", keyOptions.frame,
+                             "The frame of --at's sequence (its number) or video (from 1)");
   keyPickCommand->add_flag("--disc", keyOptions.disc,
-                           "Marks a disc of neighbouring hues around the colour too");
+                           "Marks a disc of neighbouring hues around each colour too");
   CLI::App* keyClearCommand =
       key->add_subcommand("clear", "Empties the chroma mask of project P (created when missing).");
   for (CLI::App* sub : {keyPickCommand, keyClearCommand})
     sub->add_option("--project", keyOptions.project, "The project P")->required();
   keyPickCommand->callback([&] {
-    if (!keyOptions.colour && !keyOptions.at) throw UsageError("--colour or --at is required");
+    if (keyOptions.colours.empty() && keyOptions.ats.empty())
+      throw UsageError("--colour or --at is required");
     if (!keyPick) throw CliError("key pick: this build has no effect module to pick with");
     status = keyPick(keyOptions);
   });

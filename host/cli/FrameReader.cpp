@@ -131,4 +131,22 @@ BgraImage FrameReader::Load(InputFrame& frame) const {
   return image;
 }
 
+BgraImage ReadInputFrame(const std::string& input, std::optional<long> number,
+                         const FfmpegTools& tools) {
+  std::unique_ptr<FrameReader> reader = FrameReader::Open(input, tools);
+  const bool picture = InputKindOf(input) == MediaKind::Picture;
+  if (picture && number && *number != 1)
+    throw CliError(input + ": is one picture; it has no frame " + std::to_string(*number));
+  long first = -1, last = -1;
+  while (std::optional<InputFrame> frame = reader->Next()) {
+    if (!number || picture || frame->number == *number) return reader->Load(*frame);
+    if (first < 0) first = frame->number;
+    last = frame->number;
+  }
+  throw CliError(input + ": has no frame " + std::to_string(*number) +
+                 (first < 0 ? std::string()
+                            : " (its frames are " + std::to_string(first) + " to " +
+                                  std::to_string(last) + ")"));
+}
+
 }  // namespace mattix::cli

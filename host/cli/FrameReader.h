@@ -54,4 +54,11 @@ class FrameReader {
   std::vector<std::string> m_files;
 };
 
+// One frame of an input: a picture (`number` absent or 1), the frame of a
+// sequence with that file number, or the frame of a video counted from 1;
+// absent, the first frame. Throws CliError naming the input when the frame
+// does not exist.
+BgraImage ReadInputFrame(const std::string& input, std::optional<long> number,
+                         const FfmpegTools& tools = {});
+
 }  // namespace mattix::cli
