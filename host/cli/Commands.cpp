@@ -1,7 +1,9 @@
 #include "host/cli/Commands.h"
 
+#include "host/cli/BackdropKey.h"
 #include "host/cli/CliError.h"
 #include "host/cli/FileBytes.h"
+#include "host/cli/FrameReader.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/OutputFile.h"
 #include "host/cli/PngFile.h"
@@ -10,6 +12,7 @@
 #include <CLI/CLI.hpp>
 
 #include <sys/stat.h>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
 
@@ -90,6 +93,38 @@ int KeyClear(const KeyOptions& o) {
   settings.chromaMask.assign(std::begin(wheel::kEmptyRecord), std::end(wheel::kEmptyRecord));
   WriteText(o.project, ProjectToJson(settings), true);
   std::printf("%s: chroma mask cleared\n", o.project.c_str());
+  return 0;
+}
+
+int KeyAuto(const KeyOptions& o) {
+  const bool exists = Exists(o.project);
+  ProjectSettings settings;
+  if (exists) settings = ReadProject(o.project);
+  const BgraImage frame = ReadInputFrame(o.input, o.frame);
+  const std::optional<BackdropCluster> found = FindBackdrop(frame);
+  if (!found)
+    throw CliError(o.input +
+                   ": no backdrop found (no tenth of the frame is one saturated hue); pick its "
+                   "colour with mattix key pick --at");
+  const BackdropCluster& c = *found;
+  const GreyImage mask =
+      WheelMaskPicture([&c](float h, float s) { return BackdropKeyWeight(c, h, s); });
+  settings.chromaMask = MaskRecordFromPicture(mask, o.project);
+  if (!exists) {
+    // A screen's defaults: a little softness against the hard edge of the
+    // mask, spill taken off the edges, the darkest and brightest colours
+    // (noise, highlights) never keyed.
+    settings.softness = 10.0;
+    settings.spillSuppression = 60.0;
+    settings.lightness = {2.0, 8.0, 92.0, 98.0};
+  }
+  WriteText(o.project, ProjectToJson(settings), true);
+  const auto degrees = [](float turns) { return int(std::lround(turns * 360.0f)) % 360; };
+  std::printf(
+      "%s: backdrop of %s keyed: hue %d degrees (%d to %d), saturation %.2f to %.2f, %.0f%% "
+      "of the frame\n",
+      o.project.c_str(), o.input.c_str(), degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh),
+      double(c.saturationLow), double(c.saturationHigh), 100.0 * c.share);
   return 0;
 }
 
@@ -174,9 +209,19 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
                              "The frame of --at's sequence (its number) or video (from 1)");
   keyPickCommand->add_flag("--disc", keyOptions.disc,
                            "Marks a disc of neighbouring hues around each colour too");
+  CLI::App* keyAutoCommand = key->add_subcommand(
+      "auto",
+      "Finds the backdrop of a green- or blue-screen frame (its dominant saturated hue)\n"
+      "and keys it: the chroma mask of project P, updated in place (created when\n"
+      "missing, with settings for a screen), marks the backdrop's spread of hue and\n"
+      "saturation on the wheel.");
+  keyAutoCommand->add_option("input", keyOptions.input, "A picture, sequence or video")->required();
+  keyAutoCommand->add_option("--frame", keyOptions.frame,
+                             "The frame of a sequence (its number) or video (from 1)");
+  keyAutoCommand->callback([&] { status = KeyAuto(keyOptions); });
   CLI::App* keyClearCommand =
       key->add_subcommand("clear", "Empties the chroma mask of project P (created when missing).");
-  for (CLI::App* sub : {keyPickCommand, keyClearCommand})
+  for (CLI::App* sub : {keyPickCommand, keyAutoCommand, keyClearCommand})
     sub->add_option("--project", keyOptions.project, "The project P")->required();
   keyPickCommand->callback([&] {
     if (keyOptions.colours.empty() && keyOptions.ats.empty())
