@@ -36,12 +36,13 @@ struct RenderOptions {
 };
 
 // mattix mask import PICTURE --project P [-o OUT] [--force]
-// mattix mask export --project P -o PICTURE [--force]
+// mattix mask export --project P -o PICTURE [--guide] [--force]
 struct MaskOptions {
   std::string picture;  // import: the picture read
   std::string project;
   std::optional<std::string> output;
   bool force = false;
+  bool guide = false;  // export: the wheel's colours with the mask over them
 };
 
 // mattix project new -o P [overrides] [--force]; mattix project show P [overrides]

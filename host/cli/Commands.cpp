@@ -51,7 +51,18 @@ int MaskImport(const MaskOptions& o) {
   if (!inPlace && Exists(o.project)) inputs.Add(o.project);
   CheckOutputAllowed(out, inPlace || o.force, inputs);
 
-  const GreyImage levels = MaskLevelsFromPicture(ReadPng(o.picture));
+  IgnoredInPicture ignored;
+  const GreyImage levels = MaskLevelsFromPicture(ReadPng(o.picture), &ignored);
+  if (ignored.colour)
+    std::fprintf(stderr,
+                 "mattix: warning: %s has colours: only each pixel's brightness (its largest "
+                 "channel) is taken as the key weight, its hue is ignored\n",
+                 o.picture.c_str());
+  if (ignored.alpha)
+    std::fprintf(stderr,
+                 "mattix: warning: %s has transparent pixels: alpha is ignored, a pixel keys by "
+                 "its brightness alone\n",
+                 o.picture.c_str());
   settings.chromaMask = MaskRecordFromPicture(levels, o.picture);
   WriteText(out, ProjectToJson(settings), inPlace || o.force);
   std::printf("%s: chroma mask of %s (%zu bytes)\n", out.c_str(), o.picture.c_str(),
@@ -66,6 +77,12 @@ int MaskExport(const MaskOptions& o) {
   inputs.Add(o.project);
   CheckOutputAllowed(out, o.force, inputs);
   const GreyImage picture = PictureFromMaskRecord(settings.chromaMask, o.project);
+  if (o.guide) {
+    WriteFileAtomically(out, EncodePng(MaskGuidePicture(picture), out, 9), o.force);
+    std::printf("%s: the wheel's hues with the chroma mask of %s over them%s\n", out.c_str(),
+                o.project.c_str(), settings.HasMask() ? "" : " (no mask drawn)");
+    return 0;
+  }
   WriteFileAtomically(out, EncodePngGrey(picture, out, 9), o.force);
   std::printf("%s: chroma mask of %s%s\n", out.c_str(), o.project.c_str(),
               settings.HasMask() ? "" : " (no mask drawn: all black)");
@@ -142,9 +159,10 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
   MaskOptions maskOptions;
   CLI::App* maskImport = mask->add_subcommand(
       "import",
-      "Turns a 241 x 209 picture of the hue/saturation wheel (grey levels: white keys\n"
-      "fully, black not at all) into the chroma mask of project P, updated in place\n"
-      "(created when missing), or written to OUT.");
+      "Turns a 241 x 209 picture of the hue/saturation wheel into the chroma mask of\n"
+      "project P, updated in place (created when missing), or written to OUT. Each\n"
+      "pixel's brightness (its largest channel) is its key weight: black keys nothing,\n"
+      "white or any full colour keys fully; hue and alpha are ignored, with a warning.");
   maskImport->add_option("picture", maskOptions.picture, "The picture of the mask")->required();
   CLI::App* maskExport = mask->add_subcommand(
       "export",
@@ -158,6 +176,9 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
     if (sub == maskExport) output->required();
     sub->add_flag("-f,--force", maskOptions.force, "Replaces an existing output");
   }
+  maskExport->add_flag("--guide", maskOptions.guide,
+                       "Writes the wheel's colours with the mask over them instead, to see\n"
+                       "which hues lie where (a guide to paint over, not a mask to import)");
   maskImport->callback([&] { status = MaskImport(maskOptions); });
   maskExport->callback([&] { status = MaskExport(maskOptions); });
 

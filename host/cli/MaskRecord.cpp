@@ -4,24 +4,49 @@
 #include "host/cli/Project.h"
 #include "picker/ChromaMaskRecord.h"
 #include "picker/WheelGeometry.h"
+#include "resources/WheelPicture.h"
 #include "stdfx/DIB.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace mattix::cli {
 
-GreyImage MaskLevelsFromPicture(const BgraImage& picture) {
+GreyImage MaskLevelsFromPicture(const BgraImage& picture, IgnoredInPicture* ignored) {
   GreyImage levels(picture.width, picture.height);
+  IgnoredInPicture found;
   for (int y = 0; y < picture.height; ++y) {
     const std::uint8_t* p = picture.Row(y);
     std::uint8_t* out = levels.Row(y);
     for (int x = 0; x < picture.width; ++x, p += 4) {
-      // round((b + g + r) / 3 * a / 255) = round(v / 765), v <= 195075.
-      const std::uint32_t v = (std::uint32_t(p[0]) + p[1] + p[2]) * p[3];
-      out[x] = std::uint8_t((2 * v + 765) / 1530);
+      out[x] = std::max({p[0], p[1], p[2]});
+      found.colour |= p[0] != p[1] || p[1] != p[2];
+      found.alpha |= p[3] != 255;
     }
   }
+  if (ignored) *ignored = found;
   return levels;
+}
+
+BgraImage MaskGuidePicture(const GreyImage& mask) {
+  const std::vector<std::uint8_t> file = resources::WheelPictureFile();
+  constexpr std::size_t kHeaders = 14 + 40;  // file and info headers; rows bottom-up
+  BgraImage guide(wheel::kWidth, wheel::kHeight);
+  for (int y = 0; y < wheel::kHeight; ++y) {
+    const std::uint8_t* w =
+        file.data() + kHeaders + std::size_t(wheel::kHeight - 1 - y) * wheel::kWidth * 4;
+    std::uint8_t* out = guide.Row(y);
+    for (int x = 0; x < wheel::kWidth; ++x, w += 4, out += 4) {
+      const double lift = 0.75 * mask.Row(y)[x] / 255.0;
+      for (int c = 0; c < 3; ++c) {
+        const double base = 0.5 * w[c] * w[3] / 255.0;  // half brightness over black
+        out[c] = std::uint8_t(std::lround(base + (255.0 - base) * lift));
+      }
+      out[3] = 255;
+    }
+  }
+  return guide;
 }
 
 std::vector<std::uint8_t> MaskRecordFromPicture(const GreyImage& picture, const std::string& name) {

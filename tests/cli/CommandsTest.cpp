@@ -56,6 +56,12 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   const BgraImage back = ReadPng(dir / "back.png");
   for (std::size_t i = 0; i < painted.pixels.size(); ++i)
     ASSERT_EQ(back.pixels[i * 4], painted.pixels[i]) << i;
+  // The guide is a colour picture: importing it warns that hue is ignored.
+  ok("mask export --guide --project " + k + " -o " + dir / "guide.png");
+  EXPECT_EQ(ReadPng(dir / "guide.png").width, 241);
+  EXPECT_NE(ok("mask import " + dir / "guide.png" + " --project " + dir / "g.json")
+                .err.find("has colours: only each pixel's brightness"),
+            std::string::npos);
 }
 
 TEST(Commands, StatusAndMessages) {
