@@ -60,7 +60,8 @@ void AddRenderOptions(CLI::App& app, RenderOptions& options) {
   app.add_option("--field", options.field, "Keys only this field of interlaced frames")
       ->check(CLI::IsMember({0, 1}));
   app.add_option("--matte", options.matte, "Also writes the matte (the alpha as grey) here");
-  app.add_option("--preview", options.preview, "Also writes the result over a checkerboard here");
+  app.add_option("--preview", options.preview,
+                 "Also writes the result over a checkerboard here (any video format: .mp4...)");
   options.jobs = DefaultJobCount();
   app.add_option("-j,--jobs", options.jobs, "Frames keyed at once (default: the processors)")
       ->check(CLI::Range(1, kMaxJobs, "1 to " + std::to_string(kMaxJobs)));
@@ -86,12 +87,13 @@ void CheckRenderOptions(const RenderOptions& o) {
   if (o.matte) outputs.emplace_back("--matte", *o.matte);
   if (o.preview) outputs.emplace_back("--preview", *o.preview);
   for (const auto& [what, path] : outputs) {
-    const OutputFormat format = OutputFormatOf(path);
+    const OutputFormat format = what == "--preview" ? PreviewFormatOf(path) : OutputFormatOf(path);
     if (single && format != OutputFormat::Png)
       throw UsageError(path + ": the input is one picture, so " + what + " must be a .png");
     if (!single && format == OutputFormat::Png)
       throw UsageError(path + ": the input has many frames, so " + what +
-                       " must be a sequence (name_%04d.png) or a video (.mov, .webm)");
+                       " must be a sequence (name_%04d.png) or a video (.mov, .webm" +
+                       std::string(what == "--preview" ? ", .mp4..." : "") + ")");
   }
   CheckDistinctOutputs(outputs);
 }

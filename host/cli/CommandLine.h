@@ -45,11 +45,12 @@ struct MaskOptions {
   bool guide = false;  // export: the wheel's colours with the mask over them
 };
 
-// mattix project new -o P [overrides] [--force]; mattix project show P [overrides]
+// mattix project new -o P [overrides] [--force]; mattix project show P [overrides] [--json]
 struct ProjectOptions {
   std::string path;
   SettingOverrides overrides;
   bool force = false;
+  bool json = false;  // show: the whole file rather than a summary
 };
 
 // mattix key pick --project P (--colour R,G,B | --at INPUT:X,Y)... [--frame N] [--disc]

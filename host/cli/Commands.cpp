@@ -99,8 +99,17 @@ int ProjectNew(const ProjectOptions& o) {
 int ProjectShow(const ProjectOptions& o) {
   ProjectSettings settings = ReadCheckedProject(o.path);
   ApplyOverrides(settings, o.overrides);
-  const std::string text = ProjectToJson(settings);
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  if (o.json) {
+    const std::string text = ProjectToJson(settings);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+  }
+  const auto& l = settings.lightness;
+  std::printf(
+      "%s\n  softness           %g %%\n  spill suppression  %g %%\n"
+      "  lightness          %g, %g, %g, %g %%\n  chroma mask        %s\n",
+      o.path.c_str(), settings.softness, settings.spillSuppression, l[0], l[1], l[2], l[3],
+      MaskSummary(PictureFromMaskRecord(settings.chromaMask, o.path)).c_str());
   return 0;
 }
 
@@ -190,7 +199,11 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
   projectNew->add_option("-o,--output", projectOptions.path, "The project written")->required();
   projectNew->add_flag("-f,--force", projectOptions.force, "Replaces an existing project");
   CLI::App* projectShow =
-      project->add_subcommand("show", "Checks a project and prints it with the overrides applied.");
+      project->add_subcommand("show",
+                              "Checks a project and summarises it with the overrides applied: "
+                              "its\nsettings and what its chroma mask keys.");
+  projectShow->add_flag("--json", projectOptions.json,
+                        "Prints the whole project file instead (the mask as base64)");
   projectShow->add_option("project", projectOptions.path, "The project read")->required();
   for (CLI::App* sub : {projectNew, projectShow})
     AddOverrideOptions(*sub, projectOptions.overrides);

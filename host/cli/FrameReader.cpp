@@ -12,8 +12,16 @@ std::string FrameLabel(const std::string& path, long number) {
   return path + ": frame " + std::to_string(number);
 }
 
+// The bit depth in a PNG's header (its first chunk, IHDR, at byte 24), or 8
+// when the bytes are too short to tell (the decoder then reports them).
+int PngSampleBits(const std::vector<std::uint8_t>& bytes) {
+  return bytes.size() > 24 && bytes[24] > 8 ? bytes[24] : 8;
+}
+
 // Decodes a picture of a frame; errors read "PATH: frame N: reason".
-BgraImage DecodeFrame(const std::string& path, const std::string& label) {
+// `sampleBits`, when given, receives the picture's bit depth.
+BgraImage DecodeFrame(const std::string& path, const std::string& label,
+                      int* sampleBits = nullptr) {
   std::vector<std::uint8_t> bytes;
   try {
     bytes = ReadFileBytes(path);
@@ -24,13 +32,16 @@ BgraImage DecodeFrame(const std::string& path, const std::string& label) {
     throw CliError(label + ": " +
                    (message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : message));
   }
+  if (sampleBits) *sampleBits = PngSampleBits(bytes);
   return DecodePng(bytes.data(), bytes.size(), label);
 }
 
 class PictureReader : public FrameReader {
  public:
   explicit PictureReader(const std::string& path) : m_path(path) {
-    m_first = ReadPng(path);
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+    m_sampleBits = PngSampleBits(bytes);
+    m_first = DecodePng(bytes.data(), bytes.size(), path);
     m_width = m_first.width;
     m_height = m_first.height;
     m_frameCount = 1;
@@ -57,8 +68,8 @@ class SequenceReader : public FrameReader {
     m_list = ExpandSequence(pattern);
     m_files = m_list.paths;
     m_frameCount = long(m_list.paths.size());
-    m_first =
-        DecodeFrame(m_list.paths.front(), FrameLabel(m_list.paths.front(), m_list.numbers.front()));
+    m_first = DecodeFrame(m_list.paths.front(),
+                          FrameLabel(m_list.paths.front(), m_list.numbers.front()), &m_sampleBits);
     m_width = m_first.width;
     m_height = m_first.height;
   }
@@ -90,6 +101,7 @@ class VideoFrameReader : public FrameReader {
     m_height = info.height;
     m_frameCount = info.frameCount;
     m_frameRate = info.frameRate;
+    m_sampleBits = info.sampleBits;
     m_files = {path};
     m_reader = std::make_unique<VideoReader>(path, info, tools);
   }

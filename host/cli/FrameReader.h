@@ -38,6 +38,9 @@ class FrameReader {
   long frameCount() const { return m_frameCount; }
   // Frames per second for video outputs ("25" for pictures).
   const std::string& frameRate() const { return m_frameRate; }
+  // Bits of each sample of the input (of its first frame): 8, or up to 16;
+  // frames are read at 8 bits whatever it is.
+  int sampleBits() const { return m_sampleBits; }
   // The files read, for the output-is-not-an-input checks.
   const std::vector<std::string>& files() const { return m_files; }
 
@@ -51,6 +54,7 @@ class FrameReader {
   int m_height = 0;
   long m_frameCount = -1;
   std::string m_frameRate = "25";
+  int m_sampleBits = 8;
   std::vector<std::string> m_files;
 };
 

@@ -81,6 +81,56 @@ GreyImage PictureFromMaskRecord(const std::vector<std::uint8_t>& record, const s
   return picture;
 }
 
+std::string MaskSummary(const GreyImage& picture) {
+  constexpr float fx = 0.5f * (wheel::kWidth - 1), fy = 0.5f * (wheel::kHeight - 1);
+  long keyed = 0, full = 0;
+  std::vector<bool> degrees(360);
+  bool greys = false;
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) {
+      const std::uint8_t v = picture.Row(y)[x];
+      if (v == 0) continue;
+      ++keyed;
+      full += v == 255;
+      const int row = picture.height - 1 - y;  // buffer row, up from the bottom
+      if (row == wheel::kGreyRow && x == wheel::kGreyColumn) greys = true;
+      // The hue whose colours fall here: the wheel's positions inverted.
+      const double dx = x / fx - 1.0, dy = row / fy - 1.0;
+      if (std::hypot(dx, dy) < 0.05) continue;  // the centre holds every hue
+      const double turns = std::atan2(dy, dx) / (2.0 * M_PI);
+      degrees[std::size_t(std::lround((turns - std::floor(turns)) * 360.0)) % 360] = true;
+    }
+  if (keyed == 0) return "nothing keyed";
+  std::string text =
+      std::to_string(keyed) + " of the wheel's pixels keyed (" + std::to_string(full) + " fully)";
+  // Arcs of keyed degrees, one gap degree allowed, starting after a gap so
+  // that an arc through red is not split.
+  int start = 0;
+  while (start < 360 && degrees[std::size_t(start)]) ++start;
+  std::vector<std::pair<int, int>> arcs;  // first and last degree, the last possibly past 359
+  if (start == 360) {
+    arcs.emplace_back(0, 359);
+  } else {
+    for (int i = 1; i <= 360; ++i) {
+      const int d = start + i;
+      if (!degrees[std::size_t(d % 360)]) continue;
+      if (!arcs.empty() && d - arcs.back().second <= 2)
+        arcs.back().second = d;
+      else
+        arcs.emplace_back(d, d);
+    }
+  }
+  static const char* const kNames[] = {"red", "yellow", "green", "cyan", "blue", "magenta"};
+  for (std::size_t i = 0; i < arcs.size(); ++i) {
+    const auto [first, last] = arcs[i];
+    const int middle = ((first + last) / 2) % 360;
+    text += (i == 0 ? ": hues " : ", ") + std::to_string(first % 360) + " to " +
+            std::to_string(last % 360) + " degrees (" + kNames[((middle + 30) / 60) % 6] + ")";
+  }
+  if (greys) text += (arcs.empty() ? ": " : ", ") + std::string("greys");
+  return text;
+}
+
 void ValidateMaskRecord(const std::vector<std::uint8_t>& record, const std::string& name) {
   if (wheel::RecordIsEmpty(record.data(), record.size())) return;
   stdfx::CDIB mask;

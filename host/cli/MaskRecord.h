@@ -34,6 +34,13 @@ BgraImage MaskGuidePicture(const GreyImage& mask);
 // `name` when the size is not the wheel's.
 std::vector<std::uint8_t> MaskRecordFromPicture(const GreyImage& picture, const std::string& name);
 
+// A line that says what a mask picture keys: how many wheel pixels (and how
+// many fully), the arcs of hue they cover in degrees with the name of each
+// arc's colour, and whether greys are keyed: "1201 of the wheel's pixels
+// keyed (950 fully): hues 96 to 160 degrees (green)". "nothing keyed" for
+// an empty mask.
+std::string MaskSummary(const GreyImage& picture);
+
 // The mask picture of a record; an empty record (144 bytes or fewer) gives
 // a black 241 x 209 picture. Throws CliError naming `name` when the record
 // cannot be decoded.

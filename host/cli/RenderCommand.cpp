@@ -163,14 +163,20 @@ int RenderWithProgress(const RenderOptions& options,
   if (options.project) inputs.Add(*options.project);
   std::vector<long> numbers;
   for (long n = 1; n <= reader->frameCount(); ++n) numbers.push_back(n);
-  auto writer = [&](const std::string& path) {
+  auto writer = [&](const std::string& path, bool opaque) {
     return std::make_unique<FrameWriter>(path, reader->width(), reader->height(),
-                                         reader->frameRate(), options.force, inputs, numbers);
+                                         reader->frameRate(), options.force, inputs, numbers,
+                                         FfmpegTools{}, opaque);
   };
-  std::unique_ptr<FrameWriter> keyed = writer(options.output);
-  std::unique_ptr<FrameWriter> matte = options.matte ? writer(*options.matte) : nullptr;
-  std::unique_ptr<FrameWriter> preview = options.preview ? writer(*options.preview) : nullptr;
+  std::unique_ptr<FrameWriter> keyed = writer(options.output, false);
+  std::unique_ptr<FrameWriter> matte = options.matte ? writer(*options.matte, false) : nullptr;
+  std::unique_ptr<FrameWriter> preview = options.preview ? writer(*options.preview, true) : nullptr;
 
+  if (reader->sampleBits() > 8)
+    std::fprintf(stderr,
+                 "mattix: warning: %s has %d-bit samples: it is keyed at 8 bits (the effect "
+                 "takes 8-bit frames), and the outputs are 8-bit\n",
+                 options.input.c_str(), reader->sampleBits());
   if (!settings.HasMask())
     std::fprintf(stderr,
                  "mattix: warning: %s has no chroma mask: nothing is keyed, the output "

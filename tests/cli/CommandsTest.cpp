@@ -33,7 +33,8 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
     return r;
   };
   ok("project new -o " + k + " --softness 12.5 --lightness 1,2,3,4");
-  const ProjectSettings shown = ParseProject(ok("project show " + k + " --spill 40").out, "stdout");
+  const ProjectSettings shown =
+      ParseProject(ok("project show --json " + k + " --spill 40").out, "stdout");
   EXPECT_EQ(shown.softness, 12.5);
   EXPECT_EQ(shown.spillSuppression, 40.0);
   EXPECT_EQ(shown.lightness, (std::array<double, 4>{1, 2, 3, 4}));

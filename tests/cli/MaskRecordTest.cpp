@@ -2,6 +2,7 @@
 // record's stream starts with the bottom row), levels of colour pictures,
 // errors that name the file, and the sample's mask. The record's own layout is tested with the
 // wheel's record code.
+#include "host/cli/BackdropKey.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/Project.h"
@@ -95,6 +96,36 @@ TEST(MaskRecord, GuideShowsHuesUnderTheMask) {
   EXPECT_TRUE(b[0] > b[1] && b[0] > b[2] && b[1] >= 191 && b[2] >= 191)
       << int(b[0]) << " " << int(b[1]) << " " << int(b[2]);
   EXPECT_EQ(guide.Row(0)[0] + guide.Row(0)[1] + guide.Row(0)[2], 0);
+}
+
+// Arcs of keyed hue, named by colour; an arc through red is one arc.
+TEST(MaskRecord, SummaryNamesTheKeyedHues) {
+  const auto arcs = [](std::vector<float> centres) {
+    return WheelMaskPicture([centres](float h, float s) {
+      for (float c : centres)
+        if (s > 0.5f && std::fabs(h - c - std::round(h - c)) < 0.03f) return 255;
+      return 0;
+    });
+  };
+  const struct {
+    GreyImage mask;
+    std::vector<std::string> names;  // in the summary, one arc each
+  } cases[] = {
+      {GreyImage(wheel::kWidth, wheel::kHeight), {}},
+      {SampleMaskPicture(), {"(green)"}},
+      {arcs({0.0f}), {"(red)"}},
+      {arcs({0.0f, 2.0f / 3}), {"(red)", "(blue)"}},
+  };
+  for (const auto& c : cases) {
+    const std::string text = MaskSummary(c.mask);
+    std::size_t arcsSeen = 0;
+    for (std::size_t at = text.find(" degrees"); at != std::string::npos;
+         at = text.find(" degrees", at + 1))
+      ++arcsSeen;
+    EXPECT_EQ(arcsSeen, c.names.size()) << text;
+    for (const std::string& name : c.names) EXPECT_NE(text.find(name), std::string::npos) << text;
+    EXPECT_EQ(c.names.empty(), text == "nothing keyed") << text;
+  }
 }
 
 TEST(SampleScene, MaskKeysGreenAndNothingElse) {
