@@ -10,6 +10,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace CLI {
@@ -20,7 +22,7 @@ namespace mattix::cli {
 
 // mattix render INPUT -o OUTPUT [--project P] [--softness S] [--spill S]
 //   [--lightness L0,L1,L2,L3] [--field 0|1] [--matte M] [--preview P]
-//   [--jobs N] [--force]
+//   [--jobs N] [--frames A-B] [--allow-gaps] [--force]
 struct RenderOptions {
   std::string input;
   std::string output;
@@ -30,6 +32,8 @@ struct RenderOptions {
   SettingOverrides overrides;
   int field = -1;  // -1: whole frames
   int jobs = 1;
+  std::optional<std::pair<long, long>> frames;  // first and last frame number
+  bool allowGaps = false;                       // a sequence may miss frames
   bool force = false;
   std::vector<std::string> extraInputs;  // words after the input, refused by the check
   bool operator==(const RenderOptions&) const = default;
@@ -88,6 +92,10 @@ void AddRenderOptions(CLI::App& app, RenderOptions& options);
 // or a video gives sequences or videos; every output can hold alpha; the main
 // output, matte and preview are different files. Throws UsageError/CliError.
 void CheckRenderOptions(const RenderOptions& options);
+
+// Parses "A-B" (frame numbers, A <= B) or "N" (that frame alone). Throws
+// CliError about the text alone.
+std::pair<long, long> ParseFrameRange(std::string_view text);
 
 // Parses and checks the arguments of `mattix render` (those after "render").
 // A line not understood throws UsageError.

@@ -157,12 +157,16 @@ int RenderWithProgress(const RenderOptions& options,
 
   InstancePool pool(LoadEffectModule(), settings);
 
-  std::unique_ptr<FrameReader> reader = FrameReader::Open(options.input);
+  std::unique_ptr<FrameReader> reader =
+      FrameReader::Open(options.input, {}, FrameSelection{options.frames, options.allowGaps});
+  if (!reader->gaps().empty())
+    std::fprintf(stderr, "mattix: warning: %s; keying the frames that exist\n",
+                 reader->gaps().c_str());
   InputFiles inputs;
   for (const std::string& file : reader->files()) inputs.Add(file);
   if (options.project) inputs.Add(*options.project);
-  std::vector<long> numbers;
-  for (long n = 1; n <= reader->frameCount(); ++n) numbers.push_back(n);
+  // Outputs are numbered as the input's frames (checked before any work).
+  const std::vector<long>& numbers = reader->numbers();
   auto writer = [&](const std::string& path, bool opaque) {
     return std::make_unique<FrameWriter>(path, reader->width(), reader->height(),
                                          reader->frameRate(), options.force, inputs, numbers,
@@ -204,6 +208,9 @@ int RenderWithProgress(const RenderOptions& options,
       },
       &progress);
   progress.Finish();
+  if (frames == 0 && options.frames)
+    throw CliError(options.input + ": --frames " + std::to_string(options.frames->first) + "-" +
+                   std::to_string(options.frames->second) + " holds none of its frames");
   std::printf("keyed %ld frame%s into %s\n", frames, frames == 1 ? "" : "s",
               options.output.c_str());
   return 0;
