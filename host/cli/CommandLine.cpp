@@ -72,7 +72,7 @@ void AddRenderOptions(CLI::App& app, RenderOptions& options) {
          "Keys only frames A to B of a sequence (its numbers) or video (from 1);\n"
          "outputs keep the frames' numbers, so chunks of a shot render apart")
       ->type_name("A-B")
-      ->check(CheckedBy(ParseFrameRange, "A-B"));
+      ->check(CheckedBy(ParseFrameRange, ""));
   app.add_flag("--allow-gaps", options.allowGaps,
                "Keys the frames a numbered sequence has when some are missing, with a\n"
                "warning naming them (without it a gap is an error)");
