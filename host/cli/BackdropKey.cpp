@@ -13,7 +13,8 @@ namespace mattix::cli {
 
 namespace {
 
-constexpr int kBins = 360;  // one degree of hue each
+// Histogram bins over hue (one degree each) and over saturation 0 to 1.
+constexpr int kBins = 360;
 // Colours that take part: a hue that is not noise (saturation 0.2 or more)
 // and neither nearly black nor nearly white, where 8-bit hues scatter.
 constexpr float kMinSaturation = 0.2f;
@@ -21,6 +22,7 @@ constexpr float kMinLightness = 0.08f, kMaxLightness = 0.92f;
 // The cluster ends where the smoothed histogram falls below this share of
 // its peak.
 constexpr double kClusterFloor = 0.05;
+// A backdrop covers at least this share of the frame.
 constexpr double kMinShare = 0.1;
 
 float Smoothstep(float e0, float e1, float x) {
@@ -35,9 +37,10 @@ float HueOffset(float a, float b) {
   return d;
 }
 
-int Bin(float hue) { return std::min(int(hue * kBins), kBins - 1); }
+// The bin of a hue or a saturation (both 0 to 1).
+int Bin(float value) { return std::min(int(value * kBins), kBins - 1); }
 
-// The value at fraction q of sorted values.
+// The value at fraction q of the values once sorted (reorders them).
 float Percentile(std::vector<float>& values, double q) {
   const std::size_t i = std::min(values.size() - 1, std::size_t(q * double(values.size())));
   std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(i), values.end());
