@@ -260,6 +260,8 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
   keyPickCommand->callback([&] {
     if (keyOptions.colours.empty() && keyOptions.ats.empty())
       throw UsageError("--colour or --at is required");
+    if (keyOptions.frame && keyOptions.ats.empty())
+      throw UsageError("--frame chooses the frame of --at's input; give --at too");
     if (!keyPick) throw CliError("key pick: this build has no effect module to pick with");
     status = keyPick(keyOptions);
   });

@@ -79,6 +79,7 @@ TEST(KeyCommand, Errors) {
        in + ": pixel 4,0 is outside the picture (4 x 3)"},
       {"key pick --colour 0,256,0" + project, 1, dir / "key.json" + ": --colour 256 is out of"},
       {"key pick" + project, 2, "--colour or --at is required"},
+      {"key pick --colour 1,2,3 --frame 2" + project, 2, "give --at too"},
       {"key pick --at " + in + ":0,0 --frame 2" + project, 1, in + ": is one picture"},
   };
   for (const auto& c : cases) {
