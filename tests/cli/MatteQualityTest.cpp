@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 namespace mattix::cli {
 namespace {
@@ -76,12 +77,13 @@ TEST(MatteQuality, ShippedDemo) {
 }
 
 TEST(MatteQuality, KeyAuto) {
-  // Measured by this test when the bounds were set: green mean 3.07, band
-  // 17.00; blue mean 3.28, band 14.68.
+  // Measured by this test when the bounds were set: green mean 2.63, band
+  // 16.72; blue mean 2.80, band 14.36. The glass pane, a veil of the
+  // backdrop's hue, is keyed at one level, without bands.
   const struct {
     Backdrop backdrop;
     double mean, bandMean;
-  } cases[] = {{Backdrop::Green, 3.2, 17.5}, {Backdrop::Blue, 3.4, 15.2}};
+  } cases[] = {{Backdrop::Green, 2.75, 17.2}, {Backdrop::Blue, 2.95, 14.8}};
   for (const auto& [backdrop, meanBound, bandBound] : cases) {
     testing::TempDir dir;
     const SampleFrame scene = ScreenScene(480, 320, backdrop);
@@ -93,22 +95,32 @@ TEST(MatteQuality, KeyAuto) {
     const MatteError e = MeasureRender(dir, dir / "in.png", dir / "key.json", scene.alpha);
     EXPECT_LE(e.mean, meanBound);
     EXPECT_LE(e.bandMean, bandBound);
+    const BgraImage matte = ReadPng(dir / "matte.png");
+    std::set<int> paneLevels;
+    for (int y = int(0.18 * 320) + 2; y < int(0.62 * 320) - 2; ++y)
+      for (int x = int(0.68 * 480) + 2; x < int(0.92 * 480) - 2; ++x)
+        paneLevels.insert(matte.Row(y)[x * 4]);
+    EXPECT_EQ(paneLevels.size(), 1u);
   }
 }
 
 // Frames of known hues: the backdrop is the larger saturated one, pure green
 // at 1/3 of a turn and pure blue at 2/3 by the hexcone's definition; a grey
-// frame, or one whose saturated part is too small, has none.
+// frame, or one whose saturated part is too small, has none. A duller green
+// (saturation 0.4) beside pure green is a veil, keyed at one weight around
+// its saturation.
 TEST(MatteQuality, FindBackdropOnFlatFrames) {
   const struct {
     std::array<std::uint8_t, 3> main, other;  // R, G, B
     int mainPercent;
-    float hue;  // -1: no backdrop
+    float hue;   // -1: no backdrop
+    float veil;  // its saturation, -1: none
   } cases[] = {
-      {{0, 200, 0}, {200, 0, 200}, 60, 1.0f / 3},
-      {{20, 20, 180}, {240, 200, 160}, 70, 2.0f / 3},
-      {{128, 128, 128}, {120, 120, 120}, 50, -1},
-      {{128, 128, 128}, {0, 200, 0}, 95, -1},
+      {{0, 200, 0}, {200, 0, 200}, 60, 1.0f / 3, -1},
+      {{0, 200, 0}, {60, 140, 60}, 70, 1.0f / 3, 0.4f},
+      {{20, 20, 180}, {240, 200, 160}, 70, 2.0f / 3, -1},
+      {{128, 128, 128}, {120, 120, 120}, 50, -1, -1},
+      {{128, 128, 128}, {0, 200, 0}, 95, -1, -1},
   };
   for (const auto& c : cases) {
     BgraImage frame(100, 10);
@@ -119,8 +131,17 @@ TEST(MatteQuality, FindBackdropOnFlatFrames) {
     }
     const std::optional<BackdropCluster> found = FindBackdrop(frame);
     ASSERT_EQ(found.has_value(), c.hue >= 0) << c.mainPercent;
-    if (found) {
-      EXPECT_NEAR(found->hue, c.hue, 1.0 / 360);
+    if (!found) continue;
+    EXPECT_NEAR(found->hue, c.hue, 1.0 / 360);
+    ASSERT_EQ(found->hasVeil, c.veil >= 0) << c.mainPercent;
+    if (!found->hasVeil) continue;
+    EXPECT_NEAR(found->veilSaturation, c.veil, 0.01);
+    const int weight = BackdropKeyWeight(*found, c.hue, c.veil);
+    EXPECT_GT(weight, 0);
+    EXPECT_LT(weight, 255);
+    for (float d : {-0.02f, 0.02f}) {
+      EXPECT_EQ(BackdropKeyWeight(*found, c.hue + d, c.veil), weight);
+      EXPECT_EQ(BackdropKeyWeight(*found, c.hue, c.veil + d), weight);
     }
   }
 }
