@@ -3,6 +3,7 @@
 // format, a shot rendered in chunks (--frames) equals one run, and a sequence
 // with a gap renders with --allow-gaps.
 #include "host/cli/FileBytes.h"
+#include "host/cli/FrameReader.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/RenderCommand.h"
 #include "host/cli/Subprocess.h"
@@ -93,22 +94,75 @@ void WriteNoiseSequence(const testing::TempDir& dir, const std::vector<long>& nu
   }
 }
 
+// A shot rendered in chunks equals one run: the sequence, and a video of the
+// same frames (numbered from 1, two a second, so the last chunk seeks past
+// the 2 seconds it decodes before its first frame) whose chunks start
+// between keyframes (MPEG-4, a keyframe every third frame, B-frames). A frame
+// picked from the video is that frame of the whole video.
 TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
   testing::TempDir dir;
   WriteNoiseSequence(dir, {3, 4, 5, 6, 7, 8, 9});
   const std::string common = " --project " MATTIX_SOURCE_DIR "/samples/key.json";
-  const std::string in = dir / "f_%02d.png";
-  ASSERT_EQ(Mattix("render " + in + " -o " + dir / "one_%02d.png" + common).status, 0);
-  for (const char* chunk : {"3-4", "5-7", "8-9"}) {
-    const testing::CommandResult r =
-        Mattix("render " + in + " -o " + dir / "part_%02d.png --frames " + chunk + common);
-    ASSERT_EQ(r.status, 0) << r.err;
+  const bool video = FindOnPath("ffmpeg") && FindOnPath("ffprobe");
+  if (video) {
+    Subprocess encode({"ffmpeg",
+                       "-v",
+                       "error",
+                       "-nostdin",
+                       "-framerate",
+                       "25",
+                       "-start_number",
+                       "3",
+                       "-i",
+                       dir / "f_%02d.png",
+                       "-c:v",
+                       "mpeg4",
+                       "-g",
+                       "3",
+                       "-bf",
+                       "2",
+                       "-q:v",
+                       "2",
+                       "-pix_fmt",
+                       "yuv420p",
+                       dir / "v.mp4"},
+                      {}, "ffmpeg missing");
+    ASSERT_EQ(encode.Wait(), 0);
   }
-  for (int n = 3; n <= 9; ++n) {
-    const std::string suffix = "_0" + std::to_string(n) + ".png";
-    EXPECT_EQ(ReadFileText(dir / ("part" + suffix)), ReadFileText(dir / ("one" + suffix))) << n;
+  const struct {
+    std::string input, name;  // outputs name_NN.png
+    std::vector<const char*> chunks;
+    int first, last;
+  } shots[] = {{dir / "f_%02d.png", "seq", {"3-4", "5-7", "8-9"}, 3, 9},
+               {dir / "v.mp4", "video", {"1-2", "3-5", "6-7"}, 1, 7}};
+  for (const auto& shot : shots) {
+    if (shot.name == "video" && !video) continue;
+    const std::string one = dir / (shot.name + "_one_%02d.png");
+    ASSERT_EQ(Mattix("render " + shot.input + " -o " + one + common).status, 0);
+    for (const char* chunk : shot.chunks) {
+      const testing::CommandResult r =
+          Mattix("render " + shot.input + " -o " + dir / (shot.name + "_part_%02d.png") +
+                 " --frames " + chunk + common);
+      ASSERT_EQ(r.status, 0) << r.err;
+    }
+    for (int n = shot.first; n <= shot.last; ++n) {
+      const std::string suffix = "_0" + std::to_string(n) + ".png";
+      EXPECT_TRUE(ReadFileText(dir / (shot.name + "_part" + suffix)) ==
+                  ReadFileText(dir / (shot.name + "_one" + suffix)))
+          << shot.name << " frame " << n;
+    }
   }
-  EXPECT_EQ(testing::Listing(dir.path()).size(), 7u * 3);
+  if (video) {
+    const VideoInfo info = ProbeVideo(dir / "v.mp4");
+    VideoReader whole(dir / "v.mp4", info);
+    BgraImage frame;
+    for (int n = 1; n <= 5; ++n) ASSERT_TRUE(whole.ReadFrame(frame));
+    EXPECT_EQ(ReadInputFrame(dir / "v.mp4", 5).pixels, frame.pixels);
+    EXPECT_NE(
+        testing::ErrorOf([&] { ReadInputFrame(dir / "v.mp4", 9); }).find("(its frames are 1 to 7)"),
+        std::string::npos);
+  }
+  EXPECT_EQ(testing::Listing(dir.path()).size(), video ? 7u * 3 + 1 + 7 * 2 : 7u * 3);
   const struct {
     std::string frames;
     int status;
@@ -118,10 +172,13 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
                  {"x", 2, "--frames"}};
   for (const auto& c : refused) {
     const testing::CommandResult r =
-        Mattix("render " + in + " -o " + dir / "x_%02d.png --frames " + c.frames);
+        Mattix("render " + shots[0].input + " -o " + dir / "x_%02d.png --frames " + c.frames);
     EXPECT_EQ(r.status, c.status) << c.frames;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
   }
+  if (!video)
+    GTEST_SKIP() << "ffmpeg is not installed (apt-get install ffmpeg): chunks of a video "
+                    "are not tested";
 }
 
 TEST(RenderCommand, GapsAllowedWithAWarning) {
