@@ -10,8 +10,6 @@
 #include "tests/cli/TestSupport.h"
 #include "tests/pixmill/Rle8Check.h"
 
-#include "stdfx/HSL.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -128,40 +126,6 @@ TEST(MaskRecord, SummaryNamesTheKeyedHues) {
     for (const std::string& name : c.names) EXPECT_NE(text.find(name), std::string::npos) << text;
     EXPECT_EQ(c.names.empty(), text == "nothing keyed") << text;
   }
-}
-
-// Every pixel of the rendered scene that is pure backdrop, pure subject or
-// the backdrop through the middle of the glass finds its weight on the mask
-// (255, 0 and 127: half of the backdrop shows), except four where the chin's
-// spilled outline meets the shoulders in a colour that skin-over-backdrop
-// edges share; hues absent from the scene are not keyed.
-TEST(SampleScene, MaskKeysTheScenesSurfaces) {
-  const GreyImage mask = SampleMaskPicture();
-  auto at = [&](wheel::Position p) { return int(mask.Row(208 - p.row)[p.column]); };
-  EXPECT_EQ(at({104, 240}), 0);  // red
-  EXPECT_EQ(at({14, 60}), 0);    // blue
-  EXPECT_EQ(at({120, 120}), 0);  // where the engine reads greys
-  const SampleFrame scene = ScreenScene(480, 320, Backdrop::Green);
-  const int pane[4] = {int(0.68f * 480) + 2, int(0.92f * 480) - 2, int(0.18f * 320) + 2,
-                       int(0.62f * 320) - 2};  // x0, x1, y0, y1 inside the glass
-  int checked = 0, missed = 0;
-  for (int y = 0; y < scene.picture.height; ++y)
-    for (int x = 0; x < scene.picture.width; ++x) {
-      const int alpha = scene.alpha.Row(y)[x];
-      const bool inPane = x > pane[0] && x < pane[1] && y > pane[2] && y < pane[3];
-      if (alpha != 0 && alpha != 255 && !(inPane && alpha == 128)) continue;
-      const std::uint8_t* p = scene.picture.Row(y) + x * 4;
-      float h = 0, l = 0, s = 0;
-      stdfx::CHSL::RGBtoHLS(h, l, s, p[2], p[1], p[0]);
-      const int weight = at(wheel::PositionOf(h, s));
-      if (alpha == 255)
-        missed += weight != 0;
-      else
-        ASSERT_EQ(weight, alpha == 128 ? 127 : 255) << x << "," << y;
-      ++checked;
-    }
-  EXPECT_GT(checked, 140000);
-  EXPECT_LE(missed, 4);
 }
 
 // The shipped samples/ hold the generator's mask; how they key the picture
