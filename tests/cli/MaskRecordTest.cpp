@@ -112,7 +112,7 @@ TEST(MaskRecord, SummaryNamesTheKeyedHues) {
     std::vector<std::string> names;  // in the summary, one arc each
   } cases[] = {
       {GreyImage(wheel::kWidth, wheel::kHeight), {}},
-      {SampleMaskPicture(), {"(green)"}},
+      {arcs({1.0f / 3}), {"(green)"}},
       {arcs({0.0f}), {"(red)"}},
       {arcs({0.0f, 2.0f / 3}), {"(red)", "(blue)"}},
   };
