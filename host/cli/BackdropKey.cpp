@@ -22,8 +22,10 @@ constexpr float kMinLightness = 0.08f, kMaxLightness = 0.92f;
 // The cluster ends where the smoothed histogram falls below this share of
 // its peak.
 constexpr double kClusterFloor = 0.05;
-// A backdrop covers at least this share of the frame.
+// A backdrop covers at least this share of the frame, a veil before it this
+// share.
 constexpr double kMinShare = 0.1;
+constexpr double kMinVeilShare = 0.02;
 
 float Smoothstep(float e0, float e1, float x) {
   const float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
@@ -127,16 +129,54 @@ std::optional<BackdropCluster> FindBackdrop(const BgraImage& frame) {
   cluster.hue = wrap(cluster.hue + Percentile(offsets, 0.5));
   cluster.saturationLow = Percentile(values, 0.02);
   cluster.saturationHigh = Percentile(values, 0.98);
+
+  // A veil: the most frequent of the less saturated colours of the same hues,
+  // below a gap of two bins under the backdrop's saturations.
+  for (int b = std::max(0, saturations.low - 2); b < kBins; ++b) bySaturation[std::size_t(b)] = 0;
+  const Extent veil = ModeExtent(bySaturation, false);
+  offsets.clear(), values.clear();
+  for (const Hls& c : colours) {
+    const int s = Bin(c.s);
+    if (!inHues(c.h) || s < veil.low || s > std::min(veil.high, saturations.low - 3)) continue;
+    offsets.push_back(HueOffset(cluster.hue, c.h));
+    values.push_back(c.s);
+  }
+  if (double(offsets.size()) >= kMinVeilShare * double(count)) {
+    cluster.hasVeil = true;
+    cluster.veilHueLow = wrap(cluster.hue + Percentile(offsets, 0.01));
+    cluster.veilHueHigh = wrap(cluster.hue + Percentile(offsets, 0.99));
+    cluster.veilSaturationLow = Percentile(values, 0.01);
+    cluster.veilSaturationHigh = Percentile(values, 0.99);
+    cluster.veilSaturation = Percentile(values, 0.5);
+  }
   return cluster;
 }
 
+namespace {
+
+// The width in turns of the hue range from low to high (counter-clockwise).
+float HueWidth(float low, float high) {
+  const float d = HueOffset(low, high);
+  return d < 0 ? d + 1.0f : d;
+}
+
+// How far in turns `hue` lies outside the range from low to high, 0 inside.
+float OutsideHues(float low, float high, float hue) {
+  const float half = 0.5f * HueWidth(low, high);
+  return std::max(0.0f, std::fabs(HueOffset(low + half, hue)) - half);
+}
+
+}  // namespace
+
 int BackdropKeyWeight(const BackdropCluster& c, float hue, float saturation) {
-  // Distance in turns from the hue range, 0 inside it.
-  const float width = HueOffset(c.hueLow, c.hueHigh) < 0 ? HueOffset(c.hueLow, c.hueHigh) + 1.0f
-                                                         : HueOffset(c.hueLow, c.hueHigh);
-  const float centre = c.hueLow + 0.5f * width;
-  const float outside = std::max(0.0f, std::fabs(HueOffset(centre, hue)) - 0.5f * width);
-  const float byHue = 1.0f - Smoothstep(0.03f, 0.07f, outside);
+  if (c.hasVeil && OutsideHues(c.veilHueLow, c.veilHueHigh, hue) <= 0.03f &&
+      saturation >= c.veilSaturationLow - 0.03f && saturation <= c.veilSaturationHigh + 0.03f) {
+    BackdropCluster plain = c;
+    plain.hasVeil = false;
+    const float middle = c.veilHueLow + 0.5f * HueWidth(c.veilHueLow, c.veilHueHigh);
+    return BackdropKeyWeight(plain, middle - std::floor(middle), c.veilSaturation);
+  }
+  const float byHue = 1.0f - Smoothstep(0.03f, 0.07f, OutsideHues(c.hueLow, c.hueHigh, hue));
   const float bySaturation = Smoothstep(0.2f * c.saturationLow, c.saturationLow, saturation);
   return int(std::lround(255.0f * byHue * bySaturation));
 }

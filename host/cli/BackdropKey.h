@@ -23,6 +23,13 @@ struct BackdropCluster {
   float saturationLow = 0;   // 2nd percentile of the cluster's saturation
   float saturationHigh = 0;  // 98th percentile
   double share = 0;          // the fraction of the frame's pixels in the cluster
+  // A veil: a cluster of its own of about the backdrop's hue at a lower
+  // saturation, the backdrop seen through something semi-transparent (glass,
+  // smoke, gauze). Keyed at one weight over its range; empty when absent.
+  bool hasVeil = false;
+  float veilHueLow = 0, veilHueHigh = 0;  // 1st to 99th percentile, as above
+  float veilSaturationLow = 0, veilSaturationHigh = 0;
+  float veilSaturation = 0;  // its median saturation
 };
 
 // The backdrop of `frame`, or nullopt when fewer than a tenth of its pixels
@@ -33,7 +40,10 @@ std::optional<BackdropCluster> FindBackdrop(const BgraImage& frame);
 // its hue range widened by 0.03 turns each side and from its saturationLow
 // up, fading out (smoothstep) over a further 0.04 turns of hue and down to
 // 0.2 of saturationLow, so that colours that are only partly backdrop
-// (through glass, in motion blur) are keyed partly.
+// (through glass, in motion blur) are keyed partly. Over a veil's range of
+// hue and saturation (widened by 0.01 each side) the weight is flat, that of
+// its median: the veil's colours fall on a few rings of wheel pixels, which a
+// slope would key as visible bands.
 int BackdropKeyWeight(const BackdropCluster& cluster, float hue, float saturation);
 
 // A 241 x 209 mask picture as displayed (row 0 at the top): every wheel pixel

@@ -138,10 +138,11 @@ int KeyAuto(const KeyOptions& o) {
   settings.chromaMask = MaskRecordFromPicture(mask, o.project);
   if (!exists) {
     // A screen's defaults: a little softness against the hard edge of the
-    // mask, spill taken off the edges, the darkest and brightest colours
-    // (noise, highlights) never keyed.
+    // mask, the screen's colour taken off what is keyed partly (edges, a
+    // veil), the darkest and brightest colours (noise, highlights) never
+    // keyed.
     settings.softness = 10.0;
-    settings.spillSuppression = 60.0;
+    settings.spillSuppression = 100.0;
     settings.lightness = {2.0, 8.0, 92.0, 98.0};
   }
   WriteText(o.project, ProjectToJson(settings), true);

@@ -98,28 +98,35 @@ class SequenceReader : public FrameReader {
 
 class VideoFrameReader : public FrameReader {
  public:
-  VideoFrameReader(const std::string& path, const FfmpegTools& tools) : m_path(path) {
-    const VideoInfo info = ProbeVideo(path, tools);
-    m_width = info.width;
-    m_height = info.height;
-    m_frameCount = info.frameCount;
-    m_frameRate = info.frameRate;
-    m_sampleBits = info.sampleBits;
+  VideoFrameReader(const std::string& path, const FfmpegTools& tools)
+      : m_path(path), m_info(ProbeVideo(path, tools)), m_tools(tools) {
+    m_width = m_info.width;
+    m_height = m_info.height;
+    m_frameCount = m_info.frameCount;
+    m_frameRate = m_info.frameRate;
+    m_sampleBits = m_info.sampleBits;
     for (long n = 1; n <= m_frameCount; ++n) m_numbers.push_back(n);
     m_files = {path};
-    m_reader = std::make_unique<VideoReader>(path, info, tools);
+  }
+  void StartAt(long number) override {
+    if (!m_reader) m_first = std::max(1L, number);
   }
   std::optional<InputFrame> NextFrame() override {
+    // ffmpeg starts at the first frame wanted, on the first read.
+    if (!m_reader) m_reader = std::make_unique<VideoReader>(m_path, m_info, m_tools, m_first);
     InputFrame f;
     if (!m_reader->ReadFrame(f.image)) return std::nullopt;
-    f.index = m_reader->framesRead() - 1;
-    f.number = m_reader->framesRead();
+    f.number = m_first - 1 + m_reader->framesRead();
+    f.index = f.number - 1;
     f.label = FrameLabel(m_path, f.number);
     return f;
   }
 
  private:
   std::string m_path;
+  VideoInfo m_info;
+  FfmpegTools m_tools;
+  long m_first = 1;
   std::unique_ptr<VideoReader> m_reader;
 };
 
@@ -143,6 +150,7 @@ std::unique_ptr<FrameReader> FrameReader::Open(const std::string& input, const F
   if (!reader) throw CliError(input + ": unknown kind of input");
   if (const auto& range = selection.range) {
     reader->m_range = range;
+    reader->StartAt(range->first);
     const std::vector<long> all = std::move(reader->m_numbers);
     for (long n : all)
       if (n >= range->first && n <= range->second) reader->m_numbers.push_back(n);
@@ -184,12 +192,15 @@ BgraImage ReadInputFrame(const std::string& input, std::optional<long> number,
   const bool picture = InputKindOf(input) == MediaKind::Picture;
   if (picture && number && *number != 1)
     throw CliError(input + ": is one picture; it has no frame " + std::to_string(*number));
+  if (number && !picture) reader->StartAt(*number);
   long first = -1, last = -1;
   while (std::optional<InputFrame> frame = reader->Next()) {
     if (!number || picture || frame->number == *number) return reader->Load(*frame);
     if (first < 0) first = frame->number;
     last = frame->number;
   }
+  if (first < 0 && !reader->numbers().empty())  // a video started past its end
+    first = reader->numbers().front(), last = reader->numbers().back();
   throw CliError(input + ": has no frame " + std::to_string(*number) +
                  (first < 0 ? std::string()
                             : " (its frames are " + std::to_string(first) + " to " +

@@ -62,6 +62,9 @@ class FrameReader {
   // The files read, for the output-is-not-an-input checks.
   const std::vector<std::string>& files() const { return m_files; }
 
+  // Before the first Next: frames numbered below `number` are not wanted;
+  // a video then starts there instead of decoding them.
+  virtual void StartAt(long number) { (void)number; }
   // The next frame of the range, or nullopt at the end. Serial.
   std::optional<InputFrame> Next();
   // The frame's pixels (decoding its picture if needed). Thread-safe.

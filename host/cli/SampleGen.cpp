@@ -47,8 +47,10 @@ int main(int argc, char** argv) {
     const GreyImage mask = SampleMaskPicture();
     WriteFileAtomically(maskPath, EncodePngGrey(mask, maskPath, 9), true);
     ProjectSettings project;
-    project.softness = 10.0;
-    project.spillSuppression = 60.0;
+    // The mask is painted to the wheel pixel, so it is not blurred; the
+    // colours it keys partly (edges, the glass) lose their green entirely.
+    project.softness = 0.0;
+    project.spillSuppression = 100.0;
     project.lightness = {2.0, 8.0, 92.0, 98.0};
     project.chromaMask = MaskRecordFromPicture(mask, maskPath);
     const std::string text = ProjectToJson(project);

@@ -1,22 +1,16 @@
 #include "host/cli/SampleScene.h"
 
-#include "host/cli/BackdropKey.h"
+#include "stdfx/HSL.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <vector>
 
 namespace mattix::cli {
 
 namespace {
-
-constexpr float kBackdropHue = 0.36f;
-
-float Smoothstep(float e0, float e1, float x) {
-  const float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
-  return t * t * (3.0f - 2.0f * t);
-}
 
 struct Rgb {
   float r, g, b;
@@ -24,6 +18,28 @@ struct Rgb {
 
 Rgb Mix(const Rgb& a, const Rgb& b, float t) {
   return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
+
+// The scene's colours (8-bit scale before rounding). The shirt is blue before
+// green and rust before blue, as costumes avoid the screen's colour.
+constexpr Rgb kSkin{222, 178, 148}, kHair{62, 42, 28}, kGlass{196, 206, 214};
+Rgb Shirt(bool green) { return green ? Rgb{48, 62, 120} : Rgb{120, 62, 48}; }
+
+// The backdrop at a vignette factor (1 at the centre, about 0.72 in the
+// corners) and a height `down` (0 at the top, 1 at the bottom): brighter at
+// the centre and slightly warmer at the bottom, as lit screens are.
+Rgb BackdropColour(bool green, float vignette, float down) {
+  return green ? Rgb{(38.0f + 14.0f * down) * vignette, 172.0f * vignette, 64.0f * vignette}
+               : Rgb{(26.0f + 14.0f * down) * vignette, 72.0f * vignette, 184.0f * vignette};
+}
+
+// Spill: light bounced off the screen, `amount` 0 to 1 (1 at the subject's
+// outline), shifts a colour toward the screen's.
+Rgb Spilled(Rgb c, bool green, float amount) {
+  (green ? c.g : c.b) += 38.0f * amount;
+  c.r -= 10.0f * amount;
+  (green ? c.b : c.g) -= 8.0f * amount;
+  return c;
 }
 
 // Distance from p to the segment ab.
@@ -43,15 +59,111 @@ struct Strand {
 
 }  // namespace
 
-int SampleKeyWeight(float hue, float saturation) {
-  float d = std::fabs(hue - kBackdropHue);
-  d = std::min(d, 1.0f - d);
-  const float byHue = 1.0f - Smoothstep(0.08f, 0.12f, d);
-  const float bySaturation = Smoothstep(0.20f, 0.50f, saturation);
-  return int(std::lround(255.0f * byHue * bySaturation));
-}
+GreyImage SampleMaskPicture() {
+  // Each wheel pixel gathers the weights of the colours falling on it: an
+  // average over surfaces, the least over edge mixes (-1: none yet).
+  constexpr int kPixels = wheel::kWidth * wheel::kHeight;
+  std::vector<int> surfaceSum(kPixels, 0), surfaceCount(kPixels, 0), mixLeast(kPixels, -1);
+  // The wheel pixel of an 8-bit colour, -1 for greys (not in the scene).
+  const auto at = [](int r, int g, int b) {
+    float h = 0, l = 0, s = 0;
+    stdfx::CHSL::RGBtoHLS(h, l, s, r, g, b);
+    if (h < 0) return -1;
+    const wheel::Position p = wheel::PositionOf(h, s);
+    return (wheel::kHeight - 1 - p.row) * wheel::kWidth + p.column;
+  };
+  const auto rounded = [](float v) { return int(std::clamp(std::lround(v), 0L, 255L)); };
+  // A surface's colour is painted as each channel rounded down and up: the
+  // samples then meet every rounding the picture holds, whichever channel
+  // crosses a half first.
+  const auto surface = [&](const Rgb& c, int weight) {
+    for (int k = 0; k < 8; ++k) {
+      const auto channel = [&](float v, int bit) {
+        return std::clamp(int(std::floor(v)) + (k >> bit & 1), 0, 255);
+      };
+      if (const int i = at(channel(c.r, 0), channel(c.g, 1), channel(c.b, 2)); i >= 0)
+        surfaceSum[std::size_t(i)] += weight, ++surfaceCount[std::size_t(i)];
+    }
+  };
+  const auto mix = [&](const Rgb& c, int weight) {
+    if (const int i = at(rounded(c.r), rounded(c.g), rounded(c.b)); i < 0)
+      return;
+    else if (int& least = mixLeast[std::size_t(i)]; least < 0 || weight < least)
+      least = weight;
+  };
 
-GreyImage SampleMaskPicture() { return WheelMaskPicture(SampleKeyWeight); }
+  // Surfaces, finely sampled: the backdrop (keyed fully), the backdrop
+  // through the glass (half), the subject with every amount of spill and with
+  // hair over it (not keyed).
+  for (int i = 0; i <= 300; ++i)
+    for (int j = 0; j <= 50; ++j) {
+      const Rgb backdrop = BackdropColour(true, 0.70f + 0.001f * float(i), 0.02f * float(j));
+      surface(backdrop, 255);
+      surface(Mix(backdrop, kGlass, 0.5f), 127);
+      // Purer colours of about the backdrop's hue (within 0.03 turns) are
+      // nothing but backdrop: the full key reaches out to the rim and to the
+      // sides, so the mask stays full where a softness blurs it.
+      if (i % 10 != 0) continue;
+      float h = 0, l = 0, s = 0;
+      stdfx::CHSL::RGBtoHLS(h, l, s, rounded(backdrop.r), rounded(backdrop.g), rounded(backdrop.b));
+      for (float purer = s; purer <= 1.0f; purer += 0.004f)
+        for (int d = -15; d <= 15; ++d) {
+          const wheel::Position p = wheel::PositionOf(h + 0.002f * float(d), purer);
+          int& least =
+              mixLeast[std::size_t((wheel::kHeight - 1 - p.row) * wheel::kWidth + p.column)];
+          if (least < 0) least = 255;
+        }
+    }
+  for (int i = 0; i <= 200; ++i)
+    for (const Rgb& subject : {kSkin, Shirt(true)}) {
+      const Rgb spilled = Spilled(subject, true, 0.005f * float(i));
+      // Hair over the subject is as opaque as the subject.
+      for (int k = 0; k <= 64; ++k) surface(Mix(spilled, kHair, float(k) / 64.0f), 0);
+    }
+
+  // Edges: the backdrop mixed with each colour in front of it, keyed by the
+  // share of backdrop that shows (255 - alpha). Where the subject covers half
+  // a pixel or more, the scene adds its rim's spill to the whole pixel.
+  std::vector<Rgb> fronts = {kHair, kGlass};
+  for (int i = 0; i <= 10; ++i) {
+    fronts.push_back(Spilled(kSkin, true, 0.1f * float(i)));
+    fronts.push_back(Spilled(Shirt(true), true, 0.1f * float(i)));
+  }
+  for (int i = 0; i <= 30; ++i)
+    for (int j = 0; j <= 4; ++j) {
+      const Rgb backdrop = BackdropColour(true, 0.70f + 0.01f * float(i), 0.25f * float(j));
+      for (int k = 1; k < 256; ++k) {
+        const float alpha = float(k) / 256.0f;
+        const int weight = int(std::lround(255.0f * (1.0f - alpha)));
+        for (const Rgb& front : fronts) mix(Mix(backdrop, front, alpha), weight);
+        if (k >= 128)
+          for (const Rgb& front : {kSkin, Shirt(true)})
+            mix(Spilled(Mix(backdrop, front, alpha), true, 1.0f), weight);
+      }
+    }
+
+  GreyImage painted(wheel::kWidth, wheel::kHeight);
+  std::vector<bool> reached(kPixels, false);
+  for (std::size_t i = 0; i < std::size_t(kPixels); ++i) {
+    if (surfaceCount[i] > 0)
+      painted.pixels[i] = std::uint8_t((surfaceSum[i] + surfaceCount[i] / 2) / surfaceCount[i]);
+    else if (mixLeast[i] >= 0)
+      painted.pixels[i] = std::uint8_t(mixLeast[i]);
+    reached[i] = surfaceCount[i] > 0 || mixLeast[i] >= 0;
+  }
+  // Pixels next to the painted ones (within two) take their largest
+  // neighbour, so that a colour a little off the scene's is keyed alike.
+  GreyImage mask = painted;
+  for (int y = 0; y < wheel::kHeight; ++y)
+    for (int x = 0; x < wheel::kWidth; ++x) {
+      if (reached[std::size_t(y * wheel::kWidth + x)]) continue;
+      for (int v = std::max(0, y - 2); v <= std::min(wheel::kHeight - 1, y + 2); ++v)
+        for (int u = std::max(0, x - 2); u <= std::min(wheel::kWidth - 1, x + 2); ++u)
+          if (reached[std::size_t(v * wheel::kWidth + u)])
+            mask.Row(y)[x] = std::max(mask.Row(y)[x], painted.Row(v)[u]);
+    }
+  return mask;
+}
 
 BgraImage GreenScreenPicture(int width, int height) {
   return ScreenScene(width, height, Backdrop::Green).picture;
@@ -81,21 +193,15 @@ SampleFrame ScreenScene(int width, int height, Backdrop backdrop) {
                        (y0 + y1) * 0.5f + std::cos(out) * bend, 0.35f + 0.9f * u(rng)});
   }
 
-  // The shirt is blue before green and rust before blue, as costumes avoid
-  // the screen's colour.
-  const Rgb shirt = green ? Rgb{48, 62, 120} : Rgb{120, 62, 48};
-  const Rgb skin{222, 178, 148}, hair{62, 42, 28}, glass{196, 206, 214};
+  const Rgb shirt = Shirt(green), skin = kSkin, hair = kHair, glass = kGlass;
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const float px = float(x) + 0.5f, py = float(y) + 0.5f;
-      // Backdrop: the key green, brighter at the centre, darker at the
-      // corners and slightly warmer at the bottom, as lit screens are.
       const float vignette = 1.0f - 0.25f *
                                         (std::pow((px / w - 0.5f) * 2.0f, 2.0f) +
                                          std::pow((py / h - 0.45f) * 2.0f, 2.0f)) /
                                         2.0f;
-      Rgb c = green ? Rgb{(38.0f + 14.0f * py / h) * vignette, 172.0f * vignette, 64.0f * vignette}
-                    : Rgb{(26.0f + 14.0f * py / h) * vignette, 72.0f * vignette, 184.0f * vignette};
+      Rgb c = BackdropColour(green, vignette, py / h);
 
       // Subject: head (ellipse) and shoulders (a wide rounded body).
       const float hx = (px - headX) / headRx, hy = (py - headY) / headRy;
@@ -109,12 +215,7 @@ SampleFrame ScreenScene(int width, int height, Backdrop backdrop) {
       if (bodyCover > 0.0f) c = Mix(c, shirt, bodyCover);
       if (headCover > 0.0f) c = Mix(c, skin, headCover);
       // Spill: light bounced off the screen tints the subject's rim.
-      if (edge < 0.0f && edge > -10.0f) {
-        const float spill = 1.0f - (-edge) / 10.0f;
-        (green ? c.g : c.b) += 38.0f * spill;
-        c.r -= 10.0f * spill;
-        (green ? c.b : c.g) -= 8.0f * spill;
-      }
+      if (edge < 0.0f && edge > -10.0f) c = Spilled(c, green, 1.0f - (-edge) / 10.0f);
 
       // Hair strands: coverage from the distance to the curve, for
       // widths below a pixel too (faint strands).

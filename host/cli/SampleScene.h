@@ -11,15 +11,17 @@
 
 namespace mattix::cli {
 
-// The key weight (0 to 255) of a colour in the sample mask: full for hues
-// within 0.08 turns of the backdrop's hue 0.36 (green) and saturation 0.5 or
-// more, fading out over 0.04 turns of hue and down to saturation 0.2 (the
-// glass pane, at about 0.35, is keyed by half).
-int SampleKeyWeight(float hue, float saturation);
-
-// The sample mask as a 241 x 209 picture as displayed (row 0 at the top):
-// every wheel pixel holds the largest SampleKeyWeight of the colours that
-// fall on it, sampled on a grid of 4000 hues by 601 saturations.
+// The sample mask as a 241 x 209 picture as displayed (row 0 at the top),
+// painted from the green scene's colours as a keyer paints one by hand: each
+// wheel pixel holds the weight (255 - alpha) that the colours falling on it
+// need. The backdrop is keyed fully, and so are purer colours of about its
+// hue (out to the rim); the backdrop seen through the glass by half (127,
+// one flat level, so the pane is not banded); the subject, its spill and the
+// hair over it not at all. Pixels met only by mixes at edges (the backdrop
+// partly covered by hair, skin, shirt or glass) take the weight of the mix's
+// coverage; where mixes disagree the least weight wins, keeping the more
+// opaque one. Unpainted pixels within two of painted ones take the largest
+// of them, so a colour a little off the scene's is keyed alike.
 GreyImage SampleMaskPicture();
 
 enum class Backdrop { Green, Blue };

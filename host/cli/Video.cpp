@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 
 namespace mattix::cli {
 
@@ -125,6 +126,7 @@ VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools) {
   info.codec = string(s, "codec_name");
   info.frameRate = string(s, "r_frame_rate");
   info.fps = RateValue(info.frameRate);
+  info.constantRate = info.fps > 0.0 && info.frameRate == string(s, "avg_frame_rate");
   if (info.fps <= 0.0) {
     info.frameRate = string(s, "avg_frame_rate");
     info.fps = RateValue(info.frameRate);
@@ -168,14 +170,34 @@ VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools) {
   return info;
 }
 
-VideoReader::VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools)
-    : m_path(path), m_info(info) {
+VideoReader::VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools,
+                         long first)
+    : m_path(path), m_info(info), m_first(first) {
   std::vector<std::string> argv = {tools.ffmpeg, "-v", "error", "-nostdin"};
+  // Frame `first` starts at (first - 1) / fps after the stream's start; half
+  // a frame earlier keeps it and drops the one before, whatever the rounding
+  // of the timestamps. ffmpeg seeks by decoding timestamps, so a seek there
+  // can start at a keyframe shown after frames that precede it in display
+  // order (B-frames): the input is seeked 2 seconds before, longer than any
+  // reordering, and the frames up to `first` are decoded and dropped.
+  const bool seek = first > 1 && info.constantRate;
+  const double start = (double(first) - 1.5) / info.fps;
+  const double preroll = std::max(0.0, start - 2.0);
+  const auto seconds = [](double t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9f", t);
+    return std::string(text);
+  };
+  if (seek && preroll > 0.0) argv.insert(argv.end(), {"-ss", seconds(preroll)});
   // ffmpeg's own VP9 decoder drops the alpha channel; libvpx keeps it.
   if (info.codec == "vp9" && info.alpha) argv.insert(argv.end(), {"-c:v", "libvpx-vp9"});
-  argv.insert(argv.end(),
-              {"-i", FileUrl(path), "-map", "0:v:0", "-f", "rawvideo", "-pix_fmt", "bgra", "-s",
-               std::to_string(info.width) + "x" + std::to_string(info.height), "-"});
+  argv.insert(argv.end(), {"-i", FileUrl(path), "-map", "0:v:0"});
+  if (seek) argv.insert(argv.end(), {"-ss", seconds(start - preroll)});
+  if (first > 1 && !seek)  // n counts the decoded frames from 0
+    argv.insert(argv.end(), {"-vf", "select=gte(n\\," + std::to_string(first - 1) + ")",
+                             "-fps_mode", "passthrough"});
+  argv.insert(argv.end(), {"-f", "rawvideo", "-pix_fmt", "bgra", "-s",
+                           std::to_string(info.width) + "x" + std::to_string(info.height), "-"});
   m_process = std::make_unique<Subprocess>(argv, Subprocess::Pipes{false, true},
                                            FfmpegMissingMessage(tools.ffmpeg, path));
 }
@@ -192,13 +214,15 @@ bool VideoReader::ReadFrame(BgraImage& frame) {
   m_ended = true;
   m_process->CloseOutput();
   const int status = m_process->Wait();
-  const std::string where = m_path + ": frame " + std::to_string(m_frames + 1);
+  const std::string where = m_path + ": frame " + std::to_string(m_first + m_frames);
   if (status != 0)
     throw CliError(WithTail(where + ": ffmpeg could not decode the video", *m_process));
   if (got != 0)
     throw CliError(where + ": truncated frame (" + std::to_string(got) + " of " +
                    std::to_string(frame.pixels.size()) + " bytes)");
-  if (m_frames == 0) throw CliError(WithTail(m_path + ": the video has no frames", *m_process));
+  // Started past the end, a video has no frames left, which is not an error.
+  if (m_frames == 0 && m_first == 1)
+    throw CliError(WithTail(m_path + ": the video has no frames", *m_process));
   return false;
 }
 

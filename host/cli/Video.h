@@ -44,10 +44,11 @@ struct VideoInfo {
   int height = 0;
   std::string frameRate;  // as ffprobe gives it, "30000/1001"
   double fps = 0.0;
-  long frameCount = -1;  // -1 when the container does not say
-  std::string codec;     // "prores", "vp9"...
-  bool alpha = false;    // the stream carries alpha that needs a special decoder (VP9)
-  int sampleBits = 8;    // bits of each colour sample (10 for yuv422p10le)
+  long frameCount = -1;       // -1 when the container does not say
+  std::string codec;          // "prores", "vp9"...
+  bool alpha = false;         // the stream carries alpha that needs a special decoder (VP9)
+  int sampleBits = 8;         // bits of each colour sample (10 for yuv422p10le)
+  bool constantRate = false;  // the stream says its rate and every frame keeps it
 };
 
 // Probes the first video stream. Throws CliError naming the file (not a
@@ -59,16 +60,22 @@ std::string FfmpegMissingMessage(const std::string& program, const std::string& 
 
 class VideoReader {
  public:
-  VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools = {});
+  // Reads from frame `first` on (counted from 1). A video of constant rate
+  // is seeked to 2 seconds before it, and ffmpeg decodes and drops the
+  // frames in between; another has every frame before it decoded and dropped
+  // by ffmpeg's select filter. Frame-accurate either way.
+  VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools = {},
+              long first = 1);
   // Reads the next frame into `frame` (sized to the video). Returns false
   // at the end of the video. Throws CliError "PATH: frame N: ..." for a
   // truncated frame or an ffmpeg failure.
   bool ReadFrame(BgraImage& frame);
-  long framesRead() const { return m_frames; }
+  long framesRead() const { return m_frames; }  // from `first`
 
  private:
   std::string m_path;
   VideoInfo m_info;
+  long m_first;
   std::unique_ptr<Subprocess> m_process;
   long m_frames = 0;
   bool m_ended = false;

@@ -17,14 +17,17 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 namespace mattix::cli {
 namespace {
 
 struct MatteError {
-  long sum = 0;         // sum of absolute differences, 0 to 255 a pixel
-  double mean = 0;      // per pixel
-  double bandMean = 0;  // per pixel of the edge band
+  long sum = 0;            // sum of absolute differences, 0 to 255 a pixel
+  double mean = 0;         // per pixel
+  double bandMean = 0;     // per pixel of the edge band
+  int surfaceMisses = 0;   // pure backdrop or subject pixels not keyed exactly
+  std::size_t paneLevels;  // the levels inside the glass pane (1: not banded)
 };
 
 // The edge band: pixels within two of one whose true alpha differs from its
@@ -33,80 +36,86 @@ MatteError Compare(const BgraImage& matte, const GreyImage& truth) {
   const int w = truth.width, h = truth.height;
   MatteError e;
   long band = 0, bandSum = 0;
+  std::set<int> pane;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      const int d = std::abs(int(matte.Row(y)[x * 4]) - int(truth.Row(y)[x]));
+      const int m = matte.Row(y)[x * 4], t = truth.Row(y)[x], d = std::abs(m - t);
       e.sum += d;
       int lo = 255, hi = 0;
       for (int v = std::max(0, y - 2); v <= std::min(h - 1, y + 2); ++v)
         for (int u = std::max(0, x - 2); u <= std::min(w - 1, x + 2); ++u)
           lo = std::min<int>(lo, truth.Row(v)[u]), hi = std::max<int>(hi, truth.Row(v)[u]);
       if (lo != hi) ++band, bandSum += d;
+      e.surfaceMisses += (t == 0 || t == 255) && d != 0;
+      if (lo == hi && t == 128) pane.insert(m);
     }
   e.mean = double(e.sum) / double(w * h);
   e.bandMean = double(bandSum) / double(std::max(1L, band));
+  e.paneLevels = pane.size();
   return e;
 }
 
-// Keys `picture` with `project` through `mattix render` and measures its matte.
-MatteError MeasureRender(const testing::TempDir& dir, const std::string& picture,
-                         const std::string& project, const GreyImage& truth) {
-  const testing::CommandResult r =
-      testing::RunMattix("render -f " + picture + " -o " + dir / "keyed.png" + " --matte " +
-                             dir / "matte.png" + " --project " + project,
-                         Render);
-  EXPECT_EQ(r.status, 0) << r.err;
-  const MatteError e = Compare(ReadPng(dir / "matte.png"), truth);
-  std::printf("%s with %s: sum of differences %ld, mean %.2f, edge band mean %.2f\n",
-              picture.c_str(), project.c_str(), e.sum, e.mean, e.bandMean);
-  return e;
-}
-
-TEST(MatteQuality, ShippedDemo) {
-  testing::TempDir dir;
-  const SampleFrame scene = ScreenScene(480, 320, Backdrop::Green);
-  const std::string sample = MATTIX_SOURCE_DIR "/samples/greenscreen.png";
-  ASSERT_EQ(ReadPng(sample).pixels, scene.picture.pixels) << "the shipped sample is not the scene";
-  const MatteError e =
-      MeasureRender(dir, sample, MATTIX_SOURCE_DIR "/samples/key.json", scene.alpha);
-  EXPECT_LE(e.mean, 999.0);
-  EXPECT_LE(e.bandMean, 999.0);
-}
-
-TEST(MatteQuality, KeyAuto) {
-  // Measured by this test when the bounds were set: green mean 3.07, band
-  // 17.00; blue mean 3.28, band 14.68.
+// The shipped sample with its project, and `key auto` on the scene before a
+// green and a blue screen. Measured by this test when the bounds were set:
+// shipped mean 0.65, band 4.82, 4 misses (where the chin's spilled outline
+// meets the shoulders in a colour that skin-over-backdrop edges share);
+// green mean 2.63, band 16.72; blue mean 2.80, band 14.36. The glass pane is
+// keyed at one level, without bands.
+TEST(MatteQuality, AgainstTheTrueAlpha) {
   const struct {
     Backdrop backdrop;
+    bool shipped;  // else made by key auto
     double mean, bandMean;
-  } cases[] = {{Backdrop::Green, 3.2, 17.5}, {Backdrop::Blue, 3.4, 15.2}};
-  for (const auto& [backdrop, meanBound, bandBound] : cases) {
+    int surfaceMisses;
+  } cases[] = {{Backdrop::Green, true, 0.7, 5.1, 4},
+               {Backdrop::Green, false, 2.75, 17.2, 0},
+               {Backdrop::Blue, false, 2.95, 14.8, 0}};
+  for (const auto& c : cases) {
     testing::TempDir dir;
-    const SampleFrame scene = ScreenScene(480, 320, backdrop);
-    dir.Write("in.png", EncodePng(scene.picture, ""));
+    const SampleFrame scene = ScreenScene(480, 320, c.backdrop);
+    std::string picture = MATTIX_SOURCE_DIR "/samples/greenscreen.png",
+                project = MATTIX_SOURCE_DIR "/samples/key.json";
+    if (c.shipped) {
+      ASSERT_EQ(ReadPng(picture).pixels, scene.picture.pixels) << "the sample is not the scene";
+    } else {
+      picture = dir / "in.png", project = dir / "key.json";
+      dir.Write("in.png", EncodePng(scene.picture, ""));
+      const testing::CommandResult r =
+          testing::RunMattix("key auto " + picture + " --project " + project);
+      ASSERT_EQ(r.status, 0) << r.err;
+      std::printf("%s", r.out.c_str());
+    }
     const testing::CommandResult r =
-        testing::RunMattix("key auto " + dir / "in.png" + " --project " + dir / "key.json");
+        testing::RunMattix("render -f " + picture + " -o " + dir / "keyed.png" + " --matte " +
+                               dir / "matte.png" + " --project " + project,
+                           Render);
     ASSERT_EQ(r.status, 0) << r.err;
-    std::printf("%s", r.out.c_str());
-    const MatteError e = MeasureRender(dir, dir / "in.png", dir / "key.json", scene.alpha);
-    EXPECT_LE(e.mean, meanBound);
-    EXPECT_LE(e.bandMean, bandBound);
+    const MatteError e = Compare(ReadPng(dir / "matte.png"), scene.alpha);
+    std::printf("%s with %s: sum of differences %ld, mean %.2f, edge band mean %.2f\n",
+                picture.c_str(), project.c_str(), e.sum, e.mean, e.bandMean);
+    EXPECT_LE(e.mean, c.mean);
+    EXPECT_LE(e.bandMean, c.bandMean);
+    EXPECT_LE(e.surfaceMisses, c.surfaceMisses);
+    EXPECT_EQ(e.paneLevels, 1u);
   }
 }
 
 // Frames of known hues: the backdrop is the larger saturated one, pure green
 // at 1/3 of a turn and pure blue at 2/3 by the hexcone's definition; a grey
-// frame, or one whose saturated part is too small, has none.
+// frame, or one whose saturated part is too small, has none. A duller green
+// (saturation 0.4) beside pure green is a veil.
 TEST(MatteQuality, FindBackdropOnFlatFrames) {
   const struct {
     std::array<std::uint8_t, 3> main, other;  // R, G, B
     int mainPercent;
-    float hue;  // -1: no backdrop
+    float hue;   // -1: no backdrop
+    float veil;  // its saturation, -1: none
   } cases[] = {
-      {{0, 200, 0}, {200, 0, 200}, 60, 1.0f / 3},
-      {{20, 20, 180}, {240, 200, 160}, 70, 2.0f / 3},
-      {{128, 128, 128}, {120, 120, 120}, 50, -1},
-      {{128, 128, 128}, {0, 200, 0}, 95, -1},
+      {{0, 200, 0}, {200, 0, 200}, 60, 1.0f / 3, -1},
+      {{0, 200, 0}, {60, 140, 60}, 70, 1.0f / 3, 0.4f},
+      {{20, 20, 180}, {240, 200, 160}, 70, 2.0f / 3, -1},
+      {{128, 128, 128}, {120, 120, 120}, 50, -1, -1},
+      {{128, 128, 128}, {0, 200, 0}, 95, -1, -1},
   };
   for (const auto& c : cases) {
     BgraImage frame(100, 10);
@@ -117,8 +126,11 @@ TEST(MatteQuality, FindBackdropOnFlatFrames) {
     }
     const std::optional<BackdropCluster> found = FindBackdrop(frame);
     ASSERT_EQ(found.has_value(), c.hue >= 0) << c.mainPercent;
-    if (found) {
-      EXPECT_NEAR(found->hue, c.hue, 1.0 / 360);
+    if (!found) continue;
+    EXPECT_NEAR(found->hue, c.hue, 1.0 / 360);
+    ASSERT_EQ(found->hasVeil, c.veil >= 0) << c.mainPercent;
+    if (found->hasVeil) {
+      EXPECT_NEAR(found->veilSaturation, c.veil, 0.01);
     }
   }
 }

@@ -1,8 +1,9 @@
 // `mattix render`'s conventions end to end through the built module: a
-// 16-bit input is keyed at 8 bits with a warning, a preview may be any video
-// format, a shot rendered in chunks (--frames) equals one run, and a sequence
-// with a gap renders with --allow-gaps.
+// 16-bit input is keyed at 8 bits with a warning, a shot rendered in chunks
+// (--frames) equals one run (and its preview may be any video format), and a
+// sequence with a gap renders with --allow-gaps.
 #include "host/cli/FileBytes.h"
+#include "host/cli/FrameReader.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/RenderCommand.h"
 #include "host/cli/Subprocess.h"
@@ -14,44 +15,26 @@
 #include <cstdio>
 #include <random>
 
-#include <zlib.h>
-
 namespace mattix::cli {
 namespace {
 
 testing::CommandResult Mattix(const std::string& line) { return testing::RunMattix(line, Render); }
 
-// A 16-bit RGB PNG of one pixel, samples given as 16-bit values.
-std::vector<std::uint8_t> Png16(std::uint16_t r, std::uint16_t g, std::uint16_t b) {
-  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-  const auto chunk = [&png](const char* type, std::vector<std::uint8_t> data) {
-    const std::uint32_t n = std::uint32_t(data.size());
-    for (int i = 3; i >= 0; --i) png.push_back(std::uint8_t(n >> (8 * i)));
-    data.insert(data.begin(), type, type + 4);
-    const uLong crc = crc32(0, data.data(), uInt(data.size()));
-    png.insert(png.end(), data.begin(), data.end());
-    for (int i = 3; i >= 0; --i) png.push_back(std::uint8_t(crc >> (8 * i)));
-  };
-  chunk("IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 16, 2, 0, 0, 0});  // 1 x 1, 16 bits, RGB
-  const std::uint8_t row[7] = {0,
-                               std::uint8_t(r >> 8),
-                               std::uint8_t(r),
-                               std::uint8_t(g >> 8),
-                               std::uint8_t(g),
-                               std::uint8_t(b >> 8),
-                               std::uint8_t(b)};
-  std::vector<std::uint8_t> packed(compressBound(sizeof row));
-  uLongf size = uLongf(packed.size());
-  compress(packed.data(), &size, row, sizeof row);
-  packed.resize(size);
-  chunk("IDAT", packed);
-  chunk("IEND", {});
+// A 1 x 1 16-bit RGB PNG (made with Python's zlib) of the samples 0x1234,
+// 0xc8c8, 0x0101.
+std::string Png16() {
+  const std::string hex =
+      "89504e470d0a1a0a0000000d4948445200000001000000011002000000c0e78f9d0000000f4944415478"
+      "9c63103239718291110006f201d961023bb70000000049454e44ae426082";
+  std::string png;
+  for (std::size_t i = 0; i < hex.size(); i += 2)
+    png += char(std::stoi(hex.substr(i, 2), nullptr, 16));
   return png;
 }
 
 TEST(RenderCommand, SixteenBitInputIsKeyedAtEightBitsWithAWarning) {
   testing::TempDir dir;
-  dir.Write("deep.png", Png16(0x1234, 0xc8c8, 0x0101));
+  dir.Write("deep.png", Png16());
   const testing::CommandResult r = Mattix("render " + dir / "deep.png" + " -o " + dir / "o.png");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("deep.png has 16-bit samples: it is keyed at 8 bits"), std::string::npos)
@@ -60,23 +43,6 @@ TEST(RenderCommand, SixteenBitInputIsKeyedAtEightBitsWithAWarning) {
   EXPECT_EQ(out.pixels, (std::vector<std::uint8_t>{1, 200, 18, 255}));
   dir.Write("flat.png", EncodePng(BgraImage(1, 1), ""));
   EXPECT_EQ(Mattix("render " + dir / "flat.png" + " -o " + dir / "p.png").err.find("-bit samples"),
-            std::string::npos);
-}
-
-TEST(RenderCommand, PreviewInAVideoFormatWithoutAlpha) {
-  if (!FindOnPath("ffmpeg") || !FindOnPath("ffprobe"))
-    GTEST_SKIP() << "ffmpeg is not installed (apt-get install ffmpeg): video is not tested";
-  testing::TempDir dir;
-  for (const char* name : {"f_1.png", "f_2.png"}) dir.Write(name, EncodePng(BgraImage(6, 4), ""));
-  const testing::CommandResult r = Mattix("render " + dir / "f_%d.png" + " -o " + dir / "k_%d.png" +
-                                          " --preview " + dir / "p.mp4");
-  ASSERT_EQ(r.status, 0) << r.err;
-  const VideoInfo info = ProbeVideo(dir / "p.mp4");
-  EXPECT_EQ(info.width, 6);
-  EXPECT_EQ(info.frameCount, 2);
-  // The keyed output itself must keep its alpha.
-  EXPECT_NE(Mattix("render " + dir / "f_%d.png" + " -o " + dir / "k.mp4")
-                .err.find("k.mp4: .mp4 output cannot keep the keyed alpha"),
             std::string::npos);
 }
 
@@ -93,35 +59,78 @@ void WriteNoiseSequence(const testing::TempDir& dir, const std::vector<long>& nu
   }
 }
 
+// A shot rendered in chunks equals one run: the sequence, and a video of the
+// same frames (numbered from 1, two a second, so the last chunk seeks past
+// the 2 seconds it decodes before its first frame) whose chunks start
+// between keyframes (MPEG-4, a keyframe every third frame, B-frames). A frame
+// picked from the video is that frame of the whole video.
 TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
   testing::TempDir dir;
   WriteNoiseSequence(dir, {3, 4, 5, 6, 7, 8, 9});
   const std::string common = " --project " MATTIX_SOURCE_DIR "/samples/key.json";
-  const std::string in = dir / "f_%02d.png";
-  ASSERT_EQ(Mattix("render " + in + " -o " + dir / "one_%02d.png" + common).status, 0);
-  for (const char* chunk : {"3-4", "5-7", "8-9"}) {
-    const testing::CommandResult r =
-        Mattix("render " + in + " -o " + dir / "part_%02d.png --frames " + chunk + common);
-    ASSERT_EQ(r.status, 0) << r.err;
+  const bool video = FindOnPath("ffmpeg") && FindOnPath("ffprobe");
+  if (video) {
+    Subprocess encode({"sh", "-c",
+                       "cd '" + dir.path() +
+                           "' && ffmpeg -v error -nostdin -framerate 2 -start_number 3 -i "
+                           "f_%02d.png -c:v mpeg4 -g 3 -bf 2 -q:v 2 -pix_fmt yuv420p v.mp4"},
+                      {}, "sh missing");
+    ASSERT_EQ(encode.Wait(), 0);
   }
-  for (int n = 3; n <= 9; ++n) {
-    const std::string suffix = "_0" + std::to_string(n) + ".png";
-    EXPECT_EQ(ReadFileText(dir / ("part" + suffix)), ReadFileText(dir / ("one" + suffix))) << n;
-  }
-  EXPECT_EQ(testing::Listing(dir.path()).size(), 7u * 3);
   const struct {
-    std::string frames;
+    std::string input, name;  // outputs name_NN.png
+    std::vector<const char*> chunks;
+    int first, last;
+  } shots[] = {{dir / "f_%02d.png", "seq", {"3-4", "5-7", "8-9"}, 3, 9},
+               {dir / "v.mp4", "video", {"1-2", "3-5", "6-7"}, 1, 7}};
+  for (const auto& shot : shots) {
+    if (shot.name == "video" && !video) continue;
+    // The whole run also writes a preview, which may be a video without alpha.
+    const std::string one = dir / (shot.name + "_one_%02d.png");
+    const std::string preview = video ? " --preview " + dir / (shot.name + ".mp4") : "";
+    ASSERT_EQ(Mattix("render " + shot.input + " -o " + one + preview + common).status, 0);
+    for (const char* chunk : shot.chunks) {
+      const testing::CommandResult r =
+          Mattix("render " + shot.input + " -o " + dir / (shot.name + "_part_%02d.png") +
+                 " --frames " + chunk + common);
+      ASSERT_EQ(r.status, 0) << r.err;
+    }
+    for (int n = shot.first; n <= shot.last; ++n) {
+      const std::string suffix = "_0" + std::to_string(n) + ".png";
+      EXPECT_TRUE(ReadFileText(dir / (shot.name + "_part" + suffix)) ==
+                  ReadFileText(dir / (shot.name + "_one" + suffix)))
+          << shot.name << " frame " << n;
+    }
+  }
+  if (video) {
+    EXPECT_EQ(ProbeVideo(dir / "seq.mp4").frameCount, 7);
+    const VideoInfo info = ProbeVideo(dir / "v.mp4");
+    VideoReader whole(dir / "v.mp4", info);
+    BgraImage frame;
+    for (int n = 1; n <= 5; ++n) ASSERT_TRUE(whole.ReadFrame(frame));
+    EXPECT_EQ(ReadInputFrame(dir / "v.mp4", 5).pixels, frame.pixels);
+    EXPECT_NE(
+        testing::ErrorOf([&] { ReadInputFrame(dir / "v.mp4", 9); }).find("(its frames are 1 to 7)"),
+        std::string::npos);
+  }
+  EXPECT_EQ(testing::Listing(dir.path()).size(), video ? 7u * 3 + 3 + 7 * 2 : 7u * 3);
+  const struct {
+    std::string output;
     int status;
     std::string message;
-  } refused[] = {{"10-12", 1, "--frames 10-12 holds none of its frames (3 to 9)"},
-                 {"5-4", 2, "is not a range of frames"},
-                 {"x", 2, "--frames"}};
+  } refused[] = {
+      {"x_%02d.png --frames 10-12", 1, "--frames 10-12 holds none of its frames (3 to 9)"},
+      {"x_%02d.png --frames 5-4", 2, "is not a range of frames"},
+      {"x_%02d.png --frames x", 2, "--frames"},
+      {"k.mp4", 1, "k.mp4: .mp4 output cannot keep the keyed alpha"}};
   for (const auto& c : refused) {
-    const testing::CommandResult r =
-        Mattix("render " + in + " -o " + dir / "x_%02d.png --frames " + c.frames);
-    EXPECT_EQ(r.status, c.status) << c.frames;
+    const testing::CommandResult r = Mattix("render " + shots[0].input + " -o " + dir / c.output);
+    EXPECT_EQ(r.status, c.status) << c.output;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
   }
+  if (!video)
+    GTEST_SKIP() << "ffmpeg is not installed (apt-get install ffmpeg): chunks of a video "
+                    "are not tested";
 }
 
 TEST(RenderCommand, GapsAllowedWithAWarning) {

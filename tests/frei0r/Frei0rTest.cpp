@@ -91,10 +91,10 @@ struct KeyCase {
 
 TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
   const KeyCase cases[] = {
-      {{}, {}, false, {}, {0.10, 0.60}},  // the project's values until set
-      {0.5, {}, false, {"--softness", "50"}, {0.5, 0.60}},
-      {{}, 0.0, false, {"--spill", "0"}, {0.10, 0.0}},
-      {7.0, {}, true, {"--softness", "100"}, {1.0, 0.60}},  // clamped to 1
+      {{}, {}, false, {}, {0.0, 1.0}},  // the project's values until set
+      {0.5, {}, false, {"--softness", "50"}, {0.5, 1.0}},
+      {{}, 0.6, false, {"--spill", "60"}, {0.0, 0.6}},
+      {7.0, {}, true, {"--softness", "100"}, {1.0, 1.0}},  // clamped to 1
   };
   for (const KeyCase& c : cases) {
     const Instance instance = Make(Sample().width, Sample().height);

@@ -108,6 +108,7 @@ struct GoldenCase {
   std::vector<std::string> flags;  // over samples/key.json
   std::uint64_t hash;
   int transparent, opaque;  // pixels of alpha 0 and of alpha 255
+  int cornerAlpha;          // the most a backdrop corner keeps
 };
 
 void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
@@ -118,12 +119,15 @@ void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
 // commit that recorded it. The hashes hold for this machine's compilers and
 // libm; another platform may round the engine's floating point differently.
 const GoldenCase kGoldens[] = {
-    {"Sample", {}, 0x062eb2569dcdf131u, 88416, 45107},
-    {"Softness0", {"--softness", "0"}, 0x9906d9d1122b018eu, 88417, 45147},
-    {"Softness50", {"--softness", "50"}, 0xe39724a6ef3a4de2u, 88133, 45021},
-    {"Spill0", {"--spill", "0"}, 0xdde849ec8ef7a7c5u, 88416, 45107},
-    {"NarrowLightness", {"--lightness", "20,30,70,80"}, 0xce1b94bea01ea221u, 88416, 45158},
-    {"Field0", {"--field", "0"}, 0x1fa21c687669acaau, 44274, 99286},
+    {"Sample", {}, 0xb492b7cbcf0d7864u, 87587, 44485, 0},
+    // The sample's mask is painted to the wheel pixel and its backdrop's hues
+    // are narrow: a blur spreads the weights of the edge mixes beside them
+    // over the backdrop, which keeps a little alpha.
+    {"Softness10", {"--softness", "10"}, 0x855a74499b86d783u, 57240, 44434, 1},
+    {"Softness50", {"--softness", "50"}, 0xc309da2a2dc25908u, 0, 44038, 18},
+    {"Spill0", {"--spill", "0"}, 0x6a3b1f75ab616f29u, 87587, 44485, 0},
+    {"NarrowLightness", {"--lightness", "20,30,70,80"}, 0x2374d5393cee61cau, 87587, 44843, 0},
+    {"Field0", {"--field", "0"}, 0xf474daf1c98f45a2u, 43856, 98961, 0},
 };
 
 class GoldenRender : public ::testing::TestWithParam<GoldenCase> {};
@@ -145,7 +149,7 @@ TEST_P(GoldenRender, KeyedSampleMatchesTheRecordedPicture) {
   const int w = out.width, h = out.height;
   auto alpha = [&](int x, int y) { return out.Row(y)[x * 4 + 3]; };
   for (auto [x, y] : {std::pair{2, 2}, {w - 3, 2}, {2, h / 2}, {w - 3, h - 4}})
-    EXPECT_EQ(alpha(x, y), 0) << x << "," << y;
+    EXPECT_LE(alpha(x, y), c.cornerAlpha) << x << "," << y;
   EXPECT_EQ(alpha(int(0.40 * w), int(0.42 * h)), 255);
   EXPECT_EQ(alpha(int(0.40 * w), h - 10), 255);
   for (int y = 1; field0 && y < h; y += 2)
