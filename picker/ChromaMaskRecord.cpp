@@ -33,9 +33,14 @@ bool DecodeRecord(const void* record, std::size_t size, stdfx::CDIB& mask) {
                      header.biHeight <= stdfx::kRle8MaxSide &&
                      header.biSizeImage <= size - kRecordHeaderSize;
   if (!sound) return false;
-  // A stored record has no alpha plane, whatever its bytes 132 to 143 say.
+  // A stored record has no alpha plane, whatever its bytes 132 to 143 say,
+  // and its rows follow each other in the stream's order: a two-field flag
+  // or a row pitch from outside would lay the decoded mask out as no engine
+  // walk expects.
   header.vfAlphaBytes = nullptr;
   header.vfAlphaBytesPerLine = 0;
+  header.vfFormatFlag = 0;
+  header.vfRowPitch = 0;
   auto* stream =
       const_cast<unsigned char*>(static_cast<const unsigned char*>(record)) + kRecordHeaderSize;
   // DecompressRLE decodes beside the wrapped stream, reads at most

@@ -6,7 +6,9 @@
 // Layout: a 144-byte tagVFBMINFOHEADER of the 8-bit mask with bottom-up rows
 // (biHeight > 0), biCompression BI_RLE8 and biSizeImage the length of the
 // run-length stream, followed by that stream as the image library's
-// CompressRLE writes it. The stored header carries no alpha-plane address.
+// CompressRLE writes it. The stored header carries no alpha-plane address;
+// its format flag and row pitch are not read (a decoded mask has plain rows,
+// one after the other).
 // A record of 144 bytes or less, or none at all, holds no mask; the empty
 // record is 144 zero bytes.
 #include <cstddef>

@@ -12,7 +12,9 @@
 // from the format facet, the format value, -1 at byte 104 and the row
 // pitch. False, header unspecified, for any other layout code, and for a
 // YUV frame whose alpha source reports alpha but yields no plane, or a
-// frame without a format facet, of a negative size or of a header the image
-// library cannot address (IsDIBHeaderSane: a side over 16384). header
-// must hold 160 bytes.
+// frame without a format facet, of a negative size, with rows shorter than
+// their pixels (bytes per row below 4 x width, 2 x width for YUV), with an
+// alpha plane without pixels, narrower (bytes per row) or shorter than the
+// frame, or of a header the image library cannot address (IsDIBHeaderSane:
+// a side over 16384). header must hold 160 bytes.
 bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame);

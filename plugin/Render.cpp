@@ -41,6 +41,13 @@ bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame) {
   frame->GetFacet(Tarn::IFXImageFormat::kIID, format.put());
   if (!format) return false;
 
+  const std::int32_t height = frame->Height();
+  if (height < 0 || frame->Width() < 0) return false;
+  const std::int32_t width = yuv ? (frame->Width() & ~1) : frame->Width();
+  // The host's rows must hold the pixels described: shorter rows (or a
+  // negative pitch) would be walked past the end of the host's buffer.
+  if (frame->BytesPerRow() < std::int64_t(width) * (yuv ? 2 : 4)) return false;
+
   unsigned char* alphaBytes = nullptr;
   DWORD alphaPitch = 0;
   if (yuv && frame->AlphaKind() != Tarn::kAlphaNoPlane) {
@@ -48,16 +55,18 @@ bool DescribeImage(tagYUVBMINFOHEADER& header, Tarn::IFXImage* frame) {
     if (frame->GetFacet(Tarn::IFXAlphaSource::kIID, alpha.put()) == PIM::kOk && alpha &&
         alpha->HasAlpha()) {
       Tarn::IFXImage* plane = alpha->AlphaPlane();
-      if (plane == nullptr) return false;
+      // A plane narrower or shorter than the frame would be read past its end.
+      if (plane == nullptr || plane->Pixels() == nullptr || plane->BytesPerRow() < width ||
+          plane->Height() < height) {
+        return false;
+      }
       alphaBytes = static_cast<unsigned char*>(plane->Pixels());
       alphaPitch = DWORD(plane->BytesPerRow());
     }
   }
 
-  const std::int32_t height = frame->Height();
-  if (height < 0 || frame->Width() < 0) return false;
   vf.biSize = yuv ? stdfx::kHeaderSizeYUV : stdfx::kHeaderSizeVfbmi;
-  vf.biWidth = yuv ? (frame->Width() & ~1) : frame->Width();
+  vf.biWidth = width;
   vf.biHeight = format->IsBottomUp() != 0 ? height : -height;
   vf.biPlanes = 1;
   vf.biBitCount = yuv && alphaBytes == nullptr ? 24 : 32;

@@ -43,6 +43,8 @@ class STDFX_API CDIB {
   // must hold at least 144 bytes (160 when its biSize is 160) and the pixels
   // DIBSize(header) bytes for as long as the image is used; for a record
   // from outside, check DIBSize against the bytes at hand before copying it.
+  // A header that is not empty (IsDIBEmpty) and that the library cannot
+  // address (IsDIBHeaderSane false) is not attached: the image stays invalid.
   // Setters write into this header although it is passed as const.
   CDIB(const void* header, void* bits);
   // Creates an image of the header's format (see Create); not valid when

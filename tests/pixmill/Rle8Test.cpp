@@ -13,6 +13,7 @@
 
 #include "ImageTestUtil.h"
 #include "Rle8Check.h"
+#include "tests/FuzzSeeds.h"
 
 namespace {
 
@@ -229,6 +230,13 @@ TEST(Rle8, FuzzBodyOnSeedSet) {
     run(pixmill_test::CheckRle8Record, record);
   }
   EXPECT_GT(accepted, 0);
+  // The fuzz target's seeds, each read both ways, and their damage.
+  mattix::test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/pixmill/fuzz",
+                                [](const std::uint8_t* data, std::size_t size) {
+                                  const Rle8Verdict a = pixmill_test::CheckRle8Decode(data, size);
+                                  const Rle8Verdict b = pixmill_test::CheckRle8Record(data, size);
+                                  return std::string(a.fault ? a.fault : b.fault ? b.fault : "");
+                                });
 }
 
 Bytes HeaderBytes(const CDIB& image) {

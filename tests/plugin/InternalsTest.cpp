@@ -183,7 +183,7 @@ TEST(DescribeImage, LibrarySeesYuvPixelsAndTheAlphaPlane) {
     const h::ImageDescription d = Frame(layout, 7, 3, layout == 2, pixels);
     auto frame = h::Make<h::CImage>(d);
     h::ImageDescription plane;
-    plane.bytesPerRow = 20, plane.pixels = alpha.data();
+    plane.height = 3, plane.bytesPerRow = 20, plane.pixels = alpha.data();
     const bool withPlane = layout != 3;
     if (withPlane) frame->SetAlphaSource(true, h::Make<h::CImage>(plane));
     tagYUVBMINFOHEADER header;

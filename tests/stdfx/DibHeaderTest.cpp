@@ -68,11 +68,19 @@ TEST(NoHeader, DefaultsAndZeroFilledCopies) {
   EXPECT_EQ(empty.GetVfBmiHeader(), nullptr);
 }
 
+// Junk bytes around a 1 x 1 8-bit geometry the library addresses (an
+// image is attached only to such a header).
+void Addressable(RawHeader& raw) {
+  for (const auto& [offset, v] : {std::pair{4, 1}, {8, 1}, {14, 8}, {16, 0}, {56, 0}, {128, 0}})
+    std::memcpy(raw.bytes + offset, &v, offset == 14 ? 2 : 4);
+}
+
 // Copies stop at biSize (144 or 160, whatever the storage holds behind),
 // and at 160 even when biSize claims more; a bitmap info header keeps 40.
 TEST(HeaderCopies, StopAtTheDeclaredOrLargestSize) {
   RawHeader junk({{0, 144}});
   std::memset(junk.bytes + 4, 0x5A, sizeof junk.bytes - 4);
+  Addressable(junk);
   tagYUVBMINFOHEADER yuv;
   std::memset(&yuv, 0xAB, sizeof yuv);
   CDIB(junk.bytes, g_pixels).GetVfBmiHeader(yuv);
@@ -85,6 +93,7 @@ TEST(HeaderCopies, StopAtTheDeclaredOrLargestSize) {
   RawHeader raw({});
   for (int i = 4; i < 160; ++i) raw.bytes[i] = std::uint8_t(i * 7 + 3);
   raw.bytes[0] = 160;
+  Addressable(raw);
   CDIB image(raw.bytes, g_pixels);
   BITMAPINFOHEADER bih;
   image.GetBitmapInfoHeader(bih);

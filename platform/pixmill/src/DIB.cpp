@@ -50,7 +50,14 @@ void ReleaseStorage(CDibData* d) {
 CDIB::CDIB() : m_pData(NewData()) {}
 
 CDIB::CDIB(const void* header, void* bits) : m_pData(NewData()) {
-  if (!m_pData) return;
+  if (!m_pData || !header) return;
+  // A header that names pixels the library cannot address (a side over
+  // 16384, a buffer past a signed 32-bit count, an unknown depth) has no
+  // stride: every walk would step 0 bytes a line. It is not attached, and
+  // the image stays invalid. An empty header names no pixels and is kept.
+  const auto* h = static_cast<const tagVFBMINFOHEADER*>(header);
+  const bool empty = h->biBitCount == 0 || h->biWidth == 0 || h->biHeight == 0;
+  if (!empty && !IsDIBHeaderSane(h)) return;
   m_pData->m_pHeader = static_cast<tagVFBMINFOHEADER*>(const_cast<void*>(header));
   m_pData->m_pBits = static_cast<unsigned char*>(bits);
 }

@@ -1,0 +1,41 @@
+#pragma once
+// Reading a fuzz input as a stream of little-endian fields: a field past the
+// end reads as zero bytes, so every input, however short, has a meaning.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace mattix::test {
+
+class FuzzInput {
+ public:
+  FuzzInput(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+
+  std::uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
+  std::uint16_t U16() { return std::uint16_t(Byte() | Byte() << 8); }
+  std::uint32_t U32() { return std::uint32_t(U16()) | std::uint32_t(U16()) << 16; }
+  std::int32_t I32() { return std::int32_t(U32()); }
+  template <class T>
+  T Raw() {
+    unsigned char bytes[sizeof(T)];
+    for (unsigned char& b : bytes) b = Byte();
+    T value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+  }
+  // The next n bytes (fewer at the end), as a pointer into the input.
+  const std::uint8_t* Take(std::size_t& n) {
+    if (n > m_size - m_at) n = m_size - m_at;
+    const std::uint8_t* p = m_data + m_at;
+    m_at += n;
+    return p;
+  }
+  std::size_t Left() const { return m_size - m_at; }
+
+ private:
+  const std::uint8_t* m_data;
+  std::size_t m_size;
+  std::size_t m_at = 0;
+};
+
+}  // namespace mattix::test

@@ -1,0 +1,83 @@
+#pragma once
+// A "Chroma Mask" value of any bytes, set on an instance of the built module
+// as a host sets it, then a render: one body for the libFuzzer target
+// (MaskRenderFuzz.cpp) and the module test's seed set. The render succeeds,
+// writes exactly the picture rows of the field asked for, never raises an
+// alpha, leaves the colour alone without spill suppression, leaves the input
+// as it was, and keys nothing when the wheel's decoder refuses the record.
+//
+// Input: byte 0 softness (0 below 128, else byte % 101 percent); byte 1 bits
+// 0-1 the field (0 the whole frame, 1 field 0, 2 field 1, 3 field 2, which is
+// the whole frame too), bit 2 input bottom-up, bit 3 output bottom-up, bit 4
+// spill suppression 100 (else 0); the rest is the record. Records claiming
+// more than 1 << 22 mask pixels are skipped, so that a fuzzer explores
+// decoding rather than allocation.
+#include "host/EffectInstance.h"
+#include "host/Image.h"
+#include "picker/ChromaMaskRecord.h"
+#include "stdfx/DIB.h"
+#include "tests/plugin/FuzzInput.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace mattix::test {
+
+inline std::string CheckMaskRender(host::CEffectInstance& instance, const std::uint8_t* data,
+                                   std::size_t size) {
+  constexpr int kW = 24, kH = 7;
+  constexpr std::uint32_t kSentinel = 0xA5C3A5C3;
+  FuzzInput in(data, size);
+  const std::uint8_t soft = in.Byte(), how = in.Byte();
+  std::size_t recordSize = in.Left();
+  const std::uint8_t* record = in.Take(recordSize);
+  if (recordSize >= 12) {
+    std::int32_t w, h;
+    std::memcpy(&w, record + 4, 4);
+    std::memcpy(&h, record + 8, 4);
+    if (std::int64_t(w) * h > (1 << 22) || std::int64_t(w) * h < -(1 << 22)) return {};
+  }
+  const bool inBottomUp = how & 4, outBottomUp = how & 8, spill = how & 16;
+  const int field = (how & 3) == 1 ? 0 : (how & 3) == 2 ? 1 : -1;
+  if (instance.SetNumber(0, soft < 128 ? 0.0 : soft % 101) != 0 ||
+      instance.SetNumber(1, spill ? 100.0 : 0.0) != 0 ||
+      instance.SetData(6, record, std::uint32_t(recordSize)) != 0)
+    return "the host could not set the parameters";
+
+  // Colours of every kind, alphas from 0 to 255, straight.
+  std::vector<std::uint32_t> input(kW * kH), output(kW * kH, kSentinel);
+  std::uint32_t state = 12345;
+  for (std::uint32_t& p : input) p = (state = state * 1103515245u + 12345u) >> 1;
+  const std::vector<std::uint32_t> before = input;
+  auto inFrame = host::CImage::WrapBgra(input.data(), kW, kH, kW * 4, inBottomUp);
+  auto outFrame = host::CImage::WrapBgra(output.data(), kW, kH, kW * 4, outBottomUp);
+  if (instance.Render(*outFrame, *inFrame, (how & 3) != 0 ? 1 : 0, (how & 3) - 1) != 0)
+    return "the render failed";
+  if (input != before) return "the input was written";
+  stdfx::CDIB mask;
+  const bool keys = wheel::DecodeRecord(record, recordSize, mask);
+  for (int line = 0; line < kH; ++line) {
+    // Buffer line `line` of the input shows picture row p, held by buffer
+    // line `outLine` of the output.
+    const int p = inBottomUp ? kH - 1 - line : line;
+    const int outLine = outBottomUp ? kH - 1 - p : p;
+    const bool written = field < 0 || line % 2 == field;
+    for (int x = 0; x < kW; ++x) {
+      const std::uint32_t i = input[std::size_t(line * kW + x)];
+      const std::uint32_t o = output[std::size_t(outLine * kW + x)];
+      const std::string at = " at picture row " + std::to_string(p) + ", x " + std::to_string(x);
+      if (!written) {
+        if (o != kSentinel) return "a row outside the field was written" + at;
+        continue;
+      }
+      if ((o >> 24) > (i >> 24)) return "alpha raised" + at;
+      if (!spill && (o & 0xFFFFFF) != (i & 0xFFFFFF)) return "colour changed without spill" + at;
+      if (!keys && o != i) return "a record the decoder refuses keyed" + at;
+    }
+  }
+  return {};
+}
+
+}  // namespace mattix::test

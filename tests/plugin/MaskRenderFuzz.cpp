@@ -1,0 +1,32 @@
+// libFuzzer target for the mask record through the built module (built with
+// clang only, see CMakeLists.txt); seeds in tests/plugin/fuzz/mask. The
+// module is the one MATTIX_MODULE names, else the one built beside; it is
+// loaded before fuzzing starts, so that its coverage is counted.
+#include "MaskRenderCheck.h"
+#include "host/HostModule.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+std::unique_ptr<mattix::host::CEffectInstance> g_instance;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  const char* path = std::getenv("MATTIX_MODULE");
+  auto module = mattix::host::CHostModule::Load(path ? path : MATTIX_BUILT_MODULE);
+  module->RegisterEffects();
+  g_instance = module->CreateInstance();
+  g_instance->DefineParameters();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string fault = mattix::test::CheckMaskRender(*g_instance, data, size);
+  if (!fault.empty()) {
+    std::fprintf(stderr, "%s\n", fault.c_str());
+    std::abort();
+  }
+  return 0;
+}
