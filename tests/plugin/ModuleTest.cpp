@@ -2,8 +2,7 @@
 // host's registry and effect info, creation by identifier, the plug-in
 // object's four interfaces with one shared count, its control areas, the
 // parameters it defines and how it copes with a host that refuses parts of
-// the definition, what else the module lets out, and the application object
-// it brings.
+// the definition, and what else the module lets out.
 #include "host/CallLog.h"
 #include "host/EffectInfo.h"
 #include "host/EffectRegistry.h"
@@ -11,9 +10,7 @@
 #include "host/ParameterFactory.h"
 #include "host/ParameterList.h"
 #include "tests/plugin/ModuleFixture.h"
-#include "win/Afx.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -281,19 +278,6 @@ TEST(ModuleExports, OnlyEntryPointsAndSupportLibrary) {
     EXPECT_TRUE(std::regex_match(name, allowed)) << "exported: " << name;
   }
   EXPECT_EQ(entries, 2);
-}
-
-// The module brings its own application object, which knows the module.
-TEST(ModuleApplication, ConstructedWithTheModule) {
-  const void* entry = reinterpret_cast<const void*>(Module()->CreateEntry());
-  AFX_MODULE_STATE* state = AfxFindModuleState(entry);
-  ASSERT_NE(state, nullptr) << "the module holds no application object";
-  ASSERT_NE(state->m_pCurrentWinApp, nullptr);
-  EXPECT_EQ(state->m_pCurrentWinApp->m_pszAppName, nullptr);  // no application name
-  Dl_info info{};
-  ASSERT_NE(dladdr(entry, &info), 0);
-  EXPECT_EQ(static_cast<void*>(state->m_hCurrentInstanceHandle), info.dli_fbase);
-  EXPECT_EQ(state->m_hCurrentResourceHandle, state->m_hCurrentInstanceHandle);
 }
 
 }  // namespace
