@@ -1,12 +1,9 @@
 // The reference host over the built module: its API (effects found by name,
 // values read and written by index and name, the module's lifetime, load
-// errors), the registry's copies of descriptions, and `mattix render` with
-// golden renders of the shipped sample, alone and as a sequence keyed by two
-// jobs. The host objects the module drives are tested by the plug-in tests
-// through it; sequences, corrupt frames and video are the frame pipeline's,
-// tested with it.
-#include "host/EffectInfo.h"
-#include "host/EffectRegistry.h"
+// errors), and `mattix render` with golden renders of the shipped sample,
+// alone and as a sequence keyed by two jobs. The host objects the module
+// drives are tested by the plug-in tests through it; sequences, corrupt
+// frames and video are the frame pipeline's, tested with it.
 #include "host/HostError.h"
 #include "host/HostModule.h"
 #include "host/Image.h"
@@ -67,19 +64,6 @@ TEST(HostModuleLoad, ErrorsNameThePathOrTheMissingEntryPoint) {
       EXPECT_NE(std::string(error.what()).find(named), std::string::npos) << error.what();
     }
   }
-}
-
-// The registry keeps its own copy of each description it accepted.
-TEST(HostRegistry, KeepsACopyOfTheDescription) {
-  auto registry = h::Make<h::CEffectRegistry>();
-  auto info = h::Make<h::CEffectInfo>();
-  std::string name = "Temporary";
-  info->SetName(name.c_str());
-  name.assign("Overwritten");  // the host copied the text
-  EXPECT_EQ(registry->Register(info.Get()), 0);
-  info->SetName("Later");
-  ASSERT_EQ(registry->Registered().size(), 1u);
-  EXPECT_EQ(registry->Registered()[0].name, "Temporary");
 }
 
 }  // namespace
