@@ -6,10 +6,9 @@
 // answer of the format facet must change its own flag and nothing else
 // (32-bit frames in both row orders, rows padded, are covered by the renders
 // through the module). CKParam snapshots of values missing, short, refused
-// or of the other kind; SetDataParameter; AddNumberParameter with a display
+// or of the other kind; AddNumberParameter with a display
 // range of its own and the status of the step that failed (the module goes
 // on without the parameter).
-#include "host/HostStatus.h"
 #include "host/Image.h"
 #include "host/Parameter.h"
 #include "host/ParameterFactory.h"
@@ -109,25 +108,6 @@ TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
   EXPECT_EQ(full->Find(0)->GetRefCount() + full->Find(0)->CurrentNumber()->GetRefCount() +
                 full->Find(6)->CurrentData()->GetRefCount(),
             3);
-}
-
-TEST(SetDataParameter, WritesTheCurrentValueOrReturnsTheFirstFailure) {
-  const std::uint8_t bytes[5] = {5, 4, 3, 2, 1};
-  const std::pair<Parameters, PIM::Status> cases[] = {
-      {{Data(6, std::vector<std::uint8_t>(144, 0))}, 0},
-      {{Data(5, {})}, h::kStatusNotFound},
-      {{Number(6, 0.0)}, PIM::kNoInterface},
-      {{Data(6, {}, {false, 0x68, 0})}, 0x68}};
-  for (const auto& [parameters, expected] : cases) {
-    auto set = h::Make<h::CParameterSet>(parameters);
-    EXPECT_EQ(SetDataParameter(set.Get(), 6, bytes, 5), expected);
-    if (expected != 0) continue;
-    EXPECT_EQ(set->Find(6)->CurrentData()->Bytes(), (std::vector<std::uint8_t>{5, 4, 3, 2, 1}));
-    EXPECT_TRUE(set->Find(6)->DefaultData()->Bytes().empty());  // the default stays
-    // The host refusing the copy is reported.
-    EXPECT_EQ(SetDataParameter(set.Get(), 6, nullptr, 4), h::kStatusBadArgument);
-  }
-  EXPECT_EQ(SetDataParameter(nullptr, 6, bytes, 5), 0x5000);
 }
 
 TEST(AddNumberParameter, KeepsAGivenDisplayRangeOrReturnsTheStatusOfTheStepThatFailed) {

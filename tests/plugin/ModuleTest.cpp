@@ -70,15 +70,6 @@ TEST(Registration, CallsTheHostInTheDocumentedOrderWhateverItOffers) {
   }
 }
 
-TEST(Registration, NullHostObjectsAreRefused) {
-  auto registry = h::Make<h::CEffectRegistry>();
-  auto info = h::Make<h::CEffectInfo>();
-  EXPECT_NE(Module()->RegisterEntry()(nullptr, info.Get()), 0);
-  EXPECT_NE(Module()->RegisterEntry()(registry.Get(), nullptr), 0);
-  EXPECT_TRUE(registry->Registered().empty());
-  EXPECT_FALSE(info->Description().id.has_value());
-}
-
 TEST(CreateEffect, WrongIdentifiersYieldNull) {
   std::vector<PIM::IID> wrong = {PIM::IID{}, PIM::IBase::kIID, Tarn::IFXBase::kIID};
   for (std::uint8_t bit : {0x01, 0x80})
