@@ -237,36 +237,4 @@ TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
   }
 }
 
-// The one-handle update leaves what a full redraw of the same state draws.
-TEST(LightnessBar, PartialRedrawsMatchAFullRedraw) {
-  const struct {
-    int handle;
-    const char* moves;
-  } cases[] = {
-      // Up to a neighbour and away again: the erase must not leave it damaged.
-      {1, "80 95 130 150 110 40 60"},
-      {2, "180 120 100 230 236"},
-      {0, "30 45 60 10"},
-      {3, "200 S210 S150 236 245"},
-  };
-  // Values that survive the round trip through percent, so that a move
-  // changes the dragged value alone.
-  const Percent start{10, 30, 60, 80};
-  for (const auto& c : cases) {
-    Bar a(start), full(start);
-    a.Drag(c.handle, "");
-    full.Drag(c.handle, "");
-    std::istringstream in(c.moves);
-    for (std::string m; in >> m;) {
-      a.Moves(m);
-      full.Moves(m);
-      full.bar.Draw(full.hwnd, full.hdc);
-      auto pa = a.Pixels(), pf = full.Pixels();
-      pa.resize(std::size_t(W) * 22);  // above the label
-      pf.resize(std::size_t(W) * 22);
-      ASSERT_EQ(pa, pf) << "handle " << c.handle << " at x " << m;
-    }
-  }
-}
-
 }  // namespace

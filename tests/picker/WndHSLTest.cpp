@@ -1,8 +1,8 @@
 // The hue/saturation wheel against independent formulations: the composite
 // and the tint by rounded floating point, the blur radius through a blur of
-// the stated radius, the info lines through text drawn directly, the disc
-// by integer distance, the record by round trips. (Damaged records are the
-// record's own tests; the engine keying what the wheel marks is the plug-in's.)
+// the stated radius, the disc by integer distance, the record by round trips.
+// (Damaged records are the record's own tests; the engine keying what the
+// wheel marks is the plug-in's.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -48,6 +48,12 @@ AFX_MODULE_STATE g_withResources{nullptr, ThisProgram(), ThisProgram(), nullptr}
 AFX_MODULE_STATE g_withoutResources{nullptr, nullptr, nullptr, nullptr};
 
 long Round(double v) { return std::lround(v); }
+
+std::vector<std::uint8_t> Pixels(HWND hwnd) {
+  std::vector<std::uint8_t> p(260 * 260 * 4);
+  WinReadWindowPixels(hwnd, p.data(), 260 * 4);
+  return p;
+}
 
 // The base is the picture over grey 162; the display adds the tint of the
 // soft mask, the disabled look mixes base and grey half and half.
@@ -105,51 +111,6 @@ TEST(Wheel, BlurRadiusFollowsSoftness) {
     }
     ASSERT_EQ(std::memcmp(w.m_softMask.GetBytes(), expected.GetBytes(), expected.DIBSize()), 0);
   }
-}
-
-// Text drawn by the wheel against the same text drawn directly.
-std::vector<std::uint8_t> Pixels(HWND hwnd) {
-  std::vector<std::uint8_t> p(260 * 260 * 4);
-  WinReadWindowPixels(hwnd, p.data(), 260 * 4);
-  return p;
-}
-
-TEST(Wheel, InfoLinesNameTheColourUnderThePoint) {
-  AFX_MANAGE_STATE(&g_withResources);
-  Wheel w;
-  HWND mine = WinCreateWindow(0, 0, 260, 260), ref = WinCreateWindow(0, 0, 260, 260);
-  HDC dc = GetDC(mine), refDc = GetDC(ref);
-  SelectObject(refDc, GetStockObject(DEFAULT_GUI_FONT));
-  SetTextColor(refDc, RGB(255, 255, 255));
-  SetBkColor(refDc, RGB(162, 162, 162));
-  const struct {
-    POINT at;
-    bool enabled;
-    std::vector<int> info;
-    const wchar_t *top, *bottom;
-  } cases[] = {
-      {{120, 104}, true, {128, 128, 128, -359, 50, 0}, L"", L"R 128 G 128 B 128"},
-      {{240, 104}, true, {255, 0, 0, 0, 50, 100}, L"H 0 L 50 S 100", L"R 255 G 0 B 0"},
-      {{241, 104}, true, {-1, -1, -1, -1, -1, -1}, L"", L""},
-      {{240, 104}, false, {-1, -1, -1, -1, -1, -1}, L"", L""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.at.x);
-    w.Enable(c.enabled);
-    bool handled = true;
-    w.OnMouseMove(mine, dc, c.at, handled);
-    EXPECT_FALSE(handled);
-    EXPECT_EQ(w.info, c.info);
-    const RECT top{160, 220, 260, 240}, bottom{160, 240, 260, 260};
-    ExtTextOutW(refDc, 160, 220, ETO_OPAQUE, &top, c.top, UINT(std::wcslen(c.top)), nullptr);
-    ExtTextOutW(refDc, 160, 240, ETO_OPAQUE, &bottom, c.bottom, UINT(std::wcslen(c.bottom)),
-                nullptr);
-    EXPECT_EQ(Pixels(mine), Pixels(ref));
-  }
-  ReleaseDC(mine, dc);
-  ReleaseDC(ref, refDc);
-  WinDestroyWindow(mine);
-  WinDestroyWindow(ref);
 }
 
 // 731 sets one byte at the colour's position, 733 the disc of the bytes

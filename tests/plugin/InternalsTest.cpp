@@ -2,13 +2,10 @@
 // reach them, linked statically.
 //
 // DescribeImage is judged by what the image library makes of its header: the
-// library must see the host's pixels where the host put them, and each
-// answer of the format facet must change its own flag and nothing else
-// (32-bit frames in both row orders, rows padded, are covered by the renders
-// through the module). CKParam snapshots of values missing, short, refused
-// or of the other kind; AddNumberParameter with a display
-// range of its own and the status of the step that failed (the module goes
-// on without the parameter).
+// library must see the host's pixels where the host put them (32-bit frames
+// in both row orders, rows padded, and the format facet's answers are covered
+// by the renders through the module). CKParam snapshots of values missing,
+// short, refused or of the other kind.
 #include "host/Image.h"
 #include "host/Parameter.h"
 #include "host/ParameterFactory.h"
@@ -110,41 +107,6 @@ TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
             3);
 }
 
-TEST(AddNumberParameter, KeepsAGivenDisplayRangeOrReturnsTheStatusOfTheStepThatFailed) {
-  struct Case {
-    bool refuseCreation;
-    h::ParameterFaults faults;
-    PIM::Status listRefusal;
-    PIM::Status expected;
-  };
-  const Case cases[] = {{false, {}, 0, 0},
-                        {true, {}, 0, 0x5000},  // the factory's own status is replaced
-                        {false, {true, 0, 0}, 0, PIM::kNoInterface},  // no range facet
-                        {false, {false, 0x91, 0}, 0, 0x91},           // no current value
-                        {false, {false, 0, 0x92}, 0, 0x92},           // no default value
-                        {false, {}, 0x93, 0x93}};                     // the list refuses
-  for (const Case& c : cases) {
-    auto list = h::Make<h::CParameterList>();
-    auto factory = h::Make<h::CParameterFactory>();
-    if (c.refuseCreation) factory->RefuseCreation(0, 0x90);
-    factory->InjectFaults(0, c.faults);
-    if (c.listRefusal != 0) list->RefuseAdd(0, c.listRefusal);
-    EXPECT_EQ(mattix::AddNumberParameter(list.Get(), factory.Get(), "Gain", 9, 2.5, 0.5, -10.0,
-                                         10.0, -2.0, 3.0),
-              c.expected);
-    // Whatever was created is released again: only the factory and the
-    // list hold it.
-    for (const auto& p : factory->Created()) EXPECT_EQ(p->GetRefCount(), c.expected == 0 ? 2 : 1);
-    ASSERT_EQ(list->Parameters().size(), c.expected == 0 ? 1u : 0u);
-    if (c.expected != 0) continue;
-    const h::CParameter& p = *list->Parameters()[0];
-    const h::NumberRange& r = p.Range();
-    EXPECT_EQ(std::tuple(p.Index(), r.displayMinimum, r.displayMaximum, r.minimum, r.maximum,
-                         p.CurrentNumber()->Value()),
-              std::tuple(9, -2.0, 3.0, -10.0, 10.0, 2.5));
-  }
-}
-
 h::ImageDescription Frame(std::int32_t layout, std::int32_t width, std::int32_t height,
                           std::int32_t bottomUp, std::vector<std::uint8_t>& pixels) {
   h::ImageDescription d;
@@ -182,47 +144,6 @@ TEST(DescribeImage, LibrarySeesYuvPixelsAndTheAlphaPlane) {
     // Packed 4:2:2 UYVY, CCIR 601, 8 bits a sample, as the library reads it.
     EXPECT_TRUE(dib.DIBColorSpaceYUV() && dib.IsYUVCCIR601() && dib.IsYUV422UYVY());
     EXPECT_EQ(dib.YUVBitsPerSample(), 8u);
-  }
-}
-
-struct FlagCase {
-  const char* name;
-  h::ImageFormat format;  // bottomUp, premultiplied, interlaced, detail, value, blackTransparent
-  std::int32_t alphaKind;
-  std::array<DWORD, 4> flags;  // expected alpha, format, interlaced and image flags
-};
-
-TEST(DescribeImage, EachFormatAnswerSetsItsOwnFlag) {
-  // Straight and premultiplied alpha, host-interlaced, progressive content,
-  // black transparent.
-  const DWORD kS = stdfx::kAlphaStraight, kP = stdfx::kAlphaPremultiplied;
-  const DWORD kHI = stdfx::kFormatHostInterlaced, kPR = stdfx::kContentProgressive;
-  const DWORD kBT = stdfx::kImageFlagBlackTransparent;
-  const FlagCase cases[] = {{"Plain", {1, 0, 0, 0, 0.f, 0}, 0, {kS, 0, kPR, 0}},
-                            {"Premultiplied", {1, 1, 0, 0, 0.f, 0}, 0, {kP, 0, kPR, 0}},
-                            {"InterlacedDetail1", {1, 0, 1, 1, 0.f, 0}, 0, {kS, kHI, 0, 0}},
-                            {"InterlacedDetail2", {1, 0, 1, 2, 0.f, 0}, 0, {kS, 0, 0, 0}},
-                            {"BlackTransparentKind3", {1, 0, 0, 0, 0.f, 1}, 3, {kS, 0, kPR, kBT}},
-                            {"BlackTransparentKind2", {1, 0, 0, 0, 0.f, 1}, 2, {kS, 0, kPR, 0}},
-                            {"FormatValue", {1, 0, 0, 0, 2.5f, 0}, 0, {kS, 0, kPR, 0}}};
-  std::vector<std::uint8_t> pixels;
-  tagYUVBMINFOHEADER plain;
-  for (const FlagCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    h::ImageDescription d = Frame(4, 4, 2, 1, pixels);
-    d.format = c.format, d.alphaKind = c.alphaKind;
-    tagYUVBMINFOHEADER header;
-    ASSERT_TRUE(DescribeImage(header, h::Make<h::CImage>(d).Get()));
-    tagVFBMINFOHEADER& vf = header.vf;
-    EXPECT_EQ((std::array{vf.vfAlphaFlag, vf.vfFormatFlag, vf.vfInterlacedFlag, vf.vfImageFlag}),
-              c.flags);
-    EXPECT_EQ(vf.vfFormatValue, c.format.value);
-    if (&c == &cases[0]) plain = header;
-    // Every other byte is as for the plain frame.
-    vf.vfAlphaFlag = plain.vf.vfAlphaFlag, vf.vfFormatFlag = plain.vf.vfFormatFlag;
-    vf.vfInterlacedFlag = plain.vf.vfInterlacedFlag, vf.vfImageFlag = plain.vf.vfImageFlag;
-    vf.vfFormatValue = plain.vf.vfFormatValue;
-    EXPECT_EQ(std::memcmp(&header, &plain, sizeof(tagVFBMINFOHEADER)), 0);
   }
 }
 
