@@ -168,28 +168,6 @@ TEST(PixelAccess, OutsideTheImageAndClear) {
       EXPECT_EQ(image.GetBytes()[line * 12 + k], line % 2 ? 0 : want[k % 4]) << line;
 }
 
-// CopyDIBOffset against a direct definition: out(x, y) = in(x - dx, y - dy),
-// 0 where that lies outside; moving onto itself gives the same picture.
-TEST(CopyDIBOffset, MovesAsDisplayed) {
-  for (const auto& [dx, dy] :
-       {std::pair{0, 0}, {-2, 3}, {6, 5}, {7, 0}, {INT_MIN, INT_MIN}, {0, INT_MAX}})
-    for (int height : {6, -6}) {
-      CDIB src(MakeHeader(7, height, 8));
-      FillPattern(src, 11);
-      CDIB dst, self(src);
-      ASSERT_TRUE(dst.CopyDIBOffset(src, dx, dy));
-      for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 7; ++x) {
-          const long long sx = (long long)x - dx, sy = (long long)y - dy;
-          const int want =
-              sx >= 0 && sx < 7 && sy >= 0 && sy < 6 ? src.GetDIBByte(int(sx), int(sy)) : 0;
-          ASSERT_EQ(dst.GetDIBByte(x, y), want) << dx << "," << dy << " at " << x << "," << y;
-        }
-      ASSERT_TRUE(self.CopyDIBOffset(self, dx, dy));
-      EXPECT_EQ(PixelsOf(self), PixelsOf(dst));
-    }
-}
-
 // Reference values from real arithmetic: round half up of the exact quotient.
 int RoundHalfUp(double v) { return int(std::floor(v + 0.5)); }
 int PremultipliedRef(int c, int a) { return RoundHalfUp(c * a / 255.0); }

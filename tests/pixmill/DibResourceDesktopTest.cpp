@@ -166,28 +166,6 @@ class Desktop : public ::testing::Test {
   }
 };
 
-TEST_F(Desktop, ColourImagesShowTopLineFirst) {
-  for (int sign : {1, -1}) {
-    WinDesktopClear(0);
-    CDIB image(MakeHeader(3, 2 * sign, 32));
-    // Display row y, column x: blue = 10 y + x, green 50, red 60, alpha 0.
-    for (int y = 0; y < 2; ++y) {
-      const int line = sign > 0 ? 1 - y : y;
-      for (int x = 0; x < 3; ++x) {
-        const std::uint32_t v = 0x003C3200u | std::uint32_t(10 * y + x);
-        std::memcpy(image.GetBytes() + line * 12 + x * 4, &v, 4);
-      }
-    }
-    const DWORD writes = WinDesktopWriteCount();
-    ASSERT_TRUE(image.DrawToDesktop(5, 7, 0, 0));
-    EXPECT_EQ(WinDesktopWriteCount(), writes + 1);
-    for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 3; ++x)
-        EXPECT_EQ(At(5 + x, 7 + y), 0xFF3C3200u | std::uint32_t(10 * y + x)) << x << "," << y;
-    EXPECT_TRUE(At(4, 7) == 0u && At(8, 7) == 0u && At(5, 9) == 0u);
-  }
-}
-
 // Masks show as grey, the alpha plane as grey, packed YUV as its RGB
 // conversion.
 TEST_F(Desktop, MasksAlphaAndYuv) {
