@@ -17,6 +17,7 @@
 namespace {
 
 using pixmill_test::Bytes;
+using pixmill_test::PaintedMask;
 using pixmill_test::ReferenceDecode;
 using pixmill_test::Rle8Verdict;
 using stdfx::CDIB;
@@ -143,25 +144,6 @@ TEST(Rle8, RefusesMalformedStreamsAndGeometry) {
   const Bytes img = Fill(57, 9, rng, 4);
   Bytes out(Encode(img, 57, 9).size() - 1);
   EXPECT_EQ(stdfx::EncodeRle8(img.data(), 57, 9, StrideOf(57), out.data(), out.size()), 0u);
-}
-
-// A mask like the wheel's: filled discs on zero and a noise row.
-CDIB PaintedMask(int w, int h, unsigned seed) {
-  tagVFBMINFOHEADER header = pixmill_test::MakeHeader(w, h, 8);
-  header.vfInterlacedFlag = 1;
-  CDIB mask(header);
-  std::mt19937 rng(seed);
-  const int stride = mask.DIBBytesPerLine();
-  for (int disc = 0; disc < 6; ++disc) {
-    const int cx = static_cast<int>(rng() % w), cy = static_cast<int>(rng() % h);
-    const int r = 3 + static_cast<int>(rng() % 40);
-    const auto v = static_cast<std::uint8_t>(rng());
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x)
-        if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) mask.GetBytes()[y * stride + x] = v;
-  }
-  for (int x = 0; x < w; ++x) mask.GetBytes()[(h / 2) * stride + x] = std::uint8_t(rng());
-  return mask;
 }
 
 // The record a wheel stores: the 144-byte header then DIBSize encoded bytes.
