@@ -176,24 +176,6 @@ TEST(LightnessBar, ResetOnlyWhenIdleAndAway) {
   EXPECT_EQ(moved.Stored(), (Values{0, 0, 65535, 65535}));
 }
 
-TEST(LightnessBar, RampGreysAndWashedOutWhenDisabled) {
-  for (bool enabled : {true, false}) {
-    Bar b;
-    b.bar.Enable(enabled);
-    b.bar.Draw(b.hwnd, b.hdc);
-    const auto p = b.Pixels();
-    for (int i = 0; i <= 240; ++i) {
-      const int v = (210 * i + 120) / 240;
-      const int c = enabled ? v : int(std::lround((162 * 128 + v * 127) / 255.0));
-      for (int y = 0; y < 4; ++y) ASSERT_EQ(At(p, i + 7, y), Argb(RGB(c, c, c))) << i;
-    }
-    int handlePixels = 0;  // disabled: no handles below the ramp
-    for (int y = 5; y < H; ++y)
-      for (int x = 0; x < 220; ++x) handlePixels += At(p, x, y) != Argb(kBg);
-    EXPECT_EQ(handlePixels == 0, !enabled);
-  }
-}
-
 TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
   const struct {
     Percent percent;

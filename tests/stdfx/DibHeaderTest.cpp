@@ -1,6 +1,6 @@
 // The image object's light members that interpret headers: copies of
-// headers of each size, layout and sampling tests, and the record's count
-// and lock. Headers are built as raw bytes at the
+// headers of each size, layout, sampling and flag tests, and the record's
+// count and lock. Headers are built as raw bytes at the
 // documented offsets. (Plain field readers and setters are left to the
 // static_asserts on the record's layout.)
 #include <gtest/gtest.h>
@@ -36,6 +36,14 @@ std::string Answers(std::initializer_list<bool> answers) {
   return s;
 }
 
+// The flag tests in the order black-transparent, straight, opaque,
+// premultiplied, two fields, interlaced format, progressive content,
+// interlaced content.
+std::string Flags(const CDIB& d) {
+  return Answers({d.DIBImageIsBlackTransparent(), d.DIBAlphaIsStraight(), d.DIBAlphaIsOpaque(),
+                  d.DIBAlphaIsPremultiplied(), d.DIBFormatIs2Fields(), d.DIBFormatIsInterlaced(),
+                  d.DIBContentIsNonInterlaced(), d.DIBContentIsInterlaced()});
+}
 
 // Copies stop at biSize (144 or 160, whatever the storage holds behind),
 // and at 160 even when biSize claims more; a bitmap info header keeps 40.
@@ -117,6 +125,27 @@ TEST(Sampling, TestsFollowLayoutAndCodes) {
   RawHeader plain({{0, 144}, {16, YUV}});  // no sampling fields: plain 4:2:2
   const CDIB d(plain.bytes, g_pixels);
   EXPECT_TRUE(d.IsYUV422() && !d.IsYUV422UYVY());
+}
+
+// Each flag word read at its offset; the black-transparency test goes
+// through the virtual flag reader.
+TEST(Flags, ReadersInterpretTheirBits) {
+  const std::tuple<int, std::uint32_t, const char*> cases[] = {
+      {48, 8, "11000101"},    {48, 0xF7, "01000101"}, {52, 1, "00100101"},
+      {52, 2, "00010101"},    {52, 3, "00000101"},    {56, 0x21, "01001001"},
+      {56, 0x20, "01000101"}, {84, 1, "01000110"},    {84, 2, "01000101"}};
+  for (const auto& [offset, value, want] : cases) {
+    RawHeader raw({{0, 144}, {offset, value}});
+    EXPECT_EQ(Flags(CDIB(raw.bytes, g_pixels)), want) << offset << " " << value;
+  }
+  struct BlackDIB : CDIB {
+    DWORD DIBImageFlag() const override { return stdfx::kImageFlagBlackTransparent; }
+  };
+  EXPECT_TRUE(BlackDIB().DIBImageIsBlackTransparent());
+  RawHeader raw({{0, 144}});
+  CDIB image(raw.bytes, g_pixels);
+  image.ncbwSetInterlacedFlag(1);
+  EXPECT_TRUE(image.DIBContentIsNonInterlaced());
 }
 
 // A derived image reaching the protected members.
