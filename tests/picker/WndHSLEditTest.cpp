@@ -1,8 +1,8 @@
 // Mask editing on the wheel, driven as a host drives it: a window, its
 // device context, the pointer in screen coordinates and the Shift and Alt
 // keys. Lassos are checked against a brute-force even-odd fill of the
-// scripted points (the outline's line rule is the editing state's test;
-// picked and dragged colours keying the sample are the plug-in's).
+// scripted points, outlines against the window's pixels. (Picked and dragged
+// colours keying the sample are the plug-in's controls test.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,15 +32,25 @@ HCURSOR Cursor(int i) {
   return LoadCursorW(i ? ThisProgram() : nullptr, MAKEINTRESOURCEW(i ? 3030 + i : 32512));
 }
 
-// The mask as a picture, top row first.
+// The mask and the display as pictures, top row first; `outline` holds the
+// display's white pixels when the release recomposes (BlurMask comes first).
 struct Wheel : CWndHSL {
   using CWndHSL::m_edit;
   using CWndHSL::m_mask;
+  Bytes outline;
   template <class F>
   static Bytes Picture(F f) {
     Bytes b(std::size_t(kW) * kH);
     for (int i = 0; i < kW * kH; ++i) b[std::size_t(i)] = std::uint8_t(f(i % kW, i / kW));
     return b;
+  }
+  bool BlurMask() override {
+    outline = Picture([&](int x, int y) {
+      int r = 0, g = 0, b = 0;
+      m_display.GetDIBColor(x, y, r, g, b);
+      return r + g + b == 765;
+    });
+    return CWndHSL::BlurMask();
   }
   Bytes Mask() const {
     return Picture([&](int x, int y) { return m_mask.GetDIBByte(x, y); });
@@ -76,6 +86,13 @@ struct Host {
       if (s.what == 'u') w.OnButtonUp(hwnd, dc, p, handled);
     }
     return handled;
+  }
+  Bytes White() const {  // white window pixels over the picture
+    Bytes p(260 * 260 * 4);
+    WinReadWindowPixels(hwnd, p.data(), 260 * 4);
+    return Wheel::Picture([&](int x, int y) {
+      return p[std::size_t(y * 260 + x) * 4] + p[std::size_t(y * 260 + x) * 4 + 1] == 510;
+    });
   }
 };
 
@@ -221,6 +238,32 @@ TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
     host.Play(w, {{'m', -8000, 9000}, {'m', 110, 70, 3}, {'u', 110, 70}});
     EXPECT_EQ(w.Mask(), region);
     EXPECT_EQ(GetCapture(), nullptr);
+  }
+}
+
+// The outline in the window mid-drag and in the display at the release: the
+// segments between the points, closed by a line to the start unless the last
+// point lies next to it (where the line could only repaint its two ends).
+// Segments here are horizontal, vertical, diagonal or of slope 1/2.
+TEST(WheelEdit, OutlineAndItsClosingLine) {
+  AFX_MANAGE_STATE(&g_state);
+  const auto segment = [](Bytes& m, POINT a, POINT b) {
+    const int n = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
+    for (int t = 0; t <= n; ++t)
+      m[std::size_t((a.y + (b.y - a.y) * t / n) * kW + a.x + (b.x - a.x) * t / n)] = 1;
+  };
+  for (const auto [x, y, closed] : {std::array{40, 40, 1}, {22, 21, 1}, {20, 22, 1}, {21, 21, 0}}) {
+    Host host;
+    Wheel w;
+    const POINT path[] = {{20, 20}, {120, 20}, {120, 100}, {x, 100}, {x, y}};
+    host.Play(w, {{'d', 20, 20}, {'m', 120, 20}, {'m', 120, 100}, {'m', x, 100}, {'m', x, y}});
+    Bytes expected(std::size_t(kW) * kH, 0);
+    for (int i = 0; i < 4; ++i) segment(expected, path[i], path[i + 1]);
+    EXPECT_EQ(host.White(), expected);
+    EXPECT_EQ(GetCursor(), Cursor(9));
+    host.Play(w, {{'u', x, y}});
+    if (closed) segment(expected, path[4], path[0]);
+    EXPECT_EQ(w.outline, expected) << x;
   }
 }
 

@@ -2,10 +2,11 @@
 // reach them, linked statically.
 //
 // DescribeImage is judged by what the image library makes of its header: the
-// library must see the host's pixels where the host put them (32-bit frames
-// in both row orders, rows padded, and the format facet's answers are covered
-// by the renders through the module). CKParam snapshots of values missing,
-// short, refused or of the other kind.
+// library must see the host's pixels where the host put them, and each
+// answer of the format facet must change its own flag and nothing else
+// (32-bit frames in both row orders, rows padded, are covered by the renders
+// through the module). CKParam snapshots of values missing, short, refused
+// or of the other kind.
 #include "host/Image.h"
 #include "host/Parameter.h"
 #include "host/ParameterFactory.h"
@@ -144,6 +145,47 @@ TEST(DescribeImage, LibrarySeesYuvPixelsAndTheAlphaPlane) {
     // Packed 4:2:2 UYVY, CCIR 601, 8 bits a sample, as the library reads it.
     EXPECT_TRUE(dib.DIBColorSpaceYUV() && dib.IsYUVCCIR601() && dib.IsYUV422UYVY());
     EXPECT_EQ(dib.YUVBitsPerSample(), 8u);
+  }
+}
+
+struct FlagCase {
+  const char* name;
+  h::ImageFormat format;  // bottomUp, premultiplied, interlaced, detail, value, blackTransparent
+  std::int32_t alphaKind;
+  std::array<DWORD, 4> flags;  // expected alpha, format, interlaced and image flags
+};
+
+TEST(DescribeImage, EachFormatAnswerSetsItsOwnFlag) {
+  // Straight and premultiplied alpha, host-interlaced, progressive content,
+  // black transparent.
+  const DWORD kS = stdfx::kAlphaStraight, kP = stdfx::kAlphaPremultiplied;
+  const DWORD kHI = stdfx::kFormatHostInterlaced, kPR = stdfx::kContentProgressive;
+  const DWORD kBT = stdfx::kImageFlagBlackTransparent;
+  const FlagCase cases[] = {{"Plain", {1, 0, 0, 0, 0.f, 0}, 0, {kS, 0, kPR, 0}},
+                            {"Premultiplied", {1, 1, 0, 0, 0.f, 0}, 0, {kP, 0, kPR, 0}},
+                            {"InterlacedDetail1", {1, 0, 1, 1, 0.f, 0}, 0, {kS, kHI, 0, 0}},
+                            {"InterlacedDetail2", {1, 0, 1, 2, 0.f, 0}, 0, {kS, 0, 0, 0}},
+                            {"BlackTransparentKind3", {1, 0, 0, 0, 0.f, 1}, 3, {kS, 0, kPR, kBT}},
+                            {"BlackTransparentKind2", {1, 0, 0, 0, 0.f, 1}, 2, {kS, 0, kPR, 0}},
+                            {"FormatValue", {1, 0, 0, 0, 2.5f, 0}, 0, {kS, 0, kPR, 0}}};
+  std::vector<std::uint8_t> pixels;
+  tagYUVBMINFOHEADER plain;
+  for (const FlagCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    h::ImageDescription d = Frame(4, 4, 2, 1, pixels);
+    d.format = c.format, d.alphaKind = c.alphaKind;
+    tagYUVBMINFOHEADER header;
+    ASSERT_TRUE(DescribeImage(header, h::Make<h::CImage>(d).Get()));
+    tagVFBMINFOHEADER& vf = header.vf;
+    EXPECT_EQ((std::array{vf.vfAlphaFlag, vf.vfFormatFlag, vf.vfInterlacedFlag, vf.vfImageFlag}),
+              c.flags);
+    EXPECT_EQ(vf.vfFormatValue, c.format.value);
+    if (&c == &cases[0]) plain = header;
+    // Every other byte is as for the plain frame.
+    vf.vfAlphaFlag = plain.vf.vfAlphaFlag, vf.vfFormatFlag = plain.vf.vfFormatFlag;
+    vf.vfInterlacedFlag = plain.vf.vfInterlacedFlag, vf.vfImageFlag = plain.vf.vfImageFlag;
+    vf.vfFormatValue = plain.vf.vfFormatValue;
+    EXPECT_EQ(std::memcmp(&header, &plain, sizeof(tagVFBMINFOHEADER)), 0);
   }
 }
 
