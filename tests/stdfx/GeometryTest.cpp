@@ -121,6 +121,24 @@ TEST(Rects, SizesOffsetsAndEqualityWrapInThirtyTwoBits) {
   EXPECT_TRUE(IsRaw(x, INT32_MIN + 255, -244, INT32_MIN + 257, -242));
 }
 
+// CeilRect rounds every side away from zero, also onto itself.
+TEST(Rects, CeilRectRoundsAwayFromZero) {
+  const struct {
+    double l, t, r, b;
+    int el, et, er, eb;
+  } cases[] = {{-1.5, -0.5, 1.5, 2.25, -2, -1, 2, 3},
+               {-2.0, 0.0, 2.0, 0.00390625, -2, 0, 2, 1},
+               {-0.00390625, 7.75, -7.75, 1.0, -1, 8, -8, 1}};
+  for (const auto& c : cases) {
+    CRectx248 out(9, 9, 9, 9),
+        self(CFixedx248(c.l), CFixedx248(c.t), CFixedx248(c.r), CFixedx248(c.b));
+    out.CeilRect(self);
+    self.CeilRect(self);
+    EXPECT_TRUE(IsRaw(out, c.el * 256, c.et * 256, c.er * 256, c.eb * 256)) << c.l;
+    EXPECT_TRUE(IsRaw(self, c.el * 256, c.et * 256, c.er * 256, c.eb * 256)) << c.l;
+  }
+}
+
 TEST(Points, ArithmeticWrapsInThirtyTwoBits) {
   CPoint p;
   EXPECT_TRUE(p == (POINT{0, 0}));
