@@ -153,32 +153,6 @@ TEST_P(KernelPathTest, FollowsTheDefinitionWithinTheStatedBound) {
   }
 }
 
-TEST_P(KernelPathTest, WritesOnlyTheNamedLanesAndSamples) {
-  const int len = 37, pitch = 45;  // 8 bytes past each line belong to nobody
-  const std::vector<std::uint8_t> src = filtertest::RandomBytes(std::size_t(pitch) * 6, 5);
-  LineRunner run(GetParam(), 6.25, len);
-  std::vector<std::uint8_t> full(src.size(), 0);
-  run.Lines(src.data() + pitch, pitch, full.data() + pitch, pitch, 4, len);
-  for (int lanes = 0; lanes <= 4; ++lanes) {
-    std::vector<std::uint8_t> dst(src.size(), 0xAB);
-    run.Lines(src.data() + pitch, pitch, dst.data() + pitch, pitch, lanes, len);
-    // Named lines equal the same lines filtered in a full group; others are untouched.
-    for (int line = 0; line < 6; ++line)
-      for (int k = 0; k < pitch; ++k) {
-        const std::size_t i = std::size_t(line) * pitch + k;
-        const bool named = line >= 1 && line <= lanes && k < len;
-        ASSERT_EQ(dst[i], named ? full[i] : 0xAB) << lanes << " " << line << " " << k;
-      }
-  }
-  std::vector<std::uint8_t> px(4 * 40, 0xAB);
-  run.Pixels(src.data(), px.data(), 37);
-  for (std::size_t i = 4 * 37; i < px.size(); ++i) EXPECT_EQ(px[i], 0xAB);
-  std::vector<std::uint8_t> none(16, 0xAB);
-  run.Pixels(src.data(), none.data(), 0);
-  run.Lines(src.data(), 4, none.data(), 4, 4, 0);
-  EXPECT_EQ(none, std::vector<std::uint8_t>(16, 0xAB));
-}
-
 INSTANTIATE_TEST_SUITE_P(Paths, KernelPathTest,
                          ::testing::Values(Path::kScalarFloat, Path::kVectorFloat,
                                            Path::kScalarDouble, Path::kVectorDouble));

@@ -18,26 +18,7 @@ namespace {
 
 namespace wheel = mattix::wheel;
 using Bytes = std::vector<std::uint8_t>;
-
-// A wheel-sized (or other) mask of discs and a noisy row: runs and literals.
-stdfx::CDIB PaintedMask(int width, int height, unsigned seed) {
-  tagVFBMINFOHEADER h = wheel::MaskHeader();
-  h.biWidth = width;
-  h.biHeight = height;
-  stdfx::CDIB mask(h);
-  std::mt19937 rng(seed);
-  const int stride = mask.DIBBytesPerLine();
-  std::memset(mask.GetBytes(), 0, mask.DIBSize());
-  for (int disc = 0; disc < 5; ++disc) {
-    const int cx = int(rng() % width), cy = int(rng() % height), r = 2 + int(rng() % 40);
-    const auto v = std::uint8_t(rng());
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x)
-        if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) mask.GetBytes()[y * stride + x] = v;
-  }
-  for (int x = 0; x < width; ++x) mask.GetBytes()[(height / 2) * stride + x] = std::uint8_t(rng());
-  return mask;
-}
+using pixmill_test::PaintedMask;
 
 Bytes Pixels(const stdfx::CDIB& image) {
   return Bytes(image.GetBytes(), image.GetBytes() + image.DIBSize());

@@ -1,22 +1,17 @@
 // Mask editing on the wheel, driven as a host drives it: a window, its
 // device context, the pointer in screen coordinates and the Shift and Alt
 // keys. Lassos are checked against a brute-force even-odd fill of the
-// scripted points, outlines against the window's pixels, cursors against the
-// resources they should be.
+// scripted points, outlines against the window's pixels. (Picked and dragged
+// colours keying the sample are the plug-in's controls test.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <numbers>
-#include <string>
 #include <vector>
 
-#include "host/cli/PngFile.h"
-#include "key/Mattix2.h"
 #include "picker/WndHSL.h"
-#include "tests/key/KeyTestUtil.h"
 #include "win/Afx.h"
 #include "win/Windows.h"
 
@@ -36,9 +31,6 @@ AFX_MODULE_STATE g_state{nullptr, ThisProgram(), ThisProgram(), nullptr};
 HCURSOR Cursor(int i) {
   return LoadCursorW(i ? ThisProgram() : nullptr, MAKEINTRESOURCEW(i ? 3030 + i : 32512));
 }
-
-std::size_t g_failSize = 0;  // requests of exactly this many bytes fail
-void* Failing(std::size_t bytes) { return bytes == g_failSize ? nullptr : std::malloc(bytes); }
 
 // The mask and the display as pictures, top row first; `outline` holds the
 // display's white pixels when the release recomposes (BlurMask comes first).
@@ -69,8 +61,7 @@ struct Wheel : CWndHSL {
   }
 };
 
-// One event: 'd' press, 'm' move, 'u' release, 'k' a key change; keys bit 0
-// Shift, bit 1 Alt.
+// One event: 'd' press, 'm' move, 'u' release; keys bit 0 Shift, bit 1 Alt.
 struct Step {
   char what;
   int x, y, keys = 0;
@@ -93,7 +84,6 @@ struct Host {
       if (s.what == 'd') w.OnButtonDown(hwnd, dc, p, handled);
       if (s.what == 'm') w.OnMouseMove(hwnd, dc, p, handled);
       if (s.what == 'u') w.OnButtonUp(hwnd, dc, p, handled);
-      if (s.what == 'k') w.OnKeyDown(hwnd);
     }
     return handled;
   }
@@ -275,119 +265,6 @@ TEST(WheelEdit, OutlineAndItsClosingLine) {
     if (closed) segment(expected, path[4], path[0]);
     EXPECT_EQ(w.outline, expected) << x;
   }
-}
-
-// Idle cursors, through key changes and OnSetCursor: keyed pixel, keys,
-// outside the client area, a capture held elsewhere, disabled.
-TEST(WheelEdit, IdleCursors) {
-  AFX_MANAGE_STATE(&g_state);
-  Host host;
-  Wheel w;
-  w.SetMask(Wheel::Picture([](int x, int y) { return x == 70 && y == 30; }));
-  for (const auto [x, y, keys, expected] : {std::array{70, 30, 0, 3},
-                                            {5, 5, 0, 5},
-                                            {70, 30, 1, 6},
-                                            {70, 30, 2, 7},
-                                            {5, 5, 3, 8},
-                                            {250, 250, 0, 5}}) {
-    host.Play(w, {{'k', x, y, keys}});
-    EXPECT_EQ(GetCursor(), Cursor(expected)) << x << " " << keys;
-    SetCursor(Cursor(1));
-    w.OnSetCursor(host.hwnd, CWndHSL::kHitClient);
-    EXPECT_EQ(GetCursor(), Cursor(expected));
-  }
-  w.OnSetCursor(host.hwnd, 2);
-  EXPECT_EQ(GetCursor(), Cursor(0));
-  HWND other = WinCreateWindow(0, 0, 10, 10);
-  SetCapture(other);
-  w.OnSetCursor(host.hwnd, CWndHSL::kHitClient);
-  EXPECT_EQ(GetCursor(), Cursor(0));  // left alone
-  WinDestroyWindow(other);
-  w.Enable(false);
-  SetCursor(Cursor(5));
-  w.OnSetCursor(host.hwnd, CWndHSL::kHitClient);
-  EXPECT_EQ(GetCursor(), Cursor(0));
-  EXPECT_FALSE(host.Play(w, {{'d', 70, 30}}) || w.m_edit.dragging);
-}
-
-// Memory running out: while the point list grows, the point is dropped and
-// the outline goes on; in the fill (shape or vertices), the mask stays.
-TEST(WheelEdit, OutOfMemory) {
-  AFX_MANAGE_STATE(&g_state);
-  std::vector<Step> walk{{'d', 40, 30}};  // twice around a rectangle, a pixel a step
-  for (int lap = 0; lap < 2; ++lap) {
-    for (int x = 41; x <= 200; ++x) walk.push_back({'m', x, 30});
-    for (int y = 31; y <= 180; ++y) walk.push_back({'m', 200, y});
-    for (int x = 199; x >= 40; --x) walk.push_back({'m', x, 180});
-    for (int y = 179; y >= 30; --y) walk.push_back({'m', 40, y});
-  }
-  Host host;
-  Wheel whole, w;
-  walk.push_back({'u', 40, 30});
-  host.Play(whole, walk);  // the list grows past 1024 points and keeps them all
-  EXPECT_EQ(whole.Mask(), BruteFill(Recorded(walk)));
-  walk.pop_back();
-  g_failSize = 2048 * sizeof(POINT);
-  w.m_edit.memory.allocate = &Failing;
-  host.Play(w, walk);
-  EXPECT_EQ(w.m_edit.count, 1024);
-  EXPECT_TRUE(host.White()[100 * kW + 40]);  // drawn after the list was full
-  g_failSize = 0;  // the vertices of 1024 points are as large as the refused list
-  host.Play(w, {{'u', 40, 30}});
-  std::vector<POINT> kept = Recorded(walk);
-  kept.resize(1024);
-  EXPECT_EQ(w.Mask(), BruteFill(kept));
-
-  const std::vector<Step> lasso = {{'d', 60, 60}, {'m', 90, 60}, {'m', 90, 90}, {'u', 90, 90}};
-  for (std::size_t fail : {std::size_t(244 * kH), 3 * 2 * sizeof(double)}) {
-    Wheel v;
-    v.MarkColour(733, 40, 200, 60);
-    const Bytes before = v.Mask();
-    g_failSize = fail;
-    v.m_edit.memory.allocate = &Failing;
-    host.Play(v, lasso);
-    EXPECT_EQ(v.Mask(), before) << fail;
-    g_failSize = 0;
-    host.Play(v, lasso);
-    EXPECT_EQ(v.Mask(), BruteFill(Recorded(lasso)));
-  }
-}
-
-// A loop around the wheel's greens (hue 85 to 165 degrees, saturation 0.12
-// to beyond the rim) leaves a mask with which the engine keys the shipped
-// sample's green screen and keeps the person.
-TEST(WheelEdit, DraggedGreensKeyTheSample) {
-  AFX_MANAGE_STATE(&g_state);
-  std::vector<Step> loop;
-  for (int i = 0; i <= 42; ++i) {
-    const double a = (i <= 21 ? 85 + 4 * i : 165 - 4 * (i - 21)) * std::numbers::pi / 180;
-    const double s = i <= 21 ? 1.2 : 0.12;
-    loop.push_back({i ? 'm' : 'd', int(std::lround(120 + s * 120 * std::cos(a))),
-                    int(std::lround(104 - s * 104 * std::sin(a)))});
-  }
-  loop.push_back({'u', loop.back().x, loop.back().y});
-  Host host;
-  Wheel w;
-  host.Play(w, loop);
-  std::uint32_t size = 0;
-  const std::uint8_t* record = w.GetMaskData(size);
-  ASSERT_GT(size, 144u);
-  const auto picture =
-      mattix::cli::ReadPng(std::string(MATTIX_SOURCE_DIR) + "/samples/greenscreen.png");
-  const int width = picture.width, height = picture.height;
-  keytest::Frame source(width, height), target(width, height);
-  for (int y = 0; y < height; ++y)
-    std::copy_n(picture.Row(y), width * 4, source.line(height - 1 - y));
-  const double settings[6] = {0, 0, 0, 0, 100, 100};
-  ASSERT_EQ(CMattix2().Process(target.dib(), source.dib(), settings, record, size, -1), 0);
-  for (const auto [x0, y0, x1, y1, alpha] : {std::array{0, 0, 40, 40, 0},
-                                             {width - 40, height - 40, width, height, 0},
-                                             {0, 150, 40, 200, 0},
-                                             {170, 110, 210, 170, 255},
-                                             {150, 260, 230, 310, 255}})
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x)
-        ASSERT_EQ(target.line(height - 1 - y)[4 * x + 3], alpha) << x << "," << y;
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The hue/saturation wheel against independent formulations: the composite
 // and the tint by rounded floating point, the blur radius through a blur of
-// the stated radius, the info lines through text drawn directly, the disc
-// by integer distance, the record by round trips and damage, and the engine
-// keying what the wheel marks.
+// the stated radius, the disc by integer distance, the record by round trips.
+// (Damaged records are the record's own tests; the engine keying what the
+// wheel marks is the plug-in's.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,11 +12,7 @@
 #include <vector>
 
 #include "filter/Gaussian.h"
-#include "key/Mattix2.h"
-#include "picker/ChromaMaskRecord.h"
 #include "picker/WndHSL.h"
-#include "tests/key/KeyTestUtil.h"
-#include "tests/pixmill/Rle8Check.h"
 #include "win/Afx.h"
 #include "win/Windows.h"
 
@@ -52,6 +48,12 @@ AFX_MODULE_STATE g_withResources{nullptr, ThisProgram(), ThisProgram(), nullptr}
 AFX_MODULE_STATE g_withoutResources{nullptr, nullptr, nullptr, nullptr};
 
 long Round(double v) { return std::lround(v); }
+
+std::vector<std::uint8_t> Pixels(HWND hwnd) {
+  std::vector<std::uint8_t> p(260 * 260 * 4);
+  WinReadWindowPixels(hwnd, p.data(), 260 * 4);
+  return p;
+}
 
 // The base is the picture over grey 162; the display adds the tint of the
 // soft mask, the disabled look mixes base and grey half and half.
@@ -109,51 +111,6 @@ TEST(Wheel, BlurRadiusFollowsSoftness) {
     }
     ASSERT_EQ(std::memcmp(w.m_softMask.GetBytes(), expected.GetBytes(), expected.DIBSize()), 0);
   }
-}
-
-// Text drawn by the wheel against the same text drawn directly.
-std::vector<std::uint8_t> Pixels(HWND hwnd) {
-  std::vector<std::uint8_t> p(260 * 260 * 4);
-  WinReadWindowPixels(hwnd, p.data(), 260 * 4);
-  return p;
-}
-
-TEST(Wheel, InfoLinesNameTheColourUnderThePoint) {
-  AFX_MANAGE_STATE(&g_withResources);
-  Wheel w;
-  HWND mine = WinCreateWindow(0, 0, 260, 260), ref = WinCreateWindow(0, 0, 260, 260);
-  HDC dc = GetDC(mine), refDc = GetDC(ref);
-  SelectObject(refDc, GetStockObject(DEFAULT_GUI_FONT));
-  SetTextColor(refDc, RGB(255, 255, 255));
-  SetBkColor(refDc, RGB(162, 162, 162));
-  const struct {
-    POINT at;
-    bool enabled;
-    std::vector<int> info;
-    const wchar_t *top, *bottom;
-  } cases[] = {
-      {{120, 104}, true, {128, 128, 128, -359, 50, 0}, L"", L"R 128 G 128 B 128"},
-      {{240, 104}, true, {255, 0, 0, 0, 50, 100}, L"H 0 L 50 S 100", L"R 255 G 0 B 0"},
-      {{241, 104}, true, {-1, -1, -1, -1, -1, -1}, L"", L""},
-      {{240, 104}, false, {-1, -1, -1, -1, -1, -1}, L"", L""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.at.x);
-    w.Enable(c.enabled);
-    bool handled = true;
-    w.OnMouseMove(mine, dc, c.at, handled);
-    EXPECT_FALSE(handled);
-    EXPECT_EQ(w.info, c.info);
-    const RECT top{160, 220, 260, 240}, bottom{160, 240, 260, 260};
-    ExtTextOutW(refDc, 160, 220, ETO_OPAQUE, &top, c.top, UINT(std::wcslen(c.top)), nullptr);
-    ExtTextOutW(refDc, 160, 240, ETO_OPAQUE, &bottom, c.bottom, UINT(std::wcslen(c.bottom)),
-                nullptr);
-    EXPECT_EQ(Pixels(mine), Pixels(ref));
-  }
-  ReleaseDC(mine, dc);
-  ReleaseDC(ref, refDc);
-  WinDestroyWindow(mine);
-  WinDestroyWindow(ref);
 }
 
 // 731 sets one byte at the colour's position, 733 the disc of the bytes
@@ -228,45 +185,6 @@ TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
   EXPECT_EQ(a.Mask(), std::vector<std::uint8_t>(marked.size(), 0));
 }
 
-// Truncated, damaged or foreign records: the record's picture (as a
-// decoder written from the format's definition reads a damaged stream) or
-// nothing; nothing read past the size (exactly sized buffers, under ASan).
-TEST(WheelRecord, DamagedRecordsGiveThePictureOrNothing) {
-  AFX_MANAGE_STATE(&g_withResources);
-  Wheel source;
-  for (int g = 0; g < 256; g += 20) source.MarkColour(733, 30, g, 200);
-  std::uint32_t size = 0;
-  const std::uint8_t* data = source.GetMaskData(size);
-  const std::vector<std::uint8_t> record(data, data + size), nothing(source.Mask().size(), 0);
-  std::vector<std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>>>
-      cases;  // and picture
-  for (std::uint32_t n : {145u, 200u, size / 2, size - 1})
-    cases.push_back({{record.begin(), record.begin() + n}, source.Mask()});
-  std::mt19937 rng(3);
-  for (int i = 0; i < 300; ++i) {
-    std::vector<std::uint8_t> bytes = record;
-    const std::size_t at = rng() % size;
-    bytes[at] ^= std::uint8_t(1 + rng() % 255);
-    const auto decoded =
-        pixmill_test::ReferenceDecode({bytes.begin() + 144, bytes.end()}, 241, 209, 244);
-    cases.push_back({bytes, at < 144 ? source.Mask() : decoded.value_or(nothing)});
-  }
-  tagVFBMINFOHEADER header = mattix::wheel::MaskHeader();
-  header.biWidth = 10;  // as tall as the wheel, narrower
-  stdfx::CDIB small(header);
-  small.GetBytes()[0] = 1;
-  cases.push_back({{}, nothing});
-  ASSERT_TRUE(mattix::wheel::EncodeRecord(small, cases.back().first));
-  for (const auto& [bytes, picture] : cases) {
-    Wheel w;
-    w.MarkColour(731, 255, 0, 0);
-    auto exact = std::make_unique<std::uint8_t[]>(bytes.size());
-    std::memcpy(exact.get(), bytes.data(), bytes.size());
-    EXPECT_TRUE(w.SetMaskData(exact.get(), std::uint32_t(bytes.size())));
-    ASSERT_TRUE(w.Mask() == picture || w.Mask() == nothing) << bytes.size();
-  }
-}
-
 // Without the resources every image is invalid and every operation says so.
 TEST(Wheel, WithoutResourcesNothingIsReadOrDrawn) {
   AFX_MANAGE_STATE(&g_withoutResources);
@@ -288,33 +206,6 @@ TEST(Wheel, WithoutResourcesNothingIsReadOrDrawn) {
   EXPECT_EQ(w.info, std::vector<int>(6, -1));
   ReleaseDC(hwnd, dc);
   WinDestroyWindow(hwnd);
-}
-
-// A colour marked on the wheel is keyed by the engine; its opposite is not.
-TEST(WheelAndEngine, MarkedColoursAreKeyed) {
-  AFX_MANAGE_STATE(&g_withResources);
-  std::mt19937 rng(11);
-  const double settings[6] = {0, 0, 0, 0, 100, 100};
-  auto alpha = [&](const std::uint8_t* record, std::uint32_t size, int r, int g, int b) {
-    keytest::Frame source(1, 1), target(1, 1);
-    source.SetPixel(0, 0, std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), 255);
-    EXPECT_EQ(CMattix2().Process(target.dib(), source.dib(), settings, record, size, -1), 0);
-    return target.bits()[3];
-  };
-  for (int i = 0; i < 200; ++i) {
-    const int r = int(rng() % 256), g = int(rng() % 256), b = int(rng() % 256);
-    SCOPED_TRACE(::testing::Message() << r << "," << g << "," << b);
-    Wheel w;
-    ASSERT_TRUE(w.MarkColour(731, r, g, b));
-    std::uint32_t size = 0;
-    const std::uint8_t* record = w.GetMaskData(size);
-    EXPECT_EQ(alpha(record, size, r, g, b), 0);
-    // The inverse colour has the opposite hue and the same saturation: far
-    // away unless the colour is nearly grey.
-    if (std::max({r, g, b}) - std::min({r, g, b}) >= 64) {
-      EXPECT_EQ(alpha(record, size, 255 - r, 255 - g, 255 - b), 255);
-    }
-  }
 }
 
 }  // namespace

@@ -143,42 +143,6 @@ TEST(Copies, SelfViewsEncodedLayoutsAndAlphaPlanes) {
   EXPECT_EQ(fresh.DIBAlphaBytes()[fresh.DIBAlphaBytesPerLine() + 5], 0);
 }
 
-class PixelAccess : public ::testing::TestWithParam<std::pair<bool, bool>> {};
-
-// (x, y) counts from the top line as displayed: for a bottom-up image that is
-// the last buffer row.
-TEST_P(PixelAccess, ByteAndColourAtDisplayPosition) {
-  const auto [bottomUp, twoFields] = GetParam();
-  const int w = 3, h = 5;
-  tagVFBMINFOHEADER mh = MakeHeader(w, bottomUp ? h : -h, 8);
-  mh.vfFormatFlag = twoFields ? stdfx::kFormatTwoFields : 0;
-  tagVFBMINFOHEADER ch = mh;
-  ch.biBitCount = 32;
-  CDIB mask(mh), colour(ch);
-  for (int line = 0; line < h; ++line) {
-    const int row = bottomUp ? h - 1 - line : line;
-    unsigned char* m = mask.GetBytes() + stdfx::DIBLineOffset(&mh, line);
-    unsigned char* c = colour.GetBytes() + stdfx::DIBLineOffset(&ch, line);
-    for (int x = 0; x < w; ++x) {
-      m[x] = std::uint8_t(10 * row + x);
-      c[4 * x] = std::uint8_t(row), c[4 * x + 1] = std::uint8_t(x), c[4 * x + 2] = 100 + row;
-    }
-  }
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      EXPECT_EQ(mask.GetDIBByte(x, y), 10 * y + x);
-      int r = -1, g = -1, b = -1;
-      ASSERT_TRUE(colour.GetDIBColor(x, y, r, g, b));
-      EXPECT_TRUE(r == 100 + y && g == x && b == y) << x << "," << y;
-      ASSERT_TRUE(mask.GetDIBColor(x, y, r, g, b));
-      EXPECT_TRUE(r == 10 * y + x && g == r && b == r) << x << "," << y;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Layouts, PixelAccess,
-                         ::testing::Values(std::pair{true, false}, std::pair{false, false},
-                                           std::pair{true, true}, std::pair{false, true}));
-
 TEST(PixelAccess, OutsideTheImageAndClear) {
   CDIB mask(MakeHeader(5, 3, 8));
   ASSERT_TRUE(mask.ClearDIB(-1, 0x1FF));  // the value's low byte; padding left alone
@@ -202,28 +166,6 @@ TEST(PixelAccess, OutsideTheImageAndClear) {
   for (int line = 0; line < 5; ++line)
     for (int k = 0; k < 12; ++k)
       EXPECT_EQ(image.GetBytes()[line * 12 + k], line % 2 ? 0 : want[k % 4]) << line;
-}
-
-// CopyDIBOffset against a direct definition: out(x, y) = in(x - dx, y - dy),
-// 0 where that lies outside; moving onto itself gives the same picture.
-TEST(CopyDIBOffset, MovesAsDisplayed) {
-  for (const auto& [dx, dy] :
-       {std::pair{0, 0}, {-2, 3}, {6, 5}, {7, 0}, {INT_MIN, INT_MIN}, {0, INT_MAX}})
-    for (int height : {6, -6}) {
-      CDIB src(MakeHeader(7, height, 8));
-      FillPattern(src, 11);
-      CDIB dst, self(src);
-      ASSERT_TRUE(dst.CopyDIBOffset(src, dx, dy));
-      for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 7; ++x) {
-          const long long sx = (long long)x - dx, sy = (long long)y - dy;
-          const int want =
-              sx >= 0 && sx < 7 && sy >= 0 && sy < 6 ? src.GetDIBByte(int(sx), int(sy)) : 0;
-          ASSERT_EQ(dst.GetDIBByte(x, y), want) << dx << "," << dy << " at " << x << "," << y;
-        }
-      ASSERT_TRUE(self.CopyDIBOffset(self, dx, dy));
-      EXPECT_EQ(PixelsOf(self), PixelsOf(dst));
-    }
 }
 
 // Reference values from real arithmetic: round half up of the exact quotient.
@@ -256,20 +198,6 @@ TEST(Alpha, PremultiplyAndStraightenEveryValueAgainstRealArithmetic) {
         ASSERT_LE(std::abs(s - c), int(std::ceil(127.5 / a + 0.5))) << c << " " << a;
       }
     }
-}
-
-TEST(Alpha, OneFieldLeavesTheFlagAndOtherLayoutsAreRefused) {
-  CDIB image(MakeHeader(2, 4, 32));
-  image.ClearDIB(-1, 0x80FF40C0);
-  ASSERT_TRUE(image.ConvertAlphaToPremultiplied(1) && image.DIBAlphaIsStraight());
-  for (int line = 0; line < 4; ++line) {
-    const unsigned char* q = image.GetBytes() + line * 8;
-    EXPECT_EQ(q[2], line % 2 ? PremultipliedRef(0xFF, 0x80) : 0xFF) << line;
-    EXPECT_EQ(q[0], line % 2 ? PremultipliedRef(0xC0, 0x80) : 0xC0) << line;
-  }
-  CDIB mask(MakeHeader(2, 2, 8)), yuv(MakeYUVHeader(2, 2, 32, stdfx::kSub422UYVY).vf), none;
-  EXPECT_FALSE(mask.ConvertAlphaToStraight(-1) || mask.ConvertAlphaToPremultiplied(-1) ||
-               yuv.ConvertAlphaToStraight(-1) || none.ConvertAlphaToPremultiplied(-1));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-// Strides, sizes, limits and fields of image headers, and CopyBack.
-// Expected strides use the Windows formula ((w * bits + 31) / 32) * 4 and
-// expected line positions are written out per layout, independently of the
-// library's arithmetic.
+// Strides, sizes and limits of image headers, and CopyBack. Expected strides
+// use the Windows formula ((w * bits + 31) / 32) * 4, independently of the
+// library's arithmetic. (Field layouts are walked by the conversions and the
+// renders through the module.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -113,138 +113,6 @@ TEST(Limits, AbsurdHeadersAreRefusedEverywhere) {
   EXPECT_TRUE(stdfx::DIBField1stLine(nullptr, 0) == -1 && stdfx::DIBFieldLstLine(nullptr, 0) == -1);
 }
 
-struct WalkCase {
-  bool twoFields;
-  bool bottomUp;
-  int height;
-  int width;
-  int bits;
-  DWORD rowPitch;
-};
-
-// Where line y must sit, from the layout's description: an interleaved frame
-// stores line y as buffer row y; a two-field buffer stores the even lines in
-// order as rows 0.., then the odd lines as the rows after them.
-std::int64_t ExpectedRow(bool twoFields, int height, int y) {
-  if (!twoFields) return y;
-  const int evenLines = (height + 1) / 2;
-  return y % 2 == 0 ? y / 2 : evenLines + y / 2;
-}
-
-class FieldWalk : public ::testing::TestWithParam<WalkCase> {
- protected:
-  tagVFBMINFOHEADER Header() const {
-    const WalkCase& c = GetParam();
-    tagVFBMINFOHEADER h = MakeHeader(c.width, c.bottomUp ? c.height : -c.height, c.bits);
-    h.vfFormatFlag = c.twoFields ? stdfx::kFormatTwoFields : 0x20;
-    h.vfRowPitch = c.rowPitch;
-    h.vfAlphaBytesPerLine = 13;
-    return h;
-  }
-  std::int64_t RowPitch() const {
-    const WalkCase& c = GetParam();
-    return c.rowPitch ? c.rowPitch : WindowsStride(c.width, c.bits);
-  }
-};
-
-TEST_P(FieldWalk, BothFieldsVisitEveryLineOnceAtItsPlace) {
-  const WalkCase& c = GetParam();
-  const tagVFBMINFOHEADER h = Header();
-  const int stride = stdfx::DIBBytesPerLine(&h);
-  const std::int64_t size = stdfx::DIBSize(&h);
-  const int rowBytes = (c.width * c.bits + 7) / 8;
-  std::vector<int> visits(std::size_t(c.height), 0);
-  std::set<std::int64_t> offsets;
-  for (int field = 0; field <= 1; ++field) {
-    int last = -1;
-    std::int64_t lastOffset = -1;
-    std::int64_t off = stdfx::DIBFieldOffset1(&h, field);
-    std::int64_t alphaOff = stdfx::DIBAlphaFieldOffset1(&h, field);
-    // The consumer's walk: start at the field's first line and offset, step
-    // two lines and twice the line pitch. The alpha plane of a two-field
-    // buffer steps its own pitch per field line (see DibFunctions.h).
-    const std::int64_t alphaStep = c.twoFields ? 13 : 26;
-    for (int y = stdfx::DIBField1stLine(&h, field); y < c.height; y += 2) {
-      ASSERT_GE(y, 0);
-      EXPECT_EQ(y % 2, field) << "line " << y;
-      ++visits[std::size_t(y)];
-      EXPECT_EQ(off, ExpectedRow(c.twoFields, c.height, y) * RowPitch()) << "line " << y;
-      EXPECT_EQ(alphaOff, ExpectedRow(c.twoFields, c.height, y) * 13) << "line " << y;
-      EXPECT_TRUE(stdfx::DIBLineOffset(&h, y) == off && off + rowBytes <= size) << "line " << y;
-      EXPECT_TRUE(offsets.insert(off).second) << "line " << y << " shares its row";
-      last = y, lastOffset = off;
-      off += 2 * std::int64_t(stride), alphaOff += alphaStep;
-    }
-    EXPECT_EQ(stdfx::DIBFieldLstLine(&h, field), last) << "field " << field;
-    EXPECT_EQ(stdfx::DIBFieldOffsetL(&h, field), lastOffset) << "field " << field;
-    EXPECT_EQ(stdfx::DIBAlphaFieldOffsetL(&h, field),
-              last < 0 ? -1 : ExpectedRow(c.twoFields, c.height, last) * 13);
-  }
-  for (int y = 0; y < c.height; ++y) EXPECT_EQ(visits[std::size_t(y)], 1) << "line " << y;
-  // The whole frame, also for field numbers other than 0 and 1.
-  for (int field : {-1, -2, 7})
-    EXPECT_TRUE(stdfx::DIBField1stLine(&h, field) == 0 &&
-                stdfx::DIBFieldLstLine(&h, field) == c.height - 1);
-  EXPECT_EQ(stdfx::DIBFieldOffset1(&h, -1), 0);
-  EXPECT_EQ(stdfx::DIBFieldOffsetL(&h, -1),
-            c.height ? ExpectedRow(c.twoFields, c.height, c.height - 1) * RowPitch() : -1);
-  EXPECT_TRUE(stdfx::DIBLineOffset(&h, -1) == -1 && stdfx::DIBLineOffset(&h, c.height) == -1);
-}
-
-std::vector<WalkCase> WalkCases() {
-  std::vector<WalkCase> cases;
-  for (bool two : {false, true})
-    for (bool up : {true, false})
-      for (int height : {0, 1, 2, 5, 8})
-        for (DWORD pitch : {0u, 20u}) cases.push_back({two, up, height, 3, 32, pitch});
-  cases.push_back({true, true, 7, 241, 8, 0});
-  cases.push_back({false, false, 7, 241, 8, 0});
-  return cases;
-}
-
-INSTANTIATE_TEST_SUITE_P(Layouts, FieldWalk, ::testing::ValuesIn(WalkCases()));
-
-// An image whose line y holds bytes (y + 1) * 16 + x, written through the
-// field walk of each field.
-CDIB LineNumbered(tagVFBMINFOHEADER h) {
-  CDIB image(h);
-  const int height = image.DIBHeight();
-  for (int field = 0; field <= 1; ++field) {
-    unsigned char* row = image.GetBytes() + image.DIBFieldOffset1(field);
-    for (int y = image.DIBField1stLine(field); y < height; y += 2) {
-      for (int x = 0; x < stdfx::DIBRowBytes(&h); ++x) row[x] = std::uint8_t((y + 1) * 16 + x);
-      row += 2 * image.DIBBytesPerLine();
-    }
-  }
-  return image;
-}
-
-TEST(CopyBack, CopiesTheFieldsLinesInBufferOrder) {
-  const struct {
-    bool srcTwoFields, dstTwoFields, srcUp, dstUp;
-    int field, height;
-  } cases[] = {{false, false, true, true, -1, 5}, {true, false, true, true, -1, 5},
-               {false, true, false, true, -1, 6}, {true, true, true, false, 0, 5},
-               {false, false, false, true, 1, 6}, {true, false, true, true, 1, 7}};
-  for (const auto& c : cases) {
-    tagVFBMINFOHEADER sh = MakeHeader(3, c.srcUp ? c.height : -c.height, 8);
-    sh.vfFormatFlag = c.srcTwoFields ? stdfx::kFormatTwoFields : 0;
-    tagVFBMINFOHEADER dh = MakeHeader(3, c.dstUp ? c.height : -c.height, 8);
-    dh.vfFormatFlag = c.dstTwoFields ? stdfx::kFormatTwoFields : 0;
-    const CDIB src = LineNumbered(sh);
-    CDIB dst(dh);
-    ASSERT_TRUE(dst.ClearDIB(-1, 0xEE));
-    ASSERT_TRUE(stdfx::CopyBack(dst.GetVfBmiHeader(), dst.GetBytes(), src.GetVfBmiHeader(),
-                                src.GetBytes(), c.field));
-    for (int y = 0; y < c.height; ++y) {
-      const unsigned char* row = dst.GetBytes() + stdfx::DIBLineOffset(&dh, y);
-      const bool copied = c.field < 0 || y % 2 == c.field;
-      for (int x = 0; x < 3; ++x)
-        EXPECT_EQ(row[x], copied ? (y + 1) * 16 + x : 0xEE) << "line " << y << " x " << x;
-    }
-  }
-}
-
 TEST(CopyBack, CopiesTheSmallerRowAndTheAlphaPlanes) {
   // Source 5 pixels wide, destination 3: three pixels of each line arrive.
   tagVFBMINFOHEADER sh = MakeHeader(5, 2, 32);
@@ -280,18 +148,6 @@ TEST(CopyBack, RefusesMismatchedOrCompressedImages) {
   EXPECT_FALSE(stdfx::CopyBack(&h3, nullptr, &h3, a, -1));
   EXPECT_FALSE(stdfx::CopyBack(nullptr, b, &h3, a, -1));
   for (unsigned char v : b) EXPECT_EQ(v, 0x77);
-}
-
-TEST(FormatString, NamesTheLayout) {
-  tagYUVBMINFOHEADER y = MakeYUVHeader(8, 2, 24, stdfx::kSub422UYVY);
-  EXPECT_STREQ(stdfx::GetCompressionSamplingFormatString(&y.vf), L"YUV 4:2:2 UYVY");
-  y.vf.biSize = 144;  // no sampling fields: plain 4:2:2
-  EXPECT_STREQ(stdfx::GetCompressionSamplingFormatString(&y.vf), L"YUV 4:2:2");
-  const tagVFBMINFOHEADER rgb = MakeHeader(8, 2, 32), rle = MakeHeader(8, 2, 8, stdfx::kLayoutRLE8);
-  EXPECT_STREQ(stdfx::GetCompressionSamplingFormatString(&rle), L"RLE 8");
-  EXPECT_STREQ(stdfx::GetCompressionSamplingFormatString(nullptr), L"none");
-  unsigned char px[64] = {};
-  EXPECT_STREQ(CDIB(&rgb, px).GetCompressionSamplingFormatString(), L"RGB 32");
 }
 
 }  // namespace

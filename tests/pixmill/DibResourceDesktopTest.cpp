@@ -1,6 +1,4 @@
-// Images from module resources, drawing to the desktop surface, and what the
-// two libraries export.
-#include <dlfcn.h>
+// Images from module resources and drawing to the desktop surface.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -168,28 +166,6 @@ class Desktop : public ::testing::Test {
   }
 };
 
-TEST_F(Desktop, ColourImagesShowTopLineFirst) {
-  for (int sign : {1, -1}) {
-    WinDesktopClear(0);
-    CDIB image(MakeHeader(3, 2 * sign, 32));
-    // Display row y, column x: blue = 10 y + x, green 50, red 60, alpha 0.
-    for (int y = 0; y < 2; ++y) {
-      const int line = sign > 0 ? 1 - y : y;
-      for (int x = 0; x < 3; ++x) {
-        const std::uint32_t v = 0x003C3200u | std::uint32_t(10 * y + x);
-        std::memcpy(image.GetBytes() + line * 12 + x * 4, &v, 4);
-      }
-    }
-    const DWORD writes = WinDesktopWriteCount();
-    ASSERT_TRUE(image.DrawToDesktop(5, 7, 0, 0));
-    EXPECT_EQ(WinDesktopWriteCount(), writes + 1);
-    for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 3; ++x)
-        EXPECT_EQ(At(5 + x, 7 + y), 0xFF3C3200u | std::uint32_t(10 * y + x)) << x << "," << y;
-    EXPECT_TRUE(At(4, 7) == 0u && At(8, 7) == 0u && At(5, 9) == 0u);
-  }
-}
-
 // Masks show as grey, the alpha plane as grey, packed YUV as its RGB
 // conversion.
 TEST_F(Desktop, MasksAlphaAndYuv) {
@@ -227,39 +203,6 @@ TEST_F(Desktop, ClipsToTheSurfaceAndToTheGivenSize) {
   EXPECT_TRUE(At(21, 20) == 0xFF0000FFu && At(22, 20) == 0u && At(20, 21) == 0u);
   const CDIB empty;
   EXPECT_FALSE(empty.DrawToDesktop(0, 0, 0, 0) || empty.DrawDIBsAlphaToDesktop(0, 0, 0, 0));
-}
-
-// The module exports the light members; the image library exports its own
-// members only, having hidden its private copy of the light ones.
-TEST(Exports, LightMembersInTheModuleHeavyOnesInTheLibrary) {
-  const char* modulePath = std::getenv("MATTIX_MODULE");
-  if (!modulePath) GTEST_SKIP() << "MATTIX_MODULE not set";
-  void* pixmill = dlopen(PIXMILL_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(pixmill, nullptr) << dlerror();
-  void* module = dlopen(modulePath, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(module, nullptr) << dlerror();
-  const char* light[] = {"_ZNK5stdfx4CDIB10IsValidDIBEv", "_ZNK5stdfx4CDIB8DIBWidthEv",
-                         "_ZN5stdfx4CDIB16ncbwSetAlphaFlagEm"};
-  const char* heavy[] = {"_ZN5stdfx4CDIB7FreeDIBEv", "_ZN5stdfx4CDIB7CopyDIBERKS0_",
-                         "_ZN5stdfx15DIBBytesPerLineEPK17tagVFBMINFOHEADER"};
-  // dlsym on a handle also searches that object's dependencies, so the
-  // defining object is identified with dladdr.
-  Dl_info info;
-  for (const char* name : light) {
-    void* sym = dlsym(module, name);
-    ASSERT_NE(sym, nullptr) << name;
-    ASSERT_NE(dladdr(sym, &info), 0);
-    EXPECT_NE(std::strstr(info.dli_fname, "libmattix.so"), nullptr) << name;
-    EXPECT_EQ(dlsym(pixmill, name), nullptr) << name << " leaks from the library";
-  }
-  for (const char* name : heavy) {
-    void* sym = dlsym(pixmill, name);
-    ASSERT_NE(sym, nullptr) << name;
-    ASSERT_NE(dladdr(sym, &info), 0);
-    EXPECT_NE(std::strstr(info.dli_fname, "libpixmill.so"), nullptr) << name;
-  }
-  dlclose(module);
-  dlclose(pixmill);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Reconstruction filters: values from their published definitions, the
 // properties every resampling filter of the catalogue must have (zero
-// outside its width, symmetry, sums of shifted copies), and the members.
+// outside its width, symmetry, sums of shifted copies).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -52,20 +52,6 @@ TEST(Filter, CatalogueMatchesDefinitionsAndProperties) {
       EXPECT_NEAR(sum, 1.0, c.unitySumError) << "t " << t;
     }
   }
-}
-
-double Half(double x) { return 0.5 * x; }
-
-TEST(Filter, OwnFunctionsCopiesAndUnknownMethods) {
-  const CFilter own(42, 3.5, Half);
-  EXPECT_EQ(own.X(3.0), 1.5);
-  CFilter other(CFilter::kBox);
-  other = own;
-  EXPECT_EQ(other.X(-2.0), -1.0);
-  const CFilter unknown(99);
-  EXPECT_EQ(unknown.GetFilterFunction(), nullptr);
-  EXPECT_EQ(unknown.GetFilterWidth(), 0.0);
-  EXPECT_EQ(unknown.X(0.0), 0.0);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "picker/ChromaMaskRecord.h"
@@ -117,6 +118,28 @@ inline Rle8Verdict CheckRle8Record(const std::uint8_t* data, std::size_t size) {
   if (!ref || Bytes(out.GetBytes(), out.GetBytes() + out.DIBSize()) != *ref)
     return {"decoded record differs from the reference", true};
   return {nullptr, true};
+}
+
+// A mask like the wheel's (8-bit, its header), width x height, of filled
+// discs on zero and a row of noise: runs and literals for the encoder.
+inline stdfx::CDIB PaintedMask(int width, int height, unsigned seed) {
+  tagVFBMINFOHEADER h = mattix::wheel::MaskHeader();
+  h.biWidth = width;
+  h.biHeight = height;
+  stdfx::CDIB mask(h);
+  std::mt19937 rng(seed);
+  const int stride = mask.DIBBytesPerLine();
+  std::memset(mask.GetBytes(), 0, mask.DIBSize());
+  for (int disc = 0; disc < 5; ++disc) {
+    const int cx = int(rng() % unsigned(width)), cy = int(rng() % unsigned(height));
+    const int r = 2 + int(rng() % 40);
+    const auto v = std::uint8_t(rng());
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) mask.GetBytes()[y * stride + x] = v;
+  }
+  for (int x = 0; x < width; ++x) mask.GetBytes()[(height / 2) * stride + x] = std::uint8_t(rng());
+  return mask;
 }
 
 }  // namespace pixmill_test

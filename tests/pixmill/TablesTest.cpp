@@ -1,15 +1,11 @@
-// The shared clamp tables: every entry over every documented index range;
-// the processor's features. (That the blur's output stays inside the 8-bit
-// table is checked with the blur.)
+// The shared clamp tables: every entry over every documented index range.
+// (That the blur's output stays inside the 8-bit table is checked with the
+// blur.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
-#include <set>
-#include <string>
 
-#include "stdfx/Cpu.h"
 #include "stdfx/Tables.h"
 
 namespace {
@@ -40,31 +36,6 @@ TEST(CTables, EveryIndexClamps) {
     for (long v = c.lowest; v <= c.highest; ++v)
       ASSERT_EQ(zero[v], std::clamp<long>(v, c.lo, c.hi)) << "index " << v << " of " << c.hi;
   }
-}
-
-// The processor's report, compared with the kernel's reading of it.
-TEST(Cpu, MatchesTheKernelsReport) {
-  std::ifstream info("/proc/cpuinfo");
-  std::string line;
-  std::set<std::string> flags;
-  while (std::getline(info, line)) {
-    if (line.rfind("flags", 0) != 0) continue;
-    const std::size_t colon = line.find(':');
-    std::size_t at = colon == std::string::npos ? line.size() : colon + 1;
-    while (at < line.size()) {
-      const std::size_t end = std::min(line.find(' ', at), line.size());
-      if (end > at) flags.insert(line.substr(at, end - at));
-      at = end + 1;
-    }
-    break;
-  }
-  if (flags.empty()) GTEST_SKIP() << "no flags line in /proc/cpuinfo";
-  EXPECT_TRUE(stdfx::IsMMXCPU() == (flags.count("mmx") == 1) &&
-              stdfx::IsSSECPU() == (flags.count("sse") == 1) &&
-              stdfx::IsSSE2CPU() == (flags.count("sse2") == 1));
-#if defined(__x86_64__)
-  EXPECT_TRUE(stdfx::IsMMXCPU() && stdfx::IsSSECPU() && stdfx::IsSSE2CPU());
-#endif
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// CDibDraw: what reaches the window for each kind of image, and the header
-// left as it was.
+// CDibDraw: what reaches the window for each kind of image.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -93,24 +92,6 @@ TEST_F(DibDraw, YuvImagesAreDrawnThroughTheirRgbConversion) {
   EXPECT_EQ(yuv.GetVfBmiSize(), 160u);
 }
 
-TEST_F(DibDraw, DrawBitsWithoutRectanglesDrawsTheWholeImageAtTheOriginAndRestoresBiSize) {
-  for (DWORD size : {144u, 160u}) {
-    m_dc->FillSolidRect(0, 0, W, H, RGB(255, 255, 255));
-    std::vector<unsigned char> header(160);
-    const tagVFBMINFOHEADER h = Header(3, -2, 32, size);  // top-down
-    std::memcpy(header.data(), &h, sizeof h);
-    const std::uint32_t pixels[6] = {0xFF010203u, 0xFF040506u, 0xFF070809u,
-                                     0xFF0A0B0Cu, 0xFF0D0E0Fu, 0xFF101112u};
-    auto* bih = reinterpret_cast<BITMAPINFOHEADER*>(header.data());
-    ASSERT_TRUE(m_draw.DrawBits(m_dc, bih, const_cast<std::uint32_t*>(pixels), nullptr, nullptr));
-    EXPECT_EQ(bih->biSize, size);
-    ExpectWindow([&](int x, int y) {
-      const std::uint32_t p = x < 3 && y < 2 ? pixels[y * 3 + x] : 0xFFFFFFFFu;
-      return RGB(p >> 16 & 255, p >> 8 & 255, p & 255);
-    });
-  }
-}
-
 TEST_F(DibDraw, RectanglesSelectTheSourcePartAndTheScaledDestination) {
   CDIB rgb(Header(3, 2, 24));
   ASSERT_TRUE(rgb.IsValidDIB());
@@ -128,23 +109,6 @@ TEST_F(DibDraw, RectanglesSelectTheSourcePartAndTheScaledDestination) {
   });
   EXPECT_TRUE(m_draw.DrawDIBAt(rgb, m_dc, RECT{0, 0, 3, 2}));
   EXPECT_EQ(At(2, 1), RGB(21, 22, 3));
-}
-
-TEST_F(DibDraw, MissingImagesOrPixelsDrawNothing) {
-  const CDIB empty;
-  EXPECT_FALSE(m_draw.DrawDIBWhole(empty, m_dc));
-  EXPECT_FALSE(m_draw.DrawDIBAt(empty, m_dc, RECT{0, 0, 2, 2}));
-  EXPECT_FALSE(m_draw.DrawDIB(empty, m_dc, RECT{0, 0, 2, 2}, RECT{0, 0, 2, 2}));
-  tagVFBMINFOHEADER h = Header(1, 1, 32);
-  std::uint32_t pixel = 0;
-  EXPECT_FALSE(m_draw.DrawBits(m_dc, nullptr, &pixel, nullptr, nullptr));
-  EXPECT_FALSE(
-      m_draw.DrawBits(m_dc, reinterpret_cast<BITMAPINFOHEADER*>(&h), nullptr, nullptr, nullptr));
-  EXPECT_FALSE(
-      m_draw.DrawBits(nullptr, reinterpret_cast<BITMAPINFOHEADER*>(&h), &pixel, nullptr, nullptr))
-      << "no device context";
-  EXPECT_EQ(h.biSize, 144u);
-  EXPECT_EQ(At(0, 0), RGB(255, 255, 255));
 }
 
 }  // namespace

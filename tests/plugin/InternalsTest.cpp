@@ -6,10 +6,7 @@
 // answer of the format facet must change its own flag and nothing else
 // (32-bit frames in both row orders, rows padded, are covered by the renders
 // through the module). CKParam snapshots of values missing, short, refused
-// or of the other kind; SetDataParameter; AddNumberParameter with a display
-// range of its own and the status of the step that failed (the module goes
-// on without the parameter).
-#include "host/HostStatus.h"
+// or of the other kind.
 #include "host/Image.h"
 #include "host/Parameter.h"
 #include "host/ParameterFactory.h"
@@ -109,60 +106,6 @@ TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
   EXPECT_EQ(full->Find(0)->GetRefCount() + full->Find(0)->CurrentNumber()->GetRefCount() +
                 full->Find(6)->CurrentData()->GetRefCount(),
             3);
-}
-
-TEST(SetDataParameter, WritesTheCurrentValueOrReturnsTheFirstFailure) {
-  const std::uint8_t bytes[5] = {5, 4, 3, 2, 1};
-  const std::pair<Parameters, PIM::Status> cases[] = {
-      {{Data(6, std::vector<std::uint8_t>(144, 0))}, 0},
-      {{Data(5, {})}, h::kStatusNotFound},
-      {{Number(6, 0.0)}, PIM::kNoInterface},
-      {{Data(6, {}, {false, 0x68, 0})}, 0x68}};
-  for (const auto& [parameters, expected] : cases) {
-    auto set = h::Make<h::CParameterSet>(parameters);
-    EXPECT_EQ(SetDataParameter(set.Get(), 6, bytes, 5), expected);
-    if (expected != 0) continue;
-    EXPECT_EQ(set->Find(6)->CurrentData()->Bytes(), (std::vector<std::uint8_t>{5, 4, 3, 2, 1}));
-    EXPECT_TRUE(set->Find(6)->DefaultData()->Bytes().empty());  // the default stays
-    // The host refusing the copy is reported.
-    EXPECT_EQ(SetDataParameter(set.Get(), 6, nullptr, 4), h::kStatusBadArgument);
-  }
-  EXPECT_EQ(SetDataParameter(nullptr, 6, bytes, 5), 0x5000);
-}
-
-TEST(AddNumberParameter, KeepsAGivenDisplayRangeOrReturnsTheStatusOfTheStepThatFailed) {
-  struct Case {
-    bool refuseCreation;
-    h::ParameterFaults faults;
-    PIM::Status listRefusal;
-    PIM::Status expected;
-  };
-  const Case cases[] = {{false, {}, 0, 0},
-                        {true, {}, 0, 0x5000},  // the factory's own status is replaced
-                        {false, {true, 0, 0}, 0, PIM::kNoInterface},  // no range facet
-                        {false, {false, 0x91, 0}, 0, 0x91},           // no current value
-                        {false, {false, 0, 0x92}, 0, 0x92},           // no default value
-                        {false, {}, 0x93, 0x93}};                     // the list refuses
-  for (const Case& c : cases) {
-    auto list = h::Make<h::CParameterList>();
-    auto factory = h::Make<h::CParameterFactory>();
-    if (c.refuseCreation) factory->RefuseCreation(0, 0x90);
-    factory->InjectFaults(0, c.faults);
-    if (c.listRefusal != 0) list->RefuseAdd(0, c.listRefusal);
-    EXPECT_EQ(mattix::AddNumberParameter(list.Get(), factory.Get(), "Gain", 9, 2.5, 0.5, -10.0,
-                                         10.0, -2.0, 3.0),
-              c.expected);
-    // Whatever was created is released again: only the factory and the
-    // list hold it.
-    for (const auto& p : factory->Created()) EXPECT_EQ(p->GetRefCount(), c.expected == 0 ? 2 : 1);
-    ASSERT_EQ(list->Parameters().size(), c.expected == 0 ? 1u : 0u);
-    if (c.expected != 0) continue;
-    const h::CParameter& p = *list->Parameters()[0];
-    const h::NumberRange& r = p.Range();
-    EXPECT_EQ(std::tuple(p.Index(), r.displayMinimum, r.displayMaximum, r.minimum, r.maximum,
-                         p.CurrentNumber()->Value()),
-              std::tuple(9, -2.0, 3.0, -10.0, 10.0, 2.5));
-  }
 }
 
 h::ImageDescription Frame(std::int32_t layout, std::int32_t width, std::int32_t height,

@@ -1,9 +1,7 @@
 // The module as a host meets it through dlopen: registration as seen by the
-// host's registry and effect info, creation by identifier, the plug-in
-// object's four interfaces with one shared count, its control areas, the
-// parameters it defines and how it copes with a host that refuses parts of
-// the definition, what else the module lets out, and the application object
-// it brings.
+// host's registry and effect info, the plug-in object's four interfaces with
+// one shared count, its control areas, the parameters it defines, and what
+// else the module lets out.
 #include "host/CallLog.h"
 #include "host/EffectInfo.h"
 #include "host/EffectRegistry.h"
@@ -11,9 +9,7 @@
 #include "host/ParameterFactory.h"
 #include "host/ParameterList.h"
 #include "tests/plugin/ModuleFixture.h"
-#include "win/Afx.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -26,13 +22,6 @@ namespace {
 
 namespace h = mattix::host;
 using namespace mattix::test;
-
-// The identifiers one bit off id, in each of its 16 bytes.
-std::vector<PIM::IID> Near(const PIM::IID& id, std::uint8_t bit) {
-  std::vector<PIM::IID> near(16, id);
-  for (int byte = 0; byte < 16; ++byte) near[byte].bytes[byte] ^= bit;
-  return near;
-}
 
 // The calls a registration must make, in order, written from the published
 // sequence: registry facets, update, the description, the info facets,
@@ -73,32 +62,6 @@ TEST(Registration, CallsTheHostInTheDocumentedOrderWhateverItOffers) {
   }
 }
 
-TEST(Registration, NullHostObjectsAreRefused) {
-  auto registry = h::Make<h::CEffectRegistry>();
-  auto info = h::Make<h::CEffectInfo>();
-  EXPECT_NE(Module()->RegisterEntry()(nullptr, info.Get()), 0);
-  EXPECT_NE(Module()->RegisterEntry()(registry.Get(), nullptr), 0);
-  EXPECT_TRUE(registry->Registered().empty());
-  EXPECT_FALSE(info->Description().id.has_value());
-}
-
-TEST(CreateEffect, WrongIdentifiersYieldNull) {
-  std::vector<PIM::IID> wrong = {PIM::IID{}, PIM::IBase::kIID, Tarn::IFXBase::kIID};
-  for (std::uint8_t bit : {0x01, 0x80})
-    for (const PIM::IID& id : Near(RegisteredEffectId(), bit)) wrong.push_back(id);
-  for (const PIM::IID& id : wrong) EXPECT_EQ(Module()->CreateEntry()(&id), nullptr);
-  EXPECT_EQ(Module()->CreateEntry()(nullptr), nullptr);
-  // The right one makes a new instance at count 0 each time, with its own
-  // count: the host takes the first reference.
-  auto first = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
-  Tarn::IFXBase* second = CreateRaw();
-  ASSERT_NE(second, first.Get());
-  EXPECT_EQ(second->GetRefCount(), 0);
-  second->AddRef();
-  second->Release();  // destroys second only
-  EXPECT_EQ(first->GetRefCount(), 1);
-}
-
 const PIM::IID kInterfaces[] = {Tarn::IFXBase::kIID, Tarn::IFXCustomDrawEvent::kIID,
                                 Tarn::IFXParameterChangeEvent::kIID,
                                 Tarn::IFXCustomUserEvent::kIID};
@@ -133,20 +96,6 @@ TEST(PluginObject, EveryInterfaceFindsEveryOtherAndCountsOnce) {
   // The last reference goes through another interface; whether the object
   // is freed then (and only then) is for the address sanitizer to see.
   found[3]->Release();
-}
-
-TEST(PluginObject, UnknownIdentifiersGiveStatus16AndNoReference) {
-  auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
-  std::vector<PIM::IID> unknown = {PIM::IID{}, Tarn::IFXParameter::kIID, Tarn::IFXImage::kIID,
-                                   RegisteredEffectId()};
-  for (const PIM::IID& iid : kInterfaces)
-    for (const PIM::IID& id : Near(iid, 0x10)) unknown.push_back(id);
-  for (const PIM::IID& id : unknown) {
-    void* raw = reinterpret_cast<void*>(0x1);
-    EXPECT_EQ(base->QueryInterface(id, &raw), 16);
-    EXPECT_EQ(raw, nullptr);
-    EXPECT_EQ(base->GetRefCount(), 1);
-  }
 }
 
 TEST(PluginObject, ControlAreaForEachParameterIndex) {
@@ -217,50 +166,6 @@ TEST(DefineParameters, TheSevenParametersAsPublished) {
   EXPECT_EQ(std::pair(list->GetRefCount(), factory->GetRefCount()), std::pair(1, 1));
 }
 
-enum class Refuse { kCreation, kRange, kCurrentValue, kDefaultValue, kAdd };
-
-struct FaultCase {
-  Refuse what;
-  int ordinal;  // creations and adds are asked in index order
-  PIM::Status status;
-  std::vector<std::int32_t> indexes;
-  int creations;
-};
-
-// A number parameter that fails, and any parameter the factory or the list
-// refuses, is left out silently. A byte block whose value facet fails ends
-// the definition with that status; "Chroma Mask" is then never asked for.
-TEST(DefineParametersRefused, SkippedOrEndingTheDefinitionAsPublished) {
-  std::vector<FaultCase> cases = {{Refuse::kRange, 1, 0, {0, 2, 3, 4, 5, 6}, 7},
-                                  {Refuse::kCurrentValue, 0, 0, {1, 2, 3, 4, 5, 6}, 7},
-                                  {Refuse::kDefaultValue, 4, 0, {0, 1, 2, 3, 5, 6}, 7},
-                                  {Refuse::kCurrentValue, 5, 0x99, {0, 1, 2, 3, 4}, 6},
-                                  {Refuse::kDefaultValue, 5, 0x99, {0, 1, 2, 3, 4}, 6},
-                                  {Refuse::kCurrentValue, 6, 0x99, {0, 1, 2, 3, 4, 5}, 7},
-                                  {Refuse::kDefaultValue, 6, 0x99, {0, 1, 2, 3, 4, 5}, 7},
-                                  {Refuse::kAdd, 2, 0, {0, 1, 3, 4, 5, 6}, 7},
-                                  {Refuse::kAdd, 5, 0, {0, 1, 2, 3, 4, 6}, 7}};
-  for (int k = 0; k < 7; ++k) {
-    cases.push_back({Refuse::kCreation, k, 0, {0, 1, 2, 3, 4, 5, 6}, 7});
-    cases.back().indexes.erase(cases.back().indexes.begin() + k);
-  }
-  for (const FaultCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "refusal " << int(c.what) << " at " << c.ordinal);
-    auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
-    auto list = h::Make<h::CParameterList>();
-    auto factory = h::Make<h::CParameterFactory>();
-    if (c.what == Refuse::kCreation) factory->RefuseCreation(c.ordinal, 0x77);
-    if (c.what == Refuse::kRange) factory->InjectFaults(c.ordinal, {true, 0, 0});
-    if (c.what == Refuse::kCurrentValue) factory->InjectFaults(c.ordinal, {false, 0x99, 0});
-    if (c.what == Refuse::kDefaultValue) factory->InjectFaults(c.ordinal, {false, 0, 0x99});
-    if (c.what == Refuse::kAdd) list->RefuseAdd(c.ordinal, 0x55);
-    EXPECT_EQ(base->DefineParameters(list.Get(), factory.Get()), c.status);
-    std::vector<std::int32_t> indexes;
-    for (const auto& p : list->Parameters()) indexes.push_back(p->Index());
-    EXPECT_EQ(std::pair(indexes, factory->CreateCount()), std::pair(c.indexes, c.creations));
-  }
-}
-
 // The module lets out its two entry points and the support library that
 // effects share, nothing else.
 TEST(ModuleExports, OnlyEntryPointsAndSupportLibrary) {
@@ -281,19 +186,6 @@ TEST(ModuleExports, OnlyEntryPointsAndSupportLibrary) {
     EXPECT_TRUE(std::regex_match(name, allowed)) << "exported: " << name;
   }
   EXPECT_EQ(entries, 2);
-}
-
-// The module brings its own application object, which knows the module.
-TEST(ModuleApplication, ConstructedWithTheModule) {
-  const void* entry = reinterpret_cast<const void*>(Module()->CreateEntry());
-  AFX_MODULE_STATE* state = AfxFindModuleState(entry);
-  ASSERT_NE(state, nullptr) << "the module holds no application object";
-  ASSERT_NE(state->m_pCurrentWinApp, nullptr);
-  EXPECT_EQ(state->m_pCurrentWinApp->m_pszAppName, nullptr);  // no application name
-  Dl_info info{};
-  ASSERT_NE(dladdr(entry, &info), 0);
-  EXPECT_EQ(static_cast<void*>(state->m_hCurrentInstanceHandle), info.dli_fbase);
-  EXPECT_EQ(state->m_hCurrentResourceHandle, state->m_hCurrentInstanceHandle);
 }
 
 }  // namespace

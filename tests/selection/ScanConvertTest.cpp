@@ -78,24 +78,6 @@ TEST(ScanConvert, HandWorkedPictures) {
   }
 }
 
-// Halves away from zero by adding 0.5 and truncating: the formula, not exact
-// rounding (0.49999999999999994 + 0.5 rounds to 1.0 first; above 2^52 the
-// sum rounds to even).
-TEST(ScanConvert, RoundHalfAway) {
-  const std::pair<double, double> cases[] = {{0.0, 0.0},
-                                             {2.5, 3.0},
-                                             {2.4999, 2.0},
-                                             {-2.5, -3.0},
-                                             {-2.4999, -2.0},
-                                             {0.49999999999999994, 1.0},
-                                             {4503599627370497.0, 4503599627370498.0},
-                                             {-1e300, -1e300},
-                                             {kInf, kInf}};
-  for (const auto& [v, rounded] : cases)
-    EXPECT_EQ(selection::internal::RoundHalfAway(v), rounded) << v;
-  EXPECT_TRUE(std::isnan(selection::internal::RoundHalfAway(kNaN)));
-}
-
 // Empty rasters are not an error and get no write; nor do null vertices or a
 // count below one on a real raster.
 TEST(ScanConvert, EmptyRasterOrPolygonWritesNothingAndSucceeds) {

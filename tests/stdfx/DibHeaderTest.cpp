@@ -1,6 +1,6 @@
-// The image object's light members that interpret headers: defaults without
-// a header, copies of headers of each size, layout, sampling and flag tests,
-// and the record's count and lock. Headers are built as raw bytes at the
+// The image object's light members that interpret headers: copies of
+// headers of each size, layout, sampling and flag tests, and the record's
+// count and lock. Headers are built as raw bytes at the
 // documented offsets. (Plain field readers and setters are left to the
 // static_asserts on the record's layout.)
 #include <gtest/gtest.h>
@@ -43,29 +43,6 @@ std::string Flags(const CDIB& d) {
   return Answers({d.DIBImageIsBlackTransparent(), d.DIBAlphaIsStraight(), d.DIBAlphaIsOpaque(),
                   d.DIBAlphaIsPremultiplied(), d.DIBFormatIs2Fields(), d.DIBFormatIsInterlaced(),
                   d.DIBContentIsNonInterlaced(), d.DIBContentIsInterlaced()});
-}
-
-// Without a header the readers answer the defaults and the setters and
-// copies do nothing but zero-fill.
-TEST(NoHeader, DefaultsAndZeroFilledCopies) {
-  CDIB empty;
-  EXPECT_FALSE(empty.IsValidDIB() || empty.IsAttached() || empty.IsCreated());
-  EXPECT_EQ(Flags(empty), "01000101");
-  EXPECT_TRUE(empty.YUVBitsPerSample() == 8u && empty.IsDIBEmpty() && !empty.GetBytes());
-  EXPECT_EQ(empty.DIBSize() + empty.GetVfBmiSize() + empty.DIBAlphaBytesPerLine() +
-                empty.YUVColorSpaceID() + empty.YUVHSubSampling() + empty.DIBFormatFlag(),
-            0u);
-  tagYUVBMINFOHEADER yuv, zeroYuv{};
-  BITMAPINFOHEADER bih, zeroBih{};
-  std::memset(&yuv, 0xAB, sizeof yuv);
-  std::memset(&bih, 0xAB, sizeof bih);
-  empty.GetVfBmiHeader(yuv);
-  empty.GetBitmapInfoHeader(bih);
-  EXPECT_EQ(0, std::memcmp(&yuv, &zeroYuv, sizeof yuv));
-  EXPECT_EQ(0, std::memcmp(&bih, &zeroBih, sizeof bih));
-  empty.ncbwSetAlphaFlag(2);
-  empty.SetDIBCompression(1, 5);
-  EXPECT_EQ(empty.GetVfBmiHeader(), nullptr);
 }
 
 // Junk bytes around a 1 x 1 8-bit geometry the library addresses (an

@@ -204,38 +204,4 @@ TEST(Fixedx248, ProductsAndQuotientsAgreeWithExactRationals) {
   }
 }
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-// Overrides the integer roundings with marker values.
-class MarkedRounding : public CFixedx248 {
- public:
-  int _Round() const override { return 7; }
-  int _Floor() const override { return -5; }
-  int _Ceil() const override { return 11; }
-};
-#pragma GCC diagnostic pop
-
-// Round, Floor, Ceil and the integer conversion call the virtual integer
-// roundings; the other roundings work on the raw value.
-TEST(Fixedx248, TraceAndTheVirtualIntegerRoundings) {
-  const struct {
-    std::int32_t raw;
-    wchar_t sign;
-    int integer, fraction;
-  } cases[] = {{0, L' ', 0, 0},
-               {-1, L'-', 0, 1},
-               {-384, L'-', 1, 128},
-               {kMax, L' ', 8388607, 255},
-               {kMin, L'-', 8388608, 0}};
-  for (const auto& c : cases) {
-    const CFixedx248 f = FromRaw(c.raw);
-    EXPECT_TRUE(f.TraceSign() == c.sign && f.TraceInt() == c.integer && f.TraceFrac() == c.fraction)
-        << c.raw;
-  }
-  const MarkedRounding marked;
-  const CFixedx248& f = marked;
-  EXPECT_TRUE(Raw(f.Round()) == 7 * 256 && Raw(f.Floor()) == -5 * 256 && Raw(f.Ceil()) == 11 * 256);
-  EXPECT_TRUE(static_cast<long>(f) == 7L && Raw(f.floor()) == 0);
-}
-
 }  // namespace
