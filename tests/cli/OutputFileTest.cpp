@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <csignal>
 
 namespace mattix::cli {
@@ -108,6 +111,36 @@ TEST(OutputFile, InterruptRemovesTemporaryFiles) {
                                    "finished are kept"),
             std::string::npos)
       << said;
+}
+
+// A render killed outright (no handler runs) leaves its temporary file; the
+// next output in that folder removes it, and only files whose process is
+// gone and whose lock is free.
+TEST(OutputFile, StaleTemporaryFilesOfKilledRendersAreRemoved) {
+  testing::TempDir dir;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    OutputFile k(dir / "k.png", false);
+    k.Write(kBytes.data(), kBytes.size());
+    std::raise(SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(Listing(dir.path()).size(), 1u);  // the killed render's
+  const std::string dead = std::to_string(child);
+  const std::string locked = ".x.png.mattix-" + dead + "-abcdef";
+  const std::string kept[] = {".k.png.mattix-1-abcdef",  // process 1 is alive
+                              locked, ".notes.mattix-" + dead, ".k.png.mattix-" + dead + "-abc"};
+  for (const std::string& name : kept) dir.Write(name, std::string("x"));
+  const int fd = ::open((dir / locked).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  WriteFileAtomically(dir / "k.png", kBytes, false);
+  ::close(fd);
+  std::vector<std::string> expected(std::begin(kept), std::end(kept));
+  expected.push_back("k.png");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Listing(dir.path()), expected);
 }
 
 }  // namespace
