@@ -124,9 +124,10 @@ int CMattix2::KeyImage(stdfx::CDIB& target, stdfx::CDIB& source) {
   if (!m_mask.IsValidDIB() || m_mask.IsDIBEmpty()) {
     // No usable mask: the source is copied row for row in buffer order,
     // whatever the bit depths. Giving the source the target's biHeight for
-    // the copy keeps CopyBack from reordering rows. Frames of different
-    // heights are refused rather than read past the shorter one.
-    if (source.DIBHeight() != height) return kUnusableFrames;
+    // the copy keeps CopyBack from reordering rows, and a taller source
+    // gives its first rows in buffer order. A shorter source is refused
+    // rather than read past its end.
+    if (source.DIBHeight() < height) return kUnusableFrames;
     tagVFBMINFOHEADER* srcHeader = source.GetVfBmiHeader();
     bool copied;
     {
