@@ -163,7 +163,8 @@ int CMattix2::KeyImage(stdfx::CDIB& target, stdfx::CDIB& source) {
   params.lightness = m_lightnessTable;
   const double spill = ki::SafeSpill(m_spill);
   params.spillFactor = ki::SpillFactor(spill);
-  const auto kernel = spill > 0.0 ? ki::KeyRowSpill_ref : ki::KeyRowPlain_ref;
+  const ki::KeyRowKernels kernels = ki::KernelsOf(ki::ActiveKernelSet());
+  const ki::KeyRowFn kernel = spill > 0.0 ? kernels.spill : kernels.plain;
 
   // A buffer of two separate fields cannot be walked as one frame with one
   // stride: the whole frame is then keyed field by field.
