@@ -43,7 +43,7 @@ struct RowConstants {
 };
 
 template <class O>
-RowConstants<O> MakeConstants(const KeyRowParams& p) {
+[[gnu::always_inline]] inline RowConstants<O> MakeConstants(const KeyRowParams& p) {
   RowConstants<O> c;
   c.fx = O::SetF(p.mask.fx);
   c.fy = O::SetF(p.mask.fy);
@@ -63,7 +63,8 @@ RowConstants<O> MakeConstants(const KeyRowParams& p) {
 // polynomials of Cephes' sinf and cosf on |x| <= pi/4, swapped and negated by
 // the quadrant j mod 4. Absolute error below 4e-7.
 template <class O>
-void SinCos(typename O::F theta, typename O::F& sine, typename O::F& cosine) {
+[[gnu::always_inline]] inline void SinCos(typename O::F theta, typename O::F& sine,
+                                          typename O::F& cosine) {
   using F = typename O::F;
   const F j = O::RoundF(O::MulF(theta, O::SetF(0.63661977236758134f)));
   F x = O::SubF(theta, O::MulF(j, O::SetF(1.5703125f)));
@@ -90,8 +91,8 @@ void SinCos(typename O::F theta, typename O::F& sine, typename O::F& cosine) {
 // Truncated, clamped mask coordinate and whether it lies too near an
 // integer to be trusted.
 template <class O>
-typename O::I Coordinate(typename O::F v, typename O::F margin, typename O::I last,
-                         typename O::I& unsure) {
+[[gnu::always_inline]] inline typename O::I Coordinate(typename O::F v, typename O::F margin,
+                                                       typename O::I last, typename O::I& unsure) {
   const typename O::F distance = O::AbsF(O::SubF(v, O::RoundF(v)));
   unsure = O::OrI(unsure, O::CastI(O::LeF(distance, margin)));
   return O::MinI(O::MaxI(O::TruncI(v), O::SetI(0)), last);
@@ -99,14 +100,15 @@ typename O::I Coordinate(typename O::F v, typename O::F margin, typename O::I la
 
 // floor(v * 255 + 0.5) limited to 0..255, as an integer (double lanes).
 template <class O>
-typename O::DI To8Bit(typename O::D v) {
+[[gnu::always_inline]] inline typename O::DI To8Bit(typename O::D v) {
   const typename O::D scaled = O::FloorD(O::AddD(O::MulD(v, O::SetD(255.0)), O::SetD(0.5)));
   return O::TruncD(O::MinD(O::MaxD(scaled, O::SetD(0.0)), O::SetD(255.0)));
 }
 
 // One channel of the HLS to RGB conversion at hue position t (turns).
 template <class O>
-typename O::DI Channel(typename O::D m1, typename O::D m2, typename O::D t) {
+[[gnu::always_inline]] inline typename O::DI Channel(typename O::D m1, typename O::D m2,
+                                                     typename O::D t) {
   using D = typename O::D;
   t = O::SubD(t, O::FloorD(t));
   const D span = O::SubD(m2, m1);
@@ -121,7 +123,8 @@ typename O::DI Channel(typename O::D m1, typename O::D m2, typename O::D t) {
 // The spill colour (blue, green, red in bytes 0..2) of hue h, lightness l and
 // scaled saturation s2 for one half of the lanes.
 template <class O>
-typename O::DI SpillColourHalf(typename O::D h, typename O::D l, typename O::D s) {
+[[gnu::always_inline]] inline typename O::DI SpillColourHalf(typename O::D h, typename O::D l,
+                                                             typename O::D s) {
   using D = typename O::D;
   const D low = O::MulD(l, O::AddD(O::SetD(1.0), s));
   const D high = O::SubD(O::AddD(l, s), O::MulD(l, s));
@@ -135,8 +138,8 @@ typename O::DI SpillColourHalf(typename O::D h, typename O::D l, typename O::D s
 
 // Keys kLanes pixels from src to dst (which may be the same memory).
 template <class O, bool kSpill>
-void KeyGroup(std::uint8_t* dst, const std::uint8_t* src, const KeyRowParams& p,
-              const RowConstants<O>& c) {
+[[gnu::always_inline]] inline void KeyGroup(std::uint8_t* dst, const std::uint8_t* src,
+                                            const KeyRowParams& p, const RowConstants<O>& c) {
   using F = typename O::F;
   using I = typename O::I;
   const I px = O::LoadI(src);
@@ -151,10 +154,10 @@ void KeyGroup(std::uint8_t* dst, const std::uint8_t* src, const KeyRowParams& p,
   const I delta = O::SubI(mx, mn);
   const I grey = O::EqI(delta, O::SetI(0));
 
-  // Lightness and its table entry.
-  const F l = O::DivF(O::ToF(sum), O::SetF(510.0f));
-  const F lv = O::MinF(O::AddF(O::MulF(l, O::SetF(255.0f)), O::SetF(0.5f)), O::SetF(255.0f));
-  const I w = O::Gather32(p.lightness, O::TruncI(lv));
+  // The lightness table entry: trunc(l * 255 + 0.5) of l = sum / 510 is
+  // (sum + 1) / 2 for every sum from 0 to 510 (the float roundings never
+  // cross the half), so the lightness itself is needed by the spill form only.
+  const I w = O::Gather32(p.lightness, O::SrlI(O::AddI(sum, O::SetI(1)), 1));
 
   // Saturation: delta over the nearer distance to black or white (greys
   // divide by at least 1 and are not used).
@@ -169,7 +172,7 @@ void KeyGroup(std::uint8_t* dst, const std::uint8_t* src, const KeyRowParams& p,
   I num = O::AndI(rMax, O::SubI(g, b));
   num = O::OrI(num, O::AndI(gMax, O::AddI(O::SubI(b, r), O::AddI(delta, delta))));
   num = O::OrI(num, O::AndI(bMax, O::AddI(O::SubI(r, g), O::SllI(delta, 2))));
-  const I sixDelta = O::MulI(delta, O::SetI(6));
+  const I sixDelta = O::AddI(O::SllI(delta, 2), O::AddI(delta, delta));
   num = O::AddI(num, O::AndI(O::GtI(O::SetI(0), num), sixDelta));
   const F h = O::DivF(O::ToF(num), O::ToF(O::MaxI(sixDelta, O::SetI(1))));
 
@@ -199,6 +202,7 @@ void KeyGroup(std::uint8_t* dst, const std::uint8_t* src, const KeyRowParams& p,
     const I partly = O::AndNotI(grey, O::AndI(O::GtI(k, O::SetI(0)), O::GtI(O::SetI(255), k)));
     if (O::AnyI(partly)) {
       // Both saturations as the reference clamps them (NaN counts as 0).
+      const F l = O::DivF(O::ToF(sum), O::SetF(510.0f));
       const F s2 = O::MulF(s, O::SetF(p.spillFactor));
       const F sd = O::BlendF(O::GtF(s2, O::SetF(0.0f)), O::SetF(0.0f), O::MinF(s2, one));
       typename O::D h0, h1, l0, l1, s0, s1;
