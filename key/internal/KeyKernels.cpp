@@ -63,7 +63,7 @@ bool KernelSetAvailable(KernelSet set) {
     case KernelSet::kSse41:
       return __builtin_cpu_supports("sse4.1");
     case KernelSet::kAvx2:
-      return __builtin_cpu_supports("avx2");
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 #endif
     default:
       return false;

@@ -3,7 +3,7 @@
 // alpha, straight alpha). The kernels read the source row, the chroma mask
 // and the lightness table and write the target row; they know nothing of
 // images, fields or strides. The _ref functions are the reference; the
-// vector kernels (_sse41, _avx2, on x86 processors that offer the set) give
+// vector kernels (_sse41, _avx2 with FMA, on x86 processors that offer them) give
 // the same bytes for every input.
 #include <cstdint>
 

@@ -1,5 +1,6 @@
 // The key row kernels in AVX2 lanes of eight pixels (compiled with -mavx2
-// and -ffp-contract=off; called only on processors that offer AVX2).
+// -mfma and -ffp-contract=off, so that only the sine and cosine use fused
+// multiply-adds; called only on processors that offer AVX2 and FMA).
 #include <immintrin.h>
 
 #include "key/internal/KeyRowSimd.h"
@@ -46,6 +47,7 @@ struct Avx2 {
   static F SubF(F a, F b) { return _mm256_sub_ps(a, b); }
   static F MulF(F a, F b) { return _mm256_mul_ps(a, b); }
   static F DivF(F a, F b) { return _mm256_div_ps(a, b); }
+  static F FmaF(F a, F b, F c) { return _mm256_fmadd_ps(a, b, c); }
   static F MinF(F a, F b) { return _mm256_min_ps(a, b); }
   static F AndF(F a, F b) { return _mm256_and_ps(a, b); }
   static F XorF(F a, F b) { return _mm256_xor_ps(a, b); }

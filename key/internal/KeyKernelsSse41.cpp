@@ -44,6 +44,7 @@ struct Sse41 {
   static F SubF(F a, F b) { return _mm_sub_ps(a, b); }
   static F MulF(F a, F b) { return _mm_mul_ps(a, b); }
   static F DivF(F a, F b) { return _mm_div_ps(a, b); }
+  static F FmaF(F a, F b, F c) { return _mm_add_ps(_mm_mul_ps(a, b), c); }  // not fused
   static F MinF(F a, F b) { return _mm_min_ps(a, b); }
   static F AndF(F a, F b) { return _mm_and_ps(a, b); }
   static F XorF(F a, F b) { return _mm_xor_ps(a, b); }

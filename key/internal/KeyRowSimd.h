@@ -61,22 +61,24 @@ template <class O>
 // sin and cos of theta in 0..2pi+: reduced by the nearest multiple j of pi/2
 // (pi/2 in three parts, exact products for j <= 4), then the minimax
 // polynomials of Cephes' sinf and cosf on |x| <= pi/4, swapped and negated by
-// the quadrant j mod 4. Absolute error below 4e-7.
+// the quadrant j mod 4. Absolute error below 4e-7. O::FmaF(a, b, c) is
+// a * b + c, fused where the lanes offer it (both forms stay in the bound).
 template <class O>
 [[gnu::always_inline]] inline void SinCos(typename O::F theta, typename O::F& sine,
                                           typename O::F& cosine) {
   using F = typename O::F;
   const F j = O::RoundF(O::MulF(theta, O::SetF(0.63661977236758134f)));
-  F x = O::SubF(theta, O::MulF(j, O::SetF(1.5703125f)));
-  x = O::SubF(x, O::MulF(j, O::SetF(4.837512969970703125e-4f)));
-  x = O::SubF(x, O::MulF(j, O::SetF(7.54978995489188216e-8f)));
+  F x = O::FmaF(j, O::SetF(-1.5703125f), theta);
+  x = O::FmaF(j, O::SetF(-4.837512969970703125e-4f), x);
+  x = O::FmaF(j, O::SetF(-7.54978995489188216e-8f), x);
   const F z = O::MulF(x, x);
-  F ps = O::AddF(O::MulF(z, O::SetF(-1.9515295891e-4f)), O::SetF(8.3321608736e-3f));
-  ps = O::AddF(O::MulF(ps, z), O::SetF(-1.6666654611e-1f));
-  ps = O::AddF(O::MulF(O::MulF(ps, z), x), x);
-  F pc = O::AddF(O::MulF(z, O::SetF(2.443315711809948e-5f)), O::SetF(-1.388731625493765e-3f));
-  pc = O::AddF(O::MulF(pc, z), O::SetF(4.166664568298827e-2f));
-  pc = O::AddF(O::SubF(O::MulF(O::MulF(pc, z), z), O::MulF(z, O::SetF(0.5f))), O::SetF(1.0f));
+  const F xz = O::MulF(x, z), zz = O::MulF(z, z);
+  F ps = O::FmaF(z, O::SetF(-1.9515295891e-4f), O::SetF(8.3321608736e-3f));
+  ps = O::FmaF(ps, z, O::SetF(-1.6666654611e-1f));
+  ps = O::FmaF(ps, xz, x);
+  F pc = O::FmaF(z, O::SetF(2.443315711809948e-5f), O::SetF(-1.388731625493765e-3f));
+  pc = O::FmaF(pc, z, O::SetF(4.166664568298827e-2f));
+  pc = O::FmaF(pc, zz, O::FmaF(z, O::SetF(-0.5f), O::SetF(1.0f)));
   const typename O::I q = O::TruncI(j);
   const typename O::I swap = O::EqI(O::AndI(q, O::SetI(1)), O::SetI(1));
   const F signBit = O::SetF(-0.0f);
