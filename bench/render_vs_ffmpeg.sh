@@ -49,7 +49,10 @@ calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
 echo
 echo "== Per pixel, one 1920 x 1080 frame"
 photo=$astronaut
-[ -f "$photo" ] || { echo "python3-skimage is missing: using the green-screen sample"; photo=samples/greenscreen.png; }
+[ -f "$photo" ] || {
+  echo "python3-skimage is missing (scripts/deps.sh: mattix_install_bench): using the green-screen sample"
+  photo=samples/greenscreen.png
+}
 echo "frame: $photo, scaled"
 ffmpeg -v error -i "$photo" -vf "scale=1920:1080,format=rgba" "$work/frame.png"
 MATTIX_BENCH_PHOTO="$work/frame.png" "$bench_key" --benchmark_filter='BM_CopyFrame|BM_KeyRows/frame:0' \
@@ -57,6 +60,8 @@ MATTIX_BENCH_PHOTO="$work/frame.png" "$bench_key" --benchmark_filter='BM_CopyFra
 # name, per_px in ns (the counter is in seconds).
 awk -F, 'NR > 1 && $1 ~ /BM_/ {
   gsub(/"/, "", $1); n = $1; sub(/BM_KeyRows\/frame:0\//, "", n)
+  sub(/set:0/, "reference", n); sub(/set:1/, "sse4.1", n); sub(/set:2/, "avx2", n)
+  sub(/\/spill:0/, " plain", n); sub(/\/spill:1/, " spill", n)
   for (i = 1; i <= NF; ++i) if (header[i] == "per_px") printf "%-22s %7.3f ns/px\n", n, $i * 1e9
 } NR == 1 { for (i = 1; i <= NF; ++i) { header[i] = $i; gsub(/"/, "", header[i]) } }' "$work/kernels.csv" | tee "$work/kernels.txt"
 ffmpeg -v error -i "$work/frame.png" -pix_fmt yuva444p -f rawvideo "$work/frame.yuva"
@@ -69,8 +74,10 @@ base=$cpu
 ffmpeg_frame "chromakey=0x289A39:0.12:0.08"
 chromakey=$(calc "($cpu - $base) / ($loops * 1920 * 1080) * 1e9")
 echo "ffmpeg chromakey       $chromakey ns/px (1 thread)"
-while read -r name value _; do
-  case $name in set:*) echo "chromakey / $name: $(calc "$chromakey / $value")" ;; esac
+while read -r set form value _; do
+  case $set in reference | sse4.1 | avx2)
+    echo "chromakey / $set $form: $(calc "$chromakey / $value")" ;;
+  esac
 done <"$work/kernels.txt"
 
 echo
