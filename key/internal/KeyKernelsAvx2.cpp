@@ -39,7 +39,7 @@ struct Avx2 {
   static I SrlI(I v, int n) { return _mm256_srli_epi32(v, n); }
   static I SllI(I v, int n) { return _mm256_slli_epi32(v, n); }
   static bool AnyI(I mask) { return !_mm256_testz_si256(mask, mask); }
-  static int LaneBits(I mask) { return _mm256_movemask_ps(CastF(mask)); }
+  static std::uint32_t LaneBits(I mask) { return std::uint32_t(_mm256_movemask_ps(CastF(mask))); }
 
   static F ToF(I v) { return _mm256_cvtepi32_ps(v); }
   static I TruncI(F v) { return _mm256_cvttps_epi32(v); }
@@ -99,12 +99,12 @@ struct Avx2 {
 
 void KeyRowPlain_avx2(std::uint8_t* dst, const std::uint8_t* src, int width,
                       const KeyRowParams& p) {
-  KeyRow<Avx2, false>(dst, src, width, p);
+  KeyRow<Pair<Pair<Avx2>>, false>(dst, src, width, p);
 }
 
 void KeyRowSpill_avx2(std::uint8_t* dst, const std::uint8_t* src, int width,
                       const KeyRowParams& p) {
-  KeyRow<Avx2, true>(dst, src, width, p);
+  KeyRow<Pair<Pair<Avx2>>, true>(dst, src, width, p);
 }
 
 }  // namespace mattix::key::internal

@@ -36,7 +36,7 @@ struct Sse41 {
   static I SrlI(I v, int n) { return _mm_srli_epi32(v, n); }
   static I SllI(I v, int n) { return _mm_slli_epi32(v, n); }
   static bool AnyI(I mask) { return !_mm_testz_si128(mask, mask); }
-  static int LaneBits(I mask) { return _mm_movemask_ps(CastF(mask)); }
+  static std::uint32_t LaneBits(I mask) { return std::uint32_t(_mm_movemask_ps(CastF(mask))); }
 
   static F ToF(I v) { return _mm_cvtepi32_ps(v); }
   static I TruncI(F v) { return _mm_cvttps_epi32(v); }
@@ -90,12 +90,12 @@ struct Sse41 {
 
 void KeyRowPlain_sse41(std::uint8_t* dst, const std::uint8_t* src, int width,
                        const KeyRowParams& p) {
-  KeyRow<Sse41, false>(dst, src, width, p);
+  KeyRow<Pair<Pair<Sse41>>, false>(dst, src, width, p);
 }
 
 void KeyRowSpill_sse41(std::uint8_t* dst, const std::uint8_t* src, int width,
                        const KeyRowParams& p) {
-  KeyRow<Sse41, true>(dst, src, width, p);
+  KeyRow<Pair<Pair<Sse41>>, true>(dst, src, width, p);
 }
 
 }  // namespace mattix::key::internal

@@ -34,6 +34,107 @@
 namespace mattix::key::internal {
 namespace {
 
+// Two lane groups of O side by side: every operation is issued for both,
+// so the two groups' long dependency chains (divisions, the polynomials,
+// the mask gather, the alpha roundings) overlap instead of running one
+// after the other. The kernels key four groups at a time (Pair<Pair<O>>,
+// at most 32 lanes): a quarter faster than one group on AMD Zen 4.
+template <class O>
+struct Pair {
+  static_assert(O::kLanes <= 16, "lane bits are 32 bits");
+  static constexpr int kLanes = 2 * O::kLanes;
+  struct F {
+    typename O::F lo, hi;
+  };
+  struct I {
+    typename O::I lo, hi;
+  };
+  struct D {
+    typename O::D lo, hi;
+  };
+  struct DI {
+    typename O::DI lo, hi;
+  };
+
+  static I LoadI(const std::uint8_t* p) { return {O::LoadI(p), O::LoadI(p + 4 * O::kLanes)}; }
+  static void StoreI(std::uint8_t* p, I v) {
+    O::StoreI(p, v.lo);
+    O::StoreI(p + 4 * O::kLanes, v.hi);
+  }
+  static I SetI(std::int32_t v) { return {O::SetI(v), O::SetI(v)}; }
+  static F SetF(float v) { return {O::SetF(v), O::SetF(v)}; }
+  static D SetD(double v) { return {O::SetD(v), O::SetD(v)}; }
+  static F CastF(I v) { return {O::CastF(v.lo), O::CastF(v.hi)}; }
+  static I CastI(F v) { return {O::CastI(v.lo), O::CastI(v.hi)}; }
+  static bool AnyI(I m) { return O::AnyI(O::OrI(m.lo, m.hi)); }
+  static std::uint32_t LaneBits(I m) {
+    return O::LaneBits(m.lo) | (O::LaneBits(m.hi) << O::kLanes);
+  }
+  static I SrlI(I v, int n) { return {O::SrlI(v.lo, n), O::SrlI(v.hi, n)}; }
+  static I SllI(I v, int n) { return {O::SllI(v.lo, n), O::SllI(v.hi, n)}; }
+  static DI SllDI(DI v, int n) { return {O::SllDI(v.lo, n), O::SllDI(v.hi, n)}; }
+  static I TruncI(F v) { return {O::TruncI(v.lo), O::TruncI(v.hi)}; }
+  static F ToF(I v) { return {O::ToF(v.lo), O::ToF(v.hi)}; }
+  static F AbsF(F v) { return {O::AbsF(v.lo), O::AbsF(v.hi)}; }
+  static F RoundF(F v) { return {O::RoundF(v.lo), O::RoundF(v.hi)}; }
+  static D FloorD(D v) { return {O::FloorD(v.lo), O::FloorD(v.hi)}; }
+  static DI TruncD(D v) { return {O::TruncD(v.lo), O::TruncD(v.hi)}; }
+#define MATTIX_PAIR2(R, A, name) \
+  static R name(A a, A b) { return {O::name(a.lo, b.lo), O::name(a.hi, b.hi)}; }
+  MATTIX_PAIR2(I, I, AndI)
+  MATTIX_PAIR2(I, I, AndNotI)
+  MATTIX_PAIR2(I, I, OrI)
+  MATTIX_PAIR2(I, I, AddI)
+  MATTIX_PAIR2(I, I, SubI)
+  MATTIX_PAIR2(I, I, MulI)
+  MATTIX_PAIR2(I, I, MinI)
+  MATTIX_PAIR2(I, I, MaxI)
+  MATTIX_PAIR2(I, I, EqI)
+  MATTIX_PAIR2(I, I, GtI)
+  MATTIX_PAIR2(F, F, AddF)
+  MATTIX_PAIR2(F, F, SubF)
+  MATTIX_PAIR2(F, F, MulF)
+  MATTIX_PAIR2(F, F, DivF)
+  MATTIX_PAIR2(F, F, MinF)
+  MATTIX_PAIR2(F, F, AndF)
+  MATTIX_PAIR2(F, F, XorF)
+  MATTIX_PAIR2(F, F, LeF)
+  MATTIX_PAIR2(F, F, GtF)
+  MATTIX_PAIR2(D, D, AddD)
+  MATTIX_PAIR2(D, D, SubD)
+  MATTIX_PAIR2(D, D, MulD)
+  MATTIX_PAIR2(D, D, MinD)
+  MATTIX_PAIR2(D, D, MaxD)
+  MATTIX_PAIR2(D, D, LtD)
+  MATTIX_PAIR2(D, D, LeD)
+  MATTIX_PAIR2(DI, DI, OrDI)
+#undef MATTIX_PAIR2
+  static F FmaF(F a, F b, F c) { return {O::FmaF(a.lo, b.lo, c.lo), O::FmaF(a.hi, b.hi, c.hi)}; }
+  static I BlendI(I m, I a, I b) {
+    return {O::BlendI(m.lo, a.lo, b.lo), O::BlendI(m.hi, a.hi, b.hi)};
+  }
+  static F BlendF(F m, F a, F b) {
+    return {O::BlendF(m.lo, a.lo, b.lo), O::BlendF(m.hi, a.hi, b.hi)};
+  }
+  static D BlendD(D m, D a, D b) {
+    return {O::BlendD(m.lo, a.lo, b.lo), O::BlendD(m.hi, a.hi, b.hi)};
+  }
+  // The halves of F, of D and of DI pair up lane for lane.
+  static void SplitD(F v, D& low, D& high) {
+    O::SplitD(v.lo, low.lo, high.lo);
+    O::SplitD(v.hi, low.hi, high.hi);
+  }
+  static I JoinDI(DI low, DI high) {
+    return {O::JoinDI(low.lo, high.lo), O::JoinDI(low.hi, high.hi)};
+  }
+  static I Gather32(const std::uint32_t* table, I index) {
+    return {O::Gather32(table, index.lo), O::Gather32(table, index.hi)};
+  }
+  static I MaskBytes(const std::uint8_t* pixels, I index, bool wordGather) {
+    return {O::MaskBytes(pixels, index.lo, wordGather), O::MaskBytes(pixels, index.hi, wordGather)};
+  }
+};
+
 // Per-call constants, broadcast once per row.
 template <class O>
 struct RowConstants {
@@ -221,12 +322,12 @@ template <class O, bool kSpill>
     O::StoreI(dst, out);
     return;
   }
-  alignas(32) std::uint8_t saved[4 * O::kLanes];
+  alignas(64) std::uint8_t saved[4 * O::kLanes];
   O::StoreI(saved, px);
   O::StoreI(dst, out);
-  const int lanes = O::LaneBits(unsure);
+  const std::uint32_t lanes = O::LaneBits(unsure);
   for (int i = 0; i < O::kLanes; ++i)
-    if (lanes & (1 << i)) {
+    if (lanes & (1u << i)) {
       if constexpr (kSpill)
         KeyRowSpill_ref(dst + 4 * i, saved + 4 * i, 1, p);
       else
@@ -242,7 +343,7 @@ void KeyRow(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowP
     KeyGroup<O, kSpill>(dst + 4 * x, src + 4 * x, p, c);
   if (x == width) return;
   // The tail: a partial group keyed in a buffer (zero pixels beyond the row).
-  alignas(32) std::uint8_t tail[4 * O::kLanes] = {};
+  alignas(64) std::uint8_t tail[4 * O::kLanes] = {};
   const std::size_t bytes = std::size_t(width - x) * 4;
   std::memcpy(tail, src + 4 * x, bytes);
   KeyGroup<O, kSpill>(tail, tail, p, c);
