@@ -14,9 +14,10 @@
 // and libpng 1.6.39 as shipped by Debian decodes interlaced 16-bit pictures
 // to wrong 8-bit pixels through it (libpng issue #853).
 //
-// Writing uses the low-level API too, for the choice of row filter and
-// deflate strategy: 8-bit RGBA (straight alpha, as held in memory) or 8-bit
-// grey, marked sRGB, lossless.
+// Writing gives 8-bit RGBA (straight alpha, as held in memory) or 8-bit
+// grey, marked sRGB, lossless: through libpng's low-level API (for the
+// choice of row filter and deflate strategy), except colour pictures in the
+// fast mode, whose rows this file filters itself for zlib.
 #include "host/cli/Image.h"
 
 #include <cstddef>
