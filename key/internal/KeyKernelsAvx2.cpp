@@ -75,13 +75,13 @@ struct Avx2 {
   static DI SllDI(DI v, int n) { return _mm_slli_epi32(v, n); }
   static I JoinDI(DI low, DI high) { return _mm256_set_m128i(high, low); }
 
-  static I Gather32(const std::uint32_t* table, I index) {
+  [[gnu::always_inline]] static I Gather32(const std::uint32_t* table, I index) {
     return _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), index, 4);
   }
   // Mask bytes at the given offsets: whole aligned words when the rows are
   // (the word of any byte then lies inside the mask's stride * height bytes),
   // single bytes otherwise.
-  static I MaskBytes(const std::uint8_t* pixels, I index, bool wordGather) {
+  [[gnu::always_inline]] static I MaskBytes(const std::uint8_t* pixels, I index, bool wordGather) {
     if (wordGather) {
       const I word = _mm256_i32gather_epi32(reinterpret_cast<const int*>(pixels),
                                             _mm256_andnot_si256(SetI(3), index), 1);

@@ -72,14 +72,14 @@ struct Sse41 {
   static DI SllDI(DI v, int n) { return _mm_slli_epi32(v, n); }
   static I JoinDI(DI low, DI high) { return _mm_unpacklo_epi64(low, high); }
 
-  static I Gather32(const std::uint32_t* table, I index) {
+  [[gnu::always_inline]] static I Gather32(const std::uint32_t* table, I index) {
     alignas(16) std::int32_t at[kLanes];
     _mm_store_si128(reinterpret_cast<I*>(at), index);
     return _mm_setr_epi32(
         static_cast<std::int32_t>(table[at[0]]), static_cast<std::int32_t>(table[at[1]]),
         static_cast<std::int32_t>(table[at[2]]), static_cast<std::int32_t>(table[at[3]]));
   }
-  static I MaskBytes(const std::uint8_t* pixels, I index, bool) {
+  [[gnu::always_inline]] static I MaskBytes(const std::uint8_t* pixels, I index, bool) {
     alignas(16) std::int32_t at[kLanes];
     _mm_store_si128(reinterpret_cast<I*>(at), index);
     return _mm_setr_epi32(pixels[at[0]], pixels[at[1]], pixels[at[2]], pixels[at[3]]);

@@ -127,10 +127,10 @@ struct Pair {
   static I JoinDI(DI low, DI high) {
     return {O::JoinDI(low.lo, high.lo), O::JoinDI(low.hi, high.hi)};
   }
-  static I Gather32(const std::uint32_t* table, I index) {
+  [[gnu::always_inline]] static I Gather32(const std::uint32_t* table, I index) {
     return {O::Gather32(table, index.lo), O::Gather32(table, index.hi)};
   }
-  static I MaskBytes(const std::uint8_t* pixels, I index, bool wordGather) {
+  [[gnu::always_inline]] static I MaskBytes(const std::uint8_t* pixels, I index, bool wordGather) {
     return {O::MaskBytes(pixels, index.lo, wordGather), O::MaskBytes(pixels, index.hi, wordGather)};
   }
 };
