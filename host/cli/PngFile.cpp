@@ -147,16 +147,15 @@ bool EncodeStage(png_structp png, png_infop info, int width, int height, int col
 
 // The fast mode for BGRA pictures, written without libpng: the rows turned
 // to RGBA and Paeth-filtered by the row kernels (PngRows.h), deflated in
-// zlib's run-length mode into one IDAT chunk. One filter for every row, no
-// per-row trial of the five, and run-length matches only: on keyed 1080p
-// frames of camera pictures (a photograph, a green screen) libpng takes a
-// seventh to a third of the time of its default (all filters tried, level 6)
-// this way, for 1 to 4 % more bytes, and half of what is left is its scalar
-// Paeth filter. Paeth comes closest to the default's size; flat synthetic
-// pictures, where long-distance matches pay, grow more (three times on
-// bench_cli's scene). The file has libpng's layout
-// (signature, IHDR, sRGB, IDAT, IEND); a picture within kMaxPngPixels
-// deflates to well under the 2^31 - 1 bytes a chunk may hold.
+// zlib's run-length mode into one IDAT chunk, with the zlib stream's
+// checksum from the row kernels too (zlib's own was a tenth of a render). One filter for every row,
+// no per-row trial of the five, and run-length matches only: on keyed 1080p frames of camera
+// pictures (a photograph, a green screen) libpng takes a seventh to a third of the time of its
+// default (all filters tried, level 6) this way, for 1 to 4 % more bytes, and half of what is left
+// is its scalar Paeth filter. Paeth comes closest to the default's size; flat synthetic pictures,
+// where long-distance matches pay, grow more (three times on bench_cli's scene). The file has
+// libpng's layout (signature, IHDR, sRGB, IDAT, IEND); a picture within kMaxPngPixels deflates to
+// well under the 2^31 - 1 bytes a chunk may hold.
 void PutBigEndian(std::uint8_t* p, std::uint32_t v) {
   p[0] = std::uint8_t(v >> 24), p[1] = std::uint8_t(v >> 16), p[2] = std::uint8_t(v >> 8);
   p[3] = std::uint8_t(v);
@@ -173,7 +172,9 @@ std::size_t SealChunk(std::uint8_t* chunk, std::uint32_t length) {
 class Deflater {
  public:
   explicit Deflater(const std::string& name) {
-    if (deflateInit2(&m_z, 1, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK)
+    // A raw stream (negative window bits): the zlib header and the Adler-32
+    // trailer are written here, the checksum by the row kernels.
+    if (deflateInit2(&m_z, 1, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK)
       throw CliError(name + ": cannot encode PNG: out of memory");
   }
   ~Deflater() { deflateEnd(&m_z); }
@@ -194,7 +195,7 @@ std::vector<std::uint8_t> EncodeFastBgra(int width, int height, const std::uint8
   const std::size_t bound = deflateBound(&z, uLong(rawBytes));
   constexpr std::size_t kHead = 8 + 25 + 13 + 8;  // signature, IHDR, sRGB, IDAT's length and type
   // Left uninitialised: only the pages written are backed by memory.
-  const std::size_t capacity = kHead + bound + 4 + 12;
+  const std::size_t capacity = kHead + 2 + bound + 4 + 4 + 12;
   const std::unique_ptr<std::uint8_t[]> file(new std::uint8_t[capacity]);
   std::uint8_t* p = file.get();
   static constexpr std::uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
@@ -214,14 +215,17 @@ std::vector<std::uint8_t> EncodeFastBgra(int width, int height, const std::uint8
   std::memcpy(idat + 4, "IDAT", 4);
 
   std::vector<std::uint8_t> rgba(2 * rowBytes), line(rowBytes + 1);
-  line[0] = 4;  // Paeth
-  z.next_out = idat + 8;
+  line[0] = 4;                     // Paeth
+  idat[8] = 0x78, idat[9] = 0x01;  // deflate, 32 KiB window, fastest; header check
+  std::uint32_t adler = 1;
+  z.next_out = idat + 10;
   z.avail_out = uInt(bound);
   for (int y = 0; y < height; ++y) {
     std::uint8_t* current = rgba.data() + (y % 2) * rowBytes;
     const std::uint8_t* above = y > 0 ? rgba.data() + ((y + 1) % 2) * rowBytes : nullptr;
     internal::BgraToRgba(current, pixels + std::size_t(y) * stride, std::size_t(width));
     internal::PaethFilterRow(line.data() + 1, current, above, rowBytes);
+    adler = internal::Adler32(adler, line.data(), line.size());
     z.next_in = line.data();
     z.avail_in = uInt(line.size());
     const int flush = y + 1 == height ? Z_FINISH : Z_NO_FLUSH;
@@ -231,7 +235,8 @@ std::vector<std::uint8_t> EncodeFastBgra(int width, int height, const std::uint8
     if (flush == Z_FINISH ? result != Z_STREAM_END : result != Z_OK || z.avail_in > 0)
       throw CliError(name + ": cannot encode PNG: deflate failed");
   }
-  const std::uint32_t idatLength = std::uint32_t(z.total_out);
+  PutBigEndian(idat + 10 + z.total_out, adler);
+  const std::uint32_t idatLength = std::uint32_t(2 + z.total_out + 4);
   PutBigEndian(idat, idatLength);
   std::uint8_t* iend = idat + SealChunk(idat, idatLength);
   PutBigEndian(iend, 0);

@@ -1,13 +1,16 @@
 // The fast PNG writer's row kernels against their plain forms, on random
 // rows and on rows of extremes (ties of the Paeth predictor, distances past
-// 255), every length from 1 to 70 pixels; and the filter undone as a reader
-// undoes it (predicting from the rebuilt bytes) gives the row back.
+// 255), every length from 1 to 70 pixels; the filter undone as a reader
+// undoes it (predicting from the rebuilt bytes) gives the row back; the
+// checksum equals zlib's.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <random>
 #include <vector>
+
+#include <zlib.h>
 
 #include "host/cli/internal/PngRows.h"
 
@@ -46,6 +49,21 @@ TEST(PngRows, FastFormsEqualThePlainOnesAndTheFilterIsUndone) {
         ASSERT_EQ(back, row) << pixels;
       }
     }
+}
+
+// Lengths around the 16-byte steps and the 5552-byte runs, all-255 data (the
+// largest sums) and random data, from the start value and from a running one.
+TEST(PngRows, Adler32EqualsZlibs) {
+  std::mt19937 rng(4);
+  std::vector<std::uint8_t> random(40000), full(40000, 255);
+  for (auto& v : random) v = std::uint8_t(rng());
+  for (const auto* data : {&random, &full})
+    for (std::size_t bytes : {0, 1, 15, 16, 17, 100, 5551, 5552, 5553, 11104, 11121, 40000})
+      for (std::uint32_t start : {1u, 0xFFF0FFF0u}) {
+        const uLong expected = adler32(start, data->data(), uInt(bytes));
+        ASSERT_EQ(Adler32(start, data->data(), bytes), expected) << bytes;
+        ASSERT_EQ(Adler32_ref(start, data->data(), bytes), expected) << bytes;
+      }
 }
 
 }  // namespace

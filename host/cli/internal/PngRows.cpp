@@ -1,5 +1,6 @@
 #include "host/cli/internal/PngRows.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #if defined(__SSE2__)
@@ -36,6 +37,20 @@ void PaethFilterRow_ref(std::uint8_t* out, const std::uint8_t* row, const std::u
     const int c = above && i >= 4 ? above[i - 4] : 0;
     out[i] = std::uint8_t(row[i] - Paeth(a, b, c));
   }
+}
+
+// The sums modulo 65521, reduced at least every 5552 bytes (the most that
+// cannot overflow 32 bits, as zlib reduces).
+constexpr std::uint32_t kAdlerBase = 65521;
+constexpr std::size_t kAdlerRun = 5552;
+
+std::uint32_t Adler32_ref(std::uint32_t adler, const std::uint8_t* data, std::size_t bytes) {
+  std::uint32_t s1 = adler & 0xFFFF, s2 = adler >> 16;
+  for (std::size_t i = 0; i < bytes; ++i) {
+    s1 = (s1 + data[i]) % kAdlerBase;
+    s2 = (s2 + s1) % kAdlerBase;
+  }
+  return (s2 << 16) | s1;
 }
 
 #if defined(__SSE2__)
@@ -96,10 +111,47 @@ void PaethFilterRow(std::uint8_t* out, const std::uint8_t* row, const std::uint8
   for (; i < bytes; ++i) out[i] = std::uint8_t(row[i] - Paeth(row[i - 4], above[i], above[i - 4]));
 }
 
+// Sixteen bytes at a time: s1 gains their sum, s2 gains 16 s1 (s1 before
+// them) plus their sum weighted 16, 15, ..., 1. Runs of at most 5552 bytes
+// (a multiple of 16) keep every 32-bit lane below overflow before reducing.
+std::uint32_t Adler32(std::uint32_t adler, const std::uint8_t* data, std::size_t bytes) {
+  std::uint32_t s1 = adler & 0xFFFF, s2 = adler >> 16;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i weightsHigh = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
+  const __m128i weightsLow = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+  auto sum32 = [](__m128i v) {
+    v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
+    v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1)));
+    return std::uint32_t(_mm_cvtsi128_si32(v));
+  };
+  while (bytes >= 16) {
+    const std::size_t run = std::min(bytes, kAdlerRun) & ~std::size_t(15);
+    __m128i sums = zero, prefix = zero, weighted = zero;
+    for (std::size_t i = 0; i < run; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+      prefix = _mm_add_epi32(prefix, sums);
+      sums = _mm_add_epi32(sums, _mm_sad_epu8(v, zero));
+      weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), weightsHigh));
+      weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), weightsLow));
+    }
+    s2 += s1 * std::uint32_t(run) + 16 * sum32(prefix) + sum32(weighted);
+    s1 += sum32(sums);
+    s1 %= kAdlerBase;
+    s2 %= kAdlerBase;
+    data += run;
+    bytes -= run;
+  }
+  return Adler32_ref((s2 << 16) | s1, data, bytes);
+}
+
 #else
 
 void BgraToRgba(std::uint8_t* dst, const std::uint8_t* src, std::size_t pixels) {
   BgraToRgba_ref(dst, src, pixels);
+}
+
+std::uint32_t Adler32(std::uint32_t adler, const std::uint8_t* data, std::size_t bytes) {
+  return Adler32_ref(adler, data, bytes);
 }
 
 void PaethFilterRow(std::uint8_t* out, const std::uint8_t* row, const std::uint8_t* above,

@@ -1,6 +1,7 @@
 #pragma once
 // Row kernels of the fast PNG writer: 8-bit BGRA pixels to the PNG's RGBA
-// order, and the Paeth filter (PNG filter type 4) of a row of 4-byte pixels.
+// order, the Paeth filter (PNG filter type 4) of a row of 4-byte pixels, and
+// the Adler-32 checksum that ends the zlib stream of the filtered rows.
 // Filtering only reads unfiltered bytes (the pixel to the left, the one
 // above, the one above-left), so every byte of a row is independent: the
 // SSE2 forms work 16 bytes at a time. The _ref functions are the plain
@@ -21,5 +22,10 @@ void PaethFilterRow(std::uint8_t* out, const std::uint8_t* row, const std::uint8
                     std::size_t bytes);
 void PaethFilterRow_ref(std::uint8_t* out, const std::uint8_t* row, const std::uint8_t* above,
                         std::size_t bytes);
+
+// The Adler-32 checksum (RFC 1950) of `adler`'s data followed by `bytes`
+// more bytes; start with 1.
+std::uint32_t Adler32(std::uint32_t adler, const std::uint8_t* data, std::size_t bytes);
+std::uint32_t Adler32_ref(std::uint32_t adler, const std::uint8_t* data, std::size_t bytes);
 
 }  // namespace mattix::cli::internal
