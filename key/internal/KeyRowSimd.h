@@ -22,8 +22,10 @@
 //   of an integer (the truncation and clamping points) is keyed again with
 //   the reference arithmetic.
 // - the spill colour is computed in double precision with the reference's
-//   operations in the reference's order (no fused multiply-adds: the files
-//   are compiled with -ffp-contract=off), so it is the reference's result.
+//   operations in the reference's order (the files are compiled with
+//   -ffp-contract=off, so only the sine and cosine's explicit fused
+//   multiply-adds are fused), so it is the reference's result.
+// - the lightness table entry, trunc(l * 255 + 0.5), is (sum + 1) / 2.
 // - the integer roundings use 32-bit lanes with the reference's wrap-around.
 #include <cstdint>
 #include <cstring>
