@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cmath>
 #include <filesystem>
 
 namespace mattix::cli {
@@ -60,17 +61,29 @@ void AddRenderOptions(CLI::App& app, RenderOptions& options) {
   app.add_option("--field", options.field, "Keys only this field of interlaced frames")
       ->check(CLI::IsMember({0, 1}));
   app.add_option("--matte", options.matte, "Also writes the matte (the alpha as grey) here");
-  app.add_option("--preview", options.preview, "Also writes the result over a checkerboard here");
+  app.add_option("--preview", options.preview,
+                 "Also writes the result over a checkerboard here (any video format: .mp4...)");
   options.jobs = DefaultJobCount();
   app.add_option("-j,--jobs", options.jobs, "Frames keyed at once (default: the processors)")
       ->check(CLI::Range(1, kMaxJobs, "1 to " + std::to_string(kMaxJobs)));
+  app.add_option_function<std::string>(
+         "--frames",
+         [&options](const std::string& text) { options.frames = ParseFrameRange(text); },
+         "Keys only frames A to B of a sequence (its numbers) or video (from 1);\n"
+         "outputs keep the frames' numbers, so chunks of a shot render apart")
+      ->type_name("A-B")
+      ->check(CheckedBy(ParseFrameRange, ""));
+  app.add_flag("--allow-gaps", options.allowGaps,
+               "Keys the frames a numbered sequence has when some are missing, with a\n"
+               "warning naming them (without it a gap is an error)");
   app.add_flag("-f,--force", options.force, "Replaces existing outputs");
   app.footer(
       "Frames may be up to 16384 pixels a side and 8192 x 8192 (67108864) pixels in all,\n"
       "8K (8192 x 4320) included; larger ones are refused. Each job keeps up to two\n"
       "frames in flight, each taking up to 32 bytes a pixel (2 GiB at the largest size);\n"
       "--jobs is lowered, with a warning, so that they stay within half of the memory.\n"
-      "A numbered sequence must have no gap: a missing frame is an error.");
+      "A numbered sequence must have no gap (a missing frame is an error) unless\n"
+      "--allow-gaps is given.");
 }
 
 void CheckRenderOptions(const RenderOptions& o) {
@@ -86,14 +99,28 @@ void CheckRenderOptions(const RenderOptions& o) {
   if (o.matte) outputs.emplace_back("--matte", *o.matte);
   if (o.preview) outputs.emplace_back("--preview", *o.preview);
   for (const auto& [what, path] : outputs) {
-    const OutputFormat format = OutputFormatOf(path);
+    const OutputFormat format = what == "--preview" ? PreviewFormatOf(path) : OutputFormatOf(path);
     if (single && format != OutputFormat::Png)
       throw UsageError(path + ": the input is one picture, so " + what + " must be a .png");
     if (!single && format == OutputFormat::Png)
       throw UsageError(path + ": the input has many frames, so " + what +
-                       " must be a sequence (name_%04d.png) or a video (.mov, .webm)");
+                       " must be a sequence (name_%04d.png) or a video (.mov, .webm" +
+                       std::string(what == "--preview" ? ", .mp4..." : "") + ")");
   }
   CheckDistinctOutputs(outputs);
+}
+
+std::pair<long, long> ParseFrameRange(std::string_view text) {
+  // A dash after the first character separates the two numbers.
+  const std::size_t dash = text.find('-', 1);
+  constexpr double kMax = 999999999;  // the largest frame number of a sequence
+  const double first = ParseNumber(text.substr(0, dash), 0, kMax);
+  const double last =
+      dash == std::string_view::npos ? first : ParseNumber(text.substr(dash + 1), 0, kMax);
+  if (first != std::floor(first) || last != std::floor(last) || last < first)
+    throw CliError("\"" + std::string(text) +
+                   "\" is not a range of frames A-B (whole numbers, A not above B)");
+  return {long(first), long(last)};
 }
 
 RenderOptions ParseRenderOptions(const std::vector<std::string>& args) {

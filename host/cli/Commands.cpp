@@ -1,7 +1,9 @@
 #include "host/cli/Commands.h"
 
+#include "host/cli/BackdropKey.h"
 #include "host/cli/CliError.h"
 #include "host/cli/FileBytes.h"
+#include "host/cli/FrameReader.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/OutputFile.h"
 #include "host/cli/PngFile.h"
@@ -10,6 +12,7 @@
 #include <CLI/CLI.hpp>
 
 #include <sys/stat.h>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
 
@@ -48,7 +51,18 @@ int MaskImport(const MaskOptions& o) {
   if (!inPlace && Exists(o.project)) inputs.Add(o.project);
   CheckOutputAllowed(out, inPlace || o.force, inputs);
 
-  const GreyImage levels = MaskLevelsFromPicture(ReadPng(o.picture));
+  IgnoredInPicture ignored;
+  const GreyImage levels = MaskLevelsFromPicture(ReadPng(o.picture), &ignored);
+  if (ignored.colour)
+    std::fprintf(stderr,
+                 "mattix: warning: %s has colours: only each pixel's brightness (its largest "
+                 "channel) is taken as the key weight, its hue is ignored\n",
+                 o.picture.c_str());
+  if (ignored.alpha)
+    std::fprintf(stderr,
+                 "mattix: warning: %s has transparent pixels: alpha is ignored, a pixel keys by "
+                 "its brightness alone\n",
+                 o.picture.c_str());
   settings.chromaMask = MaskRecordFromPicture(levels, o.picture);
   WriteText(out, ProjectToJson(settings), inPlace || o.force);
   std::printf("%s: chroma mask of %s (%zu bytes)\n", out.c_str(), o.picture.c_str(),
@@ -63,6 +77,12 @@ int MaskExport(const MaskOptions& o) {
   inputs.Add(o.project);
   CheckOutputAllowed(out, o.force, inputs);
   const GreyImage picture = PictureFromMaskRecord(settings.chromaMask, o.project);
+  if (o.guide) {
+    WriteFileAtomically(out, EncodePng(MaskGuidePicture(picture), out, 9), o.force);
+    std::printf("%s: the wheel's hues with the chroma mask of %s over them%s\n", out.c_str(),
+                o.project.c_str(), settings.HasMask() ? "" : " (no mask drawn)");
+    return 0;
+  }
   WriteFileAtomically(out, EncodePngGrey(picture, out, 9), o.force);
   std::printf("%s: chroma mask of %s%s\n", out.c_str(), o.project.c_str(),
               settings.HasMask() ? "" : " (no mask drawn: all black)");
@@ -79,8 +99,17 @@ int ProjectNew(const ProjectOptions& o) {
 int ProjectShow(const ProjectOptions& o) {
   ProjectSettings settings = ReadCheckedProject(o.path);
   ApplyOverrides(settings, o.overrides);
-  const std::string text = ProjectToJson(settings);
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  if (o.json) {
+    const std::string text = ProjectToJson(settings);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+  }
+  const auto& l = settings.lightness;
+  std::printf(
+      "%s\n  softness           %g %%\n  spill suppression  %g %%\n"
+      "  lightness          %g, %g, %g, %g %%\n  chroma mask        %s\n",
+      o.path.c_str(), settings.softness, settings.spillSuppression, l[0], l[1], l[2], l[3],
+      MaskSummary(PictureFromMaskRecord(settings.chromaMask, o.path)).c_str());
   return 0;
 }
 
@@ -90,6 +119,38 @@ int KeyClear(const KeyOptions& o) {
   settings.chromaMask.assign(std::begin(wheel::kEmptyRecord), std::end(wheel::kEmptyRecord));
   WriteText(o.project, ProjectToJson(settings), true);
   std::printf("%s: chroma mask cleared\n", o.project.c_str());
+  return 0;
+}
+
+int KeyAuto(const KeyOptions& o) {
+  const bool exists = Exists(o.project);
+  ProjectSettings settings;
+  if (exists) settings = ReadProject(o.project);
+  const BgraImage frame = ReadInputFrame(o.input, o.frame);
+  const std::optional<BackdropCluster> found = FindBackdrop(frame);
+  if (!found)
+    throw CliError(o.input +
+                   ": no backdrop found (no tenth of the frame is one saturated hue); pick its "
+                   "colour with mattix key pick --at");
+  const BackdropCluster& c = *found;
+  const GreyImage mask =
+      WheelMaskPicture([&c](float h, float s) { return BackdropKeyWeight(c, h, s); });
+  settings.chromaMask = MaskRecordFromPicture(mask, o.project);
+  if (!exists) {
+    // A screen's defaults: a little softness against the hard edge of the
+    // mask, spill taken off the edges, the darkest and brightest colours
+    // (noise, highlights) never keyed.
+    settings.softness = 10.0;
+    settings.spillSuppression = 60.0;
+    settings.lightness = {2.0, 8.0, 92.0, 98.0};
+  }
+  WriteText(o.project, ProjectToJson(settings), true);
+  const auto degrees = [](float turns) { return int(std::lround(turns * 360.0f)) % 360; };
+  std::printf(
+      "%s: backdrop of %s keyed: hue %d degrees (%d to %d), saturation %.2f to %.2f, %.0f%% "
+      "of the frame\n",
+      o.project.c_str(), o.input.c_str(), degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh),
+      double(c.saturationLow), double(c.saturationHigh), 100.0 * c.share);
   return 0;
 }
 
@@ -107,9 +168,10 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
   MaskOptions maskOptions;
   CLI::App* maskImport = mask->add_subcommand(
       "import",
-      "Turns a 241 x 209 picture of the hue/saturation wheel (grey levels: white keys\n"
-      "fully, black not at all) into the chroma mask of project P, updated in place\n"
-      "(created when missing), or written to OUT.");
+      "Turns a 241 x 209 picture of the hue/saturation wheel into the chroma mask of\n"
+      "project P, updated in place (created when missing), or written to OUT. Each\n"
+      "pixel's brightness (its largest channel) is its key weight: black keys nothing,\n"
+      "white or any full colour keys fully; hue and alpha are ignored, with a warning.");
   maskImport->add_option("picture", maskOptions.picture, "The picture of the mask")->required();
   CLI::App* maskExport = mask->add_subcommand(
       "export",
@@ -123,6 +185,9 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
     if (sub == maskExport) output->required();
     sub->add_flag("-f,--force", maskOptions.force, "Replaces an existing output");
   }
+  maskExport->add_flag("--guide", maskOptions.guide,
+                       "Writes the wheel's colours with the mask over them instead, to see\n"
+                       "which hues lie where (a guide to paint over, not a mask to import)");
   maskImport->callback([&] { status = MaskImport(maskOptions); });
   maskExport->callback([&] { status = MaskExport(maskOptions); });
 
@@ -134,7 +199,11 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
   projectNew->add_option("-o,--output", projectOptions.path, "The project written")->required();
   projectNew->add_flag("-f,--force", projectOptions.force, "Replaces an existing project");
   CLI::App* projectShow =
-      project->add_subcommand("show", "Checks a project and prints it with the overrides applied.");
+      project->add_subcommand("show",
+                              "Checks a project and summarises it with the overrides applied: "
+                              "its\nsettings and what its chroma mask keys.");
+  projectShow->add_flag("--json", projectOptions.json,
+                        "Prints the whole project file instead (the mask as base64)");
   projectShow->add_option("project", projectOptions.path, "The project read")->required();
   for (CLI::App* sub : {projectNew, projectShow})
     AddOverrideOptions(*sub, projectOptions.overrides);
@@ -161,20 +230,38 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
       "pick",
       "Picks a key colour as a user of the wheel does: the effect marks it on the chroma\n"
       "mask of project P, updated in place (created when missing).");
-  CLI::Option* colour =
-      keyPickCommand->add_option("--colour", keyOptions.colour, "The colour R,G,B (0 to 255 each)");
   keyPickCommand
-      ->add_option("--at", keyOptions.at, "The colour of pixel X,Y (from the top left) of a PNG")
+      ->add_option("--colour", keyOptions.colours, "The colour R,G,B (0 to 255 each); repeatable")
+      ->allow_extra_args(false);
+  keyPickCommand
+      ->add_option("--at", keyOptions.ats,
+                   "The colour of pixel X,Y (from the top left) of a picture, sequence or\n"
+                   "video; repeatable")
       ->type_name("INPUT:X,Y")
-      ->excludes(colour);
+      ->allow_extra_args(false);
+  keyPickCommand->add_option("--frame", keyOptions.frame,
+                             "The frame of --at's sequence (its number) or video (from 1)");
   keyPickCommand->add_flag("--disc", keyOptions.disc,
-                           "Marks a disc of neighbouring hues around the colour too");
+                           "Marks a disc of neighbouring hues around each colour too");
+  CLI::App* keyAutoCommand = key->add_subcommand(
+      "auto",
+      "Finds the backdrop of a green- or blue-screen frame (its dominant saturated hue)\n"
+      "and keys it: the chroma mask of project P, updated in place (created when\n"
+      "missing, with settings for a screen), marks the backdrop's spread of hue and\n"
+      "saturation on the wheel.");
+  keyAutoCommand->add_option("input", keyOptions.input, "A picture, sequence or video")->required();
+  keyAutoCommand->add_option("--frame", keyOptions.frame,
+                             "The frame of a sequence (its number) or video (from 1)");
+  keyAutoCommand->callback([&] { status = KeyAuto(keyOptions); });
   CLI::App* keyClearCommand =
       key->add_subcommand("clear", "Empties the chroma mask of project P (created when missing).");
-  for (CLI::App* sub : {keyPickCommand, keyClearCommand})
+  for (CLI::App* sub : {keyPickCommand, keyAutoCommand, keyClearCommand})
     sub->add_option("--project", keyOptions.project, "The project P")->required();
   keyPickCommand->callback([&] {
-    if (!keyOptions.colour && !keyOptions.at) throw UsageError("--colour or --at is required");
+    if (keyOptions.colours.empty() && keyOptions.ats.empty())
+      throw UsageError("--colour or --at is required");
+    if (keyOptions.frame && keyOptions.ats.empty())
+      throw UsageError("--frame chooses the frame of --at's input; give --at too");
     if (!keyPick) throw CliError("key pick: this build has no effect module to pick with");
     status = keyPick(keyOptions);
   });

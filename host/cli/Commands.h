@@ -15,6 +15,10 @@ int ProjectNew(const ProjectOptions& options);
 int ProjectShow(const ProjectOptions& options);
 // Stores the empty chroma mask record in the project (created when missing).
 int KeyClear(const KeyOptions& options);
+// Finds the backdrop of a frame of options.input and stores a chroma mask
+// that keys it in the project; a project created here also gets softness,
+// spill suppression and a lightness window suited to a screen.
+int KeyAuto(const KeyOptions& options);
 
 // A command that the host adds (the render command, which needs the module).
 using RenderHandler = std::function<int(const RenderOptions& options)>;

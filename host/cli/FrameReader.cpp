@@ -12,8 +12,16 @@ std::string FrameLabel(const std::string& path, long number) {
   return path + ": frame " + std::to_string(number);
 }
 
+// The bit depth in a PNG's header (its first chunk, IHDR, at byte 24), or 8
+// when the bytes are too short to tell (the decoder then reports them).
+int PngSampleBits(const std::vector<std::uint8_t>& bytes) {
+  return bytes.size() > 24 && bytes[24] > 8 ? bytes[24] : 8;
+}
+
 // Decodes a picture of a frame; errors read "PATH: frame N: reason".
-BgraImage DecodeFrame(const std::string& path, const std::string& label) {
+// `sampleBits`, when given, receives the picture's bit depth.
+BgraImage DecodeFrame(const std::string& path, const std::string& label,
+                      int* sampleBits = nullptr) {
   std::vector<std::uint8_t> bytes;
   try {
     bytes = ReadFileBytes(path);
@@ -24,19 +32,23 @@ BgraImage DecodeFrame(const std::string& path, const std::string& label) {
     throw CliError(label + ": " +
                    (message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : message));
   }
+  if (sampleBits) *sampleBits = PngSampleBits(bytes);
   return DecodePng(bytes.data(), bytes.size(), label);
 }
 
 class PictureReader : public FrameReader {
  public:
   explicit PictureReader(const std::string& path) : m_path(path) {
-    m_first = ReadPng(path);
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+    m_sampleBits = PngSampleBits(bytes);
+    m_first = DecodePng(bytes.data(), bytes.size(), path);
     m_width = m_first.width;
     m_height = m_first.height;
     m_frameCount = 1;
+    m_numbers = {1};
     m_files = {path};
   }
-  std::optional<InputFrame> Next() override {
+  std::optional<InputFrame> NextFrame() override {
     if (m_done) return std::nullopt;
     m_done = true;
     InputFrame f;
@@ -53,17 +65,19 @@ class PictureReader : public FrameReader {
 
 class SequenceReader : public FrameReader {
  public:
-  explicit SequenceReader(const std::string& pattern) {
-    m_list = ExpandSequence(pattern);
+  SequenceReader(const std::string& pattern, bool allowGaps) {
+    m_list = ExpandSequence(pattern, allowGaps);
     m_files = m_list.paths;
     m_frameCount = long(m_list.paths.size());
-    m_first =
-        DecodeFrame(m_list.paths.front(), FrameLabel(m_list.paths.front(), m_list.numbers.front()));
+    m_numbers = m_list.numbers;
+    m_gaps = m_list.gaps;
+    m_first = DecodeFrame(m_list.paths.front(),
+                          FrameLabel(m_list.paths.front(), m_list.numbers.front()), &m_sampleBits);
     m_width = m_first.width;
     m_height = m_first.height;
   }
-  std::optional<InputFrame> Next() override {
-    if (m_next >= m_frameCount) return std::nullopt;
+  std::optional<InputFrame> NextFrame() override {
+    if (m_next >= long(m_list.paths.size())) return std::nullopt;
     InputFrame f;
     f.index = m_next;
     f.number = m_list.numbers[std::size_t(m_next)];
@@ -90,10 +104,12 @@ class VideoFrameReader : public FrameReader {
     m_height = info.height;
     m_frameCount = info.frameCount;
     m_frameRate = info.frameRate;
+    m_sampleBits = info.sampleBits;
+    for (long n = 1; n <= m_frameCount; ++n) m_numbers.push_back(n);
     m_files = {path};
     m_reader = std::make_unique<VideoReader>(path, info, tools);
   }
-  std::optional<InputFrame> Next() override {
+  std::optional<InputFrame> NextFrame() override {
     InputFrame f;
     if (!m_reader->ReadFrame(f.image)) return std::nullopt;
     f.index = m_reader->framesRead() - 1;
@@ -109,16 +125,47 @@ class VideoFrameReader : public FrameReader {
 
 }  // namespace
 
-std::unique_ptr<FrameReader> FrameReader::Open(const std::string& input, const FfmpegTools& tools) {
+std::unique_ptr<FrameReader> FrameReader::Open(const std::string& input, const FfmpegTools& tools,
+                                               const FrameSelection& selection) {
+  std::unique_ptr<FrameReader> reader;
   switch (InputKindOf(input)) {
     case MediaKind::Picture:
+      if (selection.range)
+        throw CliError(input + ": is one picture; --frames selects frames of a sequence or video");
       return std::make_unique<PictureReader>(input);
     case MediaKind::Sequence:
-      return std::make_unique<SequenceReader>(input);
+      reader = std::make_unique<SequenceReader>(input, selection.allowGaps);
+      break;
     case MediaKind::Video:
-      return std::make_unique<VideoFrameReader>(input, tools);
+      reader = std::make_unique<VideoFrameReader>(input, tools);
+      break;
   }
-  throw CliError(input + ": unknown kind of input");
+  if (!reader) throw CliError(input + ": unknown kind of input");
+  if (const auto& range = selection.range) {
+    reader->m_range = range;
+    const std::vector<long> all = std::move(reader->m_numbers);
+    for (long n : all)
+      if (n >= range->first && n <= range->second) reader->m_numbers.push_back(n);
+    if (reader->m_frameCount >= 0) {
+      reader->m_frameCount = long(reader->m_numbers.size());
+      if (reader->m_numbers.empty())
+        throw CliError(input + ": --frames " + std::to_string(range->first) + "-" +
+                       std::to_string(range->second) + " holds none of its frames (" +
+                       std::to_string(all.front()) + " to " + std::to_string(all.back()) + ")");
+    }
+  }
+  return reader;
+}
+
+std::optional<InputFrame> FrameReader::Next() {
+  // Numbers increase through the input: frames before the range are passed
+  // over (a sequence's without decoding them), the first after it ends it.
+  while (std::optional<InputFrame> frame = NextFrame()) {
+    if (!m_range || (frame->number >= m_range->first && frame->number <= m_range->second))
+      return frame;
+    if (frame->number > m_range->second) return std::nullopt;
+  }
+  return std::nullopt;
 }
 
 BgraImage FrameReader::Load(InputFrame& frame) const {
@@ -129,6 +176,24 @@ BgraImage FrameReader::Load(InputFrame& frame) const {
                    std::to_string(image.height) + " differs from the first frame's " +
                    std::to_string(m_width) + " x " + std::to_string(m_height));
   return image;
+}
+
+BgraImage ReadInputFrame(const std::string& input, std::optional<long> number,
+                         const FfmpegTools& tools) {
+  std::unique_ptr<FrameReader> reader = FrameReader::Open(input, tools);
+  const bool picture = InputKindOf(input) == MediaKind::Picture;
+  if (picture && number && *number != 1)
+    throw CliError(input + ": is one picture; it has no frame " + std::to_string(*number));
+  long first = -1, last = -1;
+  while (std::optional<InputFrame> frame = reader->Next()) {
+    if (!number || picture || frame->number == *number) return reader->Load(*frame);
+    if (first < 0) first = frame->number;
+    last = frame->number;
+  }
+  throw CliError(input + ": has no frame " + std::to_string(*number) +
+                 (first < 0 ? std::string()
+                            : " (its frames are " + std::to_string(first) + " to " +
+                                  std::to_string(last) + ")"));
 }
 
 }  // namespace mattix::cli

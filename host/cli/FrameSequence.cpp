@@ -66,7 +66,7 @@ std::string FrameName(const SequencePattern& pattern, long number) {
   return pattern.prefix + digits + pattern.suffix;
 }
 
-FrameList ExpandSequence(const std::string& patternText) {
+FrameList ExpandSequence(const std::string& patternText, bool allowGaps) {
   std::optional<SequencePattern> parsed = ParseSequencePattern(patternText);
   if (!parsed) throw CliError(patternText + ": not a numbered sequence (no %d or %0Nd)");
   const SequencePattern& pattern = *parsed;
@@ -106,7 +106,9 @@ FrameList ExpandSequence(const std::string& patternText) {
   if (numbers.empty()) throw CliError(patternText + ": no frame of this sequence exists");
 
   // Every number from the lowest to the highest must exist: a render that
-  // stopped at a gap, or skipped it, would exit with frames missing.
+  // stopped at a gap, or skipped it, would exit with frames missing; only
+  // when asked are the frames that exist rendered.
+  FrameList list;
   std::vector<long> missing;
   long missingCount = 0;
   for (auto at = numbers.begin(); std::next(at) != numbers.end(); ++at)
@@ -117,12 +119,13 @@ FrameList ExpandSequence(const std::string& patternText) {
     for (long n : missing) listed += (listed.empty() ? "" : ", ") + FrameName(pattern, n);
     if (missingCount > long(missing.size()))
       listed += " and " + std::to_string(missingCount - long(missing.size())) + " more";
-    throw CliError(patternText + ": the sequence has a gap: frame" +
-                   (missingCount == 1 ? " " : "s ") + listed +
-                   (missingCount == 1 ? " is" : " are") + " missing between frames " +
-                   std::to_string(*numbers.begin()) + " and " + std::to_string(*numbers.rbegin()));
+    const std::string gaps =
+        patternText + ": the sequence has a gap: frame" + (missingCount == 1 ? " " : "s ") +
+        listed + (missingCount == 1 ? " is" : " are") + " missing between frames " +
+        std::to_string(*numbers.begin()) + " and " + std::to_string(*numbers.rbegin());
+    if (!allowGaps) throw CliError(gaps + " (--allow-gaps renders the frames that exist)");
+    list.gaps = gaps;
   }
-  FrameList list;
   for (long n : numbers) {
     list.numbers.push_back(n);
     list.paths.push_back(FrameName(pattern, n));

@@ -27,14 +27,16 @@ std::string FrameName(const SequencePattern& pattern, long number);
 
 struct FrameList {
   std::vector<std::string> paths;
-  std::vector<long> numbers;  // same order; consecutive
+  std::vector<long> numbers;  // same order; increasing (consecutive unless gaps are allowed)
+  std::string gaps;           // with gaps allowed: what is missing, as the error would say
 };
 
 // Lists the frames of a pattern: every number from the lowest to the
 // highest found as a file. Only canonical names count (for %04d,
 // shot_0012.png but not shot_12.png). Throws CliError naming the pattern
-// when no frame exists, when the folder cannot be read, or when a number in
-// between is missing (naming the missing frames, the first five of them).
-FrameList ExpandSequence(const std::string& pattern);
+// when no frame exists, when the folder cannot be read, or, unless
+// `allowGaps`, when a number in between is missing (naming the missing
+// frames, the first five of them; with `allowGaps` that text is in `gaps`).
+FrameList ExpandSequence(const std::string& pattern, bool allowGaps = false);
 
 }  // namespace mattix::cli

@@ -17,8 +17,11 @@ constexpr int kFramePngLevel = 1;
 
 FrameWriter::FrameWriter(const std::string& output, int width, int height,
                          const std::string& frameRate, bool force, const InputFiles& inputs,
-                         const std::vector<long>& numbers, const FfmpegTools& tools)
-    : m_output(output), m_format(OutputFormatOf(output)), m_force(force), m_inputs(inputs) {
+                         const std::vector<long>& numbers, const FfmpegTools& tools, bool opaque)
+    : m_output(output),
+      m_format(opaque ? PreviewFormatOf(output) : OutputFormatOf(output)),
+      m_force(force),
+      m_inputs(inputs) {
   switch (m_format) {
     case OutputFormat::PngSequence:
       m_pattern = ParseSequencePattern(output);
@@ -29,6 +32,7 @@ FrameWriter::FrameWriter(const std::string& output, int width, int height,
       break;
     case OutputFormat::ProRes4444:
     case OutputFormat::Vp9Alpha:
+    case OutputFormat::OpaqueVideo:
       CheckOutputAllowed(m_output, m_force, m_inputs);
       m_file = std::make_unique<OutputFile>(m_output, m_force);
       m_video = std::make_unique<VideoWriter>(m_output, m_file->temporaryPath(), m_format, width,
@@ -90,6 +94,7 @@ void FrameWriter::Write(EncodedFrame&& frame) {
       break;
     case OutputFormat::ProRes4444:
     case OutputFormat::Vp9Alpha:
+    case OutputFormat::OpaqueVideo:
       m_video->WriteFrame(frame.pixels);
       break;
   }

@@ -37,9 +37,11 @@ class FrameWriter {
   // is written, an output that is one of `inputs` or that exists without
   // `force` (for a sequence: the frame numbers given in `numbers`, when
   // known). Throws CliError naming the output.
+  // `opaque`: the frames have no alpha to keep (a preview), so a video
+  // format without alpha is taken too.
   FrameWriter(const std::string& output, int width, int height, const std::string& frameRate,
               bool force, const InputFiles& inputs, const std::vector<long>& numbers = {},
-              const FfmpegTools& tools = {});
+              const FfmpegTools& tools = {}, bool opaque = false);
   ~FrameWriter();
   FrameWriter(const FrameWriter&) = delete;
   FrameWriter& operator=(const FrameWriter&) = delete;

@@ -3,6 +3,7 @@
 #include "host/ControlHost.h"
 #include "host/HostError.h"
 #include "host/cli/CliError.h"
+#include "host/cli/FrameReader.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/OutputFile.h"
 #include "host/cli/PngFile.h"
@@ -39,19 +40,22 @@ std::vector<double> ParseList(std::string_view text, std::size_t count, double m
 
 }  // namespace
 
-std::array<double, 3> KeyColour(const KeyOptions& o) {
-  if (o.colour) {
-    try {
-      const std::vector<double> c = ParseList(*o.colour, 3, 0.0, 255.0);
-      return {c[0], c[1], c[2]};
-    } catch (const CliError& e) {
-      throw CliError(o.project + ": --colour " + e.what());
-    }
+namespace {
+
+std::array<double, 3> ParseColour(const std::string& text, const std::string& project) {
+  try {
+    const std::vector<double> c = ParseList(text, 3, 0.0, 255.0);
+    return {c[0], c[1], c[2]};
+  } catch (const CliError& e) {
+    throw CliError(project + ": --colour " + e.what());
   }
-  const std::string& at = o.at.value();
+}
+
+std::array<double, 3> PixelColour(const std::string& at, std::optional<long> frame,
+                                  const std::string& project) {
   const std::size_t colon = at.rfind(':');
   if (colon == std::string::npos || colon == 0)
-    throw CliError(o.project + ": --at \"" + at + "\" is not INPUT:X,Y");
+    throw CliError(project + ": --at \"" + at + "\" is not INPUT:X,Y");
   const std::string input = at.substr(0, colon);
   std::vector<double> xy;
   try {
@@ -61,12 +65,21 @@ std::array<double, 3> KeyColour(const KeyOptions& o) {
   }
   if (xy[0] != std::floor(xy[0]) || xy[1] != std::floor(xy[1]))
     throw CliError(input + ": --at needs whole pixel coordinates");
-  const BgraImage picture = ReadPng(input);
+  const BgraImage picture = ReadInputFrame(input, frame);
   if (xy[0] < 0 || xy[1] < 0 || xy[0] >= picture.width || xy[1] >= picture.height)
     throw CliError(input + ": pixel " + at.substr(colon + 1) + " is outside the picture (" +
                    std::to_string(picture.width) + " x " + std::to_string(picture.height) + ")");
   const std::uint8_t* p = picture.Row(int(xy[1])) + std::size_t(xy[0]) * 4;  // B, G, R, A
   return {double(p[2]), double(p[1]), double(p[0])};
+}
+
+}  // namespace
+
+std::vector<std::array<double, 3>> KeyColours(const KeyOptions& o) {
+  std::vector<std::array<double, 3>> colours;
+  for (const std::string& text : o.colours) colours.push_back(ParseColour(text, o.project));
+  for (const std::string& at : o.ats) colours.push_back(PixelColour(at, o.frame, o.project));
+  return colours;
 }
 
 int KeyPick(const KeyOptions& o) {
@@ -75,29 +88,35 @@ int KeyPick(const KeyOptions& o) {
     settings = ReadProject(o.project);
     ValidateMaskRecord(settings.chromaMask, o.project);
   }
-  const std::array<double, 3> colour = KeyColour(o);
+  const std::vector<std::array<double, 3>> colours = KeyColours(o);
 
   std::shared_ptr<host::CHostModule> module = LoadEffectModule();
   try {
     std::unique_ptr<host::CEffectInstance> instance = module->CreateInstance();
     ConfigureInstance(*instance, module->Path(), settings);
     host::CControlHost controls(*instance);
-    const host::EventResult picked =
-        controls.PickKeyColour(colour[0], colour[1], colour[2], host::Keys{o.disc, false});
-    if (picked.status != PIM::kOk)
-      throw CliError(module->Path() + ": the effect could not take the key colour (status " +
-                     std::to_string(picked.status) + ")");
+    // One user change per colour, as a host sends successive picks; each
+    // marks on the mask the previous ones left, so their order does not matter.
+    for (const std::array<double, 3>& colour : colours) {
+      const host::EventResult picked =
+          controls.PickKeyColour(colour[0], colour[1], colour[2], host::Keys{o.disc, false});
+      if (picked.status != PIM::kOk)
+        throw CliError(module->Path() + ": the effect could not take the key colour (status " +
+                       std::to_string(picked.status) + ")");
+    }
     settings.chromaMask = controls.Value(host::CControlHost::kWheelParameter);
   } catch (const host::HostError& e) {
     throw CliError(module->Path() + ": " + e.what());
   }
-  settings.keyRed = colour[0];
-  settings.keyGreen = colour[1];
-  settings.keyBlue = colour[2];
+  // The project records the last colour picked, as the host's parameters would.
+  settings.keyRed = colours.back()[0];
+  settings.keyGreen = colours.back()[1];
+  settings.keyBlue = colours.back()[2];
   const std::string text = ProjectToJson(settings);
   WriteFileAtomically(o.project, std::vector<std::uint8_t>(text.begin(), text.end()), true);
-  std::printf("%s: key colour %g,%g,%g marked%s\n", o.project.c_str(), colour[0], colour[1],
-              colour[2], o.disc ? " with a disc around it" : "");
+  for (const std::array<double, 3>& colour : colours)
+    std::printf("%s: key colour %g,%g,%g marked%s\n", o.project.c_str(), colour[0], colour[1],
+                colour[2], o.disc ? " with a disc around it" : "");
   return 0;
 }
 

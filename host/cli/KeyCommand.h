@@ -8,14 +8,16 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace mattix::cli {
 
-// The colour that `options` names: --colour "R,G,B" or the pixel of
-// --at "INPUT:X,Y" (the last ':' ends the file name). Throws CliError naming
-// the project for a colour not understood, and the picture for a pixel
-// outside it or a picture that cannot be read.
-std::array<double, 3> KeyColour(const KeyOptions& options);
+// The colours that `options` names: each --colour "R,G,B", then the pixel of
+// each --at "INPUT:X,Y" (the last ':' ends the file name) in the frame
+// --frame of its input. Throws CliError naming the project for a colour not
+// understood, and the input for a pixel outside it or a frame that cannot be
+// read.
+std::vector<std::array<double, 3>> KeyColours(const KeyOptions& options);
 
 // The handler of `mattix key pick` for CommandMain; returns the exit status.
 int KeyPick(const KeyOptions& options);

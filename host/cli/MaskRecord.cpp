@@ -4,24 +4,49 @@
 #include "host/cli/Project.h"
 #include "picker/ChromaMaskRecord.h"
 #include "picker/WheelGeometry.h"
+#include "resources/WheelPicture.h"
 #include "stdfx/DIB.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace mattix::cli {
 
-GreyImage MaskLevelsFromPicture(const BgraImage& picture) {
+GreyImage MaskLevelsFromPicture(const BgraImage& picture, IgnoredInPicture* ignored) {
   GreyImage levels(picture.width, picture.height);
+  IgnoredInPicture found;
   for (int y = 0; y < picture.height; ++y) {
     const std::uint8_t* p = picture.Row(y);
     std::uint8_t* out = levels.Row(y);
     for (int x = 0; x < picture.width; ++x, p += 4) {
-      // round((b + g + r) / 3 * a / 255) = round(v / 765), v <= 195075.
-      const std::uint32_t v = (std::uint32_t(p[0]) + p[1] + p[2]) * p[3];
-      out[x] = std::uint8_t((2 * v + 765) / 1530);
+      out[x] = std::max({p[0], p[1], p[2]});
+      found.colour |= p[0] != p[1] || p[1] != p[2];
+      found.alpha |= p[3] != 255;
     }
   }
+  if (ignored) *ignored = found;
   return levels;
+}
+
+BgraImage MaskGuidePicture(const GreyImage& mask) {
+  const std::vector<std::uint8_t> file = resources::WheelPictureFile();
+  constexpr std::size_t kHeaders = 14 + 40;  // file and info headers; rows bottom-up
+  BgraImage guide(wheel::kWidth, wheel::kHeight);
+  for (int y = 0; y < wheel::kHeight; ++y) {
+    const std::uint8_t* w =
+        file.data() + kHeaders + std::size_t(wheel::kHeight - 1 - y) * wheel::kWidth * 4;
+    std::uint8_t* out = guide.Row(y);
+    for (int x = 0; x < wheel::kWidth; ++x, w += 4, out += 4) {
+      const double lift = 0.75 * mask.Row(y)[x] / 255.0;
+      for (int c = 0; c < 3; ++c) {
+        const double base = 0.5 * w[c] * w[3] / 255.0;  // half brightness over black
+        out[c] = std::uint8_t(std::lround(base + (255.0 - base) * lift));
+      }
+      out[3] = 255;
+    }
+  }
+  return guide;
 }
 
 std::vector<std::uint8_t> MaskRecordFromPicture(const GreyImage& picture, const std::string& name) {
@@ -54,6 +79,56 @@ GreyImage PictureFromMaskRecord(const std::vector<std::uint8_t>& record, const s
     std::memcpy(picture.Row(height - 1 - row), mask.GetBytes() + std::size_t(row) * stride,
                 std::size_t(width));
   return picture;
+}
+
+std::string MaskSummary(const GreyImage& picture) {
+  constexpr float fx = 0.5f * (wheel::kWidth - 1), fy = 0.5f * (wheel::kHeight - 1);
+  long keyed = 0, full = 0;
+  std::vector<bool> degrees(360);
+  bool greys = false;
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) {
+      const std::uint8_t v = picture.Row(y)[x];
+      if (v == 0) continue;
+      ++keyed;
+      full += v == 255;
+      const int row = picture.height - 1 - y;  // buffer row, up from the bottom
+      if (row == wheel::kGreyRow && x == wheel::kGreyColumn) greys = true;
+      // The hue whose colours fall here: the wheel's positions inverted.
+      const double dx = x / fx - 1.0, dy = row / fy - 1.0;
+      if (std::hypot(dx, dy) < 0.05) continue;  // the centre holds every hue
+      const double turns = std::atan2(dy, dx) / (2.0 * M_PI);
+      degrees[std::size_t(std::lround((turns - std::floor(turns)) * 360.0)) % 360] = true;
+    }
+  if (keyed == 0) return "nothing keyed";
+  std::string text =
+      std::to_string(keyed) + " of the wheel's pixels keyed (" + std::to_string(full) + " fully)";
+  // Arcs of keyed degrees, one gap degree allowed, starting after a gap so
+  // that an arc through red is not split.
+  int start = 0;
+  while (start < 360 && degrees[std::size_t(start)]) ++start;
+  std::vector<std::pair<int, int>> arcs;  // first and last degree, the last possibly past 359
+  if (start == 360) {
+    arcs.emplace_back(0, 359);
+  } else {
+    for (int i = 1; i <= 360; ++i) {
+      const int d = start + i;
+      if (!degrees[std::size_t(d % 360)]) continue;
+      if (!arcs.empty() && d - arcs.back().second <= 2)
+        arcs.back().second = d;
+      else
+        arcs.emplace_back(d, d);
+    }
+  }
+  static const char* const kNames[] = {"red", "yellow", "green", "cyan", "blue", "magenta"};
+  for (std::size_t i = 0; i < arcs.size(); ++i) {
+    const auto [first, last] = arcs[i];
+    const int middle = ((first + last) / 2) % 360;
+    text += (i == 0 ? ": hues " : ", ") + std::to_string(first % 360) + " to " +
+            std::to_string(last % 360) + " degrees (" + kNames[((middle + 30) / 60) % 6] + ")";
+  }
+  if (greys) text += (arcs.empty() ? ": " : ", ") + std::string("greys");
+  return text;
 }
 
 void ValidateMaskRecord(const std::vector<std::uint8_t>& record, const std::string& name) {

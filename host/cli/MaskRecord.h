@@ -12,14 +12,34 @@
 
 namespace mattix::cli {
 
-// Grey level of each pixel of a picture for use as a mask: the mean of red,
-// green and blue, scaled by alpha (transparent paint keys nothing), rounded
-// to nearest. A grey opaque picture gives its own levels.
-GreyImage MaskLevelsFromPicture(const BgraImage& picture);
+// What MaskLevelsFromPicture ignored.
+struct IgnoredInPicture {
+  bool colour = false;  // a pixel whose red, green and blue differ
+  bool alpha = false;   // a pixel that is not opaque
+};
+
+// The key weight of each pixel of a painted mask: its brightness, the
+// largest of red, green and blue, so that any paint that is not black keys
+// and full green keys as fully as white. Hue and alpha are ignored (`ignored`
+// tells whether there were any). A grey picture gives its own levels.
+GreyImage MaskLevelsFromPicture(const BgraImage& picture, IgnoredInPicture* ignored = nullptr);
+
+// The wheel picture as displayed (241 x 209, opaque) with the mask over it,
+// to see which hues a mask keys: the wheel's colours at half brightness,
+// lifted three quarters of the way to white where the mask keys fully (in
+// proportion to the key weight); black outside the wheel's hexagon.
+BgraImage MaskGuidePicture(const GreyImage& mask);
 
 // Compresses a 241 x 209 mask picture into a record. Throws CliError naming
 // `name` when the size is not the wheel's.
 std::vector<std::uint8_t> MaskRecordFromPicture(const GreyImage& picture, const std::string& name);
+
+// A line that says what a mask picture keys: how many wheel pixels (and how
+// many fully), the arcs of hue they cover in degrees with the name of each
+// arc's colour, and whether greys are keyed: "1201 of the wheel's pixels
+// keyed (950 fully): hues 96 to 160 degrees (green)". "nothing keyed" for
+// an empty mask.
+std::string MaskSummary(const GreyImage& picture);
 
 // The mask picture of a record; an empty record (144 bytes or fewer) gives
 // a black 241 x 209 picture. Throws CliError naming `name` when the record

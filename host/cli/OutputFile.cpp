@@ -193,6 +193,13 @@ OutputFile::OutputFile(std::string path, bool force) : m_path(std::move(path)), 
       throw CliError(m_path + ": is a folder; give a file name for the output");
     if (!m_force) throw CliError(m_path + ": already exists (use --force to replace it)");
   }
+  // A folder that does not exist yet is made, as `mkdir -p` would.
+  if (std::error_code ec; !std::filesystem::is_directory(FolderOf(m_path), ec)) {
+    std::filesystem::create_directories(FolderOf(m_path), ec);
+    if (ec)
+      throw CliError(m_path + ": cannot create its folder " + FolderOf(m_path) + ": " +
+                     ec.message());
+  }
   RemoveStaleTemporaries(FolderOf(m_path));
   std::string templ =
       FolderOf(m_path) + "/." + BaseOf(m_path) + kTempMark + std::to_string(::getpid()) + "-XXXXXX";

@@ -41,7 +41,8 @@ void CheckDistinctOutputs(const std::vector<std::pair<std::string, std::string>>
 
 class OutputFile {
  public:
-  // Creates an empty temporary file beside `path` (".NAME.mattix-PID-XXXXXX",
+  // Creates the folder of `path` when missing (with its parents), then an
+  // empty temporary file beside `path` (".NAME.mattix-PID-XXXXXX",
   // PID this process, locked while it is open). Before the first one in a
   // folder, removes the temporary files there whose process is gone and
   // whose lock is free: those of killed renders. Throws CliError naming

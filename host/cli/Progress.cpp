@@ -52,16 +52,30 @@ void ProgressLine::Update(long done) {
   m_lastDone = done;
   const double now = m_clock();
   if (m_drawn && now - m_lastDraw < kRedrawSeconds && done != m_total) return;
-  m_lastDraw = now;
-  m_drawn = true;
-  // Carriage return, the line, then erase whatever a longer line left.
-  m_writer("\r" + Format(done, m_total, now - m_start) + "\x1b[K");
+  Draw(done, now, "");
 }
 
 void ProgressLine::Finish() {
   if (!m_enabled) return;
-  m_writer("\r" + Format(m_lastDone, m_total, m_clock() - m_start) + "\x1b[K\n");
+  // The last state drawn already stands: only the line is ended.
+  if (m_drawn && m_drawnDone == m_lastDone)
+    m_writer("\n");
+  else
+    Draw(m_lastDone, m_clock(), "\n");
   m_enabled = false;
+}
+
+ProgressLine::~ProgressLine() {
+  // Ended early (an error): what is printed next starts on its own line.
+  if (m_enabled && m_drawn) m_writer("\n");
+}
+
+void ProgressLine::Draw(long done, double now, const char* end) {
+  m_lastDraw = now;
+  m_drawn = true;
+  m_drawnDone = done;
+  // Carriage return, the line, then erase whatever a longer line left.
+  m_writer("\r" + Format(done, m_total, now - m_start) + "\x1b[K" + end);
 }
 
 bool ProgressLine::StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }

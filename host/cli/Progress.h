@@ -1,7 +1,9 @@
 #pragma once
 // The progress line of long renders, on stderr, only when stderr is a
 // terminal: "frame 12/100  23.4 fps  0:04 left", redrawn in place at most
-// four times a second and ended with a newline by Finish.
+// four times a second (and for the last frame), each state drawn once. Finish
+// ends it with a newline; a line left unfinished (an error) is ended when the
+// object goes, so that the error message starts a line of its own.
 #include <chrono>
 #include <functional>
 #include <string>
@@ -17,6 +19,9 @@ class ProgressLine {
   // enabled false makes every call a no-op (stderr is not a terminal).
   ProgressLine(long total, bool enabled, Clock clock = SteadySeconds,
                Writer writer = WriteToStderr);
+  ~ProgressLine();
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
 
   void Update(long done);
   // Also tells observer of every update (whether or not the line is drawn).
@@ -31,6 +36,8 @@ class ProgressLine {
   static void WriteToStderr(const std::string& text);
 
  private:
+  void Draw(long done, double now, const char* end);
+
   long m_total;
   bool m_enabled;
   Clock m_clock;
@@ -38,6 +45,7 @@ class ProgressLine {
   double m_start;
   double m_lastDraw = -1.0;
   long m_lastDone = 0;
+  long m_drawnDone = -1;
   bool m_drawn = false;
   std::function<void(long)> m_observer;
 };

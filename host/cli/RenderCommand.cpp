@@ -157,20 +157,30 @@ int RenderWithProgress(const RenderOptions& options,
 
   InstancePool pool(LoadEffectModule(), settings);
 
-  std::unique_ptr<FrameReader> reader = FrameReader::Open(options.input);
+  std::unique_ptr<FrameReader> reader =
+      FrameReader::Open(options.input, {}, FrameSelection{options.frames, options.allowGaps});
+  if (!reader->gaps().empty())
+    std::fprintf(stderr, "mattix: warning: %s; keying the frames that exist\n",
+                 reader->gaps().c_str());
   InputFiles inputs;
   for (const std::string& file : reader->files()) inputs.Add(file);
   if (options.project) inputs.Add(*options.project);
-  std::vector<long> numbers;
-  for (long n = 1; n <= reader->frameCount(); ++n) numbers.push_back(n);
-  auto writer = [&](const std::string& path) {
+  // Outputs are numbered as the input's frames (checked before any work).
+  const std::vector<long>& numbers = reader->numbers();
+  auto writer = [&](const std::string& path, bool opaque) {
     return std::make_unique<FrameWriter>(path, reader->width(), reader->height(),
-                                         reader->frameRate(), options.force, inputs, numbers);
+                                         reader->frameRate(), options.force, inputs, numbers,
+                                         FfmpegTools{}, opaque);
   };
-  std::unique_ptr<FrameWriter> keyed = writer(options.output);
-  std::unique_ptr<FrameWriter> matte = options.matte ? writer(*options.matte) : nullptr;
-  std::unique_ptr<FrameWriter> preview = options.preview ? writer(*options.preview) : nullptr;
+  std::unique_ptr<FrameWriter> keyed = writer(options.output, false);
+  std::unique_ptr<FrameWriter> matte = options.matte ? writer(*options.matte, false) : nullptr;
+  std::unique_ptr<FrameWriter> preview = options.preview ? writer(*options.preview, true) : nullptr;
 
+  if (reader->sampleBits() > 8)
+    std::fprintf(stderr,
+                 "mattix: warning: %s has %d-bit samples: it is keyed at 8 bits (the effect "
+                 "takes 8-bit frames), and the outputs are 8-bit\n",
+                 options.input.c_str(), reader->sampleBits());
   if (!settings.HasMask())
     std::fprintf(stderr,
                  "mattix: warning: %s has no chroma mask: nothing is keyed, the output "
@@ -198,6 +208,9 @@ int RenderWithProgress(const RenderOptions& options,
       },
       &progress);
   progress.Finish();
+  if (frames == 0 && options.frames)
+    throw CliError(options.input + ": --frames " + std::to_string(options.frames->first) + "-" +
+                   std::to_string(options.frames->second) + " holds none of its frames");
   std::printf("keyed %ld frame%s into %s\n", frames, frames == 1 ? "" : "s",
               options.output.c_str());
   return 0;

@@ -1,6 +1,9 @@
 // mattix_samplegen OUTDIR: writes the shipped sample, OUTDIR/greenscreen.png,
 // the mask that keys its green as a picture (OUTDIR/green-mask.png, to edit
 // in a paint program) and the sample project OUTDIR/key.json.
+// mattix_samplegen --scene green|blue PICTURE ALPHA: writes the sample's scene
+// before a green or a blue screen (480 x 320) and its true alpha, the matte a
+// perfect key would give, as a grey picture.
 #include "host/cli/CliError.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/OutputFile.h"
@@ -13,9 +16,27 @@
 
 int main(int argc, char** argv) {
   using namespace mattix::cli;
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: mattix_samplegen OUTDIR\n");
+  const std::string mode = argc > 1 ? argv[1] : "";
+  const bool scene = mode == "--scene" && argc == 5 &&
+                     (std::string(argv[2]) == "green" || std::string(argv[2]) == "blue");
+  if (argc != 2 && !scene) {
+    std::fprintf(stderr,
+                 "usage: mattix_samplegen OUTDIR\n"
+                 "       mattix_samplegen --scene green|blue PICTURE ALPHA\n");
     return 2;
+  }
+  if (scene) {
+    try {
+      const SampleFrame frame =
+          ScreenScene(480, 320, std::string(argv[2]) == "green" ? Backdrop::Green : Backdrop::Blue);
+      WriteFileAtomically(argv[3], EncodePng(frame.picture, argv[3], 9), true);
+      WriteFileAtomically(argv[4], EncodePngGrey(frame.alpha, argv[4], 9), true);
+      std::printf("wrote %s and %s\n", argv[3], argv[4]);
+      return 0;
+    } catch (const CliError& e) {
+      std::fprintf(stderr, "mattix_samplegen: %s\n", e.what());
+      return 1;
+    }
   }
   const std::string dir = argv[1];
   try {

@@ -1,5 +1,7 @@
 #include "host/cli/SampleScene.h"
 
+#include "host/cli/BackdropKey.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -49,27 +51,16 @@ int SampleKeyWeight(float hue, float saturation) {
   return int(std::lround(255.0f * byHue * bySaturation));
 }
 
-GreyImage SampleMaskPicture() {
-  GreyImage mask(wheel::kWidth, wheel::kHeight);
-  // Dense enough that every wheel pixel inside the ring is hit: 4000 hue
-  // steps give 0.2 pixel along the rim (circumference about 700 pixels).
-  constexpr int kHueSteps = 4000, kSaturationSteps = 600;
-  for (int i = 0; i < kHueSteps; ++i) {
-    const float hue = float(i) / kHueSteps;
-    for (int j = 0; j <= kSaturationSteps; ++j) {
-      const float saturation = float(j) / kSaturationSteps;
-      const int w = SampleKeyWeight(hue, saturation);
-      if (w == 0) continue;
-      const wheel::Position p = wheel::PositionOf(hue, saturation);
-      std::uint8_t& v = mask.Row(wheel::kHeight - 1 - p.row)[p.column];
-      v = std::uint8_t(std::max<int>(v, w));
-    }
-  }
-  return mask;
-}
+GreyImage SampleMaskPicture() { return WheelMaskPicture(SampleKeyWeight); }
 
 BgraImage GreenScreenPicture(int width, int height) {
+  return ScreenScene(width, height, Backdrop::Green).picture;
+}
+
+SampleFrame ScreenScene(int width, int height, Backdrop backdrop) {
   BgraImage picture(width, height);
+  GreyImage alpha(width, height);
+  const bool green = backdrop == Backdrop::Green;
   const float w = float(width), h = float(height);
   const float headX = 0.40f * w, headY = 0.42f * h, headRx = 0.12f * w, headRy = 0.21f * h;
 
@@ -90,7 +81,10 @@ BgraImage GreenScreenPicture(int width, int height) {
                        (y0 + y1) * 0.5f + std::cos(out) * bend, 0.35f + 0.9f * u(rng)});
   }
 
-  const Rgb skin{222, 178, 148}, shirt{48, 62, 120}, hair{62, 42, 28}, glass{196, 206, 214};
+  // The shirt is blue before green and rust before blue, as costumes avoid
+  // the screen's colour.
+  const Rgb shirt = green ? Rgb{48, 62, 120} : Rgb{120, 62, 48};
+  const Rgb skin{222, 178, 148}, hair{62, 42, 28}, glass{196, 206, 214};
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const float px = float(x) + 0.5f, py = float(y) + 0.5f;
@@ -100,7 +94,8 @@ BgraImage GreenScreenPicture(int width, int height) {
                                         (std::pow((px / w - 0.5f) * 2.0f, 2.0f) +
                                          std::pow((py / h - 0.45f) * 2.0f, 2.0f)) /
                                         2.0f;
-      Rgb c{(38.0f + 14.0f * py / h) * vignette, 172.0f * vignette, 64.0f * vignette};
+      Rgb c = green ? Rgb{(38.0f + 14.0f * py / h) * vignette, 172.0f * vignette, 64.0f * vignette}
+                    : Rgb{(26.0f + 14.0f * py / h) * vignette, 72.0f * vignette, 184.0f * vignette};
 
       // Subject: head (ellipse) and shoulders (a wide rounded body).
       const float hx = (px - headX) / headRx, hy = (py - headY) / headRy;
@@ -113,12 +108,12 @@ BgraImage GreenScreenPicture(int width, int height) {
       const float edge = std::min(headD, bodyD);  // < 0 inside the subject
       if (bodyCover > 0.0f) c = Mix(c, shirt, bodyCover);
       if (headCover > 0.0f) c = Mix(c, skin, headCover);
-      // Green spill: light bounced off the screen tints the subject's rim.
+      // Spill: light bounced off the screen tints the subject's rim.
       if (edge < 0.0f && edge > -10.0f) {
         const float spill = 1.0f - (-edge) / 10.0f;
-        c.g += 38.0f * spill;
+        (green ? c.g : c.b) += 38.0f * spill;
         c.r -= 10.0f * spill;
-        c.b -= 8.0f * spill;
+        (green ? c.b : c.g) -= 8.0f * spill;
       }
 
       // Hair strands: coverage from the distance to the curve, for
@@ -151,6 +146,10 @@ BgraImage GreenScreenPicture(int width, int height) {
       const float inside =
           std::clamp(std::min({px - gx0, gx1 - px, py - gy0, gy1 - py}) + 0.5f, 0.0f, 1.0f);
       if (inside > 0.0f) c = Mix(c, glass, 0.5f * inside);
+      // Each layer mixed over the backdrop keeps (1 - cover) of it.
+      const float shows =
+          (1.0f - bodyCover) * (1.0f - headCover) * (1.0f - hairCover) * (1.0f - 0.5f * inside);
+      alpha.Row(y)[x] = std::uint8_t(std::lround(255.0f * (1.0f - shows)));
 
       std::uint8_t* p = picture.Row(y) + x * 4;
       p[0] = std::uint8_t(std::clamp(std::lround(c.b), 0L, 255L));
@@ -159,7 +158,7 @@ BgraImage GreenScreenPicture(int width, int height) {
       p[3] = 255;
     }
   }
-  return picture;
+  return {std::move(picture), std::move(alpha)};
 }
 
 }  // namespace mattix::cli

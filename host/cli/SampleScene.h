@@ -22,6 +22,20 @@ int SampleKeyWeight(float hue, float saturation);
 // fall on it, sampled on a grid of 4000 hues by 601 saturations.
 GreyImage SampleMaskPicture();
 
+enum class Backdrop { Green, Blue };
+
+// A picture of the scene and its true alpha: the fraction of each pixel that
+// the subject, the hair and the glass cover, 255 where no backdrop shows
+// through, 0 where only backdrop shows (the glass alone: 128). This is the
+// matte a perfect key would give.
+struct SampleFrame {
+  BgraImage picture;  // opaque
+  GreyImage alpha;
+};
+
+// The scene before a green or a blue screen (spill of the same colour).
+SampleFrame ScreenScene(int width, int height, Backdrop backdrop);
+
 // The green-screen picture (opaque).
 BgraImage GreenScreenPicture(int width, int height);
 

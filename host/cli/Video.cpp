@@ -70,9 +70,30 @@ OutputFormat OutputFormatOf(const std::string& path) {
   throw CliError(path + ": unknown output type" + (ext.empty() ? "" : " ." + ext) + hint);
 }
 
+namespace {
+
+// ffmpeg's muxer for an opaque video's extension, or empty.
+std::string OpaqueMuxer(const std::string& extension) {
+  static const std::pair<const char*, const char*> kMuxers[] = {
+      {"mp4", "mp4"},  {"m4v", "mp4"},   {"mkv", "matroska"}, {"avi", "avi"},
+      {"mpg", "mpeg"}, {"ts", "mpegts"}, {"gif", "gif"}};
+  for (const auto& [ext, muxer] : kMuxers)
+    if (extension == ext) return muxer;
+  return {};
+}
+
+}  // namespace
+
+OutputFormat PreviewFormatOf(const std::string& path) {
+  if (!ParseSequencePattern(path) && !OpaqueMuxer(LowerExtension(path)).empty())
+    return OutputFormat::OpaqueVideo;
+  return OutputFormatOf(path);
+}
+
 VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools) {
   Subprocess probe({tools.ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
-                    "stream=codec_name,width,height,r_frame_rate,avg_frame_rate,nb_frames:"
+                    "stream=codec_name,width,height,r_frame_rate,avg_frame_rate,nb_frames,pix_fmt,"
+                    "bits_per_raw_sample:"
                     "stream_tags=alpha_mode",
                     "-of", "json", FileUrl(path)},
                    {false, true}, FfmpegMissingMessage(tools.ffprobe, path));
@@ -119,6 +140,25 @@ VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools) {
       count > 0)
     info.frameCount = count;
   if (const JsonValue* tags = s.Find("tags")) info.alpha = string(*tags, "alpha_mode") == "1";
+  // The depth of a sample: as the decoder states it, else from the pixel
+  // format's name (yuv422p10le, rgba64be, gray16le...).
+  const std::string bits = string(s, "bits_per_raw_sample");
+  int depth = 0;
+  if (!bits.empty() &&
+      std::from_chars(bits.data(), bits.data() + bits.size(), depth).ec == std::errc() &&
+      depth > 8 && depth <= 32)
+    info.sampleBits = depth;
+  const std::string format = string(s, "pix_fmt");
+  for (const auto& [name, depthOf] : {std::pair<const char*, int>{"p10", 10},
+                                      {"p12", 12},
+                                      {"p16", 16},
+                                      {"48", 16},
+                                      {"64", 16},
+                                      {"16le", 16},
+                                      {"16be", 16},
+                                      {"12le", 12},
+                                      {"10le", 10}})
+    if (info.sampleBits == 8 && format.find(name) != std::string::npos) info.sampleBits = depthOf;
   if (info.width <= 0 || info.height <= 0)
     throw CliError(path + ": video has no usable frame size (" + std::to_string(info.width) +
                    " x " + std::to_string(info.height) + ")");
@@ -188,6 +228,15 @@ VideoWriter::VideoWriter(const std::string& path, const std::string& writePath, 
       argv.insert(argv.end(), {"-c:v", "libvpx-vp9", "-pix_fmt", "yuva420p", "-crf", "24", "-b:v",
                                "0", "-auto-alt-ref", "0", "-f", "webm"});
       break;
+    case OutputFormat::OpaqueVideo: {
+      const std::string muxer = OpaqueMuxer(LowerExtension(path));
+      if (muxer.empty()) throw CliError(path + ": not a video output");
+      // The muxer's own codec; 4:2:0 (even sides) where players expect it.
+      if (muxer != "gif")
+        argv.insert(argv.end(), {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2", "-pix_fmt", "yuv420p"});
+      argv.insert(argv.end(), {"-f", muxer});
+      break;
+    }
     default:
       throw CliError(path + ": not a video output");
   }

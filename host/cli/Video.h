@@ -27,11 +27,17 @@ enum class MediaKind { Picture, Sequence, Video };
 // a picture, anything else a video for ffmpeg.
 MediaKind InputKindOf(const std::string& path);
 
-enum class OutputFormat { Png, PngSequence, ProRes4444, Vp9Alpha };
+// OpaqueVideo: a video without alpha (.mp4, .m4v, .mkv, .avi, .mpg, .ts,
+// .gif), for previews only.
+enum class OutputFormat { Png, PngSequence, ProRes4444, Vp9Alpha, OpaqueVideo };
 
 // The output format for a path; throws CliError naming the path when its
 // extension cannot hold alpha (such as .mp4) or is unknown.
 OutputFormat OutputFormatOf(const std::string& path);
+
+// The same for a preview, which has no alpha to keep: the video formats
+// without alpha are taken too.
+OutputFormat PreviewFormatOf(const std::string& path);
 
 struct VideoInfo {
   int width = 0;
@@ -41,6 +47,7 @@ struct VideoInfo {
   long frameCount = -1;  // -1 when the container does not say
   std::string codec;     // "prores", "vp9"...
   bool alpha = false;    // the stream carries alpha that needs a special decoder (VP9)
+  int sampleBits = 8;    // bits of each colour sample (10 for yuv422p10le)
 };
 
 // Probes the first video stream. Throws CliError naming the file (not a

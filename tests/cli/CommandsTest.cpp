@@ -33,7 +33,8 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
     return r;
   };
   ok("project new -o " + k + " --softness 12.5 --lightness 1,2,3,4");
-  const ProjectSettings shown = ParseProject(ok("project show " + k + " --spill 40").out, "stdout");
+  const ProjectSettings shown =
+      ParseProject(ok("project show --json " + k + " --spill 40").out, "stdout");
   EXPECT_EQ(shown.softness, 12.5);
   EXPECT_EQ(shown.spillSuppression, 40.0);
   EXPECT_EQ(shown.lightness, (std::array<double, 4>{1, 2, 3, 4}));
@@ -56,6 +57,12 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   const BgraImage back = ReadPng(dir / "back.png");
   for (std::size_t i = 0; i < painted.pixels.size(); ++i)
     ASSERT_EQ(back.pixels[i * 4], painted.pixels[i]) << i;
+  // The guide is a colour picture: importing it warns that hue is ignored.
+  ok("mask export --guide --project " + k + " -o " + dir / "guide.png");
+  EXPECT_EQ(ReadPng(dir / "guide.png").width, 241);
+  EXPECT_NE(ok("mask import " + dir / "guide.png" + " --project " + dir / "g.json")
+                .err.find("has colours: only each pixel's brightness"),
+            std::string::npos);
 }
 
 TEST(Commands, StatusAndMessages) {

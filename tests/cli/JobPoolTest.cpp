@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
@@ -99,6 +101,30 @@ TEST(Progress, Format) {
                {1, 10000, 1.0, "frame 1/10000  1.0 fps  2:46:39 left"},  // 9999 s
                {30, 90, 60.0, "frame 30/90  0.5 fps  2:00 left"}};
   for (const auto& c : cases) EXPECT_EQ(ProgressLine::Format(c.done, c.total, c.elapsed), c.text);
+}
+
+// Every state is drawn once: the quick second update is skipped, the last
+// frame is drawn, Finish only ends the line; a line left by an error ends.
+TEST(Progress, EachStateDrawnOnceAndTheLineEnded) {
+  double now = 0;
+  std::string text;
+  {
+    ProgressLine line(
+        3, true, [&] { return now; }, [&](const std::string& t) { text += t; });
+    for (const double at : {1.0, 1.1, 1.2}) {
+      now = at;
+      line.Update(long(std::lround((at - 0.9) * 10)));
+    }
+    line.Finish();
+  }
+  EXPECT_EQ(text, "\rframe 1/3  1.0 fps  0:02 left\x1b[K\rframe 3/3  2.5 fps\x1b[K\n");
+  text.clear();
+  {
+    ProgressLine line(
+        3, true, [&] { return now; }, [&](const std::string& t) { text += t; });
+    line.Update(1);
+  }
+  EXPECT_EQ(text.back(), '\n');
 }
 
 }  // namespace

@@ -36,6 +36,9 @@ TEST(KeyCommand, PickedColoursAreKeyedByTheNextRender) {
     frame.pixels[i * 4 + 0] = kColours[i][2], frame.pixels[i * 4 + 1] = kColours[i][1],
                          frame.pixels[i * 4 + 2] = kColours[i][0], frame.pixels[i * 4 + 3] = 255;
   dir.Write("in.png", EncodePng(frame, ""));
+  // A sequence whose frame 3 is the test frame and frame 2 is black.
+  dir.Write("seq_02.png", EncodePng(BgraImage(int(kColours.size()), 1), ""));
+  dir.Write("seq_03.png", EncodePng(frame, ""));
   const std::string project = dir / "key.json";  // missing: created by the first pick
   struct Step {
     std::string line;
@@ -45,6 +48,9 @@ TEST(KeyCommand, PickedColoursAreKeyedByTheNextRender) {
       {"key pick --at " + dir / "in.png" + ":0,0", {true, false, false}},
       {"key clear", {false, false, false}},
       {"key pick --colour 0,200,0 --disc", {true, true, false}},
+      {"key clear", {false, false, false}},
+      {"key pick --colour 0,200,0 --at " + dir / "seq_%02d.png" + ":2,0 --frame 3",
+       {true, false, true}},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.line);
@@ -73,6 +79,8 @@ TEST(KeyCommand, Errors) {
        in + ": pixel 4,0 is outside the picture (4 x 3)"},
       {"key pick --colour 0,256,0" + project, 1, dir / "key.json" + ": --colour 256 is out of"},
       {"key pick" + project, 2, "--colour or --at is required"},
+      {"key pick --colour 1,2,3 --frame 2" + project, 2, "give --at too"},
+      {"key pick --at " + in + ":0,0 --frame 2" + project, 1, in + ": is one picture"},
   };
   for (const auto& c : cases) {
     const auto [status, err] = Mattix(c.line);

@@ -2,6 +2,7 @@
 // record's stream starts with the bottom row), levels of colour pictures,
 // errors that name the file, and the sample's mask. The record's own layout is tested with the
 // wheel's record code.
+#include "host/cli/BackdropKey.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/Project.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 
@@ -55,18 +57,74 @@ TEST(MaskRecord, PicturesRoundTripWithTheBottomRowFirst) {
     EXPECT_EQ(e, "key.json: the chroma mask record is damaged and cannot be decoded");
 }
 
-// mean(r, g, b) * a / 255, rounded, against the exact value.
+// A painted pixel's brightness is its key weight, whatever its hue and alpha;
+// what was ignored is reported.
 TEST(MaskRecord, LevelsFromColourPictures) {
-  std::mt19937 rng(5);
-  BgraImage p(500, 1);
-  for (auto& v : p.pixels) v = std::uint8_t(rng());
-  p.pixels[0] = p.pixels[1] = p.pixels[2] = p.pixels[3] = 255;  // white, opaque: 255
-  p.pixels[7] = 0;                                              // transparent: 0
-  const GreyImage g = MaskLevelsFromPicture(p);
-  for (int x = 0; x < 500; ++x) {
-    const std::uint8_t* q = p.Row(0) + x * 4;
-    const double exact = (q[0] + q[1] + q[2]) / 3.0 * q[3] / 255.0;
-    EXPECT_EQ(g.pixels[std::size_t(x)], std::lround(exact)) << x;
+  const struct {
+    std::array<std::uint8_t, 4> bgra;
+    std::uint8_t level;
+    bool colour, alpha;
+  } cases[] = {
+      {{0, 255, 0, 255}, 255, true, false},  // full green keys fully
+      {{90, 90, 90, 255}, 90, false, false}, {{10, 0, 200, 255}, 200, true, false},
+      {{70, 70, 70, 0}, 70, false, true},  // transparent: alpha ignored
+      {{0, 0, 0, 255}, 0, false, false},
+  };
+  for (const auto& c : cases) {
+    BgraImage p(1, 1);
+    std::copy(c.bgra.begin(), c.bgra.end(), p.pixels.begin());
+    IgnoredInPicture ignored;
+    EXPECT_EQ(MaskLevelsFromPicture(p, &ignored).pixels[0], c.level);
+    EXPECT_EQ(ignored.colour, c.colour);
+    EXPECT_EQ(ignored.alpha, c.alpha);
+  }
+}
+
+// The guide shows the wheel's hue where the mask keys nothing, the same hue
+// lifted towards white where it keys fully, and black outside the hexagon.
+TEST(MaskRecord, GuideShowsHuesUnderTheMask) {
+  GreyImage mask(wheel::kWidth, wheel::kHeight);
+  const wheel::Position green = wheel::PositionOf(1.0f / 3, 0.9f);
+  const wheel::Position blue = wheel::PositionOf(2.0f / 3, 0.9f);
+  mask.Row(208 - blue.row)[blue.column] = 255;
+  const BgraImage guide = MaskGuidePicture(mask);
+  const auto at = [&](wheel::Position p) { return guide.Row(208 - p.row) + p.column * 4; };
+  const std::uint8_t* g = at(green);  // B, G, R
+  EXPECT_TRUE(g[1] >= 100 && g[1] <= 128 && g[0] < 40 && g[2] < 40)
+      << int(g[0]) << " " << int(g[1]) << " " << int(g[2]);
+  const std::uint8_t* b = at(blue);
+  EXPECT_TRUE(b[0] > b[1] && b[0] > b[2] && b[1] >= 191 && b[2] >= 191)
+      << int(b[0]) << " " << int(b[1]) << " " << int(b[2]);
+  EXPECT_EQ(guide.Row(0)[0] + guide.Row(0)[1] + guide.Row(0)[2], 0);
+}
+
+// Arcs of keyed hue, named by colour; an arc through red is one arc.
+TEST(MaskRecord, SummaryNamesTheKeyedHues) {
+  const auto arcs = [](std::vector<float> centres) {
+    return WheelMaskPicture([centres](float h, float s) {
+      for (float c : centres)
+        if (s > 0.5f && std::fabs(h - c - std::round(h - c)) < 0.03f) return 255;
+      return 0;
+    });
+  };
+  const struct {
+    GreyImage mask;
+    std::vector<std::string> names;  // in the summary, one arc each
+  } cases[] = {
+      {GreyImage(wheel::kWidth, wheel::kHeight), {}},
+      {SampleMaskPicture(), {"(green)"}},
+      {arcs({0.0f}), {"(red)"}},
+      {arcs({0.0f, 2.0f / 3}), {"(red)", "(blue)"}},
+  };
+  for (const auto& c : cases) {
+    const std::string text = MaskSummary(c.mask);
+    std::size_t arcsSeen = 0;
+    for (std::size_t at = text.find(" degrees"); at != std::string::npos;
+         at = text.find(" degrees", at + 1))
+      ++arcsSeen;
+    EXPECT_EQ(arcsSeen, c.names.size()) << text;
+    for (const std::string& name : c.names) EXPECT_NE(text.find(name), std::string::npos) << text;
+    EXPECT_EQ(c.names.empty(), text == "nothing keyed") << text;
   }
 }
 

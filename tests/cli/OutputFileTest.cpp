@@ -56,8 +56,11 @@ TEST(OutputFile, ExistingFilesNeedForceEvenWhenTheyAppearDuringTheRender) {
   EXPECT_EQ(ReadFileText(dir / "b.png"), "someone else's");
   EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"a.png", "b.png"}));
   fs::create_directory(dir / "sub");
-  for (const std::string& p : {dir / "missing/a.png", dir / "sub", dir / "sub/"})
+  // A folder under a file cannot be made; a missing folder is.
+  for (const std::string& p : {dir / "a.png/x.png", dir / "sub", dir / "sub/"})
     EXPECT_NE(ErrorOf([&] { OutputFile o(p, true); }).find(p), std::string::npos) << p;
+  WriteFileAtomically(dir / "new/deeper/c.png", kBytes, false);
+  EXPECT_EQ(ReadFileText(dir / "new/deeper/c.png"), "keyed");
 }
 
 TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
