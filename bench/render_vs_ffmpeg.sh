@@ -1,66 +1,112 @@
 #!/usr/bin/env bash
-# Keys the same 1920 x 1080 clip of 100 frames with `mattix render` (one job,
-# then one job per core) and with ffmpeg's chromakey filter (one thread, then
-# ffmpeg's default threads), and prints frames per second and the ratios.
+# Mattix against FFmpeg's chromakey filter, in one run:
 #
-# Both read the clip as a PNG sequence and write a PNG sequence with alpha,
-# so both pay for decoding and compressing pictures; the clip is made from
-# the shipped sample, scaled up and panned so that frames differ.
+# 1. Per pixel, on one 1920 x 1080 photograph (python3-skimage's astronaut,
+#    scaled; the shipped green-screen sample when that package is missing):
+#    bench_key's row kernels and frame copy on that very frame, and FFmpeg's
+#    chromakey with one thread on the same frame, fed as raw yuva444p (the
+#    filter's own format, so that no conversion is counted): the filter's
+#    CPU time over 200 frames less that of a null filter on the same input.
+# 2. PNG sequence to PNG sequence, 100 frames of 1920 x 1080 (the shipped
+#    sample scaled up and panned): `mattix render` with 1 and 2 jobs against
+#    `ffmpeg -vf chromakey` with 1 and 2 threads. Frames per second of wall
+#    time, and CPU seconds per frame (user + system), which stay meaningful
+#    on a loaded machine.
+#
+# The machine's load is printed first: on a shared machine, compare the
+# ratios of one run.
 #
 #   bench/render_vs_ffmpeg.sh [BUILD_DIR]      (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 mattix=$build/host/cli/mattix
+bench_key=$build/bench/bench_key
 frames=100
-if ! command -v ffmpeg >/dev/null; then
-  echo "ffmpeg is not installed: apt-get install ffmpeg" >&2
-  exit 1
-fi
-if [ ! -x "$mattix" ]; then
-  echo "$mattix is missing: cmake -S . -B $build -G Ninja && cmake --build $build" >&2
-  exit 1
-fi
-cores=$(nproc)
+loops=200
+astronaut=/usr/lib/python3/dist-packages/skimage/data/astronaut.png
+for tool in ffmpeg /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing: apt-get install ${tool##*/}" >&2; exit 1; }
+done
+for program in "$mattix" "$bench_key"; do
+  [ -x "$program" ] || { echo "$program is missing: cmake --build $build" >&2; exit 1; }
+done
 work=$(mktemp -d "${TMPDIR:-/tmp}/mattix-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
+echo "load: $(uptime | sed 's/.*load average: //')   processors: $(nproc)"
 
-echo "Making the clip: $frames frames of 1920 x 1080 in $work"
+# Runs a command under /usr/bin/time; sets wall and cpu (user + system), in seconds.
+timed() {
+  /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" >/dev/null 2>"$work/err" || {
+    cat "$work/err" >&2
+    exit 1
+  }
+  read -r wall user sys <"$work/time"
+  cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.3f", u + s }')
+}
+calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
+
+echo
+echo "== Per pixel, one 1920 x 1080 frame"
+photo=$astronaut
+[ -f "$photo" ] || {
+  echo "python3-skimage is missing (scripts/deps.sh: mattix_install_bench): using the green-screen sample"
+  photo=samples/greenscreen.png
+}
+echo "frame: $photo, scaled"
+ffmpeg -v error -i "$photo" -vf "scale=1920:1080,format=rgba" "$work/frame.png"
+MATTIX_BENCH_PHOTO="$work/frame.png" "$bench_key" --benchmark_filter='BM_CopyFrame|BM_KeyRows/frame:0' \
+  --benchmark_format=csv 2>/dev/null >"$work/kernels.csv"
+# name, per_px in ns (the counter is in seconds).
+awk -F, 'NR > 1 && $1 ~ /BM_/ {
+  gsub(/"/, "", $1); n = $1; sub(/BM_KeyRows\/frame:0\//, "", n)
+  sub(/set:0/, "reference", n); sub(/set:1/, "sse4.1", n); sub(/set:2/, "avx2", n)
+  sub(/\/spill:0/, " plain", n); sub(/\/spill:1/, " spill", n)
+  for (i = 1; i <= NF; ++i) if (header[i] == "per_px") printf "%-22s %7.3f ns/px\n", n, $i * 1e9
+} NR == 1 { for (i = 1; i <= NF; ++i) { header[i] = $i; gsub(/"/, "", header[i]) } }' "$work/kernels.csv" | tee "$work/kernels.txt"
+ffmpeg -v error -i "$work/frame.png" -pix_fmt yuva444p -f rawvideo "$work/frame.yuva"
+ffmpeg_frame() {
+  timed ffmpeg -v error -threads 1 -filter_threads 1 -stream_loop $((loops - 1)) -f rawvideo \
+    -pix_fmt yuva444p -s 1920x1080 -i "$work/frame.yuva" -vf "$1" -f null -
+}
+ffmpeg_frame null
+base=$cpu
+ffmpeg_frame "chromakey=0x289A39:0.12:0.08"
+chromakey=$(calc "($cpu - $base) / ($loops * 1920 * 1080) * 1e9")
+echo "ffmpeg chromakey       $chromakey ns/px (1 thread)"
+while read -r set form value _; do
+  case $set in reference | sse4.1 | avx2)
+    echo "chromakey / $set $form: $(calc "$chromakey / $value")" ;;
+  esac
+done <"$work/kernels.txt"
+
+echo
+echo "== PNG sequence to PNG sequence, $frames frames of 1920 x 1080"
 ffmpeg -v error -loop 1 -i samples/greenscreen.png \
   -vf "scale=2112:1188,crop=1920:1080:'mod(n*8,192)':'mod(n*4,108)',format=rgba" \
   -frames:v "$frames" -start_number 1 "$work/in_%04d.png"
-
-# Runs a command, prints its frames per second and keeps it in fps_<name>.
+declare -A fps cpf
+# run KEY LABEL COMMAND...
 run() {
-  local name=$1; shift
+  local key=$1 label=$2
+  shift 2
   rm -rf "$work/out" && mkdir "$work/out"
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>"$work/err" || { cat "$work/err" >&2; exit 1; }
-  end=$(date +%s.%N)
-  local fps
-  fps=$(awk -v n="$frames" -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", n / (b - a) }')
-  printf '%-34s %7.2f frames/s\n' "$name" "$fps"
-  eval "fps_${name//[^A-Za-z0-9]/_}=$fps"
+  timed "$@"
+  fps[$key]=$(calc "$frames / $wall")
+  cpf[$key]=$(calc "$cpu / $frames * 1000")
+  printf '%-26s %7s frames/s %8s ms CPU a frame\n' "$label" "${fps[$key]}" "${cpf[$key]}"
 }
-
-# The key colour of the sample's green ground for chromakey.
-key=0x289A39
-run "mattix render, 1 job" \
-  "$mattix" render "$work/in_%04d.png" --project samples/key.json -o "$work/out/k_%04d.png" --jobs 1
-run "mattix render, $cores jobs" \
-  "$mattix" render "$work/in_%04d.png" --project samples/key.json -o "$work/out/k_%04d.png" --jobs "$cores"
-run "ffmpeg chromakey, 1 thread" \
-  ffmpeg -v error -threads 1 -filter_threads 1 -i "$work/in_%04d.png" \
-  -vf "chromakey=$key:0.12:0.08" -threads 1 -pix_fmt rgba "$work/out/f_%04d.png"
-run "ffmpeg chromakey, default threads" \
-  ffmpeg -v error -i "$work/in_%04d.png" -vf "chromakey=$key:0.12:0.08" -pix_fmt rgba "$work/out/f_%04d.png"
-
-m1=$fps_mattix_render__1_job
-mn=$(eval echo "\$fps_mattix_render__${cores}_jobs")
-f1=$fps_ffmpeg_chromakey__1_thread
-fn=$fps_ffmpeg_chromakey__default_threads
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-echo "mattix / ffmpeg, single thread:   $(ratio "$m1" "$f1")"
-echo "mattix / ffmpeg, all cores:       $(ratio "$mn" "$fn")"
-echo "mattix, $cores jobs / 1 job:          $(ratio "$mn" "$m1")"
+for jobs in 1 2; do
+  run "m$jobs" "mattix render, $jobs job(s)" "$mattix" render "$work/in_%04d.png" \
+    --project samples/key.json -o "$work/out/k_%04d.png" --jobs "$jobs"
+done
+for threads in 1 2; do
+  run "f$threads" "ffmpeg chromakey, $threads thr" ffmpeg -v error -threads "$threads" \
+    -filter_threads "$threads" -i "$work/in_%04d.png" -vf "chromakey=0x289A39:0.12:0.08" \
+    -threads "$threads" -pix_fmt rgba "$work/out/f_%04d.png"
+done
+echo "mattix / ffmpeg, CPU a frame, one core:   $(calc "${cpf[f1]} / ${cpf[m1]}")"
+echo "mattix / ffmpeg, frames/s, 1 job/thread:  $(calc "${fps[m1]} / ${fps[f1]}")"
+echo "mattix / ffmpeg, frames/s, 2 jobs/threads: $(calc "${fps[m2]} / ${fps[f2]}")"
+echo "mattix, 2 jobs / 1 job, frames/s:         $(calc "${fps[m2]} / ${fps[m1]}")"
+echo "load: $(uptime | sed 's/.*load average: //')"

@@ -124,9 +124,10 @@ int CMattix2::KeyImage(stdfx::CDIB& target, stdfx::CDIB& source) {
   if (!m_mask.IsValidDIB() || m_mask.IsDIBEmpty()) {
     // No usable mask: the source is copied row for row in buffer order,
     // whatever the bit depths. Giving the source the target's biHeight for
-    // the copy keeps CopyBack from reordering rows. Frames of different
-    // heights are refused rather than read past the shorter one.
-    if (source.DIBHeight() != height) return kUnusableFrames;
+    // the copy keeps CopyBack from reordering rows, and a taller source
+    // gives its first rows in buffer order. A shorter source is refused
+    // rather than read past its end.
+    if (source.DIBHeight() < height) return kUnusableFrames;
     tagVFBMINFOHEADER* srcHeader = source.GetVfBmiHeader();
     bool copied;
     {
@@ -162,7 +163,8 @@ int CMattix2::KeyImage(stdfx::CDIB& target, stdfx::CDIB& source) {
   params.lightness = m_lightnessTable;
   const double spill = ki::SafeSpill(m_spill);
   params.spillFactor = ki::SpillFactor(spill);
-  const auto kernel = spill > 0.0 ? ki::KeyRowSpill_ref : ki::KeyRowPlain_ref;
+  const ki::KeyRowKernels kernels = ki::KernelsOf(ki::ActiveKernelSet());
+  const ki::KeyRowFn kernel = spill > 0.0 ? kernels.spill : kernels.plain;
 
   // A buffer of two separate fields cannot be walked as one frame with one
   // stride: the whole frame is then keyed field by field.

@@ -24,8 +24,9 @@
 //   48 the source is not plain RGB (biCompression not 0); the target is not
 //      written;
 //    0 no usable mask: the source is copied to the target unchanged, rows in
-//      buffer order, whatever the bit depths (27 when the copy is impossible:
-//      frames of different heights, or a compressed target);
+//      buffer order, whatever the bit depths; a source taller than the target
+//      gives its first rows in buffer order (27 when the copy is impossible:
+//      a source shorter than the target, or a compressed target);
 //   20 the working copy of the mask could not be made, or the blur failed;
 //   27 the target or the source is not 32 bits per pixel, the target is not
 //      plain RGB, or the source is smaller than the target;

@@ -20,6 +20,13 @@ mattix_install_missing() {
   fi
 }
 
+# The benchmarks' photograph (bench_key, bench/render_vs_ffmpeg.sh): the
+# astronaut picture of scikit-image's data. Not needed to build or test.
+mattix_bench_packages="python3-skimage"
+mattix_install_bench() {
+  mattix_install_missing $mattix_bench_packages
+}
+
 # Node (Debian's, unless one is installed already) and the browser test's
 # npm packages, exactly as locked.
 mattix_install_browser_test() {

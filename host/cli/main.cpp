@@ -7,7 +7,21 @@
 #include "host/cli/RenderCommand.h"
 #include "host/serve/KeyerServer.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+  // A render allocates and frees several frame-sized buffers per frame.
+  // Served from the heap and kept there, instead of fresh mappings that are
+  // unmapped again, they cost no page faults, whose zeroing was an eighth of
+  // a 1080p render's time, and no unmapping, which stalls the other jobs'
+  // page faults. 32 MiB is the most glibc takes; larger frames (4K and up)
+  // still get mappings of their own.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
   return mattix::cli::CommandMain(argc, argv, mattix::cli::Render, mattix::serve::Serve,
                                   mattix::cli::KeyPick);
 }

@@ -1,5 +1,8 @@
 #include "key/internal/KeyKernels.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "stdfx/HSL.h"
 
 namespace mattix::key::internal {
@@ -50,6 +53,57 @@ void KeyRowSpill_ref(std::uint8_t* dst, const std::uint8_t* src, int width, cons
     }
     dst[3] = px.alpha;
   }
+}
+
+bool KernelSetAvailable(KernelSet set) {
+  switch (set) {
+    case KernelSet::kReference:
+      return true;
+#if MATTIX_KEY_X86
+    case KernelSet::kSse41:
+      return __builtin_cpu_supports("sse4.1");
+    case KernelSet::kAvx2:
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#endif
+    default:
+      return false;
+  }
+}
+
+KeyRowKernels KernelsOf(KernelSet set) {
+#if MATTIX_KEY_X86
+  if (KernelSetAvailable(set)) {
+    if (set == KernelSet::kAvx2) return {KeyRowPlain_avx2, KeyRowSpill_avx2};
+    if (set == KernelSet::kSse41) return {KeyRowPlain_sse41, KeyRowSpill_sse41};
+  }
+#endif
+  (void)set;
+  return {KeyRowPlain_ref, KeyRowSpill_ref};
+}
+
+const char* KernelSetName(KernelSet set) {
+  switch (set) {
+    case KernelSet::kSse41:
+      return "sse4.1";
+    case KernelSet::kAvx2:
+      return "avx2";
+    default:
+      return "reference";
+  }
+}
+
+KernelSet ActiveKernelSet() {
+  static const KernelSet chosen = [] {
+    constexpr KernelSet kFastestFirst[] = {KernelSet::kAvx2, KernelSet::kSse41,
+                                           KernelSet::kReference};
+    if (const char* wanted = std::getenv("MATTIX_KEY_KERNEL"))
+      for (KernelSet set : kFastestFirst)
+        if (std::strcmp(wanted, KernelSetName(set)) == 0 && KernelSetAvailable(set)) return set;
+    for (KernelSet set : kFastestFirst)
+      if (KernelSetAvailable(set)) return set;
+    return KernelSet::kReference;
+  }();
+  return chosen;
 }
 
 }  // namespace mattix::key::internal

@@ -2,8 +2,9 @@
 // Per-pixel keying of one row of 32-bit pixels (bytes blue, green, red,
 // alpha, straight alpha). The kernels read the source row, the chroma mask
 // and the lightness table and write the target row; they know nothing of
-// images, fields or strides. The _ref functions are the reference: any
-// faster kernel must give the same bytes.
+// images, fields or strides. The _ref functions are the reference; the
+// vector kernels (_sse41, _avx2 with FMA, on x86 processors that offer them) give
+// the same bytes for every input.
 #include <cstdint>
 
 #include "key/internal/KeyMath.h"
@@ -26,5 +27,37 @@ void KeyRowPlain_ref(std::uint8_t* dst, const std::uint8_t* src, int width, cons
 // hue and lightness with its saturation scaled by the spill factor. Colours
 // keyed fully or not at all, and greys, keep their colour. dst may equal src.
 void KeyRowSpill_ref(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowParams& p);
+
+// Vector forms of the two kernels, same contract. They read the mask as
+// 32-bit words when its stride is a multiple of 4 (the whole word of any
+// byte then lies within the stride * height bytes of the mask).
+void KeyRowPlain_sse41(std::uint8_t* dst, const std::uint8_t* src, int width,
+                       const KeyRowParams& p);
+void KeyRowSpill_sse41(std::uint8_t* dst, const std::uint8_t* src, int width,
+                       const KeyRowParams& p);
+void KeyRowPlain_avx2(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowParams& p);
+void KeyRowSpill_avx2(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowParams& p);
+
+using KeyRowFn = void (*)(std::uint8_t* dst, const std::uint8_t* src, int width,
+                          const KeyRowParams& p);
+
+struct KeyRowKernels {
+  KeyRowFn plain;
+  KeyRowFn spill;
+};
+
+enum class KernelSet { kReference, kSse41, kAvx2 };
+
+// Whether this build and this processor can run the set (the reference
+// always can).
+bool KernelSetAvailable(KernelSet set);
+// The kernels of a set; the reference for a set that is not available.
+KeyRowKernels KernelsOf(KernelSet set);
+// "reference", "sse4.1", "avx2".
+const char* KernelSetName(KernelSet set);
+// The set the engine keys with, chosen once per process: the one named by
+// the environment variable MATTIX_KEY_KERNEL when it names an available set,
+// otherwise the fastest available.
+KernelSet ActiveKernelSet();
 
 }  // namespace mattix::key::internal

@@ -87,6 +87,27 @@ TEST(Key, StatusPrecedence) {
   EXPECT_TRUE(wideTarget.GuardsIntact() && wideSource.GuardsIntact());
 }
 
+// Without a mask a taller source gives its first rows in buffer order, bottom-up
+// or top-down, whole frame or one field, and keeps its own header.
+TEST(Key, TallerSourceIsCopiedWithTheTargetsHeight) {
+  for (const auto& [topDown, field] : {std::pair{false, -1}, {true, -1}, {false, 1}}) {
+    Frame source(5, 9, 32, stdfx::kLayoutRGB, topDown),
+        target(5, 6, 32, stdfx::kLayoutRGB, topDown);
+    source.Fill(21);
+    target.Fill(22);
+    const auto before = target.pixels();
+    ASSERT_EQ(KeyFrame(target, source, Settings(), nullptr, field), 0);
+    EXPECT_EQ(source.header().biHeight, topDown ? -9 : 9);
+    for (int y = 0; y < 6; ++y) {
+      const std::uint8_t* expected = (field == -1 || y % 2 == field)
+                                         ? source.line(y)
+                                         : before.data() + std::size_t(y) * target.stride();
+      EXPECT_TRUE(std::equal(expected, expected + 20, target.line(y))) << topDown << " " << y;
+    }
+    EXPECT_TRUE(target.GuardsIntact());
+  }
+}
+
 // A record size below the header's claim (even when the memory behind holds
 // the rest) gives no mask: the frame is copied. (Damaged streams and headers
 // are the decoder's, checked with the image library.)

@@ -1,0 +1,185 @@
+// The vector row kernels against the reference, byte for byte: every one of
+// the 16,777,216 colours (alphas cycling through 0..255) under a table of
+// masks, lightness tables and spill factors; then every row length from 1 to
+// 64 at misaligned starts, out of place and in place.
+//
+// Built with the sanitizers or without optimisation (a Debug build), the
+// colour walk takes every 61st colour: the reference alone would need
+// minutes there.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "key/internal/KeyKernels.h"
+
+namespace {
+
+using namespace mattix::key::internal;
+
+#if defined(MATTIX_SANITIZE) || !defined(NDEBUG)
+constexpr std::uint32_t kColourStep = 61;
+#else
+constexpr std::uint32_t kColourStep = 1;
+#endif
+
+enum class MaskKind { kEmpty, kFull, kRandom, kSingle };
+enum class TableKind { kFull, kWindow, kScrambled };
+
+// An 8-bit mask of the given size and stride. The random one has no two
+// neighbouring pixels alike, so a lookup one row or column off shows.
+struct Mask {
+  std::vector<std::uint8_t> bytes;
+  MaskView view;
+  Mask(MaskKind kind, int width, int height, int stride)
+      : bytes(std::size_t(stride) * height, kind == MaskKind::kFull ? 255 : 0) {
+    std::mt19937 rng(7);
+    for (int r = 0; r < height; ++r)
+      for (int c = 0; c < width; ++c) {
+        std::uint8_t& v = bytes[std::size_t(r) * stride + c];
+        if (kind == MaskKind::kRandom) do
+            v = std::uint8_t(rng());
+          while ((c > 0 && v == bytes[std::size_t(r) * stride + c - 1]) ||
+                 (r > 0 && v == bytes[std::size_t(r - 1) * stride + c]));
+      }
+    if (kind == MaskKind::kSingle) bytes[std::size_t(141) * stride + 162] = 255;
+    view = MakeMaskView(bytes.data(), stride, width, height);
+  }
+};
+
+std::array<std::uint32_t, 256> Table(TableKind kind) {
+  std::array<std::uint32_t, 256> t;
+  const double window[4] = {20, 40, 60, 80}, full[4] = {0, 0, 100, 100};
+  FillLightnessTable(kind == TableKind::kWindow ? window : full, t.data());
+  if (kind == TableKind::kScrambled)
+    for (int v = 0; v < 256; ++v) t[v] = std::uint32_t((v * 97 + 31) % 256);
+  return t;
+}
+
+struct Case {
+  const char* name;
+  MaskKind mask;
+  int width, height, stride;
+  TableKind table;
+  float spill;  // spill factor, or below 0 for the plain form
+};
+
+const Case kCases[] = {
+    {"EmptyPlain", MaskKind::kEmpty, 241, 209, 244, TableKind::kFull, -1},
+    {"FullWindowPlain", MaskKind::kFull, 241, 209, 244, TableKind::kWindow, -1},
+    {"RandomScrambledPlain", MaskKind::kRandom, 241, 209, 244, TableKind::kScrambled, -1},
+    {"SinglePlain", MaskKind::kSingle, 241, 209, 244, TableKind::kFull, -1},
+    {"BigRandomWindowPlain", MaskKind::kRandom, 2001, 1601, 2004, TableKind::kWindow, -1},
+    {"TinyRandomPlain", MaskKind::kRandom, 3, 1, 4, TableKind::kFull, -1},
+    {"RandomSpillHalf", MaskKind::kRandom, 241, 209, 244, TableKind::kFull, 0.5f},
+    {"ByteStrideRandomWindowSpill", MaskKind::kRandom, 241, 209, 241, TableKind::kWindow, 0.3f},
+    {"RandomScrambledSpillAll", MaskKind::kRandom, 241, 209, 244, TableKind::kScrambled, 0.0f},
+    {"SingleSpill", MaskKind::kSingle, 241, 209, 244, TableKind::kWindow, 0.7f},
+    {"BigRandomSpill", MaskKind::kRandom, 2001, 1601, 2004, TableKind::kFull, 0.5f},
+};
+
+const KernelSet kVectorSets[] = {KernelSet::kSse41, KernelSet::kAvx2};
+
+KeyRowFn Pick(const KeyRowKernels& k, bool spill) { return spill ? k.spill : k.plain; }
+
+// The input and the reference's output of one case, kept while the case's
+// kernel sets run (the reference is the slow part).
+struct Expected {
+  int caseIndex = -1;
+  std::vector<std::uint8_t> source, keyed;
+};
+
+class EveryColour : public ::testing::TestWithParam<std::tuple<int, KernelSet>> {};
+
+TEST_P(EveryColour, MatchesTheReference) {
+  const auto [index, set] = GetParam();
+  if (!KernelSetAvailable(set))
+    GTEST_SKIP() << "this processor (or build) cannot run the " << KernelSetName(set) << " kernels";
+  const Case& c = kCases[index];
+  const Mask mask(c.mask, c.width, c.height, c.stride);
+  const auto table = Table(c.table);
+  const KeyRowParams params{mask.view, table.data(), c.spill};
+  const bool spill = c.spill >= 0;
+
+  static Expected expected;
+  if (expected.caseIndex != index) {
+    expected.caseIndex = index;
+    expected.source.clear();
+    for (std::uint32_t colour = 0; colour < (1u << 24); colour += kColourStep) {
+      const std::uint32_t pixel = colour | ((colour * 151u + std::uint32_t(index) * 29u) << 24);
+      for (int b = 0; b < 4; ++b) expected.source.push_back(std::uint8_t(pixel >> (8 * b)));
+    }
+    expected.keyed.assign(expected.source.size(), 0);
+    Pick(KernelsOf(KernelSet::kReference), spill)(expected.keyed.data(), expected.source.data(),
+                                                  int(expected.source.size() / 4), params);
+  }
+  std::vector<std::uint8_t> keyed(expected.source.size(), 0);
+  Pick(KernelsOf(set), spill)(keyed.data(), expected.source.data(), int(keyed.size() / 4), params);
+  std::size_t wrong = 0, first = 0;
+  for (std::size_t i = 0; i < keyed.size(); i += 4)
+    if (std::memcmp(&keyed[i], &expected.keyed[i], 4) != 0 && wrong++ == 0) first = i;
+  EXPECT_EQ(wrong, 0u) << "first at BGRA " << +expected.source[first] << ","
+                       << +expected.source[first + 1] << "," << +expected.source[first + 2] << ","
+                       << +expected.source[first + 3] << ": " << +keyed[first] << ","
+                       << +keyed[first + 1] << "," << +keyed[first + 2] << "," << +keyed[first + 3]
+                       << " instead of " << +expected.keyed[first] << ","
+                       << +expected.keyed[first + 1] << "," << +expected.keyed[first + 2] << ","
+                       << +expected.keyed[first + 3];
+}
+
+INSTANTIATE_TEST_SUITE_P(Key, EveryColour,
+                         ::testing::Combine(::testing::Range(0, int(std::size(kCases))),
+                                            ::testing::ValuesIn(kVectorSets)),
+                         [](const auto& param_info) {
+                           return std::string(kCases[std::get<0>(param_info.param)].name) + "_" +
+                                  (std::get<1>(param_info.param) == KernelSet::kAvx2 ? "Avx2"
+                                                                                     : "Sse41");
+                         });
+
+class Rows : public ::testing::TestWithParam<KernelSet> {};
+
+// Every length from 1 to 64 starting 0 to 8 pixels into the buffer, in both
+// forms: the pixels of the row equal the reference's, those around it stay
+// as they were; keyed in place, the row equals the reference's too.
+TEST_P(Rows, EveryLengthAndStart) {
+  const KernelSet set = GetParam();
+  if (!KernelSetAvailable(set))
+    GTEST_SKIP() << "this processor (or build) cannot run the " << KernelSetName(set) << " kernels";
+  const Mask mask(MaskKind::kRandom, 241, 209, 244);
+  const auto table = Table(TableKind::kWindow);
+  const KeyRowParams params{mask.view, table.data(), 0.4f};
+  std::mt19937 rng(5);
+  std::vector<std::uint8_t> source(4 * 80);
+  for (auto& v : source) v = std::uint8_t(rng());
+  for (int x = 0; x < 80; x += 5) std::memset(&source[4 * x], x * 3, 3);  // some greys
+  for (bool spill : {false, true}) {
+    const KeyRowFn ref = Pick(KernelsOf(KernelSet::kReference), spill);
+    const KeyRowFn fast = Pick(KernelsOf(set), spill);
+    for (int width = 1; width <= 64; ++width)
+      for (int start = 0; start <= 8; ++start) {
+        std::vector<std::uint8_t> expected(source.size(), 0xA5), actual = expected;
+        const std::size_t at = 4 * std::size_t(start);
+        ref(&expected[at], &source[at], width, params);
+        fast(&actual[at], &source[at], width, params);
+        ASSERT_EQ(actual, expected)
+            << "width " << width << " start " << start << " spill " << spill;
+        std::vector<std::uint8_t> inPlace = source;
+        fast(&inPlace[at], &inPlace[at], width, params);
+        std::memcpy(&expected[0], &source[0], at);
+        std::memcpy(&expected[at + 4 * width], &source[at + 4 * width],
+                    source.size() - at - 4 * width);
+        ASSERT_EQ(inPlace, expected) << "in place, width " << width << " start " << start;
+      }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Key, Rows, ::testing::ValuesIn(kVectorSets), [](const auto& param_info) {
+  return std::string(param_info.param == KernelSet::kAvx2 ? "Avx2" : "Sse41");
+});
+
+}  // namespace
