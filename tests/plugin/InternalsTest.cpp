@@ -3,7 +3,8 @@
 //
 // Each answer of DescribeImage's format facet changes its own flag and nothing
 // else (geometry, planes and refusals are the frame description fuzz body's).
-// CKParam snapshots of values missing, short, refused or of the other kind.
+// A CKParam snapshot loads afresh (what it reads from any set is the parameter
+// set fuzz body's).
 #include "host/Image.h"
 #include "host/Parameter.h"
 #include "host/ParameterFactory.h"
@@ -45,44 +46,6 @@ std::vector<std::uint8_t> Doubles(std::initializer_list<double> values) {
   std::vector<std::uint8_t> bytes(values.size() * sizeof(double));
   std::memcpy(bytes.data(), std::data(values), bytes.size());
   return bytes;
-}
-
-struct SnapshotCase {
-  const char* name;
-  Parameters parameters;
-  std::vector<double> block;  // softness, spill, lightness L0 to L3
-  std::uint32_t maskSize;     // the mask pointer must be the host's bytes
-};
-
-TEST(Snapshot, ReadsWhatTheSetOffersElseTheDefaults) {
-  const std::vector<double> kDefaults = {0, 0, 0, 0, 100, 100};
-  const std::vector<std::uint8_t> record(200, 1);
-  const SnapshotCase cases[] = {
-      {"Nothing", {}, kDefaults, 0},
-      {"Everything",
-       {Number(0, 3), Number(1, 4), Data(5, Doubles({5, 6, 7, 8})), Data(6, record)},
-       {3, 4, 5, 6, 7, 8},
-       200},
-      {"LongerLightness", {Data(5, Doubles({1, 2, 3, 4, 5}))}, {0, 0, 1, 2, 3, 4}, 0},
-      // Shorter than 32 bytes, refused, or of the other kind: the defaults.
-      {"ShortLightness", {Data(5, std::vector<std::uint8_t>(31, 0x11))}, kDefaults, 0},
-      {"LightnessRefused", {Data(5, Doubles({1, 2, 3, 4}), {false, 0x66, 0})}, kDefaults, 0},
-      {"LightnessIsANumber", {Number(5, 42.0)}, kDefaults, 0},
-      {"SoftnessIsAByteBlock", {Data(0, Doubles({7.0}))}, kDefaults, 0},
-      {"MaskOfOneByte", {Data(6, {0xAB})}, kDefaults, 1},
-      {"MaskEmpty", {Data(6, {})}, kDefaults, 0},
-      {"MaskRefused", {Data(6, record, {false, 0x67, 0})}, kDefaults, 0}};
-  for (const SnapshotCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto set = h::Make<h::CParameterSet>(c.parameters);
-    const CKParam snapshot(set.Get());
-    EXPECT_EQ(std::vector<double>(snapshot.KeyValues(), snapshot.KeyValues() + 6), c.block);
-    EXPECT_EQ(snapshot.MaskSize(), c.maskSize);
-    // Not a copy: the host's bytes, valid during the call.
-    const h::CParameter* mask = set->Find(6);
-    EXPECT_EQ(static_cast<const void*>(snapshot.Mask()),
-              c.maskSize == 0 ? nullptr : mask->CurrentData()->GetData());
-  }
 }
 
 TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
