@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "picker/ChromaMaskRecord.h"
@@ -37,14 +38,11 @@ TEST(ChromaMaskRecord, RoundTripAndStoredHeader) {
     const Bytes record = Encode(mask);
     tagVFBMINFOHEADER stored;
     std::memcpy(&stored, record.data(), sizeof stored);
-    EXPECT_EQ(stored.biSize, 144u);
-    EXPECT_EQ(stored.biWidth, w);
-    EXPECT_EQ(stored.biHeight, h);
-    EXPECT_EQ(stored.biBitCount, 8);
-    EXPECT_EQ(stored.biCompression, 1u);  // BI_RLE8
-    EXPECT_EQ(stored.biSizeImage, record.size() - 144);
-    EXPECT_EQ(stored.vfInterlacedFlag, 1u);
-    EXPECT_TRUE(stored.vfAlphaBytes == nullptr);  // by value: the field is unaligned
+    // 144-byte header, 8 bits, BI_RLE8 (1), the stream's size, progressive content (1), no plane.
+    const unsigned char* plane = stored.vfAlphaBytes;  // by value: the field is unaligned
+    EXPECT_EQ(std::tuple(stored.biSize, stored.biWidth, stored.biHeight, stored.biBitCount,
+                         stored.biCompression, stored.biSizeImage, stored.vfInterlacedFlag, plane),
+              std::tuple(144u, w, h, 8, 1u, record.size() - 144, 1u, nullptr));
     // The stream is plain BI_RLE8: an independent decoder reads the pixels.
     const Bytes stream(record.begin() + 144, record.end());
     const auto reference =

@@ -1,4 +1,4 @@
-// The image object: ownership, copies, pixels and alpha conversions.
+// The image object: copies, pixels and alpha conversions.
 // Memory errors (a freed attachment, a copy that shares storage) are caught
 // by the sanitizer build.
 #include <gtest/gtest.h>
@@ -28,38 +28,6 @@ void FillPattern(CDIB& image, unsigned seed) {
 
 Bytes PixelsOf(const CDIB& image) {
   return Bytes(image.GetBytes(), image.GetBytes() + image.DIBSize());
-}
-
-TEST(Ownership, CreatedImagesOwnAndAttachedOnesNeverCopyNorFree) {
-  const tagVFBMINFOHEADER h0 = MakeHeader(241, 209, 8);
-  CDIB image(h0);
-  ASSERT_TRUE(image.IsCreated() && !image.IsAttached());
-  EXPECT_TRUE(image.GetVfBmiHeader() != &h0 &&
-              !std::memcmp(image.GetVfBmiHeader(), &h0, sizeof h0));
-  EXPECT_EQ(image.DIBSizeAllocated(), LONG(244 * 209));
-  EXPECT_EQ(PixelsOf(image), Bytes(244 * 209, 0));
-  FillPattern(image, 1);
-  ASSERT_TRUE(image.Create(*image.GetVfBmiHeader()));  // from its own header: fresh and zeroed
-  EXPECT_TRUE(image.GetBytes()[0] == 0 && image.DIBWidth() == 241);
-
-  tagVFBMINFOHEADER h = MakeHeader(4, 2, 8);
-  unsigned char bits[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  {
-    CDIB attached(&h, bits);
-    EXPECT_TRUE(attached.IsAttached() && !attached.IsCreated() && attached.GetBytes() == bits &&
-                attached.DIBSizeAllocated() == 0);
-    attached.GetBytes()[0] = 42;  // writes through
-    attached.ncbwSetAlphaPremultiplied();
-    attached.FreeDIB();  // forgets, frees nothing (stack memory: ASan would object)
-    EXPECT_FALSE(attached.IsValidDIB());
-  }
-  EXPECT_TRUE(bits[0] == 42 && h.vfAlphaFlag == stdfx::kAlphaPremultiplied);
-  // Reallocating an attached image leaves the caller's memory alone.
-  CDIB attached(&h, bits), other(&h, bits);
-  ASSERT_TRUE(attached.Create(MakeHeader(2, 2, 32)));
-  ASSERT_TRUE(other.CopyDIB(attached));
-  EXPECT_TRUE(attached.IsCreated() && other.IsCreated());
-  EXPECT_TRUE(h.biWidth == 4 && h.biBitCount == 8 && bits[1] == 2);
 }
 
 enum class CopyWay { Constructor, CopyDIB, Assignment };

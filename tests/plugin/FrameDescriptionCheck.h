@@ -105,6 +105,12 @@ inline std::string CheckFrameDescription(const std::uint8_t* data, std::size_t s
   const bool planeShown = withPlane && h->vfAlphaBytes != nullptr;
   if (withPlane != planeShown || (planeShown && h->vfAlphaBytes != alpha.data()))
     return "the alpha plane is not the host's";
+  // YUV frames are packed 4:2:2 UYVY, CCIR 601, 8 bits a sample; 32 bits with their plane.
+  if (yuv &&
+      (header.yuvColorSpaceID != stdfx::kYUVCCIR601 ||
+       (header.yuvBitsPerSample != 0 && header.yuvBitsPerSample != 8) ||
+       header.yuvHSubSampling != stdfx::kSub422UYVY || h->biBitCount != (planeShown ? 32 : 24)))
+    return "a YUV frame is not described as the library reads it";
   for (int y = 0; y < height; ++y) {
     if (stdfx::DIBLineOffset(h, y) != y * bpr) return "a line is not at the host's row";
     if (planeShown && stdfx::DIBAlphaLineOffset(h, y) != y * planeBpr)

@@ -1,12 +1,10 @@
 // The module's internals where its own calls through the built module do not
 // reach them, linked statically.
 //
-// DescribeImage is judged by what the image library makes of its header: the
-// library must see the host's pixels where the host put them, and each
-// answer of the format facet must change its own flag and nothing else
-// (32-bit frames in both row orders, rows padded, are covered by the renders
-// through the module). CKParam snapshots of values missing, short, refused
-// or of the other kind.
+// Each answer of DescribeImage's format facet changes its own flag and nothing
+// else (geometry, planes and refusals are the frame description fuzz body's).
+// A CKParam snapshot loads afresh (what it reads from any set is the parameter
+// set fuzz body's).
 #include "host/Image.h"
 #include "host/Parameter.h"
 #include "host/ParameterFactory.h"
@@ -21,7 +19,6 @@
 
 #include <array>
 #include <cstring>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -51,44 +48,6 @@ std::vector<std::uint8_t> Doubles(std::initializer_list<double> values) {
   return bytes;
 }
 
-struct SnapshotCase {
-  const char* name;
-  Parameters parameters;
-  std::vector<double> block;  // softness, spill, lightness L0 to L3
-  std::uint32_t maskSize;     // the mask pointer must be the host's bytes
-};
-
-TEST(Snapshot, ReadsWhatTheSetOffersElseTheDefaults) {
-  const std::vector<double> kDefaults = {0, 0, 0, 0, 100, 100};
-  const std::vector<std::uint8_t> record(200, 1);
-  const SnapshotCase cases[] = {
-      {"Nothing", {}, kDefaults, 0},
-      {"Everything",
-       {Number(0, 3), Number(1, 4), Data(5, Doubles({5, 6, 7, 8})), Data(6, record)},
-       {3, 4, 5, 6, 7, 8},
-       200},
-      {"LongerLightness", {Data(5, Doubles({1, 2, 3, 4, 5}))}, {0, 0, 1, 2, 3, 4}, 0},
-      // Shorter than 32 bytes, refused, or of the other kind: the defaults.
-      {"ShortLightness", {Data(5, std::vector<std::uint8_t>(31, 0x11))}, kDefaults, 0},
-      {"LightnessRefused", {Data(5, Doubles({1, 2, 3, 4}), {false, 0x66, 0})}, kDefaults, 0},
-      {"LightnessIsANumber", {Number(5, 42.0)}, kDefaults, 0},
-      {"SoftnessIsAByteBlock", {Data(0, Doubles({7.0}))}, kDefaults, 0},
-      {"MaskOfOneByte", {Data(6, {0xAB})}, kDefaults, 1},
-      {"MaskEmpty", {Data(6, {})}, kDefaults, 0},
-      {"MaskRefused", {Data(6, record, {false, 0x67, 0})}, kDefaults, 0}};
-  for (const SnapshotCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto set = h::Make<h::CParameterSet>(c.parameters);
-    const CKParam snapshot(set.Get());
-    EXPECT_EQ(std::vector<double>(snapshot.KeyValues(), snapshot.KeyValues() + 6), c.block);
-    EXPECT_EQ(snapshot.MaskSize(), c.maskSize);
-    // Not a copy: the host's bytes, valid during the call.
-    const h::CParameter* mask = set->Find(6);
-    EXPECT_EQ(static_cast<const void*>(snapshot.Mask()),
-              c.maskSize == 0 ? nullptr : mask->CurrentData()->GetData());
-  }
-}
-
 TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
   auto full = h::Make<h::CParameterSet>(
       Parameters{Number(0, 9.0), Data(5, Doubles({1, 2, 3, 4})), Data(6, {1, 2, 3})});
@@ -116,36 +75,6 @@ h::ImageDescription Frame(std::int32_t layout, std::int32_t width, std::int32_t 
   for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = std::uint8_t(i * 7 + i / 251);
   d.pixels = pixels.data(), d.layoutCode = layout, d.format.bottomUp = bottomUp;
   return d;
-}
-
-// Packed 4:2:2 frames (layout codes with bit 0 or 1 set): two bytes a pixel,
-// an even width, and the alpha plane when the source yields one.
-TEST(DescribeImage, LibrarySeesYuvPixelsAndTheAlphaPlane) {
-  for (const std::int32_t layout : {1, 2, 3}) {
-    std::vector<std::uint8_t> pixels, alpha(64);
-    const h::ImageDescription d = Frame(layout, 7, 3, layout == 2, pixels);
-    auto frame = h::Make<h::CImage>(d);
-    h::ImageDescription plane;
-    plane.height = 3, plane.bytesPerRow = 20, plane.pixels = alpha.data();
-    const bool withPlane = layout != 3;
-    if (withPlane) frame->SetAlphaSource(true, h::Make<h::CImage>(plane));
-    tagYUVBMINFOHEADER header;
-    ASSERT_TRUE(DescribeImage(header, frame.Get()));
-    const stdfx::CDIB dib(&header, pixels.data());
-    ASSERT_TRUE(dib.IsValidDIB()) << layout;
-    EXPECT_EQ(dib.DIBWidth(), 6);
-    // The first byte of each pixel, at its picture row.
-    for (int y = 0; y < 3; ++y) {
-      const int line = d.format.bottomUp != 0 ? 2 - y : y;
-      for (int x = 0; x < 6; ++x)
-        EXPECT_EQ(dib.GetDIBByte(x, y), pixels[line * d.bytesPerRow + 2 * x]) << x << "," << y;
-    }
-    EXPECT_EQ(std::tuple(dib.DIBAlphaBytes(), dib.DIBAlphaBytesPerLine(), dib.DIBBitCount()),
-              withPlane ? std::tuple(alpha.data(), 20u, 32) : std::tuple(nullptr, 0u, 24));
-    // Packed 4:2:2 UYVY, CCIR 601, 8 bits a sample, as the library reads it.
-    EXPECT_TRUE(dib.DIBColorSpaceYUV() && dib.IsYUVCCIR601() && dib.IsYUV422UYVY());
-    EXPECT_EQ(dib.YUVBitsPerSample(), 8u);
-  }
 }
 
 struct FlagCase {
@@ -187,32 +116,6 @@ TEST(DescribeImage, EachFormatAnswerSetsItsOwnFlag) {
     vf.vfFormatValue = plain.vf.vfFormatValue;
     EXPECT_EQ(std::memcmp(&header, &plain, sizeof(tagVFBMINFOHEADER)), 0);
   }
-}
-
-TEST(DescribeImage, RefusesFramesItCannotDescribe) {
-  std::vector<std::uint8_t> pixels;
-  const auto refused = [&](h::ImageDescription d, bool alphaWithoutPlane = false) {
-    auto frame = h::Make<h::CImage>(d);
-    if (alphaWithoutPlane) frame->SetAlphaSource(true, nullptr);
-    tagYUVBMINFOHEADER header;
-    return !DescribeImage(header, frame.Get());
-  };
-  EXPECT_TRUE(refused(Frame(8, 4, 3, 1, pixels)) && refused(Frame(0, 4, 3, 1, pixels)));  // layouts
-  EXPECT_TRUE(refused(Frame(1, 4, 3, 1, pixels), true));  // alpha without a plane
-  h::ImageDescription d = Frame(4, 4, 3, 1, pixels);
-  d.height = -3;
-  EXPECT_TRUE(refused(d));
-  d.height = 3;
-  d.offerFormat = false;  // cannot say its row order
-  EXPECT_TRUE(refused(d));
-  d.offerFormat = true;
-  EXPECT_FALSE(refused(d));
-  // Wider than the image library addresses (its row stride would be 0); the
-  // widest it addresses is described.
-  std::vector<std::uint8_t> wide;
-  EXPECT_TRUE(refused(Frame(4, 16385, 2, 1, wide)));
-  EXPECT_TRUE(refused(Frame(4, 17000, 4, 1, wide)));
-  EXPECT_FALSE(refused(Frame(4, 16384, 2, 1, wide)));
 }
 
 }  // namespace
