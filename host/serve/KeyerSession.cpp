@@ -317,25 +317,25 @@ ControlsView CKeyerSession::Pick(int x, int y, bool shift) {
 }
 
 ControlsView CKeyerSession::Undo() {
-  return m_thread->Run([&] {
-    if (!m_controls->undo.empty()) {
-      m_controls->redo.push_back(ReadSettings());
-      Restore(m_controls->undo.back());
-      m_controls->undo.pop_back();
-    }
-    return View();
-  });
+  return m_thread->Run([&] { return Step(true); });
 }
 
 ControlsView CKeyerSession::Redo() {
-  return m_thread->Run([&] {
-    if (!m_controls->redo.empty()) {
-      m_controls->undo.push_back(ReadSettings());
-      Restore(m_controls->redo.back());
-      m_controls->redo.pop_back();
-    }
-    return View();
-  });
+  return m_thread->Run([&] { return Step(false); });
+}
+
+// One step through the history: the settings on top of one stack are
+// restored and the current ones go onto the other. Runs on the control
+// thread.
+ControlsView CKeyerSession::Step(bool back) {
+  auto& from = back ? m_controls->undo : m_controls->redo;
+  auto& to = back ? m_controls->redo : m_controls->undo;
+  if (!from.empty()) {
+    to.push_back(ReadSettings());
+    Restore(from.back());
+    from.pop_back();
+  }
+  return View();
 }
 
 ControlsView CKeyerSession::Current() {

@@ -127,6 +127,7 @@ class CKeyerSession {
   // On the controls thread:
   cli::ProjectSettings ReadSettings() const;
   void Restore(const cli::ProjectSettings& settings);
+  ControlsView Step(bool back);
   void Record(const cli::ProjectSettings& before);
   ControlsView View() const;
 
