@@ -123,13 +123,11 @@ TEST_P(EveryColour, MatchesTheReference) {
   std::size_t wrong = 0, first = 0;
   for (std::size_t i = 0; i < keyed.size(); i += 4)
     if (std::memcmp(&keyed[i], &expected.keyed[i], 4) != 0 && wrong++ == 0) first = i;
-  EXPECT_EQ(wrong, 0u) << "first at BGRA " << +expected.source[first] << ","
-                       << +expected.source[first + 1] << "," << +expected.source[first + 2] << ","
-                       << +expected.source[first + 3] << ": " << +keyed[first] << ","
-                       << +keyed[first + 1] << "," << +keyed[first + 2] << "," << +keyed[first + 3]
-                       << " instead of " << +expected.keyed[first] << ","
-                       << +expected.keyed[first + 1] << "," << +expected.keyed[first + 2] << ","
-                       << +expected.keyed[first + 3];
+  auto bgra = [](const std::vector<std::uint8_t>& v, std::size_t i) {
+    return ::testing::PrintToString(std::vector<int>(v.begin() + long(i), v.begin() + long(i) + 4));
+  };
+  EXPECT_EQ(wrong, 0u) << "first at BGRA " << bgra(expected.source, first) << ": "
+                       << bgra(keyed, first) << " instead of " << bgra(expected.keyed, first);
 }
 
 INSTANTIATE_TEST_SUITE_P(Key, EveryColour,

@@ -22,22 +22,26 @@ class Frame {
  public:
   Frame(int width, int height, int bitCount = 32, DWORD compression = stdfx::kLayoutRGB,
         bool topDown = false)
-      : m_header(MakeHeader(width, height, bitCount, compression, topDown)),
-        m_stride(IsYUV(compression) ? ((width * 2 + 3) & ~3) : ((width * bitCount + 31) / 32) * 4),
+      : m_yuv(compression == stdfx::kLayoutYUV || compression == stdfx::kLayoutYUVAZ),
+        m_header{m_yuv ? pixmill_test::MakeYUVHeader(width, topDown ? -height : height, bitCount,
+                                                     stdfx::kSub422UYVY)
+                       : tagYUVBMINFOHEADER{pixmill_test::MakeHeader(
+                                                width, topDown ? -height : height, bitCount),
+                                            0, 0, 0, 0}},
+        m_stride(m_yuv ? ((width * 2 + 3) & ~3) : ((width * bitCount + 31) / 32) * 4),
         m_size(std::size_t(m_stride) * height),
         m_buffer(m_size + 2 * kGuard, kGuardByte),
-        m_dib(&m_header, m_buffer.data() + kGuard) {}
+        m_dib((m_header.vf.biCompression = compression, &m_header), bits()) {}
   Frame(const Frame&) = delete;
-  Frame& operator=(const Frame&) = delete;
 
   stdfx::CDIB& dib() { return m_dib; }
   tagVFBMINFOHEADER& header() { return m_header.vf; }
   int stride() const { return m_stride; }
   std::uint8_t* bits() { return m_buffer.data() + kGuard; }
-  const std::uint8_t* bits() const { return m_buffer.data() + kGuard; }
   std::uint8_t* line(int y) { return bits() + std::size_t(y) * m_stride; }
-  std::vector<std::uint8_t> pixels() const { return {bits(), bits() + m_size}; }
-
+  std::vector<std::uint8_t> pixels() const {
+    return {m_buffer.begin() + kGuard, m_buffer.begin() + long(kGuard + m_size)};
+  }
   bool GuardsIntact() const {
     for (std::size_t i = 0; i < kGuard; ++i)
       if (m_buffer[i] != kGuardByte || m_buffer[kGuard + m_size + i] != kGuardByte) return false;
@@ -48,26 +52,12 @@ class Frame {
     for (std::size_t i = 0; i < m_size; ++i) bits()[i] = static_cast<std::uint8_t>(rng());
   }
   void SetPixel(int x, int y, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
-    std::uint8_t* p = line(y) + 4 * x;
-    p[0] = b;
-    p[1] = g;
-    p[2] = r;
-    p[3] = a;
+    const std::uint8_t bgra[4] = {b, g, r, a};
+    std::memcpy(line(y) + 4 * x, bgra, 4);
   }
 
  private:
-  static bool IsYUV(DWORD c) { return c == stdfx::kLayoutYUV || c == stdfx::kLayoutYUVAZ; }
-  static tagYUVBMINFOHEADER MakeHeader(int width, int height, int bitCount, DWORD compression,
-                                       bool topDown) {
-    const int signedHeight = topDown ? -height : height;
-    tagYUVBMINFOHEADER y =
-        pixmill_test::MakeYUVHeader(width, signedHeight, bitCount, stdfx::kSub422UYVY);
-    if (!IsYUV(compression))
-      y = {pixmill_test::MakeHeader(width, signedHeight, bitCount), 0, 0, 0, 0};
-    y.vf.biCompression = compression;
-    return y;
-  }
-
+  bool m_yuv;
   tagYUVBMINFOHEADER m_header;
   int m_stride = 0;
   std::size_t m_size = 0;
@@ -83,29 +73,21 @@ class MaskRecord {
     tagVFBMINFOHEADER h = pixmill_test::MakeHeader(width, height, 8);
     h.vfInterlacedFlag = 1;
     stdfx::CDIB mask(h);
-    const int stride = mask.DIBBytesPerLine();
     for (int r = 0; r < height; ++r)
-      for (int c = 0; c < width; ++c) mask.GetBytes()[r * stride + c] = f(r, c);
-    m_plain.assign(mask.GetBytes(), mask.GetBytes() + std::size_t(stride) * height);
-    m_stride = stride;
+      for (int c = 0; c < width; ++c) mask.GetBytes()[r * mask.DIBBytesPerLine() + c] = f(r, c);
     if (!mask.CompressRLE()) return;
-    const DWORD n = mask.DIBSize();
-    m_bytes.resize(144 + n);
-    std::memcpy(m_bytes.data(), mask.GetVfBmiHeader(), 144);
-    std::memcpy(m_bytes.data() + 144, mask.GetBytes(), n);
+    m_bytes.assign(reinterpret_cast<const std::uint8_t*>(mask.GetVfBmiHeader()),
+                   reinterpret_cast<const std::uint8_t*>(mask.GetVfBmiHeader()) + 144);
+    m_bytes.insert(m_bytes.end(), mask.GetBytes(), mask.GetBytes() + mask.DIBSize());
   }
   explicit MaskRecord(std::uint8_t value = 255)
       : MaskRecord(241, 209, [value](int, int) { return value; }) {}
 
-  const std::vector<std::uint8_t>& bytes() const { return m_bytes; }
   const unsigned char* data() const { return m_bytes.data(); }
   std::uint32_t size() const { return static_cast<std::uint32_t>(m_bytes.size()); }
-  std::uint8_t At(int r, int c) const { return m_plain[std::size_t(r) * m_stride + c]; }
 
  private:
   std::vector<std::uint8_t> m_bytes;
-  std::vector<std::uint8_t> m_plain;
-  int m_stride = 0;
 };
 
 // The engine's six settings: softness, spill, the four lightness breakpoints.
