@@ -1,5 +1,6 @@
 // The module's internals where its own calls through the built module do not
-// reach them, linked statically.
+// reach them, linked statically: the fuzz bodies of parameter loading and of
+// host frame descriptions over their seeds and fixed damage (see FuzzSeeds.h).
 //
 // Each answer of DescribeImage's format facet changes its own flag and nothing
 // else (geometry, planes and refusals are the frame description fuzz body's).
@@ -14,6 +15,10 @@
 #include "plugin/KParam.h"
 #include "plugin/Parameters.h"
 #include "stdfx/DIB.h"
+
+#include "tests/FuzzSeeds.h"
+#include "tests/plugin/FrameDescriptionCheck.h"
+#include "tests/plugin/ParameterSetCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -67,16 +72,6 @@ TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
             3);
 }
 
-h::ImageDescription Frame(std::int32_t layout, std::int32_t width, std::int32_t height,
-                          std::int32_t bottomUp, std::vector<std::uint8_t>& pixels) {
-  h::ImageDescription d;
-  d.width = width, d.height = height, d.bytesPerRow = 4 * width + 12;  // padded rows
-  pixels.assign(std::size_t(d.bytesPerRow * height), 0);
-  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = std::uint8_t(i * 7 + i / 251);
-  d.pixels = pixels.data(), d.layoutCode = layout, d.format.bottomUp = bottomUp;
-  return d;
-}
-
 struct FlagCase {
   const char* name;
   h::ImageFormat format;  // bottomUp, premultiplied, interlaced, detail, value, blackTransparent
@@ -97,11 +92,12 @@ TEST(DescribeImage, EachFormatAnswerSetsItsOwnFlag) {
                             {"BlackTransparentKind3", {1, 0, 0, 0, 0.f, 1}, 3, {kS, 0, kPR, kBT}},
                             {"BlackTransparentKind2", {1, 0, 0, 0, 0.f, 1}, 2, {kS, 0, kPR, 0}},
                             {"FormatValue", {1, 0, 0, 0, 2.5f, 0}, 0, {kS, 0, kPR, 0}}};
-  std::vector<std::uint8_t> pixels;
+  std::vector<std::uint8_t> pixels(56);  // 4 x 2, rows padded to 28 bytes
   tagYUVBMINFOHEADER plain;
   for (const FlagCase& c : cases) {
     SCOPED_TRACE(c.name);
-    h::ImageDescription d = Frame(4, 4, 2, 1, pixels);
+    h::ImageDescription d;
+    d.width = 4, d.height = 2, d.bytesPerRow = 28, d.pixels = pixels.data(), d.layoutCode = 4;
     d.format = c.format, d.alphaKind = c.alphaKind;
     tagYUVBMINFOHEADER header;
     ASSERT_TRUE(DescribeImage(header, h::Make<h::CImage>(d).Get()));
@@ -116,6 +112,16 @@ TEST(DescribeImage, EachFormatAnswerSetsItsOwnFlag) {
     vf.vfFormatValue = plain.vf.vfFormatValue;
     EXPECT_EQ(std::memcmp(&header, &plain, sizeof(tagVFBMINFOHEADER)), 0);
   }
+}
+
+const std::string kSeeds = std::string(MATTIX_SOURCE_DIR) + "/tests/plugin/fuzz/";
+
+TEST(FuzzBody, ParameterSetsOfAnyShape) {
+  mattix::test::ExpectSeedsHold(kSeeds + "parameters", mattix::test::CheckParameterSet);
+}
+
+TEST(FuzzBody, FrameDescriptionsOfAnyLayout) {
+  mattix::test::ExpectSeedsHold(kSeeds + "frames", mattix::test::CheckFrameDescription, 200);
 }
 
 }  // namespace

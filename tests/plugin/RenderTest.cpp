@@ -1,9 +1,13 @@
 // Rendering frames through the built module: row orders and fields, the
-// statuses, premultiplied inputs, PrepareOutput and the diagnostic keys.
+// statuses, premultiplied inputs, PrepareOutput and the diagnostic keys; the
+// fuzz body of mask records over its seeds and fixed damage (see
+// FuzzSeeds.h), on one instance as the fuzz target uses.
 #include "host/Image.h"
 #include "host/ImageSource.h"
 #include "host/OutputRequest.h"
 #include "host/RenderContext.h"
+#include "tests/FuzzSeeds.h"
+#include "tests/plugin/MaskRenderCheck.h"
 #include "tests/plugin/ModuleFixture.h"
 #include "win/WinDesktop.h"
 #include "win/WinUser.h"
@@ -192,6 +196,14 @@ TEST(Render, DiagnosticKeysShowTheOutput) {
     ASSERT_TRUE(WinDesktopRead(0, 0, 2, 2, shown.data(), 8));
     EXPECT_EQ(shown, std::vector<std::uint32_t>(4, expected)) << "key " << vk;
   }
+}
+
+TEST(FuzzBody, MaskRecordsSetByAHostThenRendered) {
+  auto instance = NewInstance(false);
+  mattix::test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/plugin/fuzz/mask",
+                                [&](const std::uint8_t* data, std::size_t size) {
+                                  return mattix::test::CheckMaskRender(*instance, data, size);
+                                });
 }
 
 }  // namespace
