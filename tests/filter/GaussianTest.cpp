@@ -10,37 +10,31 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <new>
-#include <stdexcept>
-#include <string>
-#include <tuple>
 #include <vector>
 
 #include "FilterTestUtil.h"
 #include "filter/Gaussian.h"
-#include "filter/GaussianKernels.h"
 #include "stdfx/DIB.h"
-#include "stdfx/Tables.h"
 #include "tests/pixmill/ImageTestUtil.h"
 
 namespace {
 
 using stdfx::CDIB;
 using stdfx::CGaussian;
-namespace internal = stdfx::internal;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-tagVFBMINFOHEADER Header(int width, int height, int bits) {
-  return pixmill_test::MakeHeader(width, height, bits);
-}
-
-// An image created by the image library.
+// An image attached to caller memory with guard bytes on both sides.
 struct Image {
-  Image(int width, int height, int bits) : w(width), h(height), bpp(bits / 8) {
-    const tagVFBMINFOHEADER hd = Header(width, height, bits);
-    EXPECT_TRUE(dib.Create(hd));
-  }
+  static constexpr int kGuard = 256;
+  static constexpr std::uint8_t kMarker = 0x5A;
+  Image(int width, int height, int bits)
+      : w(width),
+        h(height),
+        bpp(bits / 8),
+        header(pixmill_test::MakeHeader(width, height, bits)),
+        memory(stdfx::DIBSize(&header) + 2 * kGuard, kMarker),
+        dib(&header, memory.data() + kGuard) {}
   std::uint8_t* Row(int y) { return dib.GetBytes() + std::ptrdiff_t(y) * dib.DIBBytesPerLine(); }
   std::uint8_t& At(int x, int y, int c = 0) { return Row(y)[x * bpp + c]; }
   void Fill(const std::vector<std::uint8_t>& bytes) {
@@ -54,21 +48,9 @@ struct Image {
     return v;
   }
   int w, h, bpp;
-  CDIB dib;
-};
-
-// An image attached to caller memory with guard bytes on both sides.
-struct GuardedImage {
-  static constexpr int kGuard = 256;
-  static constexpr std::uint8_t kMarker = 0x5A;
-  GuardedImage(int width, int height, int bits) : header(Header(width, height, bits)) {
-    const std::size_t size = stdfx::DIBSize(&header);
-    memory.assign(size + 2 * kGuard, kMarker);
-    dib = std::make_unique<CDIB>(&header, memory.data() + kGuard);
-  }
   tagVFBMINFOHEADER header;
   std::vector<std::uint8_t> memory;
-  std::unique_ptr<CDIB> dib;
+  CDIB dib;
 };
 
 struct Config {
@@ -157,18 +139,18 @@ TEST_P(BlurConfigTest, WritesNothingOutsideTheImagesAndLeavesMmxEmpty) {
   filtertest::EmptyMmxStateForTest();
   ASSERT_EQ(filtertest::FpuTagWord(), 0xFFFFu);
   for (int bits : {8, 32}) {
-    GuardedImage src(23, 11, bits), dst(23, 11, bits);
-    const auto noise = filtertest::RandomBytes(src.memory.size() - 2 * GuardedImage::kGuard, 28);
-    std::copy(noise.begin(), noise.end(), src.memory.begin() + GuardedImage::kGuard);
+    Image src(23, 11, bits), dst(23, 11, bits);
+    const auto noise = filtertest::RandomBytes(src.memory.size() - 2 * Image::kGuard, 28);
+    std::copy(noise.begin(), noise.end(), src.memory.begin() + Image::kGuard);
     const auto srcBefore = src.memory;
     auto blur = MakeBlur(GetParam());
     if (!GetParam().scalar) filtertest::DirtyMmxState();  // the vector path must empty it
-    ASSERT_EQ(blur->Blur(*dst.dib, *src.dib, 7.0, 7.0), 0);
+    ASSERT_EQ(blur->Blur(dst.dib, src.dib, 7.0, 7.0), 0);
     EXPECT_TRUE(filtertest::FpuTagWord() == 0xFFFFu && !blur->HasBuffers() &&
                 src.memory == srcBefore);
-    for (int i = 0; i < GuardedImage::kGuard; ++i) {
-      ASSERT_EQ(dst.memory[i], GuardedImage::kMarker);
-      ASSERT_EQ(dst.memory[dst.memory.size() - 1 - i], GuardedImage::kMarker);
+    for (int i = 0; i < Image::kGuard; ++i) {
+      ASSERT_EQ(dst.memory[i], Image::kMarker);
+      ASSERT_EQ(dst.memory[dst.memory.size() - 1 - i], Image::kMarker);
     }
   }
 }
@@ -192,11 +174,11 @@ TEST(GaussianStatusTest, RefusedOrEmptyWorkLeavesTheTargetUntouched) {
                {9, 9, 32, 32, 1e-17, -1e-17, 0}, {9, 9, 8, 8, kNaN, kNaN, 0}};
   for (Config config : kConfigs)
     for (const auto& c : cases) {
-      GuardedImage dst(c.w, c.h, c.targetBits), src(c.w, c.h, c.sourceBits);
+      Image dst(c.w, c.h, c.targetBits), src(c.w, c.h, c.sourceBits);
       std::fill(src.memory.begin(), src.memory.end(), 200);
       const auto before = dst.memory;
       auto blur = MakeBlur(config);
-      EXPECT_EQ(blur->Blur(*dst.dib, *src.dib, c.rx, c.ry), c.status)
+      EXPECT_EQ(blur->Blur(dst.dib, src.dib, c.rx, c.ry), c.status)
           << c.w << " " << c.targetBits << " " << c.rx;
       EXPECT_TRUE(dst.memory == before && !blur->HasBuffers());
     }

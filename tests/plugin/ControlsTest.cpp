@@ -31,12 +31,9 @@ Reports Of(const h::EventResult& result) {
 
 // A fresh instance with its controls on screen.
 struct Rig {
-  Rig() {
-    mattix::test::Module()->RegisterEffects();
-    instance = mattix::test::Module()->CreateInstance();
-    EXPECT_EQ(instance->DefineParameters(), 0);
-    controls = std::make_unique<h::CControlHost>(*instance);
-  }
+  Rig()
+      : instance(mattix::test::NewInstance()),
+        controls(std::make_unique<h::CControlHost>(*instance)) {}
   std::uint64_t Revision(int index) const {
     return instance->Parameter(index)->CurrentData()->Revision();
   }
@@ -60,9 +57,8 @@ struct Rig {
 };
 
 std::vector<std::uint8_t> LightnessRecord(std::array<double, 4> values) {
-  std::vector<std::uint8_t> bytes(32);
-  std::memcpy(bytes.data(), values.data(), 32);
-  return bytes;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(values.data());
+  return {bytes, bytes + 32};
 }
 
 std::vector<POINT> Changed(const h::ControlPixels& a, const h::ControlPixels& b) {
