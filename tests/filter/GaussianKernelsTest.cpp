@@ -7,29 +7,18 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "FilterTestUtil.h"
-#include "filter/GaussianKernels.h"
 #include "stdfx/Tables.h"
 
 namespace {
 
-using namespace stdfx::internal;
-using filtertest::DericheLine;
-using filtertest::IsDouble;
-using filtertest::LineRunner;
-using filtertest::Path;
+using namespace filtertest;
 
 double Gain(const DericheCoefficients& c) {
   double n = 0, m = 0, d = 1;
-  for (int i = 0; i < 5; ++i) {
-    n += c.n[i];
-    m += c.m[i];
-    d += c.d[i];
-  }
+  for (int i = 0; i < 5; ++i) n += c.n[i], m += c.m[i], d += c.d[i];
   return (n + m) / d;
 }
 
@@ -55,7 +44,7 @@ TEST(DericheCoefficientsTest, GainIsOneWithinTheFitAtEveryRadius) {
 // Deriche's fit is good to a few 1e-4 of the total weight at every sigma.
 TEST(DericheCoefficientsTest, ImpulseResponseIsTheSampledGaussian) {
   for (double r : {1.0, 2.0, 6.25, 31.640625, 100.0}) {
-    const double sigma = filtertest::SigmaOfRadius(r);
+    const double sigma = SigmaOfRadius(r);
     const int half = int(12 * sigma) + 20;
     std::vector<int> x(2 * half + 1, 0);
     x[half] = 1;
@@ -105,16 +94,10 @@ class KernelPathTest : public ::testing::TestWithParam<Path> {};
 
 // Patterns: noise, a step, a ramp, thin bars; channel j shifts the phase.
 int Pattern(int kind, int k, int j, int len, const std::vector<std::uint8_t>& noise) {
-  switch (kind) {
-    case 0:
-      return noise[(std::size_t(k) * 4 + j) % noise.size()];
-    case 1:
-      return (k + 7 * j) < len / 2 ? 0 : 255;
-    case 2:
-      return (k * 255) / std::max(1, len - 1);
-    default:
-      return ((k + j) / 3) % 2 ? 255 : 0;
-  }
+  const int values[] = {noise[(std::size_t(k) * 4 + j) % noise.size()],
+                        (k + 7 * j) < len / 2 ? 0 : 255, (k * 255) / std::max(1, len - 1),
+                        ((k + j) / 3) % 2 ? 255 : 0};
+  return values[kind];
 }
 
 TEST_P(KernelPathTest, FollowsTheDefinitionWithinTheStatedBound) {
@@ -122,7 +105,7 @@ TEST_P(KernelPathTest, FollowsTheDefinitionWithinTheStatedBound) {
   // long double. Double precision: exact except within 1e-6 of a half. Single
   // precision: within 0.5 + 0.05 up to radius 31.64, 0.5 + 1.5 at radius 100
   // (the recursion's rounding errors grow as the poles approach 1).
-  const std::vector<std::uint8_t> noise = filtertest::RandomBytes(4096, 7);
+  const std::vector<std::uint8_t> noise = RandomBytes(4096, 7);
   for (double r : kRadii) {
     const DericheCoefficients c = ComputeDericheCoefficients(r);
     LineRunner run(GetParam(), r, 600);
@@ -169,7 +152,7 @@ class ScalarVectorTest : public ::testing::TestWithParam<PairCase> {};
 
 TEST_P(ScalarVectorTest, PassesAgreeAndOutputsDifferOnlyOnHalves) {
   const PairCase pc = GetParam();
-  const std::vector<std::uint8_t> noise = filtertest::RandomBytes(1 << 14, 17);
+  const std::vector<std::uint8_t> noise = RandomBytes(1 << 14, 17);
   int differences = 0, samples = 0;
   for (double r : {1.0, 2.5, 6.25, 31.640625, 100.0}) {
     LineRunner s(pc.scalar, r, 1080), v(pc.vector, r, 1080);

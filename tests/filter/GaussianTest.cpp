@@ -66,10 +66,6 @@ std::unique_ptr<CGaussian> MakeBlur(Config c) {
 
 const Config kConfigs[] = {{1, false}, {1, true}, {2, false}, {2, true}};
 
-struct Size {
-  int w, h;
-};
-
 // The 1-D filter of one configuration's path on one line (a row or a column
 // copied out), from the kernels directly.
 std::vector<std::uint8_t> FilterLine(Config c, const std::vector<std::uint8_t>& line, int bits,
@@ -93,21 +89,20 @@ TEST_P(BlurConfigTest, OneDirectionFiltersEachRowOrColumn) {
   // Widths leave partial strips of 1 and 5 columns besides full ones; a NaN
   // radius skips its direction like 0; radius 0.5 filters as 1, 250 as 100.
   const struct {
-    Size s;
+    int w, h;
     double rx, ry;
-  } cases[] = {{{241, 19}, 6.25, 0.0}, {{13, 6}, 6.25, kNaN},  {{1, 3}, 6.25, 0.0},
-               {{37, 5}, 0.5, 0.0},    {{241, 209}, 0.0, 5.0}, {{13, 17}, kNaN, 5.0},
-               {{3, 1}, 0.0, 5.0},     {{9, 300}, 0.0, 250.0}};
+  } cases[] = {{241, 19, 6.25, 0.0}, {13, 6, 6.25, kNaN}, {1, 3, 6.25, 0.0}, {37, 5, 0.5, 0.0},
+               {241, 209, 0.0, 5.0}, {13, 17, kNaN, 5.0}, {3, 1, 0.0, 5.0},  {9, 300, 0.0, 250.0}};
   for (int bits : {8, 32})
     for (const auto& c : cases) {
-      SCOPED_TRACE(testing::Message() << bits << " " << c.s.w << "x" << c.s.h << " " << c.rx);
-      Image src(c.s.w, c.s.h, bits), dst(c.s.w, c.s.h, bits);
-      src.Fill(filtertest::RandomBytes(std::size_t(c.s.w) * c.s.h * src.bpp, 21));
+      SCOPED_TRACE(testing::Message() << bits << " " << c.w << "x" << c.h << " " << c.rx);
+      Image src(c.w, c.h, bits), dst(c.w, c.h, bits);
+      src.Fill(filtertest::RandomBytes(std::size_t(c.w) * c.h * src.bpp, 21));
       ASSERT_EQ(MakeBlur(GetParam())->Blur(dst.dib, src.dib, c.rx, c.ry), 0);
       const bool rows = c.ry == 0.0 || std::isnan(c.ry);
-      for (int i = 0; i < (rows ? c.s.h : c.s.w); ++i) {
+      for (int i = 0; i < (rows ? c.h : c.w); ++i) {
         std::vector<std::uint8_t> line, got;
-        for (int k = 0; k < (rows ? c.s.w : c.s.h); ++k)
+        for (int k = 0; k < (rows ? c.w : c.h); ++k)
           for (int ch = 0; ch < src.bpp; ++ch) {
             line.push_back(rows ? src.At(k, i, ch) : src.At(i, k, ch));
             got.push_back(rows ? dst.At(k, i, ch) : dst.At(i, k, ch));
