@@ -2,19 +2,14 @@
 // reach them, linked statically: the fuzz bodies of parameter loading and of
 // host frame descriptions over their seeds and fixed damage (see FuzzSeeds.h).
 //
-// Each answer of DescribeImage's format facet changes its own flag and nothing
-// else (geometry, planes and refusals are the frame description fuzz body's).
 // A CKParam snapshot loads afresh (what it reads from any set is the parameter
 // set fuzz body's).
-#include "host/Image.h"
 #include "host/Parameter.h"
 #include "host/ParameterFactory.h"
 #include "host/ParameterList.h"
 #include "host/ParameterSet.h"
-#include "plugin/DescribeImage.h"
 #include "plugin/KParam.h"
 #include "plugin/Parameters.h"
-#include "stdfx/DIB.h"
 
 #include "tests/FuzzSeeds.h"
 #include "tests/plugin/FrameDescriptionCheck.h"
@@ -22,7 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstring>
 #include <vector>
 
@@ -70,48 +64,6 @@ TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
   EXPECT_EQ(full->Find(0)->GetRefCount() + full->Find(0)->CurrentNumber()->GetRefCount() +
                 full->Find(6)->CurrentData()->GetRefCount(),
             3);
-}
-
-struct FlagCase {
-  const char* name;
-  h::ImageFormat format;  // bottomUp, premultiplied, interlaced, detail, value, blackTransparent
-  std::int32_t alphaKind;
-  std::array<DWORD, 4> flags;  // expected alpha, format, interlaced and image flags
-};
-
-TEST(DescribeImage, EachFormatAnswerSetsItsOwnFlag) {
-  // Straight and premultiplied alpha, host-interlaced, progressive content,
-  // black transparent.
-  const DWORD kS = stdfx::kAlphaStraight, kP = stdfx::kAlphaPremultiplied;
-  const DWORD kHI = stdfx::kFormatHostInterlaced, kPR = stdfx::kContentProgressive;
-  const DWORD kBT = stdfx::kImageFlagBlackTransparent;
-  const FlagCase cases[] = {{"Plain", {1, 0, 0, 0, 0.f, 0}, 0, {kS, 0, kPR, 0}},
-                            {"Premultiplied", {1, 1, 0, 0, 0.f, 0}, 0, {kP, 0, kPR, 0}},
-                            {"InterlacedDetail1", {1, 0, 1, 1, 0.f, 0}, 0, {kS, kHI, 0, 0}},
-                            {"InterlacedDetail2", {1, 0, 1, 2, 0.f, 0}, 0, {kS, 0, 0, 0}},
-                            {"BlackTransparentKind3", {1, 0, 0, 0, 0.f, 1}, 3, {kS, 0, kPR, kBT}},
-                            {"BlackTransparentKind2", {1, 0, 0, 0, 0.f, 1}, 2, {kS, 0, kPR, 0}},
-                            {"FormatValue", {1, 0, 0, 0, 2.5f, 0}, 0, {kS, 0, kPR, 0}}};
-  std::vector<std::uint8_t> pixels(56);  // 4 x 2, rows padded to 28 bytes
-  tagYUVBMINFOHEADER plain;
-  for (const FlagCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    h::ImageDescription d;
-    d.width = 4, d.height = 2, d.bytesPerRow = 28, d.pixels = pixels.data(), d.layoutCode = 4;
-    d.format = c.format, d.alphaKind = c.alphaKind;
-    tagYUVBMINFOHEADER header;
-    ASSERT_TRUE(DescribeImage(header, h::Make<h::CImage>(d).Get()));
-    tagVFBMINFOHEADER& vf = header.vf;
-    EXPECT_EQ((std::array{vf.vfAlphaFlag, vf.vfFormatFlag, vf.vfInterlacedFlag, vf.vfImageFlag}),
-              c.flags);
-    EXPECT_EQ(vf.vfFormatValue, c.format.value);
-    if (&c == &cases[0]) plain = header;
-    // Every other byte is as for the plain frame.
-    vf.vfAlphaFlag = plain.vf.vfAlphaFlag, vf.vfFormatFlag = plain.vf.vfFormatFlag;
-    vf.vfInterlacedFlag = plain.vf.vfInterlacedFlag, vf.vfImageFlag = plain.vf.vfImageFlag;
-    vf.vfFormatValue = plain.vf.vfFormatValue;
-    EXPECT_EQ(std::memcmp(&header, &plain, sizeof(tagVFBMINFOHEADER)), 0);
-  }
 }
 
 const std::string kSeeds = std::string(MATTIX_SOURCE_DIR) + "/tests/plugin/fuzz/";
