@@ -1,7 +1,6 @@
-// Rendering frames through the built module: row orders and fields, the
-// statuses, premultiplied inputs, PrepareOutput and the diagnostic keys; the
-// fuzz body of mask records over its seeds and fixed damage (see
-// FuzzSeeds.h), on one instance as the fuzz target uses.
+// Rendering frames through the built module: the statuses, premultiplied inputs, PrepareOutput and
+// the diagnostic keys; the fuzz body of mask records (row orders, fields and heights) over its
+// seeds and fixed damage (see FuzzSeeds.h), on one instance as the fuzz target uses.
 #include "host/Image.h"
 #include "host/ImageSource.h"
 #include "host/OutputRequest.h"
@@ -47,50 +46,6 @@ std::unique_ptr<h::CEffectInstance> NewInstance(bool fullMask) {
   const std::vector<std::uint8_t> mask = FullMaskRecord();
   EXPECT_EQ(fullMask ? instance->SetData(6, mask.data(), std::uint32_t(mask.size())) : 0, 0);
   return instance;
-}
-
-// A distinct opaque-ish colour for each picture position.
-std::uint32_t PictureColour(int x, int row) {
-  return 0x80000000u | std::uint32_t(row + 1) << 16 | std::uint32_t(x + 1) << 8 | 0x33;
-}
-
-// Every output row that shows a picture row of the keyed input field holds
-// that row keyed (colour kept, alpha 0 under the full mask); every other
-// output row is left as it was.
-TEST(Render, OutputHoldsKeyedRowsAtTheirPictureRows) {
-  // Mode 1 keys buffer field 0 or 1 of the input; field 2 is the whole frame.
-  const struct {
-    bool outBottomUp, inBottomUp;
-    std::int32_t mode, field;
-    int height;
-  } cases[] = {{true, true, 0, 0, 4},   {false, false, 0, 0, 4}, {true, false, 0, 0, 4},
-               {false, true, 0, 0, 5},  {false, true, 1, 2, 4},  {true, true, 1, 0, 4},
-               {false, false, 1, 1, 5}, {false, true, 1, 0, 4},  {true, false, 1, 1, 6},
-               {true, false, 1, 0, 5}};
-  constexpr int kWidth = 3, kStride = 5;  // pixels; rows padded by two
-  auto instance = NewInstance(true);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(&c - cases);
-    const int height = c.height, keyedField = c.mode == 1 && c.field < 2 ? c.field : -1;
-    std::vector<std::uint32_t> in(std::size_t(kStride * height), kSentinel);
-    std::vector<std::uint32_t> out(in.size(), kSentinel);
-    auto inLine = [&](int row) { return c.inBottomUp ? height - 1 - row : row; };
-    for (int row = 0; row < height; ++row)
-      for (int x = 0; x < kWidth; ++x)
-        in[std::size_t(inLine(row) * kStride + x)] = PictureColour(x, row);
-    auto input = h::CImage::WrapBgra(in.data(), kWidth, height, kStride * 4, c.inBottomUp);
-    auto output = h::CImage::WrapBgra(out.data(), kWidth, height, kStride * 4, c.outBottomUp);
-    ASSERT_EQ(instance->Render(*output, *input, c.mode, c.field), 0);
-    for (int y = 0; y < height; ++y) {
-      const int row = c.outBottomUp ? height - 1 - y : y;
-      const bool keyed = keyedField < 0 || inLine(row) % 2 == keyedField;
-      for (int x = 0; x < kStride; ++x) {
-        const bool shown = keyed && x < kWidth;  // padding is never written
-        const std::uint32_t expected = shown ? PictureColour(x, row) & 0x00FFFFFFu : kSentinel;
-        EXPECT_EQ(out[std::size_t(y * kStride + x)], expected) << "buffer line " << y << " x " << x;
-      }
-    }
-  }
 }
 
 // Refused frames and modes leave the output untouched.
