@@ -20,28 +20,25 @@ using namespace stdfx::internal;
 inline std::vector<long double> DericheLine(const std::vector<int>& x,
                                             const DericheCoefficients& c) {
   const int L = int(x.size());
-  std::vector<long double> p(L), q(L), y(L);
-  for (int k = 0; k < L; ++k) {
-    long double acc = 0;
-    for (int i = 0; i <= 4; ++i) {
-      if (k - i < 0)
-        acc += ((long double)c.n[i] - c.e[i]) * x[0];
-      else
-        acc += (long double)c.n[i] * x[k - i] - (i > 0 ? (long double)c.d[i] * p[k - i] : 0.0L);
+  // One direction: num = n and edge = e forwards (step 1), m and f backwards.
+  auto pass = [&](const double* num, const double* edge, int step) {
+    std::vector<long double> p(L);
+    for (int j = 0; j < L; ++j) {
+      const int k = step > 0 ? j : L - 1 - j, first = step > 0 ? 0 : L - 1;
+      long double acc = 0;
+      for (int i = 0; i <= 4; ++i) {
+        const int at = k - i * step;
+        if (at < 0 || at > L - 1)
+          acc += ((long double)num[i] - edge[i]) * x[first];
+        else
+          acc += (long double)num[i] * x[at] - (i > 0 ? (long double)c.d[i] * p[at] : 0.0L);
+      }
+      p[k] = acc;
     }
-    p[k] = acc;
-  }
-  for (int k = L - 1; k >= 0; --k) {
-    long double acc = 0;
-    for (int i = 0; i <= 4; ++i) {
-      if (k + i > L - 1)
-        acc += ((long double)c.m[i] - c.f[i]) * x[L - 1];
-      else
-        acc += (long double)c.m[i] * x[k + i] - (i > 0 ? (long double)c.d[i] * q[k + i] : 0.0L);
-    }
-    q[k] = acc;
-  }
-  for (int k = 0; k < L; ++k) y[k] = p[k] + q[k];
+    return p;
+  };
+  std::vector<long double> y = pass(c.n, c.e, 1), q = pass(c.m, c.f, -1);
+  for (int k = 0; k < L; ++k) y[k] += q[k];
   return y;
 }
 
