@@ -31,13 +31,13 @@ class Frame {
  public:
   Frame(int width, int height, int bitCount = 32, DWORD compression = stdfx::kLayoutRGB,
         bool topDown = false)
-      : m_yuv(compression == stdfx::kLayoutYUV || compression == stdfx::kLayoutYUVAZ),
-        m_header{m_yuv ? pixmill_test::MakeYUVHeader(width, topDown ? -height : height, bitCount,
-                                                     stdfx::kSub422UYVY)
-                       : tagYUVBMINFOHEADER{pixmill_test::MakeHeader(
-                                                width, topDown ? -height : height, bitCount),
-                                            0, 0, 0, 0}},
-        m_stride(m_yuv ? ((width * 2 + 3) & ~3) : ((width * bitCount + 31) / 32) * 4),
+      : m_header{IsYUV(compression)
+                     ? pixmill_test::MakeYUVHeader(width, topDown ? -height : height, bitCount,
+                                                   stdfx::kSub422UYVY)
+                     : tagYUVBMINFOHEADER{pixmill_test::MakeHeader(
+                                              width, topDown ? -height : height, bitCount),
+                                          0, 0, 0, 0}},
+        m_stride(IsYUV(compression) ? ((width * 2 + 3) & ~3) : ((width * bitCount + 31) / 32) * 4),
         m_size(std::size_t(m_stride) * height),
         m_buffer(m_size + 2 * kGuard, kGuardByte),
         m_dib((m_header.vf.biCompression = compression, &m_header), bits()) {}
@@ -66,8 +66,9 @@ class Frame {
   }
 
  private:
-  bool m_yuv;
-  tagYUVBMINFOHEADER m_header;
+  static bool IsYUV(DWORD c) { return c == stdfx::kLayoutYUV || c == stdfx::kLayoutYUVAZ; }
+
+  tagYUVBMINFOHEADER m_header;  // first, so that its fields are aligned
   int m_stride = 0;
   std::size_t m_size = 0;
   std::vector<std::uint8_t> m_buffer;
