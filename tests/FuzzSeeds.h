@@ -32,17 +32,14 @@ void ExpectSeedsHold(const std::string& folder, Check check, int variantsPerSeed
       std::vector<std::uint8_t> bytes = seed;
       for (int edits = 1 + int(rng() % 3); edits > 0 && !bytes.empty(); --edits) {
         const std::size_t at = rng() % bytes.size();
-        switch (rng() % 4) {
-          case 0:
-            bytes.resize(at);
-            break;
-          case 1:
-            bytes.insert(bytes.begin() + long(at), bytes.begin(),
-                         bytes.begin() + long(std::min<std::size_t>(at, 16)));
-            break;
-          default:
-            bytes[at] = std::uint8_t(rng());
-        }
+        const unsigned kind = rng() % 4;  // the end cut, a piece repeated, or a byte changed
+        if (kind == 0)
+          bytes.resize(at);
+        else if (kind == 1)
+          bytes.insert(bytes.begin() + long(at), bytes.begin(),
+                       bytes.begin() + long(std::min<std::size_t>(at, 16)));
+        else
+          bytes[at] = std::uint8_t(rng());
       }
       EXPECT_EQ(check(bytes.data(), bytes.size()), "") << path << ", damage " << k;
     }

@@ -1,9 +1,10 @@
 #pragma once
 // Independent formulations the blur is checked against, and small helpers.
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <new>
+#include <random>
 #include <vector>
 
 #include "filter/GaussianKernels.h"
@@ -16,109 +17,142 @@ using namespace stdfx::internal;
 // and with the coefficients used as given (no rounding to float, no offset):
 // p[k] = sum_i n_i x[k-i] - d_i p[k-i], taps before the start replaced by
 // (n_i - e_i) x[0]; q[k] the same backwards with m, d, f; result p + q.
-std::vector<long double> DericheLine(const std::vector<int>& x,
-                                     const stdfx::internal::DericheCoefficients& c);
+inline std::vector<long double> DericheLine(const std::vector<int>& x,
+                                            const DericheCoefficients& c) {
+  const int L = int(x.size());
+  // One direction: num = n and edge = e forwards (step 1), m and f backwards.
+  auto pass = [&](const double* num, const double* edge, int step) {
+    std::vector<long double> p(L);
+    for (int j = 0; j < L; ++j) {
+      const int k = step > 0 ? j : L - 1 - j, first = step > 0 ? 0 : L - 1;
+      long double acc = 0;
+      for (int i = 0; i <= 4; ++i) {
+        const int at = k - i * step;
+        if (at < 0 || at > L - 1)
+          acc += ((long double)num[i] - edge[i]) * x[first];
+        else
+          acc += (long double)num[i] * x[at] - (i > 0 ? (long double)c.d[i] * p[at] : 0.0L);
+      }
+      p[k] = acc;
+    }
+    return p;
+  };
+  std::vector<long double> y = pass(c.n, c.e, 1), q = pass(c.m, c.f, -1);
+  for (int k = 0; k < L; ++k) y[k] += q[k];
+  return y;
+}
 
 // Sigma of the Gaussian that radius r stands for: the Gaussian falls to 1/255
 // at distance clamp(r, 1, 100) + 1.
-double SigmaOfRadius(double r);
+inline double SigmaOfRadius(double r) {
+  return (std::clamp(r, 1.0, 100.0) + 1.0) / std::sqrt(2.0 * std::log(255.0));
+}
 
-// Deterministic pseudo-random bytes.
-std::vector<std::uint8_t> RandomBytes(std::size_t count, std::uint32_t seed);
+inline std::vector<std::uint8_t> RandomBytes(std::size_t count, std::uint32_t seed) {
+  std::mt19937 gen(seed);
+  std::vector<std::uint8_t> v(count);
+  for (auto& b : v) b = std::uint8_t(gen() & 0xFF);
+  return v;
+}
 
-// x87 tag word: 0xFFFF when the MMX/x87 register file is empty.
-unsigned FpuTagWord();
-// Executes one MMX instruction, leaving the MMX state in use.
-void DirtyMmxState();
-// Executes EMMS.
-void EmptyMmxStateForTest();
+// x87 tag word: 0xFFFF when the MMX/x87 register file is empty. fnstenv
+// masks the x87 exceptions; fldenv puts the environment back.
+inline unsigned FpuTagWord() {
+  unsigned char env[28];
+  asm volatile("fnstenv %0" : "=m"(env));
+  asm volatile("fldenv %0" : : "m"(env));
+  return unsigned(env[8]) | unsigned(env[9]) << 8;
+}
+// One MMX instruction, leaving the MMX state in use; EMMS empties it.
+inline void DirtyMmxState() { asm volatile("pxor %%mm0, %%mm0" : : : "mm0"); }
+inline void EmptyMmxStateForTest() { asm volatile("emms"); }
 
 // A clamp table indexable from -1024 to 2047.
-const int* ClampTable();
-
-// Gain of the coefficients as stored in a block.
-template <typename T>
-inline double BlockGain(const CoefficientBlock<T>& b) {
-  double n = 0, m = 0, d = 1;
-  for (int i = 0; i < 5; ++i) {
-    n += double(b.tap[i][kForwardNum][0]);
-    m += double(b.tap[i][kBackwardNum][0]);
-    d += double(b.tap[i][kForwardDen][0]);
-  }
-  return (n + m) / d;
+inline const int* ClampTable() {
+  static const std::vector<int> table = [] {
+    std::vector<int> t(3072);
+    for (int i = 0; i < 3072; ++i) t[i] = std::clamp(i - 1024, 0, 255);
+    return t;
+  }();
+  return table.data() + 1024;
 }
 
 enum class Path { kScalarFloat, kVectorFloat, kScalarDouble, kVectorDouble };
 
 inline bool IsDouble(Path p) { return p == Path::kScalarDouble || p == Path::kVectorDouble; }
 
-// Owns a coefficient block and line buffers of both precisions and runs the
-// kernel of one path on a line of 32-bit pixels or a group of 8-bit lines.
+// Owns a coefficient block and 16-byte aligned line buffers of both
+// precisions and runs the kernel of one path on a line of 32-bit pixels or a
+// group of 8-bit lines.
 class LineRunner {
+ private:
+  template <typename T>
+  struct State {
+    struct alignas(16) Quad {
+      T lane[4];
+    };
+    State(double radius, int length) : f(std::size_t(length) + 1), b(f.size()) {
+      FillCoefficientBlock(block, ComputeDericheCoefficients(radius));
+    }
+    T* fwd() { return f[0].lane; }
+    T* bwd() { return b[0].lane; }
+    CoefficientBlock<T> block;
+    std::vector<Quad> f, b;
+  };
+  template <typename F>
+  auto Visit(F f) {
+    return m_double ? f(m_doubles) : f(m_float);
+  }
+
  public:
   LineRunner(Path path, double radius, int maxLength)
-      : m_path(path), m_float(radius, maxLength), m_double(radius, maxLength) {}
+      : m_double(IsDouble(path)),
+        m_vector(path == Path::kVectorFloat || path == Path::kVectorDouble),
+        m_float(radius, maxLength),
+        m_doubles(radius, maxLength) {}
 
   void Pixels(const std::uint8_t* src, std::uint8_t* dst, int length) {
-    const bool vector = m_path == Path::kVectorFloat || m_path == Path::kVectorDouble;
-    IsDouble(m_path) ? m_double.Pixels(vector, src, dst, length)
-                     : m_float.Pixels(vector, src, dst, length);
+    Visit([&](auto& s) {
+      if (!m_vector)
+        GaussPixels32_ref(src, dst, length, s.block, s.fwd(), s.bwd(), ClampTable());
+      else if constexpr (sizeof(s.block.edge[0]) == 4)
+        GaussPixels32_sse(src, dst, length, s.block, s.fwd(), s.bwd());
+      else
+        GaussPixels32_sse2(src, dst, length, s.block, s.fwd(), s.bwd());
+    });
   }
   void Lines(const std::uint8_t* src, std::ptrdiff_t sp, std::uint8_t* dst, std::ptrdiff_t dp,
              int lanes, int len) {
-    const bool vector = m_path == Path::kVectorFloat || m_path == Path::kVectorDouble;
-    IsDouble(m_path) ? m_double.Lines(vector, src, sp, dst, dp, lanes, len)
-                     : m_float.Lines(vector, src, sp, dst, dp, lanes, len);
+    Visit([&](auto& s) {
+      if (!m_vector)
+        GaussLines8_ref(src, sp, dst, dp, lanes, len, s.block, s.fwd(), s.bwd(), ClampTable());
+      else if constexpr (sizeof(s.block.edge[0]) == 4)
+        GaussLines8_sse(src, sp, dst, dp, lanes, len, s.block, s.fwd(), s.bwd());
+      else
+        GaussLines8_sse2(src, sp, dst, dp, lanes, len, s.block, s.fwd(), s.bwd());
+    });
   }
   // Forward and backward samples of the last run, widened to double.
-  double Forward(std::size_t i) const {
-    return IsDouble(m_path) ? m_double.fwd[i] : m_float.fwd[i];
+  double Forward(std::size_t i) {
+    return Visit([&](auto& s) { return double(s.fwd()[i]); });
   }
-  double Backward(std::size_t i) const {
-    return IsDouble(m_path) ? m_double.bwd[i] : m_float.bwd[i];
+  double Backward(std::size_t i) {
+    return Visit([&](auto& s) { return double(s.bwd()[i]); });
   }
-  double StoredGain() const {
-    return IsDouble(m_path) ? BlockGain(*m_double.block) : BlockGain(*m_float.block);
+  // Gain of the coefficients as stored in the block.
+  double StoredGain() {
+    return Visit([](auto& s) {
+      double n = 0, m = 0, d = 1;
+      for (const auto& tap : s.block.tap)
+        n += tap[kForwardNum][0], m += tap[kBackwardNum][0], d += tap[kForwardDen][0];
+      return (n + m) / d;
+    });
   }
 
  private:
-  struct AlignedDelete {
-    template <typename T>
-    void operator()(T* p) const {
-      ::operator delete[](p, std::align_val_t(16));
-    }
-  };
-  template <typename T>
-  struct State {
-    State(double radius, int length)
-        : fwd(new (std::align_val_t(16)) T[std::size_t(length) * 4 + 4]),
-          bwd(new (std::align_val_t(16)) T[std::size_t(length) * 4 + 4]) {
-      FillCoefficientBlock(*block, ComputeDericheCoefficients(radius));
-    }
-    void Pixels(bool vector, const std::uint8_t* src, std::uint8_t* dst, int length) {
-      if (!vector)
-        GaussPixels32_ref(src, dst, length, *block, fwd.get(), bwd.get(), ClampTable());
-      else if constexpr (sizeof(T) == 4)
-        GaussPixels32_sse(src, dst, length, *block, fwd.get(), bwd.get());
-      else
-        GaussPixels32_sse2(src, dst, length, *block, fwd.get(), bwd.get());
-    }
-    void Lines(bool vector, const std::uint8_t* src, std::ptrdiff_t sp, std::uint8_t* dst,
-               std::ptrdiff_t dp, int lanes, int len) {
-      if (!vector)
-        GaussLines8_ref(src, sp, dst, dp, lanes, len, *block, fwd.get(), bwd.get(), ClampTable());
-      else if constexpr (sizeof(T) == 4)
-        GaussLines8_sse(src, sp, dst, dp, lanes, len, *block, fwd.get(), bwd.get());
-      else
-        GaussLines8_sse2(src, sp, dst, dp, lanes, len, *block, fwd.get(), bwd.get());
-    }
-    std::unique_ptr<CoefficientBlock<T>> block = std::make_unique<CoefficientBlock<T>>();
-    std::unique_ptr<T[], AlignedDelete> fwd, bwd;
-  };
-
-  Path m_path;
+  bool m_double, m_vector;
   State<float> m_float;
-  State<double> m_double;
+  State<double> m_doubles;
 };
 
 }  // namespace filtertest

@@ -1,5 +1,6 @@
 // Arithmetic of the chroma key, checked against exact rational formulations
-// and the worked examples of the keying rules.
+// and the worked examples of the keying rules (the row kernels are
+// KeyKernelsTest's).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,13 +23,10 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // floor(p / q + 1/2) for p >= 0, q > 0: rounding half up, in exact integers.
 std::int64_t RoundHalfUp(std::int64_t p, std::int64_t q) { return (2 * p + q) / (2 * q); }
 
-// KeyWeight and KeyedAlpha of every pair are checked through the row kernels.
 TEST(RoundDiv255, EqualsRoundHalfUpOverTheWholeProductRange) {
   for (std::uint32_t x = 0; x <= 255u * 255u; ++x)
     ASSERT_EQ(RoundDiv255(x), RoundHalfUp(x, 255)) << "x=" << x;
 }
-
-// --- lightness table -------------------------------------------------------
 
 // The table as a piecewise function: each range starts where the previous
 // one would have stopped, computed up front instead of by walking.
@@ -91,8 +89,6 @@ TEST(LightnessTable, ExtremeBreakpoints) {
   const auto ramp = Table(lo, hi, hi, hi);
   EXPECT_TRUE(ramp[0] == 127u && ramp[255] == 129u);
 }
-
-// --- the wheel --------------------------------------------------------------
 
 TEST(Wheel, LightnessIndex) {
   const std::pair<float, int> cases[] = {{0.0f, 0},  {1.0f, 255}, {0.5f, 128},       {0.2f, 51},

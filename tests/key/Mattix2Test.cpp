@@ -1,24 +1,114 @@
 // The keying engine driven through Process on small frames: statuses and
 // their precedence, the copy without a mask, keying, spill suppression,
-// softness, fields, unsafe settings and damaged mask records.
+// softness, fields, unsafe settings and damaged mask records. Frames are
+// attached to test memory with guard bytes on both sides; mask records are
+// built the way the wheel builds them (an 8-bit mask, BI_RLE8-compressed by
+// the image library).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <limits>
 #include <random>
 #include <vector>
 
 #include "filter/Gaussian.h"
 #include "key/Mattix2.h"
-#include "tests/key/KeyTestUtil.h"
+#include "stdfx/DIB.h"
+#include "stdfx/VfbmiHeader.h"
+#include "tests/pixmill/ImageTestUtil.h"
 
 namespace {
 
-using keytest::Frame;
-using keytest::MaskRecord;
-using keytest::Settings;
+constexpr std::size_t kGuard = 64;
+constexpr std::uint8_t kGuardByte = 0xA5;
+
+// An image attached to a buffer of the test, guarded on both sides.
+class Frame {
+ public:
+  Frame(int width, int height, int bitCount = 32, DWORD compression = stdfx::kLayoutRGB,
+        bool topDown = false)
+      : m_header{IsYUV(compression)
+                     ? pixmill_test::MakeYUVHeader(width, topDown ? -height : height, bitCount,
+                                                   stdfx::kSub422UYVY)
+                     : tagYUVBMINFOHEADER{pixmill_test::MakeHeader(
+                                              width, topDown ? -height : height, bitCount),
+                                          0, 0, 0, 0}},
+        m_stride(IsYUV(compression) ? ((width * 2 + 3) & ~3) : ((width * bitCount + 31) / 32) * 4),
+        m_size(std::size_t(m_stride) * height),
+        m_buffer(m_size + 2 * kGuard, kGuardByte),
+        m_dib((m_header.vf.biCompression = compression, &m_header), bits()) {}
+  Frame(const Frame&) = delete;
+
+  stdfx::CDIB& dib() { return m_dib; }
+  tagVFBMINFOHEADER& header() { return m_header.vf; }
+  int stride() const { return m_stride; }
+  std::uint8_t* bits() { return m_buffer.data() + kGuard; }
+  std::uint8_t* line(int y) { return bits() + std::size_t(y) * m_stride; }
+  std::vector<std::uint8_t> pixels() const {
+    return {m_buffer.begin() + kGuard, m_buffer.begin() + long(kGuard + m_size)};
+  }
+  bool GuardsIntact() const {
+    for (std::size_t i = 0; i < kGuard; ++i)
+      if (m_buffer[i] != kGuardByte || m_buffer[kGuard + m_size + i] != kGuardByte) return false;
+    return true;
+  }
+  void Fill(std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    for (std::size_t i = 0; i < m_size; ++i) bits()[i] = static_cast<std::uint8_t>(rng());
+  }
+  void SetPixel(int x, int y, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
+    const std::uint8_t bgra[4] = {b, g, r, a};
+    std::memcpy(line(y) + 4 * x, bgra, 4);
+  }
+
+ private:
+  static bool IsYUV(DWORD c) { return c == stdfx::kLayoutYUV || c == stdfx::kLayoutYUVAZ; }
+
+  tagYUVBMINFOHEADER m_header;  // first, so that its fields are aligned
+  int m_stride = 0;
+  std::size_t m_size = 0;
+  std::vector<std::uint8_t> m_buffer;
+  stdfx::CDIB m_dib;
+};
+
+// An 8-bit wheel mask of width x height, bytes set by f(row, col) in buffer
+// order, and its record: the 144-byte header then the BI_RLE8 pixels.
+class MaskRecord {
+ public:
+  MaskRecord(int width, int height, const std::function<std::uint8_t(int, int)>& f) {
+    tagVFBMINFOHEADER h = pixmill_test::MakeHeader(width, height, 8);
+    h.vfInterlacedFlag = 1;
+    stdfx::CDIB mask(h);
+    for (int r = 0; r < height; ++r)
+      for (int c = 0; c < width; ++c) mask.GetBytes()[r * mask.DIBBytesPerLine() + c] = f(r, c);
+    if (!mask.CompressRLE()) return;
+    m_bytes.assign(reinterpret_cast<const std::uint8_t*>(mask.GetVfBmiHeader()),
+                   reinterpret_cast<const std::uint8_t*>(mask.GetVfBmiHeader()) + 144);
+    m_bytes.insert(m_bytes.end(), mask.GetBytes(), mask.GetBytes() + mask.DIBSize());
+  }
+  explicit MaskRecord(std::uint8_t value = 255)
+      : MaskRecord(241, 209, [value](int, int) { return value; }) {}
+
+  const unsigned char* data() const { return m_bytes.data(); }
+  std::uint32_t size() const { return static_cast<std::uint32_t>(m_bytes.size()); }
+
+ private:
+  std::vector<std::uint8_t> m_bytes;
+};
+
+// The engine's six settings: softness, spill, the four lightness breakpoints.
+struct Settings {
+  double v[6] = {0, 0, 0, 0, 100, 100};
+  Settings& softness(double s) { return v[0] = s, *this; }
+  Settings& spill(double s) { return v[1] = s, *this; }
+  Settings& lightness(double a, double b, double c, double d) {
+    return v[2] = a, v[3] = b, v[4] = c, v[5] = d, *this;
+  }
+};
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -42,13 +132,12 @@ TEST(Key, StatusPrecedence) {
     DWORD sourceLayout, sourceAlpha;
     int targetBits;
     bool withMask;
-    int status;
-    bool untouched;
-  } cases[] = {{24, yuv, 0, 32, true, 48, true},  {32, stdfx::kLayoutRGBAZ, 0, 32, true, 48, true},
-               {32, yuv, 2, 32, true, 27, true},  // premultiplied YUV cannot be straightened
-               {24, rgb, 0, 24, false, 0, false}, {24, rgb, 0, 24, true, 27, true},
-               {32, rgb, 0, 24, true, 27, true},  {32, rgb, 0, 32, false, 0, false},
-               {32, rgb, 0, 32, true, 0, false}};
+    int status;  // refused frames (status != 0) leave the target untouched
+  } cases[] = {{24, yuv, 0, 32, true, 48}, {32, stdfx::kLayoutRGBAZ, 0, 32, true, 48},
+               {32, yuv, 2, 32, true, 27},  // premultiplied YUV cannot be straightened
+               {24, rgb, 0, 24, false, 0}, {24, rgb, 0, 24, true, 27},
+               {32, rgb, 0, 24, true, 27}, {32, rgb, 0, 32, false, 0},
+               {32, rgb, 0, 32, true, 0}};
   const MaskRecord mask(0);
   for (const auto& c : cases) {
     Frame source(12, 6, c.sourceBits, c.sourceLayout), target(12, 6, c.targetBits);
@@ -57,7 +146,7 @@ TEST(Key, StatusPrecedence) {
     target.Fill(2);
     const auto before = target.pixels();
     EXPECT_EQ(KeyFrame(target, source, Settings(), c.withMask ? &mask : nullptr), c.status);
-    EXPECT_EQ(target.pixels(), c.untouched ? before : source.pixels()) << c.sourceBits;
+    EXPECT_EQ(target.pixels(), c.status ? before : source.pixels()) << c.sourceBits;
     EXPECT_TRUE(target.GuardsIntact() && source.GuardsIntact());
   }
   // Invalid or mismatched images, with or without a mask (the copy path).
@@ -85,27 +174,6 @@ TEST(Key, StatusPrecedence) {
   }
   EXPECT_EQ(wideTarget.pixels(), wideBefore);
   EXPECT_TRUE(wideTarget.GuardsIntact() && wideSource.GuardsIntact());
-}
-
-// Without a mask a taller source gives its first rows in buffer order, bottom-up
-// or top-down, whole frame or one field, and keeps its own header.
-TEST(Key, TallerSourceIsCopiedWithTheTargetsHeight) {
-  for (const auto& [topDown, field] : {std::pair{false, -1}, {true, -1}, {false, 1}}) {
-    Frame source(5, 9, 32, stdfx::kLayoutRGB, topDown),
-        target(5, 6, 32, stdfx::kLayoutRGB, topDown);
-    source.Fill(21);
-    target.Fill(22);
-    const auto before = target.pixels();
-    ASSERT_EQ(KeyFrame(target, source, Settings(), nullptr, field), 0);
-    EXPECT_EQ(source.header().biHeight, topDown ? -9 : 9);
-    for (int y = 0; y < 6; ++y) {
-      const std::uint8_t* expected = (field == -1 || y % 2 == field)
-                                         ? source.line(y)
-                                         : before.data() + std::size_t(y) * target.stride();
-      EXPECT_TRUE(std::equal(expected, expected + 20, target.line(y))) << topDown << " " << y;
-    }
-    EXPECT_TRUE(target.GuardsIntact());
-  }
 }
 
 // A record size below the header's claim (even when the memory behind holds
@@ -201,18 +269,17 @@ TEST(Key, SoftnessBlursTheMaskWithItsRadius) {
     return std::uint8_t(dx * dx + dy * dy <= 1 ? 255 : 0);
   };
   const MaskRecord raw(241, 209, disc);
-  const tagVFBMINFOHEADER h = pixmill_test::MakeHeader(241, 209, 8);
-  stdfx::CDIB plain(h);
+  stdfx::CDIB plain(pixmill_test::MakeHeader(241, 209, 8));
   const int stride = plain.DIBBytesPerLine();
   for (int r = 0; r < 209; ++r)
-    for (int c = 0; c < 241; ++c) plain.GetBytes()[r * stride + c] = raw.At(r, c);
+    for (int c = 0; c < 241; ++c) plain.GetBytes()[r * stride + c] = disc(r, c);
   Frame source(96, 16), unblurred(96, 16);
   source.Fill(4242);
   ASSERT_EQ(KeyFrame(unblurred, source, Settings(), &raw), 0);
   const std::pair<double, double> cases[] = {{10, 1},   {50, 6.25}, {75, 31.640625}, {0, 0},
                                              {kNaN, 0}, {-3, 0},    {250, 100}};
   for (const auto& [softness, radius] : cases) {
-    stdfx::CDIB blurred(h);
+    stdfx::CDIB blurred(*plain.GetVfBmiHeader());
     stdfx::CGaussian blur(1);
     ASSERT_EQ(radius > 0 ? blur.Blur(blurred, plain, radius, radius) : 0, 0);
     const stdfx::CDIB& m = radius > 0 ? blurred : plain;
@@ -227,25 +294,33 @@ TEST(Key, SoftnessBlursTheMaskWithItsRadius) {
 }
 
 // One field writes only its lines; both fields, or any other field number,
-// equal the whole frame.
+// equal the whole frame. Without a mask a taller source gives its first rows
+// in buffer order and keeps its own header.
 TEST(Key, Fields) {
   const MaskRecord full(255);
-  for (const auto& [field, withMask, topDown] :
-       {std::tuple{0, true, false}, {1, true, false}, {1, true, true}, {0, false, false}}) {
-    Frame source(9, 7, 32, stdfx::kLayoutRGB, topDown),
-        target(9, 7, 32, stdfx::kLayoutRGB, topDown);
+  const struct {
+    int field;
+    bool withMask, topDown;
+    int sourceHeight;
+  } cases[] = {{0, true, false, 7},  {1, true, false, 7},   {1, true, true, 7},
+               {0, false, false, 7}, {-1, false, false, 9}, {-1, false, true, 9},
+               {1, false, false, 10}};
+  for (const auto& c : cases) {
+    Frame source(9, c.sourceHeight, 32, stdfx::kLayoutRGB, c.topDown),
+        target(9, 7, 32, stdfx::kLayoutRGB, c.topDown);
     source.Fill(11);
     target.Fill(12);
     const auto before = target.pixels();
-    ASSERT_EQ(KeyFrame(target, source, Settings(), withMask ? &full : nullptr, field), 0);
+    ASSERT_EQ(KeyFrame(target, source, Settings(), c.withMask ? &full : nullptr, c.field), 0);
+    EXPECT_EQ(source.header().biHeight, c.topDown ? -c.sourceHeight : c.sourceHeight);
     for (int y = 0; y < 7; ++y)
       for (int x = 0; x < 9; ++x) {
         const std::uint8_t *s = source.line(y) + 4 * x, *t = target.line(y) + 4 * x;
         const std::uint8_t* b = before.data() + std::size_t(y) * target.stride() + 4 * x;
-        if (y % 2 != field)
+        if (c.field >= 0 && y % 2 != c.field)
           ASSERT_TRUE(std::equal(t, t + 4, b)) << "line " << y;
         else
-          ASSERT_TRUE(std::equal(s, s + 3, t) && t[3] == (withMask ? 0 : s[3])) << "line " << y;
+          ASSERT_TRUE(std::equal(s, s + 3, t) && t[3] == (c.withMask ? 0 : s[3])) << "line " << y;
       }
     EXPECT_TRUE(target.GuardsIntact());
   }

@@ -1,18 +1,15 @@
 // The custom controls through the built module, driven as a host program
-// drives them (host/ControlHost.h), and renders with what they store. Wheel
+// drives them (host/ControlHost.h), and renders with what they store (the
+// sample keyed through a pick and a lasso is the keyer's, tests/serve). Wheel
 // positions come from the textbook HLS of a colour and the wheel's ellipse
 // (centre (120, 104) in client coordinates, half axes 120 and 104).
 #include "host/ControlHost.h"
 #include "host/Image.h"
-#include "host/cli/PngFile.h"
 #include "tests/plugin/ModuleFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
-#include <numbers>
 #include <tuple>
 
 namespace {
@@ -31,12 +28,9 @@ Reports Of(const h::EventResult& result) {
 
 // A fresh instance with its controls on screen.
 struct Rig {
-  Rig() {
-    mattix::test::Module()->RegisterEffects();
-    instance = mattix::test::Module()->CreateInstance();
-    EXPECT_EQ(instance->DefineParameters(), 0);
-    controls = std::make_unique<h::CControlHost>(*instance);
-  }
+  Rig()
+      : instance(mattix::test::NewInstance()),
+        controls(std::make_unique<h::CControlHost>(*instance)) {}
   std::uint64_t Revision(int index) const {
     return instance->Parameter(index)->CurrentData()->Revision();
   }
@@ -60,9 +54,8 @@ struct Rig {
 };
 
 std::vector<std::uint8_t> LightnessRecord(std::array<double, 4> values) {
-  std::vector<std::uint8_t> bytes(32);
-  std::memcpy(bytes.data(), values.data(), 32);
-  return bytes;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(values.data());
+  return {bytes, bytes + 32};
 }
 
 std::vector<POINT> Changed(const h::ControlPixels& a, const h::ControlPixels& b) {
@@ -214,54 +207,6 @@ TEST(Controls, PointerEventsEditAndResetTheControls) {
   EXPECT_EQ(rig->LightnessValues(), (std::array<double, 4>{0, 0, 100, 100}));
   EXPECT_EQ(Of(rig->Press(kWheel, {9, 9}, h::Button::kRight)), (Reports{{kWheel, 1, 0}}));
   EXPECT_EQ(rig->Value(kWheel), std::vector<std::uint8_t>(144, 0));
-}
-
-// The shipped green-screen picture, pixels 0xAARRGGBB, 480 x 320.
-std::vector<std::uint32_t> SamplePixels() {
-  const mattix::cli::BgraImage png =
-      mattix::cli::ReadPng(std::string(MATTIX_SOURCE_DIR) + "/samples/greenscreen.png");
-  std::vector<std::uint32_t> pixels(png.pixels.size() / 4);
-  std::memcpy(pixels.data(), png.pixels.data(), png.pixels.size());
-  EXPECT_EQ(png.width * png.height, 480 * 320);
-  return pixels;
-}
-constexpr std::size_t kFace = 134 * 480 + 192;  // (0.40 w, 0.42 h)
-
-// A colour picked from the backdrop marks one wheel pixel and keys every
-// pixel of that colour. A lasso drawn with the pointer around the
-// backdrop's hues (0.26 to 0.46 turns, saturation 0.35 to 1) keys the whole
-// backdrop. Neither keys the face.
-TEST(Sample, KeyColourPickAndLassoKeyTheBackdrop) {
-  const std::vector<std::uint32_t> pixels = SamplePixels();
-  Rig picked;
-  picked->Draw(kWheel);
-  const h::ControlPixels before = picked->Pixels(kWheel);
-  const std::uint32_t backdrop = pixels[2 * 480 + 2];
-  picked->PickKeyColour(backdrop >> 16 & 0xFF, backdrop >> 8 & 0xFF, backdrop & 0xFF);
-  EXPECT_EQ(Changed(before, picked->Pixels(kWheel)).size(), 1u);
-  std::vector<std::uint32_t> out = picked.Render(pixels, 480);
-  std::size_t missed = 0;
-  for (std::size_t i = 0; i < pixels.size(); ++i) missed += pixels[i] == backdrop && !Keyed(out[i]);
-  EXPECT_EQ(missed, 0u);
-  EXPECT_EQ(out[kFace], pixels[kFace]);
-
-  Rig rig;
-  std::vector<POINT> lasso;
-  for (int i = 0; i <= 40; ++i) {
-    const double a = 2 * std::numbers::pi * (0.26 + 0.01 * (i <= 20 ? i : 40 - i));
-    const double s = i <= 20 ? 1.0 : 0.35;
-    lasso.push_back({int(std::lround(120 + std::cos(a) * s * 120)),
-                     int(std::lround(104 - std::sin(a) * s * 104))});
-  }
-  if (Of(rig->Press(kWheel, lasso[0])).empty()) {
-    GTEST_SKIP() << "the wheel does not act on a press: it has no lasso to drive";
-  }
-  for (POINT p : lasso) rig->Move(kWheel, p);
-  EXPECT_EQ(Of(rig->Release(kWheel, lasso[0])), (Reports{{kWheel, 0, 0}}));
-  out = rig.Render(pixels, 480);
-  for (int at : {2 * 480 + 2, 2 * 480 + 477, 160 * 480 + 2, 317 * 480 + 477})
-    EXPECT_TRUE(Keyed(out[std::size_t(at)])) << at;
-  EXPECT_EQ(out[kFace], pixels[kFace]);
 }
 
 }  // namespace

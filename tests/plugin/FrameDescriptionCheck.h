@@ -8,7 +8,8 @@
 // source reports one, with pixels, as wide and as high as the frame. A described frame is
 // addressed at the host's own rows and nowhere else; a 32-bit one rendered
 // without a mask comes out as its input (made straight), its row padding
-// untouched, and a YUV one is refused with the output untouched. The buffers
+// untouched, and a YUV one is refused with the output untouched. Each answer
+// of the format facet sets its own flag of the header. The buffers
 // are exactly as large as the host says, so the address sanitizer sees any
 // access past them.
 //
@@ -29,6 +30,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -102,6 +104,17 @@ inline std::string CheckFrameDescription(const std::uint8_t* data, std::size_t s
       h->biHeight != (d.format.bottomUp != 0 ? height : -height) ||
       stdfx::DIBRowBytes(h) != payload)
     return "the header's geometry is not the frame's";
+  // Each answer of the format facet in its own flag; black transparency only
+  // for 32-bit frames whose alpha kind says so.
+  const DWORD blackTransparent =
+      (f & 16) && alphaKind == Tarn::kAlphaBlackTransparent && h->biBitCount == 32
+          ? stdfx::kImageFlagBlackTransparent
+          : 0;
+  if (h->vfAlphaFlag != ((f & 2) ? stdfx::kAlphaPremultiplied : stdfx::kAlphaStraight) ||
+      h->vfFormatFlag != ((f & 4) && (f & 8) ? stdfx::kFormatHostInterlaced : 0) ||
+      h->vfInterlacedFlag != ((f & 4) ? 0 : stdfx::kContentProgressive) ||
+      h->vfImageFlag != blackTransparent || std::memcmp(&h->vfFormatValue, &value, 4) != 0)
+    return "a format answer is not in its own flag";
   const bool planeShown = withPlane && h->vfAlphaBytes != nullptr;
   if (withPlane != planeShown || (planeShown && h->vfAlphaBytes != alpha.data()))
     return "the alpha plane is not the host's";

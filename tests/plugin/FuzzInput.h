@@ -3,7 +3,10 @@
 // end reads as zero bytes, so every input, however short, has a meaning.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace mattix::test {
 
@@ -37,5 +40,11 @@ class FuzzInput {
   std::size_t m_size;
   std::size_t m_at = 0;
 };
+
+// A fuzz target's verdict: a fault is printed and aborts, as libFuzzer expects.
+inline int AbortOnFault(const std::string& fault) {
+  if (!fault.empty()) std::fprintf(stderr, "%s\n", fault.c_str()), std::abort();
+  return 0;
+}
 
 }  // namespace mattix::test

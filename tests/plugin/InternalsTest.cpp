@@ -1,23 +1,22 @@
 // The module's internals where its own calls through the built module do not
-// reach them, linked statically.
+// reach them, linked statically: the fuzz bodies of parameter loading and of
+// host frame descriptions over their seeds and fixed damage (see FuzzSeeds.h).
 //
-// Each answer of DescribeImage's format facet changes its own flag and nothing
-// else (geometry, planes and refusals are the frame description fuzz body's).
 // A CKParam snapshot loads afresh (what it reads from any set is the parameter
 // set fuzz body's).
-#include "host/Image.h"
 #include "host/Parameter.h"
 #include "host/ParameterFactory.h"
 #include "host/ParameterList.h"
 #include "host/ParameterSet.h"
-#include "plugin/DescribeImage.h"
 #include "plugin/KParam.h"
 #include "plugin/Parameters.h"
-#include "stdfx/DIB.h"
+
+#include "tests/FuzzSeeds.h"
+#include "tests/plugin/FrameDescriptionCheck.h"
+#include "tests/plugin/ParameterSetCheck.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstring>
 #include <vector>
 
@@ -67,55 +66,14 @@ TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
             3);
 }
 
-h::ImageDescription Frame(std::int32_t layout, std::int32_t width, std::int32_t height,
-                          std::int32_t bottomUp, std::vector<std::uint8_t>& pixels) {
-  h::ImageDescription d;
-  d.width = width, d.height = height, d.bytesPerRow = 4 * width + 12;  // padded rows
-  pixels.assign(std::size_t(d.bytesPerRow * height), 0);
-  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = std::uint8_t(i * 7 + i / 251);
-  d.pixels = pixels.data(), d.layoutCode = layout, d.format.bottomUp = bottomUp;
-  return d;
+const std::string kSeeds = std::string(MATTIX_SOURCE_DIR) + "/tests/plugin/fuzz/";
+
+TEST(FuzzBody, ParameterSetsOfAnyShape) {
+  mattix::test::ExpectSeedsHold(kSeeds + "parameters", mattix::test::CheckParameterSet);
 }
 
-struct FlagCase {
-  const char* name;
-  h::ImageFormat format;  // bottomUp, premultiplied, interlaced, detail, value, blackTransparent
-  std::int32_t alphaKind;
-  std::array<DWORD, 4> flags;  // expected alpha, format, interlaced and image flags
-};
-
-TEST(DescribeImage, EachFormatAnswerSetsItsOwnFlag) {
-  // Straight and premultiplied alpha, host-interlaced, progressive content,
-  // black transparent.
-  const DWORD kS = stdfx::kAlphaStraight, kP = stdfx::kAlphaPremultiplied;
-  const DWORD kHI = stdfx::kFormatHostInterlaced, kPR = stdfx::kContentProgressive;
-  const DWORD kBT = stdfx::kImageFlagBlackTransparent;
-  const FlagCase cases[] = {{"Plain", {1, 0, 0, 0, 0.f, 0}, 0, {kS, 0, kPR, 0}},
-                            {"Premultiplied", {1, 1, 0, 0, 0.f, 0}, 0, {kP, 0, kPR, 0}},
-                            {"InterlacedDetail1", {1, 0, 1, 1, 0.f, 0}, 0, {kS, kHI, 0, 0}},
-                            {"InterlacedDetail2", {1, 0, 1, 2, 0.f, 0}, 0, {kS, 0, 0, 0}},
-                            {"BlackTransparentKind3", {1, 0, 0, 0, 0.f, 1}, 3, {kS, 0, kPR, kBT}},
-                            {"BlackTransparentKind2", {1, 0, 0, 0, 0.f, 1}, 2, {kS, 0, kPR, 0}},
-                            {"FormatValue", {1, 0, 0, 0, 2.5f, 0}, 0, {kS, 0, kPR, 0}}};
-  std::vector<std::uint8_t> pixels;
-  tagYUVBMINFOHEADER plain;
-  for (const FlagCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    h::ImageDescription d = Frame(4, 4, 2, 1, pixels);
-    d.format = c.format, d.alphaKind = c.alphaKind;
-    tagYUVBMINFOHEADER header;
-    ASSERT_TRUE(DescribeImage(header, h::Make<h::CImage>(d).Get()));
-    tagVFBMINFOHEADER& vf = header.vf;
-    EXPECT_EQ((std::array{vf.vfAlphaFlag, vf.vfFormatFlag, vf.vfInterlacedFlag, vf.vfImageFlag}),
-              c.flags);
-    EXPECT_EQ(vf.vfFormatValue, c.format.value);
-    if (&c == &cases[0]) plain = header;
-    // Every other byte is as for the plain frame.
-    vf.vfAlphaFlag = plain.vf.vfAlphaFlag, vf.vfFormatFlag = plain.vf.vfFormatFlag;
-    vf.vfInterlacedFlag = plain.vf.vfInterlacedFlag, vf.vfImageFlag = plain.vf.vfImageFlag;
-    vf.vfFormatValue = plain.vf.vfFormatValue;
-    EXPECT_EQ(std::memcmp(&header, &plain, sizeof(tagVFBMINFOHEADER)), 0);
-  }
+TEST(FuzzBody, FrameDescriptionsOfAnyLayout) {
+  mattix::test::ExpectSeedsHold(kSeeds + "frames", mattix::test::CheckFrameDescription, 200);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include "MaskRenderCheck.h"
 #include "host/HostModule.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -23,10 +22,5 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string fault = mattix::test::CheckMaskRender(*g_instance, data, size);
-  if (!fault.empty()) {
-    std::fprintf(stderr, "%s\n", fault.c_str());
-    std::abort();
-  }
-  return 0;
+  return mattix::test::AbortOnFault(mattix::test::CheckMaskRender(*g_instance, data, size));
 }

@@ -40,4 +40,12 @@ inline Tarn::IFXBase* CreateRaw() {
   return Module()->CreateEntry()(&id);
 }
 
+// A fresh instance with its parameters defined.
+inline std::unique_ptr<host::CEffectInstance> NewInstance() {
+  Module()->RegisterEffects();
+  auto instance = Module()->CreateInstance();
+  EXPECT_EQ(instance->DefineParameters(), 0);
+  return instance;
+}
+
 }  // namespace mattix::test

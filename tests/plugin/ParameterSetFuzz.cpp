@@ -2,14 +2,6 @@
 // only, see CMakeLists.txt); seeds in tests/plugin/fuzz/parameters.
 #include "ParameterSetCheck.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string fault = mattix::test::CheckParameterSet(data, size);
-  if (!fault.empty()) {
-    std::fprintf(stderr, "%s\n", fault.c_str());
-    std::abort();
-  }
-  return 0;
+  return mattix::test::AbortOnFault(mattix::test::CheckParameterSet(data, size));
 }
