@@ -11,10 +11,9 @@
 #include <random>
 #include <vector>
 
+#include "ControlHost.h"
 #include "filter/Gaussian.h"
 #include "picker/WndHSL.h"
-#include "win/Afx.h"
-#include "win/Windows.h"
 
 namespace {
 
@@ -36,24 +35,10 @@ struct Wheel : CWndHSL {
   }
 };
 
-// A module state whose instance is this program, which registers the
-// module's resources (linked in), or one without resources.
-HINSTANCE ThisProgram() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                     reinterpret_cast<LPCWSTR>(&ThisProgram), &module);
-  return module;
-}
-AFX_MODULE_STATE g_withResources{nullptr, ThisProgram(), ThisProgram(), nullptr};
+using picker_test::g_withResources;
 AFX_MODULE_STATE g_withoutResources{nullptr, nullptr, nullptr, nullptr};
 
 long Round(double v) { return std::lround(v); }
-
-std::vector<std::uint8_t> Pixels(HWND hwnd) {
-  std::vector<std::uint8_t> p(260 * 260 * 4);
-  WinReadWindowPixels(hwnd, p.data(), 260 * 4);
-  return p;
-}
 
 // The base is the picture over grey 162; the display adds the tint of the
 // soft mask, the disabled look mixes base and grey half and half.
@@ -197,15 +182,12 @@ TEST(Wheel, WithoutResourcesNothingIsReadOrDrawn) {
   EXPECT_EQ(w.GetMaskData(size), w.GetEmptyMaskData());
   EXPECT_EQ(size, 144u);
   EXPECT_FALSE(w.SetMaskData(nullptr, 0));
-  HWND hwnd = WinCreateWindow(0, 0, 260, 260);
-  HDC dc = GetDC(hwnd);
-  const std::vector<std::uint8_t> before = Pixels(hwnd);
-  EXPECT_FALSE(w.Draw(hwnd, dc));
-  EXPECT_EQ(Pixels(hwnd), before);
-  w.ShowInfoAt(nullptr, CDC::FromHandle(dc), POINT{240, 104});
+  const picker_test::Window window(0, 0, 260, 260);
+  const auto before = window.Pixels();
+  EXPECT_FALSE(w.Draw(window.hwnd, window.dc));
+  EXPECT_EQ(window.Pixels(), before);
+  w.ShowInfoAt(nullptr, CDC::FromHandle(window.dc), POINT{240, 104});
   EXPECT_EQ(w.info, std::vector<int>(6, -1));
-  ReleaseDC(hwnd, dc);
-  WinDestroyWindow(hwnd);
 }
 
 }  // namespace
