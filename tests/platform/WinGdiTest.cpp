@@ -35,12 +35,7 @@ std::uint32_t Px(COLORREF c) {
 
 class Gdi : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_wnd = WinCreateWindow(100, 50, W, H);
-    ASSERT_NE(m_wnd, nullptr);
-    m_dc = GetDC(m_wnd);
-    ASSERT_NE(m_dc, nullptr);
-  }
+  void SetUp() override { ASSERT_TRUE(m_wnd && m_dc); }
   void TearDown() override {
     ReleaseDC(m_wnd, m_dc);
     WinDestroyWindow(m_wnd);
@@ -63,8 +58,8 @@ class Gdi : public ::testing::Test {
       for (int x = 0; x < W; ++x) wrong += p[std::size_t(y) * W + x] != want(x, y);
     EXPECT_EQ(wrong, 0) << what;
   }
-  HWND m_wnd = nullptr;
-  HDC m_dc = nullptr;
+  HWND m_wnd = WinCreateWindow(100, 50, W, H);
+  HDC m_dc = GetDC(m_wnd);
 };
 
 // Lines: one pixel per step of the major axis (x when |dx| >= |dy|), the
@@ -119,13 +114,12 @@ TEST_F(Gdi, LinesMatchBresenhamInEveryOctantAndClipAtEveryEdge) {
     ASSERT_TRUE(MoveToEx(m_dc, a.x, a.y, nullptr));
     ASSERT_TRUE(LineTo(m_dc, b.x, b.y));
     const PixelSet ref = ReferenceLine(a, b);
-    const std::string line = "from (" + std::to_string(a.x) + "," + std::to_string(a.y) + ") to (" +
-                             std::to_string(b.x) + "," + std::to_string(b.y) + ")";
+    SCOPED_TRACE(testing::Message() << a.x << "," << a.y << " to " << b.x << "," << b.y);
     ExpectPicture(
         [&](int x, int y) {
           return ref.count({x, y}) ? Px(RGB(200, 10, 20)) : kWhite;
         },
-        line);
+        "line");
     POINT now{};
     MoveToEx(m_dc, 0, 0, &now);
     EXPECT_TRUE(now.x == b.x && now.y == b.y) << "LineTo moves to its end point";

@@ -30,11 +30,9 @@ using mattix::resources::WheelPictureFile;
 void TextbookHls(int r8, int g8, int b8, double& hue, double& saturation) {
   const double r = r8 / 255.0, g = g8 / 255.0, b = b8 / 255.0;
   const double mx = std::max({r, g, b}), mn = std::min({r, g, b}), l = (mx + mn) / 2;
-  if (mx == mn) {
-    hue = -1;
-    saturation = 0;
-    return;
-  }
+  hue = -1;
+  saturation = 0;
+  if (mx == mn) return;
   const double d = mx - mn;
   saturation = l <= 0.5 ? d / (mx + mn) : d / (2 - mx - mn);
   double h = mx == r ? (g - b) / d : mx == g ? 2 + (b - r) / d : 4 + (r - g) / d;
@@ -78,11 +76,10 @@ TEST(WheelPicture, MatchesTheGeometry) {
         const double error = std::fabs(hue - expected);
         ASSERT_LT(std::min(error, 1 - error), 0.4 / 360 / s + 0.002) << x << "," << r;
       }
+      // Opaque inside the hexagon, transparent outside, either on its edge.
       const double d = HexagonDistance(dx, dy);
-      if (d < -0.75) {
-        ASSERT_EQ(p[3], 255) << x << "," << r;
-      } else if (d > 0.75) {
-        ASSERT_EQ(p[3], 0) << x << "," << r;
+      if (std::fabs(d) > 0.75) {
+        ASSERT_EQ(p[3], d < 0 ? 255 : 0) << x << "," << r;
       }
     }
   }
