@@ -151,6 +151,8 @@ TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
   EXPECT_TRUE(a.SetMaskData(std::vector<std::uint8_t>(data, data + size).data(), size));
   EXPECT_TRUE(a.SetMaskData(record.data(), std::uint32_t(record.size())));
   EXPECT_EQ(a.Mask(), marked);
+  EXPECT_TRUE(b.SetMaskData(nullptr, 0));  // an empty record clears the mask
+  EXPECT_EQ(b.Mask(), std::vector<std::uint8_t>(marked.size(), 0));
   // A reset waits for the end of a drag; then it empties the mask and asks
   // to store it.
   bool handled = false;
