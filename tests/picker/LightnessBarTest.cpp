@@ -8,9 +8,12 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 #include "ControlHost.h"
 #include "picker/WndLightness.h"
 
@@ -147,6 +150,30 @@ TEST(LightnessBar, ResetOnlyWhenIdleAndAway) {
   moved.On('u', 0, 0);
   EXPECT_TRUE(moved.On('r', 0, 0));
   EXPECT_EQ(moved.Stored(), (Values{0, 0, 65535, 65535}));
+}
+
+// Moving over the bar shows the pointer's lightness in the label; beside
+// the bar, or with the bar disabled, the label is blank as first drawn.
+TEST(LightnessBar, LabelShowsThePointersLightnessOnlyOverAnEnabledBar) {
+  if (!std::ifstream("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf").good())
+    GTEST_SKIP() << "DejaVuSans.ttf missing (install fonts-dejavu-core)";
+  Bar b;
+  const auto label = [&] {
+    const auto p = b.Pixels();
+    std::vector<std::uint32_t> rect;
+    for (int y = 22; y < 42; ++y) rect.insert(rect.end(), &p[y * W + 220], &p[y * W + 255]);
+    return rect;
+  };
+  const auto blank = label();
+  for (const auto& [x, enabled, shown] :
+       {std::tuple{127, true, true}, {2, true, false}, {127, false, false}}) {
+    b.On('m', 60, 30);
+    ASSERT_NE(label(), blank);
+    b.bar.Enable(enabled);
+    b.On('m', x, 30);
+    EXPECT_EQ(label() != blank, shown) << x << " " << enabled;
+    b.bar.Enable(true);
+  }
 }
 
 TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
