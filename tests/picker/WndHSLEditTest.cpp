@@ -14,6 +14,7 @@
 
 #include "ControlHost.h"
 #include "picker/WndHSL.h"
+#include "tests/selection/ReferenceFill.h"
 
 namespace {
 
@@ -102,36 +103,24 @@ std::vector<POINT> Recorded(const std::vector<Step>& steps) {
   return pts;
 }
 
-// Brute-force even-odd fill of the vertices (x, y + 0.5): row y's centre
-// line meets an edge whose upper end lies on or above it and whose lower end
-// below; crossings are exact fractions, each span end is rounded halves away
-// from zero and clamped. One vertex, or all on one row, fill one row lower.
+// The fill tests' brute-force reference on the vertices (x, y + 0.5); edges
+// that rise by powers of two leave no end undecided. One vertex, or all on
+// one row, fill one row lower, from the leftmost to the rightmost, clamped.
 Bytes BruteFill(const std::vector<POINT>& v) {
   Bytes m(std::size_t(kW) * kH, 0);
-  const auto mark = [&](long a, long b, int row) {
-    for (long x = std::max(a, 0L); x <= std::min(b, long(kW - 1)); ++x) m[row * kW + x] = 255;
-  };
   if (std::all_of(v.begin(), v.end(), [&](POINT p) { return p.y == v[0].y; })) {
     const auto [lo, hi] =
         std::minmax_element(v.begin(), v.end(), [](POINT a, POINT b) { return a.x < b.x; });
-    if (!v.empty()) mark(lo->x, hi->x, std::min(int(v[0].y) + 1, kH - 1));
+    const int row = std::min(int(v[0].y) + 1, kH - 1);
+    for (int x = std::clamp(int(lo->x), 0, kW - 1); x <= std::clamp(int(hi->x), 0, kW - 1); ++x)
+      m[std::size_t(row * kW + x)] = 255;
     return m;
   }
-  for (int row = 0; row < kH; ++row) {
-    std::vector<std::pair<long, long>> xs;  // x = first / second
-    for (std::size_t i = 0; i < v.size(); ++i) {
-      POINT u = v[i], l = v[(i + 1) % v.size()];
-      if (u.y > l.y) std::swap(u, l);
-      if (u.y <= row && row < l.y)
-        xs.push_back({long(u.x) * (l.y - u.y) + long(row - u.y) * (l.x - u.x), l.y - u.y});
-    }
-    std::sort(xs.begin(), xs.end(),
-              [](auto a, auto b) { return a.first * b.second < b.first * a.second; });
-    const auto round = [](std::pair<long, long> f) {
-      return (2 * f.first + f.second) / (2 * f.second);
-    };
-    for (std::size_t k = 0; k + 1 < xs.size(); k += 2) mark(round(xs[k]), round(xs[k + 1]), row);
-  }
+  std::vector<double> xy;
+  for (const POINT p : v) xy.insert(xy.end(), {double(p.x), p.y + 0.5});
+  const auto ref = scan_test::ReferenceFill(kW, kH, xy);
+  EXPECT_EQ(ref.must, ref.may);
+  std::transform(ref.must.begin(), ref.must.end(), m.begin(), [](char c) { return c ? 255 : 0; });
   return m;
 }
 
