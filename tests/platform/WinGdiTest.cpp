@@ -354,6 +354,9 @@ TEST_F(Gdi, DrawDibScalesBothRowOrdersAndReadsTheColourTable) {
   BITMAPINFOHEADER hh = h;
   ASSERT_TRUE(DrawDibDraw(dd, m_dc, W - 2, H - 2, 4, 4, &hh, quad, 1, 1, 1, 1, 0));
   EXPECT_EQ(GetPixel(m_dc, W - 1, H - 1), RGB(0x12, 0x34, 0x56)) << "clipped at the corner";
+  Clear();  // -1 sizes: the rest of the source from (1, 1), unscaled
+  ASSERT_TRUE(DrawDibDraw(dd, m_dc, 0, 0, -1, -1, &hh, quad, 1, 1, -1, -1, 0));
+  ExpectPicture([](int x, int y) { return x + y == 0 ? Px(RGB(0x12, 0x34, 0x56)) : kWhite; });
   // Refused: compressed, a source outside the picture, empty sizes, bad handles.
   hh.biCompression = BI_RLE8;
   EXPECT_FALSE(DrawDibDraw(dd, m_dc, 0, 0, 2, 2, &hh, quad, 0, 0, 2, 2, 0));
