@@ -67,20 +67,6 @@ const Family kFamilies[] = {
        const double s = Between(r, 0, 1) ? 1.0 : 8.0;  // half of them far out
        RandomBox(r, v, Between(r, 3, 20), -s * w, s * 2.0 * w, -s * h, s * 2.0 * h);
      }},
-    {"Star", 241, 209, 60,
-     [](std::mt19937& r, int w, int h, std::vector<double>& v) {
-       // Simple polygons: radii around a centre at increasing angles.
-       const int n = Between(r, 5, 40);
-       const double cx = Uniform(r, -20, w + 20.0), cy = Uniform(r, -20, h + 20.0);
-       std::vector<double> angles(static_cast<std::size_t>(n));
-       for (double& a : angles) a = Uniform(r, 0, 6.283185307179586);
-       std::sort(angles.begin(), angles.end());
-       for (double a : angles) {
-         const double radius = Uniform(r, 5, 180);
-         v.push_back(cx + radius * std::cos(a));
-         v.push_back(cy + radius * std::sin(a));
-       }
-     }},
     {"HalfGrid", 241, 209, 80,
      [](std::mt19937& r, int w, int h, std::vector<double>& v) {
        HalfGridBox(r, v, Between(r, 3, 15), w, h, 6);

@@ -36,6 +36,7 @@ TEST(ScanConvert, HandWorkedPictures) {
        {5.4, 3.5, -3, 3.5, 12.6, 3.5},
        "..........|..........|..........|..........|##########|.........."},
       // One vertex: its pixel, rounded and clamped.
+      {"FlatBelow", {3, 99, 1, 99, 2, 99}, "....|....|.###"},
       {"OnePoint", {3.5, 2.5}, "......|......|......|....#.|......"},
       {"OnePointBelowLeft", {-7, 99}, "......|......|#....."},
       {"InfiniteSides",
