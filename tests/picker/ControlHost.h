@@ -19,18 +19,18 @@ inline HINSTANCE ThisProgram() {
 inline AFX_MODULE_STATE g_withResources{nullptr, ThisProgram(), ThisProgram(), nullptr};
 
 // A window at (left, top) of the screen and its device context.
-struct Window {
-  Window(int left, int top, int width, int height)
+struct ControlHost {
+  ControlHost(int left, int top, int width, int height)
       : hwnd(WinCreateWindow(left, top, width, height)),
         dc(GetDC(hwnd)),
         m_width(width),
         m_height(height) {}
-  ~Window() {
+  ~ControlHost() {
     ReleaseDC(hwnd, dc);
     WinDestroyWindow(hwnd);
   }
-  Window(const Window&) = delete;
-  Window& operator=(const Window&) = delete;
+  ControlHost(const ControlHost&) = delete;
+  ControlHost& operator=(const ControlHost&) = delete;
   // 'd' press, 'm' move, 'u' release, 'r' reset; returns `handled`.
   template <class Control>
   bool Send(Control& control, char event, POINT p) const {

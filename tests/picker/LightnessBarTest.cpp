@@ -37,8 +37,8 @@ std::uint32_t Argb(COLORREF c) {
 }
 
 // A window with a bar drawn in it.
-struct Bar : picker_test::Window {
-  explicit Bar(Percent percent = {0, 0, 100, 100}) : Window(0, 0, W, H) {
+struct Bar : picker_test::ControlHost {
+  explicit Bar(Percent percent = {0, 0, 100, 100}) : ControlHost(0, 0, W, H) {
     bar.SetValues(percent.data());
     bar.EraseBackground(hwnd, dc);
     bar.Draw(hwnd, dc);

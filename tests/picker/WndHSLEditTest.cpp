@@ -71,8 +71,8 @@ std::vector<Step> Script(const char* text, int keys = 0) {
   return steps;
 }
 
-struct Host : picker_test::Window {
-  Host() : Window(kOrigin.x, kOrigin.y, 260, 260) {}
+struct Host : picker_test::ControlHost {
+  Host() : ControlHost(kOrigin.x, kOrigin.y, 260, 260) {}
   bool Play(CWndHSL& w, const std::vector<Step>& steps) const {  // the last `handled`
     bool handled = false;
     for (const Step& s : steps) {

@@ -178,7 +178,7 @@ TEST(Wheel, WithoutResourcesNothingIsReadOrDrawn) {
   EXPECT_EQ(w.GetMaskData(size), w.GetEmptyMaskData());
   EXPECT_EQ(size, 144u);
   EXPECT_FALSE(w.SetMaskData(nullptr, 0));
-  const picker_test::Window window(0, 0, 260, 260);
+  const picker_test::ControlHost window(0, 0, 260, 260);
   const auto before = window.Pixels();
   EXPECT_FALSE(w.Draw(window.hwnd, window.dc));
   EXPECT_EQ(window.Pixels(), before);
