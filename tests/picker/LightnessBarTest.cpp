@@ -152,8 +152,8 @@ TEST(LightnessBar, ResetOnlyWhenIdleAndAway) {
   EXPECT_EQ(moved.Stored(), (Values{0, 0, 65535, 65535}));
 }
 
-// Moving over the bar shows the pointer's lightness in the label; beside
-// the bar, or with the bar disabled, the label is blank as first drawn.
+// Moving over the bar, or dragging a handle, shows a lightness in the label;
+// beside the bar, or with the bar disabled, the label is blank as first drawn.
 TEST(LightnessBar, LabelShowsThePointersLightnessOnlyOverAnEnabledBar) {
   if (!std::ifstream("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf").good())
     GTEST_SKIP() << "DejaVuSans.ttf missing (install fonts-dejavu-core)";
@@ -174,6 +174,8 @@ TEST(LightnessBar, LabelShowsThePointersLightnessOnlyOverAnEnabledBar) {
     EXPECT_EQ(label() != blank, shown) << x << " " << enabled;
     b.bar.Enable(true);
   }
+  b.Drag(1, "120");  // a drag shows the dragged handle's lightness
+  EXPECT_NE(label(), blank);
 }
 
 TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
