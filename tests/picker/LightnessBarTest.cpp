@@ -8,17 +8,18 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
-
+#include "ControlHost.h"
 #include "picker/WndLightness.h"
-#include "win/Windows.h"
 
 // The test program stands for the module: its application object and its
 // resource table (linked in) give the bar its cursors.
-CWinApp g_app("picker_bar_test");
+CWinApp g_app("picker_test");
 
 namespace {
 
@@ -35,36 +36,21 @@ std::uint32_t Argb(COLORREF c) {
   return 0xFF000000u | GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c);
 }
 
-// A window with a bar drawn in it, and the host's event calls.
-struct Bar {
-  explicit Bar(Percent percent = {0, 0, 100, 100}, int width = W)
-      : hwnd(WinCreateWindow(0, 0, width, H)), hdc(GetDC(hwnd)) {
+// A window with a bar drawn in it.
+struct Bar : picker_test::ControlHost {
+  explicit Bar(Percent percent = {0, 0, 100, 100}) : ControlHost(0, 0, W, H) {
     bar.SetValues(percent.data());
-    bar.EraseBackground(hwnd, hdc);
-    bar.Draw(hwnd, hdc);
+    bar.EraseBackground(hwnd, dc);
+    bar.Draw(hwnd, dc);
   }
-  ~Bar() {
-    WinSetAsyncKeyState(VK_SHIFT, FALSE);
-    ReleaseDC(hwnd, hdc);
-    WinDestroyWindow(hwnd);
-  }
-  // 'd' press, 'm' move, 'u' release, 'r' reset; returns handled.
+  ~Bar() { WinSetAsyncKeyState(VK_SHIFT, FALSE); }
   bool On(char event, int x, int y, bool shift = false) {
-    bool handled = false;
     WinSetAsyncKeyState(VK_SHIFT, shift);
-    const POINT p{x, y};
-    if (event == 'd') bar.OnButtonDown(hwnd, hdc, p, handled);
-    if (event == 'm') bar.OnMouseMove(hwnd, hdc, p, handled);
-    if (event == 'u') bar.OnButtonUp(hwnd, hdc, p, handled);
-    if (event == 'r') bar.OnReset(hwnd, hdc, p, handled);
-    return handled;
+    return Send(bar, event, POINT{x, y});
   }
   // Presses handle h at its x and runs moves such as "120 S80" (S: Shift).
   void Drag(int h, const std::string& moves) {
     ASSERT_TRUE(On('d', XOf(Stored()[std::size_t(h)]), h == 1 || h == 2 ? 12 : 16));
-    Moves(moves);
-  }
-  void Moves(const std::string& moves) {
     std::istringstream in(moves);
     for (std::string m; in >> m;) On('m', std::stoi(m.substr(m[0] == 'S')), 30, m[0] == 'S');
   }
@@ -76,18 +62,8 @@ struct Bar {
     for (std::size_t i = 0; i < 4; ++i) v[i] = std::uint32_t(std::lround(d[i] * 65535 / 100));
     return v;
   }
-  std::vector<std::uint32_t> Pixels() const {
-    std::vector<std::uint32_t> p(std::size_t(W) * H);
-    WinReadWindowPixels(hwnd, p.data(), W * 4);
-    return p;
-  }
-  HWND hwnd;
-  HDC hdc;
   CWndLightness bar;
 };
-std::uint32_t At(const std::vector<std::uint32_t>& p, int x, int y) {
-  return p[std::size_t(y) * W + std::size_t(x)];
-}
 
 TEST(LightnessBar, ValuesAreTruncatedToSixteenBitsAndClamped) {
   const struct {
@@ -176,6 +152,32 @@ TEST(LightnessBar, ResetOnlyWhenIdleAndAway) {
   EXPECT_EQ(moved.Stored(), (Values{0, 0, 65535, 65535}));
 }
 
+// Moving over the bar, or dragging a handle, shows a lightness in the label;
+// beside the bar, or with the bar disabled, the label is blank as first drawn.
+TEST(LightnessBar, LabelShowsThePointersLightnessOnlyOverAnEnabledBar) {
+  if (!std::ifstream("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf").good())
+    GTEST_SKIP() << "DejaVuSans.ttf missing (install fonts-dejavu-core)";
+  Bar b;
+  const auto label = [&] {
+    const auto p = b.Pixels();
+    std::vector<std::uint32_t> rect;
+    for (int y = 22; y < 42; ++y) rect.insert(rect.end(), &p[y * W + 220], &p[y * W + 255]);
+    return rect;
+  };
+  const auto blank = label();
+  for (const auto& [x, enabled, shown] :
+       {std::tuple{127, true, true}, {2, true, false}, {127, false, false}}) {
+    b.On('m', 60, 30);
+    ASSERT_NE(label(), blank);
+    b.bar.Enable(enabled);
+    b.On('m', x, 30);
+    EXPECT_EQ(label() != blank, shown) << x << " " << enabled;
+    b.bar.Enable(true);
+  }
+  b.Drag(1, "120");  // a drag shows the dragged handle's lightness
+  EXPECT_NE(label(), blank);
+}
+
 TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
   const struct {
     Percent percent;
@@ -195,6 +197,7 @@ TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
     if (c.drag != nullptr) b.Drag(c.handle, c.drag);
     if (c.drag != nullptr && !c.highlighted) b.On('u', 0, 0);
     const auto p = b.Pixels();
+    const auto At = [&](int x, int y) { return p[std::size_t(y) * W + std::size_t(x)]; };
     // Triangle (x, y), (x - 7, y + 7), (x + 7, y + 7): e(k) <= 0 on the inner
     // side of edge k (0 left, 1 base, 2 right), by a cross product.
     const double ax[] = {c.x + 0.0, c.x - 7.0, c.x + 7.0, c.x + 0.0};
@@ -213,7 +216,7 @@ TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
         const bool outline = inside && (e(i, j, 0) == 0 || e(i, j, 1) == 0 || e(i, j, 2) == 0);
         const bool edge = outline && (e(i, j, 0) == 0 || c.highlighted);
         const COLORREF want = !(filled || outline) ? kBg : (edge ? c.edge : c.fill);
-        EXPECT_EQ(At(p, i, j), Argb(want)) << "handle " << c.handle << " at " << i << "," << j;
+        EXPECT_EQ(At(i, j), Argb(want)) << "handle " << c.handle << " at " << i << "," << j;
       }
     }
   }

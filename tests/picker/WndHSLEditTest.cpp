@@ -9,41 +9,37 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 #include <vector>
 
+#include "ControlHost.h"
 #include "picker/WndHSL.h"
-#include "win/Afx.h"
-#include "win/Windows.h"
+#include "tests/selection/ReferenceFill.h"
 
 namespace {
 
+using picker_test::g_withResources;
 constexpr int kW = 241, kH = 209;  // the mask
 constexpr POINT kOrigin{100, 50};  // the client area on the screen
 using Bytes = std::vector<std::uint8_t>;
 
-HINSTANCE ThisProgram() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                     reinterpret_cast<LPCWSTR>(&ThisProgram), &module);
-  return module;
-}
-AFX_MODULE_STATE g_state{nullptr, ThisProgram(), ThisProgram(), nullptr};
 HCURSOR Cursor(int i) {
-  return LoadCursorW(i ? ThisProgram() : nullptr, MAKEINTRESOURCEW(i ? 3030 + i : 32512));
+  return LoadCursorW(i ? picker_test::ThisProgram() : nullptr,
+                     MAKEINTRESOURCEW(i ? 3030 + i : 32512));
+}
+template <class F>
+Bytes Picture(F f) {
+  Bytes b(std::size_t(kW) * kH);
+  for (int i = 0; i < kW * kH; ++i) b[std::size_t(i)] = std::uint8_t(f(i % kW, i / kW));
+  return b;
 }
 
-// The mask and the display as pictures, top row first; `outline` holds the
-// display's white pixels when the release recomposes (BlurMask comes first).
+// The mask as a picture, top row first; `outline` holds the display's white
+// pixels when the release recomposes (BlurMask comes first).
 struct Wheel : CWndHSL {
   using CWndHSL::m_edit;
   using CWndHSL::m_mask;
   Bytes outline;
-  template <class F>
-  static Bytes Picture(F f) {
-    Bytes b(std::size_t(kW) * kH);
-    for (int i = 0; i < kW * kH; ++i) b[std::size_t(i)] = std::uint8_t(f(i % kW, i / kW));
-    return b;
-  }
   bool BlurMask() override {
     outline = Picture([&](int x, int y) {
       int r = 0, g = 0, b = 0;
@@ -64,35 +60,32 @@ struct Wheel : CWndHSL {
 // One event: 'd' press, 'm' move, 'u' release; keys bit 0 Shift, bit 1 Alt.
 struct Step {
   char what;
-  int x, y, keys = 0;
+  int x, y, keys;
 };
+// "d40,40 m72,48/1 u48,72": events with the keys after a slash.
+std::vector<Step> Script(const char* text, int keys = 0) {
+  std::vector<Step> steps;
+  std::istringstream in(text);
+  for (Step s{}; in >> s.what >> s.x && in.ignore() >> s.y; steps.push_back(s))
+    if (s.keys = keys; in.peek() == '/') in.ignore() >> s.keys;
+  return steps;
+}
 
-struct Host {
-  HWND hwnd = WinCreateWindow(kOrigin.x, kOrigin.y, 260, 260);
-  HDC dc = GetDC(hwnd);
-  ~Host() {
-    ReleaseDC(hwnd, dc);
-    WinDestroyWindow(hwnd);
-  }
-  bool Play(CWndHSL& w, const std::vector<Step>& steps) {  // the last `handled`
+struct Host : picker_test::ControlHost {
+  Host() : ControlHost(kOrigin.x, kOrigin.y, 260, 260) {}
+  bool Play(CWndHSL& w, const std::vector<Step>& steps) const {  // the last `handled`
     bool handled = false;
     for (const Step& s : steps) {
       WinSetAsyncKeyState(VK_SHIFT, s.keys & 1);
       WinSetAsyncKeyState(VK_MENU, (s.keys & 2) != 0);
       SetCursorPos(kOrigin.x + s.x, kOrigin.y + s.y);
-      const POINT p{s.x, s.y};
-      if (s.what == 'd') w.OnButtonDown(hwnd, dc, p, handled);
-      if (s.what == 'm') w.OnMouseMove(hwnd, dc, p, handled);
-      if (s.what == 'u') w.OnButtonUp(hwnd, dc, p, handled);
+      handled = Send(w, s.what, POINT{s.x, s.y});
     }
     return handled;
   }
   Bytes White() const {  // white window pixels over the picture
-    Bytes p(260 * 260 * 4);
-    WinReadWindowPixels(hwnd, p.data(), 260 * 4);
-    return Wheel::Picture([&](int x, int y) {
-      return p[std::size_t(y * 260 + x) * 4] + p[std::size_t(y * 260 + x) * 4 + 1] == 510;
-    });
+    const auto p = Pixels();
+    return Picture([&](int x, int y) { return (p[std::size_t(y * 260 + x)] & 0xFFFF) == 0xFFFF; });
   }
 };
 
@@ -110,88 +103,58 @@ std::vector<POINT> Recorded(const std::vector<Step>& steps) {
   return pts;
 }
 
-// Brute-force even-odd fill of the vertices (x, y + 0.5): row y's centre
-// line meets an edge whose upper end lies on or above it and whose lower end
-// below; crossings are exact fractions, each span end is rounded halves away
-// from zero and clamped. One vertex, or all on one row, fill one row lower.
+// The fill tests' brute-force reference on the vertices (x, y + 0.5); edges
+// that rise by powers of two leave no end undecided. One vertex, or all on
+// one row, fill one row lower, from the leftmost to the rightmost, clamped.
 Bytes BruteFill(const std::vector<POINT>& v) {
   Bytes m(std::size_t(kW) * kH, 0);
-  const auto mark = [&](long a, long b, int row) {
-    for (long x = std::max(a, 0L); x <= std::min(b, long(kW - 1)); ++x) m[row * kW + x] = 255;
-  };
   if (std::all_of(v.begin(), v.end(), [&](POINT p) { return p.y == v[0].y; })) {
     const auto [lo, hi] =
         std::minmax_element(v.begin(), v.end(), [](POINT a, POINT b) { return a.x < b.x; });
-    if (!v.empty()) mark(lo->x, hi->x, std::min(int(v[0].y) + 1, kH - 1));
+    const int row = std::min(int(v[0].y) + 1, kH - 1);
+    for (int x = std::clamp(int(lo->x), 0, kW - 1); x <= std::clamp(int(hi->x), 0, kW - 1); ++x)
+      m[std::size_t(row * kW + x)] = 255;
     return m;
   }
-  for (int row = 0; row < kH; ++row) {
-    std::vector<std::pair<long, long>> xs;  // x = first / second
-    for (std::size_t i = 0; i < v.size(); ++i) {
-      POINT u = v[i], l = v[(i + 1) % v.size()];
-      if (u.y > l.y) std::swap(u, l);
-      if (u.y <= row && row < l.y)
-        xs.push_back({long(u.x) * (l.y - u.y) + long(row - u.y) * (l.x - u.x), l.y - u.y});
-    }
-    std::sort(xs.begin(), xs.end(),
-              [](auto a, auto b) { return a.first * b.second < b.first * a.second; });
-    const auto round = [](std::pair<long, long> f) {
-      return (2 * f.first + f.second) / (2 * f.second);
-    };
-    for (std::size_t k = 0; k + 1 < xs.size(); k += 2) mark(round(xs[k]), round(xs[k + 1]), row);
-  }
+  std::vector<double> xy;
+  for (const POINT p : v) xy.insert(xy.end(), {double(p.x), p.y + 0.5});
+  const auto ref = scan_test::ReferenceFill(kW, kH, xy);
+  EXPECT_EQ(ref.must, ref.may);
+  std::transform(ref.must.begin(), ref.must.end(), m.begin(), [](char c) { return c ? 255 : 0; });
   return m;
 }
 
 // Edges rise by powers of two (the fill's running x stays exact): a click, a
 // star, a bow tie, paths far outside the control, a press during a drag.
 TEST(WheelEdit, LassoFillsWhatTheBruteForceFills) {
-  AFX_MANAGE_STATE(&g_state);
-  const std::vector<std::vector<Step>> scripts = {
-      {{'d', 60, 50}, {'u', 60, 50}},
-      {{'d', 40, 40},
-       {'m', 72, 48},
-       {'m', 104, 40},
-       {'m', 96, 72},
-       {'m', 104, 104},
-       {'m', 72, 96},
-       {'m', 40, 104},
-       {'m', 48, 72},
-       {'u', 48, 72}},
-      {{'d', 150, 40}, {'m', 190, 104}, {'m', 190, 40}, {'m', 150, 104}, {'u', 150, 104}},
-      {{'d', 20, 200},
-       {'m', 9000, 200},
-       {'m', 9000, -7000},
-       {'m', -5000, -4000},
-       {'m', -5000, 8000},
-       {'u', -5000, 8000}},
-      {{'d', -40, -40}, {'m', 30, -9}, {'m', 300, 250}, {'u', 300, 250}},
-      {{'d', 10, 10}, {'m', 200, 150}, {'d', 30, 40}, {'u', 30, 40}},
-  };
-  for (const auto& script : scripts) {
+  AFX_MANAGE_STATE(&g_withResources);
+  for (const char* script :
+       {"d60,50 u60,50", "d40,40 m72,48 m104,40 m96,72 m104,104 m72,96 m40,104 m48,72 u48,72",
+        "d150,40 m190,104 m190,40 m150,104 u150,104",
+        "d20,200 m9000,200 m9000,-7000 m-5000,-4000 m-5000,8000 u-5000,8000",
+        "d-40,-40 m30,-9 m300,250 u300,250", "d10,10 m200,150 d30,40 u30,40"}) {
     Host host;
     Wheel w;
-    EXPECT_TRUE(host.Play(w, script));
+    EXPECT_TRUE(host.Play(w, Script(script)));
     EXPECT_FALSE(w.m_edit.dragging || GetCapture());
-    EXPECT_EQ(w.Mask(), BruteFill(Recorded(script))) << script[1].x;
+    EXPECT_EQ(w.Mask(), BruteFill(Recorded(Script(script)))) << script;
   }
   Host host;  // the click's pixel lies one row below the pressed one
   Wheel w;
-  host.Play(w, scripts[0]);
+  host.Play(w, Script("d60,50 u60,50"));
   EXPECT_EQ(w.m_mask.GetDIBByte(60, 51), 255);
-  EXPECT_FALSE(host.Play(w, {{'u', 50, 50}, {'m', 50, 50}}));  // no press: nothing
+  EXPECT_FALSE(host.Play(w, Script("u50,50 m50,50")));  // no press: nothing
   EXPECT_EQ(w.Mask(), BruteFill({{60, 50}}));
 }
 
 // 200 on a rectangle, then a lasso over an overlapping one in each mode:
 // replace, add (saturates at 255), subtract (stops at 0), intersect.
 TEST(WheelEdit, CombineModesOnOverlappingShapes) {
-  AFX_MANAGE_STATE(&g_state);
+  AFX_MANAGE_STATE(&g_withResources);
   const Bytes before =
-      Wheel::Picture([](int x, int y) { return x >= 30 && x < 90 && y >= 20 && y < 80 ? 200 : 0; });
+      Picture([](int x, int y) { return x >= 30 && x < 90 && y >= 20 && y < 80 ? 200 : 0; });
   for (int k = 0; k < 4; ++k) {
-    const std::vector<Step> lasso = {
-        {'d', 60, 10, k}, {'m', 120, 10, k}, {'m', 120, 74, k}, {'m', 60, 74, k}, {'u', 60, 74, k}};
+    const auto lasso = Script("d60,10 m120,10 m120,74 m60,74 u60,74", k);
     const Bytes s = BruteFill(Recorded(lasso));
     Host host;
     Wheel w;
@@ -207,11 +170,11 @@ TEST(WheelEdit, CombineModesOnOverlappingShapes) {
 }
 
 // A press on a keyed pixel with no key held moves the region (its cursor,
-// the capture); with keys, or elsewhere, it draws a lasso. Away and back (even far outside)
-// restores the mask exactly. The pressed pixel holds 1.
+// the capture); with keys, or elsewhere, it draws a lasso. Away and back
+// (even far outside) restores the mask exactly. The pressed pixel holds 1.
 TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
-  AFX_MANAGE_STATE(&g_state);
-  const Bytes region = Wheel::Picture([](int x, int y) {
+  AFX_MANAGE_STATE(&g_withResources);
+  const Bytes region = Picture([](int x, int y) {
     return x >= 100 && x < 140 && y >= 60 && y < 90 ? x - 109 + 3 * (y - 70) : 0;
   });
   for (const auto [keys, px, kind, cursor] : {std::array{0, 110, 5, 4},
@@ -231,11 +194,11 @@ TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
     // Only a lasso that replaces shows the wheel without the region's tint.
     EXPECT_EQ(GetPixel(host.dc, 120, 75) == tinted, keys != 0 || kind == 5);
     if (kind != 5) continue;
-    host.Play(w, {{'m', 140, 50}});
-    EXPECT_EQ(w.Mask(), Wheel::Picture([&](int x, int y) {
+    host.Play(w, Script("m140,50"));
+    EXPECT_EQ(w.Mask(), Picture([&](int x, int y) {
                 return x >= 30 && y + 20 < kH ? region[std::size_t((y + 20) * kW + x - 30)] : 0;
               }));
-    host.Play(w, {{'m', -8000, 9000}, {'m', 110, 70, 3}, {'u', 110, 70}});
+    host.Play(w, Script("m-8000,9000 m110,70/3 u110,70"));
     EXPECT_EQ(w.Mask(), region);
     EXPECT_EQ(GetCapture(), nullptr);
   }
@@ -246,7 +209,7 @@ TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
 // point lies next to it (where the line could only repaint its two ends).
 // Segments here are horizontal, vertical, diagonal or of slope 1/2.
 TEST(WheelEdit, OutlineAndItsClosingLine) {
-  AFX_MANAGE_STATE(&g_state);
+  AFX_MANAGE_STATE(&g_withResources);
   const auto segment = [](Bytes& m, POINT a, POINT b) {
     const int n = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
     for (int t = 0; t <= n; ++t)
@@ -256,12 +219,14 @@ TEST(WheelEdit, OutlineAndItsClosingLine) {
     Host host;
     Wheel w;
     const POINT path[] = {{20, 20}, {120, 20}, {120, 100}, {x, 100}, {x, y}};
-    host.Play(w, {{'d', 20, 20}, {'m', 120, 20}, {'m', 120, 100}, {'m', x, 100}, {'m', x, y}});
+    std::vector<Step> drag;
+    for (std::size_t i = 0; i < 5; ++i) drag.push_back({i ? 'm' : 'd', path[i].x, path[i].y, 0});
+    host.Play(w, drag);
     Bytes expected(std::size_t(kW) * kH, 0);
     for (int i = 0; i < 4; ++i) segment(expected, path[i], path[i + 1]);
     EXPECT_EQ(host.White(), expected);
     EXPECT_EQ(GetCursor(), Cursor(9));
-    host.Play(w, {{'u', x, y}});
+    host.Play(w, {{'u', x, y, 0}});
     if (closed) segment(expected, path[4], path[0]);
     EXPECT_EQ(w.outline, expected) << x;
   }

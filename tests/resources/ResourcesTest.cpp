@@ -10,6 +10,9 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
+#include <tuple>
+#include <vector>
 
 #include "resources/WheelPicture.h"
 #include "stdfx/DIB.h"
@@ -27,11 +30,9 @@ using mattix::resources::WheelPictureFile;
 void TextbookHls(int r8, int g8, int b8, double& hue, double& saturation) {
   const double r = r8 / 255.0, g = g8 / 255.0, b = b8 / 255.0;
   const double mx = std::max({r, g, b}), mn = std::min({r, g, b}), l = (mx + mn) / 2;
-  if (mx == mn) {
-    hue = -1;
-    saturation = 0;
-    return;
-  }
+  hue = -1;
+  saturation = 0;
+  if (mx == mn) return;
   const double d = mx - mn;
   saturation = l <= 0.5 ? d / (mx + mn) : d / (2 - mx - mn);
   double h = mx == r ? (g - b) / d : mx == g ? 2 + (b - r) / d : 4 + (r - g) / d;
@@ -58,11 +59,9 @@ TEST(WheelPicture, MatchesTheGeometry) {
     std::memcpy(&v, file.data() + at, 4);
     return v;
   };
-  EXPECT_EQ(file[0], 'B');
-  EXPECT_EQ(u32(10), 54u);   // pixels follow the two headers
-  EXPECT_EQ(u32(18), 241u);  // width
-  EXPECT_EQ(u32(22), 209u);  // height, positive: bottom-up
-  EXPECT_EQ(file[28], 32);   // bits per pixel
+  // "B", pixels after the two headers, width, height (positive: bottom-up), 32 bits.
+  EXPECT_EQ(std::tuple(file[0], u32(10), u32(18), u32(22), file[28]),
+            std::tuple('B', 54u, 241u, 209u, 32));
   const std::uint8_t* pixels = file.data() + 54;
   for (int r = 0; r < 209; ++r) {
     for (int x = 0; x < 241; ++x) {
@@ -77,18 +76,15 @@ TEST(WheelPicture, MatchesTheGeometry) {
         const double error = std::fabs(hue - expected);
         ASSERT_LT(std::min(error, 1 - error), 0.4 / 360 / s + 0.002) << x << "," << r;
       }
+      // Opaque inside the hexagon, transparent outside, either on its edge.
       const double d = HexagonDistance(dx, dy);
-      if (d < -0.75) {
-        ASSERT_EQ(p[3], 255) << x << "," << r;
-      } else if (d > 0.75) {
-        ASSERT_EQ(p[3], 0) << x << "," << r;
+      if (std::fabs(d) > 0.75) {
+        ASSERT_EQ(p[3], d < 0 ? 255 : 0) << x << "," << r;
       }
     }
   }
   const std::uint8_t* centre = pixels + (104 * 241 + 120) * 4;
-  EXPECT_EQ(centre[0], 128);
-  EXPECT_EQ(centre[1], 128);
-  EXPECT_EQ(centre[2], 128);
+  EXPECT_EQ(std::vector(centre, centre + 3), std::vector<std::uint8_t>(3, 128));
 }
 
 // The built module, loaded as a host loads it, and its handle, under which
@@ -112,17 +108,13 @@ struct LoadedModule {
 TEST(WheelPicture, IsTheModulesResource) {
   const LoadedModule loaded;
   if (!loaded.handle) GTEST_SKIP() << "the module (MATTIX_MODULE) cannot be loaded";
-  const HMODULE handle = loaded.handle;
-  {
-    stdfx::CDIB picture;
-    ASSERT_TRUE(picture.CreateFromResource(MAKEINTRESOURCEW(1030), handle));
-    EXPECT_EQ(picture.DIBWidth(), 241);
-    EXPECT_EQ(picture.DIBHeight(), 209);
-    const std::vector<std::uint8_t> file = WheelPictureFile();
-    EXPECT_EQ(std::memcmp(picture.GetBytes(), file.data() + 54, file.size() - 54), 0);
-    stdfx::CDIB missing;
-    EXPECT_FALSE(missing.CreateFromResource(MAKEINTRESOURCEW(1031), handle));
-  }
+  stdfx::CDIB picture, missing;
+  ASSERT_TRUE(picture.CreateFromResource(MAKEINTRESOURCEW(1030), loaded.handle));
+  EXPECT_EQ(picture.DIBWidth(), 241);
+  EXPECT_EQ(picture.DIBHeight(), 209);
+  const std::vector<std::uint8_t> file = WheelPictureFile();
+  EXPECT_EQ(std::memcmp(picture.GetBytes(), file.data() + 54, file.size() - 54), 0);
+  EXPECT_FALSE(missing.CreateFromResource(MAKEINTRESOURCEW(1031), loaded.handle));
 }
 
 // The module's cursors, loaded as the controls load them: each is visible on
@@ -162,14 +154,11 @@ TEST(Cursors, LoadFromTheModuleAndDiffer) {
   }
   SetCursor(LoadCursorW(nullptr, IDC_ARROW));
   for (const auto& group : {std::vector<unsigned>{3021, 3022},
-                            {3033, 3034, 3035, 3036, 3037, 3038, 3039, 3040, 3041, 3042}})
-    for (unsigned a : group) {
-      for (unsigned b : group) {
-        if (a < b) {
-          EXPECT_NE(pictures[a], pictures[b]) << a << " and " << b;
-        }
-      }
-    }
+                            {3033, 3034, 3035, 3036, 3037, 3038, 3039, 3040, 3041, 3042}}) {
+    std::set<std::vector<std::uint8_t>> distinct;
+    for (unsigned id : group) distinct.insert(pictures[id]);
+    EXPECT_EQ(distinct.size(), group.size()) << "cursors from " << group[0] << " alike";
+  }
 }
 
 }  // namespace

@@ -70,35 +70,29 @@ class ScanConvertMemory : public ::testing::Test {
 
 const double kSquare[] = {2, 2.5, 6, 2.5, 6, 6.5, 2, 6.5};
 
-struct FailCase {
-  const char* name;
-  int failFrom;
-};
-
-class FailedAllocation : public ScanConvertMemory,
-                         public ::testing::WithParamInterface<FailCase> {};
-
-TEST_P(FailedAllocation, ReturnsFalseReleasesAllAndLeavesTheMask) {
-  g_failFrom = GetParam().failFrom;
-  TestMask mask(8, 8, 9);
-  const auto before = mask.Bytes();
-  CScanConvert converter;
-  EXPECT_FALSE(converter.FillRaster(mask.Raster(), kSquare, 4));
-  EXPECT_EQ(mask.Bytes(), before);
-  EXPECT_EQ(g_live, m_liveBefore);
-  // Nothing is kept between fills: the same converter fills once memory is back.
-  // A point or a flat polygon needs no arrays.
-  const double flat[] = {1, 3, 5, 3, 2, 3};
-  EXPECT_TRUE(converter.FillRaster(mask.Raster(), flat, 3));
-  EXPECT_EQ(mask.At(2, 3), 255);
-  g_failFrom = -1;
-  EXPECT_TRUE(converter.FillRaster(mask.Raster(), kSquare, 4));
-  EXPECT_EQ(mask.At(2, 2), 255);
+// The first or the second array request fails: the fill returns false,
+// releases all and leaves the mask. Nothing is kept between fills: the same
+// converter fills once memory is back. A point or a flat polygon needs no
+// arrays.
+TEST_F(ScanConvertMemory, FailedAllocationReturnsFalseReleasesAllAndLeavesTheMask) {
+  for (const int failFrom : {0, 1}) {
+    SCOPED_TRACE(failFrom);
+    g_requests = 0;
+    g_failFrom = failFrom;
+    TestMask mask(8, 8, 9);
+    const auto before = mask.Bytes();
+    CScanConvert converter;
+    EXPECT_FALSE(converter.FillRaster(mask.Raster(), kSquare, 4));
+    EXPECT_EQ(mask.Bytes(), before);
+    EXPECT_EQ(g_live, m_liveBefore);
+    const double flat[] = {1, 3, 5, 3, 2, 3};
+    EXPECT_TRUE(converter.FillRaster(mask.Raster(), flat, 3));
+    EXPECT_EQ(mask.At(2, 3), 255);
+    g_failFrom = -1;
+    EXPECT_TRUE(converter.FillRaster(mask.Raster(), kSquare, 4));
+    EXPECT_EQ(mask.At(2, 2), 255);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Requests, FailedAllocation,
-                         ::testing::Values(FailCase{"FirstArray", 0}, FailCase{"SecondArray", 1}),
-                         [](const auto& tp) { return std::string(tp.param.name); });
 
 // The count is believed: the arrays are sized from it before any vertex past
 // the first two is read. Here the request for INT_MAX entries cannot be met

@@ -19,7 +19,7 @@ class TestMask {
         m_width(width),
         m_height(height),
         m_stride(width + padding),
-        m_bytes(static_cast<std::size_t>(m_stride) * static_cast<std::size_t>(height), background) {
+        m_bytes(std::size_t(m_stride) * std::size_t(height), background) {
     for (int row = 0; row < height; ++row)
       for (int x = width; x < m_stride; ++x) m_bytes[Offset(x, row)] = kPadding;
   }
@@ -29,7 +29,6 @@ class TestMask {
 
   // Pixel (x, y) of the picture, y counted from the top.
   unsigned char At(int x, int y) const { return m_bytes[Offset(x, m_height - 1 - y)]; }
-  void Set(int x, int y, unsigned char v) { m_bytes[Offset(x, m_height - 1 - y)] = v; }
 
   bool PaddingIntact() const {
     for (int row = 0; row < m_height; ++row)
@@ -42,20 +41,15 @@ class TestMask {
   // background, '?' else.
   std::string Picture() const {
     std::string s;
-    for (int y = 0; y < m_height; ++y) {
-      for (int x = 0; x < m_width; ++x) {
-        const unsigned char v = At(x, y);
-        s += v == 255 ? '#' : v == m_background ? '.' : '?';
-      }
-      s += '\n';
-    }
+    for (int y = 0; y < m_height; ++y, s += '\n')
+      for (int x = 0; x < m_width; ++x)
+        s += At(x, y) == 255 ? '#' : At(x, y) == m_background ? '.' : '?';
     return s;
   }
 
  private:
   std::size_t Offset(int x, int memoryRow) const {
-    return static_cast<std::size_t>(memoryRow) * static_cast<std::size_t>(m_stride) +
-           static_cast<std::size_t>(x);
+    return std::size_t(memoryRow) * std::size_t(m_stride) + std::size_t(x);
   }
 
   unsigned char m_background;

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <numbers>
 #include <numeric>
+#include <regex>
 #include <thread>
 #include <tuple>
 
@@ -52,16 +53,10 @@ struct Keyer {
   httplib::Result Post(const std::string& path) { return client.Post(path, "", "text/plain"); }
   // The X-State member's text, e.g. State(r, "mask") == "true".
   static std::string State(const httplib::Result& r, const std::string& member) {
+    std::smatch m;
     const std::string json = r->get_header_value("X-State");
-    const std::size_t at = json.find("\"" + member + "\":");
-    if (at == std::string::npos) return "(absent)";
-    const std::size_t from = at + member.size() + 3;
-    std::size_t end = from;
-    for (int depth = 0; end < json.size(); ++end) {
-      depth += json[end] == '[' ? 1 : json[end] == ']' ? -1 : 0;
-      if (depth == 0 && (json[end] == ',' || json[end] == '}')) break;
-    }
-    return json.substr(from, end - from);
+    const std::regex value("\"" + member + "\":(\\[[^\\]]*\\]|[^,}]*)");
+    return std::regex_search(json, m, value) ? m[1].str() : "(absent)";
   }
   // Drags a loop around the wheel's greens: out along the rim from 85 to
   // 165 degrees, back along saturation 0.12. The last answer.
