@@ -1,9 +1,10 @@
 // The mattix command line, run in-process as `mattix` runs it: the project
-// and mask commands end to end, exit statuses and messages, and the render
-// options with the checks that are Mattix's own.
+// and mask commands end to end, exit statuses and messages (of the key
+// commands too), and the render options with the checks that are Mattix's own.
 #include "host/cli/CliError.h"
 #include "host/cli/Commands.h"
 #include "host/cli/FileBytes.h"
+#include "host/cli/KeyCommand.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/OutputFile.h"
 #include "host/cli/PngFile.h"
@@ -13,22 +14,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <iterator>
-#include <sstream>
 
 namespace mattix::cli {
 namespace {
 
-// Runs `mattix LINE`, capturing its output.
-testing::CommandResult Mattix(const std::string& line, const RenderHandler& render = nullptr) {
-  return testing::RunMattix(line, render);
-}
+using testing::RunMattix;
 
 TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   testing::TempDir dir;
   const std::string k = dir / "k.json";
   const auto ok = [&](const std::string& line) {
-    const testing::CommandResult r = Mattix(line);
+    const testing::CommandResult r = RunMattix(line);
     EXPECT_EQ(r.status, 0) << r.err;
     return r;
   };
@@ -68,49 +64,51 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
 TEST(Commands, StatusAndMessages) {
   testing::TempDir dir;
   const std::string k = dir / "k.json", small = dir / "small.png", none = dir / "none.png";
-  ASSERT_EQ(Mattix("project new -o " + k).status, 0);
+  ASSERT_EQ(RunMattix("project new -o " + k).status, 0);
   const std::string before = ReadFileText(k);
   WriteFileAtomically(small, EncodePngGrey(GreyImage(240, 209), ""), false);
   dir.Write("broken.png", std::string("\x89PNG\r\n\x1a\nbroken"));
-  const struct {
-    std::string line;
-    int status;
-    std::string err;  // in standard error, after "mattix: "
-  } cases[] = {
-      {"project new -o " + k, 1, "/k.json: already exists (use --force"},
-      {"mask import " + small + " --project " + k, 1,
-       "small.png: a chroma mask picture must be 241 x 209 pixels, not 240 x 209"},
-      {"mask import " + dir / "broken.png" + " --project " + k, 1, "broken.png: corrupt or unread"},
-      {"mask import " + none + " --project " + k, 1, "none.png: cannot open"},
-      {"mask export --project " + k + " -o " + k + " -f", 1, "k.json: the output is one of the in"},
-      {"render a.png -o b.png", 1, "render: this build has no renderer"},
-      {"render a_1.png a_2.png -o o.png", 2, "render: one input only (\"a_2.png\" is extra"},
-      {"render a.png -o b.mov", 2, "b.mov: the input is one picture, so the output must be a .png"},
-      {"render a.png -o o.png --matte m_%02d.png", 2, "m_%02d.png: the input is one picture"},
-      {"render a.mov -o o.png", 2, "o.png: the input has many frames"},
-      {"render s_%04d.png -o o.mp4", 1, "o.mp4: .mp4 output cannot keep"},
-      {"render a.png -o o.png --preview ./o.png", 1, "./o.png: the output and --preview would"},
-      {"render a.png -o x/../o.png --matte o.png", 1, "o.png: the output and --matte would be"},
-      {"render a.png -o o.png --spill 100.5", 2, "--spill: 100.5 is out of range (0 to 100)"},
-      {"render a.png -o o.png --field 2", 2, "--field"},
-      {"render a.png -o o.png --jobs 257", 2, "--jobs"},
-      {"render a.png -o o.png -j 0", 2, "--jobs"},
-      {"render a.png", 2, "--output is required"},
-      {"mask import x.png", 2, "--project is required"},
-      {"project show p --lightness 1,5,3,9", 2, "--lightness: lightness breakpoints must be in"},
-      {"mask paint", 2, "unknown command \"paint\"\n(mattix mask --help"},
-      {"bogus -o x", 2, "unknown command \"bogus\"\n(mattix --help"},
-      {"", 2, "A subcommand is required"}};
-  for (const auto& c : cases) {
-    const testing::CommandResult r = Mattix(c.line);
-    EXPECT_EQ(r.status, c.status) << r.err;
-    EXPECT_EQ(r.err.rfind("mattix: ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
-  }
+  const std::string in = dir / "in.png", project = " --project " + k;
+  dir.Write("in.png", EncodePng(BgraImage(4, 3), ""));
+  testing::ExpectRefusals(
+      {{"key pick --at " + in + ":4,0" + project, 1,
+        in + ": pixel 4,0 is outside the picture (4 x 3)"},
+       {"key pick --colour 0,256,0" + project, 1, k + ": --colour 256 is out of"},
+       {"key pick" + project, 2, "--colour or --at is required"},
+       {"key pick --colour 1,2,3 --frame 2" + project, 2, "give --at too"},
+       {"key pick --at " + in + ":0,0 --frame 2" + project, 1, in + ": is one picture"},
+       {"project new -o " + k, 1, "/k.json: already exists (use --force"},
+       {"mask import " + small + " --project " + k, 1,
+        "small.png: a chroma mask picture must be 241 x 209 pixels, not 240 x 209"},
+       {"mask import " + dir / "broken.png" + " --project " + k, 1,
+        "broken.png: corrupt or unread"},
+       {"mask import " + none + " --project " + k, 1, "none.png: cannot open"},
+       {"mask export --project " + k + " -o " + k + " -f", 1,
+        "k.json: the output is one of the in"},
+       {"render a.png -o b.png", 1, "render: this build has no renderer"},
+       {"render a_1.png a_2.png -o o.png", 2, "render: one input only (\"a_2.png\" is extra"},
+       {"render a.png -o b.mov", 2,
+        "b.mov: the input is one picture, so the output must be a .png"},
+       {"render a.png -o o.png --matte m_%02d.png", 2, "m_%02d.png: the input is one picture"},
+       {"render a.mov -o o.png", 2, "o.png: the input has many frames"},
+       {"render s_%04d.png -o o.mp4", 1, "o.mp4: .mp4 output cannot keep"},
+       {"render a.png -o o.png --preview ./o.png", 1, "./o.png: the output and --preview would"},
+       {"render a.png -o x/../o.png --matte o.png", 1, "o.png: the output and --matte would be"},
+       {"render a.png -o o.png --spill 100.5", 2, "--spill: 100.5 is out of range (0 to 100)"},
+       {"render a.png -o o.png --field 2", 2, "--field"},
+       {"render a.png -o o.png --jobs 257", 2, "--jobs"},
+       {"render a.png -o o.png -j 0", 2, "--jobs"},
+       {"render a.png", 2, "--output is required"},
+       {"mask import x.png", 2, "--project is required"},
+       {"project show p --lightness 1,5,3,9", 2, "--lightness: lightness breakpoints must be in"},
+       {"mask paint", 2, "unknown command \"paint\"\n(mattix mask --help"},
+       {"bogus -o x", 2, "unknown command \"bogus\"\n(mattix --help"},
+       {"", 2, "A subcommand is required"}},
+      nullptr, KeyPick);
   EXPECT_EQ(ReadFileText(k), before);
   EXPECT_FALSE(std::filesystem::exists(none));
 
-  EXPECT_EQ(Mattix("--version").out, "mattix " MATTIX_VERSION "\n");
+  EXPECT_EQ(RunMattix("--version").out, "mattix " MATTIX_VERSION "\n");
 }
 
 TEST(Commands, RenderOptionsReachTheRenderer) {
@@ -119,13 +117,13 @@ TEST(Commands, RenderOptionsReachTheRenderer) {
     seen.push_back(o);
     return 0;
   };
-  ASSERT_EQ(Mattix("render shot_%04d.png -o keyed_%04d.png --project key.json --softness 10 "
-                   "--spill=50 --lightness 0,5,95,100 --field 1 --matte matte.mov "
-                   "--preview prev.webm -j 3 --force",
-                   render)
+  ASSERT_EQ(RunMattix("render shot_%04d.png -o keyed_%04d.png --project key.json --softness 10 "
+                      "--spill=50 --lightness 0,5,95,100 --field 1 --matte matte.mov "
+                      "--preview prev.webm -j 3 --force",
+                      render)
                 .status,
             0);
-  ASSERT_EQ(Mattix("render in.png -o out.png --jobs 256", render).status, 0);
+  ASSERT_EQ(RunMattix("render in.png -o out.png --jobs 256", render).status, 0);
   RenderOptions full, plain;
   full.input = "shot_%04d.png", full.output = "keyed_%04d.png", full.project = "key.json";
   full.matte = "matte.mov", full.preview = "prev.webm", full.field = 1, full.jobs = 3;

@@ -1,8 +1,9 @@
 // The reference host over the built module: its load errors, and `mattix
 // render` with golden renders of the shipped sample, alone and as a sequence
-// keyed by two jobs. The host objects and the module's API are tested by the
-// plug-in tests through it; sequences, corrupt frames and video are the frame
-// pipeline's, tested with it.
+// keyed by two jobs, instances keying at once, and the inputs it refuses
+// (the video size limit too). The host objects and the module's API are
+// tested by the plug-in tests through it; sequences, corrupt frames and video
+// are the frame pipeline's, tested with it.
 #include "host/HostError.h"
 #include "host/HostModule.h"
 #include "host/Image.h"
@@ -122,15 +123,13 @@ TEST_P(GoldenRender, KeyedSampleMatchesTheRecordedPicture) {
   fs::copy_file(dir / "keyed.png", kept, fs::copy_options::overwrite_existing);
   std::string flags;
   for (const std::string& f : c.flags) flags += " " + f;
-  ADD_FAILURE()
-      << std::hex << "render differs from its golden: hash 0x" << hash << " (golden 0x" << c.hash
-      << std::dec << "), " << transparent << " transparent and " << opaque
-      << " opaque pixels (golden " << c.transparent << " and " << c.opaque
-      << ").\nLook at the render, kept at " << kept << ", and at the golden's, made at "
-      << "the commit that recorded it by\n  build/host/cli/mattix render samples/greenscreen.png "
-      << "--project samples/key.json" << flags << " -o ref.png\nand compare them, e.g. "
-      << "ffmpeg -i ref.png -i " << kept << " -filter_complex blend=all_mode=difference "
-      << "diff.png. Record new values only for a render looked at and a change explained.";
+  ADD_FAILURE() << std::hex << "render differs from its golden: hash 0x" << hash << " (golden 0x"
+                << c.hash << std::dec << "), " << transparent << " transparent and " << opaque
+                << " opaque pixels (golden " << c.transparent << " and " << c.opaque
+                << ").\nCompare the render, kept at " << kept << ", with `mattix render "
+                << "samples/greenscreen.png --project samples/key.json" << flags
+                << "` at the commit that recorded the golden; record new values only for a "
+                << "render looked at and a change explained.";
 }
 
 INSTANTIATE_TEST_SUITE_P(Sample, GoldenRender, ::testing::ValuesIn(kGoldens),
@@ -199,16 +198,6 @@ TEST(RenderCommand, InstancesKeyingAtOnceMatchKeyingAlone) {
   EXPECT_EQ(mismatches, std::vector<int>(instances.size(), 0));
 }
 
-// `mattix render ARGS` as the command runs it: exit status and standard error.
-std::pair<int, std::string> MattixRender(std::vector<std::string> args) {
-  args.insert(args.begin(), {"mattix", "render"});
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  ::testing::internal::CaptureStderr();
-  const int status = CommandMain(int(argv.size()), argv.data(), Render);
-  return {status, ::testing::internal::GetCapturedStderr()};
-}
-
 // Inputs that cannot be keyed as given end with status 1 and a message
 // naming what is wrong, and leave nothing in the output folder.
 TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
@@ -220,30 +209,46 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
   for (const char* n : {"g_0001.png", "g_0002.png", "g_0004.png"}) dir.Write(n, small);
   dir.Write("damaged.json", R"({"format": "mattix-project", "version": 1, "chromaMask": ")" +
                                 std::string(192, 'A') + R"(AQID"})");
-  const struct {
-    std::vector<std::string> args;
-    std::string error;
-  } cases[] = {
-      {{dir / "wide.png", "-o", dir / "out/k.png"},
-       "wide.png: the picture is 17000 x 4 pixels; Mattix keys frames up to 16384 pixels a side"},
-      {{dir / "g_%04d.png", "-o", dir / "out/k_%04d.png", "--matte", dir / "out/m_%04d.png"},
-       "g_%04d.png: the sequence has a gap: frame " + dir / "g_0003.png is missing"},
-      {{kSamples + "greenscreen.png", "-o", dir / "out/k.png", "--project", dir / "damaged.json"},
-       "damaged.json:1:58: \"chromaMask\" is damaged"},
-      {{dir / "frames", "-o", dir / "out/k_%04d.png"}, "frames: is a folder"}};
-  for (const auto& c : cases) {
-    const auto [status, err] = MattixRender(c.args);
-    EXPECT_EQ(status, 1) << err;
-    EXPECT_NE(err.find(c.error), std::string::npos) << err;
-    EXPECT_TRUE(fs::is_empty(dir / "out")) << c.error;
-  }
+  const std::string sample = kSamples + "greenscreen.png", out = " -o " + dir / "out/k.png";
+  testing::ExpectRefusals(
+      {{"render " + dir / "wide.png" + out, 1,
+        "wide.png: the picture is 17000 x 4 pixels; Mattix keys frames up to 16384 pixels a side"},
+       {"render " + dir / "g_%04d.png -o " + dir / "out/k_%04d.png --matte " +
+            dir / "out/m_%04d.png",
+        1, "g_%04d.png: the sequence has a gap: frame " + dir / "g_0003.png is missing"},
+       {"render " + sample + out + " --project " + dir / "damaged.json", 1,
+        "damaged.json:1:58: \"chromaMask\" is damaged"},
+       {"render " + dir / "frames -o " + dir / "out/k_%04d.png", 1, "frames: is a folder"}},
+      Render);
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
   // Without a mask the render says that nothing is keyed, and nothing is.
-  const auto [status, err] = MattixRender({kSamples + "greenscreen.png", "-o", dir / "out/k.png"});
-  EXPECT_EQ(status, 0);
-  EXPECT_NE(err.find("has no chroma mask: nothing is keyed, the output equals the input"),
+  const testing::CommandResult r = testing::RunMattix("render " + sample + out, Render);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("has no chroma mask: nothing is keyed, the output equals the input"),
             std::string::npos)
-      << err;
-  EXPECT_EQ(ReadPng(dir / "out/k.png").pixels, ReadPng(kSamples + "greenscreen.png").pixels);
+      << r.err;
+  EXPECT_EQ(ReadPng(dir / "out/k.png").pixels, ReadPng(sample).pixels);
+}
+
+// A video whose frames are larger than the largest frame Mattix keys is
+// refused from what ffprobe reports, before any frame is decoded. The videos
+// are YUV4MPEG2 files: one whole 4:2:0 frame 16400 pixels wide, and a header
+// claiming 8200 x 8200 (more pixels than the limit, each side within it)
+// without its frame data.
+TEST(RenderCommand, VideoLargerThanTheLargestFrameIsRefused) {
+  MATTIX_SKIP_WITHOUT_FFMPEG("the video limit");
+  testing::TempDir dir;
+  fs::create_directories(dir / "out");
+  dir.Write("wide.y4m", "YUV4MPEG2 W16400 H2 F25:1 Ip A1:1 C420jpeg\nFRAME\n" +
+                            std::string(16400 * 2 + 2 * 8200, '\x80'));
+  dir.Write("many.y4m", std::string("YUV4MPEG2 W8200 H8200 F25:1 Ip A1:1 C420jpeg\nFRAME\n"));
+  const std::string limit = " pixels; Mattix keys frames up to 16384 pixels a side and 8192 x 8192";
+  testing::ExpectRefusals({{"render " + dir / "wide.y4m -o " + dir / "out/k.mov", 1,
+                            dir / "wide.y4m: the video's frame is 16400 x 2" + limit},
+                           {"render " + dir / "many.y4m -o " + dir / "out/k.mov", 1,
+                            dir / "many.y4m: the video's frame is 8200 x 8200" + limit}},
+                          Render);
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
 }  // namespace
