@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <numeric>
 #include <tuple>
 
 namespace mattix::cli {
@@ -134,40 +135,36 @@ void WriteSequence(const testing::TempDir& dir, int count, int w = 24, int h = 1
     WriteFileAtomically(dir / Numbered("shot_%04d.png", n), EncodePng(Frame(w, h, n), ""), true);
 }
 
-// Renders with FakeKey; returns the error, or "" and the frame count.
+// Renders with FakeKey; returns the error or "(no error)", and the frame count.
 std::string Render(const std::string& input, const std::vector<std::string>& outputs, int jobs,
                    bool force = false, long* frames = nullptr) {
-  try {
+  return ErrorOf([&] {
     std::unique_ptr<FrameReader> reader = FrameReader::Open(input);
     InputFiles inputs;
     for (const std::string& f : reader->files()) inputs.Add(f);
-    std::vector<long> numbers;
-    for (long n = 1; n <= reader->frameCount(); ++n) numbers.push_back(n);
-    std::vector<std::unique_ptr<FrameWriter>> writers;
+    std::vector<long> numbers(std::size_t(reader->frameCount()));
+    std::iota(numbers.begin(), numbers.end(), 1L);
+    std::vector<std::unique_ptr<FrameWriter>> w;
     for (const std::string& path : outputs)
-      writers.push_back(std::make_unique<FrameWriter>(path, reader->width(), reader->height(),
-                                                      reader->frameRate(), force, inputs, numbers));
-    writers.resize(3);
-    const long n = RunFramePipeline(*reader, {writers[0].get(), writers[1].get(), writers[2].get()},
-                                    jobs, FakeKey);
+      w.push_back(std::make_unique<FrameWriter>(path, reader->width(), reader->height(),
+                                                reader->frameRate(), force, inputs, numbers));
+    w.resize(3);
+    const long n = RunFramePipeline(*reader, {w[0].get(), w[1].get(), w[2].get()}, jobs, FakeKey);
     if (frames) *frames = n;
-  } catch (const CliError& e) {
-    return e.what();
-  }
-  return "";
+  });
 }
 
 TEST(FramePipeline, SequenceWithMatteAndPreviewSameFilesForAnyJobs) {
   testing::TempDir in, one, three;
   WriteSequence(in, 7);
-  long frames = 0;
-  ASSERT_EQ(Render(in / "shot_%04d.png", {one / "k_%03d.png", one / "m_%03d.png", one / "p_%d.png"},
-                   1, false, &frames),
-            "");
-  EXPECT_EQ(frames, 7);
-  ASSERT_EQ(Render(in / "shot_%04d.png",
-                   {three / "k_%03d.png", three / "m_%03d.png", three / "p_%d.png"}, 3),
-            "");
+  for (const auto& [dir, jobs] : {std::pair{&one, 1}, {&three, 3}}) {
+    long frames = 0;
+    ASSERT_EQ(
+        Render(in / "shot_%04d.png", {*dir / "k_%03d.png", *dir / "m_%03d.png", *dir / "p_%d.png"},
+               jobs, false, &frames),
+        "(no error)");
+    EXPECT_EQ(frames, 7);
+  }
   ASSERT_EQ(Listing(one.path()).size(), 21u);
   ASSERT_EQ(Listing(one.path()), Listing(three.path()));
   for (const std::string& name : Listing(one.path()))
@@ -226,7 +223,8 @@ TEST(FramePipeline, VideoRoundTrip) {
   testing::TempDir in, out;
   WriteSequence(in, 4, 32, 24);
   long frames = 0;
-  ASSERT_EQ(Render(in / "shot_%04d.png", {out / "k.webm", out / "m.mov"}, 2, false, &frames), "");
+  ASSERT_EQ(Render(in / "shot_%04d.png", {out / "k.webm", out / "m.mov"}, 2, false, &frames),
+            "(no error)");
   EXPECT_EQ(frames, 4);
   EXPECT_EQ(Listing(out.path()), (std::vector<std::string>{"k.webm", "m.mov"}));
   for (const auto& [name, tolerance] : {std::pair{"k.webm", 3}, {"m.mov", 1}}) {
