@@ -41,7 +41,7 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   // Export of a project without mask: black. Import updates the project in
   // place (keeping its settings) or creates a missing one.
   const testing::CommandResult black = ok("mask export --project " + k + " -o " + dir / "b.png");
-  EXPECT_NE(black.out.find("no mask drawn"), std::string::npos);
+  EXPECT_TRUE(testing::Holds(black.out, "no mask drawn"));
   EXPECT_EQ(ReadPng(dir / "b.png").width, 241);
   GreyImage painted(241, 209);
   for (int y = 0; y < 80; ++y)
@@ -58,9 +58,9 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   // The guide is a colour picture: importing it warns that hue is ignored.
   ok("mask export --guide --project " + k + " -o " + dir / "guide.png");
   EXPECT_EQ(ReadPng(dir / "guide.png").width, 241);
-  EXPECT_NE(ok("mask import " + dir / "guide.png" + " --project " + dir / "g.json")
-                .err.find("has colours: only each pixel's brightness"),
-            std::string::npos);
+  EXPECT_TRUE(
+      testing::Holds(ok("mask import " + dir / "guide.png" + " --project " + dir / "g.json").err,
+                     "has colours: only each pixel's brightness"));
 }
 
 TEST(Commands, StatusAndMessages) {

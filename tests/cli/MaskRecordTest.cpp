@@ -123,7 +123,7 @@ TEST(MaskRecord, SummaryNamesTheKeyedHues) {
          at = text.find(" degrees", at + 1))
       ++arcsSeen;
     EXPECT_EQ(arcsSeen, c.names.size()) << text;
-    for (const std::string& name : c.names) EXPECT_NE(text.find(name), std::string::npos) << text;
+    for (const std::string& name : c.names) EXPECT_TRUE(testing::Holds(text, name));
     EXPECT_EQ(c.names.empty(), text == "nothing keyed") << text;
   }
 }

@@ -51,14 +51,14 @@ TEST(OutputFile, ExistingFilesNeedForceEvenWhenTheyAppearDuringTheRender) {
   auto out = std::make_unique<OutputFile>(dir / "b.png", false);
   out->Write(kBytes.data(), kBytes.size());
   dir.Write("b.png", std::string("someone else's"));
-  EXPECT_NE(ErrorOf([&] { out->Commit(); }).find("already exists"), std::string::npos);
+  EXPECT_TRUE(testing::Holds(ErrorOf([&] { out->Commit(); }), "already exists"));
   out.reset();
   EXPECT_EQ(ReadFileText(dir / "b.png"), "someone else's");
   EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"a.png", "b.png"}));
   fs::create_directory(dir / "sub");
   // A folder under a file cannot be made; a missing folder is.
   for (const std::string& p : {dir / "a.png/x.png", dir / "sub", dir / "sub/"})
-    EXPECT_NE(ErrorOf([&] { OutputFile o(p, true); }).find(p), std::string::npos) << p;
+    EXPECT_TRUE(testing::Holds(ErrorOf([&] { OutputFile o(p, true); }), p)) << p;
   WriteFileAtomically(dir / "new/deeper/c.png", kBytes, false);
   EXPECT_EQ(ReadFileText(dir / "new/deeper/c.png"), "keyed");
 }
@@ -73,8 +73,8 @@ TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
   InputFiles inputs;
   inputs.Add(dir / "in.png");
   for (const char* p : {"in.png", "./in.png", "sub/../in.png", "hard.png", "soft.png"})
-    EXPECT_NE(ErrorOf([&] { CheckOutputAllowed(dir / p, true, inputs); }).find("one of the inputs"),
-              std::string::npos)
+    EXPECT_TRUE(testing::Holds(ErrorOf([&] { CheckOutputAllowed(dir / p, true, inputs); }),
+                               "one of the inputs"))
         << p;
   EXPECT_NO_THROW(CheckOutputAllowed(dir / "new.png", false, inputs));
   EXPECT_NO_THROW(CheckOutputAllowed(dir / "other.png", true, inputs));
@@ -82,7 +82,7 @@ TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
       {ErrorOf([&] { CheckOutputAllowed(dir / "other.png", false, inputs); }), "--force"},
       {ErrorOf([&] { CheckOutputAllowed(dir / "sub", true, inputs); }), "folder"},
       {ErrorOf([&] { inputs.Add(dir / "nope.png"); }), "nope.png"}};
-  for (const auto& [error, part] : refused) EXPECT_NE(error.find(part), std::string::npos) << error;
+  for (const auto& [error, part] : refused) EXPECT_TRUE(testing::Holds(error, part));
 }
 
 TEST(OutputFile, InterruptRemovesTemporaryFiles) {
@@ -107,9 +107,9 @@ TEST(OutputFile, InterruptRemovesTemporaryFiles) {
   char said[256] = {};
   EXPECT_GT(::read(err[0], said, sizeof said - 1), 0);
   ::close(err[0]);
-  EXPECT_NE(std::string(said).find("mattix: interrupted: the render stopped; files it had "
-                                   "finished are kept"),
-            std::string::npos)
+  EXPECT_TRUE(testing::Holds(std::string(said),
+                             "mattix: interrupted: the render stopped; files it had "
+                             "finished are kept"))
       << said;
 }
 

@@ -34,7 +34,7 @@ TEST(HostModuleLoad, ErrorsNameThePathOrTheMissingEntryPoint) {
       h::CHostModule::Load(path);
       ADD_FAILURE() << path << " was loaded";
     } catch (const h::HostError& error) {
-      EXPECT_NE(std::string(error.what()).find(named), std::string::npos) << error.what();
+      EXPECT_TRUE(mattix::cli::testing::Holds(error.what(), named));
     }
   }
 }
@@ -224,9 +224,8 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
   // Without a mask the render says that nothing is keyed, and nothing is.
   const testing::CommandResult r = testing::RunMattix("render " + sample + out, Render);
   EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.err.find("has no chroma mask: nothing is keyed, the output equals the input"),
-            std::string::npos)
-      << r.err;
+  EXPECT_TRUE(
+      testing::Holds(r.err, "has no chroma mask: nothing is keyed, the output equals the input"));
   EXPECT_EQ(ReadPng(dir / "out/k.png").pixels, ReadPng(sample).pixels);
 }
 
