@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 const std::vector<std::uint8_t> kBytes = {'k', 'e', 'y', 'e', 'd'};
 
-TEST(OutputFile, CommitPutsTheWholeFileInPlaceAbandonLeavesNothing) {
+TEST(OutputFile, CommitPutsTheWholeFileInPlaceAndNeedsForceToReplace) {
   testing::TempDir dir;
   {
     OutputFile out(dir / "a.png", false), abandoned(dir / "b.png", false);
@@ -41,10 +41,7 @@ TEST(OutputFile, CommitPutsTheWholeFileInPlaceAbandonLeavesNothing) {
   const mode_t mask = ::umask(022);
   ::umask(mask);
   EXPECT_EQ(fs::status(dir / "a.png").permissions(), fs::perms(0666 & ~mask));
-}
-
-TEST(OutputFile, ExistingFilesNeedForceEvenWhenTheyAppearDuringTheRender) {
-  testing::TempDir dir;
+  // Existing files need --force, even when they appear during the render.
   dir.Write("a.png", std::string("old"));
   WriteFileAtomically(dir / "a.png", kBytes, true);
   EXPECT_EQ(ReadFileText(dir / "a.png"), "keyed");
@@ -107,10 +104,8 @@ TEST(OutputFile, InterruptRemovesTemporaryFiles) {
   char said[256] = {};
   EXPECT_GT(::read(err[0], said, sizeof said - 1), 0);
   ::close(err[0]);
-  EXPECT_TRUE(testing::Holds(std::string(said),
-                             "mattix: interrupted: the render stopped; files it had "
-                             "finished are kept"))
-      << said;
+  EXPECT_TRUE(testing::Holds(
+      said, "mattix: interrupted: the render stopped; files it had finished are kept"));
 }
 
 // A render killed outright (no handler runs) leaves its temporary file; the
