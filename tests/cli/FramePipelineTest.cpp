@@ -1,30 +1,50 @@
 // Frames in and out. Sequence patterns against printf and the frames found
 // on disk; the preview kernel against its reference and the matte; then
 // renders: matte and preview, the same files for any number of jobs, broken
-// frames named with nothing after them written, output safety, and one
-// video round trip; child processes, and video errors through ffmpeg.
+// frames named with nothing after them written, and one video round trip;
+// child processes, and video errors through ffmpeg. Output safety: a
+// temporary beside the output renamed into place, nothing left behind when
+// abandoned or interrupted, no overwrite without --force (also at the
+// rename), and never an input as output, however spelt. The job pool:
+// results in order with bounded look-ahead, and failures that sink exactly
+// the items before the first failing one, whatever the number of jobs; and
+// the progress line's text.
 #include "host/cli/CliError.h"
 #include "host/cli/Composite.h"
 #include "host/cli/FileBytes.h"
 #include "host/cli/FramePipeline.h"
 #include "host/cli/FrameSequence.h"
+#include "host/cli/JobPool.h"
+#include "host/cli/OutputFile.h"
 #include "host/cli/PngFile.h"
+#include "host/cli/Progress.h"
 #include "host/cli/Subprocess.h"
 #include "host/cli/Video.h"
 #include "tests/cli/TestSupport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <numeric>
+#include <stdexcept>
 #include <tuple>
 
 namespace mattix::cli {
 namespace {
 
-using testing::ErrorOf;
-using testing::Listing;
+using testing::ErrorOf, testing::Listing;
+namespace fs = std::filesystem;
 
 TEST(FrameSequence, PatternsNameFramesAsPrintfDoes) {
   const struct {
@@ -306,6 +326,234 @@ TEST(Video, BadInputsAndFramesAreNamed) {
   writer.WriteFrame(BgraImage(16, 16));
   const std::string size = ErrorOf([&] { writer.WriteFrame(BgraImage(18, 16)); });
   EXPECT_TRUE(testing::Holds(size, "c.mov: frame 2: size 18 x 16 differs"));
+}
+
+const std::vector<std::uint8_t> kBytes = {'k', 'e', 'y', 'e', 'd'};
+
+TEST(OutputFile, CommitPutsTheWholeFileInPlaceAndNeedsForceToReplace) {
+  testing::TempDir dir;
+  {
+    OutputFile out(dir / "a.png", false), abandoned(dir / "b.png", false);
+    out.Write(kBytes.data(), 2);
+    // Before the commit only the temporaries exist, beside the outputs.
+    EXPECT_EQ(Listing(dir.path()).size(), 2u);
+    EXPECT_FALSE(fs::exists(dir / "a.png"));
+    EXPECT_EQ(fs::path(out.temporaryPath()).parent_path(), dir.path());
+    out.Write(kBytes.data() + 2, 3);
+    out.Commit();
+  }
+  EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"a.png"});
+  EXPECT_EQ(ReadFileBytes(dir / "a.png"), kBytes);
+  // New files get 0666 less the umask, like any file the user creates.
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  EXPECT_EQ(fs::status(dir / "a.png").permissions(), fs::perms(0666 & ~mask));
+  // Existing files need --force, even when they appear during the render.
+  dir.Write("a.png", std::string("old"));
+  WriteFileAtomically(dir / "a.png", kBytes, true);
+  EXPECT_EQ(ReadFileText(dir / "a.png"), "keyed");
+  auto out = std::make_unique<OutputFile>(dir / "b.png", false);
+  out->Write(kBytes.data(), kBytes.size());
+  dir.Write("b.png", std::string("someone else's"));
+  EXPECT_TRUE(testing::Holds(ErrorOf([&] { out->Commit(); }), "already exists"));
+  out.reset();
+  EXPECT_EQ(ReadFileText(dir / "b.png"), "someone else's");
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"a.png", "b.png"}));
+  fs::create_directory(dir / "sub");
+  // A folder under a file cannot be made; a missing folder is.
+  for (const std::string& p : {dir / "a.png/x.png", dir / "sub", dir / "sub/"})
+    EXPECT_TRUE(testing::Holds(ErrorOf([&] { OutputFile o(p, true); }), p)) << p;
+  WriteFileAtomically(dir / "new/deeper/c.png", kBytes, false);
+  EXPECT_EQ(ReadFileText(dir / "new/deeper/c.png"), "keyed");
+}
+
+TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
+  testing::TempDir dir;
+  dir.Write("in.png", std::string("x"));
+  dir.Write("other.png", std::string("y"));
+  fs::create_directory(dir / "sub");
+  fs::create_hard_link(dir / "in.png", dir / "hard.png");
+  fs::create_symlink(dir / "in.png", dir / "soft.png");
+  InputFiles inputs;
+  inputs.Add(dir / "in.png");
+  for (const char* p : {"in.png", "./in.png", "sub/../in.png", "hard.png", "soft.png"})
+    EXPECT_TRUE(testing::Holds(ErrorOf([&] { CheckOutputAllowed(dir / p, true, inputs); }),
+                               "one of the inputs"))
+        << p;
+  EXPECT_NO_THROW(CheckOutputAllowed(dir / "new.png", false, inputs));
+  EXPECT_NO_THROW(CheckOutputAllowed(dir / "other.png", true, inputs));
+  const std::pair<std::string, const char*> refused[] = {
+      {ErrorOf([&] { CheckOutputAllowed(dir / "other.png", false, inputs); }), "--force"},
+      {ErrorOf([&] { CheckOutputAllowed(dir / "sub", true, inputs); }), "folder"},
+      {ErrorOf([&] { inputs.Add(dir / "nope.png"); }), "nope.png"}};
+  for (const auto& [error, part] : refused) EXPECT_TRUE(testing::Holds(error, part));
+}
+
+TEST(OutputFile, InterruptRemovesTemporaryFiles) {
+  testing::TempDir dir;
+  int err[2];
+  ASSERT_EQ(::pipe(err), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::dup2(err[1], STDERR_FILENO);
+    InstallInterruptCleanup();
+    OutputFile a(dir / "a.png", false), b(dir / "b.png", false);
+    a.Write(kBytes.data(), kBytes.size());
+    std::raise(SIGTERM);
+    ::_exit(0);  // not reached: the handler ends the process by the signal
+  }
+  ::close(err[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_TRUE(Listing(dir.path()).empty());
+  char said[256] = {};
+  EXPECT_GT(::read(err[0], said, sizeof said - 1), 0);
+  ::close(err[0]);
+  EXPECT_TRUE(testing::Holds(
+      said, "mattix: interrupted: the render stopped; files it had finished are kept"));
+}
+
+// A render killed outright (no handler runs) leaves its temporary file; the
+// next output in that folder removes it, and only files whose process is
+// gone and whose lock is free.
+TEST(OutputFile, StaleTemporaryFilesOfKilledRendersAreRemoved) {
+  testing::TempDir dir;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    OutputFile k(dir / "k.png", false);
+    k.Write(kBytes.data(), kBytes.size());
+    std::raise(SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(Listing(dir.path()).size(), 1u);  // the killed render's
+  const std::string dead = std::to_string(child);
+  const std::string locked = ".x.png.mattix-" + dead + "-abcdef";
+  const std::string kept[] = {".k.png.mattix-1-abcdef",  // process 1 is alive
+                              locked, ".notes.mattix-" + dead, ".k.png.mattix-" + dead + "-abc"};
+  for (const std::string& name : kept) dir.Write(name, std::string("x"));
+  const int fd = ::open((dir / locked).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  WriteFileAtomically(dir / "k.png", kBytes, false);
+  ::close(fd);
+  std::vector<std::string> expected(std::begin(kept), std::end(kept));
+  expected.push_back("k.png");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Listing(dir.path()), expected);
+}
+
+TEST(JobPool, ResultsInOrderAndFailuresDeterministic) {
+  const struct {
+    long failSource, failSink;
+    std::vector<long> failWork;
+    long sunk;
+    std::string error;
+  } cases[] = {// clang-format off
+      {-1, -1, {}, 40, ""}, {-1, -1, {7}, 7, "work failed at 7"},
+      // The lowest index wins, whether it fails last (9, 5) or first (2, 6).
+      {-1, -1, {9, 5}, 5, "work failed at 5"}, {-1, -1, {2, 6}, 2, "work failed at 2"},
+      {-1, -1, {0}, 0, "work failed at 0"}, {11, -1, {}, 11, "source failed at 11"},
+      {12, -1, {3}, 3, "work failed at 3"}, {-1, 4, {}, 4, "sink failed at 4"}};
+  // clang-format on
+  for (int jobs : {1, 3, 8})
+    for (const auto& c : cases) {
+      // Items 0 to 39 (the source says it has ended at 40); work(i) = i * i
+      // after an uneven pause (item 9 ends before 5, 2 before 6); each step
+      // fails where the case says.
+      std::atomic<long> sunk{0};
+      std::atomic<int> inSource{0};
+      long sourced = 0;
+      std::string error;
+      try {
+        RunOrdered<long, long>(
+            jobs,
+            [&](long i) -> std::optional<long> {
+              EXPECT_EQ(inSource.fetch_add(1), 0) << "source called concurrently";
+              EXPECT_EQ(i, sourced++) << "source called out of order";
+              EXPECT_LE(i - sunk.load(), 2L * jobs) << "too many items in flight";
+              std::this_thread::sleep_for(std::chrono::microseconds(50));  // a window for races
+              inSource.fetch_sub(1);
+              if (i == c.failSource) throw CliError("source failed at " + std::to_string(i));
+              return i < 40 ? std::optional<long>(i) : std::nullopt;
+            },
+            [&](long i, long&& v) {
+              std::this_thread::sleep_for(std::chrono::microseconds((i * 7919) % 13 * 150));
+              if (std::count(c.failWork.begin(), c.failWork.end(), i))
+                throw CliError("work failed at " + std::to_string(i));
+              return v * v;
+            },
+            [&](long i, long&& v) {
+              if (i == c.failSink) throw std::runtime_error("sink failed at " + std::to_string(i));
+              EXPECT_EQ(i, sunk.load()) << "sunk out of order";
+              EXPECT_EQ(v, i * i);
+              sunk.fetch_add(1);
+            });
+      } catch (const std::exception& e) {
+        error = e.what();
+      }
+      EXPECT_EQ(error, c.error) << "jobs " << jobs;
+      EXPECT_EQ(sunk.load(), c.sunk) << c.error << ", jobs " << jobs;
+      EXPECT_TRUE(c.sunk < 40 || sourced == 41) << sourced;  // at 40 the source said it ended
+    }
+}
+
+// Two frames in flight per job, 32 bytes a pixel each, within half of the
+// memory: the expected counts worked out by hand.
+TEST(JobPool, JobsAreLoweredToFitTheMemory) {
+  constexpr std::uint64_t GiB = std::uint64_t(1) << 30;
+  const struct {
+    int jobs, width, height;
+    std::uint64_t memory;
+    int expected;
+  } cases[] = {{8, 1920, 1080, 16 * GiB, 8},  // 132 MB a job, 8 GiB to spend
+               {8, 8192, 8192, 16 * GiB, 2},  // 4 GiB a job
+               {8, 8192, 8192, 15 * GiB, 1},  {8, 8192, 8192, 4 * GiB, 1},
+               {3, 16384, 4096, 64 * GiB, 3}, {5, 8192, 4320, 0, 5},  // memory unknown
+               {256, 4, 4, 1 * GiB, 256}};
+  for (const auto& c : cases)
+    EXPECT_EQ(JobsWithinMemory(c.jobs, c.width, c.height, c.memory), c.expected)
+        << c.jobs << " jobs, " << c.width << " x " << c.height;
+  EXPECT_GT(PhysicalMemoryBytes(), 0u);
+}
+
+TEST(Progress, Format) {
+  const struct {
+    long done, total;
+    double elapsed;
+    const char* text;
+  } cases[] = {{12, 100, 0.5, "frame 12/100  24.0 fps  0:04 left"},  // 88 / 24 = 3.7 s
+               {0, 100, 1.0, "frame 0/100  -- fps"},
+               {50, -1, 2.0, "frame 50  25.0 fps"},
+               {1, 10000, 1.0, "frame 1/10000  1.0 fps  2:46:39 left"},  // 9999 s
+               {30, 90, 60.0, "frame 30/90  0.5 fps  2:00 left"}};
+  for (const auto& c : cases) EXPECT_EQ(ProgressLine::Format(c.done, c.total, c.elapsed), c.text);
+}
+
+// Every state is drawn once: the quick second update is skipped, the last
+// frame is drawn, Finish only ends the line; a line left by an error ends.
+TEST(Progress, EachStateDrawnOnceAndTheLineEnded) {
+  double now = 0;
+  std::string text;
+  {
+    ProgressLine line(
+        3, true, [&] { return now; }, [&](const std::string& t) { text += t; });
+    for (const double at : {1.0, 1.1, 1.2}) {
+      now = at;
+      line.Update(long(std::lround((at - 0.9) * 10)));
+    }
+    line.Finish();
+  }
+  EXPECT_EQ(text, "\rframe 1/3  1.0 fps  0:02 left\x1b[K\rframe 3/3  2.5 fps\x1b[K\n");
+  text.clear();
+  {
+    ProgressLine line(
+        3, true, [&] { return now; }, [&](const std::string& t) { text += t; });
+    line.Update(1);
+  }
+  EXPECT_EQ(text.back(), '\n');
 }
 
 }  // namespace
