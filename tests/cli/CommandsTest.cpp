@@ -25,6 +25,7 @@
 #include <cmath>
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 namespace mattix::cli {
 namespace {
@@ -245,9 +246,9 @@ TEST(MaskRecord, LevelsFromColourPictures) {
     BgraImage p(1, 1);
     std::copy(c.bgra.begin(), c.bgra.end(), p.pixels.begin());
     IgnoredInPicture ignored;
-    EXPECT_EQ(MaskLevelsFromPicture(p, &ignored).pixels[0], c.level);
-    EXPECT_EQ(ignored.colour, c.colour);
-    EXPECT_EQ(ignored.alpha, c.alpha);
+    const std::uint8_t level = MaskLevelsFromPicture(p, &ignored).pixels[0];
+    EXPECT_EQ(std::tuple(level, ignored.colour, ignored.alpha),
+              std::tuple(c.level, c.colour, c.alpha));
   }
 }
 
