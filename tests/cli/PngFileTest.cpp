@@ -5,6 +5,7 @@
 #include "host/cli/CliError.h"
 #include "host/cli/FileBytes.h"
 #include "host/cli/PngFile.h"
+#include "host/cli/RenderCommand.h"
 #include "host/cli/internal/PngRows.h"
 #include "tests/FuzzSeeds.h"
 #include "tests/cli/PngCheck.h"
@@ -119,6 +120,23 @@ TEST(Png, DecodesEveryColourTypeAsTheSimplifiedReaderDoes) {
             << "type " << c.type << ", depth " << c.depth << (trns ? ", tRNS" : "")
             << (&file == &files[1] ? ", Adam7" : "");
     }
+}
+
+// `mattix render` keys a 16-bit input at 8 bits, with a warning that no
+// 8-bit input gives.
+TEST(Png, SixteenBitInputIsKeyedAtEightBitsWithAWarning) {
+  testing::TempDir dir;
+  dir.Write("deep.png", WritePng(1, 1, PNG_COLOR_TYPE_RGB, 16, false, {{0x1234, 0xc8c8, 0x0101}}));
+  const auto render = [&](const std::string& in) {
+    return testing::RunMattix("render " + dir / in + " -o " + dir / ("o-" + in), Render);
+  };
+  const testing::CommandResult r = render("deep.png");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(testing::Holds(r.err, "deep.png has 16-bit samples: it is keyed at 8 bits"));
+  // Unkeyed (no project): the input at 8 bits.
+  EXPECT_EQ(ReadPng(dir / "o-deep.png").pixels, (std::vector<std::uint8_t>{1, 200, 18, 255}));
+  dir.Write("flat.png", EncodePng(BgraImage(1, 1), ""));
+  EXPECT_EQ(render("flat.png").err.find("-bit samples"), std::string::npos);
 }
 
 // What we write is 8-bit RGBA or grey, lossless (our reader, checked above,

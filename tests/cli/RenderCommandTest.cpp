@@ -1,7 +1,6 @@
-// `mattix render`'s conventions end to end through the built module: a
-// 16-bit input is keyed at 8 bits with a warning, a shot rendered in chunks
-// (--frames) equals one run (and its preview may be any video format), and a
-// sequence with a gap renders with --allow-gaps.
+// `mattix render`'s conventions end to end through the built module: a shot
+// rendered in chunks (--frames) equals one run (and its preview may be any
+// video format), and a sequence with a gap renders with --allow-gaps.
 #include "host/cli/FileBytes.h"
 #include "host/cli/FrameReader.h"
 #include "host/cli/PngFile.h"
@@ -19,31 +18,6 @@ namespace mattix::cli {
 namespace {
 
 testing::CommandResult Mattix(const std::string& line) { return testing::RunMattix(line, Render); }
-
-// A 1 x 1 16-bit RGB PNG (made with Python's zlib) of the samples 0x1234,
-// 0xc8c8, 0x0101.
-std::string Png16() {
-  const std::string hex =
-      "89504e470d0a1a0a0000000d4948445200000001000000011002000000c0e78f9d0000000f4944415478"
-      "9c63103239718291110006f201d961023bb70000000049454e44ae426082";
-  std::string png;
-  for (std::size_t i = 0; i < hex.size(); i += 2)
-    png += char(std::stoi(hex.substr(i, 2), nullptr, 16));
-  return png;
-}
-
-TEST(RenderCommand, SixteenBitInputIsKeyedAtEightBitsWithAWarning) {
-  testing::TempDir dir;
-  dir.Write("deep.png", Png16());
-  const testing::CommandResult r = Mattix("render " + dir / "deep.png" + " -o " + dir / "o.png");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(testing::Holds(r.err, "deep.png has 16-bit samples: it is keyed at 8 bits"));
-  const BgraImage out = ReadPng(dir / "o.png");  // unkeyed: the input at 8 bits
-  EXPECT_EQ(out.pixels, (std::vector<std::uint8_t>{1, 200, 18, 255}));
-  dir.Write("flat.png", EncodePng(BgraImage(1, 1), ""));
-  EXPECT_EQ(Mattix("render " + dir / "flat.png" + " -o " + dir / "p.png").err.find("-bit samples"),
-            std::string::npos);
-}
 
 // Frames 3 to 9 of noise (every colour, keyed or not, with the sample's soft
 // edges and spill), named f_03.png...
