@@ -55,9 +55,9 @@ namespace {
 namespace fs = std::filesystem;
 const std::string kSamples = std::string(MATTIX_SOURCE_DIR) + "/samples/";
 
-// The error of a render, or "(no error)".
-std::string RunRender(const std::vector<std::string>& args) {
-  return testing::ErrorOf([&] { RenderCommand(args); });
+// `mattix render ARGS` through the built module.
+testing::CommandResult Mattix(const std::string& args) {
+  return testing::RunMattix("render " + args, Render);
 }
 
 // 64-bit FNV-1a of the decoded pixels (not of the PNG bytes, which depend on
@@ -100,10 +100,12 @@ class GoldenRender : public ::testing::TestWithParam<GoldenCase> {};
 TEST_P(GoldenRender, KeyedSampleMatchesTheRecordedPicture) {
   const GoldenCase& c = GetParam();
   testing::TempDir dir;
-  std::vector<std::string> args = {kSamples + "greenscreen.png", "-o", dir / "keyed.png",
-                                   "--project", kSamples + "key.json"};
-  args.insert(args.end(), c.flags.begin(), c.flags.end());
-  ASSERT_EQ(RunRender(args), "(no error)");
+  std::string flags;
+  for (const std::string& f : c.flags) flags += " " + f;
+  ASSERT_EQ(Mattix(kSamples + "greenscreen.png -o " + dir / "keyed.png --project " + kSamples +
+                   "key.json" + flags)
+                .status,
+            0);
   const BgraImage in = ReadPng(kSamples + "greenscreen.png");
   const BgraImage out = ReadPng(dir / "keyed.png");
   ASSERT_EQ(out.pixels.size(), in.pixels.size());
@@ -145,9 +147,10 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
   testing::TempDir dir;
   const std::vector<std::uint8_t> sample = EncodePng(ReadPng(kSamples + "greenscreen.png"), "");
   for (int n = 1; n <= 4; ++n) dir.Write("in_000" + std::to_string(n) + ".png", sample);
-  ASSERT_EQ(RunRender({dir / "in_%04d.png", "-o", dir / "out_%04d.png", "--project",
-                       kSamples + "key.json", "--jobs", "2"}),
-            "(no error)");
+  ASSERT_EQ(Mattix(dir / "in_%04d.png -o " + dir / "out_%04d.png --project " + kSamples +
+                   "key.json --jobs 2")
+                .status,
+            0);
   for (int n = 1; n <= 4; ++n)
     EXPECT_EQ(Fnv1a(ReadPng(dir / ("out_000" + std::to_string(n) + ".png")).pixels),
               kGoldens[0].hash)
@@ -226,7 +229,7 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
       Render);
   EXPECT_TRUE(fs::is_empty(dir / "out"));
   // Without a mask the render says that nothing is keyed, and nothing is.
-  const testing::CommandResult r = testing::RunMattix("render " + sample + out, Render);
+  const testing::CommandResult r = Mattix(sample + out);
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(
       testing::Holds(r.err, "has no chroma mask: nothing is keyed, the output equals the input"));
@@ -253,8 +256,6 @@ TEST(RenderCommand, VideoLargerThanTheLargestFrameIsRefused) {
                           Render);
   EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
-
-testing::CommandResult Mattix(const std::string& line) { return testing::RunMattix(line, Render); }
 
 // Frames 3 to 9 of noise (every colour, keyed or not, with the sample's soft
 // edges and spill), named f_03.png...
@@ -298,11 +299,11 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
     // The whole run also writes a preview, which may be a video without alpha.
     const std::string one = dir / (shot.name + "_one_%02d.png");
     const std::string preview = video ? " --preview " + dir / (shot.name + ".mp4") : "";
-    ASSERT_EQ(Mattix("render " + shot.input + " -o " + one + preview + common).status, 0);
+    ASSERT_EQ(Mattix(shot.input + " -o " + one + preview + common).status, 0);
     for (const char* chunk : shot.chunks) {
       const testing::CommandResult r =
-          Mattix("render " + shot.input + " -o " + dir / (shot.name + "_part_%02d.png") +
-                 " --frames " + chunk + common);
+          Mattix(shot.input + " -o " + dir / (shot.name + "_part_%02d.png") + " --frames " + chunk +
+                 common);
       ASSERT_EQ(r.status, 0) << r.err;
     }
     for (int n = shot.first; n <= shot.last; ++n) {
@@ -339,7 +340,7 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
 TEST(RenderCommand, GapsAllowedWithAWarning) {
   testing::TempDir dir;
   WriteNoiseSequence(dir, {1, 2, 4});
-  const std::string line = "render " + dir / "f_%02d.png" + " -o " + dir / "o_%02d.png";
+  const std::string line = dir / "f_%02d.png" + " -o " + dir / "o_%02d.png";
   const testing::CommandResult r = Mattix(line + " --allow-gaps");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(testing::Holds(r.err, "warning: " + dir / "f_%02d.png" +
