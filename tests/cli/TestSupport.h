@@ -26,10 +26,12 @@ struct CommandResult {
   std::string out, err;
 };
 
-// Runs `mattix ARGS` in-process with the given handlers, capturing its output.
-inline CommandResult RunMattix(std::vector<std::string> args, const RenderHandler& render = nullptr,
+// Runs `mattix LINE` (arguments split at spaces) in-process with the given
+// handlers, capturing its output.
+inline CommandResult RunMattix(const std::string& line, const RenderHandler& render = nullptr,
                                const KeyPickHandler& keyPick = nullptr) {
-  args.insert(args.begin(), "mattix");
+  std::istringstream words("mattix " + line);
+  std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   ::testing::internal::CaptureStdout();
@@ -37,14 +39,6 @@ inline CommandResult RunMattix(std::vector<std::string> args, const RenderHandle
   const int status = CommandMain(int(argv.size()), argv.data(), render, nullptr, keyPick);
   std::string out = ::testing::internal::GetCapturedStdout();
   return {status, out, ::testing::internal::GetCapturedStderr()};
-}
-
-// The same with the arguments of LINE split at spaces.
-inline CommandResult RunMattix(const std::string& line, const RenderHandler& render = nullptr,
-                               const KeyPickHandler& keyPick = nullptr) {
-  std::istringstream words(line);
-  return RunMattix(std::vector<std::string>(std::istream_iterator<std::string>(words), {}), render,
-                   keyPick);
 }
 
 // Whether `text` holds `part`; a failure shows both.
