@@ -1,34 +1,42 @@
 // The mattix command line, run in-process as `mattix` runs it: the project
-// and mask commands end to end, exit statuses and messages, and the render
-// options with the checks that are Mattix's own.
+// and mask commands end to end, exit statuses and messages (of the key
+// commands too), and the render options with the checks that are Mattix's own.
+// Mask pictures and the record: the picture's rows are as displayed (the
+// record's stream starts with the bottom row), levels of colour pictures,
+// errors that name the file, and the sample's mask; the record's own layout
+// is tested with the wheel's record code.
+#include "host/cli/BackdropKey.h"
 #include "host/cli/CliError.h"
 #include "host/cli/Commands.h"
 #include "host/cli/FileBytes.h"
+#include "host/cli/KeyCommand.h"
 #include "host/cli/MaskRecord.h"
 #include "host/cli/OutputFile.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/Project.h"
+#include "host/cli/RenderCommand.h"
+#include "host/cli/SampleScene.h"
 #include "tests/cli/TestSupport.h"
+#include "tests/pixmill/Rle8Check.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <filesystem>
-#include <iterator>
-#include <sstream>
+#include <random>
+#include <tuple>
 
 namespace mattix::cli {
 namespace {
 
-// Runs `mattix LINE`, capturing its output.
-testing::CommandResult Mattix(const std::string& line, const RenderHandler& render = nullptr) {
-  return testing::RunMattix(line, render);
-}
+using testing::RunMattix;
 
 TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   testing::TempDir dir;
   const std::string k = dir / "k.json";
   const auto ok = [&](const std::string& line) {
-    const testing::CommandResult r = Mattix(line);
+    const testing::CommandResult r = RunMattix(line);
     EXPECT_EQ(r.status, 0) << r.err;
     return r;
   };
@@ -43,7 +51,7 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   // Export of a project without mask: black. Import updates the project in
   // place (keeping its settings) or creates a missing one.
   const testing::CommandResult black = ok("mask export --project " + k + " -o " + dir / "b.png");
-  EXPECT_NE(black.out.find("no mask drawn"), std::string::npos);
+  EXPECT_TRUE(testing::Holds(black.out, "no mask drawn"));
   EXPECT_EQ(ReadPng(dir / "b.png").width, 241);
   GreyImage painted(241, 209);
   for (int y = 0; y < 80; ++y)
@@ -60,57 +68,59 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   // The guide is a colour picture: importing it warns that hue is ignored.
   ok("mask export --guide --project " + k + " -o " + dir / "guide.png");
   EXPECT_EQ(ReadPng(dir / "guide.png").width, 241);
-  EXPECT_NE(ok("mask import " + dir / "guide.png" + " --project " + dir / "g.json")
-                .err.find("has colours: only each pixel's brightness"),
-            std::string::npos);
+  EXPECT_TRUE(
+      testing::Holds(ok("mask import " + dir / "guide.png" + " --project " + dir / "g.json").err,
+                     "has colours: only each pixel's brightness"));
 }
 
 TEST(Commands, StatusAndMessages) {
   testing::TempDir dir;
   const std::string k = dir / "k.json", small = dir / "small.png", none = dir / "none.png";
-  ASSERT_EQ(Mattix("project new -o " + k).status, 0);
+  ASSERT_EQ(RunMattix("project new -o " + k).status, 0);
   const std::string before = ReadFileText(k);
   WriteFileAtomically(small, EncodePngGrey(GreyImage(240, 209), ""), false);
   dir.Write("broken.png", std::string("\x89PNG\r\n\x1a\nbroken"));
-  const struct {
-    std::string line;
-    int status;
-    std::string err;  // in standard error, after "mattix: "
-  } cases[] = {
-      {"project new -o " + k, 1, "/k.json: already exists (use --force"},
-      {"mask import " + small + " --project " + k, 1,
-       "small.png: a chroma mask picture must be 241 x 209 pixels, not 240 x 209"},
-      {"mask import " + dir / "broken.png" + " --project " + k, 1, "broken.png: corrupt or unread"},
-      {"mask import " + none + " --project " + k, 1, "none.png: cannot open"},
-      {"mask export --project " + k + " -o " + k + " -f", 1, "k.json: the output is one of the in"},
-      {"render a.png -o b.png", 1, "render: this build has no renderer"},
-      {"render a_1.png a_2.png -o o.png", 2, "render: one input only (\"a_2.png\" is extra"},
-      {"render a.png -o b.mov", 2, "b.mov: the input is one picture, so the output must be a .png"},
-      {"render a.png -o o.png --matte m_%02d.png", 2, "m_%02d.png: the input is one picture"},
-      {"render a.mov -o o.png", 2, "o.png: the input has many frames"},
-      {"render s_%04d.png -o o.mp4", 1, "o.mp4: .mp4 output cannot keep"},
-      {"render a.png -o o.png --preview ./o.png", 1, "./o.png: the output and --preview would"},
-      {"render a.png -o x/../o.png --matte o.png", 1, "o.png: the output and --matte would be"},
-      {"render a.png -o o.png --spill 100.5", 2, "--spill: 100.5 is out of range (0 to 100)"},
-      {"render a.png -o o.png --field 2", 2, "--field"},
-      {"render a.png -o o.png --jobs 257", 2, "--jobs"},
-      {"render a.png -o o.png -j 0", 2, "--jobs"},
-      {"render a.png", 2, "--output is required"},
-      {"mask import x.png", 2, "--project is required"},
-      {"project show p --lightness 1,5,3,9", 2, "--lightness: lightness breakpoints must be in"},
-      {"mask paint", 2, "unknown command \"paint\"\n(mattix mask --help"},
-      {"bogus -o x", 2, "unknown command \"bogus\"\n(mattix --help"},
-      {"", 2, "A subcommand is required"}};
-  for (const auto& c : cases) {
-    const testing::CommandResult r = Mattix(c.line);
-    EXPECT_EQ(r.status, c.status) << r.err;
-    EXPECT_EQ(r.err.rfind("mattix: ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
-  }
+  const std::string in = dir / "in.png", project = " --project " + k;
+  dir.Write("in.png", EncodePng(BgraImage(4, 3), ""));
+  testing::ExpectRefusals(
+      {{"key pick --at " + in + ":4,0" + project, 1,
+        in + ": pixel 4,0 is outside the picture (4 x 3)"},
+       {"key pick --colour 0,256,0" + project, 1, k + ": --colour 256 is out of"},
+       {"key pick" + project, 2, "--colour or --at is required"},
+       {"key pick --colour 1,2,3 --frame 2" + project, 2, "give --at too"},
+       {"key pick --at " + in + ":0,0 --frame 2" + project, 1, in + ": is one picture"},
+       {"project new -o " + k, 1, "/k.json: already exists (use --force"},
+       {"mask import " + small + " --project " + k, 1,
+        "small.png: a chroma mask picture must be 241 x 209 pixels, not 240 x 209"},
+       {"mask import " + dir / "broken.png" + " --project " + k, 1,
+        "broken.png: corrupt or unread"},
+       {"mask import " + none + " --project " + k, 1, "none.png: cannot open"},
+       {"mask export --project " + k + " -o " + k + " -f", 1,
+        "k.json: the output is one of the in"},
+       {"render a.png -o b.png", 1, "render: this build has no renderer"},
+       {"render a_1.png a_2.png -o o.png", 2, "render: one input only (\"a_2.png\" is extra"},
+       {"render a.png -o b.mov", 2,
+        "b.mov: the input is one picture, so the output must be a .png"},
+       {"render a.png -o o.png --matte m_%02d.png", 2, "m_%02d.png: the input is one picture"},
+       {"render a.mov -o o.png", 2, "o.png: the input has many frames"},
+       {"render s_%04d.png -o o.mp4", 1, "o.mp4: .mp4 output cannot keep"},
+       {"render a.png -o o.png --preview ./o.png", 1, "./o.png: the output and --preview would"},
+       {"render a.png -o x/../o.png --matte o.png", 1, "o.png: the output and --matte would be"},
+       {"render a.png -o o.png --spill 100.5", 2, "--spill: 100.5 is out of range (0 to 100)"},
+       {"render a.png -o o.png --field 2", 2, "--field"},
+       {"render a.png -o o.png --jobs 257", 2, "--jobs"},
+       {"render a.png -o o.png -j 0", 2, "--jobs"},
+       {"render a.png", 2, "--output is required"},
+       {"mask import x.png", 2, "--project is required"},
+       {"project show p --lightness 1,5,3,9", 2, "--lightness: lightness breakpoints must be in"},
+       {"mask paint", 2, "unknown command \"paint\"\n(mattix mask --help"},
+       {"bogus -o x", 2, "unknown command \"bogus\"\n(mattix --help"},
+       {"", 2, "A subcommand is required"}},
+      nullptr, KeyPick);
   EXPECT_EQ(ReadFileText(k), before);
   EXPECT_FALSE(std::filesystem::exists(none));
 
-  EXPECT_EQ(Mattix("--version").out, "mattix " MATTIX_VERSION "\n");
+  EXPECT_EQ(RunMattix("--version").out, "mattix " MATTIX_VERSION "\n");
 }
 
 TEST(Commands, RenderOptionsReachTheRenderer) {
@@ -119,19 +129,191 @@ TEST(Commands, RenderOptionsReachTheRenderer) {
     seen.push_back(o);
     return 0;
   };
-  ASSERT_EQ(Mattix("render shot_%04d.png -o keyed_%04d.png --project key.json --softness 10 "
-                   "--spill=50 --lightness 0,5,95,100 --field 1 --matte matte.mov "
-                   "--preview prev.webm -j 3 --force",
-                   render)
+  ASSERT_EQ(RunMattix("render shot_%04d.png -o keyed_%04d.png --project key.json --softness 10 "
+                      "--spill=50 --lightness 0,5,95,100 --field 1 --matte matte.mov "
+                      "--preview prev.webm -j 3 --force",
+                      render)
                 .status,
             0);
-  ASSERT_EQ(Mattix("render in.png -o out.png --jobs 256", render).status, 0);
+  ASSERT_EQ(RunMattix("render in.png -o out.png --jobs 256", render).status, 0);
   RenderOptions full, plain;
   full.input = "shot_%04d.png", full.output = "keyed_%04d.png", full.project = "key.json";
   full.matte = "matte.mov", full.preview = "prev.webm", full.field = 1, full.jobs = 3;
   full.overrides = {10.0, 50.0, std::array<double, 4>{0, 5, 95, 100}}, full.force = true;
   plain.input = "in.png", plain.output = "out.png", plain.jobs = 256;
   EXPECT_EQ(seen, (std::vector<RenderOptions>{full, plain}));
+}
+
+// `mattix key pick` and `mattix key clear` end to end through the built
+// effect module: a picked colour is keyed by the next `mattix render` of the
+// project, a far colour is not, --disc keys the picked colour's neighbours
+// on the wheel too, and clearing leaves nothing keyed.
+// Runs `mattix LINE` with the module's commands: its exit status.
+int Mattix(const std::string& line) { return testing::RunMattix(line, Render, KeyPick).status; }
+
+// The colours of the test frame, left to right: the key, a neighbour of it
+// on the wheel (a hue 1.5 degrees away: about three wheel pixels, inside a
+// disc but not the picked pixel), and a far magenta.
+constexpr std::array<std::array<std::uint8_t, 3>, 3> kColours = {
+    {{0, 200, 0}, {0, 200, 5}, {200, 0, 200}}};
+
+TEST(KeyCommand, PickedColoursAreKeyedByTheNextRender) {
+  testing::TempDir dir;
+  BgraImage frame(int(kColours.size()), 1);
+  for (std::size_t i = 0; i < kColours.size(); ++i)
+    for (std::size_t c = 0; c < 4; ++c) frame.pixels[i * 4 + c] = c < 3 ? kColours[i][2 - c] : 255;
+  dir.Write("in.png", EncodePng(frame, ""));
+  // A sequence whose frame 3 is the test frame and frame 2 is black.
+  dir.Write("seq_02.png", EncodePng(BgraImage(int(kColours.size()), 1), ""));
+  dir.Write("seq_03.png", EncodePng(frame, ""));
+  const std::string project = dir / "key.json";  // missing: created by the first pick
+  struct Step {
+    std::string line;
+    std::array<bool, 3> keyed;  // alpha 0 for each colour, else 255
+  };
+  const Step steps[] = {
+      {"key pick --at " + dir / "in.png" + ":0,0", {true, false, false}},
+      {"key clear", {false, false, false}},
+      {"key pick --colour 0,200,0 --disc", {true, true, false}},
+      {"key clear", {false, false, false}},
+      {"key pick --colour 0,200,0 --at " + dir / "seq_%02d.png" + ":2,0 --frame 3",
+       {true, false, true}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.line);
+    ASSERT_EQ(Mattix(step.line + " --project " + project), 0);
+    ASSERT_EQ(
+        Mattix("render -f " + dir / "in.png" + " -o " + dir / "out.png" + " --project " + project),
+        0);
+    const BgraImage out = ReadPng(dir / "out.png");
+    for (std::size_t i = 0; i < kColours.size(); ++i)
+      EXPECT_EQ(out.pixels[i * 4 + 3], step.keyed[i] ? 0 : 255) << "colour " << i;
+  }
+}
+
+GreyImage RandomMask(unsigned seed) {
+  std::mt19937 rng(seed);
+  GreyImage m(wheel::kWidth, wheel::kHeight);
+  // Patches of constant value (runs) and noise (literals).
+  for (int y = 0; y < m.height; ++y)
+    for (int x = 0; x < m.width; ++x)
+      m.Row(y)[x] = ((x / 16 + y / 8) % 3 == 0) ? std::uint8_t(rng()) : std::uint8_t((x / 30) * 36);
+  return m;
+}
+
+TEST(MaskRecord, PicturesRoundTripWithTheBottomRowFirst) {
+  GreyImage white(wheel::kWidth, wheel::kHeight);
+  std::fill(white.pixels.begin(), white.pixels.end(), 255);
+  for (const GreyImage& p :
+       {GreyImage(wheel::kWidth, wheel::kHeight), RandomMask(2), white, SampleMaskPicture()}) {
+    const std::vector<std::uint8_t> record = MaskRecordFromPicture(p, "w.png");
+    const auto rows =
+        pixmill_test::ReferenceDecode({record.begin() + 144, record.end()}, 241, 209, 244);
+    ASSERT_TRUE(rows.has_value());
+    for (int row = 0; row < 209; ++row)
+      ASSERT_TRUE(std::equal(p.Row(208 - row), p.Row(208 - row) + 241, rows->begin() + row * 244))
+          << row;
+    EXPECT_EQ(PictureFromMaskRecord(record, "key.json").pixels, p.pixels);
+  }
+  // Empty records (none, or the zero header) are valid and key nothing; a cut one is damaged.
+  for (std::size_t size : {0u, 144u}) {
+    EXPECT_EQ(PictureFromMaskRecord(std::vector<std::uint8_t>(size), "key.json").pixels,
+              std::vector<std::uint8_t>(241 * 209));
+    EXPECT_NO_THROW(ValidateMaskRecord(std::vector<std::uint8_t>(size), "key.json"));
+  }
+  std::vector<std::uint8_t> damaged = MaskRecordFromPicture(RandomMask(4), "w.png");
+  damaged.resize(damaged.size() - 10);
+  for (const std::string& e :
+       {testing::ErrorOf([&] { PictureFromMaskRecord(damaged, "key.json"); }),
+        testing::ErrorOf([&] { ValidateMaskRecord(damaged, "key.json"); })})
+    EXPECT_EQ(e, "key.json: the chroma mask record is damaged and cannot be decoded");
+}
+
+// A painted pixel's brightness is its key weight, whatever its hue and alpha;
+// what was ignored is reported.
+TEST(MaskRecord, LevelsFromColourPictures) {
+  const struct {
+    std::array<std::uint8_t, 4> bgra;
+    std::uint8_t level;
+    bool colour, alpha;
+  } cases[] = {
+      {{0, 255, 0, 255}, 255, true, false},  // full green keys fully
+      {{90, 90, 90, 255}, 90, false, false}, {{10, 0, 200, 255}, 200, true, false},
+      {{70, 70, 70, 0}, 70, false, true},  // transparent: alpha ignored
+      {{0, 0, 0, 255}, 0, false, false},
+  };
+  for (const auto& c : cases) {
+    BgraImage p(1, 1);
+    std::copy(c.bgra.begin(), c.bgra.end(), p.pixels.begin());
+    IgnoredInPicture ignored;
+    const std::uint8_t level = MaskLevelsFromPicture(p, &ignored).pixels[0];
+    EXPECT_EQ(std::tuple(level, ignored.colour, ignored.alpha),
+              std::tuple(c.level, c.colour, c.alpha));
+  }
+}
+
+// The guide shows the wheel's hue where the mask keys nothing, the same hue
+// lifted towards white where it keys fully, and black outside the hexagon.
+TEST(MaskRecord, GuideShowsHuesUnderTheMask) {
+  GreyImage mask(wheel::kWidth, wheel::kHeight);
+  const wheel::Position green = wheel::PositionOf(1.0f / 3, 0.9f);
+  const wheel::Position blue = wheel::PositionOf(2.0f / 3, 0.9f);
+  mask.Row(208 - blue.row)[blue.column] = 255;
+  const BgraImage guide = MaskGuidePicture(mask);
+  const auto at = [&](wheel::Position p) { return guide.Row(208 - p.row) + p.column * 4; };
+  const std::uint8_t* g = at(green);  // B, G, R
+  EXPECT_TRUE(g[1] >= 100 && g[1] <= 128 && g[0] < 40 && g[2] < 40)
+      << int(g[0]) << " " << int(g[1]) << " " << int(g[2]);
+  const std::uint8_t* b = at(blue);
+  EXPECT_TRUE(b[0] > b[1] && b[0] > b[2] && b[1] >= 191 && b[2] >= 191)
+      << int(b[0]) << " " << int(b[1]) << " " << int(b[2]);
+  EXPECT_EQ(guide.Row(0)[0] + guide.Row(0)[1] + guide.Row(0)[2], 0);
+}
+
+// Arcs of keyed hue, named by colour; an arc through red is one arc.
+TEST(MaskRecord, SummaryNamesTheKeyedHues) {
+  const auto arcs = [](std::vector<float> centres) {
+    return WheelMaskPicture([centres](float h, float s) {
+      for (float c : centres)
+        if (s > 0.5f && std::fabs(h - c - std::round(h - c)) < 0.03f) return 255;
+      return 0;
+    });
+  };
+  const struct {
+    GreyImage mask;
+    std::vector<std::string> names;  // in the summary, one arc each
+  } cases[] = {
+      {GreyImage(wheel::kWidth, wheel::kHeight), {}},
+      {arcs({1.0f / 3}), {"(green)"}},
+      {arcs({0.0f}), {"(red)"}},
+      {arcs({0.0f, 2.0f / 3}), {"(red)", "(blue)"}},
+  };
+  for (const auto& c : cases) {
+    const std::string text = MaskSummary(c.mask);
+    std::size_t arcsSeen = 0;
+    for (std::size_t at = text.find(" degrees"); at != std::string::npos;
+         at = text.find(" degrees", at + 1))
+      ++arcsSeen;
+    EXPECT_EQ(arcsSeen, c.names.size()) << text;
+    for (const std::string& name : c.names) EXPECT_TRUE(testing::Holds(text, name));
+    EXPECT_EQ(c.names.empty(), text == "nothing keyed") << text;
+  }
+}
+
+// The shipped samples/ hold the generator's mask; how they key the picture
+// is pinned by the golden renders of the host test.
+TEST(SampleScene, SamplesHoldTheGeneratorsMask) {
+  const std::string samples = std::string(MATTIX_SOURCE_DIR) + "/samples/";
+  const ProjectSettings project = ReadProject(samples + "key.json");
+  EXPECT_EQ(project.softness, 0.0);
+  EXPECT_EQ(project.spillSuppression, 100.0);
+  const GreyImage mask = PictureFromMaskRecord(project.chromaMask, "key.json");
+  EXPECT_EQ(mask.pixels, SampleMaskPicture().pixels)
+      << "samples/ is stale: run mattix_samplegen samples";
+  const BgraImage maskPicture = ReadPng(samples + "green-mask.png");
+  ASSERT_EQ(maskPicture.width, 241);
+  for (std::size_t i = 0; i < mask.pixels.size(); ++i)
+    ASSERT_EQ(maskPicture.pixels[i * 4], mask.pixels[i]);
 }
 
 }  // namespace

@@ -1,28 +1,50 @@
 // Frames in and out. Sequence patterns against printf and the frames found
 // on disk; the preview kernel against its reference and the matte; then
 // renders: matte and preview, the same files for any number of jobs, broken
-// frames named with nothing after them written, output safety, and one
-// video round trip.
+// frames named with nothing after them written, and one video round trip;
+// child processes, and video errors through ffmpeg. Output safety: a
+// temporary beside the output renamed into place, nothing left behind when
+// abandoned or interrupted, no overwrite without --force (also at the
+// rename), and never an input as output, however spelt. The job pool:
+// results in order with bounded look-ahead, and failures that sink exactly
+// the items before the first failing one, whatever the number of jobs; and
+// the progress line's text.
 #include "host/cli/CliError.h"
 #include "host/cli/Composite.h"
 #include "host/cli/FileBytes.h"
 #include "host/cli/FramePipeline.h"
 #include "host/cli/FrameSequence.h"
+#include "host/cli/JobPool.h"
+#include "host/cli/OutputFile.h"
 #include "host/cli/PngFile.h"
+#include "host/cli/Progress.h"
 #include "host/cli/Subprocess.h"
+#include "host/cli/Video.h"
 #include "tests/cli/TestSupport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <numeric>
+#include <stdexcept>
 #include <tuple>
 
 namespace mattix::cli {
 namespace {
 
-using testing::ErrorOf;
-using testing::Listing;
+using testing::ErrorOf, testing::Listing;
+namespace fs = std::filesystem;
 
 TEST(FrameSequence, PatternsNameFramesAsPrintfDoes) {
   const struct {
@@ -43,7 +65,7 @@ TEST(FrameSequence, PatternsNameFramesAsPrintfDoes) {
   // A width must be zero-padded ("%1d" is refused), and one placeholder only.
   for (const char* path : {"a%s.png", "a%1d.png", "a%00d.png", "a%010d.png", "a%d_%d.png", "a%",
                            "dir%d/x.png", "a%0d.png", "a%-4d.png"})
-    EXPECT_NE(ErrorOf([&] { ParseSequencePattern(path); }).find(path), std::string::npos) << path;
+    EXPECT_TRUE(testing::Holds(ErrorOf([&] { ParseSequencePattern(path); }), path)) << path;
 }
 
 TEST(FrameSequence, ExpandListsCanonicalNamesAndRefusesGaps) {
@@ -73,7 +95,7 @@ TEST(FrameSequence, ExpandListsCanonicalNamesAndRefusesGaps) {
   for (const auto& c : refused) {
     const std::string error = ErrorOf([&] { ExpandSequence(c.first); });
     EXPECT_EQ(error.rfind(c.first + ": ", 0), 0u) << error;
-    EXPECT_NE(error.find(c.second), std::string::npos) << error;
+    EXPECT_TRUE(testing::Holds(error, c.second));
   }
 }
 
@@ -133,40 +155,36 @@ void WriteSequence(const testing::TempDir& dir, int count, int w = 24, int h = 1
     WriteFileAtomically(dir / Numbered("shot_%04d.png", n), EncodePng(Frame(w, h, n), ""), true);
 }
 
-// Renders with FakeKey; returns the error, or "" and the frame count.
+// Renders with FakeKey; returns the error or "(no error)", and the frame count.
 std::string Render(const std::string& input, const std::vector<std::string>& outputs, int jobs,
                    bool force = false, long* frames = nullptr) {
-  try {
+  return ErrorOf([&] {
     std::unique_ptr<FrameReader> reader = FrameReader::Open(input);
     InputFiles inputs;
     for (const std::string& f : reader->files()) inputs.Add(f);
-    std::vector<long> numbers;
-    for (long n = 1; n <= reader->frameCount(); ++n) numbers.push_back(n);
-    std::vector<std::unique_ptr<FrameWriter>> writers;
+    std::vector<long> numbers(std::size_t(reader->frameCount()));
+    std::iota(numbers.begin(), numbers.end(), 1L);
+    std::vector<std::unique_ptr<FrameWriter>> w;
     for (const std::string& path : outputs)
-      writers.push_back(std::make_unique<FrameWriter>(path, reader->width(), reader->height(),
-                                                      reader->frameRate(), force, inputs, numbers));
-    writers.resize(3);
-    const long n = RunFramePipeline(*reader, {writers[0].get(), writers[1].get(), writers[2].get()},
-                                    jobs, FakeKey);
+      w.push_back(std::make_unique<FrameWriter>(path, reader->width(), reader->height(),
+                                                reader->frameRate(), force, inputs, numbers));
+    w.resize(3);
+    const long n = RunFramePipeline(*reader, {w[0].get(), w[1].get(), w[2].get()}, jobs, FakeKey);
     if (frames) *frames = n;
-  } catch (const CliError& e) {
-    return e.what();
-  }
-  return "";
+  });
 }
 
 TEST(FramePipeline, SequenceWithMatteAndPreviewSameFilesForAnyJobs) {
   testing::TempDir in, one, three;
   WriteSequence(in, 7);
-  long frames = 0;
-  ASSERT_EQ(Render(in / "shot_%04d.png", {one / "k_%03d.png", one / "m_%03d.png", one / "p_%d.png"},
-                   1, false, &frames),
-            "");
-  EXPECT_EQ(frames, 7);
-  ASSERT_EQ(Render(in / "shot_%04d.png",
-                   {three / "k_%03d.png", three / "m_%03d.png", three / "p_%d.png"}, 3),
-            "");
+  for (const auto& [dir, jobs] : {std::pair{&one, 1}, {&three, 3}}) {
+    long frames = 0;
+    ASSERT_EQ(
+        Render(in / "shot_%04d.png", {*dir / "k_%03d.png", *dir / "m_%03d.png", *dir / "p_%d.png"},
+               jobs, false, &frames),
+        "(no error)");
+    EXPECT_EQ(frames, 7);
+  }
   ASSERT_EQ(Listing(one.path()).size(), 21u);
   ASSERT_EQ(Listing(one.path()), Listing(three.path()));
   for (const std::string& name : Listing(one.path()))
@@ -211,22 +229,22 @@ TEST(FramePipeline, ExistingOutputsAndInputsAreRefusedBeforeWriting) {
   WriteSequence(in, 3);
   out.Write("k_0002.png", std::string("keep me"));
   std::string error = Render(in / "shot_%04d.png", {out / "k_%04d.png"}, 2);
-  EXPECT_NE(error.find("k_0002.png: already exists (use --force"), std::string::npos) << error;
+  EXPECT_TRUE(testing::Holds(error, "k_0002.png: already exists (use --force"));
   EXPECT_EQ(Listing(out.path()), std::vector<std::string>{"k_0002.png"});
   EXPECT_EQ(ReadFileText(out / "k_0002.png"), "keep me");
   error = Render(in / "shot_%04d.png", {in / "shot_%04d.png"}, 2, true);
-  EXPECT_NE(error.find("shot_0001.png: the output is one of the inputs"), std::string::npos);
+  EXPECT_TRUE(testing::Holds(error, "shot_0001.png: the output is one of the inputs"));
 }
 
 // Sequence -> VP9 with alpha and a ProRes 4444 matte, read back. ProRes keeps
 // 16-bit alpha (exact to 1); VP9 is lossy (alpha within 3).
 TEST(FramePipeline, VideoRoundTrip) {
-  if (!FindOnPath("ffmpeg") || !FindOnPath("ffprobe"))
-    GTEST_SKIP() << "ffmpeg is not installed (apt-get install ffmpeg): video is not tested";
+  MATTIX_SKIP_WITHOUT_FFMPEG("video");
   testing::TempDir in, out;
   WriteSequence(in, 4, 32, 24);
   long frames = 0;
-  ASSERT_EQ(Render(in / "shot_%04d.png", {out / "k.webm", out / "m.mov"}, 2, false, &frames), "");
+  ASSERT_EQ(Render(in / "shot_%04d.png", {out / "k.webm", out / "m.mov"}, 2, false, &frames),
+            "(no error)");
   EXPECT_EQ(frames, 4);
   EXPECT_EQ(Listing(out.path()), (std::vector<std::string>{"k.webm", "m.mov"}));
   for (const auto& [name, tolerance] : {std::pair{"k.webm", 3}, {"m.mov", 1}}) {
@@ -251,8 +269,291 @@ TEST(FramePipeline, VideoRoundTrip) {
   bytes.resize(30);
   in.Write("shot_0003.png", bytes);
   const std::string error = Render(in / "shot_%04d.png", {out / "broken.mov"}, 2);
-  EXPECT_NE(error.find("shot_0003.png: frame 3: "), std::string::npos) << error;
+  EXPECT_TRUE(testing::Holds(error, "shot_0003.png: frame 3: "));
   EXPECT_EQ(Listing(out.path()).size(), 2u) << "no video and no temporary file";
+}
+
+// Child processes: exit statuses and the error tail, a missing program
+// explained, a child that stops reading. Pipes both ways are the video round
+// trip's.
+TEST(Subprocess, StatusesErrorTailAndAChildThatLeft) {
+  const std::tuple<const char*, int, std::string> cases[] = {
+      {"echo first >&2; echo ' oops ' >&2; exit 3", 3, "first\n oops"},
+      {"kill -TERM $$", 128 + 15, ""},
+      // Long output keeps at most 2000 bytes: whole lines, the last ones.
+      {"i=0; while [ $i -lt 3000 ]; do echo line $i >&2; i=$((i+1)); done", 0, "line 2999"}};
+  for (const auto& [script, status, tail] : cases) {
+    Subprocess sh({"sh", "-c", script}, {}, "sh missing");
+    EXPECT_EQ(sh.Wait(), status) << script;
+    const std::string got = sh.ErrorTail();
+    EXPECT_LE(got.size(), 2000u);
+    EXPECT_EQ(got.rfind(got.size() > 100 ? "line " : tail, 0), 0u) << got;
+    EXPECT_EQ(got.substr(got.size() - tail.size()), tail) << script;
+  }
+  EXPECT_EQ(ErrorOf([] { Subprocess({"mattix-no-such-program-x"}, {}, "install x"); }),
+            "install x");
+  // The child exits without reading: the write fails with EPIPE, not SIGPIPE.
+  Subprocess t({"true"}, {true, false}, "true missing");
+  const std::string big(1 << 20, 'x');
+  bool ok = true;
+  for (int i = 0; i < 8 && ok; ++i) ok = t.WriteAll(big.data(), big.size());
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(t.Wait(), 0);
+}
+
+TEST(Video, MissingFfmpegSaysHowToInstallIt) {
+  const FfmpegTools none{"mattix-no-such-ffmpeg", "mattix-no-such-ffprobe"};
+  const VideoInfo info{4, 4, "25", 25.0, -1, "prores", false};
+  const auto write = [&] {
+    VideoWriter("o.mov", "/tmp/x", OutputFormat::ProRes4444, 4, 4, "25", none);
+  };
+  for (const std::string& e : {ErrorOf([&] { ProbeVideo("in.mov", none); }), ErrorOf(write),
+                               ErrorOf([&] { VideoReader("in.mov", info, none); })}) {
+    EXPECT_TRUE(testing::Holds(e, "apt-get install ffmpeg"));
+    EXPECT_TRUE(testing::Holds(e, ".mov"));
+  }
+}
+
+TEST(Video, BadInputsAndFramesAreNamed) {
+  MATTIX_SKIP_WITHOUT_FFMPEG("video");
+  testing::TempDir dir;
+  dir.Write("notes.mov", std::string("this is not a video"));
+  const std::string e = ErrorOf([&] { ProbeVideo(dir / "notes.mov"); });
+  EXPECT_EQ(e.rfind(dir / "notes.mov: cannot read as video", 0), 0u) << e;
+  const std::string missing = ErrorOf([&] { ProbeVideo(dir / "absent.mov"); });
+  EXPECT_EQ(missing.rfind(dir / "absent.mov: ", 0), 0u) << missing;
+  VideoWriter writer(dir / "c.mov", dir / "c.mov", OutputFormat::ProRes4444, 16, 16, "25");
+  writer.WriteFrame(BgraImage(16, 16));
+  const std::string size = ErrorOf([&] { writer.WriteFrame(BgraImage(18, 16)); });
+  EXPECT_TRUE(testing::Holds(size, "c.mov: frame 2: size 18 x 16 differs"));
+}
+
+const std::vector<std::uint8_t> kBytes = {'k', 'e', 'y', 'e', 'd'};
+
+TEST(OutputFile, CommitPutsTheWholeFileInPlaceAndNeedsForceToReplace) {
+  testing::TempDir dir;
+  {
+    OutputFile out(dir / "a.png", false), abandoned(dir / "b.png", false);
+    out.Write(kBytes.data(), 2);
+    // Before the commit only the temporaries exist, beside the outputs.
+    EXPECT_EQ(Listing(dir.path()).size(), 2u);
+    EXPECT_FALSE(fs::exists(dir / "a.png"));
+    EXPECT_EQ(fs::path(out.temporaryPath()).parent_path(), dir.path());
+    out.Write(kBytes.data() + 2, 3);
+    out.Commit();
+  }
+  EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"a.png"});
+  EXPECT_EQ(ReadFileBytes(dir / "a.png"), kBytes);
+  // New files get 0666 less the umask, like any file the user creates.
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  EXPECT_EQ(fs::status(dir / "a.png").permissions(), fs::perms(0666 & ~mask));
+  // Existing files need --force, even when they appear during the render.
+  dir.Write("a.png", std::string("old"));
+  WriteFileAtomically(dir / "a.png", kBytes, true);
+  EXPECT_EQ(ReadFileText(dir / "a.png"), "keyed");
+  auto out = std::make_unique<OutputFile>(dir / "b.png", false);
+  out->Write(kBytes.data(), kBytes.size());
+  dir.Write("b.png", std::string("someone else's"));
+  EXPECT_TRUE(testing::Holds(ErrorOf([&] { out->Commit(); }), "already exists"));
+  out.reset();
+  EXPECT_EQ(ReadFileText(dir / "b.png"), "someone else's");
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"a.png", "b.png"}));
+  fs::create_directory(dir / "sub");
+  // A folder under a file cannot be made; a missing folder is.
+  for (const std::string& p : {dir / "a.png/x.png", dir / "sub", dir / "sub/"})
+    EXPECT_TRUE(testing::Holds(ErrorOf([&] { OutputFile o(p, true); }), p)) << p;
+  WriteFileAtomically(dir / "new/deeper/c.png", kBytes, false);
+  EXPECT_EQ(ReadFileText(dir / "new/deeper/c.png"), "keyed");
+}
+
+TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
+  testing::TempDir dir;
+  dir.Write("in.png", std::string("x"));
+  dir.Write("other.png", std::string("y"));
+  fs::create_directory(dir / "sub");
+  fs::create_hard_link(dir / "in.png", dir / "hard.png");
+  fs::create_symlink(dir / "in.png", dir / "soft.png");
+  InputFiles inputs;
+  inputs.Add(dir / "in.png");
+  for (const char* p : {"in.png", "./in.png", "sub/../in.png", "hard.png", "soft.png"})
+    EXPECT_TRUE(testing::Holds(ErrorOf([&] { CheckOutputAllowed(dir / p, true, inputs); }),
+                               "one of the inputs"))
+        << p;
+  EXPECT_NO_THROW(CheckOutputAllowed(dir / "new.png", false, inputs));
+  EXPECT_NO_THROW(CheckOutputAllowed(dir / "other.png", true, inputs));
+  const std::pair<std::string, const char*> refused[] = {
+      {ErrorOf([&] { CheckOutputAllowed(dir / "other.png", false, inputs); }), "--force"},
+      {ErrorOf([&] { CheckOutputAllowed(dir / "sub", true, inputs); }), "folder"},
+      {ErrorOf([&] { inputs.Add(dir / "nope.png"); }), "nope.png"}};
+  for (const auto& [error, part] : refused) EXPECT_TRUE(testing::Holds(error, part));
+}
+
+TEST(OutputFile, InterruptRemovesTemporaryFiles) {
+  testing::TempDir dir;
+  int err[2];
+  ASSERT_EQ(::pipe(err), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::dup2(err[1], STDERR_FILENO);
+    InstallInterruptCleanup();
+    OutputFile a(dir / "a.png", false), b(dir / "b.png", false);
+    a.Write(kBytes.data(), kBytes.size());
+    std::raise(SIGTERM);
+    ::_exit(0);  // not reached: the handler ends the process by the signal
+  }
+  ::close(err[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_TRUE(Listing(dir.path()).empty());
+  char said[256] = {};
+  EXPECT_GT(::read(err[0], said, sizeof said - 1), 0);
+  ::close(err[0]);
+  EXPECT_TRUE(testing::Holds(
+      said, "mattix: interrupted: the render stopped; files it had finished are kept"));
+}
+
+// A render killed outright (no handler runs) leaves its temporary file; the
+// next output in that folder removes it, and only files whose process is
+// gone and whose lock is free.
+TEST(OutputFile, StaleTemporaryFilesOfKilledRendersAreRemoved) {
+  testing::TempDir dir;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    OutputFile k(dir / "k.png", false);
+    k.Write(kBytes.data(), kBytes.size());
+    std::raise(SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(Listing(dir.path()).size(), 1u);  // the killed render's
+  const std::string dead = std::to_string(child);
+  const std::string locked = ".x.png.mattix-" + dead + "-abcdef";
+  const std::string kept[] = {".k.png.mattix-1-abcdef",  // process 1 is alive
+                              locked, ".notes.mattix-" + dead, ".k.png.mattix-" + dead + "-abc"};
+  for (const std::string& name : kept) dir.Write(name, std::string("x"));
+  const int fd = ::open((dir / locked).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  WriteFileAtomically(dir / "k.png", kBytes, false);
+  ::close(fd);
+  std::vector<std::string> expected(std::begin(kept), std::end(kept));
+  expected.push_back("k.png");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Listing(dir.path()), expected);
+}
+
+TEST(JobPool, ResultsInOrderAndFailuresDeterministic) {
+  const struct {
+    long failSource, failSink;
+    std::vector<long> failWork;
+    long sunk;
+    std::string error;
+  } cases[] = {// clang-format off
+      {-1, -1, {}, 40, ""}, {-1, -1, {7}, 7, "work failed at 7"},
+      // The lowest index wins, whether it fails last (9, 5) or first (2, 6).
+      {-1, -1, {9, 5}, 5, "work failed at 5"}, {-1, -1, {2, 6}, 2, "work failed at 2"},
+      {-1, -1, {0}, 0, "work failed at 0"}, {11, -1, {}, 11, "source failed at 11"},
+      {12, -1, {3}, 3, "work failed at 3"}, {-1, 4, {}, 4, "sink failed at 4"}};
+  // clang-format on
+  for (int jobs : {1, 3, 8})
+    for (const auto& c : cases) {
+      // Items 0 to 39 (the source says it has ended at 40); work(i) = i * i
+      // after an uneven pause (item 9 ends before 5, 2 before 6); each step
+      // fails where the case says.
+      std::atomic<long> sunk{0};
+      std::atomic<int> inSource{0};
+      long sourced = 0;
+      std::string error;
+      try {
+        RunOrdered<long, long>(
+            jobs,
+            [&](long i) -> std::optional<long> {
+              EXPECT_EQ(inSource.fetch_add(1), 0) << "source called concurrently";
+              EXPECT_EQ(i, sourced++) << "source called out of order";
+              EXPECT_LE(i - sunk.load(), 2L * jobs) << "too many items in flight";
+              std::this_thread::sleep_for(std::chrono::microseconds(50));  // a window for races
+              inSource.fetch_sub(1);
+              if (i == c.failSource) throw CliError("source failed at " + std::to_string(i));
+              return i < 40 ? std::optional<long>(i) : std::nullopt;
+            },
+            [&](long i, long&& v) {
+              std::this_thread::sleep_for(std::chrono::microseconds((i * 7919) % 13 * 150));
+              if (std::count(c.failWork.begin(), c.failWork.end(), i))
+                throw CliError("work failed at " + std::to_string(i));
+              return v * v;
+            },
+            [&](long i, long&& v) {
+              if (i == c.failSink) throw std::runtime_error("sink failed at " + std::to_string(i));
+              EXPECT_EQ(i, sunk.load()) << "sunk out of order";
+              EXPECT_EQ(v, i * i);
+              sunk.fetch_add(1);
+            });
+      } catch (const std::exception& e) {
+        error = e.what();
+      }
+      EXPECT_EQ(error, c.error) << "jobs " << jobs;
+      EXPECT_EQ(sunk.load(), c.sunk) << c.error << ", jobs " << jobs;
+      EXPECT_TRUE(c.sunk < 40 || sourced == 41) << sourced;  // at 40 the source said it ended
+    }
+}
+
+// Two frames in flight per job, 32 bytes a pixel each, within half of the
+// memory: the expected counts worked out by hand.
+TEST(JobPool, JobsAreLoweredToFitTheMemory) {
+  constexpr std::uint64_t GiB = std::uint64_t(1) << 30;
+  const struct {
+    int jobs, width, height;
+    std::uint64_t memory;
+    int expected;
+  } cases[] = {{8, 1920, 1080, 16 * GiB, 8},  // 132 MB a job, 8 GiB to spend
+               {8, 8192, 8192, 16 * GiB, 2},  // 4 GiB a job
+               {8, 8192, 8192, 15 * GiB, 1},  {8, 8192, 8192, 4 * GiB, 1},
+               {3, 16384, 4096, 64 * GiB, 3}, {5, 8192, 4320, 0, 5},  // memory unknown
+               {256, 4, 4, 1 * GiB, 256}};
+  for (const auto& c : cases)
+    EXPECT_EQ(JobsWithinMemory(c.jobs, c.width, c.height, c.memory), c.expected)
+        << c.jobs << " jobs, " << c.width << " x " << c.height;
+  EXPECT_GT(PhysicalMemoryBytes(), 0u);
+}
+
+TEST(Progress, Format) {
+  const struct {
+    long done, total;
+    double elapsed;
+    const char* text;
+  } cases[] = {{12, 100, 0.5, "frame 12/100  24.0 fps  0:04 left"},  // 88 / 24 = 3.7 s
+               {0, 100, 1.0, "frame 0/100  -- fps"},
+               {50, -1, 2.0, "frame 50  25.0 fps"},
+               {1, 10000, 1.0, "frame 1/10000  1.0 fps  2:46:39 left"},  // 9999 s
+               {30, 90, 60.0, "frame 30/90  0.5 fps  2:00 left"}};
+  for (const auto& c : cases) EXPECT_EQ(ProgressLine::Format(c.done, c.total, c.elapsed), c.text);
+}
+
+// Every state is drawn once: the quick second update is skipped, the last
+// frame is drawn, Finish only ends the line; a line left by an error ends.
+TEST(Progress, EachStateDrawnOnceAndTheLineEnded) {
+  double now = 0;
+  std::string text;
+  {
+    ProgressLine line(
+        3, true, [&] { return now; }, [&](const std::string& t) { text += t; });
+    for (const double at : {1.0, 1.1, 1.2}) {
+      now = at;
+      line.Update(long(std::lround((at - 0.9) * 10)));
+    }
+    line.Finish();
+  }
+  EXPECT_EQ(text, "\rframe 1/3  1.0 fps  0:02 left\x1b[K\rframe 3/3  2.5 fps\x1b[K\n");
+  text.clear();
+  {
+    ProgressLine line(
+        3, true, [&] { return now; }, [&](const std::string& t) { text += t; });
+    line.Update(1);
+  }
+  EXPECT_EQ(text.back(), '\n');
 }
 
 }  // namespace

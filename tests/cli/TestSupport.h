@@ -2,6 +2,7 @@
 // Small helpers shared by the tests of the command.
 #include "host/cli/CliError.h"
 #include "host/cli/Commands.h"
+#include "host/cli/Subprocess.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +26,8 @@ struct CommandResult {
   std::string out, err;
 };
 
-// Runs `mattix LINE` (arguments split at spaces) with the given handlers,
-// capturing its output.
+// Runs `mattix LINE` (arguments split at spaces) in-process with the given
+// handlers, capturing its output.
 inline CommandResult RunMattix(const std::string& line, const RenderHandler& render = nullptr,
                                const KeyPickHandler& keyPick = nullptr) {
   std::istringstream words("mattix " + line);
@@ -39,6 +40,35 @@ inline CommandResult RunMattix(const std::string& line, const RenderHandler& ren
   std::string out = ::testing::internal::GetCapturedStdout();
   return {status, out, ::testing::internal::GetCapturedStderr()};
 }
+
+// Whether `text` holds `part`; a failure shows both.
+inline ::testing::AssertionResult Holds(const std::string& text, const std::string& part) {
+  if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "\"" << part << "\" is not in:\n" << text;
+}
+
+// A command line that fails: its exit status and a part of its message.
+struct Refusal {
+  std::string line;
+  int status;
+  std::string message;
+};
+
+// Each line exits with its status and one message, "mattix: ..." holding its part.
+inline void ExpectRefusals(const std::vector<Refusal>& cases, const RenderHandler& render = nullptr,
+                           const KeyPickHandler& keyPick = nullptr) {
+  for (const Refusal& c : cases) {
+    const CommandResult r = RunMattix(c.line, render, keyPick);
+    EXPECT_EQ(r.status, c.status) << c.line << "\n" << r.err;
+    EXPECT_EQ(r.err.rfind("mattix: ", 0), 0u) << r.err;
+    EXPECT_TRUE(Holds(r.err, c.message)) << c.line;
+  }
+}
+
+// Skips a test that needs ffmpeg and ffprobe when they are missing, naming what goes untested.
+#define MATTIX_SKIP_WITHOUT_FFMPEG(untested)                                         \
+  if (!::mattix::cli::FindOnPath("ffmpeg") || !::mattix::cli::FindOnPath("ffprobe")) \
+  GTEST_SKIP() << "ffmpeg is not installed (apt-get install ffmpeg): " untested " is not tested"
 
 // The message of the CliError that `f` throws, or "(no error)".
 inline std::string ErrorOf(const std::function<void()>& f) {

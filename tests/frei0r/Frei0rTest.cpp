@@ -82,28 +82,26 @@ TEST(Frei0rPlugin, IsABgraFilterWithItsParametersInHostOrder) {
   EXPECT_EQ(params, "0: project=4 softness=1 spill=1 matte=0");  // 0: BGRA8888
 }
 
-struct KeyCase {
-  std::optional<double> softness, spill;  // set on the instance when given
-  bool matte;
-  std::vector<std::string> flags;  // of `mattix render` to the same effect
-  double read[2];                  // softness and spill as the instance reads them back
-};
-
 TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
-  const KeyCase cases[] = {
+  const struct {
+    std::optional<double> softness, spill;  // set on the instance when given
+    bool matte;
+    std::vector<std::string> flags;  // of `mattix render` to the same effect
+    std::vector<double> read;        // softness and spill as the instance reads them back
+  } cases[] = {
       {{}, {}, false, {}, {0.0, 1.0}},  // the project's values until set
       {0.5, {}, false, {"--softness", "50"}, {0.5, 1.0}},
       {{}, 0.6, false, {"--spill", "60"}, {0.0, 0.6}},
       {7.0, {}, true, {"--softness", "100"}, {1.0, 1.0}},  // clamped to 1
   };
-  for (const KeyCase& c : cases) {
+  for (const auto& c : cases) {
     const Instance instance = Make(Sample().width, Sample().height);
     if (c.softness) Set(instance, 1, *c.softness);
     if (c.spill) Set(instance, 2, *c.spill);
     Set(instance, 3, c.matte ? 0.5 : 0.49);  // frei0r: true from 0.5
-    double read[2];
-    for (int i : {0, 1}) F0R(f0r_get_param_value)(instance.get(), &read[i], i + 1);
-    EXPECT_EQ(std::vector(read, read + 2), std::vector(c.read, c.read + 2));
+    std::vector<double> read(2);
+    for (int i : {0, 1}) F0R(f0r_get_param_value)(instance.get(), &read[std::size_t(i)], i + 1);
+    EXPECT_EQ(read, c.read);
     const BgraImage expected = Render(c.flags, c.matte);
     EXPECT_EQ(Update(instance.get(), Sample()).pixels, expected.pixels) << c.flags.size();
     EXPECT_EQ(Update(instance.get(), Sample()).pixels, expected.pixels);  // and the next frame
@@ -152,7 +150,7 @@ TEST(Frei0rPlugin, PassesFramesThroughWithoutAUsableProject) {
     EXPECT_EQ(Update(instance.get(), Sample()).pixels, Sample().pixels) << path;
     EXPECT_EQ(Update(instance.get(), Sample()).pixels, Sample().pixels) << path;
     const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find("pass through unkeyed"), std::string::npos) << path;
+    EXPECT_TRUE(testing::Holds(said, "pass through unkeyed")) << path;
     EXPECT_EQ(said.find("mattix:"), said.rfind("mattix:")) << said;
   }
   const Instance instance = Make(Sample().width, Sample().height, dir / "bad.json");

@@ -1,24 +1,33 @@
 // The reference host over the built module: its load errors, and `mattix
 // render` with golden renders of the shipped sample, alone and as a sequence
-// keyed by two jobs. The host objects and the module's API are tested by the
-// plug-in tests through it; sequences, corrupt frames and video are the frame
-// pipeline's, tested with it.
+// keyed by two jobs, instances keying at once, the inputs it refuses (the
+// video size limit too), a shot rendered in chunks (--frames) that equals
+// one run (and its preview may be any video format), and a sequence with a
+// gap rendered with --allow-gaps. The host objects and the module's API are
+// tested by the plug-in tests through it; sequences, corrupt frames and video
+// are the frame pipeline's, tested with it.
 #include "host/HostError.h"
 #include "host/HostModule.h"
 #include "host/Image.h"
 #include "host/cli/Commands.h"
 #include "host/cli/EffectSettings.h"
 #include "host/cli/FileBytes.h"
+#include "host/cli/FrameReader.h"
 #include "host/cli/PngFile.h"
 #include "host/cli/RenderCommand.h"
+#include "host/cli/Subprocess.h"
+#include "host/cli/Video.h"
 #include "tests/cli/TestSupport.h"
 #include "tests/plugin/ModuleFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -33,7 +42,7 @@ TEST(HostModuleLoad, ErrorsNameThePathOrTheMissingEntryPoint) {
       h::CHostModule::Load(path);
       ADD_FAILURE() << path << " was loaded";
     } catch (const h::HostError& error) {
-      EXPECT_NE(std::string(error.what()).find(named), std::string::npos) << error.what();
+      EXPECT_TRUE(mattix::cli::testing::Holds(error.what(), named));
     }
   }
 }
@@ -46,9 +55,9 @@ namespace {
 namespace fs = std::filesystem;
 const std::string kSamples = std::string(MATTIX_SOURCE_DIR) + "/samples/";
 
-// The error of a render, or "(no error)".
-std::string RunRender(const std::vector<std::string>& args) {
-  return testing::ErrorOf([&] { RenderCommand(args); });
+// `mattix render ARGS` through the built module.
+testing::CommandResult Mattix(const std::string& args) {
+  return testing::RunMattix("render " + args, Render);
 }
 
 // 64-bit FNV-1a of the decoded pixels (not of the PNG bytes, which depend on
@@ -91,10 +100,12 @@ class GoldenRender : public ::testing::TestWithParam<GoldenCase> {};
 TEST_P(GoldenRender, KeyedSampleMatchesTheRecordedPicture) {
   const GoldenCase& c = GetParam();
   testing::TempDir dir;
-  std::vector<std::string> args = {kSamples + "greenscreen.png", "-o", dir / "keyed.png",
-                                   "--project", kSamples + "key.json"};
-  args.insert(args.end(), c.flags.begin(), c.flags.end());
-  ASSERT_EQ(RunRender(args), "(no error)");
+  std::string flags;
+  for (const std::string& f : c.flags) flags += " " + f;
+  ASSERT_EQ(Mattix(kSamples + "greenscreen.png -o " + dir / "keyed.png --project " + kSamples +
+                   "key.json" + flags)
+                .status,
+            0);
   const BgraImage in = ReadPng(kSamples + "greenscreen.png");
   const BgraImage out = ReadPng(dir / "keyed.png");
   ASSERT_EQ(out.pixels.size(), in.pixels.size());
@@ -116,21 +127,15 @@ TEST_P(GoldenRender, KeyedSampleMatchesTheRecordedPicture) {
     transparent += out.pixels[i] == 0;
     opaque += out.pixels[i] == 255;
   }
-  const std::uint64_t hash = Fnv1a(out.pixels);
-  if (hash == c.hash && transparent == c.transparent && opaque == c.opaque) return;
-  const std::string kept = fs::absolute(std::string("golden-") + c.name + ".png").string();
-  fs::copy_file(dir / "keyed.png", kept, fs::copy_options::overwrite_existing);
-  std::string flags;
-  for (const std::string& f : c.flags) flags += " " + f;
-  ADD_FAILURE()
-      << std::hex << "render differs from its golden: hash 0x" << hash << " (golden 0x" << c.hash
-      << std::dec << "), " << transparent << " transparent and " << opaque
-      << " opaque pixels (golden " << c.transparent << " and " << c.opaque
-      << ").\nLook at the render, kept at " << kept << ", and at the golden's, made at "
-      << "the commit that recorded it by\n  build/host/cli/mattix render samples/greenscreen.png "
-      << "--project samples/key.json" << flags << " -o ref.png\nand compare them, e.g. "
-      << "ffmpeg -i ref.png -i " << kept << " -filter_complex blend=all_mode=difference "
-      << "diff.png. Record new values only for a render looked at and a change explained.";
+  // On a difference, look at the render and at the golden's (made at the
+  // commit that recorded it); record new values only for a change explained.
+  EXPECT_EQ(std::tuple(Fnv1a(out.pixels), transparent, opaque),
+            std::tuple(c.hash, c.transparent, c.opaque))
+      << "hash, transparent and opaque pixels differ from the golden's; the render is kept at "
+      << fs::absolute(std::string("golden-") + c.name + ".png");
+  if (HasFailure())
+    fs::copy_file(dir / "keyed.png", std::string("golden-") + c.name + ".png",
+                  fs::copy_options::overwrite_existing);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sample, GoldenRender, ::testing::ValuesIn(kGoldens),
@@ -142,9 +147,10 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
   testing::TempDir dir;
   const std::vector<std::uint8_t> sample = EncodePng(ReadPng(kSamples + "greenscreen.png"), "");
   for (int n = 1; n <= 4; ++n) dir.Write("in_000" + std::to_string(n) + ".png", sample);
-  ASSERT_EQ(RunRender({dir / "in_%04d.png", "-o", dir / "out_%04d.png", "--project",
-                       kSamples + "key.json", "--jobs", "2"}),
-            "(no error)");
+  ASSERT_EQ(Mattix(dir / "in_%04d.png -o " + dir / "out_%04d.png --project " + kSamples +
+                   "key.json --jobs 2")
+                .status,
+            0);
   for (int n = 1; n <= 4; ++n)
     EXPECT_EQ(Fnv1a(ReadPng(dir / ("out_000" + std::to_string(n) + ".png")).pixels),
               kGoldens[0].hash)
@@ -199,16 +205,6 @@ TEST(RenderCommand, InstancesKeyingAtOnceMatchKeyingAlone) {
   EXPECT_EQ(mismatches, std::vector<int>(instances.size(), 0));
 }
 
-// `mattix render ARGS` as the command runs it: exit status and standard error.
-std::pair<int, std::string> MattixRender(std::vector<std::string> args) {
-  args.insert(args.begin(), {"mattix", "render"});
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  ::testing::internal::CaptureStderr();
-  const int status = CommandMain(int(argv.size()), argv.data(), Render);
-  return {status, ::testing::internal::GetCapturedStderr()};
-}
-
 // Inputs that cannot be keyed as given end with status 1 and a message
 // naming what is wrong, and leave nothing in the output folder.
 TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
@@ -220,30 +216,137 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
   for (const char* n : {"g_0001.png", "g_0002.png", "g_0004.png"}) dir.Write(n, small);
   dir.Write("damaged.json", R"({"format": "mattix-project", "version": 1, "chromaMask": ")" +
                                 std::string(192, 'A') + R"(AQID"})");
-  const struct {
-    std::vector<std::string> args;
-    std::string error;
-  } cases[] = {
-      {{dir / "wide.png", "-o", dir / "out/k.png"},
-       "wide.png: the picture is 17000 x 4 pixels; Mattix keys frames up to 16384 pixels a side"},
-      {{dir / "g_%04d.png", "-o", dir / "out/k_%04d.png", "--matte", dir / "out/m_%04d.png"},
-       "g_%04d.png: the sequence has a gap: frame " + dir / "g_0003.png is missing"},
-      {{kSamples + "greenscreen.png", "-o", dir / "out/k.png", "--project", dir / "damaged.json"},
-       "damaged.json:1:58: \"chromaMask\" is damaged"},
-      {{dir / "frames", "-o", dir / "out/k_%04d.png"}, "frames: is a folder"}};
-  for (const auto& c : cases) {
-    const auto [status, err] = MattixRender(c.args);
-    EXPECT_EQ(status, 1) << err;
-    EXPECT_NE(err.find(c.error), std::string::npos) << err;
-    EXPECT_TRUE(fs::is_empty(dir / "out")) << c.error;
-  }
+  const std::string sample = kSamples + "greenscreen.png", out = " -o " + dir / "out/k.png";
+  testing::ExpectRefusals(
+      {{"render " + dir / "wide.png" + out, 1,
+        "wide.png: the picture is 17000 x 4 pixels; Mattix keys frames up to 16384 pixels a side"},
+       {"render " + dir / "g_%04d.png -o " + dir / "out/k_%04d.png --matte " +
+            dir / "out/m_%04d.png",
+        1, "g_%04d.png: the sequence has a gap: frame " + dir / "g_0003.png is missing"},
+       {"render " + sample + out + " --project " + dir / "damaged.json", 1,
+        "damaged.json:1:58: \"chromaMask\" is damaged"},
+       {"render " + dir / "frames -o " + dir / "out/k_%04d.png", 1, "frames: is a folder"}},
+      Render);
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
   // Without a mask the render says that nothing is keyed, and nothing is.
-  const auto [status, err] = MattixRender({kSamples + "greenscreen.png", "-o", dir / "out/k.png"});
-  EXPECT_EQ(status, 0);
-  EXPECT_NE(err.find("has no chroma mask: nothing is keyed, the output equals the input"),
-            std::string::npos)
-      << err;
-  EXPECT_EQ(ReadPng(dir / "out/k.png").pixels, ReadPng(kSamples + "greenscreen.png").pixels);
+  const testing::CommandResult r = Mattix(sample + out);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(
+      testing::Holds(r.err, "has no chroma mask: nothing is keyed, the output equals the input"));
+  EXPECT_EQ(ReadPng(dir / "out/k.png").pixels, ReadPng(sample).pixels);
+}
+
+// A video whose frames are larger than the largest frame Mattix keys is
+// refused from what ffprobe reports, before any frame is decoded. The videos
+// are YUV4MPEG2 files: one whole 4:2:0 frame 16400 pixels wide, and a header
+// claiming 8200 x 8200 (more pixels than the limit, each side within it)
+// without its frame data.
+TEST(RenderCommand, VideoLargerThanTheLargestFrameIsRefused) {
+  MATTIX_SKIP_WITHOUT_FFMPEG("the video limit");
+  testing::TempDir dir;
+  fs::create_directories(dir / "out");
+  dir.Write("wide.y4m", "YUV4MPEG2 W16400 H2 F25:1 Ip A1:1 C420jpeg\nFRAME\n" +
+                            std::string(16400 * 2 + 2 * 8200, '\x80'));
+  dir.Write("many.y4m", std::string("YUV4MPEG2 W8200 H8200 F25:1 Ip A1:1 C420jpeg\nFRAME\n"));
+  const std::string limit = " pixels; Mattix keys frames up to 16384 pixels a side and 8192 x 8192";
+  testing::ExpectRefusals({{"render " + dir / "wide.y4m -o " + dir / "out/k.mov", 1,
+                            dir / "wide.y4m: the video's frame is 16400 x 2" + limit},
+                           {"render " + dir / "many.y4m -o " + dir / "out/k.mov", 1,
+                            dir / "many.y4m: the video's frame is 8200 x 8200" + limit}},
+                          Render);
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+// Frames 3 to 9 of noise (every colour, keyed or not, with the sample's soft
+// edges and spill), named f_03.png...
+void WriteNoiseSequence(const testing::TempDir& dir, const std::vector<long>& numbers) {
+  std::mt19937 rng(7);
+  for (long n : numbers) {
+    BgraImage frame(12, 8);
+    for (std::uint8_t& v : frame.pixels) v = std::uint8_t(rng());
+    char name[16];
+    std::snprintf(name, sizeof name, "f_%02ld.png", n);
+    dir.Write(name, EncodePng(frame, ""));
+  }
+}
+
+// A shot rendered in chunks equals one run: the sequence, and a video of the
+// same frames (numbered from 1, two a second, so the last chunk seeks past
+// the 2 seconds it decodes before its first frame) whose chunks start
+// between keyframes (MPEG-4, a keyframe every third frame, B-frames). A frame
+// picked from the video is that frame of the whole video.
+TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
+  testing::TempDir dir;
+  WriteNoiseSequence(dir, {3, 4, 5, 6, 7, 8, 9});
+  const std::string common = " --project " MATTIX_SOURCE_DIR "/samples/key.json";
+  const bool video = FindOnPath("ffmpeg") && FindOnPath("ffprobe");
+  if (video) {
+    Subprocess encode({"sh", "-c",
+                       "cd '" + dir.path() +
+                           "' && ffmpeg -v error -nostdin -framerate 2 -start_number 3 -i "
+                           "f_%02d.png -c:v mpeg4 -g 3 -bf 2 -q:v 2 -pix_fmt yuv420p v.mp4"},
+                      {}, "sh missing");
+    ASSERT_EQ(encode.Wait(), 0);
+  }
+  const struct {
+    std::string input, name;  // outputs name_NN.png
+    std::vector<const char*> chunks;
+    int first, last;
+  } shots[] = {{dir / "f_%02d.png", "seq", {"3-4", "5-7", "8-9"}, 3, 9},
+               {dir / "v.mp4", "video", {"1-2", "3-5", "6-7"}, 1, 7}};
+  for (const auto& shot : shots) {
+    if (shot.name == "video" && !video) continue;
+    // The whole run also writes a preview, which may be a video without alpha.
+    const std::string one = dir / (shot.name + "_one_%02d.png");
+    const std::string preview = video ? " --preview " + dir / (shot.name + ".mp4") : "";
+    ASSERT_EQ(Mattix(shot.input + " -o " + one + preview + common).status, 0);
+    for (const char* chunk : shot.chunks) {
+      const testing::CommandResult r =
+          Mattix(shot.input + " -o " + dir / (shot.name + "_part_%02d.png") + " --frames " + chunk +
+                 common);
+      ASSERT_EQ(r.status, 0) << r.err;
+    }
+    for (int n = shot.first; n <= shot.last; ++n) {
+      const std::string suffix = "_0" + std::to_string(n) + ".png";
+      EXPECT_TRUE(ReadFileText(dir / (shot.name + "_part" + suffix)) ==
+                  ReadFileText(dir / (shot.name + "_one" + suffix)))
+          << shot.name << " frame " << n;
+    }
+  }
+  if (video) {
+    EXPECT_EQ(ProbeVideo(dir / "seq.mp4").frameCount, 7);
+    const VideoInfo info = ProbeVideo(dir / "v.mp4");
+    VideoReader whole(dir / "v.mp4", info);
+    BgraImage frame;
+    for (int n = 1; n <= 5; ++n) ASSERT_TRUE(whole.ReadFrame(frame));
+    EXPECT_EQ(ReadInputFrame(dir / "v.mp4", 5).pixels, frame.pixels);
+    EXPECT_TRUE(testing::Holds(testing::ErrorOf([&] { ReadInputFrame(dir / "v.mp4", 9); }),
+                               "(its frames are 1 to 7)"));
+  }
+  EXPECT_EQ(testing::Listing(dir.path()).size(), video ? 7u * 3 + 3 + 7 * 2 : 7u * 3);
+  const std::string render = "render " + shots[0].input + " -o " + dir / "x_%02d.png";
+  testing::ExpectRefusals(
+      {{render + " --frames 10-12", 1, "--frames 10-12 holds none of its frames (3 to 9)"},
+       {render + " --frames 5-4", 2, "is not a range of frames"},
+       {render + " --frames x", 2, "--frames"}},
+      Render);
+  if (!video)
+    GTEST_SKIP() << "ffmpeg is not installed (apt-get install ffmpeg): chunks of a video "
+                    "are not tested";
+}
+
+TEST(RenderCommand, GapsAllowedWithAWarning) {
+  testing::TempDir dir;
+  WriteNoiseSequence(dir, {1, 2, 4});
+  const std::string line = dir / "f_%02d.png" + " -o " + dir / "o_%02d.png";
+  const testing::CommandResult r = Mattix(line + " --allow-gaps");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(testing::Holds(r.err, "warning: " + dir / "f_%02d.png" +
+                                        ": the sequence has a gap: frame " +
+                                        dir / "f_03.png is missing"));
+  EXPECT_EQ(testing::Listing(dir.path()),
+            (std::vector<std::string>{"f_01.png", "f_02.png", "f_04.png", "o_01.png", "o_02.png",
+                                      "o_04.png"}));
 }
 
 }  // namespace
