@@ -87,7 +87,7 @@ TEST(YuvConverters, OtherColourSpacesAreRefusedAndExtremesClamp) {
     stdfx::CRGB2YUV(id).ConvertRow(in, 1, out, nullptr);
     EXPECT_EQ(out[0], 7);
   }
-  const stdfx::CYUV2RGB conv(2);
+  const stdfx::CYUV2RGB original(2), conv(original);  // a copy converts as the original
   std::uint8_t px[8];
   for (int y : {0, 255})
     for (int cb = 0; cb < 256; cb += 15)
