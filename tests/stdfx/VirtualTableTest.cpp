@@ -22,9 +22,16 @@ using F = stdfx::CFixedx248;
 using P = stdfx::CPointx248;
 using R = stdfx::CRectx248;
 
-void ExpectConsecutiveSlots(const std::vector<std::ptrdiff_t>& slots) {
-  for (std::size_t i = 0; i < slots.size(); ++i)
-    EXPECT_EQ(slots[i], static_cast<std::ptrdiff_t>(i)) << "operation #" << i + 1;
+template <class... T>
+std::vector<std::ptrdiff_t> Slots(T... slots) {
+  return {slots...};
+}
+
+template <class... Slots>
+void ExpectConsecutiveSlots(Slots... slots) {
+  const std::ptrdiff_t got[] = {slots...};
+  for (std::size_t i = 0; i < sizeof...(slots); ++i)
+    EXPECT_EQ(got[i], static_cast<std::ptrdiff_t>(i)) << "operation #" << i + 1;
 }
 
 // Slots of a named member, of an operator of the given signature, and of
@@ -36,66 +43,50 @@ void ExpectConsecutiveSlots(const std::vector<std::ptrdiff_t>& slots) {
 #define CMP(op) OP(int, op, (int) const), OP(int, op, (const F&) const)
 
 TEST(VirtualTable, OperationsSitInTheExportedOrder) {
-  std::vector<std::ptrdiff_t> slots = {M(Assign1616),       OP(F&, =, (long double)),
-                                       OP(F&, =, (double)), OP(F&, =, (long)),
-                                       OP(F&, =, (int)),    OP(F&, =, (const F&))};
-  slots.insert(slots.end(),
-               {M(_Round), M(_Floor), M(_Ceil), M(Round), M(Floor), M(Ceil), M(floor), M(ceil)});
-  slots.insert(slots.end(),
-               {M(operator int), M(operator long), M(operator float), M(operator double),
-                M(operator long double), ARITH(-), OP(F, -, () const), ARITH(+), ARITH(*)});
-  slots.insert(slots.end(), {ARITH(/), COMPOUND(+=), COMPOUND(-=), COMPOUND(*=), COMPOUND(/=)});
-  slots.insert(slots.end(), {CMP(<), CMP(>), CMP(<=), CMP(>=), CMP(==), CMP(!=), M(TraceInt),
-                             M(TraceFrac), M(TraceSign)});
-  ExpectConsecutiveSlots(slots);
+  ExpectConsecutiveSlots(
+      M(Assign1616), OP(F&, =, (long double)), OP(F&, =, (double)), OP(F&, =, (long)),
+      OP(F&, =, (int)), OP(F&, =, (const F&)), M(_Round), M(_Floor), M(_Ceil), M(Round), M(Floor),
+      M(Ceil), M(floor), M(ceil), M(operator int), M(operator long), M(operator float),
+      M(operator double), M(operator long double), ARITH(-), OP(F, -, () const), ARITH(+), ARITH(*),
+      ARITH(/), COMPOUND(+=), COMPOUND(-=), COMPOUND(*=), COMPOUND(/=), CMP(<), CMP(>), CMP(<=),
+      CMP(>=), CMP(==), CMP(!=), M(TraceInt), M(TraceFrac), M(TraceSign));
   EXPECT_TRUE(M(Int) == -1 && M(Frac) == -1 && M(_floor) == -1 && M(_ceil) == -1);
-  ExpectConsecutiveSlots({SlotOf(static_cast<P& (P::*)(const P&)>(&P::operator=)),
-                          SlotOf(static_cast<void (P::*)(const F&, const F&)>(&P::Assign)),
-                          SlotOf(static_cast<void (P::*)(int, int)>(&P::Assign))});
-  ExpectConsecutiveSlots({SlotOf(static_cast<R& (R::*)(const RECT&)>(&R::operator=)),
-                          SlotOf(static_cast<R& (R::*)(const R&)>(&R::operator=)),
-                          SlotOf(&R::CeilRect), SlotOf(&R::IntersectRect)});
-  EXPECT_EQ(SlotOf(static_cast<R& (R::*)(const stdfx::CRect&)>(&R::operator=)), -1);
-  EXPECT_EQ(SlotOf(&R::IsRectEmpty), -1);
+  ExpectConsecutiveSlots(SlotOf(static_cast<P& (P::*)(const P&)>(&P::operator=)),
+                         SlotOf(static_cast<void (P::*)(const F&, const F&)>(&P::Assign)),
+                         SlotOf(static_cast<void (P::*)(int, int)>(&P::Assign)));
+  ExpectConsecutiveSlots(SlotOf(static_cast<R& (R::*)(const RECT&)>(&R::operator=)),
+                         SlotOf(static_cast<R& (R::*)(const R&)>(&R::operator=)),
+                         SlotOf(&R::CeilRect), SlotOf(&R::IntersectRect));
+  EXPECT_TRUE(SlotOf(static_cast<R& (R::*)(const stdfx::CRect&)>(&R::operator=)) == -1 &&
+              SlotOf(&R::IsRectEmpty) == -1);
   // Polymorphic values without a virtual destructor: one table pointer and
   // the raw value; points and rectangles embed whole numbers.
   static_assert(std::is_polymorphic_v<F> && !std::has_virtual_destructor_v<F>);
   static_assert(std::is_polymorphic_v<P> && !std::has_virtual_destructor_v<P>);
   static_assert(std::is_polymorphic_v<R> && !std::has_virtual_destructor_v<R>);
-  EXPECT_EQ(sizeof(F), sizeof(void*) + 8);
-  EXPECT_EQ(sizeof(P), sizeof(void*) + 2 * sizeof(F));
-  EXPECT_EQ(sizeof(R), sizeof(void*) + 4 * sizeof(F));
+  static_assert(sizeof(F) == sizeof(void*) + 8 && sizeof(P) == sizeof(void*) + 2 * sizeof(F) &&
+                sizeof(R) == sizeof(void*) + 4 * sizeof(F));
 }
 
 // The image object's members that the exported table holds, and members
 // implemented in separate sources of the library, kept out of it.
 TEST(VirtualTable, ImageMembersListedAreVirtual) {
   using D = stdfx::CDIB;
-  using VfCopy = void (D::*)(tagVFBMINFOHEADER&) const;
-  using YuvCopy = void (D::*)(tagYUVBMINFOHEADER&) const;
-  using ResById = bool (D::*)(unsigned int, HINSTANCE);
-  using BihCopy = void (D::*)(BITMAPINFOHEADER&) const;
-  using CreateH = bool (D::*)(const tagVFBMINFOHEADER&);
-  std::vector<std::ptrdiff_t> virtuals = {SlotOf(&D::GetRefs),
-                                          SlotOf(&D::IsLocked),
-                                          SlotOf(ResById(&D::CreateFromResource)),
-                                          SlotOf(&D::DIBSizeAllocated),
-                                          SlotOf(&D::DIBField1stLine),
-                                          SlotOf(&D::DIBFieldLstLine)};
-  virtuals.insert(virtuals.end(),
-                  {SlotOf(&D::DIBFieldOffset), SlotOf(&D::DIBFieldOffset1),
-                   SlotOf(&D::DIBFieldOffsetL), SlotOf(&D::DIBAlphaFieldOffset),
-                   SlotOf(&D::DIBAlphaFieldOffset1), SlotOf(&D::DIBAlphaFieldOffsetL)});
-  virtuals.insert(virtuals.end(),
-                  {SlotOf(&D::IsDIBEmpty), SlotOf(&D::IsDIBBottomUp), SlotOf(&D::IsDIBTopDown),
-                   SlotOf(&D::GetVfBmiSize), SlotOf(VfCopy(&D::GetVfBmiHeader)),
-                   SlotOf(YuvCopy(&D::GetVfBmiHeader))});
-  virtuals.insert(virtuals.end(),
-                  {SlotOf(BihCopy(&D::GetBitmapInfoHeader)), SlotOf(&D::SetDIBCompression),
-                   SlotOf(&D::DIBImageFlag), SlotOf(&D::DIBImageIsBlackTransparent)});
-  virtuals.insert(virtuals.end(),
-                  {SlotOf(&D::FreeDIB), SlotOf(&D::CopyDIB), SlotOf(&D::ConvertAlphaToStraight),
-                   SlotOf(CreateH(&D::Create))});
+  const std::vector<std::ptrdiff_t> virtuals =
+      Slots(SlotOf(&D::GetRefs), SlotOf(&D::IsLocked),
+            SlotOf(static_cast<bool (D::*)(unsigned int, HINSTANCE)>(&D::CreateFromResource)),
+            SlotOf(&D::DIBSizeAllocated), SlotOf(&D::DIBField1stLine), SlotOf(&D::DIBFieldLstLine),
+            SlotOf(&D::DIBFieldOffset), SlotOf(&D::DIBFieldOffset1), SlotOf(&D::DIBFieldOffsetL),
+            SlotOf(&D::DIBAlphaFieldOffset), SlotOf(&D::DIBAlphaFieldOffset1),
+            SlotOf(&D::DIBAlphaFieldOffsetL), SlotOf(&D::IsDIBEmpty), SlotOf(&D::IsDIBBottomUp),
+            SlotOf(&D::IsDIBTopDown), SlotOf(&D::GetVfBmiSize),
+            SlotOf(static_cast<void (D::*)(tagVFBMINFOHEADER&) const>(&D::GetVfBmiHeader)),
+            SlotOf(static_cast<void (D::*)(tagYUVBMINFOHEADER&) const>(&D::GetVfBmiHeader)),
+            SlotOf(static_cast<void (D::*)(BITMAPINFOHEADER&) const>(&D::GetBitmapInfoHeader)),
+            SlotOf(&D::SetDIBCompression), SlotOf(&D::DIBImageFlag),
+            SlotOf(&D::DIBImageIsBlackTransparent), SlotOf(&D::FreeDIB), SlotOf(&D::CopyDIB),
+            SlotOf(&D::ConvertAlphaToStraight),
+            SlotOf(static_cast<bool (D::*)(const tagVFBMINFOHEADER&)>(&D::Create)));
   for (std::size_t i = 0; i < virtuals.size(); ++i) EXPECT_GE(virtuals[i], 0) << "#" << i;
   EXPECT_TRUE(SlotOf(&D::CompressRLE) == -1 && SlotOf(&D::DecompressRLE) == -1 &&
               SlotOf(&D::IsValidDIB) == -1);
