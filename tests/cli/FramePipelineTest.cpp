@@ -443,6 +443,16 @@ TEST(OutputFile, StaleTemporaryFilesOfKilledRendersAreRemoved) {
   expected.push_back("k.png");
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Listing(dir.path()), expected);
+  // A live output's temporary is locked, so that no other process takes it for stale.
+  OutputFile live(dir / "live.png", false);
+  const std::vector<std::string> names = Listing(dir.path());
+  const auto temp = std::find_if(names.begin(), names.end(), [](const std::string& n) {
+    return n.rfind(".live.png.", 0) == 0;
+  });
+  ASSERT_NE(temp, names.end());
+  const int other = ::open((dir / *temp).c_str(), O_RDONLY | O_CLOEXEC);
+  EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0);
+  ::close(other);
 }
 
 TEST(JobPool, ResultsInOrderAndFailuresDeterministic) {
