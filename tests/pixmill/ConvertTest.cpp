@@ -63,7 +63,9 @@ TEST(YuvConverters, PublishedValuesAndPairMeans) {
     const std::uint8_t pair[8] = {std::uint8_t(c.b), std::uint8_t(c.g), std::uint8_t(c.r), 200,
                                   std::uint8_t(c.b), std::uint8_t(c.g), std::uint8_t(c.r), 100};
     std::uint8_t uyvy[4] = {}, alpha[2] = {};
-    stdfx::CRGB2YUV(c.id).ConvertRow(pair, 2, uyvy, alpha);
+    stdfx::CRGB2YUV conv(1);  // refused, then assigned a valid one
+    conv = stdfx::CRGB2YUV(c.id);
+    conv.ConvertRow(pair, 2, uyvy, alpha);
     EXPECT_EQ(Bytes(uyvy, uyvy + 4),
               (Bytes{std::uint8_t(c.cb), std::uint8_t(c.y), std::uint8_t(c.cr), std::uint8_t(c.y)}))
         << c.id << ": " << c.r << " " << c.g << " " << c.b;
@@ -76,8 +78,8 @@ TEST(YuvConverters, PublishedValuesAndPairMeans) {
   EXPECT_EQ(Bytes(uyvy, uyvy + 4), (Bytes{165, 81, 175, 41}));
 }
 
-// Other colour spaces are refused and write nothing; every byte combination
-// stays inside the clamp table (the sanitizer sees a read outside), and the
+// Other colour spaces are refused and write nothing; byte combinations stay
+// inside the clamp table (the sanitizer sees a read outside), and the
 // extremes of blue clamp to 0 and 255.
 TEST(YuvConverters, OtherColourSpacesAreRefusedAndExtremesClamp) {
   for (unsigned id : {1u, 3u, 4u, 0xFFFFFFFFu}) {
@@ -87,15 +89,18 @@ TEST(YuvConverters, OtherColourSpacesAreRefusedAndExtremesClamp) {
     stdfx::CRGB2YUV(id).ConvertRow(in, 1, out, nullptr);
     EXPECT_EQ(out[0], 7);
   }
-  const stdfx::CYUV2RGB original(2), conv(original);  // a copy converts as the original
-  std::uint8_t px[8];
-  for (int y : {0, 255})
+  const stdfx::CYUV2RGB original(2), copy(original);
+  stdfx::CYUV2RGB conv(0);
+  conv = copy;  // copies and assignments convert as the original
+  std::uint8_t px[8], want[8];
+  for (int y : {0, 128, 255})
     for (int cb = 0; cb < 256; cb += 15)
       for (int cr = 0; cr < 256; cr += 15) {
         const std::uint8_t uyvy[4] = {std::uint8_t(cb), std::uint8_t(y), std::uint8_t(cr),
                                       std::uint8_t(y)};
         conv.ConvertRow(uyvy, nullptr, 2, px);
-        ASSERT_EQ(px[3], 255);
+        original.ConvertRow(uyvy, nullptr, 2, want);
+        ASSERT_TRUE(px[3] == 255 && !std::memcmp(px, want, 8)) << cb << " " << cr;
       }
   const std::uint8_t blueMax[4] = {255, 255, 128, 255}, blueMin[4] = {0, 0, 128, 0};
   conv.ConvertRow(blueMax, nullptr, 1, px);

@@ -136,11 +136,11 @@ Bytes RecordOf(const CDIB& encoded) {
   return record;
 }
 
-// The fuzz body over fixed seeds: token streams that are mostly valid (runs,
-// ends of line, deltas, literals, early ends, bytes after the end),
-// encodings of images with one to four damaged bytes (often escape codes),
-// and damaged records (half of the damage on sizes and codes). Flipped
-// values inside runs and literals keep a stream valid, so some are accepted.
+// The fuzz body over fixed seeds: encodings of images with one to four
+// damaged bytes (often escape codes: ends of line, ends, deltas) and cut
+// short, and damaged records (half of the damage on sizes and codes).
+// Flipped values inside runs and literals keep a stream valid, so some are
+// accepted.
 TEST(Rle8, FuzzBodyOnSeedSet) {
   std::mt19937 rng(17);
   int accepted = 0, trials = 0;
@@ -150,22 +150,6 @@ TEST(Rle8, FuzzBodyOnSeedSet) {
     accepted += v.accepted;
     ++trials;
   };
-  auto byte = [&](unsigned mod) { return static_cast<std::uint8_t>(rng() % mod); };
-  for (int t = 0; t < 5000; ++t) {  // 13 x 4
-    Bytes s = {12, 3};
-    for (int c = 1 + static_cast<int>(rng() % 12); c > 0; --c) {
-      Bytes literal = {0, std::uint8_t(3 + byte(5))};
-      for (int k = 0; k < literal[1] + (literal[1] & 1); ++k) literal.push_back(byte(256));
-      const Bytes tokens[] = {
-          {std::uint8_t(1 + byte(6)), byte(256)}, {0, 0}, {0, 2, byte(5), byte(2)}, literal};
-      const Bytes& token = tokens[std::min<std::size_t>(3, rng() % 5)];
-      s.insert(s.end(), token.begin(), token.end());
-    }
-    if (rng() % 8 != 0) s.insert(s.end(), {0, 1});
-    for (int k = rng() % 3 == 0 ? int(rng() % 5) : 0; k > 0; --k)  // padding, at most 3 zeros
-      s.push_back(rng() % 8 == 0 ? byte(256) : 0);
-    run(pixmill_test::CheckRle8Decode, s);
-  }
   for (int kind = 2; kind < 8; ++kind) {  // 29 x 5
     Bytes enc = Encode(Fill(29, 5, rng, kind), 29, 5);
     enc.insert(enc.begin(), {28, 4});
@@ -176,7 +160,7 @@ TEST(Rle8, FuzzBodyOnSeedSet) {
         const unsigned how = rng() % 3;
         bad[at] = how == 0   ? std::uint8_t(rng())
                   : how == 1 ? std::uint8_t(bad[at] ^ (1u << (rng() % 8)))
-                             : byte(3);
+                             : std::uint8_t(rng() % 3);
       }
       if (rng() % 4 == 0) bad.resize(2 + rng() % (bad.size() - 1));
       run(pixmill_test::CheckRle8Decode, bad);
