@@ -110,8 +110,7 @@ TEST(WheelPicture, IsTheModulesResource) {
   if (!loaded.handle) GTEST_SKIP() << "the module (MATTIX_MODULE) cannot be loaded";
   stdfx::CDIB picture, missing;
   ASSERT_TRUE(picture.CreateFromResource(MAKEINTRESOURCEW(1030), loaded.handle));
-  EXPECT_EQ(picture.DIBWidth(), 241);
-  EXPECT_EQ(picture.DIBHeight(), 209);
+  EXPECT_TRUE(picture.DIBWidth() == 241 && picture.DIBHeight() == 209);
   const std::vector<std::uint8_t> file = WheelPictureFile();
   EXPECT_EQ(std::memcmp(picture.GetBytes(), file.data() + 54, file.size() - 54), 0);
   EXPECT_FALSE(missing.CreateFromResource(MAKEINTRESOURCEW(1031), loaded.handle));
@@ -123,34 +122,27 @@ TEST(WheelPicture, IsTheModulesResource) {
 TEST(Cursors, LoadFromTheModuleAndDiffer) {
   const LoadedModule loaded;
   if (!loaded.handle) GTEST_SKIP() << "the module (MATTIX_MODULE) cannot be loaded";
-  const HMODULE handle = loaded.handle;
   std::map<unsigned, std::vector<std::uint8_t>> pictures;
   for (unsigned id : {3021u, 3022u, 3031u, 3032u, 3033u, 3034u, 3035u, 3036u, 3037u, 3038u, 3039u,
                       3040u, 3041u, 3042u}) {
     SCOPED_TRACE(id);
-    const HCURSOR cursor = LoadCursorW(handle, MAKEINTRESOURCEW(id));
-    ASSERT_NE(cursor, nullptr);
-    SetCursor(cursor);
-    std::vector<std::uint8_t> p(32 * 32 * 4);
+    std::vector<std::uint8_t>& p = pictures[id];
+    p.resize(32 * 32 * 4);
     POINT hot{};
-    ASSERT_TRUE(WinGetCursorImage(p.data(), &hot));
+    SetCursor(LoadCursorW(loaded.handle, MAKEINTRESOURCEW(id)));
+    ASSERT_TRUE(GetCursor() != nullptr && WinGetCursorImage(p.data(), &hot));
     auto alpha = [&](int x, int y) {
       return x < 0 || y < 0 || x > 31 || y > 31 ? 0 : p[std::size_t((y * 32 + x) * 4 + 3)];
     };
-    auto ink = [&](int x, int y) {
-      return alpha(x, y) == 255 && p[std::size_t((y * 32 + x) * 4)] == 0;
-    };
     bool nearInk = false;
-    for (int y = 0; y < 32; ++y) {
+    for (int y = 0; y < 32; ++y)
       for (int x = 0; x < 32; ++x) {
-        if (!ink(x, y)) continue;
+        if (alpha(x, y) != 255 || p[std::size_t((y * 32 + x) * 4)] != 0) continue;  // not ink
         for (int dy = -1; dy <= 1; ++dy)
           for (int dx = -1; dx <= 1; ++dx) ASSERT_NE(alpha(x + dx, y + dy), 0) << x << "," << y;
         nearInk = nearInk || (std::abs(x - hot.x) <= 1 && std::abs(y - hot.y) <= 1);
       }
-    }
     EXPECT_TRUE(nearInk) << "hot spot " << hot.x << "," << hot.y;
-    pictures[id] = p;
   }
   SetCursor(LoadCursorW(nullptr, IDC_ARROW));
   for (const auto& group : {std::vector<unsigned>{3021, 3022},

@@ -1,12 +1,10 @@
-// The image object's light members that interpret headers: copies of
-// headers of each size, layout, sampling and flag tests, and the record's
-// count and lock. Headers are built as raw bytes at the
-// documented offsets. (Plain field readers and setters are left to the
-// static_asserts on the record's layout.)
+// The image object's light members that interpret headers: layout,
+// sampling and flag tests, and the record's count and lock. Headers are
+// built as raw bytes at the documented offsets. (Plain field readers and
+// setters are left to the static_asserts on the record's layout.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -43,37 +41,6 @@ std::string Flags(const CDIB& d) {
   return Answers({d.DIBImageIsBlackTransparent(), d.DIBAlphaIsStraight(), d.DIBAlphaIsOpaque(),
                   d.DIBAlphaIsPremultiplied(), d.DIBFormatIs2Fields(), d.DIBFormatIsInterlaced(),
                   d.DIBContentIsNonInterlaced(), d.DIBContentIsInterlaced()});
-}
-
-// Junk bytes around a 1 x 1 8-bit geometry the library addresses (an
-// image is attached only to such a header).
-void Addressable(RawHeader& raw) {
-  for (const auto& [offset, v] : {std::pair{4, 1}, {8, 1}, {14, 8}, {16, 0}, {56, 0}, {128, 0}})
-    std::memcpy(raw.bytes + offset, &v, offset == 14 ? 2 : 4);
-}
-
-// Copies stop at biSize (144 or 160, whatever the storage holds behind),
-// and at 160 even when biSize claims more; the YUV readers of a 144-byte
-// header never look past it.
-TEST(HeaderCopies, StopAtTheDeclaredOrLargestSize) {
-  RawHeader raw({});
-  for (int i = 4; i < 160; ++i) raw.bytes[i] = std::uint8_t(i * 7 + 3);
-  raw.bytes[0] = 144;
-  Addressable(raw);
-  struct {
-    tagYUVBMINFOHEADER h;
-    unsigned char guard[16];
-  } target;
-  std::memset(&target, 0xEE, sizeof target);
-  CDIB(raw.bytes, g_pixels).GetVfBmiHeader(target.h);
-  EXPECT_EQ(0, std::memcmp(&target.h, raw.bytes, 144));
-  EXPECT_TRUE(target.h.yuvColorSpaceID == 0 && target.h.yuvHSubSampling == 0 &&
-              CDIB(raw.bytes, g_pixels).YUVBitsPerSample() == 8u);
-  raw.bytes[0] = 160;
-  raw.bytes[1] = 3;  // biSize 928, a lie
-  CDIB(raw.bytes, g_pixels).GetVfBmiHeader(target.h);
-  EXPECT_EQ(0, std::memcmp(&target.h, raw.bytes, 160));
-  for (unsigned char g : target.guard) EXPECT_EQ(g, 0xEE);
 }
 
 constexpr DWORD YUV = stdfx::kLayoutYUV, YUVz = stdfx::kLayoutYUVAZ, RGBz = stdfx::kLayoutRGBAZ;
@@ -117,9 +84,9 @@ TEST(Sampling, TestsFollowLayoutAndCodes) {
               want)
         << code;
   }
-  RawHeader plain({{0, 144}, {16, YUV}});  // no sampling fields: plain 4:2:2
+  RawHeader plain({{0, 144}, {16, YUV}});  // no sampling fields: plain 4:2:2, 8 bits
   const CDIB d(plain.bytes, g_pixels);
-  EXPECT_TRUE(d.IsYUV422() && !d.IsYUV422UYVY());
+  EXPECT_TRUE(d.IsYUV422() && !d.IsYUV422UYVY() && d.YUVBitsPerSample() == 8u);
 }
 
 // Each flag word read at its offset; the black-transparency test goes
@@ -137,10 +104,6 @@ TEST(Flags, ReadersInterpretTheirBits) {
     DWORD DIBImageFlag() const override { return stdfx::kImageFlagBlackTransparent; }
   };
   EXPECT_TRUE(BlackDIB().DIBImageIsBlackTransparent());
-  RawHeader raw({{0, 144}});
-  CDIB image(raw.bytes, g_pixels);
-  image.ncbwSetInterlacedFlag(1);
-  EXPECT_TRUE(image.DIBContentIsNonInterlaced());
 }
 
 // A derived image reaching the protected members.
@@ -162,8 +125,8 @@ TEST(Record, CountIsAtomicAndLockIsBit31) {
         image.Increment(&count), image.Increment(&count), image.Decrement(&count);
     });
   for (auto& t : threads) t.join();
-  EXPECT_EQ(count, 4 * 5000);
-  EXPECT_TRUE(image.Increment(&count) == 20001 && image.Decrement(&count) == 20000);
+  EXPECT_TRUE(count == 4 * 5000 && image.Increment(&count) == 20001 &&
+              image.Decrement(&count) == 20000);
   const LONG saved = image.Data()->m_nRefs;
   image.Data()->m_nRefs = LONG(std::uint32_t(saved) | 0x80000000u);
   EXPECT_TRUE(image.IsLocked() == 1 && image.GetRefs() == image.Data()->m_nRefs);
