@@ -114,18 +114,6 @@ TEST_F(Resources, MissingForeignOrRefusedFormatsLeaveTheImage) {
   EXPECT_TRUE(Load(file, image));
 }
 
-// Every truncation fails and leaves no image (a copy of exactly n bytes, so
-// the sanitizer sees any over-read).
-TEST_F(Resources, TruncatedFilesAreRefused) {
-  const std::vector<std::uint8_t> file = MakeBitmap(5, 3, 24, true);
-  for (std::size_t n = 0; n < file.size(); ++n) {
-    std::vector<std::uint8_t> cut(file.begin(), file.begin() + std::ptrdiff_t(n));
-    cut.shrink_to_fit();
-    CDIB image;
-    EXPECT_FALSE(Load(cut, image) || image.IsValidDIB()) << n;
-  }
-}
-
 // Masks show as grey, the alpha plane as grey, packed YUV as its RGB
 // conversion; drawing clips to the surface and to the given size.
 TEST(Desktop, DrawsMasksAlphaAndYuvAndClips) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <set>
 #include <tuple>
@@ -87,41 +88,37 @@ TEST(WheelPicture, MatchesTheGeometry) {
   EXPECT_EQ(std::vector(centre, centre + 3), std::vector<std::uint8_t>(3, 128));
 }
 
-// The built module, loaded as a host loads it, and its handle, under which
-// it registers its resources.
-struct LoadedModule {
-  LoadedModule() : library(dlopen(mattix::test::ModulePath().c_str(), RTLD_NOW | RTLD_LOCAL)) {
-    if (library)
-      GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                         static_cast<LPCWSTR>(dlsym(library, "createEffect")), &handle);
-  }
-  ~LoadedModule() {
-    if (library) dlclose(library);
-  }
-  LoadedModule(const LoadedModule&) = delete;
-  LoadedModule& operator=(const LoadedModule&) = delete;
-  void* library;
+// The built module's handle (loaded as a host loads it), under which it
+// registers its resources; null when it cannot be loaded.
+HMODULE ModuleHandle() {
   HMODULE handle = nullptr;
-};
+  try {
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+        static_cast<LPCWSTR>(dlsym(mattix::test::Module()->Handle(), "createEffect")), &handle);
+  } catch (const std::exception&) {
+  }
+  return handle;
+}
 
 // The loaded module registers the picture under its own handle.
 TEST(WheelPicture, IsTheModulesResource) {
-  const LoadedModule loaded;
-  if (!loaded.handle) GTEST_SKIP() << "the module (MATTIX_MODULE) cannot be loaded";
+  const HMODULE handle = ModuleHandle();
+  if (!handle) GTEST_SKIP() << "the module (MATTIX_MODULE) cannot be loaded";
   stdfx::CDIB picture, missing;
-  ASSERT_TRUE(picture.CreateFromResource(MAKEINTRESOURCEW(1030), loaded.handle));
+  ASSERT_TRUE(picture.CreateFromResource(MAKEINTRESOURCEW(1030), handle));
   EXPECT_TRUE(picture.DIBWidth() == 241 && picture.DIBHeight() == 209);
   const std::vector<std::uint8_t> file = WheelPictureFile();
   EXPECT_EQ(std::memcmp(picture.GetBytes(), file.data() + 54, file.size() - 54), 0);
-  EXPECT_FALSE(missing.CreateFromResource(MAKEINTRESOURCEW(1031), loaded.handle));
+  EXPECT_FALSE(missing.CreateFromResource(MAKEINTRESOURCEW(1031), handle));
 }
 
 // The module's cursors, loaded as the controls load them: each is visible on
 // any colour (no black ink pixel touches a transparent one), its hot spot
 // lies on or next to ink, and the cursors a user must tell apart differ.
 TEST(Cursors, LoadFromTheModuleAndDiffer) {
-  const LoadedModule loaded;
-  if (!loaded.handle) GTEST_SKIP() << "the module (MATTIX_MODULE) cannot be loaded";
+  const HMODULE handle = ModuleHandle();
+  if (!handle) GTEST_SKIP() << "the module (MATTIX_MODULE) cannot be loaded";
   std::map<unsigned, std::vector<std::uint8_t>> pictures;
   for (unsigned id : {3021u, 3022u, 3031u, 3032u, 3033u, 3034u, 3035u, 3036u, 3037u, 3038u, 3039u,
                       3040u, 3041u, 3042u}) {
@@ -129,7 +126,7 @@ TEST(Cursors, LoadFromTheModuleAndDiffer) {
     std::vector<std::uint8_t>& p = pictures[id];
     p.resize(32 * 32 * 4);
     POINT hot{};
-    SetCursor(LoadCursorW(loaded.handle, MAKEINTRESOURCEW(id)));
+    SetCursor(LoadCursorW(handle, MAKEINTRESOURCEW(id)));
     ASSERT_TRUE(GetCursor() != nullptr && WinGetCursorImage(p.data(), &hot));
     auto alpha = [&](int x, int y) {
       return x < 0 || y < 0 || x > 31 || y > 31 ? 0 : p[std::size_t((y * 32 + x) * 4 + 3)];
