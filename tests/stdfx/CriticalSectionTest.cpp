@@ -14,21 +14,18 @@ static_assert(!std::is_copy_constructible_v<Critical_Section>);
 static_assert(!std::is_copy_assignable_v<Critical_Section>);
 
 TEST(Critical_Section, OwnerMayReenterAndOthersAreExcluded) {
-  Critical_Section lock;
-  lock.acquire();
-  lock.acquire();  // re-entrant for the owner
-  lock.release();
-  lock.release();
-
   // Unsynchronised increments of a plain int would lose updates; under the
-  // lock every one counts.
+  // lock (taken twice: the owner may re-enter) every one counts.
+  Critical_Section lock;
   int counter = 0;
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&] {
       for (int i = 0; i < 20000; ++i) {
         lock.acquire();
+        lock.acquire();
         ++counter;
+        lock.release();
         lock.release();
       }
     });

@@ -1,12 +1,10 @@
-// The image object's light members that interpret headers: copies of
-// headers of each size, layout, sampling and flag tests, and the record's
-// count and lock. Headers are built as raw bytes at the
-// documented offsets. (Plain field readers and setters are left to the
-// static_asserts on the record's layout.)
+// The image object's light members that interpret headers: layout,
+// sampling and flag tests, and the record's count and lock. Headers are
+// built as raw bytes at the documented offsets. (Plain field readers and
+// setters are left to the static_asserts on the record's layout.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -45,47 +43,6 @@ std::string Flags(const CDIB& d) {
                   d.DIBContentIsNonInterlaced(), d.DIBContentIsInterlaced()});
 }
 
-// Junk bytes around a 1 x 1 8-bit geometry the library addresses (an
-// image is attached only to such a header).
-void Addressable(RawHeader& raw) {
-  for (const auto& [offset, v] : {std::pair{4, 1}, {8, 1}, {14, 8}, {16, 0}, {56, 0}, {128, 0}})
-    std::memcpy(raw.bytes + offset, &v, offset == 14 ? 2 : 4);
-}
-
-// Copies stop at biSize (144 or 160, whatever the storage holds behind),
-// and at 160 even when biSize claims more; a bitmap info header keeps 40;
-// the YUV readers of a 144-byte header never look past it.
-TEST(HeaderCopies, StopAtTheDeclaredOrLargestSize) {
-  RawHeader raw({});
-  for (int i = 4; i < 160; ++i) raw.bytes[i] = std::uint8_t(i * 7 + 3);
-  raw.bytes[0] = 144;
-  Addressable(raw);
-  struct {
-    tagYUVBMINFOHEADER h;
-    unsigned char guard[16];
-  } target;
-  std::memset(&target, 0xEE, sizeof target);
-  CDIB(raw.bytes, g_pixels).GetVfBmiHeader(target.h);
-  EXPECT_EQ(0, std::memcmp(&target.h, raw.bytes, 144));
-  EXPECT_TRUE(target.h.yuvColorSpaceID == 0 && target.h.yuvBitsPerSample == 0 &&
-              target.h.yuvHSubSampling == 0 && target.h.yuvVSubSampling == 0);
-  EXPECT_TRUE(CDIB(raw.bytes, g_pixels).YUVBitsPerSample() == 8u &&
-              CDIB(&target.h, g_pixels).YUVBitsPerSample() == 8u);
-  raw.bytes[0] = 160;
-  CDIB image(raw.bytes, g_pixels);
-  BITMAPINFOHEADER bih;
-  image.GetBitmapInfoHeader(bih);
-  EXPECT_EQ(bih.biSize, 40u);
-  EXPECT_EQ(0, std::memcmp(reinterpret_cast<const unsigned char*>(&bih) + 4, raw.bytes + 4, 36));
-  tagVFBMINFOHEADER vf;
-  image.GetVfBmiHeader(vf);
-  EXPECT_EQ(0, std::memcmp(&vf, raw.bytes, 144));
-  raw.bytes[1] = 3;  // biSize 928, a lie
-  image.GetVfBmiHeader(target.h);
-  EXPECT_EQ(0, std::memcmp(&target.h, raw.bytes, 160));
-  for (unsigned char g : target.guard) EXPECT_EQ(g, 0xEE);
-}
-
 constexpr DWORD YUV = stdfx::kLayoutYUV, YUVz = stdfx::kLayoutYUVAZ, RGBz = stdfx::kLayoutRGBAZ;
 
 // Answers in the order 444 422 UYVY UYVY_ALPHA UYVY_NOALPHA 411 420 /
@@ -115,7 +72,6 @@ TEST(Sampling, TestsFollowLayoutAndCodes) {
                  d.IsYUV422UYVY_NOALPHA(), d.IsYUV411(), d.IsYUV420()}) +
         '/' + Answers({d.IsYUVCCIR601(), d.IsYUVITU709(), d.IsYUVNormalized(), d.IsYUV601or709()});
     EXPECT_EQ(got, c.want) << c.layout << " " << c.hsub << " " << c.bits << " " << c.id;
-    EXPECT_TRUE(d.IsYUV601() == d.IsYUVCCIR601() && d.IsYUV709() == d.IsYUVITU709());
   }
   const std::pair<DWORD, const char*> layouts[] = {
       {0, "10000"}, {YUV, "01000"}, {RGBz, "00100"}, {YUVz, "00010"}, {0x32595559, "00001"}};
@@ -127,13 +83,12 @@ TEST(Sampling, TestsFollowLayoutAndCodes) {
               want)
         << code;
   }
-  RawHeader plain({{0, 144}, {16, YUV}});  // no sampling fields: plain 4:2:2
+  RawHeader plain({{0, 144}, {16, YUV}});  // no sampling fields: plain 4:2:2, 8 bits
   const CDIB d(plain.bytes, g_pixels);
-  EXPECT_TRUE(d.IsYUV422() && !d.IsYUV422UYVY());
+  EXPECT_TRUE(d.IsYUV422() && !d.IsYUV422UYVY() && d.YUVBitsPerSample() == 8u);
 }
 
-// Each flag word read at its offset; the black-transparency test goes
-// through the virtual flag reader.
+// Each flag word read at its offset.
 TEST(Flags, ReadersInterpretTheirBits) {
   const std::tuple<int, std::uint32_t, const char*> cases[] = {
       {48, 8, "11000101"},    {48, 0xF7, "01000101"}, {52, 1, "00100101"},
@@ -143,14 +98,6 @@ TEST(Flags, ReadersInterpretTheirBits) {
     RawHeader raw({{0, 144}, {offset, value}});
     EXPECT_EQ(Flags(CDIB(raw.bytes, g_pixels)), want) << offset << " " << value;
   }
-  struct BlackDIB : CDIB {
-    DWORD DIBImageFlag() const override { return stdfx::kImageFlagBlackTransparent; }
-  };
-  EXPECT_TRUE(BlackDIB().DIBImageIsBlackTransparent());
-  RawHeader raw({{0, 144}});
-  CDIB image(raw.bytes, g_pixels);
-  image.ncbwSetInterlacedFlag(1);
-  EXPECT_TRUE(image.DIBContentIsNonInterlaced());
 }
 
 // A derived image reaching the protected members.
@@ -172,8 +119,8 @@ TEST(Record, CountIsAtomicAndLockIsBit31) {
         image.Increment(&count), image.Increment(&count), image.Decrement(&count);
     });
   for (auto& t : threads) t.join();
-  EXPECT_EQ(count, 4 * 5000);
-  EXPECT_TRUE(image.Increment(&count) == 20001 && image.Decrement(&count) == 20000);
+  EXPECT_TRUE(count == 4 * 5000 && image.Increment(&count) == 20001 &&
+              image.Decrement(&count) == 20000);
   const LONG saved = image.Data()->m_nRefs;
   image.Data()->m_nRefs = LONG(std::uint32_t(saved) | 0x80000000u);
   EXPECT_TRUE(image.IsLocked() == 1 && image.GetRefs() == image.Data()->m_nRefs);

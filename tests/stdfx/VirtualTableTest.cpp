@@ -6,9 +6,7 @@
 
 #include <cstddef>
 #include <type_traits>
-#include <vector>
 
-#include "stdfx/DIB.h"
 #include "stdfx/Fixedx248.h"
 #include "stdfx/Pointx248.h"
 #include "stdfx/Rect.h"
@@ -21,11 +19,6 @@ using mattix::test::SlotOf;
 using F = stdfx::CFixedx248;
 using P = stdfx::CPointx248;
 using R = stdfx::CRectx248;
-
-template <class... T>
-std::vector<std::ptrdiff_t> Slots(T... slots) {
-  return {slots...};
-}
 
 template <class... Slots>
 void ExpectConsecutiveSlots(Slots... slots) {
@@ -66,30 +59,6 @@ TEST(VirtualTable, OperationsSitInTheExportedOrder) {
   static_assert(std::is_polymorphic_v<R> && !std::has_virtual_destructor_v<R>);
   static_assert(sizeof(F) == sizeof(void*) + 8 && sizeof(P) == sizeof(void*) + 2 * sizeof(F) &&
                 sizeof(R) == sizeof(void*) + 4 * sizeof(F));
-}
-
-// The image object's members that the exported table holds, and members
-// implemented in separate sources of the library, kept out of it.
-TEST(VirtualTable, ImageMembersListedAreVirtual) {
-  using D = stdfx::CDIB;
-  const std::vector<std::ptrdiff_t> virtuals =
-      Slots(SlotOf(&D::GetRefs), SlotOf(&D::IsLocked),
-            SlotOf(static_cast<bool (D::*)(unsigned int, HINSTANCE)>(&D::CreateFromResource)),
-            SlotOf(&D::DIBSizeAllocated), SlotOf(&D::DIBField1stLine), SlotOf(&D::DIBFieldLstLine),
-            SlotOf(&D::DIBFieldOffset), SlotOf(&D::DIBFieldOffset1), SlotOf(&D::DIBFieldOffsetL),
-            SlotOf(&D::DIBAlphaFieldOffset), SlotOf(&D::DIBAlphaFieldOffset1),
-            SlotOf(&D::DIBAlphaFieldOffsetL), SlotOf(&D::IsDIBEmpty), SlotOf(&D::IsDIBBottomUp),
-            SlotOf(&D::IsDIBTopDown), SlotOf(&D::GetVfBmiSize),
-            SlotOf(static_cast<void (D::*)(tagVFBMINFOHEADER&) const>(&D::GetVfBmiHeader)),
-            SlotOf(static_cast<void (D::*)(tagYUVBMINFOHEADER&) const>(&D::GetVfBmiHeader)),
-            SlotOf(static_cast<void (D::*)(BITMAPINFOHEADER&) const>(&D::GetBitmapInfoHeader)),
-            SlotOf(&D::SetDIBCompression), SlotOf(&D::DIBImageFlag),
-            SlotOf(&D::DIBImageIsBlackTransparent), SlotOf(&D::FreeDIB), SlotOf(&D::CopyDIB),
-            SlotOf(&D::ConvertAlphaToStraight),
-            SlotOf(static_cast<bool (D::*)(const tagVFBMINFOHEADER&)>(&D::Create)));
-  for (std::size_t i = 0; i < virtuals.size(); ++i) EXPECT_GE(virtuals[i], 0) << "#" << i;
-  EXPECT_TRUE(SlotOf(&D::CompressRLE) == -1 && SlotOf(&D::DecompressRLE) == -1 &&
-              SlotOf(&D::IsValidDIB) == -1);
 }
 
 }  // namespace
