@@ -15,6 +15,7 @@
 #include "host/ParameterFactory.h"
 #include "host/ParameterList.h"
 #include "host/RenderContext.h"
+#include "picker/ChromaMaskRecord.h"
 #include "tests/FuzzSeeds.h"
 #include "tests/plugin/MaskRenderCheck.h"
 #include "tests/plugin/ModuleFixture.h"
@@ -206,19 +207,12 @@ TEST(ModuleExports, OnlyEntryPointsAndSupportLibrary) {
 
 constexpr std::uint32_t kSentinel = 0x5A5A5A5A;
 
-// A "Chroma Mask" record keying every colour fully: a 241 x 209 8-bit header
-// followed by hand-written BI_RLE8 runs (241 pixels of 255, end of line per
-// row, end of bitmap).
+// A "Chroma Mask" record keying every colour fully.
 std::vector<std::uint8_t> FullMaskRecord() {
-  std::vector<std::uint8_t> runs;
-  for (int row = 0; row < 209; ++row) runs.insert(runs.end(), {241, 255, 0, 0});
-  runs.back() = 1;  // the last end of line becomes the end of bitmap
-  // Little-endian header words: size, width, height, planes 1 | 8 bits,
-  // compression BI_RLE8, bytes of runs; the rest of the 144 bytes zero.
-  const std::uint32_t words[6] = {144, 241, 209, 1 | 8 << 16, 1, std::uint32_t(runs.size())};
-  std::vector<std::uint8_t> record(144, 0);
-  std::memcpy(record.data(), words, sizeof words);
-  record.insert(record.end(), runs.begin(), runs.end());
+  stdfx::CDIB mask(mattix::wheel::MaskHeader());
+  std::memset(mask.GetBytes(), 255, mask.DIBSize());
+  std::vector<std::uint8_t> record;
+  EXPECT_TRUE(mattix::wheel::EncodeRecord(mask, record));
   return record;
 }
 
@@ -238,7 +232,6 @@ TEST(Render, RefusalsLeaveTheOutputUntouched) {
   const Case cases[] = {{4, 4, 3, 0x1000},   // mode 3
                         {8, 4, 0, 0x3400},   // an output of another layout
                         {4, 2, 0, 0x3400},   // an input of another layout
-                        {8, 8, 0, 0x3400},   // both of a refused layout
                         {1, 2, 0, 0x1000}};  // YUV family: described but not keyed
   auto instance = NewInstance(true);
   auto frame = [](std::vector<std::uint32_t>& pixels, std::int32_t layout) {
