@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Key, Kernels, ::testing::Values(&KeyRowPlain_ref, &KeyR
                            return std::string(i.param == &KeyRowPlain_ref ? "Plain" : "Spill");
                          });
 
-enum class MaskKind { kEmpty, kFull, kRandom, kSingle };
+enum class MaskKind { kFull, kRandom, kSingle };
 enum class TableKind { kFull, kWindow, kScrambled };
 
 // An 8-bit mask of the given size and stride. The random one has no two
@@ -119,17 +119,14 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"EmptyPlain", MaskKind::kEmpty, 241, 209, 244, TableKind::kFull, -1},
     {"FullWindowPlain", MaskKind::kFull, 241, 209, 244, TableKind::kWindow, -1},
     {"RandomScrambledPlain", MaskKind::kRandom, 241, 209, 244, TableKind::kScrambled, -1},
-    {"SinglePlain", MaskKind::kSingle, 241, 209, 244, TableKind::kFull, -1},
     {"BigRandomWindowPlain", MaskKind::kRandom, 2001, 1601, 2004, TableKind::kWindow, -1},
     {"TinyRandomPlain", MaskKind::kRandom, 3, 1, 4, TableKind::kFull, -1},
     {"RandomSpillHalf", MaskKind::kRandom, 241, 209, 244, TableKind::kFull, 0.5f},
     {"ByteStrideRandomWindowSpill", MaskKind::kRandom, 241, 209, 241, TableKind::kWindow, 0.3f},
     {"RandomScrambledSpillAll", MaskKind::kRandom, 241, 209, 244, TableKind::kScrambled, 0.0f},
     {"SingleSpill", MaskKind::kSingle, 241, 209, 244, TableKind::kWindow, 0.7f},
-    {"BigRandomSpill", MaskKind::kRandom, 2001, 1601, 2004, TableKind::kFull, 0.5f},
 };
 
 const KernelSet kVectorSets[] = {KernelSet::kSse41, KernelSet::kAvx2};
@@ -172,11 +169,7 @@ TEST_P(EveryColour, MatchesTheReference) {
   std::size_t wrong = 0, first = 0;
   for (std::size_t i = 0; i < keyed.size(); i += 4)
     if (std::memcmp(&keyed[i], &expected.keyed[i], 4) != 0 && wrong++ == 0) first = i;
-  auto bgra = [](const std::vector<std::uint8_t>& v, std::size_t i) {
-    return ::testing::PrintToString(std::vector<int>(v.begin() + long(i), v.begin() + long(i) + 4));
-  };
-  EXPECT_EQ(wrong, 0u) << "first at BGRA " << bgra(expected.source, first) << ": "
-                       << bgra(keyed, first) << " instead of " << bgra(expected.keyed, first);
+  EXPECT_EQ(wrong, 0u) << "first at pixel " << first / 4;
 }
 
 INSTANTIATE_TEST_SUITE_P(Key, EveryColour,
