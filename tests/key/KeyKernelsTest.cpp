@@ -72,10 +72,8 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Key, Kernels, ::testing::Values(&KeyRowPlain_ref, &KeyRowSpill_ref),
-                         [](const auto& i) {
-                           return std::string(i.param == &KeyRowPlain_ref ? "Plain" : "Spill");
-                         });
+INSTANTIATE_TEST_SUITE_P(PlainAndSpill, Kernels,
+                         ::testing::Values(&KeyRowPlain_ref, &KeyRowSpill_ref));
 
 enum class MaskKind { kFull, kRandom, kSingle };
 enum class TableKind { kFull, kWindow, kScrambled };
@@ -130,6 +128,7 @@ const Case kCases[] = {
 };
 
 const KernelSet kVectorSets[] = {KernelSet::kSse41, KernelSet::kAvx2};
+std::string SetName(KernelSet s) { return s == KernelSet::kAvx2 ? "Avx2" : "Sse41"; }
 
 KeyRowFn Pick(const KeyRowKernels& k, bool spill) { return spill ? k.spill : k.plain; }
 
@@ -175,10 +174,9 @@ TEST_P(EveryColour, MatchesTheReference) {
 INSTANTIATE_TEST_SUITE_P(Key, EveryColour,
                          ::testing::Combine(::testing::Range(0, int(std::size(kCases))),
                                             ::testing::ValuesIn(kVectorSets)),
-                         [](const auto& param_info) {
-                           return std::string(kCases[std::get<0>(param_info.param)].name) + "_" +
-                                  (std::get<1>(param_info.param) == KernelSet::kAvx2 ? "Avx2"
-                                                                                     : "Sse41");
+                         [](const auto& i) {
+                           return kCases[std::get<0>(i.param)].name +
+                                  ("_" + SetName(std::get<1>(i.param)));
                          });
 
 class Rows : public ::testing::TestWithParam<KernelSet> {};
@@ -217,8 +215,7 @@ TEST_P(Rows, EveryLengthAndStart) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Key, Rows, ::testing::ValuesIn(kVectorSets), [](const auto& param_info) {
-  return std::string(param_info.param == KernelSet::kAvx2 ? "Avx2" : "Sse41");
-});
+INSTANTIATE_TEST_SUITE_P(Key, Rows, ::testing::ValuesIn(kVectorSets),
+                         [](const auto& i) { return SetName(i.param); });
 
 }  // namespace

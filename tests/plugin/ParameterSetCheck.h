@@ -83,12 +83,7 @@ inline std::string CheckParameterSet(const std::uint8_t* data, std::size_t size)
            : snapshot.MaskSize() != 0 || snapshot.Mask() != nullptr)
     return "the mask is not the host's value";
 
-  if (mask && mask->bytes.size() >= 12) {
-    std::int32_t w, h;
-    std::memcpy(&w, mask->bytes.data() + 4, 4);
-    std::memcpy(&h, mask->bytes.data() + 8, 4);
-    if (std::int64_t(w) * h > (1 << 22) || std::int64_t(w) * h < -(1 << 22)) return {};
-  }
+  if (mask && ClaimsHugeMask(mask->bytes.data(), mask->bytes.size())) return {};
   tagVFBMINFOHEADER header{};
   header.biSize = stdfx::kHeaderSizeVfbmi;
   header.biWidth = 16, header.biHeight = -5, header.biPlanes = 1, header.biBitCount = 32;
