@@ -11,6 +11,7 @@
 
 #include "filter/GaussianKernels.h"
 #include "stdfx/DIB.h"
+#include "stdfx/Tables.h"
 #include "tests/pixmill/ImageTestUtil.h"
 
 namespace filtertest {
@@ -71,15 +72,8 @@ inline unsigned FpuTagWord() {
 inline void DirtyMmxState() { asm volatile("pxor %%mm0, %%mm0" : : : "mm0"); }
 inline void EmptyMmxStateForTest() { asm volatile("emms"); }
 
-// A clamp table indexable from -1024 to 2047.
-inline const int* ClampTable() {
-  static const std::vector<int> table = [] {
-    std::vector<int> t(3072);
-    for (int i = 0; i < 3072; ++i) t[i] = std::clamp(i - 1024, 0, 255);
-    return t;
-  }();
-  return table.data() + 1024;
-}
+// The image library's clamp table, as the blur passes it.
+inline const int* ClampTable() { return stdfx::CTables::GetInstance().GetMinMaxN256P512Table0(); }
 
 // An image attached to a buffer of the test, with guard bytes on both sides;
 // 32-bit RGB unless told otherwise (YUV layouts are packed 4:2:2 UYVY).

@@ -201,10 +201,8 @@ TEST(GaussianStatusTest, RefusedOrEmptyWorkLeavesTheTargetUntouched) {
     int w, h, targetBits, sourceBits;
     double rx, ry;
     int status;
-  } cases[] = {{13, 7, 32, 8, 3, 3, 27},         {13, 7, 8, 32, 3, 3, 27},
-               {13, 7, 16, 16, 3, 3, 27},        {13, 7, 16, 8, 3, 3, 27},
+  } cases[] = {{13, 7, 32, 8, 3, 3, 27},         {13, 7, 16, 16, 3, 3, 27},
                {13, 7, 24, 24, 3, 3, 20},        {0, 9, 8, 8, 5, 5, 0},
-               {9, 0, 32, 32, 5, 5, 0},          {9, 9, 8, 8, 0, 0, 0},
                {9, 9, 32, 32, 1e-17, -1e-17, 0}, {9, 9, 8, 8, kNaN, kNaN, 0}};
   for (Config config : kConfigs)
     for (const auto& c : cases) {
