@@ -121,12 +121,14 @@ TEST(Key, StatusPrecedence) {
 }
 
 // Hues on the right half of the wheel (within a quarter turn of red) are
-// keyed, the others and greys are not.
+// keyed, the others not; greys read row 120, column 120 alone.
 TEST(Key, WheelPositions) {
-  const MaskRecord right(241, 209, [](int, int c) { return std::uint8_t(c > 125 ? 255 : 0); });
+  const MaskRecord right(241, 209, [](int r, int c) {
+    return std::uint8_t(c > 125 || (r == 120 && c == 120) ? 255 : 0);
+  });
   const std::uint8_t hues[][4] = {{255, 0, 0, 1},   {255, 255, 0, 1}, {255, 0, 255, 1},
                                   {0, 255, 0, 0},   {0, 255, 255, 0}, {0, 0, 255, 0},
-                                  {255, 128, 0, 1}, {90, 90, 90, 0}};  // r, g, b, keyed
+                                  {255, 128, 0, 1}, {90, 90, 90, 1}};  // r, g, b, keyed
   Frame source(8, 1), target(8, 1);
   for (int i = 0; i < 8; ++i) source.SetPixel(i, 0, hues[i][0], hues[i][1], hues[i][2], 200);
   ASSERT_EQ(KeyFrame(target, source, Settings(), &right), 0);
