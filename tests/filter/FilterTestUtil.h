@@ -1,13 +1,18 @@
 #pragma once
-// Independent formulations the blur is checked against, and small helpers.
+// Independent formulations the blur is checked against, and small helpers
+// shared with the keying engine's tests.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
 #include "filter/GaussianKernels.h"
+#include "stdfx/DIB.h"
+#include "stdfx/Tables.h"
+#include "tests/pixmill/ImageTestUtil.h"
 
 namespace filtertest {
 
@@ -67,15 +72,63 @@ inline unsigned FpuTagWord() {
 inline void DirtyMmxState() { asm volatile("pxor %%mm0, %%mm0" : : : "mm0"); }
 inline void EmptyMmxStateForTest() { asm volatile("emms"); }
 
-// A clamp table indexable from -1024 to 2047.
-inline const int* ClampTable() {
-  static const std::vector<int> table = [] {
-    std::vector<int> t(3072);
-    for (int i = 0; i < 3072; ++i) t[i] = std::clamp(i - 1024, 0, 255);
-    return t;
-  }();
-  return table.data() + 1024;
-}
+// The image library's clamp table, as the blur passes it.
+inline const int* ClampTable() { return stdfx::CTables::GetInstance().GetMinMaxN256P512Table0(); }
+
+// An image attached to a buffer of the test, with guard bytes on both sides;
+// 32-bit RGB unless told otherwise (YUV layouts are packed 4:2:2 UYVY).
+class Frame {
+ public:
+  static constexpr std::size_t kGuard = 64;
+  static constexpr std::uint8_t kGuardByte = 0xA5;
+  Frame(int width, int height, int bitCount = 32, DWORD compression = stdfx::kLayoutRGB,
+        bool topDown = false)
+      : m_header{IsYUV(compression)
+                     ? pixmill_test::MakeYUVHeader(width, topDown ? -height : height, bitCount,
+                                                   stdfx::kSub422UYVY)
+                     : tagYUVBMINFOHEADER{pixmill_test::MakeHeader(
+                                              width, topDown ? -height : height, bitCount),
+                                          0, 0, 0, 0}},
+        m_bpp(bitCount / 8),
+        m_stride(IsYUV(compression) ? ((width * 2 + 3) & ~3) : ((width * bitCount + 31) / 32) * 4),
+        m_size(std::size_t(m_stride) * std::size_t(height)),
+        m_buffer(m_size + 2 * kGuard, kGuardByte),
+        m_dib((m_header.vf.biCompression = compression, &m_header), bits()) {}
+  Frame(const Frame&) = delete;
+
+  stdfx::CDIB& dib() { return m_dib; }
+  tagVFBMINFOHEADER& header() { return m_header.vf; }
+  int stride() const { return m_stride; }
+  std::uint8_t* bits() { return m_buffer.data() + kGuard; }
+  std::uint8_t* line(int y) { return bits() + std::size_t(y) * m_stride; }
+  std::uint8_t& At(int x, int y, int c = 0) { return line(y)[x * m_bpp + c]; }
+  // The buffer's bytes, row padding included.
+  std::vector<std::uint8_t> pixels() const {
+    return {m_buffer.begin() + kGuard, m_buffer.begin() + long(kGuard + m_size)};
+  }
+  bool GuardsIntact() const {
+    for (std::size_t i = 0; i < kGuard; ++i)
+      if (m_buffer[i] != kGuardByte || m_buffer[kGuard + m_size + i] != kGuardByte) return false;
+    return true;
+  }
+  void Fill(std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    for (std::size_t i = 0; i < m_size; ++i) bits()[i] = static_cast<std::uint8_t>(rng());
+  }
+  void SetPixel(int x, int y, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
+    const std::uint8_t bgra[4] = {b, g, r, a};
+    std::memcpy(line(y) + 4 * x, bgra, 4);
+  }
+
+ private:
+  static bool IsYUV(DWORD c) { return c == stdfx::kLayoutYUV || c == stdfx::kLayoutYUVAZ; }
+
+  tagYUVBMINFOHEADER m_header;  // first, so that its fields are aligned
+  int m_bpp, m_stride;
+  std::size_t m_size;
+  std::vector<std::uint8_t> m_buffer;
+  stdfx::CDIB m_dib;
+};
 
 enum class Path { kScalarFloat, kVectorFloat, kScalarDouble, kVectorDouble };
 
@@ -130,22 +183,6 @@ class LineRunner {
         GaussLines8_sse(src, sp, dst, dp, lanes, len, s.block, s.fwd(), s.bwd());
       else
         GaussLines8_sse2(src, sp, dst, dp, lanes, len, s.block, s.fwd(), s.bwd());
-    });
-  }
-  // Forward and backward samples of the last run, widened to double.
-  double Forward(std::size_t i) {
-    return Visit([&](auto& s) { return double(s.fwd()[i]); });
-  }
-  double Backward(std::size_t i) {
-    return Visit([&](auto& s) { return double(s.bwd()[i]); });
-  }
-  // Gain of the coefficients as stored in the block.
-  double StoredGain() {
-    return Visit([](auto& s) {
-      double n = 0, m = 0, d = 1;
-      for (const auto& tap : s.block.tap)
-        n += tap[kForwardNum][0], m += tap[kBackwardNum][0], d += tap[kForwardDen][0];
-      return (n + m) / d;
     });
   }
 

@@ -49,13 +49,10 @@ inline std::string CheckFrameDescription(const std::uint8_t* data, std::size_t s
   };
   const std::int32_t width = side(), height = side();
   const bool yuv = (code & 3) != 0;
-  const std::int64_t shownWidth = yuv ? (width & ~1) : width;
-  const std::int64_t payload = shownWidth * (yuv ? 2 : 4);
+  const std::int64_t shownWidth = yuv ? (width & ~1) : width, payload = shownWidth * (yuv ? 2 : 4);
   const auto pad = std::int8_t(in.Byte());
   const std::int64_t bpr = pad == -128 ? in.I32() : payload + pad;
-  const std::uint8_t f = in.Byte();
-  const std::int32_t alphaKind = in.Byte() % 5;
-  const bool noPlane = in.Byte() & 1;
+  const std::uint8_t f = in.Byte(), alphaKind = in.Byte() % 5, noPlane = in.Byte() & 1;
   const std::int64_t planeBpr = shownWidth + std::int8_t(in.Byte());
   const std::int64_t planeHeight = std::int64_t(height) + std::int8_t(in.Byte()) % 3;
   const float value = in.Raw<float>();
@@ -115,18 +112,17 @@ inline std::string CheckFrameDescription(const std::uint8_t* data, std::size_t s
       h->vfInterlacedFlag != ((f & 4) ? 0 : stdfx::kContentProgressive) ||
       h->vfImageFlag != blackTransparent || std::memcmp(&h->vfFormatValue, &value, 4) != 0)
     return "a format answer is not in its own flag";
-  const bool planeShown = withPlane && h->vfAlphaBytes != nullptr;
-  if (withPlane != planeShown || (planeShown && h->vfAlphaBytes != alpha.data()))
+  if (withPlane != (h->vfAlphaBytes != nullptr) || (withPlane && h->vfAlphaBytes != alpha.data()))
     return "the alpha plane is not the host's";
   // YUV frames are packed 4:2:2 UYVY, CCIR 601, 8 bits a sample; 32 bits with their plane.
   if (yuv &&
       (header.yuvColorSpaceID != stdfx::kYUVCCIR601 ||
        (header.yuvBitsPerSample != 0 && header.yuvBitsPerSample != 8) ||
-       header.yuvHSubSampling != stdfx::kSub422UYVY || h->biBitCount != (planeShown ? 32 : 24)))
+       header.yuvHSubSampling != stdfx::kSub422UYVY || h->biBitCount != (withPlane ? 32 : 24)))
     return "a YUV frame is not described as the library reads it";
   for (int y = 0; y < height; ++y) {
     if (stdfx::DIBLineOffset(h, y) != y * bpr) return "a line is not at the host's row";
-    if (planeShown && stdfx::DIBAlphaLineOffset(h, y) != y * planeBpr)
+    if (withPlane && stdfx::DIBAlphaLineOffset(h, y) != y * planeBpr)
       return "an alpha line is not at the host's row";
   }
 
@@ -134,14 +130,10 @@ inline std::string CheckFrameDescription(const std::uint8_t* data, std::size_t s
   std::vector<std::uint8_t> output(pixels.size(), 0xA5);
   CKParam noMask(nullptr);
   const PIM::Status status = noMask.Render(h, output.data(), h, pixels.data(), -1);
-  if (yuv) {
-    if (status == 0) return "a YUV frame was keyed";
-    for (std::uint8_t b : output)
-      if (b != 0xA5) return "a refused render wrote the output";
-    return {};
-  }
+  if (yuv && (status == 0 || output != std::vector<std::uint8_t>(output.size(), 0xA5)))
+    return "a YUV frame was keyed, or its refused render wrote the output";
   // A frame without pixels may be refused; it has nothing to write.
-  if (pixels.empty()) return {};
+  if (yuv || pixels.empty()) return {};
   if (status != 0) return "a 32-bit frame was refused";
   for (std::int64_t y = 0; y < height; ++y)
     for (std::int64_t i = y * bpr; i < (y + 1) * bpr; ++i)

@@ -16,8 +16,7 @@ class FuzzInput {
 
   std::uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
   std::uint16_t U16() { return std::uint16_t(Byte() | Byte() << 8); }
-  std::uint32_t U32() { return std::uint32_t(U16()) | std::uint32_t(U16()) << 16; }
-  std::int32_t I32() { return std::int32_t(U32()); }
+  std::int32_t I32() { return std::int32_t(std::uint32_t(U16()) | std::uint32_t(U16()) << 16); }
   template <class T>
   T Raw() {
     unsigned char bytes[sizeof(T)];
@@ -40,6 +39,17 @@ class FuzzInput {
   std::size_t m_size;
   std::size_t m_at = 0;
 };
+
+// Whether a mask record's header claims more than 1 << 22 pixels: such
+// records are skipped, so that a fuzzer explores decoding, not allocation.
+inline bool ClaimsHugeMask(const std::uint8_t* record, std::size_t size) {
+  std::int32_t w = 0, h = 0;
+  if (size >= 12) {
+    std::memcpy(&w, record + 4, 4);
+    std::memcpy(&h, record + 8, 4);
+  }
+  return std::int64_t(w) * h > (1 << 22) || std::int64_t(w) * h < -(1 << 22);
+}
 
 // A fuzz target's verdict: a fault is printed and aborts, as libFuzzer expects.
 inline int AbortOnFault(const std::string& fault) {

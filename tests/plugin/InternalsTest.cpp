@@ -23,47 +23,35 @@
 namespace {
 
 namespace h = mattix::host;
-using Parameters = std::vector<PIM::RefPtr<h::CParameter>>;
-
-PIM::RefPtr<h::CParameter> Number(std::int32_t index, double value) {
-  auto p = h::Make<h::CParameter>(Tarn::kNumberParameter);
-  p->SetIndex(index);
-  p->CurrentNumber()->Set(value);
-  p->DefaultNumber()->Set(-123.0);  // never read by a snapshot
-  return p;
-}
-
-PIM::RefPtr<h::CParameter> Data(std::int32_t index, const std::vector<std::uint8_t>& bytes,
-                                h::ParameterFaults faults = {}) {
-  auto p = h::Make<h::CParameter>(Tarn::kDataParameter, faults);
-  p->SetIndex(index);
-  p->CurrentData()->Set(static_cast<std::uint32_t>(bytes.size()), bytes.data());
-  return p;
-}
-
-std::vector<std::uint8_t> Doubles(std::initializer_list<double> values) {
-  std::vector<std::uint8_t> bytes(values.size() * sizeof(double));
-  std::memcpy(bytes.data(), std::data(values), bytes.size());
-  return bytes;
-}
 
 TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
-  auto full = h::Make<h::CParameterSet>(
-      Parameters{Number(0, 9.0), Data(5, Doubles({1, 2, 3, 4})), Data(6, {1, 2, 3})});
+  auto softness = h::Make<h::CParameter>(Tarn::kNumberParameter);
+  softness->SetIndex(0);
+  softness->CurrentNumber()->Set(9.0);
+  const double lightness[4] = {1, 2, 3, 4};
+  const std::uint8_t mask[3] = {1, 2, 3};
+  auto data = [](std::int32_t index, const void* bytes, std::uint32_t size) {
+    auto p = h::Make<h::CParameter>(Tarn::kDataParameter);
+    p->SetIndex(index);
+    p->CurrentData()->Set(size, bytes);
+    return p;
+  };
+  auto full = h::Make<h::CParameterSet>(std::vector<PIM::RefPtr<h::CParameter>>{
+      softness, data(5, lightness, sizeof lightness), data(6, mask, sizeof mask)});
   CKParam snapshot(full.Get());
   EXPECT_EQ(snapshot.MaskSize(), 3u);
-  full->Find(0)->CurrentNumber()->Set(11.0);
+  softness->CurrentNumber()->Set(11.0);
   snapshot.Load(full.Get());
   EXPECT_EQ(snapshot.Softness(), 11.0);
   snapshot.Load(nullptr);
   EXPECT_EQ(std::vector<double>(snapshot.KeyValues(), snapshot.KeyValues() + 6),
             (std::vector<double>{0, 0, 0, 0, 100, 100}));
-  EXPECT_EQ(snapshot.MaskSize(), 0u);
-  EXPECT_EQ(snapshot.Mask(), nullptr);
-  // Everything asked for was released: only the set holds its parameters.
+  EXPECT_TRUE(snapshot.MaskSize() == 0 && snapshot.Mask() == nullptr);
+  // Everything asked for was released: only the set (and this test, the
+  // softness) holds the parameters.
   EXPECT_EQ(full->Find(0)->GetRefCount() + full->Find(0)->CurrentNumber()->GetRefCount() +
                 full->Find(6)->CurrentData()->GetRefCount(),
-            3);
+            4);
 }
 
 const std::string kSeeds = std::string(MATTIX_SOURCE_DIR) + "/tests/plugin/fuzz/";

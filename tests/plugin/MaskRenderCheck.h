@@ -36,12 +36,7 @@ inline std::string CheckMaskRender(host::CEffectInstance& instance, const std::u
   const int height = 7 - (how >> 5 & 3);
   std::size_t recordSize = in.Left();
   const std::uint8_t* record = in.Take(recordSize);
-  if (recordSize >= 12) {
-    std::int32_t w, h;
-    std::memcpy(&w, record + 4, 4);
-    std::memcpy(&h, record + 8, 4);
-    if (std::int64_t(w) * h > (1 << 22) || std::int64_t(w) * h < -(1 << 22)) return {};
-  }
+  if (ClaimsHugeMask(record, recordSize)) return {};
   const bool inBottomUp = how & 4, outBottomUp = how & 8, spill = how & 16;
   const int field = (how & 3) == 1 ? 0 : (how & 3) == 2 ? 1 : -1;
   if (instance.SetNumber(0, soft < 128 ? 0.0 : soft % 101) != 0 ||

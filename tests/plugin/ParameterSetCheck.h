@@ -47,11 +47,9 @@ inline std::string CheckParameterSet(const std::uint8_t* data, std::size_t size)
       const std::uint8_t* p = in.Take(n);
       o.bytes.assign(p, p + n);
     }
-    auto parameter =
-        host::Make<host::CParameter>(o.kind == 0   ? Tarn::kNumberParameter
-                                     : o.kind == 1 ? Tarn::kDataParameter
-                                                   : 9,
-                                     host::ParameterFaults{false, o.refused ? 0x66 : 0, 0});
+    const std::int32_t kinds[] = {Tarn::kNumberParameter, Tarn::kDataParameter, 9};
+    auto parameter = host::Make<host::CParameter>(
+        kinds[o.kind], host::ParameterFaults{false, o.refused ? 0x66 : 0, 0});
     parameter->SetIndex(o.index);
     if (o.kind == 0)
       parameter->CurrentNumber()->Set(o.number);
@@ -85,18 +83,12 @@ inline std::string CheckParameterSet(const std::uint8_t* data, std::size_t size)
            : snapshot.MaskSize() != 0 || snapshot.Mask() != nullptr)
     return "the mask is not the host's value";
 
-  if (mask && mask->bytes.size() >= 12) {
-    std::int32_t w, h;
-    std::memcpy(&w, mask->bytes.data() + 4, 4);
-    std::memcpy(&h, mask->bytes.data() + 8, 4);
-    if (std::int64_t(w) * h > (1 << 22) || std::int64_t(w) * h < -(1 << 22)) return {};
-  }
-  constexpr int kW = 16, kH = 5;
+  if (mask && ClaimsHugeMask(mask->bytes.data(), mask->bytes.size())) return {};
   tagVFBMINFOHEADER header{};
   header.biSize = stdfx::kHeaderSizeVfbmi;
-  header.biWidth = kW, header.biHeight = -kH, header.biPlanes = 1, header.biBitCount = 32;
+  header.biWidth = 16, header.biHeight = -5, header.biPlanes = 1, header.biBitCount = 32;
   tagVFBMINFOHEADER outHeader = header;
-  std::vector<std::uint32_t> input(kW * kH), output(kW * kH, 0xA5C3A5C3);
+  std::vector<std::uint32_t> input(16 * 5), output(16 * 5, 0xA5C3A5C3);
   std::uint32_t state = 777;
   for (std::uint32_t& p : input) p = (state = state * 1103515245u + 12345u) >> 1;
   const std::vector<std::uint32_t> before = input;
