@@ -209,21 +209,16 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
 }
 
 // A video whose frames are larger than the largest frame Mattix keys is
-// refused from what ffprobe reports, before any frame is decoded. The videos
-// are YUV4MPEG2 files: one whole 4:2:0 frame 16400 pixels wide, and a header
-// claiming 8200 x 8200 (more pixels than the limit, each side within it)
-// without its frame data.
+// refused from what ffprobe reports, before any frame is decoded: a
+// YUV4MPEG2 header claiming 8200 x 8200 (more pixels than the limit, each
+// side within it) without its frame data.
 TEST(RenderCommand, VideoLargerThanTheLargestFrameIsRefused) {
   MATTIX_SKIP_WITHOUT_FFMPEG("the video limit");
   testing::TempDir dir;
   fs::create_directories(dir / "out");
-  dir.Write("wide.y4m", "YUV4MPEG2 W16400 H2 F25:1 Ip A1:1 C420jpeg\nFRAME\n" +
-                            std::string(16400 * 2 + 2 * 8200, '\x80'));
   dir.Write("many.y4m", std::string("YUV4MPEG2 W8200 H8200 F25:1 Ip A1:1 C420jpeg\nFRAME\n"));
   const std::string limit = " pixels; Mattix keys frames up to 16384 pixels a side and 8192 x 8192";
-  testing::ExpectRefusals({{"render " + dir / "wide.y4m -o " + dir / "out/k.mov", 1,
-                            dir / "wide.y4m: the video's frame is 16400 x 2" + limit},
-                           {"render " + dir / "many.y4m -o " + dir / "out/k.mov", 1,
+  testing::ExpectRefusals({{"render " + dir / "many.y4m -o " + dir / "out/k.mov", 1,
                             dir / "many.y4m: the video's frame is 8200 x 8200" + limit}},
                           Render);
   EXPECT_TRUE(fs::is_empty(dir / "out"));
