@@ -224,7 +224,7 @@ TEST(FramePipeline, BrokenFrameIsNamedAndOnlyEarlierFramesAreWritten) {
     }
 }
 
-TEST(FramePipeline, ExistingOutputsAndInputsAreRefusedBeforeWriting) {
+TEST(FramePipeline, ExistingOutputsAreRefusedBeforeWriting) {
   testing::TempDir in, out;
   WriteSequence(in, 3);
   out.Write("k_0002.png", std::string("keep me"));
@@ -232,8 +232,6 @@ TEST(FramePipeline, ExistingOutputsAndInputsAreRefusedBeforeWriting) {
   EXPECT_TRUE(testing::Holds(error, "k_0002.png: already exists (use --force"));
   EXPECT_EQ(Listing(out.path()), std::vector<std::string>{"k_0002.png"});
   EXPECT_EQ(ReadFileText(out / "k_0002.png"), "keep me");
-  error = Render(in / "shot_%04d.png", {in / "shot_%04d.png"}, 2, true);
-  EXPECT_TRUE(testing::Holds(error, "shot_0001.png: the output is one of the inputs"));
 }
 
 // Sequence -> VP9 with alpha and a ProRes 4444 matte, read back. ProRes keeps
@@ -301,33 +299,6 @@ TEST(Subprocess, StatusesErrorTailAndAChildThatLeft) {
   EXPECT_EQ(t.Wait(), 0);
 }
 
-TEST(Video, MissingFfmpegSaysHowToInstallIt) {
-  const FfmpegTools none{"mattix-no-such-ffmpeg", "mattix-no-such-ffprobe"};
-  const VideoInfo info{4, 4, "25", 25.0, -1, "prores", false};
-  const auto write = [&] {
-    VideoWriter("o.mov", "/tmp/x", OutputFormat::ProRes4444, 4, 4, "25", none);
-  };
-  for (const std::string& e : {ErrorOf([&] { ProbeVideo("in.mov", none); }), ErrorOf(write),
-                               ErrorOf([&] { VideoReader("in.mov", info, none); })}) {
-    EXPECT_TRUE(testing::Holds(e, "apt-get install ffmpeg"));
-    EXPECT_TRUE(testing::Holds(e, ".mov"));
-  }
-}
-
-TEST(Video, BadInputsAndFramesAreNamed) {
-  MATTIX_SKIP_WITHOUT_FFMPEG("video");
-  testing::TempDir dir;
-  dir.Write("notes.mov", std::string("this is not a video"));
-  const std::string e = ErrorOf([&] { ProbeVideo(dir / "notes.mov"); });
-  EXPECT_EQ(e.rfind(dir / "notes.mov: cannot read as video", 0), 0u) << e;
-  const std::string missing = ErrorOf([&] { ProbeVideo(dir / "absent.mov"); });
-  EXPECT_EQ(missing.rfind(dir / "absent.mov: ", 0), 0u) << missing;
-  VideoWriter writer(dir / "c.mov", dir / "c.mov", OutputFormat::ProRes4444, 16, 16, "25");
-  writer.WriteFrame(BgraImage(16, 16));
-  const std::string size = ErrorOf([&] { writer.WriteFrame(BgraImage(18, 16)); });
-  EXPECT_TRUE(testing::Holds(size, "c.mov: frame 2: size 18 x 16 differs"));
-}
-
 const std::vector<std::uint8_t> kBytes = {'k', 'e', 'y', 'e', 'd'};
 
 TEST(OutputFile, CommitPutsTheWholeFileInPlaceAndNeedsForceToReplace) {
@@ -382,11 +353,8 @@ TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
         << p;
   EXPECT_NO_THROW(CheckOutputAllowed(dir / "new.png", false, inputs));
   EXPECT_NO_THROW(CheckOutputAllowed(dir / "other.png", true, inputs));
-  const std::pair<std::string, const char*> refused[] = {
-      {ErrorOf([&] { CheckOutputAllowed(dir / "other.png", false, inputs); }), "--force"},
-      {ErrorOf([&] { CheckOutputAllowed(dir / "sub", true, inputs); }), "folder"},
-      {ErrorOf([&] { inputs.Add(dir / "nope.png"); }), "nope.png"}};
-  for (const auto& [error, part] : refused) EXPECT_TRUE(testing::Holds(error, part));
+  EXPECT_TRUE(testing::Holds(ErrorOf([&] { CheckOutputAllowed(dir / "other.png", false, inputs); }),
+                             "--force"));
 }
 
 TEST(OutputFile, InterruptRemovesTemporaryFiles) {
@@ -540,30 +508,6 @@ TEST(Progress, Format) {
                {1, 10000, 1.0, "frame 1/10000  1.0 fps  2:46:39 left"},  // 9999 s
                {30, 90, 60.0, "frame 30/90  0.5 fps  2:00 left"}};
   for (const auto& c : cases) EXPECT_EQ(ProgressLine::Format(c.done, c.total, c.elapsed), c.text);
-}
-
-// Every state is drawn once: the quick second update is skipped, the last
-// frame is drawn, Finish only ends the line; a line left by an error ends.
-TEST(Progress, EachStateDrawnOnceAndTheLineEnded) {
-  double now = 0;
-  std::string text;
-  {
-    ProgressLine line(
-        3, true, [&] { return now; }, [&](const std::string& t) { text += t; });
-    for (const double at : {1.0, 1.1, 1.2}) {
-      now = at;
-      line.Update(long(std::lround((at - 0.9) * 10)));
-    }
-    line.Finish();
-  }
-  EXPECT_EQ(text, "\rframe 1/3  1.0 fps  0:02 left\x1b[K\rframe 3/3  2.5 fps\x1b[K\n");
-  text.clear();
-  {
-    ProgressLine line(
-        3, true, [&] { return now; }, [&](const std::string& t) { text += t; });
-    line.Update(1);
-  }
-  EXPECT_EQ(text.back(), '\n');
 }
 
 }  // namespace

@@ -83,7 +83,6 @@ TEST(MatteQuality, AgainstTheTrueAlpha) {
       const testing::CommandResult r =
           testing::RunMattix("key auto " + picture + " --project " + project);
       ASSERT_EQ(r.status, 0) << r.err;
-      std::printf("%s", r.out.c_str());
     }
     const testing::CommandResult r =
         testing::RunMattix("render -f " + picture + " -o " + dir / "keyed.png" + " --matte " +
@@ -97,41 +96,6 @@ TEST(MatteQuality, AgainstTheTrueAlpha) {
     EXPECT_LE(e.bandMean, c.bandMean);
     EXPECT_LE(e.surfaceMisses, c.surfaceMisses);
     EXPECT_EQ(e.paneLevels, 1u);
-  }
-}
-
-// Frames of known hues: the backdrop is the larger saturated one, pure green
-// at 1/3 of a turn and pure blue at 2/3 by the hexcone's definition; a grey
-// frame, or one whose saturated part is too small, has none. A duller green
-// (saturation 0.4) beside pure green is a veil.
-TEST(MatteQuality, FindBackdropOnFlatFrames) {
-  const struct {
-    std::array<std::uint8_t, 3> main, other;  // R, G, B
-    int mainPercent;
-    float hue;   // -1: no backdrop
-    float veil;  // its saturation, -1: none
-  } cases[] = {
-      {{0, 200, 0}, {200, 0, 200}, 60, 1.0f / 3, -1},
-      {{0, 200, 0}, {60, 140, 60}, 70, 1.0f / 3, 0.4f},
-      {{20, 20, 180}, {240, 200, 160}, 70, 2.0f / 3, -1},
-      {{128, 128, 128}, {120, 120, 120}, 50, -1, -1},
-      {{128, 128, 128}, {0, 200, 0}, 95, -1, -1},
-  };
-  for (const auto& c : cases) {
-    BgraImage frame(100, 10);
-    for (int i = 0; i < 1000; ++i) {
-      const auto& rgb = i % 100 < c.mainPercent ? c.main : c.other;
-      std::uint8_t* p = &frame.pixels[std::size_t(i) * 4];
-      p[0] = rgb[2], p[1] = rgb[1], p[2] = rgb[0], p[3] = 255;
-    }
-    const std::optional<BackdropCluster> found = FindBackdrop(frame);
-    ASSERT_EQ(found.has_value(), c.hue >= 0) << c.mainPercent;
-    if (!found) continue;
-    EXPECT_NEAR(found->hue, c.hue, 1.0 / 360);
-    ASSERT_EQ(found->hasVeil, c.veil >= 0) << c.mainPercent;
-    if (found->hasVeil) {
-      EXPECT_NEAR(found->veilSaturation, c.veil, 0.01);
-    }
   }
 }
 

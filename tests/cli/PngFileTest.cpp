@@ -139,23 +139,18 @@ TEST(Png, SixteenBitInputIsKeyedAtEightBitsWithAWarning) {
   EXPECT_EQ(render("flat.png").err.find("-bit samples"), std::string::npos);
 }
 
-// What we write is 8-bit RGBA or grey, lossless (our reader, checked above,
-// reads it back); colour under zero alpha survives (straight alpha), and both
-// compression modes read back the same.
+// What we write is 8-bit RGBA, lossless (our reader, checked above, reads it
+// back); colour under zero alpha survives (straight alpha), and both
+// compression modes read back the same. Grey pictures are the mattes and
+// masks of the command tests.
 TEST(Png, EncodedPicturesReadBackExactly) {
   std::mt19937 rng(5);
   for (const auto [w, h, level] : {std::array{1, 1, 6}, {3, 2, 0}, {241, 209, 9}, {640, 3, 3}}) {
     BgraImage colour(w, h);
-    GreyImage grey(w, h);
     for (auto& b : colour.pixels) b = std::uint8_t(rng());
-    for (auto& b : grey.pixels) b = std::uint8_t(rng());
     colour.pixels[3] = 0;
     const std::vector<std::uint8_t> c = EncodePng(colour, "k.png", level);
-    const std::vector<std::uint8_t> g = EncodePngGrey(grey, "m.png", level);
     EXPECT_EQ(DecodePng(c.data(), c.size(), "k.png").pixels, colour.pixels) << w << " x " << h;
-    const BgraImage back = DecodePng(g.data(), g.size(), "m.png");
-    for (std::size_t i = 0; i < grey.pixels.size(); ++i)
-      ASSERT_EQ(back.pixels[i * 4 + 1], grey.pixels[i]) << w << " x " << h;
   }
   EXPECT_THROW(EncodePng(BgraImage(), "nothing.png"), CliError);
 }
@@ -166,23 +161,15 @@ TEST(Png, DamagedFilesAreRefusedWithTheirName) {
   BgraImage small(13, 11);
   for (std::size_t i = 0; i < small.pixels.size(); ++i) small.pixels[i] = std::uint8_t(i * 7);
   const std::vector<std::uint8_t> valid = EncodePng(small, "valid.png");
-  // Empty, cut in the signature, a flipped signature, an ancillary chunk's
-  // CRC (sRGB, 33..45), no IEND; the random damage below covers the rest.
-  std::vector<std::vector<std::uint8_t>> damaged = {
-      {}, {valid.begin(), valid.begin() + 5}, valid, valid, {valid.begin(), valid.end() - 12}};
-  damaged[2][1] ^= 0x5A, damaged[3][41] ^= 0x5A;
-  for (const auto& bytes : damaged)
-    EXPECT_EQ(testing::ErrorOf([&] {
-                DecodePng(bytes.data(), bytes.size(), "shot_0003.png");
-              }).rfind("shot_0003.png: ", 0),
-              0u);
+  // Flips anywhere (the signature, an ancillary chunk's CRC, IEND) and cuts
+  // down to the empty file.
   std::mt19937 rng(12345);
   int refused = 0;
   for (int round = 0; round < 400; ++round) {
     std::vector<std::uint8_t> bytes = valid;
     for (int k = 0, flips = 1 + int(rng() % 4); k < flips; ++k)
-      bytes[8 + rng() % (bytes.size() - 8)] ^= std::uint8_t(1 + rng() % 255);
-    if (rng() % 4 == 0) bytes.resize(8 + rng() % (bytes.size() - 8));
+      bytes[rng() % bytes.size()] ^= std::uint8_t(1 + rng() % 255);
+    if (rng() % 4 == 0) bytes.resize(rng() % bytes.size());
     ASSERT_EQ(testing::CheckPngRoundTrip(bytes.data(), bytes.size()), "") << round;
     refused +=
         testing::ErrorOf([&] { DecodePng(bytes.data(), bytes.size(), "f"); }) != "(no error)";
@@ -195,6 +182,19 @@ TEST(Png, DamagedFilesAreRefusedWithTheirName) {
                              "/nonexistent/folder/shot_0001.png"));
 }
 
+// A PNG whose IHDR is made to claim w x h pixels (its CRC made good), to
+// test what is refused from the header alone.
+std::vector<std::uint8_t> PngClaiming(std::vector<std::uint8_t> png, std::uint32_t w,
+                                      std::uint32_t h) {
+  for (int i = 0; i < 4; ++i) {
+    png[16 + std::size_t(i)] = std::uint8_t(w >> (24 - 8 * i));
+    png[20 + std::size_t(i)] = std::uint8_t(h >> (24 - 8 * i));
+  }
+  const uLong crc = crc32(0, &png[12], 17);  // over "IHDR" and its data
+  for (int i = 0; i < 4; ++i) png[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
+  return png;
+}
+
 // Frames up to 16384 a side and 2^26 pixels are read; larger ones are
 // refused from their header with a message about the size, not libpng's.
 TEST(Png, PicturesLargerThanMattixKeysAreRefusedBySize) {
@@ -204,7 +204,7 @@ TEST(Png, PicturesLargerThanMattixKeysAreRefusedBySize) {
                     std::vector<std::vector<unsigned>>(h, std::vector<unsigned>(w)));
   };
   const auto claimed = [&](std::uint32_t w, std::uint32_t h) {
-    return testing::PngClaiming(real(2, 2), w, h);
+    return PngClaiming(real(2, 2), w, h);
   };
   const std::string tooLarge = "Mattix keys frames up to 16384 pixels a side";
   const struct {
@@ -214,9 +214,7 @@ TEST(Png, PicturesLargerThanMattixKeysAreRefusedBySize) {
                {real(2, 16384), "(no error)"},
                {real(17000, 4), "big.png: the picture is 17000 x 4 pixels; " + tooLarge},
                {claimed(16385, 1), "16385 x 1 pixels; " + tooLarge},
-               {claimed(4, 16385), "4 x 16385 pixels; " + tooLarge},
                {claimed(8193, 8192), "8193 x 8192 pixels; " + tooLarge},
-               {claimed(16384, 16384), "16384 x 16384 pixels; " + tooLarge},
                {claimed(65535, 65535), "65535 x 65535 pixels; " + tooLarge}};
   for (const auto& c : cases) {
     const std::string error =

@@ -17,8 +17,6 @@
 #include <string>
 #include <vector>
 
-#include <zlib.h>
-
 namespace mattix::cli::testing {
 
 struct CommandResult {
@@ -78,19 +76,6 @@ inline std::string ErrorOf(const std::function<void()>& f) {
     return e.what();
   }
   return "(no error)";
-}
-
-// A PNG whose IHDR is made to claim w x h pixels (its CRC made good), to
-// test what is refused from the header alone.
-inline std::vector<std::uint8_t> PngClaiming(std::vector<std::uint8_t> png, std::uint32_t w,
-                                             std::uint32_t h) {
-  for (int i = 0; i < 4; ++i) {
-    png[16 + std::size_t(i)] = std::uint8_t(w >> (24 - 8 * i));
-    png[20 + std::size_t(i)] = std::uint8_t(h >> (24 - 8 * i));
-  }
-  const uLong crc = crc32(0, &png[12], 17);  // over "IHDR" and its data
-  for (int i = 0; i < 4; ++i) png[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
-  return png;
 }
 
 // The names in a folder, sorted.

@@ -1,12 +1,11 @@
-// The reference host over the built module: its load errors, and `mattix
-// render` with golden renders of the shipped sample, alone and as a sequence
+// The reference host over the built module: `mattix render` with golden
+// renders of the shipped sample, alone and as a sequence
 // keyed by two jobs, instances keying at once, the inputs it refuses (the
 // video size limit too), a shot rendered in chunks (--frames) that equals
 // one run (and its preview may be any video format), and a sequence with a
 // gap rendered with --allow-gaps. The host objects and the module's API are
 // tested by the plug-in tests through it; sequences, corrupt frames and video
 // are the frame pipeline's, tested with it.
-#include "host/HostError.h"
 #include "host/HostModule.h"
 #include "host/Image.h"
 #include "host/cli/Commands.h"
@@ -29,25 +28,6 @@
 #include <thread>
 #include <tuple>
 #include <vector>
-
-namespace {
-
-namespace h = mattix::host;
-
-TEST(HostModuleLoad, ErrorsNameThePathOrTheMissingEntryPoint) {
-  // The C library is a shared library without effect entry points.
-  for (auto [path, named] : {std::pair{"/nonexistent/libmattix.so", "/nonexistent/libmattix.so"},
-                             {"libc.so.6", "registerEffects"}}) {
-    try {
-      h::CHostModule::Load(path);
-      ADD_FAILURE() << path << " was loaded";
-    } catch (const h::HostError& error) {
-      EXPECT_TRUE(mattix::cli::testing::Holds(error.what(), named));
-    }
-  }
-}
-
-}  // namespace
 
 namespace mattix::cli {
 namespace {
@@ -211,19 +191,11 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
   testing::TempDir dir;
   fs::create_directories(dir / "out");
   fs::create_directories(dir / "frames");
-  const std::vector<std::uint8_t> small = EncodePng(BgraImage(2, 2), "");
-  dir.Write("wide.png", testing::PngClaiming(small, 17000, 4));
-  for (const char* n : {"g_0001.png", "g_0002.png", "g_0004.png"}) dir.Write(n, small);
   dir.Write("damaged.json", R"({"format": "mattix-project", "version": 1, "chromaMask": ")" +
                                 std::string(192, 'A') + R"(AQID"})");
   const std::string sample = kSamples + "greenscreen.png", out = " -o " + dir / "out/k.png";
   testing::ExpectRefusals(
-      {{"render " + dir / "wide.png" + out, 1,
-        "wide.png: the picture is 17000 x 4 pixels; Mattix keys frames up to 16384 pixels a side"},
-       {"render " + dir / "g_%04d.png -o " + dir / "out/k_%04d.png --matte " +
-            dir / "out/m_%04d.png",
-        1, "g_%04d.png: the sequence has a gap: frame " + dir / "g_0003.png is missing"},
-       {"render " + sample + out + " --project " + dir / "damaged.json", 1,
+      {{"render " + sample + out + " --project " + dir / "damaged.json", 1,
         "damaged.json:1:58: \"chromaMask\" is damaged"},
        {"render " + dir / "frames -o " + dir / "out/k_%04d.png", 1, "frames: is a folder"}},
       Render);
@@ -237,21 +209,16 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
 }
 
 // A video whose frames are larger than the largest frame Mattix keys is
-// refused from what ffprobe reports, before any frame is decoded. The videos
-// are YUV4MPEG2 files: one whole 4:2:0 frame 16400 pixels wide, and a header
-// claiming 8200 x 8200 (more pixels than the limit, each side within it)
-// without its frame data.
+// refused from what ffprobe reports, before any frame is decoded: a
+// YUV4MPEG2 header claiming 8200 x 8200 (more pixels than the limit, each
+// side within it) without its frame data.
 TEST(RenderCommand, VideoLargerThanTheLargestFrameIsRefused) {
   MATTIX_SKIP_WITHOUT_FFMPEG("the video limit");
   testing::TempDir dir;
   fs::create_directories(dir / "out");
-  dir.Write("wide.y4m", "YUV4MPEG2 W16400 H2 F25:1 Ip A1:1 C420jpeg\nFRAME\n" +
-                            std::string(16400 * 2 + 2 * 8200, '\x80'));
   dir.Write("many.y4m", std::string("YUV4MPEG2 W8200 H8200 F25:1 Ip A1:1 C420jpeg\nFRAME\n"));
   const std::string limit = " pixels; Mattix keys frames up to 16384 pixels a side and 8192 x 8192";
-  testing::ExpectRefusals({{"render " + dir / "wide.y4m -o " + dir / "out/k.mov", 1,
-                            dir / "wide.y4m: the video's frame is 16400 x 2" + limit},
-                           {"render " + dir / "many.y4m -o " + dir / "out/k.mov", 1,
+  testing::ExpectRefusals({{"render " + dir / "many.y4m -o " + dir / "out/k.mov", 1,
                             dir / "many.y4m: the video's frame is 8200 x 8200" + limit}},
                           Render);
   EXPECT_TRUE(fs::is_empty(dir / "out"));
@@ -327,8 +294,7 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
   const std::string render = "render " + shots[0].input + " -o " + dir / "x_%02d.png";
   testing::ExpectRefusals(
       {{render + " --frames 10-12", 1, "--frames 10-12 holds none of its frames (3 to 9)"},
-       {render + " --frames 5-4", 2, "is not a range of frames"},
-       {render + " --frames x", 2, "--frames"}},
+       {render + " --frames 5-4", 2, "is not a range of frames"}},
       Render);
   if (!video)
     GTEST_SKIP() << "ffmpeg is not installed (apt-get install ffmpeg): chunks of a video "
