@@ -31,14 +31,11 @@ TEST(Afx, ApplicationRegistersTheModuleThatConstructsIt) {
   // Data of the module finds it as well as code.
   EXPECT_EQ(AfxFindModuleState(&g_app), state);
   EXPECT_EQ(AfxGetStaticModuleState(), state);
-}
-
-TEST(Afx, AddressesOutsideAnyApplicationModuleFindNothing) {
+  // Addresses outside any application's module, the layer's own among them.
   int onTheStack = 0;
-  EXPECT_EQ(AfxFindModuleState(&onTheStack), nullptr);
-  EXPECT_EQ(AfxFindModuleState(nullptr), nullptr);
-  // The layer itself holds no application.
-  EXPECT_EQ(AfxFindModuleState(reinterpret_cast<const void*>(&AfxGetApp)), nullptr);
+  for (const void* p : {static_cast<const void*>(&onTheStack), static_cast<const void*>(nullptr),
+                        reinterpret_cast<const void*>(&AfxGetApp)})
+    EXPECT_EQ(AfxFindModuleState(p), nullptr);
 }
 
 TEST(Afx, ManageStateSwitchesAndRestoresNested) {
