@@ -198,23 +198,17 @@ TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
     if (c.drag != nullptr && !c.highlighted) b.On('u', 0, 0);
     const auto p = b.Pixels();
     const auto At = [&](int x, int y) { return p[std::size_t(y) * W + std::size_t(x)]; };
-    // Triangle (x, y), (x - 7, y + 7), (x + 7, y + 7): e(k) <= 0 on the inner
-    // side of edge k (0 left, 1 base, 2 right), by a cross product.
-    const double ax[] = {c.x + 0.0, c.x - 7.0, c.x + 7.0, c.x + 0.0};
-    const double ay[] = {c.y + 0.0, c.y + 7.0, c.y + 7.0, c.y + 0.0};
-    auto e = [&](double px, double py, int k) {
-      return (ax[k + 1] - ax[k]) * (py - ay[k]) - (ay[k + 1] - ay[k]) * (px - ax[k]);
-    };
+    // Triangle (x, y), (x - 7, y + 7), (x + 7, y + 7), d rows below its tip.
+    // The outline runs through pixel positions (the left edge i = x - d in
+    // the edge colour, the rest too when highlighted); the fill takes the
+    // pixels whose centre lies inside, on the left edge counting as in and
+    // on the right edge as out (half-open spans): x - d - 1 <= i < x + d.
     for (int j = c.y; j <= c.y + 8; ++j) {
       for (int i = c.x - 9; i <= c.x + 9; ++i) {
-        // Filled: the pixel's centre inside, on the left edge counting as in
-        // and on the right edge as out (half-open spans).
-        const double cx = i + 0.5, cy = j + 0.5;
-        const bool filled = e(cx, cy, 0) <= 0 && e(cx, cy, 1) < 0 && e(cx, cy, 2) < 0;
-        // Outline: the edges run through pixel positions.
-        const bool inside = e(i, j, 0) <= 0 && e(i, j, 1) <= 0 && e(i, j, 2) <= 0;
-        const bool outline = inside && (e(i, j, 0) == 0 || e(i, j, 1) == 0 || e(i, j, 2) == 0);
-        const bool edge = outline && (e(i, j, 0) == 0 || c.highlighted);
+        const int d = j - c.y;
+        const bool outline = d <= 7 && std::abs(i - c.x) <= d && (std::abs(i - c.x) == d || d == 7);
+        const bool filled = d <= 6 && i >= c.x - d - 1 && i < c.x + d;
+        const bool edge = outline && (i == c.x - d || c.highlighted);
         const COLORREF want = !(filled || outline) ? kBg : (edge ? c.edge : c.fill);
         EXPECT_EQ(At(i, j), Argb(want)) << "handle " << c.handle << " at " << i << "," << j;
       }

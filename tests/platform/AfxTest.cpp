@@ -64,17 +64,4 @@ TEST(Afx, CurrentStateBelongsToEachThread) {
   EXPECT_EQ(AfxGetApp(), &g_app);
 }
 
-TEST(Afx, DestroyedApplicationIsWithdrawn) {
-  auto* second = new CWinApp();
-  EXPECT_EQ(second->m_pszAppName, nullptr);
-  EXPECT_EQ(second->m_hInstance, g_app.m_hInstance);  // constructed by this program's code
-  AfxSetModuleState(second->GetModuleState());
-  EXPECT_EQ(AfxGetApp(), second);
-  delete second;
-  // The thread falls back to the process state; the first application of
-  // the program is still found.
-  EXPECT_EQ(AfxGetModuleState(), AfxGetProcessModuleState());
-  EXPECT_EQ(AfxFindModuleState(&g_app), g_app.GetModuleState());
-}
-
 }  // namespace

@@ -148,8 +148,7 @@ std::vector<double> Reordered(const std::vector<double>& v, int start, bool reve
   const int n = int(v.size() / 2);
   for (int k = 0; k < n; ++k) {
     const int i = (start + (reverse ? n - k : k)) % n;
-    out.push_back(v[2 * i]);
-    out.push_back(v[2 * i + 1]);
+    out.insert(out.end(), {v[2 * i], v[2 * i + 1]});
   }
   return out;
 }

@@ -67,25 +67,18 @@ TEST(ScanConvert, HandWorkedPictures) {
 // Empty rasters are not an error and get no write; nor do null vertices or a
 // count below one on a real raster.
 TEST(ScanConvert, EmptyRasterOrPolygonWritesNothingAndSucceeds) {
-  const struct {
-    bool pixels;
-    int width, height, stride;
-  } rasters[] = {
-      {false, 5, 5, 5}, {true, 0, 5, 5}, {true, 5, 0, 5}, {true, 5, -2, 5}, {true, 8, 5, 4}};
   std::vector<unsigned char> bytes(256, 0x33);
-  const double triangle[] = {-5, -5, 50, 2, 3, 40};
-  CScanConvert converter;
-  for (const auto& r : rasters) {
-    const MaskRaster raster{r.pixels ? bytes.data() : nullptr, r.width, r.height, r.stride};
-    EXPECT_TRUE(converter.FillRaster(raster, triangle, 3));
-    EXPECT_TRUE(converter.FillRaster(raster, triangle, 1));
-  }
+  unsigned char* p = bytes.data();
+  const double t[] = {-5, -5, 50, 2, 3, 40};  // a triangle over everything
+  const struct {
+    MaskRaster raster;
+    const double* vertices;
+    int count;
+  } cases[] = {{{nullptr, 5, 5, 5}, t, 3}, {{p, 0, 5, 5}, t, 3},    {{p, 5, 0, 5}, t, 1},
+               {{p, 5, -2, 5}, t, 3},      {{p, 8, 5, 4}, t, 3},    {{p, 16, 16, 16}, nullptr, 4},
+               {{p, 16, 16, 16}, t, 0},    {{p, 16, 16, 16}, t, -7}};
+  for (const auto& c : cases) EXPECT_TRUE(CScanConvert().FillRaster(c.raster, c.vertices, c.count));
   EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0x33), 256);
-  TestMask mask(4, 4);
-  EXPECT_TRUE(converter.FillRaster(mask.Raster(), nullptr, 4));
-  EXPECT_TRUE(converter.FillRaster(mask.Raster(), triangle, 0));
-  EXPECT_TRUE(converter.FillRaster(mask.Raster(), triangle, -7));
-  EXPECT_EQ(mask.Picture(), "....\n....\n....\n....\n");
 }
 
 }  // namespace
