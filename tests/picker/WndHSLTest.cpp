@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -105,27 +106,24 @@ TEST(Wheel, MarksColoursAtTheirPositions) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.x);
     Wheel w;
-    EXPECT_TRUE(w.MarkColour(731, c.r, c.g, c.b));
-    EXPECT_FALSE(w.MarkColour(731, c.r, c.g, c.b));
     EXPECT_FALSE(w.MarkColour(729, 0, 0, 0));
-    std::vector<std::uint8_t> expected(w.m_mask.DIBSize(), 0);
-    expected[c.row * 244 + c.x] = 255;
-    EXPECT_EQ(w.Mask(), expected);
-    EXPECT_TRUE(w.MarkColour(733, c.r, c.g, c.b));
-    EXPECT_FALSE(w.MarkColour(733, c.r, c.g, c.b));
-    int count = 0;
-    for (int row = 0; row < 209; ++row)
-      for (int x = 0; x < 241; ++x) {
-        const int dx = x - c.x, dy = row - c.row;
-        ASSERT_EQ(w.MaskAt(x, row), dx * dx + dy * dy <= 12 ? 255 : 0) << x << "," << row;
-        count += w.MaskAt(x, row) != 0;
-      }
-    EXPECT_EQ(count, c.disc);
-    EXPECT_TRUE(w.MarkColour(730, 0, 0, 255));  // clears first
-    EXPECT_EQ(w.MarkColour(730, 0, 0, 255), true);
-    expected.assign(expected.size(), 0);
-    expected[14 * 244 + 60] = 255;
-    EXPECT_EQ(w.Mask(), expected);
+    for (const auto& [command, r2, count] : {std::array{731, 0, 1}, {733, 12, c.disc}}) {
+      EXPECT_TRUE(w.MarkColour(command, c.r, c.g, c.b));
+      EXPECT_FALSE(w.MarkColour(command, c.r, c.g, c.b));
+      int n = 0;
+      for (int row = 0; row < 209; ++row)
+        for (int x = 0; x < 244; ++x) {
+          const int dx = x - c.x, dy = row - c.row;
+          ASSERT_EQ(w.MaskAt(x, row), x < 241 && dx * dx + dy * dy <= r2 ? 255 : 0)
+              << x << "," << row;
+          n += w.MaskAt(x, row) != 0;
+        }
+      EXPECT_EQ(n, count);
+    }
+    EXPECT_TRUE(w.MarkColour(730, 0, 0, 255));  // clears first, then marks blue
+    EXPECT_TRUE(w.MarkColour(730, 0, 0, 255));
+    const auto m = w.Mask();
+    EXPECT_TRUE(std::count(m.begin(), m.end(), 0) + 1 == long(m.size()) && w.MaskAt(60, 14) == 255);
   }
 }
 
