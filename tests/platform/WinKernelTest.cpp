@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <random>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -47,26 +45,6 @@ TEST(MulDiv, AgreesWithWideReference) {
     if (i % 97 == 0) c = 2 * (small(rng) | 1);  // even divisors give exact halves
     ASSERT_EQ(MulDiv(a, b, c), MulDivReference(a, b, c)) << a << "*" << b << "/" << c;
   }
-}
-
-TEST(CriticalSection, IsReentrantAndExcludesOtherThreads) {
-  CRITICAL_SECTION cs;
-  InitializeCriticalSection(&cs);
-  EnterCriticalSection(&cs);
-  EnterCriticalSection(&cs);  // the owner may enter again
-  std::atomic<int> otherGot{-1};
-  std::thread([&] { otherGot = TryEnterCriticalSection(&cs); }).join();
-  EXPECT_EQ(otherGot, FALSE);
-  LeaveCriticalSection(&cs);
-  std::thread([&] { otherGot = TryEnterCriticalSection(&cs); }).join();
-  EXPECT_EQ(otherGot, FALSE) << "still held once";
-  LeaveCriticalSection(&cs);
-  std::thread([&] {
-    otherGot = TryEnterCriticalSection(&cs);
-    if (otherGot) LeaveCriticalSection(&cs);
-  }).join();
-  EXPECT_EQ(otherGot, TRUE);
-  DeleteCriticalSection(&cs);
 }
 
 }  // namespace
