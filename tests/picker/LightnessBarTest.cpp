@@ -195,7 +195,6 @@ TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
     if (c.drag != nullptr) b.Drag(c.handle, c.drag);
     if (c.drag != nullptr && !c.highlighted) b.On('u', 0, 0);
     const auto p = b.Pixels();
-    const auto At = [&](int x, int y) { return p[std::size_t(y) * W + std::size_t(x)]; };
     // Triangle (x, y), (x - 7, y + 7), (x + 7, y + 7), d rows below its tip.
     // The outline runs through pixel positions (the left edge i = x - d in
     // the edge colour, the rest too when highlighted); the fill takes the
@@ -208,7 +207,8 @@ TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
         const bool filled = d <= 6 && i >= c.x - d - 1 && i < c.x + d;
         const bool edge = outline && (i == c.x - d || c.highlighted);
         const COLORREF want = !(filled || outline) ? kBg : (edge ? c.edge : c.fill);
-        EXPECT_EQ(At(i, j), Argb(want)) << "handle " << c.handle << " at " << i << "," << j;
+        EXPECT_EQ(p[std::size_t(j * W + i)], Argb(want))
+            << "handle " << c.handle << " at " << i << "," << j;
       }
     }
   }

@@ -173,12 +173,9 @@ TEST_F(Gdi, FillSolidRectExcludesRightAndBottomAndClipsAtEveryEdge) {
   EXPECT_EQ(SetBkColor(m_dc, 0), RGB(9, 8, 7));
 }
 
-bool FontPresent() {
-  return std::ifstream("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf").good();
-}
-
 TEST_F(Gdi, OpaqueTextPaintsExactlyItsRectangleWithTextInsideOnly) {
-  if (!FontPresent()) GTEST_SKIP() << "DejaVuSans.ttf missing (install fonts-dejavu-core)";
+  if (!std::ifstream("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf").good())
+    GTEST_SKIP() << "DejaVuSans.ttf missing (install fonts-dejavu-core)";
   SelectObject(m_dc, GetStockObject(DEFAULT_GUI_FONT));
   SIZE extent{};  // the GUI font's line is 11 to 13 pixels
   ASSERT_TRUE(GetTextExtentPoint32W(m_dc, L"L 50", 4, &extent));
@@ -267,7 +264,6 @@ TEST(WinCursor, ResourcesLoadAsTopDownPicturesWithHotSpots) {
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(3022)), nullptr);
   EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(3023)), nullptr) << "truncated";
-  EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(3024)), nullptr);
   HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
   ASSERT_NE(arrow, nullptr);
   SetCursor(arrow);
