@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <random>
-#include <vector>
 
 namespace {
 
