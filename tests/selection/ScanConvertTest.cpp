@@ -50,16 +50,18 @@ TEST(ScanConvert, HandWorkedPictures) {
       // The sloping edge from the NaN vertex has NaN x on every row, so
       // the only span has a NaN end.
       {"NaNSpanEnd", {1, 1.5, kNaN, 1.5, 1, 4.5}, "......|......|......|......|......"},
-      {"FlatSkipsNaNx", {kNaN, 2.5, 3, 2.5, 6.4, 2.5}, "........|........|........|...####."}};
+      {"FlatSkipsNaNx", {kNaN, 2.5, 3, 2.5, 6.4, 2.5}, "........|........|........|...####."},
+      // A single row or column is a picture like any other.
+      {"OneRow", {-1, -1, 9, -1, 9, 3, -1, 3}, "#####"},
+      {"OneColumn", {-1, -1, 9, -1, 9, 3, -1, 3}, "#|#|#"}};
   for (const auto& c : cases) {
-    std::string want = c.expected;
-    const int width = int(want.find('|')),
-              height = int(std::count(want.begin(), want.end(), '|')) + 1;
+    std::string want = c.expected + std::string("|");  // each row ends in '|'
+    const int width = int(want.find('|')), height = int(std::count(want.begin(), want.end(), '|'));
     std::replace(want.begin(), want.end(), '|', '\n');
     TestMask mask(width, height, 7);  // pixels outside the polygon keep their 7
     EXPECT_TRUE(CScanConvert().FillRaster(mask.Raster(), c.vertices.data(),
                                           static_cast<int>(c.vertices.size() / 2)));
-    EXPECT_EQ(mask.Picture(), want + '\n') << c.name;
+    EXPECT_EQ(mask.Picture(), want) << c.name;
   }
 }
 
