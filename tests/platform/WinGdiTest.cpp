@@ -322,7 +322,9 @@ TEST_F(Gdi, DrawDibScalesBothRowOrdersAndReadsTheColourTable) {
       }
   const BITMAPINFOHEADER h{40, 2, 2, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   std::uint32_t quad[4] = {0xFF0000FFu, 0xFF123456u, 0xFFFF0000u, 0xFF00FF00u};
-  BITMAPINFOHEADER hh = h;
+  BITMAPINFOHEADER hh = h;  // the bottom-right pixel alone, stretched over 4 x 4
+  ASSERT_TRUE(DrawDibDraw(dd, m_dc, W - 2, H - 2, 4, 4, &hh, quad, 1, 1, 1, 1, 0));
+  EXPECT_EQ(GetPixel(m_dc, W - 1, H - 1), RGB(0x12, 0x34, 0x56)) << "clipped at the corner";
   Clear();  // -1 sizes: the rest of the source from (1, 1), unscaled
   ASSERT_TRUE(DrawDibDraw(dd, m_dc, 0, 0, -1, -1, &hh, quad, 1, 1, -1, -1, 0));
   ExpectPicture([](int x, int y) { return x + y == 0 ? Px(RGB(0x12, 0x34, 0x56)) : kWhite; });
