@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <random>
 #include <tuple>
 #include <vector>
 
@@ -57,31 +56,25 @@ TEST(ChromaMaskRecord, RoundTripAndStoredHeader) {
   }
 }
 
-TEST(ChromaMaskRecord, EmptyRecords) {
-  EXPECT_TRUE(wheel::RecordIsEmpty(wheel::kEmptyRecord, wheel::kEmptyRecordSize));
-  EXPECT_TRUE(wheel::RecordIsEmpty(nullptr, 5000));
-  for (std::uint32_t i = 0; i < wheel::kEmptyRecordSize; ++i) EXPECT_EQ(wheel::kEmptyRecord[i], 0);
+// The empty record, and every cut of a record from 0 bytes to one short of
+// the end, are refused and free the mask; spare bytes behind a record are
+// not part of it; a mask that is not an 8-bit image gives no record.
+TEST(ChromaMaskRecord, EmptyCutAndLongerRecords) {
   stdfx::CDIB out(wheel::MaskHeader());
   EXPECT_FALSE(wheel::DecodeRecord(wheel::kEmptyRecord, wheel::kEmptyRecordSize, out));
   EXPECT_FALSE(out.IsValidDIB());
-  std::vector<unsigned char> record{1, 2, 3};
-  EXPECT_FALSE(wheel::EncodeRecord(stdfx::CDIB(), record));
-  EXPECT_TRUE(record.empty());
-}
-
-// Every cut, from 0 bytes to one short of the end, is refused and frees the
-// mask; spare bytes behind a record are not part of it.
-TEST(ChromaMaskRecord, EveryCutIsRefused) {
+  std::vector<unsigned char> none{1, 2, 3};
+  EXPECT_FALSE(wheel::EncodeRecord(stdfx::CDIB(), none));
+  EXPECT_TRUE(none.empty());
   const Bytes record = Encode(PaintedMask(wheel::kWidth, wheel::kHeight, 9));
   for (std::size_t n = 0; n < record.size(); ++n) {
     const Bytes cut(record.begin(), record.begin() + long(n));
-    stdfx::CDIB out(wheel::MaskHeader());
-    ASSERT_FALSE(wheel::DecodeRecord(cut.empty() ? nullptr : cut.data(), cut.size(), out)) << n;
-    ASSERT_FALSE(out.IsValidDIB());
+    stdfx::CDIB mask(wheel::MaskHeader());
+    ASSERT_FALSE(wheel::DecodeRecord(cut.empty() ? nullptr : cut.data(), cut.size(), mask)) << n;
+    ASSERT_FALSE(mask.IsValidDIB());
   }
   Bytes longer = record;
   longer.resize(record.size() + 100, 0xFF);
-  stdfx::CDIB out;
   EXPECT_TRUE(wheel::DecodeRecord(longer.data(), longer.size(), out));
   // A stream of just end-of-bitmap: an all-zero mask.
   Bytes bare(record.begin(), record.begin() + 144);
@@ -91,6 +84,7 @@ TEST(ChromaMaskRecord, EveryCutIsRefused) {
   EXPECT_EQ(Pixels(out), Bytes(out.DIBSize(), 0));
 }
 
+// One edit per refusal path; a stale alpha-plane address is ignored.
 TEST(ChromaMaskRecord, HeaderEdits) {
   const Bytes good = Encode(PaintedMask(16, 8, 2));
   struct Case {
@@ -99,7 +93,6 @@ TEST(ChromaMaskRecord, HeaderEdits) {
     bool accepted;
   };
   const Case cases[] = {
-      {"as written", [](tagVFBMINFOHEADER&) {}, true},
       {"a stale alpha-plane address is ignored",
        [](tagVFBMINFOHEADER& h) {
          h.vfAlphaBytes = reinterpret_cast<unsigned char*>(std::uintptr_t{0xDEADBEEF});
@@ -108,13 +101,11 @@ TEST(ChromaMaskRecord, HeaderEdits) {
        true},
       {"biSize 160", [](tagVFBMINFOHEADER& h) { h.biSize = 160; }, false},
       {"not compressed", [](tagVFBMINFOHEADER& h) { h.biCompression = 0; }, false},
-      {"BI_RLE4", [](tagVFBMINFOHEADER& h) { h.biCompression = 2; }, false},
       {"32 bits", [](tagVFBMINFOHEADER& h) { h.biBitCount = 32; }, false},
       {"negative width", [](tagVFBMINFOHEADER& h) { h.biWidth = -16; }, false},
       {"top-down", [](tagVFBMINFOHEADER& h) { h.biHeight = -8; }, false},
       {"absurd height", [](tagVFBMINFOHEADER& h) { h.biHeight = 1 << 30; }, false},
       {"size beyond the record", [](tagVFBMINFOHEADER& h) { h.biSizeImage += 1; }, false},
-      {"size far beyond", [](tagVFBMINFOHEADER& h) { h.biSizeImage = 0xFFFFFFFFu; }, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

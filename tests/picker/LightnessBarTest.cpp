@@ -36,6 +36,15 @@ std::uint32_t Argb(COLORREF c) {
   return 0xFF000000u | GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c);
 }
 
+// The stored 16-bit values, read back through the percent the bar reports.
+Values StoredIn(const CWndLightness& bar) {
+  double d[4];
+  bar.GetValues(d);
+  Values v;
+  for (std::size_t i = 0; i < 4; ++i) v[i] = std::uint32_t(std::lround(d[i] * 65535 / 100));
+  return v;
+}
+
 // A window with a bar drawn in it.
 struct Bar : picker_test::ControlHost {
   explicit Bar(Percent percent = {0, 0, 100, 100}) : ControlHost(0, 0, W, H) {
@@ -54,14 +63,7 @@ struct Bar : picker_test::ControlHost {
     std::istringstream in(moves);
     for (std::string m; in >> m;) On('m', std::stoi(m.substr(m[0] == 'S')), 30, m[0] == 'S');
   }
-  // The stored 16-bit values, read back through the percent the bar reports.
-  Values Stored() const {
-    double d[4];
-    bar.GetValues(d);
-    Values v;
-    for (std::size_t i = 0; i < 4; ++i) v[i] = std::uint32_t(std::lround(d[i] * 65535 / 100));
-    return v;
-  }
+  Values Stored() const { return StoredIn(bar); }
   CWndLightness bar;
 };
 
@@ -80,9 +82,7 @@ TEST(LightnessBar, ValuesAreTruncatedToSixteenBitsAndClamped) {
   for (const auto& c : cases) {
     CWndLightness bar;
     EXPECT_EQ(bar.SetValues(c.in.data()), c.changed) << c.in[0];
-    double d[4];
-    bar.GetValues(d);
-    for (std::size_t i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(d[i], c.stored[i] * 100.0 / 65535);
+    EXPECT_EQ(StoredIn(bar), c.stored) << c.in[0];
   }
 }
 
@@ -140,9 +140,7 @@ TEST(LightnessBar, DragsStopAtNeighboursAndShiftScalesTheInnerHandles) {
   }
 }
 
-TEST(LightnessBar, ResetOnlyWhenIdleAndAway) {
-  Bar b;
-  EXPECT_FALSE(b.On('r', 0, 0));  // already at the defaults
+TEST(LightnessBar, ResetWaitsForTheEndOfADrag) {
   Bar moved({10, 20, 80, 90});
   moved.Drag(0, "");
   EXPECT_FALSE(moved.On('r', 0, 0));
@@ -197,26 +195,20 @@ TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
     if (c.drag != nullptr) b.Drag(c.handle, c.drag);
     if (c.drag != nullptr && !c.highlighted) b.On('u', 0, 0);
     const auto p = b.Pixels();
-    const auto At = [&](int x, int y) { return p[std::size_t(y) * W + std::size_t(x)]; };
-    // Triangle (x, y), (x - 7, y + 7), (x + 7, y + 7): e(k) <= 0 on the inner
-    // side of edge k (0 left, 1 base, 2 right), by a cross product.
-    const double ax[] = {c.x + 0.0, c.x - 7.0, c.x + 7.0, c.x + 0.0};
-    const double ay[] = {c.y + 0.0, c.y + 7.0, c.y + 7.0, c.y + 0.0};
-    auto e = [&](double px, double py, int k) {
-      return (ax[k + 1] - ax[k]) * (py - ay[k]) - (ay[k + 1] - ay[k]) * (px - ax[k]);
-    };
+    // Triangle (x, y), (x - 7, y + 7), (x + 7, y + 7), d rows below its tip.
+    // The outline runs through pixel positions (the left edge i = x - d in
+    // the edge colour, the rest too when highlighted); the fill takes the
+    // pixels whose centre lies inside, on the left edge counting as in and
+    // on the right edge as out (half-open spans): x - d - 1 <= i < x + d.
     for (int j = c.y; j <= c.y + 8; ++j) {
       for (int i = c.x - 9; i <= c.x + 9; ++i) {
-        // Filled: the pixel's centre inside, on the left edge counting as in
-        // and on the right edge as out (half-open spans).
-        const double cx = i + 0.5, cy = j + 0.5;
-        const bool filled = e(cx, cy, 0) <= 0 && e(cx, cy, 1) < 0 && e(cx, cy, 2) < 0;
-        // Outline: the edges run through pixel positions.
-        const bool inside = e(i, j, 0) <= 0 && e(i, j, 1) <= 0 && e(i, j, 2) <= 0;
-        const bool outline = inside && (e(i, j, 0) == 0 || e(i, j, 1) == 0 || e(i, j, 2) == 0);
-        const bool edge = outline && (e(i, j, 0) == 0 || c.highlighted);
+        const int d = j - c.y;
+        const bool outline = d <= 7 && std::abs(i - c.x) <= d && (std::abs(i - c.x) == d || d == 7);
+        const bool filled = d <= 6 && i >= c.x - d - 1 && i < c.x + d;
+        const bool edge = outline && (i == c.x - d || c.highlighted);
         const COLORREF want = !(filled || outline) ? kBg : (edge ? c.edge : c.fill);
-        EXPECT_EQ(At(i, j), Argb(want)) << "handle " << c.handle << " at " << i << "," << j;
+        EXPECT_EQ(p[std::size_t(j * W + i)], Argb(want))
+            << "handle " << c.handle << " at " << i << "," << j;
       }
     }
   }

@@ -3,7 +3,7 @@
 // last buffer row), and inputs out of range that must still land on it.
 #include <gtest/gtest.h>
 
-#include <limits>
+#include <cmath>
 
 #include "picker/WheelGeometry.h"
 
@@ -12,8 +12,7 @@ namespace {
 namespace wheel = mattix::wheel;
 
 TEST(WheelGeometry, Positions) {
-  const float nan = std::numeric_limits<float>::quiet_NaN(),
-              inf = std::numeric_limits<float>::infinity();
+  const float nan = std::nanf(""), inf = HUGE_VALF;
   // row, column -1: anywhere on the mask.
   const struct {
     float h, s;

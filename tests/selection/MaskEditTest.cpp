@@ -1,5 +1,6 @@
-// The editing state's pure operations: the combine modes on chosen bytes and
-// the outline against a line evaluated directly from its end points.
+// The editing state's outline against a line evaluated directly from its end
+// points. (The combine modes are checked through the wheel, with every
+// modifier key.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,33 +8,8 @@
 #include <vector>
 
 #include "selection/MaskEdit.h"
-#include "stdfx/DIB.h"
-#include "stdfx/VfbmiHeader.h"
 
 namespace {
-
-TEST(MaskEdit, CombineModesSaturateAndFloor) {
-  using Bytes = std::vector<std::uint8_t>;
-  const Bytes m{0, 100, 200, 255, 255, 30}, s{0, 200, 100, 255, 1, 0};
-  const std::pair<int, Bytes> cases[] = {{0, s},
-                                         {1, {0, 255, 255, 255, 255, 30}},
-                                         {2, {0, 0, 100, 0, 254, 30}},
-                                         {3, {0, 100, 100, 255, 1, 0}},
-                                         {4, m},
-                                         {-1, m}};
-  tagVFBMINFOHEADER h{};
-  h.biSize = sizeof h;
-  h.biWidth = 6;
-  h.biHeight = h.biPlanes = 1;
-  h.biBitCount = 8;
-  for (const auto& [mode, expected] : cases) {
-    stdfx::CDIB mask(h), shape(h);
-    std::copy(m.begin(), m.end(), mask.GetBytes());
-    std::copy(s.begin(), s.end(), shape.GetBytes());
-    EXPECT_TRUE(selection::CombineMask(mask, shape, mode));
-    EXPECT_EQ(Bytes(mask.GetBytes(), mask.GetBytes() + 6), expected) << mode;
-  }
-}
 
 // Random lines on a 40 x 30 raster: one pixel per step along the longer
 // axis, the other coordinate a + t * d / n rounded halves away from zero
