@@ -212,8 +212,8 @@ TEST(ConvertRgb, OtherDepthsAndEncodedMasks) {
   for (int line = 0; line < 4; ++line)  // both bottom-up: the same buffer lines
     for (int x = 0; x < 9; ++x) {
       const std::uint8_t v = std::uint8_t((line * 12 + x) * 13), want[4] = {v, v, v, 255};
-      ASSERT_TRUE(!std::memcmp(grey.GetBytes() + line * 36 + 4 * x, want, 4) &&
-                  !std::memcmp(fromEncoded.GetBytes() + line * 36 + 4 * x, want, 4));
+      ASSERT_EQ(std::memcmp(grey.GetBytes() + line * 36 + 4 * x, want, 4), 0);
+      ASSERT_EQ(std::memcmp(fromEncoded.GetBytes() + line * 36 + 4 * x, want, 4), 0);
     }
   CDIB rgb24(MakeHeader(3, 2, 24)), rgb32;
   for (int i = 0; i < int(rgb24.DIBSize()); ++i) rgb24.GetBytes()[i] = std::uint8_t(i + 1);
@@ -244,9 +244,8 @@ TEST(ConvertRgb, RefusalsLeaveTheTargetAsItWas) {
     std::memset(dst.GetBytes(), 0x5C, dst.DIBSize());
     unsigned char* bits = dst.GetBytes();
     EXPECT_FALSE(dst.Convert(src, -1, 1) || dst.CreateAndConvert(target, src, -1));
-    EXPECT_TRUE(dst.GetBytes() == bits &&  // keeps the image it had, untouched
-                Bytes(dst.GetBytes(), dst.GetBytes() + dst.DIBSize()) ==
-                    Bytes(dst.DIBSize(), 0x5C));
+    EXPECT_EQ(dst.GetBytes(), bits);  // keeps the image it had
+    EXPECT_EQ(Bytes(dst.GetBytes(), dst.GetBytes() + dst.DIBSize()), Bytes(dst.DIBSize(), 0x5C));
   }
   CDIB invalid, dst(MakeHeader(8, 4, 32));
   EXPECT_FALSE(dst.Convert(invalid, -1, 1) || invalid.Convert(src, -1, 1));

@@ -125,7 +125,8 @@ TEST(Desktop, DrawsMasksAlphaAndYuvAndClips) {
     return v;
   };
   CDIB mask(MakeHeader(2, -1, 8));
-  std::memcpy(mask.GetBytes(), "\x10\xF0", 2);
+  mask.GetBytes()[0] = 0x10;
+  mask.GetBytes()[1] = 0xF0;
   ASSERT_TRUE(mask.DrawToDesktop(0, 0, 0, 0));
   EXPECT_TRUE(at(0, 0) == 0xFF101010u && at(1, 0) == 0xFFF0F0F0u);
   CDIB image(MakeHeader(2, -1, 32));

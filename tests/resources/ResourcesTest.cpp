@@ -123,7 +123,8 @@ TEST(Cursors, LoadFromTheModuleAndDiffer) {
   for (unsigned id : {3021u, 3022u, 3031u, 3032u, 3033u, 3034u, 3035u, 3036u, 3037u, 3038u, 3039u,
                       3040u, 3041u, 3042u}) {
     SCOPED_TRACE(id);
-    std::vector<std::uint8_t>& p = pictures[id] = std::vector<std::uint8_t>(32 * 32 * 4);
+    std::vector<std::uint8_t>& p = pictures[id];
+    p.resize(32 * 32 * 4);
     POINT hot{};
     SetCursor(LoadCursorW(handle, MAKEINTRESOURCEW(id)));
     ASSERT_TRUE(GetCursor() != nullptr && WinGetCursorImage(p.data(), &hot));

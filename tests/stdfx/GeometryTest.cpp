@@ -61,18 +61,20 @@ TEST(Rects, EmptinessAndIntersectionMatchTheCoveredCells) {
                           std::inserter(common, common.end()));
     const int want = common.empty() ? 0 : 1;
     const RECT a{qa[0], qa[1], qa[2], qa[3]}, b{qb[0], qb[1], qb[2], qb[3]};
-    ASSERT_TRUE(CRect(a).IsRectEmpty() == (ca.empty() ? 1 : 0) &&
-                CRect(&a).IsRectNull() == (qa == Quad{} ? 1 : 0));
+    ASSERT_EQ(CRect(a).IsRectEmpty(), ca.empty() ? 1 : 0);
+    ASSERT_EQ(CRect(&a).IsRectNull(), qa == Quad{} ? 1 : 0);
     CRect out(7, 7, 7, 7), intoA(a), intoB(b);
-    ASSERT_TRUE(out.IntersectRect(&a, &b) == want && intoA.IntersectRect(intoA, &b) == want &&
-                intoB.IntersectRect(&a, intoB) == want && CellsOf(Q(out)) == common);
+    ASSERT_EQ(out.IntersectRect(&a, &b), want);
+    ASSERT_TRUE(intoA.IntersectRect(intoA, &b) == want && intoB.IntersectRect(&a, intoB) == want);
+    ASSERT_EQ(CellsOf(Q(out)), common);
     ASSERT_TRUE((want || out.IsRectNull()) && intoA == out && intoB == out);
     for (auto& v : qa) v *= 64;
     for (auto& v : qb) v *= 64;
     CRectx248 fa = FromRaws(qa), fb = FromRaws(qb), fo(7, 7, 7, 7), fia = fa, fib = fb;
-    ASSERT_TRUE(fa.IsRectEmpty() == (ca.empty() ? 1 : 0) && fo.IntersectRect(&fa, &fb) == want &&
-                fia.IntersectRect(&fia, &fb) == want && fib.IntersectRect(&fa, &fib) == want &&
-                CellsOf(Q(fo), 64) == common);
+    ASSERT_EQ(fa.IsRectEmpty(), ca.empty() ? 1 : 0);
+    ASSERT_EQ(fo.IntersectRect(&fa, &fb), want);
+    ASSERT_TRUE(fia.IntersectRect(&fia, &fb) == want && fib.IntersectRect(&fa, &fib) == want);
+    ASSERT_EQ(CellsOf(Q(fo), 64), common);
     ASSERT_TRUE((want || Q(fo) == Quad{}) && Q(fia) == Q(fo) && Q(fib) == Q(fo));
   }
   CRect r(1, 2, 3, 4);
