@@ -1,7 +1,7 @@
 // The module as a host meets it through dlopen: registration as seen by the
 // host's registry and effect info, the plug-in object's four interfaces with
-// one shared count, its control areas and the parameters it defines;
-// rendering frames through it: the statuses,
+// one shared count, its control areas, the parameters it defines, and what
+// else the module lets out; rendering frames through it: the statuses,
 // premultiplied inputs, PrepareOutput and the diagnostic keys, and the fuzz
 // body of mask records (row orders, fields and heights) over its seeds and
 // fixed damage (see FuzzSeeds.h), on one instance as the fuzz target uses.
@@ -26,7 +26,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <regex>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -173,6 +175,28 @@ TEST(DefineParameters, TheSevenParametersAsPublished) {
   // The module kept no reference to anything it defined.
   for (const auto& p : parameters) EXPECT_EQ(p->GetRefCount(), 2) << p->Name();  // list + factory
   EXPECT_EQ(std::pair(list->GetRefCount(), factory->GetRefCount()), std::pair(1, 1));
+}
+
+// The module lets out its two entry points and the support library that
+// effects share, nothing else.
+TEST(ModuleExports, OnlyEntryPointsAndSupportLibrary) {
+  const std::string command =
+      "nm -DC --defined-only --format=just-symbols '" + ModulePath() + "' 2>/dev/null";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::vector<std::string> names;
+  char line[4096];
+  while (pipe && std::fgets(line, sizeof line, pipe.get()) != nullptr)
+    names.emplace_back(line, std::strcspn(line, "\n"));
+  if (names.empty()) GTEST_SKIP() << "nm (binutils 2.37 or later) is not available";
+  const std::regex allowed(
+      "registerEffects|createEffect|(stdfx(2d)?::|(vtable|typeinfo|typeinfo name) "
+      "for stdfx).*");
+  int entries = 0;
+  for (const std::string& name : names) {
+    entries += name == "registerEffects" || name == "createEffect";
+    EXPECT_TRUE(std::regex_match(name, allowed)) << "exported: " << name;
+  }
+  EXPECT_EQ(entries, 2);
 }
 
 // ---- Rendering ----
