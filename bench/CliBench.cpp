@@ -4,8 +4,8 @@
 // default level) and decoding, on a synthetic frame (flat gradients) and on
 // a camera picture (the shipped green-screen sample scaled up, its left
 // third keyed out).
-#include "host/cli/Composite.h"
-#include "host/cli/PngFile.h"
+#include "host/media/Composite.h"
+#include "host/media/PngFile.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,7 +14,7 @@
 
 namespace {
 
-using mattix::cli::BgraImage;
+using mattix::media::BgraImage;
 
 const BgraImage& KeyedFrame() {
   static const BgraImage frame = [] {
@@ -38,7 +38,7 @@ const BgraImage& KeyedFrame() {
 // noise, as a camera gives), alpha 0 over its left third.
 const BgraImage& CameraFrame() {
   static const BgraImage frame = [] {
-    const BgraImage sample = mattix::cli::ReadPng(MATTIX_SOURCE_DIR "/samples/greenscreen.png");
+    const BgraImage sample = mattix::media::ReadPng(MATTIX_SOURCE_DIR "/samples/greenscreen.png");
     BgraImage f(1920, 1080);
     std::mt19937 rng(2);
     for (int y = 0; y < f.height; ++y)
@@ -59,10 +59,10 @@ const BgraImage& Frame(std::int64_t which) { return which == 0 ? KeyedFrame() : 
 void BM_PreviewRow(benchmark::State& state) {
   const BgraImage& f = KeyedFrame();
   std::vector<std::uint8_t> out(f.Stride());
-  mattix::cli::Checkerboard board;
+  mattix::media::Checkerboard board;
   for (auto _ : state) {
     for (int y = 0; y < f.height; ++y) {
-      mattix::cli::PreviewRow(f.Row(y), out.data(), f.width, y, board);
+      mattix::media::PreviewRow(f.Row(y), out.data(), f.width, y, board);
       benchmark::DoNotOptimize(out.data());
     }
   }
@@ -73,10 +73,10 @@ BENCHMARK(BM_PreviewRow)->Unit(benchmark::kMillisecond);
 void BM_PreviewRow_ref(benchmark::State& state) {
   const BgraImage& f = KeyedFrame();
   std::vector<std::uint8_t> out(f.Stride());
-  mattix::cli::Checkerboard board;
+  mattix::media::Checkerboard board;
   for (auto _ : state) {
     for (int y = 0; y < f.height; ++y) {
-      mattix::cli::PreviewRow_ref(f.Row(y), out.data(), f.width, y, board);
+      mattix::media::PreviewRow_ref(f.Row(y), out.data(), f.width, y, board);
       benchmark::DoNotOptimize(out.data());
     }
   }
@@ -85,7 +85,8 @@ void BM_PreviewRow_ref(benchmark::State& state) {
 BENCHMARK(BM_PreviewRow_ref)->Unit(benchmark::kMillisecond);
 
 void BM_Matte(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(mattix::cli::MakeMatte(KeyedFrame()).pixels.data());
+  for (auto _ : state)
+    benchmark::DoNotOptimize(mattix::media::MakeMatte(KeyedFrame()).pixels.data());
 }
 BENCHMARK(BM_Matte)->Unit(benchmark::kMillisecond);
 
@@ -93,7 +94,8 @@ BENCHMARK(BM_Matte)->Unit(benchmark::kMillisecond);
 void BM_EncodePng(benchmark::State& state) {
   const int level = int(state.range(1));
   std::size_t bytes = 0;
-  for (auto _ : state) bytes = mattix::cli::EncodePng(Frame(state.range(0)), "b.png", level).size();
+  for (auto _ : state)
+    bytes = mattix::media::EncodePng(Frame(state.range(0)), "b.png", level).size();
   state.counters["bytes"] = double(bytes);
 }
 BENCHMARK(BM_EncodePng)
@@ -103,9 +105,10 @@ BENCHMARK(BM_EncodePng)
 
 void BM_DecodePng(benchmark::State& state) {
   const std::vector<std::uint8_t> png =
-      mattix::cli::EncodePng(Frame(state.range(0)), "b.png", int(state.range(1)));
+      mattix::media::EncodePng(Frame(state.range(0)), "b.png", int(state.range(1)));
   for (auto _ : state)
-    benchmark::DoNotOptimize(mattix::cli::DecodePng(png.data(), png.size(), "b.png").pixels.data());
+    benchmark::DoNotOptimize(
+        mattix::media::DecodePng(png.data(), png.size(), "b.png").pixels.data());
 }
 BENCHMARK(BM_DecodePng)
     ->ArgNames({"frame", "level"})

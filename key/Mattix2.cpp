@@ -5,10 +5,10 @@
 #include "filter/Gaussian.h"
 #include "key/internal/KeyKernels.h"
 #include "key/internal/KeyMath.h"
-#include "picker/ChromaMaskRecord.h"
 #include "stdfx/Cpu.h"
 #include "stdfx/DibFunctions.h"
 #include "stdfx/VfbmiHeader.h"
+#include "wheel/ChromaMaskRecord.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <mmintrin.h>

@@ -39,7 +39,7 @@
 // limited to -10000..10000 percent.
 //
 // A mask record counts as no mask unless it decodes as the wheel's record
-// decoder accepts it (picker/ChromaMaskRecord.h); nothing beyond blobSize
+// decoder accepts it (wheel/ChromaMaskRecord.h); nothing beyond blobSize
 // bytes is read. Masks of any size are accepted; the weight of greys is read
 // at the wheel's grey position, buffer row 120, column 120 (each limited to
 // the mask).

@@ -6,11 +6,11 @@
 #include <new>
 #include <vector>
 
+#include "draw/DibDraw.h"
 #include "filter/Gaussian.h"
-#include "picker/ChromaMaskRecord.h"
-#include "picker/WheelGeometry.h"
-#include "plugin/DibDraw.h"
 #include "stdfx/HSL.h"
+#include "wheel/ChromaMaskRecord.h"
+#include "wheel/WheelGeometry.h"
 #include "win/Afx.h"
 #include "win/WinKernel.h"
 #include "win/WinResource.h"
@@ -198,7 +198,7 @@ bool CWndHSL::MarkColour(int command, int r, int g, int b) {
   float h = 0, l = 0, s = 0;
   stdfx::CHSL::RGBtoHLS(h, l, s, r, g, b);
   // Memory rows: row 0 is the bottom row as displayed. The engine reads a
-  // colour's weight at the same position (picker/WheelGeometry.h).
+  // colour's weight at the same position (wheel/WheelGeometry.h).
   mattix::wheel::Position at{mattix::wheel::kGreyRow, mattix::wheel::kGreyColumn};
   if (h >= 0)
     at = mattix::wheel::PositionOf(h, s, 0.5f * float(width - 1), 0.5f * float(height - 1));

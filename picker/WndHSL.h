@@ -4,7 +4,7 @@
 // (blurred by Softness, as the engine will key) has weight, prints the
 // colour under the pointer, marks key colours picked by the host and hands
 // the mask out and back in as the "Chroma Mask" record
-// (picker/ChromaMaskRecord.h).
+// (wheel/ChromaMaskRecord.h).
 //
 // The control is no window of its own: every call that draws receives the
 // host's window and device context. Pictures are bottom-up; a client point

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "picker/WheelGeometry.h"
 #include "stdfx/HSL.h"
+#include "wheel/WheelGeometry.h"
 #include "win/WinGdiTypes.h"
 
 namespace mattix::resources {

@@ -1,9 +1,9 @@
 #include "host/cli/CommandLine.h"
 
-#include "host/cli/CliError.h"
-#include "host/cli/JobPool.h"
-#include "host/cli/OutputFile.h"
-#include "host/cli/Video.h"
+#include "host/base/HostError.h"
+#include "host/base/OutputFile.h"
+#include "host/media/JobPool.h"
+#include "host/media/Video.h"
 
 #include <CLI/CLI.hpp>
 
@@ -14,7 +14,7 @@ namespace mattix::cli {
 
 namespace {
 
-// A CLI11 check from one of the project's parsers: its CliError becomes the
+// A CLI11 check from one of the project's parsers: its host::HostError becomes the
 // check's message, which CLI11 prefixes with the option's name. CLI11's own
 // number conversion takes "nan", which its Range check lets through.
 template <class Parse>
@@ -24,7 +24,7 @@ CLI::Validator CheckedBy(Parse parse, const std::string& description) {
         try {
           parse(text);
           return {};
-        } catch (const CliError& e) {
+        } catch (const host::HostError& e) {
           return e.what();
         }
       },
@@ -32,27 +32,31 @@ CLI::Validator CheckedBy(Parse parse, const std::string& description) {
 }
 
 CLI::Validator Percent() {
-  return CheckedBy([](const std::string& text) { ParseNumber(text, 0.0, 100.0); }, "0 to 100");
+  return CheckedBy([](const std::string& text) { project::ParseNumber(text, 0.0, 100.0); },
+                   "0 to 100");
 }
 
 }  // namespace
 
-void AddOverrideOptions(CLI::App& app, SettingOverrides& overrides) {
+void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
   app.add_option("--softness", overrides.softness, "Softness of the key's edges, percent")
       ->check(Percent());
   app.add_option("--spill", overrides.spillSuppression, "Spill suppression, percent")
       ->check(Percent());
   app.add_option_function<std::string>(
          "--lightness",
-         [&overrides](const std::string& text) { overrides.lightness = ParseLightness(text); },
+         [&overrides](const std::string& text) {
+           overrides.lightness = project::ParseLightness(text);
+         },
          "Lightness window breakpoints L0,L1,L2,L3, percent, in increasing order")
-      ->check(CheckedBy(ParseLightness, "L0,L1,L2,L3"));
+      ->check(CheckedBy(project::ParseLightness, "L0,L1,L2,L3"));
 }
 
-void AddRenderOptions(CLI::App& app, RenderOptions& options) {
+void AddRenderOptions(CLI::App& app, render::RenderOptions& options,
+                      std::vector<std::string>& extraInputs) {
   app.add_option("input", options.input, "A PNG picture, a PNG sequence (shot_%04d.png) or a video")
       ->required();
-  app.add_option("extra", options.extraInputs)->group("");  // hidden; refused by the check
+  app.add_option("extra", extraInputs)->group("");  // hidden; refused by the check
   app.add_option("-o,--output", options.output,
                  "The keyed result: a .png for a picture, else a sequence, .mov or .webm")
       ->required();
@@ -63,9 +67,9 @@ void AddRenderOptions(CLI::App& app, RenderOptions& options) {
   app.add_option("--matte", options.matte, "Also writes the matte (the alpha as grey) here");
   app.add_option("--preview", options.preview,
                  "Also writes the result over a checkerboard here (any video format: .mp4...)");
-  options.jobs = DefaultJobCount();
+  options.jobs = media::DefaultJobCount();
   app.add_option("-j,--jobs", options.jobs, "Frames keyed at once (default: the processors)")
-      ->check(CLI::Range(1, kMaxJobs, "1 to " + std::to_string(kMaxJobs)));
+      ->check(CLI::Range(1, media::kMaxJobs, "1 to " + std::to_string(media::kMaxJobs)));
   app.add_option_function<std::string>(
          "--frames",
          [&options](const std::string& text) { options.frames = ParseFrameRange(text); },
@@ -86,56 +90,17 @@ void AddRenderOptions(CLI::App& app, RenderOptions& options) {
       "--allow-gaps is given.");
 }
 
-void CheckRenderOptions(const RenderOptions& o) {
-  if (!o.extraInputs.empty())
-    throw UsageError("render: one input only (\"" + o.extraInputs.front() +
-                     "\" is extra; a sequence is given as name_%04d.png)");
-  if (std::error_code ec; std::filesystem::is_directory(o.input, ec))
-    throw CliError(o.input +
-                   ": is a folder; give a picture (.png), a numbered sequence "
-                   "(folder/name_%04d.png) or a video");
-  const bool single = InputKindOf(o.input) == MediaKind::Picture;
-  std::vector<std::pair<std::string, std::string>> outputs = {{"the output", o.output}};
-  if (o.matte) outputs.emplace_back("--matte", *o.matte);
-  if (o.preview) outputs.emplace_back("--preview", *o.preview);
-  for (const auto& [what, path] : outputs) {
-    const OutputFormat format = what == "--preview" ? PreviewFormatOf(path) : OutputFormatOf(path);
-    if (single && format != OutputFormat::Png)
-      throw UsageError(path + ": the input is one picture, so " + what + " must be a .png");
-    if (!single && format == OutputFormat::Png)
-      throw UsageError(path + ": the input has many frames, so " + what +
-                       " must be a sequence (name_%04d.png) or a video (.mov, .webm" +
-                       std::string(what == "--preview" ? ", .mp4..." : "") + ")");
-  }
-  CheckDistinctOutputs(outputs);
-}
-
 std::pair<long, long> ParseFrameRange(std::string_view text) {
   // A dash after the first character separates the two numbers.
   const std::size_t dash = text.find('-', 1);
   constexpr double kMax = 999999999;  // the largest frame number of a sequence
-  const double first = ParseNumber(text.substr(0, dash), 0, kMax);
+  const double first = project::ParseNumber(text.substr(0, dash), 0, kMax);
   const double last =
-      dash == std::string_view::npos ? first : ParseNumber(text.substr(dash + 1), 0, kMax);
+      dash == std::string_view::npos ? first : project::ParseNumber(text.substr(dash + 1), 0, kMax);
   if (first != std::floor(first) || last != std::floor(last) || last < first)
-    throw CliError("\"" + std::string(text) +
-                   "\" is not a range of frames A-B (whole numbers, A not above B)");
+    throw host::HostError("\"" + std::string(text) +
+                          "\" is not a range of frames A-B (whole numbers, A not above B)");
   return {long(first), long(last)};
-}
-
-RenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
-  RenderOptions options;
-  CLI::App app("Keys a picture, a sequence or a video", "render");
-  AddRenderOptions(app, options);
-  try {
-    // CLI11 takes the arguments last first.
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    app.parse(reversed);
-  } catch (const CLI::ParseError& e) {
-    throw UsageError(std::string("render: ") + e.what());
-  }
-  CheckRenderOptions(options);
-  return options;
 }
 
 }  // namespace mattix::cli

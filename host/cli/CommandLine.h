@@ -6,7 +6,9 @@
 // the range checks given here. What it cannot express is checked after
 // parsing: the output kinds must suit the input, and the outputs must be
 // different files.
-#include "host/cli/Project.h"
+#include "host/project/Project.h"
+#include "host/render/RenderJob.h"
+#include "host/serve/KeyerServer.h"
 
 #include <optional>
 #include <string>
@@ -19,25 +21,6 @@ class App;
 }
 
 namespace mattix::cli {
-
-// mattix render INPUT -o OUTPUT [--project P] [--softness S] [--spill S]
-//   [--lightness L0,L1,L2,L3] [--field 0|1] [--matte M] [--preview P]
-//   [--jobs N] [--frames A-B] [--allow-gaps] [--force]
-struct RenderOptions {
-  std::string input;
-  std::string output;
-  std::optional<std::string> project;
-  std::optional<std::string> matte;
-  std::optional<std::string> preview;
-  SettingOverrides overrides;
-  int field = -1;  // -1: whole frames
-  int jobs = 1;
-  std::optional<std::pair<long, long>> frames;  // first and last frame number
-  bool allowGaps = false;                       // a sequence may miss frames
-  bool force = false;
-  std::vector<std::string> extraInputs;  // words after the input, refused by the check
-  bool operator==(const RenderOptions&) const = default;
-};
 
 // mattix mask import PICTURE --project P [-o OUT] [--force]
 // mattix mask export --project P -o PICTURE [--guide] [--force]
@@ -52,7 +35,7 @@ struct MaskOptions {
 // mattix project new -o P [overrides] [--force]; mattix project show P [overrides] [--json]
 struct ProjectOptions {
   std::string path;
-  SettingOverrides overrides;
+  project::SettingOverrides overrides;
   bool force = false;
   bool json = false;  // show: the whole file rather than a summary
 };
@@ -69,36 +52,18 @@ struct KeyOptions {
   bool disc = false;                 // marks a disc around each colour (Shift)
 };
 
-// mattix serve INPUT [--project P] [--output OUT [--force]] [--port N] [--host ADDR]
-struct ServeOptions {
-  std::string input;
-  std::optional<std::string> project;
-  std::optional<std::string> output;  // where Export renders
-  bool force = false;
-  int port = 8765;                 // 0: any free port
-  std::string host = "127.0.0.1";  // the address listened on
-};
-
 // Adds --softness, --spill and --lightness to `app`, stored in `overrides`
 // (which must outlive the parse).
-void AddOverrideOptions(CLI::App& app, SettingOverrides& overrides);
+void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides);
 
 // Adds the input and the options of `mattix render` to `app`, stored in
-// `options`; --jobs defaults to the number of processors.
-void AddRenderOptions(CLI::App& app, RenderOptions& options);
-
-// The checks after parsing: one input (a shell glob gives many: a sequence is
-// given by its pattern); a single picture gives .png outputs; a sequence
-// or a video gives sequences or videos; every output can hold alpha; the main
-// output, matte and preview are different files. Throws UsageError/CliError.
-void CheckRenderOptions(const RenderOptions& options);
+// `options`; --jobs defaults to the number of processors. Words after the
+// input go to extraInputs (refused with a usage hint by the command).
+void AddRenderOptions(CLI::App& app, render::RenderOptions& options,
+                      std::vector<std::string>& extraInputs);
 
 // Parses "A-B" (frame numbers, A <= B) or "N" (that frame alone). Throws
-// CliError about the text alone.
+// host::HostError about the text alone.
 std::pair<long, long> ParseFrameRange(std::string_view text);
-
-// Parses and checks the arguments of `mattix render` (those after "render").
-// A line not understood throws UsageError.
-RenderOptions ParseRenderOptions(const std::vector<std::string>& args);
 
 }  // namespace mattix::cli

@@ -1,13 +1,14 @@
 #include "host/cli/Commands.h"
 
-#include "host/cli/BackdropKey.h"
-#include "host/cli/CliError.h"
-#include "host/cli/FileBytes.h"
-#include "host/cli/FrameReader.h"
-#include "host/cli/MaskRecord.h"
-#include "host/cli/OutputFile.h"
-#include "host/cli/PngFile.h"
-#include "host/cli/Project.h"
+#include "host/base/FileBytes.h"
+#include "host/base/HostError.h"
+#include "host/base/OutputFile.h"
+#include "host/cli/UsageError.h"
+#include "host/matte/BackdropKey.h"
+#include "host/media/FrameReader.h"
+#include "host/media/PngFile.h"
+#include "host/project/MaskRecord.h"
+#include "host/project/Project.h"
 
 #include <CLI/CLI.hpp>
 
@@ -26,12 +27,12 @@ bool Exists(const std::string& path) {
 }
 
 void WriteText(const std::string& path, const std::string& text, bool force) {
-  WriteFileAtomically(path, std::vector<std::uint8_t>(text.begin(), text.end()), force);
+  host::WriteFileAtomically(path, std::vector<std::uint8_t>(text.begin(), text.end()), force);
 }
 
-ProjectSettings ReadCheckedProject(const std::string& path) {
-  ProjectSettings settings = ReadProject(path);
-  ValidateMaskRecord(settings.chromaMask, path);
+project::ProjectSettings ReadCheckedProject(const std::string& path) {
+  project::ProjectSettings settings = project::ReadProject(path);
+  project::ValidateMaskRecord(settings.chromaMask, path);
   return settings;
 }
 
@@ -40,19 +41,19 @@ ProjectSettings ReadCheckedProject(const std::string& path) {
 int MaskImport(const MaskOptions& o) {
   const bool inPlace = !o.output;
   const std::string out = o.output.value_or(o.project);
-  ProjectSettings settings;
+  project::ProjectSettings settings;
   if (Exists(o.project))
-    settings = ReadProject(o.project);
+    settings = project::ReadProject(o.project);
   else if (!inPlace)
-    throw CliError(o.project + ": cannot open: No such file or directory");
+    throw host::HostError(o.project + ": cannot open: No such file or directory");
 
-  InputFiles inputs;
+  host::InputFiles inputs;
   inputs.Add(o.picture);
   if (!inPlace && Exists(o.project)) inputs.Add(o.project);
-  CheckOutputAllowed(out, inPlace || o.force, inputs);
+  host::CheckOutputAllowed(out, inPlace || o.force, inputs);
 
-  IgnoredInPicture ignored;
-  const GreyImage levels = MaskLevelsFromPicture(ReadPng(o.picture), &ignored);
+  project::IgnoredInPicture ignored;
+  const media::GreyImage levels = MaskLevelsFromPicture(media::ReadPng(o.picture), &ignored);
   if (ignored.colour)
     std::fprintf(stderr,
                  "mattix: warning: %s has colours: only each pixel's brightness (its largest "
@@ -63,8 +64,8 @@ int MaskImport(const MaskOptions& o) {
                  "mattix: warning: %s has transparent pixels: alpha is ignored, a pixel keys by "
                  "its brightness alone\n",
                  o.picture.c_str());
-  settings.chromaMask = MaskRecordFromPicture(levels, o.picture);
-  WriteText(out, ProjectToJson(settings), inPlace || o.force);
+  settings.chromaMask = project::MaskRecordFromPicture(levels, o.picture);
+  WriteText(out, project::ProjectToJson(settings), inPlace || o.force);
   std::printf("%s: chroma mask of %s (%zu bytes)\n", out.c_str(), o.picture.c_str(),
               settings.chromaMask.size());
   return 0;
@@ -72,35 +73,36 @@ int MaskImport(const MaskOptions& o) {
 
 int MaskExport(const MaskOptions& o) {
   const std::string& out = o.output.value();
-  const ProjectSettings settings = ReadCheckedProject(o.project);
-  InputFiles inputs;
+  const project::ProjectSettings settings = ReadCheckedProject(o.project);
+  host::InputFiles inputs;
   inputs.Add(o.project);
-  CheckOutputAllowed(out, o.force, inputs);
-  const GreyImage picture = PictureFromMaskRecord(settings.chromaMask, o.project);
+  host::CheckOutputAllowed(out, o.force, inputs);
+  const media::GreyImage picture = project::PictureFromMaskRecord(settings.chromaMask, o.project);
   if (o.guide) {
-    WriteFileAtomically(out, EncodePng(MaskGuidePicture(picture), out, 9), o.force);
+    host::WriteFileAtomically(out, media::EncodePng(project::MaskGuidePicture(picture), out, 9),
+                              o.force);
     std::printf("%s: the wheel's hues with the chroma mask of %s over them%s\n", out.c_str(),
                 o.project.c_str(), settings.HasMask() ? "" : " (no mask drawn)");
     return 0;
   }
-  WriteFileAtomically(out, EncodePngGrey(picture, out, 9), o.force);
+  host::WriteFileAtomically(out, media::EncodePngGrey(picture, out, 9), o.force);
   std::printf("%s: chroma mask of %s%s\n", out.c_str(), o.project.c_str(),
               settings.HasMask() ? "" : " (no mask drawn: all black)");
   return 0;
 }
 
 int ProjectNew(const ProjectOptions& o) {
-  ProjectSettings settings;
+  project::ProjectSettings settings;
   ApplyOverrides(settings, o.overrides);
-  WriteText(o.path, ProjectToJson(settings), o.force);
+  WriteText(o.path, project::ProjectToJson(settings), o.force);
   return 0;
 }
 
 int ProjectShow(const ProjectOptions& o) {
-  ProjectSettings settings = ReadCheckedProject(o.path);
+  project::ProjectSettings settings = ReadCheckedProject(o.path);
   ApplyOverrides(settings, o.overrides);
   if (o.json) {
-    const std::string text = ProjectToJson(settings);
+    const std::string text = project::ProjectToJson(settings);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;
   }
@@ -109,33 +111,34 @@ int ProjectShow(const ProjectOptions& o) {
       "%s\n  softness           %g %%\n  spill suppression  %g %%\n"
       "  lightness          %g, %g, %g, %g %%\n  chroma mask        %s\n",
       o.path.c_str(), settings.softness, settings.spillSuppression, l[0], l[1], l[2], l[3],
-      MaskSummary(PictureFromMaskRecord(settings.chromaMask, o.path)).c_str());
+      project::MaskSummary(project::PictureFromMaskRecord(settings.chromaMask, o.path)).c_str());
   return 0;
 }
 
 int KeyClear(const KeyOptions& o) {
-  ProjectSettings settings;
-  if (Exists(o.project)) settings = ReadProject(o.project);
+  project::ProjectSettings settings;
+  if (Exists(o.project)) settings = project::ReadProject(o.project);
   settings.chromaMask.assign(std::begin(wheel::kEmptyRecord), std::end(wheel::kEmptyRecord));
-  WriteText(o.project, ProjectToJson(settings), true);
+  WriteText(o.project, project::ProjectToJson(settings), true);
   std::printf("%s: chroma mask cleared\n", o.project.c_str());
   return 0;
 }
 
 int KeyAuto(const KeyOptions& o) {
   const bool exists = Exists(o.project);
-  ProjectSettings settings;
-  if (exists) settings = ReadProject(o.project);
-  const BgraImage frame = ReadInputFrame(o.input, o.frame);
-  const std::optional<BackdropCluster> found = FindBackdrop(frame);
+  project::ProjectSettings settings;
+  if (exists) settings = project::ReadProject(o.project);
+  const media::BgraImage frame = media::ReadInputFrame(o.input, o.frame);
+  const std::optional<matte::BackdropCluster> found = matte::FindBackdrop(frame);
   if (!found)
-    throw CliError(o.input +
-                   ": no backdrop found (no tenth of the frame is one saturated hue); pick its "
-                   "colour with mattix key pick --at");
-  const BackdropCluster& c = *found;
-  const GreyImage mask =
-      WheelMaskPicture([&c](float h, float s) { return BackdropKeyWeight(c, h, s); });
-  settings.chromaMask = MaskRecordFromPicture(mask, o.project);
+    throw host::HostError(
+        o.input +
+        ": no backdrop found (no tenth of the frame is one saturated hue); pick its "
+        "colour with mattix key pick --at");
+  const matte::BackdropCluster& c = *found;
+  const media::GreyImage mask =
+      matte::WheelMaskPicture([&c](float h, float s) { return BackdropKeyWeight(c, h, s); });
+  settings.chromaMask = project::MaskRecordFromPicture(mask, o.project);
   if (!exists) {
     // A screen's defaults: a little softness against the hard edge of the
     // mask, the screen's colour taken off what is keyed partly (edges, a
@@ -145,7 +148,7 @@ int KeyAuto(const KeyOptions& o) {
     settings.spillSuppression = 100.0;
     settings.lightness = {2.0, 8.0, 92.0, 98.0};
   }
-  WriteText(o.project, ProjectToJson(settings), true);
+  WriteText(o.project, project::ProjectToJson(settings), true);
   const auto degrees = [](float turns) { return int(std::lround(turns * 360.0f)) % 360; };
   std::printf(
       "%s: backdrop of %s keyed: hue %d degrees (%d to %d), saturation %.2f to %.2f, %.0f%% "
@@ -157,7 +160,7 @@ int KeyAuto(const KeyOptions& o) {
 
 int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeHandler& serve,
                 const KeyPickHandler& keyPick) {
-  InstallInterruptCleanup();
+  host::InstallInterruptCleanup();
   CLI::App app("Mattix: a chroma-key effect for video editors, on the command line.", "mattix");
   app.set_version_flag("--version", "mattix " MATTIX_VERSION);
   app.require_subcommand(1);
@@ -213,12 +216,20 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
 
   CLI::App* renderCommand = app.add_subcommand(
       "render", "Keys a PNG picture, a PNG sequence (shot_%04d.png) or a video.");
-  RenderOptions renderOptions;
-  AddRenderOptions(*renderCommand, renderOptions);
+  render::RenderOptions renderOptions;
+  std::vector<std::string> extraInputs;
+  AddRenderOptions(*renderCommand, renderOptions, extraInputs);
   renderCommand->callback([&] {
-    CheckRenderOptions(renderOptions);
+    if (!extraInputs.empty())
+      throw UsageError("render: one input only (\"" + extraInputs.front() +
+                       "\" is extra; a sequence is given as name_%04d.png)");
+    try {
+      render::CheckRenderOptions(renderOptions);
+    } catch (const render::OptionsError& e) {
+      throw UsageError(e.what());
+    }
     if (!render)
-      throw CliError(
+      throw host::HostError(
           "render: this build has no renderer (the effect module is not linked into this "
           "program)");
     status = render(renderOptions);
@@ -263,7 +274,7 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
       throw UsageError("--colour or --at is required");
     if (keyOptions.frame && keyOptions.ats.empty())
       throw UsageError("--frame chooses the frame of --at's input; give --at too");
-    if (!keyPick) throw CliError("key pick: this build has no effect module to pick with");
+    if (!keyPick) throw host::HostError("key pick: this build has no effect module to pick with");
     status = keyPick(keyOptions);
   });
   keyClearCommand->callback([&] { status = KeyClear(keyOptions); });
@@ -272,7 +283,7 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
       "serve",
       "Keys a picture, sequence or video interactively in a web browser: starts a local\n"
       "web server and prints the address of its page. Save writes the project P.");
-  ServeOptions serveOptions;
+  serve::ServeOptions serveOptions;
   serveCommand->add_option("input", serveOptions.input, "The picture, sequence or video")
       ->required();
   serveCommand->add_option("--project", serveOptions.project,
@@ -289,7 +300,7 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
                    "other machines)")
       ->capture_default_str();
   serveCommand->callback([&] {
-    if (!serve) throw CliError("serve: this build has no keyer server");
+    if (!serve) throw host::HostError("serve: this build has no keyer server");
     status = serve(serveOptions);
   });
 
@@ -343,7 +354,7 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
     return usageError(e.what());
   } catch (const UsageError& e) {
     return usageError(e.what());
-  } catch (const CliError& e) {
+  } catch (const host::HostError& e) {
     std::fprintf(stderr, "mattix: %s\n", e.what());
     return 1;
   } catch (const std::bad_alloc&) {

@@ -8,7 +8,7 @@
 
 namespace mattix::cli {
 
-// Each returns the exit status; errors are thrown as CliError or UsageError.
+// Each returns the exit status; errors are thrown as host::HostError or UsageError.
 int MaskImport(const MaskOptions& options);
 int MaskExport(const MaskOptions& options);
 int ProjectNew(const ProjectOptions& options);
@@ -21,9 +21,9 @@ int KeyClear(const KeyOptions& options);
 int KeyAuto(const KeyOptions& options);
 
 // A command that the host adds (the render command, which needs the module).
-using RenderHandler = std::function<int(const RenderOptions& options)>;
+using RenderHandler = std::function<int(const render::RenderOptions& options)>;
 // A command that the host adds (the keyer in a browser).
-using ServeHandler = std::function<int(const ServeOptions& options)>;
+using ServeHandler = std::function<int(const serve::ServeOptions& options)>;
 // A command that the host adds (the key colour pick, which needs the module).
 using KeyPickHandler = std::function<int(const KeyOptions& options)>;
 

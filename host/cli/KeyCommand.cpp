@@ -1,14 +1,13 @@
 #include "host/cli/KeyCommand.h"
 
-#include "host/ControlHost.h"
-#include "host/HostError.h"
-#include "host/cli/CliError.h"
-#include "host/cli/FrameReader.h"
-#include "host/cli/MaskRecord.h"
-#include "host/cli/OutputFile.h"
-#include "host/cli/PngFile.h"
-#include "host/cli/Project.h"
-#include "host/cli/RenderCommand.h"
+#include "host/base/HostError.h"
+#include "host/base/OutputFile.h"
+#include "host/effect/ControlHost.h"
+#include "host/media/FrameReader.h"
+#include "host/media/PngFile.h"
+#include "host/project/MaskRecord.h"
+#include "host/project/Project.h"
+#include "host/render/RenderJob.h"
 
 #include <sys/stat.h>
 
@@ -21,20 +20,20 @@ namespace mattix::cli {
 
 namespace {
 
-// Splits "a,b,c" into exactly `count` numbers in [min, max]; throws CliError
+// Splits "a,b,c" into exactly `count` numbers in [min, max]; throws host::HostError
 // about the text alone.
 std::vector<double> ParseList(std::string_view text, std::size_t count, double min, double max) {
   std::vector<double> values;
   std::size_t start = 0;
   while (true) {
     const std::size_t comma = text.find(',', start);
-    values.push_back(ParseNumber(text.substr(start, comma - start), min, max));
+    values.push_back(project::ParseNumber(text.substr(start, comma - start), min, max));
     if (comma == std::string_view::npos) break;
     start = comma + 1;
   }
   if (values.size() != count)
-    throw CliError("\"" + std::string(text) + "\" is not " + std::to_string(count) +
-                   " numbers separated by commas");
+    throw host::HostError("\"" + std::string(text) + "\" is not " + std::to_string(count) +
+                          " numbers separated by commas");
   return values;
 }
 
@@ -46,8 +45,8 @@ std::array<double, 3> ParseColour(const std::string& text, const std::string& pr
   try {
     const std::vector<double> c = ParseList(text, 3, 0.0, 255.0);
     return {c[0], c[1], c[2]};
-  } catch (const CliError& e) {
-    throw CliError(project + ": --colour " + e.what());
+  } catch (const host::HostError& e) {
+    throw host::HostError(project + ": --colour " + e.what());
   }
 }
 
@@ -55,20 +54,21 @@ std::array<double, 3> PixelColour(const std::string& at, std::optional<long> fra
                                   const std::string& project) {
   const std::size_t colon = at.rfind(':');
   if (colon == std::string::npos || colon == 0)
-    throw CliError(project + ": --at \"" + at + "\" is not INPUT:X,Y");
+    throw host::HostError(project + ": --at \"" + at + "\" is not INPUT:X,Y");
   const std::string input = at.substr(0, colon);
   std::vector<double> xy;
   try {
     xy = ParseList(std::string_view(at).substr(colon + 1), 2, -1e9, 1e9);
-  } catch (const CliError& e) {
-    throw CliError(input + ": --at " + e.what());
+  } catch (const host::HostError& e) {
+    throw host::HostError(input + ": --at " + e.what());
   }
   if (xy[0] != std::floor(xy[0]) || xy[1] != std::floor(xy[1]))
-    throw CliError(input + ": --at needs whole pixel coordinates");
-  const BgraImage picture = ReadInputFrame(input, frame);
+    throw host::HostError(input + ": --at needs whole pixel coordinates");
+  const media::BgraImage picture = media::ReadInputFrame(input, frame);
   if (xy[0] < 0 || xy[1] < 0 || xy[0] >= picture.width || xy[1] >= picture.height)
-    throw CliError(input + ": pixel " + at.substr(colon + 1) + " is outside the picture (" +
-                   std::to_string(picture.width) + " x " + std::to_string(picture.height) + ")");
+    throw host::HostError(input + ": pixel " + at.substr(colon + 1) + " is outside the picture (" +
+                          std::to_string(picture.width) + " x " + std::to_string(picture.height) +
+                          ")");
   const std::uint8_t* p = picture.Row(int(xy[1])) + std::size_t(xy[0]) * 4;  // B, G, R, A
   return {double(p[2]), double(p[1]), double(p[0])};
 }
@@ -83,17 +83,17 @@ std::vector<std::array<double, 3>> KeyColours(const KeyOptions& o) {
 }
 
 int KeyPick(const KeyOptions& o) {
-  ProjectSettings settings;
+  project::ProjectSettings settings;
   if (struct stat st{}; ::stat(o.project.c_str(), &st) == 0) {
-    settings = ReadProject(o.project);
-    ValidateMaskRecord(settings.chromaMask, o.project);
+    settings = project::ReadProject(o.project);
+    project::ValidateMaskRecord(settings.chromaMask, o.project);
   }
   const std::vector<std::array<double, 3>> colours = KeyColours(o);
 
-  std::shared_ptr<host::CHostModule> module = LoadEffectModule();
+  std::shared_ptr<host::CHostModule> module = render::LoadEffectModule();
   try {
     std::unique_ptr<host::CEffectInstance> instance = module->CreateInstance();
-    ConfigureInstance(*instance, module->Path(), settings);
+    render::ConfigureInstance(*instance, module->Path(), settings);
     host::CControlHost controls(*instance);
     // One user change per colour, as a host sends successive picks; each
     // marks on the mask the previous ones left, so their order does not matter.
@@ -101,19 +101,20 @@ int KeyPick(const KeyOptions& o) {
       const host::EventResult picked =
           controls.PickKeyColour(colour[0], colour[1], colour[2], host::Keys{o.disc, false});
       if (picked.status != PIM::kOk)
-        throw CliError(module->Path() + ": the effect could not take the key colour (status " +
-                       std::to_string(picked.status) + ")");
+        throw host::HostError(module->Path() +
+                              ": the effect could not take the key colour (status " +
+                              std::to_string(picked.status) + ")");
     }
     settings.chromaMask = controls.Value(host::CControlHost::kWheelParameter);
   } catch (const host::HostError& e) {
-    throw CliError(module->Path() + ": " + e.what());
+    throw host::HostError(module->Path() + ": " + e.what());
   }
   // The project records the last colour picked, as the host's parameters would.
   settings.keyRed = colours.back()[0];
   settings.keyGreen = colours.back()[1];
   settings.keyBlue = colours.back()[2];
-  const std::string text = ProjectToJson(settings);
-  WriteFileAtomically(o.project, std::vector<std::uint8_t>(text.begin(), text.end()), true);
+  const std::string text = project::ProjectToJson(settings);
+  host::WriteFileAtomically(o.project, std::vector<std::uint8_t>(text.begin(), text.end()), true);
   for (const std::array<double, 3>& colour : colours)
     std::printf("%s: key colour %g,%g,%g marked%s\n", o.project.c_str(), colour[0], colour[1],
                 colour[2], o.disc ? " with a disc around it" : "");

@@ -14,7 +14,7 @@ namespace mattix::cli {
 
 // The colours that `options` names: each --colour "R,G,B", then the pixel of
 // each --at "INPUT:X,Y" (the last ':' ends the file name) in the frame
-// --frame of its input. Throws CliError naming the project for a colour not
+// --frame of its input. Throws host::HostError naming the project for a colour not
 // understood, and the input for a pixel outside it or a frame that cannot be
 // read.
 std::vector<std::array<double, 3>> KeyColours(const KeyOptions& options);

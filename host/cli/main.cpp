@@ -1,10 +1,10 @@
 // The mattix command: the mask and project commands, `mattix render`, which
-// loads the effect module (see RenderCommand.h for where it is found), and
+// loads the effect module (see host/render/RenderJob.h for where it is found), and
 // `mattix serve`, the keyer in a browser, and `mattix key pick`, which
 // picks on the module's own wheel.
 #include "host/cli/Commands.h"
 #include "host/cli/KeyCommand.h"
-#include "host/cli/RenderCommand.h"
+#include "host/render/RenderJob.h"
 #include "host/serve/KeyerServer.h"
 
 #ifdef __GLIBC__
@@ -22,6 +22,6 @@ int main(int argc, char** argv) {
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
-  return mattix::cli::CommandMain(argc, argv, mattix::cli::Render, mattix::serve::Serve,
+  return mattix::cli::CommandMain(argc, argv, mattix::render::Render, mattix::serve::Serve,
                                   mattix::cli::KeyPick);
 }

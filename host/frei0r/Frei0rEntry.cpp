@@ -2,9 +2,9 @@
 // frame through the Mattix effect module, loaded with the host API on the
 // first instance and shared by all instances. The version script
 // (frei0r.map) exports these functions alone. No exception leaves them.
-#include "host/HostError.h"
-#include "host/HostModule.h"
-#include "host/ModuleLocation.h"
+#include "host/base/HostError.h"
+#include "host/effect/HostModule.h"
+#include "host/effect/ModuleLocation.h"
 #include "host/frei0r/Frei0rKeyer.h"
 #include "host/frei0r/Report.h"
 

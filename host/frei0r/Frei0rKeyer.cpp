@@ -1,7 +1,7 @@
 #include "host/frei0r/Frei0rKeyer.h"
 
-#include "host/Image.h"
-#include "host/cli/EffectSettings.h"
+#include "host/effect/EffectSettings.h"
+#include "host/effect/Image.h"
 #include "host/frei0r/Report.h"
 
 #include <algorithm>
@@ -110,8 +110,8 @@ void CFrei0rKeyer::RefreshProject() {
     return;
   }
   try {
-    m_project = cli::ReadProject(m_projectPath);
-  } catch (const std::exception& e) {  // CliError names the file and the fault
+    m_project = project::ReadProject(m_projectPath);
+  } catch (const std::exception& e) {  // host::HostError names the file and the fault
     m_projectError = std::string(e.what()) + ": frames pass through unkeyed";
   }
 }
@@ -122,12 +122,12 @@ bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
     ReportOnce(m_projectError);
     return false;
   }
-  cli::ProjectSettings settings = *m_project;
+  project::ProjectSettings settings = *m_project;
   if (m_softness) settings.softness = *m_softness * 100.0;
   if (m_spill) settings.spillSuppression = *m_spill * 100.0;
   if (m_applied != settings) {
     m_applied.reset();
-    if (const PIM::Status s = cli::ApplySettings(*m_instance, settings); s != PIM::kOk) {
+    if (const PIM::Status s = host::ApplySettings(*m_instance, settings); s != PIM::kOk) {
       ReportOnce(m_projectPath + ": the effect refused the settings (status " + Hex(s) +
                  "): frames pass through unkeyed");
       return false;

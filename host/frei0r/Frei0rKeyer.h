@@ -11,8 +11,8 @@
 // Every call takes the instance's lock: hosts may call one instance from
 // several threads (MLT in turn, or on slices of a frame at once); calls then
 // run one at a time. Different instances share nothing.
-#include "host/EffectInstance.h"
-#include "host/cli/Project.h"
+#include "host/effect/EffectInstance.h"
+#include "host/project/Project.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -86,10 +86,10 @@ class CFrei0rKeyer {
   // (none when it could not be read).
   std::optional<std::string> m_readPath;
   std::optional<FileStamp> m_readStamp;
-  std::optional<cli::ProjectSettings> m_project;
+  std::optional<project::ProjectSettings> m_project;
   std::string m_projectError;  // why there is no project, reported when a frame passes through
   // The settings the effect instance holds.
-  std::optional<cli::ProjectSettings> m_applied;
+  std::optional<project::ProjectSettings> m_applied;
 };
 
 }  // namespace mattix::frei0r

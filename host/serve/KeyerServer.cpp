@@ -1,7 +1,7 @@
 #include "host/serve/KeyerServer.h"
 
-#include "host/cli/CliError.h"
-#include "host/cli/PngFile.h"
+#include "host/base/HostError.h"
+#include "host/media/PngFile.h"
 
 #include <httplib.h>
 
@@ -83,7 +83,7 @@ std::uint32_t Fnv(const void* data, std::size_t size, std::uint32_t h = 21661362
 
 // The state's "version" tells the page when to render the view again: a
 // hash of every parameter value.
-std::uint32_t SettingsHash(const cli::ProjectSettings& s) {
+std::uint32_t SettingsHash(const project::ProjectSettings& s) {
   const double numbers[] = {s.softness,     s.spillSuppression, s.keyRed,
                             s.keyGreen,     s.keyBlue,          s.lightness[0],
                             s.lightness[1], s.lightness[2],     s.lightness[3]};
@@ -91,7 +91,7 @@ std::uint32_t SettingsHash(const cli::ProjectSettings& s) {
 }
 
 std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
-  const cli::ProjectSettings& s = v.settings;
+  const project::ProjectSettings& s = v.settings;
   const std::shared_ptr<const CKeyerSession::ViewFrame> frame = session.Frame();
   std::string json = "{\"version\":" + std::to_string(SettingsHash(s)) +
                      ",\"softness\":" + Number(s.softness) +
@@ -129,7 +129,7 @@ void SendControls(httplib::Response& res, const ControlsView& v, const CKeyerSes
   res.set_content(body, "application/octet-stream");
 }
 
-void SendImage(httplib::Response& res, const cli::BgraImage& image) {
+void SendImage(httplib::Response& res, const media::BgraImage& image) {
   std::string body(image.pixels.size(), '\0');
   for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
     body[i] = char(image.pixels[i + 2]);
@@ -263,7 +263,7 @@ void CKeyerServer::Routes() {
            SendControls(res, m_session.Redo(), m_session);
          }));
   s.Get("/api/view", Guard([this](const httplib::Request&, httplib::Response& res) {
-          std::optional<cli::BgraImage> keyed = m_session.RenderView();
+          std::optional<media::BgraImage> keyed = m_session.RenderView();
           if (!keyed) {
             res.status = 204;  // superseded by a newer request
             return;
@@ -295,9 +295,9 @@ void CKeyerServer::Routes() {
   s.Get("/api/cursor.png", Guard([this](const httplib::Request&, httplib::Response& res) {
           const std::optional<host::CursorImage> cursor = m_session.Current().cursor;
           if (!cursor) return Refuse(res, 404, "the cursor is hidden");
-          cli::BgraImage image(32, 32);
+          media::BgraImage image(32, 32);
           std::memcpy(image.pixels.data(), cursor->pixels.data(), image.pixels.size());
-          const std::vector<std::uint8_t> png = cli::EncodePng(image, "cursor.png");
+          const std::vector<std::uint8_t> png = media::EncodePng(image, "cursor.png");
           res.set_content(std::string(png.begin(), png.end()), "image/png");
         }));
   s.Post("/api/export", Guard([this](const httplib::Request&, httplib::Response& res) {
@@ -322,7 +322,7 @@ void CKeyerServer::Routes() {
            std::string path;
            try {
              path = m_session.Save();
-           } catch (const cli::CliError& e) {
+           } catch (const host::HostError& e) {
              throw BadRequest(e.what());
            }
            res.set_content("saved " + path + "\n", "text/plain");
@@ -333,7 +333,7 @@ int CKeyerServer::Bind(const std::string& host, int port) {
   const int bound = port == 0 ? m_server->bind_to_any_port(host.c_str())
                               : (m_server->bind_to_port(host.c_str(), port) ? port : -1);
   if (bound <= 0)
-    throw cli::CliError("serve: cannot listen on " + host + " port " + std::to_string(port));
+    throw host::HostError("serve: cannot listen on " + host + " port " + std::to_string(port));
   const std::string suffix = ":" + std::to_string(bound);
   // An IPv6 address stands in brackets in a Host header.
   const std::string named = host.find(':') != std::string::npos ? "[" + host + "]" : host;
@@ -345,7 +345,7 @@ bool CKeyerServer::Listen() { return m_server->listen_after_bind(); }
 
 void CKeyerServer::Stop() { m_server->stop(); }
 
-int Serve(const cli::ServeOptions& options) {
+int Serve(const ServeOptions& options) {
   CKeyerSession session(options.input, options.project, options.output, options.force);
   CKeyerServer server(session);
   const int port = server.Bind(options.host, options.port);
@@ -360,8 +360,8 @@ int Serve(const cli::ServeOptions& options) {
               named.c_str(), port);
   std::fflush(stdout);
   if (!server.Listen())
-    throw cli::CliError("serve: cannot serve on " + named + " port " + std::to_string(port) +
-                        " (is another server using it?)");
+    throw host::HostError("serve: cannot serve on " + named + " port " + std::to_string(port) +
+                          " (is another server using it?)");
   return 0;
 }
 

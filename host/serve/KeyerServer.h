@@ -34,7 +34,6 @@
 // not one of those are refused with 403, so that pages of other sites and
 // DNS rebinding cannot drive it. Bodies are limited to 1 KiB; a malformed
 // request gets 400 with a message.
-#include "host/cli/CommandLine.h"
 #include "host/serve/KeyerSession.h"
 
 #include <memory>
@@ -47,6 +46,16 @@ class Server;
 
 namespace mattix::serve {
 
+// mattix serve INPUT [--project P] [--output OUT [--force]] [--port N] [--host ADDR]
+struct ServeOptions {
+  std::string input;
+  std::optional<std::string> project;
+  std::optional<std::string> output;  // where Export renders
+  bool force = false;
+  int port = 8765;                 // 0: any free port
+  std::string host = "127.0.0.1";  // the address listened on
+};
+
 class CKeyerServer {
  public:
   explicit CKeyerServer(CKeyerSession& session);
@@ -54,7 +63,7 @@ class CKeyerServer {
   CKeyerServer(const CKeyerServer&) = delete;
   CKeyerServer& operator=(const CKeyerServer&) = delete;
 
-  // Binds to host at port (0: a free one); returns the port. Throws CliError.
+  // Binds to host at port (0: a free one); returns the port. Throws host::HostError.
   int Bind(const std::string& host, int port);
   // Serves until Stop (from another thread). Returns false on a failure.
   bool Listen();
@@ -70,8 +79,8 @@ class CKeyerServer {
 };
 
 // `mattix serve`: opens the session, prints the page's address and serves
-// until interrupted. Returns the exit status; throws CliError.
-int Serve(const cli::ServeOptions& options);
+// until interrupted. Returns the exit status; throws host::HostError.
+int Serve(const ServeOptions& options);
 
 // The page, a complete HTML document.
 const char* KeyerPage();

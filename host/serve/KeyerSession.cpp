@@ -1,16 +1,14 @@
 #include "host/serve/KeyerSession.h"
 
-#include "host/HostError.h"
-#include "host/HostModule.h"
-#include "host/Image.h"
-#include "host/cli/CliError.h"
-#include "host/cli/CommandLine.h"
-#include "host/cli/EffectSettings.h"
-#include "host/cli/FrameReader.h"
-#include "host/cli/OutputFile.h"
-#include "host/cli/RenderCommand.h"
-#include "picker/WheelGeometry.h"
+#include "host/base/HostError.h"
+#include "host/base/OutputFile.h"
+#include "host/effect/EffectSettings.h"
+#include "host/effect/HostModule.h"
+#include "host/effect/Image.h"
+#include "host/media/FrameReader.h"
+#include "host/render/RenderJob.h"
 #include "stdfx/HSL.h"
+#include "wheel/WheelGeometry.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -81,30 +79,30 @@ constexpr std::size_t kHistoryLimit = 200;
 
 std::shared_ptr<host::CHostModule> LoadModule() {
   try {
-    std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(cli::FindEffectModule());
+    std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(render::FindEffectModule());
     if (module->RegisterEffects() != PIM::kOk || module->Effects().empty())
-      throw cli::CliError(module->Path() + ": the module registered no effect");
+      throw host::HostError(module->Path() + ": the module registered no effect");
     return module;
   } catch (const host::HostError& e) {
-    throw cli::CliError(e.what());
+    throw host::HostError(e.what());
   }
 }
 
 std::unique_ptr<host::CEffectInstance> NewInstance(host::CHostModule& module,
-                                                   const cli::ProjectSettings& settings) {
+                                                   const project::ProjectSettings& settings) {
   std::unique_ptr<host::CEffectInstance> instance = module.CreateInstance();
   if (instance->DefineParameters() != PIM::kOk ||
-      cli::ApplySettings(*instance, settings) != PIM::kOk)
-    throw cli::CliError(module.Path() + ": the effect's parameters could not be set");
+      host::ApplySettings(*instance, settings) != PIM::kOk)
+    throw host::HostError(module.Path() + ": the effect's parameters could not be set");
   return instance;
 }
 
 // The frame shrunk by a whole factor (the mean of each factor x factor
 // block, rounded to nearest) so that it is at most maxWidth wide.
-cli::BgraImage Shrink(const cli::BgraImage& frame, int maxWidth) {
+media::BgraImage Shrink(const media::BgraImage& frame, int maxWidth) {
   const int factor = (frame.width + maxWidth - 1) / maxWidth;
   if (factor <= 1) return frame;
-  cli::BgraImage view(frame.width / factor, frame.height / factor);
+  media::BgraImage view(frame.width / factor, frame.height / factor);
   const unsigned area = unsigned(factor * factor);
   for (int y = 0; y < view.height; ++y)
     for (int x = 0; x < view.width; ++x)
@@ -121,7 +119,7 @@ cli::BgraImage Shrink(const cli::BgraImage& frame, int maxWidth) {
 // The scopes of a frame: each pixel's hue and saturation at its wheel
 // position (colours without hue at the grey position), its lightness at
 // trunc(l * 255 + 0.5), as the keying engine reads them.
-void CountColours(const cli::BgraImage& frame, std::vector<std::uint32_t>& wheelCounts,
+void CountColours(const media::BgraImage& frame, std::vector<std::uint32_t>& wheelCounts,
                   std::vector<std::uint32_t>& lightnessCounts) {
   wheelCounts.assign(std::size_t(wheel::kWidth) * wheel::kHeight, 0);
   lightnessCounts.assign(256, 0);
@@ -146,8 +144,8 @@ struct CKeyerSession::Controls {
   std::unique_ptr<host::CEffectInstance> instance;
   std::unique_ptr<host::CControlHost> host;    // destroyed before the instance
   std::optional<std::pair<bool, POINT>> held;  // control (wheel?) and point of a held button
-  std::optional<cli::ProjectSettings> dragStart;
-  std::vector<cli::ProjectSettings> undo, redo;
+  std::optional<project::ProjectSettings> dragStart;
+  std::vector<project::ProjectSettings> undo, redo;
 };
 
 struct CKeyerSession::Renderer {
@@ -164,33 +162,34 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
       m_maxViewWidth(maxViewWidth),
       m_thread(std::make_unique<internal::ControlThread>()),
       m_renderer(std::make_unique<Renderer>()) {
-  cli::ProjectSettings settings;
-  cli::InputFiles inputs;
-  std::unique_ptr<cli::FrameReader> reader = cli::FrameReader::Open(input);
+  project::ProjectSettings settings;
+  host::InputFiles inputs;
+  std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(input);
   for (const std::string& file : reader->files()) inputs.Add(file);
   if (project) {
     // Refused now rather than at the first save.
-    if (inputs.Contains(*project)) throw cli::CliError(*project + ": is the input, not a project");
+    if (inputs.Contains(*project))
+      throw host::HostError(*project + ": is the input, not a project");
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::path(*project).parent_path();
     if (!folder.empty() && !std::filesystem::is_directory(folder, error))
-      throw cli::CliError(*project + ": the folder " + folder.string() + " does not exist");
+      throw host::HostError(*project + ": the folder " + folder.string() + " does not exist");
     if (std::filesystem::is_directory(*project, error))
-      throw cli::CliError(*project + ": is a folder, not a project file");
-    if (std::filesystem::exists(*project, error)) settings = cli::ReadProject(*project);
+      throw host::HostError(*project + ": is a folder, not a project file");
+    if (std::filesystem::exists(*project, error)) settings = project::ReadProject(*project);
   }
   if (output) {
     if (!project)
-      throw cli::CliError("--output needs --project: an export renders the saved project");
-    cli::RenderOptions options;
+      throw host::HostError("--output needs --project: an export renders the saved project");
+    render::RenderOptions options;
     options.input = input;
     options.output = *output;
-    cli::CheckRenderOptions(options);
-    cli::CheckOutputAllowed(*output, force, inputs);
+    render::CheckRenderOptions(options);
+    host::CheckOutputAllowed(*output, force, inputs);
     m_export.available = true;
   }
-  std::optional<cli::InputFrame> first = reader->Next();
-  if (!first) throw cli::CliError(input + ": no frame");
+  std::optional<media::InputFrame> first = reader->Next();
+  if (!first) throw host::HostError(input + ": no frame");
   m_frameCount = reader->frameCount();
   auto frame = std::make_shared<ViewFrame>();
   frame->image = Shrink(reader->Load(*first), maxViewWidth);
@@ -212,9 +211,9 @@ CKeyerSession::~CKeyerSession() {
   m_thread->Run([this] { m_controls.reset(); });
 }
 
-cli::ProjectSettings CKeyerSession::ReadSettings() const {
+project::ProjectSettings CKeyerSession::ReadSettings() const {
   const host::CEffectInstance& instance = *m_controls->instance;
-  cli::ProjectSettings s;
+  project::ProjectSettings s;
   s.softness = instance.Number(kSoftness);
   s.spillSuppression = instance.Number(kSpill);
   s.keyRed = instance.Number(kKeyRed);
@@ -227,7 +226,7 @@ cli::ProjectSettings CKeyerSession::ReadSettings() const {
 
 // A change of the host's own (quiet: key colours are set, not picked), then
 // both controls redrawn.
-void CKeyerSession::Restore(const cli::ProjectSettings& s) {
+void CKeyerSession::Restore(const project::ProjectSettings& s) {
   host::CControlHost& host = *m_controls->host;
   host.ChangeNumber(kSoftness, s.softness, {}, true);
   host.ChangeNumber(kSpill, s.spillSuppression, {}, true);
@@ -240,7 +239,7 @@ void CKeyerSession::Restore(const cli::ProjectSettings& s) {
   for (std::int32_t index : host.Controls()) host.Draw(index);
 }
 
-void CKeyerSession::Record(const cli::ProjectSettings& before) {
+void CKeyerSession::Record(const project::ProjectSettings& before) {
   if (before == ReadSettings()) return;
   m_controls->undo.push_back(before);
   if (m_controls->undo.size() > kHistoryLimit) m_controls->undo.erase(m_controls->undo.begin());
@@ -296,7 +295,7 @@ ControlsView CKeyerSession::SetNumber(int index, double value) {
   if ((index != kSoftness && index != kSpill) || !(value >= 0.0 && value <= 100.0))
     throw BadRequest("softness and spill are numbers from 0 to 100");
   return m_thread->Run([&] {
-    const cli::ProjectSettings before = ReadSettings();
+    const project::ProjectSettings before = ReadSettings();
     m_controls->host->ChangeNumber(index, value);
     Record(before);
     return View();
@@ -309,7 +308,7 @@ ControlsView CKeyerSession::Pick(int x, int y, bool shift) {
     throw BadRequest("the point lies outside the frame");
   const std::uint8_t* bgra = frame->image.Row(y) + std::size_t(x) * 4;
   return m_thread->Run([&] {
-    const cli::ProjectSettings before = ReadSettings();
+    const project::ProjectSettings before = ReadSettings();
     m_controls->host->PickKeyColour(bgra[2], bgra[1], bgra[0], {shift, false});
     Record(before);
     return View();
@@ -342,23 +341,23 @@ ControlsView CKeyerSession::Current() {
   return m_thread->Run([&] { return View(); });
 }
 
-std::optional<cli::BgraImage> CKeyerSession::RenderView() {
+std::optional<media::BgraImage> CKeyerSession::RenderView() {
   const std::uint64_t request = ++m_renderRequests;
   std::lock_guard<std::mutex> lock(m_renderer->mutex);
   if (request != m_renderRequests.load()) return std::nullopt;  // a newer one waits
-  const cli::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
+  const project::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
   host::CEffectInstance& instance = *m_renderer->instance;
-  if (cli::ApplySettings(instance, settings) != PIM::kOk)
-    throw cli::CliError("the render's parameters could not be set");
-  cli::BgraImage in = Frame()->image;  // the effect may convert its input in place
-  cli::BgraImage out(in.width, in.height);
+  if (host::ApplySettings(instance, settings) != PIM::kOk)
+    throw host::HostError("the render's parameters could not be set");
+  media::BgraImage in = Frame()->image;  // the effect may convert its input in place
+  media::BgraImage out(in.width, in.height);
   const std::int32_t stride = std::int32_t(in.Stride());
   PIM::RefPtr<host::CImage> inImage =
       host::CImage::WrapBgra(in.pixels.data(), in.width, in.height, stride, false);
   PIM::RefPtr<host::CImage> outImage =
       host::CImage::WrapBgra(out.pixels.data(), out.width, out.height, stride, false);
   if (instance.Render(*outImage, *inImage) != PIM::kOk)
-    throw cli::CliError("the effect could not render the frame");
+    throw host::HostError("the effect could not render the frame");
   return out;
 }
 
@@ -370,8 +369,8 @@ std::shared_ptr<const CKeyerSession::ViewFrame> CKeyerSession::Frame() const {
 void CKeyerSession::SelectFrame(long index) {
   if (index < 0 || (m_frameCount >= 0 && index >= m_frameCount)) throw BadRequest("no such frame");
   if (index == Frame()->index) return;
-  std::unique_ptr<cli::FrameReader> reader = cli::FrameReader::Open(m_input);
-  std::optional<cli::InputFrame> frame;
+  std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(m_input);
+  std::optional<media::InputFrame> frame;
   for (long i = 0; i <= index; ++i)
     if (!(frame = reader->Next())) throw BadRequest("no such frame");
   auto view = std::make_shared<ViewFrame>();
@@ -389,7 +388,7 @@ void CKeyerSession::StartExport() {
   Save();
   if (m_exportThread.joinable()) m_exportThread.join();
   m_export = ExportStatus{true, true, 0, -1, ""};
-  cli::RenderOptions options;
+  render::RenderOptions options;
   options.input = m_input;
   options.output = *m_output;
   options.project = m_projectPath;
@@ -398,7 +397,7 @@ void CKeyerSession::StartExport() {
     std::string message = "exported " + options.output;
     bool written = true;
     try {
-      cli::RenderWithProgress(options, [this](long done, long total) {
+      render::RenderWithProgress(options, [this](long done, long total) {
         std::lock_guard<std::mutex> progress(m_exportMutex);
         m_export.done = done;
         m_export.total = total;
@@ -421,11 +420,11 @@ CKeyerSession::ExportStatus CKeyerSession::Export() const {
 
 std::string CKeyerSession::Save() {
   if (!m_projectPath)
-    throw cli::CliError("no project file was named: start with --project FILE to save");
-  const cli::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
-  const std::string text = cli::ProjectToJson(settings);
-  cli::WriteFileAtomically(*m_projectPath, std::vector<std::uint8_t>(text.begin(), text.end()),
-                           true);
+    throw host::HostError("no project file was named: start with --project FILE to save");
+  const project::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
+  const std::string text = project::ProjectToJson(settings);
+  host::WriteFileAtomically(*m_projectPath, std::vector<std::uint8_t>(text.begin(), text.end()),
+                            true);
   return *m_projectPath;
 }
 

@@ -11,9 +11,9 @@
 // the caller's thread with the render instance, on a snapshot of the
 // parameters taken on the controls thread; a render asked for while another
 // waited is the only one of them that runs (the newest request wins).
-#include "host/ControlHost.h"
-#include "host/cli/Image.h"
-#include "host/cli/Project.h"
+#include "host/effect/ControlHost.h"
+#include "host/media/Image.h"
+#include "host/project/Project.h"
 
 #include <atomic>
 #include <cstdint>
@@ -44,7 +44,7 @@ struct ControlsView {
   host::ControlPixels wheel;
   host::ControlPixels bar;
   std::optional<host::CursorImage> cursor;
-  cli::ProjectSettings settings;
+  project::ProjectSettings settings;
   bool canUndo = false;
   bool canRedo = false;
 };
@@ -65,7 +65,7 @@ class CKeyerSession {
   // frame of input, scaled down by a whole factor to at most maxViewWidth
   // pixels wide, and the project when the file exists. output, when given,
   // is where Export renders (it needs the project; force lets it replace a
-  // file that exists at the start). Throws CliError.
+  // file that exists at the start). Throws host::HostError.
   CKeyerSession(const std::string& input, const std::optional<std::string>& project,
                 const std::optional<std::string>& output = std::nullopt, bool force = false,
                 int maxViewWidth = 960);
@@ -88,11 +88,11 @@ class CKeyerSession {
 
   // The frame keyed with the current parameters, at view size; nullopt when
   // a newer render was asked for while this one waited.
-  std::optional<cli::BgraImage> RenderView();
+  std::optional<media::BgraImage> RenderView();
   // The frame shown, unchanging once made: a frame change makes a new one.
   struct ViewFrame {
-    long index = 0;        // in the input, from 0
-    cli::BgraImage image;  // at view size, unkeyed
+    long index = 0;          // in the input, from 0
+    media::BgraImage image;  // at view size, unkeyed
     // Its colours counted at the wheel positions the keying engine looks
     // them up at (241 x 209, rows top-down as displayed), and its lightness
     // histogram (256 bins, the engine's lightness index).
@@ -103,7 +103,7 @@ class CKeyerSession {
   // Frames in the input; -1 when a video does not say.
   long FrameCount() const { return m_frameCount; }
   // Shows frame index of the input (reading the input up to it). Throws
-  // BadRequest when there is no such frame, CliError when it cannot be read.
+  // BadRequest when there is no such frame, host::HostError when it cannot be read.
   void SelectFrame(long index);
 
   // Saves the project, then renders the whole input into the output as
@@ -120,15 +120,15 @@ class CKeyerSession {
   ExportStatus Export() const;
 
   // Writes the project file (atomically) with the current parameters and
-  // returns its path. Throws CliError when no project file was named.
+  // returns its path. Throws host::HostError when no project file was named.
   std::string Save();
 
  private:
   // On the controls thread:
-  cli::ProjectSettings ReadSettings() const;
-  void Restore(const cli::ProjectSettings& settings);
+  project::ProjectSettings ReadSettings() const;
+  void Restore(const project::ProjectSettings& settings);
   ControlsView Step(bool back);
-  void Record(const cli::ProjectSettings& before);
+  void Record(const project::ProjectSettings& before);
   ControlsView View() const;
 
   std::optional<std::string> m_projectPath;

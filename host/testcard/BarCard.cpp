@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "host/cli/PngFile.h"
+#include "host/media/PngFile.h"
 #include "picker/WndLightness.h"
 #include "win/Windows.h"
 
@@ -57,7 +57,7 @@ struct Host {
 
   // The window's pixels with the current cursor drawn over them.
   void Save(const std::filesystem::path& path) const {
-    mattix::cli::BgraImage image(kWidth, kHeight);
+    mattix::media::BgraImage image(kWidth, kHeight);
     WinReadWindowPixels(hwnd, image.pixels.data(), long(image.Stride()));
     std::vector<std::uint32_t> cursor(32 * 32);
     POINT hot{};
@@ -74,7 +74,7 @@ struct Host {
         }
       }
     }
-    const std::vector<std::uint8_t> png = mattix::cli::EncodePng(image, path.string());
+    const std::vector<std::uint8_t> png = mattix::media::EncodePng(image, path.string());
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
     out.close();

@@ -11,8 +11,8 @@
 #include <numbers>
 #include <vector>
 
-#include "host/cli/PngFile.h"
-#include "host/cli/Project.h"
+#include "host/media/PngFile.h"
+#include "host/project/Project.h"
 #include "picker/WndHSL.h"
 #include "win/Afx.h"
 #include "win/Windows.h"
@@ -41,8 +41,8 @@ bool Write(const char* path, const std::vector<std::uint8_t>& bytes) {
 }
 
 // The window's pixels with the current cursor over them at the pointer.
-mattix::cli::BgraImage Screenshot(HWND hwnd) {
-  mattix::cli::BgraImage image(kSize, kSize);
+mattix::media::BgraImage Screenshot(HWND hwnd) {
+  mattix::media::BgraImage image(kSize, kSize);
   WinReadWindowPixels(hwnd, image.pixels.data(), long(image.Stride()));
   std::vector<std::uint8_t> cursor(32 * 32 * 4);
   POINT hot{0, 0}, at{0, 0};
@@ -62,8 +62,8 @@ mattix::cli::BgraImage Screenshot(HWND hwnd) {
 
 int Run(const char* middrag, const char* projectOut, const char* base) {
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
-  mattix::cli::ProjectSettings project;
-  if (base != nullptr) project = mattix::cli::ReadProject(base);
+  mattix::project::ProjectSettings project;
+  if (base != nullptr) project = mattix::project::ReadProject(base);
   CWndHSL wheel;
   HWND hwnd = WinCreateWindow(kOrigin.x, kOrigin.y, kSize, kSize);
   if (hwnd == nullptr) {
@@ -90,7 +90,7 @@ int Run(const char* middrag, const char* projectOut, const char* base) {
   for (std::size_t i = 1; i < loop.size(); ++i) {
     wheel.OnMouseMove(hwnd, hdc, point(loop[i]), handled);
     if (i == loop.size() * 3 / 4) {
-      saved = Write(middrag, mattix::cli::EncodePng(Screenshot(hwnd), middrag));
+      saved = Write(middrag, mattix::media::EncodePng(Screenshot(hwnd), middrag));
       if (saved) std::printf("%s\n", middrag);
     }
   }
@@ -104,7 +104,7 @@ int Run(const char* middrag, const char* projectOut, const char* base) {
     std::fprintf(stderr, "mattix_dragcard: the drag left no mask\n");
     return 1;
   }
-  const std::string json = mattix::cli::ProjectToJson(project);
+  const std::string json = mattix::project::ProjectToJson(project);
   if (!Write(projectOut, {json.begin(), json.end()}) || !saved) return 1;
   std::printf("%s\n", projectOut);
   return 0;

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <vector>
 
-#include "host/cli/PngFile.h"
+#include "host/media/PngFile.h"
 #include "win/AfxWin.h"
 #include "win/Vfw.h"
 #include "win/Windows.h"
@@ -155,11 +155,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   DrawCard(hwnd);
-  mattix::cli::BgraImage image(kWidth, kHeight);
+  mattix::media::BgraImage image(kWidth, kHeight);
   WinReadWindowPixels(hwnd, image.pixels.data(), long(image.Stride()));
   WinDestroyWindow(hwnd);
   try {
-    const std::vector<std::uint8_t> png = mattix::cli::EncodePng(image, argv[1]);
+    const std::vector<std::uint8_t> png = mattix::media::EncodePng(image, argv[1]);
     std::ofstream out(argv[1], std::ios::binary);
     out.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
     out.close();

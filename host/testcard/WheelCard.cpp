@@ -8,8 +8,8 @@
 #include <fstream>
 #include <vector>
 
-#include "host/cli/PngFile.h"
-#include "host/cli/Project.h"
+#include "host/media/PngFile.h"
+#include "host/project/Project.h"
 #include "picker/WndHSL.h"
 #include "win/Afx.h"
 #include "win/Windows.h"
@@ -29,9 +29,9 @@ constexpr int kMarks[][3] = {{220, 40, 40}, {40, 60, 230}, {230, 210, 40}};
 constexpr POINT kPointer{70, 30};
 
 int Save(HWND hwnd, const char* path) {
-  mattix::cli::BgraImage image(kSize, kSize);
+  mattix::media::BgraImage image(kSize, kSize);
   WinReadWindowPixels(hwnd, image.pixels.data(), long(image.Stride()));
-  const std::vector<std::uint8_t> png = mattix::cli::EncodePng(image, path);
+  const std::vector<std::uint8_t> png = mattix::media::EncodePng(image, path);
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
   out.close();
@@ -45,8 +45,8 @@ int Save(HWND hwnd, const char* path) {
 
 int Run(const char* output, const char* projectPath) {
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
-  mattix::cli::ProjectSettings project;
-  if (projectPath != nullptr) project = mattix::cli::ReadProject(projectPath);
+  mattix::project::ProjectSettings project;
+  if (projectPath != nullptr) project = mattix::project::ReadProject(projectPath);
   CWndHSL wheel;
   if (!wheel.SetMaskData(project.chromaMask.data(), std::uint32_t(project.chromaMask.size())) &&
       !project.HasMask()) {

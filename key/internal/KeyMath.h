@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "picker/WheelGeometry.h"
+#include "wheel/WheelGeometry.h"
 
 namespace mattix::key::internal {
 

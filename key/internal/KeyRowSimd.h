@@ -31,7 +31,7 @@
 #include <cstring>
 
 #include "key/internal/KeyKernels.h"
-#include "picker/WheelGeometry.h"
+#include "wheel/WheelGeometry.h"
 
 namespace mattix::key::internal {
 namespace {

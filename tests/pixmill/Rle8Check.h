@@ -13,9 +13,9 @@
 #include <random>
 #include <vector>
 
-#include "picker/ChromaMaskRecord.h"
 #include "stdfx/DIB.h"
 #include "stdfx/Rle8.h"
+#include "wheel/ChromaMaskRecord.h"
 
 namespace pixmill_test {
 

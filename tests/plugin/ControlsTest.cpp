@@ -3,8 +3,8 @@
 // sample keyed through a pick and a lasso is the keyer's, tests/serve). Wheel
 // positions come from the textbook HLS of a colour and the wheel's ellipse
 // (centre (120, 104) in client coordinates, half axes 120 and 104).
-#include "host/ControlHost.h"
-#include "host/Image.h"
+#include "host/effect/ControlHost.h"
+#include "host/effect/Image.h"
 #include "tests/plugin/ModuleFixture.h"
 
 #include <gtest/gtest.h>

@@ -22,7 +22,7 @@
 // facet, an alpha source, reporting alpha), the alpha kind (% 5), the plane
 // byte (bit 0: no plane), the plane's row padding and extra height (signed
 // bytes), the format value (a float). Buffers over 1 << 22 bytes are skipped.
-#include "host/Image.h"
+#include "host/effect/Image.h"
 #include "plugin/DescribeImage.h"
 #include "plugin/KParam.h"
 #include "stdfx/DibFunctions.h"

@@ -4,10 +4,10 @@
 //
 // A CKParam snapshot loads afresh (what it reads from any set is the parameter
 // set fuzz body's).
-#include "host/Parameter.h"
-#include "host/ParameterFactory.h"
-#include "host/ParameterList.h"
-#include "host/ParameterSet.h"
+#include "host/effect/Parameter.h"
+#include "host/effect/ParameterFactory.h"
+#include "host/effect/ParameterList.h"
+#include "host/effect/ParameterSet.h"
 #include "plugin/KParam.h"
 #include "plugin/Parameters.h"
 

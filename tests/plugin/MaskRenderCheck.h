@@ -14,11 +14,11 @@
 // the rest is the record. Records claiming
 // more than 1 << 22 mask pixels are skipped, so that a fuzzer explores
 // decoding rather than allocation.
-#include "host/EffectInstance.h"
-#include "host/Image.h"
-#include "picker/ChromaMaskRecord.h"
+#include "host/effect/EffectInstance.h"
+#include "host/effect/Image.h"
 #include "stdfx/DIB.h"
 #include "tests/plugin/FuzzInput.h"
+#include "wheel/ChromaMaskRecord.h"
 
 #include <cstdint>
 #include <cstring>

@@ -3,7 +3,7 @@
 // module is the one MATTIX_MODULE names, else the one built beside; it is
 // loaded before fuzzing starts, so that its coverage is counted.
 #include "MaskRenderCheck.h"
-#include "host/HostModule.h"
+#include "host/effect/HostModule.h"
 
 #include <cstdlib>
 #include <memory>

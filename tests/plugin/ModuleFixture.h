@@ -2,9 +2,9 @@
 // The built module, loaded once per test program from the path the test
 // registration passes in MATTIX_MODULE, and the effect identifier it
 // registers (tests learn it as a host does, from registration).
-#include "host/EffectInfo.h"
-#include "host/EffectRegistry.h"
-#include "host/HostModule.h"
+#include "host/effect/EffectInfo.h"
+#include "host/effect/EffectRegistry.h"
+#include "host/effect/HostModule.h"
 
 #include <gtest/gtest.h>
 

@@ -13,8 +13,8 @@
 // kind of the host's own), an index byte (% 10 - 1), then a double, or a
 // 16-bit length and that many bytes. Mask records claiming more than 1 << 22 pixels are not
 // rendered, so that a fuzzer explores decoding rather than allocation.
-#include "host/Parameter.h"
-#include "host/ParameterSet.h"
+#include "host/effect/Parameter.h"
+#include "host/effect/ParameterSet.h"
 #include "plugin/KParam.h"
 #include "stdfx/VfbmiHeader.h"
 #include "tests/plugin/FuzzInput.h"

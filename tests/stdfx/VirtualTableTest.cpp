@@ -11,7 +11,7 @@
 #include "stdfx/Pointx248.h"
 #include "stdfx/Rect.h"
 #include "stdfx/Rectx248.h"
-#include "tests/host/VtableProbe.h"
+#include "tests/host/effect/VtableProbe.h"
 
 namespace {
 

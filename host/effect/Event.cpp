@@ -1,0 +1,35 @@
+#include "host/effect/Event.h"
+
+#include <utility>
+
+namespace mattix::host {
+
+CEvent::CEvent(EventDescription description, ChangeHandler onChange)
+    : m_description(std::move(description)), m_onChange(std::move(onChange)) {
+  if (m_description.mouse) {
+    m_buttons = Make<CMouseButtons>(m_description.mouse->left, m_description.mouse->right);
+  }
+}
+
+bool CEvent::Offers(const PIM::IID& iid) const {
+  if (iid == Tarn::IFXMouseEvent::kIID) return m_description.mouse.has_value();
+  return true;
+}
+
+void CEvent::SetHandled(bool handled) {
+  m_handled = handled;
+  ++m_handledCount;
+}
+
+void CEvent::ReportChange(Tarn::IFXParameter* parameter, std::int32_t flag1, std::int32_t flag2) {
+  const ChangeReport report{parameter != nullptr ? parameter->GetIndex() : -1, flag1, flag2};
+  m_changes.push_back(report);
+  if (m_onChange) m_onChange(report);
+}
+
+Tarn::TPoint<long> CEvent::Position() {
+  if (!m_description.mouse) return {};
+  return {m_description.mouse->x, m_description.mouse->y};
+}
+
+}  // namespace mattix::host

@@ -1,0 +1,212 @@
+#include "host/media/FrameReader.h"
+
+#include "host/base/FileBytes.h"
+#include "host/base/HostError.h"
+#include "host/media/PngFile.h"
+
+namespace mattix::media {
+
+namespace {
+
+std::string FrameLabel(const std::string& path, long number) {
+  return path + ": frame " + std::to_string(number);
+}
+
+// The bit depth in a PNG's header (its first chunk, IHDR, at byte 24), or 8
+// when the bytes are too short to tell (the decoder then reports them).
+int PngSampleBits(const std::vector<std::uint8_t>& bytes) {
+  return bytes.size() > 24 && bytes[24] > 8 ? bytes[24] : 8;
+}
+
+// Decodes a picture of a frame; errors read "PATH: frame N: reason".
+// `sampleBits`, when given, receives the picture's bit depth.
+BgraImage DecodeFrame(const std::string& path, const std::string& label,
+                      int* sampleBits = nullptr) {
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes = host::ReadFileBytes(path);
+  } catch (const host::HostError& e) {
+    const std::string message = e.what();
+    // "PATH: reason" becomes "PATH: frame N: reason".
+    const std::string prefix = path + ": ";
+    throw host::HostError(
+        label + ": " + (message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : message));
+  }
+  if (sampleBits) *sampleBits = PngSampleBits(bytes);
+  return DecodePng(bytes.data(), bytes.size(), label);
+}
+
+class PictureReader : public FrameReader {
+ public:
+  explicit PictureReader(const std::string& path) : m_path(path) {
+    const std::vector<std::uint8_t> bytes = host::ReadFileBytes(path);
+    m_sampleBits = PngSampleBits(bytes);
+    m_first = DecodePng(bytes.data(), bytes.size(), path);
+    m_width = m_first.width;
+    m_height = m_first.height;
+    m_frameCount = 1;
+    m_numbers = {1};
+    m_files = {path};
+  }
+  std::optional<InputFrame> NextFrame() override {
+    if (m_done) return std::nullopt;
+    m_done = true;
+    InputFrame f;
+    f.label = m_path;
+    f.image = std::move(m_first);
+    return f;
+  }
+
+ private:
+  std::string m_path;
+  BgraImage m_first;
+  bool m_done = false;
+};
+
+class SequenceReader : public FrameReader {
+ public:
+  SequenceReader(const std::string& pattern, bool allowGaps) {
+    m_list = ExpandSequence(pattern, allowGaps);
+    m_files = m_list.paths;
+    m_frameCount = long(m_list.paths.size());
+    m_numbers = m_list.numbers;
+    m_gaps = m_list.gaps;
+    m_first = DecodeFrame(m_list.paths.front(),
+                          FrameLabel(m_list.paths.front(), m_list.numbers.front()), &m_sampleBits);
+    m_width = m_first.width;
+    m_height = m_first.height;
+  }
+  std::optional<InputFrame> NextFrame() override {
+    if (m_next >= long(m_list.paths.size())) return std::nullopt;
+    InputFrame f;
+    f.index = m_next;
+    f.number = m_list.numbers[std::size_t(m_next)];
+    f.label = FrameLabel(m_list.paths[std::size_t(m_next)], f.number);
+    if (m_next == 0)
+      f.image = std::move(m_first);
+    else
+      f.path = m_list.paths[std::size_t(m_next)];
+    ++m_next;
+    return f;
+  }
+
+ private:
+  FrameList m_list;
+  BgraImage m_first;
+  long m_next = 0;
+};
+
+class VideoFrameReader : public FrameReader {
+ public:
+  VideoFrameReader(const std::string& path, const FfmpegTools& tools)
+      : m_path(path), m_info(ProbeVideo(path, tools)), m_tools(tools) {
+    m_width = m_info.width;
+    m_height = m_info.height;
+    m_frameCount = m_info.frameCount;
+    m_frameRate = m_info.frameRate;
+    m_sampleBits = m_info.sampleBits;
+    for (long n = 1; n <= m_frameCount; ++n) m_numbers.push_back(n);
+    m_files = {path};
+  }
+  void StartAt(long number) override {
+    if (!m_reader) m_first = std::max(1L, number);
+  }
+  std::optional<InputFrame> NextFrame() override {
+    // ffmpeg starts at the first frame wanted, on the first read.
+    if (!m_reader) m_reader = std::make_unique<VideoReader>(m_path, m_info, m_tools, m_first);
+    InputFrame f;
+    if (!m_reader->ReadFrame(f.image)) return std::nullopt;
+    f.number = m_first - 1 + m_reader->framesRead();
+    f.index = f.number - 1;
+    f.label = FrameLabel(m_path, f.number);
+    return f;
+  }
+
+ private:
+  std::string m_path;
+  VideoInfo m_info;
+  FfmpegTools m_tools;
+  long m_first = 1;
+  std::unique_ptr<VideoReader> m_reader;
+};
+
+}  // namespace
+
+std::unique_ptr<FrameReader> FrameReader::Open(const std::string& input, const FfmpegTools& tools,
+                                               const FrameSelection& selection) {
+  std::unique_ptr<FrameReader> reader;
+  switch (InputKindOf(input)) {
+    case MediaKind::Picture:
+      if (selection.range)
+        throw host::HostError(input +
+                              ": is one picture; --frames selects frames of a sequence or video");
+      return std::make_unique<PictureReader>(input);
+    case MediaKind::Sequence:
+      reader = std::make_unique<SequenceReader>(input, selection.allowGaps);
+      break;
+    case MediaKind::Video:
+      reader = std::make_unique<VideoFrameReader>(input, tools);
+      break;
+  }
+  if (!reader) throw host::HostError(input + ": unknown kind of input");
+  if (const auto& range = selection.range) {
+    reader->m_range = range;
+    reader->StartAt(range->first);
+    const std::vector<long> all = std::move(reader->m_numbers);
+    for (long n : all)
+      if (n >= range->first && n <= range->second) reader->m_numbers.push_back(n);
+    if (reader->m_frameCount >= 0) {
+      reader->m_frameCount = long(reader->m_numbers.size());
+      if (reader->m_numbers.empty())
+        throw host::HostError(input + ": --frames " + std::to_string(range->first) + "-" +
+                              std::to_string(range->second) + " holds none of its frames (" +
+                              std::to_string(all.front()) + " to " + std::to_string(all.back()) +
+                              ")");
+    }
+  }
+  return reader;
+}
+
+std::optional<InputFrame> FrameReader::Next() {
+  // Numbers increase through the input: frames before the range are passed
+  // over (a sequence's without decoding them), the first after it ends it.
+  while (std::optional<InputFrame> frame = NextFrame()) {
+    if (!m_range || (frame->number >= m_range->first && frame->number <= m_range->second))
+      return frame;
+    if (frame->number > m_range->second) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+BgraImage FrameReader::Load(InputFrame& frame) const {
+  BgraImage image =
+      frame.path.empty() ? std::move(frame.image) : DecodeFrame(frame.path, frame.label);
+  if (image.width != m_width || image.height != m_height)
+    throw host::HostError(frame.label + ": size " + std::to_string(image.width) + " x " +
+                          std::to_string(image.height) + " differs from the first frame's " +
+                          std::to_string(m_width) + " x " + std::to_string(m_height));
+  return image;
+}
+
+BgraImage ReadInputFrame(const std::string& input, std::optional<long> number,
+                         const FfmpegTools& tools) {
+  std::unique_ptr<FrameReader> reader = FrameReader::Open(input, tools);
+  const bool picture = InputKindOf(input) == MediaKind::Picture;
+  if (picture && number && *number != 1)
+    throw host::HostError(input + ": is one picture; it has no frame " + std::to_string(*number));
+  if (number && !picture) reader->StartAt(*number);
+  long first = -1, last = -1;
+  while (std::optional<InputFrame> frame = reader->Next()) {
+    if (!number || picture || frame->number == *number) return reader->Load(*frame);
+    if (first < 0) first = frame->number;
+    last = frame->number;
+  }
+  if (first < 0 && !reader->numbers().empty())  // a video started past its end
+    first = reader->numbers().front(), last = reader->numbers().back();
+  throw host::HostError(input + ": has no frame " + std::to_string(*number) +
+                        (first < 0 ? std::string()
+                                   : " (its frames are " + std::to_string(first) + " to " +
+                                         std::to_string(last) + ")"));
+}
+
+}  // namespace mattix::media

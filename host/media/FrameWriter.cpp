@@ -1,0 +1,115 @@
+#include "host/media/FrameWriter.h"
+
+#include "host/base/HostError.h"
+#include "host/media/PngFile.h"
+
+namespace mattix::media {
+
+namespace {
+
+// Compression of written PNGs: the fast mode (PngFile.h). Writing was the
+// largest cost of a render; the fast mode writes a keyed 1080p frame in a
+// seventh to a third of the time of the default mode, at 1 to 4 % more bytes
+// for camera pictures (flat synthetic ones grow more, PngFile.cpp).
+constexpr int kFramePngLevel = 1;
+
+}  // namespace
+
+FrameWriter::FrameWriter(const std::string& output, int width, int height,
+                         const std::string& frameRate, bool force, const host::InputFiles& inputs,
+                         const std::vector<long>& numbers, const FfmpegTools& tools, bool opaque)
+    : m_output(output),
+      m_format(opaque ? PreviewFormatOf(output) : OutputFormatOf(output)),
+      m_force(force),
+      m_inputs(inputs) {
+  switch (m_format) {
+    case OutputFormat::PngSequence:
+      m_pattern = ParseSequencePattern(output);
+      for (long n : numbers) host::CheckOutputAllowed(FrameName(*m_pattern, n), m_force, m_inputs);
+      break;
+    case OutputFormat::Png:
+      host::CheckOutputAllowed(m_output, m_force, m_inputs);
+      break;
+    case OutputFormat::ProRes4444:
+    case OutputFormat::Vp9Alpha:
+    case OutputFormat::OpaqueVideo:
+      CheckOutputAllowed(m_output, m_force, m_inputs);
+      m_file = std::make_unique<host::OutputFile>(m_output, m_force);
+      m_video = std::make_unique<VideoWriter>(m_output, m_file->temporaryPath(), m_format, width,
+                                              height, frameRate, tools);
+      break;
+  }
+}
+
+FrameWriter::~FrameWriter() {
+  // ffmpeg is stopped before its unfinished file is removed.
+  m_video.reset();
+  m_file.reset();
+}
+
+EncodedFrame FrameWriter::Encode(const BgraImage& frame, long number) const {
+  EncodedFrame e;
+  e.number = number;
+  if (m_format == OutputFormat::Png || m_format == OutputFormat::PngSequence)
+    e.png = EncodePng(frame, m_pattern ? FrameName(*m_pattern, number) : m_output, kFramePngLevel);
+  else
+    e.pixels = frame;
+  return e;
+}
+
+EncodedFrame FrameWriter::EncodeGrey(const GreyImage& frame, long number) const {
+  EncodedFrame e;
+  e.number = number;
+  if (m_format == OutputFormat::Png || m_format == OutputFormat::PngSequence) {
+    e.png =
+        EncodePngGrey(frame, m_pattern ? FrameName(*m_pattern, number) : m_output, kFramePngLevel);
+    return e;
+  }
+  e.pixels = BgraImage(frame.width, frame.height);
+  for (std::size_t i = 0; i < frame.pixels.size(); ++i) {
+    std::uint8_t* p = &e.pixels.pixels[i * 4];
+    p[0] = p[1] = p[2] = frame.pixels[i];
+    p[3] = 255;
+  }
+  return e;
+}
+
+void FrameWriter::Write(EncodedFrame&& frame) {
+  switch (m_format) {
+    case OutputFormat::PngSequence: {
+      const std::string path = FrameName(*m_pattern, frame.number);
+      if (m_inputs.Contains(path))
+        throw host::HostError(path +
+                              ": the output is one of the inputs; choose another output name");
+      host::WriteFileAtomically(path, frame.png, m_force);
+      m_written.push_back(path);
+      break;
+    }
+    case OutputFormat::Png:
+      if (m_wroteSingle)
+        throw host::HostError(m_output + ": a single picture cannot take a second frame");
+      if (m_inputs.Contains(m_output))
+        throw host::HostError(m_output +
+                              ": the output is one of the inputs; choose another output name");
+      host::WriteFileAtomically(m_output, frame.png, m_force);
+      m_written.push_back(m_output);
+      m_wroteSingle = true;
+      break;
+    case OutputFormat::ProRes4444:
+    case OutputFormat::Vp9Alpha:
+    case OutputFormat::OpaqueVideo:
+      m_video->WriteFrame(frame.pixels);
+      break;
+  }
+}
+
+void FrameWriter::Finish() {
+  if (!m_video) return;
+  m_video->Finish();
+  m_video.reset();
+  m_file->Commit();
+  m_file.reset();
+  m_written.push_back(m_output);
+}
+
+}  // namespace mattix::media

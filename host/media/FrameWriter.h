@@ -1,0 +1,76 @@
+#pragma once
+// The frames of a render's output: one PNG picture, a PNG sequence or a
+// video through ffmpeg (see Video.h for the formats).
+//
+// Encode() may run on worker threads (PNG compression is the costly part);
+// Write() is called on one thread in frame order; Finish() completes the
+// output. Every file is written under a temporary name and renamed when
+// complete: a PNG when it is written, a video when Finish succeeds. A writer
+// destroyed without Finish leaves no video behind (frames of a sequence
+// already written stay, each complete).
+//
+// Grey pictures (mattes) are written as 8-bit grey PNGs, and as opaque grey
+// frames in videos.
+#include "host/base/OutputFile.h"
+#include "host/media/FrameSequence.h"
+#include "host/media/Image.h"
+#include "host/media/Video.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mattix::media {
+
+// A frame ready for Write: PNG bytes, or raw pixels for a video.
+struct EncodedFrame {
+  long number = 0;
+  std::vector<std::uint8_t> png;
+  BgraImage pixels;
+};
+
+class FrameWriter {
+ public:
+  // `output`: the path (a pattern for a sequence). Refuses, before anything
+  // is written, an output that is one of `inputs` or that exists without
+  // `force` (for a sequence: the frame numbers given in `numbers`, when
+  // known). Throws host::HostError naming the output.
+  // `opaque`: the frames have no alpha to keep (a preview), so a video
+  // format without alpha is taken too.
+  FrameWriter(const std::string& output, int width, int height, const std::string& frameRate,
+              bool force, const host::InputFiles& inputs, const std::vector<long>& numbers = {},
+              const FfmpegTools& tools = {}, bool opaque = false);
+  ~FrameWriter();
+  FrameWriter(const FrameWriter&) = delete;
+  FrameWriter& operator=(const FrameWriter&) = delete;
+
+  OutputFormat format() const { return m_format; }
+
+  // Thread-safe. `number` is the frame's number (names the file of a
+  // sequence frame).
+  EncodedFrame Encode(const BgraImage& frame, long number) const;
+  EncodedFrame EncodeGrey(const GreyImage& frame, long number) const;
+
+  // In frame order. Errors name the file and the frame.
+  void Write(EncodedFrame&& frame);
+  void Finish();
+
+  // The files written so far (sequence frames, or the picture or video
+  // once finished).
+  const std::vector<std::string>& written() const { return m_written; }
+
+ private:
+  std::string m_output;
+  OutputFormat m_format;
+  bool m_force;
+  const host::InputFiles& m_inputs;
+  std::optional<SequencePattern> m_pattern;
+  std::unique_ptr<host::OutputFile> m_file;  // the video or picture being written
+  std::unique_ptr<VideoWriter> m_video;
+  std::vector<std::string> m_written;
+  bool m_wroteSingle = false;
+};
+
+}  // namespace mattix::media

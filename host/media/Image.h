@@ -1,0 +1,58 @@
+#pragma once
+// In-memory pictures of the command: rows top-down, tightly packed.
+// BgraImage holds 32-bit pixels, bytes blue, green, red, alpha, with straight
+// (not premultiplied) alpha, the layout the module keys; GreyImage holds one
+// byte per pixel (mattes, chroma masks).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mattix::media {
+
+// The largest frame the command keys: no side over 16384 pixels, which the
+// module's image library addresses (its row stride is 0 beyond), and at most
+// 2^26 pixels (8192 x 8192, 256 MiB as BGRA), which holds 8K (8192 x 4320)
+// and bounds the memory of each frame in flight.
+inline constexpr int kMaxFrameSide = 16384;
+inline constexpr std::uint64_t kMaxFramePixels = std::uint64_t(1) << 26;
+
+inline bool FrameSizeAllowed(std::uint64_t width, std::uint64_t height) {
+  return width <= std::uint64_t(kMaxFrameSide) && height <= std::uint64_t(kMaxFrameSide) &&
+         width * height <= kMaxFramePixels;
+}
+
+// "NAME: the picture is W x H pixels; Mattix keys frames up to ...".
+inline std::string FrameTooLargeMessage(const std::string& name, const std::string& what,
+                                        std::uint64_t width, std::uint64_t height) {
+  return name + ": the " + what + " is " + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels; Mattix keys frames up to 16384 pixels a side and 8192 x 8192 (67108864 "
+         "pixels) in all";
+}
+
+struct BgraImage {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> pixels;  // width * height * 4 bytes
+
+  BgraImage() = default;
+  BgraImage(int w, int h) : width(w), height(h), pixels(std::size_t(w) * std::size_t(h) * 4) {}
+  std::size_t Stride() const { return std::size_t(width) * 4; }
+  std::uint8_t* Row(int y) { return pixels.data() + std::size_t(y) * Stride(); }
+  const std::uint8_t* Row(int y) const { return pixels.data() + std::size_t(y) * Stride(); }
+};
+
+struct GreyImage {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> pixels;  // width * height bytes
+
+  GreyImage() = default;
+  GreyImage(int w, int h) : width(w), height(h), pixels(std::size_t(w) * std::size_t(h)) {}
+  std::uint8_t* Row(int y) { return pixels.data() + std::size_t(y) * std::size_t(width); }
+  const std::uint8_t* Row(int y) const {
+    return pixels.data() + std::size_t(y) * std::size_t(width);
+  }
+};
+
+}  // namespace mattix::media

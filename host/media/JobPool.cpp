@@ -1,0 +1,36 @@
+#include "host/media/JobPool.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace mattix::media {
+
+int DefaultJobCount() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    const int n = CPU_COUNT(&set);
+    if (n > 0) return std::min(n, kMaxJobs);
+  }
+  const unsigned n = std::thread::hardware_concurrency();
+  return n > 0 ? std::min(int(n), kMaxJobs) : 1;
+}
+
+int JobsWithinMemory(int jobs, int width, int height, std::uint64_t memoryBytes) {
+  const std::uint64_t perFrame = std::uint64_t(std::max(width, 1)) *
+                                 std::uint64_t(std::max(height, 1)) * kBytesPerPixelInFlight;
+  // Unknown memory bounds nothing.
+  if (memoryBytes == 0) return std::max(jobs, 1);
+  const std::uint64_t fit = memoryBytes / 2 / (2 * perFrame);
+  return int(std::clamp<std::uint64_t>(fit, 1, std::uint64_t(std::max(jobs, 1))));
+}
+
+std::uint64_t PhysicalMemoryBytes() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  return pages > 0 && pageSize > 0 ? std::uint64_t(pages) * std::uint64_t(pageSize) : 0;
+}
+
+}  // namespace mattix::media

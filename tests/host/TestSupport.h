@@ -1,0 +1,79 @@
+#pragma once
+// Small helpers shared by the host's tests: temporary folders, error
+// messages, message checks.
+#include "host/base/HostError.h"
+#include "host/media/Subprocess.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace mattix::test {
+
+// Whether `text` holds `part`; a failure shows both.
+inline ::testing::AssertionResult Holds(const std::string& text, const std::string& part) {
+  if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "\"" << part << "\" is not in:\n" << text;
+}
+
+// Skips a test that needs ffmpeg and ffprobe when they are missing, naming what goes untested.
+#define MATTIX_SKIP_WITHOUT_FFMPEG(untested)                                             \
+  if (!::mattix::media::FindOnPath("ffmpeg") || !::mattix::media::FindOnPath("ffprobe")) \
+  GTEST_SKIP() << "ffmpeg is not installed (apt-get install ffmpeg): " untested " is not tested"
+
+// The message of the host::HostError that `f` throws, or "(no error)".
+inline std::string ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const host::HostError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A fresh folder for one test, removed with everything in it afterwards.
+class TempDir {
+ public:
+  TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string templ = std::string(base && *base ? base : "/tmp") + "/mattix-cli-XXXXXX";
+    if (::mkdtemp(templ.data())) m_path = templ;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return m_path; }
+  std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+  void Write(const std::string& name, const std::string& content) const {
+    std::ofstream(m_path + "/" + name, std::ios::binary) << content;
+  }
+  void Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+    Write(name, std::string(bytes.begin(), bytes.end()));
+  }
+
+ private:
+  std::string m_path;
+};
+
+}  // namespace mattix::test

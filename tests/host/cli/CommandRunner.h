@@ -1,0 +1,54 @@
+#pragma once
+// Runs the `mattix` command in-process, as the command-line tests need.
+#include "host/cli/Commands.h"
+#include "tests/host/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace mattix::test {
+
+struct CommandResult {
+  int status;
+  std::string out, err;
+};
+
+// Runs `mattix LINE` (arguments split at spaces) in-process with the given
+// handlers, capturing its output.
+inline CommandResult RunMattix(const std::string& line, const cli::RenderHandler& render = nullptr,
+                               const cli::KeyPickHandler& keyPick = nullptr) {
+  std::istringstream words("mattix " + line);
+  std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int status = cli::CommandMain(int(argv.size()), argv.data(), render, nullptr, keyPick);
+  std::string out = ::testing::internal::GetCapturedStdout();
+  return {status, out, ::testing::internal::GetCapturedStderr()};
+}
+
+// A command line that fails: its exit status and a part of its message.
+struct Refusal {
+  std::string line;
+  int status;
+  std::string message;
+};
+
+// Each line exits with its status and one message, "mattix: ..." holding its part.
+inline void ExpectRefusals(const std::vector<Refusal>& cases,
+                           const cli::RenderHandler& render = nullptr,
+                           const cli::KeyPickHandler& keyPick = nullptr) {
+  for (const Refusal& c : cases) {
+    const CommandResult r = RunMattix(c.line, render, keyPick);
+    EXPECT_EQ(r.status, c.status) << c.line << "\n" << r.err;
+    EXPECT_EQ(r.err.rfind("mattix: ", 0), 0u) << r.err;
+    EXPECT_TRUE(Holds(r.err, c.message)) << c.line;
+  }
+}
+
+}  // namespace mattix::test

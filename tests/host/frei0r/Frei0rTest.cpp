@@ -1,0 +1,228 @@
+// The plug-in as frei0r hosts drive it, against `mattix render` with the
+// same project (the reference host: a separate path through the host API):
+// through its entry points, loaded with dlopen, then inside ffmpeg and melt
+// when installed. FFmpeg decodes the sample as RGBA and converts it to the
+// plug-in's BGRA and back, MLT swaps the bytes itself: both exact.
+#include "host/media/PngFile.h"
+#include "host/media/Subprocess.h"
+#include "host/render/RenderJob.h"
+#include "tests/host/TestSupport.h"
+#include "tests/host/cli/CommandRunner.h"
+
+#include <dlfcn.h>
+extern "C" {
+#include <frei0r.h>
+}
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+namespace mattix::frei0r {
+namespace {
+
+const std::string kSample = std::string(MATTIX_SOURCE_DIR) + "/samples/greenscreen.png";
+const std::string kProject = std::string(MATTIX_SOURCE_DIR) + "/samples/key.json";
+
+template <class F>
+F Entry(const char* name) {
+  static void* plugin = dlopen(MATTIX_FREI0R_PLUGIN, RTLD_NOW | RTLD_LOCAL);
+  return reinterpret_cast<F>(plugin != nullptr ? dlsym(plugin, name) : nullptr);
+}
+#define F0R(name) Entry<decltype(&name)>(#name)
+
+// One frei0r instance with the project set.
+using Instance = std::unique_ptr<void, void (*)(void*)>;
+Instance Make(int w, int h, const std::string& project = kProject) {
+  Instance instance(F0R(f0r_construct)(unsigned(w), unsigned(h)), F0R(f0r_destruct));
+  const char* path = project.c_str();
+  if (instance) F0R(f0r_set_param_value)(instance.get(), &path, 0);
+  return instance;
+}
+void Set(const Instance& instance, int index, double value) {
+  F0R(f0r_set_param_value)(instance.get(), &value, index);
+}
+// One frame; the output starts as a pattern no render leaves by accident.
+media::BgraImage Update(void* instance, const media::BgraImage& in) {
+  media::BgraImage out(in.width, in.height);
+  std::memset(out.pixels.data(), 0xA5, out.pixels.size());
+  const auto update = F0R(f0r_update);
+  update(instance, 0.0, reinterpret_cast<const std::uint32_t*>(in.pixels.data()),
+         reinterpret_cast<std::uint32_t*>(out.pixels.data()));
+  return out;
+}
+
+// `mattix render` with the project: the keyed picture, or its matte.
+media::BgraImage Render(const std::vector<std::string>& flags, bool matte = false,
+                        const std::string& input = kSample) {
+  test::TempDir dir;
+  std::vector<std::string> args = flags;
+  args.insert(args.end(),
+              {input, "-o", dir / "k.png", "--matte", dir / "m.png", "--project", kProject});
+  std::string line = "render";
+  for (const std::string& a : args) line += " " + a;
+  const test::CommandResult r = test::RunMattix(line, render::Render);
+  EXPECT_EQ(r.status, 0) << r.err;
+  return media::ReadPng(dir / (matte ? "m.png" : "k.png"));
+}
+
+const media::BgraImage& Sample() {
+  static const media::BgraImage sample = media::ReadPng(kSample);
+  return sample;
+}
+
+// FFmpeg passes parameters by position, as a string, doubles and a bool.
+TEST(Frei0rPlugin, IsABgraFilterWithItsParametersInHostOrder) {
+  f0r_plugin_info_t info{};
+  F0R(f0r_get_plugin_info)(&info);
+  std::string params = std::to_string(info.color_model) + ":";
+  for (int i = 0; i < info.num_params; ++i) {
+    f0r_param_info_t param{};
+    F0R(f0r_get_param_info)(&param, i);
+    params += std::string(" ") + param.name + "=" + std::to_string(param.type);
+  }
+  EXPECT_EQ(params, "0: project=4 softness=1 spill=1 matte=0");  // 0: BGRA8888
+}
+
+TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
+  const struct {
+    std::optional<double> softness, spill;  // set on the instance when given
+    bool matte;
+    std::vector<std::string> flags;  // of `mattix render` to the same effect
+    std::vector<double> read;        // softness and spill as the instance reads them back
+  } cases[] = {
+      {{}, {}, false, {}, {0.0, 1.0}},  // the project's values until set
+      {0.5, {}, false, {"--softness", "50"}, {0.5, 1.0}},
+      {{}, 0.6, false, {"--spill", "60"}, {0.0, 0.6}},
+      {7.0, {}, true, {"--softness", "100"}, {1.0, 1.0}},  // clamped to 1
+  };
+  for (const auto& c : cases) {
+    const Instance instance = Make(Sample().width, Sample().height);
+    if (c.softness) Set(instance, 1, *c.softness);
+    if (c.spill) Set(instance, 2, *c.spill);
+    Set(instance, 3, c.matte ? 0.5 : 0.49);  // frei0r: true from 0.5
+    std::vector<double> read(2);
+    for (int i : {0, 1}) F0R(f0r_get_param_value)(instance.get(), &read[std::size_t(i)], i + 1);
+    EXPECT_EQ(read, c.read);
+    const media::BgraImage expected = Render(c.flags, c.matte);
+    EXPECT_EQ(Update(instance.get(), Sample()).pixels, expected.pixels) << c.flags.size();
+    EXPECT_EQ(Update(instance.get(), Sample()).pixels, expected.pixels);  // and the next frame
+  }
+}
+
+// Hosts ignore frei0r's multiples of 8; MLT calls one instance from several
+// threads (in turn, or on slices at once), FFmpeg may run many instances.
+TEST(Frei0rPlugin, KeysFramesOfAnySizeFromInstancesAndThreads) {
+  test::TempDir dir;
+  media::BgraImage crop(37, 29);
+  for (int y = 0; y < crop.height; ++y)
+    std::memcpy(crop.Row(y), Sample().Row(150 + y) + 4 * 120, crop.Stride());
+  dir.Write("crop.png", media::EncodePng(crop, "crop"));
+  EXPECT_EQ(Update(Make(37, 29).get(), crop).pixels, Render({}, false, dir / "crop.png").pixels);
+
+  // Threads that share an instance key different frames: the sample and
+  // the sample upside down.
+  media::BgraImage flipped(Sample().width, Sample().height);
+  for (int y = 0; y < flipped.height; ++y)
+    std::memcpy(flipped.Row(y), Sample().Row(flipped.height - 1 - y), flipped.Stride());
+  dir.Write("flipped.png", media::EncodePng(flipped, "flipped"));
+  const media::BgraImage* frames[] = {&Sample(), &flipped};
+  const media::BgraImage expected[] = {Render({}), Render({}, false, dir / "flipped.png")};
+  const Instance shared = Make(flipped.width, flipped.height);
+  std::vector<media::BgraImage> results(8);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < results.size(); ++t)
+    threads.emplace_back([&, t] {
+      if (t < 6) results[t] = Update(shared.get(), *frames[t % 2]);
+      if (t >= 6) results[t] = Update(Make(flipped.width, flipped.height).get(), *frames[t % 2]);
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t t = 0; t < results.size(); ++t)
+    EXPECT_EQ(results[t].pixels, expected[t % 2].pixels) << "thread " << t;
+}
+
+// Not set, missing or damaged: frames pass through, said once; a repaired
+// file is read again.
+TEST(Frei0rPlugin, PassesFramesThroughWithoutAUsableProject) {
+  test::TempDir dir;
+  dir.Write("bad.json", std::string("{\"format\": \"mattix-project\", \"version\": "));
+  for (const std::string& path : {dir / "missing.json", dir / "bad.json", std::string()}) {
+    const Instance instance = Make(Sample().width, Sample().height, path);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Update(instance.get(), Sample()).pixels, Sample().pixels) << path;
+    EXPECT_EQ(Update(instance.get(), Sample()).pixels, Sample().pixels) << path;
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(test::Holds(said, "pass through unkeyed")) << path;
+    EXPECT_EQ(said.find("mattix:"), said.rfind("mattix:")) << said;
+  }
+  const Instance instance = Make(Sample().width, Sample().height, dir / "bad.json");
+  Update(instance.get(), Sample());
+  std::filesystem::copy_file(kProject, dir / "bad.json",
+                             std::filesystem::copy_options::overwrite_existing);
+  EXPECT_EQ(Update(instance.get(), Sample()).pixels, Render({}).pixels);
+}
+
+TEST(Frei0rPlugin, RefusesEmptyAndAbsurdSizesAndWritesNothing) {
+  for (auto [w, h] : {std::pair{0, 8}, {8, 0}, {16385, 8}, {16384, 16384}})
+    EXPECT_EQ(Make(w, h), nullptr) << w << "x" << h;
+  const media::BgraImage out = Update(nullptr, media::BgraImage(8, 8));
+  EXPECT_EQ(out.pixels, std::vector<std::uint8_t>(out.pixels.size(), 0xA5));
+}
+
+// Why `host` cannot run the plug-in here, or "".
+std::string Unavailable(const std::string& host) {
+#ifdef MATTIX_SANITIZE
+  return host + " cannot load a plug-in built with the sanitizers";
+#endif
+  return media::FindOnPath(host) ? "" : host + " is not installed (Debian package " + host + ")";
+}
+
+// Runs a host with FREI0R_PATH at the built plug-in: "" or its error.
+std::string RunHost(const std::vector<std::string>& argv) {
+  setenv("FREI0R_PATH", std::filesystem::path(MATTIX_FREI0R_PLUGIN).parent_path().c_str(), 1);
+  media::Subprocess host(argv, {}, argv[0] + " is missing");
+  const int code = host.Wait();
+  return code == 0 ? ""
+                   : argv[0] + " exited with " + std::to_string(code) + ": " + host.ErrorTail();
+}
+
+TEST(Frei0rInFfmpeg, KeysTheSampleLikeTheRenderCommand) {
+  if (const std::string why = Unavailable("ffmpeg"); !why.empty()) GTEST_SKIP() << why;
+  test::TempDir dir;
+  ASSERT_EQ(RunHost({"ffmpeg", "-nostdin", "-v", "error", "-i", kSample, "-vf",
+                     "frei0r=mattix:" + kProject + "|0.5", dir / "k.png"}),
+            "");
+  EXPECT_EQ(media::ReadPng(dir / "k.png").pixels, Render({"--softness", "50"}).pixels);
+}
+
+// Three frames of the sample: keyed with softness 0, then the mattes with
+// softness 50 and 100 (keyframes from 0 at frame 0 to 1 at frame 2).
+TEST(Frei0rInMelt, KeysToAPictureWithAlphaAndKeyframesTheSoftness) {
+  if (const std::string why = Unavailable("melt"); !why.empty()) GTEST_SKIP() << why;
+  test::TempDir dir;
+  dir.Write("p.mlt", R"(<mlt><profile width="480" height="320" sample_aspect_num="1"
+    sample_aspect_den="1" frame_rate_num="25" frame_rate_den="1"/><producer out="2">
+    <property name="resource">)" +
+                         kSample + R"(</property><filter>
+    <property name="mlt_service">frei0r.mattix</property><property name="project">)" +
+                         kProject + R"(</property><property name="softness">0=0;2=1</property>
+    <property name="matte">0=0;1=1</property></filter></producer></mlt>)");
+  // real_time=0: every frame is rendered, none dropped when the machine is busy. On a
+  // busy machine melt now and then exits with status 0 having written nothing: once more.
+  std::string error;
+  for (int attempt = 0; attempt < 2 && !std::filesystem::exists(dir / "f3.png"); ++attempt)
+    error = RunHost({"melt", "-quiet", dir / "p.mlt", "-consumer", "avformat:" + dir / "f%d.png",
+                     "vcodec=png", "pix_fmt=rgba", "real_time=0"});
+  ASSERT_EQ(error, "");
+  const media::BgraImage keyed = media::ReadPng(dir / "f1.png");
+  EXPECT_EQ(keyed.pixels, Render({"--softness", "0"}).pixels);
+  EXPECT_EQ(keyed.pixels[3], 0);  // the corner's backdrop
+  EXPECT_EQ(media::ReadPng(dir / "f2.png").pixels, Render({"--softness", "50"}, true).pixels);
+  EXPECT_EQ(media::ReadPng(dir / "f3.png").pixels, Render({"--softness", "100"}, true).pixels);
+  EXPECT_NE(media::ReadPng(dir / "f2.png").pixels, media::ReadPng(dir / "f3.png").pixels);
+}
+
+}  // namespace
+}  // namespace mattix::frei0r

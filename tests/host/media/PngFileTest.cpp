@@ -1,0 +1,279 @@
+// PNG reading and writing. Test pictures are written here straight through
+// libpng's low-level API (an encoder independent of ours) and our output is
+// read back through its simplified API; expected pixels come from the sample
+// values by the PNG rules (scaling of low and high bit depths, tRNS).
+#include "host/base/FileBytes.h"
+#include "host/base/HostError.h"
+#include "host/media/PngFile.h"
+#include "host/media/internal/PngRows.h"
+#include "host/render/RenderJob.h"
+#include "tests/FuzzSeeds.h"
+#include "tests/host/TestSupport.h"
+#include "tests/host/cli/CommandRunner.h"
+#include "tests/host/media/PngCheck.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <csetjmp>
+#include <filesystem>
+#include <random>
+
+namespace mattix::media {
+namespace {
+
+using namespace internal;
+
+constexpr int kW = 7, kH = 5;
+
+void Append(png_structp png, png_bytep data, png_size_t n) {
+  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + n);
+}
+
+// Encodes rows of samples (one unsigned per sample) at any depth and type.
+std::vector<std::uint8_t> WritePng(int w, int h, int type, int depth, bool adam7,
+                                   const std::vector<std::vector<unsigned>>& rows,
+                                   const std::vector<png_color>& palette = {},
+                                   const std::vector<png_byte>& alphas = {},
+                                   const png_color_16* trns = nullptr) {
+  std::vector<std::uint8_t> bytes;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    ADD_FAILURE() << "test encoder failed";
+    return {};
+  }
+  png_set_write_fn(png, &bytes, Append, nullptr);
+  png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), depth, type,
+               adam7 ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
+  if (!alphas.empty() || trns) png_set_tRNS(png, info, alphas.data(), int(alphas.size()), trns);
+  png_write_info(png, info);
+  png_set_interlace_handling(png);
+  std::vector<std::vector<std::uint8_t>> packed;
+  for (const std::vector<unsigned>& row : rows) {
+    std::vector<std::uint8_t> p((row.size() * std::size_t(depth) + 7) / 8);
+    for (std::size_t i = 0; i < row.size(); ++i)
+      if (depth == 16)
+        p[i * 2] = std::uint8_t(row[i] >> 8), p[i * 2 + 1] = std::uint8_t(row[i]);
+      else
+        p[i * std::size_t(depth) / 8] |= std::uint8_t(row[i] << (8 - depth - i * depth % 8));
+    packed.push_back(p);
+  }
+  std::vector<png_bytep> pointers;
+  for (auto& p : packed) pointers.push_back(p.data());
+  png_write_image(png, pointers.data());
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return bytes;
+}
+
+// Random samples of every colour type and depth, with and without tRNS:
+// our decoder agrees with libpng's simplified reader on the plain file, and
+// the Adam7 file gives the same pixels. (That reader is not used on Adam7
+// 16-bit files, which it decodes wrongly: libpng issue #853.)
+TEST(Png, DecodesEveryColourTypeAsTheSimplifiedReaderDoes) {
+  const int G = PNG_COLOR_TYPE_GRAY, GA = PNG_COLOR_TYPE_GRAY_ALPHA, C = PNG_COLOR_TYPE_RGB,
+            CA = PNG_COLOR_TYPE_RGB_ALPHA, P = PNG_COLOR_TYPE_PALETTE;
+  // clang-format off
+  const struct { int type, depth, channels; } cases[] = {{G, 1, 1}, {G, 2, 1}, {G, 4, 1}, {G, 8, 1},
+      {G, 16, 1}, {GA, 8, 2}, {GA, 16, 2}, {C, 8, 3}, {C, 16, 3}, {CA, 8, 4}, {CA, 16, 4},
+      {P, 1, 1}, {P, 4, 1}, {P, 8, 1}};
+  // clang-format on
+  std::mt19937 rng(11);
+  for (const auto& c : cases)
+    for (const bool trns : {false, true}) {
+      if (trns && (c.channels == 2 || c.channels == 4)) continue;  // alpha types take no tRNS
+      const unsigned max = (1u << c.depth) - 1;
+      std::vector<std::vector<unsigned>> rows(kH, std::vector<unsigned>(kW * c.channels));
+      for (auto& row : rows)
+        for (unsigned& v : row) v = rng() % 3 ? rng() % (max + 1) : (rng() % 2) * max;
+      std::vector<png_color> palette;
+      std::vector<png_byte> alphas;  // with tRNS, the first half of the entries carry alpha
+      for (unsigned i = 0; c.type == PNG_COLOR_TYPE_PALETTE && i <= max; ++i) {
+        palette.push_back({png_byte(rng()), png_byte(rng()), png_byte(rng())});
+        if (trns && i <= max / 2) alphas.push_back(png_byte(rng()));
+      }
+      // For grey and RGB, the transparent colour is the first pixel's, which
+      // the last one repeats.
+      std::copy_n(rows[0].begin(), c.channels, rows[kH - 1].end() - c.channels);
+      png_color_16 key{0, png_uint_16(rows[0][0]), png_uint_16(rows[0][c.channels > 2]),
+                       png_uint_16(rows[0][c.channels > 2 ? 2 : 0]), png_uint_16(rows[0][0])};
+      const bool keyed = trns && c.type != PNG_COLOR_TYPE_PALETTE;
+      std::vector<std::uint8_t> files[2];
+      for (const bool adam7 : {false, true})
+        files[adam7] =
+            WritePng(kW, kH, c.type, c.depth, adam7, rows, palette, alphas, keyed ? &key : nullptr);
+      png_image img{};
+      img.version = PNG_IMAGE_VERSION;
+      ASSERT_TRUE(png_image_begin_read_from_memory(&img, files[0].data(), files[0].size()));
+      img.format = PNG_FORMAT_BGRA;
+      img.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;  // samples as stored, no gamma conversion
+      std::vector<std::uint8_t> expected(PNG_IMAGE_SIZE(img));
+      ASSERT_TRUE(png_image_finish_read(&img, nullptr, expected.data(), 0, nullptr));
+      for (const auto& file : files)
+        ASSERT_EQ(DecodePng(file.data(), file.size(), "case.png").pixels, expected)
+            << "type " << c.type << ", depth " << c.depth << (trns ? ", tRNS" : "")
+            << (&file == &files[1] ? ", Adam7" : "");
+    }
+}
+
+// `mattix render` keys a 16-bit input at 8 bits, with a warning that no
+// 8-bit input gives.
+TEST(Png, SixteenBitInputIsKeyedAtEightBitsWithAWarning) {
+  test::TempDir dir;
+  dir.Write("deep.png", WritePng(1, 1, PNG_COLOR_TYPE_RGB, 16, false, {{0x1234, 0xc8c8, 0x0101}}));
+  const auto render = [&](const std::string& in) {
+    return test::RunMattix("render " + dir / in + " -o " + dir / ("o-" + in), render::Render);
+  };
+  const test::CommandResult r = render("deep.png");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(test::Holds(r.err, "deep.png has 16-bit samples: it is keyed at 8 bits"));
+  // Unkeyed (no project): the input at 8 bits.
+  EXPECT_EQ(ReadPng(dir / "o-deep.png").pixels, (std::vector<std::uint8_t>{1, 200, 18, 255}));
+  dir.Write("flat.png", EncodePng(BgraImage(1, 1), ""));
+  EXPECT_EQ(render("flat.png").err.find("-bit samples"), std::string::npos);
+}
+
+// What we write is 8-bit RGBA, lossless (our reader, checked above, reads it
+// back); colour under zero alpha survives (straight alpha), and both
+// compression modes read back the same. Grey pictures are the mattes and
+// masks of the command tests.
+TEST(Png, EncodedPicturesReadBackExactly) {
+  std::mt19937 rng(5);
+  for (const auto [w, h, level] : {std::array{1, 1, 6}, {3, 2, 0}, {241, 209, 9}, {640, 3, 3}}) {
+    BgraImage colour(w, h);
+    for (auto& b : colour.pixels) b = std::uint8_t(rng());
+    colour.pixels[3] = 0;
+    const std::vector<std::uint8_t> c = EncodePng(colour, "k.png", level);
+    EXPECT_EQ(DecodePng(c.data(), c.size(), "k.png").pixels, colour.pixels) << w << " x " << h;
+  }
+  EXPECT_THROW(EncodePng(BgraImage(), "nothing.png"), host::HostError);
+}
+
+// Every damaged file gives a host::HostError that names the file; none crashes
+// (the fuzz body, over random damage and the fuzz target's seeds).
+TEST(Png, DamagedFilesAreRefusedWithTheirName) {
+  BgraImage small(13, 11);
+  for (std::size_t i = 0; i < small.pixels.size(); ++i) small.pixels[i] = std::uint8_t(i * 7);
+  const std::vector<std::uint8_t> valid = EncodePng(small, "valid.png");
+  // Flips anywhere (the signature, an ancillary chunk's CRC, IEND) and cuts
+  // down to the empty file.
+  std::mt19937 rng(12345);
+  int refused = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::uint8_t> bytes = valid;
+    for (int k = 0, flips = 1 + int(rng() % 4); k < flips; ++k)
+      bytes[rng() % bytes.size()] ^= std::uint8_t(1 + rng() % 255);
+    if (rng() % 4 == 0) bytes.resize(rng() % bytes.size());
+    ASSERT_EQ(test::CheckPngRoundTrip(bytes.data(), bytes.size()), "") << round;
+    refused += test::ErrorOf([&] { DecodePng(bytes.data(), bytes.size(), "f"); }) != "(no error)";
+  }
+  mattix::test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/media/fuzz",
+                                test::CheckPngRoundTrip);
+  // CRCs catch nearly every flip; a file passing all of them is a fluke.
+  EXPECT_GT(refused, 390);
+  EXPECT_TRUE(test::Holds(test::ErrorOf([] { ReadPng("/nonexistent/folder/shot_0001.png"); }),
+                          "/nonexistent/folder/shot_0001.png"));
+}
+
+// A PNG whose IHDR is made to claim w x h pixels (its CRC made good), to
+// test what is refused from the header alone.
+std::vector<std::uint8_t> PngClaiming(std::vector<std::uint8_t> png, std::uint32_t w,
+                                      std::uint32_t h) {
+  for (int i = 0; i < 4; ++i) {
+    png[16 + std::size_t(i)] = std::uint8_t(w >> (24 - 8 * i));
+    png[20 + std::size_t(i)] = std::uint8_t(h >> (24 - 8 * i));
+  }
+  const uLong crc = crc32(0, &png[12], 17);  // over "IHDR" and its data
+  for (int i = 0; i < 4; ++i) png[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
+  return png;
+}
+
+// Frames up to 16384 a side and 2^26 pixels are read; larger ones are
+// refused from their header with a message about the size, not libpng's.
+TEST(Png, PicturesLargerThanMattixKeysAreRefusedBySize) {
+  const int G = PNG_COLOR_TYPE_GRAY;
+  const auto real = [&](int w, int h) {
+    return WritePng(w, h, G, 1, false,
+                    std::vector<std::vector<unsigned>>(h, std::vector<unsigned>(w)));
+  };
+  const auto claimed = [&](std::uint32_t w, std::uint32_t h) {
+    return PngClaiming(real(2, 2), w, h);
+  };
+  const std::string tooLarge = "Mattix keys frames up to 16384 pixels a side";
+  const struct {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+  } cases[] = {{real(16384, 2), "(no error)"},
+               {real(2, 16384), "(no error)"},
+               {real(17000, 4), "big.png: the picture is 17000 x 4 pixels; " + tooLarge},
+               {claimed(16385, 1), "16385 x 1 pixels; " + tooLarge},
+               {claimed(8193, 8192), "8193 x 8192 pixels; " + tooLarge},
+               {claimed(65535, 65535), "65535 x 65535 pixels; " + tooLarge}};
+  for (const auto& c : cases) {
+    const std::string error =
+        test::ErrorOf([&] { DecodePng(c.bytes.data(), c.bytes.size(), "big.png"); });
+    EXPECT_TRUE(test::Holds(error, c.error));
+  }
+}
+
+std::vector<std::uint8_t> Row(std::mt19937& rng, std::size_t bytes, bool extremes) {
+  std::vector<std::uint8_t> row(bytes);
+  for (auto& v : row)
+    v = extremes ? std::uint8_t(rng() % 3 * 127 + rng() % 2) : std::uint8_t(rng());
+  return row;
+}
+
+// The fast writer's row kernels against their plain forms, on random rows
+// and on rows of extremes (ties of the Paeth predictor, distances past 255),
+// every length from 1 to 70 pixels; the filter undone as a reader undoes it
+// (predicting from the rebuilt bytes) gives the row back.
+TEST(PngRows, FastFormsEqualThePlainOnesAndTheFilterIsUndone) {
+  std::mt19937 rng(9);
+  for (bool extremes : {false, true})
+    for (std::size_t pixels = 1; pixels <= 70; ++pixels) {
+      const std::size_t bytes = 4 * pixels;
+      const auto row = Row(rng, bytes, extremes), above = Row(rng, bytes, extremes);
+      std::vector<std::uint8_t> fast(bytes), plain(bytes);
+      BgraToRgba(fast.data(), row.data(), pixels);
+      BgraToRgba_ref(plain.data(), row.data(), pixels);
+      ASSERT_EQ(fast, plain) << pixels;
+      for (const std::uint8_t* prior : {above.data(), static_cast<const std::uint8_t*>(nullptr)}) {
+        PaethFilterRow(fast.data(), row.data(), prior, bytes);
+        PaethFilterRow_ref(plain.data(), row.data(), prior, bytes);
+        ASSERT_EQ(fast, plain) << pixels << (prior ? "" : ", first row");
+        std::vector<std::uint8_t> back(bytes);
+        for (std::size_t i = 0; i < bytes; ++i) {
+          const int a = i >= 4 ? back[i - 4] : 0, b = prior ? prior[i] : 0,
+                    c = prior && i >= 4 ? prior[i - 4] : 0;
+          const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+          back[i] = std::uint8_t(fast[i] + (pa <= pb && pa <= pc ? a : pb <= pc ? b : c));
+        }
+        ASSERT_EQ(back, row) << pixels;
+      }
+    }
+}
+
+// The checksum equals zlib's: lengths around the 16-byte steps and the 5552-byte runs, all-255 data
+// (the largest sums) and random data, from the start value and from a running one.
+TEST(PngRows, Adler32EqualsZlibs) {
+  std::mt19937 rng(4);
+  std::vector<std::uint8_t> random(40000), full(40000, 255);
+  for (auto& v : random) v = std::uint8_t(rng());
+  for (const auto* data : {&random, &full})
+    for (std::size_t bytes : {0, 1, 15, 16, 17, 100, 5551, 5552, 5553, 11104, 11121, 40000})
+      for (std::uint32_t start : {1u, 0xFFF0FFF0u}) {
+        const uLong expected = adler32(start, data->data(), uInt(bytes));
+        ASSERT_EQ(Adler32(start, data->data(), bytes), expected) << bytes;
+        ASSERT_EQ(Adler32_ref(start, data->data(), bytes), expected) << bytes;
+      }
+}
+
+}  // namespace
+}  // namespace mattix::media

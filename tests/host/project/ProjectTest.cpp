@@ -1,0 +1,257 @@
+// The project file and its layers. Base64: RFC vectors, every length against
+// a bitwise reference, strictness. JSON: values and positions, refused texts
+// with their positions, numbers that read back exactly. Projects: layout,
+// defaults, random round trips, refusals naming place and reason, the
+// command-line number parsers, and damaged text that never crashes.
+#include "host/base/Base64.h"
+#include "host/base/FileBytes.h"
+#include "host/base/HostError.h"
+#include "host/base/Json.h"
+#include "host/project/MaskRecord.h"
+#include "host/project/Project.h"
+#include "tests/FuzzSeeds.h"
+#include "tests/host/TestSupport.h"
+#include "tests/host/project/ProjectCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bitset>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+namespace mattix::project {
+namespace {
+
+// Reference decoder: the text as a string of 6-bit groups, cut into bytes.
+std::vector<std::uint8_t> BitwiseDecode(const std::string& text) {
+  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string bits;
+  for (char c : text.substr(0, text.find('=')))
+    bits += std::bitset<6>(alphabet.find(c)).to_string();
+  std::vector<std::uint8_t> out;
+  for (std::size_t i = 0; i + 8 <= bits.size(); i += 8)
+    out.push_back(std::uint8_t(std::bitset<8>(bits.substr(i, 8)).to_ulong()));
+  return out;
+}
+
+// RFC 4648 vectors, every length against the bitwise reference, and
+// non-canonical or malformed text refused with its position.
+TEST(Base64, RoundTripAndStrictness) {
+  EXPECT_EQ(host::Base64Encode(std::vector<std::uint8_t>{'f', 'o', 'o', 'b', 'a'}), "Zm9vYmE=");
+  EXPECT_EQ(host::Base64Encode(std::vector<std::uint8_t>{'f'}), "Zg==");
+  std::mt19937 rng(7);
+  for (std::size_t n = 0; n < 200; ++n) {
+    std::vector<std::uint8_t> bytes(n);
+    for (auto& b : bytes) b = std::uint8_t(rng());
+    const std::string text = host::Base64Encode(bytes);
+    ASSERT_EQ(text.size(), (n + 2) / 3 * 4);
+    EXPECT_EQ(BitwiseDecode(text), bytes) << n;
+    EXPECT_EQ(host::Base64Decode(text, nullptr), bytes) << n;
+  }
+  const char* bad[] = {"Zg=",      "Zh==", "Zm9=", "Z===",     "Zm9v\n", "Zm 9v", "=Zm9",
+                       "Zg==Zg==", "Zm9-", "Zm9_", "Zm9vYg=a", "Zm8",    "===="};
+  for (const char* text : bad) {
+    std::string error;
+    EXPECT_FALSE(host::Base64Decode(text, &error)) << text;
+    EXPECT_TRUE(test::Holds(error, "at character")) << text;
+  }
+}
+
+TEST(Json, ReadsEveryKindAndKeepsPositions) {
+  const host::JsonValue v = host::JsonValue::Parse(
+      "{\n  \"a\": [1, -2.5, 3e2, -0.0, 1e-400],\n  \"b\": {\"t\": true, \"n\": null},\n"
+      "  \"s\": \"x\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\u00e9\"\n}",
+      "t.json");
+  const std::vector<host::JsonValue>& a = v.Find("a")->Elements();
+  ASSERT_EQ(a.size(), 5u);
+  EXPECT_EQ(a[1].AsNumber(), -2.5);
+  EXPECT_EQ(a[2].AsNumber(), 300.0);
+  EXPECT_TRUE(std::signbit(a[3].AsNumber()));
+  EXPECT_EQ(a[4].AsNumber(), 0.0);  // underflow reads as zero
+  EXPECT_EQ(v.Find("a")->line(), 2);
+  EXPECT_EQ(v.Find("a")->column(), 8);
+  EXPECT_EQ(a[1].column(), 12);
+  EXPECT_TRUE(v.Find("b")->Find("t")->AsBool());
+  EXPECT_TRUE(v.Find("b")->Find("n")->IsNull());
+  EXPECT_EQ(v.Find("s")->AsString(), "x\"\\/\b\f\n\r\t\xC3\xA9\xF0\x9F\x98\x80\xC3\xA9");
+  EXPECT_EQ(v.Find("missing"), nullptr);
+}
+
+// Each text is refused with an error starting "key.json:LINE:COLUMN: " and
+// holding the reason.
+TEST(Json, RefusedTextsNameFileLineAndColumn) {
+  // clang-format off
+  const char* const cases[][3] = {
+      {"", "1:1", "end of the file"}, {"{\"a\": 1,}", "1:9", "trailing comma"},
+      {"[1, 2,]", "1:7", "trailing"}, {"{\n  \"a\": 01\n}", "2:8", "leading zeros"},
+      {"{\"a\": 1, \"a\": 2}", "1:10", "appears twice"}, {"// c\n{}", "1:1", "expected a value"},
+      {"[NaN]", "1:2", "expected a value"}, {"[1e999]", "1:2", "too large"},
+      {"[-]", "1:3", "expected a digit"}, {"[1.]", "1:4", "decimal point"},
+      {"[1e]", "1:4", "exponent"}, {"[.5]", "1:2", "expected a value"},
+      {"\"abc", "1:1", "unterminated"}, {"\"a\tb\"", "1:3", "control character"},
+      {"\"\\x\"", "1:4", "unknown escape"}, {"\"\\ud800\"", "1:8", "unpaired surrogate"},
+      {"\"\\u12g4\"", "1:6", "hexadecimal"}, {"\"\xC3\"", "1:2", "UTF-8"},
+      {"\"\xC0\x80\"", "1:2", "UTF-8"}, {"\"\xED\xA0\x80\"", "1:2", "UTF-8"},
+      {"{} {}", "1:4", "after the end"}, {"{\"a\" 1}", "1:6", "':'"},
+      {"{a: 1}", "1:2", "member name"}, {"[1 2]", "1:4", "',' or ']'"},
+      {"[tru]", "1:2", "expected true"}, {"[nulll]", "1:2", "unknown word"},
+      {"{\n\"\xC3\xA9\xC3\xA9\": x}", "2:7", "expected a value"}};
+  // clang-format on
+  for (const auto& [text, where, reason] : cases) {
+    const std::string error = test::ErrorOf([&t = text] { host::JsonValue::Parse(t, "key.json"); });
+    EXPECT_EQ(error.rfind("key.json:" + std::string(where) + ": ", 0), 0u)
+        << text << " -> " << error;
+    EXPECT_TRUE(test::Holds(error, reason)) << text;
+  }
+  EXPECT_NO_THROW(host::JsonValue::Parse(std::string(64, '[') + std::string(64, ']'), "d.json"));
+  EXPECT_THROW(host::JsonValue::Parse(std::string(100000, '['), "d.json"), host::HostError);
+}
+
+TEST(Json, WrittenNumbersAreShortAndReadBackExactly) {
+  const std::pair<double, const char*> cases[] = {
+      {10.0, "10.0"},    {0.1, "0.1"},        {-0.0, "-0.0"},
+      {1e300, "1e+300"}, {2.5e-8, "2.5e-08"}, {123456789.0, "123456789.0"}};
+  for (const auto& [value, text] : cases) EXPECT_EQ(host::FormatJsonNumber(value), text);
+  EXPECT_THROW(host::FormatJsonNumber(std::nan("")), host::HostError);
+  EXPECT_THROW(host::FormatJsonNumber(HUGE_VAL), host::HostError);
+  std::mt19937_64 rng(99);
+  for (int i = 0; i < 2000; ++i) {
+    double d;
+    const std::uint64_t bits = rng();
+    std::memcpy(&d, &bits, sizeof d);
+    if (!std::isfinite(d)) continue;
+    const double back = host::JsonValue::Parse(host::FormatJsonNumber(d), "n.json").AsNumber();
+    EXPECT_EQ(std::memcmp(&back, &d, sizeof d), 0) << host::FormatJsonNumber(d);
+  }
+}
+
+std::string ParseError(const std::string& text) {
+  return test::ErrorOf([&] { ParseProject(text, "key.json"); });
+}
+
+// A real mask record: a 241 x 209 picture whose pixels are `value` where
+// rng picks them (one in `sparsity`), else 0.
+std::vector<std::uint8_t> RecordOf(std::mt19937& rng, std::uint8_t value, unsigned sparsity) {
+  media::GreyImage picture(241, 209);
+  for (auto& p : picture.pixels) p = rng() % sparsity == 0 ? value : 0;
+  return MaskRecordFromPicture(picture, "mask");
+}
+
+TEST(Project, LayoutAndDefaultsForOmittedMembers) {
+  EXPECT_EQ(ProjectToJson(ProjectSettings{}),
+            "{\n  \"format\": \"mattix-project\",\n  \"version\": 1.0,\n  \"softness\": 0.0,\n"
+            "  \"spillSuppression\": 0.0,\n  \"keyRed\": 0.0,\n  \"keyGreen\": 0.0,\n"
+            "  \"keyBlue\": 0.0,\n  \"lightness\": [0.0, 0.0, 100.0, 100.0],\n"
+            "  \"chromaMask\": null\n}\n");
+  const std::string head = R"({"format": "mattix-project", "version": 1, "softness": 12.5,
+      "lightness": [5, 10, 90, 95], "chromaMask": )";
+  // A record split over lines; 6 bytes alone are too short; 144 zero bytes
+  // then 1, 2, 3 do not decode.
+  std::mt19937 rng(1);
+  const std::vector<std::uint8_t> record = RecordOf(rng, 200, 5);
+  const std::string text = host::Base64Encode(record);
+  const ProjectSettings s =
+      ParseProject(head + "[\"" + text.substr(0, 192) + "\", \"" + text.substr(192) + "\"]}", "");
+  EXPECT_EQ(s.softness, 12.5);
+  EXPECT_EQ(s.spillSuppression, 0.0);
+  EXPECT_EQ(s.lightness, (std::array<double, 4>{5, 10, 90, 95}));
+  EXPECT_EQ(s.chromaMask, record);
+  EXPECT_TRUE(test::Holds(ParseError(head + "[\"AAAA\", \"AQID\"]}"), "at least 144"));
+  EXPECT_TRUE(test::Holds(ParseError(head + "[\"" + std::string(192, 'A') + "\", \"AQID\"]}"),
+                          "\"chromaMask\" is damaged"));
+  std::vector<std::uint8_t> cut(record.begin(), record.end() - 1);
+  EXPECT_TRUE(test::Holds(ParseError(head + "\"" + host::Base64Encode(cut) + "\"}"), "is damaged"));
+}
+
+TEST(Project, RandomSettingsRoundTrip) {
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> percent(0.0, 100.0), channel(0.0, 255.0);
+  for (int round = 0; round < 50; ++round) {
+    ProjectSettings s;
+    s.softness = percent(rng);
+    s.spillSuppression = round == 0 ? 100.0 : percent(rng);
+    s.keyRed = channel(rng);
+    s.keyBlue = round == 1 ? 255.0 : channel(rng);
+    for (double& l : s.lightness) l = percent(rng);
+    std::sort(s.lightness.begin(), s.lightness.end());
+    s.chromaMask = RecordOf(rng, std::uint8_t(1 + rng() % 255), 1 + rng() % 300);
+    const std::string text = ProjectToJson(s);
+    EXPECT_EQ(ParseProject(text, "r.json"), s) << text;
+  }
+}
+
+TEST(Project, RefusedWithPlaceAndReason) {
+  const std::string head = "{\"format\": \"mattix-project\", \"version\": 1, ";
+  const std::pair<std::string, const char*> cases[] = {
+      {"[]", "must be a JSON object"},
+      {"{\"version\": 1}", "not a Mattix project"},
+      {"{\"format\": \"mattix-project\"}", "no \"version\""},
+      {"{\"format\": \"mattix-project\", \"version\": 2}", "newer mattix"},
+      {head + "\"softness\": 100.5}", "key.json:1:56: \"softness\" must be 0 to 100"},
+      {head + "\"spillSuppression\": \"50\"}", "must be a number, not a string"},
+      {head + "\"keyBlue\": 256}", "\"keyBlue\" must be 0 to 255"},
+      {head + "\"softnes\": 1}", "unknown setting \"softnes\""},
+      {head + "\"lightness\": [0, 0, 100]}", "array of four numbers"},
+      {head + "\"lightness\": [0, 0, 100, 101]}", "L3 must be 0 to 100"},
+      {head + "\"lightness\": [0, 50, 40, 100]}", "in order"},
+      {head + "\"chromaMask\": 5}", "must be null, a base64 string"},
+      {head + "\"chromaMask\": [\"AA\", 1]}", "lines must be strings"},
+      {head + "\"chromaMask\": \"AA=A\"}", "not valid base64"}};
+  for (const auto& [text, message] : cases) {
+    const std::string error = ParseError(text);
+    EXPECT_EQ(error.rfind("key.json:", 0), 0u) << error;
+    EXPECT_TRUE(test::Holds(error, message));
+  }
+}
+
+TEST(Project, CommandLineNumbersAreWholeFiniteAndInRange) {
+  for (const auto& [text, value] :
+       {std::pair{"10", 10.0}, {"100", 100.0}, {"+7.5", 7.5}, {"1e1", 10.0}, {"-0", 0.0}})
+    EXPECT_EQ(ParseNumber(text, 0, 100), value) << text;
+  for (const char* text : {"100.01", "-1", "nan", "inf", "10x", "", " 10", "0x10", "1,5", "++1"})
+    EXPECT_THROW(ParseNumber(text, 0, 100), host::HostError) << text;
+  EXPECT_EQ(ParseLightness("0,10.5,90,90"), (std::array<double, 4>{0, 10.5, 90, 90}));
+  for (const char* text : {"0,10,90", "0,10,90,100,100", "0,,90,100", "0,10,90,nan", "0,10,90,101",
+                           "0,90,10,100", "", "a,b,c,d"})
+    EXPECT_THROW(ParseLightness(text), host::HostError) << text;
+}
+
+// Every edit of a project's text reads as a valid project or gives a
+// host::HostError; none crashes or reads out of bounds (run under ASan). The fuzz
+// target's seeds and their fixed damage hold the property too.
+TEST(Project, RandomDamageNeverCrashes) {
+  ProjectSettings s;
+  std::mt19937 rng(5);
+  s.chromaMask = RecordOf(rng, 255, 400);
+  const std::string valid = ProjectToJson(s);
+  const std::string alphabet = "{}[]\",:0123456789.eE+-\\u tfn\x01\xC3\xA9\xFF";
+  int accepted = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = valid;
+    for (int k = 0, edits = 1 + int(rng() % 3); k < edits && !text.empty(); ++k) {
+      const std::size_t at = rng() % text.size();
+      const int kind = int(rng() % 3);
+      if (kind == 0) text[at] = alphabet[rng() % alphabet.size()];
+      if (kind == 1) text.erase(at, 1 + rng() % 8);
+      if (kind == 2) text.insert(at, 1, alphabet[rng() % alphabet.size()]);
+    }
+    ASSERT_EQ(test::CheckProjectRoundTrip(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                          text.size()),
+              "")
+        << text;
+    accepted += test::ErrorOf([&] {
+                  ValidateSettings(ParseProject(text, "fuzz.json"), "fuzz.json");
+                }) == "(no error)";
+  }
+  // Some edits are harmless (inside a number, in white space); most are not.
+  EXPECT_GT(accepted, 0);
+  EXPECT_LT(accepted, 3000);
+  mattix::test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/project/fuzz",
+                                test::CheckProjectRoundTrip);
+}
+
+}  // namespace
+}  // namespace mattix::project

@@ -1,0 +1,290 @@
+// The keyer's HTTP interface, driven with httplib's client as the page
+// drives it: pointer events in, the controls' pixels and the parameter
+// values out, the keyed view, undo, save, and the refusals. Wheel positions
+// come from the wheel's ellipse (centre (120, 104), half axes 120 and 104,
+// hue counter-clockwise from the right).
+#include "host/media/PngFile.h"
+#include "host/project/Project.h"
+#include "host/render/RenderJob.h"
+#include "host/serve/KeyerServer.h"
+#include "tests/host/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <numeric>
+#include <regex>
+#include <thread>
+#include <tuple>
+
+namespace {
+
+namespace s = mattix::serve;
+using mattix::test::TempDir;
+
+const std::string kSample = MATTIX_SOURCE_DIR "/samples/greenscreen.png";
+constexpr std::size_t kControlsBytes = (260 * 260 + 255 * 44) * 4;
+
+POINT OnWheel(double degrees, double saturation) {
+  const double a = degrees * std::numbers::pi / 180.0;
+  return POINT{int(std::lround(120.0 + saturation * 120.0 * std::cos(a))),
+               int(std::lround(104.0 - saturation * 104.0 * std::sin(a)))};
+}
+
+// A session and its server on a free loopback port, for one test.
+struct Keyer {
+  explicit Keyer(const std::string& input = kSample, bool exports = false)
+      : session(input, dir / "key.json",
+                exports ? std::optional<std::string>(dir / "out.png") : std::nullopt),
+        server(session),
+        port(server.Bind("127.0.0.1", 0)),
+        thread([this] { server.Listen(); }),
+        client("127.0.0.1", port) {}
+  ~Keyer() {
+    server.Stop();
+    thread.join();
+  }
+  httplib::Result Post(const std::string& path) { return client.Post(path, "", "text/plain"); }
+  // The X-State member's text, e.g. State(r, "mask") == "true".
+  static std::string State(const httplib::Result& r, const std::string& member) {
+    std::smatch m;
+    const std::string json = r->get_header_value("X-State");
+    const std::regex value("\"" + member + "\":(\\[[^\\]]*\\]|[^,}]*)");
+    return std::regex_search(json, m, value) ? m[1].str() : "(absent)";
+  }
+  // Drags a loop around the wheel's greens: out along the rim from 85 to
+  // 165 degrees, back along saturation 0.12. The last answer.
+  httplib::Result Lasso(bool release = true) {
+    std::vector<POINT> loop;
+    for (int h = 85; h <= 165; h += 4) loop.push_back(OnWheel(h, 1.2));
+    for (int h = 165; h >= 85; h -= 4) loop.push_back(OnWheel(h, 0.12));
+    const auto at = [](const char* kind, POINT p) {
+      return std::string("/api/pointer?control=wheel&kind=") + kind + "&x=" + std::to_string(p.x) +
+             "&y=" + std::to_string(p.y);
+    };
+    httplib::Result r = Post(at("down", loop.front()));
+    for (std::size_t i = 1; i < loop.size(); ++i) r = Post(at("move", loop[i]));
+    return release ? Post(at("up", loop.back())) : std::move(r);
+  }
+  // Alpha of view pixel (x, y) of a keyed view answer (RGBA).
+  static int Alpha(const httplib::Result& view, int x, int y) {
+    return std::uint8_t(view->body[std::size_t(y * 480 + x) * 4 + 3]);
+  }
+
+  TempDir dir;
+  s::CKeyerSession session;
+  s::CKeyerServer server;
+  int port;
+  std::thread thread;
+  httplib::Client client;
+};
+
+// A backdrop corner and the subject's shoulder, in the sample's pixels.
+constexpr POINT kBackdrop{6, 6}, kSubject{240, 300};
+
+TEST(Serve, ALassoOnTheWheelKeysTheBackdropAndSaveWritesAProjectThatKeysTheSample) {
+  Keyer k;
+  const httplib::Result before = k.client.Get("/api/controls");
+  ASSERT_TRUE(before && before->status == 200);
+  ASSERT_EQ(before->body.size(), kControlsBytes);
+  EXPECT_EQ(Keyer::State(before, "mask"), "false");
+  const httplib::Result unkeyed = k.client.Get("/api/view");
+  ASSERT_TRUE(unkeyed && unkeyed->status == 200);
+  EXPECT_EQ(unkeyed->get_header_value("X-Width") + "x" + unkeyed->get_header_value("X-Height"),
+            "480x320");
+  EXPECT_EQ(Keyer::Alpha(unkeyed, kBackdrop.x, kBackdrop.y), 255);
+
+  // Mid-drag the wheel shows the outline and a drag cursor.
+  const httplib::Result middrag = k.Lasso(false);
+  ASSERT_TRUE(middrag && middrag->status == 200);
+  EXPECT_NE(middrag->body.substr(0, 260 * 260 * 4), before->body.substr(0, 260 * 260 * 4));
+  EXPECT_NE(middrag->get_header_value("X-Cursor"), "none");
+  const httplib::Result after = k.Lasso();
+  ASSERT_TRUE(after && after->status == 200);
+  EXPECT_EQ(Keyer::State(after, "mask"), "true");
+  EXPECT_EQ(Keyer::State(after, "canUndo"), "true");
+
+  const httplib::Result keyed = k.client.Get("/api/view");
+  ASSERT_TRUE(keyed && keyed->status == 200);
+  EXPECT_EQ(Keyer::Alpha(keyed, kBackdrop.x, kBackdrop.y), 0);
+  EXPECT_EQ(Keyer::Alpha(keyed, kSubject.x, kSubject.y), 255);
+
+  const httplib::Result saved = k.Post("/api/save");
+  ASSERT_TRUE(saved && saved->status == 200) << (saved ? saved->body : "no answer");
+  const mattix::project::ProjectSettings project = mattix::project::ReadProject(k.dir / "key.json");
+  EXPECT_TRUE(project.HasMask());
+  mattix::render::RenderOptions render;
+  render.input = kSample;
+  render.output = k.dir / "keyed.png";
+  render.project = k.dir / "key.json";
+  ASSERT_EQ(mattix::render::Render(render), 0);
+  const mattix::media::BgraImage out = mattix::media::ReadPng(render.output);
+  EXPECT_EQ(out.Row(kBackdrop.y)[kBackdrop.x * 4 + 3], 0);
+  EXPECT_EQ(out.Row(kSubject.y)[kSubject.x * 4 + 3], 255);
+}
+
+// A pick of the backdrop's colour keys that colour (the module marks it on
+// the wheel and clears the key colour); undo and redo walk the history.
+TEST(Serve, PickUndoAndRedo) {
+  Keyer k;
+  const httplib::Result picked =
+      k.Post("/api/pick?x=" + std::to_string(kBackdrop.x) + "&y=" + std::to_string(kBackdrop.y));
+  ASSERT_TRUE(picked && picked->status == 200);
+  EXPECT_EQ(Keyer::State(picked, "mask"), "true");
+  EXPECT_EQ(Keyer::Alpha(k.client.Get("/api/view"), kBackdrop.x, kBackdrop.y), 0);
+  const httplib::Result soft = k.Post("/api/number?name=softness&value=40");
+  EXPECT_EQ(Keyer::State(soft, "softness"), "40");
+  EXPECT_NE(soft->body.substr(0, 260 * 260 * 4), picked->body.substr(0, 260 * 260 * 4));
+  const std::pair<const char*, std::string> steps[] = {{"/api/undo", "0 true"},
+                                                       {"/api/undo", "0 false"},
+                                                       {"/api/undo", "0 false"},
+                                                       {"/api/redo", "0 true"},
+                                                       {"/api/redo", "40 true"}};
+  for (const auto& [path, expected] : steps) {
+    const httplib::Result r = k.Post(path);
+    ASSERT_TRUE(r && r->status == 200);
+    EXPECT_EQ(Keyer::State(r, "softness") + " " + Keyer::State(r, "mask"), expected) << path;
+  }
+  EXPECT_EQ(Keyer::State(k.Post("/api/undo"), "canRedo"), "true");
+}
+
+// A drag whose release never comes (the page was closed) is released by the
+// next press: the bar's handle at 0 then drags as usual, to (60 - 7) / 240.
+TEST(Serve, ADragLeftOpenDoesNotBlockTheControls) {
+  Keyer k;
+  k.Lasso(false);
+  ASSERT_TRUE(k.Post("/api/pointer?control=bar&kind=down&x=7&y=12"));
+  k.Post("/api/pointer?control=bar&kind=move&x=60&y=12");
+  const httplib::Result r = k.Post("/api/pointer?control=bar&kind=up&x=60&y=12");
+  ASSERT_TRUE(r && r->status == 200);
+  const std::string lightness = Keyer::State(r, "lightness");
+  const double l0 = std::stod(lightness.substr(1)),
+               l1 = std::stod(lightness.substr(lightness.find(',') + 1));
+  EXPECT_NEAR(std::max(l0, l1), 53.0 / 240.0 * 100.0, 0.5) << lightness;
+  EXPECT_EQ(Keyer::State(r, "mask"), "true");  // the open lasso was closed by the release
+}
+
+// Hue in turns by the textbook hexcone formula; -1 without hue.
+double Hue(int r, int g, int b) {
+  const int hi = std::max({r, g, b}), lo = std::min({r, g, b});
+  if (hi == lo) return -1;
+  const double d = hi - lo;
+  const double h = hi == r ? (g - b) / d : hi == g ? 2 + (b - r) / d : 4 + (r - g) / d;
+  return (h < 0 ? h + 6 : h) / 6;
+}
+
+// The scopes count every view pixel once; the share of the wheel's counts
+// in the green sector (0.28 to 0.44 turns, from each cell's angle on the
+// ellipse) is the share of the sample's pixels with such a hue.
+TEST(Serve, ScopesCountTheFramesColours) {
+  Keyer k;
+  const httplib::Result r = k.client.Get("/api/scopes");
+  ASSERT_TRUE(r && r->status == 200);
+  ASSERT_EQ(r->body.size(), (241u * 209u + 256u) * 4u);
+  std::vector<std::uint32_t> counts(r->body.size() / 4);
+  std::memcpy(counts.data(), r->body.data(), r->body.size());
+  const auto wheelEnd = counts.begin() + 241 * 209;
+  EXPECT_EQ(std::accumulate(counts.begin(), wheelEnd, 0u), 480u * 320u);
+  EXPECT_EQ(std::accumulate(wheelEnd, counts.end(), 0u), 480u * 320u);
+  const auto green = [](double turns) { return turns >= 0.28 && turns <= 0.44; };
+  double onWheel = 0, inPicture = 0;
+  for (int i = 0; i < 241 * 209; ++i) {
+    const double dx = (i % 241 - 120) / 120.0, dy = (104 - i / 241) / 104.0;
+    const double turns = std::atan2(dy, dx) / (2 * std::numbers::pi);
+    if ((dx != 0 || dy != 0) && green(turns < 0 ? turns + 1 : turns)) onWheel += counts[i];
+  }
+  const mattix::media::BgraImage sample = mattix::media::ReadPng(kSample);
+  for (std::size_t i = 0; i < sample.pixels.size(); i += 4)
+    inPicture += green(Hue(sample.pixels[i + 2], sample.pixels[i + 1], sample.pixels[i]));
+  EXPECT_GT(inPicture, 480 * 320 / 3);
+  EXPECT_NEAR(onWheel, inPicture, 480 * 320 / 100);
+}
+
+// Export saves and renders the input in the background; a second export
+// replaces the output the first wrote.
+TEST(Serve, ExportKeysTheInputWithTheCurrentKey) {
+  Keyer k(kSample, true);
+  k.Lasso();
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_EQ(k.Post("/api/export")->status, 200);
+    std::string status;
+    for (int i = 0; i < 400 && status.find("\"running\":false") == std::string::npos; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      status = k.client.Get("/api/export")->body;
+    }
+    EXPECT_NE(status.find("\"done\":1,\"total\":1,\"message\":\"exported"), std::string::npos)
+        << status;
+  }
+  const mattix::media::BgraImage out = mattix::media::ReadPng(k.dir / "out.png");
+  EXPECT_EQ(out.Row(kBackdrop.y)[kBackdrop.x * 4 + 3], 0);
+  EXPECT_TRUE(mattix::project::ReadProject(k.dir / "key.json").HasMask());
+}
+
+// A sequence's frames: green then red (one pixel each); the frame shown
+// changes the view, the pick and the scopes; no frame beyond the last.
+TEST(Serve, TheFrameOfASequence) {
+  TempDir frames;
+  for (const auto& [name, red, green] : {std::tuple{"f_1.png", 0, 200}, {"f_2.png", 200, 0}}) {
+    mattix::media::BgraImage image(4, 2);
+    for (std::size_t i = 0; i < image.pixels.size(); i += 4)
+      image.pixels[i + 1] = std::uint8_t(green), image.pixels[i + 2] = std::uint8_t(red),
+                       image.pixels[i + 3] = 255;
+    frames.Write(name, mattix::media::EncodePng(image, name));
+  }
+  Keyer k(frames / "f_%d.png");
+  EXPECT_EQ(Keyer::State(k.client.Get("/api/controls"), "frameCount"), "2");
+  const httplib::Result second = k.Post("/api/frame?index=1");
+  ASSERT_TRUE(second && second->status == 200) << (second ? second->body : "no answer");
+  EXPECT_EQ(Keyer::State(second, "frameIndex"), "1");
+  const httplib::Result pixels = k.client.Get("/api/frame");
+  EXPECT_EQ(pixels->get_header_value("X-Frame"), "1");
+  EXPECT_EQ(pixels->body.substr(0, 4), std::string("\xC8\0\0\xFF", 4));  // RGBA red
+  for (const char* bad : {"/api/frame?index=2", "/api/frame?index=-1", "/api/frame?index=x"})
+    EXPECT_EQ(k.Post(bad)->status, 400) << bad;
+}
+
+TEST(Serve, RefusesForeignRequestsAndMalformedOnes) {
+  Keyer k;
+  const std::string self = "127.0.0.1:" + std::to_string(k.port);
+  struct Case {
+    const char* path;
+    httplib::Headers headers;
+    std::size_t body;  // POST bytes; 0: a GET
+    int status;
+    const char* message;  // part of the answer's text
+  } const cases[] = {
+      {"/api/controls", {{"Host", "evil.example:" + std::to_string(k.port)}}, 0, 403, "Host"},
+      {"/api/controls", {{"Origin", "http://evil.example"}}, 0, 403, "Origin"},
+      {"/", {{"Origin", "http://" + self + ".evil.example"}}, 0, 403, "Origin"},
+      {"/api/controls", {{"Origin", "http://" + self}}, 0, 200, ""},
+      {"/api/controls", {{"Host", "localhost:" + std::to_string(k.port)}}, 0, 200, ""},
+      {"/api/pointer?control=knob&kind=down&x=1&y=1", {}, 1, 400, "\"control\""},
+      {"/api/pointer?control=wheel&kind=down&x=1x&y=1", {}, 1, 400, "\"x\" is not"},
+      {"/api/pointer?control=wheel&kind=down&x=1", {}, 1, 400, "missing parameter \"y\""},
+      {"/api/pointer?control=wheel&kind=down&x=99999&y=1", {}, 1, 400, "outside"},
+      {"/api/number?name=softness&value=150", {}, 1, 400, "0 to 100"},
+      {"/api/pick?x=480&y=0", {}, 1, 400, "outside the frame"},
+      {"/api/undo", {}, 4096, 413, "too large"},
+      {"/api/nothing", {}, 0, 404, "no such"},
+      {"/api/export", {}, 1, 400, "--output"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const httplib::Result r =
+        c.body ? k.client.Post(c.path, c.headers, std::string(c.body, 'x'), "text/plain")
+               : k.client.Get(c.path, c.headers);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, c.status);
+    EXPECT_NE(r->body.find(c.message), std::string::npos) << r->body;
+  }
+  // Still serving, nothing changed.
+  const httplib::Result r = k.client.Get("/api/controls");
+  EXPECT_TRUE(r && r->status == 200 && Keyer::State(r, "canUndo") == "false");
+}
+
+}  // namespace
