@@ -6,6 +6,7 @@
 #include "host/effect/HostModule.h"
 #include "host/effect/Image.h"
 #include "host/effect/ModuleLocation.h"
+#include "host/matte/MatteFinish.h"
 #include "host/media/FramePipeline.h"
 #include "host/media/FrameReader.h"
 #include "host/media/FrameWriter.h"
@@ -173,6 +174,7 @@ int RenderWithProgress(const RenderOptions& options,
   project::ProjectSettings settings;
   if (options.project) settings = project::ReadProject(*options.project);
   ApplyOverrides(settings, options.overrides);
+  project::ValidateFinishing(settings.finishing, options.project ? *options.project + ": " : "");
 
   InstancePool pool(LoadEffectModule(), settings);
 
@@ -222,7 +224,9 @@ int RenderWithProgress(const RenderOptions& options,
       *reader, {keyed.get(), matte.get(), preview.get()}, jobs,
       [&](const media::BgraImage& input, const media::InputFrame& frame) {
         try {
-          return KeyFrame(pool, input, frame, field);
+          media::BgraImage out = KeyFrame(pool, input, frame, field);
+          matte::FinishMatte(out, input, settings.finishing);
+          return out;
         } catch (const host::HostError& e) {
           throw host::HostError(frame.label + ": " + e.what());
         }
