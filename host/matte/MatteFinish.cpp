@@ -54,8 +54,8 @@ void ShrinkGrow(GreyImage& alpha, double radius) {
   }
   const GreyImage upper = DiscMinMax(alpha, whole + 1, grow);
   for (std::size_t i = 0; i < alpha.pixels.size(); ++i)
-    alpha.pixels[i] = std::uint8_t(
-        std::lround((1.0 - fraction) * lower.pixels[i] + fraction * upper.pixels[i]));
+    alpha.pixels[i] =
+        std::uint8_t(std::lround((1.0 - fraction) * lower.pixels[i] + fraction * upper.pixels[i]));
 }
 
 // A Gaussian blur of standard deviation sigma pixels, truncated at 3 sigma,

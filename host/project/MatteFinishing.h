@@ -43,10 +43,10 @@ struct MatteShape {
 };
 
 struct MatteFinishing {
-  static constexpr double kMaxRadius = 8.0;       // shrinkGrow and feather, pixels
-  static constexpr std::size_t kMaxShapes = 64;   // per project
+  static constexpr double kMaxRadius = 8.0;        // shrinkGrow and feather, pixels
+  static constexpr std::size_t kMaxShapes = 64;    // per project
   static constexpr std::size_t kMaxPoints = 4096;  // per shape
-  static constexpr double kMaxCoordinate = 1e6;   // pixels, either sign
+  static constexpr double kMaxCoordinate = 1e6;    // pixels, either sign
 
   double despill = 0.0;
   ScreenChannel screen = ScreenChannel::kGreen;

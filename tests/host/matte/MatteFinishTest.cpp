@@ -45,9 +45,8 @@ TEST(MatteFinish, EveryStepOffLeavesTheFrameAsKeyed) {
 TEST(MatteFinish, ClipStretchesTheLevelsBetweenItsThresholds) {
   // clipBlack 20 %, clipWhite 80 %: levels 51 and 204; between them
   // round(255 (a - 51) / 153), worked by hand.
-  const std::pair<int, int> cases[] = {{0, 0},     {51, 0},     {52, 2},    {100, 82},
-                                       {127, 127}, {128, 128},  {203, 253}, {204, 255},
-                                       {255, 255}, {153, 170}};
+  const std::pair<int, int> cases[] = {{0, 0},     {51, 0},    {52, 2},    {100, 82},  {127, 127},
+                                       {128, 128}, {203, 253}, {204, 255}, {255, 255}, {153, 170}};
   auto [input, keyed] = Frames(10, 1, [&](int x, int) { return cases[x].first; });
   MatteFinishing f;
   f.clipBlack = 20;
@@ -108,13 +107,13 @@ TEST(MatteFinish, DespillLimitsTheScreenChannelToTheOthers) {
   };
   using project::ScreenChannel;
   const Case cases[] = {
-      {ScreenChannel::kGreen, 100, {60, 200, 40}, {60, 60, 40}},    // a green screen: neutral
-      {ScreenChannel::kGreen, 50, {60, 200, 40}, {60, 130, 40}},    // half of the excess
+      {ScreenChannel::kGreen, 100, {60, 200, 40}, {60, 60, 40}},       // a green screen: neutral
+      {ScreenChannel::kGreen, 50, {60, 200, 40}, {60, 130, 40}},       // half of the excess
       {ScreenChannel::kGreen, 100, {128, 128, 128}, {128, 128, 128}},  // greys keep
-      {ScreenChannel::kGreen, 100, {40, 90, 200}, {40, 90, 200}},   // skin: no excess
-      {ScreenChannel::kBlue, 100, {220, 70, 30}, {70, 70, 30}},     // a blue screen
-      {ScreenChannel::kBlue, 100, {60, 200, 40}, {60, 200, 40}},    // green is not blue's
-      {ScreenChannel::kGreen, 25, {0, 255, 54}, {0, 205, 54}},      // 255 - round(50.25)
+      {ScreenChannel::kGreen, 100, {40, 90, 200}, {40, 90, 200}},      // skin: no excess
+      {ScreenChannel::kBlue, 100, {220, 70, 30}, {70, 70, 30}},        // a blue screen
+      {ScreenChannel::kBlue, 100, {60, 200, 40}, {60, 200, 40}},       // green is not blue's
+      {ScreenChannel::kGreen, 25, {0, 255, 54}, {0, 205, 54}},         // 255 - round(50.25)
   };
   for (const Case& c : cases) {
     auto [input, keyed] = Frames(1, 1, [](int, int) { return 255; });
@@ -161,8 +160,8 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
         for (int x = 0; x < W; ++x) {
           const bool inside = (drawn[std::size_t(y) * W + std::size_t(x)] & 0xFFFFFF) == 0;
           const int want = keep ? (inside ? 255 : 100) : (inside ? 100 : 0);
-          ASSERT_EQ(AlphaAt(keyed, x, y), want) << trial << " keep " << keep << " at " << x
-                                                 << "," << y;
+          ASSERT_EQ(AlphaAt(keyed, x, y), want)
+              << trial << " keep " << keep << " at " << x << "," << y;
         }
     }
   }
