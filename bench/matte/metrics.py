@@ -54,8 +54,12 @@ def gradient_magnitude(alpha, sigma=GRAD_SIGMA):
     return np.hypot(gx, gy)
 
 
+def gradient_error_map(alpha, truth):
+    return (gradient_magnitude(alpha) - gradient_magnitude(truth)) ** 2
+
+
 def gradient_error(alpha, truth, region=None):
-    d = (gradient_magnitude(alpha) - gradient_magnitude(truth)) ** 2
+    d = gradient_error_map(alpha, truth)
     return float(d.sum() if region is None else d[region].sum())
 
 
@@ -80,13 +84,17 @@ def connectivity_levels(alpha, truth, step=CONN_STEP):
     return level
 
 
-def connectivity_error(alpha, truth, region=None, theta=CONN_THETA):
+def connectivity_error_map(alpha, truth, theta=CONN_THETA):
     level = connectivity_levels(alpha, truth)
     da = alpha - level
     dt = truth - level
     phi_a = 1.0 - da * (da >= theta)
     phi_t = 1.0 - dt * (dt >= theta)
-    d = np.abs(phi_a - phi_t)
+    return np.abs(phi_a - phi_t)
+
+
+def connectivity_error(alpha, truth, region=None):
+    d = connectivity_error_map(alpha, truth)
     return float(d.sum() if region is None else d[region].sum())
 
 
@@ -137,14 +145,16 @@ def ramp_profile(alpha, box):
 
 
 def ramp_reversals(means, sems, floor=1.0 / 255):
-    """Columns where the mean falls below the highest mean of the columns
-    before it by more than the noise: 3 standard errors, at least one level."""
+    """Columns whose mean lies below the highest mean of the columns before
+    it by more than the noise of the two means (3 standard errors of their
+    difference, at least one level). 0: the ramp is monotonic."""
     count = 0
-    top = means[0]
+    top, top_sem = means[0], sems[0]
     for m, e in zip(means[1:], sems[1:]):
-        if m < top - max(3.0 * e, floor):
+        if m < top - max(3.0 * np.hypot(e, top_sem), floor):
             count += 1
-        top = max(top, m)
+        if m > top:
+            top, top_sem = m, e
     return count
 
 
@@ -244,6 +254,12 @@ def self_test():
     flat = np.full(50, 0.5)
     flat[::2] += 0.5 / 255
     check("ramp wobble", ramp_reversals(flat, np.zeros(50)), 0)
+    # A dip of 5 levels where each mean has a standard error of 2 levels is
+    # within 3 x 2 x sqrt 2 = 8.5 levels: no reversal; one of 10 levels is.
+    noisy = np.full(50, 2 / 255)
+    check("ramp dip within noise", ramp_reversals(dip, noisy), 0)
+    dip[25] = dip[24] - 10 / 255
+    check("ramp dip beyond noise", ramp_reversals(dip, noisy), 1)
     box_alpha = np.zeros((10, 8))
     box_alpha[:, 2:6] = [0.1, 0.2, 0.3, 0.4]
     means, _ = ramp_profile(box_alpha, (2, 1, 6, 9))
