@@ -146,16 +146,20 @@ int KeyAuto(const KeyOptions& o) {
   settings.spillSuppression = 0.0;
   settings.lightness = {0.0, 0.0, 100.0, 100.0};
   settings.finishing.screen = key.screen;
+  settings.finishing.despill = key.despill;
+  settings.finishing.clipBlack = key.clipBlack;
+  settings.finishing.clipWhite = key.clipWhite;
   WriteText(o.project, project::ProjectToJson(settings), true);
   const matte::BackdropCluster& c = key.backdrop;
   const auto degrees = [](float turns) { return int(std::lround(turns * 360.0f)) % 360; };
   std::printf(
       "%s: %s screen of %s keyed by its share in each colour: hue %d degrees (%d to %d), "
       "saturation %.2f to %.2f, %.0f%% of the frame; softness 0, spill suppression 0, "
-      "lightness window open\n",
+      "lightness window open; finishing: despill %.0f%%, clip black %.0f%%, clip white %.0f%%\n",
       o.project.c_str(), key.screen == project::ScreenChannel::kGreen ? "green" : "blue",
       o.input.c_str(), degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh),
-      double(c.saturationLow), double(c.saturationHigh), 100.0 * c.share);
+      double(c.saturationLow), double(c.saturationHigh), 100.0 * c.share, key.despill,
+      key.clipBlack, key.clipWhite);
   return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "host/frei0r/Frei0rKeyer.h"
 
+#include "host/matte/MatteFinish.h"
+
 #include "host/effect/EffectSettings.h"
 #include "host/effect/Image.h"
 #include "host/frei0r/Report.h"
@@ -145,6 +147,8 @@ bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
     ReportOnce("the effect returned status " + Hex(s) + ": frames pass through unkeyed");
     return false;
   }
+  matte::FinishMatte(reinterpret_cast<std::uint8_t*>(out), m_input.data(), m_width, m_height,
+                     std::size_t(stride), settings.finishing);
   if (m_matte) {
     std::uint8_t* row = reinterpret_cast<std::uint8_t*>(out);
     for (int y = 0; y < m_height; ++y, row += stride) MatteRow(row, m_width);

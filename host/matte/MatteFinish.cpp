@@ -108,11 +108,18 @@ GreyImage ShapeCover(const std::vector<project::MatteShape>& shapes, bool keep, 
 
 void FinishMatte(media::BgraImage& keyed, const media::BgraImage& input,
                  const project::MatteFinishing& f) {
+  FinishMatte(keyed.pixels.data(), input.pixels.data(), keyed.width, keyed.height, keyed.Stride(),
+              f);
+}
+
+void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int w, int h,
+                 std::size_t stride, const project::MatteFinishing& f) {
   if (f.IsOff()) return;
-  const int w = keyed.width, h = keyed.height;
+  const auto keyedRow = [&](int y) { return keyedPixels + std::size_t(y) * stride; };
+  const auto inputRow = [&](int y) { return inputPixels + std::size_t(y) * stride; };
   GreyImage alpha(w, h);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) alpha.Row(y)[x] = keyed.Row(y)[std::size_t(x) * 4 + 3];
+    for (int x = 0; x < w; ++x) alpha.Row(y)[x] = keyedRow(y)[std::size_t(x) * 4 + 3];
 
   const bool clips = f.clipBlack > 0.0 || f.clipWhite < 100.0;
   if (clips)
@@ -121,15 +128,15 @@ void FinishMatte(media::BgraImage& keyed, const media::BgraImage& input,
   if (f.shrinkGrow != 0.0) ShrinkGrow(alpha, f.shrinkGrow);
   if (f.feather > 0.0) Feather(alpha, f.feather);
   for (int y = 0; y < h; ++y) {
-    std::uint8_t* out = keyed.Row(y);
-    const std::uint8_t* in = input.Row(y);
+    std::uint8_t* out = keyedRow(y);
+    const std::uint8_t* in = inputRow(y);
     for (int x = 0; x < w; ++x)
       out[std::size_t(x) * 4 + 3] = std::min(alpha.Row(y)[x], in[std::size_t(x) * 4 + 3]);
   }
 
   if (f.despill > 0.0)
     for (int y = 0; y < h; ++y)
-      internal::DespillRow(keyed.Row(y), w, f.screen == project::ScreenChannel::kGreen ? 1 : 0,
+      internal::DespillRow(keyedRow(y), w, f.screen == project::ScreenChannel::kGreen ? 1 : 0,
                            f.despill / 100.0);
 
   const bool garbage =
@@ -140,14 +147,14 @@ void FinishMatte(media::BgraImage& keyed, const media::BgraImage& input,
     const GreyImage cover = ShapeCover(f.shapes, false, w, h);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
-        if (cover.Row(y)[x] == 0) keyed.Row(y)[std::size_t(x) * 4 + 3] = 0;
+        if (cover.Row(y)[x] == 0) keyedRow(y)[std::size_t(x) * 4 + 3] = 0;
   }
   if (keep) {
     const GreyImage cover = ShapeCover(f.shapes, true, w, h);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
         if (cover.Row(y)[x] != 0)
-          std::copy_n(input.Row(y) + std::size_t(x) * 4, 4, keyed.Row(y) + std::size_t(x) * 4);
+          std::copy_n(inputRow(y) + std::size_t(x) * 4, 4, keyedRow(y) + std::size_t(x) * 4);
   }
 }
 

@@ -13,10 +13,17 @@
 #include "host/media/Image.h"
 #include "host/project/MatteFinishing.h"
 
+#include <cstddef>
+#include <cstdint>
+
 namespace mattix::matte {
 
 // keyed: the module's output for `input` (same size), finished in place.
 void FinishMatte(media::BgraImage& keyed, const media::BgraImage& input,
                  const project::MatteFinishing& finishing);
+// The same on frames in memory that others own: top-down 32-bit BGRA rows of
+// `width` pixels, `stride` bytes apart.
+void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int height,
+                 std::size_t stride, const project::MatteFinishing& finishing);
 
 }  // namespace mattix::matte

@@ -17,24 +17,42 @@ using media::GreyImage;
 
 // The analysis grid is at most this wide (a whole-factor reduction).
 constexpr int kAnalysisWidth = 480;
-// Clear screen: a lead at least this share of the frame's 90th percentile.
+// Clear screen: a lead at least this share of the frame's 90th percentile
+// (a first field of the screen's colour), then of that field's own lead.
 constexpr float kClearScreen = 0.75f;
+constexpr float kClearScreenLocal = 0.92f;
 // Surely subject: a colour-difference estimate above this.
 constexpr float kSolid = 0.95f;
 // Candidates for F: every third analysis pixel, within this many analysis
 // pixels, off the line from B through C by at most kLineNoise levels, and
-// at least kMinContrast levels from B.
+// at least kMinContrast levels from B. A pixel that looks solid itself
+// (a colour that leads less than the screen's light ever can, such as a red
+// ramp's mixes with green) takes a candidate only nearer, closer to the
+// line and if it then is clearly a mix.
 constexpr int kCandidateStep = 3;
 constexpr int kSearchRadius = 60;
 constexpr float kLineNoise = 12.0f;
 constexpr float kMinContrast = 40.0f;
+constexpr int kSolidSearchRadius = 45;
+constexpr float kSolidLineNoise = 8.0f;
+constexpr float kSolidMix = 0.9f;
 // Screen noise: estimates below kNoiseFactor times the screen's spread are
 // screen; up to twice that they ramp up to it.
 constexpr float kNoiseFactor = 2.5f;
-// Spill: within kSpillReach pixels of solid subject, no screen in the 3 x 3
-// around, and at least kSpillFloor opaque.
+// Spill: within kSpillReach pixels of solid subject and at least kSpillFloor
+// opaque (the screen's light on the subject's edge looks like a mix of it).
 constexpr int kSpillReach = 4;
-constexpr float kSpillFloor = 0.6f;
+constexpr float kSpillFloor = 0.5f;
+// Despill: halved when more than this share of the solid subject leads in
+// the screen channel by this share of the screen's own lead.
+constexpr float kSubjectLead = 0.1f;
+constexpr double kLeadingShare = 0.05;
+// Clip black and white: from the 99.9th percentile of what the key leaves
+// on the screen (takes from the solid subject) kClipMargin pixels or more
+// from anything else, at most 10 %.
+constexpr double kClipQuantile = 0.999;
+constexpr int kClipMargin = 6;
+constexpr double kMaxClip = 10.0;
 // Unreached wheel pixels take the mean of reached ones up to this far.
 constexpr int kFillSteps = 3;
 
@@ -68,7 +86,8 @@ void BoxBlur(std::vector<float>& plane, int w, int h, int r) {
     for (int line = 0; line < lines; ++line) {
       const std::size_t base = rows ? std::size_t(line) * std::size_t(w) : std::size_t(line);
       sums[0] = 0.0;
-      for (int i = 0; i < n; ++i) sums[std::size_t(i) + 1] = sums[std::size_t(i)] + plane[base + std::size_t(i) * step];
+      for (int i = 0; i < n; ++i)
+        sums[std::size_t(i) + 1] = sums[std::size_t(i)] + plane[base + std::size_t(i) * step];
       for (int i = 0; i < n; ++i) {
         const int lo = std::max(0, i - r), hi = std::min(n - 1, i + r);
         tmp[base + std::size_t(i) * step] =
@@ -101,13 +120,15 @@ Planes ScreenField(const Planes& s, const std::vector<std::uint8_t>& clear) {
     for (std::size_t i = 0; i < n; ++i) weight[i] = clear[i] ? 1.0f : 0.0f;
     for (int c = 0; c < 3; ++c) {
       sum[std::size_t(c)].resize(n);
-      for (std::size_t i = 0; i < n; ++i) sum[std::size_t(c)][i] = weight[i] * s.v[i * 3 + std::size_t(c)];
+      for (std::size_t i = 0; i < n; ++i)
+        sum[std::size_t(c)][i] = weight[i] * s.v[i * 3 + std::size_t(c)];
       BoxBlur(sum[std::size_t(c)], w, h, radius);
     }
     BoxBlur(weight, w, h, radius);
     for (std::size_t i = 0; i < n; ++i)
       if (!done[i] && weight[i] > 1e-3f) {
-        for (int c = 0; c < 3; ++c) out.v[i * 3 + std::size_t(c)] = sum[std::size_t(c)][i] / weight[i];
+        for (int c = 0; c < 3; ++c)
+          out.v[i * 3 + std::size_t(c)] = sum[std::size_t(c)][i] / weight[i];
         done[i] = 1;
       }
   }
@@ -213,6 +234,9 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
   if (!(high > 8.0f)) return std::nullopt;  // no colour leads: no screen
   std::vector<std::uint8_t> clear(sn);
   for (std::size_t i = 0; i < sn; ++i) clear[i] = lead[i] > kClearScreen * high;
+  const Planes rough = ScreenField(s, clear);
+  for (std::size_t i = 0; i < sn; ++i)
+    clear[i] = lead[i] > kClearScreenLocal * Lead(&rough.v[i * 3], channel);
   const Planes screen = ScreenField(s, clear);
   {
     std::array<double, 3> mean{};
@@ -223,7 +247,8 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
         ++count;
       }
     for (int c = 0; c < 3; ++c)
-      key.screenColour[std::size_t(c)] = int(std::lround(mean[std::size_t(c)] / std::max(1.0, count)));
+      key.screenColour[std::size_t(c)] =
+          int(std::lround(mean[std::size_t(c)] / std::max(1.0, count)));
   }
 
   // Colour-difference estimates on the grid; candidates for F.
@@ -250,7 +275,11 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
   for (int y = 0; y < sh; ++y)
     for (int x = 0; x < sw; ++x) {
       const std::size_t i = std::size_t(y) * std::size_t(sw) + std::size_t(x);
-      if (!(estimate[i] > 0.03f && estimate[i] <= kSolid)) continue;
+      if (!(estimate[i] > 0.03f)) continue;
+      const bool solid = estimate[i] > kSolid;
+      const int radius = solid ? kSolidSearchRadius : kSearchRadius;
+      const float line = solid ? kSolidLineNoise : kLineNoise;
+      const float most = solid ? kSolidMix : 1.05f;
       const float* c = s.At(x, y);
       const float* b = screen.At(x, y);
       float best = -1.0f;
@@ -258,18 +287,30 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
         for (int bx = std::max(0, x / cells - 1); bx <= std::min(cw - 1, x / cells + 1); ++bx)
           for (const Candidate& k : buckets[std::size_t(by) * std::size_t(cw) + std::size_t(bx)]) {
             const int dx = k.x - x, dy = k.y - y;
-            if (dx * dx + dy * dy > kSearchRadius * kSearchRadius) continue;
+            if (dx * dx + dy * dy > radius * radius) continue;
             float n2 = 0;
             for (int q = 0; q < 3; ++q) n2 += (k.colour[q] - b[q]) * (k.colour[q] - b[q]);
             if (n2 < kMinContrast * kMinContrast || n2 <= best) continue;
             const Unmixed u = Project(c, b, k.colour);
-            if (u.a > 0.0f && u.a <= 1.05f && u.offLine <= kLineNoise) {
+            if (u.a > 0.0f && u.a <= most && u.offLine <= line) {
               best = n2;
               std::copy_n(k.colour, 3, subject.At(x, y));
               found[i] = 1;
             }
           }
     }
+
+  // Despill after the key: full unless the subject's own colours often lead
+  // in the screen channel (a green shirt before a green screen), then half.
+  {
+    std::size_t solids = 0, leading = 0;
+    for (std::size_t i = 0; i < sn; ++i)
+      if (estimate[i] > kSolid) {
+        ++solids;
+        leading += lead[i] > kSubjectLead * Lead(&screen.v[i * 3], channel);
+      }
+    key.despill = leading > kLeadingShare * double(solids) ? 50.0 : 100.0;
+  }
 
   // The estimate of every pixel of the frame; the screen's spread first,
   // from the frame's pixels in clear-screen cells.
@@ -299,14 +340,13 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
   const float t = kNoiseFactor * float(key.noise);
   for (float& v : a) v = v < t ? 0.0f : v < 2.0f * t ? 2.0f * (v - t) : v;
 
-  // Spill: subject near solid subject, away from the screen.
+  // Spill: subject near solid subject.
   {
-    std::vector<std::uint8_t> screenish(n), solid(n);
-    for (std::size_t i = 0; i < n; ++i) screenish[i] = a[i] < 0.5f, solid[i] = a[i] > kSolid;
-    const std::vector<std::uint8_t> nearScreen = Near(screenish, W, H, 1);
+    std::vector<std::uint8_t> solid(n);
+    for (std::size_t i = 0; i < n; ++i) solid[i] = a[i] > kSolid;
     const std::vector<std::uint8_t> nearSolid = Near(solid, W, H, kSpillReach);
     for (std::size_t i = 0; i < n; ++i)
-      if (!nearScreen[i] && nearSolid[i] && a[i] >= kSpillFloor) a[i] = 1.0f;
+      if (nearSolid[i] && a[i] >= kSpillFloor) a[i] = 1.0f;
   }
 
   // Each wheel pixel: the median share of screen of the pixels on it.
@@ -362,6 +402,42 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
     for (int c = 0; c < wheel::kWidth; ++c)
       key.mask.Row(wheel::kHeight - 1 - r)[c] =
           std::uint8_t(std::max(0, weight[std::size_t(r * wheel::kWidth + c)]));
+
+  // Clip black: the level below which the key leaves the clear screen's
+  // pixels (its darkest corners, where the light falls off faster than the
+  // screen's colour is followed), when there is such a rest; clip white
+  // likewise for the solid subject's pixels the key takes a little from.
+  // Levels are the key's alpha with the window open and softness 0.
+  {
+    // Pixels of screen (estimates under 0.15) or solid subject with nothing
+    // else within kClipMargin.
+    std::vector<std::uint8_t> notScreen(n), notSubject(n);
+    for (std::size_t i = 0; i < n; ++i) notScreen[i] = a[i] >= 0.15f, notSubject[i] = a[i] < 1.0f;
+    const std::vector<std::uint8_t> nearSubject = Near(notScreen, W, H, kClipMargin);
+    const std::vector<std::uint8_t> nearScreen = Near(notSubject, W, H, kClipMargin);
+    std::vector<int> screenLevels, subjectLevels;
+    for (std::size_t i = 0; i < n; ++i) {
+      const int level = 255 - std::max(0, weight[std::size_t(where[i])]);
+      if (!nearSubject[i])
+        screenLevels.push_back(level);
+      else if (!nearScreen[i])
+        subjectLevels.push_back(level);
+    }
+    const auto quantile = [](std::vector<int>& v, double q) {
+      const auto at = v.begin() + std::ptrdiff_t(q * double(v.size() - 1));
+      std::nth_element(v.begin(), at, v.end());
+      return *at;
+    };
+    if (!screenLevels.empty()) {
+      const int rest = quantile(screenLevels, kClipQuantile);
+      if (rest > 0 && rest < kMaxClip * 2.55) key.clipBlack = std::ceil((rest + 1) / 2.55);
+    }
+    if (!subjectLevels.empty()) {
+      const int taken = 255 - quantile(subjectLevels, 1.0 - kClipQuantile);
+      if (taken > 0 && taken < kMaxClip * 2.55)
+        key.clipWhite = 100.0 - std::ceil((taken + 1) / 2.55);
+    }
+  }
   return key;
 }
 

@@ -17,8 +17,8 @@
 //      projection of C - B on F - B (Ruzon and Tomasi's and Chuang et al.'s
 //      two-colour model, with Wang and Cohen's sampling of candidates);
 //   4. screen noise (its measured spread) counted as screen; the subject's
-//      edge within a few pixels of solid subject and away from the screen,
-//      where the screen's light spills onto it, counted as subject.
+//      edge within a few pixels of solid subject, where the screen's light
+//      spills onto it and looks like a mix, counted as subject.
 // The wheel pixel's weight is then 255 times the median of 1 - a over the
 // frame's pixels that fall on it (what the best possible weight would be
 // with the true a: the median is robust to the few pixels of other colours
@@ -42,6 +42,13 @@ struct UnmixedKey {
   project::ScreenChannel screen = project::ScreenChannel::kGreen;
   std::array<int, 3> screenColour{};  // B, G, R of the screen where seen clearly
   double noise = 0;                   // the screen's spread, in units of a
+  // The finishing that suits the frame, percent: despill (full unless the
+  // subject leads in the screen channel), clip black and white (0 and 100
+  // unless the key leaves a little on the clear screen or takes a little
+  // from the solid subject).
+  double despill = 100;
+  double clipBlack = 0;
+  double clipWhite = 100;
 };
 
 // The key of `frame`, or nullopt when it has no screen (FindBackdrop finds

@@ -6,8 +6,8 @@
 //
 //   "finishing": {
 //     "despill": 60.0,        percent, 0 to 100: how much of the screen
-//                             channel's excess over the other two is taken
-//                             off every pixel (0: off)
+//                             channel's excess over the mean of the other
+//                             two is taken off every pixel (0: off)
 //     "screen": "green",      "green" or "blue": the channel despill limits
 //     "clipBlack": 10.0,      percent of alpha, 0 to 100: at or below, 0
 //     "clipWhite": 90.0,      percent of alpha, above clipBlack: at or above,

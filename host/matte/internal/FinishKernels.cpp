@@ -31,9 +31,10 @@ void MinMaxRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, b
 void DespillRow(std::uint8_t* bgra, int count, int channel, double amount) {
   const int a = channel == 1 ? 0 : 1, b = 2;  // the other two colour channels
   for (int x = 0; x < count; ++x, bgra += 4) {
-    const int limit = std::max(bgra[a], bgra[b]);
-    const int excess = bgra[channel] - limit;
-    if (excess > 0) bgra[channel] = std::uint8_t(bgra[channel] - std::lround(amount * excess));
+    // The limit is the mean of the other two, in half levels.
+    const int excess2 = 2 * bgra[channel] - (bgra[a] + bgra[b]);
+    if (excess2 > 0)
+      bgra[channel] = std::uint8_t(bgra[channel] - std::lround(0.5 * amount * excess2));
   }
 }
 

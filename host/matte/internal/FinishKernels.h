@@ -16,10 +16,11 @@ void ClipAlphaRow(std::uint8_t* alpha, int count, double low, double high);
 void MinMaxRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, bool grow);
 
 // Limits the screen channel (`channel`: 1 green, 0 blue, the byte's place
-// in a BGRA pixel) toward the larger of the other two: its excess over them
-// is reduced by `amount` (0 to 1), c - round(amount x excess), so a pure
-// screen colour turns neutral at amount 1 and a colour without excess (any
-// grey, any subject colour not cast toward the screen) keeps its value.
+// in a BGRA pixel) toward the mean of the other two (the classic average
+// limit): its excess over that mean is reduced by `amount` (0 to 1),
+// c - round(amount x excess), halves away from zero, so a screen colour
+// turns neutral at amount 1 and a colour without excess (any grey, skin,
+// any subject colour not cast toward the screen) keeps its value.
 void DespillRow(std::uint8_t* bgra, int count, int channel, double amount);
 
 // The inside runs of a polygon along the row whose pixel centres lie at

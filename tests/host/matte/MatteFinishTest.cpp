@@ -107,13 +107,17 @@ TEST(MatteFinish, DespillLimitsTheScreenChannelToTheOthers) {
   };
   using project::ScreenChannel;
   const Case cases[] = {
-      {ScreenChannel::kGreen, 100, {60, 200, 40}, {60, 60, 40}},       // a green screen: neutral
-      {ScreenChannel::kGreen, 50, {60, 200, 40}, {60, 130, 40}},       // half of the excess
+      // A green screen turns neutral; half of its excess over the mean of
+      // red and blue (200 - 50 = 150) goes at 50 %.
+      {ScreenChannel::kGreen, 100, {60, 200, 40}, {60, 50, 40}},
+      {ScreenChannel::kGreen, 50, {60, 200, 40}, {60, 125, 40}},
       {ScreenChannel::kGreen, 100, {128, 128, 128}, {128, 128, 128}},  // greys keep
       {ScreenChannel::kGreen, 100, {40, 90, 200}, {40, 90, 200}},      // skin: no excess
-      {ScreenChannel::kBlue, 100, {220, 70, 30}, {70, 70, 30}},        // a blue screen
+      {ScreenChannel::kGreen, 100, {41, 90, 140}, {41, 90, 140}},      // under the mean
+      {ScreenChannel::kBlue, 100, {220, 70, 30}, {50, 70, 30}},        // a blue screen
       {ScreenChannel::kBlue, 100, {60, 200, 40}, {60, 200, 40}},       // green is not blue's
-      {ScreenChannel::kGreen, 25, {0, 255, 54}, {0, 205, 54}},         // 255 - round(50.25)
+      {ScreenChannel::kGreen, 25, {0, 255, 55}, {0, 198, 55}},         // 255 - round(56.875)
+      {ScreenChannel::kGreen, 50, {0, 101, 0}, {0, 50, 0}},  // 101 - round(50.5): away from 0
   };
   for (const Case& c : cases) {
     auto [input, keyed] = Frames(1, 1, [](int, int) { return 255; });
