@@ -1,6 +1,6 @@
 // Cost of keying one 1920 x 1080 frame, per pixel (counter "per_px", CPU
 // seconds with an SI prefix: 3n = 3 ns per pixel):
-// - each row kernel set (reference, SSE4.1, AVX2), plain and spill, on a
+// - each row kernel set (reference, SSE4.1, AVX2, AVX-512), plain and spill, on a
 //   photograph and on random colours, beside a memcpy of the frame;
 // - the whole engine (Process) on the photograph, softness 0 and 100;
 // - its per-frame fixed costs: decoding the mask record, the lightness
@@ -151,7 +151,7 @@ void BM_CopyFrame(benchmark::State& state) {
 }
 
 // Arguments: frame (0 the photograph, 1 random colours), kernel set
-// (0 reference, 1 SSE4.1, 2 AVX2), spill (0 plain, 1 spill factor 0.5).
+// (0 reference, 1 SSE4.1, 2 AVX2, 3 AVX-512), spill (0 plain, 1 spill factor 0.5).
 void BM_KeyRows(benchmark::State& state) {
   Scene& s = TheScene();
   const auto set = static_cast<ki::KernelSet>(state.range(1));
@@ -245,7 +245,7 @@ void BM_MaskBlur(benchmark::State& state) {
 BENCHMARK(BM_CopyFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KeyRows)
     ->ArgNames({"frame", "set", "spill"})
-    ->ArgsProduct({{0, 1}, {0, 1, 2}, {0, 1}})
+    ->ArgsProduct({{0, 1}, {0, 1, 2, 3}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Process)
     ->ArgNames({"softness", "spill"})

@@ -1,4 +1,4 @@
-// The reference row kernels on rows built so that every answer is known:
+// Every kernel set on rows built so that every answer is known:
 // constant masks (the chroma weight is the constant) and grey pixels (the
 // lightness index is the grey value), which cover every (alpha, key weight)
 // and (lightness weight, chroma weight) pair against the exact rational
@@ -36,15 +36,19 @@ constexpr std::uint32_t kColourStep = 1;
 // floor(p / 255 + 1/2) in exact integers.
 std::uint32_t Rational255(std::uint32_t p) { return (2 * p + 255) / 510; }
 
-using Kernel = void (*)(std::uint8_t*, const std::uint8_t*, int, const KeyRowParams&);
-
-class Kernels : public ::testing::TestWithParam<Kernel> {};
+// Every kernel set's plain and spill kernels, as (set, spill).
+class Kernels : public ::testing::TestWithParam<std::tuple<KernelSet, bool>> {};
 
 // For each of the 256 constant masks m, two rows: pixels of random colour
 // with alphas 0..255 under lightness weight 255 (every (alpha, m) pair), and
 // opaque greys of value v, which read entry v of a scrambled table (every
 // (lightness weight, m) pair: alpha 255 - round(w * m / 255), colour kept).
 TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
+  const auto [set, spill] = GetParam();
+  if (!KernelSetAvailable(set))
+    GTEST_SKIP() << "this processor (or build) cannot run the " << KernelSetName(set) << " kernels";
+  const KeyRowKernels kernels = KernelsOf(set);
+  const KeyRowFn kernel = spill ? kernels.spill : kernels.plain;
   std::array<std::uint32_t, 256> full, table;
   full.fill(255);
   for (int v = 0; v < 256; ++v) table[v] = std::uint32_t((v * 97 + 31) % 256);
@@ -59,11 +63,11 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
   for (int m = 0; m < 256; ++m) {
     const std::vector<std::uint8_t> cells(241 * 209, std::uint8_t(m));
     KeyRowParams p{MakeMaskView(cells.data(), 241, 241, 209), full.data(), 0.5f};
-    GetParam()(dst.data(), src.data(), 256, p);
+    kernel(dst.data(), src.data(), 256, p);
     for (int a = 0; a < 256; ++a)
       ASSERT_EQ(dst[4 * a + 3], Rational255(a * (255 - m))) << "alpha " << a << " mask " << m;
     p.lightness = table.data();
-    GetParam()(dst.data(), greys.data(), 256, p);
+    kernel(dst.data(), greys.data(), 256, p);
     for (int v = 0; v < 256; ++v) {
       ASSERT_EQ(dst[4 * v + 3], 255 - Rational255(table[v] * m)) << "grey " << v << " mask " << m;
       ASSERT_TRUE(
@@ -71,9 +75,6 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(PlainAndSpill, Kernels,
-                         ::testing::Values(&KeyRowPlain_ref, &KeyRowSpill_ref));
 
 enum class MaskKind { kFull, kRandom, kSingle };
 enum class TableKind { kFull, kWindow, kScrambled };
@@ -127,10 +128,24 @@ const Case kCases[] = {
     {"SingleSpill", MaskKind::kSingle, 241, 209, 244, TableKind::kWindow, 0.7f},
 };
 
-const KernelSet kVectorSets[] = {KernelSet::kSse41, KernelSet::kAvx2};
-std::string SetName(KernelSet s) { return s == KernelSet::kAvx2 ? "Avx2" : "Sse41"; }
+const KernelSet kVectorSets[] = {KernelSet::kSse41, KernelSet::kAvx2, KernelSet::kAvx512};
+std::string SetName(KernelSet s) {
+  return s == KernelSet::kAvx512 ? "Avx512" : s == KernelSet::kAvx2 ? "Avx2" : "Sse41";
+}
 
 KeyRowFn Pick(const KeyRowKernels& k, bool spill) { return spill ? k.spill : k.plain; }
+
+INSTANTIATE_TEST_SUITE_P(Key, Kernels,
+                         ::testing::Combine(::testing::Values(KernelSet::kReference,
+                                                              KernelSet::kSse41, KernelSet::kAvx2,
+                                                              KernelSet::kAvx512),
+                                            ::testing::Bool()),
+                         [](const auto& i) {
+                           return (std::get<0>(i.param) == KernelSet::kReference
+                                       ? std::string("Reference")
+                                       : SetName(std::get<0>(i.param))) +
+                                  (std::get<1>(i.param) ? "_Spill" : "_Plain");
+                         });
 
 // The input and the reference's output of one case, kept while the case's
 // kernel sets run (the reference is the slow part).
