@@ -3,11 +3,16 @@
 #
 # 1. Per pixel, on one 1920 x 1080 photograph (python3-skimage's astronaut,
 #    scaled; the shipped green-screen sample when that package is missing):
-#    bench_key's row kernels and frame copy on that very frame, and FFmpeg's
-#    chromakey with one thread on the same frame, fed as raw yuva444p (the
-#    filter's own format, so that no conversion is counted): the filter's
-#    CPU time over 200 frames less that of a null filter on the same input.
-# 2. PNG sequence to PNG sequence, 100 frames of 1920 x 1080 (the shipped
+#    bench_key's row kernels on that very frame, and FFmpeg's chromakey with
+#    one thread on the same frame, fed as raw yuva444p (the filter's own
+#    format, so that no conversion is counted): the filter's CPU time over
+#    200 frames less that of a null filter on the same input.
+# 2. The whole engine (one CMattix2 a frame, every per-frame cost included)
+#    against a copy of the frame, at 1920 x 1080 and at 3840 x 2160 (33 MB
+#    a frame, larger than the caches), for softness and spill suppression
+#    from 0 to 100: medians of 5 interleaved rounds, and each setting's cost
+#    in frame copies (the goal: 3 at most on the large frame).
+# 3. PNG sequence to PNG sequence, 100 frames of 1920 x 1080 (the shipped
 #    sample scaled up and panned): `mattix render` with 1 and 2 jobs against
 #    `ffmpeg -vf chromakey` with 1 and 2 threads. Frames per second of wall
 #    time, and CPU seconds per frame (user + system), which stay meaningful
@@ -55,13 +60,13 @@ photo=$astronaut
 }
 echo "frame: $photo, scaled"
 ffmpeg -v error -i "$photo" -vf "scale=1920:1080,format=rgba" "$work/frame.png"
-MATTIX_BENCH_PHOTO="$work/frame.png" "$bench_key" --benchmark_filter='BM_CopyFrame|BM_KeyRows/frame:0' \
+MATTIX_BENCH_PHOTO="$work/frame.png" "$bench_key" --benchmark_filter='BM_CopyFrame/size:0|BM_KeyRows/frame:0' \
   --benchmark_format=csv 2>/dev/null >"$work/kernels.csv"
 # name, per_px in ns (the counter is in seconds).
 awk -F, 'NR > 1 && $1 ~ /BM_/ {
-  gsub(/"/, "", $1); n = $1; sub(/BM_KeyRows\/frame:0\//, "", n)
+  gsub(/"/, "", $1); n = $1; sub(/BM_KeyRows\/frame:0\//, "", n); sub(/\/size:0/, "", n)
   sub(/set:0/, "reference", n); sub(/set:1/, "sse4.1", n); sub(/set:2/, "avx2", n)
-  sub(/\/spill:0/, " plain", n); sub(/\/spill:1/, " spill", n)
+  sub(/set:3/, "avx512", n); sub(/\/spill:0/, " plain", n); sub(/\/spill:1/, " spill", n)
   for (i = 1; i <= NF; ++i) if (header[i] == "per_px") printf "%-22s %7.3f ns/px\n", n, $i * 1e9
 } NR == 1 { for (i = 1; i <= NF; ++i) { header[i] = $i; gsub(/"/, "", header[i]) } }' "$work/kernels.csv" | tee "$work/kernels.txt"
 ffmpeg -v error -i "$work/frame.png" -pix_fmt yuva444p -f rawvideo "$work/frame.yuva"
@@ -75,10 +80,36 @@ ffmpeg_frame "chromakey=0x289A39:0.12:0.08"
 chromakey=$(calc "($cpu - $base) / ($loops * 1920 * 1080) * 1e9")
 echo "ffmpeg chromakey       $chromakey ns/px (1 thread)"
 while read -r set form value _; do
-  case $set in reference | sse4.1 | avx2)
+  case $set in reference | sse4.1 | avx2 | avx512)
     echo "chromakey / $set $form: $(calc "$chromakey / $value")" ;;
   esac
 done <"$work/kernels.txt"
+
+echo
+echo "== The engine against a frame copy (medians of 5 interleaved rounds, CPU time)"
+MATTIX_BENCH_PHOTO="$work/frame.png" "$bench_key" --benchmark_filter='BM_CopyFrame|BM_Process' \
+  --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
+  --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null >"$work/engine.csv"
+# One line a setting: ns a pixel and frame copies, for both sizes.
+awk -F, 'NR == 1 { for (i = 1; i <= NF; ++i) { h = $i; gsub(/"/, "", h); col[h] = i } }
+NR > 1 && $1 ~ /_median"?$/ {
+  n = $1; gsub(/"/, "", n); sub(/_median$/, "", n)
+  size = n; sub(/.*size:/, "", size); sub(/\/.*/, "", size)
+  v = $col["per_px"] * 1e9
+  if (n ~ /BM_CopyFrame/) { copy[size] = v; next }
+  sub(/BM_Process\/size:[01]\//, "", n); sub(/softness:/, "softness ", n); sub(/\/spill:/, ", spill ", n)
+  if (!(n in seen)) { seen[n] = 1; order[++count] = n }
+  cost[n, size] = v
+}
+END {
+  printf "%-24s %15s %15s  %s\n", "", "1920x1080", "3840x2160", "goal: 3 copies (large frame)"
+  printf "%-24s %9.3f ns/px %9.3f ns/px\n", "frame copy", copy[0], copy[1]
+  for (i = 1; i <= count; ++i) {
+    n = order[i]; r0 = cost[n, 0] / copy[0]; r1 = cost[n, 1] / copy[1]
+    printf "%-24s %6.3f (%5.1fx) %6.3f (%5.1fx)  %s\n", n, cost[n, 0], r0, cost[n, 1], r1,
+      r1 <= 3 ? "met" : sprintf("missed by %.1fx", r1 / 3)
+  }
+}' "$work/engine.csv"
 
 echo
 echo "== PNG sequence to PNG sequence, $frames frames of 1920 x 1080"
