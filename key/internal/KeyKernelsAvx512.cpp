@@ -64,7 +64,8 @@ enum class MaskRead {
 
 // Per-row constants.
 struct Row {
-  I table[4];  // the lightness weights as bytes, 64 a register
+  I table[4];   // the lightness weights as bytes, 64 a register
+  bool window;  // some weight is below 255 (else the key weight is the chroma weight)
   F fy, fx, halfFy, halfFx, marginY, marginX;
   I stride, greyWeight;
   MaskRead read;
@@ -91,6 +92,10 @@ Row MakeRow(const KeyRowParams& p) {
     t = _mm512_inserti32x4(t, bytes(64 * i + 32), 2);
     c.table[i] = _mm512_inserti32x4(t, bytes(64 * i + 48), 3);
   }
+  const I full = _mm512_set1_epi8(-1);
+  c.window = (_mm512_cmpeq_epi8_mask(c.table[0], full) & _mm512_cmpeq_epi8_mask(c.table[1], full) &
+              _mm512_cmpeq_epi8_mask(c.table[2], full) &
+              _mm512_cmpeq_epi8_mask(c.table[3], full)) != ~__mmask64(0);
   const MaskView& m = p.mask;
   c.fy = _mm512_set1_ps(m.fy);
   c.fx = _mm512_set1_ps(m.fx);
@@ -223,8 +228,9 @@ Row MakeRow(const KeyRowParams& p) {
 
 // Keys the live lanes of sixteen pixels from src to dst (which may be the
 // same memory). Returns the lanes to be keyed again by the reference, with
-// their source pixels in px.
-template <bool kSpill>
+// their source pixels in px. Without a lightness window (every weight 255)
+// the key weight round(255 k / 255) is k itself.
+template <bool kSpill, bool kWindow>
 [[gnu::always_inline]] inline K Key16(std::uint8_t* dst, const std::uint8_t* src, K live,
                                       const KeyRowParams& p, const Row& c, I& px) {
   px = _mm512_maskz_loadu_epi32(live, src);
@@ -238,13 +244,6 @@ template <bool kSpill>
   const I delta = _mm512_sub_epi32(mx, mn);
   const K grey = _mm512_testn_epi32_mask(delta, delta);
   const K chromatic = _kandn_mask16(grey, live);
-
-  // Lightness weight: entry (sum + 1) / 2 = trunc(l * 255 + 0.5). The
-  // index's upper bytes are 0; their look-ups are cleared.
-  const I li = _mm512_srli_epi32(_mm512_add_epi32(sum, _mm512_set1_epi32(1)), 1);
-  const I wLow = _mm512_permutex2var_epi8(c.table[0], li, c.table[1]);
-  const I wHigh = _mm512_permutex2var_epi8(c.table[2], li, c.table[3]);
-  const I w = _mm512_and_si512(_mm512_mask_blend_epi8(_mm512_movepi8_mask(li), wLow, wHigh), ff);
 
   // Saturation: delta over the nearer distance to black or white (0 / 0
   // for black and white, whose lanes are grey).
@@ -278,7 +277,16 @@ template <bool kSpill>
 
   // Key weight and alpha, each rounded by 255 as (m + 128) * 257 >> 16.
   const I rounding = _mm512_set1_epi32(128), by257 = _mm512_set1_epi32(257);
-  const I t = _mm512_mulhi_epu16(_mm512_add_epi32(_mm512_mullo_epi16(w, k), rounding), by257);
+  I t = k;
+  if constexpr (kWindow) {
+    // Lightness weight: entry (sum + 1) / 2 = trunc(l * 255 + 0.5). The
+    // index's upper bytes are 0; their look-ups are cleared.
+    const I li = _mm512_srli_epi32(_mm512_add_epi32(sum, _mm512_set1_epi32(1)), 1);
+    const I wLow = _mm512_permutex2var_epi8(c.table[0], li, c.table[1]);
+    const I wHigh = _mm512_permutex2var_epi8(c.table[2], li, c.table[3]);
+    const I w = _mm512_and_si512(_mm512_mask_blend_epi8(_mm512_movepi8_mask(li), wLow, wHigh), ff);
+    t = _mm512_mulhi_epu16(_mm512_add_epi32(_mm512_mullo_epi16(w, k), rounding), by257);
+  }
   const I a = _mm512_add_epi32(
       _mm512_mullo_epi16(_mm512_srli_epi32(px, 24), _mm512_sub_epi32(ff, t)), rounding);
   const I alpha = _mm512_slli_epi32(_mm512_mulhi_epu16(a, by257), 24);
@@ -310,12 +318,12 @@ template <bool kSpill>
   return unsure;
 }
 
-template <bool kSpill>
-void KeyRow(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowParams& p) {
+// The row in chunks; the unsure lanes of a chunk (their positions and
+// source pixels, since dst may be src) are keyed again at its end.
+template <bool kSpill, bool kWindow>
+void KeyChunks(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowParams& p,
+               const Row& c) {
   const KeyRowFn reference = kSpill ? KeyRowSpill_ref : KeyRowPlain_ref;
-  const Row c = MakeRow(p);
-  // The row in chunks; the unsure lanes of a chunk (their positions and
-  // source pixels, since dst may be src) are keyed again at its end.
   constexpr int kChunk = 512;
   std::uint32_t redoPixel[kChunk];
   int redoAt[kChunk];
@@ -324,9 +332,10 @@ void KeyRow(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowP
     int redo = 0;
     for (int x = x0; x < end; x += 16) {
       I px;
-      const K unsure = end - x >= 16 ? Key16<kSpill>(dst + 4 * x, src + 4 * x, K(0xFFFF), p, c, px)
-                                     : Key16<kSpill>(dst + 4 * x, src + 4 * x,
-                                                     K((1u << (end - x)) - 1), p, c, px);
+      const K live = end - x >= 16 ? K(0xFFFF) : K((1u << (end - x)) - 1);
+      const K unsure = live == 0xFFFF
+                           ? Key16<kSpill, kWindow>(dst + 4 * x, src + 4 * x, 0xFFFF, p, c, px)
+                           : Key16<kSpill, kWindow>(dst + 4 * x, src + 4 * x, live, p, c, px);
       if (unsure) {
         alignas(64) std::uint32_t lanes[16];
         _mm512_store_si512(lanes, px);
@@ -341,6 +350,15 @@ void KeyRow(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowP
       reference(dst + 4 * std::size_t(redoAt[i]),
                 reinterpret_cast<const std::uint8_t*>(&redoPixel[i]), 1, p);
   }
+}
+
+template <bool kSpill>
+void KeyRow(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowParams& p) {
+  const Row c = MakeRow(p);
+  if (c.window)
+    KeyChunks<kSpill, true>(dst, src, width, p, c);
+  else
+    KeyChunks<kSpill, false>(dst, src, width, p, c);
 }
 
 }  // namespace
