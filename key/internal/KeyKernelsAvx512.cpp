@@ -16,9 +16,8 @@
 //   eL + eP < 2^-22.9). A lane whose coordinate lies within
 //   (f + 1) * 2^-21 + 2 ulp(2f + 1) of an integer (at most 9e-5 on the
 //   wheel, 1.6 times the bound) is keyed again by the reference: about one
-//   lane in 3,000. Those lanes are noted and keyed after each chunk of the
-//   row, so that the loop makes no calls and keeps its constants in
-//   registers.
+//   lane in 2,000 (one in 600 with KeyRowSimd.h's margin). Those lanes are noted and keyed after
+//   each chunk of the row, so that the loop makes no calls and keeps its constants in registers.
 // - with saturation at most 1 and |sin|, |cos| at most 1 + 2^-23, a
 //   coordinate never truncates past 2f: no clamp is needed.
 // - the spill colour is made for one channel on its ramp and for m1 and m2
@@ -28,11 +27,11 @@
 //   (x + 128) * 257 >> 16, the high half of a 16-bit product (equal to the
 //   reference's form for every x from 0 to 65,025).
 // Measured on AMD Zen 5, where they matter: the loop's loads and stores are
-// masked only at the tail of a row (masked ones cost a quarter more per
-// pixel), the mask bytes come from two gathers of eight lanes (one of
-// sixteen is slower than both), and the spill colour is made for all
-// sixteen lanes when any needs it (a branch per half mispredicts on busy
-// pictures and costs more than it saves).
+// masked only at the tail of a row (masked ones throughout cost a third
+// more per pixel), the mask bytes come from two gathers of eight lanes
+// (alone, one gather of sixteen takes as long as four of eight), and the
+// spill colour is made for all sixteen lanes when any needs it (a branch
+// per half mispredicts on busy pictures and costs more than it saves).
 // GCC 12's AVX-512 headers start some intrinsics from an uninitialised
 // register and warn about it at every use (GCC bug 105593, fixed in 13).
 #if defined(__GNUC__) && !defined(__clang__) && __GNUC__ < 13
