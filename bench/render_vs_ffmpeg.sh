@@ -60,15 +60,26 @@ photo=$astronaut
 }
 echo "frame: $photo, scaled"
 ffmpeg -v error -i "$photo" -vf "scale=1920:1080,format=rgba" "$work/frame.png"
+# Medians of 5 interleaved rounds (CPU time), as in the next section.
+rounds="--benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
+  --benchmark_report_aggregates_only=true --benchmark_format=csv"
+# shellcheck disable=SC2086
 MATTIX_BENCH_PHOTO="$work/frame.png" "$bench_key" --benchmark_filter='BM_CopyFrame/size:0|BM_KeyRows/frame:0' \
-  --benchmark_format=csv 2>/dev/null >"$work/kernels.csv"
-# name, per_px in ns (the counter is in seconds).
-awk -F, 'NR > 1 && $1 ~ /BM_/ {
-  gsub(/"/, "", $1); n = $1; sub(/BM_KeyRows\/frame:0\//, "", n); sub(/\/size:0/, "", n)
-  sub(/set:0/, "reference", n); sub(/set:1/, "sse4.1", n); sub(/set:2/, "avx2", n)
-  sub(/set:3/, "avx512", n); sub(/\/spill:0/, " plain", n); sub(/\/spill:1/, " spill", n)
-  for (i = 1; i <= NF; ++i) if (header[i] == "per_px") printf "%-22s %7.3f ns/px\n", n, $i * 1e9
-} NR == 1 { for (i = 1; i <= NF; ++i) { header[i] = $i; gsub(/"/, "", header[i]) } }' "$work/kernels.csv" | tee "$work/kernels.txt"
+  $rounds 2>/dev/null >"$work/kernels.csv"
+# name, per_px in ns (the counter is in seconds), kernel sets in a fixed order.
+awk -F, 'NR == 1 { for (i = 1; i <= NF; ++i) { h = $i; gsub(/"/, "", h); col[h] = i } }
+NR > 1 && $1 ~ /_median"?$/ {
+  n = $1; gsub(/"/, "", n); sub(/_median$/, "", n); v[n] = $col["per_px"] * 1e9
+}
+END {
+  printf "%-22s %7.3f ns/px\n", "frame copy", v["BM_CopyFrame/size:0"]
+  split("reference sse4.1 avx2 avx512", set, " ")
+  for (f = 0; f <= 1; ++f)
+    for (k = 1; k <= 4; ++k) {
+      n = "BM_KeyRows/frame:0/set:" (k - 1) "/spill:" f
+      if (n in v) printf "%-22s %7.3f ns/px\n", set[k] (f ? " spill" : " plain"), v[n]
+    }
+}' "$work/kernels.csv" | tee "$work/kernels.txt"
 ffmpeg -v error -i "$work/frame.png" -pix_fmt yuva444p -f rawvideo "$work/frame.yuva"
 ffmpeg_frame() {
   timed ffmpeg -v error -threads 1 -filter_threads 1 -stream_loop $((loops - 1)) -f rawvideo \
@@ -87,10 +98,11 @@ done <"$work/kernels.txt"
 
 echo
 echo "== The engine against a frame copy (medians of 5 interleaved rounds, CPU time)"
+# shellcheck disable=SC2086
 MATTIX_BENCH_PHOTO="$work/frame.png" "$bench_key" --benchmark_filter='BM_CopyFrame|BM_Process' \
-  --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
-  --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null >"$work/engine.csv"
-# One line a setting: ns a pixel and frame copies, for both sizes.
+  $rounds 2>/dev/null >"$work/engine.csv"
+# One line a setting (softness, then spill suppression, rising): ns a pixel
+# and frame copies, for both sizes.
 awk -F, 'NR == 1 { for (i = 1; i <= NF; ++i) { h = $i; gsub(/"/, "", h); col[h] = i } }
 NR > 1 && $1 ~ /_median"?$/ {
   n = $1; gsub(/"/, "", n); sub(/_median$/, "", n)
@@ -98,10 +110,13 @@ NR > 1 && $1 ~ /_median"?$/ {
   v = $col["per_px"] * 1e9
   if (n ~ /BM_CopyFrame/) { copy[size] = v; next }
   sub(/BM_Process\/size:[01]\//, "", n); sub(/softness:/, "softness ", n); sub(/\/spill:/, ", spill ", n)
-  if (!(n in seen)) { seen[n] = 1; order[++count] = n }
   cost[n, size] = v
 }
 END {
+  count = 0
+  for (soft = 0; soft <= 100; ++soft)
+    for (spill = 0; spill <= 100; ++spill)
+      if ((n = "softness " soft ", spill " spill, 0) in cost) order[++count] = n
   printf "%-24s %15s %15s  %s\n", "", "1920x1080", "3840x2160", "goal: 3 copies (large frame)"
   printf "%-24s %9.3f ns/px %9.3f ns/px\n", "frame copy", copy[0], copy[1]
   for (i = 1; i <= count; ++i) {
