@@ -1,16 +1,12 @@
 // The reference host over the built module: `mattix render` with golden
-// renders of the shipped sample, alone and as a sequence
-// keyed by two jobs, instances keying at once, the inputs it refuses (the
-// video size limit too), a shot rendered in chunks (--frames) that equals
-// one run (and its preview may be any video format), and a sequence with a
-// gap rendered with --allow-gaps. The host objects and the module's API are
-// tested by the plug-in tests through it; sequences, corrupt frames and video
-// are the frame pipeline's, tested with it.
+// renders of the shipped sample, alone and as a sequence keyed by two jobs,
+// the inputs it refuses (the video size limit too), a shot rendered in
+// chunks (--frames) that equals one run (and its preview may be any video
+// format), and a sequence with a gap rendered with --allow-gaps. The effect
+// driven by itself (instances keying at once too) is host/effect's test;
+// sequences, corrupt frames and video are the frame pipeline's, tested with
+// it.
 #include "host/base/FileBytes.h"
-#include "host/cli/Commands.h"
-#include "host/effect/EffectSettings.h"
-#include "host/effect/HostModule.h"
-#include "host/effect/Image.h"
 #include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
@@ -18,7 +14,6 @@
 #include "host/render/RenderJob.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
-#include "tests/plugin/ModuleFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +21,6 @@
 #include <filesystem>
 #include <random>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -137,55 +131,6 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
     EXPECT_EQ(Fnv1a(media::ReadPng(dir / ("out_000" + std::to_string(n) + ".png")).pixels),
               kGoldens[0].hash)
         << "frame " << n;
-}
-
-// Keys `input` with `instance`, after setting its parameters to `settings`.
-media::BgraImage KeyWith(host::CEffectInstance& instance, const project::ProjectSettings& settings,
-                         const media::BgraImage& input) {
-  media::BgraImage in = input, out(input.width, input.height);
-  const auto stride = std::int32_t(in.Stride());
-  EXPECT_EQ(ApplySettings(instance, settings), PIM::kOk);
-  const auto inImage = host::CImage::WrapBgra(in.pixels.data(), in.width, in.height, stride, false);
-  const auto outImage =
-      host::CImage::WrapBgra(out.pixels.data(), out.width, out.height, stride, false);
-  EXPECT_EQ(instance.Render(*outImage, *inImage), PIM::kOk);
-  return out;
-}
-
-// Four instances of one module key and change their parameters at once:
-// each frame equals the one keyed alone with the same settings. (Run under
-// ThreadSanitizer too, where a race is reported even when pixels agree.)
-TEST(RenderCommand, InstancesKeyingAtOnceMatchKeyingAlone) {
-  const std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(FindEffectModule());
-  ASSERT_EQ(module->RegisterEffects(), PIM::kOk);
-  const media::BgraImage sample = media::ReadPng(kSamples + "greenscreen.png");
-  std::vector<project::ProjectSettings> settings(3, project::ReadProject(kSamples + "key.json"));
-  settings[1].softness = 40, settings[2].spillSuppression = 80,
-  settings[2].lightness = {5, 9, 80, 95};
-  std::vector<media::BgraImage> alone;
-  {
-    const auto instance = module->CreateInstance();
-    ASSERT_EQ(instance->DefineParameters(), PIM::kOk);
-    for (const project::ProjectSettings& s : settings)
-      alone.push_back(KeyWith(*instance, s, sample));
-  }
-  ASSERT_TRUE(alone[0].pixels != alone[1].pixels && alone[0].pixels != alone[2].pixels);
-  std::vector<std::unique_ptr<host::CEffectInstance>> instances;
-  for (int t = 0; t < 4; ++t) {
-    instances.push_back(module->CreateInstance());
-    ASSERT_EQ(instances.back()->DefineParameters(), PIM::kOk);
-  }
-  std::vector<int> mismatches(instances.size(), 0);
-  std::vector<std::thread> threads;
-  for (std::size_t t = 0; t < instances.size(); ++t)
-    threads.emplace_back([&, t] {
-      for (std::size_t round = 0; round < 6; ++round) {
-        const std::size_t k = (t + round) % settings.size();
-        mismatches[t] += KeyWith(*instances[t], settings[k], sample).pixels != alone[k].pixels;
-      }
-    });
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(mismatches, std::vector<int>(instances.size(), 0));
 }
 
 // Inputs that cannot be keyed as given end with status 1 and a message
