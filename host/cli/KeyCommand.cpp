@@ -11,8 +11,10 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -73,14 +75,19 @@ std::array<double, 3> PixelColour(const std::string& at, std::optional<long> fra
   return {double(p[2]), double(p[1]), double(p[0])};
 }
 
-}  // namespace
-
+// The colours that `o` names: each --colour "R,G,B", then the pixel of each
+// --at "INPUT:X,Y" (the last ':' ends the file name) in the frame --frame of
+// its input. Throws host::HostError naming the project for a colour not
+// understood, and the input for a pixel outside it or a frame that cannot be
+// read.
 std::vector<std::array<double, 3>> KeyColours(const KeyOptions& o) {
   std::vector<std::array<double, 3>> colours;
   for (const std::string& text : o.colours) colours.push_back(ParseColour(text, o.project));
   for (const std::string& at : o.ats) colours.push_back(PixelColour(at, o.frame, o.project));
   return colours;
 }
+
+}  // namespace
 
 int KeyPick(const KeyOptions& o) {
   project::ProjectSettings settings;

@@ -31,9 +31,7 @@ namespace fs = std::filesystem;
 const std::string kSamples = std::string(MATTIX_SOURCE_DIR) + "/samples/";
 
 // `mattix render ARGS` through the built module.
-test::CommandResult Mattix(const std::string& args) {
-  return test::RunMattix("render " + args, Render);
-}
+test::CommandResult Mattix(const std::string& args) { return test::RunMattix("render " + args); }
 
 // 64-bit FNV-1a of the decoded pixels (not of the PNG bytes, which depend on
 // the zlib in use).
@@ -145,8 +143,7 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
   test::ExpectRefusals(
       {{"render " + sample + out + " --project " + dir / "damaged.json", 1,
         "damaged.json:1:58: \"chromaMask\" is damaged"},
-       {"render " + dir / "frames -o " + dir / "out/k_%04d.png", 1, "frames: is a folder"}},
-      Render);
+       {"render " + dir / "frames -o " + dir / "out/k_%04d.png", 1, "frames: is a folder"}});
   EXPECT_TRUE(fs::is_empty(dir / "out"));
   // Without a mask the render says that nothing is keyed, and nothing is.
   const test::CommandResult r = Mattix(sample + out);
@@ -167,8 +164,7 @@ TEST(RenderCommand, VideoLargerThanTheLargestFrameIsRefused) {
   dir.Write("many.y4m", std::string("YUV4MPEG2 W8200 H8200 F25:1 Ip A1:1 C420jpeg\nFRAME\n"));
   const std::string limit = " pixels; Mattix keys frames up to 16384 pixels a side and 8192 x 8192";
   test::ExpectRefusals({{"render " + dir / "many.y4m -o " + dir / "out/k.mov", 1,
-                         dir / "many.y4m: the video's frame is 8200 x 8200" + limit}},
-                       Render);
+                         dir / "many.y4m: the video's frame is 8200 x 8200" + limit}});
   EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
@@ -242,8 +238,7 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
   const std::string render = "render " + shots[0].input + " -o " + dir / "x_%02d.png";
   test::ExpectRefusals(
       {{render + " --frames 10-12", 1, "--frames 10-12 holds none of its frames (3 to 9)"},
-       {render + " --frames 5-4", 2, "is not a range of frames"}},
-      Render);
+       {render + " --frames 5-4", 2, "is not a range of frames"}});
   if (!video)
     GTEST_SKIP() << "ffmpeg is not installed (apt-get install ffmpeg): chunks of a video "
                     "are not tested";
