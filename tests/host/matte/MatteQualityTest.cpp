@@ -3,11 +3,8 @@
 // `mattix key auto` on the same scene before a green and a blue screen.
 // Each fails when a change makes the matte worse than the bound written
 // beside it, which is a little above what was measured when it was set.
-#include "host/cli/Commands.h"
-#include "host/cli/KeyCommand.h"
 #include "host/matte/BackdropKey.h"
 #include "host/media/PngFile.h"
-#include "host/render/RenderJob.h"
 #include "host/samples/SampleScene.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
@@ -88,8 +85,7 @@ TEST(MatteQuality, AgainstTheTrueAlpha) {
     }
     const test::CommandResult r =
         test::RunMattix("render -f " + picture + " -o " + dir / "keyed.png" + " --matte " +
-                            dir / "matte.png" + " --project " + project,
-                        render::Render);
+                        dir / "matte.png" + " --project " + project);
     ASSERT_EQ(r.status, 0) << r.err;
     const MatteError e = Compare(media::ReadPng(dir / "matte.png"), scene.alpha);
     std::printf("%s with %s: sum of differences %ld, mean %.2f, edge band mean %.2f\n",
