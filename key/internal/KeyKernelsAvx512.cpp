@@ -45,7 +45,7 @@
 #include <cstdint>
 
 #include "key/internal/KeyKernels.h"
-#include "picker/WheelGeometry.h"
+#include "wheel/WheelGeometry.h"
 
 namespace mattix::key::internal {
 namespace {
