@@ -1,14 +1,18 @@
-// Cost of keying one 1920 x 1080 frame, per pixel (counter "per_px", CPU
-// seconds with an SI prefix: 3n = 3 ns per pixel):
-// - each row kernel set (reference, SSE4.1, AVX2), plain and spill, on a
-//   photograph and on random colours, beside a memcpy of the frame;
-// - the whole engine (Process) on the photograph, softness 0 and 100;
-// - its per-frame fixed costs: decoding the mask record, the lightness
-//   table, the mask blur.
-// The photograph is the astronaut picture of python3-skimage, scaled to
-// 1920 x 1080 (or the PNG named by MATTIX_BENCH_PHOTO, so that a script can
-// hand the same frame to another keyer); without either, the shipped
-// green-screen sample, and the benchmark label says so.
+// Cost of keying, per pixel (counter "per_px", CPU seconds with an SI
+// prefix: 3n = 3 ns per pixel):
+// - each row kernel set (reference, SSE4.1, AVX2, AVX-512), plain and spill,
+//   on a 1920 x 1080 photograph and on random colours;
+// - a memcpy of the frame and the whole engine (Process, every per-frame
+//   cost included: mask decoding, lightness table, blur, keying) on the
+//   photograph at 1920 x 1080 and at 3840 x 2160, whose 33 MB source and
+//   33 MB target exceed the processor's caches, for a table of settings
+//   (softness 0 to 100, spill suppression 0 to 100);
+// - the per-frame fixed costs on their own: decoding the mask record, the
+//   lightness table, the mask blur.
+// The photograph is the astronaut picture of python3-skimage, scaled (or the
+// PNG named by MATTIX_BENCH_PHOTO, so that a script can hand the same frame
+// to another keyer); without either, the shipped green-screen sample, and
+// the benchmark label says so.
 // The mask keys a third of the wheel (yellow-green through cyan) with a
 // ramp at its edges, so that the spill form has partly keyed colours.
 #include <benchmark/benchmark.h>
@@ -37,6 +41,8 @@ namespace ki = mattix::key::internal;
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 constexpr double kPixels = double(kWidth) * kHeight;
+// Frame sizes by benchmark argument: 0 HD, 1 UHD (larger than the caches).
+constexpr int kSizes[2][2] = {{1920, 1080}, {3840, 2160}};
 constexpr const char* kAstronaut = "/usr/lib/python3/dist-packages/skimage/data/astronaut.png";
 
 tagVFBMINFOHEADER Header(int w, int h, int bits) {
@@ -63,31 +69,35 @@ std::vector<std::uint8_t> ReadPng(const char* path, int& width, int& height) {
   return bgra;
 }
 
-// Bilinear scaling of a BGRA picture to the frame size, opaque.
-std::vector<std::uint8_t> ScaleToFrame(const std::vector<std::uint8_t>& in, int w, int h) {
-  std::vector<std::uint8_t> out(std::size_t(kWidth) * kHeight * 4);
-  for (int y = 0; y < kHeight; ++y) {
-    const float fy = std::max(0.0f, (y + 0.5f) * float(h) / kHeight - 0.5f);
+// Bilinear scaling of a BGRA picture of w x h to fw x fh, opaque.
+std::vector<std::uint8_t> ScaleToFrame(const std::vector<std::uint8_t>& in, int w, int h, int fw,
+                                       int fh) {
+  std::vector<std::uint8_t> out(std::size_t(fw) * fh * 4);
+  for (int y = 0; y < fh; ++y) {
+    const float fy = std::max(0.0f, (y + 0.5f) * float(h) / fh - 0.5f);
     const int y0 = std::min(int(fy), h - 1), y1 = std::min(y0 + 1, h - 1);
     const float wy = fy - float(y0);
-    for (int x = 0; x < kWidth; ++x) {
-      const float fx = std::max(0.0f, (x + 0.5f) * float(w) / kWidth - 0.5f);
+    for (int x = 0; x < fw; ++x) {
+      const float fx = std::max(0.0f, (x + 0.5f) * float(w) / fw - 0.5f);
       const int x0 = std::min(int(fx), w - 1), x1 = std::min(x0 + 1, w - 1);
       const float wx = fx - float(x0);
       for (int c = 0; c < 3; ++c) {
         auto at = [&](int xx, int yy) { return float(in[(std::size_t(yy) * w + xx) * 4 + c]); };
         const float top = at(x0, y0) + (at(x1, y0) - at(x0, y0)) * wx;
         const float bottom = at(x0, y1) + (at(x1, y1) - at(x0, y1)) * wx;
-        out[(std::size_t(y) * kWidth + x) * 4 + c] = std::uint8_t(top + (bottom - top) * wy + 0.5f);
+        out[(std::size_t(y) * fw + x) * 4 + c] = std::uint8_t(top + (bottom - top) * wy + 0.5f);
       }
-      out[(std::size_t(y) * kWidth + x) * 4 + 3] = 255;
+      out[(std::size_t(y) * fw + x) * 4 + 3] = 255;
     }
   }
   return out;
 }
 
 struct Scene {
+  std::vector<std::uint8_t> picture;  // the photograph as read
+  int pictureWidth = 0, pictureHeight = 0;
   std::vector<std::uint8_t> photo, random, target;
+  std::vector<std::uint8_t> photoUhd, targetUhd;  // scaled on first use
   std::string photoName;
   std::vector<std::uint8_t> record;                  // the mask record
   std::vector<std::uint8_t> maskPixels, softPixels;  // decoded, and blurred (softness 50)
@@ -97,11 +107,10 @@ struct Scene {
   Scene() : random(std::size_t(kWidth) * kHeight * 4), target(random.size()) {
     const char* wanted = std::getenv("MATTIX_BENCH_PHOTO");
     for (const char* path : {wanted, kAstronaut, MATTIX_SOURCE_DIR "/samples/greenscreen.png"}) {
-      int w = 0, h = 0;
       if (!path) continue;
-      const auto picture = ReadPng(path, w, h);
+      picture = ReadPng(path, pictureWidth, pictureHeight);
       if (picture.empty()) continue;
-      photo = ScaleToFrame(picture, w, h);
+      photo = ScaleToFrame(picture, pictureWidth, pictureHeight, kWidth, kHeight);
       photoName = path;
       break;
     }
@@ -136,22 +145,46 @@ Scene& TheScene() {
   return scene;
 }
 
-void PerPixel(benchmark::State& state) {
-  state.counters["per_px"] = benchmark::Counter(
-      kPixels, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+// The photograph and a target of the given size (argument 0 or 1).
+struct Frame {
+  int width, height;
+  std::vector<std::uint8_t>* photo;
+  std::vector<std::uint8_t>* target;
+};
+
+Frame FrameOfSize(int size) {
+  Scene& s = TheScene();
+  if (size == 0) return {kWidth, kHeight, &s.photo, &s.target};
+  const int w = kSizes[1][0], h = kSizes[1][1];
+  if (s.photoUhd.empty() && !s.picture.empty()) {
+    s.photoUhd = ScaleToFrame(s.picture, s.pictureWidth, s.pictureHeight, w, h);
+    s.targetUhd.assign(s.photoUhd.size(), 0);
+  }
+  return {w, h, &s.photoUhd, &s.targetUhd};
 }
 
+void PerPixel(benchmark::State& state, double pixels = kPixels) {
+  state.counters["per_px"] = benchmark::Counter(
+      pixels, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// The photograph copied into the target; argument: the frame size.
 void BM_CopyFrame(benchmark::State& state) {
-  Scene& s = TheScene();
+  const Frame f = FrameOfSize(int(state.range(0)));
+  if (f.photo->empty()) {
+    state.SkipWithError("no photograph could be read");
+    return;
+  }
   for (auto _ : state) {
-    std::memcpy(s.target.data(), s.random.data(), s.random.size());
+    std::memcpy(f.target->data(), f.photo->data(), f.photo->size());
     benchmark::ClobberMemory();
   }
-  PerPixel(state);
+  state.SetLabel(std::to_string(f.width) + "x" + std::to_string(f.height));
+  PerPixel(state, double(f.width) * f.height);
 }
 
 // Arguments: frame (0 the photograph, 1 random colours), kernel set
-// (0 reference, 1 SSE4.1, 2 AVX2), spill (0 plain, 1 spill factor 0.5).
+// (0 reference, 1 SSE4.1, 2 AVX2, 3 AVX-512), spill (0 plain, 1 spill factor 0.5).
 void BM_KeyRows(benchmark::State& state) {
   Scene& s = TheScene();
   const auto set = static_cast<ki::KernelSet>(state.range(1));
@@ -182,17 +215,19 @@ void BM_KeyRows(benchmark::State& state) {
   PerPixel(state);
 }
 
-// The engine on the photograph with the kernels it chooses; arguments:
-// softness, spill suppression (percent).
+// The engine on the photograph with the kernels it chooses, one engine a
+// frame as a host renders; arguments: frame size, softness, spill
+// suppression (percent).
 void BM_Process(benchmark::State& state) {
   Scene& s = TheScene();
-  if (s.photo.empty()) {
+  const Frame f = FrameOfSize(int(state.range(0)));
+  if (f.photo->empty()) {
     state.SkipWithError("no photograph could be read");
     return;
   }
-  tagVFBMINFOHEADER sh = Header(kWidth, kHeight, 32), th = sh;
-  stdfx::CDIB source(&sh, s.photo.data()), target(&th, s.target.data());
-  const double settings[6] = {double(state.range(0)), double(state.range(1)), 0, 0, 100, 100};
+  tagVFBMINFOHEADER sh = Header(f.width, f.height, 32), th = sh;
+  stdfx::CDIB source(&sh, f.photo->data()), target(&th, f.target->data());
+  const double settings[6] = {double(state.range(1)), double(state.range(2)), 0, 0, 100, 100};
   for (auto _ : state) {
     CMattix2 engine;
     const int status = engine.Process(target, source, settings, s.record.data(),
@@ -200,8 +235,9 @@ void BM_Process(benchmark::State& state) {
     if (status != 0) state.SkipWithError("keying failed");
     benchmark::ClobberMemory();
   }
-  state.SetLabel(std::string(ki::KernelSetName(ki::ActiveKernelSet())) + " " + s.photoName);
-  PerPixel(state);
+  state.SetLabel(std::string(ki::KernelSetName(ki::ActiveKernelSet())) + " " +
+                 std::to_string(f.width) + "x" + std::to_string(f.height) + " " + s.photoName);
+  PerPixel(state, double(f.width) * f.height);
 }
 
 // Per-frame fixed costs, in microseconds (per_px spreads them over a frame).
@@ -242,17 +278,18 @@ void BM_MaskBlur(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_CopyFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CopyFrame)->ArgName("size")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KeyRows)
     ->ArgNames({"frame", "set", "spill"})
-    ->ArgsProduct({{0, 1}, {0, 1, 2}, {0, 1}})
+    ->ArgsProduct({{0, 1}, {0, 1, 2, 3}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
+// Softness and spill suppression from none to full, with `key auto`'s
+// softness 10 and spill suppression 100 among them.
 BENCHMARK(BM_Process)
-    ->ArgNames({"softness", "spill"})
-    ->Args({0, 0})
-    ->Args({0, 50})
-    ->Args({100, 0})
-    ->Args({100, 50})
+    ->ArgNames({"size", "softness", "spill"})
+    ->ArgsProduct({{0, 1}, {0}, {0, 50, 100}})
+    ->ArgsProduct({{0, 1}, {10}, {100}})
+    ->ArgsProduct({{0, 1}, {100}, {0, 50, 100}})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MaskDecode)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LightnessTable)->Unit(benchmark::kMicrosecond);

@@ -3,11 +3,16 @@
 #
 # 1. Per pixel, on one 1920 x 1080 photograph (python3-skimage's astronaut,
 #    scaled; the shipped green-screen sample when that package is missing):
-#    bench_key's row kernels and frame copy on that very frame, and FFmpeg's
-#    chromakey with one thread on the same frame, fed as raw yuva444p (the
-#    filter's own format, so that no conversion is counted): the filter's
-#    CPU time over 200 frames less that of a null filter on the same input.
-# 2. PNG sequence to PNG sequence, 100 frames of 1920 x 1080 (the shipped
+#    bench_key's row kernels on that very frame, and FFmpeg's chromakey with
+#    one thread on the same frame, fed as raw yuva444p (the filter's own
+#    format, so that no conversion is counted): the filter's CPU time over
+#    200 frames less that of a null filter on the same input.
+# 2. The whole engine (one CMattix2 a frame, every per-frame cost included)
+#    against a copy of the frame, at 1920 x 1080 and at 3840 x 2160 (33 MB
+#    a frame, larger than the caches), for softness and spill suppression
+#    from 0 to 100: medians of 5 interleaved rounds, and each setting's cost
+#    in frame copies (the goal: 3 at most on the large frame).
+# 3. PNG sequence to PNG sequence, 100 frames of 1920 x 1080 (the shipped
 #    sample scaled up and panned): `mattix render` with 1 and 2 jobs against
 #    `ffmpeg -vf chromakey` with 1 and 2 threads. Frames per second of wall
 #    time, and CPU seconds per frame (user + system), which stay meaningful
@@ -55,15 +60,26 @@ photo=$astronaut
 }
 echo "frame: $photo, scaled"
 ffmpeg -v error -i "$photo" -vf "scale=1920:1080,format=rgba" "$work/frame.png"
-MATTIX_BENCH_PHOTO="$work/frame.png" "$bench_key" --benchmark_filter='BM_CopyFrame|BM_KeyRows/frame:0' \
-  --benchmark_format=csv 2>/dev/null >"$work/kernels.csv"
-# name, per_px in ns (the counter is in seconds).
-awk -F, 'NR > 1 && $1 ~ /BM_/ {
-  gsub(/"/, "", $1); n = $1; sub(/BM_KeyRows\/frame:0\//, "", n)
-  sub(/set:0/, "reference", n); sub(/set:1/, "sse4.1", n); sub(/set:2/, "avx2", n)
-  sub(/\/spill:0/, " plain", n); sub(/\/spill:1/, " spill", n)
-  for (i = 1; i <= NF; ++i) if (header[i] == "per_px") printf "%-22s %7.3f ns/px\n", n, $i * 1e9
-} NR == 1 { for (i = 1; i <= NF; ++i) { header[i] = $i; gsub(/"/, "", header[i]) } }' "$work/kernels.csv" | tee "$work/kernels.txt"
+# Medians of 5 interleaved rounds (CPU time), as in the next section.
+rounds="--benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
+  --benchmark_report_aggregates_only=true --benchmark_format=csv"
+# shellcheck disable=SC2086
+MATTIX_BENCH_PHOTO="$work/frame.png" "$bench_key" --benchmark_filter='BM_CopyFrame/size:0|BM_KeyRows/frame:0' \
+  $rounds 2>/dev/null >"$work/kernels.csv"
+# name, per_px in ns (the counter is in seconds), kernel sets in a fixed order.
+awk -F, 'NR == 1 { for (i = 1; i <= NF; ++i) { h = $i; gsub(/"/, "", h); col[h] = i } }
+NR > 1 && $1 ~ /_median"?$/ {
+  n = $1; gsub(/"/, "", n); sub(/_median$/, "", n); v[n] = $col["per_px"] * 1e9
+}
+END {
+  printf "%-22s %7.3f ns/px\n", "frame copy", v["BM_CopyFrame/size:0"]
+  split("reference sse4.1 avx2 avx512", set, " ")
+  for (f = 0; f <= 1; ++f)
+    for (k = 1; k <= 4; ++k) {
+      n = "BM_KeyRows/frame:0/set:" (k - 1) "/spill:" f
+      if (n in v) printf "%-22s %7.3f ns/px\n", set[k] (f ? " spill" : " plain"), v[n]
+    }
+}' "$work/kernels.csv" | tee "$work/kernels.txt"
 ffmpeg -v error -i "$work/frame.png" -pix_fmt yuva444p -f rawvideo "$work/frame.yuva"
 ffmpeg_frame() {
   timed ffmpeg -v error -threads 1 -filter_threads 1 -stream_loop $((loops - 1)) -f rawvideo \
@@ -75,10 +91,40 @@ ffmpeg_frame "chromakey=0x289A39:0.12:0.08"
 chromakey=$(calc "($cpu - $base) / ($loops * 1920 * 1080) * 1e9")
 echo "ffmpeg chromakey       $chromakey ns/px (1 thread)"
 while read -r set form value _; do
-  case $set in reference | sse4.1 | avx2)
+  case $set in reference | sse4.1 | avx2 | avx512)
     echo "chromakey / $set $form: $(calc "$chromakey / $value")" ;;
   esac
 done <"$work/kernels.txt"
+
+echo
+echo "== The engine against a frame copy (medians of 5 interleaved rounds, CPU time)"
+# shellcheck disable=SC2086
+MATTIX_BENCH_PHOTO="$work/frame.png" "$bench_key" --benchmark_filter='BM_CopyFrame|BM_Process' \
+  $rounds 2>/dev/null >"$work/engine.csv"
+# One line a setting (softness, then spill suppression, rising): ns a pixel
+# and frame copies, for both sizes.
+awk -F, 'NR == 1 { for (i = 1; i <= NF; ++i) { h = $i; gsub(/"/, "", h); col[h] = i } }
+NR > 1 && $1 ~ /_median"?$/ {
+  n = $1; gsub(/"/, "", n); sub(/_median$/, "", n)
+  size = n; sub(/.*size:/, "", size); sub(/\/.*/, "", size)
+  v = $col["per_px"] * 1e9
+  if (n ~ /BM_CopyFrame/) { copy[size] = v; next }
+  sub(/BM_Process\/size:[01]\//, "", n); sub(/softness:/, "softness ", n); sub(/\/spill:/, ", spill ", n)
+  cost[n, size] = v
+}
+END {
+  count = 0
+  for (soft = 0; soft <= 100; ++soft)
+    for (spill = 0; spill <= 100; ++spill)
+      if ((n = "softness " soft ", spill " spill, 0) in cost) order[++count] = n
+  printf "%-24s %15s %15s  %s\n", "", "1920x1080", "3840x2160", "goal: 3 copies (large frame)"
+  printf "%-24s %9.3f ns/px %9.3f ns/px\n", "frame copy", copy[0], copy[1]
+  for (i = 1; i <= count; ++i) {
+    n = order[i]; r0 = cost[n, 0] / copy[0]; r1 = cost[n, 1] / copy[1]
+    printf "%-24s %6.3f (%5.1fx) %6.3f (%5.1fx)  %s\n", n, cost[n, 0], r0, cost[n, 1], r1,
+      r1 <= 3 ? "met" : sprintf("missed by %.1fx", r1 / 3)
+  }
+}' "$work/engine.csv"
 
 echo
 echo "== PNG sequence to PNG sequence, $frames frames of 1920 x 1080"

@@ -2,7 +2,7 @@
 
 The same arithmetic as the engine's: RGB to hue and saturation by the double
 hexcone model (stdfx/HSL.h: computed in double precision, rounded once to
-float), then the wheel position (picker/WheelGeometry.h) in single precision:
+float), then the wheel position (wheel/WheelGeometry.h) in single precision:
   row    = trunc((sin(2 pi h) * s + 1) * 104 + 0.5)   (buffer row, 0 = bottom)
   column = trunc((cos(2 pi h) * s + 1) * 120 + 0.5)
 with colours without hue at buffer row 120, column 120. The mask pictures

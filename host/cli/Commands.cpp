@@ -3,6 +3,7 @@
 #include "host/base/FileBytes.h"
 #include "host/base/HostError.h"
 #include "host/base/OutputFile.h"
+#include "host/cli/KeyCommand.h"
 #include "host/cli/UsageError.h"
 #include "host/matte/BackdropKey.h"
 #include "host/matte/UnmixKey.h"
@@ -163,8 +164,7 @@ int KeyAuto(const KeyOptions& o) {
   return 0;
 }
 
-int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeHandler& serve,
-                const KeyPickHandler& keyPick) {
+int CommandMain(int argc, char** argv) {
   host::InstallInterruptCleanup();
   CLI::App app("Mattix: a chroma-key effect for video editors, on the command line.", "mattix");
   app.set_version_flag("--version", "mattix " MATTIX_VERSION);
@@ -233,11 +233,7 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
     } catch (const render::OptionsError& e) {
       throw UsageError(e.what());
     }
-    if (!render)
-      throw host::HostError(
-          "render: this build has no renderer (the effect module is not linked into this "
-          "program)");
-    status = render(renderOptions);
+    status = render::Render(renderOptions);
   });
 
   CLI::App* key = app.add_subcommand("key", "Marks key colours on a project's chroma mask");
@@ -279,8 +275,7 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
       throw UsageError("--colour or --at is required");
     if (keyOptions.frame && keyOptions.ats.empty())
       throw UsageError("--frame chooses the frame of --at's input; give --at too");
-    if (!keyPick) throw host::HostError("key pick: this build has no effect module to pick with");
-    status = keyPick(keyOptions);
+    status = KeyPick(keyOptions);
   });
   keyClearCommand->callback([&] { status = KeyClear(keyOptions); });
 
@@ -304,10 +299,7 @@ int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeH
                    "The address listened on (other than 127.0.0.1: reachable from\n"
                    "other machines)")
       ->capture_default_str();
-  serveCommand->callback([&] {
-    if (!serve) throw host::HostError("serve: this build has no keyer server");
-    status = serve(serveOptions);
-  });
+  serveCommand->callback([&] { status = serve::Serve(serveOptions); });
 
   // The top level's help, then every command's (app.help() would show the
   // help of the selected subcommand: this one).

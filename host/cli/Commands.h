@@ -1,10 +1,10 @@
 #pragma once
 // The subcommands of `mattix` that need no effect module, and the entry
-// point that parses the command line and dispatches (`mattix --help` lists
-// every command, `mattix COMMAND --help` its options).
+// point that parses the command line and dispatches to them and to the
+// rooms below: `render` (render::Render), `serve` (serve::Serve) and `key
+// pick` (KeyCommand.h). `mattix --help` lists every command, `mattix COMMAND
+// --help` its options.
 #include "host/cli/CommandLine.h"
-
-#include <functional>
 
 namespace mattix::cli {
 
@@ -20,18 +20,9 @@ int KeyClear(const KeyOptions& options);
 // spill suppression and a lightness window suited to a screen.
 int KeyAuto(const KeyOptions& options);
 
-// A command that the host adds (the render command, which needs the module).
-using RenderHandler = std::function<int(const render::RenderOptions& options)>;
-// A command that the host adds (the keyer in a browser).
-using ServeHandler = std::function<int(const serve::ServeOptions& options)>;
-// A command that the host adds (the key colour pick, which needs the module).
-using KeyPickHandler = std::function<int(const KeyOptions& options)>;
-
 // Runs the command line; returns the exit status: 0 done (help and --version
 // included), 1 failed (the message, naming the file, on stderr), 2 a command
-// line not understood. `render` handles "mattix render", `serve` "mattix
-// serve" and `keyPick` "mattix key pick" when given.
-int CommandMain(int argc, char** argv, const RenderHandler& render = nullptr,
-                const ServeHandler& serve = nullptr, const KeyPickHandler& keyPick = nullptr);
+// line not understood.
+int CommandMain(int argc, char** argv);
 
 }  // namespace mattix::cli

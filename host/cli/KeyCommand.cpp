@@ -3,16 +3,18 @@
 #include "host/base/HostError.h"
 #include "host/base/OutputFile.h"
 #include "host/effect/ControlHost.h"
+#include "host/effect/KeyingEffect.h"
 #include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/project/MaskRecord.h"
 #include "host/project/Project.h"
-#include "host/render/RenderJob.h"
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -73,14 +75,19 @@ std::array<double, 3> PixelColour(const std::string& at, std::optional<long> fra
   return {double(p[2]), double(p[1]), double(p[0])};
 }
 
-}  // namespace
-
+// The colours that `o` names: each --colour "R,G,B", then the pixel of each
+// --at "INPUT:X,Y" (the last ':' ends the file name) in the frame --frame of
+// its input. Throws host::HostError naming the project for a colour not
+// understood, and the input for a pixel outside it or a frame that cannot be
+// read.
 std::vector<std::array<double, 3>> KeyColours(const KeyOptions& o) {
   std::vector<std::array<double, 3>> colours;
   for (const std::string& text : o.colours) colours.push_back(ParseColour(text, o.project));
   for (const std::string& at : o.ats) colours.push_back(PixelColour(at, o.frame, o.project));
   return colours;
 }
+
+}  // namespace
 
 int KeyPick(const KeyOptions& o) {
   project::ProjectSettings settings;
@@ -90,25 +97,17 @@ int KeyPick(const KeyOptions& o) {
   }
   const std::vector<std::array<double, 3>> colours = KeyColours(o);
 
-  std::shared_ptr<host::CHostModule> module = render::LoadEffectModule();
-  try {
-    std::unique_ptr<host::CEffectInstance> instance = module->CreateInstance();
-    render::ConfigureInstance(*instance, module->Path(), settings);
-    host::CControlHost controls(*instance);
+  host::CKeyingEffect effect(host::CKeyingEffect::LoadModule(), settings);
+  {
+    host::CControlHost controls(effect);
     // One user change per colour, as a host sends successive picks; each
     // marks on the mask the previous ones left, so their order does not matter.
-    for (const std::array<double, 3>& colour : colours) {
-      const host::EventResult picked =
-          controls.PickKeyColour(colour[0], colour[1], colour[2], host::Keys{o.disc, false});
-      if (picked.status != PIM::kOk)
-        throw host::HostError(module->Path() +
-                              ": the effect could not take the key colour (status " +
-                              std::to_string(picked.status) + ")");
-    }
-    settings.chromaMask = controls.Value(host::CControlHost::kWheelParameter);
-  } catch (const host::HostError& e) {
-    throw host::HostError(module->Path() + ": " + e.what());
+    for (const std::array<double, 3>& colour : colours)
+      effect.Check(
+          controls.PickKeyColour(colour[0], colour[1], colour[2], host::Keys{o.disc, false}).status,
+          "the effect could not take the key colour");
   }
+  settings.chromaMask = effect.Data(host::CKeyingEffect::kChromaMask);
   // The project records the last colour picked, as the host's parameters would.
   settings.keyRed = colours.back()[0];
   settings.keyGreen = colours.back()[1];

@@ -1,11 +1,8 @@
 // The mattix command: the mask and project commands, `mattix render`, which
-// loads the effect module (see host/render/RenderJob.h for where it is found), and
-// `mattix serve`, the keyer in a browser, and `mattix key pick`, which
-// picks on the module's own wheel.
+// loads the effect module (see host/effect/KeyingEffect.h for where it is
+// found), `mattix serve`, the keyer in a browser, and `mattix key pick`,
+// which picks on the module's own wheel.
 #include "host/cli/Commands.h"
-#include "host/cli/KeyCommand.h"
-#include "host/render/RenderJob.h"
-#include "host/serve/KeyerServer.h"
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -22,6 +19,5 @@ int main(int argc, char** argv) {
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
-  return mattix::cli::CommandMain(argc, argv, mattix::render::Render, mattix::serve::Serve,
-                                  mattix::cli::KeyPick);
+  return mattix::cli::CommandMain(argc, argv);
 }

@@ -5,15 +5,15 @@
 #include "win/WinGdi.h"
 
 #include <bit>
-#include <cstring>
 #include <string>
+#include <utility>
 
 namespace mattix::host {
 
 namespace {
 
-// Window pixels (BGRA bytes) are read as 0xAARRGGBB words, and "Lightness"
-// holds little-endian doubles: both the machine's own order.
+// Window pixels (BGRA bytes) are read as 0xAARRGGBB words: the machine's
+// own order.
 static_assert(std::endian::native == std::endian::little);
 
 constexpr int kScreenMargin = 16;  // left edge, top edge and gap, in pixels
@@ -42,11 +42,11 @@ void PaintPanel(HWND hwnd) {
 
 }  // namespace
 
-CControlHost::CControlHost(CEffectInstance& instance) : m_instance(instance) {
+CControlHost::CControlHost(CKeyingEffect& effect) : m_effect(effect) {
   int top = kScreenMargin;
-  for (const PIM::RefPtr<CParameter>& parameter : instance.Parameters()->Parameters()) {
+  for (const PIM::RefPtr<CParameter>& parameter : effect.Instance().Parameters()->Parameters()) {
     const std::int32_t index = parameter->Index();
-    const Tarn::TRect<long> rect = instance.ControlRect(index);
+    const Tarn::TRect<long> rect = effect.Instance().ControlRect(index);
     if (rect.Width() <= 0 || rect.Height() <= 0 || m_windows.count(index) != 0) continue;
     const HWND hwnd = WinCreateWindow(kScreenMargin, top, rect.Width(), rect.Height());
     if (hwnd == nullptr) {
@@ -65,10 +65,15 @@ CControlHost::~CControlHost() {
   for (const auto& [index, hwnd] : m_windows) WinDestroyWindow(hwnd);
 }
 
-std::vector<std::int32_t> CControlHost::Controls() const {
-  std::vector<std::int32_t> indexes;
-  for (const auto& [index, hwnd] : m_windows) indexes.push_back(index);
-  return indexes;
+std::vector<std::string> CControlHost::Controls() const {
+  std::vector<std::string> names;
+  for (const auto& [index, hwnd] : m_windows)
+    names.push_back(m_effect.Instance().Parameter(index)->Name());
+  return names;
+}
+
+std::int32_t CControlHost::Index(const std::string& name) const {
+  return m_effect.Parameter(name).Index();
 }
 
 HWND CControlHost::Window(std::int32_t index) const {
@@ -81,8 +86,8 @@ EventResult CControlHost::Send(EventDescription description, Call call) {
   const HWND hwnd = static_cast<HWND>(description.window);
   const HDC hdc = hwnd != nullptr ? GetDC(hwnd) : nullptr;
   description.deviceContext = hdc;
-  description.parameters = PIM::RefPtr<CParameterSet>::Retain(m_instance.Parameters());
-  PIM::RefPtr<CEvent> event = Make<CEvent>(std::move(description), m_onChange);
+  description.parameters = PIM::RefPtr<CParameterSet>::Retain(m_effect.Instance().Parameters());
+  PIM::RefPtr<CEvent> event = Make<CEvent>(std::move(description));
   EventResult result;
   result.status = call(event.Get());
   if (hdc != nullptr) ReleaseDC(hwnd, hdc);
@@ -91,34 +96,37 @@ EventResult CControlHost::Send(EventDescription description, Call call) {
   return result;
 }
 
-EventResult CControlHost::Draw(std::int32_t index, std::int32_t kind) {
-  const PIM::RefPtr<Tarn::IFXCustomDrawEvent> effect = m_instance.Query<Tarn::IFXCustomDrawEvent>();
-  if (!effect) throw HostError("the effect draws no controls");
+EventResult CControlHost::Draw(const std::string& name, std::int32_t kind) {
+  const PIM::RefPtr<Tarn::IFXCustomDrawEvent> effect =
+      m_effect.Instance().Query<Tarn::IFXCustomDrawEvent>();
+  if (!effect) throw HostError(m_effect.ModulePath() + ": the effect draws no controls");
   EventDescription description;
   description.kind = kind;
-  description.parameterIndex = index;
-  description.window = Window(index);
+  description.parameterIndex = Index(name);
+  description.window = Window(description.parameterIndex);
   return Send(std::move(description), [&](CEvent* event) { return effect->DrawControl(event); });
 }
 
-EventResult CControlHost::Press(std::int32_t index, POINT point, Button button, Keys keys) {
+EventResult CControlHost::Press(const std::string& name, POINT point, Button button, Keys keys) {
   m_held = button;
-  return Forward(index, point, keys, Pointer::kDown, button);
+  return Forward(name, point, keys, Pointer::kDown, button);
 }
 
-EventResult CControlHost::Move(std::int32_t index, POINT point, Keys keys) {
-  return Forward(index, point, keys, Pointer::kMove, m_held);
+EventResult CControlHost::Move(const std::string& name, POINT point, Keys keys) {
+  return Forward(name, point, keys, Pointer::kMove, m_held);
 }
 
-EventResult CControlHost::Release(std::int32_t index, POINT point, Keys keys) {
+EventResult CControlHost::Release(const std::string& name, POINT point, Keys keys) {
   m_held.reset();  // the button is up when the release is reported
-  return Forward(index, point, keys, Pointer::kUp, std::nullopt);
+  return Forward(name, point, keys, Pointer::kUp, std::nullopt);
 }
 
-EventResult CControlHost::Forward(std::int32_t index, POINT point, Keys keys, Pointer pointer,
+EventResult CControlHost::Forward(const std::string& name, POINT point, Keys keys, Pointer pointer,
                                   std::optional<Button> button) {
-  const PIM::RefPtr<Tarn::IFXCustomUserEvent> effect = m_instance.Query<Tarn::IFXCustomUserEvent>();
-  if (!effect) throw HostError("the effect takes no user events");
+  const PIM::RefPtr<Tarn::IFXCustomUserEvent> effect =
+      m_effect.Instance().Query<Tarn::IFXCustomUserEvent>();
+  if (!effect) throw HostError(m_effect.ModulePath() + ": the effect takes no user events");
+  const std::int32_t index = Index(name);
   const HWND hwnd = Window(index);
   POINT screen = point;
   if (hwnd != nullptr && ClientToScreen(hwnd, &screen)) SetCursorPos(screen.x, screen.y);
@@ -141,53 +149,47 @@ EventResult CControlHost::Forward(std::int32_t index, POINT point, Keys keys, Po
   });
 }
 
-EventResult CControlHost::ChangeNumber(std::int32_t index, double value, Keys keys, bool quiet) {
-  if (const PIM::Status status = m_instance.SetNumber(index, value); status != PIM::kOk) {
-    return EventResult{status, std::nullopt, {}};
-  }
-  return Announce(index, keys, quiet);
+EventResult CControlHost::ChangeNumber(const std::string& name, double value, Keys keys,
+                                       bool quiet) {
+  m_effect.SetNumber(name, value);
+  return Announce(Index(name), keys, quiet);
 }
 
-EventResult CControlHost::ChangeData(std::int32_t index, const std::vector<std::uint8_t>& bytes,
-                                     bool quiet) {
-  if (const PIM::Status status =
-          m_instance.SetData(index, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-      status != PIM::kOk) {
-    return EventResult{status, std::nullopt, {}};
-  }
-  return Announce(index, Keys{}, quiet);
+EventResult CControlHost::ChangeData(const std::string& name,
+                                     const std::vector<std::uint8_t>& bytes, bool quiet) {
+  m_effect.SetData(name, bytes);
+  return Announce(Index(name), Keys{}, quiet);
 }
 
 EventResult CControlHost::PickKeyColour(double red, double green, double blue, Keys keys) {
-  constexpr std::int32_t kKeyRed = 2;  // then "Key Green" and "Key Blue"
-  const double values[3] = {red, green, blue};
-  std::int32_t changed = -1;
-  for (std::int32_t i = 0; i < 3; ++i) {
-    if (m_instance.Number(kKeyRed + i) != values[i] && changed < 0) changed = kKeyRed + i;
-    if (const PIM::Status status = m_instance.SetNumber(kKeyRed + i, values[i]);
-        status != PIM::kOk) {
-      return EventResult{status, std::nullopt, {}};
-    }
+  const std::pair<const char*, double> values[] = {{CKeyingEffect::kKeyRed, red},
+                                                   {CKeyingEffect::kKeyGreen, green},
+                                                   {CKeyingEffect::kKeyBlue, blue}};
+  const char* changed = nullptr;
+  for (const auto& [name, value] : values) {
+    if (changed == nullptr && m_effect.Number(name) != value) changed = name;
+    m_effect.SetNumber(name, value);
   }
-  return Announce(changed >= 0 ? changed : kKeyRed, keys, false);
+  return Announce(Index(changed != nullptr ? changed : CKeyingEffect::kKeyRed), keys, false);
 }
 
 EventResult CControlHost::Announce(std::int32_t index, Keys keys, bool quiet) {
   const PIM::RefPtr<Tarn::IFXParameterChangeEvent> effect =
-      m_instance.Query<Tarn::IFXParameterChangeEvent>();
-  if (!effect) throw HostError("the effect takes no parameter changes");
+      m_effect.Instance().Query<Tarn::IFXParameterChangeEvent>();
+  if (!effect) throw HostError(m_effect.ModulePath() + ": the effect takes no parameter changes");
   SetKeys(keys);
   EventDescription description;
   description.parameterIndex = index;
-  description.window = Window(index) != nullptr ? Window(index) : Window(kWheelParameter);
+  description.window =
+      Window(index) != nullptr ? Window(index) : Window(Index(CKeyingEffect::kChromaMask));
   return Send(std::move(description),
               [&](CEvent* event) { return effect->OnParameterChanged(event, nullptr, quiet); });
 }
 
-ControlPixels CControlHost::Pixels(std::int32_t index) const {
+ControlPixels CControlHost::Pixels(const std::string& name) const {
   ControlPixels image;
   RECT client{};
-  const HWND hwnd = Window(index);
+  const HWND hwnd = Window(Index(name));
   if (hwnd == nullptr || !GetClientRect(hwnd, &client)) return image;
   image.width = client.right - client.left;
   image.height = client.bottom - client.top;
@@ -202,14 +204,6 @@ std::optional<CursorImage> CControlHost::Cursor() {
   cursor.pixels.assign(32 * 32, 0);
   if (!WinGetCursorImage(cursor.pixels.data(), &cursor.hotSpot)) return std::nullopt;
   return cursor;
-}
-
-std::array<double, 4> CControlHost::LightnessValues() const {
-  constexpr std::int32_t kLightness = 5;
-  std::array<double, 4> values{};
-  const std::vector<std::uint8_t> bytes = Value(kLightness);
-  if (bytes.size() >= sizeof values) std::memcpy(values.data(), bytes.data(), sizeof values);
-  return values;
 }
 
 }  // namespace mattix::host

@@ -1,6 +1,5 @@
 #include "host/effect/EffectInstance.h"
 
-#include "host/base/HostError.h"
 #include "host/effect/HostModule.h"
 #include "host/effect/HostObject.h"
 #include "host/effect/ImageSource.h"
@@ -21,51 +20,13 @@ CEffectInstance::~CEffectInstance() = default;
 PIM::Status CEffectInstance::DefineParameters() {
   PIM::RefPtr<CParameterList> list = Make<CParameterList>();
   PIM::RefPtr<CParameterFactory> factory = Make<CParameterFactory>();
-  return DefineParameters(*list, *factory);
-}
-
-PIM::Status CEffectInstance::DefineParameters(CParameterList& list, CParameterFactory& factory) {
-  const PIM::Status status = m_base->DefineParameters(&list, &factory);
+  const PIM::Status status = m_base->DefineParameters(list.Get(), factory.Get());
   // Whatever reached the list is the instance's, even after a failure.
-  std::vector<PIM::RefPtr<CParameter>> parameters = list.Parameters();
+  std::vector<PIM::RefPtr<CParameter>> parameters = list->Parameters();
   std::stable_sort(parameters.begin(), parameters.end(),
                    [](const auto& a, const auto& b) { return a->Index() < b->Index(); });
   m_set = Make<CParameterSet>(std::move(parameters));
   return status;
-}
-
-CParameter& CEffectInstance::Checked(std::int32_t index, bool number) const {
-  CParameter* parameter = m_set->Find(index);
-  if (parameter == nullptr) {
-    throw HostError("the effect has no parameter " + std::to_string(index));
-  }
-  if (parameter->IsNumber() != number) {
-    throw HostError("parameter \"" + parameter->Name() + "\" is not a " +
-                    (number ? "number" : "byte block"));
-  }
-  return *parameter;
-}
-
-double CEffectInstance::Number(std::int32_t index) const {
-  return Checked(index, true).CurrentNumber()->Value();
-}
-
-double CEffectInstance::Number(const std::string& name) const {
-  CParameter* parameter = m_set->Find(name);
-  if (parameter == nullptr) throw HostError("the effect has no parameter \"" + name + "\"");
-  return Number(parameter->Index());
-}
-
-PIM::Status CEffectInstance::SetNumber(std::int32_t index, double value) {
-  return Checked(index, true).CurrentNumber()->Set(value);
-}
-
-std::vector<std::uint8_t> CEffectInstance::Data(std::int32_t index) const {
-  return Checked(index, false).CurrentData()->Bytes();
-}
-
-PIM::Status CEffectInstance::SetData(std::int32_t index, const void* bytes, std::uint32_t size) {
-  return Checked(index, false).CurrentData()->Set(size, bytes);
 }
 
 PIM::Status CEffectInstance::Render(CImage& output, CImage& input, std::int32_t mode,

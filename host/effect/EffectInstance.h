@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace mattix::host {
 
@@ -39,20 +38,13 @@ class CEffectInstance {
   // parameters it added make up the instance's parameter set. Returns the
   // effect's status.
   PIM::Status DefineParameters();
-  PIM::Status DefineParameters(CParameterList& list, CParameterFactory& factory);
 
-  // The set handed to the effect at every call that needs parameters.
+  // The set handed to the effect at every call that needs parameters, and
+  // one of its parameters (null when the effect defined none so). Hosts of
+  // Mattix read and write values by name through CKeyingEffect.
   CParameterSet* Parameters() const { return m_set.Get(); }
   CParameter* Parameter(std::int32_t index) const { return m_set->Find(index); }
   CParameter* Parameter(const std::string& name) const { return m_set->Find(name); }
-
-  // Current values; a missing parameter or one of the other kind throws
-  // HostError naming it.
-  double Number(std::int32_t index) const;
-  double Number(const std::string& name) const;
-  PIM::Status SetNumber(std::int32_t index, double value);
-  std::vector<std::uint8_t> Data(std::int32_t index) const;
-  PIM::Status SetData(std::int32_t index, const void* bytes, std::uint32_t size);
 
   // Renders input into output through the effect's Render, with the
   // instance's parameter set and a render context of mode and field (mode
@@ -70,8 +62,6 @@ class CEffectInstance {
   Tarn::TRect<long> ControlRect(std::int32_t index) const;
 
  private:
-  CParameter& Checked(std::int32_t index, bool number) const;
-
   std::shared_ptr<CHostModule> m_module;  // released last
   PIM::RefPtr<Tarn::IFXBase> m_base;
   PIM::RefPtr<CParameterSet> m_set;

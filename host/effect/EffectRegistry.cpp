@@ -24,19 +24,13 @@ PIM::Status CEffectRegistry::Register(Tarn::IFXEffectInfo* info) {
   return PIM::kOk;
 }
 
-void CEffectRegistry::Update() {
-  ++m_updates;
-  Log(m_log, "registry.Update");
-}
+void CEffectRegistry::Update() { Log(m_log, "registry.Update"); }
 
 void CEffectRegistry::AttachModuleRecord(const void* record) {
   m_moduleRecord = record;
   Log(m_log, "registry1.AttachModuleRecord");
 }
 
-void CEffectRegistry::Announce() {
-  ++m_announces;
-  Log(m_log, "registry2.Announce");
-}
+void CEffectRegistry::Announce() { Log(m_log, "registry2.Announce"); }
 
 }  // namespace mattix::host

@@ -30,8 +30,6 @@ class CEffectRegistry : public TObject<Tarn::IFXEffectRegistry, Tarn::IFXEffectR
   void Announce() override;
 
   const std::vector<EffectDescription>& Registered() const { return m_registered; }
-  int UpdateCount() const { return m_updates; }
-  int AnnounceCount() const { return m_announces; }
   // The address the module gave its first facet; never dereferenced.
   const void* ModuleRecord() const { return m_moduleRecord; }
 
@@ -42,8 +40,6 @@ class CEffectRegistry : public TObject<Tarn::IFXEffectRegistry, Tarn::IFXEffectR
   EffectRegistryOptions m_options;
   CallLogPtr m_log;
   std::vector<EffectDescription> m_registered;
-  int m_updates = 0;
-  int m_announces = 0;
   const void* m_moduleRecord = nullptr;
 };
 

@@ -4,8 +4,7 @@
 
 namespace mattix::host {
 
-CEvent::CEvent(EventDescription description, ChangeHandler onChange)
-    : m_description(std::move(description)), m_onChange(std::move(onChange)) {
+CEvent::CEvent(EventDescription description) : m_description(std::move(description)) {
   if (m_description.mouse) {
     m_buttons = Make<CMouseButtons>(m_description.mouse->left, m_description.mouse->right);
   }
@@ -16,15 +15,10 @@ bool CEvent::Offers(const PIM::IID& iid) const {
   return true;
 }
 
-void CEvent::SetHandled(bool handled) {
-  m_handled = handled;
-  ++m_handledCount;
-}
+void CEvent::SetHandled(bool handled) { m_handled = handled; }
 
 void CEvent::ReportChange(Tarn::IFXParameter* parameter, std::int32_t flag1, std::int32_t flag2) {
-  const ChangeReport report{parameter != nullptr ? parameter->GetIndex() : -1, flag1, flag2};
-  m_changes.push_back(report);
-  if (m_onChange) m_onChange(report);
+  m_changes.push_back({parameter != nullptr ? parameter->GetIndex() : -1, flag1, flag2});
 }
 
 Tarn::TPoint<long> CEvent::Position() {

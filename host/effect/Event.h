@@ -2,14 +2,13 @@
 // A user-interface event the host hands to an effect: drawing a control, a
 // parameter change or a mouse event (with a mouse facet). It records what
 // the effect answers: whether it handled the event and which parameter
-// changes it reported, and passes each report on to the host's handler.
+// changes it reported.
 #include "host/effect/HostObject.h"
 #include "host/effect/MouseButtons.h"
 #include "host/effect/ParameterSet.h"
 #include "tarn/Events.h"
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -39,9 +38,7 @@ struct EventDescription {
 
 class CEvent : public TObject<Tarn::IFXEvent, Tarn::IFXMouseEvent> {
  public:
-  using ChangeHandler = std::function<void(const ChangeReport&)>;
-
-  explicit CEvent(EventDescription description, ChangeHandler onChange = nullptr);
+  explicit CEvent(EventDescription description);
 
   // IFXEvent.
   std::int32_t ParameterIndex() override { return m_description.parameterIndex; }
@@ -56,9 +53,8 @@ class CEvent : public TObject<Tarn::IFXEvent, Tarn::IFXMouseEvent> {
   Tarn::TPoint<long> Position() override;
   Tarn::IFXMouseButtons* Buttons() override { return m_buttons.Get(); }
 
-  // The last answer given to SetHandled, if any, and how many were given.
+  // The last answer given to SetHandled, if any.
   std::optional<bool> Handled() const { return m_handled; }
-  int HandledCount() const { return m_handledCount; }
   const std::vector<ChangeReport>& Changes() const { return m_changes; }
 
  protected:
@@ -66,10 +62,8 @@ class CEvent : public TObject<Tarn::IFXEvent, Tarn::IFXMouseEvent> {
 
  private:
   EventDescription m_description;
-  ChangeHandler m_onChange;
   PIM::RefPtr<CMouseButtons> m_buttons;
   std::optional<bool> m_handled;
-  int m_handledCount = 0;
   std::vector<ChangeReport> m_changes;
 };
 

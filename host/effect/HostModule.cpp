@@ -49,41 +49,25 @@ CHostModule::~CHostModule() {
 PIM::Status CHostModule::RegisterEffects() {
   PIM::RefPtr<CEffectRegistry> registry = Make<CEffectRegistry>();
   PIM::RefPtr<CEffectInfo> info = Make<CEffectInfo>();
-  return RegisterEffects(*registry, *info);
-}
-
-PIM::Status CHostModule::RegisterEffects(CEffectRegistry& registry, CEffectInfo& info) {
-  const std::size_t before = registry.Registered().size();
-  const PIM::Status status = m_register(&registry, &info);
-  for (std::size_t i = before; i < registry.Registered().size(); ++i) {
-    m_effects.push_back(registry.Registered()[i]);
-  }
+  const PIM::Status status = m_register(registry.Get(), info.Get());
+  m_effects.insert(m_effects.end(), registry->Registered().begin(), registry->Registered().end());
   return status;
-}
-
-const EffectDescription* CHostModule::FindEffect(const std::string& name) const {
-  for (const EffectDescription& effect : m_effects) {
-    if (effect.name == name) return &effect;
-  }
-  return nullptr;
-}
-
-std::unique_ptr<CEffectInstance> CHostModule::CreateInstance(const PIM::IID& id) {
-  Tarn::IFXBase* base = m_create(&id);
-  if (base == nullptr) return nullptr;
-  return std::make_unique<CEffectInstance>(shared_from_this(), base);
 }
 
 std::unique_ptr<CEffectInstance> CHostModule::CreateInstance() {
   if (m_effects.empty() || !m_effects.front().id) {
     throw HostError("effect module " + m_path + " has registered no effect");
   }
-  std::unique_ptr<CEffectInstance> instance = CreateInstance(*m_effects.front().id);
-  if (!instance) {
+  Tarn::IFXBase* base = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(m_createMutex);
+    base = m_create(&*m_effects.front().id);
+  }
+  if (base == nullptr) {
     throw HostError("effect module " + m_path + " refused to create \"" + m_effects.front().name +
                     "\"");
   }
-  return instance;
+  return std::make_unique<CEffectInstance>(shared_from_this(), base);
 }
 
 }  // namespace mattix::host

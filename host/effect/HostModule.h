@@ -1,18 +1,15 @@
 #pragma once
-// The host API: loads an effect module, registers its effects and creates
-// instances, as a video editor does.
-//
-//   auto module = CHostModule::Load("build/libmattix.so");
-//   module->RegisterEffects();                  // module->Effects()[0].name
-//   auto instance = module->CreateInstance();   // the first registered effect
-//   instance->DefineParameters();
-//   double softness = instance->Number("Softness");
+// An effect module loaded with dlopen: its two entry points, the effects it
+// registered and the instances it creates, as a video editor holds them.
+// Hosts of Mattix drive it through CKeyingEffect (KeyingEffect.h), which
+// finds, loads and registers the module.
 #include "host/effect/EffectInfo.h"
 #include "host/effect/EffectInstance.h"
 #include "host/effect/EffectRegistry.h"
 #include "tarn/Effect.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -31,22 +28,15 @@ class CHostModule : public std::enable_shared_from_this<CHostModule> {
   const std::string& Path() const { return m_path; }
   Tarn::RegisterEffectsFunction RegisterEntry() const { return m_register; }
   Tarn::CreateEffectFunction CreateEntry() const { return m_create; }
-  // The loader's handle, for looking up other symbols.
-  void* Handle() const { return m_handle; }
 
   // Calls registerEffects with a new registry and effect info, and keeps
   // the descriptions the registry accepted. Returns the module's status.
   PIM::Status RegisterEffects();
-  // Calls registerEffects with the host's own registry and info; the
-  // accepted descriptions are kept as well.
-  PIM::Status RegisterEffects(CEffectRegistry& registry, CEffectInfo& info);
   const std::vector<EffectDescription>& Effects() const { return m_effects; }
-  const EffectDescription* FindEffect(const std::string& name) const;
 
-  // A new instance of the effect id, or null when the module refuses.
-  std::unique_ptr<CEffectInstance> CreateInstance(const PIM::IID& id);
   // A new instance of the first registered effect; throws HostError when no
-  // effect has been registered or the module refuses.
+  // effect has been registered or the module refuses. Any thread may call
+  // it: creations run one at a time, as they reach the module's shared state.
   std::unique_ptr<CEffectInstance> CreateInstance();
 
  private:
@@ -57,6 +47,7 @@ class CHostModule : public std::enable_shared_from_this<CHostModule> {
   Tarn::RegisterEffectsFunction m_register = nullptr;
   Tarn::CreateEffectFunction m_create = nullptr;
   std::vector<EffectDescription> m_effects;
+  std::mutex m_createMutex;
 };
 
 }  // namespace mattix::host

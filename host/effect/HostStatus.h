@@ -4,8 +4,6 @@
 
 namespace mattix::host {
 
-// Refused on purpose: a refusal a test or a host configured.
-inline constexpr PIM::Status kStatusRefused = 0x2001;
 // A null pointer, an unknown kind, or an object that is not the host's own.
 inline constexpr PIM::Status kStatusBadArgument = 0x2002;
 // No parameter at that index.

@@ -2,7 +2,7 @@
 
 namespace mattix::host {
 
-CParameter::CParameter(std::int32_t kind, ParameterFaults faults) : m_kind(kind), m_faults(faults) {
+CParameter::CParameter(std::int32_t kind, PIM::Status refusal) : m_kind(kind), m_refusal(refusal) {
   if (IsNumber()) {
     m_currentNumber = Make<CNumberValue>();
     m_defaultNumber = Make<CNumberValue>();
@@ -13,7 +13,7 @@ CParameter::CParameter(std::int32_t kind, ParameterFaults faults) : m_kind(kind)
 }
 
 bool CParameter::Offers(const PIM::IID& iid) const {
-  if (iid == Tarn::IFXNumberRange::kIID) return IsNumber() && !m_faults.withoutRange;
+  if (iid == Tarn::IFXNumberRange::kIID) return IsNumber();
   return true;
 }
 
@@ -31,11 +31,11 @@ PIM::Status CParameter::Value(Tarn::IFXNumberValue* number, Tarn::IFXDataValue* 
 }
 
 PIM::Status CParameter::CurrentValue(const PIM::IID& iid, void** out) {
-  return Value(m_currentNumber.Get(), m_currentData.Get(), m_faults.refuseCurrentValue, iid, out);
+  return Value(m_currentNumber.Get(), m_currentData.Get(), m_refusal, iid, out);
 }
 
 PIM::Status CParameter::DefaultValue(const PIM::IID& iid, void** out) {
-  return Value(m_defaultNumber.Get(), m_defaultData.Get(), m_faults.refuseDefaultValue, iid, out);
+  return Value(m_defaultNumber.Get(), m_defaultData.Get(), PIM::kOk, iid, out);
 }
 
 }  // namespace mattix::host

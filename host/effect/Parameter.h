@@ -22,18 +22,12 @@ struct NumberRange {
   std::optional<double> displayMaximum;
 };
 
-// Faults a host can build a parameter with, to see how an effect copes.
-struct ParameterFaults {
-  bool withoutRange = false;                  // no IFXNumberRange facet
-  PIM::Status refuseCurrentValue = PIM::kOk;  // non-zero: CurrentValue fails so
-  PIM::Status refuseDefaultValue = PIM::kOk;  // non-zero: DefaultValue fails so
-};
-
 class CParameter : public TObject<Tarn::IFXParameter, Tarn::IFXNumberRange> {
  public:
   // kind: Tarn::kNumberParameter or Tarn::kDataParameter (anything else is
-  // kept as a byte block).
-  explicit CParameter(std::int32_t kind, ParameterFaults faults = {});
+  // kept as a byte block). A non-zero refusal makes CurrentValue fail with
+  // it, to see how an effect copes.
+  explicit CParameter(std::int32_t kind, PIM::Status refusal = PIM::kOk);
 
   // IFXParameter.
   void SetName(const char* name) override;
@@ -70,7 +64,7 @@ class CParameter : public TObject<Tarn::IFXParameter, Tarn::IFXNumberRange> {
                     const PIM::IID& iid, void** out);
 
   std::int32_t m_kind;
-  ParameterFaults m_faults;
+  PIM::Status m_refusal;
   std::string m_name;
   std::int32_t m_index = -1;
   NumberRange m_range;

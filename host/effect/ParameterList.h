@@ -4,7 +4,6 @@
 #include "host/effect/Parameter.h"
 #include "tarn/Parameters.h"
 
-#include <map>
 #include <vector>
 
 namespace mattix::host {
@@ -14,11 +13,8 @@ class CParameterList : public TObject<Tarn::IFXParameterList> {
   CParameterList() = default;
 
   // Keeps a reference to parameter, which must be one of the host's own
-  // (kStatusBadArgument otherwise). Adds are counted from 0.
+  // (kStatusBadArgument otherwise). Adds are counted.
   PIM::Status Add(Tarn::IFXParameter* parameter) override;
-
-  // The add with this ordinal fails with status (non-zero).
-  void RefuseAdd(int ordinal, PIM::Status status) { m_refusals[ordinal] = status; }
 
   // The parameters in the order they were added.
   const std::vector<PIM::RefPtr<CParameter>>& Parameters() const { return m_parameters; }
@@ -26,7 +22,6 @@ class CParameterList : public TObject<Tarn::IFXParameterList> {
 
  private:
   int m_adds = 0;
-  std::map<int, PIM::Status> m_refusals;
   std::vector<PIM::RefPtr<CParameter>> m_parameters;
 };
 

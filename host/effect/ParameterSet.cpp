@@ -10,7 +10,6 @@ CParameterSet::CParameterSet(std::vector<PIM::RefPtr<CParameter>> parameters)
     : m_parameters(std::move(parameters)) {}
 
 PIM::Status CParameterSet::GetParameter(std::int32_t index, const PIM::IID& iid, void** out) {
-  ++m_lookups;
   if (out == nullptr) return kStatusBadArgument;
   *out = nullptr;
   CParameter* parameter = Find(index);

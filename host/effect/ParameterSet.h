@@ -22,11 +22,9 @@ class CParameterSet : public TObject<Tarn::IFXParameterSet> {
   CParameter* Find(std::int32_t index) const;
   CParameter* Find(const std::string& name) const;
   const std::vector<PIM::RefPtr<CParameter>>& Parameters() const { return m_parameters; }
-  int LookupCount() const { return m_lookups; }
 
  private:
   std::vector<PIM::RefPtr<CParameter>> m_parameters;
-  int m_lookups = 0;
 };
 
 }  // namespace mattix::host

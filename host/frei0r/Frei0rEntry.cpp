@@ -1,32 +1,28 @@
 // The frei0r entry points of the plug-in mattix.so: a filter that keys each
 // frame through the Mattix effect module, loaded with the host API on the
-// first instance and shared by all instances. The version script
-// (frei0r.map) exports these functions alone. No exception leaves them.
-#include "host/base/HostError.h"
-#include "host/effect/HostModule.h"
-#include "host/effect/ModuleLocation.h"
+// first instance and shared by all instances (host/effect/KeyingEffect.h
+// says where the module is found: next to the plug-in, in the installed
+// layout...). The version script (frei0r.map) exports these functions
+// alone. No exception leaves them.
+#include "host/effect/KeyingEffect.h"
 #include "host/frei0r/Frei0rKeyer.h"
 #include "host/frei0r/Report.h"
+#include "host/media/Image.h"
 
-#include <dlfcn.h>
 // The header declares C functions without saying so.
 extern "C" {
 #include <frei0r.h>
 }
 
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string>
-#include <vector>
 
 namespace mattix::frei0r {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 const f0r_param_info_t kParameters[kParameterCount] = {
     {"project", F0R_PARAM_STRING,
@@ -40,46 +36,24 @@ const f0r_param_info_t kParameters[kParameterCount] = {
     {"matte", F0R_PARAM_BOOL, "Output the matte (the key's alpha as grey) instead of the picture"},
 };
 
-// The folder holding this plug-in, found through an address inside it.
-std::string PluginFolder() {
-  static const char anchor = 0;
-  Dl_info info{};
-  if (dladdr(&anchor, &info) == 0 || info.dli_fname == nullptr) return {};
-  return fs::path(info.dli_fname).parent_path().string();
+std::mutex g_moduleMutex;
+std::shared_ptr<host::CHostModule> g_module;  // effects hold it too
+
+// A new effect at its defaults, the module loaded by the first; throws
+// HostError.
+std::unique_ptr<host::CKeyingEffect> NewEffect() {
+  std::shared_ptr<host::CHostModule> module;
+  {
+    std::lock_guard<std::mutex> lock(g_moduleMutex);
+    if (!g_module) g_module = host::CKeyingEffect::LoadModule();
+    module = g_module;
+  }
+  return std::make_unique<host::CKeyingEffect>(std::move(module));
 }
 
-std::mutex g_moduleMutex;
-std::shared_ptr<host::CHostModule> g_module;  // instances hold it too
-
-// A new effect instance with its parameters defined; throws HostError. The
-// module is looked for in $MATTIX_MODULE, next to the plug-in, in the
-// installed layout (lib/frei0r-1/mattix.so beside lib/mattix/libmattix.so)
-// and in the build tree the plug-in was built in.
-std::unique_ptr<host::CEffectInstance> NewEffectInstance() {
-  std::unique_ptr<host::CEffectInstance> instance;
-  {
-    // Loading, registration and creation reach the module's shared state.
-    std::lock_guard<std::mutex> lock(g_moduleMutex);
-    if (!g_module) {
-      std::vector<std::string> places;
-      if (const std::string folder = PluginFolder(); !folder.empty()) {
-        places.push_back((fs::path(folder) / "libmattix.so").string());
-        places.push_back((fs::path(folder) / ".." / "mattix" / "libmattix.so").string());
-      }
-#ifdef MATTIX_BUILD_TREE_MODULE
-      places.push_back(MATTIX_BUILD_TREE_MODULE);
-#endif
-      std::shared_ptr<host::CHostModule> module =
-          host::CHostModule::Load(host::FindEffectModule(places));
-      if (module->RegisterEffects() != PIM::kOk || module->Effects().empty())
-        throw host::HostError(module->Path() + ": the module registered no effect");
-      g_module = std::move(module);
-    }
-    instance = g_module->CreateInstance();
-  }
-  if (instance->DefineParameters() != PIM::kOk)
-    throw host::HostError("the effect refused to define its parameters");
-  return instance;
+// Frame sizes the plug-in accepts: the frames Mattix keys, not empty.
+bool AcceptsSize(unsigned width, unsigned height) {
+  return width >= 1 && height >= 1 && media::FrameSizeAllowed(width, height);
 }
 
 }  // namespace
@@ -124,12 +98,12 @@ f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
   using mattix::frei0r::ReportOnce;
   if (!mattix::frei0r::AcceptsSize(width, height)) {
     ReportOnce("frame size " + std::to_string(width) + "x" + std::to_string(height) +
-               " refused (sides 1 to " + std::to_string(mattix::frei0r::kMaxSide) + ", at most " +
-               std::to_string(mattix::frei0r::kMaxPixels) + " pixels)");
+               " refused (sides 1 to " + std::to_string(mattix::media::kMaxFrameSide) +
+               ", at most " + std::to_string(mattix::media::kMaxFramePixels) + " pixels)");
     return nullptr;
   }
   try {
-    return new CFrei0rKeyer(mattix::frei0r::NewEffectInstance(), width, height);
+    return new CFrei0rKeyer(mattix::frei0r::NewEffect(), width, height);
   } catch (const std::bad_alloc&) {
     ReportOnce("out of memory for frames of " + std::to_string(width) + "x" +
                std::to_string(height));

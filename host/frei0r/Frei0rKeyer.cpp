@@ -1,14 +1,10 @@
 #include "host/frei0r/Frei0rKeyer.h"
 
-#include "host/matte/MatteFinish.h"
-
-#include "host/effect/EffectSettings.h"
-#include "host/effect/Image.h"
 #include "host/frei0r/Report.h"
+#include "host/matte/MatteFinish.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <utility>
@@ -24,18 +20,7 @@ std::optional<double> UnitValue(const void* value) {
   return std::clamp(v, 0.0, 1.0);
 }
 
-std::string Hex(PIM::Status status) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(status));
-  return text;
-}
-
 }  // namespace
-
-bool AcceptsSize(unsigned width, unsigned height) {
-  return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide &&
-         std::uint64_t(width) * height <= kMaxPixels;
-}
 
 void MatteRow(std::uint8_t* bgra, int width) {
   for (int x = 0; x < width; ++x, bgra += 4) {
@@ -44,12 +29,9 @@ void MatteRow(std::uint8_t* bgra, int width) {
   }
 }
 
-CFrei0rKeyer::CFrei0rKeyer(std::unique_ptr<host::CEffectInstance> instance, unsigned width,
+CFrei0rKeyer::CFrei0rKeyer(std::unique_ptr<host::CKeyingEffect> effect, unsigned width,
                            unsigned height)
-    : m_instance(std::move(instance)),
-      m_width(int(width)),
-      m_height(int(height)),
-      m_input(std::size_t(width) * height * 4) {}
+    : m_effect(std::move(effect)), m_width(int(width)), m_height(int(height)) {}
 
 void CFrei0rKeyer::SetParameter(int index, const void* value) {
   std::lock_guard<std::mutex> lock(m_mutex);
@@ -129,26 +111,19 @@ bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
   if (m_spill) settings.spillSuppression = *m_spill * 100.0;
   if (m_applied != settings) {
     m_applied.reset();
-    if (const PIM::Status s = host::ApplySettings(*m_instance, settings); s != PIM::kOk) {
-      ReportOnce(m_projectPath + ": the effect refused the settings (status " + Hex(s) +
-                 "): frames pass through unkeyed");
-      return false;
-    }
+    m_effect->Configure(settings);
     m_applied = settings;
   }
-
-  std::memcpy(m_input.data(), in, m_input.size());
-  const std::int32_t stride = m_width * 4;
-  PIM::RefPtr<host::CImage> inImage =
-      host::CImage::WrapBgra(m_input.data(), m_width, m_height, stride, false);
-  PIM::RefPtr<host::CImage> outImage =
-      host::CImage::WrapBgra(out, m_width, m_height, stride, false);
-  if (const PIM::Status s = m_instance->Render(*outImage, *inImage); s != PIM::kOk) {
-    ReportOnce("the effect returned status " + Hex(s) + ": frames pass through unkeyed");
-    return false;
+  const std::size_t stride = std::size_t(m_width) * 4;
+  const std::uint8_t* source = reinterpret_cast<const std::uint8_t*>(in);
+  if (!settings.finishing.IsOff() && static_cast<const void*>(in) == static_cast<void*>(out)) {
+    // Keep shapes restore the input, which keying in place overwrites.
+    m_source.assign(source, source + stride * std::size_t(m_height));
+    source = m_source.data();
   }
-  matte::FinishMatte(reinterpret_cast<std::uint8_t*>(out), m_input.data(), m_width, m_height,
-                     std::size_t(stride), settings.finishing);
+  m_effect->Key(source, reinterpret_cast<std::uint8_t*>(out), m_width, m_height, stride);
+  matte::FinishMatte(reinterpret_cast<std::uint8_t*>(out), source, m_width, m_height, stride,
+                     settings.finishing);
   if (m_matte) {
     std::uint8_t* row = reinterpret_cast<std::uint8_t*>(out);
     for (int y = 0; y < m_height; ++y, row += stride) MatteRow(row, m_width);
@@ -161,10 +136,10 @@ void CFrei0rKeyer::Update(const std::uint32_t* in, std::uint32_t* out) {
   bool keyed = false;
   try {
     keyed = Key(in, out);
-  } catch (const std::exception& e) {  // no exception may reach the host
+  } catch (const std::exception& e) {  // HostError names the module; none may reach the host
     ReportOnce(std::string(e.what()) + ": frames pass through unkeyed");
   }
-  if (!keyed && out != in) std::memcpy(out, in, m_input.size());
+  if (!keyed && out != in) std::memcpy(out, in, std::size_t(m_width) * std::size_t(m_height) * 4);
 }
 
 }  // namespace mattix::frei0r

@@ -1,6 +1,6 @@
 #pragma once
-// One frei0r instance: an effect instance of the module that keys frames of
-// one size, with the plug-in's four parameters.
+// One frei0r instance: an effect of the module that keys frames of one size,
+// with the plug-in's four parameters.
 //
 // Frames are top-down 32-bit BGRA with straight alpha, rows packed (the
 // module's own layout: frei0r's BGRA8888 needs no conversion). The project
@@ -11,7 +11,7 @@
 // Every call takes the instance's lock: hosts may call one instance from
 // several threads (MLT in turn, or on slices of a frame at once); calls then
 // run one at a time. Different instances share nothing.
-#include "host/effect/EffectInstance.h"
+#include "host/effect/KeyingEffect.h"
 #include "host/project/Project.h"
 
 #include <cstdint>
@@ -33,20 +33,13 @@ enum ParameterIndex : int {
   kParameterCount = 4,
 };
 
-// Frame sizes the plug-in accepts: sides of 1 to kMaxSide pixels and at
-// most kMaxPixels pixels (8K UHD frames have 33 million).
-inline constexpr unsigned kMaxSide = 16384;
-inline constexpr std::uint64_t kMaxPixels = std::uint64_t(1) << 26;
-bool AcceptsSize(unsigned width, unsigned height);
-
 // Turns a keyed row into its matte in place: B = G = R = alpha, alpha 255.
 void MatteRow(std::uint8_t* bgra, int width);
 
 class CFrei0rKeyer {
  public:
-  // instance: an effect instance whose parameters are defined; the size must
-  // be accepted by AcceptsSize.
-  CFrei0rKeyer(std::unique_ptr<host::CEffectInstance> instance, unsigned width, unsigned height);
+  // The size must be one that Mattix keys (media/Image.h), not empty.
+  CFrei0rKeyer(std::unique_ptr<host::CKeyingEffect> effect, unsigned width, unsigned height);
 
   // frei0r's parameter calls: value points at a double for softness, spill
   // and matte, at a char* for the project (copied when set; when read, set
@@ -72,10 +65,10 @@ class CFrei0rKeyer {
   bool Key(const std::uint32_t* in, std::uint32_t* out);
 
   std::mutex m_mutex;
-  std::unique_ptr<host::CEffectInstance> m_instance;
+  std::unique_ptr<host::CKeyingEffect> m_effect;
+  std::vector<std::uint8_t> m_source;  // the input, kept when keyed in place with finishing on
   int m_width;
   int m_height;
-  std::vector<std::uint8_t> m_input;  // the frame the module keys (it may convert it in place)
 
   std::string m_projectPath;
   std::optional<double> m_softness;  // 0 to 1, when set
@@ -88,7 +81,7 @@ class CFrei0rKeyer {
   std::optional<FileStamp> m_readStamp;
   std::optional<project::ProjectSettings> m_project;
   std::string m_projectError;  // why there is no project, reported when a frame passes through
-  // The settings the effect instance holds.
+  // The settings the effect holds.
   std::optional<project::ProjectSettings> m_applied;
 };
 

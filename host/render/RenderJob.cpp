@@ -2,10 +2,7 @@
 
 #include "host/base/HostError.h"
 #include "host/base/OutputFile.h"
-#include "host/effect/EffectSettings.h"
-#include "host/effect/HostModule.h"
-#include "host/effect/Image.h"
-#include "host/effect/ModuleLocation.h"
+#include "host/effect/KeyingEffect.h"
 #include "host/matte/MatteFinish.h"
 #include "host/media/FramePipeline.h"
 #include "host/media/FrameReader.h"
@@ -26,84 +23,37 @@ namespace mattix::render {
 
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string ExecutableFolder() {
-  std::error_code error;
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : self.parent_path().string();
-}
-
-std::string Hex(PIM::Status status) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(status));
-  return text;
-}
-
-// Effect instances, one per render running at once: a render takes an idle
-// instance (or creates one) and gives it back. Every instance holds the same
-// settings; the module itself shares nothing between renders.
-class InstancePool {
+// Effects, one per render running at once: a render takes an idle effect
+// (or creates one) and gives it back. Every effect holds the same settings;
+// the module itself shares nothing between renders.
+class EffectPool {
  public:
-  InstancePool(std::shared_ptr<host::CHostModule> module, const project::ProjectSettings& settings)
+  EffectPool(std::shared_ptr<host::CHostModule> module, const project::ProjectSettings& settings)
       : m_module(std::move(module)), m_settings(settings) {}
 
-  std::unique_ptr<host::CEffectInstance> Take() {
+  // Keys one frame (for one field the other field's lines keep the input).
+  media::BgraImage Key(const media::BgraImage& input, int field) {
+    std::unique_ptr<host::CKeyingEffect> effect;
     {
       std::lock_guard<std::mutex> lock(m_mutex);
       if (!m_idle.empty()) {
-        std::unique_ptr<host::CEffectInstance> instance = std::move(m_idle.back());
+        effect = std::move(m_idle.back());
         m_idle.pop_back();
-        return instance;
       }
     }
-    return Create();
-  }
-
-  void Give(std::unique_ptr<host::CEffectInstance> instance) {
+    if (!effect) effect = std::make_unique<host::CKeyingEffect>(m_module, m_settings);
+    media::BgraImage out = effect->Key(input, field);
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_idle.push_back(std::move(instance));
+    m_idle.push_back(std::move(effect));
+    return out;
   }
 
  private:
-  std::unique_ptr<host::CEffectInstance> Create() {
-    std::unique_ptr<host::CEffectInstance> instance;
-    {
-      // Creation reaches the module's shared registration state.
-      std::lock_guard<std::mutex> lock(m_mutex);
-      instance = m_module->CreateInstance();
-    }
-    ConfigureInstance(*instance, m_module->Path(), m_settings);
-    return instance;
-  }
-
   std::shared_ptr<host::CHostModule> m_module;
   const project::ProjectSettings& m_settings;
   std::mutex m_mutex;
-  std::vector<std::unique_ptr<host::CEffectInstance>> m_idle;
+  std::vector<std::unique_ptr<host::CKeyingEffect>> m_idle;
 };
-
-// Keys one frame: the host's frames are top-down 32-bit BGRA with straight
-// alpha over the command's own buffers. For one field the other field's
-// lines keep the input.
-media::BgraImage KeyFrame(InstancePool& pool, const media::BgraImage& input,
-                          const media::InputFrame& frame, int field) {
-  media::BgraImage in = input;  // the effect may convert its input in place
-  media::BgraImage out = field < 0 ? media::BgraImage(input.width, input.height) : input;
-  const std::int32_t stride = std::int32_t(in.Stride());
-  PIM::RefPtr<host::CImage> inImage =
-      host::CImage::WrapBgra(in.pixels.data(), in.width, in.height, stride, false);
-  PIM::RefPtr<host::CImage> outImage =
-      host::CImage::WrapBgra(out.pixels.data(), out.width, out.height, stride, false);
-  std::unique_ptr<host::CEffectInstance> instance = pool.Take();
-  const PIM::Status status = field < 0 ? instance->Render(*outImage, *inImage)
-                                       : instance->Render(*outImage, *inImage, 1, field);
-  pool.Give(std::move(instance));
-  if (status != PIM::kOk)
-    throw host::HostError(frame.label + ": the effect could not key this frame (status " +
-                          Hex(status) + ")");
-  return out;
-}
 
 }  // namespace
 
@@ -129,44 +79,6 @@ void CheckRenderOptions(const RenderOptions& o) {
   host::CheckDistinctOutputs(outputs);
 }
 
-std::string FindEffectModule() {
-  std::vector<std::string> places;
-  if (const std::string folder = ExecutableFolder(); !folder.empty())
-    places.push_back((fs::path(folder) / "libmattix.so").string());
-#ifdef MATTIX_BUILD_TREE_MODULE
-  places.push_back(MATTIX_BUILD_TREE_MODULE);
-#endif
-  try {
-    return host::FindEffectModule(places);
-  } catch (const host::HostError& e) {
-    throw host::HostError(std::string("render: ") + e.what());
-  }
-}
-
-std::shared_ptr<host::CHostModule> LoadEffectModule() {
-  try {
-    std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(FindEffectModule());
-    if (const PIM::Status s = module->RegisterEffects(); s != PIM::kOk)
-      throw host::HostError(module->Path() +
-                            ": the module refused to register its effect (status " + Hex(s) + ")");
-    if (module->Effects().empty())
-      throw host::HostError(module->Path() + ": the module registered no effect");
-    return module;
-  } catch (const host::HostError& e) {
-    throw host::HostError(e.what());
-  }
-}
-
-void ConfigureInstance(host::CEffectInstance& instance, const std::string& modulePath,
-                       const project::ProjectSettings& settings) {
-  if (const PIM::Status s = instance.DefineParameters(); s != PIM::kOk)
-    throw host::HostError(modulePath + ": the effect refused to define its parameters (status " +
-                          Hex(s) + ")");
-  if (const PIM::Status s = ApplySettings(instance, settings); s != PIM::kOk)
-    throw host::HostError(modulePath + ": the effect's parameters could not be set (status " +
-                          Hex(s) + ")");
-}
-
 int Render(const RenderOptions& options) { return RenderWithProgress(options, nullptr); }
 
 int RenderWithProgress(const RenderOptions& options,
@@ -176,7 +88,7 @@ int RenderWithProgress(const RenderOptions& options,
   ApplyOverrides(settings, options.overrides);
   project::ValidateFinishing(settings.finishing, options.project ? *options.project + ": " : "");
 
-  InstancePool pool(LoadEffectModule(), settings);
+  EffectPool pool(host::CKeyingEffect::LoadModule(), settings);
 
   std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(
       options.input, {}, media::FrameSelection{options.frames, options.allowGaps});
@@ -224,7 +136,7 @@ int RenderWithProgress(const RenderOptions& options,
       *reader, {keyed.get(), matte.get(), preview.get()}, jobs,
       [&](const media::BgraImage& input, const media::InputFrame& frame) {
         try {
-          media::BgraImage out = KeyFrame(pool, input, frame, field);
+          media::BgraImage out = pool.Key(input, field);
           matte::FinishMatte(out, input, settings.finishing);
           return out;
         } catch (const host::HostError& e) {

@@ -1,21 +1,12 @@
 #pragma once
 // A render job: keys a picture, a sequence or a video into its outputs
-// through the effect module, loaded with dlopen and driven through the host
-// API exactly as a video editor drives it. `mattix render` and the keyer
-// page's Export run it.
-//
-// The module is looked for, in this order:
-//   1. the path in the environment variable MATTIX_MODULE, when set;
-//   2. libmattix.so next to the mattix executable;
-//   3. the module of the build tree the executable was built in (its path
-//      is compiled in), so that a freshly built tree runs without set-up.
+// through the effect module, loaded with dlopen and driven as a video editor
+// drives it (host/effect/KeyingEffect.h, which also says where the module is
+// found). `mattix render` and the keyer page's Export run it.
 #include "host/base/HostError.h"
-#include "host/effect/EffectInstance.h"
-#include "host/effect/HostModule.h"
 #include "host/project/Project.h"
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -51,19 +42,6 @@ class OptionsError : public host::HostError {
 // videos; every output can hold alpha; the main output, matte and preview
 // are different files (OptionsError). Messages name the file.
 void CheckRenderOptions(const RenderOptions& options);
-
-// The module `mattix render` would load (see above); throws host::HostError when
-// none of the places holds one.
-std::string FindEffectModule();
-
-// Loads that module and registers its effect; throws host::HostError naming the
-// module when it cannot be loaded or registers nothing.
-std::shared_ptr<host::CHostModule> LoadEffectModule();
-
-// Has a new instance define its parameters and sets them to the project's
-// settings; throws host::HostError naming modulePath when the effect refuses.
-void ConfigureInstance(host::CEffectInstance& instance, const std::string& modulePath,
-                       const project::ProjectSettings& settings);
 
 // Keys with checked options.
 // Returns the exit status; throws host::HostError naming the file (and frame).

@@ -1,6 +1,7 @@
 #include "host/serve/KeyerServer.h"
 
 #include "host/base/HostError.h"
+#include "host/effect/KeyingEffect.h"
 #include "host/media/PngFile.h"
 
 #include <httplib.h>
@@ -248,8 +249,10 @@ void CKeyerServer::Routes() {
            SendControls(res, m_session.Pointer(e), m_session);
          }));
   s.Post("/api/number", Guard([this](const httplib::Request& req, httplib::Response& res) {
-           const int index = Choice(req, "name", {"softness", "spill"}) == "softness" ? 0 : 1;
-           SendControls(res, m_session.SetNumber(index, NumberParam(req, "value")), m_session);
+           const char* name = Choice(req, "name", {"softness", "spill"}) == "softness"
+                                  ? host::CKeyingEffect::kSoftness
+                                  : host::CKeyingEffect::kSpillSuppression;
+           SendControls(res, m_session.SetNumber(name, NumberParam(req, "value")), m_session);
          }));
   s.Post("/api/pick", Guard([this](const httplib::Request& req, httplib::Response& res) {
            SendControls(

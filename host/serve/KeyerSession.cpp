@@ -2,9 +2,7 @@
 
 #include "host/base/HostError.h"
 #include "host/base/OutputFile.h"
-#include "host/effect/EffectSettings.h"
-#include "host/effect/HostModule.h"
-#include "host/effect/Image.h"
+#include "host/effect/KeyingEffect.h"
 #include "host/media/FrameReader.h"
 #include "host/render/RenderJob.h"
 #include "stdfx/HSL.h"
@@ -74,28 +72,8 @@ class ControlThread {
 
 namespace {
 
-constexpr std::int32_t kSoftness = 0, kSpill = 1, kKeyRed = 2, kLightness = 5, kWheel = 6;
+using Effect = host::CKeyingEffect;
 constexpr std::size_t kHistoryLimit = 200;
-
-std::shared_ptr<host::CHostModule> LoadModule() {
-  try {
-    std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(render::FindEffectModule());
-    if (module->RegisterEffects() != PIM::kOk || module->Effects().empty())
-      throw host::HostError(module->Path() + ": the module registered no effect");
-    return module;
-  } catch (const host::HostError& e) {
-    throw host::HostError(e.what());
-  }
-}
-
-std::unique_ptr<host::CEffectInstance> NewInstance(host::CHostModule& module,
-                                                   const project::ProjectSettings& settings) {
-  std::unique_ptr<host::CEffectInstance> instance = module.CreateInstance();
-  if (instance->DefineParameters() != PIM::kOk ||
-      host::ApplySettings(*instance, settings) != PIM::kOk)
-    throw host::HostError(module.Path() + ": the effect's parameters could not be set");
-  return instance;
-}
 
 // The frame shrunk by a whole factor (the mean of each factor x factor
 // block, rounded to nearest) so that it is at most maxWidth wide.
@@ -141,8 +119,8 @@ void CountColours(const media::BgraImage& frame, std::vector<std::uint32_t>& whe
 }  // namespace
 
 struct CKeyerSession::Controls {
-  std::unique_ptr<host::CEffectInstance> instance;
-  std::unique_ptr<host::CControlHost> host;    // destroyed before the instance
+  std::unique_ptr<host::CKeyingEffect> effect;
+  std::unique_ptr<host::CControlHost> host;    // destroyed before the effect
   std::optional<std::pair<bool, POINT>> held;  // control (wheel?) and point of a held button
   std::optional<project::ProjectSettings> dragStart;
   std::vector<project::ProjectSettings> undo, redo;
@@ -150,7 +128,7 @@ struct CKeyerSession::Controls {
 
 struct CKeyerSession::Renderer {
   std::mutex mutex;
-  std::unique_ptr<host::CEffectInstance> instance;
+  std::unique_ptr<host::CKeyingEffect> effect;
 };
 
 CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::string>& project,
@@ -196,13 +174,13 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
   CountColours(frame->image, frame->vectorscope, frame->histogram);
   m_frame = std::move(frame);
 
-  std::shared_ptr<host::CHostModule> module = LoadModule();
-  m_renderer->instance = NewInstance(*module, settings);
+  const std::shared_ptr<host::CHostModule> module = Effect::LoadModule();
+  m_renderer->effect = std::make_unique<Effect>(module, settings);
   m_thread->Run([&] {
     m_controls = std::make_unique<Controls>();
-    m_controls->instance = NewInstance(*module, settings);
-    m_controls->host = std::make_unique<host::CControlHost>(*m_controls->instance);
-    for (std::int32_t index : m_controls->host->Controls()) m_controls->host->Draw(index);
+    m_controls->effect = std::make_unique<Effect>(module, settings);
+    m_controls->host = std::make_unique<host::CControlHost>(*m_controls->effect);
+    for (const std::string& name : m_controls->host->Controls()) m_controls->host->Draw(name);
   });
 }
 
@@ -212,31 +190,23 @@ CKeyerSession::~CKeyerSession() {
 }
 
 project::ProjectSettings CKeyerSession::ReadSettings() const {
-  const host::CEffectInstance& instance = *m_controls->instance;
-  project::ProjectSettings s;
-  s.softness = instance.Number(kSoftness);
-  s.spillSuppression = instance.Number(kSpill);
-  s.keyRed = instance.Number(kKeyRed);
-  s.keyGreen = instance.Number(kKeyRed + 1);
-  s.keyBlue = instance.Number(kKeyRed + 2);
-  s.lightness = m_controls->host->LightnessValues();
-  s.chromaMask = instance.Data(kWheel);
-  return s;
+  return m_controls->effect->Settings();
 }
 
 // A change of the host's own (quiet: key colours are set, not picked), then
 // both controls redrawn.
 void CKeyerSession::Restore(const project::ProjectSettings& s) {
   host::CControlHost& host = *m_controls->host;
-  host.ChangeNumber(kSoftness, s.softness, {}, true);
-  host.ChangeNumber(kSpill, s.spillSuppression, {}, true);
-  const double keys[] = {s.keyRed, s.keyGreen, s.keyBlue};
-  for (int i = 0; i < 3; ++i) host.ChangeNumber(kKeyRed + i, keys[i], {}, true);
+  host.ChangeNumber(Effect::kSoftness, s.softness, {}, true);
+  host.ChangeNumber(Effect::kSpillSuppression, s.spillSuppression, {}, true);
+  host.ChangeNumber(Effect::kKeyRed, s.keyRed, {}, true);
+  host.ChangeNumber(Effect::kKeyGreen, s.keyGreen, {}, true);
+  host.ChangeNumber(Effect::kKeyBlue, s.keyBlue, {}, true);
   std::vector<std::uint8_t> lightness(sizeof s.lightness);
   std::memcpy(lightness.data(), s.lightness.data(), lightness.size());
-  host.ChangeData(kLightness, lightness, true);
-  host.ChangeData(kWheel, s.chromaMask, true);
-  for (std::int32_t index : host.Controls()) host.Draw(index);
+  host.ChangeData(Effect::kLightness, lightness, true);
+  host.ChangeData(Effect::kChromaMask, s.chromaMask, true);
+  for (const std::string& name : host.Controls()) host.Draw(name);
 }
 
 void CKeyerSession::Record(const project::ProjectSettings& before) {
@@ -248,8 +218,8 @@ void CKeyerSession::Record(const project::ProjectSettings& before) {
 
 ControlsView CKeyerSession::View() const {
   ControlsView view;
-  view.wheel = m_controls->host->Pixels(kWheel);
-  view.bar = m_controls->host->Pixels(kLightness);
+  view.wheel = m_controls->host->Pixels(Effect::kChromaMask);
+  view.bar = m_controls->host->Pixels(Effect::kLightness);
   view.cursor = host::CControlHost::Cursor();
   view.settings = ReadSettings();
   view.canUndo = !m_controls->undo.empty();
@@ -259,30 +229,30 @@ ControlsView CKeyerSession::View() const {
 
 ControlsView CKeyerSession::Pointer(const PointerEvent& e) {
   return m_thread->Run([&] {
-    const host::ControlPixels size = m_controls->host->Pixels(e.wheel ? kWheel : kLightness);
+    const char* const control = e.wheel ? Effect::kChromaMask : Effect::kLightness;
+    const host::ControlPixels size = m_controls->host->Pixels(control);
     if (e.point.x < -1000 || e.point.y < -1000 || e.point.x > size.width + 1000 ||
         e.point.y > size.height + 1000)
       throw BadRequest("the point lies far outside the control");
     host::CControlHost& host = *m_controls->host;
-    const std::int32_t index = e.wheel ? kWheel : kLightness;
     std::optional<std::pair<bool, POINT>>& held = m_controls->held;
     if (e.kind == PointerKind::kDown) {
       if (held) {  // the drag's release never came
-        host.Release(held->first ? kWheel : kLightness, held->second);
+        host.Release(held->first ? Effect::kChromaMask : Effect::kLightness, held->second);
         held.reset();
         if (m_controls->dragStart) Record(*m_controls->dragStart);
       }
       m_controls->dragStart = ReadSettings();
-      host.Press(index, e.point, e.button, e.keys);
+      host.Press(control, e.point, e.button, e.keys);
       held = std::make_pair(e.wheel, e.point);
     } else if (e.kind == PointerKind::kMove) {
       // A drag stays with the control it began on.
       const bool wheel = held ? held->first : e.wheel;
-      host.Move(wheel ? kWheel : kLightness, e.point, e.keys);
+      host.Move(wheel ? Effect::kChromaMask : Effect::kLightness, e.point, e.keys);
       if (held) held->second = e.point;
     } else {
       const bool wheel = held ? held->first : e.wheel;
-      host.Release(wheel ? kWheel : kLightness, e.point, e.keys);
+      host.Release(wheel ? Effect::kChromaMask : Effect::kLightness, e.point, e.keys);
       held.reset();
       if (m_controls->dragStart) Record(*m_controls->dragStart);
       m_controls->dragStart.reset();
@@ -291,12 +261,13 @@ ControlsView CKeyerSession::Pointer(const PointerEvent& e) {
   });
 }
 
-ControlsView CKeyerSession::SetNumber(int index, double value) {
-  if ((index != kSoftness && index != kSpill) || !(value >= 0.0 && value <= 100.0))
+ControlsView CKeyerSession::SetNumber(const std::string& name, double value) {
+  if ((name != Effect::kSoftness && name != Effect::kSpillSuppression) ||
+      !(value >= 0.0 && value <= 100.0))
     throw BadRequest("softness and spill are numbers from 0 to 100");
   return m_thread->Run([&] {
     const project::ProjectSettings before = ReadSettings();
-    m_controls->host->ChangeNumber(index, value);
+    m_controls->host->ChangeNumber(name, value);
     Record(before);
     return View();
   });
@@ -346,19 +317,8 @@ std::optional<media::BgraImage> CKeyerSession::RenderView() {
   std::lock_guard<std::mutex> lock(m_renderer->mutex);
   if (request != m_renderRequests.load()) return std::nullopt;  // a newer one waits
   const project::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
-  host::CEffectInstance& instance = *m_renderer->instance;
-  if (host::ApplySettings(instance, settings) != PIM::kOk)
-    throw host::HostError("the render's parameters could not be set");
-  media::BgraImage in = Frame()->image;  // the effect may convert its input in place
-  media::BgraImage out(in.width, in.height);
-  const std::int32_t stride = std::int32_t(in.Stride());
-  PIM::RefPtr<host::CImage> inImage =
-      host::CImage::WrapBgra(in.pixels.data(), in.width, in.height, stride, false);
-  PIM::RefPtr<host::CImage> outImage =
-      host::CImage::WrapBgra(out.pixels.data(), out.width, out.height, stride, false);
-  if (instance.Render(*outImage, *inImage) != PIM::kOk)
-    throw host::HostError("the effect could not render the frame");
-  return out;
+  m_renderer->effect->Configure(settings);
+  return m_renderer->effect->Key(Frame()->image);
 }
 
 std::shared_ptr<const CKeyerSession::ViewFrame> CKeyerSession::Frame() const {

@@ -77,8 +77,9 @@ class CKeyerSession {
   // (the page that began the drag went away) first releases it where the
   // pointer was last.
   ControlsView Pointer(const PointerEvent& event);
-  // Softness (index 0) or Spill Suppression (1), in percent.
-  ControlsView SetNumber(int index, double value);
+  // "Softness" or "Spill Suppression" (host::CKeyingEffect's names), in
+  // percent.
+  ControlsView SetNumber(const std::string& name, double value);
   // The user picks the colour of view pixel (x, y) as the key; with Shift
   // the wheel marks a disc around it.
   ControlsView Pick(int x, int y, bool shift);

@@ -64,6 +64,10 @@ bool KernelSetAvailable(KernelSet set) {
       return __builtin_cpu_supports("sse4.1");
     case KernelSet::kAvx2:
       return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    case KernelSet::kAvx512:
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+             __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
+             __builtin_cpu_supports("avx512vbmi");
 #endif
     default:
       return false;
@@ -73,6 +77,7 @@ bool KernelSetAvailable(KernelSet set) {
 KeyRowKernels KernelsOf(KernelSet set) {
 #if MATTIX_KEY_X86
   if (KernelSetAvailable(set)) {
+    if (set == KernelSet::kAvx512) return {KeyRowPlain_avx512, KeyRowSpill_avx512};
     if (set == KernelSet::kAvx2) return {KeyRowPlain_avx2, KeyRowSpill_avx2};
     if (set == KernelSet::kSse41) return {KeyRowPlain_sse41, KeyRowSpill_sse41};
   }
@@ -87,6 +92,8 @@ const char* KernelSetName(KernelSet set) {
       return "sse4.1";
     case KernelSet::kAvx2:
       return "avx2";
+    case KernelSet::kAvx512:
+      return "avx512";
     default:
       return "reference";
   }
@@ -94,7 +101,7 @@ const char* KernelSetName(KernelSet set) {
 
 KernelSet ActiveKernelSet() {
   static const KernelSet chosen = [] {
-    constexpr KernelSet kFastestFirst[] = {KernelSet::kAvx2, KernelSet::kSse41,
+    constexpr KernelSet kFastestFirst[] = {KernelSet::kAvx512, KernelSet::kAvx2, KernelSet::kSse41,
                                            KernelSet::kReference};
     if (const char* wanted = std::getenv("MATTIX_KEY_KERNEL"))
       for (KernelSet set : kFastestFirst)

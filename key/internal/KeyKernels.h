@@ -3,8 +3,9 @@
 // alpha, straight alpha). The kernels read the source row, the chroma mask
 // and the lightness table and write the target row; they know nothing of
 // images, fields or strides. The _ref functions are the reference; the
-// vector kernels (_sse41, _avx2 with FMA, on x86 processors that offer them) give
-// the same bytes for every input.
+// vector kernels (_sse41, _avx2 with FMA, _avx512 with its BW, DQ, VL and
+// VBMI parts, on x86 processors that offer them) give the same bytes for
+// every input.
 #include <cstdint>
 
 #include "key/internal/KeyMath.h"
@@ -37,6 +38,10 @@ void KeyRowSpill_sse41(std::uint8_t* dst, const std::uint8_t* src, int width,
                        const KeyRowParams& p);
 void KeyRowPlain_avx2(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowParams& p);
 void KeyRowSpill_avx2(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowParams& p);
+void KeyRowPlain_avx512(std::uint8_t* dst, const std::uint8_t* src, int width,
+                        const KeyRowParams& p);
+void KeyRowSpill_avx512(std::uint8_t* dst, const std::uint8_t* src, int width,
+                        const KeyRowParams& p);
 
 using KeyRowFn = void (*)(std::uint8_t* dst, const std::uint8_t* src, int width,
                           const KeyRowParams& p);
@@ -46,14 +51,14 @@ struct KeyRowKernels {
   KeyRowFn spill;
 };
 
-enum class KernelSet { kReference, kSse41, kAvx2 };
+enum class KernelSet { kReference, kSse41, kAvx2, kAvx512 };
 
 // Whether this build and this processor can run the set (the reference
 // always can).
 bool KernelSetAvailable(KernelSet set);
 // The kernels of a set; the reference for a set that is not available.
 KeyRowKernels KernelsOf(KernelSet set);
-// "reference", "sse4.1", "avx2".
+// "reference", "sse4.1", "avx2", "avx512".
 const char* KernelSetName(KernelSet set);
 // The set the engine keys with, chosen once per process: the one named by
 // the environment variable MATTIX_KEY_KERNEL when it names an available set,

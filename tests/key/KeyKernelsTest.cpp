@@ -1,11 +1,12 @@
-// The reference row kernels on rows built so that every answer is known:
+// Every kernel set on rows built so that every answer is known:
 // constant masks (the chroma weight is the constant) and grey pixels (the
 // lightness index is the grey value), which cover every (alpha, key weight)
 // and (lightness weight, chroma weight) pair against the exact rational
 // formula. The vector row kernels against the reference, byte for byte:
 // every one of the 16,777,216 colours (alphas cycling through 0..255) under
-// a table of masks, lightness tables and spill factors; then every row
-// length from 1 to 64 at misaligned starts, out of place and in place.
+// a table of masks, lightness tables and spill factors, out of place and in
+// place; every row length from 1 to 64 at misaligned starts; one kernel
+// through a sequence of changing settings.
 //
 // Built with the sanitizers or without optimisation (a Debug build), the
 // colour walk takes every 61st colour: the reference alone would need
@@ -36,15 +37,19 @@ constexpr std::uint32_t kColourStep = 1;
 // floor(p / 255 + 1/2) in exact integers.
 std::uint32_t Rational255(std::uint32_t p) { return (2 * p + 255) / 510; }
 
-using Kernel = void (*)(std::uint8_t*, const std::uint8_t*, int, const KeyRowParams&);
-
-class Kernels : public ::testing::TestWithParam<Kernel> {};
+// Every kernel set's plain and spill kernels, as (set, spill).
+class Kernels : public ::testing::TestWithParam<std::tuple<KernelSet, bool>> {};
 
 // For each of the 256 constant masks m, two rows: pixels of random colour
 // with alphas 0..255 under lightness weight 255 (every (alpha, m) pair), and
 // opaque greys of value v, which read entry v of a scrambled table (every
 // (lightness weight, m) pair: alpha 255 - round(w * m / 255), colour kept).
 TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
+  const auto [set, spill] = GetParam();
+  if (!KernelSetAvailable(set))
+    GTEST_SKIP() << "this processor (or build) cannot run the " << KernelSetName(set) << " kernels";
+  const KeyRowKernels kernels = KernelsOf(set);
+  const KeyRowFn kernel = spill ? kernels.spill : kernels.plain;
   std::array<std::uint32_t, 256> full, table;
   full.fill(255);
   for (int v = 0; v < 256; ++v) table[v] = std::uint32_t((v * 97 + 31) % 256);
@@ -59,11 +64,11 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
   for (int m = 0; m < 256; ++m) {
     const std::vector<std::uint8_t> cells(241 * 209, std::uint8_t(m));
     KeyRowParams p{MakeMaskView(cells.data(), 241, 241, 209), full.data(), 0.5f};
-    GetParam()(dst.data(), src.data(), 256, p);
+    kernel(dst.data(), src.data(), 256, p);
     for (int a = 0; a < 256; ++a)
       ASSERT_EQ(dst[4 * a + 3], Rational255(a * (255 - m))) << "alpha " << a << " mask " << m;
     p.lightness = table.data();
-    GetParam()(dst.data(), greys.data(), 256, p);
+    kernel(dst.data(), greys.data(), 256, p);
     for (int v = 0; v < 256; ++v) {
       ASSERT_EQ(dst[4 * v + 3], 255 - Rational255(table[v] * m)) << "grey " << v << " mask " << m;
       ASSERT_TRUE(
@@ -71,9 +76,6 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(PlainAndSpill, Kernels,
-                         ::testing::Values(&KeyRowPlain_ref, &KeyRowSpill_ref));
 
 enum class MaskKind { kFull, kRandom, kSingle };
 enum class TableKind { kFull, kWindow, kScrambled };
@@ -127,10 +129,24 @@ const Case kCases[] = {
     {"SingleSpill", MaskKind::kSingle, 241, 209, 244, TableKind::kWindow, 0.7f},
 };
 
-const KernelSet kVectorSets[] = {KernelSet::kSse41, KernelSet::kAvx2};
-std::string SetName(KernelSet s) { return s == KernelSet::kAvx2 ? "Avx2" : "Sse41"; }
+const KernelSet kVectorSets[] = {KernelSet::kSse41, KernelSet::kAvx2, KernelSet::kAvx512};
+std::string SetName(KernelSet s) {
+  return s == KernelSet::kAvx512 ? "Avx512" : s == KernelSet::kAvx2 ? "Avx2" : "Sse41";
+}
 
 KeyRowFn Pick(const KeyRowKernels& k, bool spill) { return spill ? k.spill : k.plain; }
+
+INSTANTIATE_TEST_SUITE_P(Key, Kernels,
+                         ::testing::Combine(::testing::Values(KernelSet::kReference,
+                                                              KernelSet::kSse41, KernelSet::kAvx2,
+                                                              KernelSet::kAvx512),
+                                            ::testing::Bool()),
+                         [](const auto& i) {
+                           return (std::get<0>(i.param) == KernelSet::kReference
+                                       ? std::string("Reference")
+                                       : SetName(std::get<0>(i.param))) +
+                                  (std::get<1>(i.param) ? "_Spill" : "_Plain");
+                         });
 
 // The input and the reference's output of one case, kept while the case's
 // kernel sets run (the reference is the slow part).
@@ -163,12 +179,18 @@ TEST_P(EveryColour, MatchesTheReference) {
     Pick(KernelsOf(KernelSet::kReference), spill)(expected.keyed.data(), expected.source.data(),
                                                   int(expected.source.size() / 4), params);
   }
-  std::vector<std::uint8_t> keyed(expected.source.size(), 0);
+  // Out of place, then in place (the lanes that a kernel keys again must
+  // come from the source as it was).
+  std::vector<std::uint8_t> keyed(expected.source.size(), 0), inPlace = expected.source;
   Pick(KernelsOf(set), spill)(keyed.data(), expected.source.data(), int(keyed.size() / 4), params);
-  std::size_t wrong = 0, first = 0;
-  for (std::size_t i = 0; i < keyed.size(); i += 4)
-    if (std::memcmp(&keyed[i], &expected.keyed[i], 4) != 0 && wrong++ == 0) first = i;
-  EXPECT_EQ(wrong, 0u) << "first at pixel " << first / 4;
+  Pick(KernelsOf(set), spill)(inPlace.data(), inPlace.data(), int(inPlace.size() / 4), params);
+  for (const auto* actual : {&keyed, &inPlace}) {
+    std::size_t wrong = 0, first = 0;
+    for (std::size_t i = 0; i < actual->size(); i += 4)
+      if (std::memcmp(&(*actual)[i], &expected.keyed[i], 4) != 0 && wrong++ == 0) first = i;
+    EXPECT_EQ(wrong, 0u) << (actual == &keyed ? "out of place" : "in place") << ", first at pixel "
+                         << first / 4;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Key, EveryColour,
@@ -217,5 +239,50 @@ TEST_P(Rows, EveryLengthAndStart) {
 
 INSTANTIATE_TEST_SUITE_P(Key, Rows, ::testing::ValuesIn(kVectorSets),
                          [](const auto& i) { return SetName(i.param); });
+
+// One kernel keys row after row while the settings change between calls, as
+// the engine's frames do: whatever a kernel derives from its settings (the
+// AVX-512 kernels hold the lightness table as bytes in registers, the
+// mask's coordinates and margins, the spill factor) must come from the
+// call's own settings, never from an earlier call.
+struct Step {
+  MaskKind mask;
+  int width, height, stride;
+  TableKind table;
+  float spill;
+};
+
+const Step kSteps[] = {
+    {MaskKind::kRandom, 241, 209, 244, TableKind::kWindow, 0.5f},
+    {MaskKind::kRandom, 241, 209, 244, TableKind::kScrambled, 0.5f},  // lightness
+    {MaskKind::kRandom, 241, 209, 244, TableKind::kFull, 0.5f},
+    {MaskKind::kRandom, 241, 209, 244, TableKind::kFull, 0.0f},  // spill
+    {MaskKind::kRandom, 241, 209, 244, TableKind::kFull, 0.9f},
+    {MaskKind::kSingle, 241, 209, 244, TableKind::kFull, 0.9f},     // mask values
+    {MaskKind::kRandom, 2001, 1601, 2004, TableKind::kFull, 0.9f},  // mask size
+    {MaskKind::kRandom, 3, 1, 4, TableKind::kWindow, 0.2f},
+    {MaskKind::kRandom, 241, 209, 241, TableKind::kWindow, 0.5f},  // mask stride
+    {MaskKind::kRandom, 241, 209, 244, TableKind::kWindow, 0.5f},  // the first again
+};
+
+TEST_P(Rows, FollowEverySettingChange) {
+  const KernelSet set = GetParam();
+  if (!KernelSetAvailable(set))
+    GTEST_SKIP() << "this processor (or build) cannot run the " << KernelSetName(set) << " kernels";
+  std::mt19937 rng(9);
+  std::vector<std::uint8_t> source(4 * 4099);
+  for (auto& v : source) v = std::uint8_t(rng());
+  for (bool spill : {false, true})
+    for (std::size_t i = 0; i < std::size(kSteps); ++i) {
+      const Step& step = kSteps[i];
+      const Mask mask(step.mask, step.width, step.height, step.stride);
+      const auto table = Table(step.table);
+      const KeyRowParams params{mask.view, table.data(), step.spill};
+      std::vector<std::uint8_t> expected(source.size()), actual(source.size());
+      Pick(KernelsOf(KernelSet::kReference), spill)(expected.data(), source.data(), 4099, params);
+      Pick(KernelsOf(set), spill)(actual.data(), source.data(), 4099, params);
+      ASSERT_EQ(actual, expected) << "step " << i << " spill " << spill;
+    }
+}
 
 }  // namespace

@@ -14,8 +14,8 @@
 // the rest is the record. Records claiming
 // more than 1 << 22 mask pixels are skipped, so that a fuzzer explores
 // decoding rather than allocation.
-#include "host/effect/EffectInstance.h"
 #include "host/effect/Image.h"
+#include "host/effect/KeyingEffect.h"
 #include "stdfx/DIB.h"
 #include "tests/plugin/FuzzInput.h"
 #include "wheel/ChromaMaskRecord.h"
@@ -27,7 +27,7 @@
 
 namespace mattix::test {
 
-inline std::string CheckMaskRender(host::CEffectInstance& instance, const std::uint8_t* data,
+inline std::string CheckMaskRender(host::CKeyingEffect& effect, const std::uint8_t* data,
                                    std::size_t size) {
   constexpr int kW = 24;
   constexpr std::uint32_t kSentinel = 0xA5C3A5C3;
@@ -39,10 +39,10 @@ inline std::string CheckMaskRender(host::CEffectInstance& instance, const std::u
   if (ClaimsHugeMask(record, recordSize)) return {};
   const bool inBottomUp = how & 4, outBottomUp = how & 8, spill = how & 16;
   const int field = (how & 3) == 1 ? 0 : (how & 3) == 2 ? 1 : -1;
-  if (instance.SetNumber(0, soft < 128 ? 0.0 : soft % 101) != 0 ||
-      instance.SetNumber(1, spill ? 100.0 : 0.0) != 0 ||
-      instance.SetData(6, record, std::uint32_t(recordSize)) != 0)
-    return "the host could not set the parameters";
+  effect.SetNumber(host::CKeyingEffect::kSoftness, soft < 128 ? 0.0 : soft % 101);
+  effect.SetNumber(host::CKeyingEffect::kSpillSuppression, spill ? 100.0 : 0.0);
+  effect.SetData(host::CKeyingEffect::kChromaMask,
+                 std::vector<std::uint8_t>(record, record + recordSize));
 
   // Colours of every kind, alphas from 0 to 255, straight.
   std::vector<std::uint32_t> input(kW * height), output(kW * height, kSentinel);
@@ -51,7 +51,7 @@ inline std::string CheckMaskRender(host::CEffectInstance& instance, const std::u
   const std::vector<std::uint32_t> before = input;
   auto inFrame = host::CImage::WrapBgra(input.data(), kW, height, kW * 4, inBottomUp);
   auto outFrame = host::CImage::WrapBgra(output.data(), kW, height, kW * 4, outBottomUp);
-  if (instance.Render(*outFrame, *inFrame, (how & 3) != 0 ? 1 : 0, (how & 3) - 1) != 0)
+  if (effect.Instance().Render(*outFrame, *inFrame, (how & 3) != 0 ? 1 : 0, (how & 3) - 1) != 0)
     return "the render failed";
   if (input != before) return "the input was written";
   stdfx::CDIB mask;

@@ -3,24 +3,22 @@
 // module is the one MATTIX_MODULE names, else the one built beside; it is
 // loaded before fuzzing starts, so that its coverage is counted.
 #include "MaskRenderCheck.h"
-#include "host/effect/HostModule.h"
+#include "host/effect/KeyingEffect.h"
 
 #include <cstdlib>
 #include <memory>
 
 namespace {
-std::unique_ptr<mattix::host::CEffectInstance> g_instance;
+std::unique_ptr<mattix::host::CKeyingEffect> g_effect;
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const char* path = std::getenv("MATTIX_MODULE");
-  auto module = mattix::host::CHostModule::Load(path ? path : MATTIX_BUILT_MODULE);
-  module->RegisterEffects();
-  g_instance = module->CreateInstance();
-  g_instance->DefineParameters();
+  g_effect = std::make_unique<mattix::host::CKeyingEffect>(
+      mattix::host::CKeyingEffect::LoadModule(path ? path : MATTIX_BUILT_MODULE));
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return mattix::test::AbortOnFault(mattix::test::CheckMaskRender(*g_instance, data, size));
+  return mattix::test::AbortOnFault(mattix::test::CheckMaskRender(*g_effect, data, size));
 }

@@ -1,10 +1,12 @@
 #pragma once
-// The built module, loaded once per test program from the path the test
-// registration passes in MATTIX_MODULE, and the effect identifier it
-// registers (tests learn it as a host does, from registration).
+// The built module, loaded and registered once per test program from the
+// path the test registration passes in MATTIX_MODULE, and the effect
+// identifier it registers (tests learn it as a host does, from
+// registration).
 #include "host/effect/EffectInfo.h"
 #include "host/effect/EffectRegistry.h"
 #include "host/effect/HostModule.h"
+#include "host/effect/KeyingEffect.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +22,7 @@ inline std::string ModulePath() {
 }
 
 inline std::shared_ptr<host::CHostModule> Module() {
-  static std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(ModulePath());
+  static std::shared_ptr<host::CHostModule> module = host::CKeyingEffect::LoadModule(ModulePath());
   return module;
 }
 
@@ -42,10 +44,14 @@ inline Tarn::IFXBase* CreateRaw() {
 
 // A fresh instance with its parameters defined.
 inline std::unique_ptr<host::CEffectInstance> NewInstance() {
-  Module()->RegisterEffects();
   auto instance = Module()->CreateInstance();
   EXPECT_EQ(instance->DefineParameters(), 0);
   return instance;
+}
+
+// A fresh instance as hosts drive it, at the effect's defaults.
+inline std::unique_ptr<host::CKeyingEffect> NewEffect() {
+  return std::make_unique<host::CKeyingEffect>(Module());
 }
 
 }  // namespace mattix::test

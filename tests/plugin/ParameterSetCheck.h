@@ -48,8 +48,7 @@ inline std::string CheckParameterSet(const std::uint8_t* data, std::size_t size)
       o.bytes.assign(p, p + n);
     }
     const std::int32_t kinds[] = {Tarn::kNumberParameter, Tarn::kDataParameter, 9};
-    auto parameter = host::Make<host::CParameter>(
-        kinds[o.kind], host::ParameterFaults{false, o.refused ? 0x66 : 0, 0});
+    auto parameter = host::Make<host::CParameter>(kinds[o.kind], o.refused ? 0x66 : 0);
     parameter->SetIndex(o.index);
     if (o.kind == 0)
       parameter->CurrentNumber()->Set(o.number);

@@ -3,7 +3,6 @@
 // pixels against the polar angle and the elliptic radius, the hexagon's alpha
 // against the distance to its edges), and the picture and the cursors as the
 // loaded module offers them.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -93,9 +92,8 @@ TEST(WheelPicture, MatchesTheGeometry) {
 HMODULE ModuleHandle() {
   HMODULE handle = nullptr;
   try {
-    GetModuleHandleExW(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-        static_cast<LPCWSTR>(dlsym(mattix::test::Module()->Handle(), "createEffect")), &handle);
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCWSTR>(mattix::test::Module()->CreateEntry()), &handle);
   } catch (const std::exception&) {
   }
   return handle;

@@ -17,17 +17,16 @@ struct CommandResult {
   std::string out, err;
 };
 
-// Runs `mattix LINE` (arguments split at spaces) in-process with the given
-// handlers, capturing its output.
-inline CommandResult RunMattix(const std::string& line, const cli::RenderHandler& render = nullptr,
-                               const cli::KeyPickHandler& keyPick = nullptr) {
+// Runs `mattix LINE` (arguments split at spaces) in-process, capturing its
+// output.
+inline CommandResult RunMattix(const std::string& line) {
   std::istringstream words("mattix " + line);
   std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   ::testing::internal::CaptureStdout();
   ::testing::internal::CaptureStderr();
-  const int status = cli::CommandMain(int(argv.size()), argv.data(), render, nullptr, keyPick);
+  const int status = cli::CommandMain(int(argv.size()), argv.data());
   std::string out = ::testing::internal::GetCapturedStdout();
   return {status, out, ::testing::internal::GetCapturedStderr()};
 }
@@ -40,11 +39,9 @@ struct Refusal {
 };
 
 // Each line exits with its status and one message, "mattix: ..." holding its part.
-inline void ExpectRefusals(const std::vector<Refusal>& cases,
-                           const cli::RenderHandler& render = nullptr,
-                           const cli::KeyPickHandler& keyPick = nullptr) {
+inline void ExpectRefusals(const std::vector<Refusal>& cases) {
   for (const Refusal& c : cases) {
-    const CommandResult r = RunMattix(c.line, render, keyPick);
+    const CommandResult r = RunMattix(c.line);
     EXPECT_EQ(r.status, c.status) << c.line << "\n" << r.err;
     EXPECT_EQ(r.err.rfind("mattix: ", 0), 0u) << r.err;
     EXPECT_TRUE(Holds(r.err, c.message)) << c.line;

@@ -9,12 +9,10 @@
 #include "host/base/HostError.h"
 #include "host/base/OutputFile.h"
 #include "host/cli/Commands.h"
-#include "host/cli/KeyCommand.h"
 #include "host/matte/BackdropKey.h"
 #include "host/media/PngFile.h"
 #include "host/project/MaskRecord.h"
 #include "host/project/Project.h"
-#include "host/render/RenderJob.h"
 #include "host/samples/SampleScene.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
@@ -104,7 +102,6 @@ TEST(Commands, StatusAndMessages) {
        {"mask import " + none + " --project " + k, 1, "none.png: cannot open"},
        {"mask export --project " + k + " -o " + k + " -f", 1,
         "k.json: the output is one of the in"},
-       {"render a.png -o b.png", 1, "render: this build has no renderer"},
        {"render a_1.png a_2.png -o o.png", 2, "render: one input only (\"a_2.png\" is extra"},
        {"render a.png -o b.mov", 2,
         "b.mov: the input is one picture, so the output must be a .png"},
@@ -116,8 +113,7 @@ TEST(Commands, StatusAndMessages) {
        {"render a.png", 2, "--output is required"},
        {"project show p --lightness 1,5,3,9", 2, "--lightness: lightness breakpoints must be in"},
        {"bogus -o x", 2, "unknown command \"bogus\"\n(mattix --help"},
-       {"", 2, "A subcommand is required"}},
-      nullptr, KeyPick);
+       {"", 2, "A subcommand is required"}});
   EXPECT_EQ(host::ReadFileText(k), before);
   EXPECT_FALSE(std::filesystem::exists(none));
 
@@ -129,9 +125,7 @@ TEST(Commands, StatusAndMessages) {
 // project, a far colour is not, --disc keys the picked colour's neighbours
 // on the wheel too, and clearing leaves nothing keyed.
 // Runs `mattix LINE` with the module's commands: its exit status.
-int Mattix(const std::string& line) {
-  return test::RunMattix(line, render::Render, KeyPick).status;
-}
+int Mattix(const std::string& line) { return test::RunMattix(line).status; }
 
 // The colours of the test frame, left to right: the key, a neighbour of it
 // on the wheel (a hue 1.5 degrees away: about three wheel pixels, inside a

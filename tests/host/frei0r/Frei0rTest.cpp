@@ -5,7 +5,6 @@
 // plug-in's BGRA and back, MLT swaps the bytes itself: both exact.
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
-#include "host/render/RenderJob.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
 
@@ -63,7 +62,7 @@ media::BgraImage Render(const std::vector<std::string>& flags, bool matte = fals
               {input, "-o", dir / "k.png", "--matte", dir / "m.png", "--project", kProject});
   std::string line = "render";
   for (const std::string& a : args) line += " " + a;
-  const test::CommandResult r = test::RunMattix(line, render::Render);
+  const test::CommandResult r = test::RunMattix(line);
   EXPECT_EQ(r.status, 0) << r.err;
   return media::ReadPng(dir / (matte ? "m.png" : "k.png"));
 }

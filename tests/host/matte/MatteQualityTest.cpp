@@ -6,7 +6,6 @@
 // (bench/matte_vs_ffmpeg.sh).
 #include "host/media/PngFile.h"
 #include "host/project/Project.h"
-#include "host/render/RenderJob.h"
 #include "host/samples/SampleScene.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
@@ -36,8 +35,7 @@ TEST(KeyAuto, KeysTheScreenKeepsTheSubjectAndGradesThePane) {
     EXPECT_GT(s.finishing.despill, 0.0);
 
     ASSERT_EQ(test::RunMattix("render " + dir / "in.png" + " -o " + dir / "k.png --matte " +
-                                  dir / "m.png --project " + dir / "key.json",
-                              render::Render)
+                              dir / "m.png --project " + dir / "key.json")
                   .status,
               0);
     const media::BgraImage matte = media::ReadPng(dir / "m.png");

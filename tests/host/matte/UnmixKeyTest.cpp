@@ -29,7 +29,8 @@ int WeightOf(const UnmixedKey& key, const Colour& c) {
 // The screen's share of a mix, from the two-colour model directly.
 double ShareOf(const Colour& c, const Colour& b, const Colour& f) {
   double dot = 0, n2 = 0;
-  for (int k = 0; k < 3; ++k) dot += (c[k] - b[k]) * (f[k] - b[k]), n2 += (f[k] - b[k]) * (f[k] - b[k]);
+  for (int k = 0; k < 3; ++k)
+    dot += (c[k] - b[k]) * (f[k] - b[k]), n2 += (f[k] - b[k]) * (f[k] - b[k]);
   return 1.0 - dot / n2;
 }
 
@@ -61,7 +62,8 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
         Colour c = sc.screen;
         if (y >= 10 && y < 50 && x >= 20 && x < 220) c = sc.subject;
         const int patch = (x - 20) / 32;
-        if (y >= 58 && y < 74 && x >= 20 && (x - 20) % 32 < 16 && patch < 6) c = mixes[std::size_t(patch)];
+        if (y >= 58 && y < 74 && x >= 20 && (x - 20) % 32 < 16 && patch < 6)
+          c = mixes[std::size_t(patch)];
         std::uint8_t* p = frame.Row(y) + x * 4;
         p[0] = std::uint8_t(c[0]), p[1] = std::uint8_t(c[1]), p[2] = std::uint8_t(c[2]), p[3] = 255;
       }
@@ -80,7 +82,8 @@ TEST(UnmixKey, NoScreenNoKey) {
   for (const Colour c : {Colour{128, 128, 128}, Colour{30, 40, 200}}) {
     media::BgraImage frame(64, 48);
     for (int i = 0; i < 64 * 48; ++i)
-      for (int k = 0; k < 3; ++k) frame.pixels[std::size_t(i) * 4 + std::size_t(k)] = std::uint8_t(c[k]);
+      for (int k = 0; k < 3; ++k)
+        frame.pixels[std::size_t(i) * 4 + std::size_t(k)] = std::uint8_t(c[k]);
     EXPECT_FALSE(UnmixKey(frame));
   }
 }

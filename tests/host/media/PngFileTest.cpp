@@ -6,7 +6,6 @@
 #include "host/base/HostError.h"
 #include "host/media/PngFile.h"
 #include "host/media/internal/PngRows.h"
-#include "host/render/RenderJob.h"
 #include "tests/FuzzSeeds.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
@@ -129,7 +128,7 @@ TEST(Png, SixteenBitInputIsKeyedAtEightBitsWithAWarning) {
   test::TempDir dir;
   dir.Write("deep.png", WritePng(1, 1, PNG_COLOR_TYPE_RGB, 16, false, {{0x1234, 0xc8c8, 0x0101}}));
   const auto render = [&](const std::string& in) {
-    return test::RunMattix("render " + dir / in + " -o " + dir / ("o-" + in), render::Render);
+    return test::RunMattix("render " + dir / in + " -o " + dir / ("o-" + in));
   };
   const test::CommandResult r = render("deep.png");
   ASSERT_EQ(r.status, 0) << r.err;

@@ -1,16 +1,12 @@
 // The reference host over the built module: `mattix render` with golden
-// renders of the shipped sample, alone and as a sequence
-// keyed by two jobs, instances keying at once, the inputs it refuses (the
-// video size limit too), a shot rendered in chunks (--frames) that equals
-// one run (and its preview may be any video format), and a sequence with a
-// gap rendered with --allow-gaps. The host objects and the module's API are
-// tested by the plug-in tests through it; sequences, corrupt frames and video
-// are the frame pipeline's, tested with it.
+// renders of the shipped sample, alone and as a sequence keyed by two jobs,
+// the inputs it refuses (the video size limit too), a shot rendered in
+// chunks (--frames) that equals one run (and its preview may be any video
+// format), and a sequence with a gap rendered with --allow-gaps. The effect
+// driven by itself (instances keying at once too) is host/effect's test;
+// sequences, corrupt frames and video are the frame pipeline's, tested with
+// it.
 #include "host/base/FileBytes.h"
-#include "host/cli/Commands.h"
-#include "host/effect/EffectSettings.h"
-#include "host/effect/HostModule.h"
-#include "host/effect/Image.h"
 #include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
@@ -18,7 +14,6 @@
 #include "host/render/RenderJob.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
-#include "tests/plugin/ModuleFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +21,6 @@
 #include <filesystem>
 #include <random>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -37,9 +31,7 @@ namespace fs = std::filesystem;
 const std::string kSamples = std::string(MATTIX_SOURCE_DIR) + "/samples/";
 
 // `mattix render ARGS` through the built module.
-test::CommandResult Mattix(const std::string& args) {
-  return test::RunMattix("render " + args, Render);
-}
+test::CommandResult Mattix(const std::string& args) { return test::RunMattix("render " + args); }
 
 // 64-bit FNV-1a of the decoded pixels (not of the PNG bytes, which depend on
 // the zlib in use).
@@ -140,55 +132,6 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
         << "frame " << n;
 }
 
-// Keys `input` with `instance`, after setting its parameters to `settings`.
-media::BgraImage KeyWith(host::CEffectInstance& instance, const project::ProjectSettings& settings,
-                         const media::BgraImage& input) {
-  media::BgraImage in = input, out(input.width, input.height);
-  const auto stride = std::int32_t(in.Stride());
-  EXPECT_EQ(ApplySettings(instance, settings), PIM::kOk);
-  const auto inImage = host::CImage::WrapBgra(in.pixels.data(), in.width, in.height, stride, false);
-  const auto outImage =
-      host::CImage::WrapBgra(out.pixels.data(), out.width, out.height, stride, false);
-  EXPECT_EQ(instance.Render(*outImage, *inImage), PIM::kOk);
-  return out;
-}
-
-// Four instances of one module key and change their parameters at once:
-// each frame equals the one keyed alone with the same settings. (Run under
-// ThreadSanitizer too, where a race is reported even when pixels agree.)
-TEST(RenderCommand, InstancesKeyingAtOnceMatchKeyingAlone) {
-  const std::shared_ptr<host::CHostModule> module = host::CHostModule::Load(FindEffectModule());
-  ASSERT_EQ(module->RegisterEffects(), PIM::kOk);
-  const media::BgraImage sample = media::ReadPng(kSamples + "greenscreen.png");
-  std::vector<project::ProjectSettings> settings(3, project::ReadProject(kSamples + "key.json"));
-  settings[1].softness = 40, settings[2].spillSuppression = 80,
-  settings[2].lightness = {5, 9, 80, 95};
-  std::vector<media::BgraImage> alone;
-  {
-    const auto instance = module->CreateInstance();
-    ASSERT_EQ(instance->DefineParameters(), PIM::kOk);
-    for (const project::ProjectSettings& s : settings)
-      alone.push_back(KeyWith(*instance, s, sample));
-  }
-  ASSERT_TRUE(alone[0].pixels != alone[1].pixels && alone[0].pixels != alone[2].pixels);
-  std::vector<std::unique_ptr<host::CEffectInstance>> instances;
-  for (int t = 0; t < 4; ++t) {
-    instances.push_back(module->CreateInstance());
-    ASSERT_EQ(instances.back()->DefineParameters(), PIM::kOk);
-  }
-  std::vector<int> mismatches(instances.size(), 0);
-  std::vector<std::thread> threads;
-  for (std::size_t t = 0; t < instances.size(); ++t)
-    threads.emplace_back([&, t] {
-      for (std::size_t round = 0; round < 6; ++round) {
-        const std::size_t k = (t + round) % settings.size();
-        mismatches[t] += KeyWith(*instances[t], settings[k], sample).pixels != alone[k].pixels;
-      }
-    });
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(mismatches, std::vector<int>(instances.size(), 0));
-}
-
 // Inputs that cannot be keyed as given end with status 1 and a message
 // naming what is wrong, and leave nothing in the output folder.
 TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
@@ -201,8 +144,7 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
   test::ExpectRefusals(
       {{"render " + sample + out + " --project " + dir / "damaged.json", 1,
         "damaged.json:1:58: \"chromaMask\" is damaged"},
-       {"render " + dir / "frames -o " + dir / "out/k_%04d.png", 1, "frames: is a folder"}},
-      Render);
+       {"render " + dir / "frames -o " + dir / "out/k_%04d.png", 1, "frames: is a folder"}});
   EXPECT_TRUE(fs::is_empty(dir / "out"));
   // Without a mask the render says that nothing is keyed, and nothing is.
   const test::CommandResult r = Mattix(sample + out);
@@ -223,8 +165,7 @@ TEST(RenderCommand, VideoLargerThanTheLargestFrameIsRefused) {
   dir.Write("many.y4m", std::string("YUV4MPEG2 W8200 H8200 F25:1 Ip A1:1 C420jpeg\nFRAME\n"));
   const std::string limit = " pixels; Mattix keys frames up to 16384 pixels a side and 8192 x 8192";
   test::ExpectRefusals({{"render " + dir / "many.y4m -o " + dir / "out/k.mov", 1,
-                         dir / "many.y4m: the video's frame is 8200 x 8200" + limit}},
-                       Render);
+                         dir / "many.y4m: the video's frame is 8200 x 8200" + limit}});
   EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
@@ -298,8 +239,7 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
   const std::string render = "render " + shots[0].input + " -o " + dir / "x_%02d.png";
   test::ExpectRefusals(
       {{render + " --frames 10-12", 1, "--frames 10-12 holds none of its frames (3 to 9)"},
-       {render + " --frames 5-4", 2, "is not a range of frames"}},
-      Render);
+       {render + " --frames 5-4", 2, "is not a range of frames"}});
   if (!video)
     GTEST_SKIP() << "ffmpeg is not installed (apt-get install ffmpeg): chunks of a video "
                     "are not tested";

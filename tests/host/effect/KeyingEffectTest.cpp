@@ -1,0 +1,187 @@
+// CKeyingEffect, the one way the hosts drive the built module, through what
+// it does: the sample keyed through it equals the sample keyed by `mattix
+// render` (whole, one field, a band of rows), parameters set by name read
+// back, what it refuses is named, and instances key at once as they key
+// alone. The module's own behaviour is the plug-in tests'.
+#include "host/effect/KeyingEffect.h"
+#include "host/media/PngFile.h"
+#include "host/render/RenderJob.h"
+#include "tests/host/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+namespace mattix::host {
+namespace {
+
+using Effect = CKeyingEffect;
+const std::string kSamples = MATTIX_SOURCE_DIR "/samples/";
+
+// The module that MATTIX_MODULE names (the test's registration sets it).
+std::shared_ptr<CHostModule> Module() {
+  static const std::shared_ptr<CHostModule> module = Effect::LoadModule();
+  return module;
+}
+
+const media::BgraImage& Sample() {
+  static const media::BgraImage sample = media::ReadPng(kSamples + "greenscreen.png");
+  return sample;
+}
+
+// `mattix render` of the sample with its project, matte finishing off (the
+// effect's own output): the keyed picture.
+media::BgraImage Rendered(int field, double softness) {
+  test::TempDir dir;
+  render::RenderOptions options;
+  options.input = kSamples + "greenscreen.png";
+  options.output = dir / "k.png";
+  options.project = kSamples + "key.json";
+  options.field = field;
+  options.overrides.softness = softness;
+  options.overrides.despill = 0.0;
+  ::testing::internal::CaptureStdout();
+  render::Render(options);
+  ::testing::internal::GetCapturedStdout();
+  return media::ReadPng(options.output);
+}
+
+// Whole frames, one field, and bands of rows (starting on an odd row too):
+// the band's rows of the field asked for are the render's, every other row
+// keeps what the output held.
+TEST(KeyingEffect, KeysTheSampleAsTheRenderCommandDoes) {
+  const struct {
+    int field;
+    double softness;
+    FrameRows rows;
+  } cases[] = {{-1, 0, {}}, {1, 30, {}}, {-1, 30, {40, 101}}, {0, 0, {101, -1}}};
+  project::ProjectSettings settings = project::ReadProject(kSamples + "key.json");
+  const media::BgraImage& in = Sample();
+  const std::vector<std::uint8_t> untouched(in.Stride(), 0xA5);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.field << " " << c.softness << " " << c.rows.first);
+    const media::BgraImage rendered = Rendered(c.field, c.softness);
+    settings.softness = c.softness;
+    Effect effect(Module(), settings);
+    if (c.rows.first == 0 && c.rows.count < 0) {
+      EXPECT_EQ(effect.Key(in, c.field).pixels, rendered.pixels);
+      continue;
+    }
+    media::BgraImage out(in.width, in.height);
+    std::memset(out.pixels.data(), 0xA5, out.pixels.size());
+    effect.Key(in.pixels.data(), out.pixels.data(), in.width, in.height, in.Stride(), c.field,
+               c.rows);
+    const int last = c.rows.count < 0 ? in.height : c.rows.first + c.rows.count;
+    for (int y = 0; y < in.height; ++y) {
+      const bool keyed = y >= c.rows.first && y < last && (c.field < 0 || y % 2 == c.field);
+      ASSERT_TRUE(std::equal(out.Row(y), out.Row(y) + in.Stride(),
+                             keyed ? rendered.Row(y) : untouched.data()))
+          << "row " << y;
+    }
+  }
+}
+
+// Each parameter takes a value by its name and gives it back (the settings
+// read by name), and a project configures what a render reads (the key
+// colours stay the effect's: 0 until picked).
+TEST(KeyingEffect, ParametersSetByNameReadBack) {
+  Effect effect(Module());
+  const std::pair<const char*, double> numbers[] = {{Effect::kSoftness, 12.5},
+                                                    {Effect::kSpillSuppression, 40},
+                                                    {Effect::kKeyRed, 7},
+                                                    {Effect::kKeyGreen, 8},
+                                                    {Effect::kKeyBlue, 9}};
+  for (const auto& [name, value] : numbers) effect.SetNumber(name, value);
+  const double window[] = {1, 2, 3, 4};
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(window);
+  effect.SetData(Effect::kLightness, {bytes, bytes + sizeof window});
+  const project::ProjectSettings project = project::ReadProject(kSamples + "key.json");
+  effect.SetData(Effect::kChromaMask, project.chromaMask);
+  EXPECT_EQ(effect.Settings(),
+            (project::ProjectSettings{12.5, 40, 7, 8, 9, {1, 2, 3, 4}, project.chromaMask, {}}));
+
+  project::ProjectSettings configured = project;
+  configured.keyRed = configured.keyGreen = configured.keyBlue = 1;
+  effect.Configure(configured);
+  EXPECT_EQ(effect.Settings(), (project::ProjectSettings{project.softness,
+                                                         project.spillSuppression,
+                                                         7,
+                                                         8,
+                                                         9,
+                                                         project.lightness,
+                                                         project.chromaMask,
+                                                         {}}));
+}
+
+// What the effect refuses, each named (the module's path leads every message).
+TEST(KeyingEffect, RefusalsNameWhatIsRefused) {
+  Effect effect(Module());
+  std::vector<std::uint8_t> frame(16 * 4);
+  const struct {
+    std::function<void()> call;
+    std::string message;
+  } cases[] = {
+      {[&] { effect.SetNumber("Hardness", 1); }, "the effect has no parameter \"Hardness\""},
+      {[&] { effect.Number("Chroma Mask"); }, "parameter \"Chroma Mask\" is not a number"},
+      {[&] { effect.SetData("Softness", {}); }, "parameter \"Softness\" is not a byte block"},
+      {[&] { effect.Key(frame.data(), frame.data(), 0, 16, 0); }, "the frame is 0 x 16 pixels"},
+      {[&] {
+         effect.Key(frame.data(), frame.data(), 4, 4, 16, -1, {3, 2});
+       },
+       "rows 3 to 4 lie outside the frame of 4 rows"},
+  };
+  for (const auto& c : cases) {
+    const std::string error = test::ErrorOf(c.call);
+    EXPECT_TRUE(test::Holds(error, Module()->Path() + ": ")) << c.message;
+    EXPECT_TRUE(test::Holds(error, c.message));
+  }
+}
+
+// A module that cannot be loaded is named: a missing file, a file that is no
+// library, and MATTIX_MODULE naming nothing.
+TEST(KeyingEffect, ModulesThatDoNotLoadAreNamed) {
+  test::TempDir dir;
+  dir.Write("text.so", std::string("not a library"));
+  for (const std::string& path : {dir / "missing.so", dir / "text.so"})
+    EXPECT_TRUE(test::Holds(test::ErrorOf([&] { Effect::LoadModule(path); }), path));
+  const char* set = std::getenv("MATTIX_MODULE");
+  const std::string before = set != nullptr ? set : "";
+  setenv("MATTIX_MODULE", (dir / "missing.so").c_str(), 1);
+  const std::string error = test::ErrorOf([] { Effect::LoadModule(); });
+  if (set != nullptr)
+    setenv("MATTIX_MODULE", before.c_str(), 1);
+  else
+    unsetenv("MATTIX_MODULE");
+  EXPECT_TRUE(test::Holds(error, dir / "missing.so (MATTIX_MODULE): no such module"));
+}
+
+// Four effects of one module, created and keying on threads of their own,
+// changing their settings between frames: each frame equals the one keyed
+// alone with the same settings. (Run under ThreadSanitizer too, where a race
+// is reported even when pixels agree.)
+TEST(KeyingEffect, InstancesKeyingAtOnceMatchKeyingAlone) {
+  std::vector<project::ProjectSettings> settings(3, project::ReadProject(kSamples + "key.json"));
+  settings[1].softness = 40, settings[2].spillSuppression = 80,
+  settings[2].lightness = {5, 9, 80, 95};
+  std::vector<media::BgraImage> alone;
+  for (const project::ProjectSettings& s : settings)
+    alone.push_back(Effect(Module(), s).Key(Sample()));
+  ASSERT_TRUE(alone[0].pixels != alone[1].pixels && alone[0].pixels != alone[2].pixels);
+  std::vector<int> mismatches(4, 0);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < mismatches.size(); ++t)
+    threads.emplace_back([&, t] {
+      Effect effect(Module());
+      for (std::size_t round = 0; round < 6; ++round) {
+        const std::size_t k = (t + round) % settings.size();
+        effect.Configure(settings[k]);
+        mismatches[t] += effect.Key(Sample()).pixels != alone[k].pixels;
+      }
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(mismatches, std::vector<int>(mismatches.size(), 0));
+}
+
+}  // namespace
+}  // namespace mattix::host
