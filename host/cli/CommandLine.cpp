@@ -50,6 +50,35 @@ void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
          },
          "Lightness window breakpoints L0,L1,L2,L3, percent, in increasing order")
       ->check(CheckedBy(project::ParseLightness, "L0,L1,L2,L3"));
+  // Matte finishing, after the module has keyed each frame (off by default).
+  const auto ranged = [](double min, double max, const char* description) {
+    return CheckedBy([min, max](const std::string& text) { project::ParseNumber(text, min, max); },
+                     description);
+  };
+  constexpr double kRadius = project::MatteFinishing::kMaxRadius;
+  app.add_option("--despill", overrides.despill,
+                 "Finishing: takes this percent of the screen colour's cast off every pixel")
+      ->check(Percent());
+  app.add_option_function<std::string>(
+         "--screen",
+         [&overrides](const std::string& text) {
+           overrides.screen =
+               text == "blue" ? project::ScreenChannel::kBlue : project::ScreenChannel::kGreen;
+         },
+         "Finishing: the screen colour that --despill limits, green or blue")
+      ->check(CLI::IsMember({"green", "blue"}));
+  app.add_option("--clip-black", overrides.clipBlack,
+                 "Finishing: alpha at or below this percent becomes transparent")
+      ->check(Percent());
+  app.add_option("--clip-white", overrides.clipWhite,
+                 "Finishing: alpha at or above this percent becomes opaque")
+      ->check(Percent());
+  app.add_option("--shrink-grow", overrides.shrinkGrow,
+                 "Finishing: shrinks (negative) or grows the matte by this many pixels")
+      ->check(ranged(-kRadius, kRadius, "-8 to 8"));
+  app.add_option("--feather", overrides.feather,
+                 "Finishing: blurs the matte's edge, pixels (a Gaussian's deviation)")
+      ->check(ranged(0.0, kRadius, "0 to 8"));
 }
 
 void AddRenderOptions(CLI::App& app, render::RenderOptions& options,

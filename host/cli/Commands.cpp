@@ -6,6 +6,7 @@
 #include "host/cli/KeyCommand.h"
 #include "host/cli/UsageError.h"
 #include "host/matte/BackdropKey.h"
+#include "host/matte/UnmixKey.h"
 #include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/project/MaskRecord.h"
@@ -130,32 +131,36 @@ int KeyAuto(const KeyOptions& o) {
   project::ProjectSettings settings;
   if (exists) settings = project::ReadProject(o.project);
   const media::BgraImage frame = media::ReadInputFrame(o.input, o.frame);
-  const std::optional<matte::BackdropCluster> found = matte::FindBackdrop(frame);
+  const std::optional<matte::UnmixedKey> found = matte::UnmixKey(frame);
   if (!found)
     throw host::HostError(
         o.input +
-        ": no backdrop found (no tenth of the frame is one saturated hue); pick its "
-        "colour with mattix key pick --at");
-  const matte::BackdropCluster& c = *found;
-  const media::GreyImage mask =
-      matte::WheelMaskPicture([&c](float h, float s) { return BackdropKeyWeight(c, h, s); });
-  settings.chromaMask = project::MaskRecordFromPicture(mask, o.project);
-  if (!exists) {
-    // A screen's defaults: a little softness against the hard edge of the
-    // mask, the screen's colour taken off what is keyed partly (edges, a
-    // veil), the darkest and brightest colours (noise, highlights) never
-    // keyed.
-    settings.softness = 10.0;
-    settings.spillSuppression = 100.0;
-    settings.lightness = {2.0, 8.0, 92.0, 98.0};
-  }
+        ": no backdrop found (no tenth of the frame is one saturated green or blue hue); pick "
+        "its colour with mattix key pick --at");
+  const matte::UnmixedKey& key = *found;
+  settings.chromaMask = project::MaskRecordFromPicture(key.mask, o.project);
+  // The mask's weights are already graded, colour by colour: no blur, no
+  // window over lightness, and no spill suppression, which would grey every
+  // colour the key holds partly (glass, hair, the edge); the screen's cast
+  // is taken off by despill after the key instead.
+  settings.softness = 0.0;
+  settings.spillSuppression = 0.0;
+  settings.lightness = {0.0, 0.0, 100.0, 100.0};
+  settings.finishing.screen = key.screen;
+  settings.finishing.despill = key.despill;
+  settings.finishing.clipBlack = key.clipBlack;
+  settings.finishing.clipWhite = key.clipWhite;
   WriteText(o.project, project::ProjectToJson(settings), true);
+  const matte::BackdropCluster& c = key.backdrop;
   const auto degrees = [](float turns) { return int(std::lround(turns * 360.0f)) % 360; };
   std::printf(
-      "%s: backdrop of %s keyed: hue %d degrees (%d to %d), saturation %.2f to %.2f, %.0f%% "
-      "of the frame\n",
-      o.project.c_str(), o.input.c_str(), degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh),
-      double(c.saturationLow), double(c.saturationHigh), 100.0 * c.share);
+      "%s: %s screen of %s keyed by its share in each colour: hue %d degrees (%d to %d), "
+      "saturation %.2f to %.2f, %.0f%% of the frame; softness 0, spill suppression 0, "
+      "lightness window open; finishing: despill %.0f%%, clip black %.0f%%, clip white %.0f%%\n",
+      o.project.c_str(), key.screen == project::ScreenChannel::kGreen ? "green" : "blue",
+      o.input.c_str(), degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh),
+      double(c.saturationLow), double(c.saturationHigh), 100.0 * c.share, key.despill,
+      key.clipBlack, key.clipWhite);
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "host/frei0r/Frei0rKeyer.h"
 
 #include "host/frei0r/Report.h"
+#include "host/matte/MatteFinish.h"
 
 #include <algorithm>
 #include <cmath>
@@ -114,8 +115,15 @@ bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
     m_applied = settings;
   }
   const std::size_t stride = std::size_t(m_width) * 4;
-  m_effect->Key(reinterpret_cast<const std::uint8_t*>(in), reinterpret_cast<std::uint8_t*>(out),
-                m_width, m_height, stride);
+  const std::uint8_t* source = reinterpret_cast<const std::uint8_t*>(in);
+  if (!settings.finishing.IsOff() && static_cast<const void*>(in) == static_cast<void*>(out)) {
+    // Keep shapes restore the input, which keying in place overwrites.
+    m_source.assign(source, source + stride * std::size_t(m_height));
+    source = m_source.data();
+  }
+  m_effect->Key(source, reinterpret_cast<std::uint8_t*>(out), m_width, m_height, stride);
+  matte::FinishMatte(reinterpret_cast<std::uint8_t*>(out), source, m_width, m_height, stride,
+                     settings.finishing);
   if (m_matte) {
     std::uint8_t* row = reinterpret_cast<std::uint8_t*>(out);
     for (int y = 0; y < m_height; ++y, row += stride) MatteRow(row, m_width);

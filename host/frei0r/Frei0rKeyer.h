@@ -20,6 +20,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace mattix::frei0r {
 
@@ -65,6 +66,7 @@ class CFrei0rKeyer {
 
   std::mutex m_mutex;
   std::unique_ptr<host::CKeyingEffect> m_effect;
+  std::vector<std::uint8_t> m_source;  // the input, kept when keyed in place with finishing on
   int m_width;
   int m_height;
 

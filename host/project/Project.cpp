@@ -154,10 +154,12 @@ ProjectSettings ParseProject(std::string_view text, const std::string& name) {
       s.lightness = ReadLightness(v, name);
     else if (key == "chromaMask")
       s.chromaMask = ReadMask(v, name);
+    else if (key == "finishing")
+      s.finishing = ReadFinishing(v, name);
     else
       throw host::HostError(Where(name, v) + "unknown setting \"" + key +
                             "\" (known: softness, spillSuppression, keyRed, keyGreen, keyBlue, "
-                            "lightness, chromaMask)");
+                            "lightness, chromaMask, finishing)");
   }
   return s;
 }
@@ -191,6 +193,7 @@ std::string ProjectToJson(const ProjectSettings& s) {
       lines.Append(host::JsonValue::String(text.substr(i, kBase64LineLength)));
     root.Add("chromaMask", std::move(lines));
   }
+  if (!s.finishing.IsOff()) root.Add("finishing", FinishingToJson(s.finishing));
   return root.Write();
 }
 
@@ -205,6 +208,7 @@ void ValidateSettings(const ProjectSettings& s, const std::string& name) {
       throw host::HostError(name + ": " + range->key + " must be " + Num(range->min) + " to " +
                             Num(range->max) + ", not " + Num(value));
   CheckLightness(s.lightness, name + ": ");
+  ValidateFinishing(s.finishing, name + ": ");
   if (s.chromaMask.size() < wheel::kEmptyRecordSize)
     throw host::HostError(name + ": the chroma mask record is shorter than " +
                           std::to_string(wheel::kEmptyRecordSize) + " bytes");
@@ -214,6 +218,13 @@ void ApplyOverrides(ProjectSettings& settings, const SettingOverrides& overrides
   if (overrides.softness) settings.softness = *overrides.softness;
   if (overrides.spillSuppression) settings.spillSuppression = *overrides.spillSuppression;
   if (overrides.lightness) settings.lightness = *overrides.lightness;
+  MatteFinishing& f = settings.finishing;
+  if (overrides.despill) f.despill = *overrides.despill;
+  if (overrides.screen) f.screen = *overrides.screen;
+  if (overrides.clipBlack) f.clipBlack = *overrides.clipBlack;
+  if (overrides.clipWhite) f.clipWhite = *overrides.clipWhite;
+  if (overrides.shrinkGrow) f.shrinkGrow = *overrides.shrinkGrow;
+  if (overrides.feather) f.feather = *overrides.feather;
 }
 
 double ParseNumber(std::string_view text, double min, double max) {

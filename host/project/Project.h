@@ -11,8 +11,10 @@
 //     "keyGreen": 0.0,                 when rendering)
 //     "keyBlue": 0.0,
 //     "lightness": [0.0, 0.0, 100.0, 100.0],   L0 <= L1 <= L2 <= L3, percent
-//     "chromaMask": null              no mask drawn, or the mask record in
-//   }                                 base64, as an array of lines
+//     "chromaMask": null,             no mask drawn, or the mask record in
+//                                     base64, as an array of lines
+//     "finishing": {...}              matte finishing (MatteFinishing.h),
+//   }                                 written only when a step is on
 //
 // "format" and "version" are required; every other member may be left out
 // and then has its default (shown above, except softness and spill 0.0).
@@ -28,6 +30,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/project/MatteFinishing.h"
 #include "wheel/ChromaMaskRecord.h"
 
 namespace mattix::project {
@@ -43,6 +46,7 @@ struct ProjectSettings {
   double keyBlue = 0.0;
   std::array<double, 4> lightness{0.0, 0.0, 100.0, 100.0};
   std::vector<std::uint8_t> chromaMask = std::vector<std::uint8_t>(wheel::kEmptyRecordSize, 0);
+  MatteFinishing finishing;
 
   // True when the record is the empty one (no mask drawn).
   bool HasMask() const;
@@ -68,6 +72,13 @@ struct SettingOverrides {
   std::optional<double> softness;
   std::optional<double> spillSuppression;
   std::optional<std::array<double, 4>> lightness;
+  // Matte finishing (MatteFinishing.h).
+  std::optional<double> despill;
+  std::optional<ScreenChannel> screen;
+  std::optional<double> clipBlack;
+  std::optional<double> clipWhite;
+  std::optional<double> shrinkGrow;
+  std::optional<double> feather;
   bool operator==(const SettingOverrides&) const = default;
 };
 

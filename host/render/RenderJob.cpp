@@ -3,6 +3,7 @@
 #include "host/base/HostError.h"
 #include "host/base/OutputFile.h"
 #include "host/effect/KeyingEffect.h"
+#include "host/matte/MatteFinish.h"
 #include "host/media/FramePipeline.h"
 #include "host/media/FrameReader.h"
 #include "host/media/FrameWriter.h"
@@ -85,6 +86,7 @@ int RenderWithProgress(const RenderOptions& options,
   project::ProjectSettings settings;
   if (options.project) settings = project::ReadProject(*options.project);
   ApplyOverrides(settings, options.overrides);
+  project::ValidateFinishing(settings.finishing, options.project ? *options.project + ": " : "");
 
   EffectPool pool(host::CKeyingEffect::LoadModule(), settings);
 
@@ -134,7 +136,9 @@ int RenderWithProgress(const RenderOptions& options,
       *reader, {keyed.get(), matte.get(), preview.get()}, jobs,
       [&](const media::BgraImage& input, const media::InputFrame& frame) {
         try {
-          return pool.Key(input, field);
+          media::BgraImage out = pool.Key(input, field);
+          matte::FinishMatte(out, input, settings.finishing);
+          return out;
         } catch (const host::HostError& e) {
           throw host::HostError(frame.label + ": " + e.what());
         }

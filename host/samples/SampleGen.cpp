@@ -55,6 +55,9 @@ int main(int argc, char** argv) {
     project.spillSuppression = 100.0;
     project.lightness = {2.0, 8.0, 92.0, 98.0};
     project.chromaMask = project::MaskRecordFromPicture(mask, maskPath);
+    // The green the screen spilled on the subject's opaque edge (which the
+    // key leaves, as it keys nothing there) is taken off after the key.
+    project.finishing.despill = 100.0;
     const std::string text = project::ProjectToJson(project);
     host::WriteFileAtomically(projectPath, std::vector<std::uint8_t>(text.begin(), text.end()),
                               true);

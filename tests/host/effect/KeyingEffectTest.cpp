@@ -30,7 +30,8 @@ const media::BgraImage& Sample() {
   return sample;
 }
 
-// `mattix render` of the sample with its project: the keyed picture.
+// `mattix render` of the sample with its project, matte finishing off (the
+// effect's own output): the keyed picture.
 media::BgraImage Rendered(int field, double softness) {
   test::TempDir dir;
   render::RenderOptions options;
@@ -39,6 +40,7 @@ media::BgraImage Rendered(int field, double softness) {
   options.project = kSamples + "key.json";
   options.field = field;
   options.overrides.softness = softness;
+  options.overrides.despill = 0.0;
   ::testing::internal::CaptureStdout();
   render::Render(options);
   ::testing::internal::GetCapturedStdout();
@@ -97,14 +99,19 @@ TEST(KeyingEffect, ParametersSetByNameReadBack) {
   const project::ProjectSettings project = project::ReadProject(kSamples + "key.json");
   effect.SetData(Effect::kChromaMask, project.chromaMask);
   EXPECT_EQ(effect.Settings(),
-            (project::ProjectSettings{12.5, 40, 7, 8, 9, {1, 2, 3, 4}, project.chromaMask}));
+            (project::ProjectSettings{12.5, 40, 7, 8, 9, {1, 2, 3, 4}, project.chromaMask, {}}));
 
   project::ProjectSettings configured = project;
   configured.keyRed = configured.keyGreen = configured.keyBlue = 1;
   effect.Configure(configured);
-  EXPECT_EQ(effect.Settings(),
-            (project::ProjectSettings{project.softness, project.spillSuppression, 7, 8, 9,
-                                      project.lightness, project.chromaMask}));
+  EXPECT_EQ(effect.Settings(), (project::ProjectSettings{project.softness,
+                                                         project.spillSuppression,
+                                                         7,
+                                                         8,
+                                                         9,
+                                                         project.lightness,
+                                                         project.chromaMask,
+                                                         {}}));
 }
 
 // What the effect refuses, each named (the module's path leads every message).
@@ -138,10 +145,14 @@ TEST(KeyingEffect, ModulesThatDoNotLoadAreNamed) {
   dir.Write("text.so", std::string("not a library"));
   for (const std::string& path : {dir / "missing.so", dir / "text.so"})
     EXPECT_TRUE(test::Holds(test::ErrorOf([&] { Effect::LoadModule(path); }), path));
-  const std::string before = std::getenv("MATTIX_MODULE");
+  const char* set = std::getenv("MATTIX_MODULE");
+  const std::string before = set != nullptr ? set : "";
   setenv("MATTIX_MODULE", (dir / "missing.so").c_str(), 1);
   const std::string error = test::ErrorOf([] { Effect::LoadModule(); });
-  setenv("MATTIX_MODULE", before.c_str(), 1);
+  if (set != nullptr)
+    setenv("MATTIX_MODULE", before.c_str(), 1);
+  else
+    unsetenv("MATTIX_MODULE");
   EXPECT_TRUE(test::Holds(error, dir / "missing.so (MATTIX_MODULE): no such module"));
 }
 

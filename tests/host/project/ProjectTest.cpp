@@ -178,6 +178,18 @@ TEST(Project, RandomSettingsRoundTrip) {
     for (double& l : s.lightness) l = percent(rng);
     std::sort(s.lightness.begin(), s.lightness.end());
     s.chromaMask = RecordOf(rng, std::uint8_t(1 + rng() % 255), 1 + rng() % 300);
+    // Every other project finishes its matte; the others must read back off.
+    MatteFinishing& f = s.finishing;
+    if (round % 2) {
+      f.despill = percent(rng);
+      f.screen = round % 4 == 1 ? ScreenChannel::kBlue : ScreenChannel::kGreen;
+      f.clipBlack = percent(rng) / 2;
+      f.clipWhite = 50 + percent(rng) / 2;
+      f.shrinkGrow = (percent(rng) - 50) / 10;
+      f.feather = percent(rng) / 20;
+      for (int k = 0; k < round % 3; ++k)
+        f.shapes.push_back({k == 1, {{0.5, 1}, {percent(rng), -2}, {30, channel(rng)}}});
+    }
     const std::string text = ProjectToJson(s);
     EXPECT_EQ(ParseProject(text, "r.json"), s) << text;
   }
@@ -199,7 +211,16 @@ TEST(Project, RefusedWithPlaceAndReason) {
       {head + "\"lightness\": [0, 50, 40, 100]}", "in order"},
       {head + "\"chromaMask\": 5}", "must be null, a base64 string"},
       {head + "\"chromaMask\": [\"AA\", 1]}", "lines must be strings"},
-      {head + "\"chromaMask\": \"AA=A\"}", "not valid base64"}};
+      {head + "\"chromaMask\": \"AA=A\"}", "not valid base64"},
+      {head + "\"finishing\": []}", "\"finishing\" must be an object"},
+      {head + "\"finishing\": {\"screen\": \"red\"}}", "\"green\" or \"blue\""},
+      {head + "\"finishing\": {\"clipBlack\": 60, \"clipWhite\": 60}}", "must be below"},
+      {head + "\"finishing\": {\"shrinkGrow\": -9}}", "must be -8 to 8"},
+      {head + "\"finishing\": {\"despil\": 1}}", "unknown finishing setting"},
+      {head + "\"finishing\": {\"shapes\": [{\"points\": [[0, 0], [1, 1]]}]}}",
+       "at least three points"},
+      {head + "\"finishing\": {\"shapes\": [{\"points\": [[0, 0], [1, 1], [2]]}]}}",
+       "must be [x, y]"}};
   for (const auto& [text, message] : cases) {
     const std::string error = ParseError(text);
     EXPECT_EQ(error.rfind("key.json:", 0), 0u) << error;

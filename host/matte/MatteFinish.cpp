@@ -1,0 +1,161 @@
+#include "host/matte/MatteFinish.h"
+
+#include "host/matte/internal/FinishKernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace mattix::matte {
+
+namespace {
+
+using media::GreyImage;
+
+// The smallest (grow: largest) level over the disc of whole radius r around
+// each pixel (offsets dx, dy with dx^2 + dy^2 <= r^2, the part inside the
+// picture): the disc is a stack of rows, so each is a window of a
+// horizontal min/max of the rows around.
+GreyImage DiscMinMax(const GreyImage& in, int r, bool grow) {
+  const int w = in.width, h = in.height;
+  GreyImage out = in;
+  if (r <= 0) return out;
+  std::vector<int> halves(std::size_t(r) + 1);
+  for (int dy = 0; dy <= r; ++dy) halves[std::size_t(dy)] = int(std::sqrt(double(r * r - dy * dy)));
+  // rows[y][k]: row y's min/max over half-width halves[k] (k = |dy|).
+  std::vector<GreyImage> windowed(std::size_t(r) + 1, GreyImage(w, h));
+  for (int k = 0; k <= r; ++k)
+    for (int y = 0; y < h; ++y)
+      internal::MinMaxRow(in.Row(y), windowed[std::size_t(k)].Row(y), w, halves[std::size_t(k)],
+                          grow);
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* o = out.Row(y);
+    std::copy(windowed[0].Row(y), windowed[0].Row(y) + w, o);
+    for (int dy = -r; dy <= r; ++dy) {
+      if (dy == 0 || y + dy < 0 || y + dy >= h) continue;
+      const std::uint8_t* row = windowed[std::size_t(std::abs(dy))].Row(y + dy);
+      for (int x = 0; x < w; ++x) o[x] = grow ? std::max(o[x], row[x]) : std::min(o[x], row[x]);
+    }
+  }
+  return out;
+}
+
+// Shrinks (radius < 0) or grows the matte by |radius| pixels: the levels of
+// the two whole radii around it blended by the fraction, rounded to nearest.
+void ShrinkGrow(GreyImage& alpha, double radius) {
+  const bool grow = radius > 0;
+  const double r = std::fabs(radius);
+  const int whole = int(std::floor(r));
+  const double fraction = r - whole;
+  GreyImage lower = DiscMinMax(alpha, whole, grow);
+  if (fraction == 0.0) {
+    alpha = std::move(lower);
+    return;
+  }
+  const GreyImage upper = DiscMinMax(alpha, whole + 1, grow);
+  for (std::size_t i = 0; i < alpha.pixels.size(); ++i)
+    alpha.pixels[i] =
+        std::uint8_t(std::lround((1.0 - fraction) * lower.pixels[i] + fraction * upper.pixels[i]));
+}
+
+// A Gaussian blur of standard deviation sigma pixels, truncated at 3 sigma,
+// separable, edges clamped; rounded to nearest at the end.
+void Feather(GreyImage& alpha, double sigma) {
+  const int w = alpha.width, h = alpha.height;
+  const int radius = int(std::ceil(3.0 * sigma));
+  std::vector<double> kernel(std::size_t(2 * radius + 1));
+  double sum = 0.0;
+  for (int i = -radius; i <= radius; ++i)
+    sum += kernel[std::size_t(i + radius)] = std::exp(-0.5 * i * i / (sigma * sigma));
+  for (double& k : kernel) k /= sum;
+  std::vector<double> across(alpha.pixels.size());
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      double v = 0.0;
+      for (int i = -radius; i <= radius; ++i)
+        v += kernel[std::size_t(i + radius)] * alpha.Row(y)[std::clamp(x + i, 0, w - 1)];
+      across[std::size_t(y) * std::size_t(w) + std::size_t(x)] = v;
+    }
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      double v = 0.0;
+      for (int i = -radius; i <= radius; ++i)
+        v += kernel[std::size_t(i + radius)] *
+             across[std::size_t(std::clamp(y + i, 0, h - 1)) * std::size_t(w) + std::size_t(x)];
+      alpha.Row(y)[x] = std::uint8_t(std::clamp(std::lround(v), 0L, 255L));
+    }
+}
+
+// 255 where any shape of the kind (keep or garbage) covers the pixel.
+GreyImage ShapeCover(const std::vector<project::MatteShape>& shapes, bool keep, int w, int h) {
+  GreyImage cover(w, h);
+  std::vector<std::uint8_t> inside(std::size_t(w) > 0 ? std::size_t(w) : 1);
+  for (const project::MatteShape& s : shapes) {
+    if (s.keep != keep) continue;
+    std::vector<double> points;
+    for (const auto& p : s.points) points.insert(points.end(), {p[0], p[1]});
+    for (int y = 0; y < h; ++y) {
+      std::fill(inside.begin(), inside.end(), 0);
+      internal::FillPolygonRow(inside.data(), w, y, points.data(), int(s.points.size()), 255);
+      std::uint8_t* row = cover.Row(y);
+      for (int x = 0; x < w; ++x) row[x] |= inside[std::size_t(x)];
+    }
+  }
+  return cover;
+}
+
+}  // namespace
+
+void FinishMatte(media::BgraImage& keyed, const media::BgraImage& input,
+                 const project::MatteFinishing& f) {
+  FinishMatte(keyed.pixels.data(), input.pixels.data(), keyed.width, keyed.height, keyed.Stride(),
+              f);
+}
+
+void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int w, int h,
+                 std::size_t stride, const project::MatteFinishing& f) {
+  if (f.IsOff()) return;
+  const auto keyedRow = [&](int y) { return keyedPixels + std::size_t(y) * stride; };
+  const auto inputRow = [&](int y) { return inputPixels + std::size_t(y) * stride; };
+  GreyImage alpha(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) alpha.Row(y)[x] = keyedRow(y)[std::size_t(x) * 4 + 3];
+
+  const bool clips = f.clipBlack > 0.0 || f.clipWhite < 100.0;
+  if (clips)
+    for (int y = 0; y < h; ++y)
+      internal::ClipAlphaRow(alpha.Row(y), w, f.clipBlack * 2.55, f.clipWhite * 2.55);
+  if (f.shrinkGrow != 0.0) ShrinkGrow(alpha, f.shrinkGrow);
+  if (f.feather > 0.0) Feather(alpha, f.feather);
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* out = keyedRow(y);
+    const std::uint8_t* in = inputRow(y);
+    for (int x = 0; x < w; ++x)
+      out[std::size_t(x) * 4 + 3] = std::min(alpha.Row(y)[x], in[std::size_t(x) * 4 + 3]);
+  }
+
+  if (f.despill > 0.0)
+    for (int y = 0; y < h; ++y)
+      internal::DespillRow(keyedRow(y), w, f.screen == project::ScreenChannel::kGreen ? 1 : 0,
+                           f.despill / 100.0);
+
+  const bool garbage =
+      std::any_of(f.shapes.begin(), f.shapes.end(), [](const auto& s) { return !s.keep; });
+  const bool keep =
+      std::any_of(f.shapes.begin(), f.shapes.end(), [](const auto& s) { return s.keep; });
+  if (garbage) {
+    const GreyImage cover = ShapeCover(f.shapes, false, w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        if (cover.Row(y)[x] == 0) keyedRow(y)[std::size_t(x) * 4 + 3] = 0;
+  }
+  if (keep) {
+    const GreyImage cover = ShapeCover(f.shapes, true, w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        if (cover.Row(y)[x] != 0)
+          std::copy_n(inputRow(y) + std::size_t(x) * 4, 4, keyedRow(y) + std::size_t(x) * 4);
+  }
+}
+
+}  // namespace mattix::matte

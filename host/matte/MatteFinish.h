@@ -1,0 +1,29 @@
+#pragma once
+// Matte finishing of a keyed frame, in the host after the effect module has
+// keyed it (the settings: host/project/MatteFinishing.h). In order:
+//   1. clip black / clip white: the matte's levels stretched between them;
+//   2. shrink or grow: the matte's smallest (largest) level over a disc of
+//      the radius, fractional radii blended between the two whole radii
+//      around them, then a Gaussian feather;
+//      no step makes a pixel more opaque than the input frame;
+//   3. despill: the screen channel limited toward the other two;
+//   4. shapes: outside the garbage mattes alpha 0; inside a keep shape the
+//      input pixel as it was, colour and alpha.
+// With every step off the frame is left exactly as the module keyed it.
+#include "host/media/Image.h"
+#include "host/project/MatteFinishing.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mattix::matte {
+
+// keyed: the module's output for `input` (same size), finished in place.
+void FinishMatte(media::BgraImage& keyed, const media::BgraImage& input,
+                 const project::MatteFinishing& finishing);
+// The same on frames in memory that others own: top-down 32-bit BGRA rows of
+// `width` pixels, `stride` bytes apart.
+void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int height,
+                 std::size_t stride, const project::MatteFinishing& finishing);
+
+}  // namespace mattix::matte

@@ -1,0 +1,444 @@
+#include "host/matte/UnmixKey.h"
+
+#include "stdfx/HSL.h"
+#include "wheel/WheelGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace mattix::matte {
+
+namespace {
+
+using media::BgraImage;
+using media::GreyImage;
+
+// The analysis grid is at most this wide (a whole-factor reduction).
+constexpr int kAnalysisWidth = 480;
+// Clear screen: a lead at least this share of the frame's 90th percentile
+// (a first field of the screen's colour), then of that field's own lead.
+constexpr float kClearScreen = 0.75f;
+constexpr float kClearScreenLocal = 0.92f;
+// Surely subject: a colour-difference estimate above this.
+constexpr float kSolid = 0.95f;
+// Candidates for F: every third analysis pixel, within this many analysis
+// pixels, off the line from B through C by at most kLineNoise levels, and
+// at least kMinContrast levels from B. A pixel that looks solid itself
+// (a colour that leads less than the screen's light ever can, such as a red
+// ramp's mixes with green) takes a candidate only nearer, closer to the
+// line and if it then is clearly a mix.
+constexpr int kCandidateStep = 3;
+constexpr int kSearchRadius = 60;
+constexpr float kLineNoise = 12.0f;
+constexpr float kMinContrast = 40.0f;
+constexpr int kSolidSearchRadius = 45;
+constexpr float kSolidLineNoise = 8.0f;
+constexpr float kSolidMix = 0.9f;
+// Screen noise: estimates below kNoiseFactor times the screen's spread are
+// screen; up to twice that they ramp up to it.
+constexpr float kNoiseFactor = 2.5f;
+// Spill: within kSpillReach pixels of solid subject and at least kSpillFloor
+// opaque (the screen's light on the subject's edge looks like a mix of it).
+constexpr int kSpillReach = 4;
+constexpr float kSpillFloor = 0.5f;
+// Despill: halved when more than this share of the solid subject leads in
+// the screen channel by this share of the screen's own lead.
+constexpr float kSubjectLead = 0.1f;
+constexpr double kLeadingShare = 0.05;
+// Clip black and white: from the 99.9th percentile of what the key leaves
+// on the screen (takes from the solid subject) kClipMargin pixels or more
+// from anything else, at most 10 %.
+constexpr double kClipQuantile = 0.999;
+constexpr int kClipMargin = 6;
+constexpr double kMaxClip = 10.0;
+// Unreached wheel pixels take the mean of reached ones up to this far.
+constexpr int kFillSteps = 3;
+
+// Three colour planes (B, G, R) of floats, rows top-down.
+struct Planes {
+  int width = 0, height = 0;
+  std::vector<float> v;  // 3 floats a pixel
+  Planes(int w, int h) : width(w), height(h), v(std::size_t(w) * std::size_t(h) * 3) {}
+  float* At(int x, int y) { return &v[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 3]; }
+  const float* At(int x, int y) const {
+    return &v[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 3];
+  }
+};
+
+// The screen channel's lead over the mean of the other two (BGR order;
+// channel 1 green, 0 blue).
+template <class T>
+float Lead(const T* bgr, int channel) {
+  const int a = channel == 1 ? 0 : 1;
+  return float(bgr[channel]) - 0.5f * (float(bgr[a]) + float(bgr[2]));
+}
+
+// Box mean of radius r along rows then columns, over the part inside the
+// picture, each pass twice (a smooth, tent-like kernel), in place.
+void BoxBlur(std::vector<float>& plane, int w, int h, int r) {
+  std::vector<float> tmp(plane.size());
+  std::vector<double> sums(std::size_t(std::max(w, h)) + 1);
+  const auto pass = [&](bool rows) {
+    const int lines = rows ? h : w, n = rows ? w : h;
+    const std::size_t step = rows ? 1 : std::size_t(w);
+    for (int line = 0; line < lines; ++line) {
+      const std::size_t base = rows ? std::size_t(line) * std::size_t(w) : std::size_t(line);
+      sums[0] = 0.0;
+      for (int i = 0; i < n; ++i)
+        sums[std::size_t(i) + 1] = sums[std::size_t(i)] + plane[base + std::size_t(i) * step];
+      for (int i = 0; i < n; ++i) {
+        const int lo = std::max(0, i - r), hi = std::min(n - 1, i + r);
+        tmp[base + std::size_t(i) * step] =
+            float((sums[std::size_t(hi) + 1] - sums[std::size_t(lo)]) / double(hi - lo + 1));
+      }
+    }
+    plane.swap(tmp);
+  };
+  for (int k = 0; k < 2; ++k) pass(true), pass(false);
+}
+
+// The screen's colour at every analysis pixel: the clear-screen pixels'
+// colours blurred with their weights (near, then far), else their mean.
+Planes ScreenField(const Planes& s, const std::vector<std::uint8_t>& clear) {
+  const int w = s.width, h = s.height;
+  const std::size_t n = std::size_t(w) * std::size_t(h);
+  Planes out(w, h);
+  std::array<double, 3> mean{};
+  double count = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    if (clear[i]) {
+      for (int c = 0; c < 3; ++c) mean[std::size_t(c)] += s.v[i * 3 + std::size_t(c)];
+      ++count;
+    }
+  for (double& m : mean) m /= std::max(count, 1.0);
+  std::vector<std::uint8_t> done(n, 0);
+  for (const int radius : {20, 120}) {
+    std::vector<float> weight(n);
+    std::array<std::vector<float>, 3> sum;
+    for (std::size_t i = 0; i < n; ++i) weight[i] = clear[i] ? 1.0f : 0.0f;
+    for (int c = 0; c < 3; ++c) {
+      sum[std::size_t(c)].resize(n);
+      for (std::size_t i = 0; i < n; ++i)
+        sum[std::size_t(c)][i] = weight[i] * s.v[i * 3 + std::size_t(c)];
+      BoxBlur(sum[std::size_t(c)], w, h, radius);
+    }
+    BoxBlur(weight, w, h, radius);
+    for (std::size_t i = 0; i < n; ++i)
+      if (!done[i] && weight[i] > 1e-3f) {
+        for (int c = 0; c < 3; ++c)
+          out.v[i * 3 + std::size_t(c)] = sum[std::size_t(c)][i] / weight[i];
+        done[i] = 1;
+      }
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    if (!done[i])
+      for (int c = 0; c < 3; ++c) out.v[i * 3 + std::size_t(c)] = float(mean[std::size_t(c)]);
+  return out;
+}
+
+// The projection of c - b on f - b, and the distance of c from that line.
+struct Unmixed {
+  float a;
+  float offLine;
+};
+Unmixed Project(const float* c, const float* b, const float* f) {
+  float fb[3], cb[3], n2 = 0, dot = 0;
+  for (int k = 0; k < 3; ++k) {
+    fb[k] = f[k] - b[k];
+    cb[k] = c[k] - b[k];
+    n2 += fb[k] * fb[k];
+    dot += cb[k] * fb[k];
+  }
+  const float a = dot / std::max(n2, 1e-6f);
+  float off = 0;
+  for (int k = 0; k < 3; ++k) off += (cb[k] - a * fb[k]) * (cb[k] - a * fb[k]);
+  return {a, std::sqrt(off)};
+}
+
+// True where some pixel of `set` lies within the (2r + 1)-square around.
+std::vector<std::uint8_t> Near(const std::vector<std::uint8_t>& set, int w, int h, int r) {
+  std::vector<std::uint8_t> across(set.size()), out(set.size());
+  for (int y = 0; y < h; ++y) {
+    int last = -(r + 1);  // the last set column seen, scanning both ways
+    const std::uint8_t* row = &set[std::size_t(y) * std::size_t(w)];
+    std::uint8_t* o = &across[std::size_t(y) * std::size_t(w)];
+    for (int x = 0; x < w; ++x) {
+      if (row[x]) last = x;
+      o[x] = x - last <= r;
+    }
+    last = w + r + 1;
+    for (int x = w - 1; x >= 0; --x) {
+      if (row[x]) last = x;
+      o[x] |= last - x <= r;
+    }
+  }
+  for (int x = 0; x < w; ++x) {
+    int last = -(r + 1);
+    for (int y = 0; y < h; ++y) {
+      if (across[std::size_t(y) * std::size_t(w) + std::size_t(x)]) last = y;
+      out[std::size_t(y) * std::size_t(w) + std::size_t(x)] = y - last <= r;
+    }
+    last = h + r + 1;
+    for (int y = h - 1; y >= 0; --y) {
+      if (across[std::size_t(y) * std::size_t(w) + std::size_t(x)]) last = y;
+      out[std::size_t(y) * std::size_t(w) + std::size_t(x)] |= last - y <= r;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
+  const std::optional<BackdropCluster> backdrop = FindBackdrop(frame);
+  if (!backdrop) return std::nullopt;
+  UnmixedKey key;
+  key.backdrop = *backdrop;
+  // Green's side of the wheel is 60 to 180 degrees, blue's 180 to 300.
+  const float hue = backdrop->hue;
+  if (hue >= 1.0f / 6 && hue < 0.5f)
+    key.screen = project::ScreenChannel::kGreen;
+  else if (hue >= 0.5f && hue < 5.0f / 6)
+    key.screen = project::ScreenChannel::kBlue;
+  else
+    return std::nullopt;
+  const int channel = key.screen == project::ScreenChannel::kGreen ? 1 : 0;
+
+  // The analysis grid: means of f x f blocks (the last partial ones too).
+  const int W = frame.width, H = frame.height;
+  const int f = std::max(1, (W + kAnalysisWidth - 1) / kAnalysisWidth);
+  const int sw = (W + f - 1) / f, sh = (H + f - 1) / f;
+  Planes s(sw, sh);
+  {
+    std::vector<int> counts(std::size_t(sw) * std::size_t(sh), 0);
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        float* p = s.At(x / f, y / f);
+        for (int c = 0; c < 3; ++c) p[c] += frame.Row(y)[std::size_t(x) * 4 + std::size_t(c)];
+        ++counts[std::size_t(y / f) * std::size_t(sw) + std::size_t(x / f)];
+      }
+    for (std::size_t i = 0; i < counts.size(); ++i)
+      for (int c = 0; c < 3; ++c) s.v[i * 3 + std::size_t(c)] /= float(counts[i]);
+  }
+  const std::size_t sn = std::size_t(sw) * std::size_t(sh);
+
+  // Clear screen and the screen's colour everywhere.
+  std::vector<float> lead(sn);
+  for (std::size_t i = 0; i < sn; ++i) lead[i] = Lead(&s.v[i * 3], channel);
+  std::vector<float> sorted = lead;
+  const std::size_t p90 = sn * 9 / 10;
+  std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(p90), sorted.end());
+  const float high = sorted[p90];
+  if (!(high > 8.0f)) return std::nullopt;  // no colour leads: no screen
+  std::vector<std::uint8_t> clear(sn);
+  for (std::size_t i = 0; i < sn; ++i) clear[i] = lead[i] > kClearScreen * high;
+  const Planes rough = ScreenField(s, clear);
+  for (std::size_t i = 0; i < sn; ++i)
+    clear[i] = lead[i] > kClearScreenLocal * Lead(&rough.v[i * 3], channel);
+  const Planes screen = ScreenField(s, clear);
+  {
+    std::array<double, 3> mean{};
+    double count = 0;
+    for (std::size_t i = 0; i < sn; ++i)
+      if (clear[i]) {
+        for (int c = 0; c < 3; ++c) mean[std::size_t(c)] += s.v[i * 3 + std::size_t(c)];
+        ++count;
+      }
+    for (int c = 0; c < 3; ++c)
+      key.screenColour[std::size_t(c)] =
+          int(std::lround(mean[std::size_t(c)] / std::max(1.0, count)));
+  }
+
+  // Colour-difference estimates on the grid; candidates for F.
+  std::vector<float> estimate(sn);
+  for (std::size_t i = 0; i < sn; ++i)
+    estimate[i] = 1.0f - lead[i] / std::max(Lead(&screen.v[i * 3], channel), 1.0f);
+  struct Candidate {
+    int x, y;
+    float colour[3];
+  };
+  const int cells = kSearchRadius;
+  const int cw = (sw + cells - 1) / cells, ch = (sh + cells - 1) / cells;
+  std::vector<std::vector<Candidate>> buckets(std::size_t(cw) * std::size_t(ch));
+  for (int y = 0; y < sh; y += kCandidateStep)
+    for (int x = 0; x < sw; x += kCandidateStep)
+      if (estimate[std::size_t(y) * std::size_t(sw) + std::size_t(x)] > kSolid) {
+        Candidate c{x, y, {}};
+        std::copy_n(s.At(x, y), 3, c.colour);
+        buckets[std::size_t(y / cells) * std::size_t(cw) + std::size_t(x / cells)].push_back(c);
+      }
+  // The chosen F of each grid pixel between screen and subject (found[i]).
+  Planes subject(sw, sh);
+  std::vector<std::uint8_t> found(sn, 0);
+  for (int y = 0; y < sh; ++y)
+    for (int x = 0; x < sw; ++x) {
+      const std::size_t i = std::size_t(y) * std::size_t(sw) + std::size_t(x);
+      if (!(estimate[i] > 0.03f)) continue;
+      const bool solid = estimate[i] > kSolid;
+      const int radius = solid ? kSolidSearchRadius : kSearchRadius;
+      const float line = solid ? kSolidLineNoise : kLineNoise;
+      const float most = solid ? kSolidMix : 1.05f;
+      const float* c = s.At(x, y);
+      const float* b = screen.At(x, y);
+      float best = -1.0f;
+      for (int by = std::max(0, y / cells - 1); by <= std::min(ch - 1, y / cells + 1); ++by)
+        for (int bx = std::max(0, x / cells - 1); bx <= std::min(cw - 1, x / cells + 1); ++bx)
+          for (const Candidate& k : buckets[std::size_t(by) * std::size_t(cw) + std::size_t(bx)]) {
+            const int dx = k.x - x, dy = k.y - y;
+            if (dx * dx + dy * dy > radius * radius) continue;
+            float n2 = 0;
+            for (int q = 0; q < 3; ++q) n2 += (k.colour[q] - b[q]) * (k.colour[q] - b[q]);
+            if (n2 < kMinContrast * kMinContrast || n2 <= best) continue;
+            const Unmixed u = Project(c, b, k.colour);
+            if (u.a > 0.0f && u.a <= most && u.offLine <= line) {
+              best = n2;
+              std::copy_n(k.colour, 3, subject.At(x, y));
+              found[i] = 1;
+            }
+          }
+    }
+
+  // Despill after the key: full unless the subject's own colours often lead
+  // in the screen channel (a green shirt before a green screen), then half.
+  {
+    std::size_t solids = 0, leading = 0;
+    for (std::size_t i = 0; i < sn; ++i)
+      if (estimate[i] > kSolid) {
+        ++solids;
+        leading += lead[i] > kSubjectLead * Lead(&screen.v[i * 3], channel);
+      }
+    key.despill = leading > kLeadingShare * double(solids) ? 50.0 : 100.0;
+  }
+
+  // The estimate of every pixel of the frame; the screen's spread first,
+  // from the frame's pixels in clear-screen cells.
+  const std::size_t n = std::size_t(W) * std::size_t(H);
+  std::vector<float> a(n);
+  std::vector<float> screenSpread;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      const std::size_t cell = std::size_t(y / f) * std::size_t(sw) + std::size_t(x / f);
+      const std::uint8_t* p = frame.Row(y) + std::size_t(x) * 4;
+      const float c[3] = {float(p[0]), float(p[1]), float(p[2])};
+      const float* b = &screen.v[cell * 3];
+      float v = 1.0f - Lead(c, channel) / std::max(Lead(b, channel), 1.0f);
+      if (clear[cell]) screenSpread.push_back(v);
+      if (found[cell] && v > 0.03f) v = Project(c, b, &subject.v[cell * 3]).a;
+      a[std::size_t(y) * std::size_t(W) + std::size_t(x)] = std::clamp(v, 0.0f, 1.0f);
+    }
+  if (!screenSpread.empty()) {
+    const auto median = [](std::vector<float>& v) {
+      std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
+      return v[v.size() / 2];
+    };
+    const float centre = median(screenSpread);
+    for (float& v : screenSpread) v = std::fabs(v - centre);
+    key.noise = 1.4826 * double(median(screenSpread));
+  }
+  const float t = kNoiseFactor * float(key.noise);
+  for (float& v : a) v = v < t ? 0.0f : v < 2.0f * t ? 2.0f * (v - t) : v;
+
+  // Spill: subject near solid subject.
+  {
+    std::vector<std::uint8_t> solid(n);
+    for (std::size_t i = 0; i < n; ++i) solid[i] = a[i] > kSolid;
+    const std::vector<std::uint8_t> nearSolid = Near(solid, W, H, kSpillReach);
+    for (std::size_t i = 0; i < n; ++i)
+      if (nearSolid[i] && a[i] >= kSpillFloor) a[i] = 1.0f;
+  }
+
+  // Each wheel pixel: the median share of screen of the pixels on it.
+  constexpr int kWheelPixels = wheel::kWidth * wheel::kHeight;
+  std::vector<std::int32_t> where(n);
+  std::vector<std::uint32_t> starts(std::size_t(kWheelPixels) + 1, 0);
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      const std::uint8_t* p = frame.Row(y) + std::size_t(x) * 4;
+      float hh = 0, l = 0, sat = 0;
+      stdfx::CHSL::RGBtoHLS(hh, l, sat, p[2], p[1], p[0]);
+      wheel::Position pos{wheel::kGreyRow, wheel::kGreyColumn};
+      if (hh >= 0.0f) pos = wheel::PositionOf(hh, sat);
+      const int index = pos.row * wheel::kWidth + pos.column;
+      where[std::size_t(y) * std::size_t(W) + std::size_t(x)] = index;
+      ++starts[std::size_t(index) + 1];
+    }
+  for (std::size_t k = 1; k < starts.size(); ++k) starts[k] += starts[k - 1];
+  std::vector<std::uint8_t> shares(n);
+  {
+    std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
+    for (std::size_t i = 0; i < n; ++i)
+      shares[next[std::size_t(where[i])]++] = std::uint8_t(std::lround(255.0f * (1.0f - a[i])));
+  }
+  std::vector<int> weight(std::size_t(kWheelPixels), -1);  // -1: no pixel
+  for (int k = 0; k < kWheelPixels; ++k) {
+    const auto first = shares.begin() + std::ptrdiff_t(starts[std::size_t(k)]);
+    const auto last = shares.begin() + std::ptrdiff_t(starts[std::size_t(k) + 1]);
+    if (first == last) continue;
+    const auto middle = first + (last - first) / 2;
+    std::nth_element(first, middle, last);
+    weight[std::size_t(k)] = *middle;
+  }
+  for (int step = 0; step < kFillSteps; ++step) {
+    std::vector<int> filled = weight;
+    for (int r = 0; r < wheel::kHeight; ++r)
+      for (int c = 0; c < wheel::kWidth; ++c) {
+        if (weight[std::size_t(r * wheel::kWidth + c)] >= 0) continue;
+        int sum = 0, count = 0;
+        for (int dr = -1; dr <= 1; ++dr)
+          for (int dc = -1; dc <= 1; ++dc) {
+            const int rr = r + dr, cc = c + dc;
+            if (rr < 0 || cc < 0 || rr >= wheel::kHeight || cc >= wheel::kWidth) continue;
+            const int v = weight[std::size_t(rr * wheel::kWidth + cc)];
+            if (v >= 0) sum += v, ++count;
+          }
+        if (count) filled[std::size_t(r * wheel::kWidth + c)] = (sum + count / 2) / count;
+      }
+    weight.swap(filled);
+  }
+  key.mask = GreyImage(wheel::kWidth, wheel::kHeight);
+  for (int r = 0; r < wheel::kHeight; ++r)
+    for (int c = 0; c < wheel::kWidth; ++c)
+      key.mask.Row(wheel::kHeight - 1 - r)[c] =
+          std::uint8_t(std::max(0, weight[std::size_t(r * wheel::kWidth + c)]));
+
+  // Clip black: the level below which the key leaves the clear screen's
+  // pixels (its darkest corners, where the light falls off faster than the
+  // screen's colour is followed), when there is such a rest; clip white
+  // likewise for the solid subject's pixels the key takes a little from.
+  // Levels are the key's alpha with the window open and softness 0.
+  {
+    // Pixels of screen (estimates under 0.15) or solid subject with nothing
+    // else within kClipMargin.
+    std::vector<std::uint8_t> notScreen(n), notSubject(n);
+    for (std::size_t i = 0; i < n; ++i) notScreen[i] = a[i] >= 0.15f, notSubject[i] = a[i] < 1.0f;
+    const std::vector<std::uint8_t> nearSubject = Near(notScreen, W, H, kClipMargin);
+    const std::vector<std::uint8_t> nearScreen = Near(notSubject, W, H, kClipMargin);
+    std::vector<int> screenLevels, subjectLevels;
+    for (std::size_t i = 0; i < n; ++i) {
+      const int level = 255 - std::max(0, weight[std::size_t(where[i])]);
+      if (!nearSubject[i])
+        screenLevels.push_back(level);
+      else if (!nearScreen[i])
+        subjectLevels.push_back(level);
+    }
+    const auto quantile = [](std::vector<int>& v, double q) {
+      const auto at = v.begin() + std::ptrdiff_t(q * double(v.size() - 1));
+      std::nth_element(v.begin(), at, v.end());
+      return *at;
+    };
+    if (!screenLevels.empty()) {
+      const int rest = quantile(screenLevels, kClipQuantile);
+      if (rest > 0 && rest < kMaxClip * 2.55) key.clipBlack = std::ceil((rest + 1) / 2.55);
+    }
+    if (!subjectLevels.empty()) {
+      const int taken = 255 - quantile(subjectLevels, 1.0 - kClipQuantile);
+      if (taken > 0 && taken < kMaxClip * 2.55)
+        key.clipWhite = 100.0 - std::ceil((taken + 1) / 2.55);
+    }
+  }
+  return key;
+}
+
+}  // namespace mattix::matte

@@ -1,0 +1,58 @@
+#pragma once
+// `mattix key auto`'s key: each wheel pixel weighted by how much of the
+// colours that fall on it is screen, estimated from the frame's own pixels.
+//
+// A pixel of a green- or blue-screen shot is C = a F + (1 - a) B: the
+// subject's colour F over the lit screen B with coverage a. Per pixel:
+//   1. the screen's colour B where the screen is seen clearly (its screen
+//      channel's lead over the other two, d = c - (o1 + o2) / 2, within a
+//      quarter of the frame's high end), spread over the frame by a
+//      normalised blur, so that uneven light is followed;
+//   2. a colour-difference estimate a = 1 - d(C) / d(B), exact when the
+//      subject's own d is 0 (neutral colours: glass, smoke, grey hair);
+//   3. for pixels between screen and subject, the unmixing against a
+//      subject colour F found nearby: among the pixels within 60 pixels
+//      that are surely subject, those that lie on the line from B through C
+//      (within the noise), the one farthest from B; a is then the
+//      projection of C - B on F - B (Ruzon and Tomasi's and Chuang et al.'s
+//      two-colour model, with Wang and Cohen's sampling of candidates);
+//   4. screen noise (its measured spread) counted as screen; the subject's
+//      edge within a few pixels of solid subject, where the screen's light
+//      spills onto it and looks like a mix, counted as subject.
+// The wheel pixel's weight is then 255 times the median of 1 - a over the
+// frame's pixels that fall on it (what the best possible weight would be
+// with the true a: the median is robust to the few pixels of other colours
+// that share a wheel pixel); wheel pixels no pixel reaches take the mean of
+// their reached neighbours up to three pixels away, else 0.
+//
+// Frames wider than 480 pixels are analysed for B and F at a whole-factor
+// reduction (means of blocks); a is computed for every pixel of the frame.
+#include "host/matte/BackdropKey.h"
+#include "host/media/Image.h"
+#include "host/project/MatteFinishing.h"
+
+#include <array>
+#include <optional>
+
+namespace mattix::matte {
+
+struct UnmixedKey {
+  media::GreyImage mask;  // 241 x 209 as displayed (row 0 at the top)
+  BackdropCluster backdrop;
+  project::ScreenChannel screen = project::ScreenChannel::kGreen;
+  std::array<int, 3> screenColour{};  // B, G, R of the screen where seen clearly
+  double noise = 0;                   // the screen's spread, in units of a
+  // The finishing that suits the frame, percent: despill (full unless the
+  // subject leads in the screen channel), clip black and white (0 and 100
+  // unless the key leaves a little on the clear screen or takes a little
+  // from the solid subject).
+  double despill = 100;
+  double clipBlack = 0;
+  double clipWhite = 100;
+};
+
+// The key of `frame`, or nullopt when it has no screen (FindBackdrop finds
+// no backdrop, or its hue is neither green's nor blue's side of the wheel).
+std::optional<UnmixedKey> UnmixKey(const media::BgraImage& frame);
+
+}  // namespace mattix::matte

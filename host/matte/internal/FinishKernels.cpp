@@ -1,0 +1,64 @@
+#include "host/matte/internal/FinishKernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace mattix::matte::internal {
+
+void ClipAlphaRow(std::uint8_t* alpha, int count, double low, double high) {
+  const double scale = 255.0 / (high - low);
+  for (int x = 0; x < count; ++x) {
+    const double a = alpha[x];
+    if (a <= low)
+      alpha[x] = 0;
+    else if (a >= high)
+      alpha[x] = 255;
+    else
+      alpha[x] = std::uint8_t(std::lround((a - low) * scale));
+  }
+}
+
+void MinMaxRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, bool grow) {
+  for (int x = 0; x < count; ++x) {
+    const int from = std::max(0, x - half), to = std::min(count - 1, x + half);
+    std::uint8_t v = in[from];
+    for (int i = from + 1; i <= to; ++i) v = grow ? std::max(v, in[i]) : std::min(v, in[i]);
+    out[x] = v;
+  }
+}
+
+void DespillRow(std::uint8_t* bgra, int count, int channel, double amount) {
+  const int a = channel == 1 ? 0 : 1, b = 2;  // the other two colour channels
+  for (int x = 0; x < count; ++x, bgra += 4) {
+    // The limit is the mean of the other two, in half levels.
+    const int excess2 = 2 * bgra[channel] - (bgra[a] + bgra[b]);
+    if (excess2 > 0)
+      bgra[channel] = std::uint8_t(bgra[channel] - std::lround(0.5 * amount * excess2));
+  }
+}
+
+void FillPolygonRow(std::uint8_t* row, int count, int y, const double* points, int n,
+                    std::uint8_t value) {
+  const double centre = y + 0.5;
+  std::vector<double> crossings;
+  for (int i = 0; i < n; ++i) {
+    const double* p = points + 2 * i;
+    const double* q = points + 2 * ((i + 1) % n);
+    // The edge spans [low y, high y): a vertex on the centre line is counted
+    // by one of its two edges only.
+    const double y0 = std::min(p[1], q[1]), y1 = std::max(p[1], q[1]);
+    if (y0 == y1 || centre < y0 || centre >= y1) continue;
+    crossings.push_back(p[0] + (centre - p[1]) * (q[0] - p[0]) / (q[1] - p[1]));
+  }
+  std::sort(crossings.begin(), crossings.end());
+  for (std::size_t k = 0; k + 1 < crossings.size(); k += 2) {
+    // Pixels whose centres lie in [crossings[k], crossings[k + 1]).
+    const double first = std::ceil(crossings[k] - 0.5), last = std::ceil(crossings[k + 1] - 0.5);
+    const int from = int(std::clamp(first, 0.0, double(count)));
+    const int to = int(std::clamp(last, 0.0, double(count)));
+    std::fill(row + from, row + to, value);
+  }
+}
+
+}  // namespace mattix::matte::internal

@@ -1,0 +1,34 @@
+#pragma once
+// Row kernels of matte finishing: free functions over one row, calling
+// nobody. Alpha rows hold one byte a pixel (0 transparent, 255 opaque);
+// colour rows 32-bit BGRA.
+#include <cstdint>
+
+namespace mattix::matte::internal {
+
+// Levels at or below `low` become 0, at or above `high` 255, and those
+// between are stretched linearly, rounded to nearest: round(255 (a - low) /
+// (high - low)). low < high, both in alpha levels (0 to 255, fractional).
+void ClipAlphaRow(std::uint8_t* alpha, int count, double low, double high);
+
+// out[x] is the smallest (grow: largest) of in[x - half] to in[x + half],
+// the part of that window inside the row. half >= 0; in and out do not overlap.
+void MinMaxRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, bool grow);
+
+// Limits the screen channel (`channel`: 1 green, 0 blue, the byte's place
+// in a BGRA pixel) toward the mean of the other two (the classic average
+// limit): its excess over that mean is reduced by `amount` (0 to 1),
+// c - round(amount x excess), halves away from zero, so a screen colour
+// turns neutral at amount 1 and a colour without excess (any grey, skin,
+// any subject colour not cast toward the screen) keeps its value.
+void DespillRow(std::uint8_t* bgra, int count, int channel, double amount);
+
+// The inside runs of a polygon along the row whose pixel centres lie at
+// y + 0.5, by the even-odd rule: pixel x is inside when its centre x + 0.5
+// lies right of an odd number of edge crossings (a crossing exactly at a
+// centre counts as left of it). Marks those pixels of `row` (count pixels)
+// with `value`. points: x0, y0, x1, y1 ... (n points).
+void FillPolygonRow(std::uint8_t* row, int count, int y, const double* points, int n,
+                    std::uint8_t value);
+
+}  // namespace mattix::matte::internal

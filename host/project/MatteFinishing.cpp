@@ -1,0 +1,181 @@
+#include "host/project/MatteFinishing.h"
+
+#include "host/base/HostError.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace mattix::project {
+
+namespace {
+
+using host::JsonValue;
+
+struct Range {
+  const char* key;
+  double min;
+  double max;
+};
+
+constexpr Range kDespill{"despill", 0.0, 100.0};
+constexpr Range kClipBlack{"clipBlack", 0.0, 100.0};
+constexpr Range kClipWhite{"clipWhite", 0.0, 100.0};
+constexpr Range kShrinkGrow{"shrinkGrow", -MatteFinishing::kMaxRadius, MatteFinishing::kMaxRadius};
+constexpr Range kFeather{"feather", 0.0, MatteFinishing::kMaxRadius};
+
+std::string Where(const std::string& name, const JsonValue& v) {
+  return name + ":" + std::to_string(v.line()) + ":" + std::to_string(v.column()) + ": ";
+}
+
+std::string Num(double d) {
+  char buffer[32];
+  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, d);
+  return std::string(buffer, r.ptr);
+}
+
+double ReadNumber(const JsonValue& v, const Range& range, const std::string& name) {
+  if (v.kind() != JsonValue::Kind::Number)
+    throw host::HostError(Where(name, v) + "\"finishing\": \"" + range.key +
+                          "\" must be a number, not " + host::JsonKindName(v.kind()));
+  const double d = v.AsNumber();
+  if (!(d >= range.min && d <= range.max))
+    throw host::HostError(Where(name, v) + "\"finishing\": \"" + range.key + "\" must be " +
+                          Num(range.min) + " to " + Num(range.max) + ", not " + Num(d));
+  return d;
+}
+
+MatteShape ReadShape(const JsonValue& v, const std::string& name) {
+  const std::string what = Where(name, v) + "\"finishing\": a shape ";
+  if (v.kind() != JsonValue::Kind::Object)
+    throw host::HostError(what + "must be an object {\"keep\": ..., \"points\": [[x, y], ...]}");
+  MatteShape shape;
+  bool hasPoints = false;
+  for (const JsonValue::Member& m : v.Members()) {
+    if (m.first == "keep") {
+      if (m.second.kind() != JsonValue::Kind::Bool)
+        throw host::HostError(Where(name, m.second) + "\"keep\" must be true or false");
+      shape.keep = m.second.AsBool();
+    } else if (m.first == "points") {
+      hasPoints = true;
+      const JsonValue& points = m.second;
+      if (points.kind() != JsonValue::Kind::Array ||
+          points.Elements().size() > MatteFinishing::kMaxPoints)
+        throw host::HostError(Where(name, points) + "\"points\" must be an array of at most " +
+                              std::to_string(MatteFinishing::kMaxPoints) + " points [x, y]");
+      for (const JsonValue& p : points.Elements()) {
+        if (p.kind() != JsonValue::Kind::Array || p.Elements().size() != 2 ||
+            p.Elements()[0].kind() != JsonValue::Kind::Number ||
+            p.Elements()[1].kind() != JsonValue::Kind::Number)
+          throw host::HostError(Where(name, p) + "a point must be [x, y], two numbers");
+        const double x = p.Elements()[0].AsNumber(), y = p.Elements()[1].AsNumber();
+        if (!(std::fabs(x) <= MatteFinishing::kMaxCoordinate &&
+              std::fabs(y) <= MatteFinishing::kMaxCoordinate))
+          throw host::HostError(Where(name, p) + "a point lies beyond " +
+                                Num(MatteFinishing::kMaxCoordinate) + " pixels");
+        shape.points.push_back({x, y});
+      }
+    } else {
+      throw host::HostError(Where(name, m.second) + "unknown member \"" + m.first +
+                            "\" of a shape (known: keep, points)");
+    }
+  }
+  if (!hasPoints || shape.points.size() < 3)
+    throw host::HostError(what + "needs \"points\" with at least three points");
+  return shape;
+}
+
+}  // namespace
+
+bool MatteFinishing::IsOff() const {
+  return despill == 0.0 && clipBlack == 0.0 && clipWhite == 100.0 && shrinkGrow == 0.0 &&
+         feather == 0.0 && shapes.empty();
+}
+
+MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
+  if (v.kind() != JsonValue::Kind::Object)
+    throw host::HostError(Where(name, v) + "\"finishing\" must be an object");
+  MatteFinishing f;
+  for (const JsonValue::Member& m : v.Members()) {
+    const std::string& key = m.first;
+    const JsonValue& value = m.second;
+    if (key == kDespill.key) {
+      f.despill = ReadNumber(value, kDespill, name);
+    } else if (key == "screen") {
+      if (value.kind() != JsonValue::Kind::String ||
+          (value.AsString() != "green" && value.AsString() != "blue"))
+        throw host::HostError(Where(name, value) +
+                              "\"finishing\": \"screen\" must be \"green\" or \"blue\"");
+      f.screen = value.AsString() == "blue" ? ScreenChannel::kBlue : ScreenChannel::kGreen;
+    } else if (key == kClipBlack.key) {
+      f.clipBlack = ReadNumber(value, kClipBlack, name);
+    } else if (key == kClipWhite.key) {
+      f.clipWhite = ReadNumber(value, kClipWhite, name);
+    } else if (key == kShrinkGrow.key) {
+      f.shrinkGrow = ReadNumber(value, kShrinkGrow, name);
+    } else if (key == kFeather.key) {
+      f.feather = ReadNumber(value, kFeather, name);
+    } else if (key == "shapes") {
+      if (value.kind() != JsonValue::Kind::Array ||
+          value.Elements().size() > MatteFinishing::kMaxShapes)
+        throw host::HostError(Where(name, value) + "\"finishing\": \"shapes\" must be an array " +
+                              "of at most " + std::to_string(MatteFinishing::kMaxShapes) +
+                              " shapes");
+      for (const JsonValue& s : value.Elements()) f.shapes.push_back(ReadShape(s, name));
+    } else {
+      throw host::HostError(Where(name, value) + "unknown finishing setting \"" + key +
+                            "\" (known: despill, screen, clipBlack, clipWhite, shrinkGrow, "
+                            "feather, shapes)");
+    }
+  }
+  ValidateFinishing(f, Where(name, v));
+  return f;
+}
+
+JsonValue FinishingToJson(const MatteFinishing& f) {
+  JsonValue o = JsonValue::Object();
+  o.Add(kDespill.key, JsonValue::Number(f.despill));
+  o.Add("screen", JsonValue::String(f.screen == ScreenChannel::kBlue ? "blue" : "green"));
+  o.Add(kClipBlack.key, JsonValue::Number(f.clipBlack));
+  o.Add(kClipWhite.key, JsonValue::Number(f.clipWhite));
+  o.Add(kShrinkGrow.key, JsonValue::Number(f.shrinkGrow));
+  o.Add(kFeather.key, JsonValue::Number(f.feather));
+  JsonValue shapes = JsonValue::Array();
+  for (const MatteShape& s : f.shapes) {
+    JsonValue points = JsonValue::Array();
+    for (const std::array<double, 2>& p : s.points)
+      points.Append(JsonValue::Array({JsonValue::Number(p[0]), JsonValue::Number(p[1])}));
+    shapes.Append(JsonValue::Object({{"keep", JsonValue::Bool(s.keep)}, {"points", points}}));
+  }
+  o.Add("shapes", std::move(shapes));
+  return o;
+}
+
+void ValidateFinishing(const MatteFinishing& f, const std::string& name) {
+  const std::pair<const Range*, double> values[] = {{&kDespill, f.despill},
+                                                    {&kClipBlack, f.clipBlack},
+                                                    {&kClipWhite, f.clipWhite},
+                                                    {&kShrinkGrow, f.shrinkGrow},
+                                                    {&kFeather, f.feather}};
+  for (const auto& [range, value] : values)
+    if (!(value >= range->min && value <= range->max))
+      throw host::HostError(name + "finishing " + range->key + " must be " + Num(range->min) +
+                            " to " + Num(range->max) + ", not " + Num(value));
+  if (!(f.clipBlack < f.clipWhite))
+    throw host::HostError(name + "finishing clipBlack (" + Num(f.clipBlack) +
+                          ") must be below clipWhite (" + Num(f.clipWhite) + ")");
+  if (f.shapes.size() > MatteFinishing::kMaxShapes)
+    throw host::HostError(name + "finishing holds more than " +
+                          std::to_string(MatteFinishing::kMaxShapes) + " shapes");
+  for (const MatteShape& s : f.shapes) {
+    if (s.points.size() < 3 || s.points.size() > MatteFinishing::kMaxPoints)
+      throw host::HostError(name + "a finishing shape needs 3 to " +
+                            std::to_string(MatteFinishing::kMaxPoints) + " points");
+    for (const std::array<double, 2>& p : s.points)
+      if (!(std::fabs(p[0]) <= MatteFinishing::kMaxCoordinate &&
+            std::fabs(p[1]) <= MatteFinishing::kMaxCoordinate))
+        throw host::HostError(name + "a finishing shape's point lies beyond " +
+                              Num(MatteFinishing::kMaxCoordinate) + " pixels");
+  }
+}
+
+}  // namespace mattix::project

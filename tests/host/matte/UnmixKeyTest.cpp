@@ -1,0 +1,92 @@
+// The unmixing key on mixes of known colours: a screen and a subject mixed
+// at known shares, each mix in a patch of its own. The weight the key gives
+// each mix's wheel pixel is the screen's share, as the two-colour model
+// C = a F + (1 - a) B states it directly: 1 - a = 1 - (C - B).(F - B) / |F - B|^2.
+#include "host/matte/UnmixKey.h"
+
+#include "stdfx/HSL.h"
+#include "wheel/WheelGeometry.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+
+namespace mattix::matte {
+namespace {
+
+using Colour = std::array<int, 3>;  // B, G, R
+
+// The key's weight (0 to 255) at the wheel pixel a colour falls on.
+int WeightOf(const UnmixedKey& key, const Colour& c) {
+  float h = 0, l = 0, s = 0;
+  stdfx::CHSL::RGBtoHLS(h, l, s, c[2], c[1], c[0]);
+  wheel::Position p{wheel::kGreyRow, wheel::kGreyColumn};
+  if (h >= 0) p = wheel::PositionOf(h, s);
+  return key.mask.Row(wheel::kHeight - 1 - p.row)[p.column];
+}
+
+// The screen's share of a mix, from the two-colour model directly.
+double ShareOf(const Colour& c, const Colour& b, const Colour& f) {
+  double dot = 0, n2 = 0;
+  for (int k = 0; k < 3; ++k)
+    dot += (c[k] - b[k]) * (f[k] - b[k]), n2 += (f[k] - b[k]) * (f[k] - b[k]);
+  return 1.0 - dot / n2;
+}
+
+struct Scene {
+  Colour screen, subject;
+};
+
+TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
+  // A neutral subject (the colour-difference estimate alone is exact) and a
+  // saturated one (the mixes need the subject's colour found nearby), on a
+  // green and on a blue screen.
+  const Scene scenes[] = {{{60, 180, 50}, {128, 128, 128}},
+                          {{60, 180, 50}, {40, 50, 200}},
+                          {{200, 70, 30}, {60, 200, 220}}};
+  const double shares[] = {0.15, 0.3, 0.45, 0.6, 0.75, 0.9};
+  for (const Scene& sc : scenes) {
+    // 240 x 120: screen, a 40-pixel block of subject, and six 16 x 16
+    // patches of mixes 8 pixels below it.
+    media::BgraImage frame(240, 120);
+    std::vector<Colour> mixes;
+    for (double share : shares) {
+      Colour m;
+      for (int k = 0; k < 3; ++k)
+        m[k] = int(std::lround(share * sc.screen[k] + (1 - share) * sc.subject[k]));
+      mixes.push_back(m);
+    }
+    for (int y = 0; y < 120; ++y)
+      for (int x = 0; x < 240; ++x) {
+        Colour c = sc.screen;
+        if (y >= 10 && y < 50 && x >= 20 && x < 220) c = sc.subject;
+        const int patch = (x - 20) / 32;
+        if (y >= 58 && y < 74 && x >= 20 && (x - 20) % 32 < 16 && patch < 6)
+          c = mixes[std::size_t(patch)];
+        std::uint8_t* p = frame.Row(y) + x * 4;
+        p[0] = std::uint8_t(c[0]), p[1] = std::uint8_t(c[1]), p[2] = std::uint8_t(c[2]), p[3] = 255;
+      }
+    const std::optional<UnmixedKey> key = UnmixKey(frame);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(WeightOf(*key, sc.screen), 255);
+    EXPECT_EQ(WeightOf(*key, sc.subject), 0);
+    for (const Colour& m : mixes)
+      EXPECT_NEAR(WeightOf(*key, m), 255 * ShareOf(m, sc.screen, sc.subject), 2.0)
+          << m[2] << "," << m[1] << "," << m[0];
+  }
+}
+
+TEST(UnmixKey, NoScreenNoKey) {
+  // A grey frame and a red one: no green or blue backdrop to key.
+  for (const Colour c : {Colour{128, 128, 128}, Colour{30, 40, 200}}) {
+    media::BgraImage frame(64, 48);
+    for (int i = 0; i < 64 * 48; ++i)
+      for (int k = 0; k < 3; ++k)
+        frame.pixels[std::size_t(i) * 4 + std::size_t(k)] = std::uint8_t(c[k]);
+    EXPECT_FALSE(UnmixKey(frame));
+  }
+}
+
+}  // namespace
+}  // namespace mattix::matte
