@@ -1,7 +1,11 @@
 #include "host/serve/KeyerServer.h"
 
 #include "host/base/HostError.h"
+#include "host/base/Json.h"
 #include "host/media/PngFile.h"
+#include "host/serve/PageFiles.h"
+#include "wheel/BarScale.h"
+#include "wheel/WheelGeometry.h"
 
 #include <httplib.h>
 
@@ -68,12 +72,6 @@ void AppendRgba(std::string& out, const host::ControlPixels& p) {
   }
 }
 
-std::string Number(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", v);
-  return text;
-}
-
 // FNV-1a over bytes, continuing from h.
 std::uint32_t Fnv(const void* data, std::size_t size, std::uint32_t h = 2166136261u) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -90,23 +88,40 @@ std::uint32_t SettingsHash(const project::ProjectSettings& s) {
   return Fnv(s.chromaMask.data(), s.chromaMask.size(), Fnv(numbers, sizeof numbers));
 }
 
+host::JsonValue Numbers(std::initializer_list<double> values) {
+  host::JsonValue array = host::JsonValue::Array();
+  for (const double v : values) array.Append(host::JsonValue::Number(v));
+  return array;
+}
+
+// The parameters, the history and the sizes the page lays out: the
+// controls', the wheel mask's place on the wheel (the vectorscope's), the
+// bar's scale from 0 to 100 % lightness (the histogram's) and the frame's.
 std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
+  using host::JsonValue;
   const project::ProjectSettings& s = v.settings;
   const std::shared_ptr<const CKeyerSession::ViewFrame> frame = session.Frame();
-  std::string json = "{\"version\":" + std::to_string(SettingsHash(s)) +
-                     ",\"softness\":" + Number(s.softness) +
-                     ",\"spill\":" + Number(s.spillSuppression) + ",\"key\":[" + Number(s.keyRed) +
-                     "," + Number(s.keyGreen) + "," + Number(s.keyBlue) + "],\"lightness\":[";
-  for (std::size_t i = 0; i < 4; ++i) json += (i ? "," : "") + Number(s.lightness[i]);
-  json += "],\"mask\":" + std::string(s.HasMask() ? "true" : "false") +
-          ",\"canUndo\":" + (v.canUndo ? "true" : "false") +
-          ",\"canRedo\":" + (v.canRedo ? "true" : "false") + ",\"wheel\":[" +
-          std::to_string(v.wheel.width) + "," + std::to_string(v.wheel.height) + "],\"bar\":[" +
-          std::to_string(v.bar.width) + "," + std::to_string(v.bar.height) + "],\"frame\":[" +
-          std::to_string(frame->image.width) + "," + std::to_string(frame->image.height) +
-          "],\"frameIndex\":" + std::to_string(frame->index) +
-          ",\"frameCount\":" + std::to_string(session.FrameCount()) + "}";
-  return json;
+  const int barLeft = wheel::kBarMargin, barRight = barLeft + wheel::BarSpan(v.bar.width);
+  return JsonValue::Object(
+             {
+                 {"version", JsonValue::Number(SettingsHash(s))},
+                 {"softness", JsonValue::Number(s.softness)},
+                 {"spill", JsonValue::Number(s.spillSuppression)},
+                 {"key", Numbers({s.keyRed, s.keyGreen, s.keyBlue})},
+                 {"lightness",
+                  Numbers({s.lightness[0], s.lightness[1], s.lightness[2], s.lightness[3]})},
+                 {"mask", JsonValue::Bool(s.HasMask())},
+                 {"canUndo", JsonValue::Bool(v.canUndo)},
+                 {"canRedo", JsonValue::Bool(v.canRedo)},
+                 {"wheel", Numbers({double(v.wheel.width), double(v.wheel.height)})},
+                 {"scope", Numbers({0, 0, wheel::kWidth, wheel::kHeight})},
+                 {"bar", Numbers({double(v.bar.width), double(v.bar.height)})},
+                 {"barScale", Numbers({double(barLeft), double(barRight)})},
+                 {"frame", Numbers({double(frame->image.width), double(frame->image.height)})},
+                 {"frameIndex", JsonValue::Number(double(frame->index))},
+                 {"frameCount", JsonValue::Number(double(session.FrameCount()))},
+             })
+      .WriteCompact();
 }
 
 // A cursor's identity: a hash of its pixels and hot spot.
@@ -171,6 +186,22 @@ std::string DefaultMessage(int status) {
   }
 }
 
+// One of the page's files, or 404.
+void SendPageFile(httplib::Response& res, const std::string& name) {
+  for (const PageFile& file : PageFiles()) {
+    if (name != file.name) continue;
+    const std::string_view extension = name.substr(name.rfind('.'));
+    const char* type = extension == ".html" ? "text/html; charset=utf-8"
+                       : extension == ".js" ? "text/javascript; charset=utf-8"
+                                            : "text/css; charset=utf-8";
+    if (extension == ".html")
+      res.set_header("Content-Security-Policy", "default-src 'self'; img-src 'self' data:");
+    res.set_content(std::string(file.Text()), type);
+    return;
+  }
+  Refuse(res, 404, "no such page or interface");
+}
+
 // Runs a handler; its errors become answers with a message.
 httplib::Server::Handler Guard(std::function<void(const httplib::Request&, httplib::Response&)> f) {
   return [f = std::move(f)](const httplib::Request& req, httplib::Response& res) {
@@ -224,11 +255,11 @@ void CKeyerServer::Routes() {
     res.set_content((message.empty() ? DefaultMessage(res.status) : message) + "\n", "text/plain");
   });
 
-  s.Get("/", [](const httplib::Request&, httplib::Response& res) {
-    res.set_header("Content-Security-Policy",
-                   "default-src 'self'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
-                   "img-src 'self' data:");
-    res.set_content(KeyerPage(), "text/html; charset=utf-8");
+  // The page: its shell at / and its files by name.
+  s.Get("/",
+        [](const httplib::Request&, httplib::Response& res) { SendPageFile(res, "keyer.html"); });
+  s.Get(R"(/([a-z]+\.(js|css)))", [](const httplib::Request& req, httplib::Response& res) {
+    SendPageFile(res, req.matches[1].str());
   });
   s.Get("/api/controls", Guard([this](const httplib::Request&, httplib::Response& res) {
           SendControls(res, m_session.Current(), m_session);
@@ -306,17 +337,14 @@ void CKeyerServer::Routes() {
          }));
   s.Get("/api/export", [this](const httplib::Request&, httplib::Response& res) {
     const CKeyerSession::ExportStatus e = m_session.Export();
-    std::string message;  // JSON string: quotes and backslashes escaped, controls dropped
-    for (const char c : e.message) {
-      if (c == '"' || c == '\\') message += '\\';
-      if (static_cast<unsigned char>(c) >= 32) message += c;
-    }
+    using host::JsonValue;
+    const JsonValue status = JsonValue::Object({{"available", JsonValue::Bool(e.available)},
+                                                {"running", JsonValue::Bool(e.running)},
+                                                {"done", JsonValue::Number(double(e.done))},
+                                                {"total", JsonValue::Number(double(e.total))},
+                                                {"message", JsonValue::String(e.message)}});
     res.set_header("Cache-Control", "no-store");
-    res.set_content(std::string("{\"available\":") + (e.available ? "true" : "false") +
-                        ",\"running\":" + (e.running ? "true" : "false") + ",\"done\":" +
-                        std::to_string(e.done) + ",\"total\":" + std::to_string(e.total) +
-                        ",\"message\":\"" + message + "\"}",
-                    "application/json");
+    res.set_content(status.WriteCompact(), "application/json");
   });
   s.Post("/api/save", Guard([this](const httplib::Request&, httplib::Response& res) {
            std::string path;

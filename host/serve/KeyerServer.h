@@ -2,7 +2,8 @@
 // CKeyerServer: the keyer's page and its HTTP interface over a
 // CKeyerSession, for one user on this machine.
 //
-//   GET  /                 the page (HTML, CSS and JavaScript, all inside the program)
+//   GET  /                 the page (keyer.html; keyer.js and keyer.css beside it,
+//                          all embedded into the program: PageFiles.h)
 //   GET  /api/controls     the controls as they are now (see below)
 //   POST /api/pointer?control=wheel|bar&kind=down|move|up&x=X&y=Y
 //                    [&button=left|right][&shift=1][&alt=1]
@@ -26,8 +27,9 @@
 //
 // The controls' answer (each pointer, number, pick, undo and redo request
 // gets it, so one request per user action) is the wheel's RGBA pixels
-// followed by the bar's, with headers X-State (the parameters and sizes as
-// one line of JSON) and X-Cursor ("ID HOTX HOTY", or "none").
+// followed by the bar's, with headers X-State (the parameters, the history
+// and the sizes the page lays out, as one line of JSON: see StateJson) and
+// X-Cursor ("ID HOTX HOTY", or "none").
 //
 // Security: requests whose Host header is not the server's own address (or
 // 127.0.0.1/localhost at its port) and requests with an Origin header that is
@@ -81,8 +83,5 @@ class CKeyerServer {
 // `mattix serve`: opens the session, prints the page's address and serves
 // until interrupted. Returns the exit status; throws host::HostError.
 int Serve(const ServeOptions& options);
-
-// The page, a complete HTML document.
-const char* KeyerPage();
 
 }  // namespace mattix::serve

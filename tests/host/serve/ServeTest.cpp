@@ -3,6 +3,7 @@
 // values out, the keyed view, undo, save, and the refusals. Wheel positions
 // come from the wheel's ellipse (centre (120, 104), half axes 120 and 104,
 // hue counter-clockwise from the right).
+#include "host/base/Json.h"
 #include "host/media/PngFile.h"
 #include "host/project/Project.h"
 #include "host/render/RenderJob.h"
@@ -18,7 +19,6 @@
 #include <cstring>
 #include <numbers>
 #include <numeric>
-#include <regex>
 #include <thread>
 #include <tuple>
 
@@ -50,12 +50,12 @@ struct Keyer {
     thread.join();
   }
   httplib::Result Post(const std::string& path) { return client.Post(path, "", "text/plain"); }
-  // The X-State member's text, e.g. State(r, "mask") == "true".
+  // The X-State member's compact JSON text, e.g. State(r, "mask") == "true".
   static std::string State(const httplib::Result& r, const std::string& member) {
-    std::smatch m;
-    const std::string json = r->get_header_value("X-State");
-    const std::regex value("\"" + member + "\":(\\[[^\\]]*\\]|[^,}]*)");
-    return std::regex_search(json, m, value) ? m[1].str() : "(absent)";
+    const mattix::host::JsonValue state =
+        mattix::host::JsonValue::Parse(r->get_header_value("X-State"), "X-State");
+    const mattix::host::JsonValue* value = state.Find(member);
+    return value ? value->WriteCompact() : "(absent)";
   }
   // Drags a loop around the wheel's greens: out along the rim from 85 to
   // 165 degrees, back along saturation 0.12. The last answer.
@@ -138,13 +138,13 @@ TEST(Serve, PickUndoAndRedo) {
   EXPECT_EQ(Keyer::State(picked, "mask"), "true");
   EXPECT_EQ(Keyer::Alpha(k.client.Get("/api/view"), kBackdrop.x, kBackdrop.y), 0);
   const httplib::Result soft = k.Post("/api/number?name=softness&value=40");
-  EXPECT_EQ(Keyer::State(soft, "softness"), "40");
+  EXPECT_EQ(Keyer::State(soft, "softness"), "40.0");
   EXPECT_NE(soft->body.substr(0, 260 * 260 * 4), picked->body.substr(0, 260 * 260 * 4));
-  const std::pair<const char*, std::string> steps[] = {{"/api/undo", "0 true"},
-                                                       {"/api/undo", "0 false"},
-                                                       {"/api/undo", "0 false"},
-                                                       {"/api/redo", "0 true"},
-                                                       {"/api/redo", "40 true"}};
+  const std::pair<const char*, std::string> steps[] = {{"/api/undo", "0.0 true"},
+                                                       {"/api/undo", "0.0 false"},
+                                                       {"/api/undo", "0.0 false"},
+                                                       {"/api/redo", "0.0 true"},
+                                                       {"/api/redo", "40.0 true"}};
   for (const auto& [path, expected] : steps) {
     const httplib::Result r = k.Post(path);
     ASSERT_TRUE(r && r->status == 200);
@@ -217,7 +217,7 @@ TEST(Serve, ExportKeysTheInputWithTheCurrentKey) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       status = k.client.Get("/api/export")->body;
     }
-    EXPECT_NE(status.find("\"done\":1,\"total\":1,\"message\":\"exported"), std::string::npos)
+    EXPECT_NE(status.find("\"done\":1.0,\"total\":1.0,\"message\":\"exported"), std::string::npos)
         << status;
   }
   const mattix::media::BgraImage out = mattix::media::ReadPng(k.dir / "out.png");
@@ -237,10 +237,10 @@ TEST(Serve, TheFrameOfASequence) {
     frames.Write(name, mattix::media::EncodePng(image, name));
   }
   Keyer k(frames / "f_%d.png");
-  EXPECT_EQ(Keyer::State(k.client.Get("/api/controls"), "frameCount"), "2");
+  EXPECT_EQ(Keyer::State(k.client.Get("/api/controls"), "frameCount"), "2.0");
   const httplib::Result second = k.Post("/api/frame?index=1");
   ASSERT_TRUE(second && second->status == 200) << (second ? second->body : "no answer");
-  EXPECT_EQ(Keyer::State(second, "frameIndex"), "1");
+  EXPECT_EQ(Keyer::State(second, "frameIndex"), "1.0");
   const httplib::Result pixels = k.client.Get("/api/frame");
   EXPECT_EQ(pixels->get_header_value("X-Frame"), "1");
   EXPECT_EQ(pixels->body.substr(0, 4), std::string("\xC8\0\0\xFF", 4));  // RGBA red

@@ -15,17 +15,23 @@ import path from "node:path";
 const SKIP = 77;
 const chromiumPath = "/usr/bin/chromium";
 const [mattix, sample, outDir] = process.argv.slice(2);
-const skip = (why) => { console.log("SKIPPED: " + why); process.exit(SKIP); };
+const skip = (why) => {
+  console.log("SKIPPED: " + why);
+  process.exit(SKIP);
+};
 if (!fs.existsSync(chromiumPath)) skip(`${chromiumPath} is missing (apt-get install chromium)`);
-const { chromium } = await import("playwright-core").catch(
-  () => skip("playwright-core is missing (npm ci in tests/serve/browser)"));
+const { chromium } = await import("playwright-core").catch(() =>
+  skip("playwright-core is missing (npm ci at the top of the tree)"),
+);
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), "mattix-keyer-"));
 const project = path.join(work, "key.json");
 fs.mkdirSync(outDir, { recursive: true });
 let server, context;
 
-const check = (condition, message) => { if (!condition) throw new Error(message); };
+const check = (condition, message) => {
+  if (!condition) throw new Error(message);
+};
 
 // Polls f until it returns a truthy value; fails after ms.
 async function until(f, message, ms = 8000) {
@@ -40,7 +46,8 @@ const onWheel = (degrees, s) => {
   return [Math.round(120 + s * 120 * Math.cos(a)), Math.round(104 - s * 104 * Math.sin(a))];
 };
 
-const median = (v, q) => [...v].sort((a, b) => a - b)[Math.min(v.length - 1, Math.floor(q * v.length))];
+const median = (v, q) =>
+  [...v].sort((a, b) => a - b)[Math.min(v.length - 1, Math.floor(q * v.length))];
 
 try {
   server = spawn(mattix, ["serve", sample, "--project", project, "--port", "0"], {
@@ -60,22 +67,35 @@ try {
     executablePath: chromiumPath,
     headless: true,
     viewport: { width: 1100, height: 700 },
-    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-           "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+    args: [
+      "--headless",
+      "--no-sandbox",
+      "--disable-gpu",
+      "--disable-quic",
+      "--no-first-run",
+      "--disable-background-networking",
+      "--disable-component-update",
+      "--disable-sync",
+    ],
   });
   const page = context.pages()[0] ?? (await context.newPage());
   const requests = [];
   page.on("request", (r) => requests.push(r.url()));
   await page.goto(url);
-  await until(() => page.evaluate(() => typeof keyed !== "undefined" && keyed !== null), "first view");
+  await until(() => page.evaluate(() => window.keyer?.viewShown), "first view");
 
   // The view's alpha at a frame point, and the wheel canvas's pixels.
   const alpha = (x, y) =>
-    page.evaluate(([x, y]) => document.getElementById("view").getContext("2d")
-      .getImageData(x, y, 1, 1).data[3], [x, y]);
+    page.evaluate(
+      ([x, y]) => document.getElementById("view").getContext("2d").getImageData(x, y, 1, 1).data[3],
+      [x, y],
+    );
   const wheelPixels = () =>
-    page.evaluate(() => Array.from(document.getElementById("wheel").getContext("2d")
-      .getImageData(0, 0, 260, 260).data).join(","));
+    page.evaluate(() =>
+      Array.from(
+        document.getElementById("wheel").getContext("2d").getImageData(0, 0, 260, 260).data,
+      ).join(","),
+    );
   check((await alpha(6, 6)) === 255, "the backdrop is keyed before any key was drawn");
 
   // The lasso: pressed on the wheel at saturation 0.12, out along the rim
@@ -89,7 +109,7 @@ try {
   await page.mouse.move(...at(loop[0]));
   await page.mouse.down();
   for (const p of loop.slice(1)) await page.mouse.move(...at(p), { steps: 3 });
-  await until(() => page.evaluate(() => queue.length === 0 && !sending), "the drag's events");
+  await until(() => page.evaluate(() => window.keyer.idle), "the drag's events");
   await page.screenshot({ path: path.join(outDir, "keyer-middrag.png") });
   await page.mouse.up();
   await until(async () => (await alpha(6, 6)) === 0, "the backdrop turns transparent");
@@ -106,21 +126,26 @@ try {
   await page.keyboard.press("Control+z");
   await until(async () => (await wheelPixels()) === beforePick, "undo restores the wheel");
   await until(async () => (await alpha(240, 300)) === 255, "undo restores the view");
-  check(await page.evaluate(() => state.canRedo), "the undone pick can be redone");
+  check(await page.evaluate(() => window.keyer.state.canRedo), "the undone pick can be redone");
 
   await page.locator("#save").click();
-  await until(() => page.evaluate(() => document.getElementById("status").textContent.startsWith("saved")),
-              "save");
+  await until(
+    () => page.evaluate(() => document.getElementById("status").textContent.startsWith("saved")),
+    "save",
+  );
   await page.screenshot({ path: path.join(outDir, "keyer-saved.png") });
 
   // The saved project keys the sample through `mattix render`; its output
   // is read back through the browser's PNG decoder.
   const keyedPng = path.join(work, "keyed.png");
-  const render = spawnSync(mattix, ["render", sample, "-o", keyedPng, "--project", project],
-                           { encoding: "utf8" });
+  const render = spawnSync(mattix, ["render", sample, "-o", keyedPng, "--project", project], {
+    encoding: "utf8",
+  });
   check(render.status === 0, "mattix render failed: " + render.stderr);
   const alphas = await page.evaluate(async (b64) => {
-    const blob = new Blob([Uint8Array.from(atob(b64), (ch) => ch.charCodeAt(0))], { type: "image/png" });
+    const blob = new Blob([Uint8Array.from(atob(b64), (ch) => ch.charCodeAt(0))], {
+      type: "image/png",
+    });
     const bitmap = await createImageBitmap(blob);
     const c = new OffscreenCanvas(bitmap.width, bitmap.height).getContext("2d");
     c.drawImage(bitmap, 0, 0);
@@ -130,10 +155,12 @@ try {
 
   const foreign = requests.filter((u) => !u.startsWith(url) && !u.startsWith("data:"));
   check(foreign.length === 0, "the page fetched from elsewhere: " + foreign.join(" "));
-  const [actions, views] = await page.evaluate(() => [actionTimes, viewTimes]);
-  console.log(`action to pixels in the page: median ${median(actions, 0.5).toFixed(1)} ms, ` +
-              `95th percentile ${median(actions, 0.95).toFixed(1)} ms (${actions.length} actions); ` +
-              `change to view: median ${median(views, 0.5).toFixed(1)} ms (${views.length} renders)`);
+  const [actions, views] = await page.evaluate(() => window.keyer.timings());
+  console.log(
+    `action to pixels in the page: median ${median(actions, 0.5).toFixed(1)} ms, ` +
+      `95th percentile ${median(actions, 0.95).toFixed(1)} ms (${actions.length} actions); ` +
+      `change to view: median ${median(views, 0.5).toFixed(1)} ms (${views.length} renders)`,
+  );
   console.log("screenshots in " + outDir);
   console.log("PASSED");
 } catch (e) {
