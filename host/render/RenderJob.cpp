@@ -171,7 +171,10 @@ int Render(const RenderOptions& options) { return RenderWithProgress(options, nu
 int RenderWithProgress(const RenderOptions& options,
                        const std::function<void(long, long)>& onProgress) {
   project::ProjectSettings settings;
-  if (options.project) settings = project::ReadProject(*options.project);
+  if (options.settings)
+    settings = *options.settings;
+  else if (options.project)
+    settings = project::ReadProject(*options.project);
   ApplyOverrides(settings, options.overrides);
 
   InstancePool pool(LoadEffectModule(), settings);

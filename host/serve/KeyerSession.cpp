@@ -97,10 +97,13 @@ std::unique_ptr<host::CEffectInstance> NewInstance(host::CHostModule& module,
   return instance;
 }
 
+// The whole factor that brings a frame width down to at most maxWidth.
+int ShrinkFactor(int width, int maxWidth) { return std::max(1, (width + maxWidth - 1) / maxWidth); }
+
 // The frame shrunk by a whole factor (the mean of each factor x factor
 // block, rounded to nearest) so that it is at most maxWidth wide.
 media::BgraImage Shrink(const media::BgraImage& frame, int maxWidth) {
-  const int factor = (frame.width + maxWidth - 1) / maxWidth;
+  const int factor = ShrinkFactor(frame.width, maxWidth);
   if (factor <= 1) return frame;
   media::BgraImage view(frame.width / factor, frame.height / factor);
   const unsigned area = unsigned(factor * factor);
@@ -138,6 +141,42 @@ void CountColours(const media::BgraImage& frame, std::vector<std::uint32_t>& whe
   }
 }
 
+// The view frame of a frame of the input: shrunk, with its scopes.
+std::shared_ptr<CKeyerSession::ViewFrame> MakeViewFrame(long index, const media::BgraImage& frame,
+                                                        int maxViewWidth) {
+  auto view = std::make_shared<CKeyerSession::ViewFrame>();
+  view->index = index;
+  view->width = frame.width;
+  view->height = frame.height;
+  view->scale = ShrinkFactor(frame.width, maxViewWidth);
+  view->image = Shrink(frame, maxViewWidth);
+  CountColours(view->image, view->vectorscope, view->histogram);
+  return view;
+}
+
+// The part of the view image that covers region (frame pixels), widened
+// to whole view pixels and kept within the frame.
+CKeyerSession::ViewPart Crop(const CKeyerSession::ViewFrame& frame, std::optional<Region> region) {
+  const int scale = frame.scale;
+  const Region r = region.value_or(Region{0, 0, frame.width, frame.height});
+  if (r.width <= 0 || r.height <= 0) throw BadRequest("the region is empty");
+  const auto clampTo = [](long v, int limit) { return int(std::clamp<long>(v, 0, limit)); };
+  const int left = clampTo(long(r.x) / scale - (r.x < 0 && r.x % scale ? 1 : 0), frame.image.width);
+  const int top = clampTo(long(r.y) / scale - (r.y < 0 && r.y % scale ? 1 : 0), frame.image.height);
+  const int right = clampTo((long(r.x) + r.width + scale - 1) / scale, frame.image.width);
+  const int bottom = clampTo((long(r.y) + r.height + scale - 1) / scale, frame.image.height);
+  if (right <= left || bottom <= top) throw BadRequest("the region lies outside the frame");
+  CKeyerSession::ViewPart part;
+  part.frameIndex = frame.index;
+  part.scale = scale;
+  part.region = Region{left * scale, top * scale, (right - left) * scale, (bottom - top) * scale};
+  part.image = media::BgraImage(right - left, bottom - top);
+  for (int y = top; y < bottom; ++y)
+    std::memcpy(part.image.Row(y - top), frame.image.Row(y) + std::size_t(left) * 4,
+                std::size_t(right - left) * 4);
+  return part;
+}
+
 }  // namespace
 
 struct CKeyerSession::Controls {
@@ -146,6 +185,16 @@ struct CKeyerSession::Controls {
   std::optional<std::pair<bool, POINT>> held;  // control (wheel?) and point of a held button
   std::optional<project::ProjectSettings> dragStart;
   std::vector<project::ProjectSettings> undo, redo;
+  project::ProjectSettings saved;  // as the project file holds them
+  // The slider drag under way: its parameter and number, the settings
+  // before it, and whether its history step is recorded yet.
+  struct Gesture {
+    int index;
+    long id;
+    project::ProjectSettings before;
+    bool recorded;
+  };
+  std::optional<Gesture> gesture;
 };
 
 struct CKeyerSession::Renderer {
@@ -191,10 +240,7 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
   std::optional<media::InputFrame> first = reader->Next();
   if (!first) throw host::HostError(input + ": no frame");
   m_frameCount = reader->frameCount();
-  auto frame = std::make_shared<ViewFrame>();
-  frame->image = Shrink(reader->Load(*first), maxViewWidth);
-  CountColours(frame->image, frame->vectorscope, frame->histogram);
-  m_frame = std::move(frame);
+  m_frame = MakeViewFrame(0, reader->Load(*first), maxViewWidth);
 
   std::shared_ptr<host::CHostModule> module = LoadModule();
   m_renderer->instance = NewInstance(*module, settings);
@@ -203,6 +249,7 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
     m_controls->instance = NewInstance(*module, settings);
     m_controls->host = std::make_unique<host::CControlHost>(*m_controls->instance);
     for (std::int32_t index : m_controls->host->Controls()) m_controls->host->Draw(index);
+    m_controls->saved = ReadSettings();
   });
 }
 
@@ -240,7 +287,12 @@ void CKeyerSession::Restore(const project::ProjectSettings& s) {
 }
 
 void CKeyerSession::Record(const project::ProjectSettings& before) {
+  m_controls->gesture.reset();  // another action ends a slider's drag
   if (before == ReadSettings()) return;
+  PushUndo(before);
+}
+
+void CKeyerSession::PushUndo(const project::ProjectSettings& before) {
   m_controls->undo.push_back(before);
   if (m_controls->undo.size() > kHistoryLimit) m_controls->undo.erase(m_controls->undo.begin());
   m_controls->redo.clear();
@@ -254,6 +306,7 @@ ControlsView CKeyerSession::View() const {
   view.settings = ReadSettings();
   view.canUndo = !m_controls->undo.empty();
   view.canRedo = !m_controls->redo.empty();
+  view.saved = view.settings == m_controls->saved;
   return view;
 }
 
@@ -291,22 +344,36 @@ ControlsView CKeyerSession::Pointer(const PointerEvent& e) {
   });
 }
 
-ControlsView CKeyerSession::SetNumber(int index, double value) {
+ControlsView CKeyerSession::SetNumber(int index, double value, std::optional<long> gesture) {
   if ((index != kSoftness && index != kSpill) || !(value >= 0.0 && value <= 100.0))
     throw BadRequest("softness and spill are numbers from 0 to 100");
   return m_thread->Run([&] {
     const project::ProjectSettings before = ReadSettings();
     m_controls->host->ChangeNumber(index, value);
-    Record(before);
+    if (!gesture) {
+      Record(before);
+      return View();
+    }
+    // The drag's first change opens its step; the step is recorded once
+    // the settings differ from those before the drag.
+    std::optional<Controls::Gesture>& g = m_controls->gesture;
+    if (!g || g->index != index || g->id != *gesture)
+      g = Controls::Gesture{index, *gesture, before, false};
+    if (!g->recorded && !(g->before == ReadSettings())) {
+      PushUndo(g->before);
+      g->recorded = true;
+    }
     return View();
   });
 }
 
 ControlsView CKeyerSession::Pick(int x, int y, bool shift) {
   const std::shared_ptr<const ViewFrame> frame = Frame();
-  if (x < 0 || y < 0 || x >= frame->image.width || y >= frame->image.height)
+  if (x < 0 || y < 0 || x >= frame->width || y >= frame->height)
     throw BadRequest("the point lies outside the frame");
-  const std::uint8_t* bgra = frame->image.Row(y) + std::size_t(x) * 4;
+  const int vx = std::min(x / frame->scale, frame->image.width - 1),
+            vy = std::min(y / frame->scale, frame->image.height - 1);
+  const std::uint8_t* bgra = frame->image.Row(vy) + std::size_t(vx) * 4;
   return m_thread->Run([&] {
     const project::ProjectSettings before = ReadSettings();
     m_controls->host->PickKeyColour(bgra[2], bgra[1], bgra[0], {shift, false});
@@ -327,6 +394,7 @@ ControlsView CKeyerSession::Redo() {
 // restored and the current ones go onto the other. Runs on the control
 // thread.
 ControlsView CKeyerSession::Step(bool back) {
+  m_controls->gesture.reset();
   auto& from = back ? m_controls->undo : m_controls->redo;
   auto& to = back ? m_controls->redo : m_controls->undo;
   if (!from.empty()) {
@@ -341,7 +409,7 @@ ControlsView CKeyerSession::Current() {
   return m_thread->Run([&] { return View(); });
 }
 
-std::optional<media::BgraImage> CKeyerSession::RenderView() {
+std::optional<CKeyerSession::ViewPart> CKeyerSession::RenderView(std::optional<Region> region) {
   const std::uint64_t request = ++m_renderRequests;
   std::lock_guard<std::mutex> lock(m_renderer->mutex);
   if (request != m_renderRequests.load()) return std::nullopt;  // a newer one waits
@@ -349,7 +417,8 @@ std::optional<media::BgraImage> CKeyerSession::RenderView() {
   host::CEffectInstance& instance = *m_renderer->instance;
   if (host::ApplySettings(instance, settings) != PIM::kOk)
     throw host::HostError("the render's parameters could not be set");
-  media::BgraImage in = Frame()->image;  // the effect may convert its input in place
+  ViewPart part = Crop(*Frame(), region);
+  media::BgraImage& in = part.image;  // the effect may convert its input in place
   media::BgraImage out(in.width, in.height);
   const std::int32_t stride = std::int32_t(in.Stride());
   PIM::RefPtr<host::CImage> inImage =
@@ -358,7 +427,12 @@ std::optional<media::BgraImage> CKeyerSession::RenderView() {
       host::CImage::WrapBgra(out.pixels.data(), out.width, out.height, stride, false);
   if (instance.Render(*outImage, *inImage) != PIM::kOk)
     throw host::HostError("the effect could not render the frame");
-  return out;
+  part.image = std::move(out);
+  return part;
+}
+
+CKeyerSession::ViewPart CKeyerSession::Original(std::optional<Region> region) const {
+  return Crop(*Frame(), region);
 }
 
 std::shared_ptr<const CKeyerSession::ViewFrame> CKeyerSession::Frame() const {
@@ -366,32 +440,40 @@ std::shared_ptr<const CKeyerSession::ViewFrame> CKeyerSession::Frame() const {
   return m_frame;
 }
 
-void CKeyerSession::SelectFrame(long index) {
+bool CKeyerSession::SelectFrame(long index) {
   if (index < 0 || (m_frameCount >= 0 && index >= m_frameCount)) throw BadRequest("no such frame");
-  if (index == Frame()->index) return;
+  const std::uint64_t request = ++m_seekRequests;
+  std::lock_guard<std::mutex> lock(m_seekMutex);
+  if (request != m_seekRequests.load()) return false;  // a newer one waits
+  if (index == Frame()->index) return true;
+  // A video starts decoding shortly before the frame (StartAt); a
+  // sequence's frames before it are passed over without decoding.
   std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(m_input);
+  const long number = (reader->numbers().empty() ? 1 : reader->numbers().front()) + index;
+  reader->StartAt(number);
   std::optional<media::InputFrame> frame;
-  for (long i = 0; i <= index; ++i)
-    if (!(frame = reader->Next())) throw BadRequest("no such frame");
-  auto view = std::make_shared<ViewFrame>();
-  view->index = index;
-  view->image = Shrink(reader->Load(*frame), m_maxViewWidth);
-  CountColours(view->image, view->vectorscope, view->histogram);
-  std::lock_guard<std::mutex> lock(m_frameMutex);
+  while ((frame = reader->Next()) && frame->number < number) {
+  }
+  if (!frame || frame->number != number) throw BadRequest("no such frame");
+  std::shared_ptr<ViewFrame> view = MakeViewFrame(index, reader->Load(*frame), m_maxViewWidth);
+  std::lock_guard<std::mutex> frameLock(m_frameMutex);
   m_frame = std::move(view);
+  return true;
 }
 
 void CKeyerSession::StartExport() {
   std::lock_guard<std::mutex> lock(m_exportMutex);
   if (!m_output) throw BadRequest("no output was named: start with --output FILE to export");
   if (m_export.running) throw BadRequest("an export is running");
-  Save();
+  const project::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
+  Save(settings);
   if (m_exportThread.joinable()) m_exportThread.join();
   m_export = ExportStatus{true, true, 0, -1, ""};
   render::RenderOptions options;
   options.input = m_input;
   options.output = *m_output;
-  options.project = m_projectPath;
+  options.project = m_projectPath;  // named in messages; its settings are these
+  options.settings = settings;
   options.force = m_force;
   m_exportThread = std::thread([this, options] {
     std::string message = "exported " + options.output;
@@ -419,12 +501,16 @@ CKeyerSession::ExportStatus CKeyerSession::Export() const {
 }
 
 std::string CKeyerSession::Save() {
+  return Save(m_thread->Run([&] { return ReadSettings(); }));
+}
+
+std::string CKeyerSession::Save(const project::ProjectSettings& settings) {
   if (!m_projectPath)
     throw host::HostError("no project file was named: start with --project FILE to save");
-  const project::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
   const std::string text = project::ProjectToJson(settings);
   host::WriteFileAtomically(*m_projectPath, std::vector<std::uint8_t>(text.begin(), text.end()),
                             true);
+  m_thread->Run([&] { m_controls->saved = settings; });
   return *m_projectPath;
 }
 
