@@ -105,8 +105,8 @@ struct CHttpServer::Connection {
   socket_t fd;
   std::string buffer;  // received, not yet handled
   Clock::time_point deadline;
-  int served = 0;           // requests answered
-  bool peerClosed = false;  // the client sent all it will send
+  int served = 0;            // requests answered
+  bool peerClosed = false;   // the client sent all it will send
   std::size_t draining = 0;  // refused: bytes still read and dropped before closing
 };
 

@@ -76,6 +76,9 @@ namespace {
 
 constexpr std::int32_t kSoftness = 0, kSpill = 1, kKeyRed = 2, kLightness = 5, kWheel = 6;
 constexpr std::size_t kHistoryLimit = 200;
+// Frames a frame change may read ahead in the open reader rather than seek
+// (a second of video).
+constexpr long kReadAhead = 25;
 
 std::shared_ptr<host::CHostModule> LoadModule() {
   try {
@@ -446,15 +449,26 @@ bool CKeyerSession::SelectFrame(long index) {
   std::lock_guard<std::mutex> lock(m_seekMutex);
   if (request != m_seekRequests.load()) return false;  // a newer one waits
   if (index == Frame()->index) return true;
-  // A video starts decoding shortly before the frame (StartAt); a
+  // A frame a little ahead of the last one read comes from the reader
+  // still open (a video's next frames without a new seek). Otherwise a
+  // video starts decoding shortly before the frame (StartAt), and a
   // sequence's frames before it are passed over without decoding.
-  std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(m_input);
-  const long number = (reader->numbers().empty() ? 1 : reader->numbers().front()) + index;
-  reader->StartAt(number);
+  std::unique_ptr<media::FrameReader>& reader = m_reader;
+  if (!reader || index < m_readerNext || index - m_readerNext > kReadAhead) {
+    reader.reset();
+    reader = media::FrameReader::Open(m_input);
+    m_firstNumber = reader->numbers().empty() ? 1 : reader->numbers().front();
+    reader->StartAt(m_firstNumber + index);
+  }
+  const long number = m_firstNumber + index;
   std::optional<media::InputFrame> frame;
   while ((frame = reader->Next()) && frame->number < number) {
   }
-  if (!frame || frame->number != number) throw BadRequest("no such frame");
+  m_readerNext = index + 1;
+  if (!frame || frame->number != number) {
+    reader.reset();
+    throw BadRequest("no such frame");
+  }
   std::shared_ptr<ViewFrame> view = MakeViewFrame(index, reader->Load(*frame), m_maxViewWidth);
   std::lock_guard<std::mutex> frameLock(m_frameMutex);
   m_frame = std::move(view);

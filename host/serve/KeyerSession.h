@@ -12,6 +12,7 @@
 // parameters taken on the controls thread; a render asked for while another
 // waited is the only one of them that runs (the newest request wins).
 #include "host/effect/ControlHost.h"
+#include "host/media/FrameReader.h"
 #include "host/media/Image.h"
 #include "host/project/Project.h"
 
@@ -185,9 +186,13 @@ class CKeyerSession {
   struct Renderer;
   std::unique_ptr<Renderer> m_renderer;
   std::atomic<std::uint64_t> m_renderRequests{0};
-  // Frame changes: one reads at a time; the newest request's number.
+  // Frame changes: one reads at a time; the newest request's number; the
+  // reader of the last one, the index it gives next, its first number.
   std::mutex m_seekMutex;
   std::atomic<std::uint64_t> m_seekRequests{0};
+  std::unique_ptr<media::FrameReader> m_reader;
+  long m_readerNext = 0;
+  long m_firstNumber = 1;
 };
 
 }  // namespace mattix::serve
