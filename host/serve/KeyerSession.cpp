@@ -334,17 +334,45 @@ ControlsView CKeyerSession::Pointer(const PointerEvent& e) {
     } else if (e.kind == PointerKind::kMove) {
       // A drag stays with the control it began on.
       const bool wheel = held ? held->first : e.wheel;
+      const std::array<double, 4> lightness = host.LightnessValues();
       host.Move(wheel ? kWheel : kLightness, e.point, e.keys);
+      if (!wheel) KeepLightness(lightness);
       if (held) held->second = e.point;
     } else {
       const bool wheel = held ? held->first : e.wheel;
+      const std::array<double, 4> lightness = host.LightnessValues();
       host.Release(wheel ? kWheel : kLightness, e.point, e.keys);
+      if (!wheel) KeepLightness(lightness);
       held.reset();
       if (m_controls->dragStart) Record(*m_controls->dragStart);
       m_controls->dragStart.reset();
     }
     return View();
   });
+}
+
+// The bar passes its four values through percent and back at each event
+// of a drag, and the truncation there lowers some values by one unit of
+// its scale (1/65535) each time: handles that nobody moves drift down. A
+// fall of at most one unit in one event (a pointer moves a handle by a
+// pixel, hundreds of units) is taken back, written so that the bar's
+// truncation gives back the unit it had.
+void CKeyerSession::KeepLightness(const std::array<double, 4>& before) {
+  constexpr double kUnit = 100.0 / 65535.0;  // percent
+  std::array<double, 4> now = m_controls->host->LightnessValues();
+  bool drifted = false;
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    const double fall = before[i] - now[i];
+    if (fall > 0 && fall < 1.5 * kUnit) {
+      now[i] = (std::round(before[i] / kUnit) + 0.5) * kUnit;
+      drifted = true;
+    }
+  }
+  if (!drifted) return;
+  std::vector<std::uint8_t> bytes(sizeof now);
+  std::memcpy(bytes.data(), now.data(), bytes.size());
+  m_controls->host->ChangeData(kLightness, bytes, true);
+  m_controls->host->Draw(kLightness);
 }
 
 ControlsView CKeyerSession::SetNumber(int index, double value, std::optional<long> gesture) {

@@ -16,6 +16,7 @@
 #include "host/media/Image.h"
 #include "host/project/Project.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -162,6 +163,7 @@ class CKeyerSession {
   ControlsView Step(bool back);
   void Record(const project::ProjectSettings& before);
   void PushUndo(const project::ProjectSettings& before);
+  void KeepLightness(const std::array<double, 4>& before);
   ControlsView View() const;
 
   std::optional<std::string> m_projectPath;

@@ -176,6 +176,31 @@ TEST(Serve, ADragLeftOpenDoesNotBlockTheControls) {
   EXPECT_EQ(Keyer::State(r, "mask"), "true");  // the open lasso was closed by the release
 }
 
+// A handle nobody drags stays where it is while another one is dragged
+// (the bar's own arithmetic lowers some values by a unit an event).
+TEST(Serve, HandlesThatAreNotDraggedStayPut) {
+  Keyer k;
+  const auto lightness = [](const httplib::Result& r) {
+    const mattix::host::JsonValue state =
+        mattix::host::JsonValue::Parse(r->get_header_value("X-State"), "X-State");
+    std::vector<double> values;
+    for (const mattix::host::JsonValue& v : state.Find("lightness")->Elements())
+      values.push_back(v.AsNumber());
+    return values;
+  };
+  k.Post("/api/pointer?control=bar&kind=down&x=7&y=8");
+  k.Post("/api/pointer?control=bar&kind=move&x=61&y=8");
+  const std::vector<double> low = lightness(k.Post("/api/pointer?control=bar&kind=up&x=61&y=8"));
+  EXPECT_NEAR(low[1], 54.0 / 240.0 * 100.0, 0.5);
+  k.Post("/api/pointer?control=bar&kind=down&x=247&y=12");
+  for (int x = 240; x >= 200; x -= 10)
+    k.Post("/api/pointer?control=bar&kind=move&x=" + std::to_string(x) + "&y=12");
+  const std::vector<double> after =
+      lightness(k.Post("/api/pointer?control=bar&kind=up&x=200&y=12"));
+  for (std::size_t i : {0u, 1u}) EXPECT_NEAR(after[i], low[i], 0.5 * 100.0 / 65535.0) << i;
+  EXPECT_NEAR(std::min(after[2], after[3]), 193.0 / 240.0 * 100.0, 0.5);
+}
+
 // Hue in turns by the textbook hexcone formula; -1 without hue.
 double Hue(int r, int g, int b) {
   const int hi = std::max({r, g, b}), lo = std::min({r, g, b});
