@@ -254,7 +254,7 @@ std::string DefaultMessage(int status) {
 void SendPageFile(httplib::Response& res, const std::string& name) {
   for (const PageFile& file : PageFiles()) {
     if (name != file.name) continue;
-    const std::string_view extension = name.substr(name.rfind('.'));
+    const std::string extension = name.substr(name.rfind('.'));
     const char* type = extension == ".html" ? "text/html; charset=utf-8"
                        : extension == ".js" ? "text/javascript; charset=utf-8"
                                             : "text/css; charset=utf-8";
