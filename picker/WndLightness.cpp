@@ -1,5 +1,7 @@
 #include "picker/WndLightness.h"
 
+#include "wheel/BarScale.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -9,11 +11,11 @@
 
 namespace {
 
-constexpr std::uint32_t kMaxValue = 65535;  // 100 percent
-constexpr int kLeft = 7;                    // x of value 0; the bar's margin on either side
-constexpr int kInnerY = 5;                  // apex row of L1 and L2
-constexpr int kOuterY = 9;                  // apex row of L0 and L3
-constexpr int kHalfBase = 7;                // a handle is 15 pixels wide and 8 high
+constexpr std::uint32_t kMaxValue = 65535;        // 100 percent
+constexpr int kLeft = mattix::wheel::kBarMargin;  // x of value 0
+constexpr int kInnerY = 5;                        // apex row of L1 and L2
+constexpr int kOuterY = 9;                        // apex row of L0 and L3
+constexpr int kHalfBase = 7;                      // a handle is 15 pixels wide and 8 high
 constexpr int kRampColumns = 241;
 constexpr int kRampRows = 4;
 constexpr int kRampTop = 210;  // grey of the ramp's last column
@@ -475,7 +477,7 @@ int CWndLightness::ClientWidth(CWnd& wnd) const {
 }
 
 int CWndLightness::Span(CWnd& wnd) const {
-  const int span = ClientWidth(wnd) - 2 * kLeft - 1;
+  const int span = mattix::wheel::BarSpan(ClientWidth(wnd));
   return span > 0 ? span : 0;
 }
 

@@ -27,12 +27,13 @@ mattix_install_bench() {
   mattix_install_missing $mattix_bench_packages
 }
 
-# Node (Debian's, unless one is installed already) and the browser test's
-# npm packages, exactly as locked.
+# Node (Debian's, unless one is installed already) and the npm packages of
+# the top package.json, exactly as locked: the browser test's playwright-core
+# and the page's linter and formatter. Run from the top of the tree.
 mattix_install_browser_test() {
   command -v npm >/dev/null 2>&1 || mattix_install_missing nodejs npm
   if command -v npm >/dev/null 2>&1; then
-    (cd tests/serve/browser && npm ci --no-audit --no-fund --loglevel=error)
+    (npm ci --no-audit --no-fund --loglevel=error)
   else
     echo "npm is missing: the keyer's browser test will be skipped"
   fi

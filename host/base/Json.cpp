@@ -488,7 +488,8 @@ bool IsScalar(const JsonValue& v) {
 }  // namespace
 
 void JsonValue::WriteTo(std::string& out, int indent) const {
-  const std::string pad(std::size_t(indent + 2), ' ');
+  const bool compact = indent < 0;
+  const std::string pad(compact ? 0 : std::size_t(indent + 2), ' ');
   switch (m_kind) {
     case Kind::Null:
       out += "null";
@@ -511,11 +512,11 @@ void JsonValue::WriteTo(std::string& out, int indent) const {
       for (const JsonValue& e : m_elements) inlineArray = inlineArray && IsScalar(e);
       out += '[';
       for (std::size_t i = 0; i < m_elements.size(); ++i) {
-        if (i) out += inlineArray ? ", " : ",";
-        if (!inlineArray) out += "\n" + pad;
-        m_elements[i].WriteTo(out, indent + 2);
+        if (i) out += inlineArray && !compact ? ", " : ",";
+        if (!inlineArray && !compact) out += "\n" + pad;
+        m_elements[i].WriteTo(out, compact ? indent : indent + 2);
       }
-      if (!inlineArray) out += "\n" + std::string(std::size_t(indent), ' ');
+      if (!inlineArray && !compact) out += "\n" + std::string(std::size_t(indent), ' ');
       out += ']';
       break;
     }
@@ -527,12 +528,13 @@ void JsonValue::WriteTo(std::string& out, int indent) const {
       out += '{';
       for (std::size_t i = 0; i < m_members.size(); ++i) {
         if (i) out += ',';
-        out += "\n" + pad;
+        if (!compact) out += "\n" + pad;
         WriteString(out, m_members[i].first);
-        out += ": ";
-        m_members[i].second.WriteTo(out, indent + 2);
+        out += compact ? ":" : ": ";
+        m_members[i].second.WriteTo(out, compact ? indent : indent + 2);
       }
-      out += "\n" + std::string(std::size_t(indent), ' ') + '}';
+      if (!compact) out += "\n" + std::string(std::size_t(indent), ' ');
+      out += '}';
       break;
     }
   }
@@ -542,6 +544,12 @@ std::string JsonValue::Write() const {
   std::string out;
   WriteTo(out, 0);
   out += '\n';
+  return out;
+}
+
+std::string JsonValue::WriteCompact() const {
+  std::string out;
+  WriteTo(out, -1);
   return out;
 }
 

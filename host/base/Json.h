@@ -11,7 +11,8 @@
 // members in insertion order, one member or element per line, except arrays
 // of numbers, booleans and nulls, which stay on one line. Numbers are written
 // in the shortest form that reads back to the same double, with ".0" added to
-// integral values so that they read as numbers of a real quantity.
+// integral values so that they read as numbers of a real quantity. The
+// compact form is the same on one line without spaces (for HTTP answers).
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -59,10 +60,12 @@ class JsonValue {
   // The text of the value, ending with a newline. Throws HostError for a
   // number that JSON cannot hold (NaN, infinity).
   std::string Write() const;
+  // The same on one line without spaces and without the final newline.
+  std::string WriteCompact() const;
 
  private:
   friend class JsonParser;
-  void WriteTo(std::string& out, int indent) const;
+  void WriteTo(std::string& out, int indent) const;  // indent < 0: compact
 
   Kind m_kind = Kind::Null;
   bool m_bool = false;

@@ -16,7 +16,9 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <random>
 #include <set>
+#include <utility>
 
 namespace mattix::host {
 
@@ -31,6 +33,15 @@ constexpr int kSlots = 64;
 constexpr int kFree = 0, kFilling = 1, kArmed = 2;
 std::array<std::atomic<int>, kSlots> g_slotState{};
 std::array<std::array<char, PATH_MAX>, kSlots> g_slotPath{};
+
+// A file's name is armed before the file is made, and the handler waits
+// for the threads that are making one: so no file appears after it ran.
+// g_dying tells makers to stop; g_making counts those past that check;
+// t_making is this thread's part of it (the handler, run on a maker,
+// does not wait for itself: that thread never goes on).
+std::atomic<bool> g_dying{false};
+std::atomic<int> g_making{0};
+thread_local int t_making = 0;
 
 int ArmSlot(const std::string& path) {
   if (path.size() >= PATH_MAX) return -1;
@@ -50,13 +61,23 @@ void ReleaseSlot(int slot) {
 }
 
 extern "C" void OnInterrupt(int sig) {
+  g_dying.store(true);
+  // Making a file takes a few system calls; a stuck maker is not waited
+  // for past about a second.
+  for (int spins = 0; g_making.load() - t_making > 0 && spins < 100000; ++spins) ::usleep(10);
+  bool removed = false;
   for (int i = 0; i < kSlots; ++i)
-    if (g_slotState[std::size_t(i)].load() == kArmed) ::unlink(g_slotPath[std::size_t(i)].data());
-  // write(2) is safe in a signal handler; the message is fixed.
-  static const char kMessage[] =
+    if (g_slotState[std::size_t(i)].load() == kArmed) {
+      ::unlink(g_slotPath[std::size_t(i)].data());
+      removed = true;
+    }
+  // write(2) is safe in a signal handler; the messages are fixed.
+  static const char kStopped[] =
       "\nmattix: interrupted: the render stopped; files it had finished are kept, the file it "
       "was writing is removed\n";
-  [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  static const char kIdle[] = "\nmattix: interrupted\n";
+  [[maybe_unused]] const ssize_t n = removed ? ::write(STDERR_FILENO, kStopped, sizeof kStopped - 1)
+                                             : ::write(STDERR_FILENO, kIdle, sizeof kIdle - 1);
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }
@@ -201,16 +222,32 @@ OutputFile::OutputFile(std::string path, bool force) : m_path(std::move(path)), 
                       ec.message());
   }
   RemoveStaleTemporaries(FolderOf(m_path));
-  std::string templ =
-      FolderOf(m_path) + "/." + BaseOf(m_path) + kTempMark + std::to_string(::getpid()) + "-XXXXXX";
-  std::vector<char> buffer(templ.begin(), templ.end());
-  buffer.push_back('\0');
-  m_fd = ::mkostemp(buffer.data(), O_CLOEXEC);
-  if (m_fd < 0) throw HostError(m_path + ": cannot create the output: " + Reason(errno));
+  const std::string prefix =
+      FolderOf(m_path) + "/." + BaseOf(m_path) + kTempMark + std::to_string(::getpid()) + "-";
+  // The name is armed for the interrupt handler before the file exists
+  // (see g_making), with six random letters as mkstemp would choose.
+  static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937 random{std::random_device{}()};
+  int error = 0;
+  for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+    m_temp = prefix;
+    for (int i = 0; i < 6; ++i) m_temp += letters[random() % (sizeof letters - 1)];
+    ++g_making;
+    ++t_making;
+    if (!g_dying.load()) {
+      m_slot = ArmSlot(m_temp);
+      m_fd = ::open(m_temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      error = errno;
+      if (m_fd < 0) ReleaseSlot(std::exchange(m_slot, -1));
+    }
+    --t_making;
+    --g_making;
+    if (m_fd < 0 && error != EEXIST) break;
+  }
+  if (m_fd < 0)
+    throw HostError(m_path + ": cannot create the output: " + Reason(error ? error : EINTR));
   // Held until the descriptor closes: the file's owner is alive.
   ::flock(m_fd, LOCK_EX | LOCK_NB);
-  m_temp = buffer.data();
-  m_slot = ArmSlot(m_temp);
   ::fchmod(m_fd, NewFileMode());
 }
 

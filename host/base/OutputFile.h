@@ -55,8 +55,12 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   const std::string& path() const { return m_path; }
-  // For writers that open the file themselves (an ffmpeg process).
   const std::string& temporaryPath() const { return m_temp; }
+  // The open temporary file, for a writer that another process runs (an
+  // ffmpeg given it as a descriptor: it never opens the file by its name,
+  // so it cannot make it again once an interrupt removed it). -1 once
+  // committed.
+  int descriptor() const { return m_fd; }
 
   void Write(const void* data, std::size_t size);
   // Closes the file and renames it to `path`. Without `force` the rename
@@ -78,6 +82,8 @@ void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
 
 // Installs handlers for SIGINT, SIGTERM and SIGHUP that remove the temporary
 // files of all live OutputFiles, then end the process by the same signal.
+// Files being made on other threads meanwhile are waited for and removed
+// too; none is made after.
 void InstallInterruptCleanup();
 
 }  // namespace mattix::host

@@ -282,7 +282,8 @@ int CommandMain(int argc, char** argv) {
   CLI::App* serveCommand = app.add_subcommand(
       "serve",
       "Keys a picture, sequence or video interactively in a web browser: starts a local\n"
-      "web server and prints the address of its page. Save writes the project P.");
+      "web server and prints the address of its page (with the session's token). Save\n"
+      "writes the --project file.");
   serve::ServeOptions serveOptions;
   serveCommand->add_option("input", serveOptions.input, "The picture, sequence or video")
       ->required();
@@ -296,8 +297,8 @@ int CommandMain(int argc, char** argv) {
       ->check(CLI::Range(0, 65535));
   serveCommand
       ->add_option("--host", serveOptions.host,
-                   "The address listened on (other than 127.0.0.1: reachable from\n"
-                   "other machines)")
+                   "The address listened on (other than a loopback name: reachable\n"
+                   "from other machines, by whoever has the printed address)")
       ->capture_default_str();
   serveCommand->callback([&] { status = serve::Serve(serveOptions); });
 

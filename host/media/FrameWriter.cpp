@@ -35,7 +35,7 @@ FrameWriter::FrameWriter(const std::string& output, int width, int height,
     case OutputFormat::OpaqueVideo:
       CheckOutputAllowed(m_output, m_force, m_inputs);
       m_file = std::make_unique<host::OutputFile>(m_output, m_force);
-      m_video = std::make_unique<VideoWriter>(m_output, m_file->temporaryPath(), m_format, width,
+      m_video = std::make_unique<VideoWriter>(m_output, m_file->descriptor(), m_format, width,
                                               height, frameRate, tools);
       break;
   }

@@ -102,6 +102,7 @@ Subprocess::Subprocess(const std::vector<std::string>& argv, Pipes pipes,
   else
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   if (m_err >= 0) posix_spawn_file_actions_adddup2(&actions, m_err, STDERR_FILENO);
+  if (pipes.fd3 >= 0) posix_spawn_file_actions_adddup2(&actions, pipes.fd3, 3);
 
   // The child starts with default signal handling, whatever ours is.
   posix_spawnattr_t attr;

@@ -24,6 +24,7 @@ class Subprocess {
   struct Pipes {
     bool in = false;   // a pipe to the child's standard input (else /dev/null)
     bool out = false;  // a pipe from its standard output (else /dev/null)
+    int fd3 = -1;      // a descriptor of ours the child gets as its descriptor 3
   };
 
   // Starts argv[0], looked up on PATH. When it is not found, throws

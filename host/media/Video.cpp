@@ -226,9 +226,8 @@ bool VideoReader::ReadFrame(BgraImage& frame) {
   return false;
 }
 
-VideoWriter::VideoWriter(const std::string& path, const std::string& writePath, OutputFormat format,
-                         int width, int height, const std::string& frameRate,
-                         const FfmpegTools& tools)
+VideoWriter::VideoWriter(const std::string& path, int writeFd, OutputFormat format, int width,
+                         int height, const std::string& frameRate, const FfmpegTools& tools)
     : m_path(path), m_width(width), m_height(height) {
   std::vector<std::string> argv = {tools.ffmpeg,
                                    "-v",
@@ -264,8 +263,10 @@ VideoWriter::VideoWriter(const std::string& path, const std::string& writePath, 
     default:
       throw host::HostError(path + ": not a video output");
   }
-  argv.insert(argv.end(), {"-y", FileUrl(writePath)});
-  m_process = std::make_unique<Subprocess>(argv, Subprocess::Pipes{true, false},
+  // The child's descriptor 3, opened again through /dev/fd: the same file,
+  // which ffmpeg can seek in (a ProRes .mov is finished by seeking back).
+  argv.insert(argv.end(), {"-y", "file:/dev/fd/3"});
+  m_process = std::make_unique<Subprocess>(argv, Subprocess::Pipes{true, false, writeFd},
                                            FfmpegMissingMessage(tools.ffmpeg, path));
 }
 

@@ -83,11 +83,12 @@ class VideoReader {
 
 class VideoWriter {
  public:
-  // `path` is the output named in messages; `writePath` the file ffmpeg
-  // writes (the temporary name of an OutputFile). The container is given
-  // explicitly, so `writePath` needs no extension.
-  VideoWriter(const std::string& path, const std::string& writePath, OutputFormat format, int width,
-              int height, const std::string& frameRate, const FfmpegTools& tools = {});
+  // `path` is the output named in messages; `writeFd` the open file ffmpeg
+  // writes (an OutputFile's temporary), passed as a descriptor rather than
+  // a name, so that ffmpeg never makes the file again after an interrupt
+  // removed it. The container is given explicitly.
+  VideoWriter(const std::string& path, int writeFd, OutputFormat format, int width, int height,
+              const std::string& frameRate, const FfmpegTools& tools = {});
   // Throws host::HostError "PATH: frame N: ..." when ffmpeg stopped.
   void WriteFrame(const BgraImage& frame);
   // Ends the stream and waits for ffmpeg; throws host::HostError with its message

@@ -84,7 +84,10 @@ int Render(const RenderOptions& options) { return RenderWithProgress(options, nu
 int RenderWithProgress(const RenderOptions& options,
                        const std::function<void(long, long)>& onProgress) {
   project::ProjectSettings settings;
-  if (options.project) settings = project::ReadProject(*options.project);
+  if (options.settings)
+    settings = *options.settings;
+  else if (options.project)
+    settings = project::ReadProject(*options.project);
   ApplyOverrides(settings, options.overrides);
   project::ValidateFinishing(settings.finishing, options.project ? *options.project + ": " : "");
 

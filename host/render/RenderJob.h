@@ -19,6 +19,9 @@ struct RenderOptions {
   std::string input;  // a PNG picture, a sequence (shot_%04d.png) or a video
   std::string output;
   std::optional<std::string> project;
+  // Settings to key with instead of the project file's (which is then only
+  // named in messages): the keyer's export, keyed as it was at the click.
+  std::optional<project::ProjectSettings> settings;
   std::optional<std::string> matte;
   std::optional<std::string> preview;
   project::SettingOverrides overrides;

@@ -1,13 +1,22 @@
 #include "host/serve/KeyerServer.h"
 
 #include "host/base/HostError.h"
+#include "host/base/Json.h"
 #include "host/effect/KeyingEffect.h"
 #include "host/media/PngFile.h"
+#include "host/serve/PageFiles.h"
+#include "wheel/BarScale.h"
+#include "wheel/WheelGeometry.h"
 
-#include <httplib.h>
+#include "host/serve/HttpServer.h"
 
-#include <sys/socket.h>
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <sys/random.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -18,8 +27,6 @@
 namespace mattix::serve {
 
 namespace {
-
-constexpr std::size_t kMaxBody = 1024;
 
 std::string Param(const httplib::Request& req, const char* name) {
   if (!req.has_param(name)) throw BadRequest(std::string("missing parameter \"") + name + "\"");
@@ -69,12 +76,6 @@ void AppendRgba(std::string& out, const host::ControlPixels& p) {
   }
 }
 
-std::string Number(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", v);
-  return text;
-}
-
 // FNV-1a over bytes, continuing from h.
 std::uint32_t Fnv(const void* data, std::size_t size, std::uint32_t h = 2166136261u) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -91,23 +92,41 @@ std::uint32_t SettingsHash(const project::ProjectSettings& s) {
   return Fnv(s.chromaMask.data(), s.chromaMask.size(), Fnv(numbers, sizeof numbers));
 }
 
+host::JsonValue Numbers(std::initializer_list<double> values) {
+  host::JsonValue array = host::JsonValue::Array();
+  for (const double v : values) array.Append(host::JsonValue::Number(v));
+  return array;
+}
+
+// The parameters, the history and the sizes the page lays out: the
+// controls', the wheel mask's place on the wheel (the vectorscope's), the
+// bar's scale from 0 to 100 % lightness (the histogram's) and the frame's.
 std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
+  using host::JsonValue;
   const project::ProjectSettings& s = v.settings;
   const std::shared_ptr<const CKeyerSession::ViewFrame> frame = session.Frame();
-  std::string json = "{\"version\":" + std::to_string(SettingsHash(s)) +
-                     ",\"softness\":" + Number(s.softness) +
-                     ",\"spill\":" + Number(s.spillSuppression) + ",\"key\":[" + Number(s.keyRed) +
-                     "," + Number(s.keyGreen) + "," + Number(s.keyBlue) + "],\"lightness\":[";
-  for (std::size_t i = 0; i < 4; ++i) json += (i ? "," : "") + Number(s.lightness[i]);
-  json += "],\"mask\":" + std::string(s.HasMask() ? "true" : "false") +
-          ",\"canUndo\":" + (v.canUndo ? "true" : "false") +
-          ",\"canRedo\":" + (v.canRedo ? "true" : "false") + ",\"wheel\":[" +
-          std::to_string(v.wheel.width) + "," + std::to_string(v.wheel.height) + "],\"bar\":[" +
-          std::to_string(v.bar.width) + "," + std::to_string(v.bar.height) + "],\"frame\":[" +
-          std::to_string(frame->image.width) + "," + std::to_string(frame->image.height) +
-          "],\"frameIndex\":" + std::to_string(frame->index) +
-          ",\"frameCount\":" + std::to_string(session.FrameCount()) + "}";
-  return json;
+  const int barLeft = wheel::kBarMargin, barRight = barLeft + wheel::BarSpan(v.bar.width);
+  return JsonValue::Object({
+                               {"version", JsonValue::Number(SettingsHash(s))},
+                               {"softness", JsonValue::Number(s.softness)},
+                               {"spill", JsonValue::Number(s.spillSuppression)},
+                               {"key", Numbers({s.keyRed, s.keyGreen, s.keyBlue})},
+                               {"lightness", Numbers({s.lightness[0], s.lightness[1],
+                                                      s.lightness[2], s.lightness[3]})},
+                               {"mask", JsonValue::Bool(s.HasMask())},
+                               {"canUndo", JsonValue::Bool(v.canUndo)},
+                               {"canRedo", JsonValue::Bool(v.canRedo)},
+                               {"saved", JsonValue::Bool(v.saved)},
+                               {"wheel", Numbers({double(v.wheel.width), double(v.wheel.height)})},
+                               {"scope", Numbers({0, 0, wheel::kWidth, wheel::kHeight})},
+                               {"bar", Numbers({double(v.bar.width), double(v.bar.height)})},
+                               {"barScale", Numbers({double(barLeft), double(barRight)})},
+                               {"frame", Numbers({double(frame->width), double(frame->height)})},
+                               {"viewScale", JsonValue::Number(frame->scale)},
+                               {"frameIndex", JsonValue::Number(double(frame->index))},
+                               {"frameCount", JsonValue::Number(double(session.FrameCount()))},
+                           })
+      .WriteCompact();
 }
 
 // A cursor's identity: a hash of its pixels and hot spot.
@@ -126,8 +145,15 @@ void SendControls(httplib::Response& res, const ControlsView& v, const CKeyerSes
                                             std::to_string(v.cursor->hotSpot.x) + " " +
                                             std::to_string(v.cursor->hotSpot.y)
                                       : std::string("none"));
-  res.set_header("Cache-Control", "no-store");
   res.set_content(body, "application/octet-stream");
+}
+
+// A region named by x, y, w and h (frame pixels), or none when all four
+// are absent.
+std::optional<Region> RegionParam(const httplib::Request& req) {
+  if (!req.has_param("x") && !req.has_param("y") && !req.has_param("w") && !req.has_param("h"))
+    return std::nullopt;
+  return Region{IntParam(req, "x"), IntParam(req, "y"), IntParam(req, "w"), IntParam(req, "h")};
 }
 
 void SendImage(httplib::Response& res, const media::BgraImage& image) {
@@ -140,8 +166,59 @@ void SendImage(httplib::Response& res, const media::BgraImage& image) {
   }
   res.set_header("X-Width", std::to_string(image.width));
   res.set_header("X-Height", std::to_string(image.height));
-  res.set_header("Cache-Control", "no-store");
   res.set_content(body, "application/octet-stream");
+}
+
+// A part of the view: its pixels, the frame, the region it covers and its
+// scale.
+void SendPart(httplib::Response& res, const CKeyerSession::ViewPart& part) {
+  const Region& r = part.region;
+  res.set_header("X-Frame", std::to_string(part.frameIndex));
+  res.set_header("X-Region", std::to_string(r.x) + " " + std::to_string(r.y) + " " +
+                                 std::to_string(r.width) + " " + std::to_string(r.height));
+  res.set_header("X-Scale", std::to_string(part.scale));
+  SendImage(res, part.image);
+}
+
+// 24 random bytes as hexadecimal. Throws host::HostError when the system
+// has no randomness to give.
+std::string NewToken() {
+  unsigned char bytes[24];
+  std::size_t got = 0;
+  while (got < sizeof bytes) {
+    const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw host::HostError("serve: no random numbers for the session's token");
+    got += std::size_t(n);
+  }
+  static const char digits[] = "0123456789abcdef";
+  std::string token;
+  for (const unsigned char b : bytes) token += {digits[b >> 4], digits[b & 15]};
+  return token;
+}
+
+// Compares in a time that does not depend on where the texts differ.
+bool SameSecret(const std::string& given, const std::string& secret) {
+  if (given.size() != secret.size()) return false;
+  unsigned char diff = 0;
+  for (std::size_t i = 0; i < given.size(); ++i)
+    diff |= static_cast<unsigned char>(given[i] ^ secret[i]);
+  return diff == 0;
+}
+
+// Headers of every answer: no page of another origin may frame this one
+// (clickjacking), no content is sniffed, no address leaks as a referrer,
+// the page loads only its own files, nothing is cached.
+httplib::Headers SecurityHeaders() {
+  return {{"Content-Security-Policy",
+           "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'; base-uri 'none'; "
+           "form-action 'none'"},
+          {"X-Frame-Options", "DENY"},
+          {"X-Content-Type-Options", "nosniff"},
+          {"Referrer-Policy", "no-referrer"},
+          {"Cross-Origin-Opener-Policy", "same-origin"},
+          {"Cross-Origin-Resource-Policy", "same-origin"},
+          {"Cache-Control", "no-store"}};
 }
 
 // A refusal with its message. The message also goes in a header, from which
@@ -167,9 +244,25 @@ std::string DefaultMessage(int status) {
       return "the request is too large";
     case 414:
       return "the request's address is too long";
+    case 431:
+      return "the request's headers are too large";
     default:
       return "malformed request (HTTP status " + std::to_string(status) + ")";
   }
+}
+
+// One of the page's files, or 404.
+void SendPageFile(httplib::Response& res, const std::string& name) {
+  for (const PageFile& file : PageFiles()) {
+    if (name != file.name) continue;
+    const std::string extension = name.substr(name.rfind('.'));
+    const char* type = extension == ".html" ? "text/html; charset=utf-8"
+                       : extension == ".js" ? "text/javascript; charset=utf-8"
+                                            : "text/css; charset=utf-8";
+    res.set_content(std::string(file.Text()), type);
+    return;
+  }
+  Refuse(res, 404, "no such page or interface");
 }
 
 // Runs a handler; its errors become answers with a message.
@@ -187,24 +280,31 @@ httplib::Server::Handler Guard(std::function<void(const httplib::Request&, httpl
 
 }  // namespace
 
-CKeyerServer::CKeyerServer(CKeyerSession& session)
-    : m_session(session), m_server(std::make_unique<httplib::Server>()) {
+CKeyerServer::CKeyerServer(CKeyerSession& session, std::optional<std::string> token)
+    : m_session(session),
+      m_token(token ? *token : NewToken()),
+      m_server(std::make_unique<CHttpServer>(SecurityHeaders())) {
   Routes();
 }
 
 CKeyerServer::~CKeyerServer() = default;
 
-bool CKeyerServer::Allowed(const std::string& hostHeader, const std::string& origin) const {
-  if (m_hosts.count(hostHeader) == 0) return false;
-  if (origin.empty()) return true;
+CKeyerServer::Access CKeyerServer::Check(const std::string& hostHeader, const std::string& origin,
+                                         const std::string& token) const {
+  if (SameSecret(token, m_token))
+    return origin.empty() || origin == "http://" + hostHeader ? Access::kSession : Access::kRefused;
+  // Without the token: the page's shell only, to pages of this keyer's own
+  // names (not to other sites, nor to names rebound to this machine).
+  if (m_hosts.count(hostHeader) == 0) return Access::kRefused;
   constexpr std::string_view scheme = "http://";
-  return origin.compare(0, scheme.size(), scheme) == 0 &&
-         m_hosts.count(origin.substr(scheme.size())) != 0;
+  if (!origin.empty() && (origin.compare(0, scheme.size(), scheme) != 0 ||
+                          m_hosts.count(origin.substr(scheme.size())) == 0))
+    return Access::kRefused;
+  return Access::kShell;
 }
 
 void CKeyerServer::Routes() {
   httplib::Server& s = *m_server;
-  s.set_payload_max_length(kMaxBody);
   // SO_REUSEADDR alone: a restart may take the port back at once, but a
   // second server cannot share it (httplib's default, SO_REUSEPORT, would let
   // two keyers answer on one port in turn).
@@ -212,12 +312,20 @@ void CKeyerServer::Routes() {
     int yes = 1;
     ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
+  // The page's files need no token (they hold no picture and change
+  // nothing); every /api/ request needs it, in the X-Token header.
   s.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    if (Allowed(req.get_header_value("Host"), req.get_header_value("Origin")))
+    const Access access = Check(req.get_header_value("Host"), req.get_header_value("Origin"),
+                                req.get_header_value("X-Token"));
+    const bool api = req.path.rfind("/api/", 0) == 0;
+    if (access == Access::kSession || (access == Access::kShell && !api))
       return httplib::Server::HandlerResponse::Unhandled;
     Refuse(res, 403,
-           "refused: the request's Host or Origin is not this keyer's address (only pages it "
-           "serves may drive it)");
+           access == Access::kRefused
+               ? "refused: the request's Host or Origin is not this keyer's address (only pages "
+                 "it serves may drive it)"
+               : "refused: the session's token is missing or wrong (open the address that "
+                 "mattix serve printed, with its ?token=)");
     return httplib::Server::HandlerResponse::Handled;
   });
   s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
@@ -225,11 +333,11 @@ void CKeyerServer::Routes() {
     res.set_content((message.empty() ? DefaultMessage(res.status) : message) + "\n", "text/plain");
   });
 
-  s.Get("/", [](const httplib::Request&, httplib::Response& res) {
-    res.set_header("Content-Security-Policy",
-                   "default-src 'self'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
-                   "img-src 'self' data:");
-    res.set_content(KeyerPage(), "text/html; charset=utf-8");
+  // The page: its shell at / and its files by name.
+  s.Get("/",
+        [](const httplib::Request&, httplib::Response& res) { SendPageFile(res, "keyer.html"); });
+  s.Get(R"(/([a-z]+\.(js|css)))", [](const httplib::Request& req, httplib::Response& res) {
+    SendPageFile(res, req.matches[1].str());
   });
   s.Get("/api/controls", Guard([this](const httplib::Request&, httplib::Response& res) {
           SendControls(res, m_session.Current(), m_session);
@@ -248,12 +356,15 @@ void CKeyerServer::Routes() {
            e.keys = host::Keys{FlagParam(req, "shift"), FlagParam(req, "alt")};
            SendControls(res, m_session.Pointer(e), m_session);
          }));
-  s.Post("/api/number", Guard([this](const httplib::Request& req, httplib::Response& res) {
-           const char* name = Choice(req, "name", {"softness", "spill"}) == "softness"
-                                  ? host::CKeyingEffect::kSoftness
-                                  : host::CKeyingEffect::kSpillSuppression;
-           SendControls(res, m_session.SetNumber(name, NumberParam(req, "value")), m_session);
-         }));
+  s.Post(
+      "/api/number", Guard([this](const httplib::Request& req, httplib::Response& res) {
+        const char* name = Choice(req, "name", {"softness", "spill"}) == "softness"
+                               ? host::CKeyingEffect::kSoftness
+                               : host::CKeyingEffect::kSpillSuppression;
+        const std::optional<long> gesture =
+            req.has_param("gesture") ? std::optional<long>(IntParam(req, "gesture")) : std::nullopt;
+        SendControls(res, m_session.SetNumber(name, NumberParam(req, "value"), gesture), m_session);
+      }));
   s.Post("/api/pick", Guard([this](const httplib::Request& req, httplib::Response& res) {
            SendControls(
                res, m_session.Pick(IntParam(req, "x"), IntParam(req, "y"), FlagParam(req, "shift")),
@@ -265,22 +376,25 @@ void CKeyerServer::Routes() {
   s.Post("/api/redo", Guard([this](const httplib::Request&, httplib::Response& res) {
            SendControls(res, m_session.Redo(), m_session);
          }));
-  s.Get("/api/view", Guard([this](const httplib::Request&, httplib::Response& res) {
-          std::optional<media::BgraImage> keyed = m_session.RenderView();
+  s.Get("/api/view", Guard([this](const httplib::Request& req, httplib::Response& res) {
+          std::optional<CKeyerSession::ViewPart> keyed = m_session.RenderView(RegionParam(req));
           if (!keyed) {
             res.status = 204;  // superseded by a newer request
             return;
           }
-          SendImage(res, *keyed);
+          SendPart(res, *keyed);
         }));
-  s.Get("/api/frame", Guard([this](const httplib::Request&, httplib::Response& res) {
-          const std::shared_ptr<const CKeyerSession::ViewFrame> frame = m_session.Frame();
-          res.set_header("X-Frame", std::to_string(frame->index));
-          SendImage(res, frame->image);
+  s.Get("/api/frame", Guard([this](const httplib::Request& req, httplib::Response& res) {
+          SendPart(res, m_session.Original(RegionParam(req)));
         }));
   s.Post("/api/frame", Guard([this](const httplib::Request& req, httplib::Response& res) {
-           m_session.SelectFrame(IntParam(req, "index"));
-           SendControls(res, m_session.Current(), m_session);
+           if (!m_session.SelectFrame(IntParam(req, "index"))) {
+             res.status = 204;  // a newer frame change won
+             return;
+           }
+           const host::JsonValue frame = host::JsonValue::Object(
+               {{"frameIndex", host::JsonValue::Number(double(m_session.Frame()->index))}});
+           res.set_content(frame.WriteCompact(), "application/json");
          }));
   s.Get("/api/scopes", [this](const httplib::Request&, httplib::Response& res) {
     const std::shared_ptr<const CKeyerSession::ViewFrame> frame = m_session.Frame();
@@ -309,17 +423,13 @@ void CKeyerServer::Routes() {
          }));
   s.Get("/api/export", [this](const httplib::Request&, httplib::Response& res) {
     const CKeyerSession::ExportStatus e = m_session.Export();
-    std::string message;  // JSON string: quotes and backslashes escaped, controls dropped
-    for (const char c : e.message) {
-      if (c == '"' || c == '\\') message += '\\';
-      if (static_cast<unsigned char>(c) >= 32) message += c;
-    }
-    res.set_header("Cache-Control", "no-store");
-    res.set_content(std::string("{\"available\":") + (e.available ? "true" : "false") +
-                        ",\"running\":" + (e.running ? "true" : "false") + ",\"done\":" +
-                        std::to_string(e.done) + ",\"total\":" + std::to_string(e.total) +
-                        ",\"message\":\"" + message + "\"}",
-                    "application/json");
+    using host::JsonValue;
+    const JsonValue status = JsonValue::Object({{"available", JsonValue::Bool(e.available)},
+                                                {"running", JsonValue::Bool(e.running)},
+                                                {"done", JsonValue::Number(double(e.done))},
+                                                {"total", JsonValue::Number(double(e.total))},
+                                                {"message", JsonValue::String(e.message)}});
+    res.set_content(status.WriteCompact(), "application/json");
   });
   s.Post("/api/save", Guard([this](const httplib::Request&, httplib::Response& res) {
            std::string path;
@@ -332,19 +442,59 @@ void CKeyerServer::Routes() {
          }));
 }
 
+namespace {
+
+// Loopback names: listening on them reaches this machine only.
+bool IsLoopback(const std::string& host) {
+  return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
+}
+
+// A host as it stands in an address (an IPv6 address in brackets).
+std::string AddressHost(const std::string& host) {
+  return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}
+
+}  // namespace
+
 int CKeyerServer::Bind(const std::string& host, int port) {
-  const int bound = port == 0 ? m_server->bind_to_any_port(host.c_str())
-                              : (m_server->bind_to_port(host.c_str(), port) ? port : -1);
-  if (bound <= 0)
-    throw host::HostError("serve: cannot listen on " + host + " port " + std::to_string(port));
+  const int bound = m_server->Bind(host, port);
+  if (bound <= 0) {
+    const int error = errno;
+    std::string reason = error ? std::strerror(error) : "no such address on this machine";
+    if (error == EADDRINUSE) reason += ": is another server using the port?";
+    if (error == EACCES) reason += ": ports below 1024 need privileges";
+    throw host::HostError("serve: cannot listen on " + host + " port " + std::to_string(port) +
+                          " (" + reason + ")");
+  }
   const std::string suffix = ":" + std::to_string(bound);
-  // An IPv6 address stands in brackets in a Host header.
-  const std::string named = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-  m_hosts = {named + suffix, "127.0.0.1" + suffix, "localhost" + suffix};
+  m_hosts = {AddressHost(host) + suffix, "127.0.0.1" + suffix, "localhost" + suffix,
+             "[::1]" + suffix};
+  // On a wildcard address the keyer is reached by any of the machine's
+  // addresses, or by its name.
+  if (host == "0.0.0.0" || host == "::") {
+    char name[256] = "";
+    if (::gethostname(name, sizeof name - 1) == 0 && name[0]) m_hosts.insert(name + suffix);
+    ifaddrs* interfaces = nullptr;
+    if (::getifaddrs(&interfaces) == 0) {
+      for (const ifaddrs* i = interfaces; i; i = i->ifa_next) {
+        if (!i->ifa_addr) continue;
+        const int family = i->ifa_addr->sa_family;
+        if (family != AF_INET && family != AF_INET6) continue;
+        char text[INET6_ADDRSTRLEN] = "";
+        const void* address =
+            family == AF_INET
+                ? static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr)
+                : &reinterpret_cast<sockaddr_in6*>(i->ifa_addr)->sin6_addr;
+        if (::inet_ntop(family, address, text, sizeof text))
+          m_hosts.insert(AddressHost(text) + suffix);
+      }
+      ::freeifaddrs(interfaces);
+    }
+  }
   return bound;
 }
 
-bool CKeyerServer::Listen() { return m_server->listen_after_bind(); }
+bool CKeyerServer::Listen() { return m_server->Listen(); }
 
 void CKeyerServer::Stop() { m_server->stop(); }
 
@@ -352,19 +502,25 @@ int Serve(const ServeOptions& options) {
   CKeyerSession session(options.input, options.project, options.output, options.force);
   CKeyerServer server(session);
   const int port = server.Bind(options.host, options.port);
-  if (options.host != "127.0.0.1")
+  std::string shown = options.host;
+  if (!IsLoopback(options.host)) {
     std::fprintf(stderr,
-                 "mattix serve: warning: listening on %s, not on 127.0.0.1 only: other machines "
-                 "may reach the keyer\n",
+                 "mattix serve: warning: listening on %s, not on this machine only: other "
+                 "machines may reach the keyer (its token keeps out whoever was not given the "
+                 "address)\n",
                  options.host.c_str());
-  const std::string named =
-      options.host.find(':') != std::string::npos ? "[" + options.host + "]" : options.host;
-  std::printf("mattix serve: keying %s at http://%s:%d/ (Ctrl+C stops)\n", options.input.c_str(),
-              named.c_str(), port);
+    // A wildcard address is reached by the machine's name.
+    char name[256] = "";
+    if ((options.host == "0.0.0.0" || options.host == "::") &&
+        ::gethostname(name, sizeof name - 1) == 0 && name[0])
+      shown = name;
+  }
+  std::printf("mattix serve: keying %s at http://%s:%d/?token=%s (Ctrl+C stops)\n",
+              options.input.c_str(), AddressHost(shown).c_str(), port, server.Token().c_str());
   std::fflush(stdout);
   if (!server.Listen())
-    throw host::HostError("serve: cannot serve on " + named + " port " + std::to_string(port) +
-                          " (is another server using it?)");
+    throw host::HostError("serve: cannot serve on " + AddressHost(options.host) + " port " +
+                          std::to_string(port));
   return 0;
 }
 

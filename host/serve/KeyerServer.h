@@ -1,50 +1,65 @@
 #pragma once
 // CKeyerServer: the keyer's page and its HTTP interface over a
-// CKeyerSession, for one user on this machine.
+// CKeyerSession.
 //
-//   GET  /                 the page (HTML, CSS and JavaScript, all inside the program)
+//   GET  /                 the page's shell (keyer.html; keyer.js and keyer.css
+//                          beside it, all embedded into the program: PageFiles.h)
 //   GET  /api/controls     the controls as they are now (see below)
 //   POST /api/pointer?control=wheel|bar&kind=down|move|up&x=X&y=Y
 //                    [&button=left|right][&shift=1][&alt=1]
-//   POST /api/number?name=softness|spill&value=V      percent
-//   POST /api/pick?x=X&y=Y[&shift=1]                  a view pixel's colour as the key
+//   POST /api/number?name=softness|spill&value=V[&gesture=G]   percent; the
+//                          changes of one gesture number are one undo step
+//   POST /api/pick?x=X&y=Y[&shift=1]     a frame pixel's colour as the key
 //   POST /api/undo, POST /api/redo
-//   GET  /api/view         the keyed frame: raw RGBA (straight alpha), rows
-//                          top-down, X-Width/X-Height headers; 204 when a newer
-//                          request superseded it
-//   GET  /api/frame        the frame unkeyed, likewise (X-Frame: its index)
-//   POST /api/frame?index=N  shows frame N of a sequence or video (from 0)
+//   GET  /api/view[?x=X&y=Y&w=W&h=H]     a region of the frame (frame pixels;
+//                          all of it without) keyed, at the view's scale: raw
+//                          RGBA (straight alpha), rows top-down; headers
+//                          X-Width, X-Height (the pixels sent), X-Region
+//                          ("X Y W H", the region covered), X-Scale (frame
+//                          pixels a pixel), X-Frame (its index); 204 when a
+//                          newer request superseded it
+//   GET  /api/frame[?x=...]  the same, unkeyed
+//   POST /api/frame?index=N  shows frame N of a sequence or video (from 0),
+//                          reached by seeking: {"frameIndex": N}, or 204 when
+//                          a newer change superseded it
 //   GET  /api/cursor.png   the module's current cursor (404 while hidden)
-//   GET  /api/scopes       the frame's vectorscope (241 x 209 counts at the wheel
-//                          positions, rows top-down) then its lightness
-//                          histogram (256 counts), unsigned 32-bit little-endian
+//   GET  /api/scopes       the frame's vectorscope (the wheel mask's size,
+//                          rows top-down) then its lightness histogram (256
+//                          counts), unsigned 32-bit little-endian
 //   POST /api/save         writes the project file named on the command line
 //   POST /api/export       saves, then renders the whole input into the output
-//                          named on the command line, in the background
+//                          named on the command line, in the background, with
+//                          the settings of that moment
 //   GET  /api/export       the export's progress: {"available", "running",
 //                          "done", "total" (-1: unknown), "message"}
 //
 // The controls' answer (each pointer, number, pick, undo and redo request
 // gets it, so one request per user action) is the wheel's RGBA pixels
-// followed by the bar's, with headers X-State (the parameters and sizes as
-// one line of JSON) and X-Cursor ("ID HOTX HOTY", or "none").
+// followed by the bar's, with headers X-State (the parameters, the history
+// and the sizes the page lays out, as one line of JSON: see StateJson) and
+// X-Cursor ("ID HOTX HOTY", or "none").
 //
-// Security: requests whose Host header is not the server's own address (or
-// 127.0.0.1/localhost at its port) and requests with an Origin header that is
-// not one of those are refused with 403, so that pages of other sites and
-// DNS rebinding cannot drive it. Bodies are limited to 1 KiB; a malformed
-// request gets 400 with a message.
+// Security: every /api/ request must carry the session's token (random,
+// printed in the page's address as ?token=, sent by the page in the X-Token
+// header), so that only who was given the address reads pictures or
+// changes anything, also with --host from another machine. Without it only
+// the page's files are served, and only under this keyer's own names (its
+// address, or any of the machine's and its name when it listens on all;
+// 127.0.0.1, localhost, [::1]; at its port), so that pages of other sites
+// and names rebound to this machine get nothing; with it, an Origin header
+// must be the page's own. Every answer forbids framing (against
+// clickjacking) and sniffing, and sends no referrer. The connection limits
+// (request size, deadlines, workers) are CHttpServer's; a malformed request
+// gets 400 with a message.
 #include "host/serve/KeyerSession.h"
 
 #include <memory>
 #include <set>
 #include <string>
 
-namespace httplib {
-class Server;
-}
-
 namespace mattix::serve {
+
+class CHttpServer;
 
 // mattix serve INPUT [--project P] [--output OUT [--force]] [--port N] [--host ADDR]
 struct ServeOptions {
@@ -58,31 +73,35 @@ struct ServeOptions {
 
 class CKeyerServer {
  public:
-  explicit CKeyerServer(CKeyerSession& session);
+  // token: the session's secret; random unless given (tests).
+  explicit CKeyerServer(CKeyerSession& session, std::optional<std::string> token = std::nullopt);
   ~CKeyerServer();
   CKeyerServer(const CKeyerServer&) = delete;
   CKeyerServer& operator=(const CKeyerServer&) = delete;
 
-  // Binds to host at port (0: a free one); returns the port. Throws host::HostError.
+  // Binds to host at port (0: a free one); returns the port. Throws
+  // host::HostError with the reason.
   int Bind(const std::string& host, int port);
+  const std::string& Token() const { return m_token; }
   // Serves until Stop (from another thread). Returns false on a failure.
   bool Listen();
   void Stop();
 
  private:
+  // What a request may reach: nothing, the page's files, or everything.
+  enum class Access { kRefused, kShell, kSession };
   void Routes();
-  bool Allowed(const std::string& hostHeader, const std::string& origin) const;
+  Access Check(const std::string& hostHeader, const std::string& origin,
+               const std::string& token) const;
 
   CKeyerSession& m_session;
-  std::unique_ptr<httplib::Server> m_server;
+  std::string m_token;
+  std::unique_ptr<CHttpServer> m_server;
   std::set<std::string> m_hosts;  // "ADDR:PORT" forms the Host header may take
 };
 
 // `mattix serve`: opens the session, prints the page's address and serves
 // until interrupted. Returns the exit status; throws host::HostError.
 int Serve(const ServeOptions& options);
-
-// The page, a complete HTML document.
-const char* KeyerPage();
 
 }  // namespace mattix::serve

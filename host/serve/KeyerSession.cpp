@@ -74,11 +74,17 @@ namespace {
 
 using Effect = host::CKeyingEffect;
 constexpr std::size_t kHistoryLimit = 200;
+// Frames a frame change may read ahead in the open reader rather than seek
+// (a second of video).
+constexpr long kReadAhead = 25;
+
+// The whole factor that brings a frame width down to at most maxWidth.
+int ShrinkFactor(int width, int maxWidth) { return std::max(1, (width + maxWidth - 1) / maxWidth); }
 
 // The frame shrunk by a whole factor (the mean of each factor x factor
 // block, rounded to nearest) so that it is at most maxWidth wide.
 media::BgraImage Shrink(const media::BgraImage& frame, int maxWidth) {
-  const int factor = (frame.width + maxWidth - 1) / maxWidth;
+  const int factor = ShrinkFactor(frame.width, maxWidth);
   if (factor <= 1) return frame;
   media::BgraImage view(frame.width / factor, frame.height / factor);
   const unsigned area = unsigned(factor * factor);
@@ -116,6 +122,42 @@ void CountColours(const media::BgraImage& frame, std::vector<std::uint32_t>& whe
   }
 }
 
+// The view frame of a frame of the input: shrunk, with its scopes.
+std::shared_ptr<CKeyerSession::ViewFrame> MakeViewFrame(long index, const media::BgraImage& frame,
+                                                        int maxViewWidth) {
+  auto view = std::make_shared<CKeyerSession::ViewFrame>();
+  view->index = index;
+  view->width = frame.width;
+  view->height = frame.height;
+  view->scale = ShrinkFactor(frame.width, maxViewWidth);
+  view->image = Shrink(frame, maxViewWidth);
+  CountColours(view->image, view->vectorscope, view->histogram);
+  return view;
+}
+
+// The part of the view image that covers region (frame pixels), widened
+// to whole view pixels and kept within the frame.
+CKeyerSession::ViewPart Crop(const CKeyerSession::ViewFrame& frame, std::optional<Region> region) {
+  const int scale = frame.scale;
+  const Region r = region.value_or(Region{0, 0, frame.width, frame.height});
+  if (r.width <= 0 || r.height <= 0) throw BadRequest("the region is empty");
+  const auto clampTo = [](long v, int limit) { return int(std::clamp<long>(v, 0, limit)); };
+  const int left = clampTo(long(r.x) / scale - (r.x < 0 && r.x % scale ? 1 : 0), frame.image.width);
+  const int top = clampTo(long(r.y) / scale - (r.y < 0 && r.y % scale ? 1 : 0), frame.image.height);
+  const int right = clampTo((long(r.x) + r.width + scale - 1) / scale, frame.image.width);
+  const int bottom = clampTo((long(r.y) + r.height + scale - 1) / scale, frame.image.height);
+  if (right <= left || bottom <= top) throw BadRequest("the region lies outside the frame");
+  CKeyerSession::ViewPart part;
+  part.frameIndex = frame.index;
+  part.scale = scale;
+  part.region = Region{left * scale, top * scale, (right - left) * scale, (bottom - top) * scale};
+  part.image = media::BgraImage(right - left, bottom - top);
+  for (int y = top; y < bottom; ++y)
+    std::memcpy(part.image.Row(y - top), frame.image.Row(y) + std::size_t(left) * 4,
+                std::size_t(right - left) * 4);
+  return part;
+}
+
 }  // namespace
 
 struct CKeyerSession::Controls {
@@ -124,6 +166,16 @@ struct CKeyerSession::Controls {
   std::optional<std::pair<bool, POINT>> held;  // control (wheel?) and point of a held button
   std::optional<project::ProjectSettings> dragStart;
   std::vector<project::ProjectSettings> undo, redo;
+  project::ProjectSettings saved;  // as the project file holds them
+  // The slider drag under way: its parameter and number, the settings
+  // before it, and whether its history step is recorded yet.
+  struct Gesture {
+    std::string name;
+    long id;
+    project::ProjectSettings before;
+    bool recorded;
+  };
+  std::optional<Gesture> gesture;
 };
 
 struct CKeyerSession::Renderer {
@@ -169,10 +221,7 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
   std::optional<media::InputFrame> first = reader->Next();
   if (!first) throw host::HostError(input + ": no frame");
   m_frameCount = reader->frameCount();
-  auto frame = std::make_shared<ViewFrame>();
-  frame->image = Shrink(reader->Load(*first), maxViewWidth);
-  CountColours(frame->image, frame->vectorscope, frame->histogram);
-  m_frame = std::move(frame);
+  m_frame = MakeViewFrame(0, reader->Load(*first), maxViewWidth);
 
   const std::shared_ptr<host::CHostModule> module = Effect::LoadModule();
   m_renderer->effect = std::make_unique<Effect>(module, settings);
@@ -181,6 +230,7 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
     m_controls->effect = std::make_unique<Effect>(module, settings);
     m_controls->host = std::make_unique<host::CControlHost>(*m_controls->effect);
     for (const std::string& name : m_controls->host->Controls()) m_controls->host->Draw(name);
+    m_controls->saved = ReadSettings();
   });
 }
 
@@ -210,7 +260,12 @@ void CKeyerSession::Restore(const project::ProjectSettings& s) {
 }
 
 void CKeyerSession::Record(const project::ProjectSettings& before) {
+  m_controls->gesture.reset();  // another action ends a slider's drag
   if (before == ReadSettings()) return;
+  PushUndo(before);
+}
+
+void CKeyerSession::PushUndo(const project::ProjectSettings& before) {
   m_controls->undo.push_back(before);
   if (m_controls->undo.size() > kHistoryLimit) m_controls->undo.erase(m_controls->undo.begin());
   m_controls->redo.clear();
@@ -224,6 +279,7 @@ ControlsView CKeyerSession::View() const {
   view.settings = ReadSettings();
   view.canUndo = !m_controls->undo.empty();
   view.canRedo = !m_controls->redo.empty();
+  view.saved = view.settings == m_controls->saved;
   return view;
 }
 
@@ -248,11 +304,15 @@ ControlsView CKeyerSession::Pointer(const PointerEvent& e) {
     } else if (e.kind == PointerKind::kMove) {
       // A drag stays with the control it began on.
       const bool wheel = held ? held->first : e.wheel;
+      const std::array<double, 4> lightness = m_controls->effect->Settings().lightness;
       host.Move(wheel ? Effect::kChromaMask : Effect::kLightness, e.point, e.keys);
+      if (!wheel) KeepLightness(lightness);
       if (held) held->second = e.point;
     } else {
       const bool wheel = held ? held->first : e.wheel;
+      const std::array<double, 4> lightness = m_controls->effect->Settings().lightness;
       host.Release(wheel ? Effect::kChromaMask : Effect::kLightness, e.point, e.keys);
+      if (!wheel) KeepLightness(lightness);
       held.reset();
       if (m_controls->dragStart) Record(*m_controls->dragStart);
       m_controls->dragStart.reset();
@@ -261,23 +321,62 @@ ControlsView CKeyerSession::Pointer(const PointerEvent& e) {
   });
 }
 
-ControlsView CKeyerSession::SetNumber(const std::string& name, double value) {
+// The bar passes its four values through percent and back at each event
+// of a drag, and the truncation there lowers some values by one unit of
+// its scale (1/65535) each time: handles that nobody moves drift down. A
+// fall of at most one unit in one event (a pointer moves a handle by a
+// pixel, hundreds of units) is taken back, written so that the bar's
+// truncation gives back the unit it had.
+void CKeyerSession::KeepLightness(const std::array<double, 4>& before) {
+  constexpr double kUnit = 100.0 / 65535.0;  // percent
+  std::array<double, 4> now = m_controls->effect->Settings().lightness;
+  bool drifted = false;
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    const double fall = before[i] - now[i];
+    if (fall > 0 && fall < 1.5 * kUnit) {
+      now[i] = (std::round(before[i] / kUnit) + 0.5) * kUnit;
+      drifted = true;
+    }
+  }
+  if (!drifted) return;
+  std::vector<std::uint8_t> bytes(sizeof now);
+  std::memcpy(bytes.data(), now.data(), bytes.size());
+  m_controls->host->ChangeData(Effect::kLightness, bytes, true);
+  m_controls->host->Draw(Effect::kLightness);
+}
+
+ControlsView CKeyerSession::SetNumber(const std::string& name, double value,
+                                      std::optional<long> gesture) {
   if ((name != Effect::kSoftness && name != Effect::kSpillSuppression) ||
       !(value >= 0.0 && value <= 100.0))
     throw BadRequest("softness and spill are numbers from 0 to 100");
   return m_thread->Run([&] {
     const project::ProjectSettings before = ReadSettings();
     m_controls->host->ChangeNumber(name, value);
-    Record(before);
+    if (!gesture) {
+      Record(before);
+      return View();
+    }
+    // The drag's first change opens its step; the step is recorded once
+    // the settings differ from those before the drag.
+    std::optional<Controls::Gesture>& g = m_controls->gesture;
+    if (!g || g->name != name || g->id != *gesture)
+      g = Controls::Gesture{name, *gesture, before, false};
+    if (!g->recorded && !(g->before == ReadSettings())) {
+      PushUndo(g->before);
+      g->recorded = true;
+    }
     return View();
   });
 }
 
 ControlsView CKeyerSession::Pick(int x, int y, bool shift) {
   const std::shared_ptr<const ViewFrame> frame = Frame();
-  if (x < 0 || y < 0 || x >= frame->image.width || y >= frame->image.height)
+  if (x < 0 || y < 0 || x >= frame->width || y >= frame->height)
     throw BadRequest("the point lies outside the frame");
-  const std::uint8_t* bgra = frame->image.Row(y) + std::size_t(x) * 4;
+  const int vx = std::min(x / frame->scale, frame->image.width - 1),
+            vy = std::min(y / frame->scale, frame->image.height - 1);
+  const std::uint8_t* bgra = frame->image.Row(vy) + std::size_t(vx) * 4;
   return m_thread->Run([&] {
     const project::ProjectSettings before = ReadSettings();
     m_controls->host->PickKeyColour(bgra[2], bgra[1], bgra[0], {shift, false});
@@ -298,6 +397,7 @@ ControlsView CKeyerSession::Redo() {
 // restored and the current ones go onto the other. Runs on the control
 // thread.
 ControlsView CKeyerSession::Step(bool back) {
+  m_controls->gesture.reset();
   auto& from = back ? m_controls->undo : m_controls->redo;
   auto& to = back ? m_controls->redo : m_controls->undo;
   if (!from.empty()) {
@@ -312,13 +412,19 @@ ControlsView CKeyerSession::Current() {
   return m_thread->Run([&] { return View(); });
 }
 
-std::optional<media::BgraImage> CKeyerSession::RenderView() {
+std::optional<CKeyerSession::ViewPart> CKeyerSession::RenderView(std::optional<Region> region) {
   const std::uint64_t request = ++m_renderRequests;
   std::lock_guard<std::mutex> lock(m_renderer->mutex);
   if (request != m_renderRequests.load()) return std::nullopt;  // a newer one waits
   const project::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
   m_renderer->effect->Configure(settings);
-  return m_renderer->effect->Key(Frame()->image);
+  ViewPart part = Crop(*Frame(), region);
+  part.image = m_renderer->effect->Key(part.image);
+  return part;
+}
+
+CKeyerSession::ViewPart CKeyerSession::Original(std::optional<Region> region) const {
+  return Crop(*Frame(), region);
 }
 
 std::shared_ptr<const CKeyerSession::ViewFrame> CKeyerSession::Frame() const {
@@ -326,32 +432,51 @@ std::shared_ptr<const CKeyerSession::ViewFrame> CKeyerSession::Frame() const {
   return m_frame;
 }
 
-void CKeyerSession::SelectFrame(long index) {
+bool CKeyerSession::SelectFrame(long index) {
   if (index < 0 || (m_frameCount >= 0 && index >= m_frameCount)) throw BadRequest("no such frame");
-  if (index == Frame()->index) return;
-  std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(m_input);
+  const std::uint64_t request = ++m_seekRequests;
+  std::lock_guard<std::mutex> lock(m_seekMutex);
+  if (request != m_seekRequests.load()) return false;  // a newer one waits
+  if (index == Frame()->index) return true;
+  // A frame a little ahead of the last one read comes from the reader
+  // still open (a video's next frames without a new seek). Otherwise a
+  // video starts decoding shortly before the frame (StartAt), and a
+  // sequence's frames before it are passed over without decoding.
+  std::unique_ptr<media::FrameReader>& reader = m_reader;
+  if (!reader || index < m_readerNext || index - m_readerNext > kReadAhead) {
+    reader.reset();
+    reader = media::FrameReader::Open(m_input);
+    m_firstNumber = reader->numbers().empty() ? 1 : reader->numbers().front();
+    reader->StartAt(m_firstNumber + index);
+  }
+  const long number = m_firstNumber + index;
   std::optional<media::InputFrame> frame;
-  for (long i = 0; i <= index; ++i)
-    if (!(frame = reader->Next())) throw BadRequest("no such frame");
-  auto view = std::make_shared<ViewFrame>();
-  view->index = index;
-  view->image = Shrink(reader->Load(*frame), m_maxViewWidth);
-  CountColours(view->image, view->vectorscope, view->histogram);
-  std::lock_guard<std::mutex> lock(m_frameMutex);
+  while ((frame = reader->Next()) && frame->number < number) {
+  }
+  m_readerNext = index + 1;
+  if (!frame || frame->number != number) {
+    reader.reset();
+    throw BadRequest("no such frame");
+  }
+  std::shared_ptr<ViewFrame> view = MakeViewFrame(index, reader->Load(*frame), m_maxViewWidth);
+  std::lock_guard<std::mutex> frameLock(m_frameMutex);
   m_frame = std::move(view);
+  return true;
 }
 
 void CKeyerSession::StartExport() {
   std::lock_guard<std::mutex> lock(m_exportMutex);
   if (!m_output) throw BadRequest("no output was named: start with --output FILE to export");
   if (m_export.running) throw BadRequest("an export is running");
-  Save();
+  const project::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
+  Save(settings);
   if (m_exportThread.joinable()) m_exportThread.join();
   m_export = ExportStatus{true, true, 0, -1, ""};
   render::RenderOptions options;
   options.input = m_input;
   options.output = *m_output;
-  options.project = m_projectPath;
+  options.project = m_projectPath;  // named in messages; its settings are these
+  options.settings = settings;
   options.force = m_force;
   m_exportThread = std::thread([this, options] {
     std::string message = "exported " + options.output;
@@ -379,12 +504,16 @@ CKeyerSession::ExportStatus CKeyerSession::Export() const {
 }
 
 std::string CKeyerSession::Save() {
+  return Save(m_thread->Run([&] { return ReadSettings(); }));
+}
+
+std::string CKeyerSession::Save(const project::ProjectSettings& settings) {
   if (!m_projectPath)
     throw host::HostError("no project file was named: start with --project FILE to save");
-  const project::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
   const std::string text = project::ProjectToJson(settings);
   host::WriteFileAtomically(*m_projectPath, std::vector<std::uint8_t>(text.begin(), text.end()),
                             true);
+  m_thread->Run([&] { m_controls->saved = settings; });
   return *m_projectPath;
 }
 

@@ -12,9 +12,11 @@
 // parameters taken on the controls thread; a render asked for while another
 // waited is the only one of them that runs (the newest request wins).
 #include "host/effect/ControlHost.h"
+#include "host/media/FrameReader.h"
 #include "host/media/Image.h"
 #include "host/project/Project.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -47,6 +49,15 @@ struct ControlsView {
   project::ProjectSettings settings;
   bool canUndo = false;
   bool canRedo = false;
+  bool saved = true;  // the settings are those of the project file
+};
+
+// A part of the frame in its own pixels: x, y, width, height.
+struct Region {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
 };
 
 enum class PointerKind { kDown, kMove, kUp };
@@ -78,22 +89,38 @@ class CKeyerSession {
   // pointer was last.
   ControlsView Pointer(const PointerEvent& event);
   // "Softness" or "Spill Suppression" (host::CKeyingEffect's names), in
-  // percent.
-  ControlsView SetNumber(const std::string& name, double value);
-  // The user picks the colour of view pixel (x, y) as the key; with Shift
-  // the wheel marks a disc around it.
+  // percent. Changes with the same gesture number (a slider's drag) are one
+  // step of the history.
+  ControlsView SetNumber(const std::string& name, double value,
+                         std::optional<long> gesture = std::nullopt);
+  // The user picks the colour of frame pixel (x, y) (as the view shows it)
+  // as the key; with Shift the wheel marks a disc around it.
   ControlsView Pick(int x, int y, bool shift);
   ControlsView Undo();
   ControlsView Redo();
   ControlsView Current();
 
-  // The frame keyed with the current parameters, at view size; nullopt when
-  // a newer render was asked for while this one waited.
-  std::optional<media::BgraImage> RenderView();
+  // A region of the frame shown, keyed with the current parameters or not,
+  // at the view's scale: the region actually covered (the one asked for,
+  // within the frame and widened to whole view pixels) and its pixels.
+  // Keying is per pixel, so a region's pixels are those of the whole view.
+  struct ViewPart {
+    long frameIndex = 0;
+    Region region;
+    int scale = 1;  // frame pixels per pixel of image
+    media::BgraImage image;
+  };
+  // Keyed; nullopt when a newer render was asked for while this one waited.
+  // Without a region, the whole frame.
+  std::optional<ViewPart> RenderView(std::optional<Region> region = std::nullopt);
+  ViewPart Original(std::optional<Region> region = std::nullopt) const;
   // The frame shown, unchanging once made: a frame change makes a new one.
   struct ViewFrame {
-    long index = 0;          // in the input, from 0
-    media::BgraImage image;  // at view size, unkeyed
+    long index = 0;  // in the input, from 0
+    int scale = 1;   // frame pixels per view pixel (a whole factor)
+    int width = 0;   // the frame's size in its own pixels
+    int height = 0;
+    media::BgraImage image;  // at view size (width / scale), unkeyed
     // Its colours counted at the wheel positions the keying engine looks
     // them up at (241 x 209, rows top-down as displayed), and its lightness
     // histogram (256 bins, the engine's lightness index).
@@ -103,13 +130,17 @@ class CKeyerSession {
   std::shared_ptr<const ViewFrame> Frame() const;
   // Frames in the input; -1 when a video does not say.
   long FrameCount() const { return m_frameCount; }
-  // Shows frame index of the input (reading the input up to it). Throws
-  // BadRequest when there is no such frame, host::HostError when it cannot be read.
-  void SelectFrame(long index);
+  // Shows frame index of the input, reached by seeking (a video is decoded
+  // from shortly before it). Returns false when a newer frame change was
+  // asked for meanwhile (that one wins; this one is dropped). Throws
+  // BadRequest when there is no such frame, host::HostError when it cannot
+  // be read.
+  bool SelectFrame(long index);
 
   // Saves the project, then renders the whole input into the output as
-  // `mattix render --project` does, on a thread of its own. Throws
-  // BadRequest when no output was named or an export is running.
+  // `mattix render --project` does, on a thread of its own, with the
+  // settings of this moment whatever changes after it. Throws BadRequest
+  // when no output was named or an export is running.
   void StartExport();
   struct ExportStatus {
     bool available = false;  // an output was named
@@ -125,11 +156,16 @@ class CKeyerSession {
   std::string Save();
 
  private:
+  // Writes these settings; returns the path.
+  std::string Save(const project::ProjectSettings& settings);
+
   // On the controls thread:
   project::ProjectSettings ReadSettings() const;
   void Restore(const project::ProjectSettings& settings);
   ControlsView Step(bool back);
   void Record(const project::ProjectSettings& before);
+  void PushUndo(const project::ProjectSettings& before);
+  void KeepLightness(const std::array<double, 4>& before);
   ControlsView View() const;
 
   std::optional<std::string> m_projectPath;
@@ -154,6 +190,13 @@ class CKeyerSession {
   struct Renderer;
   std::unique_ptr<Renderer> m_renderer;
   std::atomic<std::uint64_t> m_renderRequests{0};
+  // Frame changes: one reads at a time; the newest request's number; the
+  // reader of the last one, the index it gives next, its first number.
+  std::mutex m_seekMutex;
+  std::atomic<std::uint64_t> m_seekRequests{0};
+  std::unique_ptr<media::FrameReader> m_reader;
+  long m_readerNext = 0;
+  long m_firstNumber = 1;
 };
 
 }  // namespace mattix::serve

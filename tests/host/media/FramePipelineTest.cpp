@@ -15,6 +15,7 @@
 #include "host/media/Composite.h"
 #include "host/media/FramePipeline.h"
 #include "host/media/FrameSequence.h"
+#include "host/media/FrameWriter.h"
 #include "host/media/JobPool.h"
 #include "host/media/PngFile.h"
 #include "host/media/Progress.h"
@@ -25,6 +26,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -382,6 +384,36 @@ TEST(OutputFile, InterruptRemovesTemporaryFiles) {
   ::close(err[0]);
   EXPECT_TRUE(
       test::Holds(said, "mattix: interrupted: the render stopped; files it had finished are kept"));
+}
+
+// A signal to the render's process alone, right after a video output began
+// (ffmpeg may not have opened its file yet): once the ffmpeg left behind
+// has ended too, no file is left.
+TEST(OutputFile, InterruptLeavesNoVideoTemporary) {
+  if (!FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
+  // Orphaned descendants (the ffmpeg) become this process's children, to
+  // be waited for.
+  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  for (const char* name : {"k.mov", "k.webm"}) {
+    test::TempDir dir;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      host::InstallInterruptCleanup();
+      FrameWriter writer(dir / name, 16, 16, "25", false, host::InputFiles{}, {1}, FfmpegTools{},
+                         false);
+      writer.Write(writer.Encode(BgraImage(16, 16), 1));
+      std::raise(SIGTERM);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    while (::waitpid(-1, &status, 0) > 0) {
+    }
+    EXPECT_TRUE(Listing(dir.path()).empty()) << name << ": " << Listing(dir.path()).front();
+  }
+  ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 
 // A render killed outright (no handler runs) leaves its temporary file; the

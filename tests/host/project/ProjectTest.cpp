@@ -110,6 +110,14 @@ TEST(Json, RefusedTextsNameFileLineAndColumn) {
   EXPECT_THROW(host::JsonValue::Parse(std::string(100000, '['), "d.json"), host::HostError);
 }
 
+// The compact form (HTTP answers): one line, no spaces, the same value.
+TEST(Json, CompactFormIsOneLineAndReadsBackTheSame) {
+  const host::JsonValue v = host::JsonValue::Parse(
+      "{\"a\": [1, {\"b\": \"x\\ny\"}], \"c\": {}, \"d\": [true, null]}", "c.json");
+  EXPECT_EQ(v.WriteCompact(), "{\"a\":[1.0,{\"b\":\"x\\ny\"}],\"c\":{},\"d\":[true,null]}");
+  EXPECT_EQ(host::JsonValue::Parse(v.WriteCompact(), "c.json").Write(), v.Write());
+}
+
 TEST(Json, WrittenNumbersAreShortAndReadBackExactly) {
   const std::pair<double, const char*> cases[] = {
       {10.0, "10.0"},    {0.1, "0.1"},        {-0.0, "-0.0"},
