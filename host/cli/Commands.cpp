@@ -30,12 +30,6 @@ void WriteText(const std::string& path, const std::string& text, bool force) {
   host::WriteFileAtomically(path, std::vector<std::uint8_t>(text.begin(), text.end()), force);
 }
 
-project::ProjectSettings ReadCheckedProject(const std::string& path) {
-  project::ProjectSettings settings = project::ReadProject(path);
-  project::ValidateMaskRecord(settings.chromaMask, path);
-  return settings;
-}
-
 }  // namespace
 
 int MaskImport(const MaskOptions& o) {
@@ -73,7 +67,7 @@ int MaskImport(const MaskOptions& o) {
 
 int MaskExport(const MaskOptions& o) {
   const std::string& out = o.output.value();
-  const project::ProjectSettings settings = ReadCheckedProject(o.project);
+  const project::ProjectSettings settings = project::ReadProject(o.project);
   host::InputFiles inputs;
   inputs.Add(o.project);
   host::CheckOutputAllowed(out, o.force, inputs);
@@ -99,7 +93,7 @@ int ProjectNew(const ProjectOptions& o) {
 }
 
 int ProjectShow(const ProjectOptions& o) {
-  project::ProjectSettings settings = ReadCheckedProject(o.path);
+  project::ProjectSettings settings = project::ReadProject(o.path);
   ApplyOverrides(settings, o.overrides);
   if (o.json) {
     const std::string text = project::ProjectToJson(settings);
