@@ -80,6 +80,9 @@ void AddRenderOptions(CLI::App& app, render::RenderOptions& options,
   app.add_flag("--allow-gaps", options.allowGaps,
                "Keys the frames a numbered sequence has when some are missing, with a\n"
                "warning naming them (without it a gap is an error)");
+  app.add_flag("--allow-short", options.allowShort,
+               "Keys the frames a video has when it ends before the frames its container\n"
+               "declares (a truncated file), with a warning (without it that is an error)");
   app.add_flag("-f,--force", options.force, "Replaces existing outputs");
   app.footer(
       "Frames may be up to 16384 pixels a side and 8192 x 8192 (67108864) pixels in all,\n"

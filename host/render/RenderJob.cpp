@@ -177,10 +177,16 @@ int RenderWithProgress(const RenderOptions& options,
   InstancePool pool(LoadEffectModule(), settings);
 
   std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(
-      options.input, {}, media::FrameSelection{options.frames, options.allowGaps});
+      options.input, {},
+      media::FrameSelection{options.frames, options.allowGaps, options.allowShort});
   if (!reader->gaps().empty())
     std::fprintf(stderr, "mattix: warning: %s; keying the frames that exist\n",
                  reader->gaps().c_str());
+  if (reader->audio())
+    std::fprintf(stderr,
+                 "mattix: warning: %s has sound, which the keyed outputs do not carry (ffmpeg "
+                 "can add it back: -i KEYED -i %s -map 0:v -map 1:a -c copy OUT)\n",
+                 options.input.c_str(), options.input.c_str());
   host::InputFiles inputs;
   for (const std::string& file : reader->files()) inputs.Add(file);
   if (options.project) inputs.Add(*options.project);
@@ -229,6 +235,8 @@ int RenderWithProgress(const RenderOptions& options,
       },
       &progress);
   progress.Finish();
+  for (const std::string& warning : reader->warnings())
+    std::fprintf(stderr, "mattix: warning: %s\n", warning.c_str());
   if (frames == 0 && options.frames)
     throw host::HostError(options.input + ": --frames " + std::to_string(options.frames->first) +
                           "-" + std::to_string(options.frames->second) +
