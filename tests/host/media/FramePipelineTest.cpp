@@ -225,6 +225,28 @@ TEST(FramePipeline, BrokenFrameIsNamedAndOnlyEarlierFramesAreWritten) {
     }
 }
 
+// A frame swapped for a FIFO (which would block its reader for ever) or
+// for /dev/zero (endless) after the sequence was listed is refused when it
+// is opened, naming the frame; the frames before it are written.
+TEST(FramePipeline, AFrameSwappedForAFifoOrADeviceIsRefusedAtOnce) {
+  for (const bool fifo : {true, false}) {
+    test::TempDir in, out;
+    WriteSequence(in, 3);
+    std::unique_ptr<FrameReader> reader = FrameReader::Open(in / "shot_%04d.png");
+    fs::remove(in / "shot_0002.png");
+    if (fifo)
+      ASSERT_EQ(::mkfifo((in / "shot_0002.png").c_str(), 0600), 0);
+    else
+      fs::create_symlink("/dev/zero", in / "shot_0002.png");
+    const host::InputFiles inputs;
+    FrameWriter writer(out / "k_%04d.png", reader->width(), reader->height(), "25", false, inputs);
+    const std::string error = ErrorOf([&] { RunFramePipeline(*reader, {&writer}, 2, FakeKey); });
+    EXPECT_EQ(error, in / "shot_0002.png: frame 2: is not a regular file (" +
+                         (fifo ? "a FIFO)" : "a character device)"));
+    EXPECT_EQ(Listing(out.path()), std::vector<std::string>{"k_0001.png"});
+  }
+}
+
 TEST(FramePipeline, ExistingOutputsAreRefusedBeforeWriting) {
   test::TempDir in, out;
   WriteSequence(in, 3);
