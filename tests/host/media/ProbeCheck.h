@@ -20,11 +20,12 @@ namespace mattix::test {
 inline std::string CheckProbeOutput(const std::uint8_t* data, std::size_t size) {
   media::VideoInfo info;
   try {
-    info = media::ParseProbeOutput(
-        std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.mp4");
+    info = media::ParseProbeOutput(std::string_view(reinterpret_cast<const char*>(data), size),
+                                   "fuzz.mp4");
   } catch (const host::HostError& e) {
-    return std::string(e.what()).rfind("fuzz.mp4", 0) == 0 ? ""
-                                                           : "unnamed error: " + std::string(e.what());
+    return std::string(e.what()).rfind("fuzz.mp4", 0) == 0
+               ? ""
+               : "unnamed error: " + std::string(e.what());
   } catch (const std::exception& e) {
     return std::string("reading threw a non-host::HostError: ") + e.what();
   }

@@ -16,8 +16,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <tuple>
 
@@ -105,8 +105,9 @@ TEST(Video, VariableRateFramesArriveOnceAndChunksNumberAsOneRun) {
   MATTIX_SKIP_WITHOUT_FFMPEG("variable-rate video");
   test::TempDir dir;
   const std::vector<BgraImage> frames = WriteFrames(dir, 6, 8, 4);
-  ASSERT_EQ(Ffmpeg(dir, "-framerate 100 -i f_%d.png -vf 'setpts=N*(N+1)/20/TB' -fps_mode vfr "
-                        "-c:v png -pix_fmt rgb24 vfr.mov"),
+  ASSERT_EQ(Ffmpeg(dir,
+                   "-framerate 100 -i f_%d.png -vf 'setpts=N*(N+1)/20/TB' -fps_mode vfr "
+                   "-c:v png -pix_fmt rgb24 vfr.mov"),
             "");
   EXPECT_FALSE(ProbeVideo(dir / "vfr.mov").constantRate);
   const std::vector<BgraImage> whole = ReadAll(dir / "vfr.mov");
@@ -127,8 +128,9 @@ TEST(Video, ATruncatedClipEndsInAnErrorNamingTheFramesThatArrived) {
   MATTIX_SKIP_WITHOUT_FFMPEG("truncated video");
   test::TempDir dir;
   const std::vector<BgraImage> frames = WriteFrames(dir, 10, 16, 8);
-  ASSERT_EQ(Ffmpeg(dir, "-framerate 5 -i f_%d.png -c:v png -pix_fmt rgb24 -movflags +faststart "
-                        "whole.mov"),
+  ASSERT_EQ(Ffmpeg(dir,
+                   "-framerate 5 -i f_%d.png -c:v png -pix_fmt rgb24 -movflags +faststart "
+                   "whole.mov"),
             "");
   const std::uintmax_t size = std::filesystem::file_size(dir / "whole.mov");
   std::filesystem::copy_file(dir / "whole.mov", dir / "cut.mov");
@@ -146,7 +148,8 @@ TEST(Video, ATruncatedClipEndsInAnErrorNamingTheFramesThatArrived) {
     });
     EXPECT_GT(arrived, 0);
     EXPECT_LT(arrived, 10);
-    const std::string said = "cut.mov: only " + std::to_string(arrived) + " of its 10 frames arrived";
+    const std::string said =
+        "cut.mov: only " + std::to_string(arrived) + " of its 10 frames arrived";
     if (allowShort) {
       EXPECT_EQ(error, "(no error)");
       ASSERT_EQ(reader->warnings().size(), 1u);
@@ -154,7 +157,8 @@ TEST(Video, ATruncatedClipEndsInAnErrorNamingTheFramesThatArrived) {
       EXPECT_TRUE(test::Holds(reader->warnings()[0], "keying the frames that arrived"));
     } else {
       EXPECT_TRUE(test::Holds(error, said));
-      EXPECT_TRUE(test::Holds(error, "(--allow-short keys the frames that arrive); ffmpeg said:\n"));
+      EXPECT_TRUE(
+          test::Holds(error, "(--allow-short keys the frames that arrive); ffmpeg said:\n"));
     }
   }
   EXPECT_EQ(ReadAll(dir / "whole.mov").size(), 10u);
@@ -176,12 +180,12 @@ TEST(Video, ProbeOutputIsReadOrRefusedWithTheFilesName) {
        "clip.mp4: the video's frame is 640000 x 480 pixels"},
       {head + R"(, "width": 0}]})", "clip.mp4 (ffprobe output):1:67: \"width\" appears twice"}};
   for (const auto& [json, message] : refused)
-    EXPECT_TRUE(test::Holds(test::ErrorOf([&j = json] { ParseProbeOutput(j, "clip.mp4"); }),
-                            message));
-  const VideoInfo turned =
-      ParseProbeOutput(head + R"(, "side_data_list": [{"rotation": -90}], "nb_frames": "99999999999",
+    EXPECT_TRUE(
+        test::Holds(test::ErrorOf([&j = json] { ParseProbeOutput(j, "clip.mp4"); }), message));
+  const VideoInfo turned = ParseProbeOutput(
+      head + R"(, "side_data_list": [{"rotation": -90}], "nb_frames": "99999999999",
       "sample_aspect_ratio": "4:3", "r_frame_rate": "30/1", "avg_frame_rate": "30/1"}]})",
-                       "clip.mp4");
+      "clip.mp4");
   EXPECT_EQ(std::tuple(turned.width, turned.height, turned.rotation, turned.frameCount),
             std::tuple(480, 853, 270, -1L));
   EXPECT_EQ(MissingFrames(10, 3, 8, 2), 4);
