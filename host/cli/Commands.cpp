@@ -14,6 +14,7 @@
 
 #include <sys/stat.h>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <iterator>
 
@@ -155,6 +156,11 @@ int KeyAuto(const KeyOptions& o) {
 int CommandMain(int argc, char** argv, const RenderHandler& render, const ServeHandler& serve,
                 const KeyPickHandler& keyPick) {
   host::InstallInterruptCleanup();
+  // Past a file-size limit (ulimit -f) a write fails with EFBIG, which is
+  // reported and cleaned up as any failed write is, instead of the signal
+  // ending the process with a temporary file left behind. The ffmpeg
+  // processes inherit this and report the error too.
+  std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app("Mattix: a chroma-key effect for video editors, on the command line.", "mattix");
   app.set_version_flag("--version", "mattix " MATTIX_VERSION);
   app.require_subcommand(1);
