@@ -42,6 +42,11 @@ void MatteRow(std::uint8_t* bgra, int width) {
   }
 }
 
+void MarkRow(std::uint8_t* bgra, int width, int y) {
+  for (int x = 0; x < width; ++x, bgra += 4)
+    if ((x + y) / kMarkStripe % 2 == 0) bgra[0] = 255, bgra[1] = 0, bgra[2] = 255, bgra[3] = 255;
+}
+
 CFrei0rKeyer::CFrei0rKeyer(std::unique_ptr<host::CEffectInstance> instance, unsigned width,
                            unsigned height)
     : m_instance(std::move(instance)),
@@ -103,25 +108,30 @@ void CFrei0rKeyer::RefreshProject() {
   if (m_readPath == m_projectPath && m_readStamp == stamp) return;
   m_readPath = m_projectPath;
   m_readStamp = stamp;
-  m_project.reset();
-  m_projectError.clear();
+  static const std::string kMarked = "frames are marked with magenta stripes, not keyed";
   if (m_projectPath.empty()) {
-    m_projectError = "no project file set: frames pass through unkeyed";
+    m_project.reset();
+    Report("no project file set: " + kMarked);
     return;
   }
   try {
     m_project = project::ReadProject(m_projectPath);
+    m_projectFrom = m_projectPath;
+    if (m_readFailed) Report(m_projectPath + ": read again: keying with it");
+    m_readFailed = false;
   } catch (const std::exception& e) {  // host::HostError names the file and the fault
-    m_projectError = std::string(e.what()) + ": frames pass through unkeyed";
+    m_readFailed = true;
+    if (m_project)
+      Report(std::string(e.what()) + ": keeping the last good key" +
+             (m_projectFrom == m_projectPath ? "" : " (of " + m_projectFrom + ")"));
+    else
+      Report(std::string(e.what()) + ": " + kMarked + ", until it can be read");
   }
 }
 
 bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
   RefreshProject();
-  if (!m_project) {
-    ReportOnce(m_projectError);
-    return false;
-  }
+  if (!m_project) return false;  // said by RefreshProject
   project::ProjectSettings settings = *m_project;
   if (m_softness) settings.softness = *m_softness * 100.0;
   if (m_spill) settings.spillSuppression = *m_spill * 100.0;
@@ -129,7 +139,7 @@ bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
     m_applied.reset();
     if (const PIM::Status s = host::ApplySettings(*m_instance, settings); s != PIM::kOk) {
       ReportOnce(m_projectPath + ": the effect refused the settings (status " + Hex(s) +
-                 "): frames pass through unkeyed");
+                 "): frames are marked with magenta stripes, not keyed");
       return false;
     }
     m_applied = settings;
@@ -142,7 +152,8 @@ bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
   PIM::RefPtr<host::CImage> outImage =
       host::CImage::WrapBgra(out, m_width, m_height, stride, false);
   if (const PIM::Status s = m_instance->Render(*outImage, *inImage); s != PIM::kOk) {
-    ReportOnce("the effect returned status " + Hex(s) + ": frames pass through unkeyed");
+    ReportOnce("the effect returned status " + Hex(s) +
+               ": frames are marked with magenta stripes, not keyed");
     return false;
   }
   if (m_matte) {
@@ -158,9 +169,12 @@ void CFrei0rKeyer::Update(const std::uint32_t* in, std::uint32_t* out) {
   try {
     keyed = Key(in, out);
   } catch (const std::exception& e) {  // no exception may reach the host
-    ReportOnce(std::string(e.what()) + ": frames pass through unkeyed");
+    ReportOnce(std::string(e.what()) + ": frames are marked with magenta stripes, not keyed");
   }
-  if (!keyed && out != in) std::memcpy(out, in, m_input.size());
+  if (keyed) return;
+  if (out != in) std::memcpy(out, in, m_input.size());
+  std::uint8_t* row = reinterpret_cast<std::uint8_t*>(out);
+  for (int y = 0; y < m_height; ++y, row += std::size_t(m_width) * 4) MarkRow(row, m_width, y);
 }
 
 }  // namespace mattix::frei0r
