@@ -195,7 +195,7 @@ int RenderWithProgress(const RenderOptions& options,
   auto writer = [&](const std::string& path, bool opaque) {
     return std::make_unique<media::FrameWriter>(path, reader->width(), reader->height(),
                                                 reader->frameRate(), options.force, inputs, numbers,
-                                                media::FfmpegTools{}, opaque);
+                                                media::FfmpegTools{}, opaque, options.frames);
   };
   std::unique_ptr<media::FrameWriter> keyed = writer(options.output, false);
   std::unique_ptr<media::FrameWriter> matte =

@@ -247,6 +247,34 @@ TEST(FramePipeline, AFrameSwappedForAFifoOrADeviceIsRefusedAtOnce) {
   }
 }
 
+// Two writers of one output: the second is refused at its start while the
+// first lives, for a video (whole) and for overlapping frames of a sequence;
+// disjoint frames (a farm's chunks) write side by side. The lock file goes
+// with the last writer.
+TEST(FramePipeline, ASecondWriterOfAnOutputIsRefusedAtItsStart) {
+  MATTIX_SKIP_WITHOUT_FFMPEG("video outputs");
+  test::TempDir out;
+  const host::InputFiles inputs;
+  const auto writer = [&](const std::string& name, std::vector<long> numbers) {
+    return std::make_unique<FrameWriter>(out / name, 8, 8, "25", true, inputs, numbers);
+  };
+  auto video = writer("k.mov", {});
+  auto first = writer("k_%04d.png", {1, 2, 3, 4, 5, 6, 7});
+  const std::pair<std::string, std::string> refused[] = {
+      {"k.mov", out / "k.mov: another render is writing it (" + out / ".k.mov.mattix-lock" +
+                    " is locked); wait for it to end, or choose another output"},
+      {"k_%04d.png", out / "k_%04d.png: another render is writing its frames 5 to 9 ("}};
+  for (const auto& [name, message] : refused)
+    EXPECT_TRUE(test::Holds(ErrorOf([&, &n = name] { writer(n, {5, 6, 7, 8, 9}); }), message));
+  auto chunk = writer("k_%04d.png", {8, 9});
+  first.reset();
+  EXPECT_NO_THROW(writer("k_%04d.png", {5, 6, 7}));
+  EXPECT_TRUE(fs::exists(out / ".k_%04d.png.mattix-lock"));  // the chunk holds it
+  chunk.reset();
+  video.reset();
+  EXPECT_TRUE(Listing(out.path()).empty());
+}
+
 TEST(FramePipeline, ExistingOutputsAreRefusedBeforeWriting) {
   test::TempDir in, out;
   WriteSequence(in, 3);

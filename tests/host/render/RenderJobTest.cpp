@@ -7,6 +7,7 @@
 // tested by the plug-in tests through it; sequences, corrupt frames and video
 // are the frame pipeline's, tested with it.
 #include "host/base/FileBytes.h"
+#include "host/base/OutputLock.h"
 #include "host/cli/Commands.h"
 #include "host/effect/EffectSettings.h"
 #include "host/effect/HostModule.h"
@@ -239,6 +240,19 @@ TEST(RenderCommand, AFileSizeLimitIsAnErrorWithNothingLeftBehind) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
   EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+// A render into an output that another render is writing (its lock held
+// here as that render holds it) is refused at its start, --force or not,
+// and writes nothing.
+TEST(RenderCommand, TwoRendersIntoOneOutputTheSecondIsRefused) {
+  test::TempDir dir;
+  const std::string sample = kSamples + "greenscreen.png";
+  const host::OutputLock other(dir / "out/k.png", std::nullopt);
+  test::ExpectRefusals({{"render " + sample + " -o " + dir / "out/k.png" + " --force", 1,
+                         dir / "out/k.png: another render is writing it"}},
+                       Render);
+  EXPECT_EQ(test::Listing(dir / "out"), std::vector<std::string>{".k.png.mattix-lock"});
 }
 
 // A video whose frames are larger than the largest frame Mattix keys is
