@@ -82,7 +82,8 @@ OutputLock::OutputLock(const std::string& output, std::optional<std::pair<long, 
     }
     // The last holder may have removed the file between its opening and
     // its locking here: then the lock is on a file no other render finds.
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     if (::fstat(fd, &held) == 0 && ::stat(m_lockPath.c_str(), &named) == 0 &&
         held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
       m_fd = fd;

@@ -217,9 +217,13 @@ int RenderWithProgress(const RenderOptions& options,
                                            media::PhysicalMemoryBytes());
   if (jobs < options.jobs)
     std::fprintf(stderr,
-                 "mattix: warning: --jobs %d lowered to %d: each job keeps up to two %d x %d "
-                 "frames in flight, and more would not fit in half of this machine's memory\n",
-                 options.jobs, jobs, reader->width(), reader->height());
+                 "mattix: warning: --jobs %d lowered to %d: each job holds up to %llu MiB for "
+                 "its %d x %d frames in flight, and more would not fit in half of this "
+                 "machine's memory\n",
+                 options.jobs, jobs,
+                 static_cast<unsigned long long>(
+                     media::BytesPerJob(reader->width(), reader->height()) >> 20),
+                 reader->width(), reader->height());
 
   media::ProgressLine progress(reader->frameCount(), isatty(STDERR_FILENO) == 1);
   if (onProgress) progress.SetObserver([&](long done) { onProgress(done, reader->frameCount()); });

@@ -529,19 +529,22 @@ TEST(JobPool, ResultsInOrderAndFailuresDeterministic) {
     }
 }
 
-// Two frames in flight per job, 32 bytes a pixel each, within half of the
-// memory: the expected counts worked out by hand.
+// 36 bytes a pixel and 1 MiB a job, within half of the memory: the
+// expected counts worked out by hand.
 TEST(JobPool, JobsAreLoweredToFitTheMemory) {
   constexpr std::uint64_t GiB = std::uint64_t(1) << 30;
   const struct {
     int jobs, width, height;
     std::uint64_t memory;
     int expected;
-  } cases[] = {{8, 1920, 1080, 16 * GiB, 8},  // 132 MB a job, 8 GiB to spend
-               {8, 8192, 8192, 16 * GiB, 2},  // 4 GiB a job
-               {8, 8192, 8192, 15 * GiB, 1},  {8, 8192, 8192, 4 * GiB, 1},
-               {3, 16384, 4096, 64 * GiB, 3}, {5, 8192, 4320, 0, 5},  // memory unknown
-               {256, 4, 4, 1 * GiB, 256}};
+  } cases[] = {{8, 1920, 1080, 16 * GiB, 8},   // 75.7 MB a job, 8 GiB to spend
+               {8, 8192, 8192, 16 * GiB, 3},   // 2.25 GiB + 1 MiB a job: 3.55 fit
+               {8, 8192, 8192, 9 * GiB, 1},    // 4.5 GiB: 1.99 fit
+               {8, 8192, 8192, 2 * GiB, 1},    // none fits: still 1
+               {3, 16384, 4096, 64 * GiB, 3},  // 14.2 fit
+               {5, 8192, 4320, 0, 5},          // memory unknown
+               {256, 4, 4, 1 * GiB, 256},      // 1 MiB a job: 512 fit
+               {600, 4, 4, 1 * GiB, 511}};     // 1 MiB and 576 bytes: 511.7 fit
   for (const auto& c : cases)
     EXPECT_EQ(JobsWithinMemory(c.jobs, c.width, c.height, c.memory), c.expected)
         << c.jobs << " jobs, " << c.width << " x " << c.height;
