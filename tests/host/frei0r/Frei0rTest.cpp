@@ -7,8 +7,10 @@
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
 #include "host/render/RenderJob.h"
+#include "tests/FuzzSeeds.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
+#include "tests/host/frei0r/Frei0rParameterCheck.h"
 
 #include <dlfcn.h>
 extern "C" {
@@ -245,6 +247,19 @@ TEST(Frei0rPlugin, UnloadingGivesBackItsMemory) {
        MATTIX_FREI0R_PLUGIN, kProject},
       {}, "valgrind is missing");
   EXPECT_EQ(run.Wait(), 0) << run.ErrorTail();
+}
+
+// The parameter path on the fuzz target's scripts and their damage.
+TEST(Frei0rPlugin, ParameterScriptsHold) {
+  test::TempDir dir;
+  const test::Frei0rApi api{F0R(f0r_construct), F0R(f0r_destruct), F0R(f0r_set_param_value),
+                            F0R(f0r_get_param_value), F0R(f0r_update)};
+  ::testing::internal::CaptureStderr();  // what the plug-in says of the damaged projects
+  test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/frei0r/fuzz",
+                        [&](const std::uint8_t* data, std::size_t size) {
+                          return test::CheckFrei0rScript(api, dir / "p.json", data, size);
+                        });
+  ::testing::internal::GetCapturedStderr();
 }
 
 TEST(Frei0rPlugin, RefusesEmptyAndAbsurdSizesAndWritesNothing) {
