@@ -22,6 +22,9 @@ std::optional<double> UnitValue(const void* value) {
   return std::clamp(v, 0.0, 1.0);
 }
 
+// What becomes of frames that cannot be keyed (MarkRow), for messages.
+constexpr const char* kMarked = "frames are marked with magenta stripes, not keyed";
+
 std::string Hex(PIM::Status status) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(status));
@@ -108,10 +111,9 @@ void CFrei0rKeyer::RefreshProject() {
   if (m_readPath == m_projectPath && m_readStamp == stamp) return;
   m_readPath = m_projectPath;
   m_readStamp = stamp;
-  static const std::string kMarked = "frames are marked with magenta stripes, not keyed";
   if (m_projectPath.empty()) {
     m_project.reset();
-    Report("no project file set: " + kMarked);
+    Report(std::string("no project file set: ") + kMarked);
     return;
   }
   try {
@@ -123,7 +125,7 @@ void CFrei0rKeyer::RefreshProject() {
     m_readFailed = true;
     if (m_project)
       Report(std::string(e.what()) + ": keeping the last good key" +
-             (m_projectFrom == m_projectPath ? "" : " (of " + m_projectFrom + ")"));
+             (m_projectFrom == m_projectPath ? "" : ", read from " + m_projectFrom));
     else
       Report(std::string(e.what()) + ": " + kMarked + ", until it can be read");
   }
@@ -139,7 +141,7 @@ bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
     m_applied.reset();
     if (const PIM::Status s = host::ApplySettings(*m_instance, settings); s != PIM::kOk) {
       ReportOnce(m_projectPath + ": the effect refused the settings (status " + Hex(s) +
-                 "): frames are marked with magenta stripes, not keyed");
+                 "): " + kMarked);
       return false;
     }
     m_applied = settings;
@@ -152,8 +154,7 @@ bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
   PIM::RefPtr<host::CImage> outImage =
       host::CImage::WrapBgra(out, m_width, m_height, stride, false);
   if (const PIM::Status s = m_instance->Render(*outImage, *inImage); s != PIM::kOk) {
-    ReportOnce("the effect returned status " + Hex(s) +
-               ": frames are marked with magenta stripes, not keyed");
+    ReportOnce("the effect returned status " + Hex(s) + ": " + kMarked);
     return false;
   }
   if (m_matte) {
@@ -169,7 +170,7 @@ void CFrei0rKeyer::Update(const std::uint32_t* in, std::uint32_t* out) {
   try {
     keyed = Key(in, out);
   } catch (const std::exception& e) {  // no exception may reach the host
-    ReportOnce(std::string(e.what()) + ": frames are marked with magenta stripes, not keyed");
+    ReportOnce(std::string(e.what()) + ": " + kMarked);
   }
   if (keyed) return;
   if (out != in) std::memcpy(out, in, m_input.size());

@@ -34,6 +34,9 @@ std::string WithTail(const std::string& message, const Subprocess& p) {
 // "-x.mov" an option. The file protocol takes any path literally.
 std::string FileUrl(const std::string& path) { return "file:" + path; }
 
+// No video has more frames a second; a rate above it is malformed.
+constexpr double kMaxFrameRate = 1e6;
+
 // "30000/1001" -> 29.97; 0 when malformed.
 double RateValue(const std::string& rate) {
   const std::size_t slash = rate.find('/');
@@ -43,7 +46,8 @@ double RateValue(const std::string& rate) {
   if (slash != std::string::npos &&
       std::from_chars(rate.data() + slash + 1, rate.data() + rate.size(), den).ec != std::errc())
     return 0.0;
-  return den > 0.0 ? num / den : 0.0;
+  const double value = den > 0.0 ? num / den : 0.0;
+  return std::isfinite(value) && value > 0.0 && value <= kMaxFrameRate ? value : 0.0;
 }
 
 }  // namespace

@@ -86,7 +86,8 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
         break;
       }
       case 5: {  // a frame, then every parameter read back
-        for (std::uint32_t& p : in) p = (std::uint32_t(byte()) * 0x01010101u ^ 0x00FF0000u) | 0xFF000000u;
+        for (std::uint32_t& p : in)
+          p = (std::uint32_t(byte()) * 0x01010101u ^ 0x00FF0000u) | 0xFF000000u;
         std::memset(out.data(), 0xA5, out.size() * 4);
         api.update(instance, 0.0, in.data(), out.data());
         if (!projectGiven) {
@@ -94,13 +95,15 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
           for (std::size_t i = 0; i < in.size(); ++i) {
             const bool m = out[i] == 0xFFFF00FFu;
             magenta = magenta || m;
-            if (!m && out[i] != in[i]) fault = "a frame without a project is neither input nor mark";
+            if (!m && out[i] != in[i])
+              fault = "a frame without a project is neither input nor mark";
           }
           if (!magenta) fault = "a frame without a project is not marked";
         }
         const char* readPath = nullptr;
         api.get(instance, &readPath, 0);
-        if (readPath == nullptr || path != readPath) fault = "the project path reads back otherwise";
+        if (readPath == nullptr || path != readPath)
+          fault = "the project path reads back otherwise";
         for (int index : {1, 2, 3}) {
           double value = -1.0;
           api.get(instance, &value, index);
