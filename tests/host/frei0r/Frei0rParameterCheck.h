@@ -58,8 +58,8 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
     switch (op) {
       case 0: {  // a project: text written and set, missing, empty or null
         const std::size_t length = std::size_t(byte()) << 8 | byte();
-        const std::size_t take = std::min(length, size - at);
         const unsigned mode = byte() % 4;
+        const std::size_t take = std::min(length, size - at);
         if (mode == 0) {
           std::ofstream(projectPath, std::ios::binary | std::ios::trunc)
               .write(reinterpret_cast<const char*>(data + at), std::streamsize(take));
