@@ -239,8 +239,11 @@ TEST(FramePipeline, AFrameSwappedForAFifoOrADeviceIsRefusedAtOnce) {
     else
       fs::create_symlink("/dev/zero", in / "shot_0002.png");
     const host::InputFiles inputs;
-    FrameWriter writer(out / "k_%04d.png", reader->width(), reader->height(), "25", false, inputs);
-    const std::string error = ErrorOf([&] { RunFramePipeline(*reader, {&writer}, 2, FakeKey); });
+    const std::string error = ErrorOf([&] {
+      FrameWriter writer(out / "k_%04d.png", reader->width(), reader->height(), "25", false,
+                         inputs);
+      RunFramePipeline(*reader, {&writer}, 2, FakeKey);
+    });
     EXPECT_EQ(error, in / "shot_0002.png: frame 2: is not a regular file (" +
                          (fifo ? "a FIFO)" : "a character device)"));
     EXPECT_EQ(Listing(out.path()), std::vector<std::string>{"k_0001.png"});
