@@ -5,7 +5,7 @@
 # npm, installed by mattix_install_browser_test).
 mattix_packages="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   clang-format libcli11-dev libcpp-httplib-dev libfreetype-dev fonts-dejavu-core frei0r-plugins-dev ffmpeg melt
-  chromium"
+  chromium valgrind"
 mattix_install_missing() {
   local missing=""
   for p in $mattix_packages "$@"; do

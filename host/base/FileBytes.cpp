@@ -12,11 +12,17 @@ namespace mattix::host {
 
 namespace {
 
-// Files above this are refused before allocation: no input of ours (a
-// picture, a project) is anywhere near it, and a bigger one is a mistake.
-constexpr std::uint64_t kMaxFileBytes = std::uint64_t(1) << 31;
-
 std::string Reason(int err) { return std::strerror(err); }
+
+// What a file that is not regular is, for the message.
+const char* KindName(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a file";
+}
 
 class Fd {
  public:
@@ -34,16 +40,22 @@ class Fd {
 
 }  // namespace
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::uint64_t maxBytes) {
+  // O_NONBLOCK: opening a FIFO without a writer would wait for one.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (fd.get() < 0) throw HostError(path + ": cannot open: " + Reason(errno));
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) throw HostError(path + ": cannot read: " + Reason(errno));
   if (S_ISDIR(st.st_mode)) throw HostError(path + ": is a folder, not a file");
-  if (S_ISREG(st.st_mode) && std::uint64_t(st.st_size) > kMaxFileBytes)
-    throw HostError(path + ": file is too large (" + std::to_string(st.st_size) + " bytes)");
+  if (!S_ISREG(st.st_mode))
+    throw HostError(path + ": is not a regular file (" + KindName(st.st_mode) + ")");
+  const auto tooLarge = [&](std::uint64_t size) {
+    return HostError(path + ": file is too large (" + std::to_string(size) + " bytes; at most " +
+                     std::to_string(maxBytes) + ")");
+  };
+  if (std::uint64_t(st.st_size) > maxBytes) throw tooLarge(std::uint64_t(st.st_size));
   std::vector<std::uint8_t> bytes;
-  if (S_ISREG(st.st_mode)) bytes.reserve(std::size_t(st.st_size));
+  bytes.reserve(std::size_t(st.st_size));
   std::uint8_t buffer[65536];
   for (;;) {
     ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
@@ -52,15 +64,15 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
       throw HostError(path + ": cannot read: " + Reason(errno));
     }
     if (n == 0) break;
-    if (bytes.size() + std::size_t(n) > kMaxFileBytes)
-      throw HostError(path + ": file is too large");
+    // A file that grows while it is read is bounded too.
+    if (bytes.size() + std::size_t(n) > maxBytes) throw tooLarge(bytes.size() + std::size_t(n));
     bytes.insert(bytes.end(), buffer, buffer + n);
   }
   return bytes;
 }
 
-std::string ReadFileText(const std::string& path) {
-  std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+std::string ReadFileText(const std::string& path, std::uint64_t maxBytes) {
+  std::vector<std::uint8_t> bytes = ReadFileBytes(path, maxBytes);
   return std::string(bytes.begin(), bytes.end());
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_set>
 
 namespace mattix::host {
 
@@ -71,7 +72,8 @@ const char* JsonKindName(JsonValue::Kind kind) {
 
 class JsonParser {
  public:
-  JsonParser(std::string_view text, const std::string& name) : m_text(text), m_name(name) {}
+  JsonParser(std::string_view text, const std::string& name, std::size_t maxValues)
+      : m_text(text), m_name(name), m_maxValues(maxValues) {}
 
   JsonValue ParseDocument() {
     SkipSpace();
@@ -126,6 +128,8 @@ class JsonParser {
 
   JsonValue ParseValue(int depth) {
     if (depth > kMaxDepth) Fail("nesting deeper than 64 levels");
+    if (++m_values > m_maxValues)
+      Fail("more than " + std::to_string(m_maxValues) + " values, more than this file may hold");
     const int line = m_line, column = m_column;
     JsonValue v;
     if (AtEnd()) Fail("expected a value, found the end of the file");
@@ -389,6 +393,7 @@ class JsonParser {
   JsonValue ParseObject(int depth) {
     Advance();
     JsonValue v = JsonValue::Object();
+    std::unordered_set<std::string> keys;
     SkipSpace();
     if (!AtEnd() && Peek() == '}') {
       Advance();
@@ -399,7 +404,7 @@ class JsonParser {
       if (AtEnd() || Peek() != '"') Fail("expected a member name in quotes, found " + Describe());
       const int keyLine = m_line, keyColumn = m_column;
       std::string key = ParseString();
-      if (v.Find(key)) FailAt(keyLine, keyColumn, "\"" + key + "\" appears twice");
+      if (!keys.insert(key).second) FailAt(keyLine, keyColumn, "\"" + key + "\" appears twice");
       SkipSpace();
       Expect(':', "':' after a member name");
       SkipSpace();
@@ -422,13 +427,15 @@ class JsonParser {
 
   std::string_view m_text;
   const std::string& m_name;
+  std::size_t m_maxValues;
+  std::size_t m_values = 0;
   std::size_t m_pos = 0;
   int m_line = 1;
   int m_column = 1;
 };
 
-JsonValue JsonValue::Parse(std::string_view text, const std::string& name) {
-  return JsonParser(text, name).ParseDocument();
+JsonValue JsonValue::Parse(std::string_view text, const std::string& name, std::size_t maxValues) {
+  return JsonParser(text, name, maxValues).ParseDocument();
 }
 
 std::string FormatJsonNumber(double value) {

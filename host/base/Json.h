@@ -4,8 +4,11 @@
 // Reading follows RFC 8259 without extensions: no comments, no trailing
 // commas, no leading zeros, no NaN or infinity, strings in valid UTF-8 with
 // control characters escaped, \u escapes with paired surrogates. An object
-// may not repeat a key. Nesting is limited to 64 levels. Errors read
-// "NAME:LINE:COLUMN: message" (1-based; columns count characters).
+// may not repeat a key (checked through a hash set, so reading stays linear
+// in the text). Nesting is limited to 64 levels, and the number of values to
+// what the caller allows, which bounds the memory a text can take (a value
+// takes about 150 bytes). Errors read "NAME:LINE:COLUMN: message" (1-based;
+// columns count characters).
 //
 // Writing is deterministic and diff-friendly: two-space indentation, object
 // members in insertion order, one member or element per line, except arrays
@@ -53,9 +56,12 @@ class JsonValue {
     m_members.emplace_back(std::move(key), std::move(value));
   }
 
-  // Parses a whole text; `name` (the file) starts error messages.
+  // Parses a whole text of at most `maxValues` values (every number, string,
+  // array, object... counts one); `name` (the file) starts error messages.
   // Throws HostError.
-  static JsonValue Parse(std::string_view text, const std::string& name);
+  static JsonValue Parse(std::string_view text, const std::string& name,
+                         std::size_t maxValues = kDefaultMaxValues);
+  static constexpr std::size_t kDefaultMaxValues = std::size_t(1) << 20;
 
   // The text of the value, ending with a newline. Throws HostError for a
   // number that JSON cannot hold (NaN, infinity).

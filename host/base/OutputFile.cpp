@@ -295,6 +295,10 @@ void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
   out.Commit();
 }
 
+int RemoveOnInterrupt(const std::string& path) { return ArmSlot(path); }
+
+void KeepOnInterrupt(int token) { ReleaseSlot(token); }
+
 void InstallInterruptCleanup() {
   static std::once_flag once;
   std::call_once(once, [] {

@@ -86,4 +86,10 @@ void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
 // too; none is made after.
 void InstallInterruptCleanup();
 
+// Adds a file of the caller's to those the handlers remove (a lock file no
+// other process shares); returns a token for KeepOnInterrupt, which takes it
+// off again. -1 (nothing armed) when the list is full.
+int RemoveOnInterrupt(const std::string& path);
+void KeepOnInterrupt(int token);
+
 }  // namespace mattix::host

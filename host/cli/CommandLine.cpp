@@ -109,12 +109,16 @@ void AddRenderOptions(CLI::App& app, render::RenderOptions& options,
   app.add_flag("--allow-gaps", options.allowGaps,
                "Keys the frames a numbered sequence has when some are missing, with a\n"
                "warning naming them (without it a gap is an error)");
+  app.add_flag("--allow-short", options.allowShort,
+               "Keys the frames a video has when it ends before the frames its container\n"
+               "declares (a truncated file), with a warning (without it that is an error)");
   app.add_flag("-f,--force", options.force, "Replaces existing outputs");
   app.footer(
       "Frames may be up to 16384 pixels a side and 8192 x 8192 (67108864) pixels in all,\n"
-      "8K (8192 x 4320) included; larger ones are refused. Each job keeps up to two\n"
-      "frames in flight, each taking up to 32 bytes a pixel (2 GiB at the largest size);\n"
-      "--jobs is lowered, with a warning, so that they stay within half of the memory.\n"
+      "8K (8192 x 4320) included; larger ones are refused. Each job holds up to 36\n"
+      "bytes a pixel of frames in flight (2.25 GiB at the largest size) and 1 MiB for\n"
+      "the effect's mask; --jobs is lowered, with a warning, so that they stay within\n"
+      "half of the memory.\n"
       "A numbered sequence must have no gap (a missing frame is an error) unless\n"
       "--allow-gaps is given.");
 }

@@ -16,6 +16,7 @@
 
 #include <sys/stat.h>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <iterator>
 
@@ -30,12 +31,6 @@ bool Exists(const std::string& path) {
 
 void WriteText(const std::string& path, const std::string& text, bool force) {
   host::WriteFileAtomically(path, std::vector<std::uint8_t>(text.begin(), text.end()), force);
-}
-
-project::ProjectSettings ReadCheckedProject(const std::string& path) {
-  project::ProjectSettings settings = project::ReadProject(path);
-  project::ValidateMaskRecord(settings.chromaMask, path);
-  return settings;
 }
 
 }  // namespace
@@ -75,7 +70,7 @@ int MaskImport(const MaskOptions& o) {
 
 int MaskExport(const MaskOptions& o) {
   const std::string& out = o.output.value();
-  const project::ProjectSettings settings = ReadCheckedProject(o.project);
+  const project::ProjectSettings settings = project::ReadProject(o.project);
   host::InputFiles inputs;
   inputs.Add(o.project);
   host::CheckOutputAllowed(out, o.force, inputs);
@@ -101,7 +96,7 @@ int ProjectNew(const ProjectOptions& o) {
 }
 
 int ProjectShow(const ProjectOptions& o) {
-  project::ProjectSettings settings = ReadCheckedProject(o.path);
+  project::ProjectSettings settings = project::ReadProject(o.path);
   ApplyOverrides(settings, o.overrides);
   if (o.json) {
     const std::string text = project::ProjectToJson(settings);
@@ -166,6 +161,11 @@ int KeyAuto(const KeyOptions& o) {
 
 int CommandMain(int argc, char** argv) {
   host::InstallInterruptCleanup();
+  // Past a file-size limit (ulimit -f) a write fails with EFBIG, which is
+  // reported and cleaned up as any failed write is, instead of the signal
+  // ending the process with a temporary file left behind. The ffmpeg
+  // processes inherit this and report the error too.
+  std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app("Mattix: a chroma-key effect for video editors, on the command line.", "mattix");
   app.set_version_flag("--version", "mattix " MATTIX_VERSION);
   app.require_subcommand(1);

@@ -6,7 +6,6 @@
 #include "host/effect/KeyingEffect.h"
 #include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
-#include "host/project/MaskRecord.h"
 #include "host/project/Project.h"
 
 #include <sys/stat.h>
@@ -91,10 +90,8 @@ std::vector<std::array<double, 3>> KeyColours(const KeyOptions& o) {
 
 int KeyPick(const KeyOptions& o) {
   project::ProjectSettings settings;
-  if (struct stat st{}; ::stat(o.project.c_str(), &st) == 0) {
+  if (struct stat st{}; ::stat(o.project.c_str(), &st) == 0)
     settings = project::ReadProject(o.project);
-    project::ValidateMaskRecord(settings.chromaMask, o.project);
-  }
   const std::vector<std::array<double, 3>> colours = KeyColours(o);
 
   host::CKeyingEffect effect(host::CKeyingEffect::LoadModule(), settings);

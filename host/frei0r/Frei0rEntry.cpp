@@ -26,8 +26,8 @@ namespace {
 
 const f0r_param_info_t kParameters[kParameterCount] = {
     {"project", F0R_PARAM_STRING,
-     "Path of a Mattix project file (mattix project new, mattix mask import); frames pass "
-     "through unkeyed without one"},
+     "Path of a Mattix project file (mattix project new, mattix mask import); frames are "
+     "marked with magenta stripes, not keyed, until one is read"},
     {"softness", F0R_PARAM_DOUBLE,
      "Softness, 0 to 1 for 0 to 100 %: feathers the key (the project's value unless set)"},
     {"spill", F0R_PARAM_DOUBLE,

@@ -20,6 +20,9 @@ std::optional<double> UnitValue(const void* value) {
   return std::clamp(v, 0.0, 1.0);
 }
 
+// What becomes of frames that cannot be keyed (MarkRow), for messages.
+constexpr const char* kMarked = "frames are marked with magenta stripes, not keyed";
+
 }  // namespace
 
 void MatteRow(std::uint8_t* bgra, int width) {
@@ -27,6 +30,11 @@ void MatteRow(std::uint8_t* bgra, int width) {
     bgra[0] = bgra[1] = bgra[2] = bgra[3];
     bgra[3] = 255;
   }
+}
+
+void MarkRow(std::uint8_t* bgra, int width, int y) {
+  for (int x = 0; x < width; ++x, bgra += 4)
+    if ((x + y) / kMarkStripe % 2 == 0) bgra[0] = 255, bgra[1] = 0, bgra[2] = 255, bgra[3] = 255;
 }
 
 CFrei0rKeyer::CFrei0rKeyer(std::unique_ptr<host::CKeyingEffect> effect, unsigned width,
@@ -87,25 +95,29 @@ void CFrei0rKeyer::RefreshProject() {
   if (m_readPath == m_projectPath && m_readStamp == stamp) return;
   m_readPath = m_projectPath;
   m_readStamp = stamp;
-  m_project.reset();
-  m_projectError.clear();
   if (m_projectPath.empty()) {
-    m_projectError = "no project file set: frames pass through unkeyed";
+    m_project.reset();
+    Report(std::string("no project file set: ") + kMarked);
     return;
   }
   try {
     m_project = project::ReadProject(m_projectPath);
+    m_projectFrom = m_projectPath;
+    if (m_readFailed) Report(m_projectPath + ": read again: keying with it");
+    m_readFailed = false;
   } catch (const std::exception& e) {  // host::HostError names the file and the fault
-    m_projectError = std::string(e.what()) + ": frames pass through unkeyed";
+    m_readFailed = true;
+    if (m_project)
+      Report(std::string(e.what()) + ": keeping the last good key" +
+             (m_projectFrom == m_projectPath ? "" : ", read from " + m_projectFrom));
+    else
+      Report(std::string(e.what()) + ": " + kMarked + ", until it can be read");
   }
 }
 
 bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
   RefreshProject();
-  if (!m_project) {
-    ReportOnce(m_projectError);
-    return false;
-  }
+  if (!m_project) return false;  // said by RefreshProject
   project::ProjectSettings settings = *m_project;
   if (m_softness) settings.softness = *m_softness * 100.0;
   if (m_spill) settings.spillSuppression = *m_spill * 100.0;
@@ -137,9 +149,13 @@ void CFrei0rKeyer::Update(const std::uint32_t* in, std::uint32_t* out) {
   try {
     keyed = Key(in, out);
   } catch (const std::exception& e) {  // HostError names the module; none may reach the host
-    ReportOnce(std::string(e.what()) + ": frames pass through unkeyed");
+    ReportOnce(std::string(e.what()) + ": " + kMarked);
   }
-  if (!keyed && out != in) std::memcpy(out, in, std::size_t(m_width) * std::size_t(m_height) * 4);
+  if (keyed) return;
+  const std::size_t size = std::size_t(m_width) * std::size_t(m_height) * 4;
+  if (out != in) std::memcpy(out, in, size);
+  std::uint8_t* row = reinterpret_cast<std::uint8_t*>(out);
+  for (int y = 0; y < m_height; ++y, row += std::size_t(m_width) * 4) MarkRow(row, m_width, y);
 }
 
 }  // namespace mattix::frei0r

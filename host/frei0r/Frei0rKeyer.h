@@ -4,9 +4,13 @@
 //
 // Frames are top-down 32-bit BGRA with straight alpha, rows packed (the
 // module's own layout: frei0r's BGRA8888 needs no conversion). The project
-// file is read when its path is set and again whenever the file changes;
-// without a usable project (none set, missing, damaged) frames pass through
-// unkeyed and the reason is reported once on standard error.
+// file is read when its path is set and again whenever the file changes. A
+// project that cannot be read again (damaged, cut short, deleted, caught
+// half-written by an editor's save) leaves the last good one keying, and
+// that is said on standard error once for each change of the file, as is
+// the next good read. A frame that cannot be keyed (no project has been read
+// yet, or the effect failed) does not pass through as if keyed: it is marked
+// with stripes (MarkRow), and why is said on standard error.
 //
 // Every call takes the instance's lock: hosts may call one instance from
 // several threads (MLT in turn, or on slices of a frame at once); calls then
@@ -35,6 +39,12 @@ enum ParameterIndex : int {
 
 // Turns a keyed row into its matte in place: B = G = R = alpha, alpha 255.
 void MatteRow(std::uint8_t* bgra, int width);
+
+// Marks row y of a frame that could not be keyed, in place: diagonal stripes
+// kMarkStripe pixels wide, every other one opaque magenta, the picture
+// between them as it was.
+inline constexpr int kMarkStripe = 8;
+void MarkRow(std::uint8_t* bgra, int width, int y);
 
 class CFrei0rKeyer {
  public:
@@ -75,12 +85,14 @@ class CFrei0rKeyer {
   std::optional<double> m_spill;
   bool m_matte = false;
 
-  // The project as last read: from which path and file, and its settings
-  // (none when it could not be read).
+  // The project as last read: from which path and file; the settings of the
+  // last good read (none before one, or with no path set) and where they
+  // came from; whether the last read failed.
   std::optional<std::string> m_readPath;
   std::optional<FileStamp> m_readStamp;
   std::optional<project::ProjectSettings> m_project;
-  std::string m_projectError;  // why there is no project, reported when a frame passes through
+  std::string m_projectFrom;
+  bool m_readFailed = false;
   // The settings the effect holds.
   std::optional<project::ProjectSettings> m_applied;
 };

@@ -6,8 +6,10 @@
 
 namespace mattix::frei0r {
 
-// Writes "mattix: <message>" and a newline to standard error, unless the same
-// message was written before. Thread-safe.
+// Writes "mattix: <message>" and a newline to standard error. Thread-safe.
+void Report(const std::string& message);
+
+// The same, unless the same message was written before.
 void ReportOnce(const std::string& message);
 
 }  // namespace mattix::frei0r

@@ -4,6 +4,8 @@
 #include "host/base/HostError.h"
 #include "host/media/PngFile.h"
 
+#include <limits>
+
 namespace mattix::media {
 
 namespace {
@@ -105,6 +107,7 @@ class VideoFrameReader : public FrameReader {
     m_frameCount = m_info.frameCount;
     m_frameRate = m_info.frameRate;
     m_sampleBits = m_info.sampleBits;
+    m_audio = m_info.audio;
     for (long n = 1; n <= m_frameCount; ++n) m_numbers.push_back(n);
     m_files = {path};
   }
@@ -115,7 +118,24 @@ class VideoFrameReader : public FrameReader {
     // ffmpeg starts at the first frame wanted, on the first read.
     if (!m_reader) m_reader = std::make_unique<VideoReader>(m_path, m_info, m_tools, m_first);
     InputFrame f;
-    if (!m_reader->ReadFrame(f.image)) return std::nullopt;
+    if (!m_reader->ReadFrame(f.image)) {
+      // The stream ended before a frame past the range: every frame it
+      // declares up to the range's end must have arrived.
+      const std::string shortfall =
+          m_reader->Shortfall(m_range ? m_range->second : std::numeric_limits<long>::max());
+      const std::string errors = m_reader->DecoderErrors();
+      const std::string said = errors.empty() ? "" : "; ffmpeg said:\n" + errors;
+      if (!shortfall.empty() && !m_allowShort)
+        throw host::HostError(shortfall + " (--allow-short keys the frames that arrive)" + said);
+      if (!shortfall.empty())
+        m_warnings.push_back(shortfall + "; keying the frames that arrived" + said);
+      else if (!errors.empty())
+        m_warnings.push_back(m_path +
+                             ": ffmpeg reported errors while decoding (frames may be "
+                             "damaged)" +
+                             said);
+      return std::nullopt;
+    }
     f.number = m_first - 1 + m_reader->framesRead();
     f.index = f.number - 1;
     f.label = FrameLabel(m_path, f.number);
@@ -149,6 +169,7 @@ std::unique_ptr<FrameReader> FrameReader::Open(const std::string& input, const F
       break;
   }
   if (!reader) throw host::HostError(input + ": unknown kind of input");
+  reader->m_allowShort = selection.allowShort;
   if (const auto& range = selection.range) {
     reader->m_range = range;
     reader->StartAt(range->first);

@@ -33,6 +33,10 @@ struct FrameSelection {
   // file numbers, a video's from 1); for sequences and videos only.
   std::optional<std::pair<long, long>> range;
   bool allowGaps = false;  // a sequence may miss numbers (see gaps())
+  // A video may end before the frames its container declares: the frames
+  // that arrive are read, with a warning (see warnings()), rather than the
+  // read failing at its end.
+  bool allowShort = false;
 };
 
 class FrameReader {
@@ -61,6 +65,13 @@ class FrameReader {
   int sampleBits() const { return m_sampleBits; }
   // The files read, for the output-is-not-an-input checks.
   const std::vector<std::string>& files() const { return m_files; }
+  // The input has sound, which the frames do not carry.
+  bool audio() const { return m_audio; }
+  // What the end of the input found that did not stop the read: a video
+  // shorter than its container declares (with allowShort), errors that
+  // ffmpeg reported while it decoded. Complete once Next has returned
+  // nullopt.
+  const std::vector<std::string>& warnings() const { return m_warnings; }
 
   // Before the first Next: frames numbered below `number` are not wanted;
   // a video then starts there instead of decoding them.
@@ -82,6 +93,9 @@ class FrameReader {
   std::vector<std::string> m_files;
   std::vector<long> m_numbers;
   std::string m_gaps;
+  bool m_audio = false;
+  bool m_allowShort = false;
+  std::vector<std::string> m_warnings;
   std::optional<std::pair<long, long>> m_range;
 };
 

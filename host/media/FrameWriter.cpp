@@ -3,6 +3,8 @@
 #include "host/base/HostError.h"
 #include "host/media/PngFile.h"
 
+#include <limits>
+
 namespace mattix::media {
 
 namespace {
@@ -17,7 +19,8 @@ constexpr int kFramePngLevel = 1;
 
 FrameWriter::FrameWriter(const std::string& output, int width, int height,
                          const std::string& frameRate, bool force, const host::InputFiles& inputs,
-                         const std::vector<long>& numbers, const FfmpegTools& tools, bool opaque)
+                         const std::vector<long>& numbers, const FfmpegTools& tools, bool opaque,
+                         std::optional<std::pair<long, long>> frames)
     : m_output(output),
       m_format(opaque ? PreviewFormatOf(output) : OutputFormatOf(output)),
       m_force(force),
@@ -26,14 +29,19 @@ FrameWriter::FrameWriter(const std::string& output, int width, int height,
     case OutputFormat::PngSequence:
       m_pattern = ParseSequencePattern(output);
       for (long n : numbers) host::CheckOutputAllowed(FrameName(*m_pattern, n), m_force, m_inputs);
+      if (!numbers.empty()) frames = std::pair(numbers.front(), numbers.back());
+      m_lock = std::make_unique<host::OutputLock>(
+          m_output, frames.value_or(std::pair(0L, std::numeric_limits<long>::max())));
       break;
     case OutputFormat::Png:
       host::CheckOutputAllowed(m_output, m_force, m_inputs);
+      m_lock = std::make_unique<host::OutputLock>(m_output, std::nullopt);
       break;
     case OutputFormat::ProRes4444:
     case OutputFormat::Vp9Alpha:
     case OutputFormat::OpaqueVideo:
       CheckOutputAllowed(m_output, m_force, m_inputs);
+      m_lock = std::make_unique<host::OutputLock>(m_output, std::nullopt);
       m_file = std::make_unique<host::OutputFile>(m_output, m_force);
       m_video = std::make_unique<VideoWriter>(m_output, m_file->descriptor(), m_format, width,
                                               height, frameRate, tools);
@@ -42,9 +50,11 @@ FrameWriter::FrameWriter(const std::string& output, int width, int height,
 }
 
 FrameWriter::~FrameWriter() {
-  // ffmpeg is stopped before its unfinished file is removed.
+  // ffmpeg is stopped before its unfinished file is removed, and the output
+  // unlocked last.
   m_video.reset();
   m_file.reset();
+  m_lock.reset();
 }
 
 EncodedFrame FrameWriter::Encode(const BgraImage& frame, long number) const {

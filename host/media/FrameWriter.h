@@ -12,6 +12,7 @@
 // Grey pictures (mattes) are written as 8-bit grey PNGs, and as opaque grey
 // frames in videos.
 #include "host/base/OutputFile.h"
+#include "host/base/OutputLock.h"
 #include "host/media/FrameSequence.h"
 #include "host/media/Image.h"
 #include "host/media/Video.h"
@@ -20,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mattix::media {
@@ -38,10 +40,15 @@ class FrameWriter {
   // `force` (for a sequence: the frame numbers given in `numbers`, when
   // known). Throws host::HostError naming the output.
   // `opaque`: the frames have no alpha to keep (a preview), so a video
-  // format without alpha is taken too.
+  // format without alpha is taken too. The output is locked against other
+  // renders until the writer is destroyed (host::OutputLock): a single file
+  // whole, a sequence over the frames in `numbers`, else over `frames`
+  // (first and last; absent: every frame). Throws host::HostError naming
+  // the output when another render holds it.
   FrameWriter(const std::string& output, int width, int height, const std::string& frameRate,
               bool force, const host::InputFiles& inputs, const std::vector<long>& numbers = {},
-              const FfmpegTools& tools = {}, bool opaque = false);
+              const FfmpegTools& tools = {}, bool opaque = false,
+              std::optional<std::pair<long, long>> frames = {});
   ~FrameWriter();
   FrameWriter(const FrameWriter&) = delete;
   FrameWriter& operator=(const FrameWriter&) = delete;
@@ -67,6 +74,7 @@ class FrameWriter {
   bool m_force;
   const host::InputFiles& m_inputs;
   std::optional<SequencePattern> m_pattern;
+  std::unique_ptr<host::OutputLock> m_lock;
   std::unique_ptr<host::OutputFile> m_file;  // the video or picture being written
   std::unique_ptr<VideoWriter> m_video;
   std::vector<std::string> m_written;

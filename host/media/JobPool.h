@@ -32,14 +32,29 @@ inline constexpr int kMaxJobs = 256;
 // The number of processors available to this process (1 to kMaxJobs).
 int DefaultJobCount();
 
-// Memory a frame in flight takes at most, per pixel: the decoded input, the
-// effect's copy of it and its output (4 bytes each), the encoded outputs
-// and, with --matte and --preview, their pictures, rounded up.
-inline constexpr std::uint64_t kBytesPerPixelInFlight = 32;
+// Memory one job of a render holds at most, per pixel of its frames. The 2 x
+// jobs items in flight are at most one frame being keyed and one waiting
+// for the writer per job:
+//   - the frame being keyed: its decoded input (4 bytes a pixel), while the
+//     effect runs the effect's copy of it (4) and the keyed frame (4); then
+//     the input, the keyed frame, the matte's and the preview's encoded
+//     forms (4 each at most: raw pixels of a video, or a PNG) and the one
+//     being encoded, twice (the encoder's buffer and its result: 8): 24;
+//   - the frame waiting for the writer: its three encoded outputs, 12.
+// (A sequence frame's file is read and decoded before any of these exist.)
+inline constexpr std::uint64_t kBytesPerPixelPerJob = 24 + 12;
+// And, whatever the frame size: the job's effect instance, which decodes the
+// mask record for every frame and blurs a copy of it. A project's record is
+// the wheel's 241 x 209 mask (projects refuse any other), so this is about
+// 0.1 MiB; counted as 1 MiB.
+inline constexpr std::uint64_t kBytesPerJob = std::uint64_t(1) << 20;
 
-// The jobs a render of width x height frames may run so that its 2 x jobs
-// frames in flight take at most half of `memoryBytes`: `jobs`, lowered as
-// far as needed, never below 1.
+// What one job keying frames of width x height holds at most (above).
+std::uint64_t BytesPerJob(int width, int height);
+
+// The jobs a render of width x height frames may run so that what they hold
+// takes at most half of `memoryBytes`: `jobs`, lowered as far as needed,
+// never below 1.
 int JobsWithinMemory(int jobs, int width, int height, std::uint64_t memoryBytes);
 
 // The machine's physical memory in bytes (0 when unknown).

@@ -7,6 +7,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -57,9 +58,46 @@ class ReadStructs {
   }
 };
 
+std::uint32_t BigEndian(const std::uint8_t* p) {
+  return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+// What the chunk list says before any pixel is decoded: the bytes of image
+// data (IDAT) the file holds, and the frames an animated PNG (APNG, its
+// acTL chunk) declares, 0 for a still picture. Chunks cut by the file's end
+// count as far as they go; the decoder reports them.
+struct ChunkFacts {
+  std::uint64_t imageDataBytes = 0;
+  std::uint32_t frames = 0;
+};
+
+ChunkFacts ScanChunks(const std::uint8_t* data, std::size_t size) {
+  ChunkFacts facts;
+  std::size_t pos = 8;  // after the signature
+  while (size - pos >= 8) {
+    const std::uint32_t length = BigEndian(data + pos);
+    const std::uint8_t* type = data + pos + 4;
+    const std::size_t present = std::min<std::size_t>(length, size - pos - 8);
+    if (std::memcmp(type, "IDAT", 4) == 0) facts.imageDataBytes += present;
+    if (std::memcmp(type, "acTL", 4) == 0 && present >= 4) facts.frames = BigEndian(data + pos + 8);
+    if (std::memcmp(type, "IEND", 4) == 0 || length > size - pos - 8) break;
+    pos += 8 + std::size_t(length);
+    if (size - pos < 4) break;
+    pos += 4;  // the CRC
+  }
+  return facts;
+}
+
+// Deflate stores at most 258 bytes in 2 bits (a length and a distance code),
+// so no stream expands more than 1032 times; a file whose image data is
+// shorter than that allows for its pixels is refused before the picture's
+// memory is taken.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
 // Sets up the transforms to 8-bit BGRA, sizes the image and reads it.
 // Returns false when libpng reported an error (message in the sink).
-bool DecodeStage(png_structp png, png_infop info, BgraImage& image, std::vector<png_bytep>& rows) {
+bool DecodeStage(png_structp png, png_infop info, const ChunkFacts& facts, BgraImage& image,
+                 std::vector<png_bytep>& rows) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
@@ -72,6 +110,12 @@ bool DecodeStage(png_structp png, png_infop info, BgraImage& image, std::vector<
   }
   const int colorType = png_get_color_type(png, info);
   const int bitDepth = png_get_bit_depth(png, info);
+  // The pixels' bits alone, without filter bytes or row padding: the least
+  // any row layout (interlaced or not) decompresses to.
+  const std::uint64_t leastRaw =
+      std::uint64_t(width) * height * png_get_channels(png, info) * std::uint64_t(bitDepth) / 8;
+  if ((facts.imageDataBytes + 64) * kMaxDeflateRatio < leastRaw)
+    png_error(png, "its image data is too short for its size: truncated or damaged");
 
   if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
   if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
@@ -305,9 +349,14 @@ BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::strin
   // The CRC of ancillary chunks is checked too: a damaged file is refused
   // rather than half trusted.
   png_set_crc_action(s.png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
+  const ChunkFacts facts = ScanChunks(data, size);
+  if (facts.frames > 1)
+    throw host::HostError(name + ": an animated PNG of " + std::to_string(facts.frames) +
+                          " frames; Mattix reads still pictures (ffmpeg -i " + name +
+                          " frame_%04d.png turns it into a sequence)");
   BgraImage image;
   std::vector<png_bytep> rows;
-  if (!DecodeStage(s.png, s.info, image, rows)) {
+  if (!DecodeStage(s.png, s.info, facts, image, rows)) {
     if (sink.tooLargeWidth)
       throw host::HostError(
           FrameTooLargeMessage(name, "picture", sink.tooLargeWidth, sink.tooLargeHeight));

@@ -7,7 +7,10 @@
 // rounding (v * 255 / 65535, to nearest). Pictures without alpha get 255.
 // Gamma and colour-profile chunks are ignored: samples are taken as stored.
 // Corrupt, truncated or too large input gives a host::HostError naming the file;
-// the CRCs of ancillary chunks are checked too.
+// the CRCs of ancillary chunks are checked too. Refused before any pixel is
+// decoded: an animated PNG (APNG: the frames after its first would be lost),
+// and a file whose image data is too short for the size it declares (a
+// 74-byte file that claims 8192 x 8192 pixels takes no picture's memory).
 //
 // Reading uses libpng's low-level API. Its simplified API would convert
 // samples by the file's gAMA chunk, drops damaged ancillary chunks silently,

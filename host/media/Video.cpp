@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <optional>
 
 namespace mattix::media {
 
@@ -32,6 +34,9 @@ std::string WithTail(const std::string& message, const Subprocess& p) {
 // "-x.mov" an option. The file protocol takes any path literally.
 std::string FileUrl(const std::string& path) { return "file:" + path; }
 
+// No video has more frames a second; a rate above it is malformed.
+constexpr double kMaxFrameRate = 1e6;
+
 // "30000/1001" -> 29.97; 0 when malformed.
 double RateValue(const std::string& rate) {
   const std::size_t slash = rate.find('/');
@@ -41,7 +46,8 @@ double RateValue(const std::string& rate) {
   if (slash != std::string::npos &&
       std::from_chars(rate.data() + slash + 1, rate.data() + rate.size(), den).ec != std::errc())
     return 0.0;
-  return den > 0.0 ? num / den : 0.0;
+  const double value = den > 0.0 ? num / den : 0.0;
+  return std::isfinite(value) && value > 0.0 && value <= kMaxFrameRate ? value : 0.0;
 }
 
 }  // namespace
@@ -91,66 +97,134 @@ OutputFormat PreviewFormatOf(const std::string& path) {
   return OutputFormatOf(path);
 }
 
-VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools) {
-  Subprocess probe({tools.ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
-                    "stream=codec_name,width,height,r_frame_rate,avg_frame_rate,nb_frames,pix_fmt,"
-                    "bits_per_raw_sample:"
-                    "stream_tags=alpha_mode",
-                    "-of", "json", FileUrl(path)},
-                   {false, true}, FfmpegMissingMessage(tools.ffprobe, path));
-  std::string text;
-  char buffer[4096];
-  for (;;) {
-    const std::size_t n = probe.ReadFull(buffer, sizeof buffer);
-    text.append(buffer, n);
-    if (n < sizeof buffer) break;
-    if (text.size() > (1u << 20)) break;
+std::vector<std::string> ProbeArguments() {
+  return {"-v",
+          "error",
+          "-show_entries",
+          "stream=codec_type,codec_name,width,height,sample_aspect_ratio,r_frame_rate,"
+          "avg_frame_rate,nb_frames,duration,pix_fmt,bits_per_raw_sample:"
+          "stream_tags=alpha_mode,rotate:stream_side_data=rotation",
+          "-of",
+          "json"};
+}
+
+namespace {
+
+// A JSON number as an int when it is a whole number within `max`, else 0.
+int WholeNumber(const host::JsonValue* v, double max) {
+  if (!v || v->kind() != host::JsonValue::Kind::Number) return 0;
+  const double d = v->AsNumber();
+  return d >= 0.0 && d <= max && d == std::floor(d) ? int(d) : 0;
+}
+
+std::string StringOf(const host::JsonValue& object, const char* key) {
+  const host::JsonValue* v = object.Find(key);
+  return v && v->kind() == host::JsonValue::Kind::String ? v->AsString() : std::string();
+}
+
+// "N:D" (or "N/D") as two positive numbers up to 2^31, or nullopt.
+std::optional<std::pair<long, long>> Ratio(const std::string& text) {
+  const std::size_t colon = text.find_first_of(":/");
+  if (colon == std::string::npos) return std::nullopt;
+  long num = 0, den = 0;
+  const char* end = text.data() + text.size();
+  const auto a = std::from_chars(text.data(), text.data() + colon, num);
+  const auto b = std::from_chars(text.data() + colon + 1, end, den);
+  if (a.ec != std::errc() || a.ptr != text.data() + colon || b.ec != std::errc() || b.ptr != end ||
+      num <= 0 || den <= 0 || num > (1L << 31) || den > (1L << 31))
+    return std::nullopt;
+  return std::pair{num, den};
+}
+
+// The display rotation in degrees, 0 to 359, from the stream's display
+// matrix (as ffprobe reports its angle) or, from older ffprobes, its
+// "rotate" tag; nullopt when it is not a number.
+std::optional<long> RotationOf(const host::JsonValue& stream) {
+  double degrees = 0.0;
+  bool found = false;
+  if (const host::JsonValue* list = stream.Find("side_data_list");
+      list && list->kind() == host::JsonValue::Kind::Array)
+    for (const host::JsonValue& entry : list->Elements()) {
+      const host::JsonValue* r = entry.Find("rotation");
+      if (!r) continue;
+      if (r->kind() != host::JsonValue::Kind::Number) return std::nullopt;
+      degrees = r->AsNumber();
+      found = true;
+      break;
+    }
+  if (const host::JsonValue* tags = stream.Find("tags"); !found && tags) {
+    const std::string tag = StringOf(*tags, "rotate");
+    if (!tag.empty() &&
+        std::from_chars(tag.data(), tag.data() + tag.size(), degrees).ec != std::errc())
+      return std::nullopt;
   }
-  if (probe.Wait() != 0) throw host::HostError(WithTail(path + ": cannot read as video", probe));
-  const host::JsonValue root = host::JsonValue::Parse(text, path + " (ffprobe output)");
+  if (!std::isfinite(degrees) || std::fabs(degrees) > 1e6) return std::nullopt;
+  const long whole = std::lround(degrees);
+  if (double(whole) != degrees) return std::nullopt;
+  return ((whole % 360) + 360) % 360;
+}
+
+}  // namespace
+
+VideoInfo ParseProbeOutput(std::string_view json, const std::string& path) {
+  const host::JsonValue root = host::JsonValue::Parse(json, path + " (ffprobe output)");
   const host::JsonValue* streams = root.Find("streams");
-  if (!streams || streams->kind() != host::JsonValue::Kind::Array || streams->Elements().empty())
+  if (!streams || streams->kind() != host::JsonValue::Kind::Array)
     throw host::HostError(path + ": has no video stream");
-  const host::JsonValue& s = streams->Elements().front();
+  const host::JsonValue* video = nullptr;
   VideoInfo info;
-  auto number = [&](const char* key) -> double {
-    const host::JsonValue* v = s.Find(key);
-    return v && v->kind() == host::JsonValue::Kind::Number ? v->AsNumber() : 0.0;
-  };
-  auto string = [&](const host::JsonValue& obj, const char* key) -> std::string {
-    const host::JsonValue* v = obj.Find(key);
-    return v && v->kind() == host::JsonValue::Kind::String ? v->AsString() : std::string();
-  };
-  info.width = int(number("width"));
-  info.height = int(number("height"));
-  info.codec = string(s, "codec_name");
-  info.frameRate = string(s, "r_frame_rate");
+  for (const host::JsonValue& s : streams->Elements()) {
+    const std::string type = StringOf(s, "codec_type");
+    if (type == "video" && !video) video = &s;
+    info.audio = info.audio || type == "audio";
+  }
+  if (!video) throw host::HostError(path + ": has no video stream");
+  const host::JsonValue& s = *video;
+  info.storedWidth = WholeNumber(s.Find("width"), 1 << 30);
+  info.storedHeight = WholeNumber(s.Find("height"), 1 << 30);
+  info.codec = StringOf(s, "codec_name");
+  info.frameRate = StringOf(s, "r_frame_rate");
   info.fps = RateValue(info.frameRate);
-  info.constantRate = info.fps > 0.0 && info.frameRate == string(s, "avg_frame_rate");
-  if (info.fps <= 0.0) {
-    info.frameRate = string(s, "avg_frame_rate");
-    info.fps = RateValue(info.frameRate);
+  const std::string average = StringOf(s, "avg_frame_rate");
+  info.constantRate = info.fps > 0.0 && info.frameRate == average;
+  // Outputs of a variable rate get the average, so that they last as long.
+  if (!info.constantRate && RateValue(average) > 0.0) {
+    info.frameRate = average;
+    info.fps = RateValue(average);
   }
   if (info.fps <= 0.0) {
     info.frameRate = "25";
     info.fps = 25.0;
   }
-  const std::string frames = string(s, "nb_frames");
+  // A count beyond kMaxDeclaredFrames is not believed: the frames' numbers
+  // are listed for the outputs' checks.
+  const std::string frames = StringOf(s, "nb_frames");
   long count = 0;
   if (!frames.empty() &&
       std::from_chars(frames.data(), frames.data() + frames.size(), count).ec == std::errc() &&
-      count > 0)
+      count > 0 && count <= kMaxDeclaredFrames)
     info.frameCount = count;
-  if (const host::JsonValue* tags = s.Find("tags")) info.alpha = string(*tags, "alpha_mode") == "1";
+  // A stream whose frame count and duration disagree with its rate has
+  // frames of other lengths: it is not sought by time.
+  const std::string duration = StringOf(s, "duration");
+  double seconds = 0.0;
+  if (info.constantRate && info.frameCount > 0 && !duration.empty() &&
+      std::from_chars(duration.data(), duration.data() + duration.size(), seconds).ec ==
+          std::errc() &&
+      std::isfinite(seconds) && seconds > 0.0 &&
+      std::fabs(seconds * info.fps - double(info.frameCount)) > 1.0)
+    info.constantRate = false;
+  if (const host::JsonValue* tags = s.Find("tags"))
+    info.alpha = StringOf(*tags, "alpha_mode") == "1";
   // The depth of a sample: as the decoder states it, else from the pixel
   // format's name (yuv422p10le, rgba64be, gray16le...).
-  const std::string bits = string(s, "bits_per_raw_sample");
+  const std::string bits = StringOf(s, "bits_per_raw_sample");
   int depth = 0;
   if (!bits.empty() &&
       std::from_chars(bits.data(), bits.data() + bits.size(), depth).ec == std::errc() &&
       depth > 8 && depth <= 32)
     info.sampleBits = depth;
-  const std::string format = string(s, "pix_fmt");
+  const std::string format = StringOf(s, "pix_fmt");
   for (const auto& [name, depthOf] : {std::pair<const char*, int>{"p10", 10},
                                       {"p12", 12},
                                       {"p16", 16},
@@ -161,13 +235,60 @@ VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools) {
                                       {"12le", 12},
                                       {"10le", 10}})
     if (info.sampleBits == 8 && format.find(name) != std::string::npos) info.sampleBits = depthOf;
-  if (info.width <= 0 || info.height <= 0)
-    throw host::HostError(path + ": video has no usable frame size (" + std::to_string(info.width) +
-                          " x " + std::to_string(info.height) + ")");
-  if (!FrameSizeAllowed(std::uint64_t(info.width), std::uint64_t(info.height)))
-    throw host::HostError(FrameTooLargeMessage(path, "video's frame", std::uint64_t(info.width),
-                                               std::uint64_t(info.height)));
+  if (info.storedWidth <= 0 || info.storedHeight <= 0)
+    throw host::HostError(path + ": video has no usable frame size (" +
+                          std::to_string(info.storedWidth) + " x " +
+                          std::to_string(info.storedHeight) + ")");
+
+  // As players show it: turned upright, then stretched to square pixels.
+  const std::optional<long> rotation = RotationOf(s);
+  if (!rotation || *rotation % 90 != 0)
+    throw host::HostError(
+        path + ": the video is to be shown turned by " +
+        (rotation ? std::to_string(*rotation) + " degrees" : "an unreadable angle") +
+        "; Mattix reads videos turned by quarter turns only");
+  info.rotation = int(*rotation);
+  const std::optional<std::pair<long, long>> aspect = Ratio(StringOf(s, "sample_aspect_ratio"));
+  if (aspect)
+    info.pixelAspect = std::to_string(aspect->first) + ":" + std::to_string(aspect->second);
+  const double stretched = std::round(
+      double(info.storedWidth) * (aspect ? double(aspect->first) / double(aspect->second) : 1.0));
+  const bool turned = info.rotation == 90 || info.rotation == 270;
+  const std::uint64_t shownWidth = stretched < 1.0 ? 0 : std::uint64_t(std::min(stretched, 1e9));
+  const std::uint64_t width = turned ? std::uint64_t(info.storedHeight) : shownWidth;
+  const std::uint64_t height = turned ? shownWidth : std::uint64_t(info.storedHeight);
+  if (width == 0 || height == 0)
+    throw host::HostError(path + ": the video's pixel aspect ratio " + info.pixelAspect +
+                          " leaves its frames no size");
+  if (!FrameSizeAllowed(width, height))
+    throw host::HostError(FrameTooLargeMessage(path, "video's frame", width, height));
+  info.width = int(width);
+  info.height = int(height);
   return info;
+}
+
+VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools) {
+  std::vector<std::string> argv = ProbeArguments();
+  argv.insert(argv.begin(), tools.ffprobe);
+  argv.push_back(FileUrl(path));
+  Subprocess probe(argv, {false, true}, FfmpegMissingMessage(tools.ffprobe, path));
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const std::size_t n = probe.ReadFull(buffer, sizeof buffer);
+    text.append(buffer, n);
+    if (n < sizeof buffer) break;
+    if (text.size() > (1u << 20)) break;
+  }
+  if (probe.Wait() != 0) throw host::HostError(WithTail(path + ": cannot read as video", probe));
+  return ParseProbeOutput(text, path);
+}
+
+long MissingFrames(long frameCount, long first, long last, long arrived) {
+  if (frameCount < 0 || first < 1) return 0;
+  const long end = std::min(frameCount, last);
+  const long expected = end >= first ? end - first + 1 : 0;
+  return arrived < expected ? expected - arrived : 0;
 }
 
 VideoReader::VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools,
@@ -194,9 +315,12 @@ VideoReader::VideoReader(const std::string& path, const VideoInfo& info, const F
   argv.insert(argv.end(), {"-i", FileUrl(path), "-map", "0:v:0"});
   if (seek) argv.insert(argv.end(), {"-ss", seconds(start - preroll)});
   if (first > 1 && !seek)  // n counts the decoded frames from 0
-    argv.insert(argv.end(), {"-vf", "select=gte(n\\," + std::to_string(first - 1) + ")",
-                             "-fps_mode", "passthrough"});
-  argv.insert(argv.end(), {"-f", "rawvideo", "-pix_fmt", "bgra", "-s",
+    argv.insert(argv.end(), {"-vf", "select=gte(n\\," + std::to_string(first - 1) + ")"});
+  // Every decoded frame once, none repeated or dropped to keep a constant
+  // rate, so that frame n is the same frame whatever the first one read.
+  // ffmpeg turns the frames upright (its default autorotation); -s then
+  // stretches them to the displayed size.
+  argv.insert(argv.end(), {"-fps_mode", "passthrough", "-f", "rawvideo", "-pix_fmt", "bgra", "-s",
                            std::to_string(info.width) + "x" + std::to_string(info.height), "-"});
   m_process = std::make_unique<Subprocess>(argv, Subprocess::Pipes{false, true},
                                            FfmpegMissingMessage(tools.ffmpeg, path));
@@ -225,6 +349,21 @@ bool VideoReader::ReadFrame(BgraImage& frame) {
     throw host::HostError(WithTail(m_path + ": the video has no frames", *m_process));
   return false;
 }
+
+std::string VideoReader::Shortfall(long last) const {
+  const long missing = MissingFrames(m_info.frameCount, m_first, last, m_frames);
+  if (missing == 0) return {};
+  const long end = std::min(m_info.frameCount, last);
+  const std::string wanted =
+      m_first == 1 && end == m_info.frameCount
+          ? "of its " + std::to_string(m_info.frameCount) + " frames"
+          : "of its frames " + std::to_string(m_first) + " to " + std::to_string(end);
+  return m_path + ": only " + std::to_string(m_frames) + " " + wanted +
+         " arrived: the video ends early (truncated or damaged; its container declares " +
+         std::to_string(m_info.frameCount) + " frames)";
+}
+
+std::string VideoReader::DecoderErrors() const { return m_process->ErrorTail(); }
 
 VideoWriter::VideoWriter(const std::string& path, int writeFd, OutputFormat format, int width,
                          int height, const std::string& frameRate, const FfmpegTools& tools)

@@ -13,6 +13,34 @@
 
 namespace mattix::project {
 
+namespace {
+
+// ValidateMaskRecord's rule; a record that holds a mask is decoded into
+// `mask` (left invalid for the empty record).
+void DecodeCheckedRecord(const std::vector<std::uint8_t>& record, const std::string& name,
+                         stdfx::CDIB& mask) {
+  if (record.size() < wheel::kEmptyRecordSize)
+    throw host::HostError(name + ": \"chromaMask\" holds " + std::to_string(record.size()) +
+                          " bytes; a mask record has at least " +
+                          std::to_string(wheel::kEmptyRecordSize));
+  if (wheel::RecordIsEmpty(record.data(), record.size())) return;
+  const std::string damaged =
+      name + ": \"chromaMask\" is damaged: it is not a chroma mask record that can be decoded";
+  tagVFBMINFOHEADER header;
+  std::memcpy(&header, record.data(), wheel::kRecordHeaderSize);
+  if (header.biWidth != wheel::kWidth || header.biHeight != wheel::kHeight) {
+    if (header.biSize != wheel::kRecordHeaderSize || header.biBitCount != 8)
+      throw host::HostError(damaged);
+    throw host::HostError(name + ": \"chromaMask\" is a " + std::to_string(header.biWidth) + " x " +
+                          std::to_string(header.biHeight) +
+                          " mask; a chroma mask has the wheel's size, " +
+                          std::to_string(wheel::kWidth) + " x " + std::to_string(wheel::kHeight));
+  }
+  if (!wheel::DecodeRecord(record.data(), record.size(), mask)) throw host::HostError(damaged);
+}
+
+}  // namespace
+
 media::GreyImage MaskLevelsFromPicture(const media::BgraImage& picture, IgnoredInPicture* ignored) {
   media::GreyImage levels(picture.width, picture.height);
   IgnoredInPicture found;
@@ -30,6 +58,11 @@ media::GreyImage MaskLevelsFromPicture(const media::BgraImage& picture, IgnoredI
 }
 
 media::BgraImage MaskGuidePicture(const media::GreyImage& mask) {
+  if (mask.width != wheel::kWidth || mask.height != wheel::kHeight)
+    throw host::HostError("a mask guide needs a mask of the wheel's size (" +
+                          std::to_string(wheel::kWidth) + " x " + std::to_string(wheel::kHeight) +
+                          "), not " + std::to_string(mask.width) + " x " +
+                          std::to_string(mask.height));
   const std::vector<std::uint8_t> file = resources::WheelPictureFile();
   constexpr std::size_t kHeaders = 14 + 40;  // file and info headers; rows bottom-up
   media::BgraImage guide(wheel::kWidth, wheel::kHeight);
@@ -70,11 +103,9 @@ std::vector<std::uint8_t> MaskRecordFromPicture(const media::GreyImage& picture,
 
 media::GreyImage PictureFromMaskRecord(const std::vector<std::uint8_t>& record,
                                        const std::string& name) {
-  if (wheel::RecordIsEmpty(record.data(), record.size()))
-    return media::GreyImage(wheel::kWidth, wheel::kHeight);
   stdfx::CDIB mask;
-  if (!wheel::DecodeRecord(record.data(), record.size(), mask))
-    throw host::HostError(name + ": the chroma mask record is damaged and cannot be decoded");
+  DecodeCheckedRecord(record, name, mask);
+  if (!mask.IsValidDIB()) return media::GreyImage(wheel::kWidth, wheel::kHeight);
   const int width = mask.DIBWidth(), height = mask.DIBHeight();
   const std::size_t stride = std::size_t(mask.DIBBytesPerLine());
   media::GreyImage picture(width, height);
@@ -85,7 +116,7 @@ media::GreyImage PictureFromMaskRecord(const std::vector<std::uint8_t>& record,
 }
 
 std::string MaskSummary(const media::GreyImage& picture) {
-  constexpr float fx = 0.5f * (wheel::kWidth - 1), fy = 0.5f * (wheel::kHeight - 1);
+  const float fx = 0.5f * float(picture.width - 1), fy = 0.5f * float(picture.height - 1);
   long keyed = 0, full = 0;
   std::vector<bool> degrees(360);
   bool greys = false;
@@ -135,10 +166,8 @@ std::string MaskSummary(const media::GreyImage& picture) {
 }
 
 void ValidateMaskRecord(const std::vector<std::uint8_t>& record, const std::string& name) {
-  if (wheel::RecordIsEmpty(record.data(), record.size())) return;
   stdfx::CDIB mask;
-  if (!wheel::DecodeRecord(record.data(), record.size(), mask))
-    throw host::HostError(name + ": the chroma mask record is damaged and cannot be decoded");
+  DecodeCheckedRecord(record, name, mask);
 }
 
 }  // namespace mattix::project

@@ -28,7 +28,8 @@ media::GreyImage MaskLevelsFromPicture(const media::BgraImage& picture,
 // The wheel picture as displayed (241 x 209, opaque) with the mask over it,
 // to see which hues a mask keys: the wheel's colours at half brightness,
 // lifted three quarters of the way to white where the mask keys fully (in
-// proportion to the key weight); black outside the wheel's hexagon.
+// proportion to the key weight); black outside the wheel's hexagon. Throws
+// host::HostError for a mask of another size than the wheel's.
 media::BgraImage MaskGuidePicture(const media::GreyImage& mask);
 
 // Compresses a 241 x 209 mask picture into a record. Throws host::HostError naming
@@ -43,14 +44,18 @@ std::vector<std::uint8_t> MaskRecordFromPicture(const media::GreyImage& picture,
 // an empty mask.
 std::string MaskSummary(const media::GreyImage& picture);
 
-// The mask picture of a record; an empty record (144 bytes or fewer) gives
-// a black 241 x 209 picture. Throws host::HostError naming `name` when the record
-// cannot be decoded.
+// The mask picture of a record, 241 x 209; the empty record gives a black
+// picture. Throws host::HostError naming `name` for a record that
+// ValidateMaskRecord refuses.
 media::GreyImage PictureFromMaskRecord(const std::vector<std::uint8_t>& record,
                                        const std::string& name);
 
-// Throws host::HostError naming `name` when a record that is not empty cannot be
-// decoded (the keying engine would then key nothing, silently).
+// The one rule for the mask record of a project, which every reader of
+// projects applies: a record of exactly 144 bytes holds no mask; a shorter
+// one is refused; a longer one must be the wheel's 241 x 209 mask (checked
+// from its header before anything is decoded, so that a record that claims a
+// larger mask costs nothing) and decode completely (the keying engine would
+// otherwise key nothing, silently). Throws host::HostError "NAME: ...".
 void ValidateMaskRecord(const std::vector<std::uint8_t>& record, const std::string& name);
 
 }  // namespace mattix::project

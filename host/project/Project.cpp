@@ -4,6 +4,7 @@
 #include "host/base/FileBytes.h"
 #include "host/base/HostError.h"
 #include "host/base/Json.h"
+#include "host/project/MaskRecord.h"
 
 #include <algorithm>
 #include <charconv>
@@ -99,18 +100,9 @@ std::vector<std::uint8_t> ReadMask(const host::JsonValue& v, const std::string& 
   std::optional<std::vector<std::uint8_t>> bytes = host::Base64Decode(text, &error);
   if (!bytes)
     throw host::HostError(Where(name, v) + "\"chromaMask\" is not valid base64: " + error);
-  if (bytes->size() < wheel::kEmptyRecordSize)
-    throw host::HostError(Where(name, v) + "\"chromaMask\" holds " + std::to_string(bytes->size()) +
-                          " bytes; a mask record has at least " +
-                          std::to_string(wheel::kEmptyRecordSize));
-  // A record that the engine cannot decode would key nothing: refused here
-  // rather than rendered as if no mask were drawn.
-  stdfx::CDIB mask;
-  if (!wheel::RecordIsEmpty(bytes->data(), bytes->size()) &&
-      !wheel::DecodeRecord(bytes->data(), bytes->size(), mask))
-    throw host::HostError(Where(name, v) +
-                          "\"chromaMask\" is damaged: it is not a chroma mask record that can be "
-                          "decoded");
+  std::string where = Where(name, v);
+  where.resize(where.size() - 2);  // ValidateMaskRecord adds ": "
+  ValidateMaskRecord(*bytes, where);
   return *bytes;
 }
 
@@ -119,7 +111,11 @@ std::vector<std::uint8_t> ReadMask(const host::JsonValue& v, const std::string& 
 bool ProjectSettings::HasMask() const { return chromaMask.size() > wheel::kEmptyRecordSize; }
 
 ProjectSettings ParseProject(std::string_view text, const std::string& name) {
-  const host::JsonValue root = host::JsonValue::Parse(text, name);
+  if (text.size() > kMaxProjectBytes)
+    throw host::HostError(name + ": " + std::to_string(text.size()) +
+                          " bytes is more than a project holds (at most " +
+                          std::to_string(kMaxProjectBytes) + ")");
+  const host::JsonValue root = host::JsonValue::Parse(text, name, kMaxProjectValues);
   if (root.kind() != host::JsonValue::Kind::Object)
     throw host::HostError(Where(name, root) + "a project must be a JSON object");
   const host::JsonValue* format = root.Find("format");
@@ -165,7 +161,7 @@ ProjectSettings ParseProject(std::string_view text, const std::string& name) {
 }
 
 ProjectSettings ReadProject(const std::string& path) {
-  return ParseProject(host::ReadFileText(path), path);
+  return ParseProject(host::ReadFileText(path, kMaxProjectBytes), path);
 }
 
 std::string ProjectToJson(const ProjectSettings& s) {
@@ -209,9 +205,7 @@ void ValidateSettings(const ProjectSettings& s, const std::string& name) {
                             Num(range->max) + ", not " + Num(value));
   CheckLightness(s.lightness, name + ": ");
   ValidateFinishing(s.finishing, name + ": ");
-  if (s.chromaMask.size() < wheel::kEmptyRecordSize)
-    throw host::HostError(name + ": the chroma mask record is shorter than " +
-                          std::to_string(wheel::kEmptyRecordSize) + " bytes");
+  ValidateMaskRecord(s.chromaMask, name);
 }
 
 void ApplyOverrides(ProjectSettings& settings, const SettingOverrides& overrides) {

@@ -22,8 +22,15 @@
 // ignored. "chromaMask" is null (the empty record: 144 zero bytes) or the
 // base64 text of the whole record (header and compressed pixels), either as
 // one string or as an array of strings that are joined; the writer uses lines
-// of 76 characters.
+// of 76 characters. The mask record is the wheel's 241 x 209 mask
+// (ValidateMaskRecord in MaskRecord.h holds the rule).
+//
+// Limits: a project file is at most kMaxProjectBytes bytes and holds at most
+// kMaxProjectValues JSON values (a mask record in lines of 76 characters
+// takes about a thousand), so that a hostile file costs little memory and
+// time; reading is linear in the text.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,6 +44,8 @@ namespace mattix::project {
 
 inline constexpr int kProjectVersion = 1;
 inline constexpr const char* kProjectFormat = "mattix-project";
+inline constexpr std::size_t kMaxProjectBytes = std::size_t(1) << 20;
+inline constexpr std::size_t kMaxProjectValues = std::size_t(1) << 16;
 
 struct ProjectSettings {
   double softness = 0.0;
@@ -63,8 +72,9 @@ ProjectSettings ReadProject(const std::string& path);
 // The project as JSON text (the layout above, every member written).
 std::string ProjectToJson(const ProjectSettings& settings);
 
-// Checks the values against the parameters' ranges; throws host::HostError naming
-// `name` and the offending setting. Used after overrides too.
+// Checks the values against the parameters' ranges and the mask record
+// against its rule; throws host::HostError naming `name` and the offending
+// setting. Used after overrides too.
 void ValidateSettings(const ProjectSettings& settings, const std::string& name);
 
 // Setting overrides from command-line flags.

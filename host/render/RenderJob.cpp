@@ -94,10 +94,16 @@ int RenderWithProgress(const RenderOptions& options,
   EffectPool pool(host::CKeyingEffect::LoadModule(), settings);
 
   std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(
-      options.input, {}, media::FrameSelection{options.frames, options.allowGaps});
+      options.input, {},
+      media::FrameSelection{options.frames, options.allowGaps, options.allowShort});
   if (!reader->gaps().empty())
     std::fprintf(stderr, "mattix: warning: %s; keying the frames that exist\n",
                  reader->gaps().c_str());
+  if (reader->audio())
+    std::fprintf(stderr,
+                 "mattix: warning: %s has sound, which the keyed outputs do not carry (ffmpeg "
+                 "can add it back: -i KEYED -i %s -map 0:v -map 1:a -c copy OUT)\n",
+                 options.input.c_str(), options.input.c_str());
   host::InputFiles inputs;
   for (const std::string& file : reader->files()) inputs.Add(file);
   if (options.project) inputs.Add(*options.project);
@@ -106,7 +112,7 @@ int RenderWithProgress(const RenderOptions& options,
   auto writer = [&](const std::string& path, bool opaque) {
     return std::make_unique<media::FrameWriter>(path, reader->width(), reader->height(),
                                                 reader->frameRate(), options.force, inputs, numbers,
-                                                media::FfmpegTools{}, opaque);
+                                                media::FfmpegTools{}, opaque, options.frames);
   };
   std::unique_ptr<media::FrameWriter> keyed = writer(options.output, false);
   std::unique_ptr<media::FrameWriter> matte =
@@ -128,9 +134,13 @@ int RenderWithProgress(const RenderOptions& options,
                                            media::PhysicalMemoryBytes());
   if (jobs < options.jobs)
     std::fprintf(stderr,
-                 "mattix: warning: --jobs %d lowered to %d: each job keeps up to two %d x %d "
-                 "frames in flight, and more would not fit in half of this machine's memory\n",
-                 options.jobs, jobs, reader->width(), reader->height());
+                 "mattix: warning: --jobs %d lowered to %d: each job holds up to %llu MiB for "
+                 "its %d x %d frames in flight, and more would not fit in half of this "
+                 "machine's memory\n",
+                 options.jobs, jobs,
+                 static_cast<unsigned long long>(
+                     media::BytesPerJob(reader->width(), reader->height()) >> 20),
+                 reader->width(), reader->height());
 
   media::ProgressLine progress(reader->frameCount(), isatty(STDERR_FILENO) == 1);
   if (onProgress) progress.SetObserver([&](long done) { onProgress(done, reader->frameCount()); });
@@ -148,6 +158,8 @@ int RenderWithProgress(const RenderOptions& options,
       },
       &progress);
   progress.Finish();
+  for (const std::string& warning : reader->warnings())
+    std::fprintf(stderr, "mattix: warning: %s\n", warning.c_str());
   if (frames == 0 && options.frames)
     throw host::HostError(options.input + ": --frames " + std::to_string(options.frames->first) +
                           "-" + std::to_string(options.frames->second) +

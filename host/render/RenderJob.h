@@ -29,6 +29,7 @@ struct RenderOptions {
   int jobs = 1;
   std::optional<std::pair<long, long>> frames;  // first and last frame number
   bool allowGaps = false;                       // a sequence may miss frames
+  bool allowShort = false;                      // a video may end before its declared frames
   bool force = false;
   bool operator==(const RenderOptions&) const = default;
 };

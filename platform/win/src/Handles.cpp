@@ -4,6 +4,7 @@
 namespace internal {
 
 std::uintptr_t HandleTable::Add(Object object, bool stock) {
+  if (m_released) return 0;
   try {
     std::uint32_t index;
     if (!m_free.empty()) {
@@ -27,6 +28,7 @@ std::uintptr_t HandleTable::Add(Object object, bool stock) {
 }
 
 Slot* HandleTable::Find(std::uintptr_t handle) {
+  if (m_released) return nullptr;
   const std::uintptr_t low = handle & 0xFFFFFFFFu;
   if ((low & 3) != 0 || low == 0) return nullptr;
   const std::size_t index = (low >> 2) - 1;
@@ -51,15 +53,29 @@ bool HandleTable::Remove(std::uintptr_t handle) {
   return true;
 }
 
-std::recursive_mutex& Lock() {
-  // Never destroyed: modules may release objects during process exit.
-  static auto* lock = new std::recursive_mutex;
-  return *lock;
+void HandleTable::Release() {
+  m_released = true;
+  std::vector<Slot>().swap(m_slots);
+  std::vector<std::uint32_t>().swap(m_free);
 }
 
-HandleTable& Handles() {
-  static auto* table = new HandleTable;
-  return *table;
+std::recursive_mutex& Lock() { return Immortal<std::recursive_mutex>(); }
+
+HandleTable& Handles() { return Immortal<HandleTable>(); }
+
+namespace {
+
+// Runs when the layer is unloaded (a host that closes a plug-in with
+// dlclose), and at the end of the process after every static destructor:
+// the process-wide state gives back its memory, so that nothing of the
+// layer stays allocated once it is gone.
+__attribute__((destructor)) void ReleaseLayerMemory() {
+  std::lock_guard<std::recursive_mutex> lock(Lock());
+  ReleasePointerState();
+  ReleaseFontCache();
+  Handles().Release();
 }
+
+}  // namespace
 
 }  // namespace internal

@@ -1,5 +1,6 @@
 // Text rendering with FreeType. Glyphs are rendered once per size and
-// character and kept; the library and the face live until the process ends.
+// character and kept; the library and the face live until the layer is
+// unloaded (or the process ends).
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -8,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "internal/Handles.h"
 #include "internal/Text.h"
 
 namespace internal {
@@ -31,10 +33,7 @@ struct FontCache {
   std::map<int, std::pair<int, int>> metrics;  // em -> (ascent, descent)
 };
 
-FontCache& Cache() {
-  static auto* cache = new FontCache;
-  return *cache;
-}
+FontCache& Cache() { return Immortal<FontCache>(); }
 
 // The face at emPixels, or null when the font cannot be loaded.
 FT_Face Face(int emPixels) {
@@ -109,6 +108,13 @@ bool Metrics(int emPixels, int& ascent, int& descent) {
 }
 
 }  // namespace
+
+void ReleaseFontCache() {
+  FontCache& c = Cache();
+  if (c.face != nullptr) FT_Done_Face(c.face);
+  if (c.library != nullptr) FT_Done_FreeType(c.library);
+  c = FontCache{};
+}
 
 bool LayoutText(int emPixels, const wchar_t* text, unsigned count, const INT* dx, TextLayout& out) {
   int ascent = 0, descent = 0;

@@ -24,10 +24,7 @@ struct PointerState {
   std::uintptr_t arrow = 0;
   std::map<std::pair<HINSTANCE, unsigned int>, std::uintptr_t> loaded;
 };
-PointerState& Pointer() {
-  static auto* state = new PointerState;
-  return *state;
-}
+PointerState& Pointer() { return internal::Immortal<PointerState>(); }
 
 internal::Window* FindWindow(HWND hwnd) { return Handles().Get<internal::Window>(Raw(hwnd)); }
 
@@ -75,6 +72,8 @@ bool ParseCursor(const unsigned char* data, DWORD size, internal::Cursor& out) {
 }
 
 }  // namespace
+
+void internal::ReleasePointerState() { Pointer() = PointerState{}; }
 
 extern "C" {
 

@@ -3,10 +3,14 @@
 // through its entry points, loaded with dlopen, then inside ffmpeg and melt
 // when installed. FFmpeg decodes the sample as RGBA and converts it to the
 // plug-in's BGRA and back, MLT swaps the bytes itself: both exact.
+#include "host/base/FileBytes.h"
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
+#include "host/render/RenderJob.h"
+#include "tests/FuzzSeeds.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
+#include "tests/host/frei0r/Frei0rParameterCheck.h"
 
 #include <dlfcn.h>
 extern "C" {
@@ -14,8 +18,11 @@ extern "C" {
 }
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -142,18 +149,36 @@ TEST(Frei0rPlugin, KeysFramesOfAnySizeFromInstancesAndThreads) {
     EXPECT_EQ(results[t].pixels, expected[t % 2].pixels) << "thread " << t;
 }
 
-// Not set, missing or damaged: frames pass through, said once; a repaired
-// file is read again.
-TEST(Frei0rPlugin, PassesFramesThroughWithoutAUsableProject) {
+// Whether `out` is `in` marked: every pixel either the input's or opaque
+// magenta, and magenta in every run of 16 pixels of every row.
+::testing::AssertionResult Marked(const media::BgraImage& out, const media::BgraImage& in) {
+  for (int y = 0; y < in.height; ++y) {
+    int sinceMagenta = 0;
+    for (int x = 0; x < in.width; ++x) {
+      const std::uint8_t* o = out.Row(y) + x * 4;
+      const bool magenta = o[0] == 255 && o[1] == 0 && o[2] == 255 && o[3] == 255;
+      if (!magenta && std::memcmp(o, in.Row(y) + x * 4, 4) != 0)
+        return ::testing::AssertionFailure() << "pixel " << x << "," << y << " is neither";
+      sinceMagenta = magenta ? 0 : sinceMagenta + 1;
+      if (sinceMagenta >= 16)
+        return ::testing::AssertionFailure() << "no magenta before " << x << "," << y;
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Not set, missing or damaged before any good read: frames are marked, not
+// passed through, and why is said once; a repaired file is read again.
+TEST(Frei0rPlugin, MarksFramesUntilAProjectIsRead) {
   test::TempDir dir;
   dir.Write("bad.json", std::string("{\"format\": \"mattix-project\", \"version\": "));
   for (const std::string& path : {dir / "missing.json", dir / "bad.json", std::string()}) {
     const Instance instance = Make(Sample().width, Sample().height, path);
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(Update(instance.get(), Sample()).pixels, Sample().pixels) << path;
-    EXPECT_EQ(Update(instance.get(), Sample()).pixels, Sample().pixels) << path;
+    EXPECT_TRUE(Marked(Update(instance.get(), Sample()), Sample())) << path;
+    EXPECT_TRUE(Marked(Update(instance.get(), Sample()), Sample())) << path;
     const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(test::Holds(said, "pass through unkeyed")) << path;
+    EXPECT_TRUE(test::Holds(said, "frames are marked with magenta stripes, not keyed")) << path;
     EXPECT_EQ(said.find("mattix:"), said.rfind("mattix:")) << said;
   }
   const Instance instance = Make(Sample().width, Sample().height, dir / "bad.json");
@@ -161,6 +186,80 @@ TEST(Frei0rPlugin, PassesFramesThroughWithoutAUsableProject) {
   std::filesystem::copy_file(kProject, dir / "bad.json",
                              std::filesystem::copy_options::overwrite_existing);
   EXPECT_EQ(Update(instance.get(), Sample()).pixels, Render({}).pixels);
+}
+
+// The project lost mid-clip (cut short as by an editor's save, deleted,
+// then saved with other settings): the last good key stays, said once for
+// each change, until a good read replaces it.
+TEST(Frei0rPlugin, KeepsTheLastGoodKeyWhenTheProjectIsLostMidClip) {
+  test::TempDir dir;
+  const std::string project = dir / "key.json";
+  const std::string text = host::ReadFileText(kProject);
+  auto save = [&, step = 0](const std::string& content) mutable {
+    dir.Write("key.json", content);
+    // A new time for each save, however quick (file times are coarse).
+    std::filesystem::last_write_time(
+        project, std::filesystem::file_time_type::clock::now() + std::chrono::seconds(++step));
+  };
+  save(text);
+  const Instance instance = Make(Sample().width, Sample().height, project);
+  const media::BgraImage keyed = Render({});
+  EXPECT_EQ(Update(instance.get(), Sample()).pixels, keyed.pixels);
+  std::string softer = text;
+  const std::string hard = "\"softness\": 0.0";
+  softer.replace(softer.find(hard), hard.size(), "\"softness\": 50.0");
+  const struct {
+    std::function<void()> change;
+    const media::BgraImage* expected;
+    std::string said;
+  } steps[] = {
+      {[&] { save(text.substr(0, text.size() / 2)); }, &keyed, "keeping the last good key"},
+      {[&] { std::filesystem::remove(project); }, &keyed, "cannot open"},
+      {[&] { save(softer); }, nullptr, "key.json: read again: keying with it"},
+  };
+  const media::BgraImage soft = Render({"--softness", "50"});
+  for (const auto& step : steps) {
+    step.change();
+    ::testing::internal::CaptureStderr();
+    for (int frame = 0; frame < 3; ++frame)
+      EXPECT_EQ(Update(instance.get(), Sample()).pixels,
+                (step.expected ? *step.expected : soft).pixels)
+          << step.said;
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(test::Holds(said, step.said));
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  }
+}
+
+// Unloaded as FFmpeg unloads it, the plug-in leaves nothing allocated: the
+// module's layers give back their process-wide state (133 KB stayed).
+TEST(Frei0rPlugin, UnloadingGivesBackItsMemory) {
+#ifdef MATTIX_SANITIZE
+  GTEST_SKIP() << "valgrind cannot run a plug-in built with the sanitizers (LeakSanitizer "
+                  "watches this build)";
+#endif
+  if (!media::FindOnPath("valgrind"))
+    GTEST_SKIP() << "valgrind is not installed (Debian package valgrind): memory left at "
+                    "unloading is not tested";
+  media::Subprocess run(
+      {"valgrind", "-q", "--leak-check=full", "--show-leak-kinds=definite,indirect",
+       "--errors-for-leak-kinds=definite,indirect", "--error-exitcode=3", MATTIX_FREI0R_UNLOAD,
+       MATTIX_FREI0R_PLUGIN, kProject},
+      {}, "valgrind is missing");
+  EXPECT_EQ(run.Wait(), 0) << run.ErrorTail();
+}
+
+// The parameter path on the fuzz target's scripts and their damage.
+TEST(Frei0rPlugin, ParameterScriptsHold) {
+  test::TempDir dir;
+  const test::Frei0rApi api{F0R(f0r_construct), F0R(f0r_destruct), F0R(f0r_set_param_value),
+                            F0R(f0r_get_param_value), F0R(f0r_update)};
+  ::testing::internal::CaptureStderr();  // what the plug-in says of the damaged projects
+  test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/frei0r/fuzz",
+                        [&](const std::uint8_t* data, std::size_t size) {
+                          return test::CheckFrei0rScript(api, dir / "p.json", data, size);
+                        });
+  ::testing::internal::GetCapturedStderr();
 }
 
 TEST(Frei0rPlugin, RefusesEmptyAndAbsurdSizesAndWritesNothing) {

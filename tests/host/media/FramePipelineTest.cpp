@@ -227,6 +227,59 @@ TEST(FramePipeline, BrokenFrameIsNamedAndOnlyEarlierFramesAreWritten) {
     }
 }
 
+// A frame swapped for a FIFO (which would block its reader for ever) or
+// for /dev/zero (endless) after the sequence was listed is refused when it
+// is opened, naming the frame; the frames before it are written.
+TEST(FramePipeline, AFrameSwappedForAFifoOrADeviceIsRefusedAtOnce) {
+  for (const bool fifo : {true, false}) {
+    test::TempDir in, out;
+    WriteSequence(in, 3);
+    std::unique_ptr<FrameReader> reader = FrameReader::Open(in / "shot_%04d.png");
+    fs::remove(in / "shot_0002.png");
+    if (fifo)
+      ASSERT_EQ(::mkfifo((in / "shot_0002.png").c_str(), 0600), 0);
+    else
+      fs::create_symlink("/dev/zero", in / "shot_0002.png");
+    const host::InputFiles inputs;
+    const std::string error = ErrorOf([&] {
+      FrameWriter writer(out / "k_%04d.png", reader->width(), reader->height(), "25", false,
+                         inputs);
+      RunFramePipeline(*reader, {&writer}, 2, FakeKey);
+    });
+    EXPECT_EQ(error, in / "shot_0002.png: frame 2: is not a regular file (" +
+                         (fifo ? "a FIFO)" : "a character device)"));
+    EXPECT_EQ(Listing(out.path()), std::vector<std::string>{"k_0001.png"});
+  }
+}
+
+// Two writers of one output: the second is refused at its start while the
+// first lives, for a video (whole) and for overlapping frames of a sequence;
+// disjoint frames (a farm's chunks) write side by side. The lock file goes
+// with the last writer.
+TEST(FramePipeline, ASecondWriterOfAnOutputIsRefusedAtItsStart) {
+  MATTIX_SKIP_WITHOUT_FFMPEG("video outputs");
+  test::TempDir out;
+  const host::InputFiles inputs;
+  const auto writer = [&](const std::string& name, std::vector<long> numbers) {
+    return std::make_unique<FrameWriter>(out / name, 8, 8, "25", true, inputs, numbers);
+  };
+  auto video = writer("k.mov", {});
+  auto first = writer("k_%04d.png", {1, 2, 3, 4, 5, 6, 7});
+  const std::pair<std::string, std::string> refused[] = {
+      {"k.mov", out / "k.mov: another render is writing it (" + out / ".k.mov.mattix-lock" +
+                    " is locked); wait for it to end, or choose another output"},
+      {"k_%04d.png", out / "k_%04d.png: another render is writing its frames 5 to 9 ("}};
+  for (const auto& [name, message] : refused)
+    EXPECT_TRUE(test::Holds(ErrorOf([&, &n = name] { writer(n, {5, 6, 7, 8, 9}); }), message));
+  auto chunk = writer("k_%04d.png", {8, 9});
+  first.reset();
+  EXPECT_NO_THROW(writer("k_%04d.png", {5, 6, 7}));
+  EXPECT_TRUE(fs::exists(out / ".k_%04d.png.mattix-lock"));  // the chunk holds it
+  chunk.reset();
+  video.reset();
+  EXPECT_TRUE(Listing(out.path()).empty());
+}
+
 TEST(FramePipeline, ExistingOutputsAreRefusedBeforeWriting) {
   test::TempDir in, out;
   WriteSequence(in, 3);
@@ -511,19 +564,22 @@ TEST(JobPool, ResultsInOrderAndFailuresDeterministic) {
     }
 }
 
-// Two frames in flight per job, 32 bytes a pixel each, within half of the
-// memory: the expected counts worked out by hand.
+// 36 bytes a pixel and 1 MiB a job, within half of the memory: the
+// expected counts worked out by hand.
 TEST(JobPool, JobsAreLoweredToFitTheMemory) {
   constexpr std::uint64_t GiB = std::uint64_t(1) << 30;
   const struct {
     int jobs, width, height;
     std::uint64_t memory;
     int expected;
-  } cases[] = {{8, 1920, 1080, 16 * GiB, 8},  // 132 MB a job, 8 GiB to spend
-               {8, 8192, 8192, 16 * GiB, 2},  // 4 GiB a job
-               {8, 8192, 8192, 15 * GiB, 1},  {8, 8192, 8192, 4 * GiB, 1},
-               {3, 16384, 4096, 64 * GiB, 3}, {5, 8192, 4320, 0, 5},  // memory unknown
-               {256, 4, 4, 1 * GiB, 256}};
+  } cases[] = {{8, 1920, 1080, 16 * GiB, 8},   // 75.7 MB a job, 8 GiB to spend
+               {8, 8192, 8192, 16 * GiB, 3},   // 2.25 GiB + 1 MiB a job: 3.55 fit
+               {8, 8192, 8192, 9 * GiB, 1},    // 4.5 GiB: 1.99 fit
+               {8, 8192, 8192, 2 * GiB, 1},    // none fits: still 1
+               {3, 16384, 4096, 64 * GiB, 3},  // 14.2 fit
+               {5, 8192, 4320, 0, 5},          // memory unknown
+               {256, 4, 4, 1 * GiB, 256},      // 1 MiB a job: 512 fit
+               {600, 4, 4, 1 * GiB, 511}};     // 1 MiB and 576 bytes: 511.7 fit
   for (const auto& c : cases)
     EXPECT_EQ(JobsWithinMemory(c.jobs, c.width, c.height, c.memory), c.expected)
         << c.jobs << " jobs, " << c.width << " x " << c.height;

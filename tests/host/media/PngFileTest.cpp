@@ -222,6 +222,35 @@ TEST(Png, PicturesLargerThanMattixKeysAreRefusedBySize) {
   }
 }
 
+// An animated PNG (an acTL chunk after IHDR declaring three frames) is
+// refused, a one-frame one read; a small file claiming a large picture is
+// refused for its short image data (before the picture is allocated).
+TEST(Png, AnimatedAndHollowFilesAreRefusedBeforeDecoding) {
+  const std::vector<std::uint8_t> still =
+      WritePng(4, 2, PNG_COLOR_TYPE_RGB, 8, false,
+               std::vector<std::vector<unsigned>>(2, std::vector<unsigned>(12, 7)));
+  const auto animated = [&](std::uint8_t frames) {
+    std::vector<std::uint8_t> chunk = {0, 0, 0, 8, 'a', 'c', 'T', 'L', 0, 0, 0, frames, 0, 0, 0, 0};
+    const uLong crc = crc32(0, &chunk[4], 12);
+    for (int i = 0; i < 4; ++i) chunk.push_back(std::uint8_t(crc >> (24 - 8 * i)));
+    std::vector<std::uint8_t> png = still;
+    png.insert(png.begin() + 33, chunk.begin(), chunk.end());  // after IHDR
+    return png;
+  };
+  const auto decode = [](const std::vector<std::uint8_t>& bytes) {
+    return test::ErrorOf([&] { DecodePng(bytes.data(), bytes.size(), "a.png"); });
+  };
+  EXPECT_EQ(decode(animated(3)),
+            "a.png: an animated PNG of 3 frames; Mattix reads still pictures (ffmpeg -i a.png "
+            "frame_%04d.png turns it into a sequence)");
+  EXPECT_EQ(decode(animated(1)), "(no error)");
+  const std::vector<std::uint8_t> hollow = PngClaiming(still, 8192, 8192);
+  EXPECT_LT(hollow.size(), 80u);
+  EXPECT_EQ(decode(hollow),
+            "a.png: corrupt or unreadable PNG (its image data is too short for its size: "
+            "truncated or damaged)");
+}
+
 std::vector<std::uint8_t> Row(std::mt19937& rng, std::size_t bytes, bool extremes) {
   std::vector<std::uint8_t> row(bytes);
   for (auto& v : row)

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string fault = test::CheckProjectRoundTrip(data, size);
+  const std::string fault = mattix::test::CheckProjectRoundTrip(data, size);
   if (!fault.empty()) {
     std::fprintf(stderr, "%s\n", fault.c_str());
     std::abort();

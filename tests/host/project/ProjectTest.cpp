@@ -12,6 +12,7 @@
 #include "tests/FuzzSeeds.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/project/ProjectCheck.h"
+#include "wheel/ChromaMaskRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -234,6 +235,70 @@ TEST(Project, RefusedWithPlaceAndReason) {
     EXPECT_EQ(error.rfind("key.json:", 0), 0u) << error;
     EXPECT_TRUE(test::Holds(error, message));
   }
+}
+
+// A record of a w x h mask of one grey level, made by the record encoder
+// (which takes any size) as a foreign writer would.
+std::vector<std::uint8_t> RecordOfSize(int w, int h) {
+  tagVFBMINFOHEADER header = wheel::MaskHeader();
+  header.biWidth = w;
+  header.biHeight = h;
+  stdfx::CDIB mask(header);
+  std::memset(mask.GetBytes(), 200, std::size_t(mask.DIBSize()));
+  std::vector<unsigned char> record;
+  EXPECT_TRUE(wheel::EncodeRecord(mask, record));
+  return std::vector<std::uint8_t>(record.begin(), record.end());
+}
+
+// Hostile projects through the one reader, each refused naming the project
+// and the reason: records of any size but the wheel's (a 391-byte project
+// whose record claims 16384 x 16384 is refused from the header, before
+// anything is decoded), too many keys, values, or bytes. The limits are
+// those Project.h documents.
+TEST(Project, HostileProjectsAreRefusedByTheOneReader) {
+  const std::string head = "{\"format\": \"mattix-project\", \"version\": 1";
+  const auto withMask = [&](const std::vector<std::uint8_t>& record) {
+    return head + ", \"chromaMask\": \"" + host::Base64Encode(record) + "\"}";
+  };
+  std::vector<std::uint8_t> huge = RecordOfSize(8, 8);
+  tagVFBMINFOHEADER claim;
+  std::memcpy(&claim, huge.data(), sizeof claim);
+  claim.biWidth = claim.biHeight = 16384;
+  std::memcpy(huge.data(), &claim, sizeof claim);
+  std::string manyKeys = head, manyNumbers = head + ", \"lightness\": [";
+  for (int i = 0; i < 70000; ++i) manyKeys += ", \"k" + std::to_string(i) + "\": 0";
+  for (int i = 0; i < 70000; ++i) manyNumbers += i ? ",0" : "0";
+  std::string distinctKeys = head;  // within the value limit: read, then the first is unknown
+  for (int i = 0; i < 60000; ++i) distinctKeys += ", \"k" + std::to_string(i) + "\": 0";
+  const std::pair<std::string, std::string> cases[] = {
+      {withMask(RecordOfSize(16384, 8)),
+       "key.json:1:58: \"chromaMask\" is a 16384 x 8 mask; a chroma mask has the wheel's size, "
+       "241 x 209"},
+      {withMask(RecordOfSize(1, 1)), "key.json:1:58: \"chromaMask\" is a 1 x 1 mask"},
+      {withMask(RecordOfSize(241, 208)), "\"chromaMask\" is a 241 x 208 mask"},
+      {withMask(RecordOfSize(240, 209)), "\"chromaMask\" is a 240 x 209 mask"},
+      {withMask(huge), "\"chromaMask\" is a 16384 x 16384 mask"},
+      {withMask(std::vector<std::uint8_t>(200, 0xFF)), "\"chromaMask\" is damaged"},
+      {manyKeys + "}", "more than 65536 values"},
+      {manyNumbers + "]}", "more than 65536 values"},
+      {distinctKeys + ", \"k7\": 1}", "\"k7\" appears twice"},
+      {distinctKeys + "}", "unknown setting \"k0\""},
+      {head + ", \"chromaMask\": \"" + std::string(std::size_t(1) << 20, 'A') + "\"}",
+       "bytes is more than a project holds (at most 1048576)"}};
+  EXPECT_LT(withMask(huge).size(), 400u);
+  for (const auto& [text, message] : cases) {
+    const std::string error = ParseError(text);
+    EXPECT_EQ(error.rfind("key.json:", 0), 0u) << error;
+    EXPECT_TRUE(test::Holds(error, message));
+  }
+  // The same rule holds for settings made in code, and for the mask's pictures.
+  ProjectSettings s;
+  s.chromaMask = RecordOfSize(16384, 8);
+  EXPECT_TRUE(test::Holds(test::ErrorOf([&] { ValidateSettings(s, "k"); }), "16384 x 8 mask"));
+  EXPECT_TRUE(test::Holds(test::ErrorOf([&] { PictureFromMaskRecord(s.chromaMask, "k"); }),
+                          "16384 x 8 mask"));
+  EXPECT_TRUE(
+      test::Holds(test::ErrorOf([&] { MaskGuidePicture(media::GreyImage(1, 1)); }), "not 1 x 1"));
 }
 
 TEST(Project, CommandLineNumbersAreWholeFiniteAndInRange) {

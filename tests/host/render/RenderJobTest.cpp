@@ -7,6 +7,7 @@
 // sequences, corrupt frames and video are the frame pipeline's, tested with
 // it.
 #include "host/base/FileBytes.h"
+#include "host/base/OutputLock.h"
 #include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
@@ -15,11 +16,17 @@
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -152,6 +159,42 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
   EXPECT_TRUE(
       test::Holds(r.err, "has no chroma mask: nothing is keyed, the output equals the input"));
   EXPECT_EQ(media::ReadPng(dir / "out/k.png").pixels, media::ReadPng(sample).pixels);
+}
+
+// Past a file-size limit the write fails: the render ends with status 1 and
+// a message naming the output, not by SIGXFSZ, and leaves nothing behind.
+TEST(RenderCommand, AFileSizeLimitIsAnErrorWithNothingLeftBehind) {
+  test::TempDir dir;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+    std::string line = "mattix render " + kSamples + "greenscreen.png -o " + dir / "out/k.png";
+    std::istringstream words(line);
+    std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    ::_exit(cli::CommandMain(int(argv.size()), argv.data()));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+// A render into an output that another render is writing (its lock held
+// here as that render holds it) is refused at its start, --force or not,
+// and writes nothing.
+TEST(RenderCommand, TwoRendersIntoOneOutputTheSecondIsRefused) {
+  test::TempDir dir;
+  const std::string sample = kSamples + "greenscreen.png";
+  const host::OutputLock other(dir / "out/k.png", std::nullopt);
+  test::ExpectRefusals({{"render " + sample + " -o " + dir / "out/k.png" + " --force", 1,
+                         dir / "out/k.png: another render is writing it"}});
+  EXPECT_EQ(test::Listing(dir / "out"), std::vector<std::string>{".k.png.mattix-lock"});
 }
 
 // A video whose frames are larger than the largest frame Mattix keys is

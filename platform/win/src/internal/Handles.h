@@ -8,6 +8,7 @@
 // access happens under Lock(), a recursive mutex that module and host share.
 #include <cstdint>
 #include <mutex>
+#include <new>
 #include <variant>
 #include <vector>
 
@@ -83,14 +84,34 @@ class HandleTable {
   }
   // Frees the slot (its handle goes stale); false for a dead handle.
   bool Remove(std::uintptr_t handle);
+  // Frees every slot and the table's memory: every handle goes stale, and
+  // no new one is issued (Add gives 0).
+  void Release();
 
  private:
   std::vector<Slot> m_slots;
   std::vector<std::uint32_t> m_free;
+  bool m_released = false;
 };
+
+// An object that lives in the layer's own static storage and is never
+// destroyed: modules may release objects during process exit, after static
+// destructors have run. What it allocates is given back by the layer's
+// release at unload (see Handles.cpp).
+template <class T>
+T& Immortal() {
+  alignas(T) static unsigned char storage[sizeof(T)];
+  static T* const object = new (storage) T;
+  return *object;
+}
 
 std::recursive_mutex& Lock();
 HandleTable& Handles();
+
+// Give back the memory of the pointer's state (Window.cpp) and of the font
+// cache (Text.cpp), which stay usable and start afresh.
+void ReleasePointerState();
+void ReleaseFontCache();
 
 template <class H>
 std::uintptr_t Raw(H handle) {

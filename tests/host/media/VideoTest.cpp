@@ -1,0 +1,198 @@
+// Video read as players show it, on clips that ffmpeg makes here from
+// frames of known pixels (stored losslessly, as PNG in QuickTime): turned by
+// the display matrix, stretched to square pixels, a variable frame rate
+// whose frames each arrive once and number the same in a chunk as in one
+// run, a truncated clip that is an error naming the frames that arrived (a
+// warning when allowed), sound noticed. ffprobe's output read into the
+// video's facts: the fuzz target's seeds and their damage.
+#include "host/base/HostError.h"
+#include "host/media/FrameReader.h"
+#include "host/media/PngFile.h"
+#include "host/media/Subprocess.h"
+#include "host/media/Video.h"
+#include "tests/FuzzSeeds.h"
+#include "tests/host/TestSupport.h"
+#include "tests/host/media/ProbeCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <tuple>
+
+namespace mattix::media {
+namespace {
+
+// Opaque noise frames 1 to count, f_1.png...
+std::vector<BgraImage> WriteFrames(const test::TempDir& dir, int count, int w, int h) {
+  std::mt19937 rng(11);
+  std::vector<BgraImage> frames;
+  for (int n = 1; n <= count; ++n) {
+    BgraImage f(w, h);
+    for (std::size_t i = 0; i < f.pixels.size(); ++i)
+      f.pixels[i] = i % 4 == 3 ? 255 : std::uint8_t(rng());
+    dir.Write("f_" + std::to_string(n) + ".png", EncodePng(f, ""));
+    frames.push_back(std::move(f));
+  }
+  return frames;
+}
+
+// Runs ffmpeg in `dir`; "" or its error.
+std::string Ffmpeg(const test::TempDir& dir, const std::string& args) {
+  Subprocess p({"sh", "-c", "cd '" + dir.path() + "' && ffmpeg -v error -nostdin -y " + args}, {},
+               "sh missing");
+  return p.Wait() == 0 ? "" : p.ErrorTail();
+}
+
+// Every frame of a video (or of frames first to last), as read.
+std::vector<BgraImage> ReadAll(const std::string& path,
+                               std::optional<std::pair<long, long>> range = {},
+                               std::vector<long>* numbers = nullptr) {
+  std::unique_ptr<FrameReader> reader = FrameReader::Open(path, {}, FrameSelection{range});
+  std::vector<BgraImage> frames;
+  while (std::optional<InputFrame> f = reader->Next()) {
+    if (numbers) numbers->push_back(f->number);
+    frames.push_back(reader->Load(*f));
+  }
+  return frames;
+}
+
+// The frame turned a quarter turn counter-clockwise, as a display matrix
+// of 90 degrees shows it (ffprobe's angle counts counter-clockwise).
+BgraImage QuarterTurn(const BgraImage& f) {
+  BgraImage out(f.height, f.width);
+  for (int r = 0; r < out.height; ++r)
+    for (int c = 0; c < out.width; ++c)
+      std::memcpy(out.Row(r) + c * 4, f.Row(c) + (f.width - 1 - r) * 4, 4);
+  return out;
+}
+
+TEST(Video, ClipsAreReadTurnedAndStretchedAsPlayersShowThem) {
+  MATTIX_SKIP_WITHOUT_FFMPEG("reading turned and stretched video");
+  test::TempDir dir;
+  const std::vector<BgraImage> frames = WriteFrames(dir, 3, 6, 4);
+  const std::string png = " -c:v png -pix_fmt rgb24 ";
+  ASSERT_EQ(Ffmpeg(dir, "-framerate 5 -i f_%d.png" + png + "plain.mov"), "");
+  for (const char* turn : {"90", "180"})
+    ASSERT_EQ(Ffmpeg(dir, "-i plain.mov -c copy -metadata:s:v:0 rotate=" + std::string(turn) +
+                              " turned" + turn + ".mov"),
+              "");
+  ASSERT_EQ(Ffmpeg(dir, "-framerate 5 -i f_%d.png -f lavfi -i sine=d=1" + png +
+                            "-vf setsar=2 -shortest wide.mov"),
+            "");
+  const std::vector<BgraImage> turned = ReadAll(dir / "turned90.mov");
+  const std::vector<BgraImage> upside = ReadAll(dir / "turned180.mov");
+  ASSERT_EQ(turned.size(), 3u);
+  ASSERT_EQ(upside.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(turned[i].width, 4);
+    EXPECT_EQ(turned[i].pixels, QuarterTurn(frames[i]).pixels) << i;
+    EXPECT_EQ(upside[i].pixels, QuarterTurn(QuarterTurn(frames[i])).pixels) << i;
+  }
+  // Pixels twice as wide as high: 12 x 4 square pixels; sound is noticed.
+  const std::unique_ptr<FrameReader> wide = FrameReader::Open(dir / "wide.mov");
+  EXPECT_EQ(std::pair(wide->width(), wide->height()), std::pair(12, 4));
+  EXPECT_TRUE(wide->audio());
+  std::optional<InputFrame> first = wide->Next();
+  ASSERT_TRUE(first);
+  EXPECT_EQ(wide->Load(*first).width, 12);
+  EXPECT_FALSE(ProbeVideo(dir / "plain.mov").audio);
+}
+
+// Frames 1 to 6 shown at 0, 0.1, 0.3, 0.6, 1 and 1.5 seconds.
+TEST(Video, VariableRateFramesArriveOnceAndChunksNumberAsOneRun) {
+  MATTIX_SKIP_WITHOUT_FFMPEG("variable-rate video");
+  test::TempDir dir;
+  const std::vector<BgraImage> frames = WriteFrames(dir, 6, 8, 4);
+  ASSERT_EQ(Ffmpeg(dir,
+                   "-framerate 100 -i f_%d.png -vf 'setpts=N*(N+1)/20/TB' -fps_mode vfr "
+                   "-c:v png -pix_fmt rgb24 vfr.mov"),
+            "");
+  EXPECT_FALSE(ProbeVideo(dir / "vfr.mov").constantRate);
+  const std::vector<BgraImage> whole = ReadAll(dir / "vfr.mov");
+  ASSERT_EQ(whole.size(), 6u);
+  for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(whole[i].pixels, frames[i].pixels) << i;
+  std::vector<long> numbers;
+  const std::vector<BgraImage> chunk = ReadAll(dir / "vfr.mov", std::pair(4L, 5L), &numbers);
+  EXPECT_EQ(numbers, (std::vector<long>{4, 5}));
+  ASSERT_EQ(chunk.size(), 2u);
+  EXPECT_EQ(chunk[0].pixels, frames[3].pixels);
+  EXPECT_EQ(chunk[1].pixels, frames[4].pixels);
+}
+
+// Ten frames whose file is cut at 60 %: the frames before the cut arrive,
+// then an error says how many of the ten did, with ffmpeg's own lines; when
+// allowed, a warning says it instead.
+TEST(Video, ATruncatedClipEndsInAnErrorNamingTheFramesThatArrived) {
+  MATTIX_SKIP_WITHOUT_FFMPEG("truncated video");
+  test::TempDir dir;
+  const std::vector<BgraImage> frames = WriteFrames(dir, 10, 16, 8);
+  ASSERT_EQ(Ffmpeg(dir,
+                   "-framerate 5 -i f_%d.png -c:v png -pix_fmt rgb24 -movflags +faststart "
+                   "whole.mov"),
+            "");
+  const std::uintmax_t size = std::filesystem::file_size(dir / "whole.mov");
+  std::filesystem::copy_file(dir / "whole.mov", dir / "cut.mov");
+  std::filesystem::resize_file(dir / "cut.mov", size * 6 / 10);
+  for (bool allowShort : {false, true}) {
+    std::unique_ptr<FrameReader> reader =
+        FrameReader::Open(dir / "cut.mov", {}, FrameSelection{{}, false, allowShort});
+    EXPECT_EQ(reader->frameCount(), 10);
+    long arrived = 0;
+    const std::string error = test::ErrorOf([&] {
+      while (std::optional<InputFrame> f = reader->Next()) {
+        EXPECT_EQ(reader->Load(*f).pixels, frames[std::size_t(arrived)].pixels);
+        ++arrived;
+      }
+    });
+    EXPECT_GT(arrived, 0);
+    EXPECT_LT(arrived, 10);
+    const std::string said =
+        "cut.mov: only " + std::to_string(arrived) + " of its 10 frames arrived";
+    if (allowShort) {
+      EXPECT_EQ(error, "(no error)");
+      ASSERT_EQ(reader->warnings().size(), 1u);
+      EXPECT_TRUE(test::Holds(reader->warnings()[0], said));
+      EXPECT_TRUE(test::Holds(reader->warnings()[0], "keying the frames that arrived"));
+    } else {
+      EXPECT_TRUE(test::Holds(error, said));
+      EXPECT_TRUE(
+          test::Holds(error, "(--allow-short keys the frames that arrive); ffmpeg said:\n"));
+    }
+  }
+  EXPECT_EQ(ReadAll(dir / "whole.mov").size(), 10u);
+}
+
+// ffprobe's output on the clips above and on made-up streams (no video,
+// a turn of 45 degrees, an absurd aspect or count): the fuzz target's body
+// over its seeds and their damage.
+TEST(Video, ProbeOutputIsReadOrRefusedWithTheFilesName) {
+  test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/media/fuzz-probe",
+                        test::CheckProbeOutput, 200);
+  const std::string head = R"({"streams": [{"codec_type": "video", "width": 640, "height": 480)";
+  const std::pair<std::string, std::string> refused[] = {
+      {R"({"streams": [{"codec_type": "audio"}]})", "clip.mp4: has no video stream"},
+      {head + R"(, "side_data_list": [{"rotation": 45}]}]})",
+       "clip.mp4: the video is to be shown turned by 45 degrees; Mattix reads videos turned by "
+       "quarter turns only"},
+      {head + R"(, "sample_aspect_ratio": "1000:1"}]})",
+       "clip.mp4: the video's frame is 640000 x 480 pixels"},
+      {head + R"(, "width": 0}]})", "clip.mp4 (ffprobe output):1:67: \"width\" appears twice"}};
+  for (const auto& [json, message] : refused)
+    EXPECT_TRUE(
+        test::Holds(test::ErrorOf([&j = json] { ParseProbeOutput(j, "clip.mp4"); }), message));
+  const VideoInfo turned = ParseProbeOutput(
+      head + R"(, "side_data_list": [{"rotation": -90}], "nb_frames": "99999999999",
+      "sample_aspect_ratio": "4:3", "r_frame_rate": "30/1", "avg_frame_rate": "30/1"}]})",
+      "clip.mp4");
+  EXPECT_EQ(std::tuple(turned.width, turned.height, turned.rotation, turned.frameCount),
+            std::tuple(480, 853, 270, -1L));
+  EXPECT_EQ(MissingFrames(10, 3, 8, 2), 4);
+  EXPECT_EQ(MissingFrames(10, 3, 100, 2), 6);
+  EXPECT_EQ(MissingFrames(10, 12, 20, 0), 0);
+  EXPECT_EQ(MissingFrames(-1, 1, 100, 0), 0);
+}
+
+}  // namespace
+}  // namespace mattix::media
