@@ -349,7 +349,8 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
       if (nearSolid[i] && a[i] >= kSpillFloor) a[i] = 1.0f;
   }
 
-  // Each wheel pixel: the median share of screen of the pixels on it.
+  // Each wheel pixel: the mean of the middle third of its pixels' shares of
+  // screen, in order.
   constexpr int kWheelPixels = wheel::kWidth * wheel::kHeight;
   std::vector<std::int32_t> where(n);
   std::vector<std::uint32_t> starts(std::size_t(kWheelPixels) + 1, 0);
@@ -376,9 +377,11 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
     const auto first = shares.begin() + std::ptrdiff_t(starts[std::size_t(k)]);
     const auto last = shares.begin() + std::ptrdiff_t(starts[std::size_t(k) + 1]);
     if (first == last) continue;
-    const auto middle = first + (last - first) / 2;
-    std::nth_element(first, middle, last);
-    weight[std::size_t(k)] = *middle;
+    std::sort(first, last);
+    const std::ptrdiff_t count = last - first, cut = count / 3;
+    long sum = 0;
+    for (auto it = first + cut; it != last - cut; ++it) sum += *it;
+    weight[std::size_t(k)] = int((sum + (count - 2 * cut) / 2) / (count - 2 * cut));
   }
   for (int step = 0; step < kFillSteps; ++step) {
     std::vector<int> filled = weight;

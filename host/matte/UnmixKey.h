@@ -19,11 +19,12 @@
 //   4. screen noise (its measured spread) counted as screen; the subject's
 //      edge within a few pixels of solid subject, where the screen's light
 //      spills onto it and looks like a mix, counted as subject.
-// The wheel pixel's weight is then 255 times the median of 1 - a over the
-// frame's pixels that fall on it (what the best possible weight would be
-// with the true a: the median is robust to the few pixels of other colours
-// that share a wheel pixel); wheel pixels no pixel reaches take the mean of
-// their reached neighbours up to three pixels away, else 0.
+// The wheel pixel's weight is then 255 times the mean of the middle third of
+// 1 - a over the frame's pixels that fall on it, in order: robust, as a
+// median is, to the few pixels of other colours that share a wheel pixel,
+// and less grainy than a median where few pixels fall; wheel pixels no
+// pixel reaches take the mean of their reached neighbours up to three
+// pixels away, else 0.
 //
 // Frames wider than 480 pixels are analysed for B and F at a whole-factor
 // reduction (means of blocks); a is computed for every pixel of the frame.
