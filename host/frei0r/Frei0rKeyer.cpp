@@ -3,27 +3,19 @@
 #include "host/frei0r/Report.h"
 #include "host/matte/MatteFinish.h"
 
-#include <algorithm>
-#include <cmath>
+#include <sys/stat.h>
+
 #include <cstring>
 #include <exception>
 #include <utility>
 
 namespace mattix::frei0r {
 
-namespace {
-
-// A frei0r double parameter: clamped to 0..1; NaN leaves it unset.
-std::optional<double> UnitValue(const void* value) {
-  const double v = *static_cast<const double*>(value);
-  if (std::isnan(v)) return std::nullopt;
-  return std::clamp(v, 0.0, 1.0);
+int SettingOf(int index) {
+  if (index == kSoftness || index == kSpill) return index - kSoftness;
+  if (index >= kDespill && index < kParameterCount) return index - kDespill + 2;
+  return -1;
 }
-
-// What becomes of frames that cannot be keyed (MarkRow), for messages.
-constexpr const char* kMarked = "frames are marked with magenta stripes, not keyed";
-
-}  // namespace
 
 void MatteRow(std::uint8_t* bgra, int width) {
   for (int x = 0; x < width; ++x, bgra += 4) {
@@ -49,16 +41,12 @@ void CFrei0rKeyer::SetParameter(int index, const void* value) {
       m_projectPath = path != nullptr ? path : "";
       break;
     }
-    case kSoftness:
-      m_softness = UnitValue(value);
-      break;
-    case kSpill:
-      m_spill = UnitValue(value);
-      break;
     case kMatte:
       m_matte = *static_cast<const double*>(value) >= 0.5;  // frei0r's rule for bools
       break;
     default:
+      if (const int s = SettingOf(index); s >= 0)
+        m_values[std::size_t(s)] = project::PluginValue(*static_cast<const double*>(value));
       break;
   }
 }
@@ -67,31 +55,29 @@ void CFrei0rKeyer::GetParameter(int index, void* value) {
   std::lock_guard<std::mutex> lock(m_mutex);
   RefreshProject();
   double* number = static_cast<double*>(value);
-  switch (index) {
-    case kProject:
-      *static_cast<const char**>(value) = m_projectPath.c_str();
-      break;
-    case kSoftness:
-      *number = m_softness.value_or(m_project ? m_project->softness / 100.0 : 0.0);
-      break;
-    case kSpill:
-      *number = m_spill.value_or(m_project ? m_project->spillSuppression / 100.0 : 0.0);
-      break;
-    case kMatte:
-      *number = m_matte ? 1.0 : 0.0;
-      break;
-    default:
-      break;
+  if (index == kProject) {
+    *static_cast<const char**>(value) = m_projectPath.c_str();
+  } else if (index == kMatte) {
+    *number = m_matte ? 1.0 : 0.0;
+  } else if (const int s = SettingOf(index); s >= 0) {
+    const project::PluginSetting& setting = project::kPluginSettings[std::size_t(s)];
+    static const project::ProjectSettings kDefaults;
+    *number = m_values[std::size_t(s)].value_or(
+        project::PluginValueOf(m_project ? *m_project : kDefaults, setting));
   }
 }
 
+std::optional<CFrei0rKeyer::FileStamp> CFrei0rKeyer::StampOf(const std::string& path) {
+  struct stat s {};
+  if (path.empty() || ::stat(path.c_str(), &s) != 0) return std::nullopt;
+  constexpr std::int64_t kNano = 1000000000;
+  return FileStamp{std::uint64_t(s.st_dev), std::uint64_t(s.st_ino), std::uint64_t(s.st_size),
+                   s.st_mtim.tv_sec * kNano + s.st_mtim.tv_nsec,
+                   s.st_ctim.tv_sec * kNano + s.st_ctim.tv_nsec};
+}
+
 void CFrei0rKeyer::RefreshProject() {
-  std::optional<FileStamp> stamp;
-  std::error_code error;
-  if (const auto time = std::filesystem::last_write_time(m_projectPath, error); !error) {
-    const std::uintmax_t size = std::filesystem::file_size(m_projectPath, error);
-    if (!error) stamp = FileStamp{time, size};
-  }
+  const std::optional<FileStamp> stamp = StampOf(m_projectPath);
   if (m_readPath == m_projectPath && m_readStamp == stamp) return;
   m_readPath = m_projectPath;
   m_readStamp = stamp;
@@ -116,11 +102,10 @@ void CFrei0rKeyer::RefreshProject() {
 }
 
 bool CFrei0rKeyer::Key(const std::uint32_t* in, std::uint32_t* out) {
+  if (!m_effect) return false;  // said when the instance was made
   RefreshProject();
   if (!m_project) return false;  // said by RefreshProject
-  project::ProjectSettings settings = *m_project;
-  if (m_softness) settings.softness = *m_softness * 100.0;
-  if (m_spill) settings.spillSuppression = *m_spill * 100.0;
+  const project::ProjectSettings settings = project::ApplyPluginValues(*m_project, m_values);
   if (m_applied != settings) {
     m_applied.reset();
     m_effect->Configure(settings);
