@@ -116,7 +116,7 @@ f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
     } catch (const std::bad_alloc&) {
       throw;
     } catch (const std::exception& e) {  // HostError: the module's path and the fault
-      ReportOnce(std::string(e.what()) + ": " + mattix::frei0r::kMarked);
+      ReportOnce(std::string(e.what()) + ": " + mattix::render::kMarked);
     }
     return new CFrei0rKeyer(std::move(effect), width, height);
   } catch (const std::bad_alloc&) {

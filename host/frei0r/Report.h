@@ -6,9 +6,6 @@
 
 namespace mattix::frei0r {
 
-// What becomes of frames that cannot be keyed (MarkRow), for messages.
-inline constexpr const char* kMarked = "frames are marked with magenta stripes, not keyed";
-
 // Writes "mattix: <message>" and a newline to standard error. Thread-safe.
 void Report(const std::string& message);
 

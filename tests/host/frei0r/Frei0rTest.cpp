@@ -26,6 +26,7 @@ extern "C" {
 #include <functional>
 #include <iostream>
 #include <optional>
+#include <regex>
 #include <thread>
 
 namespace mattix::frei0r {
@@ -396,6 +397,89 @@ TEST(Frei0rInHosts, ReportAMissingOrDamagedModuleAndMarkFrames) {
       EXPECT_TRUE(Marked(media::ReadPng(out), Sample())) << host << " " << module;
     }
   }
+}
+
+}  // namespace
+}  // namespace mattix::frei0r
+
+namespace mattix::frei0r {
+namespace {
+
+// Kdenlive's description of the filter: its parameters (name, type,
+// default) in the order written.
+struct Described {
+  std::string name, type, value;
+};
+std::vector<Described> KdenliveParameters() {
+  const std::string xml = host::ReadFileText(std::string(MATTIX_SOURCE_DIR) +
+                                             "/host/frei0r/kdenlive/frei0r_mattix.xml");
+  const std::regex parameter(
+      R"re(<parameter type="([a-z]+)" name="([a-z]+)"(?: default="([^"]*)")?)re");
+  std::vector<Described> found;
+  for (auto m = std::sregex_iterator(xml.begin(), xml.end(), parameter);
+       m != std::sregex_iterator(); ++m)
+    found.push_back({(*m)[2], (*m)[1], (*m)[3]});
+  return found;
+}
+
+TEST(Frei0rInKdenlive, TheDescriptionNamesEveryParameterInOrder) {
+  std::vector<std::string> plugin, described;
+  f0r_plugin_info_t plugin_info{};
+  F0R(f0r_get_plugin_info)(&plugin_info);
+  for (int i = 0; i < plugin_info.num_params; ++i) {
+    f0r_param_info_t info{};
+    F0R(f0r_get_param_info)(&info, i);
+    plugin.push_back(info.name);
+  }
+  for (const Described& d : KdenliveParameters()) described.push_back(d.name);
+  EXPECT_EQ(described, plugin);
+}
+
+// A Kdenlive project (one track, the clip with the effect as Kdenlive adds
+// it: every parameter at the description's default, numbers as keyframes
+// from the clip's start) rendered by melt keys as `mattix render` does with
+// the project alone; softness keyframed to 50 % at frame 2 keys as
+// --softness 50 there.
+TEST(Frei0rInKdenlive, AProjectRendersInMeltLikeTheRenderCommand) {
+  if (const std::string why = Unavailable("melt"); !why.empty()) GTEST_SKIP() << why;
+  test::TempDir dir;
+  std::string properties;
+  for (const Described& d : KdenliveParameters()) {
+    std::string value = d.type == "url" ? kProject : d.value;
+    if (d.type == "animated") value = "00:00:00.000=" + value;
+    if (d.name == "softness") value += ";00:00:00.080=0.5";
+    properties += "<property name=\"" + d.name + "\">" + value + "</property>\n";
+  }
+  dir.Write("key.kdenlive", R"(<?xml version="1.0" encoding="utf-8"?>
+<mlt LC_NUMERIC="C" producer="main_bin" version="7.12.0">
+ <profile description="480x320 25fps" width="480" height="320" progressive="1"
+   sample_aspect_num="1" sample_aspect_den="1" display_aspect_num="3" display_aspect_den="2"
+   frame_rate_num="25" frame_rate_den="1" colorspace="709"/>
+ <producer id="producer0" in="00:00:00.000" out="00:00:00.080">
+  <property name="resource">)" + kSample +
+                                R"(</property>
+  <property name="kdenlive:id">2</property>
+ </producer>
+ <playlist id="playlist0">
+  <entry producer="producer0" in="00:00:00.000" out="00:00:00.080">
+   <filter id="filter0">
+    <property name="mlt_service">frei0r.mattix</property>
+    <property name="kdenlive_id">frei0r.mattix</property>
+)" + properties + R"(   </filter>
+  </entry>
+ </playlist>
+ <tractor id="tractor0" in="00:00:00.000" out="00:00:00.080">
+  <track producer="playlist0"/>
+ </tractor>
+</mlt>
+)");
+  std::string error;
+  for (int attempt = 0; attempt < 2 && !std::filesystem::exists(dir / "f3.png"); ++attempt)
+    error = RunHost({"melt", "-quiet", dir / "key.kdenlive", "-consumer",
+                     "avformat:" + dir / "f%d.png", "vcodec=png", "pix_fmt=rgba", "real_time=0"});
+  ASSERT_EQ(error, "");
+  EXPECT_EQ(media::ReadPng(dir / "f1.png").pixels, Render({}).pixels);
+  EXPECT_EQ(media::ReadPng(dir / "f3.png").pixels, Render({"--softness", "50"}).pixels);
 }
 
 }  // namespace
