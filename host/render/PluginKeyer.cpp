@@ -46,8 +46,8 @@ double CPluginKeyer::Value(std::size_t setting) {
   if (setting >= m_values.size()) return 0.0;
   RefreshProject();
   static const project::ProjectSettings kDefaults;
-  return m_values[setting].value_or(
-      project::PluginValueOf(m_project ? *m_project : kDefaults, project::kPluginSettings[setting]));
+  return m_values[setting].value_or(project::PluginValueOf(m_project ? *m_project : kDefaults,
+                                                           project::kPluginSettings[setting]));
 }
 
 void CPluginKeyer::SetMatte(bool matte) {

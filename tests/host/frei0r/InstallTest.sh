@@ -4,7 +4,7 @@
 # and melt with neither FREI0R_PATH nor MATTIX_MODULE set. The hosts find
 # the plug-in in $HOME/.frei0r-1/lib (both search it), here a link to the
 # prefix's lib/frei0r-1; its run path and module search must then find
-# lib/mattix from there. Each keys the sample to the same pixels as the
+# lib/mattix from there. Likewise the GStreamer element in gst-launch-1.0. Each keys the sample to the same pixels as the
 # installed command; LD_DEBUG shows that the installed module was loaded,
 # not the build tree's. With cpack and dpkg-deb, the Debian package is
 # built too and its files listed. Exit 77 when no host can be run.
@@ -66,6 +66,26 @@ else
   echo "melt (or ffmpeg, to compare) is not installed (Debian packages melt, ffmpeg): not tried in melt"
 fi
 
+# The GStreamer element from ~/.local/share/gstreamer-1.0/plugins (which
+# GStreamer searches), here a link to the prefix's plug-in folder.
+gst=$(cd "$prefix" && ls -d lib/*/gstreamer-1.0 2>/dev/null | head -1)
+if [ -n "$gst" ] && command -v gst-launch-1.0 >/dev/null && command -v ffmpeg >/dev/null; then
+  mkdir -p "$work/home/.local/share/gstreamer-1.0"
+  ln -s "$prefix/$gst" "$work/home/.local/share/gstreamer-1.0/plugins"
+  "${clean[@]}" -u GST_PLUGIN_PATH HOME="$work/home" XDG_DATA_HOME="$work/home/.local/share" \
+    GST_REGISTRY="$work/registry.bin" LD_DEBUG=files gst-launch-1.0 -q filesrc location="$sample" \
+    ! pngdec ! videoconvert ! mattixkey project="$project" ! videoconvert ! pngenc \
+    ! filesink location="$work/gst.png" 2>"$work/gst.log" >&2 ||
+    fail "gst-launch-1.0: $(grep -v '^ *[0-9]*:' "$work/gst.log" | tail -3)"
+  grep -q "file=$work/home/.local/share/gstreamer-1.0/plugins/../../mattix/libmattix.so " "$work/gst.log" ||
+    fail "gst-launch-1.0 did not load the installed module"
+  cmp -s <(pixels "$work/gst.png") <(pixels "$work/command.png") ||
+    fail "mattixkey keyed otherwise than the installed command"
+  echo "gst-launch-1.0: the installed element keys as the installed command"
+else
+  echo "no GStreamer element installed, or gst-launch-1.0 missing (Debian package gstreamer1.0-tools): not tried"
+fi
+
 if command -v cpack >/dev/null && command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
   (cd "$build" && cpack -G DEB -B "$work/package" >"$work/cpack.log" 2>&1) ||
     fail "cpack: $(tail -5 "$work/cpack.log")"
@@ -75,6 +95,9 @@ if command -v cpack >/dev/null && command -v dpkg-deb >/dev/null && command -v d
     ./usr/share/kdenlive/effects/frei0r_mattix.xml ./usr/share/shotcut/qml/filters/mattix/ui.qml; do
     grep -qx "$f" "$work/files" || fail "the package lacks $f"
   done
+  if [ -n "$gst" ]; then
+    grep -qx "./usr/$gst/libgstmattix.so" "$work/files" || fail "the package lacks the GStreamer element"
+  fi
   dpkg-deb -f "$deb" Depends | grep -q libpng || fail "the package does not depend on libpng"
   echo "$(basename "$deb"): holds the command, the module, the plug-in and the descriptions"
 else
