@@ -151,11 +151,11 @@ gboolean Stop(GstBaseTransform* transform) {
 gboolean SetInfo(GstVideoFilter* filter, GstCaps*, GstVideoInfo* in, GstCaps*, GstVideoInfo*) {
   const int w = GST_VIDEO_INFO_WIDTH(in), h = GST_VIDEO_INFO_HEIGHT(in);
   if (w >= 1 && h >= 1 && mattix::media::FrameSizeAllowed(w, h)) return TRUE;
-  GST_ELEMENT_ERROR(filter, STREAM, FORMAT,
-                    ("Mattix cannot key frames of %dx%d (sides 1 to %d, at most %lld pixels)", w, h,
-                     mattix::media::kMaxFrameSide,
-                     static_cast<long long>(mattix::media::kMaxFramePixels)),
-                    (nullptr));
+  GST_ELEMENT_ERROR(
+      filter, STREAM, FORMAT,
+      ("Mattix cannot key frames of %dx%d (sides 1 to %d, at most %lld pixels)", w, h,
+       mattix::media::kMaxFrameSide, static_cast<long long>(mattix::media::kMaxFramePixels)),
+      (nullptr));
   return FALSE;
 }
 

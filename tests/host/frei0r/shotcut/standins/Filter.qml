@@ -57,10 +57,4 @@ QtObject {
 
     function loadPresets() {
     }
-
-    function preset(name) {
-    }
-
-    function deletePreset(name) {
-    }
 }
