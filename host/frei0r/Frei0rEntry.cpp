@@ -8,12 +8,14 @@
 #include "host/frei0r/Frei0rKeyer.h"
 #include "host/frei0r/Report.h"
 #include "host/media/Image.h"
+#include "host/project/PluginSettings.h"
 
 // The header declares C functions without saying so.
 extern "C" {
 #include <frei0r.h>
 }
 
+#include <cstddef>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -24,17 +26,12 @@ namespace mattix::frei0r {
 
 namespace {
 
-const f0r_param_info_t kParameters[kParameterCount] = {
-    {"project", F0R_PARAM_STRING,
-     "Path of a Mattix project file (mattix project new, mattix mask import); frames are "
-     "marked with magenta stripes, not keyed, until one is read"},
-    {"softness", F0R_PARAM_DOUBLE,
-     "Softness, 0 to 1 for 0 to 100 %: feathers the key (the project's value unless set)"},
-    {"spill", F0R_PARAM_DOUBLE,
-     "Spill suppression, 0 to 1 for 0 to 100 %: takes the key colour's cast off the edges "
-     "(the project's value unless set)"},
-    {"matte", F0R_PARAM_BOOL, "Output the matte (the key's alpha as grey) instead of the picture"},
-};
+const f0r_param_info_t kProjectInfo = {
+    "project", F0R_PARAM_STRING,
+    "Path of a Mattix project file (mattix key auto, mattix serve); frames are marked with "
+    "magenta stripes, not keyed, until one is read"};
+const f0r_param_info_t kMatteInfo = {
+    "matte", F0R_PARAM_BOOL, "Output the matte (the key's alpha as grey) instead of the picture"};
 
 std::mutex g_moduleMutex;
 std::shared_ptr<host::CHostModule> g_module;  // effects hold it too
@@ -84,16 +81,26 @@ void f0r_get_plugin_info(f0r_plugin_info_t* info) {
   info->num_params = mattix::frei0r::kParameterCount;
   info->explanation =
       "Keys the colours drawn on the Mattix hue/saturation wheel within its lightness window, "
-      "with softness and spill suppression, as set in a Mattix project file";
+      "with softness, spill suppression and matte finishing, as set in a Mattix project file";
 }
 
 void f0r_get_param_info(f0r_param_info_t* info, int index) {
-  if (index >= 0 && index < mattix::frei0r::kParameterCount)
-    *info = mattix::frei0r::kParameters[index];
+  using namespace mattix::frei0r;
+  if (index == kProject) {
+    *info = kProjectInfo;
+  } else if (index == kMatte) {
+    *info = kMatteInfo;
+  } else if (const int s = SettingOf(index); s >= 0) {
+    const mattix::project::PluginSetting& setting =
+        mattix::project::kPluginSettings[std::size_t(s)];
+    *info = {setting.name, F0R_PARAM_DOUBLE, setting.description};
+  }
 }
 
-// Null for a size the plug-in refuses (see AcceptsSize) or when the module
-// cannot be loaded; the reason goes to standard error.
+// Null for a size the plug-in refuses (see AcceptsSize). When the module
+// cannot be loaded the instance marks every frame: hosts such as MLT pass
+// frames through untouched when an instance is refused, which would look
+// keyed. The reason goes to standard error either way.
 f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
   using mattix::frei0r::ReportOnce;
   if (!mattix::frei0r::AcceptsSize(width, height)) {
@@ -103,12 +110,18 @@ f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
     return nullptr;
   }
   try {
-    return new CFrei0rKeyer(mattix::frei0r::NewEffect(), width, height);
+    std::unique_ptr<mattix::host::CKeyingEffect> effect;
+    try {
+      effect = mattix::frei0r::NewEffect();
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const std::exception& e) {  // HostError: the module's path and the fault
+      ReportOnce(std::string(e.what()) + ": " + mattix::render::kMarked);
+    }
+    return new CFrei0rKeyer(std::move(effect), width, height);
   } catch (const std::bad_alloc&) {
     ReportOnce("out of memory for frames of " + std::to_string(width) + "x" +
                std::to_string(height));
-  } catch (const std::exception& e) {  // HostError: the module's path and the fault
-    ReportOnce(e.what());
   }
   return nullptr;
 }

@@ -9,6 +9,7 @@ set(layers
   host/cli           130  -
   host/serve         120  -
   host/frei0r        110  -
+  host/gstreamer     110  -
   host/testcard      110  -
   bench              110  -
   host/render        100  -

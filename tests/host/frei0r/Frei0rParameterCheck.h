@@ -37,6 +37,7 @@ struct Frei0rApi {
 inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& projectPath,
                                      const std::uint8_t* data, std::size_t size) {
   constexpr unsigned kWidth = 8, kHeight = 6;
+  constexpr int kParameters = 9;  // project, softness, spill, matte, five of finishing
   std::size_t at = 0;
   auto byte = [&]() -> std::uint8_t { return at < size ? data[at++] : 0; };
   auto number = [&] {
@@ -72,17 +73,18 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
         api.set(instance, &value, 0);
         break;
       }
-      case 1:  // softness, spill, matte: any double, NaN and infinities too
+      case 1:  // a number or matte: any double, NaN and infinities too
       case 2:
       case 3: {
+        const int index = 1 + (op - 1 + 3 * byte()) % (kParameters - 1);
         double value = number();
-        api.set(instance, &value, op);
+        api.set(instance, &value, index);
         break;
       }
       case 4: {  // an index the plug-in does not have
         const int index = std::int8_t(byte());
         double value = number();
-        if (index < 0 || index > 3) api.set(instance, &value, index);
+        if (index < 0 || index >= kParameters) api.set(instance, &value, index);
         break;
       }
       case 5: {  // a frame, then every parameter read back
@@ -104,7 +106,7 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
         api.get(instance, &readPath, 0);
         if (readPath == nullptr || path != readPath)
           fault = "the project path reads back otherwise";
-        for (int index : {1, 2, 3}) {
+        for (int index = 1; index < kParameters; ++index) {
           double value = -1.0;
           api.get(instance, &value, index);
           if (!(value >= 0.0 && value <= 1.0)) fault = "a parameter reads back out of 0 to 1";

@@ -20,10 +20,13 @@ extern "C" {
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <optional>
+#include <regex>
 #include <thread>
 
 namespace mattix::frei0r {
@@ -79,7 +82,8 @@ const media::BgraImage& Sample() {
   return sample;
 }
 
-// FFmpeg passes parameters by position, as a string, doubles and a bool.
+// FFmpeg passes parameters by position: the first four as they always were,
+// then matte finishing.
 TEST(Frei0rPlugin, IsABgraFilterWithItsParametersInHostOrder) {
   f0r_plugin_info_t info{};
   F0R(f0r_get_plugin_info)(&info);
@@ -89,32 +93,57 @@ TEST(Frei0rPlugin, IsABgraFilterWithItsParametersInHostOrder) {
     F0R(f0r_get_param_info)(&param, i);
     params += std::string(" ") + param.name + "=" + std::to_string(param.type);
   }
-  EXPECT_EQ(params, "0: project=4 softness=1 spill=1 matte=0");  // 0: BGRA8888
+  EXPECT_EQ(params,  // 0: BGRA8888; 4 string, 1 double, 0 bool
+            "0: project=4 softness=1 spill=1 matte=0 despill=1 clipblack=1 clipwhite=1 "
+            "shrinkgrow=1 feather=1");
 }
 
 TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
+  // The numbers as the sample project reads back: softness 0, spill 100 %,
+  // despill 100 %, the rest of finishing off (clip white 100 %, shrink/grow
+  // 0 px in the middle).
+  const std::vector<double> project = {0.0, 1.0, 1.0, 0.0, 1.0, 0.5, 0.0};
   const struct {
-    std::optional<double> softness, spill;  // set on the instance when given
+    std::vector<std::pair<int, double>> set;  // parameters set on the instance
     bool matte;
-    std::vector<std::string> flags;  // of `mattix render` to the same effect
-    std::vector<double> read;        // softness and spill as the instance reads them back
+    std::vector<std::string> flags;            // of `mattix render` to the same effect
+    std::vector<std::pair<int, double>> read;  // what reads back otherwise than `project`
   } cases[] = {
-      {{}, {}, false, {}, {0.0, 1.0}},  // the project's values until set
-      {0.5, {}, false, {"--softness", "50"}, {0.5, 1.0}},
-      {{}, 0.6, false, {"--spill", "60"}, {0.0, 0.6}},
-      {7.0, {}, true, {"--softness", "100"}, {1.0, 1.0}},  // clamped to 1
+      {{}, false, {}, {}},  // the project's values until set
+      {{{1, 0.5}}, false, {"--softness", "50"}, {{1, 0.5}}},
+      {{{2, 0.6}, {1, -1.0}}, false, {"--spill", "60"}, {{2, 0.6}}},  // below 0: the project's
+      {{{1, 7.0}}, true, {"--softness", "100"}, {{1, 1.0}}},          // clamped to 1
+      {{{4, 0.6}, {5, 0.1}, {6, 0.9}},
+       false,
+       {"--despill", "60", "--clip-black", "10", "--clip-white", "90"},
+       {{4, 0.6}, {5, 0.1}, {6, 0.9}}},
+      {{{7, 0.4375}, {8, 0.125}, {8, NAN}},  // NaN: the project's again
+       false,
+       {"--shrink-grow", "-1"},
+       {{7, 0.4375}}},
+      {{{7, 0.75}, {8, 0.25}},
+       true,
+       {"--shrink-grow", "4", "--feather", "2"},
+       {{7, 0.75}, {8, 0.25}}},
   };
+  const int numbers[] = {1, 2, 4, 5, 6, 7, 8};
   for (const auto& c : cases) {
     const Instance instance = Make(Sample().width, Sample().height);
-    if (c.softness) Set(instance, 1, *c.softness);
-    if (c.spill) Set(instance, 2, *c.spill);
+    for (const auto& [index, value] : c.set) Set(instance, index, value);
     Set(instance, 3, c.matte ? 0.5 : 0.49);  // frei0r: true from 0.5
-    std::vector<double> read(2);
-    for (int i : {0, 1}) F0R(f0r_get_param_value)(instance.get(), &read[std::size_t(i)], i + 1);
-    EXPECT_EQ(read, c.read);
-    const media::BgraImage expected = Render(c.flags, c.matte);
-    EXPECT_EQ(Update(instance.get(), Sample()).pixels, expected.pixels) << c.flags.size();
-    EXPECT_EQ(Update(instance.get(), Sample()).pixels, expected.pixels);  // and the next frame
+    std::vector<double> read, expected = project;
+    for (const int i : numbers) {
+      double value = -1.0;
+      F0R(f0r_get_param_value)(instance.get(), &value, i);
+      read.push_back(value);
+    }
+    for (const auto& [index, value] : c.read)
+      expected[std::size_t(std::find(std::begin(numbers), std::end(numbers), index) - numbers)] =
+          value;
+    EXPECT_EQ(read, expected) << c.flags.size();
+    const media::BgraImage keyed = Render(c.flags, c.matte);
+    EXPECT_EQ(Update(instance.get(), Sample()).pixels, keyed.pixels) << c.flags.size();
+    EXPECT_EQ(Update(instance.get(), Sample()).pixels, keyed.pixels);  // and the next frame
   }
 }
 
@@ -229,6 +258,14 @@ TEST(Frei0rPlugin, KeepsTheLastGoodKeyWhenTheProjectIsLostMidClip) {
     EXPECT_TRUE(test::Holds(said, step.said));
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
   }
+  // Saved again by an editor that replaces the file: as long as before and
+  // with the same modification time, but another file.
+  std::string softer60 = softer;
+  softer60.replace(softer60.find("50.0"), 4, "60.0");
+  dir.Write("next.json", softer60);
+  std::filesystem::last_write_time(dir / "next.json", std::filesystem::last_write_time(project));
+  std::filesystem::rename(dir / "next.json", project);
+  EXPECT_EQ(Update(instance.get(), Sample()).pixels, Render({"--softness", "60"}).pixels);
 }
 
 // Unloaded as FFmpeg unloads it, the plug-in leaves nothing allocated: the
@@ -320,6 +357,129 @@ TEST(Frei0rInMelt, KeysToAPictureWithAlphaAndKeyframesTheSoftness) {
   EXPECT_EQ(media::ReadPng(dir / "f2.png").pixels, Render({"--softness", "50"}, true).pixels);
   EXPECT_EQ(media::ReadPng(dir / "f3.png").pixels, Render({"--softness", "100"}, true).pixels);
   EXPECT_NE(media::ReadPng(dir / "f2.png").pixels, media::ReadPng(dir / "f3.png").pixels);
+}
+
+}  // namespace
+}  // namespace mattix::frei0r
+
+namespace mattix::frei0r {
+namespace {
+
+// A module that is missing or damaged is said on standard error, and the
+// frames come out marked rather than passed through as if keyed (MLT would
+// pass them through untouched for an instance refused).
+TEST(Frei0rInHosts, ReportAMissingOrDamagedModuleAndMarkFrames) {
+  test::TempDir dir;
+  dir.Write("damaged.so", std::string("not a shared library"));
+  const std::string plugins = std::filesystem::path(MATTIX_FREI0R_PLUGIN).parent_path();
+  for (const std::string host : {"ffmpeg", "melt"}) {
+    if (const std::string why = Unavailable(host); !why.empty()) {
+      std::cout << "skipped in " << host << ": " << why << "\n";
+      continue;
+    }
+    for (const std::string& module : {dir / "missing.so", dir / "damaged.so"}) {
+      const std::string out = dir / (host + ".png");
+      std::filesystem::remove(out);
+      std::vector<std::string> argv = {"env", "FREI0R_PATH=" + plugins, "MATTIX_MODULE=" + module};
+      if (host == "ffmpeg")
+        argv.insert(argv.end(), {"ffmpeg", "-nostdin", "-v", "error", "-i", kSample, "-vf",
+                                 "frei0r=mattix:" + kProject, out});
+      else
+        argv.insert(argv.end(), {"melt", "-quiet", kSample, "out=0", "-filter", "frei0r.mattix",
+                                 "project=" + kProject, "-consumer", "avformat:" + out,
+                                 "vcodec=png", "pix_fmt=rgba", "real_time=0", "width=480",
+                                 "height=320", "sample_aspect_num=1", "sample_aspect_den=1"});
+      media::Subprocess run(argv, {}, "env is missing");
+      EXPECT_EQ(run.Wait(), 0) << host << " " << module << ": " << run.ErrorTail();
+      EXPECT_TRUE(test::Holds(run.ErrorTail(), module)) << host;
+      EXPECT_TRUE(test::Holds(run.ErrorTail(), "frames are marked with magenta stripes"));
+      ASSERT_TRUE(std::filesystem::exists(out)) << host << " wrote nothing";
+      EXPECT_TRUE(Marked(media::ReadPng(out), Sample())) << host << " " << module;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace mattix::frei0r
+
+namespace mattix::frei0r {
+namespace {
+
+// Kdenlive's description of the filter: its parameters (name, type,
+// default) in the order written.
+struct Described {
+  std::string name, type, value;
+};
+std::vector<Described> KdenliveParameters() {
+  const std::string xml = host::ReadFileText(std::string(MATTIX_SOURCE_DIR) +
+                                             "/host/frei0r/kdenlive/frei0r_mattix.xml");
+  const std::regex parameter(
+      R"re(<parameter type="([a-z]+)" name="([a-z]+)"(?: default="([^"]*)")?)re");
+  std::vector<Described> found;
+  for (auto m = std::sregex_iterator(xml.begin(), xml.end(), parameter);
+       m != std::sregex_iterator(); ++m)
+    found.push_back({(*m)[2], (*m)[1], (*m)[3]});
+  return found;
+}
+
+TEST(Frei0rInKdenlive, TheDescriptionNamesEveryParameterInOrder) {
+  std::vector<std::string> plugin, described;
+  f0r_plugin_info_t plugin_info{};
+  F0R(f0r_get_plugin_info)(&plugin_info);
+  for (int i = 0; i < plugin_info.num_params; ++i) {
+    f0r_param_info_t info{};
+    F0R(f0r_get_param_info)(&info, i);
+    plugin.push_back(info.name);
+  }
+  for (const Described& d : KdenliveParameters()) described.push_back(d.name);
+  EXPECT_EQ(described, plugin);
+}
+
+// A Kdenlive project (one track, the clip with the effect as Kdenlive adds
+// it: every parameter at the description's default, numbers as keyframes
+// from the clip's start) rendered by melt keys as `mattix render` does with
+// the project alone; softness keyframed to 50 % at frame 2 keys as
+// --softness 50 there.
+TEST(Frei0rInKdenlive, AProjectRendersInMeltLikeTheRenderCommand) {
+  if (const std::string why = Unavailable("melt"); !why.empty()) GTEST_SKIP() << why;
+  test::TempDir dir;
+  std::string properties;
+  for (const Described& d : KdenliveParameters()) {
+    std::string value = d.type == "url" ? kProject : d.value;
+    if (d.type == "animated") value = "00:00:00.000=" + value;
+    if (d.name == "softness") value += ";00:00:00.080=0.5";
+    properties += "<property name=\"" + d.name + "\">" + value + "</property>\n";
+  }
+  dir.Write("key.kdenlive", R"(<?xml version="1.0" encoding="utf-8"?>
+<mlt LC_NUMERIC="C" producer="main_bin" version="7.12.0">
+ <profile description="480x320 25fps" width="480" height="320" progressive="1"
+   sample_aspect_num="1" sample_aspect_den="1" display_aspect_num="3" display_aspect_den="2"
+   frame_rate_num="25" frame_rate_den="1" colorspace="709"/>
+ <producer id="producer0" in="00:00:00.000" out="00:00:00.080">
+  <property name="resource">)" + kSample +
+                                R"(</property>
+  <property name="kdenlive:id">2</property>
+ </producer>
+ <playlist id="playlist0">
+  <entry producer="producer0" in="00:00:00.000" out="00:00:00.080">
+   <filter id="filter0">
+    <property name="mlt_service">frei0r.mattix</property>
+    <property name="kdenlive_id">frei0r.mattix</property>
+)" + properties + R"(   </filter>
+  </entry>
+ </playlist>
+ <tractor id="tractor0" in="00:00:00.000" out="00:00:00.080">
+  <track producer="playlist0"/>
+ </tractor>
+</mlt>
+)");
+  std::string error;
+  for (int attempt = 0; attempt < 2 && !std::filesystem::exists(dir / "f3.png"); ++attempt)
+    error = RunHost({"melt", "-quiet", dir / "key.kdenlive", "-consumer",
+                     "avformat:" + dir / "f%d.png", "vcodec=png", "pix_fmt=rgba", "real_time=0"});
+  ASSERT_EQ(error, "");
+  EXPECT_EQ(media::ReadPng(dir / "f1.png").pixels, Render({}).pixels);
+  EXPECT_EQ(media::ReadPng(dir / "f3.png").pixels, Render({"--softness", "50"}).pixels);
 }
 
 }  // namespace
