@@ -86,19 +86,23 @@ void Feather(GreyImage& alpha, double sigma) {
     }
 }
 
-// 255 where any shape of the kind (keep or garbage) covers the pixel.
-GreyImage ShapeCover(const std::vector<project::MatteShape>& shapes, bool keep, int w, int h) {
+// 255 where any shape of the kind (keep or garbage) covers the pixel, for
+// the w x h part of the frame at (left, top). A row is filled from the
+// frame's column 0, so that the shapes are met in their own coordinates.
+GreyImage ShapeCover(const std::vector<project::MatteShape>& shapes, bool keep, int w, int h,
+                     int left, int top) {
   GreyImage cover(w, h);
-  std::vector<std::uint8_t> inside(std::size_t(w) > 0 ? std::size_t(w) : 1);
+  std::vector<std::uint8_t> inside(std::size_t(left) + std::size_t(w));
   for (const project::MatteShape& s : shapes) {
     if (s.keep != keep) continue;
     std::vector<double> points;
     for (const auto& p : s.points) points.insert(points.end(), {p[0], p[1]});
     for (int y = 0; y < h; ++y) {
       std::fill(inside.begin(), inside.end(), 0);
-      internal::FillPolygonRow(inside.data(), w, y, points.data(), int(s.points.size()), 255);
+      internal::FillPolygonRow(inside.data(), left + w, top + y, points.data(),
+                               int(s.points.size()), 255);
       std::uint8_t* row = cover.Row(y);
-      for (int x = 0; x < w; ++x) row[x] |= inside[std::size_t(x)];
+      for (int x = 0; x < w; ++x) row[x] |= inside[std::size_t(left + x)];
     }
   }
   return cover;
@@ -112,8 +116,20 @@ void FinishMatte(media::BgraImage& keyed, const media::BgraImage& input,
               f);
 }
 
+void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int height,
+                 std::size_t stride, const project::MatteFinishing& finishing) {
+  FinishMatte(keyed, input, width, height, stride, finishing, 0, 0);
+}
+
+int FinishReach(const project::MatteFinishing& f) {
+  // ShrinkGrow reads the discs of the two whole radii around a fractional
+  // one; Feather's kernel reaches ceil(3 sigma).
+  return (f.shrinkGrow != 0.0 ? int(std::ceil(std::fabs(f.shrinkGrow))) : 0) +
+         (f.feather > 0.0 ? int(std::ceil(3.0 * f.feather)) : 0);
+}
+
 void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int w, int h,
-                 std::size_t stride, const project::MatteFinishing& f) {
+                 std::size_t stride, const project::MatteFinishing& f, int left, int top) {
   if (f.IsOff()) return;
   const auto keyedRow = [&](int y) { return keyedPixels + std::size_t(y) * stride; };
   const auto inputRow = [&](int y) { return inputPixels + std::size_t(y) * stride; };
@@ -144,13 +160,13 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
   const bool keep =
       std::any_of(f.shapes.begin(), f.shapes.end(), [](const auto& s) { return s.keep; });
   if (garbage) {
-    const GreyImage cover = ShapeCover(f.shapes, false, w, h);
+    const GreyImage cover = ShapeCover(f.shapes, false, w, h, left, top);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
         if (cover.Row(y)[x] == 0) keyedRow(y)[std::size_t(x) * 4 + 3] = 0;
   }
   if (keep) {
-    const GreyImage cover = ShapeCover(f.shapes, true, w, h);
+    const GreyImage cover = ShapeCover(f.shapes, true, w, h, left, top);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
         if (cover.Row(y)[x] != 0)
