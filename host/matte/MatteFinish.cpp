@@ -40,6 +40,13 @@ GreyImage DiscMinMax(const GreyImage& in, int r, bool grow) {
   return out;
 }
 
+// std::lround of a value that is not negative (and below 2^52): halves
+// away from zero. v - trunc(v) is exact there, so the comparison is too.
+long RoundNonNegative(double v) {
+  const long whole = long(v);
+  return v - double(whole) >= 0.5 ? whole + 1 : whole;
+}
+
 // Shrinks (radius < 0) or grows the matte by |radius| pixels: the levels of
 // the two whole radii around it blended by the fraction, rounded to nearest.
 void ShrinkGrow(GreyImage& alpha, double radius) {
@@ -54,8 +61,8 @@ void ShrinkGrow(GreyImage& alpha, double radius) {
   }
   const GreyImage upper = DiscMinMax(alpha, whole + 1, grow);
   for (std::size_t i = 0; i < alpha.pixels.size(); ++i)
-    alpha.pixels[i] =
-        std::uint8_t(std::lround((1.0 - fraction) * lower.pixels[i] + fraction * upper.pixels[i]));
+    alpha.pixels[i] = std::uint8_t(
+        RoundNonNegative((1.0 - fraction) * lower.pixels[i] + fraction * upper.pixels[i]));
 }
 
 // A Gaussian blur of standard deviation sigma pixels, truncated at 3 sigma,
@@ -68,22 +75,36 @@ void Feather(GreyImage& alpha, double sigma) {
   for (int i = -radius; i <= radius; ++i)
     sum += kernel[std::size_t(i + radius)] = std::exp(-0.5 * i * i / (sigma * sigma));
   for (double& k : kernel) k /= sum;
+  // Each pixel's taps are added in order from 0, a row of pixels at a time
+  // (the same sums as one pixel at a time).
+  const std::size_t n = std::size_t(w);
   std::vector<double> across(alpha.pixels.size());
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      double v = 0.0;
-      for (int i = -radius; i <= radius; ++i)
-        v += kernel[std::size_t(i + radius)] * alpha.Row(y)[std::clamp(x + i, 0, w - 1)];
-      across[std::size_t(y) * std::size_t(w) + std::size_t(x)] = v;
+  std::vector<double> padded(n + 2 * std::size_t(radius));
+  for (int y = 0; y < h; ++y) {
+    // The row with its ends repeated radius times: padded[x + radius] is
+    // pixel x, edges clamped.
+    const std::uint8_t* row = alpha.Row(y);
+    for (int x = -radius; x < w + radius; ++x)
+      padded[std::size_t(x + radius)] = row[std::clamp(x, 0, w - 1)];
+    double* out = &across[std::size_t(y) * n];
+    for (std::size_t i = 0; i < kernel.size(); ++i) {
+      const double k = kernel[i];
+      const double* in = &padded[i];
+      for (std::size_t x = 0; x < n; ++x) out[x] += k * in[x];
     }
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      double v = 0.0;
-      for (int i = -radius; i <= radius; ++i)
-        v += kernel[std::size_t(i + radius)] *
-             across[std::size_t(std::clamp(y + i, 0, h - 1)) * std::size_t(w) + std::size_t(x)];
-      alpha.Row(y)[x] = std::uint8_t(std::clamp(std::lround(v), 0L, 255L));
+  }
+  std::vector<double> sums(n);
+  for (int y = 0; y < h; ++y) {
+    std::fill(sums.begin(), sums.end(), 0.0);
+    for (int i = -radius; i <= radius; ++i) {
+      const double k = kernel[std::size_t(i + radius)];
+      const double* in = &across[std::size_t(std::clamp(y + i, 0, h - 1)) * n];
+      for (std::size_t x = 0; x < n; ++x) sums[x] += k * in[x];
     }
+    std::uint8_t* row = alpha.Row(y);
+    for (std::size_t x = 0; x < n; ++x)
+      row[x] = std::uint8_t(std::min(RoundNonNegative(sums[x]), 255L));
+  }
 }
 
 // 255 where any shape of the kind (keep or garbage) covers the pixel, for

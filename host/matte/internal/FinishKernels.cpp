@@ -1,6 +1,7 @@
 #include "host/matte/internal/FinishKernels.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -8,14 +9,16 @@ namespace mattix::matte::internal {
 
 void ClipAlphaRow(std::uint8_t* alpha, int count, double low, double high) {
   const double scale = 255.0 / (high - low);
+  // Each level's result, worked out when first met (-1: not yet).
+  std::array<std::int16_t, 256> levels;
+  levels.fill(-1);
   for (int x = 0; x < count; ++x) {
-    const double a = alpha[x];
-    if (a <= low)
-      alpha[x] = 0;
-    else if (a >= high)
-      alpha[x] = 255;
-    else
-      alpha[x] = std::uint8_t(std::lround((a - low) * scale));
+    std::int16_t& level = levels[alpha[x]];
+    if (level < 0) {
+      const double a = alpha[x];
+      level = a <= low ? 0 : a >= high ? 255 : std::int16_t(std::lround((a - low) * scale));
+    }
+    alpha[x] = std::uint8_t(level);
   }
 }
 
@@ -30,11 +33,16 @@ void MinMaxRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, b
 
 void DespillRow(std::uint8_t* bgra, int count, int channel, double amount) {
   const int a = channel == 1 ? 0 : 1, b = 2;  // the other two colour channels
+  // The reduction of each excess, worked out when first met (-1: not yet).
+  std::array<std::int16_t, 511> reductions;
+  reductions.fill(-1);
   for (int x = 0; x < count; ++x, bgra += 4) {
     // The limit is the mean of the other two, in half levels.
     const int excess2 = 2 * bgra[channel] - (bgra[a] + bgra[b]);
-    if (excess2 > 0)
-      bgra[channel] = std::uint8_t(bgra[channel] - std::lround(0.5 * amount * excess2));
+    if (excess2 <= 0) continue;
+    std::int16_t& reduction = reductions[std::size_t(excess2)];
+    if (reduction < 0) reduction = std::int16_t(std::lround(0.5 * amount * excess2));
+    bgra[channel] = std::uint8_t(bgra[channel] - reduction);
   }
 }
 
