@@ -2,7 +2,9 @@
 
 #include "host/base/HostError.h"
 #include "host/base/Json.h"
+#include "host/base/RowBands.h"
 #include "host/effect/KeyingEffect.h"
+#include "host/media/JobPool.h"
 #include "host/media/PngFile.h"
 #include "host/serve/PageFiles.h"
 #include "wheel/BarScale.h"
@@ -12,6 +14,7 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <sys/random.h>
 #include <unistd.h>
@@ -200,30 +203,33 @@ std::optional<int> ScaleParam(const httplib::Request& req) {
   return IntParam(req, "scale");
 }
 
-void SendImage(httplib::Response& res, const media::BgraImage& image) {
-  std::string body(image.pixels.size(), '\0');
-  const std::uint8_t* in = image.pixels.data();
-  auto* out = reinterpret_cast<std::uint8_t*>(body.data());
-  for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
-    out[i] = in[i + 2];
-    out[i + 1] = in[i + 1];
-    out[i + 2] = in[i];
-    out[i + 3] = in[i + 3];
-  }
+// A picture as raw RGBA: its pixels turned from BGRA in place, in bands
+// one a processor, and sent from there (not copied into the answer).
+void SendImage(httplib::Response& res, media::BgraImage image) {
+  host::ForEachBand(image.height, media::DefaultJobCount(), [&](int, int first, int count) {
+    std::uint8_t* row = image.Row(first);
+    for (std::size_t i = 0; i < image.Stride() * std::size_t(count); i += 4)
+      std::swap(row[i], row[i + 2]);
+  });
   res.set_header("X-Width", std::to_string(image.width));
   res.set_header("X-Height", std::to_string(image.height));
-  res.set_content(body, "application/octet-stream");
+  const auto pixels = std::make_shared<const std::vector<std::uint8_t>>(std::move(image.pixels));
+  res.set_content_provider(
+      pixels->size(), "application/octet-stream",
+      [pixels](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        return sink.write(reinterpret_cast<const char*>(pixels->data() + offset), length);
+      });
 }
 
 // A part of the view: its pixels, the frame, the region it covers and its
 // scale.
-void SendPart(httplib::Response& res, const CKeyerSession::ViewPart& part) {
+void SendPart(httplib::Response& res, CKeyerSession::ViewPart part) {
   const Region& r = part.region;
   res.set_header("X-Frame", std::to_string(part.frameIndex));
   res.set_header("X-Region", std::to_string(r.x) + " " + std::to_string(r.y) + " " +
                                  std::to_string(r.width) + " " + std::to_string(r.height));
   res.set_header("X-Scale", std::to_string(part.scale));
-  SendImage(res, part.image);
+  SendImage(res, std::move(part.image));
 }
 
 // 24 random bytes as hexadecimal. Throws host::HostError when the system
@@ -464,7 +470,7 @@ void CKeyerServer::Routes() {
             res.status = 204;  // superseded by a newer request
             return;
           }
-          SendPart(res, *keyed);
+          SendPart(res, std::move(*keyed));
         }));
   s.Get("/api/frame", Guard([this](const httplib::Request& req, httplib::Response& res) {
           SendPart(res, m_session.Original(RegionParam(req), ScaleParam(req)));
@@ -581,6 +587,12 @@ bool CKeyerServer::Listen() { return m_server->Listen(); }
 void CKeyerServer::Stop() { m_server->stop(); }
 
 int Serve(const ServeOptions& options) {
+  // Every render allocates pictures of the same few sizes (the part, its
+  // matte, the answer): once freed they stay in the heap for the next one
+  // rather than being mapped afresh and faulted in page by page (up to 32
+  // MiB, the most glibc allows; a UHD frame's are still mapped).
+  ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
   CKeyerSession session(options.input, options.project, options.output, options.force);
   CKeyerServer server(session);
   const int port = server.Bind(options.host, options.port);

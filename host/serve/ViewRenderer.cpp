@@ -61,7 +61,15 @@ media::BgraImage CViewRenderer::Render(const ViewFrame& frame, const PartPlace& 
   box.width = std::min(LevelWidth(frame, place.scale), place.left + place.width + reach) - box.left;
   box.height =
       std::min(LevelHeight(frame, place.scale), place.top + place.height + reach) - box.top;
-  const media::BgraImage source = LevelPixels(frame, box);
+  // Its pixels: the frame's, or its view's, when the box is all of them;
+  // else a copy.
+  const bool whole = box.left == 0 && box.top == 0 && box.width == LevelWidth(frame, place.scale) &&
+                     box.height == LevelHeight(frame, place.scale);
+  media::BgraImage copy;
+  if (!(whole && (place.scale == 1 || place.scale == frame.scale))) copy = LevelPixels(frame, box);
+  const media::BgraImage& source = !copy.pixels.empty() ? copy
+                                   : place.scale == 1   ? frame.full
+                                                        : frame.image;
   const int dx = place.left - box.left, dy = place.top - box.top;
   const std::size_t stride = source.Stride();
 
