@@ -76,31 +76,36 @@ void Feather(GreyImage& alpha, double sigma) {
     sum += kernel[std::size_t(i + radius)] = std::exp(-0.5 * i * i / (sigma * sigma));
   for (double& k : kernel) k /= sum;
   // Each pixel's taps are added in order from 0, a row of pixels at a time
-  // (the same sums as one pixel at a time).
-  const std::size_t n = std::size_t(w);
-  std::vector<double> across(alpha.pixels.size());
+  // (the same sums as one pixel at a time). The rows blurred across are
+  // kept for as long as the rows around need them: row j in slot j % taps.
+  const std::size_t n = std::size_t(w), taps = kernel.size();
+  std::vector<double> across(taps * n);
   std::vector<double> padded(n + 2 * std::size_t(radius));
-  for (int y = 0; y < h; ++y) {
+  int blurred = 0;  // rows blurred across so far
+  const auto blurAcross = [&](int y) {
     // The row with its ends repeated radius times: padded[x + radius] is
     // pixel x, edges clamped.
     const std::uint8_t* row = alpha.Row(y);
     for (int x = -radius; x < w + radius; ++x)
       padded[std::size_t(x + radius)] = row[std::clamp(x, 0, w - 1)];
-    double* out = &across[std::size_t(y) * n];
-    for (std::size_t i = 0; i < kernel.size(); ++i) {
+    double* out = &across[std::size_t(y) % taps * n];
+    std::fill(out, out + n, 0.0);
+    for (std::size_t i = 0; i < taps; ++i) {
       const double k = kernel[i];
       const double* in = &padded[i];
       for (std::size_t x = 0; x < n; ++x) out[x] += k * in[x];
     }
-  }
+  };
   std::vector<double> sums(n);
   for (int y = 0; y < h; ++y) {
+    for (; blurred <= std::min(h - 1, y + radius); ++blurred) blurAcross(blurred);
     std::fill(sums.begin(), sums.end(), 0.0);
     for (int i = -radius; i <= radius; ++i) {
       const double k = kernel[std::size_t(i + radius)];
-      const double* in = &across[std::size_t(std::clamp(y + i, 0, h - 1)) * n];
+      const double* in = &across[std::size_t(std::clamp(y + i, 0, h - 1)) % taps * n];
       for (std::size_t x = 0; x < n; ++x) sums[x] += k * in[x];
     }
+    // Row y's levels are not read again: it was blurred across already.
     std::uint8_t* row = alpha.Row(y);
     for (std::size_t x = 0; x < n; ++x)
       row[x] = std::uint8_t(std::min(RoundNonNegative(sums[x]), 255L));

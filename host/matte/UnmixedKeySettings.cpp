@@ -30,8 +30,8 @@ std::string DescribeUnmixedKey(const UnmixedKey& key, const std::string& source)
                 degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh), double(c.saturationLow),
                 double(c.saturationHigh), 100.0 * c.share, key.despill, key.clipBlack,
                 key.clipWhite);
-  return std::string(key.screen == project::ScreenChannel::kGreen ? "green" : "blue") +
-         " screen" + (source.empty() ? "" : " of " + source) + numbers;
+  return std::string(key.screen == project::ScreenChannel::kGreen ? "green" : "blue") + " screen" +
+         (source.empty() ? "" : " of " + source) + numbers;
 }
 
 }  // namespace mattix::matte

@@ -22,13 +22,30 @@ void ClipAlphaRow(std::uint8_t* alpha, int count, double low, double high) {
   }
 }
 
-void MinMaxRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, bool grow) {
-  for (int x = 0; x < count; ++x) {
-    const int from = std::max(0, x - half), to = std::min(count - 1, x + half);
-    std::uint8_t v = in[from];
-    for (int i = from + 1; i <= to; ++i) v = grow ? std::max(v, in[i]) : std::min(v, in[i]);
-    out[x] = v;
+namespace {
+
+// MinMaxRow with the choice made: the window taken one distance d at a time
+// on both sides, pixels d from an end taking the end (inside the window, so
+// the extreme is the same); the middle is a plain loop over bytes.
+template <class Pick>
+void WindowRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, Pick pick) {
+  std::copy(in, in + count, out);
+  for (int d = 1; d <= half; ++d) {
+    const int lo = std::min(d, count), hi = std::max(lo, count - d);
+    for (int x = 0; x < lo; ++x) out[x] = pick(out[x], pick(in[0], in[std::min(x + d, count - 1)]));
+    for (int x = lo; x < hi; ++x) out[x] = pick(out[x], pick(in[x - d], in[x + d]));
+    for (int x = hi; x < count; ++x)
+      out[x] = pick(out[x], pick(in[std::max(x - d, 0)], in[count - 1]));
   }
+}
+
+}  // namespace
+
+void MinMaxRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, bool grow) {
+  if (grow)
+    WindowRow(in, out, count, half, [](std::uint8_t a, std::uint8_t b) { return std::max(a, b); });
+  else
+    WindowRow(in, out, count, half, [](std::uint8_t a, std::uint8_t b) { return std::min(a, b); });
 }
 
 void DespillRow(std::uint8_t* bgra, int count, int channel, double amount) {
