@@ -1,7 +1,7 @@
 #include "host/serve/ViewFrame.h"
 
-#include "host/serve/BadRequest.h"
 #include "host/base/RowBands.h"
+#include "host/serve/BadRequest.h"
 #include "stdfx/HSL.h"
 #include "wheel/WheelGeometry.h"
 
@@ -71,8 +71,7 @@ std::shared_ptr<ViewFrame> MakeViewFrame(long index, media::BgraImage frame, int
   const int bands = std::max(1, threads);
   std::vector<std::vector<std::uint32_t>> wheels(
       std::size_t(bands), std::vector<std::uint32_t>(std::size_t(wheel::kWidth) * wheel::kHeight));
-  std::vector<std::vector<std::uint32_t>> bins(std::size_t(bands),
-                                               std::vector<std::uint32_t>(256));
+  std::vector<std::vector<std::uint32_t>> bins(std::size_t(bands), std::vector<std::uint32_t>(256));
   host::ForEachBand(view->height, bands, [&](int band, int first, int count) {
     CountColours(view->full, first, count, wheels[std::size_t(band)], bins[std::size_t(band)]);
   });

@@ -66,8 +66,7 @@ int LevelHeight(const ViewFrame& frame, int scale);
 // (the view's without one; kept within 1 to the view's), widened to whole
 // pixels of that scale and kept within the frame. Throws BadRequest for an
 // empty region, one outside the frame or a scale below 1.
-PartPlace PlacePart(const ViewFrame& frame, std::optional<Region> region,
-                    std::optional<int> scale);
+PartPlace PlacePart(const ViewFrame& frame, std::optional<Region> region, std::optional<int> scale);
 
 // The unkeyed pixels of a place at its scale (width x height; the place
 // lies within the level).
