@@ -7,6 +7,7 @@
 #include "host/cli/UsageError.h"
 #include "host/matte/BackdropKey.h"
 #include "host/matte/UnmixKey.h"
+#include "host/matte/UnmixedKeySettings.h"
 #include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/project/MaskRecord.h"
@@ -132,30 +133,9 @@ int KeyAuto(const KeyOptions& o) {
         o.input +
         ": no backdrop found (no tenth of the frame is one saturated green or blue hue); pick "
         "its colour with mattix key pick --at");
-  const matte::UnmixedKey& key = *found;
-  settings.chromaMask = project::MaskRecordFromPicture(key.mask, o.project);
-  // The mask's weights are already graded, colour by colour: no blur, no
-  // window over lightness, and no spill suppression, which would grey every
-  // colour the key holds partly (glass, hair, the edge); the screen's cast
-  // is taken off by despill after the key instead.
-  settings.softness = 0.0;
-  settings.spillSuppression = 0.0;
-  settings.lightness = {0.0, 0.0, 100.0, 100.0};
-  settings.finishing.screen = key.screen;
-  settings.finishing.despill = key.despill;
-  settings.finishing.clipBlack = key.clipBlack;
-  settings.finishing.clipWhite = key.clipWhite;
+  matte::ApplyUnmixedKey(*found, settings, o.project);
   WriteText(o.project, project::ProjectToJson(settings), true);
-  const matte::BackdropCluster& c = key.backdrop;
-  const auto degrees = [](float turns) { return int(std::lround(turns * 360.0f)) % 360; };
-  std::printf(
-      "%s: %s screen of %s keyed by its share in each colour: hue %d degrees (%d to %d), "
-      "saturation %.2f to %.2f, %.0f%% of the frame; softness 0, spill suppression 0, "
-      "lightness window open; finishing: despill %.0f%%, clip black %.0f%%, clip white %.0f%%\n",
-      o.project.c_str(), key.screen == project::ScreenChannel::kGreen ? "green" : "blue",
-      o.input.c_str(), degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh),
-      double(c.saturationLow), double(c.saturationHigh), 100.0 * c.share, key.despill,
-      key.clipBlack, key.clipWhite);
+  std::printf("%s: %s\n", o.project.c_str(), matte::DescribeUnmixedKey(*found, o.input).c_str());
   return 0;
 }
 

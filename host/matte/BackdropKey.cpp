@@ -1,10 +1,14 @@
 #include "host/matte/BackdropKey.h"
 
+#include "host/base/RowBands.h"
+#include "host/matte/internal/BackdropColours.h"
+
 #include "stdfx/HSL.h"
 #include "wheel/WheelGeometry.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -12,6 +16,8 @@
 namespace mattix::matte {
 
 namespace {
+
+using internal::Hls;
 
 // Histogram bins over hue (one degree each) and over saturation 0 to 1.
 constexpr int kBins = 360;
@@ -42,16 +48,62 @@ float HueOffset(float a, float b) {
 // The bin of a hue or a saturation (both 0 to 1).
 int Bin(float value) { return std::min(int(value * kBins), kBins - 1); }
 
-// The value at fraction q of the values once sorted (reorders them).
-float Percentile(std::vector<float>& values, double q) {
-  const std::size_t i = std::min(values.size() - 1, std::size_t(q * double(values.size())));
-  std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(i), values.end());
-  return values[i];
+// A float's bits as an unsigned number in the floats' order (zeros of both
+// signs alike).
+std::uint32_t OrderKey(float v) {
+  const std::uint32_t u = std::bit_cast<std::uint32_t>(v == 0.0f ? 0.0f : v);
+  return u & 0x80000000u ? ~u : u | 0x80000000u;
 }
 
-struct Hls {
-  float h, l, s;
-};
+// Values kept in parts, one a thread's.
+using Parts = std::vector<std::vector<float>>;
+
+// Runs f(part) for each part, each on a thread of its own.
+template <class F>
+void EachPart(std::size_t parts, F f) {
+  host::ForEachBand(int(parts), int(parts), [&](int part, int, int) { f(std::size_t(part)); });
+}
+
+// The values at fractions qs of all values of the parts once sorted (none
+// NaN; at least one): the value at place floor(q x count), at most the
+// last. The values are counted by the top 16 bits of their order keys, and
+// only those of the group that holds the place are sorted.
+template <std::size_t N>
+std::array<float, N> Percentiles(const Parts& parts, const std::array<double, N>& qs) {
+  constexpr std::size_t kGroups = std::size_t(1) << 16;
+  std::vector<std::vector<std::uint32_t>> counts(parts.size());
+  EachPart(parts.size(), [&](std::size_t p) {
+    counts[p].assign(kGroups, 0);
+    for (const float v : parts[p]) ++counts[p][OrderKey(v) >> 16];
+  });
+  std::size_t total = 0;
+  for (std::size_t g = 0; g < kGroups; ++g)
+    for (std::size_t p = 1; p < parts.size(); ++p) counts[0][g] += counts[p][g];
+  for (const std::uint32_t c : counts[0]) total += c;
+  std::array<std::size_t, N> place{}, below{};
+  std::array<std::uint32_t, N> group{};
+  for (std::size_t k = 0; k < N; ++k) {
+    place[k] = std::min(total - 1, std::size_t(qs[k] * double(total)));
+    while (below[k] + counts[0][group[k]] <= place[k]) below[k] += counts[0][group[k]++];
+  }
+  std::vector<std::array<std::vector<float>, N>> members(parts.size());
+  EachPart(parts.size(), [&](std::size_t p) {
+    for (const float v : parts[p]) {
+      const std::uint32_t g = OrderKey(v) >> 16;
+      for (std::size_t k = 0; k < N; ++k)
+        if (g == group[k]) members[p][k].push_back(v);
+    }
+  });
+  std::array<float, N> result{};
+  for (std::size_t k = 0; k < N; ++k) {
+    std::vector<float> all;
+    for (const auto& m : members) all.insert(all.end(), m[k].begin(), m[k].end());
+    const auto at = all.begin() + std::ptrdiff_t(place[k] - below[k]);
+    std::nth_element(all.begin(), at, all.end());
+    result[k] = *at;
+  }
+  return result;
+}
 
 // The bins of a histogram's peak and of its neighbours down to kClusterFloor
 // of the peak, smoothed over five bins first; around the circle for hues,
@@ -83,21 +135,42 @@ Extent ModeExtent(const std::array<double, kBins>& histogram, bool circular) {
 
 }  // namespace
 
+bool internal::TakesPart(const Hls& c) {
+  return !(c.h < 0 || c.s < kMinSaturation || c.l < kMinLightness || c.l > kMaxLightness);
+}
+
 std::optional<BackdropCluster> FindBackdrop(const media::BgraImage& frame) {
   const std::size_t count = std::size_t(frame.width) * std::size_t(frame.height);
   if (count == 0) return std::nullopt;
-  std::vector<Hls> colours;
-  colours.reserve(count);
-  std::array<double, kBins> histogram{};
+  std::vector<std::vector<Hls>> colours(1);
+  colours[0].reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t* p = &frame.pixels[i * 4];  // B, G, R, A
     Hls c{};
     stdfx::CHSL::RGBtoHLS(c.h, c.l, c.s, p[2], p[1], p[0]);
-    if (c.h < 0 || c.s < kMinSaturation || c.l < kMinLightness || c.l > kMaxLightness) continue;
-    colours.push_back(c);
-    histogram[std::size_t(Bin(c.h))] += 1;
+    if (internal::TakesPart(c)) colours[0].push_back(c);
   }
-  if (colours.empty()) return std::nullopt;
+  return internal::FindBackdropIn(colours, count);
+}
+
+std::optional<BackdropCluster> internal::FindBackdropIn(
+    const std::vector<std::vector<Hls>>& colours, std::size_t count) {
+  const std::size_t parts = colours.size();
+  // Counts are kept per part and added up: whole numbers, so the order of
+  // adding does not matter.
+  using Histogram = std::array<double, kBins>;
+  const auto add = [](std::vector<Histogram>& h) {
+    for (std::size_t p = 1; p < h.size(); ++p)
+      for (std::size_t b = 0; b < kBins; ++b) h[0][b] += h[p][b];
+    return h[0];
+  };
+  std::vector<Histogram> byHue(parts, Histogram{});
+  EachPart(parts, [&](std::size_t p) {
+    for (const Hls& c : colours[p]) byHue[p][std::size_t(Bin(c.h))] += 1;
+  });
+  const Histogram histogram = add(byHue);
+  if (std::all_of(histogram.begin(), histogram.end(), [](double v) { return v == 0; }))
+    return std::nullopt;
 
   // The most frequent hue and the hues around it down to the floor.
   const Extent hues = ModeExtent(histogram, true);
@@ -110,44 +183,56 @@ std::optional<BackdropCluster> FindBackdrop(const media::BgraImage& frame) {
   // Within them the most frequent saturation and those around it: a colour
   // of the backdrop's hue but another saturation (a tinted glass before it)
   // is not the backdrop.
-  std::array<double, kBins> bySaturation{};
-  for (const Hls& c : colours)
-    if (inHues(c.h)) bySaturation[std::size_t(Bin(c.s))] += 1;
+  std::vector<Histogram> bySaturations(parts, Histogram{});
+  EachPart(parts, [&](std::size_t p) {
+    for (const Hls& c : colours[p])
+      if (inHues(c.h)) bySaturations[p][std::size_t(Bin(c.s))] += 1;
+  });
+  Histogram bySaturation = add(bySaturations);
   const Extent saturations = ModeExtent(bySaturation, false);
-  std::vector<float> offsets, values;
-  for (const Hls& c : colours) {
-    const int s = Bin(c.s);
-    if (!inHues(c.h) || s < saturations.low || s > saturations.high) continue;
-    offsets.push_back(HueOffset(cluster.hue, c.h));
-    values.push_back(c.s);
-  }
-  cluster.share = double(offsets.size()) / double(count);
+  // The hue offsets and saturations of the colours with hues in range and a
+  // saturation bin from low to high; how many.
+  Parts offsets(parts), values(parts);
+  const auto gather = [&](int low, int high) {
+    EachPart(parts, [&](std::size_t p) {
+      offsets[p].clear(), values[p].clear();
+      for (const Hls& c : colours[p]) {
+        const int s = Bin(c.s);
+        if (!inHues(c.h) || s < low || s > high) continue;
+        offsets[p].push_back(HueOffset(cluster.hue, c.h));
+        values[p].push_back(c.s);
+      }
+    });
+    std::size_t n = 0;
+    for (const std::vector<float>& o : offsets) n += o.size();
+    return n;
+  };
+  cluster.share = double(gather(saturations.low, saturations.high)) / double(count);
   if (cluster.share < kMinShare) return std::nullopt;
   const auto wrap = [](float h) { return h - std::floor(h); };
-  cluster.hueLow = wrap(cluster.hue + Percentile(offsets, 0.01));
-  cluster.hueHigh = wrap(cluster.hue + Percentile(offsets, 0.99));
-  cluster.hue = wrap(cluster.hue + Percentile(offsets, 0.5));
-  cluster.saturationLow = Percentile(values, 0.02);
-  cluster.saturationHigh = Percentile(values, 0.98);
+  const std::array<float, 3> hueAt = Percentiles<3>(offsets, {0.01, 0.99, 0.5});
+  cluster.hueLow = wrap(cluster.hue + hueAt[0]);
+  cluster.hueHigh = wrap(cluster.hue + hueAt[1]);
+  cluster.hue = wrap(cluster.hue + hueAt[2]);
+  const std::array<float, 2> saturationAt = Percentiles<2>(values, {0.02, 0.98});
+  cluster.saturationLow = saturationAt[0];
+  cluster.saturationHigh = saturationAt[1];
 
-  // A veil: the most frequent of the less saturated colours of the same hues,
-  // below a gap of two bins under the backdrop's saturations.
+  // A veil: the most frequent of the less saturated colours of the same hues
+  // (about the median hue now), below a gap of two bins under the
+  // backdrop's saturations.
   for (int b = std::max(0, saturations.low - 2); b < kBins; ++b) bySaturation[std::size_t(b)] = 0;
   const Extent veil = ModeExtent(bySaturation, false);
-  offsets.clear(), values.clear();
-  for (const Hls& c : colours) {
-    const int s = Bin(c.s);
-    if (!inHues(c.h) || s < veil.low || s > std::min(veil.high, saturations.low - 3)) continue;
-    offsets.push_back(HueOffset(cluster.hue, c.h));
-    values.push_back(c.s);
-  }
-  if (double(offsets.size()) >= kMinVeilShare * double(count)) {
+  const std::size_t veiled = gather(veil.low, std::min(veil.high, saturations.low - 3));
+  if (double(veiled) >= kMinVeilShare * double(count)) {
     cluster.hasVeil = true;
-    cluster.veilHueLow = wrap(cluster.hue + Percentile(offsets, 0.01));
-    cluster.veilHueHigh = wrap(cluster.hue + Percentile(offsets, 0.99));
-    cluster.veilSaturationLow = Percentile(values, 0.01);
-    cluster.veilSaturationHigh = Percentile(values, 0.99);
-    cluster.veilSaturation = Percentile(values, 0.5);
+    const std::array<float, 2> veilHueAt = Percentiles<2>(offsets, {0.01, 0.99});
+    cluster.veilHueLow = wrap(cluster.hue + veilHueAt[0]);
+    cluster.veilHueHigh = wrap(cluster.hue + veilHueAt[1]);
+    const std::array<float, 3> veilAt = Percentiles<3>(values, {0.01, 0.99, 0.5});
+    cluster.veilSaturationLow = veilAt[0];
+    cluster.veilSaturationHigh = veilAt[1];
+    cluster.veilSaturation = veilAt[2];
   }
   return cluster;
 }

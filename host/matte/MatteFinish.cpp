@@ -40,6 +40,13 @@ GreyImage DiscMinMax(const GreyImage& in, int r, bool grow) {
   return out;
 }
 
+// std::lround of a value that is not negative (and below 2^52): halves
+// away from zero. v - trunc(v) is exact there, so the comparison is too.
+long RoundNonNegative(double v) {
+  const long whole = long(v);
+  return v - double(whole) >= 0.5 ? whole + 1 : whole;
+}
+
 // Shrinks (radius < 0) or grows the matte by |radius| pixels: the levels of
 // the two whole radii around it blended by the fraction, rounded to nearest.
 void ShrinkGrow(GreyImage& alpha, double radius) {
@@ -54,8 +61,8 @@ void ShrinkGrow(GreyImage& alpha, double radius) {
   }
   const GreyImage upper = DiscMinMax(alpha, whole + 1, grow);
   for (std::size_t i = 0; i < alpha.pixels.size(); ++i)
-    alpha.pixels[i] =
-        std::uint8_t(std::lround((1.0 - fraction) * lower.pixels[i] + fraction * upper.pixels[i]));
+    alpha.pixels[i] = std::uint8_t(
+        RoundNonNegative((1.0 - fraction) * lower.pixels[i] + fraction * upper.pixels[i]));
 }
 
 // A Gaussian blur of standard deviation sigma pixels, truncated at 3 sigma,
@@ -68,37 +75,60 @@ void Feather(GreyImage& alpha, double sigma) {
   for (int i = -radius; i <= radius; ++i)
     sum += kernel[std::size_t(i + radius)] = std::exp(-0.5 * i * i / (sigma * sigma));
   for (double& k : kernel) k /= sum;
-  std::vector<double> across(alpha.pixels.size());
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      double v = 0.0;
-      for (int i = -radius; i <= radius; ++i)
-        v += kernel[std::size_t(i + radius)] * alpha.Row(y)[std::clamp(x + i, 0, w - 1)];
-      across[std::size_t(y) * std::size_t(w) + std::size_t(x)] = v;
+  // Each pixel's taps are added in order from 0, a row of pixels at a time
+  // (the same sums as one pixel at a time). The rows blurred across are
+  // kept for as long as the rows around need them: row j in slot j % taps.
+  const std::size_t n = std::size_t(w), taps = kernel.size();
+  std::vector<double> across(taps * n);
+  std::vector<double> padded(n + 2 * std::size_t(radius));
+  int blurred = 0;  // rows blurred across so far
+  const auto blurAcross = [&](int y) {
+    // The row with its ends repeated radius times: padded[x + radius] is
+    // pixel x, edges clamped.
+    const std::uint8_t* row = alpha.Row(y);
+    for (int x = -radius; x < w + radius; ++x)
+      padded[std::size_t(x + radius)] = row[std::clamp(x, 0, w - 1)];
+    double* out = &across[std::size_t(y) % taps * n];
+    std::fill(out, out + n, 0.0);
+    for (std::size_t i = 0; i < taps; ++i) {
+      const double k = kernel[i];
+      const double* in = &padded[i];
+      for (std::size_t x = 0; x < n; ++x) out[x] += k * in[x];
     }
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      double v = 0.0;
-      for (int i = -radius; i <= radius; ++i)
-        v += kernel[std::size_t(i + radius)] *
-             across[std::size_t(std::clamp(y + i, 0, h - 1)) * std::size_t(w) + std::size_t(x)];
-      alpha.Row(y)[x] = std::uint8_t(std::clamp(std::lround(v), 0L, 255L));
+  };
+  std::vector<double> sums(n);
+  for (int y = 0; y < h; ++y) {
+    for (; blurred <= std::min(h - 1, y + radius); ++blurred) blurAcross(blurred);
+    std::fill(sums.begin(), sums.end(), 0.0);
+    for (int i = -radius; i <= radius; ++i) {
+      const double k = kernel[std::size_t(i + radius)];
+      const double* in = &across[std::size_t(std::clamp(y + i, 0, h - 1)) % taps * n];
+      for (std::size_t x = 0; x < n; ++x) sums[x] += k * in[x];
     }
+    // Row y's levels are not read again: it was blurred across already.
+    std::uint8_t* row = alpha.Row(y);
+    for (std::size_t x = 0; x < n; ++x)
+      row[x] = std::uint8_t(std::min(RoundNonNegative(sums[x]), 255L));
+  }
 }
 
-// 255 where any shape of the kind (keep or garbage) covers the pixel.
-GreyImage ShapeCover(const std::vector<project::MatteShape>& shapes, bool keep, int w, int h) {
+// 255 where any shape of the kind (keep or garbage) covers the pixel, for
+// the w x h part of the frame at (left, top). A row is filled from the
+// frame's column 0, so that the shapes are met in their own coordinates.
+GreyImage ShapeCover(const std::vector<project::MatteShape>& shapes, bool keep, int w, int h,
+                     int left, int top) {
   GreyImage cover(w, h);
-  std::vector<std::uint8_t> inside(std::size_t(w) > 0 ? std::size_t(w) : 1);
+  std::vector<std::uint8_t> inside(std::size_t(left) + std::size_t(w));
   for (const project::MatteShape& s : shapes) {
     if (s.keep != keep) continue;
     std::vector<double> points;
     for (const auto& p : s.points) points.insert(points.end(), {p[0], p[1]});
     for (int y = 0; y < h; ++y) {
       std::fill(inside.begin(), inside.end(), 0);
-      internal::FillPolygonRow(inside.data(), w, y, points.data(), int(s.points.size()), 255);
+      internal::FillPolygonRow(inside.data(), left + w, top + y, points.data(),
+                               int(s.points.size()), 255);
       std::uint8_t* row = cover.Row(y);
-      for (int x = 0; x < w; ++x) row[x] |= inside[std::size_t(x)];
+      for (int x = 0; x < w; ++x) row[x] |= inside[std::size_t(left + x)];
     }
   }
   return cover;
@@ -112,8 +142,20 @@ void FinishMatte(media::BgraImage& keyed, const media::BgraImage& input,
               f);
 }
 
+void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int height,
+                 std::size_t stride, const project::MatteFinishing& finishing) {
+  FinishMatte(keyed, input, width, height, stride, finishing, 0, 0);
+}
+
+int FinishReach(const project::MatteFinishing& f) {
+  // ShrinkGrow reads the discs of the two whole radii around a fractional
+  // one; Feather's kernel reaches ceil(3 sigma).
+  return (f.shrinkGrow != 0.0 ? int(std::ceil(std::fabs(f.shrinkGrow))) : 0) +
+         (f.feather > 0.0 ? int(std::ceil(3.0 * f.feather)) : 0);
+}
+
 void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int w, int h,
-                 std::size_t stride, const project::MatteFinishing& f) {
+                 std::size_t stride, const project::MatteFinishing& f, int left, int top) {
   if (f.IsOff()) return;
   const auto keyedRow = [&](int y) { return keyedPixels + std::size_t(y) * stride; };
   const auto inputRow = [&](int y) { return inputPixels + std::size_t(y) * stride; };
@@ -144,13 +186,13 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
   const bool keep =
       std::any_of(f.shapes.begin(), f.shapes.end(), [](const auto& s) { return s.keep; });
   if (garbage) {
-    const GreyImage cover = ShapeCover(f.shapes, false, w, h);
+    const GreyImage cover = ShapeCover(f.shapes, false, w, h, left, top);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
         if (cover.Row(y)[x] == 0) keyedRow(y)[std::size_t(x) * 4 + 3] = 0;
   }
   if (keep) {
-    const GreyImage cover = ShapeCover(f.shapes, true, w, h);
+    const GreyImage cover = ShapeCover(f.shapes, true, w, h, left, top);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
         if (cover.Row(y)[x] != 0)

@@ -25,5 +25,17 @@ void FinishMatte(media::BgraImage& keyed, const media::BgraImage& input,
 // `width` pixels, `stride` bytes apart.
 void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int height,
                  std::size_t stride, const project::MatteFinishing& finishing);
+// The same on a part of a frame whose top-left pixel is the frame's pixel
+// (left, top): the shapes stay in the frame's coordinates. Shrink/grow and
+// feather see only the part: keyed with FinishReach more of the frame's
+// pixels on every side (those it has), a part is finished exactly as the
+// same pixels of the whole frame.
+void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int height,
+                 std::size_t stride, const project::MatteFinishing& finishing, int left, int top);
+
+// How far from a pixel finishing reads (pixels): the shrink/grow disc's
+// radius, rounded up, and the feather's 3 sigma, rounded up; 0 when only
+// per-pixel steps are on.
+int FinishReach(const project::MatteFinishing& finishing);
 
 }  // namespace mattix::matte

@@ -1,5 +1,8 @@
 #include "host/matte/UnmixKey.h"
 
+#include "host/base/RowBands.h"
+#include "host/matte/internal/BackdropColours.h"
+#include "host/media/JobPool.h"
 #include "stdfx/HSL.h"
 #include "wheel/WheelGeometry.h"
 
@@ -76,24 +79,27 @@ float Lead(const T* bgr, int channel) {
 }
 
 // Box mean of radius r along rows then columns, over the part inside the
-// picture, each pass twice (a smooth, tent-like kernel), in place.
-void BoxBlur(std::vector<float>& plane, int w, int h, int r) {
+// picture, each pass twice (a smooth, tent-like kernel), in place; the
+// lines of a pass in `bands` bands at once.
+void BoxBlur(std::vector<float>& plane, int w, int h, int r, int bands) {
   std::vector<float> tmp(plane.size());
-  std::vector<double> sums(std::size_t(std::max(w, h)) + 1);
   const auto pass = [&](bool rows) {
     const int lines = rows ? h : w, n = rows ? w : h;
     const std::size_t step = rows ? 1 : std::size_t(w);
-    for (int line = 0; line < lines; ++line) {
-      const std::size_t base = rows ? std::size_t(line) * std::size_t(w) : std::size_t(line);
-      sums[0] = 0.0;
-      for (int i = 0; i < n; ++i)
-        sums[std::size_t(i) + 1] = sums[std::size_t(i)] + plane[base + std::size_t(i) * step];
-      for (int i = 0; i < n; ++i) {
-        const int lo = std::max(0, i - r), hi = std::min(n - 1, i + r);
-        tmp[base + std::size_t(i) * step] =
-            float((sums[std::size_t(hi) + 1] - sums[std::size_t(lo)]) / double(hi - lo + 1));
+    host::ForEachBand(lines, bands, [&](int, int first, int count) {
+      std::vector<double> sums(std::size_t(n) + 1);
+      for (int line = first; line < first + count; ++line) {
+        const std::size_t base = rows ? std::size_t(line) * std::size_t(w) : std::size_t(line);
+        sums[0] = 0.0;
+        for (int i = 0; i < n; ++i)
+          sums[std::size_t(i) + 1] = sums[std::size_t(i)] + plane[base + std::size_t(i) * step];
+        for (int i = 0; i < n; ++i) {
+          const int lo = std::max(0, i - r), hi = std::min(n - 1, i + r);
+          tmp[base + std::size_t(i) * step] =
+              float((sums[std::size_t(hi) + 1] - sums[std::size_t(lo)]) / double(hi - lo + 1));
+        }
       }
-    }
+    });
     plane.swap(tmp);
   };
   for (int k = 0; k < 2; ++k) pass(true), pass(false);
@@ -101,7 +107,7 @@ void BoxBlur(std::vector<float>& plane, int w, int h, int r) {
 
 // The screen's colour at every analysis pixel: the clear-screen pixels'
 // colours blurred with their weights (near, then far), else their mean.
-Planes ScreenField(const Planes& s, const std::vector<std::uint8_t>& clear) {
+Planes ScreenField(const Planes& s, const std::vector<std::uint8_t>& clear, int bands) {
   const int w = s.width, h = s.height;
   const std::size_t n = std::size_t(w) * std::size_t(h);
   Planes out(w, h);
@@ -122,9 +128,9 @@ Planes ScreenField(const Planes& s, const std::vector<std::uint8_t>& clear) {
       sum[std::size_t(c)].resize(n);
       for (std::size_t i = 0; i < n; ++i)
         sum[std::size_t(c)][i] = weight[i] * s.v[i * 3 + std::size_t(c)];
-      BoxBlur(sum[std::size_t(c)], w, h, radius);
+      BoxBlur(sum[std::size_t(c)], w, h, radius, bands);
     }
-    BoxBlur(weight, w, h, radius);
+    BoxBlur(weight, w, h, radius, bands);
     for (std::size_t i = 0; i < n; ++i)
       if (!done[i] && weight[i] > 1e-3f) {
         for (int c = 0; c < 3; ++c)
@@ -138,61 +144,102 @@ Planes ScreenField(const Planes& s, const std::vector<std::uint8_t>& clear) {
   return out;
 }
 
-// The projection of c - b on f - b, and the distance of c from that line.
-struct Unmixed {
-  float a;
-  float offLine;
-};
-Unmixed Project(const float* c, const float* b, const float* f) {
-  float fb[3], cb[3], n2 = 0, dot = 0;
-  for (int k = 0; k < 3; ++k) {
-    fb[k] = f[k] - b[k];
-    cb[k] = c[k] - b[k];
-    n2 += fb[k] * fb[k];
-    dot += cb[k] * fb[k];
-  }
-  const float a = dot / std::max(n2, 1e-6f);
+// The projection a of c - b on f - b, and the distance of c from that
+// line, in steps (a search stops after the share): cb = c - b, fb = f - b,
+// n2 = |f - b|^2, sums taken in channel order from 0.
+float SquaredNorm(const float* v) {
+  float n2 = 0;
+  for (int k = 0; k < 3; ++k) n2 += v[k] * v[k];
+  return n2;
+}
+float Share(const float* cb, const float* fb, float n2) {
+  float dot = 0;
+  for (int k = 0; k < 3; ++k) dot += cb[k] * fb[k];
+  return dot / std::max(n2, 1e-6f);
+}
+float OffLine(const float* cb, const float* fb, float a) {
   float off = 0;
   for (int k = 0; k < 3; ++k) off += (cb[k] - a * fb[k]) * (cb[k] - a * fb[k]);
-  return {a, std::sqrt(off)};
+  return std::sqrt(off);
 }
 
-// True where some pixel of `set` lies within the (2r + 1)-square around.
-std::vector<std::uint8_t> Near(const std::vector<std::uint8_t>& set, int w, int h, int r) {
+// True where some pixel of `set` lies within the (2r + 1)-square around:
+// the nearest set pixel each way along the row, then along the column (the
+// columns walked row by row, bands of them at once).
+std::vector<std::uint8_t> Near(const std::vector<std::uint8_t>& set, int w, int h, int r,
+                               int bands) {
   std::vector<std::uint8_t> across(set.size()), out(set.size());
-  for (int y = 0; y < h; ++y) {
-    int last = -(r + 1);  // the last set column seen, scanning both ways
-    const std::uint8_t* row = &set[std::size_t(y) * std::size_t(w)];
-    std::uint8_t* o = &across[std::size_t(y) * std::size_t(w)];
-    for (int x = 0; x < w; ++x) {
-      if (row[x]) last = x;
-      o[x] = x - last <= r;
+  host::ForEachBand(h, bands, [&](int, int first, int count) {
+    for (int y = first; y < first + count; ++y) {
+      int last = -(r + 1);  // the last set column seen, scanning both ways
+      const std::uint8_t* row = &set[std::size_t(y) * std::size_t(w)];
+      std::uint8_t* o = &across[std::size_t(y) * std::size_t(w)];
+      for (int x = 0; x < w; ++x) {
+        if (row[x]) last = x;
+        o[x] = x - last <= r;
+      }
+      last = w + r + 1;
+      for (int x = w - 1; x >= 0; --x) {
+        if (row[x]) last = x;
+        o[x] |= last - x <= r;
+      }
     }
-    last = w + r + 1;
-    for (int x = w - 1; x >= 0; --x) {
-      if (row[x]) last = x;
-      o[x] |= last - x <= r;
-    }
-  }
-  for (int x = 0; x < w; ++x) {
-    int last = -(r + 1);
+  });
+  host::ForEachBand(w, bands, [&](int, int first, int count) {
+    std::vector<int> last(std::size_t(count), -(r + 1));  // the last set row seen, per column
     for (int y = 0; y < h; ++y) {
-      if (across[std::size_t(y) * std::size_t(w) + std::size_t(x)]) last = y;
-      out[std::size_t(y) * std::size_t(w) + std::size_t(x)] = y - last <= r;
+      const std::uint8_t* a = &across[std::size_t(y) * std::size_t(w) + std::size_t(first)];
+      std::uint8_t* o = &out[std::size_t(y) * std::size_t(w) + std::size_t(first)];
+      for (int x = 0; x < count; ++x) {
+        if (a[x]) last[std::size_t(x)] = y;
+        o[x] = y - last[std::size_t(x)] <= r;
+      }
     }
-    last = h + r + 1;
+    std::fill(last.begin(), last.end(), h + r + 1);
     for (int y = h - 1; y >= 0; --y) {
-      if (across[std::size_t(y) * std::size_t(w) + std::size_t(x)]) last = y;
-      out[std::size_t(y) * std::size_t(w) + std::size_t(x)] |= last - y <= r;
+      const std::uint8_t* a = &across[std::size_t(y) * std::size_t(w) + std::size_t(first)];
+      std::uint8_t* o = &out[std::size_t(y) * std::size_t(w) + std::size_t(first)];
+      for (int x = 0; x < count; ++x) {
+        if (a[x]) last[std::size_t(x)] = y;
+        o[x] |= last[std::size_t(x)] - y <= r;
+      }
     }
-  }
+  });
   return out;
 }
 
 }  // namespace
 
-std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
-  const std::optional<BackdropCluster> backdrop = FindBackdrop(frame);
+std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
+  const int W = frame.width, H = frame.height;
+  const std::size_t n = std::size_t(W) * std::size_t(H);
+  if (n == 0) return std::nullopt;
+  // The frame's rows are split into bands, one a processor; each step
+  // gives the same result however they are split.
+  const int bands = threads > 0 ? threads : media::DefaultJobCount();
+
+  // Every pixel's colour converted once: its place on the wheel, and the
+  // colours the backdrop is found among.
+  constexpr int kWheelPixels = wheel::kWidth * wheel::kHeight;
+  std::vector<std::int32_t> where(n);
+  std::vector<std::vector<internal::Hls>> bandColours(static_cast<std::size_t>(bands));
+  host::ForEachBand(H, bands, [&](int band, int first, int count) {
+    std::vector<internal::Hls>& colours = bandColours[std::size_t(band)];
+    colours.reserve(std::size_t(count) * std::size_t(W));
+    for (int y = first; y < first + count; ++y)
+      for (int x = 0; x < W; ++x) {
+        const std::uint8_t* p = frame.Row(y) + std::size_t(x) * 4;
+        internal::Hls c{};
+        stdfx::CHSL::RGBtoHLS(c.h, c.l, c.s, p[2], p[1], p[0]);
+        if (internal::TakesPart(c)) colours.push_back(c);
+        wheel::Position pos{wheel::kGreyRow, wheel::kGreyColumn};
+        if (c.h >= 0.0f) pos = wheel::PositionOf(c.h, c.s);
+        where[std::size_t(y) * std::size_t(W) + std::size_t(x)] =
+            pos.row * wheel::kWidth + pos.column;
+      }
+  });
+  const std::optional<BackdropCluster> backdrop = internal::FindBackdropIn(bandColours, n);
+  bandColours.clear();
   if (!backdrop) return std::nullopt;
   UnmixedKey key;
   key.backdrop = *backdrop;
@@ -206,22 +253,25 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
     return std::nullopt;
   const int channel = key.screen == project::ScreenChannel::kGreen ? 1 : 0;
 
-  // The analysis grid: means of f x f blocks (the last partial ones too).
-  const int W = frame.width, H = frame.height;
+  // The analysis grid: means of f x f blocks (the last partial ones too),
+  // a band of its rows at a time.
   const int f = std::max(1, (W + kAnalysisWidth - 1) / kAnalysisWidth);
   const int sw = (W + f - 1) / f, sh = (H + f - 1) / f;
   Planes s(sw, sh);
-  {
-    std::vector<int> counts(std::size_t(sw) * std::size_t(sh), 0);
-    for (int y = 0; y < H; ++y)
-      for (int x = 0; x < W; ++x) {
-        float* p = s.At(x / f, y / f);
-        for (int c = 0; c < 3; ++c) p[c] += frame.Row(y)[std::size_t(x) * 4 + std::size_t(c)];
-        ++counts[std::size_t(y / f) * std::size_t(sw) + std::size_t(x / f)];
-      }
-    for (std::size_t i = 0; i < counts.size(); ++i)
-      for (int c = 0; c < 3; ++c) s.v[i * 3 + std::size_t(c)] /= float(counts[i]);
-  }
+  host::ForEachBand(sh, bands, [&](int, int first, int count) {
+    std::vector<int> counts(static_cast<std::size_t>(sw));
+    for (int gy = first; gy < first + count; ++gy) {
+      std::fill(counts.begin(), counts.end(), 0);
+      for (int y = gy * f; y < std::min(H, gy * f + f); ++y)
+        for (int x = 0; x < W; ++x) {
+          float* p = s.At(x / f, gy);
+          for (int c = 0; c < 3; ++c) p[c] += frame.Row(y)[std::size_t(x) * 4 + std::size_t(c)];
+          ++counts[std::size_t(x / f)];
+        }
+      for (int gx = 0; gx < sw; ++gx)
+        for (int c = 0; c < 3; ++c) s.At(gx, gy)[c] /= float(counts[std::size_t(gx)]);
+    }
+  });
   const std::size_t sn = std::size_t(sw) * std::size_t(sh);
 
   // Clear screen and the screen's colour everywhere.
@@ -234,10 +284,10 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
   if (!(high > 8.0f)) return std::nullopt;  // no colour leads: no screen
   std::vector<std::uint8_t> clear(sn);
   for (std::size_t i = 0; i < sn; ++i) clear[i] = lead[i] > kClearScreen * high;
-  const Planes rough = ScreenField(s, clear);
+  const Planes rough = ScreenField(s, clear, bands);
   for (std::size_t i = 0; i < sn; ++i)
     clear[i] = lead[i] > kClearScreenLocal * Lead(&rough.v[i * 3], channel);
-  const Planes screen = ScreenField(s, clear);
+  const Planes screen = ScreenField(s, clear, bands);
   {
     std::array<double, 3> mean{};
     double count = 0;
@@ -251,54 +301,104 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
           int(std::lround(mean[std::size_t(c)] / std::max(1.0, count)));
   }
 
-  // Colour-difference estimates on the grid; candidates for F.
+  // Colour-difference estimates on the grid; candidates for F, bucketed by
+  // cells of the search radius, each bucket's in columns (positions and
+  // colours) in the order they were found.
   std::vector<float> estimate(sn);
   for (std::size_t i = 0; i < sn; ++i)
     estimate[i] = 1.0f - lead[i] / std::max(Lead(&screen.v[i * 3], channel), 1.0f);
+  // Each bucket's candidates in the order they were found (row by row),
+  // with where each row of them begins.
   struct Candidate {
-    int x, y;
+    int x;
     float colour[3];
+  };
+  struct CandidateRow {
+    int y;
+    std::size_t begin, end;
+  };
+  struct Bucket {
+    std::vector<Candidate> candidates;
+    std::vector<CandidateRow> rows;
   };
   const int cells = kSearchRadius;
   const int cw = (sw + cells - 1) / cells, ch = (sh + cells - 1) / cells;
-  std::vector<std::vector<Candidate>> buckets(std::size_t(cw) * std::size_t(ch));
+  std::vector<Bucket> buckets(std::size_t(cw) * std::size_t(ch));
   for (int y = 0; y < sh; y += kCandidateStep)
     for (int x = 0; x < sw; x += kCandidateStep)
       if (estimate[std::size_t(y) * std::size_t(sw) + std::size_t(x)] > kSolid) {
-        Candidate c{x, y, {}};
+        Bucket& k = buckets[std::size_t(y / cells) * std::size_t(cw) + std::size_t(x / cells)];
+        if (k.rows.empty() || k.rows.back().y != y)
+          k.rows.push_back({y, k.candidates.size(), k.candidates.size()});
+        Candidate c{x, {}};
         std::copy_n(s.At(x, y), 3, c.colour);
-        buckets[std::size_t(y / cells) * std::size_t(cw) + std::size_t(x / cells)].push_back(c);
+        k.candidates.push_back(c);
+        ++k.rows.back().end;
       }
-  // The chosen F of each grid pixel between screen and subject (found[i]).
+  // How far along a row a candidate may lie at each row distance: the
+  // largest whole reach with reach^2 + dy^2 <= radius^2.
+  const auto reaches = [](int radius) {
+    std::vector<int> reach(std::size_t(radius) + 1);
+    for (int dy = 0; dy <= radius; ++dy) {
+      int r = radius;
+      while (r * r + dy * dy > radius * radius) --r;
+      reach[std::size_t(dy)] = r;
+    }
+    return reach;
+  };
+  const std::vector<int> searchReach = reaches(kSearchRadius);
+  const std::vector<int> solidReach = reaches(kSolidSearchRadius);
+  // The chosen F of each grid pixel between screen and subject (found[i]):
+  // of the candidates that pass (within the radius, far enough from B, on
+  // the line), the farthest from B, the first of them in bucket order on a
+  // tie. Only the candidates within the radius are visited, in that order.
   Planes subject(sw, sh);
   std::vector<std::uint8_t> found(sn, 0);
-  for (int y = 0; y < sh; ++y)
-    for (int x = 0; x < sw; ++x) {
-      const std::size_t i = std::size_t(y) * std::size_t(sw) + std::size_t(x);
-      if (!(estimate[i] > 0.03f)) continue;
-      const bool solid = estimate[i] > kSolid;
-      const int radius = solid ? kSolidSearchRadius : kSearchRadius;
-      const float line = solid ? kSolidLineNoise : kLineNoise;
-      const float most = solid ? kSolidMix : 1.05f;
-      const float* c = s.At(x, y);
-      const float* b = screen.At(x, y);
-      float best = -1.0f;
-      for (int by = std::max(0, y / cells - 1); by <= std::min(ch - 1, y / cells + 1); ++by)
-        for (int bx = std::max(0, x / cells - 1); bx <= std::min(cw - 1, x / cells + 1); ++bx)
-          for (const Candidate& k : buckets[std::size_t(by) * std::size_t(cw) + std::size_t(bx)]) {
-            const int dx = k.x - x, dy = k.y - y;
-            if (dx * dx + dy * dy > radius * radius) continue;
-            float n2 = 0;
-            for (int q = 0; q < 3; ++q) n2 += (k.colour[q] - b[q]) * (k.colour[q] - b[q]);
-            if (n2 < kMinContrast * kMinContrast || n2 <= best) continue;
-            const Unmixed u = Project(c, b, k.colour);
-            if (u.a > 0.0f && u.a <= most && u.offLine <= line) {
-              best = n2;
-              std::copy_n(k.colour, 3, subject.At(x, y));
-              found[i] = 1;
+  constexpr float kMinContrast2 = kMinContrast * kMinContrast;
+  host::ForEachBand(sh, bands, [&](int, int first, int rows) {
+    for (int y = first; y < first + rows; ++y)
+      for (int x = 0; x < sw; ++x) {
+        const std::size_t i = std::size_t(y) * std::size_t(sw) + std::size_t(x);
+        if (!(estimate[i] > 0.03f)) continue;
+        const bool solid = estimate[i] > kSolid;
+        const int radius = solid ? kSolidSearchRadius : kSearchRadius;
+        const std::vector<int>& reach = solid ? solidReach : searchReach;
+        const float line = solid ? kSolidLineNoise : kLineNoise;
+        const float most = solid ? kSolidMix : 1.05f;
+        const float* c = s.At(x, y);
+        const float* b = screen.At(x, y);
+        const float cb[3] = {c[0] - b[0], c[1] - b[1], c[2] - b[2]};
+        float best = -1.0f;
+        for (int by = std::max(0, y / cells - 1); by <= std::min(ch - 1, y / cells + 1); ++by)
+          for (int bx = std::max(0, x / cells - 1); bx <= std::min(cw - 1, x / cells + 1); ++bx) {
+            const Bucket& k = buckets[std::size_t(by) * std::size_t(cw) + std::size_t(bx)];
+            for (const CandidateRow& row : k.rows) {
+              const int dy = std::abs(row.y - y);
+              if (dy > radius) {
+                if (row.y > y) break;
+                continue;
+              }
+              const int left = x - reach[std::size_t(dy)], right = x + reach[std::size_t(dy)];
+              const auto begin = k.candidates.begin() + std::ptrdiff_t(row.begin);
+              const auto end = k.candidates.begin() + std::ptrdiff_t(row.end);
+              for (auto at = std::lower_bound(begin, end, left,
+                                              [](const Candidate&a, int v) { return a.x < v; });
+                   at != end && at->x <= right; ++at) {
+                const float fb[3] = {at->colour[0] - b[0], at->colour[1] - b[1],
+                                     at->colour[2] - b[2]};
+                const float n2 = SquaredNorm(fb);
+                if (n2 < kMinContrast2 || n2 <= best) continue;
+                const float a = Share(cb, fb, n2);
+                if (a > 0.0f && a <= most && OffLine(cb, fb, a) <= line) {
+                  best = n2;
+                  std::copy_n(at->colour, 3, subject.At(x, y));
+                  found[i] = 1;
+                }
+              }
             }
           }
-    }
+      }
+  });
 
   // Despill after the key: full unless the subject's own colours often lead
   // in the screen channel (a green shirt before a green screen), then half.
@@ -314,20 +414,32 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
 
   // The estimate of every pixel of the frame; the screen's spread first,
   // from the frame's pixels in clear-screen cells.
-  const std::size_t n = std::size_t(W) * std::size_t(H);
   std::vector<float> a(n);
   std::vector<float> screenSpread;
-  for (int y = 0; y < H; ++y)
-    for (int x = 0; x < W; ++x) {
-      const std::size_t cell = std::size_t(y / f) * std::size_t(sw) + std::size_t(x / f);
-      const std::uint8_t* p = frame.Row(y) + std::size_t(x) * 4;
-      const float c[3] = {float(p[0]), float(p[1]), float(p[2])};
-      const float* b = &screen.v[cell * 3];
-      float v = 1.0f - Lead(c, channel) / std::max(Lead(b, channel), 1.0f);
-      if (clear[cell]) screenSpread.push_back(v);
-      if (found[cell] && v > 0.03f) v = Project(c, b, &subject.v[cell * 3]).a;
-      a[std::size_t(y) * std::size_t(W) + std::size_t(x)] = std::clamp(v, 0.0f, 1.0f);
-    }
+  {
+    std::vector<std::vector<float>> spreads(static_cast<std::size_t>(bands));
+    host::ForEachBand(H, bands, [&](int band, int first, int count) {
+      std::vector<float>& spread = spreads[std::size_t(band)];
+      for (int y = first; y < first + count; ++y)
+        for (int x = 0; x < W; ++x) {
+          const std::size_t cell = std::size_t(y / f) * std::size_t(sw) + std::size_t(x / f);
+          const std::uint8_t* p = frame.Row(y) + std::size_t(x) * 4;
+          const float c[3] = {float(p[0]), float(p[1]), float(p[2])};
+          const float* b = &screen.v[cell * 3];
+          float v = 1.0f - Lead(c, channel) / std::max(Lead(b, channel), 1.0f);
+          if (clear[cell]) spread.push_back(v);
+          if (found[cell] && v > 0.03f) {
+            const float* fg = &subject.v[cell * 3];
+            const float cb[3] = {c[0] - b[0], c[1] - b[1], c[2] - b[2]};
+            const float fb[3] = {fg[0] - b[0], fg[1] - b[1], fg[2] - b[2]};
+            v = Share(cb, fb, SquaredNorm(fb));
+          }
+          a[std::size_t(y) * std::size_t(W) + std::size_t(x)] = std::clamp(v, 0.0f, 1.0f);
+        }
+    });
+    for (std::vector<float>& spread : spreads)
+      screenSpread.insert(screenSpread.end(), spread.begin(), spread.end());
+  }
   if (!screenSpread.empty()) {
     const auto median = [](std::vector<float>& v) {
       std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
@@ -338,51 +450,68 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
     key.noise = 1.4826 * double(median(screenSpread));
   }
   const float t = kNoiseFactor * float(key.noise);
-  for (float& v : a) v = v < t ? 0.0f : v < 2.0f * t ? 2.0f * (v - t) : v;
 
   // Spill: subject near solid subject.
   {
     std::vector<std::uint8_t> solid(n);
-    for (std::size_t i = 0; i < n; ++i) solid[i] = a[i] > kSolid;
-    const std::vector<std::uint8_t> nearSolid = Near(solid, W, H, kSpillReach);
+    host::ForEachBand(H, bands, [&](int, int first, int count) {
+      const std::size_t from = std::size_t(first) * std::size_t(W);
+      const std::size_t to = from + std::size_t(count) * std::size_t(W);
+      for (std::size_t i = from; i < to; ++i) {
+        float& v = a[i];
+        v = v < t ? 0.0f : v < 2.0f * t ? 2.0f * (v - t) : v;
+        solid[i] = v > kSolid;
+      }
+    });
+    const std::vector<std::uint8_t> nearSolid = Near(solid, W, H, kSpillReach, bands);
     for (std::size_t i = 0; i < n; ++i)
       if (nearSolid[i] && a[i] >= kSpillFloor) a[i] = 1.0f;
   }
 
   // Each wheel pixel: the mean of the middle third of its pixels' shares of
-  // screen, in order.
-  constexpr int kWheelPixels = wheel::kWidth * wheel::kHeight;
-  std::vector<std::int32_t> where(n);
+  // screen, in order. The shares are gathered by wheel pixel, each band's in
+  // a run of its own.
   std::vector<std::uint32_t> starts(std::size_t(kWheelPixels) + 1, 0);
-  for (int y = 0; y < H; ++y)
-    for (int x = 0; x < W; ++x) {
-      const std::uint8_t* p = frame.Row(y) + std::size_t(x) * 4;
-      float hh = 0, l = 0, sat = 0;
-      stdfx::CHSL::RGBtoHLS(hh, l, sat, p[2], p[1], p[0]);
-      wheel::Position pos{wheel::kGreyRow, wheel::kGreyColumn};
-      if (hh >= 0.0f) pos = wheel::PositionOf(hh, sat);
-      const int index = pos.row * wheel::kWidth + pos.column;
-      where[std::size_t(y) * std::size_t(W) + std::size_t(x)] = index;
-      ++starts[std::size_t(index) + 1];
-    }
-  for (std::size_t k = 1; k < starts.size(); ++k) starts[k] += starts[k - 1];
   std::vector<std::uint8_t> shares(n);
   {
-    std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
-    for (std::size_t i = 0; i < n; ++i)
-      shares[next[std::size_t(where[i])]++] = std::uint8_t(std::lround(255.0f * (1.0f - a[i])));
+    std::vector<std::vector<std::uint32_t>> next(
+        std::size_t(bands), std::vector<std::uint32_t>(std::size_t(kWheelPixels), 0));
+    host::ForEachBand(H, bands, [&](int band, int first, int count) {
+      std::vector<std::uint32_t>& counts = next[std::size_t(band)];
+      const std::size_t from = std::size_t(first) * std::size_t(W);
+      const std::size_t to = from + std::size_t(count) * std::size_t(W);
+      for (std::size_t i = from; i < to; ++i) ++counts[std::size_t(where[i])];
+    });
+    std::uint32_t at = 0;
+    for (std::size_t k = 0; k < std::size_t(kWheelPixels); ++k) {
+      for (std::vector<std::uint32_t>& counts : next) {
+        const std::uint32_t c = counts[k];
+        counts[k] = at;  // where the band's shares of this wheel pixel begin
+        at += c;
+      }
+      starts[k + 1] = at;
+    }
+    host::ForEachBand(H, bands, [&](int band, int first, int count) {
+      std::vector<std::uint32_t>& place = next[std::size_t(band)];
+      const std::size_t from = std::size_t(first) * std::size_t(W);
+      const std::size_t to = from + std::size_t(count) * std::size_t(W);
+      for (std::size_t i = from; i < to; ++i)
+        shares[place[std::size_t(where[i])]++] = std::uint8_t(std::lround(255.0f * (1.0f - a[i])));
+    });
   }
   std::vector<int> weight(std::size_t(kWheelPixels), -1);  // -1: no pixel
-  for (int k = 0; k < kWheelPixels; ++k) {
-    const auto first = shares.begin() + std::ptrdiff_t(starts[std::size_t(k)]);
-    const auto last = shares.begin() + std::ptrdiff_t(starts[std::size_t(k) + 1]);
-    if (first == last) continue;
-    std::sort(first, last);
-    const std::ptrdiff_t count = last - first, cut = count / 3;
-    long sum = 0;
-    for (auto it = first + cut; it != last - cut; ++it) sum += *it;
-    weight[std::size_t(k)] = int((sum + (count - 2 * cut) / 2) / (count - 2 * cut));
-  }
+  host::ForEachBand(kWheelPixels, bands, [&](int, int first, int count) {
+    for (int k = first; k < first + count; ++k) {
+      const auto from = shares.begin() + std::ptrdiff_t(starts[std::size_t(k)]);
+      const auto last = shares.begin() + std::ptrdiff_t(starts[std::size_t(k) + 1]);
+      if (from == last) continue;
+      std::sort(from, last);
+      const std::ptrdiff_t all = last - from, cut = all / 3, kept = all - 2 * cut;
+      long sum = 0;
+      for (auto it = from + cut; it != last - cut; ++it) sum += *it;
+      weight[std::size_t(k)] = int((sum + kept / 2) / kept);
+    }
+  });
   for (int step = 0; step < kFillSteps; ++step) {
     std::vector<int> filled = weight;
     for (int r = 0; r < wheel::kHeight; ++r)
@@ -413,30 +542,55 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame) {
   // Levels are the key's alpha with the window open and softness 0.
   {
     // Pixels of screen (estimates under 0.15) or solid subject with nothing
-    // else within kClipMargin.
+    // else within kClipMargin, counted by level.
     std::vector<std::uint8_t> notScreen(n), notSubject(n);
-    for (std::size_t i = 0; i < n; ++i) notScreen[i] = a[i] >= 0.15f, notSubject[i] = a[i] < 1.0f;
-    const std::vector<std::uint8_t> nearSubject = Near(notScreen, W, H, kClipMargin);
-    const std::vector<std::uint8_t> nearScreen = Near(notSubject, W, H, kClipMargin);
-    std::vector<int> screenLevels, subjectLevels;
-    for (std::size_t i = 0; i < n; ++i) {
-      const int level = 255 - std::max(0, weight[std::size_t(where[i])]);
-      if (!nearSubject[i])
-        screenLevels.push_back(level);
-      else if (!nearScreen[i])
-        subjectLevels.push_back(level);
-    }
-    const auto quantile = [](std::vector<int>& v, double q) {
-      const auto at = v.begin() + std::ptrdiff_t(q * double(v.size() - 1));
-      std::nth_element(v.begin(), at, v.end());
-      return *at;
+    host::ForEachBand(H, bands, [&](int, int first, int count) {
+      const std::size_t from = std::size_t(first) * std::size_t(W);
+      const std::size_t to = from + std::size_t(count) * std::size_t(W);
+      for (std::size_t i = from; i < to; ++i)
+        notScreen[i] = a[i] >= 0.15f, notSubject[i] = a[i] < 1.0f;
+    });
+    const std::vector<std::uint8_t> nearSubject = Near(notScreen, W, H, kClipMargin, bands);
+    const std::vector<std::uint8_t> nearScreen = Near(notSubject, W, H, kClipMargin, bands);
+    using Levels = std::array<std::uint64_t, 256>;
+    std::vector<Levels> screenLevels(static_cast<std::size_t>(bands)),
+        subjectLevels(static_cast<std::size_t>(bands));
+    host::ForEachBand(H, bands, [&](int band, int first, int count) {
+      Levels& onScreen = screenLevels[std::size_t(band)];
+      Levels& onSubject = subjectLevels[std::size_t(band)];
+      onScreen.fill(0), onSubject.fill(0);
+      const std::size_t from = std::size_t(first) * std::size_t(W);
+      const std::size_t to = from + std::size_t(count) * std::size_t(W);
+      for (std::size_t i = from; i < to; ++i) {
+        const int level = 255 - std::max(0, weight[std::size_t(where[i])]);
+        if (!nearSubject[i])
+          ++onScreen[std::size_t(level)];
+        else if (!nearScreen[i])
+          ++onSubject[std::size_t(level)];
+      }
+    });
+    for (std::size_t b = 1; b < screenLevels.size(); ++b)
+      for (std::size_t l = 0; l < 256; ++l)
+        screenLevels[0][l] += screenLevels[b][l], subjectLevels[0][l] += subjectLevels[b][l];
+    // The level at place floor(q (count - 1)) of the levels sorted; -1 when
+    // there are none.
+    const auto quantile = [](const Levels& levels, double q) {
+      std::uint64_t count = 0;
+      for (const std::uint64_t c : levels) count += c;
+      if (count == 0) return -1;
+      const auto at = std::uint64_t(q * double(count - 1));
+      std::uint64_t below = 0;
+      for (int l = 0; l < 256; ++l) {
+        below += levels[std::size_t(l)];
+        if (below > at) return l;
+      }
+      return 255;
     };
-    if (!screenLevels.empty()) {
-      const int rest = quantile(screenLevels, kClipQuantile);
+    if (const int rest = quantile(screenLevels[0], kClipQuantile); rest >= 0) {
       if (rest > 0 && rest < kMaxClip * 2.55) key.clipBlack = std::ceil((rest + 1) / 2.55);
     }
-    if (!subjectLevels.empty()) {
-      const int taken = 255 - quantile(subjectLevels, 1.0 - kClipQuantile);
+    if (const int least = quantile(subjectLevels[0], 1.0 - kClipQuantile); least >= 0) {
+      const int taken = 255 - least;
       if (taken > 0 && taken < kMaxClip * 2.55)
         key.clipWhite = 100.0 - std::ceil((taken + 1) / 2.55);
     }

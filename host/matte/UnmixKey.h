@@ -28,6 +28,8 @@
 //
 // Frames wider than 480 pixels are analysed for B and F at a whole-factor
 // reduction (means of blocks); a is computed for every pixel of the frame.
+// The work is split over the processors (bands of rows); the key is the
+// same however it is split.
 #include "host/matte/BackdropKey.h"
 #include "host/media/Image.h"
 #include "host/project/MatteFinishing.h"
@@ -54,6 +56,7 @@ struct UnmixedKey {
 
 // The key of `frame`, or nullopt when it has no screen (FindBackdrop finds
 // no backdrop, or its hue is neither green's nor blue's side of the wheel).
-std::optional<UnmixedKey> UnmixKey(const media::BgraImage& frame);
+// The work is split into `bands` bands of rows (0: one a processor).
+std::optional<UnmixedKey> UnmixKey(const media::BgraImage& frame, int bands = 0);
 
 }  // namespace mattix::matte

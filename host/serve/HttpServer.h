@@ -45,7 +45,7 @@ namespace mattix::serve {
 class CHttpServer : public httplib::Server {
  public:
   static constexpr std::size_t kMaxHead = 16 * 1024;
-  static constexpr std::size_t kMaxBody = 1024;
+  static constexpr std::size_t kMaxBody = 64 * 1024;  // a shape drawn on the picture
   static constexpr int kRequestSeconds = 5;
   static constexpr int kSendSeconds = 5;
   static constexpr int kMaxRequests = 100;

@@ -2,7 +2,9 @@
 
 #include "host/base/HostError.h"
 #include "host/base/Json.h"
+#include "host/base/RowBands.h"
 #include "host/effect/KeyingEffect.h"
+#include "host/media/JobPool.h"
 #include "host/media/PngFile.h"
 #include "host/serve/PageFiles.h"
 #include "wheel/BarScale.h"
@@ -12,6 +14,7 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <sys/random.h>
 #include <unistd.h>
@@ -83,13 +86,28 @@ std::uint32_t Fnv(const void* data, std::size_t size, std::uint32_t h = 21661362
   return h;
 }
 
+// The shapes' identity: a hash of their kinds and points.
+std::uint32_t ShapesHash(const std::vector<project::MatteShape>& shapes) {
+  std::uint32_t h = Fnv(nullptr, 0);
+  for (const project::MatteShape& shape : shapes) {
+    const char keep = shape.keep ? 1 : 0;
+    h = Fnv(shape.points.data(), shape.points.size() * sizeof shape.points[0], Fnv(&keep, 1, h));
+  }
+  return h;
+}
+
 // The state's "version" tells the page when to render the view again: a
-// hash of every parameter value.
+// hash of every setting.
 std::uint32_t SettingsHash(const project::ProjectSettings& s) {
-  const double numbers[] = {s.softness,     s.spillSuppression, s.keyRed,
-                            s.keyGreen,     s.keyBlue,          s.lightness[0],
-                            s.lightness[1], s.lightness[2],     s.lightness[3]};
-  return Fnv(s.chromaMask.data(), s.chromaMask.size(), Fnv(numbers, sizeof numbers));
+  const project::MatteFinishing& f = s.finishing;
+  const double numbers[] = {
+      s.softness,     s.spillSuppression, s.keyRed,
+      s.keyGreen,     s.keyBlue,          s.lightness[0],
+      s.lightness[1], s.lightness[2],     s.lightness[3],
+      f.despill,      f.clipBlack,        f.clipWhite,
+      f.shrinkGrow,   f.feather,          f.screen == project::ScreenChannel::kBlue ? 1.0 : 0.0};
+  return Fnv(s.chromaMask.data(), s.chromaMask.size(),
+             Fnv(numbers, sizeof numbers, ShapesHash(f.shapes)));
 }
 
 host::JsonValue Numbers(std::initializer_list<double> values) {
@@ -98,13 +116,27 @@ host::JsonValue Numbers(std::initializer_list<double> values) {
   return array;
 }
 
+// The finishing's settings as the project file names them, its shapes
+// counted ("shapes") and identified by a hash ("shapesVersion"): the page
+// asks for the points (GET /api/finishing) when that changes.
+host::JsonValue Finishing(const project::MatteFinishing& f) {
+  using host::JsonValue;
+  JsonValue o = JsonValue::Object();
+  const JsonValue all = project::FinishingToJson(f);
+  for (const JsonValue::Member& m : all.Members())
+    if (m.first != "shapes") o.Add(m.first, m.second);
+  o.Add("shapes", JsonValue::Number(double(f.shapes.size())));
+  o.Add("shapesVersion", JsonValue::Number(ShapesHash(f.shapes)));
+  return o;
+}
+
 // The parameters, the history and the sizes the page lays out: the
 // controls', the wheel mask's place on the wheel (the vectorscope's), the
 // bar's scale from 0 to 100 % lightness (the histogram's) and the frame's.
 std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
   using host::JsonValue;
   const project::ProjectSettings& s = v.settings;
-  const std::shared_ptr<const CKeyerSession::ViewFrame> frame = session.Frame();
+  const std::shared_ptr<const ViewFrame> frame = session.Frame();
   const int barLeft = wheel::kBarMargin, barRight = barLeft + wheel::BarSpan(v.bar.width);
   return JsonValue::Object({
                                {"version", JsonValue::Number(SettingsHash(s))},
@@ -125,6 +157,7 @@ std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
                                {"viewScale", JsonValue::Number(frame->scale)},
                                {"frameIndex", JsonValue::Number(double(frame->index))},
                                {"frameCount", JsonValue::Number(double(session.FrameCount()))},
+                               {"finishing", Finishing(s.finishing)},
                            })
       .WriteCompact();
 }
@@ -135,12 +168,20 @@ std::uint32_t CursorId(const host::CursorImage& c) {
   return Fnv(hot, sizeof hot, Fnv(c.pixels.data(), c.pixels.size() * 4));
 }
 
+// A text as a header holds it: one line of printable characters.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = ' ';
+  return text;
+}
+
 void SendControls(httplib::Response& res, const ControlsView& v, const CKeyerSession& session) {
   std::string body;
   body.reserve((v.wheel.pixels.size() + v.bar.pixels.size()) * 4);
   AppendRgba(body, v.wheel);
   AppendRgba(body, v.bar);
   res.set_header("X-State", StateJson(v, session));
+  if (!v.message.empty()) res.set_header("X-Message", OneLine(v.message));
   res.set_header("X-Cursor", v.cursor ? std::to_string(CursorId(*v.cursor)) + " " +
                                             std::to_string(v.cursor->hotSpot.x) + " " +
                                             std::to_string(v.cursor->hotSpot.y)
@@ -156,28 +197,39 @@ std::optional<Region> RegionParam(const httplib::Request& req) {
   return Region{IntParam(req, "x"), IntParam(req, "y"), IntParam(req, "w"), IntParam(req, "h")};
 }
 
-void SendImage(httplib::Response& res, const media::BgraImage& image) {
-  std::string body(image.pixels.size(), '\0');
-  for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
-    body[i] = char(image.pixels[i + 2]);
-    body[i + 1] = char(image.pixels[i + 1]);
-    body[i + 2] = char(image.pixels[i]);
-    body[i + 3] = char(image.pixels[i + 3]);
-  }
+// The scale asked for, or none.
+std::optional<int> ScaleParam(const httplib::Request& req) {
+  if (!req.has_param("scale")) return std::nullopt;
+  return IntParam(req, "scale");
+}
+
+// A picture as raw RGBA: its pixels turned from BGRA in place, in bands
+// one a processor, and sent from there (not copied into the answer).
+void SendImage(httplib::Response& res, media::BgraImage image) {
+  host::ForEachBand(image.height, media::DefaultJobCount(), [&](int, int first, int count) {
+    std::uint8_t* row = image.Row(first);
+    for (std::size_t i = 0; i < image.Stride() * std::size_t(count); i += 4)
+      std::swap(row[i], row[i + 2]);
+  });
   res.set_header("X-Width", std::to_string(image.width));
   res.set_header("X-Height", std::to_string(image.height));
-  res.set_content(body, "application/octet-stream");
+  const auto pixels = std::make_shared<const std::vector<std::uint8_t>>(std::move(image.pixels));
+  res.set_content_provider(
+      pixels->size(), "application/octet-stream",
+      [pixels](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        return sink.write(reinterpret_cast<const char*>(pixels->data() + offset), length);
+      });
 }
 
 // A part of the view: its pixels, the frame, the region it covers and its
 // scale.
-void SendPart(httplib::Response& res, const CKeyerSession::ViewPart& part) {
+void SendPart(httplib::Response& res, CKeyerSession::ViewPart part) {
   const Region& r = part.region;
   res.set_header("X-Frame", std::to_string(part.frameIndex));
   res.set_header("X-Region", std::to_string(r.x) + " " + std::to_string(r.y) + " " +
                                  std::to_string(r.width) + " " + std::to_string(r.height));
   res.set_header("X-Scale", std::to_string(part.scale));
-  SendImage(res, part.image);
+  SendImage(res, std::move(part.image));
 }
 
 // 24 random bytes as hexadecimal. Throws host::HostError when the system
@@ -358,13 +410,48 @@ void CKeyerServer::Routes() {
          }));
   s.Post(
       "/api/number", Guard([this](const httplib::Request& req, httplib::Response& res) {
-        const char* name = Choice(req, "name", {"softness", "spill"}) == "softness"
-                               ? host::CKeyingEffect::kSoftness
-                               : host::CKeyingEffect::kSpillSuppression;
+        std::string name = Choice(
+            req, "name",
+            {"softness", "spill", "despill", "clipBlack", "clipWhite", "shrinkGrow", "feather"});
+        if (name == "softness") name = host::CKeyingEffect::kSoftness;
+        if (name == "spill") name = host::CKeyingEffect::kSpillSuppression;
         const std::optional<long> gesture =
             req.has_param("gesture") ? std::optional<long>(IntParam(req, "gesture")) : std::nullopt;
         SendControls(res, m_session.SetNumber(name, NumberParam(req, "value"), gesture), m_session);
       }));
+  s.Post("/api/screen", Guard([this](const httplib::Request& req, httplib::Response& res) {
+           const bool blue = Choice(req, "channel", {"green", "blue"}) == "blue";
+           SendControls(res,
+                        m_session.SetScreen(blue ? project::ScreenChannel::kBlue
+                                                 : project::ScreenChannel::kGreen),
+                        m_session);
+         }));
+  s.Post("/api/shape", Guard([this](const httplib::Request& req, httplib::Response& res) {
+           // The shape as the project file holds one, read by its reader.
+           project::MatteFinishing shape;
+           try {
+             host::JsonValue finishing = host::JsonValue::Object();
+             finishing.Add("shapes",
+                           host::JsonValue::Array({host::JsonValue::Parse(req.body, "shape")}));
+             shape = project::ReadFinishing(finishing, "");
+           } catch (const host::HostError& e) {
+             throw BadRequest(e.what());
+           }
+           SendControls(res, m_session.AddShape(shape.shapes.at(0)), m_session);
+         }));
+  s.Post("/api/shape/remove", Guard([this](const httplib::Request& req, httplib::Response& res) {
+           const int index = IntParam(req, "index");
+           if (index < 0) throw BadRequest("no such shape");
+           SendControls(res, m_session.RemoveShape(std::size_t(index)), m_session);
+         }));
+  s.Get("/api/finishing", Guard([this](const httplib::Request&, httplib::Response& res) {
+          res.set_content(
+              project::FinishingToJson(m_session.Current().settings.finishing).WriteCompact(),
+              "application/json");
+        }));
+  s.Post("/api/auto", Guard([this](const httplib::Request&, httplib::Response& res) {
+           SendControls(res, m_session.Auto(), m_session);
+         }));
   s.Post("/api/pick", Guard([this](const httplib::Request& req, httplib::Response& res) {
            SendControls(
                res, m_session.Pick(IntParam(req, "x"), IntParam(req, "y"), FlagParam(req, "shift")),
@@ -377,15 +464,16 @@ void CKeyerServer::Routes() {
            SendControls(res, m_session.Redo(), m_session);
          }));
   s.Get("/api/view", Guard([this](const httplib::Request& req, httplib::Response& res) {
-          std::optional<CKeyerSession::ViewPart> keyed = m_session.RenderView(RegionParam(req));
+          std::optional<CKeyerSession::ViewPart> keyed =
+              m_session.RenderView(RegionParam(req), ScaleParam(req));
           if (!keyed) {
             res.status = 204;  // superseded by a newer request
             return;
           }
-          SendPart(res, *keyed);
+          SendPart(res, std::move(*keyed));
         }));
   s.Get("/api/frame", Guard([this](const httplib::Request& req, httplib::Response& res) {
-          SendPart(res, m_session.Original(RegionParam(req)));
+          SendPart(res, m_session.Original(RegionParam(req), ScaleParam(req)));
         }));
   s.Post("/api/frame", Guard([this](const httplib::Request& req, httplib::Response& res) {
            if (!m_session.SelectFrame(IntParam(req, "index"))) {
@@ -397,7 +485,7 @@ void CKeyerServer::Routes() {
            res.set_content(frame.WriteCompact(), "application/json");
          }));
   s.Get("/api/scopes", [this](const httplib::Request&, httplib::Response& res) {
-    const std::shared_ptr<const CKeyerSession::ViewFrame> frame = m_session.Frame();
+    const std::shared_ptr<const ViewFrame> frame = m_session.Frame();
     const std::vector<std::uint32_t>& wheel = frame->vectorscope;
     const std::vector<std::uint32_t>& bins = frame->histogram;
     std::string body;
@@ -499,6 +587,12 @@ bool CKeyerServer::Listen() { return m_server->Listen(); }
 void CKeyerServer::Stop() { m_server->stop(); }
 
 int Serve(const ServeOptions& options) {
+  // Every render allocates pictures of the same few sizes (the part, its
+  // matte, the answer): once freed they stay in the heap for the next one
+  // rather than being mapped afresh and faulted in page by page (up to 32
+  // MiB, the most glibc allows; a UHD frame's are still mapped).
+  ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
   CKeyerSession session(options.input, options.project, options.output, options.force);
   CKeyerServer server(session);
   const int port = server.Bind(options.host, options.port);

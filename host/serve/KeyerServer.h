@@ -7,17 +7,30 @@
 //   GET  /api/controls     the controls as they are now (see below)
 //   POST /api/pointer?control=wheel|bar&kind=down|move|up&x=X&y=Y
 //                    [&button=left|right][&shift=1][&alt=1]
-//   POST /api/number?name=softness|spill&value=V[&gesture=G]   percent; the
-//                          changes of one gesture number are one undo step
+//   POST /api/number?name=N&value=V[&gesture=G]   softness or spill (percent),
+//                          or a matte finishing setting: despill, clipBlack,
+//                          clipWhite, shrinkGrow, feather (the project
+//                          file's names and units); the changes of one
+//                          gesture number are one undo step
+//   POST /api/screen?channel=green|blue  the screen colour despill limits
+//   POST /api/shape        a garbage or keep shape, the body as the project
+//                          file holds one: {"keep": false, "points": [[x, y],
+//                          ...]} (frame pixels)
+//   POST /api/shape/remove?index=I       removes the shape at that index
+//   GET  /api/finishing    the finishing as the project file holds it (JSON)
+//   POST /api/auto         `mattix key auto` on the frame shown, one undo step;
+//                          header X-Message says what it chose
 //   POST /api/pick?x=X&y=Y[&shift=1]     a frame pixel's colour as the key
 //   POST /api/undo, POST /api/redo
-//   GET  /api/view[?x=X&y=Y&w=W&h=H]     a region of the frame (frame pixels;
-//                          all of it without) keyed, at the view's scale: raw
-//                          RGBA (straight alpha), rows top-down; headers
-//                          X-Width, X-Height (the pixels sent), X-Region
-//                          ("X Y W H", the region covered), X-Scale (frame
-//                          pixels a pixel), X-Frame (its index); 204 when a
-//                          newer request superseded it
+//   GET  /api/view[?x=X&y=Y&w=W&h=H][&scale=S]   a region of the frame (frame
+//                          pixels; all of it without) keyed and finished, at
+//                          scale S (frame pixels a pixel, 1 to the view's;
+//                          the view's without): raw RGBA (straight alpha),
+//                          rows top-down; headers X-Width, X-Height (the
+//                          pixels sent), X-Region ("X Y W H", the region
+//                          covered), X-Scale, X-Frame (its index); 204 when
+//                          a newer request superseded it. At scale 1, the
+//                          pixels `mattix render` makes
 //   GET  /api/frame[?x=...]  the same, unkeyed
 //   POST /api/frame?index=N  shows frame N of a sequence or video (from 0),
 //                          reached by seeking: {"frameIndex": N}, or 204 when
@@ -33,11 +46,12 @@
 //   GET  /api/export       the export's progress: {"available", "running",
 //                          "done", "total" (-1: unknown), "message"}
 //
-// The controls' answer (each pointer, number, pick, undo and redo request
-// gets it, so one request per user action) is the wheel's RGBA pixels
-// followed by the bar's, with headers X-State (the parameters, the history
-// and the sizes the page lays out, as one line of JSON: see StateJson) and
-// X-Cursor ("ID HOTX HOTY", or "none").
+// The controls' answer (each pointer, number, screen, shape, auto, pick,
+// undo and redo request gets it, so one request per user action) is the
+// wheel's RGBA pixels followed by the bar's, with headers X-State (the
+// parameters, the finishing, the history and the sizes the page lays out,
+// as one line of JSON: see StateJson) and X-Cursor ("ID HOTX HOTY", or
+// "none").
 //
 // Security: every /api/ request must carry the session's token (random,
 // printed in the page's address as ?token=, sent by the page in the X-Token

@@ -3,12 +3,15 @@
 #include "host/base/HostError.h"
 #include "host/base/OutputFile.h"
 #include "host/effect/KeyingEffect.h"
+#include "host/matte/UnmixKey.h"
+#include "host/matte/UnmixedKeySettings.h"
 #include "host/media/FrameReader.h"
+#include "host/media/JobPool.h"
 #include "host/render/RenderJob.h"
-#include "stdfx/HSL.h"
-#include "wheel/WheelGeometry.h"
+#include "host/serve/ViewRenderer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -78,86 +81,6 @@ constexpr std::size_t kHistoryLimit = 200;
 // (a second of video).
 constexpr long kReadAhead = 25;
 
-// The whole factor that brings a frame width down to at most maxWidth.
-int ShrinkFactor(int width, int maxWidth) { return std::max(1, (width + maxWidth - 1) / maxWidth); }
-
-// The frame shrunk by a whole factor (the mean of each factor x factor
-// block, rounded to nearest) so that it is at most maxWidth wide.
-media::BgraImage Shrink(const media::BgraImage& frame, int maxWidth) {
-  const int factor = ShrinkFactor(frame.width, maxWidth);
-  if (factor <= 1) return frame;
-  media::BgraImage view(frame.width / factor, frame.height / factor);
-  const unsigned area = unsigned(factor * factor);
-  for (int y = 0; y < view.height; ++y)
-    for (int x = 0; x < view.width; ++x)
-      for (int c = 0; c < 4; ++c) {
-        unsigned sum = 0;
-        for (int dy = 0; dy < factor; ++dy)
-          for (int dx = 0; dx < factor; ++dx)
-            sum += frame.Row(y * factor + dy)[std::size_t(x * factor + dx) * 4 + std::size_t(c)];
-        view.Row(y)[std::size_t(x) * 4 + std::size_t(c)] = std::uint8_t((sum + area / 2) / area);
-      }
-  return view;
-}
-
-// The scopes of a frame: each pixel's hue and saturation at its wheel
-// position (colours without hue at the grey position), its lightness at
-// trunc(l * 255 + 0.5), as the keying engine reads them.
-void CountColours(const media::BgraImage& frame, std::vector<std::uint32_t>& wheelCounts,
-                  std::vector<std::uint32_t>& lightnessCounts) {
-  wheelCounts.assign(std::size_t(wheel::kWidth) * wheel::kHeight, 0);
-  lightnessCounts.assign(256, 0);
-  for (int y = 0; y < frame.height; ++y) {
-    const std::uint8_t* row = frame.Row(y);
-    for (int x = 0; x < frame.width; ++x, row += 4) {
-      float h = 0, l = 0, s = 0;
-      stdfx::CHSL::RGBtoHLS(h, l, s, row[2], row[1], row[0]);
-      wheel::Position p{wheel::kGreyRow, wheel::kGreyColumn};
-      if (h >= 0.0f) p = wheel::PositionOf(h, s);
-      // Buffer rows count from the bottom; the scope's from the top.
-      ++wheelCounts[std::size_t(wheel::kHeight - 1 - p.row) * wheel::kWidth +
-                    std::size_t(p.column)];
-      ++lightnessCounts[std::size_t(std::min(255.0f, l * 255.0f + 0.5f))];
-    }
-  }
-}
-
-// The view frame of a frame of the input: shrunk, with its scopes.
-std::shared_ptr<CKeyerSession::ViewFrame> MakeViewFrame(long index, const media::BgraImage& frame,
-                                                        int maxViewWidth) {
-  auto view = std::make_shared<CKeyerSession::ViewFrame>();
-  view->index = index;
-  view->width = frame.width;
-  view->height = frame.height;
-  view->scale = ShrinkFactor(frame.width, maxViewWidth);
-  view->image = Shrink(frame, maxViewWidth);
-  CountColours(view->image, view->vectorscope, view->histogram);
-  return view;
-}
-
-// The part of the view image that covers region (frame pixels), widened
-// to whole view pixels and kept within the frame.
-CKeyerSession::ViewPart Crop(const CKeyerSession::ViewFrame& frame, std::optional<Region> region) {
-  const int scale = frame.scale;
-  const Region r = region.value_or(Region{0, 0, frame.width, frame.height});
-  if (r.width <= 0 || r.height <= 0) throw BadRequest("the region is empty");
-  const auto clampTo = [](long v, int limit) { return int(std::clamp<long>(v, 0, limit)); };
-  const int left = clampTo(long(r.x) / scale - (r.x < 0 && r.x % scale ? 1 : 0), frame.image.width);
-  const int top = clampTo(long(r.y) / scale - (r.y < 0 && r.y % scale ? 1 : 0), frame.image.height);
-  const int right = clampTo((long(r.x) + r.width + scale - 1) / scale, frame.image.width);
-  const int bottom = clampTo((long(r.y) + r.height + scale - 1) / scale, frame.image.height);
-  if (right <= left || bottom <= top) throw BadRequest("the region lies outside the frame");
-  CKeyerSession::ViewPart part;
-  part.frameIndex = frame.index;
-  part.scale = scale;
-  part.region = Region{left * scale, top * scale, (right - left) * scale, (bottom - top) * scale};
-  part.image = media::BgraImage(right - left, bottom - top);
-  for (int y = top; y < bottom; ++y)
-    std::memcpy(part.image.Row(y - top), frame.image.Row(y) + std::size_t(left) * 4,
-                std::size_t(right - left) * 4);
-  return part;
-}
-
 }  // namespace
 
 struct CKeyerSession::Controls {
@@ -176,22 +99,20 @@ struct CKeyerSession::Controls {
     bool recorded;
   };
   std::optional<Gesture> gesture;
-};
-
-struct CKeyerSession::Renderer {
-  std::mutex mutex;
-  std::unique_ptr<host::CKeyingEffect> effect;
+  // The matte finishing: the host's, beside the effect's parameters.
+  project::MatteFinishing finishing;
 };
 
 CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::string>& project,
-                             const std::optional<std::string>& output, bool force, int maxViewWidth)
+                             const std::optional<std::string>& output, bool force, int maxViewWidth,
+                             int threads)
     : m_projectPath(project),
       m_output(output),
       m_force(force),
       m_input(input),
       m_maxViewWidth(maxViewWidth),
-      m_thread(std::make_unique<internal::ControlThread>()),
-      m_renderer(std::make_unique<Renderer>()) {
+      m_threads(threads > 0 ? threads : media::DefaultJobCount()),
+      m_thread(std::make_unique<internal::ControlThread>()) {
   project::ProjectSettings settings;
   host::InputFiles inputs;
   std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(input);
@@ -221,13 +142,14 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
   std::optional<media::InputFrame> first = reader->Next();
   if (!first) throw host::HostError(input + ": no frame");
   m_frameCount = reader->frameCount();
-  m_frame = MakeViewFrame(0, reader->Load(*first), maxViewWidth);
+  m_frame = MakeViewFrame(0, reader->Load(*first), maxViewWidth, m_threads);
 
   const std::shared_ptr<host::CHostModule> module = Effect::LoadModule();
-  m_renderer->effect = std::make_unique<Effect>(module, settings);
+  m_renderer = std::make_unique<CViewRenderer>(module, m_threads);
   m_thread->Run([&] {
     m_controls = std::make_unique<Controls>();
     m_controls->effect = std::make_unique<Effect>(module, settings);
+    m_controls->finishing = settings.finishing;
     m_controls->host = std::make_unique<host::CControlHost>(*m_controls->effect);
     for (const std::string& name : m_controls->host->Controls()) m_controls->host->Draw(name);
     m_controls->saved = ReadSettings();
@@ -240,7 +162,9 @@ CKeyerSession::~CKeyerSession() {
 }
 
 project::ProjectSettings CKeyerSession::ReadSettings() const {
-  return m_controls->effect->Settings();
+  project::ProjectSettings settings = m_controls->effect->Settings();
+  settings.finishing = m_controls->finishing;
+  return settings;
 }
 
 // A change of the host's own (quiet: key colours are set, not picked), then
@@ -256,6 +180,7 @@ void CKeyerSession::Restore(const project::ProjectSettings& s) {
   std::memcpy(lightness.data(), s.lightness.data(), lightness.size());
   host.ChangeData(Effect::kLightness, lightness, true);
   host.ChangeData(Effect::kChromaMask, s.chromaMask, true);
+  m_controls->finishing = s.finishing;
   for (const std::string& name : host.Controls()) host.Draw(name);
 }
 
@@ -345,14 +270,47 @@ void CKeyerSession::KeepLightness(const std::array<double, 4>& before) {
   m_controls->host->Draw(Effect::kLightness);
 }
 
+namespace {
+
+// The finishing setting of that name in the project file, or null.
+double* FinishingNumber(project::MatteFinishing& f, const std::string& name) {
+  if (name == "despill") return &f.despill;
+  if (name == "clipBlack") return &f.clipBlack;
+  if (name == "clipWhite") return &f.clipWhite;
+  if (name == "shrinkGrow") return &f.shrinkGrow;
+  if (name == "feather") return &f.feather;
+  return nullptr;
+}
+
+// Throws BadRequest with the project file's message when f does not hold.
+void CheckFinishing(const project::MatteFinishing& f) {
+  try {
+    project::ValidateFinishing(f, "");
+  } catch (const host::HostError& e) {
+    throw BadRequest(e.what());
+  }
+}
+
+}  // namespace
+
 ControlsView CKeyerSession::SetNumber(const std::string& name, double value,
                                       std::optional<long> gesture) {
-  if ((name != Effect::kSoftness && name != Effect::kSpillSuppression) ||
-      !(value >= 0.0 && value <= 100.0))
+  project::MatteFinishing probe;
+  const bool finishing = FinishingNumber(probe, name) != nullptr;
+  if (!finishing && name != Effect::kSoftness && name != Effect::kSpillSuppression)
+    throw BadRequest("no number \"" + name + "\"");
+  if (!finishing && !(value >= 0.0 && value <= 100.0))
     throw BadRequest("softness and spill are numbers from 0 to 100");
   return m_thread->Run([&] {
     const project::ProjectSettings before = ReadSettings();
-    m_controls->host->ChangeNumber(name, value);
+    if (finishing) {
+      project::MatteFinishing f = m_controls->finishing;
+      *FinishingNumber(f, name) = value;
+      CheckFinishing(f);
+      m_controls->finishing = f;
+    } else {
+      m_controls->host->ChangeNumber(name, value);
+    }
     if (!gesture) {
       Record(before);
       return View();
@@ -370,13 +328,64 @@ ControlsView CKeyerSession::SetNumber(const std::string& name, double value,
   });
 }
 
+ControlsView CKeyerSession::ChangeFinishing(const project::MatteFinishing& f) {
+  CheckFinishing(f);
+  const project::ProjectSettings before = ReadSettings();
+  m_controls->finishing = f;
+  Record(before);
+  return View();
+}
+
+ControlsView CKeyerSession::SetScreen(project::ScreenChannel screen) {
+  return m_thread->Run([&] {
+    project::MatteFinishing f = m_controls->finishing;
+    f.screen = screen;
+    return ChangeFinishing(f);
+  });
+}
+
+ControlsView CKeyerSession::AddShape(const project::MatteShape& shape) {
+  return m_thread->Run([&] {
+    project::MatteFinishing f = m_controls->finishing;
+    f.shapes.push_back(shape);
+    return ChangeFinishing(f);
+  });
+}
+
+ControlsView CKeyerSession::RemoveShape(std::size_t index) {
+  return m_thread->Run([&] {
+    project::MatteFinishing f = m_controls->finishing;
+    if (index >= f.shapes.size()) throw BadRequest("no such shape");
+    f.shapes.erase(f.shapes.begin() + std::ptrdiff_t(index));
+    return ChangeFinishing(f);
+  });
+}
+
+ControlsView CKeyerSession::Auto() {
+  const std::shared_ptr<const ViewFrame> frame = Frame();
+  const std::string shown = "frame " + std::to_string(frame->index + 1);
+  const std::optional<matte::UnmixedKey> key = matte::UnmixKey(frame->full);
+  if (!key)
+    throw BadRequest("no backdrop found in " + shown +
+                     " (no tenth of it is one saturated green or blue hue): click the backdrop "
+                     "in the picture or draw a loop on the wheel");
+  return m_thread->Run([&] {
+    const project::ProjectSettings before = ReadSettings();
+    project::ProjectSettings keyed = before;
+    matte::ApplyUnmixedKey(*key, keyed, "the auto key");
+    Restore(keyed);
+    Record(before);
+    ControlsView view = View();
+    view.message = "auto key of " + shown + ": " + matte::DescribeUnmixedKey(*key, "");
+    return view;
+  });
+}
+
 ControlsView CKeyerSession::Pick(int x, int y, bool shift) {
   const std::shared_ptr<const ViewFrame> frame = Frame();
   if (x < 0 || y < 0 || x >= frame->width || y >= frame->height)
     throw BadRequest("the point lies outside the frame");
-  const int vx = std::min(x / frame->scale, frame->image.width - 1),
-            vy = std::min(y / frame->scale, frame->image.height - 1);
-  const std::uint8_t* bgra = frame->image.Row(vy) + std::size_t(vx) * 4;
+  const std::uint8_t* bgra = frame->full.Row(y) + std::size_t(x) * 4;
   return m_thread->Run([&] {
     const project::ProjectSettings before = ReadSettings();
     m_controls->host->PickKeyColour(bgra[2], bgra[1], bgra[0], {shift, false});
@@ -412,22 +421,26 @@ ControlsView CKeyerSession::Current() {
   return m_thread->Run([&] { return View(); });
 }
 
-std::optional<CKeyerSession::ViewPart> CKeyerSession::RenderView(std::optional<Region> region) {
+std::optional<CKeyerSession::ViewPart> CKeyerSession::RenderView(std::optional<Region> region,
+                                                                 std::optional<int> scale) {
   const std::uint64_t request = ++m_renderRequests;
-  std::lock_guard<std::mutex> lock(m_renderer->mutex);
+  std::lock_guard<std::mutex> lock(m_renderMutex);
   if (request != m_renderRequests.load()) return std::nullopt;  // a newer one waits
   const project::ProjectSettings settings = m_thread->Run([&] { return ReadSettings(); });
-  m_renderer->effect->Configure(settings);
-  ViewPart part = Crop(*Frame(), region);
-  part.image = m_renderer->effect->Key(part.image);
-  return part;
+  const std::shared_ptr<const ViewFrame> frame = Frame();
+  const PartPlace place = PlacePart(*frame, region, scale);
+  return ViewPart{frame->index, place.FrameRegion(), place.scale,
+                  m_renderer->Render(*frame, place, settings)};
 }
 
-CKeyerSession::ViewPart CKeyerSession::Original(std::optional<Region> region) const {
-  return Crop(*Frame(), region);
+CKeyerSession::ViewPart CKeyerSession::Original(std::optional<Region> region,
+                                                std::optional<int> scale) const {
+  const std::shared_ptr<const ViewFrame> frame = Frame();
+  const PartPlace place = PlacePart(*frame, region, scale);
+  return ViewPart{frame->index, place.FrameRegion(), place.scale, LevelPixels(*frame, place)};
 }
 
-std::shared_ptr<const CKeyerSession::ViewFrame> CKeyerSession::Frame() const {
+std::shared_ptr<const ViewFrame> CKeyerSession::Frame() const {
   std::lock_guard<std::mutex> lock(m_frameMutex);
   return m_frame;
 }
@@ -458,7 +471,8 @@ bool CKeyerSession::SelectFrame(long index) {
     reader.reset();
     throw BadRequest("no such frame");
   }
-  std::shared_ptr<ViewFrame> view = MakeViewFrame(index, reader->Load(*frame), m_maxViewWidth);
+  std::shared_ptr<ViewFrame> view =
+      MakeViewFrame(index, reader->Load(*frame), m_maxViewWidth, m_threads);
   std::lock_guard<std::mutex> frameLock(m_frameMutex);
   m_frame = std::move(view);
   return true;

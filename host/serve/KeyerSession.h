@@ -1,20 +1,23 @@
 #pragma once
 // CKeyerSession: the state of the keyer in a browser. It owns the effect
 // module, one instance whose custom controls are on screen (driven by the
-// user's pointer events, the sliders and colour picks) and a second instance
-// that renders the view, the input's frame at view size, and the history of
-// changes for undo.
+// user's pointer events, the sliders and colour picks), the matte finishing
+// beside it (sliders and shapes drawn on the picture), the renderer of the
+// view (an instance a processor), the frame shown, and the history of
+// changes for undo: one step a gesture.
 //
 // Thread safety: every call may come from any thread. The controls are used
 // from one thread only, as the module requires: the session's own controls
 // thread runs every call that touches them, one at a time. Renders run on
-// the caller's thread with the render instance, on a snapshot of the
-// parameters taken on the controls thread; a render asked for while another
-// waited is the only one of them that runs (the newest request wins).
+// the caller's thread and the renderer's, on a snapshot of the settings
+// taken on the controls thread; a render asked for while another waited is
+// the only one of them that runs (the newest request wins).
 #include "host/effect/ControlHost.h"
 #include "host/media/FrameReader.h"
 #include "host/media/Image.h"
 #include "host/project/Project.h"
+#include "host/serve/BadRequest.h"
+#include "host/serve/ViewFrame.h"
 
 #include <array>
 #include <atomic>
@@ -33,13 +36,6 @@ namespace internal {
 class ControlThread;
 }
 
-// A request that names no control, an out-of-range value or point: the
-// message says which; the server answers 400.
-class BadRequest : public std::invalid_argument {
- public:
-  explicit BadRequest(const std::string& message) : std::invalid_argument(message) {}
-};
-
 // The controls after an action: both windows' pixels, the cursor the module
 // set last (none while hidden), the parameter values and the history.
 struct ControlsView {
@@ -49,16 +45,11 @@ struct ControlsView {
   project::ProjectSettings settings;
   bool canUndo = false;
   bool canRedo = false;
-  bool saved = true;  // the settings are those of the project file
+  bool saved = true;    // the settings are those of the project file
+  std::string message;  // what the action did, when it says (Auto key)
 };
 
-// A part of the frame in its own pixels: x, y, width, height.
-struct Region {
-  int x = 0;
-  int y = 0;
-  int width = 0;
-  int height = 0;
-};
+class CViewRenderer;
 
 enum class PointerKind { kDown, kMove, kUp };
 
@@ -73,13 +64,14 @@ struct PointerEvent {
 class CKeyerSession {
  public:
   // Loads the effect module (as `mattix render` finds it), reads the first
-  // frame of input, scaled down by a whole factor to at most maxViewWidth
-  // pixels wide, and the project when the file exists. output, when given,
-  // is where Export renders (it needs the project; force lets it replace a
-  // file that exists at the start). Throws host::HostError.
+  // frame of input (its view: scaled down by a whole factor to at most
+  // maxViewWidth pixels wide), and the project when the file exists. output,
+  // when given, is where Export renders (it needs the project; force lets it
+  // replace a file that exists at the start). Renders are split into
+  // `threads` bands (0: one a processor). Throws host::HostError.
   CKeyerSession(const std::string& input, const std::optional<std::string>& project,
                 const std::optional<std::string>& output = std::nullopt, bool force = false,
-                int maxViewWidth = 960);
+                int maxViewWidth = 960, int threads = 0);
   ~CKeyerSession();
   CKeyerSession(const CKeyerSession&) = delete;
   CKeyerSession& operator=(const CKeyerSession&) = delete;
@@ -88,22 +80,40 @@ class CKeyerSession {
   // (the page that began the drag went away) first releases it where the
   // pointer was last.
   ControlsView Pointer(const PointerEvent& event);
-  // "Softness" or "Spill Suppression" (host::CKeyingEffect's names), in
-  // percent. Changes with the same gesture number (a slider's drag) are one
-  // step of the history.
+  // A number: "Softness" or "Spill Suppression" (host::CKeyingEffect's
+  // names, percent), or a matte finishing setting by its name in the
+  // project file ("despill", "clipBlack", "clipWhite", "shrinkGrow",
+  // "feather"; project/MatteFinishing.h gives units and ranges). Changes
+  // with the same gesture number (a slider's drag) are one step of the
+  // history. A value out of range (or a clip black not below clip white)
+  // is refused with BadRequest.
   ControlsView SetNumber(const std::string& name, double value,
                          std::optional<long> gesture = std::nullopt);
-  // The user picks the colour of frame pixel (x, y) (as the view shows it)
-  // as the key; with Shift the wheel marks a disc around it.
+  // The screen colour despill limits.
+  ControlsView SetScreen(project::ScreenChannel screen);
+  // Adds a garbage shape (keep: false) or a keep shape, in frame pixels;
+  // removes the shape at index (in the order added). BadRequest for a
+  // shape the project file cannot hold (3 to 4096 points, at most 64
+  // shapes) or no such index.
+  ControlsView AddShape(const project::MatteShape& shape);
+  ControlsView RemoveShape(std::size_t index);
+  // Does what `mattix key auto --frame N` does on the frame shown: the
+  // unmixed key of its colours, with the settings and finishing that suit
+  // it (matte/UnmixedKeySettings.h), as one step; the message says what it
+  // chose. BadRequest when the frame has no green or blue screen.
+  ControlsView Auto();
+  // The user picks the colour of frame pixel (x, y) as the key; with Shift
+  // the wheel marks a disc around it.
   ControlsView Pick(int x, int y, bool shift);
   ControlsView Undo();
   ControlsView Redo();
   ControlsView Current();
 
-  // A region of the frame shown, keyed with the current parameters or not,
-  // at the view's scale: the region actually covered (the one asked for,
-  // within the frame and widened to whole view pixels) and its pixels.
-  // Keying is per pixel, so a region's pixels are those of the whole view.
+  // A region of the frame shown at a scale (ViewFrame.h: frame pixels a
+  // pixel, the view's without one), keyed and finished with the current
+  // settings or not: the region actually covered (the one asked for,
+  // within the frame and widened to whole pixels of the scale) and its
+  // pixels. At scale 1 they are the pixels `mattix render` makes.
   struct ViewPart {
     long frameIndex = 0;
     Region region;
@@ -112,21 +122,11 @@ class CKeyerSession {
   };
   // Keyed; nullopt when a newer render was asked for while this one waited.
   // Without a region, the whole frame.
-  std::optional<ViewPart> RenderView(std::optional<Region> region = std::nullopt);
-  ViewPart Original(std::optional<Region> region = std::nullopt) const;
+  std::optional<ViewPart> RenderView(std::optional<Region> region = std::nullopt,
+                                     std::optional<int> scale = std::nullopt);
+  ViewPart Original(std::optional<Region> region = std::nullopt,
+                    std::optional<int> scale = std::nullopt) const;
   // The frame shown, unchanging once made: a frame change makes a new one.
-  struct ViewFrame {
-    long index = 0;  // in the input, from 0
-    int scale = 1;   // frame pixels per view pixel (a whole factor)
-    int width = 0;   // the frame's size in its own pixels
-    int height = 0;
-    media::BgraImage image;  // at view size (width / scale), unkeyed
-    // Its colours counted at the wheel positions the keying engine looks
-    // them up at (241 x 209, rows top-down as displayed), and its lightness
-    // histogram (256 bins, the engine's lightness index).
-    std::vector<std::uint32_t> vectorscope;
-    std::vector<std::uint32_t> histogram;
-  };
   std::shared_ptr<const ViewFrame> Frame() const;
   // Frames in the input; -1 when a video does not say.
   long FrameCount() const { return m_frameCount; }
@@ -162,6 +162,8 @@ class CKeyerSession {
   // On the controls thread:
   project::ProjectSettings ReadSettings() const;
   void Restore(const project::ProjectSettings& settings);
+  // Sets the finishing to f, checked (BadRequest), as one step.
+  ControlsView ChangeFinishing(const project::MatteFinishing& f);
   ControlsView Step(bool back);
   void Record(const project::ProjectSettings& before);
   void PushUndo(const project::ProjectSettings& before);
@@ -176,6 +178,7 @@ class CKeyerSession {
   std::thread m_exportThread;
   std::string m_input;
   int m_maxViewWidth;
+  int m_threads;
   long m_frameCount = 1;
   mutable std::mutex m_frameMutex;  // guards m_frame (the pointer, not the frame)
   std::shared_ptr<const ViewFrame> m_frame;
@@ -186,9 +189,9 @@ class CKeyerSession {
   struct Controls;
   std::unique_ptr<Controls> m_controls;
 
-  // Renders: the instance and the newest request's number.
-  struct Renderer;
-  std::unique_ptr<Renderer> m_renderer;
+  // Renders, one at a time, and the newest request's number.
+  std::mutex m_renderMutex;
+  std::unique_ptr<CViewRenderer> m_renderer;
   std::atomic<std::uint64_t> m_renderRequests{0};
   // Frame changes: one reads at a time; the newest request's number; the
   // reader of the last one, the index it gives next, its first number.

@@ -13,10 +13,11 @@ const status = (text) => {
 // address (?token=...).
 const token = new URLSearchParams(location.search).get("token") ?? "";
 const api = (path, init = {}) => fetch(path, { ...init, headers: { "X-Token": token } });
-const post = (path) => api(path, { method: "POST" });
+const post = (path, body) => api(path, { method: "POST", body });
 
 let state = null;
 let cursorId = "";
+const sliders = ["softness", "spill", "despill", "clipBlack", "clipWhite", "shrinkGrow", "feather"];
 const cursors = new Map(); // cursor id: CSS cursor value
 
 // Milliseconds from an action's request to its pixels on the page, and
@@ -100,10 +101,21 @@ async function showControls(res) {
     cursorId = cursor;
     controls.wheel.style.cursor = controls.bar.style.cursor = await cursorOf(cursor);
   }
-  for (const name of ["softness", "spill"]) {
-    if (document.activeElement !== $(name)) $(name).value = state[name];
-    if (document.activeElement !== $(name + "Num")) $(name + "Num").value = state[name];
+  const message = res.headers.get("X-Message");
+  if (message) status(message);
+  for (const name of sliders) {
+    const value = name in state ? state[name] : state.finishing[name];
+    if (document.activeElement !== $(name)) $(name).value = value;
+    if (document.activeElement !== $(name + "Num")) $(name + "Num").value = value;
   }
+  // Clip black stays below clip white.
+  for (const suffix of ["", "Num"]) {
+    $("clipBlack" + suffix).max = state.finishing.clipWhite - 0.5;
+    $("clipWhite" + suffix).min = state.finishing.clipBlack + 0.5;
+  }
+  $("screen").value = state.finishing.screen;
+  if (!before || before.finishing.shapesVersion !== state.finishing.shapesVersion)
+    await showShapes();
   $("undo").disabled = !state.canUndo;
   $("redo").disabled = !state.canRedo;
   $("save").textContent = state.saved ? "Save" : "Save •";
@@ -120,21 +132,21 @@ async function showControls(res) {
 
 const queue = [];
 let sending = false;
-function send(path, merge = false, after = null) {
+function send(path, merge = false, after = null, body = undefined) {
   const last = queue[queue.length - 1];
-  if (merge && last?.merge) queue[queue.length - 1] = { path, merge, after };
-  else queue.push({ path, merge, after });
+  if (merge && last?.merge) queue[queue.length - 1] = { path, merge, after, body };
+  else queue.push({ path, merge, after, body });
   pump();
 }
 async function pump() {
   if (sending) return;
   sending = true;
   while (queue.length) {
-    const { path, after } = queue.shift();
+    const { path, after, body } = queue.shift();
     const sent = performance.now();
     const before = state?.version;
     try {
-      await showControls(await post(path));
+      await showControls(await post(path, body));
       note(actionTimes, performance.now() - sent);
       if (after) after(before);
     } catch (e) {
@@ -174,9 +186,11 @@ for (const name of ["wheel", "bar"]) {
 }
 
 // A slider's drag is one gesture, one step of the history: its changes
-// carry one gesture number until the slider is let go.
+// carry one gesture number until the slider is let go. Softness and spill
+// are the effect's; the others the matte finishing's, by the project
+// file's names.
 let gestures = 0;
-for (const name of ["softness", "spill"]) {
+for (const name of sliders) {
   let gesture = null;
   const set = (value, inGesture) => {
     const g = inGesture ? `&gesture=${gesture}` : "";
@@ -192,11 +206,22 @@ for (const name of ["softness", "spill"]) {
   });
   $(name + "Num").addEventListener("change", (e) => set(e.target.value, false));
 }
+$("screen").onchange = (e) => send(`/api/screen?channel=${e.target.value}`);
+$("auto").onclick = () => {
+  status(`analysing frame ${frameShown + 1}…`);
+  send("/api/auto");
+};
 $("undo").onclick = () => send("/api/undo");
 $("redo").onclick = () => send("/api/redo");
 document.addEventListener("keydown", (e) => {
   if (e.target.type === "number") return;
-  if ((e.ctrlKey || e.metaKey) && e.key.toLowerCase() === "z") {
+  if (drawing && ["Enter", "Escape", "Backspace"].includes(e.key)) {
+    e.preventDefault();
+    if (e.key === "Enter") closeShape();
+    else if (e.key === "Escape") stopDrawing();
+    else drawing.points.pop();
+    viewer.update();
+  } else if ((e.ctrlKey || e.metaKey) && e.key.toLowerCase() === "z") {
     e.preventDefault();
     send(e.shiftKey ? "/api/redo" : "/api/undo");
   } else if (e.target === document.body && !e.ctrlKey && !e.metaKey) {
@@ -212,6 +237,73 @@ $("save").onclick = async () => {
 window.addEventListener("beforeunload", (e) => {
   if (state && !state.saved) e.preventDefault();
 });
+
+// ---- Shapes on the picture: garbage and keep mattes ----
+
+// The shapes as the server holds them ({keep, points}), asked for when
+// their version changes; the shape being drawn, its points in frame pixels.
+let shapes = [];
+let drawing = null;
+
+async function showShapes() {
+  const res = await api("/api/finishing");
+  if (!res.ok) return;
+  shapes = (await res.json()).shapes;
+  const list = $("shapeList");
+  list.replaceChildren(
+    ...shapes.map((shape, i) => {
+      const item = document.createElement("li");
+      item.className = shape.keep ? "keep" : "garbage";
+      item.textContent = `${shape.keep ? "Keep" : "Garbage"}, ${shape.points.length} points`;
+      const remove = document.createElement("button");
+      remove.textContent = "Remove";
+      remove.title = "Remove this shape";
+      remove.onclick = () => send(`/api/shape/remove?index=${i}`);
+      item.append(remove);
+      return item;
+    }),
+  );
+  viewer.update();
+}
+
+function startDrawing(keep) {
+  drawing = { keep, points: [] };
+  $("drawGarbage").classList.toggle("drawing", !keep);
+  $("drawKeep").classList.toggle("drawing", keep);
+  $("drawHelp").hidden = false;
+  status(`drawing a ${keep ? "keep" : "garbage"} shape: click points on the picture`);
+  viewer.update();
+}
+function stopDrawing() {
+  drawing = null;
+  $("drawGarbage").classList.remove("drawing");
+  $("drawKeep").classList.remove("drawing");
+  $("drawHelp").hidden = true;
+  status("");
+}
+// Sends the shape drawn (three points at least) as one action.
+function closeShape() {
+  if (!drawing) return;
+  if (drawing.points.length < 3) {
+    status("a shape needs three points at least");
+    return;
+  }
+  const body = JSON.stringify({ keep: drawing.keep, points: drawing.points });
+  stopDrawing();
+  send("/api/shape", false, null, body);
+}
+// A click at frame point (x, y) while drawing: a new point, or the shape
+// closed when it is near the first point (within 8 screen pixels).
+function addPoint(x, y, near) {
+  const first = drawing.points[0];
+  if (drawing.points.length >= 3 && near(first)) return closeShape();
+  const eighth = (v) => Math.round(v * 8) / 8;
+  drawing.points.push([eighth(x), eighth(y)]);
+  viewer.update();
+}
+$("drawGarbage").onclick = () => startDrawing(false);
+$("drawKeep").onclick = () => startDrawing(true);
+$("showShapes").onchange = () => viewer.update();
 
 // ---- The frame shown: seeks, newest wins, with a busy sign ----
 
@@ -307,8 +399,8 @@ for (const [box, layer] of [
 
 // A part of the frame as the server sent it: its pixels on a canvas, the
 // region it covers (frame pixels) and what it shows.
-async function fetchPart(kind, region) {
-  const q = region ? `?x=${region[0]}&y=${region[1]}&w=${region[2]}&h=${region[3]}` : "";
+async function fetchPart(kind, region, scale) {
+  const q = `?x=${region[0]}&y=${region[1]}&w=${region[2]}&h=${region[3]}&scale=${scale}`;
   const res = await api(`/api/${kind}${q}`);
   if (res.status !== 200) return null;
   const w = +res.headers.get("X-Width");
@@ -316,22 +408,28 @@ async function fetchPart(kind, region) {
   const pixels = new ImageData(new Uint8ClampedArray(await res.arrayBuffer()), w, h);
   const canvas = new OffscreenCanvas(w, h);
   canvas.getContext("2d").putImageData(pixels, 0, 0);
-  const part = {
+  return {
     canvas,
     pixels,
     region: res.headers.get("X-Region").split(" ").map(Number),
+    scale: +res.headers.get("X-Scale"),
     frame: +res.headers.get("X-Frame"),
   };
-  if (kind === "view") {
+}
+
+// The matte of a keyed part as grey, made when first shown.
+function matteOf(part) {
+  if (!part.matte) {
+    const { width: w, height: h, data } = part.pixels;
     const matte = new ImageData(w, h);
     for (let i = 0; i < matte.data.length; i += 4) {
-      matte.data[i] = matte.data[i + 1] = matte.data[i + 2] = pixels.data[i + 3];
+      matte.data[i] = matte.data[i + 1] = matte.data[i + 2] = data[i + 3];
       matte.data[i + 3] = 255;
     }
     part.matte = new OffscreenCanvas(w, h);
     part.matte.getContext("2d").putImageData(matte, 0, 0);
   }
-  return part;
+  return part.matte;
 }
 
 const viewer = (() => {
@@ -391,9 +489,15 @@ const viewer = (() => {
     const y1 = Math.min(fh, Math.ceil(cy + halfH));
     return x1 > x0 && y1 > y0 ? [x0, y0, x1 - x0, y1 - y0] : [0, 0, fw, fh];
   }
+  // Frame pixels a pixel of the picture asked for: whole, so that a pixel
+  // asked for covers about a device pixel (1 from 100 % up: the frame's own
+  // pixels); the server keeps it to its view's at most.
+  const wantedScale = () =>
+    Math.max(1, Math.floor(1 / (scale() * (window.devicePixelRatio || 1)) + 1e-6));
   const covers = (part, region) =>
     part &&
     part.frame === frameShown &&
+    part.scale <= wantedScale() &&
     part.region[0] <= region[0] &&
     part.region[1] <= region[1] &&
     part.region[0] + part.region[2] >= region[0] + region[2] &&
@@ -434,12 +538,34 @@ const viewer = (() => {
       g.fillRect(0, 0, size()[0] * s, size()[1] * s);
       g.restore();
       const [part, which] = shown[i];
-      if (!part) return;
-      // Pixels stay crisp when enlarged; smoothed when made smaller.
-      g.imageSmoothingEnabled = s < 1;
-      const [x, y, rw, rh] = part.region;
-      g.drawImage(part[which], x, y, rw, rh);
+      if (part) {
+        // Pixels stay crisp when enlarged; smoothed when made smaller.
+        g.imageSmoothingEnabled = s * (part.region[2] / part.pixels.width) < 1;
+        const [x, y, rw, rh] = part.region;
+        g.drawImage(which === "matte" ? matteOf(part) : part[which], x, y, rw, rh);
+      }
+      drawShapes(g, s);
     });
+  }
+
+  // The shapes over the picture (garbage red, keep green) and the one being
+  // drawn (yellow, its points marked), in lines a device pixel or two wide.
+  function drawShapes(g, s) {
+    const outline = (points, colour, closed) => {
+      g.beginPath();
+      points.forEach(([x, y], i) => (i ? g.lineTo(x, y) : g.moveTo(x, y)));
+      if (closed) g.closePath();
+      g.strokeStyle = colour;
+      g.stroke();
+    };
+    g.lineWidth = 2 / s;
+    if ($("showShapes").checked)
+      for (const shape of shapes) outline(shape.points, shape.keep ? "#5e5" : "#f44", true);
+    if (drawing) {
+      outline(drawing.points, "#fc3", false);
+      g.fillStyle = "#fc3";
+      for (const [x, y] of drawing.points) g.fillRect(x - 3 / s, y - 3 / s, 6 / s, 6 / s);
+    }
   }
 
   // Asks for what the panes show when it is missing: the keyed region for
@@ -457,7 +583,7 @@ const viewer = (() => {
         if (covers(part, region) && current) break;
         if (kind === "frame" && mode() !== "original" && mode() !== "split") break;
         const sent = performance.now();
-        const got = await fetchPart(kind, region);
+        const got = await fetchPart(kind, region, wantedScale());
         if (!got) continue; // superseded: ask again
         if (kind === "view") {
           keyed = got;
@@ -527,6 +653,13 @@ const viewer = (() => {
       press = null;
       pane.classList.remove("panning");
       if (moved) return update();
+      if (drawing) {
+        const [fx, fy] = toFrame(pane, e.clientX, e.clientY);
+        return addPoint(fx, fy, ([px, py]) => {
+          const [sx, sy] = toScreen(pane, px, py);
+          return Math.hypot(sx - e.clientX, sy - e.clientY) <= 8;
+        });
+      }
       const [x, y] = toFrame(pane, e.clientX, e.clientY).map(Math.floor);
       if (x < 0 || y < 0 || x >= size()[0] || y >= size()[1]) return;
       send(`/api/pick?x=${x}&y=${y}&shift=${e.shiftKey ? 1 : 0}`, false, (before) =>
@@ -627,6 +760,9 @@ window.keyer = {
   },
   get region() {
     return viewer.region;
+  },
+  get shapes() {
+    return shapes;
   },
   timings: () => [actionTimes, viewTimes],
 };

@@ -1,6 +1,7 @@
 #include "host/matte/internal/FinishKernels.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -8,33 +9,57 @@ namespace mattix::matte::internal {
 
 void ClipAlphaRow(std::uint8_t* alpha, int count, double low, double high) {
   const double scale = 255.0 / (high - low);
+  // Each level's result, worked out when first met (-1: not yet).
+  std::array<std::int16_t, 256> levels;
+  levels.fill(-1);
   for (int x = 0; x < count; ++x) {
-    const double a = alpha[x];
-    if (a <= low)
-      alpha[x] = 0;
-    else if (a >= high)
-      alpha[x] = 255;
-    else
-      alpha[x] = std::uint8_t(std::lround((a - low) * scale));
+    std::int16_t& level = levels[alpha[x]];
+    if (level < 0) {
+      const double a = alpha[x];
+      level = a <= low ? 0 : a >= high ? 255 : std::int16_t(std::lround((a - low) * scale));
+    }
+    alpha[x] = std::uint8_t(level);
   }
 }
 
-void MinMaxRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, bool grow) {
-  for (int x = 0; x < count; ++x) {
-    const int from = std::max(0, x - half), to = std::min(count - 1, x + half);
-    std::uint8_t v = in[from];
-    for (int i = from + 1; i <= to; ++i) v = grow ? std::max(v, in[i]) : std::min(v, in[i]);
-    out[x] = v;
+namespace {
+
+// MinMaxRow with the choice made: the window taken one distance d at a time
+// on both sides, pixels d from an end taking the end (inside the window, so
+// the extreme is the same); the middle is a plain loop over bytes.
+template <class Pick>
+void WindowRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, Pick pick) {
+  std::copy(in, in + count, out);
+  for (int d = 1; d <= half; ++d) {
+    const int lo = std::min(d, count), hi = std::max(lo, count - d);
+    for (int x = 0; x < lo; ++x) out[x] = pick(out[x], pick(in[0], in[std::min(x + d, count - 1)]));
+    for (int x = lo; x < hi; ++x) out[x] = pick(out[x], pick(in[x - d], in[x + d]));
+    for (int x = hi; x < count; ++x)
+      out[x] = pick(out[x], pick(in[std::max(x - d, 0)], in[count - 1]));
   }
+}
+
+}  // namespace
+
+void MinMaxRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, bool grow) {
+  if (grow)
+    WindowRow(in, out, count, half, [](std::uint8_t a, std::uint8_t b) { return std::max(a, b); });
+  else
+    WindowRow(in, out, count, half, [](std::uint8_t a, std::uint8_t b) { return std::min(a, b); });
 }
 
 void DespillRow(std::uint8_t* bgra, int count, int channel, double amount) {
   const int a = channel == 1 ? 0 : 1, b = 2;  // the other two colour channels
+  // The reduction of each excess, worked out when first met (-1: not yet).
+  std::array<std::int16_t, 511> reductions;
+  reductions.fill(-1);
   for (int x = 0; x < count; ++x, bgra += 4) {
     // The limit is the mean of the other two, in half levels.
     const int excess2 = 2 * bgra[channel] - (bgra[a] + bgra[b]);
-    if (excess2 > 0)
-      bgra[channel] = std::uint8_t(bgra[channel] - std::lround(0.5 * amount * excess2));
+    if (excess2 <= 0) continue;
+    std::int16_t& reduction = reductions[std::size_t(excess2)];
+    if (reduction < 0) reduction = std::int16_t(std::lround(0.5 * amount * excess2));
+    bgra[channel] = std::uint8_t(bgra[channel] - reduction);
   }
 }
 

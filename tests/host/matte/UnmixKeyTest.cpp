@@ -2,8 +2,10 @@
 // at known shares, each mix in a patch of its own. The weight the key gives
 // each mix's wheel pixel is the screen's share, as the two-colour model
 // C = a F + (1 - a) B states it directly: 1 - a = 1 - (C - B).(F - B) / |F - B|^2.
+// And the key does not depend on how its work is split over threads.
 #include "host/matte/UnmixKey.h"
 
+#include "host/samples/SampleScene.h"
 #include "stdfx/HSL.h"
 #include "wheel/WheelGeometry.h"
 
@@ -11,6 +13,7 @@
 
 #include <array>
 #include <cmath>
+#include <tuple>
 
 namespace mattix::matte {
 namespace {
@@ -74,6 +77,24 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
     for (const Colour& m : mixes)
       EXPECT_NEAR(WeightOf(*key, m), 255 * ShareOf(m, sc.screen, sc.subject), 2.0)
           << m[2] << "," << m[1] << "," << m[0];
+  }
+}
+
+// The work split into bands of rows gives the same key however it is split
+// (the sample scene at 1000 x 600, analysed at half size).
+TEST(UnmixKey, TheSameKeyInAnyNumberOfBands) {
+  const media::BgraImage frame = samples::ScreenScene(1000, 600, samples::Backdrop::Blue).picture;
+  const std::optional<UnmixedKey> one = UnmixKey(frame, 1);
+  ASSERT_TRUE(one);
+  for (const int bands : {2, 3, 7}) {
+    const std::optional<UnmixedKey> split = UnmixKey(frame, bands);
+    ASSERT_TRUE(split);
+    EXPECT_TRUE(split->mask.pixels == one->mask.pixels) << bands;
+    EXPECT_EQ(std::tuple(split->despill, split->clipBlack, split->clipWhite, split->noise,
+                         split->backdrop.hue, split->backdrop.hueLow, split->backdrop.hueHigh),
+              std::tuple(one->despill, one->clipBlack, one->clipWhite, one->noise,
+                         one->backdrop.hue, one->backdrop.hueLow, one->backdrop.hueHigh))
+        << bands;
   }
 }
 

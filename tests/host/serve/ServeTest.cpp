@@ -10,6 +10,7 @@
 #include "host/media/Subprocess.h"
 #include "host/project/Project.h"
 #include "host/render/RenderJob.h"
+#include "host/serve/HttpServer.h"
 #include "host/serve/KeyerServer.h"
 #include "tests/host/TestSupport.h"
 
@@ -40,12 +41,24 @@ POINT OnWheel(double degrees, double saturation) {
                int(std::lround(104.0 - saturation * 104.0 * std::sin(a)))};
 }
 
-// A session and its server on a free loopback port, for one test.
+// A picture as the keyer sends one: RGBA.
+std::string Rgba(const mattix::media::BgraImage& bgra) {
+  std::string out(bgra.pixels.size(), '\0');
+  for (std::size_t i = 0; i < out.size(); i += 4)
+    out[i] = char(bgra.pixels[i + 2]), out[i + 1] = char(bgra.pixels[i + 1]),
+    out[i + 2] = char(bgra.pixels[i]), out[i + 3] = char(bgra.pixels[i + 3]);
+  return out;
+}
+
+// A session and its server on a free loopback port, for one test. Renders
+// are split into three bands, so that the bands' seams are tested on any
+// machine.
 struct Keyer {
   explicit Keyer(const std::string& input = kSample, bool exports = false,
-                 const std::string& output = "out.png")
+                 const std::string& output = "out.png", int maxViewWidth = 960)
       : session(input, dir / "key.json",
-                exports ? std::optional<std::string>(dir / output) : std::nullopt),
+                exports ? std::optional<std::string>(dir / output) : std::nullopt, false,
+                maxViewWidth, 3),
         server(session, kToken),
         port(server.Bind("127.0.0.1", 0)),
         thread([this] { server.Listen(); }),
@@ -307,6 +320,133 @@ TEST(Serve, ASliderDragIsOneUndoStep) {
   }
 }
 
+// A finishing slider's drag is one step, and so is each shape added or
+// removed; GET /api/finishing gives the shapes' points.
+TEST(Serve, FinishingDragsAndShapesAreOneUndoStepEach) {
+  Keyer k;
+  for (int v = 10; v <= 50; v += 10)
+    k.Post("/api/number?name=despill&value=" + std::to_string(v) + "&gesture=4");
+  const httplib::Result added =
+      k.client.Post("/api/shape", R"({"keep": true, "points": [[1, 2], [30.5, 2], [9, 40]]})",
+                    "application/json");
+  ASSERT_TRUE(added && added->status == 200) << (added ? added->body : "no answer");
+  EXPECT_TRUE(mattix::test::Holds(k.client.Get("/api/finishing")->body,
+                                  R"("shapes":[{"keep":true,"points":[[1.0,2.0],[30.5,2.0],)"));
+  ASSERT_EQ(k.Post("/api/shape/remove?index=0")->status, 200);
+  const auto finishing = [](const httplib::Result& r) {
+    const mattix::host::JsonValue state =
+        mattix::host::JsonValue::Parse(r->get_header_value("X-State"), "X-State");
+    const mattix::host::JsonValue* f = state.Find("finishing");
+    return f->Find("despill")->WriteCompact() + " " + f->Find("shapes")->WriteCompact() + " " +
+           state.Find("canUndo")->WriteCompact();
+  };
+  for (const auto& [path, expected] : {std::pair{"/api/undo", "50.0 1.0 true"},
+                                       {"/api/undo", "50.0 0.0 true"},
+                                       {"/api/undo", "0.0 0.0 false"},
+                                       {"/api/redo", "50.0 0.0 true"}})
+    EXPECT_EQ(finishing(k.Post(path)), expected) << path;
+}
+
+// With every finishing step on, the view at scale 1 (the whole frame, and
+// parts of it as zoomed views ask) holds the pixels that Export and `mattix
+// render` of the saved project make. The view's own scale is 2 here (at
+// most 240 wide): a pixel of it is the rounded mean of a 2 x 2 block.
+TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
+  Keyer k(kSample, true, "out.png", 240);
+  k.Lasso();
+  const mattix::media::BgraImage sample = mattix::media::ReadPng(kSample);
+  const std::string input = Rgba(sample);
+  constexpr POINT kBelow{240, 316};  // the subject, below the garbage shape
+  EXPECT_EQ(Keyer::Alpha(k.client.Get("/api/view?scale=1"), kBelow.x, kBelow.y), 255);
+  for (const char* change :
+       {"/api/number?name=despill&value=60", "/api/number?name=clipBlack&value=10",
+        "/api/number?name=clipWhite&value=90", "/api/number?name=shrinkGrow&value=-1.5",
+        "/api/number?name=feather&value=1.2", "/api/screen?channel=green"})
+    ASSERT_EQ(k.Post(change)->status, 200) << change;
+  // A garbage shape short of the frame's edges; a keep shape over the
+  // backdrop at the top left, outside the garbage shape.
+  for (const char* shape :
+       {R"({"keep": false, "points": [[20, 10], [470, 15], [460, 310], [30, 300]]})",
+        R"({"keep": true, "points": [[2, 2], [40.5, 2], [40.5, 40.5], [2, 40]]})"})
+    ASSERT_EQ(k.client.Post("/api/shape", shape, "application/json")->status, 200) << shape;
+
+  const httplib::Result view = k.client.Get("/api/view?scale=1");
+  ASSERT_TRUE(view && view->status == 200);
+  ASSERT_EQ(view->get_header_value("X-Region"), "0 0 480 320");
+  ASSERT_EQ(view->body.size(), input.size());
+  const std::size_t keptAt = std::size_t(kBackdrop.y * 480 + kBackdrop.x) * 4;
+  EXPECT_EQ(view->body.substr(keptAt, 4), input.substr(keptAt, 4));
+  EXPECT_EQ(Keyer::Alpha(view, kBelow.x, kBelow.y), 0);
+  EXPECT_EQ(Keyer::Alpha(view, kSubject.x, kSubject.y), 255);
+  // Parts: inside, at the frame's edges, across the shapes' edges.
+  for (const auto& [x, y, w, h] :
+       {std::tuple{150, 100, 121, 90}, {0, 0, 37, 320}, {400, 250, 80, 70}, {15, 5, 30, 12}}) {
+    const httplib::Result part =
+        k.client.Get("/api/view?x=" + std::to_string(x) + "&y=" + std::to_string(y) +
+                     "&w=" + std::to_string(w) + "&h=" + std::to_string(h) + "&scale=1");
+    ASSERT_TRUE(part && part->status == 200);
+    ASSERT_EQ(part->body.size(), std::size_t(w * h * 4));
+    for (int row = 0; row < h; ++row)
+      ASSERT_EQ(part->body.substr(std::size_t(row * w) * 4, std::size_t(w) * 4),
+                view->body.substr(std::size_t((y + row) * 480 + x) * 4, std::size_t(w) * 4))
+          << "part " << x << "," << y << " row " << row;
+  }
+
+  ASSERT_EQ(k.Post("/api/export")->status, 200);
+  std::string status;
+  for (int i = 0; i < 400 && status.find("\"running\":false") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    status = k.client.Get("/api/export")->body;
+  }
+  mattix::render::RenderOptions render;
+  render.input = kSample;
+  render.output = k.dir / "keyed.png";
+  render.project = k.dir / "key.json";
+  ASSERT_EQ(mattix::render::Render(render), 0);
+  EXPECT_TRUE(view->body == Rgba(mattix::media::ReadPng(k.dir / "out.png"))) << status;
+  EXPECT_TRUE(view->body == Rgba(mattix::media::ReadPng(k.dir / "keyed.png")));
+
+  const httplib::Result half = k.client.Get("/api/frame");
+  EXPECT_EQ(half->get_header_value("X-Scale") + " " + half->get_header_value("X-Width"), "2 240");
+  for (int c = 0; c < 4; ++c) {
+    const auto at = [&](int x, int y) {
+      return int(std::uint8_t(input[std::size_t(y * 480 + x) * 4 + std::size_t(c)]));
+    };
+    EXPECT_EQ(int(std::uint8_t(half->body[std::size_t(c)])),
+              (at(0, 0) + at(1, 0) + at(0, 1) + at(1, 1) + 2) / 4);
+  }
+}
+
+// The Auto key button does what `mattix key auto --frame N` does on the
+// frame shown (here the second frame of a sequence, a blue screen: the
+// sample with green and blue swapped), as one step.
+TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
+  TempDir frames;
+  frames.Write("f_1.png", mattix::host::ReadFileBytes(kSample));
+  mattix::media::BgraImage blue = mattix::media::ReadPng(kSample);
+  for (std::size_t i = 0; i < blue.pixels.size(); i += 4)
+    std::swap(blue.pixels[i], blue.pixels[i + 1]);
+  frames.Write("f_2.png", mattix::media::EncodePng(blue, "f_2.png"));
+  Keyer k(frames / "f_%d.png");
+  ASSERT_EQ(k.Post("/api/frame?index=1")->status, 200);
+  const httplib::Result r = k.Post("/api/auto");
+  ASSERT_TRUE(r && r->status == 200) << (r ? r->body : "no answer");
+  EXPECT_TRUE(mattix::test::Holds(r->get_header_value("X-Message"),
+                                  "auto key of frame 2: blue screen keyed by its share"));
+  EXPECT_EQ(Keyer::State(r, "canUndo"), "true");
+  ASSERT_EQ(k.Post("/api/save")->status, 200);
+
+  const std::string cli = frames / "cli.json";
+  mattix::media::Subprocess command(
+      {MATTIX_COMMAND, "key", "auto", "--project", cli, "--frame", "2", frames / "f_%d.png"}, {},
+      "the mattix command is missing");
+  ASSERT_EQ(command.Wait(), 0) << command.ErrorTail();
+  const mattix::project::ProjectSettings page = mattix::project::ReadProject(k.dir / "key.json");
+  EXPECT_EQ(page.finishing.screen, mattix::project::ScreenChannel::kBlue);
+  EXPECT_TRUE(page == mattix::project::ReadProject(cli));
+  EXPECT_EQ(Keyer::State(k.Post("/api/undo"), "mask"), "false");
+}
+
 // A frame of a video is reached by seeking (75 frames of H.264 with
 // B-frames, a keyframe every 50): the frame shown is the one that decoding
 // from the start gives, and the one `mattix render --frames` keys.
@@ -325,26 +465,19 @@ TEST(Serve, AVideoFrameIsReachedBySeekingExactly) {
   while (std::optional<mattix::media::InputFrame> f = reader->Next())
     frames.push_back(reader->Load(*f));
   ASSERT_EQ(frames.size(), 75u);
-  const auto rgba = [](const mattix::media::BgraImage& bgra) {
-    std::string out(bgra.pixels.size(), '\0');
-    for (std::size_t i = 0; i < out.size(); i += 4)
-      out[i] = char(bgra.pixels[i + 2]), out[i + 1] = char(bgra.pixels[i + 1]),
-      out[i + 2] = char(bgra.pixels[i]), out[i + 3] = char(bgra.pixels[i + 3]);
-    return out;
-  };
   Keyer k(video);
   EXPECT_EQ(Keyer::State(k.client.Get("/api/controls"), "frameCount"), "75.0");
   for (const long index :
        {61L, 60L, 74L, 2L}) {  // past a keyframe, one back, the last, near the start
     ASSERT_EQ(k.Post("/api/frame?index=" + std::to_string(index))->status, 200) << index;
-    EXPECT_TRUE(k.client.Get("/api/frame")->body == rgba(frames[std::size_t(index)])) << index;
+    EXPECT_TRUE(k.client.Get("/api/frame")->body == Rgba(frames[std::size_t(index)])) << index;
   }
   mattix::render::RenderOptions render;
   render.input = video;
   render.output = dir / "f_%d.png";
   render.frames = std::pair{61L, 61L};  // numbers from 1: index 60
   ASSERT_EQ(mattix::render::Render(render), 0);
-  EXPECT_TRUE(rgba(mattix::media::ReadPng(dir / "f_61.png")) == rgba(frames[60]));
+  EXPECT_TRUE(Rgba(mattix::media::ReadPng(dir / "f_61.png")) == Rgba(frames[60]));
 }
 
 // A sequence's frames: green then red (one pixel each); the frame shown
@@ -447,7 +580,14 @@ TEST(Serve, RefusesForeignRequestsAndMalformedOnes) {
       {"/api/view?x=0&y=0&w=0&h=5", {}, 0, 400, "empty"},
       {"/api/view?x=500&y=0&w=10&h=5", {}, 0, 400, "outside the frame"},
       {"/api/view?x=0&y=0", {}, 0, 400, "missing parameter \"w\""},
-      {"/api/undo", {}, 4096, 413, "too large"},
+      {"/api/number?name=feather&value=9", {}, 1, 400, "feather must be 0 to 8"},
+      {"/api/number?name=clipBlack&value=100", {}, 1, 400, "below clipWhite"},
+      {"/api/number?name=hue&value=1", {}, 1, 400, "\"name\""},
+      {"/api/screen?channel=red", {}, 1, 400, "\"channel\""},
+      {"/api/shape", {}, 1, 400, "shape"},
+      {"/api/shape/remove?index=0", {}, 1, 400, "no such shape"},
+      {"/api/view?scale=0", {}, 0, 400, "scale"},
+      {"/api/undo", {}, s::CHttpServer::kMaxBody + 1, 413, "too large"},
       {"/api/nothing", {}, 0, 404, "no such"},
       {"/api/export", {}, 1, 400, "--output"},
   };

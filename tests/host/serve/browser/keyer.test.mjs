@@ -1,8 +1,10 @@
 // The keyer end to end in Debian's Chromium: open the page (its address
-// with the session's token) on the sample, drag a loop around the green
-// hues on the wheel with the mouse and see the backdrop turn transparent;
-// check that one drag of the lasso, of a bar handle and of a slider is one
-// undo step; pick a colour on the zoomed frame and undo it; lay the views
+// with the session's token) on the sample; press Auto key and see the
+// backdrop go, and undo it; drag a loop around the green hues on the wheel
+// with the mouse and see the backdrop turn transparent; check that one drag
+// of the lasso, of a bar handle and of a slider (the effect's and the
+// finishing's) is one undo step; pick a colour on the zoomed frame and
+// undo it; draw a garbage shape on the picture and remove it; lay the views
 // side by side; keep the page answering while slow and flooding clients
 // hold connections; save, and key the sample with the saved project
 // through `mattix render`. Screenshots go to OUTDIR (keyer.png is the
@@ -120,6 +122,14 @@ try {
     check(restored(s), `${what}: undo did not take it back`);
   }
 
+  // Auto key: the screen found and keyed, what it chose said; one step.
+  await page.locator("#auto").click();
+  await until(async () => (await alpha(6, 6)) === 0, "Auto key keys the backdrop");
+  check((await alpha(240, 300)) === 255, "Auto key leaves the subject");
+  const said = await page.locator("#status").textContent();
+  check(said.startsWith("auto key of frame 1: green screen"), `Auto key said "${said}"`);
+  await oneUndoStep("Auto key", (s) => !s.mask && s.finishing.despill === 0);
+
   // The lasso: pressed on the wheel at saturation 0.12, out along the rim
   // (beyond the control: the page captures the pointer) from 85 to 165
   // degrees, back along saturation 0.12.
@@ -155,18 +165,28 @@ try {
   await page.keyboard.press("Control+z");
   await idle();
   check((await state()).lightness.join() === "0,0,100,100", "one undo takes the bar's drag back");
-  const slider = await page.locator("#softness").boundingBox();
-  await page.mouse.move(slider.x + 4, slider.y + slider.height / 2);
-  await page.mouse.down();
-  for (let x = 10; x <= 60; x += 5)
-    await page.mouse.move(slider.x + x, slider.y + slider.height / 2);
-  await page.mouse.up();
-  await idle();
-  check((await state()).softness > 0, "the slider's drag set Softness");
-  await page.keyboard.press("Control+z");
-  await idle();
-  const afterUndo = await state();
-  check(afterUndo.softness === 0 && afterUndo.mask, "one undo takes the slider's drag back");
+  // A slider's drag from its left end.
+  async function dragSlider(id) {
+    await page.locator(id).scrollIntoViewIfNeeded();
+    const slider = await page.locator(id).boundingBox();
+    await page.mouse.move(slider.x + 4, slider.y + slider.height / 2);
+    await page.mouse.down();
+    for (let x = 10; x <= 60; x += 5)
+      await page.mouse.move(slider.x + x, slider.y + slider.height / 2);
+    await page.mouse.up();
+    await idle();
+  }
+  for (const [id, value] of [
+    ["#softness", (s) => s.softness],
+    ["#feather", (s) => s.finishing.feather],
+  ]) {
+    await dragSlider(id);
+    check(value(await state()) > 0, `the drag of ${id} set it`);
+    await page.keyboard.press("Control+z");
+    await idle();
+    const afterUndo = await state();
+    check(value(afterUndo) === 0 && afterUndo.mask, `one undo takes the drag of ${id} back`);
+  }
 
   // Zoomed in, a click on the face picks its colour and keys it; the new
   // render covers only the region shown. Ctrl+Z takes it back.
@@ -181,6 +201,28 @@ try {
   await until(async () => (await alpha(240, 160)) === 255, "undo restores the view");
   check((await state()).canRedo, "the undone pick can be redone");
   await page.locator("#zoomFit").click();
+
+  // A garbage shape drawn around the face by clicks (closed on its first
+  // point) keys away the shoulders outside it; removed, they are back.
+  await page.locator("#drawGarbage").click();
+  const corners = [
+    [170, 40],
+    [310, 40],
+    [310, 250],
+    [170, 250],
+    [170, 40],
+  ];
+  for (const [x, y] of corners) {
+    const [sx, sy] = await keyer(([x, y]) => window.keyer.toScreen(x, y), [x, y]);
+    await page.mouse.click(sx, sy);
+  }
+  await until(async () => (await alpha(240, 300)) === 0, "the garbage shape keys the shoulders");
+  check((await alpha(240, 160)) === 255, "the face inside the garbage shape stays");
+  const drawn = await keyer(() => window.keyer.shapes);
+  check(drawn.length === 1 && !drawn[0].keep && drawn[0].points.length === 4, "one shape drawn");
+  await page.screenshot({ path: path.join(outDir, "keyer-shape.png") });
+  await page.locator("#shapeList button").click();
+  await until(async () => (await alpha(240, 300)) === 255, "the shape removed");
 
   // Side by side: two panes of equal size, one beside the other.
   await page.selectOption("#mode", "split");
@@ -228,6 +270,7 @@ try {
   check(!(await state()).saved, "the key shows as saved before Save");
   await page.locator("#save").click();
   await until(async () => (await state()).saved, "save");
+  await page.locator("#side").evaluate((side) => side.scrollTo(0, 0));
   await page.screenshot({ path: path.join(outDir, "keyer.png") });
 
   // The saved project keys the sample through `mattix render`; its output

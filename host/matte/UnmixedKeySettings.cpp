@@ -1,0 +1,37 @@
+#include "host/matte/UnmixedKeySettings.h"
+
+#include "host/project/MaskRecord.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace mattix::matte {
+
+void ApplyUnmixedKey(const UnmixedKey& key, project::ProjectSettings& settings,
+                     const std::string& name) {
+  settings.chromaMask = project::MaskRecordFromPicture(key.mask, name);
+  settings.softness = 0.0;
+  settings.spillSuppression = 0.0;
+  settings.lightness = {0.0, 0.0, 100.0, 100.0};
+  settings.finishing.screen = key.screen;
+  settings.finishing.despill = key.despill;
+  settings.finishing.clipBlack = key.clipBlack;
+  settings.finishing.clipWhite = key.clipWhite;
+}
+
+std::string DescribeUnmixedKey(const UnmixedKey& key, const std::string& source) {
+  const BackdropCluster& c = key.backdrop;
+  const auto degrees = [](float turns) { return int(std::lround(turns * 360.0f)) % 360; };
+  char numbers[400];
+  std::snprintf(numbers, sizeof numbers,
+                " keyed by its share in each colour: hue %d degrees (%d to %d), saturation %.2f "
+                "to %.2f, %.0f%% of the frame; softness 0, spill suppression 0, lightness "
+                "window open; finishing: despill %.0f%%, clip black %.0f%%, clip white %.0f%%",
+                degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh), double(c.saturationLow),
+                double(c.saturationHigh), 100.0 * c.share, key.despill, key.clipBlack,
+                key.clipWhite);
+  return std::string(key.screen == project::ScreenChannel::kGreen ? "green" : "blue") + " screen" +
+         (source.empty() ? "" : " of " + source) + numbers;
+}
+
+}  // namespace mattix::matte
