@@ -64,6 +64,7 @@ struct Keyer {
         thread([this] { server.Listen(); }),
         client("127.0.0.1", port) {
     client.set_default_headers({{"X-Token", kToken}});
+    client.set_read_timeout(120, 0);  // key auto takes seconds under the sanitizers
   }
   ~Keyer() {
     server.Stop();
