@@ -83,7 +83,7 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
 // The work split into bands of rows gives the same key however it is split
 // (the sample scene at 1000 x 600, analysed at half size).
 TEST(UnmixKey, TheSameKeyInAnyNumberOfBands) {
-  const media::BgraImage frame = samples::ScreenScene(1000, 600, samples::Backdrop::Blue).picture;
+  const media::BgraImage frame = samples::ScreenScene(480, 288, samples::Backdrop::Blue).picture;
   const std::optional<UnmixedKey> one = UnmixKey(frame, 1);
   ASSERT_TRUE(one);
   for (const int bands : {2, 3, 7}) {
