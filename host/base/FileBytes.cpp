@@ -76,4 +76,16 @@ std::string ReadFileText(const std::string& path, std::uint64_t maxBytes) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace mattix::host

@@ -25,4 +25,9 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path,
 // Reads the whole file as text (same errors).
 std::string ReadFileText(const std::string& path, std::uint64_t maxBytes = kMaxFileBytes);
 
+// The folder of a path ("." for a bare name, "/" at the root) and its last
+// component, split at the last slash.
+std::string FolderOf(const std::string& path);
+std::string BaseOf(const std::string& path);
+
 }  // namespace mattix::host

@@ -1,5 +1,6 @@
 #include "host/base/OutputFile.h"
 
+#include "host/base/FileBytes.h"
 #include "host/base/HostError.h"
 
 #include <dirent.h>
@@ -91,18 +92,6 @@ mode_t NewFileMode() {
     return mode_t(0666 & ~mask);
   }();
   return mode;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string BaseOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool RenameNoReplace(const char* from, const char* to) {

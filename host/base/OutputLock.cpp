@@ -2,6 +2,7 @@
 
 #include "host/base/OutputFile.h"
 
+#include "host/base/FileBytes.h"
 #include "host/base/HostError.h"
 
 #include <fcntl.h>
@@ -17,18 +18,6 @@
 namespace mattix::host {
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string BaseOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // A write lock over bytes start to start + length - 1 (length 0: to the
 // end of any file).
