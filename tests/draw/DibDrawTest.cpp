@@ -1,5 +1,5 @@
 // CDibDraw: what reaches the window for an 8-bit image (0 and 255 show black
-// and white whatever its colour table) and for a YUV one, drawn through its
+// and white whatever its colour table), a 32-bit one, and a YUV one, drawn through its
 // RGB conversion (black and white survive the round trip through
 // studio-range 4:2:2). Images of 4 x 2 pixels, white around them.
 #include <gtest/gtest.h>
@@ -48,6 +48,8 @@ TEST(DibDraw, EightBitAndYuvImages) {
   stdfx::CDIB rgb(pixmill_test::MakeHeader(4, 2, 32));
   for (int i = 0; i < 8; ++i)  // two columns of black, two of white
     reinterpret_cast<std::uint32_t*>(rgb.GetBytes())[i] = i % 4 < 2 ? 0xFF000000u : 0xFFFFFFFFu;
+  ExpectDrawn(rgb, [](int x, int) { return x < 2; });  // drawn as it is, its header kept
+  EXPECT_EQ(rgb.GetVfBmiSize(), 144u);
   stdfx::CDIB yuv;
   ASSERT_TRUE(
       yuv.CreateAndConvert(pixmill_test::MakeYUVHeader(4, 2, 24, stdfx::kSub422UYVY).vf, rgb, -1));

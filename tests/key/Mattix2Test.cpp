@@ -2,8 +2,7 @@
 // their precedence, the copy without a mask, keying, spill suppression,
 // softness, fields, unsafe settings and damaged mask records. Frames are
 // attached to test memory with guard bytes on both sides; mask records are
-// built the way the wheel builds them (an 8-bit mask, BI_RLE8-compressed by
-// the image library).
+// the wheel's (an 8-bit mask, BI_RLE8-compressed by the image library).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,25 +20,23 @@
 #include "stdfx/VfbmiHeader.h"
 #include "tests/filter/FilterTestUtil.h"
 #include "tests/pixmill/ImageTestUtil.h"
+#include "wheel/ChromaMaskRecord.h"
 
 namespace {
 
 using filtertest::Frame;
 
 // An 8-bit wheel mask of width x height, bytes set by f(row, col) in buffer
-// order, and its record: the 144-byte header then the BI_RLE8 pixels.
+// order, and its record as the wheel stores it.
 class MaskRecord {
  public:
   MaskRecord(int width, int height, const std::function<std::uint8_t(int, int)>& f) {
-    tagVFBMINFOHEADER h = pixmill_test::MakeHeader(width, height, 8);
-    h.vfInterlacedFlag = 1;
+    tagVFBMINFOHEADER h = mattix::wheel::MaskHeader();
+    h.biWidth = width, h.biHeight = height;
     stdfx::CDIB mask(h);
     for (int r = 0; r < height; ++r)
       for (int c = 0; c < width; ++c) mask.GetBytes()[r * mask.DIBBytesPerLine() + c] = f(r, c);
-    if (!mask.CompressRLE()) return;
-    m_bytes.assign(reinterpret_cast<const std::uint8_t*>(mask.GetVfBmiHeader()),
-                   reinterpret_cast<const std::uint8_t*>(mask.GetVfBmiHeader()) + 144);
-    m_bytes.insert(m_bytes.end(), mask.GetBytes(), mask.GetBytes() + mask.DIBSize());
+    EXPECT_TRUE(mattix::wheel::EncodeRecord(mask, m_bytes));
   }
   explicit MaskRecord(std::uint8_t value = 255)
       : MaskRecord(241, 209, [value](int, int) { return value; }) {}
@@ -48,7 +45,7 @@ class MaskRecord {
   std::uint32_t size() const { return static_cast<std::uint32_t>(m_bytes.size()); }
 
  private:
-  std::vector<std::uint8_t> m_bytes;
+  std::vector<unsigned char> m_bytes;
 };
 
 // The engine's six settings: softness, spill, the four lightness breakpoints.

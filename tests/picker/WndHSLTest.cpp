@@ -1,43 +1,76 @@
 // The hue/saturation wheel against independent formulations: the composite
 // and the tint by rounded floating point, the blur radius through a blur of
-// the stated radius, the disc by integer distance, the record by round trips.
-// (Damaged records are the record's own tests; the engine keying what the
-// wheel marks is the plug-in's.)
+// the stated radius, the disc by integer distance, the record by round trips;
+// then mask editing driven as a host drives it (a window, its device context,
+// the pointer in screen coordinates and the Shift and Alt keys), lassos
+// checked against a brute-force even-odd fill of the scripted points,
+// outlines against the window's pixels. (Damaged records are the record's own
+// tests; the engine keying what the wheel marks, and picked and dragged
+// colours keying the sample, are the plug-in's.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <random>
+#include <sstream>
 #include <vector>
 
 #include "ControlHost.h"
 #include "filter/Gaussian.h"
 #include "picker/WndHSL.h"
+#include "tests/selection/ReferenceFill.h"
 
 namespace {
 
-// The wheel with its state open to the tests; DrawInfo's arguments recorded.
+using picker_test::g_withResources;
+AFX_MODULE_STATE g_withoutResources{nullptr, nullptr, nullptr, nullptr};
+constexpr int kW = 241, kH = 209;  // the mask
+constexpr POINT kOrigin{100, 50};  // the client area on the screen
+using Bytes = std::vector<std::uint8_t>;
+
+template <class F>
+Bytes Picture(F f) {
+  Bytes b(std::size_t(kW) * kH);
+  for (int i = 0; i < kW * kH; ++i) b[std::size_t(i)] = std::uint8_t(f(i % kW, i / kW));
+  return b;
+}
+
+// The wheel with its state open to the tests: DrawInfo's arguments recorded,
+// the mask as a picture (top row first) or by buffer row, and `outline`, the
+// display's white pixels when the release recomposes (BlurMask comes first).
 struct Wheel : CWndHSL {
   using CWndHSL::m_base;
   using CWndHSL::m_display;
+  using CWndHSL::m_edit;
   using CWndHSL::m_mask;
   using CWndHSL::m_softMask;
   using CWndHSL::m_wheel;
   std::vector<int> info;
+  Bytes outline;
   void DrawInfo(CDC* dc, int r, int g, int b, int h, int l, int s) override {
     info = {r, g, b, h, l, s};
     CWndHSL::DrawInfo(dc, r, g, b, h, l, s);
   }
+  bool BlurMask() override {
+    outline = Picture([&](int x, int y) {
+      int r = 0, g = 0, b = 0;
+      m_display.GetDIBColor(x, y, r, g, b);
+      return r + g + b == 765;
+    });
+    return CWndHSL::BlurMask();
+  }
   std::uint8_t& MaskAt(int x, int row) { return m_mask.GetBytes()[row * 244 + x]; }  // 8-bit rows
-  std::vector<std::uint8_t> Mask() const {
-    return {m_mask.GetBytes(), m_mask.GetBytes() + m_mask.DIBSize()};
+  Bytes Mask() const {
+    return Picture([&](int x, int y) { return m_mask.GetDIBByte(x, y); });
+  }
+  void SetMask(const Bytes& m) {
+    for (int i = 0; i < kW * kH; ++i)
+      m_mask.GetBytes()[(kH - 1 - i / kW) * 244 + i % kW] = m[std::size_t(i)];
   }
 };
-
-using picker_test::g_withResources;
-AFX_MODULE_STATE g_withoutResources{nullptr, nullptr, nullptr, nullptr};
 
 long Round(double v) { return std::lround(v); }
 
@@ -174,6 +207,182 @@ TEST(Wheel, WithoutResourcesNothingIsReadOrDrawn) {
   EXPECT_EQ(window.Pixels(), before);
   w.ShowInfoAt(nullptr, CDC::FromHandle(window.dc), POINT{240, 104});
   EXPECT_EQ(w.info, std::vector<int>(6, -1));
+}
+
+HCURSOR Cursor(int i) {
+  return LoadCursorW(i ? picker_test::ThisProgram() : nullptr,
+                     MAKEINTRESOURCEW(i ? 3030 + i : 32512));
+}
+// One event: 'd' press, 'm' move, 'u' release; keys bit 0 Shift, bit 1 Alt.
+struct Step {
+  char what;
+  int x, y, keys;
+};
+// "d40,40 m72,48/1 u48,72": events with the keys after a slash.
+std::vector<Step> Script(const char* text, int keys = 0) {
+  std::vector<Step> steps;
+  std::istringstream in(text);
+  for (Step s{}; in >> s.what >> s.x && in.ignore() >> s.y; steps.push_back(s))
+    if (s.keys = keys; in.peek() == '/') in.ignore() >> s.keys;
+  return steps;
+}
+
+struct Host : picker_test::ControlHost {
+  Host() : ControlHost(kOrigin.x, kOrigin.y, 260, 260) {}
+  bool Play(CWndHSL& w, const std::vector<Step>& steps) const {  // the last `handled`
+    bool handled = false;
+    for (const Step& s : steps) {
+      WinSetAsyncKeyState(VK_SHIFT, s.keys & 1);
+      WinSetAsyncKeyState(VK_MENU, (s.keys & 2) != 0);
+      SetCursorPos(kOrigin.x + s.x, kOrigin.y + s.y);
+      handled = Send(w, s.what, POINT{s.x, s.y});
+    }
+    return handled;
+  }
+  Bytes White() const {  // white window pixels over the picture
+    const auto p = Pixels();
+    return Picture([&](int x, int y) { return (p[std::size_t(y * 260 + x)] & 0xFFFF) == 0xFFFF; });
+  }
+};
+
+// The lasso's points as a drag records them: each position on a new pixel,
+// clamped to 0..width and 0..height.
+std::vector<POINT> Recorded(const std::vector<Step>& steps) {
+  std::vector<POINT> pts;
+  POINT last{-1, -1};
+  for (const Step& s : steps) {
+    const POINT on{std::clamp(s.x, 0, kW - 1), std::clamp(s.y, 0, kH - 1)};
+    if (s.what == 'd') pts.clear();
+    if (s.what == 'd' || (s.what == 'm' && (on.x != last.x || on.y != last.y)))
+      pts.push_back({std::clamp(s.x, 0, kW), std::clamp(s.y, 0, kH)}), last = on;
+  }
+  return pts;
+}
+
+// The fill tests' brute-force reference on the vertices (x, y + 0.5); edges
+// that rise by powers of two leave no end undecided. One vertex, or all on
+// one row, fill one row lower, from the leftmost to the rightmost, clamped.
+Bytes BruteFill(const std::vector<POINT>& v) {
+  Bytes m(std::size_t(kW) * kH, 0);
+  if (std::all_of(v.begin(), v.end(), [&](POINT p) { return p.y == v[0].y; })) {
+    const auto [lo, hi] =
+        std::minmax_element(v.begin(), v.end(), [](POINT a, POINT b) { return a.x < b.x; });
+    const int row = std::min(int(v[0].y) + 1, kH - 1);
+    for (int x = std::clamp(int(lo->x), 0, kW - 1); x <= std::clamp(int(hi->x), 0, kW - 1); ++x)
+      m[std::size_t(row * kW + x)] = 255;
+    return m;
+  }
+  std::vector<double> xy;
+  for (const POINT p : v) xy.insert(xy.end(), {double(p.x), p.y + 0.5});
+  const auto ref = scan_test::ReferenceFill(kW, kH, xy);
+  EXPECT_EQ(ref.must, ref.may);
+  std::transform(ref.must.begin(), ref.must.end(), m.begin(), [](char c) { return c ? 255 : 0; });
+  return m;
+}
+
+// Edges rise by powers of two (the fill's running x stays exact): a click
+// (its pixel lies one row below the pressed one), a star, a bow tie, paths
+// far outside the control, a press during a drag; then events without a
+// press change nothing.
+TEST(WheelEdit, LassoFillsWhatTheBruteForceFills) {
+  AFX_MANAGE_STATE(&g_withResources);
+  for (const char* script :
+       {"d60,50 u60,50", "d40,40 m72,48 m104,40 m96,72 m104,104 m72,96 m40,104 m48,72 u48,72",
+        "d150,40 m190,104 m190,40 m150,104 u150,104",
+        "d20,200 m9000,200 m9000,-7000 m-5000,-4000 m-5000,8000 u-5000,8000",
+        "d-40,-40 m30,-9 m300,250 u300,250", "d10,10 m200,150 d30,40 u30,40"}) {
+    Host host;
+    Wheel w;
+    EXPECT_TRUE(host.Play(w, Script(script)));
+    EXPECT_FALSE(w.m_edit.dragging || GetCapture());
+    EXPECT_FALSE(host.Play(w, Script("u50,50 m50,50")));  // no press: nothing
+    EXPECT_EQ(w.Mask(), BruteFill(Recorded(Script(script)))) << script;
+  }
+}
+
+// 200 on a rectangle, then a lasso over an overlapping one in each mode:
+// replace, add (saturates at 255), subtract (stops at 0), intersect.
+TEST(WheelEdit, CombineModesOnOverlappingShapes) {
+  AFX_MANAGE_STATE(&g_withResources);
+  const Bytes before =
+      Picture([](int x, int y) { return x >= 30 && x < 90 && y >= 20 && y < 80 ? 200 : 0; });
+  for (int k = 0; k < 4; ++k) {
+    const auto lasso = Script("d60,10 m120,10 m120,74 m60,74 u60,74", k);
+    const Bytes s = BruteFill(Recorded(lasso));
+    Host host;
+    Wheel w;
+    w.SetMask(before);
+    host.Play(w, lasso);
+    const Bytes m = w.Mask();
+    for (std::size_t i = 0; i < m.size(); ++i) {
+      const int in = s[i] != 0, old = before[i];
+      const int expected[4] = {in ? 255 : 0, in ? 255 : old, in ? 0 : old, in ? old : 0};
+      ASSERT_EQ(m[i], expected[k]) << "mode " << k << " at " << i;
+    }
+  }
+}
+
+// A press on a keyed pixel with no key held moves the region (its cursor,
+// the capture); with keys, or elsewhere, it draws a lasso. Away and back
+// (even far outside) restores the mask exactly. The pressed pixel holds 1.
+TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
+  AFX_MANAGE_STATE(&g_withResources);
+  const Bytes region = Picture([](int x, int y) {
+    return x >= 100 && x < 140 && y >= 60 && y < 90 ? x - 109 + 3 * (y - 70) : 0;
+  });
+  for (const auto [keys, px, kind, cursor] : {std::array{0, 110, 5, 4},
+                                              {1, 110, 4, 10},
+                                              {2, 110, 4, 11},
+                                              {3, 110, 4, 12},
+                                              {0, 20, 4, 9}}) {
+    Host host;
+    Wheel w;
+    w.SetMask(region);
+    w.Draw(host.hwnd, host.dc);
+    const COLORREF tinted = GetPixel(host.dc, 120, 75);
+    host.Play(w, {{'d', px, 70, keys}});
+    EXPECT_EQ(w.m_edit.kind, kind);
+    EXPECT_EQ(GetCursor(), Cursor(cursor));
+    EXPECT_EQ(GetCapture(), host.hwnd);
+    // Only a lasso that replaces shows the wheel without the region's tint.
+    EXPECT_EQ(GetPixel(host.dc, 120, 75) == tinted, keys != 0 || kind == 5);
+    if (kind != 5) continue;
+    host.Play(w, Script("m140,50"));
+    EXPECT_EQ(w.Mask(), Picture([&](int x, int y) {
+                return x >= 30 && y + 20 < kH ? region[std::size_t((y + 20) * kW + x - 30)] : 0;
+              }));
+    host.Play(w, Script("m-8000,9000 m110,70/3 u110,70"));
+    EXPECT_EQ(w.Mask(), region);
+    EXPECT_EQ(GetCapture(), nullptr);
+  }
+}
+
+// The outline in the window mid-drag and in the display at the release: the
+// segments between the points, closed by a line to the start unless the last
+// point lies next to it (where the line could only repaint its two ends).
+// Segments here are horizontal, vertical, diagonal or of slope 1/2.
+TEST(WheelEdit, OutlineAndItsClosingLine) {
+  AFX_MANAGE_STATE(&g_withResources);
+  const auto segment = [](Bytes& m, POINT a, POINT b) {
+    const int n = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
+    for (int t = 0; t <= n; ++t)
+      m[std::size_t((a.y + (b.y - a.y) * t / n) * kW + a.x + (b.x - a.x) * t / n)] = 1;
+  };
+  for (const auto [x, y, closed] : {std::array{40, 40, 1}, {22, 21, 1}, {20, 22, 1}, {21, 21, 0}}) {
+    Host host;
+    Wheel w;
+    const POINT path[] = {{20, 20}, {120, 20}, {120, 100}, {x, 100}, {x, y}};
+    std::vector<Step> drag;
+    for (std::size_t i = 0; i < 5; ++i) drag.push_back({i ? 'm' : 'd', path[i].x, path[i].y, 0});
+    host.Play(w, drag);
+    Bytes expected(std::size_t(kW) * kH, 0);
+    for (int i = 0; i < 4; ++i) segment(expected, path[i], path[i + 1]);
+    EXPECT_EQ(host.White(), expected);
+    EXPECT_EQ(GetCursor(), Cursor(9));
+    host.Play(w, {{'u', x, y, 0}});
+    if (closed) segment(expected, path[4], path[0]);
+    EXPECT_EQ(w.outline, expected) << x;
+  }
 }
 
 }  // namespace

@@ -102,45 +102,35 @@ bool InsidePolygon(const std::vector<POINT>& poly, int x, int y) {
   return crossings % 2 == 1;
 }
 
-TEST_F(Gdi, LinesMatchBresenhamInEveryOctantAndClipAtEveryEdge) {
-  std::mt19937 rng(7);
-  std::uniform_int_distribution<int> cx(-12, W + 12), cy(-12, H + 12);
-  HPEN pen = CreatePen(PS_SOLID, 1, RGB(200, 10, 20));
-  SelectObject(m_dc, pen);
-  for (int t = 0; t < 300; ++t) {
-    Clear();
-    const POINT a{cx(rng), cy(rng)}, b{cx(rng), cy(rng)};
-    ASSERT_TRUE(MoveToEx(m_dc, a.x, a.y, nullptr));
-    ASSERT_TRUE(LineTo(m_dc, b.x, b.y));
-    PixelSet ref;
-    ReferenceLine(a, b, ref);
-    SCOPED_TRACE(testing::Message() << a.x << "," << a.y << " to " << b.x << "," << b.y);
-    ExpectPicture([&](int x, int y) { return ref.count({x, y}) ? Px(RGB(200, 10, 20)) : kWhite; });
-    POINT now{};
-    MoveToEx(m_dc, 0, 0, &now);
-    EXPECT_TRUE(now.x == b.x && now.y == b.y) << "LineTo moves to its end point";
-    if (HasFailure()) break;
-  }
-  SelectObject(m_dc, GetStockObject(BLACK_PEN));
-  EXPECT_TRUE(DeleteObject(pen));
-}
-
-TEST_F(Gdi, PolygonFillsEvenOddAtPixelCentresAndOutlinesWithThePen) {
+// Random polygons far past every edge: the fill even-odd at pixel centres,
+// and on odd turns an outline in the pen's colour, drawn by Polygon itself or
+// (every fourth turn) by MoveToEx and LineTo over a fill without outline as
+// an open path (its last end point is drawn by no line), each line leaving
+// the position at its end point.
+TEST_F(Gdi, PolygonsAndLinesMatchIndependentRasterisers) {
   std::mt19937 rng(11);
-  std::uniform_int_distribution<int> cx(-8, W + 8), cy(-8, H + 8), count(3, 7);
+  std::uniform_int_distribution<int> cx(-12, W + 12), cy(-12, H + 12), count(3, 7);
   HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 255));
   HBRUSH brush = CreateSolidBrush(RGB(0, 160, 0));
   SelectObject(m_dc, brush);
-  for (int t = 0; t < 300; ++t) {
-    const bool outlined = t % 2 == 1;
-    SelectObject(m_dc, outlined ? static_cast<HGDIOBJ>(pen) : GetStockObject(NULL_PEN));
+  for (int t = 0; t < 400; ++t) {
+    const bool outlined = t % 2 == 1, byLines = t % 4 == 3;
+    SelectObject(m_dc, outlined && !byLines ? static_cast<HGDIOBJ>(pen) : GetStockObject(NULL_PEN));
     Clear();
     std::vector<POINT> poly(std::size_t(count(rng)));
     for (POINT& p : poly) p = POINT{cx(rng), cy(rng)};
     ASSERT_TRUE(Polygon(m_dc, poly.data(), int(poly.size())));
     PixelSet outline;
-    for (std::size_t i = 0; outlined && i < poly.size(); ++i)
+    for (std::size_t i = 0; outlined && i + byLines < poly.size(); ++i)
       ReferenceLine(poly[i], poly[(i + 1) % poly.size()], outline);
+    SelectObject(m_dc, pen);
+    ASSERT_TRUE(MoveToEx(m_dc, poly[0].x, poly[0].y, nullptr));
+    for (std::size_t i = 1; byLines && i < poly.size(); ++i) {
+      const POINT to = poly[i];
+      POINT now{};
+      ASSERT_TRUE(LineTo(m_dc, to.x, to.y) && MoveToEx(m_dc, to.x, to.y, &now));
+      EXPECT_TRUE(now.x == to.x && now.y == to.y) << "LineTo moves to its end point";
+    }
     SCOPED_TRACE(testing::Message() << "polygon " << t << " with " << poly.size() << " points");
     ExpectPicture([&](int x, int y) {
       return outline.count({x, y})       ? Px(RGB(0, 0, 255))

@@ -1,6 +1,6 @@
 // The module's resources: the wheel picture against its geometry, with
-// independent formulations (a textbook RGB to HLS conversion of sampled
-// pixels against the polar angle and the elliptic radius, the hexagon's alpha
+// independent formulations (the HLS of sampled pixels, by the image library's
+// conversion, against the polar angle and the elliptic radius, the hexagon's alpha
 // against the distance to its edges), and the picture and the cursors as the
 // loaded module offers them.
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 
 #include "resources/WheelPicture.h"
 #include "stdfx/DIB.h"
+#include "stdfx/HSL.h"
 #include "tests/plugin/ModuleFixture.h"
 #include "win/WinKernel.h"
 #include "win/WinResource.h"
@@ -24,20 +25,6 @@
 namespace {
 
 using mattix::resources::WheelPictureFile;
-
-// Hue (turns, -1 for greys) and saturation of an 8-bit colour, from the
-// textbook definition of HLS.
-void TextbookHls(int r8, int g8, int b8, double& hue, double& saturation) {
-  const double r = r8 / 255.0, g = g8 / 255.0, b = b8 / 255.0;
-  const double mx = std::max({r, g, b}), mn = std::min({r, g, b}), l = (mx + mn) / 2;
-  hue = -1;
-  saturation = 0;
-  if (mx == mn) return;
-  const double d = mx - mn;
-  saturation = l <= 0.5 ? d / (mx + mn) : d / (2 - mx - mn);
-  double h = mx == r ? (g - b) / d : mx == g ? 2 + (b - r) / d : 4 + (r - g) / d;
-  hue = std::fmod(h / 6 + 1, 1.0);
-}
 
 // Signed distance in pixels from the hexagon's boundary (negative inside):
 // corners at (+-120, 0), flat top and bottom at +-120 sin 60.
@@ -68,8 +55,8 @@ TEST(WheelPicture, MatchesTheGeometry) {
       const std::uint8_t* p = pixels + (r * 241 + x) * 4;
       const double dx = x - 120, dy = r - 104;
       const double s = std::min(1.0, std::hypot(dx / 120, dy / 104));
-      double hue, saturation;
-      TextbookHls(p[2], p[1], p[0], hue, saturation);
+      float hue, lightness, saturation;  // the image library's HLS, checked on its own
+      stdfx::CHSL::RGBtoHLS(hue, lightness, saturation, p[2], p[1], p[0]);
       ASSERT_NEAR(saturation, s, 0.01) << x << "," << r;
       if (s > 0.1) {
         const double expected = std::fmod(std::atan2(dy, dx) / (2 * M_PI) + 1, 1.0);
