@@ -5,9 +5,8 @@
 // formula. The vector row kernels against the reference, byte for byte:
 // every one of the 16,777,216 colours (alphas cycling through 0..255) under
 // a table of masks, lightness tables and spill factors, out of place and in
-// place (each kernel set meets the cases in turn, so whatever a kernel
-// derives from its settings must come from the call's own); every row length
-// from 1 to 64 at misaligned starts.
+// place; every row length from 1 to 64 at misaligned starts; one kernel
+// through a sequence of changing settings.
 //
 // Built with the sanitizers or without optimisation (a Debug build), the
 // colour walk takes every 61st colour: the reference alone would need
@@ -240,5 +239,50 @@ TEST_P(Rows, EveryLengthAndStart) {
 
 INSTANTIATE_TEST_SUITE_P(Key, Rows, ::testing::ValuesIn(kVectorSets),
                          [](const auto& i) { return SetName(i.param); });
+
+// One kernel keys row after row while the settings change between calls, as
+// the engine's frames do: whatever a kernel derives from its settings (the
+// AVX-512 kernels hold the lightness table as bytes in registers, the
+// mask's coordinates and margins, the spill factor) must come from the
+// call's own settings, never from an earlier call.
+struct Step {
+  MaskKind mask;
+  int width, height, stride;
+  TableKind table;
+  float spill;
+};
+
+const Step kSteps[] = {
+    {MaskKind::kRandom, 241, 209, 244, TableKind::kWindow, 0.5f},
+    {MaskKind::kRandom, 241, 209, 244, TableKind::kScrambled, 0.5f},  // lightness
+    {MaskKind::kRandom, 241, 209, 244, TableKind::kFull, 0.5f},
+    {MaskKind::kRandom, 241, 209, 244, TableKind::kFull, 0.0f},  // spill
+    {MaskKind::kRandom, 241, 209, 244, TableKind::kFull, 0.9f},
+    {MaskKind::kSingle, 241, 209, 244, TableKind::kFull, 0.9f},     // mask values
+    {MaskKind::kRandom, 2001, 1601, 2004, TableKind::kFull, 0.9f},  // mask size
+    {MaskKind::kRandom, 3, 1, 4, TableKind::kWindow, 0.2f},
+    {MaskKind::kRandom, 241, 209, 241, TableKind::kWindow, 0.5f},  // mask stride
+    {MaskKind::kRandom, 241, 209, 244, TableKind::kWindow, 0.5f},  // the first again
+};
+
+TEST_P(Rows, FollowEverySettingChange) {
+  const KernelSet set = GetParam();
+  if (!KernelSetAvailable(set))
+    GTEST_SKIP() << "this processor (or build) cannot run the " << KernelSetName(set) << " kernels";
+  std::mt19937 rng(9);
+  std::vector<std::uint8_t> source(4 * 4099);
+  for (auto& v : source) v = std::uint8_t(rng());
+  for (bool spill : {false, true})
+    for (std::size_t i = 0; i < std::size(kSteps); ++i) {
+      const Step& step = kSteps[i];
+      const Mask mask(step.mask, step.width, step.height, step.stride);
+      const auto table = Table(step.table);
+      const KeyRowParams params{mask.view, table.data(), step.spill};
+      std::vector<std::uint8_t> expected(source.size()), actual(source.size());
+      Pick(KernelsOf(KernelSet::kReference), spill)(expected.data(), source.data(), 4099, params);
+      Pick(KernelsOf(set), spill)(actual.data(), source.data(), 4099, params);
+      ASSERT_EQ(actual, expected) << "step " << i << " spill " << spill;
+    }
+}
 
 }  // namespace
