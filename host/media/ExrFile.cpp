@@ -3,6 +3,7 @@
 #include "host/base/HostError.h"
 #include "host/media/DeepKey.h"
 
+#include <Imath/half.h>
 #include <OpenEXR/ImfChannelList.h>
 #include <OpenEXR/ImfFrameBuffer.h>
 #include <OpenEXR/ImfHeader.h>
@@ -82,8 +83,7 @@ DeepImage DecodeExr(const std::uint8_t* data, std::size_t size, const std::strin
     image.sampleBits = first->type == Imf::FLOAT ? 32 : 16;
     // Slices into the interleaved floats, addressed from the data window's
     // origin; a missing channel takes its fill value (alpha 1).
-    float* base = image.samples.data() -
-                  (std::int64_t(window.min.y) * width + window.min.x) * 4;
+    float* base = image.samples.data() - (std::int64_t(window.min.y) * width + window.min.x) * 4;
     const std::size_t xStride = sizeof(float) * 4, yStride = xStride * std::size_t(width);
     Imf::FrameBuffer buffer;
     const char* names[4] = {grey ? "Y" : "R", grey ? "Y" : "G", grey ? "Y" : "B", "A"};
@@ -126,11 +126,16 @@ std::vector<std::uint8_t> EncodeExr(const DeepImage& image, const std::string& n
       // The file is complete once its writer is gone (it writes the offsets
       // of its lines last).
       Imf::OutputFile file(stream, header);
+      // The slices hold the channels' own type.
+      std::vector<Imath::half> halves(type == Imf::HALF ? samples.size() : 0);
+      for (std::size_t i = 0; i < halves.size(); ++i) halves[i] = Imath::half(samples[i]);
+      char* base = type == Imf::HALF ? reinterpret_cast<char*>(halves.data())
+                                     : reinterpret_cast<char*>(samples.data());
+      const std::size_t size = type == Imf::HALF ? sizeof(Imath::half) : sizeof(float);
+      const std::size_t xStride = size * 4, yStride = xStride * std::size_t(image.width);
       Imf::FrameBuffer buffer;
-      const std::size_t xStride = sizeof(float) * 4, yStride = xStride * std::size_t(image.width);
       for (int c = 0; c < 4; ++c)
-        buffer.insert(names[c], Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(samples.data() + c),
-                                           xStride, yStride));
+        buffer.insert(names[c], Imf::Slice(type, base + size * std::size_t(c), xStride, yStride));
       file.setFrameBuffer(buffer);
       file.writePixels(image.height);
     }

@@ -76,8 +76,8 @@ class SequenceReader : public FrameReader {
     m_frameCount = long(m_list.paths.size());
     m_numbers = m_list.numbers;
     m_gaps = m_list.gaps;
-    m_first = DecodeFrame(m_list.paths.front(),
-                          FrameLabel(m_list.paths.front(), m_list.numbers.front()));
+    m_first =
+        DecodeFrame(m_list.paths.front(), FrameLabel(m_list.paths.front(), m_list.numbers.front()));
     m_sampleBits = m_first.sampleBits;
     m_width = m_first.image.width;
     m_height = m_first.image.height;

@@ -21,11 +21,11 @@
 namespace mattix::media {
 
 struct InputFrame {
-  long index = 0;     // position in the input, from 0
-  long number = 0;    // the frame's number: the sequence number, else index + 1
-  std::string label;  // "shot_0003.png: frame 3", starts messages about the frame
-  std::string path;   // the picture to decode in Load, or empty
-  BgraImage image;    // the decoded frame when the reader had to decode it
+  long index = 0;                 // position in the input, from 0
+  long number = 0;                // the frame's number: the sequence number, else index + 1
+  std::string label;              // "shot_0003.png: frame 3", starts messages about the frame
+  std::string path;               // the picture to decode in Load, or empty
+  BgraImage image;                // the decoded frame when the reader had to decode it
   std::optional<DeepImage> deep;  // the same at full precision, for deep inputs
 };
 

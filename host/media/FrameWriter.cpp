@@ -1,8 +1,8 @@
 #include "host/media/FrameWriter.h"
 
 #include "host/base/HostError.h"
-#include "host/media/PngFile.h"
 #include "host/media/PictureFile.h"
+#include "host/media/PngFile.h"
 
 #include <limits>
 
@@ -59,8 +59,7 @@ FrameWriter::~FrameWriter() {
   m_lock.reset();
 }
 
-EncodedFrame FrameWriter::Encode(const BgraImage& frame, long number,
-                                 const DeepImage* deep) const {
+EncodedFrame FrameWriter::Encode(const BgraImage& frame, long number, const DeepImage* deep) const {
   EncodedFrame e;
   e.number = number;
   if (m_video)

@@ -1,9 +1,9 @@
 #include "host/media/PictureFile.h"
 
 #include "host/base/HostError.h"
+#include "host/media/DeepKey.h"
 #include "host/media/ExrFile.h"
 #include "host/media/PngFile.h"
-#include "host/media/DeepKey.h"
 #include "host/media/TiffFile.h"
 
 #include <algorithm>

@@ -382,8 +382,7 @@ BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::strin
   if (deep) deep->reset();
   if (samples.empty()) return image;
   DeepImage& full = deep->emplace(image.width, image.height);
-  for (std::size_t i = 0; i < samples.size(); ++i)
-    full.samples[i] = float(samples[i]) / 65535.0f;
+  for (std::size_t i = 0; i < samples.size(); ++i) full.samples[i] = float(samples[i]) / 65535.0f;
   return EightBitView(full);
 }
 

@@ -18,7 +18,7 @@ namespace {
 // The file in memory that libtiff reads or writes through its client
 // procedures.
 struct MemoryFile {
-  std::vector<std::uint8_t> bytes;  // written
+  std::vector<std::uint8_t> bytes;     // written
   const std::uint8_t* data = nullptr;  // read
   std::size_t size = 0;
   std::size_t pos = 0;
@@ -28,7 +28,8 @@ struct MemoryFile {
 
 tmsize_t ReadProc(thandle_t h, void* out, tmsize_t count) {
   auto* f = static_cast<MemoryFile*>(h);
-  const std::size_t n = std::min<std::size_t>(std::size_t(count), f->size - std::min(f->pos, f->size));
+  const std::size_t n =
+      std::min<std::size_t>(std::size_t(count), f->size - std::min(f->pos, f->size));
   std::memcpy(out, f->data + f->pos, n);
   f->pos += n;
   return tmsize_t(n);
@@ -165,9 +166,12 @@ BgraImage DecodeTiff(const std::uint8_t* data, std::size_t size, const std::stri
       for (int c = 0; c < channels; ++c) {
         const std::size_t at = std::size_t(x) * channels + std::size_t(c);
         float s = 0.0f;
-        if (bits == 8) s = float(line[at]);
-        else if (bits == 16) s = float(reinterpret_cast<const std::uint16_t*>(line.data())[at]);
-        else std::memcpy(&s, line.data() + at * 4, 4);
+        if (bits == 8)
+          s = float(line[at]);
+        else if (bits == 16)
+          s = float(reinterpret_cast<const std::uint16_t*>(line.data())[at]);
+        else
+          std::memcpy(&s, line.data() + at * 4, 4);
         v[c < colours ? c : 3] = s / scale;
       }
       if (grey) v[1] = v[2] = v[0];

@@ -13,8 +13,8 @@
 #include <optional>
 
 extern "C" {
-#include <libavutil/pixfmt.h>
 #include <libavutil/pixdesc.h>
+#include <libavutil/pixfmt.h>
 }
 
 namespace mattix::media {
@@ -83,8 +83,7 @@ VideoColour ColourOf(const std::string& space, const std::string& range,
                             width, height);
   colour.fullRange = range == "pc" || pixelFormat.rfind("yuvj", 0) == 0;
   colour.transfer = known(av_color_transfer_from_name(transfer.c_str()), AVCOL_TRC_UNSPECIFIED);
-  colour.primaries =
-      known(av_color_primaries_from_name(primaries.c_str()), AVCOL_PRI_UNSPECIFIED);
+  colour.primaries = known(av_color_primaries_from_name(primaries.c_str()), AVCOL_PRI_UNSPECIFIED);
   return colour;
 }
 
@@ -129,8 +128,7 @@ std::string OpaqueMuxerOf(const std::string& path) {
 }
 
 OutputFormat PreviewFormatOf(const std::string& path) {
-  if (!ParseSequencePattern(path) && !OpaqueMuxerOf(path).empty())
-    return OutputFormat::OpaqueVideo;
+  if (!ParseSequencePattern(path) && !OpaqueMuxerOf(path).empty()) return OutputFormat::OpaqueVideo;
   return OutputFormatOf(path);
 }
 

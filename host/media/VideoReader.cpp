@@ -187,8 +187,8 @@ bool VideoReader::ReadFrame(BgraImage& image, DeepImage* deep) {
   const AVPixelFormat target = full ? AV_PIX_FMT_RGBA64LE : AV_PIX_FMT_BGRA;
   const AVPixelFormat source = AVPixelFormat(f->format);
   d.sws = sws_getCachedContext(d.sws, f->width, f->height, source, width, height, target,
-                               ConversionFlags(f->width == width && f->height == height),
-                               nullptr, nullptr, nullptr);
+                               ConversionFlags(f->width == width && f->height == height), nullptr,
+                               nullptr, nullptr);
   if (!d.sws) {
     av_frame_unref(f);
     const char* name = av_get_pix_fmt_name(source);
@@ -199,8 +199,8 @@ bool VideoReader::ReadFrame(BgraImage& image, DeepImage* deep) {
   if (d.swsColoured != d.sws) {
     // The stream's matrix and range (RGB sources take neither).
     const int* coefficients = sws_getCoefficients(m_info.colour.matrix);
-    sws_setColorspaceDetails(d.sws, coefficients, m_info.colour.fullRange ? 1 : 0, coefficients,
-                             1, 0, 1 << 16, 1 << 16);
+    sws_setColorspaceDetails(d.sws, coefficients, m_info.colour.fullRange ? 1 : 0, coefficients, 1,
+                             0, 1 << 16, 1 << 16);
     d.swsColoured = d.sws;
   }
   const std::size_t pixelBytes = full ? 8 : 4;

@@ -77,7 +77,7 @@ struct VideoWriter::Encoder {
   bool padded = false;
   VideoColour colour;
   std::size_t logMark = 0;
-  mutable std::mutex mutex;  // guards the idle converters
+  mutable std::mutex mutex;                  // guards the idle converters
   mutable std::vector<SwsContext*> idle[2];  // from BGRA, from 16-bit RGBA
 
   ~Encoder() {
@@ -160,7 +160,7 @@ VideoWriter::VideoWriter(const std::string& path, int writeFd, OutputFormat form
   if (e.pixels == AV_PIX_FMT_NONE) {
     // 4:2:0 where players expect it; a GIF's palette of its own.
     e.pixels = muxer == "gif" ? avcodec_find_best_pix_fmt_of_list(encoder->pix_fmts,
-                                                                 AV_PIX_FMT_BGRA, 1, nullptr)
+                                                                  AV_PIX_FMT_BGRA, 1, nullptr)
                               : AV_PIX_FMT_YUV420P;
     e.padded = muxer != "gif";
   }
@@ -181,8 +181,9 @@ VideoWriter::VideoWriter(const std::string& path, int writeFd, OutputFormat form
   c.framerate = rate;
   c.sample_aspect_ratio = AVRational{1, 1};
   c.thread_count = 0;  // as many as the machine has, as ffmpeg encodes
-  const bool yuv = !(av_pix_fmt_desc_get(e.pixels)->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)) &&
-                   av_pix_fmt_desc_get(e.pixels)->nb_components >= 3;
+  const bool yuv =
+      !(av_pix_fmt_desc_get(e.pixels)->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)) &&
+      av_pix_fmt_desc_get(e.pixels)->nb_components >= 3;
   if (yuv) {
     c.color_range = AVCOL_RANGE_MPEG;
     c.colorspace = AVColorSpace(colour.matrix);
@@ -283,9 +284,8 @@ void VideoWriter::WritePicture(VideoPicture& picture) {
   picture.frame->pts = m_frames;
   if (const int r = e.Encode(picture.frame); r < 0) {
     const std::string said = internal::AvLogSince(e.logMark);
-    throw host::HostError(m_path + ": frame " + std::to_string(m_frames + 1) +
-                          ": cannot encode (" + internal::AvErrorText(r) + ")" +
-                          (said.empty() ? "" : ":\n" + said));
+    throw host::HostError(m_path + ": frame " + std::to_string(m_frames + 1) + ": cannot encode (" +
+                          internal::AvErrorText(r) + ")" + (said.empty() ? "" : ":\n" + said));
   }
   ++m_frames;
 }

@@ -117,10 +117,9 @@ int RenderWithProgress(const RenderOptions& options,
   // Outputs are numbered as the input's frames (checked before any work).
   const std::vector<long>& numbers = reader->numbers();
   auto writer = [&](const std::string& path, bool opaque) {
-    return std::make_unique<media::FrameWriter>(path, reader->width(), reader->height(),
-                                                reader->frameRate(), options.force, inputs, numbers,
-                                                media::FfmpegTools{}, opaque, options.frames,
-                                                reader->colour());
+    return std::make_unique<media::FrameWriter>(
+        path, reader->width(), reader->height(), reader->frameRate(), options.force, inputs,
+        numbers, media::FfmpegTools{}, opaque, options.frames, reader->colour());
   };
   std::unique_ptr<media::FrameWriter> keyed = writer(options.output, false);
   std::unique_ptr<media::FrameWriter> matte =

@@ -439,13 +439,12 @@ TEST(OutputFile, InterruptRemovesTemporaryFiles) {
       test::Holds(said, "mattix: interrupted: the render stopped; files it had finished are kept"));
 }
 
-// A signal to the render's process alone, right after a video output began
-// (ffmpeg may not have opened its file yet): once the ffmpeg left behind
-// has ended too, no file is left.
+// A signal to the render's process right after a video output began and
+// took a frame: no file is left (and no process that could make one).
 TEST(OutputFile, InterruptLeavesNoVideoTemporary) {
   if (!FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
-  // Orphaned descendants (the ffmpeg) become this process's children, to
-  // be waited for.
+  // Orphaned descendants, were there any, become this process's children,
+  // to be waited for.
   ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
   for (const char* name : {"k.mov", "k.webm"}) {
     test::TempDir dir;
