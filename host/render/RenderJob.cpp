@@ -132,8 +132,9 @@ int RenderWithProgress(const RenderOptions& options,
                  "mattix: warning: %s has no chroma mask: nothing is keyed, the output "
                  "equals the input\n",
                  options.project ? options.project->c_str() : "the render (no --project)");
+  const bool deep = reader->sampleBits() > 8;
   const int jobs = media::JobsWithinMemory(options.jobs, reader->width(), reader->height(),
-                                           media::PhysicalMemoryBytes());
+                                           media::PhysicalMemoryBytes(), deep);
   if (jobs < options.jobs)
     std::fprintf(stderr,
                  "mattix: warning: --jobs %d lowered to %d: each job holds up to %llu MiB for "
@@ -141,7 +142,7 @@ int RenderWithProgress(const RenderOptions& options,
                  "machine's memory\n",
                  options.jobs, jobs,
                  static_cast<unsigned long long>(
-                     media::BytesPerJob(reader->width(), reader->height()) >> 20),
+                     media::BytesPerJob(reader->width(), reader->height(), deep) >> 20),
                  reader->width(), reader->height());
 
   media::ProgressLine progress(reader->frameCount(), isatty(STDERR_FILENO) == 1);
