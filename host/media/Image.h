@@ -55,7 +55,7 @@ struct GreyImage {
   }
 };
 
-// A frame at the precision of its file (16-bit PNG, TIFF, OpenEXR, video of
+// A frame at the precision of its file (16-bit PNG, TIFF, OpenEXR, DPX, video of
 // more than 8 bits): four floats a pixel, red, green, blue and alpha, with
 // straight alpha, rows top-down and tightly packed. Colour is as coded, 0 to
 // 1 for the file's full scale, except when `linear` (OpenEXR): linear light,

@@ -2,6 +2,7 @@
 
 #include "host/base/HostError.h"
 #include "host/media/DeepKey.h"
+#include "host/media/DpxFile.h"
 #include "host/media/ExrFile.h"
 #include "host/media/PngFile.h"
 #include "host/media/TiffFile.h"
@@ -21,6 +22,7 @@ std::optional<PictureType> PictureTypeOf(const std::string& path) {
   if (ext == "png") return PictureType::Png;
   if (ext == "tif" || ext == "tiff") return PictureType::Tiff;
   if (ext == "exr") return PictureType::Exr;
+  if (ext == "dpx") return PictureType::Dpx;
   return std::nullopt;
 }
 
@@ -28,6 +30,8 @@ Picture DecodePicture(const std::uint8_t* data, std::size_t size, const std::str
   Picture picture;
   if (IsTiff(data, size)) {
     picture.image = DecodeTiff(data, size, name, &picture.deep);
+  } else if (IsDpx(data, size)) {
+    picture.image = DecodeDpx(data, size, name, &picture.deep);
   } else if (IsExr(data, size)) {
     picture.deep = DecodeExr(data, size, name);
     picture.image = EightBitView(*picture.deep);
@@ -47,6 +51,8 @@ std::vector<std::uint8_t> EncodePicture(PictureType type, const BgraImage& image
       return deep ? EncodePng16(*deep, name) : EncodePng(image, name, zlibLevel);
     case PictureType::Tiff:
       return EncodeTiff(image, deep, name);
+    case PictureType::Dpx:
+      return EncodeDpx(image, deep, name);
     case PictureType::Exr: {
       if (deep) return EncodeExr(*deep, name);
       DeepImage eight(image.width, image.height);

@@ -103,13 +103,13 @@ OutputFormat OutputFormatOf(const std::string& path) {
   const std::string ext = LowerExtension(path);
   if (pattern && !PictureTypeOf(path))
     throw host::HostError(path + ": a sequence of ." + ext +
-                          " pictures cannot be written; name it .png, .tif or .exr");
+                          " pictures cannot be written; name it .png, .tif, .exr or .dpx");
   if (pattern) return OutputFormat::PictureSequence;
   if (PictureTypeOf(path)) return OutputFormat::Picture;
   if (ext == "mov") return OutputFormat::ProRes4444;
   if (ext == "webm") return OutputFormat::Vp9Alpha;
   const std::string hint =
-      "; use .mov (ProRes 4444), .webm (VP9 with alpha), .png, .tif, .exr, or a sequence of "
+      "; use .mov (ProRes 4444), .webm (VP9 with alpha), .png, .tif, .exr, .dpx, or a sequence of "
       "them (name_%04d.png)";
   if (ext == "mp4" || ext == "m4v" || ext == "mkv" || ext == "avi" || ext == "jpg" ||
       ext == "jpeg" || ext == "gif" || ext == "mpg" || ext == "ts")

@@ -7,7 +7,7 @@
 //   .mov   ProRes 4444 (prores_ks, yuva444p10le: 10-bit colour, 16-bit alpha)
 //   .webm  VP9 with alpha (libvpx-vp9, yuva420p)
 //   a name with %d or %0Nd: a sequence of pictures
-//   .png, .tif, .exr   one picture
+//   .png, .tif, .exr, .dpx   one picture
 #include "host/media/Image.h"
 #include "host/media/Subprocess.h"
 
@@ -27,12 +27,12 @@ struct FfmpegTools {
 enum class MediaKind { Picture, Sequence, Video };
 
 // What a path names, from its form: a pattern with %d is a sequence, a
-// .png, .tif, .tiff or .exr a picture, anything else a video.
+// .png, .tif, .tiff, .exr or .dpx a picture, anything else a video.
 MediaKind InputKindOf(const std::string& path);
 
 // OpaqueVideo: a video without alpha (.mp4, .m4v, .mkv, .avi, .mpg, .ts,
 // .gif), for previews only.
-// Picture: one .png, .tif or .exr (PictureFile.h); PictureSequence: a
+// Picture: one .png, .tif, .exr or .dpx (PictureFile.h); PictureSequence: a
 // numbered sequence of them.
 enum class OutputFormat { Picture, PictureSequence, ProRes4444, Vp9Alpha, OpaqueVideo };
 

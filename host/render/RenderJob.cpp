@@ -72,7 +72,7 @@ void CheckRenderOptions(const RenderOptions& o) {
         what == "--preview" ? media::PreviewFormatOf(path) : media::OutputFormatOf(path);
     if (single && format != media::OutputFormat::Picture)
       throw OptionsError(path + ": the input is one picture, so " + what +
-                         " must be a picture (.png, .tif, .exr)");
+                         " must be a picture (.png, .tif, .exr, .dpx)");
     if (!single && format == media::OutputFormat::Picture)
       throw OptionsError(path + ": the input has many frames, so " + what +
                          " must be a sequence (name_%04d.png) or a video (.mov, .webm" +

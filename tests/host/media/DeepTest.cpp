@@ -6,6 +6,7 @@
 // and moves by the key's 10 levels where it changed it. Flat frames of known
 // Y'CbCr are read as the matrix formulas say (BT.709 for untagged HD,
 // BT.601 for SD, the tag when there is one, full range when tagged so).
+#include "host/base/HostError.h"
 #include "host/media/FramePipeline.h"
 #include "host/media/FrameReader.h"
 #include "host/media/FrameWriter.h"
@@ -44,8 +45,9 @@ TEST(DeepPictures, KeyedAtFullPrecisionWithTheEightBitMatte) {
     int bits;
     bool floating;
   };
-  for (const Case& c : {Case{"in.png", 16, false}, Case{"in.tif", 16, false},
-                        Case{"in.exr", 32, true}, Case{"half.exr", 16, true}}) {
+  for (const Case& c :
+       {Case{"in.png", 16, false}, Case{"in.tif", 16, false}, Case{"in.dpx", 16, false},
+        Case{"in.exr", 32, true}, Case{"half.exr", 16, true}}) {
     SCOPED_TRACE(c.name);
     test::TempDir dir;
     // Samples between the 8-bit levels; blue 0 on even rows (left unkeyed).
@@ -83,7 +85,8 @@ TEST(DeepPictures, KeyedAtFullPrecisionWithTheEightBitMatte) {
         double want = was;
         if (k == 0 && i / 4 % 3 == 0) {
           const int level = int(std::lround((c.floating ? Encode(was) : was) * 255));
-          const double coded = (c.floating ? Encode(was) : was) + (std::min(255, level + 10) - level) / 255.0;
+          const double coded =
+              (c.floating ? Encode(was) : was) + (std::min(255, level + 10) - level) / 255.0;
           want = c.floating ? Decode(coded) : std::min(coded, 1.0);
         }
         const float got = out->samples[i + std::size_t(k)];
@@ -97,6 +100,62 @@ TEST(DeepPictures, KeyedAtFullPrecisionWithTheEightBitMatte) {
   }
 }
 
+// An 8-bit DPX reads back as written, with no deep copy; a cut one is an
+// error naming it.
+TEST(DpxPictures, EightBitRoundTripAndCutFile) {
+  BgraImage in(7, 3);
+  for (std::size_t i = 0; i < in.pixels.size(); ++i) in.pixels[i] = std::uint8_t(i * 53 + 7);
+  const std::vector<std::uint8_t> file = EncodePicture(PictureType::Dpx, in, nullptr, "a.dpx", 1);
+  const Picture back = DecodePicture(file.data(), file.size(), "a.dpx");
+  EXPECT_FALSE(back.deep);
+  ASSERT_EQ(back.image.width, 7);
+  ASSERT_EQ(back.image.height, 3);
+  EXPECT_EQ(back.image.pixels, in.pixels);
+  for (std::size_t cut : {file.size() - 1, std::size_t(100), std::size_t(4)}) {
+    try {
+      DecodePicture(file.data(), cut, "cut.dpx");
+      ADD_FAILURE() << "cut at " << cut << " was read";
+    } catch (const host::HostError& e) {
+      EXPECT_NE(std::string(e.what()).find("cut.dpx"), std::string::npos) << e.what();
+    }
+  }
+}
+
+// A 10-bit DPX made by ffmpeg from known planar samples is read at 10 bits:
+// each sample is its code over 1023 (within the 16-bit step the reader's
+// widening to 16 bits may add).
+TEST(DpxPictures, TenBitSamplesAreRead) {
+  if (!FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
+  test::TempDir dir;
+  const int width = 16, height = 2;
+  const auto code = [](int plane, int pixel) { return (pixel * 67 + plane * 331) % 1024; };
+  {
+    std::ofstream raw(dir / "in.raw", std::ios::binary);
+    for (int plane = 0; plane < 3; ++plane)  // gbrp10le: green, blue, red planes
+      for (int pixel = 0; pixel < width * height; ++pixel) {
+        const int v = code(plane, pixel);
+        raw.put(char(v & 255)).put(char(v >> 8));
+      }
+  }
+  Subprocess p({"ffmpeg", "-v", "error", "-nostdin", "-f", "rawvideo", "-pix_fmt", "gbrp10le", "-s",
+                "16x2", "-i", dir / "in.raw", "-pix_fmt", "gbrp10le", dir / "in.dpx"},
+               {}, "ffmpeg missing");
+  ASSERT_EQ(p.Wait(), 0) << p.ErrorTail();
+  std::ifstream file(dir / "in.dpx", std::ios::binary);
+  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
+  const Picture picture = DecodePicture(bytes.data(), bytes.size(), "in.dpx");
+  ASSERT_TRUE(picture.deep);
+  EXPECT_EQ(picture.deep->sampleBits, 10);
+  const int planeOf[3] = {2, 0, 1};  // red, green, blue samples come from these planes
+  for (int pixel = 0; pixel < width * height; ++pixel) {
+    for (int k = 0; k < 3; ++k)
+      EXPECT_NEAR(picture.deep->samples[std::size_t(pixel) * 4 + std::size_t(k)],
+                  code(planeOf[k], pixel) / 1023.0, 1.0 / 65535)
+          << "pixel " << pixel << " channel " << k;
+    EXPECT_EQ(picture.deep->samples[std::size_t(pixel) * 4 + 3], 1.0f);
+  }
+}
+
 // A flat frame of Y'CbCr (100, 90, 170) in an FFV1 clip, tagged as given.
 TEST(VideoColour, FramesAreConvertedWithTheStreamsMatrixAndRange) {
   if (!FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
@@ -106,8 +165,8 @@ TEST(VideoColour, FramesAreConvertedWithTheStreamsMatrixAndRange) {
     double kr, kb;  // the matrix's luma weights of red and blue
     bool full;
   };
-  const Case cases[] = {{1280, 720, "", 0.2126, 0.0722, false},          // untagged HD: BT.709
-                        {64, 48, "", 0.299, 0.114, false},               // untagged SD: BT.601
+  const Case cases[] = {{1280, 720, "", 0.2126, 0.0722, false},  // untagged HD: BT.709
+                        {64, 48, "", 0.299, 0.114, false},       // untagged SD: BT.601
                         {64, 48, "-colorspace bt709", 0.2126, 0.0722, false},
                         {64, 48, "-colorspace bt709 -color_range pc", 0.2126, 0.0722, true}};
   const int y = 100, cb = 90, cr = 170;
@@ -120,12 +179,12 @@ TEST(VideoColour, FramesAreConvertedWithTheStreamsMatrixAndRange) {
       raw << std::string(luma, char(y)) << std::string(luma / 4, char(cb))
           << std::string(luma / 4, char(cr));
     }
-    Subprocess p({"sh", "-c",
-                  "ffmpeg -v error -nostdin -f rawvideo -pix_fmt yuv420p -s " +
-                      std::to_string(c.width) + "x" + std::to_string(c.height) + " -i '" +
-                      (dir / "flat.yuv") + "' -c:v ffv1 " + c.tags + " '" + (dir / "flat.mkv") +
-                      "'"},
-                 {}, "sh missing");
+    Subprocess p(
+        {"sh", "-c",
+         "ffmpeg -v error -nostdin -f rawvideo -pix_fmt yuv420p -s " + std::to_string(c.width) +
+             "x" + std::to_string(c.height) + " -i '" + (dir / "flat.yuv") + "' -c:v ffv1 " +
+             c.tags + " '" + (dir / "flat.mkv") + "'"},
+        {}, "sh missing");
     ASSERT_EQ(p.Wait(), 0) << p.ErrorTail();
     const BgraImage frame = ReadInputFrame(dir / "flat.mkv", 1);
     // E'y, E'pb, E'pr from the code values, then R'G'B' by the matrix.
