@@ -49,6 +49,8 @@ BgraImage DecodeDpx(const std::uint8_t* data, std::size_t size, const std::strin
   const AVCodec* decoder = avcodec_find_decoder(AV_CODEC_ID_DPX);
   if (!decoder) throw host::HostError(name + ": this libavcodec has no DPX decoder");
   c.context = avcodec_alloc_context3(decoder);
+  // A header naming a larger picture is refused before its buffer is made.
+  if (c.context) c.context->max_pixels = std::int64_t(kMaxFramePixels);
   if (!c.context || !c.packet || !c.frame || avcodec_open2(c.context, decoder, nullptr) < 0 ||
       size > std::size_t(INT32_MAX) - AV_INPUT_BUFFER_PADDING_SIZE ||
       av_new_packet(c.packet, int(size)) < 0)
@@ -63,6 +65,8 @@ BgraImage DecodeDpx(const std::uint8_t* data, std::size_t size, const std::strin
     throw host::HostError(
         FrameTooLargeMessage(name, "picture", std::uint64_t(f.width), std::uint64_t(f.height)));
   const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(AVPixelFormat(f.format));
+  if (format && (format->flags & AV_PIX_FMT_FLAG_FLOAT))
+    throw host::HostError(name + ": DPX of floating-point samples is not read here");
   const int bits = format ? format->comp[0].depth : 8;
   const bool wide = bits > 8;
   c.sws = sws_getContext(f.width, f.height, AVPixelFormat(f.format), f.width, f.height,
