@@ -1,12 +1,13 @@
 # Sourced by the set-up scripts: installs the Debian packages the build,
 # tests and demo need, only when one is missing. ffmpeg and melt are the
 # frei0r hosts the plug-in is tested in; video is decoded and encoded with
-# libavformat, libavcodec and libswscale, pictures also with libtiff and OpenEXR.
+# libavformat, libavcodec and libswscale (libavformat-dev brings libavcodec-dev
+# and libavutil-dev), pictures also with libtiff and OpenEXR.
 # chromium runs the keyer's browser test (with node and playwright-core from
 # npm, installed by mattix_install_browser_test).
 mattix_packages="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   clang-format libcli11-dev libcpp-httplib-dev libfreetype-dev fonts-dejavu-core frei0r-plugins-dev ffmpeg melt
-  chromium valgrind libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libtiff-dev libopenexr-dev"
+  chromium valgrind libavformat-dev libswscale-dev libtiff-dev libopenexr-dev"
 mattix_install_missing() {
   local missing=""
   for p in $mattix_packages "$@"; do
