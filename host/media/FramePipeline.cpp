@@ -2,6 +2,7 @@
 
 #include "host/base/HostError.h"
 #include "host/media/Composite.h"
+#include "host/media/DeepKey.h"
 #include "host/media/JobPool.h"
 
 namespace mattix::media {
@@ -22,14 +23,20 @@ long RunFramePipeline(FrameReader& reader, const PipelineOutputs& outputs, int j
   long written = 0;
   const std::function<std::optional<InputFrame>(long)> source = [&](long) { return reader.Next(); };
   const std::function<Encoded(long, InputFrame&&)> work = [&](long, InputFrame&& frame) {
-    const BgraImage input = reader.Load(frame);
+    std::optional<DeepImage> deep;
+    const BgraImage input = reader.Load(frame, &deep);
     const BgraImage keyed = transform(input, frame);
     if (keyed.width != input.width || keyed.height != input.height)
       throw host::HostError(frame.label + ": the keyed frame has another size than the input");
     Encoded e;
     if (outputs.matte) e.matte = outputs.matte->EncodeGrey(MakeMatte(keyed), frame.number);
     if (outputs.preview) e.preview = outputs.preview->Encode(MakePreview(keyed), frame.number);
-    e.keyed = outputs.keyed->Encode(keyed, frame.number);
+    if (deep) {
+      const DeepImage full = ApplyKey(*deep, input, keyed);
+      e.keyed = outputs.keyed->Encode(keyed, frame.number, &full);
+    } else {
+      e.keyed = outputs.keyed->Encode(keyed, frame.number);
+    }
     return e;
   };
   const std::function<void(long, Encoded&&)> sink = [&](long, Encoded&& e) {

@@ -4,7 +4,9 @@
 // matte (the alpha as grey) and a preview (over a checkerboard).
 //
 // The transform is the only part that needs the effect: it gets the decoded
-// input frame and returns the keyed frame of the same size, or throws
+// input frame (8 bits a sample) and returns the keyed frame of the same size;
+// a deep input frame is keyed through it (DeepKey.h) and written at its
+// precision to the keyed output (matte and preview are 8-bit). It throws
 // host::HostError naming the frame (InputFrame::label). What is written never
 // depends on `jobs`; on a failure at frame i, frames before i are written
 // (each file complete), nothing after, videos are not kept, and the error

@@ -2,7 +2,7 @@
 
 #include "host/base/FileBytes.h"
 #include "host/base/HostError.h"
-#include "host/media/PngFile.h"
+#include "host/media/PictureFile.h"
 
 #include <limits>
 
@@ -14,16 +14,8 @@ std::string FrameLabel(const std::string& path, long number) {
   return path + ": frame " + std::to_string(number);
 }
 
-// The bit depth in a PNG's header (its first chunk, IHDR, at byte 24), or 8
-// when the bytes are too short to tell (the decoder then reports them).
-int PngSampleBits(const std::vector<std::uint8_t>& bytes) {
-  return bytes.size() > 24 && bytes[24] > 8 ? bytes[24] : 8;
-}
-
 // Decodes a picture of a frame; errors read "PATH: frame N: reason".
-// `sampleBits`, when given, receives the picture's bit depth.
-BgraImage DecodeFrame(const std::string& path, const std::string& label,
-                      int* sampleBits = nullptr) {
+Picture DecodeFrame(const std::string& path, const std::string& label) {
   std::vector<std::uint8_t> bytes;
   try {
     bytes = host::ReadFileBytes(path);
@@ -34,18 +26,28 @@ BgraImage DecodeFrame(const std::string& path, const std::string& label,
     throw host::HostError(
         label + ": " + (message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : message));
   }
-  if (sampleBits) *sampleBits = PngSampleBits(bytes);
-  return DecodePng(bytes.data(), bytes.size(), label);
+  return DecodePicture(bytes.data(), bytes.size(), label);
+}
+
+// Pictures are sRGB; the matrix is the one a video of their size would
+// take untagged.
+VideoColour PictureColour(int width, int height) {
+  VideoColour colour;
+  colour.matrix = MatrixFor(2, width, height);
+  colour.transfer = 13;  // AVCOL_TRC_IEC61966_2_1, sRGB
+  colour.primaries = 1;  // AVCOL_PRI_BT709, sRGB's
+  return colour;
 }
 
 class PictureReader : public FrameReader {
  public:
   explicit PictureReader(const std::string& path) : m_path(path) {
     const std::vector<std::uint8_t> bytes = host::ReadFileBytes(path);
-    m_sampleBits = PngSampleBits(bytes);
-    m_first = DecodePng(bytes.data(), bytes.size(), path);
-    m_width = m_first.width;
-    m_height = m_first.height;
+    m_first = DecodePicture(bytes.data(), bytes.size(), path);
+    m_sampleBits = m_first.sampleBits;
+    m_width = m_first.image.width;
+    m_height = m_first.image.height;
+    m_colour = PictureColour(m_width, m_height);
     m_frameCount = 1;
     m_numbers = {1};
     m_files = {path};
@@ -55,13 +57,14 @@ class PictureReader : public FrameReader {
     m_done = true;
     InputFrame f;
     f.label = m_path;
-    f.image = std::move(m_first);
+    f.image = std::move(m_first.image);
+    f.deep = std::move(m_first.deep);
     return f;
   }
 
  private:
   std::string m_path;
-  BgraImage m_first;
+  Picture m_first;
   bool m_done = false;
 };
 
@@ -73,10 +76,12 @@ class SequenceReader : public FrameReader {
     m_frameCount = long(m_list.paths.size());
     m_numbers = m_list.numbers;
     m_gaps = m_list.gaps;
-    m_first = DecodeFrame(m_list.paths.front(),
-                          FrameLabel(m_list.paths.front(), m_list.numbers.front()), &m_sampleBits);
-    m_width = m_first.width;
-    m_height = m_first.height;
+    m_first =
+        DecodeFrame(m_list.paths.front(), FrameLabel(m_list.paths.front(), m_list.numbers.front()));
+    m_sampleBits = m_first.sampleBits;
+    m_width = m_first.image.width;
+    m_height = m_first.image.height;
+    m_colour = PictureColour(m_width, m_height);
   }
   std::optional<InputFrame> NextFrame() override {
     if (m_next >= long(m_list.paths.size())) return std::nullopt;
@@ -84,17 +89,19 @@ class SequenceReader : public FrameReader {
     f.index = m_next;
     f.number = m_list.numbers[std::size_t(m_next)];
     f.label = FrameLabel(m_list.paths[std::size_t(m_next)], f.number);
-    if (m_next == 0)
-      f.image = std::move(m_first);
-    else
+    if (m_next == 0) {
+      f.image = std::move(m_first.image);
+      f.deep = std::move(m_first.deep);
+    } else {
       f.path = m_list.paths[std::size_t(m_next)];
+    }
     ++m_next;
     return f;
   }
 
  private:
   FrameList m_list;
-  BgraImage m_first;
+  Picture m_first;
   long m_next = 0;
 };
 
@@ -108,6 +115,7 @@ class VideoFrameReader : public FrameReader {
     m_frameRate = m_info.frameRate;
     m_sampleBits = m_info.sampleBits;
     m_audio = m_info.audio;
+    m_colour = m_info.colour;
     for (long n = 1; n <= m_frameCount; ++n) m_numbers.push_back(n);
     m_files = {path};
   }
@@ -118,7 +126,8 @@ class VideoFrameReader : public FrameReader {
     // ffmpeg starts at the first frame wanted, on the first read.
     if (!m_reader) m_reader = std::make_unique<VideoReader>(m_path, m_info, m_tools, m_first);
     InputFrame f;
-    if (!m_reader->ReadFrame(f.image)) {
+    DeepImage deep;
+    if (!m_reader->ReadFrame(f.image, &deep)) {
       // The stream ended before a frame past the range: every frame it
       // declares up to the range's end must have arrived.
       const std::string shortfall =
@@ -136,6 +145,7 @@ class VideoFrameReader : public FrameReader {
                              said);
       return std::nullopt;
     }
+    if (!deep.samples.empty()) f.deep = std::move(deep);
     f.number = m_first - 1 + m_reader->framesRead();
     f.index = f.number - 1;
     f.label = FrameLabel(m_path, f.number);
@@ -199,9 +209,16 @@ std::optional<InputFrame> FrameReader::Next() {
   return std::nullopt;
 }
 
-BgraImage FrameReader::Load(InputFrame& frame) const {
-  BgraImage image =
-      frame.path.empty() ? std::move(frame.image) : DecodeFrame(frame.path, frame.label);
+BgraImage FrameReader::Load(InputFrame& frame, std::optional<DeepImage>* deep) const {
+  BgraImage image;
+  if (frame.path.empty()) {
+    image = std::move(frame.image);
+    if (deep) *deep = std::move(frame.deep);
+  } else {
+    Picture picture = DecodeFrame(frame.path, frame.label);
+    image = std::move(picture.image);
+    if (deep) *deep = std::move(picture.deep);
+  }
   if (image.width != m_width || image.height != m_height)
     throw host::HostError(frame.label + ": size " + std::to_string(image.width) + " x " +
                           std::to_string(image.height) + " differs from the first frame's " +

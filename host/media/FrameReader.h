@@ -10,6 +10,7 @@
 #include "host/media/FrameSequence.h"
 #include "host/media/Image.h"
 #include "host/media/Video.h"
+#include "host/media/VideoReader.h"
 
 #include <memory>
 #include <optional>
@@ -20,11 +21,12 @@
 namespace mattix::media {
 
 struct InputFrame {
-  long index = 0;     // position in the input, from 0
-  long number = 0;    // the frame's number: the sequence number, else index + 1
-  std::string label;  // "shot_0003.png: frame 3", starts messages about the frame
-  std::string path;   // the picture to decode in Load, or empty
-  BgraImage image;    // the decoded frame when the reader had to decode it
+  long index = 0;                 // position in the input, from 0
+  long number = 0;                // the frame's number: the sequence number, else index + 1
+  std::string label;              // "shot_0003.png: frame 3", starts messages about the frame
+  std::string path;               // the picture to decode in Load, or empty
+  BgraImage image;                // the decoded frame when the reader had to decode it
+  std::optional<DeepImage> deep;  // the same at full precision, for deep inputs
 };
 
 // Which frames of an input are read.
@@ -60,9 +62,13 @@ class FrameReader {
   const std::string& gaps() const { return m_gaps; }
   // Frames per second for video outputs ("25" for pictures).
   const std::string& frameRate() const { return m_frameRate; }
-  // Bits of each sample of the input (of its first frame): 8, or up to 16;
-  // frames are read at 8 bits whatever it is.
+  // Bits of each sample of the input (of its first frame): 8, or up to 16
+  // (32 for float); Load gives the 8-bit view and, when asked, the frame at
+  // full precision.
   int sampleBits() const { return m_sampleBits; }
+  // The colour facts outputs are tagged with: a video's own (Video.h), for
+  // pictures sRGB with the matrix MatrixFor chooses for their size.
+  const VideoColour& colour() const { return m_colour; }
   // The files read, for the output-is-not-an-input checks.
   const std::vector<std::string>& files() const { return m_files; }
   // The input has sound, which the frames do not carry.
@@ -78,8 +84,10 @@ class FrameReader {
   virtual void StartAt(long number) { (void)number; }
   // The next frame of the range, or nullopt at the end. Serial.
   std::optional<InputFrame> Next();
-  // The frame's pixels (decoding its picture if needed). Thread-safe.
-  BgraImage Load(InputFrame& frame) const;
+  // The frame's pixels (decoding its picture if needed), 8 bits a sample.
+  // With `deep`, a frame of more than 8 bits also puts its full precision
+  // there (else it is left empty). Thread-safe.
+  BgraImage Load(InputFrame& frame, std::optional<DeepImage>* deep = nullptr) const;
 
  protected:
   // The next frame of the whole input.
@@ -90,6 +98,7 @@ class FrameReader {
   long m_frameCount = -1;
   std::string m_frameRate = "25";
   int m_sampleBits = 8;
+  VideoColour m_colour;
   std::vector<std::string> m_files;
   std::vector<long> m_numbers;
   std::string m_gaps;

@@ -1,6 +1,7 @@
 #include "host/media/FrameWriter.h"
 
 #include "host/base/HostError.h"
+#include "host/media/PictureFile.h"
 #include "host/media/PngFile.h"
 
 #include <limits>
@@ -20,20 +21,21 @@ constexpr int kFramePngLevel = 1;
 FrameWriter::FrameWriter(const std::string& output, int width, int height,
                          const std::string& frameRate, bool force, const host::InputFiles& inputs,
                          const std::vector<long>& numbers, const FfmpegTools& tools, bool opaque,
-                         std::optional<std::pair<long, long>> frames)
+                         std::optional<std::pair<long, long>> frames, const VideoColour& colour)
     : m_output(output),
       m_format(opaque ? PreviewFormatOf(output) : OutputFormatOf(output)),
       m_force(force),
-      m_inputs(inputs) {
+      m_inputs(inputs),
+      m_picture(PictureTypeOf(output)) {
   switch (m_format) {
-    case OutputFormat::PngSequence:
+    case OutputFormat::PictureSequence:
       m_pattern = ParseSequencePattern(output);
       for (long n : numbers) host::CheckOutputAllowed(FrameName(*m_pattern, n), m_force, m_inputs);
       if (!numbers.empty()) frames = std::pair(numbers.front(), numbers.back());
       m_lock = std::make_unique<host::OutputLock>(
           m_output, frames.value_or(std::pair(0L, std::numeric_limits<long>::max())));
       break;
-    case OutputFormat::Png:
+    case OutputFormat::Picture:
       host::CheckOutputAllowed(m_output, m_force, m_inputs);
       m_lock = std::make_unique<host::OutputLock>(m_output, std::nullopt);
       break;
@@ -44,7 +46,7 @@ FrameWriter::FrameWriter(const std::string& output, int width, int height,
       m_lock = std::make_unique<host::OutputLock>(m_output, std::nullopt);
       m_file = std::make_unique<host::OutputFile>(m_output, m_force);
       m_video = std::make_unique<VideoWriter>(m_output, m_file->descriptor(), m_format, width,
-                                              height, frameRate, tools);
+                                              height, frameRate, tools, colour);
       break;
   }
 }
@@ -57,58 +59,59 @@ FrameWriter::~FrameWriter() {
   m_lock.reset();
 }
 
-EncodedFrame FrameWriter::Encode(const BgraImage& frame, long number) const {
+EncodedFrame FrameWriter::Encode(const BgraImage& frame, long number, const DeepImage* deep) const {
   EncodedFrame e;
   e.number = number;
-  if (m_format == OutputFormat::Png || m_format == OutputFormat::PngSequence)
-    e.png = EncodePng(frame, m_pattern ? FrameName(*m_pattern, number) : m_output, kFramePngLevel);
+  if (m_video)
+    e.video = m_video->Convert(frame, number, deep);
   else
-    e.pixels = frame;
+    e.bytes = EncodePicture(*m_picture, frame, deep,
+                            m_pattern ? FrameName(*m_pattern, number) : m_output, kFramePngLevel);
   return e;
 }
 
 EncodedFrame FrameWriter::EncodeGrey(const GreyImage& frame, long number) const {
   EncodedFrame e;
   e.number = number;
-  if (m_format == OutputFormat::Png || m_format == OutputFormat::PngSequence) {
-    e.png =
+  if (m_picture == PictureType::Png) {
+    e.bytes =
         EncodePngGrey(frame, m_pattern ? FrameName(*m_pattern, number) : m_output, kFramePngLevel);
     return e;
   }
-  e.pixels = BgraImage(frame.width, frame.height);
+  BgraImage grey(frame.width, frame.height);
   for (std::size_t i = 0; i < frame.pixels.size(); ++i) {
-    std::uint8_t* p = &e.pixels.pixels[i * 4];
+    std::uint8_t* p = &grey.pixels[i * 4];
     p[0] = p[1] = p[2] = frame.pixels[i];
     p[3] = 255;
   }
-  return e;
+  return Encode(grey, number);
 }
 
 void FrameWriter::Write(EncodedFrame&& frame) {
   switch (m_format) {
-    case OutputFormat::PngSequence: {
+    case OutputFormat::PictureSequence: {
       const std::string path = FrameName(*m_pattern, frame.number);
       if (m_inputs.Contains(path))
         throw host::HostError(path +
                               ": the output is one of the inputs; choose another output name");
-      host::WriteFileAtomically(path, frame.png, m_force);
+      host::WriteFileAtomically(path, frame.bytes, m_force);
       m_written.push_back(path);
       break;
     }
-    case OutputFormat::Png:
+    case OutputFormat::Picture:
       if (m_wroteSingle)
         throw host::HostError(m_output + ": a single picture cannot take a second frame");
       if (m_inputs.Contains(m_output))
         throw host::HostError(m_output +
                               ": the output is one of the inputs; choose another output name");
-      host::WriteFileAtomically(m_output, frame.png, m_force);
+      host::WriteFileAtomically(m_output, frame.bytes, m_force);
       m_written.push_back(m_output);
       m_wroteSingle = true;
       break;
     case OutputFormat::ProRes4444:
     case OutputFormat::Vp9Alpha:
     case OutputFormat::OpaqueVideo:
-      m_video->WriteFrame(frame.pixels);
+      m_video->WritePicture(*frame.video);
       break;
   }
 }

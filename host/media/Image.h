@@ -55,4 +55,23 @@ struct GreyImage {
   }
 };
 
+// A frame at the precision of its file (16-bit PNG, TIFF, OpenEXR, DPX, video of
+// more than 8 bits): four floats a pixel, red, green, blue and alpha, with
+// straight alpha, rows top-down and tightly packed. Colour is as coded, 0 to
+// 1 for the file's full scale, except when `linear` (OpenEXR): linear light,
+// which may lie outside 0 to 1. The effect keys its 8-bit view (DeepKey.h).
+struct DeepImage {
+  int width = 0;
+  int height = 0;
+  int sampleBits = 16;    // of the source: 10, 12 or 16 (integers), 16 (half) or 32 (float)
+  bool floating = false;  // the source's samples are floating point
+  bool linear = false;
+  std::vector<float> samples;  // width * height * 4
+
+  DeepImage() = default;
+  DeepImage(int w, int h) : width(w), height(h), samples(std::size_t(w) * std::size_t(h) * 4) {}
+  float* Row(int y) { return samples.data() + std::size_t(y) * std::size_t(width) * 4; }
+  const float* Row(int y) const { return samples.data() + std::size_t(y) * std::size_t(width) * 4; }
+};
+
 }  // namespace mattix::media

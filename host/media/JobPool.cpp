@@ -18,16 +18,16 @@ int DefaultJobCount() {
   return n > 0 ? std::min(int(n), kMaxJobs) : 1;
 }
 
-std::uint64_t BytesPerJob(int width, int height) {
+std::uint64_t BytesPerJob(int width, int height, bool deep) {
   return std::uint64_t(std::max(width, 1)) * std::uint64_t(std::max(height, 1)) *
-             kBytesPerPixelPerJob +
+             (kBytesPerPixelPerJob + (deep ? kDeepBytesPerPixelPerJob : 0)) +
          kBytesPerJob;
 }
 
-int JobsWithinMemory(int jobs, int width, int height, std::uint64_t memoryBytes) {
+int JobsWithinMemory(int jobs, int width, int height, std::uint64_t memoryBytes, bool deep) {
   // Unknown memory bounds nothing.
   if (memoryBytes == 0) return std::max(jobs, 1);
-  const std::uint64_t fit = memoryBytes / 2 / BytesPerJob(width, height);
+  const std::uint64_t fit = memoryBytes / 2 / BytesPerJob(width, height, deep);
   return int(std::clamp<std::uint64_t>(fit, 1, std::uint64_t(std::max(jobs, 1))));
 }
 

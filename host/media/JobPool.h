@@ -37,25 +37,33 @@ int DefaultJobCount();
 // for the writer per job:
 //   - the frame being keyed: its decoded input (4 bytes a pixel), while the
 //     effect runs the effect's copy of it (4) and the keyed frame (4); then
-//     the input, the keyed frame, the matte's and the preview's encoded
-//     forms (4 each at most: raw pixels of a video, or a PNG) and the one
-//     being encoded, twice (the encoder's buffer and its result: 8): 24;
-//   - the frame waiting for the writer: its three encoded outputs, 12.
+//     the input, the keyed frame and the encoded forms of the keyed frame,
+//     the matte and the preview (8 each at most: a video frame in the
+//     encoder's pixels, ProRes's 10-bit Y'CbCrA; a PNG is at most 4) and
+//     the one being encoded, twice (a PNG encoder's buffer and its result:
+//     8): 40;
+//   - the frame waiting for the writer: its three encoded outputs, 24.
 // (A sequence frame's file is read and decoded before any of these exist.)
-inline constexpr std::uint64_t kBytesPerPixelPerJob = 24 + 12;
+inline constexpr std::uint64_t kBytesPerPixelPerJob = 40 + 24;
+// What a deep input adds (DeepKey.h): the input and the keyed frame at full
+// precision (16 each), their 16-bit samples or OpenEXR's premultiplied copy
+// for the encoder (16), and the keyed output's encoded form, up to float
+// OpenEXR's 16 more than the 8 counted above, in both items: 64.
+inline constexpr std::uint64_t kDeepBytesPerPixelPerJob = 64;
 // And, whatever the frame size: the job's effect instance, which decodes the
 // mask record for every frame and blurs a copy of it. A project's record is
 // the wheel's 241 x 209 mask (projects refuse any other), so this is about
 // 0.1 MiB; counted as 1 MiB.
 inline constexpr std::uint64_t kBytesPerJob = std::uint64_t(1) << 20;
 
-// What one job keying frames of width x height holds at most (above).
-std::uint64_t BytesPerJob(int width, int height);
+// What one job keying frames of width x height holds at most (above);
+// `deep`: the input has more than 8 bits a sample.
+std::uint64_t BytesPerJob(int width, int height, bool deep = false);
 
 // The jobs a render of width x height frames may run so that what they hold
 // takes at most half of `memoryBytes`: `jobs`, lowered as far as needed,
 // never below 1.
-int JobsWithinMemory(int jobs, int width, int height, std::uint64_t memoryBytes);
+int JobsWithinMemory(int jobs, int width, int height, std::uint64_t memoryBytes, bool deep = false);
 
 // The machine's physical memory in bytes (0 when unknown).
 std::uint64_t PhysicalMemoryBytes();

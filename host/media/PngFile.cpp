@@ -2,6 +2,7 @@
 
 #include "host/base/FileBytes.h"
 #include "host/base/HostError.h"
+#include "host/media/DeepKey.h"
 #include "host/media/internal/PngRows.h"
 
 #include <png.h>
@@ -94,9 +95,12 @@ ChunkFacts ScanChunks(const std::uint8_t* data, std::size_t size) {
 // memory is taken.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
-// Sets up the transforms to 8-bit BGRA, sizes the image and reads it.
-// Returns false when libpng reported an error (message in the sink).
-bool DecodeStage(png_structp png, png_infop info, const ChunkFacts& facts, BgraImage& image,
+// Sets up the transforms to 8-bit BGRA, sizes the image and reads it; with
+// `wide` a 16-bit picture is read as 16-bit RGBA into `samples` instead
+// (`image` gets its size only). Returns false when libpng reported an error
+// (message in the sink).
+bool DecodeStage(png_structp png, png_infop info, const ChunkFacts& facts, bool wide,
+                 BgraImage& image, std::vector<std::uint16_t>& samples,
                  std::vector<png_bytep>& rows) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_read_info(png, info);
@@ -120,20 +124,30 @@ bool DecodeStage(png_structp png, png_infop info, const ChunkFacts& facts, BgraI
   if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
   if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
   if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
-  if (bitDepth == 16) png_set_scale_16(png);
+  wide = wide && bitDepth == 16;
+  if (bitDepth == 16 && !wide) png_set_scale_16(png);
   if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
     png_set_gray_to_rgb(png);
-  png_set_bgr(png);
-  // Adds an opaque alpha byte where the picture has none (a no-op otherwise).
-  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+  if (!wide) png_set_bgr(png);
+  // Adds an opaque alpha sample where the picture has none (a no-op otherwise).
+  png_set_add_alpha(png, wide ? 0xFFFF : 0xFF, PNG_FILLER_AFTER);
+  if (wide) png_set_swap(png);  // 16-bit samples in this machine's order
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != std::size_t(width) * 4)
+  if (png_get_rowbytes(png, info) != std::size_t(width) * (wide ? 8 : 4))
     png_error(png, "unexpected row layout after conversion");
 
-  image = BgraImage(int(width), int(height));
   rows.resize(height);
-  for (png_uint_32 y = 0; y < height; ++y) rows[y] = image.Row(int(y));
+  if (wide) {
+    image.width = int(width);
+    image.height = int(height);
+    samples.resize(std::size_t(width) * height * 4);
+    for (png_uint_32 y = 0; y < height; ++y)
+      rows[y] = reinterpret_cast<png_bytep>(samples.data() + std::size_t(y) * width * 4);
+  } else {
+    image = BgraImage(int(width), int(height));
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = image.Row(int(y));
+  }
   png_read_image(png, rows.data());
   png_read_end(png, nullptr);
   return true;
@@ -169,10 +183,10 @@ class WriteStructs {
 // Writes the header, an sRGB chunk and the rows (`rows` points at each).
 // Returns false when libpng reported an error (message in the sink).
 bool EncodeStage(png_structp png, png_infop info, int width, int height, int colorType,
-                 int zlibLevel, png_bytepp rows) {
+                 int zlibLevel, png_bytepp rows, int bitDepth = 8) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, colorType, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+  png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), bitDepth, colorType,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
   png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
   if (zlibLevel <= 3) {
     // The fast mode for grey pictures (BGRA ones: EncodeFastBgra).
@@ -183,7 +197,8 @@ bool EncodeStage(png_structp png, png_infop info, int width, int height, int col
     png_set_compression_level(png, zlibLevel > 9 ? 9 : zlibLevel);
   }
   png_write_info(png, info);
-  if (colorType == PNG_COLOR_TYPE_RGBA) png_set_bgr(png);
+  if (colorType == PNG_COLOR_TYPE_RGBA && bitDepth == 8) png_set_bgr(png);
+  if (bitDepth == 16) png_set_swap(png);
   png_write_image(png, rows);
   png_write_end(png, info);
   return true;
@@ -331,7 +346,8 @@ std::vector<std::uint8_t> Encode(int width, int height, bool colour, const std::
 
 }  // namespace
 
-BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::string& name) {
+BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::string& name,
+                    std::optional<DeepImage>* deep) {
   if (size == 0) throw host::HostError(name + ": file is empty, not a PNG picture");
   if (size < 8 || png_sig_cmp(data, 0, 8) != 0)
     throw host::HostError(name + ": not a PNG picture (bad signature)");
@@ -355,14 +371,49 @@ BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::strin
                           " frames; Mattix reads still pictures (ffmpeg -i " + name +
                           " frame_%04d.png turns it into a sequence)");
   BgraImage image;
+  std::vector<std::uint16_t> samples;
   std::vector<png_bytep> rows;
-  if (!DecodeStage(s.png, s.info, facts, image, rows)) {
+  if (!DecodeStage(s.png, s.info, facts, deep != nullptr, image, samples, rows)) {
     if (sink.tooLargeWidth)
       throw host::HostError(
           FrameTooLargeMessage(name, "picture", sink.tooLargeWidth, sink.tooLargeHeight));
     throw host::HostError(name + ": corrupt or unreadable PNG (" + sink.message + ")");
   }
-  return image;
+  if (deep) deep->reset();
+  if (samples.empty()) return image;
+  DeepImage& full = deep->emplace(image.width, image.height);
+  for (std::size_t i = 0; i < samples.size(); ++i) full.samples[i] = float(samples[i]) / 65535.0f;
+  return EightBitView(full);
+}
+
+std::vector<std::uint8_t> EncodePng16(const DeepImage& image, const std::string& name) {
+  if (image.width <= 0 || image.height <= 0 || std::uint32_t(image.width) > kMaxPngSide ||
+      std::uint32_t(image.height) > kMaxPngSide ||
+      std::uint64_t(image.width) * image.height > kMaxPngPixels)
+    throw host::HostError(name + ": cannot write a " + std::to_string(image.width) + " x " +
+                          std::to_string(image.height) + " picture as PNG");
+  const std::vector<std::uint16_t> samples = SixteenBitSamples(image);
+  const std::size_t rowBytes = std::size_t(image.width) * 8;
+  // Stored rows with a filter byte each, and room for zlib's and the chunks'
+  // overhead: more than the encoded file can take.
+  const std::size_t capacity = (rowBytes + 1) * std::size_t(image.height) * 1001 / 1000 + 4096;
+  const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[capacity]);
+  std::vector<png_bytep> rows(static_cast<std::size_t>(image.height));
+  for (int y = 0; y < image.height; ++y)
+    rows[std::size_t(y)] = reinterpret_cast<png_bytep>(
+        const_cast<std::uint16_t*>(samples.data() + std::size_t(y) * std::size_t(image.width) * 4));
+  ErrorSink sink{};
+  WriteStructs s;
+  s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, OnPngError, OnPngWarning);
+  if (!s.png) throw host::HostError(name + ": out of memory");
+  s.info = png_create_info_struct(s.png);
+  if (!s.info) throw host::HostError(name + ": out of memory");
+  MemoryWriter writer{buffer.get(), capacity, 0};
+  png_set_write_fn(s.png, &writer, WriteToMemory, FlushMemory);
+  if (!EncodeStage(s.png, s.info, image.width, image.height, PNG_COLOR_TYPE_RGBA, 1, rows.data(),
+                   16))
+    throw host::HostError(name + ": cannot encode PNG: " + sink.message);
+  return std::vector<std::uint8_t>(buffer.get(), buffer.get() + writer.size);
 }
 
 BgraImage ReadPng(const std::string& path) {

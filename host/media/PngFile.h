@@ -25,6 +25,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,8 +37,16 @@ namespace mattix::media {
 inline constexpr std::uint64_t kMaxPngPixels = kMaxFramePixels;
 inline constexpr std::uint32_t kMaxPngSide = kMaxFrameSide;
 
-// Decodes a PNG held in memory; `name` is the file named in errors.
-BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::string& name);
+// Decodes a PNG held in memory; `name` is the file named in errors. With
+// `deep`, a picture of 16-bit samples is also kept at full precision there
+// (the result is then its 8-bit view, the same pixels as without); for
+// others *deep is left empty.
+BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::string& name,
+                    std::optional<DeepImage>* deep = nullptr);
+
+// Encodes a deep picture as 16-bit RGBA (linear colour through the sRGB
+// transfer), in the fast mode's filter and compression.
+std::vector<std::uint8_t> EncodePng16(const DeepImage& image, const std::string& name);
 
 // Reads and decodes a PNG file.
 BgraImage ReadPng(const std::string& path);

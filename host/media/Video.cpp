@@ -3,6 +3,7 @@
 #include "host/base/HostError.h"
 #include "host/base/Json.h"
 #include "host/media/FrameSequence.h"
+#include "host/media/PictureFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,6 +11,11 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+#include <libavutil/pixfmt.h>
+}
 
 namespace mattix::media {
 
@@ -52,6 +58,35 @@ double RateValue(const std::string& rate) {
 
 }  // namespace
 
+int MatrixFor(int tagged, int width, int height) {
+  switch (tagged) {
+    case AVCOL_SPC_BT709:
+    case AVCOL_SPC_FCC:
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M:
+    case AVCOL_SPC_SMPTE240M:
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL:
+      return tagged;
+    default:
+      return std::int64_t(width) * height > 750000 ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+  }
+}
+
+VideoColour ColourOf(const std::string& space, const std::string& range,
+                     const std::string& transfer, const std::string& primaries,
+                     const std::string& pixelFormat, int width, int height) {
+  // libavutil's parsers return a negative number for a name they do not know.
+  const auto known = [](int value, int otherwise) { return value < 0 ? otherwise : value; };
+  VideoColour colour;
+  colour.matrix = MatrixFor(known(av_color_space_from_name(space.c_str()), AVCOL_SPC_UNSPECIFIED),
+                            width, height);
+  colour.fullRange = range == "pc" || pixelFormat.rfind("yuvj", 0) == 0;
+  colour.transfer = known(av_color_transfer_from_name(transfer.c_str()), AVCOL_TRC_UNSPECIFIED);
+  colour.primaries = known(av_color_primaries_from_name(primaries.c_str()), AVCOL_PRI_UNSPECIFIED);
+  return colour;
+}
+
 std::string FfmpegMissingMessage(const std::string& program, const std::string& forWhat) {
   return forWhat + ": video needs " + program +
          ", which is not installed; install it with: apt-get install ffmpeg";
@@ -59,28 +94,31 @@ std::string FfmpegMissingMessage(const std::string& program, const std::string& 
 
 MediaKind InputKindOf(const std::string& path) {
   if (ParseSequencePattern(path)) return MediaKind::Sequence;
-  if (LowerExtension(path) == "png") return MediaKind::Picture;
+  if (PictureTypeOf(path)) return MediaKind::Picture;
   return MediaKind::Video;
 }
 
 OutputFormat OutputFormatOf(const std::string& path) {
-  if (ParseSequencePattern(path)) return OutputFormat::PngSequence;
+  const std::optional<SequencePattern> pattern = ParseSequencePattern(path);
   const std::string ext = LowerExtension(path);
-  if (ext == "png") return OutputFormat::Png;
+  if (pattern && !PictureTypeOf(path))
+    throw host::HostError(path + ": a sequence of ." + ext +
+                          " pictures cannot be written; name it .png, .tif, .exr or .dpx");
+  if (pattern) return OutputFormat::PictureSequence;
+  if (PictureTypeOf(path)) return OutputFormat::Picture;
   if (ext == "mov") return OutputFormat::ProRes4444;
   if (ext == "webm") return OutputFormat::Vp9Alpha;
   const std::string hint =
-      "; use .mov (ProRes 4444), .webm (VP9 with alpha), .png, or a PNG sequence (name_%04d.png)";
+      "; use .mov (ProRes 4444), .webm (VP9 with alpha), .png, .tif, .exr, .dpx, or a sequence of "
+      "them (name_%04d.png)";
   if (ext == "mp4" || ext == "m4v" || ext == "mkv" || ext == "avi" || ext == "jpg" ||
       ext == "jpeg" || ext == "gif" || ext == "mpg" || ext == "ts")
     throw host::HostError(path + ": ." + ext + " output cannot keep the keyed alpha" + hint);
   throw host::HostError(path + ": unknown output type" + (ext.empty() ? "" : " ." + ext) + hint);
 }
 
-namespace {
-
-// ffmpeg's muxer for an opaque video's extension, or empty.
-std::string OpaqueMuxer(const std::string& extension) {
+std::string OpaqueMuxerOf(const std::string& path) {
+  const std::string extension = LowerExtension(path);
   static const std::pair<const char*, const char*> kMuxers[] = {
       {"mp4", "mp4"},  {"m4v", "mp4"},   {"mkv", "matroska"}, {"avi", "avi"},
       {"mpg", "mpeg"}, {"ts", "mpegts"}, {"gif", "gif"}};
@@ -89,11 +127,8 @@ std::string OpaqueMuxer(const std::string& extension) {
   return {};
 }
 
-}  // namespace
-
 OutputFormat PreviewFormatOf(const std::string& path) {
-  if (!ParseSequencePattern(path) && !OpaqueMuxer(LowerExtension(path)).empty())
-    return OutputFormat::OpaqueVideo;
+  if (!ParseSequencePattern(path) && !OpaqueMuxerOf(path).empty()) return OutputFormat::OpaqueVideo;
   return OutputFormatOf(path);
 }
 
@@ -102,7 +137,8 @@ std::vector<std::string> ProbeArguments() {
           "error",
           "-show_entries",
           "stream=codec_type,codec_name,width,height,sample_aspect_ratio,r_frame_rate,"
-          "avg_frame_rate,nb_frames,duration,pix_fmt,bits_per_raw_sample:"
+          "avg_frame_rate,nb_frames,duration,pix_fmt,bits_per_raw_sample,color_space,color_range,"
+          "color_transfer,color_primaries:"
           "stream_tags=alpha_mode,rotate:stream_side_data=rotation",
           "-of",
           "json"};
@@ -264,6 +300,9 @@ VideoInfo ParseProbeOutput(std::string_view json, const std::string& path) {
     throw host::HostError(FrameTooLargeMessage(path, "video's frame", width, height));
   info.width = int(width);
   info.height = int(height);
+  info.colour = ColourOf(StringOf(s, "color_space"), StringOf(s, "color_range"),
+                         StringOf(s, "color_transfer"), StringOf(s, "color_primaries"), format,
+                         info.storedWidth, info.storedHeight);
   return info;
 }
 
@@ -289,143 +328,6 @@ long MissingFrames(long frameCount, long first, long last, long arrived) {
   const long end = std::min(frameCount, last);
   const long expected = end >= first ? end - first + 1 : 0;
   return arrived < expected ? expected - arrived : 0;
-}
-
-VideoReader::VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools,
-                         long first)
-    : m_path(path), m_info(info), m_first(first) {
-  std::vector<std::string> argv = {tools.ffmpeg, "-v", "error", "-nostdin"};
-  // Frame `first` starts at (first - 1) / fps after the stream's start; half
-  // a frame earlier keeps it and drops the one before, whatever the rounding
-  // of the timestamps. ffmpeg seeks by decoding timestamps, so a seek there
-  // can start at a keyframe shown after frames that precede it in display
-  // order (B-frames): the input is seeked 2 seconds before, longer than any
-  // reordering, and the frames up to `first` are decoded and dropped.
-  const bool seek = first > 1 && info.constantRate;
-  const double start = (double(first) - 1.5) / info.fps;
-  const double preroll = std::max(0.0, start - 2.0);
-  const auto seconds = [](double t) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9f", t);
-    return std::string(text);
-  };
-  if (seek && preroll > 0.0) argv.insert(argv.end(), {"-ss", seconds(preroll)});
-  // ffmpeg's own VP9 decoder drops the alpha channel; libvpx keeps it.
-  if (info.codec == "vp9" && info.alpha) argv.insert(argv.end(), {"-c:v", "libvpx-vp9"});
-  argv.insert(argv.end(), {"-i", FileUrl(path), "-map", "0:v:0"});
-  if (seek) argv.insert(argv.end(), {"-ss", seconds(start - preroll)});
-  if (first > 1 && !seek)  // n counts the decoded frames from 0
-    argv.insert(argv.end(), {"-vf", "select=gte(n\\," + std::to_string(first - 1) + ")"});
-  // Every decoded frame once, none repeated or dropped to keep a constant
-  // rate, so that frame n is the same frame whatever the first one read.
-  // ffmpeg turns the frames upright (its default autorotation); -s then
-  // stretches them to the displayed size.
-  argv.insert(argv.end(), {"-fps_mode", "passthrough", "-f", "rawvideo", "-pix_fmt", "bgra", "-s",
-                           std::to_string(info.width) + "x" + std::to_string(info.height), "-"});
-  m_process = std::make_unique<Subprocess>(argv, Subprocess::Pipes{false, true},
-                                           FfmpegMissingMessage(tools.ffmpeg, path));
-}
-
-bool VideoReader::ReadFrame(BgraImage& frame) {
-  if (m_ended) return false;
-  if (frame.width != m_info.width || frame.height != m_info.height)
-    frame = BgraImage(m_info.width, m_info.height);
-  const std::size_t got = m_process->ReadFull(frame.pixels.data(), frame.pixels.size());
-  if (got == frame.pixels.size()) {
-    ++m_frames;
-    return true;
-  }
-  m_ended = true;
-  m_process->CloseOutput();
-  const int status = m_process->Wait();
-  const std::string where = m_path + ": frame " + std::to_string(m_first + m_frames);
-  if (status != 0)
-    throw host::HostError(WithTail(where + ": ffmpeg could not decode the video", *m_process));
-  if (got != 0)
-    throw host::HostError(where + ": truncated frame (" + std::to_string(got) + " of " +
-                          std::to_string(frame.pixels.size()) + " bytes)");
-  // Started past the end, a video has no frames left, which is not an error.
-  if (m_frames == 0 && m_first == 1)
-    throw host::HostError(WithTail(m_path + ": the video has no frames", *m_process));
-  return false;
-}
-
-std::string VideoReader::Shortfall(long last) const {
-  const long missing = MissingFrames(m_info.frameCount, m_first, last, m_frames);
-  if (missing == 0) return {};
-  const long end = std::min(m_info.frameCount, last);
-  const std::string wanted =
-      m_first == 1 && end == m_info.frameCount
-          ? "of its " + std::to_string(m_info.frameCount) + " frames"
-          : "of its frames " + std::to_string(m_first) + " to " + std::to_string(end);
-  return m_path + ": only " + std::to_string(m_frames) + " " + wanted +
-         " arrived: the video ends early (truncated or damaged; its container declares " +
-         std::to_string(m_info.frameCount) + " frames)";
-}
-
-std::string VideoReader::DecoderErrors() const { return m_process->ErrorTail(); }
-
-VideoWriter::VideoWriter(const std::string& path, int writeFd, OutputFormat format, int width,
-                         int height, const std::string& frameRate, const FfmpegTools& tools)
-    : m_path(path), m_width(width), m_height(height) {
-  std::vector<std::string> argv = {tools.ffmpeg,
-                                   "-v",
-                                   "error",
-                                   "-f",
-                                   "rawvideo",
-                                   "-pix_fmt",
-                                   "bgra",
-                                   "-s",
-                                   std::to_string(width) + "x" + std::to_string(height),
-                                   "-framerate",
-                                   frameRate.empty() ? "25" : frameRate,
-                                   "-i",
-                                   "-"};
-  switch (format) {
-    case OutputFormat::ProRes4444:
-      argv.insert(argv.end(), {"-c:v", "prores_ks", "-profile:v", "4444", "-pix_fmt",
-                               "yuva444p10le", "-f", "mov"});
-      break;
-    case OutputFormat::Vp9Alpha:
-      argv.insert(argv.end(), {"-c:v", "libvpx-vp9", "-pix_fmt", "yuva420p", "-crf", "24", "-b:v",
-                               "0", "-auto-alt-ref", "0", "-f", "webm"});
-      break;
-    case OutputFormat::OpaqueVideo: {
-      const std::string muxer = OpaqueMuxer(LowerExtension(path));
-      if (muxer.empty()) throw host::HostError(path + ": not a video output");
-      // The muxer's own codec; 4:2:0 (even sides) where players expect it.
-      if (muxer != "gif")
-        argv.insert(argv.end(), {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2", "-pix_fmt", "yuv420p"});
-      argv.insert(argv.end(), {"-f", muxer});
-      break;
-    }
-    default:
-      throw host::HostError(path + ": not a video output");
-  }
-  // The child's descriptor 3, opened again through /dev/fd: the same file,
-  // which ffmpeg can seek in (a ProRes .mov is finished by seeking back).
-  argv.insert(argv.end(), {"-y", "file:/dev/fd/3"});
-  m_process = std::make_unique<Subprocess>(argv, Subprocess::Pipes{true, false, writeFd},
-                                           FfmpegMissingMessage(tools.ffmpeg, path));
-}
-
-void VideoWriter::WriteFrame(const BgraImage& frame) {
-  const std::string where = m_path + ": frame " + std::to_string(m_frames + 1);
-  if (frame.width != m_width || frame.height != m_height)
-    throw host::HostError(where + ": size " + std::to_string(frame.width) + " x " +
-                          std::to_string(frame.height) + " differs from the video's " +
-                          std::to_string(m_width) + " x " + std::to_string(m_height));
-  if (!m_process->WriteAll(frame.pixels.data(), frame.pixels.size())) {
-    m_process->Wait();
-    throw host::HostError(WithTail(where + ": ffmpeg stopped while encoding", *m_process));
-  }
-  ++m_frames;
-}
-
-void VideoWriter::Finish() {
-  m_process->CloseInput();
-  if (m_process->Wait() != 0)
-    throw host::HostError(WithTail(m_path + ": ffmpeg could not encode the video", *m_process));
 }
 
 }  // namespace mattix::media

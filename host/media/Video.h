@@ -1,12 +1,13 @@
 #pragma once
-// Video through ffmpeg processes: frames travel as raw 32-bit BGRA (straight
-// alpha) over pipes; ffprobe tells the size and frame rate of an input.
+// Video: what ffprobe tells of an input (size, rate, rotation, colour), the
+// output formats, and the facts the reader (VideoReader.h, libavformat and
+// libavcodec in this process) and the writer (VideoWriter.h) share.
 //
 // Outputs that keep alpha, chosen by the extension:
 //   .mov   ProRes 4444 (prores_ks, yuva444p10le: 10-bit colour, 16-bit alpha)
 //   .webm  VP9 with alpha (libvpx-vp9, yuva420p)
-//   a name with %d or %0Nd: a PNG sequence (written by us, not by ffmpeg)
-//   .png   one picture
+//   a name with %d or %0Nd: a sequence of pictures
+//   .png, .tif, .exr, .dpx   one picture
 #include "host/media/Image.h"
 #include "host/media/Subprocess.h"
 
@@ -25,21 +26,52 @@ struct FfmpegTools {
 
 enum class MediaKind { Picture, Sequence, Video };
 
-// What a path names, from its form: a pattern with %d is a sequence, a .png
-// a picture, anything else a video for ffmpeg.
+// What a path names, from its form: a pattern with %d is a sequence, a
+// .png, .tif, .tiff, .exr or .dpx a picture, anything else a video.
 MediaKind InputKindOf(const std::string& path);
 
 // OpaqueVideo: a video without alpha (.mp4, .m4v, .mkv, .avi, .mpg, .ts,
 // .gif), for previews only.
-enum class OutputFormat { Png, PngSequence, ProRes4444, Vp9Alpha, OpaqueVideo };
+// Picture: one .png, .tif, .exr or .dpx (PictureFile.h); PictureSequence: a
+// numbered sequence of them.
+enum class OutputFormat { Picture, PictureSequence, ProRes4444, Vp9Alpha, OpaqueVideo };
 
 // The output format for a path; throws host::HostError naming the path when its
 // extension cannot hold alpha (such as .mp4) or is unknown.
 OutputFormat OutputFormatOf(const std::string& path);
 
+// ffmpeg's muxer for an opaque video's name (.mp4: "mp4"), or empty.
+std::string OpaqueMuxerOf(const std::string& path);
+
 // The same for a preview, which has no alpha to keep: the video formats
 // without alpha are taken too.
 OutputFormat PreviewFormatOf(const std::string& path);
+
+// How a video's samples stand for colours, as libavutil numbers them
+// (AVColorSpace, AVColorTransferCharacteristic, AVColorPrimaries): the
+// matrix between RGB and Y'CbCr, whether the samples use the full range
+// (else the studio range, 16 to 235 for 8-bit luma), and the transfer and
+// primaries, which the frames keep as coded and the outputs are tagged with.
+struct VideoColour {
+  int matrix = 1;  // BT.709
+  bool fullRange = false;
+  int transfer = 2;   // unspecified
+  int primaries = 2;  // unspecified
+  bool operator==(const VideoColour&) const = default;
+};
+
+// The matrix of a stream of `width` x `height` tagged with `tagged` (an
+// AVColorSpace; 2, unspecified, when untagged): the tag when it names a
+// matrix; else BT.709 for HD (more than 750000 pixels, as editors and MLT
+// take it) and BT.601 (AVCOL_SPC_SMPTE170M, 6) for smaller frames.
+int MatrixFor(int tagged, int width, int height);
+
+// The colour facts of a stream from ffprobe's names ("bt709", "tv"...);
+// empty or unknown names count as untagged; `pixelFormat` names full-range
+// formats of their own (yuvj420p).
+VideoColour ColourOf(const std::string& space, const std::string& range,
+                     const std::string& transfer, const std::string& primaries,
+                     const std::string& pixelFormat, int width, int height);
 
 // Ten million frames, 92 hours at 30 frames a second.
 inline constexpr long kMaxDeclaredFrames = 10000000;
@@ -63,6 +95,7 @@ struct VideoInfo {
   int sampleBits = 8;         // bits of each colour sample (10 for yuv422p10le)
   bool constantRate = false;  // the stream says its rate and every frame keeps it
   bool audio = false;         // the file has an audio stream too
+  VideoColour colour;         // as tagged, or chosen for an untagged stream
 };
 
 // The arguments of the ffprobe run whose output ParseProbeOutput reads
@@ -88,60 +121,5 @@ long MissingFrames(long frameCount, long first, long last, long arrived);
 
 // The error for a missing ffmpeg or ffprobe, naming what needed it.
 std::string FfmpegMissingMessage(const std::string& program, const std::string& forWhat);
-
-class VideoReader {
- public:
-  // Reads from frame `first` on (counted from 1), every frame the stream
-  // holds once (none repeated or dropped for a constant rate), upright and of
-  // the displayed size (VideoInfo). A video of constant rate is seeked to 2
-  // seconds before it, and ffmpeg decodes and drops the frames in between;
-  // another has every frame before it decoded and dropped by ffmpeg's select
-  // filter. Frame-accurate either way: frame n is the frame a read from the
-  // first frame numbers n.
-  VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools = {},
-              long first = 1);
-  // Reads the next frame into `frame` (sized to the video). Returns false
-  // at the end of the video. Throws host::HostError "PATH: frame N: ..." for a
-  // truncated frame or an ffmpeg failure, with ffmpeg's error lines.
-  bool ReadFrame(BgraImage& frame);
-  long framesRead() const { return m_frames; }  // from `first`
-  // After the end: empty when every frame to `last` that the container
-  // declares arrived, else a message saying how many did.
-  std::string Shortfall(long last) const;
-  // After the end: ffmpeg's error lines (it decoded with errors but went
-  // on), or empty.
-  std::string DecoderErrors() const;
-
- private:
-  std::string m_path;
-  VideoInfo m_info;
-  long m_first;
-  std::unique_ptr<Subprocess> m_process;
-  long m_frames = 0;
-  bool m_ended = false;
-};
-
-class VideoWriter {
- public:
-  // `path` is the output named in messages; `writeFd` the open file ffmpeg
-  // writes (an OutputFile's temporary), passed as a descriptor rather than
-  // a name, so that ffmpeg never makes the file again after an interrupt
-  // removed it. The container is given explicitly.
-  VideoWriter(const std::string& path, int writeFd, OutputFormat format, int width, int height,
-              const std::string& frameRate, const FfmpegTools& tools = {});
-  // Throws host::HostError "PATH: frame N: ..." when ffmpeg stopped.
-  void WriteFrame(const BgraImage& frame);
-  // Ends the stream and waits for ffmpeg; throws host::HostError with its message
-  // when it failed.
-  void Finish();
-  long framesWritten() const { return m_frames; }
-
- private:
-  std::string m_path;
-  int m_width;
-  int m_height;
-  std::unique_ptr<Subprocess> m_process;
-  long m_frames = 0;
-};
 
 }  // namespace mattix::media

@@ -11,6 +11,7 @@
 #include "host/media/Progress.h"
 #include "host/project/Project.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -69,9 +70,10 @@ void CheckRenderOptions(const RenderOptions& o) {
   for (const auto& [what, path] : outputs) {
     const media::OutputFormat format =
         what == "--preview" ? media::PreviewFormatOf(path) : media::OutputFormatOf(path);
-    if (single && format != media::OutputFormat::Png)
-      throw OptionsError(path + ": the input is one picture, so " + what + " must be a .png");
-    if (!single && format == media::OutputFormat::Png)
+    if (single && format != media::OutputFormat::Picture)
+      throw OptionsError(path + ": the input is one picture, so " + what +
+                         " must be a picture (.png, .tif, .exr, .dpx)");
+    if (!single && format == media::OutputFormat::Picture)
       throw OptionsError(path + ": the input has many frames, so " + what +
                          " must be a sequence (name_%04d.png) or a video (.mov, .webm" +
                          std::string(what == "--preview" ? ", .mp4..." : "") + ")");
@@ -83,6 +85,11 @@ int Render(const RenderOptions& options) { return RenderWithProgress(options, nu
 
 int RenderWithProgress(const RenderOptions& options,
                        const std::function<void(long, long)>& onProgress) {
+  // Frames of a few MiB are allocated and freed every frame: kept in the
+  // heap (glibc would map and unmap each, and fault its pages in anew), they
+  // cost no kernel time after the first ones.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 512 << 20);
   project::ProjectSettings settings;
   if (options.settings)
     settings = *options.settings;
@@ -110,9 +117,9 @@ int RenderWithProgress(const RenderOptions& options,
   // Outputs are numbered as the input's frames (checked before any work).
   const std::vector<long>& numbers = reader->numbers();
   auto writer = [&](const std::string& path, bool opaque) {
-    return std::make_unique<media::FrameWriter>(path, reader->width(), reader->height(),
-                                                reader->frameRate(), options.force, inputs, numbers,
-                                                media::FfmpegTools{}, opaque, options.frames);
+    return std::make_unique<media::FrameWriter>(
+        path, reader->width(), reader->height(), reader->frameRate(), options.force, inputs,
+        numbers, media::FfmpegTools{}, opaque, options.frames, reader->colour());
   };
   std::unique_ptr<media::FrameWriter> keyed = writer(options.output, false);
   std::unique_ptr<media::FrameWriter> matte =
@@ -120,18 +127,14 @@ int RenderWithProgress(const RenderOptions& options,
   std::unique_ptr<media::FrameWriter> preview =
       options.preview ? writer(*options.preview, true) : nullptr;
 
-  if (reader->sampleBits() > 8)
-    std::fprintf(stderr,
-                 "mattix: warning: %s has %d-bit samples: it is keyed at 8 bits (the effect "
-                 "takes 8-bit frames), and the outputs are 8-bit\n",
-                 options.input.c_str(), reader->sampleBits());
   if (!settings.HasMask())
     std::fprintf(stderr,
                  "mattix: warning: %s has no chroma mask: nothing is keyed, the output "
                  "equals the input\n",
                  options.project ? options.project->c_str() : "the render (no --project)");
+  const bool deep = reader->sampleBits() > 8;
   const int jobs = media::JobsWithinMemory(options.jobs, reader->width(), reader->height(),
-                                           media::PhysicalMemoryBytes());
+                                           media::PhysicalMemoryBytes(), deep);
   if (jobs < options.jobs)
     std::fprintf(stderr,
                  "mattix: warning: --jobs %d lowered to %d: each job holds up to %llu MiB for "
@@ -139,7 +142,7 @@ int RenderWithProgress(const RenderOptions& options,
                  "machine's memory\n",
                  options.jobs, jobs,
                  static_cast<unsigned long long>(
-                     media::BytesPerJob(reader->width(), reader->height()) >> 20),
+                     media::BytesPerJob(reader->width(), reader->height(), deep) >> 20),
                  reader->width(), reader->height());
 
   media::ProgressLine progress(reader->frameCount(), isatty(STDERR_FILENO) == 1);

@@ -439,13 +439,12 @@ TEST(OutputFile, InterruptRemovesTemporaryFiles) {
       test::Holds(said, "mattix: interrupted: the render stopped; files it had finished are kept"));
 }
 
-// A signal to the render's process alone, right after a video output began
-// (ffmpeg may not have opened its file yet): once the ffmpeg left behind
-// has ended too, no file is left.
+// A signal to the render's process right after a video output began and
+// took a frame: no file is left (and no process that could make one).
 TEST(OutputFile, InterruptLeavesNoVideoTemporary) {
   if (!FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
-  // Orphaned descendants (the ffmpeg) become this process's children, to
-  // be waited for.
+  // Orphaned descendants, were there any, become this process's children,
+  // to be waited for.
   ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
   for (const char* name : {"k.mov", "k.webm"}) {
     test::TempDir dir;
@@ -572,16 +571,19 @@ TEST(JobPool, JobsAreLoweredToFitTheMemory) {
     int jobs, width, height;
     std::uint64_t memory;
     int expected;
-  } cases[] = {{8, 1920, 1080, 16 * GiB, 8},   // 75.7 MB a job, 8 GiB to spend
-               {8, 8192, 8192, 16 * GiB, 3},   // 2.25 GiB + 1 MiB a job: 3.55 fit
-               {8, 8192, 8192, 9 * GiB, 1},    // 4.5 GiB: 1.99 fit
-               {8, 8192, 8192, 2 * GiB, 1},    // none fits: still 1
-               {3, 16384, 4096, 64 * GiB, 3},  // 14.2 fit
-               {5, 8192, 4320, 0, 5},          // memory unknown
-               {256, 4, 4, 1 * GiB, 256},      // 1 MiB a job: 512 fit
-               {600, 4, 4, 1 * GiB, 511}};     // 1 MiB and 576 bytes: 511.7 fit
+    bool deep = false;
+  } cases[] = {{8, 1920, 1080, 16 * GiB, 8},       // 133.8 MB a job, 8 GiB to spend
+               {8, 1920, 1080, 1 * GiB, 4},        // 512 MiB: 4.01 fit
+               {8, 1920, 1080, 1 * GiB, 2, true},  // deep, 266.5 MB a job: 2.01 fit
+               {8, 8192, 8192, 32 * GiB, 3},       // 4 GiB + 1 MiB a job: 3.999 fit
+               {8, 8192, 8192, 9 * GiB, 1},        // 4.5 GiB: 1.12 fit
+               {8, 8192, 8192, 2 * GiB, 1},        // none fits: still 1
+               {3, 16384, 4096, 64 * GiB, 3},      // 7.99 fit
+               {5, 8192, 4320, 0, 5},              // memory unknown
+               {256, 4, 4, 1 * GiB, 256},          // 1 MiB a job: 511.5 fit
+               {600, 4, 4, 1 * GiB, 511}};         // 1 MiB and 1024 bytes: 511.5 fit
   for (const auto& c : cases)
-    EXPECT_EQ(JobsWithinMemory(c.jobs, c.width, c.height, c.memory), c.expected)
+    EXPECT_EQ(JobsWithinMemory(c.jobs, c.width, c.height, c.memory, c.deep), c.expected)
         << c.jobs << " jobs, " << c.width << " x " << c.height;
   EXPECT_GT(PhysicalMemoryBytes(), 0u);
 }

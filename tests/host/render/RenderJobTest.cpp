@@ -12,6 +12,7 @@
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
 #include "host/media/Video.h"
+#include "host/media/VideoReader.h"
 #include "host/render/RenderJob.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
@@ -300,6 +301,43 @@ TEST(RenderCommand, GapsAllowedWithAWarning) {
   EXPECT_EQ(test::Listing(dir.path()),
             (std::vector<std::string>{"f_01.png", "f_02.png", "f_04.png", "o_01.png", "o_02.png",
                                       "o_04.png"}));
+}
+
+// An untagged HD clip (FFV1, 1280 x 720, so BT.709) keyed by `mattix
+// render` and by MLT through the frei0r plug-in: the same frames.
+TEST(RenderCommand, UntaggedHdEqualsMeltWithTheFrei0rPlugin) {
+#ifdef MATTIX_SANITIZE
+  GTEST_SKIP() << "melt cannot load the plug-in of a sanitized build";
+#endif
+  if (!media::FindOnPath("melt") || !media::FindOnPath("ffmpeg"))
+    GTEST_SKIP() << "melt or ffmpeg is missing (apt-get install melt ffmpeg)";
+  test::TempDir dir;
+  const auto run = [](const std::string& line) {
+    media::Subprocess p({"sh", "-c", line}, {}, "sh missing");
+    return p.Wait() == 0 ? std::string() : p.ErrorTail();
+  };
+  ASSERT_EQ(run("ffmpeg -v error -nostdin -f lavfi -i testsrc2=s=1280x720:r=25:d=0.12 -c:v ffv1 "
+                "-pix_fmt yuv420p '" +
+                dir / "hd.mkv" + "'"),
+            "");
+  const std::string project = kSamples + "key.json";
+  const test::CommandResult r =
+      Mattix(dir / "hd.mkv" + " -o " + dir / "m_%02d.png" + " --project " + project);
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(run("FREI0R_PATH='" MATTIX_FREI0R_DIR "' melt -quiet '" + dir / "hd.mkv" +
+                "' -filter frei0r.mattix project='" + project +
+                "' -consumer 'avformat:" + dir / "l_%02d.png" +
+                "' vcodec=png pix_fmt=rgba width=1280 height=720 sample_aspect_num=1 "
+                "sample_aspect_den=1 frame_rate_num=25 frame_rate_den=1 </dev/null"),
+            "");
+  long keyed = 0;
+  for (const char* n : {"01", "02", "03"}) {
+    const media::BgraImage ours = media::ReadPng(dir / ("m_" + std::string(n) + ".png"));
+    const media::BgraImage melts = media::ReadPng(dir / ("l_" + std::string(n) + ".png"));
+    EXPECT_TRUE(ours.pixels == melts.pixels) << "frame " << n;
+    for (std::size_t i = 3; i < ours.pixels.size(); i += 4) keyed += ours.pixels[i] < 255;
+  }
+  EXPECT_GT(keyed, 0) << "the key keys part of the clip";
 }
 
 }  // namespace

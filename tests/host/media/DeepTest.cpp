@@ -1,0 +1,207 @@
+// Deep pictures and the colours of video. A 16-bit PNG, a 16-bit TIFF and
+// float and half OpenEXRs made here from known samples are keyed by a
+// stand-in (alpha from the 8-bit view's blue; red raised by 10 levels on
+// every third pixel, as spill suppression changes colour) and read back:
+// alpha is the 8-bit matte, colour keeps every bit where the key left it
+// and moves by the key's 10 levels where it changed it. Flat frames of known
+// Y'CbCr are read as the matrix formulas say (BT.709 for untagged HD,
+// BT.601 for SD, the tag when there is one, full range when tagged so).
+#include "host/base/HostError.h"
+#include "host/media/FramePipeline.h"
+#include "host/media/FrameReader.h"
+#include "host/media/FrameWriter.h"
+#include "host/media/PictureFile.h"
+#include "host/media/Subprocess.h"
+#include "tests/host/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+namespace mattix::media {
+namespace {
+
+// sRGB's curve, written out here (IEC 61966-2-1).
+double Encode(double linear) {
+  return linear <= 0.0031308 ? linear * 12.92 : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
+}
+double Decode(double coded) {
+  return coded <= 0.04045 ? coded / 12.92 : std::pow((coded + 0.055) / 1.055, 2.4);
+}
+
+BgraImage StandInKey(const BgraImage& in, const InputFrame&) {
+  BgraImage out = in;
+  for (std::size_t i = 0; i < out.pixels.size(); i += 4) {
+    out.pixels[i + 3] = std::uint8_t(255 - out.pixels[i]);
+    if (i / 4 % 3 == 0) out.pixels[i + 2] = std::uint8_t(std::min(255, out.pixels[i + 2] + 10));
+  }
+  return out;
+}
+
+TEST(DeepPictures, KeyedAtFullPrecisionWithTheEightBitMatte) {
+  struct Case {
+    const char* name;
+    int bits;
+    bool floating;
+  };
+  for (const Case& c :
+       {Case{"in.png", 16, false}, Case{"in.tif", 16, false}, Case{"in.dpx", 16, false},
+        Case{"in.exr", 32, true}, Case{"half.exr", 16, true}}) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    // Samples between the 8-bit levels; blue 0 on even rows (left unkeyed).
+    DeepImage in(12, 4);
+    in.sampleBits = c.bits;
+    in.floating = c.floating;
+    in.linear = c.floating;
+    for (std::size_t i = 0; i < in.samples.size(); ++i) {
+      const std::size_t pixel = i / 4, row = pixel / 12;
+      const double v = c.floating ? double((pixel * 37 + i % 4 * 11) % 512) / 640.0
+                                  : double((pixel * 7919 + i % 4 * 1237) % 65536) / 65535.0;
+      in.samples[i] = i % 4 == 3 ? 1.0f : i % 4 == 2 && row % 2 == 0 ? 0.0f : float(v);
+    }
+    const std::string ext = std::string(c.name).substr(std::string(c.name).find('.'));
+    dir.Write(c.name, EncodePicture(*PictureTypeOf(c.name), BgraImage(), &in, c.name, 1));
+    std::unique_ptr<FrameReader> reader = FrameReader::Open(dir / c.name);
+    EXPECT_EQ(reader->sampleBits(), c.bits);
+    FrameWriter writer(dir / ("out" + ext), 12, 4, "25", false, host::InputFiles{}, {1});
+    ASSERT_EQ(RunFramePipeline(*reader, {&writer}, 1, StandInKey), 1);
+    std::unique_ptr<FrameReader> back = FrameReader::Open(dir / ("out" + ext));
+    std::optional<InputFrame> frame = back->Next();
+    ASSERT_TRUE(frame);
+    std::optional<DeepImage> out;
+    back->Load(*frame, &out);
+    ASSERT_TRUE(out);
+    for (std::size_t i = 0; i < in.samples.size(); i += 4) {
+      // The 8-bit view's blue and the matte from it.
+      const double blue = c.floating ? Encode(in.samples[i + 2]) : in.samples[i + 2];
+      const int matte = 255 - int(std::lround(std::clamp(blue, 0.0, 1.0) * 255));
+      const double alpha = matte / 255.0;
+      const double step = c.bits == 16 && c.floating ? 1.0 / 2048 : 1e-6;
+      EXPECT_NEAR(out->samples[i + 3], alpha, step) << i / 4;
+      for (int k = 0; k < 3; ++k) {
+        const double was = in.samples[i + std::size_t(k)];
+        double want = was;
+        if (k == 0 && i / 4 % 3 == 0) {
+          const int level = int(std::lround((c.floating ? Encode(was) : was) * 255));
+          const double coded =
+              (c.floating ? Encode(was) : was) + (std::min(255, level + 10) - level) / 255.0;
+          want = c.floating ? Decode(coded) : std::min(coded, 1.0);
+        }
+        const float got = out->samples[i + std::size_t(k)];
+        if (want == was && matte == 255 && !(c.floating && c.bits == 16))
+          EXPECT_EQ(got, float(was)) << "pixel " << i / 4 << " channel " << k;
+        else
+          EXPECT_NEAR(got, want, c.floating ? std::max(step, 1e-3 * want) : 1.5 / 65535)
+              << "pixel " << i / 4 << " channel " << k;
+      }
+    }
+  }
+}
+
+// An 8-bit DPX reads back as written, with no deep copy; a cut one is an
+// error naming it.
+TEST(DpxPictures, EightBitRoundTripAndCutFile) {
+  BgraImage in(7, 3);
+  for (std::size_t i = 0; i < in.pixels.size(); ++i) in.pixels[i] = std::uint8_t(i * 53 + 7);
+  const std::vector<std::uint8_t> file = EncodePicture(PictureType::Dpx, in, nullptr, "a.dpx", 1);
+  const Picture back = DecodePicture(file.data(), file.size(), "a.dpx");
+  EXPECT_FALSE(back.deep);
+  ASSERT_EQ(back.image.width, 7);
+  ASSERT_EQ(back.image.height, 3);
+  EXPECT_EQ(back.image.pixels, in.pixels);
+  for (std::size_t cut : {file.size() - 1, std::size_t(100), std::size_t(4)}) {
+    try {
+      DecodePicture(file.data(), cut, "cut.dpx");
+      ADD_FAILURE() << "cut at " << cut << " was read";
+    } catch (const host::HostError& e) {
+      EXPECT_NE(std::string(e.what()).find("cut.dpx"), std::string::npos) << e.what();
+    }
+  }
+}
+
+// A 10-bit DPX made by ffmpeg from known planar samples is read at 10 bits:
+// each sample is its code over 1023 (within the 16-bit step the reader's
+// widening to 16 bits may add).
+TEST(DpxPictures, TenBitSamplesAreRead) {
+  if (!FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
+  test::TempDir dir;
+  const int width = 16, height = 2;
+  const auto code = [](int plane, int pixel) { return (pixel * 67 + plane * 331) % 1024; };
+  {
+    std::ofstream raw(dir / "in.raw", std::ios::binary);
+    for (int plane = 0; plane < 3; ++plane)  // gbrp10le: green, blue, red planes
+      for (int pixel = 0; pixel < width * height; ++pixel) {
+        const int v = code(plane, pixel);
+        raw.put(char(v & 255)).put(char(v >> 8));
+      }
+  }
+  Subprocess p({"ffmpeg", "-v", "error", "-nostdin", "-f", "rawvideo", "-pix_fmt", "gbrp10le", "-s",
+                "16x2", "-i", dir / "in.raw", "-pix_fmt", "gbrp10le", dir / "in.dpx"},
+               {}, "ffmpeg missing");
+  ASSERT_EQ(p.Wait(), 0) << p.ErrorTail();
+  std::ifstream file(dir / "in.dpx", std::ios::binary);
+  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
+  const Picture picture = DecodePicture(bytes.data(), bytes.size(), "in.dpx");
+  ASSERT_TRUE(picture.deep);
+  EXPECT_EQ(picture.deep->sampleBits, 10);
+  const int planeOf[3] = {2, 0, 1};  // red, green, blue samples come from these planes
+  for (int pixel = 0; pixel < width * height; ++pixel) {
+    for (int k = 0; k < 3; ++k)
+      EXPECT_NEAR(picture.deep->samples[std::size_t(pixel) * 4 + std::size_t(k)],
+                  code(planeOf[k], pixel) / 1023.0, 1.0 / 65535)
+          << "pixel " << pixel << " channel " << k;
+    EXPECT_EQ(picture.deep->samples[std::size_t(pixel) * 4 + 3], 1.0f);
+  }
+}
+
+// A flat frame of Y'CbCr (100, 90, 170) in an FFV1 clip, tagged as given.
+TEST(VideoColour, FramesAreConvertedWithTheStreamsMatrixAndRange) {
+  if (!FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
+  struct Case {
+    int width, height;
+    const char* tags;
+    double kr, kb;  // the matrix's luma weights of red and blue
+    bool full;
+  };
+  const Case cases[] = {{1280, 720, "", 0.2126, 0.0722, false},  // untagged HD: BT.709
+                        {64, 48, "", 0.299, 0.114, false},       // untagged SD: BT.601
+                        {64, 48, "-colorspace bt709", 0.2126, 0.0722, false},
+                        {64, 48, "-colorspace bt709 -color_range pc", 0.2126, 0.0722, true}};
+  const int y = 100, cb = 90, cr = 170;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " " + c.tags);
+    test::TempDir dir;
+    {
+      std::ofstream raw(dir / "flat.yuv", std::ios::binary);
+      const std::size_t luma = std::size_t(c.width) * std::size_t(c.height);
+      raw << std::string(luma, char(y)) << std::string(luma / 4, char(cb))
+          << std::string(luma / 4, char(cr));
+    }
+    Subprocess p(
+        {"sh", "-c",
+         "ffmpeg -v error -nostdin -f rawvideo -pix_fmt yuv420p -s " + std::to_string(c.width) +
+             "x" + std::to_string(c.height) + " -i '" + (dir / "flat.yuv") + "' -c:v ffv1 " +
+             c.tags + " '" + (dir / "flat.mkv") + "'"},
+        {}, "sh missing");
+    ASSERT_EQ(p.Wait(), 0) << p.ErrorTail();
+    const BgraImage frame = ReadInputFrame(dir / "flat.mkv", 1);
+    // E'y, E'pb, E'pr from the code values, then R'G'B' by the matrix.
+    const double ey = c.full ? y / 255.0 : (y - 16) / 219.0;
+    const double pb = c.full ? (cb - 128) / 255.0 : (cb - 128) / 224.0;
+    const double pr = c.full ? (cr - 128) / 255.0 : (cr - 128) / 224.0;
+    const double r = ey + 2 * (1 - c.kr) * pr;
+    const double b = ey + 2 * (1 - c.kb) * pb;
+    const double g = (ey - c.kr * r - c.kb * b) / (1 - c.kr - c.kb);
+    const int want[3] = {int(std::lround(std::clamp(b, 0.0, 1.0) * 255)),
+                         int(std::lround(std::clamp(g, 0.0, 1.0) * 255)),
+                         int(std::lround(std::clamp(r, 0.0, 1.0) * 255))};
+    for (int k = 0; k < 3; ++k)  // the conversion rounds in fixed point: within one level
+      EXPECT_NEAR(frame.pixels[std::size_t(frame.width * 20 + 20) * 4 + std::size_t(k)], want[k], 1)
+          << "channel " << k;
+  }
+}
+
+}  // namespace
+}  // namespace mattix::media
