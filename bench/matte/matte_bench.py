@@ -111,25 +111,25 @@ def load_avg():
 # ---------------------------------------------------------------- scenes
 
 
-def generator_hash(spec):
+def generator_hash(recipe):
     h = hashlib.sha1(inspect.getsource(scenes).encode())
-    h.update(repr(sorted(spec.items())).encode())
+    h.update(repr(sorted(recipe.items())).encode())
     return h.hexdigest()
 
 
-def scene(spec, out):
+def scene(recipe, out):
     """Builds the scene, or loads it when the generator has not changed."""
-    d = os.path.join(out, spec["name"])
+    d = os.path.join(out, recipe["name"])
     os.makedirs(d, exist_ok=True)
     stamp = os.path.join(d, "scene.json")
-    key = generator_hash(spec)
+    key = generator_hash(recipe)
     frame_png, truth_npz = os.path.join(d, "frame.png"), os.path.join(d, "truth.npz")
     if os.path.exists(stamp) and os.path.exists(frame_png) and os.path.exists(truth_npz):
         with open(stamp) as f:
             if json.load(f).get("generator") == key:
                 truth = dict(np.load(truth_npz))
                 return d, io.imread(frame_png)[..., :3], truth
-    frame, truth = scenes.build(spec)
+    frame, truth = scenes.build(recipe)
     save_png(frame_png, frame)
     save_png(os.path.join(d, "alpha.png"), truth["alpha8"])
     np.savez_compressed(truth_npz, **truth)
@@ -556,10 +556,10 @@ def main():
     if unknown:
         log(f"--only: unknown {', '.join(sorted(unknown))}")
         return 2
-    specs = scenes.SCENES
+    recipes = scenes.SCENES
     if args.scenes:
         wanted = args.scenes.split(",")
-        specs = [s for i, s in enumerate(scenes.SCENES, 1) if str(i) in wanted or s["name"] in wanted]
+        recipes = [s for i, s in enumerate(scenes.SCENES, 1) if str(i) in wanted or s["name"] in wanted]
     start = time.time()
     load_start = load_avg()
     methods = []
@@ -576,17 +576,17 @@ def main():
     results = {}  # scene name -> method -> measures
     outputs = {}
     notes = []
-    for spec in specs:
+    for recipe in recipes:
         t0 = time.time()
-        log(f"{spec['title']}")
-        d, frame, truth = scene(spec, out)
+        log(f"{recipe['title']}")
+        d, frame, truth = scene(recipe, out)
         res, outs = {}, {}
         if "oracle" in only:
             for inout in (False, True):
                 name = "oracle-inout" if inout else "oracle"
                 o, bad = oracle(mattix, d, frame, truth, inout)
                 if bad:
-                    notes.append(f"{spec['title']}: {name}: {bad} pixels keyed otherwise than "
+                    notes.append(f"{recipe['title']}: {name}: {bad} pixels keyed otherwise than "
                                  "the mask predicts (wheel mapping off)")
                 res[name], outs[name] = measure(o, truth), o
         if "mattix" in only:
@@ -596,7 +596,7 @@ def main():
                 res["mattix"], outs["mattix"] = measure(o, truth), o
             except RuntimeError as e:  # a refusal of key auto counts as a failed scene
                 log(f"    mattix failed: {e}")
-                notes.append(f"{spec['title']}: Mattix failed: {str(e).strip()}")
+                notes.append(f"{recipe['title']}: Mattix failed: {str(e).strip()}")
         if "peers" in only:
             search = peers_search(d, frame, truth)
             best = peer_outputs(d, search)
@@ -605,14 +605,14 @@ def main():
                 res[n]["mse_best"] = best[n]["best_mse"] * 1000
                 res[n]["settings"] = best[n]["chain"]
                 outs[n] = best[n]["out"]
-        results[spec["name"]] = res
-        outputs[spec["name"]] = (frame, truth, outs)
+        results[recipe["name"]] = res
+        outputs[recipe["name"]] = (frame, truth, outs)
         log(f"    {time.time() - t0:.1f} s")
 
     elapsed = time.time() - start
     load_end = load_avg()
-    titles = [s["title"] for s in specs]
-    names = [s["name"] for s in specs]
+    titles = [s["title"] for s in recipes]
+    names = [s["name"] for s in recipes]
 
     def cells(method, key, fmt):
         return [fmt % results[n][method][key] if method in results[n] else "-" for n in names]
@@ -629,12 +629,12 @@ def main():
     text.append(table([[label[m]] + cells(m, "mse_best" if m in PEERS else "mse", "%.3f")
                        for m in methods], ["MSE (x1e-3)"] + titles))
     detail = []
-    for spec in specs:
+    for recipe in recipes:
         for m in methods:
-            r = results[spec["name"]].get(m)
+            r = results[recipe["name"]].get(m)
             if r is None:
                 continue
-            detail.append([spec["title"].split(" ")[0], label[m]] + [
+            detail.append([recipe["title"].split(" ")[0], label[m]] + [
                 "%.2f" % r["sad_band"], "%.2f" % r["mse_band"], "%.2f" % r["grad"],
                 "%.2f" % r["grad_band"], "%.2f" % r["conn"], "%.2f" % r["conn_band"],
                 "%.1f" % r["colour"], "%.1f" % r["cast"], "%.1f" % r["cast_edge"],
@@ -651,16 +651,16 @@ def main():
                                "ramp rev.", "backdrop %", "holes %"]))
     if "mattix" in only and "peers" in only:
         rows = []
-        for spec in specs:
-            r = results[spec["name"]]
+        for recipe in recipes:
+            r = results[recipe["name"]]
             if "mattix" not in r:
-                rows.append([spec["title"].split(" ")[0]] + ["**failed**"] * 6)
+                rows.append([recipe["title"].split(" ")[0]] + ["**failed**"] * 6)
                 continue
             m = r["mattix"]
             peer_sad = min(r[n]["sad"] for n in PEERS)
             peer_mse = min(r[n]["mse_best"] for n in PEERS)
             yes = lambda ok: "yes" if ok else "**no**"  # noqa: E731
-            rows.append([spec["title"].split(" ")[0],
+            rows.append([recipe["title"].split(" ")[0],
                          yes(m["sad"] < peer_sad) + " (%.2f / %.2f)" % (m["sad"], peer_sad),
                          yes(m["mse"] < peer_mse) + " (%.3f / %.3f)" % (m["mse"], peer_mse),
                          yes(abs(m["glass"] - truth_glass()) <= 0.05) + " (%.3f)" % m["glass"],
@@ -673,9 +673,9 @@ def main():
                                  "holes < 0.1 %"]))
     if "peers" in only:
         text.append("\nPeers' settings (best SAD):\n")
-        for spec in specs:
+        for recipe in recipes:
             for n in PEERS:
-                text.append(f"- {spec['title']}, {n}: `{results[spec['name']][n]['settings']}`")
+                text.append(f"- {recipe['title']}, {n}: `{results[recipe['name']][n]['settings']}`")
     text += ["\n" + n for n in notes]
     text.append(f"\nLoad average (1, 5, 15 min): {' '.join('%.2f' % x for x in load_start)} at the "
                 f"start, {' '.join('%.2f' % x for x in load_end)} at the end, {os.cpu_count()} "

@@ -235,38 +235,38 @@ SCENES = [
 ]
 
 
-def _strands(spec, rng):
+def _strands(recipe, rng):
     """Curves rooted on an ellipse (the subject's outline) pointing outward."""
-    cx, cy = spec["origin"]
-    rx, ry = spec["radius"]
+    cx, cy = recipe["origin"]
+    rx, ry = recipe["radius"]
     out = []
-    for i in range(spec["count"]):
-        a0, a1 = spec["arc"]
-        ang = math.radians(a0 + (a1 - a0) * (i + rng.uniform(0.2, 0.8)) / spec["count"])
+    for i in range(recipe["count"]):
+        a0, a1 = recipe["arc"]
+        ang = math.radians(a0 + (a1 - a0) * (i + rng.uniform(0.2, 0.8)) / recipe["count"])
         # A little inside the outline, so that the strand grows out of the subject.
         root = np.array([cx + 0.85 * rx * math.cos(ang), cy + 0.85 * ry * math.sin(ang)])
         out_dir = np.array([math.cos(ang), math.sin(ang)])
-        length = rng.uniform(*spec["length"])
+        length = rng.uniform(*recipe["length"])
         bend = rng.uniform(-0.6, 0.6)
         side = np.array([-out_dir[1], out_dir[0]])
         ctrl = root + out_dir * length * 0.55 + side * bend * length * 0.5
         tip = root + out_dir * length + side * bend * length * 0.2
-        w0, w1 = spec["widths"]
+        w0, w1 = recipe["widths"]
         width = w0 + (w1 - w0) * (i % 4) / 3.0  # 1, ~1.7, ~2.3, 3 px at the root
         out.append((_bezier(root, ctrl, tip), width, max(0.5, 0.4 * width)))
     return out
 
 
-def build(spec):
+def build(recipe):
     """The frame (uint8 H x W x 3) and its truth (dict of arrays)."""
-    rng = np.random.default_rng(spec["seed"])
-    screen = np.array(spec["screen"], dtype=np.float64)
+    rng = np.random.default_rng(recipe["seed"])
+    screen = np.array(recipe["screen"], dtype=np.float64)
     lit = screen[None, None, :] * (1.0 + LIGHT * light_field(rng))[..., None]
 
     # Subject: the photograph's crop scaled into its box, cut by the silhouette.
-    photo = _photo(spec["photo"]).astype(np.float64)
-    x0, y0, x1, y1 = spec["crop"]
-    bx0, by0, bx1, by1 = spec["box"]
+    photo = _photo(recipe["photo"]).astype(np.float64)
+    x0, y0, x1, y1 = recipe["crop"]
+    bx0, by0, bx1, by1 = recipe["box"]
     part = transform.resize(photo[y0:y1, x0:x1], (by1 - by0, bx1 - bx0), order=1,
                             anti_aliasing=True, preserve_range=True)
     subject_f = np.zeros((H, W, 3))
@@ -274,7 +274,7 @@ def build(spec):
     # Outside the box the silhouette takes the box's nearest colour.
     yy, xx = np.mgrid[0:H, 0:W]
     subject_f = subject_f[np.clip(yy, by0, by1 - 1), np.clip(xx, bx0, bx1 - 1)]
-    subject_a = shape_coverage(spec["silhouette"])
+    subject_a = shape_coverage(recipe["silhouette"])
 
     a = np.zeros((H, W))
     f = np.zeros((H, W, 3))
@@ -282,9 +282,9 @@ def build(spec):
 
     # Strands, each with its colour varied a little.
     strand_a = np.zeros((H, W))
-    for curve, w_root, w_tip in _strands(spec["strands"], rng):
+    for curve, w_root, w_tip in _strands(recipe["strands"], rng):
         cov = strand_coverage(curve, w_root, w_tip)
-        colour = np.clip(np.array(spec["strands"]["colour"]) + rng.normal(0, 8, 3), 0, 255)
+        colour = np.clip(np.array(recipe["strands"]["colour"]) + rng.normal(0, 8, 3), 0, 255)
         a, f = over(a, f, cov, np.broadcast_to(colour, (H, W, 3)))
         strand_a = np.maximum(strand_a, cov)
     subject_layer = a.copy()
@@ -299,11 +299,11 @@ def build(spec):
     gx0, gy0, gx1, gy1 = GLASS_BOX
     glass_cov = shape_coverage([("polygon", [(gx0, gy0), (gx1, gy0), (gx1, gy1), (gx0, gy1)])])
     glass_a = glass_cov * GLASS_ALPHA8 / 255.0
-    a, f = over(a, f, glass_a, np.broadcast_to(np.array(spec["glass"], float), (H, W, 3)))
+    a, f = over(a, f, glass_a, np.broadcast_to(np.array(recipe["glass"], float), (H, W, 3)))
     rx0, ry0, rx1, ry1 = RAMP_BOX
     ramp_a = np.zeros((H, W))
     ramp_a[ry0:ry1, rx0:rx1] = np.linspace(0.0, 1.0, rx1 - rx0)[None, :]
-    a, f = over(a, f, ramp_a, np.broadcast_to(np.array(spec["ramp"], float), (H, W, 3)))
+    a, f = over(a, f, ramp_a, np.broadcast_to(np.array(recipe["ramp"], float), (H, W, 3)))
 
     alpha8 = np.rint(np.clip(a, 0, 1) * 255).astype(np.uint8)
     alpha = alpha8 / 255.0

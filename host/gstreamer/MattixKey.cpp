@@ -80,7 +80,7 @@ std::shared_ptr<mattix::host::CHostModule> LoadModule() {
   return mattix::host::CKeyingEffect::LoadModule();
 }
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
   KeyState& s = *Self(object)->state;
   GST_OBJECT_LOCK(object);
   if (id == kPropProject) {
@@ -95,12 +95,12 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
     s.values[setting] = g_value_get_double(value);
     if (s.keyer) s.keyer->SetValue(setting, s.values[setting]);
   } else {
-    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
   }
   GST_OBJECT_UNLOCK(object);
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
   const KeyState& s = *Self(object)->state;
   GST_OBJECT_LOCK(object);
   if (id == kPropProject)
@@ -110,7 +110,7 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
   else if (id >= kPropFirstSetting && id < kPropFirstSetting + project::kPluginSettingCount)
     g_value_set_double(value, s.values[id - kPropFirstSetting]);
   else
-    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
   GST_OBJECT_UNLOCK(object);
 }
 
