@@ -60,7 +60,9 @@ toff_t SizeProc(thandle_t h) {
   return toff_t(f->writing ? f->bytes.size() : f->size);
 }
 
-int OnError(TIFF*, void* user, const char* module, const char* format, va_list args) {
+// libtiff's printf-style message, formatted with its own arguments.
+__attribute__((format(printf, 4, 0))) int OnError(TIFF*, void* user, const char* module,
+                                                  const char* format, va_list args) {
   auto* f = static_cast<MemoryFile*>(user);
   if (f->error.empty()) {
     char text[512];
