@@ -204,6 +204,25 @@ bool EncodeStage(png_structp png, png_infop info, int width, int height, int col
   return true;
 }
 
+// Encodes the rows into a buffer of `capacity` bytes, which the caller
+// makes large enough for the file; the file's bytes.
+std::vector<std::uint8_t> EncodeToMemory(const std::string& name, int width, int height,
+                                         int colorType, int zlibLevel, png_bytepp rows,
+                                         int bitDepth, std::size_t capacity) {
+  const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[capacity]);
+  ErrorSink sink{};
+  WriteStructs s;
+  s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, OnPngError, OnPngWarning);
+  if (!s.png) throw host::HostError(name + ": out of memory");
+  s.info = png_create_info_struct(s.png);
+  if (!s.info) throw host::HostError(name + ": out of memory");
+  MemoryWriter writer{buffer.get(), capacity, 0};
+  png_set_write_fn(s.png, &writer, WriteToMemory, FlushMemory);
+  if (!EncodeStage(s.png, s.info, width, height, colorType, zlibLevel, rows, bitDepth))
+    throw host::HostError(name + ": cannot encode PNG: " + sink.message);
+  return std::vector<std::uint8_t>(buffer.get(), buffer.get() + writer.size);
+}
+
 // The fast mode for BGRA pictures, written without libpng: the rows turned
 // to RGBA and Paeth-filtered by the row kernels (PngRows.h), deflated in
 // zlib's run-length mode into one IDAT chunk, with the zlib stream's
@@ -325,23 +344,11 @@ std::vector<std::uint8_t> Encode(int width, int height, bool colour, const std::
   // The buffer is left uninitialised, so only the pages written are ever
   // backed by memory.
   const std::size_t capacity = PNG_IMAGE_PNG_SIZE_MAX(bound) + 1024;
-  const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[capacity]);
   std::vector<png_bytep> rows(static_cast<std::size_t>(height));
   for (int y = 0; y < height; ++y)
     rows[std::size_t(y)] = const_cast<png_bytep>(pixels + std::size_t(y) * stride);
-
-  ErrorSink sink{};
-  WriteStructs s;
-  s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, OnPngError, OnPngWarning);
-  if (!s.png) throw host::HostError(name + ": out of memory");
-  s.info = png_create_info_struct(s.png);
-  if (!s.info) throw host::HostError(name + ": out of memory");
-  MemoryWriter writer{buffer.get(), capacity, 0};
-  png_set_write_fn(s.png, &writer, WriteToMemory, FlushMemory);
-  if (!EncodeStage(s.png, s.info, width, height, colour ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_GRAY,
-                   zlibLevel, rows.data()))
-    throw host::HostError(name + ": cannot encode PNG: " + sink.message);
-  return std::vector<std::uint8_t>(buffer.get(), buffer.get() + writer.size);
+  return EncodeToMemory(name, width, height, colour ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_GRAY,
+                        zlibLevel, rows.data(), 8, capacity);
 }
 
 }  // namespace
@@ -397,23 +404,12 @@ std::vector<std::uint8_t> EncodePng16(const DeepImage& image, const std::string&
   // Stored rows with a filter byte each, and room for zlib's and the chunks'
   // overhead: more than the encoded file can take.
   const std::size_t capacity = (rowBytes + 1) * std::size_t(image.height) * 1001 / 1000 + 4096;
-  const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[capacity]);
   std::vector<png_bytep> rows(static_cast<std::size_t>(image.height));
   for (int y = 0; y < image.height; ++y)
     rows[std::size_t(y)] = reinterpret_cast<png_bytep>(
         const_cast<std::uint16_t*>(samples.data() + std::size_t(y) * std::size_t(image.width) * 4));
-  ErrorSink sink{};
-  WriteStructs s;
-  s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, OnPngError, OnPngWarning);
-  if (!s.png) throw host::HostError(name + ": out of memory");
-  s.info = png_create_info_struct(s.png);
-  if (!s.info) throw host::HostError(name + ": out of memory");
-  MemoryWriter writer{buffer.get(), capacity, 0};
-  png_set_write_fn(s.png, &writer, WriteToMemory, FlushMemory);
-  if (!EncodeStage(s.png, s.info, image.width, image.height, PNG_COLOR_TYPE_RGBA, 1, rows.data(),
-                   16))
-    throw host::HostError(name + ": cannot encode PNG: " + sink.message);
-  return std::vector<std::uint8_t>(buffer.get(), buffer.get() + writer.size);
+  return EncodeToMemory(name, image.width, image.height, PNG_COLOR_TYPE_RGBA, 1, rows.data(), 16,
+                        capacity);
 }
 
 BgraImage ReadPng(const std::string& path) {
