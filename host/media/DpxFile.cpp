@@ -30,6 +30,17 @@ struct Codec {
   }
 };
 
+// The error maker of one decode or encode: "NAME: WHAT (why)", then the
+// lines libav logged since it began.
+auto Failure(const std::string& name, const char* what) {
+  internal::InstallAvLog();
+  return [&name, what, mark = internal::AvLogMark()](const std::string& why) {
+    const std::string said = internal::AvLogSince(mark);
+    return host::HostError(name + ": " + what + " (" + why + ")" +
+                           (said.empty() ? "" : ":\n" + said));
+  };
+}
+
 }  // namespace
 
 bool IsDpx(const std::uint8_t* data, std::size_t size) {
@@ -38,13 +49,7 @@ bool IsDpx(const std::uint8_t* data, std::size_t size) {
 
 BgraImage DecodeDpx(const std::uint8_t* data, std::size_t size, const std::string& name,
                     std::optional<DeepImage>* deep) {
-  internal::InstallAvLog();
-  const std::size_t mark = internal::AvLogMark();
-  const auto fail = [&](const std::string& why) {
-    const std::string said = internal::AvLogSince(mark);
-    return host::HostError(name + ": corrupt or unreadable DPX (" + why + ")" +
-                           (said.empty() ? "" : ":\n" + said));
-  };
+  const auto fail = Failure(name, "corrupt or unreadable DPX");
   Codec c;
   const AVCodec* decoder = avcodec_find_decoder(AV_CODEC_ID_DPX);
   if (!decoder) throw host::HostError(name + ": this libavcodec has no DPX decoder");
@@ -99,13 +104,7 @@ BgraImage DecodeDpx(const std::uint8_t* data, std::size_t size, const std::strin
 
 std::vector<std::uint8_t> EncodeDpx(const BgraImage& image, const DeepImage* deep,
                                     const std::string& name) {
-  internal::InstallAvLog();
-  const std::size_t mark = internal::AvLogMark();
-  const auto fail = [&](const std::string& why) {
-    const std::string said = internal::AvLogSince(mark);
-    return host::HostError(name + ": cannot encode DPX (" + why + ")" +
-                           (said.empty() ? "" : ":\n" + said));
-  };
+  const auto fail = Failure(name, "cannot encode DPX");
   const AVCodec* encoder = avcodec_find_encoder(AV_CODEC_ID_DPX);
   if (!encoder) throw host::HostError(name + ": this libavcodec has no DPX encoder");
   Codec c;
