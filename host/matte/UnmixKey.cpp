@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 namespace mattix::matte {
@@ -348,12 +349,16 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   };
   const std::vector<int> searchReach = reaches(kSearchRadius);
   const std::vector<int> solidReach = reaches(kSolidSearchRadius);
-  // The chosen F of each grid pixel between screen and subject (found[i]):
-  // of the candidates that pass (within the radius, far enough from B, on
-  // the line), the farthest from B, the first of them in bucket order on a
-  // tie. Only the candidates within the radius are visited, in that order.
+  // The chosen F of each grid pixel between screen and subject: of the
+  // candidates that pass (within the radius, far enough from B, on the
+  // line), the farthest from B, the first of them in bucket order on a tie.
+  // Only the candidates within the radius are visited, in that order.
+  // found[i] is 1 when the pixel is unmixed against F, 2 when it looks solid
+  // and stays so (a above kSolidMix) but carries F on to the mixes that took
+  // it as their candidate.
   Planes subject(sw, sh);
   std::vector<std::uint8_t> found(sn, 0);
+  std::vector<std::size_t> source(sn, 0);  // the grid pixel F was taken from
   constexpr float kMinContrast2 = kMinContrast * kMinContrast;
   host::ForEachBand(sh, bands, [&](int, int first, int rows) {
     for (int y = first; y < first + rows; ++y)
@@ -364,7 +369,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
         const int radius = solid ? kSolidSearchRadius : kSearchRadius;
         const std::vector<int>& reach = solid ? solidReach : searchReach;
         const float line = solid ? kSolidLineNoise : kLineNoise;
-        const float most = solid ? kSolidMix : 1.05f;
+        const float most = solid ? 1.0f : 1.05f;
         const float* c = s.At(x, y);
         const float* b = screen.At(x, y);
         const float cb[3] = {c[0] - b[0], c[1] - b[1], c[2] - b[2]};
@@ -392,13 +397,47 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
                 if (a > 0.0f && a <= most && OffLine(cb, fb, a) <= line) {
                   best = n2;
                   std::copy_n(at->colour, 3, subject.At(x, y));
-                  found[i] = 1;
+                  found[i] = solid && a > kSolidMix ? 2 : 1;
+                  source[i] = std::size_t(row.y) * std::size_t(sw) + std::size_t(at->x);
                 }
               }
             }
           }
       }
   });
+
+  // A candidate that is itself a mix (a saturated colour's mixes with the
+  // screen look solid: the near part of a long red ramp) passes on its own
+  // F when the pixel's colour lies on that F's line by the same tests, so a
+  // gradient of one colour is unmixed against its pure end however long it
+  // is. Rounds until nothing changes, each from the last round's F.
+  for (bool changed = true; changed;) {
+    changed = false;
+    const Planes was = subject;
+    const std::vector<std::size_t> from = source;
+    for (std::size_t i = 0; i < sn; ++i) {
+      const std::size_t j = from[i];
+      if (!found[i] || !found[j] || from[j] == from[i]) continue;
+      const bool solid = estimate[i] > kSolid;
+      const float* c = &s.v[i * 3];
+      const float* b = &screen.v[i * 3];
+      const float* fg = &was.v[j * 3];
+      const float cb[3] = {c[0] - b[0], c[1] - b[1], c[2] - b[2]};
+      const float fb[3] = {fg[0] - b[0], fg[1] - b[1], fg[2] - b[2]};
+      const float n2 = SquaredNorm(fb);
+      const float* own = &was.v[i * 3];
+      const float ob[3] = {own[0] - b[0], own[1] - b[1], own[2] - b[2]};
+      if (n2 <= SquaredNorm(ob)) continue;
+      const float a = Share(cb, fb, n2);
+      if (a > 0.0f && a <= (solid ? 1.0f : 1.05f) &&
+          OffLine(cb, fb, a) <= (solid ? kSolidLineNoise : kLineNoise)) {
+        std::copy_n(fg, 3, &subject.v[i * 3]);
+        source[i] = from[j];
+        found[i] = solid && a > kSolidMix ? 2 : 1;
+        changed = true;
+      }
+    }
+  }
 
   // Despill after the key: full unless the subject's own colours often lead
   // in the screen channel (a green shirt before a green screen), then half.
@@ -428,7 +467,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
           const float* b = &screen.v[cell * 3];
           float v = 1.0f - Lead(c, channel) / std::max(Lead(b, channel), 1.0f);
           if (clear[cell]) spread.push_back(v);
-          if (found[cell] && v > 0.03f) {
+          if (found[cell] == 1 && v > 0.03f) {
             const float* fg = &subject.v[cell * 3];
             const float cb[3] = {c[0] - b[0], c[1] - b[1], c[2] - b[2]};
             const float fb[3] = {fg[0] - b[0], fg[1] - b[1], fg[2] - b[2]};

@@ -15,7 +15,10 @@
 //      that are surely subject, those that lie on the line from B through C
 //      (within the noise), the one farthest from B; a is then the
 //      projection of C - B on F - B (Ruzon and Tomasi's and Chuang et al.'s
-//      two-colour model, with Wang and Cohen's sampling of candidates);
+//      two-colour model, with Wang and Cohen's sampling of candidates); a
+//      candidate that is itself a mix (a saturated colour's mixes look
+//      solid) passes on its own F, so a long gradient is unmixed against
+//      its pure end;
 //   4. screen noise (its measured spread) counted as screen; the subject's
 //      edge within a few pixels of solid subject, where the screen's light
 //      spills onto it and looks like a mix, counted as subject.

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <tuple>
@@ -78,6 +79,34 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
       EXPECT_NEAR(WeightOf(*key, m), 255 * ShareOf(m, sc.screen, sc.subject), 2.0)
           << m[2] << "," << m[1] << "," << m[0];
   }
+}
+
+// A red ramp over green far longer than the search for a subject colour
+// reaches: its mixes look solid to a colour difference, and only the ramp's
+// pure end tells their shares, found through the mixes between. Every mix
+// from the far end of that search keeps its share along the ramp.
+TEST(UnmixKey, ALongRampIsUnmixedAgainstItsPureEnd) {
+  const Colour screen{60, 180, 50}, subject{40, 50, 200};
+  media::BgraImage frame(480, 60);
+  const auto mix = [&](double share) {
+    Colour m;
+    for (int k = 0; k < 3; ++k)
+      m[k] = int(std::lround(share * screen[k] + (1 - share) * subject[k]));
+    return m;
+  };
+  // Screen up to x = 40, the ramp's share of screen falling from 1 to 0 up
+  // to x = 400, solid subject after it, in rows 20 to 39.
+  const auto shareAt = [](int x) { return std::clamp((400.0 - x) / 360.0, 0.0, 1.0); };
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 480; ++x) {
+      const Colour c = y >= 20 && y < 40 ? mix(shareAt(x)) : screen;
+      std::uint8_t* p = frame.Row(y) + x * 4;
+      p[0] = std::uint8_t(c[0]), p[1] = std::uint8_t(c[1]), p[2] = std::uint8_t(c[2]), p[3] = 255;
+    }
+  const std::optional<UnmixedKey> key = UnmixKey(frame, 1);
+  ASSERT_TRUE(key);
+  for (const int x : {220, 260, 300, 340})
+    EXPECT_NEAR(WeightOf(*key, mix(shareAt(x))), 255 * shareAt(x), 6.0) << x;
 }
 
 // The work split into bands of rows gives the same key however it is split
