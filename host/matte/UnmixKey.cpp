@@ -164,12 +164,13 @@ float OffLine(const float* cb, const float* fb, float a) {
   return std::sqrt(off);
 }
 
-// True where some pixel of `set` lies within the (2r + 1)-square around:
-// the nearest set pixel each way along the row, then along the column (the
-// columns walked row by row, bands of them at once).
-std::vector<std::uint8_t> Near(const std::vector<std::uint8_t>& set, int w, int h, int r,
-                               int bands) {
-  std::vector<std::uint8_t> across(set.size()), out(set.size());
+// `set` becomes true where some pixel of it lies within the (2r + 1)-square
+// around: the nearest set pixel each way along the row (into `across`, of
+// the same size), then along the column (the columns walked row by row,
+// bands of them at once).
+void Near(std::vector<std::uint8_t>& set, std::vector<std::uint8_t>& across, int w, int h, int r,
+          int bands) {
+  std::vector<std::uint8_t>& out = set;
   host::ForEachBand(h, bands, [&](int, int first, int count) {
     for (int y = first; y < first + count; ++y) {
       int last = -(r + 1);  // the last set column seen, scanning both ways
@@ -206,7 +207,6 @@ std::vector<std::uint8_t> Near(const std::vector<std::uint8_t>& set, int w, int 
       }
     }
   });
-  return out;
 }
 
 }  // namespace
@@ -219,27 +219,37 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   // gives the same result however they are split.
   const int bands = threads > 0 ? threads : media::DefaultJobCount();
 
+  // The analysis grid's reduction: frames wider than kAnalysisWidth are
+  // analysed in f x f blocks, and their statistics (the backdrop's colours,
+  // the screen's spread) taken from one pixel a block.
+  const int f = std::max(1, (W + kAnalysisWidth - 1) / kAnalysisWidth);
+  const int sw = (W + f - 1) / f, sh = (H + f - 1) / f;
+  const std::size_t sn = std::size_t(sw) * std::size_t(sh);
+
   // Every pixel's colour converted once: its place on the wheel, and the
   // colours the backdrop is found among.
   constexpr int kWheelPixels = wheel::kWidth * wheel::kHeight;
-  std::vector<std::int32_t> where(n);
+  static_assert(kWheelPixels <= 65536, "a wheel pixel's index fits 16 bits");
+  std::vector<std::uint16_t> where(n);
   std::vector<std::vector<internal::Hls>> bandColours(static_cast<std::size_t>(bands));
   host::ForEachBand(H, bands, [&](int band, int first, int count) {
     std::vector<internal::Hls>& colours = bandColours[std::size_t(band)];
-    colours.reserve(std::size_t(count) * std::size_t(W));
-    for (int y = first; y < first + count; ++y)
-      for (int x = 0; x < W; ++x) {
-        const std::uint8_t* p = frame.Row(y) + std::size_t(x) * 4;
+    colours.reserve(std::size_t(count / f + 1) * std::size_t(sw));
+    for (int y = first; y < first + count; ++y) {
+      std::uint16_t* out = &where[std::size_t(y) * std::size_t(W)];
+      const std::uint8_t* p = frame.Row(y);
+      const bool sampled = y % f == 0;
+      for (int x = 0; x < W; ++x, p += 4) {
         internal::Hls c{};
         stdfx::CHSL::RGBtoHLS(c.h, c.l, c.s, p[2], p[1], p[0]);
-        if (internal::TakesPart(c)) colours.push_back(c);
+        if (sampled && x % f == 0 && internal::TakesPart(c)) colours.push_back(c);
         wheel::Position pos{wheel::kGreyRow, wheel::kGreyColumn};
         if (c.h >= 0.0f) pos = wheel::PositionOf(c.h, c.s);
-        where[std::size_t(y) * std::size_t(W) + std::size_t(x)] =
-            pos.row * wheel::kWidth + pos.column;
+        out[x] = std::uint16_t(pos.row * wheel::kWidth + pos.column);
       }
+    }
   });
-  const std::optional<BackdropCluster> backdrop = internal::FindBackdropIn(bandColours, n);
+  const std::optional<BackdropCluster> backdrop = internal::FindBackdropIn(bandColours, sn);
   bandColours.clear();
   if (!backdrop) return std::nullopt;
   UnmixedKey key;
@@ -256,8 +266,6 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
 
   // The analysis grid: means of f x f blocks (the last partial ones too),
   // a band of its rows at a time.
-  const int f = std::max(1, (W + kAnalysisWidth - 1) / kAnalysisWidth);
-  const int sw = (W + f - 1) / f, sh = (H + f - 1) / f;
   Planes s(sw, sh);
   host::ForEachBand(sh, bands, [&](int, int first, int count) {
     std::vector<int> counts(static_cast<std::size_t>(sw));
@@ -273,7 +281,6 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
         for (int c = 0; c < 3; ++c) s.At(gx, gy)[c] /= float(counts[std::size_t(gx)]);
     }
   });
-  const std::size_t sn = std::size_t(sw) * std::size_t(sh);
 
   // Clear screen and the screen's colour everywhere.
   std::vector<float> lead(sn);
@@ -356,6 +363,11 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   // found[i] is 1 when the pixel is unmixed against F, 2 when it looks solid
   // and stays so (a above kSolidMix) but carries F on to the mixes that took
   // it as their candidate.
+  // Solid-looking pixels search only within reach of a pixel that does not
+  // look solid: a mix of the screen lies near the screen's colours.
+  std::vector<std::uint8_t> reachable(sn), reachScratch(sn);
+  for (std::size_t i = 0; i < sn; ++i) reachable[i] = !(estimate[i] > kSolid);
+  Near(reachable, reachScratch, sw, sh, kSolidSearchRadius, bands);
   Planes subject(sw, sh);
   std::vector<std::uint8_t> found(sn, 0);
   std::vector<std::size_t> source(sn, 0);  // the grid pixel F was taken from
@@ -366,6 +378,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
         const std::size_t i = std::size_t(y) * std::size_t(sw) + std::size_t(x);
         if (!(estimate[i] > 0.03f)) continue;
         const bool solid = estimate[i] > kSolid;
+        if (solid && !reachable[i]) continue;
         const int radius = solid ? kSolidSearchRadius : kSearchRadius;
         const std::vector<int>& reach = solid ? solidReach : searchReach;
         const float line = solid ? kSolidLineNoise : kLineNoise;
@@ -452,29 +465,46 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   }
 
   // The estimate of every pixel of the frame; the screen's spread first,
-  // from the frame's pixels in clear-screen cells.
+  // from one pixel a block of the clear-screen cells. Per cell: 1 / d(B),
+  // and (F - B) / |F - B|^2 where the cell is unmixed, so that a pixel's
+  // share is one dot product.
   std::vector<float> a(n);
   std::vector<float> screenSpread;
   {
+    std::vector<float> inverseLead(sn);
+    Planes towardF(sw, sh);
+    for (std::size_t i = 0; i < sn; ++i) {
+      const float* b = &screen.v[i * 3];
+      inverseLead[i] = 1.0f / std::max(Lead(b, channel), 1.0f);
+      if (found[i] != 1) continue;
+      const float* fg = &subject.v[i * 3];
+      const float fb[3] = {fg[0] - b[0], fg[1] - b[1], fg[2] - b[2]};
+      const float n2 = std::max(SquaredNorm(fb), 1e-6f);
+      for (int k = 0; k < 3; ++k) towardF.v[i * 3 + std::size_t(k)] = fb[k] / n2;
+    }
     std::vector<std::vector<float>> spreads(static_cast<std::size_t>(bands));
     host::ForEachBand(H, bands, [&](int band, int first, int count) {
       std::vector<float>& spread = spreads[std::size_t(band)];
-      for (int y = first; y < first + count; ++y)
-        for (int x = 0; x < W; ++x) {
-          const std::size_t cell = std::size_t(y / f) * std::size_t(sw) + std::size_t(x / f);
-          const std::uint8_t* p = frame.Row(y) + std::size_t(x) * 4;
-          const float c[3] = {float(p[0]), float(p[1]), float(p[2])};
+      for (int y = first; y < first + count; ++y) {
+        const std::uint8_t* p = frame.Row(y);
+        float* out = &a[std::size_t(y) * std::size_t(W)];
+        const std::size_t row = std::size_t(y / f) * std::size_t(sw);
+        const bool sampled = y % f == 0;
+        for (int x0 = 0, gx = 0; x0 < W; x0 += f, ++gx) {
+          const std::size_t cell = row + std::size_t(gx);
           const float* b = &screen.v[cell * 3];
-          float v = 1.0f - Lead(c, channel) / std::max(Lead(b, channel), 1.0f);
-          if (clear[cell]) spread.push_back(v);
-          if (found[cell] == 1 && v > 0.03f) {
-            const float* fg = &subject.v[cell * 3];
-            const float cb[3] = {c[0] - b[0], c[1] - b[1], c[2] - b[2]};
-            const float fb[3] = {fg[0] - b[0], fg[1] - b[1], fg[2] - b[2]};
-            v = Share(cb, fb, SquaredNorm(fb));
+          const float* toward = &towardF.v[cell * 3];
+          const bool unmixed = found[cell] == 1, isClear = clear[cell] != 0;
+          for (int x = x0; x < std::min(W, x0 + f); ++x, p += 4) {
+            const float c[3] = {float(p[0]), float(p[1]), float(p[2])};
+            float v = 1.0f - Lead(c, channel) * inverseLead[cell];
+            if (isClear && sampled && x == x0) spread.push_back(v);
+            if (unmixed && v > 0.03f)
+              v = (c[0] - b[0]) * toward[0] + (c[1] - b[1]) * toward[1] + (c[2] - b[2]) * toward[2];
+            out[x] = std::clamp(v, 0.0f, 1.0f);
           }
-          a[std::size_t(y) * std::size_t(W) + std::size_t(x)] = std::clamp(v, 0.0f, 1.0f);
         }
+      }
     });
     for (std::vector<float>& spread : spreads)
       screenSpread.insert(screenSpread.end(), spread.begin(), spread.end());
@@ -490,9 +520,10 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   }
   const float t = kNoiseFactor * float(key.noise);
 
-  // Spill: subject near solid subject.
+  // Spill: subject near solid subject. Three masks of the frame's size,
+  // used again below.
+  std::vector<std::uint8_t> solid(n), scratch(n), other(n);
   {
-    std::vector<std::uint8_t> solid(n);
     host::ForEachBand(H, bands, [&](int, int first, int count) {
       const std::size_t from = std::size_t(first) * std::size_t(W);
       const std::size_t to = from + std::size_t(count) * std::size_t(W);
@@ -502,9 +533,9 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
         solid[i] = v > kSolid;
       }
     });
-    const std::vector<std::uint8_t> nearSolid = Near(solid, W, H, kSpillReach, bands);
+    Near(solid, scratch, W, H, kSpillReach, bands);
     for (std::size_t i = 0; i < n; ++i)
-      if (nearSolid[i] && a[i] >= kSpillFloor) a[i] = 1.0f;
+      if (solid[i] && a[i] >= kSpillFloor) a[i] = 1.0f;
   }
 
   // Each wheel pixel: the mean of the middle third of its pixels' shares of
@@ -582,15 +613,16 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   {
     // Pixels of screen (estimates under 0.15) or solid subject with nothing
     // else within kClipMargin, counted by level.
-    std::vector<std::uint8_t> notScreen(n), notSubject(n);
+    std::vector<std::uint8_t>&notScreen = solid, &notSubject = other;
     host::ForEachBand(H, bands, [&](int, int first, int count) {
       const std::size_t from = std::size_t(first) * std::size_t(W);
       const std::size_t to = from + std::size_t(count) * std::size_t(W);
       for (std::size_t i = from; i < to; ++i)
         notScreen[i] = a[i] >= 0.15f, notSubject[i] = a[i] < 1.0f;
     });
-    const std::vector<std::uint8_t> nearSubject = Near(notScreen, W, H, kClipMargin, bands);
-    const std::vector<std::uint8_t> nearScreen = Near(notSubject, W, H, kClipMargin, bands);
+    Near(notScreen, scratch, W, H, kClipMargin, bands);
+    Near(notSubject, scratch, W, H, kClipMargin, bands);
+    const std::vector<std::uint8_t>&nearSubject = notScreen, &nearScreen = notSubject;
     using Levels = std::array<std::uint64_t, 256>;
     std::vector<Levels> screenLevels(static_cast<std::size_t>(bands)),
         subjectLevels(static_cast<std::size_t>(bands));
