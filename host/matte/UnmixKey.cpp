@@ -57,6 +57,10 @@ constexpr double kLeadingShare = 0.05;
 constexpr double kClipQuantile = 0.999;
 constexpr int kClipMargin = 6;
 constexpr double kMaxClip = 10.0;
+// Lightness window: ramps at least this many levels wide; chosen only when
+// it takes this share off the open window's cost.
+constexpr int kMinRamp = 8;
+constexpr double kWindowGain = 0.02;
 // Unreached wheel pixels take the mean of reached ones up to this far.
 constexpr int kFillSteps = 3;
 
@@ -231,12 +235,14 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   constexpr int kWheelPixels = wheel::kWidth * wheel::kHeight;
   static_assert(kWheelPixels <= 65536, "a wheel pixel's index fits 16 bits");
   std::vector<std::uint16_t> where(n);
+  std::vector<std::uint8_t> light(n);  // the effect's lightness index, trunc(255 l + 1/2)
   std::vector<std::vector<internal::Hls>> bandColours(static_cast<std::size_t>(bands));
   host::ForEachBand(H, bands, [&](int band, int first, int count) {
     std::vector<internal::Hls>& colours = bandColours[std::size_t(band)];
     colours.reserve(std::size_t(count / f + 1) * std::size_t(sw));
     for (int y = first; y < first + count; ++y) {
       std::uint16_t* out = &where[std::size_t(y) * std::size_t(W)];
+      std::uint8_t* lit = &light[std::size_t(y) * std::size_t(W)];
       const std::uint8_t* p = frame.Row(y);
       const bool sampled = y % f == 0;
       for (int x = 0; x < W; ++x, p += 4) {
@@ -246,6 +252,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
         wheel::Position pos{wheel::kGreyRow, wheel::kGreyColumn};
         if (c.h >= 0.0f) pos = wheel::PositionOf(c.h, c.s);
         out[x] = std::uint16_t(pos.row * wheel::kWidth + pos.column);
+        lit[x] = std::uint8_t(std::clamp(c.l * 255.0f + 0.5f, 0.0f, 255.0f));
       }
     }
   });
@@ -605,11 +612,103 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       key.mask.Row(wheel::kHeight - 1 - r)[c] =
           std::uint8_t(std::max(0, weight[std::size_t(r * wheel::kWidth + c)]));
 
+  // The lightness window: the one whose key agrees best with the pixels'
+  // own estimates, in squares of the difference of the screen's share, so
+  // that subject colours that share a wheel pixel with mixes but are darker
+  // or lighter than anything the screen reaches (black hair, a white
+  // collar) stay whole. Sums per lightness level of s^2, k s and k^2 (s a
+  // pixel's share of screen, k its wheel pixel's weight, both 0..255), whole
+  // numbers, so the same however the frame is split; a level keyed by t
+  // (0..1) costs s^2 - 2 t k s + t^2 k^2. The screen's own level is always
+  // inside the window, ramps are at least kMinRamp levels wide, and the
+  // window stays open unless it gains kWindowGain of the open window's cost.
+  std::array<int, 4> window{0, 0, 255, 255};
+  {
+    using Sums = std::array<std::array<std::uint64_t, 3>, 256>;
+    std::vector<Sums> bandSums(static_cast<std::size_t>(bands));
+    host::ForEachBand(H, bands, [&](int band, int first, int count) {
+      Sums& sums = bandSums[std::size_t(band)];
+      for (auto& level : sums) level.fill(0);
+      const std::size_t from = std::size_t(first) * std::size_t(W);
+      const std::size_t to = from + std::size_t(count) * std::size_t(W);
+      for (std::size_t i = from; i < to; ++i) {
+        const std::uint64_t share = std::uint64_t(std::lround(255.0f * (1.0f - a[i])));
+        const std::uint64_t k = std::uint64_t(std::max(0, weight[std::size_t(where[i])]));
+        std::array<std::uint64_t, 3>& level = sums[light[i]];
+        level[0] += share * share, level[1] += k * share, level[2] += k * k;
+      }
+    });
+    for (std::size_t b = 1; b < bandSums.size(); ++b)
+      for (std::size_t l = 0; l < 256; ++l)
+        for (std::size_t j = 0; j < 3; ++j) bandSums[0][l][j] += bandSums[b][l][j];
+    const Sums& sums = bandSums[0];
+    const auto cost = [&](int level, double keyedBy) {
+      const auto& v = sums[std::size_t(level)];
+      return double(v[0]) - 2.0 * keyedBy * double(v[1]) + keyedBy * keyedBy * double(v[2]);
+    };
+    // Cost of levels keyed fully (t = 1) and not at all (t = 0), summed from
+    // level 0 up to each level.
+    std::array<double, 257> keyed{}, kept{};
+    for (int l = 0; l < 256; ++l)
+      keyed[std::size_t(l) + 1] = keyed[std::size_t(l)] + cost(l, 1.0),
+                             kept[std::size_t(l) + 1] = kept[std::size_t(l)] + cost(l, 0.0);
+    const auto ramp = [&](int from, int to, bool up) {  // levels from..to-1
+      double c = 0;
+      for (int l = from; l < to; ++l) {
+        const double part = double(l - from) / double(to - from);
+        c += cost(l, up ? part : 1.0 - part);
+      }
+      return c;
+    };
+    const int sl =
+        std::clamp((*std::max_element(key.screenColour.begin(), key.screenColour.end()) +
+                    *std::min_element(key.screenColour.begin(), key.screenColour.end()) + 1) /
+                       2,
+                   0, 255);
+    // Below the screen's level: levels under a0 kept, a ramp to a1, keyed
+    // from a1 (a0 = a1 = 0: open). Above it likewise down from a2 to a3.
+    double lowBest = keyed[std::size_t(sl)];
+    for (int a0 = 0; a0 + kMinRamp <= sl; ++a0)
+      for (int a1 = a0 + kMinRamp; a1 <= sl; ++a1) {
+        const double c = kept[std::size_t(a0)] + ramp(a0, a1, true) +
+                         (keyed[std::size_t(sl)] - keyed[std::size_t(a1)]);
+        if (c < lowBest) lowBest = c, window[0] = a0, window[1] = a1;
+      }
+    double highBest = keyed[256] - keyed[std::size_t(sl) + 1];
+    for (int a2 = sl + 1; a2 + kMinRamp <= 255; ++a2)
+      for (int a3 = a2 + kMinRamp; a3 <= 255; ++a3) {
+        const double c = (keyed[std::size_t(a2) + 1] - keyed[std::size_t(sl) + 1]) +
+                         ramp(a2 + 1, a3 + 1, false) + (kept[256] - kept[std::size_t(a3) + 1]);
+        if (c < highBest) highBest = c, window[2] = a2, window[3] = a3;
+      }
+    const double open = keyed[256];
+    if (!(open - (lowBest + highBest + (keyed[std::size_t(sl) + 1] - keyed[std::size_t(sl)])) >
+          kWindowGain * open))
+      window = {0, 0, 255, 255};
+    for (int j = 0; j < 4; ++j)
+      key.lightness[std::size_t(j)] = std::round(window[std::size_t(j)] / 2.55 * 100.0) / 100.0;
+  }
+  // The window's weight of each lightness level, 0..255, as the effect's
+  // table has it up to the rounding of its ramps.
+  std::array<int, 256> windowWeight{};
+  for (int l = 0; l < 256; ++l) {
+    double part = 1.0;
+    if (l < window[0])
+      part = 0.0;
+    else if (l < window[1])
+      part = double(l - window[0]) / double(window[1] - window[0]);
+    else if (l > window[3])
+      part = 0.0;
+    else if (l > window[2])
+      part = 1.0 - double(l - window[2]) / double(window[3] - window[2]);
+    windowWeight[std::size_t(l)] = int(std::lround(255.0 * part));
+  }
+
   // Clip black: the level below which the key leaves the clear screen's
   // pixels (its darkest corners, where the light falls off faster than the
   // screen's colour is followed), when there is such a rest; clip white
   // likewise for the solid subject's pixels the key takes a little from.
-  // Levels are the key's alpha with the window open and softness 0.
+  // Levels are the key's alpha with the window chosen and softness 0.
   {
     // Pixels of screen (estimates under 0.15) or solid subject with nothing
     // else within kClipMargin, counted by level.
@@ -633,7 +732,8 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       const std::size_t from = std::size_t(first) * std::size_t(W);
       const std::size_t to = from + std::size_t(count) * std::size_t(W);
       for (std::size_t i = from; i < to; ++i) {
-        const int level = 255 - std::max(0, weight[std::size_t(where[i])]);
+        const int k = std::max(0, weight[std::size_t(where[i])]);
+        const int level = 255 - (windowWeight[light[i]] * k + 127) / 255;
         if (!nearSubject[i])
           ++onScreen[std::size_t(level)];
         else if (!nearScreen[i])

@@ -29,6 +29,11 @@
 // pixel reaches take the mean of their reached neighbours up to three
 // pixels away, else 0.
 //
+// The lightness window is then the one whose key (mask times window) agrees
+// best with the pixels' estimates in squares: subject colours that share a
+// wheel pixel with mixes but are darker or lighter than the screen and its
+// mixes (black hair, a white collar) stay whole.
+//
 // Frames wider than 480 pixels are analysed for B and F at a whole-factor
 // reduction (means of blocks); a is computed for every pixel of the frame.
 // The work is split over the processors (bands of rows); the key is the
@@ -48,6 +53,8 @@ struct UnmixedKey {
   project::ScreenChannel screen = project::ScreenChannel::kGreen;
   std::array<int, 3> screenColour{};  // B, G, R of the screen where seen clearly
   double noise = 0;                   // the screen's spread, in units of a
+  // The lightness window L0..L3 in percent (0, 0, 100, 100: open).
+  std::array<double, 4> lightness{0.0, 0.0, 100.0, 100.0};
   // The finishing that suits the frame, percent: despill (full unless the
   // subject leads in the screen channel), clip black and white (0 and 100
   // unless the key leaves a little on the clear screen or takes a little

@@ -2,6 +2,7 @@
 
 #include "host/project/MaskRecord.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -12,7 +13,7 @@ void ApplyUnmixedKey(const UnmixedKey& key, project::ProjectSettings& settings,
   settings.chromaMask = project::MaskRecordFromPicture(key.mask, name);
   settings.softness = 0.0;
   settings.spillSuppression = 0.0;
-  settings.lightness = {0.0, 0.0, 100.0, 100.0};
+  settings.lightness = key.lightness;
   settings.finishing.screen = key.screen;
   settings.finishing.despill = key.despill;
   settings.finishing.clipBlack = key.clipBlack;
@@ -22,13 +23,17 @@ void ApplyUnmixedKey(const UnmixedKey& key, project::ProjectSettings& settings,
 std::string DescribeUnmixedKey(const UnmixedKey& key, const std::string& source) {
   const BackdropCluster& c = key.backdrop;
   const auto degrees = [](float turns) { return int(std::lround(turns * 360.0f)) % 360; };
-  char numbers[400];
+  const auto& l = key.lightness;
+  char window[80] = "window open";
+  if (l != std::array<double, 4>{0.0, 0.0, 100.0, 100.0})
+    std::snprintf(window, sizeof window, "%.0f, %.0f, %.0f, %.0f%%", l[0], l[1], l[2], l[3]);
+  char numbers[480];
   std::snprintf(numbers, sizeof numbers,
                 " keyed by its share in each colour: hue %d degrees (%d to %d), saturation %.2f "
                 "to %.2f, %.0f%% of the frame; softness 0, spill suppression 0, lightness "
-                "window open; finishing: despill %.0f%%, clip black %.0f%%, clip white %.0f%%",
+                "%s; finishing: despill %.0f%%, clip black %.0f%%, clip white %.0f%%",
                 degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh), double(c.saturationLow),
-                double(c.saturationHigh), 100.0 * c.share, key.despill, key.clipBlack,
+                double(c.saturationHigh), 100.0 * c.share, window, key.despill, key.clipBlack,
                 key.clipWhite);
   return std::string(key.screen == project::ScreenChannel::kGreen ? "green" : "blue") + " screen" +
          (source.empty() ? "" : " of " + source) + numbers;

@@ -75,9 +75,20 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
     ASSERT_TRUE(key);
     EXPECT_EQ(WeightOf(*key, sc.screen), 255);
     EXPECT_EQ(WeightOf(*key, sc.subject), 0);
-    for (const Colour& m : mixes)
+    // The lightness window holds the screen and every mix fully.
+    const auto lightness = [](const Colour& c) {
+      return 100.0 *
+             (*std::max_element(c.begin(), c.end()) + *std::min_element(c.begin(), c.end())) /
+             510.0;
+    };
+    for (const Colour& m : mixes) {
       EXPECT_NEAR(WeightOf(*key, m), 255 * ShareOf(m, sc.screen, sc.subject), 2.0)
           << m[2] << "," << m[1] << "," << m[0];
+      EXPECT_LE(key->lightness[1], lightness(m));
+      EXPECT_GE(key->lightness[2], lightness(m));
+    }
+    EXPECT_LE(key->lightness[1], lightness(sc.screen));
+    EXPECT_GE(key->lightness[2], lightness(sc.screen));
   }
 }
 
@@ -119,6 +130,7 @@ TEST(UnmixKey, TheSameKeyInAnyNumberOfBands) {
     const std::optional<UnmixedKey> split = UnmixKey(frame, bands);
     ASSERT_TRUE(split);
     EXPECT_TRUE(split->mask.pixels == one->mask.pixels) << bands;
+    EXPECT_EQ(split->lightness, one->lightness) << bands;
     EXPECT_EQ(std::tuple(split->despill, split->clipBlack, split->clipWhite, split->noise,
                          split->backdrop.hue, split->backdrop.hueLow, split->backdrop.hueHigh),
               std::tuple(one->despill, one->clipBlack, one->clipWhite, one->noise,
