@@ -20,6 +20,9 @@
 #   bench/matte_vs_ffmpeg.sh build --only mattix             (Mattix alone, fast)
 #   bench/matte_vs_ffmpeg.sh build --project key.json        (a given project)
 #   bench/matte_vs_ffmpeg.sh build --worst docs/matte-worst.png
+#
+# With mattix_samplegen built, the shipped sample is measured too: its matte
+# and the screen's cast left on its subject's opaque rim.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build
@@ -37,4 +40,8 @@ command -v ffmpeg >/dev/null || { echo "ffmpeg is missing: apt-get install ffmpe
 }
 echo "load: $(uptime | sed 's/.*load average: //')   processors: $(nproc)"
 "$python" bench/matte/matte_bench.py --self-test
-exec nice "$python" bench/matte/matte_bench.py --mattix "$mattix" --out "$build/matte-bench" "$@"
+# The shipped sample too, when its generator is built.
+samplegen=$build/host/samples/mattix_samplegen
+sample=()
+[ -x "$samplegen" ] && sample=(--sample "$samplegen")
+exec nice "$python" bench/matte/matte_bench.py --mattix "$mattix" --out "$build/matte-bench" "${sample[@]}" "$@"

@@ -495,6 +495,44 @@ def measure(out, truth):
 # ---------------------------------------------------------------- report
 
 
+def sample_report(mattix, samplegen, out):
+    """The shipped sample (scripts/demo's input) keyed with the shipped
+    project and with `key auto`, against its true alpha and its subject's
+    true colour: the matte's error and the screen's cast left on the opaque
+    pixels that the spill reached (the band inside the outline, the rim of
+    the face), in levels of the screen channel less the larger other one,
+    beyond the true colour's."""
+    d = os.path.join(out, "sample")
+    os.makedirs(d, exist_ok=True)
+    pic, alpha_png, fg_png = (os.path.join(d, n) for n in ("frame.png", "alpha.png", "fg.png"))
+    run([samplegen, "--scene", "green", pic, alpha_png, fg_png])
+    truth = io.imread(alpha_png).astype(np.float64) / 255
+    frame, fg = load_rgba(pic)[..., :3], load_rgba(fg_png)[..., :3]
+    spilled = (truth == 1) & (frame != fg).any(axis=2)
+    repo = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    auto = os.path.join(d, "auto.json")
+    if os.path.exists(auto):
+        os.remove(auto)
+    run([mattix, "key", "auto", "--project", auto, pic])
+    rows = []
+    for name, project in (("shipped project (samples/key.json)", os.path.join(repo, "samples", "key.json")),
+                          ("`key auto`", auto)):
+        keyed_png = os.path.join(d, "keyed-%d.png" % len(rows))
+        run([mattix, "render", pic, "-o", keyed_png, "--project", project, "--force"])
+        keyed = load_rgba(keyed_png)
+        a = keyed[..., 3].astype(np.float64) / 255
+        cast = metrics.screen_cast(keyed[..., :3], 1) - metrics.screen_cast(fg, 1)
+        c = cast[spilled]
+        rows.append([name, "%.2f" % (np.abs(a - truth).sum() / 1000), "%.3f" % (((a - truth) ** 2).mean() * 1000),
+                     "%.1f" % c.mean(), "%.1f" % np.percentile(c, 99), "%.1f" % c.max(),
+                     "%.1f" % (100.0 * (c > 2).mean())])
+    head = ["key", "SAD (k)", "MSE (x1e-3)", "cast mean", "cast 99th pct", "cast max",
+            "% above 2 levels"]
+    return ("The shipped sample (480 x 320, %d opaque pixels reached by the spill), rendered "
+            "against its true alpha and its subject's true colour:\n\n" % int(spilled.sum())
+            + table(rows, head))
+
+
 def table(rows, header):
     lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
     lines += ["| " + " | ".join(r) + " |" for r in rows]
@@ -531,6 +569,8 @@ def main():
                    "(default OUT/matte-worst.png)")
     p.add_argument("--table", help="Markdown tables written here (default OUT/matte-table.md)")
     p.add_argument("--self-test", action="store_true", help="check the measures and exit")
+    p.add_argument("--sample", metavar="SAMPLEGEN",
+                   help="also measure the shipped sample, made by this mattix_samplegen")
     p.add_argument("--verify-wheel", action="store_true",
                    help="check the wheel positions of all colours against the engine and exit")
     args = p.parse_args()
@@ -677,6 +717,8 @@ def main():
             for n in PEERS:
                 text.append(f"- {recipe['title']}, {n}: `{results[recipe['name']][n]['settings']}`")
     text += ["\n" + n for n in notes]
+    if args.sample:
+        text.append("\n" + sample_report(mattix, os.path.abspath(args.sample), out))
     text.append(f"\nLoad average (1, 5, 15 min): {' '.join('%.2f' % x for x in load_start)} at the "
                 f"start, {' '.join('%.2f' % x for x in load_end)} at the end, {os.cpu_count()} "
                 f"processors; run took {elapsed:.1f} s.")

@@ -1,9 +1,10 @@
 // mattix_samplegen OUTDIR: writes the shipped sample, OUTDIR/greenscreen.png,
 // the mask that keys its green as a picture (OUTDIR/green-mask.png, to edit
 // in a paint program) and the sample project OUTDIR/key.json.
-// mattix_samplegen --scene green|blue PICTURE ALPHA: writes the sample's scene
-// before a green or a blue screen (480 x 320) and its true alpha, the matte a
-// perfect key would give, as a grey picture.
+// mattix_samplegen --scene green|blue PICTURE ALPHA [FOREGROUND]: writes the
+// sample's scene before a green or a blue screen (480 x 320) and its true
+// alpha, the matte a perfect key would give, as a grey picture; and the
+// scene without the screen's spill, the subject's true colour.
 #include "host/base/HostError.h"
 #include "host/base/OutputFile.h"
 #include "host/media/PngFile.h"
@@ -17,12 +18,12 @@
 int main(int argc, char** argv) {
   using namespace mattix;
   const std::string mode = argc > 1 ? argv[1] : "";
-  const bool scene = mode == "--scene" && argc == 5 &&
+  const bool scene = mode == "--scene" && (argc == 5 || argc == 6) &&
                      (std::string(argv[2]) == "green" || std::string(argv[2]) == "blue");
   if (argc != 2 && !scene) {
     std::fprintf(stderr,
                  "usage: mattix_samplegen OUTDIR\n"
-                 "       mattix_samplegen --scene green|blue PICTURE ALPHA\n");
+                 "       mattix_samplegen --scene green|blue PICTURE ALPHA [FOREGROUND]\n");
     return 2;
   }
   if (scene) {
@@ -32,7 +33,10 @@ int main(int argc, char** argv) {
           std::string(argv[2]) == "green" ? samples::Backdrop::Green : samples::Backdrop::Blue);
       host::WriteFileAtomically(argv[3], media::EncodePng(frame.picture, argv[3], 9), true);
       host::WriteFileAtomically(argv[4], media::EncodePngGrey(frame.alpha, argv[4], 9), true);
-      std::printf("wrote %s and %s\n", argv[3], argv[4]);
+      if (argc == 6)
+        host::WriteFileAtomically(argv[5], media::EncodePng(frame.foreground, argv[5], 9), true);
+      std::printf("wrote %s and %s%s%s\n", argv[3], argv[4], argc == 6 ? " and " : "",
+                  argc == 6 ? argv[5] : "");
       return 0;
     } catch (const host::HostError& e) {
       std::fprintf(stderr, "mattix_samplegen: %s\n", e.what());

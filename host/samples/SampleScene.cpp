@@ -170,7 +170,7 @@ media::BgraImage GreenScreenPicture(int width, int height) {
 }
 
 SampleFrame ScreenScene(int width, int height, Backdrop backdrop) {
-  media::BgraImage picture(width, height);
+  media::BgraImage picture(width, height), foreground(width, height);
   media::GreyImage alpha(width, height);
   const bool green = backdrop == Backdrop::Green;
   const float w = float(width), h = float(height);
@@ -214,6 +214,7 @@ SampleFrame ScreenScene(int width, int height, Backdrop backdrop) {
       const float edge = std::min(headD, bodyD);  // < 0 inside the subject
       if (bodyCover > 0.0f) c = Mix(c, shirt, bodyCover);
       if (headCover > 0.0f) c = Mix(c, skin, headCover);
+      Rgb truth = c;  // the same without spill
       // Spill: light bounced off the screen tints the subject's rim.
       if (edge < 0.0f && edge > -10.0f) c = Spilled(c, green, 1.0f - (-edge) / 10.0f);
 
@@ -240,26 +241,29 @@ SampleFrame ScreenScene(int width, int height, Backdrop backdrop) {
             std::min(s.width, 1.0f) * (1.0f - std::max(0.0f, d - s.width * 0.5f)), 0.0f, 1.0f);
         hairCover = 1.0f - (1.0f - hairCover) * (1.0f - cover);
       }
-      if (hairCover > 0.0f) c = Mix(c, hair, hairCover);
+      if (hairCover > 0.0f) c = Mix(c, hair, hairCover), truth = Mix(truth, hair, hairCover);
 
       // Glass pane on the right: half of the green shows through.
       const float gx0 = 0.68f * w, gx1 = 0.92f * w, gy0 = 0.18f * h, gy1 = 0.62f * h;
       const float inside =
           std::clamp(std::min({px - gx0, gx1 - px, py - gy0, gy1 - py}) + 0.5f, 0.0f, 1.0f);
-      if (inside > 0.0f) c = Mix(c, glass, 0.5f * inside);
+      if (inside > 0.0f) c = Mix(c, glass, 0.5f * inside), truth = Mix(truth, glass, 0.5f * inside);
       // Each layer mixed over the backdrop keeps (1 - cover) of it.
       const float shows =
           (1.0f - bodyCover) * (1.0f - headCover) * (1.0f - hairCover) * (1.0f - 0.5f * inside);
       alpha.Row(y)[x] = std::uint8_t(std::lround(255.0f * (1.0f - shows)));
 
-      std::uint8_t* p = picture.Row(y) + x * 4;
-      p[0] = std::uint8_t(std::clamp(std::lround(c.b), 0L, 255L));
-      p[1] = std::uint8_t(std::clamp(std::lround(c.g), 0L, 255L));
-      p[2] = std::uint8_t(std::clamp(std::lround(c.r), 0L, 255L));
-      p[3] = 255;
+      const auto put = [](std::uint8_t* p, const Rgb& v) {
+        p[0] = std::uint8_t(std::clamp(std::lround(v.b), 0L, 255L));
+        p[1] = std::uint8_t(std::clamp(std::lround(v.g), 0L, 255L));
+        p[2] = std::uint8_t(std::clamp(std::lround(v.r), 0L, 255L));
+        p[3] = 255;
+      };
+      put(picture.Row(y) + x * 4, c);
+      put(foreground.Row(y) + x * 4, truth);
     }
   }
-  return {std::move(picture), std::move(alpha)};
+  return {std::move(picture), std::move(alpha), std::move(foreground)};
 }
 
 }  // namespace mattix::samples

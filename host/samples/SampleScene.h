@@ -33,6 +33,9 @@ enum class Backdrop { Green, Blue };
 struct SampleFrame {
   media::BgraImage picture;  // opaque
   media::GreyImage alpha;
+  // The picture without the screen's spill on the subject's rim: the
+  // subject's true colour where alpha is 255 (elsewhere the picture's).
+  media::BgraImage foreground;
 };
 
 // The scene before a green or a blue screen (spill of the same colour).
