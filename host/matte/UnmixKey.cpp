@@ -61,6 +61,7 @@ constexpr double kMaxClip = 10.0;
 // it takes this share off the open window's cost.
 constexpr int kMinRamp = 8;
 constexpr double kWindowGain = 0.02;
+constexpr double kScreenLevels = 0.001;
 // Unreached wheel pixels take the mean of reached ones up to this far.
 constexpr int kFillSteps = 3;
 
@@ -620,27 +621,32 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   // pixel's share of screen, k its wheel pixel's weight, both 0..255), whole
   // numbers, so the same however the frame is split; a level keyed by t
   // (0..1) costs s^2 - 2 t k s + t^2 k^2. The screen's own level is always
-  // inside the window, ramps are at least kMinRamp levels wide, and the
-  // window stays open unless it gains kWindowGain of the open window's cost.
+  // inside the window (and its darkest and lightest), ramps are at least kMinRamp levels wide, and
+  // the window stays open unless it gains kWindowGain of the open window's cost.
   std::array<int, 4> window{0, 0, 255, 255};
   {
-    using Sums = std::array<std::array<std::uint64_t, 3>, 256>;
+    // Per level: the three sums, and how many clear-screen pixels.
+    using Sums = std::array<std::array<std::uint64_t, 4>, 256>;
     std::vector<Sums> bandSums(static_cast<std::size_t>(bands));
     host::ForEachBand(H, bands, [&](int band, int first, int count) {
       Sums& sums = bandSums[std::size_t(band)];
       for (auto& level : sums) level.fill(0);
-      const std::size_t from = std::size_t(first) * std::size_t(W);
-      const std::size_t to = from + std::size_t(count) * std::size_t(W);
-      for (std::size_t i = from; i < to; ++i) {
-        const std::uint64_t share = std::uint64_t(std::lround(255.0f * (1.0f - a[i])));
-        const std::uint64_t k = std::uint64_t(std::max(0, weight[std::size_t(where[i])]));
-        std::array<std::uint64_t, 3>& level = sums[light[i]];
-        level[0] += share * share, level[1] += k * share, level[2] += k * k;
+      for (int y = first; y < first + count; ++y) {
+        const std::size_t row = std::size_t(y) * std::size_t(W);
+        const std::uint8_t* clearRow = &clear[std::size_t(y / f) * std::size_t(sw)];
+        for (int x = 0; x < W; ++x) {
+          const std::size_t i = row + std::size_t(x);
+          const std::uint64_t share = std::uint64_t(std::lround(255.0f * (1.0f - a[i])));
+          const std::uint64_t k = std::uint64_t(std::max(0, weight[std::size_t(where[i])]));
+          std::array<std::uint64_t, 4>& level = sums[light[i]];
+          level[0] += share * share, level[1] += k * share, level[2] += k * k;
+          level[3] += clearRow[x / f];
+        }
       }
     });
     for (std::size_t b = 1; b < bandSums.size(); ++b)
       for (std::size_t l = 0; l < 256; ++l)
-        for (std::size_t j = 0; j < 3; ++j) bandSums[0][l][j] += bandSums[b][l][j];
+        for (std::size_t j = 0; j < 4; ++j) bandSums[0][l][j] += bandSums[b][l][j];
     const Sums& sums = bandSums[0];
     const auto cost = [&](int level, double keyedBy) {
       const auto& v = sums[std::size_t(level)];
@@ -660,29 +666,40 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       }
       return c;
     };
-    const int sl =
-        std::clamp((*std::max_element(key.screenColour.begin(), key.screenColour.end()) +
-                    *std::min_element(key.screenColour.begin(), key.screenColour.end()) + 1) /
-                       2,
-                   0, 255);
-    // Below the screen's level: levels under a0 kept, a ramp to a1, keyed
-    // from a1 (a0 = a1 = 0: open). Above it likewise down from a2 to a3.
-    double lowBest = keyed[std::size_t(sl)];
-    for (int a0 = 0; a0 + kMinRamp <= sl; ++a0)
-      for (int a1 = a0 + kMinRamp; a1 <= sl; ++a1) {
+    // The clear screen's levels from lo to hi (its kScreenLevels quantiles)
+    // are always keyed fully: a window that cut into them would leave a
+    // rest on the screen, for clip black to take with the mixes' levels.
+    std::uint64_t screenCount = 0;
+    for (const auto& level : sums) screenCount += level[3];
+    int lo = 0, hi = 255;
+    if (screenCount > 0) {
+      const auto at = [&](double q) {
+        const auto rank = std::uint64_t(q * double(screenCount - 1));
+        std::uint64_t below = 0;
+        for (int l = 0; l < 256; ++l)
+          if ((below += sums[std::size_t(l)][3]) > rank) return l;
+        return 255;
+      };
+      lo = at(kScreenLevels), hi = at(1.0 - kScreenLevels);
+    }
+    // Below lo: levels under a0 kept, a ramp to a1, keyed from a1 (a0 = a1
+    // = 0: open). Above hi likewise down from a2 to a3.
+    double lowBest = keyed[std::size_t(lo)];
+    for (int a0 = 0; a0 + kMinRamp <= lo; ++a0)
+      for (int a1 = a0 + kMinRamp; a1 <= lo; ++a1) {
         const double c = kept[std::size_t(a0)] + ramp(a0, a1, true) +
-                         (keyed[std::size_t(sl)] - keyed[std::size_t(a1)]);
+                         (keyed[std::size_t(lo)] - keyed[std::size_t(a1)]);
         if (c < lowBest) lowBest = c, window[0] = a0, window[1] = a1;
       }
-    double highBest = keyed[256] - keyed[std::size_t(sl) + 1];
-    for (int a2 = sl + 1; a2 + kMinRamp <= 255; ++a2)
+    double highBest = keyed[256] - keyed[std::size_t(hi) + 1];
+    for (int a2 = hi; a2 + kMinRamp <= 255; ++a2)
       for (int a3 = a2 + kMinRamp; a3 <= 255; ++a3) {
-        const double c = (keyed[std::size_t(a2) + 1] - keyed[std::size_t(sl) + 1]) +
+        const double c = (keyed[std::size_t(a2) + 1] - keyed[std::size_t(hi) + 1]) +
                          ramp(a2 + 1, a3 + 1, false) + (kept[256] - kept[std::size_t(a3) + 1]);
         if (c < highBest) highBest = c, window[2] = a2, window[3] = a3;
       }
     const double open = keyed[256];
-    if (!(open - (lowBest + highBest + (keyed[std::size_t(sl) + 1] - keyed[std::size_t(sl)])) >
+    if (!(open - (lowBest + highBest + (keyed[std::size_t(hi) + 1] - keyed[std::size_t(lo)])) >
           kWindowGain * open))
       window = {0, 0, 255, 255};
     for (int j = 0; j < 4; ++j)
