@@ -620,9 +620,10 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   // collar) stay whole. Sums per lightness level of s^2, k s and k^2 (s a
   // pixel's share of screen, k its wheel pixel's weight, both 0..255), whole
   // numbers, so the same however the frame is split; a level keyed by t
-  // (0..1) costs s^2 - 2 t k s + t^2 k^2. The screen's own level is always
-  // inside the window (and its darkest and lightest), ramps are at least kMinRamp levels wide, and
-  // the window stays open unless it gains kWindowGain of the open window's cost.
+  // (0..1) costs s^2 - 2 t k s + t^2 k^2. The clear screen's levels are
+  // always inside the window, ramps are at least kMinRamp levels wide, and
+  // the window stays open unless it gains kWindowGain of the open window's
+  // cost.
   std::array<int, 4> window{0, 0, 255, 255};
   {
     // Per level: the three sums, and how many clear-screen pixels.
