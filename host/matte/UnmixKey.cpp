@@ -150,6 +150,10 @@ Planes ScreenField(const Planes& s, const std::vector<std::uint8_t>& clear, int 
   return out;
 }
 
+// A pixel's share of screen, 255 (1 - a) rounded (halves up, as the value
+// is never negative: std::lround's result without its call).
+inline std::uint8_t ShareLevel(float a) { return std::uint8_t(255.0f * (1.0f - a) + 0.5f); }
+
 // The projection a of c - b on f - b, and the distance of c from that
 // line, in steps (a search stops after the share): cb = c - b, fb = f - b,
 // n2 = |f - b|^2, sums taken in channel order from 0.
@@ -574,7 +578,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       const std::size_t from = std::size_t(first) * std::size_t(W);
       const std::size_t to = from + std::size_t(count) * std::size_t(W);
       for (std::size_t i = from; i < to; ++i)
-        shares[place[std::size_t(where[i])]++] = std::uint8_t(std::lround(255.0f * (1.0f - a[i])));
+        shares[place[std::size_t(where[i])]++] = ShareLevel(a[i]);
     });
   }
   std::vector<int> weight(std::size_t(kWheelPixels), -1);  // -1: no pixel
@@ -637,7 +641,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
         const std::uint8_t* clearRow = &clear[std::size_t(y / f) * std::size_t(sw)];
         for (int x = 0; x < W; ++x) {
           const std::size_t i = row + std::size_t(x);
-          const std::uint64_t share = std::uint64_t(std::lround(255.0f * (1.0f - a[i])));
+          const std::uint64_t share = ShareLevel(a[i]);
           const std::uint64_t k = std::uint64_t(std::max(0, weight[std::size_t(where[i])]));
           std::array<std::uint64_t, 4>& level = sums[light[i]];
           level[0] += share * share, level[1] += k * share, level[2] += k * k;
