@@ -173,47 +173,62 @@ float OffLine(const float* cb, const float* fb, float a) {
   return std::sqrt(off);
 }
 
-// `set` becomes true where some pixel of it lies within the (2r + 1)-square
-// around: the nearest set pixel each way along the row (into `across`, of
-// the same size), then along the column (the columns walked row by row,
-// bands of them at once).
+// Each of the low `Bits` bits of `set` becomes set where a pixel with that
+// bit lies within the (2r + 1)-square around: the nearest such pixel each
+// way along the row (into `across`, of the same size), then along the
+// column (the columns walked row by row, bands of them at once).
+template <int Bits>
 void Near(std::vector<std::uint8_t>& set, std::vector<std::uint8_t>& across, int w, int h, int r,
           int bands) {
   std::vector<std::uint8_t>& out = set;
   host::ForEachBand(h, bands, [&](int, int first, int count) {
     for (int y = first; y < first + count; ++y) {
-      int last = -(r + 1);  // the last set column seen, scanning both ways
       const std::uint8_t* row = &set[std::size_t(y) * std::size_t(w)];
       std::uint8_t* o = &across[std::size_t(y) * std::size_t(w)];
+      int last[Bits];  // the last column with each bit seen, scanning both ways
+      std::fill_n(last, Bits, -(r + 1));
       for (int x = 0; x < w; ++x) {
-        if (row[x]) last = x;
-        o[x] = x - last <= r;
+        std::uint8_t v = 0;
+        for (int b = 0; b < Bits; ++b) {
+          if (row[x] >> b & 1) last[b] = x;
+          v = std::uint8_t(v | (x - last[b] <= r) << b);
+        }
+        o[x] = v;
       }
-      last = w + r + 1;
-      for (int x = w - 1; x >= 0; --x) {
-        if (row[x]) last = x;
-        o[x] |= last - x <= r;
-      }
+      std::fill_n(last, Bits, w + r + 1);
+      for (int x = w - 1; x >= 0; --x)
+        for (int b = 0; b < Bits; ++b) {
+          if (row[x] >> b & 1) last[b] = x;
+          o[x] = std::uint8_t(o[x] | (last[b] - x <= r) << b);
+        }
     }
   });
   host::ForEachBand(w, bands, [&](int, int first, int count) {
-    std::vector<int> last(std::size_t(count), -(r + 1));  // the last set row seen, per column
+    // The last row with each bit seen, per column.
+    std::vector<int> last(std::size_t(count) * Bits, -(r + 1));
     for (int y = 0; y < h; ++y) {
       const std::uint8_t* a = &across[std::size_t(y) * std::size_t(w) + std::size_t(first)];
       std::uint8_t* o = &out[std::size_t(y) * std::size_t(w) + std::size_t(first)];
       for (int x = 0; x < count; ++x) {
-        if (a[x]) last[std::size_t(x)] = y;
-        o[x] = y - last[std::size_t(x)] <= r;
+        std::uint8_t v = 0;
+        for (int b = 0; b < Bits; ++b) {
+          int& at = last[std::size_t(x) * Bits + std::size_t(b)];
+          if (a[x] >> b & 1) at = y;
+          v = std::uint8_t(v | (y - at <= r) << b);
+        }
+        o[x] = v;
       }
     }
     std::fill(last.begin(), last.end(), h + r + 1);
     for (int y = h - 1; y >= 0; --y) {
       const std::uint8_t* a = &across[std::size_t(y) * std::size_t(w) + std::size_t(first)];
       std::uint8_t* o = &out[std::size_t(y) * std::size_t(w) + std::size_t(first)];
-      for (int x = 0; x < count; ++x) {
-        if (a[x]) last[std::size_t(x)] = y;
-        o[x] |= last[std::size_t(x)] - y <= r;
-      }
+      for (int x = 0; x < count; ++x)
+        for (int b = 0; b < Bits; ++b) {
+          int& at = last[std::size_t(x) * Bits + std::size_t(b)];
+          if (a[x] >> b & 1) at = y;
+          o[x] = std::uint8_t(o[x] | (at - y <= r) << b);
+        }
     }
   });
 }
@@ -379,7 +394,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   // look solid: a mix of the screen lies near the screen's colours.
   std::vector<std::uint8_t> reachable(sn), reachScratch(sn);
   for (std::size_t i = 0; i < sn; ++i) reachable[i] = !(estimate[i] > kSolid);
-  Near(reachable, reachScratch, sw, sh, kSolidSearchRadius, bands);
+  Near<1>(reachable, reachScratch, sw, sh, kSolidSearchRadius, bands);
   Planes subject(sw, sh);
   std::vector<std::uint8_t> found(sn, 0);
   std::vector<std::size_t> source(sn, 0);  // the grid pixel F was taken from
@@ -532,9 +547,9 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   }
   const float t = kNoiseFactor * float(key.noise);
 
-  // Spill: subject near solid subject. Three masks of the frame's size,
+  // Spill: subject near solid subject. Two masks of the frame's size,
   // used again below.
-  std::vector<std::uint8_t> solid(n), scratch(n), other(n);
+  std::vector<std::uint8_t> solid(n), scratch(n);
   {
     host::ForEachBand(H, bands, [&](int, int first, int count) {
       const std::size_t from = std::size_t(first) * std::size_t(W);
@@ -545,7 +560,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
         solid[i] = v > kSolid;
       }
     });
-    Near(solid, scratch, W, H, kSpillReach, bands);
+    Near<1>(solid, scratch, W, H, kSpillReach, bands);
     for (std::size_t i = 0; i < n; ++i)
       if (solid[i] && a[i] >= kSpillFloor) a[i] = 1.0f;
   }
@@ -587,10 +602,19 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       const auto from = shares.begin() + std::ptrdiff_t(starts[std::size_t(k)]);
       const auto last = shares.begin() + std::ptrdiff_t(starts[std::size_t(k) + 1]);
       if (from == last) continue;
-      std::sort(from, last);
+      // The shares in order, counted by level (they are bytes): the sum of
+      // those from place cut up to all - cut.
+      std::array<std::uint32_t, 256> levels{};
+      for (auto it = from; it != last; ++it) ++levels[*it];
       const std::ptrdiff_t all = last - from, cut = all / 3, kept = all - 2 * cut;
       long sum = 0;
-      for (auto it = from + cut; it != last - cut; ++it) sum += *it;
+      std::ptrdiff_t place = 0;  // where the current level's run begins
+      for (int l = 0; l < 256 && place < all - cut; ++l) {
+        const std::ptrdiff_t next = place + std::ptrdiff_t(levels[std::size_t(l)]);
+        const std::ptrdiff_t inside = std::min(next, all - cut) - std::max(place, cut);
+        if (inside > 0) sum += long(l) * long(inside);
+        place = next;
+      }
       weight[std::size_t(k)] = int((sum + kept / 2) / kept);
     }
   });
@@ -734,16 +758,15 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   {
     // Pixels of screen (estimates under 0.15) or solid subject with nothing
     // else within kClipMargin, counted by level.
-    std::vector<std::uint8_t>&notScreen = solid, &notSubject = other;
+    // Bit 0: not screen; bit 1: not solid subject; then: either near.
+    std::vector<std::uint8_t>& near = solid;
     host::ForEachBand(H, bands, [&](int, int first, int count) {
       const std::size_t from = std::size_t(first) * std::size_t(W);
       const std::size_t to = from + std::size_t(count) * std::size_t(W);
       for (std::size_t i = from; i < to; ++i)
-        notScreen[i] = a[i] >= 0.15f, notSubject[i] = a[i] < 1.0f;
+        near[i] = std::uint8_t((a[i] >= 0.15f) | (a[i] < 1.0f) << 1);
     });
-    Near(notScreen, scratch, W, H, kClipMargin, bands);
-    Near(notSubject, scratch, W, H, kClipMargin, bands);
-    const std::vector<std::uint8_t>&nearSubject = notScreen, &nearScreen = notSubject;
+    Near<2>(near, scratch, W, H, kClipMargin, bands);
     using Levels = std::array<std::uint64_t, 256>;
     std::vector<Levels> screenLevels(static_cast<std::size_t>(bands)),
         subjectLevels(static_cast<std::size_t>(bands));
@@ -756,9 +779,9 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       for (std::size_t i = from; i < to; ++i) {
         const int k = std::max(0, weight[std::size_t(where[i])]);
         const int level = 255 - (windowWeight[light[i]] * k + 127) / 255;
-        if (!nearSubject[i])
+        if (!(near[i] & 1))
           ++onScreen[std::size_t(level)];
-        else if (!nearScreen[i])
+        else if (!(near[i] & 2))
           ++onSubject[std::size_t(level)];
       }
     });
