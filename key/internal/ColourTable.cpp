@@ -58,7 +58,8 @@ CColourTable::Key::Key(const KeyRowParams& params, bool spillForm)
 }
 
 bool CColourTable::Key::Describes(const KeyRowParams& params, bool spillForm) const {
-  if (spill != spillForm || width != params.mask.width || height != params.mask.height) return false;
+  if (spill != spillForm || width != params.mask.width || height != params.mask.height)
+    return false;
   // The spill factor compared as bits: a NaN factor is a key of its own.
   if (spill && std::memcmp(&spillFactor, &params.spillFactor, sizeof spillFactor) != 0)
     return false;
