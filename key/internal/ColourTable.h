@@ -8,12 +8,14 @@
 // the look-up kernels (KeyKernels.h) scale the alpha by the source's.
 //
 // Plain form: 16 MiB (one alpha a colour); spill form: 64 MiB (the keyed
-// pixel). Making one keys 2^24 colours, about as long as keying two
-// 3840 x 2160 frames directly; so a key gets its table only once the
-// pixels keyed with it directly reach that many (then each further frame
-// is cheaper), and a key that changes every frame (a slider being dragged)
-// never pays for one. The tables live for the process, one at a time: the
-// latest key's, shared by every engine and thread that keys with it.
+// pixel). Making one keys 2^24 colours, as many as two 3840 x 2160 frames
+// have pixels (and fills the table besides); so a key gets its table only
+// once the pixels keyed with it directly reach that many, which bounds
+// what a table can cost a key that is dropped soon after to about what
+// was keyed without it, and a key that changes every frame (a slider
+// being dragged) never pays for one. The tables live for the process, one
+// at a time: the latest key's, shared by every engine and thread that keys
+// with it.
 #include <cstdint>
 #include <memory>
 #include <vector>
