@@ -100,8 +100,13 @@ std::shared_ptr<const CColourTable> CColourTable::ForKey(const KeyRowParams& par
   std::lock_guard<std::mutex> lock(cache.mutex);
   if (cache.table && cache.table->m_key.Describes(params, spill)) return cache.table;
   if (!cache.pendingKey || !cache.pendingKey->Describes(params, spill)) {
-    cache.pendingKey = std::make_unique<Key>(params, spill);
     cache.pendingPixels = 0;
+    try {
+      cache.pendingKey = std::make_unique<Key>(params, spill);
+    } catch (const std::bad_alloc&) {
+      cache.pendingKey.reset();  // keyed directly, as without a table
+      return nullptr;
+    }
   }
   if (cache.pendingPixels < std::uint64_t(before)) {
     cache.pendingPixels += pixels;
