@@ -6,9 +6,13 @@
 //   cost included: mask decoding, lightness table, blur, keying) on the
 //   photograph at 1920 x 1080 and at 3840 x 2160, whose 33 MB source and
 //   33 MB target exceed the processor's caches, for a table of settings
-//   (softness 0 to 100, spill suppression 0 to 100);
+//   (softness 0 to 100, spill suppression 0 to 100): BM_Process with the
+//   key's colour table made beforehand (a key kept over the frames of a
+//   shot), BM_ProcessDirect keying every pixel itself (a key that changes
+//   every frame);
 // - the per-frame fixed costs on their own: decoding the mask record, the
-//   lightness table, the mask blur.
+//   lightness table, the mask blur; and what a key's colour table costs to
+//   make (BM_ColourTable), once per key.
 // The photograph is the astronaut picture of python3-skimage, scaled (or the
 // PNG named by MATTIX_BENCH_PHOTO, so that a script can hand the same frame
 // to another keyer); without either, the shipped green-screen sample, and
@@ -29,6 +33,7 @@
 
 #include "filter/Gaussian.h"
 #include "key/Mattix2.h"
+#include "key/internal/ColourTable.h"
 #include "key/internal/KeyKernels.h"
 #include "key/internal/KeyMath.h"
 #include "stdfx/DIB.h"
@@ -217,8 +222,9 @@ void BM_KeyRows(benchmark::State& state) {
 
 // The engine on the photograph with the kernels it chooses, one engine a
 // frame as a host renders; arguments: frame size, softness, spill
-// suppression (percent).
-void BM_Process(benchmark::State& state) {
+// suppression (percent). `table`: the key's colour table made before the
+// timed frames, or none (every pixel keyed itself).
+void ProcessFrames(benchmark::State& state, bool table) {
   Scene& s = TheScene();
   const Frame f = FrameOfSize(int(state.range(0)));
   if (f.photo->empty()) {
@@ -228,6 +234,10 @@ void BM_Process(benchmark::State& state) {
   tagVFBMINFOHEADER sh = Header(f.width, f.height, 32), th = sh;
   stdfx::CDIB source(&sh, f.photo->data()), target(&th, f.target->data());
   const double settings[6] = {double(state.range(1)), double(state.range(2)), 0, 0, 100, 100};
+  ki::CColourTable::SetPixelsBeforeTable(table ? 0 : -1);
+  if (table)
+    CMattix2().Process(target, source, settings, s.record.data(), std::uint32_t(s.record.size()),
+                       -1);
   for (auto _ : state) {
     CMattix2 engine;
     const int status = engine.Process(target, source, settings, s.record.data(),
@@ -238,6 +248,34 @@ void BM_Process(benchmark::State& state) {
   state.SetLabel(std::string(ki::KernelSetName(ki::ActiveKernelSet())) + " " +
                  std::to_string(f.width) + "x" + std::to_string(f.height) + " " + s.photoName);
   PerPixel(state, double(f.width) * f.height);
+  ki::CColourTable::SetPixelsBeforeTable(1 << 24);
+}
+
+void BM_Process(benchmark::State& state) { ProcessFrames(state, true); }
+void BM_ProcessDirect(benchmark::State& state) { ProcessFrames(state, false); }
+
+// Making one key's colour table with the engine's kernels, in milliseconds;
+// argument: the form (0 plain, 1 spill).
+void BM_ColourTable(benchmark::State& state) {
+  Scene& s = TheScene();
+  ki::KeyRowParams params;
+  params.mask = ki::MakeMaskView(s.softPixels.data(), s.maskStride, 241, 209);
+  params.lightness = s.lightness;
+  const bool spill = state.range(0) != 0;
+  const ki::KeyRowKernels kernels = ki::KernelsOf(ki::ActiveKernelSet());
+  ki::CColourTable::SetPixelsBeforeTable(0);
+  const std::uint32_t kept = s.lightness[0];
+  float factor = 0.5f;
+  for (auto _ : state) {
+    params.spillFactor = factor;  // a new key each time (plain form: a new lightness table)
+    factor = factor == 0.5f ? 0.25f : 0.5f;
+    s.lightness[0] ^= 1;
+    benchmark::DoNotOptimize(
+        ki::CColourTable::ForKey(params, spill, spill ? kernels.spill : kernels.plain, 0));
+  }
+  s.lightness[0] = kept;
+  ki::CColourTable::SetPixelsBeforeTable(1 << 24);
+  state.SetLabel(ki::KernelSetName(ki::ActiveKernelSet()));
 }
 
 // Per-frame fixed costs, in microseconds (per_px spreads them over a frame).
@@ -291,6 +329,13 @@ BENCHMARK(BM_Process)
     ->ArgsProduct({{0, 1}, {10}, {100}})
     ->ArgsProduct({{0, 1}, {100}, {0, 50, 100}})
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProcessDirect)
+    ->ArgNames({"size", "softness", "spill"})
+    ->ArgsProduct({{0, 1}, {0}, {0, 50, 100}})
+    ->ArgsProduct({{0, 1}, {10}, {100}})
+    ->ArgsProduct({{0, 1}, {100}, {0, 50, 100}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColourTable)->ArgName("spill")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MaskDecode)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LightnessTable)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MaskBlur)->Arg(6)->Arg(100)->Unit(benchmark::kMicrosecond);

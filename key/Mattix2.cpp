@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "filter/Gaussian.h"
+#include "key/internal/ColourTable.h"
 #include "key/internal/KeyKernels.h"
 #include "key/internal/KeyMath.h"
 #include "stdfx/Cpu.h"
@@ -163,16 +164,36 @@ int CMattix2::KeyImage(stdfx::CDIB& target, stdfx::CDIB& source) {
   params.lightness = m_lightnessTable;
   const double spill = ki::SafeSpill(m_spill);
   params.spillFactor = ki::SpillFactor(spill);
-  const ki::KeyRowKernels kernels = ki::KernelsOf(ki::ActiveKernelSet());
+  const ki::KernelSet set = ki::ActiveKernelSet();
+  const ki::KeyRowKernels kernels = ki::KernelsOf(set);
   const ki::KeyRowFn kernel = spill > 0.0 ? kernels.spill : kernels.plain;
-
-  // A buffer of two separate fields cannot be walked as one frame with one
-  // stride: the whole frame is then keyed field by field.
-  if (m_field == -1 && (target.DIBFormatIs2Fields() || source.DIBFormatIs2Fields())) {
-    WalkField(target, source, 0, width, height, params, kernel);
-    WalkField(target, source, 1, width, height, params, kernel);
-  } else {
-    WalkField(target, source, m_field, width, height, params, kernel);
+  // The reference set keys every pixel itself; the others through the
+  // key's colour table once it has one.
+  std::shared_ptr<const ki::CColourTable> table;
+  if (set != ki::KernelSet::kReference) {
+    const std::uint64_t lines =
+        m_field == -1 ? std::uint64_t(height) : std::uint64_t(height + 1) / 2;
+    table = ki::CColourTable::ForKey(params, spill > 0.0, kernel, std::uint64_t(width) * lines);
   }
+  const auto direct = [kernel](std::uint8_t* dst, const std::uint8_t* src, int w,
+                               const ki::KeyRowParams& p) { kernel(dst, src, w, p); };
+  const auto lookUp = [&table, &kernels](std::uint8_t* dst, const std::uint8_t* src, int w,
+                                         const ki::KeyRowParams&) {
+    table->KeyRow(dst, src, w, kernels);
+  };
+  const auto walk = [&](auto rowKernel) {
+    // A buffer of two separate fields cannot be walked as one frame with
+    // one stride: the whole frame is then keyed field by field.
+    if (m_field == -1 && (target.DIBFormatIs2Fields() || source.DIBFormatIs2Fields())) {
+      WalkField(target, source, 0, width, height, params, rowKernel);
+      WalkField(target, source, 1, width, height, params, rowKernel);
+    } else {
+      WalkField(target, source, m_field, width, height, params, rowKernel);
+    }
+  };
+  if (table)
+    walk(lookUp);
+  else
+    walk(direct);
   return kDone;
 }

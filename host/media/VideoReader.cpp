@@ -204,11 +204,24 @@ bool VideoReader::ReadFrame(BgraImage& image, DeepImage* deep) {
     d.swsColoured = d.sws;
   }
   const std::size_t pixelBytes = full ? 8 : 4;
-  d.converted.resize(std::size_t(width) * std::size_t(height) * pixelBytes);
-  std::uint8_t* planes[4] = {d.converted.data(), nullptr, nullptr, nullptr};
+  // An upright 8-bit frame is converted straight into the image; the others
+  // go through a buffer that is turned or widened.
+  const bool direct = !full && m_info.rotation == 0;
+  if (direct) {
+    if (deep) *deep = DeepImage();
+    if (image.width != width || image.height != height) image = BgraImage(width, height);
+  } else {
+    d.converted.resize(std::size_t(width) * std::size_t(height) * pixelBytes);
+  }
+  std::uint8_t* planes[4] = {direct ? image.pixels.data() : d.converted.data(), nullptr, nullptr,
+                             nullptr};
   const int strides[4] = {int(std::size_t(width) * pixelBytes), 0, 0, 0};
   sws_scale(d.sws, f->data, f->linesize, 0, f->height, planes, strides);
   av_frame_unref(f);
+  if (direct) {
+    ++m_frames;
+    return true;
+  }
   if (full) {
     std::vector<std::uint8_t> upright(d.converted.size());
     internal::RotatePixels(d.converted.data(), upright.data(), width, height, pixelBytes,

@@ -72,6 +72,11 @@ struct VideoWriter::Encoder {
   AVStream* stream = nullptr;
   AVPacket* packet = nullptr;
   AVPixelFormat pixels = AV_PIX_FMT_NONE;
+  // The encoder's frames, each one buffer of every plane: a buffer comes
+  // back to the pool when the encoder and the pipeline have let go of it, so
+  // its pages are not faulted in anew for every frame.
+  AVBufferPool* pool = nullptr;
+  int linesize[4] = {};
   int width = 0;  // the encoded size (a 4:2:0 preview's sides padded to even)
   int height = 0;
   bool padded = false;
@@ -83,6 +88,7 @@ struct VideoWriter::Encoder {
   ~Encoder() {
     for (auto& list : idle)
       for (SwsContext* c : list) sws_freeContext(c);
+    av_buffer_pool_uninit(&pool);  // freed when the last frame lets go
     av_packet_free(&packet);
     avcodec_free_context(&codec);
     if (format) {
@@ -199,6 +205,19 @@ VideoWriter::VideoWriter(const std::string& path, int writeFd, OutputFormat form
   }
   if (const int r = avcodec_open2(e.codec, encoder, nullptr); r < 0)
     fail("cannot open the " + encoderName + " encoder", r);
+  {
+    // Rows padded to 64 pixels, as av_frame_get_buffer lays them out.
+    std::size_t planes[4] = {};
+    std::ptrdiff_t lines[4] = {};
+    int r = av_image_fill_linesizes(e.linesize, e.pixels, FFALIGN(e.width, 64));
+    for (int i = 0; i < 4; ++i) lines[i] = e.linesize[i];
+    if (r >= 0) r = av_image_fill_plane_sizes(planes, e.pixels, e.height, lines);
+    if (r < 0) fail("cannot lay out the encoder's frames", r);
+    std::size_t bytes = 64;  // as av_frame_get_buffer, room for vector reads past the end
+    for (std::size_t plane : planes) bytes += plane;
+    e.pool = av_buffer_pool_init(bytes, av_buffer_alloc);
+    if (!e.pool) fail("out of memory", 0);
+  }
   if (const int r = avcodec_parameters_from_context(e.stream->codecpar, e.codec); r < 0)
     fail("cannot set up the stream", r);
   e.stream->time_base = c.time_base;
@@ -233,7 +252,12 @@ std::shared_ptr<VideoPicture> VideoWriter::Convert(const BgraImage& frame, long 
   f->format = e.pixels;
   f->width = e.width;
   f->height = e.height;
-  if (av_frame_get_buffer(f, 0) < 0) throw host::HostError(where + ": out of memory");
+  f->buf[0] = av_buffer_pool_get(e.pool);
+  if (!f->buf[0] ||
+      av_image_fill_pointers(f->data, e.pixels, e.height, f->buf[0]->data, e.linesize) < 0)
+    throw host::HostError(where + ": out of memory");
+  for (int i = 0; i < 4; ++i) f->linesize[i] = e.linesize[i];
+  f->extended_data = f->data;
   if (e.padded) {
     std::ptrdiff_t lines[4];
     for (int i = 0; i < 4; ++i) lines[i] = f->linesize[i];

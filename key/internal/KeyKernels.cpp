@@ -55,6 +55,31 @@ void KeyRowSpill_ref(std::uint8_t* dst, const std::uint8_t* src, int width, cons
   }
 }
 
+void LookupRowPlain_ref(std::uint8_t* dst, const std::uint8_t* src, int width,
+                        const std::uint8_t* alphas) {
+  for (int x = 0; x < width; ++x, src += 4, dst += 4) {
+    const std::uint32_t colour = src[0] | std::uint32_t(src[1]) << 8 | std::uint32_t(src[2]) << 16;
+    const std::uint32_t alpha = RoundDiv255(std::uint32_t(src[3]) * alphas[TableIndex(colour)]);
+    dst[0] = src[0];
+    dst[1] = src[1];
+    dst[2] = src[2];
+    dst[3] = static_cast<std::uint8_t>(alpha);
+  }
+}
+
+void LookupRowSpill_ref(std::uint8_t* dst, const std::uint8_t* src, int width,
+                        const std::uint32_t* keyed) {
+  for (int x = 0; x < width; ++x, src += 4, dst += 4) {
+    const std::uint32_t colour = src[0] | std::uint32_t(src[1]) << 8 | std::uint32_t(src[2]) << 16;
+    const std::uint32_t entry = keyed[TableIndex(colour)];
+    const std::uint32_t alpha = RoundDiv255(std::uint32_t(src[3]) * (entry >> 24));
+    dst[0] = static_cast<std::uint8_t>(entry);
+    dst[1] = static_cast<std::uint8_t>(entry >> 8);
+    dst[2] = static_cast<std::uint8_t>(entry >> 16);
+    dst[3] = static_cast<std::uint8_t>(alpha);
+  }
+}
+
 bool KernelSetAvailable(KernelSet set) {
   switch (set) {
     case KernelSet::kReference:
@@ -77,13 +102,16 @@ bool KernelSetAvailable(KernelSet set) {
 KeyRowKernels KernelsOf(KernelSet set) {
 #if MATTIX_KEY_X86
   if (KernelSetAvailable(set)) {
-    if (set == KernelSet::kAvx512) return {KeyRowPlain_avx512, KeyRowSpill_avx512};
-    if (set == KernelSet::kAvx2) return {KeyRowPlain_avx2, KeyRowSpill_avx2};
-    if (set == KernelSet::kSse41) return {KeyRowPlain_sse41, KeyRowSpill_sse41};
+    if (set == KernelSet::kAvx512)
+      return {KeyRowPlain_avx512, KeyRowSpill_avx512, LookupRowPlain_avx512, LookupRowSpill_avx512};
+    if (set == KernelSet::kAvx2)
+      return {KeyRowPlain_avx2, KeyRowSpill_avx2, LookupRowPlain_avx2, LookupRowSpill_avx2};
+    if (set == KernelSet::kSse41)
+      return {KeyRowPlain_sse41, KeyRowSpill_sse41, LookupRowPlain_ref, LookupRowSpill_ref};
   }
 #endif
   (void)set;
-  return {KeyRowPlain_ref, KeyRowSpill_ref};
+  return {KeyRowPlain_ref, KeyRowSpill_ref, LookupRowPlain_ref, LookupRowSpill_ref};
 }
 
 const char* KernelSetName(KernelSet set) {

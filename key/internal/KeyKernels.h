@@ -46,9 +46,50 @@ void KeyRowSpill_avx512(std::uint8_t* dst, const std::uint8_t* src, int width,
 using KeyRowFn = void (*)(std::uint8_t* dst, const std::uint8_t* src, int width,
                           const KeyRowParams& p);
 
+// Position in a colour table of colour c = blue | green << 8 | red << 16:
+// the cube of colours in blocks of 4 x 4 x 4 colours (a 64-byte line of
+// the plain table) within blocks of 16 x 16 x 16, so that the similar
+// colours of neighbouring pixels share lines and pages. From the lowest
+// bits up: blue 1-0, green 1-0, red 1-0, blue 3-2, green 3-2, red 3-2,
+// blue 7-4, green 7-4, red 7-4.
+constexpr std::uint32_t TableIndex(std::uint32_t c) {
+  return (c & 0x3u) | ((c >> 6) & 0xCu) | ((c >> 12) & 0x30u) | ((c << 4) & 0xC0u) |
+         ((c >> 2) & 0x300u) | ((c >> 8) & 0xC00u) | ((c << 8) & 0xF000u) | ((c << 4) & 0xF0000u) |
+         (c & 0xF00000u);
+}
+
+// Keying through a table of every colour (CColourTable), entry c at
+// TableIndex(c) for the pixel's colour c. Plain form: entry c is the alpha
+// the key gives colour c at full alpha, 255 - t; each target pixel is the
+// source's colour with alpha round(A * entry / 255), which is
+// round(A * (255 - t) / 255). The table holds 3 bytes more than its 2^24
+// entries (the vector kernels read each entry as a 32-bit word). Spill
+// form: entry c is the whole keyed pixel of colour c at full alpha; each
+// target pixel is its colour with alpha round(A * (entry >> 24) / 255).
+// dst may equal src.
+void LookupRowPlain_ref(std::uint8_t* dst, const std::uint8_t* src, int width,
+                        const std::uint8_t* alphas);
+void LookupRowSpill_ref(std::uint8_t* dst, const std::uint8_t* src, int width,
+                        const std::uint32_t* keyed);
+void LookupRowPlain_avx2(std::uint8_t* dst, const std::uint8_t* src, int width,
+                         const std::uint8_t* alphas);
+void LookupRowSpill_avx2(std::uint8_t* dst, const std::uint8_t* src, int width,
+                         const std::uint32_t* keyed);
+void LookupRowPlain_avx512(std::uint8_t* dst, const std::uint8_t* src, int width,
+                           const std::uint8_t* alphas);
+void LookupRowSpill_avx512(std::uint8_t* dst, const std::uint8_t* src, int width,
+                           const std::uint32_t* keyed);
+
+using LookupPlainFn = void (*)(std::uint8_t* dst, const std::uint8_t* src, int width,
+                               const std::uint8_t* alphas);
+using LookupSpillFn = void (*)(std::uint8_t* dst, const std::uint8_t* src, int width,
+                               const std::uint32_t* keyed);
+
 struct KeyRowKernels {
   KeyRowFn plain;
   KeyRowFn spill;
+  LookupPlainFn lookupPlain;  // the reference's for sets without gathers
+  LookupSpillFn lookupSpill;
 };
 
 enum class KernelSet { kReference, kSse41, kAvx2, kAvx512 };

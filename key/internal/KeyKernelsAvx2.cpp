@@ -95,7 +95,55 @@ struct Avx2 {
   }
 };
 
+// TableIndex of the colours of eight pixels.
+[[gnu::always_inline]] inline __m256i TableIndex8(__m256i c) {
+  const auto bits = [c](int shift, std::int32_t mask) {
+    const __m256i moved = shift >= 0 ? _mm256_srli_epi32(c, shift) : _mm256_slli_epi32(c, -shift);
+    return _mm256_and_si256(moved, _mm256_set1_epi32(mask));
+  };
+  __m256i v = _mm256_or_si256(bits(0, 0x3), bits(6, 0xC));
+  v = _mm256_or_si256(v, _mm256_or_si256(bits(12, 0x30), bits(-4, 0xC0)));
+  v = _mm256_or_si256(v, _mm256_or_si256(bits(2, 0x300), bits(8, 0xC00)));
+  v = _mm256_or_si256(v, _mm256_or_si256(bits(-8, 0xF000), bits(-4, 0xF0000)));
+  return _mm256_or_si256(v, bits(0, 0xF00000));
+}
+
+// Eight pixels keyed through the table: the entries of their colours
+// (bytes as 32-bit words at byte offsets, or 32-bit entries), the alpha
+// round(A * u / 255) of each entry's alpha u as (m + (m >> 8)) >> 8 of
+// m = A * u + 128, and the colour from the source or the entry.
+template <bool kSpill, class Table>
+[[gnu::always_inline]] inline void Lookup8(std::uint8_t* dst, const std::uint8_t* src,
+                                           const Table* table) {
+  const __m256i px = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+  const __m256i index = TableIndex8(px);
+  const __m256i entry =
+      _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), index, int(sizeof(Table)));
+  const __m256i u =
+      kSpill ? _mm256_srli_epi32(entry, 24) : _mm256_and_si256(entry, _mm256_set1_epi32(0xFF));
+  const __m256i m =
+      _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(px, 24), u), _mm256_set1_epi32(128));
+  const __m256i alpha = _mm256_srli_epi32(_mm256_add_epi32(m, _mm256_srli_epi32(m, 8)), 8);
+  const __m256i colour = _mm256_and_si256(kSpill ? entry : px, _mm256_set1_epi32(0xFFFFFF));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst),
+                      _mm256_or_si256(colour, _mm256_slli_epi32(alpha, 24)));
+}
+
 }  // namespace
+
+void LookupRowPlain_avx2(std::uint8_t* dst, const std::uint8_t* src, int width,
+                         const std::uint8_t* alphas) {
+  int x = 0;
+  for (; x + 8 <= width; x += 8) Lookup8<false>(dst + 4 * x, src + 4 * x, alphas);
+  LookupRowPlain_ref(dst + 4 * x, src + 4 * x, width - x, alphas);
+}
+
+void LookupRowSpill_avx2(std::uint8_t* dst, const std::uint8_t* src, int width,
+                         const std::uint32_t* keyed) {
+  int x = 0;
+  for (; x + 8 <= width; x += 8) Lookup8<true>(dst + 4 * x, src + 4 * x, keyed);
+  LookupRowSpill_ref(dst + 4 * x, src + 4 * x, width - x, keyed);
+}
 
 void KeyRowPlain_avx2(std::uint8_t* dst, const std::uint8_t* src, int width,
                       const KeyRowParams& p) {

@@ -360,7 +360,64 @@ void KeyRow(std::uint8_t* dst, const std::uint8_t* src, int width, const KeyRowP
     KeyChunks<kSpill, false>(dst, src, width, p, c);
 }
 
+// TableIndex of the colours of sixteen pixels.
+[[gnu::always_inline]] inline I TableIndex16(I c) {
+  const auto bits = [c](int shift, std::int32_t mask) {
+    const I moved = shift >= 0 ? _mm512_srli_epi32(c, shift) : _mm512_slli_epi32(c, -shift);
+    return _mm512_and_si512(moved, _mm512_set1_epi32(mask));
+  };
+  // 0xFE: a | b | c
+  const I low = _mm512_ternarylogic_epi32(bits(0, 0x3), bits(6, 0xC), bits(12, 0x30), 0xFE);
+  const I middle = _mm512_ternarylogic_epi32(bits(-4, 0xC0), bits(2, 0x300), bits(8, 0xC00), 0xFE);
+  const I high =
+      _mm512_ternarylogic_epi32(bits(-8, 0xF000), bits(-4, 0xF0000), bits(0, 0xF00000), 0xFE);
+  return _mm512_ternarylogic_epi32(low, middle, high, 0xFE);
+}
+
+// Sixteen pixels (the live lanes) keyed through the table: the entries of
+// their colours in two gathers of eight (bytes as 32-bit words at byte
+// offsets, or 32-bit entries; dead lanes read entry 0), the alpha
+// round(A * u / 255) of each entry's alpha u as (A * u + 128) * 257 >> 16,
+// and the colour from the source or the entry.
+template <bool kSpill, class Table>
+[[gnu::always_inline]] inline void Lookup16(std::uint8_t* dst, const std::uint8_t* src, K live,
+                                            const Table* table) {
+  const I px = _mm512_maskz_loadu_epi32(live, src);
+  const I index = TableIndex16(px);
+  const auto* base = reinterpret_cast<const int*>(table);
+  constexpr int kScale = int(sizeof(Table));
+  const __m256i low = _mm256_i32gather_epi32(base, _mm512_castsi512_si256(index), kScale);
+  const __m256i high = _mm256_i32gather_epi32(base, _mm512_extracti64x4_epi64(index, 1), kScale);
+  const I entry = _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+  const I u =
+      kSpill ? _mm512_srli_epi32(entry, 24) : _mm512_and_si512(entry, _mm512_set1_epi32(0xFF));
+  const I m =
+      _mm512_add_epi32(_mm512_mullo_epi16(_mm512_srli_epi32(px, 24), u), _mm512_set1_epi32(128));
+  const I alpha = _mm512_slli_epi32(_mm512_mulhi_epu16(m, _mm512_set1_epi32(257)), 24);
+  // 0xCA: a ? b : c, bit by bit; the top byte from alpha, the rest from the colour.
+  _mm512_mask_storeu_epi32(dst, live,
+                           _mm512_ternarylogic_epi32(_mm512_set1_epi32(INT32_MIN >> 7), alpha,
+                                                     kSpill ? entry : px, 0xCA));
+}
+
+template <bool kSpill, class Table>
+void LookupRow(std::uint8_t* dst, const std::uint8_t* src, int width, const Table* table) {
+  int x = 0;
+  for (; x + 16 <= width; x += 16) Lookup16<kSpill>(dst + 4 * x, src + 4 * x, K(0xFFFF), table);
+  if (x < width) Lookup16<kSpill>(dst + 4 * x, src + 4 * x, K((1u << (width - x)) - 1), table);
+}
+
 }  // namespace
+
+void LookupRowPlain_avx512(std::uint8_t* dst, const std::uint8_t* src, int width,
+                           const std::uint8_t* alphas) {
+  LookupRow<false>(dst, src, width, alphas);
+}
+
+void LookupRowSpill_avx512(std::uint8_t* dst, const std::uint8_t* src, int width,
+                           const std::uint32_t* keyed) {
+  LookupRow<true>(dst, src, width, keyed);
+}
 
 void KeyRowPlain_avx512(std::uint8_t* dst, const std::uint8_t* src, int width,
                         const KeyRowParams& p) {

@@ -6,7 +6,10 @@
 // every one of the 16,777,216 colours (alphas cycling through 0..255) under
 // a table of masks, lightness tables and spill factors, out of place and in
 // place; every row length from 1 to 64 at misaligned starts; one kernel
-// through a sequence of changing settings.
+// through a sequence of changing settings. The same for keying through a
+// colour table: the table each vector set makes, read by the look-up
+// kernels of every set, against the reference on every colour, every row
+// length and start, and a table made anew for each step of the settings.
 //
 // Built with the sanitizers or without optimisation (a Debug build), the
 // colour walk takes every 61st colour: the reference alone would need
@@ -22,6 +25,7 @@
 #include <tuple>
 #include <vector>
 
+#include "key/internal/ColourTable.h"
 #include "key/internal/KeyKernels.h"
 
 namespace {
@@ -136,6 +140,18 @@ std::string SetName(KernelSet s) {
 
 KeyRowFn Pick(const KeyRowKernels& k, bool spill) { return spill ? k.spill : k.plain; }
 
+const KernelSet kEverySet[] = {KernelSet::kReference, KernelSet::kSse41, KernelSet::kAvx2,
+                               KernelSet::kAvx512};
+
+// The colour table of a key, made at once by the given set's kernel.
+std::shared_ptr<const CColourTable> TableOf(const KeyRowParams& params, bool spill,
+                                            KernelSet maker) {
+  CColourTable::SetPixelsBeforeTable(0);
+  auto table = CColourTable::ForKey(params, spill, Pick(KernelsOf(maker), spill), 1);
+  CColourTable::SetPixelsBeforeTable(-1);
+  return table;
+}
+
 INSTANTIATE_TEST_SUITE_P(Key, Kernels,
                          ::testing::Combine(::testing::Values(KernelSet::kReference,
                                                               KernelSet::kSse41, KernelSet::kAvx2,
@@ -191,6 +207,21 @@ TEST_P(EveryColour, MatchesTheReference) {
     EXPECT_EQ(wrong, 0u) << (actual == &keyed ? "out of place" : "in place") << ", first at pixel "
                          << first / 4;
   }
+  // The key's table as the engine makes it (with its own set: the others'
+  // kernels give the same bytes, as above), read by every set's look-up
+  // kernels.
+  if (set != ActiveKernelSet()) return;
+  const auto colours = TableOf(params, spill, set);
+  ASSERT_TRUE(colours);
+  for (KernelSet reader : kEverySet) {
+    if (!KernelSetAvailable(reader)) continue;
+    keyed.assign(expected.source.size(), 0);
+    inPlace = expected.source;
+    colours->KeyRow(keyed.data(), expected.source.data(), int(keyed.size() / 4), KernelsOf(reader));
+    colours->KeyRow(inPlace.data(), inPlace.data(), int(inPlace.size() / 4), KernelsOf(reader));
+    EXPECT_EQ(keyed, expected.keyed) << "table read by " << KernelSetName(reader);
+    EXPECT_EQ(inPlace, expected.keyed) << "table read in place by " << KernelSetName(reader);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Key, EveryColour,
@@ -234,6 +265,23 @@ TEST_P(Rows, EveryLengthAndStart) {
         ref(&refInPlace[at], &refInPlace[at], width, params);
         ASSERT_EQ(inPlace, refInPlace) << "in place, width " << width << " start " << start;
       }
+    // Through the key's table (made as the engine makes it), read by this
+    // set's look-up kernels.
+    const auto colours = TableOf(params, spill, ActiveKernelSet());
+    ASSERT_TRUE(colours);
+    for (int width = 1; width <= 64; ++width)
+      for (int start = 0; start <= 8; ++start) {
+        std::vector<std::uint8_t> expected(source.size(), 0xA5), actual = expected;
+        const std::size_t at = 4 * std::size_t(start);
+        ref(&expected[at], &source[at], width, params);
+        colours->KeyRow(&actual[at], &source[at], width, KernelsOf(set));
+        ASSERT_EQ(actual, expected)
+            << "table, width " << width << " start " << start << " spill " << spill;
+        std::vector<std::uint8_t> inPlace = source, refInPlace = source;
+        colours->KeyRow(&inPlace[at], &inPlace[at], width, KernelsOf(set));
+        ref(&refInPlace[at], &refInPlace[at], width, params);
+        ASSERT_EQ(inPlace, refInPlace) << "table in place, width " << width << " start " << start;
+      }
   }
 }
 
@@ -272,6 +320,7 @@ TEST_P(Rows, FollowEverySettingChange) {
   std::mt19937 rng(9);
   std::vector<std::uint8_t> source(4 * 4099);
   for (auto& v : source) v = std::uint8_t(rng());
+  CColourTable::SetPixelsBeforeTable(4099);
   for (bool spill : {false, true})
     for (std::size_t i = 0; i < std::size(kSteps); ++i) {
       const Step& step = kSteps[i];
@@ -282,7 +331,20 @@ TEST_P(Rows, FollowEverySettingChange) {
       Pick(KernelsOf(KernelSet::kReference), spill)(expected.data(), source.data(), 4099, params);
       Pick(KernelsOf(set), spill)(actual.data(), source.data(), 4099, params);
       ASSERT_EQ(actual, expected) << "step " << i << " spill " << spill;
+      // The engine's way (with its own set): the latest key's table, made
+      // once its pixels are due, found again while the key stays and made
+      // anew when it changes.
+      if (set != ActiveKernelSet()) continue;
+      std::shared_ptr<const CColourTable> colours;
+      for (int frame = 0; frame < 3 && !colours; ++frame)
+        colours = CColourTable::ForKey(params, spill, Pick(KernelsOf(set), spill), 4099);
+      ASSERT_TRUE(colours) << "step " << i;
+      EXPECT_EQ(CColourTable::ForKey(params, spill, Pick(KernelsOf(set), spill), 4099), colours);
+      actual.assign(source.size(), 0);
+      colours->KeyRow(actual.data(), source.data(), 4099, KernelsOf(set));
+      ASSERT_EQ(actual, expected) << "table, step " << i << " spill " << spill;
     }
+  CColourTable::SetPixelsBeforeTable(-1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The keying engine driven through Process on small frames: statuses and
 // their precedence, the copy without a mask, keying, spill suppression,
-// softness, fields, unsafe settings and damaged mask records. Frames are
+// softness, fields, unsafe settings and damaged mask records; keying
+// through colour tables as directly, while the settings change. Frames are
 // attached to test memory with guard bytes on both sides; mask records are
 // the wheel's (an 8-bit mask, BI_RLE8-compressed by the image library).
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 
 #include "filter/Gaussian.h"
 #include "key/Mattix2.h"
+#include "key/internal/ColourTable.h"
 #include "stdfx/DIB.h"
 #include "stdfx/VfbmiHeader.h"
 #include "tests/filter/FilterTestUtil.h"
@@ -236,3 +238,46 @@ TEST(Key, UnsafeSettingsBehaveAsTheirDocumentedEquivalents) {
 }
 
 }  // namespace
+
+// Frames keyed through the key's colour table (made at once) equal those
+// keyed directly, whole and by field, through a run of settings in which
+// each step changes one thing the table depends on.
+TEST(Key, ThroughTheColourTableAsDirectly) {
+  using mattix::key::internal::CColourTable;
+  std::mt19937 rng(4);
+  Frame source(37, 23);
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 37 * 4; ++x) source.line(y)[x] = std::uint8_t(rng());
+  const MaskRecord ramp(241, 209, [](int r, int c) { return std::uint8_t((r * 7 + c * 3) % 256); });
+  const MaskRecord other(241, 209, [](int r, int c) { return std::uint8_t((r + c * 5) % 256); });
+  const struct {
+    Settings settings;
+    const MaskRecord* mask;
+  } steps[] = {
+      {Settings(), &ramp},
+      {Settings().softness(30), &ramp},
+      {Settings().softness(30).spill(70), &ramp},
+      {Settings().softness(30).spill(20), &ramp},
+      {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &ramp},
+      {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &other},
+      {Settings(), &ramp},
+  };
+  std::vector<std::vector<std::uint8_t>> direct;
+  CColourTable::SetPixelsBeforeTable(-1);
+  for (const auto& step : steps)
+    for (int field : {-1, 0, 1}) {
+      Frame keyed(37, 23);
+      ASSERT_EQ(KeyFrame(keyed, source, step.settings, step.mask, field), 0);
+      direct.push_back(keyed.pixels());
+    }
+  CColourTable::SetPixelsBeforeTable(0);
+  auto expected = direct.begin();
+  for (const auto& step : steps)
+    for (int field : {-1, 0, 1}) {
+      Frame keyed(37, 23);
+      ASSERT_EQ(KeyFrame(keyed, source, step.settings, step.mask, field), 0);
+      ASSERT_EQ(keyed.pixels(), *expected++) << "softness " << step.settings.v[0] << " spill "
+                                             << step.settings.v[1] << " field " << field;
+    }
+  CColourTable::SetPixelsBeforeTable(1 << 24);
+}

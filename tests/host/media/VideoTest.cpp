@@ -81,11 +81,14 @@ TEST(Video, ClipsAreReadTurnedAndStretchedAsPlayersShowThem) {
   ASSERT_EQ(Ffmpeg(dir, "-framerate 5 -i f_%d.png -f lavfi -i sine=d=1" + png +
                             "-vf setsar=2 -shortest wide.mov"),
             "");
+  const std::vector<BgraImage> plain = ReadAll(dir / "plain.mov");
   const std::vector<BgraImage> turned = ReadAll(dir / "turned90.mov");
   const std::vector<BgraImage> upside = ReadAll(dir / "turned180.mov");
+  ASSERT_EQ(plain.size(), 3u);
   ASSERT_EQ(turned.size(), 3u);
   ASSERT_EQ(upside.size(), 3u);
   for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(plain[i].pixels, frames[i].pixels) << i;  // upright: converted in place
     EXPECT_EQ(turned[i].width, 4);
     EXPECT_EQ(turned[i].pixels, QuarterTurn(frames[i]).pixels) << i;
     EXPECT_EQ(upside[i].pixels, QuarterTurn(QuarterTurn(frames[i])).pixels) << i;

@@ -1,0 +1,139 @@
+#include "key/internal/ColourTable.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace mattix::key::internal {
+namespace {
+
+constexpr std::uint32_t kColours = 1u << 24;
+constexpr int kBlock = 4096;  // colours keyed a kernel call while a table is made
+constexpr std::size_t kPage = std::size_t(1) << 21;
+
+// Zeroed bytes in 2 MiB pages when the system gives them on request.
+std::uint8_t* AllocateEntries(std::size_t bytes) {
+  const std::size_t rounded = (bytes + kPage - 1) / kPage * kPage;
+  void* p = std::aligned_alloc(kPage, rounded);
+  if (!p) throw std::bad_alloc();
+#if defined(__linux__)
+  madvise(p, rounded, MADV_HUGEPAGE);  // a hint: without it the table still works
+#endif
+  std::memset(p, 0, bytes);
+  return static_cast<std::uint8_t*>(p);
+}
+
+std::atomic<std::int64_t> g_pixelsBeforeTable{std::int64_t(kColours)};
+
+// The latest key's table, or the count of pixels keyed directly with the
+// latest key that has none.
+struct Cache {
+  std::mutex mutex;
+  std::shared_ptr<const CColourTable> table;
+  std::unique_ptr<CColourTable::Key> pendingKey;
+  std::uint64_t pendingPixels = 0;
+};
+
+Cache& TheCache() {
+  static Cache cache;
+  return cache;
+}
+
+}  // namespace
+
+CColourTable::Key::Key(const KeyRowParams& params, bool spillForm)
+    : width(params.mask.width), height(params.mask.height), spill(spillForm) {
+  mask.resize(std::size_t(width) * std::size_t(height));
+  for (int r = 0; r < height; ++r)
+    std::memcpy(mask.data() + std::size_t(r) * std::size_t(width),
+                params.mask.pixels + r * params.mask.stride, std::size_t(width));
+  std::memcpy(lightness, params.lightness, sizeof lightness);
+  spillFactor = spill ? params.spillFactor : 0.0f;
+}
+
+bool CColourTable::Key::Describes(const KeyRowParams& params, bool spillForm) const {
+  if (spill != spillForm || width != params.mask.width || height != params.mask.height)
+    return false;
+  // The spill factor compared as bits: a NaN factor is a key of its own.
+  if (spill && std::memcmp(&spillFactor, &params.spillFactor, sizeof spillFactor) != 0)
+    return false;
+  if (std::memcmp(lightness, params.lightness, sizeof lightness) != 0) return false;
+  for (int r = 0; r < height; ++r)
+    if (std::memcmp(mask.data() + std::size_t(r) * std::size_t(width),
+                    params.mask.pixels + r * params.mask.stride, std::size_t(width)) != 0)
+      return false;
+  return true;
+}
+
+CColourTable::CColourTable(Key key, const KeyRowParams& params, KeyRowFn kernel)
+    : m_key(std::move(key)) {
+  // Each block of colours is keyed at full alpha: the alpha that comes out
+  // is 255 - t, the colour the keyed one.
+  m_entries.reset(AllocateEntries(m_key.spill ? kColours * sizeof(std::uint32_t) : kColours + 3));
+  std::vector<std::uint32_t> source(kBlock), keyed(kBlock);
+  for (std::uint32_t first = 0; first < kColours; first += kBlock) {
+    for (int i = 0; i < kBlock; ++i) source[i] = (first + std::uint32_t(i)) | 0xFF000000u;
+    kernel(reinterpret_cast<std::uint8_t*>(keyed.data()),
+           reinterpret_cast<const std::uint8_t*>(source.data()), kBlock, params);
+    auto* pixels = reinterpret_cast<std::uint32_t*>(m_entries.get());
+    for (int i = 0; i < kBlock; ++i) {
+      const std::uint32_t at = TableIndex(first + std::uint32_t(i));
+      if (m_key.spill)
+        pixels[at] = keyed[i];
+      else
+        m_entries[at] = std::uint8_t(keyed[i] >> 24);
+    }
+  }
+}
+
+std::shared_ptr<const CColourTable> CColourTable::ForKey(const KeyRowParams& params, bool spill,
+                                                         KeyRowFn kernel, std::uint64_t pixels) {
+  const std::int64_t before = g_pixelsBeforeTable.load();
+  if (before < 0) return nullptr;
+  Cache& cache = TheCache();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  if (cache.table && cache.table->m_key.Describes(params, spill)) return cache.table;
+  if (!cache.pendingKey || !cache.pendingKey->Describes(params, spill)) {
+    cache.pendingPixels = 0;
+    try {
+      cache.pendingKey = std::make_unique<Key>(params, spill);
+    } catch (const std::bad_alloc&) {
+      cache.pendingKey.reset();  // keyed directly, as without a table
+      return nullptr;
+    }
+  }
+  if (cache.pendingPixels < std::uint64_t(before)) {
+    cache.pendingPixels += pixels;
+    return nullptr;
+  }
+  try {
+    // The previous key's table goes first, so that two are not held at once
+    // (engines still keying with it keep it until they end).
+    cache.table.reset();
+    cache.table.reset(new CColourTable(std::move(*cache.pendingKey), params, kernel));
+  } catch (const std::bad_alloc&) {
+    cache.table.reset();  // keyed directly, as without a table
+  }
+  cache.pendingKey.reset();
+  return cache.table;
+}
+
+void CColourTable::SetPixelsBeforeTable(std::int64_t pixels) { g_pixelsBeforeTable.store(pixels); }
+
+void CColourTable::KeyRow(std::uint8_t* dst, const std::uint8_t* src, int width,
+                          const KeyRowKernels& kernels) const {
+  if (m_key.spill)
+    kernels.lookupSpill(dst, src, width, reinterpret_cast<const std::uint32_t*>(m_entries.get()));
+  else
+    kernels.lookupPlain(dst, src, width, m_entries.get());
+}
+
+void CColourTable::Free::operator()(void* p) const { std::free(p); }
+
+}  // namespace mattix::key::internal
