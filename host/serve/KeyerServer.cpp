@@ -590,9 +590,13 @@ int Serve(const ServeOptions& options) {
   // Every render allocates pictures of the same few sizes (the part, its
   // matte, the answer): once freed they stay in the heap for the next one
   // rather than being mapped afresh and faulted in page by page (up to 32
-  // MiB, the most glibc allows; a UHD frame's are still mapped).
+  // MiB, the most glibc allows; a UHD frame's are still mapped). One heap
+  // for every thread: requests are served by whichever of the server's
+  // threads is free, and a heap of each thread's own would be faulted in
+  // afresh by each (an Auto key's buffers cost a fifth of its time so).
   ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
   ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
+  ::mallopt(M_ARENA_MAX, 1);
   CKeyerSession session(options.input, options.project, options.output, options.force);
   CKeyerServer server(session);
   const int port = server.Bind(options.host, options.port);
