@@ -25,7 +25,6 @@ extern "C" {
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <iostream>
 #include <optional>
 #include <regex>
 #include <thread>
@@ -317,36 +316,26 @@ std::string RunHost(const std::vector<std::string>& argv) {
 }
 
 // A module that is missing or damaged is said on standard error, and the
-// frames come out marked rather than passed through as if keyed (MLT would
-// pass them through untouched for an instance refused).
+// frames come out marked rather than passed through as if keyed: the
+// instance is made (MLT would pass frames through untouched for an instance
+// refused; ffmpeg, run here, would fail).
 TEST(Frei0rInHosts, ReportAMissingOrDamagedModuleAndMarkFrames) {
+  if (const std::string why = Unavailable("ffmpeg"); !why.empty()) GTEST_SKIP() << why;
   test::TempDir dir;
   dir.Write("damaged.so", std::string("not a shared library"));
   const std::string plugins = std::filesystem::path(MATTIX_FREI0R_PLUGIN).parent_path();
-  for (const std::string host : {"ffmpeg", "melt"}) {
-    if (const std::string why = Unavailable(host); !why.empty()) {
-      std::cout << "skipped in " << host << ": " << why << "\n";
-      continue;
-    }
-    for (const std::string& module : {dir / "missing.so", dir / "damaged.so"}) {
-      const std::string out = dir / (host + ".png");
-      std::filesystem::remove(out);
-      std::vector<std::string> argv = {"env", "FREI0R_PATH=" + plugins, "MATTIX_MODULE=" + module};
-      if (host == "ffmpeg")
-        argv.insert(argv.end(), {"ffmpeg", "-nostdin", "-v", "error", "-i", kSample, "-vf",
-                                 "frei0r=mattix:" + kProject, out});
-      else
-        argv.insert(argv.end(), {"melt", "-quiet", kSample, "out=0", "-filter", "frei0r.mattix",
-                                 "project=" + kProject, "-consumer", "avformat:" + out,
-                                 "vcodec=png", "pix_fmt=rgba", "real_time=0", "width=480",
-                                 "height=320", "sample_aspect_num=1", "sample_aspect_den=1"});
-      media::Subprocess run(argv, {}, "env is missing");
-      EXPECT_EQ(run.Wait(), 0) << host << " " << module << ": " << run.ErrorTail();
-      EXPECT_TRUE(test::Holds(run.ErrorTail(), module)) << host;
-      EXPECT_TRUE(test::Holds(run.ErrorTail(), "frames are marked with magenta stripes"));
-      ASSERT_TRUE(std::filesystem::exists(out)) << host << " wrote nothing";
-      EXPECT_TRUE(Marked(media::ReadPng(out), Sample())) << host << " " << module;
-    }
+  for (const std::string& module : {dir / "missing.so", dir / "damaged.so"}) {
+    const std::string out = dir / "k.png";
+    std::filesystem::remove(out);
+    media::Subprocess run(
+        {"env", "FREI0R_PATH=" + plugins, "MATTIX_MODULE=" + module, "ffmpeg", "-nostdin", "-v",
+         "error", "-i", kSample, "-vf", "frei0r=mattix:" + kProject, out},
+        {}, "env is missing");
+    EXPECT_EQ(run.Wait(), 0) << module << ": " << run.ErrorTail();
+    EXPECT_TRUE(test::Holds(run.ErrorTail(), module));
+    EXPECT_TRUE(test::Holds(run.ErrorTail(), "frames are marked with magenta stripes"));
+    ASSERT_TRUE(std::filesystem::exists(out)) << "ffmpeg wrote nothing";
+    EXPECT_TRUE(Marked(media::ReadPng(out), Sample())) << module;
   }
 }
 
