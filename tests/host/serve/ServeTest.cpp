@@ -275,32 +275,16 @@ TEST(Serve, AnExportKeysTheKeyOfItsClick) {
   }
 }
 
-// A slider's drag (its changes carry one gesture number) is one step of the
-// history; changes without a number are a step each.
-TEST(Serve, ASliderDragIsOneUndoStep) {
+// A slider's drag (its changes carry one gesture number), the effect's or
+// the finishing's, is one step of the history; changes without a number are
+// a step each, and so is each shape added or removed. GET /api/finishing
+// gives the shapes' points.
+TEST(Serve, EachDragAndEachShapeIsOneUndoStep) {
   Keyer k;
   for (int v = 5; v <= 50; v += 5)
     k.Post("/api/number?name=softness&value=" + std::to_string(v) + "&gesture=7");
   k.Post("/api/number?name=spill&value=20&gesture=7");  // another parameter: another drag
   k.Post("/api/number?name=spill&value=30");
-  const std::pair<const char*, std::string> steps[] = {{"/api/undo", "50.0 20.0 true"},
-                                                       {"/api/undo", "50.0 0.0 true"},
-                                                       {"/api/undo", "0.0 0.0 false"},
-                                                       {"/api/redo", "50.0 0.0 true"}};
-  for (const auto& [path, expected] : steps) {
-    const httplib::Result r = k.Post(path);
-    ASSERT_TRUE(r && r->status == 200);
-    EXPECT_EQ(Keyer::State(r, "softness") + " " + Keyer::State(r, "spill") + " " +
-                  Keyer::State(r, "canUndo"),
-              expected)
-        << path;
-  }
-}
-
-// A finishing slider's drag is one step, and so is each shape added or
-// removed; GET /api/finishing gives the shapes' points.
-TEST(Serve, FinishingDragsAndShapesAreOneUndoStepEach) {
-  Keyer k;
   for (int v = 10; v <= 50; v += 10)
     k.Post("/api/number?name=despill&value=" + std::to_string(v) + "&gesture=4");
   const httplib::Result added =
@@ -310,18 +294,23 @@ TEST(Serve, FinishingDragsAndShapesAreOneUndoStepEach) {
   EXPECT_TRUE(mattix::test::Holds(k.client.Get("/api/finishing")->body,
                                   R"("shapes":[{"keep":true,"points":[[1.0,2.0],[30.5,2.0],)"));
   ASSERT_EQ(k.Post("/api/shape/remove?index=0")->status, 200);
-  const auto finishing = [](const httplib::Result& r) {
-    const mattix::host::JsonValue state =
+  // Softness, spill, despill, the number of shapes, whether there is more to undo.
+  const auto state = [](const httplib::Result& r) {
+    const mattix::host::JsonValue s =
         mattix::host::JsonValue::Parse(r->get_header_value("X-State"), "X-State");
-    const mattix::host::JsonValue* f = state.Find("finishing");
-    return f->Find("despill")->WriteCompact() + " " + f->Find("shapes")->WriteCompact() + " " +
-           state.Find("canUndo")->WriteCompact();
+    const mattix::host::JsonValue* f = s.Find("finishing");
+    return s.Find("softness")->WriteCompact() + " " + s.Find("spill")->WriteCompact() + " " +
+           f->Find("despill")->WriteCompact() + " " + f->Find("shapes")->WriteCompact() + " " +
+           s.Find("canUndo")->WriteCompact();
   };
-  for (const auto& [path, expected] : {std::pair{"/api/undo", "50.0 1.0 true"},
-                                       {"/api/undo", "50.0 0.0 true"},
-                                       {"/api/undo", "0.0 0.0 false"},
-                                       {"/api/redo", "50.0 0.0 true"}})
-    EXPECT_EQ(finishing(k.Post(path)), expected) << path;
+  for (const auto& [path, expected] : {std::pair{"/api/undo", "50.0 30.0 50.0 1.0 true"},
+                                       {"/api/undo", "50.0 30.0 50.0 0.0 true"},
+                                       {"/api/undo", "50.0 30.0 0.0 0.0 true"},
+                                       {"/api/undo", "50.0 20.0 0.0 0.0 true"},
+                                       {"/api/undo", "50.0 0.0 0.0 0.0 true"},
+                                       {"/api/undo", "0.0 0.0 0.0 0.0 false"},
+                                       {"/api/redo", "50.0 0.0 0.0 0.0 true"}})
+    EXPECT_EQ(state(k.Post(path)), expected) << path;
 }
 
 // With every finishing step on, the view at scale 1 (the whole frame, and
