@@ -9,10 +9,10 @@
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
 #include "host/project/Project.h"
-#include "host/render/RenderJob.h"
 #include "host/serve/HttpServer.h"
 #include "host/serve/KeyerServer.h"
 #include "tests/host/TestSupport.h"
+#include "tests/host/cli/CommandRunner.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -364,13 +364,8 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
     EXPECT_TRUE(
         mattix::test::Holds(k.ExportStatus(), "\"done\":1.0,\"total\":1.0,\"message\":\"exported"));
   }
-  mattix::render::RenderOptions render;
-  render.input = kSample;
-  render.output = k.dir / "keyed.png";
-  render.project = k.dir / "key.json";
-  ASSERT_EQ(mattix::render::Render(render), 0);
   EXPECT_TRUE(view->body == Rgba(mattix::media::ReadPng(k.dir / "out.png")));
-  EXPECT_TRUE(view->body == Rgba(mattix::media::ReadPng(k.dir / "keyed.png")));
+  EXPECT_TRUE(view->body == Rgba(mattix::test::RenderPicture(kSample, k.dir / "key.json", {})));
 
   const httplib::Result half = k.client.Get("/api/frame");
   EXPECT_EQ(half->get_header_value("X-Scale") + " " + half->get_header_value("X-Width"), "2 240");
@@ -403,10 +398,9 @@ TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
   ASSERT_EQ(k.Post("/api/save")->status, 200);
 
   const std::string cli = frames / "cli.json";
-  mattix::media::Subprocess command(
-      {MATTIX_COMMAND, "key", "auto", "--project", cli, "--frame", "2", frames / "f_%d.png"}, {},
-      "the mattix command is missing");
-  ASSERT_EQ(command.Wait(), 0) << command.ErrorTail();
+  const mattix::test::CommandResult command =
+      mattix::test::RunMattix("key auto --project " + cli + " --frame 2 " + frames / "f_%d.png");
+  ASSERT_EQ(command.status, 0) << command.err;
   const mattix::project::ProjectSettings page = mattix::project::ReadProject(k.dir / "key.json");
   EXPECT_EQ(page.finishing.screen, mattix::project::ScreenChannel::kBlue);
   EXPECT_TRUE(page == mattix::project::ReadProject(cli));
