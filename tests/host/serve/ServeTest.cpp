@@ -149,31 +149,6 @@ TEST(Serve, ALassoOnTheWheelKeysTheBackdropAndSaveWritesTheMask) {
   EXPECT_TRUE(mattix::project::ReadProject(k.dir / "key.json").HasMask());
 }
 
-// A pick of the backdrop's colour keys that colour (the module marks it on
-// the wheel and clears the key colour); undo and redo walk the history.
-TEST(Serve, PickUndoAndRedo) {
-  Keyer k;
-  const httplib::Result picked =
-      k.Post("/api/pick?x=" + std::to_string(kBackdrop.x) + "&y=" + std::to_string(kBackdrop.y));
-  ASSERT_TRUE(picked && picked->status == 200);
-  EXPECT_EQ(Keyer::State(picked, "mask"), "true");
-  EXPECT_EQ(Keyer::Alpha(k.client.Get("/api/view"), kBackdrop.x, kBackdrop.y), 0);
-  const httplib::Result soft = k.Post("/api/number?name=softness&value=40");
-  EXPECT_EQ(Keyer::State(soft, "softness"), "40.0");
-  EXPECT_NE(soft->body.substr(0, 260 * 260 * 4), picked->body.substr(0, 260 * 260 * 4));
-  const std::pair<const char*, std::string> steps[] = {{"/api/undo", "0.0 true"},
-                                                       {"/api/undo", "0.0 false"},
-                                                       {"/api/undo", "0.0 false"},
-                                                       {"/api/redo", "0.0 true"},
-                                                       {"/api/redo", "40.0 true"}};
-  for (const auto& [path, expected] : steps) {
-    const httplib::Result r = k.Post(path);
-    ASSERT_TRUE(r && r->status == 200);
-    EXPECT_EQ(Keyer::State(r, "softness") + " " + Keyer::State(r, "mask"), expected) << path;
-  }
-  EXPECT_EQ(Keyer::State(k.Post("/api/undo"), "canRedo"), "true");
-}
-
 // A drag whose release never comes (the page was closed) is released by the
 // next press: the bar's handle at 0 then drags as usual, to (61 - 7) / 240.
 // A handle nobody drags stays where it is while another one is dragged
@@ -265,14 +240,22 @@ TEST(Serve, AnExportKeysTheKeyOfItsClick) {
   }
 }
 
-// A slider's drag (its changes carry one gesture number), the effect's or
-// the finishing's, is one step of the history; changes without a number are
-// a step each, and so is each shape added or removed. GET /api/finishing
-// gives the shapes' points.
-TEST(Serve, EachDragAndEachShapeIsOneUndoStep) {
+// The history: a pick of the backdrop's colour keys that colour (the module
+// marks it on the wheel) and is one step; a slider's drag (its changes carry
+// one gesture number), the effect's or the finishing's, is one step, changes
+// without a number are a step each, and so is each shape added or removed.
+// GET /api/finishing gives the shapes' points.
+TEST(Serve, EachPickDragAndShapeIsOneUndoStep) {
   Keyer k;
+  const httplib::Result picked =
+      k.Post("/api/pick?x=" + std::to_string(kBackdrop.x) + "&y=" + std::to_string(kBackdrop.y));
+  ASSERT_TRUE(picked && picked->status == 200);
+  EXPECT_EQ(Keyer::Alpha(k.client.Get("/api/view"), kBackdrop.x, kBackdrop.y), 0);
+  std::string wheel;  // the wheel's pixels at the end of the softness drag
   for (int v = 5; v <= 50; v += 5)
-    k.Post("/api/number?name=softness&value=" + std::to_string(v) + "&gesture=7");
+    wheel = k.Post("/api/number?name=softness&value=" + std::to_string(v) + "&gesture=7")
+                ->body.substr(0, 260 * 260 * 4);
+  EXPECT_NE(wheel, picked->body.substr(0, 260 * 260 * 4));
   k.Post("/api/number?name=spill&value=20&gesture=7");  // another parameter: another drag
   k.Post("/api/number?name=spill&value=30");
   for (int v = 10; v <= 50; v += 10)
@@ -284,22 +267,29 @@ TEST(Serve, EachDragAndEachShapeIsOneUndoStep) {
   EXPECT_TRUE(mattix::test::Holds(k.client.Get("/api/finishing")->body,
                                   R"("shapes":[{"keep":true,"points":[[1.0,2.0],[30.5,2.0],)"));
   ASSERT_EQ(k.Post("/api/shape/remove?index=0")->status, 200);
-  // Softness, spill, despill, the number of shapes, whether there is more to undo.
+  // Softness, spill, despill, the number of shapes, the mask, whether there
+  // is more to undo and to redo.
   const auto state = [](const httplib::Result& r) {
     const mattix::host::JsonValue s =
         mattix::host::JsonValue::Parse(r->get_header_value("X-State"), "X-State");
     const mattix::host::JsonValue* f = s.Find("finishing");
-    return s.Find("softness")->WriteCompact() + " " + s.Find("spill")->WriteCompact() + " " +
-           f->Find("despill")->WriteCompact() + " " + f->Find("shapes")->WriteCompact() + " " +
-           s.Find("canUndo")->WriteCompact();
+    std::string text;
+    for (const mattix::host::JsonValue* v :
+         {s.Find("softness"), s.Find("spill"), f->Find("despill"), f->Find("shapes"),
+          s.Find("mask"), s.Find("canUndo"), s.Find("canRedo")})
+      text += v->WriteCompact() + " ";
+    return text;
   };
-  for (const auto& [path, expected] : {std::pair{"/api/undo", "50.0 30.0 50.0 1.0 true"},
-                                       {"/api/undo", "50.0 30.0 50.0 0.0 true"},
-                                       {"/api/undo", "50.0 30.0 0.0 0.0 true"},
-                                       {"/api/undo", "50.0 20.0 0.0 0.0 true"},
-                                       {"/api/undo", "50.0 0.0 0.0 0.0 true"},
-                                       {"/api/undo", "0.0 0.0 0.0 0.0 false"},
-                                       {"/api/redo", "50.0 0.0 0.0 0.0 true"}})
+  for (const auto& [path, expected] : {std::pair{"/api/undo", "50.0 30.0 50.0 1.0 true true true "},
+                                       {"/api/undo", "50.0 30.0 50.0 0.0 true true true "},
+                                       {"/api/undo", "50.0 30.0 0.0 0.0 true true true "},
+                                       {"/api/undo", "50.0 20.0 0.0 0.0 true true true "},
+                                       {"/api/undo", "50.0 0.0 0.0 0.0 true true true "},
+                                       {"/api/undo", "0.0 0.0 0.0 0.0 true true true "},
+                                       {"/api/undo", "0.0 0.0 0.0 0.0 false false true "},
+                                       {"/api/undo", "0.0 0.0 0.0 0.0 false false true "},
+                                       {"/api/redo", "0.0 0.0 0.0 0.0 true true true "},
+                                       {"/api/redo", "50.0 0.0 0.0 0.0 true true true "}})
     EXPECT_EQ(state(k.Post(path)), expected) << path;
 }
 
