@@ -1,6 +1,7 @@
 #pragma once
 // Runs the `mattix` command in-process, as the command-line tests need.
 #include "host/cli/Commands.h"
+#include "host/media/PngFile.h"
 #include "tests/host/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +30,19 @@ inline CommandResult RunMattix(const std::string& line) {
   const int status = cli::CommandMain(int(argv.size()), argv.data());
   std::string out = ::testing::internal::GetCapturedStdout();
   return {status, out, ::testing::internal::GetCapturedStderr()};
+}
+
+// `mattix render INPUT --project PROJECT FLAGS` with a matte beside the
+// keyed picture: the keyed picture, or the matte.
+inline media::BgraImage RenderPicture(const std::string& input, const std::string& project,
+                                      const std::vector<std::string>& flags, bool matte = false) {
+  const TempDir dir;
+  std::string line = "render " + input + " -o " + dir / "k.png" + " --matte " + dir / "m.png" +
+                     " --project " + project;
+  for (const std::string& f : flags) line += " " + f;
+  const CommandResult r = RunMattix(line);
+  EXPECT_EQ(r.status, 0) << r.err;
+  return media::ReadPng(dir / (matte ? "m.png" : "k.png"));
 }
 
 // A command line that fails: its exit status and a part of its message.

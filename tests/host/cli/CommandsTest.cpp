@@ -120,19 +120,16 @@ TEST(Commands, StatusAndMessages) {
   EXPECT_EQ(RunMattix("--version").out, "mattix " MATTIX_VERSION "\n");
 }
 
-// `mattix key pick` and `mattix key clear` end to end through the built
-// effect module: a picked colour is keyed by the next `mattix render` of the
-// project, a far colour is not, --disc keys the picked colour's neighbours
-// on the wheel too, and clearing leaves nothing keyed.
-// Runs `mattix LINE` with the module's commands: its exit status.
-int Mattix(const std::string& line) { return test::RunMattix(line).status; }
-
 // The colours of the test frame, left to right: the key, a neighbour of it
 // on the wheel (a hue 1.5 degrees away: about three wheel pixels, inside a
 // disc but not the picked pixel), and a far magenta.
 constexpr std::array<std::array<std::uint8_t, 3>, 3> kColours = {
     {{0, 200, 0}, {0, 200, 5}, {200, 0, 200}}};
 
+// `mattix key pick` and `mattix key clear` end to end through the built
+// effect module: a picked colour is keyed by the next `mattix render` of the
+// project, a far colour is not, --disc keys the picked colour's neighbours
+// on the wheel too, and clearing leaves nothing keyed.
 TEST(KeyCommand, PickedColoursAreKeyedByTheNextRender) {
   test::TempDir dir;
   media::BgraImage frame(int(kColours.size()), 1);
@@ -157,10 +154,11 @@ TEST(KeyCommand, PickedColoursAreKeyedByTheNextRender) {
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.line);
-    ASSERT_EQ(Mattix(step.line + " --project " + project), 0);
-    ASSERT_EQ(
-        Mattix("render -f " + dir / "in.png" + " -o " + dir / "out.png" + " --project " + project),
-        0);
+    ASSERT_EQ(RunMattix(step.line + " --project " + project).status, 0);
+    ASSERT_EQ(RunMattix("render -f " + dir / "in.png" + " -o " + dir / "out.png" + " --project " +
+                        project)
+                  .status,
+              0);
     const media::BgraImage out = media::ReadPng(dir / "out.png");
     for (std::size_t i = 0; i < kColours.size(); ++i)
       EXPECT_EQ(out.pixels[i * 4 + 3], step.keyed[i] ? 0 : 255) << "colour " << i;

@@ -5,8 +5,8 @@
 // alone. The module's own behaviour is the plug-in tests'.
 #include "host/effect/KeyingEffect.h"
 #include "host/media/PngFile.h"
-#include "host/render/RenderJob.h"
 #include "tests/host/TestSupport.h"
+#include "tests/host/cli/CommandRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -33,18 +33,9 @@ const media::BgraImage& Sample() {
 // `mattix render` of the sample with its project, matte finishing off (the
 // effect's own output): the keyed picture.
 media::BgraImage Rendered(int field, double softness) {
-  test::TempDir dir;
-  render::RenderOptions options;
-  options.input = kSamples + "greenscreen.png";
-  options.output = dir / "k.png";
-  options.project = kSamples + "key.json";
-  options.field = field;
-  options.overrides.softness = softness;
-  options.overrides.despill = 0.0;
-  ::testing::internal::CaptureStdout();
-  render::Render(options);
-  ::testing::internal::GetCapturedStdout();
-  return media::ReadPng(options.output);
+  std::vector<std::string> flags = {"--softness", std::to_string(softness), "--despill", "0"};
+  if (field >= 0) flags.insert(flags.end(), {"--field", std::to_string(field)});
+  return test::RenderPicture(kSamples + "greenscreen.png", kSamples + "key.json", flags);
 }
 
 // Whole frames, one field, and bands of rows (starting on an odd row too):
@@ -104,14 +95,10 @@ TEST(KeyingEffect, ParametersSetByNameReadBack) {
   project::ProjectSettings configured = project;
   configured.keyRed = configured.keyGreen = configured.keyBlue = 1;
   effect.Configure(configured);
-  EXPECT_EQ(effect.Settings(), (project::ProjectSettings{project.softness,
-                                                         project.spillSuppression,
-                                                         7,
-                                                         8,
-                                                         9,
-                                                         project.lightness,
-                                                         project.chromaMask,
-                                                         {}}));
+  project::ProjectSettings expected = project;
+  expected.keyRed = 7, expected.keyGreen = 8, expected.keyBlue = 9;
+  expected.finishing = {};  // the host's, not the effect's
+  EXPECT_EQ(effect.Settings(), expected);
 }
 
 // What the effect refuses, each named (the module's path leads every message).

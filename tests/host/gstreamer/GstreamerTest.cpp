@@ -60,17 +60,7 @@ Launch LaunchKey(const test::TempDir& dir, const std::string& format, const std:
   return {status, printed + run.ErrorTail()};
 }
 
-// `mattix render` with the project: the keyed picture, or its matte.
-media::BgraImage Render(const std::vector<std::string>& flags, bool matte) {
-  test::TempDir dir;
-  std::string line = "render " + kSample + " -o " + dir / "k.png" + " --matte " + dir / "m.png" +
-                     " --project " + kProject;
-  for (const std::string& f : flags) line += " " + f;
-  const test::CommandResult r = test::RunMattix(line);
-  EXPECT_EQ(r.status, 0) << r.err;
-  return media::ReadPng(dir / (matte ? "m.png" : "k.png"));
-}
-
+// Properties left unset (-1) keep the project's values.
 TEST(MattixKey, KeysLikeTheRenderCommandInBgraAndRgba) {
   if (const std::string why = Unavailable(); !why.empty()) GTEST_SKIP() << why;
   const struct {
@@ -78,8 +68,6 @@ TEST(MattixKey, KeysLikeTheRenderCommandInBgraAndRgba) {
     std::vector<std::string> flags;
     bool matte;
   } cases[] = {
-      {"BGRA", "project=" + kProject, {}, false},
-      {"RGBA", "project=" + kProject + " softness=-1", {}, false},  // below 0: the project's
       {"RGBA",
        "project=" + kProject + " softness=0.5 despill=0.6 clipblack=0.1 clipwhite=0.9",
        {"--softness", "50", "--despill", "60", "--clip-black", "10", "--clip-white", "90"},
@@ -93,7 +81,8 @@ TEST(MattixKey, KeysLikeTheRenderCommandInBgraAndRgba) {
     test::TempDir dir;
     const Launch launch = LaunchKey(dir, c.format, c.properties, dir / "out.png");
     ASSERT_EQ(launch.status, 0) << launch.said;
-    EXPECT_EQ(media::ReadPng(dir / "out.png").pixels, Render(c.flags, c.matte).pixels)
+    EXPECT_EQ(media::ReadPng(dir / "out.png").pixels,
+              test::RenderPicture(kSample, kProject, c.flags, c.matte).pixels)
         << c.format << " " << c.properties;
   }
 }

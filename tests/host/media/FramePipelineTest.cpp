@@ -413,57 +413,50 @@ TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
       ErrorOf([&] { host::CheckOutputAllowed(dir / "other.png", false, inputs); }), "--force"));
 }
 
-TEST(OutputFile, InterruptRemovesTemporaryFiles) {
-  test::TempDir dir;
-  int err[2];
-  ASSERT_EQ(::pipe(err), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::dup2(err[1], STDERR_FILENO);
-    host::InstallInterruptCleanup();
-    host::OutputFile a(dir / "a.png", false), b(dir / "b.png", false);
-    a.Write(kBytes.data(), kBytes.size());
-    std::raise(SIGTERM);
-    ::_exit(0);  // not reached: the handler ends the process by the signal
-  }
-  ::close(err[1]);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-  EXPECT_TRUE(Listing(dir.path()).empty());
-  char said[256] = {};
-  EXPECT_GT(::read(err[0], said, sizeof said - 1), 0);
-  ::close(err[0]);
-  EXPECT_TRUE(
-      test::Holds(said, "mattix: interrupted: the render stopped; files it had finished are kept"));
-}
-
-// A signal to the render's process right after a video output began and
-// took a frame: no file is left (and no process that could make one).
-TEST(OutputFile, InterruptLeavesNoVideoTemporary) {
-  if (!FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
+// A signal to the render's process while its outputs are open (two
+// pictures; a video output that took a frame, when ffmpeg is here): no file
+// is left (and no process that could make one), and the message says what
+// was kept.
+TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
   // Orphaned descendants, were there any, become this process's children,
   // to be waited for.
   ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-  for (const char* name : {"k.mov", "k.webm"}) {
+  for (const std::string name : {"a.png", "k.mov", "k.webm"}) {
+    const bool picture = name.ends_with(".png");
+    if (!picture && !FindOnPath("ffmpeg")) continue;
     test::TempDir dir;
+    int err[2];
+    ASSERT_EQ(::pipe(err), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+      ::dup2(err[1], STDERR_FILENO);
       host::InstallInterruptCleanup();
-      FrameWriter writer(dir / name, 16, 16, "25", false, host::InputFiles{}, {1}, FfmpegTools{},
-                         false);
-      writer.Write(writer.Encode(BgraImage(16, 16), 1));
+      std::optional<host::OutputFile> a, b;
+      std::optional<FrameWriter> video;
+      if (picture) {
+        a.emplace(dir / name, false), b.emplace(dir / "b.png", false);
+        a->Write(kBytes.data(), kBytes.size());
+      } else {
+        video.emplace(dir / name, 16, 16, "25", false, host::InputFiles{}, std::vector<long>{1},
+                      FfmpegTools{}, false);
+        video->Write(video->Encode(BgraImage(16, 16), 1));
+      }
       std::raise(SIGTERM);
-      ::_exit(0);
+      ::_exit(0);  // not reached: the handler ends the process by the signal
     }
+    ::close(err[1]);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-    while (::waitpid(-1, &status, 0) > 0) {
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << name;
+    while (::waitpid(-1, nullptr, 0) > 0) {
     }
-    EXPECT_TRUE(Listing(dir.path()).empty()) << name << ": " << Listing(dir.path()).front();
+    EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{}) << name;
+    char said[256] = {};
+    EXPECT_GT(::read(err[0], said, sizeof said - 1), 0);
+    ::close(err[0]);
+    EXPECT_TRUE(test::Holds(
+        said, "mattix: interrupted: the render stopped; files it had finished are kept"));
   }
   ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 }

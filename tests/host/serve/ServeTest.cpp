@@ -9,10 +9,10 @@
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
 #include "host/project/Project.h"
-#include "host/render/RenderJob.h"
 #include "host/serve/HttpServer.h"
 #include "host/serve/KeyerServer.h"
 #include "tests/host/TestSupport.h"
+#include "tests/host/cli/CommandRunner.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -92,6 +92,15 @@ struct Keyer {
     for (std::size_t i = 1; i < loop.size(); ++i) r = Post(at("move", loop[i]));
     return release ? Post(at("up", loop.back())) : std::move(r);
   }
+  // Waits for the export that runs to end: its last status.
+  std::string ExportStatus() {
+    std::string status;
+    for (int i = 0; i < 600 && status.find("\"running\":false") == std::string::npos; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      status = client.Get("/api/export")->body;
+    }
+    return status;
+  }
   // Alpha of view pixel (x, y) of a keyed view answer (RGBA).
   static int Alpha(const httplib::Result& view, int x, int y) {
     return std::uint8_t(view->body[std::size_t(y * 480 + x) * 4 + 3]);
@@ -108,7 +117,7 @@ struct Keyer {
 // A backdrop corner and the subject's shoulder, in the sample's pixels.
 constexpr POINT kBackdrop{6, 6}, kSubject{240, 300};
 
-TEST(Serve, ALassoOnTheWheelKeysTheBackdropAndSaveWritesAProjectThatKeysTheSample) {
+TEST(Serve, ALassoOnTheWheelKeysTheBackdropAndSaveWritesTheMask) {
   Keyer k;
   const httplib::Result before = k.client.Get("/api/controls");
   ASSERT_TRUE(before && before->status == 200);
@@ -137,62 +146,14 @@ TEST(Serve, ALassoOnTheWheelKeysTheBackdropAndSaveWritesAProjectThatKeysTheSampl
 
   const httplib::Result saved = k.Post("/api/save");
   ASSERT_TRUE(saved && saved->status == 200) << (saved ? saved->body : "no answer");
-  const mattix::project::ProjectSettings project = mattix::project::ReadProject(k.dir / "key.json");
-  EXPECT_TRUE(project.HasMask());
-  mattix::render::RenderOptions render;
-  render.input = kSample;
-  render.output = k.dir / "keyed.png";
-  render.project = k.dir / "key.json";
-  ASSERT_EQ(mattix::render::Render(render), 0);
-  const mattix::media::BgraImage out = mattix::media::ReadPng(render.output);
-  EXPECT_EQ(out.Row(kBackdrop.y)[kBackdrop.x * 4 + 3], 0);
-  EXPECT_EQ(out.Row(kSubject.y)[kSubject.x * 4 + 3], 255);
-}
-
-// A pick of the backdrop's colour keys that colour (the module marks it on
-// the wheel and clears the key colour); undo and redo walk the history.
-TEST(Serve, PickUndoAndRedo) {
-  Keyer k;
-  const httplib::Result picked =
-      k.Post("/api/pick?x=" + std::to_string(kBackdrop.x) + "&y=" + std::to_string(kBackdrop.y));
-  ASSERT_TRUE(picked && picked->status == 200);
-  EXPECT_EQ(Keyer::State(picked, "mask"), "true");
-  EXPECT_EQ(Keyer::Alpha(k.client.Get("/api/view"), kBackdrop.x, kBackdrop.y), 0);
-  const httplib::Result soft = k.Post("/api/number?name=softness&value=40");
-  EXPECT_EQ(Keyer::State(soft, "softness"), "40.0");
-  EXPECT_NE(soft->body.substr(0, 260 * 260 * 4), picked->body.substr(0, 260 * 260 * 4));
-  const std::pair<const char*, std::string> steps[] = {{"/api/undo", "0.0 true"},
-                                                       {"/api/undo", "0.0 false"},
-                                                       {"/api/undo", "0.0 false"},
-                                                       {"/api/redo", "0.0 true"},
-                                                       {"/api/redo", "40.0 true"}};
-  for (const auto& [path, expected] : steps) {
-    const httplib::Result r = k.Post(path);
-    ASSERT_TRUE(r && r->status == 200);
-    EXPECT_EQ(Keyer::State(r, "softness") + " " + Keyer::State(r, "mask"), expected) << path;
-  }
-  EXPECT_EQ(Keyer::State(k.Post("/api/undo"), "canRedo"), "true");
+  EXPECT_TRUE(mattix::project::ReadProject(k.dir / "key.json").HasMask());
 }
 
 // A drag whose release never comes (the page was closed) is released by the
-// next press: the bar's handle at 0 then drags as usual, to (60 - 7) / 240.
-TEST(Serve, ADragLeftOpenDoesNotBlockTheControls) {
-  Keyer k;
-  k.Lasso(false);
-  ASSERT_TRUE(k.Post("/api/pointer?control=bar&kind=down&x=7&y=12"));
-  k.Post("/api/pointer?control=bar&kind=move&x=60&y=12");
-  const httplib::Result r = k.Post("/api/pointer?control=bar&kind=up&x=60&y=12");
-  ASSERT_TRUE(r && r->status == 200);
-  const std::string lightness = Keyer::State(r, "lightness");
-  const double l0 = std::stod(lightness.substr(1)),
-               l1 = std::stod(lightness.substr(lightness.find(',') + 1));
-  EXPECT_NEAR(std::max(l0, l1), 53.0 / 240.0 * 100.0, 0.5) << lightness;
-  EXPECT_EQ(Keyer::State(r, "mask"), "true");  // the open lasso was closed by the release
-}
-
+// next press: the bar's handle at 0 then drags as usual, to (61 - 7) / 240.
 // A handle nobody drags stays where it is while another one is dragged
 // (the bar's own arithmetic lowers some values by a unit an event).
-TEST(Serve, HandlesThatAreNotDraggedStayPut) {
+TEST(Serve, BarDragsAfterAnOpenDragMoveOnlyTheirHandles) {
   Keyer k;
   const auto lightness = [](const httplib::Result& r) {
     const mattix::host::JsonValue state =
@@ -202,9 +163,13 @@ TEST(Serve, HandlesThatAreNotDraggedStayPut) {
       values.push_back(v.AsNumber());
     return values;
   };
-  k.Post("/api/pointer?control=bar&kind=down&x=7&y=8");
+  k.Lasso(false);
+  ASSERT_TRUE(k.Post("/api/pointer?control=bar&kind=down&x=7&y=8"));
   k.Post("/api/pointer?control=bar&kind=move&x=61&y=8");
-  const std::vector<double> low = lightness(k.Post("/api/pointer?control=bar&kind=up&x=61&y=8"));
+  const httplib::Result r = k.Post("/api/pointer?control=bar&kind=up&x=61&y=8");
+  ASSERT_TRUE(r && r->status == 200);
+  EXPECT_EQ(Keyer::State(r, "mask"), "true");  // the open lasso was closed by the release
+  const std::vector<double> low = lightness(r);
   EXPECT_NEAR(low[1], 54.0 / 240.0 * 100.0, 0.5);
   k.Post("/api/pointer?control=bar&kind=down&x=247&y=12");
   for (int x = 240; x >= 200; x -= 10)
@@ -251,26 +216,6 @@ TEST(Serve, ScopesCountTheFramesColours) {
   EXPECT_NEAR(onWheel, inPicture, 480 * 320 / 100);
 }
 
-// Export saves and renders the input in the background; a second export
-// replaces the output the first wrote.
-TEST(Serve, ExportKeysTheInputWithTheCurrentKey) {
-  Keyer k(kSample, true);
-  k.Lasso();
-  for (int run = 0; run < 2; ++run) {
-    ASSERT_EQ(k.Post("/api/export")->status, 200);
-    std::string status;
-    for (int i = 0; i < 400 && status.find("\"running\":false") == std::string::npos; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      status = k.client.Get("/api/export")->body;
-    }
-    EXPECT_NE(status.find("\"done\":1.0,\"total\":1.0,\"message\":\"exported"), std::string::npos)
-        << status;
-  }
-  const mattix::media::BgraImage out = mattix::media::ReadPng(k.dir / "out.png");
-  EXPECT_EQ(out.Row(kBackdrop.y)[kBackdrop.x * 4 + 3], 0);
-  EXPECT_TRUE(mattix::project::ReadProject(k.dir / "key.json").HasMask());
-}
-
 // An export keys with the key of its click: a change and a save made while
 // it runs reach the project file, not the export.
 TEST(Serve, AnExportKeysTheKeyOfItsClick) {
@@ -285,11 +230,7 @@ TEST(Serve, AnExportKeysTheKeyOfItsClick) {
   EXPECT_EQ(Keyer::State(k.Post("/api/pointer?control=wheel&kind=up&x=120&y=104"), "mask"),
             "false");
   ASSERT_EQ(k.Post("/api/save")->status, 200);
-  std::string status;
-  for (int i = 0; i < 600 && status.find("\"running\":false") == std::string::npos; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    status = k.client.Get("/api/export")->body;
-  }
+  const std::string status = k.ExportStatus();
   ASSERT_NE(status.find("\"done\":8.0"), std::string::npos) << status;
   EXPECT_FALSE(mattix::project::ReadProject(k.dir / "key.json").HasMask());
   for (int n = 1; n <= 8; ++n) {
@@ -299,32 +240,24 @@ TEST(Serve, AnExportKeysTheKeyOfItsClick) {
   }
 }
 
-// A slider's drag (its changes carry one gesture number) is one step of the
-// history; changes without a number are a step each.
-TEST(Serve, ASliderDragIsOneUndoStep) {
+// The history: a pick of the backdrop's colour keys that colour (the module
+// marks it on the wheel) and is one step; a slider's drag (its changes carry
+// one gesture number), the effect's or the finishing's, is one step, changes
+// without a number are a step each, and so is each shape added or removed.
+// GET /api/finishing gives the shapes' points.
+TEST(Serve, EachPickDragAndShapeIsOneUndoStep) {
   Keyer k;
+  const httplib::Result picked =
+      k.Post("/api/pick?x=" + std::to_string(kBackdrop.x) + "&y=" + std::to_string(kBackdrop.y));
+  ASSERT_TRUE(picked && picked->status == 200);
+  EXPECT_EQ(Keyer::Alpha(k.client.Get("/api/view"), kBackdrop.x, kBackdrop.y), 0);
+  std::string wheel;  // the wheel's pixels at the end of the softness drag
   for (int v = 5; v <= 50; v += 5)
-    k.Post("/api/number?name=softness&value=" + std::to_string(v) + "&gesture=7");
+    wheel = k.Post("/api/number?name=softness&value=" + std::to_string(v) + "&gesture=7")
+                ->body.substr(0, 260 * 260 * 4);
+  EXPECT_NE(wheel, picked->body.substr(0, 260 * 260 * 4));
   k.Post("/api/number?name=spill&value=20&gesture=7");  // another parameter: another drag
   k.Post("/api/number?name=spill&value=30");
-  const std::pair<const char*, std::string> steps[] = {{"/api/undo", "50.0 20.0 true"},
-                                                       {"/api/undo", "50.0 0.0 true"},
-                                                       {"/api/undo", "0.0 0.0 false"},
-                                                       {"/api/redo", "50.0 0.0 true"}};
-  for (const auto& [path, expected] : steps) {
-    const httplib::Result r = k.Post(path);
-    ASSERT_TRUE(r && r->status == 200);
-    EXPECT_EQ(Keyer::State(r, "softness") + " " + Keyer::State(r, "spill") + " " +
-                  Keyer::State(r, "canUndo"),
-              expected)
-        << path;
-  }
-}
-
-// A finishing slider's drag is one step, and so is each shape added or
-// removed; GET /api/finishing gives the shapes' points.
-TEST(Serve, FinishingDragsAndShapesAreOneUndoStepEach) {
-  Keyer k;
   for (int v = 10; v <= 50; v += 10)
     k.Post("/api/number?name=despill&value=" + std::to_string(v) + "&gesture=4");
   const httplib::Result added =
@@ -334,18 +267,30 @@ TEST(Serve, FinishingDragsAndShapesAreOneUndoStepEach) {
   EXPECT_TRUE(mattix::test::Holds(k.client.Get("/api/finishing")->body,
                                   R"("shapes":[{"keep":true,"points":[[1.0,2.0],[30.5,2.0],)"));
   ASSERT_EQ(k.Post("/api/shape/remove?index=0")->status, 200);
-  const auto finishing = [](const httplib::Result& r) {
-    const mattix::host::JsonValue state =
+  // Softness, spill, despill, the number of shapes, the mask, whether there
+  // is more to undo and to redo.
+  const auto state = [](const httplib::Result& r) {
+    const mattix::host::JsonValue s =
         mattix::host::JsonValue::Parse(r->get_header_value("X-State"), "X-State");
-    const mattix::host::JsonValue* f = state.Find("finishing");
-    return f->Find("despill")->WriteCompact() + " " + f->Find("shapes")->WriteCompact() + " " +
-           state.Find("canUndo")->WriteCompact();
+    const mattix::host::JsonValue* f = s.Find("finishing");
+    std::string text;
+    for (const mattix::host::JsonValue* v :
+         {s.Find("softness"), s.Find("spill"), f->Find("despill"), f->Find("shapes"),
+          s.Find("mask"), s.Find("canUndo"), s.Find("canRedo")})
+      text += v->WriteCompact() + " ";
+    return text;
   };
-  for (const auto& [path, expected] : {std::pair{"/api/undo", "50.0 1.0 true"},
-                                       {"/api/undo", "50.0 0.0 true"},
-                                       {"/api/undo", "0.0 0.0 false"},
-                                       {"/api/redo", "50.0 0.0 true"}})
-    EXPECT_EQ(finishing(k.Post(path)), expected) << path;
+  for (const auto& [path, expected] : {std::pair{"/api/undo", "50.0 30.0 50.0 1.0 true true true "},
+                                       {"/api/undo", "50.0 30.0 50.0 0.0 true true true "},
+                                       {"/api/undo", "50.0 30.0 0.0 0.0 true true true "},
+                                       {"/api/undo", "50.0 20.0 0.0 0.0 true true true "},
+                                       {"/api/undo", "50.0 0.0 0.0 0.0 true true true "},
+                                       {"/api/undo", "0.0 0.0 0.0 0.0 true true true "},
+                                       {"/api/undo", "0.0 0.0 0.0 0.0 false false true "},
+                                       {"/api/undo", "0.0 0.0 0.0 0.0 false false true "},
+                                       {"/api/redo", "0.0 0.0 0.0 0.0 true true true "},
+                                       {"/api/redo", "50.0 0.0 0.0 0.0 true true true "}})
+    EXPECT_EQ(state(k.Post(path)), expected) << path;
 }
 
 // With every finishing step on, the view at scale 1 (the whole frame, and
@@ -393,19 +338,14 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
           << "part " << x << "," << y << " row " << row;
   }
 
-  ASSERT_EQ(k.Post("/api/export")->status, 200);
-  std::string status;
-  for (int i = 0; i < 400 && status.find("\"running\":false") == std::string::npos; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    status = k.client.Get("/api/export")->body;
+  // Exported twice: the second replaces the output the first wrote.
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_EQ(k.Post("/api/export")->status, 200);
+    EXPECT_TRUE(
+        mattix::test::Holds(k.ExportStatus(), "\"done\":1.0,\"total\":1.0,\"message\":\"exported"));
   }
-  mattix::render::RenderOptions render;
-  render.input = kSample;
-  render.output = k.dir / "keyed.png";
-  render.project = k.dir / "key.json";
-  ASSERT_EQ(mattix::render::Render(render), 0);
-  EXPECT_TRUE(view->body == Rgba(mattix::media::ReadPng(k.dir / "out.png"))) << status;
-  EXPECT_TRUE(view->body == Rgba(mattix::media::ReadPng(k.dir / "keyed.png")));
+  EXPECT_TRUE(view->body == Rgba(mattix::media::ReadPng(k.dir / "out.png")));
+  EXPECT_TRUE(view->body == Rgba(mattix::test::RenderPicture(kSample, k.dir / "key.json", {})));
 
   const httplib::Result half = k.client.Get("/api/frame");
   EXPECT_EQ(half->get_header_value("X-Scale") + " " + half->get_header_value("X-Width"), "2 240");
@@ -418,9 +358,10 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
   }
 }
 
-// The Auto key button does what `mattix key auto --frame N` does on the
-// frame shown (here the second frame of a sequence, a blue screen: the
-// sample with green and blue swapped), as one step.
+// A sequence's frame is chosen by its index (none beyond the last), and the
+// Auto key button does what `mattix key auto --frame N` does on the frame
+// shown (here the second frame, a blue screen: the sample with green and
+// blue swapped), as one step.
 TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
   TempDir frames;
   frames.Write("f_1.png", mattix::host::ReadFileBytes(kSample));
@@ -429,7 +370,16 @@ TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
     std::swap(blue.pixels[i], blue.pixels[i + 1]);
   frames.Write("f_2.png", mattix::media::EncodePng(blue, "f_2.png"));
   Keyer k(frames / "f_%d.png");
-  ASSERT_EQ(k.Post("/api/frame?index=1")->status, 200);
+  EXPECT_EQ(Keyer::State(k.client.Get("/api/controls"), "frameCount"), "2.0");
+  const httplib::Result second = k.Post("/api/frame?index=1");
+  ASSERT_TRUE(second && second->status == 200) << (second ? second->body : "no answer");
+  EXPECT_EQ(second->body, "{\"frameIndex\":1.0}");
+  EXPECT_EQ(Keyer::State(k.client.Get("/api/controls"), "frameIndex"), "1.0");
+  const httplib::Result pixels = k.client.Get("/api/frame");
+  EXPECT_EQ(pixels->get_header_value("X-Frame"), "1");
+  EXPECT_TRUE(pixels->body == Rgba(blue));
+  for (const char* bad : {"/api/frame?index=2", "/api/frame?index=-1", "/api/frame?index=x"})
+    EXPECT_EQ(k.Post(bad)->status, 400) << bad;
   const httplib::Result r = k.Post("/api/auto");
   ASSERT_TRUE(r && r->status == 200) << (r ? r->body : "no answer");
   EXPECT_TRUE(mattix::test::Holds(r->get_header_value("X-Message"),
@@ -438,10 +388,9 @@ TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
   ASSERT_EQ(k.Post("/api/save")->status, 200);
 
   const std::string cli = frames / "cli.json";
-  mattix::media::Subprocess command(
-      {MATTIX_COMMAND, "key", "auto", "--project", cli, "--frame", "2", frames / "f_%d.png"}, {},
-      "the mattix command is missing");
-  ASSERT_EQ(command.Wait(), 0) << command.ErrorTail();
+  const mattix::test::CommandResult command =
+      mattix::test::RunMattix("key auto --project " + cli + " --frame 2 " + frames / "f_%d.png");
+  ASSERT_EQ(command.status, 0) << command.err;
   const mattix::project::ProjectSettings page = mattix::project::ReadProject(k.dir / "key.json");
   EXPECT_EQ(page.finishing.screen, mattix::project::ScreenChannel::kBlue);
   EXPECT_TRUE(page == mattix::project::ReadProject(cli));
@@ -450,7 +399,7 @@ TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
 
 // A frame of a video is reached by seeking (75 frames of H.264 with
 // B-frames, a keyframe every 50): the frame shown is the one that decoding
-// from the start gives, and the one `mattix render --frames` keys.
+// from the start gives.
 TEST(Serve, AVideoFrameIsReachedBySeekingExactly) {
   if (!mattix::media::FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
   TempDir dir;
@@ -473,36 +422,6 @@ TEST(Serve, AVideoFrameIsReachedBySeekingExactly) {
     ASSERT_EQ(k.Post("/api/frame?index=" + std::to_string(index))->status, 200) << index;
     EXPECT_TRUE(k.client.Get("/api/frame")->body == Rgba(frames[std::size_t(index)])) << index;
   }
-  mattix::render::RenderOptions render;
-  render.input = video;
-  render.output = dir / "f_%d.png";
-  render.frames = std::pair{61L, 61L};  // numbers from 1: index 60
-  ASSERT_EQ(mattix::render::Render(render), 0);
-  EXPECT_TRUE(Rgba(mattix::media::ReadPng(dir / "f_61.png")) == Rgba(frames[60]));
-}
-
-// A sequence's frames: green then red (one pixel each); the frame shown
-// changes the view, the pick and the scopes; no frame beyond the last.
-TEST(Serve, TheFrameOfASequence) {
-  TempDir frames;
-  for (const auto& [name, red, green] : {std::tuple{"f_1.png", 0, 200}, {"f_2.png", 200, 0}}) {
-    mattix::media::BgraImage image(4, 2);
-    for (std::size_t i = 0; i < image.pixels.size(); i += 4)
-      image.pixels[i + 1] = std::uint8_t(green), image.pixels[i + 2] = std::uint8_t(red),
-                       image.pixels[i + 3] = 255;
-    frames.Write(name, mattix::media::EncodePng(image, name));
-  }
-  Keyer k(frames / "f_%d.png");
-  EXPECT_EQ(Keyer::State(k.client.Get("/api/controls"), "frameCount"), "2.0");
-  const httplib::Result second = k.Post("/api/frame?index=1");
-  ASSERT_TRUE(second && second->status == 200) << (second ? second->body : "no answer");
-  EXPECT_EQ(second->body, "{\"frameIndex\":1.0}");
-  EXPECT_EQ(Keyer::State(k.client.Get("/api/controls"), "frameIndex"), "1.0");
-  const httplib::Result pixels = k.client.Get("/api/frame");
-  EXPECT_EQ(pixels->get_header_value("X-Frame"), "1");
-  EXPECT_EQ(pixels->body.substr(0, 4), std::string("\xC8\0\0\xFF", 4));  // RGBA red
-  for (const char* bad : {"/api/frame?index=2", "/api/frame?index=-1", "/api/frame?index=x"})
-    EXPECT_EQ(k.Post(bad)->status, 400) << bad;
 }
 
 // Every route: without the session's token or with a wrong one, only the
