@@ -35,9 +35,7 @@ struct Codec {
 auto Failure(const std::string& name, const char* what) {
   internal::InstallAvLog();
   return [&name, what, mark = internal::AvLogMark()](const std::string& why) {
-    const std::string said = internal::AvLogSince(mark);
-    return host::HostError(name + ": " + what + " (" + why + ")" +
-                           (said.empty() ? "" : ":\n" + said));
+    return host::HostError(internal::WithAvLogSince(name + ": " + what + " (" + why + ")", mark));
   };
 }
 

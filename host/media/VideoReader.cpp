@@ -95,8 +95,7 @@ VideoReader::VideoReader(const std::string& path, const VideoInfo& info, const F
   const auto fail = [&](const std::string& what, int code) {
     std::string message = path + ": " + what;
     if (code < 0) message += " (" + internal::AvErrorText(code) + ")";
-    const std::string said = internal::AvLogSince(d.logMark);
-    throw host::HostError(said.empty() ? message : message + ":\n" + said);
+    throw host::HostError(internal::WithAvLogSince(message, d.logMark));
   };
   if (const int r = avformat_open_input(&d.format, path.c_str(), nullptr, nullptr); r < 0)
     fail("cannot open as video", r);
@@ -161,9 +160,8 @@ bool VideoReader::ReadFrame(BgraImage& image, DeepImage* deep) {
       m_ended = true;
       // Started past the end, a video has no frames left, which is not an error.
       if (m_frames == 0 && m_first == 1) {
-        const std::string said = internal::AvLogSince(d.logMark);
-        throw host::HostError(m_path + ": the video has no frames" +
-                              (said.empty() ? "" : ":\n" + said));
+        throw host::HostError(
+            internal::WithAvLogSince(m_path + ": the video has no frames", d.logMark));
       }
       return false;
     }

@@ -128,8 +128,7 @@ VideoWriter::VideoWriter(const std::string& path, int writeFd, OutputFormat form
   const auto fail = [&](const std::string& what, int code) {
     std::string message = path + ": " + what;
     if (code < 0) message += " (" + internal::AvErrorText(code) + ")";
-    const std::string said = internal::AvLogSince(e.logMark);
-    throw host::HostError(said.empty() ? message : message + ":\n" + said);
+    throw host::HostError(internal::WithAvLogSince(message, e.logMark));
   };
   std::string muxer, encoderName;
   switch (format) {
@@ -307,9 +306,10 @@ void VideoWriter::WritePicture(VideoPicture& picture) {
   Encoder& e = *m_encoder;
   picture.frame->pts = m_frames;
   if (const int r = e.Encode(picture.frame); r < 0) {
-    const std::string said = internal::AvLogSince(e.logMark);
-    throw host::HostError(m_path + ": frame " + std::to_string(m_frames + 1) + ": cannot encode (" +
-                          internal::AvErrorText(r) + ")" + (said.empty() ? "" : ":\n" + said));
+    throw host::HostError(
+        internal::WithAvLogSince(m_path + ": frame " + std::to_string(m_frames + 1) +
+                                     ": cannot encode (" + internal::AvErrorText(r) + ")",
+                                 e.logMark));
   }
   ++m_frames;
 }
@@ -321,9 +321,8 @@ void VideoWriter::Finish() {
   if (r >= 0) avio_flush(e.io);
   if (r >= 0 && e.io->error < 0) r = e.io->error;
   if (r < 0) {
-    const std::string said = internal::AvLogSince(e.logMark);
-    throw host::HostError(m_path + ": cannot complete the video (" + internal::AvErrorText(r) +
-                          ")" + (said.empty() ? "" : ":\n" + said));
+    throw host::HostError(internal::WithAvLogSince(
+        m_path + ": cannot complete the video (" + internal::AvErrorText(r) + ")", e.logMark));
   }
 }
 

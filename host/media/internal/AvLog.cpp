@@ -66,6 +66,11 @@ std::string AvLogSince(std::size_t mark) {
   return text;
 }
 
+std::string WithAvLogSince(const std::string& message, std::size_t mark) {
+  const std::string said = AvLogSince(mark);
+  return said.empty() ? message : message + ":\n" + said;
+}
+
 std::string AvErrorText(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(code, text, sizeof text);

@@ -20,6 +20,10 @@ std::size_t AvLogMark();
 // when none were.
 std::string AvLogSince(std::size_t mark);
 
+// `message`, then after ":\n" the lines logged since `mark` when there
+// are any: how every libav failure is told.
+std::string WithAvLogSince(const std::string& message, std::size_t mark);
+
 // libav's message for an error code ("Invalid data found when processing
 // input").
 std::string AvErrorText(int code);
