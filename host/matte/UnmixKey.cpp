@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 namespace mattix::matte {
@@ -148,6 +147,91 @@ Planes ScreenField(const Planes& s, const std::vector<std::uint8_t>& clear, int 
     if (!done[i])
       for (int c = 0; c < 3; ++c) out.v[i * 3 + std::size_t(c)] = float(mean[std::size_t(c)]);
   return out;
+}
+
+// Per lightness level: the sums of s^2, k s and k^2 of the pixels there (s
+// a pixel's share of screen, k its wheel pixel's weight, both 0..255), and
+// how many of them are clear screen.
+using LevelSums = std::array<std::array<std::uint64_t, 4>, 256>;
+
+// Where `level` lies along a ramp from `from` (0) to `to` (1).
+double RampPart(int level, int from, int to) { return double(level - from) / double(to - from); }
+
+// The weight (0..1) of a lightness level under the window L0..L3 (levels):
+// 0 below L0, a ramp up to L1, 1 through L2, a ramp down to L3, 0 above.
+double WindowPart(const std::array<int, 4>& w, int level) {
+  if (level < w[0] || level > w[3]) return 0.0;
+  if (level < w[1]) return RampPart(level, w[0], w[1]);
+  if (level > w[2]) return 1.0 - RampPart(level, w[2], w[3]);
+  return 1.0;
+}
+
+// The lightness window (L0..L3, levels) whose key agrees best with the
+// pixels' own estimates, in squares of the difference of the screen's
+// share, so that subject colours that share a wheel pixel with mixes but
+// are darker or lighter than anything the screen reaches (black hair, a
+// white collar) stay whole: a level keyed by t (0..1) costs
+// s^2 - 2 t k s + t^2 k^2. The clear screen's levels are always inside the
+// window, ramps are at least kMinRamp levels wide, and the window stays
+// open unless it gains kWindowGain of the open window's cost.
+std::array<int, 4> ChooseWindow(const LevelSums& sums) {
+  std::array<int, 4> window{0, 0, 255, 255};
+  const auto cost = [&](int level, double keyedBy) {
+    const auto& v = sums[std::size_t(level)];
+    return double(v[0]) - 2.0 * keyedBy * double(v[1]) + keyedBy * keyedBy * double(v[2]);
+  };
+  // Cost of levels keyed fully (t = 1) and not at all (t = 0), summed from
+  // level 0 up to each level.
+  std::array<double, 257> keyed{}, kept{};
+  for (int l = 0; l < 256; ++l)
+    keyed[std::size_t(l) + 1] = keyed[std::size_t(l)] + cost(l, 1.0),
+                           kept[std::size_t(l) + 1] = kept[std::size_t(l)] + cost(l, 0.0);
+  // The cost of levels from..to-1 under a ramp up (or down) over them.
+  const auto ramp = [&](int from, int to, bool up) {
+    double c = 0;
+    for (int l = from; l < to; ++l) {
+      const double part = RampPart(l, from, to);
+      c += cost(l, up ? part : 1.0 - part);
+    }
+    return c;
+  };
+  // The clear screen's levels from lo to hi (its kScreenLevels quantiles)
+  // are always keyed fully: a window that cut into them would leave a
+  // rest on the screen, for clip black to take with the mixes' levels.
+  std::uint64_t screenCount = 0;
+  for (const auto& level : sums) screenCount += level[3];
+  int lo = 0, hi = 255;
+  if (screenCount > 0) {
+    const auto at = [&](double q) {
+      const auto rank = std::uint64_t(q * double(screenCount - 1));
+      std::uint64_t below = 0;
+      for (int l = 0; l < 256; ++l)
+        if ((below += sums[std::size_t(l)][3]) > rank) return l;
+      return 255;
+    };
+    lo = at(kScreenLevels), hi = at(1.0 - kScreenLevels);
+  }
+  // Below lo: levels under a0 kept, a ramp to a1, keyed from a1 (a0 = a1
+  // = 0: open). Above hi likewise down from a2 to a3.
+  double lowBest = keyed[std::size_t(lo)];
+  for (int a0 = 0; a0 + kMinRamp <= lo; ++a0)
+    for (int a1 = a0 + kMinRamp; a1 <= lo; ++a1) {
+      const double c = kept[std::size_t(a0)] + ramp(a0, a1, true) +
+                       (keyed[std::size_t(lo)] - keyed[std::size_t(a1)]);
+      if (c < lowBest) lowBest = c, window[0] = a0, window[1] = a1;
+    }
+  double highBest = keyed[256] - keyed[std::size_t(hi) + 1];
+  for (int a2 = hi; a2 + kMinRamp <= 255; ++a2)
+    for (int a3 = a2 + kMinRamp; a3 <= 255; ++a3) {
+      const double c = (keyed[std::size_t(a2) + 1] - keyed[std::size_t(hi) + 1]) +
+                       ramp(a2 + 1, a3 + 1, false) + (kept[256] - kept[std::size_t(a3) + 1]);
+      if (c < highBest) highBest = c, window[2] = a2, window[3] = a3;
+    }
+  const double open = keyed[256];
+  if (!(open - (lowBest + highBest + (keyed[std::size_t(hi) + 1] - keyed[std::size_t(lo)])) >
+        kWindowGain * open))
+    return {0, 0, 255, 255};
+  return window;
 }
 
 // A pixel's share of screen, 255 (1 - a) rounded (halves up, as the value
@@ -641,24 +725,13 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       key.mask.Row(wheel::kHeight - 1 - r)[c] =
           std::uint8_t(std::max(0, weight[std::size_t(r * wheel::kWidth + c)]));
 
-  // The lightness window: the one whose key agrees best with the pixels'
-  // own estimates, in squares of the difference of the screen's share, so
-  // that subject colours that share a wheel pixel with mixes but are darker
-  // or lighter than anything the screen reaches (black hair, a white
-  // collar) stay whole. Sums per lightness level of s^2, k s and k^2 (s a
-  // pixel's share of screen, k its wheel pixel's weight, both 0..255), whole
-  // numbers, so the same however the frame is split; a level keyed by t
-  // (0..1) costs s^2 - 2 t k s + t^2 k^2. The clear screen's levels are
-  // always inside the window, ramps are at least kMinRamp levels wide, and
-  // the window stays open unless it gains kWindowGain of the open window's
-  // cost.
+  // The lightness window (ChooseWindow), from the frame's level sums: whole
+  // numbers, so the same however the frame is split.
   std::array<int, 4> window{0, 0, 255, 255};
   {
-    // Per level: the three sums, and how many clear-screen pixels.
-    using Sums = std::array<std::array<std::uint64_t, 4>, 256>;
-    std::vector<Sums> bandSums(static_cast<std::size_t>(bands));
+    std::vector<LevelSums> bandSums(static_cast<std::size_t>(bands));
     host::ForEachBand(H, bands, [&](int band, int first, int count) {
-      Sums& sums = bandSums[std::size_t(band)];
+      LevelSums& sums = bandSums[std::size_t(band)];
       for (auto& level : sums) level.fill(0);
       for (int y = first; y < first + count; ++y) {
         const std::size_t row = std::size_t(y) * std::size_t(W);
@@ -676,79 +749,15 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
     for (std::size_t b = 1; b < bandSums.size(); ++b)
       for (std::size_t l = 0; l < 256; ++l)
         for (std::size_t j = 0; j < 4; ++j) bandSums[0][l][j] += bandSums[b][l][j];
-    const Sums& sums = bandSums[0];
-    const auto cost = [&](int level, double keyedBy) {
-      const auto& v = sums[std::size_t(level)];
-      return double(v[0]) - 2.0 * keyedBy * double(v[1]) + keyedBy * keyedBy * double(v[2]);
-    };
-    // Cost of levels keyed fully (t = 1) and not at all (t = 0), summed from
-    // level 0 up to each level.
-    std::array<double, 257> keyed{}, kept{};
-    for (int l = 0; l < 256; ++l)
-      keyed[std::size_t(l) + 1] = keyed[std::size_t(l)] + cost(l, 1.0),
-                             kept[std::size_t(l) + 1] = kept[std::size_t(l)] + cost(l, 0.0);
-    const auto ramp = [&](int from, int to, bool up) {  // levels from..to-1
-      double c = 0;
-      for (int l = from; l < to; ++l) {
-        const double part = double(l - from) / double(to - from);
-        c += cost(l, up ? part : 1.0 - part);
-      }
-      return c;
-    };
-    // The clear screen's levels from lo to hi (its kScreenLevels quantiles)
-    // are always keyed fully: a window that cut into them would leave a
-    // rest on the screen, for clip black to take with the mixes' levels.
-    std::uint64_t screenCount = 0;
-    for (const auto& level : sums) screenCount += level[3];
-    int lo = 0, hi = 255;
-    if (screenCount > 0) {
-      const auto at = [&](double q) {
-        const auto rank = std::uint64_t(q * double(screenCount - 1));
-        std::uint64_t below = 0;
-        for (int l = 0; l < 256; ++l)
-          if ((below += sums[std::size_t(l)][3]) > rank) return l;
-        return 255;
-      };
-      lo = at(kScreenLevels), hi = at(1.0 - kScreenLevels);
-    }
-    // Below lo: levels under a0 kept, a ramp to a1, keyed from a1 (a0 = a1
-    // = 0: open). Above hi likewise down from a2 to a3.
-    double lowBest = keyed[std::size_t(lo)];
-    for (int a0 = 0; a0 + kMinRamp <= lo; ++a0)
-      for (int a1 = a0 + kMinRamp; a1 <= lo; ++a1) {
-        const double c = kept[std::size_t(a0)] + ramp(a0, a1, true) +
-                         (keyed[std::size_t(lo)] - keyed[std::size_t(a1)]);
-        if (c < lowBest) lowBest = c, window[0] = a0, window[1] = a1;
-      }
-    double highBest = keyed[256] - keyed[std::size_t(hi) + 1];
-    for (int a2 = hi; a2 + kMinRamp <= 255; ++a2)
-      for (int a3 = a2 + kMinRamp; a3 <= 255; ++a3) {
-        const double c = (keyed[std::size_t(a2) + 1] - keyed[std::size_t(hi) + 1]) +
-                         ramp(a2 + 1, a3 + 1, false) + (kept[256] - kept[std::size_t(a3) + 1]);
-        if (c < highBest) highBest = c, window[2] = a2, window[3] = a3;
-      }
-    const double open = keyed[256];
-    if (!(open - (lowBest + highBest + (keyed[std::size_t(hi) + 1] - keyed[std::size_t(lo)])) >
-          kWindowGain * open))
-      window = {0, 0, 255, 255};
+    window = ChooseWindow(bandSums[0]);
     for (int j = 0; j < 4; ++j)
       key.lightness[std::size_t(j)] = std::round(window[std::size_t(j)] / 2.55 * 100.0) / 100.0;
   }
   // The window's weight of each lightness level, 0..255, as the effect's
   // table has it up to the rounding of its ramps.
   std::array<int, 256> windowWeight{};
-  for (int l = 0; l < 256; ++l) {
-    double part = 1.0;
-    if (l < window[0])
-      part = 0.0;
-    else if (l < window[1])
-      part = double(l - window[0]) / double(window[1] - window[0]);
-    else if (l > window[3])
-      part = 0.0;
-    else if (l > window[2])
-      part = 1.0 - double(l - window[2]) / double(window[3] - window[2]);
-    windowWeight[std::size_t(l)] = int(std::lround(255.0 * part));
-  }
+  for (int l = 0; l < 256; ++l)
+    windowWeight[std::size_t(l)] = int(std::lround(255.0 * WindowPart(window, l)));
 
   // Clip black: the level below which the key leaves the clear screen's
   // pixels (its darkest corners, where the light falls off faster than the
