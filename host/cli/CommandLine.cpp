@@ -59,6 +59,10 @@ void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
   app.add_option("--despill", overrides.despill,
                  "Finishing: takes this percent of the screen colour's cast off every pixel")
       ->check(Percent());
+  app.add_option("--despill-edge", overrides.despillEdge,
+                 "Finishing: within this many pixels of the matte's edge, --despill limits the "
+                 "screen colour to the subject's own balance further in")
+      ->check(ranged(0.0, project::MatteFinishing::kMaxEdge, "0 to 32"));
   app.add_option_function<std::string>(
          "--screen",
          [&overrides](const std::string& text) {

@@ -29,9 +29,10 @@ enum ParameterIndex : int {
   kSpill = 2,       // double: spill suppression
   kMatte = 3,       // bool: output the matte (alpha as opaque grey)
   kDespill = 4,     // doubles: finishing, in the order of kPluginSettings
-  kShrinkGrow = 7,  //   (despill, clipblack, clipwhite, shrinkgrow, feather)
-  kFeather = 8,
-  kParameterCount = 9,
+  kShrinkGrow = 7,  //   (despill, clipblack, clipwhite, shrinkgrow, feather,
+  kFeather = 8,     //   despilledge)
+  kDespillEdge = 9,
+  kParameterCount = 10,
 };
 
 // The row of kPluginSettings a double parameter sets, or -1 (project, matte,

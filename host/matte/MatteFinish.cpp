@@ -1,5 +1,6 @@
 #include "host/matte/MatteFinish.h"
 
+#include "host/matte/internal/EdgeDespill.h"
 #include "host/matte/internal/FinishKernels.h"
 
 #include <algorithm>
@@ -134,6 +135,11 @@ GreyImage ShapeCover(const std::vector<project::MatteShape>& shapes, bool keep, 
   return cover;
 }
 
+// The edge despill's width in whole pixels (0: off).
+int EdgeWidth(const project::MatteFinishing& f) {
+  return f.despill > 0.0 ? int(std::lround(f.despillEdge)) : 0;
+}
+
 }  // namespace
 
 void FinishMatte(media::BgraImage& keyed, const media::BgraImage& input,
@@ -149,9 +155,13 @@ void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int 
 
 int FinishReach(const project::MatteFinishing& f) {
   // ShrinkGrow reads the discs of the two whole radii around a fractional
-  // one; Feather's kernel reaches ceil(3 sigma).
+  // one; Feather's kernel reaches ceil(3 sigma). The edge's despill reads
+  // the depth of pixels up to 2 edge + 2 rings away, each from pixels up to
+  // edge + 1 further (and one more, as a pixel so far from a part's side
+  // may take the part's side for no edge).
+  const int edge = EdgeWidth(f);
   return (f.shrinkGrow != 0.0 ? int(std::ceil(std::fabs(f.shrinkGrow))) : 0) +
-         (f.feather > 0.0 ? int(std::ceil(3.0 * f.feather)) : 0);
+         (f.feather > 0.0 ? int(std::ceil(3.0 * f.feather)) : 0) + (edge > 0 ? 3 * edge + 4 : 0);
 }
 
 void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int w, int h,
@@ -171,15 +181,26 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
   if (f.feather > 0.0) Feather(alpha, f.feather);
   for (int y = 0; y < h; ++y) {
     std::uint8_t* out = keyedRow(y);
+    std::uint8_t* a = alpha.Row(y);
     const std::uint8_t* in = inputRow(y);
     for (int x = 0; x < w; ++x)
-      out[std::size_t(x) * 4 + 3] = std::min(alpha.Row(y)[x], in[std::size_t(x) * 4 + 3]);
+      out[std::size_t(x) * 4 + 3] = a[x] = std::min(a[x], in[std::size_t(x) * 4 + 3]);
   }
 
-  if (f.despill > 0.0)
-    for (int y = 0; y < h; ++y)
-      internal::DespillRow(keyedRow(y), w, f.screen == project::ScreenChannel::kGreen ? 1 : 0,
-                           f.despill / 100.0);
+  if (f.despill > 0.0) {
+    const int channel = f.screen == project::ScreenChannel::kGreen ? 1 : 0;
+    const double amount = f.despill / 100.0;
+    const int edge = EdgeWidth(f);
+    if (edge > 0) {
+      const std::vector<float> offsets = internal::EdgeLimitOffsets(
+          keyedPixels, stride, alpha.pixels.data(), w, h, channel, amount, edge);
+      for (int y = 0; y < h; ++y)
+        internal::DespillRowWithOffsets(keyedRow(y), w, channel, amount,
+                                        &offsets[std::size_t(y) * std::size_t(w)]);
+    } else {
+      for (int y = 0; y < h; ++y) internal::DespillRow(keyedRow(y), w, channel, amount);
+    }
+  }
 
   const bool garbage =
       std::any_of(f.shapes.begin(), f.shapes.end(), [](const auto& s) { return !s.keep; });

@@ -2,6 +2,7 @@
 
 #include "host/base/RowBands.h"
 #include "host/matte/internal/BackdropColours.h"
+#include "host/matte/internal/EdgeDespill.h"
 #include "host/media/JobPool.h"
 #include "stdfx/HSL.h"
 #include "wheel/WheelGeometry.h"
@@ -647,6 +648,15 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
     Near<1>(solid, scratch, W, H, kSpillReach, bands);
     for (std::size_t i = 0; i < n; ++i)
       if (solid[i] && a[i] >= kSpillFloor) a[i] = 1.0f;
+  }
+
+  // The rim of the solid subject that the screen's light reaches: despill
+  // measures it there against the subject's colour further in.
+  {
+    std::vector<std::uint8_t> opaque(n);
+    for (std::size_t i = 0; i < n; ++i) opaque[i] = a[i] > kSolid ? 255 : 0;
+    key.despillEdge =
+        internal::RimCastWidth(frame.pixels.data(), frame.Stride(), opaque.data(), W, H, channel);
   }
 
   // Each wheel pixel: the mean of the middle third of its pixels' shares of

@@ -56,10 +56,11 @@ struct UnmixedKey {
   // The lightness window L0..L3 in percent (0, 0, 100, 100: open).
   std::array<double, 4> lightness{0.0, 0.0, 100.0, 100.0};
   // The finishing that suits the frame, percent: despill (full unless the
-  // subject leads in the screen channel), clip black and white (0 and 100
+  // subject leads in the screen channel) and its edge, clip black and white (0 and 100
   // unless the key leaves a little on the clear screen or takes a little
   // from the solid subject).
   double despill = 100;
+  double despillEdge = 0;  // pixels: the rim the screen's light reaches (0: none)
   double clipBlack = 0;
   double clipWhite = 100;
 };

@@ -18,6 +18,7 @@ struct Range {
 };
 
 constexpr Range kDespill{"despill", 0.0, 100.0};
+constexpr Range kDespillEdge{"despillEdge", 0.0, MatteFinishing::kMaxEdge};
 constexpr Range kClipBlack{"clipBlack", 0.0, 100.0};
 constexpr Range kClipWhite{"clipWhite", 0.0, 100.0};
 constexpr Range kShrinkGrow{"shrinkGrow", -MatteFinishing::kMaxRadius, MatteFinishing::kMaxRadius};
@@ -100,6 +101,8 @@ MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
     const JsonValue& value = m.second;
     if (key == kDespill.key) {
       f.despill = ReadNumber(value, kDespill, name);
+    } else if (key == kDespillEdge.key) {
+      f.despillEdge = ReadNumber(value, kDespillEdge, name);
     } else if (key == "screen") {
       if (value.kind() != JsonValue::Kind::String ||
           (value.AsString() != "green" && value.AsString() != "blue"))
@@ -122,9 +125,10 @@ MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
                               " shapes");
       for (const JsonValue& s : value.Elements()) f.shapes.push_back(ReadShape(s, name));
     } else {
-      throw host::HostError(Where(name, value) + "unknown finishing setting \"" + key +
-                            "\" (known: despill, screen, clipBlack, clipWhite, shrinkGrow, "
-                            "feather, shapes)");
+      throw host::HostError(
+          Where(name, value) + "unknown finishing setting \"" + key +
+          "\" (known: despill, despillEdge, screen, clipBlack, clipWhite, shrinkGrow, "
+          "feather, shapes)");
     }
   }
   ValidateFinishing(f, Where(name, v));
@@ -134,6 +138,7 @@ MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
 JsonValue FinishingToJson(const MatteFinishing& f) {
   JsonValue o = JsonValue::Object();
   o.Add(kDespill.key, JsonValue::Number(f.despill));
+  o.Add(kDespillEdge.key, JsonValue::Number(f.despillEdge));
   o.Add("screen", JsonValue::String(f.screen == ScreenChannel::kBlue ? "blue" : "green"));
   o.Add(kClipBlack.key, JsonValue::Number(f.clipBlack));
   o.Add(kClipWhite.key, JsonValue::Number(f.clipWhite));
@@ -151,11 +156,9 @@ JsonValue FinishingToJson(const MatteFinishing& f) {
 }
 
 void ValidateFinishing(const MatteFinishing& f, const std::string& name) {
-  const std::pair<const Range*, double> values[] = {{&kDespill, f.despill},
-                                                    {&kClipBlack, f.clipBlack},
-                                                    {&kClipWhite, f.clipWhite},
-                                                    {&kShrinkGrow, f.shrinkGrow},
-                                                    {&kFeather, f.feather}};
+  const std::pair<const Range*, double> values[] = {
+      {&kDespill, f.despill},     {&kDespillEdge, f.despillEdge}, {&kClipBlack, f.clipBlack},
+      {&kClipWhite, f.clipWhite}, {&kShrinkGrow, f.shrinkGrow},   {&kFeather, f.feather}};
   for (const auto& [range, value] : values)
     if (!(value >= range->min && value <= range->max))
       throw host::HostError(name + "finishing " + range->key + " must be " + Num(range->min) +

@@ -8,6 +8,11 @@
 //     "despill": 60.0,        percent, 0 to 100: how much of the screen
 //                             channel's excess over the mean of the other
 //                             two is taken off every pixel (0: off)
+//     "despillEdge": 12.0,    pixels, 0 to 32: within this distance of the
+//                             matte's edge, despill limits the screen channel
+//                             to the balance of the subject's own colour
+//                             further in (0: the mean of the other two
+//                             everywhere); only with despill on
 //     "screen": "green",      "green" or "blue": the channel despill limits
 //     "clipBlack": 10.0,      percent of alpha, 0 to 100: at or below, 0
 //     "clipWhite": 90.0,      percent of alpha, above clipBlack: at or above,
@@ -22,8 +27,8 @@
 //     ]                             the frame is keyed away; inside a shape
 //   }                               with "keep" true nothing is keyed
 //
-// Members may be left out (their defaults are those of "off": 0, "green",
-// 0, 100, 0, 0, no shapes); unknown members are refused.
+// Members may be left out (their defaults are those of "off": 0, 0,
+// "green", 0, 100, 0, 0, no shapes); unknown members are refused.
 #include "host/base/Json.h"
 
 #include <array>
@@ -44,11 +49,13 @@ struct MatteShape {
 
 struct MatteFinishing {
   static constexpr double kMaxRadius = 8.0;        // shrinkGrow and feather, pixels
+  static constexpr double kMaxEdge = 32.0;         // despillEdge, pixels
   static constexpr std::size_t kMaxShapes = 64;    // per project
   static constexpr std::size_t kMaxPoints = 4096;  // per shape
   static constexpr double kMaxCoordinate = 1e6;    // pixels, either sign
 
   double despill = 0.0;
+  double despillEdge = 0.0;
   ScreenChannel screen = ScreenChannel::kGreen;
   double clipBlack = 0.0;
   double clipWhite = 100.0;

@@ -35,6 +35,12 @@ const std::array<PluginSetting, kPluginSettingCount> kPluginSettings{{
      "project's)",
      0.0, MatteFinishing::kMaxRadius,
      [](ProjectSettings& s) -> double& { return s.finishing.feather; }},
+    {"despilledge",
+     "Despill edge, 0 to 1 for 0 to 32 pixels: within this distance of the matte's edge, despill "
+     "limits the screen channel to the subject's own colour further in (NaN or below 0: the "
+     "project's)",
+     0.0, MatteFinishing::kMaxEdge,
+     [](ProjectSettings& s) -> double& { return s.finishing.despillEdge; }},
 }};
 
 std::optional<double> PluginValue(double value) {

@@ -214,6 +214,7 @@ void ApplyOverrides(ProjectSettings& settings, const SettingOverrides& overrides
   if (overrides.lightness) settings.lightness = *overrides.lightness;
   MatteFinishing& f = settings.finishing;
   if (overrides.despill) f.despill = *overrides.despill;
+  if (overrides.despillEdge) f.despillEdge = *overrides.despillEdge;
   if (overrides.screen) f.screen = *overrides.screen;
   if (overrides.clipBlack) f.clipBlack = *overrides.clipBlack;
   if (overrides.clipWhite) f.clipWhite = *overrides.clipWhite;

@@ -84,6 +84,7 @@ struct SettingOverrides {
   std::optional<std::array<double, 4>> lightness;
   // Matte finishing (MatteFinishing.h).
   std::optional<double> despill;
+  std::optional<double> despillEdge;
   std::optional<ScreenChannel> screen;
   std::optional<double> clipBlack;
   std::optional<double> clipWhite;

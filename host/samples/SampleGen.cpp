@@ -60,8 +60,10 @@ int main(int argc, char** argv) {
     project.lightness = {2.0, 8.0, 92.0, 98.0};
     project.chromaMask = project::MaskRecordFromPicture(mask, maskPath);
     // The green the screen spilled on the subject's opaque edge (which the
-    // key leaves, as it keys nothing there) is taken off after the key.
+    // key leaves, as it keys nothing there) is taken off after the key,
+    // down to the subject's own colour over the 10 pixels it reaches.
     project.finishing.despill = 100.0;
+    project.finishing.despillEdge = 12.0;
     const std::string text = project::ProjectToJson(project);
     host::WriteFileAtomically(projectPath, std::vector<std::uint8_t>(text.begin(), text.end()),
                               true);

@@ -275,6 +275,7 @@ namespace {
 // The finishing setting of that name in the project file, or null.
 double* FinishingNumber(project::MatteFinishing& f, const std::string& name) {
   if (name == "despill") return &f.despill;
+  if (name == "despillEdge") return &f.despillEdge;
   if (name == "clipBlack") return &f.clipBlack;
   if (name == "clipWhite") return &f.clipWhite;
   if (name == "shrinkGrow") return &f.shrinkGrow;

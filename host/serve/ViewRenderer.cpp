@@ -45,6 +45,7 @@ project::MatteFinishing LevelFinishing(const project::MatteFinishing& finishing,
   if (scale == 1) return f;
   f.shrinkGrow /= scale;
   f.feather /= scale;
+  f.despillEdge /= scale;
   for (project::MatteShape& shape : f.shapes)
     for (std::array<double, 2>& p : shape.points) p[0] /= scale, p[1] /= scale;
   return f;

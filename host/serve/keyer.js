@@ -17,7 +17,16 @@ const post = (path, body) => api(path, { method: "POST", body });
 
 let state = null;
 let cursorId = "";
-const sliders = ["softness", "spill", "despill", "clipBlack", "clipWhite", "shrinkGrow", "feather"];
+const sliders = [
+  "softness",
+  "spill",
+  "despill",
+  "despillEdge",
+  "clipBlack",
+  "clipWhite",
+  "shrinkGrow",
+  "feather",
+];
 const cursors = new Map(); // cursor id: CSS cursor value
 
 // Milliseconds from an action's request to its pixels on the page, and

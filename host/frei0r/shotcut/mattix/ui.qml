@@ -18,7 +18,8 @@ Shotcut.KeyframableFilter {
         {"name": 'clipblack', "label": qsTr('Clip black'), "low": 0, "high": 100, "suffix": ' %'},
         {"name": 'clipwhite', "label": qsTr('Clip white'), "low": 0, "high": 100, "suffix": ' %'},
         {"name": 'shrinkgrow', "label": qsTr('Shrink/grow'), "low": -8, "high": 8, "suffix": ' px'},
-        {"name": 'feather', "label": qsTr('Feather'), "low": 0, "high": 8, "suffix": ' px'}
+        {"name": 'feather', "label": qsTr('Feather'), "low": 0, "high": 8, "suffix": ' px'},
+        {"name": 'despilledge', "label": qsTr('Despill edge'), "low": 0, "high": 32, "suffix": ' px'}
     ]
     readonly property double projectsValue: -1
 

@@ -64,12 +64,12 @@ Window {
         expect(loader.status === Loader.Ready, 'ui.qml did not load');
         if (!panel)
             return;
-        for (var name of ['softness', 'spill', 'despill', 'clipblack', 'clipwhite', 'shrinkgrow', 'feather'])
+        for (var name of ['softness', 'spill', 'despill', 'clipblack', 'clipwhite', 'shrinkgrow', 'feather', 'despilledge'])
             expect(filter.values[name] === -1, name + " starts at " + filter.values[name] + ", not the project's -1");
         expect(filter.values.matte === 0, 'matte starts at ' + filter.values.matte);
         // Each row: the box unticked, the slider set in the row's unit, the
         // plug-in value the filter gets.
-        var rows = [['softness', 50, 0.5], ['spill', 20, 0.2], ['clipwhite', 90, 0.9], ['shrinkgrow', -2, 0.375], ['feather', 2, 0.25]];
+        var rows = [['softness', 50, 0.5], ['spill', 20, 0.2], ['clipwhite', 90, 0.9], ['shrinkgrow', -2, 0.375], ['feather', 2, 0.25], ['despilledge', 8, 0.25]];
         for (var row of rows) {
             var number = find(panel, row[0]);
             expect(number !== null, 'no control ' + row[0]);

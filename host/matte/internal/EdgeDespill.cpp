@@ -1,0 +1,179 @@
+#include "host/matte/internal/EdgeDespill.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace mattix::matte::internal {
+
+void OpaqueDepth(const std::uint8_t* alpha, int w, int h, int cap, std::uint8_t* depth) {
+  // Two passes with the 8-neighbourhood halves: exact for the chessboard
+  // distance.
+  const std::size_t W = std::size_t(w);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const std::size_t i = std::size_t(y) * W + std::size_t(x);
+      int d = alpha[i] < 255 ? 0 : cap;
+      if (d != 0 && y > 0) {
+        for (int dx = -1; dx <= 1; ++dx)
+          if (x + dx >= 0 && x + dx < w) d = std::min(d, depth[i - W + std::size_t(dx)] + 1);
+      }
+      if (d != 0 && x > 0) d = std::min(d, depth[i - 1] + 1);
+      depth[i] = std::uint8_t(d);
+    }
+  for (int y = h - 1; y >= 0; --y)
+    for (int x = w - 1; x >= 0; --x) {
+      const std::size_t i = std::size_t(y) * W + std::size_t(x);
+      int d = depth[i];
+      if (d != 0 && y + 1 < h) {
+        for (int dx = -1; dx <= 1; ++dx)
+          if (x + dx >= 0 && x + dx < w) d = std::min(d, depth[i + W + std::size_t(dx)] + 1);
+      }
+      if (d != 0 && x + 1 < w) d = std::min(d, depth[i + 1] + 1);
+      depth[i] = std::uint8_t(d);
+    }
+}
+
+namespace {
+
+// The ratio of the two channels other than the screen's, o2 / (o1 + o2),
+// counted from a level above 0 so that black has one too.
+template <class T>
+float OtherRatio(const T* bgr, int channel) {
+  const int o1 = channel == 0 ? 1 : 0;
+  return (float(bgr[2]) + 1.0f) / (float(bgr[o1]) + float(bgr[2]) + 2.0f);
+}
+
+template <class T>
+float Balance(const T* bgr, int channel) {
+  const int o1 = channel == 0 ? 1 : 0;
+  return float(bgr[channel]) - 0.5f * (float(bgr[o1]) + float(bgr[2]));
+}
+
+}  // namespace
+
+std::vector<float> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
+                                    const std::uint8_t* alpha, int w, int h, int channel,
+                                    double amount, int width) {
+  const std::size_t W = std::size_t(w), n = W * std::size_t(h);
+  std::vector<float> offsets(n, 0.0f);
+  width = std::clamp(width, 1, 254);
+  std::vector<std::uint8_t> depth(n);
+  OpaqueDepth(alpha, w, h, width + 1, depth.data());
+  const auto pixel = [&](std::size_t i) { return bgra + (i / W) * stride + (i % W) * 4; };
+  const auto deep = [&](std::size_t i) { return depth[i] > width; };
+
+  // A deep pixel's colour: its own after the classic limit.
+  const auto own = [&](std::size_t i) {
+    const std::uint8_t* p = pixel(i);
+    std::array<float, 3> c{float(p[0]), float(p[1]), float(p[2])};
+    c[std::size_t(channel)] -= float(amount) * std::max(0.0f, Balance(p, channel));
+    return c;
+  };
+
+  // slot[i]: where pixel i's colour is in `colours` (-1: not reached);
+  // slots are handed out ring by ring, so a neighbour lies in an earlier
+  // ring when its slot is below the current ring's first.
+  std::vector<std::int32_t> slot(n, -1);
+  std::vector<std::array<float, 3>> colours;
+  std::vector<std::size_t> ring, next;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (alpha[i] == 0 || depth[i] != width) continue;  // a deep pixel's neighbours are this deep
+    const int x = int(i % W), y = int(i / W);
+    bool touches = false;
+    for (int dy = -1; dy <= 1 && !touches; ++dy)
+      for (int dx = -1; dx <= 1 && !touches; ++dx) {
+        const int u = x + dx, v = y + dy;
+        touches = u >= 0 && u < w && v >= 0 && v < h && deep(std::size_t(v) * W + std::size_t(u));
+      }
+    if (touches) ring.push_back(i);
+  }
+  for (int round = 0; round < 2 * width + 2 && !ring.empty(); ++round) {
+    const std::int32_t first = std::int32_t(colours.size());
+    for (std::size_t k = 0; k < ring.size(); ++k) slot[ring[k]] = first + std::int32_t(k);
+    colours.resize(colours.size() + ring.size());
+    next.clear();
+    for (std::size_t k = 0; k < ring.size(); ++k) {
+      const std::size_t i = ring[k];
+      const int x = int(i % W), y = int(i / W);
+      std::array<float, 3> sum{};
+      int count = 0;
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+          const int u = x + dx, v = y + dy;
+          if (u < 0 || u >= w || v < 0 || v >= h) continue;
+          const std::size_t j = std::size_t(v) * W + std::size_t(u);
+          if (deep(j) || (slot[j] >= 0 && slot[j] < first)) {
+            const std::array<float, 3> c = deep(j) ? own(j) : colours[std::size_t(slot[j])];
+            for (std::size_t c3 = 0; c3 < 3; ++c3) sum[c3] += c[c3];
+            ++count;
+          } else if (slot[j] < 0 && alpha[j] != 0) {
+            slot[j] = std::numeric_limits<std::int32_t>::max();  // in the next ring
+            next.push_back(j);
+          }
+        }
+      for (std::size_t c3 = 0; c3 < 3; ++c3)
+        colours[std::size_t(first) + k][c3] = sum[c3] / float(count);
+    }
+    ring.swap(next);
+  }
+  // The next ring's pixels were marked but not reached.
+  for (std::size_t i : ring) slot[i] = -1;
+
+  for (std::size_t i = 0; i < n; ++i) {
+    if (slot[i] < 0) continue;
+    const std::array<float, 3>& c = colours[std::size_t(slot[i])];
+    const float balance = Balance(c.data(), channel);
+    if (balance >= 0.0f) continue;
+    const float apart = std::fabs(OtherRatio(pixel(i), channel) - OtherRatio(c.data(), channel));
+    const float weight = std::clamp((0.08f - apart) / 0.04f, 0.0f, 1.0f);
+    offsets[i] = weight * balance;
+  }
+  return offsets;
+}
+
+int RimCastWidth(const std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w,
+                 int h, int channel) {
+  constexpr int kDeepest = 33;  // 33: 33 or deeper
+  std::vector<std::uint8_t> depth(std::size_t(w) * std::size_t(h));
+  OpaqueDepth(alpha, w, h, kDeepest, depth.data());
+  std::array<double, kDeepest + 1> sum{};
+  std::array<long, kDeepest + 1> count{};
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* p = bgra + std::size_t(y) * stride;
+    const std::uint8_t* d = &depth[std::size_t(y) * std::size_t(w)];
+    for (int x = 0; x < w; ++x, p += 4) {
+      sum[d[x]] += double(Balance(p, channel));
+      ++count[d[x]];
+    }
+  }
+  constexpr long kFew = 64;
+  const auto mean = [&](int k) {
+    return count[std::size_t(k)] >= kFew ? sum[std::size_t(k)] / double(count[std::size_t(k)])
+                                         : std::numeric_limits<double>::quiet_NaN();
+  };
+  // The cast falls with depth as far as the spill reaches, then the
+  // balance is the subject's own: the first depth from which it falls by
+  // less than a level over two more pixels, and one more for safety.
+  for (int k = 1; k + 2 <= kDeepest; ++k) {
+    const double here = mean(k), further = mean(k + 2);
+    if (std::isnan(here) || std::isnan(further)) return 0;
+    if (here - further < 1.0) return mean(1) - mean(k + 1) >= 3.0 ? k + 1 : 0;
+  }
+  return kDeepest - 1;
+}
+
+void DespillRowWithOffsets(std::uint8_t* bgra, int count, int channel, double amount,
+                           const float* offsets) {
+  const int a = channel == 1 ? 0 : 1, b = 2;
+  for (int x = 0; x < count; ++x, bgra += 4) {
+    const int excess2 = 2 * bgra[channel] - (bgra[a] + bgra[b]);
+    const double excess = 0.5 * excess2 - double(offsets[x]);
+    if (excess <= 0.0) continue;
+    const long reduction = std::min(std::lround(amount * excess), long(bgra[channel]));
+    bgra[channel] = std::uint8_t(bgra[channel] - reduction);
+  }
+}
+
+}  // namespace mattix::matte::internal

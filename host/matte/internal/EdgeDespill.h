@@ -1,0 +1,58 @@
+#pragma once
+// Despill of the matte's edge: the screen's light spilled on the subject's
+// rim measured against the subject's own colour further in. The classic
+// limit (the screen channel at most the mean of the other two) leaves the
+// cast on a subject whose own balance lies below that mean (skin before a
+// green screen keeps most of the spill); here a rim pixel's limit is the
+// mean of its other two channels plus the balance of the subject's colour
+// a little further in, where the spill does not reach.
+//
+// Alpha planes hold one byte a pixel, rows `w` apart; colour rows 32-bit
+// BGRA, `stride` bytes apart. The screen channel is the byte's place in a
+// pixel (1 green, 0 blue).
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace mattix::matte::internal {
+
+// depth[i]: the chessboard distance in pixels from pixel i to the nearest
+// pixel whose alpha is below 255 (0 on those), at most `cap` (1 to 255).
+// Pixels beyond the picture do not count: the frame's border is no edge.
+void OpaqueDepth(const std::uint8_t* alpha, int w, int h, int cap, std::uint8_t* depth);
+
+// The limit's offset (levels, 0 or below) for each pixel of a keyed frame:
+//  - pixels deeper than `width` inside the opaque matte are the subject's
+//    own colour, after the classic limit at `amount` (0 to 1);
+//  - from them, ring by ring outward (8-neighbours, up to 2 width + 2
+//    rings) through the pixels that are not transparent, each pixel takes
+//    the mean of the colours of its neighbours in the rings before;
+//  - a pixel so reached gets that colour's balance (its screen channel
+//    less the mean of the other two) where it is below 0, weighted by how
+//    closely the pixel's own other two channels keep that colour's ratio
+//    (full within 0.04 of o2 / (o1 + o2), none beyond 0.08): a rim of
+//    another colour (a sleeve against the shirt it meets) is left to the
+//    classic limit.
+// 0 for every other pixel. width >= 1.
+std::vector<float> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
+                                    const std::uint8_t* alpha, int w, int h, int channel,
+                                    double amount, int width);
+
+// How wide a rim of the opaque subject carries the screen's cast, from the
+// frame's colours: the mean balance (screen channel less the mean of the
+// other two) of the pixels at each depth inside the opaque matte falls as
+// far as the spill reaches. The width is one more than the first depth k
+// (1 to 31) from which the mean falls by less than a level to depth k + 2;
+// 0 when the rim's balance (depth 1) is not 3 levels above the balance
+// there, or when fewer than 64 pixels lie at a depth counted. At most 32.
+int RimCastWidth(const std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w,
+                 int h, int channel);
+
+// The classic limit (FinishKernels' DespillRow) moved by offsets[x]: the
+// screen channel's excess over the mean of the other two plus offsets[x]
+// is reduced by amount, c - round(amount x excess), halves away from zero,
+// never below 0. With every offset 0 it is DespillRow's result.
+void DespillRowWithOffsets(std::uint8_t* bgra, int count, int channel, double amount,
+                           const float* offsets);
+
+}  // namespace mattix::matte::internal

@@ -1,0 +1,85 @@
+// The edge's despill against its definition: depth against a brute-force
+// search, a spilled rim brought back to the subject's own colour while a
+// rim of another colour keeps the classic limit, and the limit moved by 0
+// being the classic one.
+#include "host/matte/MatteFinish.h"
+#include "host/matte/internal/EdgeDespill.h"
+#include "host/matte/internal/FinishKernels.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace mattix::matte {
+namespace {
+
+TEST(EdgeDespill, DepthIsTheChessboardDistanceToTheNearestPixelNotOpaque) {
+  constexpr int w = 23, h = 17, cap = 6;
+  std::mt19937 random(3);
+  std::vector<std::uint8_t> alpha(w * h), depth(w * h);
+  for (std::uint8_t& a : alpha) a = random() % 12 == 0 ? std::uint8_t(random() % 255) : 255;
+  internal::OpaqueDepth(alpha.data(), w, h, cap, depth.data());
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int nearest = cap;
+      for (int v = 0; v < h; ++v)
+        for (int u = 0; u < w; ++u)
+          if (alpha[v * w + u] < 255) nearest = std::min(nearest, std::max(abs(u - x), abs(v - y)));
+      ASSERT_EQ(depth[y * w + x], nearest) << x << "," << y;
+    }
+}
+
+// Screen on the left 10 columns; skin (B, G, R 148, 178, 222: green 7
+// below the mean of the others) beyond, its first 6 columns with green
+// spilled onto it, fading inward; one rim pixel of another colour whose
+// green lies just under the mean of the others.
+TEST(EdgeDespill, TheRimTakesTheSubjectsOwnBalanceAndOtherColoursTheClassicLimit) {
+  constexpr int w = 40, h = 12;
+  media::BgraImage input(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = input.Row(y) + x * 4;
+      const int spill = x >= 10 && x < 16 ? 30 - 5 * (x - 10) : 0;
+      const std::array<int, 4> bgra{148, 178 + spill, 222, 255};
+      std::copy(bgra.begin(), bgra.end(), p);
+    }
+  std::uint8_t* other = input.Row(6) + 12 * 4;
+  std::copy_n(std::array<std::uint8_t, 3>{200, 128, 60}.data(), 3, other);
+  media::BgraImage keyed = input;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < 10; ++x) keyed.Row(y)[x * 4 + 3] = 0;
+  for (const double edge : {0.0, 8.0}) {
+    media::BgraImage out = keyed;
+    project::MatteFinishing f;
+    f.despill = 100.0;
+    f.despillEdge = edge;
+    FinishMatte(out, input, f);
+    for (int y = 0; y < h; ++y)
+      for (int x = 10; x < w; ++x) {
+        const std::uint8_t* p = out.Row(y) + x * 4;
+        const int spill = x < 16 ? 30 - 5 * (x - 10) : 0;
+        // The classic limit: green at most the mean of the others, 185.
+        const int want = y == 6 && x == 12 ? 128 : edge > 0 ? 178 : std::min(178 + spill, 185);
+        ASSERT_EQ(p[1], want) << "edge " << edge << " at " << x << "," << y;
+      }
+  }
+}
+
+TEST(EdgeDespill, NoOffsetIsTheClassicLimit) {
+  std::mt19937 random(5);
+  std::vector<std::uint8_t> row(4 * 4096);
+  for (std::uint8_t& b : row) b = std::uint8_t(random());
+  const std::vector<float> zero(4096, 0.0f);
+  for (const int channel : {0, 1})
+    for (const double amount : {0.25, 0.5, 0.8, 1.0}) {
+      std::vector<std::uint8_t> classic = row, moved = row;
+      internal::DespillRow(classic.data(), 4096, channel, amount);
+      internal::DespillRowWithOffsets(moved.data(), 4096, channel, amount, zero.data());
+      ASSERT_EQ(classic, moved) << channel << " " << amount;
+    }
+}
+
+}  // namespace
+}  // namespace mattix::matte
