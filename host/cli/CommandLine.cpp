@@ -63,6 +63,10 @@ void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
                  "Finishing: within this many pixels of the matte's edge, --despill limits the "
                  "screen colour to the subject's own balance further in")
       ->check(ranged(0.0, project::MatteFinishing::kMaxEdge, "0 to 32"));
+  app.add_option("--unmix", overrides.unmix,
+                 "Finishing: takes this percent of the clear screen's colour nearby out of the "
+                 "pixels the key leaves partly transparent")
+      ->check(Percent());
   app.add_option_function<std::string>(
          "--screen",
          [&overrides](const std::string& text) {

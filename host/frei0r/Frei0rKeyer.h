@@ -30,9 +30,10 @@ enum ParameterIndex : int {
   kMatte = 3,       // bool: output the matte (alpha as opaque grey)
   kDespill = 4,     // doubles: finishing, in the order of kPluginSettings
   kShrinkGrow = 7,  //   (despill, clipblack, clipwhite, shrinkgrow, feather,
-  kFeather = 8,     //   despilledge)
+  kFeather = 8,     //   despilledge, unmix)
   kDespillEdge = 9,
-  kParameterCount = 10,
+  kUnmix = 10,
+  kParameterCount = 11,
 };
 
 // The row of kPluginSettings a double parameter sets, or -1 (project, matte,

@@ -1,6 +1,6 @@
 #include "host/matte/MatteFinish.h"
 
-#include "host/matte/internal/EdgeDespill.h"
+#include "host/matte/internal/EdgeColour.h"
 #include "host/matte/internal/FinishKernels.h"
 
 #include <algorithm>
@@ -135,6 +135,10 @@ GreyImage ShapeCover(const std::vector<project::MatteShape>& shapes, bool keep, 
   return cover;
 }
 
+// How far unmixing carries the clear screen's colour into the partly
+// transparent pixels, in rings of pixels.
+constexpr int kUnmixReach = 32;
+
 // The edge despill's width in whole pixels (0: off).
 int EdgeWidth(const project::MatteFinishing& f) {
   return f.despill > 0.0 ? int(std::lround(f.despillEdge)) : 0;
@@ -158,10 +162,12 @@ int FinishReach(const project::MatteFinishing& f) {
   // one; Feather's kernel reaches ceil(3 sigma). The edge's despill reads
   // the depth of pixels up to 2 edge + 2 rings away, each from pixels up to
   // edge + 1 further (and one more, as a pixel so far from a part's side
-  // may take the part's side for no edge).
+  // may take the part's side for no edge). Unmixing reads the screen's
+  // colour from as many rings as it carries it, and one more.
   const int edge = EdgeWidth(f);
   return (f.shrinkGrow != 0.0 ? int(std::ceil(std::fabs(f.shrinkGrow))) : 0) +
-         (f.feather > 0.0 ? int(std::ceil(3.0 * f.feather)) : 0) + (edge > 0 ? 3 * edge + 4 : 0);
+         (f.feather > 0.0 ? int(std::ceil(3.0 * f.feather)) : 0) +
+         std::max(edge > 0 ? 3 * edge + 4 : 0, f.unmix > 0.0 ? kUnmixReach + 1 : 0);
 }
 
 void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int w, int h,
@@ -186,6 +192,10 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
     for (int x = 0; x < w; ++x)
       out[std::size_t(x) * 4 + 3] = a[x] = std::min(a[x], in[std::size_t(x) * 4 + 3]);
   }
+
+  if (f.unmix > 0.0)
+    internal::UnmixRows(keyedPixels, stride, alpha.pixels.data(), w, h, f.unmix / 100.0,
+                        kUnmixReach);
 
   if (f.despill > 0.0) {
     const int channel = f.screen == project::ScreenChannel::kGreen ? 1 : 0;

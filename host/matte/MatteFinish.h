@@ -6,10 +6,12 @@
 //      the radius, fractional radii blended between the two whole radii
 //      around them, then a Gaussian feather;
 //      no step makes a pixel more opaque than the input frame;
-//   3. despill: the screen channel limited toward the other two; within
+//   3. unmixing: the clear screen's colour nearby taken out of the pixels
+//      the matte leaves partly transparent;
+//   4. despill: the screen channel limited toward the other two; within
 //      the despill edge's width of the matte's edge, toward the balance of
 //      the subject's own colour further in;
-//   4. shapes: outside the garbage mattes alpha 0; inside a keep shape the
+//   5. shapes: outside the garbage mattes alpha 0; inside a keep shape the
 //      input pixel as it was, colour and alpha.
 // With every step off the frame is left exactly as the module keyed it.
 #include "host/media/Image.h"
@@ -36,8 +38,9 @@ void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int 
                  std::size_t stride, const project::MatteFinishing& finishing, int left, int top);
 
 // How far from a pixel finishing reads (pixels): the shrink/grow disc's
-// radius, rounded up, the feather's 3 sigma, rounded up, and 3 despill
-// edges and 4; 0 when only per-pixel steps are on.
+// radius, rounded up, the feather's 3 sigma, rounded up, and the larger of
+// 3 despill edges and 4 and unmixing's 33; 0 when only per-pixel steps are
+// on.
 int FinishReach(const project::MatteFinishing& finishing);
 
 }  // namespace mattix::matte

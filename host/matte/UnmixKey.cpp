@@ -2,7 +2,7 @@
 
 #include "host/base/RowBands.h"
 #include "host/matte/internal/BackdropColours.h"
-#include "host/matte/internal/EdgeDespill.h"
+#include "host/matte/internal/EdgeColour.h"
 #include "host/media/JobPool.h"
 #include "stdfx/HSL.h"
 #include "wheel/WheelGeometry.h"

@@ -61,6 +61,7 @@ struct UnmixedKey {
   // from the solid subject).
   double despill = 100;
   double despillEdge = 0;  // pixels: the rim the screen's light reaches (0: none)
+  double unmix = 100;      // the screen's colour out of the mixes the key leaves
   double clipBlack = 0;
   double clipWhite = 100;
 };

@@ -17,6 +17,7 @@ void ApplyUnmixedKey(const UnmixedKey& key, project::ProjectSettings& settings,
   settings.finishing.screen = key.screen;
   settings.finishing.despill = key.despill;
   settings.finishing.despillEdge = key.despillEdge;
+  settings.finishing.unmix = key.unmix;
   settings.finishing.clipBlack = key.clipBlack;
   settings.finishing.clipWhite = key.clipWhite;
 }
@@ -28,15 +29,15 @@ std::string DescribeUnmixedKey(const UnmixedKey& key, const std::string& source)
   char window[80] = "window open";
   if (l != std::array<double, 4>{0.0, 0.0, 100.0, 100.0})
     std::snprintf(window, sizeof window, "%.0f, %.0f, %.0f, %.0f%%", l[0], l[1], l[2], l[3]);
-  char numbers[480];
-  std::snprintf(
-      numbers, sizeof numbers,
-      " keyed by its share in each colour: hue %d degrees (%d to %d), saturation %.2f "
-      "to %.2f, %.0f%% of the frame; softness 0, spill suppression 0, lightness "
-      "%s; finishing: despill %.0f%% (edge %.0f px), clip black %.0f%%, clip white %.0f%%",
-      degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh), double(c.saturationLow),
-      double(c.saturationHigh), 100.0 * c.share, window, key.despill, key.despillEdge,
-      key.clipBlack, key.clipWhite);
+  char numbers[512];
+  std::snprintf(numbers, sizeof numbers,
+                " keyed by its share in each colour: hue %d degrees (%d to %d), saturation %.2f "
+                "to %.2f, %.0f%% of the frame; softness 0, spill suppression 0, lightness "
+                "%s; finishing: unmix %.0f%%, despill %.0f%% (edge %.0f px), clip black %.0f%%, "
+                "clip white %.0f%%",
+                degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh), double(c.saturationLow),
+                double(c.saturationHigh), 100.0 * c.share, window, key.unmix, key.despill,
+                key.despillEdge, key.clipBlack, key.clipWhite);
   return std::string(key.screen == project::ScreenChannel::kGreen ? "green" : "blue") + " screen" +
          (source.empty() ? "" : " of " + source) + numbers;
 }

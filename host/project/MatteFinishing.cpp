@@ -19,6 +19,7 @@ struct Range {
 
 constexpr Range kDespill{"despill", 0.0, 100.0};
 constexpr Range kDespillEdge{"despillEdge", 0.0, MatteFinishing::kMaxEdge};
+constexpr Range kUnmix{"unmix", 0.0, 100.0};
 constexpr Range kClipBlack{"clipBlack", 0.0, 100.0};
 constexpr Range kClipWhite{"clipWhite", 0.0, 100.0};
 constexpr Range kShrinkGrow{"shrinkGrow", -MatteFinishing::kMaxRadius, MatteFinishing::kMaxRadius};
@@ -88,8 +89,8 @@ MatteShape ReadShape(const JsonValue& v, const std::string& name) {
 }  // namespace
 
 bool MatteFinishing::IsOff() const {
-  return despill == 0.0 && clipBlack == 0.0 && clipWhite == 100.0 && shrinkGrow == 0.0 &&
-         feather == 0.0 && shapes.empty();
+  return despill == 0.0 && unmix == 0.0 && clipBlack == 0.0 && clipWhite == 100.0 &&
+         shrinkGrow == 0.0 && feather == 0.0 && shapes.empty();
 }
 
 MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
@@ -101,6 +102,8 @@ MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
     const JsonValue& value = m.second;
     if (key == kDespill.key) {
       f.despill = ReadNumber(value, kDespill, name);
+    } else if (key == kUnmix.key) {
+      f.unmix = ReadNumber(value, kUnmix, name);
     } else if (key == kDespillEdge.key) {
       f.despillEdge = ReadNumber(value, kDespillEdge, name);
     } else if (key == "screen") {
@@ -127,7 +130,7 @@ MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
     } else {
       throw host::HostError(
           Where(name, value) + "unknown finishing setting \"" + key +
-          "\" (known: despill, despillEdge, screen, clipBlack, clipWhite, shrinkGrow, "
+          "\" (known: despill, despillEdge, unmix, screen, clipBlack, clipWhite, shrinkGrow, "
           "feather, shapes)");
     }
   }
@@ -139,6 +142,7 @@ JsonValue FinishingToJson(const MatteFinishing& f) {
   JsonValue o = JsonValue::Object();
   o.Add(kDespill.key, JsonValue::Number(f.despill));
   o.Add(kDespillEdge.key, JsonValue::Number(f.despillEdge));
+  o.Add(kUnmix.key, JsonValue::Number(f.unmix));
   o.Add("screen", JsonValue::String(f.screen == ScreenChannel::kBlue ? "blue" : "green"));
   o.Add(kClipBlack.key, JsonValue::Number(f.clipBlack));
   o.Add(kClipWhite.key, JsonValue::Number(f.clipWhite));
@@ -157,8 +161,9 @@ JsonValue FinishingToJson(const MatteFinishing& f) {
 
 void ValidateFinishing(const MatteFinishing& f, const std::string& name) {
   const std::pair<const Range*, double> values[] = {
-      {&kDespill, f.despill},     {&kDespillEdge, f.despillEdge}, {&kClipBlack, f.clipBlack},
-      {&kClipWhite, f.clipWhite}, {&kShrinkGrow, f.shrinkGrow},   {&kFeather, f.feather}};
+      {&kDespill, f.despill},     {&kDespillEdge, f.despillEdge}, {&kUnmix, f.unmix},
+      {&kClipBlack, f.clipBlack}, {&kClipWhite, f.clipWhite},     {&kShrinkGrow, f.shrinkGrow},
+      {&kFeather, f.feather}};
   for (const auto& [range, value] : values)
     if (!(value >= range->min && value <= range->max))
       throw host::HostError(name + "finishing " + range->key + " must be " + Num(range->min) +

@@ -13,6 +13,10 @@
 //                             to the balance of the subject's own colour
 //                             further in (0: the mean of the other two
 //                             everywhere); only with despill on
+//     "unmix": 100.0,         percent, 0 to 100: how much of the clear
+//                             screen's colour nearby is taken out of the
+//                             pixels the key leaves partly transparent
+//                             (0: off)
 //     "screen": "green",      "green" or "blue": the channel despill limits
 //     "clipBlack": 10.0,      percent of alpha, 0 to 100: at or below, 0
 //     "clipWhite": 90.0,      percent of alpha, above clipBlack: at or above,
@@ -27,7 +31,7 @@
 //     ]                             the frame is keyed away; inside a shape
 //   }                               with "keep" true nothing is keyed
 //
-// Members may be left out (their defaults are those of "off": 0, 0,
+// Members may be left out (their defaults are those of "off": 0, 0, 0,
 // "green", 0, 100, 0, 0, no shapes); unknown members are refused.
 #include "host/base/Json.h"
 
@@ -56,6 +60,7 @@ struct MatteFinishing {
 
   double despill = 0.0;
   double despillEdge = 0.0;
+  double unmix = 0.0;
   ScreenChannel screen = ScreenChannel::kGreen;
   double clipBlack = 0.0;
   double clipWhite = 100.0;

@@ -41,6 +41,10 @@ const std::array<PluginSetting, kPluginSettingCount> kPluginSettings{{
      "project's)",
      0.0, MatteFinishing::kMaxEdge,
      [](ProjectSettings& s) -> double& { return s.finishing.despillEdge; }},
+    {"unmix",
+     "Unmix, 0 to 1 for 0 to 100 %: takes the clear screen's colour nearby out of the pixels "
+     "the key leaves partly transparent (NaN or below 0: the project's)",
+     0.0, 100.0, [](ProjectSettings& s) -> double& { return s.finishing.unmix; }},
 }};
 
 std::optional<double> PluginValue(double value) {

@@ -85,6 +85,7 @@ struct SettingOverrides {
   // Matte finishing (MatteFinishing.h).
   std::optional<double> despill;
   std::optional<double> despillEdge;
+  std::optional<double> unmix;
   std::optional<ScreenChannel> screen;
   std::optional<double> clipBlack;
   std::optional<double> clipWhite;

@@ -22,6 +22,7 @@ const sliders = [
   "spill",
   "despill",
   "despillEdge",
+  "unmix",
   "clipBlack",
   "clipWhite",
   "shrinkGrow",

@@ -87,7 +87,7 @@ TEST(Frei0rPlugin, IsABgraFilterWithItsParametersInHostOrder) {
   }
   EXPECT_EQ(params,  // 0: BGRA8888; 4 string, 1 double, 0 bool
             "0: project=4 softness=1 spill=1 matte=0 despill=1 clipblack=1 clipwhite=1 "
-            "shrinkgrow=1 feather=1 despilledge=1");
+            "shrinkgrow=1 feather=1 despilledge=1 unmix=1");
 }
 
 TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
@@ -351,9 +351,9 @@ std::vector<Described> KdenliveParameters() {
 TEST(Frei0rInKdenlive, TheDescriptionNamesEveryParameterInOrder) {
   std::string names;
   for (const Described& d : KdenliveParameters()) names += " " + d.name;
-  EXPECT_EQ(
-      names,
-      " project softness spill matte despill clipblack clipwhite shrinkgrow feather despilledge");
+  EXPECT_EQ(names,
+            " project softness spill matte despill clipblack clipwhite shrinkgrow feather "
+            "despilledge unmix");
 }
 
 // A Kdenlive project (one track, the clip with the effect as Kdenlive adds

@@ -70,9 +70,9 @@ TEST(MattixKey, KeysLikeTheRenderCommandInBgraAndRgba) {
   } cases[] = {
       {"RGBA",
        "project=" + kProject +
-           " softness=0.5 despill=0.6 despilledge=0.25 clipblack=0.1 clipwhite=0.9",
-       {"--softness", "50", "--despill", "60", "--despill-edge", "8", "--clip-black", "10",
-        "--clip-white", "90"},
+           " softness=0.5 despill=0.6 despilledge=0.25 unmix=0.5 clipblack=0.1 clipwhite=0.9",
+       {"--softness", "50", "--despill", "60", "--despill-edge", "8", "--unmix", "50",
+        "--clip-black", "10", "--clip-white", "90"},
        false},
       {"BGRA",
        "project=" + kProject + " spill=0.2 shrinkgrow=0.4375 feather=0.125 matte=true",

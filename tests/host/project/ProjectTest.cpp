@@ -197,6 +197,7 @@ TEST(Project, RandomSettingsRoundTrip) {
       f.shrinkGrow = (percent(rng) - 50) / 10;
       f.feather = percent(rng) / 20;
       f.despillEdge = percent(rng) / 4;
+      f.unmix = percent(rng);
       for (int k = 0; k < round % 3; ++k)
         f.shapes.push_back({k == 1, {{0.5, 1}, {percent(rng), -2}, {30, channel(rng)}}});
     }

@@ -19,7 +19,8 @@ Shotcut.KeyframableFilter {
         {"name": 'clipwhite', "label": qsTr('Clip white'), "low": 0, "high": 100, "suffix": ' %'},
         {"name": 'shrinkgrow', "label": qsTr('Shrink/grow'), "low": -8, "high": 8, "suffix": ' px'},
         {"name": 'feather', "label": qsTr('Feather'), "low": 0, "high": 8, "suffix": ' px'},
-        {"name": 'despilledge', "label": qsTr('Despill edge'), "low": 0, "high": 32, "suffix": ' px'}
+        {"name": 'despilledge', "label": qsTr('Despill edge'), "low": 0, "high": 32, "suffix": ' px'},
+        {"name": 'unmix', "label": qsTr('Unmix'), "low": 0, "high": 100, "suffix": ' %'}
     ]
     readonly property double projectsValue: -1
 

@@ -1,4 +1,4 @@
-#include "host/matte/internal/EdgeDespill.h"
+#include "host/matte/internal/EdgeColour.h"
 
 #include <algorithm>
 #include <array>
@@ -51,6 +51,70 @@ float Balance(const T* bgr, int channel) {
   return float(bgr[channel]) - 0.5f * (float(bgr[o1]) + float(bgr[2]));
 }
 
+// Colours carried from source pixels outward, ring by ring (8-neighbours),
+// through the pixels that may be reached, up to `rings` rings: each pixel
+// reached takes the mean of the colours of its neighbours that are sources
+// or lie in the rings before. slot[i]: where pixel i's colour is in
+// `colours` (-1: a source or not reached).
+struct RingFill {
+  std::vector<std::int32_t> slot;
+  std::vector<std::array<float, 3>> colours;
+};
+
+template <class IsSource, class Reachable, class SourceColour>
+RingFill FillOutward(int w, int h, IsSource isSource, Reachable reachable,
+                     SourceColour sourceColour, int rings) {
+  const std::size_t W = std::size_t(w), n = W * std::size_t(h);
+  RingFill fill;
+  std::vector<std::int32_t>& slot = fill.slot;
+  std::vector<std::array<float, 3>>& colours = fill.colours;
+  slot.assign(n, -1);
+  // Slots are handed out ring by ring, so a neighbour lies in an earlier
+  // ring when its slot is below the current ring's first.
+  std::vector<std::size_t> ring, next;
+  const auto touchesSource = [&](std::size_t i) {
+    const int x = int(i % W), y = int(i / W);
+    for (int v = std::max(y - 1, 0); v <= std::min(y + 1, h - 1); ++v)
+      for (int u = std::max(x - 1, 0); u <= std::min(x + 1, w - 1); ++u)
+        if (isSource(std::size_t(v) * W + std::size_t(u))) return true;
+    return false;
+  };
+  for (std::size_t i = 0; i < n; ++i)
+    if (!isSource(i) && reachable(i) && touchesSource(i)) ring.push_back(i);
+  constexpr std::int32_t kNext = std::numeric_limits<std::int32_t>::max();  // in the next ring
+  for (int round = 0; round < rings && !ring.empty(); ++round) {
+    const std::int32_t first = std::int32_t(colours.size());
+    for (std::size_t k = 0; k < ring.size(); ++k) slot[ring[k]] = first + std::int32_t(k);
+    colours.resize(colours.size() + ring.size());
+    next.clear();
+    for (std::size_t k = 0; k < ring.size(); ++k) {
+      const std::size_t i = ring[k];
+      const int x = int(i % W), y = int(i / W);
+      std::array<float, 3> sum{};
+      int count = 0;
+      for (int v = std::max(y - 1, 0); v <= std::min(y + 1, h - 1); ++v)
+        for (int u = std::max(x - 1, 0); u <= std::min(x + 1, w - 1); ++u) {
+          const std::size_t j = std::size_t(v) * W + std::size_t(u);
+          if (isSource(j) || (slot[j] >= 0 && slot[j] < first)) {
+            const std::array<float, 3> c =
+                isSource(j) ? sourceColour(j) : colours[std::size_t(slot[j])];
+            for (std::size_t c3 = 0; c3 < 3; ++c3) sum[c3] += c[c3];
+            ++count;
+          } else if (slot[j] < 0 && reachable(j)) {
+            slot[j] = kNext;
+            next.push_back(j);
+          }
+        }
+      for (std::size_t c3 = 0; c3 < 3; ++c3)
+        colours[std::size_t(first) + k][c3] = sum[c3] / float(count);
+    }
+    ring.swap(next);
+  }
+  // The next ring's pixels were marked but not reached.
+  for (std::size_t i : ring) slot[i] = -1;
+  return fill;
+}
+
 }  // namespace
 
 std::vector<float> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
@@ -63,7 +127,7 @@ std::vector<float> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride
   OpaqueDepth(alpha, w, h, width + 1, depth.data());
   const auto pixel = [&](std::size_t i) { return bgra + (i / W) * stride + (i % W) * 4; };
   const auto deep = [&](std::size_t i) { return depth[i] > width; };
-
+  const auto notClear = [&](std::size_t i) { return alpha[i] != 0; };
   // A deep pixel's colour: its own after the classic limit.
   const auto own = [&](std::size_t i) {
     const std::uint8_t* p = pixel(i);
@@ -71,55 +135,9 @@ std::vector<float> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride
     c[std::size_t(channel)] -= float(amount) * std::max(0.0f, Balance(p, channel));
     return c;
   };
-
-  // slot[i]: where pixel i's colour is in `colours` (-1: not reached);
-  // slots are handed out ring by ring, so a neighbour lies in an earlier
-  // ring when its slot is below the current ring's first.
-  std::vector<std::int32_t> slot(n, -1);
-  std::vector<std::array<float, 3>> colours;
-  std::vector<std::size_t> ring, next;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (alpha[i] == 0 || depth[i] != width) continue;  // a deep pixel's neighbours are this deep
-    const int x = int(i % W), y = int(i / W);
-    bool touches = false;
-    for (int dy = -1; dy <= 1 && !touches; ++dy)
-      for (int dx = -1; dx <= 1 && !touches; ++dx) {
-        const int u = x + dx, v = y + dy;
-        touches = u >= 0 && u < w && v >= 0 && v < h && deep(std::size_t(v) * W + std::size_t(u));
-      }
-    if (touches) ring.push_back(i);
-  }
-  for (int round = 0; round < 2 * width + 2 && !ring.empty(); ++round) {
-    const std::int32_t first = std::int32_t(colours.size());
-    for (std::size_t k = 0; k < ring.size(); ++k) slot[ring[k]] = first + std::int32_t(k);
-    colours.resize(colours.size() + ring.size());
-    next.clear();
-    for (std::size_t k = 0; k < ring.size(); ++k) {
-      const std::size_t i = ring[k];
-      const int x = int(i % W), y = int(i / W);
-      std::array<float, 3> sum{};
-      int count = 0;
-      for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx) {
-          const int u = x + dx, v = y + dy;
-          if (u < 0 || u >= w || v < 0 || v >= h) continue;
-          const std::size_t j = std::size_t(v) * W + std::size_t(u);
-          if (deep(j) || (slot[j] >= 0 && slot[j] < first)) {
-            const std::array<float, 3> c = deep(j) ? own(j) : colours[std::size_t(slot[j])];
-            for (std::size_t c3 = 0; c3 < 3; ++c3) sum[c3] += c[c3];
-            ++count;
-          } else if (slot[j] < 0 && alpha[j] != 0) {
-            slot[j] = std::numeric_limits<std::int32_t>::max();  // in the next ring
-            next.push_back(j);
-          }
-        }
-      for (std::size_t c3 = 0; c3 < 3; ++c3)
-        colours[std::size_t(first) + k][c3] = sum[c3] / float(count);
-    }
-    ring.swap(next);
-  }
-  // The next ring's pixels were marked but not reached.
-  for (std::size_t i : ring) slot[i] = -1;
+  const RingFill fill = FillOutward(w, h, deep, notClear, own, 2 * width + 2);
+  const std::vector<std::int32_t>& slot = fill.slot;
+  const std::vector<std::array<float, 3>>& colours = fill.colours;
 
   for (std::size_t i = 0; i < n; ++i) {
     if (slot[i] < 0) continue;
@@ -131,6 +149,29 @@ std::vector<float> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride
     offsets[i] = weight * balance;
   }
   return offsets;
+}
+
+void UnmixRows(std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w, int h,
+               double amount, int reach) {
+  const std::size_t W = std::size_t(w);
+  const auto pixel = [&](std::size_t i) { return bgra + (i / W) * stride + (i % W) * 4; };
+  const auto clear = [&](std::size_t i) { return alpha[i] == 0; };
+  const auto partly = [&](std::size_t i) { return alpha[i] != 0 && alpha[i] != 255; };
+  const auto screen = [&](std::size_t i) {
+    const std::uint8_t* p = pixel(i);
+    return std::array<float, 3>{float(p[0]), float(p[1]), float(p[2])};
+  };
+  const RingFill fill = FillOutward(w, h, clear, partly, screen, reach);
+  for (std::size_t i = 0; i < fill.slot.size(); ++i) {
+    if (fill.slot[i] < 0) continue;
+    const std::array<float, 3>& b = fill.colours[std::size_t(fill.slot[i])];
+    const double a = alpha[i] / 255.0, cover = std::max(a, 1.0 / 16.0);
+    std::uint8_t* p = pixel(i);
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double f = std::clamp((p[c] - (1.0 - a) * b[c]) / cover, 0.0, 255.0);
+      p[c] = std::uint8_t(std::lround(p[c] + amount * (f - p[c])));
+    }
+  }
 }
 
 int RimCastWidth(const std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w,

@@ -1,4 +1,13 @@
 #pragma once
+// The colours of the matte's edge: the screen's colour taken out of the
+// pixels that are partly transparent (unmixing), and the despill of the
+// opaque rim.
+//
+// Unmixing: a pixel of coverage a is C = a F + (1 - a) B, the subject's
+// colour F over the screen's B; kept as it is, C shows the screen's colour
+// as a fringe wherever the key is laid over another background. Its F is
+// (C - (1 - a) B) / a, with B the colour of the clear screen nearby.
+//
 // Despill of the matte's edge: the screen's light spilled on the subject's
 // rim measured against the subject's own colour further in. The classic
 // limit (the screen channel at most the mean of the other two) leaves the
@@ -47,6 +56,17 @@ std::vector<float> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride
 // there, or when fewer than 64 pixels lie at a depth counted. At most 32.
 int RimCastWidth(const std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w,
                  int h, int channel);
+
+// Unmixes the pixels whose alpha is 1 to 254: B is the colour of the clear
+// pixels (alpha 0) carried inward ring by ring (8-neighbours, up to `reach`
+// rings) through the partly transparent ones, each pixel taking the mean
+// of its neighbours that are clear or lie in the rings before; a pixel so
+// reached becomes C + amount (F - C) (amount 0 to 1), F = (C - (1 - a) B)
+// / a with a at least 1/16 (so that a faint pixel's noise is not blown
+// up), each channel rounded to nearest and kept to 0..255. Other pixels
+// keep their colour; alpha is not changed.
+void UnmixRows(std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w, int h,
+               double amount, int reach);
 
 // The classic limit (FinishKernels' DespillRow) moved by offsets[x]: the
 // screen channel's excess over the mean of the other two plus offsets[x]

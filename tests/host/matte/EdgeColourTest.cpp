@@ -1,14 +1,15 @@
-// The edge's despill against its definition: depth against a brute-force
-// search, a spilled rim brought back to the subject's own colour while a
-// rim of another colour keeps the classic limit, and the limit moved by 0
-// being the classic one.
+// The edge's colours against their definitions: depth against a
+// brute-force search, a spilled rim brought back to the subject's own
+// colour while a rim of another colour keeps the classic limit, the limit
+// moved by 0 being the classic one, and mixes of known colours unmixed.
 #include "host/matte/MatteFinish.h"
-#include "host/matte/internal/EdgeDespill.h"
+#include "host/matte/internal/EdgeColour.h"
 #include "host/matte/internal/FinishKernels.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -64,6 +65,37 @@ TEST(EdgeDespill, TheRimTakesTheSubjectsOwnBalanceAndOtherColoursTheClassicLimit
         const int want = y == 6 && x == 12 ? 128 : edge > 0 ? 178 : std::min(178 + spill, 185);
         ASSERT_EQ(p[1], want) << "edge " << edge << " at " << x << "," << y;
       }
+  }
+}
+
+// Clear screen B in the first 4 columns, then mixes C = a F + (1 - a) B at
+// four coverages, then the subject F: unmixing gives F back within the
+// rounding of C, blown up by 1 / a (halfway at amount 50 %).
+TEST(EdgeUnmix, MixesOfTheScreenGiveTheSubjectsColourBack) {
+  constexpr int w = 12, h = 5;
+  const std::array<double, 3> screen{70, 180, 40}, subject{150, 90, 210};
+  const int alphas[] = {0, 0, 0, 0, 200, 128, 64, 32, 255, 255, 255, 255};
+  media::BgraImage input(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      for (int c = 0; c < 3; ++c) {
+        const double a = alphas[x] / 255.0;
+        input.Row(y)[x * 4 + c] = std::uint8_t(std::lround(a * subject[c] + (1 - a) * screen[c]));
+        input.Row(y)[x * 4 + 3] = std::uint8_t(alphas[x]);
+      }
+  for (const double amount : {100.0, 50.0}) {
+    media::BgraImage out = input;
+    project::MatteFinishing f;
+    f.unmix = amount;
+    FinishMatte(out, input, f);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        for (int c = 0; c < 3; ++c) {
+          const double a = alphas[x] / 255.0, was = input.Row(y)[x * 4 + c];
+          const double want = a == 0 || a == 1 ? was : was + amount / 100 * (subject[c] - was);
+          ASSERT_LE(std::fabs(out.Row(y)[x * 4 + c] - want), amount / 100 * 0.5 / a + 0.5)
+              << "amount " << amount << " at " << x << "," << y << " channel " << c;
+        }
   }
 }
 
