@@ -75,6 +75,10 @@ void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
          },
          "Finishing: the screen colour that --despill limits, green or blue")
       ->check(CLI::IsMember({"green", "blue"}));
+  app.add_option("--refine", overrides.refine,
+                 "Finishing: refines the matte by a guided filter of the picture over windows of "
+                 "this radius, pixels")
+      ->check(ranged(0.0, kRadius, "0 to 8"));
   app.add_option("--clip-black", overrides.clipBlack,
                  "Finishing: alpha at or below this percent becomes transparent")
       ->check(Percent());

@@ -2,6 +2,7 @@
 
 #include "host/matte/internal/EdgeColour.h"
 #include "host/matte/internal/FinishKernels.h"
+#include "host/matte/internal/GuidedFilter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -135,6 +136,11 @@ GreyImage ShapeCover(const std::vector<project::MatteShape>& shapes, bool keep, 
   return cover;
 }
 
+// The guided filter's eps (colours and alpha from 0 to 1, squared): a
+// window whose colours vary by less than about 8 levels is taken as flat,
+// its matte averaged rather than followed.
+constexpr double kRefineEps = 1e-3;
+
 // How far unmixing carries the clear screen's colour into the partly
 // transparent pixels, in rings of pixels.
 constexpr int kUnmixReach = 32;
@@ -158,14 +164,16 @@ void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int 
 }
 
 int FinishReach(const project::MatteFinishing& f) {
-  // ShrinkGrow reads the discs of the two whole radii around a fractional
+  // The guided filter reads windows of its radius around the windows
+  // around a pixel. ShrinkGrow reads the discs of the two whole radii around a fractional
   // one; Feather's kernel reaches ceil(3 sigma). The edge's despill reads
   // the depth of pixels up to 2 edge + 2 rings away, each from pixels up to
   // edge + 1 further (and one more, as a pixel so far from a part's side
   // may take the part's side for no edge). Unmixing reads the screen's
   // colour from as many rings as it carries it, and one more.
   const int edge = EdgeWidth(f);
-  return (f.shrinkGrow != 0.0 ? int(std::ceil(std::fabs(f.shrinkGrow))) : 0) +
+  return 2 * int(std::lround(f.refine)) +
+         (f.shrinkGrow != 0.0 ? int(std::ceil(std::fabs(f.shrinkGrow))) : 0) +
          (f.feather > 0.0 ? int(std::ceil(3.0 * f.feather)) : 0) +
          std::max(edge > 0 ? 3 * edge + 4 : 0, f.unmix > 0.0 ? kUnmixReach + 1 : 0);
 }
@@ -179,6 +187,8 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) alpha.Row(y)[x] = keyedRow(y)[std::size_t(x) * 4 + 3];
 
+  if (const int radius = int(std::lround(f.refine)); radius > 0)
+    internal::GuidedFilterAlpha(inputPixels, stride, alpha.pixels.data(), w, h, radius, kRefineEps);
   const bool clips = f.clipBlack > 0.0 || f.clipWhite < 100.0;
   if (clips)
     for (int y = 0; y < h; ++y)

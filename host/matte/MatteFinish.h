@@ -1,6 +1,7 @@
 #pragma once
 // Matte finishing of a keyed frame, in the host after the effect module has
 // keyed it (the settings: host/project/MatteFinishing.h). In order:
+//   0. refine: the matte refined by a guided filter of the input's colour;
 //   1. clip black / clip white: the matte's levels stretched between them;
 //   2. shrink or grow: the matte's smallest (largest) level over a disc of
 //      the radius, fractional radii blended between the two whole radii
@@ -37,7 +38,8 @@ void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int 
 void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int height,
                  std::size_t stride, const project::MatteFinishing& finishing, int left, int top);
 
-// How far from a pixel finishing reads (pixels): the shrink/grow disc's
+// How far from a pixel finishing reads (pixels): twice the refine radius,
+// the shrink/grow disc's
 // radius, rounded up, the feather's 3 sigma, rounded up, and the larger of
 // 3 despill edges and 4 and unmixing's 33; 0 when only per-pixel steps are
 // on.

@@ -62,6 +62,7 @@ struct UnmixedKey {
   double despill = 100;
   double despillEdge = 0;  // pixels: the rim the screen's light reaches (0: none)
   double unmix = 100;      // the screen's colour out of the mixes the key leaves
+  double refine = 1;       // pixels: the guided filter's radius
   double clipBlack = 0;
   double clipWhite = 100;
 };

@@ -18,6 +18,7 @@ void ApplyUnmixedKey(const UnmixedKey& key, project::ProjectSettings& settings,
   settings.finishing.despill = key.despill;
   settings.finishing.despillEdge = key.despillEdge;
   settings.finishing.unmix = key.unmix;
+  settings.finishing.refine = key.refine;
   settings.finishing.clipBlack = key.clipBlack;
   settings.finishing.clipWhite = key.clipWhite;
 }
@@ -33,11 +34,12 @@ std::string DescribeUnmixedKey(const UnmixedKey& key, const std::string& source)
   std::snprintf(numbers, sizeof numbers,
                 " keyed by its share in each colour: hue %d degrees (%d to %d), saturation %.2f "
                 "to %.2f, %.0f%% of the frame; softness 0, spill suppression 0, lightness "
-                "%s; finishing: unmix %.0f%%, despill %.0f%% (edge %.0f px), clip black %.0f%%, "
+                "%s; finishing: refine %.0f px, unmix %.0f%%, despill %.0f%% (edge %.0f px), clip "
+                "black %.0f%%, "
                 "clip white %.0f%%",
                 degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh), double(c.saturationLow),
-                double(c.saturationHigh), 100.0 * c.share, window, key.unmix, key.despill,
-                key.despillEdge, key.clipBlack, key.clipWhite);
+                double(c.saturationHigh), 100.0 * c.share, window, key.refine, key.unmix,
+                key.despill, key.despillEdge, key.clipBlack, key.clipWhite);
   return std::string(key.screen == project::ScreenChannel::kGreen ? "green" : "blue") + " screen" +
          (source.empty() ? "" : " of " + source) + numbers;
 }

@@ -20,6 +20,7 @@ struct Range {
 constexpr Range kDespill{"despill", 0.0, 100.0};
 constexpr Range kDespillEdge{"despillEdge", 0.0, MatteFinishing::kMaxEdge};
 constexpr Range kUnmix{"unmix", 0.0, 100.0};
+constexpr Range kRefine{"refine", 0.0, MatteFinishing::kMaxRadius};
 constexpr Range kClipBlack{"clipBlack", 0.0, 100.0};
 constexpr Range kClipWhite{"clipWhite", 0.0, 100.0};
 constexpr Range kShrinkGrow{"shrinkGrow", -MatteFinishing::kMaxRadius, MatteFinishing::kMaxRadius};
@@ -89,8 +90,8 @@ MatteShape ReadShape(const JsonValue& v, const std::string& name) {
 }  // namespace
 
 bool MatteFinishing::IsOff() const {
-  return despill == 0.0 && unmix == 0.0 && clipBlack == 0.0 && clipWhite == 100.0 &&
-         shrinkGrow == 0.0 && feather == 0.0 && shapes.empty();
+  return despill == 0.0 && unmix == 0.0 && std::lround(refine) == 0 && clipBlack == 0.0 &&
+         clipWhite == 100.0 && shrinkGrow == 0.0 && feather == 0.0 && shapes.empty();
 }
 
 MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
@@ -112,6 +113,8 @@ MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
         throw host::HostError(Where(name, value) +
                               "\"finishing\": \"screen\" must be \"green\" or \"blue\"");
       f.screen = value.AsString() == "blue" ? ScreenChannel::kBlue : ScreenChannel::kGreen;
+    } else if (key == kRefine.key) {
+      f.refine = ReadNumber(value, kRefine, name);
     } else if (key == kClipBlack.key) {
       f.clipBlack = ReadNumber(value, kClipBlack, name);
     } else if (key == kClipWhite.key) {
@@ -128,10 +131,10 @@ MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
                               " shapes");
       for (const JsonValue& s : value.Elements()) f.shapes.push_back(ReadShape(s, name));
     } else {
-      throw host::HostError(
-          Where(name, value) + "unknown finishing setting \"" + key +
-          "\" (known: despill, despillEdge, unmix, screen, clipBlack, clipWhite, shrinkGrow, "
-          "feather, shapes)");
+      throw host::HostError(Where(name, value) + "unknown finishing setting \"" + key +
+                            "\" (known: despill, despillEdge, unmix, screen, refine, clipBlack, "
+                            "clipWhite, shrinkGrow, "
+                            "feather, shapes)");
     }
   }
   ValidateFinishing(f, Where(name, v));
@@ -144,6 +147,7 @@ JsonValue FinishingToJson(const MatteFinishing& f) {
   o.Add(kDespillEdge.key, JsonValue::Number(f.despillEdge));
   o.Add(kUnmix.key, JsonValue::Number(f.unmix));
   o.Add("screen", JsonValue::String(f.screen == ScreenChannel::kBlue ? "blue" : "green"));
+  o.Add(kRefine.key, JsonValue::Number(f.refine));
   o.Add(kClipBlack.key, JsonValue::Number(f.clipBlack));
   o.Add(kClipWhite.key, JsonValue::Number(f.clipWhite));
   o.Add(kShrinkGrow.key, JsonValue::Number(f.shrinkGrow));
@@ -161,9 +165,9 @@ JsonValue FinishingToJson(const MatteFinishing& f) {
 
 void ValidateFinishing(const MatteFinishing& f, const std::string& name) {
   const std::pair<const Range*, double> values[] = {
-      {&kDespill, f.despill},     {&kDespillEdge, f.despillEdge}, {&kUnmix, f.unmix},
-      {&kClipBlack, f.clipBlack}, {&kClipWhite, f.clipWhite},     {&kShrinkGrow, f.shrinkGrow},
-      {&kFeather, f.feather}};
+      {&kDespill, f.despill},       {&kDespillEdge, f.despillEdge}, {&kUnmix, f.unmix},
+      {&kRefine, f.refine},         {&kClipBlack, f.clipBlack},     {&kClipWhite, f.clipWhite},
+      {&kShrinkGrow, f.shrinkGrow}, {&kFeather, f.feather}};
   for (const auto& [range, value] : values)
     if (!(value >= range->min && value <= range->max))
       throw host::HostError(name + "finishing " + range->key + " must be " + Num(range->min) +

@@ -18,6 +18,9 @@
 //                             pixels the key leaves partly transparent
 //                             (0: off)
 //     "screen": "green",      "green" or "blue": the channel despill limits
+//     "refine": 2.0,          pixels, 0 to 8: the matte refined by a guided
+//                             filter of the picture's colour over windows
+//                             of this radius, before the other steps (0: off)
 //     "clipBlack": 10.0,      percent of alpha, 0 to 100: at or below, 0
 //     "clipWhite": 90.0,      percent of alpha, above clipBlack: at or above,
 //                             full; levels between are stretched
@@ -32,7 +35,7 @@
 //   }                               with "keep" true nothing is keyed
 //
 // Members may be left out (their defaults are those of "off": 0, 0, 0,
-// "green", 0, 100, 0, 0, no shapes); unknown members are refused.
+// "green", 0, 0, 100, 0, 0, no shapes); unknown members are refused.
 #include "host/base/Json.h"
 
 #include <array>
@@ -62,6 +65,7 @@ struct MatteFinishing {
   double despillEdge = 0.0;
   double unmix = 0.0;
   ScreenChannel screen = ScreenChannel::kGreen;
+  double refine = 0.0;
   double clipBlack = 0.0;
   double clipWhite = 100.0;
   double shrinkGrow = 0.0;

@@ -45,6 +45,11 @@ const std::array<PluginSetting, kPluginSettingCount> kPluginSettings{{
      "Unmix, 0 to 1 for 0 to 100 %: takes the clear screen's colour nearby out of the pixels "
      "the key leaves partly transparent (NaN or below 0: the project's)",
      0.0, 100.0, [](ProjectSettings& s) -> double& { return s.finishing.unmix; }},
+    {"refine",
+     "Refine, 0 to 1 for 0 to 8 pixels: refines the matte by a guided filter of the picture "
+     "over windows of this radius (NaN or below 0: the project's)",
+     0.0, MatteFinishing::kMaxRadius,
+     [](ProjectSettings& s) -> double& { return s.finishing.refine; }},
 }};
 
 std::optional<double> PluginValue(double value) {

@@ -14,6 +14,7 @@
 //   feather     0 to 1: finishing feather 0 to 8 pixels
 //   despilledge 0 to 1: finishing despill edge 0 to 32 pixels
 //   unmix       0 to 1: finishing unmix 0 to 100 %
+//   refine      0 to 1: finishing refine 0 to 8 pixels
 //
 // Clip white set at or below clip black is raised to half a percent above
 // it (clip black to 99.5 % at most), so that the matte is a hard threshold
@@ -34,7 +35,7 @@ struct PluginSetting {
   double& (*field)(ProjectSettings&);
 };
 
-inline constexpr std::size_t kPluginSettingCount = 9;
+inline constexpr std::size_t kPluginSettingCount = 10;
 extern const std::array<PluginSetting, kPluginSettingCount> kPluginSettings;
 
 // Plug-in values as set, in the order of kPluginSettings; nullopt: not set.

@@ -216,6 +216,7 @@ void ApplyOverrides(ProjectSettings& settings, const SettingOverrides& overrides
   if (overrides.despill) f.despill = *overrides.despill;
   if (overrides.despillEdge) f.despillEdge = *overrides.despillEdge;
   if (overrides.unmix) f.unmix = *overrides.unmix;
+  if (overrides.refine) f.refine = *overrides.refine;
   if (overrides.screen) f.screen = *overrides.screen;
   if (overrides.clipBlack) f.clipBlack = *overrides.clipBlack;
   if (overrides.clipWhite) f.clipWhite = *overrides.clipWhite;

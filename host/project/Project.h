@@ -86,6 +86,7 @@ struct SettingOverrides {
   std::optional<double> despill;
   std::optional<double> despillEdge;
   std::optional<double> unmix;
+  std::optional<double> refine;
   std::optional<ScreenChannel> screen;
   std::optional<double> clipBlack;
   std::optional<double> clipWhite;

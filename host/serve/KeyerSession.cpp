@@ -277,6 +277,7 @@ double* FinishingNumber(project::MatteFinishing& f, const std::string& name) {
   if (name == "despill") return &f.despill;
   if (name == "despillEdge") return &f.despillEdge;
   if (name == "unmix") return &f.unmix;
+  if (name == "refine") return &f.refine;
   if (name == "clipBlack") return &f.clipBlack;
   if (name == "clipWhite") return &f.clipWhite;
   if (name == "shrinkGrow") return &f.shrinkGrow;

@@ -46,6 +46,7 @@ project::MatteFinishing LevelFinishing(const project::MatteFinishing& finishing,
   f.shrinkGrow /= scale;
   f.feather /= scale;
   f.despillEdge /= scale;
+  f.refine /= scale;
   for (project::MatteShape& shape : f.shapes)
     for (std::array<double, 2>& p : shape.points) p[0] /= scale, p[1] /= scale;
   return f;

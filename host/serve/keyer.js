@@ -23,6 +23,7 @@ const sliders = [
   "despill",
   "despillEdge",
   "unmix",
+  "refine",
   "clipBlack",
   "clipWhite",
   "shrinkGrow",

@@ -75,8 +75,8 @@ TEST(MattixKey, KeysLikeTheRenderCommandInBgraAndRgba) {
         "--clip-black", "10", "--clip-white", "90"},
        false},
       {"BGRA",
-       "project=" + kProject + " spill=0.2 shrinkgrow=0.4375 feather=0.125 matte=true",
-       {"--spill", "20", "--shrink-grow", "-1", "--feather", "1"},
+       "project=" + kProject + " spill=0.2 shrinkgrow=0.4375 feather=0.125 refine=0.25 matte=true",
+       {"--spill", "20", "--shrink-grow", "-1", "--feather", "1", "--refine", "2"},
        true},
   };
   for (const auto& c : cases) {

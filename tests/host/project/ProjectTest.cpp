@@ -198,6 +198,7 @@ TEST(Project, RandomSettingsRoundTrip) {
       f.feather = percent(rng) / 20;
       f.despillEdge = percent(rng) / 4;
       f.unmix = percent(rng);
+      f.refine = percent(rng) / 20;
       for (int k = 0; k < round % 3; ++k)
         f.shapes.push_back({k == 1, {{0.5, 1}, {percent(rng), -2}, {30, channel(rng)}}});
     }

@@ -306,9 +306,10 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
   EXPECT_EQ(Keyer::Alpha(k.client.Get("/api/view?scale=1"), kBelow.x, kBelow.y), 255);
   for (const char* change :
        {"/api/number?name=despill&value=60", "/api/number?name=despillEdge&value=5",
-        "/api/number?name=unmix&value=80", "/api/number?name=clipBlack&value=10",
-        "/api/number?name=clipWhite&value=90", "/api/number?name=shrinkGrow&value=-1.5",
-        "/api/number?name=feather&value=1.2", "/api/screen?channel=green"})
+        "/api/number?name=unmix&value=80", "/api/number?name=refine&value=2",
+        "/api/number?name=clipBlack&value=10", "/api/number?name=clipWhite&value=90",
+        "/api/number?name=shrinkGrow&value=-1.5", "/api/number?name=feather&value=1.2",
+        "/api/screen?channel=green"})
     ASSERT_EQ(k.Post(change)->status, 200) << change;
   // A garbage shape short of the frame's edges; a keep shape over the
   // backdrop at the top left, outside the garbage shape.

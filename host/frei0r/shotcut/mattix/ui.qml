@@ -20,7 +20,8 @@ Shotcut.KeyframableFilter {
         {"name": 'shrinkgrow', "label": qsTr('Shrink/grow'), "low": -8, "high": 8, "suffix": ' px'},
         {"name": 'feather', "label": qsTr('Feather'), "low": 0, "high": 8, "suffix": ' px'},
         {"name": 'despilledge', "label": qsTr('Despill edge'), "low": 0, "high": 32, "suffix": ' px'},
-        {"name": 'unmix', "label": qsTr('Unmix'), "low": 0, "high": 100, "suffix": ' %'}
+        {"name": 'unmix', "label": qsTr('Unmix'), "low": 0, "high": 100, "suffix": ' %'},
+        {"name": 'refine', "label": qsTr('Refine'), "low": 0, "high": 8, "suffix": ' px'}
     ]
     readonly property double projectsValue: -1
 

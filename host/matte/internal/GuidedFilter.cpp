@@ -1,0 +1,112 @@
+#include "host/matte/internal/GuidedFilter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace mattix::matte::internal {
+
+namespace {
+
+// out[x]: the sum of in[x - r .. x + r], the part inside the row.
+void BoxRow(const double* in, double* out, int w, int r, std::vector<double>& prefix) {
+  prefix[0] = 0.0;
+  for (int x = 0; x < w; ++x) prefix[std::size_t(x) + 1] = prefix[std::size_t(x)] + in[x];
+  for (int x = 0; x < w; ++x)
+    out[x] = prefix[std::size_t(std::min(w, x + r + 1))] - prefix[std::size_t(std::max(0, x - r))];
+}
+
+int Span(int at, int r, int size) { return std::min(size - 1, at + r) - std::max(0, at - r) + 1; }
+
+}  // namespace
+
+void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8_t* alpha, int w,
+                       int h, int r, double eps) {
+  // Work goes in strips of rows; a strip's fits need the statistics of r
+  // rows more on each side, and its results the fits of r rows more: the
+  // matte is read from a copy, as the strips above are already written.
+  constexpr int kStrip = 32;
+  constexpr std::size_t kStats = 13;  // I0 I1 I2 p, I0I0 I0I1 I0I2 I1I1 I1I2 I2I2, I0p I1p I2p
+  constexpr std::size_t kFit = 4;     // a0 a1 a2 b
+  const std::size_t W = std::size_t(w);
+  const std::vector<std::uint8_t> matte(alpha, alpha + W * std::size_t(h));
+  std::vector<double> prefix(W + 1), values(kStats * W), stats, fits, fitSums;
+  for (int y0 = 0; y0 < h; y0 += kStrip) {
+    const int y1 = std::min(h, y0 + kStrip);
+    const int fitFirst = std::max(0, y0 - r), fitEnd = std::min(h, y1 + r);
+    const int statFirst = std::max(0, fitFirst - r), statEnd = std::min(h, fitEnd + r);
+
+    // Each row's window sums of the statistics.
+    stats.resize(std::size_t(statEnd - statFirst) * kStats * W);
+    for (int y = statFirst; y < statEnd; ++y) {
+      const std::uint8_t* g = guide + std::size_t(y) * stride;
+      const std::uint8_t* m = &matte[std::size_t(y) * W];
+      for (std::size_t x = 0; x < W; ++x) {
+        const double i0 = g[4 * x] / 255.0, i1 = g[4 * x + 1] / 255.0, i2 = g[4 * x + 2] / 255.0;
+        const double p = m[x] / 255.0;
+        const double v[kStats] = {i0,      i1,      i2,      p,      i0 * i0, i0 * i1, i0 * i2,
+                                  i1 * i1, i1 * i2, i2 * i2, i0 * p, i1 * p,  i2 * p};
+        for (std::size_t k = 0; k < kStats; ++k) values[k * W + x] = v[k];
+      }
+      double* out = &stats[std::size_t(y - statFirst) * kStats * W];
+      for (std::size_t k = 0; k < kStats; ++k) BoxRow(&values[k * W], &out[k * W], w, r, prefix);
+    }
+
+    // The fits of the windows centred on the rows fitFirst..fitEnd - 1,
+    // summed along each row's window.
+    fits.resize(kFit * W);
+    fitSums.resize(std::size_t(fitEnd - fitFirst) * kFit * W);
+    for (int y = fitFirst; y < fitEnd; ++y) {
+      const int from = std::max(0, y - r), to = std::min(h - 1, y + r);
+      for (std::size_t x = 0; x < W; ++x) {
+        double s[kStats] = {};
+        for (int v = from; v <= to; ++v) {
+          const double* row = &stats[std::size_t(v - statFirst) * kStats * W];
+          for (std::size_t k = 0; k < kStats; ++k) s[k] += row[k * W + x];
+        }
+        const double n = double((to - from + 1) * Span(int(x), r, w));
+        for (double& value : s) value /= n;
+        const double m0 = s[0], m1 = s[1], m2 = s[2], mp = s[3];
+        const double v00 = s[4] - m0 * m0 + eps, v01 = s[5] - m0 * m1, v02 = s[6] - m0 * m2;
+        const double v11 = s[7] - m1 * m1 + eps, v12 = s[8] - m1 * m2, v22 = s[9] - m2 * m2 + eps;
+        const double c0 = s[10] - m0 * mp, c1 = s[11] - m1 * mp, c2 = s[12] - m2 * mp;
+        // The symmetric 3 x 3 system by its cofactors (positive definite:
+        // a covariance plus eps on the diagonal).
+        const double k00 = v11 * v22 - v12 * v12, k01 = v02 * v12 - v01 * v22,
+                     k02 = v01 * v12 - v02 * v11, k11 = v00 * v22 - v02 * v02,
+                     k12 = v01 * v02 - v00 * v12, k22 = v00 * v11 - v01 * v01;
+        const double det = v00 * k00 + v01 * k01 + v02 * k02;
+        const double a0 = (k00 * c0 + k01 * c1 + k02 * c2) / det;
+        const double a1 = (k01 * c0 + k11 * c1 + k12 * c2) / det;
+        const double a2 = (k02 * c0 + k12 * c1 + k22 * c2) / det;
+        fits[x] = a0;
+        fits[W + x] = a1;
+        fits[2 * W + x] = a2;
+        fits[3 * W + x] = mp - a0 * m0 - a1 * m1 - a2 * m2;
+      }
+      double* out = &fitSums[std::size_t(y - fitFirst) * kFit * W];
+      for (std::size_t k = 0; k < kFit; ++k) BoxRow(&fits[k * W], &out[k * W], w, r, prefix);
+    }
+
+    // Each pixel: the mean fit of the windows that hold it, at its colour.
+    for (int y = y0; y < y1; ++y) {
+      const int from = std::max(0, y - r), to = std::min(h - 1, y + r);
+      const std::uint8_t* g = guide + std::size_t(y) * stride;
+      std::uint8_t* out = alpha + std::size_t(y) * W;
+      for (std::size_t x = 0; x < W; ++x) {
+        double f[kFit] = {};
+        for (int v = from; v <= to; ++v) {
+          const double* row = &fitSums[std::size_t(v - fitFirst) * kFit * W];
+          for (std::size_t k = 0; k < kFit; ++k) f[k] += row[k * W + x];
+        }
+        const double n = double((to - from + 1) * Span(int(x), r, w));
+        const double q = (f[0] * g[4 * x] / 255.0 + f[1] * g[4 * x + 1] / 255.0 +
+                          f[2] * g[4 * x + 2] / 255.0 + f[3]) /
+                         n;
+        out[x] = std::uint8_t(std::lround(std::clamp(q, 0.0, 1.0) * 255.0));
+      }
+    }
+  }
+}
+
+}  // namespace mattix::matte::internal
