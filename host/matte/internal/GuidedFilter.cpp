@@ -1,5 +1,7 @@
 #include "host/matte/internal/GuidedFilter.h"
 
+#include "host/matte/internal/FinishKernels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -18,6 +20,29 @@ void BoxRow(const double* in, double* out, int w, int r, std::vector<double>& pr
 
 int Span(int at, int r, int size) { return std::min(size - 1, at + r) - std::max(0, at - r) + 1; }
 
+// near[i]: 1 where some pixel within `reach` (chessboard) has another
+// level of `matte` than its right or lower neighbour (or is that
+// neighbour): elsewhere every window around is flat.
+std::vector<std::uint8_t> NearChange(const std::vector<std::uint8_t>& matte, int w, int h,
+                                     int reach) {
+  const std::size_t W = std::size_t(w);
+  std::vector<std::uint8_t> change(matte.size(), 0), across(matte.size());
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const std::size_t i = std::size_t(y) * W + std::size_t(x);
+      if (x + 1 < w && matte[i] != matte[i + 1]) change[i] = change[i + 1] = 1;
+      if (y + 1 < h && matte[i] != matte[i + W]) change[i] = change[i + W] = 1;
+    }
+  for (int y = 0; y < h; ++y)
+    MinMaxRow(&change[std::size_t(y) * W], &across[std::size_t(y) * W], w, reach, true);
+  std::vector<std::uint8_t> near(matte.size(), 0);
+  for (int y = 0; y < h; ++y)
+    for (int v = std::max(0, y - reach); v <= std::min(h - 1, y + reach); ++v)
+      for (std::size_t x = 0; x < W; ++x)
+        near[std::size_t(y) * W + x] |= across[std::size_t(v) * W + x];
+  return near;
+}
+
 }  // namespace
 
 void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8_t* alpha, int w,
@@ -30,26 +55,37 @@ void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8
   constexpr std::size_t kFit = 4;     // a0 a1 a2 b
   const std::size_t W = std::size_t(w);
   const std::vector<std::uint8_t> matte(alpha, alpha + W * std::size_t(h));
-  std::vector<double> prefix(W + 1), values(kStats * W), stats, fits, fitSums;
+  // A window with one level throughout fits a = 0, b = that level; a pixel
+  // all of whose windows are so keeps its level. Only windows within r of
+  // a change of level are fitted, and pixels within 2 r worked out.
+  const std::vector<std::uint8_t> fitted = NearChange(matte, w, h, r);
+  const std::vector<std::uint8_t> worked = NearChange(matte, w, h, 2 * r);
+  std::vector<double> prefix(W + 1), stats, fits, fitSums;
   for (int y0 = 0; y0 < h; y0 += kStrip) {
     const int y1 = std::min(h, y0 + kStrip);
     const int fitFirst = std::max(0, y0 - r), fitEnd = std::min(h, y1 + r);
     const int statFirst = std::max(0, fitFirst - r), statEnd = std::min(h, fitEnd + r);
 
-    // Each row's window sums of the statistics.
-    stats.resize(std::size_t(statEnd - statFirst) * kStats * W);
+    // Each row's window sums of the statistics, [row][x][statistic], where
+    // a fitted window reads them: within 2 r of a change of level.
+    stats.resize(std::size_t(statEnd - statFirst) * W * kStats);
     for (int y = statFirst; y < statEnd; ++y) {
       const std::uint8_t* g = guide + std::size_t(y) * stride;
       const std::uint8_t* m = &matte[std::size_t(y) * W];
-      for (std::size_t x = 0; x < W; ++x) {
-        const double i0 = g[4 * x] / 255.0, i1 = g[4 * x + 1] / 255.0, i2 = g[4 * x + 2] / 255.0;
-        const double p = m[x] / 255.0;
-        const double v[kStats] = {i0,      i1,      i2,      p,      i0 * i0, i0 * i1, i0 * i2,
-                                  i1 * i1, i1 * i2, i2 * i2, i0 * p, i1 * p,  i2 * p};
-        for (std::size_t k = 0; k < kStats; ++k) values[k * W + x] = v[k];
+      const std::uint8_t* needed = &worked[std::size_t(y) * W];
+      double* out = &stats[std::size_t(y - statFirst) * W * kStats];
+      for (int x = 0; x < w; ++x) {
+        if (!needed[x]) continue;
+        double s[kStats] = {};
+        for (int u = std::max(0, x - r); u <= std::min(w - 1, x + r); ++u) {
+          const double i0 = g[4 * u] / 255.0, i1 = g[4 * u + 1] / 255.0, i2 = g[4 * u + 2] / 255.0,
+                       p = m[u] / 255.0;
+          const double v[kStats] = {i0,      i1,      i2,      p,      i0 * i0, i0 * i1, i0 * i2,
+                                    i1 * i1, i1 * i2, i2 * i2, i0 * p, i1 * p,  i2 * p};
+          for (std::size_t k = 0; k < kStats; ++k) s[k] += v[k];
+        }
+        std::copy(s, s + kStats, out + std::size_t(x) * kStats);
       }
-      double* out = &stats[std::size_t(y - statFirst) * kStats * W];
-      for (std::size_t k = 0; k < kStats; ++k) BoxRow(&values[k * W], &out[k * W], w, r, prefix);
     }
 
     // The fits of the windows centred on the rows fitFirst..fitEnd - 1,
@@ -59,10 +95,15 @@ void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8
     for (int y = fitFirst; y < fitEnd; ++y) {
       const int from = std::max(0, y - r), to = std::min(h - 1, y + r);
       for (std::size_t x = 0; x < W; ++x) {
+        if (!fitted[std::size_t(y) * W + x]) {
+          fits[x] = fits[W + x] = fits[2 * W + x] = 0.0;
+          fits[3 * W + x] = matte[std::size_t(y) * W + x] / 255.0;
+          continue;
+        }
         double s[kStats] = {};
         for (int v = from; v <= to; ++v) {
-          const double* row = &stats[std::size_t(v - statFirst) * kStats * W];
-          for (std::size_t k = 0; k < kStats; ++k) s[k] += row[k * W + x];
+          const double* row = &stats[(std::size_t(v - statFirst) * W + x) * kStats];
+          for (std::size_t k = 0; k < kStats; ++k) s[k] += row[k];
         }
         const double n = double((to - from + 1) * Span(int(x), r, w));
         for (double& value : s) value /= n;
@@ -94,6 +135,7 @@ void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8
       const std::uint8_t* g = guide + std::size_t(y) * stride;
       std::uint8_t* out = alpha + std::size_t(y) * W;
       for (std::size_t x = 0; x < W; ++x) {
+        if (!worked[std::size_t(y) * W + x]) continue;
         double f[kFit] = {};
         for (int v = from; v <= to; ++v) {
           const double* row = &fitSums[std::size_t(v - fitFirst) * kFit * W];
