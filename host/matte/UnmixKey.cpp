@@ -830,6 +830,9 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
         key.clipWhite = 100.0 - std::ceil((taken + 1) / 2.55);
     }
   }
+  // Refine's windows that reach across the outline take a level or two off
+  // the subject's opaque edge: clip white at 99 % at most gives them back.
+  if (key.refine > 0) key.clipWhite = std::min(key.clipWhite, 99.0);
   return key;
 }
 
