@@ -4,19 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace mattix::matte::internal {
 
 namespace {
-
-// out[x]: the sum of in[x - r .. x + r], the part inside the row.
-void BoxRow(const double* in, double* out, int w, int r, std::vector<double>& prefix) {
-  prefix[0] = 0.0;
-  for (int x = 0; x < w; ++x) prefix[std::size_t(x) + 1] = prefix[std::size_t(x)] + in[x];
-  for (int x = 0; x < w; ++x)
-    out[x] = prefix[std::size_t(std::min(w, x + r + 1))] - prefix[std::size_t(std::max(0, x - r))];
-}
 
 int Span(int at, int r, int size) { return std::min(size - 1, at + r) - std::max(0, at - r) + 1; }
 
@@ -60,53 +53,72 @@ void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8
   // a change of level are fitted, and pixels within 2 r worked out.
   const std::vector<std::uint8_t> fitted = NearChange(matte, w, h, r);
   const std::vector<std::uint8_t> worked = NearChange(matte, w, h, 2 * r);
-  std::vector<double> prefix(W + 1), stats, fits, fitSums;
+  std::vector<double> fits;
+  std::vector<std::int32_t> stats;
   for (int y0 = 0; y0 < h; y0 += kStrip) {
     const int y1 = std::min(h, y0 + kStrip);
     const int fitFirst = std::max(0, y0 - r), fitEnd = std::min(h, y1 + r);
     const int statFirst = std::max(0, fitFirst - r), statEnd = std::min(h, fitEnd + r);
 
-    // Each row's window sums of the statistics, [row][x][statistic], where
-    // a fitted window reads them: within 2 r of a change of level.
+    // Each row's window sums of the statistics, [row][x][statistic], in
+    // levels (exact in integers: at most 17 x 17 x 255^2 in a window),
+    // where a fitted window reads them (within 2 r of a change of level),
+    // kept along each run of those by adding the pixel that enters and
+    // taking off the one that leaves.
     stats.resize(std::size_t(statEnd - statFirst) * W * kStats);
     for (int y = statFirst; y < statEnd; ++y) {
       const std::uint8_t* g = guide + std::size_t(y) * stride;
       const std::uint8_t* m = &matte[std::size_t(y) * W];
+      const auto values = [&](int u, std::int32_t* v) {
+        const std::int32_t i0 = g[4 * u], i1 = g[4 * u + 1], i2 = g[4 * u + 2], p = m[u];
+        const std::int32_t all[kStats] = {i0,      i1,      i2,      p,       i0 * i0,
+                                          i0 * i1, i0 * i2, i1 * i1, i1 * i2, i2 * i2,
+                                          i0 * p,  i1 * p,  i2 * p};
+        std::copy(all, all + kStats, v);
+      };
+      std::int32_t* out = &stats[std::size_t(y - statFirst) * W * kStats];
       const std::uint8_t* needed = &worked[std::size_t(y) * W];
-      double* out = &stats[std::size_t(y - statFirst) * W * kStats];
+      std::int32_t sum[kStats] = {}, v[kStats];
       for (int x = 0; x < w; ++x) {
         if (!needed[x]) continue;
-        double s[kStats] = {};
-        for (int u = std::max(0, x - r); u <= std::min(w - 1, x + r); ++u) {
-          const double i0 = g[4 * u] / 255.0, i1 = g[4 * u + 1] / 255.0, i2 = g[4 * u + 2] / 255.0,
-                       p = m[u] / 255.0;
-          const double v[kStats] = {i0,      i1,      i2,      p,      i0 * i0, i0 * i1, i0 * i2,
-                                    i1 * i1, i1 * i2, i2 * i2, i0 * p, i1 * p,  i2 * p};
-          for (std::size_t k = 0; k < kStats; ++k) s[k] += v[k];
+        if (x == 0 || !needed[x - 1]) {
+          // A run of pixels a fitted window reads begins: its window afresh.
+          std::fill(sum, sum + kStats, 0);
+          for (int u = std::max(0, x - r); u <= std::min(w - 1, x + r); ++u) {
+            values(u, v);
+            for (std::size_t k = 0; k < kStats; ++k) sum[k] += v[k];
+          }
+        } else {
+          if (x + r < w) {
+            values(x + r, v);
+            for (std::size_t k = 0; k < kStats; ++k) sum[k] += v[k];
+          }
+          if (x - r - 1 >= 0) {
+            values(x - r - 1, v);
+            for (std::size_t k = 0; k < kStats; ++k) sum[k] -= v[k];
+          }
         }
-        std::copy(s, s + kStats, out + std::size_t(x) * kStats);
+        std::copy(sum, sum + kStats, out + std::size_t(x) * kStats);
       }
     }
 
     // The fits of the windows centred on the rows fitFirst..fitEnd - 1,
-    // summed along each row's window.
-    fits.resize(kFit * W);
-    fitSums.resize(std::size_t(fitEnd - fitFirst) * kFit * W);
+    // [row][x][a0 a1 a2 b], of those that are fitted.
+    fits.resize(std::size_t(fitEnd - fitFirst) * W * kFit);
     for (int y = fitFirst; y < fitEnd; ++y) {
       const int from = std::max(0, y - r), to = std::min(h - 1, y + r);
       for (std::size_t x = 0; x < W; ++x) {
-        if (!fitted[std::size_t(y) * W + x]) {
-          fits[x] = fits[W + x] = fits[2 * W + x] = 0.0;
-          fits[3 * W + x] = matte[std::size_t(y) * W + x] / 255.0;
-          continue;
-        }
-        double s[kStats] = {};
+        if (!fitted[std::size_t(y) * W + x]) continue;
+        std::int32_t sum[kStats] = {};
         for (int v = from; v <= to; ++v) {
-          const double* row = &stats[(std::size_t(v - statFirst) * W + x) * kStats];
-          for (std::size_t k = 0; k < kStats; ++k) s[k] += row[k];
+          const std::int32_t* row = &stats[(std::size_t(v - statFirst) * W + x) * kStats];
+          for (std::size_t k = 0; k < kStats; ++k) sum[k] += row[k];
         }
+        // Means, with colours and alpha from 0 to 1.
         const double n = double((to - from + 1) * Span(int(x), r, w));
-        for (double& value : s) value /= n;
+        const double levels = 1.0 / (n * 255.0), squares = levels / 255.0;
+        double s[kStats];
+        for (std::size_t k = 0; k < kStats; ++k) s[k] = double(sum[k]) * (k < 4 ? levels : squares);
         const double m0 = s[0], m1 = s[1], m2 = s[2], mp = s[3];
         const double v00 = s[4] - m0 * m0 + eps, v01 = s[5] - m0 * m1, v02 = s[6] - m0 * m2;
         const double v11 = s[7] - m1 * m1 + eps, v12 = s[8] - m1 * m2, v22 = s[9] - m2 * m2 + eps;
@@ -120,13 +132,12 @@ void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8
         const double a0 = (k00 * c0 + k01 * c1 + k02 * c2) / det;
         const double a1 = (k01 * c0 + k11 * c1 + k12 * c2) / det;
         const double a2 = (k02 * c0 + k12 * c1 + k22 * c2) / det;
-        fits[x] = a0;
-        fits[W + x] = a1;
-        fits[2 * W + x] = a2;
-        fits[3 * W + x] = mp - a0 * m0 - a1 * m1 - a2 * m2;
+        double* fit = &fits[(std::size_t(y - fitFirst) * W + x) * kFit];
+        fit[0] = a0;
+        fit[1] = a1;
+        fit[2] = a2;
+        fit[3] = mp - a0 * m0 - a1 * m1 - a2 * m2;
       }
-      double* out = &fitSums[std::size_t(y - fitFirst) * kFit * W];
-      for (std::size_t k = 0; k < kFit; ++k) BoxRow(&fits[k * W], &out[k * W], w, r, prefix);
     }
 
     // Each pixel: the mean fit of the windows that hold it, at its colour.
@@ -136,11 +147,19 @@ void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8
       std::uint8_t* out = alpha + std::size_t(y) * W;
       for (std::size_t x = 0; x < W; ++x) {
         if (!worked[std::size_t(y) * W + x]) continue;
+        // A window that is not fitted is flat: a = 0, b its level.
         double f[kFit] = {};
-        for (int v = from; v <= to; ++v) {
-          const double* row = &fitSums[std::size_t(v - fitFirst) * kFit * W];
-          for (std::size_t k = 0; k < kFit; ++k) f[k] += row[k * W + x];
-        }
+        for (int v = from; v <= to; ++v)
+          for (std::size_t u = x >= std::size_t(r) ? x - std::size_t(r) : 0;
+               u <= std::min(W - 1, x + std::size_t(r)); ++u) {
+            const std::size_t i = std::size_t(v) * W + u;
+            if (!fitted[i]) {
+              f[3] += matte[i] / 255.0;
+              continue;
+            }
+            const double* fit = &fits[(std::size_t(v - fitFirst) * W + u) * kFit];
+            for (std::size_t k = 0; k < kFit; ++k) f[k] += fit[k];
+          }
         const double n = double((to - from + 1) * Span(int(x), r, w));
         const double q = (f[0] * g[4 * x] / 255.0 + f[1] * g[4 * x + 1] / 255.0 +
                           f[2] * g[4 * x + 2] / 255.0 + f[3]) /
