@@ -7,7 +7,7 @@
 // (x, y) as a function of its luma and of chroma sample (x / 2, y / 2)
 // alone; the table is filled by swscale itself, converting frames that hold
 // every triple once, so a frame converted through it is one look-up a
-// pixel with swscale's bytes (tests/host/media/YuvTableTest.cpp compares
+// pixel with swscale's bytes (tests/host/media/VideoTest.cpp compares
 // the two on random frames). 64 MiB; making one took 0.13 s here, as long
 // as swscale took for 15 frames of 1920 x 1080, which through the table
 // took a quarter of that each.

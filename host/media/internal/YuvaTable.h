@@ -6,7 +6,7 @@
 // three samples as a function of its colour alone and its alpha sample as
 // one of its alpha; the table is filled by swscale itself, converting
 // frames that hold every colour and alpha once, so a frame converted
-// through it has swscale's samples (tests/host/media/YuvaTableTest.cpp
+// through it has swscale's samples (tests/host/media/VideoTest.cpp
 // compares the two on random frames). 64 MiB; making one took 0.1 s here,
 // as long as swscale took for 12 frames of 1920 x 1080, which through the
 // table took about half of that each.
