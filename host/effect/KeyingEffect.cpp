@@ -165,14 +165,23 @@ void CKeyingEffect::Key(const std::uint8_t* in, std::uint8_t* out, int width, in
                     std::to_string(height) + " rows");
 
   // The band is a frame of its own, whose line 0 is the frame's line
-  // rows.first: a field keeps its parity in the frame's numbering.
-  m_input.resize(rowBytes * std::size_t(count));
-  for (int y = 0; y < count; ++y)
-    std::memcpy(m_input.data() + rowBytes * std::size_t(y),
-                in + stride * std::size_t(rows.first + y), rowBytes);
+  // rows.first: a field keeps its parity in the frame's numbering. The
+  // effect writes into a source only to make premultiplied alpha straight,
+  // and these frames are straight: the input is lent as it is, unless it is
+  // the output itself (the effect copies a frame it has no mask for, which
+  // must not be onto itself).
   std::uint8_t* band = out + stride * std::size_t(rows.first);
-  const PIM::RefPtr<CImage> input =
-      CImage::WrapBgra(m_input.data(), width, count, std::int32_t(rowBytes), false);
+  PIM::RefPtr<CImage> input;
+  if (in == out) {
+    m_input.resize(rowBytes * std::size_t(count));
+    for (int y = 0; y < count; ++y)
+      std::memcpy(m_input.data() + rowBytes * std::size_t(y),
+                  in + stride * std::size_t(rows.first + y), rowBytes);
+    input = CImage::WrapBgra(m_input.data(), width, count, std::int32_t(rowBytes), false);
+  } else {
+    input = CImage::WrapBgra(const_cast<std::uint8_t*>(in) + stride * std::size_t(rows.first),
+                             width, count, std::int32_t(stride), false);
+  }
   const PIM::RefPtr<CImage> output =
       CImage::WrapBgra(band, width, count, std::int32_t(stride), false);
   const PIM::Status status = field < 0

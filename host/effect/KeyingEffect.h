@@ -113,8 +113,8 @@ class CKeyingEffect {
 
   std::shared_ptr<CHostModule> m_module;
   std::unique_ptr<CEffectInstance> m_instance;
-  // The input's copy that the effect keys from: the SDK lends it writable
-  // frames, and a host's input stays its own.
+  // The input's copy that the effect keys from when the input is the
+  // output itself.
   std::vector<std::uint8_t> m_input;
 };
 

@@ -4,8 +4,10 @@
 #include "host/media/DeepKey.h"
 #include "host/media/internal/AvLog.h"
 #include "host/media/internal/Rotate.h"
+#include "host/media/internal/YuvTable.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 extern "C" {
@@ -26,9 +28,11 @@ constexpr int kMaxErrorsInARow = 1000;
 // (the nearest chroma sample, accurate rounding, chroma interpolated to every
 // pixel), bicubic with the same rounding when the frame is stretched.
 int ConversionFlags(bool sameSize) {
-  return sameSize ? SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT
+  return sameSize ? internal::kToBgraFlags
                   : SWS_BICUBIC | SWS_FULL_CHR_H_INP | SWS_FULL_CHR_H_INT | SWS_ACCURATE_RND;
 }
+
+std::atomic<std::int64_t> g_pixelsBeforeTable{std::int64_t(1) << 24};
 
 }  // namespace
 
@@ -44,6 +48,14 @@ struct VideoReader::Decoder {
   bool draining = false;
   double startTime = 0.0;  // seconds: the container's first timestamp
   std::vector<std::uint8_t> converted;
+  // 4:2:0 frames at their own size are converted through a table of
+  // swscale's conversion once as many pixels as it holds have been
+  // converted directly (which bounds what it costs a short clip); its first
+  // frame is converted both ways, and a table that differs is dropped.
+  std::uint64_t pixelsDirect = 0;
+  std::unique_ptr<internal::YuvTable> table;
+  bool tableChecked = false;
+  bool tableRefused = false;
 
   ~Decoder() {
     sws_freeContext(sws);
@@ -196,9 +208,7 @@ bool VideoReader::ReadFrame(BgraImage& image, DeepImage* deep) {
   }
   if (d.swsColoured != d.sws) {
     // The stream's matrix and range (RGB sources take neither).
-    const int* coefficients = sws_getCoefficients(m_info.colour.matrix);
-    sws_setColorspaceDetails(d.sws, coefficients, m_info.colour.fullRange ? 1 : 0, coefficients, 1,
-                             0, 1 << 16, 1 << 16);
+    internal::SetToBgraColour(d.sws, m_info.colour.matrix, m_info.colour.fullRange);
     d.swsColoured = d.sws;
   }
   const std::size_t pixelBytes = full ? 8 : 4;
@@ -214,7 +224,28 @@ bool VideoReader::ReadFrame(BgraImage& image, DeepImage* deep) {
   std::uint8_t* planes[4] = {direct ? image.pixels.data() : d.converted.data(), nullptr, nullptr,
                              nullptr};
   const int strides[4] = {int(std::size_t(width) * pixelBytes), 0, 0, 0};
-  sws_scale(d.sws, f->data, f->linesize, 0, f->height, planes, strides);
+  const bool tabled = direct && source == AV_PIX_FMT_YUV420P && f->width == width &&
+                      f->height == height && width % 2 == 0 && height % 2 == 0 && !d.tableRefused;
+  const std::int64_t before = g_pixelsBeforeTable.load();
+  if (tabled && !d.table && before >= 0 && d.pixelsDirect >= std::uint64_t(before)) {
+    d.table = internal::YuvTable::Make(m_info.colour.matrix, m_info.colour.fullRange);
+    d.tableRefused = !d.table;
+  }
+  if (tabled && d.table && d.tableChecked) {
+    d.table->Convert(f->data, f->linesize, width, height, planes[0], strides[0]);
+  } else {
+    sws_scale(d.sws, f->data, f->linesize, 0, f->height, planes, strides);
+    if (tabled) d.pixelsDirect += std::uint64_t(width) * std::uint64_t(height);
+    if (tabled && d.table) {
+      std::vector<std::uint8_t> check(image.pixels.size());
+      d.table->Convert(f->data, f->linesize, width, height, check.data(), strides[0]);
+      d.tableChecked = check == image.pixels;
+      if (!d.tableChecked) {
+        d.table.reset();
+        d.tableRefused = true;
+      }
+    }
+  }
   av_frame_unref(f);
   if (direct) {
     ++m_frames;
@@ -253,6 +284,8 @@ std::string VideoReader::Shortfall(long last) const {
          " arrived: the video ends early (truncated or damaged; its container declares " +
          std::to_string(m_info.frameCount) + " frames)";
 }
+
+void VideoReader::SetPixelsBeforeTable(std::int64_t pixels) { g_pixelsBeforeTable.store(pixels); }
 
 std::string VideoReader::DecoderErrors() const { return internal::AvLogSince(m_decoder->logMark); }
 

@@ -13,6 +13,7 @@
 #include "host/media/Image.h"
 #include "host/media/Video.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -48,6 +49,12 @@ class VideoReader {
   // libav's error lines since the reader opened (it decoded with errors
   // but went on), or empty.
   std::string DecoderErrors() const;
+
+  // How many pixels of 4:2:0 video a reader converts with swscale before it
+  // converts through a table of swscale's results (internal/YuvTable.h):
+  // 2^24 by default; 0 at once, a negative count never. For tests and
+  // benchmarks, which compare both ways.
+  static void SetPixelsBeforeTable(std::int64_t pixels);
 
  private:
   struct Decoder;  // the libav objects

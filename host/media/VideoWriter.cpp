@@ -3,13 +3,16 @@
 #include "host/base/HostError.h"
 #include "host/media/DeepKey.h"
 #include "host/media/internal/AvLog.h"
+#include "host/media/internal/YuvaTable.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -36,6 +39,8 @@ class VideoPicture {
 namespace {
 
 constexpr int kIoBufferBytes = 1 << 16;
+
+std::atomic<std::int64_t> g_pixelsBeforeTable{std::int64_t(1) << 24};
 
 // libavformat's output: the descriptor, written at its offset and sought in
 // (a .mov is completed by seeking back to its header).
@@ -82,8 +87,16 @@ struct VideoWriter::Encoder {
   bool padded = false;
   VideoColour colour;
   std::size_t logMark = 0;
-  mutable std::mutex mutex;                  // guards the idle converters
+  mutable std::mutex mutex;                  // guards the idle converters and the table
   mutable std::vector<SwsContext*> idle[2];  // from BGRA, from 16-bit RGBA
+  // 8-bit frames to yuva444p10 go through a table of swscale's conversion
+  // once as many pixels as it holds went through swscale (which bounds what
+  // it costs a short video); its first frame is converted both ways, and a
+  // table that differs is dropped.
+  mutable std::uint64_t pixelsDirect = 0;
+  mutable std::shared_ptr<const internal::YuvaTable> table;
+  mutable bool tableChecked = false;
+  mutable bool tableRefused = false;
 
   ~Encoder() {
     for (auto& list : idle)
@@ -276,31 +289,70 @@ std::shared_ptr<VideoPicture> VideoWriter::Convert(const BgraImage& frame, long 
     source = reinterpret_cast<const std::uint8_t*>(wide.data());
     sourceStride = w * 8;
   }
+  const bool tabled = !deep && e.pixels == AV_PIX_FMT_YUVA444P10LE && !e.padded;
+  std::shared_ptr<const internal::YuvaTable> table;
+  bool check = false;
   SwsContext* sws = nullptr;
   const int kind = deep ? 1 : 0;
   {
     std::lock_guard<std::mutex> lock(e.mutex);
-    if (!e.idle[kind].empty()) {
+    const std::int64_t before = g_pixelsBeforeTable.load();
+    if (tabled && !e.table && !e.tableRefused && before >= 0 &&
+        e.pixelsDirect >= std::uint64_t(before)) {
+      e.table = internal::YuvaTable::Make(e.colour.matrix);
+      e.tableRefused = !e.table;
+    }
+    if (tabled) table = e.table;
+    check = table && !e.tableChecked;
+    if (!(table && !check) && !e.idle[kind].empty()) {
       sws = e.idle[kind].back();
       e.idle[kind].pop_back();
     }
   }
+  if (table && !check) {
+    table->Convert(source, sourceStride, w, h, f->data, f->linesize);
+    return picture;
+  }
   if (!sws) {
     // MLT's flags from RGB to Y'CbCr: bicubic chroma, accurate rounding.
     sws = sws_getContext(w, h, deep ? AV_PIX_FMT_RGBA64LE : AV_PIX_FMT_BGRA, w, h, e.pixels,
-                         SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
-                         nullptr);
+                         internal::kFromBgraFlags, nullptr, nullptr, nullptr);
     if (!sws) throw host::HostError(where + ": cannot convert to the encoder's pixels");
-    const int* coefficients = sws_getCoefficients(e.colour.matrix);
-    sws_setColorspaceDetails(sws, coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
+    internal::SetFromBgraColour(sws, e.colour.matrix);
   }
   const std::uint8_t* planes[4] = {source, nullptr, nullptr, nullptr};
   const int strides[4] = {sourceStride, 0, 0, 0};
   sws_scale(sws, planes, strides, 0, h, f->data, f->linesize);
+  bool same = true;
+  if (check) {
+    // The table's frame against swscale's, plane by plane.
+    std::vector<std::uint8_t> buffer(std::size_t(f->linesize[0]) * std::size_t(h) * 4);
+    std::uint8_t* tablePlanes[4];
+    for (int p = 0; p < 4; ++p)
+      tablePlanes[p] =
+          buffer.data() + std::size_t(f->linesize[0]) * std::size_t(h) * std::size_t(p);
+    const int lines[4] = {f->linesize[0], f->linesize[0], f->linesize[0], f->linesize[0]};
+    table->Convert(source, sourceStride, w, h, tablePlanes, lines);
+    for (int p = 0; p < 4 && same; ++p)
+      for (int y = 0; y < h && same; ++y)
+        same =
+            std::memcmp(tablePlanes[p] + std::ptrdiff_t(lines[p]) * y,
+                        f->data[p] + std::ptrdiff_t(f->linesize[p]) * y, std::size_t(w) * 2) == 0;
+  }
   std::lock_guard<std::mutex> lock(e.mutex);
   e.idle[kind].push_back(sws);
+  if (tabled) e.pixelsDirect += std::uint64_t(w) * std::uint64_t(h);
+  if (check && e.table == table) {
+    e.tableChecked = same;
+    if (!same) {
+      e.table.reset();
+      e.tableRefused = true;
+    }
+  }
   return picture;
 }
+
+void VideoWriter::SetPixelsBeforeTable(std::int64_t pixels) { g_pixelsBeforeTable.store(pixels); }
 
 void VideoWriter::WritePicture(VideoPicture& picture) {
   Encoder& e = *m_encoder;

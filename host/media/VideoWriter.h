@@ -13,6 +13,7 @@
 #include "host/media/Image.h"
 #include "host/media/Video.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -46,6 +47,12 @@ class VideoWriter {
   // the path when it cannot.
   void Finish();
   long framesWritten() const { return m_frames; }
+
+  // How many pixels of 8-bit frames a ProRes 4444 writer converts with
+  // swscale before it converts through a table of swscale's results
+  // (internal/YuvaTable.h): 2^24 by default; 0 at once, a negative count
+  // never. For tests and benchmarks, which compare both ways.
+  static void SetPixelsBeforeTable(std::int64_t pixels);
 
  private:
   struct Encoder;  // the libav objects

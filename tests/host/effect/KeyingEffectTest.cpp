@@ -49,7 +49,7 @@ TEST(KeyingEffect, KeysTheSampleAsTheRenderCommandDoes) {
   } cases[] = {{-1, 0, {}}, {1, 30, {}}, {-1, 30, {40, 101}}, {0, 0, {101, -1}}};
   project::ProjectSettings settings = project::ReadProject(kSamples + "key.json");
   const media::BgraImage& in = Sample();
-  const std::vector<std::uint8_t> untouched(in.Stride(), 0xA5);
+  const std::vector<std::uint8_t> untouched(in.Stride(), 0xA5), original = in.pixels;
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.field << " " << c.softness << " " << c.rows.first);
     const media::BgraImage rendered = Rendered(c.field, c.softness);
@@ -57,6 +57,10 @@ TEST(KeyingEffect, KeysTheSampleAsTheRenderCommandDoes) {
     Effect effect(Module(), settings);
     if (c.rows.first == 0 && c.rows.count < 0) {
       EXPECT_EQ(effect.Key(in, c.field).pixels, rendered.pixels);
+      media::BgraImage inPlace = in;
+      effect.Key(inPlace.pixels.data(), inPlace.pixels.data(), in.width, in.height, in.Stride(),
+                 c.field);
+      EXPECT_EQ(inPlace.pixels, rendered.pixels) << "in place";
       continue;
     }
     media::BgraImage out(in.width, in.height);
@@ -71,6 +75,7 @@ TEST(KeyingEffect, KeysTheSampleAsTheRenderCommandDoes) {
           << "row " << y;
     }
   }
+  EXPECT_EQ(in.pixels, original) << "the input was written";
 }
 
 // Each parameter takes a value by its name and gives it back (the settings

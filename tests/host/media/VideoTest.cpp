@@ -10,11 +10,16 @@
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
 #include "host/media/Video.h"
+#include "host/media/VideoReader.h"
+#include "host/media/VideoWriter.h"
 #include "tests/FuzzSeeds.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/media/ProbeCheck.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -101,6 +106,49 @@ TEST(Video, ClipsAreReadTurnedAndStretchedAsPlayersShowThem) {
   ASSERT_TRUE(first);
   EXPECT_EQ(wide->Load(*first).width, 12);
   EXPECT_FALSE(ProbeVideo(dir / "plain.mov").audio);
+}
+
+// The reader's and the writer's tables of swscale's conversions, made after
+// one frame's pixels (the next frame converted both ways, the last through
+// the table alone), give the frames that swscale alone gives, for clips of
+// each matrix and range: a 4:2:0 clip of noise read, and the frames read
+// written as ProRes 4444 and read back.
+TEST(Video, ConversionTablesGiveSwscalesFrames) {
+  MATTIX_SKIP_WITHOUT_FFMPEG("reading and writing 4:2:0 video");
+  test::TempDir dir;
+  WriteFrames(dir, 3, 66, 34);
+  for (const char* tags :
+       {"bt709 -color_range tv", "bt470bg -color_range pc", "bt2020nc -color_range tv"}) {
+    SCOPED_TRACE(tags);
+    ASSERT_EQ(Ffmpeg(dir, "-framerate 5 -i f_%d.png -c:v ffv1 -pix_fmt yuv420p -colorspace " +
+                              std::string(tags) + " clip.mkv"),
+              "");
+    const VideoColour colour = FrameReader::Open(dir / "clip.mkv")->colour();
+    const auto readAndWrite = [&](std::int64_t before, const std::string& name) {
+      VideoReader::SetPixelsBeforeTable(before);
+      VideoWriter::SetPixelsBeforeTable(before);
+      const std::vector<BgraImage> frames = ReadAll(dir / "clip.mkv");
+      const std::string path = dir / name;
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      {
+        VideoWriter writer(path, fd, OutputFormat::ProRes4444, 66, 34, "5", {}, colour);
+        for (const BgraImage& frame : frames) writer.WriteFrame(frame);
+        writer.Finish();
+      }
+      ::close(fd);
+      VideoReader::SetPixelsBeforeTable(-1);
+      return std::pair(frames, ReadAll(path));
+    };
+    const auto direct = readAndWrite(-1, "direct.mov");
+    const auto tabled = readAndWrite(66 * 34, "tabled.mov");
+    ASSERT_EQ(direct.second.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(tabled.first[i].pixels, direct.first[i].pixels) << "read, frame " << i + 1;
+      EXPECT_EQ(tabled.second[i].pixels, direct.second[i].pixels) << "written, frame " << i + 1;
+    }
+  }
+  VideoReader::SetPixelsBeforeTable(std::int64_t(1) << 24);
+  VideoWriter::SetPixelsBeforeTable(std::int64_t(1) << 24);
 }
 
 // Frames 1 to 6 shown at 0, 0.1, 0.3, 0.6, 1 and 1.5 seconds.
