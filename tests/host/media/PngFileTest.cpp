@@ -159,28 +159,22 @@ TEST(Png, EncodedPicturesReadBackExactly) {
   EXPECT_THROW(EncodePng(BgraImage(), "nothing.png"), host::HostError);
 }
 
-// Every damaged file gives a host::HostError that names the file; none crashes
-// (the fuzz body, over random damage and the fuzz target's seeds).
+// Damaged files give a host::HostError that names the file; none crashes
+// (the fuzz body over the fuzz target's seeds and their fixed damage; random
+// damage is the fuzz target's, png_fuzz).
 TEST(Png, DamagedFilesAreRefusedWithTheirName) {
+  mattix::test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/media/fuzz",
+                                test::CheckPngRoundTrip);
+  // A byte changed anywhere is refused (the CRCs and the image data's own check).
   BgraImage small(13, 11);
   for (std::size_t i = 0; i < small.pixels.size(); ++i) small.pixels[i] = std::uint8_t(i * 7);
   const std::vector<std::uint8_t> valid = EncodePng(small, "valid.png");
-  // Flips anywhere (the signature, an ancillary chunk's CRC, IEND) and cuts
-  // down to the empty file.
-  std::mt19937 rng(12345);
-  int refused = 0;
-  for (int round = 0; round < 400; ++round) {
+  for (std::size_t at = 0; at < valid.size(); ++at) {
     std::vector<std::uint8_t> bytes = valid;
-    for (int k = 0, flips = 1 + int(rng() % 4); k < flips; ++k)
-      bytes[rng() % bytes.size()] ^= std::uint8_t(1 + rng() % 255);
-    if (rng() % 4 == 0) bytes.resize(rng() % bytes.size());
-    ASSERT_EQ(test::CheckPngRoundTrip(bytes.data(), bytes.size()), "") << round;
-    refused += test::ErrorOf([&] { DecodePng(bytes.data(), bytes.size(), "f"); }) != "(no error)";
+    bytes[at] ^= 0x5A;
+    EXPECT_NE(test::ErrorOf([&] { DecodePng(bytes.data(), bytes.size(), "f"); }), "(no error)")
+        << "byte " << at << " of " << valid.size();
   }
-  mattix::test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/media/fuzz",
-                                test::CheckPngRoundTrip);
-  // CRCs catch nearly every flip; a file passing all of them is a fluke.
-  EXPECT_GT(refused, 390);
   EXPECT_TRUE(test::Holds(test::ErrorOf([] { ReadPng("/nonexistent/folder/shot_0001.png"); }),
                           "/nonexistent/folder/shot_0001.png"));
 }
