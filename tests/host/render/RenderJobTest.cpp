@@ -36,7 +36,7 @@ namespace mattix::render {
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kSamples = std::string(MATTIX_SOURCE_DIR) + "/samples/";
+const std::string &kSample = test::kSamplePicture, &kProject = test::kSampleProject;
 
 // `mattix render ARGS` through the built module.
 test::CommandResult Mattix(const std::string& args) { return test::RunMattix("render " + args); }
@@ -61,10 +61,9 @@ constexpr int kTransparent = 87587, kOpaque = 44485;  // pixels of alpha 0 and o
 
 TEST(RenderCommand, KeyedSampleMatchesTheRecordedPicture) {
   test::TempDir dir;
-  ASSERT_EQ(Mattix(kSamples + "greenscreen.png -o " + dir / "keyed.png --project " + kSamples +
-                   "key.json --despill 0")
-                .status,
-            0);
+  ASSERT_EQ(
+      Mattix(kSample + " -o " + dir / "keyed.png --project " + kProject + " --despill 0").status,
+      0);
   const media::BgraImage out = media::ReadPng(dir / "keyed.png");
   // Pixels whose fate is plain from the picture: backdrop corners keyed,
   // face and shirt kept.
@@ -93,11 +92,10 @@ TEST(RenderCommand, KeyedSampleMatchesTheRecordedPicture) {
 // sequence of the sample, keyed with its project, is the golden.
 TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
   test::TempDir dir;
-  const std::vector<std::uint8_t> sample =
-      media::EncodePng(media::ReadPng(kSamples + "greenscreen.png"), "");
+  const std::vector<std::uint8_t> sample = media::EncodePng(test::SamplePicture(), "");
   for (int n = 1; n <= 4; ++n) dir.Write("in_000" + std::to_string(n) + ".png", sample);
-  ASSERT_EQ(Mattix(dir / "in_%04d.png -o " + dir / "out_%04d.png --project " + kSamples +
-                   "key.json --despill 0 --jobs 2")
+  ASSERT_EQ(Mattix(dir / "in_%04d.png -o " + dir / "out_%04d.png --project " + kProject +
+                   " --despill 0 --jobs 2")
                 .status,
             0);
   for (int n = 1; n <= 4; ++n)
@@ -114,7 +112,7 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
   fs::create_directories(dir / "frames");
   dir.Write("damaged.json", R"({"format": "mattix-project", "version": 1, "chromaMask": ")" +
                                 std::string(192, 'A') + R"(AQID"})");
-  const std::string sample = kSamples + "greenscreen.png", out = " -o " + dir / "out/k.png";
+  const std::string &sample = kSample, out = " -o " + dir / "out/k.png";
   test::ExpectRefusals(
       {{"render " + sample + out + " --project " + dir / "damaged.json", 1,
         "damaged.json:1:58: \"chromaMask\" is damaged"},
@@ -139,7 +137,7 @@ TEST(RenderCommand, AFileSizeLimitIsAnErrorWithNothingLeftBehind) {
     ::setrlimit(RLIMIT_FSIZE, &limit);
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, STDOUT_FILENO);
-    std::string line = "mattix render " + kSamples + "greenscreen.png -o " + dir / "out/k.png";
+    std::string line = "mattix render " + kSample + " -o " + dir / "out/k.png";
     std::istringstream words(line);
     std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
     std::vector<char*> argv;
@@ -157,9 +155,8 @@ TEST(RenderCommand, AFileSizeLimitIsAnErrorWithNothingLeftBehind) {
 // and writes nothing.
 TEST(RenderCommand, TwoRendersIntoOneOutputTheSecondIsRefused) {
   test::TempDir dir;
-  const std::string sample = kSamples + "greenscreen.png";
   const host::OutputLock other(dir / "out/k.png", std::nullopt);
-  test::ExpectRefusals({{"render " + sample + " -o " + dir / "out/k.png" + " --force", 1,
+  test::ExpectRefusals({{"render " + kSample + " -o " + dir / "out/k.png" + " --force", 1,
                          dir / "out/k.png: another render is writing it"}});
   EXPECT_EQ(test::Listing(dir / "out"), std::vector<std::string>{".k.png.mattix-lock"});
 }
@@ -200,15 +197,13 @@ void WriteNoiseSequence(const test::TempDir& dir, const std::vector<long>& numbe
 TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
   test::TempDir dir;
   WriteNoiseSequence(dir, {3, 4, 5, 6, 7, 8, 9});
-  const std::string common = " --project " MATTIX_SOURCE_DIR "/samples/key.json";
+  const std::string common = " --project " + kProject;
   const bool video = media::FindOnPath("ffmpeg") && media::FindOnPath("ffprobe");
   if (video) {
-    media::Subprocess encode({"sh", "-c",
-                              "cd '" + dir.path() +
-                                  "' && ffmpeg -v error -nostdin -framerate 2 -start_number 3 -i "
-                                  "f_%02d.png -c:v mpeg4 -g 3 -bf 2 -q:v 2 -pix_fmt yuv420p v.mp4"},
-                             {}, "sh missing");
-    ASSERT_EQ(encode.Wait(), 0);
+    ASSERT_EQ(test::Shell("cd '" + dir.path() +
+                          "' && ffmpeg -v error -nostdin -framerate 2 -start_number 3 -i "
+                          "f_%02d.png -c:v mpeg4 -g 3 -bf 2 -q:v 2 -pix_fmt yuv420p v.mp4"),
+              "");
   }
   const struct {
     std::string input, name;  // outputs name_NN.png
@@ -272,29 +267,23 @@ TEST(RenderCommand, GapsAllowedWithAWarning) {
 // An untagged HD clip (FFV1, 1280 x 720, so BT.709) keyed by `mattix
 // render` and by MLT through the frei0r plug-in: the same frames.
 TEST(RenderCommand, UntaggedHdEqualsMeltWithTheFrei0rPlugin) {
-#ifdef MATTIX_SANITIZE
-  GTEST_SKIP() << "melt cannot load the plug-in of a sanitized build";
-#endif
-  if (!media::FindOnPath("melt") || !media::FindOnPath("ffmpeg"))
-    GTEST_SKIP() << "melt or ffmpeg is missing (apt-get install melt ffmpeg)";
+  if (const std::string why = test::HostUnavailable("melt", "melt"); !why.empty())
+    GTEST_SKIP() << why;
+  MATTIX_SKIP_WITHOUT_FFMPEG("the comparison with melt");
   test::TempDir dir;
-  const auto run = [](const std::string& line) {
-    media::Subprocess p({"sh", "-c", line}, {}, "sh missing");
-    return p.Wait() == 0 ? std::string() : p.ErrorTail();
-  };
-  ASSERT_EQ(run("ffmpeg -v error -nostdin -f lavfi -i testsrc2=s=1280x720:r=25:d=0.12 -c:v ffv1 "
-                "-pix_fmt yuv420p '" +
-                dir / "hd.mkv" + "'"),
-            "");
-  const std::string project = kSamples + "key.json";
+  ASSERT_EQ(
+      test::Shell("ffmpeg -v error -nostdin -f lavfi -i testsrc2=s=1280x720:r=25:d=0.12 -c:v ffv1 "
+                  "-pix_fmt yuv420p '" +
+                  dir / "hd.mkv" + "'"),
+      "");
   const test::CommandResult r =
-      Mattix(dir / "hd.mkv" + " -o " + dir / "m_%02d.png" + " --project " + project);
+      Mattix(dir / "hd.mkv" + " -o " + dir / "m_%02d.png" + " --project " + kProject);
   ASSERT_EQ(r.status, 0) << r.err;
-  ASSERT_EQ(run("FREI0R_PATH='" MATTIX_FREI0R_DIR "' melt -quiet '" + dir / "hd.mkv" +
-                "' -filter frei0r.mattix project='" + project +
-                "' -consumer 'avformat:" + dir / "l_%02d.png" +
-                "' vcodec=png pix_fmt=rgba width=1280 height=720 sample_aspect_num=1 "
-                "sample_aspect_den=1 frame_rate_num=25 frame_rate_den=1 </dev/null"),
+  ASSERT_EQ(test::Shell("FREI0R_PATH='" MATTIX_FREI0R_DIR "' melt -quiet '" + dir / "hd.mkv" +
+                        "' -filter frei0r.mattix project='" + kProject +
+                        "' -consumer 'avformat:" + dir / "l_%02d.png" +
+                        "' vcodec=png pix_fmt=rgba width=1280 height=720 sample_aspect_num=1 "
+                        "sample_aspect_den=1 frame_rate_num=25 frame_rate_den=1 </dev/null"),
             "");
   long keyed = 0;
   for (const char* n : {"01", "02", "03"}) {
