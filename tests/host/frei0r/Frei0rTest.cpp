@@ -1,8 +1,8 @@
 // The plug-in as frei0r hosts drive it, against `mattix render` with the
 // same project (the reference host: a separate path through the host API):
 // through its entry points, loaded with dlopen, then inside ffmpeg and melt
-// when installed (a module that does not load; a Kdenlive project with
-// keyframes in melt). That ffmpeg and melt key the sample as the command
+// when installed (a module that does not load; unloading under valgrind; a
+// Kdenlive project with keyframes in melt). That ffmpeg and melt key the sample as the command
 // does is frei0r_install's check, on the installed plug-in.
 #include "host/base/FileBytes.h"
 #include "host/media/PngFile.h"
@@ -248,22 +248,20 @@ TEST(Frei0rPlugin, MarksFramesUntilAProjectIsReadThenKeepsTheLastGoodKey) {
   EXPECT_EQ(Update(instance.get(), Sample()).pixels, Render({"--softness", "60"}).pixels);
 }
 
-// Unloaded as FFmpeg unloads it, the plug-in leaves nothing allocated: the
-// module's layers give back their process-wide state (133 KB stayed).
+// Loaded, keying a frame and unloaded by FFmpeg, under valgrind: the plug-in
+// leaves nothing allocated, the module's layers give back their process-wide
+// state (133 KB stayed).
 TEST(Frei0rPlugin, UnloadingGivesBackItsMemory) {
-#ifdef MATTIX_SANITIZE
-  GTEST_SKIP() << "valgrind cannot run a plug-in built with the sanitizers (LeakSanitizer "
-                  "watches this build)";
-#endif
-  if (!media::FindOnPath("valgrind"))
-    GTEST_SKIP() << "valgrind is not installed (Debian package valgrind): memory left at "
-                    "unloading is not tested";
-  media::Subprocess run(
-      {"valgrind", "-q", "--leak-check=full", "--show-leak-kinds=definite,indirect",
-       "--errors-for-leak-kinds=definite,indirect", "--error-exitcode=3", MATTIX_FREI0R_UNLOAD,
-       MATTIX_FREI0R_PLUGIN, kProject},
-      {}, "valgrind is missing");
-  EXPECT_EQ(run.Wait(), 0) << run.ErrorTail();
+  if (const std::string why = test::HostUnavailable("valgrind", "valgrind"); !why.empty())
+    GTEST_SKIP() << why;
+  MATTIX_SKIP_WITHOUT_FFMPEG("memory left at unloading");
+  test::TempDir dir;
+  EXPECT_EQ(test::Shell("FREI0R_PATH='" + kPlugins +
+                        "' valgrind -q --leak-check=full --show-leak-kinds=definite,indirect "
+                        "--errors-for-leak-kinds=definite,indirect --error-exitcode=3 ffmpeg -v "
+                        "error -nostdin -i '" +
+                        kSample + "' -vf 'frei0r=mattix:" + kProject + "' '" + dir / "k.png" + "'"),
+            "");
 }
 
 // The parameter path on the fuzz target's scripts and their damage.
