@@ -43,11 +43,10 @@ inline std::string ErrorOf(const std::function<void()>& f) {
 inline std::string HostUnavailable(const std::string& program, const std::string& package) {
 #ifdef MATTIX_SANITIZE
   return program + " cannot load a plug-in built with the sanitizers";
-#else
+#endif
   return media::FindOnPath(program)
              ? ""
              : program + " is not installed (Debian package " + package + ")";
-#endif
 }
 
 // Runs `sh -c line`: "" when it succeeds, else its exit status and the end
