@@ -19,6 +19,7 @@ namespace {
 
 using pixmill_test::Bytes;
 using pixmill_test::PaintedMask;
+using pixmill_test::PixelBytes;
 using pixmill_test::ReferenceDecode;
 using pixmill_test::Rle8Verdict;
 using stdfx::CDIB;
@@ -138,10 +139,6 @@ TEST(Rle8, FuzzBodyOnSeedSet) {
                                   const Rle8Verdict b = pixmill_test::CheckRle8Record(data, size);
                                   return std::string(a.fault ? a.fault : b.fault ? b.fault : "");
                                 });
-}
-
-Bytes PixelBytes(const CDIB& image) {
-  return Bytes(image.GetBytes(), image.GetBytes() + image.DIBSize());
 }
 
 // Compressing sets the layout and the encoded size and changes nothing else
