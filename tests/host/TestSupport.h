@@ -1,6 +1,6 @@
 #pragma once
 // Small helpers shared by the host's tests: temporary folders, error
-// messages, message checks.
+// messages, message checks, shell lines.
 #include "host/base/HostError.h"
 #include "host/media/Subprocess.h"
 
@@ -36,6 +36,25 @@ inline std::string ErrorOf(const std::function<void()>& f) {
     return e.what();
   }
   return "(no error)";
+}
+
+// Why `program`, a host of the plug-ins, cannot run them here, or "": it is
+// missing, or the plug-ins are built with the sanitizers, which it cannot load.
+inline std::string HostUnavailable(const std::string& program, const std::string& package) {
+#ifdef MATTIX_SANITIZE
+  return program + " cannot load a plug-in built with the sanitizers";
+#endif
+  return media::FindOnPath(program)
+             ? ""
+             : program + " is not installed (Debian package " + package + ")";
+}
+
+// Runs `sh -c line`: "" when it succeeds, else its exit status and the end
+// of what it wrote to standard error.
+inline std::string Shell(const std::string& line) {
+  media::Subprocess sh({"sh", "-c", line}, {}, "sh is missing");
+  const int status = sh.Wait();
+  return status == 0 ? "" : "exit " + std::to_string(status) + ": " + sh.ErrorTail();
 }
 
 // The names in a folder, sorted.

@@ -235,9 +235,10 @@ INSTANTIATE_TEST_SUITE_P(Key, EveryColour,
 class Rows : public ::testing::TestWithParam<KernelSet> {};
 
 // Every length from 1 to 64 starting 0 to 8 pixels into the buffer, in both
-// forms: the pixels of the row equal the reference's, those around it stay
-// as they were; keyed in place, the buffer equals the reference's keyed in
-// place (a plain loop over pixels).
+// forms, keyed by the set's kernel and through the key's table (made as the
+// engine makes it) read by the set's look-up kernels: the pixels of the row
+// equal the reference's, those around it stay as they were; keyed in place,
+// the buffer equals the reference's keyed in place (a plain loop over pixels).
 TEST_P(Rows, EveryLengthAndStart) {
   const KernelSet set = GetParam();
   if (!KernelSetAvailable(set))
@@ -252,36 +253,29 @@ TEST_P(Rows, EveryLengthAndStart) {
   for (bool spill : {false, true}) {
     const KeyRowFn ref = Pick(KernelsOf(KernelSet::kReference), spill);
     const KeyRowFn fast = Pick(KernelsOf(set), spill);
-    for (int width = 1; width <= 64; ++width)
-      for (int start = 0; start <= 8; ++start) {
-        std::vector<std::uint8_t> expected(source.size(), 0xA5), actual = expected;
-        const std::size_t at = 4 * std::size_t(start);
-        ref(&expected[at], &source[at], width, params);
-        fast(&actual[at], &source[at], width, params);
-        ASSERT_EQ(actual, expected)
-            << "width " << width << " start " << start << " spill " << spill;
-        std::vector<std::uint8_t> inPlace = source, refInPlace = source;
-        fast(&inPlace[at], &inPlace[at], width, params);
-        ref(&refInPlace[at], &refInPlace[at], width, params);
-        ASSERT_EQ(inPlace, refInPlace) << "in place, width " << width << " start " << start;
-      }
-    // Through the key's table (made as the engine makes it), read by this
-    // set's look-up kernels.
     const auto colours = TableOf(params, spill, ActiveKernelSet());
     ASSERT_TRUE(colours);
-    for (int width = 1; width <= 64; ++width)
-      for (int start = 0; start <= 8; ++start) {
-        std::vector<std::uint8_t> expected(source.size(), 0xA5), actual = expected;
-        const std::size_t at = 4 * std::size_t(start);
-        ref(&expected[at], &source[at], width, params);
-        colours->KeyRow(&actual[at], &source[at], width, KernelsOf(set));
-        ASSERT_EQ(actual, expected)
-            << "table, width " << width << " start " << start << " spill " << spill;
-        std::vector<std::uint8_t> inPlace = source, refInPlace = source;
-        colours->KeyRow(&inPlace[at], &inPlace[at], width, KernelsOf(set));
-        ref(&refInPlace[at], &refInPlace[at], width, params);
-        ASSERT_EQ(inPlace, refInPlace) << "table in place, width " << width << " start " << start;
-      }
+    for (const bool viaTable : {false, true})
+      for (int width = 1; width <= 64; ++width)
+        for (int start = 0; start <= 8; ++start) {
+          const auto key = [&](std::uint8_t* out, const std::uint8_t* in) {
+            if (viaTable)
+              colours->KeyRow(out, in, width, KernelsOf(set));
+            else
+              fast(out, in, width, params);
+          };
+          SCOPED_TRACE(testing::Message() << (viaTable ? "table, " : "") << "width " << width
+                                          << " start " << start << " spill " << spill);
+          std::vector<std::uint8_t> expected(source.size(), 0xA5), actual = expected;
+          const std::size_t at = 4 * std::size_t(start);
+          ref(&expected[at], &source[at], width, params);
+          key(&actual[at], &source[at]);
+          ASSERT_EQ(actual, expected);
+          std::vector<std::uint8_t> inPlace = source, refInPlace = source;
+          key(&inPlace[at], &inPlace[at]);
+          ref(&refInPlace[at], &refInPlace[at], width, params);
+          ASSERT_EQ(inPlace, refInPlace) << "in place";
+        }
   }
 }
 

@@ -18,16 +18,13 @@ namespace {
 
 using pixmill_test::MakeHeader;
 using pixmill_test::MakeYUVHeader;
+using pixmill_test::PixelBytes;
 using stdfx::CDIB;
 using Bytes = std::vector<unsigned char>;
 
 void FillPattern(CDIB& image, unsigned seed) {
   std::mt19937 rng(seed);
   for (DWORD i = 0; i < image.DIBSize(); ++i) image.GetBytes()[i] = std::uint8_t(rng());
-}
-
-Bytes PixelsOf(const CDIB& image) {
-  return Bytes(image.GetBytes(), image.GetBytes() + image.DIBSize());
 }
 
 // A copy by constructor, CopyDIB or assignment (way 0, 1, 2) of src.
@@ -48,12 +45,12 @@ TEST(Copies, CopyIsIndependentAndKeepsAHostPitch) {
     CDIB copy = CopyOf(src, way);
     ASSERT_TRUE(copy.IsCreated() && copy.GetBytes() != src.GetBytes());
     EXPECT_EQ(0, std::memcmp(copy.GetVfBmiHeader(), src.GetVfBmiHeader(), 144));
-    const Bytes before = PixelsOf(src);
-    EXPECT_EQ(PixelsOf(copy), before);
+    const Bytes before = PixelBytes(src);
+    EXPECT_EQ(PixelBytes(copy), before);
     src.ClearDIB(-1, 0x11223344);
     src.ncbwSetAlphaStraight();
     src.FreeDIB();
-    EXPECT_TRUE(PixelsOf(copy) == before && copy.DIBAlphaIsPremultiplied());
+    EXPECT_TRUE(PixelBytes(copy) == before && copy.DIBAlphaIsPremultiplied());
     tagVFBMINFOHEADER h = MakeHeader(3, 2, 32);
     h.vfRowPitch = 16;
     unsigned char frame[32];
@@ -67,14 +64,14 @@ TEST(Copies, SelfViewsAndEncodedLayouts) {
   CDIB image(MakeHeader(4, 4, 8));
   FillPattern(image, 3);
   unsigned char* bits = image.GetBytes();
-  const Bytes before = PixelsOf(image);
+  const Bytes before = PixelBytes(image);
   EXPECT_TRUE(image.CopyDIB(image));
   CDIB& self = image;  // a plain `image = image` draws a compiler warning
   image = self;
   EXPECT_EQ(image.GetBytes(), bits);
   const CDIB view(image.GetVfBmiHeader(), image.GetBytes());
   ASSERT_TRUE(image.CopyDIB(view));  // the view's memory is released after copying
-  EXPECT_EQ(PixelsOf(image), before);
+  EXPECT_EQ(PixelBytes(image), before);
   // Encoded layouts copy their encoded bytes; masks and encoded layouts
   // ignore whatever their alpha-plane fields hold (records come from outside).
   for (const DWORD layout : {stdfx::kLayoutRGB, stdfx::kLayoutRLE8}) {

@@ -1,6 +1,9 @@
 #pragma once
-// Helpers of the image library tests: headers built field by field.
+// Helpers of the image library tests: headers built field by field, an
+// image's bytes.
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "stdfx/DIB.h"
 
@@ -26,6 +29,11 @@ inline tagYUVBMINFOHEADER MakeYUVHeader(int width, int height, int bits, DWORD h
   h.vf.biSize = 160;
   h.yuvHSubSampling = hsub;
   return h;
+}
+
+// An image's DIBSize bytes (its rows with their padding, or its encoded stream).
+inline std::vector<std::uint8_t> PixelBytes(const stdfx::CDIB& image) {
+  return {image.GetBytes(), image.GetBytes() + image.DIBSize()};
 }
 
 }  // namespace pixmill_test

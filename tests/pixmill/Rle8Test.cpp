@@ -1,7 +1,7 @@
 // BI_RLE8 codec: round trips against the reference decoder of Rle8Check.h,
-// encodings worked out by hand, refused geometry, and the fuzz body over a
-// fixed seed set of damaged streams and records; then CDIB::CompressRLE /
-// DecompressRLE and the stored-record decoder.
+// encodings worked out by hand, refused geometry, and the fuzz body (streams
+// and stored records) over the fuzz target's seeds; then CDIB::CompressRLE /
+// DecompressRLE.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +19,7 @@ namespace {
 
 using pixmill_test::Bytes;
 using pixmill_test::PaintedMask;
+using pixmill_test::PixelBytes;
 using pixmill_test::ReferenceDecode;
 using pixmill_test::Rle8Verdict;
 using stdfx::CDIB;
@@ -101,7 +102,7 @@ TEST(Rle8, KnownEncodings) {
 
 // Geometry the codec refuses leaves the target alone; an output one byte
 // short of the encoding is reported, not overrun. (Malformed streams are
-// judged by the reference in the fuzz body below.)
+// judged by the reference in the fuzz body.)
 TEST(Rle8, RefusesGeometryAndShortOutput) {
   const struct {
     int w, h;
@@ -128,67 +129,16 @@ TEST(Rle8, RefusesGeometryAndShortOutput) {
   EXPECT_EQ(stdfx::EncodeRle8(img.data(), 57, 9, StrideOf(57), out.data(), out.size()), 0u);
 }
 
-// The record a wheel stores: the 144-byte header then DIBSize encoded bytes.
-Bytes RecordOf(const CDIB& encoded) {
-  Bytes record(144 + encoded.DIBSize());
-  std::memcpy(record.data(), encoded.GetVfBmiHeader(), 144);
-  std::memcpy(record.data() + 144, encoded.GetBytes(), encoded.DIBSize());
-  return record;
-}
-
-// The fuzz body over fixed seeds: encodings of images with one to four
-// damaged bytes (often escape codes: ends of line, ends, deltas) and cut
-// short, and damaged records (half of the damage on sizes and codes).
-// Flipped values inside runs and literals keep a stream valid, so some are
-// accepted.
+// The fuzz body over the fuzz target's seeds (streams and stored records),
+// each read both ways, and their fixed damage (random damage is the fuzz
+// target's, pixmill_rle_fuzz).
 TEST(Rle8, FuzzBodyOnSeedSet) {
-  std::mt19937 rng(17);
-  int accepted = 0, trials = 0;
-  auto run = [&](Rle8Verdict (*body)(const std::uint8_t*, std::size_t), const Bytes& in) {
-    const Rle8Verdict v = body(in.data(), in.size());
-    ASSERT_FALSE(v.fault) << v.fault << " (trial " << trials << ")";
-    accepted += v.accepted;
-    ++trials;
-  };
-  for (int kind = 2; kind < 8; ++kind) {  // 29 x 5
-    Bytes enc = Encode(Fill(29, 5, rng, kind), 29, 5);
-    enc.insert(enc.begin(), {28, 4});
-    for (int t = 0; t < 1000; ++t) {
-      Bytes bad = enc;
-      for (int f = 1 + static_cast<int>(rng() % 4); f > 0; --f) {
-        const std::size_t at = 2 + rng() % (bad.size() - 2);
-        const unsigned how = rng() % 3;
-        bad[at] = how == 0   ? std::uint8_t(rng())
-                  : how == 1 ? std::uint8_t(bad[at] ^ (1u << (rng() % 8)))
-                             : std::uint8_t(rng() % 3);
-      }
-      if (rng() % 4 == 0) bad.resize(2 + rng() % (bad.size() - 1));
-      run(pixmill_test::CheckRle8Decode, bad);
-    }
-  }
-  EXPECT_TRUE(accepted > trials / 20 && accepted < trials) << accepted << " of " << trials;
-  CDIB mask = PaintedMask(61, 23, 4);
-  ASSERT_TRUE(mask.CompressRLE());
-  const Bytes good = RecordOf(mask);
-  accepted = 0;
-  for (int t = 0; t < 3000; ++t) {
-    Bytes record = good;
-    for (int f = 1 + static_cast<int>(rng() % 3); f > 0; --f)
-      record[(rng() % 2) ? rng() % record.size() : 4 + rng() % 20] = std::uint8_t(rng());
-    run(pixmill_test::CheckRle8Record, record);
-  }
-  EXPECT_GT(accepted, 0);
-  // The fuzz target's seeds, each read both ways, and their damage.
   mattix::test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/pixmill/fuzz",
                                 [](const std::uint8_t* data, std::size_t size) {
                                   const Rle8Verdict a = pixmill_test::CheckRle8Decode(data, size);
                                   const Rle8Verdict b = pixmill_test::CheckRle8Record(data, size);
                                   return std::string(a.fault ? a.fault : b.fault ? b.fault : "");
                                 });
-}
-
-Bytes PixelBytes(const CDIB& image) {
-  return Bytes(image.GetBytes(), image.GetBytes() + image.DIBSize());
 }
 
 // Compressing sets the layout and the encoded size and changes nothing else

@@ -84,6 +84,7 @@ const PIM::IID kInterfaces[] = {Tarn::IFXBase::kIID, Tarn::IFXCustomDrawEvent::k
 TEST(PluginObject, EveryInterfaceFindsEveryOtherAndCountsOnce) {
   Tarn::IFXBase* base = CreateRaw();
   base->AddRef();
+  EXPECT_EQ(base->Reserved4() | base->Reserved8(), 0);
   // Each interface once: distinct subobjects, IFXBase's first.
   std::vector<PIM::IBase*> found;
   for (const PIM::IID& iid : kInterfaces) {
@@ -116,9 +117,8 @@ TEST(PluginObject, ControlAreaForEachParameterIndex) {
   PIM::RefPtr<Tarn::IFXCustomDrawEvent> draw;
   ASSERT_EQ(PIM::Query(base.Get(), draw), 0);
   const Tarn::TRect<long> none(0, 0, 0, 0);
-  // The wheel's area is the layout test's (tests/host).
   const std::pair<std::int32_t, Tarn::TRect<long>> cases[] = {
-      {4, none}, {5, {0, 0, 255, 44}}, {7, none}, {-1, none}};
+      {4, none}, {5, {0, 0, 255, 44}}, {6, {0, 0, 260, 260}}, {7, none}, {-1, none}};
   for (const auto& [index, expected] : cases) {
     auto parameter = h::Make<h::CParameter>(Tarn::kDataParameter);
     parameter->SetIndex(index);

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/pixmill/ImageTestUtil.h"
 #include "tests/pixmill/Rle8Check.h"
 #include "wheel/ChromaMaskRecord.h"
 #include "wheel/WheelGeometry.h"
@@ -19,10 +20,7 @@ namespace {
 namespace wheel = mattix::wheel;
 using Bytes = std::vector<std::uint8_t>;
 using pixmill_test::PaintedMask;
-
-Bytes Pixels(const stdfx::CDIB& image) {
-  return Bytes(image.GetBytes(), image.GetBytes() + image.DIBSize());
-}
+using pixmill_test::PixelBytes;
 
 Bytes Encode(const stdfx::CDIB& mask) {
   std::vector<unsigned char> record;
@@ -47,12 +45,12 @@ TEST(ChromaMaskRecord, RoundTripAndStoredHeader) {
     const auto reference =
         pixmill_test::ReferenceDecode(stream, w, h, std::size_t(mask.DIBBytesPerLine()));
     ASSERT_TRUE(reference.has_value());
-    EXPECT_EQ(*reference, Pixels(mask));
+    EXPECT_EQ(*reference, PixelBytes(mask));
 
     stdfx::CDIB decoded;
     ASSERT_TRUE(wheel::DecodeRecord(record.data(), record.size(), decoded));
     EXPECT_EQ(decoded.DIBCompression(), 0u);
-    EXPECT_EQ(Pixels(decoded), Pixels(mask));
+    EXPECT_EQ(PixelBytes(decoded), PixelBytes(mask));
   }
 }
 
@@ -81,7 +79,7 @@ TEST(ChromaMaskRecord, EmptyCutAndLongerRecords) {
   bare.insert(bare.end(), {0, 1});
   std::memcpy(bare.data() + 20, "\x02\0\0\0", 4);  // biSizeImage
   ASSERT_TRUE(wheel::DecodeRecord(bare.data(), bare.size(), out));
-  EXPECT_EQ(Pixels(out), Bytes(out.DIBSize(), 0));
+  EXPECT_EQ(PixelBytes(out), Bytes(out.DIBSize(), 0));
 }
 
 // One edit per refusal path; a stale alpha-plane address is ignored.

@@ -7,6 +7,7 @@
 #include "host/media/PngFile.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
+#include "tests/plugin/ModuleFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,25 +18,15 @@ namespace mattix::host {
 namespace {
 
 using Effect = CKeyingEffect;
-const std::string kSamples = MATTIX_SOURCE_DIR "/samples/";
-
-// The module that MATTIX_MODULE names (the test's registration sets it).
-std::shared_ptr<CHostModule> Module() {
-  static const std::shared_ptr<CHostModule> module = Effect::LoadModule();
-  return module;
-}
-
-const media::BgraImage& Sample() {
-  static const media::BgraImage sample = media::ReadPng(kSamples + "greenscreen.png");
-  return sample;
-}
+using test::kSampleProject, test::Module;  // the module that MATTIX_MODULE names
+constexpr auto Sample = &test::SamplePicture;
 
 // `mattix render` of the sample with its project, matte finishing off (the
 // effect's own output): the keyed picture.
 media::BgraImage Rendered(int field, double softness) {
   std::vector<std::string> flags = {"--softness", std::to_string(softness), "--despill", "0"};
   if (field >= 0) flags.insert(flags.end(), {"--field", std::to_string(field)});
-  return test::RenderPicture(kSamples + "greenscreen.png", kSamples + "key.json", flags);
+  return test::RenderPicture(test::kSamplePicture, kSampleProject, flags);
 }
 
 // Whole frames, one field, and bands of rows (starting on an odd row too):
@@ -47,7 +38,7 @@ TEST(KeyingEffect, KeysTheSampleAsTheRenderCommandDoes) {
     double softness;
     FrameRows rows;
   } cases[] = {{-1, 0, {}}, {1, 30, {}}, {-1, 30, {40, 101}}, {0, 0, {101, -1}}};
-  project::ProjectSettings settings = project::ReadProject(kSamples + "key.json");
+  project::ProjectSettings settings = project::ReadProject(kSampleProject);
   const media::BgraImage& in = Sample();
   const std::vector<std::uint8_t> untouched(in.Stride(), 0xA5), original = in.pixels;
   for (const auto& c : cases) {
@@ -92,7 +83,7 @@ TEST(KeyingEffect, ParametersSetByNameReadBack) {
   const double window[] = {1, 2, 3, 4};
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(window);
   effect.SetData(Effect::kLightness, {bytes, bytes + sizeof window});
-  const project::ProjectSettings project = project::ReadProject(kSamples + "key.json");
+  const project::ProjectSettings project = project::ReadProject(kSampleProject);
   effect.SetData(Effect::kChromaMask, project.chromaMask);
   EXPECT_EQ(effect.Settings(),
             (project::ProjectSettings{12.5, 40, 7, 8, 9, {1, 2, 3, 4}, project.chromaMask, {}}));
@@ -153,7 +144,7 @@ TEST(KeyingEffect, ModulesThatDoNotLoadAreNamed) {
 // alone with the same settings. (Run under ThreadSanitizer too, where a race
 // is reported even when pixels agree.)
 TEST(KeyingEffect, InstancesKeyingAtOnceMatchKeyingAlone) {
-  std::vector<project::ProjectSettings> settings(3, project::ReadProject(kSamples + "key.json"));
+  std::vector<project::ProjectSettings> settings(3, project::ReadProject(kSampleProject));
   settings[1].softness = 40, settings[2].spillSuppression = 80,
   settings[2].lightness = {5, 9, 80, 95};
   std::vector<media::BgraImage> alone;

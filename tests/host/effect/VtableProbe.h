@@ -1,8 +1,7 @@
 #pragma once
 // Probes of the virtual-table layout under the Itanium C++ ABI on x86-64, the
 // ABI the module and its host share: a pointer to a virtual member function
-// holds 1 + the byte offset of the function's slot, and an object's first
-// word points at slot 0 of its table.
+// holds 1 + the byte offset of the function's slot.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -23,15 +22,6 @@ std::ptrdiff_t SlotOf(MemberFunction pmf) {
   std::memcpy(words, &pmf, sizeof words);
   if ((words[0] & 1U) == 0) return -1;
   return static_cast<std::ptrdiff_t>((words[0] - 1) / sizeof(void*));
-}
-
-// Calls the function in slot of object's table directly, as foreign code
-// compiled against the published positions would.
-template <class R, class... Args, class T>
-R CallSlot(T* object, int slot, Args... args) {
-  void* const* table = *reinterpret_cast<void* const* const*>(object);
-  using Function = R (*)(T*, Args...);
-  return reinterpret_cast<Function>(table[slot])(object, args...);
 }
 
 }  // namespace mattix::test

@@ -1,8 +1,8 @@
 // The plug-in as frei0r hosts drive it, against `mattix render` with the
 // same project (the reference host: a separate path through the host API):
 // through its entry points, loaded with dlopen, then inside ffmpeg and melt
-// when installed (a module that does not load; a Kdenlive project with
-// keyframes in melt). That ffmpeg and melt key the sample as the command
+// when installed (a module that does not load; unloading under valgrind; a
+// Kdenlive project with keyframes in melt). That ffmpeg and melt key the sample as the command
 // does is frei0r_install's check, on the installed plug-in.
 #include "host/base/FileBytes.h"
 #include "host/media/PngFile.h"
@@ -32,8 +32,9 @@ extern "C" {
 namespace mattix::frei0r {
 namespace {
 
-const std::string kSample = std::string(MATTIX_SOURCE_DIR) + "/samples/greenscreen.png";
-const std::string kProject = std::string(MATTIX_SOURCE_DIR) + "/samples/key.json";
+const std::string &kSample = test::kSamplePicture, &kProject = test::kSampleProject;
+constexpr auto Sample = &test::SamplePicture;
+const std::string kPlugins = std::filesystem::path(MATTIX_FREI0R_PLUGIN).parent_path();
 
 template <class F>
 F Entry(const char* name) {
@@ -67,11 +68,6 @@ media::BgraImage Update(void* instance, const media::BgraImage& in) {
 media::BgraImage Render(const std::vector<std::string>& flags, bool matte = false,
                         const std::string& input = kSample) {
   return test::RenderPicture(input, kProject, flags, matte);
-}
-
-const media::BgraImage& Sample() {
-  static const media::BgraImage sample = media::ReadPng(kSample);
-  return sample;
 }
 
 // FFmpeg passes parameters by position: the first four as they always were,
@@ -252,22 +248,20 @@ TEST(Frei0rPlugin, MarksFramesUntilAProjectIsReadThenKeepsTheLastGoodKey) {
   EXPECT_EQ(Update(instance.get(), Sample()).pixels, Render({"--softness", "60"}).pixels);
 }
 
-// Unloaded as FFmpeg unloads it, the plug-in leaves nothing allocated: the
-// module's layers give back their process-wide state (133 KB stayed).
+// Loaded, keying a frame and unloaded by FFmpeg, under valgrind: the plug-in
+// leaves nothing allocated, the module's layers give back their process-wide
+// state (133 KB stayed).
 TEST(Frei0rPlugin, UnloadingGivesBackItsMemory) {
-#ifdef MATTIX_SANITIZE
-  GTEST_SKIP() << "valgrind cannot run a plug-in built with the sanitizers (LeakSanitizer "
-                  "watches this build)";
-#endif
-  if (!media::FindOnPath("valgrind"))
-    GTEST_SKIP() << "valgrind is not installed (Debian package valgrind): memory left at "
-                    "unloading is not tested";
-  media::Subprocess run(
-      {"valgrind", "-q", "--leak-check=full", "--show-leak-kinds=definite,indirect",
-       "--errors-for-leak-kinds=definite,indirect", "--error-exitcode=3", MATTIX_FREI0R_UNLOAD,
-       MATTIX_FREI0R_PLUGIN, kProject},
-      {}, "valgrind is missing");
-  EXPECT_EQ(run.Wait(), 0) << run.ErrorTail();
+  if (const std::string why = test::HostUnavailable("valgrind", "valgrind"); !why.empty())
+    GTEST_SKIP() << why;
+  MATTIX_SKIP_WITHOUT_FFMPEG("memory left at unloading");
+  test::TempDir dir;
+  EXPECT_EQ(test::Shell("FREI0R_PATH='" + kPlugins +
+                        "' valgrind -q --leak-check=full --show-leak-kinds=definite,indirect "
+                        "--errors-for-leak-kinds=definite,indirect --error-exitcode=3 ffmpeg -v "
+                        "error -nostdin -i '" +
+                        kSample + "' -vf 'frei0r=mattix:" + kProject + "' '" + dir / "k.png" + "'"),
+            "");
 }
 
 // The parameter path on the fuzz target's scripts and their damage.
@@ -290,37 +284,20 @@ TEST(Frei0rPlugin, RefusesEmptyAndAbsurdSizesAndWritesNothing) {
   EXPECT_EQ(out.pixels, std::vector<std::uint8_t>(out.pixels.size(), 0xA5));
 }
 
-// Why `host` cannot run the plug-in here, or "".
-std::string Unavailable(const std::string& host) {
-#ifdef MATTIX_SANITIZE
-  return host + " cannot load a plug-in built with the sanitizers";
-#endif
-  return media::FindOnPath(host) ? "" : host + " is not installed (Debian package " + host + ")";
-}
-
-// Runs a host with FREI0R_PATH at the built plug-in: "" or its error.
-std::string RunHost(const std::vector<std::string>& argv) {
-  setenv("FREI0R_PATH", std::filesystem::path(MATTIX_FREI0R_PLUGIN).parent_path().c_str(), 1);
-  media::Subprocess host(argv, {}, argv[0] + " is missing");
-  const int code = host.Wait();
-  return code == 0 ? ""
-                   : argv[0] + " exited with " + std::to_string(code) + ": " + host.ErrorTail();
-}
-
 // A module that is missing or damaged is said on standard error, and the
 // frames come out marked rather than passed through as if keyed: the
 // instance is made (MLT would pass frames through untouched for an instance
 // refused; ffmpeg, run here, would fail).
 TEST(Frei0rInHosts, ReportAMissingOrDamagedModuleAndMarkFrames) {
-  if (const std::string why = Unavailable("ffmpeg"); !why.empty()) GTEST_SKIP() << why;
+  if (const std::string why = test::HostUnavailable("ffmpeg", "ffmpeg"); !why.empty())
+    GTEST_SKIP() << why;
   test::TempDir dir;
   dir.Write("damaged.so", std::string("not a shared library"));
-  const std::string plugins = std::filesystem::path(MATTIX_FREI0R_PLUGIN).parent_path();
   for (const std::string& module : {dir / "missing.so", dir / "damaged.so"}) {
     const std::string out = dir / "k.png";
     std::filesystem::remove(out);
     media::Subprocess run(
-        {"env", "FREI0R_PATH=" + plugins, "MATTIX_MODULE=" + module, "ffmpeg", "-nostdin", "-v",
+        {"env", "FREI0R_PATH=" + kPlugins, "MATTIX_MODULE=" + module, "ffmpeg", "-nostdin", "-v",
          "error", "-i", kSample, "-vf", "frei0r=mattix:" + kProject, out},
         {}, "env is missing");
     EXPECT_EQ(run.Wait(), 0) << module << ": " << run.ErrorTail();
@@ -362,7 +339,8 @@ TEST(Frei0rInKdenlive, TheDescriptionNamesEveryParameterInOrder) {
 // the project alone; softness keyframed to 50 % at frame 2 keys as
 // --softness 50 there.
 TEST(Frei0rInKdenlive, AProjectRendersInMeltLikeTheRenderCommand) {
-  if (const std::string why = Unavailable("melt"); !why.empty()) GTEST_SKIP() << why;
+  if (const std::string why = test::HostUnavailable("melt", "melt"); !why.empty())
+    GTEST_SKIP() << why;
   test::TempDir dir;
   std::string properties;
   for (const Described& d : KdenliveParameters()) {
@@ -396,8 +374,9 @@ TEST(Frei0rInKdenlive, AProjectRendersInMeltLikeTheRenderCommand) {
 )");
   std::string error;
   for (int attempt = 0; attempt < 2 && !std::filesystem::exists(dir / "f3.png"); ++attempt)
-    error = RunHost({"melt", "-quiet", dir / "key.kdenlive", "-consumer",
-                     "avformat:" + dir / "f%d.png", "vcodec=png", "pix_fmt=rgba", "real_time=0"});
+    error = test::Shell("FREI0R_PATH='" + kPlugins + "' melt -quiet '" + dir / "key.kdenlive" +
+                        "' -consumer 'avformat:" + dir / "f%d.png" +
+                        "' vcodec=png pix_fmt=rgba real_time=0 </dev/null");
   ASSERT_EQ(error, "");
   EXPECT_EQ(media::ReadPng(dir / "f1.png").pixels, Render({}).pixels);
   EXPECT_EQ(media::ReadPng(dir / "f3.png").pixels, Render({"--softness", "50"}).pixels);

@@ -14,18 +14,10 @@
 namespace mattix::gstreamer {
 namespace {
 
-const std::string kSample = std::string(MATTIX_SOURCE_DIR) + "/samples/greenscreen.png";
-const std::string kProject = std::string(MATTIX_SOURCE_DIR) + "/samples/key.json";
+const std::string &kSample = test::kSamplePicture, &kProject = test::kSampleProject;
 
 // Why gst-launch cannot run the element here, or "".
-std::string Unavailable() {
-#ifdef MATTIX_SANITIZE
-  return "gst-launch-1.0 cannot load a plug-in built with the sanitizers";
-#endif
-  return media::FindOnPath("gst-launch-1.0")
-             ? ""
-             : "gst-launch-1.0 is not installed (Debian package gstreamer1.0-tools)";
-}
+std::string Unavailable() { return test::HostUnavailable("gst-launch-1.0", "gstreamer1.0-tools"); }
 
 struct Launch {
   int status;

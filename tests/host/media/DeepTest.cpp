@@ -132,10 +132,9 @@ TEST(DpxPictures, TenBitSamplesAreRead) {
         raw.put(char(v & 255)).put(char(v >> 8));
       }
   }
-  Subprocess p({"ffmpeg", "-v", "error", "-nostdin", "-f", "rawvideo", "-pix_fmt", "gbrp10le", "-s",
-                "16x2", "-i", dir / "in.raw", "-pix_fmt", "gbrp10le", dir / "in.dpx"},
-               {}, "ffmpeg missing");
-  ASSERT_EQ(p.Wait(), 0) << p.ErrorTail();
+  ASSERT_EQ(test::Shell("ffmpeg -v error -nostdin -f rawvideo -pix_fmt gbrp10le -s 16x2 -i '" +
+                        dir / "in.raw" + "' -pix_fmt gbrp10le '" + dir / "in.dpx" + "'"),
+            "");
   std::ifstream file(dir / "in.dpx", std::ios::binary);
   const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
   const Picture picture = DecodePicture(bytes.data(), bytes.size(), "in.dpx");
@@ -174,13 +173,11 @@ TEST(VideoColour, FramesAreConvertedWithTheStreamsMatrixAndRange) {
       raw << std::string(luma, char(y)) << std::string(luma / 4, char(cb))
           << std::string(luma / 4, char(cr));
     }
-    Subprocess p(
-        {"sh", "-c",
-         "ffmpeg -v error -nostdin -f rawvideo -pix_fmt yuv420p -s " + std::to_string(c.width) +
-             "x" + std::to_string(c.height) + " -i '" + (dir / "flat.yuv") + "' -c:v ffv1 " +
-             c.tags + " '" + (dir / "flat.mkv") + "'"},
-        {}, "sh missing");
-    ASSERT_EQ(p.Wait(), 0) << p.ErrorTail();
+    ASSERT_EQ(
+        test::Shell("ffmpeg -v error -nostdin -f rawvideo -pix_fmt yuv420p -s " +
+                    std::to_string(c.width) + "x" + std::to_string(c.height) + " -i '" +
+                    dir / "flat.yuv" + "' -c:v ffv1 " + c.tags + " '" + dir / "flat.mkv" + "'"),
+        "");
     const BgraImage frame = ReadInputFrame(dir / "flat.mkv", 1);
     // E'y, E'pb, E'pr from the code values, then R'G'B' by the matrix.
     const double ey = c.full ? y / 255.0 : (y - 16) / 219.0;

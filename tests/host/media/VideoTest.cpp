@@ -8,7 +8,6 @@
 #include "host/base/HostError.h"
 #include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
-#include "host/media/Subprocess.h"
 #include "host/media/Video.h"
 #include "host/media/VideoReader.h"
 #include "host/media/VideoWriter.h"
@@ -45,9 +44,7 @@ std::vector<BgraImage> WriteFrames(const test::TempDir& dir, int count, int w, i
 
 // Runs ffmpeg in `dir`; "" or its error.
 std::string Ffmpeg(const test::TempDir& dir, const std::string& args) {
-  Subprocess p({"sh", "-c", "cd '" + dir.path() + "' && ffmpeg -v error -nostdin -y " + args}, {},
-               "sh missing");
-  return p.Wait() == 0 ? "" : p.ErrorTail();
+  return test::Shell("cd '" + dir.path() + "' && ffmpeg -v error -nostdin -y " + args);
 }
 
 // Every frame of a video (or of frames first to last), as read.

@@ -11,6 +11,7 @@
 #include "host/project/Project.h"
 #include "host/serve/HttpServer.h"
 #include "host/serve/KeyerServer.h"
+#include "stdfx/HSL.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
 
@@ -31,7 +32,7 @@ namespace {
 namespace s = mattix::serve;
 using mattix::test::TempDir;
 
-const std::string kSample = MATTIX_SOURCE_DIR "/samples/greenscreen.png";
+const std::string& kSample = mattix::test::kSamplePicture;
 const std::string kToken = "0123456789abcdef0123456789abcdef";
 constexpr std::size_t kControlsBytes = (260 * 260 + 255 * 44) * 4;
 
@@ -180,18 +181,10 @@ TEST(Serve, BarDragsAfterAnOpenDragMoveOnlyTheirHandles) {
   EXPECT_NEAR(std::min(after[2], after[3]), 193.0 / 240.0 * 100.0, 0.5);
 }
 
-// Hue in turns by the textbook hexcone formula; -1 without hue.
-double Hue(int r, int g, int b) {
-  const int hi = std::max({r, g, b}), lo = std::min({r, g, b});
-  if (hi == lo) return -1;
-  const double d = hi - lo;
-  const double h = hi == r ? (g - b) / d : hi == g ? 2 + (b - r) / d : 4 + (r - g) / d;
-  return (h < 0 ? h + 6 : h) / 6;
-}
-
 // The scopes count every view pixel once; the share of the wheel's counts
 // in the green sector (0.28 to 0.44 turns, from each cell's angle on the
-// ellipse) is the share of the sample's pixels with such a hue.
+// ellipse) is the share of the sample's pixels with such a hue (by the image
+// library's HLS, checked on its own against a textbook formulation).
 TEST(Serve, ScopesCountTheFramesColours) {
   Keyer k;
   const httplib::Result r = k.client.Get("/api/scopes");
@@ -210,8 +203,11 @@ TEST(Serve, ScopesCountTheFramesColours) {
     if ((dx != 0 || dy != 0) && green(turns < 0 ? turns + 1 : turns)) onWheel += counts[i];
   }
   const mattix::media::BgraImage sample = mattix::media::ReadPng(kSample);
-  for (std::size_t i = 0; i < sample.pixels.size(); i += 4)
-    inPicture += green(Hue(sample.pixels[i + 2], sample.pixels[i + 1], sample.pixels[i]));
+  for (std::size_t i = 0; i < sample.pixels.size(); i += 4) {
+    float h = 0, l = 0, s = 0;
+    stdfx::CHSL::RGBtoHLS(h, l, s, sample.pixels[i + 2], sample.pixels[i + 1], sample.pixels[i]);
+    inPicture += h >= 0 && green(h);
+  }
   EXPECT_GT(inPicture, 480 * 320 / 3);
   EXPECT_NEAR(onWheel, inPicture, 480 * 320 / 100);
 }
@@ -406,12 +402,11 @@ TEST(Serve, AVideoFrameIsReachedBySeekingExactly) {
   if (!mattix::media::FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
   TempDir dir;
   const std::string video = dir / "clip.mp4";
-  ASSERT_EQ(std::system(("ffmpeg -v error -nostdin -f lavfi -i "
-                         "testsrc2=size=160x120:rate=25:duration=3 -c:v libx264 -g 50 -bf 2 "
-                         "-pix_fmt yuv420p -y " +
-                         video)
-                            .c_str()),
-            0);
+  ASSERT_EQ(
+      mattix::test::Shell("ffmpeg -v error -nostdin -f lavfi -i testsrc2=size=160x120:rate=25:"
+                          "duration=3 -c:v libx264 -g 50 -bf 2 -pix_fmt yuv420p -y " +
+                          video),
+      "");
   std::vector<mattix::media::BgraImage> frames;
   std::unique_ptr<mattix::media::FrameReader> reader = mattix::media::FrameReader::Open(video);
   while (std::optional<mattix::media::InputFrame> f = reader->Next())
