@@ -1,5 +1,7 @@
 #include "host/matte/internal/EdgeColour.h"
 
+#include "host/matte/internal/FinishKernels.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -51,125 +53,136 @@ float Balance(const T* bgr, int channel) {
   return float(bgr[channel]) - 0.5f * (float(bgr[o1]) + float(bgr[2]));
 }
 
+// What a pixel is to a ring fill.
+enum PixelKind : std::uint8_t { kOther = 0, kSource = 1, kReachable = 2 };
+
 // Colours carried from source pixels outward, ring by ring (8-neighbours),
-// through the pixels that may be reached, up to `rings` rings: each pixel
-// reached takes the mean of the colours of its neighbours that are sources
-// or lie in the rings before. slot[i]: where pixel i's colour is in
-// `colours` (-1: a source or not reached).
+// through the reachable pixels, up to `rings` rings: each pixel reached
+// takes the mean of the colours of its neighbours that are sources or lie
+// in the rings before, summed in row order. kind: one PixelKind a pixel;
+// colour(x, y): a source's colour. Returns the pixels reached (y w + x),
+// ring by ring, and their colours, one for one.
 struct RingFill {
-  std::vector<std::int32_t> slot;
+  std::vector<std::size_t> pixels;
   std::vector<std::array<float, 3>> colours;
 };
 
-template <class IsSource, class Reachable, class SourceColour>
-RingFill FillOutward(int w, int h, IsSource isSource, Reachable reachable,
-                     SourceColour sourceColour, int rings) {
-  const std::size_t W = std::size_t(w), n = W * std::size_t(h);
+template <class SourceColour>
+RingFill FillOutward(int w, int h, const std::vector<std::uint8_t>& kind, SourceColour sourceColour,
+                     int rings) {
+  const std::size_t W = std::size_t(w);
   RingFill fill;
-  std::vector<std::int32_t>& slot = fill.slot;
-  std::vector<std::array<float, 3>>& colours = fill.colours;
-  slot.assign(n, -1);
-  // Slots are handed out ring by ring, so a neighbour lies in an earlier
-  // ring when its slot is below the current ring's first.
-  std::vector<std::size_t> ring, next;
-  const auto touchesSource = [&](std::size_t i) {
-    const int x = int(i % W), y = int(i / W);
-    for (int v = std::max(y - 1, 0); v <= std::min(y + 1, h - 1); ++v)
-      for (int u = std::max(x - 1, 0); u <= std::min(x + 1, w - 1); ++u)
-        if (isSource(std::size_t(v) * W + std::size_t(u))) return true;
-    return false;
+  // slot[i]: where pixel i's colour is in fill.colours, kNext when it is in
+  // the ring being gathered, -1 when not reached. Slots are handed out ring
+  // by ring, so a neighbour lies in an earlier ring when its slot is below
+  // the current ring's first.
+  std::vector<std::int32_t> slot(kind.size(), -1);
+  constexpr std::int32_t kNext = std::numeric_limits<std::int32_t>::max();
+  struct Point {
+    int x, y;
   };
-  for (std::size_t i = 0; i < n; ++i)
-    if (!isSource(i) && reachable(i) && touchesSource(i)) ring.push_back(i);
-  constexpr std::int32_t kNext = std::numeric_limits<std::int32_t>::max();  // in the next ring
+  std::vector<Point> ring, next;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      if (kind[std::size_t(y) * W + std::size_t(x)] != kReachable) continue;
+      bool touches = false;
+      for (int v = std::max(y - 1, 0); v <= std::min(y + 1, h - 1) && !touches; ++v)
+        for (int u = std::max(x - 1, 0); u <= std::min(x + 1, w - 1); ++u)
+          touches = touches || kind[std::size_t(v) * W + std::size_t(u)] == kSource;
+      if (touches) ring.push_back({x, y});
+    }
   for (int round = 0; round < rings && !ring.empty(); ++round) {
-    const std::int32_t first = std::int32_t(colours.size());
-    for (std::size_t k = 0; k < ring.size(); ++k) slot[ring[k]] = first + std::int32_t(k);
-    colours.resize(colours.size() + ring.size());
+    const std::int32_t first = std::int32_t(fill.colours.size());
+    for (std::size_t k = 0; k < ring.size(); ++k) {
+      const std::size_t i = std::size_t(ring[k].y) * W + std::size_t(ring[k].x);
+      slot[i] = first + std::int32_t(k);
+      fill.pixels.push_back(i);
+    }
+    fill.colours.resize(fill.colours.size() + ring.size());
     next.clear();
     for (std::size_t k = 0; k < ring.size(); ++k) {
-      const std::size_t i = ring[k];
-      const int x = int(i % W), y = int(i / W);
+      const int x = ring[k].x, y = ring[k].y;
       std::array<float, 3> sum{};
       int count = 0;
       for (int v = std::max(y - 1, 0); v <= std::min(y + 1, h - 1); ++v)
         for (int u = std::max(x - 1, 0); u <= std::min(x + 1, w - 1); ++u) {
           const std::size_t j = std::size_t(v) * W + std::size_t(u);
-          if (isSource(j) || (slot[j] >= 0 && slot[j] < first)) {
+          const std::uint8_t what = kind[j];
+          if (what == kSource || (slot[j] >= 0 && slot[j] < first)) {
             const std::array<float, 3> c =
-                isSource(j) ? sourceColour(j) : colours[std::size_t(slot[j])];
+                what == kSource ? sourceColour(u, v) : fill.colours[std::size_t(slot[j])];
             for (std::size_t c3 = 0; c3 < 3; ++c3) sum[c3] += c[c3];
             ++count;
-          } else if (slot[j] < 0 && reachable(j)) {
+          } else if (slot[j] < 0 && what == kReachable) {
             slot[j] = kNext;
-            next.push_back(j);
+            next.push_back({u, v});
           }
         }
       for (std::size_t c3 = 0; c3 < 3; ++c3)
-        colours[std::size_t(first) + k][c3] = sum[c3] / float(count);
+        fill.colours[std::size_t(first) + k][c3] = sum[c3] / float(count);
     }
     ring.swap(next);
   }
-  // The next ring's pixels were marked but not reached.
-  for (std::size_t i : ring) slot[i] = -1;
   return fill;
 }
 
 }  // namespace
 
-std::vector<float> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
-                                    const std::uint8_t* alpha, int w, int h, int channel,
-                                    double amount, int width) {
+std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
+                                         const std::uint8_t* alpha, int w, int h, int channel,
+                                         double amount, int width) {
   const std::size_t W = std::size_t(w), n = W * std::size_t(h);
-  std::vector<float> offsets(n, 0.0f);
   width = std::clamp(width, 1, 254);
-  std::vector<std::uint8_t> depth(n);
-  OpaqueDepth(alpha, w, h, width + 1, depth.data());
-  const auto pixel = [&](std::size_t i) { return bgra + (i / W) * stride + (i % W) * 4; };
-  const auto deep = [&](std::size_t i) { return depth[i] > width; };
-  const auto notClear = [&](std::size_t i) { return alpha[i] != 0; };
+  std::vector<std::uint8_t> kind(n);
+  OpaqueDepth(alpha, w, h, width + 1, kind.data());
+  // Deep pixels are the sources; the rest that are not clear are reached.
+  for (std::size_t i = 0; i < n; ++i)
+    kind[i] = kind[i] > width ? kSource : alpha[i] != 0 ? kReachable : kOther;
+  const auto pixel = [&](int x, int y) {
+    return bgra + std::size_t(y) * stride + std::size_t(x) * 4;
+  };
   // A deep pixel's colour: its own after the classic limit.
-  const auto own = [&](std::size_t i) {
-    const std::uint8_t* p = pixel(i);
+  const auto own = [&](int x, int y) {
+    const std::uint8_t* p = pixel(x, y);
     std::array<float, 3> c{float(p[0]), float(p[1]), float(p[2])};
     c[std::size_t(channel)] -= float(amount) * std::max(0.0f, Balance(p, channel));
     return c;
   };
-  const RingFill fill = FillOutward(w, h, deep, notClear, own, 2 * width + 2);
-  const std::vector<std::int32_t>& slot = fill.slot;
-  const std::vector<std::array<float, 3>>& colours = fill.colours;
-
-  for (std::size_t i = 0; i < n; ++i) {
-    if (slot[i] < 0) continue;
-    const std::array<float, 3>& c = colours[std::size_t(slot[i])];
+  const RingFill fill = FillOutward(w, h, kind, own, 2 * width + 2);
+  std::vector<EdgeOffset> offsets;
+  for (std::size_t k = 0; k < fill.pixels.size(); ++k) {
+    const std::array<float, 3>& c = fill.colours[k];
     const float balance = Balance(c.data(), channel);
     if (balance >= 0.0f) continue;
-    const float apart = std::fabs(OtherRatio(pixel(i), channel) - OtherRatio(c.data(), channel));
+    const std::size_t i = fill.pixels[k];
+    const float apart = std::fabs(OtherRatio(pixel(int(i % W), int(i / W)), channel) -
+                                  OtherRatio(c.data(), channel));
     const float weight = std::clamp((0.08f - apart) / 0.04f, 0.0f, 1.0f);
-    offsets[i] = weight * balance;
+    if (weight > 0.0f) offsets.push_back({i, weight * balance});
   }
   return offsets;
 }
 
 void UnmixRows(std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w, int h,
                double amount, int reach) {
-  const std::size_t W = std::size_t(w);
-  const auto pixel = [&](std::size_t i) { return bgra + (i / W) * stride + (i % W) * 4; };
-  const auto clear = [&](std::size_t i) { return alpha[i] == 0; };
-  const auto partly = [&](std::size_t i) { return alpha[i] != 0 && alpha[i] != 255; };
-  const auto screen = [&](std::size_t i) {
-    const std::uint8_t* p = pixel(i);
+  const std::size_t W = std::size_t(w), n = W * std::size_t(h);
+  // Clear pixels are the sources; partly transparent ones are reached.
+  std::vector<std::uint8_t> kind(n);
+  for (std::size_t i = 0; i < n; ++i)
+    kind[i] = alpha[i] == 0 ? kSource : alpha[i] != 255 ? kReachable : kOther;
+  const auto screen = [&](int x, int y) {
+    const std::uint8_t* p = bgra + std::size_t(y) * stride + std::size_t(x) * 4;
     return std::array<float, 3>{float(p[0]), float(p[1]), float(p[2])};
   };
-  const RingFill fill = FillOutward(w, h, clear, partly, screen, reach);
-  for (std::size_t i = 0; i < fill.slot.size(); ++i) {
-    if (fill.slot[i] < 0) continue;
-    const std::array<float, 3>& b = fill.colours[std::size_t(fill.slot[i])];
+  const RingFill fill = FillOutward(w, h, kind, screen, reach);
+  for (std::size_t k = 0; k < fill.pixels.size(); ++k) {
+    const std::size_t i = fill.pixels[k];
+    const std::array<float, 3>& b = fill.colours[k];
     const double a = alpha[i] / 255.0, cover = std::max(a, 1.0 / 16.0);
-    std::uint8_t* p = pixel(i);
+    std::uint8_t* p = bgra + (i / W) * stride + (i % W) * 4;
     for (std::size_t c = 0; c < 3; ++c) {
       const double f = std::clamp((p[c] - (1.0 - a) * b[c]) / cover, 0.0, 255.0);
-      p[c] = std::uint8_t(std::lround(p[c] + amount * (f - p[c])));
+      p[c] = std::uint8_t(RoundNonNegative(p[c] + amount * (f - p[c])));
     }
   }
 }
@@ -212,7 +225,7 @@ void DespillRowWithOffsets(std::uint8_t* bgra, int count, int channel, double am
     const int excess2 = 2 * bgra[channel] - (bgra[a] + bgra[b]);
     const double excess = 0.5 * excess2 - double(offsets[x]);
     if (excess <= 0.0) continue;
-    const long reduction = std::min(std::lround(amount * excess), long(bgra[channel]));
+    const long reduction = std::min(RoundNonNegative(amount * excess), long(bgra[channel]));
     bgra[channel] = std::uint8_t(bgra[channel] - reduction);
   }
 }

@@ -42,10 +42,14 @@ void OpaqueDepth(const std::uint8_t* alpha, int w, int h, int cap, std::uint8_t*
 //    (full within 0.04 of o2 / (o1 + o2), none beyond 0.08): a rim of
 //    another colour (a sleeve against the shirt it meets) is left to the
 //    classic limit.
-// 0 for every other pixel. width >= 1.
-std::vector<float> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
-                                    const std::uint8_t* alpha, int w, int h, int channel,
-                                    double amount, int width);
+// 0 for every other pixel, which are left out of the list. width >= 1.
+struct EdgeOffset {
+  std::size_t pixel;  // y w + x
+  float offset;       // below 0
+};
+std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
+                                         const std::uint8_t* alpha, int w, int h, int channel,
+                                         double amount, int width);
 
 // How wide a rim of the opaque subject carries the screen's cast, from the
 // frame's colours: the mean balance (screen channel less the mean of the

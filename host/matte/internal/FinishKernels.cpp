@@ -8,18 +8,17 @@
 namespace mattix::matte::internal {
 
 void ClipAlphaRow(std::uint8_t* alpha, int count, double low, double high) {
+  // Each level's result, worked out once: the loop below is then a plain
+  // look-up with no chain from one pixel to the next.
   const double scale = 255.0 / (high - low);
-  // Each level's result, worked out when first met (-1: not yet).
-  std::array<std::int16_t, 256> levels;
-  levels.fill(-1);
-  for (int x = 0; x < count; ++x) {
-    std::int16_t& level = levels[alpha[x]];
-    if (level < 0) {
-      const double a = alpha[x];
-      level = a <= low ? 0 : a >= high ? 255 : std::int16_t(std::lround((a - low) * scale));
-    }
-    alpha[x] = std::uint8_t(level);
+  std::array<std::uint8_t, 256> levels;
+  for (int v = 0; v < 256; ++v) {
+    const double a = v;
+    levels[std::size_t(v)] = a <= low    ? 0
+                             : a >= high ? 255
+                                         : std::uint8_t(std::lround((a - low) * scale));
   }
+  for (int x = 0; x < count; ++x) alpha[x] = levels[alpha[x]];
 }
 
 namespace {

@@ -6,6 +6,14 @@
 
 namespace mattix::matte::internal {
 
+// std::lround of a value above -0.5 (and below 2^52), without the call:
+// halves away from zero. v - trunc(v) is exact there, so the comparison
+// is too.
+inline long RoundNonNegative(double v) {
+  const long whole = long(v);
+  return v - double(whole) >= 0.5 ? whole + 1 : whole;
+}
+
 // Levels at or below `low` become 0, at or above `high` 255, and those
 // between are stretched linearly, rounded to nearest: round(255 (a - low) /
 // (high - low)). low < high, both in alpha levels (0 to 255, fractional).

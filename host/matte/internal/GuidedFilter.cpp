@@ -13,26 +13,43 @@ namespace {
 
 int Span(int at, int r, int size) { return std::min(size - 1, at + r) - std::max(0, at - r) + 1; }
 
-// near[i]: 1 where some pixel within `reach` (chessboard) has another
-// level of `matte` than its right or lower neighbour (or is that
-// neighbour): elsewhere every window around is flat.
-std::vector<std::uint8_t> NearChange(const std::vector<std::uint8_t>& matte, int w, int h,
-                                     int reach) {
+// change[i]: 1 where pixel i has another level of `matte` than its right
+// or lower neighbour, or is that neighbour.
+std::vector<std::uint8_t> Changes(const std::vector<std::uint8_t>& matte, int w, int h) {
   const std::size_t W = std::size_t(w);
-  std::vector<std::uint8_t> change(matte.size(), 0), across(matte.size());
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const std::size_t i = std::size_t(y) * W + std::size_t(x);
-      if (x + 1 < w && matte[i] != matte[i + 1]) change[i] = change[i + 1] = 1;
-      if (y + 1 < h && matte[i] != matte[i + W]) change[i] = change[i + W] = 1;
+  std::vector<std::uint8_t> change(matte.size(), 0);
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* m = &matte[std::size_t(y) * W];
+    std::uint8_t* c = &change[std::size_t(y) * W];
+    for (std::size_t x = 0; x + 1 < W; ++x) {
+      const std::uint8_t d = m[x] != m[x + 1];
+      c[x] |= d;
+      c[x + 1] |= d;
     }
+    if (y + 1 < h)
+      for (std::size_t x = 0; x < W; ++x) {
+        const std::uint8_t d = m[x] != m[x + W];
+        c[x] |= d;
+        c[x + W] |= d;
+      }
+  }
+  return change;
+}
+
+// near[i]: 1 where some pixel within `reach` (chessboard) is marked in
+// `change`: elsewhere every window around is flat.
+std::vector<std::uint8_t> Near(const std::vector<std::uint8_t>& change, int w, int h, int reach) {
+  const std::size_t W = std::size_t(w);
+  std::vector<std::uint8_t> across(change.size()), near(change.size(), 0);
   for (int y = 0; y < h; ++y)
     MinMaxRow(&change[std::size_t(y) * W], &across[std::size_t(y) * W], w, reach, true);
-  std::vector<std::uint8_t> near(matte.size(), 0);
-  for (int y = 0; y < h; ++y)
-    for (int v = std::max(0, y - reach); v <= std::min(h - 1, y + reach); ++v)
-      for (std::size_t x = 0; x < W; ++x)
-        near[std::size_t(y) * W + x] |= across[std::size_t(v) * W + x];
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* out = &near[std::size_t(y) * W];
+    for (int v = std::max(0, y - reach); v <= std::min(h - 1, y + reach); ++v) {
+      const std::uint8_t* in = &across[std::size_t(v) * W];
+      for (std::size_t x = 0; x < W; ++x) out[x] |= in[x];
+    }
+  }
   return near;
 }
 
@@ -51,8 +68,9 @@ void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8
   // A window with one level throughout fits a = 0, b = that level; a pixel
   // all of whose windows are so keeps its level. Only windows within r of
   // a change of level are fitted, and pixels within 2 r worked out.
-  const std::vector<std::uint8_t> fitted = NearChange(matte, w, h, r);
-  const std::vector<std::uint8_t> worked = NearChange(matte, w, h, 2 * r);
+  const std::vector<std::uint8_t> change = Changes(matte, w, h);
+  const std::vector<std::uint8_t> fitted = Near(change, w, h, r);
+  const std::vector<std::uint8_t> worked = Near(change, w, h, 2 * r);
   std::vector<double> fits;
   std::vector<std::int32_t> stats;
   for (int y0 = 0; y0 < h; y0 += kStrip) {
@@ -164,7 +182,7 @@ void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8
         const double q = (f[0] * g[4 * x] / 255.0 + f[1] * g[4 * x + 1] / 255.0 +
                           f[2] * g[4 * x + 2] / 255.0 + f[3]) /
                          n;
-        out[x] = std::uint8_t(std::lround(std::clamp(q, 0.0, 1.0) * 255.0));
+        out[x] = std::uint8_t(RoundNonNegative(std::clamp(q, 0.0, 1.0) * 255.0));
       }
     }
   }
