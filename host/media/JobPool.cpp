@@ -27,7 +27,9 @@ std::uint64_t BytesPerJob(int width, int height, bool deep) {
 int JobsWithinMemory(int jobs, int width, int height, std::uint64_t memoryBytes, bool deep) {
   // Unknown memory bounds nothing.
   if (memoryBytes == 0) return std::max(jobs, 1);
-  const std::uint64_t fit = memoryBytes / 2 / BytesPerJob(width, height, deep);
+  const std::uint64_t half = memoryBytes / 2;
+  const std::uint64_t fit =
+      (half - std::min(half, kSharedBytes)) / BytesPerJob(width, height, deep);
   return int(std::clamp<std::uint64_t>(fit, 1, std::uint64_t(std::max(jobs, 1))));
 }
 

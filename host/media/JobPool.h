@@ -55,14 +55,19 @@ inline constexpr std::uint64_t kDeepBytesPerPixelPerJob = 64;
 // the wheel's 241 x 209 mask (projects refuse any other), so this is about
 // 0.1 MiB; counted as 1 MiB.
 inline constexpr std::uint64_t kBytesPerJob = std::uint64_t(1) << 20;
+// What the process holds once for all its jobs, at most: the key's colour
+// table (64 MiB in its spill form, ColourTable.h), and a video's reader's
+// and writer's conversion tables (64 MiB each, internal/YuvTable.h and
+// YuvaTable.h).
+inline constexpr std::uint64_t kSharedBytes = std::uint64_t(192) << 20;
 
 // What one job keying frames of width x height holds at most (above);
 // `deep`: the input has more than 8 bits a sample.
 std::uint64_t BytesPerJob(int width, int height, bool deep = false);
 
-// The jobs a render of width x height frames may run so that what they hold
-// takes at most half of `memoryBytes`: `jobs`, lowered as far as needed,
-// never below 1.
+// The jobs a render of width x height frames may run so that what they hold,
+// with kSharedBytes, takes at most half of `memoryBytes`: `jobs`, lowered as
+// far as needed, never below 1.
 int JobsWithinMemory(int jobs, int width, int height, std::uint64_t memoryBytes, bool deep = false);
 
 // The machine's physical memory in bytes (0 when unknown).

@@ -139,11 +139,12 @@ int RenderWithProgress(const RenderOptions& options,
     std::fprintf(stderr,
                  "mattix: warning: --jobs %d lowered to %d: each job holds up to %llu MiB for "
                  "its %d x %d frames in flight, and more would not fit in half of this "
-                 "machine's memory\n",
+                 "machine's memory with the %llu MiB of tables all jobs share\n",
                  options.jobs, jobs,
                  static_cast<unsigned long long>(
                      media::BytesPerJob(reader->width(), reader->height(), deep) >> 20),
-                 reader->width(), reader->height());
+                 reader->width(), reader->height(),
+                 static_cast<unsigned long long>(media::kSharedBytes >> 20));
 
   media::ProgressLine progress(reader->frameCount(), isatty(STDERR_FILENO) == 1);
   if (onProgress) progress.SetObserver([&](long done) { onProgress(done, reader->frameCount()); });

@@ -556,8 +556,8 @@ TEST(JobPool, ResultsInOrderAndFailuresDeterministic) {
     }
 }
 
-// 36 bytes a pixel and 1 MiB a job, within half of the memory: the
-// expected counts worked out by hand.
+// 64 bytes a pixel and 1 MiB a job, within half of the memory less 192 MiB
+// of shared tables: the expected counts worked out by hand.
 TEST(JobPool, JobsAreLoweredToFitTheMemory) {
   constexpr std::uint64_t GiB = std::uint64_t(1) << 30;
   const struct {
@@ -565,16 +565,17 @@ TEST(JobPool, JobsAreLoweredToFitTheMemory) {
     std::uint64_t memory;
     int expected;
     bool deep = false;
-  } cases[] = {{8, 1920, 1080, 16 * GiB, 8},       // 133.8 MB a job, 8 GiB to spend
-               {8, 1920, 1080, 1 * GiB, 4},        // 512 MiB: 4.01 fit
-               {8, 1920, 1080, 1 * GiB, 2, true},  // deep, 266.5 MB a job: 2.01 fit
-               {8, 8192, 8192, 32 * GiB, 3},       // 4 GiB + 1 MiB a job: 3.999 fit
-               {8, 8192, 8192, 9 * GiB, 1},        // 4.5 GiB: 1.12 fit
+  } cases[] = {{8, 1920, 1080, 16 * GiB, 8},       // 133.8 MB a job, 7.8 GiB to spend
+               {8, 1920, 1080, 1 * GiB, 2},        // 320 MiB: 2.51 fit
+               {8, 1920, 1080, 1 * GiB, 1, true},  // deep, 266.5 MB a job: 1.26 fit
+               {8, 8192, 8192, 32 * GiB, 3},       // 4 GiB + 1 MiB a job: 3.95 fit
+               {8, 8192, 8192, 9 * GiB, 1},        // 4.31 GiB: 1.08 fit
                {8, 8192, 8192, 2 * GiB, 1},        // none fits: still 1
-               {3, 16384, 4096, 64 * GiB, 3},      // 7.99 fit
+               {3, 16384, 4096, 64 * GiB, 3},      // 7.95 fit
                {5, 8192, 4320, 0, 5},              // memory unknown
-               {256, 4, 4, 1 * GiB, 256},          // 1 MiB a job: 511.5 fit
-               {600, 4, 4, 1 * GiB, 511}};         // 1 MiB and 1024 bytes: 511.5 fit
+               {8, 64, 64, 384 * (GiB >> 10), 1},  // all of it to the tables: still 1
+               {256, 4, 4, 1 * GiB, 256},          // 1 MiB a job: 320 fit
+               {600, 4, 4, 1 * GiB, 319}};         // 1 MiB and 1024 bytes: 319.7 fit
   for (const auto& c : cases)
     EXPECT_EQ(JobsWithinMemory(c.jobs, c.width, c.height, c.memory, c.deep), c.expected)
         << c.jobs << " jobs, " << c.width << " x " << c.height;
