@@ -33,6 +33,7 @@ int ConversionFlags(bool sameSize) {
 }
 
 std::atomic<std::int64_t> g_pixelsBeforeTable{std::int64_t(1) << 24};
+std::atomic<std::uint64_t> g_framesThroughTable{0};
 
 }  // namespace
 
@@ -233,6 +234,7 @@ bool VideoReader::ReadFrame(BgraImage& image, DeepImage* deep) {
   }
   if (tabled && d.table && d.tableChecked) {
     d.table->Convert(f->data, f->linesize, width, height, planes[0], strides[0]);
+    ++g_framesThroughTable;
   } else {
     sws_scale(d.sws, f->data, f->linesize, 0, f->height, planes, strides);
     if (tabled) d.pixelsDirect += std::uint64_t(width) * std::uint64_t(height);
@@ -286,6 +288,8 @@ std::string VideoReader::Shortfall(long last) const {
 }
 
 void VideoReader::SetPixelsBeforeTable(std::int64_t pixels) { g_pixelsBeforeTable.store(pixels); }
+
+std::uint64_t VideoReader::FramesThroughTable() { return g_framesThroughTable.load(); }
 
 std::string VideoReader::DecoderErrors() const { return internal::AvLogSince(m_decoder->logMark); }
 

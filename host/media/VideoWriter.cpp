@@ -41,6 +41,7 @@ namespace {
 constexpr int kIoBufferBytes = 1 << 16;
 
 std::atomic<std::int64_t> g_pixelsBeforeTable{std::int64_t(1) << 24};
+std::atomic<std::uint64_t> g_framesThroughTable{0};
 
 // libavformat's output: the descriptor, written at its offset and sought in
 // (a .mov is completed by seeking back to its header).
@@ -311,6 +312,7 @@ std::shared_ptr<VideoPicture> VideoWriter::Convert(const BgraImage& frame, long 
   }
   if (table && !check) {
     table->Convert(source, sourceStride, w, h, f->data, f->linesize);
+    ++g_framesThroughTable;
     return picture;
   }
   if (!sws) {
@@ -353,6 +355,8 @@ std::shared_ptr<VideoPicture> VideoWriter::Convert(const BgraImage& frame, long 
 }
 
 void VideoWriter::SetPixelsBeforeTable(std::int64_t pixels) { g_pixelsBeforeTable.store(pixels); }
+
+std::uint64_t VideoWriter::FramesThroughTable() { return g_framesThroughTable.load(); }
 
 void VideoWriter::WritePicture(VideoPicture& picture) {
   Encoder& e = *m_encoder;

@@ -53,6 +53,9 @@ class VideoWriter {
   // (internal/YuvaTable.h): 2^24 by default; 0 at once, a negative count
   // never. For tests and benchmarks, which compare both ways.
   static void SetPixelsBeforeTable(std::int64_t pixels);
+  // Frames converted through a table so far, by every reader (writer) of the
+  // process: the tests' proof that the table path ran.
+  static std::uint64_t FramesThroughTable();
 
  private:
   struct Encoder;  // the libav objects

@@ -136,8 +136,16 @@ TEST(Video, ConversionTablesGiveSwscalesFrames) {
       VideoReader::SetPixelsBeforeTable(-1);
       return std::pair(frames, ReadAll(path));
     };
+    const auto tables = [] {
+      return std::pair(VideoReader::FramesThroughTable(), VideoWriter::FramesThroughTable());
+    };
+    const auto atStart = tables();
     const auto direct = readAndWrite(-1, "direct.mov");
+    ASSERT_EQ(tables(), atStart);
     const auto tabled = readAndWrite(66 * 34, "tabled.mov");
+    // The third frame read and written went through the tables alone.
+    EXPECT_GE(tables().first, atStart.first + 1);
+    EXPECT_GE(tables().second, atStart.second + 1);
     ASSERT_EQ(direct.second.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
       EXPECT_EQ(tabled.first[i].pixels, direct.first[i].pixels) << "read, frame " << i + 1;
