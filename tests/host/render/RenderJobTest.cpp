@@ -13,6 +13,7 @@
 #include "host/media/Subprocess.h"
 #include "host/media/Video.h"
 #include "host/media/VideoReader.h"
+#include "host/media/VideoWriter.h"
 #include "host/render/RenderJob.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
@@ -241,6 +242,26 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
                             "(its frames are 1 to 7)"));
   }
   EXPECT_EQ(test::Listing(dir.path()).size(), video ? 7u * 3 + 3 + 7 * 2 : 7u * 3);
+  if (video) {
+    // Two jobs convert their keyed frames for ProRes through the writer's
+    // one table at once (the ThreadSanitizer build runs this test): the
+    // frames written equal swscale's.
+    std::vector<std::vector<std::uint8_t>> written;
+    for (const std::int64_t before : {std::int64_t(-1), std::int64_t(0)}) {
+      media::VideoWriter::SetPixelsBeforeTable(before);
+      const std::uint64_t tabled = media::VideoWriter::FramesThroughTable();
+      const std::string out = dir / ("k" + std::to_string(before + 1) + ".mov");
+      ASSERT_EQ(Mattix(dir / "v.mp4 -o " + out + " --jobs 2" + common).status, 0);
+      EXPECT_EQ(media::VideoWriter::FramesThroughTable() > tabled, before == 0);
+      const std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(out);
+      written.emplace_back();
+      while (std::optional<media::InputFrame> f = reader->Next())
+        for (const std::uint8_t b : reader->Load(*f).pixels) written.back().push_back(b);
+    }
+    media::VideoWriter::SetPixelsBeforeTable(std::int64_t(1) << 24);
+    EXPECT_EQ(written[0].size(), 7u * 12 * 8 * 4);
+    EXPECT_TRUE(written[0] == written[1]);
+  }
   const std::string render = "render " + shots[0].input + " -o " + dir / "x_%02d.png";
   test::ExpectRefusals(
       {{render + " --frames 10-12", 1, "--frames 10-12 holds none of its frames (3 to 9)"},
