@@ -103,9 +103,9 @@ const int kRegistered = [] {
     cases.emplace_back("clip", f);
   }
   for (auto& [name, f] : cases)
-    benchmark::RegisterBenchmark(("BM_Finish/" + name).c_str(),
-                                 [f = f](benchmark::State& s) { BM_Finish(s, frame, f); })
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("BM_Finish/" + name).c_str(), [f = f](benchmark::State& s) {
+      BM_Finish(s, frame, f);
+    })->Unit(benchmark::kMillisecond);
   return 0;
 }();
 
