@@ -160,8 +160,9 @@ TEST(Serve, ALassoOnTheWheelKeysTheBackdropAndSaveWritesTheMask) {
 TEST(Serve, BarDragsAfterAnOpenDragMoveOnlyTheirHandles) {
   Keyer k;
   const auto lightness = [](const httplib::Result& r) {
+    const mattix::host::JsonValue state = Keyer::StateOf(r);  // lives through the loop
     std::vector<double> values;
-    for (const mattix::host::JsonValue& v : Keyer::StateOf(r).Find("lightness")->Elements())
+    for (const mattix::host::JsonValue& v : state.Find("lightness")->Elements())
       values.push_back(v.AsNumber());
     return values;
   };
