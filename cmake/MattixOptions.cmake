@@ -74,6 +74,13 @@ find_package(GTest REQUIRED)
 function(mattix_test target)
   add_executable(${target} ${ARGN})
   target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main mattix_test_support)
+  # The code under test is the libraries', built as configured; the test
+  # programs' own code is optimised less in Release (a third less time to
+  # compile than at -O2).
+  target_compile_options(${target} PRIVATE $<$<CONFIG:Release>:-O1>)
+  # A program's test files compile as one (GoogleTest's and the standard
+  # library's headers read once a program, not once a file).
+  set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
   mattix_warnings(${target})
   add_test(NAME ${target} COMMAND ${target} --gtest_brief=1)
   set_tests_properties(${target} PROPERTIES

@@ -28,7 +28,7 @@ using stdfx::CRect;
 using stdfx::CRectx248;
 using Cells = std::set<std::pair<int, int>>;
 
-constexpr int kMin = INT32_MIN, kMax = INT32_MAX;
+constexpr int kIntMin = INT32_MIN, kIntMax = INT32_MAX;
 using Quad = std::array<std::int32_t, 4>;
 
 Quad Q(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
@@ -87,17 +87,17 @@ TEST(Rects, EmptinessAndIntersectionMatchTheCoveredCells) {
 
 // Differences, offsets and integer-to-fixed shifts wrap in 32 bits.
 TEST(Rects, SizesOffsetsAndEqualityWrapInThirtyTwoBits) {
-  CRect r(kMin, 10, kMax, 3);
+  CRect r(kIntMin, 10, kIntMax, 3);
   EXPECT_TRUE(r.Width() == -1 && r.Height() == -7 && r.IsRectEmpty() == 1);
-  EXPECT_EQ(CRect(kMax, 0, kMin, 10).IsRectEmpty(), 0);  // kMin - kMax wraps to 1
+  EXPECT_EQ(CRect(kIntMax, 0, kIntMin, 10).IsRectEmpty(), 0);  // kIntMin - kIntMax wraps to 1
   r.OffsetRect(1, -3);
-  EXPECT_EQ(Q(r), (Quad{kMin + 1, 7, kMin, 0}));
+  EXPECT_EQ(Q(r), (Quad{kIntMin + 1, 7, kIntMin, 0}));
   const CRect a(1, 2, 3, 4);
   for (const RECT& other : {RECT{0, 2, 3, 4}, RECT{1, 2, 3, 0}})
     EXPECT_TRUE(!(a == other) && a != other && !a.EqualRect(&other));
   const RECT same{1, 2, 3, 4};
   EXPECT_TRUE(a == same && a.EqualRect(&same) && !a.EqualRect(nullptr));
-  EXPECT_EQ(Q(CRectx248(RECT{1, 2, 3, 1 << 23})), (Quad{256, 512, 768, kMin}));
+  EXPECT_EQ(Q(CRectx248(RECT{1, 2, 3, 1 << 23})), (Quad{256, 512, 768, kIntMin}));
   EXPECT_EQ(Q(CRectx248(CRect(-1, -2, -3, -4))), (Quad{-256, -512, -768, -1024}));
   CRectx248 x;
   EXPECT_EQ(Q(x = RECT{5, 6, 7, 8}), (Quad{1280, 1536, 1792, 2048}));
@@ -107,8 +107,8 @@ TEST(Rects, SizesOffsetsAndEqualityWrapInThirtyTwoBits) {
   EXPECT_EQ(Q(x), (Quad{257, -254, 259, -252}));
   x.OffsetRect(FromRaw(-1), FromRaw(10));
   EXPECT_EQ(Q(x), (Quad{256, -244, 258, -242}));
-  x.OffsetRect(CPointx248(FromRaw(kMax), FromRaw(0)));
-  EXPECT_EQ(Q(x), (Quad{kMin + 255, -244, kMin + 257, -242}));
+  x.OffsetRect(CPointx248(FromRaw(kIntMax), FromRaw(0)));
+  EXPECT_EQ(Q(x), (Quad{kIntMin + 255, -244, kIntMin + 257, -242}));
 }
 
 // CeilRect rounds every side away from zero, also onto itself.
@@ -134,19 +134,19 @@ TEST(Points, ArithmeticWrapsInThirtyTwoBits) {
   p.Offset(4, -2);
   p.Offset(POINT{-4, 3});
   EXPECT_TRUE(p == (POINT{0, 1}));
-  p += POINT{kMax, 0};
+  p += POINT{kIntMax, 0};
   p += POINT{1, 0};
-  EXPECT_TRUE(p == (POINT{kMin, 1}));
+  EXPECT_TRUE(p == (POINT{kIntMin, 1}));
   p -= POINT{1, 1};
-  EXPECT_TRUE(!(p != (POINT{kMax, 0})) && p != (POINT{kMax, 1}));
-  EXPECT_TRUE(-CPoint(kMin, 0) == (POINT{kMin, 0}) &&
+  EXPECT_TRUE(!(p != (POINT{kIntMax, 0})) && p != (POINT{kIntMax, 1}));
+  EXPECT_TRUE(-CPoint(kIntMin, 0) == (POINT{kIntMin, 0}) &&
               CPoint(7, -8) + (POINT{1, 1}) == (POINT{8, -7}));
   CPointx248 f(3, -4);
   EXPECT_TRUE(Raw(f.x) == 768 && Raw(f.y) == -1024);
   f.Assign(FromRaw(1), FromRaw(2));
   EXPECT_TRUE(Raw(f.x) == 1 && Raw(f.y) == 2);
   f.Assign(1 << 23, -1);
-  EXPECT_TRUE(Raw(f.x) == kMin && Raw(f.y) == -256);
+  EXPECT_TRUE(Raw(f.x) == kIntMin && Raw(f.y) == -256);
 }
 
 }  // namespace

@@ -225,8 +225,7 @@ TEST(MaskRecord, LevelsFromColourPictures) {
   }
 }
 
-// The shipped samples/ hold the generator's mask; how they key the picture
-// is pinned by the golden render of the render test.
+// The shipped samples/ hold the generator's mask.
 TEST(SampleScene, SamplesHoldTheGeneratorsMask) {
   const std::string samples = std::string(MATTIX_SOURCE_DIR) + "/samples/";
   const project::ProjectSettings project = project::ReadProject(samples + "key.json");
