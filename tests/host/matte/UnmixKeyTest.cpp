@@ -121,7 +121,7 @@ TEST(UnmixKey, ALongRampIsUnmixedAgainstItsPureEnd) {
 }
 
 // The work split into bands of rows gives the same key however it is split
-// (the sample scene at 1000 x 600, analysed at half size).
+// (the sample scene at 480 x 288).
 TEST(UnmixKey, TheSameKeyInAnyNumberOfBands) {
   const media::BgraImage frame = samples::ScreenScene(480, 288, samples::Backdrop::Blue).picture;
   const std::optional<UnmixedKey> one = UnmixKey(frame, 1);
