@@ -17,18 +17,18 @@ const post = (path, body) => api(path, { method: "POST", body });
 
 let state = null;
 let cursorId = "";
-const sliders = [
-  "softness",
-  "spill",
-  "despill",
-  "despillEdge",
-  "unmix",
-  "refine",
-  "clipBlack",
-  "clipWhite",
-  "shrinkGrow",
-  "feather",
-];
+// Each slider's number box, made beside its range with the range's own
+// limits and step, so that they are written once (in the page); the names
+// of the sliders are their ranges' ids.
+const sliders = [...document.querySelectorAll(".slider input[type=range]")].map((range) => {
+  const num = document.createElement("input");
+  num.id = range.id + "Num";
+  num.className = "num";
+  num.type = "number";
+  for (const limit of ["min", "max", "step"]) num[limit] = range[limit];
+  range.after(num);
+  return range.id;
+});
 const cursors = new Map(); // cursor id: CSS cursor value
 
 // Milliseconds from an action's request to its pixels on the page, and
