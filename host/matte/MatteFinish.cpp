@@ -225,26 +225,25 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
   if (f.despill > 0.0) {
     const int channel = f.screen == project::ScreenChannel::kGreen ? 1 : 0;
     const double amount = f.despill / 100.0;
+    // Every pixel gets the classic limit; the rim pixels that take an
+    // offset (few, and none without an edge) are then limited again from
+    // their colour before it.
     const int edge = EdgeWidth(f);
-    if (edge > 0) {
-      // The rim pixels that take an offset are few: every pixel gets the
-      // classic limit, then those from their colour before it.
-      const std::vector<internal::EdgeOffset> offsets = internal::EdgeLimitOffsets(
-          keyedPixels, stride, alpha.pixels.data(), w, h, channel, amount, edge);
-      const auto at = [&](std::size_t i) {
-        return keyedRow(int(i / std::size_t(w))) + i % std::size_t(w) * 4;
-      };
-      std::vector<std::array<std::uint8_t, 4>> before(offsets.size());
-      for (std::size_t k = 0; k < offsets.size(); ++k)
-        std::copy_n(at(offsets[k].pixel), 4, before[k].data());
-      for (int y = 0; y < h; ++y) internal::DespillRow(keyedRow(y), w, channel, amount);
-      for (std::size_t k = 0; k < offsets.size(); ++k) {
-        std::uint8_t* p = at(offsets[k].pixel);
-        std::copy_n(before[k].data(), 4, p);
-        internal::DespillRowWithOffsets(p, 1, channel, amount, &offsets[k].offset);
-      }
-    } else {
-      for (int y = 0; y < h; ++y) internal::DespillRow(keyedRow(y), w, channel, amount);
+    const std::vector<internal::EdgeOffset> offsets =
+        edge > 0 ? internal::EdgeLimitOffsets(keyedPixels, stride, alpha.pixels.data(), w, h,
+                                              channel, amount, edge)
+                 : std::vector<internal::EdgeOffset>();
+    const auto at = [&](std::size_t i) {
+      return keyedRow(int(i / std::size_t(w))) + i % std::size_t(w) * 4;
+    };
+    std::vector<std::array<std::uint8_t, 4>> before(offsets.size());
+    for (std::size_t k = 0; k < offsets.size(); ++k)
+      std::copy_n(at(offsets[k].pixel), 4, before[k].data());
+    for (int y = 0; y < h; ++y) internal::DespillRow(keyedRow(y), w, channel, amount);
+    for (std::size_t k = 0; k < offsets.size(); ++k) {
+      std::uint8_t* p = at(offsets[k].pixel);
+      std::copy_n(before[k].data(), 4, p);
+      internal::DespillRowWithOffsets(p, 1, channel, amount, &offsets[k].offset);
     }
   }
 
