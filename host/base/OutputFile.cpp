@@ -25,8 +25,6 @@ namespace mattix::host {
 
 namespace {
 
-std::string Reason(int err) { return std::strerror(err); }
-
 // Temporary files to remove when the process is interrupted. The signal
 // handler may run on any thread at any moment, so the list is a fixed array
 // of fixed buffers guarded by atomic states; it only ever reads them.
@@ -155,7 +153,8 @@ void RemoveStaleTemporaries(const std::string& folder) {
 
 void InputFiles::Add(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) throw HostError(path + ": cannot open: " + Reason(errno));
+  if (::stat(path.c_str(), &st) != 0)
+    throw HostError(path + ": cannot open: " + std::strerror(errno));
   m_ids.push_back({st.st_dev, st.st_ino});
 }
 
@@ -234,7 +233,7 @@ OutputFile::OutputFile(std::string path, bool force) : m_path(std::move(path)), 
     if (m_fd < 0 && error != EEXIST) break;
   }
   if (m_fd < 0)
-    throw HostError(m_path + ": cannot create the output: " + Reason(error ? error : EINTR));
+    throw HostError(m_path + ": cannot create the output: " + std::strerror(error ? error : EINTR));
   // Held until the descriptor closes: the file's owner is alive.
   ::flock(m_fd, LOCK_EX | LOCK_NB);
   ::fchmod(m_fd, NewFileMode());
@@ -253,7 +252,7 @@ void OutputFile::Write(const void* data, std::size_t size) {
     const ssize_t n = ::write(m_fd, p, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw HostError(m_path + ": cannot write: " + Reason(errno));
+      throw HostError(m_path + ": cannot write: " + std::strerror(errno));
     }
     p += n;
     size -= std::size_t(n);
@@ -265,14 +264,14 @@ void OutputFile::Commit() {
   if (m_fd >= 0) {
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0) throw HostError(m_path + ": cannot write: " + Reason(errno));
+    if (::close(fd) != 0) throw HostError(m_path + ": cannot write: " + std::strerror(errno));
   }
   if (m_force) {
     if (::rename(m_temp.c_str(), m_path.c_str()) != 0)
-      throw HostError(m_path + ": cannot put the output in place: " + Reason(errno));
+      throw HostError(m_path + ": cannot put the output in place: " + std::strerror(errno));
   } else if (!RenameNoReplace(m_temp.c_str(), m_path.c_str())) {
     if (errno == EEXIST) throw HostError(m_path + ": already exists (use --force to replace it)");
-    throw HostError(m_path + ": cannot put the output in place: " + Reason(errno));
+    throw HostError(m_path + ": cannot put the output in place: " + std::strerror(errno));
   }
   m_committed = true;
 }

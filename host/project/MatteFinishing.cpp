@@ -1,8 +1,8 @@
 #include "host/project/MatteFinishing.h"
 
 #include "host/base/HostError.h"
+#include "host/project/internal/JsonFields.h"
 
-#include <charconv>
 #include <cmath>
 
 namespace mattix::project {
@@ -10,42 +10,22 @@ namespace mattix::project {
 namespace {
 
 using host::JsonValue;
+using internal::Num;
+using internal::NumberRange;
+using internal::ReadNumber;
+using internal::Where;
 
-struct Range {
-  const char* key;
-  double min;
-  double max;
-};
+const char* const kContext = "\"finishing\": ";
 
-constexpr Range kDespill{"despill", 0.0, 100.0};
-constexpr Range kDespillEdge{"despillEdge", 0.0, MatteFinishing::kMaxEdge};
-constexpr Range kUnmix{"unmix", 0.0, 100.0};
-constexpr Range kRefine{"refine", 0.0, MatteFinishing::kMaxRadius};
-constexpr Range kClipBlack{"clipBlack", 0.0, 100.0};
-constexpr Range kClipWhite{"clipWhite", 0.0, 100.0};
-constexpr Range kShrinkGrow{"shrinkGrow", -MatteFinishing::kMaxRadius, MatteFinishing::kMaxRadius};
-constexpr Range kFeather{"feather", 0.0, MatteFinishing::kMaxRadius};
-
-std::string Where(const std::string& name, const JsonValue& v) {
-  return name + ":" + std::to_string(v.line()) + ":" + std::to_string(v.column()) + ": ";
-}
-
-std::string Num(double d) {
-  char buffer[32];
-  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, d);
-  return std::string(buffer, r.ptr);
-}
-
-double ReadNumber(const JsonValue& v, const Range& range, const std::string& name) {
-  if (v.kind() != JsonValue::Kind::Number)
-    throw host::HostError(Where(name, v) + "\"finishing\": \"" + range.key +
-                          "\" must be a number, not " + host::JsonKindName(v.kind()));
-  const double d = v.AsNumber();
-  if (!(d >= range.min && d <= range.max))
-    throw host::HostError(Where(name, v) + "\"finishing\": \"" + range.key + "\" must be " +
-                          Num(range.min) + " to " + Num(range.max) + ", not " + Num(d));
-  return d;
-}
+constexpr NumberRange kDespill{"despill", 0.0, 100.0};
+constexpr NumberRange kDespillEdge{"despillEdge", 0.0, MatteFinishing::kMaxEdge};
+constexpr NumberRange kUnmix{"unmix", 0.0, 100.0};
+constexpr NumberRange kRefine{"refine", 0.0, MatteFinishing::kMaxRadius};
+constexpr NumberRange kClipBlack{"clipBlack", 0.0, 100.0};
+constexpr NumberRange kClipWhite{"clipWhite", 0.0, 100.0};
+constexpr NumberRange kShrinkGrow{"shrinkGrow", -MatteFinishing::kMaxRadius,
+                                  MatteFinishing::kMaxRadius};
+constexpr NumberRange kFeather{"feather", 0.0, MatteFinishing::kMaxRadius};
 
 MatteShape ReadShape(const JsonValue& v, const std::string& name) {
   const std::string what = Where(name, v) + "\"finishing\": a shape ";
@@ -102,11 +82,11 @@ MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
     const std::string& key = m.first;
     const JsonValue& value = m.second;
     if (key == kDespill.key) {
-      f.despill = ReadNumber(value, kDespill, name);
+      f.despill = ReadNumber(value, kDespill, name, kContext);
     } else if (key == kUnmix.key) {
-      f.unmix = ReadNumber(value, kUnmix, name);
+      f.unmix = ReadNumber(value, kUnmix, name, kContext);
     } else if (key == kDespillEdge.key) {
-      f.despillEdge = ReadNumber(value, kDespillEdge, name);
+      f.despillEdge = ReadNumber(value, kDespillEdge, name, kContext);
     } else if (key == "screen") {
       if (value.kind() != JsonValue::Kind::String ||
           (value.AsString() != "green" && value.AsString() != "blue"))
@@ -114,15 +94,15 @@ MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
                               "\"finishing\": \"screen\" must be \"green\" or \"blue\"");
       f.screen = value.AsString() == "blue" ? ScreenChannel::kBlue : ScreenChannel::kGreen;
     } else if (key == kRefine.key) {
-      f.refine = ReadNumber(value, kRefine, name);
+      f.refine = ReadNumber(value, kRefine, name, kContext);
     } else if (key == kClipBlack.key) {
-      f.clipBlack = ReadNumber(value, kClipBlack, name);
+      f.clipBlack = ReadNumber(value, kClipBlack, name, kContext);
     } else if (key == kClipWhite.key) {
-      f.clipWhite = ReadNumber(value, kClipWhite, name);
+      f.clipWhite = ReadNumber(value, kClipWhite, name, kContext);
     } else if (key == kShrinkGrow.key) {
-      f.shrinkGrow = ReadNumber(value, kShrinkGrow, name);
+      f.shrinkGrow = ReadNumber(value, kShrinkGrow, name, kContext);
     } else if (key == kFeather.key) {
-      f.feather = ReadNumber(value, kFeather, name);
+      f.feather = ReadNumber(value, kFeather, name, kContext);
     } else if (key == "shapes") {
       if (value.kind() != JsonValue::Kind::Array ||
           value.Elements().size() > MatteFinishing::kMaxShapes)
@@ -164,7 +144,7 @@ JsonValue FinishingToJson(const MatteFinishing& f) {
 }
 
 void ValidateFinishing(const MatteFinishing& f, const std::string& name) {
-  const std::pair<const Range*, double> values[] = {
+  const std::pair<const NumberRange*, double> values[] = {
       {&kDespill, f.despill},       {&kDespillEdge, f.despillEdge}, {&kUnmix, f.unmix},
       {&kRefine, f.refine},         {&kClipBlack, f.clipBlack},     {&kClipWhite, f.clipWhite},
       {&kShrinkGrow, f.shrinkGrow}, {&kFeather, f.feather}};

@@ -5,6 +5,7 @@
 #include "host/base/HostError.h"
 #include "host/base/Json.h"
 #include "host/project/MaskRecord.h"
+#include "host/project/internal/JsonFields.h"
 
 #include <algorithm>
 #include <charconv>
@@ -17,38 +18,16 @@ namespace {
 // Line length of the mask's base64 text in written projects (as in MIME).
 constexpr std::size_t kBase64LineLength = 76;
 
-struct Range {
-  const char* key;
-  double min;
-  double max;
-};
+using internal::Num;
+using internal::NumberRange;
+using internal::ReadNumber;
+using internal::Where;
 
-constexpr Range kSoftness{"softness", 0.0, 100.0};
-constexpr Range kSpill{"spillSuppression", 0.0, 100.0};
-constexpr Range kKeyRed{"keyRed", 0.0, 255.0};
-constexpr Range kKeyGreen{"keyGreen", 0.0, 255.0};
-constexpr Range kKeyBlue{"keyBlue", 0.0, 255.0};
-
-std::string Where(const std::string& name, const host::JsonValue& v) {
-  return name + ":" + std::to_string(v.line()) + ":" + std::to_string(v.column()) + ": ";
-}
-
-std::string Num(double d) {
-  char buffer[32];
-  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, d);
-  return std::string(buffer, r.ptr);
-}
-
-double ReadNumber(const host::JsonValue& v, const Range& range, const std::string& name) {
-  if (v.kind() != host::JsonValue::Kind::Number)
-    throw host::HostError(Where(name, v) + "\"" + range.key + "\" must be a number, not " +
-                          host::JsonKindName(v.kind()));
-  const double d = v.AsNumber();
-  if (!(d >= range.min && d <= range.max))
-    throw host::HostError(Where(name, v) + "\"" + range.key + "\" must be " + Num(range.min) +
-                          " to " + Num(range.max) + ", not " + Num(d));
-  return d;
-}
+constexpr NumberRange kSoftness{"softness", 0.0, 100.0};
+constexpr NumberRange kSpill{"spillSuppression", 0.0, 100.0};
+constexpr NumberRange kKeyRed{"keyRed", 0.0, 255.0};
+constexpr NumberRange kKeyGreen{"keyGreen", 0.0, 255.0};
+constexpr NumberRange kKeyBlue{"keyBlue", 0.0, 255.0};
 
 void CheckLightness(const std::array<double, 4>& l, const std::string& where) {
   for (int i = 0; i < 4; ++i)
@@ -194,11 +173,11 @@ std::string ProjectToJson(const ProjectSettings& s) {
 }
 
 void ValidateSettings(const ProjectSettings& s, const std::string& name) {
-  const std::pair<const Range*, double> values[] = {{&kSoftness, s.softness},
-                                                    {&kSpill, s.spillSuppression},
-                                                    {&kKeyRed, s.keyRed},
-                                                    {&kKeyGreen, s.keyGreen},
-                                                    {&kKeyBlue, s.keyBlue}};
+  const std::pair<const NumberRange*, double> values[] = {{&kSoftness, s.softness},
+                                                          {&kSpill, s.spillSuppression},
+                                                          {&kKeyRed, s.keyRed},
+                                                          {&kKeyGreen, s.keyGreen},
+                                                          {&kKeyBlue, s.keyBlue}};
   for (const auto& [range, value] : values)
     if (!(value >= range->min && value <= range->max))
       throw host::HostError(name + ": " + range->key + " must be " + Num(range->min) + " to " +

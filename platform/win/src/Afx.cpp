@@ -10,12 +10,12 @@ namespace {
 
 // Applications of the loaded modules; a module registers when its
 // application object is constructed and withdraws when it is destroyed.
-struct Registry {
+struct AppRegistry {
   std::mutex lock;
   std::vector<CWinApp*> apps;
 };
-Registry& Apps() {
-  static Registry registry;  // constructed on first use, before any module's app
+AppRegistry& Apps() {
+  static AppRegistry registry;  // constructed on first use, before any module's app
   return registry;
 }
 
@@ -46,14 +46,14 @@ __attribute__((noinline)) CWinApp::CWinApp(const char* lpszAppName)
   m_moduleState.m_hCurrentInstanceHandle = m_hInstance;
   m_moduleState.m_hCurrentResourceHandle = m_hInstance;
   m_moduleState.m_lpszCurrentAppName = m_pszAppName;
-  Registry& r = Apps();
+  AppRegistry& r = Apps();
   std::lock_guard<std::mutex> guard(r.lock);
   r.apps.push_back(this);
 }
 
 CWinApp::~CWinApp() {
   {
-    Registry& r = Apps();
+    AppRegistry& r = Apps();
     std::lock_guard<std::mutex> guard(r.lock);
     r.apps.erase(std::remove(r.apps.begin(), r.apps.end(), this), r.apps.end());
   }
@@ -73,7 +73,7 @@ extern "C" AFX_MODULE_STATE* AfxGetProcessModuleState() { return &ProcessState()
 extern "C" AFX_MODULE_STATE* AfxFindModuleState(const void* address) {
   const HINSTANCE base = ModuleBase(address);
   if (base == nullptr) return nullptr;
-  Registry& r = Apps();
+  AppRegistry& r = Apps();
   std::lock_guard<std::mutex> guard(r.lock);
   for (CWinApp* app : r.apps) {
     if (app->m_hInstance == base) return app->GetModuleState();

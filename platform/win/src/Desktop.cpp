@@ -1,13 +1,15 @@
 // The desktop surface: a process-wide 32-bit BGRA picture, top-down.
 #include "win/WinDesktop.h"
 
+#include "internal/Handles.h"
+
 #include <cstring>
 #include <mutex>
 #include <vector>
 
 namespace {
 
-constexpr int kMaxSide = 16384;
+using internal::kMaxSide;
 
 struct Desktop {
   std::mutex lock;

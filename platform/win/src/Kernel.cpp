@@ -29,14 +29,16 @@ extern "C" int MulDiv(int number, int numerator, int denominator) {
 }
 
 namespace {
-using Lock = std::recursive_mutex;
-static_assert(sizeof(Lock) <= sizeof(CRITICAL_SECTION::opaque));
-static_assert(alignof(Lock) <= alignof(CRITICAL_SECTION));
-Lock* AsLock(LPCRITICAL_SECTION cs) { return std::launder(reinterpret_cast<Lock*>(cs->opaque)); }
+using SectionLock = std::recursive_mutex;
+static_assert(sizeof(SectionLock) <= sizeof(CRITICAL_SECTION::opaque));
+static_assert(alignof(SectionLock) <= alignof(CRITICAL_SECTION));
+SectionLock* AsLock(LPCRITICAL_SECTION cs) {
+  return std::launder(reinterpret_cast<SectionLock*>(cs->opaque));
+}
 }  // namespace
 
-extern "C" void InitializeCriticalSection(LPCRITICAL_SECTION cs) { new (cs->opaque) Lock(); }
-extern "C" void DeleteCriticalSection(LPCRITICAL_SECTION cs) { AsLock(cs)->~Lock(); }
+extern "C" void InitializeCriticalSection(LPCRITICAL_SECTION cs) { new (cs->opaque) SectionLock(); }
+extern "C" void DeleteCriticalSection(LPCRITICAL_SECTION cs) { AsLock(cs)->~SectionLock(); }
 extern "C" void EnterCriticalSection(LPCRITICAL_SECTION cs) { AsLock(cs)->lock(); }
 extern "C" void LeaveCriticalSection(LPCRITICAL_SECTION cs) { AsLock(cs)->unlock(); }
 extern "C" BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs) {

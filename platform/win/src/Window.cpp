@@ -11,10 +11,9 @@
 namespace {
 
 using internal::Handles;
+using internal::kMaxSide;
 using internal::Lock;
 using internal::Raw;
-
-constexpr int kMaxSide = 16384;
 
 struct PointerState {
   POINT position{0, 0};

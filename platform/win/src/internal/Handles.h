@@ -17,6 +17,9 @@
 
 namespace internal {
 
+// The largest side of a window or of the desktop, in pixels.
+constexpr int kMaxSide = 16384;
+
 // A window's client area: 32-bit pixels 0xAARRGGBB (bytes blue, green, red,
 // alpha in memory), rows top-down, always opaque.
 struct Window {
