@@ -102,6 +102,16 @@ const int kRegistered = [] {
     f.clipWhite = all.clipWhite;
     cases.emplace_back("clip", f);
   }
+  // Shrink/grow and feather, which key auto leaves off: the keyer page's
+  // sliders for them at a typical setting.
+  {
+    project::MatteFinishing f = one;
+    f.shrinkGrow = all.shrinkGrow != 0 ? all.shrinkGrow : -1.5;
+    cases.emplace_back("shrink", f);
+    f = one;
+    f.feather = all.feather > 0 ? all.feather : 1.2;
+    cases.emplace_back("feather", f);
+  }
   for (auto& [name, f] : cases)
     benchmark::RegisterBenchmark(("BM_Finish/" + name).c_str(), [f = f](benchmark::State& s) {
       BM_Finish(s, frame, f);

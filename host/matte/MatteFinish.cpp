@@ -26,31 +26,41 @@ std::uint32_t LoadPixel(const std::uint8_t* p) {
 }
 void StorePixel(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
 
-// The smallest (grow: largest) level over the disc of whole radius r around
-// each pixel (offsets dx, dy with dx^2 + dy^2 <= r^2, the part inside the
-// picture): the disc is a stack of rows, so each is a window of a
-// horizontal min/max of the rows around.
-GreyImage DiscMinMax(const GreyImage& in, int r, bool grow) {
-  const int w = in.width, h = in.height;
-  GreyImage out = in;
-  if (r <= 0) return out;
-  std::vector<int> halves(std::size_t(r) + 1);
-  for (int dy = 0; dy <= r; ++dy) halves[std::size_t(dy)] = int(std::sqrt(double(r * r - dy * dy)));
-  // rows[y][k]: row y's min/max over half-width halves[k] (k = |dy|).
-  std::vector<GreyImage> windowed(std::size_t(r) + 1, GreyImage(w, h));
-  for (int k = 0; k <= r; ++k)
-    for (int y = 0; y < h; ++y)
-      internal::MinMaxRow(in.Row(y), windowed[std::size_t(k)].Row(y), w, halves[std::size_t(k)],
-                          grow);
-  for (int y = 0; y < h; ++y) {
-    std::uint8_t* o = out.Row(y);
-    std::copy(windowed[0].Row(y), windowed[0].Row(y) + w, o);
-    for (int dy = -r; dy <= r; ++dy) {
-      if (dy == 0 || y + dy < 0 || y + dy >= h) continue;
-      const std::uint8_t* row = windowed[std::size_t(std::abs(dy))].Row(y + dy);
-      for (int x = 0; x < w; ++x) o[x] = grow ? std::max(o[x], row[x]) : std::min(o[x], row[x]);
+// Offsets dx, dy with dx^2 + dy^2 <= r^2 make the disc of whole radius r: a
+// stack of rows, row dy reaching HalfWidth(r, dy) either side.
+int HalfWidth(int r, int dy) { return int(std::sqrt(double(r * r - dy * dy))); }
+
+// Each row's smallest (grow: largest) level over windows of every half-width
+// the discs of radius up to r use (index: half-width; half-width 0, the
+// input itself, and those no disc uses stay empty).
+std::vector<GreyImage> RowWindows(const GreyImage& in, int r, bool grow) {
+  std::vector<GreyImage> windows(std::size_t(r) + 1);
+  for (int radius = 1; radius <= r; ++radius)
+    for (int dy = 0; dy <= radius; ++dy) {
+      const int half = HalfWidth(radius, dy);
+      GreyImage& window = windows[std::size_t(half)];
+      if (half == 0 || !window.pixels.empty()) continue;
+      window = GreyImage(in.width, in.height);
+      for (int y = 0; y < in.height; ++y)
+        internal::MinMaxRow(in.Row(y), window.Row(y), in.width, half, grow);
     }
-  }
+  return windows;
+}
+
+// The smallest (grow: largest) level over the disc of whole radius r around
+// each pixel (the part inside the picture): the min/max over its rows of
+// their windows.
+GreyImage DiscMinMax(const GreyImage& in, const std::vector<GreyImage>& windows, int r, bool grow) {
+  const int w = in.width, h = in.height;
+  const auto window = [&](int dy) -> const GreyImage& {
+    const int half = HalfWidth(r, dy);
+    return half == 0 ? in : windows[std::size_t(half)];
+  };
+  GreyImage out = r > 0 ? window(0) : in;
+  for (int y = 0; y < h && r > 0; ++y)
+    for (int dy = -r; dy <= r; ++dy)
+      if (dy != 0 && y + dy >= 0 && y + dy < h)
+        internal::MinMaxInto(out.Row(y), window(std::abs(dy)).Row(y + dy), w, grow);
   return out;
 }
 
@@ -61,61 +71,63 @@ void ShrinkGrow(GreyImage& alpha, double radius) {
   const double r = std::fabs(radius);
   const int whole = int(std::floor(r));
   const double fraction = r - whole;
-  GreyImage lower = DiscMinMax(alpha, whole, grow);
+  const std::vector<GreyImage> windows =
+      RowWindows(alpha, fraction == 0.0 ? whole : whole + 1, grow);
+  GreyImage lower = DiscMinMax(alpha, windows, whole, grow);
   if (fraction == 0.0) {
     alpha = std::move(lower);
     return;
   }
-  const GreyImage upper = DiscMinMax(alpha, whole + 1, grow);
+  const GreyImage upper = DiscMinMax(alpha, windows, whole + 1, grow);
+  // Every pair of levels' blend, worked out once.
+  std::vector<std::uint8_t> blend(256 * 256);
+  for (int lo = 0; lo < 256; ++lo)
+    for (int hi = 0; hi < 256; ++hi)
+      blend[std::size_t(lo) * 256 + std::size_t(hi)] =
+          std::uint8_t(internal::RoundNonNegative((1.0 - fraction) * lo + fraction * hi));
   for (std::size_t i = 0; i < alpha.pixels.size(); ++i)
-    alpha.pixels[i] = std::uint8_t(internal::RoundNonNegative((1.0 - fraction) * lower.pixels[i] +
-                                                              fraction * upper.pixels[i]));
+    alpha.pixels[i] = blend[std::size_t(lower.pixels[i]) * 256 + upper.pixels[i]];
 }
 
 // A Gaussian blur of standard deviation sigma pixels, truncated at 3 sigma,
 // separable, edges clamped; rounded to nearest at the end.
 void Feather(GreyImage& alpha, double sigma) {
   const int w = alpha.width, h = alpha.height;
+  if (w <= 0 || h <= 0) return;
   const int radius = int(std::ceil(3.0 * sigma));
   std::vector<double> kernel(std::size_t(2 * radius + 1));
   double sum = 0.0;
   for (int i = -radius; i <= radius; ++i)
     sum += kernel[std::size_t(i + radius)] = std::exp(-0.5 * i * i / (sigma * sigma));
   for (double& k : kernel) k /= sum;
-  // Each pixel's taps are added in order from 0, a row of pixels at a time
-  // (the same sums as one pixel at a time). The rows blurred across are
+  // Each pixel's taps are added in order from 0. The rows blurred across are
   // kept for as long as the rows around need them: row j in slot j % taps.
   const std::size_t n = std::size_t(w), taps = kernel.size();
   std::vector<double> across(taps * n);
   std::vector<double> padded(n + 2 * std::size_t(radius));
-  int blurred = 0;  // rows blurred across so far
+  std::vector<const double*> rows(taps);
+  for (std::size_t i = 0; i < taps; ++i) rows[i] = &padded[i];  // tap i of pixel 0
+  int blurred = 0;                                              // rows blurred across so far
   const auto blurAcross = [&](int y) {
     // The row with its ends repeated radius times: padded[x + radius] is
     // pixel x, edges clamped.
     const std::uint8_t* row = alpha.Row(y);
-    for (int x = -radius; x < w + radius; ++x)
-      padded[std::size_t(x + radius)] = row[std::clamp(x, 0, w - 1)];
-    double* out = &across[std::size_t(y) % taps * n];
-    std::fill(out, out + n, 0.0);
-    for (std::size_t i = 0; i < taps; ++i) {
-      const double k = kernel[i];
-      const double* in = &padded[i];
-      for (std::size_t x = 0; x < n; ++x) out[x] += k * in[x];
-    }
+    std::fill(padded.begin(), padded.begin() + radius, double(row[0]));
+    internal::LevelsRow(row, &padded[std::size_t(radius)], w);
+    std::fill(padded.end() - radius, padded.end(), double(row[w - 1]));
+    internal::WeightedSumRow(&across[std::size_t(y) % taps * n], rows.data(), kernel.data(),
+                             int(taps), w);
   };
   std::vector<double> sums(n);
+  std::vector<const double*> column(taps);
   for (int y = 0; y < h; ++y) {
     for (; blurred <= std::min(h - 1, y + radius); ++blurred) blurAcross(blurred);
-    std::fill(sums.begin(), sums.end(), 0.0);
-    for (int i = -radius; i <= radius; ++i) {
-      const double k = kernel[std::size_t(i + radius)];
-      const double* in = &across[std::size_t(std::clamp(y + i, 0, h - 1)) % taps * n];
-      for (std::size_t x = 0; x < n; ++x) sums[x] += k * in[x];
-    }
+    for (int i = -radius; i <= radius; ++i)
+      column[std::size_t(i + radius)] =
+          &across[std::size_t(std::clamp(y + i, 0, h - 1)) % taps * n];
+    internal::WeightedSumRow(sums.data(), column.data(), kernel.data(), int(taps), w);
     // Row y's levels are not read again: it was blurred across already.
-    std::uint8_t* row = alpha.Row(y);
-    for (std::size_t x = 0; x < n; ++x)
-      row[x] = std::uint8_t(std::min(internal::RoundNonNegative(sums[x]), 255L));
+    internal::RoundLevelsRow(sums.data(), alpha.Row(y), w);
   }
 }
 

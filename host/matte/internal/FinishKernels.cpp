@@ -47,6 +47,58 @@ void MinMaxRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, b
     WindowRow(in, out, count, half, [](std::uint8_t a, std::uint8_t b) { return std::min(a, b); });
 }
 
+// The plane loops below run at whatever width the processor offers: AVX2
+// where it is there (the build's baseline is SSE2). Neither set fuses a
+// multiply and an add (FMA is a set of its own, and the build does not
+// contract expressions), so both give the same bytes.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define MATTIX_PLANE_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define MATTIX_PLANE_LOOP
+#endif
+
+MATTIX_PLANE_LOOP
+void MinMaxInto(std::uint8_t* o, const std::uint8_t* row, int count, bool grow) {
+  if (grow)
+    for (int x = 0; x < count; ++x) o[x] = std::max(o[x], row[x]);
+  else
+    for (int x = 0; x < count; ++x) o[x] = std::min(o[x], row[x]);
+}
+
+MATTIX_PLANE_LOOP
+void WeightedSumRow(double* out, const double* const* rows, const double* weights, int taps,
+                    int count) {
+  // A block of sums at a time, kept in the first-level cache while every
+  // tap is added to it.
+  constexpr int kBlock = 256;
+  double sums[kBlock];
+  for (int first = 0; first < count; first += kBlock) {
+    const int n = std::min(kBlock, count - first);
+    std::fill(sums, sums + n, 0.0);
+    for (int i = 0; i < taps; ++i) {
+      const double k = weights[i];
+      const double* in = rows[i] + first;
+      for (int x = 0; x < n; ++x) sums[x] += k * in[x];
+    }
+    std::copy(sums, sums + n, out + first);
+  }
+}
+
+MATTIX_PLANE_LOOP
+void LevelsRow(const std::uint8_t* in, double* out, int count) {
+  for (int x = 0; x < count; ++x) out[x] = in[x];
+}
+
+MATTIX_PLANE_LOOP
+void RoundLevelsRow(const double* sums, std::uint8_t* out, int count) {
+  // RoundNonNegative in 32 bits, which vector instructions convert.
+  for (int x = 0; x < count; ++x) {
+    const int whole = int(sums[x]);
+    const int level = sums[x] - double(whole) >= 0.5 ? whole + 1 : whole;
+    out[x] = std::uint8_t(std::min(level, 255));
+  }
+}
+
 void DespillRow(std::uint8_t* bgra, int count, int channel, double amount) {
   const int a = channel == 1 ? 0 : 1, b = 2;  // the other two colour channels
   // The reduction of each excess, worked out when first met (-1: not yet).

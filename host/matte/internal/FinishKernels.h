@@ -23,6 +23,22 @@ void ClipAlphaRow(std::uint8_t* alpha, int count, double low, double high);
 // the part of that window inside the row. half >= 0; in and out do not overlap.
 void MinMaxRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, bool grow);
 
+// o[x] = min(o[x], row[x]) (grow: max) for x < count.
+void MinMaxInto(std::uint8_t* o, const std::uint8_t* row, int count, bool grow);
+
+// out[x] = 0 + weights[0] rows[0][x] + ... + weights[taps - 1] rows[taps - 1][x]
+// for x < count, added in that order, each product rounded before its sum
+// (no fused multiply-add): a separable blur's pass, the same sums as the
+// plain expression whichever instructions run. out overlaps no row.
+void WeightedSumRow(double* out, const double* const* rows, const double* weights, int taps,
+                    int count);
+
+// out[x] = in[x] for x < count: levels as doubles.
+void LevelsRow(const std::uint8_t* in, double* out, int count);
+
+// out[x] = min(round(sums[x]), 255), halves up; 0 <= sums[x] < 2^31.
+void RoundLevelsRow(const double* sums, std::uint8_t* out, int count);
+
 // Limits the screen channel (`channel`: 1 green, 0 blue, the byte's place
 // in a BGRA pixel) toward the mean of the other two (the classic average
 // limit): its excess over that mean is reduced by `amount` (0 to 1),
