@@ -1,5 +1,6 @@
 // Matte finishing against its definitions on small pictures: clip levels
-// worked by hand, shrink/grow against a brute-force disc, despill of a
+// worked by hand, shrink/grow against a brute-force disc, feather against
+// the Gaussian pixel by pixel, despill of a
 // screen colour and of greys, shapes against the drawing layer's own polygon
 // fill, and every step off leaving the frame as keyed.
 #include "host/matte/MatteFinish.h"
@@ -88,15 +89,48 @@ TEST(MatteFinish, ShrinkAndGrowTakeTheDiscsExtremeBlendingFractionalRadii) {
   }
 }
 
-TEST(MatteFinish, FeatherKeepsAFlatMatteAndNeverRaisesAlphaAboveTheInput) {
-  auto [input, keyed] = Frames(8, 6, [](int, int) { return 90; });
-  for (int x = 0; x < 8; ++x) input.Row(2)[x * 4 + 3] = 40;  // a row the input holds lower
+// Feather by its definition, pixel by pixel: a Gaussian of deviation sigma
+// over taps -r..r (r = ceil(3 sigma)) normalised by their sum, across then
+// down, each sum from tap -r up, edges clamped, rounded half up.
+int FeatherLevel(const BgraImage& image, int x, int y, double sigma) {
+  const int r = int(std::ceil(3.0 * sigma));
+  std::vector<double> k;
+  double sum = 0.0;
+  for (int i = -r; i <= r; ++i) sum += k.emplace_back(std::exp(-0.5 * i * i / (sigma * sigma)));
+  double down = 0.0;
+  for (int j = -r; j <= r; ++j) {
+    double across = 0.0;
+    for (int i = -r; i <= r; ++i)
+      across += k[std::size_t(i + r)] / sum *
+                AlphaAt(image, std::clamp(x + i, 0, image.width - 1),
+                        std::clamp(y + j, 0, image.height - 1));
+    down += k[std::size_t(j + r)] / sum * across;
+  }
+  return int(std::min(std::lround(down), 255L));
+}
+
+TEST(MatteFinish, FeatherIsTheGaussianAndNeverRaisesAlphaAboveTheInput) {
+  // Rows wider than the blur's blocks of 256 pixels, random levels.
+  std::mt19937 random(5);
+  auto [input, keyed] = Frames(300, 7, [&](int, int) { return int(random() % 256); });
+  for (double sigma : {0.4, 1.5}) {
+    BgraImage out = keyed;
+    MatteFinishing f;
+    f.feather = sigma;
+    FinishMatte(out, input, f);
+    for (int y = 0; y < 7; ++y)
+      for (int x = 0; x < 300; ++x)
+        ASSERT_EQ(AlphaAt(out, x, y), FeatherLevel(keyed, x, y, sigma)) << x << "," << y;
+  }
+  // A flat matte stays flat, and the input's own alpha caps the result.
+  auto [flatInput, flat] = Frames(8, 6, [](int, int) { return 90; });
+  for (int x = 0; x < 8; ++x) flatInput.Row(2)[x * 4 + 3] = 40;
   MatteFinishing f;
   f.feather = 1.5;
   f.clipWhite = 30;  // would raise 90 to 255
-  FinishMatte(keyed, input, f);
+  FinishMatte(flat, flatInput, f);
   for (int y = 0; y < 6; ++y)
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(AlphaAt(keyed, x, y), y == 2 ? 40 : 255);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(AlphaAt(flat, x, y), y == 2 ? 40 : 255);
 }
 
 TEST(MatteFinish, DespillLimitsTheScreenChannelToTheOthers) {
