@@ -47,16 +47,6 @@ void MinMaxRow(const std::uint8_t* in, std::uint8_t* out, int count, int half, b
     WindowRow(in, out, count, half, [](std::uint8_t a, std::uint8_t b) { return std::min(a, b); });
 }
 
-// The plane loops below run at whatever width the processor offers: AVX2
-// where it is there (the build's baseline is SSE2). Neither set fuses a
-// multiply and an add (FMA is a set of its own, and the build does not
-// contract expressions), so both give the same bytes.
-#if defined(__x86_64__) && defined(__GNUC__)
-#define MATTIX_PLANE_LOOP __attribute__((target_clones("avx2", "default")))
-#else
-#define MATTIX_PLANE_LOOP
-#endif
-
 MATTIX_PLANE_LOOP
 void MinMaxInto(std::uint8_t* o, const std::uint8_t* row, int count, bool grow) {
   if (grow)

@@ -4,6 +4,16 @@
 // colour rows 32-bit BGRA.
 #include <cstdint>
 
+// Marks a loop over a plane's rows to be built twice, for AVX2 and for the
+// build's baseline (SSE2), the processor choosing when the program starts.
+// Neither set fuses a multiply and an add (FMA is a set of its own, and the
+// library is built with -ffp-contract=off), so both give the same bytes.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define MATTIX_PLANE_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define MATTIX_PLANE_LOOP
+#endif
+
 namespace mattix::matte::internal {
 
 // std::lround of a value above -0.5 (and below 2^52), without the call:

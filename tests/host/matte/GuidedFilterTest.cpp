@@ -29,18 +29,22 @@ std::array<double, 4> Solve(std::array<std::array<double, 5>, 4> m) {
   return {m[0][4] / m[0][0], m[1][4] / m[1][1], m[2][4] / m[2][2], m[3][4] / m[3][3]};
 }
 
-TEST(GuidedFilter, EachPixelIsTheMeanOfItsWindowsLeastSquaresFits) {
-  constexpr int w = 13, h = 11;
+// Dense: every pixel's level partly the colour's, partly noise, so that fits
+// are neither exact nor flat. Sparse: one level but for a few pixels, so
+// that only runs of windows near them are fitted, some at the rows' ends.
+void CheckAgainstDirectFits(int w, int h, bool sparse, std::initializer_list<int> radii) {
   constexpr double eps = 1e-3;
   std::mt19937 random(11);
-  std::vector<std::uint8_t> guide(w * h * 4), matte(w * h);
+  std::vector<std::uint8_t> guide(std::size_t(w * h * 4)), matte(std::size_t(w * h));
   for (std::size_t i = 0; i < matte.size(); ++i) {
     for (int c = 0; c < 3; ++c) guide[i * 4 + c] = std::uint8_t(random());
-    // Partly the colour's, partly noise, so that fits are neither exact nor flat.
-    matte[i] = std::uint8_t((guide[i * 4 + 1] + random() % 256) / 2);
+    matte[i] = sparse ? 200 : std::uint8_t((guide[i * 4 + 1] + random() % 256) / 2);
   }
+  if (sparse)
+    for (const int at : {0, 5 * w + 17, 6 * w + 17, 3 * w + w - 1, 8 * w + 30})
+      matte[std::size_t(at)] = std::uint8_t(random());
   const auto colour = [&](int x, int y, int c) { return guide[(y * w + x) * 4 + c] / 255.0; };
-  for (const int r : {1, 2}) {
+  for (const int r : radii) {
     std::vector<std::array<double, 4>> fit(w * h);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
@@ -71,6 +75,11 @@ TEST(GuidedFilter, EachPixelIsTheMeanOfItsWindowsLeastSquaresFits) {
             << "radius " << r << " at " << x << "," << y;
       }
   }
+}
+
+TEST(GuidedFilter, EachPixelIsTheMeanOfItsWindowsLeastSquaresFits) {
+  CheckAgainstDirectFits(13, 11, false, {1, 2});
+  CheckAgainstDirectFits(41, 9, true, {1, 3});
 }
 
 }  // namespace
