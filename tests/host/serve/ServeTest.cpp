@@ -474,7 +474,6 @@ TEST(Serve, RefusesForeignRequestsAndMalformedOnes) {
       {"/api/pick?x=480&y=0", {}, 1, 400, "outside the frame"},
       {"/api/view?x=0&y=0&w=0&h=5", {}, 0, 400, "empty"},
       {"/api/view?x=500&y=0&w=10&h=5", {}, 0, 400, "outside the frame"},
-      {"/api/view?x=0&y=0", {}, 0, 400, "missing parameter \"w\""},
       {"/api/number?name=feather&value=9", {}, 1, 400, "feather must be 0 to 8"},
       {"/api/number?name=clipBlack&value=100", {}, 1, 400, "below clipWhite"},
       {"/api/number?name=hue&value=1", {}, 1, 400, "\"name\""},
