@@ -135,7 +135,10 @@ const Case kCases[] = {
 
 const KernelSet kVectorSets[] = {KernelSet::kSse41, KernelSet::kAvx2, KernelSet::kAvx512};
 std::string SetName(KernelSet s) {
-  return s == KernelSet::kAvx512 ? "Avx512" : s == KernelSet::kAvx2 ? "Avx2" : "Sse41";
+  return s == KernelSet::kAvx512  ? "Avx512"
+         : s == KernelSet::kAvx2  ? "Avx2"
+         : s == KernelSet::kSse41 ? "Sse41"
+                                  : "Reference";
 }
 
 KeyRowFn Pick(const KeyRowKernels& k, bool spill) { return spill ? k.spill : k.plain; }
@@ -153,14 +156,9 @@ std::shared_ptr<const CColourTable> TableOf(const KeyRowParams& params, bool spi
 }
 
 INSTANTIATE_TEST_SUITE_P(Key, Kernels,
-                         ::testing::Combine(::testing::Values(KernelSet::kReference,
-                                                              KernelSet::kSse41, KernelSet::kAvx2,
-                                                              KernelSet::kAvx512),
-                                            ::testing::Bool()),
+                         ::testing::Combine(::testing::ValuesIn(kEverySet), ::testing::Bool()),
                          [](const auto& i) {
-                           return (std::get<0>(i.param) == KernelSet::kReference
-                                       ? std::string("Reference")
-                                       : SetName(std::get<0>(i.param))) +
+                           return SetName(std::get<0>(i.param)) +
                                   (std::get<1>(i.param) ? "_Spill" : "_Plain");
                          });
 
@@ -291,27 +289,9 @@ INSTANTIATE_TEST_SUITE_P(Key, Rows, ::testing::ValuesIn(kVectorSets),
 // the engine's frames do: whatever a kernel derives from its settings (the
 // AVX-512 kernels hold the lightness table as bytes in registers, the
 // mask's coordinates and margins, the spill factor) must come from the
-// call's own settings, never from an earlier call.
-struct Step {
-  MaskKind mask;
-  int width, height, stride;
-  TableKind table;
-  float spill;
-};
-
-const Step kSteps[] = {
-    {MaskKind::kRandom, 241, 209, 244, TableKind::kWindow, 0.5f},
-    {MaskKind::kRandom, 241, 209, 244, TableKind::kScrambled, 0.5f},  // lightness
-    {MaskKind::kRandom, 241, 209, 244, TableKind::kFull, 0.5f},
-    {MaskKind::kRandom, 241, 209, 244, TableKind::kFull, 0.0f},  // spill
-    {MaskKind::kRandom, 241, 209, 244, TableKind::kFull, 0.9f},
-    {MaskKind::kSingle, 241, 209, 244, TableKind::kFull, 0.9f},     // mask values
-    {MaskKind::kRandom, 2001, 1601, 2004, TableKind::kFull, 0.9f},  // mask size
-    {MaskKind::kRandom, 3, 1, 4, TableKind::kWindow, 0.2f},
-    {MaskKind::kRandom, 241, 209, 241, TableKind::kWindow, 0.5f},  // mask stride
-    {MaskKind::kRandom, 241, 209, 244, TableKind::kWindow, 0.5f},  // the first again
-};
-
+// call's own settings, never from an earlier call. The steps are the cases
+// above in turn (spill factor 0.5 for the plain ones), then the first again:
+// each changes the table, the spill factor, the mask's size, stride or values.
 TEST_P(Rows, FollowEverySettingChange) {
   const KernelSet set = GetParam();
   if (!KernelSetAvailable(set))
@@ -321,11 +301,11 @@ TEST_P(Rows, FollowEverySettingChange) {
   for (auto& v : source) v = std::uint8_t(rng());
   CColourTable::SetPixelsBeforeTable(4099);
   for (bool spill : {false, true})
-    for (std::size_t i = 0; i < std::size(kSteps); ++i) {
-      const Step& step = kSteps[i];
+    for (std::size_t i = 0; i <= std::size(kCases); ++i) {
+      const Case& step = kCases[i % std::size(kCases)];
       const Mask mask(step.mask, step.width, step.height, step.stride);
       const auto table = Table(step.table);
-      const KeyRowParams params{mask.view, table.data(), step.spill};
+      const KeyRowParams params{mask.view, table.data(), step.spill < 0 ? 0.5f : step.spill};
       std::vector<std::uint8_t> expected(source.size()), actual(source.size());
       Pick(KernelsOf(KernelSet::kReference), spill)(expected.data(), source.data(), 4099, params);
       Pick(KernelsOf(set), spill)(actual.data(), source.data(), 4099, params);

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
-#include <vector>
 
 #include "key/internal/KeyMath.h"
 

@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <functional>
 #include <limits>
 #include <random>
 #include <vector>
@@ -22,33 +20,19 @@
 #include "stdfx/VfbmiHeader.h"
 #include "tests/filter/FilterTestUtil.h"
 #include "tests/pixmill/ImageTestUtil.h"
-#include "wheel/ChromaMaskRecord.h"
+#include "tests/pixmill/Rle8Check.h"
 
 namespace {
 
 using filtertest::Frame;
 
-// An 8-bit wheel mask of width x height, bytes set by f(row, col) in buffer
-// order, and its record as the wheel stores it.
-class MaskRecord {
- public:
-  MaskRecord(int width, int height, const std::function<std::uint8_t(int, int)>& f) {
-    tagVFBMINFOHEADER h = mattix::wheel::MaskHeader();
-    h.biWidth = width, h.biHeight = height;
-    stdfx::CDIB mask(h);
-    for (int r = 0; r < height; ++r)
-      for (int c = 0; c < width; ++c) mask.GetBytes()[r * mask.DIBBytesPerLine() + c] = f(r, c);
-    EXPECT_TRUE(mattix::wheel::EncodeRecord(mask, m_bytes));
-  }
-  explicit MaskRecord(std::uint8_t value = 255)
-      : MaskRecord(241, 209, [value](int, int) { return value; }) {}
-
-  const unsigned char* data() const { return m_bytes.data(); }
-  std::uint32_t size() const { return static_cast<std::uint32_t>(m_bytes.size()); }
-
- private:
-  std::vector<unsigned char> m_bytes;
-};
+// Mask records as the wheel stores them: byte (row, col) of the 8-bit mask
+// set by f(row, col) in buffer order, or one value throughout.
+using MaskRecord = pixmill_test::Bytes;
+using pixmill_test::MaskRecordOf;
+MaskRecord Flat(std::uint8_t value = 255) {
+  return MaskRecordOf(241, 209, [value](int, int) { return value; });
+}
 
 // The engine's six settings: softness, spill, the four lightness breakpoints.
 struct Settings {
@@ -66,7 +50,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 int KeyFrame(Frame& target, Frame& source, const Settings& s, const MaskRecord* mask,
              int field = -1) {
   return CMattix2().Process(target.dib(), source.dib(), s.v, mask ? mask->data() : nullptr,
-                            mask ? mask->size() : 0, field);
+                            mask ? std::uint32_t(mask->size()) : 0, field);
 }
 
 // Statuses and their precedence; a refused frame leaves the target as it
@@ -86,7 +70,7 @@ TEST(Key, StatusPrecedence) {
                {32, rgb, 0, 24, true, 27},        {32, rgb, 0, 32, false, 0},
                {32, rgb, 0, 32, true, 0},         {32, rgb, 0, 32, false, 27, 12, 4},  // shorter
                {32, rgb, 0, 32, true, 27, 12, 4}, {32, rgb, 0, 32, true, 27, 10, 6}};  // narrower
-  const MaskRecord mask(0), full;
+  const MaskRecord mask = Flat(0), full = Flat();
   for (const auto& c : cases) {
     Frame source(c.sourceWidth, c.sourceHeight, c.sourceBits, c.sourceLayout),
         target(12, 6, c.targetBits);
@@ -102,8 +86,9 @@ TEST(Key, StatusPrecedence) {
   Frame target(8, 8);
   stdfx::CDIB empty;
   CMattix2 engine;
-  EXPECT_TRUE(engine.Process(target.dib(), empty, nullptr, full.data(), full.size(), -1) == 27 &&
-              engine.Process(empty, target.dib(), nullptr, full.data(), full.size(), -1) == 27);
+  const std::uint32_t size = std::uint32_t(full.size());
+  EXPECT_TRUE(engine.Process(target.dib(), empty, nullptr, full.data(), size, -1) == 27 &&
+              engine.Process(empty, target.dib(), nullptr, full.data(), size, -1) == 27);
   // A header widened past what the library addresses after attaching has no
   // stride any more: refused, with or without a mask, rather than walked.
   Frame wideTarget(8, 2), wideSource(8, 2);
@@ -122,7 +107,7 @@ TEST(Key, StatusPrecedence) {
 // Hues on the right half of the wheel (within a quarter turn of red) are
 // keyed, the others not; greys read row 120, column 120 alone.
 TEST(Key, WheelPositions) {
-  const MaskRecord right(241, 209, [](int r, int c) {
+  const MaskRecord right = MaskRecordOf(241, 209, [](int r, int c) {
     return std::uint8_t(c > 125 || (r == 120 && c == 120) ? 255 : 0);
   });
   const std::uint8_t hues[][4] = {{255, 0, 0, 1},   {255, 255, 0, 1}, {255, 0, 255, 1},
@@ -148,7 +133,7 @@ TEST(Key, SpillSuppression) {
   source.Fill(31);
   for (int x = 0; x < 6; ++x) source.SetPixel(x, 0, 40 * x, 40 * x, 40 * x, 255);  // greys
   for (const auto& c : cases) {
-    const MaskRecord mask(static_cast<std::uint8_t>(c.mask));
+    const MaskRecord mask = Flat(std::uint8_t(c.mask));
     Settings settings = Settings().spill(c.spill);
     if (c.window) settings.lightness(20, 40, 60, 80);
     Frame target(48, 6);
@@ -175,7 +160,7 @@ TEST(Key, SoftnessBlursTheMaskWithItsRadius) {
     const double dx = (c - 180) / 30.0, dy = (r - 104) / 26.0;
     return std::uint8_t(dx * dx + dy * dy <= 1 ? 255 : 0);
   };
-  const MaskRecord raw(241, 209, disc);
+  const MaskRecord raw = MaskRecordOf(241, 209, disc);
   stdfx::CDIB plain(pixmill_test::MakeHeader(241, 209, 8));
   const int stride = plain.DIBBytesPerLine();
   for (int r = 0; r < 209; ++r)
@@ -190,8 +175,8 @@ TEST(Key, SoftnessBlursTheMaskWithItsRadius) {
     stdfx::CGaussian blur(1);
     ASSERT_EQ(radius > 0 ? blur.Blur(blurred, plain, radius, radius) : 0, 0);
     const stdfx::CDIB& m = radius > 0 ? blurred : plain;
-    const MaskRecord expectedMask(241, 209,
-                                  [&](int r, int c) { return m.GetBytes()[r * stride + c]; });
+    const MaskRecord expectedMask =
+        MaskRecordOf(241, 209, [&](int r, int c) { return m.GetBytes()[r * stride + c]; });
     Frame expected(96, 16), actual(96, 16);
     ASSERT_TRUE(KeyFrame(expected, source, Settings(), &expectedMask) == 0 &&
                 KeyFrame(actual, source, Settings().softness(softness), &raw) == 0);
@@ -203,7 +188,7 @@ TEST(Key, SoftnessBlursTheMaskWithItsRadius) {
 // Field 0 then field 1 give the whole frame, as does any other field number
 // (which lines a field writes is the mask fuzz body's).
 TEST(Key, Fields) {
-  const MaskRecord mask(241, 209, [](int r, int c) { return std::uint8_t((r * 3 + c) & 0xFF); });
+  const MaskRecord mask = MaskRecordOf(241, 209, [](int r, int c) { return (r * 3 + c) & 0xFF; });
   Frame source(20, 11), whole(20, 11), fields(20, 11), seven(20, 11);
   source.Fill(14);
   const Settings s = Settings().spill(40).softness(20);
@@ -222,7 +207,7 @@ TEST(Key, UnsafeSettingsBehaveAsTheirDocumentedEquivalents) {
       {Settings().lightness(-kInf, -kInf, kInf, kInf),
        Settings().lightness(-10000, -10000, 10000, 10000)},
   };
-  const MaskRecord mask(241, 209, [](int r, int c) {
+  const MaskRecord mask = MaskRecordOf(241, 209, [](int r, int c) {
     const double dx = (c - 60) / 50.0, dy = (r - 150) / 50.0;
     return std::uint8_t(std::clamp(255 - int(255 * (dx * dx + dy * dy)), 0, 255));
   });
@@ -248,8 +233,9 @@ TEST(Key, ThroughTheColourTableAsDirectly) {
   Frame source(37, 23);
   for (int y = 0; y < 23; ++y)
     for (int x = 0; x < 37 * 4; ++x) source.line(y)[x] = std::uint8_t(rng());
-  const MaskRecord ramp(241, 209, [](int r, int c) { return std::uint8_t((r * 7 + c * 3) % 256); });
-  const MaskRecord other(241, 209, [](int r, int c) { return std::uint8_t((r + c * 5) % 256); });
+  const MaskRecord ramp =
+      MaskRecordOf(241, 209, [](int r, int c) { return (r * 7 + c * 3) % 256; });
+  const MaskRecord other = MaskRecordOf(241, 209, [](int r, int c) { return (r + c * 5) % 256; });
   const struct {
     Settings settings;
     const MaskRecord* mask;

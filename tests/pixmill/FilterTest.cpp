@@ -3,7 +3,6 @@
 // outside its width, symmetry, sums of shifted copies).
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <numbers>
 #include <vector>
 

@@ -142,4 +142,18 @@ inline stdfx::CDIB PaintedMask(int width, int height, unsigned seed) {
   return mask;
 }
 
+// The wheel's record of a width x height mask whose byte at buffer row r,
+// column c is f(r, c) (empty if it cannot be encoded).
+template <class F>
+Bytes MaskRecordOf(int width, int height, F f) {
+  tagVFBMINFOHEADER h = mattix::wheel::MaskHeader();
+  h.biWidth = width, h.biHeight = height;
+  stdfx::CDIB mask(h);
+  for (int r = 0; r < height; ++r)
+    for (int c = 0; c < width; ++c) mask.GetBytes()[r * mask.DIBBytesPerLine() + c] = f(r, c);
+  Bytes record;
+  if (!mattix::wheel::EncodeRecord(mask, record)) record.clear();
+  return record;
+}
+
 }  // namespace pixmill_test

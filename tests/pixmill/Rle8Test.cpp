@@ -9,7 +9,6 @@
 #include <cstring>
 #include <optional>
 #include <random>
-#include <vector>
 
 #include "ImageTestUtil.h"
 #include "Rle8Check.h"

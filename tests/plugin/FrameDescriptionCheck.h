@@ -28,7 +28,6 @@
 #include "stdfx/DibFunctions.h"
 #include "tests/plugin/FuzzInput.h"
 
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string>

@@ -16,6 +16,7 @@
 #include "host/effect/ParameterList.h"
 #include "host/effect/RenderContext.h"
 #include "tests/FuzzSeeds.h"
+#include "tests/pixmill/Rle8Check.h"
 #include "tests/plugin/MaskRenderCheck.h"
 #include "tests/plugin/ModuleFixture.h"
 #include "wheel/ChromaMaskRecord.h"
@@ -203,18 +204,10 @@ TEST(ModuleExports, OnlyEntryPointsAndSupportLibrary) {
 
 constexpr std::uint32_t kSentinel = 0x5A5A5A5A;
 
-// A "Chroma Mask" record keying every colour fully.
-std::vector<std::uint8_t> FullMaskRecord() {
-  stdfx::CDIB mask(mattix::wheel::MaskHeader());
-  std::memset(mask.GetBytes(), 255, mask.DIBSize());
-  std::vector<std::uint8_t> record;
-  EXPECT_TRUE(mattix::wheel::EncodeRecord(mask, record));
-  return record;
-}
-
 std::unique_ptr<h::CEffectInstance> NewInstance(bool fullMask) {
   auto instance = mattix::test::NewInstance();
-  const std::vector<std::uint8_t> mask = FullMaskRecord();
+  // A "Chroma Mask" record keying every colour fully.
+  const auto mask = pixmill_test::MaskRecordOf(241, 209, [](int, int) { return 255; });
   if (fullMask) {
     EXPECT_EQ(instance->Parameter("Chroma Mask")
                   ->CurrentData()

@@ -21,7 +21,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cmath>
 #include <filesystem>
 #include <random>
 #include <tuple>

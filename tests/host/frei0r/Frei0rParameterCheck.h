@@ -12,7 +12,6 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

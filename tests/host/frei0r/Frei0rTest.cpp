@@ -25,7 +25,6 @@ extern "C" {
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <regex>
 #include <thread>
 
@@ -317,31 +316,6 @@ TEST(Frei0rInHosts, ReportAMissingOrDamagedModuleAndMarkFrames) {
   }
 }
 
-// Kdenlive's description of the filter: its parameters (name, type,
-// default) in the order written.
-struct Described {
-  std::string name, type, value;
-};
-std::vector<Described> KdenliveParameters() {
-  const std::string xml = host::ReadFileText(std::string(MATTIX_SOURCE_DIR) +
-                                             "/host/frei0r/kdenlive/frei0r_mattix.xml");
-  const std::regex parameter(
-      R"re(<parameter type="([a-z]+)" name="([a-z]+)"(?: default="([^"]*)")?)re");
-  std::vector<Described> found;
-  for (auto m = std::sregex_iterator(xml.begin(), xml.end(), parameter);
-       m != std::sregex_iterator(); ++m)
-    found.push_back({(*m)[2], (*m)[1], (*m)[3]});
-  return found;
-}
-
-TEST(Frei0rInKdenlive, TheDescriptionNamesEveryParameterInOrder) {
-  std::string names;
-  for (const Described& d : KdenliveParameters()) names += " " + d.name;
-  EXPECT_EQ(names,
-            " project softness spill matte despill clipblack clipwhite shrinkgrow feather "
-            "despilledge unmix refine");
-}
-
 // A Kdenlive project (one track, the clip with the effect as Kdenlive adds
 // it: every parameter at the description's default, numbers as keyframes
 // from the clip's start) rendered by melt keys as `mattix render` does with
@@ -351,12 +325,19 @@ TEST(Frei0rInKdenlive, AProjectRendersInMeltLikeTheRenderCommand) {
   if (const std::string why = test::HostUnavailable("melt", "melt"); !why.empty())
     GTEST_SKIP() << why;
   test::TempDir dir;
+  // Each parameter of Kdenlive's description (type, name, default) as a property.
+  const std::string xml = host::ReadFileText(std::string(MATTIX_SOURCE_DIR) +
+                                             "/host/frei0r/kdenlive/frei0r_mattix.xml");
+  const std::regex parameter(
+      R"re(<parameter type="([a-z]+)" name="([a-z]+)"(?: default="([^"]*)")?)re");
   std::string properties;
-  for (const Described& d : KdenliveParameters()) {
-    std::string value = d.type == "url" ? kProject : d.value;
-    if (d.type == "animated") value = "00:00:00.000=" + value;
-    if (d.name == "softness") value += ";00:00:00.080=0.5";
-    properties += "<property name=\"" + d.name + "\">" + value + "</property>\n";
+  for (auto m = std::sregex_iterator(xml.begin(), xml.end(), parameter);
+       m != std::sregex_iterator(); ++m) {
+    const std::string type = (*m)[1], name = (*m)[2];
+    std::string value = type == "url" ? kProject : (*m)[3].str();
+    if (type == "animated") value = "00:00:00.000=" + value;
+    if (name == "softness") value += ";00:00:00.080=0.5";
+    properties += "<property name=\"" + name + "\">" + value + "</property>\n";
   }
   dir.Write("key.kdenlive", R"(<?xml version="1.0" encoding="utf-8"?>
 <mlt LC_NUMERIC="C" producer="main_bin" version="7.12.0">

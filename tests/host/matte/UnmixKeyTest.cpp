@@ -42,6 +42,19 @@ struct Scene {
   Colour screen, subject;
 };
 
+// The screen's share `share` of a mix with the subject, rounded.
+Colour Mix(const Scene& sc, double share) {
+  Colour m;
+  for (int k = 0; k < 3; ++k)
+    m[k] = int(std::lround(share * sc.screen[k] + (1 - share) * sc.subject[k]));
+  return m;
+}
+
+void Put(media::BgraImage& frame, int x, int y, const Colour& c) {
+  std::uint8_t* p = frame.Row(y) + x * 4;
+  p[0] = std::uint8_t(c[0]), p[1] = std::uint8_t(c[1]), p[2] = std::uint8_t(c[2]), p[3] = 255;
+}
+
 TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
   // A neutral subject (the colour-difference estimate alone is exact) and a
   // saturated one (the mixes need the subject's colour found nearby), on a
@@ -55,12 +68,7 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
     // patches of mixes 8 pixels below it.
     media::BgraImage frame(240, 120);
     std::vector<Colour> mixes;
-    for (double share : shares) {
-      Colour m;
-      for (int k = 0; k < 3; ++k)
-        m[k] = int(std::lround(share * sc.screen[k] + (1 - share) * sc.subject[k]));
-      mixes.push_back(m);
-    }
+    for (double share : shares) mixes.push_back(Mix(sc, share));
     for (int y = 0; y < 120; ++y)
       for (int x = 0; x < 240; ++x) {
         Colour c = sc.screen;
@@ -68,8 +76,7 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
         const int patch = (x - 20) / 32;
         if (y >= 58 && y < 74 && x >= 20 && (x - 20) % 32 < 16 && patch < 6)
           c = mixes[std::size_t(patch)];
-        std::uint8_t* p = frame.Row(y) + x * 4;
-        p[0] = std::uint8_t(c[0]), p[1] = std::uint8_t(c[1]), p[2] = std::uint8_t(c[2]), p[3] = 255;
+        Put(frame, x, y, c);
       }
     const std::optional<UnmixedKey> key = UnmixKey(frame);
     ASSERT_TRUE(key);
@@ -97,27 +104,18 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
 // pure end tells their shares, found through the mixes between. Every mix
 // from the far end of that search keeps its share along the ramp.
 TEST(UnmixKey, ALongRampIsUnmixedAgainstItsPureEnd) {
-  const Colour screen{60, 180, 50}, subject{40, 50, 200};
+  const Scene sc{{60, 180, 50}, {40, 50, 200}};
   media::BgraImage frame(480, 60);
-  const auto mix = [&](double share) {
-    Colour m;
-    for (int k = 0; k < 3; ++k)
-      m[k] = int(std::lround(share * screen[k] + (1 - share) * subject[k]));
-    return m;
-  };
   // Screen up to x = 40, the ramp's share of screen falling from 1 to 0 up
   // to x = 400, solid subject after it, in rows 20 to 39.
   const auto shareAt = [](int x) { return std::clamp((400.0 - x) / 360.0, 0.0, 1.0); };
   for (int y = 0; y < 60; ++y)
-    for (int x = 0; x < 480; ++x) {
-      const Colour c = y >= 20 && y < 40 ? mix(shareAt(x)) : screen;
-      std::uint8_t* p = frame.Row(y) + x * 4;
-      p[0] = std::uint8_t(c[0]), p[1] = std::uint8_t(c[1]), p[2] = std::uint8_t(c[2]), p[3] = 255;
-    }
+    for (int x = 0; x < 480; ++x)
+      Put(frame, x, y, y >= 20 && y < 40 ? Mix(sc, shareAt(x)) : sc.screen);
   const std::optional<UnmixedKey> key = UnmixKey(frame, 1);
   ASSERT_TRUE(key);
   for (const int x : {220, 260, 300, 340})
-    EXPECT_NEAR(WeightOf(*key, mix(shareAt(x))), 255 * shareAt(x), 6.0) << x;
+    EXPECT_NEAR(WeightOf(*key, Mix(sc, shareAt(x))), 255 * shareAt(x), 6.0) << x;
 }
 
 // The work split into bands of rows gives the same key however it is split
@@ -143,9 +141,7 @@ TEST(UnmixKey, NoScreenNoKey) {
   // A grey frame and a red one: no green or blue backdrop to key.
   for (const Colour c : {Colour{128, 128, 128}, Colour{30, 40, 200}}) {
     media::BgraImage frame(64, 48);
-    for (int i = 0; i < 64 * 48; ++i)
-      for (int k = 0; k < 3; ++k)
-        frame.pixels[std::size_t(i) * 4 + std::size_t(k)] = std::uint8_t(c[k]);
+    for (int i = 0; i < 64 * 48; ++i) Put(frame, i % 64, i / 64, c);
     EXPECT_FALSE(UnmixKey(frame));
   }
 }

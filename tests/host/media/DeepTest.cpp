@@ -17,6 +17,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <tuple>
 
 namespace mattix::media {
 namespace {
@@ -107,9 +108,8 @@ TEST(DpxPictures, EightBitRoundTripAndCutFile) {
   const std::vector<std::uint8_t> file = EncodePicture(PictureType::Dpx, in, nullptr, "a.dpx", 1);
   const Picture back = DecodePicture(file.data(), file.size(), "a.dpx");
   EXPECT_FALSE(back.deep);
-  ASSERT_EQ(back.image.width, 7);
-  ASSERT_EQ(back.image.height, 3);
-  EXPECT_EQ(back.image.pixels, in.pixels);
+  EXPECT_EQ(std::tuple(back.image.width, back.image.height, back.image.pixels),
+            std::tuple(7, 3, in.pixels));
   for (std::size_t cut : {file.size() - 1, std::size_t(100), std::size_t(4)})
     EXPECT_TRUE(
         test::Holds(test::ErrorOf([&] { DecodePicture(file.data(), cut, "cut.dpx"); }), "cut.dpx"))

@@ -7,7 +7,6 @@
 // sequences, corrupt frames and video are the frame pipeline's, tested with
 // it.
 #include "host/base/FileBytes.h"
-#include "host/base/OutputLock.h"
 #include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
@@ -114,17 +113,6 @@ TEST(RenderCommand, AFileSizeLimitIsAnErrorWithNothingLeftBehind) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
   EXPECT_TRUE(fs::is_empty(dir / "out"));
-}
-
-// A render into an output that another render is writing (its lock held
-// here as that render holds it) is refused at its start, --force or not,
-// and writes nothing.
-TEST(RenderCommand, TwoRendersIntoOneOutputTheSecondIsRefused) {
-  test::TempDir dir;
-  const host::OutputLock other(dir / "out/k.png", std::nullopt);
-  test::ExpectRefusals({{"render " + kSample + " -o " + dir / "out/k.png" + " --force", 1,
-                         dir / "out/k.png: another render is writing it"}});
-  EXPECT_EQ(test::Listing(dir / "out"), std::vector<std::string>{".k.png.mattix-lock"});
 }
 
 // A video whose frames are larger than the largest frame Mattix keys is
@@ -248,37 +236,6 @@ TEST(RenderCommand, GapsAllowedWithAWarning) {
   EXPECT_EQ(test::Listing(dir.path()),
             (std::vector<std::string>{"f_01.png", "f_02.png", "f_04.png", "o_01.png", "o_02.png",
                                       "o_04.png"}));
-}
-
-// An untagged HD clip (FFV1, 1280 x 720, so BT.709) keyed by `mattix
-// render` and by MLT through the frei0r plug-in: the same frames.
-TEST(RenderCommand, UntaggedHdEqualsMeltWithTheFrei0rPlugin) {
-  if (const std::string why = test::HostUnavailable("melt", "melt"); !why.empty())
-    GTEST_SKIP() << why;
-  MATTIX_SKIP_WITHOUT_FFMPEG("the comparison with melt");
-  test::TempDir dir;
-  ASSERT_EQ(
-      test::Shell("ffmpeg -v error -nostdin -f lavfi -i testsrc2=s=1280x720:r=25:d=0.12 -c:v ffv1 "
-                  "-pix_fmt yuv420p '" +
-                  dir / "hd.mkv" + "'"),
-      "");
-  const test::CommandResult r =
-      Mattix(dir / "hd.mkv" + " -o " + dir / "m_%02d.png" + " --project " + kProject);
-  ASSERT_EQ(r.status, 0) << r.err;
-  ASSERT_EQ(test::Shell("FREI0R_PATH='" MATTIX_FREI0R_DIR "' melt -quiet '" + dir / "hd.mkv" +
-                        "' -filter frei0r.mattix project='" + kProject +
-                        "' -consumer 'avformat:" + dir / "l_%02d.png" +
-                        "' vcodec=png pix_fmt=rgba width=1280 height=720 sample_aspect_num=1 "
-                        "sample_aspect_den=1 frame_rate_num=25 frame_rate_den=1 </dev/null"),
-            "");
-  long keyed = 0;
-  for (const char* n : {"01", "02", "03"}) {
-    const media::BgraImage ours = media::ReadPng(dir / ("m_" + std::string(n) + ".png"));
-    const media::BgraImage melts = media::ReadPng(dir / ("l_" + std::string(n) + ".png"));
-    EXPECT_TRUE(ours.pixels == melts.pixels) << "frame " << n;
-    for (std::size_t i = 3; i < ours.pixels.size(); i += 4) keyed += ours.pixels[i] < 255;
-  }
-  EXPECT_GT(keyed, 0) << "the key keys part of the clip";
 }
 
 }  // namespace
