@@ -238,5 +238,36 @@ TEST(RenderCommand, GapsAllowedWithAWarning) {
                                       "o_04.png"}));
 }
 
+// An untagged HD clip (FFV1, 1280 x 720, so BT.709) keyed by `mattix
+// render` and by MLT through the frei0r plug-in: the same frames.
+TEST(RenderCommand, UntaggedHdEqualsMeltWithTheFrei0rPlugin) {
+  if (const std::string why = test::HostUnavailable("melt", "melt"); !why.empty())
+    GTEST_SKIP() << why;
+  MATTIX_SKIP_WITHOUT_FFMPEG("the comparison with melt");
+  test::TempDir dir;
+  ASSERT_EQ(
+      test::Shell("ffmpeg -v error -nostdin -f lavfi -i testsrc2=s=1280x720:r=25:d=0.12 -c:v ffv1 "
+                  "-pix_fmt yuv420p '" +
+                  dir / "hd.mkv" + "'"),
+      "");
+  const test::CommandResult r =
+      Mattix(dir / "hd.mkv" + " -o " + dir / "m_%02d.png" + " --project " + kProject);
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(test::Shell("FREI0R_PATH='" MATTIX_FREI0R_DIR "' melt -quiet '" + dir / "hd.mkv" +
+                        "' -filter frei0r.mattix project='" + kProject +
+                        "' -consumer 'avformat:" + dir / "l_%02d.png" +
+                        "' vcodec=png pix_fmt=rgba width=1280 height=720 sample_aspect_num=1 "
+                        "sample_aspect_den=1 frame_rate_num=25 frame_rate_den=1 </dev/null"),
+            "");
+  long keyed = 0;
+  for (const char* n : {"01", "02", "03"}) {
+    const media::BgraImage ours = media::ReadPng(dir / ("m_" + std::string(n) + ".png"));
+    const media::BgraImage melts = media::ReadPng(dir / ("l_" + std::string(n) + ".png"));
+    EXPECT_TRUE(ours.pixels == melts.pixels) << "frame " << n;
+    for (std::size_t i = 3; i < ours.pixels.size(); i += 4) keyed += ours.pixels[i] < 255;
+  }
+  EXPECT_GT(keyed, 0) << "the key keys part of the clip";
+}
+
 }  // namespace
 }  // namespace mattix::render
