@@ -8,7 +8,17 @@
 // build's baseline (SSE2), the processor choosing when the program starts.
 // Neither set fuses a multiply and an add (FMA is a set of its own, and the
 // library is built with -ffp-contract=off), so both give the same bytes.
-#if defined(__x86_64__) && defined(__GNUC__)
+// Not under ThreadSanitizer: the choice is made by a resolver that the
+// dynamic linker calls as it loads the program, before the sanitizer's
+// runtime is ready for the instrumented code the resolver runs.
+#if defined(__SANITIZE_THREAD__)
+#define MATTIX_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define MATTIX_THREAD_SANITIZER 1
+#endif
+#endif
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(MATTIX_THREAD_SANITIZER)
 #define MATTIX_PLANE_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define MATTIX_PLANE_LOOP
