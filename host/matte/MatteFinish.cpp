@@ -31,11 +31,11 @@ void StorePixel(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
 int HalfWidth(int r, int dy) { return int(std::sqrt(double(r * r - dy * dy))); }
 
 // Each row's smallest (grow: largest) level over windows of every half-width
-// the discs of radius up to r use (index: half-width; half-width 0, the
-// input itself, and those no disc uses stay empty).
-std::vector<GreyImage> RowWindows(const GreyImage& in, int r, bool grow) {
-  std::vector<GreyImage> windows(std::size_t(r) + 1);
-  for (int radius = 1; radius <= r; ++radius)
+// the discs of radius first to last use (index: half-width; half-width 0,
+// the input itself, and those no such disc uses stay empty).
+std::vector<GreyImage> RowWindows(const GreyImage& in, int first, int last, bool grow) {
+  std::vector<GreyImage> windows(std::size_t(last) + 1);
+  for (int radius = std::max(1, first); radius <= last; ++radius)
     for (int dy = 0; dy <= radius; ++dy) {
       const int half = HalfWidth(radius, dy);
       GreyImage& window = windows[std::size_t(half)];
@@ -72,7 +72,7 @@ void ShrinkGrow(GreyImage& alpha, double radius) {
   const int whole = int(std::floor(r));
   const double fraction = r - whole;
   const std::vector<GreyImage> windows =
-      RowWindows(alpha, fraction == 0.0 ? whole : whole + 1, grow);
+      RowWindows(alpha, whole, fraction == 0.0 ? whole : whole + 1, grow);
   GreyImage lower = DiscMinMax(alpha, windows, whole, grow);
   if (fraction == 0.0) {
     alpha = std::move(lower);

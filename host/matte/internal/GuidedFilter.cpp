@@ -192,8 +192,14 @@ void WindowSumsRow(const std::uint32_t* __restrict running, int lo, int first, i
 MATTIX_PLANE_LOOP
 void WindowTermsRow(const double* const* fit, const std::uint8_t* __restrict isFitted,
                     const std::uint8_t* __restrict level, int n, double* const* terms) {
-  const double* __restrict f0 = fit[0], * __restrict f1 = fit[1], * __restrict f2 = fit[2], * __restrict f3 = fit[3];
-  double* __restrict t0 = terms[0], * __restrict t1 = terms[1], * __restrict t2 = terms[2], * __restrict t3 = terms[3];
+  const double* __restrict f0 = fit[0];
+  const double* __restrict f1 = fit[1];
+  const double* __restrict f2 = fit[2];
+  const double* __restrict f3 = fit[3];
+  double* __restrict t0 = terms[0];
+  double* __restrict t1 = terms[1];
+  double* __restrict t2 = terms[2];
+  double* __restrict t3 = terms[3];
   for (int i = 0; i < n; ++i) {
     const bool own = isFitted[i] != 0;
     t0[i] = own ? f0[i] : 0.0;
@@ -209,7 +215,10 @@ void WindowTermsRow(const double* const* fit, const std::uint8_t* __restrict isF
 MATTIX_PLANE_LOOP
 void ApplyFitsRow(const double* const* f, const std::int32_t* __restrict count,
                   const std::uint8_t* __restrict g, int n, std::uint8_t* __restrict out) {
-  const double* __restrict f0 = f[0], * __restrict f1 = f[1], * __restrict f2 = f[2], * __restrict f3 = f[3];
+  const double* __restrict f0 = f[0];
+  const double* __restrict f1 = f[1];
+  const double* __restrict f2 = f[2];
+  const double* __restrict f3 = f[3];
   for (int x = 0; x < n; ++x) {
     const double q = (f0[x] * g[4 * x] / 255.0 + f1[x] * g[4 * x + 1] / 255.0 +
                       f2[x] * g[4 * x + 2] / 255.0 + f3[x]) /
@@ -244,6 +253,11 @@ void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8
   std::vector<std::uint32_t> running(kStats * span);
   std::vector<std::int32_t> columnSums(kStats * span), counts(span);
   std::vector<double> terms(kFit * span), fitSums(kFit * span);
+  // counts[x - first]: how many windows of rows from..to hold pixel x.
+  const auto countWindows = [&](int from, int to, int first, int end) {
+    for (int x = first; x < end; ++x)
+      counts[std::size_t(x - first)] = (to - from + 1) * Span(x, r, w);
+  };
   const auto planes = [](auto& v, int count, std::size_t length) {
     std::vector<decltype(v.data())> p;
     p.resize(std::size_t(count));
@@ -259,9 +273,9 @@ void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8
   // its slot read (and its value dropped), so every slot holds a number.
   std::vector<std::int32_t> stats(std::size_t(std::min(h, kStrip + 4 * r)) * kStats * W);
   std::vector<double> fits(std::size_t(std::min(h, kStrip + 2 * r)) * kFit * W, 0.0);
-  std::vector<const std::int32_t*> columnIn(kStats), statRows(std::size_t(2 * r + 1));
+  std::vector<const std::int32_t*> statRows(std::size_t(2 * r + 1));
   std::vector<double*> fitOut(kFit);
-  std::vector<const double*> termIn(kFit), fitSumIn(kFit), fitIn(kFit);
+  std::vector<const double*> fitIn(kFit);
   std::vector<double*> termOut(kFit);
   for (int y0 = 0; y0 < h; y0 += kStrip) {
     const int y1 = std::min(h, y0 + kStrip);
@@ -298,13 +312,11 @@ void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8
                 &stats[(std::size_t(v - statFirst) * kStats + std::size_t(k)) * W +
                        std::size_t(first)];
           ColumnSumsRow(statRows.data(), to - from + 1, int(n), columnRows[std::size_t(k)]);
-          columnIn[std::size_t(k)] = columnRows[std::size_t(k)];
         }
-        for (int x = first; x < end; ++x)
-          counts[std::size_t(x - first)] = (to - from + 1) * Span(x, r, w);
+        countWindows(from, to, first, end);
         for (int k = 0; k < kFit; ++k)
           fitOut[std::size_t(k)] = out + std::size_t(k) * W + std::size_t(first);
-        FitRow(columnIn.data(), counts.data(), int(n), eps, fitOut.data());
+        FitRow(columnRows.data(), counts.data(), int(n), eps, fitOut.data());
       });
     }
 
@@ -335,13 +347,10 @@ void GuidedFilterAlpha(const std::uint8_t* guide, std::size_t stride, std::uint8
             termOut[std::size_t(k)] = t + pad;
           }
           WindowTermsRow(fitIn.data(), isFitted + lo, level + lo, hi - lo, termOut.data());
-          for (int k = 0; k < kFit; ++k) termIn[std::size_t(k)] = termRows[std::size_t(k)];
-          AddWindowsRow(termIn.data(), taps, n, fitSumRows.data());
+          AddWindowsRow(termRows.data(), taps, n, fitSumRows.data());
         }
-        for (int x = first; x < end; ++x)
-          counts[std::size_t(x - first)] = (to - from + 1) * Span(x, r, w);
-        for (int k = 0; k < kFit; ++k) fitSumIn[std::size_t(k)] = fitSumRows[std::size_t(k)];
-        ApplyFitsRow(fitSumIn.data(), counts.data(), g + 4 * std::size_t(first), n,
+        countWindows(from, to, first, end);
+        ApplyFitsRow(fitSumRows.data(), counts.data(), g + 4 * std::size_t(first), n,
                      alpha + std::size_t(y) * W + std::size_t(first));
       });
     }
