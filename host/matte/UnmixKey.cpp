@@ -3,6 +3,7 @@
 #include "host/base/RowBands.h"
 #include "host/matte/internal/BackdropColours.h"
 #include "host/matte/internal/EdgeColour.h"
+#include "host/matte/internal/LineTest.h"
 #include "host/media/JobPool.h"
 #include "stdfx/HSL.h"
 #include "wheel/WheelGeometry.h"
@@ -239,24 +240,12 @@ std::array<int, 4> ChooseWindow(const LevelSums& sums) {
 // is never negative: std::lround's result without its call).
 inline std::uint8_t ShareLevel(float a) { return std::uint8_t(255.0f * (1.0f - a) + 0.5f); }
 
-// The projection a of c - b on f - b, and the distance of c from that
-// line, in steps (a search stops after the share): cb = c - b, fb = f - b,
-// n2 = |f - b|^2, sums taken in channel order from 0.
-float SquaredNorm(const float* v) {
-  float n2 = 0;
-  for (int k = 0; k < 3; ++k) n2 += v[k] * v[k];
-  return n2;
-}
-float Share(const float* cb, const float* fb, float n2) {
-  float dot = 0;
-  for (int k = 0; k < 3; ++k) dot += cb[k] * fb[k];
-  return dot / std::max(n2, 1e-6f);
-}
-float OffLine(const float* cb, const float* fb, float a) {
-  float off = 0;
-  for (int k = 0; k < 3; ++k) off += (cb[k] - a * fb[k]) * (cb[k] - a * fb[k]);
-  return std::sqrt(off);
-}
+using internal::OffLine;
+using internal::Share;
+using internal::SquaredNorm;
+
+// The longest run of candidates tested at once.
+constexpr int kMaxRun = 64;
 
 // Each of the low `Bits` bits of `set` becomes set where a pixel with that
 // bit lies within the (2r + 1)-square around: the nearest such pixel each
@@ -421,40 +410,25 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
           int(std::lround(mean[std::size_t(c)] / std::max(1.0, count)));
   }
 
-  // Colour-difference estimates on the grid; candidates for F, bucketed by
-  // cells of the search radius, each bucket's in columns (positions and
-  // colours) in the order they were found.
+  // Colour-difference estimates on the grid; candidates for F, every
+  // kCandidateStep-th pixel of every kCandidateStep-th row that is surely
+  // subject, kept by row (positions and colour planes, in x order).
   std::vector<float> estimate(sn);
   for (std::size_t i = 0; i < sn; ++i)
     estimate[i] = 1.0f - lead[i] / std::max(Lead(&screen.v[i * 3], channel), 1.0f);
-  // Each bucket's candidates in the order they were found (row by row),
-  // with where each row of them begins.
-  struct Candidate {
-    int x;
-    float colour[3];
-  };
   struct CandidateRow {
-    int y;
-    std::size_t begin, end;
+    std::vector<int> x;
+    std::array<std::vector<float>, 3> colour;  // B, G, R planes
   };
-  struct Bucket {
-    std::vector<Candidate> candidates;
-    std::vector<CandidateRow> rows;
-  };
-  const int cells = kSearchRadius;
-  const int cw = (sw + cells - 1) / cells, ch = (sh + cells - 1) / cells;
-  std::vector<Bucket> buckets(std::size_t(cw) * std::size_t(ch));
-  for (int y = 0; y < sh; y += kCandidateStep)
+  std::vector<CandidateRow> candidates(std::size_t((sh + kCandidateStep - 1) / kCandidateStep));
+  for (int y = 0; y < sh; y += kCandidateStep) {
+    CandidateRow& row = candidates[std::size_t(y / kCandidateStep)];
     for (int x = 0; x < sw; x += kCandidateStep)
       if (estimate[std::size_t(y) * std::size_t(sw) + std::size_t(x)] > kSolid) {
-        Bucket& k = buckets[std::size_t(y / cells) * std::size_t(cw) + std::size_t(x / cells)];
-        if (k.rows.empty() || k.rows.back().y != y)
-          k.rows.push_back({y, k.candidates.size(), k.candidates.size()});
-        Candidate c{x, {}};
-        std::copy_n(s.At(x, y), 3, c.colour);
-        k.candidates.push_back(c);
-        ++k.rows.back().end;
+        row.x.push_back(x);
+        for (int c = 0; c < 3; ++c) row.colour[std::size_t(c)].push_back(s.At(x, y)[c]);
       }
+  }
   // How far along a row a candidate may lie at each row distance: the
   // largest whole reach with reach^2 + dy^2 <= radius^2.
   const auto reaches = [](int radius) {
@@ -470,8 +444,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   const std::vector<int> solidReach = reaches(kSolidSearchRadius);
   // The chosen F of each grid pixel between screen and subject: of the
   // candidates that pass (within the radius, far enough from B, on the
-  // line), the farthest from B, the first of them in bucket order on a tie.
-  // Only the candidates within the radius are visited, in that order.
+  // line), the farthest from B, the first of them row by row on a tie.
   // found[i] is 1 when the pixel is unmixed against F, 2 when it looks solid
   // and stays so (a above kSolidMix) but carries F on to the mixes that took
   // it as their candidate.
@@ -483,51 +456,64 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   Planes subject(sw, sh);
   std::vector<std::uint8_t> found(sn, 0);
   std::vector<std::size_t> source(sn, 0);  // the grid pixel F was taken from
-  constexpr float kMinContrast2 = kMinContrast * kMinContrast;
-  host::ForEachBand(sh, bands, [&](int, int first, int rows) {
-    for (int y = first; y < first + rows; ++y)
-      for (int x = 0; x < sw; ++x) {
-        const std::size_t i = std::size_t(y) * std::size_t(sw) + std::size_t(x);
-        if (!(estimate[i] > 0.03f)) continue;
-        const bool solid = estimate[i] > kSolid;
-        if (solid && !reachable[i]) continue;
-        const int radius = solid ? kSolidSearchRadius : kSearchRadius;
-        const std::vector<int>& reach = solid ? solidReach : searchReach;
-        const float line = solid ? kSolidLineNoise : kLineNoise;
-        const float most = solid ? 1.0f : 1.05f;
-        const float* c = s.At(x, y);
-        const float* b = screen.At(x, y);
-        const float cb[3] = {c[0] - b[0], c[1] - b[1], c[2] - b[2]};
-        float best = -1.0f;
-        for (int by = std::max(0, y / cells - 1); by <= std::min(ch - 1, y / cells + 1); ++by)
-          for (int bx = std::max(0, x / cells - 1); bx <= std::min(cw - 1, x / cells + 1); ++bx) {
-            const Bucket& k = buckets[std::size_t(by) * std::size_t(cw) + std::size_t(bx)];
-            for (const CandidateRow& row : k.rows) {
-              const int dy = std::abs(row.y - y);
-              if (dy > radius) {
-                if (row.y > y) break;
-                continue;
-              }
-              const int left = x - reach[std::size_t(dy)], right = x + reach[std::size_t(dy)];
-              const auto begin = k.candidates.begin() + std::ptrdiff_t(row.begin);
-              const auto end = k.candidates.begin() + std::ptrdiff_t(row.end);
-              for (auto at = std::lower_bound(begin, end, left,
-                                              [](const Candidate&a, int v) { return a.x < v; });
-                   at != end && at->x <= right; ++at) {
-                const float fb[3] = {at->colour[0] - b[0], at->colour[1] - b[1],
-                                     at->colour[2] - b[2]};
-                const float n2 = SquaredNorm(fb);
-                if (n2 < kMinContrast2 || n2 <= best) continue;
-                const float a = Share(cb, fb, n2);
-                if (a > 0.0f && a <= most && OffLine(cb, fb, a) <= line) {
-                  best = n2;
-                  std::copy_n(at->colour, 3, subject.At(x, y));
-                  found[i] = solid && a > kSolidMix ? 2 : 1;
-                  source[i] = std::size_t(row.y) * std::size_t(sw) + std::size_t(at->x);
-                }
-              }
+  // Rows are dealt to the bands in turn, kSearchRows at a time: the subject,
+  // where the search costs, is seldom spread evenly down the frame. Along a
+  // row, each candidate row's run within reach only moves right, for the
+  // two radii apart.
+  constexpr int kSearchRows = 4;
+  host::ForEachBand(bands, bands, [&](int band, int, int) {
+    float norms[kMaxRun];
+    std::array<std::vector<std::size_t>, 2> lo, hi;
+    for (int y0 = band * kSearchRows; y0 < sh; y0 += bands * kSearchRows)
+      for (int y = y0; y < std::min(sh, y0 + kSearchRows); ++y) {
+        for (int kind = 0; kind < 2; ++kind) {
+          lo[std::size_t(kind)].assign(candidates.size(), 0);
+          hi[std::size_t(kind)].assign(candidates.size(), 0);
+        }
+        for (int x = 0; x < sw; ++x) {
+          const std::size_t i = std::size_t(y) * std::size_t(sw) + std::size_t(x);
+          if (!(estimate[i] > 0.03f)) continue;
+          const bool solid = estimate[i] > kSolid;
+          if (solid && !reachable[i]) continue;
+          const int radius = solid ? kSolidSearchRadius : kSearchRadius;
+          const std::vector<int>& reach = solid ? solidReach : searchReach;
+          std::vector<std::size_t>& from = lo[solid];
+          std::vector<std::size_t>& to = hi[solid];
+          internal::LineTest t{
+              {}, {}, solid ? 1.0f : 1.05f, solid ? kSolidLineNoise : kLineNoise, kMinContrast};
+          const float* c = s.At(x, y);
+          const float* b = screen.At(x, y);
+          for (int k = 0; k < 3; ++k) t.b[k] = b[k], t.cb[k] = c[k] - b[k];
+          float best = -1.0f;
+          int bestRow = -1;
+          std::size_t bestAt = 0;
+          const int first = (std::max(0, y - radius) + kCandidateStep - 1) / kCandidateStep;
+          const int last = std::min(sh - 1, y + radius) / kCandidateStep;
+          for (int r = first; r <= last; ++r) {
+            const CandidateRow& row = candidates[std::size_t(r)];
+            const int dy = std::abs(r * kCandidateStep - y);
+            const int left = x - reach[std::size_t(dy)], right = x + reach[std::size_t(dy)];
+            std::size_t& l = from[std::size_t(r)];
+            std::size_t& h = to[std::size_t(r)];
+            while (l < row.x.size() && row.x[l] < left) ++l;
+            h = std::max(h, l);
+            while (h < row.x.size() && row.x[h] <= right) ++h;
+            for (std::size_t at = l; at < h; at += kMaxRun) {
+              const int count = int(std::min<std::size_t>(kMaxRun, h - at));
+              internal::PassingNormsRow(&row.colour[0][at], &row.colour[1][at], &row.colour[2][at],
+                                        count, t, norms);
+              for (int m = 0; m < count; ++m)
+                if (norms[m] > best) best = norms[m], bestRow = r, bestAt = at + std::size_t(m);
             }
           }
+          if (bestRow < 0) continue;
+          const CandidateRow& row = candidates[std::size_t(bestRow)];
+          float* fg = subject.At(x, y);
+          for (int k = 0; k < 3; ++k) fg[k] = row.colour[std::size_t(k)][bestAt];
+          found[i] = solid && t.ShareOf(fg) > kSolidMix ? 2 : 1;
+          source[i] =
+              std::size_t(bestRow * kCandidateStep) * std::size_t(sw) + std::size_t(row.x[bestAt]);
+        }
       }
   });
 

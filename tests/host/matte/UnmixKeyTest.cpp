@@ -4,6 +4,7 @@
 // C = a F + (1 - a) B states it directly: 1 - a = 1 - (C - B).(F - B) / |F - B|^2.
 // And the key does not depend on how its work is split over threads.
 #include "host/matte/UnmixKey.h"
+#include "host/matte/internal/LineTest.h"
 
 #include "host/samples/SampleScene.h"
 #include "stdfx/HSL.h"
@@ -14,7 +15,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <random>
 #include <tuple>
+#include <vector>
 
 namespace mattix::matte {
 namespace {
@@ -134,6 +137,54 @@ TEST(UnmixKey, TheSameKeyInAnyNumberOfBands) {
               std::tuple(one->despill, one->clipBlack, one->clipWhite, one->noise,
                          one->backdrop.hue, one->backdrop.hueLow, one->backdrop.hueHigh))
         << bands;
+  }
+}
+
+// The candidates' test, many at once, gives what the one-at-a-time
+// functions give, bit for bit (on and near the bounds too), for runs of
+// every length and alignment.
+TEST(UnmixKey, LineTestRowMatchesOneAtATime) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> level(0.0f, 255.0f), unit(-1.0f, 1.0f);
+  constexpr int kCount = 300;
+  for (int round = 0; round < 40; ++round) {
+    const float b[3] = {level(random), level(random), level(random)};
+    // C far from B, or as near as the least contrast.
+    const float reach = round % 4 ? 100.0f : 25.0f;
+    const float c[3] = {b[0] + reach * unit(random), b[1] + reach * unit(random),
+                        b[2] + reach * unit(random)};
+    const internal::LineTest test{{b[0], b[1], b[2]},
+                                  {c[0] - b[0], c[1] - b[1], c[2] - b[2]},
+                                  round % 2 ? 1.0f : 1.05f,
+                                  round % 3 ? 12.0f : 8.0f,
+                                  40.0f};
+    // A third of the candidates on the line through B and C at shares of
+    // -0.2 to 1.3 (nudged off it by up to 14 levels), a third near B, a
+    // third anywhere.
+    std::vector<float> planes[3];
+    for (int k = 0; k < kCount; ++k) {
+      const float a = 0.55f + 0.75f * unit(random), off = 14.0f * unit(random);
+      for (int q = 0; q < 3; ++q)
+        planes[q].push_back(k % 3 == 0   ? b[q] + test.cb[q] / a + off * unit(random)
+                            : k % 3 == 1 ? b[q] + 30.0f * unit(random)
+                                         : level(random));
+    }
+    for (const int first : {0, 1, 3}) {
+      const int count = kCount - first - round;
+      std::vector<float> out(std::size_t(count) + 1, 99.0f);
+      internal::PassingNormsRow(&planes[0][first], &planes[1][first], &planes[2][first], count,
+                                test, out.data());
+      for (int k = 0; k < count; ++k) {
+        const std::size_t at = std::size_t(first + k);
+        const float f[3] = {planes[0][at], planes[1][at], planes[2][at]};
+        const float fb[3] = {f[0] - b[0], f[1] - b[1], f[2] - b[2]};
+        const float n2 = internal::SquaredNorm(fb), a = internal::Share(test.cb, fb, n2);
+        const bool pass = n2 >= 1600.0f && a > 0.0f && a <= test.most &&
+                          internal::OffLine(test.cb, fb, a) <= test.line;
+        ASSERT_EQ(out[std::size_t(k)], pass ? n2 : -1.0f) << round << " " << first << " " << k;
+      }
+      EXPECT_EQ(out[std::size_t(count)], 99.0f);  // nothing written past the run
+    }
   }
 }
 
