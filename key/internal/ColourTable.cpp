@@ -1,6 +1,8 @@
 #include "key/internal/ColourTable.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -31,13 +33,16 @@ std::uint8_t* AllocateEntries(std::size_t bytes) {
 
 std::atomic<std::int64_t> g_pixelsBeforeTable{std::int64_t(kColours)};
 
-// The latest key's table, or the count of pixels keyed directly with the
-// latest key that has none.
+// The latest key's table; for a latest key that has none, the count of
+// pixels keyed directly with it, and its table while it is being filled.
 struct Cache {
   std::mutex mutex;
   std::shared_ptr<const CColourTable> table;
   std::unique_ptr<CColourTable::Key> pendingKey;
   std::uint64_t pendingPixels = 0;
+  std::shared_ptr<CColourTable> building;
+  std::uint32_t claimed = 0;  // colours handed to callers to fill, from 0 up
+  std::uint32_t filled = 0;   // colours filled
 };
 
 Cache& TheCache() {
@@ -71,17 +76,20 @@ bool CColourTable::Key::Describes(const KeyRowParams& params, bool spillForm) co
   return true;
 }
 
-CColourTable::CColourTable(Key key, const KeyRowParams& params, KeyRowFn kernel)
-    : m_key(std::move(key)) {
+CColourTable::CColourTable(Key key) : m_key(std::move(key)) {
+  m_entries.reset(AllocateEntries(m_key.spill ? kColours * sizeof(std::uint32_t) : kColours + 3));
+}
+
+void CColourTable::Fill(const KeyRowParams& params, KeyRowFn kernel, std::uint32_t begin,
+                        std::uint32_t end) {
   // Each block of colours is keyed at full alpha: the alpha that comes out
   // is 255 - t, the colour the keyed one.
-  m_entries.reset(AllocateEntries(m_key.spill ? kColours * sizeof(std::uint32_t) : kColours + 3));
   std::vector<std::uint32_t> source(kBlock), keyed(kBlock);
-  for (std::uint32_t first = 0; first < kColours; first += kBlock) {
+  auto* pixels = reinterpret_cast<std::uint32_t*>(m_entries.get());
+  for (std::uint32_t first = begin; first < end; first += kBlock) {
     for (int i = 0; i < kBlock; ++i) source[i] = (first + std::uint32_t(i)) | 0xFF000000u;
     kernel(reinterpret_cast<std::uint8_t*>(keyed.data()),
            reinterpret_cast<const std::uint8_t*>(source.data()), kBlock, params);
-    auto* pixels = reinterpret_cast<std::uint32_t*>(m_entries.get());
     for (int i = 0; i < kBlock; ++i) {
       const std::uint32_t at = TableIndex(first + std::uint32_t(i));
       if (m_key.spill)
@@ -96,30 +104,62 @@ std::shared_ptr<const CColourTable> CColourTable::ForKey(const KeyRowParams& par
                                                          KeyRowFn kernel, std::uint64_t pixels) {
   const std::int64_t before = g_pixelsBeforeTable.load();
   if (before < 0) return nullptr;
+  // The first half of `before` pixels are keyed directly; over the second
+  // half each caller also fills its share of the table (twice as many
+  // colours as it keys, when `before` is 2^24), each a range of its own, so
+  // that no single frame pays for the whole table. The table is used once
+  // every colour is filled.
+  const std::uint64_t start = std::uint64_t(before) / 2, span = std::uint64_t(before) - start;
   Cache& cache = TheCache();
-  std::lock_guard<std::mutex> lock(cache.mutex);
-  if (cache.table && cache.table->m_key.Describes(params, spill)) return cache.table;
-  if (!cache.pendingKey || !cache.pendingKey->Describes(params, spill)) {
-    cache.pendingPixels = 0;
-    try {
-      cache.pendingKey = std::make_unique<Key>(params, spill);
-    } catch (const std::bad_alloc&) {
-      cache.pendingKey.reset();  // keyed directly, as without a table
+  std::shared_ptr<CColourTable> building;
+  std::uint32_t begin = 0, end = 0;
+  {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (cache.table && cache.table->m_key.Describes(params, spill)) return cache.table;
+    if (!cache.pendingKey || !cache.pendingKey->Describes(params, spill)) {
+      cache.pendingPixels = 0;
+      cache.building.reset();
+      cache.claimed = cache.filled = 0;
+      try {
+        cache.pendingKey = std::make_unique<Key>(params, spill);
+      } catch (const std::bad_alloc&) {
+        cache.pendingKey.reset();  // keyed directly, as without a table
+        return nullptr;
+      }
+    }
+    if (cache.pendingPixels < start) {
+      cache.pendingPixels += pixels;
       return nullptr;
     }
-  }
-  if (cache.pendingPixels < std::uint64_t(before)) {
+    if (!cache.building) {
+      try {
+        // The previous key's table goes first, so that two are not held at
+        // once (engines still keying with it keep it until they end).
+        cache.table.reset();
+        cache.building.reset(new CColourTable(*cache.pendingKey));
+      } catch (const std::bad_alloc&) {
+        cache.pendingKey.reset();  // keyed directly, as without a table
+        return nullptr;
+      }
+    }
     cache.pendingPixels += pixels;
-    return nullptr;
+    // This caller's share, in whole blocks (a rough size: a double is exact enough).
+    const double share = pixels >= span
+                             ? double(kColours)
+                             : std::ceil(double(kColours) * double(pixels) / double(span));
+    const std::uint64_t blocks =
+        std::uint64_t(std::ceil(std::min(share, double(kColours)) / kBlock));
+    begin = cache.claimed;
+    end = std::uint32_t(std::min<std::uint64_t>(kColours, begin + blocks * kBlock));
+    cache.claimed = end;
+    building = cache.building;
   }
-  try {
-    // The previous key's table goes first, so that two are not held at once
-    // (engines still keying with it keep it until they end).
-    cache.table.reset();
-    cache.table.reset(new CColourTable(std::move(*cache.pendingKey), params, kernel));
-  } catch (const std::bad_alloc&) {
-    cache.table.reset();  // keyed directly, as without a table
-  }
+  if (begin < end) building->Fill(params, kernel, begin, end);
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  if (cache.building != building) return nullptr;  // the key changed meanwhile
+  cache.filled += end - begin;
+  if (cache.filled < kColours) return nullptr;
+  cache.table = std::move(cache.building);
   cache.pendingKey.reset();
   return cache.table;
 }

@@ -9,13 +9,15 @@
 //
 // Plain form: 16 MiB (one alpha a colour); spill form: 64 MiB (the keyed
 // pixel). Making one keys 2^24 colours, as many as two 3840 x 2160 frames
-// have pixels (and fills the table besides); so a key gets its table only
-// once the pixels keyed with it directly reach that many, which bounds
-// what a table can cost a key that is dropped soon after to about what
-// was keyed without it, and a key that changes every frame (a slider
-// being dragged) never pays for one. The tables live for the process, one
-// at a time: the latest key's, shared by every engine and thread that keys
-// with it.
+// have pixels (and fills the table besides); so a key's table is begun
+// only once half that many pixels are keyed with it directly, and filled
+// over the next half, each keying call filling a share of its own (twice
+// its pixels) before it keys directly once more. That bounds what a table
+// can cost a key that is dropped soon after to about what was keyed
+// without it; a key that changes every frame (a slider being dragged)
+// never pays for one, and no single frame pays for a whole table. The
+// tables live for the process, one at a time: the latest key's, shared by
+// every engine and thread that keys with it.
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -34,10 +36,10 @@ class CColourTable {
   static std::shared_ptr<const CColourTable> ForKey(const KeyRowParams& params, bool spill,
                                                     KeyRowFn kernel, std::uint64_t pixels);
 
-  // How many pixels a key keys directly before its table is made (2^24 by
-  // default); 0 makes one for every key at once, a negative count never
-  // (a table already made is kept). For tests and benchmarks, which compare
-  // both ways.
+  // How many pixels a key keys directly before its table is complete (2^24
+  // by default; it is begun at half); 0 makes one for every key at once, a
+  // negative count never (a table already made is kept). For tests and
+  // benchmarks, which compare both ways.
   static void SetPixelsBeforeTable(std::int64_t pixels);
 
   // Keys one row of width pixels, dst may equal src.
@@ -62,7 +64,9 @@ class CColourTable {
   };
 
  private:
-  CColourTable(Key key, const KeyRowParams& params, KeyRowFn kernel);
+  explicit CColourTable(Key key);  // entries zeroed
+  // Fills the entries of colours [begin, end), multiples of the block.
+  void Fill(const KeyRowParams& params, KeyRowFn kernel, std::uint32_t begin, std::uint32_t end);
 
   struct Free {
     void operator()(void* p) const;

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -323,6 +324,49 @@ TEST_P(Rows, FollowEverySettingChange) {
       colours->KeyRow(actual.data(), source.data(), 4099, KernelsOf(set));
       ASSERT_EQ(actual, expected) << "table, step " << i << " spill " << spill;
     }
+  CColourTable::SetPixelsBeforeTable(-1);
+}
+
+// A key's table filled a share at a time by the callers keying with it:
+// nothing before half its pixels are keyed directly, then a share a call
+// until every colour is in (a key changed in between starts again). Filled
+// so by one thread and by two at once, the tables key every colour as the
+// kernel does.
+TEST(ColourTable, FilledInSharesKeysEveryColourAsTheKernel) {
+  const KernelSet set = ActiveKernelSet();
+  const Mask mask(MaskKind::kRandom, 241, 209, 244);
+  const auto lightness = Table(TableKind::kWindow);
+  const KeyRowParams keys[2] = {{mask.view, lightness.data(), 0.4f},
+                                {mask.view, lightness.data(), 0.6f}};
+  const KeyRowFn kernel = KernelsOf(set).spill;
+  // 2^19 pixels keyed directly, then 32 colours filled for each pixel keyed.
+  CColourTable::SetPixelsBeforeTable(1 << 20);
+  for (int call = 0; call < 4; ++call)
+    EXPECT_FALSE(CColourTable::ForKey(keys[0], true, kernel, 1 << 17));
+  EXPECT_FALSE(CColourTable::ForKey(keys[1], true, kernel, 1 << 17));
+  std::shared_ptr<const CColourTable> tables[3];
+  int nulls[3] = {};
+  const auto keyer = [&](int t, const KeyRowParams& key) {
+    while (!(tables[t] = CColourTable::ForKey(key, true, kernel, 1 << 16))) ++nulls[t];
+  };
+  keyer(0, keys[0]);
+  EXPECT_EQ(nulls[0], 8 + 7);  // 8 calls keyed directly, 8 shares filled
+  std::thread second(keyer, 2, keys[1]);
+  keyer(1, keys[1]);
+  second.join();
+  EXPECT_EQ(tables[1], tables[2]);
+  std::vector<std::uint32_t> source(4096), expected(4096), actual(4096);
+  const auto bytes = [](std::vector<std::uint32_t>& v) {
+    return reinterpret_cast<std::uint8_t*>(v.data());
+  };
+  for (std::uint32_t first = 0; first < (1u << 24); first += 4096 * kColourStep) {
+    for (std::uint32_t i = 0; i < 4096; ++i) source[i] = (first + i) | (i & 0xFF) << 24;
+    for (int k = 0; k < 2; ++k) {
+      kernel(bytes(expected), bytes(source), 4096, keys[k]);
+      tables[k]->KeyRow(bytes(actual), bytes(source), 4096, KernelsOf(set));
+      ASSERT_EQ(actual, expected) << "key " << k << ", colours from " << first;
+    }
+  }
   CColourTable::SetPixelsBeforeTable(-1);
 }
 
