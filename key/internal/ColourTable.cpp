@@ -19,15 +19,17 @@ constexpr std::uint32_t kColours = 1u << 24;
 constexpr int kBlock = 4096;  // colours keyed a kernel call while a table is made
 constexpr std::size_t kPage = std::size_t(1) << 21;
 
-// Zeroed bytes in 2 MiB pages when the system gives them on request.
-std::uint8_t* AllocateEntries(std::size_t bytes) {
+// Bytes in 2 MiB pages when the system gives them on request; the last
+// `padding` zeroed. The rest is left for Fill to write, which touches each
+// page first where its share lies, so no one call faults in the whole table.
+std::uint8_t* AllocateEntries(std::size_t bytes, std::size_t padding) {
   const std::size_t rounded = (bytes + kPage - 1) / kPage * kPage;
   void* p = std::aligned_alloc(kPage, rounded);
   if (!p) throw std::bad_alloc();
 #if defined(__linux__)
   madvise(p, rounded, MADV_HUGEPAGE);  // a hint: without it the table still works
 #endif
-  std::memset(p, 0, bytes);
+  std::memset(static_cast<std::uint8_t*>(p) + bytes - padding, 0, padding);
   return static_cast<std::uint8_t*>(p);
 }
 
@@ -77,7 +79,10 @@ bool CColourTable::Key::Describes(const KeyRowParams& params, bool spillForm) co
 }
 
 CColourTable::CColourTable(Key key) : m_key(std::move(key)) {
-  m_entries.reset(AllocateEntries(m_key.spill ? kColours * sizeof(std::uint32_t) : kColours + 3));
+  // Every entry is written by Fill (TableIndex is one to one); the plain
+  // form's 3 bytes past them are read by 4-byte loads only.
+  m_entries.reset(m_key.spill ? AllocateEntries(kColours * sizeof(std::uint32_t), 0)
+                              : AllocateEntries(kColours + 3, 3));
 }
 
 void CColourTable::Fill(const KeyRowParams& params, KeyRowFn kernel, std::uint32_t begin,

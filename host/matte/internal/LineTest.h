@@ -7,7 +7,7 @@ namespace mattix::matte::internal {
 
 // cb = C - B, fb = F - B, n2 = |F - B|^2; sums in channel order from 0.
 float SquaredNorm(const float* v);
-float Share(const float* cb, const float* fb, float n2);  // (cb . fb) / max(n2, 1e-6)
+float Share(const float* cb, const float* fb, float n2);   // (cb . fb) / max(n2, 1e-6)
 float OffLine(const float* cb, const float* fb, float a);  // |cb - a fb|
 
 // A pixel's line and the bounds a candidate F must meet: at least
