@@ -333,6 +333,15 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   std::vector<std::vector<internal::Hls>> bandColours(static_cast<std::size_t>(bands));
   host::ForEachBand(H, bands, [&](int band, int first, int count) {
     std::vector<internal::Hls>& colours = bandColours[std::size_t(band)];
+    // The latest colours converted, by a hash of the colour: neighbouring
+    // pixels often share one.
+    struct Converted {
+      std::uint32_t bgr = 0xFFFFFFFFu;  // no colour
+      std::uint16_t where = 0;
+      std::uint8_t light = 0;
+    };
+    constexpr int kCacheBits = 14;
+    std::vector<Converted> cache(std::size_t(1) << kCacheBits);
     colours.reserve(std::size_t(count / f + 1) * std::size_t(sw));
     for (int y = first; y < first + count; ++y) {
       std::uint16_t* out = &where[std::size_t(y) * std::size_t(W)];
@@ -340,13 +349,23 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       const std::uint8_t* p = frame.Row(y);
       const bool sampled = y % f == 0;
       for (int x = 0; x < W; ++x, p += 4) {
+        const std::uint32_t bgr =
+            std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
+        const bool sample = sampled && x % f == 0;
+        Converted& seen = cache[(bgr * 2654435761u) >> (32 - kCacheBits)];
+        if (seen.bgr == bgr && !sample) {
+          out[x] = seen.where;
+          lit[x] = seen.light;
+          continue;
+        }
         internal::Hls c{};
         stdfx::CHSL::RGBtoHLS(c.h, c.l, c.s, p[2], p[1], p[0]);
-        if (sampled && x % f == 0 && internal::TakesPart(c)) colours.push_back(c);
+        if (sample && internal::TakesPart(c)) colours.push_back(c);
         wheel::Position pos{wheel::kGreyRow, wheel::kGreyColumn};
         if (c.h >= 0.0f) pos = wheel::PositionOf(c.h, c.s);
         out[x] = std::uint16_t(pos.row * wheel::kWidth + pos.column);
         lit[x] = std::uint8_t(std::clamp(c.l * 255.0f + 0.5f, 0.0f, 255.0f));
+        seen = {bgr, out[x], lit[x]};
       }
     }
   });
