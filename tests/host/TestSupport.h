@@ -56,6 +56,15 @@ inline std::string Shell(const std::string& line) {
   const int status = sh.Wait();
   return status == 0 ? "" : "exit " + std::to_string(status) + ": " + sh.ErrorTail();
 }
+// The same as an assertion: success, or the exit status and the error.
+inline ::testing::AssertionResult Ran(const std::string& line) {
+  const std::string error = Shell(line);
+  return error.empty() ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << error;
+}
+// Runs ffmpeg with `args`, saying errors only and reading no terminal.
+inline ::testing::AssertionResult Ffmpeg(const std::string& args) {
+  return Ran("ffmpeg -v error -nostdin " + args);
+}
 
 // The names in a folder, sorted.
 inline std::vector<std::string> Listing(const std::string& folder) {

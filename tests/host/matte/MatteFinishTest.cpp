@@ -27,11 +27,10 @@ std::pair<BgraImage, BgraImage> Frames(int w, int h, Alpha alpha) {
   std::mt19937 random(7);
   BgraImage input(w, h);
   for (std::uint8_t& b : input.pixels) b = std::uint8_t(random());
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) input.Row(y)[x * 4 + 3] = 255;
   BgraImage keyed = input;
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) keyed.Row(y)[x * 4 + 3] = std::uint8_t(alpha(x, y));
+    for (int x = 0; x < w; ++x)
+      input.Row(y)[x * 4 + 3] = 255, keyed.Row(y)[x * 4 + 3] = std::uint8_t(alpha(x, y));
   return {input, keyed};
 }
 
@@ -44,8 +43,7 @@ TEST(MatteFinish, ClipStretchesTheLevelsBetweenItsThresholds) {
                                        {128, 128}, {203, 253}, {204, 255}, {255, 255}, {153, 170}};
   auto [input, keyed] = Frames(10, 1, [&](int x, int) { return cases[x].first; });
   MatteFinishing f;
-  f.clipBlack = 20;
-  f.clipWhite = 80;
+  f.clipBlack = 20, f.clipWhite = 80;
   FinishMatte(keyed, input, f);
   for (int x = 0; x < 10; ++x) EXPECT_EQ(AlphaAt(keyed, x, 0), cases[x].second) << cases[x].first;
 }
@@ -120,8 +118,7 @@ TEST(MatteFinish, FeatherIsTheGaussianAndNeverRaisesAlphaAboveTheInput) {
   auto [flatInput, flat] = Frames(8, 6, [](int, int) { return 90; });
   for (int x = 0; x < 8; ++x) flatInput.Row(2)[x * 4 + 3] = 40;
   MatteFinishing f;
-  f.feather = 1.5;
-  f.clipWhite = 30;  // would raise 90 to 255
+  f.feather = 1.5, f.clipWhite = 30;  // the clip would raise 90 to 255
   FinishMatte(flat, flatInput, f);
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 8; ++x) EXPECT_EQ(AlphaAt(flat, x, y), y == 2 ? 40 : 255);
@@ -145,14 +142,12 @@ TEST(MatteFinish, DespillLimitsTheScreenChannelToTheOthers) {
       {ScreenChannel::kBlue, 100, {220, 70, 30}, {50, 70, 30}},        // a blue screen
       {ScreenChannel::kBlue, 100, {60, 200, 40}, {60, 200, 40}},       // green is not blue's
       {ScreenChannel::kGreen, 25, {0, 255, 55}, {0, 198, 55}},         // 255 - round(56.875)
-      {ScreenChannel::kGreen, 50, {0, 101, 0}, {0, 50, 0}},  // 101 - round(50.5): away from 0
-  };
+      {ScreenChannel::kGreen, 50, {0, 101, 0}, {0, 50, 0}}};  // 101 - round(50.5): away from 0
   for (const Case& c : cases) {
     auto [input, keyed] = Frames(1, 1, [](int, int) { return 255; });
     std::copy(c.bgr.begin(), c.bgr.end(), keyed.pixels.begin());
     MatteFinishing f;
-    f.despill = c.amount;
-    f.screen = c.screen;
+    f.despill = c.amount, f.screen = c.screen;
     FinishMatte(keyed, input, f);
     EXPECT_EQ((std::array<int, 3>{keyed.pixels[0], keyed.pixels[1], keyed.pixels[2]}), c.want)
         << c.bgr[0] << "," << c.bgr[1] << "," << c.bgr[2];
@@ -185,8 +180,7 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
     for (const bool keep : {false, true}) {
       auto [input, keyed] = Frames(W, H, [](int, int) { return 100; });
       MatteFinishing f;
-      shape.keep = keep;
-      f.shapes = {shape};
+      shape.keep = keep, f.shapes = {shape};
       FinishMatte(keyed, input, f);
       for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {

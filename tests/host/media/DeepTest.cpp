@@ -6,6 +6,7 @@
 // and moves by the key's 10 levels where it changed it. Flat frames of known
 // Y'CbCr are read as the matrix formulas say (BT.709 for untagged HD,
 // BT.601 for SD, the tag when there is one, full range when tagged so).
+#include "host/base/FileBytes.h"
 #include "host/media/FramePipeline.h"
 #include "host/media/FrameReader.h"
 #include "host/media/FrameWriter.h"
@@ -16,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <tuple>
 
 namespace mattix::media {
@@ -52,9 +52,7 @@ TEST(DeepPictures, KeyedAtFullPrecisionWithTheEightBitMatte) {
     test::TempDir dir;
     // Samples between the 8-bit levels; blue 0 on even rows (left unkeyed).
     DeepImage in(12, 4);
-    in.sampleBits = c.bits;
-    in.floating = c.floating;
-    in.linear = c.floating;
+    in.sampleBits = c.bits, in.floating = in.linear = c.floating;
     for (std::size_t i = 0; i < in.samples.size(); ++i) {
       const std::size_t pixel = i / 4, row = pixel / 12;
       const double v = c.floating ? double((pixel * 37 + i % 4 * 11) % 512) / 640.0
@@ -124,19 +122,14 @@ TEST(DpxPictures, TenBitSamplesAreRead) {
   test::TempDir dir;
   const int width = 16, height = 2;
   const auto code = [](int plane, int pixel) { return (pixel * 67 + plane * 331) % 1024; };
-  {
-    std::ofstream raw(dir / "in.raw", std::ios::binary);
-    for (int plane = 0; plane < 3; ++plane)  // gbrp10le: green, blue, red planes
-      for (int pixel = 0; pixel < width * height; ++pixel) {
-        const int v = code(plane, pixel);
-        raw.put(char(v & 255)).put(char(v >> 8));
-      }
-  }
-  ASSERT_EQ(test::Shell("ffmpeg -v error -nostdin -f rawvideo -pix_fmt gbrp10le -s 16x2 -i '" +
-                        dir / "in.raw" + "' -pix_fmt gbrp10le '" + dir / "in.dpx" + "'"),
-            "");
-  std::ifstream file(dir / "in.dpx", std::ios::binary);
-  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
+  std::string raw;
+  for (int plane = 0; plane < 3; ++plane)  // gbrp10le: green, blue, red planes
+    for (int pixel = 0; pixel < width * height; ++pixel)
+      raw += {char(code(plane, pixel) & 255), char(code(plane, pixel) >> 8)};
+  dir.Write("in.raw", raw);
+  ASSERT_TRUE(test::Ffmpeg("-f rawvideo -pix_fmt gbrp10le -s 16x2 -i '" + dir / "in.raw" +
+                           "' -pix_fmt gbrp10le '" + dir / "in.dpx" + "'"));
+  const std::vector<std::uint8_t> bytes = host::ReadFileBytes(dir / "in.dpx");
   const Picture picture = DecodePicture(bytes.data(), bytes.size(), "in.dpx");
   ASSERT_TRUE(picture.deep);
   EXPECT_EQ(picture.deep->sampleBits, 10);
@@ -167,17 +160,12 @@ TEST(VideoColour, FramesAreConvertedWithTheStreamsMatrixAndRange) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + " " + c.tags);
     test::TempDir dir;
-    {
-      std::ofstream raw(dir / "flat.yuv", std::ios::binary);
-      const std::size_t luma = std::size_t(c.width) * std::size_t(c.height);
-      raw << std::string(luma, char(y)) << std::string(luma / 4, char(cb))
-          << std::string(luma / 4, char(cr));
-    }
-    ASSERT_EQ(
-        test::Shell("ffmpeg -v error -nostdin -f rawvideo -pix_fmt yuv420p -s " +
-                    std::to_string(c.width) + "x" + std::to_string(c.height) + " -i '" +
-                    dir / "flat.yuv" + "' -c:v ffv1 " + c.tags + " '" + dir / "flat.mkv" + "'"),
-        "");
+    const std::size_t luma = std::size_t(c.width) * std::size_t(c.height);
+    dir.Write("flat.yuv", std::string(luma, char(y)) + std::string(luma / 4, char(cb)) +
+                              std::string(luma / 4, char(cr)));
+    ASSERT_TRUE(test::Ffmpeg("-f rawvideo -pix_fmt yuv420p -s " + std::to_string(c.width) + "x" +
+                             std::to_string(c.height) + " -i '" + dir / "flat.yuv" +
+                             "' -c:v ffv1 " + c.tags + " '" + dir / "flat.mkv" + "'"));
     const BgraImage frame = ReadInputFrame(dir / "flat.mkv", 1);
     // E'y, E'pb, E'pr from the code values, then R'G'B' by the matrix.
     const double ey = c.full ? y / 255.0 : (y - 16) / 219.0;

@@ -170,16 +170,17 @@ TEST(Png, DamagedFilesAreRefusedWithTheirName) {
                           "/nonexistent/folder/shot_0001.png"));
 }
 
+// Writes v big-endian (as PNG stores numbers) at bytes[at..at+3].
+void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, uLong v) {
+  for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = std::uint8_t(v >> (24 - 8 * i));
+}
+
 // A PNG whose IHDR is made to claim w x h pixels (its CRC made good), to
 // test what is refused from the header alone.
 std::vector<std::uint8_t> PngClaiming(std::vector<std::uint8_t> png, std::uint32_t w,
                                       std::uint32_t h) {
-  for (int i = 0; i < 4; ++i) {
-    png[16 + std::size_t(i)] = std::uint8_t(w >> (24 - 8 * i));
-    png[20 + std::size_t(i)] = std::uint8_t(h >> (24 - 8 * i));
-  }
-  const uLong crc = crc32(0, &png[12], 17);  // over "IHDR" and its data
-  for (int i = 0; i < 4; ++i) png[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
+  PutU32(png, 16, w), PutU32(png, 20, h);
+  PutU32(png, 29, crc32(0, &png[12], 17));  // over "IHDR" and its data
   return png;
 }
 
@@ -195,10 +196,9 @@ TEST(Png, PicturesMattixDoesNotKeyAreRefusedBeforeDecoding) {
   };
   const std::vector<std::uint8_t> still = real(2, 2);
   const auto animated = [&](std::uint8_t frames) {
-    std::vector<std::uint8_t> chunk = {0, 0, 0, 8, 'a', 'c', 'T', 'L', 0, 0, 0, frames, 0, 0, 0, 0};
-    const uLong crc = crc32(0, &chunk[4], 12);
-    for (int i = 0; i < 4; ++i) chunk.push_back(std::uint8_t(crc >> (24 - 8 * i)));
-    std::vector<std::uint8_t> png = still;
+    std::vector<std::uint8_t> png = still,
+                              chunk = {0, 0, 0, 8, 'a', 'c', 'T', 'L', 0, 0, 0, frames, 0, 0, 0, 0};
+    chunk.resize(20), PutU32(chunk, 16, crc32(0, &chunk[4], 12));
     png.insert(png.begin() + 33, chunk.begin(), chunk.end());  // after IHDR
     return png;
   };
