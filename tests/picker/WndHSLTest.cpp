@@ -119,9 +119,8 @@ TEST(Wheel, BlurRadiusFollowsSoftness) {
     EXPECT_EQ(w.SetKeyParams(&c.softness), std::isnan(c.softness));
     ASSERT_TRUE(w.BlurMask());
     stdfx::CDIB expected(w.m_mask);
-    if (c.radius > 0) {
-      ASSERT_EQ(stdfx::CGaussian(1).Blur(expected, w.m_mask, c.radius, c.radius), 0);
-    }
+    ASSERT_EQ(c.radius > 0 ? stdfx::CGaussian(1).Blur(expected, w.m_mask, c.radius, c.radius) : 0,
+              0);
     ASSERT_EQ(std::memcmp(w.m_softMask.GetBytes(), expected.GetBytes(), expected.DIBSize()), 0);
   }
 }

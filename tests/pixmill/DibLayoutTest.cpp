@@ -74,8 +74,7 @@ TEST(Headers, StridesSizesLimitsAndAttaching) {
     tagVFBMINFOHEADER& h = y.vf;
     h.biCompression = c.layout;
     if (c.layout != YUV && c.layout != stdfx::kLayoutYUVAZ) h.biSize = 144;
-    h.vfRowPitch = c.pitch;
-    h.biSizeImage = c.sizeImage;
+    h.vfRowPitch = c.pitch, h.biSizeImage = c.sizeImage;
     h.vfFormatFlag = c.fields ? stdfx::kFormatTwoFields : 0;
     const bool empty = c.width == 0 || c.height == 0 || c.bits == 0;
     EXPECT_EQ(stdfx::IsDIBHeaderSane(&h), c.stride != 0);
@@ -108,10 +107,8 @@ TEST(CopyBack, CopiesTheSmallerRowAndTheAlphaPlanesAndRefusesMismatches) {
   tagVFBMINFOHEADER sh = MakeHeader(5, 2, 32), dh = MakeHeader(3, 2, 32);
   unsigned char srcAlpha[2 * 8], dstAlpha[2 * 4 + 1] = {};
   for (int i = 0; i < 16; ++i) srcAlpha[i] = std::uint8_t(100 + i);
-  sh.vfAlphaBytes = srcAlpha;
-  sh.vfAlphaBytesPerLine = 8;
-  dh.vfAlphaBytes = dstAlpha;
-  dh.vfAlphaBytesPerLine = 4;
+  sh.vfAlphaBytes = srcAlpha, sh.vfAlphaBytesPerLine = 8;
+  dh.vfAlphaBytes = dstAlpha, dh.vfAlphaBytesPerLine = 4;
   std::vector<unsigned char> sb(2 * 20), db(2 * 12 + 4, 0);
   for (std::size_t i = 0; i < sb.size(); ++i) sb[i] = std::uint8_t(i + 1);
   ASSERT_TRUE(stdfx::CopyBack(&dh, db.data(), &sh, sb.data(), -1));

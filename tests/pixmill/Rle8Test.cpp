@@ -54,8 +54,7 @@ Bytes Fill(int w, int h, std::mt19937& rng, int kind) {
         value = rng() % 3 == 0 ? int(rng() % 256) : (rng() & 1) * 255;
       }
       const int v = kind == 0 ? 0 : kind == 1 ? (x < w / 2 ? 0 : 255) : value;
-      img[static_cast<std::size_t>(y) * StrideOf(w) + static_cast<std::size_t>(x)] =
-          std::uint8_t(v);
+      img[std::size_t(y) * StrideOf(w) + std::size_t(x)] = std::uint8_t(v);
     }
   return img;
 }
@@ -106,13 +105,10 @@ TEST(Rle8, RefusesGeometryAndShortOutput) {
   const struct {
     int w, h;
     std::size_t stride;
-  } geometry[] = {{0, 1, 4},
-                  {1, 0, 4},
-                  {-1, 1, 4},
-                  {16385, 1, 16388},
-                  {1, 16385, 4},
-                  {8, 1, 4},
-                  {1, 1, stdfx::kRle8MaxStride + 1}};
+  } geometry[] = {// clang-format off
+      {0, 1, 4}, {1, 0, 4}, {-1, 1, 4}, {16385, 1, 16388}, {1, 16385, 4}, {8, 1, 4},
+      {1, 1, stdfx::kRle8MaxStride + 1}};
+  // clang-format on
   const Bytes stream = {0, 1};
   for (const auto& g : geometry) {
     Bytes dst(64, 0xEE);
@@ -152,8 +148,7 @@ TEST(RleImage, CompressDecompressRestorePixelsAndHeader) {
     const Bytes original = PixelBytes(mask);
     const tagVFBMINFOHEADER before = *mask.GetVfBmiHeader();
     auto sameApartFromLayoutAndSize = [&](tagVFBMINFOHEADER x) {
-      x.biCompression = before.biCompression;
-      x.biSizeImage = before.biSizeImage;
+      x.biCompression = before.biCompression, x.biSizeImage = before.biSizeImage;
       return std::memcmp(&x, &before, 144) == 0;
     };
     ASSERT_TRUE(mask.CompressRLE());
