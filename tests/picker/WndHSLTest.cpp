@@ -42,12 +42,8 @@ Bytes Picture(F f) {
 // the mask as a picture (top row first) or by buffer row, and `outline`, the
 // display's white pixels when the release recomposes (BlurMask comes first).
 struct Wheel : CWndHSL {
-  using CWndHSL::m_base;
-  using CWndHSL::m_display;
-  using CWndHSL::m_edit;
-  using CWndHSL::m_mask;
-  using CWndHSL::m_softMask;
-  using CWndHSL::m_wheel;
+  using CWndHSL::m_base, CWndHSL::m_display, CWndHSL::m_edit, CWndHSL::m_mask, CWndHSL::m_softMask,
+      CWndHSL::m_wheel;
   std::vector<int> info;
   Bytes outline;
   void DrawInfo(CDC* dc, int r, int g, int b, int h, int l, int s) override {

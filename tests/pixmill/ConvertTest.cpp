@@ -17,8 +17,7 @@
 
 namespace {
 
-using pixmill_test::MakeHeader;
-using stdfx::CDIB;
+using pixmill_test::MakeHeader, stdfx::CDIB;
 using Bytes = std::vector<std::uint8_t>;
 
 tagYUVBMINFOHEADER YuvHeader(int width, int height, int bits, DWORD colorSpace,

@@ -16,10 +16,7 @@
 
 namespace {
 
-using pixmill_test::MakeHeader;
-using pixmill_test::MakeYUVHeader;
-using pixmill_test::PixelBytes;
-using stdfx::CDIB;
+using pixmill_test::MakeHeader, pixmill_test::MakeYUVHeader, pixmill_test::PixelBytes, stdfx::CDIB;
 using Bytes = std::vector<unsigned char>;
 
 void FillPattern(CDIB& image, unsigned seed) {

@@ -18,8 +18,7 @@
 
 namespace {
 
-using pixmill_test::MakeHeader;
-using stdfx::CDIB;
+using pixmill_test::MakeHeader, stdfx::CDIB;
 
 constexpr DWORD RGB = stdfx::kLayoutRGB, YUV = stdfx::kLayoutYUV, RLE = stdfx::kLayoutRLE8;
 

@@ -13,8 +13,7 @@
 
 namespace {
 
-using pixmill_test::MakeHeader;
-using stdfx::CDIB;
+using pixmill_test::MakeHeader, stdfx::CDIB;
 
 void Put(std::vector<std::uint8_t>& v, std::size_t at, std::uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) v[at + i] = std::uint8_t(value >> (8 * i));

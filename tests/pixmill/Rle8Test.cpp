@@ -16,12 +16,8 @@
 
 namespace {
 
-using pixmill_test::Bytes;
-using pixmill_test::PaintedMask;
-using pixmill_test::PixelBytes;
-using pixmill_test::ReferenceDecode;
-using pixmill_test::Rle8Verdict;
-using stdfx::CDIB;
+using pixmill_test::Bytes, pixmill_test::PaintedMask, pixmill_test::PixelBytes,
+    pixmill_test::ReferenceDecode, pixmill_test::Rle8Verdict, stdfx::CDIB;
 
 std::size_t StrideOf(int width) { return (static_cast<std::size_t>(width) + 3) & ~std::size_t{3}; }
 

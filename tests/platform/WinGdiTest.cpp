@@ -24,8 +24,7 @@ namespace {
 using Pixels = std::vector<std::uint32_t>;
 using PixelSet = std::set<std::pair<int, int>>;
 
-constexpr int W = 37;
-constexpr int H = 29;
+constexpr int W = 37, H = 29;
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 
 std::uint32_t Px(COLORREF c) {
@@ -68,11 +67,9 @@ class Gdi : public ::testing::Test {
 void ReferenceLine(POINT a, POINT b, PixelSet& out) {
   const long long dx = b.x - a.x, dy = b.y - a.y;
   const bool xMajor = std::llabs(dx) >= std::llabs(dy);
-  const long long n = xMajor ? std::llabs(dx) : std::llabs(dy);
-  const long long dMinor = xMajor ? dy : dx;
+  const long long n = xMajor ? std::llabs(dx) : std::llabs(dy), dMinor = xMajor ? dy : dx;
   const int step = (xMajor ? dx : dy) > 0 ? 1 : -1;
-  long long minor = xMajor ? a.y : a.x;
-  long long major = xMajor ? a.x : a.y;
+  long long minor = xMajor ? a.y : a.x, major = xMajor ? a.x : a.y;
   // minor offset = floor((2 i dMinor + n) / 2n): keep the remainder in [0, 2n).
   long long rem = n;
   for (long long i = 0; i < n; ++i) {

@@ -37,8 +37,7 @@ TEST(MulDiv, AgreesWithWideReference) {
   std::uniform_int_distribution<int> any(INT32_MIN, INT32_MAX);
   std::uniform_int_distribution<int> small(-70000, 70000);
   for (int i = 0; i < 100000; ++i) {
-    const int a = (i & 1) ? any(rng) : small(rng);
-    const int b = (i & 2) ? any(rng) : small(rng);
+    const int a = (i & 1) ? any(rng) : small(rng), b = (i & 2) ? any(rng) : small(rng);
     int c = (i & 4) ? any(rng) : small(rng) / 64;
     if (i % 97 == 0) c = 2 * (small(rng) | 1);  // even divisors give exact halves
     ASSERT_EQ(MulDiv(a, b, c), MulDivReference(a, b, c)) << a << "*" << b << "/" << c;

@@ -53,8 +53,7 @@ TEST(WheelPicture, MatchesTheGeometry) {
   for (int r = 0; r < 209; ++r)
     for (int x = 0; x < 241; ++x) {
       const std::uint8_t* p = pixels + (r * 241 + x) * 4;
-      const double dx = x - 120, dy = r - 104;
-      const double s = std::min(1.0, std::hypot(dx / 120, dy / 104));
+      const double dx = x - 120, dy = r - 104, s = std::min(1.0, std::hypot(dx / 120, dy / 104));
       float hue, lightness, saturation;  // the image library's HLS, checked on its own
       stdfx::CHSL::RGBtoHLS(hue, lightness, saturation, p[2], p[1], p[0]);
       ASSERT_NEAR(saturation, s, 0.01) << x << "," << r;

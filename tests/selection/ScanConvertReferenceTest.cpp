@@ -17,8 +17,7 @@
 
 namespace {
 
-using scan_test::ReferenceFill;
-using scan_test::TestMask;
+using scan_test::ReferenceFill, scan_test::TestMask;
 
 struct Family {
   const char* name;

@@ -14,10 +14,7 @@
 
 namespace {
 
-using fixedtest::FromRaw;
-using fixedtest::Raw;
-using fixedtest::Wrap;
-using stdfx::CFixedx248;
+using fixedtest::FromRaw, fixedtest::Raw, fixedtest::Wrap, stdfx::CFixedx248;
 
 constexpr std::int32_t kMin = INT32_MIN;
 constexpr std::int32_t kMax = INT32_MAX;

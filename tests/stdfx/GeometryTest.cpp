@@ -19,13 +19,8 @@
 
 namespace {
 
-using fixedtest::FromRaw;
-using fixedtest::Raw;
-using stdfx::CFixedx248;
-using stdfx::CPoint;
-using stdfx::CPointx248;
-using stdfx::CRect;
-using stdfx::CRectx248;
+using fixedtest::FromRaw, fixedtest::Raw, stdfx::CFixedx248, stdfx::CPoint, stdfx::CPointx248,
+    stdfx::CRect, stdfx::CRectx248;
 using Cells = std::set<std::pair<int, int>>;
 
 constexpr int kIntMin = INT32_MIN, kIntMax = INT32_MAX;

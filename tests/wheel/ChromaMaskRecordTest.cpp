@@ -19,8 +19,7 @@ namespace {
 
 namespace wheel = mattix::wheel;
 using Bytes = std::vector<std::uint8_t>;
-using pixmill_test::PaintedMask;
-using pixmill_test::PixelBytes;
+using pixmill_test::PaintedMask, pixmill_test::PixelBytes;
 
 Bytes Encode(const stdfx::CDIB& mask) {
   std::vector<unsigned char> record;

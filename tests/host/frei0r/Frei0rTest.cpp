@@ -185,8 +185,7 @@ TEST(Frei0rPlugin, KeysFramesOfAnySizeFromInstancesAndThreads) {
 // good read replaces it.
 TEST(Frei0rPlugin, MarksFramesUntilAProjectIsReadThenKeepsTheLastGoodKey) {
   test::TempDir dir;
-  const std::string project = dir / "key.json";
-  const std::string text = host::ReadFileText(kProject);
+  const std::string project = dir / "key.json", text = host::ReadFileText(kProject);
   auto save = [&, step = 0](const std::string& content) mutable {
     dir.Write("key.json", content);
     // A new time for each save, however quick (file times are coarse).

@@ -18,8 +18,7 @@
 namespace mattix::matte {
 namespace {
 
-using media::BgraImage;
-using project::MatteFinishing;
+using media::BgraImage, project::MatteFinishing;
 
 // A frame of random colours, input alpha 255 and keyed alpha `alpha(x, y)`.
 template <class Alpha>

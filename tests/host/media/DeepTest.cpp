@@ -75,8 +75,7 @@ TEST(DeepPictures, KeyedAtFullPrecisionWithTheEightBitMatte) {
       // The 8-bit view's blue and the matte from it.
       const double blue = c.floating ? Encode(in.samples[i + 2]) : in.samples[i + 2];
       const int matte = 255 - int(std::lround(std::clamp(blue, 0.0, 1.0) * 255));
-      const double alpha = matte / 255.0;
-      const double step = c.bits == 16 && c.floating ? 1.0 / 2048 : 1e-6;
+      const double alpha = matte / 255.0, step = c.bits == 16 && c.floating ? 1.0 / 2048 : 1e-6;
       EXPECT_NEAR(out->samples[i + 3], alpha, step) << i / 4;
       for (int k = 0; k < 3; ++k) {
         const double was = in.samples[i + std::size_t(k)];
@@ -171,8 +170,7 @@ TEST(VideoColour, FramesAreConvertedWithTheStreamsMatrixAndRange) {
     const double ey = c.full ? y / 255.0 : (y - 16) / 219.0;
     const double pb = c.full ? (cb - 128) / 255.0 : (cb - 128) / 224.0;
     const double pr = c.full ? (cr - 128) / 255.0 : (cr - 128) / 224.0;
-    const double r = ey + 2 * (1 - c.kr) * pr;
-    const double b = ey + 2 * (1 - c.kb) * pb;
+    const double r = ey + 2 * (1 - c.kr) * pr, b = ey + 2 * (1 - c.kb) * pb;
     const double g = (ey - c.kr * r - c.kb * b) / (1 - c.kr - c.kb);
     const int want[3] = {int(std::lround(std::clamp(b, 0.0, 1.0) * 255)),
                          int(std::lround(std::clamp(g, 0.0, 1.0) * 255)),

@@ -305,8 +305,7 @@ TEST(FramePipeline, VideoRoundTrip) {
     EXPECT_EQ(std::pair(video->width(), video->frameRate()), std::pair(32, std::string("25/1")));
     long n = 0;
     while (std::optional<InputFrame> f = video->Next()) {
-      const BgraImage got = video->Load(*f);
-      const BgraImage keyed = FakeKey(Frame(32, 24, int(f->number)), *f);
+      const BgraImage got = video->Load(*f), keyed = FakeKey(Frame(32, 24, int(f->number)), *f);
       int worst = 0;  // the matte is grey: its blue is the keyed alpha
       for (std::size_t i = 0; i < got.pixels.size(); i += 4)
         worst = std::max(worst,
@@ -474,8 +473,7 @@ TEST(OutputFile, StaleTemporaryFilesOfKilledRendersAreRemoved) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_EQ(Listing(dir.path()).size(), 1u);  // the killed render's
-  const std::string dead = std::to_string(child);
-  const std::string locked = ".x.png.mattix-" + dead + "-abcdef";
+  const std::string dead = std::to_string(child), locked = ".x.png.mattix-" + dead + "-abcdef";
   const std::string kept[] = {".k.png.mattix-1-abcdef",  // process 1 is alive
                               locked, ".notes.mattix-" + dead, ".k.png.mattix-" + dead + "-abc"};
   for (const std::string& name : kept) dir.Write(name, std::string("x"));
