@@ -37,8 +37,7 @@ TEST(DibDraw, EightBitAndYuvImages) {
     tagVFBMINFOHEADER h;
     RGBQUAD table[256];
   } image{};
-  image.h = pixmill_test::MakeHeader(4, 2, 8);
-  image.h.biClrUsed = 256;
+  image.h = pixmill_test::MakeHeader(4, 2, 8), image.h.biClrUsed = 256;
   for (RGBQUAD& q : image.table) q = RGBQUAD{0, 0, 255, 0};
   unsigned char pixels[8] = {255, 0, 0, 255, 0, 255, 255, 0};  // bottom line first
   ExpectDrawn(stdfx::CDIB(&image.h, pixels),
@@ -51,9 +50,8 @@ TEST(DibDraw, EightBitAndYuvImages) {
   ExpectDrawn(rgb, [](int x, int) { return x < 2; });  // drawn as it is, its header kept
   EXPECT_EQ(rgb.GetVfBmiSize(), 144u);
   stdfx::CDIB yuv;
-  ASSERT_TRUE(
-      yuv.CreateAndConvert(pixmill_test::MakeYUVHeader(4, 2, 24, stdfx::kSub422UYVY).vf, rgb, -1));
-  ASSERT_TRUE(yuv.DIBColorSpaceYUV());
+  const auto yuvHeader = pixmill_test::MakeYUVHeader(4, 2, 24, stdfx::kSub422UYVY);
+  ASSERT_TRUE(yuv.CreateAndConvert(yuvHeader.vf, rgb, -1) && yuv.DIBColorSpaceYUV());
   ExpectDrawn(yuv, [](int x, int) { return x < 2; });
   EXPECT_EQ(yuv.GetVfBmiSize(), 160u);
 }

@@ -58,8 +58,8 @@ std::array<std::uint32_t, 256> Table(double l0, double l1, double l2, double l3)
 // engine test maps unsafe settings to the limit).
 TEST(LightnessTable, MatchesPiecewiseReferenceForRandomBreakpoints) {
   std::mt19937 rng(12345);
-  std::uniform_real_distribution<double> inRange(0.0, 100.0);
-  std::uniform_real_distribution<double> wide(-kBreakpointLimit, kBreakpointLimit);
+  std::uniform_real_distribution<double> inRange(0.0, 100.0),
+      wide(-kBreakpointLimit, kBreakpointLimit);
   for (int n = 0; n < 2000; ++n) {
     double l[4];
     for (double& v : l) v = (n % 3 == 0) ? wide(rng) : inRange(rng);

@@ -133,10 +133,10 @@ TEST(YuvRoundTrip, WithinToleranceOverTheCubeAndThroughImages) {
     int width, height, yuvBits;
     DWORD colorSpace;
     bool rgbTopDown, yuvTopDown;
-  } cases[] = {{37, 5, 24, 2, false, false},
-               {1, 3, 24, 0, true, false},
-               {20, 7, 32, 2, false, true},
-               {21, 6, 24, 0, true, true}};
+  } cases[] = {// clang-format off
+      {37, 5, 24, 2, false, false}, {1, 3, 24, 0, true, false}, {20, 7, 32, 2, false, true},
+      {21, 6, 24, 0, true, true}};
+  // clang-format on
   for (const auto& p : cases) {
     CDIB rgb(MakeHeader(p.width, p.rgbTopDown ? -p.height : p.height, 32));
     FillPairs(rgb, unsigned(p.width * 131 + p.height));
@@ -211,8 +211,8 @@ TEST(ConvertRgb, OtherDepthsAndEncodedMasks) {
   for (int line = 0; line < 4; ++line)  // both bottom-up: the same buffer lines
     for (int x = 0; x < 9; ++x) {
       const std::uint8_t v = std::uint8_t((line * 12 + x) * 13), want[4] = {v, v, v, 255};
-      ASSERT_EQ(std::memcmp(grey.GetBytes() + line * 36 + 4 * x, want, 4), 0);
-      ASSERT_EQ(std::memcmp(fromEncoded.GetBytes() + line * 36 + 4 * x, want, 4), 0);
+      for (const CDIB* image : {&grey, &fromEncoded})
+        ASSERT_EQ(std::memcmp(image->GetBytes() + line * 36 + 4 * x, want, 4), 0) << line << x;
     }
   CDIB rgb24(MakeHeader(3, 2, 24)), rgb32;
   for (int i = 0; i < int(rgb24.DIBSize()); ++i) rgb24.GetBytes()[i] = std::uint8_t(i + 1);

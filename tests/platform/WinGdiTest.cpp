@@ -4,6 +4,7 @@
 // DrawDib. Handles are checked for the failures Windows documents.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -135,10 +136,8 @@ TEST_F(Gdi, PolygonsAndLinesMatchIndependentRasterisers) {
     });
     if (HasFailure()) break;
   }
-  SelectObject(m_dc, GetStockObject(BLACK_PEN));
-  SelectObject(m_dc, GetStockObject(WHITE_BRUSH));
-  EXPECT_TRUE(DeleteObject(pen));
-  EXPECT_TRUE(DeleteObject(brush));
+  SelectObject(m_dc, GetStockObject(BLACK_PEN)), SelectObject(m_dc, GetStockObject(WHITE_BRUSH));
+  EXPECT_TRUE(DeleteObject(pen) && DeleteObject(brush));
 }
 
 TEST_F(Gdi, FillSolidRectExcludesRightAndBottomAndClipsAtEveryEdge) {
@@ -163,8 +162,7 @@ TEST_F(Gdi, OpaqueTextPaintsExactlyItsRectangleWithTextInsideOnly) {
   if (!std::ifstream("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf").good())
     GTEST_SKIP() << "DejaVuSans.ttf missing (install fonts-dejavu-core)";
   SelectObject(m_dc, GetStockObject(DEFAULT_GUI_FONT));
-  SetTextColor(m_dc, RGB(0, 0, 0));
-  SetBkColor(m_dc, RGB(200, 220, 240));
+  SetTextColor(m_dc, RGB(0, 0, 0)), SetBkColor(m_dc, RGB(200, 220, 240));
   // The controls' use: opaque text in a rectangle that holds it.
   const RECT r{3, 5, 33, 22};
   Clear();
@@ -205,8 +203,7 @@ TEST_F(Gdi, HandlesFailAsWindowsDoesWhenStaleOrSelected) {
   EXPECT_FALSE(DeleteObject(pen));
   EXPECT_EQ(SelectObject(m_dc, pen), nullptr);
   EXPECT_EQ(GetObjectType(pen), 0u);
-  EXPECT_TRUE(DeleteObject(again));
-  EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH)));
+  EXPECT_TRUE(DeleteObject(again) && DeleteObject(GetStockObject(WHITE_BRUSH)));
   EXPECT_EQ(GetObjectType(GetStockObject(WHITE_BRUSH)), OBJ_BRUSH);
   HWND other = WinCreateWindow(0, 0, 4, 4);
   HDC dc = GetDC(other);
@@ -251,10 +248,9 @@ TEST(WinCursor, ResourcesLoadAsTopDownPicturesWithHotSpots) {
   POINT hot{};
   ASSERT_TRUE(WinGetCursorImage(picture.data(), &hot));
   EXPECT_TRUE(hot.x == 1 && hot.y == 2);
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x)
-      EXPECT_EQ(picture[std::size_t(y) * 32 + x], x < 2 && y < 3 ? rows[y][x] : 0u)
-          << x << "," << y;
+  std::vector<std::uint32_t> expected(32 * 32, 0);
+  for (int y = 0; y < 3; ++y) std::copy(rows[y], rows[y] + 2, &expected[std::size_t(y) * 32]);
+  EXPECT_EQ(picture, expected);
   EXPECT_EQ(SetCursor(nullptr), c);
   EXPECT_FALSE(WinGetCursorImage(picture.data(), &hot)) << "hidden";
   EXPECT_TRUE(UnregisterModuleResources(module));

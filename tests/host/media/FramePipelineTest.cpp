@@ -62,8 +62,7 @@ TEST(FrameSequence, PatternsNameFramesAsPrintfDoes) {
 #pragma GCC diagnostic pop
     EXPECT_EQ(FrameName(ParseSequencePattern(c.pattern).value(), c.number), expected);
   }
-  EXPECT_FALSE(ParseSequencePattern("plain.png"));
-  EXPECT_FALSE(ParseSequencePattern("50%%.png"));
+  for (const char* plain : {"plain.png", "50%%.png"}) EXPECT_FALSE(ParseSequencePattern(plain));
   // A width must be zero-padded ("%1d" is refused), and one placeholder only.
   for (const char* path : {"a%s.png", "a%1d.png", "a%00d.png", "a%010d.png", "a%d_%d.png", "a%",
                            "dir%d/x.png", "a%0d.png", "a%-4d.png"})
@@ -360,9 +359,8 @@ TEST(OutputFile, CommitPutsTheWholeFileInPlaceAndNeedsForceToReplace) {
     host::OutputFile out(dir / "a.png", false), abandoned(dir / "b.png", false);
     out.Write(kBytes.data(), 2);
     // Before the commit only the temporaries exist, beside the outputs.
-    EXPECT_EQ(Listing(dir.path()).size(), 2u);
-    EXPECT_FALSE(fs::exists(dir / "a.png"));
-    EXPECT_EQ(fs::path(out.temporaryPath()).parent_path(), dir.path());
+    EXPECT_TRUE(Listing(dir.path()).size() == 2u && !fs::exists(dir / "a.png") &&
+                fs::path(out.temporaryPath()).parent_path() == dir.path());
     out.Write(kBytes.data() + 2, 3);
     out.Commit();
   }
@@ -393,8 +391,7 @@ TEST(OutputFile, CommitPutsTheWholeFileInPlaceAndNeedsForceToReplace) {
 
 TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
   test::TempDir dir;
-  dir.Write("in.png", std::string("x"));
-  dir.Write("other.png", std::string("y"));
+  for (const char* name : {"in.png", "other.png"}) dir.Write(name, std::string("x"));
   fs::create_directory(dir / "sub");
   fs::create_hard_link(dir / "in.png", dir / "hard.png");
   fs::create_symlink(dir / "in.png", dir / "soft.png");
@@ -404,8 +401,8 @@ TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
     EXPECT_TRUE(test::Holds(ErrorOf([&] { host::CheckOutputAllowed(dir / p, true, inputs); }),
                             "one of the inputs"))
         << p;
-  EXPECT_NO_THROW(host::CheckOutputAllowed(dir / "new.png", false, inputs));
-  EXPECT_NO_THROW(host::CheckOutputAllowed(dir / "other.png", true, inputs));
+  EXPECT_NO_THROW(host::CheckOutputAllowed(dir / "new.png", false, inputs);
+                  host::CheckOutputAllowed(dir / "other.png", true, inputs));
   EXPECT_TRUE(test::Holds(
       ErrorOf([&] { host::CheckOutputAllowed(dir / "other.png", false, inputs); }), "--force"));
 }
@@ -482,17 +479,12 @@ TEST(OutputFile, StaleTemporaryFilesOfKilledRendersAreRemoved) {
   host::WriteFileAtomically(dir / "k.png", kBytes, false);
   ::close(fd);
   std::vector<std::string> expected(std::begin(kept), std::end(kept));
-  expected.push_back("k.png");
-  std::sort(expected.begin(), expected.end());
+  expected.push_back("k.png"), std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Listing(dir.path()), expected);
   // A live output's temporary is locked, so that no other process takes it for stale.
   host::OutputFile live(dir / "live.png", false);
-  const std::vector<std::string> names = Listing(dir.path());
-  const auto temp = std::find_if(names.begin(), names.end(), [](const std::string& n) {
-    return n.rfind(".live.png.", 0) == 0;
-  });
-  ASSERT_NE(temp, names.end());
-  const int other = ::open((dir / *temp).c_str(), O_RDONLY | O_CLOEXEC);
+  const int other = ::open(live.temporaryPath().c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(other, 0) << live.temporaryPath();
   EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0);
   ::close(other);
 }

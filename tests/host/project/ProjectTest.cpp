@@ -53,9 +53,8 @@ TEST(Base64, RoundTripAndStrictness) {
     EXPECT_EQ(BitwiseDecode(text), bytes) << n;
     EXPECT_EQ(host::Base64Decode(text, nullptr), bytes) << n;
   }
-  const char* bad[] = {"Zg=",      "Zh==", "Zm9=", "Z===",     "Zm9v\n", "Zm 9v", "=Zm9",
-                       "Zg==Zg==", "Zm9-", "Zm9_", "Zm9vYg=a", "Zm8",    "===="};
-  for (const char* text : bad) {
+  for (const char* text : {"Zg=", "Zh==", "Zm9=", "Z===", "Zm9v\n", "Zm 9v", "=Zm9",
+                           "Zg==Zg==", "Zm9-", "Zm9_", "Zm9vYg=a", "Zm8", "===="}) {
     std::string error;
     EXPECT_FALSE(host::Base64Decode(text, &error)) << text;
     EXPECT_TRUE(test::Holds(error, "at character")) << text;
@@ -244,10 +243,8 @@ TEST(Project, HostileProjectsAreRefusedByTheOneReader) {
     return head + ", \"chromaMask\": \"" + host::Base64Encode(record) + "\"}";
   };
   std::vector<std::uint8_t> huge = RecordOfSize(8, 8);
-  tagVFBMINFOHEADER claim;
-  std::memcpy(&claim, huge.data(), sizeof claim);
-  claim.biWidth = claim.biHeight = 16384;
-  std::memcpy(huge.data(), &claim, sizeof claim);
+  const std::int32_t side = 16384;  // biWidth and biHeight, at bytes 4 and 8
+  for (const std::size_t at : {4, 8}) std::memcpy(&huge[at], &side, 4);
   std::string manyKeys = head, manyNumbers = head + ", \"lightness\": [";
   for (int i = 0; i < 70000; ++i) manyKeys += ", \"k" + std::to_string(i) + "\": 0";
   for (int i = 0; i < 70000; ++i) manyNumbers += i ? ",0" : "0";

@@ -397,8 +397,8 @@ TEST(Serve, AVideoFrameIsReachedBySeekingExactly) {
   TempDir dir;
   const std::string video = dir / "clip.mp4";
   ASSERT_TRUE(
-      test::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25:duration=1.6 -c:v libx264 "
-                   "-g 16 -bf 2 -pix_fmt yuv420p -y " +
+      test::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25:duration=1.6 -c:v libx264 -g 16 "
+                   "-bf 2 -pix_fmt yuv420p -y " +
                    video));
   std::vector<media::BgraImage> frames;
   std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(video);
