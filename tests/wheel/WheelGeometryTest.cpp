@@ -25,13 +25,10 @@ TEST(WheelGeometry, Positions) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.h << " " << c.s);
     const wheel::Position p = wheel::PositionOf(c.h, c.s);
-    if (c.row < 0) {
-      EXPECT_TRUE(p.row >= 0 && p.row < wheel::kHeight) << p.row;
-      EXPECT_TRUE(p.column >= 0 && p.column < wheel::kWidth) << p.column;
-    } else {
-      EXPECT_EQ(p.row, c.row);
-      EXPECT_EQ(p.column, c.column);
-    }
+    EXPECT_TRUE(c.row < 0 ? p.row >= 0 && p.row < wheel::kHeight && p.column >= 0 &&
+                                p.column < wheel::kWidth
+                          : p.row == c.row && p.column == c.column)
+        << p.row << "," << p.column;
   }
 }
 
