@@ -37,6 +37,10 @@ inline std::string ErrorOf(const std::function<void()>& f) {
   }
   return "(no error)";
 }
+// Whether `f` throws a host::HostError whose message holds `part`.
+inline ::testing::AssertionResult Throws(const std::function<void()>& f, const std::string& part) {
+  return Holds(ErrorOf(f), part);
+}
 
 // Why `program`, a host of the plug-ins, cannot run them here, or "": it is
 // missing, or the plug-ins are built with the sanitizers, which it cannot load.

@@ -140,7 +140,7 @@ TEST(YuvRoundTrip, WithinToleranceOverTheCubeAndThroughImages) {
   for (const auto& p : cases) {
     CDIB rgb(MakeHeader(p.width, p.rgbTopDown ? -p.height : p.height, 32));
     FillPairs(rgb, unsigned(p.width * 131 + p.height));
-    const tagYUVBMINFOHEADER yh =
+    const auto yh =
         YuvHeader(p.width, p.yuvTopDown ? -p.height : p.height, p.yuvBits, p.colorSpace);
     CDIB yuv, back;
     ASSERT_TRUE(yuv.CreateAndConvert(yh.vf, rgb, -1));

@@ -66,7 +66,7 @@ TEST(FrameSequence, PatternsNameFramesAsPrintfDoes) {
   // A width must be zero-padded ("%1d" is refused), and one placeholder only.
   for (const char* path : {"a%s.png", "a%1d.png", "a%00d.png", "a%010d.png", "a%d_%d.png", "a%",
                            "dir%d/x.png", "a%0d.png", "a%-4d.png"})
-    EXPECT_TRUE(test::Holds(ErrorOf([&] { ParseSequencePattern(path); }), path)) << path;
+    EXPECT_TRUE(test::Throws([&] { ParseSequencePattern(path); }, path)) << path;
 }
 
 TEST(FrameSequence, ExpandListsCanonicalNamesAndRefusesGaps) {
@@ -268,7 +268,7 @@ TEST(FramePipeline, ASecondWriterOfAnOutputIsRefusedAtItsStart) {
                     " is locked); wait for it to end, or choose another output"},
       {"k_%04d.png", out / "k_%04d.png: another render is writing its frames 5 to 9 ("}};
   for (const auto& [name, message] : refused)
-    EXPECT_TRUE(test::Holds(ErrorOf([&, &n = name] { writer(n, {5, 6, 7, 8, 9}); }), message));
+    EXPECT_TRUE(test::Throws([&, &n = name] { writer(n, {5, 6, 7, 8, 9}); }, message));
   auto chunk = writer("k_%04d.png", {8, 9});
   first.reset();
   EXPECT_NO_THROW(writer("k_%04d.png", {5, 6, 7}));
@@ -377,14 +377,14 @@ TEST(OutputFile, CommitPutsTheWholeFileInPlaceAndNeedsForceToReplace) {
   auto out = std::make_unique<host::OutputFile>(dir / "b.png", false);
   out->Write(kBytes.data(), kBytes.size());
   dir.Write("b.png", std::string("someone else's"));
-  EXPECT_TRUE(test::Holds(ErrorOf([&] { out->Commit(); }), "already exists"));
+  EXPECT_TRUE(test::Throws([&] { out->Commit(); }, "already exists"));
   out.reset();
   EXPECT_EQ(host::ReadFileText(dir / "b.png"), "someone else's");
   EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"a.png", "b.png"}));
   fs::create_directory(dir / "sub");
   // A folder under a file cannot be made; a missing folder is.
   for (const std::string& p : {dir / "a.png/x.png", dir / "sub", dir / "sub/"})
-    EXPECT_TRUE(test::Holds(ErrorOf([&] { host::OutputFile o(p, true); }), p)) << p;
+    EXPECT_TRUE(test::Throws([&] { host::OutputFile o(p, true); }, p)) << p;
   host::WriteFileAtomically(dir / "new/deeper/c.png", kBytes, false);
   EXPECT_EQ(host::ReadFileText(dir / "new/deeper/c.png"), "keyed");
 }
@@ -398,8 +398,8 @@ TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
   host::InputFiles inputs;
   inputs.Add(dir / "in.png");
   for (const char* p : {"in.png", "./in.png", "sub/../in.png", "hard.png", "soft.png"})
-    EXPECT_TRUE(test::Holds(ErrorOf([&] { host::CheckOutputAllowed(dir / p, true, inputs); }),
-                            "one of the inputs"))
+    EXPECT_TRUE(
+        test::Throws([&] { host::CheckOutputAllowed(dir / p, true, inputs); }, "one of the inputs"))
         << p;
   EXPECT_NO_THROW(host::CheckOutputAllowed(dir / "new.png", false, inputs);
                   host::CheckOutputAllowed(dir / "other.png", true, inputs));

@@ -269,11 +269,9 @@ TEST(Project, HostileProjectsAreRefusedByTheOneReader) {
   // The same rule holds for settings made in code, and for the mask's pictures.
   ProjectSettings s;
   s.chromaMask = RecordOfSize(16384, 8);
-  EXPECT_TRUE(test::Holds(test::ErrorOf([&] { ValidateSettings(s, "k"); }), "16384 x 8 mask"));
-  EXPECT_TRUE(test::Holds(test::ErrorOf([&] { PictureFromMaskRecord(s.chromaMask, "k"); }),
-                          "16384 x 8 mask"));
-  EXPECT_TRUE(
-      test::Holds(test::ErrorOf([&] { MaskGuidePicture(media::GreyImage(1, 1)); }), "not 1 x 1"));
+  EXPECT_TRUE(test::Throws([&] { ValidateSettings(s, "k"); }, "16384 x 8 mask"));
+  EXPECT_TRUE(test::Throws([&] { PictureFromMaskRecord(s.chromaMask, "k"); }, "16384 x 8 mask"));
+  EXPECT_TRUE(test::Throws([&] { MaskGuidePicture(media::GreyImage(1, 1)); }, "not 1 x 1"));
 }
 
 TEST(Project, CommandLineNumbersAreWholeFiniteAndInRange) {

@@ -177,8 +177,8 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
     media::BgraImage frame;
     for (int n = 1; n <= 5; ++n) ASSERT_TRUE(whole.ReadFrame(frame));
     EXPECT_EQ(media::ReadInputFrame(dir / "v.mp4", 5).pixels, frame.pixels);
-    EXPECT_TRUE(test::Holds(test::ErrorOf([&] { media::ReadInputFrame(dir / "v.mp4", 9); }),
-                            "(its frames are 1 to 7)"));
+    EXPECT_TRUE(
+        test::Throws([&] { media::ReadInputFrame(dir / "v.mp4", 9); }, "(its frames are 1 to 7)"));
   }
   EXPECT_EQ(test::Listing(dir.path()).size(), video ? 7u * 3 + 3 + 7 * 2 : 7u * 3);
   if (video) {

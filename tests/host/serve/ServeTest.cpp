@@ -190,8 +190,7 @@ TEST(Serve, BarDragsAfterAnOpenDragMoveOnlyTheirHandles) {
   k.Post("/api/pointer?control=bar&kind=down&x=247&y=12");
   for (int x = 240; x >= 200; x -= 10)
     k.Post("/api/pointer?control=bar&kind=move&x=" + std::to_string(x) + "&y=12");
-  const std::vector<double> after =
-      lightness(k.Post("/api/pointer?control=bar&kind=up&x=200&y=12"));
+  const auto after = lightness(k.Post("/api/pointer?control=bar&kind=up&x=200&y=12"));
   for (std::size_t i : {0u, 1u}) EXPECT_NEAR(after[i], low[i], 0.5 * 100.0 / 65535.0) << i;
   EXPECT_NEAR(std::min(after[2], after[3]), 193.0 / 240.0 * 100.0, 0.5);
 }
@@ -267,8 +266,7 @@ TEST(Serve, EachPickDragAndShapeIsOneUndoStep) {
   k.Post("/api/number?name=spill&value=30");
   for (int v = 10; v <= 50; v += 10)
     k.Post("/api/number?name=despill&value=" + std::to_string(v) + "&gesture=4");
-  const httplib::Result added =
-      Ok(k.Post("/api/shape", R"({"keep": true, "points": [[1, 2], [30.5, 2], [9, 40]]})"));
+  Ok(k.Post("/api/shape", R"({"keep": true, "points": [[1, 2], [30.5, 2], [9, 40]]})"));
   EXPECT_TRUE(Holds(k.Get("/api/finishing")->body,
                     R"("shapes":[{"keep":true,"points":[[1.0,2.0],[30.5,2.0],)"));
   ASSERT_EQ(k.Post("/api/shape/remove?index=0")->status, 200);
@@ -379,7 +377,7 @@ TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
   ASSERT_EQ(k.Post("/api/save")->status, 200);
 
   const std::string cli = frames / "cli.json";
-  const test::CommandResult command =
+  const auto command =
       test::RunMattix("key auto --project " + cli + " --frame 2 " + frames / "f_%d.png");
   ASSERT_EQ(command.status, 0) << command.err;
   const project::ProjectSettings page = project::ReadProject(k.dir / "key.json");
