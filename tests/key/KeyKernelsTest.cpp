@@ -139,11 +139,9 @@ const Case kCases[] = {
 };
 
 const KernelSet kVectorSets[] = {KernelSet::kSse41, KernelSet::kAvx2, KernelSet::kAvx512};
+// Test names of the sets, in the enumeration's order.
 std::string SetName(KernelSet s) {
-  return s == KernelSet::kAvx512  ? "Avx512"
-         : s == KernelSet::kAvx2  ? "Avx2"
-         : s == KernelSet::kSse41 ? "Sse41"
-                                  : "Reference";
+  return std::array{"Reference", "Sse41", "Avx2", "Avx512"}[int(s)];
 }
 
 const KernelSet kEverySet[] = {KernelSet::kReference, KernelSet::kSse41, KernelSet::kAvx2,

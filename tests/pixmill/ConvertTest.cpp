@@ -205,9 +205,8 @@ TEST(ConvertRgb, OtherDepthsAndEncodedMasks) {
   CDIB mask(MakeHeader(9, 4, 8));
   for (int i = 0; i < int(mask.DIBSize()); ++i) mask.GetBytes()[i] = std::uint8_t(i * 13);
   CDIB grey, fromEncoded;
-  ASSERT_TRUE(grey.CreateAndConvert(MakeHeader(9, 4, 32), mask, -1));
-  ASSERT_TRUE(mask.CompressRLE());
-  ASSERT_TRUE(fromEncoded.CreateAndConvert(MakeHeader(9, 4, 32), mask, -1));
+  ASSERT_TRUE(grey.CreateAndConvert(MakeHeader(9, 4, 32), mask, -1) && mask.CompressRLE() &&
+              fromEncoded.CreateAndConvert(MakeHeader(9, 4, 32), mask, -1));
   for (int line = 0; line < 4; ++line)  // both bottom-up: the same buffer lines
     for (int x = 0; x < 9; ++x) {
       const std::uint8_t v = std::uint8_t((line * 12 + x) * 13), want[4] = {v, v, v, 255};

@@ -68,8 +68,7 @@ TEST(Rle8, RoundTripsMatchTheReference) {
         for (int y = 0; y < h; ++y)  // decoders leave padding zero
           std::fill(img.begin() + y * long(StrideOf(w)) + w,
                     img.begin() + (y + 1) * long(StrideOf(w)), 0);
-        EXPECT_EQ(ReferenceDecode(enc, w, h, StrideOf(w)), img);
-        EXPECT_EQ(Decode(enc, w, h), img);
+        EXPECT_TRUE(ReferenceDecode(enc, w, h, StrideOf(w)) == img && Decode(enc, w, h) == img);
       }
 }
 

@@ -36,8 +36,7 @@ TEST(Afx, ApplicationRegistersTheModuleThatConstructsIt) {
 }
 
 TEST(Afx, ManageStateSwitchesAndRestoresNested) {
-  EXPECT_EQ(AfxGetModuleState(), AfxGetProcessModuleState());
-  EXPECT_EQ(AfxGetApp(), nullptr);
+  EXPECT_TRUE(AfxGetModuleState() == AfxGetProcessModuleState() && AfxGetApp() == nullptr);
   {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     EXPECT_EQ(AfxGetApp(), &g_app);

@@ -195,14 +195,10 @@ TEST_F(Gdi, HandlesFailAsWindowsDoesWhenStaleOrSelected) {
   HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3));
   HGDIOBJ old = SelectObject(m_dc, pen);
   EXPECT_EQ(old, GetStockObject(BLACK_PEN)) << "a new context has the black pen";
-  EXPECT_FALSE(DeleteObject(pen));
-  EXPECT_EQ(SelectObject(m_dc, old), pen);
-  EXPECT_TRUE(DeleteObject(pen));
+  EXPECT_TRUE(!DeleteObject(pen) && SelectObject(m_dc, old) == pen && DeleteObject(pen));
   HPEN again = CreatePen(PS_SOLID, 1, 0);
-  EXPECT_NE(again, pen);
-  EXPECT_FALSE(DeleteObject(pen));
-  EXPECT_EQ(SelectObject(m_dc, pen), nullptr);
-  EXPECT_EQ(GetObjectType(pen), 0u);
+  EXPECT_TRUE(again != pen && !DeleteObject(pen));
+  EXPECT_TRUE(SelectObject(m_dc, pen) == nullptr && GetObjectType(pen) == 0u);
   EXPECT_TRUE(DeleteObject(again) && DeleteObject(GetStockObject(WHITE_BRUSH)));
   EXPECT_EQ(GetObjectType(GetStockObject(WHITE_BRUSH)), OBJ_BRUSH);
   HWND other = WinCreateWindow(0, 0, 4, 4);
@@ -210,8 +206,7 @@ TEST_F(Gdi, HandlesFailAsWindowsDoesWhenStaleOrSelected) {
   ASSERT_EQ(SetCapture(other), nullptr);
   EXPECT_TRUE(WinDestroyWindow(other));
   EXPECT_EQ(GetCapture(), nullptr) << "destroying the capture window releases it";
-  EXPECT_FALSE(LineTo(dc, 2, 2));
-  EXPECT_EQ(SetPixel(dc, 0, 0, 0), CLR_INVALID);
+  EXPECT_TRUE(!LineTo(dc, 2, 2) && SetPixel(dc, 0, 0, 0) == CLR_INVALID);
   EXPECT_EQ(ReleaseDC(other, dc), 1);
 }
 
@@ -242,8 +237,7 @@ TEST(WinCursor, ResourcesLoadAsTopDownPicturesWithHotSpots) {
   HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
   ASSERT_NE(arrow, nullptr);
   SetCursor(arrow);
-  EXPECT_EQ(SetCursor(c), arrow);
-  EXPECT_EQ(GetCursor(), c);
+  EXPECT_TRUE(SetCursor(c) == arrow && GetCursor() == c);
   std::vector<std::uint32_t> picture(32 * 32, 0xDEADBEEFu);
   POINT hot{};
   ASSERT_TRUE(WinGetCursorImage(picture.data(), &hot));

@@ -94,8 +94,7 @@ TEST(Controls, KeyColourChanges) {
     const std::vector<POINT> tinted = Changed(before, rig->Pixels(kWheel));
     EXPECT_EQ(std::pair(result.handled, tinted.size()), std::pair(std::optional(true), c.marked));
     if (c.marked == 0) {
-      EXPECT_TRUE(rig.Of(result).empty());
-      EXPECT_EQ(rig.Revision(kWheel), revision);
+      EXPECT_TRUE(rig.Of(result).empty() && rig.Revision(kWheel) == revision);
       EXPECT_EQ(rig.effect->Number(c.name), c.value);  // not written back
       continue;
     }
@@ -126,8 +125,7 @@ TEST(Controls, DrawingAndChangesShowTheParameters) {
   for (const auto& [name, bytes] : values) {
     Rig drawn, changed;
     EXPECT_FALSE(drawn->Draw(name, 2).handled.has_value());
-    EXPECT_EQ(drawn->ChangeNumber(kSpill, 50.0).handled, false);
-    EXPECT_TRUE(drawn.Blank(name));
+    EXPECT_TRUE(drawn->ChangeNumber(kSpill, 50.0).handled == false && drawn.Blank(name));
     drawn->Draw(name);
     const h::ControlPixels defaults = drawn->Pixels(name);
     drawn.effect->SetData(name, bytes);

@@ -43,8 +43,7 @@ TEST(ChromaMaskRecord, RoundTripAndStoredHeader) {
     const Bytes stream(record.begin() + 144, record.end());
     const auto reference =
         pixmill_test::ReferenceDecode(stream, w, h, std::size_t(mask.DIBBytesPerLine()));
-    ASSERT_TRUE(reference.has_value());
-    EXPECT_EQ(*reference, PixelBytes(mask));
+    EXPECT_TRUE(reference == PixelBytes(mask));
 
     stdfx::CDIB decoded;
     ASSERT_TRUE(wheel::DecodeRecord(record.data(), record.size(), decoded));

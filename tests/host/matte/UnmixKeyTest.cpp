@@ -83,8 +83,7 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
       }
     const std::optional<UnmixedKey> key = UnmixKey(frame);
     ASSERT_TRUE(key);
-    EXPECT_EQ(WeightOf(*key, sc.screen), 255);
-    EXPECT_EQ(WeightOf(*key, sc.subject), 0);
+    EXPECT_EQ(std::pair(WeightOf(*key, sc.screen), WeightOf(*key, sc.subject)), std::pair(255, 0));
     for (const Colour& m : mixes)
       EXPECT_NEAR(WeightOf(*key, m), 255 * ShareOf(m, sc.screen, sc.subject), 2.0)
           << m[2] << "," << m[1] << "," << m[0];

@@ -108,8 +108,8 @@ TEST(Png, DecodesEveryColourTypeAsTheSimplifiedReaderDoes) {
       png_image img{};
       img.version = PNG_IMAGE_VERSION;
       ASSERT_TRUE(png_image_begin_read_from_memory(&img, files[0].data(), files[0].size()));
-      img.format = PNG_FORMAT_BGRA;
-      img.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;  // samples as stored, no gamma conversion
+      // Samples as stored, no gamma conversion.
+      img.format = PNG_FORMAT_BGRA, img.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
       std::vector<std::uint8_t> expected(PNG_IMAGE_SIZE(img));
       ASSERT_TRUE(png_image_finish_read(&img, nullptr, expected.data(), 0, nullptr));
       for (const auto& file : files)

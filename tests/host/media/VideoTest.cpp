@@ -93,12 +93,10 @@ TEST(Video, ClipsAreReadTurnedAndStretchedAsPlayersShowThem) {
   }
   // Pixels twice as wide as high: 12 x 4 square pixels; sound is noticed.
   const std::unique_ptr<FrameReader> wide = FrameReader::Open(dir / "wide.mov");
-  EXPECT_EQ(std::pair(wide->width(), wide->height()), std::pair(12, 4));
-  EXPECT_TRUE(wide->audio());
+  EXPECT_EQ(std::tuple(wide->width(), wide->height(), wide->audio()), std::tuple(12, 4, true));
   std::optional<InputFrame> first = wide->Next();
   ASSERT_TRUE(first);
-  EXPECT_EQ(wide->Load(*first).width, 12);
-  EXPECT_FALSE(ProbeVideo(dir / "plain.mov").audio);
+  EXPECT_TRUE(wide->Load(*first).width == 12 && !ProbeVideo(dir / "plain.mov").audio);
 }
 
 // The reader's and the writer's tables of swscale's conversions, made after

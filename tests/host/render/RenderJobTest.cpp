@@ -198,8 +198,7 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
         for (const std::uint8_t b : reader->Load(*f).pixels) written.back().push_back(b);
     }
     media::VideoWriter::SetPixelsBeforeTable(std::int64_t(1) << 24);
-    EXPECT_EQ(written[0].size(), 7u * 12 * 8 * 4);
-    EXPECT_TRUE(written[0] == written[1]);
+    EXPECT_TRUE(written[0].size() == 7u * 12 * 8 * 4 && written[0] == written[1]);
   }
   const std::string render = "render " + shots[0].input + " -o " + dir / "x_%02d.png";
   test::ExpectRefusals(

@@ -134,9 +134,9 @@ std::string State(const httplib::Result& r, const std::string& members) {
   }
   return text;
 }
-// Alpha of view pixel (x, y) of a keyed view answer (RGBA).
-int Alpha(const httplib::Result& view, int x, int y) {
-  return std::uint8_t(view->body[std::size_t(y * 480 + x) * 4 + 3]);
+// Alpha of view pixel p of a keyed view answer (RGBA).
+int Alpha(const httplib::Result& view, POINT p) {
+  return std::uint8_t(view->body[std::size_t(p.y * 480 + p.x) * 4 + 3]);
 }
 
 // A backdrop corner and the subject's shoulder, in the sample's pixels.
@@ -150,7 +150,7 @@ TEST(Serve, ALassoOnTheWheelKeysTheBackdropAndSaveWritesTheMask) {
   const httplib::Result unkeyed = Ok(k.Get("/api/view"));
   EXPECT_EQ(unkeyed->get_header_value("X-Width") + "x" + unkeyed->get_header_value("X-Height"),
             "480x320");
-  EXPECT_EQ(Alpha(unkeyed, kBackdrop.x, kBackdrop.y), 255);
+  EXPECT_EQ(Alpha(unkeyed, kBackdrop), 255);
 
   // Mid-drag the wheel shows the outline and a drag cursor.
   const httplib::Result middrag = Ok(k.Lasso(false));
@@ -160,8 +160,7 @@ TEST(Serve, ALassoOnTheWheelKeysTheBackdropAndSaveWritesTheMask) {
   EXPECT_EQ(State(after, "mask canUndo"), "true true");
 
   const httplib::Result keyed = Ok(k.Get("/api/view"));
-  EXPECT_EQ(Alpha(keyed, kBackdrop.x, kBackdrop.y), 0);
-  EXPECT_EQ(Alpha(keyed, kSubject.x, kSubject.y), 255);
+  EXPECT_EQ(std::pair(Alpha(keyed, kBackdrop), Alpha(keyed, kSubject)), std::pair(0, 255));
 
   Ok(k.Post("/api/save"));
   EXPECT_TRUE(project::ReadProject(k.dir / "key.json").HasMask());
@@ -256,7 +255,7 @@ TEST(Serve, EachPickDragAndShapeIsOneUndoStep) {
   Keyer k;
   const httplib::Result picked = Ok(
       k.Post("/api/pick?x=" + std::to_string(kBackdrop.x) + "&y=" + std::to_string(kBackdrop.y)));
-  EXPECT_EQ(Alpha(k.Get("/api/view"), kBackdrop.x, kBackdrop.y), 0);
+  EXPECT_EQ(Alpha(k.Get("/api/view"), kBackdrop), 0);
   std::string wheel;  // the wheel's pixels at the end of the softness drag
   for (int v = 5; v <= 50; v += 5)
     wheel = k.Post("/api/number?name=softness&value=" + std::to_string(v) + "&gesture=7")
@@ -295,7 +294,7 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
   const media::BgraImage sample = media::ReadPng(kSample);
   const std::string input = Rgba(sample);
   constexpr POINT kBelow{240, 316};  // the subject, below the garbage shape
-  EXPECT_EQ(Alpha(k.Get("/api/view?scale=1"), kBelow.x, kBelow.y), 255);
+  EXPECT_EQ(Alpha(k.Get("/api/view?scale=1"), kBelow), 255);
   for (const char* change :
        {"/api/number?name=despill&value=60", "/api/number?name=despillEdge&value=5",
         "/api/number?name=unmix&value=80", "/api/number?name=refine&value=2",
@@ -315,8 +314,7 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
   ASSERT_EQ(view->body.size(), input.size());
   const std::size_t keptAt = std::size_t(kBackdrop.y * 480 + kBackdrop.x) * 4;
   EXPECT_EQ(view->body.substr(keptAt, 4), input.substr(keptAt, 4));
-  EXPECT_EQ(Alpha(view, kBelow.x, kBelow.y), 0);
-  EXPECT_EQ(Alpha(view, kSubject.x, kSubject.y), 255);
+  EXPECT_EQ(std::pair(Alpha(view, kBelow), Alpha(view, kSubject)), std::pair(0, 255));
   // Parts: inside, at the frame's edges, across the shapes' edges.
   for (const auto& [x, y, w, h] :
        {std::tuple{150, 100, 121, 90}, {0, 0, 37, 320}, {400, 250, 80, 70}, {15, 5, 30, 12}}) {
@@ -366,8 +364,7 @@ TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
   EXPECT_EQ(second->body, "{\"frameIndex\":1.0}");
   EXPECT_EQ(State(k.Get("/api/controls"), "frameIndex"), "1.0");
   const httplib::Result pixels = k.Get("/api/frame");
-  EXPECT_EQ(pixels->get_header_value("X-Frame"), "1");
-  EXPECT_TRUE(pixels->body == Rgba(blue));
+  EXPECT_TRUE(pixels->get_header_value("X-Frame") == "1" && pixels->body == Rgba(blue));
   for (const char* bad : {"/api/frame?index=2", "/api/frame?index=-1", "/api/frame?index=x"})
     EXPECT_EQ(k.Post(bad)->status, 400) << bad;
   const httplib::Result r = Ok(k.Post("/api/auto"));
