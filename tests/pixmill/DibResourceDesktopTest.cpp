@@ -123,8 +123,8 @@ TEST(Desktop, DrawsMasksAlphaAndYuvAndClips) {
   EXPECT_TRUE(at(10, 10) == 0xFF7F7F7Fu && at(11, 10) == 0xFF7F7F7Fu);
   CDIB yuv(pixmill_test::MakeYUVHeader(4, -2, 24, stdfx::kSub422UYVY).vf), rgb;
   for (DWORD i = 0; i < yuv.DIBSize(); ++i) yuv.GetBytes()[i] = std::uint8_t(40 + 13 * i);
-  ASSERT_TRUE(rgb.CreateAndConvert(MakeHeader(4, -2, 32), yuv, -1));
-  ASSERT_TRUE(yuv.DrawToDesktop(0, 0, 0, 0));
+  ASSERT_TRUE(rgb.CreateAndConvert(MakeHeader(4, -2, 32), yuv, -1) &&
+              yuv.DrawToDesktop(0, 0, 0, 0));
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 4; ++x) {
       int r, g, b;

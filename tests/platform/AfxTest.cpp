@@ -39,9 +39,8 @@ TEST(Afx, ManageStateSwitchesAndRestoresNested) {
   EXPECT_TRUE(AfxGetModuleState() == AfxGetProcessModuleState() && AfxGetApp() == nullptr);
   {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    EXPECT_EQ(AfxGetApp(), &g_app);
+    EXPECT_TRUE(AfxGetApp() == &g_app && AfxGetResourceHandle() == g_app.m_hInstance);
     EXPECT_STREQ(AfxGetAppName(), "AfxTest");
-    EXPECT_EQ(AfxGetResourceHandle(), g_app.m_hInstance);
     {
       AFX_MANAGE_STATE(AfxGetProcessModuleState());
       EXPECT_EQ(AfxGetApp(), nullptr);

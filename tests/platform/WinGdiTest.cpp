@@ -36,10 +36,7 @@ std::uint32_t Px(COLORREF c) {
 class Gdi : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_wnd && m_dc); }
-  void TearDown() override {
-    ReleaseDC(m_wnd, m_dc);
-    WinDestroyWindow(m_wnd);
-  }
+  void TearDown() override { ReleaseDC(m_wnd, m_dc), WinDestroyWindow(m_wnd); }
   void Clear() const {
     const RECT all{0, 0, W, H};
     FillRect(m_dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
@@ -183,8 +180,8 @@ TEST_F(Gdi, OpaqueTextPaintsExactlyItsRectangleWithTextInsideOnly) {
                  std::abs(green - int(220 * (1 - f) + 0.5)) > 2;
       inked += blue < 120;  // at least half covered
     }
-  EXPECT_EQ(outside, 0) << "pixels changed outside the rectangle";
-  EXPECT_EQ(offLine, 0) << "pixels that are neither text, background nor a blend";
+  // None changed outside the rectangle, none neither text, background nor a blend.
+  EXPECT_EQ(std::pair(outside, offLine), std::pair(0, 0));
   EXPECT_GT(inked, 5) << "text pixels";
 }
 
@@ -232,16 +229,15 @@ TEST(WinCursor, ResourcesLoadAsTopDownPicturesWithHotSpots) {
   ASSERT_TRUE(RegisterModuleResources(module, table, 3));
   HCURSOR c = LoadCursorW(module, MAKEINTRESOURCEW(3021));
   ASSERT_NE(c, nullptr);
-  EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(3022)), nullptr);
-  EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(3023)), nullptr) << "truncated";
+  for (int refused : {3022, 3023})  // 24 bits, truncated
+    EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(refused)), nullptr) << refused;
   HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
   ASSERT_NE(arrow, nullptr);
   SetCursor(arrow);
   EXPECT_TRUE(SetCursor(c) == arrow && GetCursor() == c);
   std::vector<std::uint32_t> picture(32 * 32, 0xDEADBEEFu);
   POINT hot{};
-  ASSERT_TRUE(WinGetCursorImage(picture.data(), &hot));
-  EXPECT_TRUE(hot.x == 1 && hot.y == 2);
+  ASSERT_TRUE(WinGetCursorImage(picture.data(), &hot) && hot.x == 1 && hot.y == 2);
   std::vector<std::uint32_t> expected(32 * 32, 0);
   for (int y = 0; y < 3; ++y) std::copy(rows[y], rows[y] + 2, &expected[std::size_t(y) * 32]);
   EXPECT_EQ(picture, expected);

@@ -48,8 +48,7 @@ TEST(Rects, EmptinessAndIntersectionMatchTheCoveredCells) {
   std::uniform_int_distribution<int> coord(-5, 5);
   for (int i = 0; i < 2000; ++i) {
     Quad qa, qb;
-    for (auto& v : qa) v = coord(rng);
-    for (auto& v : qb) v = coord(rng);
+    for (int k = 0; k < 8; ++k) (k < 4 ? qa : qb)[k % 4] = coord(rng);
     const Cells ca = CellsOf(qa), cb = CellsOf(qb);
     Cells common;
     std::set_intersection(ca.begin(), ca.end(), cb.begin(), cb.end(),
@@ -64,8 +63,7 @@ TEST(Rects, EmptinessAndIntersectionMatchTheCoveredCells) {
     ASSERT_EQ(CellsOf(Q(out)), common);
     const RECT& outRect = out;  // CRect == RECT: one operator, not its C++20 reverse too
     ASSERT_TRUE((want || out.IsRectNull()) && intoA == outRect && intoB == outRect);
-    for (auto& v : qa) v *= 64;
-    for (auto& v : qb) v *= 64;
+    for (int k = 0; k < 4; ++k) qa[k] *= 64, qb[k] *= 64;
     CRectx248 fa = FromRaws(qa), fb = FromRaws(qb), fo(7, 7, 7, 7), fia = fa, fib = fb;
     ASSERT_EQ(fa.IsRectEmpty(), ca.empty() ? 1 : 0);
     ASSERT_EQ(fo.IntersectRect(&fa, &fb), want);
@@ -117,8 +115,7 @@ TEST(Rects, CeilRectRoundsAwayFromZero) {
   for (const auto& c : cases) {
     CRectx248 out(9, 9, 9, 9),
         self(CFixedx248(c.l), CFixedx248(c.t), CFixedx248(c.r), CFixedx248(c.b));
-    out.CeilRect(self);
-    self.CeilRect(self);
+    out.CeilRect(self), self.CeilRect(self);
     const Quad want = {c.want[0] * 256, c.want[1] * 256, c.want[2] * 256, c.want[3] * 256};
     EXPECT_TRUE(Q(out) == want && Q(self) == want) << c.l;
   }
@@ -126,11 +123,9 @@ TEST(Rects, CeilRectRoundsAwayFromZero) {
 
 TEST(Points, ArithmeticWrapsInThirtyTwoBits) {
   CPoint p;
-  p.Offset(4, -2);
-  p.Offset(POINT{-4, 3});
+  p.Offset(4, -2), p.Offset(POINT{-4, 3});
   EXPECT_TRUE(p == (POINT{0, 1}));
-  p += POINT{kIntMax, 0};
-  p += POINT{1, 0};
+  p += POINT{kIntMax, 0}, p += POINT{1, 0};
   EXPECT_TRUE(p == (POINT{kIntMin, 1}));
   p -= POINT{1, 1};
   EXPECT_TRUE(!(p != (POINT{kIntMax, 0})) && p != (POINT{kIntMax, 1}));

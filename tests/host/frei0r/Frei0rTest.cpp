@@ -196,8 +196,8 @@ TEST(Frei0rPlugin, MarksFramesUntilAProjectIsReadThenKeepsTheLastGoodKey) {
   for (const std::string& path : {dir / "missing.json", project, std::string()}) {
     const Instance instance = Make(Sample().width, Sample().height, path);
     ::testing::internal::CaptureStderr();
-    EXPECT_TRUE(Marked(Update(instance.get(), Sample()), Sample())) << path;
-    EXPECT_TRUE(Marked(Update(instance.get(), Sample()), Sample())) << path;
+    for (int frame = 0; frame < 2; ++frame)
+      EXPECT_TRUE(Marked(Update(instance.get(), Sample()), Sample())) << path;
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(test::Holds(said, "frames are marked with magenta stripes, not keyed")) << path;
     EXPECT_EQ(said.find("mattix:"), said.rfind("mattix:")) << said;

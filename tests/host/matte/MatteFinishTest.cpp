@@ -190,8 +190,7 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
         }
     }
   }
-  ReleaseDC(hwnd, dc);
-  WinDestroyWindow(hwnd);
+  ReleaseDC(hwnd, dc), WinDestroyWindow(hwnd);
 }
 
 }  // namespace

@@ -87,16 +87,14 @@ TEST(Video, ClipsAreReadTurnedAndStretchedAsPlayersShowThem) {
   ASSERT_TRUE(plain.size() == 3 && turned.size() == 3 && upside.size() == 3);
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(plain[i].pixels, frames[i].pixels) << i;  // upright: converted in place
-    EXPECT_EQ(turned[i].width, 4);
-    EXPECT_EQ(turned[i].pixels, QuarterTurn(frames[i]).pixels) << i;
+    EXPECT_TRUE(turned[i].width == 4 && turned[i].pixels == QuarterTurn(frames[i]).pixels) << i;
     EXPECT_EQ(upside[i].pixels, QuarterTurn(QuarterTurn(frames[i])).pixels) << i;
   }
   // Pixels twice as wide as high: 12 x 4 square pixels; sound is noticed.
   const std::unique_ptr<FrameReader> wide = FrameReader::Open(dir / "wide.mov");
   EXPECT_EQ(std::tuple(wide->width(), wide->height(), wide->audio()), std::tuple(12, 4, true));
   std::optional<InputFrame> first = wide->Next();
-  ASSERT_TRUE(first);
-  EXPECT_TRUE(wide->Load(*first).width == 12 && !ProbeVideo(dir / "plain.mov").audio);
+  EXPECT_TRUE(first && wide->Load(*first).width == 12 && !ProbeVideo(dir / "plain.mov").audio);
 }
 
 // The reader's and the writer's tables of swscale's conversions, made after
@@ -115,8 +113,7 @@ TEST(Video, ConversionTablesGiveSwscalesFrames) {
                                 std::string(tags) + " clip.mkv"));
     const VideoColour colour = FrameReader::Open(dir / "clip.mkv")->colour();
     const auto readAndWrite = [&](std::int64_t before, const std::string& name) {
-      VideoReader::SetPixelsBeforeTable(before);
-      VideoWriter::SetPixelsBeforeTable(before);
+      VideoReader::SetPixelsBeforeTable(before), VideoWriter::SetPixelsBeforeTable(before);
       const std::vector<BgraImage> frames = ReadAll(dir / "clip.mkv");
       const std::string path = dir / name;
       const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -162,8 +159,7 @@ TEST(Video, VariableRateFramesArriveOnceAndChunksNumberAsOneRun) {
   for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(whole[i].pixels, frames[i].pixels) << i;
   std::vector<long> numbers;
   const std::vector<BgraImage> chunk = ReadAll(dir / "vfr.mov", std::pair(4L, 5L), &numbers);
-  EXPECT_EQ(numbers, (std::vector<long>{4, 5}));
-  ASSERT_EQ(chunk.size(), 2u);
+  ASSERT_TRUE(numbers == (std::vector<long>{4, 5}) && chunk.size() == 2u);
   for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(chunk[i].pixels, frames[i + 3].pixels) << i;
 }
 
