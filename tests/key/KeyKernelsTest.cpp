@@ -268,12 +268,10 @@ TEST_P(Rows, EveryLengthAndStart) {
                                           << " start " << start << " spill " << spill);
           std::vector<std::uint8_t> expected(source.size(), 0xA5), actual = expected;
           const std::size_t at = 4 * std::size_t(start);
-          ref(&expected[at], &source[at], width, params);
-          key(&actual[at], &source[at]);
+          ref(&expected[at], &source[at], width, params), key(&actual[at], &source[at]);
           ASSERT_EQ(actual, expected);
           std::vector<std::uint8_t> inPlace = source, refInPlace = source;
-          key(&inPlace[at], &inPlace[at]);
-          ref(&refInPlace[at], &refInPlace[at], width, params);
+          key(&inPlace[at], &inPlace[at]), ref(&refInPlace[at], &refInPlace[at], width, params);
           ASSERT_EQ(inPlace, refInPlace) << "in place";
         }
   }

@@ -73,9 +73,8 @@ TEST(Key, StatusPrecedence) {
   for (const auto& c : cases) {
     Frame source(c.sourceWidth, c.sourceHeight, c.sourceBits, c.sourceLayout),
         target(12, 6, c.targetBits);
-    source.Fill(1);
+    source.Fill(1), target.Fill(2);
     source.header().vfAlphaFlag = c.sourceAlpha;
-    target.Fill(2);
     const auto before = target.pixels();
     EXPECT_EQ(KeyFrame(target, source, Settings(), c.withMask ? &mask : nullptr), c.status);
     EXPECT_EQ(target.pixels(), c.status ? before : source.pixels()) << c.sourceBits;

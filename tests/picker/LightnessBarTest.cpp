@@ -48,9 +48,7 @@ Values StoredIn(const CWndLightness& bar) {
 // A window with a bar drawn in it.
 struct Bar : picker_test::ControlHost {
   explicit Bar(Percent percent = {0, 0, 100, 100}) : ControlHost(0, 0, W, H) {
-    bar.SetValues(percent.data());
-    bar.EraseBackground(hwnd, dc);
-    bar.Draw(hwnd, dc);
+    bar.SetValues(percent.data()), bar.EraseBackground(hwnd, dc), bar.Draw(hwnd, dc);
   }
   ~Bar() { WinSetAsyncKeyState(VK_SHIFT, FALSE); }
   bool On(char event, int x, int y, bool shift = false) {
@@ -123,8 +121,7 @@ TEST(LightnessBar, DragsStopAtNeighboursAndShiftScalesTheInnerHandles) {
                {{0, 60, 40, 100}, 3, "S127", {0, 13107, 13107, 32768}}};
   for (const auto& c : cases) {
     Bar b(c.percent);
-    b.Drag(c.handle, c.moves);
-    b.On('u', 0, 0);
+    b.Drag(c.handle, c.moves), b.On('u', 0, 0);
     EXPECT_EQ(b.Stored(), c.after) << "handle " << c.handle << ": " << c.moves;
   }
 }
@@ -154,8 +151,7 @@ TEST(LightnessBar, LabelShowsThePointersLightnessOnlyOverAnEnabledBar) {
        {std::tuple{127, true, true}, {2, true, false}, {127, false, false}}) {
     b.On('m', 60, 30);
     ASSERT_NE(label(), blank);
-    b.bar.Enable(enabled);
-    b.On('m', x, 30);
+    b.bar.Enable(enabled), b.On('m', x, 30);
     EXPECT_EQ(label() != blank, shown) << x << " " << enabled;
     b.bar.Enable(true);
   }

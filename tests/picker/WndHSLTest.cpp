@@ -221,8 +221,7 @@ struct Host : picker_test::ControlHost {
   bool Play(CWndHSL& w, const std::vector<Step>& steps) const {  // the last `handled`
     bool handled = false;
     for (const Step& s : steps) {
-      WinSetAsyncKeyState(VK_SHIFT, s.keys & 1);
-      WinSetAsyncKeyState(VK_MENU, (s.keys & 2) != 0);
+      WinSetAsyncKeyState(VK_SHIFT, s.keys & 1), WinSetAsyncKeyState(VK_MENU, (s.keys & 2) != 0);
       SetCursorPos(kOrigin.x + s.x, kOrigin.y + s.y);
       handled = Send(w, s.what, POINT{s.x, s.y});
     }
@@ -319,13 +318,12 @@ TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
     return x >= 100 && x < 140 && y >= 60 && y < 90 ? x - 109 + 3 * (y - 70) : 0;
   });
   // clang-format off
-  for (const auto [keys, px, kind, cursor] :
-       {std::array{0, 110, 5, 4}, {1, 110, 4, 10}, {2, 110, 4, 11}, {3, 110, 4, 12}, {0, 20, 4, 9}}) {
+  for (const auto [keys, px, kind, cursor] : {std::array{0, 110, 5, 4}, {1, 110, 4, 10},
+       {2, 110, 4, 11}, {3, 110, 4, 12}, {0, 20, 4, 9}}) {
     // clang-format on
     Host host;
     Wheel w;
-    w.SetMask(region);
-    w.Draw(host.hwnd, host.dc);
+    w.SetMask(region), w.Draw(host.hwnd, host.dc);
     const COLORREF tinted = GetPixel(host.dc, 120, 75);
     host.Play(w, {{'d', px, 70, keys}});
     EXPECT_TRUE(w.m_edit.kind == kind && GetCursor() == Cursor(cursor) && GetCapture() == host.hwnd)

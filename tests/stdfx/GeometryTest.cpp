@@ -95,8 +95,7 @@ TEST(Rects, SizesOffsetsAndEqualityWrapInThirtyTwoBits) {
   CRectx248 x;
   EXPECT_EQ(Q(x = RECT{5, 6, 7, 8}), (Quad{1280, 1536, 1792, 2048}));
   EXPECT_EQ(Q(x = CRect(1, 1, 2, 2)), (Quad{256, 256, 512, 512}));
-  x.SetRect(FromRaw(1), FromRaw(2), FromRaw(3), FromRaw(4));
-  x.OffsetRect(1, -1);
+  x.SetRect(FromRaw(1), FromRaw(2), FromRaw(3), FromRaw(4)), x.OffsetRect(1, -1);
   EXPECT_EQ(Q(x), (Quad{257, -254, 259, -252}));
   x.OffsetRect(FromRaw(-1), FromRaw(10));
   EXPECT_EQ(Q(x), (Quad{256, -244, 258, -242}));

@@ -162,8 +162,7 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
   HWND hwnd = WinCreateWindow(0, 0, W, H);
   HDC dc = GetDC(hwnd);
   ASSERT_TRUE(hwnd && dc);
-  SelectObject(dc, GetStockObject(NULL_PEN));
-  SelectObject(dc, GetStockObject(BLACK_BRUSH));
+  SelectObject(dc, GetStockObject(NULL_PEN)), SelectObject(dc, GetStockObject(BLACK_BRUSH));
   for (int trial = 0; trial < 40; ++trial) {
     std::vector<POINT> poly(3 + random() % 5);
     project::MatteShape shape;

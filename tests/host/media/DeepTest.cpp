@@ -40,29 +40,25 @@ BgraImage StandInKey(const BgraImage& in, const InputFrame&) {
 }
 
 TEST(DeepPictures, KeyedAtFullPrecisionWithTheEightBitMatte) {
-  struct Case {
-    const char* name;
-    int bits;
-    bool floating;
-  };
-  for (const Case& c :
-       {Case{"in.png", 16, false}, Case{"in.tif", 16, false}, Case{"in.dpx", 16, false},
-        Case{"in.exr", 32, true}, Case{"half.exr", 16, true}}) {
-    SCOPED_TRACE(c.name);
+  // clang-format off
+  for (const auto& [name, bits, floating] : {std::tuple{"in.png", 16, false}, {"in.tif", 16, false},
+       {"in.dpx", 16, false}, {"in.exr", 32, true}, {"half.exr", 16, true}}) {
+    // clang-format on
+    SCOPED_TRACE(name);
     test::TempDir dir;
     // Samples between the 8-bit levels; blue 0 on even rows (left unkeyed).
     DeepImage in(12, 4);
-    in.sampleBits = c.bits, in.floating = in.linear = c.floating;
+    in.sampleBits = bits, in.floating = in.linear = floating;
     for (std::size_t i = 0; i < in.samples.size(); ++i) {
       const std::size_t pixel = i / 4, row = pixel / 12;
-      const double v = c.floating ? double((pixel * 37 + i % 4 * 11) % 512) / 640.0
-                                  : double((pixel * 7919 + i % 4 * 1237) % 65536) / 65535.0;
+      const double v = floating ? double((pixel * 37 + i % 4 * 11) % 512) / 640.0
+                                : double((pixel * 7919 + i % 4 * 1237) % 65536) / 65535.0;
       in.samples[i] = i % 4 == 3 ? 1.0f : i % 4 == 2 && row % 2 == 0 ? 0.0f : float(v);
     }
-    const std::string ext = std::string(c.name).substr(std::string(c.name).find('.'));
-    dir.Write(c.name, EncodePicture(*PictureTypeOf(c.name), BgraImage(), &in, c.name, 1));
-    std::unique_ptr<FrameReader> reader = FrameReader::Open(dir / c.name);
-    EXPECT_EQ(reader->sampleBits(), c.bits);
+    const std::string ext = std::string(name).substr(std::string(name).find('.'));
+    dir.Write(name, EncodePicture(*PictureTypeOf(name), BgraImage(), &in, name, 1));
+    std::unique_ptr<FrameReader> reader = FrameReader::Open(dir / name);
+    EXPECT_EQ(reader->sampleBits(), bits);
     FrameWriter writer(dir / ("out" + ext), 12, 4, "25", false, host::InputFiles{}, {1});
     ASSERT_EQ(RunFramePipeline(*reader, {&writer}, 1, StandInKey), 1);
     std::unique_ptr<FrameReader> back = FrameReader::Open(dir / ("out" + ext));
@@ -73,24 +69,24 @@ TEST(DeepPictures, KeyedAtFullPrecisionWithTheEightBitMatte) {
     ASSERT_TRUE(out);
     for (std::size_t i = 0; i < in.samples.size(); i += 4) {
       // The 8-bit view's blue and the matte from it.
-      const double blue = c.floating ? Encode(in.samples[i + 2]) : in.samples[i + 2];
+      const double blue = floating ? Encode(in.samples[i + 2]) : in.samples[i + 2];
       const int matte = 255 - int(std::lround(std::clamp(blue, 0.0, 1.0) * 255));
-      const double alpha = matte / 255.0, step = c.bits == 16 && c.floating ? 1.0 / 2048 : 1e-6;
+      const double alpha = matte / 255.0, step = bits == 16 && floating ? 1.0 / 2048 : 1e-6;
       EXPECT_NEAR(out->samples[i + 3], alpha, step) << i / 4;
       for (int k = 0; k < 3; ++k) {
         const double was = in.samples[i + std::size_t(k)];
         double want = was;
         if (k == 0 && i / 4 % 3 == 0) {
-          const int level = int(std::lround((c.floating ? Encode(was) : was) * 255));
+          const int level = int(std::lround((floating ? Encode(was) : was) * 255));
           const double coded =
-              (c.floating ? Encode(was) : was) + (std::min(255, level + 10) - level) / 255.0;
-          want = c.floating ? Decode(coded) : std::min(coded, 1.0);
+              (floating ? Encode(was) : was) + (std::min(255, level + 10) - level) / 255.0;
+          want = floating ? Decode(coded) : std::min(coded, 1.0);
         }
         const float got = out->samples[i + std::size_t(k)];
-        if (want == was && matte == 255 && !(c.floating && c.bits == 16))
+        if (want == was && matte == 255 && !(floating && bits == 16))
           EXPECT_EQ(got, float(was)) << "pixel " << i / 4 << " channel " << k;
         else
-          EXPECT_NEAR(got, want, c.floating ? std::max(step, 1e-3 * want) : 1.5 / 65535)
+          EXPECT_NEAR(got, want, floating ? std::max(step, 1e-3 * want) : 1.5 / 65535)
               << "pixel " << i / 4 << " channel " << k;
       }
     }

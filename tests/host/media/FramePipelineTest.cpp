@@ -359,8 +359,7 @@ TEST(OutputFile, CommitPutsTheWholeFileInPlaceAndNeedsForceToReplace) {
     // Before the commit only the temporaries exist, beside the outputs.
     EXPECT_TRUE(Listing(dir.path()).size() == 2u && !fs::exists(dir / "a.png") &&
                 fs::path(out.temporaryPath()).parent_path() == dir.path());
-    out.Write(kBytes.data() + 2, 3);
-    out.Commit();
+    out.Write(kBytes.data() + 2, 3), out.Commit();
   }
   EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"a.png"});
   EXPECT_EQ(host::ReadFileBytes(dir / "a.png"), kBytes);
@@ -440,8 +439,7 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << name;
-    while (::waitpid(-1, nullptr, 0) > 0) {
-    }
+    while (::waitpid(-1, nullptr, 0) > 0) continue;
     EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{}) << name;
     char said[256] = {};
     EXPECT_GT(::read(err[0], said, sizeof said - 1), 0);

@@ -63,8 +63,7 @@ std::vector<std::uint8_t> WritePng(int w, int h, int type, int depth, bool adam7
   }
   std::vector<png_bytep> pointers;
   for (auto& p : packed) pointers.push_back(p.data());
-  png_write_image(png, pointers.data());
-  png_write_end(png, nullptr);
+  png_write_image(png, pointers.data()), png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return bytes;
 }
@@ -178,8 +177,8 @@ void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, uLong v) {
 // test what is refused from the header alone.
 std::vector<std::uint8_t> PngClaiming(std::vector<std::uint8_t> png, std::uint32_t w,
                                       std::uint32_t h) {
-  PutU32(png, 16, w), PutU32(png, 20, h);
-  PutU32(png, 29, crc32(0, &png[12], 17));  // over "IHDR" and its data
+  // The CRC is over "IHDR" and its data.
+  PutU32(png, 16, w), PutU32(png, 20, h), PutU32(png, 29, crc32(0, &png[12], 17));
   return png;
 }
 

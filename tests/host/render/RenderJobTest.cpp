@@ -72,8 +72,7 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
 // naming what is wrong, and leave nothing in the output folder.
 TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
   test::TempDir dir;
-  fs::create_directories(dir / "out");
-  fs::create_directories(dir / "frames");
+  fs::create_directories(dir / "out"), fs::create_directories(dir / "frames");
   dir.Write("damaged.json", R"({"format": "mattix-project", "version": 1, "chromaMask": ")" +
                                 std::string(192, 'A') + R"(AQID"})");
   const std::string &sample = kSample, out = " -o " + dir / "out/k.png";
@@ -144,9 +143,8 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
   const std::string common = " --project " + kProject;
   const bool video = media::FindOnPath("ffmpeg") && media::FindOnPath("ffprobe");
   if (video) {
-    ASSERT_TRUE(test::Ran("cd '" + dir.path() +
-                          "' && ffmpeg -v error -nostdin -framerate 2 -start_number 3 -i "
-                          "f_%02d.png -c:v mpeg4 -g 3 -bf 2 -q:v 2 -pix_fmt yuv420p v.mp4"));
+    ASSERT_TRUE(test::Ffmpeg("-framerate 2 -start_number 3 -i '" + dir / "f_%02d.png" +
+                             "' -c:v mpeg4 -g 3 -bf 2 -q:v 2 -pix_fmt yuv420p '" + dir / "v.mp4'"));
   }
   const struct {
     std::string input, name;  // outputs name_NN.png
@@ -164,16 +162,15 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
       Rendered(shot.input + " -o " + dir / (shot.name + "_part_%02d.png") + " --frames " + chunk +
                common);
     for (int n = shot.first; n <= shot.last; ++n) {
-      const std::string suffix = "_0" + std::to_string(n) + ".png";
-      EXPECT_TRUE(host::ReadFileText(dir / (shot.name + "_part" + suffix)) ==
-                  host::ReadFileText(dir / (shot.name + "_one" + suffix)))
-          << shot.name << " frame " << n;
+      const auto file = [&](const char* run) {
+        return host::ReadFileText(dir / (shot.name + run + std::to_string(n) + ".png"));
+      };
+      EXPECT_TRUE(file("_part_0") == file("_one_0")) << shot.name << " frame " << n;
     }
   }
   if (video) {
     EXPECT_EQ(media::ProbeVideo(dir / "seq.mp4").frameCount, 7);
-    const media::VideoInfo info = media::ProbeVideo(dir / "v.mp4");
-    media::VideoReader whole(dir / "v.mp4", info);
+    media::VideoReader whole(dir / "v.mp4", media::ProbeVideo(dir / "v.mp4"));
     media::BgraImage frame;
     for (int n = 1; n <= 5; ++n) ASSERT_TRUE(whole.ReadFrame(frame));
     EXPECT_EQ(media::ReadInputFrame(dir / "v.mp4", 5).pixels, frame.pixels);

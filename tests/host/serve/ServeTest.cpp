@@ -66,8 +66,8 @@ struct Keyer {
         port(server.Bind("127.0.0.1", 0)),
         thread([this] { server.Listen(); }),
         client("127.0.0.1", port) {
-    client.set_default_headers({{"X-Token", kToken}});
-    client.set_read_timeout(120, 0);  // key auto takes seconds under the sanitizers
+    // Key auto takes seconds under the sanitizers.
+    client.set_default_headers({{"X-Token", kToken}}), client.set_read_timeout(120, 0);
   }
   ~Keyer() { server.Stop(), thread.join(); }
   // A POST of nothing, or of a JSON body.
@@ -151,10 +151,9 @@ TEST(Serve, ALassoOnTheWheelKeysTheBackdropAndSaveWritesTheMask) {
 
   // Mid-drag the wheel shows the outline and a drag cursor.
   const httplib::Result middrag = Ok(k.Lasso(false));
-  EXPECT_NE(middrag->body.substr(0, 260 * 260 * 4), before->body.substr(0, 260 * 260 * 4));
-  EXPECT_NE(middrag->get_header_value("X-Cursor"), "none");
-  const httplib::Result after = Ok(k.Lasso());
-  EXPECT_EQ(State(after, "mask canUndo"), "true true");
+  EXPECT_TRUE(middrag->body.substr(0, 260 * 260 * 4) != before->body.substr(0, 260 * 260 * 4) &&
+              middrag->get_header_value("X-Cursor") != "none");
+  EXPECT_EQ(State(Ok(k.Lasso()), "mask canUndo"), "true true");
 
   const httplib::Result keyed = Ok(k.Get("/api/view"));
   EXPECT_EQ(std::pair(Alpha(keyed, kBackdrop), Alpha(keyed, kSubject)), std::pair(0, 255));
@@ -258,8 +257,8 @@ TEST(Serve, EachPickDragAndShapeIsOneUndoStep) {
     wheel = k.Post("/api/number?name=softness&value=" + std::to_string(v) + "&gesture=7")
                 ->body.substr(0, 260 * 260 * 4);
   EXPECT_NE(wheel, picked->body.substr(0, 260 * 260 * 4));
-  k.Post("/api/number?name=spill&value=20&gesture=7");  // another parameter: another drag
-  k.Post("/api/number?name=spill&value=30");
+  // Another parameter: another drag.
+  k.Post("/api/number?name=spill&value=20&gesture=7"), k.Post("/api/number?name=spill&value=30");
   for (int v = 10; v <= 50; v += 10)
     k.Post("/api/number?name=despill&value=" + std::to_string(v) + "&gesture=4");
   Ok(k.Post("/api/shape", R"({"keep": true, "points": [[1, 2], [30.5, 2], [9, 40]]})"));
@@ -335,12 +334,9 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
 
   const httplib::Result half = k.Get("/api/frame");
   EXPECT_EQ(half->get_header_value("X-Scale") + " " + half->get_header_value("X-Width"), "2 240");
-  for (int c = 0; c < 4; ++c) {
-    const auto at = [&](int x, int y) {
-      return int(std::uint8_t(input[std::size_t(y * 480 + x) * 4 + std::size_t(c)]));
-    };
-    EXPECT_EQ(int(std::uint8_t(half->body[std::size_t(c)])),
-              (at(0, 0) + at(1, 0) + at(0, 1) + at(1, 1) + 2) / 4);
+  for (std::size_t c = 0; c < 4; ++c) {  // pixels (0, 0), (1, 0), (0, 1) and (1, 1)
+    const auto at = [&](std::size_t i) { return int(std::uint8_t(input[i * 4 + c])); };
+    EXPECT_EQ(int(std::uint8_t(half->body[c])), (at(0) + at(1) + at(480) + at(481) + 2) / 4) << c;
   }
 }
 
