@@ -36,7 +36,8 @@ TEST(DibDraw, EightBitAndYuvImages) {
     tagVFBMINFOHEADER h;
     RGBQUAD table[256];
   } image{};
-  image.h = pixmill_test::MakeHeader(4, 2, 8), image.h.biClrUsed = 256;
+  image.h = pixmill_test::MakeHeader(4, 2, 8);
+  image.h.biClrUsed = 256;
   for (RGBQUAD& q : image.table) q = RGBQUAD{0, 0, 255, 0};
   unsigned char pixels[8] = {255, 0, 0, 255, 0, 255, 255, 0};  // bottom line first
   ExpectDrawn(stdfx::CDIB(&image.h, pixels),

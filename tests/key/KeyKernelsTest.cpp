@@ -67,7 +67,8 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
   for (int v = 0; v < 256; ++v) {
     for (int c = 0; c < 3; ++c)
       src[4 * v + c] = std::uint8_t(rng()), greys[4 * v + c] = std::uint8_t(v);
-    src[4 * v + 3] = std::uint8_t(v), greys[4 * v + 3] = 255;
+    src[4 * v + 3] = std::uint8_t(v);
+    greys[4 * v + 3] = 255;
   }
   for (int m = 0; m < 256; ++m) {
     const std::vector<std::uint8_t> cells(241 * 209, std::uint8_t(m));
@@ -198,7 +199,8 @@ TEST_P(EveryColour, MatchesTheReference) {
   // come from the source as it was). The buffers stay for the next case:
   // 64 MiB each, their pages are touched once.
   static std::vector<std::uint8_t> keyed, inPlace;
-  keyed.assign(expected.source.size(), 0), inPlace = expected.source;
+  keyed.assign(expected.source.size(), 0);
+  inPlace = expected.source;
   Kernel(set, spill)(keyed.data(), expected.source.data(), int(keyed.size() / 4), params);
   Kernel(set, spill)(inPlace.data(), inPlace.data(), int(inPlace.size() / 4), params);
   for (const auto* actual : {&keyed, &inPlace}) {
@@ -217,7 +219,8 @@ TEST_P(EveryColour, MatchesTheReference) {
   ASSERT_TRUE(colours);
   for (KernelSet reader : kEverySet) {
     if (!KernelSetAvailable(reader)) continue;
-    keyed.assign(expected.source.size(), 0), inPlace = expected.source;
+    keyed.assign(expected.source.size(), 0);
+    inPlace = expected.source;
     colours->KeyRow(keyed.data(), expected.source.data(), int(keyed.size() / 4), KernelsOf(reader));
     colours->KeyRow(inPlace.data(), inPlace.data(), int(inPlace.size() / 4), KernelsOf(reader));
     EXPECT_TRUE(keyed == expected.keyed) << "table read by " << KernelSetName(reader);
@@ -268,10 +271,12 @@ TEST_P(Rows, EveryLengthAndStart) {
                                           << " start " << start << " spill " << spill);
           std::vector<std::uint8_t> expected(source.size(), 0xA5), actual = expected;
           const std::size_t at = 4 * std::size_t(start);
-          ref(&expected[at], &source[at], width, params), key(&actual[at], &source[at]);
+          ref(&expected[at], &source[at], width, params);
+          key(&actual[at], &source[at]);
           ASSERT_EQ(actual, expected);
           std::vector<std::uint8_t> inPlace = source, refInPlace = source;
-          key(&inPlace[at], &inPlace[at]), ref(&refInPlace[at], &refInPlace[at], width, params);
+          key(&inPlace[at], &inPlace[at]);
+          ref(&refInPlace[at], &refInPlace[at], width, params);
           ASSERT_EQ(inPlace, refInPlace) << "in place";
         }
   }

@@ -73,7 +73,8 @@ TEST(Key, StatusPrecedence) {
   for (const auto& c : cases) {
     Frame source(c.sourceWidth, c.sourceHeight, c.sourceBits, c.sourceLayout),
         target(12, 6, c.targetBits);
-    source.Fill(1), target.Fill(2);
+    source.Fill(1);
+    target.Fill(2);
     source.header().vfAlphaFlag = c.sourceAlpha;
     const auto before = target.pixels();
     EXPECT_EQ(KeyFrame(target, source, Settings(), c.withMask ? &mask : nullptr), c.status);
@@ -234,12 +235,13 @@ TEST(Key, ThroughTheColourTableAsDirectly) {
   const struct {
     Settings settings;
     const MaskRecord* mask;
-  } steps[] = {// clang-format off
-      {Settings(), &ramp}, {Settings().softness(30), &ramp},
-      {Settings().softness(30).spill(70), &ramp}, {Settings().softness(30).spill(20), &ramp},
-      {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &ramp},
-      {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &other}, {Settings(), &ramp}};
-  // clang-format on
+  } steps[] = {{Settings(), &ramp},
+               {Settings().softness(30), &ramp},
+               {Settings().softness(30).spill(70), &ramp},
+               {Settings().softness(30).spill(20), &ramp},
+               {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &ramp},
+               {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &other},
+               {Settings(), &ramp}};
   // Every step's frame, whole and by field, keyed from tables made after `pixels`.
   const auto keyed = [&](int pixels) {
     CColourTable::SetPixelsBeforeTable(pixels);

@@ -86,18 +86,23 @@ TEST(LightnessBar, HitAreasAndTies) {
   const struct {
     Percent percent;
     int x, y, handle;
-  } cases[] = {// clang-format off
-      // L1 at x 100 (38.75 % of 240 pixels = 93), nothing else within reach.
-      {{0, 38.75, 90, 100}, 108, 2, 1}, {{0, 38.75, 90, 100}, 92, 13, 1},
-      {{0, 38.75, 90, 100}, 100, 14, -1}, {{0, 38.75, 90, 100}, 109, 5, -1},
-      // Stacked at an end: the one that can move away from it.
-      {{0, 0, 0, 100}, 7, 10, 2}, {{0, 100, 100, 100}, 247, 10, 1}, {{0, 0, 0, 0}, 7, 17, 3},
-      {{100, 100, 100, 100}, 247, 17, 0}, {{0, 50, 50, 100}, 7, 18, -1},
-      // L1 at 100, L2 at 102: the nearer right corner, L1 on a tie.
-      {{0, 38.75, 39.5834, 100}, 108, 2, 1}, {{0, 38.75, 39.5834, 100}, 110, 2, 2},
-      // Both at 100: L2 when the pointer is not right of them.
-      {{0, 38.75, 38.75, 100}, 100, 5, 2}, {{0, 38.75, 38.75, 100}, 101, 5, 1}};
-  // clang-format on
+  } cases[] = {// L1 at x 100 (38.75 % of 240 pixels = 93), nothing else within reach.
+               {{0, 38.75, 90, 100}, 108, 2, 1},
+               {{0, 38.75, 90, 100}, 92, 13, 1},
+               {{0, 38.75, 90, 100}, 100, 14, -1},
+               {{0, 38.75, 90, 100}, 109, 5, -1},
+               // Stacked at an end: the one that can move away from it.
+               {{0, 0, 0, 100}, 7, 10, 2},
+               {{0, 100, 100, 100}, 247, 10, 1},
+               {{0, 0, 0, 0}, 7, 17, 3},
+               {{100, 100, 100, 100}, 247, 17, 0},
+               {{0, 50, 50, 100}, 7, 18, -1},
+               // L1 at 100, L2 at 102: the nearer right corner, L1 on a tie.
+               {{0, 38.75, 39.5834, 100}, 108, 2, 1},
+               {{0, 38.75, 39.5834, 100}, 110, 2, 2},
+               // Both at 100: L2 when the pointer is not right of them.
+               {{0, 38.75, 38.75, 100}, 100, 5, 2},
+               {{0, 38.75, 38.75, 100}, 101, 5, 1}};
   for (const auto& c : cases) {
     Bar b(c.percent);
     EXPECT_EQ(b.bar.HitTest(*CWnd::FromHandle(b.hwnd), POINT{c.x, c.y}), c.handle)
@@ -121,7 +126,8 @@ TEST(LightnessBar, DragsStopAtNeighboursAndShiftScalesTheInnerHandles) {
                {{0, 60, 40, 100}, 3, "S127", {0, 13107, 13107, 32768}}};
   for (const auto& c : cases) {
     Bar b(c.percent);
-    b.Drag(c.handle, c.moves), b.On('u', 0, 0);
+    b.Drag(c.handle, c.moves);
+    b.On('u', 0, 0);
     EXPECT_EQ(b.Stored(), c.after) << "handle " << c.handle << ": " << c.moves;
   }
 }
@@ -151,7 +157,8 @@ TEST(LightnessBar, LabelShowsThePointersLightnessOnlyOverAnEnabledBar) {
        {std::tuple{127, true, true}, {2, true, false}, {127, false, false}}) {
     b.On('m', 60, 30);
     ASSERT_NE(label(), blank);
-    b.bar.Enable(enabled), b.On('m', x, 30);
+    b.bar.Enable(enabled);
+    b.On('m', x, 30);
     EXPECT_EQ(label() != blank, shown) << x << " " << enabled;
     b.bar.Enable(true);
   }

@@ -317,13 +317,15 @@ TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
   const Bytes region = Picture([](int x, int y) {
     return x >= 100 && x < 140 && y >= 60 && y < 90 ? x - 109 + 3 * (y - 70) : 0;
   });
-  // clang-format off
-  for (const auto [keys, px, kind, cursor] : {std::array{0, 110, 5, 4}, {1, 110, 4, 10},
-       {2, 110, 4, 11}, {3, 110, 4, 12}, {0, 20, 4, 9}}) {
-    // clang-format on
+  for (const auto [keys, px, kind, cursor] : {std::array{0, 110, 5, 4},
+                                              {1, 110, 4, 10},
+                                              {2, 110, 4, 11},
+                                              {3, 110, 4, 12},
+                                              {0, 20, 4, 9}}) {
     Host host;
     Wheel w;
-    w.SetMask(region), w.Draw(host.hwnd, host.dc);
+    w.SetMask(region);
+    w.Draw(host.hwnd, host.dc);
     const COLORREF tinted = GetPixel(host.dc, 120, 75);
     host.Play(w, {{'d', px, 70, keys}});
     EXPECT_TRUE(w.m_edit.kind == kind && GetCursor() == Cursor(cursor) && GetCapture() == host.hwnd)

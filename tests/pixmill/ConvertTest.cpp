@@ -133,10 +133,10 @@ TEST(YuvRoundTrip, WithinToleranceOverTheCubeAndThroughImages) {
     int width, height, yuvBits;
     DWORD colorSpace;
     bool rgbTopDown, yuvTopDown;
-  } cases[] = {// clang-format off
-      {37, 5, 24, 2, false, false}, {1, 3, 24, 0, true, false}, {20, 7, 32, 2, false, true},
-      {21, 6, 24, 0, true, true}};
-  // clang-format on
+  } cases[] = {{37, 5, 24, 2, false, false},
+               {1, 3, 24, 0, true, false},
+               {20, 7, 32, 2, false, true},
+               {21, 6, 24, 0, true, true}};
   for (const auto& p : cases) {
     CDIB rgb(MakeHeader(p.width, p.rgbTopDown ? -p.height : p.height, 32));
     FillPairs(rgb, unsigned(p.width * 131 + p.height));

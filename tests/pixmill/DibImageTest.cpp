@@ -44,7 +44,9 @@ TEST(Copies, CopyIsIndependentAndKeepsAHostPitch) {
     EXPECT_EQ(0, std::memcmp(copy.GetVfBmiHeader(), src.GetVfBmiHeader(), 144));
     const Bytes before = PixelBytes(src);
     EXPECT_EQ(PixelBytes(copy), before);
-    src.ClearDIB(-1, 0x11223344), src.ncbwSetAlphaStraight(), src.FreeDIB();
+    src.ClearDIB(-1, 0x11223344);
+    src.ncbwSetAlphaStraight();
+    src.FreeDIB();
     EXPECT_TRUE(PixelBytes(copy) == before && copy.DIBAlphaIsPremultiplied());
     tagVFBMINFOHEADER h = MakeHeader(3, 2, 32);
     h.vfRowPitch = 16;

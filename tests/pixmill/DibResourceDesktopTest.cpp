@@ -26,7 +26,12 @@ std::vector<std::uint8_t> MakeBitmap(int w, int h, int bits, bool fileHeader,
   const std::size_t stride = std::size_t((w * bits + 31) / 32 * 4), rows = std::size_t(std::abs(h));
   const std::size_t pre = fileHeader ? 14 : 0, offBits = pre + infoSize + (bits == 8 ? 1024 : 0);
   std::vector<std::uint8_t> v(offBits + stride * rows, 0);
-  if (fileHeader) v[0] = 'B', v[1] = 'M', Put(v, 2, v.size(), 4), Put(v, 10, offBits, 4);
+  if (fileHeader) {
+    v[0] = 'B';
+    v[1] = 'M';
+    Put(v, 2, v.size(), 4);
+    Put(v, 10, offBits, 4);
+  }
   // The info header's size, width, height, planes and bits per pixel.
   Put(v, pre, infoSize, 4), Put(v, pre + 4, unsigned(w), 4), Put(v, pre + 8, unsigned(h), 4);
   Put(v, pre + 12, 1, 2), Put(v, pre + 14, unsigned(bits), 2);
@@ -114,7 +119,8 @@ TEST(Desktop, DrawsMasksAlphaAndYuvAndClips) {
     return v;
   };
   CDIB mask(MakeHeader(2, -1, 8));
-  mask.GetBytes()[0] = 0x10, mask.GetBytes()[1] = 0xF0;
+  mask.GetBytes()[0] = 0x10;
+  mask.GetBytes()[1] = 0xF0;
   ASSERT_TRUE(mask.DrawToDesktop(0, 0, 0, 0));
   EXPECT_TRUE(at(0, 0) == 0xFF101010u && at(1, 0) == 0xFFF0F0F0u);
   CDIB image(MakeHeader(2, -1, 32));

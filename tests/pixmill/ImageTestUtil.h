@@ -13,7 +13,11 @@ inline tagVFBMINFOHEADER MakeHeader(int width, int height, int bits,
                                     DWORD layout = stdfx::kLayoutRGB) {
   tagVFBMINFOHEADER h;
   std::memset(&h, 0, sizeof h);
-  h.biSize = 144, h.biWidth = width, h.biHeight = height, h.biPlanes = 1, h.biBitCount = WORD(bits);
+  h.biSize = 144;
+  h.biWidth = width;
+  h.biHeight = height;
+  h.biPlanes = 1;
+  h.biBitCount = WORD(bits);
   h.biCompression = layout;
   return h;
 }
@@ -22,7 +26,8 @@ inline tagYUVBMINFOHEADER MakeYUVHeader(int width, int height, int bits, DWORD h
   tagYUVBMINFOHEADER h;
   std::memset(&h, 0, sizeof h);
   h.vf = MakeHeader(width, height, bits, stdfx::kLayoutYUV);
-  h.vf.biSize = 160, h.yuvHSubSampling = hsub;
+  h.vf.biSize = 160;
+  h.yuvHSubSampling = hsub;
   return h;
 }
 

@@ -124,7 +124,8 @@ inline Rle8Verdict CheckRle8Record(const std::uint8_t* data, std::size_t size) {
 // discs on zero and a row of noise: runs and literals for the encoder.
 inline stdfx::CDIB PaintedMask(int width, int height, unsigned seed) {
   tagVFBMINFOHEADER h = mattix::wheel::MaskHeader();
-  h.biWidth = width, h.biHeight = height;
+  h.biWidth = width;
+  h.biHeight = height;
   stdfx::CDIB mask(h);
   std::mt19937 rng(seed);
   const int stride = mask.DIBBytesPerLine();

@@ -99,10 +99,13 @@ TEST(Rle8, RefusesGeometryAndShortOutput) {
   const struct {
     int w, h;
     std::size_t stride;
-  } geometry[] = {// clang-format off
-      {0, 1, 4}, {1, 0, 4}, {-1, 1, 4}, {16385, 1, 16388}, {1, 16385, 4}, {8, 1, 4},
-      {1, 1, stdfx::kRle8MaxStride + 1}};
-  // clang-format on
+  } geometry[] = {{0, 1, 4},
+                  {1, 0, 4},
+                  {-1, 1, 4},
+                  {16385, 1, 16388},
+                  {1, 16385, 4},
+                  {8, 1, 4},
+                  {1, 1, stdfx::kRle8MaxStride + 1}};
   const Bytes stream = {0, 1};
   for (const auto& g : geometry) {
     Bytes dst(64, 0xEE);

@@ -25,11 +25,11 @@ int MulDivReference(int a, int b, int c) {
 // then random ones mixing full-range and small values so that overflowing
 // and in-range quotients, and exact halves, are well represented.
 TEST(MulDiv, AgreesWithWideReference) {
-  const int picked[][3] = {// clang-format off
-      {5, 1, 2}, {-5, 1, 2}, {5, 1, -2}, {-9, 1, 4}, {123, 456, 0}, {INT32_MAX, 2, 2},
-      {INT32_MIN, -1, 1}, {INT32_MIN, INT32_MIN, INT32_MIN}, {1, 1, INT32_MIN},
-      {-1073741824, 1, INT32_MIN}};
-  // clang-format on
+  const int picked[][3] = {{5, 1, 2},          {-5, 1, 2},
+                           {5, 1, -2},         {-9, 1, 4},
+                           {123, 456, 0},      {INT32_MAX, 2, 2},
+                           {INT32_MIN, -1, 1}, {INT32_MIN, INT32_MIN, INT32_MIN},
+                           {1, 1, INT32_MIN},  {-1073741824, 1, INT32_MIN}};
   for (const auto& [a, b, c] : picked)
     EXPECT_EQ(MulDiv(a, b, c), MulDivReference(a, b, c)) << a << "*" << b << "/" << c;
   std::mt19937_64 rng(20261205);

@@ -185,7 +185,8 @@ TEST(Controls, PointerEventsEditAndResetTheControls) {
   }
   EXPECT_TRUE(rig.Revision(kBar) == revisions[0] && rig.Revision(kWheel) == revisions[1]);
 
-  rig->PickKeyColour(0, 128, 0), rig->ChangeData(kBar, LightnessRecord({0, 40, 60, 100}));
+  rig->PickKeyColour(0, 128, 0);
+  rig->ChangeData(kBar, LightnessRecord({0, 40, 60, 100}));
   const std::vector<std::uint32_t> colours = {0xFF008000u, 0xFF00FF00u};
   const std::uint32_t partly = rig.Render(colours)[0] >> 24;  // 25 / 40 of the ramp
   EXPECT_TRUE(partly > 0 && partly < 255) << partly;

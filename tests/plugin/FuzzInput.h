@@ -44,7 +44,10 @@ class FuzzInput {
 // records are skipped, so that a fuzzer explores decoding, not allocation.
 inline bool ClaimsHugeMask(const std::uint8_t* record, std::size_t size) {
   std::int32_t w = 0, h = 0;
-  if (size >= 12) std::memcpy(&w, record + 4, 4), std::memcpy(&h, record + 8, 4);
+  if (size >= 12) {
+    std::memcpy(&w, record + 4, 4);
+    std::memcpy(&h, record + 8, 4);
+  }
   return std::int64_t(w) * h > (1 << 22) || std::int64_t(w) * h < -(1 << 22);
 }
 

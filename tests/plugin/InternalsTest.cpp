@@ -26,12 +26,14 @@ namespace h = mattix::host;
 
 TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
   auto softness = h::Make<h::CParameter>(Tarn::kNumberParameter);
-  softness->SetIndex(0), softness->CurrentNumber()->Set(9.0);
+  softness->SetIndex(0);
+  softness->CurrentNumber()->Set(9.0);
   const double lightness[4] = {1, 2, 3, 4};
   const std::uint8_t mask[3] = {1, 2, 3};
   auto data = [](std::int32_t index, const void* bytes, std::uint32_t size) {
     auto p = h::Make<h::CParameter>(Tarn::kDataParameter);
-    p->SetIndex(index), p->CurrentData()->Set(size, bytes);
+    p->SetIndex(index);
+    p->CurrentData()->Set(size, bytes);
     return p;
   };
   auto full = h::Make<h::CParameterSet>(std::vector<PIM::RefPtr<h::CParameter>>{

@@ -161,7 +161,8 @@ TEST(DefineParameters, TheSevenParametersAsPublished) {
   // here from their IEEE-754 encodings (100.0 is 0x4059000000000000); an
   // empty "Chroma Mask" record is 144 zero bytes.
   std::vector<std::uint8_t> lightness(32, 0);
-  lightness[22] = lightness[30] = 0x59, lightness[23] = lightness[31] = 0x40;
+  lightness[22] = lightness[30] = 0x59;
+  lightness[23] = lightness[31] = 0x40;
   const std::pair<const char*, std::vector<std::uint8_t>> blocks[] = {
       {"Lightness", lightness}, {"Chroma Mask", std::vector<std::uint8_t>(144, 0)}};
   for (std::int32_t i = 5; i < 7; ++i) {

@@ -69,7 +69,10 @@ inline Reference ReferenceFill(int width, int height, const std::vector<double>&
     for (int i = 0; i < n; ++i) {
       const int j = (i + 1) % n;
       double ux = v[2 * i], uy = v[2 * i + 1], lx = v[2 * j], ly = v[2 * j + 1];
-      if (uy > ly) std::swap(ux, lx), std::swap(uy, ly);
+      if (uy > ly) {
+        std::swap(ux, lx);
+        std::swap(uy, ly);
+      }
       if (!(uy <= centre && centre < ly)) continue;
       using LD = long double;
       xs.push_back(
@@ -95,7 +98,8 @@ inline Reference ReferenceFill(int width, int height, const std::vector<double>&
         const auto clamp = [&](long long c) { return std::clamp<long long>(c, 0, width - 1); };
         for (long long x = clamp(a); x <= clamp(b); ++x) out[std::size_t(row * width + x)] = 1;
       };
-      mark(ref.must, leftHigh, rightLow), mark(ref.may, leftLow, rightHigh);
+      mark(ref.must, leftHigh, rightLow);
+      mark(ref.may, leftLow, rightHigh);
     }
   }
   return ref;

@@ -52,7 +52,8 @@ TEST(ScanConvertMemory, FailedAllocationReturnsFalseReleasesAllAndLeavesTheMask)
   const long liveBefore = g_live;
   for (const int failFrom : {0, 1}) {
     SCOPED_TRACE(failFrom);
-    g_requests = 0, g_failFrom = failFrom;
+    g_requests = 0;
+    g_failFrom = failFrom;
     scan_test::TestMask mask(8, 8, 9);
     const auto before = mask.Bytes();
     CScanConvert converter;

@@ -93,7 +93,8 @@ TEST_P(AgainstReference, MatchesBruteForceExceptAtHalfIntegerEnds) {
     const std::vector<double> v = Polygon(f, rng);
     const TestMask mask = Fill(f.width, f.height, v);
     const auto ref = ReferenceFill(f.width, f.height, v);
-    ends += ref.ends, ambiguousEnds += ref.ambiguousEnds;
+    ends += ref.ends;
+    ambiguousEnds += ref.ambiguousEnds;
     for (int y = 0; y < f.height; ++y)
       for (int x = 0; x < f.width; ++x) {
         const std::size_t i = std::size_t(y) * f.width + x;

@@ -24,7 +24,8 @@ TEST(Critical_Section, OwnerMayReenterAndOthersAreExcluded) {
       for (int i = 0; i < 20000; ++i) {
         lock.acquire(), lock.acquire();
         ++counter;
-        lock.release(), lock.release();
+        lock.release();
+        lock.release();
       }
     });
   for (auto& thread : threads) thread.join();

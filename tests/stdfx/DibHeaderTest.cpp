@@ -59,10 +59,13 @@ TEST(Sampling, TestsFollowLayoutAndCodes) {
                {YUV, 64, 24, 0, "0000001/1001"},  {YUVz, 512, 32, 0, "0000000/1001"},
                {YUVz, 16, 32, 0, "1000000/1001"}, {RGBz, 16, 32, 0, "0000000/0000"}};
   for (const auto& c : cases) {
-    // clang-format off
-    RawHeader raw({{0, 160}, {4, 8}, {8, 2}, {14, std::uint32_t(c.bits)}, {16, c.layout},
-                   {144, c.id}, {152, c.hsub}});
-    // clang-format on
+    RawHeader raw({{0, 160},
+                   {4, 8},
+                   {8, 2},
+                   {14, std::uint32_t(c.bits)},
+                   {16, c.layout},
+                   {144, c.id},
+                   {152, c.hsub}});
     const CDIB d(raw.bytes, g_pixels);
     const std::string got =
         Answers({d.IsYUV444(), d.IsYUV422(), d.IsYUV422UYVY(), d.IsYUV422UYVY_ALPHA(),

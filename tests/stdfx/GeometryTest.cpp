@@ -63,7 +63,10 @@ TEST(Rects, EmptinessAndIntersectionMatchTheCoveredCells) {
     ASSERT_EQ(CellsOf(Q(out)), common);
     const RECT& outRect = out;  // CRect == RECT: one operator, not its C++20 reverse too
     ASSERT_TRUE((want || out.IsRectNull()) && intoA == outRect && intoB == outRect);
-    for (int k = 0; k < 4; ++k) qa[k] *= 64, qb[k] *= 64;
+    for (int k = 0; k < 4; ++k) {
+      qa[k] *= 64;
+      qb[k] *= 64;
+    }
     CRectx248 fa = FromRaws(qa), fb = FromRaws(qb), fo(7, 7, 7, 7), fia = fa, fib = fb;
     ASSERT_EQ(fa.IsRectEmpty(), ca.empty() ? 1 : 0);
     ASSERT_EQ(fo.IntersectRect(&fa, &fb), want);
@@ -95,7 +98,8 @@ TEST(Rects, SizesOffsetsAndEqualityWrapInThirtyTwoBits) {
   CRectx248 x;
   EXPECT_EQ(Q(x = RECT{5, 6, 7, 8}), (Quad{1280, 1536, 1792, 2048}));
   EXPECT_EQ(Q(x = CRect(1, 1, 2, 2)), (Quad{256, 256, 512, 512}));
-  x.SetRect(FromRaw(1), FromRaw(2), FromRaw(3), FromRaw(4)), x.OffsetRect(1, -1);
+  x.SetRect(FromRaw(1), FromRaw(2), FromRaw(3), FromRaw(4));
+  x.OffsetRect(1, -1);
   EXPECT_EQ(Q(x), (Quad{257, -254, 259, -252}));
   x.OffsetRect(FromRaw(-1), FromRaw(10));
   EXPECT_EQ(Q(x), (Quad{256, -244, 258, -242}));
@@ -114,7 +118,8 @@ TEST(Rects, CeilRectRoundsAwayFromZero) {
   for (const auto& c : cases) {
     CRectx248 out(9, 9, 9, 9),
         self(CFixedx248(c.l), CFixedx248(c.t), CFixedx248(c.r), CFixedx248(c.b));
-    out.CeilRect(self), self.CeilRect(self);
+    out.CeilRect(self);
+    self.CeilRect(self);
     const Quad want = {c.want[0] * 256, c.want[1] * 256, c.want[2] * 256, c.want[3] * 256};
     EXPECT_TRUE(Q(out) == want && Q(self) == want) << c.l;
   }
@@ -122,9 +127,11 @@ TEST(Rects, CeilRectRoundsAwayFromZero) {
 
 TEST(Points, ArithmeticWrapsInThirtyTwoBits) {
   CPoint p;
-  p.Offset(4, -2), p.Offset(POINT{-4, 3});
+  p.Offset(4, -2);
+  p.Offset(POINT{-4, 3});
   EXPECT_TRUE(p == (POINT{0, 1}));
-  p += POINT{kIntMax, 0}, p += POINT{1, 0};
+  p += POINT{kIntMax, 0};
+  p += POINT{1, 0};
   EXPECT_TRUE(p == (POINT{kIntMin, 1}));
   p -= POINT{1, 1};
   EXPECT_TRUE(!(p != (POINT{kIntMax, 0})) && p != (POINT{kIntMax, 1}));

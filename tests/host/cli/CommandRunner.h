@@ -36,7 +36,8 @@ inline CommandResult RunMattix(const std::string& line) {
   std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
-  ::testing::internal::CaptureStdout(), ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
   const int status = cli::CommandMain(int(argv.size()), argv.data());
   std::string out = ::testing::internal::GetCapturedStdout();
   return {status, out, ::testing::internal::GetCapturedStderr()};

@@ -75,11 +75,11 @@ TEST(KeyingEffect, KeysTheSampleAsTheRenderCommandDoes) {
 // colours stay the effect's: 0 until picked).
 TEST(KeyingEffect, ParametersSetByNameReadBack) {
   Effect effect(Module());
-  // clang-format off
   const std::pair<const char*, double> numbers[] = {{Effect::kSoftness, 12.5},
-      {Effect::kSpillSuppression, 40}, {Effect::kKeyRed, 7}, {Effect::kKeyGreen, 8},
-      {Effect::kKeyBlue, 9}};
-  // clang-format on
+                                                    {Effect::kSpillSuppression, 40},
+                                                    {Effect::kKeyRed, 7},
+                                                    {Effect::kKeyGreen, 8},
+                                                    {Effect::kKeyBlue, 9}};
   for (const auto& [name, value] : numbers) effect.SetNumber(name, value);
   const double window[] = {1, 2, 3, 4};
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(window);

@@ -52,7 +52,8 @@ TEST(EdgeDespill, TheRimTakesTheSubjectsOwnBalanceAndOtherColoursTheClassicLimit
   for (const double edge : {0.0, 8.0}) {
     media::BgraImage out = keyed;
     project::MatteFinishing f;
-    f.despill = 100.0, f.despillEdge = edge;
+    f.despill = 100.0;
+    f.despillEdge = edge;
     FinishMatte(out, input, f);
     for (int y = 0; y < h; ++y)
       for (int x = 10; x < w; ++x) {

@@ -28,8 +28,10 @@ std::pair<BgraImage, BgraImage> Frames(int w, int h, Alpha alpha) {
   for (std::uint8_t& b : input.pixels) b = std::uint8_t(random());
   BgraImage keyed = input;
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      input.Row(y)[x * 4 + 3] = 255, keyed.Row(y)[x * 4 + 3] = std::uint8_t(alpha(x, y));
+    for (int x = 0; x < w; ++x) {
+      input.Row(y)[x * 4 + 3] = 255;
+      keyed.Row(y)[x * 4 + 3] = std::uint8_t(alpha(x, y));
+    }
   return {input, keyed};
 }
 
@@ -42,7 +44,8 @@ TEST(MatteFinish, ClipStretchesTheLevelsBetweenItsThresholds) {
                                        {128, 128}, {203, 253}, {204, 255}, {255, 255}, {153, 170}};
   auto [input, keyed] = Frames(10, 1, [&](int x, int) { return cases[x].first; });
   MatteFinishing f;
-  f.clipBlack = 20, f.clipWhite = 80;
+  f.clipBlack = 20;
+  f.clipWhite = 80;
   FinishMatte(keyed, input, f);
   for (int x = 0; x < 10; ++x) EXPECT_EQ(AlphaAt(keyed, x, 0), cases[x].second) << cases[x].first;
 }
@@ -146,7 +149,8 @@ TEST(MatteFinish, DespillLimitsTheScreenChannelToTheOthers) {
     auto [input, keyed] = Frames(1, 1, [](int, int) { return 255; });
     std::copy(c.bgr.begin(), c.bgr.end(), keyed.pixels.begin());
     MatteFinishing f;
-    f.despill = c.amount, f.screen = c.screen;
+    f.despill = c.amount;
+    f.screen = c.screen;
     FinishMatte(keyed, input, f);
     EXPECT_EQ((std::array<int, 3>{keyed.pixels[0], keyed.pixels[1], keyed.pixels[2]}), c.want)
         << c.bgr[0] << "," << c.bgr[1] << "," << c.bgr[2];
@@ -178,7 +182,8 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
     for (const bool keep : {false, true}) {
       auto [input, keyed] = Frames(W, H, [](int, int) { return 100; });
       MatteFinishing f;
-      shape.keep = keep, f.shapes = {shape};
+      shape.keep = keep;
+      f.shapes = {shape};
       FinishMatte(keyed, input, f);
       for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {

@@ -40,15 +40,17 @@ BgraImage StandInKey(const BgraImage& in, const InputFrame&) {
 }
 
 TEST(DeepPictures, KeyedAtFullPrecisionWithTheEightBitMatte) {
-  // clang-format off
-  for (const auto& [name, bits, floating] : {std::tuple{"in.png", 16, false}, {"in.tif", 16, false},
-       {"in.dpx", 16, false}, {"in.exr", 32, true}, {"half.exr", 16, true}}) {
-    // clang-format on
+  for (const auto& [name, bits, floating] : {std::tuple{"in.png", 16, false},
+                                             {"in.tif", 16, false},
+                                             {"in.dpx", 16, false},
+                                             {"in.exr", 32, true},
+                                             {"half.exr", 16, true}}) {
     SCOPED_TRACE(name);
     test::TempDir dir;
     // Samples between the 8-bit levels; blue 0 on even rows (left unkeyed).
     DeepImage in(12, 4);
-    in.sampleBits = bits, in.floating = in.linear = floating;
+    in.sampleBits = bits;
+    in.floating = in.linear = floating;
     for (std::size_t i = 0; i < in.samples.size(); ++i) {
       const std::size_t pixel = i / 4, row = pixel / 12;
       const double v = floating ? double((pixel * 37 + i % 4 * 11) % 512) / 640.0

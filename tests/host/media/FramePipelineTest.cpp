@@ -359,7 +359,8 @@ TEST(OutputFile, CommitPutsTheWholeFileInPlaceAndNeedsForceToReplace) {
     // Before the commit only the temporaries exist, beside the outputs.
     EXPECT_TRUE(Listing(dir.path()).size() == 2u && !fs::exists(dir / "a.png") &&
                 fs::path(out.temporaryPath()).parent_path() == dir.path());
-    out.Write(kBytes.data() + 2, 3), out.Commit();
+    out.Write(kBytes.data() + 2, 3);
+    out.Commit();
   }
   EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"a.png"});
   EXPECT_EQ(host::ReadFileBytes(dir / "a.png"), kBytes);
@@ -368,7 +369,8 @@ TEST(OutputFile, CommitPutsTheWholeFileInPlaceAndNeedsForceToReplace) {
   ::umask(mask);
   EXPECT_EQ(fs::status(dir / "a.png").permissions(), fs::perms(0666 & ~mask));
   // Existing files need --force, even when they appear during the render.
-  dir.Write("a.png", std::string("old")), host::WriteFileAtomically(dir / "a.png", kBytes, true);
+  dir.Write("a.png", std::string("old"));
+  host::WriteFileAtomically(dir / "a.png", kBytes, true);
   EXPECT_EQ(host::ReadFileText(dir / "a.png"), "keyed");
   auto out = std::make_unique<host::OutputFile>(dir / "b.png", false);
   out->Write(kBytes.data(), kBytes.size());
@@ -474,7 +476,8 @@ TEST(OutputFile, StaleTemporaryFilesOfKilledRendersAreRemoved) {
   host::WriteFileAtomically(dir / "k.png", kBytes, false);
   ::close(fd);
   std::vector<std::string> expected(std::begin(kept), std::end(kept));
-  expected.push_back("k.png"), std::sort(expected.begin(), expected.end());
+  expected.push_back("k.png");
+  std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Listing(dir.path()), expected);
   // A live output's temporary is locked, so that no other process takes it for stale.
   host::OutputFile live(dir / "live.png", false);

@@ -63,7 +63,8 @@ std::vector<std::uint8_t> WritePng(int w, int h, int type, int depth, bool adam7
   }
   std::vector<png_bytep> pointers;
   for (auto& p : packed) pointers.push_back(p.data());
-  png_write_image(png, pointers.data()), png_write_end(png, nullptr);
+  png_write_image(png, pointers.data());
+  png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return bytes;
 }
@@ -108,7 +109,8 @@ TEST(Png, DecodesEveryColourTypeAsTheSimplifiedReaderDoes) {
       img.version = PNG_IMAGE_VERSION;
       ASSERT_TRUE(png_image_begin_read_from_memory(&img, files[0].data(), files[0].size()));
       // Samples as stored, no gamma conversion.
-      img.format = PNG_FORMAT_BGRA, img.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
+      img.format = PNG_FORMAT_BGRA;
+      img.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
       std::vector<std::uint8_t> expected(PNG_IMAGE_SIZE(img));
       ASSERT_TRUE(png_image_finish_read(&img, nullptr, expected.data(), 0, nullptr));
       for (const auto& file : files)
@@ -196,7 +198,8 @@ TEST(Png, PicturesMattixDoesNotKeyAreRefusedBeforeDecoding) {
   const auto animated = [&](std::uint8_t frames) {
     std::vector<std::uint8_t> png = still,
                               chunk = {0, 0, 0, 8, 'a', 'c', 'T', 'L', 0, 0, 0, frames, 0, 0, 0, 0};
-    chunk.resize(20), PutU32(chunk, 16, crc32(0, &chunk[4], 12));
+    chunk.resize(20);
+    PutU32(chunk, 16, crc32(0, &chunk[4], 12));
     png.insert(png.begin() + 33, chunk.begin(), chunk.end());  // after IHDR
     return png;
   };

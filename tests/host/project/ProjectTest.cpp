@@ -164,7 +164,9 @@ TEST(Project, LayoutAndDefaultsForOmittedMembers) {
   const ProjectSettings s =
       ParseProject(head + "[\"" + text.substr(0, 192) + "\", \"" + text.substr(192) + "\"]}", "");
   ProjectSettings expected;
-  expected.softness = 12.5, expected.lightness = {5, 10, 90, 95}, expected.chromaMask = record;
+  expected.softness = 12.5;
+  expected.lightness = {5, 10, 90, 95};
+  expected.chromaMask = record;
   EXPECT_EQ(s, expected);
   EXPECT_TRUE(test::Holds(ParseError(head + "[\"AAAA\", \"AQID\"]}"), "at least 144"));
   EXPECT_TRUE(test::Holds(ParseError(head + "[\"" + std::string(192, 'A') + "\", \"AQID\"]}"),
@@ -178,8 +180,10 @@ TEST(Project, RandomSettingsRoundTrip) {
   std::uniform_real_distribution<double> percent(0.0, 100.0), channel(0.0, 255.0);
   for (int round = 0; round < 50; ++round) {
     ProjectSettings s;
-    s.softness = percent(rng), s.spillSuppression = round == 0 ? 100.0 : percent(rng);
-    s.keyRed = channel(rng), s.keyBlue = round == 1 ? 255.0 : channel(rng);
+    s.softness = percent(rng);
+    s.spillSuppression = round == 0 ? 100.0 : percent(rng);
+    s.keyRed = channel(rng);
+    s.keyBlue = round == 1 ? 255.0 : channel(rng);
     for (double& l : s.lightness) l = percent(rng);
     std::sort(s.lightness.begin(), s.lightness.end());
     s.chromaMask = RecordOf(rng, std::uint8_t(1 + rng() % 255), 1 + rng() % 300);
@@ -188,9 +192,13 @@ TEST(Project, RandomSettingsRoundTrip) {
     if (round % 2) {
       f.despill = percent(rng);
       f.screen = round % 4 == 1 ? ScreenChannel::kBlue : ScreenChannel::kGreen;
-      f.clipBlack = percent(rng) / 2, f.clipWhite = 50 + percent(rng) / 2;
-      f.shrinkGrow = (percent(rng) - 50) / 10, f.feather = percent(rng) / 20;
-      f.despillEdge = percent(rng) / 4, f.unmix = percent(rng), f.refine = percent(rng) / 20;
+      f.clipBlack = percent(rng) / 2;
+      f.clipWhite = 50 + percent(rng) / 2;
+      f.shrinkGrow = (percent(rng) - 50) / 10;
+      f.feather = percent(rng) / 20;
+      f.despillEdge = percent(rng) / 4;
+      f.unmix = percent(rng);
+      f.refine = percent(rng) / 20;
       for (int k = 0; k < round % 3; ++k)
         f.shapes.push_back({k == 1, {{0.5, 1}, {percent(rng), -2}, {30, channel(rng)}}});
     }

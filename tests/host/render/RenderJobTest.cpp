@@ -57,10 +57,12 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
            " --despill 0 --jobs 2");
   const media::BgraImage alone = test::RenderPicture(kSample, kProject, {"--despill", "0"});
   const int w = alone.width, h = alone.height;
-  // clang-format off
-  for (auto [x, y, alpha] : {std::tuple{2, 2, 0}, {w - 3, 2, 0}, {2, h / 2, 0}, {w - 3, h - 4, 0},
-                             {int(0.40 * w), int(0.42 * h), 255}, {int(0.40 * w), h - 10, 255}})
-    // clang-format on
+  for (auto [x, y, alpha] : {std::tuple{2, 2, 0},
+                             {w - 3, 2, 0},
+                             {2, h / 2, 0},
+                             {w - 3, h - 4, 0},
+                             {int(0.40 * w), int(0.42 * h), 255},
+                             {int(0.40 * w), h - 10, 255}})
     EXPECT_EQ(alone.Row(y)[x * 4 + 3], alpha) << x << "," << y;
   for (int n = 1; n <= 4; ++n)
     EXPECT_TRUE(media::ReadPng(dir / ("out_000" + std::to_string(n) + ".png")).pixels ==
@@ -72,7 +74,8 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
 // naming what is wrong, and leave nothing in the output folder.
 TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
   test::TempDir dir;
-  fs::create_directories(dir / "out"), fs::create_directories(dir / "frames");
+  fs::create_directories(dir / "out");
+  fs::create_directories(dir / "frames");
   dir.Write("damaged.json", R"({"format": "mattix-project", "version": 1, "chromaMask": ")" +
                                 std::string(192, 'A') + R"(AQID"})");
   const std::string &sample = kSample, out = " -o " + dir / "out/k.png";

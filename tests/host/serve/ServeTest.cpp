@@ -67,7 +67,8 @@ struct Keyer {
         thread([this] { server.Listen(); }),
         client("127.0.0.1", port) {
     // Key auto takes seconds under the sanitizers.
-    client.set_default_headers({{"X-Token", kToken}}), client.set_read_timeout(120, 0);
+    client.set_default_headers({{"X-Token", kToken}});
+    client.set_read_timeout(120, 0);
   }
   ~Keyer() { server.Stop(), thread.join(); }
   // A POST of nothing, or of a JSON body.
@@ -125,8 +126,10 @@ std::string State(const httplib::Result& r, const std::string& members) {
   std::string text;
   for (std::string name; names >> name;) {
     const host::JsonValue* v = &state;
-    for (std::size_t at = 0, dot = 0; v && at <= name.size(); at = dot + 1)
-      dot = std::min(name.find('.', at), name.size()), v = v->Find(name.substr(at, dot - at));
+    for (std::size_t at = 0, dot = 0; v && at <= name.size(); at = dot + 1) {
+      dot = std::min(name.find('.', at), name.size());
+      v = v->Find(name.substr(at, dot - at));
+    }
     text += (text.empty() ? "" : " ") + (v ? v->WriteCompact() : "(absent)");
   }
   return text;
@@ -258,7 +261,8 @@ TEST(Serve, EachPickDragAndShapeIsOneUndoStep) {
                 ->body.substr(0, 260 * 260 * 4);
   EXPECT_NE(wheel, picked->body.substr(0, 260 * 260 * 4));
   // Another parameter: another drag.
-  k.Post("/api/number?name=spill&value=20&gesture=7"), k.Post("/api/number?name=spill&value=30");
+  k.Post("/api/number?name=spill&value=20&gesture=7");
+  k.Post("/api/number?name=spill&value=30");
   for (int v = 10; v <= 50; v += 10)
     k.Post("/api/number?name=despill&value=" + std::to_string(v) + "&gesture=4");
   Ok(k.Post("/api/shape", R"({"keep": true, "points": [[1, 2], [30.5, 2], [9, 40]]})"));
