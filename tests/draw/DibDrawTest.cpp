@@ -27,8 +27,7 @@ void ExpectDrawn(const stdfx::CDIB& image, Black black) {
       for (int shift : {0, 8, 16})
         EXPECT_NEAR(GetPixel(hdc, x, y) >> shift & 0xFF, x < 4 && y < 2 && black(x, y) ? 0 : 255, 2)
             << x << "," << y;
-  ReleaseDC(wnd, hdc);
-  WinDestroyWindow(wnd);
+  ReleaseDC(wnd, hdc), WinDestroyWindow(wnd);
 }
 
 TEST(DibDraw, EightBitAndYuvImages) {
@@ -51,9 +50,8 @@ TEST(DibDraw, EightBitAndYuvImages) {
   ExpectDrawn(rgb, [](int x, int) { return x < 2; });  // drawn as it is, its header kept
   EXPECT_EQ(rgb.GetVfBmiSize(), 144u);
   stdfx::CDIB yuv;
-  ASSERT_TRUE(
-      yuv.CreateAndConvert(pixmill_test::MakeYUVHeader(4, 2, 24, stdfx::kSub422UYVY).vf, rgb, -1));
-  ASSERT_TRUE(yuv.DIBColorSpaceYUV());
+  const auto yuvHeader = pixmill_test::MakeYUVHeader(4, 2, 24, stdfx::kSub422UYVY);
+  ASSERT_TRUE(yuv.CreateAndConvert(yuvHeader.vf, rgb, -1) && yuv.DIBColorSpaceYUV());
   ExpectDrawn(yuv, [](int x, int) { return x < 2; });
   EXPECT_EQ(yuv.GetVfBmiSize(), 160u);
 }

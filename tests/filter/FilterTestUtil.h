@@ -98,7 +98,6 @@ class Frame {
 
   stdfx::CDIB& dib() { return m_dib; }
   tagVFBMINFOHEADER& header() { return m_header.vf; }
-  int stride() const { return m_stride; }
   std::uint8_t* bits() { return m_buffer.data() + kGuard; }
   std::uint8_t* line(int y) { return bits() + std::size_t(y) * m_stride; }
   std::uint8_t& At(int x, int y, int c = 0) { return line(y)[x * m_bpp + c]; }

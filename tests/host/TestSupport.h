@@ -37,6 +37,10 @@ inline std::string ErrorOf(const std::function<void()>& f) {
   }
   return "(no error)";
 }
+// Whether `f` throws a host::HostError whose message holds `part`.
+inline ::testing::AssertionResult Throws(const std::function<void()>& f, const std::string& part) {
+  return Holds(ErrorOf(f), part);
+}
 
 // Why `program`, a host of the plug-ins, cannot run them here, or "": it is
 // missing, or the plug-ins are built with the sanitizers, which it cannot load.
@@ -55,6 +59,15 @@ inline std::string Shell(const std::string& line) {
   media::Subprocess sh({"sh", "-c", line}, {}, "sh is missing");
   const int status = sh.Wait();
   return status == 0 ? "" : "exit " + std::to_string(status) + ": " + sh.ErrorTail();
+}
+// The same as an assertion: success, or the exit status and the error.
+inline ::testing::AssertionResult Ran(const std::string& line) {
+  const std::string error = Shell(line);
+  return error.empty() ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << error;
+}
+// Runs ffmpeg with `args`, saying errors only and reading no terminal.
+inline ::testing::AssertionResult Ffmpeg(const std::string& args) {
+  return Ran("ffmpeg -v error -nostdin " + args);
 }
 
 // The names in a folder, sorted.

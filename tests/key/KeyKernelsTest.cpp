@@ -39,6 +39,11 @@ constexpr std::uint32_t kColourStep = 61;
 constexpr std::uint32_t kColourStep = 1;
 #endif
 
+// A set's row kernel, plain or with spill suppression.
+KeyRowFn Kernel(KernelSet set, bool spill) {
+  return spill ? KernelsOf(set).spill : KernelsOf(set).plain;
+}
+
 // floor(p / 255 + 1/2) in exact integers.
 std::uint32_t Rational255(std::uint32_t p) { return (2 * p + 255) / 510; }
 
@@ -53,8 +58,7 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
   const auto [set, spill] = GetParam();
   if (!KernelSetAvailable(set))
     GTEST_SKIP() << "this processor (or build) cannot run the " << KernelSetName(set) << " kernels";
-  const KeyRowKernels kernels = KernelsOf(set);
-  const KeyRowFn kernel = spill ? kernels.spill : kernels.plain;
+  const KeyRowFn kernel = Kernel(set, spill);
   std::array<std::uint32_t, 256> full, table;
   full.fill(255);
   for (int v = 0; v < 256; ++v) table[v] = std::uint32_t((v * 97 + 31) % 256);
@@ -135,14 +139,10 @@ const Case kCases[] = {
 };
 
 const KernelSet kVectorSets[] = {KernelSet::kSse41, KernelSet::kAvx2, KernelSet::kAvx512};
+// Test names of the sets, in the enumeration's order.
 std::string SetName(KernelSet s) {
-  return s == KernelSet::kAvx512  ? "Avx512"
-         : s == KernelSet::kAvx2  ? "Avx2"
-         : s == KernelSet::kSse41 ? "Sse41"
-                                  : "Reference";
+  return std::array{"Reference", "Sse41", "Avx2", "Avx512"}[int(s)];
 }
-
-KeyRowFn Pick(const KeyRowKernels& k, bool spill) { return spill ? k.spill : k.plain; }
 
 const KernelSet kEverySet[] = {KernelSet::kReference, KernelSet::kSse41, KernelSet::kAvx2,
                                KernelSet::kAvx512};
@@ -151,7 +151,7 @@ const KernelSet kEverySet[] = {KernelSet::kReference, KernelSet::kSse41, KernelS
 std::shared_ptr<const CColourTable> TableOf(const KeyRowParams& params, bool spill,
                                             KernelSet maker) {
   CColourTable::SetPixelsBeforeTable(0);
-  auto table = CColourTable::ForKey(params, spill, Pick(KernelsOf(maker), spill), 1);
+  auto table = CColourTable::ForKey(params, spill, Kernel(maker, spill), 1);
   CColourTable::SetPixelsBeforeTable(-1);
   return table;
 }
@@ -192,8 +192,8 @@ TEST_P(EveryColour, MatchesTheReference) {
       for (int b = 0; b < 4; ++b) at[b] = std::uint8_t(pixel >> (8 * b));
     }
     expected.keyed.assign(expected.source.size(), 0);
-    Pick(KernelsOf(KernelSet::kReference), spill)(expected.keyed.data(), expected.source.data(),
-                                                  int(expected.source.size() / 4), params);
+    Kernel(KernelSet::kReference, spill)(expected.keyed.data(), expected.source.data(),
+                                         int(expected.source.size() / 4), params);
   }
   // Out of place, then in place (the lanes that a kernel keys again must
   // come from the source as it was). The buffers stay for the next case:
@@ -201,8 +201,8 @@ TEST_P(EveryColour, MatchesTheReference) {
   static std::vector<std::uint8_t> keyed, inPlace;
   keyed.assign(expected.source.size(), 0);
   inPlace = expected.source;
-  Pick(KernelsOf(set), spill)(keyed.data(), expected.source.data(), int(keyed.size() / 4), params);
-  Pick(KernelsOf(set), spill)(inPlace.data(), inPlace.data(), int(inPlace.size() / 4), params);
+  Kernel(set, spill)(keyed.data(), expected.source.data(), int(keyed.size() / 4), params);
+  Kernel(set, spill)(inPlace.data(), inPlace.data(), int(inPlace.size() / 4), params);
   for (const auto* actual : {&keyed, &inPlace}) {
     if (*actual == expected.keyed) continue;
     std::size_t wrong = 0, first = 0;
@@ -255,8 +255,7 @@ TEST_P(Rows, EveryLengthAndStart) {
   for (auto& v : source) v = std::uint8_t(rng());
   for (int x = 0; x < 80; x += 5) std::memset(&source[4 * x], x * 3, 3);  // some greys
   for (bool spill : {false, true}) {
-    const KeyRowFn ref = Pick(KernelsOf(KernelSet::kReference), spill);
-    const KeyRowFn fast = Pick(KernelsOf(set), spill);
+    const KeyRowFn ref = Kernel(KernelSet::kReference, spill), fast = Kernel(set, spill);
     const auto colours = TableOf(params, spill, ActiveKernelSet());
     ASSERT_TRUE(colours);
     for (const bool viaTable : {false, true})
@@ -308,8 +307,8 @@ TEST_P(Rows, FollowEverySettingChange) {
       const auto table = Table(step.table);
       const KeyRowParams params{mask.view, table.data(), step.spill < 0 ? 0.5f : step.spill};
       std::vector<std::uint8_t> expected(source.size()), actual(source.size());
-      Pick(KernelsOf(KernelSet::kReference), spill)(expected.data(), source.data(), 4099, params);
-      Pick(KernelsOf(set), spill)(actual.data(), source.data(), 4099, params);
+      Kernel(KernelSet::kReference, spill)(expected.data(), source.data(), 4099, params);
+      Kernel(set, spill)(actual.data(), source.data(), 4099, params);
       ASSERT_EQ(actual, expected) << "step " << i << " spill " << spill;
       // The engine's way (with its own set): the latest key's table, made
       // once its pixels are due, found again while the key stays and made
@@ -317,9 +316,9 @@ TEST_P(Rows, FollowEverySettingChange) {
       if (set != ActiveKernelSet()) continue;
       std::shared_ptr<const CColourTable> colours;
       for (int frame = 0; frame < 3 && !colours; ++frame)
-        colours = CColourTable::ForKey(params, spill, Pick(KernelsOf(set), spill), 4099);
+        colours = CColourTable::ForKey(params, spill, Kernel(set, spill), 4099);
       ASSERT_TRUE(colours) << "step " << i;
-      EXPECT_EQ(CColourTable::ForKey(params, spill, Pick(KernelsOf(set), spill), 4099), colours);
+      EXPECT_EQ(CColourTable::ForKey(params, spill, Kernel(set, spill), 4099), colours);
       actual.assign(source.size(), 0);
       colours->KeyRow(actual.data(), source.data(), 4099, KernelsOf(set));
       ASSERT_EQ(actual, expected) << "table, step " << i << " spill " << spill;

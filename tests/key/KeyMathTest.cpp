@@ -26,9 +26,7 @@ TEST(RoundDiv255, EqualsRoundHalfUpOverTheWholeProductRange) {
 // The table as a piecewise function: each range starts where the previous
 // one would have stopped, computed up front instead of by walking.
 std::array<std::uint32_t, 256> ReferenceTable(int a0, int a1, int a2, int a3) {
-  const int s1 = std::max(a0, 0);
-  const int s2 = std::max(s1, a1);
-  const int s3 = std::max(s2, a2 + 1);
+  const int s1 = std::max(a0, 0), s2 = std::max(s1, a1), s3 = std::max(s2, a2 + 1);
   const int s4 = std::max(s3, a3);
   std::array<std::uint32_t, 256> t{};
   for (int i = 0; i < 256; ++i) {
@@ -60,8 +58,8 @@ std::array<std::uint32_t, 256> Table(double l0, double l1, double l2, double l3)
 // engine test maps unsafe settings to the limit).
 TEST(LightnessTable, MatchesPiecewiseReferenceForRandomBreakpoints) {
   std::mt19937 rng(12345);
-  std::uniform_real_distribution<double> inRange(0.0, 100.0);
-  std::uniform_real_distribution<double> wide(-kBreakpointLimit, kBreakpointLimit);
+  std::uniform_real_distribution<double> inRange(0.0, 100.0),
+      wide(-kBreakpointLimit, kBreakpointLimit);
   for (int n = 0; n < 2000; ++n) {
     double l[4];
     for (double& v : l) v = (n % 3 == 0) ? wide(rng) : inRange(rng);

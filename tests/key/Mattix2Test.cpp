@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <random>
 #include <vector>
 
 #include "filter/Gaussian.h"
@@ -75,8 +74,8 @@ TEST(Key, StatusPrecedence) {
     Frame source(c.sourceWidth, c.sourceHeight, c.sourceBits, c.sourceLayout),
         target(12, 6, c.targetBits);
     source.Fill(1);
-    source.header().vfAlphaFlag = c.sourceAlpha;
     target.Fill(2);
+    source.header().vfAlphaFlag = c.sourceAlpha;
     const auto before = target.pixels();
     EXPECT_EQ(KeyFrame(target, source, Settings(), c.withMask ? &mask : nullptr), c.status);
     EXPECT_EQ(target.pixels(), c.status ? before : source.pixels()) << c.sourceBits;
@@ -100,8 +99,8 @@ TEST(Key, StatusPrecedence) {
       EXPECT_EQ(KeyFrame(wideTarget, wideSource, Settings(), record), 27);
     widened->header().biWidth = 8;
   }
-  EXPECT_EQ(wideTarget.pixels(), wideBefore);
-  EXPECT_TRUE(wideTarget.GuardsIntact() && wideSource.GuardsIntact());
+  EXPECT_TRUE(wideTarget.pixels() == wideBefore && wideTarget.GuardsIntact() &&
+              wideSource.GuardsIntact());
 }
 
 // Hues on the right half of the wheel (within a quarter turn of red) are
@@ -205,8 +204,7 @@ TEST(Key, UnsafeSettingsBehaveAsTheirDocumentedEquivalents) {
       {Settings().lightness(kNaN, kNaN, kNaN, kNaN), Settings().lightness(0, 0, 100, 100)},
       {Settings().lightness(20, kNaN, 60, 80), Settings().lightness(20, 0, 60, 80)},
       {Settings().lightness(-kInf, -kInf, kInf, kInf),
-       Settings().lightness(-10000, -10000, 10000, 10000)},
-  };
+       Settings().lightness(-10000, -10000, 10000, 10000)}};
   const MaskRecord mask = MaskRecordOf(241, 209, [](int r, int c) {
     const double dx = (c - 60) / 50.0, dy = (r - 150) / 50.0;
     return std::uint8_t(std::clamp(255 - int(255 * (dx * dx + dy * dy)), 0, 255));
@@ -229,41 +227,36 @@ TEST(Key, UnsafeSettingsBehaveAsTheirDocumentedEquivalents) {
 // each step changes one thing the table depends on.
 TEST(Key, ThroughTheColourTableAsDirectly) {
   using mattix::key::internal::CColourTable;
-  std::mt19937 rng(4);
   Frame source(37, 23);
-  for (int y = 0; y < 23; ++y)
-    for (int x = 0; x < 37 * 4; ++x) source.line(y)[x] = std::uint8_t(rng());
+  source.Fill(4);
   const MaskRecord ramp =
       MaskRecordOf(241, 209, [](int r, int c) { return (r * 7 + c * 3) % 256; });
   const MaskRecord other = MaskRecordOf(241, 209, [](int r, int c) { return (r + c * 5) % 256; });
   const struct {
     Settings settings;
     const MaskRecord* mask;
-  } steps[] = {
-      {Settings(), &ramp},
-      {Settings().softness(30), &ramp},
-      {Settings().softness(30).spill(70), &ramp},
-      {Settings().softness(30).spill(20), &ramp},
-      {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &ramp},
-      {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &other},
-      {Settings(), &ramp},
+  } steps[] = {{Settings(), &ramp},
+               {Settings().softness(30), &ramp},
+               {Settings().softness(30).spill(70), &ramp},
+               {Settings().softness(30).spill(20), &ramp},
+               {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &ramp},
+               {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &other},
+               {Settings(), &ramp}};
+  // Every step's frame, whole and by field, keyed from tables made after `pixels`.
+  const auto keyed = [&](int pixels) {
+    CColourTable::SetPixelsBeforeTable(pixels);
+    std::vector<std::vector<std::uint8_t>> frames;
+    for (const auto& step : steps)
+      for (int field : {-1, 0, 1}) {
+        Frame frame(37, 23);
+        EXPECT_EQ(KeyFrame(frame, source, step.settings, step.mask, field), 0);
+        frames.push_back(frame.pixels());
+      }
+    return frames;
   };
-  std::vector<std::vector<std::uint8_t>> direct;
-  CColourTable::SetPixelsBeforeTable(-1);
-  for (const auto& step : steps)
-    for (int field : {-1, 0, 1}) {
-      Frame keyed(37, 23);
-      ASSERT_EQ(KeyFrame(keyed, source, step.settings, step.mask, field), 0);
-      direct.push_back(keyed.pixels());
-    }
-  CColourTable::SetPixelsBeforeTable(0);
-  auto expected = direct.begin();
-  for (const auto& step : steps)
-    for (int field : {-1, 0, 1}) {
-      Frame keyed(37, 23);
-      ASSERT_EQ(KeyFrame(keyed, source, step.settings, step.mask, field), 0);
-      ASSERT_EQ(keyed.pixels(), *expected++) << "softness " << step.settings.v[0] << " spill "
-                                             << step.settings.v[1] << " field " << field;
-    }
+  const auto direct = keyed(-1);
+  const auto throughTables = keyed(0);
+  for (std::size_t i = 0; i < direct.size(); ++i)
+    EXPECT_TRUE(throughTables[i] == direct[i]) << "step " << i / 3 << " field " << int(i % 3) - 1;
   CColourTable::SetPixelsBeforeTable(1 << 24);
 }

@@ -48,9 +48,7 @@ Values StoredIn(const CWndLightness& bar) {
 // A window with a bar drawn in it.
 struct Bar : picker_test::ControlHost {
   explicit Bar(Percent percent = {0, 0, 100, 100}) : ControlHost(0, 0, W, H) {
-    bar.SetValues(percent.data());
-    bar.EraseBackground(hwnd, dc);
-    bar.Draw(hwnd, dc);
+    bar.SetValues(percent.data()), bar.EraseBackground(hwnd, dc), bar.Draw(hwnd, dc);
   }
   ~Bar() { WinSetAsyncKeyState(VK_SHIFT, FALSE); }
   bool On(char event, int x, int y, bool shift = false) {
@@ -72,13 +70,11 @@ TEST(LightnessBar, ValuesAreTruncatedToSixteenBitsAndClamped) {
     Percent in;
     bool changed;
     Values stored;
-  } cases[] = {
-      {{0, 0, 100, 100}, false, {0, 0, 65535, 65535}},
-      {{10, 20, 80, 90}, true, {6553, 13107, 52428, 58981}},
-      {{-5, 0, 120, 100}, false, {0, 0, 65535, 65535}},
-      {{kNaN, -kInf, kInf, 50}, true, {0, 0, 65535, 32767}},
-      {{90, 10, 50, -1e300}, true, {58981, 6553, 32767, 0}},  // order is not enforced
-  };
+  } cases[] = {{{0, 0, 100, 100}, false, {0, 0, 65535, 65535}},
+               {{10, 20, 80, 90}, true, {6553, 13107, 52428, 58981}},
+               {{-5, 0, 120, 100}, false, {0, 0, 65535, 65535}},
+               {{kNaN, -kInf, kInf, 50}, true, {0, 0, 65535, 32767}},
+               {{90, 10, 50, -1e300}, true, {58981, 6553, 32767, 0}}};  // order is not enforced
   for (const auto& c : cases) {
     CWndLightness bar;
     EXPECT_EQ(bar.SetValues(c.in.data()), c.changed) << c.in[0];
@@ -90,25 +86,23 @@ TEST(LightnessBar, HitAreasAndTies) {
   const struct {
     Percent percent;
     int x, y, handle;
-  } cases[] = {
-      // L1 at x 100 (38.75 % of 240 pixels = 93), nothing else within reach.
-      {{0, 38.75, 90, 100}, 108, 2, 1},
-      {{0, 38.75, 90, 100}, 92, 13, 1},
-      {{0, 38.75, 90, 100}, 100, 14, -1},
-      {{0, 38.75, 90, 100}, 109, 5, -1},
-      // Stacked at an end: the one that can move away from it.
-      {{0, 0, 0, 100}, 7, 10, 2},
-      {{0, 100, 100, 100}, 247, 10, 1},
-      {{0, 0, 0, 0}, 7, 17, 3},
-      {{100, 100, 100, 100}, 247, 17, 0},
-      {{0, 50, 50, 100}, 7, 18, -1},
-      // L1 at 100, L2 at 102: the nearer right corner, L1 on a tie.
-      {{0, 38.75, 39.5834, 100}, 108, 2, 1},
-      {{0, 38.75, 39.5834, 100}, 110, 2, 2},
-      // Both at 100: L2 when the pointer is not right of them.
-      {{0, 38.75, 38.75, 100}, 100, 5, 2},
-      {{0, 38.75, 38.75, 100}, 101, 5, 1},
-  };
+  } cases[] = {// L1 at x 100 (38.75 % of 240 pixels = 93), nothing else within reach.
+               {{0, 38.75, 90, 100}, 108, 2, 1},
+               {{0, 38.75, 90, 100}, 92, 13, 1},
+               {{0, 38.75, 90, 100}, 100, 14, -1},
+               {{0, 38.75, 90, 100}, 109, 5, -1},
+               // Stacked at an end: the one that can move away from it.
+               {{0, 0, 0, 100}, 7, 10, 2},
+               {{0, 100, 100, 100}, 247, 10, 1},
+               {{0, 0, 0, 0}, 7, 17, 3},
+               {{100, 100, 100, 100}, 247, 17, 0},
+               {{0, 50, 50, 100}, 7, 18, -1},
+               // L1 at 100, L2 at 102: the nearer right corner, L1 on a tie.
+               {{0, 38.75, 39.5834, 100}, 108, 2, 1},
+               {{0, 38.75, 39.5834, 100}, 110, 2, 2},
+               // Both at 100: L2 when the pointer is not right of them.
+               {{0, 38.75, 38.75, 100}, 100, 5, 2},
+               {{0, 38.75, 38.75, 100}, 101, 5, 1}};
   for (const auto& c : cases) {
     Bar b(c.percent);
     EXPECT_EQ(b.bar.HitTest(*CWnd::FromHandle(b.hwnd), POINT{c.x, c.y}), c.handle)
@@ -122,16 +116,14 @@ TEST(LightnessBar, DragsStopAtNeighboursAndShiftScalesTheInnerHandles) {
     int handle;
     const char* moves;
     Values after;
-  } cases[] = {
-      {{0, 20, 60, 100}, 1, "150 240", {0, 39321, 39321, 65535}},
-      {{10, 20, 60, 100}, 0, "3 -400", {0, 13107, 39321, 65535}},
-      {{0, 40, 60, 100}, 3, "S127", {0, 13107, 19661, 32768}},
-      {{0, 40, 60, 100}, 3, "127", {0, 26214, 39321, 39321}},
-      // Whole percents rounded (40.6 % -> 41 %); out-of-order inner handles
-      // are put back in order.
-      {{0, 40.6, 60, 100}, 3, "S127", {0, 13435, 19661, 32768}},
-      {{0, 60, 40, 100}, 3, "S127", {0, 13107, 13107, 32768}},
-  };
+  } cases[] = {{{0, 20, 60, 100}, 1, "150 240", {0, 39321, 39321, 65535}},
+               {{10, 20, 60, 100}, 0, "3 -400", {0, 13107, 39321, 65535}},
+               {{0, 40, 60, 100}, 3, "S127", {0, 13107, 19661, 32768}},
+               {{0, 40, 60, 100}, 3, "127", {0, 26214, 39321, 39321}},
+               // Whole percents rounded (40.6 % -> 41 %); out-of-order inner handles
+               // are put back in order.
+               {{0, 40.6, 60, 100}, 3, "S127", {0, 13435, 19661, 32768}},
+               {{0, 60, 40, 100}, 3, "S127", {0, 13107, 13107, 32768}}};
   for (const auto& c : cases) {
     Bar b(c.percent);
     b.Drag(c.handle, c.moves);
@@ -143,11 +135,9 @@ TEST(LightnessBar, DragsStopAtNeighboursAndShiftScalesTheInnerHandles) {
 TEST(LightnessBar, ResetWaitsForTheEndOfADrag) {
   Bar moved({10, 20, 80, 90});
   moved.Drag(0, "");
-  EXPECT_FALSE(moved.On('r', 0, 0));
-  EXPECT_EQ(moved.Stored(), (Values{6553, 13107, 52428, 58981}));
+  EXPECT_TRUE(!moved.On('r', 0, 0) && moved.Stored() == (Values{6553, 13107, 52428, 58981}));
   moved.On('u', 0, 0);
-  EXPECT_TRUE(moved.On('r', 0, 0));
-  EXPECT_EQ(moved.Stored(), (Values{0, 0, 65535, 65535}));
+  EXPECT_TRUE(moved.On('r', 0, 0) && moved.Stored() == (Values{0, 0, 65535, 65535}));
 }
 
 // Moving over the bar, or dragging a handle, shows a lightness in the label;
@@ -183,13 +173,11 @@ TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
     bool highlighted;
     int handle, x, y;
     COLORREF fill, edge;
-  } cases[] = {
-      {{0, 38.75, 90, 100}, nullptr, false, 1, 100, 5, 0xFFFFFF, 0xD1D1D1},
-      {{30, 50, 70, 100}, nullptr, false, 0, 79, 9, 0x000000, 0x515151},
-      {{0, 38.75, 90, 100}, "101", true, 1, 101, 5, 0xFFFFFF, 0x5151D1},
-      {{30, 50, 70, 100}, "60", true, 0, 60, 9, 0x000000, 0x5151D1},
-      {{30, 50, 70, 100}, "60", false, 0, 60, 9, 0x000000, 0x515151},  // released
-  };
+  } cases[] = {{{0, 38.75, 90, 100}, nullptr, false, 1, 100, 5, 0xFFFFFF, 0xD1D1D1},
+               {{30, 50, 70, 100}, nullptr, false, 0, 79, 9, 0x000000, 0x515151},
+               {{0, 38.75, 90, 100}, "101", true, 1, 101, 5, 0xFFFFFF, 0x5151D1},
+               {{30, 50, 70, 100}, "60", true, 0, 60, 9, 0x000000, 0x5151D1},
+               {{30, 50, 70, 100}, "60", false, 0, 60, 9, 0x000000, 0x515151}};  // released
   for (const auto& c : cases) {
     Bar b(c.percent);
     if (c.drag != nullptr) b.Drag(c.handle, c.drag);
@@ -200,7 +188,7 @@ TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
     // the edge colour, the rest too when highlighted); the fill takes the
     // pixels whose centre lies inside, on the left edge counting as in and
     // on the right edge as out (half-open spans): x - d - 1 <= i < x + d.
-    for (int j = c.y; j <= c.y + 8; ++j) {
+    for (int j = c.y; j <= c.y + 8; ++j)
       for (int i = c.x - 9; i <= c.x + 9; ++i) {
         const int d = j - c.y;
         const bool outline = d <= 7 && std::abs(i - c.x) <= d && (std::abs(i - c.x) == d || d == 7);
@@ -210,7 +198,6 @@ TEST(LightnessBar, HandlePixelsFollowTheirTriangle) {
         EXPECT_EQ(p[std::size_t(j * W + i)], Argb(want))
             << "handle " << c.handle << " at " << i << "," << j;
       }
-    }
   }
 }
 

@@ -17,8 +17,7 @@
 
 namespace {
 
-using pixmill_test::MakeHeader;
-using stdfx::CDIB;
+using pixmill_test::MakeHeader, stdfx::CDIB;
 using Bytes = std::vector<std::uint8_t>;
 
 tagYUVBMINFOHEADER YuvHeader(int width, int height, int bits, DWORD colorSpace,
@@ -141,7 +140,7 @@ TEST(YuvRoundTrip, WithinToleranceOverTheCubeAndThroughImages) {
   for (const auto& p : cases) {
     CDIB rgb(MakeHeader(p.width, p.rgbTopDown ? -p.height : p.height, 32));
     FillPairs(rgb, unsigned(p.width * 131 + p.height));
-    const tagYUVBMINFOHEADER yh =
+    const auto yh =
         YuvHeader(p.width, p.yuvTopDown ? -p.height : p.height, p.yuvBits, p.colorSpace);
     CDIB yuv, back;
     ASSERT_TRUE(yuv.CreateAndConvert(yh.vf, rgb, -1));
@@ -206,14 +205,13 @@ TEST(ConvertRgb, OtherDepthsAndEncodedMasks) {
   CDIB mask(MakeHeader(9, 4, 8));
   for (int i = 0; i < int(mask.DIBSize()); ++i) mask.GetBytes()[i] = std::uint8_t(i * 13);
   CDIB grey, fromEncoded;
-  ASSERT_TRUE(grey.CreateAndConvert(MakeHeader(9, 4, 32), mask, -1));
-  ASSERT_TRUE(mask.CompressRLE());
-  ASSERT_TRUE(fromEncoded.CreateAndConvert(MakeHeader(9, 4, 32), mask, -1));
+  ASSERT_TRUE(grey.CreateAndConvert(MakeHeader(9, 4, 32), mask, -1) && mask.CompressRLE() &&
+              fromEncoded.CreateAndConvert(MakeHeader(9, 4, 32), mask, -1));
   for (int line = 0; line < 4; ++line)  // both bottom-up: the same buffer lines
     for (int x = 0; x < 9; ++x) {
       const std::uint8_t v = std::uint8_t((line * 12 + x) * 13), want[4] = {v, v, v, 255};
-      ASSERT_EQ(std::memcmp(grey.GetBytes() + line * 36 + 4 * x, want, 4), 0);
-      ASSERT_EQ(std::memcmp(fromEncoded.GetBytes() + line * 36 + 4 * x, want, 4), 0);
+      for (const CDIB* image : {&grey, &fromEncoded})
+        ASSERT_EQ(std::memcmp(image->GetBytes() + line * 36 + 4 * x, want, 4), 0) << line << x;
     }
   CDIB rgb24(MakeHeader(3, 2, 24)), rgb32;
   for (int i = 0; i < int(rgb24.DIBSize()); ++i) rgb24.GetBytes()[i] = std::uint8_t(i + 1);

@@ -16,10 +16,7 @@
 
 namespace {
 
-using pixmill_test::MakeHeader;
-using pixmill_test::MakeYUVHeader;
-using pixmill_test::PixelBytes;
-using stdfx::CDIB;
+using pixmill_test::MakeHeader, pixmill_test::MakeYUVHeader, pixmill_test::PixelBytes, stdfx::CDIB;
 using Bytes = std::vector<unsigned char>;
 
 void FillPattern(CDIB& image, unsigned seed) {
@@ -78,8 +75,8 @@ TEST(Copies, SelfViewsAndEncodedLayouts) {
     tagVFBMINFOHEADER h = MakeHeader(16, 4, 8, layout);
     unsigned char data[64] = {16, 9, 0, 0, 0, 1};
     if (layout == stdfx::kLayoutRLE8) h.biSizeImage = 6;
-    h.vfAlphaBytes = reinterpret_cast<unsigned char*>(std::uintptr_t{0x10});  // wild
     h.vfAlphaBytesPerLine = 4096;
+    h.vfAlphaBytes = reinterpret_cast<unsigned char*>(std::uintptr_t{0x10});  // wild
     const CDIB record(&h, data), copy(record);
     ASSERT_TRUE(copy.IsValidDIB()) << layout;
     EXPECT_TRUE(copy.DIBSize() == (layout == stdfx::kLayoutRLE8 ? 6u : 64u) &&
@@ -99,8 +96,7 @@ TEST(PixelAccess, OutsideTheImageAndClear) {
   EXPECT_TRUE(empty.GetDIBByte(0, 0) == 0 && !empty.GetDIBColor(0, 0, r, g, b) &&
               !yuv.GetDIBColor(0, 0, r, g, b) && !empty.ClearDIB(-1, 0));
   CDIB image(MakeHeader(3, 5, 32));  // a field's lines get the value's bytes
-  ASSERT_TRUE(image.ClearDIB(-1, 0x44332211));
-  ASSERT_TRUE(image.ClearDIB(1, 0));
+  ASSERT_TRUE(image.ClearDIB(-1, 0x44332211) && image.ClearDIB(1, 0));
   const unsigned char want[4] = {0x11, 0x22, 0x33, 0x44};
   for (int line = 0; line < 5; ++line)
     for (int k = 0; k < 12; ++k)

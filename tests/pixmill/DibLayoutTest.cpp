@@ -18,8 +18,7 @@
 
 namespace {
 
-using pixmill_test::MakeHeader;
-using stdfx::CDIB;
+using pixmill_test::MakeHeader, stdfx::CDIB;
 
 constexpr DWORD RGB = stdfx::kLayoutRGB, YUV = stdfx::kLayoutYUV, RLE = stdfx::kLayoutRLE8;
 
@@ -31,8 +30,8 @@ TEST(Headers, StridesSizesLimitsAndAttaching) {
     int bpp, stride;  // stride 0: refused
     DWORD size;
   } cases[] = {{1, 3, 8, RGB, 0, 0, 0, false, 1, 4, 12},
-               {241, 209, 8, RGB, 0, 0, 0, false, 1, 244, 209u * 244},
                {3, -4, 24, RGB, 0, 0, 0, false, 3, 12, 48},
+               {241, 209, 8, RGB, 0, 0, 0, false, 1, 244, 209u * 244},
                {33, 1, 1, RGB, 0, 0, 0, false, 0, 8, 8},
                {3, 1, 16, RGB, 0, 0, 0, false, 2, 8, 8},
                // A host pitch at least the row payload is the row distance.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -12,10 +13,9 @@
 
 namespace {
 
-using pixmill_test::MakeHeader;
-using stdfx::CDIB;
+using pixmill_test::MakeHeader, stdfx::CDIB;
 
-void Put(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t value, int bytes) {
+void Put(std::vector<std::uint8_t>& v, std::size_t at, std::uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) v[at + i] = std::uint8_t(value >> (8 * i));
 }
 
@@ -23,23 +23,18 @@ void Put(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t value, int 
 // stored row r, byte k holds r * 37 + k.
 std::vector<std::uint8_t> MakeBitmap(int w, int h, int bits, bool fileHeader,
                                      std::uint32_t infoSize = 40) {
-  const std::size_t stride = std::size_t((w * bits + 31) / 32 * 4);
-  const std::size_t rows = std::size_t(h < 0 ? -h : h);
-  const std::size_t palette = bits == 8 ? 4 * 256 : 0;
-  const std::size_t pre = fileHeader ? 14 : 0;
-  const std::size_t offBits = pre + infoSize + palette;
+  const std::size_t stride = std::size_t((w * bits + 31) / 32 * 4), rows = std::size_t(std::abs(h));
+  const std::size_t pre = fileHeader ? 14 : 0, offBits = pre + infoSize + (bits == 8 ? 1024 : 0);
   std::vector<std::uint8_t> v(offBits + stride * rows, 0);
   if (fileHeader) {
     v[0] = 'B';
     v[1] = 'M';
-    Put(v, 2, std::uint32_t(v.size()), 4);
-    Put(v, 10, std::uint32_t(offBits), 4);
+    Put(v, 2, v.size(), 4);
+    Put(v, 10, offBits, 4);
   }
-  Put(v, pre + 0, infoSize, 4);
-  Put(v, pre + 4, std::uint32_t(w), 4);
-  Put(v, pre + 8, std::uint32_t(h), 4);
-  Put(v, pre + 12, 1, 2);
-  Put(v, pre + 14, std::uint32_t(bits), 2);
+  // The info header's size, width, height, planes and bits per pixel.
+  Put(v, pre, infoSize, 4), Put(v, pre + 4, unsigned(w), 4), Put(v, pre + 8, unsigned(h), 4);
+  Put(v, pre + 12, 1, 2), Put(v, pre + 14, unsigned(bits), 2);
   for (std::size_t r = 0; r < rows; ++r)
     for (std::size_t k = 0; k < stride; ++k) v[offBits + r * stride + k] = std::uint8_t(r * 37 + k);
   return v;
@@ -134,8 +129,8 @@ TEST(Desktop, DrawsMasksAlphaAndYuvAndClips) {
   EXPECT_TRUE(at(10, 10) == 0xFF7F7F7Fu && at(11, 10) == 0xFF7F7F7Fu);
   CDIB yuv(pixmill_test::MakeYUVHeader(4, -2, 24, stdfx::kSub422UYVY).vf), rgb;
   for (DWORD i = 0; i < yuv.DIBSize(); ++i) yuv.GetBytes()[i] = std::uint8_t(40 + 13 * i);
-  ASSERT_TRUE(rgb.CreateAndConvert(MakeHeader(4, -2, 32), yuv, -1));
-  ASSERT_TRUE(yuv.DrawToDesktop(0, 0, 0, 0));
+  ASSERT_TRUE(rgb.CreateAndConvert(MakeHeader(4, -2, 32), yuv, -1) &&
+              yuv.DrawToDesktop(0, 0, 0, 0));
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 4; ++x) {
       int r, g, b;

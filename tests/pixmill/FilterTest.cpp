@@ -28,11 +28,7 @@ TEST(Filter, CatalogueMatchesDefinitionsAndProperties) {
       {CFilter::kBox, 0.5, true, 1e-15, {{-0.5, 1}, {0.25, 1}, {0.5, 0}}},
       {CFilter::kTriangle, 1.0, true, 1e-15, {{0.25, 0.75}, {-0.5, 0.5}}},
       {CFilter::kBell, 1.5, false, 1e-15, {{0, 0.75}, {0.5, 0.5}, {1, 0.125}}},
-      {CFilter::kBSpline,
-       2.0,
-       false,
-       1e-15,
-       {{0, 4.0 / 6}, {1, 1.0 / 6}, {-1, 1.0 / 6}, {0.5, 23.0 / 48}}},
+      {CFilter::kBSpline, 2.0, false, 1e-15, {{0, 4.0 / 6}, {1, 1.0 / 6}, {0.5, 23.0 / 48}}},
       {CFilter::kMitchell, 2.0, false, 1e-15, {{0, 8.0 / 9}, {1, 1.0 / 18}, {-1, 1.0 / 18}}},
       {CFilter::kCatmullRom, 2.0, true, 1e-15, {{0.5, 9.0 / 16}, {1.5, -1.0 / 16}}},
       {CFilter::kLanczos3, 3.0, true, 2e-2, {{0.5, 6 / pi2}}}};

@@ -4,6 +4,7 @@
 // DrawDib. Handles are checked for the failures Windows documents.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -24,8 +25,7 @@ namespace {
 using Pixels = std::vector<std::uint32_t>;
 using PixelSet = std::set<std::pair<int, int>>;
 
-constexpr int W = 37;
-constexpr int H = 29;
+constexpr int W = 37, H = 29;
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 
 std::uint32_t Px(COLORREF c) {
@@ -36,10 +36,7 @@ std::uint32_t Px(COLORREF c) {
 class Gdi : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_wnd && m_dc); }
-  void TearDown() override {
-    ReleaseDC(m_wnd, m_dc);
-    WinDestroyWindow(m_wnd);
-  }
+  void TearDown() override { ReleaseDC(m_wnd, m_dc), WinDestroyWindow(m_wnd); }
   void Clear() const {
     const RECT all{0, 0, W, H};
     FillRect(m_dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
@@ -68,11 +65,9 @@ class Gdi : public ::testing::Test {
 void ReferenceLine(POINT a, POINT b, PixelSet& out) {
   const long long dx = b.x - a.x, dy = b.y - a.y;
   const bool xMajor = std::llabs(dx) >= std::llabs(dy);
-  const long long n = xMajor ? std::llabs(dx) : std::llabs(dy);
-  const long long dMinor = xMajor ? dy : dx;
+  const long long n = xMajor ? std::llabs(dx) : std::llabs(dy), dMinor = xMajor ? dy : dx;
   const int step = (xMajor ? dx : dy) > 0 ? 1 : -1;
-  long long minor = xMajor ? a.y : a.x;
-  long long major = xMajor ? a.x : a.y;
+  long long minor = xMajor ? a.y : a.x, major = xMajor ? a.x : a.y;
   // minor offset = floor((2 i dMinor + n) / 2n): keep the remainder in [0, 2n).
   long long rem = n;
   for (long long i = 0; i < n; ++i) {
@@ -138,10 +133,8 @@ TEST_F(Gdi, PolygonsAndLinesMatchIndependentRasterisers) {
     });
     if (HasFailure()) break;
   }
-  SelectObject(m_dc, GetStockObject(BLACK_PEN));
-  SelectObject(m_dc, GetStockObject(WHITE_BRUSH));
-  EXPECT_TRUE(DeleteObject(pen));
-  EXPECT_TRUE(DeleteObject(brush));
+  SelectObject(m_dc, GetStockObject(BLACK_PEN)), SelectObject(m_dc, GetStockObject(WHITE_BRUSH));
+  EXPECT_TRUE(DeleteObject(pen) && DeleteObject(brush));
 }
 
 TEST_F(Gdi, FillSolidRectExcludesRightAndBottomAndClipsAtEveryEdge) {
@@ -166,8 +159,7 @@ TEST_F(Gdi, OpaqueTextPaintsExactlyItsRectangleWithTextInsideOnly) {
   if (!std::ifstream("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf").good())
     GTEST_SKIP() << "DejaVuSans.ttf missing (install fonts-dejavu-core)";
   SelectObject(m_dc, GetStockObject(DEFAULT_GUI_FONT));
-  SetTextColor(m_dc, RGB(0, 0, 0));
-  SetBkColor(m_dc, RGB(200, 220, 240));
+  SetTextColor(m_dc, RGB(0, 0, 0)), SetBkColor(m_dc, RGB(200, 220, 240));
   // The controls' use: opaque text in a rectangle that holds it.
   const RECT r{3, 5, 33, 22};
   Clear();
@@ -188,8 +180,8 @@ TEST_F(Gdi, OpaqueTextPaintsExactlyItsRectangleWithTextInsideOnly) {
                  std::abs(green - int(220 * (1 - f) + 0.5)) > 2;
       inked += blue < 120;  // at least half covered
     }
-  EXPECT_EQ(outside, 0) << "pixels changed outside the rectangle";
-  EXPECT_EQ(offLine, 0) << "pixels that are neither text, background nor a blend";
+  // None changed outside the rectangle, none neither text, background nor a blend.
+  EXPECT_EQ(std::pair(outside, offLine), std::pair(0, 0));
   EXPECT_GT(inked, 5) << "text pixels";
 }
 
@@ -200,24 +192,18 @@ TEST_F(Gdi, HandlesFailAsWindowsDoesWhenStaleOrSelected) {
   HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3));
   HGDIOBJ old = SelectObject(m_dc, pen);
   EXPECT_EQ(old, GetStockObject(BLACK_PEN)) << "a new context has the black pen";
-  EXPECT_FALSE(DeleteObject(pen));
-  EXPECT_EQ(SelectObject(m_dc, old), pen);
-  EXPECT_TRUE(DeleteObject(pen));
+  EXPECT_TRUE(!DeleteObject(pen) && SelectObject(m_dc, old) == pen && DeleteObject(pen));
   HPEN again = CreatePen(PS_SOLID, 1, 0);
-  EXPECT_NE(again, pen);
-  EXPECT_FALSE(DeleteObject(pen));
-  EXPECT_EQ(SelectObject(m_dc, pen), nullptr);
-  EXPECT_EQ(GetObjectType(pen), 0u);
-  EXPECT_TRUE(DeleteObject(again));
-  EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH)));
+  EXPECT_TRUE(again != pen && !DeleteObject(pen));
+  EXPECT_TRUE(SelectObject(m_dc, pen) == nullptr && GetObjectType(pen) == 0u);
+  EXPECT_TRUE(DeleteObject(again) && DeleteObject(GetStockObject(WHITE_BRUSH)));
   EXPECT_EQ(GetObjectType(GetStockObject(WHITE_BRUSH)), OBJ_BRUSH);
   HWND other = WinCreateWindow(0, 0, 4, 4);
   HDC dc = GetDC(other);
   ASSERT_EQ(SetCapture(other), nullptr);
   EXPECT_TRUE(WinDestroyWindow(other));
   EXPECT_EQ(GetCapture(), nullptr) << "destroying the capture window releases it";
-  EXPECT_FALSE(LineTo(dc, 2, 2));
-  EXPECT_EQ(SetPixel(dc, 0, 0, 0), CLR_INVALID);
+  EXPECT_TRUE(!LineTo(dc, 2, 2) && SetPixel(dc, 0, 0, 0) == CLR_INVALID);
   EXPECT_EQ(ReleaseDC(other, dc), 1);
 }
 
@@ -243,21 +229,18 @@ TEST(WinCursor, ResourcesLoadAsTopDownPicturesWithHotSpots) {
   ASSERT_TRUE(RegisterModuleResources(module, table, 3));
   HCURSOR c = LoadCursorW(module, MAKEINTRESOURCEW(3021));
   ASSERT_NE(c, nullptr);
-  EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(3022)), nullptr);
-  EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(3023)), nullptr) << "truncated";
+  for (int refused : {3022, 3023})  // 24 bits, truncated
+    EXPECT_EQ(LoadCursorW(module, MAKEINTRESOURCEW(refused)), nullptr) << refused;
   HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
   ASSERT_NE(arrow, nullptr);
   SetCursor(arrow);
-  EXPECT_EQ(SetCursor(c), arrow);
-  EXPECT_EQ(GetCursor(), c);
+  EXPECT_TRUE(SetCursor(c) == arrow && GetCursor() == c);
   std::vector<std::uint32_t> picture(32 * 32, 0xDEADBEEFu);
   POINT hot{};
-  ASSERT_TRUE(WinGetCursorImage(picture.data(), &hot));
-  EXPECT_TRUE(hot.x == 1 && hot.y == 2);
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x)
-      EXPECT_EQ(picture[std::size_t(y) * 32 + x], x < 2 && y < 3 ? rows[y][x] : 0u)
-          << x << "," << y;
+  ASSERT_TRUE(WinGetCursorImage(picture.data(), &hot) && hot.x == 1 && hot.y == 2);
+  std::vector<std::uint32_t> expected(32 * 32, 0);
+  for (int y = 0; y < 3; ++y) std::copy(rows[y], rows[y] + 2, &expected[std::size_t(y) * 32]);
+  EXPECT_EQ(picture, expected);
   EXPECT_EQ(SetCursor(nullptr), c);
   EXPECT_FALSE(WinGetCursorImage(picture.data(), &hot)) << "hidden";
   EXPECT_TRUE(UnregisterModuleResources(module));

@@ -12,8 +12,7 @@ __extension__ typedef __int128 Int128;
 
 int MulDivReference(int a, int b, int c) {
   if (c == 0) return -1;
-  const Int128 n = static_cast<Int128>(a) * b;
-  const Int128 an = n < 0 ? -n : n;
+  const Int128 n = static_cast<Int128>(a) * b, an = n < 0 ? -n : n;
   const Int128 ac = c < 0 ? -static_cast<Int128>(c) : c;
   Int128 q = (2 * an + ac) / (2 * ac);
   if ((n < 0) != (c < 0)) q = -q;
@@ -34,11 +33,9 @@ TEST(MulDiv, AgreesWithWideReference) {
   for (const auto& [a, b, c] : picked)
     EXPECT_EQ(MulDiv(a, b, c), MulDivReference(a, b, c)) << a << "*" << b << "/" << c;
   std::mt19937_64 rng(20261205);
-  std::uniform_int_distribution<int> any(INT32_MIN, INT32_MAX);
-  std::uniform_int_distribution<int> small(-70000, 70000);
+  std::uniform_int_distribution<int> any(INT32_MIN, INT32_MAX), small(-70000, 70000);
   for (int i = 0; i < 100000; ++i) {
-    const int a = (i & 1) ? any(rng) : small(rng);
-    const int b = (i & 2) ? any(rng) : small(rng);
+    const int a = (i & 1) ? any(rng) : small(rng), b = (i & 2) ? any(rng) : small(rng);
     int c = (i & 4) ? any(rng) : small(rng) / 64;
     if (i % 97 == 0) c = 2 * (small(rng) | 1);  // even divisors give exact halves
     ASSERT_EQ(MulDiv(a, b, c), MulDivReference(a, b, c)) << a << "*" << b << "/" << c;

@@ -63,8 +63,7 @@ inline std::string CheckMaskRender(host::CKeyingEffect& effect, const std::uint8
   for (int line = 0; line < height; ++line) {
     // Buffer line `line` of the input shows picture row p, held by buffer
     // line `outLine` of the output.
-    const int p = inBottomUp ? height - 1 - line : line;
-    const int outLine = outBottomUp ? height - 1 - p : p;
+    const int p = inBottomUp ? height - 1 - line : line, outLine = outBottomUp ? height - 1 - p : p;
     const bool written = field < 0 || line % 2 == field;
     for (int x = 0; x < kW; ++x) {
       const std::uint32_t i = input[std::size_t(line * kW + x)];

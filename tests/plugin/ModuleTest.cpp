@@ -134,11 +134,10 @@ TEST(DefineParameters, TheSevenParametersAsPublished) {
   auto list = h::Make<h::CParameterList>();
   auto factory = h::Make<h::CParameterFactory>();
   // Without a factory nothing is asked.
-  EXPECT_EQ(base->DefineParameters(list.Get(), nullptr), 0x5000);
-  EXPECT_EQ(list->AddCount(), 0);
+  EXPECT_TRUE(base->DefineParameters(list.Get(), nullptr) == 0x5000 && list->AddCount() == 0);
   // Each definition makes new parameters.
-  ASSERT_EQ(base->DefineParameters(list.Get(), factory.Get()), 0);
-  ASSERT_EQ(base->DefineParameters(list.Get(), factory.Get()), 0);
+  for (int twice = 0; twice < 2; ++twice)
+    ASSERT_EQ(base->DefineParameters(list.Get(), factory.Get()), 0);
   ASSERT_EQ(list->Parameters().size(), 14u);
   EXPECT_NE(list->Parameters()[0].Get(), list->Parameters()[7].Get());
   const auto& parameters = list->Parameters();
@@ -208,12 +207,8 @@ std::unique_ptr<h::CEffectInstance> NewInstance(bool fullMask) {
   auto instance = mattix::test::NewInstance();
   // A "Chroma Mask" record keying every colour fully.
   const auto mask = pixmill_test::MaskRecordOf(241, 209, [](int, int) { return 255; });
-  if (fullMask) {
-    EXPECT_EQ(instance->Parameter("Chroma Mask")
-                  ->CurrentData()
-                  ->Set(std::uint32_t(mask.size()), mask.data()),
-              0);
-  }
+  auto* data = instance->Parameter("Chroma Mask")->CurrentData();
+  EXPECT_EQ(fullMask ? data->Set(std::uint32_t(mask.size()), mask.data()) : 0, 0);
   return instance;
 }
 
@@ -243,11 +238,9 @@ TEST(Render, RefusalsLeaveTheOutputUntouched) {
   // A missing input or output frame.
   std::vector<std::uint32_t> pixels(4);
   auto image = h::CImage::WrapBgra(pixels.data(), 2, 2, 8, true);
-  auto empty = h::Make<h::CImageSource>();
-  auto full = h::Make<h::CImageSource>(image);
+  auto empty = h::Make<h::CImageSource>(), full = h::Make<h::CImageSource>(image);
   auto context = h::Make<h::CRenderContext>();
-  Tarn::IFXImageSource* noInput[] = {empty.Get()};
-  Tarn::IFXImageSource* oneInput[] = {full.Get()};
+  Tarn::IFXImageSource *noInput[] = {empty.Get()}, *oneInput[] = {full.Get()};
   EXPECT_EQ(instance->Render(full.Get(), Tarn::TSourceList{noInput, 1}, context.Get()), 0x3400);
   EXPECT_EQ(instance->Render(empty.Get(), Tarn::TSourceList{oneInput, 1}, context.Get()), 0x3400);
 }
@@ -258,8 +251,8 @@ TEST(Render, PremultipliedInputComesOutStraight) {
   const std::vector<std::uint8_t> premultiplied = {50,  100, 0,   100, 0, 0, 0, 0,
                                                    200, 10,  255, 255, 1, 2, 3, 4};
   std::vector<std::uint8_t> in = premultiplied, out(16, 0xAB);  // the input may be converted
-  auto input = h::CImage::WrapBgra(in.data(), 2, 2, 8, true, true);
-  auto output = h::CImage::WrapBgra(out.data(), 2, 2, 8, true);
+  auto input = h::CImage::WrapBgra(in.data(), 2, 2, 8, true, true),
+       output = h::CImage::WrapBgra(out.data(), 2, 2, 8, true);
   auto instance = NewInstance(false);
   ASSERT_EQ(instance->Render(*output, *input), 0);
   for (std::size_t i = 0; i < 16; ++i) {
@@ -273,8 +266,7 @@ TEST(Render, PremultipliedInputComesOutStraight) {
 TEST(PrepareOutput, PassesTheInputFormatOn) {
   auto instance = NewInstance(false);
   auto request = h::Make<h::COutputRequest>(0x77);
-  EXPECT_EQ(instance->PrepareOutput(nullptr, *request), 0x4002);
-  EXPECT_TRUE(request->Calls().empty());
+  EXPECT_TRUE(instance->PrepareOutput(nullptr, *request) == 0x4002 && request->Calls().empty());
   std::vector<std::uint32_t> pixels(4);
   auto input = h::CImage::WrapBgra(pixels.data(), 2, 2, 8, false);
   EXPECT_EQ(instance->PrepareOutput(input.Get(), *request), 0x77);

@@ -50,11 +50,10 @@ TEST(WheelPicture, MatchesTheGeometry) {
   EXPECT_EQ(std::tuple(file[0], u32(10), u32(18), u32(22), file[28]),
             std::tuple('B', 54u, 241u, 209u, 32));
   const std::uint8_t* pixels = file.data() + 54;
-  for (int r = 0; r < 209; ++r) {
+  for (int r = 0; r < 209; ++r)
     for (int x = 0; x < 241; ++x) {
       const std::uint8_t* p = pixels + (r * 241 + x) * 4;
-      const double dx = x - 120, dy = r - 104;
-      const double s = std::min(1.0, std::hypot(dx / 120, dy / 104));
+      const double dx = x - 120, dy = r - 104, s = std::min(1.0, std::hypot(dx / 120, dy / 104));
       float hue, lightness, saturation;  // the image library's HLS, checked on its own
       stdfx::CHSL::RGBtoHLS(hue, lightness, saturation, p[2], p[1], p[0]);
       ASSERT_NEAR(saturation, s, 0.01) << x << "," << r;
@@ -65,11 +64,9 @@ TEST(WheelPicture, MatchesTheGeometry) {
       }
       // Opaque inside the hexagon, transparent outside, either on its edge.
       const double d = HexagonDistance(dx, dy);
-      if (std::fabs(d) > 0.75) {
-        ASSERT_EQ(p[3], d < 0 ? 255 : 0) << x << "," << r;
-      }
+      ASSERT_TRUE(std::fabs(d) <= 0.75 || p[3] == (d < 0 ? 255 : 0))
+          << int(p[3]) << " at " << x << "," << r;
     }
-  }
   const std::uint8_t* centre = pixels + (104 * 241 + 120) * 4;
   EXPECT_EQ(std::vector(centre, centre + 3), std::vector<std::uint8_t>(3, 128));
 }
@@ -108,8 +105,7 @@ TEST(Cursors, LoadFromTheModuleAndDiffer) {
   for (unsigned id : {3021u, 3022u, 3031u, 3032u, 3033u, 3034u, 3035u, 3036u, 3037u, 3038u, 3039u,
                       3040u, 3041u, 3042u}) {
     SCOPED_TRACE(id);
-    std::vector<std::uint8_t>& p = pictures[id];
-    p.resize(32 * 32 * 4);
+    std::vector<std::uint8_t>& p = pictures[id] = std::vector<std::uint8_t>(32 * 32 * 4);
     POINT hot{};
     SetCursor(LoadCursorW(handle, MAKEINTRESOURCEW(id)));
     ASSERT_TRUE(GetCursor() != nullptr && WinGetCursorImage(p.data(), &hot));

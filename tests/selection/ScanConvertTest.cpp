@@ -70,13 +70,13 @@ TEST(ScanConvert, HandWorkedPictures) {
 // row's padding stays as it was.
 TEST(ScanConvert, FillPolygonFillsAOneRowImage) {
   tagVFBMINFOHEADER h{};
-  h.biSize = stdfx::kHeaderSizeVfbmi, h.biWidth = 5, h.biHeight = 1, h.biPlanes = 1;
+  h.biSize = stdfx::kHeaderSizeVfbmi, h.biWidth = 5, h.biHeight = 1, h.biPlanes = 1,
   h.biBitCount = 8;
   unsigned char bits[8] = {};
   stdfx::CDIB image(&h, bits);
   const double square[] = {-1, -1, 9, -1, 9, 3, -1, 3};
   EXPECT_TRUE(CScanConvert().FillPolygon(&image, square, 4));
-  EXPECT_EQ(std::vector<unsigned char>(bits, bits + 8),
+  EXPECT_EQ(std::vector(bits, bits + 8),
             std::vector<unsigned char>({255, 255, 255, 255, 255, 0, 0, 0}));
 }
 

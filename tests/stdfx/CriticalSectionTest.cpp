@@ -10,8 +10,8 @@ namespace {
 
 using stdfx::Critical_Section;
 
-static_assert(!std::is_copy_constructible_v<Critical_Section>);
-static_assert(!std::is_copy_assignable_v<Critical_Section>);
+static_assert(!std::is_copy_constructible_v<Critical_Section> &&
+              !std::is_copy_assignable_v<Critical_Section>);
 
 TEST(Critical_Section, OwnerMayReenterAndOthersAreExcluded) {
   // Unsynchronised increments of a plain int would lose updates; under the
@@ -22,8 +22,7 @@ TEST(Critical_Section, OwnerMayReenterAndOthersAreExcluded) {
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&] {
       for (int i = 0; i < 20000; ++i) {
-        lock.acquire();
-        lock.acquire();
+        lock.acquire(), lock.acquire();
         ++counter;
         lock.release();
         lock.release();

@@ -109,8 +109,7 @@ struct ProbeDIB : CDIB {
 
 TEST(Record, CountIsAtomicAndLockIsBit31) {
   ProbeDIB image;
-  ASSERT_NE(image.Data(), nullptr);
-  EXPECT_TRUE(image.GetRefs() == 1 && image.IsLocked() == 0);
+  ASSERT_TRUE(image.Data() != nullptr && image.GetRefs() == 1 && image.IsLocked() == 0);
   LONG count = 0;
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)

@@ -8,19 +8,16 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <tuple>
 #include <type_traits>
 
 #include "FixedTestUtil.h"
 
 namespace {
 
-using fixedtest::FromRaw;
-using fixedtest::Raw;
-using fixedtest::Wrap;
-using stdfx::CFixedx248;
+using fixedtest::FromRaw, fixedtest::Raw, fixedtest::Wrap, stdfx::CFixedx248;
 
-constexpr std::int32_t kMin = INT32_MIN;
-constexpr std::int32_t kMax = INT32_MAX;
+constexpr std::int32_t kMin = INT32_MIN, kMax = INT32_MAX;
 
 // The six comparisons as bits.
 template <typename A, typename B>
@@ -42,17 +39,17 @@ TEST(Fixedx248, SumsDifferencesAndComparisonsFollowThirtyTwoBitRawValues) {
     const int n = (i & 1) ? any(rng) : any(rng) / 65536;
     const long ln = static_cast<long>(anyLong(rng));
     const CFixedx248 fa = FromRaw(a), fb = FromRaw(b);
-    ASSERT_EQ(Raw(fa + fb), Wrap(std::int64_t{a} + b));
-    ASSERT_EQ(Raw(fa - fb), Wrap(std::int64_t{a} - b));
-    ASSERT_EQ(Raw(-fa), Wrap(-std::int64_t{a}));
+    ASSERT_EQ(
+        std::tuple(Raw(fa + fb), Raw(fa - fb), Raw(-fa)),
+        std::tuple(Wrap(std::int64_t{a} + b), Wrap(std::int64_t{a} - b), Wrap(-std::int64_t{a})));
     ASSERT_EQ(Raw(fa + n), Wrap(std::int64_t{a} + Wrap(std::int64_t{n} * 256)));
     ASSERT_EQ(Raw(fa - ln), Wrap(std::int64_t{a} - Wrap(std::int64_t{Wrap(ln)} * 256)));
     CFixedx248 c = fa;
     ASSERT_TRUE(Raw(c += fb) == Raw(fa + fb) && Raw(c -= fb) == a && Raw(c += n) == Raw(fa + n) &&
                 Raw(c -= n) == a && Raw(c += ln) == Raw(fa + ln) && Raw(c -= ln) == a);
     const int m = (i % 5 == 0) ? (a >> 8) : n;
-    ASSERT_EQ(Compare(fa, fb), Compare(a, b));
-    ASSERT_EQ(Compare(fa, m), Compare(a, Wrap(std::int64_t{m} * 256)));
+    ASSERT_EQ(std::pair(Compare(fa, fb), Compare(fa, m)),
+              std::pair(Compare(a, b), Compare(a, Wrap(std::int64_t{m} * 256))));
   }
   // Integers shift by 8 and a long keeps its low 32 bits; doubles round half
   // away from zero, and out of range give -2^31.
@@ -87,11 +84,10 @@ TEST(Fixedx248, ProductsAndQuotientsAgreeWithExactRationals) {
       {256, 768, 768, 85},  {-1, 128, -1, -2},           {3, 128, 2, 6},
       {1, -512, -2, -1},    {1 << 24, 65536, -1, 65536}, {kMin, 256, kMin, kMin},
       {kMin, -256, -1, -1}, {1 << 30, 1, 4194304, -1},   {256, 0, 0, -1}};
-  for (const auto& e : edges) {
+  for (const auto& e : edges)
     EXPECT_TRUE(Raw(FromRaw(e[0]) * FromRaw(e[1])) == e[2] &&
                 Raw(FromRaw(e[0]) / FromRaw(e[1])) == e[3])
         << e[0] << ", " << e[1];
-  }
   std::mt19937 rng(1234);
   std::uniform_int_distribution<std::int32_t> any(kMin, kMax), medium(-(1 << 20), 1 << 20),
       small(-600, 600);  // exact halves are frequent among small values

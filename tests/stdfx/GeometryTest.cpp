@@ -19,13 +19,8 @@
 
 namespace {
 
-using fixedtest::FromRaw;
-using fixedtest::Raw;
-using stdfx::CFixedx248;
-using stdfx::CPoint;
-using stdfx::CPointx248;
-using stdfx::CRect;
-using stdfx::CRectx248;
+using fixedtest::FromRaw, fixedtest::Raw, stdfx::CFixedx248, stdfx::CPoint, stdfx::CPointx248,
+    stdfx::CRect, stdfx::CRectx248;
 using Cells = std::set<std::pair<int, int>>;
 
 constexpr int kIntMin = INT32_MIN, kIntMax = INT32_MAX;
@@ -53,8 +48,7 @@ TEST(Rects, EmptinessAndIntersectionMatchTheCoveredCells) {
   std::uniform_int_distribution<int> coord(-5, 5);
   for (int i = 0; i < 2000; ++i) {
     Quad qa, qb;
-    for (auto& v : qa) v = coord(rng);
-    for (auto& v : qb) v = coord(rng);
+    for (int k = 0; k < 8; ++k) (k < 4 ? qa : qb)[k % 4] = coord(rng);
     const Cells ca = CellsOf(qa), cb = CellsOf(qb);
     Cells common;
     std::set_intersection(ca.begin(), ca.end(), cb.begin(), cb.end(),
@@ -69,8 +63,10 @@ TEST(Rects, EmptinessAndIntersectionMatchTheCoveredCells) {
     ASSERT_EQ(CellsOf(Q(out)), common);
     const RECT& outRect = out;  // CRect == RECT: one operator, not its C++20 reverse too
     ASSERT_TRUE((want || out.IsRectNull()) && intoA == outRect && intoB == outRect);
-    for (auto& v : qa) v *= 64;
-    for (auto& v : qb) v *= 64;
+    for (int k = 0; k < 4; ++k) {
+      qa[k] *= 64;
+      qb[k] *= 64;
+    }
     CRectx248 fa = FromRaws(qa), fb = FromRaws(qb), fo(7, 7, 7, 7), fia = fa, fib = fb;
     ASSERT_EQ(fa.IsRectEmpty(), ca.empty() ? 1 : 0);
     ASSERT_EQ(fo.IntersectRect(&fa, &fb), want);

@@ -54,9 +54,9 @@ TEST(VirtualTable, OperationsSitInTheExportedOrder) {
               SlotOf(&R::IsRectEmpty) == -1);
   // Polymorphic values without a virtual destructor: one table pointer and
   // the raw value; points and rectangles embed whole numbers.
-  static_assert(std::is_polymorphic_v<F> && !std::has_virtual_destructor_v<F>);
-  static_assert(std::is_polymorphic_v<P> && !std::has_virtual_destructor_v<P>);
-  static_assert(std::is_polymorphic_v<R> && !std::has_virtual_destructor_v<R>);
+  static_assert(std::is_polymorphic_v<F> && !std::has_virtual_destructor_v<F> &&
+                std::is_polymorphic_v<P> && !std::has_virtual_destructor_v<P> &&
+                std::is_polymorphic_v<R> && !std::has_virtual_destructor_v<R>);
   static_assert(sizeof(F) == sizeof(void*) + 8 && sizeof(P) == sizeof(void*) + 2 * sizeof(F) &&
                 sizeof(R) == sizeof(void*) + 4 * sizeof(F));
 }

@@ -23,15 +23,11 @@ TEST(WheelGeometry, Positions) {
                {0.75f, 3.0f, -1, -1},    {nan, 1.0f, -1, -1},     {0.3f, nan, -1, -1},
                {0.1f, inf, -1, -1}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.h << " " << c.s);
     const wheel::Position p = wheel::PositionOf(c.h, c.s);
-    if (c.row < 0) {
-      EXPECT_TRUE(p.row >= 0 && p.row < wheel::kHeight) << p.row;
-      EXPECT_TRUE(p.column >= 0 && p.column < wheel::kWidth) << p.column;
-    } else {
-      EXPECT_EQ(p.row, c.row);
-      EXPECT_EQ(p.column, c.column);
-    }
+    EXPECT_TRUE(c.row < 0 ? p.row >= 0 && p.row < wheel::kHeight && p.column >= 0 &&
+                                p.column < wheel::kWidth
+                          : p.row == c.row && p.column == c.column)
+        << c.h << " " << c.s << ": " << p.row << "," << p.column;
   }
 }
 

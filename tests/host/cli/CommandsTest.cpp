@@ -30,25 +30,26 @@ namespace {
 
 using test::RunMattix;
 
+// `mattix LINE`, which must succeed.
+test::CommandResult Ok(const std::string& line) {
+  const test::CommandResult r = RunMattix(line);
+  EXPECT_EQ(r.status, 0) << line << "\n" << r.err;
+  return r;
+}
+
 TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   test::TempDir dir;
   const std::string k = dir / "k.json";
-  const auto ok = [&](const std::string& line) {
-    const test::CommandResult r = RunMattix(line);
-    EXPECT_EQ(r.status, 0) << r.err;
-    return r;
-  };
-  ok("project new -o " + k + " --softness 12.5 --lightness 1,2,3,4");
+  Ok("project new -o " + k + " --softness 12.5 --lightness 1,2,3,4");
   const project::ProjectSettings shown =
-      project::ParseProject(ok("project show --json " + k + " --spill 40").out, "stdout");
-  EXPECT_EQ(shown.softness, 12.5);
-  EXPECT_EQ(shown.spillSuppression, 40.0);
-  EXPECT_EQ(shown.lightness, (std::array<double, 4>{1, 2, 3, 4}));
+      project::ParseProject(Ok("project show --json " + k + " --spill 40").out, "stdout");
+  EXPECT_EQ(std::tuple(shown.softness, shown.spillSuppression, shown.lightness),
+            std::tuple(12.5, 40.0, std::array<double, 4>{1, 2, 3, 4}));
   EXPECT_EQ(project::ReadProject(k).spillSuppression, 0.0);  // show changes nothing
 
   // Export of a project without mask: black. Import updates the project in
   // place (keeping its settings) or creates a missing one.
-  const test::CommandResult black = ok("mask export --project " + k + " -o " + dir / "b.png");
+  const test::CommandResult black = Ok("mask export --project " + k + " -o " + dir / "b.png");
   EXPECT_TRUE(test::Holds(black.out, "no mask drawn"));
   EXPECT_EQ(media::ReadPng(dir / "b.png").width, 241);
   media::GreyImage painted(241, 209);
@@ -56,15 +57,15 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
     for (int x = 41; x < 100; ++x) painted.Row(y)[x] = std::uint8_t(200 + (x * 7 + y) % 56);
   host::WriteFileAtomically(dir / "paint.png", media::EncodePngGrey(painted, ""), false);
   for (const char* project : {"k.json", "new.json"})
-    ok("mask import " + dir / "paint.png" + " --project " + dir / project);
+    Ok("mask import " + dir / "paint.png" + " --project " + dir / project);
   EXPECT_EQ(project::ReadProject(k).softness, 12.5);
   EXPECT_EQ(project::ReadProject(dir / "new.json").chromaMask, project::ReadProject(k).chromaMask);
-  ok("mask export --project " + k + " -o " + dir / "back.png");
+  Ok("mask export --project " + k + " -o " + dir / "back.png");
   const media::BgraImage back = media::ReadPng(dir / "back.png");
   for (std::size_t i = 0; i < painted.pixels.size(); ++i)
     ASSERT_EQ(back.pixels[i * 4], painted.pixels[i]) << i;
   // The guide is a colour picture: importing it warns that hue is ignored.
-  ok("mask export --guide --project " + k + " -o " + dir / "guide.png");
+  Ok("mask export --guide --project " + k + " -o " + dir / "guide.png");
   // Where nothing is keyed it shows the wheel's hue at half brightness.
   const wheel::Position blue = wheel::PositionOf(2.0f / 3, 0.9f);
   const media::BgraImage guide = media::ReadPng(dir / "guide.png");
@@ -72,14 +73,14 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   EXPECT_TRUE(b[0] >= 100 && b[1] < 40 && b[2] < 40)
       << int(b[0]) << " " << int(b[1]) << " " << int(b[2]);
   EXPECT_TRUE(
-      test::Holds(ok("mask import " + dir / "guide.png" + " --project " + dir / "g.json").err,
+      test::Holds(Ok("mask import " + dir / "guide.png" + " --project " + dir / "g.json").err,
                   "has colours: only each pixel's brightness"));
 }
 
 TEST(Commands, StatusAndMessages) {
   test::TempDir dir;
   const std::string k = dir / "k.json", small = dir / "small.png", none = dir / "none.png";
-  ASSERT_EQ(RunMattix("project new -o " + k).status, 0);
+  Ok("project new -o " + k);
   const std::string before = host::ReadFileText(k);
   host::WriteFileAtomically(small, media::EncodePngGrey(media::GreyImage(240, 209), ""), false);
   const std::string in = dir / "in.png", project = " --project " + k;
@@ -113,8 +114,7 @@ TEST(Commands, StatusAndMessages) {
        {"project show p --lightness 1,5,3,9", 2, "--lightness: lightness breakpoints must be in"},
        {"bogus -o x", 2, "unknown command \"bogus\"\n(mattix --help"},
        {"", 2, "A subcommand is required"}});
-  EXPECT_EQ(host::ReadFileText(k), before);
-  EXPECT_FALSE(std::filesystem::exists(none));
+  EXPECT_TRUE(host::ReadFileText(k) == before && !std::filesystem::exists(none));
 
   EXPECT_EQ(RunMattix("--version").out, "mattix " MATTIX_VERSION "\n");
 }
@@ -149,15 +149,11 @@ TEST(KeyCommand, PickedColoursAreKeyedByTheNextRender) {
       {"key pick --colour 0,200,0 --disc", {true, true, false}},
       {"key clear", {false, false, false}},
       {"key pick --colour 0,200,0 --at " + dir / "seq_%02d.png" + ":2,0 --frame 3",
-       {true, false, true}},
-  };
+       {true, false, true}}};
   for (const Step& step : steps) {
     SCOPED_TRACE(step.line);
-    ASSERT_EQ(RunMattix(step.line + " --project " + project).status, 0);
-    ASSERT_EQ(RunMattix("render -f " + dir / "in.png" + " -o " + dir / "out.png" + " --project " +
-                        project)
-                  .status,
-              0);
+    Ok(step.line + " --project " + project);
+    Ok("render -f " + dir / "in.png" + " -o " + dir / "out.png" + " --project " + project);
     const media::BgraImage out = media::ReadPng(dir / "out.png");
     for (std::size_t i = 0; i < kColours.size(); ++i)
       EXPECT_EQ(out.pixels[i * 4 + 3], step.keyed[i] ? 0 : 255) << "colour " << i;
@@ -208,12 +204,11 @@ TEST(MaskRecord, LevelsFromColourPictures) {
     std::array<std::uint8_t, 4> bgra;
     std::uint8_t level;
     bool colour, alpha;
-  } cases[] = {
-      {{0, 255, 0, 255}, 255, true, false},  // full green keys fully
-      {{90, 90, 90, 255}, 90, false, false}, {{10, 0, 200, 255}, 200, true, false},
-      {{70, 70, 70, 0}, 70, false, true},  // transparent: alpha ignored
-      {{0, 0, 0, 255}, 0, false, false},
-  };
+  } cases[] = {{{0, 255, 0, 255}, 255, true, false},  // full green keys fully
+               {{90, 90, 90, 255}, 90, false, false},
+               {{10, 0, 200, 255}, 200, true, false},
+               {{70, 70, 70, 0}, 70, false, true},  // transparent: alpha ignored
+               {{0, 0, 0, 255}, 0, false, false}};
   for (const auto& c : cases) {
     media::BgraImage p(1, 1);
     std::copy(c.bgra.begin(), c.bgra.end(), p.pixels.begin());
@@ -230,8 +225,7 @@ TEST(SampleScene, SamplesHoldTheGeneratorsMask) {
   const project::ProjectSettings project = project::ReadProject(samples + "key.json");
   // Shown with the keyed hues named.
   EXPECT_TRUE(test::Holds(test::RunMattix("project show " + samples + "key.json").out, "(green)"));
-  EXPECT_EQ(project.softness, 0.0);
-  EXPECT_EQ(project.spillSuppression, 100.0);
+  EXPECT_EQ(std::pair(project.softness, project.spillSuppression), std::pair(0.0, 100.0));
   const media::GreyImage mask = project::PictureFromMaskRecord(project.chromaMask, "key.json");
   EXPECT_EQ(mask.pixels, samples::SampleMaskPicture().pixels)
       << "samples/ is stale: run mattix_samplegen samples";

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <thread>
 
 namespace mattix::host {
@@ -100,7 +101,7 @@ TEST(KeyingEffect, ParametersSetByNameReadBack) {
 // What the effect refuses, each named (the module's path leads every message).
 TEST(KeyingEffect, RefusalsNameWhatIsRefused) {
   Effect effect(Module());
-  std::vector<std::uint8_t> frame(16 * 4);
+  std::uint8_t f[16 * 4] = {};
   const struct {
     std::function<void()> call;
     std::string message;
@@ -108,12 +109,11 @@ TEST(KeyingEffect, RefusalsNameWhatIsRefused) {
       {[&] { effect.SetNumber("Hardness", 1); }, "the effect has no parameter \"Hardness\""},
       {[&] { effect.Number("Chroma Mask"); }, "parameter \"Chroma Mask\" is not a number"},
       {[&] { effect.SetData("Softness", {}); }, "parameter \"Softness\" is not a byte block"},
-      {[&] { effect.Key(frame.data(), frame.data(), 0, 16, 0); }, "the frame is 0 x 16 pixels"},
+      {[&] { effect.Key(f, f, 0, 16, 0); }, "the frame is 0 x 16 pixels"},
       {[&] {
-         effect.Key(frame.data(), frame.data(), 4, 4, 16, -1, {3, 2});
+         effect.Key(f, f, 4, 4, 16, -1, FrameRows{3, 2});
        },
-       "rows 3 to 4 lie outside the frame of 4 rows"},
-  };
+       "rows 3 to 4 lie outside the frame of 4 rows"}};
   for (const auto& c : cases) {
     const std::string error = test::ErrorOf(c.call);
     EXPECT_TRUE(test::Holds(error, Module()->Path() + ": ")) << c.message;
@@ -127,15 +127,12 @@ TEST(KeyingEffect, ModulesThatDoNotLoadAreNamed) {
   test::TempDir dir;
   dir.Write("text.so", std::string("not a library"));
   for (const std::string& path : {dir / "missing.so", dir / "text.so"})
-    EXPECT_TRUE(test::Holds(test::ErrorOf([&] { Effect::LoadModule(path); }), path));
+    EXPECT_TRUE(test::Throws([&] { Effect::LoadModule(path); }, path));
   const char* set = std::getenv("MATTIX_MODULE");
-  const std::string before = set != nullptr ? set : "";
+  const std::optional<std::string> before = set ? std::optional<std::string>(set) : std::nullopt;
   setenv("MATTIX_MODULE", (dir / "missing.so").c_str(), 1);
   const std::string error = test::ErrorOf([] { Effect::LoadModule(); });
-  if (set != nullptr)
-    setenv("MATTIX_MODULE", before.c_str(), 1);
-  else
-    unsetenv("MATTIX_MODULE");
+  before ? setenv("MATTIX_MODULE", before->c_str(), 1) : unsetenv("MATTIX_MODULE");
   EXPECT_TRUE(test::Holds(error, dir / "missing.so (MATTIX_MODULE): no such module"));
 }
 

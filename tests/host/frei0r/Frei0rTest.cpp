@@ -104,15 +104,12 @@ TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
        false,
        {"--despill", "60", "--clip-black", "10", "--clip-white", "90"},
        {{4, 0.6}, {5, 0.1}, {6, 0.9}}},
-      {{{7, 0.4375}, {8, 0.125}, {8, NAN}},  // NaN: the project's again
-       false,
-       {"--shrink-grow", "-1"},
-       {{7, 0.4375}}},
+      // NaN: the project's again
+      {{{7, 0.4375}, {8, 0.125}, {8, NAN}}, false, {"--shrink-grow", "-1"}, {{7, 0.4375}}},
       {{{7, 0.75}, {8, 0.25}},
        true,
        {"--shrink-grow", "4", "--feather", "2"},
-       {{7, 0.75}, {8, 0.25}}},
-  };
+       {{7, 0.75}, {8, 0.25}}}};
   const int numbers[] = {1, 2, 4, 5, 6, 7, 8};
   for (const auto& c : cases) {
     const Instance instance = Make(Sample().width, Sample().height);
@@ -125,12 +122,12 @@ TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
       read.push_back(value);
     }
     for (const auto& [index, value] : c.read)
-      expected[std::size_t(std::find(std::begin(numbers), std::end(numbers), index) - numbers)] =
-          value;
-    EXPECT_EQ(read, expected) << c.flags.size();
+      expected[std::size_t(std::find(numbers, std::end(numbers), index) - numbers)] = value;
+    SCOPED_TRACE(c.flags.size());
+    EXPECT_EQ(read, expected);
     const media::BgraImage keyed = Render(c.flags, c.matte);
-    EXPECT_EQ(Update(instance.get(), Sample()).pixels, keyed.pixels) << c.flags.size();
-    EXPECT_EQ(Update(instance.get(), Sample()).pixels, keyed.pixels);  // and the next frame
+    for (int frame = 0; frame < 2; ++frame)  // and the next frame
+      EXPECT_EQ(Update(instance.get(), Sample()).pixels, keyed.pixels);
   }
 }
 
@@ -190,8 +187,7 @@ TEST(Frei0rPlugin, KeysFramesOfAnySizeFromInstancesAndThreads) {
 // good read replaces it.
 TEST(Frei0rPlugin, MarksFramesUntilAProjectIsReadThenKeepsTheLastGoodKey) {
   test::TempDir dir;
-  const std::string project = dir / "key.json";
-  const std::string text = host::ReadFileText(kProject);
+  const std::string project = dir / "key.json", text = host::ReadFileText(kProject);
   auto save = [&, step = 0](const std::string& content) mutable {
     dir.Write("key.json", content);
     // A new time for each save, however quick (file times are coarse).
@@ -202,8 +198,8 @@ TEST(Frei0rPlugin, MarksFramesUntilAProjectIsReadThenKeepsTheLastGoodKey) {
   for (const std::string& path : {dir / "missing.json", project, std::string()}) {
     const Instance instance = Make(Sample().width, Sample().height, path);
     ::testing::internal::CaptureStderr();
-    EXPECT_TRUE(Marked(Update(instance.get(), Sample()), Sample())) << path;
-    EXPECT_TRUE(Marked(Update(instance.get(), Sample()), Sample())) << path;
+    for (int frame = 0; frame < 2; ++frame)
+      EXPECT_TRUE(Marked(Update(instance.get(), Sample()), Sample())) << path;
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(test::Holds(said, "frames are marked with magenta stripes, not keyed")) << path;
     EXPECT_EQ(said.find("mattix:"), said.rfind("mattix:")) << said;
@@ -264,12 +260,12 @@ TEST(Frei0rPlugin, UnloadingGivesBackItsMemory) {
                     "unloading is not tested: "
                  << bare.substr(0, 300);
   test::TempDir dir;
-  EXPECT_EQ(test::Shell("FREI0R_PATH='" + kPlugins +
+  EXPECT_TRUE(test::Ran("FREI0R_PATH='" + kPlugins +
                         "' valgrind -q --leak-check=full --show-leak-kinds=definite,indirect "
                         "--errors-for-leak-kinds=definite,indirect --error-exitcode=3 ffmpeg -v "
                         "error -nostdin -i '" +
-                        kSample + "' -vf 'frei0r=mattix:" + kProject + "' '" + dir / "k.png" + "'"),
-            "");
+                        kSample + "' -vf 'frei0r=mattix:" + kProject + "' '" + dir / "k.png" +
+                        "'"));
 }
 
 // The parameter path on the fuzz target's scripts and their damage.
@@ -340,28 +336,18 @@ TEST(Frei0rInKdenlive, AProjectRendersInMeltLikeTheRenderCommand) {
     properties += "<property name=\"" + name + "\">" + value + "</property>\n";
   }
   dir.Write("key.kdenlive", R"(<?xml version="1.0" encoding="utf-8"?>
-<mlt LC_NUMERIC="C" producer="main_bin" version="7.12.0">
- <profile description="480x320 25fps" width="480" height="320" progressive="1"
-   sample_aspect_num="1" sample_aspect_den="1" display_aspect_num="3" display_aspect_den="2"
-   frame_rate_num="25" frame_rate_den="1" colorspace="709"/>
- <producer id="producer0" in="00:00:00.000" out="00:00:00.080">
-  <property name="resource">)" + kSample +
-                                R"(</property>
-  <property name="kdenlive:id">2</property>
- </producer>
- <playlist id="playlist0">
-  <entry producer="producer0" in="00:00:00.000" out="00:00:00.080">
-   <filter id="filter0">
-    <property name="mlt_service">frei0r.mattix</property>
-    <property name="kdenlive_id">frei0r.mattix</property>
-)" + properties + R"(   </filter>
-  </entry>
- </playlist>
- <tractor id="tractor0" in="00:00:00.000" out="00:00:00.080">
-  <track producer="playlist0"/>
- </tractor>
-</mlt>
-)");
+<mlt LC_NUMERIC="C" producer="main_bin" version="7.12.0"><profile description="480x320 25fps"
+ width="480" height="320" progressive="1" sample_aspect_num="1" sample_aspect_den="1"
+ display_aspect_num="3" display_aspect_den="2" frame_rate_num="25" frame_rate_den="1"
+ colorspace="709"/><producer id="producer0" in="00:00:00.000" out="00:00:00.080">
+ <property name="resource">)" + kSample +
+                                R"(</property><property name="kdenlive:id">2</property>
+</producer><playlist id="playlist0"><entry producer="producer0" in="00:00:00.000"
+ out="00:00:00.080"><filter id="filter0"><property name="mlt_service">frei0r.mattix</property>
+<property name="kdenlive_id">frei0r.mattix</property>)" +
+                                properties + R"(</filter></entry>
+</playlist><tractor id="tractor0" in="00:00:00.000" out="00:00:00.080">
+<track producer="playlist0"/></tractor></mlt>)");
   std::string error;
   for (int attempt = 0; attempt < 2 && !std::filesystem::exists(dir / "f3.png"); ++attempt)
     error = test::Shell("FREI0R_PATH='" + kPlugins + "' melt -quiet '" + dir / "key.kdenlive" +

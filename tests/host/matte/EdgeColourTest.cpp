@@ -38,17 +38,15 @@ TEST(EdgeDespill, DepthIsTheChessboardDistanceToTheNearestPixelNotOpaque) {
 // green lies just under the mean of the others.
 TEST(EdgeDespill, TheRimTakesTheSubjectsOwnBalanceAndOtherColoursTheClassicLimit) {
   constexpr int w = 40, h = 12;
-  media::BgraImage input(w, h);
+  media::BgraImage input(w, h), keyed(w, h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      std::uint8_t* p = input.Row(y) + x * 4;
       const int spill = x >= 10 && x < 16 ? 30 - 5 * (x - 10) : 0;
       const std::array<int, 4> bgra{148, 178 + spill, 222, 255};
-      std::copy(bgra.begin(), bgra.end(), p);
+      std::copy(bgra.begin(), bgra.end(), input.Row(y) + x * 4);
     }
-  std::uint8_t* other = input.Row(6) + 12 * 4;
-  std::copy_n(std::array<std::uint8_t, 3>{200, 128, 60}.data(), 3, other);
-  media::BgraImage keyed = input;
+  std::copy_n(std::array<std::uint8_t, 3>{200, 128, 60}.data(), 3, input.Row(6) + 12 * 4);
+  keyed = input;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < 10; ++x) keyed.Row(y)[x * 4 + 3] = 0;
   for (const double edge : {0.0, 8.0}) {

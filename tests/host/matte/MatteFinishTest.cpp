@@ -18,8 +18,7 @@
 namespace mattix::matte {
 namespace {
 
-using media::BgraImage;
-using project::MatteFinishing;
+using media::BgraImage, project::MatteFinishing;
 
 // A frame of random colours, input alpha 255 and keyed alpha `alpha(x, y)`.
 template <class Alpha>
@@ -27,11 +26,12 @@ std::pair<BgraImage, BgraImage> Frames(int w, int h, Alpha alpha) {
   std::mt19937 random(7);
   BgraImage input(w, h);
   for (std::uint8_t& b : input.pixels) b = std::uint8_t(random());
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) input.Row(y)[x * 4 + 3] = 255;
   BgraImage keyed = input;
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) keyed.Row(y)[x * 4 + 3] = std::uint8_t(alpha(x, y));
+    for (int x = 0; x < w; ++x) {
+      input.Row(y)[x * 4 + 3] = 255;
+      keyed.Row(y)[x * 4 + 3] = std::uint8_t(alpha(x, y));
+    }
   return {input, keyed};
 }
 
@@ -120,8 +120,7 @@ TEST(MatteFinish, FeatherIsTheGaussianAndNeverRaisesAlphaAboveTheInput) {
   auto [flatInput, flat] = Frames(8, 6, [](int, int) { return 90; });
   for (int x = 0; x < 8; ++x) flatInput.Row(2)[x * 4 + 3] = 40;
   MatteFinishing f;
-  f.feather = 1.5;
-  f.clipWhite = 30;  // would raise 90 to 255
+  f.feather = 1.5, f.clipWhite = 30;  // the clip would raise 90 to 255
   FinishMatte(flat, flatInput, f);
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 8; ++x) EXPECT_EQ(AlphaAt(flat, x, y), y == 2 ? 40 : 255);
@@ -145,8 +144,7 @@ TEST(MatteFinish, DespillLimitsTheScreenChannelToTheOthers) {
       {ScreenChannel::kBlue, 100, {220, 70, 30}, {50, 70, 30}},        // a blue screen
       {ScreenChannel::kBlue, 100, {60, 200, 40}, {60, 200, 40}},       // green is not blue's
       {ScreenChannel::kGreen, 25, {0, 255, 55}, {0, 198, 55}},         // 255 - round(56.875)
-      {ScreenChannel::kGreen, 50, {0, 101, 0}, {0, 50, 0}},  // 101 - round(50.5): away from 0
-  };
+      {ScreenChannel::kGreen, 50, {0, 101, 0}, {0, 50, 0}}};  // 101 - round(50.5): away from 0
   for (const Case& c : cases) {
     auto [input, keyed] = Frames(1, 1, [](int, int) { return 255; });
     std::copy(c.bgr.begin(), c.bgr.end(), keyed.pixels.begin());
@@ -168,8 +166,7 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
   HWND hwnd = WinCreateWindow(0, 0, W, H);
   HDC dc = GetDC(hwnd);
   ASSERT_TRUE(hwnd && dc);
-  SelectObject(dc, GetStockObject(NULL_PEN));
-  SelectObject(dc, GetStockObject(BLACK_BRUSH));
+  SelectObject(dc, GetStockObject(NULL_PEN)), SelectObject(dc, GetStockObject(BLACK_BRUSH));
   for (int trial = 0; trial < 40; ++trial) {
     std::vector<POINT> poly(3 + random() % 5);
     project::MatteShape shape;
@@ -197,8 +194,7 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
         }
     }
   }
-  ReleaseDC(hwnd, dc);
-  WinDestroyWindow(hwnd);
+  ReleaseDC(hwnd, dc), WinDestroyWindow(hwnd);
 }
 
 }  // namespace

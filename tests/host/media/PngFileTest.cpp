@@ -108,8 +108,9 @@ TEST(Png, DecodesEveryColourTypeAsTheSimplifiedReaderDoes) {
       png_image img{};
       img.version = PNG_IMAGE_VERSION;
       ASSERT_TRUE(png_image_begin_read_from_memory(&img, files[0].data(), files[0].size()));
+      // Samples as stored, no gamma conversion.
       img.format = PNG_FORMAT_BGRA;
-      img.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;  // samples as stored, no gamma conversion
+      img.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
       std::vector<std::uint8_t> expected(PNG_IMAGE_SIZE(img));
       ASSERT_TRUE(png_image_finish_read(&img, nullptr, expected.data(), 0, nullptr));
       for (const auto& file : files)
@@ -123,8 +124,7 @@ TEST(Png, DecodesEveryColourTypeAsTheSimplifiedReaderDoes) {
 // sample kept at full precision (its round trip through our writer is the
 // deep pictures' test).
 TEST(Png, SixteenBitSamplesAreKept) {
-  const std::vector<std::uint8_t> file =
-      WritePng(1, 1, PNG_COLOR_TYPE_RGB, 16, false, {{0x1234, 0xc8c8, 0x0101}});
+  const auto file = WritePng(1, 1, PNG_COLOR_TYPE_RGB, 16, false, {{0x1234, 0xc8c8, 0x0101}});
   std::optional<DeepImage> deep;
   EXPECT_EQ(DecodePng(file.data(), file.size(), "deep.png", &deep).pixels,
             (std::vector<std::uint8_t>{1, 200, 18, 255}));
@@ -166,20 +166,21 @@ TEST(Png, DamagedFilesAreRefusedWithTheirName) {
     EXPECT_NE(test::ErrorOf([&] { DecodePng(bytes.data(), bytes.size(), "f"); }), "(no error)")
         << "byte " << at << " of " << valid.size();
   }
-  EXPECT_TRUE(test::Holds(test::ErrorOf([] { ReadPng("/nonexistent/folder/shot_0001.png"); }),
-                          "/nonexistent/folder/shot_0001.png"));
+  EXPECT_TRUE(test::Throws([] { ReadPng("/nonexistent/folder/shot_0001.png"); },
+                           "/nonexistent/folder/shot_0001.png"));
+}
+
+// Writes v big-endian (as PNG stores numbers) at bytes[at..at+3].
+void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, uLong v) {
+  for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = std::uint8_t(v >> (24 - 8 * i));
 }
 
 // A PNG whose IHDR is made to claim w x h pixels (its CRC made good), to
 // test what is refused from the header alone.
 std::vector<std::uint8_t> PngClaiming(std::vector<std::uint8_t> png, std::uint32_t w,
                                       std::uint32_t h) {
-  for (int i = 0; i < 4; ++i) {
-    png[16 + std::size_t(i)] = std::uint8_t(w >> (24 - 8 * i));
-    png[20 + std::size_t(i)] = std::uint8_t(h >> (24 - 8 * i));
-  }
-  const uLong crc = crc32(0, &png[12], 17);  // over "IHDR" and its data
-  for (int i = 0; i < 4; ++i) png[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
+  // The CRC is over "IHDR" and its data.
+  PutU32(png, 16, w), PutU32(png, 20, h), PutU32(png, 29, crc32(0, &png[12], 17));
   return png;
 }
 
@@ -195,10 +196,10 @@ TEST(Png, PicturesMattixDoesNotKeyAreRefusedBeforeDecoding) {
   };
   const std::vector<std::uint8_t> still = real(2, 2);
   const auto animated = [&](std::uint8_t frames) {
-    std::vector<std::uint8_t> chunk = {0, 0, 0, 8, 'a', 'c', 'T', 'L', 0, 0, 0, frames, 0, 0, 0, 0};
-    const uLong crc = crc32(0, &chunk[4], 12);
-    for (int i = 0; i < 4; ++i) chunk.push_back(std::uint8_t(crc >> (24 - 8 * i)));
-    std::vector<std::uint8_t> png = still;
+    std::vector<std::uint8_t> png = still,
+                              chunk = {0, 0, 0, 8, 'a', 'c', 'T', 'L', 0, 0, 0, frames, 0, 0, 0, 0};
+    chunk.resize(20);
+    PutU32(chunk, 16, crc32(0, &chunk[4], 12));
     png.insert(png.begin() + 33, chunk.begin(), chunk.end());  // after IHDR
     return png;
   };
@@ -221,8 +222,7 @@ TEST(Png, PicturesMattixDoesNotKeyAreRefusedBeforeDecoding) {
                 "truncated or damaged)"}};
   EXPECT_LT(std::size(cases[8].bytes), 80u);
   for (const auto& c : cases) {
-    const std::string error =
-        test::ErrorOf([&] { DecodePng(c.bytes.data(), c.bytes.size(), "a.png"); });
+    const auto error = test::ErrorOf([&] { DecodePng(c.bytes.data(), c.bytes.size(), "a.png"); });
     EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
   }
 }

@@ -44,8 +44,7 @@ inline std::string CheckProbeOutput(const std::uint8_t* data, std::size_t size) 
     return "an impossible frame count";
   // Missing frames: never negative, never more than asked for, none once
   // every frame asked for arrived, and fewer as more arrive.
-  const long count = info.frameCount;
-  const long firsts[] = {1, 2, count > 1 ? count : 3};
+  const long count = info.frameCount, firsts[] = {1, 2, count > 1 ? count : 3};
   for (long first : firsts)
     for (long last : {first, first + 5, count, 2 * count + 1, LONG_MAX})
       for (long arrived : {0L, 1L, 4L, count > 0 ? count : 7}) {

@@ -17,7 +17,6 @@
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -25,9 +24,7 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <iterator>
 #include <random>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -40,6 +37,12 @@ const std::string &kSample = test::kSamplePicture, &kProject = test::kSampleProj
 
 // `mattix render ARGS` through the built module.
 test::CommandResult Mattix(const std::string& args) { return test::RunMattix("render " + args); }
+// The same, which must succeed: what it said on standard error.
+std::string Rendered(const std::string& args) {
+  const test::CommandResult r = Mattix(args);
+  EXPECT_EQ(r.status, 0) << args << "\n" << r.err;
+  return r.err;
+}
 
 // Two jobs key a sequence with one effect instance each: every frame of a
 // sequence of the sample equals the sample keyed alone, whose pixels of
@@ -50,10 +53,8 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
   test::TempDir dir;
   const std::vector<std::uint8_t> sample = media::EncodePng(test::SamplePicture(), "");
   for (int n = 1; n <= 4; ++n) dir.Write("in_000" + std::to_string(n) + ".png", sample);
-  ASSERT_EQ(Mattix(dir / "in_%04d.png -o " + dir / "out_%04d.png --project " + kProject +
-                   " --despill 0 --jobs 2")
-                .status,
-            0);
+  Rendered(dir / "in_%04d.png -o " + dir / "out_%04d.png --project " + kProject +
+           " --despill 0 --jobs 2");
   const media::BgraImage alone = test::RenderPicture(kSample, kProject, {"--despill", "0"});
   const int w = alone.width, h = alone.height;
   for (auto [x, y, alpha] : {std::tuple{2, 2, 0},
@@ -84,10 +85,8 @@ TEST(RenderCommand, RefusedInputsExitOneAndWriteNothing) {
        {"render " + dir / "frames -o " + dir / "out/k_%04d.png", 1, "frames: is a folder"}});
   EXPECT_TRUE(fs::is_empty(dir / "out"));
   // Without a mask the render says that nothing is keyed, and nothing is.
-  const test::CommandResult r = Mattix(sample + out);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(
-      test::Holds(r.err, "has no chroma mask: nothing is keyed, the output equals the input"));
+  EXPECT_TRUE(test::Holds(Rendered(sample + out),
+                          "has no chroma mask: nothing is keyed, the output equals the input"));
   EXPECT_EQ(media::ReadPng(dir / "out/k.png").pixels, media::ReadPng(sample).pixels);
 }
 
@@ -100,14 +99,7 @@ TEST(RenderCommand, AFileSizeLimitIsAnErrorWithNothingLeftBehind) {
   if (child == 0) {
     const rlimit limit{4096, 4096};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, STDOUT_FILENO);
-    std::string line = "mattix render " + kSample + " -o " + dir / "out/k.png";
-    std::istringstream words(line);
-    std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    ::_exit(cli::CommandMain(int(argv.size()), argv.data()));
+    ::_exit(test::RunMattix("render " + kSample + " -o " + dir / "out/k.png").status);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -154,10 +146,8 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
   const std::string common = " --project " + kProject;
   const bool video = media::FindOnPath("ffmpeg") && media::FindOnPath("ffprobe");
   if (video) {
-    ASSERT_EQ(test::Shell("cd '" + dir.path() +
-                          "' && ffmpeg -v error -nostdin -framerate 2 -start_number 3 -i "
-                          "f_%02d.png -c:v mpeg4 -g 3 -bf 2 -q:v 2 -pix_fmt yuv420p v.mp4"),
-              "");
+    ASSERT_TRUE(test::Ffmpeg("-framerate 2 -start_number 3 -i '" + dir / "f_%02d.png" +
+                             "' -c:v mpeg4 -g 3 -bf 2 -q:v 2 -pix_fmt yuv420p '" + dir / "v.mp4'"));
   }
   const struct {
     std::string input, name;  // outputs name_NN.png
@@ -170,29 +160,25 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
     // The whole run also writes a preview, which may be a video without alpha.
     const std::string one = dir / (shot.name + "_one_%02d.png");
     const std::string preview = video ? " --preview " + dir / (shot.name + ".mp4") : "";
-    ASSERT_EQ(Mattix(shot.input + " -o " + one + preview + common).status, 0);
-    for (const char* chunk : shot.chunks) {
-      const test::CommandResult r =
-          Mattix(shot.input + " -o " + dir / (shot.name + "_part_%02d.png") + " --frames " + chunk +
-                 common);
-      ASSERT_EQ(r.status, 0) << r.err;
-    }
+    Rendered(shot.input + " -o " + one + preview + common);
+    for (const char* chunk : shot.chunks)
+      Rendered(shot.input + " -o " + dir / (shot.name + "_part_%02d.png") + " --frames " + chunk +
+               common);
     for (int n = shot.first; n <= shot.last; ++n) {
-      const std::string suffix = "_0" + std::to_string(n) + ".png";
-      EXPECT_TRUE(host::ReadFileText(dir / (shot.name + "_part" + suffix)) ==
-                  host::ReadFileText(dir / (shot.name + "_one" + suffix)))
-          << shot.name << " frame " << n;
+      const auto file = [&](const char* run) {
+        return host::ReadFileText(dir / (shot.name + run + std::to_string(n) + ".png"));
+      };
+      EXPECT_TRUE(file("_part_0") == file("_one_0")) << shot.name << " frame " << n;
     }
   }
   if (video) {
     EXPECT_EQ(media::ProbeVideo(dir / "seq.mp4").frameCount, 7);
-    const media::VideoInfo info = media::ProbeVideo(dir / "v.mp4");
-    media::VideoReader whole(dir / "v.mp4", info);
+    media::VideoReader whole(dir / "v.mp4", media::ProbeVideo(dir / "v.mp4"));
     media::BgraImage frame;
     for (int n = 1; n <= 5; ++n) ASSERT_TRUE(whole.ReadFrame(frame));
     EXPECT_EQ(media::ReadInputFrame(dir / "v.mp4", 5).pixels, frame.pixels);
-    EXPECT_TRUE(test::Holds(test::ErrorOf([&] { media::ReadInputFrame(dir / "v.mp4", 9); }),
-                            "(its frames are 1 to 7)"));
+    EXPECT_TRUE(
+        test::Throws([&] { media::ReadInputFrame(dir / "v.mp4", 9); }, "(its frames are 1 to 7)"));
   }
   EXPECT_EQ(test::Listing(dir.path()).size(), video ? 7u * 3 + 3 + 7 * 2 : 7u * 3);
   if (video) {
@@ -204,7 +190,7 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
       media::VideoWriter::SetPixelsBeforeTable(before);
       const std::uint64_t tabled = media::VideoWriter::FramesThroughTable();
       const std::string out = dir / ("k" + std::to_string(before + 1) + ".mov");
-      ASSERT_EQ(Mattix(dir / "v.mp4 -o " + out + " --jobs 2" + common).status, 0);
+      Rendered(dir / "v.mp4 -o " + out + " --jobs 2" + common);
       EXPECT_EQ(media::VideoWriter::FramesThroughTable() > tabled, before == 0);
       const std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(out);
       written.emplace_back();
@@ -212,8 +198,7 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
         for (const std::uint8_t b : reader->Load(*f).pixels) written.back().push_back(b);
     }
     media::VideoWriter::SetPixelsBeforeTable(std::int64_t(1) << 24);
-    EXPECT_EQ(written[0].size(), 7u * 12 * 8 * 4);
-    EXPECT_TRUE(written[0] == written[1]);
+    EXPECT_TRUE(written[0].size() == 7u * 12 * 8 * 4 && written[0] == written[1]);
   }
   const std::string render = "render " + shots[0].input + " -o " + dir / "x_%02d.png";
   test::ExpectRefusals(
@@ -228,11 +213,9 @@ TEST(RenderCommand, GapsAllowedWithAWarning) {
   test::TempDir dir;
   WriteNoiseSequence(dir, {1, 2, 4});
   const std::string line = dir / "f_%02d.png" + " -o " + dir / "o_%02d.png";
-  const test::CommandResult r = Mattix(line + " --allow-gaps");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(test::Holds(r.err, "warning: " + dir / "f_%02d.png" +
-                                     ": the sequence has a gap: frame " +
-                                     dir / "f_03.png is missing"));
+  EXPECT_TRUE(test::Holds(Rendered(line + " --allow-gaps"), "warning: " + dir / "f_%02d.png" +
+                                                                ": the sequence has a gap: frame " +
+                                                                dir / "f_03.png is missing"));
   EXPECT_EQ(test::Listing(dir.path()),
             (std::vector<std::string>{"f_01.png", "f_02.png", "f_04.png", "o_01.png", "o_02.png",
                                       "o_04.png"}));
@@ -245,20 +228,15 @@ TEST(RenderCommand, UntaggedHdEqualsMeltWithTheFrei0rPlugin) {
     GTEST_SKIP() << why;
   MATTIX_SKIP_WITHOUT_FFMPEG("the comparison with melt");
   test::TempDir dir;
-  ASSERT_EQ(
-      test::Shell("ffmpeg -v error -nostdin -f lavfi -i testsrc2=s=1280x720:r=25:d=0.12 -c:v ffv1 "
-                  "-pix_fmt yuv420p '" +
-                  dir / "hd.mkv" + "'"),
-      "");
-  const test::CommandResult r =
-      Mattix(dir / "hd.mkv" + " -o " + dir / "m_%02d.png" + " --project " + kProject);
-  ASSERT_EQ(r.status, 0) << r.err;
-  ASSERT_EQ(test::Shell("FREI0R_PATH='" MATTIX_FREI0R_DIR "' melt -quiet '" + dir / "hd.mkv" +
+  ASSERT_TRUE(
+      test::Ffmpeg("-f lavfi -i testsrc2=s=1280x720:r=25:d=0.12 -c:v ffv1 -pix_fmt yuv420p '" +
+                   dir / "hd.mkv" + "'"));
+  Rendered(dir / "hd.mkv" + " -o " + dir / "m_%02d.png" + " --project " + kProject);
+  ASSERT_TRUE(test::Ran("FREI0R_PATH='" MATTIX_FREI0R_DIR "' melt -quiet '" + dir / "hd.mkv" +
                         "' -filter frei0r.mattix project='" + kProject +
                         "' -consumer 'avformat:" + dir / "l_%02d.png" +
                         "' vcodec=png pix_fmt=rgba width=1280 height=720 sample_aspect_num=1 "
-                        "sample_aspect_den=1 frame_rate_num=25 frame_rate_den=1 </dev/null"),
-            "");
+                        "sample_aspect_den=1 frame_rate_num=25 frame_rate_den=1 </dev/null"));
   long keyed = 0;
   for (const char* n : {"01", "02", "03"}) {
     const media::BgraImage ours = media::ReadPng(dir / ("m_" + std::string(n) + ".png"));

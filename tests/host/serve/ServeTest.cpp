@@ -24,16 +24,17 @@
 #include <cstring>
 #include <numbers>
 #include <numeric>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 #include <tuple>
 
+namespace mattix::serve {
 namespace {
 
-namespace s = mattix::serve;
-using mattix::test::TempDir;
+using test::Holds, test::TempDir;
 
-const std::string& kSample = mattix::test::kSamplePicture;
+const std::string& kSample = test::kSamplePicture;
 const std::string kToken = "0123456789abcdef0123456789abcdef";
 constexpr std::size_t kControlsBytes = (260 * 260 + 255 * 44) * 4;
 
@@ -44,7 +45,7 @@ POINT OnWheel(double degrees, double saturation) {
 }
 
 // A picture as the keyer sends one: RGBA.
-std::string Rgba(const mattix::media::BgraImage& bgra) {
+std::string Rgba(const media::BgraImage& bgra) {
   std::string out(bgra.pixels.size(), '\0');
   for (std::size_t i = 0; i < out.size(); i += 4)
     out[i] = char(bgra.pixels[i + 2]), out[i + 1] = char(bgra.pixels[i + 1]),
@@ -65,30 +66,16 @@ struct Keyer {
         port(server.Bind("127.0.0.1", 0)),
         thread([this] { server.Listen(); }),
         client("127.0.0.1", port) {
+    // Key auto takes seconds under the sanitizers.
     client.set_default_headers({{"X-Token", kToken}});
-    client.set_read_timeout(120, 0);  // key auto takes seconds under the sanitizers
+    client.set_read_timeout(120, 0);
   }
-  ~Keyer() {
-    server.Stop();
-    thread.join();
+  ~Keyer() { server.Stop(), thread.join(); }
+  // A POST of nothing, or of a JSON body.
+  httplib::Result Post(const std::string& path, const std::string& json = "") {
+    return client.Post(path, json, json.empty() ? "text/plain" : "application/json");
   }
-  httplib::Result Post(const std::string& path) { return client.Post(path, "", "text/plain"); }
-  // An answer of 200; anything else stops the test, saying what came instead.
-  static httplib::Result Ok(httplib::Result r) {
-    if (!r || r->status != 200)
-      throw std::runtime_error(r ? std::to_string(r->status) + ": " + r->body : "no answer");
-    return r;
-  }
-  // The answer's X-State, and a member's compact JSON text, e.g.
-  // State(r, "mask") == "true".
-  static mattix::host::JsonValue StateOf(const httplib::Result& r) {
-    return mattix::host::JsonValue::Parse(r->get_header_value("X-State"), "X-State");
-  }
-  static std::string State(const httplib::Result& r, const std::string& member) {
-    const mattix::host::JsonValue state = StateOf(r);
-    const mattix::host::JsonValue* value = state.Find(member);
-    return value ? value->WriteCompact() : "(absent)";
-  }
+  httplib::Result Get(const std::string& path) { return client.Get(path); }
   // Drags a loop around the wheel's greens: out along the rim from 85 to
   // 165 degrees, back along saturation 0.12. The last answer.
   httplib::Result Lasso(bool release = true) {
@@ -112,46 +99,70 @@ struct Keyer {
     }
     return status;
   }
-  // Alpha of view pixel (x, y) of a keyed view answer (RGBA).
-  static int Alpha(const httplib::Result& view, int x, int y) {
-    return std::uint8_t(view->body[std::size_t(y * 480 + x) * 4 + 3]);
-  }
 
   TempDir dir;
-  s::CKeyerSession session;
-  s::CKeyerServer server;
+  CKeyerSession session;
+  CKeyerServer server;
   int port;
   std::thread thread;
   httplib::Client client;
 };
+
+// An answer of 200; anything else stops the test, saying what came instead.
+httplib::Result Ok(httplib::Result r) {
+  if (!r || r->status != 200)
+    throw std::runtime_error(r ? std::to_string(r->status) + ": " + r->body : "no answer");
+  return r;
+}
+// The answer's X-State, and the compact JSON text of the members named
+// (separated by spaces, "a.b" for member b of a), joined by spaces, e.g.
+// State(r, "mask canUndo") == "true false".
+host::JsonValue StateOf(const httplib::Result& r) {
+  return host::JsonValue::Parse(r->get_header_value("X-State"), "X-State");
+}
+std::string State(const httplib::Result& r, const std::string& members) {
+  const host::JsonValue state = StateOf(r);
+  std::istringstream names(members);
+  std::string text;
+  for (std::string name; names >> name;) {
+    const host::JsonValue* v = &state;
+    for (std::size_t at = 0, dot = 0; v && at <= name.size(); at = dot + 1) {
+      dot = std::min(name.find('.', at), name.size());
+      v = v->Find(name.substr(at, dot - at));
+    }
+    text += (text.empty() ? "" : " ") + (v ? v->WriteCompact() : "(absent)");
+  }
+  return text;
+}
+// Alpha of view pixel p of a keyed view answer (RGBA).
+int Alpha(const httplib::Result& view, POINT p) {
+  return std::uint8_t(view->body[std::size_t(p.y * 480 + p.x) * 4 + 3]);
+}
 
 // A backdrop corner and the subject's shoulder, in the sample's pixels.
 constexpr POINT kBackdrop{6, 6}, kSubject{240, 300};
 
 TEST(Serve, ALassoOnTheWheelKeysTheBackdropAndSaveWritesTheMask) {
   Keyer k;
-  const httplib::Result before = Keyer::Ok(k.client.Get("/api/controls"));
+  const httplib::Result before = Ok(k.Get("/api/controls"));
   ASSERT_EQ(before->body.size(), kControlsBytes);
-  EXPECT_EQ(Keyer::State(before, "mask"), "false");
-  const httplib::Result unkeyed = Keyer::Ok(k.client.Get("/api/view"));
+  EXPECT_EQ(State(before, "mask"), "false");
+  const httplib::Result unkeyed = Ok(k.Get("/api/view"));
   EXPECT_EQ(unkeyed->get_header_value("X-Width") + "x" + unkeyed->get_header_value("X-Height"),
             "480x320");
-  EXPECT_EQ(Keyer::Alpha(unkeyed, kBackdrop.x, kBackdrop.y), 255);
+  EXPECT_EQ(Alpha(unkeyed, kBackdrop), 255);
 
   // Mid-drag the wheel shows the outline and a drag cursor.
-  const httplib::Result middrag = Keyer::Ok(k.Lasso(false));
-  EXPECT_NE(middrag->body.substr(0, 260 * 260 * 4), before->body.substr(0, 260 * 260 * 4));
-  EXPECT_NE(middrag->get_header_value("X-Cursor"), "none");
-  const httplib::Result after = Keyer::Ok(k.Lasso());
-  EXPECT_EQ(Keyer::State(after, "mask"), "true");
-  EXPECT_EQ(Keyer::State(after, "canUndo"), "true");
+  const httplib::Result middrag = Ok(k.Lasso(false));
+  EXPECT_TRUE(middrag->body.substr(0, 260 * 260 * 4) != before->body.substr(0, 260 * 260 * 4) &&
+              middrag->get_header_value("X-Cursor") != "none");
+  EXPECT_EQ(State(Ok(k.Lasso()), "mask canUndo"), "true true");
 
-  const httplib::Result keyed = Keyer::Ok(k.client.Get("/api/view"));
-  EXPECT_EQ(Keyer::Alpha(keyed, kBackdrop.x, kBackdrop.y), 0);
-  EXPECT_EQ(Keyer::Alpha(keyed, kSubject.x, kSubject.y), 255);
+  const httplib::Result keyed = Ok(k.Get("/api/view"));
+  EXPECT_EQ(std::pair(Alpha(keyed, kBackdrop), Alpha(keyed, kSubject)), std::pair(0, 255));
 
-  Keyer::Ok(k.Post("/api/save"));
-  EXPECT_TRUE(mattix::project::ReadProject(k.dir / "key.json").HasMask());
+  Ok(k.Post("/api/save"));
+  EXPECT_TRUE(project::ReadProject(k.dir / "key.json").HasMask());
 }
 
 // A drag whose release never comes (the page was closed) is released by the
@@ -161,24 +172,23 @@ TEST(Serve, ALassoOnTheWheelKeysTheBackdropAndSaveWritesTheMask) {
 TEST(Serve, BarDragsAfterAnOpenDragMoveOnlyTheirHandles) {
   Keyer k;
   const auto lightness = [](const httplib::Result& r) {
-    const mattix::host::JsonValue state = Keyer::StateOf(r);  // lives through the loop
+    const host::JsonValue state = StateOf(r);  // lives through the loop
     std::vector<double> values;
-    for (const mattix::host::JsonValue& v : state.Find("lightness")->Elements())
+    for (const host::JsonValue& v : state.Find("lightness")->Elements())
       values.push_back(v.AsNumber());
     return values;
   };
   k.Lasso(false);
   ASSERT_TRUE(k.Post("/api/pointer?control=bar&kind=down&x=7&y=8"));
   k.Post("/api/pointer?control=bar&kind=move&x=61&y=8");
-  const httplib::Result r = Keyer::Ok(k.Post("/api/pointer?control=bar&kind=up&x=61&y=8"));
-  EXPECT_EQ(Keyer::State(r, "mask"), "true");  // the open lasso was closed by the release
+  const httplib::Result r = Ok(k.Post("/api/pointer?control=bar&kind=up&x=61&y=8"));
+  EXPECT_EQ(State(r, "mask"), "true");  // the open lasso was closed by the release
   const std::vector<double> low = lightness(r);
   EXPECT_NEAR(low[1], 54.0 / 240.0 * 100.0, 0.5);
   k.Post("/api/pointer?control=bar&kind=down&x=247&y=12");
   for (int x = 240; x >= 200; x -= 10)
     k.Post("/api/pointer?control=bar&kind=move&x=" + std::to_string(x) + "&y=12");
-  const std::vector<double> after =
-      lightness(k.Post("/api/pointer?control=bar&kind=up&x=200&y=12"));
+  const auto after = lightness(k.Post("/api/pointer?control=bar&kind=up&x=200&y=12"));
   for (std::size_t i : {0u, 1u}) EXPECT_NEAR(after[i], low[i], 0.5 * 100.0 / 65535.0) << i;
   EXPECT_NEAR(std::min(after[2], after[3]), 193.0 / 240.0 * 100.0, 0.5);
 }
@@ -189,7 +199,7 @@ TEST(Serve, BarDragsAfterAnOpenDragMoveOnlyTheirHandles) {
 // library's HLS, checked on its own against a textbook formulation).
 TEST(Serve, ScopesCountTheFramesColours) {
   Keyer k;
-  const httplib::Result r = Keyer::Ok(k.client.Get("/api/scopes"));
+  const httplib::Result r = Ok(k.Get("/api/scopes"));
   ASSERT_EQ(r->body.size(), (241u * 209u + 256u) * 4u);
   std::vector<std::uint32_t> counts(r->body.size() / 4);
   std::memcpy(counts.data(), r->body.data(), r->body.size());
@@ -203,7 +213,7 @@ TEST(Serve, ScopesCountTheFramesColours) {
     const double turns = std::atan2(dy, dx) / (2 * std::numbers::pi);
     if ((dx != 0 || dy != 0) && green(turns < 0 ? turns + 1 : turns)) onWheel += counts[i];
   }
-  const mattix::media::BgraImage sample = mattix::media::ReadPng(kSample);
+  const media::BgraImage sample = media::ReadPng(kSample);
   for (std::size_t i = 0; i < sample.pixels.size(); i += 4) {
     float h = 0, l = 0, s = 0;
     stdfx::CHSL::RGBtoHLS(h, l, s, sample.pixels[i + 2], sample.pixels[i + 1], sample.pixels[i]);
@@ -218,21 +228,19 @@ TEST(Serve, ScopesCountTheFramesColours) {
 TEST(Serve, AnExportKeysTheKeyOfItsClick) {
   TempDir frames;
   for (int n = 1; n <= 8; ++n)
-    frames.Write("f_" + std::to_string(n) + ".png", mattix::host::ReadFileBytes(kSample));
+    frames.Write("f_" + std::to_string(n) + ".png", host::ReadFileBytes(kSample));
   Keyer k(frames / "f_%d.png", true, "out_%d.png");
   k.Lasso();
   ASSERT_EQ(k.Post("/api/export")->status, 200);
   // A right click on the wheel clears the key.
   k.Post("/api/pointer?control=wheel&kind=down&x=120&y=104&button=right");
-  EXPECT_EQ(Keyer::State(k.Post("/api/pointer?control=wheel&kind=up&x=120&y=104"), "mask"),
-            "false");
+  EXPECT_EQ(State(k.Post("/api/pointer?control=wheel&kind=up&x=120&y=104"), "mask"), "false");
   ASSERT_EQ(k.Post("/api/save")->status, 200);
   const std::string status = k.ExportStatus();
   ASSERT_NE(status.find("\"done\":8.0"), std::string::npos) << status;
-  EXPECT_FALSE(mattix::project::ReadProject(k.dir / "key.json").HasMask());
+  EXPECT_FALSE(project::ReadProject(k.dir / "key.json").HasMask());
   for (int n = 1; n <= 8; ++n) {
-    const mattix::media::BgraImage out =
-        mattix::media::ReadPng(k.dir / ("out_" + std::to_string(n) + ".png"));
+    const media::BgraImage out = media::ReadPng(k.dir / ("out_" + std::to_string(n) + ".png"));
     EXPECT_EQ(out.Row(kBackdrop.y)[kBackdrop.x * 4 + 3], 0) << "frame " << n;
   }
 }
@@ -244,47 +252,36 @@ TEST(Serve, AnExportKeysTheKeyOfItsClick) {
 // GET /api/finishing gives the shapes' points.
 TEST(Serve, EachPickDragAndShapeIsOneUndoStep) {
   Keyer k;
-  const httplib::Result picked = Keyer::Ok(
+  const httplib::Result picked = Ok(
       k.Post("/api/pick?x=" + std::to_string(kBackdrop.x) + "&y=" + std::to_string(kBackdrop.y)));
-  EXPECT_EQ(Keyer::Alpha(k.client.Get("/api/view"), kBackdrop.x, kBackdrop.y), 0);
+  EXPECT_EQ(Alpha(k.Get("/api/view"), kBackdrop), 0);
   std::string wheel;  // the wheel's pixels at the end of the softness drag
   for (int v = 5; v <= 50; v += 5)
     wheel = k.Post("/api/number?name=softness&value=" + std::to_string(v) + "&gesture=7")
                 ->body.substr(0, 260 * 260 * 4);
   EXPECT_NE(wheel, picked->body.substr(0, 260 * 260 * 4));
-  k.Post("/api/number?name=spill&value=20&gesture=7");  // another parameter: another drag
+  // Another parameter: another drag.
+  k.Post("/api/number?name=spill&value=20&gesture=7");
   k.Post("/api/number?name=spill&value=30");
   for (int v = 10; v <= 50; v += 10)
     k.Post("/api/number?name=despill&value=" + std::to_string(v) + "&gesture=4");
-  const httplib::Result added = Keyer::Ok(
-      k.client.Post("/api/shape", R"({"keep": true, "points": [[1, 2], [30.5, 2], [9, 40]]})",
-                    "application/json"));
-  EXPECT_TRUE(mattix::test::Holds(k.client.Get("/api/finishing")->body,
-                                  R"("shapes":[{"keep":true,"points":[[1.0,2.0],[30.5,2.0],)"));
+  Ok(k.Post("/api/shape", R"({"keep": true, "points": [[1, 2], [30.5, 2], [9, 40]]})"));
+  EXPECT_TRUE(Holds(k.Get("/api/finishing")->body,
+                    R"("shapes":[{"keep":true,"points":[[1.0,2.0],[30.5,2.0],)"));
   ASSERT_EQ(k.Post("/api/shape/remove?index=0")->status, 200);
-  // Softness, spill, despill, the number of shapes, the mask, whether there
-  // is more to undo and to redo.
-  const auto state = [](const httplib::Result& r) {
-    const mattix::host::JsonValue s = Keyer::StateOf(r);
-    const mattix::host::JsonValue* f = s.Find("finishing");
-    std::string text;
-    for (const mattix::host::JsonValue* v :
-         {s.Find("softness"), s.Find("spill"), f->Find("despill"), f->Find("shapes"),
-          s.Find("mask"), s.Find("canUndo"), s.Find("canRedo")})
-      text += v->WriteCompact() + " ";
-    return text;
-  };
-  for (const auto& [path, expected] : {std::pair{"/api/undo", "50.0 30.0 50.0 1.0 true true true "},
-                                       {"/api/undo", "50.0 30.0 50.0 0.0 true true true "},
-                                       {"/api/undo", "50.0 30.0 0.0 0.0 true true true "},
-                                       {"/api/undo", "50.0 20.0 0.0 0.0 true true true "},
-                                       {"/api/undo", "50.0 0.0 0.0 0.0 true true true "},
-                                       {"/api/undo", "0.0 0.0 0.0 0.0 true true true "},
-                                       {"/api/undo", "0.0 0.0 0.0 0.0 false false true "},
-                                       {"/api/undo", "0.0 0.0 0.0 0.0 false false true "},
-                                       {"/api/redo", "0.0 0.0 0.0 0.0 true true true "},
-                                       {"/api/redo", "50.0 0.0 0.0 0.0 true true true "}})
-    EXPECT_EQ(state(k.Post(path)), expected) << path;
+  // Eight undos (the last two with nothing left to undo), then two redos: softness, spill,
+  // despill, the number of shapes, the mask, whether there is more to undo and to redo.
+  const char* const steps[] = {
+      "50.0 30.0 50.0 1.0 true true true", "50.0 30.0 50.0 0.0 true true true",
+      "50.0 30.0 0.0 0.0 true true true",  "50.0 20.0 0.0 0.0 true true true",
+      "50.0 0.0 0.0 0.0 true true true",   "0.0 0.0 0.0 0.0 true true true",
+      "0.0 0.0 0.0 0.0 false false true",  "0.0 0.0 0.0 0.0 false false true",
+      "0.0 0.0 0.0 0.0 true true true",    "50.0 0.0 0.0 0.0 true true true"};
+  for (int i = 0; i < 10; ++i)
+    EXPECT_EQ(State(k.Post(i < 8 ? "/api/undo" : "/api/redo"),
+                    "softness spill finishing.despill finishing.shapes mask canUndo canRedo"),
+              steps[i])
+        << i;
 }
 
 // With every finishing step on, the view at scale 1 (the whole frame, and
@@ -294,10 +291,10 @@ TEST(Serve, EachPickDragAndShapeIsOneUndoStep) {
 TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
   Keyer k(kSample, true, "out.png", 240);
   k.Lasso();
-  const mattix::media::BgraImage sample = mattix::media::ReadPng(kSample);
+  const media::BgraImage sample = media::ReadPng(kSample);
   const std::string input = Rgba(sample);
   constexpr POINT kBelow{240, 316};  // the subject, below the garbage shape
-  EXPECT_EQ(Keyer::Alpha(k.client.Get("/api/view?scale=1"), kBelow.x, kBelow.y), 255);
+  EXPECT_EQ(Alpha(k.Get("/api/view?scale=1"), kBelow), 255);
   for (const char* change :
        {"/api/number?name=despill&value=60", "/api/number?name=despillEdge&value=5",
         "/api/number?name=unmix&value=80", "/api/number?name=refine&value=2",
@@ -310,21 +307,20 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
   for (const char* shape :
        {R"({"keep": false, "points": [[20, 10], [470, 15], [460, 310], [30, 300]]})",
         R"({"keep": true, "points": [[2, 2], [40.5, 2], [40.5, 40.5], [2, 40]]})"})
-    ASSERT_EQ(k.client.Post("/api/shape", shape, "application/json")->status, 200) << shape;
+    ASSERT_EQ(k.Post("/api/shape", shape)->status, 200) << shape;
 
-  const httplib::Result view = Keyer::Ok(k.client.Get("/api/view?scale=1"));
-  ASSERT_EQ(view->get_header_value("X-Region"), "0 0 480 320");
-  ASSERT_EQ(view->body.size(), input.size());
+  const httplib::Result view = Ok(k.Get("/api/view?scale=1"));
+  ASSERT_TRUE(view->get_header_value("X-Region") == "0 0 480 320" &&
+              view->body.size() == input.size());
   const std::size_t keptAt = std::size_t(kBackdrop.y * 480 + kBackdrop.x) * 4;
   EXPECT_EQ(view->body.substr(keptAt, 4), input.substr(keptAt, 4));
-  EXPECT_EQ(Keyer::Alpha(view, kBelow.x, kBelow.y), 0);
-  EXPECT_EQ(Keyer::Alpha(view, kSubject.x, kSubject.y), 255);
+  EXPECT_EQ(std::pair(Alpha(view, kBelow), Alpha(view, kSubject)), std::pair(0, 255));
   // Parts: inside, at the frame's edges, across the shapes' edges.
   for (const auto& [x, y, w, h] :
        {std::tuple{150, 100, 121, 90}, {0, 0, 37, 320}, {400, 250, 80, 70}, {15, 5, 30, 12}}) {
     const httplib::Result part =
-        Keyer::Ok(k.client.Get("/api/view?x=" + std::to_string(x) + "&y=" + std::to_string(y) +
-                               "&w=" + std::to_string(w) + "&h=" + std::to_string(h) + "&scale=1"));
+        Ok(k.Get("/api/view?x=" + std::to_string(x) + "&y=" + std::to_string(y) +
+                 "&w=" + std::to_string(w) + "&h=" + std::to_string(h) + "&scale=1"));
     ASSERT_EQ(part->body.size(), std::size_t(w * h * 4));
     for (int row = 0; row < h; ++row)
       ASSERT_EQ(part->body.substr(std::size_t(row * w) * 4, std::size_t(w) * 4),
@@ -335,20 +331,16 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
   // Exported twice: the second replaces the output the first wrote.
   for (int run = 0; run < 2; ++run) {
     ASSERT_EQ(k.Post("/api/export")->status, 200);
-    EXPECT_TRUE(
-        mattix::test::Holds(k.ExportStatus(), "\"done\":1.0,\"total\":1.0,\"message\":\"exported"));
+    EXPECT_TRUE(Holds(k.ExportStatus(), "\"done\":1.0,\"total\":1.0,\"message\":\"exported"));
   }
-  EXPECT_TRUE(view->body == Rgba(mattix::media::ReadPng(k.dir / "out.png")));
-  EXPECT_TRUE(view->body == Rgba(mattix::test::RenderPicture(kSample, k.dir / "key.json", {})));
+  EXPECT_TRUE(view->body == Rgba(media::ReadPng(k.dir / "out.png")));
+  EXPECT_TRUE(view->body == Rgba(test::RenderPicture(kSample, k.dir / "key.json", {})));
 
-  const httplib::Result half = k.client.Get("/api/frame");
+  const httplib::Result half = k.Get("/api/frame");
   EXPECT_EQ(half->get_header_value("X-Scale") + " " + half->get_header_value("X-Width"), "2 240");
-  for (int c = 0; c < 4; ++c) {
-    const auto at = [&](int x, int y) {
-      return int(std::uint8_t(input[std::size_t(y * 480 + x) * 4 + std::size_t(c)]));
-    };
-    EXPECT_EQ(int(std::uint8_t(half->body[std::size_t(c)])),
-              (at(0, 0) + at(1, 0) + at(0, 1) + at(1, 1) + 2) / 4);
+  for (std::size_t c = 0; c < 4; ++c) {  // pixels (0, 0), (1, 0), (0, 1) and (1, 1)
+    const auto at = [&](std::size_t i) { return int(std::uint8_t(input[i * 4 + c])); };
+    EXPECT_EQ(int(std::uint8_t(half->body[c])), (at(0) + at(1) + at(480) + at(481) + 2) / 4) << c;
   }
 }
 
@@ -358,35 +350,34 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
 // blue swapped), as one step.
 TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
   TempDir frames;
-  frames.Write("f_1.png", mattix::host::ReadFileBytes(kSample));
-  mattix::media::BgraImage blue = mattix::media::ReadPng(kSample);
+  frames.Write("f_1.png", host::ReadFileBytes(kSample));
+  media::BgraImage blue = media::ReadPng(kSample);
   for (std::size_t i = 0; i < blue.pixels.size(); i += 4)
     std::swap(blue.pixels[i], blue.pixels[i + 1]);
-  frames.Write("f_2.png", mattix::media::EncodePng(blue, "f_2.png"));
+  frames.Write("f_2.png", media::EncodePng(blue, "f_2.png"));
   Keyer k(frames / "f_%d.png");
-  EXPECT_EQ(Keyer::State(k.client.Get("/api/controls"), "frameCount"), "2.0");
-  const httplib::Result second = Keyer::Ok(k.Post("/api/frame?index=1"));
+  EXPECT_EQ(State(k.Get("/api/controls"), "frameCount"), "2.0");
+  const httplib::Result second = Ok(k.Post("/api/frame?index=1"));
   EXPECT_EQ(second->body, "{\"frameIndex\":1.0}");
-  EXPECT_EQ(Keyer::State(k.client.Get("/api/controls"), "frameIndex"), "1.0");
-  const httplib::Result pixels = k.client.Get("/api/frame");
-  EXPECT_EQ(pixels->get_header_value("X-Frame"), "1");
-  EXPECT_TRUE(pixels->body == Rgba(blue));
+  EXPECT_EQ(State(k.Get("/api/controls"), "frameIndex"), "1.0");
+  const httplib::Result pixels = k.Get("/api/frame");
+  EXPECT_TRUE(pixels->get_header_value("X-Frame") == "1" && pixels->body == Rgba(blue));
   for (const char* bad : {"/api/frame?index=2", "/api/frame?index=-1", "/api/frame?index=x"})
     EXPECT_EQ(k.Post(bad)->status, 400) << bad;
-  const httplib::Result r = Keyer::Ok(k.Post("/api/auto"));
-  EXPECT_TRUE(mattix::test::Holds(r->get_header_value("X-Message"),
-                                  "auto key of frame 2: blue screen keyed by its share"));
-  EXPECT_EQ(Keyer::State(r, "canUndo"), "true");
+  const httplib::Result r = Ok(k.Post("/api/auto"));
+  EXPECT_TRUE(Holds(r->get_header_value("X-Message"),
+                    "auto key of frame 2: blue screen keyed by its share"));
+  EXPECT_EQ(State(r, "canUndo"), "true");
   ASSERT_EQ(k.Post("/api/save")->status, 200);
 
   const std::string cli = frames / "cli.json";
-  const mattix::test::CommandResult command =
-      mattix::test::RunMattix("key auto --project " + cli + " --frame 2 " + frames / "f_%d.png");
+  const auto command =
+      test::RunMattix("key auto --project " + cli + " --frame 2 " + frames / "f_%d.png");
   ASSERT_EQ(command.status, 0) << command.err;
-  const mattix::project::ProjectSettings page = mattix::project::ReadProject(k.dir / "key.json");
-  EXPECT_EQ(page.finishing.screen, mattix::project::ScreenChannel::kBlue);
-  EXPECT_TRUE(page == mattix::project::ReadProject(cli));
-  EXPECT_EQ(Keyer::State(k.Post("/api/undo"), "mask"), "false");
+  const project::ProjectSettings page = project::ReadProject(k.dir / "key.json");
+  EXPECT_EQ(page.finishing.screen, project::ScreenChannel::kBlue);
+  EXPECT_TRUE(page == project::ReadProject(cli));
+  EXPECT_EQ(State(k.Post("/api/undo"), "mask"), "false");
 }
 
 // A frame of a video is reached by seeking (40 small frames of H.264 with
@@ -394,24 +385,23 @@ TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
 // from the start gives, whether reached by a seek (more than a second
 // ahead, or back) or by reading on.
 TEST(Serve, AVideoFrameIsReachedBySeekingExactly) {
-  if (!mattix::media::FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
+  if (!media::FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
   TempDir dir;
   const std::string video = dir / "clip.mp4";
-  ASSERT_EQ(mattix::test::Shell("ffmpeg -v error -nostdin -f lavfi -i testsrc2=size=64x48:rate=25:"
-                                "duration=1.6 -c:v libx264 -g 16 -bf 2 -pix_fmt yuv420p -y " +
-                                video),
-            "");
-  std::vector<mattix::media::BgraImage> frames;
-  std::unique_ptr<mattix::media::FrameReader> reader = mattix::media::FrameReader::Open(video);
-  while (std::optional<mattix::media::InputFrame> f = reader->Next())
-    frames.push_back(reader->Load(*f));
+  ASSERT_TRUE(
+      test::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25:duration=1.6 -c:v libx264 -g 16 "
+                   "-bf 2 -pix_fmt yuv420p -y " +
+                   video));
+  std::vector<media::BgraImage> frames;
+  std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(video);
+  while (std::optional<media::InputFrame> f = reader->Next()) frames.push_back(reader->Load(*f));
   ASSERT_EQ(frames.size(), 40u);
   Keyer k(video);
-  EXPECT_EQ(Keyer::State(k.client.Get("/api/controls"), "frameCount"), "40.0");
+  EXPECT_EQ(State(k.Get("/api/controls"), "frameCount"), "40.0");
   for (const long index :
        {33L, 32L, 39L, 2L}) {  // past a keyframe, one back, read on to the last, near the start
     ASSERT_EQ(k.Post("/api/frame?index=" + std::to_string(index))->status, 200) << index;
-    EXPECT_TRUE(k.client.Get("/api/frame")->body == Rgba(frames[std::size_t(index)])) << index;
+    EXPECT_TRUE(k.Get("/api/frame")->body == Rgba(frames[std::size_t(index)])) << index;
   }
 }
 
@@ -440,9 +430,8 @@ TEST(Serve, TheTokenGuardsEveryInterfaceAndNoAnswerMayBeFramed) {
                                     : client.Post(route.path, headers, "", "text/plain");
       ASSERT_TRUE(r);
       EXPECT_EQ(r->status == 403, token != &kToken && !route.page) << r->status << " " << r->body;
-      EXPECT_EQ(r->get_header_value("X-Frame-Options"), "DENY");
-      EXPECT_NE(r->get_header_value("Content-Security-Policy").find("frame-ancestors 'none'"),
-                std::string::npos);
+      EXPECT_TRUE(r->get_header_value("X-Frame-Options") == "DENY" &&
+                  Holds(r->get_header_value("Content-Security-Policy"), "frame-ancestors 'none'"));
     }
 }
 
@@ -481,7 +470,7 @@ TEST(Serve, RefusesForeignRequestsAndMalformedOnes) {
       {"/api/shape", {}, 1, 400, "shape"},
       {"/api/shape/remove?index=0", {}, 1, 400, "no such shape"},
       {"/api/view?scale=0", {}, 0, 400, "scale"},
-      {"/api/undo", {}, s::CHttpServer::kMaxBody + 1, 413, "too large"},
+      {"/api/undo", {}, CHttpServer::kMaxBody + 1, 413, "too large"},
       {"/api/nothing", {}, 0, 404, "no such"},
       {"/api/export", {}, 1, 400, "--output"},
   };
@@ -494,11 +483,12 @@ TEST(Serve, RefusesForeignRequestsAndMalformedOnes) {
                : client.Get(c.path, c.headers);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, c.status);
-    EXPECT_NE(r->body.find(c.message), std::string::npos) << r->body;
+    EXPECT_TRUE(Holds(r->body, c.message));
   }
   // Still serving, nothing changed.
-  const httplib::Result r = k.client.Get("/api/controls");
-  EXPECT_TRUE(r && r->status == 200 && Keyer::State(r, "canUndo") == "false");
+  const httplib::Result r = k.Get("/api/controls");
+  EXPECT_TRUE(r && r->status == 200 && State(r, "canUndo") == "false");
 }
 
 }  // namespace
+}  // namespace mattix::serve
