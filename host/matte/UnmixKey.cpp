@@ -86,30 +86,62 @@ float Lead(const T* bgr, int channel) {
 }
 
 // Box mean of radius r along rows then columns, over the part inside the
-// picture, each pass twice (a smooth, tent-like kernel), in place; the
-// lines of a pass in `bands` bands at once.
-void BoxBlur(std::vector<float>& plane, int w, int h, int r, int bands) {
-  std::vector<float> tmp(plane.size());
-  const auto pass = [&](bool rows) {
-    const int lines = rows ? h : w, n = rows ? w : h;
-    const std::size_t step = rows ? 1 : std::size_t(w);
-    host::ForEachBand(lines, bands, [&](int, int first, int count) {
-      std::vector<double> sums(std::size_t(n) + 1);
-      for (int line = first; line < first + count; ++line) {
-        const std::size_t base = rows ? std::size_t(line) * std::size_t(w) : std::size_t(line);
-        sums[0] = 0.0;
-        for (int i = 0; i < n; ++i)
-          sums[std::size_t(i) + 1] = sums[std::size_t(i)] + plane[base + std::size_t(i) * step];
-        for (int i = 0; i < n; ++i) {
-          const int lo = std::max(0, i - r), hi = std::min(n - 1, i + r);
-          tmp[base + std::size_t(i) * step] =
-              float((sums[std::size_t(hi) + 1] - sums[std::size_t(lo)]) / double(hi - lo + 1));
+// picture, each pass twice (a smooth, tent-like kernel), in place, for each
+// of `planes` (w x h): running sums in double along each line, the mean of
+// a window their difference. Rows in `bands` bands at once, then columns
+// (walked row by row, a band of them at a time), every plane's in the same
+// band.
+void BoxBlur(const std::vector<std::vector<float>*>& planes, int w, int h, int r, int bands) {
+  std::vector<std::vector<float>> tmp(planes.size(), std::vector<float>(planes[0]->size()));
+  const auto window = [r](int i, int n) {
+    return std::pair(std::max(0, i - r), std::min(n - 1, i + r));
+  };
+  const auto rowPass = [&] {
+    host::ForEachBand(h, bands, [&](int, int first, int count) {
+      std::vector<double> sums(std::size_t(w) + 1);
+      for (std::size_t k = 0; k < planes.size(); ++k)
+        for (int y = first; y < first + count; ++y) {
+          const float* in = &(*planes[k])[std::size_t(y) * std::size_t(w)];
+          float* out = &tmp[k][std::size_t(y) * std::size_t(w)];
+          for (int x = 0; x < w; ++x) sums[std::size_t(x) + 1] = sums[std::size_t(x)] + in[x];
+          for (int x = 0; x < w; ++x) {
+            const auto [lo, hi] = window(x, w);
+            out[x] =
+                float((sums[std::size_t(hi) + 1] - sums[std::size_t(lo)]) / double(hi - lo + 1));
+          }
+        }
+    });
+  };
+  const auto columnPass = [&] {
+    host::ForEachBand(w, bands, [&](int, int first, int count) {
+      // sums[(y + 1) count + c]: column first + c's sum of rows 0..y.
+      std::vector<double> sums((std::size_t(h) + 1) * std::size_t(count));
+      const std::size_t n = std::size_t(count);
+      for (std::size_t k = 0; k < planes.size(); ++k) {
+        for (int y = 0; y < h; ++y) {
+          const float* in = &(*planes[k])[std::size_t(y) * std::size_t(w) + std::size_t(first)];
+          const double* above = &sums[std::size_t(y) * n];
+          double* here = &sums[(std::size_t(y) + 1) * n];
+          for (std::size_t c = 0; c < n; ++c) here[c] = above[c] + in[c];
+        }
+        for (int y = 0; y < h; ++y) {
+          const auto [lo, hi] = window(y, h);
+          const double* top = &sums[std::size_t(lo) * n];
+          const double* bottom = &sums[(std::size_t(hi) + 1) * n];
+          const double size = double(hi - lo + 1);
+          float* out = &tmp[k][std::size_t(y) * std::size_t(w) + std::size_t(first)];
+          for (std::size_t c = 0; c < n; ++c) out[c] = float((bottom[c] - top[c]) / size);
         }
       }
     });
-    plane.swap(tmp);
   };
-  for (int k = 0; k < 2; ++k) pass(true), pass(false);
+  for (int pass = 0; pass < 4; ++pass) {
+    if (pass % 2 == 0)
+      rowPass();
+    else
+      columnPass();
+    for (std::size_t k = 0; k < planes.size(); ++k) planes[k]->swap(tmp[k]);
+  }
 }
 
 // The screen's colour at every analysis pixel: the clear-screen pixels'
@@ -135,9 +167,8 @@ Planes ScreenField(const Planes& s, const std::vector<std::uint8_t>& clear, int 
       sum[std::size_t(c)].resize(n);
       for (std::size_t i = 0; i < n; ++i)
         sum[std::size_t(c)][i] = weight[i] * s.v[i * 3 + std::size_t(c)];
-      BoxBlur(sum[std::size_t(c)], w, h, radius, bands);
     }
-    BoxBlur(weight, w, h, radius, bands);
+    BoxBlur({&sum[0], &sum[1], &sum[2], &weight}, w, h, radius, bands);
     for (std::size_t i = 0; i < n; ++i)
       if (!done[i] && weight[i] > 1e-3f) {
         for (int c = 0; c < 3; ++c)

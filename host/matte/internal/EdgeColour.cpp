@@ -192,20 +192,24 @@ int RimCastWidth(const std::uint8_t* bgra, std::size_t stride, const std::uint8_
   constexpr int kDeepest = 33;  // 33: 33 or deeper
   std::vector<std::uint8_t> depth(std::size_t(w) * std::size_t(h));
   OpaqueDepth(alpha, w, h, kDeepest, depth.data());
-  std::array<double, kDeepest + 1> sum{};
+  // Sums of twice the balance (2 c - o1 - o2), whole numbers: exact, and
+  // no chain of floating-point additions.
+  const int o1 = channel == 0 ? 1 : 0;
+  std::array<std::int64_t, kDeepest + 1> sum{};
   std::array<long, kDeepest + 1> count{};
   for (int y = 0; y < h; ++y) {
     const std::uint8_t* p = bgra + std::size_t(y) * stride;
     const std::uint8_t* d = &depth[std::size_t(y) * std::size_t(w)];
     for (int x = 0; x < w; ++x, p += 4) {
-      sum[d[x]] += double(Balance(p, channel));
+      sum[d[x]] += 2 * p[channel] - p[o1] - p[2];
       ++count[d[x]];
     }
   }
   constexpr long kFew = 64;
   const auto mean = [&](int k) {
-    return count[std::size_t(k)] >= kFew ? sum[std::size_t(k)] / double(count[std::size_t(k)])
-                                         : std::numeric_limits<double>::quiet_NaN();
+    return count[std::size_t(k)] >= kFew
+               ? double(sum[std::size_t(k)]) / 2.0 / double(count[std::size_t(k)])
+               : std::numeric_limits<double>::quiet_NaN();
   };
   // The cast falls with depth as far as the spill reaches, then the
   // balance is the subject's own: the first depth from which it falls by
