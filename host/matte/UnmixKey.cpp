@@ -533,7 +533,10 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
               {}, {}, solid ? 1.0f : 1.05f, solid ? kSolidLineNoise : kLineNoise, kMinContrast};
           const float* c = s.At(x, y);
           const float* b = screen.At(x, y);
-          for (int k = 0; k < 3; ++k) t.b[k] = b[k], t.cb[k] = c[k] - b[k];
+          for (int k = 0; k < 3; ++k) {
+            t.b[k] = b[k];
+            t.cb[k] = c[k] - b[k];
+          }
           float best = -1.0f;
           int bestRow = -1;
           std::size_t bestAt = 0;
@@ -553,7 +556,11 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
               internal::PassingNormsRow(&row.colour[0][at], &row.colour[1][at], &row.colour[2][at],
                                         count, t, norms);
               for (int m = 0; m < count; ++m)
-                if (norms[m] > best) best = norms[m], bestRow = r, bestAt = at + std::size_t(m);
+                if (norms[m] > best) {
+                  best = norms[m];
+                  bestRow = r;
+                  bestAt = at + std::size_t(m);
+                }
             }
           }
           if (bestRow < 0) continue;

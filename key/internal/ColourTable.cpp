@@ -36,11 +36,12 @@ std::uint8_t* AllocateEntries(std::size_t bytes, std::size_t padding) {
 std::atomic<std::int64_t> g_pixelsBeforeTable{std::int64_t(kColours)};
 
 // The latest key's table; for a latest key that has none, the count of
-// pixels keyed directly with it, and its table while it is being filled.
+// pixels keyed directly with it, and its table while it is being filled
+// (which then holds the key).
 struct Cache {
   std::mutex mutex;
   std::shared_ptr<const CColourTable> table;
-  std::unique_ptr<CColourTable::Key> pendingKey;
+  std::unique_ptr<CColourTable::Key> pendingKey;  // while no table is being filled
   std::uint64_t pendingPixels = 0;
   std::shared_ptr<CColourTable> building;
   std::uint32_t claimed = 0;  // colours handed to callers to fill, from 0 up
@@ -121,7 +122,8 @@ std::shared_ptr<const CColourTable> CColourTable::ForKey(const KeyRowParams& par
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
     if (cache.table && cache.table->m_key.Describes(params, spill)) return cache.table;
-    if (!cache.pendingKey || !cache.pendingKey->Describes(params, spill)) {
+    const Key* pending = cache.building ? &cache.building->m_key : cache.pendingKey.get();
+    if (!pending || !pending->Describes(params, spill)) {
       cache.pendingPixels = 0;
       cache.building.reset();
       cache.claimed = cache.filled = 0;
@@ -141,19 +143,19 @@ std::shared_ptr<const CColourTable> CColourTable::ForKey(const KeyRowParams& par
         // The previous key's table goes first, so that two are not held at
         // once (engines still keying with it keep it until they end).
         cache.table.reset();
-        cache.building.reset(new CColourTable(*cache.pendingKey));
+        cache.building.reset(new CColourTable(std::move(*cache.pendingKey)));
       } catch (const std::bad_alloc&) {
-        cache.pendingKey.reset();  // keyed directly, as without a table
-        return nullptr;
+        cache.building.reset();  // keyed directly, as without a table
       }
+      cache.pendingKey.reset();
+      if (!cache.building) return nullptr;
     }
-    cache.pendingPixels += pixels;
-    // This caller's share, in whole blocks (a rough size: a double is exact enough).
+    // This caller's share, in whole blocks (a rough size: a double is exact
+    // enough).
     const double share = pixels >= span
                              ? double(kColours)
                              : std::ceil(double(kColours) * double(pixels) / double(span));
-    const std::uint64_t blocks =
-        std::uint64_t(std::ceil(std::min(share, double(kColours)) / kBlock));
+    const std::uint64_t blocks = std::uint64_t(std::ceil(share / kBlock));
     begin = cache.claimed;
     end = std::uint32_t(std::min<std::uint64_t>(kColours, begin + blocks * kBlock));
     cache.claimed = end;
@@ -165,7 +167,6 @@ std::shared_ptr<const CColourTable> CColourTable::ForKey(const KeyRowParams& par
   cache.filled += end - begin;
   if (cache.filled < kColours) return nullptr;
   cache.table = std::move(cache.building);
-  cache.pendingKey.reset();
   return cache.table;
 }
 

@@ -192,16 +192,15 @@ int RimCastWidth(const std::uint8_t* bgra, std::size_t stride, const std::uint8_
   constexpr int kDeepest = 33;  // 33: 33 or deeper
   std::vector<std::uint8_t> depth(std::size_t(w) * std::size_t(h));
   OpaqueDepth(alpha, w, h, kDeepest, depth.data());
-  // Sums of twice the balance (2 c - o1 - o2), whole numbers: exact, and
-  // no chain of floating-point additions.
-  const int o1 = channel == 0 ? 1 : 0;
+  // Sums of twice the balance, whole numbers (a byte colour's balance is a
+  // multiple of a half): exact, and no chain of floating-point additions.
   std::array<std::int64_t, kDeepest + 1> sum{};
   std::array<long, kDeepest + 1> count{};
   for (int y = 0; y < h; ++y) {
     const std::uint8_t* p = bgra + std::size_t(y) * stride;
     const std::uint8_t* d = &depth[std::size_t(y) * std::size_t(w)];
     for (int x = 0; x < w; ++x, p += 4) {
-      sum[d[x]] += 2 * p[channel] - p[o1] - p[2];
+      sum[d[x]] += std::int64_t(2.0f * Balance(p, channel));
       ++count[d[x]];
     }
   }
