@@ -434,7 +434,7 @@ void CKeyerServer::Routes() {
              host::JsonValue finishing = host::JsonValue::Object();
              finishing.Add("shapes",
                            host::JsonValue::Array({host::JsonValue::Parse(req.body, "shape")}));
-             shape = project::ReadFinishing(finishing, "");
+             shape = project::ReadFinishing(finishing, "shape");
            } catch (const host::HostError& e) {
              throw BadRequest(e.what());
            }
