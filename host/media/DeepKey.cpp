@@ -1,7 +1,10 @@
 #include "host/media/DeepKey.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 namespace mattix::media {
 
@@ -21,20 +24,62 @@ namespace internal {
 
 namespace {
 
+// lround of a finite x from 0 to 2^23 (halves away from zero), inline: x's
+// whole part and its fraction, which the subtraction gives exactly.
+inline int RoundHalfUp(float x) {
+  const int whole = int(x);
+  return whole + int(x - float(whole) >= 0.5f);
+}
+
 std::uint8_t ToByte(float v) {
   if (!(v > 0.0f)) return 0;  // NaN too
   if (v >= 1.0f) return 255;
-  return std::uint8_t(std::lround(v * 255.0f));
+  return std::uint8_t(RoundHalfUp(v * 255.0f));
 }
+
+// SrgbByte's tables. The byte is a rising step function of the linear
+// value; bound[k] is the least float whose byte is k or more (found by
+// halving over the floats' bit patterns, which rise with the positive
+// floats), and start[j] the byte of the least float whose top 17 bits are
+// j. A value's byte is its bucket's start, raised past each bound it
+// reaches: one step or none, as a bucket spans a 256th of an octave.
+struct SrgbBytes {
+  static constexpr std::uint32_t kOne = 0x3F800000u;  // 1.0f
+  static constexpr int kShift = 15;
+  std::array<float, 257> bound{};  // bound[256]: +inf, ends the steps
+  std::array<std::uint8_t, (kOne >> kShift) + 1> start{};
+
+  SrgbBytes() {
+    const auto byte = [](std::uint32_t bits) { return SrgbByte_ref(std::bit_cast<float>(bits)); };
+    for (int k = 1; k < 256; ++k) {
+      std::uint32_t lo = 0, hi = kOne;  // byte(lo) < k <= byte(hi)
+      while (hi - lo > 1) {
+        const std::uint32_t mid = lo + (hi - lo) / 2;
+        (byte(mid) >= k ? hi : lo) = mid;
+      }
+      bound[std::size_t(k)] = std::bit_cast<float>(hi);
+    }
+    bound[256] = INFINITY;
+    for (std::uint32_t j = 0; j < start.size(); ++j) start[j] = byte(j << kShift);
+  }
+};
 
 }  // namespace
 
+std::uint8_t SrgbByte_ref(float linear) { return ToByte(SrgbEncode(linear)); }
+
+std::uint8_t SrgbByte(float linear) {
+  static const SrgbBytes t;
+  if (!(linear > 0.0f)) return 0;  // NaN too
+  if (linear >= 1.0f) return 255;
+  unsigned k = t.start[std::bit_cast<std::uint32_t>(linear) >> SrgbBytes::kShift];
+  while (linear >= t.bound[k + 1]) ++k;
+  return std::uint8_t(k);
+}
+
 void EightBitRow(const float* deep, std::uint8_t* bgra, int width, bool linear) {
   for (int x = 0; x < width; ++x, deep += 4, bgra += 4) {
-    for (int c = 0; c < 3; ++c) {
-      const float v = linear ? SrgbEncode(deep[c]) : deep[c];
-      bgra[2 - c] = ToByte(v);
-    }
+    for (int c = 0; c < 3; ++c) bgra[2 - c] = linear ? SrgbByte(deep[c]) : ToByte(deep[c]);
     bgra[3] = ToByte(deep[3]);
   }
 }
@@ -69,20 +114,16 @@ std::vector<std::uint16_t> SixteenBitSamples(const DeepImage& deep) {
   for (std::size_t i = 0; i < samples.size(); ++i) {
     float v = deep.samples[i];
     if (deep.linear && i % 4 != 3) v = SrgbEncode(v);
-    samples[i] = v > 0.0f ? std::uint16_t(std::lround(std::min(v, 1.0f) * 65535.0f)) : 0;
+    samples[i] = v > 0.0f ? std::uint16_t(internal::RoundHalfUp(std::min(v, 1.0f) * 65535.0f)) : 0;
   }
   return samples;
 }
 
-DeepImage ApplyKey(const DeepImage& deep, const BgraImage& view, const BgraImage& keyed) {
-  DeepImage out(deep.width, deep.height);
-  out.sampleBits = deep.sampleBits;
-  out.floating = deep.floating;
-  out.linear = deep.linear;
+DeepImage ApplyKey(DeepImage deep, const BgraImage& view, const BgraImage& keyed) {
   for (int y = 0; y < deep.height; ++y)
-    internal::ApplyKeyRow(deep.Row(y), view.Row(y), keyed.Row(y), out.Row(y), deep.width,
+    internal::ApplyKeyRow(deep.Row(y), view.Row(y), keyed.Row(y), deep.Row(y), deep.width,
                           deep.linear);
-  return out;
+  return deep;
 }
 
 }  // namespace mattix::media

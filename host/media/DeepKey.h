@@ -22,8 +22,8 @@ namespace mattix::media {
 BgraImage EightBitView(const DeepImage& deep);
 
 // The deep picture keyed as `keyed` keyed its 8-bit view `view` (all three
-// of one size). The result has `deep`'s facts (bits, linearity).
-DeepImage ApplyKey(const DeepImage& deep, const BgraImage& view, const BgraImage& keyed);
+// of one size), in place. The result has `deep`'s facts (bits, linearity).
+DeepImage ApplyKey(DeepImage deep, const BgraImage& view, const BgraImage& keyed);
 
 // The deep picture's samples at 16 bits (RGBA, each to the nearest of 0 to
 // 65535, clamped; linear colour through the sRGB transfer first), for the
@@ -36,6 +36,11 @@ float SrgbEncode(float linear);
 float SrgbDecode(float coded);
 
 namespace internal {
+
+// A linear value's byte in the 8-bit view: SrgbByte_ref is the plain
+// formula (through SrgbEncode), SrgbByte the same by tables (no power).
+std::uint8_t SrgbByte_ref(float linear);
+std::uint8_t SrgbByte(float linear);
 
 // Row kernels over `width` pixels: the 8-bit view of a deep row (RGBA
 // floats to BGRA bytes), and a deep row keyed (`out` may be `deep`).

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <memory>
 
 namespace mattix::media {
 
@@ -107,15 +108,6 @@ DeepImage DecodeExr(const std::uint8_t* data, std::size_t size, const std::strin
 
 std::vector<std::uint8_t> EncodeExr(const DeepImage& image, const std::string& name) {
   try {
-    std::vector<float> samples(image.samples.size());
-    for (std::size_t i = 0; i < samples.size(); i += 4) {
-      const float a = image.samples[i + 3];
-      for (int c = 0; c < 3; ++c) {
-        const float v = image.samples[i + std::size_t(c)];
-        samples[i + std::size_t(c)] = (image.linear ? v : SrgbDecode(v)) * a;
-      }
-      samples[i + 3] = a;
-    }
     const Imf::PixelType type = image.floating && image.sampleBits == 32 ? Imf::FLOAT : Imf::HALF;
     Imf::Header header(image.width, image.height);
     header.compression() = Imf::ZIP_COMPRESSION;
@@ -126,12 +118,28 @@ std::vector<std::uint8_t> EncodeExr(const DeepImage& image, const std::string& n
       // The file is complete once its writer is gone (it writes the offsets
       // of its lines last).
       Imf::OutputFile file(stream, header);
-      // The slices hold the channels' own type.
-      std::vector<Imath::half> halves(type == Imf::HALF ? samples.size() : 0);
-      for (std::size_t i = 0; i < halves.size(); ++i) halves[i] = Imath::half(samples[i]);
-      char* base = type == Imf::HALF ? reinterpret_cast<char*>(halves.data())
-                                     : reinterpret_cast<char*>(samples.data());
-      const std::size_t size = type == Imf::HALF ? sizeof(Imath::half) : sizeof(float);
+      // Linear colour premultiplied by alpha, in the channels' own type;
+      // every sample is written, so the buffer starts uninitialised.
+      const std::size_t count = image.samples.size();
+      std::unique_ptr<float[]> floats(type == Imf::FLOAT ? new float[count] : nullptr);
+      std::unique_ptr<Imath::half[]> halves(type == Imf::HALF ? new Imath::half[count] : nullptr);
+      for (std::size_t i = 0; i < count; i += 4) {
+        const float a = image.samples[i + 3];
+        float v[4];
+        for (int c = 0; c < 3; ++c) {
+          const float s = image.samples[i + std::size_t(c)];
+          v[c] = (image.linear ? s : SrgbDecode(s)) * a;
+        }
+        v[3] = a;
+        for (std::size_t c = 0; c < 4; ++c)
+          if (floats)
+            floats[i + c] = v[c];
+          else
+            halves[i + c] = Imath::half(v[c]);
+      }
+      char* base =
+          floats ? reinterpret_cast<char*>(floats.get()) : reinterpret_cast<char*>(halves.get());
+      const std::size_t size = floats ? sizeof(float) : sizeof(Imath::half);
       const std::size_t xStride = size * 4, yStride = xStride * std::size_t(image.width);
       Imf::FrameBuffer buffer;
       for (int c = 0; c < 4; ++c)

@@ -5,6 +5,8 @@
 #include "host/media/DeepKey.h"
 #include "host/media/JobPool.h"
 
+#include <utility>
+
 namespace mattix::media {
 
 namespace {
@@ -32,7 +34,7 @@ long RunFramePipeline(FrameReader& reader, const PipelineOutputs& outputs, int j
     if (outputs.matte) e.matte = outputs.matte->EncodeGrey(MakeMatte(keyed), frame.number);
     if (outputs.preview) e.preview = outputs.preview->Encode(MakePreview(keyed), frame.number);
     if (deep) {
-      const DeepImage full = ApplyKey(*deep, input, keyed);
+      const DeepImage full = ApplyKey(std::move(*deep), input, keyed);
       e.keyed = outputs.keyed->Encode(keyed, frame.number, &full);
     } else {
       e.keyed = outputs.keyed->Encode(keyed, frame.number);

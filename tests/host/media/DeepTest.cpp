@@ -7,6 +7,7 @@
 // Y'CbCr are read as the matrix formulas say (BT.709 for untagged HD,
 // BT.601 for SD, the tag when there is one, full range when tagged so).
 #include "host/base/FileBytes.h"
+#include "host/media/DeepKey.h"
 #include "host/media/FramePipeline.h"
 #include "host/media/FrameReader.h"
 #include "host/media/FrameWriter.h"
@@ -16,7 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <limits>
 #include <tuple>
 
 namespace mattix::media {
@@ -97,6 +101,41 @@ TEST(DeepPictures, KeyedAtFullPrecisionWithTheEightBitMatte) {
 
 // An 8-bit DPX reads back as written, with no deep copy; a cut one is an
 // error naming it.
+// A value's byte in the 8-bit view against the formulas: linear values by
+// tables against sRGB's formula, coded ones against lround. A sweep of the
+// floats up to past 1, each step where the sRGB byte changes narrowed to
+// its exact float with its neighbours, and the values outside the curve.
+TEST(DeepPictures, EightBitViewIsTheFormulas) {
+  const auto same = [](std::uint32_t bits) {
+    const float v = std::bit_cast<float>(bits);
+    ASSERT_EQ(internal::SrgbByte(v), internal::SrgbByte_ref(v)) << v;
+    const float pixel[4] = {v, v, v, v};
+    std::uint8_t coded[4];
+    internal::EightBitRow(pixel, coded, 1, false);
+    const long rounded = v > 0.0f ? std::lround(std::min(v, 1.0f) * 255.0f) : 0;
+    ASSERT_EQ(coded[0], rounded) << v;
+    ASSERT_EQ(coded[3], rounded) << v;
+  };
+  const auto byte = [](std::uint32_t bits) {
+    return internal::SrgbByte_ref(std::bit_cast<float>(bits));
+  };
+  constexpr std::uint32_t kStep = 97, kEnd = 0x3F800100;  // a little past 1.0f
+  for (std::uint32_t bits = 0; bits < kEnd; bits += kStep) {
+    same(bits);
+    if (byte(bits) == byte(bits + kStep)) continue;
+    std::uint32_t lo = bits, hi = bits + kStep;
+    while (hi - lo > 1) {
+      const std::uint32_t mid = lo + (hi - lo) / 2;
+      (byte(mid) == byte(lo) ? lo : hi) = mid;
+    }
+    for (std::uint32_t b = hi - 4; b <= hi + 4; ++b) same(b);
+  }
+  for (const float v : {-0.0f, -1e-30f, -0.5f, -std::numeric_limits<float>::infinity(),
+                        std::numeric_limits<float>::quiet_NaN(), 1.0f, 2.5f,
+                        std::numeric_limits<float>::infinity()})
+    same(std::bit_cast<std::uint32_t>(v));
+}
+
 TEST(DpxPictures, EightBitRoundTripAndCutFile) {
   BgraImage in(7, 3);
   for (std::size_t i = 0; i < in.pixels.size(); ++i) in.pixels[i] = std::uint8_t(i * 53 + 7);
