@@ -5,7 +5,10 @@
 // byte per pixel (mattes, chroma masks).
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mattix::media {
@@ -55,18 +58,41 @@ struct GreyImage {
   }
 };
 
+// An allocator whose elements start uninitialised (constructed with no
+// arguments they are default-initialised): for buffers that their maker
+// writes whole, so that a frame's worth of memory is not zeroed first.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+  using value_type = T;
+  template <class U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <class U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    if constexpr (sizeof...(Args) == 0)
+      ::new (static_cast<void*>(p)) U;
+    else
+      ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
 // A frame at the precision of its file (16-bit PNG, TIFF, OpenEXR, DPX, video of
 // more than 8 bits): four floats a pixel, red, green, blue and alpha, with
 // straight alpha, rows top-down and tightly packed. Colour is as coded, 0 to
 // 1 for the file's full scale, except when `linear` (OpenEXR): linear light,
 // which may lie outside 0 to 1. The effect keys its 8-bit view (DeepKey.h).
+// Samples start uninitialised: whoever makes one writes every sample.
 struct DeepImage {
   int width = 0;
   int height = 0;
   int sampleBits = 16;    // of the source: 10, 12 or 16 (integers), 16 (half) or 32 (float)
   bool floating = false;  // the source's samples are floating point
   bool linear = false;
-  std::vector<float> samples;  // width * height * 4
+  std::vector<float, UninitialisedAllocator<float>> samples;  // width * height * 4
 
   DeepImage() = default;
   DeepImage(int w, int h) : width(w), height(h), samples(std::size_t(w) * std::size_t(h) * 4) {}
