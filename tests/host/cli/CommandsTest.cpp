@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <random>
@@ -75,6 +76,10 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   EXPECT_TRUE(
       test::Holds(Ok("mask import " + dir / "guide.png" + " --project " + dir / "g.json").err,
                   "has colours: only each pixel's brightness"));
+  // ...and weights each wheel pixel by its brightest channel.
+  Ok("mask export --project " + dir / "g.json" + " -o " + dir / "g.png");
+  EXPECT_EQ(media::ReadPng(dir / "g.png").Row(208 - blue.row)[blue.column * 4],
+            std::max({b[0], b[1], b[2]}));
 }
 
 TEST(Commands, StatusAndMessages) {
