@@ -111,13 +111,14 @@ TEST_F(Resources, MissingForeignOrRefusedFormatsLeaveTheImage) {
 // Masks show as grey, the alpha plane as grey, packed YUV as its RGB
 // conversion; drawing clips to the surface.
 TEST(Desktop, DrawsMasksAlphaAndYuvAndClips) {
-  ASSERT_TRUE(WinDesktopResize(64, 48));
-  WinDesktopClear(0x00000000);
   auto at = [](int x, int y) {
     std::uint32_t v = 0xDEADBEEF;
     EXPECT_TRUE(WinDesktopRead(x, y, 1, 1, &v, 4));
     return v;
   };
+  WinDesktopClear(0xFFFFFFFF);
+  ASSERT_TRUE(WinDesktopResize(64, 48));  // a new surface, cleared
+  EXPECT_EQ(at(63, 47), 0u);
   CDIB mask(MakeHeader(2, -1, 8));
   mask.GetBytes()[0] = 0x10;
   mask.GetBytes()[1] = 0xF0;
