@@ -5,7 +5,6 @@
 // run, a truncated clip that is an error naming the frames that arrived (a
 // warning when allowed), sound noticed. ffprobe's output read into the
 // video's facts: the fuzz target's seeds and their damage.
-#include "host/base/HostError.h"
 #include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/media/Video.h"

@@ -13,7 +13,6 @@
 #include "host/media/Video.h"
 #include "host/media/VideoReader.h"
 #include "host/media/VideoWriter.h"
-#include "host/render/RenderJob.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
 
