@@ -50,8 +50,8 @@ TEST(ChromaMaskRecord, RoundTripAndStoredHeader) {
     // changes nothing else in the header, either way.
     stdfx::CDIB decoded;
     ASSERT_TRUE(wheel::DecodeRecord(record.data(), record.size(), decoded));
-    EXPECT_TRUE(decoded.DIBCompression() == 0u && decoded.DIBSizeImage() == DWORD(stride * h) &&
-                PixelBytes(decoded) == PixelBytes(mask));
+    EXPECT_TRUE(decoded.DIBCompression() == 0u && PixelBytes(decoded) == PixelBytes(mask));
+    EXPECT_EQ(decoded.DIBSizeImage(), DWORD(stride * h));
     for (tagVFBMINFOHEADER other : {stored, *decoded.GetVfBmiHeader()}) {
       other.biCompression = mask.GetVfBmiHeader()->biCompression;
       other.biSizeImage = mask.GetVfBmiHeader()->biSizeImage;
