@@ -1,7 +1,8 @@
 #pragma once
 // Small helpers shared by the host's tests: temporary folders, error
-// messages, message checks, shell lines.
+// messages, message checks, shell lines, frames of noise.
 #include "host/base/HostError.h"
+#include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -107,5 +109,21 @@ class TempDir {
  private:
   std::string m_path;
 };
+
+// Opaque frames of random colours written as PNG into `dir`, named `prefix`
+// + n + ".png" for each n of `numbers`; the frames, in that order.
+inline std::vector<media::BgraImage> WriteNoiseFrames(const TempDir& dir, const std::string& prefix,
+                                                      const std::vector<long>& numbers, int width,
+                                                      int height) {
+  std::mt19937 rng(11);
+  std::vector<media::BgraImage> frames;
+  for (const long n : numbers) {
+    media::BgraImage& f = frames.emplace_back(width, height);
+    for (std::size_t i = 0; i < f.pixels.size(); ++i)
+      f.pixels[i] = i % 4 == 3 ? 255 : std::uint8_t(rng());
+    dir.Write(prefix + std::to_string(n) + ".png", media::EncodePng(f, ""));
+  }
+  return frames;
+}
 
 }  // namespace mattix::test

@@ -5,11 +5,8 @@
 // A CKParam snapshot loads afresh (what it reads from any set is the parameter
 // set fuzz body's).
 #include "host/effect/Parameter.h"
-#include "host/effect/ParameterFactory.h"
-#include "host/effect/ParameterList.h"
 #include "host/effect/ParameterSet.h"
 #include "plugin/KParam.h"
-#include "plugin/Parameters.h"
 
 #include "tests/FuzzSeeds.h"
 #include "tests/plugin/FrameDescriptionCheck.h"
@@ -17,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 namespace {

@@ -21,7 +21,6 @@
 #include "wheel/ChromaMaskRecord.h"
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 

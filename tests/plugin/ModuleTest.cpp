@@ -19,7 +19,6 @@
 #include "tests/pixmill/Rle8Check.h"
 #include "tests/plugin/MaskRenderCheck.h"
 #include "tests/plugin/ModuleFixture.h"
-#include "wheel/ChromaMaskRecord.h"
 #include "win/WinDesktop.h"
 #include "win/WinUser.h"
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "TestMask.h"
-#include "selection/internal/SpanFill.h"
 #include "stdfx/DIB.h"
 
 namespace {

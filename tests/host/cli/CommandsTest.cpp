@@ -6,10 +6,7 @@
 // errors that name the file, and the sample's mask; the record's own layout
 // is tested with the wheel's record code.
 #include "host/base/FileBytes.h"
-#include "host/base/HostError.h"
 #include "host/base/OutputFile.h"
-#include "host/cli/Commands.h"
-#include "host/matte/BackdropKey.h"
 #include "host/media/PngFile.h"
 #include "host/project/MaskRecord.h"
 #include "host/project/Project.h"

@@ -4,7 +4,6 @@
 // back, what it refuses is named, and instances key at once as they key
 // alone. The module's own behaviour is the plug-in tests'.
 #include "host/effect/KeyingEffect.h"
-#include "host/media/PngFile.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
 #include "tests/plugin/ModuleFixture.h"

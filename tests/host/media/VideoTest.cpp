@@ -5,7 +5,6 @@
 // run, a truncated clip that is an error naming the frames that arrived (a
 // warning when allowed), sound noticed. ffprobe's output read into the
 // video's facts: the fuzz target's seeds and their damage.
-#include "host/base/HostError.h"
 #include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/media/Video.h"
@@ -22,25 +21,10 @@
 
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <tuple>
 
 namespace mattix::media {
 namespace {
-
-// Opaque noise frames 1 to count, f_1.png...
-std::vector<BgraImage> WriteFrames(const test::TempDir& dir, int count, int w, int h) {
-  std::mt19937 rng(11);
-  std::vector<BgraImage> frames;
-  for (int n = 1; n <= count; ++n) {
-    BgraImage f(w, h);
-    for (std::size_t i = 0; i < f.pixels.size(); ++i)
-      f.pixels[i] = i % 4 == 3 ? 255 : std::uint8_t(rng());
-    dir.Write("f_" + std::to_string(n) + ".png", EncodePng(f, ""));
-    frames.push_back(std::move(f));
-  }
-  return frames;
-}
 
 // Runs ffmpeg in `dir`: whether it succeeded, else its error.
 ::testing::AssertionResult Ffmpeg(const test::TempDir& dir, const std::string& args) {
@@ -73,7 +57,7 @@ BgraImage QuarterTurn(const BgraImage& f) {
 TEST(Video, ClipsAreReadTurnedAndStretchedAsPlayersShowThem) {
   MATTIX_SKIP_WITHOUT_FFMPEG("reading turned and stretched video");
   test::TempDir dir;
-  const std::vector<BgraImage> frames = WriteFrames(dir, 3, 6, 4);
+  const std::vector<BgraImage> frames = test::WriteNoiseFrames(dir, "f_", {1, 2, 3}, 6, 4);
   const std::string png = " -c:v png -pix_fmt rgb24 ";
   ASSERT_TRUE(Ffmpeg(dir, "-framerate 5 -i f_%d.png" + png + "plain.mov"));
   for (const char* turn : {"90", "180"})
@@ -105,7 +89,7 @@ TEST(Video, ClipsAreReadTurnedAndStretchedAsPlayersShowThem) {
 TEST(Video, ConversionTablesGiveSwscalesFrames) {
   MATTIX_SKIP_WITHOUT_FFMPEG("reading and writing 4:2:0 video");
   test::TempDir dir;
-  WriteFrames(dir, 3, 66, 34);
+  test::WriteNoiseFrames(dir, "f_", {1, 2, 3}, 66, 34);
   for (const char* tags :
        {"bt709 -color_range tv", "bt470bg -color_range pc", "bt2020nc -color_range tv"}) {
     SCOPED_TRACE(tags);
@@ -149,7 +133,7 @@ TEST(Video, ConversionTablesGiveSwscalesFrames) {
 TEST(Video, VariableRateFramesArriveOnceAndChunksNumberAsOneRun) {
   MATTIX_SKIP_WITHOUT_FFMPEG("variable-rate video");
   test::TempDir dir;
-  const std::vector<BgraImage> frames = WriteFrames(dir, 6, 8, 4);
+  const std::vector<BgraImage> frames = test::WriteNoiseFrames(dir, "f_", {1, 2, 3, 4, 5, 6}, 8, 4);
   ASSERT_TRUE(Ffmpeg(dir,
                      "-framerate 100 -i f_%d.png -vf 'setpts=N*(N+1)/20/TB' -fps_mode vfr "
                      "-c:v png -pix_fmt rgb24 vfr.mov"));
@@ -169,7 +153,8 @@ TEST(Video, VariableRateFramesArriveOnceAndChunksNumberAsOneRun) {
 TEST(Video, ATruncatedClipEndsInAnErrorNamingTheFramesThatArrived) {
   MATTIX_SKIP_WITHOUT_FFMPEG("truncated video");
   test::TempDir dir;
-  const std::vector<BgraImage> frames = WriteFrames(dir, 10, 16, 8);
+  const std::vector<BgraImage> frames =
+      test::WriteNoiseFrames(dir, "f_", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 16, 8);
   ASSERT_TRUE(Ffmpeg(
       dir, "-framerate 5 -i f_%d.png -c:v png -pix_fmt rgb24 -movflags +faststart whole.mov"));
   const std::uintmax_t size = std::filesystem::file_size(dir / "whole.mov");

@@ -4,7 +4,6 @@
 // defaults, random round trips, refusals naming place and reason, the
 // command-line number parsers, and the fuzz body on its seeds.
 #include "host/base/Base64.h"
-#include "host/base/FileBytes.h"
 #include "host/base/HostError.h"
 #include "host/base/Json.h"
 #include "host/project/MaskRecord.h"
@@ -13,7 +12,6 @@
 #include "tests/host/TestSupport.h"
 #include "tests/host/project/ProjectCheck.h"
 #include "tests/pixmill/Rle8Check.h"
-#include "wheel/ChromaMaskRecord.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,6 @@
 #include "host/media/Video.h"
 #include "host/media/VideoReader.h"
 #include "host/media/VideoWriter.h"
-#include "host/render/RenderJob.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
 
@@ -22,9 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -122,19 +119,6 @@ TEST(RenderCommand, VideoLargerThanTheLargestFrameIsRefused) {
   EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
-// Frames 3 to 9 of noise (every colour, keyed or not, with the sample's soft
-// edges and spill), named f_03.png...
-void WriteNoiseSequence(const test::TempDir& dir, const std::vector<long>& numbers) {
-  std::mt19937 rng(7);
-  for (long n : numbers) {
-    media::BgraImage frame(12, 8);
-    for (std::uint8_t& v : frame.pixels) v = std::uint8_t(rng());
-    char name[16];
-    std::snprintf(name, sizeof name, "f_%02ld.png", n);
-    dir.Write(name, media::EncodePng(frame, ""));
-  }
-}
-
 // A shot rendered in chunks equals one run: the sequence, and a video of the
 // same frames (numbered from 1, two a second, so the last chunk seeks past
 // the 2 seconds it decodes before its first frame) whose chunks start
@@ -142,7 +126,7 @@ void WriteNoiseSequence(const test::TempDir& dir, const std::vector<long>& numbe
 // picked from the video is that frame of the whole video.
 TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
   test::TempDir dir;
-  WriteNoiseSequence(dir, {3, 4, 5, 6, 7, 8, 9});
+  test::WriteNoiseFrames(dir, "f_0", {3, 4, 5, 6, 7, 8, 9}, 12, 8);  // f_03.png...
   const std::string common = " --project " + kProject;
   const bool video = media::FindOnPath("ffmpeg") && media::FindOnPath("ffprobe");
   if (video) {
@@ -211,7 +195,7 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
 
 TEST(RenderCommand, GapsAllowedWithAWarning) {
   test::TempDir dir;
-  WriteNoiseSequence(dir, {1, 2, 4});
+  test::WriteNoiseFrames(dir, "f_0", {1, 2, 4}, 12, 8);
   const std::string line = dir / "f_%02d.png" + " -o " + dir / "o_%02d.png";
   EXPECT_TRUE(test::Holds(Rendered(line + " --allow-gaps"), "warning: " + dir / "f_%02d.png" +
                                                                 ": the sequence has a gap: frame " +

@@ -142,29 +142,6 @@ int Alpha(const httplib::Result& view, POINT p) {
 // A backdrop corner and the subject's shoulder, in the sample's pixels.
 constexpr POINT kBackdrop{6, 6}, kSubject{240, 300};
 
-TEST(Serve, ALassoOnTheWheelKeysTheBackdropAndSaveWritesTheMask) {
-  Keyer k;
-  const httplib::Result before = Ok(k.Get("/api/controls"));
-  ASSERT_EQ(before->body.size(), kControlsBytes);
-  EXPECT_EQ(State(before, "mask"), "false");
-  const httplib::Result unkeyed = Ok(k.Get("/api/view"));
-  EXPECT_EQ(unkeyed->get_header_value("X-Width") + "x" + unkeyed->get_header_value("X-Height"),
-            "480x320");
-  EXPECT_EQ(Alpha(unkeyed, kBackdrop), 255);
-
-  // Mid-drag the wheel shows the outline and a drag cursor.
-  const httplib::Result middrag = Ok(k.Lasso(false));
-  EXPECT_TRUE(middrag->body.substr(0, 260 * 260 * 4) != before->body.substr(0, 260 * 260 * 4) &&
-              middrag->get_header_value("X-Cursor") != "none");
-  EXPECT_EQ(State(Ok(k.Lasso()), "mask canUndo"), "true true");
-
-  const httplib::Result keyed = Ok(k.Get("/api/view"));
-  EXPECT_EQ(std::pair(Alpha(keyed, kBackdrop), Alpha(keyed, kSubject)), std::pair(0, 255));
-
-  Ok(k.Post("/api/save"));
-  EXPECT_TRUE(project::ReadProject(k.dir / "key.json").HasMask());
-}
-
 // A drag whose release never comes (the page was closed) is released by the
 // next press: the bar's handle at 0 then drags as usual, to (61 - 7) / 240.
 // A handle nobody drags stays where it is while another one is dragged
@@ -223,14 +200,28 @@ TEST(Serve, ScopesCountTheFramesColours) {
   EXPECT_NEAR(onWheel, inPicture, 480 * 320 / 100);
 }
 
-// An export keys with the key of its click: a change and a save made while
-// it runs reach the project file, not the export.
-TEST(Serve, AnExportKeysTheKeyOfItsClick) {
+// A lasso on the wheel keys the backdrop; an export keys with the key of its
+// click: a change and a save made while it runs reach the project file, not
+// the export.
+TEST(Serve, ALassoKeysTheBackdropAndAnExportKeysTheKeyOfItsClick) {
   TempDir frames;
   for (int n = 1; n <= 8; ++n)
     frames.Write("f_" + std::to_string(n) + ".png", host::ReadFileBytes(kSample));
   Keyer k(frames / "f_%d.png", true, "out_%d.png");
-  k.Lasso();
+  const httplib::Result before = Ok(k.Get("/api/controls"));
+  ASSERT_EQ(before->body.size(), kControlsBytes);
+  EXPECT_EQ(State(before, "mask"), "false");
+  const httplib::Result unkeyed = Ok(k.Get("/api/view"));
+  EXPECT_EQ(unkeyed->get_header_value("X-Width") + "x" + unkeyed->get_header_value("X-Height"),
+            "480x320");
+  EXPECT_EQ(Alpha(unkeyed, kBackdrop), 255);
+  // Mid-drag the wheel shows the outline and a drag cursor.
+  const httplib::Result middrag = Ok(k.Lasso(false));
+  EXPECT_TRUE(middrag->body.substr(0, 260 * 260 * 4) != before->body.substr(0, 260 * 260 * 4) &&
+              middrag->get_header_value("X-Cursor") != "none");
+  EXPECT_EQ(State(Ok(k.Lasso()), "mask canUndo"), "true true");
+  const httplib::Result keyed = Ok(k.Get("/api/view"));
+  EXPECT_EQ(std::pair(Alpha(keyed, kBackdrop), Alpha(keyed, kSubject)), std::pair(0, 255));
   ASSERT_EQ(k.Post("/api/export")->status, 200);
   // A right click on the wheel clears the key.
   k.Post("/api/pointer?control=wheel&kind=down&x=120&y=104&button=right");
