@@ -62,24 +62,32 @@ struct SrgbBytes {
     bound[256] = INFINITY;
     for (std::uint32_t j = 0; j < start.size(); ++j) start[j] = byte(j << kShift);
   }
+
+  std::uint8_t Byte(float linear) const {
+    if (!(linear > 0.0f)) return 0;  // NaN too
+    if (linear >= 1.0f) return 255;
+    unsigned k = start[std::bit_cast<std::uint32_t>(linear) >> kShift];
+    while (linear >= bound[k + 1]) ++k;
+    return std::uint8_t(k);
+  }
 };
+
+// Made on first use, once for the process.
+const SrgbBytes& TheSrgbBytes() {
+  static const SrgbBytes tables;
+  return tables;
+}
 
 }  // namespace
 
 std::uint8_t SrgbByte_ref(float linear) { return ToByte(SrgbEncode(linear)); }
 
-std::uint8_t SrgbByte(float linear) {
-  static const SrgbBytes t;
-  if (!(linear > 0.0f)) return 0;  // NaN too
-  if (linear >= 1.0f) return 255;
-  unsigned k = t.start[std::bit_cast<std::uint32_t>(linear) >> SrgbBytes::kShift];
-  while (linear >= t.bound[k + 1]) ++k;
-  return std::uint8_t(k);
-}
+std::uint8_t SrgbByte(float linear) { return TheSrgbBytes().Byte(linear); }
 
 void EightBitRow(const float* deep, std::uint8_t* bgra, int width, bool linear) {
+  const SrgbBytes* srgb = linear ? &TheSrgbBytes() : nullptr;
   for (int x = 0; x < width; ++x, deep += 4, bgra += 4) {
-    for (int c = 0; c < 3; ++c) bgra[2 - c] = linear ? SrgbByte(deep[c]) : ToByte(deep[c]);
+    for (int c = 0; c < 3; ++c) bgra[2 - c] = srgb ? srgb->Byte(deep[c]) : ToByte(deep[c]);
     bgra[3] = ToByte(deep[3]);
   }
 }

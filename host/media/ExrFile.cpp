@@ -123,20 +123,16 @@ std::vector<std::uint8_t> EncodeExr(const DeepImage& image, const std::string& n
       const std::size_t count = image.samples.size();
       std::unique_ptr<float[]> floats(type == Imf::FLOAT ? new float[count] : nullptr);
       std::unique_ptr<Imath::half[]> halves(type == Imf::HALF ? new Imath::half[count] : nullptr);
-      for (std::size_t i = 0; i < count; i += 4) {
-        const float a = image.samples[i + 3];
-        float v[4];
-        for (int c = 0; c < 3; ++c) {
-          const float s = image.samples[i + std::size_t(c)];
-          v[c] = (image.linear ? s : SrgbDecode(s)) * a;
-        }
-        v[3] = a;
-        for (std::size_t c = 0; c < 4; ++c)
-          if (floats)
-            floats[i + c] = v[c];
-          else
-            halves[i + c] = Imath::half(v[c]);
-      }
+      // Sample i as written (i % 4 == 3: alpha).
+      const auto premultiplied = [&image](std::size_t i) {
+        const float s = image.samples[i];
+        if (i % 4 == 3) return s;
+        return (image.linear ? s : SrgbDecode(s)) * image.samples[i | 3];
+      };
+      if (floats)
+        for (std::size_t i = 0; i < count; ++i) floats[i] = premultiplied(i);
+      else
+        for (std::size_t i = 0; i < count; ++i) halves[i] = Imath::half(premultiplied(i));
       char* base =
           floats ? reinterpret_cast<char*>(floats.get()) : reinterpret_cast<char*>(halves.get());
       const std::size_t size = floats ? sizeof(float) : sizeof(Imath::half);

@@ -64,7 +64,7 @@ class CColourTable {
   };
 
  private:
-  explicit CColourTable(Key key);  // entries zeroed
+  explicit CColourTable(Key key);  // entries left for Fill to write
   // Fills the entries of colours [begin, end), multiples of the block.
   void Fill(const KeyRowParams& params, KeyRowFn kernel, std::uint32_t begin, std::uint32_t end);
 
