@@ -251,7 +251,8 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
     std::vector<std::array<std::uint8_t, 4>> before(offsets.size());
     for (std::size_t k = 0; k < offsets.size(); ++k)
       std::copy_n(at(offsets[k].pixel), 4, before[k].data());
-    for (int y = 0; y < h; ++y) internal::DespillRow(keyedRow(y), w, channel, amount);
+    const internal::DespillTable reductions = internal::DespillReductions(amount);
+    for (int y = 0; y < h; ++y) internal::DespillRow(keyedRow(y), w, channel, reductions);
     for (std::size_t k = 0; k < offsets.size(); ++k) {
       std::uint8_t* p = at(offsets[k].pixel);
       std::copy_n(before[k].data(), 4, p);

@@ -5,36 +5,68 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <memory>
+#include <vector>
 
 namespace mattix::matte::internal {
 
+MATTIX_PLANE_LOOP
 void OpaqueDepth(const std::uint8_t* alpha, int w, int h, int cap, std::uint8_t* depth) {
-  // Two passes with the 8-neighbourhood halves: exact for the chessboard
-  // distance.
+  // Separable: the chessboard distance from (x, y) is the least, over rows
+  // y + k, of max(|k|, g), g the distance along row y + k from x to its
+  // nearest pixel not opaque. Both steps are loops over whole rows of
+  // bytes, which vectorise; distances stop at cap.
   const std::size_t W = std::size_t(w);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const std::size_t i = std::size_t(y) * W + std::size_t(x);
-      int d = alpha[i] < 255 ? 0 : cap;
-      if (d != 0 && y > 0) {
-        for (int dx = -1; dx <= 1; ++dx)
-          if (x + dx >= 0 && x + dx < w) d = std::min(d, depth[i - W + std::size_t(dx)] + 1);
-      }
-      if (d != 0 && x > 0) d = std::min(d, depth[i - 1] + 1);
-      depth[i] = std::uint8_t(d);
+  std::vector<std::uint8_t> g(W * std::size_t(h));
+  // Row distances by erosion: e holds 1 where the window x - k .. x + k is
+  // all opaque (pixels beyond the row count as opaque), and g counts the
+  // windows k = 0 .. cap - 1 that are.
+  std::vector<std::uint8_t> windows(2 * (W + 2), 1);
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* a = alpha + std::size_t(y) * W;
+    std::uint8_t* gy = &g[std::size_t(y) * W];
+    std::uint8_t* e = windows.data();
+    std::uint8_t* t = e + W + 2;
+    std::uint8_t any = 0;
+    for (std::size_t x = 0; x < W; ++x) {
+      e[x + 1] = a[x] == 255 ? 1 : 0;
+      gy[x] = e[x + 1];
+      any |= e[x + 1];
     }
-  for (int y = h - 1; y >= 0; --y)
-    for (int x = w - 1; x >= 0; --x) {
-      const std::size_t i = std::size_t(y) * W + std::size_t(x);
-      int d = depth[i];
-      if (d != 0 && y + 1 < h) {
-        for (int dx = -1; dx <= 1; ++dx)
-          if (x + dx >= 0 && x + dx < w) d = std::min(d, depth[i + W + std::size_t(dx)] + 1);
+    for (int k = 1; k < cap && any != 0; ++k) {
+      any = 0;
+      for (std::size_t x = 0; x < W; ++x) {
+        t[x + 1] = e[x] & e[x + 1] & e[x + 2];
+        gy[x] = std::uint8_t(gy[x] + t[x + 1]);
+        any |= t[x + 1];
       }
-      if (d != 0 && x + 1 < w) d = std::min(d, depth[i + 1] + 1);
-      depth[i] = std::uint8_t(d);
+      std::swap(e, t);
     }
+  }
+  // Down the columns: rows beyond the picture hold no pixel that is not
+  // opaque, so they lower nothing. Once every depth of the row is at most
+  // k, rows further away cannot lower one.
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* d = depth + std::size_t(y) * W;
+    std::copy_n(&g[std::size_t(y) * W], W, d);
+    std::uint8_t deepest = std::uint8_t(*std::max_element(d, d + W));
+    for (int k = 1; k < cap && k < deepest; ++k) {
+      const std::uint8_t* above = y - k >= 0 ? &g[std::size_t(y - k) * W] : nullptr;
+      const std::uint8_t* below = y + k < h ? &g[std::size_t(y + k) * W] : nullptr;
+      if (above == nullptr && below == nullptr) break;
+      const std::uint8_t* p = above != nullptr ? above : below;
+      const std::uint8_t* q = below != nullptr ? below : above;
+      const std::uint8_t level = std::uint8_t(k);
+      deepest = 0;
+      for (std::size_t x = 0; x < W; ++x) {
+        const std::uint8_t m = std::max(level, std::min(p[x], q[x]));
+        d[x] = std::min(d[x], m);
+        deepest = std::max(deepest, d[x]);
+      }
+    }
+  }
 }
 
 namespace {
@@ -53,13 +85,21 @@ float Balance(const T* bgr, int channel) {
   return float(bgr[channel]) - 0.5f * (float(bgr[o1]) + float(bgr[2]));
 }
 
-// What a pixel is to a ring fill.
-enum PixelKind : std::uint8_t { kOther = 0, kSource = 1, kReachable = 2 };
+// What a pixel is to a ring fill: the first three as the caller marks
+// them, the last two as the fill goes.
+enum PixelKind : std::uint8_t {
+  kOther = 0,
+  kSource = 1,
+  kReachable = 2,
+  kQueued = 3,   // in the ring being gathered
+  kReached = 4,  // given its place in the fill
+};
 
 // Colours carried from source pixels outward, ring by ring (8-neighbours),
 // through the reachable pixels, up to `rings` rings: each pixel reached
 // takes the mean of the colours of its neighbours that are sources or lie
-// in the rings before, summed in row order. kind: one PixelKind a pixel;
+// in the rings before, summed in row order. kind: one PixelKind a pixel,
+// kOther, kSource or kReachable (the fill marks the pixels it reaches);
 // colour(x, y): a source's colour. Returns the pixels reached (y w + x),
 // ring by ring, and their colours, one for one.
 struct RingFill {
@@ -67,35 +107,66 @@ struct RingFill {
   std::vector<std::array<float, 3>> colours;
 };
 
+struct Point {
+  int x, y;
+};
+
+// The reachable pixels with a source among their 8 neighbours, in row
+// order. A loop over whole rows of bytes (which vectorises) marks them;
+// a scan a word at a time finds the marks.
+MATTIX_PLANE_LOOP
+void FirstRing(int w, int h, const std::uint8_t* kind, std::vector<Point>& ring) {
+  const std::size_t W = std::size_t(w);
+  std::vector<std::uint8_t> column(W + 2, 0), mark(W + 8, 0);
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* here = kind + std::size_t(y) * W;
+    const std::uint8_t* up = y > 0 ? here - W : here;
+    const std::uint8_t* down = y + 1 < h ? here + W : here;
+    // column[x + 1]: a source at x in this row or the rows beside it.
+    for (std::size_t x = 0; x < W; ++x)
+      column[x + 1] = (up[x] == kSource) | (here[x] == kSource) | (down[x] == kSource);
+    for (std::size_t x = 0; x < W; ++x)
+      mark[x] = (here[x] == kReachable) & (column[x] | column[x + 1] | column[x + 2]);
+    for (std::size_t x = 0; x < W; x += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, &mark[x], 8);
+      if (word == 0) continue;
+      for (std::size_t u = x; u < std::min(x + 8, W); ++u)
+        if (mark[u] != 0) ring.push_back({int(u), y});
+    }
+  }
+}
+
+// Over the depths in kind (capped above width): deep pixels are the
+// sources; the rest that are not clear are reached. Byte arithmetic,
+// which vectorises.
+MATTIX_PLANE_LOOP
+void EdgeKinds(const std::uint8_t* alpha, std::uint8_t* kind, std::size_t n, std::uint8_t width) {
+  static_assert(kSource == 1 && kReachable == 2);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint8_t deep = kind[i] > width ? 1 : 0, seen = alpha[i] != 0 ? 1 : 0;
+    kind[i] = std::uint8_t(deep | ((seen & (deep ^ 1)) << 1));
+  }
+}
+
 template <class SourceColour>
-RingFill FillOutward(int w, int h, const std::vector<std::uint8_t>& kind, SourceColour sourceColour,
+RingFill FillOutward(int w, int h, std::vector<std::uint8_t>& kind, SourceColour sourceColour,
                      int rings) {
   const std::size_t W = std::size_t(w);
   RingFill fill;
-  // slot[i]: where pixel i's colour is in fill.colours, kNext when it is in
-  // the ring being gathered, -1 when not reached. Slots are handed out ring
-  // by ring, so a neighbour lies in an earlier ring when its slot is below
-  // the current ring's first.
-  std::vector<std::int32_t> slot(kind.size(), -1);
-  constexpr std::int32_t kNext = std::numeric_limits<std::int32_t>::max();
-  struct Point {
-    int x, y;
-  };
+  // slot[i]: where pixel i's colour is in fill.colours, set as a pixel is
+  // reached (kind kReached) and read only then: the rest is left
+  // uninitialised. Slots are handed out ring by ring, so a neighbour lies
+  // in an earlier ring when its slot is below the current ring's first.
+  const std::unique_ptr<std::int32_t[]> slot(new std::int32_t[kind.size()]);
   std::vector<Point> ring, next;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      if (kind[std::size_t(y) * W + std::size_t(x)] != kReachable) continue;
-      bool touches = false;
-      for (int v = std::max(y - 1, 0); v <= std::min(y + 1, h - 1) && !touches; ++v)
-        for (int u = std::max(x - 1, 0); u <= std::min(x + 1, w - 1); ++u)
-          touches = touches || kind[std::size_t(v) * W + std::size_t(u)] == kSource;
-      if (touches) ring.push_back({x, y});
-    }
+  FirstRing(w, h, kind.data(), ring);
   for (int round = 0; round < rings && !ring.empty(); ++round) {
     const std::int32_t first = std::int32_t(fill.colours.size());
     for (std::size_t k = 0; k < ring.size(); ++k) {
       const std::size_t i = std::size_t(ring[k].y) * W + std::size_t(ring[k].x);
       slot[i] = first + std::int32_t(k);
+      kind[i] = kReached;
       fill.pixels.push_back(i);
     }
     fill.colours.resize(fill.colours.size() + ring.size());
@@ -108,13 +179,13 @@ RingFill FillOutward(int w, int h, const std::vector<std::uint8_t>& kind, Source
         for (int u = std::max(x - 1, 0); u <= std::min(x + 1, w - 1); ++u) {
           const std::size_t j = std::size_t(v) * W + std::size_t(u);
           const std::uint8_t what = kind[j];
-          if (what == kSource || (slot[j] >= 0 && slot[j] < first)) {
+          if (what == kSource || (what == kReached && slot[j] < first)) {
             const std::array<float, 3> c =
                 what == kSource ? sourceColour(u, v) : fill.colours[std::size_t(slot[j])];
             for (std::size_t c3 = 0; c3 < 3; ++c3) sum[c3] += c[c3];
             ++count;
-          } else if (slot[j] < 0 && what == kReachable) {
-            slot[j] = kNext;
+          } else if (what == kReachable) {
+            kind[j] = kQueued;
             next.push_back({u, v});
           }
         }
@@ -135,9 +206,7 @@ std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t s
   width = std::clamp(width, 1, 254);
   std::vector<std::uint8_t> kind(n);
   OpaqueDepth(alpha, w, h, width + 1, kind.data());
-  // Deep pixels are the sources; the rest that are not clear are reached.
-  for (std::size_t i = 0; i < n; ++i)
-    kind[i] = kind[i] > width ? kSource : alpha[i] != 0 ? kReachable : kOther;
+  EdgeKinds(alpha, kind.data(), n, std::uint8_t(width));
   const auto pixel = [&](int x, int y) {
     return bgra + std::size_t(y) * stride + std::size_t(x) * 4;
   };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace mattix::matte::internal {
@@ -89,18 +90,30 @@ void RoundLevelsRow(const double* sums, std::uint8_t* out, int count) {
   }
 }
 
-void DespillRow(std::uint8_t* bgra, int count, int channel, double amount) {
-  const int a = channel == 1 ? 0 : 1, b = 2;  // the other two colour channels
-  // The reduction of each excess, worked out when first met (-1: not yet).
-  std::array<std::int16_t, 511> reductions;
-  reductions.fill(-1);
-  for (int x = 0; x < count; ++x, bgra += 4) {
-    // The limit is the mean of the other two, in half levels.
-    const int excess2 = 2 * bgra[channel] - (bgra[a] + bgra[b]);
-    if (excess2 <= 0) continue;
-    std::int16_t& reduction = reductions[std::size_t(excess2)];
-    if (reduction < 0) reduction = std::int16_t(std::lround(0.5 * amount * excess2));
-    bgra[channel] = std::uint8_t(bgra[channel] - reduction);
+DespillTable DespillReductions(double amount) {
+  DespillTable reductions;
+  for (std::size_t excess2 = 0; excess2 < reductions.size(); ++excess2)
+    reductions[excess2] = std::int32_t(std::lround(0.5 * amount * double(excess2)));
+  return reductions;
+}
+
+MATTIX_PLANE_LOOP
+void DespillRow(std::uint8_t* bgra, int count, int channel, const DespillTable& reductions) {
+  // Whole pixels as words: the screen channel and the other two by shifts
+  // (the same for every pixel), the reduction by a look-up (a gather in
+  // vector code). A reduction is at most the channel, so subtracting it
+  // from the word borrows nothing from the next byte.
+  const int a = channel == 1 ? 0 : 1;  // the other two: a and red
+  const unsigned shift = 8u * unsigned(channel), shiftA = 8u * unsigned(a);
+  const DespillTable table = reductions;  // a copy the stores cannot alias
+  for (int x = 0; x < count; ++x) {
+    std::uint32_t v;
+    std::memcpy(&v, bgra + std::size_t(x) * 4, 4);
+    const int c = int((v >> shift) & 255u), oa = int((v >> shiftA) & 255u),
+              ob = int((v >> 16) & 255u);
+    const int excess2 = std::max(2 * c - oa - ob, 0);  // the limit is the mean, in half levels
+    v -= std::uint32_t(table[excess2]) << shift;
+    std::memcpy(bgra + std::size_t(x) * 4, &v, 4);
   }
 }
 

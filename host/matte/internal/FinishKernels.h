@@ -2,6 +2,7 @@
 // Row kernels of matte finishing: free functions over one row, calling
 // nobody. Alpha rows hold one byte a pixel (0 transparent, 255 opaque);
 // colour rows 32-bit BGRA.
+#include <array>
 #include <cstdint>
 
 // Marks a loop over a plane's rows to be built twice, for AVX2 and for the
@@ -59,13 +60,17 @@ void LevelsRow(const std::uint8_t* in, double* out, int count);
 // out[x] = min(round(sums[x]), 255), halves up; 0 <= sums[x] < 2^31.
 void RoundLevelsRow(const double* sums, std::uint8_t* out, int count);
 
-// Limits the screen channel (`channel`: 1 green, 0 blue, the byte's place
-// in a BGRA pixel) toward the mean of the other two (the classic average
-// limit): its excess over that mean is reduced by `amount` (0 to 1),
-// c - round(amount x excess), halves away from zero, so a screen colour
-// turns neutral at amount 1 and a colour without excess (any grey, skin,
-// any subject colour not cast toward the screen) keeps its value.
-void DespillRow(std::uint8_t* bgra, int count, int channel, double amount);
+// The classic average limit of the screen channel (`channel`: 1 green, 0
+// blue, the byte's place in a BGRA pixel) toward the mean of the other
+// two: its excess over that mean is reduced by `amount` (0 to 1), c -
+// round(amount x excess), halves away from zero, so a screen colour turns
+// neutral at amount 1 and a colour without excess (any grey, skin, any
+// subject colour not cast toward the screen) keeps its value.
+// DespillReductions gives the reduction for each excess in half levels (1
+// to 510; 0 at 0), once for a frame; DespillRow applies them.
+using DespillTable = std::array<std::int32_t, 511>;
+DespillTable DespillReductions(double amount);
+void DespillRow(std::uint8_t* bgra, int count, int channel, const DespillTable& reductions);
 
 // The inside runs of a polygon along the row whose pixel centres lie at
 // y + 0.5, by the even-odd rule: pixel x is inside when its centre x + 0.5

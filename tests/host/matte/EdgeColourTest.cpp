@@ -17,19 +17,26 @@ namespace mattix::matte {
 namespace {
 
 TEST(EdgeDespill, DepthIsTheChessboardDistanceToTheNearestPixelNotOpaque) {
-  constexpr int w = 23, h = 17, cap = 6;
-  std::mt19937 random(3);
-  std::vector<std::uint8_t> alpha(w * h), depth(w * h);
-  for (std::uint8_t& a : alpha) a = random() % 12 == 0 ? std::uint8_t(random() % 255) : 255;
-  internal::OpaqueDepth(alpha.data(), w, h, cap, depth.data());
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      int nearest = cap;
-      for (int v = 0; v < h; ++v)
-        for (int u = 0; u < w; ++u)
-          if (alpha[v * w + u] < 255) nearest = std::min(nearest, std::max(abs(u - x), abs(v - y)));
-      ASSERT_EQ(depth[y * w + x], nearest) << x << "," << y;
-    }
+  struct Case {
+    int w, h, cap, sparseness;  // one pixel in `sparseness` not opaque
+  };
+  for (const Case& c : {Case{23, 17, 6, 12}, Case{1, 9, 3, 4}, Case{40, 3, 33, 50},
+                        Case{64, 40, 13, 400}, Case{7, 7, 1, 3}}) {
+    std::mt19937 random(3);
+    std::vector<std::uint8_t> alpha(c.w * c.h), depth(c.w * c.h);
+    for (std::uint8_t& a : alpha)
+      a = random() % c.sparseness == 0 ? std::uint8_t(random() % 255) : 255;
+    internal::OpaqueDepth(alpha.data(), c.w, c.h, c.cap, depth.data());
+    for (int y = 0; y < c.h; ++y)
+      for (int x = 0; x < c.w; ++x) {
+        int nearest = c.cap;
+        for (int v = 0; v < c.h; ++v)
+          for (int u = 0; u < c.w; ++u)
+            if (alpha[v * c.w + u] < 255)
+              nearest = std::min(nearest, std::max(abs(u - x), abs(v - y)));
+        ASSERT_EQ(depth[y * c.w + x], nearest) << c.w << "x" << c.h << " at " << x << "," << y;
+      }
+  }
 }
 
 // Screen on the left 10 columns; skin (B, G, R 148, 178, 222: green 7
@@ -105,7 +112,7 @@ TEST(EdgeDespill, NoOffsetIsTheClassicLimit) {
   for (const int channel : {0, 1})
     for (const double amount : {0.25, 0.5, 0.8, 1.0}) {
       std::vector<std::uint8_t> classic = row, moved = row;
-      internal::DespillRow(classic.data(), 4096, channel, amount);
+      internal::DespillRow(classic.data(), 4096, channel, internal::DespillReductions(amount));
       internal::DespillRowWithOffsets(moved.data(), 4096, channel, amount, zero.data());
       ASSERT_EQ(classic, moved) << channel << " " << amount;
     }
