@@ -30,8 +30,9 @@ std::array<double, 4> Solve(std::array<std::array<double, 5>, 4> m) {
 }
 
 // Dense: every pixel's level partly the colour's, partly noise, so that fits
-// are neither exact nor flat. Sparse: one level but for a few pixels, so
-// that only runs of windows near them are fitted, some at the rows' ends.
+// are neither exact nor flat. Sparse: one level but for a few pixels and a
+// column, so that only runs of windows near them are fitted, some at the
+// rows' ends.
 void CheckAgainstDirectFits(int w, int h, bool sparse, std::initializer_list<int> radii) {
   constexpr double eps = 1e-3;
   std::mt19937 random(11);
@@ -40,9 +41,11 @@ void CheckAgainstDirectFits(int w, int h, bool sparse, std::initializer_list<int
     for (int c = 0; c < 3; ++c) guide[i * 4 + c] = std::uint8_t(random());
     matte[i] = sparse ? 200 : std::uint8_t((guide[i * 4 + 1] + random() % 256) / 2);
   }
-  if (sparse)
+  if (sparse) {
     for (const int at : {0, 5 * w + 17, 6 * w + 17, 3 * w + w - 1, 8 * w + 30})
       matte[std::size_t(at)] = std::uint8_t(random());
+    for (int y = 0; y < h; ++y) matte[std::size_t(y * w + 25)] = 90;  // a change along rows only
+  }
   const auto colour = [&](int x, int y, int c) { return guide[(y * w + x) * 4 + c] / 255.0; };
   for (const int r : radii) {
     std::vector<std::array<double, 4>> fit(w * h);
