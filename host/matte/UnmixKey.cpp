@@ -4,6 +4,7 @@
 #include "host/matte/internal/BackdropColours.h"
 #include "host/matte/internal/EdgeColour.h"
 #include "host/matte/internal/LineTest.h"
+#include "host/matte/internal/SquareNear.h"
 #include "host/media/JobPool.h"
 #include "stdfx/HSL.h"
 #include "wheel/WheelGeometry.h"
@@ -278,66 +279,6 @@ using internal::SquaredNorm;
 // The longest run of candidates tested at once.
 constexpr int kMaxRun = 64;
 
-// Each of the low `Bits` bits of `set` becomes set where a pixel with that
-// bit lies within the (2r + 1)-square around: the nearest such pixel each
-// way along the row (into `across`, of the same size), then along the
-// column (the columns walked row by row, bands of them at once).
-template <int Bits>
-void Near(std::vector<std::uint8_t>& set, std::vector<std::uint8_t>& across, int w, int h, int r,
-          int bands) {
-  std::vector<std::uint8_t>& out = set;
-  host::ForEachBand(h, bands, [&](int, int first, int count) {
-    for (int y = first; y < first + count; ++y) {
-      const std::uint8_t* row = &set[std::size_t(y) * std::size_t(w)];
-      std::uint8_t* o = &across[std::size_t(y) * std::size_t(w)];
-      int last[Bits];  // the last column with each bit seen, scanning both ways
-      std::fill_n(last, Bits, -(r + 1));
-      for (int x = 0; x < w; ++x) {
-        std::uint8_t v = 0;
-        for (int b = 0; b < Bits; ++b) {
-          if (row[x] >> b & 1) last[b] = x;
-          v = std::uint8_t(v | (x - last[b] <= r) << b);
-        }
-        o[x] = v;
-      }
-      std::fill_n(last, Bits, w + r + 1);
-      for (int x = w - 1; x >= 0; --x)
-        for (int b = 0; b < Bits; ++b) {
-          if (row[x] >> b & 1) last[b] = x;
-          o[x] = std::uint8_t(o[x] | (last[b] - x <= r) << b);
-        }
-    }
-  });
-  host::ForEachBand(w, bands, [&](int, int first, int count) {
-    // The last row with each bit seen, per column.
-    std::vector<int> last(std::size_t(count) * Bits, -(r + 1));
-    for (int y = 0; y < h; ++y) {
-      const std::uint8_t* a = &across[std::size_t(y) * std::size_t(w) + std::size_t(first)];
-      std::uint8_t* o = &out[std::size_t(y) * std::size_t(w) + std::size_t(first)];
-      for (int x = 0; x < count; ++x) {
-        std::uint8_t v = 0;
-        for (int b = 0; b < Bits; ++b) {
-          int& at = last[std::size_t(x) * Bits + std::size_t(b)];
-          if (a[x] >> b & 1) at = y;
-          v = std::uint8_t(v | (y - at <= r) << b);
-        }
-        o[x] = v;
-      }
-    }
-    std::fill(last.begin(), last.end(), h + r + 1);
-    for (int y = h - 1; y >= 0; --y) {
-      const std::uint8_t* a = &across[std::size_t(y) * std::size_t(w) + std::size_t(first)];
-      std::uint8_t* o = &out[std::size_t(y) * std::size_t(w) + std::size_t(first)];
-      for (int x = 0; x < count; ++x)
-        for (int b = 0; b < Bits; ++b) {
-          int& at = last[std::size_t(x) * Bits + std::size_t(b)];
-          if (a[x] >> b & 1) at = y;
-          o[x] = std::uint8_t(o[x] | (at - y <= r) << b);
-        }
-    }
-  });
-}
-
 }  // namespace
 
 std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
@@ -502,7 +443,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   // look solid: a mix of the screen lies near the screen's colours.
   std::vector<std::uint8_t> reachable(sn), reachScratch(sn);
   for (std::size_t i = 0; i < sn; ++i) reachable[i] = !(estimate[i] > kSolid);
-  Near<1>(reachable, reachScratch, sw, sh, kSolidSearchRadius, bands);
+  internal::SquareNear<1>(reachable, reachScratch, sw, sh, kSolidSearchRadius, bands);
   Planes subject(sw, sh);
   std::vector<std::uint8_t> found(sn, 0);
   std::vector<std::size_t> source(sn, 0);  // the grid pixel F was taken from
@@ -688,7 +629,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
         solid[i] = v > kSolid;
       }
     });
-    Near<1>(solid, scratch, W, H, kSpillReach, bands);
+    internal::SquareNear<1>(solid, scratch, W, H, kSpillReach, bands);
     for (std::size_t i = 0; i < n; ++i)
       if (solid[i] && a[i] >= kSpillFloor) a[i] = 1.0f;
   }
@@ -828,7 +769,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       for (std::size_t i = from; i < to; ++i)
         near[i] = std::uint8_t((a[i] >= 0.15f) | (a[i] < 1.0f) << 1);
     });
-    Near<2>(near, scratch, W, H, kClipMargin, bands);
+    internal::SquareNear<2>(near, scratch, W, H, kClipMargin, bands);
     using Levels = std::array<std::uint64_t, 256>;
     std::vector<Levels> screenLevels(static_cast<std::size_t>(bands)),
         subjectLevels(static_cast<std::size_t>(bands));

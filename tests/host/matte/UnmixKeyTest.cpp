@@ -5,6 +5,7 @@
 // And the key does not depend on how its work is split over threads.
 #include "host/matte/UnmixKey.h"
 #include "host/matte/internal/LineTest.h"
+#include "host/matte/internal/SquareNear.h"
 
 #include "host/samples/SampleScene.h"
 #include "stdfx/HSL.h"
@@ -187,6 +188,43 @@ TEST(UnmixKey, NoScreenNoKey) {
     media::BgraImage frame(64, 48);
     for (int i = 0; i < 64 * 48; ++i) Put(frame, i % 64, i / 64, c);
     EXPECT_FALSE(UnmixKey(frame));
+  }
+}
+
+// The square's dilation against a search of each pixel's square, for
+// squares within the picture, cut by its sides and larger than it, split
+// into one band or several: random pictures, and each single pixel of a
+// small one (its square exactly).
+template <int Bits>
+void CheckSquareNear(const std::vector<std::uint8_t>& set, int w, int h, int r, int bands) {
+  std::vector<std::uint8_t> near = set, across(set.size());
+  internal::SquareNear<Bits>(near, across, w, h, r, bands);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int want = 0;
+      for (int v = std::max(0, y - r); v <= std::min(h - 1, y + r); ++v)
+        for (int u = std::max(0, x - r); u <= std::min(w - 1, x + r); ++u)
+          want |= set[std::size_t(v * w + u)] & ((1 << Bits) - 1);
+      ASSERT_EQ(near[std::size_t(y * w + x)], want)
+          << Bits << " bits, " << w << "x" << h << " r " << r << " at " << x << "," << y;
+    }
+}
+
+TEST(SquareNear, EachBitIsSetWhereThatBitLiesInTheSquareAround) {
+  // w, h, r, bands, one pixel in `sparseness` set.
+  for (const auto& [w, h, r, bands, sparseness] :
+       {std::array{17, 13, 2, 1, 29}, std::array{40, 7, 6, 3, 97}, std::array{5, 30, 0, 2, 3},
+        std::array{9, 9, 12, 2, 40}}) {
+    std::mt19937 random(unsigned(w * 31 + r));
+    std::vector<std::uint8_t> set(std::size_t(w * h));
+    for (std::uint8_t& v : set) v = random() % sparseness == 0 ? std::uint8_t(random()) : 0;
+    CheckSquareNear<1>(set, w, h, r, bands);
+    CheckSquareNear<2>(set, w, h, r, bands);
+  }
+  for (std::size_t at = 0; at < 8 * 7; ++at) {
+    std::vector<std::uint8_t> set(8 * 7, 0);
+    set[at] = 2;
+    CheckSquareNear<2>(set, 8, 7, 2, 2);
   }
 }
 
