@@ -28,11 +28,13 @@ void SquareNear(std::vector<std::uint8_t>& set, std::vector<std::uint8_t>& acros
         const int cutAtStart = std::min(r, w), tail = std::max(r, w - r - 1);
         for (int x = 0; x < cutAtStart; ++x)
           o[x] = std::uint8_t(o[x] | (prefix[std::size_t(std::min(w, x + r + 1))] > 0) << b);
-        const std::int32_t* lo = prefix.data();   // x - r, from x = r
-        const std::int32_t* hi = lo + 2 * r + 1;  // x + r + 1
-        std::uint8_t* mid = o + r;
-        for (int i = 0; i < w - 2 * r - 1; ++i)
-          mid[i] = std::uint8_t(mid[i] | (hi[i] - lo[i] > 0) << b);
+        if (w > 2 * r + 1) {
+          const std::int32_t* lo = prefix.data();   // x - r, from x = r
+          const std::int32_t* hi = lo + 2 * r + 1;  // x + r + 1
+          std::uint8_t* mid = o + r;
+          for (int i = 0; i < w - 2 * r - 1; ++i)
+            mid[i] = std::uint8_t(mid[i] | (hi[i] - lo[i] > 0) << b);
+        }
         for (int x = tail; x < w; ++x)
           o[x] =
               std::uint8_t(o[x] | (prefix[W] - prefix[std::size_t(std::max(0, x - r))] > 0) << b);
