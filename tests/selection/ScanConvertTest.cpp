@@ -1,3 +1,5 @@
+// The fill on rasters by hand-worked pictures, and what it refuses. (FillPolygon,
+// the fill of an 8-bit image, is driven by the wheel's lasso tests.)
 #include "selection/ScanConvert.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "TestMask.h"
-#include "stdfx/DIB.h"
 
 namespace {
 
@@ -63,20 +64,6 @@ TEST(ScanConvert, HandWorkedPictures) {
                                           static_cast<int>(c.vertices.size() / 2)));
     EXPECT_EQ(mask.Picture(), want) << c.name;
   }
-}
-
-// FillPolygon fills an 8-bit image in place, a one-row image as well; the
-// row's padding stays as it was.
-TEST(ScanConvert, FillPolygonFillsAOneRowImage) {
-  tagVFBMINFOHEADER h{};
-  h.biSize = stdfx::kHeaderSizeVfbmi, h.biWidth = 5, h.biHeight = 1, h.biPlanes = 1,
-  h.biBitCount = 8;
-  unsigned char bits[8] = {};
-  stdfx::CDIB image(&h, bits);
-  const double square[] = {-1, -1, 9, -1, 9, 3, -1, 3};
-  EXPECT_TRUE(CScanConvert().FillPolygon(&image, square, 4));
-  EXPECT_EQ(std::vector(bits, bits + 8),
-            std::vector<unsigned char>({255, 255, 255, 255, 255, 0, 0, 0}));
 }
 
 // Empty rasters are not an error and get no write; nor do null vertices or a

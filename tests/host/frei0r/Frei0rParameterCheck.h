@@ -10,8 +10,8 @@
 extern "C" {
 #include <frei0r.h>
 }
+#include "tests/plugin/FuzzInput.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -37,15 +37,7 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
                                      const std::uint8_t* data, std::size_t size) {
   constexpr unsigned kWidth = 8, kHeight = 6;
   constexpr int kParameters = 9;  // project, softness, spill, matte, five of finishing
-  std::size_t at = 0;
-  auto byte = [&]() -> std::uint8_t { return at < size ? data[at++] : 0; };
-  auto number = [&] {
-    std::uint8_t bytes[8];
-    for (std::uint8_t& b : bytes) b = byte();
-    double d;
-    std::memcpy(&d, bytes, sizeof d);
-    return d;
-  };
+  FuzzInput script(data, size);
   std::remove(projectPath.c_str());
   f0r_instance_t instance = api.construct(kWidth, kHeight);
   if (instance == nullptr) return "an 8 x 6 instance was refused";
@@ -53,19 +45,18 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
   std::string path;           // the project path as last set
   bool projectGiven = false;  // a project file with text was ever set
   std::vector<std::uint32_t> in(kWidth * kHeight), out(in.size());
-  while (at < size && fault.empty()) {
-    const int op = byte() % 6;
+  while (script.Left() > 0 && fault.empty()) {
+    const int op = script.Byte() % 6;
     switch (op) {
       case 0: {  // a project: text written and set, missing, empty or null
-        const std::size_t length = std::size_t(byte()) << 8 | byte();
-        const unsigned mode = byte() % 4;
-        const std::size_t take = std::min(length, size - at);
+        std::size_t length = std::size_t(script.Byte()) << 8 | script.Byte();
+        const unsigned mode = script.Byte() % 4;
+        const std::uint8_t* text = script.Take(length);  // as much as is left
         if (mode == 0) {
           std::ofstream(projectPath, std::ios::binary | std::ios::trunc)
-              .write(reinterpret_cast<const char*>(data + at), std::streamsize(take));
+              .write(reinterpret_cast<const char*>(text), std::streamsize(length));
           projectGiven = true;
         }
-        at += take;
         path = mode == 0 ? projectPath : mode == 1 ? projectPath + ".missing" : "";
         const char* value = mode == 3 ? nullptr : path.c_str();
         if (mode == 3) path.clear();
@@ -75,20 +66,20 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
       case 1:  // a number or matte: any double, NaN and infinities too
       case 2:
       case 3: {
-        const int index = 1 + (op - 1 + 3 * byte()) % (kParameters - 1);
-        double value = number();
+        const int index = 1 + (op - 1 + 3 * script.Byte()) % (kParameters - 1);
+        double value = script.Raw<double>();
         api.set(instance, &value, index);
         break;
       }
       case 4: {  // an index the plug-in does not have
-        const int index = std::int8_t(byte());
-        double value = number();
+        const int index = std::int8_t(script.Byte());
+        double value = script.Raw<double>();
         if (index < 0 || index >= kParameters) api.set(instance, &value, index);
         break;
       }
       case 5: {  // a frame, then every parameter read back
         for (std::uint32_t& p : in)
-          p = (std::uint32_t(byte()) * 0x01010101u ^ 0x00FF0000u) | 0xFF000000u;
+          p = (std::uint32_t(script.Byte()) * 0x01010101u ^ 0x00FF0000u) | 0xFF000000u;
         std::memset(out.data(), 0xA5, out.size() * 4);
         api.update(instance, 0.0, in.data(), out.data());
         if (!projectGiven) {

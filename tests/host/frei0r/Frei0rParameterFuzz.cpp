@@ -5,7 +5,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -17,10 +16,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }();
   static const mattix::test::Frei0rApi api{f0r_construct, f0r_destruct, f0r_set_param_value,
                                            f0r_get_param_value, f0r_update};
-  const std::string fault = mattix::test::CheckFrei0rScript(api, project, data, size);
-  if (!fault.empty()) {
-    std::fprintf(stderr, "%s\n", fault.c_str());
-    std::abort();
-  }
-  return 0;
+  return mattix::test::AbortOnFault(mattix::test::CheckFrei0rScript(api, project, data, size));
 }

@@ -134,19 +134,11 @@ TEST(Png, SixteenBitSamplesAreKept) {
   EXPECT_EQ(samples, (std::vector<long>{0x1234, 0xc8c8, 0x0101, 0xffff}));
 }
 
-// What we write is 8-bit RGBA, lossless (our reader, checked above, reads it
-// back); colour under zero alpha survives (straight alpha), and both
-// compression modes read back the same. Grey pictures are the mattes and
-// masks of the command tests.
-TEST(Png, EncodedPicturesReadBackExactly) {
-  std::mt19937 rng(5);
-  for (const auto [w, h, level] : {std::array{1, 1, 6}, {3, 2, 0}, {241, 209, 9}, {640, 3, 3}}) {
-    BgraImage colour(w, h);
-    for (auto& b : colour.pixels) b = std::uint8_t(rng());
-    colour.pixels[3] = 0;
-    const std::vector<std::uint8_t> c = EncodePng(colour, "k.png", level);
-    EXPECT_EQ(DecodePng(c.data(), c.size(), "k.png").pixels, colour.pixels) << w << " x " << h;
-  }
+// An empty picture is not written. (What is written reads back exactly: the
+// fuzz seeds' round trips in the fast mode, the frame pipeline's inputs in
+// libpng's and its outputs; grey pictures are the mattes and masks of the
+// command tests.)
+TEST(Png, AnEmptyPictureIsNotWritten) {
   EXPECT_THROW(EncodePng(BgraImage(), "nothing.png"), host::HostError);
 }
 
