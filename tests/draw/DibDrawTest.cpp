@@ -27,7 +27,8 @@ void ExpectDrawn(const stdfx::CDIB& image, Black black) {
       for (int shift : {0, 8, 16})
         EXPECT_NEAR(GetPixel(hdc, x, y) >> shift & 0xFF, x < 4 && y < 2 && black(x, y) ? 0 : 255, 2)
             << x << "," << y;
-  ReleaseDC(wnd, hdc), WinDestroyWindow(wnd);
+  ReleaseDC(wnd, hdc);
+  WinDestroyWindow(wnd);
 }
 
 TEST(DibDraw, EightBitAndYuvImages) {

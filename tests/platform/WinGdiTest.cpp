@@ -36,7 +36,10 @@ std::uint32_t Px(COLORREF c) {
 class Gdi : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_wnd && m_dc); }
-  void TearDown() override { ReleaseDC(m_wnd, m_dc), WinDestroyWindow(m_wnd); }
+  void TearDown() override {
+    ReleaseDC(m_wnd, m_dc);
+    WinDestroyWindow(m_wnd);
+  }
   void Clear() const {
     const RECT all{0, 0, W, H};
     FillRect(m_dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
@@ -133,7 +136,8 @@ TEST_F(Gdi, PolygonsAndLinesMatchIndependentRasterisers) {
     });
     if (HasFailure()) break;
   }
-  SelectObject(m_dc, GetStockObject(BLACK_PEN)), SelectObject(m_dc, GetStockObject(WHITE_BRUSH));
+  SelectObject(m_dc, GetStockObject(BLACK_PEN));
+  SelectObject(m_dc, GetStockObject(WHITE_BRUSH));
   EXPECT_TRUE(DeleteObject(pen) && DeleteObject(brush));
 }
 
@@ -159,7 +163,8 @@ TEST_F(Gdi, OpaqueTextPaintsExactlyItsRectangleWithTextInsideOnly) {
   if (!std::ifstream("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf").good())
     GTEST_SKIP() << "DejaVuSans.ttf missing (install fonts-dejavu-core)";
   SelectObject(m_dc, GetStockObject(DEFAULT_GUI_FONT));
-  SetTextColor(m_dc, RGB(0, 0, 0)), SetBkColor(m_dc, RGB(200, 220, 240));
+  SetTextColor(m_dc, RGB(0, 0, 0));
+  SetBkColor(m_dc, RGB(200, 220, 240));
   // The controls' use: opaque text in a rectangle that holds it.
   const RECT r{3, 5, 33, 22};
   Clear();

@@ -81,7 +81,8 @@ void CheckAgainstDirectFits(int w, int h, bool sparse, std::initializer_list<int
 }
 
 TEST(GuidedFilter, EachPixelIsTheMeanOfItsWindowsLeastSquaresFits) {
-  CheckAgainstDirectFits(13, 11, false, {1, 2}), CheckAgainstDirectFits(41, 9, true, {1, 3});
+  CheckAgainstDirectFits(13, 11, false, {1, 2});
+  CheckAgainstDirectFits(41, 9, true, {1, 3});
 }
 
 }  // namespace

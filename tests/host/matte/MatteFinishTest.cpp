@@ -120,7 +120,8 @@ TEST(MatteFinish, FeatherIsTheGaussianAndNeverRaisesAlphaAboveTheInput) {
   auto [flatInput, flat] = Frames(8, 6, [](int, int) { return 90; });
   for (int x = 0; x < 8; ++x) flatInput.Row(2)[x * 4 + 3] = 40;
   MatteFinishing f;
-  f.feather = 1.5, f.clipWhite = 30;  // the clip would raise 90 to 255
+  f.feather = 1.5;
+  f.clipWhite = 30;  // the clip would raise 90 to 255
   FinishMatte(flat, flatInput, f);
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 8; ++x) EXPECT_EQ(AlphaAt(flat, x, y), y == 2 ? 40 : 255);
@@ -166,7 +167,8 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
   HWND hwnd = WinCreateWindow(0, 0, W, H);
   HDC dc = GetDC(hwnd);
   ASSERT_TRUE(hwnd && dc);
-  SelectObject(dc, GetStockObject(NULL_PEN)), SelectObject(dc, GetStockObject(BLACK_BRUSH));
+  SelectObject(dc, GetStockObject(NULL_PEN));
+  SelectObject(dc, GetStockObject(BLACK_BRUSH));
   for (int trial = 0; trial < 40; ++trial) {
     std::vector<POINT> poly(3 + random() % 5);
     project::MatteShape shape;
@@ -194,7 +196,8 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
         }
     }
   }
-  ReleaseDC(hwnd, dc), WinDestroyWindow(hwnd);
+  ReleaseDC(hwnd, dc);
+  WinDestroyWindow(hwnd);
 }
 
 }  // namespace
