@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -113,11 +112,11 @@ struct Point {
 
 // The reachable pixels with a source among their 8 neighbours, in row
 // order. A loop over whole rows of bytes (which vectorises) marks them;
-// a scan a word at a time finds the marks.
+// ForEachRun finds the marks.
 MATTIX_PLANE_LOOP
 void FirstRing(int w, int h, const std::uint8_t* kind, std::vector<Point>& ring) {
   const std::size_t W = std::size_t(w);
-  std::vector<std::uint8_t> column(W + 2, 0), mark(W + 8, 0);
+  std::vector<std::uint8_t> column(W + 2, 0), mark(W, 0);
   for (int y = 0; y < h; ++y) {
     const std::uint8_t* here = kind + std::size_t(y) * W;
     const std::uint8_t* up = y > 0 ? here - W : here;
@@ -127,13 +126,9 @@ void FirstRing(int w, int h, const std::uint8_t* kind, std::vector<Point>& ring)
       column[x + 1] = (up[x] == kSource) | (here[x] == kSource) | (down[x] == kSource);
     for (std::size_t x = 0; x < W; ++x)
       mark[x] = (here[x] == kReachable) & (column[x] | column[x + 1] | column[x + 2]);
-    for (std::size_t x = 0; x < W; x += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, &mark[x], 8);
-      if (word == 0) continue;
-      for (std::size_t u = x; u < std::min(x + 8, W); ++u)
-        if (mark[u] != 0) ring.push_back({int(u), y});
-    }
+    ForEachRun(mark.data(), w, [&](int first, int end) {
+      for (int u = first; u < end; ++u) ring.push_back({u, y});
+    });
   }
 }
 

@@ -4,6 +4,7 @@
 // colour rows 32-bit BGRA.
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 // Marks a loop over a plane's rows to be built twice, for AVX2 and for the
 // build's baseline (SSE2), the processor choosing when the program starts.
@@ -79,5 +80,26 @@ void DespillRow(std::uint8_t* bgra, int count, int channel, const DespillTable& 
 // with `value`. points: x0, y0, x1, y1 ... (n points).
 void FillPolygonRow(std::uint8_t* row, int count, int y, const double* points, int n,
                     std::uint8_t value);
+
+// Calls f(first, end) for each run of pixels marked in mask[0..w) (bytes 0
+// or 1), passing over eight bytes at a time where they are all alike.
+template <class F>
+void ForEachRun(const std::uint8_t* mask, int w, F f) {
+  constexpr std::uint64_t kNone = 0, kAll = 0x0101010101010101u;
+  const auto word = [&](int x) {
+    std::uint64_t v;
+    std::memcpy(&v, mask + x, sizeof v);
+    return v;
+  };
+  for (int x = 0; x < w;) {
+    while (x + 8 <= w && word(x) == kNone) x += 8;
+    while (x < w && !mask[x]) ++x;
+    if (x == w) break;
+    const int first = x;
+    while (x + 8 <= w && word(x) == kAll) x += 8;
+    while (x < w && mask[x]) ++x;
+    f(first, x);
+  }
+}
 
 }  // namespace mattix::matte::internal

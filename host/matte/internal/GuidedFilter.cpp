@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 namespace mattix::matte::internal {
@@ -65,27 +64,6 @@ std::vector<std::uint8_t> Near(const std::vector<std::uint8_t>& change, int w, i
 
 constexpr int kStats = 13;  // I0 I1 I2 p, I0I0 I0I1 I0I2 I1I1 I1I2 I2I2, I0p I1p I2p
 constexpr int kFit = 4;     // a0 a1 a2 b
-
-// Calls f(first, end) for each run of pixels marked in mask[0..w) (bytes 0
-// or 1), passing over eight bytes at a time where they are all alike.
-template <class F>
-void ForEachRun(const std::uint8_t* mask, int w, F f) {
-  constexpr std::uint64_t kNone = 0, kAll = 0x0101010101010101u;
-  const auto word = [&](int x) {
-    std::uint64_t v;
-    std::memcpy(&v, mask + x, sizeof v);
-    return v;
-  };
-  for (int x = 0; x < w;) {
-    while (x + 8 <= w && word(x) == kNone) x += 8;
-    while (x < w && !mask[x]) ++x;
-    if (x == w) break;
-    const int first = x;
-    while (x + 8 <= w && word(x) == kAll) x += 8;
-    while (x < w && mask[x]) ++x;
-    f(first, x);
-  }
-}
 
 // sum[x] = rows[0][x] + ... + rows[count - 1][x], x < n.
 MATTIX_PLANE_LOOP
