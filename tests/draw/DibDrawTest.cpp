@@ -52,7 +52,8 @@ TEST(DibDraw, EightBitAndYuvImages) {
   EXPECT_EQ(rgb.GetVfBmiSize(), 144u);
   stdfx::CDIB yuv;
   const auto yuvHeader = pixmill_test::MakeYUVHeader(4, 2, 24, stdfx::kSub422UYVY);
-  ASSERT_TRUE(yuv.CreateAndConvert(yuvHeader.vf, rgb, -1) && yuv.DIBColorSpaceYUV());
+  ASSERT_TRUE(yuv.CreateAndConvert(yuvHeader.vf, rgb, -1));
+  ASSERT_TRUE(yuv.DIBColorSpaceYUV());
   ExpectDrawn(yuv, [](int x, int) { return x < 2; });
   EXPECT_EQ(yuv.GetVfBmiSize(), 160u);
 }

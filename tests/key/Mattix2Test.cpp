@@ -79,15 +79,16 @@ TEST(Key, StatusPrecedence) {
     const auto before = target.pixels();
     EXPECT_EQ(KeyFrame(target, source, Settings(), c.withMask ? &mask : nullptr), c.status);
     EXPECT_EQ(target.pixels(), c.status ? before : source.pixels()) << c.sourceBits;
-    EXPECT_TRUE(target.GuardsIntact() && source.GuardsIntact());
+    EXPECT_TRUE(target.GuardsIntact());
+    EXPECT_TRUE(source.GuardsIntact());
   }
   // Images without pixels.
   Frame target(8, 8);
   stdfx::CDIB empty;
   CMattix2 engine;
   const std::uint32_t size = std::uint32_t(full.size());
-  EXPECT_TRUE(engine.Process(target.dib(), empty, nullptr, full.data(), size, -1) == 27 &&
-              engine.Process(empty, target.dib(), nullptr, full.data(), size, -1) == 27);
+  EXPECT_EQ(engine.Process(target.dib(), empty, nullptr, full.data(), size, -1), 27);
+  EXPECT_EQ(engine.Process(empty, target.dib(), nullptr, full.data(), size, -1), 27);
   // A header widened past what the library addresses after attaching has no
   // stride any more: refused, with or without a mask, rather than walked.
   Frame wideTarget(8, 2), wideSource(8, 2);
@@ -99,8 +100,9 @@ TEST(Key, StatusPrecedence) {
       EXPECT_EQ(KeyFrame(wideTarget, wideSource, Settings(), record), 27);
     widened->header().biWidth = 8;
   }
-  EXPECT_TRUE(wideTarget.pixels() == wideBefore && wideTarget.GuardsIntact() &&
-              wideSource.GuardsIntact());
+  EXPECT_EQ(wideTarget.pixels(), wideBefore);
+  EXPECT_TRUE(wideTarget.GuardsIntact());
+  EXPECT_TRUE(wideSource.GuardsIntact());
 }
 
 // Hues on the right half of the wheel (within a quarter turn of red) are
@@ -143,7 +145,7 @@ TEST(Key, SpillSuppression) {
         ASSERT_TRUE(c.window || t[3] == (2 * s[3] * (255 - c.mask) + 255) / 510) << x << "," << y;
         const int mx = std::max({s[0], s[1], s[2]}), mn = std::min({s[0], s[1], s[2]});
         if (c.desaturated && mx != mn) {
-          ASSERT_TRUE(t[0] == t[1] && t[1] == t[2]) << c.mask << " " << x << "," << y;
+          ASSERT_EQ(std::pair(t[1], t[2]), std::pair(t[0], t[0])) << c.mask << " " << x << "," << y;
           ASSERT_LE(std::abs(2 * t[0] - (mx + mn)), 1) << x << "," << y;
         } else {
           ASSERT_TRUE(std::equal(s, s + 3, t)) << c.mask << " " << x << "," << y;
@@ -177,8 +179,8 @@ TEST(Key, SoftnessBlursTheMaskWithItsRadius) {
     const MaskRecord expectedMask =
         MaskRecordOf(241, 209, [&](int r, int c) { return m.GetBytes()[r * stride + c]; });
     Frame expected(96, 16), actual(96, 16);
-    ASSERT_TRUE(KeyFrame(expected, source, Settings(), &expectedMask) == 0 &&
-                KeyFrame(actual, source, Settings().softness(softness), &raw) == 0);
+    ASSERT_EQ(KeyFrame(expected, source, Settings(), &expectedMask), 0);
+    ASSERT_EQ(KeyFrame(actual, source, Settings().softness(softness), &raw), 0);
     EXPECT_EQ(actual.pixels(), expected.pixels()) << "softness " << softness;
     EXPECT_TRUE(radius == 0 || actual.pixels() != unblurred.pixels()) << softness;
   }
@@ -191,10 +193,11 @@ TEST(Key, Fields) {
   Frame source(20, 11), whole(20, 11), fields(20, 11), seven(20, 11);
   source.Fill(14);
   const Settings s = Settings().spill(40).softness(20);
-  ASSERT_TRUE(
-      KeyFrame(whole, source, s, &mask, -1) == 0 && KeyFrame(fields, source, s, &mask, 0) == 0 &&
-      KeyFrame(fields, source, s, &mask, 1) == 0 && KeyFrame(seven, source, s, &mask, 7) == 0);
-  EXPECT_TRUE(fields.pixels() == whole.pixels() && seven.pixels() == whole.pixels());
+  for (const auto& [frame, field] :
+       {std::pair(&whole, -1), {&fields, 0}, {&fields, 1}, {&seven, 7}})
+    ASSERT_EQ(KeyFrame(*frame, source, s, &mask, field), 0) << field;
+  EXPECT_EQ(fields.pixels(), whole.pixels());
+  EXPECT_EQ(seven.pixels(), whole.pixels());
 }
 
 // (A NaN softness and spill are the softness and spill tests'.)
@@ -213,9 +216,8 @@ TEST(Key, UnsafeSettingsBehaveAsTheirDocumentedEquivalents) {
   source.Fill(99);
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     Frame a(40, 10), b(40, 10);
-    ASSERT_TRUE(KeyFrame(a, source, cases[i].first, &mask) == 0 &&
-                KeyFrame(b, source, cases[i].second, &mask) == 0)
-        << i;
+    ASSERT_EQ(KeyFrame(a, source, cases[i].first, &mask), 0) << i;
+    ASSERT_EQ(KeyFrame(b, source, cases[i].second, &mask), 0) << i;
     EXPECT_EQ(a.pixels(), b.pixels()) << i;
   }
 }

@@ -85,7 +85,9 @@ TEST(Sampling, TestsFollowLayoutAndCodes) {
   }
   RawHeader plain({{0, 144}, {16, YUV}});  // no sampling fields: plain 4:2:2, 8 bits
   const CDIB d(plain.bytes, g_pixels);
-  EXPECT_TRUE(d.IsYUV422() && !d.IsYUV422UYVY() && d.YUVBitsPerSample() == 8u);
+  EXPECT_TRUE(d.IsYUV422());
+  EXPECT_FALSE(d.IsYUV422UYVY());
+  EXPECT_EQ(d.YUVBitsPerSample(), 8u);
 }
 
 // Each flag word read at its offset.
@@ -109,20 +111,27 @@ struct ProbeDIB : CDIB {
 
 TEST(Record, CountIsAtomicAndLockIsBit31) {
   ProbeDIB image;
-  ASSERT_TRUE(image.Data() != nullptr && image.GetRefs() == 1 && image.IsLocked() == 0);
+  ASSERT_NE(image.Data(), nullptr);
+  ASSERT_EQ(image.GetRefs(), 1);
+  ASSERT_EQ(image.IsLocked(), 0);
   LONG count = 0;
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&] {
-      for (int i = 0; i < 5000; ++i)
-        image.Increment(&count), image.Increment(&count), image.Decrement(&count);
+      for (int i = 0; i < 5000; ++i) {
+        image.Increment(&count);
+        image.Increment(&count);
+        image.Decrement(&count);
+      }
     });
   for (auto& t : threads) t.join();
-  EXPECT_TRUE(count == 4 * 5000 && image.Increment(&count) == 20001 &&
-              image.Decrement(&count) == 20000);
+  EXPECT_EQ(count, 4 * 5000);
+  EXPECT_EQ(image.Increment(&count), 20001);
+  EXPECT_EQ(image.Decrement(&count), 20000);
   const LONG saved = image.Data()->m_nRefs;
   image.Data()->m_nRefs = LONG(std::uint32_t(saved) | 0x80000000u);
-  EXPECT_TRUE(image.IsLocked() == 1 && image.GetRefs() == image.Data()->m_nRefs);
+  EXPECT_EQ(image.IsLocked(), 1);
+  EXPECT_EQ(image.GetRefs(), image.Data()->m_nRefs);
   image.Data()->m_nRefs = saved;
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -45,16 +46,19 @@ TEST(Fixedx248, SumsDifferencesAndComparisonsFollowThirtyTwoBitRawValues) {
     ASSERT_EQ(Raw(fa + n), Wrap(std::int64_t{a} + Wrap(std::int64_t{n} * 256)));
     ASSERT_EQ(Raw(fa - ln), Wrap(std::int64_t{a} - Wrap(std::int64_t{Wrap(ln)} * 256)));
     CFixedx248 c = fa;
-    ASSERT_TRUE(Raw(c += fb) == Raw(fa + fb) && Raw(c -= fb) == a && Raw(c += n) == Raw(fa + n) &&
-                Raw(c -= n) == a && Raw(c += ln) == Raw(fa + ln) && Raw(c -= ln) == a);
+    const std::array<std::int32_t, 6> steps = {Raw(c += fb), Raw(c -= fb), Raw(c += n),
+                                               Raw(c -= n),  Raw(c += ln), Raw(c -= ln)};
+    ASSERT_EQ(steps, (std::array{Raw(fa + fb), a, Raw(fa + n), a, Raw(fa + ln), a}));
     const int m = (i % 5 == 0) ? (a >> 8) : n;
     ASSERT_EQ(std::pair(Compare(fa, fb), Compare(fa, m)),
               std::pair(Compare(a, b), Compare(a, Wrap(std::int64_t{m} * 256))));
   }
   // Integers shift by 8 and a long keeps its low 32 bits; doubles round half
   // away from zero, and out of range give -2^31.
-  EXPECT_TRUE(Raw(CFixedx248(-3)) == -768 && Raw(CFixedx248(0x100000005L)) == 1280 &&
-              Raw(CFixedx248(-3.0 / 512)) == -2 && Raw(CFixedx248(1e10)) == kMin);
+  EXPECT_EQ(Raw(CFixedx248(-3)), -768);
+  EXPECT_EQ(Raw(CFixedx248(0x100000005L)), 1280);
+  EXPECT_EQ(Raw(CFixedx248(-3.0 / 512)), -2);
+  EXPECT_EQ(Raw(CFixedx248(1e10)), kMin);
 }
 
 // The rounded quotient num/den: the integer at the smallest distance, ties
@@ -95,10 +99,11 @@ TEST(Fixedx248, ProductsAndQuotientsAgreeWithExactRationals) {
     const std::int32_t productN = NearestOrMinusOne(Int128{a} * n256, 256);
     const std::int32_t quotientN = NearestOrMinusOne(Int128{a} * 256, n256);
     CFixedx248 c = fa;
-    ASSERT_TRUE(Raw(fa * fb) == product && Raw(c *= fb) == product && Raw(fa / fb) == quotient)
+    ASSERT_EQ(std::tuple(Raw(fa * fb), Raw(c *= fb), Raw(fa / fb)),
+              std::tuple(product, product, quotient))
         << a << ", " << b;
-    ASSERT_TRUE(Raw(fa * n) == productN && Raw(fa * ln) == productN && Raw(fa / ln) == quotientN &&
-                Raw((c = fa) /= n) == quotientN)
+    ASSERT_EQ(std::tuple(Raw(fa * n), Raw(fa * ln), Raw(fa / ln), Raw((c = fa) /= n)),
+              std::tuple(productN, productN, quotientN, quotientN))
         << a << ", " << n;
   }
 }

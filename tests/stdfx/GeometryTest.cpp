@@ -9,6 +9,7 @@
 #include <iterator>
 #include <random>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "FixedTestUtil.h"
@@ -59,10 +60,13 @@ TEST(Rects, EmptinessAndIntersectionMatchTheCoveredCells) {
     ASSERT_EQ(CRect(&a).IsRectNull(), qa == Quad{} ? 1 : 0);
     CRect out(7, 7, 7, 7), intoA(a), intoB(b);
     ASSERT_EQ(out.IntersectRect(&a, &b), want);
-    ASSERT_TRUE(intoA.IntersectRect(intoA, &b) == want && intoB.IntersectRect(&a, intoB) == want);
+    ASSERT_EQ(intoA.IntersectRect(intoA, &b), want);
+    ASSERT_EQ(intoB.IntersectRect(&a, intoB), want);
     ASSERT_EQ(CellsOf(Q(out)), common);
     const RECT& outRect = out;  // CRect == RECT: one operator, not its C++20 reverse too
-    ASSERT_TRUE((want || out.IsRectNull()) && intoA == outRect && intoB == outRect);
+    ASSERT_TRUE(want || out.IsRectNull());
+    ASSERT_TRUE(intoA == outRect);
+    ASSERT_TRUE(intoB == outRect);
     for (int k = 0; k < 4; ++k) {
       qa[k] *= 64;
       qb[k] *= 64;
@@ -70,29 +74,34 @@ TEST(Rects, EmptinessAndIntersectionMatchTheCoveredCells) {
     CRectx248 fa = FromRaws(qa), fb = FromRaws(qb), fo(7, 7, 7, 7), fia = fa, fib = fb;
     ASSERT_EQ(fa.IsRectEmpty(), ca.empty() ? 1 : 0);
     ASSERT_EQ(fo.IntersectRect(&fa, &fb), want);
-    ASSERT_TRUE(fia.IntersectRect(&fia, &fb) == want && fib.IntersectRect(&fa, &fib) == want);
+    ASSERT_EQ(fia.IntersectRect(&fia, &fb), want);
+    ASSERT_EQ(fib.IntersectRect(&fa, &fib), want);
     ASSERT_EQ(CellsOf(Q(fo), 64), common);
-    ASSERT_TRUE((want || Q(fo) == Quad{}) && Q(fia) == Q(fo) && Q(fib) == Q(fo));
+    ASSERT_TRUE(want || Q(fo) == Quad{});
+    ASSERT_EQ(Q(fia), Q(fo));
+    ASSERT_EQ(Q(fib), Q(fo));
   }
   CRect r(1, 2, 3, 4);
   CRectx248 f(1, 2, 3, 4);
-  EXPECT_TRUE(r.IntersectRect(nullptr, r) == 0 && Q(r) == Quad{});
-  EXPECT_TRUE(f.IntersectRect(&f, nullptr) == 0 && Q(f) == Quad{});
+  EXPECT_EQ(r.IntersectRect(nullptr, r), 0);
+  EXPECT_EQ(Q(r), Quad{});
+  EXPECT_EQ(f.IntersectRect(&f, nullptr), 0);
+  EXPECT_EQ(Q(f), Quad{});
   EXPECT_TRUE(CRect(static_cast<LPCRECT>(nullptr)).IsRectNull());
 }
 
 // Differences, offsets and integer-to-fixed shifts wrap in 32 bits.
 TEST(Rects, SizesOffsetsAndEqualityWrapInThirtyTwoBits) {
   CRect r(kIntMin, 10, kIntMax, 3);
-  EXPECT_TRUE(r.Width() == -1 && r.Height() == -7 && r.IsRectEmpty() == 1);
+  EXPECT_EQ(std::tuple(r.Width(), r.Height(), r.IsRectEmpty()), std::tuple(-1, -7, 1));
   EXPECT_EQ(CRect(kIntMax, 0, kIntMin, 10).IsRectEmpty(), 0);  // kIntMin - kIntMax wraps to 1
   r.OffsetRect(1, -3);
   EXPECT_EQ(Q(r), (Quad{kIntMin + 1, 7, kIntMin, 0}));
   const CRect a(1, 2, 3, 4);
   for (const RECT& other : {RECT{0, 2, 3, 4}, RECT{1, 2, 3, 0}})
-    EXPECT_TRUE(!(a == other) && a != other && !a.EqualRect(&other));
+    EXPECT_EQ(std::tuple(a == other, a != other, a.EqualRect(&other)), std::tuple(0, 1, 0));
   const RECT same{1, 2, 3, 4};
-  EXPECT_TRUE(a == same && a.EqualRect(&same) && !a.EqualRect(nullptr));
+  EXPECT_EQ(std::tuple(a == same, a.EqualRect(&same), a.EqualRect(nullptr)), std::tuple(1, 1, 0));
   EXPECT_EQ(Q(CRectx248(RECT{1, 2, 3, 1 << 23})), (Quad{256, 512, 768, kIntMin}));
   EXPECT_EQ(Q(CRectx248(CRect(-1, -2, -3, -4))), (Quad{-256, -512, -768, -1024}));
   CRectx248 x;
@@ -121,7 +130,8 @@ TEST(Rects, CeilRectRoundsAwayFromZero) {
     out.CeilRect(self);
     self.CeilRect(self);
     const Quad want = {c.want[0] * 256, c.want[1] * 256, c.want[2] * 256, c.want[3] * 256};
-    EXPECT_TRUE(Q(out) == want && Q(self) == want) << c.l;
+    EXPECT_EQ(Q(out), want) << c.l;
+    EXPECT_EQ(Q(self), want) << c.l;
   }
 }
 
@@ -134,15 +144,16 @@ TEST(Points, ArithmeticWrapsInThirtyTwoBits) {
   p += POINT{1, 0};
   EXPECT_TRUE(p == (POINT{kIntMin, 1}));
   p -= POINT{1, 1};
-  EXPECT_TRUE(!(p != (POINT{kIntMax, 0})) && p != (POINT{kIntMax, 1}));
-  EXPECT_TRUE(-CPoint(kIntMin, 0) == (POINT{kIntMin, 0}) &&
-              CPoint(7, -8) + (POINT{1, 1}) == (POINT{8, -7}));
+  EXPECT_FALSE(p != (POINT{kIntMax, 0}));
+  EXPECT_TRUE(p != (POINT{kIntMax, 1}));
+  EXPECT_TRUE(-CPoint(kIntMin, 0) == (POINT{kIntMin, 0}));
+  EXPECT_TRUE(CPoint(7, -8) + (POINT{1, 1}) == (POINT{8, -7}));
   CPointx248 f(3, -4);
-  EXPECT_TRUE(Raw(f.x) == 768 && Raw(f.y) == -1024);
+  EXPECT_EQ(std::pair(Raw(f.x), Raw(f.y)), std::pair(768, -1024));
   f.Assign(FromRaw(1), FromRaw(2));
-  EXPECT_TRUE(Raw(f.x) == 1 && Raw(f.y) == 2);
+  EXPECT_EQ(std::pair(Raw(f.x), Raw(f.y)), std::pair(1, 2));
   f.Assign(1 << 23, -1);
-  EXPECT_TRUE(Raw(f.x) == kIntMin && Raw(f.y) == -256);
+  EXPECT_EQ(std::pair(Raw(f.x), Raw(f.y)), std::pair(kIntMin, -256));
 }
 
 }  // namespace

@@ -43,15 +43,15 @@ TEST(VirtualTable, OperationsSitInTheExportedOrder) {
       M(operator double), M(operator long double), ARITH(-), OP(F, -, () const), ARITH(+), ARITH(*),
       ARITH(/), COMPOUND(+=), COMPOUND(-=), COMPOUND(*=), COMPOUND(/=), CMP(<), CMP(>), CMP(<=),
       CMP(>=), CMP(==), CMP(!=), M(TraceInt), M(TraceFrac), M(TraceSign));
-  EXPECT_TRUE(M(Int) == -1 && M(Frac) == -1 && M(_floor) == -1 && M(_ceil) == -1);
+  for (const std::ptrdiff_t slot : {M(Int), M(Frac), M(_floor), M(_ceil)}) EXPECT_EQ(slot, -1);
   ExpectConsecutiveSlots(SlotOf(static_cast<P& (P::*)(const P&)>(&P::operator=)),
                          SlotOf(static_cast<void (P::*)(const F&, const F&)>(&P::Assign)),
                          SlotOf(static_cast<void (P::*)(int, int)>(&P::Assign)));
   ExpectConsecutiveSlots(SlotOf(static_cast<R& (R::*)(const RECT&)>(&R::operator=)),
                          SlotOf(static_cast<R& (R::*)(const R&)>(&R::operator=)),
                          SlotOf(&R::CeilRect), SlotOf(&R::IntersectRect));
-  EXPECT_TRUE(SlotOf(static_cast<R& (R::*)(const stdfx::CRect&)>(&R::operator=)) == -1 &&
-              SlotOf(&R::IsRectEmpty) == -1);
+  EXPECT_EQ(SlotOf(static_cast<R& (R::*)(const stdfx::CRect&)>(&R::operator=)), -1);
+  EXPECT_EQ(SlotOf(&R::IsRectEmpty), -1);
   // Polymorphic values without a virtual destructor: one table pointer and
   // the raw value; points and rectangles embed whole numbers.
   static_assert(std::is_polymorphic_v<F> && !std::has_virtual_destructor_v<F> &&
