@@ -85,9 +85,8 @@ TEST(Sampling, TestsFollowLayoutAndCodes) {
   }
   RawHeader plain({{0, 144}, {16, YUV}});  // no sampling fields: plain 4:2:2, 8 bits
   const CDIB d(plain.bytes, g_pixels);
-  EXPECT_TRUE(d.IsYUV422());
-  EXPECT_FALSE(d.IsYUV422UYVY());
-  EXPECT_EQ(d.YUVBitsPerSample(), 8u);
+  EXPECT_EQ(std::tuple(d.IsYUV422(), d.IsYUV422UYVY(), d.YUVBitsPerSample()),
+            std::tuple(true, false, 8u));
 }
 
 // Each flag word read at its offset.
@@ -111,9 +110,8 @@ struct ProbeDIB : CDIB {
 
 TEST(Record, CountIsAtomicAndLockIsBit31) {
   ProbeDIB image;
-  ASSERT_NE(image.Data(), nullptr);
-  ASSERT_EQ(image.GetRefs(), 1);
-  ASSERT_EQ(image.IsLocked(), 0);
+  ASSERT_EQ(std::tuple(image.Data() != nullptr, image.GetRefs(), image.IsLocked()),
+            std::tuple(true, 1, 0));
   LONG count = 0;
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)

@@ -55,10 +55,9 @@ TEST(Fixedx248, SumsDifferencesAndComparisonsFollowThirtyTwoBitRawValues) {
   }
   // Integers shift by 8 and a long keeps its low 32 bits; doubles round half
   // away from zero, and out of range give -2^31.
-  EXPECT_EQ(Raw(CFixedx248(-3)), -768);
-  EXPECT_EQ(Raw(CFixedx248(0x100000005L)), 1280);
-  EXPECT_EQ(Raw(CFixedx248(-3.0 / 512)), -2);
-  EXPECT_EQ(Raw(CFixedx248(1e10)), kMin);
+  EXPECT_EQ((std::array{Raw(CFixedx248(-3)), Raw(CFixedx248(0x100000005L)),
+                        Raw(CFixedx248(-3.0 / 512)), Raw(CFixedx248(1e10))}),
+            (std::array{-768, 1280, -2, kMin}));
 }
 
 // The rounded quotient num/den: the integer at the smallest distance, ties
