@@ -43,6 +43,13 @@ inline CommandResult RunMattix(const std::string& line) {
   return {status, out, ::testing::internal::GetCapturedStderr()};
 }
 
+// `mattix LINE`, which must succeed.
+inline CommandResult RunMattixOk(const std::string& line) {
+  const CommandResult r = RunMattix(line);
+  EXPECT_EQ(r.status, 0) << line << "\n" << r.err;
+  return r;
+}
+
 // `mattix render INPUT --project PROJECT FLAGS` with a matte beside the
 // keyed picture: the keyed picture, or the matte.
 inline media::BgraImage RenderPicture(const std::string& input, const std::string& project,
@@ -51,8 +58,7 @@ inline media::BgraImage RenderPicture(const std::string& input, const std::strin
   std::string line = "render " + input + " -o " + dir / "k.png" + " --matte " + dir / "m.png" +
                      " --project " + project;
   for (const std::string& f : flags) line += " " + f;
-  const CommandResult r = RunMattix(line);
-  EXPECT_EQ(r.status, 0) << r.err;
+  RunMattixOk(line);
   return media::ReadPng(dir / (matte ? "m.png" : "k.png"));
 }
 

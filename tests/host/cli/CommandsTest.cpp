@@ -28,12 +28,7 @@ namespace {
 
 using test::RunMattix;
 
-// `mattix LINE`, which must succeed.
-test::CommandResult Ok(const std::string& line) {
-  const test::CommandResult r = RunMattix(line);
-  EXPECT_EQ(r.status, 0) << line << "\n" << r.err;
-  return r;
-}
+constexpr auto Ok = &test::RunMattixOk;  // `mattix LINE`, which must succeed
 
 TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   test::TempDir dir;

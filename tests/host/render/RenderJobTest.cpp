@@ -32,14 +32,9 @@ namespace {
 namespace fs = std::filesystem;
 const std::string &kSample = test::kSamplePicture, &kProject = test::kSampleProject;
 
-// `mattix render ARGS` through the built module.
-test::CommandResult Mattix(const std::string& args) { return test::RunMattix("render " + args); }
-// The same, which must succeed: what it said on standard error.
-std::string Rendered(const std::string& args) {
-  const test::CommandResult r = Mattix(args);
-  EXPECT_EQ(r.status, 0) << args << "\n" << r.err;
-  return r.err;
-}
+// `mattix render ARGS` through the built module, which must succeed: what it
+// said on standard error.
+std::string Rendered(const std::string& args) { return test::RunMattixOk("render " + args).err; }
 
 // Two jobs key a sequence with one effect instance each: every frame of a
 // sequence of the sample equals the sample keyed alone, whose pixels of
