@@ -39,7 +39,13 @@ alpha < 0.9).
 
   matte_bench.py [--mattix build/host/cli/mattix] [--out build/matte-bench]
                  [--only mattix,oracle,peers] [--project P.json] [--scenes 1,3]
-                 [--worst docs/matte-worst.png] [--self-test] [--verify-wheel]
+                 [--scale 3] [--worst docs/matte-worst.png] [--self-test]
+                 [--verify-wheel]
+
+--scale N builds the same shots sampled N times finer (1440 x 1080 at 3),
+for Mattix and the oracle: the errors that are sums (SAD, gradient,
+connectivity) are then divided by N^2, per 480 x 360 of frame, so that they
+compare with scale 1.
 
 Scenes and the peers' searches are cached in the output folder (keyed
 by the generator's source, the frame and the ffmpeg version), so a rerun,
@@ -111,25 +117,26 @@ def load_avg():
 # ---------------------------------------------------------------- scenes
 
 
-def generator_hash(recipe):
+def generator_hash(recipe, scale):
     h = hashlib.sha1(inspect.getsource(scenes).encode())
     h.update(repr(sorted(recipe.items())).encode())
+    h.update(b"scale %d" % scale)
     return h.hexdigest()
 
 
-def scene(recipe, out):
+def scene(recipe, out, scale=1):
     """Builds the scene, or loads it when the generator has not changed."""
     d = os.path.join(out, recipe["name"])
     os.makedirs(d, exist_ok=True)
     stamp = os.path.join(d, "scene.json")
-    key = generator_hash(recipe)
+    key = generator_hash(recipe, scale)
     frame_png, truth_npz = os.path.join(d, "frame.png"), os.path.join(d, "truth.npz")
     if os.path.exists(stamp) and os.path.exists(frame_png) and os.path.exists(truth_npz):
         with open(stamp) as f:
             if json.load(f).get("generator") == key:
                 truth = dict(np.load(truth_npz))
                 return d, io.imread(frame_png)[..., :3], truth
-    frame, truth = scenes.build(recipe)
+    frame, truth = scenes.build(recipe, scale)
     save_png(frame_png, frame)
     save_png(os.path.join(d, "alpha.png"), truth["alpha8"])
     np.savez_compressed(truth_npz, **truth)
@@ -466,7 +473,9 @@ def peer_outputs(d, search):
 # ---------------------------------------------------------------- measures
 
 
-def measure(out, truth):
+def measure(out, truth, scale=1):
+    """The measures of a keyed frame; sums per 480 x 360 of frame."""
+    per = 1000.0 * scale * scale  # sums in thousands, per 480 x 360
     alpha8 = truth["alpha8"]
     t = alpha8 / 255.0
     a = out[..., 3].astype(np.float64) / 255.0
@@ -479,10 +488,10 @@ def measure(out, truth):
     grad = metrics.gradient_error_map(a, t)
     conn = metrics.connectivity_error_map(a, t)
     return dict(
-        sad=metrics.sad(a, t) / 1000, sad_band=metrics.sad(a, t, band) / 1000,
+        sad=metrics.sad(a, t) / per, sad_band=metrics.sad(a, t, band) / per,
         mse=metrics.mse(a, t) * 1000, mse_band=metrics.mse(a, t, band) * 1000,
-        grad=grad.sum() / 1000, grad_band=grad[band].sum() / 1000,
-        conn=conn.sum() / 1000, conn_band=conn[band].sum() / 1000,
+        grad=grad.sum() / per, grad_band=grad[band].sum() / per,
+        conn=conn.sum() / per, conn_band=conn[band].sum() / per,
         colour=metrics.colour_error(rgb, truth["fg"], t),
         cast=metrics.cast_excess(rgb, truth["fg"], ch, opaque),
         cast_edge=metrics.cast_excess(rgb, truth["fg"], ch, edge),
@@ -548,7 +557,7 @@ def side_by_side(path, panels, labels):
         font = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
         labels = [t.replace(":", " ").replace("'", " ") for t in labels]  # filter syntax
         draws = ",".join(
-            f"drawtext=fontfile={font}:text='{t}':x={i * W + 8}:y=8:fontsize=16:fontcolor=white"
+            f"drawtext=fontfile={font}:text='{t}':x={i * panels[0].shape[1] + 8}:y=8:fontsize=16:fontcolor=white"
             ":box=1:boxcolor=black@0.6:boxborderw=4" for i, t in enumerate(labels))
         try:
             run(["ffmpeg", "-v", "error", "-nostdin", "-y", "-i", raw, "-vf", draws, path])
@@ -565,6 +574,8 @@ def main():
                    help="comma list of oracle, mattix, peers (default all)")
     p.add_argument("--project", help="render Mattix with this project instead of key auto")
     p.add_argument("--scenes", help="comma list of scene numbers or names (default all)")
+    p.add_argument("--scale", type=int, default=1, choices=range(1, 9), metavar="N",
+                   help="the shots sampled N times finer (Mattix and the oracle only)")
     p.add_argument("--worst", help="side-by-side picture of Mattix's worst scene "
                    "(default OUT/matte-worst.png)")
     p.add_argument("--table", help="Markdown tables written here (default OUT/matte-table.md)")
@@ -596,6 +607,11 @@ def main():
     if unknown:
         log(f"--only: unknown {', '.join(sorted(unknown))}")
         return 2
+    if args.scale > 1 and "peers" in only:
+        log("--scale: the peers' searches run at scale 1 only; add --only mattix or mattix,oracle")
+        return 2
+    if args.scale > 1:
+        out = os.path.join(out, f"scale-{args.scale}")
     recipes = scenes.SCENES
     if args.scenes:
         wanted = args.scenes.split(",")
@@ -619,7 +635,7 @@ def main():
     for recipe in recipes:
         t0 = time.time()
         log(f"{recipe['title']}")
-        d, frame, truth = scene(recipe, out)
+        d, frame, truth = scene(recipe, out, args.scale)
         res, outs = {}, {}
         if "oracle" in only:
             for inout in (False, True):
@@ -628,12 +644,12 @@ def main():
                 if bad:
                     notes.append(f"{recipe['title']}: {name}: {bad} pixels keyed otherwise than "
                                  "the mask predicts (wheel mapping off)")
-                res[name], outs[name] = measure(o, truth), o
+                res[name], outs[name] = measure(o, truth, args.scale), o
         if "mattix" in only:
             try:
                 o, said = mattix_key_auto(mattix, d, args.project)
                 log(f"    mattix: {said}")
-                res["mattix"], outs["mattix"] = measure(o, truth), o
+                res["mattix"], outs["mattix"] = measure(o, truth, args.scale), o
             except RuntimeError as e:  # a refusal of key auto counts as a failed scene
                 log(f"    mattix failed: {e}")
                 notes.append(f"{recipe['title']}: Mattix failed: {str(e).strip()}")
@@ -658,9 +674,11 @@ def main():
         return [fmt % results[n][method][key] if method in results[n] else "-" for n in names]
 
     text = []
-    text.append("Matte error against the true alpha on five 480 x 360 scenes "
-                "(bench/matte/matte_bench.py). FFmpeg's keyers: settings searched against the "
-                "true alpha, their best, which no user gets.\n")
+    size = "%d x %d" % (W * args.scale, H * args.scale)
+    per = ", sums per 480 x 360 of frame" if args.scale > 1 else ""
+    text.append(f"Matte error against the true alpha on five {size} scenes "
+                f"(bench/matte/matte_bench.py{per}). FFmpeg's keyers: settings searched against "
+                "the true alpha, their best, which no user gets.\n")
     text.append("Sum of absolute differences of alpha (0..1), in thousands, whole frame:\n")
     text.append(table([[label[m]] + cells(m, "sad", "%.2f") for m in methods],
                       ["SAD (k)"] + titles))

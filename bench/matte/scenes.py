@@ -1,7 +1,9 @@
 """Green- and blue-screen scenes with a known alpha, for the matte benchmark.
 
 Each scene is a 480 x 360 composite C = alpha * F' + (1 - alpha) * B + noise,
-rounded to 8 bits, where
+rounded to 8 bits (or the same shot sampled `scale` times finer: every
+length, the strands' widths and the spill's reach times scale, the noise
+per pixel the same), where
   B      the lit screen: a flat screen colour times 1 + 0.15 L(x, y), L a smooth
          field (a tilt, a hot spot and low-frequency noise) scaled to span
          exactly -1..1, so the light varies by +-15 %;
@@ -57,13 +59,13 @@ def _downsample(samples):
     return samples.reshape(h, SS, w, SS).mean(axis=(1, 3))
 
 
-def shape_coverage(shapes):
-    """Coverage (0..1) of a union of shapes over the frame.
+def shape_coverage(shapes, w=W, h=H):
+    """Coverage (0..1) of a union of shapes over a w x h frame.
 
     shapes: ("ellipse", cx, cy, rx, ry, angle_degrees) or ("polygon", [(x, y), ...])
     in pixel coordinates (pixel x covers x..x+1)."""
-    inside = np.zeros((H * SS, W * SS), dtype=bool)
-    xs, ys = _sample_grid(0, 0, W, H)
+    inside = np.zeros((h * SS, w * SS), dtype=bool)
+    xs, ys = _sample_grid(0, 0, w, h)
     for shape in shapes:
         if shape[0] == "ellipse":
             _, cx, cy, rx, ry, angle = shape
@@ -83,13 +85,13 @@ def _bezier(p0, p1, p2, n=40):
     return (1 - t) ** 2 * np.array(p0) + 2 * (1 - t) * t * np.array(p1) + t**2 * np.array(p2)
 
 
-def strand_coverage(curve, width_root, width_tip):
+def strand_coverage(curve, width_root, width_tip, w=W, h=H):
     """Coverage of a curve (N x 2 points) drawn with a width tapering from root to tip."""
-    cov = np.zeros((H, W))
+    cov = np.zeros((h, w))
     x0 = max(int(np.floor(curve[:, 0].min() - width_root)) - 1, 0)
-    x1 = min(int(np.ceil(curve[:, 0].max() + width_root)) + 2, W)
+    x1 = min(int(np.ceil(curve[:, 0].max() + width_root)) + 2, w)
     y0 = max(int(np.floor(curve[:, 1].min() - width_root)) - 1, 0)
-    y1 = min(int(np.ceil(curve[:, 1].max() + width_root)) + 2, H)
+    y1 = min(int(np.ceil(curve[:, 1].max() + width_root)) + 2, h)
     if x1 <= x0 or y1 <= y0:
         return cov
     xs, ys = _sample_grid(x0, y0, x1, y1)
@@ -106,14 +108,15 @@ def strand_coverage(curve, width_root, width_tip):
     return cov
 
 
-def light_field(rng):
+def light_field(rng, scale=1):
     """Smooth field spanning exactly -1..1: a tilt, a hot spot, low-frequency noise."""
-    yy, xx = np.mgrid[0:H, 0:W].astype(np.float64)
+    w, h = W * scale, H * scale
+    yy, xx = np.mgrid[0:h, 0:w].astype(np.float64)
     angle = rng.uniform(0, 2 * math.pi)
-    tilt = (xx - W / 2) * math.cos(angle) + (yy - H / 2) * math.sin(angle)
-    hx, hy = rng.uniform(0.2 * W, 0.8 * W), rng.uniform(0.2 * H, 0.8 * H)
-    spot = np.exp(-((xx - hx) ** 2 + (yy - hy) ** 2) / (2 * (0.3 * W) ** 2))
-    lowfreq = ndimage.gaussian_filter(rng.standard_normal((H, W)), 40, mode="reflect")
+    tilt = (xx - w / 2) * math.cos(angle) + (yy - h / 2) * math.sin(angle)
+    hx, hy = rng.uniform(0.2 * w, 0.8 * w), rng.uniform(0.2 * h, 0.8 * h)
+    spot = np.exp(-((xx - hx) ** 2 + (yy - hy) ** 2) / (2 * (0.3 * w) ** 2))
+    lowfreq = ndimage.gaussian_filter(rng.standard_normal((h, w)), 40 * scale, mode="reflect")
     field = tilt / np.abs(tilt).max() + 1.2 * spot + lowfreq / np.abs(lowfreq).max() * 0.5
     field -= field.min()
     return 2.0 * field / field.max() - 1.0
@@ -235,10 +238,10 @@ SCENES = [
 ]
 
 
-def _strands(recipe, rng):
+def _strands(recipe, rng, scale=1):
     """Curves rooted on an ellipse (the subject's outline) pointing outward."""
-    cx, cy = recipe["origin"]
-    rx, ry = recipe["radius"]
+    cx, cy = (v * scale for v in recipe["origin"])
+    rx, ry = (v * scale for v in recipe["radius"])
     out = []
     for i in range(recipe["count"]):
         a0, a1 = recipe["arc"]
@@ -246,64 +249,78 @@ def _strands(recipe, rng):
         # A little inside the outline, so that the strand grows out of the subject.
         root = np.array([cx + 0.85 * rx * math.cos(ang), cy + 0.85 * ry * math.sin(ang)])
         out_dir = np.array([math.cos(ang), math.sin(ang)])
-        length = rng.uniform(*recipe["length"])
+        length = rng.uniform(*recipe["length"]) * scale
         bend = rng.uniform(-0.6, 0.6)
         side = np.array([-out_dir[1], out_dir[0]])
         ctrl = root + out_dir * length * 0.55 + side * bend * length * 0.5
         tip = root + out_dir * length + side * bend * length * 0.2
-        w0, w1 = recipe["widths"]
+        w0, w1 = (v * scale for v in recipe["widths"])
         width = w0 + (w1 - w0) * (i % 4) / 3.0  # 1, ~1.7, ~2.3, 3 px at the root
         out.append((_bezier(root, ctrl, tip), width, max(0.5, 0.4 * width)))
     return out
 
 
-def build(recipe):
-    """The frame (uint8 H x W x 3) and its truth (dict of arrays)."""
+def _scaled_shapes(shapes, k):
+    """Shapes with every coordinate and radius times k."""
+    out = []
+    for shape in shapes:
+        if shape[0] == "ellipse":
+            _, cx, cy, rx, ry, angle = shape
+            out.append(("ellipse", cx * k, cy * k, rx * k, ry * k, angle))
+        else:
+            out.append(("polygon", [(x * k, y * k) for x, y in shape[1]]))
+    return out
+
+
+def build(recipe, scale=1):
+    """The frame (uint8 H x W x 3, each side times scale) and its truth (dict of arrays)."""
+    H_, W_ = H * scale, W * scale
     rng = np.random.default_rng(recipe["seed"])
     screen = np.array(recipe["screen"], dtype=np.float64)
-    lit = screen[None, None, :] * (1.0 + LIGHT * light_field(rng))[..., None]
+    lit = screen[None, None, :] * (1.0 + LIGHT * light_field(rng, scale))[..., None]
 
     # Subject: the photograph's crop scaled into its box, cut by the silhouette.
     photo = _photo(recipe["photo"]).astype(np.float64)
     x0, y0, x1, y1 = recipe["crop"]
-    bx0, by0, bx1, by1 = recipe["box"]
+    bx0, by0, bx1, by1 = (v * scale for v in recipe["box"])
     part = transform.resize(photo[y0:y1, x0:x1], (by1 - by0, bx1 - bx0), order=1,
                             anti_aliasing=True, preserve_range=True)
-    subject_f = np.zeros((H, W, 3))
+    subject_f = np.zeros((H_, W_, 3))
     subject_f[by0:by1, bx0:bx1] = part
     # Outside the box the silhouette takes the box's nearest colour.
-    yy, xx = np.mgrid[0:H, 0:W]
+    yy, xx = np.mgrid[0:H_, 0:W_]
     subject_f = subject_f[np.clip(yy, by0, by1 - 1), np.clip(xx, bx0, bx1 - 1)]
-    subject_a = shape_coverage(recipe["silhouette"])
+    subject_a = shape_coverage(_scaled_shapes(recipe["silhouette"], scale), W_, H_)
 
-    a = np.zeros((H, W))
-    f = np.zeros((H, W, 3))
+    a = np.zeros((H_, W_))
+    f = np.zeros((H_, W_, 3))
     a, f = over(a, f, subject_a, subject_f)
 
     # Strands, each with its colour varied a little.
-    strand_a = np.zeros((H, W))
-    for curve, w_root, w_tip in _strands(recipe["strands"], rng):
-        cov = strand_coverage(curve, w_root, w_tip)
+    strand_a = np.zeros((H_, W_))
+    for curve, w_root, w_tip in _strands(recipe["strands"], rng, scale):
+        cov = strand_coverage(curve, w_root, w_tip, W_, H_)
         colour = np.clip(np.array(recipe["strands"]["colour"]) + rng.normal(0, 8, 3), 0, 255)
-        a, f = over(a, f, cov, np.broadcast_to(colour, (H, W, 3)))
+        a, f = over(a, f, cov, np.broadcast_to(colour, (H_, W_, 3)))
         strand_a = np.maximum(strand_a, cov)
     subject_layer = a.copy()
 
     # Spill: share of the screen in the composited colour of the subject's
     # pixels near the screen (distance to the nearest pixel it does not cover).
     dist = ndimage.distance_transform_edt(subject_layer > 0)
-    spill = np.where(subject_layer > 0, SPILL * np.clip((1.0 + SPILL_FADE - dist) / SPILL_FADE,
-                                                        0.0, 1.0), 0.0)
+    fade = SPILL_FADE * scale
+    spill = np.where(subject_layer > 0, SPILL * np.clip((1.0 + fade - dist) / fade, 0.0, 1.0), 0.0)
 
     # Glass pane (alpha 128/255, anti-aliased border) and the ramp.
-    gx0, gy0, gx1, gy1 = GLASS_BOX
-    glass_cov = shape_coverage([("polygon", [(gx0, gy0), (gx1, gy0), (gx1, gy1), (gx0, gy1)])])
+    gx0, gy0, gx1, gy1 = (v * scale for v in GLASS_BOX)
+    glass_cov = shape_coverage([("polygon", [(gx0, gy0), (gx1, gy0), (gx1, gy1), (gx0, gy1)])],
+                               W_, H_)
     glass_a = glass_cov * GLASS_ALPHA8 / 255.0
-    a, f = over(a, f, glass_a, np.broadcast_to(np.array(recipe["glass"], float), (H, W, 3)))
-    rx0, ry0, rx1, ry1 = RAMP_BOX
-    ramp_a = np.zeros((H, W))
+    a, f = over(a, f, glass_a, np.broadcast_to(np.array(recipe["glass"], float), (H_, W_, 3)))
+    rx0, ry0, rx1, ry1 = (v * scale for v in RAMP_BOX)
+    ramp_a = np.zeros((H_, W_))
     ramp_a[ry0:ry1, rx0:rx1] = np.linspace(0.0, 1.0, rx1 - rx0)[None, :]
-    a, f = over(a, f, ramp_a, np.broadcast_to(np.array(recipe["ramp"], float), (H, W, 3)))
+    a, f = over(a, f, ramp_a, np.broadcast_to(np.array(recipe["ramp"], float), (H_, W_, 3)))
 
     alpha8 = np.rint(np.clip(a, 0, 1) * 255).astype(np.uint8)
     alpha = alpha8 / 255.0
@@ -313,8 +330,9 @@ def build(recipe):
     comp += rng.normal(0.0, NOISE, comp.shape)
     frame = np.clip(np.rint(comp), 0, 255).astype(np.uint8)
 
-    glass_inner = np.zeros((H, W), dtype=bool)
-    glass_inner[gy0 + 2:gy1 - 2, gx0 + 2:gx1 - 2] = True
+    glass_inner = np.zeros((H_, W_), dtype=bool)
+    m = 2 * scale  # the pane less its anti-aliased border
+    glass_inner[gy0 + m:gy1 - m, gx0 + m:gx1 - m] = True
     truth = dict(
         alpha8=alpha8,
         fg=f.astype(np.float32),
@@ -322,7 +340,7 @@ def build(recipe):
         spill=spill.astype(np.float32),
         glass_inner=glass_inner,
         glass_alpha=np.float64(GLASS_ALPHA8 / 255.0),
-        ramp_box=np.array(RAMP_BOX),
+        ramp_box=np.array([rx0, ry0, rx1, ry1]),
         screen=screen,
         screen_channel=np.int64(int(np.argmax(screen))),
     )
