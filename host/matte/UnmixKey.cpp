@@ -3,6 +3,7 @@
 #include "host/base/RowBands.h"
 #include "host/matte/internal/BackdropColours.h"
 #include "host/matte/internal/EdgeColour.h"
+#include "host/matte/internal/FinishKernels.h"
 #include "host/matte/internal/LineTest.h"
 #include "host/matte/internal/SquareNear.h"
 #include "host/media/JobPool.h"
@@ -45,20 +46,22 @@ constexpr float kSolidMix = 0.9f;
 // Screen noise: estimates below kNoiseFactor times the screen's spread are
 // screen; up to twice that they ramp up to it.
 constexpr float kNoiseFactor = 2.5f;
-// Spill: within kSpillReach pixels of solid subject and at least kSpillFloor
-// opaque (the screen's light on the subject's edge looks like a mix of it).
+// Spill: within kSpillReach analysis pixels of solid subject (the rim the
+// light reaches is as wide a share of a finer frame) and at least
+// kSpillFloor opaque (the screen's light on the subject's edge looks like
+// a mix of it).
 constexpr int kSpillReach = 4;
 constexpr float kSpillFloor = 0.5f;
 // Despill: halved when more than this share of the solid subject leads in
 // the screen channel by this share of the screen's own lead.
 constexpr float kSubjectLead = 0.1f;
 constexpr double kLeadingShare = 0.05;
-// Clip black and white: from the 99.9th percentile of what the key leaves
-// on the screen (takes from the solid subject) kClipMargin pixels or more
-// from anything else, at most 10 %.
+// Clip black: from the 99.9th percentile of what the key leaves on the
+// screen kClipMargin analysis pixels or more from anything else; clip
+// white: the least change in all (see below). Each at most 10 %.
 constexpr double kClipQuantile = 0.999;
 constexpr int kClipMargin = 6;
-constexpr double kMaxClip = 10.0;
+constexpr int kMaxClip = 10;
 // Lightness window: ramps at least this many levels wide; chosen only when
 // it takes this share off the open window's cost.
 constexpr int kMinRamp = 8;
@@ -629,7 +632,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
         solid[i] = v > kSolid;
       }
     });
-    internal::SquareNear<1>(solid, scratch, W, H, kSpillReach, bands);
+    internal::SquareNear<1>(solid, scratch, W, H, kSpillReach * f, bands);
     for (std::size_t i = 0; i < n; ++i)
       if (solid[i] && a[i] >= kSpillFloor) a[i] = 1.0f;
   }
@@ -755,13 +758,19 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
 
   // Clip black: the level below which the key leaves the clear screen's
   // pixels (its darkest corners, where the light falls off faster than the
-  // screen's colour is followed), when there is such a rest; clip white
-  // likewise for the solid subject's pixels the key takes a little from.
-  // Levels are the key's alpha with the window chosen and softness 0.
+  // screen's colour is followed), when there is such a rest. Clip white:
+  // the whole percent that changes the key's alpha least in all, counting
+  // what it leaves taken from the solid subject (subject colours that share
+  // a wheel pixel with mixes) and how far it moves the mixes, whose levels
+  // are taken to be right. Screen and subject count only pixels with
+  // nothing else within kClipMargin analysis pixels, so that an outline's
+  // own mixes are not taken for rests. Both come from counts of pixels by
+  // level and reaches in analysis pixels, so a finer sampling of the same
+  // shot gives the same clips. Levels are the key's alpha with the window
+  // chosen and softness 0.
   {
-    // Pixels of screen (estimates under 0.15) or solid subject with nothing
-    // else within kClipMargin, counted by level.
-    // Bit 0: not screen; bit 1: not solid subject; then: either near.
+    // Bit 0: not screen (estimate 0.15 or more); bit 1: not solid subject;
+    // then: either near.
     std::vector<std::uint8_t>& near = solid;
     host::ForEachBand(H, bands, [&](int, int first, int count) {
       const std::size_t from = std::size_t(first) * std::size_t(W);
@@ -769,28 +778,30 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       for (std::size_t i = from; i < to; ++i)
         near[i] = std::uint8_t((a[i] >= 0.15f) | (a[i] < 1.0f) << 1);
     });
-    internal::SquareNear<2>(near, scratch, W, H, kClipMargin, bands);
+    internal::SquareNear<2>(near, scratch, W, H, kClipMargin * f, bands);
     using Levels = std::array<std::uint64_t, 256>;
-    std::vector<Levels> screenLevels(static_cast<std::size_t>(bands)),
-        subjectLevels(static_cast<std::size_t>(bands));
+    // Per band: the screen's, the subject's and the mixes' levels.
+    std::vector<std::array<Levels, 3>> bandLevels(static_cast<std::size_t>(bands));
     host::ForEachBand(H, bands, [&](int band, int first, int count) {
-      Levels& onScreen = screenLevels[std::size_t(band)];
-      Levels& onSubject = subjectLevels[std::size_t(band)];
-      onScreen.fill(0), onSubject.fill(0);
+      std::array<Levels, 3>& levels = bandLevels[std::size_t(band)];
+      for (Levels& l : levels) l.fill(0);
       const std::size_t from = std::size_t(first) * std::size_t(W);
       const std::size_t to = from + std::size_t(count) * std::size_t(W);
       for (std::size_t i = from; i < to; ++i) {
         const int k = std::max(0, weight[std::size_t(where[i])]);
-        const int level = 255 - (windowWeight[light[i]] * k + 127) / 255;
+        const auto level = std::size_t(255 - (windowWeight[light[i]] * k + 127) / 255);
         if (!(near[i] & 1))
-          ++onScreen[std::size_t(level)];
+          ++levels[0][level];
         else if (!(near[i] & 2))
-          ++onSubject[std::size_t(level)];
+          ++levels[1][level];
+        else if (a[i] > 0.0f && a[i] < 1.0f)
+          ++levels[2][level];
       }
     });
-    for (std::size_t b = 1; b < screenLevels.size(); ++b)
-      for (std::size_t l = 0; l < 256; ++l)
-        screenLevels[0][l] += screenLevels[b][l], subjectLevels[0][l] += subjectLevels[b][l];
+    for (std::size_t b = 1; b < bandLevels.size(); ++b)
+      for (std::size_t kind = 0; kind < 3; ++kind)
+        for (std::size_t l = 0; l < 256; ++l) bandLevels[0][kind][l] += bandLevels[b][kind][l];
+    const auto& [onScreen, onSubject, mixes] = bandLevels[0];
     // The level at place floor(q (count - 1)) of the levels sorted; -1 when
     // there are none.
     const auto quantile = [](const Levels& levels, double q) {
@@ -805,13 +816,22 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       }
       return 255;
     };
-    if (const int rest = quantile(screenLevels[0], kClipQuantile); rest >= 0) {
+    if (const int rest = quantile(onScreen, kClipQuantile); rest >= 0) {
       if (rest > 0 && rest < kMaxClip * 2.55) key.clipBlack = std::ceil((rest + 1) / 2.55);
     }
-    if (const int least = quantile(subjectLevels[0], 1.0 - kClipQuantile); least >= 0) {
-      const int taken = 255 - least;
-      if (taken > 0 && taken < kMaxClip * 2.55)
-        key.clipWhite = 100.0 - std::ceil((taken + 1) / 2.55);
+    double best = -1.0;
+    for (int white = 100; white >= 100 - kMaxClip; --white) {
+      std::array<std::uint8_t, 256> to;
+      for (int l = 0; l < 256; ++l) to[std::size_t(l)] = std::uint8_t(l);
+      internal::ClipAlphaRow(to.data(), 256, key.clipBlack * 2.55, white * 2.55);
+      double cost = 0.0;
+      for (std::size_t l = 0; l < 256; ++l)
+        cost +=
+            double(onSubject[l]) * (255 - to[l]) + double(mixes[l]) * std::abs(int(to[l]) - int(l));
+      if (best < 0.0 || cost < best) {  // ties keep the gentler clip
+        best = cost;
+        key.clipWhite = white;
+      }
     }
   }
   // Refine's windows that reach across the outline take a level or two off

@@ -134,6 +134,24 @@ TEST(UnmixKey, TheSameKeyInAnyNumberOfBands) {
   }
 }
 
+// The same scene at three times the size (each pixel a 3 x 3 block) is the
+// same shot at a finer sampling: the finishing key auto chooses from pixel
+// counts and reaches on the frame does not change with it.
+TEST(UnmixKey, TheSameClipsAndWindowAtThreeTimesTheSize) {
+  for (const samples::Backdrop backdrop : {samples::Backdrop::Green, samples::Backdrop::Blue}) {
+    const media::BgraImage small = samples::ScreenScene(480, 288, backdrop).picture;
+    media::BgraImage large(3 * 480, 3 * 288);
+    for (int y = 0; y < large.height; ++y)
+      for (int x = 0; x < large.width; ++x)
+        std::copy_n(small.Row(y / 3) + (x / 3) * 4, 4, large.Row(y) + x * 4);
+    const std::optional<UnmixedKey> one = UnmixKey(small, 2), three = UnmixKey(large, 2);
+    ASSERT_TRUE(one && three);
+    EXPECT_EQ(std::pair(three->clipBlack, three->clipWhite),
+              std::pair(one->clipBlack, one->clipWhite));
+    EXPECT_EQ(three->lightness, one->lightness);
+  }
+}
+
 // The candidates' test, many at once, gives what the one-at-a-time
 // functions give, bit for bit (on and near the bounds too), for runs of
 // every length and alignment.
