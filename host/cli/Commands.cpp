@@ -5,7 +5,6 @@
 #include "host/base/OutputFile.h"
 #include "host/cli/KeyCommand.h"
 #include "host/cli/UsageError.h"
-#include "host/matte/BackdropKey.h"
 #include "host/matte/UnmixKey.h"
 #include "host/matte/UnmixedKeySettings.h"
 #include "host/media/FrameReader.h"
@@ -239,9 +238,9 @@ int CommandMain(int argc, char** argv) {
   CLI::App* keyAutoCommand = key->add_subcommand(
       "auto",
       "Finds the backdrop of a green- or blue-screen frame (its dominant saturated hue)\n"
-      "and keys it: the chroma mask of project P, updated in place (created when\n"
-      "missing, with settings for a screen), marks the backdrop's spread of hue and\n"
-      "saturation on the wheel.");
+      "and keys it: project P, updated in place (created when missing), weights each\n"
+      "wheel pixel by how much of its colours is screen, and takes the lightness\n"
+      "window and the matte finishing that suit the frame.");
   keyAutoCommand->add_option("input", keyOptions.input, "A picture, sequence or video")->required();
   keyAutoCommand->add_option("--frame", keyOptions.frame,
                              "The frame of a sequence (its number) or video (from 1)");

@@ -38,7 +38,7 @@
 // reduction (means of blocks); a is computed for every pixel of the frame.
 // The work is split over the processors (bands of rows); the key is the
 // same however it is split.
-#include "host/matte/BackdropKey.h"
+#include "host/matte/BackdropCluster.h"
 #include "host/media/Image.h"
 #include "host/project/MatteFinishing.h"
 
@@ -67,8 +67,8 @@ struct UnmixedKey {
   double clipWhite = 100;
 };
 
-// The key of `frame`, or nullopt when it has no screen (FindBackdrop finds
-// no backdrop, or its hue is neither green's nor blue's side of the wheel).
+// The key of `frame`, or nullopt when it has no screen (no backdrop is
+// found, or its hue is neither green's nor blue's side of the wheel).
 // The work is split into `bands` bands of rows (0: one a processor).
 std::optional<UnmixedKey> UnmixKey(const media::BgraImage& frame, int bands = 0);
 

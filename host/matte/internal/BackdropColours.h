@@ -1,8 +1,9 @@
 #pragma once
-// FindBackdrop (BackdropKey.h) in its two steps, so that a caller that
-// converts every pixel of a frame anyway (UnmixKey) converts each once, on
-// every processor: the colours that take part, then the cluster among them.
-#include "host/matte/BackdropKey.h"
+// Finding a frame's backdrop (BackdropCluster.h) in two steps, so that a
+// caller that converts every pixel of a frame anyway (UnmixKey) converts
+// each once, on every processor: the colours that take part, then the
+// cluster among them.
+#include "host/matte/BackdropCluster.h"
 
 #include <cstddef>
 #include <optional>
@@ -21,9 +22,10 @@ struct Hls {
 // scatter.
 bool TakesPart(const Hls& c);
 
-// FindBackdrop's answer for a frame of `pixels` pixels (at least 1) whose
-// colours that take part are those of `colours`, in any order, in parts
-// that are each gone through on a thread of their own.
+// The backdrop of a frame of `pixels` pixels (at least 1) whose colours
+// that take part are those of `colours`, in any order, in parts that are
+// each gone through on a thread of their own; nullopt when fewer than a
+// tenth of its pixels are saturated colours of one hue cluster.
 std::optional<BackdropCluster> FindBackdropIn(const std::vector<std::vector<Hls>>& colours,
                                               std::size_t pixels);
 

@@ -1,10 +1,7 @@
-#include "host/matte/BackdropKey.h"
+#include "host/matte/BackdropCluster.h"
 
 #include "host/base/RowBands.h"
 #include "host/matte/internal/BackdropColours.h"
-
-#include "stdfx/HSL.h"
-#include "wheel/WheelGeometry.h"
 
 #include <algorithm>
 #include <array>
@@ -28,15 +25,8 @@ constexpr float kMinLightness = 0.08f, kMaxLightness = 0.92f;
 // The cluster ends where the smoothed histogram falls below this share of
 // its peak.
 constexpr double kClusterFloor = 0.05;
-// A backdrop covers at least this share of the frame, a veil before it this
-// share.
+// A backdrop covers at least this share of the frame.
 constexpr double kMinShare = 0.1;
-constexpr double kMinVeilShare = 0.02;
-
-float Smoothstep(float e0, float e1, float x) {
-  const float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
-  return t * t * (3.0f - 2.0f * t);
-}
 
 // The signed offset of hue b from hue a, in (-0.5, 0.5].
 float HueOffset(float a, float b) {
@@ -139,20 +129,6 @@ bool internal::TakesPart(const Hls& c) {
   return !(c.h < 0 || c.s < kMinSaturation || c.l < kMinLightness || c.l > kMaxLightness);
 }
 
-std::optional<BackdropCluster> FindBackdrop(const media::BgraImage& frame) {
-  const std::size_t count = std::size_t(frame.width) * std::size_t(frame.height);
-  if (count == 0) return std::nullopt;
-  std::vector<std::vector<Hls>> colours(1);
-  colours[0].reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint8_t* p = &frame.pixels[i * 4];  // B, G, R, A
-    Hls c{};
-    stdfx::CHSL::RGBtoHLS(c.h, c.l, c.s, p[2], p[1], p[0]);
-    if (internal::TakesPart(c)) colours[0].push_back(c);
-  }
-  return internal::FindBackdropIn(colours, count);
-}
-
 std::optional<BackdropCluster> internal::FindBackdropIn(
     const std::vector<std::vector<Hls>>& colours, std::size_t count) {
   const std::size_t parts = colours.size();
@@ -188,7 +164,7 @@ std::optional<BackdropCluster> internal::FindBackdropIn(
     for (const Hls& c : colours[p])
       if (inHues(c.h)) bySaturations[p][std::size_t(Bin(c.s))] += 1;
   });
-  Histogram bySaturation = add(bySaturations);
+  const Histogram bySaturation = add(bySaturations);
   const Extent saturations = ModeExtent(bySaturation, false);
   // The hue offsets and saturations of the colours with hues in range and a
   // saturation bin from low to high; how many.
@@ -217,72 +193,7 @@ std::optional<BackdropCluster> internal::FindBackdropIn(
   const std::array<float, 2> saturationAt = Percentiles<2>(values, {0.02, 0.98});
   cluster.saturationLow = saturationAt[0];
   cluster.saturationHigh = saturationAt[1];
-
-  // A veil: the most frequent of the less saturated colours of the same hues
-  // (about the median hue now), below a gap of two bins under the
-  // backdrop's saturations.
-  for (int b = std::max(0, saturations.low - 2); b < kBins; ++b) bySaturation[std::size_t(b)] = 0;
-  const Extent veil = ModeExtent(bySaturation, false);
-  const std::size_t veiled = gather(veil.low, std::min(veil.high, saturations.low - 3));
-  if (double(veiled) >= kMinVeilShare * double(count)) {
-    cluster.hasVeil = true;
-    const std::array<float, 2> veilHueAt = Percentiles<2>(offsets, {0.01, 0.99});
-    cluster.veilHueLow = wrap(cluster.hue + veilHueAt[0]);
-    cluster.veilHueHigh = wrap(cluster.hue + veilHueAt[1]);
-    const std::array<float, 3> veilAt = Percentiles<3>(values, {0.01, 0.99, 0.5});
-    cluster.veilSaturationLow = veilAt[0];
-    cluster.veilSaturationHigh = veilAt[1];
-    cluster.veilSaturation = veilAt[2];
-  }
   return cluster;
-}
-
-namespace {
-
-// The width in turns of the hue range from low to high (counter-clockwise).
-float HueWidth(float low, float high) {
-  const float d = HueOffset(low, high);
-  return d < 0 ? d + 1.0f : d;
-}
-
-// How far in turns `hue` lies outside the range from low to high, 0 inside.
-float OutsideHues(float low, float high, float hue) {
-  const float half = 0.5f * HueWidth(low, high);
-  return std::max(0.0f, std::fabs(HueOffset(low + half, hue)) - half);
-}
-
-}  // namespace
-
-int BackdropKeyWeight(const BackdropCluster& c, float hue, float saturation) {
-  if (c.hasVeil && OutsideHues(c.veilHueLow, c.veilHueHigh, hue) <= 0.03f &&
-      saturation >= c.veilSaturationLow - 0.03f && saturation <= c.veilSaturationHigh + 0.03f) {
-    BackdropCluster plain = c;
-    plain.hasVeil = false;
-    const float middle = c.veilHueLow + 0.5f * HueWidth(c.veilHueLow, c.veilHueHigh);
-    return BackdropKeyWeight(plain, middle - std::floor(middle), c.veilSaturation);
-  }
-  const float byHue = 1.0f - Smoothstep(0.03f, 0.07f, OutsideHues(c.hueLow, c.hueHigh, hue));
-  const float bySaturation = Smoothstep(0.2f * c.saturationLow, c.saturationLow, saturation);
-  return int(std::lround(255.0f * byHue * bySaturation));
-}
-
-media::GreyImage WheelMaskPicture(const std::function<int(float, float)>& weight) {
-  media::GreyImage mask(wheel::kWidth, wheel::kHeight);
-  // 4000 hue steps give 0.2 pixel along the rim (circumference about 700
-  // pixels), 600 saturation steps 0.2 pixel along a radius.
-  constexpr int kHueSteps = 4000, kSaturationSteps = 600;
-  for (int i = 0; i < kHueSteps; ++i) {
-    const float hue = float(i) / kHueSteps;
-    for (int j = 0; j <= kSaturationSteps; ++j) {
-      const float saturation = float(j) / kSaturationSteps;
-      const int w = weight(hue, saturation);
-      if (w == 0) continue;
-      const wheel::Position p = wheel::PositionOf(hue, saturation);
-      std::uint8_t& v = mask.Row(wheel::kHeight - 1 - p.row)[p.column];
-      v = std::uint8_t(std::max<int>(v, w));
-    }
-  }
-  return mask;
 }
 
 }  // namespace mattix::matte
