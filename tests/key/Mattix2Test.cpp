@@ -198,6 +198,18 @@ TEST(Key, Fields) {
     ASSERT_EQ(KeyFrame(*frame, source, s, &mask, field), 0) << field;
   EXPECT_EQ(fields.pixels(), whole.pixels());
   EXPECT_EQ(seven.pixels(), whole.pixels());
+  // Field 1 alone keys every other line and leaves the lines between as
+  // they were.
+  Frame one(20, 11);
+  one.Fill(3);
+  const std::vector<std::uint8_t> was = one.pixels();
+  ASSERT_EQ(KeyFrame(one, source, s, &mask, 1), 0);
+  for (int y = 0; y < 11; ++y) {
+    const bool keyed = std::equal(one.line(y), one.line(y) + 80, whole.line(y));
+    const bool kept = std::equal(one.line(y), one.line(y) + 80, was.begin() + y * 80);
+    EXPECT_EQ(keyed, y % 2 == 1) << y;
+    EXPECT_EQ(kept, y % 2 == 0) << y;
+  }
 }
 
 // (A NaN softness and spill are the softness and spill tests'.)

@@ -146,7 +146,7 @@ TEST(Points, ArithmeticWrapsInThirtyTwoBits) {
   p -= POINT{1, 1};
   EXPECT_FALSE(p != (POINT{kIntMax, 0}));
   EXPECT_TRUE(p != (POINT{kIntMax, 1}));
-  EXPECT_TRUE(-CPoint(kIntMin, 0) == (POINT{kIntMin, 0}));
+  EXPECT_TRUE(-CPoint(kIntMin, 5) == (POINT{kIntMin, -5}));
   EXPECT_TRUE(CPoint(7, -8) + (POINT{1, 1}) == (POINT{8, -7}));
   CPointx248 f(3, -4);
   EXPECT_EQ(std::pair(Raw(f.x), Raw(f.y)), std::pair(768, -1024));
