@@ -19,6 +19,7 @@
 #   bench/matte_vs_ffmpeg.sh [BUILD_DIR]                     (default: build)
 #   bench/matte_vs_ffmpeg.sh build --only mattix             (Mattix alone, fast)
 #   bench/matte_vs_ffmpeg.sh build --project key.json        (a given project)
+#   bench/matte_vs_ffmpeg.sh build --only mattix --scale 3   (the shots at 1440 x 1080)
 #   bench/matte_vs_ffmpeg.sh build --worst docs/matte-worst.png
 #
 # With mattix_samplegen built, the shipped sample is measured too: its matte
