@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace mattix::matte {
@@ -819,7 +820,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
     if (const int rest = quantile(onScreen, kClipQuantile); rest >= 0) {
       if (rest > 0 && rest < kMaxClip * 2.55) key.clipBlack = std::ceil((rest + 1) / 2.55);
     }
-    double best = -1.0;
+    double best = std::numeric_limits<double>::infinity();
     for (int white = 100; white >= 100 - kMaxClip; --white) {
       std::array<std::uint8_t, 256> to;
       for (int l = 0; l < 256; ++l) to[std::size_t(l)] = std::uint8_t(l);
@@ -828,7 +829,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       for (std::size_t l = 0; l < 256; ++l)
         cost +=
             double(onSubject[l]) * (255 - to[l]) + double(mixes[l]) * std::abs(int(to[l]) - int(l));
-      if (best < 0.0 || cost < best) {  // ties keep the gentler clip
+      if (cost < best) {  // ties keep the gentler clip
         best = cost;
         key.clipWhite = white;
       }

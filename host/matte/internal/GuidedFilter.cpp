@@ -1,6 +1,7 @@
 #include "host/matte/internal/GuidedFilter.h"
 
 #include "host/matte/internal/FinishKernels.h"
+#include "host/matte/internal/SquareNear.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,18 +48,9 @@ std::vector<std::uint8_t> Changes(const std::vector<std::uint8_t>& matte, int w,
 
 // near[i]: 1 where some pixel within `reach` (chessboard) is marked in
 // `change`: elsewhere every window around is flat.
-std::vector<std::uint8_t> Near(const std::vector<std::uint8_t>& change, int w, int h, int reach) {
-  const std::size_t W = std::size_t(w);
-  std::vector<std::uint8_t> across(change.size()), near(change.size(), 0);
-  for (int y = 0; y < h; ++y)
-    MinMaxRow(&change[std::size_t(y) * W], &across[std::size_t(y) * W], w, reach, true);
-  for (int y = 0; y < h; ++y) {
-    std::uint8_t* out = &near[std::size_t(y) * W];
-    for (int v = std::max(0, y - reach); v <= std::min(h - 1, y + reach); ++v) {
-      const std::uint8_t* in = &across[std::size_t(v) * W];
-      for (std::size_t x = 0; x < W; ++x) out[x] |= in[x];
-    }
-  }
+std::vector<std::uint8_t> Near(std::vector<std::uint8_t> near, int w, int h, int reach) {
+  std::vector<std::uint8_t> scratch(near.size());
+  SquareNear<1>(near, scratch, w, h, reach, 1);
   return near;
 }
 
