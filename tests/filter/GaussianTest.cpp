@@ -179,11 +179,14 @@ TEST_P(BlurConfigTest, BothDirectionsAreColumnsThenRowsAndTouchNothingElse) {
     auto blur = MakeBlur(GetParam());
     if (!GetParam().scalar) DirtyMmxState();
     ASSERT_EQ(blur->Blur(once.dib(), src.dib(), 3.0, 8.0), 0);
-    EXPECT_TRUE(FpuTagWord() == 0xFFFFu && !blur->HasBuffers() && src.pixels() == input);
-    ASSERT_TRUE(blur->Blur(cols.dib(), src.dib(), 0.0, 8.0) == 0 &&
-                blur->Blur(twice.dib(), cols.dib(), 3.0, 0.0) == 0 &&
-                blur->Blur(same.dib(), same.dib(), 3.0, 8.0) == 0);
-    EXPECT_TRUE(once.pixels() == twice.pixels() && once.pixels() == same.pixels()) << bits;
+    EXPECT_EQ(FpuTagWord(), 0xFFFFu);
+    EXPECT_FALSE(blur->HasBuffers());
+    EXPECT_EQ(src.pixels(), input);
+    ASSERT_EQ(blur->Blur(cols.dib(), src.dib(), 0.0, 8.0), 0);
+    ASSERT_EQ(blur->Blur(twice.dib(), cols.dib(), 3.0, 0.0), 0);
+    ASSERT_EQ(blur->Blur(same.dib(), same.dib(), 3.0, 8.0), 0);
+    EXPECT_EQ(once.pixels(), twice.pixels()) << bits;
+    EXPECT_EQ(once.pixels(), same.pixels()) << bits;
     for (Frame* f : {&src, &once, &cols, &twice, &same}) EXPECT_TRUE(f->GuardsIntact());
   }
 }
@@ -211,7 +214,9 @@ TEST(GaussianStatusTest, RefusedOrEmptyWorkLeavesTheTargetUntouched) {
       auto blur = MakeBlur(config);
       EXPECT_EQ(blur->Blur(dst.dib(), src.dib(), c.rx, c.ry), c.status)
           << c.w << " " << c.targetBits << " " << c.rx;
-      EXPECT_TRUE(dst.pixels() == before && dst.GuardsIntact() && !blur->HasBuffers());
+      EXPECT_EQ(dst.pixels(), before);
+      EXPECT_TRUE(dst.GuardsIntact());
+      EXPECT_FALSE(blur->HasBuffers());
     }
 }
 

@@ -135,9 +135,11 @@ TEST(LightnessBar, DragsStopAtNeighboursAndShiftScalesTheInnerHandles) {
 TEST(LightnessBar, ResetWaitsForTheEndOfADrag) {
   Bar moved({10, 20, 80, 90});
   moved.Drag(0, "");
-  EXPECT_TRUE(!moved.On('r', 0, 0) && moved.Stored() == (Values{6553, 13107, 52428, 58981}));
+  EXPECT_FALSE(moved.On('r', 0, 0));
+  EXPECT_EQ(moved.Stored(), (Values{6553, 13107, 52428, 58981}));
   moved.On('u', 0, 0);
-  EXPECT_TRUE(moved.On('r', 0, 0) && moved.Stored() == (Values{0, 0, 65535, 65535}));
+  EXPECT_TRUE(moved.On('r', 0, 0));
+  EXPECT_EQ(moved.Stored(), (Values{0, 0, 65535, 65535}));
 }
 
 // Moving over the bar, or dragging a handle, shows a lightness in the label;

@@ -136,7 +136,8 @@ TEST(Wheel, MarksColoursAtTheirPositions) {
     Wheel w;
     EXPECT_FALSE(w.MarkColour(729, 0, 0, 0));
     for (const auto& [command, r2, count] : {std::array{731, 0, 1}, {733, 12, c.disc}}) {
-      EXPECT_TRUE(w.MarkColour(command, c.r, c.g, c.b) && !w.MarkColour(command, c.r, c.g, c.b));
+      EXPECT_TRUE(w.MarkColour(command, c.r, c.g, c.b));
+      EXPECT_FALSE(w.MarkColour(command, c.r, c.g, c.b));
       int n = 0;
       for (int row = 0; row < 209; ++row)
         for (int x = 0; x < 244; ++x) {
@@ -150,7 +151,8 @@ TEST(Wheel, MarksColoursAtTheirPositions) {
     EXPECT_TRUE(w.MarkColour(730, 0, 0, 255));  // clears first, then marks blue
     EXPECT_TRUE(w.MarkColour(730, 0, 0, 255));
     const auto m = w.Mask();
-    EXPECT_TRUE(std::count(m.begin(), m.end(), 0) + 1 == long(m.size()) && w.MaskAt(60, 14) == 255);
+    EXPECT_EQ(std::count(m.begin(), m.end(), 0) + 1, long(m.size()));
+    EXPECT_EQ(w.MaskAt(60, 14), 255);
   }
 }
 
@@ -165,19 +167,24 @@ TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
   const std::uint8_t* data = a.GetMaskData(size);
   const std::vector<std::uint8_t> record(data, data + size), marked = a.Mask();
   Wheel b;
-  EXPECT_TRUE(b.SetMaskData(record.data(), size) && b.Mask() == marked);
+  EXPECT_TRUE(b.SetMaskData(record.data(), size));
+  EXPECT_EQ(b.Mask(), marked);
   a.MaskAt(0, 0) = 9;  // the same record again is not decoded
-  EXPECT_TRUE(!a.SetMaskData(record.data(), size) && a.MaskAt(0, 0) == 9);
+  EXPECT_FALSE(a.SetMaskData(record.data(), size));
+  EXPECT_EQ(a.MaskAt(0, 0), 9);
   b.MarkColour(731, 255, 0, 0);  // another record, then the first again (an undo)
   data = b.GetMaskData(size);
   EXPECT_TRUE(a.SetMaskData(std::vector<std::uint8_t>(data, data + size).data(), size));
-  EXPECT_TRUE(a.SetMaskData(record.data(), std::uint32_t(record.size())) && a.Mask() == marked);
+  EXPECT_TRUE(a.SetMaskData(record.data(), std::uint32_t(record.size())));
+  EXPECT_EQ(a.Mask(), marked);
   // An empty record clears the mask.
-  EXPECT_TRUE(b.SetMaskData(nullptr, 0) && b.Mask() == Bytes(marked.size(), 0));
+  EXPECT_TRUE(b.SetMaskData(nullptr, 0));
+  EXPECT_EQ(b.Mask(), Bytes(marked.size(), 0));
   // A reset waits for the end of a drag; then it empties the mask and asks
   // to store it.
   const picker_test::ControlHost host(0, 0, 260, 260);
-  EXPECT_TRUE(host.Send(a, 'd', POINT{0, 0}) && !host.Send(a, 'r', POINT{0, 0}));
+  EXPECT_TRUE(host.Send(a, 'd', POINT{0, 0}));
+  EXPECT_FALSE(host.Send(a, 'r', POINT{0, 0}));
   host.Send(a, 'u', POINT{0, 0});
   EXPECT_TRUE(host.Send(a, 'r', POINT{0, 0}));
   EXPECT_EQ(a.Mask(), std::vector<std::uint8_t>(marked.size(), 0));
@@ -187,13 +194,17 @@ TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
 TEST(Wheel, WithoutResourcesNothingIsReadOrDrawn) {
   AFX_MANAGE_STATE(&g_withoutResources);
   Wheel w;
-  EXPECT_FALSE(w.m_wheel.IsValidDIB() || w.m_base.IsValidDIB() || w.m_mask.IsValidDIB());
+  EXPECT_FALSE(w.m_wheel.IsValidDIB());
+  EXPECT_FALSE(w.m_base.IsValidDIB());
+  EXPECT_FALSE(w.m_mask.IsValidDIB());
   EXPECT_FALSE(w.MarkColour(731, 255, 0, 0));
   std::uint32_t size = 0;
-  EXPECT_TRUE(w.GetMaskData(size) == w.GetEmptyMaskData() && size == 144u);
+  EXPECT_EQ(w.GetMaskData(size), w.GetEmptyMaskData());
+  EXPECT_EQ(size, 144u);
   const picker_test::ControlHost window(0, 0, 260, 260);
   const auto before = window.Pixels();
-  EXPECT_TRUE(!w.Draw(window.hwnd, window.dc) && window.Pixels() == before);
+  EXPECT_FALSE(w.Draw(window.hwnd, window.dc));
+  EXPECT_EQ(window.Pixels(), before);
   w.ShowInfoAt(nullptr, CDC::FromHandle(window.dc), POINT{240, 104});
   EXPECT_EQ(w.info, std::vector<int>(6, -1));
 }
@@ -221,7 +232,8 @@ struct Host : picker_test::ControlHost {
   bool Play(CWndHSL& w, const std::vector<Step>& steps) const {  // the last `handled`
     bool handled = false;
     for (const Step& s : steps) {
-      WinSetAsyncKeyState(VK_SHIFT, s.keys & 1), WinSetAsyncKeyState(VK_MENU, (s.keys & 2) != 0);
+      WinSetAsyncKeyState(VK_SHIFT, s.keys & 1);
+      WinSetAsyncKeyState(VK_MENU, (s.keys & 2) != 0);
       SetCursorPos(kOrigin.x + s.x, kOrigin.y + s.y);
       handled = Send(w, s.what, POINT{s.x, s.y});
     }
@@ -241,8 +253,10 @@ std::vector<POINT> Recorded(const std::vector<Step>& steps) {
   for (const Step& s : steps) {
     const POINT on{std::clamp(s.x, 0, kW - 1), std::clamp(s.y, 0, kH - 1)};
     if (s.what == 'd') pts.clear();
-    if (s.what == 'd' || (s.what == 'm' && (on.x != last.x || on.y != last.y)))
-      pts.push_back({std::clamp(s.x, 0, kW), std::clamp(s.y, 0, kH)}), last = on;
+    if (s.what == 'd' || (s.what == 'm' && (on.x != last.x || on.y != last.y))) {
+      pts.push_back({std::clamp(s.x, 0, kW), std::clamp(s.y, 0, kH)});
+      last = on;
+    }
   }
   return pts;
 }
@@ -281,7 +295,9 @@ TEST(WheelEdit, LassoFillsWhatTheBruteForceFills) {
         "d-40,-40 m30,-9 m300,250 u300,250", "d10,10 m200,150 d30,40 u30,40"}) {
     Host host;
     Wheel w;
-    EXPECT_TRUE(host.Play(w, Script(script)) && !w.m_edit.dragging && !GetCapture());
+    EXPECT_TRUE(host.Play(w, Script(script)));
+    EXPECT_FALSE(w.m_edit.dragging);
+    EXPECT_EQ(GetCapture(), nullptr);
     EXPECT_FALSE(host.Play(w, Script("u50,50 m50,50")));  // no press: nothing
     EXPECT_EQ(w.Mask(), BruteFill(Recorded(Script(script)))) << script;
   }
@@ -328,8 +344,9 @@ TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
     w.Draw(host.hwnd, host.dc);
     const COLORREF tinted = GetPixel(host.dc, 120, 75);
     host.Play(w, {{'d', px, 70, keys}});
-    EXPECT_TRUE(w.m_edit.kind == kind && GetCursor() == Cursor(cursor) && GetCapture() == host.hwnd)
-        << keys << " at " << px;
+    EXPECT_EQ(w.m_edit.kind, kind) << keys << " at " << px;
+    EXPECT_EQ(GetCursor(), Cursor(cursor)) << keys << " at " << px;
+    EXPECT_EQ(GetCapture(), host.hwnd) << keys << " at " << px;
     // Only a lasso that replaces shows the wheel without the region's tint.
     EXPECT_EQ(GetPixel(host.dc, 120, 75) == tinted, keys != 0 || kind == 5);
     if (kind != 5) continue;
@@ -338,7 +355,8 @@ TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
                 return x >= 30 && y + 20 < kH ? region[std::size_t((y + 20) * kW + x - 30)] : 0;
               }));
     host.Play(w, Script("m-8000,9000 m110,70/3 u110,70"));
-    EXPECT_TRUE(w.Mask() == region && GetCapture() == nullptr);
+    EXPECT_EQ(w.Mask(), region);
+    EXPECT_EQ(GetCapture(), nullptr);
   }
 }
 
@@ -362,7 +380,8 @@ TEST(WheelEdit, OutlineAndItsClosingLine) {
     host.Play(w, drag);
     Bytes expected(std::size_t(kW) * kH, 0);
     for (int i = 0; i < 4; ++i) segment(expected, path[i], path[i + 1]);
-    EXPECT_TRUE(host.White() == expected && GetCursor() == Cursor(9)) << x;
+    EXPECT_EQ(host.White(), expected) << x;
+    EXPECT_EQ(GetCursor(), Cursor(9)) << x;
     host.Play(w, {{'u', x, y, 0}});
     if (closed) segment(expected, path[4], path[0]);
     EXPECT_EQ(w.outline, expected) << x;

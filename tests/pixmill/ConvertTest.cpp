@@ -68,7 +68,7 @@ TEST(YuvConverters, PublishedValuesAndPairMeans) {
     EXPECT_EQ(Bytes(uyvy, uyvy + 4),
               (Bytes{std::uint8_t(c.cb), std::uint8_t(c.y), std::uint8_t(c.cr), std::uint8_t(c.y)}))
         << c.id << ": " << c.r << " " << c.g << " " << c.b;
-    EXPECT_TRUE(alpha[0] == 200 && alpha[1] == 100);
+    EXPECT_EQ(Bytes(alpha, alpha + 2), (Bytes{200, 100}));
   }
   // Red then blue: (81, 90, 240) and (41, 240, 110) average to 165 and 175.
   const std::uint8_t rb[8] = {0, 0, 255, 255, 255, 0, 0, 255};
@@ -82,7 +82,8 @@ TEST(YuvConverters, PublishedValuesAndPairMeans) {
 // extremes of blue clamp to 0 and 255.
 TEST(YuvConverters, OtherColourSpacesAreRefusedAndExtremesClamp) {
   for (unsigned id : {1u, 3u, 4u, 0xFFFFFFFFu}) {
-    EXPECT_FALSE(stdfx::CRGB2YUV(id).IsValid() || stdfx::CYUV2RGB(id).IsValid());
+    EXPECT_FALSE(stdfx::CRGB2YUV(id).IsValid());
+    EXPECT_FALSE(stdfx::CYUV2RGB(id).IsValid());
     std::uint8_t out[4] = {7, 7, 7, 7};
     const std::uint8_t in[4] = {1, 2, 3, 4};
     stdfx::CRGB2YUV(id).ConvertRow(in, 1, out, nullptr);
@@ -99,7 +100,8 @@ TEST(YuvConverters, OtherColourSpacesAreRefusedAndExtremesClamp) {
                                       std::uint8_t(y)};
         conv.ConvertRow(uyvy, nullptr, 2, px);
         original.ConvertRow(uyvy, nullptr, 2, want);
-        ASSERT_TRUE(px[3] == 255 && !std::memcmp(px, want, 8)) << cb << " " << cr;
+        ASSERT_EQ(px[3], 255) << cb << " " << cr;
+        ASSERT_EQ(std::memcmp(px, want, 8), 0) << cb << " " << cr;
         ASSERT_TRUE(cr != 128 || cb != y || y == 128 || px[0] == y);  // blue clamps
       }
 }
@@ -127,8 +129,9 @@ TEST(YuvRoundTrip, WithinToleranceThroughImages) {
         YuvHeader(p.width, p.yuvTopDown ? -p.height : p.height, p.yuvBits, p.colorSpace);
     CDIB yuv, back;
     ASSERT_TRUE(yuv.CreateAndConvert(yh.vf, rgb, -1));
-    EXPECT_TRUE(yuv.IsYUV422UYVY() && yuv.YUVColorSpaceID() == p.colorSpace &&
-                (yuv.DIBAlphaBytes() != nullptr) == (p.yuvBits == 32));
+    EXPECT_TRUE(yuv.IsYUV422UYVY());
+    EXPECT_EQ(yuv.YUVColorSpaceID(), p.colorSpace);
+    EXPECT_EQ(yuv.DIBAlphaBytes() != nullptr, p.yuvBits == 32);
     ASSERT_TRUE(back.CreateAndConvert(*rgb.GetVfBmiHeader(), yuv, -1));
     int worst = 0;
     for (int y = 0; y < p.height; ++y)
@@ -157,7 +160,8 @@ TEST(ConvertFields, OneFieldAndTwoFieldBuffers) {
       std::memset(dst.GetBytes(), 0xA5, dst.DIBSize());
       const int alphaPitch = int(dst.DIBAlphaBytesPerLine());
       if (yuvTarget) std::memset(dst.DIBAlphaBytes(), 0xA5, std::size_t(alphaPitch * height));
-      ASSERT_TRUE(whole.Convert(src, -1, 1) && dst.Convert(src, field, 1));
+      ASSERT_TRUE(whole.Convert(src, -1, 1));
+      ASSERT_TRUE(dst.Convert(src, field, 1));
       const int stride = dst.DIBBytesPerLine(), rowBytes = yuvTarget ? 12 : 24;
       for (int line = 0; line < height; ++line) {
         const bool in = (line & 1) == field;
@@ -188,8 +192,9 @@ TEST(ConvertRgb, OtherDepthsAndEncodedMasks) {
   CDIB mask(MakeHeader(9, 4, 8));
   for (int i = 0; i < int(mask.DIBSize()); ++i) mask.GetBytes()[i] = std::uint8_t(i * 13);
   CDIB grey, fromEncoded;
-  ASSERT_TRUE(grey.CreateAndConvert(MakeHeader(9, 4, 32), mask, -1) && mask.CompressRLE() &&
-              fromEncoded.CreateAndConvert(MakeHeader(9, 4, 32), mask, -1));
+  ASSERT_TRUE(grey.CreateAndConvert(MakeHeader(9, 4, 32), mask, -1));
+  ASSERT_TRUE(mask.CompressRLE());
+  ASSERT_TRUE(fromEncoded.CreateAndConvert(MakeHeader(9, 4, 32), mask, -1));
   for (int line = 0; line < 4; ++line)  // both bottom-up: the same buffer lines
     for (int x = 0; x < 9; ++x) {
       const std::uint8_t v = std::uint8_t((line * 12 + x) * 13), want[4] = {v, v, v, 255};
@@ -203,8 +208,10 @@ TEST(ConvertRgb, OtherDepthsAndEncodedMasks) {
   // Flags 1 keep the target's alpha flag, 0 take the source's.
   CDIB premultiplied(MakeHeader(2, 2, 32)), keep(premultiplied), follow(premultiplied);
   premultiplied.ncbwSetAlphaPremultiplied();
-  ASSERT_TRUE(keep.Convert(premultiplied, -1, 1) && follow.Convert(premultiplied, -1, 0));
-  EXPECT_TRUE(keep.DIBAlphaIsStraight() && follow.DIBAlphaIsPremultiplied());
+  ASSERT_TRUE(keep.Convert(premultiplied, -1, 1));
+  ASSERT_TRUE(follow.Convert(premultiplied, -1, 0));
+  EXPECT_TRUE(keep.DIBAlphaIsStraight());
+  EXPECT_TRUE(follow.DIBAlphaIsPremultiplied());
 }
 
 TEST(ConvertRgb, RefusalsLeaveTheTargetAsItWas) {
@@ -224,12 +231,14 @@ TEST(ConvertRgb, RefusalsLeaveTheTargetAsItWas) {
     ASSERT_TRUE(dst.IsValidDIB());
     std::memset(dst.GetBytes(), 0x5C, dst.DIBSize());
     unsigned char* bits = dst.GetBytes();
-    EXPECT_FALSE(dst.Convert(src, -1, 1) || dst.CreateAndConvert(target, src, -1));
+    EXPECT_FALSE(dst.Convert(src, -1, 1));
+    EXPECT_FALSE(dst.CreateAndConvert(target, src, -1));
     EXPECT_EQ(dst.GetBytes(), bits);  // keeps the image it had
     EXPECT_EQ(Bytes(dst.GetBytes(), dst.GetBytes() + dst.DIBSize()), Bytes(dst.DIBSize(), 0x5C));
   }
   CDIB invalid, dst(MakeHeader(8, 4, 32));
-  EXPECT_FALSE(dst.Convert(invalid, -1, 1) || invalid.Convert(src, -1, 1));
+  EXPECT_FALSE(dst.Convert(invalid, -1, 1));
+  EXPECT_FALSE(invalid.Convert(src, -1, 1));
 }
 
 }  // namespace

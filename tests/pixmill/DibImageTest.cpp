@@ -40,20 +40,23 @@ TEST(Copies, CopyIsIndependentAndKeepsAHostPitch) {
     FillPattern(src, 7);
     src.ncbwSetAlphaPremultiplied();
     CDIB copy = CopyOf(src, way);
-    ASSERT_TRUE(copy.IsCreated() && copy.GetBytes() != src.GetBytes());
+    ASSERT_TRUE(copy.IsCreated());
+    ASSERT_NE(copy.GetBytes(), src.GetBytes());
     EXPECT_EQ(0, std::memcmp(copy.GetVfBmiHeader(), src.GetVfBmiHeader(), 144));
     const Bytes before = PixelBytes(src);
     EXPECT_EQ(PixelBytes(copy), before);
     src.ClearDIB(-1, 0x11223344);
     src.ncbwSetAlphaStraight();
     src.FreeDIB();
-    EXPECT_TRUE(PixelBytes(copy) == before && copy.DIBAlphaIsPremultiplied());
+    EXPECT_EQ(PixelBytes(copy), before);
+    EXPECT_TRUE(copy.DIBAlphaIsPremultiplied());
     tagVFBMINFOHEADER h = MakeHeader(3, 2, 32);
     h.vfRowPitch = 16;
     unsigned char frame[32];
     for (int i = 0; i < 32; ++i) frame[i] = std::uint8_t(i);
     const CDIB host = CopyOf(CDIB(&h, frame), way);
-    EXPECT_TRUE(host.DIBBytesPerLine() == 16 && !std::memcmp(host.GetBytes(), frame, 32));
+    EXPECT_EQ(host.DIBBytesPerLine(), 16);
+    EXPECT_EQ(std::memcmp(host.GetBytes(), frame, 32), 0);
   }
 }
 
@@ -79,24 +82,32 @@ TEST(Copies, SelfViewsAndEncodedLayouts) {
     h.vfAlphaBytes = reinterpret_cast<unsigned char*>(std::uintptr_t{0x10});  // wild
     const CDIB record(&h, data), copy(record);
     ASSERT_TRUE(copy.IsValidDIB()) << layout;
-    EXPECT_TRUE(copy.DIBSize() == (layout == stdfx::kLayoutRLE8 ? 6u : 64u) &&
-                !std::memcmp(copy.GetBytes(), data, 6) && !copy.DIBAlphaBytes());
+    EXPECT_EQ(copy.DIBSize(), layout == stdfx::kLayoutRLE8 ? 6u : 64u) << layout;
+    EXPECT_EQ(std::memcmp(copy.GetBytes(), data, 6), 0) << layout;
+    EXPECT_EQ(copy.DIBAlphaBytes(), nullptr) << layout;
   }
 }
 
 TEST(PixelAccess, OutsideTheImageAndClear) {
   CDIB mask(MakeHeader(5, 3, 8));
   ASSERT_TRUE(mask.ClearDIB(-1, 0x1FF));  // the value's low byte; padding left alone
-  EXPECT_TRUE(mask.GetBytes()[4] == 0xFF && mask.GetBytes()[5] == 0);
+  EXPECT_EQ(mask.GetBytes()[4], 0xFF);
+  EXPECT_EQ(mask.GetBytes()[5], 0);
   int r = 7, g = 7, b = 7;
-  for (const auto& [x, y] : {std::pair{-1, 0}, {5, 0}, {0, 3}, {INT_MIN, INT_MIN}, {260, 259}})
-    EXPECT_TRUE(mask.GetDIBByte(x, y) == 0 && !mask.GetDIBColor(x, y, r, g, b) && r == 7) << x;
+  for (const auto& [x, y] : {std::pair{-1, 0}, {5, 0}, {0, 3}, {INT_MIN, INT_MIN}, {260, 259}}) {
+    EXPECT_EQ(mask.GetDIBByte(x, y), 0) << x;
+    EXPECT_FALSE(mask.GetDIBColor(x, y, r, g, b)) << x;
+    EXPECT_EQ(r, 7) << x;
+  }
   CDIB empty;
   const CDIB yuv(MakeYUVHeader(4, 2, 24, stdfx::kSub422UYVY).vf);  // no colour in a YUV image
-  EXPECT_TRUE(empty.GetDIBByte(0, 0) == 0 && !empty.GetDIBColor(0, 0, r, g, b) &&
-              !yuv.GetDIBColor(0, 0, r, g, b) && !empty.ClearDIB(-1, 0));
+  EXPECT_EQ(empty.GetDIBByte(0, 0), 0);
+  EXPECT_FALSE(empty.GetDIBColor(0, 0, r, g, b));
+  EXPECT_FALSE(yuv.GetDIBColor(0, 0, r, g, b));
+  EXPECT_FALSE(empty.ClearDIB(-1, 0));
   CDIB image(MakeHeader(3, 5, 32));  // a field's lines get the value's bytes
-  ASSERT_TRUE(image.ClearDIB(-1, 0x44332211) && image.ClearDIB(1, 0));
+  ASSERT_TRUE(image.ClearDIB(-1, 0x44332211));
+  ASSERT_TRUE(image.ClearDIB(1, 0));
   const unsigned char want[4] = {0x11, 0x22, 0x33, 0x44};
   for (int line = 0; line < 5; ++line)
     for (int k = 0; k < 12; ++k)
@@ -111,7 +122,8 @@ TEST(Alpha, PremultiplyAndStraightenEveryValueAgainstRealArithmetic) {
   std::uint32_t* px = reinterpret_cast<std::uint32_t*>(image.GetBytes());
   for (std::uint32_t a = 0; a < 256; ++a)
     for (std::uint32_t c = 0; c < 256; ++c) px[a * 256 + c] = a << 24 | c * 0x010101u;
-  ASSERT_TRUE(image.ConvertAlphaToPremultiplied(-1) && image.DIBAlphaIsPremultiplied());
+  ASSERT_TRUE(image.ConvertAlphaToPremultiplied(-1));
+  ASSERT_TRUE(image.DIBAlphaIsPremultiplied());
   for (int pass = 0; pass < 2; ++pass) {
     for (int a = 0; a < 256; ++a)
       for (int c = 0; c < 256; ++c) {
@@ -120,7 +132,9 @@ TEST(Alpha, PremultiplyAndStraightenEveryValueAgainstRealArithmetic) {
         ASSERT_EQ(px[a * 256 + c], std::uint32_t(a) << 24 | std::uint32_t(pass ? s : p) * 0x010101u)
             << "c " << c << " a " << a << " pass " << pass;
       }
-    ASSERT_TRUE(pass || (image.ConvertAlphaToStraight(-1) && image.DIBAlphaIsStraight()));
+    if (pass) break;
+    ASSERT_TRUE(image.ConvertAlphaToStraight(-1));
+    ASSERT_TRUE(image.DIBAlphaIsStraight());
   }
 }
 

@@ -84,20 +84,25 @@ TEST(Headers, StridesSizesLimitsAndAttaching) {
     const CDIB image(&h, bits);
     ASSERT_EQ(image.IsAttached(), c.stride != 0 || empty);
     if (c.stride != 0) {
-      EXPECT_TRUE(image.GetVfBmiHeader() == &h && image.DIBBytesPerLine() == c.stride &&
-                  image.DIBSize() == c.size);
+      EXPECT_EQ(image.GetVfBmiHeader(), &h);
+      EXPECT_EQ(std::tuple(image.DIBBytesPerLine(), image.DIBSize()), std::tuple(c.stride, c.size));
     } else if (empty) {
       EXPECT_EQ(image.GetVfBmiHeader(), &h);
     } else {
-      EXPECT_TRUE(image.GetVfBmiHeader() == nullptr && image.GetBytes() == nullptr &&
-                  stdfx::DIBFieldOffsetL(&h, -1) == -1);
+      EXPECT_EQ(image.GetVfBmiHeader(), nullptr);
+      EXPECT_EQ(image.GetBytes(), nullptr);
+      EXPECT_EQ(stdfx::DIBFieldOffsetL(&h, -1), -1);
       CDIB held(MakeHeader(4, 4, 8));  // a refused Create releases what the image held
-      EXPECT_FALSE(held.Create(h) || held.IsValidDIB());
+      EXPECT_FALSE(held.Create(h));
+      EXPECT_FALSE(held.IsValidDIB());
     }
   }
-  EXPECT_TRUE(!stdfx::IsDIBHeaderSane(nullptr) && stdfx::DIBSize(nullptr) == 0 &&
-              stdfx::DIBBytesPerLine(nullptr) == 0 && stdfx::DIBBytesPerPixel(nullptr) == 0 &&
-              stdfx::DIBFieldOffset1(nullptr, 0) == 0 && stdfx::DIBField1stLine(nullptr, 0) == -1);
+  EXPECT_FALSE(stdfx::IsDIBHeaderSane(nullptr));
+  // Size, bytes per line and per pixel, first field's offset and line.
+  EXPECT_EQ(std::tuple(stdfx::DIBSize(nullptr), stdfx::DIBBytesPerLine(nullptr),
+                       stdfx::DIBBytesPerPixel(nullptr), stdfx::DIBFieldOffset1(nullptr, 0),
+                       stdfx::DIBField1stLine(nullptr, 0)),
+            std::tuple(0u, 0, 0, 0, -1));
 }
 
 // Source 5 pixels wide, destination 3: three pixels and alpha bytes of each
@@ -123,9 +128,11 @@ TEST(CopyBack, CopiesTheSmallerRowAndTheAlphaPlanesAndRefusesMismatches) {
   const tagVFBMINFOHEADER h3 = MakeHeader(4, 3, 8), h4 = MakeHeader(4, 4, 8);
   tagVFBMINFOHEADER rle = MakeHeader(4, 3, 8, RLE);
   rle.biSizeImage = 10;
-  EXPECT_FALSE(stdfx::CopyBack(&h3, b, &h4, a, -1) || stdfx::CopyBack(&rle, b, &h3, a, -1) ||
-               stdfx::CopyBack(&h3, b, &rle, a, -1) || stdfx::CopyBack(&h3, nullptr, &h3, a, -1) ||
-               stdfx::CopyBack(nullptr, b, &h3, a, -1));
+  EXPECT_FALSE(stdfx::CopyBack(&h3, b, &h4, a, -1));
+  EXPECT_FALSE(stdfx::CopyBack(&rle, b, &h3, a, -1));
+  EXPECT_FALSE(stdfx::CopyBack(&h3, b, &rle, a, -1));
+  EXPECT_FALSE(stdfx::CopyBack(&h3, nullptr, &h3, a, -1));
+  EXPECT_FALSE(stdfx::CopyBack(nullptr, b, &h3, a, -1));
   EXPECT_EQ(std::vector<unsigned char>(b, b + 64), std::vector<unsigned char>(64, 0x77));
 }
 

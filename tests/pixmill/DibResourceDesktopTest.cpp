@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "ImageTestUtil.h"
@@ -33,8 +34,11 @@ std::vector<std::uint8_t> MakeBitmap(int w, int h, int bits, bool fileHeader,
     Put(v, 10, offBits, 4);
   }
   // The info header's size, width, height, planes and bits per pixel.
-  Put(v, pre, infoSize, 4), Put(v, pre + 4, unsigned(w), 4), Put(v, pre + 8, unsigned(h), 4);
-  Put(v, pre + 12, 1, 2), Put(v, pre + 14, unsigned(bits), 2);
+  Put(v, pre, infoSize, 4);
+  Put(v, pre + 4, unsigned(w), 4);
+  Put(v, pre + 8, unsigned(h), 4);
+  Put(v, pre + 12, 1, 2);
+  Put(v, pre + 14, unsigned(bits), 2);
   for (std::size_t r = 0; r < rows; ++r)
     for (std::size_t k = 0; k < stride; ++k) v[offBits + r * stride + k] = std::uint8_t(r * 37 + k);
   return v;
@@ -71,10 +75,14 @@ TEST_F(Resources, LoadsPixelsAndGeometry) {
     const std::vector<std::uint8_t> file = MakeBitmap(c.w, c.h, c.bits, c.fileHeader, c.infoSize);
     CDIB image;
     ASSERT_TRUE(Load(file, image, c.fileHeader ? 8000u : 2u)) << c.w;
-    EXPECT_TRUE(image.IsCreated() && image.DIBColorSpaceRGB() && image.DIBAlphaIsStraight() &&
-                image.DIBPlanes() == 1 && image.DIBContentIsNonInterlaced() &&
-                image.GetVfBmiSize() == 144u && image.DIBWidth() == c.w &&
-                image.GetVfBmiHeader()->biHeight == c.h && image.DIBBitCount() == c.bits);
+    EXPECT_TRUE(image.IsCreated());
+    EXPECT_TRUE(image.DIBColorSpaceRGB());
+    EXPECT_TRUE(image.DIBAlphaIsStraight());
+    EXPECT_TRUE(image.DIBContentIsNonInterlaced());
+    // Planes, header size, width, signed height, bits per pixel.
+    EXPECT_EQ(std::tuple(image.DIBPlanes(), image.GetVfBmiSize(), image.DIBWidth(),
+                         image.GetVfBmiHeader()->biHeight, image.DIBBitCount()),
+              std::tuple(1, 144u, c.w, c.h, c.bits));
     const std::size_t offBits = file.size() - image.DIBSize();
     EXPECT_EQ(0, std::memcmp(image.GetBytes(), file.data() + offBits, image.DIBSize()));
   }
@@ -88,9 +96,10 @@ TEST_F(Resources, MissingForeignOrRefusedFormatsLeaveTheImage) {
   CDIB image(MakeHeader(2, 2, 8)), loaded;
   unsigned char* before = image.GetBytes();
   ASSERT_TRUE(Load(file, loaded));  // found as itself only
-  EXPECT_FALSE(
-      image.CreateFromResource(1031, Module(1)) || image.CreateFromResource(1030, Module(2)) ||
-      image.CreateFromResource(1030, nullptr) || image.CreateFromResource(L"WHEEL", Module(1)));
+  EXPECT_FALSE(image.CreateFromResource(1031, Module(1)));
+  EXPECT_FALSE(image.CreateFromResource(1030, Module(2)));
+  EXPECT_FALSE(image.CreateFromResource(1030, nullptr));
+  EXPECT_FALSE(image.CreateFromResource(L"WHEEL", Module(1)));
   const struct {
     std::size_t at;
     std::uint32_t value;
@@ -102,7 +111,8 @@ TEST_F(Resources, MissingForeignOrRefusedFormatsLeaveTheImage) {
     if (e.value == BI_BITFIELDS) Put(bad, 54, 0x000000FF, 4);  // red in the low byte
     EXPECT_FALSE(Load(bad, image)) << e.at;
   }
-  EXPECT_TRUE(image.GetBytes() == before && image.DIBWidth() == 2);
+  EXPECT_EQ(image.GetBytes(), before);
+  EXPECT_EQ(image.DIBWidth(), 2);
   Put(file, 30, BI_BITFIELDS, 4);
   for (int k = 0; k < 3; ++k) Put(file, 54 + 4 * k, 0xFF0000u >> (8 * k), 4);
   EXPECT_TRUE(Load(file, image));
@@ -123,15 +133,17 @@ TEST(Desktop, DrawsMasksAlphaAndYuvAndClips) {
   mask.GetBytes()[0] = 0x10;
   mask.GetBytes()[1] = 0xF0;
   ASSERT_TRUE(mask.DrawToDesktop(0, 0, 0, 0));
-  EXPECT_TRUE(at(0, 0) == 0xFF101010u && at(1, 0) == 0xFFF0F0F0u);
+  EXPECT_EQ(at(0, 0), 0xFF101010u);
+  EXPECT_EQ(at(1, 0), 0xFFF0F0F0u);
   CDIB image(MakeHeader(2, -1, 32));
   image.ClearDIB(-1, 0x7F123456);
   ASSERT_TRUE(image.DrawDIBsAlphaToDesktop(10, 10, 0, 0));
-  EXPECT_TRUE(at(10, 10) == 0xFF7F7F7Fu && at(11, 10) == 0xFF7F7F7Fu);
+  EXPECT_EQ(at(10, 10), 0xFF7F7F7Fu);
+  EXPECT_EQ(at(11, 10), 0xFF7F7F7Fu);
   CDIB yuv(pixmill_test::MakeYUVHeader(4, -2, 24, stdfx::kSub422UYVY).vf), rgb;
   for (DWORD i = 0; i < yuv.DIBSize(); ++i) yuv.GetBytes()[i] = std::uint8_t(40 + 13 * i);
-  ASSERT_TRUE(rgb.CreateAndConvert(MakeHeader(4, -2, 32), yuv, -1) &&
-              yuv.DrawToDesktop(0, 0, 0, 0));
+  ASSERT_TRUE(rgb.CreateAndConvert(MakeHeader(4, -2, 32), yuv, -1));
+  ASSERT_TRUE(yuv.DrawToDesktop(0, 0, 0, 0));
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 4; ++x) {
       int r, g, b;
@@ -141,10 +153,14 @@ TEST(Desktop, DrawsMasksAlphaAndYuvAndClips) {
   WinDesktopClear(0x00000000);
   CDIB square(MakeHeader(10, 10, 32));
   square.ClearDIB(-1, 0xFF0000FF);
-  ASSERT_TRUE(square.DrawToDesktop(60, 45, 0, 0) && square.DrawToDesktop(-8, -8, 0, 0));
-  EXPECT_TRUE(at(63, 47) == 0xFF0000FFu && at(0, 0) == 0xFF0000FFu && at(2, 2) == 0u);
+  ASSERT_TRUE(square.DrawToDesktop(60, 45, 0, 0));
+  ASSERT_TRUE(square.DrawToDesktop(-8, -8, 0, 0));
+  EXPECT_EQ(at(63, 47), 0xFF0000FFu);
+  EXPECT_EQ(at(0, 0), 0xFF0000FFu);
+  EXPECT_EQ(at(2, 2), 0u);
   const CDIB empty;
-  EXPECT_FALSE(empty.DrawToDesktop(0, 0, 0, 0) || empty.DrawDIBsAlphaToDesktop(0, 0, 0, 0));
+  EXPECT_FALSE(empty.DrawToDesktop(0, 0, 0, 0));
+  EXPECT_FALSE(empty.DrawDIBsAlphaToDesktop(0, 0, 0, 0));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 #include "stdfx/HSL.h"
 
@@ -49,14 +50,14 @@ TEST(CHSL, RgbToHlsMatchesTheReferenceAndRoundTrips) {
     const double mx = std::max({r, g, b}) / 255.0, mn = std::min({r, g, b}) / 255.0;
     const double refL = (mx + mn) / 2, refH = ReferenceHue(r, g, b);
     const double refS = refH < 0 ? 0.0 : (mx - refL) / std::min(refL, 1 - refL);
-    ASSERT_TRUE(std::fabs(l - refL) < 1e-6 && std::fabs(s - refS) < 1e-6)
-        << r << ' ' << g << ' ' << b;
+    ASSERT_NEAR(l, refL, 1e-6) << r << ' ' << g << ' ' << b;
+    ASSERT_NEAR(s, refS, 1e-6) << r << ' ' << g << ' ' << b;
     const double d = std::fabs(h - refH);  // hue error on the circle
     ASSERT_TRUE(refH < 0 ? h == -1.0f : (h >= 0.0f && h < 1.0f && std::min(d, 1 - d) <= 1e-6))
         << r << ' ' << g << ' ' << b << ": " << h;
     int r2 = -1, g2 = -1, b2 = -1;
     stdfx::CHSL::HLStoRGB(r2, g2, b2, h, l, s);
-    ASSERT_TRUE(r2 == r && g2 == g && b2 == b) << r << ' ' << g << ' ' << b;
+    ASSERT_EQ(std::tuple(r2, g2, b2), std::tuple(r, g, b));
   }
 }
 

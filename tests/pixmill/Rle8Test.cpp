@@ -94,8 +94,8 @@ TEST(Rle8, RefusesGeometryAndShortOutput) {
     EXPECT_EQ(dst, Bytes(64, 0xEE));
     EXPECT_EQ(stdfx::EncodeRle8(dst.data(), g.w, g.h, g.stride, dst.data(), dst.size()), 0u);
   }
-  EXPECT_TRUE(stdfx::Rle8EncodedBound(16385, 1) == 0u &&
-              stdfx::Rle8EncodedBound(16384, 16384) == 16384u * (2u * 16384u + 2u));
+  EXPECT_EQ(stdfx::Rle8EncodedBound(16385, 1), 0u);
+  EXPECT_EQ(stdfx::Rle8EncodedBound(16384, 16384), 16384u * (2u * 16384u + 2u));
   std::mt19937 rng(3);
   const Bytes img = Fill(57, 9, rng, 4);
   Bytes out(Encode(img, 57, 9).size() - 1);

@@ -31,7 +31,8 @@ TEST(CTables, EveryIndexClamps) {
   const CTables& t = CTables::GetInstance();
   for (const auto& c : cases) {
     const std::int32_t* zero = (t.*c.table0)();
-    ASSERT_TRUE(zero != nullptr && zero + c.lowest == (t.*c.start)());
+    ASSERT_NE(zero, nullptr);
+    ASSERT_EQ(zero + c.lowest, (t.*c.start)());
     for (long v = c.lowest; v <= c.highest; ++v)
       ASSERT_EQ(zero[v], std::clamp<long>(v, c.lo, c.hi)) << "index " << v << " of " << c.hi;
   }

@@ -24,10 +24,11 @@ TEST(Afx, ApplicationRegistersTheModuleThatConstructsIt) {
   EXPECT_EQ(static_cast<void*>(g_app.m_hInstance), ProgramBase());
   AFX_MODULE_STATE* state = AfxFindModuleState(reinterpret_cast<const void*>(&ProgramBase));
   ASSERT_EQ(state, g_app.GetModuleState());
-  EXPECT_TRUE(state->m_pCurrentWinApp == &g_app &&
-              state->m_hCurrentResourceHandle == g_app.m_hInstance);
+  EXPECT_EQ(state->m_pCurrentWinApp, &g_app);
+  EXPECT_EQ(state->m_hCurrentResourceHandle, g_app.m_hInstance);
   // Data of the module finds it as well as code.
-  EXPECT_TRUE(AfxFindModuleState(&g_app) == state && AfxGetStaticModuleState() == state);
+  EXPECT_EQ(AfxFindModuleState(&g_app), state);
+  EXPECT_EQ(AfxGetStaticModuleState(), state);
   // Addresses outside any application's module, the layer's own among them.
   int onTheStack = 0;
   for (const void* p : {static_cast<const void*>(&onTheStack), static_cast<const void*>(nullptr),
@@ -36,10 +37,12 @@ TEST(Afx, ApplicationRegistersTheModuleThatConstructsIt) {
 }
 
 TEST(Afx, ManageStateSwitchesAndRestoresNested) {
-  EXPECT_TRUE(AfxGetModuleState() == AfxGetProcessModuleState() && AfxGetApp() == nullptr);
+  EXPECT_EQ(AfxGetModuleState(), AfxGetProcessModuleState());
+  EXPECT_EQ(AfxGetApp(), nullptr);
   {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    EXPECT_TRUE(AfxGetApp() == &g_app && AfxGetResourceHandle() == g_app.m_hInstance);
+    EXPECT_EQ(AfxGetApp(), &g_app);
+    EXPECT_EQ(AfxGetResourceHandle(), g_app.m_hInstance);
     EXPECT_STREQ(AfxGetAppName(), "AfxTest");
     {
       AFX_MANAGE_STATE(AfxGetProcessModuleState());
@@ -55,7 +58,8 @@ TEST(Afx, CurrentStateBelongsToEachThread) {
   CWinApp* seen = &g_app;
   std::thread other([&seen] { seen = AfxGetApp(); });
   other.join();
-  EXPECT_TRUE(seen == nullptr && AfxGetApp() == &g_app);
+  EXPECT_EQ(seen, nullptr);
+  EXPECT_EQ(AfxGetApp(), &g_app);
 }
 
 }  // namespace

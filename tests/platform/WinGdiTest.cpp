@@ -13,6 +13,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -35,7 +36,10 @@ std::uint32_t Px(COLORREF c) {
 
 class Gdi : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(m_wnd && m_dc); }
+  void SetUp() override {
+    ASSERT_NE(m_wnd, nullptr);
+    ASSERT_NE(m_dc, nullptr);
+  }
   void TearDown() override {
     ReleaseDC(m_wnd, m_dc);
     WinDestroyWindow(m_wnd);
@@ -125,8 +129,10 @@ TEST_F(Gdi, PolygonsAndLinesMatchIndependentRasterisers) {
     for (std::size_t i = 1; byLines && i < poly.size(); ++i) {
       const POINT to = poly[i];
       POINT now{};
-      ASSERT_TRUE(LineTo(m_dc, to.x, to.y) && MoveToEx(m_dc, to.x, to.y, &now));
-      EXPECT_TRUE(now.x == to.x && now.y == to.y) << "LineTo moves to its end point";
+      ASSERT_TRUE(LineTo(m_dc, to.x, to.y));
+      ASSERT_TRUE(MoveToEx(m_dc, to.x, to.y, &now));
+      EXPECT_EQ(std::tuple(now.x, now.y), std::tuple(to.x, to.y))
+          << "LineTo moves to its end point";
     }
     SCOPED_TRACE(testing::Message() << "polygon " << t << " with " << poly.size() << " points");
     ExpectPicture([&](int x, int y) {
@@ -138,7 +144,8 @@ TEST_F(Gdi, PolygonsAndLinesMatchIndependentRasterisers) {
   }
   SelectObject(m_dc, GetStockObject(BLACK_PEN));
   SelectObject(m_dc, GetStockObject(WHITE_BRUSH));
-  EXPECT_TRUE(DeleteObject(pen) && DeleteObject(brush));
+  EXPECT_TRUE(DeleteObject(pen));
+  EXPECT_TRUE(DeleteObject(brush));
 }
 
 TEST_F(Gdi, FillSolidRectExcludesRightAndBottomAndClipsAtEveryEdge) {
@@ -197,18 +204,24 @@ TEST_F(Gdi, HandlesFailAsWindowsDoesWhenStaleOrSelected) {
   HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3));
   HGDIOBJ old = SelectObject(m_dc, pen);
   EXPECT_EQ(old, GetStockObject(BLACK_PEN)) << "a new context has the black pen";
-  EXPECT_TRUE(!DeleteObject(pen) && SelectObject(m_dc, old) == pen && DeleteObject(pen));
+  EXPECT_FALSE(DeleteObject(pen));
+  EXPECT_EQ(SelectObject(m_dc, old), pen);
+  EXPECT_TRUE(DeleteObject(pen));
   HPEN again = CreatePen(PS_SOLID, 1, 0);
-  EXPECT_TRUE(again != pen && !DeleteObject(pen));
-  EXPECT_TRUE(SelectObject(m_dc, pen) == nullptr && GetObjectType(pen) == 0u);
-  EXPECT_TRUE(DeleteObject(again) && DeleteObject(GetStockObject(WHITE_BRUSH)));
+  EXPECT_NE(again, pen);
+  EXPECT_FALSE(DeleteObject(pen));
+  EXPECT_EQ(SelectObject(m_dc, pen), nullptr);
+  EXPECT_EQ(GetObjectType(pen), 0u);
+  EXPECT_TRUE(DeleteObject(again));
+  EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH)));
   EXPECT_EQ(GetObjectType(GetStockObject(WHITE_BRUSH)), OBJ_BRUSH);
   HWND other = WinCreateWindow(0, 0, 4, 4);
   HDC dc = GetDC(other);
   ASSERT_EQ(SetCapture(other), nullptr);
   EXPECT_TRUE(WinDestroyWindow(other));
   EXPECT_EQ(GetCapture(), nullptr) << "destroying the capture window releases it";
-  EXPECT_TRUE(!LineTo(dc, 2, 2) && SetPixel(dc, 0, 0, 0) == CLR_INVALID);
+  EXPECT_FALSE(LineTo(dc, 2, 2));
+  EXPECT_EQ(SetPixel(dc, 0, 0, 0), CLR_INVALID);
   EXPECT_EQ(ReleaseDC(other, dc), 1);
 }
 
@@ -239,10 +252,12 @@ TEST(WinCursor, ResourcesLoadAsTopDownPicturesWithHotSpots) {
   HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
   ASSERT_NE(arrow, nullptr);
   SetCursor(arrow);
-  EXPECT_TRUE(SetCursor(c) == arrow && GetCursor() == c);
+  EXPECT_EQ(SetCursor(c), arrow);
+  EXPECT_EQ(GetCursor(), c);
   std::vector<std::uint32_t> picture(32 * 32, 0xDEADBEEFu);
   POINT hot{};
-  ASSERT_TRUE(WinGetCursorImage(picture.data(), &hot) && hot.x == 1 && hot.y == 2);
+  ASSERT_TRUE(WinGetCursorImage(picture.data(), &hot));
+  EXPECT_EQ(std::tuple(hot.x, hot.y), std::tuple(1, 2));
   std::vector<std::uint32_t> expected(32 * 32, 0);
   for (int y = 0; y < 3; ++y) std::copy(rows[y], rows[y] + 2, &expected[std::size_t(y) * 32]);
   EXPECT_EQ(picture, expected);

@@ -87,7 +87,8 @@ TEST(Controls, KeyColourChanges) {
     const std::vector<POINT> tinted = Changed(before, rig->Pixels(kWheel));
     EXPECT_EQ(std::pair(result.handled, tinted.size()), std::pair(std::optional(true), c.marked));
     if (c.marked == 0) {
-      EXPECT_TRUE(rig.Of(result).empty() && rig.Revision(kWheel) == revision);
+      EXPECT_TRUE(rig.Of(result).empty());
+      EXPECT_EQ(rig.Revision(kWheel), revision);
       EXPECT_EQ(rig.effect->Number(c.name), c.value);  // not written back
       continue;
     }
@@ -99,7 +100,8 @@ TEST(Controls, KeyColourChanges) {
     // it up; where the wheel puts each pixel of a mark is the wheel's test)
     // and not a red.
     const std::vector<std::uint32_t> out = rig.Render({0xFF008000u, 0xFF800000u});
-    EXPECT_TRUE(Keyed(out[0]) && out[1] == 0xFF800000u);
+    EXPECT_TRUE(Keyed(out[0]));
+    EXPECT_EQ(out[1], 0xFF800000u);
   }
 }
 
@@ -115,13 +117,15 @@ TEST(Controls, DrawingAndChangesShowTheParameters) {
   for (const auto& [name, bytes] : values) {
     Rig drawn, changed;
     EXPECT_FALSE(drawn->Draw(name, 2).handled.has_value());
-    EXPECT_TRUE(drawn->ChangeNumber(kSpill, 50.0).handled == false && drawn.Blank(name));
+    EXPECT_EQ(drawn->ChangeNumber(kSpill, 50.0).handled, false);
+    EXPECT_TRUE(drawn.Blank(name));
     drawn->Draw(name);
     const h::ControlPixels defaults = drawn->Pixels(name);
     drawn.effect->SetData(name, bytes);
     EXPECT_EQ(drawn->Draw(name).handled, true);
     const h::EventResult change = changed->ChangeData(name, bytes);
-    EXPECT_TRUE(change.handled == true && change.changes.empty());
+    EXPECT_EQ(change.handled, true);
+    EXPECT_TRUE(change.changes.empty());
     EXPECT_FALSE(Changed(defaults, drawn->Pixels(name)).empty());
     EXPECT_TRUE(Changed(drawn->Pixels(name), changed->Pixels(name)).empty());
   }
@@ -171,9 +175,11 @@ TEST(Controls, PointerEventsEditAndResetTheControls) {
         rig->Release(kBar, {120, 30}),                   // no drag
         rig->Move(kWheel, {120, 104}),                   // info lines only
         rig->Release(kWheel, {120, 104})}) {
-    EXPECT_TRUE(r.handled == true && r.changes.empty());
+    EXPECT_EQ(r.handled, true);
+    EXPECT_TRUE(r.changes.empty());
   }
-  EXPECT_TRUE(rig.Revision(kBar) == revisions[0] && rig.Revision(kWheel) == revisions[1]);
+  EXPECT_EQ(rig.Revision(kBar), revisions[0]);
+  EXPECT_EQ(rig.Revision(kWheel), revisions[1]);
 
   rig->PickKeyColour(0, 128, 0);
   rig->ChangeData(kBar, LightnessRecord({0, 40, 60, 100}));
@@ -183,11 +189,14 @@ TEST(Controls, PointerEventsEditAndResetTheControls) {
   EXPECT_EQ(rig.Of(rig->Press(kBar, {7, 15})), (Reports{{kBar, 1, 0}}));  // L0
   EXPECT_EQ(rig.Of(rig->Move(kBar, {103, 15})), (Reports{{kBar, 1, 0}}));
   EXPECT_EQ(rig.Of(rig->Release(kBar, {103, 15})), (Reports{{kBar, 0, 0}}));
-  rig->Press(kBar, {247, 15}), rig->Move(kBar, {151, 15}), rig->Release(kBar, {151, 15});  // L3
+  rig->Press(kBar, {247, 15});  // L3
+  rig->Move(kBar, {151, 15});
+  rig->Release(kBar, {151, 15});
   const std::array<double, 4> values = rig.effect->Settings().lightness, expected{40, 40, 60, 60};
   for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(values[i], expected[i], 100.0 / 240);
   const std::vector<std::uint32_t> narrow = rig.Render(colours);
-  EXPECT_TRUE(narrow[0] == colours[0] && Keyed(narrow[1]));
+  EXPECT_EQ(narrow[0], colours[0]);
+  EXPECT_TRUE(Keyed(narrow[1]));
 
   EXPECT_EQ(rig.Of(rig->Press(kBar, {120, 30}, h::Button::kRight)), (Reports{{kBar, 1, 0}}));
   EXPECT_EQ(rig.effect->Settings().lightness, (std::array<double, 4>{0, 0, 100, 100}));

@@ -42,7 +42,8 @@ TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
   snapshot.Load(nullptr);
   EXPECT_EQ(std::vector<double>(snapshot.KeyValues(), snapshot.KeyValues() + 6),
             (std::vector<double>{0, 0, 0, 0, 100, 100}));
-  EXPECT_TRUE(snapshot.MaskSize() == 0 && snapshot.Mask() == nullptr);
+  EXPECT_EQ(snapshot.MaskSize(), 0u);
+  EXPECT_EQ(snapshot.Mask(), nullptr);
   // Everything asked for was released: only the set (and this test, the
   // softness) holds the parameters.
   EXPECT_EQ(full->Find(0)->GetRefCount() + full->Find(0)->CurrentNumber()->GetRefCount() +

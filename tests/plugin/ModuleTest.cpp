@@ -133,7 +133,8 @@ TEST(DefineParameters, TheSevenParametersAsPublished) {
   auto list = h::Make<h::CParameterList>();
   auto factory = h::Make<h::CParameterFactory>();
   // Without a factory nothing is asked.
-  EXPECT_TRUE(base->DefineParameters(list.Get(), nullptr) == 0x5000 && list->AddCount() == 0);
+  EXPECT_EQ(base->DefineParameters(list.Get(), nullptr), 0x5000);
+  EXPECT_EQ(list->AddCount(), 0);
   // Each definition makes new parameters.
   for (int twice = 0; twice < 2; ++twice)
     ASSERT_EQ(base->DefineParameters(list.Get(), factory.Get()), 0);
@@ -224,7 +225,10 @@ TEST(Render, RefusalsLeaveTheOutputUntouched) {
   auto instance = NewInstance(true);
   auto frame = [](std::vector<std::uint32_t>& pixels, std::int32_t layout) {
     h::ImageDescription d;
-    d.width = d.height = 4, d.bytesPerRow = 16, d.pixels = pixels.data(), d.layoutCode = layout;
+    d.width = d.height = 4;
+    d.bytesPerRow = 16;
+    d.pixels = pixels.data();
+    d.layoutCode = layout;
     return h::Make<h::CImage>(d);
   };
   for (const Case& c : cases) {
@@ -265,7 +269,8 @@ TEST(Render, PremultipliedInputComesOutStraight) {
 TEST(PrepareOutput, PassesTheInputFormatOn) {
   auto instance = NewInstance(false);
   auto request = h::Make<h::COutputRequest>(0x77);
-  EXPECT_TRUE(instance->PrepareOutput(nullptr, *request) == 0x4002 && request->Calls().empty());
+  EXPECT_EQ(instance->PrepareOutput(nullptr, *request), 0x4002);
+  EXPECT_TRUE(request->Calls().empty());
   std::vector<std::uint32_t> pixels(4);
   auto input = h::CImage::WrapBgra(pixels.data(), 2, 2, 8, false);
   EXPECT_EQ(instance->PrepareOutput(input.Get(), *request), 0x77);

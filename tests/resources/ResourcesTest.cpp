@@ -89,7 +89,7 @@ TEST(WheelPicture, IsTheModulesResource) {
   if (!handle) GTEST_SKIP() << "the module (MATTIX_MODULE) cannot be loaded";
   stdfx::CDIB picture, missing;
   ASSERT_TRUE(picture.CreateFromResource(MAKEINTRESOURCEW(1030), handle));
-  EXPECT_TRUE(picture.DIBWidth() == 241 && picture.DIBHeight() == 209);
+  EXPECT_EQ(std::tuple(picture.DIBWidth(), picture.DIBHeight()), std::tuple(241, 209));
   const std::vector<std::uint8_t> file = WheelPictureFile();
   EXPECT_EQ(std::memcmp(picture.GetBytes(), file.data() + 54, file.size() - 54), 0);
   EXPECT_FALSE(missing.CreateFromResource(MAKEINTRESOURCEW(1031), handle));
@@ -108,7 +108,8 @@ TEST(Cursors, LoadFromTheModuleAndDiffer) {
     std::vector<std::uint8_t>& p = pictures[id] = std::vector<std::uint8_t>(32 * 32 * 4);
     POINT hot{};
     SetCursor(LoadCursorW(handle, MAKEINTRESOURCEW(id)));
-    ASSERT_TRUE(GetCursor() != nullptr && WinGetCursorImage(p.data(), &hot));
+    ASSERT_NE(GetCursor(), nullptr);
+    ASSERT_TRUE(WinGetCursorImage(p.data(), &hot));
     auto alpha = [&](int x, int y) {
       return x < 0 || y < 0 || x > 31 || y > 31 ? 0 : p[std::size_t((y * 32 + x) * 4 + 3)];
     };

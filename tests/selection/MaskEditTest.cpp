@@ -41,10 +41,12 @@ TEST(MaskEdit, OutlineFollowsTheDirectLineFormula) {
     ASSERT_EQ(std::count(pixels.begin(), pixels.end(), 255), 4 * (n + 1)) << i;
   }
   std::fill(pixels.begin(), pixels.end(), 0);  // `to` outside: refused
-  EXPECT_FALSE(selection::DrawLine(edit, POINT{w, 3}, POINT{1, 1}) ||
-               std::count(pixels.begin(), pixels.end(), 255) != 0);
+  EXPECT_FALSE(selection::DrawLine(edit, POINT{w, 3}, POINT{1, 1}));
+  EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 255), 0);
   EXPECT_TRUE(selection::DrawLine(edit, POINT{5, 5}, POINT{-2000000000, 5}));  // far `from`
-  EXPECT_TRUE(std::count(pixels.begin(), pixels.end(), 255) == 4 * 6 && white(0, 5) && white(5, 5));
+  EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 255), 4 * 6);
+  EXPECT_TRUE(white(0, 5));
+  EXPECT_TRUE(white(5, 5));
 }
 
 }  // namespace

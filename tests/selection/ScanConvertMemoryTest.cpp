@@ -58,10 +58,13 @@ TEST(ScanConvertMemory, FailedAllocationReturnsFalseReleasesAllAndLeavesTheMask)
     const auto before = mask.Bytes();
     CScanConvert converter;
     EXPECT_FALSE(converter.FillRaster(mask.Raster(), square, 4));
-    EXPECT_TRUE(mask.Bytes() == before && g_live == liveBefore);
-    EXPECT_TRUE(converter.FillRaster(mask.Raster(), flat, 3) && mask.At(2, 3) == 255);
+    EXPECT_EQ(mask.Bytes(), before);
+    EXPECT_EQ(g_live, liveBefore);
+    EXPECT_TRUE(converter.FillRaster(mask.Raster(), flat, 3));
+    EXPECT_EQ(mask.At(2, 3), 255);
     g_failFrom = -1;
-    EXPECT_TRUE(converter.FillRaster(mask.Raster(), square, 4) && mask.At(2, 2) == 255);
+    EXPECT_TRUE(converter.FillRaster(mask.Raster(), square, 4));
+    EXPECT_EQ(mask.At(2, 2), 255);
   }
   EXPECT_EQ(g_live, liveBefore) << "arrays left behind";
 }

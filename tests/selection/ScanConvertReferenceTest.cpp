@@ -111,7 +111,8 @@ TEST_P(AgainstReference, MatchesBruteForceExceptAtHalfIntegerEnds) {
   }
   // The exact comparison covers nearly everything, and the fills are not
   // trivially empty.
-  EXPECT_TRUE(filled > f.polygons && undecided * 100 < compared) << filled << " " << undecided;
+  EXPECT_GT(filled, f.polygons);
+  EXPECT_LT(undecided * 100, compared) << undecided;
   EXPECT_LE(ambiguousEnds * 20, ends) << ambiguousEnds << " of " << ends;
 }
 

@@ -50,7 +50,8 @@ TEST(ChromaMaskRecord, RoundTripAndStoredHeader) {
     // changes nothing else in the header, either way.
     stdfx::CDIB decoded;
     ASSERT_TRUE(wheel::DecodeRecord(record.data(), record.size(), decoded));
-    EXPECT_TRUE(decoded.DIBCompression() == 0u && PixelBytes(decoded) == PixelBytes(mask));
+    EXPECT_EQ(decoded.DIBCompression(), 0u);
+    EXPECT_EQ(PixelBytes(decoded), PixelBytes(mask));
     EXPECT_EQ(decoded.DIBSizeImage(), DWORD(stride * h));
     for (tagVFBMINFOHEADER other : {stored, *decoded.GetVfBmiHeader()}) {
       other.biCompression = mask.GetVfBmiHeader()->biCompression;
@@ -65,10 +66,11 @@ TEST(ChromaMaskRecord, RoundTripAndStoredHeader) {
 // not part of it; a mask that is not an 8-bit image gives no record.
 TEST(ChromaMaskRecord, EmptyCutAndLongerRecords) {
   stdfx::CDIB out(wheel::MaskHeader());
-  EXPECT_FALSE(wheel::DecodeRecord(wheel::kEmptyRecord, wheel::kEmptyRecordSize, out) ||
-               out.IsValidDIB());
+  EXPECT_FALSE(wheel::DecodeRecord(wheel::kEmptyRecord, wheel::kEmptyRecordSize, out));
+  EXPECT_FALSE(out.IsValidDIB());
   std::vector<unsigned char> none{1, 2, 3};
-  EXPECT_TRUE(!wheel::EncodeRecord(stdfx::CDIB(), none) && none.empty());
+  EXPECT_FALSE(wheel::EncodeRecord(stdfx::CDIB(), none));
+  EXPECT_TRUE(none.empty());
   const Bytes record = Encode(PaintedMask(wheel::kWidth, wheel::kHeight, 9));
   for (std::size_t n = 0; n < record.size(); ++n) {
     const Bytes cut(record.begin(), record.begin() + long(n));
@@ -83,8 +85,8 @@ TEST(ChromaMaskRecord, EmptyCutAndLongerRecords) {
   Bytes bare(record.begin(), record.begin() + 144);
   bare.insert(bare.end(), {0, 1});
   std::memcpy(bare.data() + 20, "\x02\0\0\0", 4);  // biSizeImage
-  EXPECT_TRUE(wheel::DecodeRecord(bare.data(), bare.size(), out) &&
-              PixelBytes(out) == Bytes(out.DIBSize(), 0));
+  EXPECT_TRUE(wheel::DecodeRecord(bare.data(), bare.size(), out));
+  EXPECT_EQ(PixelBytes(out), Bytes(out.DIBSize(), 0));
 }
 
 // One edit per refusal path; a stale alpha-plane address is ignored.
@@ -98,7 +100,7 @@ TEST(ChromaMaskRecord, HeaderEdits) {
   const Case cases[] = {
       {"a stale alpha-plane address is ignored",
        [](tagVFBMINFOHEADER& h) {
-         h.vfAlphaBytes = reinterpret_cast<unsigned char*>(std::uintptr_t{0xDEADBEEF}),
+         h.vfAlphaBytes = reinterpret_cast<unsigned char*>(std::uintptr_t{0xDEADBEEF});
          h.vfAlphaBytesPerLine = 4096;
        },
        true},

@@ -63,8 +63,9 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   const wheel::Position blue = wheel::PositionOf(2.0f / 3, 0.9f);
   const media::BgraImage guide = media::ReadPng(dir / "guide.png");
   const std::uint8_t* b = guide.Row(208 - blue.row) + blue.column * 4;
-  EXPECT_TRUE(b[0] >= 100 && b[1] < 40 && b[2] < 40)
-      << int(b[0]) << " " << int(b[1]) << " " << int(b[2]);
+  EXPECT_GE(b[0], 100);
+  EXPECT_LT(b[1], 40);
+  EXPECT_LT(b[2], 40);
   EXPECT_TRUE(
       test::Holds(Ok("mask import " + dir / "guide.png" + " --project " + dir / "g.json").err,
                   "has colours: only each pixel's brightness"));
@@ -107,7 +108,8 @@ TEST(Commands, StatusAndMessages) {
        {"project show p --lightness 1,5,3,9", 2, "--lightness: lightness breakpoints must be in"},
        {"bogus -o x", 2, "unknown command \"bogus\"\n(mattix --help"},
        {"", 2, "A subcommand is required"}});
-  EXPECT_TRUE(host::ReadFileText(k) == before && !std::filesystem::exists(none));
+  EXPECT_EQ(host::ReadFileText(k), before);
+  EXPECT_FALSE(std::filesystem::exists(none));
 
   EXPECT_EQ(RunMattix("--version").out, "mattix " MATTIX_VERSION "\n");
 }

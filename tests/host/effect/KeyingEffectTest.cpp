@@ -92,7 +92,9 @@ TEST(KeyingEffect, ParametersSetByNameReadBack) {
   configured.keyRed = configured.keyGreen = configured.keyBlue = 1;
   effect.Configure(configured);
   project::ProjectSettings expected = project;
-  expected.keyRed = 7, expected.keyGreen = 8, expected.keyBlue = 9;
+  expected.keyRed = 7;
+  expected.keyGreen = 8;
+  expected.keyBlue = 9;
   expected.finishing = {};  // the host's, not the effect's
   EXPECT_EQ(effect.Settings(), expected);
 }
@@ -141,12 +143,14 @@ TEST(KeyingEffect, ModulesThatDoNotLoadAreNamed) {
 // is reported even when pixels agree.)
 TEST(KeyingEffect, InstancesKeyingAtOnceMatchKeyingAlone) {
   std::vector<project::ProjectSettings> settings(3, project::ReadProject(kSampleProject));
-  settings[1].softness = 40, settings[2].spillSuppression = 80,
+  settings[1].softness = 40;
+  settings[2].spillSuppression = 80;
   settings[2].lightness = {5, 9, 80, 95};
   std::vector<media::BgraImage> alone;
   for (const project::ProjectSettings& s : settings)
     alone.push_back(Effect(Module(), s).Key(Sample()));
-  ASSERT_TRUE(alone[0].pixels != alone[1].pixels && alone[0].pixels != alone[2].pixels);
+  ASSERT_NE(alone[0].pixels, alone[1].pixels);
+  ASSERT_NE(alone[0].pixels, alone[2].pixels);
   std::vector<int> mismatches(4, 0);
   std::vector<std::thread> threads;
   for (std::size_t t = 0; t < mismatches.size(); ++t)

@@ -166,7 +166,8 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
   std::mt19937 random(11);
   HWND hwnd = WinCreateWindow(0, 0, W, H);
   HDC dc = GetDC(hwnd);
-  ASSERT_TRUE(hwnd && dc);
+  ASSERT_NE(hwnd, nullptr);
+  ASSERT_NE(dc, nullptr);
   SelectObject(dc, GetStockObject(NULL_PEN));
   SelectObject(dc, GetStockObject(BLACK_BRUSH));
   for (int trial = 0; trial < 40; ++trial) {

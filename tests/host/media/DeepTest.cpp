@@ -166,7 +166,8 @@ TEST(DpxPictures, TenBitSamplesAreRead) {
                            "' -pix_fmt gbrp10le '" + dir / "in.dpx" + "'"));
   const std::vector<std::uint8_t> bytes = host::ReadFileBytes(dir / "in.dpx");
   const Picture picture = DecodePicture(bytes.data(), bytes.size(), "in.dpx");
-  ASSERT_TRUE(picture.deep && picture.deep->sampleBits == 10);
+  ASSERT_TRUE(picture.deep);
+  ASSERT_EQ(picture.deep->sampleBits, 10);
   const int planeOf[3] = {2, 0, 1};  // red, green, blue samples come from these planes
   for (int pixel = 0; pixel < width * height; ++pixel) {
     for (int k = 0; k < 3; ++k)

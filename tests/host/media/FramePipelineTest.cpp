@@ -104,7 +104,9 @@ TEST(Composite, PreviewKernelMatchesReferenceExhaustively) {
   std::vector<std::uint8_t> row(256 * 256 * 4);
   for (std::size_t i = 0; i < 256 * 256; ++i) {
     const auto c = std::uint8_t(i);
-    row[i * 4] = c, row[i * 4 + 1] = 255 - c, row[i * 4 + 2] = c ^ 0x55;
+    row[i * 4] = c;
+    row[i * 4 + 1] = 255 - c;
+    row[i * 4 + 2] = c ^ 0x55;
     row[i * 4 + 3] = std::uint8_t(i >> 8);
   }
   for (int grey : {0, 1, 102, 153, 254, 255}) {
@@ -114,7 +116,8 @@ TEST(Composite, PreviewKernelMatchesReferenceExhaustively) {
     PreviewRow_ref(row.data(), ref.data(), 256 * 256, 0, board);
     ASSERT_EQ(fast, ref) << "grey " << grey;
     // Opaque keeps the colour, transparent shows the square.
-    EXPECT_TRUE(ref[255 * 256 * 4 + 7 * 4 + 2] == (7 ^ 0x55) && ref[9 * 4 + 1] == grey);
+    EXPECT_EQ(ref[255 * 256 * 4 + 7 * 4 + 2], 7 ^ 0x55);
+    EXPECT_EQ(ref[9 * 4 + 1], grey);
   }
 }
 
@@ -131,8 +134,10 @@ BgraImage Frame(int w, int h, int seed) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       std::uint8_t* p = f.Row(y) + x * 4;
-      p[0] = std::uint8_t(x * 9 + seed * 31), p[1] = std::uint8_t(y * 13 + seed);
-      p[2] = std::uint8_t(x * y + seed * 7), p[3] = 255;
+      p[0] = std::uint8_t(x * 9 + seed * 31);
+      p[1] = std::uint8_t(y * 13 + seed);
+      p[2] = std::uint8_t(x * y + seed * 7);
+      p[3] = 255;
     }
   return f;
 }
@@ -186,7 +191,8 @@ TEST(FramePipeline, SequenceWithMatteAndPreviewSameFilesForAnyJobs) {
         "(no error)");
     EXPECT_EQ(frames, 7);
   }
-  ASSERT_TRUE(Listing(one.path()).size() == 21 && Listing(one.path()) == Listing(three.path()));
+  ASSERT_EQ(Listing(one.path()).size(), 21u);
+  ASSERT_EQ(Listing(one.path()), Listing(three.path()));
   for (const std::string& name : Listing(one.path()))
     EXPECT_EQ(host::ReadFileBytes(one / name), host::ReadFileBytes(three / name)) << name;
   for (int n = 1; n <= 7; ++n) {
@@ -296,7 +302,8 @@ TEST(FramePipeline, VideoRoundTrip) {
   long frames = 0;
   ASSERT_EQ(Render(in / "shot_%04d.png", {out / "k.webm", out / "m.mov"}, 2, false, &frames),
             "(no error)");
-  EXPECT_TRUE(frames == 4 && Listing(out.path()) == (std::vector<std::string>{"k.webm", "m.mov"}));
+  EXPECT_EQ(frames, 4);
+  EXPECT_EQ(Listing(out.path()), (std::vector<std::string>{"k.webm", "m.mov"}));
   for (const auto& [name, tolerance] : {std::pair{"k.webm", 3}, {"m.mov", 1}}) {
     std::unique_ptr<FrameReader> video = FrameReader::Open(out / name);
     EXPECT_EQ(std::pair(video->width(), video->frameRate()), std::pair(32, std::string("25/1")));
@@ -357,8 +364,9 @@ TEST(OutputFile, CommitPutsTheWholeFileInPlaceAndNeedsForceToReplace) {
     host::OutputFile out(dir / "a.png", false), abandoned(dir / "b.png", false);
     out.Write(kBytes.data(), 2);
     // Before the commit only the temporaries exist, beside the outputs.
-    EXPECT_TRUE(Listing(dir.path()).size() == 2u && !fs::exists(dir / "a.png") &&
-                fs::path(out.temporaryPath()).parent_path() == dir.path());
+    EXPECT_EQ(Listing(dir.path()).size(), 2u);
+    EXPECT_FALSE(fs::exists(dir / "a.png"));
+    EXPECT_EQ(fs::path(out.temporaryPath()).parent_path(), dir.path());
     out.Write(kBytes.data() + 2, 3);
     out.Commit();
   }
@@ -427,7 +435,8 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
       std::optional<host::OutputFile> a, b;
       std::optional<FrameWriter> video;
       if (picture) {
-        a.emplace(dir / name, false), b.emplace(dir / "b.png", false);
+        a.emplace(dir / name, false);
+        b.emplace(dir / "b.png", false);
         a->Write(kBytes.data(), kBytes.size());
       } else {
         video.emplace(dir / name, 16, 16, "25", false, host::InputFiles{}, std::vector<long>{1},
@@ -440,7 +449,8 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
     ::close(err[1]);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << name;
+    EXPECT_TRUE(WIFSIGNALED(status)) << name;
+    EXPECT_EQ(WTERMSIG(status), SIGTERM) << name;
     while (::waitpid(-1, nullptr, 0) > 0) continue;
     EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{}) << name;
     char said[256] = {};

@@ -68,17 +68,20 @@ TEST(Video, ClipsAreReadTurnedAndStretchedAsPlayersShowThem) {
   const std::vector<BgraImage> plain = ReadAll(dir / "plain.mov");
   const std::vector<BgraImage> turned = ReadAll(dir / "turned90.mov");
   const std::vector<BgraImage> upside = ReadAll(dir / "turned180.mov");
-  ASSERT_TRUE(plain.size() == 3 && turned.size() == 3 && upside.size() == 3);
+  ASSERT_EQ(std::tuple(plain.size(), turned.size(), upside.size()), std::tuple(3u, 3u, 3u));
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(plain[i].pixels, frames[i].pixels) << i;  // upright: converted in place
-    EXPECT_TRUE(turned[i].width == 4 && turned[i].pixels == QuarterTurn(frames[i]).pixels) << i;
+    EXPECT_EQ(turned[i].width, 4) << i;
+    EXPECT_EQ(turned[i].pixels, QuarterTurn(frames[i]).pixels) << i;
     EXPECT_EQ(upside[i].pixels, QuarterTurn(QuarterTurn(frames[i])).pixels) << i;
   }
   // Pixels twice as wide as high: 12 x 4 square pixels; sound is noticed.
   const std::unique_ptr<FrameReader> wide = FrameReader::Open(dir / "wide.mov");
   EXPECT_EQ(std::tuple(wide->width(), wide->height(), wide->audio()), std::tuple(12, 4, true));
   std::optional<InputFrame> first = wide->Next();
-  EXPECT_TRUE(first && wide->Load(*first).width == 12 && !ProbeVideo(dir / "plain.mov").audio);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(wide->Load(*first).width, 12);
+  EXPECT_FALSE(ProbeVideo(dir / "plain.mov").audio);
 }
 
 // The reader's and the writer's tables of swscale's conversions, made after
@@ -97,7 +100,8 @@ TEST(Video, ConversionTablesGiveSwscalesFrames) {
                                 std::string(tags) + " clip.mkv"));
     const VideoColour colour = FrameReader::Open(dir / "clip.mkv")->colour();
     const auto readAndWrite = [&](std::int64_t before, const std::string& name) {
-      VideoReader::SetPixelsBeforeTable(before), VideoWriter::SetPixelsBeforeTable(before);
+      VideoReader::SetPixelsBeforeTable(before);
+      VideoWriter::SetPixelsBeforeTable(before);
       const std::vector<BgraImage> frames = ReadAll(dir / "clip.mkv");
       const std::string path = dir / name;
       const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -118,7 +122,8 @@ TEST(Video, ConversionTablesGiveSwscalesFrames) {
     ASSERT_EQ(tables(), atStart);
     const auto tabled = readAndWrite(66 * 34, "tabled.mov");
     // The third frame read and written went through the tables alone.
-    EXPECT_TRUE(tables().first > atStart.first && tables().second > atStart.second);
+    EXPECT_GT(tables().first, atStart.first);
+    EXPECT_GT(tables().second, atStart.second);
     ASSERT_EQ(direct.second.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
       EXPECT_EQ(tabled.first[i].pixels, direct.first[i].pixels) << "read, frame " << i + 1;
@@ -143,7 +148,8 @@ TEST(Video, VariableRateFramesArriveOnceAndChunksNumberAsOneRun) {
   for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(whole[i].pixels, frames[i].pixels) << i;
   std::vector<long> numbers;
   const std::vector<BgraImage> chunk = ReadAll(dir / "vfr.mov", std::pair(4L, 5L), &numbers);
-  ASSERT_TRUE(numbers == (std::vector<long>{4, 5}) && chunk.size() == 2u);
+  ASSERT_EQ(numbers, (std::vector<long>{4, 5}));
+  ASSERT_EQ(chunk.size(), 2u);
   for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(chunk[i].pixels, frames[i + 3].pixels) << i;
 }
 

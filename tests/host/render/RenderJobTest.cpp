@@ -95,7 +95,8 @@ TEST(RenderCommand, AFileSizeLimitIsAnErrorWithNothingLeftBehind) {
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
@@ -177,7 +178,8 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
         for (const std::uint8_t b : reader->Load(*f).pixels) written.back().push_back(b);
     }
     media::VideoWriter::SetPixelsBeforeTable(std::int64_t(1) << 24);
-    EXPECT_TRUE(written[0].size() == 7u * 12 * 8 * 4 && written[0] == written[1]);
+    EXPECT_EQ(written[0].size(), 7u * 12 * 8 * 4);
+    EXPECT_EQ(written[0], written[1]);
   }
   const std::string render = "render " + shots[0].input + " -o " + dir / "x_%02d.png";
   test::ExpectRefusals(

@@ -46,10 +46,8 @@ POINT OnWheel(double degrees, double saturation) {
 
 // A picture as the keyer sends one: RGBA.
 std::string Rgba(const media::BgraImage& bgra) {
-  std::string out(bgra.pixels.size(), '\0');
-  for (std::size_t i = 0; i < out.size(); i += 4)
-    out[i] = char(bgra.pixels[i + 2]), out[i + 1] = char(bgra.pixels[i + 1]),
-    out[i + 2] = char(bgra.pixels[i]), out[i + 3] = char(bgra.pixels[i + 3]);
+  std::string out(bgra.pixels.begin(), bgra.pixels.end());
+  for (std::size_t i = 0; i < out.size(); i += 4) std::swap(out[i], out[i + 2]);
   return out;
 }
 
@@ -70,7 +68,10 @@ struct Keyer {
     client.set_default_headers({{"X-Token", kToken}});
     client.set_read_timeout(120, 0);
   }
-  ~Keyer() { server.Stop(), thread.join(); }
+  ~Keyer() {
+    server.Stop();
+    thread.join();
+  }
   // A POST of nothing, or of a JSON body.
   httplib::Result Post(const std::string& path, const std::string& json = "") {
     return client.Post(path, json, json.empty() ? "text/plain" : "application/json");
@@ -217,8 +218,8 @@ TEST(Serve, ALassoKeysTheBackdropAndAnExportKeysTheKeyOfItsClick) {
   EXPECT_EQ(Alpha(unkeyed, kBackdrop), 255);
   // Mid-drag the wheel shows the outline and a drag cursor.
   const httplib::Result middrag = Ok(k.Lasso(false));
-  EXPECT_TRUE(middrag->body.substr(0, 260 * 260 * 4) != before->body.substr(0, 260 * 260 * 4) &&
-              middrag->get_header_value("X-Cursor") != "none");
+  EXPECT_NE(middrag->body.substr(0, 260 * 260 * 4), before->body.substr(0, 260 * 260 * 4));
+  EXPECT_NE(middrag->get_header_value("X-Cursor"), "none");
   EXPECT_EQ(State(Ok(k.Lasso()), "mask canUndo"), "true true");
   const httplib::Result keyed = Ok(k.Get("/api/view"));
   EXPECT_EQ(std::pair(Alpha(keyed, kBackdrop), Alpha(keyed, kSubject)), std::pair(0, 255));
@@ -301,8 +302,8 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
     ASSERT_EQ(k.Post("/api/shape", shape)->status, 200) << shape;
 
   const httplib::Result view = Ok(k.Get("/api/view?scale=1"));
-  ASSERT_TRUE(view->get_header_value("X-Region") == "0 0 480 320" &&
-              view->body.size() == input.size());
+  ASSERT_EQ(view->get_header_value("X-Region"), "0 0 480 320");
+  ASSERT_EQ(view->body.size(), input.size());
   const std::size_t keptAt = std::size_t(kBackdrop.y * 480 + kBackdrop.x) * 4;
   EXPECT_EQ(view->body.substr(keptAt, 4), input.substr(keptAt, 4));
   EXPECT_EQ(std::pair(Alpha(view, kBelow), Alpha(view, kSubject)), std::pair(0, 255));
@@ -352,7 +353,8 @@ TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
   EXPECT_EQ(second->body, "{\"frameIndex\":1.0}");
   EXPECT_EQ(State(k.Get("/api/controls"), "frameIndex"), "1.0");
   const httplib::Result pixels = k.Get("/api/frame");
-  EXPECT_TRUE(pixels->get_header_value("X-Frame") == "1" && pixels->body == Rgba(blue));
+  EXPECT_EQ(pixels->get_header_value("X-Frame"), "1");
+  EXPECT_EQ(pixels->body, Rgba(blue));
   for (const char* bad : {"/api/frame?index=2", "/api/frame?index=-1", "/api/frame?index=x"})
     EXPECT_EQ(k.Post(bad)->status, 400) << bad;
   const httplib::Result r = Ok(k.Post("/api/auto"));
@@ -421,8 +423,8 @@ TEST(Serve, TheTokenGuardsEveryInterfaceAndNoAnswerMayBeFramed) {
                                     : client.Post(route.path, headers, "", "text/plain");
       ASSERT_TRUE(r);
       EXPECT_EQ(r->status == 403, token != &kToken && !route.page) << r->status << " " << r->body;
-      EXPECT_TRUE(r->get_header_value("X-Frame-Options") == "DENY" &&
-                  Holds(r->get_header_value("Content-Security-Policy"), "frame-ancestors 'none'"));
+      EXPECT_EQ(r->get_header_value("X-Frame-Options"), "DENY");
+      EXPECT_TRUE(Holds(r->get_header_value("Content-Security-Policy"), "frame-ancestors 'none'"));
     }
 }
 
@@ -477,8 +479,7 @@ TEST(Serve, RefusesForeignRequestsAndMalformedOnes) {
     EXPECT_TRUE(Holds(r->body, c.message));
   }
   // Still serving, nothing changed.
-  const httplib::Result r = k.Get("/api/controls");
-  EXPECT_TRUE(r && r->status == 200 && State(r, "canUndo") == "false");
+  EXPECT_EQ(State(Ok(k.Get("/api/controls")), "canUndo"), "false");
 }
 
 }  // namespace
