@@ -91,11 +91,9 @@ TEST(KeyingEffect, ParametersSetByNameReadBack) {
   project::ProjectSettings configured = project;
   configured.keyRed = configured.keyGreen = configured.keyBlue = 1;
   effect.Configure(configured);
-  project::ProjectSettings expected = project;
-  expected.keyRed = 7;
-  expected.keyGreen = 8;
-  expected.keyBlue = 9;
-  expected.finishing = {};  // the host's, not the effect's
+  // The key colours stay the effect's; finishing is the host's, not the effect's.
+  const project::ProjectSettings expected{project.softness,  project.spillSuppression, 7, 8, 9,
+                                          project.lightness, project.chromaMask,       {}};
   EXPECT_EQ(effect.Settings(), expected);
 }
 

@@ -162,11 +162,7 @@ TEST(Project, LayoutAndDefaultsForOmittedMembers) {
   const std::string text = host::Base64Encode(record);
   const ProjectSettings s =
       ParseProject(head + "[\"" + text.substr(0, 192) + "\", \"" + text.substr(192) + "\"]}", "");
-  ProjectSettings expected;
-  expected.softness = 12.5;
-  expected.lightness = {5, 10, 90, 95};
-  expected.chromaMask = record;
-  EXPECT_EQ(s, expected);
+  EXPECT_EQ(s, (ProjectSettings{12.5, 0, 0, 0, 0, {5, 10, 90, 95}, record, {}}));
   EXPECT_TRUE(test::Holds(ParseError(head + "[\"AAAA\", \"AQID\"]}"), "at least 144"));
   EXPECT_TRUE(test::Holds(ParseError(head + "[\"" + std::string(192, 'A') + "\", \"AQID\"]}"),
                           "\"chromaMask\" is damaged"));

@@ -46,8 +46,11 @@ POINT OnWheel(double degrees, double saturation) {
 
 // A picture as the keyer sends one: RGBA.
 std::string Rgba(const media::BgraImage& bgra) {
-  std::string out(bgra.pixels.begin(), bgra.pixels.end());
-  for (std::size_t i = 0; i < out.size(); i += 4) std::swap(out[i], out[i + 2]);
+  std::string out(bgra.pixels.size(), '\0');
+  for (std::size_t i = 0; i < out.size(); i += 4) {
+    const std::uint8_t* p = &bgra.pixels[i];
+    out.replace(i, 4, {char(p[2]), char(p[1]), char(p[0]), char(p[3])});
+  }
   return out;
 }
 
