@@ -60,8 +60,9 @@ void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
                  "Finishing: takes this percent of the screen colour's cast off every pixel")
       ->check(Percent());
   app.add_option("--despill-edge", overrides.despillEdge,
-                 "Finishing: within this many pixels of the matte's edge, --despill limits the "
-                 "screen colour to the subject's own balance further in")
+                 "Finishing: within this many pixels of the matte's edge, --despill takes the "
+                 "screen's light out of the subject's own colour further in and limits the "
+                 "screen colour to that colour's balance")
       ->check(ranged(0.0, project::MatteFinishing::kMaxEdge, "0 to 32"));
   app.add_option("--unmix", overrides.unmix,
                  "Finishing: takes this percent of the clear screen's colour nearby out of the "

@@ -255,8 +255,13 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
     for (int y = 0; y < h; ++y) internal::DespillRow(keyedRow(y), w, channel, reductions);
     for (std::size_t k = 0; k < offsets.size(); ++k) {
       std::uint8_t* p = at(offsets[k].pixel);
-      std::copy_n(before[k].data(), 4, p);
-      internal::DespillRowWithOffsets(p, 1, channel, amount, &offsets[k].offset);
+      // The whole way (the spill taken out, then the moved limit), then
+      // amount of it.
+      for (std::size_t c = 0; c < 3; ++c)
+        p[c] = std::uint8_t(std::clamp(std::lround(offsets[k].colour[c]), 0L, 255L));
+      internal::DespillRowWithOffsets(p, 1, channel, 1.0, &offsets[k].offset);
+      for (std::size_t c = 0; c < 3; ++c)
+        p[c] = std::uint8_t(std::lround(before[k][c] + amount * (p[c] - before[k][c])));
     }
   }
 

@@ -10,8 +10,9 @@
 //   3. unmixing: the clear screen's colour nearby taken out of the pixels
 //      the matte leaves partly transparent;
 //   4. despill: the screen channel limited toward the other two; within
-//      the despill edge's width of the matte's edge, toward the balance of
-//      the subject's own colour further in;
+//      the despill edge's width of the matte's edge, the screen's light
+//      taken out of a rim pixel that mixes it with the subject's own colour
+//      further in, and the limit moved to that colour's balance;
 //   5. shapes: outside the garbage mattes alpha 0; inside a keep shape the
 //      input pixel as it was, colour and alpha.
 // With every step off the frame is left exactly as the module keyed it.

@@ -70,6 +70,11 @@ void OpaqueDepth(const std::uint8_t* alpha, int w, int h, int cap, std::uint8_t*
 
 namespace {
 
+// How far (levels) a rim pixel may lie from the line between the subject's
+// colour and the screen's and still count as their mix: fully within it,
+// not at all beyond twice it.
+constexpr float kSpillLine = 8.0f;
+
 // The ratio of the two channels other than the screen's, o2 / (o1 + o2),
 // counted from a level above 0 so that black has one too.
 template <class T>
@@ -104,6 +109,9 @@ enum PixelKind : std::uint8_t {
 struct RingFill {
   std::vector<std::size_t> pixels;
   std::vector<std::array<float, 3>> colours;
+  // slot[i]: where pixel i's colour is in colours, for the pixels the fill
+  // marked kReached (the rest uninitialised).
+  std::unique_ptr<std::int32_t[]> slot;
 };
 
 struct Point {
@@ -149,11 +157,11 @@ RingFill FillOutward(int w, int h, std::vector<std::uint8_t>& kind, SourceColour
                      int rings) {
   const std::size_t W = std::size_t(w);
   RingFill fill;
-  // slot[i]: where pixel i's colour is in fill.colours, set as a pixel is
-  // reached (kind kReached) and read only then: the rest is left
-  // uninitialised. Slots are handed out ring by ring, so a neighbour lies
-  // in an earlier ring when its slot is below the current ring's first.
-  const std::unique_ptr<std::int32_t[]> slot(new std::int32_t[kind.size()]);
+  // A slot is set as a pixel is reached and read only then. Slots are
+  // handed out ring by ring, so a neighbour lies in an earlier ring when
+  // its slot is below the current ring's first.
+  fill.slot.reset(new std::int32_t[kind.size()]);
+  std::int32_t* slot = fill.slot.get();
   std::vector<Point> ring, next;
   FirstRing(w, h, kind.data(), ring);
   for (int round = 0; round < rings && !ring.empty(); ++round) {
@@ -212,17 +220,51 @@ std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t s
     c[std::size_t(channel)] -= float(amount) * std::max(0.0f, Balance(p, channel));
     return c;
   };
+  // The screen's colour near each rim pixel: the clear pixels' colours
+  // carried inward through the pixels the rim's fill reaches.
+  std::vector<std::uint8_t> nearScreen(n);
+  for (std::size_t i = 0; i < n; ++i)
+    nearScreen[i] = kind[i] == kReachable ? kReachable : alpha[i] == 0 ? kSource : kOther;
   const RingFill fill = FillOutward(w, h, kind, own, 2 * width + 2);
+  const auto raw = [&](int x, int y) {
+    const std::uint8_t* p = pixel(x, y);
+    return std::array<float, 3>{float(p[0]), float(p[1]), float(p[2])};
+  };
+  const RingFill screen = FillOutward(w, h, nearScreen, raw, 2 * width + 2);
   std::vector<EdgeOffset> offsets;
   for (std::size_t k = 0; k < fill.pixels.size(); ++k) {
-    const std::array<float, 3>& c = fill.colours[k];
-    const float balance = Balance(c.data(), channel);
-    if (balance >= 0.0f) continue;
+    const std::array<float, 3>& f = fill.colours[k];
     const std::size_t i = fill.pixels[k];
-    const float apart = std::fabs(OtherRatio(pixel(int(i % W), int(i / W)), channel) -
-                                  OtherRatio(c.data(), channel));
-    const float weight = std::clamp((0.08f - apart) / 0.04f, 0.0f, 1.0f);
-    if (weight > 0.0f) offsets.push_back({i, weight * balance});
+    const std::uint8_t* p = pixel(int(i % W), int(i / W));
+    std::array<float, 3> c{float(p[0]), float(p[1]), float(p[2])};
+    // The spill taken out: C = F + t (B - F) with t the share of the
+    // screen's light, from C's projection on the line from F to B, where
+    // C lies near that line.
+    bool unspilled = false;
+    if (nearScreen[i] == kReached) {
+      const std::array<float, 3>& b = screen.colours[std::size_t(screen.slot[i])];
+      float dd = 0.0f, ed = 0.0f;
+      for (std::size_t c3 = 0; c3 < 3; ++c3) {
+        dd += (b[c3] - f[c3]) * (b[c3] - f[c3]);
+        ed += (c[c3] - f[c3]) * (b[c3] - f[c3]);
+      }
+      const float t = dd > 1.0f ? std::clamp(ed / dd, 0.0f, 0.5f) : 0.0f;
+      float rr = 0.0f;
+      for (std::size_t c3 = 0; c3 < 3; ++c3) {
+        const float r = c[c3] - f[c3] - t * (b[c3] - f[c3]);
+        rr += r * r;
+      }
+      const float near = std::clamp((2.0f * kSpillLine - std::sqrt(rr)) / kSpillLine, 0.0f, 1.0f);
+      if (t > 0.0f && near > 0.0f) {
+        for (std::size_t c3 = 0; c3 < 3; ++c3)
+          c[c3] += near * ((c[c3] - t * b[c3]) / (1.0f - t) - c[c3]);
+        unspilled = true;
+      }
+    }
+    const float balance = Balance(f.data(), channel);
+    const float apart = std::fabs(OtherRatio(c.data(), channel) - OtherRatio(f.data(), channel));
+    const float weight = balance < 0.0f ? std::clamp((0.08f - apart) / 0.04f, 0.0f, 1.0f) : 0.0f;
+    if (weight > 0.0f || unspilled) offsets.push_back({i, weight * balance, c});
   }
   return offsets;
 }

@@ -19,6 +19,7 @@
 // Alpha planes hold one byte a pixel, rows `w` apart; colour rows 32-bit
 // BGRA, `stride` bytes apart. The screen channel is the byte's place in a
 // pixel (1 green, 0 blue).
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -30,22 +31,30 @@ namespace mattix::matte::internal {
 // Pixels beyond the picture do not count: the frame's border is no edge.
 void OpaqueDepth(const std::uint8_t* alpha, int w, int h, int cap, std::uint8_t* depth);
 
-// The limit's offset (levels, 0 or below) for each pixel of a keyed frame:
+// The rim's colours and limits, for each pixel of a keyed frame:
 //  - pixels deeper than `width` inside the opaque matte are the subject's
-//    own colour, after the classic limit at `amount` (0 to 1);
+//    own colour F, after the classic limit at `amount` (0 to 1);
 //  - from them, ring by ring outward (8-neighbours, up to 2 width + 2
 //    rings) through the pixels that are not transparent, each pixel takes
-//    the mean of the colours of its neighbours in the rings before;
-//  - a pixel so reached gets that colour's balance (its screen channel
-//    less the mean of the other two) where it is below 0, weighted by how
-//    closely the pixel's own other two channels keep that colour's ratio
+//    the mean of the colours of its neighbours in the rings before; the
+//    clear pixels' colours are carried inward through the same pixels in
+//    the same way, the screen's colour B near each;
+//  - the screen's light taken out: a pixel C so reached that lies near
+//    the line from F toward B, C = F + t (B - F) + r with t (0 to 1/2)
+//    from C's projection on it, becomes (C - t B) / (1 - t), weighted by
+//    how near (full for |r| within 8 levels, none beyond 16);
+//  - the limit's offset: F's balance (its screen channel less the mean of
+//    the other two) where it is below 0, weighted by how closely the
+//    pixel's other two channels (the spill taken out) keep F's ratio
 //    (full within 0.04 of o2 / (o1 + o2), none beyond 0.08): a rim of
 //    another colour (a sleeve against the shirt it meets) is left to the
 //    classic limit.
-// 0 for every other pixel, which are left out of the list. width >= 1.
+// Lists the pixels with an offset or a colour changed, with the colour at
+// full strength (the caller applies amount); width >= 1.
 struct EdgeOffset {
-  std::size_t pixel;  // y w + x
-  float offset;       // below 0
+  std::size_t pixel;            // y w + x
+  float offset;                 // 0 or below
+  std::array<float, 3> colour;  // B, G, R, the screen's light taken out
 };
 std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
                                          const std::uint8_t* alpha, int w, int h, int channel,

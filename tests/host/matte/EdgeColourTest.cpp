@@ -1,6 +1,7 @@
 // The edge's colours against their definitions: depth against a
 // brute-force search, a spilled rim brought back to the subject's own
-// colour while a rim of another colour keeps the classic limit, the limit
+// colour while a rim of another colour keeps the classic limit, the
+// screen's light on a rim taken out of every channel, the limit
 // moved by 0 being the classic one, and mixes of known colours unmixed.
 #include "host/matte/MatteFinish.h"
 #include "host/matte/internal/EdgeColour.h"
@@ -70,6 +71,40 @@ TEST(EdgeDespill, TheRimTakesTheSubjectsOwnBalanceAndOtherColoursTheClassicLimit
         const int want = y == 6 && x == 12 ? 128 : edge > 0 ? 178 : std::min(178 + spill, 185);
         ASSERT_EQ(p[1], want) << "edge " << edge << " at " << x << "," << y;
       }
+  }
+}
+
+// Screen B on the left 10 columns; a subject F beyond whose first 5
+// columns are mixed with the screen's light by known shares C = F + t (B -
+// F), t 0.30 to 0.10: the edge takes the share out and gives F back within
+// the rounding of C (blown up by 1 / (1 - t)), each channel, not the green
+// alone. At amount 50 % half the way.
+TEST(EdgeDespill, LightOfTheScreenOnTheRimIsTakenOutOfEveryChannel) {
+  constexpr int w = 30, h = 9;
+  const std::array<double, 3> screen{60, 176, 40}, subject{40, 70, 170};
+  const auto share = [](int x) { return x >= 10 && x < 15 ? 0.30 - 0.05 * (x - 10) : 0.0; };
+  media::BgraImage input(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      for (int c = 0; c < 3; ++c)
+        input.Row(y)[x * 4 + c] = std::uint8_t(
+            std::lround(x < 10 ? screen[c] : subject[c] + share(x) * (screen[c] - subject[c])));
+      input.Row(y)[x * 4 + 3] = x < 10 ? 0 : 255;
+    }
+  for (const double amount : {100.0, 50.0}) {
+    media::BgraImage out = input;
+    project::MatteFinishing f;
+    f.despill = amount;
+    f.despillEdge = 6.0;
+    FinishMatte(out, input, f);
+    for (int y = 0; y < h; ++y)
+      for (int x = 10; x < w; ++x)
+        for (int c = 0; c < 3; ++c) {
+          const double was = input.Row(y)[x * 4 + c];
+          const double want = was + amount / 100 * (subject[c] - was);
+          ASSERT_LE(std::fabs(out.Row(y)[x * 4 + c] - want), 0.5 / (1 - share(x)) + 0.5)
+              << "amount " << amount << " at " << x << "," << y << " channel " << c;
+        }
   }
 }
 
