@@ -510,7 +510,7 @@ def sample_report(mattix, samplegen, out):
     true colour: the matte's error and the screen's cast left on the opaque
     pixels that the spill reached (the band inside the outline, the rim of
     the face), in levels of the screen channel less the larger other one,
-    beyond the true colour's."""
+    beyond the true colour's, and the mean |RGB - true colour| there."""
     d = os.path.join(out, "sample")
     os.makedirs(d, exist_ok=True)
     pic, alpha_png, fg_png = (os.path.join(d, n) for n in ("frame.png", "alpha.png", "fg.png"))
@@ -532,11 +532,12 @@ def sample_report(mattix, samplegen, out):
         a = keyed[..., 3].astype(np.float64) / 255
         cast = metrics.screen_cast(keyed[..., :3], 1) - metrics.screen_cast(fg, 1)
         c = cast[spilled]
+        colour = np.abs(keyed[..., :3].astype(np.float64) - fg).mean(axis=2)[spilled]
         rows.append([name, "%.2f" % (np.abs(a - truth).sum() / 1000), "%.3f" % (((a - truth) ** 2).mean() * 1000),
                      "%.1f" % c.mean(), "%.1f" % np.percentile(c, 99), "%.1f" % c.max(),
-                     "%.1f" % (100.0 * (c > 2).mean())])
+                     "%.1f" % (100.0 * (c > 2).mean()), "%.2f" % colour.mean()])
     head = ["key", "SAD (k)", "MSE (x1e-3)", "cast mean", "cast 99th pct", "cast max",
-            "% above 2 levels"]
+            "% above 2 levels", "colour error"]
     return ("The shipped sample (480 x 320, %d opaque pixels reached by the spill), rendered "
             "against its true alpha and its subject's true colour:\n\n" % int(spilled.sum())
             + table(rows, head))

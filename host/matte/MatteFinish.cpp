@@ -167,6 +167,14 @@ int EdgeWidth(const project::MatteFinishing& f) {
   return f.despill > 0.0 ? int(std::lround(f.despillEdge)) : 0;
 }
 
+// How many rings the screen's colour is carried in: unmixing's reach, and
+// the edge's rim (its width, after a band of partly transparent pixels as
+// wide again and two more).
+int ScreenRings(const project::MatteFinishing& f) {
+  const int edge = EdgeWidth(f);
+  return std::max(f.unmix > 0.0 ? kUnmixReach : 0, edge > 0 ? 2 * edge + 2 : 0);
+}
+
 }  // namespace
 
 void FinishMatte(media::BgraImage& keyed, const media::BgraImage& input,
@@ -186,13 +194,16 @@ int FinishReach(const project::MatteFinishing& f) {
   // one; Feather's kernel reaches ceil(3 sigma). The edge's despill reads
   // the depth of pixels up to 2 edge + 2 rings away, each from pixels up to
   // edge + 1 further (and one more, as a pixel so far from a part's side
-  // may take the part's side for no edge). Unmixing reads the screen's
-  // colour from as many rings as it carries it, and one more.
+  // may take the part's side for no edge). The screen's colour is read
+  // from as many rings as it is carried, and one more, through rim pixels
+  // whose depth reads up to edge + 1 further.
   const int edge = EdgeWidth(f);
+  const int rings = ScreenRings(f);
   return 2 * int(std::lround(f.refine)) +
          (f.shrinkGrow != 0.0 ? int(std::ceil(std::fabs(f.shrinkGrow))) : 0) +
          (f.feather > 0.0 ? int(std::ceil(3.0 * f.feather)) : 0) +
-         std::max(edge > 0 ? 3 * edge + 4 : 0, f.unmix > 0.0 ? kUnmixReach + 1 : 0);
+         std::max(edge > 0 ? 3 * edge + 4 : 0,
+                  rings > 0 ? rings + 1 + (edge > 0 ? edge + 1 : 0) : 0);
 }
 
 void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int w, int h,
@@ -230,20 +241,32 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
     }
   }
 
+  // The screen's colour near the partly transparent pixels and the edge's
+  // opaque rim, once for both steps (from the clear pixels, which neither
+  // changes).
+  const int edge = EdgeWidth(f);
+  std::vector<std::uint8_t> depth;
+  if (edge > 0) {
+    depth.resize(alpha.pixels.size());
+    internal::OpaqueDepth(alpha.pixels.data(), w, h, edge + 1, depth.data());
+  }
+  const internal::ScreenNearby screen =
+      f.unmix > 0.0 || edge > 0
+          ? internal::CarryScreenInward(keyedPixels, stride, alpha.pixels.data(), w, h,
+                                        depth.data(), edge, ScreenRings(f))
+          : internal::ScreenNearby();
   if (f.unmix > 0.0)
-    internal::UnmixRows(keyedPixels, stride, alpha.pixels.data(), w, h, f.unmix / 100.0,
-                        kUnmixReach);
+    internal::UnmixRows(keyedPixels, stride, alpha.pixels.data(), w, f.unmix / 100.0, screen);
 
   if (f.despill > 0.0) {
     const int channel = f.screen == project::ScreenChannel::kGreen ? 1 : 0;
     const double amount = f.despill / 100.0;
     // Every pixel gets the classic limit; the rim pixels that take an
-    // offset (few, and none without an edge) are then limited again from
-    // their colour before it.
-    const int edge = EdgeWidth(f);
+    // offset or lose the screen's light (few, and none without an edge)
+    // are then limited again from their colour before it.
     const std::vector<internal::EdgeOffset> offsets =
         edge > 0 ? internal::EdgeLimitOffsets(keyedPixels, stride, alpha.pixels.data(), w, h,
-                                              channel, amount, edge)
+                                              channel, depth.data(), amount, edge, screen)
                  : std::vector<internal::EdgeOffset>();
     const auto at = [&](std::size_t i) {
       return keyedRow(int(i / std::size_t(w))) + i % std::size_t(w) * 4;

@@ -99,21 +99,6 @@ enum PixelKind : std::uint8_t {
   kReached = 4,  // given its place in the fill
 };
 
-// Colours carried from source pixels outward, ring by ring (8-neighbours),
-// through the reachable pixels, up to `rings` rings: each pixel reached
-// takes the mean of the colours of its neighbours that are sources or lie
-// in the rings before, summed in row order. kind: one PixelKind a pixel,
-// kOther, kSource or kReachable (the fill marks the pixels it reaches);
-// colour(x, y): a source's colour. Returns the pixels reached (y w + x),
-// ring by ring, and their colours, one for one.
-struct RingFill {
-  std::vector<std::size_t> pixels;
-  std::vector<std::array<float, 3>> colours;
-  // slot[i]: where pixel i's colour is in colours, for the pixels the fill
-  // marked kReached (the rest uninitialised).
-  std::unique_ptr<std::int32_t[]> slot;
-};
-
 struct Point {
   int x, y;
 };
@@ -149,6 +134,26 @@ void EdgeKinds(const std::uint8_t* alpha, std::uint8_t* kind, std::size_t n, std
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint8_t deep = kind[i] > width ? 1 : 0, seen = alpha[i] != 0 ? 1 : 0;
     kind[i] = std::uint8_t(deep | ((seen & (deep ^ 1)) << 1));
+  }
+}
+
+// Colours carried from source pixels outward, ring by ring (8-neighbours),
+// through the reachable pixels, up to `rings` rings: each pixel reached
+// takes the mean of the colours of its neighbours that are sources or lie
+// in the rings before, summed in row order. kind: one PixelKind a pixel,
+// kOther, kSource or kReachable (the fill marks the pixels it reaches);
+// colour(x, y): a source's colour.
+// Clear pixels are the sources; partly transparent ones and, with depth,
+// opaque ones at most `rim` deep are reached. Byte arithmetic, which
+// vectorises.
+MATTIX_PLANE_LOOP
+void ScreenKinds(const std::uint8_t* alpha, const std::uint8_t* depth, std::uint8_t* kind,
+                 std::size_t n, std::uint8_t rim) {
+  static_assert(kSource == 1 && kReachable == 2);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint8_t clear = alpha[i] == 0 ? 1 : 0, partly = alpha[i] != 255 ? 1 : 0;
+    const std::uint8_t rimmed = depth != nullptr && depth[i] <= rim ? 1 : 0;
+    kind[i] = std::uint8_t(clear | (((partly | rimmed) & (clear ^ 1)) << 1));
   }
 }
 
@@ -204,11 +209,12 @@ RingFill FillOutward(int w, int h, std::vector<std::uint8_t>& kind, SourceColour
 
 std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
                                          const std::uint8_t* alpha, int w, int h, int channel,
-                                         double amount, int width) {
+                                         const std::uint8_t* depth, double amount, int width,
+                                         const ScreenNearby& screen) {
   const std::size_t W = std::size_t(w), n = W * std::size_t(h);
   width = std::clamp(width, 1, 254);
   std::vector<std::uint8_t> kind(n);
-  OpaqueDepth(alpha, w, h, width + 1, kind.data());
+  std::copy_n(depth, n, kind.data());
   EdgeKinds(alpha, kind.data(), n, std::uint8_t(width));
   const auto pixel = [&](int x, int y) {
     return bgra + std::size_t(y) * stride + std::size_t(x) * 4;
@@ -220,17 +226,7 @@ std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t s
     c[std::size_t(channel)] -= float(amount) * std::max(0.0f, Balance(p, channel));
     return c;
   };
-  // The screen's colour near each rim pixel: the clear pixels' colours
-  // carried inward through the pixels the rim's fill reaches.
-  std::vector<std::uint8_t> nearScreen(n);
-  for (std::size_t i = 0; i < n; ++i)
-    nearScreen[i] = kind[i] == kReachable ? kReachable : alpha[i] == 0 ? kSource : kOther;
   const RingFill fill = FillOutward(w, h, kind, own, 2 * width + 2);
-  const auto raw = [&](int x, int y) {
-    const std::uint8_t* p = pixel(x, y);
-    return std::array<float, 3>{float(p[0]), float(p[1]), float(p[2])};
-  };
-  const RingFill screen = FillOutward(w, h, nearScreen, raw, 2 * width + 2);
   std::vector<EdgeOffset> offsets;
   for (std::size_t k = 0; k < fill.pixels.size(); ++k) {
     const std::array<float, 3>& f = fill.colours[k];
@@ -241,8 +237,8 @@ std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t s
     // screen's light, from C's projection on the line from F to B, where
     // C lies near that line.
     bool unspilled = false;
-    if (nearScreen[i] == kReached) {
-      const std::array<float, 3>& b = screen.colours[std::size_t(screen.slot[i])];
+    if (const std::array<float, 3>* nearby = screen.At(i)) {
+      const std::array<float, 3>& b = *nearby;
       float dd = 0.0f, ed = 0.0f;
       for (std::size_t c3 = 0; c3 < 3; ++c3) {
         dd += (b[c3] - f[c3]) * (b[c3] - f[c3]);
@@ -269,21 +265,33 @@ std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t s
   return offsets;
 }
 
-void UnmixRows(std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w, int h,
-               double amount, int reach) {
-  const std::size_t W = std::size_t(w), n = W * std::size_t(h);
-  // Clear pixels are the sources; partly transparent ones are reached.
-  std::vector<std::uint8_t> kind(n);
-  for (std::size_t i = 0; i < n; ++i)
-    kind[i] = alpha[i] == 0 ? kSource : alpha[i] != 255 ? kReachable : kOther;
-  const auto screen = [&](int x, int y) {
+ScreenNearby CarryScreenInward(const std::uint8_t* bgra, std::size_t stride,
+                               const std::uint8_t* alpha, int w, int h, const std::uint8_t* depth,
+                               int rim, int rings) {
+  const std::size_t n = std::size_t(w) * std::size_t(h);
+  ScreenNearby screen;
+  screen.kind.resize(n);
+  ScreenKinds(alpha, rim > 0 ? depth : nullptr, screen.kind.data(), n, std::uint8_t(rim));
+  const auto colour = [&](int x, int y) {
     const std::uint8_t* p = bgra + std::size_t(y) * stride + std::size_t(x) * 4;
     return std::array<float, 3>{float(p[0]), float(p[1]), float(p[2])};
   };
-  const RingFill fill = FillOutward(w, h, kind, screen, reach);
-  for (std::size_t k = 0; k < fill.pixels.size(); ++k) {
-    const std::size_t i = fill.pixels[k];
-    const std::array<float, 3>& b = fill.colours[k];
+  screen.fill = FillOutward(w, h, screen.kind, colour, rings);
+  return screen;
+}
+
+const std::array<float, 3>* ScreenNearby::At(std::size_t i) const {
+  return i < kind.size() && kind[i] == kReached ? &fill.colours[std::size_t(fill.slot[i])]
+                                                : nullptr;
+}
+
+void UnmixRows(std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w,
+               double amount, const ScreenNearby& screen) {
+  const std::size_t W = std::size_t(w);
+  for (std::size_t k = 0; k < screen.fill.pixels.size(); ++k) {
+    const std::size_t i = screen.fill.pixels[k];
+    if (alpha[i] == 255) continue;
+    const std::array<float, 3>& b = screen.fill.colours[k];
     const double a = alpha[i] / 255.0, cover = std::max(a, 1.0 / 16.0);
     std::uint8_t* p = bgra + (i / W) * stride + (i % W) * 4;
     for (std::size_t c = 0; c < 3; ++c) {

@@ -22,6 +22,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace mattix::matte::internal {
@@ -31,18 +32,42 @@ namespace mattix::matte::internal {
 // Pixels beyond the picture do not count: the frame's border is no edge.
 void OpaqueDepth(const std::uint8_t* alpha, int w, int h, int cap, std::uint8_t* depth);
 
-// The rim's colours and limits, for each pixel of a keyed frame:
+// Pixels reached by a fill (colours carried ring by ring from some pixels
+// to others): their places (y w + x), ring by ring, and their colours, one
+// for one; slot[i] is pixel i's place in both, for the pixels reached.
+struct RingFill {
+  std::vector<std::size_t> pixels;
+  std::vector<std::array<float, 3>> colours;
+  std::unique_ptr<std::int32_t[]> slot;  // uninitialised where not reached
+};
+
+// The screen's colour B near the pixels that are not clear: the clear
+// pixels' (alpha 0) colours carried inward ring by ring (8-neighbours, up
+// to `rings` rings) through the partly transparent pixels and the opaque
+// ones at most `rim` pixels deep (depth: OpaqueDepth's, capped above rim;
+// read only when rim > 0), each pixel taking
+// the mean of its neighbours that are clear or lie in the rings before.
+struct ScreenNearby {
+  std::vector<std::uint8_t> kind;  // the fill's marks: which pixels it reached
+  RingFill fill;
+  // B near pixel i, or nullptr where the fill did not reach.
+  const std::array<float, 3>* At(std::size_t i) const;
+};
+ScreenNearby CarryScreenInward(const std::uint8_t* bgra, std::size_t stride,
+                               const std::uint8_t* alpha, int w, int h, const std::uint8_t* depth,
+                               int rim, int rings);
+
+// The rim's colours and limits, for each pixel of a keyed frame (depth:
+// OpaqueDepth's, capped above width):
 //  - pixels deeper than `width` inside the opaque matte are the subject's
 //    own colour F, after the classic limit at `amount` (0 to 1);
 //  - from them, ring by ring outward (8-neighbours, up to 2 width + 2
 //    rings) through the pixels that are not transparent, each pixel takes
-//    the mean of the colours of its neighbours in the rings before; the
-//    clear pixels' colours are carried inward through the same pixels in
-//    the same way, the screen's colour B near each;
-//  - the screen's light taken out: a pixel C so reached that lies near
-//    the line from F toward B, C = F + t (B - F) + r with t (0 to 1/2)
-//    from C's projection on it, becomes (C - t B) / (1 - t), weighted by
-//    how near (full for |r| within 8 levels, none beyond 16);
+//    the mean of the colours of its neighbours in the rings before;
+//  - the screen's light taken out: a pixel C so reached whose screen's
+//    colour B `screen` knows, lying near the line from F toward B, C = F + t (B - F) + r with t (0
+//    to 1/2) from C's projection on it, becomes (C - t B) / (1 - t), weighted by how near (full for
+//    |r| within 8 levels, none beyond 16);
 //  - the limit's offset: F's balance (its screen channel less the mean of
 //    the other two) where it is below 0, weighted by how closely the
 //    pixel's other two channels (the spill taken out) keep F's ratio
@@ -58,7 +83,8 @@ struct EdgeOffset {
 };
 std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
                                          const std::uint8_t* alpha, int w, int h, int channel,
-                                         double amount, int width);
+                                         const std::uint8_t* depth, double amount, int width,
+                                         const ScreenNearby& screen);
 
 // How wide a rim of the opaque subject carries the screen's cast, from the
 // frame's colours: the mean balance (screen channel less the mean of the
@@ -70,16 +96,13 @@ std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t s
 int RimCastWidth(const std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w,
                  int h, int channel);
 
-// Unmixes the pixels whose alpha is 1 to 254: B is the colour of the clear
-// pixels (alpha 0) carried inward ring by ring (8-neighbours, up to `reach`
-// rings) through the partly transparent ones, each pixel taking the mean
-// of its neighbours that are clear or lie in the rings before; a pixel so
-// reached becomes C + amount (F - C) (amount 0 to 1), F = (C - (1 - a) B)
-// / a with a at least 1/16 (so that a faint pixel's noise is not blown
-// up), each channel rounded to nearest and kept to 0..255. Other pixels
-// keep their colour; alpha is not changed.
-void UnmixRows(std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w, int h,
-               double amount, int reach);
+// Unmixes the pixels whose alpha is 1 to 254 that `screen` reached, B
+// their screen's colour: each becomes C + amount (F - C) (amount 0 to 1),
+// F = (C - (1 - a) B) / a with a at least 1/16 (so that a faint pixel's
+// noise is not blown up), each channel rounded to nearest and kept to
+// 0..255. Other pixels keep their colour; alpha is not changed.
+void UnmixRows(std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w,
+               double amount, const ScreenNearby& screen);
 
 // The classic limit (FinishKernels' DespillRow) moved by offsets[x]: the
 // screen channel's excess over the mean of the other two plus offsets[x]
