@@ -29,6 +29,7 @@ struct Frei0rApi {
   decltype(&f0r_set_param_value) set;
   decltype(&f0r_get_param_value) get;
   decltype(&f0r_update) update;
+  decltype(&f0r_get_plugin_info) info;
 };
 
 // Empty when the property holds, else what went wrong. `projectPath` is a
@@ -36,7 +37,9 @@ struct Frei0rApi {
 inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& projectPath,
                                      const std::uint8_t* data, std::size_t size) {
   constexpr unsigned kWidth = 8, kHeight = 6;
-  constexpr int kParameters = 9;  // project, softness, spill, matte, five of finishing
+  f0r_plugin_info_t about{};
+  api.info(&about);
+  const int kParameters = about.num_params;  // project, softness, spill, matte, then finishing
   FuzzInput script(data, size);
   std::remove(projectPath.c_str());
   f0r_instance_t instance = api.construct(kWidth, kHeight);

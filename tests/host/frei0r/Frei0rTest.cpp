@@ -271,8 +271,8 @@ TEST(Frei0rPlugin, UnloadingGivesBackItsMemory) {
 // The parameter path on the fuzz target's scripts and their damage.
 TEST(Frei0rPlugin, ParameterScriptsHold) {
   test::TempDir dir;
-  const test::Frei0rApi api{F0R(f0r_construct), F0R(f0r_destruct), F0R(f0r_set_param_value),
-                            F0R(f0r_get_param_value), F0R(f0r_update)};
+  const test::Frei0rApi api{F0R(f0r_construct),       F0R(f0r_destruct), F0R(f0r_set_param_value),
+                            F0R(f0r_get_param_value), F0R(f0r_update),   F0R(f0r_get_plugin_info)};
   ::testing::internal::CaptureStderr();  // what the plug-in says of the damaged projects
   test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/frei0r/fuzz",
                         [&](const std::uint8_t* data, std::size_t size) {
