@@ -167,12 +167,12 @@ int EdgeWidth(const project::MatteFinishing& f) {
   return f.despill > 0.0 ? int(std::lround(f.despillEdge)) : 0;
 }
 
-// How many rings the screen's colour is carried in: unmixing's reach, and
-// the edge's rim (its width, after a band of partly transparent pixels as
-// wide again and two more).
+// How many rings unmixing carries the screen's colour in: its reach, and
+// the edge's rim (its width, after a band of partly transparent pixels up
+// to 4 wide).
 int ScreenRings(const project::MatteFinishing& f) {
   const int edge = EdgeWidth(f);
-  return std::max(f.unmix > 0.0 ? kUnmixReach : 0, edge > 0 ? 2 * edge + 2 : 0);
+  return std::max(kUnmixReach, edge > 0 ? edge + 4 : 0);
 }
 
 }  // namespace
@@ -194,16 +194,18 @@ int FinishReach(const project::MatteFinishing& f) {
   // one; Feather's kernel reaches ceil(3 sigma). The edge's despill reads
   // the depth of pixels up to 2 edge + 2 rings away, each from pixels up to
   // edge + 1 further (and one more, as a pixel so far from a part's side
-  // may take the part's side for no edge). The screen's colour is read
-  // from as many rings as it is carried, and one more, through rim pixels
-  // whose depth reads up to edge + 1 further.
+  // may take the part's side for no edge). Unmixing's screen colour is
+  // read from as many rings as it is carried, and one more, through rim
+  // pixels whose depth reads up to edge + 1 further; without unmixing, the
+  // edge carries it edge + 4 rings through pixels its own reach decides.
   const int edge = EdgeWidth(f);
-  const int rings = ScreenRings(f);
+  const int screen = f.unmix > 0.0 ? ScreenRings(f) + 1 + (edge > 0 ? edge + 1 : 0)
+                     : edge > 0    ? (edge + 4) + 3 * edge + 5
+                                   : 0;
   return 2 * int(std::lround(f.refine)) +
          (f.shrinkGrow != 0.0 ? int(std::ceil(std::fabs(f.shrinkGrow))) : 0) +
          (f.feather > 0.0 ? int(std::ceil(3.0 * f.feather)) : 0) +
-         std::max(edge > 0 ? 3 * edge + 4 : 0,
-                  rings > 0 ? rings + 1 + (edge > 0 ? edge + 1 : 0) : 0);
+         std::max(edge > 0 ? 3 * edge + 4 : 0, screen);
 }
 
 void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int w, int h,
@@ -241,9 +243,10 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
     }
   }
 
-  // The screen's colour near the partly transparent pixels and the edge's
-  // opaque rim, once for both steps (from the clear pixels, which neither
-  // changes).
+  // Unmixing carries the screen's colour through the partly transparent
+  // pixels and, for the despill edge, its opaque rim too (from the clear
+  // pixels, which neither step changes); without unmixing the edge
+  // carries it through its own rim alone.
   const int edge = EdgeWidth(f);
   std::vector<std::uint8_t> depth;
   if (edge > 0) {
@@ -251,10 +254,9 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
     internal::OpaqueDepth(alpha.pixels.data(), w, h, edge + 1, depth.data());
   }
   const internal::ScreenNearby screen =
-      f.unmix > 0.0 || edge > 0
-          ? internal::CarryScreenInward(keyedPixels, stride, alpha.pixels.data(), w, h,
-                                        depth.data(), edge, ScreenRings(f))
-          : internal::ScreenNearby();
+      f.unmix > 0.0 ? internal::CarryScreenInward(keyedPixels, stride, alpha.pixels.data(), w, h,
+                                                  depth.data(), edge, ScreenRings(f))
+                    : internal::ScreenNearby();
   if (f.unmix > 0.0)
     internal::UnmixRows(keyedPixels, stride, alpha.pixels.data(), w, f.unmix / 100.0, screen);
 
@@ -266,7 +268,8 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
     // are then limited again from their colour before it.
     const std::vector<internal::EdgeOffset> offsets =
         edge > 0 ? internal::EdgeLimitOffsets(keyedPixels, stride, alpha.pixels.data(), w, h,
-                                              channel, depth.data(), amount, edge, screen)
+                                              channel, depth.data(), amount, edge,
+                                              f.unmix > 0.0 ? &screen : nullptr)
                  : std::vector<internal::EdgeOffset>();
     const auto at = [&](std::size_t i) {
       return keyedRow(int(i / std::size_t(w))) + i % std::size_t(w) * 4;

@@ -150,10 +150,28 @@ MATTIX_PLANE_LOOP
 void ScreenKinds(const std::uint8_t* alpha, const std::uint8_t* depth, std::uint8_t* kind,
                  std::size_t n, std::uint8_t rim) {
   static_assert(kSource == 1 && kReachable == 2);
+  if (depth == nullptr) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint8_t clear = alpha[i] == 0 ? 1 : 0, partly = alpha[i] != 255 ? 1 : 0;
+      kind[i] = std::uint8_t(clear | ((partly & (clear ^ 1)) << 1));
+    }
+    return;
+  }
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint8_t clear = alpha[i] == 0 ? 1 : 0, partly = alpha[i] != 255 ? 1 : 0;
-    const std::uint8_t rimmed = depth != nullptr && depth[i] <= rim ? 1 : 0;
+    const std::uint8_t rimmed = depth[i] <= rim ? 1 : 0;
     kind[i] = std::uint8_t(clear | (((partly | rimmed) & (clear ^ 1)) << 1));
+  }
+}
+
+// Clear pixels are the sources; the pixels a fill reached are reached.
+MATTIX_PLANE_LOOP
+void ReachedKinds(const std::uint8_t* alpha, const std::uint8_t* reached, std::uint8_t* kind,
+                  std::size_t n) {
+  static_assert(kSource == 1 && kReachable == 2);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint8_t clear = alpha[i] == 0 ? 1 : 0, was = reached[i] == kReached ? 1 : 0;
+    kind[i] = std::uint8_t(clear | ((was & (clear ^ 1)) << 1));
   }
 }
 
@@ -210,7 +228,7 @@ RingFill FillOutward(int w, int h, std::vector<std::uint8_t>& kind, SourceColour
 std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
                                          const std::uint8_t* alpha, int w, int h, int channel,
                                          const std::uint8_t* depth, double amount, int width,
-                                         const ScreenNearby& screen) {
+                                         const ScreenNearby* given) {
   const std::size_t W = std::size_t(w), n = W * std::size_t(h);
   width = std::clamp(width, 1, 254);
   std::vector<std::uint8_t> kind(n);
@@ -227,6 +245,19 @@ std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t s
     return c;
   };
   const RingFill fill = FillOutward(w, h, kind, own, 2 * width + 2);
+  // Without a screen's colour carried in already, it is carried through
+  // the pixels just reached, no further.
+  ScreenNearby local;
+  if (given == nullptr) {
+    local.kind.resize(n);
+    ReachedKinds(alpha, kind.data(), local.kind.data(), n);
+    const auto colour = [&](int x, int y) {
+      const std::uint8_t* p = pixel(x, y);
+      return std::array<float, 3>{float(p[0]), float(p[1]), float(p[2])};
+    };
+    local.fill = FillOutward(w, h, local.kind, colour, width + 4);
+  }
+  const ScreenNearby& screen = given != nullptr ? *given : local;
   std::vector<EdgeOffset> offsets;
   for (std::size_t k = 0; k < fill.pixels.size(); ++k) {
     const std::array<float, 3>& f = fill.colours[k];

@@ -65,7 +65,9 @@ ScreenNearby CarryScreenInward(const std::uint8_t* bgra, std::size_t stride,
 //    rings) through the pixels that are not transparent, each pixel takes
 //    the mean of the colours of its neighbours in the rings before;
 //  - the screen's light taken out: a pixel C so reached whose screen's
-//    colour B `screen` knows, lying near the line from F toward B, C = F + t (B - F) + r with t (0
+//    colour B `screen` knows (without it, the clear pixels' colours are
+//    carried in width + 4 rings through the pixels so reached, as
+//    CarryScreenInward does), lying near the line from F toward B, C = F + t (B - F) + r with t (0
 //    to 1/2) from C's projection on it, becomes (C - t B) / (1 - t), weighted by how near (full for
 //    |r| within 8 levels, none beyond 16);
 //  - the limit's offset: F's balance (its screen channel less the mean of
@@ -84,7 +86,7 @@ struct EdgeOffset {
 std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
                                          const std::uint8_t* alpha, int w, int h, int channel,
                                          const std::uint8_t* depth, double amount, int width,
-                                         const ScreenNearby& screen);
+                                         const ScreenNearby* screen);
 
 // How wide a rim of the opaque subject carries the screen's cast, from the
 // frame's colours: the mean balance (screen channel less the mean of the
