@@ -83,6 +83,10 @@ TEST(EdgeDespill, LightOfTheScreenOnTheRimIsTakenOutOfEveryChannel) {
   constexpr int w = 30, h = 9;
   const std::array<double, 3> screen{60, 176, 40}, subject{40, 70, 170};
   const auto share = [](int x) { return x >= 10 && x < 15 ? 0.30 - 0.05 * (x - 10) : 0.0; };
+  // A rim pixel far off the line from the subject to the screen (a
+  // colour whose green is well below the others) is left as it was.
+  constexpr int kOffX = 10, kOffY = 4;
+  const std::array<std::uint8_t, 3> off{200, 60, 30};
   media::BgraImage input(w, h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
@@ -91,19 +95,25 @@ TEST(EdgeDespill, LightOfTheScreenOnTheRimIsTakenOutOfEveryChannel) {
             std::lround(x < 10 ? screen[c] : subject[c] + share(x) * (screen[c] - subject[c])));
       input.Row(y)[x * 4 + 3] = x < 10 ? 0 : 255;
     }
-  for (const double amount : {100.0, 50.0}) {
+  std::copy(off.begin(), off.end(), input.Row(kOffY) + kOffX * 4);
+  // Without unmixing and with it (whose fill then carries the screen's
+  // colour): the same.
+  for (const auto& [amount, unmix] : {std::pair{100.0, 0.0}, {50.0, 0.0}, {100.0, 100.0}}) {
     media::BgraImage out = input;
     project::MatteFinishing f;
     f.despill = amount;
     f.despillEdge = 6.0;
+    f.unmix = unmix;
     FinishMatte(out, input, f);
     for (int y = 0; y < h; ++y)
       for (int x = 10; x < w; ++x)
         for (int c = 0; c < 3; ++c) {
           const double was = input.Row(y)[x * 4 + c];
-          const double want = was + amount / 100 * (subject[c] - was);
-          ASSERT_LE(std::fabs(out.Row(y)[x * 4 + c] - want), 0.5 / (1 - share(x)) + 0.5)
-              << "amount " << amount << " at " << x << "," << y << " channel " << c;
+          const bool odd = x == kOffX && y == kOffY;
+          const double want = odd ? was : was + amount / 100 * (subject[c] - was);
+          ASSERT_LE(std::fabs(out.Row(y)[x * 4 + c] - want), odd ? 0 : 0.5 / (1 - share(x)) + 0.5)
+              << "amount " << amount << " unmix " << unmix << " at " << x << "," << y << " channel "
+              << c;
         }
   }
 }
