@@ -137,12 +137,6 @@ void EdgeKinds(const std::uint8_t* alpha, std::uint8_t* kind, std::size_t n, std
   }
 }
 
-// Colours carried from source pixels outward, ring by ring (8-neighbours),
-// through the reachable pixels, up to `rings` rings: each pixel reached
-// takes the mean of the colours of its neighbours that are sources or lie
-// in the rings before, summed in row order. kind: one PixelKind a pixel,
-// kOther, kSource or kReachable (the fill marks the pixels it reaches);
-// colour(x, y): a source's colour.
 // Clear pixels are the sources; partly transparent ones and, with depth,
 // opaque ones at most `rim` deep are reached. Byte arithmetic, which
 // vectorises.
@@ -175,6 +169,12 @@ void ReachedKinds(const std::uint8_t* alpha, const std::uint8_t* reached, std::u
   }
 }
 
+// Colours carried from source pixels outward, ring by ring (8-neighbours),
+// through the reachable pixels, up to `rings` rings: each pixel reached
+// takes the mean of the colours of its neighbours that are sources or lie
+// in the rings before, summed in row order. kind: one PixelKind a pixel,
+// kOther, kSource or kReachable (the fill marks the pixels it reaches);
+// colour(x, y): a source's colour.
 template <class SourceColour>
 RingFill FillOutward(int w, int h, std::vector<std::uint8_t>& kind, SourceColour sourceColour,
                      int rings) {

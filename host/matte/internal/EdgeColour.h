@@ -12,9 +12,12 @@
 // rim measured against the subject's own colour further in. The classic
 // limit (the screen channel at most the mean of the other two) leaves the
 // cast on a subject whose own balance lies below that mean (skin before a
-// green screen keeps most of the spill); here a rim pixel's limit is the
-// mean of its other two channels plus the balance of the subject's colour
-// a little further in, where the spill does not reach.
+// green screen keeps most of the spill), and the light it dimmed in the
+// other two channels stays dimmed. Here a rim pixel C that lies near the
+// line from the subject's colour F a little further in (where the spill
+// does not reach) toward the screen's B is C = F + t (B - F), the light of
+// the screen mixed in at a share t, and gets (C - t B) / (1 - t); its limit
+// is the mean of its other two channels plus F's balance.
 //
 // Alpha planes hold one byte a pixel, rows `w` apart; colour rows 32-bit
 // BGRA, `stride` bytes apart. The screen channel is the byte's place in a
