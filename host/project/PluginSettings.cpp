@@ -37,8 +37,8 @@ const std::array<PluginSetting, kPluginSettingCount> kPluginSettings{{
      [](ProjectSettings& s) -> double& { return s.finishing.feather; }},
     {"despilledge",
      "Despill edge, 0 to 1 for 0 to 32 pixels: within this distance of the matte's edge, despill "
-     "limits the screen channel to the subject's own colour further in (NaN or below 0: the "
-     "project's)",
+     "takes the screen's light out of the rim, back to the subject's own colour further in (NaN "
+     "or below 0: the project's)",
      0.0, MatteFinishing::kMaxEdge,
      [](ProjectSettings& s) -> double& { return s.finishing.despillEdge; }},
     {"unmix",
