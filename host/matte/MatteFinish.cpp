@@ -168,11 +168,10 @@ int EdgeWidth(const project::MatteFinishing& f) {
 }
 
 // How many rings unmixing carries the screen's colour in: its reach, and
-// the edge's rim (its width, after a band of partly transparent pixels up
-// to 4 wide).
+// the edge's rim.
 int ScreenRings(const project::MatteFinishing& f) {
   const int edge = EdgeWidth(f);
-  return std::max(kUnmixReach, edge > 0 ? edge + 4 : 0);
+  return std::max(kUnmixReach, edge > 0 ? internal::RimScreenRings(edge) : 0);
 }
 
 }  // namespace
@@ -197,10 +196,11 @@ int FinishReach(const project::MatteFinishing& f) {
   // may take the part's side for no edge). Unmixing's screen colour is
   // read from as many rings as it is carried, and one more, through rim
   // pixels whose depth reads up to edge + 1 further; without unmixing, the
-  // edge carries it edge + 4 rings through pixels its own reach decides.
+  // edge carries it RimScreenRings(edge) rings through pixels its own
+  // reach decides.
   const int edge = EdgeWidth(f);
   const int screen = f.unmix > 0.0 ? ScreenRings(f) + 1 + (edge > 0 ? edge + 1 : 0)
-                     : edge > 0    ? (edge + 4) + 3 * edge + 5
+                     : edge > 0    ? internal::RimScreenRings(edge) + 3 * edge + 5
                                    : 0;
   return 2 * int(std::lround(f.refine)) +
          (f.shrinkGrow != 0.0 ? int(std::ceil(std::fabs(f.shrinkGrow))) : 0) +
@@ -266,26 +266,25 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
     // Every pixel gets the classic limit; the rim pixels that take an
     // offset or lose the screen's light (few, and none without an edge)
     // are then limited again from their colour before it.
-    const std::vector<internal::EdgeOffset> offsets =
-        edge > 0 ? internal::EdgeLimitOffsets(keyedPixels, stride, alpha.pixels.data(), w, h,
-                                              channel, depth.data(), amount, edge,
-                                              f.unmix > 0.0 ? &screen : nullptr)
-                 : std::vector<internal::EdgeOffset>();
+    const std::vector<internal::RimChange> rim =
+        edge > 0
+            ? internal::RimChanges(keyedPixels, stride, alpha.pixels.data(), w, h, channel,
+                                   depth.data(), amount, edge, f.unmix > 0.0 ? &screen : nullptr)
+            : std::vector<internal::RimChange>();
     const auto at = [&](std::size_t i) {
       return keyedRow(int(i / std::size_t(w))) + i % std::size_t(w) * 4;
     };
-    std::vector<std::array<std::uint8_t, 4>> before(offsets.size());
-    for (std::size_t k = 0; k < offsets.size(); ++k)
-      std::copy_n(at(offsets[k].pixel), 4, before[k].data());
+    std::vector<std::array<std::uint8_t, 4>> before(rim.size());
+    for (std::size_t k = 0; k < rim.size(); ++k) std::copy_n(at(rim[k].pixel), 4, before[k].data());
     const internal::DespillTable reductions = internal::DespillReductions(amount);
     for (int y = 0; y < h; ++y) internal::DespillRow(keyedRow(y), w, channel, reductions);
-    for (std::size_t k = 0; k < offsets.size(); ++k) {
-      std::uint8_t* p = at(offsets[k].pixel);
+    for (std::size_t k = 0; k < rim.size(); ++k) {
+      std::uint8_t* p = at(rim[k].pixel);
       // The whole way (the spill taken out, then the moved limit), then
       // amount of it.
       for (std::size_t c = 0; c < 3; ++c)
-        p[c] = std::uint8_t(std::clamp(std::lround(offsets[k].colour[c]), 0L, 255L));
-      internal::DespillRowWithOffsets(p, 1, channel, 1.0, &offsets[k].offset);
+        p[c] = std::uint8_t(std::clamp(std::lround(rim[k].colour[c]), 0L, 255L));
+      internal::DespillRowWithOffsets(p, 1, channel, 1.0, &rim[k].offset);
       for (std::size_t c = 0; c < 3; ++c)
         p[c] = std::uint8_t(std::lround(before[k][c] + amount * (p[c] - before[k][c])));
     }

@@ -223,12 +223,23 @@ RingFill FillOutward(int w, int h, std::vector<std::uint8_t>& kind, SourceColour
   return fill;
 }
 
+// The screen's fill over kinds already marked in screen.kind: the clear
+// pixels' colours carried in `rings` rings.
+void FillScreen(const std::uint8_t* bgra, std::size_t stride, int w, int h, int rings,
+                ScreenNearby& screen) {
+  const auto colour = [&](int x, int y) {
+    const std::uint8_t* p = bgra + std::size_t(y) * stride + std::size_t(x) * 4;
+    return std::array<float, 3>{float(p[0]), float(p[1]), float(p[2])};
+  };
+  screen.fill = FillOutward(w, h, screen.kind, colour, rings);
+}
+
 }  // namespace
 
-std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
-                                         const std::uint8_t* alpha, int w, int h, int channel,
-                                         const std::uint8_t* depth, double amount, int width,
-                                         const ScreenNearby* given) {
+std::vector<RimChange> RimChanges(const std::uint8_t* bgra, std::size_t stride,
+                                  const std::uint8_t* alpha, int w, int h, int channel,
+                                  const std::uint8_t* depth, double amount, int width,
+                                  const ScreenNearby* given) {
   const std::size_t W = std::size_t(w), n = W * std::size_t(h);
   width = std::clamp(width, 1, 254);
   std::vector<std::uint8_t> kind(n);
@@ -251,14 +262,10 @@ std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t s
   if (given == nullptr) {
     local.kind.resize(n);
     ReachedKinds(alpha, kind.data(), local.kind.data(), n);
-    const auto colour = [&](int x, int y) {
-      const std::uint8_t* p = pixel(x, y);
-      return std::array<float, 3>{float(p[0]), float(p[1]), float(p[2])};
-    };
-    local.fill = FillOutward(w, h, local.kind, colour, width + 4);
+    FillScreen(bgra, stride, w, h, RimScreenRings(width), local);
   }
   const ScreenNearby& screen = given != nullptr ? *given : local;
-  std::vector<EdgeOffset> offsets;
+  std::vector<RimChange> changes;
   for (std::size_t k = 0; k < fill.pixels.size(); ++k) {
     const std::array<float, 3>& f = fill.colours[k];
     const std::size_t i = fill.pixels[k];
@@ -291,23 +298,19 @@ std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t s
     const float balance = Balance(f.data(), channel);
     const float apart = std::fabs(OtherRatio(c.data(), channel) - OtherRatio(f.data(), channel));
     const float weight = balance < 0.0f ? std::clamp((0.08f - apart) / 0.04f, 0.0f, 1.0f) : 0.0f;
-    if (weight > 0.0f || unspilled) offsets.push_back({i, weight * balance, c});
+    if (weight > 0.0f || unspilled) changes.push_back({i, weight * balance, c});
   }
-  return offsets;
+  return changes;
 }
 
 ScreenNearby CarryScreenInward(const std::uint8_t* bgra, std::size_t stride,
                                const std::uint8_t* alpha, int w, int h, const std::uint8_t* depth,
                                int rim, int rings) {
-  const std::size_t n = std::size_t(w) * std::size_t(h);
   ScreenNearby screen;
-  screen.kind.resize(n);
-  ScreenKinds(alpha, rim > 0 ? depth : nullptr, screen.kind.data(), n, std::uint8_t(rim));
-  const auto colour = [&](int x, int y) {
-    const std::uint8_t* p = bgra + std::size_t(y) * stride + std::size_t(x) * 4;
-    return std::array<float, 3>{float(p[0]), float(p[1]), float(p[2])};
-  };
-  screen.fill = FillOutward(w, h, screen.kind, colour, rings);
+  screen.kind.resize(std::size_t(w) * std::size_t(h));
+  ScreenKinds(alpha, rim > 0 ? depth : nullptr, screen.kind.data(), screen.kind.size(),
+              std::uint8_t(rim));
+  FillScreen(bgra, stride, w, h, rings, screen);
   return screen;
 }
 

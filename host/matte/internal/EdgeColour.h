@@ -60,6 +60,11 @@ ScreenNearby CarryScreenInward(const std::uint8_t* bgra, std::size_t stride,
                                const std::uint8_t* alpha, int w, int h, const std::uint8_t* depth,
                                int rim, int rings);
 
+// How many rings the screen's colour must be carried to reach a rim
+// `width` deep: the rim, after a band of partly transparent pixels up to 4
+// wide.
+constexpr int RimScreenRings(int width) { return width + 4; }
+
 // The rim's colours and limits, for each pixel of a keyed frame (depth:
 // OpaqueDepth's, capped above width):
 //  - pixels deeper than `width` inside the opaque matte are the subject's
@@ -69,10 +74,10 @@ ScreenNearby CarryScreenInward(const std::uint8_t* bgra, std::size_t stride,
 //    the mean of the colours of its neighbours in the rings before;
 //  - the screen's light taken out: a pixel C so reached whose screen's
 //    colour B `screen` knows (without it, the clear pixels' colours are
-//    carried in width + 4 rings through the pixels so reached, as
-//    CarryScreenInward does), lying near the line from F toward B, C = F + t (B - F) + r with t (0
-//    to 1/2) from C's projection on it, becomes (C - t B) / (1 - t), weighted by how near (full for
-//    |r| within 8 levels, none beyond 16);
+//    carried in RimScreenRings(width) rings through the pixels so reached,
+//    as CarryScreenInward does), lying near the line from F toward B, C = F + t (B - F) + r with t
+//    (0 to 1/2) from C's projection on it, becomes (C - t B) / (1 - t), weighted by how near (full
+//    for |r| within 8 levels, none beyond 16);
 //  - the limit's offset: F's balance (its screen channel less the mean of
 //    the other two) where it is below 0, weighted by how closely the
 //    pixel's other two channels (the spill taken out) keep F's ratio
@@ -81,15 +86,15 @@ ScreenNearby CarryScreenInward(const std::uint8_t* bgra, std::size_t stride,
 //    classic limit.
 // Lists the pixels with an offset or a colour changed, with the colour at
 // full strength (the caller applies amount); width >= 1.
-struct EdgeOffset {
+struct RimChange {
   std::size_t pixel;            // y w + x
   float offset;                 // 0 or below
   std::array<float, 3> colour;  // B, G, R, the screen's light taken out
 };
-std::vector<EdgeOffset> EdgeLimitOffsets(const std::uint8_t* bgra, std::size_t stride,
-                                         const std::uint8_t* alpha, int w, int h, int channel,
-                                         const std::uint8_t* depth, double amount, int width,
-                                         const ScreenNearby* screen);
+std::vector<RimChange> RimChanges(const std::uint8_t* bgra, std::size_t stride,
+                                  const std::uint8_t* alpha, int w, int h, int channel,
+                                  const std::uint8_t* depth, double amount, int width,
+                                  const ScreenNearby* screen);
 
 // How wide a rim of the opaque subject carries the screen's cast, from the
 // frame's colours: the mean balance (screen channel less the mean of the

@@ -39,7 +39,7 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
   constexpr unsigned kWidth = 8, kHeight = 6;
   f0r_plugin_info_t about{};
   api.info(&about);
-  const int kParameters = about.num_params;  // project, softness, spill, matte, then finishing
+  const int parameters = about.num_params;  // project, softness, spill, matte, then finishing
   FuzzInput script(data, size);
   std::remove(projectPath.c_str());
   f0r_instance_t instance = api.construct(kWidth, kHeight);
@@ -69,7 +69,7 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
       case 1:  // a number or matte: any double, NaN and infinities too
       case 2:
       case 3: {
-        const int index = 1 + (op - 1 + 3 * script.Byte()) % (kParameters - 1);
+        const int index = 1 + (op - 1 + 3 * script.Byte()) % (parameters - 1);
         double value = script.Raw<double>();
         api.set(instance, &value, index);
         break;
@@ -77,7 +77,7 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
       case 4: {  // an index the plug-in does not have
         const int index = std::int8_t(script.Byte());
         double value = script.Raw<double>();
-        if (index < 0 || index >= kParameters) api.set(instance, &value, index);
+        if (index < 0 || index >= parameters) api.set(instance, &value, index);
         break;
       }
       case 5: {  // a frame, then every parameter read back
@@ -99,7 +99,7 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
         api.get(instance, &readPath, 0);
         if (readPath == nullptr || path != readPath)
           fault = "the project path reads back otherwise";
-        for (int index = 1; index < kParameters; ++index) {
+        for (int index = 1; index < parameters; ++index) {
           double value = -1.0;
           api.get(instance, &value, index);
           if (!(value >= 0.0 && value <= 1.0)) fault = "a parameter reads back out of 0 to 1";
