@@ -267,15 +267,12 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
     // offset or lose the screen's light (few, and none without an edge)
     // are then limited again from their colour before it.
     const std::vector<internal::RimChange> rim =
-        edge > 0
-            ? internal::RimChanges(keyedPixels, stride, alpha.pixels.data(), w, h, channel,
-                                   depth.data(), amount, edge, f.unmix > 0.0 ? &screen : nullptr)
-            : std::vector<internal::RimChange>();
+        edge > 0 ? internal::RimChanges(keyedPixels, stride, alpha.pixels.data(), w, h, channel,
+                                        depth.data(), edge, f.unmix > 0.0 ? &screen : nullptr)
+                 : std::vector<internal::RimChange>();
     const auto at = [&](std::size_t i) {
       return keyedRow(int(i / std::size_t(w))) + i % std::size_t(w) * 4;
     };
-    std::vector<std::array<std::uint8_t, 4>> before(rim.size());
-    for (std::size_t k = 0; k < rim.size(); ++k) std::copy_n(at(rim[k].pixel), 4, before[k].data());
     const internal::DespillTable reductions = internal::DespillReductions(amount);
     for (int y = 0; y < h; ++y) internal::DespillRow(keyedRow(y), w, channel, reductions);
     for (std::size_t k = 0; k < rim.size(); ++k) {
@@ -286,7 +283,7 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
         p[c] = std::uint8_t(std::clamp(std::lround(rim[k].colour[c]), 0L, 255L));
       internal::DespillRowWithOffsets(p, 1, channel, 1.0, &rim[k].offset);
       for (std::size_t c = 0; c < 3; ++c)
-        p[c] = std::uint8_t(std::lround(before[k][c] + amount * (p[c] - before[k][c])));
+        p[c] = std::uint8_t(std::lround(rim[k].was[c] + amount * (p[c] - rim[k].was[c])));
     }
   }
 

@@ -125,47 +125,22 @@ void FirstRing(int w, int h, const std::uint8_t* kind, std::vector<Point>& ring)
   }
 }
 
-// Over the depths in kind (capped above width): deep pixels are the
-// sources; the rest that are not clear are reached. Byte arithmetic,
-// which vectorises.
-MATTIX_PLANE_LOOP
-void EdgeKinds(const std::uint8_t* alpha, std::uint8_t* kind, std::size_t n, std::uint8_t width) {
-  static_assert(kSource == 1 && kReachable == 2);
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::uint8_t deep = kind[i] > width ? 1 : 0, seen = alpha[i] != 0 ? 1 : 0;
-    kind[i] = std::uint8_t(deep | ((seen & (deep ^ 1)) << 1));
-  }
-}
+// The bytes of a plane from lo to hi.
+struct ByteRange {
+  const std::uint8_t* plane;
+  std::uint8_t lo, hi;
+};
 
-// Clear pixels are the sources; partly transparent ones and, with depth,
-// opaque ones at most `rim` deep are reached. Byte arithmetic, which
-// vectorises.
+// Marks each pixel a source where `source` holds it, else reachable where
+// `reachable` does, else other. Byte arithmetic, which vectorises.
 MATTIX_PLANE_LOOP
-void ScreenKinds(const std::uint8_t* alpha, const std::uint8_t* depth, std::uint8_t* kind,
-                 std::size_t n, std::uint8_t rim) {
-  static_assert(kSource == 1 && kReachable == 2);
-  if (depth == nullptr) {
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::uint8_t clear = alpha[i] == 0 ? 1 : 0, partly = alpha[i] != 255 ? 1 : 0;
-      kind[i] = std::uint8_t(clear | ((partly & (clear ^ 1)) << 1));
-    }
-    return;
-  }
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::uint8_t clear = alpha[i] == 0 ? 1 : 0, partly = alpha[i] != 255 ? 1 : 0;
-    const std::uint8_t rimmed = depth[i] <= rim ? 1 : 0;
-    kind[i] = std::uint8_t(clear | (((partly | rimmed) & (clear ^ 1)) << 1));
-  }
-}
-
-// Clear pixels are the sources; the pixels a fill reached are reached.
-MATTIX_PLANE_LOOP
-void ReachedKinds(const std::uint8_t* alpha, const std::uint8_t* reached, std::uint8_t* kind,
-                  std::size_t n) {
+void MarkKinds(ByteRange source, ByteRange reachable, std::uint8_t* kind, std::size_t n) {
   static_assert(kSource == 1 && kReachable == 2);
   for (std::size_t i = 0; i < n; ++i) {
-    const std::uint8_t clear = alpha[i] == 0 ? 1 : 0, was = reached[i] == kReached ? 1 : 0;
-    kind[i] = std::uint8_t(clear | ((was & (clear ^ 1)) << 1));
+    const std::uint8_t s = source.lo <= source.plane[i] && source.plane[i] <= source.hi ? 1 : 0;
+    const std::uint8_t r =
+        reachable.lo <= reachable.plane[i] && reachable.plane[i] <= reachable.hi ? 1 : 0;
+    kind[i] = std::uint8_t(s | ((r & (s ^ 1)) << 1));
   }
 }
 
@@ -238,22 +213,17 @@ void FillScreen(const std::uint8_t* bgra, std::size_t stride, int w, int h, int 
 
 std::vector<RimChange> RimChanges(const std::uint8_t* bgra, std::size_t stride,
                                   const std::uint8_t* alpha, int w, int h, int channel,
-                                  const std::uint8_t* depth, double amount, int width,
-                                  const ScreenNearby* given) {
+                                  const std::uint8_t* depth, int width, const ScreenNearby* given) {
   const std::size_t W = std::size_t(w), n = W * std::size_t(h);
   width = std::clamp(width, 1, 254);
   std::vector<std::uint8_t> kind(n);
-  std::copy_n(depth, n, kind.data());
-  EdgeKinds(alpha, kind.data(), n, std::uint8_t(width));
+  MarkKinds({depth, std::uint8_t(width + 1), 255}, {alpha, 1, 255}, kind.data(), n);
   const auto pixel = [&](int x, int y) {
     return bgra + std::size_t(y) * stride + std::size_t(x) * 4;
   };
-  // A deep pixel's colour: its own after the classic limit.
   const auto own = [&](int x, int y) {
     const std::uint8_t* p = pixel(x, y);
-    std::array<float, 3> c{float(p[0]), float(p[1]), float(p[2])};
-    c[std::size_t(channel)] -= float(amount) * std::max(0.0f, Balance(p, channel));
-    return c;
+    return std::array<float, 3>{float(p[0]), float(p[1]), float(p[2])};
   };
   const RingFill fill = FillOutward(w, h, kind, own, 2 * width + 2);
   // Without a screen's colour carried in already, it is carried through
@@ -261,7 +231,7 @@ std::vector<RimChange> RimChanges(const std::uint8_t* bgra, std::size_t stride,
   ScreenNearby local;
   if (given == nullptr) {
     local.kind.resize(n);
-    ReachedKinds(alpha, kind.data(), local.kind.data(), n);
+    MarkKinds({alpha, 0, 0}, {kind.data(), kReached, kReached}, local.kind.data(), n);
     FillScreen(bgra, stride, w, h, RimScreenRings(width), local);
   }
   const ScreenNearby& screen = given != nullptr ? *given : local;
@@ -298,7 +268,7 @@ std::vector<RimChange> RimChanges(const std::uint8_t* bgra, std::size_t stride,
     const float balance = Balance(f.data(), channel);
     const float apart = std::fabs(OtherRatio(c.data(), channel) - OtherRatio(f.data(), channel));
     const float weight = balance < 0.0f ? std::clamp((0.08f - apart) / 0.04f, 0.0f, 1.0f) : 0.0f;
-    if (weight > 0.0f || unspilled) changes.push_back({i, weight * balance, c});
+    if (weight > 0.0f || unspilled) changes.push_back({i, weight * balance, c, {p[0], p[1], p[2]}});
   }
   return changes;
 }
@@ -308,8 +278,11 @@ ScreenNearby CarryScreenInward(const std::uint8_t* bgra, std::size_t stride,
                                int rim, int rings) {
   ScreenNearby screen;
   screen.kind.resize(std::size_t(w) * std::size_t(h));
-  ScreenKinds(alpha, rim > 0 ? depth : nullptr, screen.kind.data(), screen.kind.size(),
-              std::uint8_t(rim));
+  // Without a rim, the partly transparent pixels (alpha 0 to 254; the
+  // clear ones are sources first).
+  MarkKinds({alpha, 0, 0},
+            rim > 0 ? ByteRange{depth, 0, std::uint8_t(rim)} : ByteRange{alpha, 0, 254},
+            screen.kind.data(), screen.kind.size());
   FillScreen(bgra, stride, w, h, rings, screen);
   return screen;
 }

@@ -68,7 +68,8 @@ constexpr int RimScreenRings(int width) { return width + 4; }
 // The rim's colours and limits, for each pixel of a keyed frame (depth:
 // OpaqueDepth's, capped above width):
 //  - pixels deeper than `width` inside the opaque matte are the subject's
-//    own colour F, after the classic limit at `amount` (0 to 1);
+//    own colour F, as keyed (the rim is measured against the colour it
+//    was mixed from; the limits come after);
 //  - from them, ring by ring outward (8-neighbours, up to 2 width + 2
 //    rings) through the pixels that are not transparent, each pixel takes
 //    the mean of the colours of its neighbours in the rings before;
@@ -87,14 +88,14 @@ constexpr int RimScreenRings(int width) { return width + 4; }
 // Lists the pixels with an offset or a colour changed, with the colour at
 // full strength (the caller applies amount); width >= 1.
 struct RimChange {
-  std::size_t pixel;            // y w + x
-  float offset;                 // 0 or below
-  std::array<float, 3> colour;  // B, G, R, the screen's light taken out
+  std::size_t pixel;                // y w + x
+  float offset;                     // 0 or below
+  std::array<float, 3> colour;      // B, G, R, the screen's light taken out
+  std::array<std::uint8_t, 3> was;  // B, G, R as read
 };
 std::vector<RimChange> RimChanges(const std::uint8_t* bgra, std::size_t stride,
                                   const std::uint8_t* alpha, int w, int h, int channel,
-                                  const std::uint8_t* depth, double amount, int width,
-                                  const ScreenNearby* screen);
+                                  const std::uint8_t* depth, int width, const ScreenNearby* screen);
 
 // How wide a rim of the opaque subject carries the screen's cast, from the
 // frame's colours: the mean balance (screen channel less the mean of the

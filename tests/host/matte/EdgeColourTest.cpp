@@ -76,45 +76,50 @@ TEST(EdgeDespill, TheRimTakesTheSubjectsOwnBalanceAndOtherColoursTheClassicLimit
 
 // Screen B on the left 10 columns; a subject F beyond whose first 5
 // columns are mixed with the screen's light by known shares C = F + t (B -
-// F), t 0.30 to 0.10: the edge takes the share out and gives F back within
-// the rounding of C (blown up by 1 / (1 - t)), each channel, not the green
-// alone. At amount 50 % half the way.
+// F), t 0.30 to 0.10: the edge takes the share out and gives back the
+// despilled F (a subject that leads in green has it cut to the mean of
+// the others, as deeper in) within the rounding of C (blown up by 1 / (1 -
+// t)), each channel, not the green alone. At amount 50 % half the way.
 TEST(EdgeDespill, LightOfTheScreenOnTheRimIsTakenOutOfEveryChannel) {
   constexpr int w = 30, h = 9;
-  const std::array<double, 3> screen{60, 176, 40}, subject{40, 70, 170};
+  const std::array<double, 3> screen{60, 176, 40};
   const auto share = [](int x) { return x >= 10 && x < 15 ? 0.30 - 0.05 * (x - 10) : 0.0; };
   // A rim pixel far off the line from the subject to the screen (a
   // colour whose green is well below the others) is left as it was.
   constexpr int kOffX = 10, kOffY = 4;
   const std::array<std::uint8_t, 3> off{200, 60, 30};
-  media::BgraImage input(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      for (int c = 0; c < 3; ++c)
-        input.Row(y)[x * 4 + c] = std::uint8_t(
-            std::lround(x < 10 ? screen[c] : subject[c] + share(x) * (screen[c] - subject[c])));
-      input.Row(y)[x * 4 + 3] = x < 10 ? 0 : 255;
-    }
-  std::copy(off.begin(), off.end(), input.Row(kOffY) + kOffX * 4);
-  // Without unmixing and with it (whose fill then carries the screen's
-  // colour): the same.
-  for (const auto& [amount, unmix] : {std::pair{100.0, 0.0}, {50.0, 0.0}, {100.0, 100.0}}) {
-    media::BgraImage out = input;
-    project::MatteFinishing f;
-    f.despill = amount;
-    f.despillEdge = 6.0;
-    f.unmix = unmix;
-    FinishMatte(out, input, f);
+  for (const std::array<double, 3>& subject : {std::array<double, 3>{40, 70, 170}, {60, 150, 80}}) {
+    std::array<double, 3> limited = subject;
+    limited[1] = std::min(subject[1], (subject[0] + subject[2]) / 2);
+    media::BgraImage input(w, h);
     for (int y = 0; y < h; ++y)
-      for (int x = 10; x < w; ++x)
-        for (int c = 0; c < 3; ++c) {
-          const double was = input.Row(y)[x * 4 + c];
-          const bool odd = x == kOffX && y == kOffY;
-          const double want = odd ? was : was + amount / 100 * (subject[c] - was);
-          ASSERT_LE(std::fabs(out.Row(y)[x * 4 + c] - want), odd ? 0 : 0.5 / (1 - share(x)) + 0.5)
-              << "amount " << amount << " unmix " << unmix << " at " << x << "," << y << " channel "
-              << c;
-        }
+      for (int x = 0; x < w; ++x) {
+        for (int c = 0; c < 3; ++c)
+          input.Row(y)[x * 4 + c] = std::uint8_t(
+              std::lround(x < 10 ? screen[c] : subject[c] + share(x) * (screen[c] - subject[c])));
+        input.Row(y)[x * 4 + 3] = x < 10 ? 0 : 255;
+      }
+    std::copy(off.begin(), off.end(), input.Row(kOffY) + kOffX * 4);
+    // Without unmixing and with it (whose fill then carries the screen's
+    // colour): the same.
+    for (const auto& [amount, unmix] : {std::pair{100.0, 0.0}, {50.0, 0.0}, {100.0, 100.0}}) {
+      media::BgraImage out = input;
+      project::MatteFinishing f;
+      f.despill = amount;
+      f.despillEdge = 6.0;
+      f.unmix = unmix;
+      FinishMatte(out, input, f);
+      for (int y = 0; y < h; ++y)
+        for (int x = 10; x < w; ++x)
+          for (int c = 0; c < 3; ++c) {
+            const double was = input.Row(y)[x * 4 + c];
+            const bool odd = x == kOffX && y == kOffY;
+            const double want = odd ? was : was + amount / 100 * (limited[c] - was);
+            ASSERT_LE(std::fabs(out.Row(y)[x * 4 + c] - want), odd ? 0 : 0.5 / (1 - share(x)) + 0.5)
+                << "subject green " << subject[1] << " amount " << amount << " unmix " << unmix
+                << " at " << x << "," << y << " channel " << c;
+          }
+    }
   }
 }
 
