@@ -40,10 +40,10 @@ void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int 
                  std::size_t stride, const project::MatteFinishing& finishing, int left, int top);
 
 // How far from a pixel finishing reads (pixels): twice the refine radius,
-// the shrink/grow disc's
-// radius, rounded up, the feather's 3 sigma, rounded up, and the larger of
-// 3 despill edges and 4 and unmixing's 33; 0 when only per-pixel steps are
-// on.
+// the shrink/grow disc's radius, rounded up, the feather's 3 sigma, rounded
+// up, and the larger of the despill edge's reach and that of the screen's
+// colour carried inward (by unmixing, or by the edge itself without it);
+// 0 when only per-pixel steps are on.
 int FinishReach(const project::MatteFinishing& finishing);
 
 }  // namespace mattix::matte
