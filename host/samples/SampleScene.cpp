@@ -193,6 +193,42 @@ SampleFrame ScreenScene(int width, int height, Backdrop backdrop) {
                        (y0 + y1) * 0.5f + std::cos(out) * bend, 0.35f + 0.9f * u(rng)});
   }
 
+  // Subject: head (ellipse) and shoulders (a wide rounded body); the
+  // coverage of each at a pixel.
+  const float bodyTop = 0.60f * h;
+  const auto covers = [&](float px, float py) {
+    const float hx = (px - headX) / headRx, hy = (py - headY) / headRy;
+    const float headD = (std::sqrt(hx * hx + hy * hy) - 1.0f) * std::min(headRx, headRy);
+    const float bx = (px - headX) / (0.30f * w), by = (py - (bodyTop + 0.30f * h)) / (0.30f * h);
+    const float bodyD = (std::sqrt(bx * bx + by * by) - 1.0f) * 0.30f * h;
+    return std::pair(std::clamp(0.5f - headD, 0.0f, 1.0f), std::clamp(0.5f - bodyD, 0.0f, 1.0f));
+  };
+  // The screen's light reaches the subject's rim: spill by the distance
+  // from a pixel to the nearest pixel where the screen shows by half or
+  // more, so that where the head meets the shoulders (no screen between)
+  // there is none. Along the rows first, then the least over the rows
+  // within reach.
+  constexpr int kSpillReach = 10;
+  const std::size_t n = std::size_t(width) * std::size_t(height);
+  std::vector<int> across(n, kSpillReach + 1);
+  for (int y = 0; y < height; ++y) {
+    int* row = &across[std::size_t(y) * std::size_t(width)];
+    for (int x = 0; x < width; ++x) {
+      const auto [head, body] = covers(float(x) + 0.5f, float(y) + 0.5f);
+      if ((1.0f - head) * (1.0f - body) >= 0.5f) row[x] = 0;
+    }
+    for (int x = 1; x < width; ++x) row[x] = std::min(row[x], row[x - 1] + 1);
+    for (int x = width - 2; x >= 0; --x) row[x] = std::min(row[x], row[x + 1] + 1);
+  }
+  const auto screenDistance = [&](int x, int y) {
+    int least = (kSpillReach + 1) * (kSpillReach + 1);
+    for (int v = std::max(0, y - kSpillReach); v <= std::min(height - 1, y + kSpillReach); ++v) {
+      const int g = across[std::size_t(v) * std::size_t(width) + std::size_t(x)];
+      least = std::min(least, g * g + (v - y) * (v - y));
+    }
+    return std::sqrt(float(least));
+  };
+
   const Rgb shirt = Shirt(green), skin = kSkin, hair = kHair, glass = kGlass;
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
@@ -203,20 +239,14 @@ SampleFrame ScreenScene(int width, int height, Backdrop backdrop) {
                                         2.0f;
       Rgb c = BackdropColour(green, vignette, py / h);
 
-      // Subject: head (ellipse) and shoulders (a wide rounded body).
-      const float hx = (px - headX) / headRx, hy = (py - headY) / headRy;
-      const float headD = (std::sqrt(hx * hx + hy * hy) - 1.0f) * std::min(headRx, headRy);
-      const float bodyTop = 0.60f * h;
-      const float bx = (px - headX) / (0.30f * w), by = (py - (bodyTop + 0.30f * h)) / (0.30f * h);
-      const float bodyD = (std::sqrt(bx * bx + by * by) - 1.0f) * 0.30f * h;
-      const float headCover = std::clamp(0.5f - headD, 0.0f, 1.0f);
-      const float bodyCover = std::clamp(0.5f - bodyD, 0.0f, 1.0f);
-      const float edge = std::min(headD, bodyD);  // < 0 inside the subject
+      const auto [headCover, bodyCover] = covers(px, py);
       if (bodyCover > 0.0f) c = Mix(c, shirt, bodyCover);
       if (headCover > 0.0f) c = Mix(c, skin, headCover);
       Rgb truth = c;  // the same without spill
-      // Spill: light bounced off the screen tints the subject's rim.
-      if (edge < 0.0f && edge > -10.0f) c = Spilled(c, green, 1.0f - (-edge) / 10.0f);
+      // Spill: light bounced off the screen tints the subject's rim, from
+      // the outline (half a pixel from the screen's nearest pixel) inward.
+      if (const float depth = screenDistance(x, y) - 0.5f; depth > 0.0f && depth < kSpillReach)
+        c = Spilled(c, green, 1.0f - depth / float(kSpillReach));
 
       // Hair strands: coverage from the distance to the curve, for
       // widths below a pixel too (faint strands).
