@@ -171,7 +171,8 @@ std::optional<BackdropCluster> internal::FindBackdropIn(
   Parts offsets(parts), values(parts);
   const auto gather = [&](int low, int high) {
     EachPart(parts, [&](std::size_t p) {
-      offsets[p].clear(), values[p].clear();
+      offsets[p].clear();
+      values[p].clear();
       for (const Hls& c : colours[p]) {
         const int s = Bin(c.s);
         if (!inHues(c.h) || s < low || s > high) continue;

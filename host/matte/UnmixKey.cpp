@@ -221,9 +221,10 @@ std::array<int, 4> ChooseWindow(const LevelSums& sums) {
   // Cost of levels keyed fully (t = 1) and not at all (t = 0), summed from
   // level 0 up to each level.
   std::array<double, 257> keyed{}, kept{};
-  for (int l = 0; l < 256; ++l)
-    keyed[std::size_t(l) + 1] = keyed[std::size_t(l)] + cost(l, 1.0),
-                           kept[std::size_t(l) + 1] = kept[std::size_t(l)] + cost(l, 0.0);
+  for (int l = 0; l < 256; ++l) {
+    keyed[std::size_t(l) + 1] = keyed[std::size_t(l)] + cost(l, 1.0);
+    kept[std::size_t(l) + 1] = kept[std::size_t(l)] + cost(l, 0.0);
+  }
   // The cost of levels from..to-1 under a ramp up (or down) over them.
   const auto ramp = [&](int from, int to, bool up) {
     double c = 0;
@@ -247,7 +248,8 @@ std::array<int, 4> ChooseWindow(const LevelSums& sums) {
         if ((below += sums[std::size_t(l)][3]) > rank) return l;
       return 255;
     };
-    lo = at(kScreenLevels), hi = at(1.0 - kScreenLevels);
+    lo = at(kScreenLevels);
+    hi = at(1.0 - kScreenLevels);
   }
   // Below lo: levels under a0 kept, a ramp to a1, keyed from a1 (a0 = a1
   // = 0: open). Above hi likewise down from a2 to a3.
@@ -256,14 +258,22 @@ std::array<int, 4> ChooseWindow(const LevelSums& sums) {
     for (int a1 = a0 + kMinRamp; a1 <= lo; ++a1) {
       const double c = kept[std::size_t(a0)] + ramp(a0, a1, true) +
                        (keyed[std::size_t(lo)] - keyed[std::size_t(a1)]);
-      if (c < lowBest) lowBest = c, window[0] = a0, window[1] = a1;
+      if (c < lowBest) {
+        lowBest = c;
+        window[0] = a0;
+        window[1] = a1;
+      }
     }
   double highBest = keyed[256] - keyed[std::size_t(hi) + 1];
   for (int a2 = hi; a2 + kMinRamp <= 255; ++a2)
     for (int a3 = a2 + kMinRamp; a3 <= 255; ++a3) {
       const double c = (keyed[std::size_t(a2) + 1] - keyed[std::size_t(hi) + 1]) +
                        ramp(a2 + 1, a3 + 1, false) + (kept[256] - kept[std::size_t(a3) + 1]);
-      if (c < highBest) highBest = c, window[2] = a2, window[3] = a3;
+      if (c < highBest) {
+        highBest = c;
+        window[2] = a2;
+        window[3] = a3;
+      }
     }
   const double open = keyed[256];
   if (!(open - (lowBest + highBest + (keyed[std::size_t(hi) + 1] - keyed[std::size_t(lo)])) >
@@ -711,7 +721,10 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
             const int rr = r + dr, cc = c + dc;
             if (rr < 0 || cc < 0 || rr >= wheel::kHeight || cc >= wheel::kWidth) continue;
             const int v = weight[std::size_t(rr * wheel::kWidth + cc)];
-            if (v >= 0) sum += v, ++count;
+            if (v >= 0) {
+              sum += v;
+              ++count;
+            }
           }
         if (count) filled[std::size_t(r * wheel::kWidth + c)] = (sum + count / 2) / count;
       }
@@ -739,7 +752,9 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
           const std::uint64_t share = ShareLevel(a[i]);
           const std::uint64_t k = std::uint64_t(std::max(0, weight[std::size_t(where[i])]));
           std::array<std::uint64_t, 4>& level = sums[light[i]];
-          level[0] += share * share, level[1] += k * share, level[2] += k * k;
+          level[0] += share * share;
+          level[1] += k * share;
+          level[2] += k * k;
           level[3] += clearRow[x / f];
         }
       }

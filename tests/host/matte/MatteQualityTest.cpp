@@ -56,14 +56,18 @@ TEST(KeyAuto, KeysTheScreenKeepsTheSubjectAndGradesThePane) {
     for (int y = 6; y < h - 6; ++y)
       for (int x = 6; x < w - 6; ++x) {
         int lo = 255, hi = 0;
-        for (int v = y - 6; v <= y + 6; ++v)
-          lo = std::min<int>(lo, rowLo[std::size_t(v * w + x)]),
+        for (int v = y - 6; v <= y + 6; ++v) {
+          lo = std::min<int>(lo, rowLo[std::size_t(v * w + x)]);
           hi = std::max<int>(hi, rowHi[std::size_t(v * w + x)]);
+        }
         const int a = matte.Row(y)[x * 4];
         if (lo != hi) continue;
         if (lo == 0) wrongBackdrop += a != 0;
         if (lo == 255) wrongSubject += a != 255;
-        if (lo > 0 && lo < 255) ++pane, paneKeyedPartly += a > 0 && a < 255;
+        if (lo > 0 && lo < 255) {
+          ++pane;
+          paneKeyedPartly += a > 0 && a < 255;
+        }
       }
     EXPECT_EQ(std::tuple(wrongBackdrop, wrongSubject, paneKeyedPartly), std::tuple(0, 0, pane));
     EXPECT_GT(pane, 1000);

@@ -37,8 +37,10 @@ int WeightOf(const UnmixedKey& key, const Colour& c) {
 // The screen's share of a mix, from the two-colour model directly.
 double ShareOf(const Colour& c, const Colour& b, const Colour& f) {
   double dot = 0, n2 = 0;
-  for (int k = 0; k < 3; ++k)
-    dot += (c[k] - b[k]) * (f[k] - b[k]), n2 += (f[k] - b[k]) * (f[k] - b[k]);
+  for (int k = 0; k < 3; ++k) {
+    dot += (c[k] - b[k]) * (f[k] - b[k]);
+    n2 += (f[k] - b[k]) * (f[k] - b[k]);
+  }
   return 1.0 - dot / n2;
 }
 
@@ -56,7 +58,8 @@ Colour Mix(const Scene& sc, double share) {
 
 void Put(media::BgraImage& frame, int x, int y, const Colour& c) {
   std::uint8_t* p = frame.Row(y) + x * 4;
-  p[0] = std::uint8_t(c[0]), p[1] = std::uint8_t(c[1]), p[2] = std::uint8_t(c[2]), p[3] = 255;
+  for (int k = 0; k < 3; ++k) p[k] = std::uint8_t(c[k]);
+  p[3] = 255;
 }
 
 TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
