@@ -2,9 +2,12 @@
 // worked by hand, shrink/grow against a brute-force disc, feather against
 // the Gaussian pixel by pixel, despill of a
 // screen colour and of greys, shapes against the drawing layer's own polygon
-// fill. (Every step off leaves the frame as keyed: a render without a
-// project gives back its input, the render command's test.)
+// fill; a part with its reach finished as the whole frame, on the fuzz
+// target's seeds. (Every step off leaves the frame as keyed: a render
+// without a project gives back its input, the render command's test.)
 #include "host/matte/MatteFinish.h"
+#include "tests/FuzzSeeds.h"
+#include "tests/host/matte/FinishPartsCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -156,6 +159,11 @@ TEST(MatteFinish, DespillLimitsTheScreenChannelToTheOthers) {
     EXPECT_EQ((std::array<int, 3>{keyed.pixels[0], keyed.pixels[1], keyed.pixels[2]}), c.want)
         << c.bgr[0] << "," << c.bgr[1] << "," << c.bgr[2];
   }
+}
+
+TEST(MatteFinish, APartWithItsReachIsFinishedAsTheWholeFrame) {
+  test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/matte/fuzz",
+                        test::CheckFinishParts);
 }
 
 TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
