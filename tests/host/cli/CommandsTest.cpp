@@ -215,8 +215,8 @@ TEST(MaskRecord, LevelsFromColourPictures) {
   }
 }
 
-// The shipped samples/ hold the generator's mask.
-TEST(SampleScene, SamplesHoldTheGeneratorsMask) {
+// The shipped samples/ hold the generator's picture and mask.
+TEST(SampleScene, SamplesHoldTheGeneratorsPictureAndMask) {
   const std::string samples = std::string(MATTIX_SOURCE_DIR) + "/samples/";
   const project::ProjectSettings project = project::ReadProject(samples + "key.json");
   // Shown with the keyed hues named.
@@ -229,6 +229,9 @@ TEST(SampleScene, SamplesHoldTheGeneratorsMask) {
   ASSERT_EQ(maskPicture.width, 241);
   for (std::size_t i = 0; i < mask.pixels.size(); ++i)
     ASSERT_EQ(maskPicture.pixels[i * 4], mask.pixels[i]);
+  EXPECT_TRUE(media::ReadPng(samples + "greenscreen.png").pixels ==
+              samples::GreenScreenPicture(480, 320).pixels)
+      << "samples/ is stale: run mattix_samplegen samples";
 }
 
 }  // namespace
