@@ -36,10 +36,20 @@ MaskRecord Flat(std::uint8_t value = 255) {
 // The engine's six settings: softness, spill, the four lightness breakpoints.
 struct Settings {
   double v[6] = {0, 0, 0, 0, 100, 100};
-  Settings& softness(double s) { return v[0] = s, *this; }
-  Settings& spill(double s) { return v[1] = s, *this; }
+  Settings& softness(double s) {
+    v[0] = s;
+    return *this;
+  }
+  Settings& spill(double s) {
+    v[1] = s;
+    return *this;
+  }
   Settings& lightness(double a, double b, double c, double d) {
-    return v[2] = a, v[3] = b, v[4] = c, v[5] = d, *this;
+    v[2] = a;
+    v[3] = b;
+    v[4] = c;
+    v[5] = d;
+    return *this;
   }
 };
 
