@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <vector>
 
@@ -36,19 +37,12 @@ MaskRecord Flat(std::uint8_t value = 255) {
 // The engine's six settings: softness, spill, the four lightness breakpoints.
 struct Settings {
   double v[6] = {0, 0, 0, 0, 100, 100};
-  Settings& softness(double s) {
-    v[0] = s;
-    return *this;
-  }
-  Settings& spill(double s) {
-    v[1] = s;
-    return *this;
-  }
-  Settings& lightness(double a, double b, double c, double d) {
-    v[2] = a;
-    v[3] = b;
-    v[4] = c;
-    v[5] = d;
+  Settings& softness(double s) { return Set(0, {s}); }
+  Settings& spill(double s) { return Set(1, {s}); }
+  Settings& lightness(double a, double b, double c, double d) { return Set(2, {a, b, c, d}); }
+  // Settings from index `first` on.
+  Settings& Set(int first, std::initializer_list<double> values) {
+    std::copy(values.begin(), values.end(), v + first);
     return *this;
   }
 };
