@@ -163,7 +163,10 @@ gboolean SetInfo(GstVideoFilter* filter, GstCaps*, GstVideoInfo* in, GstCaps*, G
 void SwapRedBlueRow(const std::uint8_t* in, std::uint8_t* out, int width) {
   for (int x = 0; x < width; ++x, in += 4, out += 4) {
     const std::uint8_t r = in[0], b = in[2];
-    out[0] = b, out[1] = in[1], out[2] = r, out[3] = in[3];
+    out[0] = b;
+    out[1] = in[1];
+    out[2] = r;
+    out[3] = in[3];
   }
 }
 

@@ -239,8 +239,10 @@ BgraImage ReadInputFrame(const std::string& input, std::optional<long> number,
     if (first < 0) first = frame->number;
     last = frame->number;
   }
-  if (first < 0 && !reader->numbers().empty())  // a video started past its end
-    first = reader->numbers().front(), last = reader->numbers().back();
+  if (first < 0 && !reader->numbers().empty()) {  // a video started past its end
+    first = reader->numbers().front();
+    last = reader->numbers().back();
+  }
   throw host::HostError(input + ": has no frame " + std::to_string(*number) +
                         (first < 0 ? std::string()
                                    : " (its frames are " + std::to_string(first) + " to " +

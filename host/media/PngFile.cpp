@@ -235,7 +235,9 @@ std::vector<std::uint8_t> EncodeToMemory(const std::string& name, int width, int
 // libpng's layout (signature, IHDR, sRGB, IDAT, IEND); a picture within kMaxPngPixels deflates to
 // well under the 2^31 - 1 bytes a chunk may hold.
 void PutBigEndian(std::uint8_t* p, std::uint32_t v) {
-  p[0] = std::uint8_t(v >> 24), p[1] = std::uint8_t(v >> 16), p[2] = std::uint8_t(v >> 8);
+  p[0] = std::uint8_t(v >> 24);
+  p[1] = std::uint8_t(v >> 16);
+  p[2] = std::uint8_t(v >> 8);
   p[3] = std::uint8_t(v);
 }
 
@@ -293,8 +295,9 @@ std::vector<std::uint8_t> EncodeFastBgra(int width, int height, const std::uint8
   std::memcpy(idat + 4, "IDAT", 4);
 
   std::vector<std::uint8_t> rgba(2 * rowBytes), line(rowBytes + 1);
-  line[0] = 4;                     // Paeth
-  idat[8] = 0x78, idat[9] = 0x01;  // deflate, 32 KiB window, fastest; header check
+  line[0] = 4;     // Paeth
+  idat[8] = 0x78;  // deflate, 32 KiB window
+  idat[9] = 0x01;  // fastest; header check
   std::uint32_t adler = 1;
   z.next_out = idat + 10;
   z.avail_out = uInt(bound);

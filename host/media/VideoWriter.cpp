@@ -147,10 +147,14 @@ VideoWriter::VideoWriter(const std::string& path, int writeFd, OutputFormat form
   std::string muxer, encoderName;
   switch (format) {
     case OutputFormat::ProRes4444:
-      muxer = "mov", encoderName = "prores_ks", e.pixels = AV_PIX_FMT_YUVA444P10LE;
+      muxer = "mov";
+      encoderName = "prores_ks";
+      e.pixels = AV_PIX_FMT_YUVA444P10LE;
       break;
     case OutputFormat::Vp9Alpha:
-      muxer = "webm", encoderName = "libvpx-vp9", e.pixels = AV_PIX_FMT_YUVA420P;
+      muxer = "webm";
+      encoderName = "libvpx-vp9";
+      e.pixels = AV_PIX_FMT_YUVA420P;
       break;
     case OutputFormat::OpaqueVideo:
       muxer = OpaqueMuxerOf(path);

@@ -19,8 +19,12 @@ void MatteRow(std::uint8_t* bgra, int width) {
 
 void MarkRow(std::uint8_t* pixels, int width, int y) {
   for (int x = 0; x < width; ++x, pixels += 4)
-    if ((x + y) / kMarkStripe % 2 == 0)
-      pixels[0] = 255, pixels[1] = 0, pixels[2] = 255, pixels[3] = 255;
+    if ((x + y) / kMarkStripe % 2 == 0) {
+      pixels[0] = 255;
+      pixels[1] = 0;
+      pixels[2] = 255;
+      pixels[3] = 255;
+    }
 }
 
 CPluginKeyer::CPluginKeyer(std::unique_ptr<host::CKeyingEffect> effect, Reporter report)

@@ -81,8 +81,10 @@ media::GreyImage SampleMaskPicture() {
       const auto channel = [&](float v, int bit) {
         return std::clamp(int(std::floor(v)) + (k >> bit & 1), 0, 255);
       };
-      if (const int i = at(channel(c.r, 0), channel(c.g, 1), channel(c.b, 2)); i >= 0)
-        surfaceSum[std::size_t(i)] += weight, ++surfaceCount[std::size_t(i)];
+      if (const int i = at(channel(c.r, 0), channel(c.g, 1), channel(c.b, 2)); i >= 0) {
+        surfaceSum[std::size_t(i)] += weight;
+        ++surfaceCount[std::size_t(i)];
+      }
     }
   };
   const auto mix = [&](const Rgb& c, int weight) {
@@ -271,13 +273,19 @@ SampleFrame ScreenScene(int width, int height, Backdrop backdrop) {
             std::min(s.width, 1.0f) * (1.0f - std::max(0.0f, d - s.width * 0.5f)), 0.0f, 1.0f);
         hairCover = 1.0f - (1.0f - hairCover) * (1.0f - cover);
       }
-      if (hairCover > 0.0f) c = Mix(c, hair, hairCover), truth = Mix(truth, hair, hairCover);
+      if (hairCover > 0.0f) {
+        c = Mix(c, hair, hairCover);
+        truth = Mix(truth, hair, hairCover);
+      }
 
       // Glass pane on the right: half of the green shows through.
       const float gx0 = 0.68f * w, gx1 = 0.92f * w, gy0 = 0.18f * h, gy1 = 0.62f * h;
       const float inside =
           std::clamp(std::min({px - gx0, gx1 - px, py - gy0, gy1 - py}) + 0.5f, 0.0f, 1.0f);
-      if (inside > 0.0f) c = Mix(c, glass, 0.5f * inside), truth = Mix(truth, glass, 0.5f * inside);
+      if (inside > 0.0f) {
+        c = Mix(c, glass, 0.5f * inside);
+        truth = Mix(truth, glass, 0.5f * inside);
+      }
       // Each layer mixed over the backdrop keeps (1 - cover) of it.
       const float shows =
           (1.0f - bodyCover) * (1.0f - headCover) * (1.0f - hairCover) * (1.0f - 0.5f * inside);

@@ -48,7 +48,10 @@ project::MatteFinishing LevelFinishing(const project::MatteFinishing& finishing,
   f.despillEdge /= scale;
   f.refine /= scale;
   for (project::MatteShape& shape : f.shapes)
-    for (std::array<double, 2>& p : shape.points) p[0] /= scale, p[1] /= scale;
+    for (std::array<double, 2>& p : shape.points) {
+      p[0] /= scale;
+      p[1] /= scale;
+    }
   return f;
 }
 

@@ -83,17 +83,12 @@ class Frame {
   static constexpr std::uint8_t kGuardByte = 0xA5;
   Frame(int width, int height, int bitCount = 32, DWORD compression = stdfx::kLayoutRGB,
         bool topDown = false)
-      : m_header{IsYUV(compression)
-                     ? pixmill_test::MakeYUVHeader(width, topDown ? -height : height, bitCount,
-                                                   stdfx::kSub422UYVY)
-                     : tagYUVBMINFOHEADER{pixmill_test::MakeHeader(
-                                              width, topDown ? -height : height, bitCount),
-                                          0, 0, 0, 0}},
+      : m_header{Header(width, topDown ? -height : height, bitCount, compression)},
         m_bpp(bitCount / 8),
         m_stride(IsYUV(compression) ? ((width * 2 + 3) & ~3) : ((width * bitCount + 31) / 32) * 4),
         m_size(std::size_t(m_stride) * std::size_t(height)),
         m_buffer(m_size + 2 * kGuard, kGuardByte),
-        m_dib((m_header.vf.biCompression = compression, &m_header), bits()) {}
+        m_dib(&m_header, bits()) {}
   Frame(const Frame&) = delete;
 
   stdfx::CDIB& dib() { return m_dib; }
@@ -121,6 +116,14 @@ class Frame {
 
  private:
   static bool IsYUV(DWORD c) { return c == stdfx::kLayoutYUV || c == stdfx::kLayoutYUVAZ; }
+  static tagYUVBMINFOHEADER Header(int width, int height, int bitCount, DWORD compression) {
+    tagYUVBMINFOHEADER h =
+        IsYUV(compression)
+            ? pixmill_test::MakeYUVHeader(width, height, bitCount, stdfx::kSub422UYVY)
+            : tagYUVBMINFOHEADER{pixmill_test::MakeHeader(width, height, bitCount), 0, 0, 0, 0};
+    h.vf.biCompression = compression;
+    return h;
+  }
 
   tagYUVBMINFOHEADER m_header;  // first, so that its fields are aligned
   int m_bpp, m_stride;

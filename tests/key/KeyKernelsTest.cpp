@@ -67,8 +67,10 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
   std::mt19937 rng(3);
   std::vector<std::uint8_t> src(256 * 4), greys(256 * 4), dst(256 * 4);
   for (int v = 0; v < 256; ++v) {
-    for (int c = 0; c < 3; ++c)
-      src[4 * v + c] = std::uint8_t(rng()), greys[4 * v + c] = std::uint8_t(v);
+    for (int c = 0; c < 3; ++c) {
+      src[4 * v + c] = std::uint8_t(rng());
+      greys[4 * v + c] = std::uint8_t(v);
+    }
     src[4 * v + 3] = std::uint8_t(v);
     greys[4 * v + 3] = 255;
   }

@@ -1,6 +1,6 @@
 // The keying engine driven through Process on small frames: statuses and
 // their precedence, the copy without a mask, keying, spill suppression,
-// softness, fields, unsafe settings and damaged mask records; keying
+// softness, unsafe settings and damaged mask records; keying
 // through colour tables as directly, while the settings change. Frames are
 // attached to test memory with guard bytes on both sides; mask records are
 // the wheel's (an 8-bit mask, BI_RLE8-compressed by the image library).
@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <vector>
 
@@ -36,10 +37,13 @@ MaskRecord Flat(std::uint8_t value = 255) {
 // The engine's six settings: softness, spill, the four lightness breakpoints.
 struct Settings {
   double v[6] = {0, 0, 0, 0, 100, 100};
-  Settings& softness(double s) { return v[0] = s, *this; }
-  Settings& spill(double s) { return v[1] = s, *this; }
-  Settings& lightness(double a, double b, double c, double d) {
-    return v[2] = a, v[3] = b, v[4] = c, v[5] = d, *this;
+  Settings& softness(double s) { return Set(0, {s}); }
+  Settings& spill(double s) { return Set(1, {s}); }
+  Settings& lightness(double a, double b, double c, double d) { return Set(2, {a, b, c, d}); }
+  // Settings from index `first` on.
+  Settings& Set(int first, std::initializer_list<double> values) {
+    std::copy(values.begin(), values.end(), v + first);
+    return *this;
   }
 };
 
@@ -183,32 +187,6 @@ TEST(Key, SoftnessBlursTheMaskWithItsRadius) {
     ASSERT_EQ(KeyFrame(actual, source, Settings().softness(softness), &raw), 0);
     EXPECT_EQ(actual.pixels(), expected.pixels()) << "softness " << softness;
     EXPECT_TRUE(radius == 0 || actual.pixels() != unblurred.pixels()) << softness;
-  }
-}
-
-// Field 0 then field 1 give the whole frame, as does any other field number
-// (which lines a field writes is the mask fuzz body's).
-TEST(Key, Fields) {
-  const MaskRecord mask = MaskRecordOf(241, 209, [](int r, int c) { return (r * 3 + c) & 0xFF; });
-  Frame source(20, 11), whole(20, 11), fields(20, 11), seven(20, 11);
-  source.Fill(14);
-  const Settings s = Settings().spill(40).softness(20);
-  for (const auto& [frame, field] :
-       {std::pair(&whole, -1), {&fields, 0}, {&fields, 1}, {&seven, 7}})
-    ASSERT_EQ(KeyFrame(*frame, source, s, &mask, field), 0) << field;
-  EXPECT_EQ(fields.pixels(), whole.pixels());
-  EXPECT_EQ(seven.pixels(), whole.pixels());
-  // Field 1 alone keys every other line and leaves the lines between as
-  // they were.
-  Frame one(20, 11);
-  one.Fill(3);
-  const std::vector<std::uint8_t> was = one.pixels();
-  ASSERT_EQ(KeyFrame(one, source, s, &mask, 1), 0);
-  for (int y = 0; y < 11; ++y) {
-    const bool keyed = std::equal(one.line(y), one.line(y) + 80, whole.line(y));
-    const bool kept = std::equal(one.line(y), one.line(y) + 80, was.begin() + y * 80);
-    EXPECT_EQ(keyed, y % 2 == 1) << y;
-    EXPECT_EQ(kept, y % 2 == 0) << y;
   }
 }
 

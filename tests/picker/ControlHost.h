@@ -25,7 +25,10 @@ struct ControlHost {
         dc(GetDC(hwnd)),
         m_width(width),
         m_height(height) {}
-  ~ControlHost() { ReleaseDC(hwnd, dc), WinDestroyWindow(hwnd); }
+  ~ControlHost() {
+    ReleaseDC(hwnd, dc);
+    WinDestroyWindow(hwnd);
+  }
   ControlHost(const ControlHost&) = delete;
   ControlHost& operator=(const ControlHost&) = delete;
   // 'd' press, 'm' move, 'u' release, 'r' reset; returns `handled`.

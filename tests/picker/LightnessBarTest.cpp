@@ -48,7 +48,9 @@ Values StoredIn(const CWndLightness& bar) {
 // A window with a bar drawn in it.
 struct Bar : picker_test::ControlHost {
   explicit Bar(Percent percent = {0, 0, 100, 100}) : ControlHost(0, 0, W, H) {
-    bar.SetValues(percent.data()), bar.EraseBackground(hwnd, dc), bar.Draw(hwnd, dc);
+    bar.SetValues(percent.data());
+    bar.EraseBackground(hwnd, dc);
+    bar.Draw(hwnd, dc);
   }
   ~Bar() { WinSetAsyncKeyState(VK_SHIFT, FALSE); }
   bool On(char event, int x, int y, bool shift = false) {

@@ -42,9 +42,14 @@ TEST(CHSL, RgbToHlsMatchesTheReferenceAndRoundTrips) {
   auto byte = [&] { return int(rng() & 255); };
   for (int i = 0; i < 80000; ++i) {
     int r = byte(), g = byte(), b = byte();
-    if (i % 4 == 1)
-      r = std::clamp(g + byte() % 3 - 1, 0, 255), b = std::clamp(g + byte() % 3 - 1, 0, 255);
-    if (i % 4 == 2) r = 255, g = byte() % (b + 1);
+    if (i % 4 == 1) {
+      r = std::clamp(g + byte() % 3 - 1, 0, 255);
+      b = std::clamp(g + byte() % 3 - 1, 0, 255);
+    }
+    if (i % 4 == 2) {
+      r = 255;
+      g = byte() % (b + 1);
+    }
     float h = 0, l = 0, s = 0;
     stdfx::CHSL::RGBtoHLS(h, l, s, r, g, b);
     const double mx = std::max({r, g, b}) / 255.0, mn = std::min({r, g, b}) / 255.0;

@@ -147,7 +147,8 @@ inline stdfx::CDIB PaintedMask(int width, int height, unsigned seed) {
 template <class F>
 Bytes MaskRecordOf(int width, int height, F f) {
   tagVFBMINFOHEADER h = mattix::wheel::MaskHeader();
-  h.biWidth = width, h.biHeight = height;
+  h.biWidth = width;
+  h.biHeight = height;
   stdfx::CDIB mask(h);
   for (int r = 0; r < height; ++r)
     for (int c = 0; c < width; ++c) mask.GetBytes()[r * mask.DIBBytesPerLine() + c] = f(r, c);

@@ -78,8 +78,8 @@ void ReferenceLine(POINT a, POINT b, PixelSet& out) {
   // minor offset = floor((2 i dMinor + n) / 2n): keep the remainder in [0, 2n).
   long long rem = n;
   for (long long i = 0; i < n; ++i) {
-    while (rem >= 2 * n) rem -= 2 * n, ++minor;
-    while (rem < 0) rem += 2 * n, --minor;
+    for (; rem >= 2 * n; rem -= 2 * n) ++minor;
+    for (; rem < 0; rem += 2 * n) --minor;
     out.insert(xMajor ? std::make_pair(int(major), int(minor))
                       : std::make_pair(int(minor), int(major)));
     major += step;

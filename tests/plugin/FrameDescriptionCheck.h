@@ -68,15 +68,20 @@ inline std::string CheckFrameDescription(const std::uint8_t* data, std::size_t s
   std::uint32_t state = 99;
   for (std::uint8_t& b : pixels) b = std::uint8_t((state = state * 1103515245u + 12345u) >> 23);
   host::ImageDescription d;
-  d.width = width, d.height = height, d.bytesPerRow = std::int32_t(bpr);
-  d.pixels = pixels.empty() ? nullptr : pixels.data(), d.layoutCode = code, d.alphaKind = alphaKind;
+  d.width = width;
+  d.height = height;
+  d.bytesPerRow = std::int32_t(bpr);
+  d.pixels = pixels.empty() ? nullptr : pixels.data();
+  d.layoutCode = code;
+  d.alphaKind = alphaKind;
   d.format = {f & 1, (f >> 1) & 1, (f >> 2) & 1, (f & 8) ? 1 : 2, value, (f >> 4) & 1};
   d.offerFormat = !(f & 0x20);
   auto frame = host::Make<host::CImage>(d);
   const bool source = f & 0x40, reports = f & 0x80;
   if (source) {
     host::ImageDescription plane;
-    plane.width = width, plane.height = std::int32_t(planeHeight);
+    plane.width = width;
+    plane.height = std::int32_t(planeHeight);
     plane.bytesPerRow = std::int32_t(planeBpr);
     plane.pixels = alpha.empty() ? nullptr : alpha.data();
     frame->SetAlphaSource(reports, noPlane ? nullptr : host::Make<host::CImage>(plane));

@@ -53,7 +53,10 @@ inline bool ClaimsHugeMask(const std::uint8_t* record, std::size_t size) {
 
 // A fuzz target's verdict: a fault is printed and aborts, as libFuzzer expects.
 inline int AbortOnFault(const std::string& fault) {
-  if (!fault.empty()) std::fprintf(stderr, "%s\n", fault.c_str()), std::abort();
+  if (!fault.empty()) {
+    std::fprintf(stderr, "%s\n", fault.c_str());
+    std::abort();
+  }
   return 0;
 }
 

@@ -85,7 +85,10 @@ inline std::string CheckParameterSet(const std::uint8_t* data, std::size_t size)
   if (mask && ClaimsHugeMask(mask->bytes.data(), mask->bytes.size())) return {};
   tagVFBMINFOHEADER header{};
   header.biSize = stdfx::kHeaderSizeVfbmi;
-  header.biWidth = 16, header.biHeight = -5, header.biPlanes = 1, header.biBitCount = 32;
+  header.biWidth = 16;
+  header.biHeight = -5;
+  header.biPlanes = 1;
+  header.biBitCount = 32;
   tagVFBMINFOHEADER outHeader = header;
   std::vector<std::uint32_t> input(16 * 5), output(16 * 5, 0xA5C3A5C3);
   std::uint32_t state = 777;

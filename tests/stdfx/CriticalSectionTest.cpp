@@ -22,7 +22,8 @@ TEST(Critical_Section, OwnerMayReenterAndOthersAreExcluded) {
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&] {
       for (int i = 0; i < 20000; ++i) {
-        lock.acquire(), lock.acquire();
+        lock.acquire();
+        lock.acquire();
         ++counter;
         lock.release();
         lock.release();

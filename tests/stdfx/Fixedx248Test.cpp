@@ -75,8 +75,10 @@ std::int32_t NearestOrMinusOne(Int128 num, Int128 den) {
   for (Int128 q = q0 - 2; q <= q0 + 2; ++q) {
     const Int128 distance = Abs(q * den - num);  // |q - num/den| * |den|
     if (bestDistance < 0 || distance < bestDistance ||
-        (distance == bestDistance && Abs(q) > Abs(best)))
-      best = q, bestDistance = distance;
+        (distance == bestDistance && Abs(q) > Abs(best))) {
+      best = q;
+      bestDistance = distance;
+    }
   }
   return best < INT32_MIN || best > INT32_MAX ? -1 : static_cast<std::int32_t>(best);
 }

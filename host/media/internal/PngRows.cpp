@@ -25,7 +25,10 @@ std::uint8_t Paeth(int a, int b, int c) {
 void BgraToRgba_ref(std::uint8_t* dst, const std::uint8_t* src, std::size_t pixels) {
   for (std::size_t i = 0; i < pixels; ++i, src += 4, dst += 4) {
     const std::uint8_t b = src[0], g = src[1], r = src[2], a = src[3];
-    dst[0] = r, dst[1] = g, dst[2] = b, dst[3] = a;
+    dst[0] = r;
+    dst[1] = g;
+    dst[2] = b;
+    dst[3] = a;
   }
 }
 

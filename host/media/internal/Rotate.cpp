@@ -18,12 +18,16 @@ void RotatePixels(const std::uint8_t* in, std::uint8_t* out, int width, int heig
     std::uint8_t* row = out + r * outWidth * pixelBytes;
     for (std::size_t c = 0; c < outWidth; ++c) {
       std::size_t y = 0, x = 0;
-      if (rotation == 90)
-        y = c, x = w - 1 - r;  // the right column on top
-      else if (rotation == 270)
-        y = h - 1 - c, x = r;  // the left column on top, upwards
-      else
-        y = h - 1 - r, x = w - 1 - c;  // 180
+      if (rotation == 90) {  // the right column on top
+        y = c;
+        x = w - 1 - r;
+      } else if (rotation == 270) {  // the left column on top, upwards
+        y = h - 1 - c;
+        x = r;
+      } else {  // 180
+        y = h - 1 - r;
+        x = w - 1 - c;
+      }
       std::memcpy(row + c * pixelBytes, in + (y * w + x) * pixelBytes, pixelBytes);
     }
   }

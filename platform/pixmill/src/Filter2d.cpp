@@ -61,25 +61,32 @@ double Lanczos3(double x) { return std::fabs(x) < 3.0 ? Sinc(x) * Sinc(x / 3.0) 
 CFilter::CFilter(int method) : m_method(method), m_width(0.0), m_function(nullptr) {
   switch (method) {
     case kBox:
-      m_width = 0.5, m_function = Box;
+      m_width = 0.5;
+      m_function = Box;
       break;
     case kTriangle:
-      m_width = 1.0, m_function = Triangle;
+      m_width = 1.0;
+      m_function = Triangle;
       break;
     case kBell:
-      m_width = 1.5, m_function = Bell;
+      m_width = 1.5;
+      m_function = Bell;
       break;
     case kBSpline:
-      m_width = 2.0, m_function = CubicBSpline;
+      m_width = 2.0;
+      m_function = CubicBSpline;
       break;
     case kMitchell:
-      m_width = 2.0, m_function = Mitchell;
+      m_width = 2.0;
+      m_function = Mitchell;
       break;
     case kCatmullRom:
-      m_width = 2.0, m_function = CatmullRom;
+      m_width = 2.0;
+      m_function = CatmullRom;
       break;
     case kLanczos3:
-      m_width = 3.0, m_function = Lanczos3;
+      m_width = 3.0;
+      m_function = Lanczos3;
       break;
     default:
       break;

@@ -55,10 +55,12 @@ std::vector<std::uint8_t> WritePng(int w, int h, int type, int depth, bool adam7
   for (const std::vector<unsigned>& row : rows) {
     std::vector<std::uint8_t> p((row.size() * std::size_t(depth) + 7) / 8);
     for (std::size_t i = 0; i < row.size(); ++i)
-      if (depth == 16)
-        p[i * 2] = std::uint8_t(row[i] >> 8), p[i * 2 + 1] = std::uint8_t(row[i]);
-      else
+      if (depth == 16) {
+        p[i * 2] = std::uint8_t(row[i] >> 8);
+        p[i * 2 + 1] = std::uint8_t(row[i]);
+      } else {
         p[i * std::size_t(depth) / 8] |= std::uint8_t(row[i] << (8 - depth - i * depth % 8));
+      }
     packed.push_back(p);
   }
   std::vector<png_bytep> pointers;
@@ -172,7 +174,9 @@ void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, uLong v) {
 std::vector<std::uint8_t> PngClaiming(std::vector<std::uint8_t> png, std::uint32_t w,
                                       std::uint32_t h) {
   // The CRC is over "IHDR" and its data.
-  PutU32(png, 16, w), PutU32(png, 20, h), PutU32(png, 29, crc32(0, &png[12], 17));
+  PutU32(png, 16, w);
+  PutU32(png, 20, h);
+  PutU32(png, 29, crc32(0, &png[12], 17));
   return png;
 }
 
