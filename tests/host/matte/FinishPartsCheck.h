@@ -69,10 +69,8 @@ inline std::string CheckFinishParts(const std::uint8_t* data, std::size_t size) 
     for (int x = left; x < left + pw; ++x)
       if (!std::equal(whole.Row(y) + x * 4, whole.Row(y) + x * 4 + 4,
                       part.Row(y - y0) + (x - x0) * 4))
-        return "part " + std::to_string(left) + "," + std::to_string(top) + " " +
-               std::to_string(pw) + "x" + std::to_string(ph) + " of " + std::to_string(w) + "x" +
-               std::to_string(h) + " (reach " + std::to_string(reach) + ") differs at " +
-               std::to_string(x) + "," + std::to_string(y);
+        return "the part's pixel " + std::to_string(x) + "," + std::to_string(y) +
+               " differs from the whole frame's (reach " + std::to_string(reach) + ")";
   return {};
 }
 
