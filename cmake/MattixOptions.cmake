@@ -87,6 +87,22 @@ function(mattix_test target)
     ENVIRONMENT "MATTIX_MODULE=$<TARGET_FILE:mattix>" TIMEOUT 600)
 endfunction()
 
+# A libFuzzer target, built with clang and -DMATTIX_FUZZ=ON only (how to
+# build and run one: tests/pixmill/CMakeLists.txt): its sources, then LIBS
+# and the libraries it links.
+option(MATTIX_FUZZ "Build the libFuzzer targets (clang)" OFF)
+function(mattix_fuzz target)
+  if(NOT (MATTIX_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang"))
+    return()
+  endif()
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "LIBS")
+  add_executable(${target} ${arg_UNPARSED_ARGUMENTS})
+  target_compile_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${target} PRIVATE mattix_test_support ${arg_LIBS})
+  mattix_warnings(${target})
+endfunction()
+
 # Release stays at -O2: GCC 12 at -O3 raises false -Wrestrict errors inside
 # std::string, and the kernels are written for -O2 with explicit intrinsics.
 set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "" FORCE)
