@@ -77,9 +77,11 @@ TEST(EdgeDespill, TheRimTakesTheSubjectsOwnBalanceAndOtherColoursTheClassicLimit
 // Screen B on the left 10 columns; a subject F beyond whose first 5
 // columns are mixed with the screen's light by known shares C = F + t (B -
 // F), t 0.30 to 0.10: the edge takes the share out and gives back the
-// despilled F (a subject that leads in green has it cut to the mean of
-// the others, as deeper in) within the rounding of C (blown up by 1 / (1 -
-// t)), each channel, not the green alone. At amount 50 % half the way.
+// despilled F within the rounding of C (blown up by 1 / (1 - t)), each
+// channel, not the green alone; at amount 50 % half the way. A subject
+// that leads in green has it cut to the mean of the others, as deeper in;
+// a magenta of full blue, whose blue taken back comes out above 255,
+// keeps 255.
 TEST(EdgeDespill, LightOfTheScreenOnTheRimIsTakenOutOfEveryChannel) {
   constexpr int w = 30, h = 9;
   const std::array<double, 3> screen{60, 176, 40};
@@ -88,7 +90,8 @@ TEST(EdgeDespill, LightOfTheScreenOnTheRimIsTakenOutOfEveryChannel) {
   // colour whose green is well below the others) is left as it was.
   constexpr int kOffX = 10, kOffY = 4;
   const std::array<std::uint8_t, 3> off{200, 60, 30};
-  for (const std::array<double, 3>& subject : {std::array<double, 3>{40, 70, 170}, {60, 150, 80}}) {
+  for (const std::array<double, 3>& subject :
+       {std::array<double, 3>{40, 70, 170}, {60, 150, 80}, {255, 40, 252}}) {
     std::array<double, 3> limited = subject;
     limited[1] = std::min(subject[1], (subject[0] + subject[2]) / 2);
     media::BgraImage input(w, h);
