@@ -198,15 +198,24 @@ RingFill FillOutward(int w, int h, std::vector<std::uint8_t>& kind, SourceColour
   return fill;
 }
 
+// The colour (B, G, R) of the pixel at (x, y): the fills' source colour.
+struct FrameColour {
+  const std::uint8_t* bgra;
+  std::size_t stride;
+  const std::uint8_t* At(int x, int y) const {
+    return bgra + std::size_t(y) * stride + std::size_t(x) * 4;
+  }
+  std::array<float, 3> operator()(int x, int y) const {
+    const std::uint8_t* p = At(x, y);
+    return {float(p[0]), float(p[1]), float(p[2])};
+  }
+};
+
 // The screen's fill over kinds already marked in screen.kind: the clear
 // pixels' colours carried in `rings` rings.
 void FillScreen(const std::uint8_t* bgra, std::size_t stride, int w, int h, int rings,
                 ScreenNearby& screen) {
-  const auto colour = [&](int x, int y) {
-    const std::uint8_t* p = bgra + std::size_t(y) * stride + std::size_t(x) * 4;
-    return std::array<float, 3>{float(p[0]), float(p[1]), float(p[2])};
-  };
-  screen.fill = FillOutward(w, h, screen.kind, colour, rings);
+  screen.fill = FillOutward(w, h, screen.kind, FrameColour{bgra, stride}, rings);
 }
 
 }  // namespace
@@ -218,14 +227,8 @@ std::vector<RimChange> RimChanges(const std::uint8_t* bgra, std::size_t stride,
   width = std::clamp(width, 1, 254);
   std::vector<std::uint8_t> kind(n);
   MarkKinds({depth, std::uint8_t(width + 1), 255}, {alpha, 1, 255}, kind.data(), n);
-  const auto pixel = [&](int x, int y) {
-    return bgra + std::size_t(y) * stride + std::size_t(x) * 4;
-  };
-  const auto own = [&](int x, int y) {
-    const std::uint8_t* p = pixel(x, y);
-    return std::array<float, 3>{float(p[0]), float(p[1]), float(p[2])};
-  };
-  const RingFill fill = FillOutward(w, h, kind, own, 2 * width + 2);
+  const FrameColour colour{bgra, stride};
+  const RingFill fill = FillOutward(w, h, kind, colour, 2 * width + 2);
   // Without a screen's colour carried in already, it is carried through
   // the pixels just reached, no further.
   ScreenNearby local;
@@ -239,8 +242,9 @@ std::vector<RimChange> RimChanges(const std::uint8_t* bgra, std::size_t stride,
   for (std::size_t k = 0; k < fill.pixels.size(); ++k) {
     const std::array<float, 3>& f = fill.colours[k];
     const std::size_t i = fill.pixels[k];
-    const std::uint8_t* p = pixel(int(i % W), int(i / W));
-    std::array<float, 3> c{float(p[0]), float(p[1]), float(p[2])};
+    const int x = int(i % W), y = int(i / W);
+    const std::uint8_t* p = colour.At(x, y);
+    std::array<float, 3> c = colour(x, y);
     // The spill taken out: C = F + t (B - F) with t the share of the
     // screen's light, from C's projection on the line from F to B, where
     // C lies near that line.
