@@ -167,19 +167,28 @@ project::ProjectSettings CKeyerSession::ReadSettings() const {
   return settings;
 }
 
-// A change of the host's own (quiet: key colours are set, not picked), then
-// both controls redrawn.
+// A change of the host's own (quiet: key colours are set, not picked) of
+// each parameter that differs, then both controls redrawn. Each change makes
+// the effect redraw its controls, so an undo that changes one parameter
+// pays for one redraw, not seven.
 void CKeyerSession::Restore(const project::ProjectSettings& s) {
   host::CControlHost& host = *m_controls->host;
-  host.ChangeNumber(Effect::kSoftness, s.softness, {}, true);
-  host.ChangeNumber(Effect::kSpillSuppression, s.spillSuppression, {}, true);
-  host.ChangeNumber(Effect::kKeyRed, s.keyRed, {}, true);
-  host.ChangeNumber(Effect::kKeyGreen, s.keyGreen, {}, true);
-  host.ChangeNumber(Effect::kKeyBlue, s.keyBlue, {}, true);
-  std::vector<std::uint8_t> lightness(sizeof s.lightness);
-  std::memcpy(lightness.data(), s.lightness.data(), lightness.size());
-  host.ChangeData(Effect::kLightness, lightness, true);
-  host.ChangeData(Effect::kChromaMask, s.chromaMask, true);
+  const project::ProjectSettings now = ReadSettings();
+  const std::pair<const char*, double> numbers[] = {{Effect::kSoftness, s.softness},
+                                                    {Effect::kSpillSuppression, s.spillSuppression},
+                                                    {Effect::kKeyRed, s.keyRed},
+                                                    {Effect::kKeyGreen, s.keyGreen},
+                                                    {Effect::kKeyBlue, s.keyBlue}};
+  const double was[] = {now.softness, now.spillSuppression, now.keyRed, now.keyGreen, now.keyBlue};
+  for (std::size_t i = 0; i < std::size(numbers); ++i)
+    if (numbers[i].second != was[i])
+      host.ChangeNumber(numbers[i].first, numbers[i].second, {}, true);
+  if (s.lightness != now.lightness) {
+    std::vector<std::uint8_t> lightness(sizeof s.lightness);
+    std::memcpy(lightness.data(), s.lightness.data(), lightness.size());
+    host.ChangeData(Effect::kLightness, lightness, true);
+  }
+  if (s.chromaMask != now.chromaMask) host.ChangeData(Effect::kChromaMask, s.chromaMask, true);
   m_controls->finishing = s.finishing;
   for (const std::string& name : host.Controls()) host.Draw(name);
 }
