@@ -40,9 +40,10 @@ inline const std::string& SessionFrame() {
       for (int x = 0; x < 72; ++x) {
         const bool disc = (x - 30) * (x - 30) + (y - 20) * (y - 20) < 150;
         const bool bar = x >= 52 && x < 60;
-        const std::array<std::uint8_t, 4> bgra = disc  ? std::array<std::uint8_t, 4>{90, 140, 210, 255}
-                                                 : bar ? std::array<std::uint8_t, 4>{128, 128, 128, 255}
-                                                       : std::array<std::uint8_t, 4>{60, 190, 50, 255};
+        const std::array<std::uint8_t, 4> bgra =
+            disc  ? std::array<std::uint8_t, 4>{90, 140, 210, 255}
+            : bar ? std::array<std::uint8_t, 4>{128, 128, 128, 255}
+                  : std::array<std::uint8_t, 4>{60, 190, 50, 255};
         std::copy(bgra.begin(), bgra.end(), frame.Row(y) + x * 4);
       }
     host::WriteFileAtomically(folder + "/frame.png", media::EncodePng(frame, "frame.png"), true);
@@ -63,8 +64,8 @@ inline std::string SettingDifference(const project::ProjectSettings& a,
   const std::pair<const char*, bool> same[] = {
       {"softness", a.softness == b.softness},
       {"spill suppression", a.spillSuppression == b.spillSuppression},
-      {"key colour", std::tie(a.keyRed, a.keyGreen, a.keyBlue) ==
-                         std::tie(b.keyRed, b.keyGreen, b.keyBlue)},
+      {"key colour",
+       std::tie(a.keyRed, a.keyGreen, a.keyBlue) == std::tie(b.keyRed, b.keyGreen, b.keyBlue)},
       {"lightness", a.lightness == b.lightness},
       {"chroma mask", a.chromaMask == b.chromaMask},
       {"finishing", a.finishing == b.finishing}};
@@ -93,8 +94,9 @@ inline std::string CheckKeyerSession(const std::uint8_t* data, std::size_t size)
                                  "shrinkGrow",
                                  "feather",
                                  "noSuchNumber"};
-  // Fewer actions than the history keeps, so that every step can be undone.
-  for (int action = 0; action < 48 && in.Left() > 0; ++action) {
+  // Fewer actions than the history keeps, so that every step can be undone;
+  // few enough for a fuzzer to run a few inputs a second.
+  for (int action = 0; action < 32 && in.Left() > 0; ++action) {
     const int kind = in.Byte() % 11;
     try {
       if (kind <= 2) {
@@ -136,7 +138,8 @@ inline std::string CheckKeyerSession(const std::uint8_t* data, std::size_t size)
                                    SessionCoordinate(in, 72), SessionCoordinate(in, 40)};
         const int scale = 1 + in.Byte() % 4;
         const std::optional<CKeyerSession::ViewPart> part = session.RenderView(region, scale);
-        const std::optional<CKeyerSession::ViewPart> whole = session.RenderView(std::nullopt, scale);
+        const std::optional<CKeyerSession::ViewPart> whole =
+            session.RenderView(std::nullopt, scale);
         if (!part || !whole) return "a view was dropped with no newer one asked for";
         const int s = part->scale, left = part->region.x / s, top = part->region.y / s;
         if (whole->scale != s) return "a region and the whole frame were shown at other scales";
@@ -172,12 +175,13 @@ inline std::string CheckKeyerSession(const std::uint8_t* data, std::size_t size)
   if (!(back.settings == start.settings))
     return "undoing every step does not give the start's " +
            SettingDifference(back.settings, start.settings) + " back";
-  for (const auto& [name, now, was] : {std::tuple{"wheel", &back.wheel, &start.wheel},
-                                       std::tuple{"bar", &back.bar, &start.bar}}) {
+  for (const auto& [name, now, was] :
+       {std::tuple{"wheel", &back.wheel, &start.wheel}, std::tuple{"bar", &back.bar, &start.bar}}) {
     const auto differ = std::mismatch(now->pixels.begin(), now->pixels.end(), was->pixels.begin());
     if (differ.first == now->pixels.end()) continue;
     const auto at = int(differ.first - now->pixels.begin());
-    return std::string("the ") + name + " drawn after undoing every step differs from the start's at (" +
+    return std::string("the ") + name +
+           " drawn after undoing every step differs from the start's at (" +
            std::to_string(at % now->width) + ", " + std::to_string(at / now->width) + ")";
   }
   // As many steps forth again: the end, with the same steps left to redo.

@@ -12,8 +12,10 @@
 #include "host/serve/HttpServer.h"
 #include "host/serve/KeyerServer.h"
 #include "stdfx/HSL.h"
+#include "tests/FuzzSeeds.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
+#include "tests/host/serve/KeyerSessionCheck.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -483,6 +485,13 @@ TEST(Serve, RefusesForeignRequestsAndMalformedOnes) {
   }
   // Still serving, nothing changed.
   EXPECT_EQ(State(Ok(k.Get("/api/controls")), "canUndo"), "false");
+}
+
+// Streams of the page's actions: no failure but refusals, views of a region
+// as the whole view's pixels, and the history back to the start and forth.
+TEST(KeyerSession, ActionStreamsHold) {
+  test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/serve/fuzz",
+                        test::CheckKeyerSession, 8);
 }
 
 }  // namespace
