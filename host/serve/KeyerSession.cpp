@@ -227,11 +227,7 @@ ControlsView CKeyerSession::Pointer(const PointerEvent& e) {
     host::CControlHost& host = *m_controls->host;
     std::optional<std::pair<bool, POINT>>& held = m_controls->held;
     if (e.kind == PointerKind::kDown) {
-      if (held) {  // the drag's release never came
-        host.Release(held->first ? Effect::kChromaMask : Effect::kLightness, held->second);
-        held.reset();
-        if (m_controls->dragStart) Record(*m_controls->dragStart);
-      }
+      EndDrag();  // the drag's release never came
       m_controls->dragStart = ReadSettings();
       host.Press(control, e.point, e.button, e.keys);
       held = std::make_pair(e.wheel, e.point);
@@ -253,6 +249,20 @@ ControlsView CKeyerSession::Pointer(const PointerEvent& e) {
     }
     return View();
   });
+}
+
+// Ends the drag that is on, if any, where its pointer was last, and records
+// its step.
+void CKeyerSession::EndDrag() {
+  std::optional<std::pair<bool, POINT>>& held = m_controls->held;
+  if (!held) return;
+  const bool wheel = held->first;
+  const std::array<double, 4> lightness = m_controls->effect->Settings().lightness;
+  m_controls->host->Release(wheel ? Effect::kChromaMask : Effect::kLightness, held->second);
+  if (!wheel) KeepLightness(lightness);
+  held.reset();
+  if (m_controls->dragStart) Record(*m_controls->dragStart);
+  m_controls->dragStart.reset();
 }
 
 // The bar passes its four values through percent and back at each event
@@ -418,6 +428,10 @@ ControlsView CKeyerSession::Redo() {
 // restored and the current ones go onto the other. Runs on the control
 // thread.
 ControlsView CKeyerSession::Step(bool back) {
+  // A drag still on (an undo pressed with the button held) is a step of its
+  // own first: released later, it would record the settings from before
+  // this undo as a step after it.
+  EndDrag();
   m_controls->gesture.reset();
   auto& from = back ? m_controls->undo : m_controls->redo;
   auto& to = back ? m_controls->redo : m_controls->undo;

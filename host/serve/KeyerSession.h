@@ -168,6 +168,7 @@ class CKeyerSession {
   void Record(const project::ProjectSettings& before);
   void PushUndo(const project::ProjectSettings& before);
   void KeepLightness(const std::array<double, 4>& before);
+  void EndDrag();
   ControlsView View() const;
 
   std::optional<std::string> m_projectPath;
