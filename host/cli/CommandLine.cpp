@@ -2,12 +2,14 @@
 
 #include "host/base/HostError.h"
 #include "host/base/OutputFile.h"
+#include "host/media/Image.h"
 #include "host/media/JobPool.h"
 #include "host/media/Video.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 namespace mattix::cli {
@@ -51,7 +53,10 @@ void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
          "Lightness window breakpoints L0,L1,L2,L3, percent, in increasing order")
       ->check(CheckedBy(project::ParseLightness, "L0,L1,L2,L3"));
   // Matte finishing, after the module has keyed each frame (off by default).
-  const auto ranged = [](double min, double max, const char* description) {
+  // A number from min to max; the check's description says the range ("0 to 8").
+  const auto ranged = [](double min, double max) {
+    char description[64];
+    std::snprintf(description, sizeof description, "%g to %g", min, max);
     return CheckedBy([min, max](const std::string& text) { project::ParseNumber(text, min, max); },
                      description);
   };
@@ -63,7 +68,7 @@ void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
                  "Finishing: within this many pixels of the matte's edge, --despill takes the "
                  "screen's light out of the subject's own colour further in and limits the "
                  "screen colour to that colour's balance")
-      ->check(ranged(0.0, project::MatteFinishing::kMaxEdge, "0 to 32"));
+      ->check(ranged(0.0, project::MatteFinishing::kMaxEdge));
   app.add_option("--unmix", overrides.unmix,
                  "Finishing: takes this percent of the clear screen's colour nearby out of the "
                  "pixels the key leaves partly transparent")
@@ -79,7 +84,7 @@ void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
   app.add_option("--refine", overrides.refine,
                  "Finishing: refines the matte by a guided filter of the picture over windows of "
                  "this radius, pixels")
-      ->check(ranged(0.0, kRadius, "0 to 8"));
+      ->check(ranged(0.0, kRadius));
   app.add_option("--clip-black", overrides.clipBlack,
                  "Finishing: alpha at or below this percent becomes transparent")
       ->check(Percent());
@@ -88,19 +93,22 @@ void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
       ->check(Percent());
   app.add_option("--shrink-grow", overrides.shrinkGrow,
                  "Finishing: shrinks (negative) or grows the matte by this many pixels")
-      ->check(ranged(-kRadius, kRadius, "-8 to 8"));
+      ->check(ranged(-kRadius, kRadius));
   app.add_option("--feather", overrides.feather,
                  "Finishing: blurs the matte's edge, pixels (a Gaussian's deviation)")
-      ->check(ranged(0.0, kRadius, "0 to 8"));
+      ->check(ranged(0.0, kRadius));
 }
 
 void AddRenderOptions(CLI::App& app, render::RenderOptions& options,
                       std::vector<std::string>& extraInputs) {
-  app.add_option("input", options.input, "A PNG picture, a PNG sequence (shot_%04d.png) or a video")
+  app.add_option("input", options.input,
+                 "A picture (.png, .tif, .exr, .dpx), a sequence of them (shot_%04d.png)\n"
+                 "or a video")
       ->required();
   app.add_option("extra", extraInputs)->group("");  // hidden; refused by the check
   app.add_option("-o,--output", options.output,
-                 "The keyed result: a .png for a picture, else a sequence, .mov or .webm")
+                 "The keyed result: a picture (.png, .tif, .exr, .dpx) for a picture, else\n"
+                 "a sequence of them, .mov or .webm")
       ->required();
   app.add_option("--project", options.project, "The project file holding the key's settings");
   AddOverrideOptions(app, options.overrides);
@@ -126,14 +134,17 @@ void AddRenderOptions(CLI::App& app, render::RenderOptions& options,
                "Keys the frames a video has when it ends before the frames its container\n"
                "declares (a truncated file), with a warning (without it that is an error)");
   app.add_flag("-f,--force", options.force, "Replaces existing outputs");
-  app.footer(
-      "Frames may be up to 16384 pixels a side and 8192 x 8192 (67108864) pixels in all,\n"
-      "8K (8192 x 4320) included; larger ones are refused. Each job holds up to 36\n"
-      "bytes a pixel of frames in flight (2.25 GiB at the largest size) and 1 MiB for\n"
-      "the effect's mask; --jobs is lowered, with a warning, so that they stay within\n"
-      "half of the memory.\n"
-      "A numbered sequence must have no gap (a missing frame is an error) unless\n"
-      "--allow-gaps is given.");
+  const auto mib = [](std::uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; };
+  app.footer("Frames may be up to " + media::FrameLimitText() +
+             ",\n8K (8192 x 4320) included; larger ones are refused. Each job holds up to " +
+             std::to_string(media::kBytesPerPixelPerJob) + "\nbytes a pixel of frames in flight (" +
+             std::to_string(media::kBytesPerPixelPerJob + media::kDeepBytesPerPixelPerJob) +
+             " for inputs of more than 8 bits) and " + mib(media::kBytesPerJob) +
+             "\nfor the effect's mask, and the process " + mib(media::kSharedBytes) +
+             " for the tables its jobs share;\n--jobs is lowered, with a warning, so that "
+             "they stay within half of the memory.\n"
+             "A numbered sequence must have no gap (a missing frame is an error) unless\n"
+             "--allow-gaps is given.");
 }
 
 std::pair<long, long> ParseFrameRange(std::string_view text) {

@@ -11,6 +11,7 @@
 #include "host/media/PngFile.h"
 #include "host/project/MaskRecord.h"
 #include "host/project/Project.h"
+#include "wheel/WheelGeometry.h"
 
 #include <CLI/CLI.hpp>
 
@@ -19,6 +20,8 @@
 #include <csignal>
 #include <cstdio>
 #include <iterator>
+#include <string>
+#include <vector>
 
 namespace mattix::cli {
 
@@ -95,6 +98,34 @@ int ProjectNew(const ProjectOptions& o) {
   return 0;
 }
 
+namespace {
+
+// The finishing steps that are on, as `project show` lists them ("off" for none).
+std::string FinishingSummary(const project::MatteFinishing& f) {
+  std::vector<std::string> steps;
+  const auto number = [](double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return std::string(text);
+  };
+  if (f.refine > 0) steps.push_back("refine " + number(f.refine) + " px");
+  if (f.clipBlack > 0 || f.clipWhite < 100)
+    steps.push_back("clip " + number(f.clipBlack) + " to " + number(f.clipWhite) + " %");
+  if (f.shrinkGrow != 0) steps.push_back("shrink/grow " + number(f.shrinkGrow) + " px");
+  if (f.feather > 0) steps.push_back("feather " + number(f.feather) + " px");
+  if (f.unmix > 0) steps.push_back("unmix " + number(f.unmix) + " %");
+  if (f.despill > 0) steps.push_back("despill " + number(f.despill) + " %");
+  if (f.despillEdge > 0) steps.push_back("despill edge " + number(f.despillEdge) + " px");
+  if (f.unmix > 0 || f.despill > 0)
+    steps.push_back(f.screen == project::ScreenChannel::kBlue ? "blue screen" : "green screen");
+  if (!f.shapes.empty()) steps.push_back(std::to_string(f.shapes.size()) + " shape(s)");
+  std::string text;
+  for (const std::string& step : steps) text += (text.empty() ? "" : ", ") + step;
+  return text.empty() ? "off" : text;
+}
+
+}  // namespace
+
 int ProjectShow(const ProjectOptions& o) {
   project::ProjectSettings settings = project::ReadProject(o.path);
   ApplyOverrides(settings, o.overrides);
@@ -106,9 +137,10 @@ int ProjectShow(const ProjectOptions& o) {
   const auto& l = settings.lightness;
   std::printf(
       "%s\n  softness           %g %%\n  spill suppression  %g %%\n"
-      "  lightness          %g, %g, %g, %g %%\n  chroma mask        %s\n",
+      "  lightness          %g, %g, %g, %g %%\n  chroma mask        %s\n  finishing          %s\n",
       o.path.c_str(), settings.softness, settings.spillSuppression, l[0], l[1], l[2], l[3],
-      project::MaskSummary(project::PictureFromMaskRecord(settings.chromaMask, o.path)).c_str());
+      project::MaskSummary(project::PictureFromMaskRecord(settings.chromaMask, o.path)).c_str(),
+      FinishingSummary(settings.finishing).c_str());
   return 0;
 }
 
@@ -142,8 +174,7 @@ int CommandMain(int argc, char** argv) {
   host::InstallInterruptCleanup();
   // Past a file-size limit (ulimit -f) a write fails with EFBIG, which is
   // reported and cleaned up as any failed write is, instead of the signal
-  // ending the process with a temporary file left behind. The ffmpeg
-  // processes inherit this and report the error too.
+  // ending the process with a temporary file left behind.
   std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app("Mattix: a chroma-key effect for video editors, on the command line.", "mattix");
   app.set_version_flag("--version", "mattix " MATTIX_VERSION);
@@ -154,17 +185,20 @@ int CommandMain(int argc, char** argv) {
   CLI::App* mask = app.add_subcommand("mask", "Imports or exports a project's chroma mask");
   mask->require_subcommand(1);
   MaskOptions maskOptions;
+  const std::string wheelSize =
+      std::to_string(wheel::kWidth) + " x " + std::to_string(wheel::kHeight);
   CLI::App* maskImport = mask->add_subcommand(
       "import",
-      "Turns a 241 x 209 picture of the hue/saturation wheel into the chroma mask of\n"
-      "project P, updated in place (created when missing), or written to OUT. Each\n"
-      "pixel's brightness (its largest channel) is its key weight: black keys nothing,\n"
-      "white or any full colour keys fully; hue and alpha are ignored, with a warning.");
+      "Turns a " + wheelSize +
+          " picture of the hue/saturation wheel into the chroma mask of\n"
+          "project P, updated in place (created when missing), or written to OUT. Each\n"
+          "pixel's brightness (its largest channel) is its key weight: black keys nothing,\n"
+          "white or any full colour keys fully; hue and alpha are ignored, with a warning.");
   maskImport->add_option("picture", maskOptions.picture, "The picture of the mask")->required();
-  CLI::App* maskExport = mask->add_subcommand(
-      "export",
-      "Writes the chroma mask of project P as a 241 x 209 grey picture (black when no\n"
-      "mask is drawn), to paint on and import again.");
+  CLI::App* maskExport =
+      mask->add_subcommand("export", "Writes the chroma mask of project P as a " + wheelSize +
+                                         " grey picture (black when no\n"
+                                         "mask is drawn), to paint on and import again.");
   for (CLI::App* sub : {maskImport, maskExport}) {
     sub->add_option("--project", maskOptions.project, "The project P")->required();
     CLI::Option* output = sub->add_option(
@@ -199,7 +233,8 @@ int CommandMain(int argc, char** argv) {
   projectShow->callback([&] { status = ProjectShow(projectOptions); });
 
   CLI::App* renderCommand = app.add_subcommand(
-      "render", "Keys a PNG picture, a PNG sequence (shot_%04d.png) or a video.");
+      "render",
+      "Keys a picture (.png, .tif, .exr, .dpx), a sequence of them (shot_%04d.png) or a video.");
   render::RenderOptions renderOptions;
   std::vector<std::string> extraInputs;
   AddRenderOptions(*renderCommand, renderOptions, extraInputs);

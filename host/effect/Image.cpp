@@ -1,10 +1,16 @@
 #include "host/effect/Image.h"
 
+#include "host/media/Image.h"
+#include "stdfx/DibFunctions.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <utility>
 
 namespace mattix::host {
+
+// The host keys no frame that the module's image library cannot address.
+static_assert(media::kMaxFrameSide == stdfx::kMaxDIBDimension);
 
 CImage::CImage(const ImageDescription& description) : m_description(description) {}
 

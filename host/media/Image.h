@@ -14,23 +14,31 @@
 namespace mattix::media {
 
 // The largest frame the command keys: no side over 16384 pixels, which the
-// module's image library addresses (its row stride is 0 beyond), and at most
-// 2^26 pixels (8192 x 8192, 256 MiB as BGRA), which holds 8K (8192 x 4320)
-// and bounds the memory of each frame in flight.
+// module's image library addresses (its row stride is 0 beyond; checked
+// against the library's own limit where the host wraps frames for it), and
+// at most 2^26 pixels (8192 x 8192, 256 MiB as BGRA), which holds 8K
+// (8192 x 4320) and bounds the memory of each frame in flight.
 inline constexpr int kMaxFrameSide = 16384;
-inline constexpr std::uint64_t kMaxFramePixels = std::uint64_t(1) << 26;
+inline constexpr int kMaxFrameSquare = 8192;  // the side of a square of kMaxFramePixels
+inline constexpr std::uint64_t kMaxFramePixels = std::uint64_t(kMaxFrameSquare) * kMaxFrameSquare;
 
 inline bool FrameSizeAllowed(std::uint64_t width, std::uint64_t height) {
   return width <= std::uint64_t(kMaxFrameSide) && height <= std::uint64_t(kMaxFrameSide) &&
          width * height <= kMaxFramePixels;
 }
 
+// "16384 pixels a side and 8192 x 8192 (67108864 pixels) in all".
+inline std::string FrameLimitText() {
+  return std::to_string(kMaxFrameSide) + " pixels a side and " + std::to_string(kMaxFrameSquare) +
+         " x " + std::to_string(kMaxFrameSquare) + " (" + std::to_string(kMaxFramePixels) +
+         " pixels) in all";
+}
+
 // "NAME: the picture is W x H pixels; Mattix keys frames up to ...".
 inline std::string FrameTooLargeMessage(const std::string& name, const std::string& what,
                                         std::uint64_t width, std::uint64_t height) {
   return name + ": the " + what + " is " + std::to_string(width) + " x " + std::to_string(height) +
-         " pixels; Mattix keys frames up to 16384 pixels a side and 8192 x 8192 (67108864 "
-         "pixels) in all";
+         " pixels; Mattix keys frames up to " + FrameLimitText();
 }
 
 struct BgraImage {

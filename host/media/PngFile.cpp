@@ -332,8 +332,7 @@ std::vector<std::uint8_t> Encode(int width, int height, bool colour, const std::
                                  std::size_t stride, const std::string& name, int zlibLevel) {
   // What the reader refuses is not written either; the limits also keep
   // libpng's 32-bit size macros below from overflowing.
-  if (width <= 0 || height <= 0 || std::uint32_t(width) > kMaxPngSide ||
-      std::uint32_t(height) > kMaxPngSide || std::uint64_t(width) * height > kMaxPngPixels)
+  if (width <= 0 || height <= 0 || !FrameSizeAllowed(std::uint64_t(width), std::uint64_t(height)))
     throw host::HostError(name + ": cannot write a " + std::to_string(width) + " x " +
                           std::to_string(height) + " picture as PNG");
   if (colour && zlibLevel <= 3) return EncodeFastBgra(width, height, pixels, stride, name);
@@ -397,9 +396,8 @@ BgraImage DecodePng(const std::uint8_t* data, std::size_t size, const std::strin
 }
 
 std::vector<std::uint8_t> EncodePng16(const DeepImage& image, const std::string& name) {
-  if (image.width <= 0 || image.height <= 0 || std::uint32_t(image.width) > kMaxPngSide ||
-      std::uint32_t(image.height) > kMaxPngSide ||
-      std::uint64_t(image.width) * image.height > kMaxPngPixels)
+  if (image.width <= 0 || image.height <= 0 ||
+      !FrameSizeAllowed(std::uint64_t(image.width), std::uint64_t(image.height)))
     throw host::HostError(name + ": cannot write a " + std::to_string(image.width) + " x " +
                           std::to_string(image.height) + " picture as PNG");
   const std::vector<std::uint16_t> samples = SixteenBitSamples(image);

@@ -16,7 +16,7 @@ namespace mattix::render {
 
 // What to key and where (the options of `mattix render`).
 struct RenderOptions {
-  std::string input;  // a PNG picture, a sequence (shot_%04d.png) or a video
+  std::string input;  // a picture (.png, .tif, .exr, .dpx), a sequence of them or a video
   std::string output;
   std::optional<std::string> project;
   // Settings to key with instead of the project file's (which is then only

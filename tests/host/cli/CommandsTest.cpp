@@ -219,8 +219,11 @@ TEST(MaskRecord, LevelsFromColourPictures) {
 TEST(SampleScene, SamplesHoldTheGeneratorsPictureAndMask) {
   const std::string samples = std::string(MATTIX_SOURCE_DIR) + "/samples/";
   const project::ProjectSettings project = project::ReadProject(samples + "key.json");
-  // Shown with the keyed hues named.
-  EXPECT_TRUE(test::Holds(test::RunMattix("project show " + samples + "key.json").out, "(green)"));
+  // Shown with the keyed hues named and the finishing that is on.
+  const std::string shown = test::RunMattix("project show " + samples + "key.json").out;
+  EXPECT_TRUE(test::Holds(shown, "(green)"));
+  EXPECT_TRUE(
+      test::Holds(shown, "finishing          despill 100 %, despill edge 12 px, green screen"));
   EXPECT_EQ(std::pair(project.softness, project.spillSuppression), std::pair(0.0, 100.0));
   const media::GreyImage mask = project::PictureFromMaskRecord(project.chromaMask, "key.json");
   EXPECT_EQ(mask.pixels, samples::SampleMaskPicture().pixels)
