@@ -124,11 +124,6 @@ bool CWndHSL::OnReset(HWND hwnd, HDC hdc, POINT, bool& handled) {
   return true;
 }
 
-void CWndHSL::OnKeyDown(HWND hwnd) { UpdateCursor(hwnd); }
-void CWndHSL::OnKeyUp(HWND hwnd) { UpdateCursor(hwnd); }
-void CWndHSL::OnSysKeyDown(HWND hwnd) { UpdateCursor(hwnd); }
-void CWndHSL::OnSysKeyUp(HWND hwnd) { UpdateCursor(hwnd); }
-
 std::uint32_t CWndHSL::GetEmptyMaskSize() { return mattix::wheel::kEmptyRecordSize; }
 
 const std::uint8_t* CWndHSL::GetEmptyMaskData() { return m_emptyMask; }

@@ -64,13 +64,6 @@ class CWndHSL {
   // Empties the mask, recomposes and redraws; handled (unless dragging).
   virtual bool OnReset(HWND hwnd, HDC hdc, POINT point, bool& handled);
 
-  // Changes of the keyboard's Shift and Alt keys change the tool: each only
-  // updates the cursor.
-  virtual void OnKeyDown(HWND hwnd);
-  virtual void OnKeyUp(HWND hwnd);
-  virtual void OnSysKeyDown(HWND hwnd);
-  virtual void OnSysKeyUp(HWND hwnd);
-
   // The empty record (144 zero bytes), owned by the control.
   virtual std::uint32_t GetEmptyMaskSize();
   virtual const std::uint8_t* GetEmptyMaskData();

@@ -56,9 +56,9 @@ class OutputFile {
 
   const std::string& path() const { return m_path; }
   const std::string& temporaryPath() const { return m_temp; }
-  // The open temporary file, for a writer that another process runs (an
-  // ffmpeg given it as a descriptor: it never opens the file by its name,
-  // so it cannot make it again once an interrupt removed it). -1 once
+  // The open temporary file, for a writer of its own (the video encoder
+  // writes through the descriptor and never opens the file by its name, so
+  // it cannot make it again once an interrupt removed it). -1 once
   // committed.
   int descriptor() const { return m_fd; }
 

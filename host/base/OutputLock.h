@@ -30,8 +30,6 @@ class OutputLock {
   OutputLock(const OutputLock&) = delete;
   OutputLock& operator=(const OutputLock&) = delete;
 
-  const std::string& lockPath() const { return m_lockPath; }
-
  private:
   std::string m_lockPath;
   int m_fd = -1;

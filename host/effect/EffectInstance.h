@@ -25,7 +25,6 @@ class CEffectInstance {
   CEffectInstance(const CEffectInstance&) = delete;
   CEffectInstance& operator=(const CEffectInstance&) = delete;
 
-  Tarn::IFXBase* Base() const { return m_base.Get(); }
   // Another interface of the effect, or null.
   template <class T>
   PIM::RefPtr<T> Query() const {

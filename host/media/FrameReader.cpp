@@ -107,8 +107,7 @@ class SequenceReader : public FrameReader {
 
 class VideoFrameReader : public FrameReader {
  public:
-  VideoFrameReader(const std::string& path, const FfmpegTools& tools)
-      : m_path(path), m_info(ProbeVideo(path, tools)), m_tools(tools) {
+  explicit VideoFrameReader(const std::string& path) : m_path(path), m_info(ProbeVideo(path)) {
     m_width = m_info.width;
     m_height = m_info.height;
     m_frameCount = m_info.frameCount;
@@ -124,7 +123,7 @@ class VideoFrameReader : public FrameReader {
   }
   std::optional<InputFrame> NextFrame() override {
     // ffmpeg starts at the first frame wanted, on the first read.
-    if (!m_reader) m_reader = std::make_unique<VideoReader>(m_path, m_info, m_tools, m_first);
+    if (!m_reader) m_reader = std::make_unique<VideoReader>(m_path, m_info, m_first);
     InputFrame f;
     DeepImage deep;
     if (!m_reader->ReadFrame(f.image, &deep)) {
@@ -155,14 +154,13 @@ class VideoFrameReader : public FrameReader {
  private:
   std::string m_path;
   VideoInfo m_info;
-  FfmpegTools m_tools;
   long m_first = 1;
   std::unique_ptr<VideoReader> m_reader;
 };
 
 }  // namespace
 
-std::unique_ptr<FrameReader> FrameReader::Open(const std::string& input, const FfmpegTools& tools,
+std::unique_ptr<FrameReader> FrameReader::Open(const std::string& input,
                                                const FrameSelection& selection) {
   std::unique_ptr<FrameReader> reader;
   switch (InputKindOf(input)) {
@@ -175,7 +173,7 @@ std::unique_ptr<FrameReader> FrameReader::Open(const std::string& input, const F
       reader = std::make_unique<SequenceReader>(input, selection.allowGaps);
       break;
     case MediaKind::Video:
-      reader = std::make_unique<VideoFrameReader>(input, tools);
+      reader = std::make_unique<VideoFrameReader>(input);
       break;
   }
   if (!reader) throw host::HostError(input + ": unknown kind of input");
@@ -226,9 +224,8 @@ BgraImage FrameReader::Load(InputFrame& frame, std::optional<DeepImage>* deep) c
   return image;
 }
 
-BgraImage ReadInputFrame(const std::string& input, std::optional<long> number,
-                         const FfmpegTools& tools) {
-  std::unique_ptr<FrameReader> reader = FrameReader::Open(input, tools);
+BgraImage ReadInputFrame(const std::string& input, std::optional<long> number) {
+  std::unique_ptr<FrameReader> reader = FrameReader::Open(input);
   const bool picture = InputKindOf(input) == MediaKind::Picture;
   if (picture && number && *number != 1)
     throw host::HostError(input + ": is one picture; it has no frame " + std::to_string(*number));

@@ -1,6 +1,7 @@
 #pragma once
-// The frames of a render's input, whatever it is: one PNG picture, a PNG
-// sequence (shot_%04d.png) or a video read through ffmpeg.
+// The frames of a render's input, whatever it is: one picture (PNG, TIFF,
+// OpenEXR, DPX), a sequence of them (shot_%04d.png) or a video decoded in
+// process by FFmpeg's libraries.
 //
 // Next() is called serially and in order (it may read a stream); Load() may
 // run on worker threads: for a sequence it decodes the frame's file there,
@@ -46,7 +47,7 @@ class FrameReader {
   // Opens the input and reads its first frame (for the size). Throws
   // host::HostError naming the input, also when `selection` has a range for a
   // single picture or one that holds none of a sequence's frames.
-  static std::unique_ptr<FrameReader> Open(const std::string& input, const FfmpegTools& tools = {},
+  static std::unique_ptr<FrameReader> Open(const std::string& input,
                                            const FrameSelection& selection = {});
   virtual ~FrameReader() = default;
 
@@ -112,7 +113,6 @@ class FrameReader {
 // sequence with that file number, or the frame of a video counted from 1;
 // absent, the first frame. Throws host::HostError naming the input when the frame
 // does not exist.
-BgraImage ReadInputFrame(const std::string& input, std::optional<long> number,
-                         const FfmpegTools& tools = {});
+BgraImage ReadInputFrame(const std::string& input, std::optional<long> number);
 
 }  // namespace mattix::media

@@ -20,7 +20,7 @@ constexpr int kFramePngLevel = 1;
 
 FrameWriter::FrameWriter(const std::string& output, int width, int height,
                          const std::string& frameRate, bool force, const host::InputFiles& inputs,
-                         const std::vector<long>& numbers, const FfmpegTools& tools, bool opaque,
+                         const std::vector<long>& numbers, bool opaque,
                          std::optional<std::pair<long, long>> frames, const VideoColour& colour)
     : m_output(output),
       m_format(opaque ? PreviewFormatOf(output) : OutputFormatOf(output)),
@@ -46,14 +46,14 @@ FrameWriter::FrameWriter(const std::string& output, int width, int height,
       m_lock = std::make_unique<host::OutputLock>(m_output, std::nullopt);
       m_file = std::make_unique<host::OutputFile>(m_output, m_force);
       m_video = std::make_unique<VideoWriter>(m_output, m_file->descriptor(), m_format, width,
-                                              height, frameRate, tools, colour);
+                                              height, frameRate, colour);
       break;
   }
 }
 
 FrameWriter::~FrameWriter() {
-  // ffmpeg is stopped before its unfinished file is removed, and the output
-  // unlocked last.
+  // The encoder is closed before its unfinished file is removed, and the
+  // output unlocked last.
   m_video.reset();
   m_file.reset();
   m_lock.reset();
@@ -95,7 +95,6 @@ void FrameWriter::Write(EncodedFrame&& frame) {
         throw host::HostError(path +
                               ": the output is one of the inputs; choose another output name");
       host::WriteFileAtomically(path, frame.bytes, m_force);
-      m_written.push_back(path);
       break;
     }
     case OutputFormat::Picture:
@@ -105,7 +104,6 @@ void FrameWriter::Write(EncodedFrame&& frame) {
         throw host::HostError(m_output +
                               ": the output is one of the inputs; choose another output name");
       host::WriteFileAtomically(m_output, frame.bytes, m_force);
-      m_written.push_back(m_output);
       m_wroteSingle = true;
       break;
     case OutputFormat::ProRes4444:
@@ -122,7 +120,6 @@ void FrameWriter::Finish() {
   m_video.reset();
   m_file->Commit();
   m_file.reset();
-  m_written.push_back(m_output);
 }
 
 }  // namespace mattix::media

@@ -52,8 +52,8 @@ class FrameWriter {
   // `colour` and converted with its matrix (FrameReader::colour).
   FrameWriter(const std::string& output, int width, int height, const std::string& frameRate,
               bool force, const host::InputFiles& inputs, const std::vector<long>& numbers = {},
-              const FfmpegTools& tools = {}, bool opaque = false,
-              std::optional<std::pair<long, long>> frames = {}, const VideoColour& colour = {});
+              bool opaque = false, std::optional<std::pair<long, long>> frames = {},
+              const VideoColour& colour = {});
   ~FrameWriter();
   FrameWriter(const FrameWriter&) = delete;
   FrameWriter& operator=(const FrameWriter&) = delete;
@@ -69,10 +69,6 @@ class FrameWriter {
   void Write(EncodedFrame&& frame);
   void Finish();
 
-  // The files written so far (sequence frames, or the picture or video
-  // once finished).
-  const std::vector<std::string>& written() const { return m_written; }
-
  private:
   std::string m_output;
   OutputFormat m_format;
@@ -83,7 +79,6 @@ class FrameWriter {
   std::unique_ptr<host::OutputLock> m_lock;
   std::unique_ptr<host::OutputFile> m_file;  // the video or picture being written
   std::unique_ptr<VideoWriter> m_video;
-  std::vector<std::string> m_written;
   bool m_wroteSingle = false;
 };
 

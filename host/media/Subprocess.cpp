@@ -11,7 +11,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 extern char** environ;
 
@@ -67,24 +66,17 @@ std::optional<std::string> FindOnPath(const std::string& program) {
   }
 }
 
-void IgnoreBrokenPipes() {
-  static std::once_flag once;
-  std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
-}
-
 Subprocess::Subprocess(const std::vector<std::string>& argv, Pipes pipes,
                        const std::string& missingMessage)
     : m_program(argv.empty() ? std::string() : argv.front()) {
   if (argv.empty()) throw host::HostError("no program to start");
   if (!FindOnPath(m_program)) throw host::HostError(missingMessage);
-  if (pipes.in) IgnoreBrokenPipes();
 
-  int inPipe[2] = {-1, -1}, outPipe[2] = {-1, -1};
+  int outPipe[2] = {-1, -1};
   auto closeAll = [&] {
-    for (int* fd : {&inPipe[0], &inPipe[1], &outPipe[0], &outPipe[1]}) CloseFd(*fd);
+    for (int* fd : {&outPipe[0], &outPipe[1]}) CloseFd(*fd);
   };
-  if ((pipes.in && ::pipe2(inPipe, O_CLOEXEC) != 0) ||
-      (pipes.out && ::pipe2(outPipe, O_CLOEXEC) != 0)) {
+  if (pipes.out && ::pipe2(outPipe, O_CLOEXEC) != 0) {
     const int err = errno;
     closeAll();
     throw host::HostError("cannot start " + m_program + ": " + Reason(err));
@@ -93,16 +85,12 @@ Subprocess::Subprocess(const std::vector<std::string>& argv, Pipes pipes,
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (pipes.in)
-    posix_spawn_file_actions_adddup2(&actions, inPipe[0], STDIN_FILENO);
-  else
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   if (pipes.out)
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
   else
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   if (m_err >= 0) posix_spawn_file_actions_adddup2(&actions, m_err, STDERR_FILENO);
-  if (pipes.fd3 >= 0) posix_spawn_file_actions_adddup2(&actions, pipes.fd3, 3);
 
   // The child starts with default signal handling, whatever ours is.
   posix_spawnattr_t attr;
@@ -122,7 +110,6 @@ Subprocess::Subprocess(const std::vector<std::string>& argv, Pipes pipes,
   const int rc = ::posix_spawnp(&m_pid, m_program.c_str(), &actions, &attr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
-  CloseFd(inPipe[0]);
   CloseFd(outPipe[1]);
   if (rc != 0) {
     m_pid = -1;
@@ -131,12 +118,10 @@ Subprocess::Subprocess(const std::vector<std::string>& argv, Pipes pipes,
     if (rc == ENOENT) throw host::HostError(missingMessage);
     throw host::HostError("cannot start " + m_program + ": " + Reason(rc));
   }
-  m_in = inPipe[1];
   m_out = outPipe[0];
 }
 
 Subprocess::~Subprocess() {
-  CloseFd(m_in);
   CloseFd(m_out);
   if (m_pid > 0 && !m_status) {
     ::kill(m_pid, SIGKILL);
@@ -145,22 +130,6 @@ Subprocess::~Subprocess() {
     }
   }
   CloseFd(m_err);
-}
-
-bool Subprocess::WriteAll(const void* data, std::size_t size) {
-  const auto* p = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    if (m_in < 0) return false;
-    const ssize_t n = ::write(m_in, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      if (errno == EPIPE) return false;
-      throw host::HostError("cannot send data to " + m_program + ": " + Reason(errno));
-    }
-    p += n;
-    size -= std::size_t(n);
-  }
-  return true;
 }
 
 std::size_t Subprocess::ReadFull(void* data, std::size_t size) {
@@ -178,12 +147,8 @@ std::size_t Subprocess::ReadFull(void* data, std::size_t size) {
   return got;
 }
 
-void Subprocess::CloseInput() { CloseFd(m_in); }
-void Subprocess::CloseOutput() { CloseFd(m_out); }
-
 int Subprocess::Wait() {
   if (m_status) return *m_status;
-  CloseFd(m_in);
   int status = 0;
   for (;;) {
     if (::waitpid(m_pid, &status, 0) >= 0) break;

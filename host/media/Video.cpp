@@ -306,11 +306,11 @@ VideoInfo ParseProbeOutput(std::string_view json, const std::string& path) {
   return info;
 }
 
-VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools) {
+VideoInfo ProbeVideo(const std::string& path) try {
   std::vector<std::string> argv = ProbeArguments();
-  argv.insert(argv.begin(), tools.ffprobe);
+  argv.insert(argv.begin(), "ffprobe");
   argv.push_back(FileUrl(path));
-  Subprocess probe(argv, {false, true}, FfmpegMissingMessage(tools.ffprobe, path));
+  Subprocess probe(argv, {true}, FfmpegMissingMessage("ffprobe", path));
   std::string text;
   char buffer[4096];
   for (;;) {
@@ -321,6 +321,11 @@ VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools) {
   }
   if (probe.Wait() != 0) throw host::HostError(WithTail(path + ": cannot read as video", probe));
   return ParseProbeOutput(text, path);
+} catch (const host::HostError& e) {
+  // ffprobe's own failures (it cannot be started or read) name the video too.
+  const std::string message = e.what();
+  if (message.rfind(path + ": ", 0) == 0) throw;
+  throw host::HostError(path + ": " + message);
 }
 
 long MissingFrames(long frameCount, long first, long last, long arrived) {

@@ -18,12 +18,6 @@
 
 namespace mattix::media {
 
-// The programs used; tests replace them to check the "not installed" path.
-struct FfmpegTools {
-  std::string ffmpeg = "ffmpeg";
-  std::string ffprobe = "ffprobe";
-};
-
 enum class MediaKind { Picture, Sequence, Video };
 
 // What a path names, from its form: a pattern with %d is a sequence, a
@@ -111,7 +105,7 @@ VideoInfo ParseProbeOutput(std::string_view json, const std::string& path);
 // Probes the first video stream. Throws host::HostError naming the file (not a
 // video, no video stream, ffprobe missing with how to install it, and the
 // refusals of ParseProbeOutput).
-VideoInfo ProbeVideo(const std::string& path, const FfmpegTools& tools = {});
+VideoInfo ProbeVideo(const std::string& path);
 
 // How many of the frames `first` to `last` (counted from 1) that a container
 // declaring `frameCount` frames holds are missing when a read from `first`

@@ -99,8 +99,7 @@ struct VideoReader::Decoder {
   }
 };
 
-VideoReader::VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools&,
-                         long first)
+VideoReader::VideoReader(const std::string& path, const VideoInfo& info, long first)
     : m_path(path), m_info(info), m_first(first), m_decoder(std::make_unique<Decoder>()) {
   internal::InstallAvLog();
   Decoder& d = *m_decoder;

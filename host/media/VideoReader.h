@@ -28,9 +28,8 @@ class VideoReader {
   // dropped; another has every frame before it decoded and dropped.
   // Frame-accurate either way: frame n is the frame a read from the first
   // frame numbers n. Throws host::HostError naming the file when it cannot
-  // be opened or has no decoder. `tools` is unused (ffprobe probes).
-  VideoReader(const std::string& path, const VideoInfo& info, const FfmpegTools& tools = {},
-              long first = 1);
+  // be opened or has no decoder.
+  VideoReader(const std::string& path, const VideoInfo& info, long first = 1);
   ~VideoReader();
   VideoReader(const VideoReader&) = delete;
   VideoReader& operator=(const VideoReader&) = delete;

@@ -131,8 +131,7 @@ struct VideoWriter::Encoder {
 };
 
 VideoWriter::VideoWriter(const std::string& path, int writeFd, OutputFormat format, int width,
-                         int height, const std::string& frameRate, const FfmpegTools&,
-                         const VideoColour& colour)
+                         int height, const std::string& frameRate, const VideoColour& colour)
     : m_path(path), m_width(width), m_height(height), m_encoder(std::make_unique<Encoder>()) {
   internal::InstallAvLog();
   Encoder& e = *m_encoder;

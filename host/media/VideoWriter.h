@@ -26,10 +26,9 @@ class VideoWriter {
  public:
   // `path` is the output named in messages, `writeFd` the open file written
   // (not closed here). Throws host::HostError naming the path when the
-  // encoder is missing or refuses the size or rate. `tools` is unused.
+  // encoder is missing or refuses the size or rate.
   VideoWriter(const std::string& path, int writeFd, OutputFormat format, int width, int height,
-              const std::string& frameRate, const FfmpegTools& tools = {},
-              const VideoColour& colour = {});
+              const std::string& frameRate, const VideoColour& colour = {});
   ~VideoWriter();
   VideoWriter(const VideoWriter&) = delete;
   VideoWriter& operator=(const VideoWriter&) = delete;
@@ -46,7 +45,6 @@ class VideoWriter {
   // Ends the stream and completes the file; throws host::HostError naming
   // the path when it cannot.
   void Finish();
-  long framesWritten() const { return m_frames; }
 
   // How many pixels of 8-bit frames a ProRes 4444 writer converts with
   // swscale before it converts through a table of swscale's results

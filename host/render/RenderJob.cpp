@@ -12,7 +12,6 @@
 #include "host/project/Project.h"
 
 #include <malloc.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -101,8 +100,7 @@ int RenderWithProgress(const RenderOptions& options,
   EffectPool pool(host::CKeyingEffect::LoadModule(), settings);
 
   std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(
-      options.input, {},
-      media::FrameSelection{options.frames, options.allowGaps, options.allowShort});
+      options.input, media::FrameSelection{options.frames, options.allowGaps, options.allowShort});
   if (!reader->gaps().empty())
     std::fprintf(stderr, "mattix: warning: %s; keying the frames that exist\n",
                  reader->gaps().c_str());
@@ -117,9 +115,9 @@ int RenderWithProgress(const RenderOptions& options,
   // Outputs are numbered as the input's frames (checked before any work).
   const std::vector<long>& numbers = reader->numbers();
   auto writer = [&](const std::string& path, bool opaque) {
-    return std::make_unique<media::FrameWriter>(
-        path, reader->width(), reader->height(), reader->frameRate(), options.force, inputs,
-        numbers, media::FfmpegTools{}, opaque, options.frames, reader->colour());
+    return std::make_unique<media::FrameWriter>(path, reader->width(), reader->height(),
+                                                reader->frameRate(), options.force, inputs, numbers,
+                                                opaque, options.frames, reader->colour());
   };
   std::unique_ptr<media::FrameWriter> keyed = writer(options.output, false);
   std::unique_ptr<media::FrameWriter> matte =
@@ -146,7 +144,7 @@ int RenderWithProgress(const RenderOptions& options,
                  reader->width(), reader->height(),
                  static_cast<unsigned long long>(media::kSharedBytes >> 20));
 
-  media::ProgressLine progress(reader->frameCount(), isatty(STDERR_FILENO) == 1);
+  media::ProgressLine progress(reader->frameCount(), media::ProgressLine::StderrIsTerminal());
   if (onProgress) progress.SetObserver([&](long done) { onProgress(done, reader->frameCount()); });
   const int field = options.field;
   const long frames = RunFramePipeline(

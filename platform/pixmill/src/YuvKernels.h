@@ -22,9 +22,6 @@ struct YuvToRgbCoefficients {
   const std::int32_t* clamp;  // index 0 of a 0..255 table valid over -512..1023
 };
 
-// Bytes of one packed 4:2:2 row of width pixels.
-inline int UyvyRowBytes(int width) { return (width + 1) / 2 * 4; }
-
 // alpha may be null (no alpha written).
 void RgbRowToUyvy(const std::uint8_t* bgra, int width, std::uint8_t* uyvy, std::uint8_t* alpha,
                   const RgbToYuvCoefficients& c);

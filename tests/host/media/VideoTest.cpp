@@ -35,7 +35,7 @@ namespace {
 std::vector<BgraImage> ReadAll(const std::string& path,
                                std::optional<std::pair<long, long>> range = {},
                                std::vector<long>* numbers = nullptr) {
-  std::unique_ptr<FrameReader> reader = FrameReader::Open(path, {}, FrameSelection{range});
+  std::unique_ptr<FrameReader> reader = FrameReader::Open(path, FrameSelection{range});
   std::vector<BgraImage> frames;
   while (std::optional<InputFrame> f = reader->Next()) {
     if (numbers) numbers->push_back(f->number);
@@ -106,7 +106,7 @@ TEST(Video, ConversionTablesGiveSwscalesFrames) {
       const std::string path = dir / name;
       const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       {
-        VideoWriter writer(path, fd, OutputFormat::ProRes4444, 66, 34, "5", {}, colour);
+        VideoWriter writer(path, fd, OutputFormat::ProRes4444, 66, 34, "5", colour);
         for (const BgraImage& frame : frames) writer.WriteFrame(frame);
         writer.Finish();
       }
@@ -167,7 +167,7 @@ TEST(Video, ATruncatedClipEndsInAnErrorNamingTheFramesThatArrived) {
   std::filesystem::copy_file(dir / "whole.mov", dir / "cut.mov");
   std::filesystem::resize_file(dir / "cut.mov", size * 6 / 10);
   for (bool allowShort : {false, true}) {
-    auto reader = FrameReader::Open(dir / "cut.mov", {}, FrameSelection{{}, false, allowShort});
+    auto reader = FrameReader::Open(dir / "cut.mov", FrameSelection{{}, false, allowShort});
     EXPECT_EQ(reader->frameCount(), 10);
     long arrived = 0;
     const std::string error = test::ErrorOf([&] {
