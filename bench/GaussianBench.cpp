@@ -12,6 +12,7 @@
 
 #include "filter/Gaussian.h"
 #include "stdfx/DIB.h"
+#include "wheel/WheelGeometry.h"
 
 namespace {
 
@@ -30,7 +31,8 @@ void BlurImage(benchmark::State& state) {
   const double radius = double(state.range(1));
   const unsigned mode = unsigned(state.range(2));
   const bool scalar = state.range(3) != 0;
-  const int width = frame ? 1920 : 241, height = frame ? 1080 : 209, bits = frame ? 32 : 8;
+  const int width = frame ? 1920 : mattix::wheel::kWidth;
+  const int height = frame ? 1080 : mattix::wheel::kHeight, bits = frame ? 32 : 8;
 
   stdfx::CDIB src, dst;
   if (!src.Create(Header(width, height, bits)) || !dst.Create(Header(width, height, bits))) {

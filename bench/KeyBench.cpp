@@ -38,10 +38,12 @@
 #include "key/internal/KeyMath.h"
 #include "stdfx/DIB.h"
 #include "stdfx/VfbmiHeader.h"
+#include "wheel/WheelGeometry.h"
 
 namespace {
 
 namespace ki = mattix::key::internal;
+constexpr int kWheelWidth = mattix::wheel::kWidth, kWheelHeight = mattix::wheel::kHeight;
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
@@ -122,20 +124,21 @@ struct Scene {
     std::mt19937 rng(1);
     for (auto& v : random) v = std::uint8_t(rng());
 
-    stdfx::CDIB mask(Header(241, 209, 8)), soft(Header(241, 209, 8));
+    stdfx::CDIB mask(Header(kWheelWidth, kWheelHeight, 8)),
+        soft(Header(kWheelWidth, kWheelHeight, 8));
     maskStride = mask.DIBBytesPerLine();
-    for (int r = 0; r < 209; ++r)
-      for (int c = 0; c < 241; ++c) {
+    for (int r = 0; r < kWheelHeight; ++r)
+      for (int c = 0; c < kWheelWidth; ++c) {
         const double dx = (c - 120) / 120.0, dy = (r - 104) / 104.0;
         double turn = std::atan2(dy, dx) / (2 * M_PI);
         if (turn < 0) turn += 1;
         const bool keyed = turn >= 0.25 && turn < 7.0 / 12 && dx * dx + dy * dy > 0.01;
         mask.GetBytes()[r * maskStride + c] = keyed ? 255 : 0;
       }
-    maskPixels.assign(mask.GetBytes(), mask.GetBytes() + std::size_t(maskStride) * 209);
+    maskPixels.assign(mask.GetBytes(), mask.GetBytes() + std::size_t(maskStride) * kWheelHeight);
     stdfx::CGaussian blur(1);
     blur.Blur(soft, mask, 6.25, 6.25);
-    softPixels.assign(soft.GetBytes(), soft.GetBytes() + std::size_t(maskStride) * 209);
+    softPixels.assign(soft.GetBytes(), soft.GetBytes() + std::size_t(maskStride) * kWheelHeight);
     mask.CompressRLE();
     record.resize(144 + mask.DIBSize());
     std::memcpy(record.data(), mask.GetVfBmiHeader(), 144);
@@ -203,7 +206,7 @@ void BM_KeyRows(benchmark::State& state) {
     return;
   }
   ki::KeyRowParams params;
-  params.mask = ki::MakeMaskView(s.softPixels.data(), s.maskStride, 241, 209);
+  params.mask = ki::MakeMaskView(s.softPixels.data(), s.maskStride, kWheelWidth, kWheelHeight);
   params.lightness = s.lightness;
   params.spillFactor = 0.5f;
   const ki::KeyRowKernels kernels = ki::KernelsOf(set);
@@ -259,7 +262,7 @@ void BM_ProcessDirect(benchmark::State& state) { ProcessFrames(state, false); }
 void BM_ColourTable(benchmark::State& state) {
   Scene& s = TheScene();
   ki::KeyRowParams params;
-  params.mask = ki::MakeMaskView(s.softPixels.data(), s.maskStride, 241, 209);
+  params.mask = ki::MakeMaskView(s.softPixels.data(), s.maskStride, kWheelWidth, kWheelHeight);
   params.lightness = s.lightness;
   const bool spill = state.range(0) != 0;
   const ki::KeyRowKernels kernels = ki::KernelsOf(ki::ActiveKernelSet());
@@ -304,7 +307,8 @@ void BM_LightnessTable(benchmark::State& state) {
 // Argument: the blur radius (softness 50 gives 6.25, 100 gives 100).
 void BM_MaskBlur(benchmark::State& state) {
   Scene& s = TheScene();
-  stdfx::CDIB mask(Header(241, 209, 8)), work(Header(241, 209, 8));
+  stdfx::CDIB mask(Header(kWheelWidth, kWheelHeight, 8)),
+      work(Header(kWheelWidth, kWheelHeight, 8));
   std::memcpy(mask.GetBytes(), s.maskPixels.data(), s.maskPixels.size());
   const double radius = state.range(0) == 6 ? 6.25 : double(state.range(0));
   for (auto _ : state) {

@@ -10,11 +10,11 @@
 
 #include "selection/ScanConvert.h"
 #include "stdfx/DIB.h"
+#include "wheel/WheelGeometry.h"
 
 namespace {
 
-constexpr int kWidth = 241;
-constexpr int kHeight = 209;
+using mattix::wheel::kHeight, mattix::wheel::kWidth;
 constexpr int kPoints = 1000;
 
 std::vector<double> AsVertices(const std::vector<std::pair<int, int>>& points) {

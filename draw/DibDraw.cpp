@@ -54,13 +54,13 @@ bool CDibDraw::DrawDIB(const stdfx::CDIB& image, CDC* dc, const RECT& dst, const
     const std::unique_ptr<GreyBitmapInfo> info(new (std::nothrow) GreyBitmapInfo);
     if (!info) return false;
     std::memcpy(&info->header, header, sizeof(BITMAPINFOHEADER));
-    info->header.biSize = 40;
+    info->header.biSize = stdfx::kHeaderSizeBitmap;
     for (int i = 0; i < 256; ++i) info->colours[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
     return DrawBits(dc, &info->header, image.GetBytes(), &dst, &src);
   }
   // Compressed, YUV or wider layouts: drawn through a bottom-up 32-bit RGB copy.
   tagVFBMINFOHEADER rgb{};
-  rgb.biSize = 144;
+  rgb.biSize = stdfx::kHeaderSizeVfbmi;
   rgb.biWidth = header->biWidth;
   rgb.biHeight = header->biHeight < 0 ? -header->biHeight : header->biHeight;
   rgb.biPlanes = 1;
