@@ -69,7 +69,8 @@ ProjectSettings ParseProject(std::string_view text, const std::string& name);
 // Reads a project file.
 ProjectSettings ReadProject(const std::string& path);
 
-// The project as JSON text (the layout above, every member written).
+// The project as JSON text (the layout above: every member, "finishing" only
+// when a step is on).
 std::string ProjectToJson(const ProjectSettings& settings);
 
 // Checks the values against the parameters' ranges and the mask record
