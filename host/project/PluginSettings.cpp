@@ -5,6 +5,10 @@
 
 namespace mattix::project {
 
+// The descriptions below state these limits in words (they are C strings
+// that plug-in hosts keep): a change of a limit must change them too.
+static_assert(MatteFinishing::kMaxRadius == 8.0 && MatteFinishing::kMaxEdge == 32.0);
+
 const std::array<PluginSetting, kPluginSettingCount> kPluginSettings{{
     {"softness",
      "Softness, 0 to 1 for 0 to 100 %: feathers the key (NaN or below 0: the project's)", 0.0,
