@@ -30,26 +30,32 @@
 namespace mattix::test {
 
 // A 72 x 40 green screen with a skin-coloured disc and a grey bar, written
-// once a process; its view is a third of it (three pixels a view pixel).
+// once a process into a folder removed at its end; its view is a third of
+// it (three pixels a view pixel).
 inline const std::string& SessionFrame() {
-  static const std::string path = [] {
-    std::string folder = "/tmp/mattix-session-fuzz-XXXXXX";
-    if (::mkdtemp(folder.data()) == nullptr) return std::string();
-    media::BgraImage frame(72, 40);
-    for (int y = 0; y < 40; ++y)
-      for (int x = 0; x < 72; ++x) {
-        const bool disc = (x - 30) * (x - 30) + (y - 20) * (y - 20) < 150;
-        const bool bar = x >= 52 && x < 60;
-        const std::array<std::uint8_t, 4> bgra =
-            disc  ? std::array<std::uint8_t, 4>{90, 140, 210, 255}
-            : bar ? std::array<std::uint8_t, 4>{128, 128, 128, 255}
-                  : std::array<std::uint8_t, 4>{60, 190, 50, 255};
-        std::copy(bgra.begin(), bgra.end(), frame.Row(y) + x * 4);
-      }
-    host::WriteFileAtomically(folder + "/frame.png", media::EncodePng(frame, "frame.png"), true);
-    return folder + "/frame.png";
-  }();
-  return path;
+  static const struct Picture {
+    Picture() {
+      if (::mkdtemp(folder.data()) == nullptr) return;
+      media::BgraImage frame(72, 40);
+      for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 72; ++x) {
+          const bool disc = (x - 30) * (x - 30) + (y - 20) * (y - 20) < 150;
+          const int grey = x >= 52 && x < 60 ? 128 : -1;
+          const std::uint8_t bgra[4] = {std::uint8_t(disc ? 90 : grey >= 0 ? grey : 60),
+                                        std::uint8_t(disc ? 140 : grey >= 0 ? grey : 190),
+                                        std::uint8_t(disc ? 210 : grey >= 0 ? grey : 50), 255};
+          std::copy(bgra, bgra + 4, frame.Row(y) + x * 4);
+        }
+      path = folder + "/frame.png";
+      host::WriteFileAtomically(path, media::EncodePng(frame, "frame.png"), true);
+    }
+    ~Picture() {
+      std::error_code error;
+      std::filesystem::remove_all(path.empty() ? std::string() : folder, error);
+    }
+    std::string folder = "/tmp/mattix-session-fuzz-XXXXXX", path;
+  } picture;
+  return picture.path;
 }
 
 // A coordinate: mostly within `extent` and a margin round it, at times any.
