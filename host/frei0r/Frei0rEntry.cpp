@@ -3,7 +3,7 @@
 // first instance and shared by all instances (host/effect/KeyingEffect.h
 // says where the module is found: next to the plug-in, in the installed
 // layout...). The version script (frei0r.map) exports these functions
-// alone. No exception leaves them.
+// alone. No exception leaves them (Guarded).
 #include "host/effect/KeyingEffect.h"
 #include "host/frei0r/Frei0rKeyer.h"
 #include "host/frei0r/Report.h"
@@ -16,6 +16,7 @@ extern "C" {
 }
 
 #include <cstddef>
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -48,9 +49,45 @@ std::unique_ptr<host::CKeyingEffect> NewEffect() {
   return std::make_unique<host::CKeyingEffect>(std::move(module));
 }
 
+// The host's callers are C: no exception (out of memory copying a path or
+// building a message) may unwind into them. What failed is said with texts
+// that allocate nothing.
+template <class F>
+void Guarded(const char* entry, F&& f) noexcept {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "mattix: %s: %s\n", entry, e.what());
+  } catch (...) {
+    std::fprintf(stderr, "mattix: %s failed\n", entry);
+  }
+}
+
 // Frame sizes the plug-in accepts: the frames Mattix keys, not empty.
 bool AcceptsSize(unsigned width, unsigned height) {
   return width >= 1 && height >= 1 && media::FrameSizeAllowed(width, height);
+}
+
+// A new instance, null (said on standard error) without memory for it.
+// When the module cannot be loaded the instance marks every frame: hosts
+// such as MLT pass frames through untouched when an instance is refused,
+// which would look keyed.
+CFrei0rKeyer* Construct(unsigned width, unsigned height) {
+  try {
+    std::unique_ptr<mattix::host::CKeyingEffect> effect;
+    try {
+      effect = NewEffect();
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const std::exception& e) {  // HostError: the module's path and the fault
+      ReportOnce(std::string(e.what()) + ": " + render::kMarked);
+    }
+    return new CFrei0rKeyer(std::move(effect), width, height);
+  } catch (const std::bad_alloc&) {
+    ReportOnce("out of memory for frames of " + std::to_string(width) + "x" +
+               std::to_string(height));
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -97,50 +134,42 @@ void f0r_get_param_info(f0r_param_info_t* info, int index) {
   }
 }
 
-// Null for a size the plug-in refuses (see AcceptsSize). When the module
-// cannot be loaded the instance marks every frame: hosts such as MLT pass
-// frames through untouched when an instance is refused, which would look
-// keyed. The reason goes to standard error either way.
+// Null for a size the plug-in refuses (see AcceptsSize) or without memory;
+// the reason goes to standard error.
 f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
   using mattix::frei0r::ReportOnce;
-  if (!mattix::frei0r::AcceptsSize(width, height)) {
-    ReportOnce("frame size " + std::to_string(width) + "x" + std::to_string(height) +
-               " refused (sides 1 to " + std::to_string(mattix::media::kMaxFrameSide) +
-               ", at most " + std::to_string(mattix::media::kMaxFramePixels) + " pixels)");
-    return nullptr;
-  }
-  try {
-    std::unique_ptr<mattix::host::CKeyingEffect> effect;
-    try {
-      effect = mattix::frei0r::NewEffect();
-    } catch (const std::bad_alloc&) {
-      throw;
-    } catch (const std::exception& e) {  // HostError: the module's path and the fault
-      ReportOnce(std::string(e.what()) + ": " + mattix::render::kMarked);
+  f0r_instance_t instance = nullptr;
+  mattix::frei0r::Guarded("f0r_construct", [&] {
+    if (!mattix::frei0r::AcceptsSize(width, height)) {
+      ReportOnce("frame size " + std::to_string(width) + "x" + std::to_string(height) +
+                 " refused: Mattix keys frames of " + mattix::media::FrameLimitText());
+      return;
     }
-    return new CFrei0rKeyer(std::move(effect), width, height);
-  } catch (const std::bad_alloc&) {
-    ReportOnce("out of memory for frames of " + std::to_string(width) + "x" +
-               std::to_string(height));
-  }
-  return nullptr;
+    instance = mattix::frei0r::Construct(width, height);
+  });
+  return instance;
 }
 
 void f0r_destruct(f0r_instance_t instance) { delete static_cast<CFrei0rKeyer*>(instance); }
 
 void f0r_set_param_value(f0r_instance_t instance, f0r_param_t value, int index) {
   if (instance != nullptr && value != nullptr)
-    static_cast<CFrei0rKeyer*>(instance)->SetParameter(index, value);
+    mattix::frei0r::Guarded("f0r_set_param_value", [&] {
+      static_cast<CFrei0rKeyer*>(instance)->SetParameter(index, value);
+    });
 }
 
 void f0r_get_param_value(f0r_instance_t instance, f0r_param_t value, int index) {
   if (instance != nullptr && value != nullptr)
-    static_cast<CFrei0rKeyer*>(instance)->GetParameter(index, value);
+    mattix::frei0r::Guarded("f0r_get_param_value", [&] {
+      static_cast<CFrei0rKeyer*>(instance)->GetParameter(index, value);
+    });
 }
 
 void f0r_update(f0r_instance_t instance, double, const uint32_t* in, uint32_t* out) {
   if (instance != nullptr && in != nullptr && out != nullptr)
-    static_cast<CFrei0rKeyer*>(instance)->Update(in, out);
+    mattix::frei0r::Guarded("f0r_update",
+                            [&] { static_cast<CFrei0rKeyer*>(instance)->Update(in, out); });
 }
 
 void f0r_update2(f0r_instance_t instance, double time, const uint32_t* in, const uint32_t*,

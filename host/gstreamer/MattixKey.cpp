@@ -55,6 +55,22 @@ enum : guint { kPropProject = 1, kPropMatte, kPropFirstSetting };
 
 GstMattixKey* Self(gpointer object) { return reinterpret_cast<GstMattixKey*>(object); }
 
+// The object's lock for a scope, released however the scope is left.
+class ObjectLock {
+ public:
+  explicit ObjectLock(gpointer object) : m_object(object) { GST_OBJECT_LOCK(m_object); }
+  ~ObjectLock() { GST_OBJECT_UNLOCK(m_object); }
+  ObjectLock(const ObjectLock&) = delete;
+  ObjectLock& operator=(const ObjectLock&) = delete;
+
+ private:
+  gpointer m_object;
+};
+
+// GLib's callers are C: no exception (out of memory copying a path or a
+// frame) may unwind into them. These callbacks catch everything and say
+// what failed.
+
 // Where the installed layout puts the module, from this plug-in's folder:
 // lib/<multiarch>/gstreamer-1.0 to lib/mattix (set by the build).
 std::string InstalledModule() {
@@ -80,9 +96,9 @@ std::shared_ptr<mattix::host::CHostModule> LoadModule() {
   return mattix::host::CKeyingEffect::LoadModule();
 }
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) try {
   KeyState& s = *Self(object)->state;
-  GST_OBJECT_LOCK(object);
+  const ObjectLock lock(object);
   if (id == kPropProject) {
     const gchar* path = g_value_get_string(value);
     s.project = path != nullptr ? path : "";
@@ -97,12 +113,13 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
   } else {
     G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
   }
-  GST_OBJECT_UNLOCK(object);
+} catch (const std::exception& e) {
+  GST_WARNING_OBJECT(object, "mattix: cannot set %s: %s", g_param_spec_get_name(pspec), e.what());
 }
 
 void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
   const KeyState& s = *Self(object)->state;
-  GST_OBJECT_LOCK(object);
+  const ObjectLock lock(object);
   if (id == kPropProject)
     g_value_set_string(value, s.project.c_str());
   else if (id == kPropMatte)
@@ -111,39 +128,36 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     g_value_set_double(value, s.values[id - kPropFirstSetting]);
   else
     G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
-  GST_OBJECT_UNLOCK(object);
 }
 
 // Loads the module and makes the keyer with the properties as set. A module
 // that cannot be loaded is an error that stops the pipeline.
 gboolean Start(GstBaseTransform* transform) {
   GstMattixKey* self = Self(transform);
-  std::unique_ptr<mattix::host::CKeyingEffect> effect;
   try {
-    effect = std::make_unique<mattix::host::CKeyingEffect>(LoadModule());
-  } catch (const std::exception& e) {  // HostError: the module's path and the fault
+    // HostError: the module's path and the fault.
+    auto effect = std::make_unique<mattix::host::CKeyingEffect>(LoadModule());
+    auto report = [self](const std::string& message) {
+      GST_ELEMENT_WARNING(self, STREAM, FAILED, ("mattix: %s", message.c_str()), (nullptr));
+    };
+    auto keyer = std::make_unique<mattix::render::CPluginKeyer>(std::move(effect), report);
+    const ObjectLock lock(self);
+    KeyState& s = *self->state;
+    keyer->SetProjectPath(s.project);
+    keyer->SetMatte(s.matte);
+    for (std::size_t i = 0; i < s.values.size(); ++i) keyer->SetValue(i, s.values[i]);
+    s.keyer = std::move(keyer);
+    return TRUE;
+  } catch (const std::exception& e) {
     GST_ELEMENT_ERROR(self, LIBRARY, INIT, ("Mattix cannot key: %s", e.what()), (nullptr));
     return FALSE;
   }
-  auto report = [self](const std::string& message) {
-    GST_ELEMENT_WARNING(self, STREAM, FAILED, ("mattix: %s", message.c_str()), (nullptr));
-  };
-  auto keyer = std::make_unique<mattix::render::CPluginKeyer>(std::move(effect), report);
-  GST_OBJECT_LOCK(self);
-  KeyState& s = *self->state;
-  keyer->SetProjectPath(s.project);
-  keyer->SetMatte(s.matte);
-  for (std::size_t i = 0; i < s.values.size(); ++i) keyer->SetValue(i, s.values[i]);
-  s.keyer = std::move(keyer);
-  GST_OBJECT_UNLOCK(self);
-  return TRUE;
 }
 
 gboolean Stop(GstBaseTransform* transform) {
   GstMattixKey* self = Self(transform);
-  GST_OBJECT_LOCK(self);
+  const ObjectLock lock(self);
   self->state->keyer.reset();
-  GST_OBJECT_UNLOCK(self);
   return TRUE;
 }
 
@@ -170,7 +184,7 @@ void SwapRedBlueRow(const std::uint8_t* in, std::uint8_t* out, int width) {
   }
 }
 
-GstFlowReturn TransformFrame(GstVideoFilter* filter, GstVideoFrame* in, GstVideoFrame* out) {
+GstFlowReturn TransformFrame(GstVideoFilter* filter, GstVideoFrame* in, GstVideoFrame* out) try {
   KeyState& s = *Self(filter)->state;
   const int w = GST_VIDEO_FRAME_WIDTH(in), h = GST_VIDEO_FRAME_HEIGHT(in);
   const auto* src = static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(in, 0));
@@ -204,6 +218,9 @@ GstFlowReturn TransformFrame(GstVideoFilter* filter, GstVideoFrame* in, GstVideo
       std::memcpy(to, from, row);
   }
   return GST_FLOW_OK;
+} catch (const std::exception& e) {  // out of memory for the BGRA copy
+  GST_ELEMENT_ERROR(filter, STREAM, FAILED, ("Mattix cannot key a frame: %s", e.what()), (nullptr));
+  return GST_FLOW_ERROR;
 }
 
 void Finalize(GObject* object) {

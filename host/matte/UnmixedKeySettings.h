@@ -13,17 +13,17 @@ namespace mattix::matte {
 // that, and spill suppression would grey every colour the key holds partly;
 // the screen's cast is taken off by despill after the key instead), the
 // key's lightness window, and the finishing the frame needs: screen,
-// despill, clip black and clip white. Everything else
-// (key colours, shrink/grow, feather, shapes) is kept. `name` names the
+// refine, unmix, despill and its edge, clip black and clip white.
+// Everything else (key colours, shrink/grow, feather, shapes) is kept. `name` names the
 // project in errors; throws host::HostError.
 void ApplyUnmixedKey(const UnmixedKey& key, project::ProjectSettings& settings,
                      const std::string& name);
 
 // What the key chose, as one line: "green screen of SOURCE keyed by its
 // share in each colour: hue 129 degrees (126 to 132), ..., lightness 21,
-// 33, 60, 71%; finishing:
-// despill 100%, clip black 0%, clip white 100%" (without " of SOURCE" when
-// source is empty).
+// 33, 60, 71%; finishing: refine 1 px, unmix 100%, despill 100% (edge 10
+// px), clip black 0%, clip white 100%" (without " of SOURCE" when source is
+// empty).
 std::string DescribeUnmixedKey(const UnmixedKey& key, const std::string& source);
 
 }  // namespace mattix::matte

@@ -129,8 +129,11 @@ bool CPluginKeyer::Key(const std::uint8_t* in, std::uint8_t* out, int width, int
   try {
     keyed = KeyFrame(in, out, width, height, stride);
   } catch (const std::exception& e) {  // HostError names the module; none may reach the host
-    if (e.what() != m_keyFailure) m_report(std::string(e.what()) + ": " + kMarked);
-    m_keyFailure = e.what();
+    try {  // saying so may run out of memory too; the frame is marked anyway
+      if (e.what() != m_keyFailure) m_report(std::string(e.what()) + ": " + kMarked);
+      m_keyFailure = e.what();
+    } catch (const std::exception&) {
+    }
   }
   if (keyed) return true;
   for (int y = 0; y < height; ++y) {

@@ -11,8 +11,8 @@
 // httplib's request handling only once the whole request (head and body) is
 // there, reading from that buffer and never from the network. The limits:
 //
-//   request head (request line and headers)  16 KiB; a longer request line
-//                                            gets 414, longer headers 431
+//   request line                             8 KiB (414 above it)
+//   request head (request line and headers)  16 KiB (431 above it)
 //   body                                     kMaxBody bytes with a
 //                                            Content-Length (413 above it);
 //                                            none on GET and HEAD, no chunked

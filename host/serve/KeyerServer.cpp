@@ -279,10 +279,7 @@ httplib::Headers SecurityHeaders() {
 // body) restores it.
 void Refuse(httplib::Response& res, int status, const std::string& message) {
   res.status = status;
-  std::string line = message;  // a header holds one line of printable text
-  for (char& c : line)
-    if (static_cast<unsigned char>(c) < 32) c = ' ';
-  res.set_header("X-Error", line);
+  res.set_header("X-Error", OneLine(message));
   res.set_content(message + "\n", "text/plain");
 }
 
@@ -442,7 +439,7 @@ void CKeyerServer::Routes() {
          }));
   s.Post("/api/shape/remove", Guard([this](const httplib::Request& req, httplib::Response& res) {
            const int index = IntParam(req, "index");
-           if (index < 0) throw BadRequest("no such shape");
+           if (index < 0) throw BadRequest("no such shape: " + std::to_string(index));
            SendControls(res, m_session.RemoveShape(std::size_t(index)), m_session);
          }));
   s.Get("/api/finishing", Guard([this](const httplib::Request&, httplib::Response& res) {

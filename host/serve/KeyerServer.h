@@ -8,9 +8,10 @@
 //   POST /api/pointer?control=wheel|bar&kind=down|move|up&x=X&y=Y
 //                    [&button=left|right][&shift=1][&alt=1]
 //   POST /api/number?name=N&value=V[&gesture=G]   softness or spill (percent),
-//                          or a matte finishing setting: despill, clipBlack,
-//                          clipWhite, shrinkGrow, feather (the project
-//                          file's names and units); the changes of one
+//                          or a matte finishing setting: despill,
+//                          despillEdge, unmix, refine, clipBlack, clipWhite,
+//                          shrinkGrow, feather (the project file's names
+//                          and units); the changes of one
 //                          gesture number are one undo step
 //   POST /api/screen?channel=green|blue  the screen colour despill limits
 //   POST /api/shape        a garbage or keep shape, the body as the project

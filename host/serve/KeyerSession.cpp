@@ -147,12 +147,17 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
   const std::shared_ptr<host::CHostModule> module = Effect::LoadModule();
   m_renderer = std::make_unique<CViewRenderer>(module, m_threads);
   m_thread->Run([&] {
-    m_controls = std::make_unique<Controls>();
-    m_controls->effect = std::make_unique<Effect>(module, settings);
-    m_controls->finishing = settings.finishing;
-    m_controls->host = std::make_unique<host::CControlHost>(*m_controls->effect);
-    for (const std::string& name : m_controls->host->Controls()) m_controls->host->Draw(name);
-    m_controls->saved = ReadSettings();
+    try {
+      m_controls = std::make_unique<Controls>();
+      m_controls->effect = std::make_unique<Effect>(module, settings);
+      m_controls->finishing = settings.finishing;
+      m_controls->host = std::make_unique<host::CControlHost>(*m_controls->effect);
+      for (const std::string& name : m_controls->host->Controls()) m_controls->host->Draw(name);
+      m_controls->saved = ReadSettings();
+    } catch (...) {
+      m_controls.reset();  // on this thread, as they were made; no destructor runs after a throw
+      throw;
+    }
   });
 }
 
@@ -377,7 +382,9 @@ ControlsView CKeyerSession::AddShape(const project::MatteShape& shape) {
 ControlsView CKeyerSession::RemoveShape(std::size_t index) {
   return m_thread->Run([&] {
     project::MatteFinishing f = m_controls->finishing;
-    if (index >= f.shapes.size()) throw BadRequest("no such shape");
+    if (index >= f.shapes.size())
+      throw BadRequest("no such shape: " + std::to_string(index) + " of " +
+                       std::to_string(f.shapes.size()) + " (counted from 0)");
     f.shapes.erase(f.shapes.begin() + std::ptrdiff_t(index));
     return ChangeFinishing(f);
   });
@@ -406,7 +413,9 @@ ControlsView CKeyerSession::Auto() {
 ControlsView CKeyerSession::Pick(int x, int y, bool shift) {
   const std::shared_ptr<const ViewFrame> frame = Frame();
   if (x < 0 || y < 0 || x >= frame->width || y >= frame->height)
-    throw BadRequest("the point lies outside the frame");
+    throw BadRequest("the point (" + std::to_string(x) + ", " + std::to_string(y) +
+                     ") lies outside the frame (" + std::to_string(frame->width) + " x " +
+                     std::to_string(frame->height) + ")");
   const std::uint8_t* bgra = frame->full.Row(y) + std::size_t(x) * 4;
   return m_thread->Run([&] {
     const project::ProjectSettings before = ReadSettings();
@@ -472,7 +481,10 @@ std::shared_ptr<const ViewFrame> CKeyerSession::Frame() const {
 }
 
 bool CKeyerSession::SelectFrame(long index) {
-  if (index < 0 || (m_frameCount >= 0 && index >= m_frameCount)) throw BadRequest("no such frame");
+  if (index < 0 || (m_frameCount >= 0 && index >= m_frameCount))
+    throw BadRequest("no frame " + std::to_string(index) + " in " + m_input +
+                     (m_frameCount >= 0 ? " (frames 0 to " + std::to_string(m_frameCount - 1) + ")"
+                                        : ""));
   const std::uint64_t request = ++m_seekRequests;
   std::lock_guard<std::mutex> lock(m_seekMutex);
   if (request != m_seekRequests.load()) return false;  // a newer one waits
@@ -495,7 +507,8 @@ bool CKeyerSession::SelectFrame(long index) {
   m_readerNext = index + 1;
   if (!frame || frame->number != number) {
     reader.reset();
-    throw BadRequest("no such frame");
+    throw BadRequest(m_input + ": frame " + std::to_string(index) +
+                     " cannot be read (the input ends before it)");
   }
   std::shared_ptr<ViewFrame> view =
       MakeViewFrame(index, reader->Load(*frame), m_maxViewWidth, m_threads);

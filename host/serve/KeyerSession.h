@@ -82,8 +82,9 @@ class CKeyerSession {
   ControlsView Pointer(const PointerEvent& event);
   // A number: "Softness" or "Spill Suppression" (host::CKeyingEffect's
   // names, percent), or a matte finishing setting by its name in the
-  // project file ("despill", "clipBlack", "clipWhite", "shrinkGrow",
-  // "feather"; project/MatteFinishing.h gives units and ranges). Changes
+  // project file ("despill", "despillEdge", "unmix", "refine", "clipBlack",
+  // "clipWhite", "shrinkGrow", "feather"; project/MatteFinishing.h gives
+  // units and ranges). Changes
   // with the same gesture number (a slider's drag) are one step of the
   // history. A value out of range (or a clip black not below clip white)
   // is refused with BadRequest.

@@ -100,7 +100,11 @@ PartPlace PlacePart(const ViewFrame& frame, std::optional<Region> region,
   if (scale && *scale < 1) throw BadRequest("the scale is a whole number from 1");
   const int s = std::min(scale.value_or(frame.scale), frame.scale);
   const Region r = region.value_or(Region{0, 0, frame.width, frame.height});
-  if (r.width <= 0 || r.height <= 0) throw BadRequest("the region is empty");
+  const auto text = [](const Region& q) {
+    return std::to_string(q.width) + " x " + std::to_string(q.height) + " at (" +
+           std::to_string(q.x) + ", " + std::to_string(q.y) + ")";
+  };
+  if (r.width <= 0 || r.height <= 0) throw BadRequest("the region " + text(r) + " is empty");
   const int levelWidth = LevelWidth(frame, s), levelHeight = LevelHeight(frame, s);
   const auto clampTo = [](long v, int limit) { return int(std::clamp<long>(v, 0, limit)); };
   // Floor of the start and ceiling of the end, in whole pixels of the level.
@@ -109,7 +113,9 @@ PartPlace PlacePart(const ViewFrame& frame, std::optional<Region> region,
   const int top = clampTo(down(r.y), levelHeight);
   const int right = clampTo(-down(-(long(r.x) + r.width)), levelWidth);
   const int bottom = clampTo(-down(-(long(r.y) + r.height)), levelHeight);
-  if (right <= left || bottom <= top) throw BadRequest("the region lies outside the frame");
+  if (right <= left || bottom <= top)
+    throw BadRequest("the region " + text(r) + " lies outside the frame (" +
+                     std::to_string(frame.width) + " x " + std::to_string(frame.height) + ")");
   return PartPlace{s, left, top, right - left, bottom - top};
 }
 

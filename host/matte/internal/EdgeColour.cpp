@@ -1,6 +1,7 @@
 #include "host/matte/internal/EdgeColour.h"
 
 #include "host/matte/internal/FinishKernels.h"
+#include "host/project/MatteFinishing.h"
 
 #include <algorithm>
 #include <array>
@@ -314,7 +315,10 @@ void UnmixRows(std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha
 
 int RimCastWidth(const std::uint8_t* bgra, std::size_t stride, const std::uint8_t* alpha, int w,
                  int h, int channel) {
-  constexpr int kDeepest = 33;  // 33: 33 or deeper
+  // 33: 33 or deeper, so the width found is at most 32, the most a project
+  // holds (MatteFinishing::kMaxEdge, which key auto writes it into).
+  constexpr int kDeepest = 33;
+  static_assert(kDeepest - 1 <= project::MatteFinishing::kMaxEdge);
   std::vector<std::uint8_t> depth(std::size_t(w) * std::size_t(h));
   OpaqueDepth(alpha, w, h, kDeepest, depth.data());
   // Sums of twice the balance, whole numbers (a byte colour's balance is a

@@ -11,8 +11,8 @@
 
 extern "C" int MulDiv(int number, int numerator, int denominator) {
   if (denominator == 0) return -1;
-  // |number * numerator| < 2^62, so the product and the doubled remainder
-  // below fit 64 bits; dividing magnitudes makes the rounding symmetric.
+  // |number * numerator| <= 2^62 fits 64 bits; dividing magnitudes makes
+  // the rounding symmetric.
   const std::int64_t product = std::int64_t{number} * numerator;
   const bool negative = (product < 0) != (denominator < 0);
   const std::uint64_t p =
