@@ -482,9 +482,9 @@ std::shared_ptr<const ViewFrame> CKeyerSession::Frame() const {
 
 bool CKeyerSession::SelectFrame(long index) {
   if (index < 0 || (m_frameCount >= 0 && index >= m_frameCount))
-    throw BadRequest("no frame " + std::to_string(index) + " in " + m_input +
-                     (m_frameCount >= 0 ? " (frames 0 to " + std::to_string(m_frameCount - 1) + ")"
-                                        : ""));
+    throw BadRequest(
+        "no frame " + std::to_string(index) + " in " + m_input +
+        (m_frameCount >= 0 ? " (frames 0 to " + std::to_string(m_frameCount - 1) + ")" : ""));
   const std::uint64_t request = ++m_seekRequests;
   std::lock_guard<std::mutex> lock(m_seekMutex);
   if (request != m_seekRequests.load()) return false;  // a newer one waits
