@@ -41,9 +41,16 @@ inline const std::string& SessionFrame() {
         for (int x = 0; x < 72; ++x) {
           const bool disc = (x - 30) * (x - 30) + (y - 20) * (y - 20) < 150;
           const int grey = x >= 52 && x < 60 ? 128 : -1;
-          const std::uint8_t bgra[4] = {std::uint8_t(disc ? 90 : grey >= 0 ? grey : 60),
-                                        std::uint8_t(disc ? 140 : grey >= 0 ? grey : 190),
-                                        std::uint8_t(disc ? 210 : grey >= 0 ? grey : 50), 255};
+          const std::uint8_t bgra[4] = {std::uint8_t(disc        ? 90
+                                                     : grey >= 0 ? grey
+                                                                 : 60),
+                                        std::uint8_t(disc        ? 140
+                                                     : grey >= 0 ? grey
+                                                                 : 190),
+                                        std::uint8_t(disc        ? 210
+                                                     : grey >= 0 ? grey
+                                                                 : 50),
+                                        255};
           std::copy(bgra, bgra + 4, frame.Row(y) + x * 4);
         }
       path = folder + "/frame.png";
