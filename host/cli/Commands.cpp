@@ -160,10 +160,8 @@ int KeyAuto(const KeyOptions& o) {
   const media::BgraImage frame = media::ReadInputFrame(o.input, o.frame);
   const std::optional<matte::UnmixedKey> found = matte::UnmixKey(frame);
   if (!found)
-    throw host::HostError(
-        o.input +
-        ": no backdrop found (no tenth of the frame is one saturated green or blue hue); pick "
-        "its colour with mattix key pick --at");
+    throw host::HostError(o.input + ": no backdrop found (" + matte::NoBackdropReason() +
+                          "); pick its colour with mattix key pick --at");
   matte::ApplyUnmixedKey(*found, settings, o.project);
   WriteText(o.project, project::ProjectToJson(settings), true);
   std::printf("%s: %s\n", o.project.c_str(), matte::DescribeUnmixedKey(*found, o.input).c_str());

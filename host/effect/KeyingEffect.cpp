@@ -133,6 +133,12 @@ void CKeyingEffect::Configure(const project::ProjectSettings& settings) {
   SetData(kChromaMask, settings.chromaMask);
 }
 
+bool CKeyingEffect::ConfiguresAlike(const project::ProjectSettings& a,
+                                    const project::ProjectSettings& b) {
+  return a.softness == b.softness && a.spillSuppression == b.spillSuppression &&
+         a.lightness == b.lightness && a.chromaMask == b.chromaMask;
+}
+
 project::ProjectSettings CKeyingEffect::Settings() const {
   project::ProjectSettings s;
   s.softness = Number(kSoftness);

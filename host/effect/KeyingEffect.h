@@ -74,6 +74,9 @@ class CKeyingEffect {
   // effect takes a colour only as a pick (CControlHost::PickKeyColour), and
   // sets the three back to 0 once it is marked.
   void Configure(const project::ProjectSettings& settings);
+  // True when Configure sets the same from a and from b (what a host that
+  // keeps an instance configured compares, to skip decoding the mask again).
+  static bool ConfiguresAlike(const project::ProjectSettings& a, const project::ProjectSettings& b);
   // All seven parameters as they are now (a "Lightness" value shorter than
   // 32 bytes reads as the default window).
   project::ProjectSettings Settings() const;

@@ -25,8 +25,6 @@ constexpr float kMinLightness = 0.08f, kMaxLightness = 0.92f;
 // The cluster ends where the smoothed histogram falls below this share of
 // its peak.
 constexpr double kClusterFloor = 0.05;
-// A backdrop covers at least this share of the frame.
-constexpr double kMinShare = 0.1;
 
 // The signed offset of hue b from hue a, in (-0.5, 0.5].
 float HueOffset(float a, float b) {
@@ -185,7 +183,7 @@ std::optional<BackdropCluster> internal::FindBackdropIn(
     return n;
   };
   cluster.share = double(gather(saturations.low, saturations.high)) / double(count);
-  if (cluster.share < kMinShare) return std::nullopt;
+  if (cluster.share < kMinBackdropShare) return std::nullopt;
   const auto wrap = [](float h) { return h - std::floor(h); };
   const std::array<float, 3> hueAt = Percentiles<3>(offsets, {0.01, 0.99, 0.5});
   cluster.hueLow = wrap(cluster.hue + hueAt[0]);
@@ -195,6 +193,11 @@ std::optional<BackdropCluster> internal::FindBackdropIn(
   cluster.saturationLow = saturationAt[0];
   cluster.saturationHigh = saturationAt[1];
   return cluster;
+}
+
+std::string NoBackdropReason() {
+  return "less than " + std::to_string(int(kMinBackdropShare * 100 + 0.5)) +
+         " % of the frame is one saturated green or blue hue";
 }
 
 }  // namespace mattix::matte

@@ -7,8 +7,16 @@
 // are the hues the engine looks colours up by. Saturation and lightness are
 // those of the same double hexcone model: a backdrop lit unevenly keeps its
 // hue and saturation and changes its lightness.
+#include <string>
 
 namespace mattix::matte {
+
+// A backdrop covers at least this share of the frame.
+inline constexpr double kMinBackdropShare = 0.1;
+
+// Why a frame has none: "less than 10 % of the frame is one saturated green
+// or blue hue".
+std::string NoBackdropReason();
 
 // The backdrop's colours: the cluster around the most frequent saturated hue.
 // Hues are in turns; the range may wrap through red (low > high).

@@ -395,9 +395,8 @@ ControlsView CKeyerSession::Auto() {
   const std::string shown = "frame " + std::to_string(frame->index + 1);
   const std::optional<matte::UnmixedKey> key = matte::UnmixKey(frame->full);
   if (!key)
-    throw BadRequest("no backdrop found in " + shown +
-                     " (no tenth of it is one saturated green or blue hue): click the backdrop "
-                     "in the picture or draw a loop on the wheel");
+    throw BadRequest("no backdrop found in " + shown + " (" + matte::NoBackdropReason() +
+                     "): click the backdrop in the picture or draw a loop on the wheel");
   return m_thread->Run([&] {
     const project::ProjectSettings before = ReadSettings();
     project::ProjectSettings keyed = before;

@@ -19,11 +19,7 @@ struct CViewRenderer::Instance {
   // Configures the effect unless it holds these settings already (a
   // configuration decodes the mask record).
   void Configure(const project::ProjectSettings& s) {
-    const auto same = [&](const project::ProjectSettings& c) {
-      return c.softness == s.softness && c.spillSuppression == s.spillSuppression &&
-             c.lightness == s.lightness && c.chromaMask == s.chromaMask;
-    };
-    if (configured && same(*configured)) return;
+    if (configured && host::CKeyingEffect::ConfiguresAlike(*configured, s)) return;
     configured.reset();  // until the effect has them all
     effect->Configure(s);
     configured = s;
