@@ -27,12 +27,8 @@ namespace mattix::frei0r {
 
 namespace {
 
-const f0r_param_info_t kProjectInfo = {
-    "project", F0R_PARAM_STRING,
-    "Path of a Mattix project file (mattix key auto, mattix serve); frames are marked with "
-    "magenta stripes, not keyed, until one is read"};
-const f0r_param_info_t kMatteInfo = {
-    "matte", F0R_PARAM_BOOL, "Output the matte (the key's alpha as grey) instead of the picture"};
+const f0r_param_info_t kProjectInfo = {"project", F0R_PARAM_STRING, render::kProjectExplanation};
+const f0r_param_info_t kMatteInfo = {"matte", F0R_PARAM_BOOL, render::kMatteExplanation};
 
 std::mutex g_moduleMutex;
 std::shared_ptr<host::CHostModule> g_module;  // effects hold it too
@@ -108,7 +104,7 @@ void f0r_deinit() {
 }
 
 void f0r_get_plugin_info(f0r_plugin_info_t* info) {
-  info->name = "Mattix chroma key";
+  info->name = mattix::render::kFilterName;
   info->author = "Mattix";
   info->plugin_type = F0R_PLUGIN_TYPE_FILTER;
   info->color_model = F0R_COLOR_MODEL_BGRA8888;
@@ -116,9 +112,7 @@ void f0r_get_plugin_info(f0r_plugin_info_t* info) {
   info->major_version = 1;
   info->minor_version = 0;
   info->num_params = mattix::frei0r::kParameterCount;
-  info->explanation =
-      "Keys the colours drawn on the Mattix hue/saturation wheel within its lightness window, "
-      "with softness, spill suppression and matte finishing, as set in a Mattix project file";
+  info->explanation = mattix::render::kFilterExplanation;
 }
 
 void f0r_get_param_info(f0r_param_info_t* info, int index) {

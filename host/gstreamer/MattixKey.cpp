@@ -239,15 +239,10 @@ static void gst_mattix_key_class_init(GstMattixKeyClass* klass) {
       GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING);
   g_object_class_install_property(
       object, kPropProject,
-      g_param_spec_string("project", "Project",
-                          "Path of a Mattix project file (mattix key auto, mattix serve); "
-                          "frames are marked with magenta stripes, not keyed, until one is read",
-                          "", flags));
+      g_param_spec_string("project", "Project", mattix::render::kProjectExplanation, "", flags));
   g_object_class_install_property(
       object, kPropMatte,
-      g_param_spec_boolean("matte", "Matte",
-                           "Output the matte (the key's alpha as grey) instead of the picture",
-                           FALSE, flags));
+      g_param_spec_boolean("matte", "Matte", mattix::render::kMatteExplanation, FALSE, flags));
   for (std::size_t i = 0; i < project::kPluginSettingCount; ++i) {
     const project::PluginSetting& s = project::kPluginSettings[i];
     g_object_class_install_property(
@@ -256,11 +251,8 @@ static void gst_mattix_key_class_init(GstMattixKeyClass* klass) {
   }
 
   GstElementClass* element = GST_ELEMENT_CLASS(klass);
-  gst_element_class_set_static_metadata(
-      element, "Mattix chroma key", "Filter/Effect/Video",
-      "Keys the colours drawn on the Mattix hue/saturation wheel within its lightness window, "
-      "with softness, spill suppression and matte finishing, as a Mattix project file says",
-      "Mattix");
+  gst_element_class_set_static_metadata(element, mattix::render::kFilterName, "Filter/Effect/Video",
+                                        mattix::render::kFilterExplanation, "Mattix");
   static GstStaticPadTemplate sink = GST_STATIC_PAD_TEMPLATE(
       "sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("{ BGRA, RGBA }")));
   static GstStaticPadTemplate src = GST_STATIC_PAD_TEMPLATE(

@@ -35,6 +35,18 @@ namespace mattix::render {
 // What becomes of frames that cannot be keyed (MarkRow), for messages.
 inline constexpr const char* kMarked = "frames are marked with magenta stripes, not keyed";
 
+// The plug-ins' texts (frei0r and GStreamer): the filter, and its two
+// parameters besides the project's settings.
+inline constexpr const char* kFilterName = "Mattix chroma key";
+inline constexpr const char* kFilterExplanation =
+    "Keys the colours drawn on the Mattix hue/saturation wheel within its lightness window, with "
+    "softness, spill suppression and matte finishing, as set in a Mattix project file";
+inline constexpr const char* kProjectExplanation =
+    "Path of a Mattix project file (mattix key auto, mattix serve); frames are marked with "
+    "magenta stripes, not keyed, until one is read";
+inline constexpr const char* kMatteExplanation =
+    "Output the matte (the key's alpha as grey) instead of the picture";
+
 // Turns a keyed BGRA row into its matte in place: B = G = R = alpha, alpha 255.
 void MatteRow(std::uint8_t* bgra, int width);
 
