@@ -7,7 +7,7 @@
 #include "host/media/internal/PngRows.h"
 #include "tests/FuzzSeeds.h"
 #include "tests/host/TestSupport.h"
-#include "tests/host/media/PngCheck.h"
+#include "tests/host/media/PictureCheck.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -145,11 +145,11 @@ TEST(Png, AnEmptyPictureIsNotWritten) {
 }
 
 // Damaged files give a host::HostError that names the file; none crashes
-// (the fuzz body over the fuzz target's seeds and their fixed damage; random
-// damage is the fuzz target's, png_fuzz).
+// (the fuzz body over the fuzz target's seeds, PNG, TIFF, OpenEXR and DPX,
+// and their fixed damage; random damage is the fuzz target's, picture_fuzz).
 TEST(Png, DamagedFilesAreRefusedWithTheirName) {
   mattix::test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/media/fuzz",
-                                test::CheckPngRoundTrip);
+                                test::CheckPictureRoundTrip);
   // A byte changed anywhere is refused (the CRCs and the image data's own check).
   BgraImage small(13, 11);
   for (std::size_t i = 0; i < small.pixels.size(); ++i) small.pixels[i] = std::uint8_t(i * 7);

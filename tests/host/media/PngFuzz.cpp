@@ -1,8 +1,0 @@
-// libFuzzer target for the PNG reader (built with clang only, see
-// CMakeLists.txt); seeds in tests/cli/fuzz/png.
-#include "PngCheck.h"
-#include "tests/plugin/FuzzInput.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return mattix::test::AbortOnFault(mattix::test::CheckPngRoundTrip(data, size));
-}
