@@ -133,12 +133,15 @@ host::JsonValue Finishing(const project::MatteFinishing& f) {
 
 // The parameters, the history and the sizes the page lays out: the
 // controls', the wheel mask's place on the wheel (the vectorscope's), the
-// bar's scale from 0 to 100 % lightness (the histogram's) and the frame's.
+// bar's scale from 0 to 100 % lightness (the histogram's) and the frame's;
+// and the ranges of the finishing's pixel sliders, the project file's.
 std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
   using host::JsonValue;
   const project::ProjectSettings& s = v.settings;
   const std::shared_ptr<const ViewFrame> frame = session.Frame();
   const int barLeft = wheel::kBarMargin, barRight = barLeft + wheel::BarSpan(v.bar.width);
+  constexpr double kRadius = project::MatteFinishing::kMaxRadius;
+  constexpr double kEdge = project::MatteFinishing::kMaxEdge;
   return JsonValue::Object({
                                {"version", JsonValue::Number(SettingsHash(s))},
                                {"softness", JsonValue::Number(s.softness)},
@@ -159,6 +162,12 @@ std::string StateJson(const ControlsView& v, const CKeyerSession& session) {
                                {"frameIndex", JsonValue::Number(double(frame->index))},
                                {"frameCount", JsonValue::Number(double(session.FrameCount()))},
                                {"finishing", Finishing(s.finishing)},
+                               {"limits", JsonValue::Object({
+                                              {"despillEdge", Numbers({0, kEdge})},
+                                              {"refine", Numbers({0, kRadius})},
+                                              {"shrinkGrow", Numbers({-kRadius, kRadius})},
+                                              {"feather", Numbers({0, kRadius})},
+                                          })},
                            })
       .WriteCompact();
 }

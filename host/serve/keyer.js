@@ -18,8 +18,9 @@ const post = (path, body) => api(path, { method: "POST", body });
 let state = null;
 let cursorId = "";
 // Each slider's number box, made beside its range with the range's own
-// limits and step, so that they are written once (in the page); the names
-// of the sliders are their ranges' ids.
+// limits and step, so that they are written once (in the page, or for the
+// finishing's pixel sliders by the server: state.limits); the names of the
+// sliders are their ranges' ids.
 const sliders = [...document.querySelectorAll(".slider input[type=range]")].map((range) => {
   const num = document.createElement("input");
   num.id = range.id + "Num";
@@ -114,6 +115,11 @@ async function showControls(res) {
   }
   const message = res.headers.get("X-Message");
   if (message) status(message);
+  for (const [name, [min, max]] of Object.entries(state.limits))
+    for (const suffix of ["", "Num"]) {
+      $(name + suffix).min = min;
+      $(name + suffix).max = max;
+    }
   for (const name of sliders) {
     const value = name in state ? state[name] : state.finishing[name];
     if (document.activeElement !== $(name)) $(name).value = value;

@@ -187,6 +187,9 @@ try {
     const afterUndo = await state();
     check(value(afterUndo) === 0 && afterUndo.mask, `one undo takes the drag of ${id} back`);
   }
+  // The pixel sliders span the project file's ranges, which the server sends.
+  const shrinkGrow = await page.$eval("#shrinkGrowNum", (e) => `${e.min} ${e.max}`);
+  check(shrinkGrow === "-8 8", `shrink/grow spans -8 to 8 pixels, not ${shrinkGrow}`);
 
   // Zoomed in, a click on the face picks its colour and keys it; the new
   // render covers only the region shown. Ctrl+Z takes it back.
