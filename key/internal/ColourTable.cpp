@@ -1,6 +1,7 @@
 #include "key/internal/ColourTable.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -89,8 +90,10 @@ CColourTable::CColourTable(Key key) : m_key(std::move(key)) {
 void CColourTable::Fill(const KeyRowParams& params, KeyRowFn kernel, std::uint32_t begin,
                         std::uint32_t end) {
   // Each block of colours is keyed at full alpha: the alpha that comes out
-  // is 255 - t, the colour the keyed one.
-  std::vector<std::uint32_t> source(kBlock), keyed(kBlock);
+  // is 255 - t, the colour the keyed one. The blocks live on the stack (32
+  // KiB): a fill cannot fail once its range is claimed, or the table would
+  // never be complete.
+  std::array<std::uint32_t, kBlock> source, keyed;
   auto* pixels = reinterpret_cast<std::uint32_t*>(m_entries.get());
   for (std::uint32_t first = begin; first < end; first += kBlock) {
     for (int i = 0; i < kBlock; ++i) source[i] = (first + std::uint32_t(i)) | 0xFF000000u;
