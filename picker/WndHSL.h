@@ -32,6 +32,9 @@
 
 class CWndHSL {
  public:
+  // The square area the plug-in asks the host for, pixels a side.
+  static constexpr int kSize = 260;
+
   static constexpr int kCursorCount = 13;    // 0: arrow; k: resource 3030 + k
   static constexpr unsigned kHitClient = 1;  // hit-test code of the client area
   static constexpr COLORREF kBackColour = 0xA2A2A2;

@@ -20,6 +20,10 @@
 
 class CWndLightness {
  public:
+  // The area the plug-in asks the host for, pixels.
+  static constexpr int kWidth = 255;
+  static constexpr int kHeight = 44;
+
   // Loads the cursors with the module's own state and creates the pens and
   // brushes; a cursor that cannot be loaded is never set.
   CWndLightness();

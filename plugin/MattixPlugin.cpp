@@ -90,10 +90,10 @@ Tarn::TRect<long>& CMattixPlugin::GetControlRect(Tarn::TRect<long>& out,
   if (parameter == nullptr) return out;
   switch (parameter->GetIndex()) {
     case mattix::kLightness:
-      out = Tarn::TRect<long>(0, 0, 255, 44);
+      out = Tarn::TRect<long>(0, 0, CWndLightness::kWidth, CWndLightness::kHeight);
       break;
     case mattix::kChromaMask:
-      out = Tarn::TRect<long>(0, 0, 260, 260);
+      out = Tarn::TRect<long>(0, 0, CWndHSL::kSize, CWndHSL::kSize);
       break;
     default:
       break;

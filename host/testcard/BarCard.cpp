@@ -23,8 +23,8 @@ CWinApp g_app("mattix_barcard");
 
 namespace {
 
-constexpr int kWidth = 255;
-constexpr int kHeight = 44;
+constexpr int kWidth = CWndLightness::kWidth;
+constexpr int kHeight = CWndLightness::kHeight;
 
 struct Host {
   HWND hwnd;

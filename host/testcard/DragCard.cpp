@@ -21,7 +21,7 @@ namespace {
 
 CWinApp theApp;  // the module state names this program and its resources
 
-constexpr int kSize = 260;
+constexpr int kSize = CWndHSL::kSize;
 constexpr POINT kOrigin{300, 200};  // the client area on the screen
 
 // A client point of hue `degrees` and saturation s on the wheel (centre

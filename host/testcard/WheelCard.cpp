@@ -20,7 +20,7 @@ namespace {
 // which registers the module's resources (linked in) under its own handle.
 CWinApp theApp;
 
-constexpr int kSize = 260;
+constexpr int kSize = CWndHSL::kSize;
 
 // Key colours marked as discs: a red, a blue and a yellow.
 constexpr int kMarks[][3] = {{220, 40, 40}, {40, 60, 230}, {230, 210, 40}};
