@@ -17,8 +17,12 @@
 #include "tests/host/cli/CommandRunner.h"
 #include "tests/host/serve/KeyerSessionCheck.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -485,6 +489,44 @@ TEST(Serve, RefusesForeignRequestsAndMalformedOnes) {
   }
   // Still serving, nothing changed.
   EXPECT_EQ(State(Ok(k.Get("/api/controls")), "canUndo"), "false");
+}
+
+// The server's own framing, over a raw connection: the status of each
+// answer, in order, for bytes sent at once (two requests pipelined; a
+// request line, a head or a body past its limit; a body on a GET; chunked
+// bodies; Content-Lengths that disagree).
+TEST(Serve, RequestsAreFramedWithinTheirLimits) {
+  Keyer k;
+  const std::string head = "Host: 127.0.0.1:" + std::to_string(k.port) + "\r\nX-Token: " + kToken;
+  const auto get = [&](const std::string& extra) {
+    return "GET /api/export HTTP/1.1\r\n" + head + "\r\n" + extra + "\r\n";
+  };
+  const std::pair<std::string, std::string> cases[] = {
+      {get("") + get("Connection: close\r\n"), "200 200"},
+      {"GET /" + std::string(9000, 'a') + " HTTP/1.1\r\n\r\n", "414"},
+      {get("X-Big: " + std::string(17000, 'b') + "\r\n"), "431"},
+      {get("Content-Length: 3\r\n") + "abc", "400"},
+      {get("Transfer-Encoding: chunked\r\n"), "411"},
+      {get("Content-Length: 1\r\nContent-Length: 2\r\n"), "400"},
+      {"POST /api/undo HTTP/1.1\r\n" + head + "\r\nContent-Length: 70000\r\n\r\n", "413"}};
+  for (const auto& [request, statuses] : cases) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(std::uint16_t(k.port));
+    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server), 0);
+    ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL), ssize_t(request.size()));
+    std::string answers;
+    char chunk[4096];
+    for (ssize_t n; (n = ::recv(fd, chunk, sizeof chunk, 0)) > 0;)
+      answers.append(chunk, std::size_t(n));
+    ::close(fd);
+    std::string got;
+    for (std::size_t at = 0; (at = answers.find("HTTP/1.1 ", at)) != std::string::npos; at += 12)
+      got += (got.empty() ? "" : " ") + answers.substr(at + 9, 3);
+    EXPECT_EQ(got, statuses) << request.substr(0, 60);
+  }
 }
 
 // Streams of the page's actions: no failure but refusals, views of a region
