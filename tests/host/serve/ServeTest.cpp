@@ -504,6 +504,7 @@ TEST(Serve, RequestsAreFramedWithinTheirLimits) {
   const std::pair<std::string, std::string> cases[] = {
       {get("") + get("Connection: close\r\n"), "200 200"},
       {"GET /" + std::string(9000, 'a') + " HTTP/1.1\r\n\r\n", "414"},
+      {"GET /" + std::string(9000, 'a'), "414"},  // refused before the line ends
       {get("X-Big: " + std::string(17000, 'b') + "\r\n"), "431"},
       {get("Content-Length: 3\r\n") + "abc", "400"},
       {get("Transfer-Encoding: chunked\r\n"), "411"},
