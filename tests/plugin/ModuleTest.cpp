@@ -307,11 +307,10 @@ TEST(Render, DiagnosticKeysShowTheOutput) {
 }
 
 TEST(FuzzBody, MaskRecordsSetByAHostThenRendered) {
-  auto effect = mattix::test::NewEffect();
-  mattix::test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/plugin/fuzz/mask",
-                                [&](const std::uint8_t* data, std::size_t size) {
-                                  return mattix::test::CheckMaskRender(*effect, data, size);
-                                });
+  auto effect = NewEffect();
+  ExpectSeedsHold("tests/plugin/fuzz/mask", [&](const std::uint8_t* data, std::size_t size) {
+    return CheckMaskRender(*effect, data, size);
+  });
 }
 
 }  // namespace

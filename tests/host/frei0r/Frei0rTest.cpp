@@ -274,10 +274,9 @@ TEST(Frei0rPlugin, ParameterScriptsHold) {
   const test::Frei0rApi api{F0R(f0r_construct),       F0R(f0r_destruct), F0R(f0r_set_param_value),
                             F0R(f0r_get_param_value), F0R(f0r_update),   F0R(f0r_get_plugin_info)};
   ::testing::internal::CaptureStderr();  // what the plug-in says of the damaged projects
-  test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/frei0r/fuzz",
-                        [&](const std::uint8_t* data, std::size_t size) {
-                          return test::CheckFrei0rScript(api, dir / "p.json", data, size);
-                        });
+  test::ExpectSeedsHold("tests/host/frei0r/fuzz", [&](const std::uint8_t* data, std::size_t size) {
+    return test::CheckFrei0rScript(api, dir / "p.json", data, size);
+  });
   ::testing::internal::GetCapturedStderr();
 }
 

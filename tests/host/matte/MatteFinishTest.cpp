@@ -162,8 +162,7 @@ TEST(MatteFinish, DespillLimitsTheScreenChannelToTheOthers) {
 }
 
 TEST(MatteFinish, APartWithItsReachIsFinishedAsTheWholeFrame) {
-  test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/matte/fuzz",
-                        test::CheckFinishParts);
+  test::ExpectSeedsHold("tests/host/matte/fuzz", test::CheckFinishParts);
 }
 
 TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {

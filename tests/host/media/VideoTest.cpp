@@ -190,15 +190,14 @@ TEST(Video, ATruncatedClipEndsInAnErrorNamingTheFramesThatArrived) {
           test::Holds(error, "(--allow-short keys the frames that arrive); ffmpeg said:\n"));
     }
   }
-  EXPECT_EQ(ReadAll(dir / "whole.mov").size(), 10u);
+  EXPECT_EQ(ReadFrames(dir / "whole.mov").size(), 10u);
 }
 
 // ffprobe's output on the clips above and on made-up streams (no video,
 // a turn of 45 degrees, an absurd aspect or count): the fuzz target's body
 // over its seeds and their damage.
 TEST(Video, ProbeOutputIsReadOrRefusedWithTheFilesName) {
-  test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/media/fuzz-probe",
-                        test::CheckProbeOutput, 200);
+  test::ExpectSeedsHold("tests/host/media/fuzz-probe", test::CheckProbeOutput, 200);
   const std::string head = R"({"streams": [{"codec_type": "video", "width": 640, "height": 480)";
   const std::pair<std::string, std::string> refused[] = {
       {R"({"streams": [{"codec_type": "audio"}]})", "clip.mp4: has no video stream"},

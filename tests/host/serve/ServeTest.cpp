@@ -490,8 +490,7 @@ TEST(Serve, RefusesForeignRequestsAndMalformedOnes) {
 // Streams of the page's actions: no failure but refusals, views of a region
 // as the whole view's pixels, and the history back to the start and forth.
 TEST(KeyerSession, ActionStreamsHold) {
-  test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/serve/fuzz",
-                        test::CheckKeyerSession, 8);
+  test::ExpectSeedsHold("tests/host/serve/fuzz", test::CheckKeyerSession, 8);
 }
 
 }  // namespace
