@@ -5,7 +5,6 @@
 // hue counter-clockwise from the right).
 #include "host/base/FileBytes.h"
 #include "host/base/Json.h"
-#include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
 #include "host/project/Project.h"
@@ -390,9 +389,7 @@ TEST(Serve, AVideoFrameIsReachedBySeekingExactly) {
       test::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25:duration=1.6 -c:v libx264 -g 16 "
                    "-bf 2 -pix_fmt yuv420p -y " +
                    video));
-  std::vector<media::BgraImage> frames;
-  std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(video);
-  while (std::optional<media::InputFrame> f = reader->Next()) frames.push_back(reader->Load(*f));
+  const std::vector<media::BgraImage> frames = test::ReadFrames(video);
   ASSERT_EQ(frames.size(), 40u);
   Keyer k(video);
   EXPECT_EQ(State(k.Get("/api/controls"), "frameCount"), "40.0");
