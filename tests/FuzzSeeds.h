@@ -15,10 +15,11 @@
 
 namespace mattix::test {
 
+// `folder` is a seed folder of the source tree, such as "tests/pixmill/fuzz".
 template <class Check>
 void ExpectSeedsHold(const std::string& folder, Check check, int variantsPerSeed = 40) {
   std::vector<std::filesystem::path> seeds;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
+  for (const auto& entry : std::filesystem::directory_iterator(MATTIX_SOURCE_DIR "/" + folder))
     seeds.push_back(entry.path());
   std::sort(seeds.begin(), seeds.end());
   ASSERT_FALSE(seeds.empty()) << folder << " holds no seeds";

@@ -53,13 +53,6 @@ inline double SigmaOfRadius(double r) {
   return (std::clamp(r, 1.0, 100.0) + 1.0) / std::sqrt(2.0 * std::log(255.0));
 }
 
-inline std::vector<std::uint8_t> RandomBytes(std::size_t count, std::uint32_t seed) {
-  std::mt19937 gen(seed);
-  std::vector<std::uint8_t> v(count);
-  for (auto& b : v) b = std::uint8_t(gen() & 0xFF);
-  return v;
-}
-
 // x87 tag word: 0xFFFF when the MMX/x87 register file is empty. fnstenv
 // masks the x87 exceptions; fldenv puts the environment back.
 inline unsigned FpuTagWord() {

@@ -1,7 +1,8 @@
 #pragma once
 // Small helpers shared by the host's tests: temporary folders, error
-// messages, message checks, shell lines, frames of noise.
+// messages, message checks, shell lines, frames of noise, frames read back.
 #include "host/base/HostError.h"
+#include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
 
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -122,6 +124,21 @@ inline std::vector<media::BgraImage> WriteNoiseFrames(const TempDir& dir, const 
     for (std::size_t i = 0; i < f.pixels.size(); ++i)
       f.pixels[i] = i % 4 == 3 ? 255 : std::uint8_t(rng());
     dir.Write(prefix + std::to_string(n) + ".png", media::EncodePng(f, ""));
+  }
+  return frames;
+}
+
+// Every frame of a video or a sequence (or of its frames first to last), as
+// read; their numbers into `numbers` when given.
+inline std::vector<media::BgraImage> ReadFrames(const std::string& path,
+                                                std::optional<std::pair<long, long>> range = {},
+                                                std::vector<long>* numbers = nullptr) {
+  std::unique_ptr<media::FrameReader> reader =
+      media::FrameReader::Open(path, media::FrameSelection{range});
+  std::vector<media::BgraImage> frames;
+  while (std::optional<media::InputFrame> f = reader->Next()) {
+    if (numbers) numbers->push_back(f->number);
+    frames.push_back(reader->Load(*f));
   }
   return frames;
 }

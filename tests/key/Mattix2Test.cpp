@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "filter/Gaussian.h"
@@ -83,8 +84,7 @@ TEST(Key, StatusPrecedence) {
     const auto before = target.pixels();
     EXPECT_EQ(KeyFrame(target, source, Settings(), c.withMask ? &mask : nullptr), c.status);
     EXPECT_EQ(target.pixels(), c.status ? before : source.pixels()) << c.sourceBits;
-    EXPECT_TRUE(target.GuardsIntact());
-    EXPECT_TRUE(source.GuardsIntact());
+    EXPECT_EQ(std::pair(target.GuardsIntact(), source.GuardsIntact()), std::pair(true, true));
   }
   // Images without pixels.
   Frame target(8, 8);
@@ -105,8 +105,7 @@ TEST(Key, StatusPrecedence) {
     widened->header().biWidth = 8;
   }
   EXPECT_EQ(wideTarget.pixels(), wideBefore);
-  EXPECT_TRUE(wideTarget.GuardsIntact());
-  EXPECT_TRUE(wideSource.GuardsIntact());
+  EXPECT_EQ(std::pair(wideTarget.GuardsIntact(), wideSource.GuardsIntact()), std::pair(true, true));
 }
 
 // Hues on the right half of the wheel (within a quarter turn of red) are

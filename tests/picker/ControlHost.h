@@ -2,11 +2,8 @@
 // Shared by the control tests: this program stands for the module (its
 // resources are linked in and registered under its handle), and a window
 // drives a control as a host does.
-#include <cstdint>
-#include <vector>
-
+#include "tests/platform/TestWindow.h"
 #include "win/Afx.h"
-#include "win/Windows.h"
 
 namespace picker_test {
 
@@ -18,19 +15,9 @@ inline HINSTANCE ThisProgram() {
 }
 inline AFX_MODULE_STATE g_withResources{nullptr, ThisProgram(), ThisProgram(), nullptr};
 
-// A window at (left, top) of the screen and its device context.
-struct ControlHost {
-  ControlHost(int left, int top, int width, int height)
-      : hwnd(WinCreateWindow(left, top, width, height)),
-        dc(GetDC(hwnd)),
-        m_width(width),
-        m_height(height) {}
-  ~ControlHost() {
-    ReleaseDC(hwnd, dc);
-    WinDestroyWindow(hwnd);
-  }
-  ControlHost(const ControlHost&) = delete;
-  ControlHost& operator=(const ControlHost&) = delete;
+// A window at (left, top) of the screen that sends a control its events.
+struct ControlHost : win_test::TestWindow {
+  using TestWindow::TestWindow;
   // 'd' press, 'm' move, 'u' release, 'r' reset; returns `handled`.
   template <class Control>
   bool Send(Control& control, char event, POINT p) const {
@@ -41,14 +28,6 @@ struct ControlHost {
     if (event == 'r') control.OnReset(hwnd, dc, p, handled);
     return handled;
   }
-  std::vector<std::uint32_t> Pixels() const {  // 0xAARRGGBB, top row first
-    std::vector<std::uint32_t> p(std::size_t(m_width) * std::size_t(m_height));
-    WinReadWindowPixels(hwnd, p.data(), m_width * 4);
-    return p;
-  }
-  HWND hwnd;
-  HDC dc;
-  int m_width, m_height;
 };
 
 }  // namespace picker_test

@@ -32,9 +32,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // x of a 16-bit value in the 255-pixel bar: 7 + v * 240 / 65535 rounded.
 int XOf(std::uint32_t v) { return int(std::floor(v * 240.0 / 65535.0 + 0.5)) + 7; }
-std::uint32_t Argb(COLORREF c) {
-  return 0xFF000000u | GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c);
-}
+using win_test::Argb;
 
 // The stored 16-bit values, read back through the percent the bar reports.
 Values StoredIn(const CWndLightness& bar) {

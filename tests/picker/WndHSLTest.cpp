@@ -194,9 +194,8 @@ TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
 TEST(Wheel, WithoutResourcesNothingIsReadOrDrawn) {
   AFX_MANAGE_STATE(&g_withoutResources);
   Wheel w;
-  EXPECT_FALSE(w.m_wheel.IsValidDIB());
-  EXPECT_FALSE(w.m_base.IsValidDIB());
-  EXPECT_FALSE(w.m_mask.IsValidDIB());
+  EXPECT_EQ((std::array{w.m_wheel.IsValidDIB(), w.m_base.IsValidDIB(), w.m_mask.IsValidDIB()}),
+            (std::array{false, false, false}));
   EXPECT_FALSE(w.MarkColour(731, 255, 0, 0));
   std::uint32_t size = 0;
   EXPECT_EQ(w.GetMaskData(size), w.GetEmptyMaskData());

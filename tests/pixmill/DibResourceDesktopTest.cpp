@@ -75,10 +75,10 @@ TEST_F(Resources, LoadsPixelsAndGeometry) {
     const std::vector<std::uint8_t> file = MakeBitmap(c.w, c.h, c.bits, c.fileHeader, c.infoSize);
     CDIB image;
     ASSERT_TRUE(Load(file, image, c.fileHeader ? 8000u : 2u)) << c.w;
-    EXPECT_TRUE(image.IsCreated());
-    EXPECT_TRUE(image.DIBColorSpaceRGB());
-    EXPECT_TRUE(image.DIBAlphaIsStraight());
-    EXPECT_TRUE(image.DIBContentIsNonInterlaced());
+    // Created, RGB, straight alpha, not interlaced.
+    EXPECT_EQ(std::tuple(image.IsCreated(), image.DIBColorSpaceRGB(), image.DIBAlphaIsStraight(),
+                         image.DIBContentIsNonInterlaced()),
+              std::tuple(true, true, true, true));
     // Planes, header size, width, signed height, bits per pixel.
     EXPECT_EQ(std::tuple(image.DIBPlanes(), image.GetVfBmiSize(), image.DIBWidth(),
                          image.GetVfBmiHeader()->biHeight, image.DIBBitCount()),
@@ -121,25 +121,25 @@ TEST_F(Resources, MissingForeignOrRefusedFormatsLeaveTheImage) {
 // Masks show as grey, the alpha plane as grey, packed YUV as its RGB
 // conversion; drawing clips to the surface.
 TEST(Desktop, DrawsMasksAlphaAndYuvAndClips) {
-  auto at = [](int x, int y) {
-    std::uint32_t v = 0xDEADBEEF;
-    EXPECT_TRUE(WinDesktopRead(x, y, 1, 1, &v, 4));
+  // The `n` pixels from (x, y) on.
+  auto at = [](int x, int y, int n = 1) {
+    std::vector<std::uint32_t> v(std::size_t(n), 0xDEADBEEF);
+    EXPECT_TRUE(WinDesktopRead(x, y, n, 1, v.data(), 4 * n));
     return v;
   };
+  using Pixels = std::vector<std::uint32_t>;
   WinDesktopClear(0xFFFFFFFF);
   ASSERT_TRUE(WinDesktopResize(64, 48));  // a new surface, cleared
-  EXPECT_EQ(at(63, 47), 0u);
+  EXPECT_EQ(at(63, 47), Pixels{0});
   CDIB mask(MakeHeader(2, -1, 8));
   mask.GetBytes()[0] = 0x10;
   mask.GetBytes()[1] = 0xF0;
   ASSERT_TRUE(mask.DrawToDesktop(0, 0, 0, 0));
-  EXPECT_EQ(at(0, 0), 0xFF101010u);
-  EXPECT_EQ(at(1, 0), 0xFFF0F0F0u);
+  EXPECT_EQ(at(0, 0, 2), (Pixels{0xFF101010u, 0xFFF0F0F0u}));
   CDIB image(MakeHeader(2, -1, 32));
   image.ClearDIB(-1, 0x7F123456);
   ASSERT_TRUE(image.DrawDIBsAlphaToDesktop(10, 10, 0, 0));
-  EXPECT_EQ(at(10, 10), 0xFF7F7F7Fu);
-  EXPECT_EQ(at(11, 10), 0xFF7F7F7Fu);
+  EXPECT_EQ(at(10, 10, 2), Pixels(2, 0xFF7F7F7Fu));
   CDIB yuv(pixmill_test::MakeYUVHeader(4, -2, 24, stdfx::kSub422UYVY).vf), rgb;
   for (DWORD i = 0; i < yuv.DIBSize(); ++i) yuv.GetBytes()[i] = std::uint8_t(40 + 13 * i);
   ASSERT_TRUE(rgb.CreateAndConvert(MakeHeader(4, -2, 32), yuv, -1));
@@ -148,16 +148,16 @@ TEST(Desktop, DrawsMasksAlphaAndYuvAndClips) {
     for (int x = 0; x < 4; ++x) {
       int r, g, b;
       ASSERT_TRUE(rgb.GetDIBColor(x, y, r, g, b));
-      EXPECT_EQ(at(x, y), 0xFF000000u | std::uint32_t(r << 16 | g << 8 | b));
+      EXPECT_EQ(at(x, y), Pixels{0xFF000000u | std::uint32_t(r << 16 | g << 8 | b)});
     }
   WinDesktopClear(0x00000000);
   CDIB square(MakeHeader(10, 10, 32));
   square.ClearDIB(-1, 0xFF0000FF);
   ASSERT_TRUE(square.DrawToDesktop(60, 45, 0, 0));
   ASSERT_TRUE(square.DrawToDesktop(-8, -8, 0, 0));
-  EXPECT_EQ(at(63, 47), 0xFF0000FFu);
-  EXPECT_EQ(at(0, 0), 0xFF0000FFu);
-  EXPECT_EQ(at(2, 2), 0u);
+  EXPECT_EQ(at(63, 47), Pixels{0xFF0000FFu});
+  EXPECT_EQ(at(0, 0), Pixels{0xFF0000FFu});
+  EXPECT_EQ(at(2, 2), Pixels{0});
   const CDIB empty;
   EXPECT_FALSE(empty.DrawToDesktop(0, 0, 0, 0));
   EXPECT_FALSE(empty.DrawDIBsAlphaToDesktop(0, 0, 0, 0));

@@ -106,7 +106,7 @@ TEST(Rle8, RefusesGeometryAndShortOutput) {
 // each read both ways, and their fixed damage (random damage is the fuzz
 // target's, pixmill_rle_fuzz).
 TEST(Rle8, FuzzBodyOnSeedSet) {
-  mattix::test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/pixmill/fuzz",
+  mattix::test::ExpectSeedsHold("tests/pixmill/fuzz",
                                 [](const std::uint8_t* data, std::size_t size) {
                                   const Rle8Verdict a = pixmill_test::CheckRle8Decode(data, size);
                                   const Rle8Verdict b = pixmill_test::CheckRle8Record(data, size);

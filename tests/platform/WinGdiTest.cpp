@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "TestWindow.h"
 #include "win/AfxWin.h"
 #include "win/Vfw.h"
 #include "win/Windows.h"
@@ -29,41 +30,29 @@ using PixelSet = std::set<std::pair<int, int>>;
 constexpr int W = 37, H = 29;
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 
-std::uint32_t Px(COLORREF c) {
-  return 0xFF000000u | std::uint32_t(GetRValue(c)) << 16 | std::uint32_t(GetGValue(c)) << 8 |
-         GetBValue(c);
-}
+using win_test::Argb;
 
 class Gdi : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(m_wnd, nullptr);
+    ASSERT_NE(m_window.hwnd, nullptr);
     ASSERT_NE(m_dc, nullptr);
-  }
-  void TearDown() override {
-    ReleaseDC(m_wnd, m_dc);
-    WinDestroyWindow(m_wnd);
   }
   void Clear() const {
     const RECT all{0, 0, W, H};
     FillRect(m_dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   }
-  Pixels Read() const {
-    Pixels p(std::size_t(W) * H);
-    EXPECT_TRUE(WinReadWindowPixels(m_wnd, p.data(), W * 4));
-    return p;
-  }
   // Every pixel of the window is want(x, y).
   template <class Want>
   void ExpectPicture(Want want) const {
-    const Pixels p = Read();
+    const Pixels p = m_window.Pixels();
     int wrong = 0;
     for (int y = 0; y < H; ++y)
       for (int x = 0; x < W; ++x) wrong += p[std::size_t(y) * W + x] != want(x, y);
     EXPECT_EQ(wrong, 0);
   }
-  HWND m_wnd = WinCreateWindow(100, 50, W, H);
-  HDC m_dc = GetDC(m_wnd);
+  const win_test::TestWindow m_window{100, 50, W, H};
+  const HDC m_dc = m_window.dc;
 };
 
 // Lines: one pixel per step of the major axis (x when |dx| >= |dy|), the
@@ -136,8 +125,8 @@ TEST_F(Gdi, PolygonsAndLinesMatchIndependentRasterisers) {
     }
     SCOPED_TRACE(testing::Message() << "polygon " << t << " with " << poly.size() << " points");
     ExpectPicture([&](int x, int y) {
-      return outline.count({x, y})       ? Px(RGB(0, 0, 255))
-             : InsidePolygon(poly, x, y) ? Px(RGB(0, 160, 0))
+      return outline.count({x, y})       ? Argb(RGB(0, 0, 255))
+             : InsidePolygon(poly, x, y) ? Argb(RGB(0, 160, 0))
                                          : kWhite;
     });
     if (HasFailure()) break;
@@ -159,7 +148,7 @@ TEST_F(Gdi, FillSolidRectExcludesRightAndBottomAndClipsAtEveryEdge) {
     Clear();
     dc.FillSolidRect(&r, RGB(9, 8, 7));
     ExpectPicture([&](int x, int y) {
-      return x >= r.left && x < r.right && y >= r.top && y < r.bottom ? Px(RGB(9, 8, 7)) : kWhite;
+      return x >= r.left && x < r.right && y >= r.top && y < r.bottom ? Argb(RGB(9, 8, 7)) : kWhite;
     });
   }
   // As MFC, FillSolidRect leaves its colour as the background colour.
@@ -176,7 +165,7 @@ TEST_F(Gdi, OpaqueTextPaintsExactlyItsRectangleWithTextInsideOnly) {
   const RECT r{3, 5, 33, 22};
   Clear();
   ASSERT_TRUE(ExtTextOutW(m_dc, r.left, r.top, ETO_OPAQUE, &r, L"L 50", 4, nullptr));
-  const Pixels p = Read();
+  const Pixels p = m_window.Pixels();
   int outside = 0, inked = 0, offLine = 0;
   for (int y = 0; y < H; ++y)
     for (int x = 0; x < W; ++x) {
@@ -302,7 +291,7 @@ TEST_F(Gdi, DrawDibScalesBothRowOrdersAndReadsTheColourTable) {
                                 bw, bh, 0));
         ExpectPicture([&](int x, int y) {
           const bool in = x >= 2 && x < 2 + bw * k && y >= 1 && y < 1 + bh * k;
-          return in ? Px(colour((x - 2) / k, (y - 1) / k)) : kWhite;
+          return in ? Argb(colour((x - 2) / k, (y - 1) / k)) : kWhite;
         });
       }
   EXPECT_TRUE(DrawDibClose(dd));

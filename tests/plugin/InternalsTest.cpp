@@ -51,14 +51,11 @@ TEST(Snapshot, LoadReadsAfreshAndForgetsWhatIsGone) {
             4);
 }
 
-const std::string kSeeds = std::string(MATTIX_SOURCE_DIR) + "/tests/plugin/fuzz/";
-
-TEST(FuzzBody, ParameterSetsOfAnyShape) {
-  mattix::test::ExpectSeedsHold(kSeeds + "parameters", mattix::test::CheckParameterSet);
-}
-
-TEST(FuzzBody, FrameDescriptionsOfAnyLayout) {
-  mattix::test::ExpectSeedsHold(kSeeds + "frames", mattix::test::CheckFrameDescription, 200);
+// Parameter sets of any shape, frame descriptions of any layout.
+TEST(FuzzBody, ParameterSetsAndFrameDescriptions) {
+  mattix::test::ExpectSeedsHold("tests/plugin/fuzz/parameters", mattix::test::CheckParameterSet);
+  mattix::test::ExpectSeedsHold("tests/plugin/fuzz/frames", mattix::test::CheckFrameDescription,
+                                200);
 }
 
 }  // namespace

@@ -50,9 +50,8 @@ TEST(ChromaMaskRecord, RoundTripAndStoredHeader) {
     // changes nothing else in the header, either way.
     stdfx::CDIB decoded;
     ASSERT_TRUE(wheel::DecodeRecord(record.data(), record.size(), decoded));
-    EXPECT_EQ(decoded.DIBCompression(), 0u);
-    EXPECT_EQ(PixelBytes(decoded), PixelBytes(mask));
-    EXPECT_EQ(decoded.DIBSizeImage(), DWORD(stride * h));
+    EXPECT_EQ(std::tuple(decoded.DIBCompression(), PixelBytes(decoded), decoded.DIBSizeImage()),
+              std::tuple(0u, PixelBytes(mask), DWORD(stride * h)));
     for (tagVFBMINFOHEADER other : {stored, *decoded.GetVfBmiHeader()}) {
       other.biCompression = mask.GetVfBmiHeader()->biCompression;
       other.biSizeImage = mask.GetVfBmiHeader()->biSizeImage;

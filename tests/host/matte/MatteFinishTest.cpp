@@ -8,6 +8,7 @@
 #include "host/matte/MatteFinish.h"
 #include "tests/FuzzSeeds.h"
 #include "tests/host/matte/FinishPartsCheck.h"
+#include "tests/platform/TestWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -162,8 +163,7 @@ TEST(MatteFinish, DespillLimitsTheScreenChannelToTheOthers) {
 }
 
 TEST(MatteFinish, APartWithItsReachIsFinishedAsTheWholeFrame) {
-  test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/matte/fuzz",
-                        test::CheckFinishParts);
+  test::ExpectSeedsHold("tests/host/matte/fuzz", test::CheckFinishParts);
 }
 
 TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
@@ -172,9 +172,8 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
   // shapes: the pixels each covers must be the same.
   constexpr int W = 23, H = 17;
   std::mt19937 random(11);
-  HWND hwnd = WinCreateWindow(0, 0, W, H);
-  HDC dc = GetDC(hwnd);
-  ASSERT_NE(hwnd, nullptr);
+  const win_test::TestWindow window(0, 0, W, H);
+  const HDC dc = window.dc;
   ASSERT_NE(dc, nullptr);
   SelectObject(dc, GetStockObject(NULL_PEN));
   SelectObject(dc, GetStockObject(BLACK_BRUSH));
@@ -188,8 +187,7 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
     const RECT all{0, 0, W, H};
     FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     ASSERT_TRUE(Polygon(dc, poly.data(), int(poly.size())));
-    std::vector<std::uint32_t> drawn(std::size_t(W) * H);
-    ASSERT_TRUE(WinReadWindowPixels(hwnd, drawn.data(), W * 4));
+    const std::vector<std::uint32_t> drawn = window.Pixels();
     for (const bool keep : {false, true}) {
       auto [input, keyed] = Frames(W, H, [](int, int) { return 100; });
       MatteFinishing f;
@@ -205,8 +203,6 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
         }
     }
   }
-  ReleaseDC(hwnd, dc);
-  WinDestroyWindow(hwnd);
 }
 
 }  // namespace

@@ -28,10 +28,8 @@ TEST(KeyAuto, KeysTheScreenKeepsTheSubjectAndGradesThePane) {
     const std::string project = " --project " + dir / "key.json";
     for (const std::string& line :
          {"key auto " + dir / "in.png" + project,
-          "render " + dir / "in.png" + " -o " + dir / "k.png --matte " + dir / "m.png" + project}) {
-      const test::CommandResult r = test::RunMattix(line);
-      ASSERT_EQ(r.status, 0) << r.err;
-    }
+          "render " + dir / "in.png" + " -o " + dir / "k.png --matte " + dir / "m.png" + project})
+      test::RunMattixOk(line);
     const project::ProjectSettings s = project::ReadProject(dir / "key.json");
     EXPECT_EQ(std::tuple(s.softness, s.spillSuppression, s.lightness),
               std::tuple(0.0, 0.0, std::array<double, 4>{0, 0, 100, 100}));

@@ -104,10 +104,9 @@ TEST(Composite, PreviewKernelMatchesReferenceExhaustively) {
   std::vector<std::uint8_t> row(256 * 256 * 4);
   for (std::size_t i = 0; i < 256 * 256; ++i) {
     const auto c = std::uint8_t(i);
-    row[i * 4] = c;
-    row[i * 4 + 1] = 255 - c;
-    row[i * 4 + 2] = c ^ 0x55;
-    row[i * 4 + 3] = std::uint8_t(i >> 8);
+    const std::uint8_t pixel[4] = {c, std::uint8_t(255 - c), std::uint8_t(c ^ 0x55),
+                                   std::uint8_t(i >> 8)};
+    std::copy(pixel, pixel + 4, &row[i * 4]);
   }
   for (int grey : {0, 1, 102, 153, 254, 255}) {
     const Checkerboard board{256 * 256, std::uint8_t(grey), 0};  // one square over the row
@@ -133,11 +132,9 @@ BgraImage Frame(int w, int h, int seed) {
   BgraImage f(w, h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      std::uint8_t* p = f.Row(y) + x * 4;
-      p[0] = std::uint8_t(x * 9 + seed * 31);
-      p[1] = std::uint8_t(y * 13 + seed);
-      p[2] = std::uint8_t(x * y + seed * 7);
-      p[3] = 255;
+      const std::uint8_t bgra[4] = {std::uint8_t(x * 9 + seed * 31), std::uint8_t(y * 13 + seed),
+                                    std::uint8_t(x * y + seed * 7), 255};
+      std::copy(bgra, bgra + 4, f.Row(y) + x * 4);
     }
   return f;
 }
@@ -163,7 +160,7 @@ void WriteSequence(const test::TempDir& dir, int count, int w = 24, int h = 16) 
 
 // Renders with FakeKey; returns the error or "(no error)", and the frame count.
 std::string Render(const std::string& input, const std::vector<std::string>& outputs, int jobs,
-                   bool force = false, long* frames = nullptr) {
+                   long* frames = nullptr) {
   return ErrorOf([&] {
     std::unique_ptr<FrameReader> reader = FrameReader::Open(input);
     host::InputFiles inputs;
@@ -173,7 +170,7 @@ std::string Render(const std::string& input, const std::vector<std::string>& out
     std::vector<std::unique_ptr<FrameWriter>> w;
     for (const std::string& path : outputs)
       w.push_back(std::make_unique<FrameWriter>(path, reader->width(), reader->height(),
-                                                reader->frameRate(), force, inputs, numbers));
+                                                reader->frameRate(), false, inputs, numbers));
     w.resize(3);
     const long n = RunFramePipeline(*reader, {w[0].get(), w[1].get(), w[2].get()}, jobs, FakeKey);
     if (frames) *frames = n;
@@ -185,10 +182,9 @@ TEST(FramePipeline, SequenceWithMatteAndPreviewSameFilesForAnyJobs) {
   WriteSequence(in, 7);
   for (const auto& [dir, jobs] : {std::pair{&one, 1}, {&three, 3}}) {
     long frames = 0;
-    ASSERT_EQ(
-        Render(in / "shot_%04d.png", {*dir / "k_%03d.png", *dir / "m_%03d.png", *dir / "p_%d.png"},
-               jobs, false, &frames),
-        "(no error)");
+    ASSERT_EQ(Render(in / "shot_%04d.png",
+                     {*dir / "k_%03d.png", *dir / "m_%03d.png", *dir / "p_%d.png"}, jobs, &frames),
+              "(no error)");
     EXPECT_EQ(frames, 7);
   }
   ASSERT_EQ(Listing(one.path()).size(), 21u);
@@ -300,7 +296,7 @@ TEST(FramePipeline, VideoRoundTrip) {
   test::TempDir in, out;
   WriteSequence(in, 4, 32, 24);
   long frames = 0;
-  ASSERT_EQ(Render(in / "shot_%04d.png", {out / "k.webm", out / "m.mov"}, 2, false, &frames),
+  ASSERT_EQ(Render(in / "shot_%04d.png", {out / "k.webm", out / "m.mov"}, 2, &frames),
             "(no error)");
   EXPECT_EQ(frames, 4);
   EXPECT_EQ(Listing(out.path()), (std::vector<std::string>{"k.webm", "m.mov"}));

@@ -26,22 +26,11 @@
 namespace mattix::media {
 namespace {
 
+using test::ReadFrames;
+
 // Runs ffmpeg in `dir`: whether it succeeded, else its error.
 ::testing::AssertionResult Ffmpeg(const test::TempDir& dir, const std::string& args) {
   return test::Ran("cd '" + dir.path() + "' && ffmpeg -v error -nostdin -y " + args);
-}
-
-// Every frame of a video (or of frames first to last), as read.
-std::vector<BgraImage> ReadAll(const std::string& path,
-                               std::optional<std::pair<long, long>> range = {},
-                               std::vector<long>* numbers = nullptr) {
-  std::unique_ptr<FrameReader> reader = FrameReader::Open(path, FrameSelection{range});
-  std::vector<BgraImage> frames;
-  while (std::optional<InputFrame> f = reader->Next()) {
-    if (numbers) numbers->push_back(f->number);
-    frames.push_back(reader->Load(*f));
-  }
-  return frames;
 }
 
 // The frame turned a quarter turn counter-clockwise, as a display matrix
@@ -65,9 +54,9 @@ TEST(Video, ClipsAreReadTurnedAndStretchedAsPlayersShowThem) {
                                 " turned" + turn + ".mov"));
   ASSERT_TRUE(Ffmpeg(dir, "-framerate 5 -i f_%d.png -f lavfi -i sine=d=1" + png +
                               "-vf setsar=2 -shortest wide.mov"));
-  const std::vector<BgraImage> plain = ReadAll(dir / "plain.mov");
-  const std::vector<BgraImage> turned = ReadAll(dir / "turned90.mov");
-  const std::vector<BgraImage> upside = ReadAll(dir / "turned180.mov");
+  const std::vector<BgraImage> plain = ReadFrames(dir / "plain.mov");
+  const std::vector<BgraImage> turned = ReadFrames(dir / "turned90.mov");
+  const std::vector<BgraImage> upside = ReadFrames(dir / "turned180.mov");
   ASSERT_EQ(std::tuple(plain.size(), turned.size(), upside.size()), std::tuple(3u, 3u, 3u));
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(plain[i].pixels, frames[i].pixels) << i;  // upright: converted in place
@@ -102,7 +91,7 @@ TEST(Video, ConversionTablesGiveSwscalesFrames) {
     const auto readAndWrite = [&](std::int64_t before, const std::string& name) {
       VideoReader::SetPixelsBeforeTable(before);
       VideoWriter::SetPixelsBeforeTable(before);
-      const std::vector<BgraImage> frames = ReadAll(dir / "clip.mkv");
+      const std::vector<BgraImage> frames = ReadFrames(dir / "clip.mkv");
       const std::string path = dir / name;
       const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       {
@@ -112,7 +101,7 @@ TEST(Video, ConversionTablesGiveSwscalesFrames) {
       }
       ::close(fd);
       VideoReader::SetPixelsBeforeTable(-1);
-      return std::pair(frames, ReadAll(path));
+      return std::pair(frames, ReadFrames(path));
     };
     const auto tables = [] {
       return std::pair(VideoReader::FramesThroughTable(), VideoWriter::FramesThroughTable());
@@ -143,11 +132,11 @@ TEST(Video, VariableRateFramesArriveOnceAndChunksNumberAsOneRun) {
                      "-framerate 100 -i f_%d.png -vf 'setpts=N*(N+1)/20/TB' -fps_mode vfr "
                      "-c:v png -pix_fmt rgb24 vfr.mov"));
   EXPECT_FALSE(ProbeVideo(dir / "vfr.mov").constantRate);
-  const std::vector<BgraImage> whole = ReadAll(dir / "vfr.mov");
+  const std::vector<BgraImage> whole = ReadFrames(dir / "vfr.mov");
   ASSERT_EQ(whole.size(), 6u);
   for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(whole[i].pixels, frames[i].pixels) << i;
   std::vector<long> numbers;
-  const std::vector<BgraImage> chunk = ReadAll(dir / "vfr.mov", std::pair(4L, 5L), &numbers);
+  const std::vector<BgraImage> chunk = ReadFrames(dir / "vfr.mov", std::pair(4L, 5L), &numbers);
   ASSERT_EQ(numbers, (std::vector<long>{4, 5}));
   ASSERT_EQ(chunk.size(), 2u);
   for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(chunk[i].pixels, frames[i + 3].pixels) << i;
@@ -190,15 +179,14 @@ TEST(Video, ATruncatedClipEndsInAnErrorNamingTheFramesThatArrived) {
           test::Holds(error, "(--allow-short keys the frames that arrive); ffmpeg said:\n"));
     }
   }
-  EXPECT_EQ(ReadAll(dir / "whole.mov").size(), 10u);
+  EXPECT_EQ(ReadFrames(dir / "whole.mov").size(), 10u);
 }
 
 // ffprobe's output on the clips above and on made-up streams (no video,
 // a turn of 45 degrees, an absurd aspect or count): the fuzz target's body
 // over its seeds and their damage.
 TEST(Video, ProbeOutputIsReadOrRefusedWithTheFilesName) {
-  test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/media/fuzz-probe",
-                        test::CheckProbeOutput, 200);
+  test::ExpectSeedsHold("tests/host/media/fuzz-probe", test::CheckProbeOutput, 200);
   const std::string head = R"({"streams": [{"codec_type": "video", "width": 640, "height": 480)";
   const std::pair<std::string, std::string> refused[] = {
       {R"({"streams": [{"codec_type": "audio"}]})", "clip.mp4: has no video stream"},

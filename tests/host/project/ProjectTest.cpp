@@ -293,8 +293,7 @@ TEST(Project, CommandLineNumbersAreWholeFiniteAndInRange) {
 // read or refused with a host::HostError, and what is read writes and reads
 // back the same (random damage is the fuzz target's, project_fuzz).
 TEST(Project, FuzzBodyHoldsOnItsSeeds) {
-  mattix::test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/project/fuzz",
-                                test::CheckProjectRoundTrip);
+  mattix::test::ExpectSeedsHold("tests/host/project/fuzz", test::CheckProjectRoundTrip);
 }
 
 }  // namespace

@@ -172,10 +172,9 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
       const std::string out = dir / ("k" + std::to_string(before + 1) + ".mov");
       Rendered(dir / "v.mp4 -o " + out + " --jobs 2" + common);
       EXPECT_EQ(media::VideoWriter::FramesThroughTable() > tabled, before == 0);
-      const std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(out);
       written.emplace_back();
-      while (std::optional<media::InputFrame> f = reader->Next())
-        for (const std::uint8_t b : reader->Load(*f).pixels) written.back().push_back(b);
+      for (const media::BgraImage& frame : test::ReadFrames(out))
+        written.back().insert(written.back().end(), frame.pixels.begin(), frame.pixels.end());
     }
     media::VideoWriter::SetPixelsBeforeTable(std::int64_t(1) << 24);
     EXPECT_EQ(written[0].size(), 7u * 12 * 8 * 4);

@@ -5,7 +5,6 @@
 // hue counter-clockwise from the right).
 #include "host/base/FileBytes.h"
 #include "host/base/Json.h"
-#include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
 #include "host/project/Project.h"
@@ -358,8 +357,7 @@ TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
   frames.Write("f_2.png", media::EncodePng(blue, "f_2.png"));
   Keyer k(frames / "f_%d.png");
   EXPECT_EQ(State(k.Get("/api/controls"), "frameCount"), "2.0");
-  const httplib::Result second = Ok(k.Post("/api/frame?index=1"));
-  EXPECT_EQ(second->body, "{\"frameIndex\":1.0}");
+  EXPECT_EQ(Ok(k.Post("/api/frame?index=1"))->body, "{\"frameIndex\":1.0}");
   EXPECT_EQ(State(k.Get("/api/controls"), "frameIndex"), "1.0");
   const httplib::Result pixels = k.Get("/api/frame");
   EXPECT_EQ(pixels->get_header_value("X-Frame"), "1");
@@ -373,9 +371,7 @@ TEST(Serve, AutoKeyIsWhatKeyAutoWritesForTheFrameShown) {
   ASSERT_EQ(k.Post("/api/save")->status, 200);
 
   const std::string cli = frames / "cli.json";
-  const auto command =
-      test::RunMattix("key auto --project " + cli + " --frame 2 " + frames / "f_%d.png");
-  ASSERT_EQ(command.status, 0) << command.err;
+  test::RunMattixOk("key auto --project " + cli + " --frame 2 " + frames / "f_%d.png");
   const project::ProjectSettings page = project::ReadProject(k.dir / "key.json");
   EXPECT_EQ(page.finishing.screen, project::ScreenChannel::kBlue);
   EXPECT_TRUE(page == project::ReadProject(cli));
@@ -394,9 +390,7 @@ TEST(Serve, AVideoFrameIsReachedBySeekingExactly) {
       test::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25:duration=1.6 -c:v libx264 -g 16 "
                    "-bf 2 -pix_fmt yuv420p -y " +
                    video));
-  std::vector<media::BgraImage> frames;
-  std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(video);
-  while (std::optional<media::InputFrame> f = reader->Next()) frames.push_back(reader->Load(*f));
+  const std::vector<media::BgraImage> frames = test::ReadFrames(video);
   ASSERT_EQ(frames.size(), 40u);
   Keyer k(video);
   EXPECT_EQ(State(k.Get("/api/controls"), "frameCount"), "40.0");
@@ -533,8 +527,7 @@ TEST(Serve, RequestsAreFramedWithinTheirLimits) {
 // Streams of the page's actions: no failure but refusals, views of a region
 // as the whole view's pixels, and the history back to the start and forth.
 TEST(KeyerSession, ActionStreamsHold) {
-  test::ExpectSeedsHold(std::string(MATTIX_SOURCE_DIR) + "/tests/host/serve/fuzz",
-                        test::CheckKeyerSession, 3);
+  test::ExpectSeedsHold("tests/host/serve/fuzz", test::CheckKeyerSession, 3);
 }
 
 }  // namespace
