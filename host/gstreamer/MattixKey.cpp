@@ -67,10 +67,6 @@ class ObjectLock {
   gpointer m_object;
 };
 
-// GLib's callers are C: no exception (out of memory copying a path or a
-// frame) may unwind into them. These callbacks catch everything and say
-// what failed.
-
 // Where the installed layout puts the module, from this plug-in's folder:
 // lib/<multiarch>/gstreamer-1.0 to lib/mattix (set by the build).
 std::string InstalledModule() {
@@ -96,6 +92,9 @@ std::shared_ptr<mattix::host::CHostModule> LoadModule() {
   return mattix::host::CKeyingEffect::LoadModule();
 }
 
+// GLib's callers are C: no exception (out of memory copying a path or a
+// frame) may unwind into them. The callbacks that allocate (setting a
+// property, start, a frame) catch and say what failed.
 void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) try {
   KeyState& s = *Self(object)->state;
   const ObjectLock lock(object);
