@@ -19,6 +19,7 @@
 #include <functional>
 #include <future>
 #include <thread>
+#include <tuple>
 
 namespace mattix::serve {
 
@@ -179,15 +180,14 @@ project::ProjectSettings CKeyerSession::ReadSettings() const {
 void CKeyerSession::Restore(const project::ProjectSettings& s) {
   host::CControlHost& host = *m_controls->host;
   const project::ProjectSettings now = ReadSettings();
-  const std::pair<const char*, double> numbers[] = {{Effect::kSoftness, s.softness},
-                                                    {Effect::kSpillSuppression, s.spillSuppression},
-                                                    {Effect::kKeyRed, s.keyRed},
-                                                    {Effect::kKeyGreen, s.keyGreen},
-                                                    {Effect::kKeyBlue, s.keyBlue}};
-  const double was[] = {now.softness, now.spillSuppression, now.keyRed, now.keyGreen, now.keyBlue};
-  for (std::size_t i = 0; i < std::size(numbers); ++i)
-    if (numbers[i].second != was[i])
-      host.ChangeNumber(numbers[i].first, numbers[i].second, {}, true);
+  const std::tuple<const char*, double, double> numbers[] = {
+      {Effect::kSoftness, s.softness, now.softness},
+      {Effect::kSpillSuppression, s.spillSuppression, now.spillSuppression},
+      {Effect::kKeyRed, s.keyRed, now.keyRed},
+      {Effect::kKeyGreen, s.keyGreen, now.keyGreen},
+      {Effect::kKeyBlue, s.keyBlue, now.keyBlue}};
+  for (const auto& [name, value, was] : numbers)
+    if (value != was) host.ChangeNumber(name, value, {}, true);
   if (s.lightness != now.lightness) {
     std::vector<std::uint8_t> lightness(sizeof s.lightness);
     std::memcpy(lightness.data(), s.lightness.data(), lightness.size());
@@ -244,30 +244,26 @@ ControlsView CKeyerSession::Pointer(const PointerEvent& e) {
       if (!wheel) KeepLightness(lightness);
       if (held) held->second = e.point;
     } else {
-      const bool wheel = held ? held->first : e.wheel;
-      const std::array<double, 4> lightness = m_controls->effect->Settings().lightness;
-      host.Release(wheel ? Effect::kChromaMask : Effect::kLightness, e.point, e.keys);
-      if (!wheel) KeepLightness(lightness);
-      held.reset();
-      if (m_controls->dragStart) Record(*m_controls->dragStart);
-      m_controls->dragStart.reset();
+      Release(held ? held->first : e.wheel, e.point, e.keys);
     }
     return View();
   });
 }
 
-// Ends the drag that is on, if any, where its pointer was last, and records
-// its step.
-void CKeyerSession::EndDrag() {
-  std::optional<std::pair<bool, POINT>>& held = m_controls->held;
-  if (!held) return;
-  const bool wheel = held->first;
+// The pointer released over a control at point: the drag that was on, if
+// any, ends and its step is recorded.
+void CKeyerSession::Release(bool wheel, POINT point, host::Keys keys) {
   const std::array<double, 4> lightness = m_controls->effect->Settings().lightness;
-  m_controls->host->Release(wheel ? Effect::kChromaMask : Effect::kLightness, held->second);
+  m_controls->host->Release(wheel ? Effect::kChromaMask : Effect::kLightness, point, keys);
   if (!wheel) KeepLightness(lightness);
-  held.reset();
+  m_controls->held.reset();
   if (m_controls->dragStart) Record(*m_controls->dragStart);
   m_controls->dragStart.reset();
+}
+
+// Ends the drag that is on, if any, where its pointer was last.
+void CKeyerSession::EndDrag() {
+  if (const auto held = m_controls->held) Release(held->first, held->second, {});
 }
 
 // The bar passes its four values through percent and back at each event

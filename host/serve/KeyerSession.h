@@ -169,6 +169,7 @@ class CKeyerSession {
   void Record(const project::ProjectSettings& before);
   void PushUndo(const project::ProjectSettings& before);
   void KeepLightness(const std::array<double, 4>& before);
+  void Release(bool wheel, POINT point, host::Keys keys);
   void EndDrag();
   ControlsView View() const;
 
