@@ -107,8 +107,8 @@ void AddRenderOptions(CLI::App& app, render::RenderOptions& options,
       ->required();
   app.add_option("extra", extraInputs)->group("");  // hidden; refused by the check
   app.add_option("-o,--output", options.output,
-                 "The keyed result: a picture (.png, .tif, .exr, .dpx) for a picture, else\n"
-                 "a sequence of them, .mov or .webm")
+                 "The keyed result: a picture (.png, .tif, .exr, .dpx) for a picture or one\n"
+                 "frame (--frames N-N), else a sequence of them, .mov or .webm")
       ->required();
   app.add_option("--project", options.project, "The project file holding the key's settings");
   AddOverrideOptions(app, options.overrides);

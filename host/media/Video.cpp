@@ -139,7 +139,7 @@ std::vector<std::string> ProbeArguments() {
           "stream=codec_type,codec_name,width,height,sample_aspect_ratio,r_frame_rate,"
           "avg_frame_rate,nb_frames,duration,pix_fmt,bits_per_raw_sample,color_space,color_range,"
           "color_transfer,color_primaries:"
-          "stream_tags=alpha_mode,rotate:stream_side_data=rotation",
+          "stream_tags=alpha_mode,rotate:stream_side_data=rotation:format=format_name",
           "-of",
           "json"};
 }
@@ -240,6 +240,13 @@ VideoInfo ParseProbeOutput(std::string_view json, const std::string& path) {
       std::from_chars(frames.data(), frames.data() + frames.size(), count).ec == std::errc() &&
       count > 0 && count <= kMaxDeclaredFrames)
     info.frameCount = count;
+  // A still read by one of FFmpeg's picture demuxers (a .jpg, .bmp, .webp:
+  // "image2" or "NAME_pipe") declares no count: it is one frame.
+  const host::JsonValue* container = root.Find("format");
+  const std::string demuxer = container ? StringOf(*container, "format_name") : "";
+  if (info.frameCount < 0 &&
+      (demuxer == "image2" || (demuxer.size() > 5 && demuxer.ends_with("_pipe"))))
+    info.frameCount = 1;
   // A stream whose frame count and duration disagree with its rate has
   // frames of other lengths: it is not sought by time.
   const std::string duration = StringOf(s, "duration");

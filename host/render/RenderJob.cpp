@@ -57,7 +57,7 @@ class EffectPool {
 
 }  // namespace
 
-void CheckRenderOptions(const RenderOptions& o) {
+void CheckRenderOptions(const RenderOptions& o, std::optional<long> frames) {
   if (std::error_code ec; std::filesystem::is_directory(o.input, ec))
     throw host::HostError(o.input +
                           ": is a folder; give a picture (.png), a numbered sequence "
@@ -72,10 +72,16 @@ void CheckRenderOptions(const RenderOptions& o) {
     if (single && format != media::OutputFormat::Picture)
       throw OptionsError(path + ": the input is one picture, so " + what +
                          " must be a picture (.png, .tif, .exr, .dpx)");
-    if (!single && format == media::OutputFormat::Picture)
-      throw OptionsError(path + ": the input has many frames, so " + what +
+    // A sequence or video that gives one frame (a still read through
+    // ffmpeg, or --frames N-N) may be written as a picture.
+    if (!single && format == media::OutputFormat::Picture && frames && *frames != 1)
+      throw OptionsError(path + ": " + o.input +
+                         (*frames < 0 ? std::string(" does not say how many frames it holds")
+                                      : " gives " + std::to_string(*frames) + " frames") +
+                         ", so " + what +
                          " must be a sequence (name_%04d.png) or a video (.mov, .webm" +
-                         std::string(what == "--preview" ? ", .mp4..." : "") + ")");
+                         std::string(what == "--preview" ? ", .mp4..." : "") +
+                         "); --frames N-N keys one of them into a picture");
   }
   host::CheckDistinctOutputs(outputs);
 }
@@ -101,6 +107,7 @@ int RenderWithProgress(const RenderOptions& options,
 
   std::unique_ptr<media::FrameReader> reader = media::FrameReader::Open(
       options.input, media::FrameSelection{options.frames, options.allowGaps, options.allowShort});
+  CheckRenderOptions(options, reader->frameCount());
   if (!reader->gaps().empty())
     std::fprintf(stderr, "mattix: warning: %s; keying the frames that exist\n",
                  reader->gaps().c_str());

@@ -42,10 +42,12 @@ class OptionsError : public host::HostError {
 };
 
 // The checks before any work: the input is not a folder (host::HostError); a
-// single picture gives .png outputs; a sequence or a video gives sequences or
-// videos; every output can hold alpha; the main output, matte and preview
-// are different files (OptionsError). Messages name the file.
-void CheckRenderOptions(const RenderOptions& options);
+// single picture gives picture outputs; a sequence or a video gives
+// sequences or videos, or pictures when `frames` (the frames it gives, once
+// opened: -1 when a video does not say) is 1; every output can hold alpha;
+// the main output, matte and preview are different files (OptionsError).
+// Messages name the file.
+void CheckRenderOptions(const RenderOptions& options, std::optional<long> frames = std::nullopt);
 
 // Keys with checked options.
 // Returns the exit status; throws host::HostError naming the file (and frame).

@@ -136,7 +136,7 @@ CKeyerSession::CKeyerSession(const std::string& input, const std::optional<std::
     render::RenderOptions options;
     options.input = input;
     options.output = *output;
-    render::CheckRenderOptions(options);
+    render::CheckRenderOptions(options, reader->frameCount());
     host::CheckOutputAllowed(*output, force, inputs);
     m_export.available = true;
   }

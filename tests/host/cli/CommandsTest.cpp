@@ -99,7 +99,6 @@ TEST(Commands, StatusAndMessages) {
        {"render a_1.png a_2.png -o o.png", 2, "render: one input only (\"a_2.png\" is extra"},
        {"render a.png -o b.mov", 2,
         "b.mov: the input is one picture, so the output must be a picture (.png"},
-       {"render a.mov -o o.png", 2, "o.png: the input has many frames"},
        {"render s_%04d.png -o o.mp4", 1, "o.mp4: .mp4 output cannot keep"},
        {"render a.png -o o.png --preview ./o.png", 1, "./o.png: the output and --preview would"},
        {"render a.png -o o.png --spill 100.5", 2, "--spill: 100.5 is out of range (0 to 100)"},

@@ -150,8 +150,22 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
       };
       EXPECT_TRUE(file("_part_0") == file("_one_0")) << shot.name << " frame " << n;
     }
+    // One frame of a shot may be written as a picture.
+    Rendered(shot.input + " -o " + dir / (shot.name + "_still.png") + " --frames 5-5" + common);
+    EXPECT_TRUE(host::ReadFileText(dir / (shot.name + "_still.png")) ==
+                host::ReadFileText(dir / (shot.name + "_one_05.png")))
+        << shot.name;
   }
   if (video) {
+    // A still that FFmpeg reads (a picture demuxer, no frame count declared)
+    // is one frame: keyed into a picture, it equals the same pixels keyed
+    // from a PNG.
+    ASSERT_TRUE(test::Ffmpeg("-i '" + dir / "f_05.png" + "' '" + dir / "f.bmp'"));
+    Rendered(dir / "f.bmp -o " + dir / "bmp.png" + common);
+    EXPECT_TRUE(host::ReadFileText(dir / "bmp.png") == host::ReadFileText(dir / "seq_one_05.png"));
+    test::ExpectRefusals({{"render " + dir / "v.mp4 -o " + dir / "o.png", 1,
+                           "o.png: " + dir / "v.mp4 gives 7 frames, so the output must be a "
+                                             "sequence"}});
     EXPECT_EQ(media::ProbeVideo(dir / "seq.mp4").frameCount, 7);
     media::VideoReader whole(dir / "v.mp4", media::ProbeVideo(dir / "v.mp4"));
     media::BgraImage frame;
@@ -160,7 +174,7 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
     EXPECT_TRUE(
         test::Throws([&] { media::ReadInputFrame(dir / "v.mp4", 9); }, "(its frames are 1 to 7)"));
   }
-  EXPECT_EQ(test::Listing(dir.path()).size(), video ? 7u * 3 + 3 + 7 * 2 : 7u * 3);
+  EXPECT_EQ(test::Listing(dir.path()).size(), video ? 7u * 3 + 3 + 7 * 2 + 2 + 2 : 7u * 3 + 1);
   if (video) {
     // Two jobs convert their keyed frames for ProRes through the writer's
     // one table at once (the ThreadSanitizer build runs this test): the
