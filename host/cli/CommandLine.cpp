@@ -102,12 +102,12 @@ void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
 void AddRenderOptions(CLI::App& app, render::RenderOptions& options,
                       std::vector<std::string>& extraInputs) {
   app.add_option("input", options.input,
-                 "A picture (.png, .tif, .exr, .dpx), a sequence of them (shot_%04d.png)\n"
+                 "A picture (.png, .tif, .exr, .dpx), a sequence of them (shot_%04d.png) "
                  "or a video")
       ->required();
   app.add_option("extra", extraInputs)->group("");  // hidden; refused by the check
   app.add_option("-o,--output", options.output,
-                 "The keyed result: a picture (.png, .tif, .exr, .dpx) for a picture or one\n"
+                 "The keyed result: a picture (.png, .tif, .exr, .dpx) for a picture or one "
                  "frame (--frames N-N), else a sequence of them, .mov or .webm")
       ->required();
   app.add_option("--project", options.project, "The project file holding the key's settings");
@@ -123,15 +123,15 @@ void AddRenderOptions(CLI::App& app, render::RenderOptions& options,
   app.add_option_function<std::string>(
          "--frames",
          [&options](const std::string& text) { options.frames = ParseFrameRange(text); },
-         "Keys only frames A to B of a sequence (its numbers) or video (from 1);\n"
+         "Keys only frames A to B of a sequence (its numbers) or video (from 1); "
          "outputs keep the frames' numbers, so chunks of a shot render apart")
       ->type_name("A-B")
       ->check(CheckedBy(ParseFrameRange, ""));
   app.add_flag("--allow-gaps", options.allowGaps,
-               "Keys the frames a numbered sequence has when some are missing, with a\n"
+               "Keys the frames a numbered sequence has when some are missing, with a "
                "warning naming them (without it a gap is an error)");
   app.add_flag("--allow-short", options.allowShort,
-               "Keys the frames a video has when it ends before the frames its container\n"
+               "Keys the frames a video has when it ends before the frames its container "
                "declares (a truncated file), with a warning (without it that is an error)");
   app.add_flag("-f,--force", options.force, "Replaces existing outputs");
   const auto mib = [](std::uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; };

@@ -3,6 +3,7 @@
 #include "host/base/FileBytes.h"
 #include "host/base/HostError.h"
 #include "host/base/OutputFile.h"
+#include "host/cli/HelpFormatter.h"
 #include "host/cli/KeyCommand.h"
 #include "host/cli/UsageError.h"
 #include "host/matte/UnmixKey.h"
@@ -175,6 +176,7 @@ int CommandMain(int argc, char** argv) {
   // ending the process with a temporary file left behind.
   std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app("Mattix: a chroma-key effect for video editors, on the command line.", "mattix");
+  app.formatter(std::make_shared<HelpFormatter>());  // subcommands made below share it
   app.set_version_flag("--version", "mattix " MATTIX_VERSION);
   app.require_subcommand(1);
   // Each command's callback runs once its whole line has been parsed and checked.
@@ -188,14 +190,14 @@ int CommandMain(int argc, char** argv) {
   CLI::App* maskImport = mask->add_subcommand(
       "import",
       "Turns a " + wheelSize +
-          " picture of the hue/saturation wheel into the chroma mask of\n"
-          "project P, updated in place (created when missing), or written to OUT. Each\n"
-          "pixel's brightness (its largest channel) is its key weight: black keys nothing,\n"
+          " picture of the hue/saturation wheel into the chroma mask of "
+          "project P, updated in place (created when missing), or written to OUT. Each "
+          "pixel's brightness (its largest channel) is its key weight: black keys nothing, "
           "white or any full colour keys fully; hue and alpha are ignored, with a warning.");
   maskImport->add_option("picture", maskOptions.picture, "The picture of the mask")->required();
   CLI::App* maskExport =
       mask->add_subcommand("export", "Writes the chroma mask of project P as a " + wheelSize +
-                                         " grey picture (black when no\n"
+                                         " grey picture (black when no "
                                          "mask is drawn), to paint on and import again.");
   for (CLI::App* sub : {maskImport, maskExport}) {
     sub->add_option("--project", maskOptions.project, "The project P")->required();
@@ -206,7 +208,7 @@ int CommandMain(int argc, char** argv) {
     sub->add_flag("-f,--force", maskOptions.force, "Replaces an existing output");
   }
   maskExport->add_flag("--guide", maskOptions.guide,
-                       "Writes the wheel's colours with the mask over them instead, to see\n"
+                       "Writes the wheel's colours with the mask over them instead, to see "
                        "which hues lie where (a guide to paint over, not a mask to import)");
   maskImport->callback([&] { status = MaskImport(maskOptions); });
   maskExport->callback([&] { status = MaskExport(maskOptions); });
@@ -253,14 +255,14 @@ int CommandMain(int argc, char** argv) {
   KeyOptions keyOptions;
   CLI::App* keyPickCommand = key->add_subcommand(
       "pick",
-      "Picks a key colour as a user of the wheel does: the effect marks it on the chroma\n"
+      "Picks a key colour as a user of the wheel does: the effect marks it on the chroma "
       "mask of project P, updated in place (created when missing).");
   keyPickCommand
       ->add_option("--colour", keyOptions.colours, "The colour R,G,B (0 to 255 each); repeatable")
       ->allow_extra_args(false);
   keyPickCommand
       ->add_option("--at", keyOptions.ats,
-                   "The colour of pixel X,Y (from the top left) of a picture, sequence or\n"
+                   "The colour of pixel X,Y (from the top left) of a picture, sequence or "
                    "video; repeatable")
       ->type_name("INPUT:X,Y")
       ->allow_extra_args(false);
@@ -270,9 +272,9 @@ int CommandMain(int argc, char** argv) {
                            "Marks a disc of neighbouring hues around each colour too");
   CLI::App* keyAutoCommand = key->add_subcommand(
       "auto",
-      "Finds the backdrop of a green- or blue-screen frame (its dominant saturated hue)\n"
-      "and keys it: project P, updated in place (created when missing), weights each\n"
-      "wheel pixel by how much of its colours is screen, and takes the lightness\n"
+      "Finds the backdrop of a green- or blue-screen frame (its dominant saturated hue) "
+      "and keys it: project P, updated in place (created when missing), weights each "
+      "wheel pixel by how much of its colours is screen, and takes the lightness "
       "window and the matte finishing that suit the frame.");
   keyAutoCommand->add_option("input", keyOptions.input, "A picture, sequence or video")->required();
   keyAutoCommand->add_option("--frame", keyOptions.frame,
@@ -293,8 +295,8 @@ int CommandMain(int argc, char** argv) {
 
   CLI::App* serveCommand = app.add_subcommand(
       "serve",
-      "Keys a picture, sequence or video interactively in a web browser: starts a local\n"
-      "web server and prints the address of its page (with the session's token). Save\n"
+      "Keys a picture, sequence or video interactively in a web browser: starts a local "
+      "web server and prints the address of its page (with the session's token). Save "
       "writes the --project file.");
   serve::ServeOptions serveOptions;
   serveCommand->add_option("input", serveOptions.input, "The picture, sequence or video")
@@ -309,7 +311,7 @@ int CommandMain(int argc, char** argv) {
       ->check(CLI::Range(0, 65535));
   serveCommand
       ->add_option("--host", serveOptions.host,
-                   "The address listened on (other than a loopback name: reachable\n"
+                   "The address listened on (other than a loopback name: reachable "
                    "from other machines, by whoever has the printed address)")
       ->capture_default_str();
   serveCommand->callback([&] { status = serve::Serve(serveOptions); });

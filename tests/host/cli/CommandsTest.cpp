@@ -21,6 +21,7 @@
 #include <array>
 #include <filesystem>
 #include <random>
+#include <sstream>
 #include <tuple>
 
 namespace mattix::cli {
@@ -111,6 +112,11 @@ TEST(Commands, StatusAndMessages) {
   EXPECT_FALSE(std::filesystem::exists(none));
 
   EXPECT_EQ(RunMattix("--version").out, "mattix " MATTIX_VERSION "\n");
+  // Every help text is flowed within 100 columns, to its last word.
+  const std::string help = RunMattix("help").out;
+  std::istringstream lines(help);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 100u) << line;
+  EXPECT_TRUE(test::Holds(help, "limits the screen colour to that colour's balance\n"));
 }
 
 // The colours of the test frame, left to right: the key, a neighbour of it
