@@ -4,6 +4,7 @@
 #include "host/base/HostError.h"
 #include "host/media/PictureFile.h"
 
+#include <filesystem>
 #include <limits>
 
 namespace mattix::media {
@@ -170,6 +171,16 @@ std::unique_ptr<FrameReader> FrameReader::Open(const std::string& input,
                               ": is one picture; --frames selects frames of a sequence or video");
       return std::make_unique<PictureReader>(input);
     case MediaKind::Sequence:
+      // Numbered frames are read by the picture readers; FFmpeg reads a
+      // still of another type as one frame, not a numbered run of them.
+      if (!PictureTypeOf(input))
+        throw host::HostError(
+            input + ": a sequence of " +
+            (std::filesystem::path(input).has_extension()
+                 ? std::filesystem::path(input).extension().string() + " pictures"
+                 : std::string("files without a type")) +
+            " cannot be read: a sequence must be of .png, .tif, .exr or "
+            ".dpx pictures (a single .jpg, .bmp or .webp is read through FFmpeg)");
       reader = std::make_unique<SequenceReader>(input, selection.allowGaps);
       break;
     case MediaKind::Video:

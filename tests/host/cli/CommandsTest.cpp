@@ -101,6 +101,7 @@ TEST(Commands, StatusAndMessages) {
        {"render a.png -o b.mov", 2,
         "b.mov: the input is one picture, so the output must be a picture (.png"},
        {"render s_%04d.png -o o.mp4", 1, "o.mp4: .mp4 output cannot keep"},
+       {"render s_%04d.jpg -o o_%04d.png", 1, "s_%04d.jpg: a sequence of .jpg pictures cannot"},
        {"render a.png -o o.png --preview ./o.png", 1, "./o.png: the output and --preview would"},
        {"render a.png -o o.png --spill 100.5", 2, "--spill: 100.5 is out of range (0 to 100)"},
        {"render a.png -o o.png -j 0", 2, "--jobs"},
