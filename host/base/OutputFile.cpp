@@ -32,6 +32,9 @@ constexpr int kSlots = 64;
 constexpr int kFree = 0, kFilling = 1, kArmed = 2;
 std::array<std::atomic<int>, kSlots> g_slotState{};
 std::array<std::array<char, PATH_MAX>, kSlots> g_slotPath{};
+// A lock file's descriptor (else -1): the file is removed only when its
+// lock can be taken whole, that is when no other render holds a part.
+std::array<int, kSlots> g_slotLock{};
 
 // A file's name is armed before the file is made, and the handler waits
 // for the threads that are making one: so no file appears after it ran.
@@ -42,12 +45,13 @@ std::atomic<bool> g_dying{false};
 std::atomic<int> g_making{0};
 thread_local int t_making = 0;
 
-int ArmSlot(const std::string& path) {
+int ArmSlot(const std::string& path, int lock = -1) {
   if (path.size() >= PATH_MAX) return -1;
   for (int i = 0; i < kSlots; ++i) {
     int expected = kFree;
     if (g_slotState[std::size_t(i)].compare_exchange_strong(expected, kFilling)) {
       std::memcpy(g_slotPath[std::size_t(i)].data(), path.c_str(), path.size() + 1);
+      g_slotLock[std::size_t(i)] = lock;
       g_slotState[std::size_t(i)].store(kArmed);
       return i;
     }
@@ -67,7 +71,12 @@ extern "C" void OnInterrupt(int sig) {
   bool removed = false;
   for (int i = 0; i < kSlots; ++i)
     if (g_slotState[std::size_t(i)].load() == kArmed) {
-      ::unlink(g_slotPath[std::size_t(i)].data());
+      struct flock whole {};
+      whole.l_type = F_WRLCK;
+      whole.l_whence = SEEK_SET;
+      const int lock = g_slotLock[std::size_t(i)];
+      if (lock < 0 || ::fcntl(lock, F_OFD_SETLK, &whole) == 0)
+        ::unlink(g_slotPath[std::size_t(i)].data());
       removed = true;
     }
   // write(2) is safe in a signal handler; the messages are fixed.
@@ -284,6 +293,8 @@ void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
 }
 
 int RemoveOnInterrupt(const std::string& path) { return ArmSlot(path); }
+
+int RemoveLockOnInterrupt(const std::string& path, int fd) { return ArmSlot(path, fd); }
 
 void KeepOnInterrupt(int token) { ReleaseSlot(token); }
 

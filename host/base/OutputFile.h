@@ -90,6 +90,9 @@ void InstallInterruptCleanup();
 // other process shares); returns a token for KeepOnInterrupt, which takes it
 // off again. -1 (nothing armed) when the list is full.
 int RemoveOnInterrupt(const std::string& path);
+// The same for a lock file that other renders may share: removed when the
+// lock on `fd` (an open file description's) can be taken whole.
+int RemoveLockOnInterrupt(const std::string& path, int fd);
 void KeepOnInterrupt(int token);
 
 }  // namespace mattix::host

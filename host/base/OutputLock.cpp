@@ -78,9 +78,9 @@ OutputLock::OutputLock(const std::string& output, std::optional<std::pair<long, 
     if (::fstat(fd, &held) == 0 && ::stat(m_lockPath.c_str(), &named) == 0 &&
         held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
       m_fd = fd;
-      // A whole file's lock is this render's alone: an interrupt removes it
-      // with the output's temporary (a sequence's may be a farm's chunks').
-      if (!frames) m_interruptToken = RemoveOnInterrupt(m_lockPath);
+      // An interrupt removes it with the output's temporary, unless another
+      // render holds a part (a farm's chunks of one sequence).
+      m_interruptToken = RemoveLockOnInterrupt(m_lockPath, fd);
       return;
     }
     ::close(fd);

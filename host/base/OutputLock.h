@@ -8,9 +8,9 @@
 // that the chunks of a shot (disjoint frames, as on a render farm) write
 // into one pattern side by side; a single file is locked whole. A render
 // whose outputs another render holds is refused at its start. The last
-// holder removes the lock file, and an interrupt removes a single file's;
-// one left by a killed render (its lock died with it) is taken over by the
-// next render and removed in turn.
+// holder removes the lock file, also when interrupted; one left by a killed
+// render (its lock died with it) is taken over by the next render and
+// removed in turn.
 #include <optional>
 #include <string>
 #include <utility>
@@ -33,7 +33,7 @@ class OutputLock {
  private:
   std::string m_lockPath;
   int m_fd = -1;
-  int m_interruptToken = -1;  // RemoveOnInterrupt's, for a whole file's lock
+  int m_interruptToken = -1;  // RemoveLockOnInterrupt's
 };
 
 }  // namespace mattix::host

@@ -12,6 +12,7 @@
 #include "host/base/FileBytes.h"
 #include "host/base/HostError.h"
 #include "host/base/OutputFile.h"
+#include "host/base/OutputLock.h"
 #include "host/media/Composite.h"
 #include "host/media/FramePipeline.h"
 #include "host/media/FrameSequence.h"
@@ -402,7 +403,8 @@ TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
 }
 
 // A signal to the render's process while its outputs are open (two
-// pictures; a video output that took a frame, when ffmpeg is here): no file
+// pictures; a video output that took a frame, when ffmpeg is here; a
+// sequence's, locked): no file
 // is left (and no process that could make one), and the message says what
 // was kept.
 TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
@@ -413,6 +415,7 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
     const bool picture = name.ends_with(".png");
     if (!picture && !FindOnPath("ffmpeg")) continue;
     test::TempDir dir;
+    std::optional<host::OutputLock> chunk(std::in_place, dir / "t_%04d.png", std::pair(3L, 4L));
     int err[2];
     ASSERT_EQ(::pipe(err), 0);
     const pid_t child = ::fork();
@@ -422,6 +425,11 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
       host::InstallInterruptCleanup();
       std::optional<host::OutputFile> a, b;
       std::optional<FrameWriter> video;
+      // A sequence's lock file goes too, unless another render holds a part.
+      const FrameWriter sequence(dir / "s_%04d.png", 16, 16, "25", false, host::InputFiles{},
+                                 std::vector<long>{1, 2}, false);
+      const FrameWriter shared(dir / "t_%04d.png", 16, 16, "25", false, host::InputFiles{},
+                               std::vector<long>{1, 2}, false);
       if (picture) {
         a.emplace(dir / name, false);
         b.emplace(dir / "b.png", false);
@@ -440,6 +448,8 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
     EXPECT_TRUE(WIFSIGNALED(status)) << name;
     EXPECT_EQ(WTERMSIG(status), SIGTERM) << name;
     while (::waitpid(-1, nullptr, 0) > 0) continue;
+    EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{".t_%04d.png.mattix-lock"}) << name;
+    chunk.reset();
     EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{}) << name;
     char said[256] = {};
     EXPECT_GT(::read(err[0], said, sizeof said - 1), 0);
