@@ -47,12 +47,15 @@ constexpr float kSolidMix = 0.9f;
 // Screen noise: estimates below kNoiseFactor times the screen's spread are
 // screen; up to twice that they ramp up to it.
 constexpr float kNoiseFactor = 2.5f;
-// Spill: within kSpillReach analysis pixels of solid subject (the rim the
-// light reaches is as wide a share of a finer frame) and at least
+// Spill: within kSpillReach analysis pixels of a body's solid subject (the
+// rim the light reaches is as wide a share of a finer frame) and at least
 // kSpillFloor opaque (the screen's light on the subject's edge looks like
-// a mix of it).
+// a mix of it). A body is where the pixels at least kSpillFloor opaque are
+// at least 2 kBodyRadius + 1 analysis pixels thick: hair is thinner, so the
+// translucent strands beside an opaque one keep their estimates.
 constexpr int kSpillReach = 4;
 constexpr float kSpillFloor = 0.5f;
+constexpr int kBodyRadius = 2;
 // Despill: halved when more than this share of the solid subject leads in
 // the screen channel by this share of the screen's own lead.
 constexpr float kSubjectLead = 0.1f;
@@ -630,9 +633,9 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   }
   const float t = kNoiseFactor * float(key.noise);
 
-  // Spill: subject near solid subject. Two masks of the frame's size,
-  // used again below.
-  std::vector<std::uint8_t> solid(n), scratch(n);
+  // Spill: subject near solid subject of a body. Two masks of the frame's
+  // size, used again below.
+  std::vector<std::uint8_t> solid(n), scratch(n), body(n);
   {
     host::ForEachBand(H, bands, [&](int, int first, int count) {
       const std::size_t from = std::size_t(first) * std::size_t(W);
@@ -643,16 +646,26 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
         solid[i] = v > kSolid;
       }
     });
-    internal::SquareNear<1>(solid, scratch, W, H, kSpillReach * f, bands);
+    // Bodies' cores: the pixels at least kSpillFloor opaque eroded by a
+    // square (what the dilation of the others leaves). The spill reaches
+    // from the cores' solid pixels as far as from the bodies' (the cores
+    // dilated back), which despill's edge measures.
+    for (std::size_t i = 0; i < n; ++i) body[i] = !(a[i] >= kSpillFloor);
+    internal::SquareNear<1>(body, scratch, W, H, kBodyRadius * f, bands);
+    for (std::uint8_t& v : body) v = !v;
+    for (std::size_t i = 0; i < n; ++i) solid[i] = solid[i] && body[i];
+    internal::SquareNear<1>(body, scratch, W, H, kBodyRadius * f, bands);
+    internal::SquareNear<1>(solid, scratch, W, H, (kBodyRadius + kSpillReach) * f, bands);
     for (std::size_t i = 0; i < n; ++i)
       if (solid[i] && a[i] >= kSpillFloor) a[i] = 1.0f;
   }
 
-  // The rim of the solid subject that the screen's light reaches: despill
-  // measures it there against the subject's colour further in.
+  // The rim of the solid subject's bodies that the screen's light reaches:
+  // despill measures it there against the subject's colour further in
+  // (strands of hair, all edge, would hide it).
   {
     std::vector<std::uint8_t> opaque(n);
-    for (std::size_t i = 0; i < n; ++i) opaque[i] = a[i] > kSolid ? 255 : 0;
+    for (std::size_t i = 0; i < n; ++i) opaque[i] = a[i] > kSolid && body[i] ? 255 : 0;
     key.despillEdge =
         internal::RimCastWidth(frame.pixels.data(), frame.Stride(), opaque.data(), W, H, channel);
   }
@@ -694,20 +707,22 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
       const auto from = shares.begin() + std::ptrdiff_t(starts[std::size_t(k)]);
       const auto last = shares.begin() + std::ptrdiff_t(starts[std::size_t(k) + 1]);
       if (from == last) continue;
-      // The shares in order, counted by level (they are bytes): the sum of
-      // those from place cut up to all - cut.
+      // The shares in order, counted by level (they are bytes): the mean
+      // of those from all / 3 to 2 all / 3, fractions of a share at the
+      // ends counted by their part (so that the same pixels each counted
+      // n times give the same mean). In thirds of a place: each level's
+      // run is 3 place to 3 next, the middle third all to 2 all.
       std::array<std::uint32_t, 256> levels{};
       for (auto it = from; it != last; ++it) ++levels[*it];
-      const std::ptrdiff_t all = last - from, cut = all / 3, kept = all - 2 * cut;
-      long sum = 0;
-      std::ptrdiff_t place = 0;  // where the current level's run begins
-      for (int l = 0; l < 256 && place < all - cut; ++l) {
-        const std::ptrdiff_t next = place + std::ptrdiff_t(levels[std::size_t(l)]);
-        const std::ptrdiff_t inside = std::min(next, all - cut) - std::max(place, cut);
-        if (inside > 0) sum += long(l) * long(inside);
+      const std::int64_t all = last - from;
+      std::int64_t sum = 0, place = 0;  // where the current level's run begins
+      for (int l = 0; l < 256 && 3 * place < 2 * all; ++l) {
+        const std::int64_t next = place + std::int64_t(levels[std::size_t(l)]);
+        const std::int64_t inside = std::min(3 * next, 2 * all) - std::max(3 * place, all);
+        if (inside > 0) sum += std::int64_t(l) * inside;
         place = next;
       }
-      weight[std::size_t(k)] = int((sum + kept / 2) / kept);
+      weight[std::size_t(k)] = int((sum + all / 2) / all);
     }
   });
   for (int step = 0; step < kFillSteps; ++step) {

@@ -21,7 +21,9 @@
 //      its pure end;
 //   4. screen noise (its measured spread) counted as screen; the subject's
 //      edge within a few pixels of solid subject, where the screen's light
-//      spills onto it and looks like a mix, counted as subject.
+//      spills onto it and looks like a mix, counted as subject, on bodies
+//      at least five pixels thick (not beside an opaque strand of hair,
+//      whose translucent neighbours are hair).
 // The wheel pixel's weight is then 255 times the mean of the middle third of
 // 1 - a over the frame's pixels that fall on it, in order: robust, as a
 // median is, to the few pixels of other colours that share a wheel pixel,

@@ -120,6 +120,31 @@ TEST(UnmixKey, ALongRampIsUnmixedAgainstItsPureEnd) {
     EXPECT_NEAR(WeightOf(*key, Mix(sc, shareAt(x))), 255 * shareAt(x), 6.0) << x;
 }
 
+// The screen's light spilled on a body's rim is keyed as the body (12
+// pixels wide), and the despill edge is measured there; translucent
+// strands beside opaque strands of the same colour (hair) are keyed by
+// their share, and their edges do not hide the rim's cast: a pair of
+// strands is thinner than a body.
+TEST(UnmixKey, SpillIsTheRimOfABodyNotAStrandBesideAnOpaqueOne) {
+  const Scene sc{{60, 180, 50}, {128, 128, 128}};
+  const Colour rim = Mix(sc, 0.25), strand = Mix(sc, 0.45);
+  media::BgraImage frame(240, 120);
+  for (int y = 0; y < 120; ++y)
+    for (int x = 0; x < 240; ++x) {
+      const bool rows = y >= 20 && y < 100;
+      Colour c = sc.screen;
+      if (rows && x >= 20 && x < 32) c = x < 22 || x >= 30 || y < 22 || y >= 98 ? rim : sc.subject;
+      if (rows && x >= 110 && x < 230 && (x - 110) % 8 < 4)
+        c = (x - 110) % 8 < 2 ? sc.subject : strand;
+      Put(frame, x, y, c);
+    }
+  const std::optional<UnmixedKey> key = UnmixKey(frame, 1);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(WeightOf(*key, rim), 0);
+  EXPECT_NEAR(WeightOf(*key, strand), 255 * 0.45, 3.0);
+  EXPECT_GT(key->despillEdge, 0);
+}
+
 // The work split into bands of rows gives the same key however it is split
 // (the sample scene at 480 x 288). And the same scene at three times the
 // size (each pixel a 3 x 3 block) is the same shot sampled finer: the clips
