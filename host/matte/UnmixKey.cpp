@@ -633,7 +633,7 @@ std::optional<UnmixedKey> UnmixKey(const BgraImage& frame, int threads) {
   }
   const float t = kNoiseFactor * float(key.noise);
 
-  // Spill: subject near solid subject of a body. Two masks of the frame's
+  // Spill: subject near solid subject of a body. Masks of the frame's
   // size, used again below.
   std::vector<std::uint8_t> solid(n), scratch(n), body(n);
   {
