@@ -403,10 +403,10 @@ TEST(OutputFile, OutputEqualToAnInputIsRefusedEvenWithForce) {
 }
 
 // A signal to the render's process while its outputs are open (two
-// pictures; a video output that took a frame, when ffmpeg is here; a
-// sequence's, locked): no file
-// is left (and no process that could make one), and the message says what
-// was kept.
+// pictures; a video output that took a frame, when ffmpeg is here; two
+// sequences, locked): no file is left (and no process that could make one)
+// but the lock of a sequence another render holds a part of, and the
+// message says what was kept.
 TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
   // Orphaned descendants, were there any, become this process's children,
   // to be waited for.
