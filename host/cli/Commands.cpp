@@ -99,34 +99,6 @@ int ProjectNew(const ProjectOptions& o) {
   return 0;
 }
 
-namespace {
-
-// The finishing steps that are on, as `project show` lists them ("off" for none).
-std::string FinishingSummary(const project::MatteFinishing& f) {
-  std::vector<std::string> steps;
-  const auto number = [](double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", v);
-    return std::string(text);
-  };
-  if (f.refine > 0) steps.push_back("refine " + number(f.refine) + " px");
-  if (f.clipBlack > 0 || f.clipWhite < 100)
-    steps.push_back("clip " + number(f.clipBlack) + " to " + number(f.clipWhite) + " %");
-  if (f.shrinkGrow != 0) steps.push_back("shrink/grow " + number(f.shrinkGrow) + " px");
-  if (f.feather > 0) steps.push_back("feather " + number(f.feather) + " px");
-  if (f.unmix > 0) steps.push_back("unmix " + number(f.unmix) + " %");
-  if (f.despill > 0) steps.push_back("despill " + number(f.despill) + " %");
-  if (f.despillEdge > 0) steps.push_back("despill edge " + number(f.despillEdge) + " px");
-  if (f.unmix > 0 || f.despill > 0)
-    steps.push_back(f.screen == project::ScreenChannel::kBlue ? "blue screen" : "green screen");
-  if (!f.shapes.empty()) steps.push_back(std::to_string(f.shapes.size()) + " shape(s)");
-  std::string text;
-  for (const std::string& step : steps) text += (text.empty() ? "" : ", ") + step;
-  return text.empty() ? "off" : text;
-}
-
-}  // namespace
-
 int ProjectShow(const ProjectOptions& o) {
   project::ProjectSettings settings = project::ReadProject(o.path);
   ApplyOverrides(settings, o.overrides);
@@ -141,7 +113,7 @@ int ProjectShow(const ProjectOptions& o) {
       "  lightness          %g, %g, %g, %g %%\n  chroma mask        %s\n  finishing          %s\n",
       o.path.c_str(), settings.softness, settings.spillSuppression, l[0], l[1], l[2], l[3],
       project::MaskSummary(project::PictureFromMaskRecord(settings.chromaMask, o.path)).c_str(),
-      FinishingSummary(settings.finishing).c_str());
+      project::DescribeFinishing(settings.finishing).c_str());
   return 0;
 }
 

@@ -8,19 +8,28 @@
 
 namespace mattix::matte {
 
+namespace {
+
+// The finishing steps the key chose; the others are left as they are.
+void SetFinishing(const UnmixedKey& key, project::MatteFinishing& f) {
+  f.screen = key.screen;
+  f.despill = key.despill;
+  f.despillEdge = key.despillEdge;
+  f.unmix = key.unmix;
+  f.refine = key.refine;
+  f.clipBlack = key.clipBlack;
+  f.clipWhite = key.clipWhite;
+}
+
+}  // namespace
+
 void ApplyUnmixedKey(const UnmixedKey& key, project::ProjectSettings& settings,
                      const std::string& name) {
   settings.chromaMask = project::MaskRecordFromPicture(key.mask, name);
   settings.softness = 0.0;
   settings.spillSuppression = 0.0;
   settings.lightness = key.lightness;
-  settings.finishing.screen = key.screen;
-  settings.finishing.despill = key.despill;
-  settings.finishing.despillEdge = key.despillEdge;
-  settings.finishing.unmix = key.unmix;
-  settings.finishing.refine = key.refine;
-  settings.finishing.clipBlack = key.clipBlack;
-  settings.finishing.clipWhite = key.clipWhite;
+  SetFinishing(key, settings.finishing);
 }
 
 std::string DescribeUnmixedKey(const UnmixedKey& key, const std::string& source) {
@@ -33,15 +42,14 @@ std::string DescribeUnmixedKey(const UnmixedKey& key, const std::string& source)
   char numbers[512];
   std::snprintf(numbers, sizeof numbers,
                 " keyed by its share in each colour: hue %d degrees (%d to %d), saturation %.2f "
-                "to %.2f, %.0f%% of the frame; softness 0, spill suppression 0, lightness "
-                "%s; finishing: refine %.0f px, unmix %.0f%%, despill %.0f%% (edge %.0f px), clip "
-                "black %.0f%%, "
-                "clip white %.0f%%",
+                "to %.2f, %.0f%% of the frame; softness 0, spill suppression 0, lightness %s; "
+                "finishing: ",
                 degrees(c.hue), degrees(c.hueLow), degrees(c.hueHigh), double(c.saturationLow),
-                double(c.saturationHigh), 100.0 * c.share, window, key.refine, key.unmix,
-                key.despill, key.despillEdge, key.clipBlack, key.clipWhite);
+                double(c.saturationHigh), 100.0 * c.share, window);
+  project::MatteFinishing finishing;
+  SetFinishing(key, finishing);
   return std::string(key.screen == project::ScreenChannel::kGreen ? "green" : "blue") + " screen" +
-         (source.empty() ? "" : " of " + source) + numbers;
+         (source.empty() ? "" : " of " + source) + numbers + project::DescribeFinishing(finishing);
 }
 
 }  // namespace mattix::matte

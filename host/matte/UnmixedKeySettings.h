@@ -21,9 +21,8 @@ void ApplyUnmixedKey(const UnmixedKey& key, project::ProjectSettings& settings,
 
 // What the key chose, as one line: "green screen of SOURCE keyed by its
 // share in each colour: hue 129 degrees (126 to 132), ..., lightness 21,
-// 33, 60, 71%; finishing: refine 1 px, unmix 100%, despill 100% (edge 10
-// px), clip black 0%, clip white 100%" (without " of SOURCE" when source is
-// empty).
+// 33, 60, 71%; finishing: " and its finishing as `project show` says it
+// (without " of SOURCE" when source is empty).
 std::string DescribeUnmixedKey(const UnmixedKey& key, const std::string& source);
 
 }  // namespace mattix::matte

@@ -4,6 +4,7 @@
 #include "host/project/internal/JsonFields.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace mattix::project {
 
@@ -168,6 +169,29 @@ void ValidateFinishing(const MatteFinishing& f, const std::string& name) {
         throw host::HostError(name + "a finishing shape's point lies beyond " +
                               Num(MatteFinishing::kMaxCoordinate) + " pixels");
   }
+}
+
+std::string DescribeFinishing(const MatteFinishing& f) {
+  std::vector<std::string> steps;
+  const auto number = [](double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return std::string(text);
+  };
+  if (f.refine > 0) steps.push_back("refine " + number(f.refine) + " px");
+  if (f.clipBlack > 0 || f.clipWhite < 100)
+    steps.push_back("clip " + number(f.clipBlack) + " to " + number(f.clipWhite) + " %");
+  if (f.shrinkGrow != 0) steps.push_back("shrink/grow " + number(f.shrinkGrow) + " px");
+  if (f.feather > 0) steps.push_back("feather " + number(f.feather) + " px");
+  if (f.unmix > 0) steps.push_back("unmix " + number(f.unmix) + " %");
+  if (f.despill > 0) steps.push_back("despill " + number(f.despill) + " %");
+  if (f.despillEdge > 0) steps.push_back("despill edge " + number(f.despillEdge) + " px");
+  if (f.unmix > 0 || f.despill > 0)
+    steps.push_back(f.screen == ScreenChannel::kBlue ? "blue screen" : "green screen");
+  if (!f.shapes.empty()) steps.push_back(std::to_string(f.shapes.size()) + " shape(s)");
+  std::string text;
+  for (const std::string& step : steps) text += (text.empty() ? "" : ", ") + step;
+  return text.empty() ? "off" : text;
 }
 
 }  // namespace mattix::project

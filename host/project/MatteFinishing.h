@@ -88,4 +88,8 @@ host::JsonValue FinishingToJson(const MatteFinishing& finishing);
 // `name` and the setting.
 void ValidateFinishing(const MatteFinishing& finishing, const std::string& name);
 
+// The steps that are on, as one line: "refine 1 px, clip 3 to 97 %, unmix
+// 100 %, despill 100 %, despill edge 10 px, green screen" ("off" for none).
+std::string DescribeFinishing(const MatteFinishing& finishing);
+
 }  // namespace mattix::project
