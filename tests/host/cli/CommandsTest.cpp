@@ -118,6 +118,7 @@ TEST(Commands, StatusAndMessages) {
   std::istringstream lines(help);
   for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 100u) << line;
   EXPECT_TRUE(test::Holds(help, "limits the screen colour to that colour's balance\n"));
+  EXPECT_TRUE(test::Holds(help, "\n  --unmix FLOAT:0 to 100      Finishing: takes"));
 }
 
 // The colours of the test frame, left to right: the key, a neighbour of it
