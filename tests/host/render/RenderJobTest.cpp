@@ -163,9 +163,11 @@ TEST(RenderCommand, ChunksOfAShotEqualOneRun) {
     ASSERT_TRUE(test::Ffmpeg("-i '" + dir / "f_05.png" + "' '" + dir / "f.bmp'"));
     Rendered(dir / "f.bmp -o " + dir / "bmp.png" + common);
     EXPECT_TRUE(host::ReadFileText(dir / "bmp.png") == host::ReadFileText(dir / "seq_one_05.png"));
-    test::ExpectRefusals({{"render " + dir / "v.mp4 -o " + dir / "o.png", 1,
-                           "o.png: " + dir / "v.mp4 gives 7 frames, so the output must be a "
-                                             "sequence"}});
+    test::ExpectRefusals(
+        {{"render " + dir / "v.mp4 -o " + dir / "o.mov --preview " + dir / "p.png", 1,
+          "p.png: " + dir / "v.mp4 gives 7 frames, so --preview must be a "
+                            "sequence (name_%04d.png) or a video (.mov, .webm, "
+                            ".mp4...)"}});
     EXPECT_EQ(media::ProbeVideo(dir / "seq.mp4").frameCount, 7);
     media::VideoReader whole(dir / "v.mp4", media::ProbeVideo(dir / "v.mp4"));
     media::BgraImage frame;
