@@ -35,7 +35,7 @@ std::string HelpFormatter::make_subcommand(const CLI::App* sub) const {
 }
 
 std::string HelpFormatter::make_description(const CLI::App* app) const {
-  const std::string text = FlowText(app->get_description(), kHelpWidth);
+  const std::string text = FlowText(app->get_description(), kParagraphWidth);
   return text.empty() ? text : text + "\n";
 }
 

@@ -11,6 +11,8 @@
 namespace mattix::cli {
 
 inline constexpr std::size_t kHelpWidth = 100;
+// A command's own description above its usage, as wide as the footers.
+inline constexpr std::size_t kParagraphWidth = 80;
 
 // `text`'s words, greedily filled into lines of at most `width` characters
 // (a longer word has a line of its own), joined by '\n'.
