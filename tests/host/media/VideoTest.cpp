@@ -43,12 +43,21 @@ BgraImage QuarterTurn(const BgraImage& f) {
   return out;
 }
 
-TEST(Video, ClipsAreReadTurnedAndStretchedAsPlayersShowThem) {
-  MATTIX_SKIP_WITHOUT_FFMPEG("reading turned and stretched video");
+// Frames 1 to 10 of noise: plain (its index first, as a streamed file
+// has it), turned by the display matrix, with
+// pixels twice as wide as high and sound; at a variable rate (frames 1 to
+// 6 shown at 0, 0.1, 0.3, 0.6, 1 and 1.5 seconds), whose frames arrive
+// once and number the same in a chunk as in one run; and cut at 60 % of
+// its file, where the frames before the cut arrive, then an error says how
+// many of the ten did, with ffmpeg's own lines (when allowed, a warning
+// says it instead).
+TEST(Video, ClipsAreReadAsPlayersShowThem) {
+  MATTIX_SKIP_WITHOUT_FFMPEG("reading turned, stretched, variable-rate and truncated video");
   test::TempDir dir;
-  const std::vector<BgraImage> frames = test::WriteNoiseFrames(dir, "f_", {1, 2, 3}, 6, 4);
+  const std::vector<BgraImage> frames =
+      test::WriteNoiseFrames(dir, "f_", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 6, 4);
   const std::string png = " -c:v png -pix_fmt rgb24 ";
-  ASSERT_TRUE(Ffmpeg(dir, "-framerate 5 -i f_%d.png" + png + "plain.mov"));
+  ASSERT_TRUE(Ffmpeg(dir, "-framerate 5 -i f_%d.png" + png + "-movflags +faststart plain.mov"));
   for (const char* turn : {"90", "180"})
     ASSERT_TRUE(Ffmpeg(dir, "-i plain.mov -c copy -metadata:s:v:0 rotate=" + std::string(turn) +
                                 " turned" + turn + ".mov"));
@@ -57,8 +66,8 @@ TEST(Video, ClipsAreReadTurnedAndStretchedAsPlayersShowThem) {
   const std::vector<BgraImage> plain = ReadFrames(dir / "plain.mov");
   const std::vector<BgraImage> turned = ReadFrames(dir / "turned90.mov");
   const std::vector<BgraImage> upside = ReadFrames(dir / "turned180.mov");
-  ASSERT_EQ(std::tuple(plain.size(), turned.size(), upside.size()), std::tuple(3u, 3u, 3u));
-  for (std::size_t i = 0; i < 3; ++i) {
+  ASSERT_EQ(std::tuple(plain.size(), turned.size(), upside.size()), std::tuple(10u, 10u, 10u));
+  for (std::size_t i = 0; i < 10; ++i) {
     EXPECT_EQ(plain[i].pixels, frames[i].pixels) << i;  // upright: converted in place
     EXPECT_EQ(turned[i].width, 4) << i;
     EXPECT_EQ(turned[i].pixels, QuarterTurn(frames[i]).pixels) << i;
@@ -71,6 +80,46 @@ TEST(Video, ClipsAreReadTurnedAndStretchedAsPlayersShowThem) {
   ASSERT_TRUE(first);
   EXPECT_EQ(wide->Load(*first).width, 12);
   EXPECT_FALSE(ProbeVideo(dir / "plain.mov").audio);
+
+  const std::string vfr = "-fps_mode vfr -vf 'setpts=N*(N+1)/20/TB'";
+  ASSERT_TRUE(Ffmpeg(dir, "-framerate 100 -i f_%d.png -frames:v 6 " + vfr + png + "vfr.mov"));
+  EXPECT_FALSE(ProbeVideo(dir / "vfr.mov").constantRate);
+  const std::vector<BgraImage> whole = ReadFrames(dir / "vfr.mov");
+  ASSERT_EQ(whole.size(), 6u);
+  for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(whole[i].pixels, frames[i].pixels) << i;
+  std::vector<long> numbers;
+  const std::vector<BgraImage> chunk = ReadFrames(dir / "vfr.mov", std::pair(4L, 5L), &numbers);
+  ASSERT_EQ(numbers, (std::vector<long>{4, 5}));
+  ASSERT_EQ(chunk.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(chunk[i].pixels, frames[i + 3].pixels) << i;
+
+  const std::uintmax_t size = std::filesystem::file_size(dir / "plain.mov");
+  std::filesystem::copy_file(dir / "plain.mov", dir / "cut.mov");
+  std::filesystem::resize_file(dir / "cut.mov", size * 6 / 10);
+  for (bool allowShort : {false, true}) {
+    auto reader = FrameReader::Open(dir / "cut.mov", FrameSelection{{}, false, allowShort});
+    EXPECT_EQ(reader->frameCount(), 10);
+    long arrived = 0;
+    const std::string error = test::ErrorOf([&] {
+      while (std::optional<InputFrame> f = reader->Next()) {
+        EXPECT_EQ(reader->Load(*f).pixels, frames[std::size_t(arrived)].pixels);
+        ++arrived;
+      }
+    });
+    EXPECT_TRUE(arrived > 0 && arrived < 10) << arrived;
+    const std::string said =
+        "cut.mov: only " + std::to_string(arrived) + " of its 10 frames arrived";
+    if (allowShort) {
+      EXPECT_EQ(error, "(no error)");
+      ASSERT_EQ(reader->warnings().size(), 1u);
+      EXPECT_TRUE(test::Holds(reader->warnings()[0], said));
+      EXPECT_TRUE(test::Holds(reader->warnings()[0], "keying the frames that arrived"));
+    } else {
+      EXPECT_TRUE(test::Holds(error, said));
+      EXPECT_TRUE(
+          test::Holds(error, "(--allow-short keys the frames that arrive); ffmpeg said:\n"));
+    }
+  }
 }
 
 // The reader's and the writer's tables of swscale's conversions, made after
@@ -121,65 +170,6 @@ TEST(Video, ConversionTablesGiveSwscalesFrames) {
   }
   VideoReader::SetPixelsBeforeTable(std::int64_t(1) << 24);
   VideoWriter::SetPixelsBeforeTable(std::int64_t(1) << 24);
-}
-
-// Frames 1 to 6 shown at 0, 0.1, 0.3, 0.6, 1 and 1.5 seconds.
-TEST(Video, VariableRateFramesArriveOnceAndChunksNumberAsOneRun) {
-  MATTIX_SKIP_WITHOUT_FFMPEG("variable-rate video");
-  test::TempDir dir;
-  const std::vector<BgraImage> frames = test::WriteNoiseFrames(dir, "f_", {1, 2, 3, 4, 5, 6}, 8, 4);
-  ASSERT_TRUE(Ffmpeg(dir,
-                     "-framerate 100 -i f_%d.png -vf 'setpts=N*(N+1)/20/TB' -fps_mode vfr "
-                     "-c:v png -pix_fmt rgb24 vfr.mov"));
-  EXPECT_FALSE(ProbeVideo(dir / "vfr.mov").constantRate);
-  const std::vector<BgraImage> whole = ReadFrames(dir / "vfr.mov");
-  ASSERT_EQ(whole.size(), 6u);
-  for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(whole[i].pixels, frames[i].pixels) << i;
-  std::vector<long> numbers;
-  const std::vector<BgraImage> chunk = ReadFrames(dir / "vfr.mov", std::pair(4L, 5L), &numbers);
-  ASSERT_EQ(numbers, (std::vector<long>{4, 5}));
-  ASSERT_EQ(chunk.size(), 2u);
-  for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(chunk[i].pixels, frames[i + 3].pixels) << i;
-}
-
-// Ten frames whose file is cut at 60 %: the frames before the cut arrive,
-// then an error says how many of the ten did, with ffmpeg's own lines; when
-// allowed, a warning says it instead.
-TEST(Video, ATruncatedClipEndsInAnErrorNamingTheFramesThatArrived) {
-  MATTIX_SKIP_WITHOUT_FFMPEG("truncated video");
-  test::TempDir dir;
-  const std::vector<BgraImage> frames =
-      test::WriteNoiseFrames(dir, "f_", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 16, 8);
-  ASSERT_TRUE(Ffmpeg(
-      dir, "-framerate 5 -i f_%d.png -c:v png -pix_fmt rgb24 -movflags +faststart whole.mov"));
-  const std::uintmax_t size = std::filesystem::file_size(dir / "whole.mov");
-  std::filesystem::copy_file(dir / "whole.mov", dir / "cut.mov");
-  std::filesystem::resize_file(dir / "cut.mov", size * 6 / 10);
-  for (bool allowShort : {false, true}) {
-    auto reader = FrameReader::Open(dir / "cut.mov", FrameSelection{{}, false, allowShort});
-    EXPECT_EQ(reader->frameCount(), 10);
-    long arrived = 0;
-    const std::string error = test::ErrorOf([&] {
-      while (std::optional<InputFrame> f = reader->Next()) {
-        EXPECT_EQ(reader->Load(*f).pixels, frames[std::size_t(arrived)].pixels);
-        ++arrived;
-      }
-    });
-    EXPECT_TRUE(arrived > 0 && arrived < 10) << arrived;
-    const std::string said =
-        "cut.mov: only " + std::to_string(arrived) + " of its 10 frames arrived";
-    if (allowShort) {
-      EXPECT_EQ(error, "(no error)");
-      ASSERT_EQ(reader->warnings().size(), 1u);
-      EXPECT_TRUE(test::Holds(reader->warnings()[0], said));
-      EXPECT_TRUE(test::Holds(reader->warnings()[0], "keying the frames that arrived"));
-    } else {
-      EXPECT_TRUE(test::Holds(error, said));
-      EXPECT_TRUE(
-          test::Holds(error, "(--allow-short keys the frames that arrive); ffmpeg said:\n"));
-    }
-  }
-  EXPECT_EQ(ReadFrames(dir / "whole.mov").size(), 10u);
 }
 
 // ffprobe's output on the clips above and on made-up streams (no video,
