@@ -97,7 +97,8 @@ TEST(KeyingEffect, ParametersSetByNameReadBack) {
   EXPECT_EQ(effect.Settings(), expected);
 }
 
-// What the effect refuses, each named (the module's path leads every message).
+// What the effect refuses, each named (the module's path leads every
+// message), and modules that do not load.
 TEST(KeyingEffect, RefusalsNameWhatIsRefused) {
   Effect effect(Module());
   std::uint8_t f[16 * 4] = {};
@@ -118,11 +119,8 @@ TEST(KeyingEffect, RefusalsNameWhatIsRefused) {
     EXPECT_TRUE(test::Holds(error, Module()->Path() + ": ")) << c.message;
     EXPECT_TRUE(test::Holds(error, c.message));
   }
-}
-
-// A module that cannot be loaded is named: a missing file, a file that is no
-// library, and MATTIX_MODULE naming nothing.
-TEST(KeyingEffect, ModulesThatDoNotLoadAreNamed) {
+  // A module that cannot be loaded is named: a missing file, a file that is
+  // no library, and MATTIX_MODULE naming nothing.
   test::TempDir dir;
   dir.Write("text.so", std::string("not a library"));
   for (const std::string& path : {dir / "missing.so", dir / "text.so"})

@@ -125,7 +125,7 @@ TEST(Png, DecodesEveryColourTypeAsTheSimplifiedReaderDoes) {
 // A 16-bit file from the independent encoder: its 8-bit view, and every
 // sample kept at full precision (its round trip through our writer is the
 // deep pictures' test).
-TEST(Png, SixteenBitSamplesAreKept) {
+TEST(Png, SixteenBitSamplesAreKeptAndEmptyPicturesNotWritten) {
   const auto file = WritePng(1, 1, PNG_COLOR_TYPE_RGB, 16, false, {{0x1234, 0xc8c8, 0x0101}});
   std::optional<DeepImage> deep;
   EXPECT_EQ(DecodePng(file.data(), file.size(), "deep.png", &deep).pixels,
@@ -134,13 +134,10 @@ TEST(Png, SixteenBitSamplesAreKept) {
   std::vector<long> samples;
   for (float v : deep->samples) samples.push_back(std::lround(v * 65535.0f));
   EXPECT_EQ(samples, (std::vector<long>{0x1234, 0xc8c8, 0x0101, 0xffff}));
-}
-
-// An empty picture is not written. (What is written reads back exactly: the
-// fuzz seeds' round trips in the fast mode, the frame pipeline's inputs in
-// libpng's and its outputs; grey pictures are the mattes and masks of the
-// command tests.)
-TEST(Png, AnEmptyPictureIsNotWritten) {
+  // An empty picture is not written. (What is written reads back exactly:
+  // the fuzz seeds' round trips in the fast mode, the frame pipeline's
+  // inputs in libpng's and its outputs; grey pictures are the mattes and
+  // masks of the command tests.)
   EXPECT_THROW(EncodePng(BgraImage(), "nothing.png"), host::HostError);
 }
 
