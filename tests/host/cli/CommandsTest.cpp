@@ -31,7 +31,7 @@ using test::RunMattix;
 
 constexpr auto Ok = &test::RunMattixOk;  // `mattix LINE`, which must succeed
 
-TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
+TEST(Commands, ProjectNewShowMaskRoundTripStatusAndMessages) {
   test::TempDir dir;
   const std::string k = dir / "k.json";
   Ok("project new -o " + k + " --softness 12.5 --lightness 1,2,3,4");
@@ -70,12 +70,9 @@ TEST(Commands, ProjectNewShowAndMaskRoundTrip) {
   EXPECT_TRUE(
       test::Holds(Ok("mask import " + dir / "guide.png" + " --project " + dir / "g.json").err,
                   "has colours: only each pixel's brightness"));
-}
 
-TEST(Commands, StatusAndMessages) {
-  test::TempDir dir;
-  const std::string k = dir / "k.json", small = dir / "small.png", none = dir / "none.png";
-  Ok("project new -o " + k);
+  // Refusals: exit statuses and messages, and the project left as it was.
+  const std::string small = dir / "small.png", none = dir / "none.png";
   const std::string before = host::ReadFileText(k);
   host::WriteFileAtomically(small, media::EncodePngGrey(media::GreyImage(240, 209), ""), false);
   const std::string in = dir / "in.png", project = " --project " + k;
