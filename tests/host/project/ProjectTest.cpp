@@ -129,16 +129,6 @@ std::string ParseError(const std::string& text) {
   return test::ErrorOf([&] { ParseProject(text, "key.json"); });
 }
 
-// Each text is refused with an error that names the file and holds the message.
-template <std::size_t N>
-void ExpectRefused(const std::pair<std::string, std::string> (&cases)[N]) {
-  for (const auto& [text, message] : cases) {
-    const std::string error = ParseError(text);
-    EXPECT_EQ(error.rfind("key.json:", 0), 0u) << error;
-    EXPECT_TRUE(test::Holds(error, message));
-  }
-}
-
 // A real mask record: a 241 x 209 picture whose pixels are `value` where
 // rng picks them (one in `sparsity`), else 0.
 std::vector<std::uint8_t> RecordOf(std::mt19937& rng, std::uint8_t value, unsigned sparsity) {
@@ -202,73 +192,76 @@ TEST(Project, RandomSettingsRoundTrip) {
   }
 }
 
-TEST(Project, RefusedWithPlaceAndReason) {
-  const std::string head = "{\"format\": \"mattix-project\", \"version\": 1, ";
-  ExpectRefused({{"[]", "must be a JSON object"},
-                 {"{\"version\": 1}", "not a Mattix project"},
-                 {"{\"format\": \"mattix-project\"}", "no \"version\""},
-                 {"{\"format\": \"mattix-project\", \"version\": 2}", "newer mattix"},
-                 {head + "\"softness\": 100.5}", "key.json:1:56: \"softness\" must be 0 to 100"},
-                 {head + "\"spillSuppression\": \"50\"}", "must be a number, not a string"},
-                 {head + "\"keyBlue\": 256}", "\"keyBlue\" must be 0 to 255"},
-                 {head + "\"softnes\": 1}", "unknown setting \"softnes\""},
-                 {head + "\"lightness\": [0, 0, 100]}", "array of four numbers"},
-                 {head + "\"lightness\": [0, 0, 100, 101]}", "L3 must be 0 to 100"},
-                 {head + "\"lightness\": [0, 50, 40, 100]}", "in order"},
-                 {head + "\"chromaMask\": 5}", "must be null, a base64 string"},
-                 {head + "\"chromaMask\": [\"AA\", 1]}", "lines must be strings"},
-                 {head + "\"chromaMask\": \"AA=A\"}", "not valid base64"},
-                 {head + "\"finishing\": []}", "\"finishing\" must be an object"},
-                 {head + "\"finishing\": {\"screen\": \"red\"}}", "\"green\" or \"blue\""},
-                 {head + "\"finishing\": {\"clipBlack\": 60, \"clipWhite\": 60}}", "must be below"},
-                 {head + "\"finishing\": {\"shrinkGrow\": -9}}", "must be -8 to 8"},
-                 {head + "\"finishing\": {\"despil\": 1}}", "unknown finishing setting"},
-                 {head + "\"finishing\": {\"shapes\": [{\"points\": [[0, 0], [1, 1]]}]}}",
-                  "at least three points"},
-                 {head + "\"finishing\": {\"shapes\": [{\"points\": [[0, 0], [1, 1], [2]]}]}}",
-                  "must be [x, y]"}});
-}
-
 // A record of a w x h mask of one grey level, made by the record encoder
 // (which takes any size) as a foreign writer would.
 std::vector<std::uint8_t> RecordOfSize(int w, int h) {
   return pixmill_test::MaskRecordOf(w, h, [](int, int) { return 200; });
 }
 
-// Hostile projects through the one reader, each refused naming the project
-// and the reason: records of any size but the wheel's (a 391-byte project
+// Projects refused naming the project, the place and the reason: the
+// wrong kind of text, settings out of range or misspelt; and hostile ones
+// through the one reader: records of any size but the wheel's (a 391-byte project
 // whose record claims 16384 x 16384 is refused from the header, before
 // anything is decoded), too many keys, values, or bytes. The limits are
 // those Project.h documents.
-TEST(Project, HostileProjectsAreRefusedByTheOneReader) {
-  const std::string head = "{\"format\": \"mattix-project\", \"version\": 1";
+TEST(Project, RefusedWithPlaceAndReasonHostileOnesByTheOneReader) {
+  const std::string bare = "{\"format\": \"mattix-project\", \"version\": 1", head = bare + ", ";
   const auto withMask = [&](const std::vector<std::uint8_t>& record) {
-    return head + ", \"chromaMask\": \"" + host::Base64Encode(record) + "\"}";
+    return head + "\"chromaMask\": \"" + host::Base64Encode(record) + "\"}";
   };
   std::vector<std::uint8_t> huge = RecordOfSize(8, 8);
   const std::int32_t side = 16384;  // biWidth and biHeight, at bytes 4 and 8
   for (const std::size_t at : {4, 8}) std::memcpy(&huge[at], &side, 4);
-  std::string manyKeys = head, manyNumbers = head + ", \"lightness\": [";
+  std::string manyKeys = bare, manyNumbers = bare + ", \"lightness\": [";
   for (int i = 0; i < 70000; ++i) manyKeys += ", \"k" + std::to_string(i) + "\": 0";
   for (int i = 0; i < 70000; ++i) manyNumbers += i ? ",0" : "0";
-  std::string distinctKeys = head;  // within the value limit: read, then the first is unknown
+  std::string distinctKeys = bare;  // within the value limit: read, then the first is unknown
   for (int i = 0; i < 60000; ++i) distinctKeys += ", \"k" + std::to_string(i) + "\": 0";
   EXPECT_LT(withMask(huge).size(), 400u);
-  ExpectRefused(
-      {{withMask(RecordOfSize(16384, 8)),
-        "key.json:1:58: \"chromaMask\" is a 16384 x 8 mask; a chroma mask has the wheel's size, "
-        "241 x 209"},
-       {withMask(RecordOfSize(1, 1)), "key.json:1:58: \"chromaMask\" is a 1 x 1 mask"},
-       {withMask(RecordOfSize(241, 208)), "\"chromaMask\" is a 241 x 208 mask"},
-       {withMask(RecordOfSize(240, 209)), "\"chromaMask\" is a 240 x 209 mask"},
-       {withMask(huge), "\"chromaMask\" is a 16384 x 16384 mask"},
-       {withMask(std::vector<std::uint8_t>(200, 0xFF)), "\"chromaMask\" is damaged"},
-       {manyKeys + "}", "more than 65536 values"},
-       {manyNumbers + "]}", "more than 65536 values"},
-       {distinctKeys + ", \"k7\": 1}", "\"k7\" appears twice"},
-       {distinctKeys + "}", "unknown setting \"k0\""},
-       {head + ", \"chromaMask\": \"" + std::string(std::size_t(1) << 20, 'A') + "\"}",
-        "bytes is more than a project holds (at most 1048576)"}});
+  // Each text is refused with an error that names the file and holds the message.
+  const std::pair<std::string, std::string> refused[] = {
+      {"[]", "must be a JSON object"},
+      {"{\"version\": 1}", "not a Mattix project"},
+      {"{\"format\": \"mattix-project\"}", "no \"version\""},
+      {"{\"format\": \"mattix-project\", \"version\": 2}", "newer mattix"},
+      {head + "\"softness\": 100.5}", "key.json:1:56: \"softness\" must be 0 to 100"},
+      {head + "\"spillSuppression\": \"50\"}", "must be a number, not a string"},
+      {head + "\"keyBlue\": 256}", "\"keyBlue\" must be 0 to 255"},
+      {head + "\"softnes\": 1}", "unknown setting \"softnes\""},
+      {head + "\"lightness\": [0, 0, 100]}", "array of four numbers"},
+      {head + "\"lightness\": [0, 0, 100, 101]}", "L3 must be 0 to 100"},
+      {head + "\"lightness\": [0, 50, 40, 100]}", "in order"},
+      {head + "\"chromaMask\": 5}", "must be null, a base64 string"},
+      {head + "\"chromaMask\": [\"AA\", 1]}", "lines must be strings"},
+      {head + "\"chromaMask\": \"AA=A\"}", "not valid base64"},
+      {head + "\"finishing\": []}", "\"finishing\" must be an object"},
+      {head + "\"finishing\": {\"screen\": \"red\"}}", "\"green\" or \"blue\""},
+      {head + "\"finishing\": {\"clipBlack\": 60, \"clipWhite\": 60}}", "must be below"},
+      {head + "\"finishing\": {\"shrinkGrow\": -9}}", "must be -8 to 8"},
+      {head + "\"finishing\": {\"despil\": 1}}", "unknown finishing setting"},
+      {head + "\"finishing\": {\"shapes\": [{\"points\": [[0, 0], [1, 1]]}]}}",
+       "at least three points"},
+      {head + "\"finishing\": {\"shapes\": [{\"points\": [[0, 0], [1, 1], [2]]}]}}",
+       "must be [x, y]"},
+      {withMask(RecordOfSize(16384, 8)),
+       "key.json:1:58: \"chromaMask\" is a 16384 x 8 mask; a chroma mask has the wheel's size, "
+       "241 x 209"},
+      {withMask(RecordOfSize(1, 1)), "key.json:1:58: \"chromaMask\" is a 1 x 1 mask"},
+      {withMask(RecordOfSize(241, 208)), "\"chromaMask\" is a 241 x 208 mask"},
+      {withMask(RecordOfSize(240, 209)), "\"chromaMask\" is a 240 x 209 mask"},
+      {withMask(huge), "\"chromaMask\" is a 16384 x 16384 mask"},
+      {withMask(std::vector<std::uint8_t>(200, 0xFF)), "\"chromaMask\" is damaged"},
+      {manyKeys + "}", "more than 65536 values"},
+      {manyNumbers + "]}", "more than 65536 values"},
+      {distinctKeys + ", \"k7\": 1}", "\"k7\" appears twice"},
+      {distinctKeys + "}", "unknown setting \"k0\""},
+      {head + "\"chromaMask\": \"" + std::string(std::size_t(1) << 20, 'A') + "\"}",
+       "bytes is more than a project holds (at most 1048576)"}};
+  for (const auto& [text, message] : refused) {
+    const std::string error = ParseError(text);
+    EXPECT_EQ(error.rfind("key.json:", 0), 0u) << error;
+    EXPECT_TRUE(test::Holds(error, message));
+  }
   // The same rule holds for settings made in code, and for the mask's pictures.
   ProjectSettings s;
   s.chromaMask = RecordOfSize(16384, 8);
