@@ -390,7 +390,7 @@ TEST(OutputFile, CommitPutsTheWholeFileInPlaceNeedsForceToReplaceAndSparesInputs
 }
 
 // A signal to the render's process while its outputs are open (two
-// pictures; a video output that took a frame, when ffmpeg is here; two
+// pictures; two video outputs that took a frame, when ffmpeg is here; two
 // sequences, locked): no file is left (and no process that could make one)
 // but the lock of a sequence another render holds a part of, and the
 // message says what was kept.
@@ -398,51 +398,45 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
   // Orphaned descendants, were there any, become this process's children,
   // to be waited for.
   ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-  for (const std::string name : {"a.png", "k.mov", "k.webm"}) {
-    const bool picture = name.ends_with(".png");
-    if (!picture && !FindOnPath("ffmpeg")) continue;
-    test::TempDir dir;
-    std::optional<host::OutputLock> chunk(std::in_place, dir / "t_%04d.png", std::pair(3L, 4L));
-    int err[2];
-    ASSERT_EQ(::pipe(err), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::dup2(err[1], STDERR_FILENO);
-      host::InstallInterruptCleanup();
-      std::optional<host::OutputFile> a, b;
-      std::optional<FrameWriter> video;
-      // A sequence's lock file goes too, unless another render holds a part.
-      const FrameWriter sequence(dir / "s_%04d.png", 16, 16, "25", false, host::InputFiles{},
-                                 std::vector<long>{1, 2}, false);
-      const FrameWriter shared(dir / "t_%04d.png", 16, 16, "25", false, host::InputFiles{},
+  test::TempDir dir;
+  std::optional<host::OutputLock> chunk(std::in_place, dir / "t_%04d.png", std::pair(3L, 4L));
+  int err[2];
+  ASSERT_EQ(::pipe(err), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::dup2(err[1], STDERR_FILENO);
+    host::InstallInterruptCleanup();
+    host::OutputFile a(dir / "a.png", false), b(dir / "b.png", false);
+    a.Write(kBytes.data(), kBytes.size());
+    // A sequence's lock file goes too, unless another render holds a part.
+    const FrameWriter sequence(dir / "s_%04d.png", 16, 16, "25", false, host::InputFiles{},
                                std::vector<long>{1, 2}, false);
-      if (picture) {
-        a.emplace(dir / name, false);
-        b.emplace(dir / "b.png", false);
-        a->Write(kBytes.data(), kBytes.size());
-      } else {
-        video.emplace(dir / name, 16, 16, "25", false, host::InputFiles{}, std::vector<long>{1},
-                      false);
-        video->Write(video->Encode(BgraImage(16, 16), 1));
-      }
-      std::raise(SIGTERM);
-      ::_exit(0);  // not reached: the handler ends the process by the signal
+    const FrameWriter shared(dir / "t_%04d.png", 16, 16, "25", false, host::InputFiles{},
+                             std::vector<long>{1, 2}, false);
+    std::vector<std::unique_ptr<FrameWriter>> videos;
+    for (const char* name : {"k.mov", "k.webm"}) {
+      if (!FindOnPath("ffmpeg")) break;
+      videos.push_back(std::make_unique<FrameWriter>(dir / name, 16, 16, "25", false,
+                                                     host::InputFiles{}, std::vector<long>{1}));
+      videos.back()->Write(videos.back()->Encode(BgraImage(16, 16), 1));
     }
-    ::close(err[1]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << name << ": " << status;
-    while (::waitpid(-1, nullptr, 0) > 0) continue;
-    EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{".t_%04d.png.mattix-lock"}) << name;
-    chunk.reset();
-    EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{}) << name;
-    char said[256] = {};
-    EXPECT_GT(::read(err[0], said, sizeof said - 1), 0);
-    ::close(err[0]);
-    EXPECT_TRUE(test::Holds(
-        said, "mattix: interrupted: the render stopped; files it had finished are kept"));
+    std::raise(SIGTERM);
+    ::_exit(0);  // not reached: the handler ends the process by the signal
   }
+  ::close(err[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  while (::waitpid(-1, nullptr, 0) > 0) continue;
+  EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{".t_%04d.png.mattix-lock"});
+  chunk.reset();
+  EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{});
+  char said[256] = {};
+  EXPECT_GT(::read(err[0], said, sizeof said - 1), 0);
+  ::close(err[0]);
+  EXPECT_TRUE(
+      test::Holds(said, "mattix: interrupted: the render stopped; files it had finished are kept"));
   ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 
