@@ -177,18 +177,17 @@ TEST(DpxPictures, EightBitRoundTripCutFileAndTenBitSamples) {
 // A flat frame of Y'CbCr (100, 90, 170) in an FFV1 clip, tagged as given.
 TEST(VideoColour, FramesAreConvertedWithTheStreamsMatrixAndRange) {
   if (!FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
-  struct Case {
+  const struct {
     int width, height;
     const char* tags;
     double kr, kb;  // the matrix's luma weights of red and blue
     bool full;
-  };
-  const Case cases[] = {{1280, 720, "", 0.2126, 0.0722, false},  // untagged HD: BT.709
-                        {64, 48, "", 0.299, 0.114, false},       // untagged SD: BT.601
-                        {64, 48, "-colorspace bt709", 0.2126, 0.0722, false},
-                        {64, 48, "-colorspace bt709 -color_range pc", 0.2126, 0.0722, true}};
+  } cases[] = {{1280, 720, "", 0.2126, 0.0722, false},  // untagged HD: BT.709
+               {64, 48, "", 0.299, 0.114, false},       // untagged SD: BT.601
+               {64, 48, "-colorspace bt709", 0.2126, 0.0722, false},
+               {64, 48, "-colorspace bt709 -color_range pc", 0.2126, 0.0722, true}};
   const int y = 100, cb = 90, cr = 170;
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + " " + c.tags);
     test::TempDir dir;
     const std::size_t luma = std::size_t(c.width) * std::size_t(c.height);
