@@ -68,8 +68,6 @@ struct Wheel : CWndHSL {
   }
 };
 
-long Round(double v) { return std::lround(v); }
-
 // The base is the picture over grey 162; the display adds the tint of the
 // soft mask, the disabled look mixes base and grey half and half.
 TEST(Wheel, BaseTintAndDisabledLook) {
@@ -83,7 +81,7 @@ TEST(Wheel, BaseTintAndDisabledLook) {
   for (std::size_t i = 0; i < w.m_base.DIBSize(); ++i) {
     const double a = pic[i | 3];
     ASSERT_EQ(w.m_base.GetBytes()[i],
-              i % 4 == 3 ? 255 : Round(pic[i] * a / 255) + Round(162 * (255 - a) / 255))
+              i % 4 == 3 ? 255 : std::lround(pic[i] * a / 255) + std::lround(162 * (255 - a) / 255))
         << i;
   }
   ASSERT_TRUE(w.ComposeDisplay());
@@ -95,8 +93,8 @@ TEST(Wheel, BaseTintAndDisabledLook) {
       const int m = w.m_softMask.GetBytes()[row * 244 + x / 3], at = row * 964 + x / 3 * 4 + x % 3;
       const int b = w.m_base.GetBytes()[at];
       ASSERT_EQ(w.m_display.GetBytes()[at],
-                m == 0 ? b : Round(b * 159 / 255.0) + Round(m * 96 / 255.0));
-      ASSERT_EQ(disabled.GetBytes()[at], Round((b * 127 + 162 * 128) / 255.0));
+                m == 0 ? b : std::lround(b * 159 / 255.0) + std::lround(m * 96 / 255.0));
+      ASSERT_EQ(disabled.GetBytes()[at], std::lround((b * 127 + 162 * 128) / 255.0));
     }
 }
 
@@ -126,27 +124,22 @@ TEST(Wheel, BlurRadiusFollowsSoftness) {
 TEST(Wheel, MarksColoursAtTheirPositions) {
   AFX_MANAGE_STATE(&g_withResources);
   const struct {
-    int r, g, b, x, row, disc;
-  } cases[] = {{255, 0, 0, 240, 104, 22},
-               {128, 128, 128, 120, 120, 37},
-               {0, 255, 0, 60, 194, 37},
-               {0, 0, 255, 60, 14, 37}};
+    int r, g, b, x, row;
+  } cases[] = {
+      {255, 0, 0, 240, 104}, {128, 128, 128, 120, 120}, {0, 255, 0, 60, 194}, {0, 0, 255, 60, 14}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.x);
     Wheel w;
     EXPECT_FALSE(w.MarkColour(729, 0, 0, 0));
-    for (const auto& [command, r2, count] : {std::array{731, 0, 1}, {733, 12, c.disc}}) {
+    for (const auto& [command, r2] : {std::pair{731, 0}, {733, 12}}) {
       EXPECT_TRUE(w.MarkColour(command, c.r, c.g, c.b));
       EXPECT_FALSE(w.MarkColour(command, c.r, c.g, c.b));
-      int n = 0;
       for (int row = 0; row < 209; ++row)
         for (int x = 0; x < 244; ++x) {
           const int dx = x - c.x, dy = row - c.row;
           ASSERT_EQ(w.MaskAt(x, row), x < 241 && dx * dx + dy * dy <= r2 ? 255 : 0)
               << x << "," << row;
-          n += w.MaskAt(x, row) != 0;
         }
-      EXPECT_EQ(n, count);
     }
     EXPECT_TRUE(w.MarkColour(730, 0, 0, 255));  // clears first, then marks blue
     EXPECT_TRUE(w.MarkColour(730, 0, 0, 255));
@@ -194,8 +187,7 @@ TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
 TEST(Wheel, WithoutResourcesNothingIsReadOrDrawn) {
   AFX_MANAGE_STATE(&g_withoutResources);
   Wheel w;
-  EXPECT_EQ((std::array{w.m_wheel.IsValidDIB(), w.m_base.IsValidDIB(), w.m_mask.IsValidDIB()}),
-            (std::array{false, false, false}));
+  EXPECT_FALSE(w.m_wheel.IsValidDIB() || w.m_base.IsValidDIB() || w.m_mask.IsValidDIB());
   EXPECT_FALSE(w.MarkColour(731, 255, 0, 0));
   std::uint32_t size = 0;
   EXPECT_EQ(w.GetMaskData(size), w.GetEmptyMaskData());
@@ -332,11 +324,9 @@ TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
   const Bytes region = Picture([](int x, int y) {
     return x >= 100 && x < 140 && y >= 60 && y < 90 ? x - 109 + 3 * (y - 70) : 0;
   });
-  for (const auto [keys, px, kind, cursor] : {std::array{0, 110, 5, 4},
-                                              {1, 110, 4, 10},
-                                              {2, 110, 4, 11},
-                                              {3, 110, 4, 12},
-                                              {0, 20, 4, 9}}) {
+  const std::array<int, 4> cases[] = {
+      {0, 110, 5, 4}, {1, 110, 4, 10}, {2, 110, 4, 11}, {3, 110, 4, 12}, {0, 20, 4, 9}};
+  for (const auto [keys, px, kind, cursor] : cases) {
     Host host;
     Wheel w;
     w.SetMask(region);

@@ -34,10 +34,6 @@ using win_test::Argb;
 
 class Gdi : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_NE(m_window.hwnd, nullptr);
-    ASSERT_NE(m_dc, nullptr);
-  }
   void Clear() const {
     const RECT all{0, 0, W, H};
     FillRect(m_dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));

@@ -204,16 +204,8 @@ TEST(ModuleExports, OnlyEntryPointsAndSupportLibrary) {
 
 constexpr std::uint32_t kSentinel = 0x5A5A5A5A;
 
-std::unique_ptr<h::CEffectInstance> NewInstance(bool fullMask) {
-  auto instance = mattix::test::NewInstance();
-  // A "Chroma Mask" record keying every colour fully.
-  const auto mask = pixmill_test::MaskRecordOf(241, 209, [](int, int) { return 255; });
-  auto* data = instance->Parameter("Chroma Mask")->CurrentData();
-  EXPECT_EQ(fullMask ? data->Set(std::uint32_t(mask.size()), mask.data()) : 0, 0);
-  return instance;
-}
-
-// Refused frames and modes leave the output untouched.
+// Refused frames and modes leave the output untouched, though a mask keys
+// every colour fully.
 TEST(Render, RefusalsLeaveTheOutputUntouched) {
   struct Case {
     std::int32_t outLayout, inLayout, mode;
@@ -223,7 +215,12 @@ TEST(Render, RefusalsLeaveTheOutputUntouched) {
                         {8, 4, 0, 0x3400},   // an output of another layout
                         {4, 2, 0, 0x3400},   // an input of another layout
                         {1, 2, 0, 0x1000}};  // YUV family: described but not keyed
-  auto instance = NewInstance(true);
+  auto instance = NewInstance();
+  const auto mask = pixmill_test::MaskRecordOf(241, 209, [](int, int) { return 255; });
+  ASSERT_EQ(instance->Parameter("Chroma Mask")
+                ->CurrentData()
+                ->Set(std::uint32_t(mask.size()), mask.data()),
+            0);
   auto frame = [](std::vector<std::uint32_t>& pixels, std::int32_t layout) {
     h::ImageDescription d;
     d.width = d.height = 4;
@@ -250,60 +247,38 @@ TEST(Render, RefusalsLeaveTheOutputUntouched) {
 }
 
 // Premultiplied input without a mask: the output is the input made straight,
-// c = round(c' * 255 / a) with halves up.
-TEST(Render, PremultipliedInputComesOutStraight) {
+// c = round(c' * 255 / a) with halves up. Holding a diagnostic key shows that
+// output opaque (or its alpha as grey) at the desktop's corner; released,
+// nothing is drawn.
+TEST(Render, PremultipliedInputComesOutStraightAndDiagnosticKeysShowIt) {
   const std::vector<std::uint8_t> premultiplied = {50,  100, 0,   100, 0, 0, 0, 0,
                                                    200, 10,  255, 255, 1, 2, 3, 4};
-  std::vector<std::uint8_t> in = premultiplied, out(16, 0xAB);  // the input may be converted
-  auto input = h::CImage::WrapBgra(in.data(), 2, 2, 8, true, true),
-       output = h::CImage::WrapBgra(out.data(), 2, 2, 8, true);
-  auto instance = NewInstance(false);
-  ASSERT_EQ(instance->Render(*output, *input), 0);
+  std::vector<std::uint8_t> straight(16);
+  std::vector<std::uint32_t> colour(4), alpha(4);
   for (std::size_t i = 0; i < 16; ++i) {
     const int c = premultiplied[i], a = premultiplied[i | 3];
-    const int straight = i % 4 == 3 ? a : a == 0 ? 0 : std::min(255, (c * 255 * 2 + a) / (2 * a));
-    EXPECT_EQ(out[i], straight) << "byte " << i;
+    straight[i] = i % 4 == 3 ? a : a == 0 ? 0 : std::min(255, (c * 255 * 2 + a) / (2 * a));
+    colour[i / 4] |= i % 4 == 3 ? 0xFF000000u : std::uint32_t(straight[i]) << (8 * (i % 4));
+    alpha[i / 4] = 0xFF000000u | std::uint32_t(a) * 0x010101u;
   }
-}
-
-// The output's format is asked for as the input's, with option 0 set on it.
-TEST(PrepareOutput, PassesTheInputFormatOn) {
-  auto instance = NewInstance(false);
-  auto request = h::Make<h::COutputRequest>(0x77);
-  EXPECT_EQ(instance->PrepareOutput(nullptr, *request), 0x4002);
-  EXPECT_TRUE(request->Calls().empty());
-  std::vector<std::uint32_t> pixels(4);
-  auto input = h::CImage::WrapBgra(pixels.data(), 2, 2, 8, false);
-  EXPECT_EQ(instance->PrepareOutput(input.Get(), *request), 0x77);
-  ASSERT_EQ(request->Calls().size(), 1u);
-  const h::OutputRequestCall& call = request->Calls()[0];
-  EXPECT_EQ(call.id, Tarn::IFXOutputRequest::kFormatRequest);
-  EXPECT_EQ(std::tuple(call.output, call.format, call.a, call.b),
-            std::tuple(instance.get(), static_cast<Tarn::IFXImageFormat*>(input.Get()), 512, 64));
-  EXPECT_EQ(input->FormatOptions(), std::vector<std::int32_t>{0});
-}
-
-// Holding a diagnostic key shows the keyed output (or its alpha) at the
-// desktop's corner; released, nothing is drawn.
-TEST(Render, DiagnosticKeysShowTheOutput) {
-  // Keys and the desktop pixels shown from (0, 0), the whole 2 x 2 frame, opaque.
-  const std::pair<int, std::uint32_t> cases[] = {
-      {VK_OEM_3, 0xFF123456u}, {VK_OEM_4, 0xFF123456u}, {VK_OEM_6, 0xFFC0C0C0u}};
-  auto instance = NewInstance(false);
-  for (const auto& [vk, expected] : cases) {
+  auto instance = NewInstance();
+  // No key held (0): nothing drawn.
+  const std::pair<int, std::vector<std::uint32_t>> cases[] = {
+      {0, {0, 0, 0, 0}}, {VK_OEM_3, colour}, {VK_OEM_4, colour}, {VK_OEM_6, alpha}};
+  for (const auto& [vk, shown] : cases) {
     WinDesktopClear(0);
-    std::vector<std::uint32_t> in(4, 0xC0123456u), out(4, 0);
-    auto input = h::CImage::WrapBgra(in.data(), 2, 2, 8, true);
-    auto output = h::CImage::WrapBgra(out.data(), 2, 2, 8, true);
+    std::vector<std::uint8_t> in = premultiplied, out(16, 0xAB);  // the input may be converted
+    auto input = h::CImage::WrapBgra(in.data(), 2, 2, 8, true, true),
+         output = h::CImage::WrapBgra(out.data(), 2, 2, 8, true);
     const DWORD writes = WinDesktopWriteCount();
-    ASSERT_EQ(instance->Render(*output, *input), 0);
-    EXPECT_EQ(WinDesktopWriteCount(), writes) << "key " << vk << " released";
     WinSetAsyncKeyState(vk, TRUE);
     ASSERT_EQ(instance->Render(*output, *input), 0);
     WinSetAsyncKeyState(vk, FALSE);
-    std::vector<std::uint32_t> shown(4);
-    ASSERT_TRUE(WinDesktopRead(0, 0, 2, 2, shown.data(), 8));
-    EXPECT_EQ(shown, std::vector<std::uint32_t>(4, expected)) << "key " << vk;
+    EXPECT_EQ(out, straight) << "key " << vk;
+    if (vk == 0) EXPECT_EQ(WinDesktopWriteCount(), writes);
+    std::vector<std::uint32_t> desktop(4);
+    ASSERT_TRUE(WinDesktopRead(0, 0, 2, 2, desktop.data(), 8));
+    EXPECT_EQ(desktop, shown) << "key " << vk;
   }
 }
 
