@@ -403,15 +403,6 @@ constexpr COLORREF kBg = 0xA2A2A2;
 int XOf(std::uint32_t v) { return int(std::floor(v * 240.0 / 65535.0 + 0.5)) + 7; }
 using win_test::Argb;
 
-// The stored 16-bit values, read back through the percent the bar reports.
-Values StoredIn(const CWndLightness& bar) {
-  double d[4];
-  bar.GetValues(d);
-  Values v;
-  for (std::size_t i = 0; i < 4; ++i) v[i] = std::uint32_t(std::lround(d[i] * 65535 / 100));
-  return v;
-}
-
 // A window with a bar drawn in it.
 struct Bar : picker_test::ControlHost {
   explicit Bar(Percent percent = {0, 0, 100, 100}) : ControlHost(0, 0, W, H) {
@@ -430,7 +421,14 @@ struct Bar : picker_test::ControlHost {
     std::istringstream in(moves);
     for (std::string m; in >> m;) On('m', std::stoi(m.substr(m[0] == 'S')), 30, m[0] == 'S');
   }
-  Values Stored() const { return StoredIn(bar); }
+  // The stored 16-bit values, read back through the percent the bar reports.
+  Values Stored() const {
+    double d[4];
+    bar.GetValues(d);
+    Values v;
+    for (std::size_t i = 0; i < 4; ++i) v[i] = std::uint32_t(std::lround(d[i] * 65535 / 100));
+    return v;
+  }
   CWndLightness bar;
 };
 
@@ -445,37 +443,33 @@ TEST(LightnessBar, ValuesAreTruncatedToSixteenBitsAndClamped) {
                {{NAN, -INFINITY, INFINITY, 50}, true, {0, 0, 65535, 32767}},
                {{90, 10, 50, -1e300}, true, {58981, 6553, 32767, 0}}};  // order is not enforced
   for (const auto& c : cases) {
-    CWndLightness bar;
-    EXPECT_EQ(bar.SetValues(c.in.data()), c.changed) << c.in[0];
-    EXPECT_EQ(StoredIn(bar), c.stored) << c.in[0];
+    Bar b;
+    EXPECT_EQ(b.bar.SetValues(c.in.data()), c.changed) << c.in[0];
+    EXPECT_EQ(b.Stored(), c.stored) << c.in[0];
   }
 }
 
 TEST(LightnessBar, HitAreasAndTies) {
   const struct {
     Percent percent;
-    int x, y, handle;
+    std::vector<std::array<int, 3>> hits;  // x, y, the handle hit
   } cases[] = {// L1 at x 100 (38.75 % of 240 pixels = 93), nothing else within reach.
-               {{0, 38.75, 90, 100}, 108, 2, 1},
-               {{0, 38.75, 90, 100}, 92, 13, 1},
-               {{0, 38.75, 90, 100}, 100, 14, -1},
-               {{0, 38.75, 90, 100}, 109, 5, -1},
+               {{0, 38.75, 90, 100}, {{108, 2, 1}, {92, 13, 1}, {100, 14, -1}, {109, 5, -1}}},
                // Stacked at an end: the one that can move away from it.
-               {{0, 0, 0, 100}, 7, 10, 2},
-               {{0, 100, 100, 100}, 247, 10, 1},
-               {{0, 0, 0, 0}, 7, 17, 3},
-               {{100, 100, 100, 100}, 247, 17, 0},
-               {{0, 50, 50, 100}, 7, 18, -1},
+               {{0, 0, 0, 100}, {{7, 10, 2}}},
+               {{0, 100, 100, 100}, {{247, 10, 1}}},
+               {{0, 0, 0, 0}, {{7, 17, 3}}},
+               {{100, 100, 100, 100}, {{247, 17, 0}}},
+               {{0, 50, 50, 100}, {{7, 18, -1}}},
                // L1 at 100, L2 at 102: the nearer right corner, L1 on a tie.
-               {{0, 38.75, 39.5834, 100}, 108, 2, 1},
-               {{0, 38.75, 39.5834, 100}, 110, 2, 2},
+               {{0, 38.75, 39.5834, 100}, {{108, 2, 1}, {110, 2, 2}}},
                // Both at 100: L2 when the pointer is not right of them.
-               {{0, 38.75, 38.75, 100}, 100, 5, 2},
-               {{0, 38.75, 38.75, 100}, 101, 5, 1}};
+               {{0, 38.75, 38.75, 100}, {{100, 5, 2}, {101, 5, 1}}}};
   for (const auto& c : cases) {
     Bar b(c.percent);
-    EXPECT_EQ(b.bar.HitTest(*CWnd::FromHandle(b.hwnd), POINT{c.x, c.y}), c.handle)
-        << c.x << "," << c.y << " " << c.percent[1];
+    for (const auto& [x, y, handle] : c.hits)
+      EXPECT_EQ(b.bar.HitTest(*CWnd::FromHandle(b.hwnd), POINT{x, y}), handle)
+          << x << "," << y << " " << c.percent[1];
   }
 }
 

@@ -118,23 +118,8 @@ TEST(PluginObject, EveryInterfaceFindsEveryOtherAndCountsOnce) {
   found[3]->Release();
 }
 
-TEST(PluginObject, ControlAreaForEachParameterIndex) {
-  auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
-  PIM::RefPtr<Tarn::IFXCustomDrawEvent> draw;
-  ASSERT_EQ(PIM::Query(base.Get(), draw), 0);
-  const Tarn::TRect<long> none(0, 0, 0, 0);
-  const std::pair<std::int32_t, Tarn::TRect<long>> cases[] = {
-      {4, none}, {5, {0, 0, 255, 44}}, {6, {0, 0, 260, 260}}, {7, none}, {-1, none}};
-  for (const auto& [index, expected] : cases) {
-    auto parameter = h::Make<h::CParameter>(Tarn::kDataParameter);
-    parameter->SetIndex(index);
-    Tarn::TRect<long> out(-9, -9, -9, -9);  // whatever the host had there
-    EXPECT_EQ(&draw->GetControlRect(out, parameter.Get()), &out);
-    EXPECT_EQ(out, expected) << "index " << index;
-  }
-}
-
-TEST(DefineParameters, TheSevenParametersAsPublished) {
+// The seven parameters as published, and the control area for each index.
+TEST(DefineParameters, TheSevenParametersAsPublishedAndTheirControlAreas) {
   auto base = PIM::RefPtr<Tarn::IFXBase>::Retain(CreateRaw());
   auto list = h::Make<h::CParameterList>();
   auto factory = h::Make<h::CParameterFactory>();
@@ -181,6 +166,18 @@ TEST(DefineParameters, TheSevenParametersAsPublished) {
   // The module kept no reference to anything it defined.
   for (const auto& p : parameters) EXPECT_EQ(p->GetRefCount(), 1) << p->Name();  // the list's
   EXPECT_EQ(std::pair(list->GetRefCount(), factory->GetRefCount()), std::pair(1, 1));
+  PIM::RefPtr<Tarn::IFXCustomDrawEvent> draw;
+  ASSERT_EQ(PIM::Query(base.Get(), draw), 0);
+  const Tarn::TRect<long> none(0, 0, 0, 0);
+  const std::pair<std::int32_t, Tarn::TRect<long>> cases[] = {
+      {4, none}, {5, {0, 0, 255, 44}}, {6, {0, 0, 260, 260}}, {7, none}, {-1, none}};
+  for (const auto& [index, expected] : cases) {
+    auto parameter = h::Make<h::CParameter>(Tarn::kDataParameter);
+    parameter->SetIndex(index);
+    Tarn::TRect<long> out(-9, -9, -9, -9);  // whatever the host had there
+    EXPECT_EQ(&draw->GetControlRect(out, parameter.Get()), &out);
+    EXPECT_EQ(out, expected) << "index " << index;
+  }
 }
 
 // The module lets out its two entry points and the support library that
@@ -216,10 +213,9 @@ TEST(Render, RefusalsLeaveTheOutputUntouched) {
     std::int32_t outLayout, inLayout, mode;
     PIM::Status status;
   };
-  const Case cases[] = {{4, 4, 3, 0x1000},   // mode 3
-                        {8, 4, 0, 0x3400},   // an output of another layout
-                        {4, 2, 0, 0x3400},   // an input of another layout
-                        {1, 2, 0, 0x1000}};  // YUV family: described but not keyed
+  // Mode 3; an output, then an input, of another layout; the YUV family
+  // (described but not keyed).
+  const Case cases[] = {{4, 4, 3, 0x1000}, {8, 4, 0, 0x3400}, {4, 2, 0, 0x3400}, {1, 2, 0, 0x1000}};
   auto instance = NewInstance();
   const auto mask = pixmill_test::MaskRecordOf(241, 209, [](int, int) { return 255; });
   ASSERT_EQ(instance->Parameter("Chroma Mask")
@@ -286,6 +282,23 @@ TEST(Render, PremultipliedInputComesOutStraightAndDiagnosticKeysShowIt) {
     ASSERT_TRUE(WinDesktopRead(0, 0, 2, 2, desktop.data(), 8));
     EXPECT_EQ(desktop, shown) << "key " << vk;
   }
+}
+
+// The output's format is asked for as the input's, with option 0 set on it.
+TEST(PrepareOutput, PassesTheInputFormatOn) {
+  auto instance = NewInstance();
+  auto request = h::Make<h::COutputRequest>(0x77);
+  EXPECT_EQ(instance->PrepareOutput(nullptr, *request), 0x4002);
+  EXPECT_TRUE(request->Calls().empty());
+  std::vector<std::uint32_t> pixels(4);
+  auto input = h::CImage::WrapBgra(pixels.data(), 2, 2, 8, false);
+  EXPECT_EQ(instance->PrepareOutput(input.Get(), *request), 0x77);
+  ASSERT_EQ(request->Calls().size(), 1u);
+  const h::OutputRequestCall& call = request->Calls()[0];
+  EXPECT_EQ(std::tuple(call.id, call.output, call.format, call.a, call.b),
+            std::tuple(Tarn::IFXOutputRequest::kFormatRequest, instance.get(),
+                       static_cast<Tarn::IFXImageFormat*>(input.Get()), 512, 64));
+  EXPECT_EQ(input->FormatOptions(), std::vector<std::int32_t>{0});
 }
 
 TEST(FuzzBody, MaskRecordsSetByAHostThenRendered) {
