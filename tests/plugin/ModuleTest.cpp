@@ -218,10 +218,8 @@ TEST(Render, RefusalsLeaveTheOutputUntouched) {
   const Case cases[] = {{4, 4, 3, 0x1000}, {8, 4, 0, 0x3400}, {4, 2, 0, 0x3400}, {1, 2, 0, 0x1000}};
   auto instance = NewInstance();
   const auto mask = pixmill_test::MaskRecordOf(241, 209, [](int, int) { return 255; });
-  ASSERT_EQ(instance->Parameter("Chroma Mask")
-                ->CurrentData()
-                ->Set(std::uint32_t(mask.size()), mask.data()),
-            0);
+  auto* data = instance->Parameter("Chroma Mask")->CurrentData();
+  ASSERT_EQ(data->Set(std::uint32_t(mask.size()), mask.data()), 0);
   auto frame = [](std::vector<std::uint32_t>& pixels, std::int32_t layout) {
     h::ImageDescription d;
     d.width = d.height = 4;
