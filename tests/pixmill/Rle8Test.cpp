@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <optional>
 #include <random>
 
 #include "Rle8Check.h"
@@ -21,14 +20,6 @@ Bytes Encode(const Bytes& img, int w, int h) {
   Bytes out(stdfx::Rle8EncodedBound(w, h));
   out.resize(stdfx::EncodeRle8(img.data(), w, h, StrideOf(w), out.data(), out.size()));
   return out;
-}
-
-// Decodes from a buffer of exactly the stream's length (the sanitizer sees
-// overreads).
-std::optional<Bytes> Decode(const Bytes& s, int w, int h) {
-  Bytes img(StrideOf(w) * static_cast<std::size_t>(h), 0xCD);
-  if (!stdfx::DecodeRle8(s.data(), s.size(), img.data(), w, h, StrideOf(w))) return std::nullopt;
-  return img;
 }
 
 // A w x h image (stride StrideOf(w), padding bytes 0x5A so that an encoder
@@ -70,7 +61,12 @@ TEST(Rle8, KnownEncodings) {
   std::mt19937 rng(1);
   EXPECT_EQ(Encode(Fill(241, 209, rng, 0), 241, 209).size(), 209u * 4);
   EXPECT_EQ(Encode(Fill(241, 209, rng, 1), 241, 209).size(), 209u * 6);
-  EXPECT_EQ(Decode({2, 9, 0, 0, 0, 1, 0, 0, 0}, 2, 1), (Bytes{9, 9, 0, 0}));  // 3 zeros after
+  // Up to 3 zeros after the end, read from a buffer of exactly the stream's
+  // length (the sanitizer sees overreads); the padding is zeroed.
+  const Bytes s = {2, 9, 0, 0, 0, 1, 0, 0, 0};
+  Bytes img(4, 0xCD);
+  ASSERT_TRUE(stdfx::DecodeRle8(s.data(), s.size(), img.data(), 2, 1, 4));
+  EXPECT_EQ(img, (Bytes{9, 9, 0, 0}));
 }
 
 // Geometry the codec refuses leaves the target alone; an output one byte

@@ -16,7 +16,7 @@
 #include "host/effect/Parameter.h"
 #include "host/effect/ParameterSet.h"
 #include "plugin/KParam.h"
-#include "stdfx/VfbmiHeader.h"
+#include "tests/pixmill/ImageTestUtil.h"
 #include "tests/plugin/FuzzInput.h"
 
 #include <cstdint>
@@ -83,12 +83,7 @@ inline std::string CheckParameterSet(const std::uint8_t* data, std::size_t size)
     return "the mask is not the host's value";
 
   if (mask && ClaimsHugeMask(mask->bytes.data(), mask->bytes.size())) return {};
-  tagVFBMINFOHEADER header{};
-  header.biSize = stdfx::kHeaderSizeVfbmi;
-  header.biWidth = 16;
-  header.biHeight = -5;
-  header.biPlanes = 1;
-  header.biBitCount = 32;
+  const tagVFBMINFOHEADER header = pixmill_test::MakeHeader(16, -5, 32);
   tagVFBMINFOHEADER outHeader = header;
   std::vector<std::uint32_t> input(16 * 5), output(16 * 5, 0xA5C3A5C3);
   std::uint32_t state = 777;

@@ -1,7 +1,10 @@
 // The drawing layer's pixel rules, checked against independent formulations:
 // an incremental (Bresenham) line rasteriser, an even-odd crossing test at
 // pixel centres, per-pixel rectangle membership, and known pictures for
-// DrawDib. Handles are checked for the failures Windows documents.
+// DrawDib. Handles are checked for the failures Windows documents. MulDiv
+// against exact wide arithmetic. The application object and module states
+// of the MFC layer, seen from a program that holds an application of its own.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,11 +16,13 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
 
 #include "TestWindow.h"
+#include "win/Afx.h"
 #include "win/AfxWin.h"
 #include "win/Vfw.h"
 #include "win/Windows.h"
@@ -34,10 +39,6 @@ using win_test::Argb;
 
 class Gdi : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_NE(m_window.hwnd, nullptr);
-    ASSERT_NE(m_dc, nullptr);
-  }
   void Clear() const {
     const RECT all{0, 0, W, H};
     FillRect(m_dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
@@ -301,6 +302,91 @@ TEST(CString, FormatsWithPrintfSemantics) {
   CString s;
   s.Format(L"H %d L %3d", 120, 5);
   EXPECT_EQ(std::wstring(s), L"H 120 L   5");
+}
+
+// Independent formulation of MulDiv: exact rational arithmetic in 128 bits,
+// rounding |n/d| to nearest with halves away from zero.
+__extension__ typedef __int128 Int128;
+
+int MulDivReference(int a, int b, int c) {
+  if (c == 0) return -1;
+  const Int128 n = static_cast<Int128>(a) * b, an = n < 0 ? -n : n;
+  const Int128 ac = c < 0 ? -static_cast<Int128>(c) : c;
+  Int128 q = (2 * an + ac) / (2 * ac);
+  if ((n < 0) != (c < 0)) q = -q;
+  if (q > INT32_MAX || q < INT32_MIN) return -1;
+  return static_cast<int>(q);
+}
+
+// Hand-picked triples (halves away from zero whatever the signs, a zero
+// divisor, a 64-bit product, 2^31 overflowing, a tiny negative quotient),
+// then random ones mixing full-range and small values so that overflowing
+// and in-range quotients, and exact halves, are well represented.
+TEST(MulDiv, AgreesWithWideReference) {
+  const int picked[][3] = {{5, 1, 2},          {-5, 1, 2},
+                           {5, 1, -2},         {-9, 1, 4},
+                           {123, 456, 0},      {INT32_MAX, 2, 2},
+                           {INT32_MIN, -1, 1}, {INT32_MIN, INT32_MIN, INT32_MIN},
+                           {1, 1, INT32_MIN},  {-1073741824, 1, INT32_MIN}};
+  for (const auto& [a, b, c] : picked)
+    EXPECT_EQ(MulDiv(a, b, c), MulDivReference(a, b, c)) << a << "*" << b << "/" << c;
+  std::mt19937_64 rng(20261205);
+  std::uniform_int_distribution<int> any(INT32_MIN, INT32_MAX), small(-70000, 70000);
+  for (int i = 0; i < 100000; ++i) {
+    const int a = (i & 1) ? any(rng) : small(rng), b = (i & 2) ? any(rng) : small(rng);
+    int c = (i & 4) ? any(rng) : small(rng) / 64;
+    if (i % 97 == 0) c = 2 * (small(rng) | 1);  // even divisors give exact halves
+    ASSERT_EQ(MulDiv(a, b, c), MulDivReference(a, b, c)) << a << "*" << b << "/" << c;
+  }
+}
+
+// This program's application, constructed with the program's static data
+// as a module's is.
+CWinApp g_app("AfxTest");
+
+void* ProgramBase() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<const void*>(&ProgramBase), &info) == 0) return nullptr;
+  return info.dli_fbase;
+}
+
+TEST(Afx, ApplicationRegistersTheModuleThatConstructsIt) {
+  ASSERT_NE(ProgramBase(), nullptr);
+  EXPECT_EQ(static_cast<void*>(g_app.m_hInstance), ProgramBase());
+  AFX_MODULE_STATE* state = AfxFindModuleState(reinterpret_cast<const void*>(&ProgramBase));
+  ASSERT_EQ(state, g_app.GetModuleState());
+  EXPECT_EQ(state->m_pCurrentWinApp, &g_app);
+  EXPECT_EQ(state->m_hCurrentResourceHandle, g_app.m_hInstance);
+  // Data of the module finds it as well as code.
+  EXPECT_EQ(AfxFindModuleState(&g_app), state);
+  EXPECT_EQ(AfxGetStaticModuleState(), state);
+  // Addresses outside any application's module, the layer's own among them.
+  int onTheStack = 0;
+  for (const void* p : {static_cast<const void*>(&onTheStack), static_cast<const void*>(nullptr),
+                        reinterpret_cast<const void*>(&AfxGetApp)})
+    EXPECT_EQ(AfxFindModuleState(p), nullptr);
+}
+
+TEST(Afx, ManageStateSwitchesAndRestoresNestedInEachThread) {
+  EXPECT_EQ(AfxGetModuleState(), AfxGetProcessModuleState());
+  EXPECT_EQ(AfxGetApp(), nullptr);
+  {
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    EXPECT_EQ(AfxGetApp(), &g_app);
+    EXPECT_EQ(AfxGetResourceHandle(), g_app.m_hInstance);
+    EXPECT_STREQ(AfxGetAppName(), "AfxTest");
+    {
+      AFX_MANAGE_STATE(AfxGetProcessModuleState());
+      EXPECT_EQ(AfxGetApp(), nullptr);
+    }
+    EXPECT_EQ(AfxGetApp(), &g_app);
+    // The current state is each thread's own.
+    CWinApp* seen = &g_app;
+    std::thread([&seen] { seen = AfxGetApp(); }).join();
+    EXPECT_EQ(seen, nullptr);
+    EXPECT_EQ(AfxGetApp(), &g_app);
+  }
+  EXPECT_EQ(AfxGetApp(), nullptr);
 }
 
 }  // namespace
