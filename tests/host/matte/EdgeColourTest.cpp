@@ -59,10 +59,7 @@ TEST(EdgeDespill, TheRimTakesTheSubjectsOwnBalanceAndOtherColoursTheClassicLimit
     for (int x = 0; x < 10; ++x) keyed.Row(y)[x * 4 + 3] = 0;
   for (const double edge : {0.0, 6.0}) {  // 6: the spill's last column is the rim's deepest
     media::BgraImage out = keyed;
-    project::MatteFinishing f;
-    f.despill = 100.0;
-    f.despillEdge = edge;
-    FinishMatte(out, input, f);
+    FinishMatte(out, input, {.despill = 100.0, .despillEdge = edge, .shapes = {}});
     for (int y = 0; y < h; ++y)
       for (int x = 10; x < w; ++x) {
         const std::uint8_t* p = out.Row(y) + x * 4;
@@ -107,11 +104,8 @@ TEST(EdgeDespill, LightOfTheScreenOnTheRimIsTakenOutOfEveryChannel) {
     // colour): the same.
     for (const auto& [amount, unmix] : {std::pair{100.0, 0.0}, {50.0, 0.0}, {100.0, 100.0}}) {
       media::BgraImage out = input;
-      project::MatteFinishing f;
-      f.despill = amount;
-      f.despillEdge = 6.0;
-      f.unmix = unmix;
-      FinishMatte(out, input, f);
+      FinishMatte(out, input,
+                  {.despill = amount, .despillEdge = 6.0, .unmix = unmix, .shapes = {}});
       for (int y = 0; y < h; ++y)
         for (int x = 10; x < w; ++x)
           for (int c = 0; c < 3; ++c) {
@@ -143,9 +137,7 @@ TEST(EdgeUnmix, MixesOfTheScreenGiveTheSubjectsColourBack) {
       }
   for (const double amount : {100.0, 50.0}) {
     media::BgraImage out = input;
-    project::MatteFinishing f;
-    f.unmix = amount;
-    FinishMatte(out, input, f);
+    FinishMatte(out, input, {.unmix = amount, .shapes = {}});
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
         for (int c = 0; c < 3; ++c) {

@@ -22,7 +22,7 @@
 namespace mattix::matte {
 namespace {
 
-using media::BgraImage, project::MatteFinishing;
+using media::BgraImage;
 
 // A frame of random colours, input alpha 255 and keyed alpha `alpha(x, y)`.
 template <class Alpha>
@@ -47,10 +47,7 @@ TEST(MatteFinish, ClipStretchesTheLevelsBetweenItsThresholds) {
   const std::pair<int, int> cases[] = {{0, 0},     {51, 0},    {52, 2},    {100, 82},  {127, 127},
                                        {128, 128}, {203, 253}, {204, 255}, {255, 255}, {153, 170}};
   auto [input, keyed] = Frames(10, 1, [&](int x, int) { return cases[x].first; });
-  MatteFinishing f;
-  f.clipBlack = 20;
-  f.clipWhite = 80;
-  FinishMatte(keyed, input, f);
+  FinishMatte(keyed, input, {.clipBlack = 20, .clipWhite = 80, .shapes = {}});
   for (int x = 0; x < 10; ++x) EXPECT_EQ(AlphaAt(keyed, x, 0), cases[x].second) << cases[x].first;
 }
 
@@ -72,9 +69,7 @@ TEST(MatteFinish, ShrinkAndGrowTakeTheDiscsExtremeBlendingFractionalRadii) {
   auto [input, keyed] = Frames(13, 11, [&](int, int) { return int(random() % 256); });
   for (double radius : {-2.0, -1.0, -0.5, 1.0, 1.5, 3.0}) {
     BgraImage out = keyed;
-    MatteFinishing f;
-    f.shrinkGrow = radius;
-    FinishMatte(out, input, f);
+    FinishMatte(out, input, {.shrinkGrow = radius, .shapes = {}});
     const bool grow = radius > 0;
     const int whole = int(std::floor(std::fabs(radius)));
     const double fraction = std::fabs(radius) - whole;
@@ -113,9 +108,7 @@ TEST(MatteFinish, FeatherIsTheGaussianAndNeverRaisesAlphaAboveTheInput) {
   auto [input, keyed] = Frames(300, 7, [&](int, int) { return int(random() % 256); });
   for (double sigma : {0.4, 1.5}) {
     BgraImage out = keyed;
-    MatteFinishing f;
-    f.feather = sigma;
-    FinishMatte(out, input, f);
+    FinishMatte(out, input, {.feather = sigma, .shapes = {}});
     for (int y = 0; y < 7; ++y)
       for (int x = 0; x < 300; ++x)
         ASSERT_EQ(AlphaAt(out, x, y), FeatherLevel(keyed, x, y, sigma)) << x << "," << y;
@@ -123,10 +116,8 @@ TEST(MatteFinish, FeatherIsTheGaussianAndNeverRaisesAlphaAboveTheInput) {
   // A flat matte stays flat, and the input's own alpha caps the result.
   auto [flatInput, flat] = Frames(8, 6, [](int, int) { return 90; });
   for (int x = 0; x < 8; ++x) flatInput.Row(2)[x * 4 + 3] = 40;
-  MatteFinishing f;
-  f.feather = 1.5;
-  f.clipWhite = 30;  // the clip would raise 90 to 255
-  FinishMatte(flat, flatInput, f);
+  // The clip would raise 90 to 255.
+  FinishMatte(flat, flatInput, {.clipWhite = 30, .feather = 1.5, .shapes = {}});
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 8; ++x) EXPECT_EQ(AlphaAt(flat, x, y), y == 2 ? 40 : 255);
 }
@@ -153,10 +144,7 @@ TEST(MatteFinish, DespillLimitsTheScreenChannelToTheOthers) {
   for (const Case& c : cases) {
     auto [input, keyed] = Frames(1, 1, [](int, int) { return 255; });
     std::copy(c.bgr.begin(), c.bgr.end(), keyed.pixels.begin());
-    MatteFinishing f;
-    f.despill = c.amount;
-    f.screen = c.screen;
-    FinishMatte(keyed, input, f);
+    FinishMatte(keyed, input, {.despill = c.amount, .screen = c.screen, .shapes = {}});
     EXPECT_EQ((std::array<int, 3>{keyed.pixels[0], keyed.pixels[1], keyed.pixels[2]}), c.want)
         << c.bgr[0] << "," << c.bgr[1] << "," << c.bgr[2];
   }
@@ -190,10 +178,8 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
     const std::vector<std::uint32_t> drawn = window.Pixels();
     for (const bool keep : {false, true}) {
       auto [input, keyed] = Frames(W, H, [](int, int) { return 100; });
-      MatteFinishing f;
       shape.keep = keep;
-      f.shapes = {shape};
-      FinishMatte(keyed, input, f);
+      FinishMatte(keyed, input, {.shapes = {shape}});
       for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
           const bool inside = (drawn[std::size_t(y) * W + std::size_t(x)] & 0xFFFFFF) == 0;

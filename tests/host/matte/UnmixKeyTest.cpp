@@ -56,10 +56,17 @@ Colour Mix(const Scene& sc, double share) {
   return m;
 }
 
-void Put(media::BgraImage& frame, int x, int y, const Colour& c) {
-  std::uint8_t* p = frame.Row(y) + x * 4;
-  for (int k = 0; k < 3; ++k) p[k] = std::uint8_t(c[k]);
-  p[3] = 255;
+// An opaque frame whose pixel (x, y) is colourAt(x, y).
+template <class ColourAt>
+media::BgraImage Paint(int w, int h, ColourAt colourAt) {
+  media::BgraImage frame(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const Colour c = colourAt(x, y);
+      std::copy(c.begin(), c.end(), frame.Row(y) + x * 4);
+      frame.Row(y)[x * 4 + 3] = 255;
+    }
+  return frame;
 }
 
 TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
@@ -73,19 +80,14 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
   for (const Scene& sc : scenes) {
     // 240 x 120: screen, a 40-pixel block of subject, and six 16 x 16
     // patches of mixes 8 pixels below it.
-    media::BgraImage frame(240, 120);
     std::vector<Colour> mixes;
     for (double share : shares) mixes.push_back(Mix(sc, share));
-    for (int y = 0; y < 120; ++y)
-      for (int x = 0; x < 240; ++x) {
-        Colour c = sc.screen;
-        if (y >= 10 && y < 50 && x >= 20 && x < 220) c = sc.subject;
-        const int patch = (x - 20) / 32;
-        if (y >= 58 && y < 74 && x >= 20 && (x - 20) % 32 < 16 && patch < 6)
-          c = mixes[std::size_t(patch)];
-        Put(frame, x, y, c);
-      }
-    const std::optional<UnmixedKey> key = UnmixKey(frame);
+    const std::optional<UnmixedKey> key = UnmixKey(Paint(240, 120, [&](int x, int y) {
+      const int patch = (x - 20) / 32;
+      if (y >= 58 && y < 74 && x >= 20 && (x - 20) % 32 < 16 && patch < 6)
+        return mixes[std::size_t(patch)];
+      return y >= 10 && y < 50 && x >= 20 && x < 220 ? sc.subject : sc.screen;
+    }));
     ASSERT_TRUE(key);
     EXPECT_EQ(std::pair(WeightOf(*key, sc.screen), WeightOf(*key, sc.subject)), std::pair(255, 0));
     for (const Colour& m : mixes)
@@ -107,14 +109,13 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
 // from the far end of that search keeps its share along the ramp.
 TEST(UnmixKey, ALongRampIsUnmixedAgainstItsPureEnd) {
   const Scene sc{{60, 180, 50}, {40, 50, 200}};
-  media::BgraImage frame(480, 60);
   // Screen up to x = 40, the ramp's share of screen falling from 1 to 0 up
   // to x = 400, solid subject after it, in rows 20 to 39.
   const auto shareAt = [](int x) { return std::clamp((400.0 - x) / 360.0, 0.0, 1.0); };
-  for (int y = 0; y < 60; ++y)
-    for (int x = 0; x < 480; ++x)
-      Put(frame, x, y, y >= 20 && y < 40 ? Mix(sc, shareAt(x)) : sc.screen);
-  const std::optional<UnmixedKey> key = UnmixKey(frame, 1);
+  const auto colourAt = [&](int x, int y) {
+    return y >= 20 && y < 40 ? Mix(sc, shareAt(x)) : sc.screen;
+  };
+  const std::optional<UnmixedKey> key = UnmixKey(Paint(480, 60, colourAt), 1);
   ASSERT_TRUE(key);
   for (const int x : {220, 260, 300, 340})
     EXPECT_NEAR(WeightOf(*key, Mix(sc, shareAt(x))), 255 * shareAt(x), 6.0) << x;
@@ -128,16 +129,13 @@ TEST(UnmixKey, ALongRampIsUnmixedAgainstItsPureEnd) {
 TEST(UnmixKey, SpillIsTheRimOfABodyNotAStrandBesideAnOpaqueOne) {
   const Scene sc{{60, 180, 50}, {128, 128, 128}};
   const Colour rim = Mix(sc, 0.25), strand = Mix(sc, 0.45);
-  media::BgraImage frame(240, 120);
-  for (int y = 0; y < 120; ++y)
-    for (int x = 0; x < 240; ++x) {
-      const bool rows = y >= 20 && y < 100;
-      Colour c = sc.screen;
-      if (rows && x >= 20 && x < 32) c = x < 22 || x >= 30 || y < 22 || y >= 98 ? rim : sc.subject;
-      if (rows && x >= 110 && x < 230 && (x - 110) % 8 < 4)
-        c = (x - 110) % 8 < 2 ? sc.subject : strand;
-      Put(frame, x, y, c);
-    }
+  const media::BgraImage frame = Paint(240, 120, [&](int x, int y) {
+    const bool rows = y >= 20 && y < 100;
+    if (rows && x >= 20 && x < 32) return x < 22 || x >= 30 || y < 22 || y >= 98 ? rim : sc.subject;
+    if (rows && x >= 110 && x < 230 && (x - 110) % 8 < 4)
+      return (x - 110) % 8 < 2 ? sc.subject : strand;
+    return sc.screen;
+  });
   const std::optional<UnmixedKey> key = UnmixKey(frame, 1);
   ASSERT_TRUE(key);
   EXPECT_EQ(WeightOf(*key, rim), 0);
@@ -225,11 +223,8 @@ TEST(UnmixKey, LineTestRowMatchesOneAtATime) {
 
 TEST(UnmixKey, NoScreenNoKey) {
   // A grey frame and a red one: no green or blue backdrop to key.
-  for (const Colour c : {Colour{128, 128, 128}, Colour{30, 40, 200}}) {
-    media::BgraImage frame(64, 48);
-    for (int i = 0; i < 64 * 48; ++i) Put(frame, i % 64, i / 64, c);
-    EXPECT_FALSE(UnmixKey(frame));
-  }
+  for (const Colour c : {Colour{128, 128, 128}, Colour{30, 40, 200}})
+    EXPECT_FALSE(UnmixKey(Paint(64, 48, [&](int, int) { return c; })));
 }
 
 // The square's dilation against a search of each pixel's square, for
