@@ -36,21 +36,13 @@ inline const std::string& SessionFrame() {
   static const struct Picture {
     Picture() {
       if (::mkdtemp(folder.data()) == nullptr) return;
+      constexpr std::uint8_t screen[4] = {60, 190, 50, 255}, skin[4] = {90, 140, 210, 255},
+                             grey[4] = {128, 128, 128, 255};
       media::BgraImage frame(72, 40);
       for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 72; ++x) {
           const bool disc = (x - 30) * (x - 30) + (y - 20) * (y - 20) < 150;
-          const int grey = x >= 52 && x < 60 ? 128 : -1;
-          const std::uint8_t bgra[4] = {std::uint8_t(disc        ? 90
-                                                     : grey >= 0 ? grey
-                                                                 : 60),
-                                        std::uint8_t(disc        ? 140
-                                                     : grey >= 0 ? grey
-                                                                 : 190),
-                                        std::uint8_t(disc        ? 210
-                                                     : grey >= 0 ? grey
-                                                                 : 50),
-                                        255};
+          const std::uint8_t* bgra = disc ? skin : x >= 52 && x < 60 ? grey : screen;
           std::copy(bgra, bgra + 4, frame.Row(y) + x * 4);
         }
       path = folder + "/frame.png";
@@ -96,17 +88,10 @@ inline std::string CheckKeyerSession(const std::uint8_t* data, std::size_t size)
   FuzzInput in(data, size);
   CKeyerSession session(SessionFrame(), std::nullopt, std::nullopt, false, 24, 2);
   const serve::ControlsView start = session.Current();
-  const char* const numbers[] = {host::CKeyingEffect::kSoftness,
-                                 host::CKeyingEffect::kSpillSuppression,
-                                 "despill",
-                                 "despillEdge",
-                                 "unmix",
-                                 "refine",
-                                 "clipBlack",
-                                 "clipWhite",
-                                 "shrinkGrow",
-                                 "feather",
-                                 "noSuchNumber"};
+  // The effect's numbers by its names, then finishing's, then none.
+  const char* const numbers[] = {
+      "Softness",  "Spill Suppression", "despill",    "despillEdge", "unmix",       "refine",
+      "clipBlack", "clipWhite",         "shrinkGrow", "feather",     "noSuchNumber"};
   // Fewer actions than the history keeps, so that every step can be undone;
   // few enough for a fuzzer to run a few inputs a second.
   for (int action = 0; action < 32 && in.Left() > 0; ++action) {
@@ -171,13 +156,8 @@ inline std::string CheckKeyerSession(const std::uint8_t* data, std::size_t size)
   // Any drag left open ends off the controls, and the pointer leaves both
   // (their readouts of the colour under it go).
   for (const bool wheel : {true, false})
-    for (const serve::PointerKind kind : {serve::PointerKind::kUp, serve::PointerKind::kMove}) {
-      serve::PointerEvent away;
-      away.wheel = wheel;
-      away.kind = kind;
-      away.point = POINT{-500, -500};
-      session.Pointer(away);
-    }
+    for (const serve::PointerKind kind : {serve::PointerKind::kUp, serve::PointerKind::kMove})
+      session.Pointer({wheel, kind, POINT{-500, -500}, host::Button::kLeft, {}});
   const serve::ControlsView end = session.Current();
   serve::ControlsView back = end;
   int steps = 0;
