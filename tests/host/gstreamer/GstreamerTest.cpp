@@ -37,9 +37,8 @@ Launch LaunchKey(const test::TempDir& dir, const std::string& format, const std:
       " ! pngdec ! videoconvert ! video/x-raw,format=" + format + " ! mattixkey " + properties +
       " ! videoconvert ! video/x-raw,format=RGBA ! pngenc ! filesink location=" + out);
   for (std::string word; pipeline >> word;) argv.push_back(word);
-  media::Subprocess::Pipes pipes;
-  pipes.out = true;  // where gst-launch prints the bus's warnings and errors
-  media::Subprocess run(argv, pipes, "env is missing");
+  // Its standard output: where gst-launch prints the bus's warnings and errors.
+  media::Subprocess run(argv, {.out = true}, "env is missing");
   std::string printed;
   char chunk[4096];
   for (std::size_t n; (n = run.ReadFull(chunk, sizeof chunk)) > 0;) printed.append(chunk, n);
