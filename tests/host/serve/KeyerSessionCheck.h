@@ -88,7 +88,8 @@ inline std::string CheckKeyerSession(const std::uint8_t* data, std::size_t size)
   FuzzInput in(data, size);
   CKeyerSession session(SessionFrame(), std::nullopt, std::nullopt, false, 24, 2);
   const serve::ControlsView start = session.Current();
-  // The effect's numbers by its names, then finishing's, then none.
+  // The effect's two numbers by the names the module gives them, then
+  // finishing's, then a name nothing has.
   const char* const numbers[] = {
       "Softness",  "Spill Suppression", "despill",    "despillEdge", "unmix",       "refine",
       "clipBlack", "clipWhite",         "shrinkGrow", "feather",     "noSuchNumber"};
@@ -98,15 +99,13 @@ inline std::string CheckKeyerSession(const std::uint8_t* data, std::size_t size)
     const int kind = in.Byte() % 11;
     try {
       if (kind <= 2) {
-        serve::PointerEvent e;
-        e.wheel = kind != 2;
+        const bool wheel = kind != 2;
         const int flags = in.Byte();
-        e.kind = serve::PointerKind((flags & 3) % 3);
-        e.button = flags & 4 ? host::Button::kRight : host::Button::kLeft;
-        e.keys = host::Keys{(flags & 8) != 0, (flags & 16) != 0};
-        e.point.x = SessionCoordinate(in, 260);
-        e.point.y = SessionCoordinate(in, e.wheel ? 260 : 44);
-        session.Pointer(e);
+        // x, then y: a braced list is evaluated in order.
+        const POINT at{SessionCoordinate(in, 260), SessionCoordinate(in, wheel ? 260 : 44)};
+        session.Pointer({wheel, serve::PointerKind((flags & 3) % 3), at,
+                         flags & 4 ? host::Button::kRight : host::Button::kLeft,
+                         host::Keys{(flags & 8) != 0, (flags & 16) != 0}});
       } else if (kind == 3) {
         const std::string name = numbers[in.Byte() % std::size(numbers)];
         const int form = in.Byte();
