@@ -137,13 +137,12 @@ TEST(MatteFinish, FeatherIsTheGaussianAndNeverRaisesAlphaAboveTheInput) {
 }
 
 TEST(MatteFinish, DespillLimitsTheScreenChannelToTheOthers) {
-  struct Case {
-    project::ScreenChannel screen;
+  using project::ScreenChannel;
+  const struct {
+    ScreenChannel screen;
     double amount;
     std::array<int, 3> bgr, want;
-  };
-  using project::ScreenChannel;
-  const Case cases[] = {
+  } cases[] = {
       // A green screen turns neutral; half of its excess over the mean of
       // red and blue (200 - 50 = 150) goes at 50 %.
       {ScreenChannel::kGreen, 100, {60, 200, 40}, {60, 50, 40}},
@@ -155,7 +154,7 @@ TEST(MatteFinish, DespillLimitsTheScreenChannelToTheOthers) {
       {ScreenChannel::kBlue, 100, {60, 200, 40}, {60, 200, 40}},       // green is not blue's
       {ScreenChannel::kGreen, 25, {0, 255, 55}, {0, 198, 55}},         // 255 - round(56.875)
       {ScreenChannel::kGreen, 50, {0, 101, 0}, {0, 50, 0}}};  // 101 - round(50.5): away from 0
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     auto [input, keyed] = Frames(1, 1, [](int, int) { return 255; });
     std::copy(c.bgr.begin(), c.bgr.end(), keyed.pixels.begin());
     FinishMatte(keyed, input, {.despill = c.amount, .screen = c.screen, .shapes = {}});
