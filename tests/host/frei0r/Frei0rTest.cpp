@@ -201,9 +201,18 @@ TEST(Frei0rPlugin, MarksFramesUntilAProjectIsReadThenKeepsTheLastGoodKey) {
   }
   const Instance instance = Make(Sample().width, Sample().height, project);
   Update(instance.get(), Sample());
-  std::string softer = text;
-  const std::string hard = "\"softness\": 0.0";
-  softer.replace(softer.find(hard), hard.size(), "\"softness\": 50.0");
+  // The project with another softness, saved in place or by an editor that
+  // replaces the file: as long as before and with the same modification
+  // time, but another file.
+  const auto softness = [&](const std::string& value) {
+    const std::string hard = "\"softness\": 0.0";
+    return std::string(text).replace(text.find(hard), hard.size(), "\"softness\": " + value);
+  };
+  const auto replace = [&](const std::string& content) {
+    dir.Write("next.json", content);
+    std::filesystem::last_write_time(dir / "next.json", std::filesystem::last_write_time(project));
+    std::filesystem::rename(dir / "next.json", project);
+  };
   const struct {
     std::function<void()> change;
     std::vector<std::string> flags;  // of `mattix render` to the same key
@@ -212,17 +221,8 @@ TEST(Frei0rPlugin, MarksFramesUntilAProjectIsReadThenKeepsTheLastGoodKey) {
       {[&] { save(text); }, {}, "key.json: read again: keying with it"},
       {[&] { save(text.substr(0, text.size() / 2)); }, {}, "keeping the last good key"},
       {[&] { std::filesystem::remove(project); }, {}, "cannot open"},
-      {[&] { save(softer); }, {"--softness", "50"}, "key.json: read again: keying with it"},
-      // Saved again by an editor that replaces the file: as long as before
-      // and with the same modification time, but another file.
-      {[&] {
-         dir.Write("next.json", softer.replace(softer.find("50.0"), 4, "60.0"));
-         std::filesystem::last_write_time(dir / "next.json",
-                                          std::filesystem::last_write_time(project));
-         std::filesystem::rename(dir / "next.json", project);
-       },
-       {"--softness", "60"},
-       ""},
+      {[&] { save(softness("50.0")); }, {"--softness", "50"}, "key.json: read again"},
+      {[&] { replace(softness("60.0")); }, {"--softness", "60"}, ""},
   };
   for (const auto& step : steps) {
     step.change();

@@ -205,24 +205,23 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
 }
 
 TEST(EdgeDespill, DepthIsTheChessboardDistanceToTheNearestPixelNotOpaque) {
-  struct Case {
-    int w, h, cap, sparseness;  // one pixel in `sparseness` not opaque
-  };
-  for (const Case& c : {Case{23, 17, 6, 12}, Case{1, 9, 3, 4}, Case{40, 3, 33, 50},
-                        Case{64, 40, 13, 400}, Case{7, 7, 1, 3}}) {
+  // w, h, cap, one pixel in `sparseness` not opaque.
+  for (const auto& [w, h, cap, sparseness] :
+       {std::array{23, 17, 6, 12}, std::array{1, 9, 3, 4}, std::array{40, 3, 33, 50},
+        std::array{64, 40, 13, 400}, std::array{7, 7, 1, 3}}) {
     std::mt19937 random(3);
-    std::vector<std::uint8_t> alpha(c.w * c.h), depth(c.w * c.h);
+    std::vector<std::uint8_t> alpha(w * h), depth(w * h);
     for (std::uint8_t& a : alpha)
-      a = random() % c.sparseness == 0 ? std::uint8_t(random() % 255) : 255;
-    internal::OpaqueDepth(alpha.data(), c.w, c.h, c.cap, depth.data());
-    for (int y = 0; y < c.h; ++y)
-      for (int x = 0; x < c.w; ++x) {
-        int nearest = c.cap;
-        for (int v = 0; v < c.h; ++v)
-          for (int u = 0; u < c.w; ++u)
-            if (alpha[v * c.w + u] < 255)
+      a = random() % sparseness == 0 ? std::uint8_t(random() % 255) : 255;
+    internal::OpaqueDepth(alpha.data(), w, h, cap, depth.data());
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        int nearest = cap;
+        for (int v = 0; v < h; ++v)
+          for (int u = 0; u < w; ++u)
+            if (alpha[v * w + u] < 255)
               nearest = std::min(nearest, std::max(abs(u - x), abs(v - y)));
-        ASSERT_EQ(depth[y * c.w + x], nearest) << c.w << "x" << c.h << " at " << x << "," << y;
+        ASSERT_EQ(depth[y * w + x], nearest) << w << "x" << h << " at " << x << "," << y;
       }
   }
 }

@@ -288,17 +288,14 @@ TEST(Serve, EachPickDragAndShapeIsOneUndoStep) {
 TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
   Keyer k(kSample, true, "out.png", 240);
   k.Lasso();
-  const media::BgraImage sample = media::ReadPng(kSample);
-  const std::string input = Rgba(sample);
+  const std::string input = Rgba(media::ReadPng(kSample));
   constexpr POINT kBelow{240, 316};  // the subject, below the garbage shape
   EXPECT_EQ(Alpha(k.Get("/api/view?scale=1"), kBelow), 255);
-  for (const char* change :
-       {"/api/number?name=despill&value=60", "/api/number?name=despillEdge&value=5",
-        "/api/number?name=unmix&value=80", "/api/number?name=refine&value=2",
-        "/api/number?name=clipBlack&value=10", "/api/number?name=clipWhite&value=90",
-        "/api/number?name=shrinkGrow&value=-1.5", "/api/number?name=feather&value=1.2",
-        "/api/screen?channel=green"})
-    ASSERT_EQ(k.Post(change)->status, 200) << change;
+  for (const std::string number :
+       {"despill&value=60", "despillEdge&value=5", "unmix&value=80", "refine&value=2",
+        "clipBlack&value=10", "clipWhite&value=90", "shrinkGrow&value=-1.5", "feather&value=1.2"})
+    ASSERT_EQ(k.Post("/api/number?name=" + number)->status, 200) << number;
+  ASSERT_EQ(k.Post("/api/screen?channel=green")->status, 200);
   // A garbage shape short of the frame's edges; a keep shape over the
   // backdrop at the top left, outside the garbage shape.
   for (const char* shape :
