@@ -57,9 +57,9 @@ void Set(const Instance& instance, int index, double value) {
 media::BgraImage Update(void* instance, const media::BgraImage& in) {
   media::BgraImage out(in.width, in.height);
   std::memset(out.pixels.data(), 0xA5, out.pixels.size());
-  F0R(f0r_update)
-  (instance, 0.0, reinterpret_cast<const std::uint32_t*>(in.pixels.data()),
-   reinterpret_cast<std::uint32_t*>(out.pixels.data()));
+  const auto update = F0R(f0r_update);
+  update(instance, 0.0, reinterpret_cast<const std::uint32_t*>(in.pixels.data()),
+         reinterpret_cast<std::uint32_t*>(out.pixels.data()));
   return out;
 }
 
@@ -246,19 +246,17 @@ TEST(Frei0rPlugin, UnloadingGivesBackItsMemory) {
   // Valgrind does not know every instruction that FFmpeg's libraries run
   // when they load on every processor (libhwy's timer on some): FFmpeg
   // alone first.
-  if (const std::string bare =
-          test::Shell("valgrind -q ffmpeg -v error -nostdin -version >/dev/null");
-      !bare.empty())
+  const std::string bare = test::Shell("valgrind -q ffmpeg -v error -nostdin -version >/dev/null");
+  if (!bare.empty())
     GTEST_SKIP() << "valgrind cannot run ffmpeg itself on this machine, so memory left at "
-                    "unloading is not tested: "
-                 << bare.substr(0, 300);
+                 << "unloading is not tested: " << bare.substr(0, 300);
   test::TempDir dir;
-  EXPECT_TRUE(test::Ran("FREI0R_PATH='" + kPlugins +
-                        "' valgrind -q --leak-check=full --show-leak-kinds=definite,indirect "
-                        "--errors-for-leak-kinds=definite,indirect --error-exitcode=3 ffmpeg -v "
-                        "error -nostdin -i '" +
-                        kSample + "' -vf 'frei0r=mattix:" + kProject + "' '" + dir / "k.png" +
-                        "'"));
+  const std::string valgrind =
+      "valgrind -q --leak-check=full --show-leak-kinds=definite,indirect "
+      "--errors-for-leak-kinds=definite,indirect --error-exitcode=3";
+  EXPECT_TRUE(test::Ran("FREI0R_PATH='" + kPlugins + "' " + valgrind +
+                        " ffmpeg -v error -nostdin -i '" + kSample +
+                        "' -vf 'frei0r=mattix:" + kProject + "' '" + dir / "k.png" + "'"));
 }
 
 // The parameter path on the fuzz target's scripts and their damage.

@@ -51,11 +51,8 @@ POINT OnWheel(double degrees, double saturation) {
 
 // A picture as the keyer sends one: RGBA.
 std::string Rgba(const media::BgraImage& bgra) {
-  std::string out(bgra.pixels.size(), '\0');
-  for (std::size_t i = 0; i < out.size(); i += 4) {
-    const std::uint8_t* p = &bgra.pixels[i];
-    out.replace(i, 4, {char(p[2]), char(p[1]), char(p[0]), char(p[3])});
-  }
+  std::string out(bgra.pixels.begin(), bgra.pixels.end());
+  for (std::size_t i = 0; i < out.size(); i += 4) std::swap(out[i], out[i + 2]);
   return out;
 }
 
@@ -88,16 +85,14 @@ struct Keyer {
   // Drags a loop around the wheel's greens: out along the rim from 85 to
   // 165 degrees, back along saturation 0.12. The last answer.
   httplib::Result Lasso(bool release = true) {
-    std::vector<POINT> loop;
-    for (int h = 85; h <= 165; h += 4) loop.push_back(OnWheel(h, 1.2));
-    for (int h = 165; h >= 85; h -= 4) loop.push_back(OnWheel(h, 0.12));
     const auto at = [](const char* kind, POINT p) {
       return std::string("/api/pointer?control=wheel&kind=") + kind + "&x=" + std::to_string(p.x) +
              "&y=" + std::to_string(p.y);
     };
-    httplib::Result r = Post(at("down", loop.front()));
-    for (std::size_t i = 1; i < loop.size(); ++i) r = Post(at("move", loop[i]));
-    return release ? Post(at("up", loop.back())) : std::move(r);
+    httplib::Result r = Post(at("down", OnWheel(85, 1.2)));
+    for (int h = 89; h <= 165; h += 4) r = Post(at("move", OnWheel(h, 1.2)));
+    for (int h = 165; h >= 85; h -= 4) r = Post(at("move", OnWheel(h, 0.12)));
+    return release ? Post(at("up", OnWheel(85, 0.12))) : std::move(r);
   }
   // Waits for the export that runs to end: its last status.
   std::string ExportStatus() {
@@ -379,16 +374,14 @@ TEST(Serve, AVideoFrameIsReachedBySeekingExactly) {
   if (!media::FindOnPath("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
   TempDir dir;
   const std::string video = dir / "clip.mp4";
-  ASSERT_TRUE(
-      test::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25:duration=1.6 -c:v libx264 -g 16 "
-                   "-bf 2 -pix_fmt yuv420p -y " +
-                   video));
+  ASSERT_TRUE(test::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25:duration=1.6 -c:v libx264 " +
+                           std::string("-g 16 -bf 2 -pix_fmt yuv420p -y ") + video));
   const std::vector<media::BgraImage> frames = test::ReadFrames(video);
   ASSERT_EQ(frames.size(), 40u);
   Keyer k(video);
   EXPECT_EQ(State(k.Get("/api/controls"), "frameCount"), "40.0");
-  for (const long index :
-       {33L, 32L, 39L, 2L}) {  // past a keyframe, one back, read on to the last, near the start
+  // Past a keyframe, one back, read on to the last, near the start.
+  for (const long index : {33L, 32L, 39L, 2L}) {
     ASSERT_EQ(k.Post("/api/frame?index=" + std::to_string(index))->status, 200) << index;
     EXPECT_TRUE(k.Get("/api/frame")->body == Rgba(frames[std::size_t(index)])) << index;
   }
