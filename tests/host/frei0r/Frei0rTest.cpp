@@ -50,9 +50,6 @@ Instance Make(int w, int h, const std::string& project = kProject) {
   if (instance) F0R(f0r_set_param_value)(instance.get(), &path, 0);
   return instance;
 }
-void Set(const Instance& instance, int index, double value) {
-  F0R(f0r_set_param_value)(instance.get(), &value, index);
-}
 // One frame; the output starts as a pattern no render leaves by accident.
 media::BgraImage Update(void* instance, const media::BgraImage& in) {
   media::BgraImage out(in.width, in.height);
@@ -110,8 +107,9 @@ TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
       {{{7, 0.75}, {8, 0.25}}, true, {"--shrink-grow", "4", "--feather", "2"}}};
   for (const auto& c : cases) {
     const Instance instance = Make(Sample().width, Sample().height);
-    for (const auto& [index, value] : c.set) Set(instance, index, value);
-    Set(instance, 3, c.matte ? 0.5 : 0.49);  // frei0r: true from 0.5
+    for (auto [index, value] : c.set) F0R(f0r_set_param_value)(instance.get(), &value, index);
+    double matte = c.matte ? 0.5 : 0.49;  // frei0r: true from 0.5
+    F0R(f0r_set_param_value)(instance.get(), &matte, 3);
     std::vector<double> read(project.size(), -1.0), expected = project;
     expected[2] = c.matte;
     for (const auto& [index, value] : c.read.empty() ? c.set : c.read)
@@ -126,9 +124,15 @@ TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
   }
 }
 
-// Hosts ignore frei0r's multiples of 8; MLT calls one instance from several
-// threads (in turn, or on slices at once), FFmpeg may run many instances.
-TEST(Frei0rPlugin, KeysFramesOfAnySizeFromInstancesAndThreads) {
+// Empty and absurd sizes are refused, and a refused instance writes
+// nothing. Hosts ignore frei0r's multiples of 8; MLT calls one instance from
+// several threads (in turn, or on slices at once), FFmpeg may run many
+// instances.
+TEST(Frei0rPlugin, RefusesAbsurdSizesAndKeysAnyOtherFromInstancesAndThreads) {
+  for (auto [w, h] : {std::pair{0, 8}, {8, 0}, {16385, 8}, {16384, 16384}})
+    EXPECT_EQ(Make(w, h), nullptr) << w << "x" << h;
+  const media::BgraImage none = Update(nullptr, media::BgraImage(8, 8));
+  EXPECT_EQ(none.pixels, std::vector<std::uint8_t>(none.pixels.size(), 0xA5));
   test::TempDir dir;
   media::BgraImage crop(37, 29);
   for (int y = 0; y < crop.height; ++y)
@@ -269,13 +273,6 @@ TEST(Frei0rPlugin, ParameterScriptsHold) {
     return test::CheckFrei0rScript(api, dir / "p.json", data, size);
   });
   ::testing::internal::GetCapturedStderr();
-}
-
-TEST(Frei0rPlugin, RefusesEmptyAndAbsurdSizesAndWritesNothing) {
-  for (auto [w, h] : {std::pair{0, 8}, {8, 0}, {16385, 8}, {16384, 16384}})
-    EXPECT_EQ(Make(w, h), nullptr) << w << "x" << h;
-  const media::BgraImage out = Update(nullptr, media::BgraImage(8, 8));
-  EXPECT_EQ(out.pixels, std::vector<std::uint8_t>(out.pixels.size(), 0xA5));
 }
 
 // A module that is missing or damaged is said on standard error, and the

@@ -205,14 +205,13 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
 }
 
 TEST(EdgeDespill, DepthIsTheChessboardDistanceToTheNearestPixelNotOpaque) {
-  // w, h, cap, one pixel in `sparseness` not opaque.
-  for (const auto& [w, h, cap, sparseness] :
+  // w, h, cap, one pixel in `sparse` not opaque.
+  for (const auto& [w, h, cap, sparse] :
        {std::array{23, 17, 6, 12}, std::array{1, 9, 3, 4}, std::array{40, 3, 33, 50},
         std::array{64, 40, 13, 400}, std::array{7, 7, 1, 3}}) {
     std::mt19937 random(3);
     std::vector<std::uint8_t> alpha(w * h), depth(w * h);
-    for (std::uint8_t& a : alpha)
-      a = random() % sparseness == 0 ? std::uint8_t(random() % 255) : 255;
+    for (std::uint8_t& a : alpha) a = random() % sparse == 0 ? std::uint8_t(random() % 255) : 255;
     internal::OpaqueDepth(alpha.data(), w, h, cap, depth.data());
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {

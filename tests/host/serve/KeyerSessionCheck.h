@@ -20,8 +20,6 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <string>
