@@ -64,17 +64,13 @@ inline int SessionCoordinate(FuzzInput& in, int extent) {
 // The first setting that differs between a and b ("" when none does).
 inline std::string SettingDifference(const project::ProjectSettings& a,
                                      const project::ProjectSettings& b) {
-  const std::pair<const char*, bool> same[] = {
-      {"softness", a.softness == b.softness},
-      {"spill suppression", a.spillSuppression == b.spillSuppression},
-      {"key colour",
-       std::tie(a.keyRed, a.keyGreen, a.keyBlue) == std::tie(b.keyRed, b.keyGreen, b.keyBlue)},
-      {"lightness", a.lightness == b.lightness},
-      {"chroma mask", a.chromaMask == b.chromaMask},
-      {"finishing", a.finishing == b.finishing}};
-  for (const auto& [name, equal] : same)
-    if (!equal) return name;
-  return "";
+  if (a.softness != b.softness) return "softness";
+  if (a.spillSuppression != b.spillSuppression) return "spill suppression";
+  if (std::tie(a.keyRed, a.keyGreen, a.keyBlue) != std::tie(b.keyRed, b.keyGreen, b.keyBlue))
+    return "key colour";
+  if (a.lightness != b.lightness) return "lightness";
+  if (a.chromaMask != b.chromaMask) return "chroma mask";
+  return a.finishing == b.finishing ? "" : "finishing";
 }
 
 // Empty when the session behaved, else what went wrong.

@@ -129,10 +129,8 @@ std::string State(const httplib::Result& r, const std::string& members) {
   std::string text;
   for (std::string name; names >> name;) {
     const host::JsonValue* v = &state;
-    for (std::size_t at = 0, dot = 0; v && at <= name.size(); at = dot + 1) {
-      dot = std::min(name.find('.', at), name.size());
-      v = v->Find(name.substr(at, dot - at));
-    }
+    std::istringstream path(name);
+    for (std::string member; v && std::getline(path, member, '.');) v = v->Find(member);
     text += (text.empty() ? "" : " ") + (v ? v->WriteCompact() : "(absent)");
   }
   return text;
