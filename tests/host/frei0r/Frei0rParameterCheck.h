@@ -44,8 +44,7 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
   std::remove(projectPath.c_str());
   f0r_instance_t instance = api.construct(kWidth, kHeight);
   if (instance == nullptr) return "an 8 x 6 instance was refused";
-  std::string fault;
-  std::string path;           // the project path as last set
+  std::string fault, path;    // path: the project path as last set
   bool projectGiven = false;  // a project file with text was ever set
   std::vector<std::uint32_t> in(kWidth * kHeight), out(in.size());
   while (script.Left() > 0 && fault.empty()) {

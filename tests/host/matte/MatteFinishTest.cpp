@@ -231,11 +231,11 @@ TEST(EdgeDespill, DepthIsTheChessboardDistanceToTheNearestPixelNotOpaque) {
 // green lies just under the mean of the others.
 TEST(EdgeDespill, TheRimTakesTheSubjectsOwnBalanceAndOtherColoursTheClassicLimit) {
   constexpr int w = 40, h = 12;
+  const auto spill = [](int x) { return x >= 10 && x < 16 ? 30 - 5 * (x - 10) : 0; };
   media::BgraImage input(w, h), keyed(w, h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      const int spill = x >= 10 && x < 16 ? 30 - 5 * (x - 10) : 0;
-      const std::array<int, 4> bgra{148, 178 + spill, 222, 255};
+      const std::array<int, 4> bgra{148, 178 + spill(x), 222, 255};
       std::copy(bgra.begin(), bgra.end(), input.Row(y) + x * 4);
     }
   std::copy_n(std::array<std::uint8_t, 3>{200, 128, 60}.data(), 3, input.Row(6) + 12 * 4);
@@ -247,11 +247,9 @@ TEST(EdgeDespill, TheRimTakesTheSubjectsOwnBalanceAndOtherColoursTheClassicLimit
     FinishMatte(out, input, {.despill = 100.0, .despillEdge = edge, .shapes = {}});
     for (int y = 0; y < h; ++y)
       for (int x = 10; x < w; ++x) {
-        const std::uint8_t* p = out.Row(y) + x * 4;
-        const int spill = x < 16 ? 30 - 5 * (x - 10) : 0;
         // The classic limit: green at most the mean of the others, 185.
-        const int want = y == 6 && x == 12 ? 128 : edge > 0 ? 178 : std::min(178 + spill, 185);
-        ASSERT_EQ(p[1], want) << "edge " << edge << " at " << x << "," << y;
+        const int want = y == 6 && x == 12 ? 128 : edge > 0 ? 178 : std::min(178 + spill(x), 185);
+        ASSERT_EQ(out.Row(y)[x * 4 + 1], want) << "edge " << edge << " at " << x << "," << y;
       }
   }
 }

@@ -266,11 +266,10 @@ TEST(Serve, EachPickDragAndShapeIsOneUndoStep) {
       "50.0 0.0 0.0 0.0 true true true",   "0.0 0.0 0.0 0.0 true true true",
       "0.0 0.0 0.0 0.0 false false true",  "0.0 0.0 0.0 0.0 false false true",
       "0.0 0.0 0.0 0.0 true true true",    "50.0 0.0 0.0 0.0 true true true"};
+  const std::string members =
+      "softness spill finishing.despill finishing.shapes mask canUndo canRedo";
   for (int i = 0; i < 10; ++i)
-    EXPECT_EQ(State(k.Post(i < 8 ? "/api/undo" : "/api/redo"),
-                    "softness spill finishing.despill finishing.shapes mask canUndo canRedo"),
-              steps[i])
-        << i;
+    EXPECT_EQ(State(k.Post(i < 8 ? "/api/undo" : "/api/redo"), members), steps[i]) << i;
 }
 
 // With every finishing step on, the view at scale 1 (the whole frame, and
