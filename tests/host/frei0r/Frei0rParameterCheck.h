@@ -44,67 +44,53 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
   std::remove(projectPath.c_str());
   f0r_instance_t instance = api.construct(kWidth, kHeight);
   if (instance == nullptr) return "an 8 x 6 instance was refused";
-  std::string fault;
-  std::string path;           // the project path as last set
+  std::string fault, path;    // path: the project path as last set
   bool projectGiven = false;  // a project file with text was ever set
   std::vector<std::uint32_t> in(kWidth * kHeight), out(in.size());
   while (script.Left() > 0 && fault.empty()) {
     const int op = script.Byte() % 6;
-    switch (op) {
-      case 0: {  // a project: text written and set, missing, empty or null
-        std::size_t length = std::size_t(script.Byte()) << 8 | script.Byte();
-        const unsigned mode = script.Byte() % 4;
-        const std::uint8_t* text = script.Take(length);  // as much as is left
-        if (mode == 0) {
-          std::ofstream(projectPath, std::ios::binary | std::ios::trunc)
-              .write(reinterpret_cast<const char*>(text), std::streamsize(length));
-          projectGiven = true;
-        }
-        path = mode == 0 ? projectPath : mode == 1 ? projectPath + ".missing" : "";
-        const char* value = mode == 3 ? nullptr : path.c_str();
-        if (mode == 3) path.clear();
-        api.set(instance, &value, 0);
-        break;
+    if (op == 0) {  // a project: text written and set, missing, empty or null
+      std::size_t length = std::size_t(script.Byte()) << 8 | script.Byte();
+      const unsigned mode = script.Byte() % 4;
+      const std::uint8_t* text = script.Take(length);  // as much as is left
+      if (mode == 0) {
+        std::ofstream(projectPath, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(text), std::streamsize(length));
+        projectGiven = true;
       }
-      case 1:  // a number or matte: any double, NaN and infinities too
-      case 2:
-      case 3: {
-        const int index = 1 + (op - 1 + 3 * script.Byte()) % (parameters - 1);
-        double value = script.Raw<double>();
-        api.set(instance, &value, index);
-        break;
-      }
-      case 4: {  // an index the plug-in does not have
-        const int index = std::int8_t(script.Byte());
-        double value = script.Raw<double>();
-        if (index < 0 || index >= parameters) api.set(instance, &value, index);
-        break;
-      }
-      case 5: {  // a frame, then every parameter read back
-        for (std::uint32_t& p : in)
-          p = (std::uint32_t(script.Byte()) * 0x01010101u ^ 0x00FF0000u) | 0xFF000000u;
-        std::memset(out.data(), 0xA5, out.size() * 4);
-        api.update(instance, 0.0, in.data(), out.data());
-        if (!projectGiven) {
-          bool magenta = false;
-          for (std::size_t i = 0; i < in.size(); ++i) {
-            const bool m = out[i] == 0xFFFF00FFu;
-            magenta = magenta || m;
-            if (!m && out[i] != in[i])
-              fault = "a frame without a project is neither input nor mark";
-          }
-          if (!magenta) fault = "a frame without a project is not marked";
+      path = mode == 0 ? projectPath : mode == 1 ? projectPath + ".missing" : "";
+      const char* value = mode == 3 ? nullptr : path.c_str();
+      if (mode == 3) path.clear();
+      api.set(instance, &value, 0);
+    } else if (op <= 3) {  // a number or matte: any double, NaN and infinities too
+      const int index = 1 + (op - 1 + 3 * script.Byte()) % (parameters - 1);
+      double value = script.Raw<double>();
+      api.set(instance, &value, index);
+    } else if (op == 4) {  // an index the plug-in does not have
+      const int index = std::int8_t(script.Byte());
+      double value = script.Raw<double>();
+      if (index < 0 || index >= parameters) api.set(instance, &value, index);
+    } else {  // a frame, then every parameter read back
+      for (std::uint32_t& p : in)
+        p = (std::uint32_t(script.Byte()) * 0x01010101u ^ 0x00FF0000u) | 0xFF000000u;
+      std::memset(out.data(), 0xA5, out.size() * 4);
+      api.update(instance, 0.0, in.data(), out.data());
+      if (!projectGiven) {
+        bool magenta = false;
+        for (std::size_t i = 0; i < in.size(); ++i) {
+          const bool m = out[i] == 0xFFFF00FFu;
+          magenta = magenta || m;
+          if (!m && out[i] != in[i]) fault = "a frame without a project is neither input nor mark";
         }
-        const char* readPath = nullptr;
-        api.get(instance, &readPath, 0);
-        if (readPath == nullptr || path != readPath)
-          fault = "the project path reads back otherwise";
-        for (int index = 1; index < parameters; ++index) {
-          double value = -1.0;
-          api.get(instance, &value, index);
-          if (!(value >= 0.0 && value <= 1.0)) fault = "a parameter reads back out of 0 to 1";
-        }
-        break;
+        if (!magenta) fault = "a frame without a project is not marked";
+      }
+      const char* readPath = nullptr;
+      api.get(instance, &readPath, 0);
+      if (readPath == nullptr || path != readPath) fault = "the project path reads back otherwise";
+      for (int index = 1; index < parameters; ++index) {
+        double value = -1.0;
+        api.get(instance, &value, index);
+        if (!(value >= 0.0 && value <= 1.0)) fault = "a parameter reads back out of 0 to 1";
       }
     }
   }

@@ -50,9 +50,6 @@ Instance Make(int w, int h, const std::string& project = kProject) {
   if (instance) F0R(f0r_set_param_value)(instance.get(), &path, 0);
   return instance;
 }
-void Set(const Instance& instance, int index, double value) {
-  F0R(f0r_set_param_value)(instance.get(), &value, index);
-}
 // One frame; the output starts as a pattern no render leaves by accident.
 media::BgraImage Update(void* instance, const media::BgraImage& in) {
   media::BgraImage out(in.width, in.height);
@@ -86,10 +83,11 @@ TEST(Frei0rPlugin, IsABgraFilterWithItsParametersInHostOrder) {
 }
 
 TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
-  // The numbers as the sample project reads back: softness 0, spill 100 %,
-  // despill 100 %, the rest of finishing off (clip white 100 %, shrink/grow
-  // 0 px in the middle).
-  const std::vector<double> project = {0.0, 1.0, 1.0, 0.0, 1.0, 0.5, 0.0};
+  // Parameters 1 to 11 as the sample project reads them back: softness 0,
+  // spill 100 %, the matte as each case sets it, despill 100 %, clip white
+  // 100 %, shrink/grow 0 px in the middle, despill edge 12 of 32 px, the
+  // rest off.
+  const std::vector<double> project = {0.0, 1.0, 0.0, 1.0, 0.0, 1.0, 0.5, 0.0, 0.375, 0.0, 0.0};
   const struct {
     std::vector<std::pair<int, double>> set;  // parameters set on the instance
     bool matte;
@@ -107,19 +105,17 @@ TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
       // NaN: the project's again
       {{{7, 0.4375}, {8, 0.125}, {8, NAN}}, false, {"--shrink-grow", "-1"}, {{7, 0.4375}}},
       {{{7, 0.75}, {8, 0.25}}, true, {"--shrink-grow", "4", "--feather", "2"}}};
-  const int numbers[] = {1, 2, 4, 5, 6, 7, 8};
   for (const auto& c : cases) {
     const Instance instance = Make(Sample().width, Sample().height);
-    for (const auto& [index, value] : c.set) Set(instance, index, value);
-    Set(instance, 3, c.matte ? 0.5 : 0.49);  // frei0r: true from 0.5
-    std::vector<double> read, expected = project;
-    for (const int i : numbers) {
-      double value = -1.0;
-      F0R(f0r_get_param_value)(instance.get(), &value, i);
-      read.push_back(value);
-    }
+    for (auto [index, value] : c.set) F0R(f0r_set_param_value)(instance.get(), &value, index);
+    double matte = c.matte ? 0.5 : 0.49;  // frei0r: true from 0.5
+    F0R(f0r_set_param_value)(instance.get(), &matte, 3);
+    std::vector<double> read(project.size(), -1.0), expected = project;
+    expected[2] = c.matte;
     for (const auto& [index, value] : c.read.empty() ? c.set : c.read)
-      expected[std::size_t(std::find(numbers, std::end(numbers), index) - numbers)] = value;
+      expected[std::size_t(index - 1)] = value;
+    for (std::size_t i = 0; i < read.size(); ++i)
+      F0R(f0r_get_param_value)(instance.get(), &read[i], int(i + 1));
     SCOPED_TRACE(c.flags.size());
     EXPECT_EQ(read, expected);
     const media::BgraImage keyed = Render(c.flags, c.matte);
@@ -128,9 +124,15 @@ TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
   }
 }
 
-// Hosts ignore frei0r's multiples of 8; MLT calls one instance from several
-// threads (in turn, or on slices at once), FFmpeg may run many instances.
-TEST(Frei0rPlugin, KeysFramesOfAnySizeFromInstancesAndThreads) {
+// Empty and absurd sizes are refused, and a refused instance writes
+// nothing. Hosts ignore frei0r's multiples of 8; MLT calls one instance from
+// several threads (in turn, or on slices at once), FFmpeg may run many
+// instances.
+TEST(Frei0rPlugin, RefusesAbsurdSizesAndKeysAnyOtherFromInstancesAndThreads) {
+  for (auto [w, h] : {std::pair{0, 8}, {8, 0}, {16385, 8}, {16384, 16384}})
+    EXPECT_EQ(Make(w, h), nullptr) << w << "x" << h;
+  const media::BgraImage none = Update(nullptr, media::BgraImage(8, 8));
+  EXPECT_EQ(none.pixels, std::vector<std::uint8_t>(none.pixels.size(), 0xA5));
   test::TempDir dir;
   media::BgraImage crop(37, 29);
   for (int y = 0; y < crop.height; ++y)
@@ -150,9 +152,9 @@ TEST(Frei0rPlugin, KeysFramesOfAnySizeFromInstancesAndThreads) {
   std::vector<media::BgraImage> results(8);
   std::vector<std::thread> threads;
   for (std::size_t t = 0; t < results.size(); ++t)
-    threads.emplace_back([&, t] {
-      if (t < 6) results[t] = Update(shared.get(), *frames[t % 2]);
-      if (t >= 6) results[t] = Update(Make(flipped.width, flipped.height).get(), *frames[t % 2]);
+    threads.emplace_back([&, t] {  // the last two each on an instance of its own
+      results[t] = Update(t < 6 ? shared.get() : Make(Sample().width, Sample().height).get(),
+                          *frames[t % 2]);
     });
   for (std::thread& thread : threads) thread.join();
   for (std::size_t t = 0; t < results.size(); ++t)
@@ -203,41 +205,39 @@ TEST(Frei0rPlugin, MarksFramesUntilAProjectIsReadThenKeepsTheLastGoodKey) {
   }
   const Instance instance = Make(Sample().width, Sample().height, project);
   Update(instance.get(), Sample());
-  save(text);
-  const media::BgraImage keyed = Render({});
-  EXPECT_EQ(Update(instance.get(), Sample()).pixels, keyed.pixels);
-  std::string softer = text;
-  const std::string hard = "\"softness\": 0.0";
-  softer.replace(softer.find(hard), hard.size(), "\"softness\": 50.0");
+  // The project with another softness, saved in place or by an editor that
+  // replaces the file: as long as before and with the same modification
+  // time, but another file.
+  const auto softness = [&](const std::string& value) {
+    const std::string hard = "\"softness\": 0.0";
+    return std::string(text).replace(text.find(hard), hard.size(), "\"softness\": " + value);
+  };
+  const auto replace = [&](const std::string& content) {
+    dir.Write("next.json", content);
+    std::filesystem::last_write_time(dir / "next.json", std::filesystem::last_write_time(project));
+    std::filesystem::rename(dir / "next.json", project);
+  };
   const struct {
     std::function<void()> change;
-    const media::BgraImage* expected;
-    std::string said;
+    std::vector<std::string> flags;  // of `mattix render` to the same key
+    std::string said;                // the one line said, or nothing
   } steps[] = {
-      {[&] { save(text.substr(0, text.size() / 2)); }, &keyed, "keeping the last good key"},
-      {[&] { std::filesystem::remove(project); }, &keyed, "cannot open"},
-      {[&] { save(softer); }, nullptr, "key.json: read again: keying with it"},
+      {[&] { save(text); }, {}, "key.json: read again: keying with it"},
+      {[&] { save(text.substr(0, text.size() / 2)); }, {}, "keeping the last good key"},
+      {[&] { std::filesystem::remove(project); }, {}, "cannot open"},
+      {[&] { save(softness("50.0")); }, {"--softness", "50"}, "key.json: read again"},
+      {[&] { replace(softness("60.0")); }, {"--softness", "60"}, ""},
   };
-  const media::BgraImage soft = Render({"--softness", "50"});
   for (const auto& step : steps) {
     step.change();
+    const media::BgraImage keyed = Render(step.flags);
     ::testing::internal::CaptureStderr();
     for (int frame = 0; frame < 3; ++frame)
-      EXPECT_EQ(Update(instance.get(), Sample()).pixels,
-                (step.expected ? *step.expected : soft).pixels)
-          << step.said;
+      EXPECT_EQ(Update(instance.get(), Sample()).pixels, keyed.pixels) << step.said;
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(test::Holds(said, step.said));
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), step.said.empty() ? 0 : 1) << said;
   }
-  // Saved again by an editor that replaces the file: as long as before and
-  // with the same modification time, but another file.
-  std::string softer60 = softer;
-  softer60.replace(softer60.find("50.0"), 4, "60.0");
-  dir.Write("next.json", softer60);
-  std::filesystem::last_write_time(dir / "next.json", std::filesystem::last_write_time(project));
-  std::filesystem::rename(dir / "next.json", project);
-  EXPECT_EQ(Update(instance.get(), Sample()).pixels, Render({"--softness", "60"}).pixels);
 }
 
 // Loaded, keying a frame and unloaded by FFmpeg, under valgrind: the plug-in
@@ -250,19 +250,17 @@ TEST(Frei0rPlugin, UnloadingGivesBackItsMemory) {
   // Valgrind does not know every instruction that FFmpeg's libraries run
   // when they load on every processor (libhwy's timer on some): FFmpeg
   // alone first.
-  if (const std::string bare =
-          test::Shell("valgrind -q ffmpeg -v error -nostdin -version >/dev/null");
-      !bare.empty())
+  const std::string bare = test::Shell("valgrind -q ffmpeg -v error -nostdin -version >/dev/null");
+  if (!bare.empty())
     GTEST_SKIP() << "valgrind cannot run ffmpeg itself on this machine, so memory left at "
-                    "unloading is not tested: "
-                 << bare.substr(0, 300);
+                 << "unloading is not tested: " << bare.substr(0, 300);
   test::TempDir dir;
-  EXPECT_TRUE(test::Ran("FREI0R_PATH='" + kPlugins +
-                        "' valgrind -q --leak-check=full --show-leak-kinds=definite,indirect "
-                        "--errors-for-leak-kinds=definite,indirect --error-exitcode=3 ffmpeg -v "
-                        "error -nostdin -i '" +
-                        kSample + "' -vf 'frei0r=mattix:" + kProject + "' '" + dir / "k.png" +
-                        "'"));
+  const std::string valgrind =
+      "valgrind -q --leak-check=full --show-leak-kinds=definite,indirect "
+      "--errors-for-leak-kinds=definite,indirect --error-exitcode=3";
+  EXPECT_TRUE(test::Ran("FREI0R_PATH='" + kPlugins + "' " + valgrind +
+                        " ffmpeg -v error -nostdin -i '" + kSample +
+                        "' -vf 'frei0r=mattix:" + kProject + "' '" + dir / "k.png" + "'"));
 }
 
 // The parameter path on the fuzz target's scripts and their damage.
@@ -275,13 +273,6 @@ TEST(Frei0rPlugin, ParameterScriptsHold) {
     return test::CheckFrei0rScript(api, dir / "p.json", data, size);
   });
   ::testing::internal::GetCapturedStderr();
-}
-
-TEST(Frei0rPlugin, RefusesEmptyAndAbsurdSizesAndWritesNothing) {
-  for (auto [w, h] : {std::pair{0, 8}, {8, 0}, {16385, 8}, {16384, 16384}})
-    EXPECT_EQ(Make(w, h), nullptr) << w << "x" << h;
-  const media::BgraImage out = Update(nullptr, media::BgraImage(8, 8));
-  EXPECT_EQ(out.pixels, std::vector<std::uint8_t>(out.pixels.size(), 0xA5));
 }
 
 // A module that is missing or damaged is said on standard error, and the

@@ -37,9 +37,8 @@ Launch LaunchKey(const test::TempDir& dir, const std::string& format, const std:
       " ! pngdec ! videoconvert ! video/x-raw,format=" + format + " ! mattixkey " + properties +
       " ! videoconvert ! video/x-raw,format=RGBA ! pngenc ! filesink location=" + out);
   for (std::string word; pipeline >> word;) argv.push_back(word);
-  media::Subprocess::Pipes pipes;
-  pipes.out = true;  // where gst-launch prints the bus's warnings and errors
-  media::Subprocess run(argv, pipes, "env is missing");
+  // Its standard output: where gst-launch prints the bus's warnings and errors.
+  media::Subprocess run(argv, {.out = true}, "env is missing");
   std::string printed;
   char chunk[4096];
   for (std::size_t n; (n = run.ReadFull(chunk, sizeof chunk)) > 0;) printed.append(chunk, n);
@@ -51,23 +50,22 @@ Launch LaunchKey(const test::TempDir& dir, const std::string& format, const std:
 TEST(MattixKey, KeysLikeTheRenderCommandInBgraAndRgba) {
   if (const std::string why = Unavailable(); !why.empty()) GTEST_SKIP() << why;
   const struct {
-    std::string format, properties;
+    std::string format, properties;  // besides the project
     std::vector<std::string> flags;
     bool matte;
-  } cases[] = {
-      {"RGBA",
-       "project=" + kProject +
-           " softness=0.5 despill=0.6 despilledge=0.25 unmix=0.5 clipblack=0.1 clipwhite=0.9",
-       {"--softness", "50", "--despill", "60", "--despill-edge", "8", "--unmix", "50",
-        "--clip-black", "10", "--clip-white", "90"},
-       false},
-      {"BGRA",
-       "project=" + kProject + " spill=0.2 shrinkgrow=0.4375 feather=0.125 refine=0.25 matte=true",
-       {"--spill", "20", "--shrink-grow", "-1", "--feather", "1", "--refine", "2"},
-       true}};
+  } cases[] = {{"RGBA",
+                "softness=0.5 despill=0.6 despilledge=0.25 unmix=0.5 clipblack=0.1 clipwhite=0.9",
+                {"--softness", "50", "--despill", "60", "--despill-edge", "8", "--unmix", "50",
+                 "--clip-black", "10", "--clip-white", "90"},
+                false},
+               {"BGRA",
+                "spill=0.2 shrinkgrow=0.4375 feather=0.125 refine=0.25 matte=true",
+                {"--spill", "20", "--shrink-grow", "-1", "--feather", "1", "--refine", "2"},
+                true}};
   for (const auto& c : cases) {
     test::TempDir dir;
-    const Launch launch = LaunchKey(dir, c.format, c.properties, dir / "out.png");
+    const Launch launch =
+        LaunchKey(dir, c.format, "project=" + kProject + " " + c.properties, dir / "out.png");
     ASSERT_EQ(launch.status, 0) << launch.said;
     EXPECT_EQ(media::ReadPng(dir / "out.png").pixels,
               test::RenderPicture(kSample, kProject, c.flags, c.matte).pixels)

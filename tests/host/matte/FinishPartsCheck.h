@@ -46,8 +46,7 @@ inline std::string CheckFinishParts(const std::uint8_t* data, std::size_t size) 
       };
       std::uint8_t* in = input.Row(y) + x * 4;
       for (int c = 0; c < 3; ++c)
-        in[c] =
-            std::uint8_t(std::clamp(int(byte(std::size_t(c) + 1)) + int(noise() % 9) - 4, 0, 255));
+        in[c] = std::uint8_t(std::clamp(byte(c + 1u) + int(noise() % 9) - 4, 0, 255));
       in[3] = 255;
       std::copy_n(in, 3, keyed.Row(y) + x * 4);
       const int a = byte(0);

@@ -13,9 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <tuple>
-#include <vector>
 
 namespace mattix::matte {
 namespace {
@@ -41,22 +39,16 @@ TEST(KeyAuto, KeysTheScreenKeepsTheSubjectAndGradesThePane) {
     const media::GreyImage& truth = scene.alpha;
     // Pixels whose 13 x 13 neighbourhood is all backdrop, all subject, or
     // all of one partial level (the pane's inside): the window's least and
-    // greatest true alpha, across the rows and then down the columns.
+    // greatest true alpha, row by row.
     const int w = truth.width, h = truth.height;
-    std::vector<std::uint8_t> rowLo(std::size_t(w) * std::size_t(h)), rowHi(rowLo.size());
-    for (int y = 0; y < h; ++y)
-      for (int x = 6; x < w - 6; ++x) {
-        const std::uint8_t* t = truth.Row(y) + x - 6;
-        rowLo[std::size_t(y * w + x)] = *std::min_element(t, t + 13);
-        rowHi[std::size_t(y * w + x)] = *std::max_element(t, t + 13);
-      }
     int wrongBackdrop = 0, wrongSubject = 0, pane = 0, paneKeyedPartly = 0;
     for (int y = 6; y < h - 6; ++y)
       for (int x = 6; x < w - 6; ++x) {
         int lo = 255, hi = 0;
         for (int v = y - 6; v <= y + 6; ++v) {
-          lo = std::min<int>(lo, rowLo[std::size_t(v * w + x)]);
-          hi = std::max<int>(hi, rowHi[std::size_t(v * w + x)]);
+          const auto [low, high] = std::minmax_element(truth.Row(v) + x - 6, truth.Row(v) + x + 7);
+          lo = std::min<int>(lo, *low);
+          hi = std::max<int>(hi, *high);
         }
         const int a = matte.Row(y)[x * 4];
         if (lo != hi) continue;

@@ -3,7 +3,14 @@
 // each mix's wheel pixel is the screen's share, as the two-colour model
 // C = a F + (1 - a) B states it directly: 1 - a = 1 - (C - B).(F - B) / |F - B|^2.
 // And the key does not depend on how its work is split over threads.
+// The backdrop's cluster against a sort of its colours: a screen of known
+// hues and saturations beside colours of the opposite hue, in one part or
+// several. Its range and median are the screen colours' own percentiles
+// (the value at place floor(q n) of the n sorted), which the cluster finds
+// by counting and a partial sort.
+#include "host/matte/BackdropCluster.h"
 #include "host/matte/UnmixKey.h"
+#include "host/matte/internal/BackdropColours.h"
 #include "host/matte/internal/LineTest.h"
 #include "host/matte/internal/SquareNear.h"
 
@@ -56,10 +63,17 @@ Colour Mix(const Scene& sc, double share) {
   return m;
 }
 
-void Put(media::BgraImage& frame, int x, int y, const Colour& c) {
-  std::uint8_t* p = frame.Row(y) + x * 4;
-  for (int k = 0; k < 3; ++k) p[k] = std::uint8_t(c[k]);
-  p[3] = 255;
+// An opaque frame whose pixel (x, y) is colourAt(x, y).
+template <class ColourAt>
+media::BgraImage Paint(int w, int h, ColourAt colourAt) {
+  media::BgraImage frame(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const Colour c = colourAt(x, y);
+      std::copy(c.begin(), c.end(), frame.Row(y) + x * 4);
+      frame.Row(y)[x * 4 + 3] = 255;
+    }
+  return frame;
 }
 
 TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
@@ -73,19 +87,14 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
   for (const Scene& sc : scenes) {
     // 240 x 120: screen, a 40-pixel block of subject, and six 16 x 16
     // patches of mixes 8 pixels below it.
-    media::BgraImage frame(240, 120);
     std::vector<Colour> mixes;
     for (double share : shares) mixes.push_back(Mix(sc, share));
-    for (int y = 0; y < 120; ++y)
-      for (int x = 0; x < 240; ++x) {
-        Colour c = sc.screen;
-        if (y >= 10 && y < 50 && x >= 20 && x < 220) c = sc.subject;
-        const int patch = (x - 20) / 32;
-        if (y >= 58 && y < 74 && x >= 20 && (x - 20) % 32 < 16 && patch < 6)
-          c = mixes[std::size_t(patch)];
-        Put(frame, x, y, c);
-      }
-    const std::optional<UnmixedKey> key = UnmixKey(frame);
+    const std::optional<UnmixedKey> key = UnmixKey(Paint(240, 120, [&](int x, int y) {
+      const int patch = (x - 20) / 32;
+      if (y >= 58 && y < 74 && x >= 20 && (x - 20) % 32 < 16 && patch < 6)
+        return mixes[std::size_t(patch)];
+      return y >= 10 && y < 50 && x >= 20 && x < 220 ? sc.subject : sc.screen;
+    }));
     ASSERT_TRUE(key);
     EXPECT_EQ(std::pair(WeightOf(*key, sc.screen), WeightOf(*key, sc.subject)), std::pair(255, 0));
     for (const Colour& m : mixes)
@@ -107,14 +116,13 @@ TEST(UnmixKey, WeightsAreTheScreensShareOfEachMix) {
 // from the far end of that search keeps its share along the ramp.
 TEST(UnmixKey, ALongRampIsUnmixedAgainstItsPureEnd) {
   const Scene sc{{60, 180, 50}, {40, 50, 200}};
-  media::BgraImage frame(480, 60);
   // Screen up to x = 40, the ramp's share of screen falling from 1 to 0 up
   // to x = 400, solid subject after it, in rows 20 to 39.
   const auto shareAt = [](int x) { return std::clamp((400.0 - x) / 360.0, 0.0, 1.0); };
-  for (int y = 0; y < 60; ++y)
-    for (int x = 0; x < 480; ++x)
-      Put(frame, x, y, y >= 20 && y < 40 ? Mix(sc, shareAt(x)) : sc.screen);
-  const std::optional<UnmixedKey> key = UnmixKey(frame, 1);
+  const auto colourAt = [&](int x, int y) {
+    return y >= 20 && y < 40 ? Mix(sc, shareAt(x)) : sc.screen;
+  };
+  const std::optional<UnmixedKey> key = UnmixKey(Paint(480, 60, colourAt), 1);
   ASSERT_TRUE(key);
   for (const int x : {220, 260, 300, 340})
     EXPECT_NEAR(WeightOf(*key, Mix(sc, shareAt(x))), 255 * shareAt(x), 6.0) << x;
@@ -128,16 +136,13 @@ TEST(UnmixKey, ALongRampIsUnmixedAgainstItsPureEnd) {
 TEST(UnmixKey, SpillIsTheRimOfABodyNotAStrandBesideAnOpaqueOne) {
   const Scene sc{{60, 180, 50}, {128, 128, 128}};
   const Colour rim = Mix(sc, 0.25), strand = Mix(sc, 0.45);
-  media::BgraImage frame(240, 120);
-  for (int y = 0; y < 120; ++y)
-    for (int x = 0; x < 240; ++x) {
-      const bool rows = y >= 20 && y < 100;
-      Colour c = sc.screen;
-      if (rows && x >= 20 && x < 32) c = x < 22 || x >= 30 || y < 22 || y >= 98 ? rim : sc.subject;
-      if (rows && x >= 110 && x < 230 && (x - 110) % 8 < 4)
-        c = (x - 110) % 8 < 2 ? sc.subject : strand;
-      Put(frame, x, y, c);
-    }
+  const media::BgraImage frame = Paint(240, 120, [&](int x, int y) {
+    const bool rows = y >= 20 && y < 100;
+    if (rows && x >= 20 && x < 32) return x < 22 || x >= 30 || y < 22 || y >= 98 ? rim : sc.subject;
+    if (rows && x >= 110 && x < 230 && (x - 110) % 8 < 4)
+      return (x - 110) % 8 < 2 ? sc.subject : strand;
+    return sc.screen;
+  });
   const std::optional<UnmixedKey> key = UnmixKey(frame, 1);
   ASSERT_TRUE(key);
   EXPECT_EQ(WeightOf(*key, rim), 0);
@@ -161,8 +166,7 @@ TEST(UnmixKey, TheSameKeyInAnyNumberOfBandsAndAtThreeTimesTheSize) {
     ASSERT_TRUE(one);
     for (const int bands : {2, 7}) {
       const std::optional<UnmixedKey> split = UnmixKey(frame, bands);
-      ASSERT_TRUE(split);
-      EXPECT_TRUE(facts(*split) == facts(*one)) << bands;
+      EXPECT_TRUE(split && facts(*split) == facts(*one)) << bands;
     }
     media::BgraImage large(3 * 480, 3 * 288);
     for (int y = 0; y < large.height; ++y)
@@ -188,11 +192,9 @@ TEST(UnmixKey, LineTestRowMatchesOneAtATime) {
     const float reach = round % 4 ? 100.0f : 25.0f;
     const float c[3] = {b[0] + reach * unit(random), b[1] + reach * unit(random),
                         b[2] + reach * unit(random)};
-    const internal::LineTest test{{b[0], b[1], b[2]},
-                                  {c[0] - b[0], c[1] - b[1], c[2] - b[2]},
-                                  round % 2 ? 1.0f : 1.05f,
-                                  round % 3 ? 12.0f : 8.0f,
-                                  40.0f};
+    const float most = round % 2 ? 1.0f : 1.05f, line = round % 3 ? 12.0f : 8.0f;
+    const internal::LineTest test{
+        {b[0], b[1], b[2]}, {c[0] - b[0], c[1] - b[1], c[2] - b[2]}, most, line, 40.0f};
     // A third of the candidates on the line through B and C at shares of
     // -0.2 to 1.3 (nudged off it by up to 14 levels), a third near B, a
     // third anywhere.
@@ -211,8 +213,7 @@ TEST(UnmixKey, LineTestRowMatchesOneAtATime) {
                                 test, out.data());
       for (int k = 0; k < count; ++k) {
         const std::size_t at = std::size_t(first + k);
-        const float f[3] = {planes[0][at], planes[1][at], planes[2][at]};
-        const float fb[3] = {f[0] - b[0], f[1] - b[1], f[2] - b[2]};
+        const float fb[3] = {planes[0][at] - b[0], planes[1][at] - b[1], planes[2][at] - b[2]};
         const float n2 = internal::SquaredNorm(fb), a = internal::Share(test.cb, fb, n2);
         const bool pass = n2 >= 1600.0f && a > 0.0f && a <= test.most &&
                           internal::OffLine(test.cb, fb, a) <= test.line;
@@ -225,11 +226,8 @@ TEST(UnmixKey, LineTestRowMatchesOneAtATime) {
 
 TEST(UnmixKey, NoScreenNoKey) {
   // A grey frame and a red one: no green or blue backdrop to key.
-  for (const Colour c : {Colour{128, 128, 128}, Colour{30, 40, 200}}) {
-    media::BgraImage frame(64, 48);
-    for (int i = 0; i < 64 * 48; ++i) Put(frame, i % 64, i / 64, c);
-    EXPECT_FALSE(UnmixKey(frame));
-  }
+  for (const Colour c : {Colour{128, 128, 128}, Colour{30, 40, 200}})
+    EXPECT_FALSE(UnmixKey(Paint(64, 48, [&](int, int) { return c; })));
 }
 
 // The square's dilation against a search of each pixel's square, for
@@ -266,6 +264,48 @@ TEST(SquareNear, EachBitIsSetWhereThatBitLiesInTheSquareAround) {
     std::vector<std::uint8_t> set(8 * 7, 0);
     set[at] = 2;
     CheckSquareNear<2>(set, 8, 7, 2, 2);
+  }
+}
+
+// The value at place floor(q n) of the values sorted.
+float At(std::vector<float> v, double q) {
+  std::sort(v.begin(), v.end());
+  return v[std::size_t(q * double(v.size()))];
+}
+
+TEST(BackdropCluster, RangesAreTheScreenColoursPercentiles) {
+  // Green hues 0.30 to 0.36, and hues around red that wrap through 0.
+  for (const float centre : {0.33f, 0.005f}) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> hue(-0.03f, 0.03f), saturation(0.55f, 0.75f);
+    // 6000 colours of the screen, then 2500 half a turn away.
+    std::vector<internal::Hls> colours;
+    std::vector<float> offsets, saturations;
+    for (int i = 0; i < 8500; ++i) {
+      const float offset = hue(random), h = centre + offset + (i < 6000 ? 0.0f : 0.5f);
+      colours.push_back({h - std::floor(h), 0.5f, saturation(random)});
+      if (i >= 6000) continue;
+      offsets.push_back(offset);
+      saturations.push_back(colours.back().s);
+    }
+    const auto wrapped = [&](double q) {
+      const float h = centre + At(offsets, q);
+      return h - std::floor(h);
+    };
+    for (const std::size_t parts : {1u, 3u}) {
+      std::vector<std::vector<internal::Hls>> split(parts);
+      for (std::size_t i = 0; i < colours.size(); ++i) split[i % parts].push_back(colours[i]);
+      const std::optional<BackdropCluster> c = internal::FindBackdropIn(split, 10000);
+      ASSERT_TRUE(c);
+      EXPECT_FLOAT_EQ(c->hueLow, wrapped(0.01)) << centre << " " << parts;
+      EXPECT_FLOAT_EQ(c->hueHigh, wrapped(0.99)) << centre << " " << parts;
+      EXPECT_FLOAT_EQ(c->hue, wrapped(0.5)) << centre << " " << parts;
+      EXPECT_EQ(std::pair(c->saturationLow, c->saturationHigh),
+                std::pair(At(saturations, 0.02), At(saturations, 0.98)));
+      EXPECT_EQ(c->share, 0.6);
+      // The same colours in a frame ten times larger are too few to be one.
+      EXPECT_FALSE(internal::FindBackdropIn(split, 100000));
+    }
   }
 }
 

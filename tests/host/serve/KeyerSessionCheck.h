@@ -20,8 +20,6 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -36,21 +34,13 @@ inline const std::string& SessionFrame() {
   static const struct Picture {
     Picture() {
       if (::mkdtemp(folder.data()) == nullptr) return;
+      constexpr std::uint8_t screen[4] = {60, 190, 50, 255}, skin[4] = {90, 140, 210, 255},
+                             grey[4] = {128, 128, 128, 255};
       media::BgraImage frame(72, 40);
       for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 72; ++x) {
           const bool disc = (x - 30) * (x - 30) + (y - 20) * (y - 20) < 150;
-          const int grey = x >= 52 && x < 60 ? 128 : -1;
-          const std::uint8_t bgra[4] = {std::uint8_t(disc        ? 90
-                                                     : grey >= 0 ? grey
-                                                                 : 60),
-                                        std::uint8_t(disc        ? 140
-                                                     : grey >= 0 ? grey
-                                                                 : 190),
-                                        std::uint8_t(disc        ? 210
-                                                     : grey >= 0 ? grey
-                                                                 : 50),
-                                        255};
+          const std::uint8_t* bgra = disc ? skin : x >= 52 && x < 60 ? grey : screen;
           std::copy(bgra, bgra + 4, frame.Row(y) + x * 4);
         }
       path = folder + "/frame.png";
@@ -74,17 +64,13 @@ inline int SessionCoordinate(FuzzInput& in, int extent) {
 // The first setting that differs between a and b ("" when none does).
 inline std::string SettingDifference(const project::ProjectSettings& a,
                                      const project::ProjectSettings& b) {
-  const std::pair<const char*, bool> same[] = {
-      {"softness", a.softness == b.softness},
-      {"spill suppression", a.spillSuppression == b.spillSuppression},
-      {"key colour",
-       std::tie(a.keyRed, a.keyGreen, a.keyBlue) == std::tie(b.keyRed, b.keyGreen, b.keyBlue)},
-      {"lightness", a.lightness == b.lightness},
-      {"chroma mask", a.chromaMask == b.chromaMask},
-      {"finishing", a.finishing == b.finishing}};
-  for (const auto& [name, equal] : same)
-    if (!equal) return name;
-  return "";
+  if (a.softness != b.softness) return "softness";
+  if (a.spillSuppression != b.spillSuppression) return "spill suppression";
+  if (std::tie(a.keyRed, a.keyGreen, a.keyBlue) != std::tie(b.keyRed, b.keyGreen, b.keyBlue))
+    return "key colour";
+  if (a.lightness != b.lightness) return "lightness";
+  if (a.chromaMask != b.chromaMask) return "chroma mask";
+  return a.finishing == b.finishing ? "" : "finishing";
 }
 
 // Empty when the session behaved, else what went wrong.
@@ -96,32 +82,24 @@ inline std::string CheckKeyerSession(const std::uint8_t* data, std::size_t size)
   FuzzInput in(data, size);
   CKeyerSession session(SessionFrame(), std::nullopt, std::nullopt, false, 24, 2);
   const serve::ControlsView start = session.Current();
-  const char* const numbers[] = {host::CKeyingEffect::kSoftness,
-                                 host::CKeyingEffect::kSpillSuppression,
-                                 "despill",
-                                 "despillEdge",
-                                 "unmix",
-                                 "refine",
-                                 "clipBlack",
-                                 "clipWhite",
-                                 "shrinkGrow",
-                                 "feather",
-                                 "noSuchNumber"};
+  // The effect's two numbers by the names the module gives them, then
+  // finishing's, then a name nothing has.
+  const char* const numbers[] = {
+      "Softness",  "Spill Suppression", "despill",    "despillEdge", "unmix",       "refine",
+      "clipBlack", "clipWhite",         "shrinkGrow", "feather",     "noSuchNumber"};
   // Fewer actions than the history keeps, so that every step can be undone;
   // few enough for a fuzzer to run a few inputs a second.
   for (int action = 0; action < 32 && in.Left() > 0; ++action) {
     const int kind = in.Byte() % 11;
     try {
       if (kind <= 2) {
-        serve::PointerEvent e;
-        e.wheel = kind != 2;
+        const bool wheel = kind != 2;
         const int flags = in.Byte();
-        e.kind = serve::PointerKind((flags & 3) % 3);
-        e.button = flags & 4 ? host::Button::kRight : host::Button::kLeft;
-        e.keys = host::Keys{(flags & 8) != 0, (flags & 16) != 0};
-        e.point.x = SessionCoordinate(in, 260);
-        e.point.y = SessionCoordinate(in, e.wheel ? 260 : 44);
-        session.Pointer(e);
+        // x, then y: a braced list is evaluated in order.
+        const POINT at{SessionCoordinate(in, 260), SessionCoordinate(in, wheel ? 260 : 44)};
+        session.Pointer({wheel, serve::PointerKind((flags & 3) % 3), at,
+                         flags & 4 ? host::Button::kRight : host::Button::kLeft,
+                         host::Keys{(flags & 8) != 0, (flags & 16) != 0}});
       } else if (kind == 3) {
         const std::string name = numbers[in.Byte() % std::size(numbers)];
         const int form = in.Byte();
@@ -171,13 +149,8 @@ inline std::string CheckKeyerSession(const std::uint8_t* data, std::size_t size)
   // Any drag left open ends off the controls, and the pointer leaves both
   // (their readouts of the colour under it go).
   for (const bool wheel : {true, false})
-    for (const serve::PointerKind kind : {serve::PointerKind::kUp, serve::PointerKind::kMove}) {
-      serve::PointerEvent away;
-      away.wheel = wheel;
-      away.kind = kind;
-      away.point = POINT{-500, -500};
-      session.Pointer(away);
-    }
+    for (const serve::PointerKind kind : {serve::PointerKind::kUp, serve::PointerKind::kMove})
+      session.Pointer({wheel, kind, POINT{-500, -500}, host::Button::kLeft, {}});
   const serve::ControlsView end = session.Current();
   serve::ControlsView back = end;
   int steps = 0;
