@@ -50,7 +50,8 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
   while (script.Left() > 0 && fault.empty()) {
     const int op = script.Byte() % 6;
     if (op == 0) {  // a project: text written and set, missing, empty or null
-      std::size_t length = std::size_t(script.Byte()) << 8 | script.Byte();
+      const std::size_t high = script.Byte();  // the high byte first, as any compiler reads it
+      std::size_t length = high << 8 | script.Byte();
       const unsigned mode = script.Byte() % 4;
       const std::uint8_t* text = script.Take(length);  // as much as is left
       if (mode == 0) {

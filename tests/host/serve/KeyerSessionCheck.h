@@ -111,15 +111,17 @@ inline std::string CheckKeyerSession(const std::uint8_t* data, std::size_t size)
       } else if (kind == 5) {
         project::MatteShape shape;
         shape.keep = in.Byte() % 2 != 0;
-        for (int n = in.Byte() % 9; n > 0; --n)
-          shape.points.push_back({double(SessionCoordinate(in, 72)) + in.Byte() / 256.0,
-                                  double(SessionCoordinate(in, 40))});
+        for (int n = in.Byte() % 9; n > 0; --n) {  // bytes read in order, as any compiler
+          const double x = SessionCoordinate(in, 72);
+          const double fraction = in.Byte() / 256.0;
+          shape.points.push_back({x + fraction, double(SessionCoordinate(in, 40))});
+        }
         session.AddShape(shape);
       } else if (kind == 6) {
         session.RemoveShape(in.Byte() % 4);
       } else if (kind == 7) {
-        const int x = SessionCoordinate(in, 72);
-        session.Pick(x, SessionCoordinate(in, 40), in.Byte() % 2 != 0);
+        const int x = SessionCoordinate(in, 72), y = SessionCoordinate(in, 40);
+        session.Pick(x, y, in.Byte() % 2 != 0);
       } else if (kind == 8) {
         in.Byte() % 2 ? session.Undo() : session.Redo();
       } else if (kind == 9) {
