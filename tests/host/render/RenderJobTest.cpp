@@ -216,8 +216,9 @@ TEST(RenderCommand, UntaggedHdEqualsMeltWithTheFrei0rPlugin) {
   ASSERT_TRUE(test::Ran("FREI0R_PATH='" MATTIX_FREI0R_DIR "' melt -quiet '" + dir / "hd.mkv" +
                         "' -filter frei0r.mattix project='" + kProject +
                         "' -consumer 'avformat:" + dir / "l_%02d.png" +
-                        "' vcodec=png pix_fmt=rgba width=1280 height=720 sample_aspect_num=1 "
-                        "sample_aspect_den=1 frame_rate_num=25 frame_rate_den=1 </dev/null"));
+                        "' vcodec=png pix_fmt=rgba real_time=0 width=1280 height=720 "
+                        "sample_aspect_num=1 sample_aspect_den=1 frame_rate_num=25 "
+                        "frame_rate_den=1 </dev/null"));
   long keyed = 0;
   for (const char* n : {"01", "02", "03"}) {
     const media::BgraImage ours = media::ReadPng(dir / ("m_" + std::string(n) + ".png"));
