@@ -156,6 +156,9 @@ TEST(KeyCommand, PickedColoursAreKeyedByTheNextRender) {
     for (std::size_t i = 0; i < kColours.size(); ++i)
       EXPECT_EQ(out.pixels[i * 4 + 3], step.keyed[i] ? 0 : 255) << "colour " << i;
   }
+  // The project records the last colour picked: the picture's third.
+  const project::ProjectSettings last = project::ReadProject(project);
+  EXPECT_EQ(std::tuple(last.keyRed, last.keyGreen, last.keyBlue), std::tuple(200.0, 0.0, 200.0));
 }
 
 media::GreyImage RandomMask(unsigned seed) {
