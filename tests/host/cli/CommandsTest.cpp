@@ -51,7 +51,9 @@ TEST(Commands, ProjectNewShowMaskRoundTripStatusAndMessages) {
     for (int x = 41; x < 100; ++x) painted.Row(y)[x] = std::uint8_t(200 + (x * 7 + y) % 56);
   host::WriteFileAtomically(dir / "paint.png", media::EncodePngGrey(painted, ""), false);
   for (const char* project : {"k.json", "new.json"})
-    Ok("mask import " + dir / "paint.png" + " --project " + dir / project);
+    EXPECT_TRUE(
+        test::Holds(Ok("mask import " + dir / "paint.png" + " --project " + dir / project).out,
+                    dir / project + ": chroma mask of " + dir / "paint.png"));
   EXPECT_EQ(project::ReadProject(k).softness, 12.5);
   EXPECT_EQ(project::ReadProject(dir / "new.json").chromaMask, project::ReadProject(k).chromaMask);
   Ok("mask export --project " + k + " -o " + dir / "back.png");
