@@ -62,7 +62,7 @@ TEST(Base64, RoundTripAndStrictness) {
 TEST(Json, ReadsEveryKindAndKeepsPositions) {
   const host::JsonValue v = host::JsonValue::Parse(
       "{\n  \"a\": [1, -2.5, 3e2, -0.0, 1e-400],\n  \"b\": {\"t\": true, \"n\": null},\n"
-      "  \"s\": \"x\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\u00e9\"\n}",
+      "  \"s\": \"x\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\uD83D\\uDE00\u00e9\"\n}",
       "t.json");
   const std::vector<host::JsonValue>& a = v.Find("a")->Elements();
   std::vector<double> numbers;
