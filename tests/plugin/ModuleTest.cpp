@@ -31,7 +31,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <regex>
 #include <set>
 #include <string>

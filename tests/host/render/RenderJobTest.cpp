@@ -23,7 +23,6 @@
 
 #include <filesystem>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace mattix::render {
