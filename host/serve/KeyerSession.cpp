@@ -261,7 +261,10 @@ void CKeyerSession::Release(bool wheel, POINT point, host::Keys keys) {
   m_controls->dragStart.reset();
 }
 
-// Ends the drag that is on, if any, where its pointer was last.
+// Ends the drag that is on, if any, where its pointer was last. Every
+// other action that changes the settings ends it first, so that the drag is
+// a step of its own before the action's: released later, it would record
+// the settings from before the action as a step after it.
 void CKeyerSession::EndDrag() {
   if (const auto held = m_controls->held) Release(held->first, held->second, {});
 }
@@ -325,6 +328,7 @@ ControlsView CKeyerSession::SetNumber(const std::string& name, double value,
   if (!finishing && !(value >= 0.0 && value <= 100.0))
     throw BadRequest("softness and spill are numbers from 0 to 100");
   return m_thread->Run([&] {
+    EndDrag();
     const project::ProjectSettings before = ReadSettings();
     if (finishing) {
       project::MatteFinishing f = m_controls->finishing;
@@ -353,6 +357,7 @@ ControlsView CKeyerSession::SetNumber(const std::string& name, double value,
 
 ControlsView CKeyerSession::ChangeFinishing(const project::MatteFinishing& f) {
   CheckFinishing(f);
+  EndDrag();
   const project::ProjectSettings before = ReadSettings();
   m_controls->finishing = f;
   Record(before);
@@ -394,6 +399,7 @@ ControlsView CKeyerSession::Auto() {
     throw BadRequest("no backdrop found in " + shown + " (" + matte::NoBackdropReason() +
                      "): click the backdrop in the picture or draw a loop on the wheel");
   return m_thread->Run([&] {
+    EndDrag();
     const project::ProjectSettings before = ReadSettings();
     project::ProjectSettings keyed = before;
     matte::ApplyUnmixedKey(*key, keyed, "the auto key");
@@ -413,6 +419,7 @@ ControlsView CKeyerSession::Pick(int x, int y, bool shift) {
                      std::to_string(frame->height) + ")");
   const std::uint8_t* bgra = frame->full.Row(y) + std::size_t(x) * 4;
   return m_thread->Run([&] {
+    EndDrag();
     const project::ProjectSettings before = ReadSettings();
     m_controls->host->PickKeyColour(bgra[2], bgra[1], bgra[0], {shift, false});
     Record(before);
@@ -432,10 +439,7 @@ ControlsView CKeyerSession::Redo() {
 // restored and the current ones go onto the other. Runs on the control
 // thread.
 ControlsView CKeyerSession::Step(bool back) {
-  // A drag still on (an undo pressed with the button held) is a step of its
-  // own first: released later, it would record the settings from before
-  // this undo as a step after it.
-  EndDrag();
+  EndDrag();  // an undo pressed with the button held
   m_controls->gesture.reset();
   auto& from = back ? m_controls->undo : m_controls->redo;
   auto& to = back ? m_controls->redo : m_controls->undo;
