@@ -261,12 +261,18 @@ void CKeyerSession::Release(bool wheel, POINT point, host::Keys keys) {
   m_controls->dragStart.reset();
 }
 
-// Ends the drag that is on, if any, where its pointer was last. Every
-// other action that changes the settings ends it first, so that the drag is
-// a step of its own before the action's: released later, it would record
-// the settings from before the action as a step after it.
+// Ends the drag that is on, if any, where its pointer was last.
 void CKeyerSession::EndDrag() {
   if (const auto held = m_controls->held) Release(held->first, held->second, {});
+}
+
+// Every action that changes the settings (an undo too) ends a held drag
+// first, so that the drag is a step of its own before the action's:
+// released later, it would record the settings from before the action as a
+// step after it.
+project::ProjectSettings CKeyerSession::SettingsBeforeChange() {
+  EndDrag();
+  return ReadSettings();
 }
 
 // The bar passes its four values through percent and back at each event
@@ -328,8 +334,7 @@ ControlsView CKeyerSession::SetNumber(const std::string& name, double value,
   if (!finishing && !(value >= 0.0 && value <= 100.0))
     throw BadRequest("softness and spill are numbers from 0 to 100");
   return m_thread->Run([&] {
-    EndDrag();
-    const project::ProjectSettings before = ReadSettings();
+    const project::ProjectSettings before = SettingsBeforeChange();
     if (finishing) {
       project::MatteFinishing f = m_controls->finishing;
       *FinishingNumber(f, name) = value;
@@ -357,8 +362,7 @@ ControlsView CKeyerSession::SetNumber(const std::string& name, double value,
 
 ControlsView CKeyerSession::ChangeFinishing(const project::MatteFinishing& f) {
   CheckFinishing(f);
-  EndDrag();
-  const project::ProjectSettings before = ReadSettings();
+  const project::ProjectSettings before = SettingsBeforeChange();
   m_controls->finishing = f;
   Record(before);
   return View();
@@ -399,8 +403,7 @@ ControlsView CKeyerSession::Auto() {
     throw BadRequest("no backdrop found in " + shown + " (" + matte::NoBackdropReason() +
                      "): click the backdrop in the picture or draw a loop on the wheel");
   return m_thread->Run([&] {
-    EndDrag();
-    const project::ProjectSettings before = ReadSettings();
+    const project::ProjectSettings before = SettingsBeforeChange();
     project::ProjectSettings keyed = before;
     matte::ApplyUnmixedKey(*key, keyed, "the auto key");
     Restore(keyed);
@@ -419,8 +422,7 @@ ControlsView CKeyerSession::Pick(int x, int y, bool shift) {
                      std::to_string(frame->height) + ")");
   const std::uint8_t* bgra = frame->full.Row(y) + std::size_t(x) * 4;
   return m_thread->Run([&] {
-    EndDrag();
-    const project::ProjectSettings before = ReadSettings();
+    const project::ProjectSettings before = SettingsBeforeChange();
     m_controls->host->PickKeyColour(bgra[2], bgra[1], bgra[0], {shift, false});
     Record(before);
     return View();
@@ -439,12 +441,12 @@ ControlsView CKeyerSession::Redo() {
 // restored and the current ones go onto the other. Runs on the control
 // thread.
 ControlsView CKeyerSession::Step(bool back) {
-  EndDrag();  // an undo pressed with the button held
+  const project::ProjectSettings now = SettingsBeforeChange();
   m_controls->gesture.reset();
   auto& from = back ? m_controls->undo : m_controls->redo;
   auto& to = back ? m_controls->redo : m_controls->undo;
   if (!from.empty()) {
-    to.push_back(ReadSettings());
+    to.push_back(now);
     Restore(from.back());
     from.pop_back();
   }

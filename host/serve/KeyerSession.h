@@ -171,6 +171,8 @@ class CKeyerSession {
   void KeepLightness(const std::array<double, 4>& before);
   void Release(bool wheel, POINT point, host::Keys keys);
   void EndDrag();
+  // The settings an action starts from, a held drag ended first (its own step).
+  project::ProjectSettings SettingsBeforeChange();
   ControlsView View() const;
 
   std::optional<std::string> m_projectPath;
