@@ -484,6 +484,7 @@ TEST(LightnessBar, DragsStopAtNeighboursAndShiftScalesTheInnerHandles) {
                {{10, 20, 60, 100}, 0, "3 -400", {0, 13107, 39321, 65535}},
                {{0, 40, 60, 100}, 3, "S127", {0, 13107, 19661, 32768}},
                {{0, 40, 60, 100}, 3, "127", {0, 26214, 39321, 39321}},
+               {{20, 40, 60, 100}, 0, "S127", {32768, 40960, 49152, 65535}},
                // Whole percents rounded (40.6 % -> 41 %); out-of-order inner handles
                // are put back in order.
                {{0, 40.6, 60, 100}, 3, "S127", {0, 13435, 19661, 32768}},
@@ -496,6 +497,23 @@ TEST(LightnessBar, DragsStopAtNeighboursAndShiftScalesTheInnerHandles) {
     EXPECT_EQ(b.Stored(), c.after) << "handle " << c.handle << ": " << c.moves;
     EXPECT_TRUE(b.On('r', 0, 0));
     EXPECT_EQ(b.Stored(), (Values{0, 0, 65535, 65535}));
+  }
+}
+
+// The ramp's column i is grey round(210 i / 240); disabled, that grey
+// mixed with the background, 128 parts to 127, rounded.
+TEST(LightnessBar, RampGreysAndTheirDisabledLook) {
+  for (const bool enabled : {true, false}) {
+    Bar b;
+    b.bar.Enable(enabled);
+    b.bar.Draw(b.hwnd, b.dc);
+    const auto p = b.Pixels();
+    for (int i = 0; i <= 240; ++i) {
+      const int v = int(std::floor(210.0 * i / 240 + 0.5));
+      const int g = enabled ? v : int(std::floor((162 * 128 + v * 127) / 255.0 + 0.5));
+      for (int y = 0; y < 4; ++y)
+        ASSERT_EQ(p[std::size_t(y * W + 7 + i)], Argb(RGB(g, g, g))) << i << " " << enabled;
+    }
   }
 }
 
