@@ -2,7 +2,9 @@
 // libpng's low-level API (an encoder independent of ours) and our output is
 // read back through its simplified API; expected pixels come from the sample
 // values by the PNG rules (scaling of low and high bit depths, tRNS).
+#include "host/base/FileBytes.h"
 #include "host/base/HostError.h"
+#include "host/media/PictureFile.h"
 #include "host/media/PngFile.h"
 #include "host/media/internal/PngRows.h"
 #include "tests/FuzzSeeds.h"
@@ -269,6 +271,19 @@ TEST(PngRows, Adler32EqualsZlibs) {
         ASSERT_EQ(Adler32(start, data->data(), bytes), expected) << bytes;
         ASSERT_EQ(Adler32_ref(start, data->data(), bytes), expected) << bytes;
       }
+}
+
+// A palette TIFF, read through libtiff's own conversion, gives the pixels
+// of the same picture as a palette PNG made by ffmpeg.
+TEST(Tiff, PaletteReadsAsThePngOfTheSamePicture) {
+  MATTIX_SKIP_WITHOUT_FFMPEG("TIFF read through libtiff's conversion");
+  test::TempDir dir;
+  for (const char* name : {"p.png", "p.tif"})
+    ASSERT_TRUE(test::Ffmpeg("-f lavfi -i testsrc2=s=40x30:d=0.04 -frames:v 1 -pix_fmt pal8 '" +
+                             dir / name + "'"));
+  const std::vector<std::uint8_t> tif = host::ReadFileBytes(dir / "p.tif");
+  EXPECT_EQ(DecodePicture(tif.data(), tif.size(), "p.tif").image.pixels,
+            ReadPng(dir / "p.png").pixels);
 }
 
 }  // namespace
