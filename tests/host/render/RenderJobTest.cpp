@@ -78,10 +78,16 @@ TEST(RenderCommand, RefusedInputsAndFailedWritesExitOneAndLeaveNothing) {
       {"render " + sample + out + " --project " + dir / "damaged.json", 1,
        "damaged.json:1:58: \"chromaMask\" is damaged"},
       {"render " + dir / "frames -o " + dir / "out/k_%04d.png", 1, "frames: is a folder"}};
-  if (media::FindOnPath("ffmpeg") && media::FindOnPath("ffprobe"))
+  if (media::FindOnPath("ffmpeg") && media::FindOnPath("ffprobe")) {
     refusals.push_back({"render " + dir / "many.y4m -o " + dir / "out/k.mov", 1,
                         dir / "many.y4m: the video's frame is 8200 x 8200 pixels; Mattix keys "
                               "frames up to 16384 pixels a side and 8192 x 8192"});
+    // A video input is one of the inputs that no output may replace.
+    ASSERT_TRUE(test::Ffmpeg("-i '" + sample + "' -c:v mpeg4 '" + dir / "v.mp4'"));
+    refusals.push_back(
+        {"render " + dir / "v.mp4 -o " + dir / "out/k.mov --preview " + dir / "v.mp4 --force", 1,
+         dir / "v.mp4: the output is one of the inputs"});
+  }
   test::ExpectRefusals(refusals);
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
