@@ -210,6 +210,26 @@ TEST(VideoColour, FramesAreConvertedWithTheStreamsMatrixAndRange) {
       EXPECT_NEAR(frame.pixels[std::size_t(frame.width * 20 + 20) * 4 + std::size_t(k)], want[k], 1)
           << "channel " << k;
   }
+  // A 10-bit frame keeps its precision: its samples are ffmpeg's own 16-bit
+  // RGB of it, within a 16-bit step (Y' 401 lies between two 8-bit levels).
+  test::TempDir dir;
+  std::string flat;
+  for (const int code : {401, 512, 512})  // 4:4:4, little-endian 16-bit words
+    for (int i = 0; i < 64 * 48; ++i) flat += {char(code & 255), char(code >> 8)};
+  dir.Write("flat10.yuv", flat);
+  ASSERT_TRUE(test::Ffmpeg("-f rawvideo -pix_fmt yuv444p10le -s 64x48 -i '" + dir / "flat10.yuv" +
+                           "' -c:v ffv1 '" + dir / "flat10.mkv'"));
+  ASSERT_TRUE(test::Ffmpeg("-i '" + dir / "flat10.mkv" + "' -pix_fmt rgb48le -f rawvideo '" +
+                           dir / "rgb48.raw'"));
+  const std::vector<std::uint8_t> rgb48 = host::ReadFileBytes(dir / "rgb48.raw");
+  std::unique_ptr<FrameReader> reader = FrameReader::Open(dir / "flat10.mkv");
+  std::optional<InputFrame> frame = reader->Next();
+  ASSERT_TRUE(frame);
+  std::optional<DeepImage> deep;
+  reader->Load(*frame, &deep);
+  ASSERT_TRUE(deep);
+  for (std::size_t k = 0; k < 3; ++k)
+    EXPECT_NEAR(deep->samples[k] * 65535.0, rgb48[2 * k] | rgb48[2 * k + 1] << 8, 1.0) << k;
 }
 
 }  // namespace
