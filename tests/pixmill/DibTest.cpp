@@ -126,6 +126,29 @@ TEST(PixelAccess, OutsideTheImageAndClear) {
       EXPECT_EQ(image.GetBytes()[line * 12 + k], line % 2 ? 0 : want[k % 4]) << line;
 }
 
+// A shifted copy, from another image, from itself or from a view of its
+// memory (rows top-down and bottom-up): pixel (x, y) is the source's
+// (x - dx, y - dy), 0 where that lies outside.
+TEST(PixelAccess, CopyOffsetFromAnotherImageItselfOrAView) {
+  for (const int height : {5, -5})
+    for (const auto& [dx, dy] : {std::pair{2, 1}, {-3, -2}, {0, 0}, {9, 0}, {INT_MIN, 3}}) {
+      CDIB source(MakeHeader(9, height, 8));
+      FillPattern(source, 4);
+      CDIB other, self(source), viewed(source);
+      const CDIB view(viewed.GetVfBmiHeader(), viewed.GetBytes());
+      ASSERT_TRUE(other.CopyDIBOffset(source, dx, dy) && self.CopyDIBOffset(self, dx, dy) &&
+                  viewed.CopyDIBOffset(view, dx, dy));
+      for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 9; ++x) {
+          const std::int64_t sx = std::int64_t(x) - dx, sy = std::int64_t(y) - dy;
+          const int want =
+              sx < 0 || sx >= 9 || sy < 0 || sy >= 5 ? 0 : source.GetDIBByte(int(sx), int(sy));
+          for (const CDIB* image : {&other, &self, &viewed})
+            ASSERT_EQ(image->GetDIBByte(x, y), want) << x << "," << y << " by " << dx << "," << dy;
+        }
+    }
+}
+
 // Every colour value (in all three channels) at every alpha, one row per
 // alpha, against real arithmetic: premultiplied c * a / 255 and straight
 // p * 255 / a (capped at 255, 0 for a = 0), both rounded half up.
