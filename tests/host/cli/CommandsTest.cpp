@@ -142,17 +142,19 @@ TEST(KeyCommand, PickedColoursAreKeyedByTheNextRender) {
   struct Step {
     std::string line;
     std::array<bool, 3> keyed;  // alpha 0 for each colour, else 255
+    std::string said;           // a line of what the command says
   };
   const Step steps[] = {
-      {"key pick --at " + dir / "in.png" + ":0,0", {true, false, false}},
-      {"key clear", {false, false, false}},
-      {"key pick --colour 0,200,0 --disc", {true, true, false}},
-      {"key clear", {false, false, false}},
+      {"key pick --at " + dir / "in.png" + ":0,0", {true, false, false}, "0,200,0 marked\n"},
+      {"key clear", {false, false, false}, ""},
+      {"key pick --colour 0,200,0 --disc", {true, true, false}, "marked with a disc around it"},
+      {"key clear", {false, false, false}, ""},
       {"key pick --colour 0,200,0 --at " + dir / "seq_%02d.png" + ":2,0 --frame 3",
-       {true, false, true}}};
+       {true, false, true},
+       "key.json: key colour 200,0,200 marked"}};
   for (const Step& step : steps) {
     SCOPED_TRACE(step.line);
-    Ok(step.line + " --project " + project);
+    EXPECT_TRUE(test::Holds(Ok(step.line + " --project " + project).out, step.said));
     Ok("render -f " + dir / "in.png" + " -o " + dir / "out.png" + " --project " + project);
     const media::BgraImage out = media::ReadPng(dir / "out.png");
     for (std::size_t i = 0; i < kColours.size(); ++i)
