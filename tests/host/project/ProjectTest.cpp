@@ -191,6 +191,17 @@ TEST(Project, RandomSettingsRoundTrip) {
   }
 }
 
+// What `project show` and `key auto` say of the finishing: each step that
+// is on, in the order the steps run.
+TEST(Project, FinishingIsDescribedStepByStep) {
+  MatteFinishing f;
+  EXPECT_EQ(DescribeFinishing(f), "off");
+  f = {50, 10, 100, ScreenChannel::kBlue, 1.5, 2, 98, -0.5, 1, {{false, {}}, {true, {}}}};
+  EXPECT_EQ(DescribeFinishing(f),
+            "refine 1.5 px, clip 2 to 98 %, shrink/grow -0.5 px, feather 1 px, unmix 100 %, "
+            "despill 50 %, despill edge 10 px, blue screen, 2 shape(s)");
+}
+
 // A record of a w x h mask of one grey level, made by the record encoder
 // (which takes any size) as a foreign writer would.
 std::vector<std::uint8_t> RecordOfSize(int w, int h) {
