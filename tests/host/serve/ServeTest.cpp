@@ -234,15 +234,16 @@ TEST(Serve, ALassoKeysTheBackdropAndAnExportKeysTheKeyOfItsClick) {
   }
 }
 
-// The history: a pick of the backdrop's colour keys that colour (the module
-// marks it on the wheel) and is one step; a slider's drag (its changes carry
-// one gesture number), the effect's or the finishing's, is one step, changes
-// without a number are a step each, and so is each shape added or removed.
-// GET /api/finishing gives the shapes' points.
+// The history: a pick of the backdrop's colour with Shift keys that colour
+// (the module marks a disc round it on the wheel) and is one step; a
+// slider's drag (its changes carry one gesture number), the effect's or the
+// finishing's, is one step, changes without a number are a step each, and
+// so is each shape added or removed. GET /api/finishing gives the shapes'
+// points.
 TEST(Serve, EachPickDragAndShapeIsOneUndoStep) {
   Keyer k;
-  const httplib::Result picked = Ok(
-      k.Post("/api/pick?x=" + std::to_string(kBackdrop.x) + "&y=" + std::to_string(kBackdrop.y)));
+  const httplib::Result picked = Ok(k.Post("/api/pick?x=" + std::to_string(kBackdrop.x) +
+                                           "&y=" + std::to_string(kBackdrop.y) + "&shift=1"));
   EXPECT_EQ(Alpha(k.Get("/api/view"), kBackdrop), 0);
   std::string wheel;  // the wheel's pixels at the end of the softness drag
   for (int v = 5; v <= 50; v += 5)
