@@ -43,6 +43,16 @@ BgraImage StandInKey(const BgraImage& in, const InputFrame&) {
   return out;
 }
 
+// The full-precision samples of the first frame of a picture, sequence or
+// video; none when it has no frame or only 8 bits.
+std::optional<DeepImage> FirstDeepFrame(const std::string& path) {
+  std::unique_ptr<FrameReader> reader = FrameReader::Open(path);
+  std::optional<InputFrame> frame = reader->Next();
+  std::optional<DeepImage> deep;
+  if (frame) reader->Load(*frame, &deep);
+  return deep;
+}
+
 TEST(DeepPictures, KeyedAtFullPrecisionWithTheEightBitMatte) {
   for (const auto& [name, bits, floating] : {std::tuple{"in.png", 16, false},
                                              {"in.tif", 16, false},
@@ -67,11 +77,7 @@ TEST(DeepPictures, KeyedAtFullPrecisionWithTheEightBitMatte) {
     EXPECT_EQ(reader->sampleBits(), bits);
     FrameWriter writer(dir / ("out" + ext), 12, 4, "25", false, host::InputFiles{}, {1});
     ASSERT_EQ(RunFramePipeline(*reader, {&writer}, 1, StandInKey), 1);
-    std::unique_ptr<FrameReader> back = FrameReader::Open(dir / ("out" + ext));
-    std::optional<InputFrame> frame = back->Next();
-    ASSERT_TRUE(frame);
-    std::optional<DeepImage> out;
-    back->Load(*frame, &out);
+    const std::optional<DeepImage> out = FirstDeepFrame(dir / ("out" + ext));
     ASSERT_TRUE(out);
     for (std::size_t i = 0; i < in.samples.size(); i += 4) {
       // The 8-bit view's blue and the matte from it.
@@ -222,11 +228,7 @@ TEST(VideoColour, FramesAreConvertedWithTheStreamsMatrixAndRange) {
   ASSERT_TRUE(test::Ffmpeg("-i '" + dir / "flat10.mkv" + "' -pix_fmt rgb48le -f rawvideo '" +
                            dir / "rgb48.raw'"));
   const std::vector<std::uint8_t> rgb48 = host::ReadFileBytes(dir / "rgb48.raw");
-  std::unique_ptr<FrameReader> reader = FrameReader::Open(dir / "flat10.mkv");
-  std::optional<InputFrame> frame = reader->Next();
-  ASSERT_TRUE(frame);
-  std::optional<DeepImage> deep;
-  reader->Load(*frame, &deep);
+  const std::optional<DeepImage> deep = FirstDeepFrame(dir / "flat10.mkv");
   ASSERT_TRUE(deep);
   for (std::size_t k = 0; k < 3; ++k)
     EXPECT_NEAR(deep->samples[k] * 65535.0, rgb48[2 * k] | rgb48[2 * k + 1] << 8, 1.0) << k;

@@ -3,8 +3,8 @@
 // the libFuzzer target (PictureFuzz.cpp) and the unit tests: the bytes are
 // refused with a host::HostError naming the file, or decode to a picture
 // within the size limits whose 8-bit view our PNG and TIFF writers and
-// readers give back the same, and whose 16-bit integer samples, when it has them, come
-// back the same through our 16-bit TIFF writer. (OpenEXR's are not compared:
+// readers give back the same, and whose 16-bit integer samples, when it has
+// them, come back the same through our 16-bit TIFF writer. (OpenEXR's are not compared:
 // it stores colour premultiplied, so colour under partial alpha comes back
 // within rounding only.)
 #include "host/base/HostError.h"
@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace mattix::test {
 
@@ -38,11 +39,12 @@ inline std::string CheckPictureRoundTrip(const std::uint8_t* data, std::size_t s
                deep->samples.size() != image.pixels.size()))
     return "the full-precision picture's size differs from its 8-bit view's";
   try {
-    const auto again = media::EncodePicture(media::PictureType::Png, image, nullptr, "a.png", 1);
-    const auto tiff = media::EncodePicture(media::PictureType::Tiff, image, nullptr, "b.tif", 1);
-    if (media::DecodePicture(again.data(), again.size(), "a.png").image.pixels != image.pixels ||
-        media::DecodePicture(tiff.data(), tiff.size(), "b.tif").image.pixels != image.pixels)
-      return "the 8-bit view written reads back differently";
+    for (const auto& [type, name] :
+         {std::pair{media::PictureType::Png, "a.png"}, {media::PictureType::Tiff, "b.tif"}}) {
+      const auto again = media::EncodePicture(type, image, nullptr, name, 1);
+      if (media::DecodePicture(again.data(), again.size(), name).image.pixels != image.pixels)
+        return std::string("the 8-bit view written as ") + name + " reads back differently";
+    }
     if (deep && !deep->floating && deep->sampleBits == 16) {
       const auto bytes = media::EncodePicture(media::PictureType::Tiff, image, deep, "a.tif", 1);
       const media::Picture back = media::DecodePicture(bytes.data(), bytes.size(), "a.tif");
