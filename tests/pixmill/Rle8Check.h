@@ -32,55 +32,45 @@ inline std::optional<Bytes> ReferenceDecode(const Bytes& s, int w, int h, std::s
     img[static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(col++)] = v;
     return true;
   };
-  auto next = [&](std::uint8_t& v) {
-    if (i >= s.size()) return false;
-    v = s[i++];
-    return true;
-  };
+  auto next = [&]() -> int { return i < s.size() ? s[i++] : -1; };  // -1 past the end
   for (;;) {
-    std::uint8_t first = 0, second = 0;
-    if (!next(first) || !next(second)) return std::nullopt;
+    const int first = next(), second = next();
+    if (second < 0) return std::nullopt;
     if (first > 0) {
       for (int k = 0; k < first; ++k)
-        if (!put(second)) return std::nullopt;
+        if (!put(std::uint8_t(second))) return std::nullopt;
     } else if (second == 0) {  // end of line
       if (row >= h) return std::nullopt;
       ++row;
       col = 0;
     } else if (second == 1) {  // end of bitmap
-      if (s.size() - i > 3 || std::any_of(s.begin() + static_cast<long>(i), s.end(),
-                                          [](std::uint8_t v) { return v != 0; }))
-        return std::nullopt;
+      const Bytes rest(s.begin() + static_cast<long>(i), s.end());
+      if (rest.size() > 3 || rest != Bytes(rest.size(), 0)) return std::nullopt;
       return img;
     } else if (second == 2) {  // delta
-      std::uint8_t dx = 0, dy = 0;
-      if (!next(dx) || !next(dy) || row >= h) return std::nullopt;
+      const int dx = next(), dy = next();
+      if (dy < 0 || row >= h) return std::nullopt;
       col += dx;
       row += dy;
       if (col > w || row >= h) return std::nullopt;
     } else {  // literal, padded to an even length
       for (int k = 0; k < second; ++k) {
-        std::uint8_t v = 0;
-        if (!next(v) || !put(v)) return std::nullopt;
+        const int v = next();
+        if (v < 0 || !put(std::uint8_t(v))) return std::nullopt;
       }
-      std::uint8_t pad = 0;
-      if ((second & 1) && !next(pad)) return std::nullopt;
+      if ((second & 1) && next() < 0) return std::nullopt;
     }
   }
 }
-
-struct Rle8Verdict {
-  const char* fault = nullptr;  // what went wrong; null when the decoder behaved
-  bool accepted = false;
-};
 
 // data[0] and data[1] give the geometry (1 + data[0] % 64 by 1 + data[1] %
 // 16, stride rounded up to 4), the rest is a stream. The library decoder
 // must accept exactly what the reference accepts, give its pixels, and leave
 // zeros when it refuses. The stream lies in a buffer of its exact length, so
-// the address sanitizer sees any read past it.
-inline Rle8Verdict CheckRle8Decode(const std::uint8_t* data, std::size_t size) {
-  if (size < 2) return {};
+// the address sanitizer sees any read past it. The result is what went wrong,
+// null when the decoder behaved (as for the record check below).
+inline const char* CheckRle8Decode(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return nullptr;
   const int w = 1 + data[0] % 64, h = 1 + data[1] % 16;
   const std::size_t stride = (static_cast<std::size_t>(w) + 3) & ~std::size_t{3};
   const Bytes stream(data + 2, data + size);
@@ -88,36 +78,35 @@ inline Rle8Verdict CheckRle8Decode(const std::uint8_t* data, std::size_t size) {
   const bool ok = stdfx::DecodeRle8(stream.empty() ? nullptr : stream.data(), stream.size(),
                                     out.data(), w, h, stride);
   const auto ref = ReferenceDecode(stream, w, h, stride);
-  if (ok != ref.has_value()) return {"accepts what the reference refuses, or the reverse", ok};
-  if (ok && out != *ref) return {"pixels differ from the reference", true};
-  if (!ok && std::any_of(out.begin(), out.end(), [](std::uint8_t v) { return v != 0; }))
-    return {"a refused stream left pixels behind", false};
-  return {nullptr, ok};
+  if (ok != ref.has_value()) return "accepts what the reference refuses, or the reverse";
+  if (ok && out != *ref) return "pixels differ from the reference";
+  if (!ok && out != Bytes(out.size(), 0)) return "a refused stream left pixels behind";
+  return nullptr;
 }
 
 // data is a stored mask record (the wheel's record decoder): the 144-byte header, then the stream.
 // A decoded record is an 8-bit image of the header's size whose pixels are what the reference makes
 // of biSizeImage stream bytes; a refused one leaves no image. Records claiming more than 1 << 22
 // pixels are skipped, so that a fuzzer explores parsing rather than allocation.
-inline Rle8Verdict CheckRle8Record(const std::uint8_t* data, std::size_t size) {
+inline const char* CheckRle8Record(const std::uint8_t* data, std::size_t size) {
   tagVFBMINFOHEADER h;
-  if (size < sizeof h) return {};
+  if (size < sizeof h) return nullptr;
   std::memcpy(&h, data, sizeof h);
-  if (static_cast<long long>(h.biWidth) * h.biHeight > (1 << 22)) return {};
+  if (static_cast<long long>(h.biWidth) * h.biHeight > (1 << 22)) return nullptr;
   const Bytes record(data, data + size);
   stdfx::CDIB out;
   if (!mattix::wheel::DecodeRecord(record.data(), record.size(), out))
-    return {out.IsValidDIB() ? "a refused record left an image" : nullptr, false};
+    return out.IsValidDIB() ? "a refused record left an image" : nullptr;
   if (out.DIBBitCount() != 8 || out.DIBCompression() != 0 || out.DIBWidth() != h.biWidth ||
       out.DIBHeight() != h.biHeight || h.biHeight <= 0 || h.biSizeImage > size - sizeof h)
-    return {"decoded image does not match its header", true};
+    return "decoded image does not match its header";
   const Bytes stream(record.begin() + sizeof h, record.begin() + sizeof h + h.biSizeImage);
   // Buffer rows are coded in memory order, whatever the field layout.
   const std::size_t pitch = out.DIBSize() / static_cast<std::size_t>(h.biHeight);
   const auto ref = ReferenceDecode(stream, h.biWidth, h.biHeight, pitch);
   if (!ref || Bytes(out.GetBytes(), out.GetBytes() + out.DIBSize()) != *ref)
-    return {"decoded record differs from the reference", true};
-  return {nullptr, true};
+    return "decoded record differs from the reference";
+  return nullptr;
 }
 
 // A mask like the wheel's (8-bit, its header), width x height, of filled
