@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "RoundedQuotient.h"
 #include "TestWindow.h"
 #include "win/Afx.h"
 #include "win/AfxWin.h"
@@ -35,7 +36,7 @@ using PixelSet = std::set<std::pair<int, int>>;
 constexpr int W = 37, H = 29;
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 
-using win_test::Argb;
+using win_test::Argb, win_test::Int128, win_test::RoundedQuotient;
 
 class Gdi : public ::testing::Test {
  protected:
@@ -304,20 +305,6 @@ TEST(CString, FormatsWithPrintfSemantics) {
   EXPECT_EQ(std::wstring(s), L"H 120 L   5");
 }
 
-// Independent formulation of MulDiv: exact rational arithmetic in 128 bits,
-// rounding |n/d| to nearest with halves away from zero.
-__extension__ typedef __int128 Int128;
-
-int MulDivReference(int a, int b, int c) {
-  if (c == 0) return -1;
-  const Int128 n = static_cast<Int128>(a) * b, an = n < 0 ? -n : n;
-  const Int128 ac = c < 0 ? -static_cast<Int128>(c) : c;
-  Int128 q = (2 * an + ac) / (2 * ac);
-  if ((n < 0) != (c < 0)) q = -q;
-  if (q > INT32_MAX || q < INT32_MIN) return -1;
-  return static_cast<int>(q);
-}
-
 // Hand-picked triples (halves away from zero whatever the signs, a zero
 // divisor, a 64-bit product, 2^31 overflowing, a tiny negative quotient),
 // then random ones mixing full-range and small values so that overflowing
@@ -329,14 +316,14 @@ TEST(MulDiv, AgreesWithWideReference) {
                            {INT32_MIN, -1, 1}, {INT32_MIN, INT32_MIN, INT32_MIN},
                            {1, 1, INT32_MIN},  {-1073741824, 1, INT32_MIN}};
   for (const auto& [a, b, c] : picked)
-    EXPECT_EQ(MulDiv(a, b, c), MulDivReference(a, b, c)) << a << "*" << b << "/" << c;
+    EXPECT_EQ(MulDiv(a, b, c), RoundedQuotient(Int128{a} * b, c)) << a << "*" << b << "/" << c;
   std::mt19937_64 rng(20261205);
   std::uniform_int_distribution<int> any(INT32_MIN, INT32_MAX), small(-70000, 70000);
   for (int i = 0; i < 100000; ++i) {
     const int a = (i & 1) ? any(rng) : small(rng), b = (i & 2) ? any(rng) : small(rng);
     int c = (i & 4) ? any(rng) : small(rng) / 64;
     if (i % 97 == 0) c = 2 * (small(rng) | 1);  // even divisors give exact halves
-    ASSERT_EQ(MulDiv(a, b, c), MulDivReference(a, b, c)) << a << "*" << b << "/" << c;
+    ASSERT_EQ(MulDiv(a, b, c), RoundedQuotient(Int128{a} * b, c)) << a << "*" << b << "/" << c;
   }
 }
 

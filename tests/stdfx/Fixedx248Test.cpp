@@ -6,17 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cmath>
 #include <cstdint>
 #include <random>
 #include <tuple>
 #include <type_traits>
 
 #include "FixedTestUtil.h"
+#include "tests/platform/RoundedQuotient.h"
 
 namespace {
 
-using fixedtest::FromRaw, fixedtest::Raw, fixedtest::Wrap, stdfx::CFixedx248;
+using fixedtest::FromRaw, fixedtest::Raw, fixedtest::Wrap, stdfx::CFixedx248, win_test::Int128,
+    win_test::RoundedQuotient;
 
 constexpr std::int32_t kMin = INT32_MIN, kMax = INT32_MAX;
 
@@ -60,29 +61,6 @@ TEST(Fixedx248, SumsDifferencesAndComparisonsFollowThirtyTwoBitRawValues) {
             (std::array{-768, 1280, -2, kMin}));
 }
 
-// The rounded quotient num/den: the integer at the smallest distance, ties
-// to the larger magnitude, searched around a floating-point estimate; -1 for
-// a zero divisor or a result beyond 32 bits.
-__extension__ typedef __int128 Int128;
-
-Int128 Abs(Int128 v) { return v < 0 ? -v : v; }
-
-std::int32_t NearestOrMinusOne(Int128 num, Int128 den) {
-  if (den == 0) return -1;
-  const long double estimate = static_cast<long double>(num) / static_cast<long double>(den);
-  const Int128 q0 = static_cast<Int128>(std::floor(estimate));
-  Int128 best = q0, bestDistance = -1;
-  for (Int128 q = q0 - 2; q <= q0 + 2; ++q) {
-    const Int128 distance = Abs(q * den - num);  // |q - num/den| * |den|
-    if (bestDistance < 0 || distance < bestDistance ||
-        (distance == bestDistance && Abs(q) > Abs(best))) {
-      best = q;
-      bestDistance = distance;
-    }
-  }
-  return best < INT32_MIN || best > INT32_MAX ? -1 : static_cast<std::int32_t>(best);
-}
-
 // (Rounding, overflow and a zero divisor at their edges are MulDiv's test.)
 TEST(Fixedx248, ProductsAndQuotientsAgreeWithExactRationals) {
   std::mt19937 rng(1234);
@@ -95,10 +73,10 @@ TEST(Fixedx248, ProductsAndQuotientsAgreeWithExactRationals) {
     const long ln = static_cast<long>(std::uint64_t{rng()} << 32 | std::uint32_t(n));
     const std::int32_t n256 = Wrap(std::int64_t{n} * 256);
     const CFixedx248 fa = FromRaw(a), fb = FromRaw(b);
-    const std::int32_t product = NearestOrMinusOne(Int128{a} * b, 256);
-    const std::int32_t quotient = NearestOrMinusOne(Int128{a} * 256, b);
-    const std::int32_t productN = NearestOrMinusOne(Int128{a} * n256, 256);
-    const std::int32_t quotientN = NearestOrMinusOne(Int128{a} * 256, n256);
+    const std::int32_t product = RoundedQuotient(Int128{a} * b, 256);
+    const std::int32_t quotient = RoundedQuotient(Int128{a} * 256, b);
+    const std::int32_t productN = RoundedQuotient(Int128{a} * n256, 256);
+    const std::int32_t quotientN = RoundedQuotient(Int128{a} * 256, n256);
     CFixedx248 c = fa;
     ASSERT_EQ(std::tuple(Raw(fa * fb), Raw(c *= fb), Raw(fa / fb)),
               std::tuple(product, product, quotient))
