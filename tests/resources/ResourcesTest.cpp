@@ -71,21 +71,18 @@ TEST(WheelPicture, MatchesTheGeometry) {
   EXPECT_EQ(std::vector(centre, centre + 3), std::vector<std::uint8_t>(3, 128));
 }
 
-// The built module's handle (loaded as a host loads it), under which it
-// registers its resources; null when it cannot be loaded.
-HMODULE ModuleHandle() {
+// The module, loaded as a host loads it, registers its resources under its
+// own handle: the picture as made here (and nothing under the next id), and
+// the cursors, loaded as the controls load them: each is visible on any
+// colour (no black ink pixel touches a transparent one), its hot spot lies
+// on or next to ink, and the cursors a user must tell apart differ.
+TEST(ModuleResources, PictureAndCursors) {
   HMODULE handle = nullptr;
   try {
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                        reinterpret_cast<LPCWSTR>(mattix::test::Module()->CreateEntry()), &handle);
   } catch (const std::exception&) {
   }
-  return handle;
-}
-
-// The loaded module registers the picture under its own handle.
-TEST(WheelPicture, IsTheModulesResource) {
-  const HMODULE handle = ModuleHandle();
   if (!handle) GTEST_SKIP() << "the module (MATTIX_MODULE) cannot be loaded";
   stdfx::CDIB picture, missing;
   ASSERT_TRUE(picture.CreateFromResource(MAKEINTRESOURCEW(1030), handle));
@@ -93,14 +90,6 @@ TEST(WheelPicture, IsTheModulesResource) {
   const std::vector<std::uint8_t> file = WheelPictureFile();
   EXPECT_EQ(std::memcmp(picture.GetBytes(), file.data() + 54, file.size() - 54), 0);
   EXPECT_FALSE(missing.CreateFromResource(MAKEINTRESOURCEW(1031), handle));
-}
-
-// The module's cursors, loaded as the controls load them: each is visible on
-// any colour (no black ink pixel touches a transparent one), its hot spot
-// lies on or next to ink, and the cursors a user must tell apart differ.
-TEST(Cursors, LoadFromTheModuleAndDiffer) {
-  const HMODULE handle = ModuleHandle();
-  if (!handle) GTEST_SKIP() << "the module (MATTIX_MODULE) cannot be loaded";
   std::map<unsigned, std::vector<std::uint8_t>> pictures;
   for (unsigned id : {3021u, 3022u, 3031u, 3032u, 3033u, 3034u, 3035u, 3036u, 3037u, 3038u, 3039u,
                       3040u, 3041u, 3042u}) {
