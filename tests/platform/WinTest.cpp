@@ -216,19 +216,14 @@ TEST_F(Gdi, HandlesFailAsWindowsDoesWhenStaleOrSelected) {
   EXPECT_EQ(ReleaseDC(other, dc), 1);
 }
 
-// A 32-bit cursor resource in the documented layout: 2 x 3 pixels,
-// bottom-up, hot spot (1, 2).
-std::vector<unsigned char> CursorResource(const std::uint32_t (&rows)[3][2]) {
-  std::vector<unsigned char> bytes(sizeof(CURSOR_RESOURCE_HEADER) + 2 * 3 * 4);
-  const CURSOR_RESOURCE_HEADER h{1, 2, {40, 2, 6, 1, 32, BI_RGB, 0, 0, 0, 0, 0}};
-  std::memcpy(bytes.data(), &h, sizeof h);
-  for (int y = 0; y < 3; ++y) std::memcpy(bytes.data() + 44 + (2 - y) * 8, rows[y], 8);
-  return bytes;
-}
-
+// A 32-bit cursor resource in the documented layout: 2 x 3 pixels (the
+// rows stored bottom-up), hot spot (1, 2).
 TEST(WinCursor, ResourcesLoadAsTopDownPicturesWithHotSpots) {
   const std::uint32_t rows[3][2] = {{0xFF0000FFu, 0x80FFFFFFu}, {1, 2}, {0xFF00FF00u, 0}};
-  std::vector<unsigned char> good = CursorResource(rows);
+  std::vector<unsigned char> good(sizeof(CURSOR_RESOURCE_HEADER) + 2 * 3 * 4);
+  const CURSOR_RESOURCE_HEADER h{1, 2, {40, 2, 6, 1, 32, BI_RGB, 0, 0, 0, 0, 0}};
+  std::memcpy(good.data(), &h, sizeof h);
+  for (int y = 0; y < 3; ++y) std::memcpy(good.data() + 44 + (2 - y) * 8, rows[y], 8);
   std::vector<unsigned char> bad = good;
   bad[4 + 14] = 24;  // 24-bit: refused
   const RESOURCE_ENTRY table[] = {{1, 3021, good.data(), DWORD(good.size())},

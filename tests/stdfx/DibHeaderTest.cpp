@@ -50,22 +50,15 @@ constexpr DWORD YUV = stdfx::kLayoutYUV, YUVz = stdfx::kLayoutYUVAZ, RGBz = stdf
 // tests. Then one layout answer per code: RGB, YUV, RGBAZ, YUVAZ, compressed.
 TEST(Sampling, TestsFollowLayoutAndCodes) {
   const struct {
-    DWORD layout, hsub;
-    int bits;
-    DWORD id;
+    DWORD layout, hsub, bits, id;
     const char* want;
   } cases[] = {{YUV, 512, 32, 0, "0111000/1001"}, {YUV, 512, 24, 2, "0110100/0101"},
                {YUV, 16, 32, 3, "1000000/0010"},  {YUV, 32, 24, 0, "0000010/1001"},
                {YUV, 64, 24, 0, "0000001/1001"},  {YUVz, 512, 32, 0, "0000000/1001"},
                {YUVz, 16, 32, 0, "1000000/1001"}, {RGBz, 16, 32, 0, "0000000/0000"}};
   for (const auto& c : cases) {
-    RawHeader raw({{0, 160},
-                   {4, 8},
-                   {8, 2},
-                   {14, std::uint32_t(c.bits)},
-                   {16, c.layout},
-                   {144, c.id},
-                   {152, c.hsub}});
+    RawHeader raw(
+        {{0, 160}, {4, 8}, {8, 2}, {14, c.bits}, {16, c.layout}, {144, c.id}, {152, c.hsub}});
     const CDIB d(raw.bytes, g_pixels);
     const std::string got =
         Answers({d.IsYUV444(), d.IsYUV422(), d.IsYUV422UYVY(), d.IsYUV422UYVY_ALPHA(),
