@@ -234,20 +234,17 @@ TEST(Headers, StridesSizesLimitsAndAttaching) {
     h.vfRowPitch = c.pitch;
     h.biSizeImage = c.sizeImage;
     h.vfFormatFlag = c.fields ? stdfx::kFormatTwoFields : 0;
-    const bool empty = c.width == 0 || c.height == 0 || c.bits == 0;
+    const bool empty = c.width == 0 || c.height == 0 || c.bits == 0, attached = c.stride || empty;
     EXPECT_EQ(stdfx::IsDIBHeaderSane(&h), c.stride != 0);
     EXPECT_EQ(
         std::tuple(stdfx::DIBBytesPerPixel(&h), stdfx::DIBBytesPerLine(&h), stdfx::DIBSize(&h)),
         std::tuple(c.bpp, c.stride, c.size));
     const CDIB image(&h, bits);
-    ASSERT_EQ(image.IsAttached(), c.stride != 0 || empty);
+    ASSERT_EQ(image.IsAttached(), attached);
+    EXPECT_EQ(image.GetVfBmiHeader(), attached ? &h : nullptr);
     if (c.stride != 0) {
-      EXPECT_EQ(image.GetVfBmiHeader(), &h);
       EXPECT_EQ(std::tuple(image.DIBBytesPerLine(), image.DIBSize()), std::tuple(c.stride, c.size));
-    } else if (empty) {
-      EXPECT_EQ(image.GetVfBmiHeader(), &h);
-    } else {
-      EXPECT_EQ(image.GetVfBmiHeader(), nullptr);
+    } else if (!empty) {
       EXPECT_EQ(image.GetBytes(), nullptr);
       EXPECT_EQ(stdfx::DIBFieldOffsetL(&h, -1), -1);
       CDIB held(MakeHeader(4, 4, 8));  // a refused Create releases what the image held
@@ -519,8 +516,11 @@ TEST(ConvertRgb, RefusalsLeaveTheTargetAsItWas) {
 
 // ---- Resources and the desktop ----
 
-void Put(std::vector<std::uint8_t>& v, std::size_t at, std::uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) v[at + i] = std::uint8_t(value >> (8 * i));
+// Little-endian fields of the given byte counts, one after another from `at`.
+void Put(std::vector<std::uint8_t>& v, std::size_t at,
+         std::initializer_list<std::pair<std::uint64_t, int>> fields) {
+  for (const auto& [value, bytes] : fields)
+    for (int i = 0; i < bytes; ++i) v[at++] = std::uint8_t(value >> (8 * i));
 }
 
 // A bitmap file (with `fileHeader`) or packed bitmap of w x h pixels whose
@@ -530,18 +530,10 @@ std::vector<std::uint8_t> MakeBitmap(int w, int h, int bits, bool fileHeader,
   const std::size_t stride = std::size_t((w * bits + 31) / 32 * 4), rows = std::size_t(std::abs(h));
   const std::size_t pre = fileHeader ? 14 : 0, offBits = pre + infoSize + (bits == 8 ? 1024 : 0);
   std::vector<std::uint8_t> v(offBits + stride * rows, 0);
-  if (fileHeader) {
-    v[0] = 'B';
-    v[1] = 'M';
-    Put(v, 2, v.size(), 4);
-    Put(v, 10, offBits, 4);
-  }
+  // "BM", the file's size, 4 reserved bytes, where the pixels start.
+  if (fileHeader) Put(v, 0, {{'B', 1}, {'M', 1}, {v.size(), 4}, {0, 4}, {offBits, 4}});
   // The info header's size, width, height, planes and bits per pixel.
-  Put(v, pre, infoSize, 4);
-  Put(v, pre + 4, unsigned(w), 4);
-  Put(v, pre + 8, unsigned(h), 4);
-  Put(v, pre + 12, 1, 2);
-  Put(v, pre + 14, unsigned(bits), 2);
+  Put(v, pre, {{infoSize, 4}, {unsigned(w), 4}, {unsigned(h), 4}, {1, 2}, {unsigned(bits), 2}});
   for (std::size_t r = 0; r < rows; ++r)
     for (std::size_t k = 0; k < stride; ++k) v[offBits + r * stride + k] = std::uint8_t(r * 37 + k);
   return v;
@@ -610,14 +602,14 @@ TEST_F(Resources, MissingForeignOrRefusedFormatsLeaveTheImage) {
   } edits[] = {{30, 1, 4}, {28, 1, 2}, {0, 'X', 1}, {30, BI_BITFIELDS, 4}};
   for (const auto& e : edits) {
     std::vector<std::uint8_t> bad = file;
-    Put(bad, e.at, e.value, e.bytes);
-    if (e.value == BI_BITFIELDS) Put(bad, 54, 0x000000FF, 4);  // red in the low byte
+    Put(bad, e.at, {{e.value, e.bytes}});
+    if (e.value == BI_BITFIELDS) Put(bad, 54, {{0x000000FF, 4}});  // red in the low byte
     EXPECT_FALSE(Load(bad, image)) << e.at;
   }
   EXPECT_EQ(image.GetBytes(), before);
   EXPECT_EQ(image.DIBWidth(), 2);
-  Put(file, 30, BI_BITFIELDS, 4);
-  for (int k = 0; k < 3; ++k) Put(file, 54 + 4 * k, 0xFF0000u >> (8 * k), 4);
+  Put(file, 30, {{BI_BITFIELDS, 4}});
+  Put(file, 54, {{0xFF0000, 4}, {0xFF00, 4}, {0xFF, 4}});  // red, green and blue masks
   EXPECT_TRUE(Load(file, image));
 }
 
@@ -647,12 +639,9 @@ TEST(Desktop, DrawsMasksAlphaAndYuvAndClips) {
   for (DWORD i = 0; i < yuv.DIBSize(); ++i) yuv.GetBytes()[i] = std::uint8_t(40 + 13 * i);
   ASSERT_TRUE(rgb.CreateAndConvert(MakeHeader(4, -2, 32), yuv, -1));
   ASSERT_TRUE(yuv.DrawToDesktop(0, 0, 0, 0));
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 4; ++x) {
-      int r, g, b;
-      ASSERT_TRUE(rgb.GetDIBColor(x, y, r, g, b));
-      EXPECT_EQ(at(x, y), Pixels{0xFF000000u | std::uint32_t(r << 16 | g << 8 | b)});
-    }
+  const auto* converted = reinterpret_cast<const std::uint32_t*>(rgb.GetBytes());
+  for (int y = 0; y < 2; ++y)  // rgb is top-down and opaque: its rows as they are
+    EXPECT_EQ(at(0, y, 4), Pixels(converted + 4 * y, converted + 4 * y + 4)) << y;
   WinDesktopClear(0x00000000);
   CDIB square(MakeHeader(10, 10, 32));
   square.ClearDIB(-1, 0xFF0000FF);
