@@ -49,6 +49,37 @@ KeyRowFn Kernel(KernelSet set, bool spill) {
 // floor(p / 255 + 1/2) in exact integers.
 std::uint32_t Rational255(std::uint32_t p) { return (2 * p + 255) / 510; }
 
+enum class MaskKind { kFull, kRandom, kSingle };
+enum class TableKind { kFull, kWindow, kScrambled };
+
+// An 8-bit mask of the given size and stride. The random one has no two
+// neighbouring pixels alike, so a lookup one row or column off shows.
+struct Mask {
+  std::vector<std::uint8_t> bytes;
+  MaskView view;
+  Mask(MaskKind kind, int width, int height, int stride)
+      : bytes(std::size_t(stride) * height, kind == MaskKind::kFull ? 255 : 0) {
+    std::mt19937 rng(7);
+    for (int r = 0; kind == MaskKind::kRandom && r < height; ++r)
+      for (int c = 0; c < width; ++c) {
+        std::uint8_t* v = &bytes[std::size_t(r) * stride + c];
+        do *v = std::uint8_t(rng());
+        while ((c > 0 && *v == v[-1]) || (r > 0 && *v == v[-stride]));
+      }
+    if (kind == MaskKind::kSingle) bytes[std::size_t(141) * stride + 162] = 255;
+    view = MakeMaskView(bytes.data(), stride, width, height);
+  }
+};
+
+std::array<std::uint32_t, 256> Table(TableKind kind) {
+  std::array<std::uint32_t, 256> t;
+  const double window[4] = {20, 40, 60, 80}, full[4] = {0, 0, 100, 100};
+  FillLightnessTable(kind == TableKind::kWindow ? window : full, t.data());
+  if (kind == TableKind::kScrambled)
+    for (int v = 0; v < 256; ++v) t[v] = std::uint32_t((v * 97 + 31) % 256);
+  return t;
+}
+
 // Every kernel set's plain and spill kernels, as (set, spill).
 class Kernels : public ::testing::TestWithParam<std::tuple<KernelSet, bool>> {};
 
@@ -61,18 +92,15 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
   if (!KernelSetAvailable(set))
     GTEST_SKIP() << "this processor (or build) cannot run the " << KernelSetName(set) << " kernels";
   const KeyRowFn kernel = Kernel(set, spill);
-  std::array<std::uint32_t, 256> full, table;
+  std::array<std::uint32_t, 256> full;
   full.fill(255);
-  for (int v = 0; v < 256; ++v) table[v] = std::uint32_t((v * 97 + 31) % 256);
+  const auto table = Table(TableKind::kScrambled);
+  // Pixel v: alpha v under a random colour; opaque grey v.
   std::mt19937 rng(3);
   std::vector<std::uint8_t> src(256 * 4), greys(256 * 4), dst(256 * 4);
-  for (int v = 0; v < 256; ++v) {
-    for (int c = 0; c < 3; ++c) {
-      src[4 * v + c] = std::uint8_t(rng());
-      greys[4 * v + c] = std::uint8_t(v);
-    }
-    src[4 * v + 3] = std::uint8_t(v);
-    greys[4 * v + 3] = 255;
+  for (int i = 0; i < 256 * 4; ++i) {
+    src[i] = std::uint8_t(i % 4 == 3 ? i / 4 : rng());
+    greys[i] = std::uint8_t(i % 4 == 3 ? 255 : i / 4);
   }
   for (int m = 0; m < 256; ++m) {
     const std::vector<std::uint8_t> cells(241 * 209, std::uint8_t(m));
@@ -88,39 +116,6 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
           std::equal(&dst[4 * v], &dst[4 * v + 3], &greys[4 * v]));  // greys keep their colour
     }
   }
-}
-
-enum class MaskKind { kFull, kRandom, kSingle };
-enum class TableKind { kFull, kWindow, kScrambled };
-
-// An 8-bit mask of the given size and stride. The random one has no two
-// neighbouring pixels alike, so a lookup one row or column off shows.
-struct Mask {
-  std::vector<std::uint8_t> bytes;
-  MaskView view;
-  Mask(MaskKind kind, int width, int height, int stride)
-      : bytes(std::size_t(stride) * height, kind == MaskKind::kFull ? 255 : 0) {
-    std::mt19937 rng(7);
-    for (int r = 0; r < height; ++r)
-      for (int c = 0; c < width; ++c) {
-        std::uint8_t& v = bytes[std::size_t(r) * stride + c];
-        if (kind == MaskKind::kRandom) do
-            v = std::uint8_t(rng());
-          while ((c > 0 && v == bytes[std::size_t(r) * stride + c - 1]) ||
-                 (r > 0 && v == bytes[std::size_t(r - 1) * stride + c]));
-      }
-    if (kind == MaskKind::kSingle) bytes[std::size_t(141) * stride + 162] = 255;
-    view = MakeMaskView(bytes.data(), stride, width, height);
-  }
-};
-
-std::array<std::uint32_t, 256> Table(TableKind kind) {
-  std::array<std::uint32_t, 256> t;
-  const double window[4] = {20, 40, 60, 80}, full[4] = {0, 0, 100, 100};
-  FillLightnessTable(kind == TableKind::kWindow ? window : full, t.data());
-  if (kind == TableKind::kScrambled)
-    for (int v = 0; v < 256; ++v) t[v] = std::uint32_t((v * 97 + 31) % 256);
-  return t;
 }
 
 struct Case {
@@ -167,13 +162,6 @@ INSTANTIATE_TEST_SUITE_P(Key, Kernels,
                                   (std::get<1>(i.param) ? "_Spill" : "_Plain");
                          });
 
-// The input and the reference's output of one case, kept while the case's
-// kernel sets run (the reference is the slow part).
-struct Expected {
-  int caseIndex = -1;
-  std::vector<std::uint8_t> source, keyed;
-};
-
 class EveryColour : public ::testing::TestWithParam<std::tuple<int, KernelSet>> {};
 
 TEST_P(EveryColour, MatchesTheReference) {
@@ -186,32 +174,35 @@ TEST_P(EveryColour, MatchesTheReference) {
   const KeyRowParams params{mask.view, table.data(), c.spill};
   const bool spill = c.spill >= 0;
 
-  static Expected expected;
-  if (expected.caseIndex != index) {
-    expected.caseIndex = index;
-    expected.source.resize(4 * std::size_t(((1u << 24) + kColourStep - 1) / kColourStep));
-    std::uint8_t* at = expected.source.data();
+  // The input and the reference's output of one case, kept while the case's
+  // kernel sets run (the reference is the slow part).
+  static int cached = -1;
+  static std::vector<std::uint8_t> source, expected;
+  if (cached != index) {
+    cached = index;
+    source.resize(4 * std::size_t(((1u << 24) + kColourStep - 1) / kColourStep));
+    std::uint8_t* at = source.data();
     for (std::uint32_t colour = 0; colour < (1u << 24); colour += kColourStep, at += 4) {
       const std::uint32_t pixel = colour | ((colour * 151u + std::uint32_t(index) * 29u) << 24);
       for (int b = 0; b < 4; ++b) at[b] = std::uint8_t(pixel >> (8 * b));
     }
-    expected.keyed.assign(expected.source.size(), 0);
-    Kernel(KernelSet::kReference, spill)(expected.keyed.data(), expected.source.data(),
-                                         int(expected.source.size() / 4), params);
+    expected.assign(source.size(), 0);
+    Kernel(KernelSet::kReference, spill)(expected.data(), source.data(), int(source.size() / 4),
+                                         params);
   }
   // Out of place, then in place (the lanes that a kernel keys again must
   // come from the source as it was). The buffers stay for the next case:
   // 64 MiB each, their pages are touched once.
   static std::vector<std::uint8_t> keyed, inPlace;
-  keyed.assign(expected.source.size(), 0);
-  inPlace = expected.source;
-  Kernel(set, spill)(keyed.data(), expected.source.data(), int(keyed.size() / 4), params);
+  keyed.assign(source.size(), 0);
+  inPlace = source;
+  Kernel(set, spill)(keyed.data(), source.data(), int(keyed.size() / 4), params);
   Kernel(set, spill)(inPlace.data(), inPlace.data(), int(inPlace.size() / 4), params);
   for (const auto* actual : {&keyed, &inPlace}) {
-    if (*actual == expected.keyed) continue;
+    if (*actual == expected) continue;
     std::size_t wrong = 0, first = 0;
     for (std::size_t i = 0; i < actual->size(); i += 4)
-      if (std::memcmp(&(*actual)[i], &expected.keyed[i], 4) != 0 && wrong++ == 0) first = i;
+      if (std::memcmp(&(*actual)[i], &expected[i], 4) != 0 && wrong++ == 0) first = i;
     ADD_FAILURE() << wrong << " pixels differ " << (actual == &keyed ? "out of place" : "in place")
                   << ", the first at pixel " << first / 4;
   }
@@ -223,12 +214,12 @@ TEST_P(EveryColour, MatchesTheReference) {
   ASSERT_TRUE(colours);
   for (KernelSet reader : kEverySet) {
     if (!KernelSetAvailable(reader)) continue;
-    keyed.assign(expected.source.size(), 0);
-    inPlace = expected.source;
-    colours->KeyRow(keyed.data(), expected.source.data(), int(keyed.size() / 4), KernelsOf(reader));
+    keyed.assign(source.size(), 0);
+    inPlace = source;
+    colours->KeyRow(keyed.data(), source.data(), int(keyed.size() / 4), KernelsOf(reader));
     colours->KeyRow(inPlace.data(), inPlace.data(), int(inPlace.size() / 4), KernelsOf(reader));
-    EXPECT_TRUE(keyed == expected.keyed) << "table read by " << KernelSetName(reader);
-    EXPECT_TRUE(inPlace == expected.keyed) << "table read in place by " << KernelSetName(reader);
+    EXPECT_TRUE(keyed == expected) << "table read by " << KernelSetName(reader);
+    EXPECT_TRUE(inPlace == expected) << "table read in place by " << KernelSetName(reader);
   }
 }
 
@@ -266,10 +257,8 @@ TEST_P(Rows, EveryLengthAndStart) {
       for (int width = 1; width <= 64; ++width)
         for (int start = 0; start <= 8; ++start) {
           const auto key = [&](std::uint8_t* out, const std::uint8_t* in) {
-            if (viaTable)
-              colours->KeyRow(out, in, width, KernelsOf(set));
-            else
-              fast(out, in, width, params);
+            viaTable ? colours->KeyRow(out, in, width, KernelsOf(set))
+                     : fast(out, in, width, params);
           };
           SCOPED_TRACE(testing::Message() << (viaTable ? "table, " : "") << "width " << width
                                           << " start " << start << " spill " << spill);
