@@ -83,10 +83,14 @@ struct Wheel : CWndHSL {
   }
 };
 
+// The wheel's tests run with this program's resources as the module's.
+struct WheelTest : ::testing::Test {
+  AFX_MAINTAIN_STATE2 resources{&g_withResources};
+};
+
 // The base is the picture over grey 162; the display adds the tint of the
 // soft mask, the disabled look mixes base and grey half and half.
-TEST(Wheel, BaseTintAndDisabledLook) {
-  AFX_MANAGE_STATE(&g_withResources);
+TEST_F(WheelTest, BaseTintAndDisabledLook) {
   Wheel w;
   ASSERT_TRUE(w.BlurMask());
   std::mt19937 rng(7);
@@ -114,8 +118,7 @@ TEST(Wheel, BaseTintAndDisabledLook) {
 }
 
 // Softness 0 copies; otherwise the radius is max(1, min(100, (s/100)^4 * 100)).
-TEST(Wheel, BlurRadiusFollowsSoftness) {
-  AFX_MANAGE_STATE(&g_withResources);
+TEST_F(WheelTest, BlurRadiusFollowsSoftness) {
   const struct {
     double softness, radius;
   } cases[] = {{0, 0}, {10, 1}, {50, 6.25}, {80, 40.96}, {100, 100}, {std::nan(""), 1}};
@@ -136,8 +139,7 @@ TEST(Wheel, BlurRadiusFollowsSoftness) {
 
 // 731 sets one byte at the colour's position, 733 the disc of the bytes
 // whose integer distance squared is at most 12 (37 bytes when unclipped).
-TEST(Wheel, MarksColoursAtTheirPositions) {
-  AFX_MANAGE_STATE(&g_withResources);
+TEST_F(WheelTest, MarksColoursAtTheirPositions) {
   const struct {
     int r, g, b, x, row;
   } cases[] = {
@@ -164,8 +166,7 @@ TEST(Wheel, MarksColoursAtTheirPositions) {
   }
 }
 
-TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
-  AFX_MANAGE_STATE(&g_withResources);
+TEST_F(WheelTest, RecordRoundTripAndUnchangedShortcut) {
   Wheel a;
   std::uint32_t size = 0;
   const std::uint8_t* empty = a.GetMaskData(size);
@@ -199,7 +200,7 @@ TEST(WheelRecord, RoundTripAndUnchangedShortcut) {
 }
 
 // Without the resources every image is invalid and every operation says so.
-TEST(Wheel, WithoutResourcesNothingIsReadOrDrawn) {
+TEST(WheelWithoutResources, NothingIsReadOrDrawn) {
   AFX_MANAGE_STATE(&g_withoutResources);
   Wheel w;
   EXPECT_FALSE(w.m_wheel.IsValidDIB() || w.m_base.IsValidDIB() || w.m_mask.IsValidDIB());
@@ -288,12 +289,13 @@ Bytes BruteFill(const std::vector<POINT>& v) {
   return m;
 }
 
+using WheelEdit = WheelTest;
+
 // Edges rise by powers of two (the fill's running x stays exact): a click
 // (its pixel lies one row below the pressed one), a star, a bow tie, paths
 // far outside the control, a press during a drag; then events without a
 // press change nothing.
-TEST(WheelEdit, LassoFillsWhatTheBruteForceFills) {
-  AFX_MANAGE_STATE(&g_withResources);
+TEST_F(WheelEdit, LassoFillsWhatTheBruteForceFills) {
   for (const char* script :
        {"d60,50 u60,50", "d40,40 m72,48 m104,40 m96,72 m104,104 m72,96 m40,104 m48,72 u48,72",
         "d150,40 m190,104 m190,40 m150,104 u150,104",
@@ -311,8 +313,7 @@ TEST(WheelEdit, LassoFillsWhatTheBruteForceFills) {
 
 // 200 on a rectangle, then a lasso over an overlapping one in each mode:
 // replace, add (saturates at 255), subtract (stops at 0), intersect.
-TEST(WheelEdit, CombineModesOnOverlappingShapes) {
-  AFX_MANAGE_STATE(&g_withResources);
+TEST_F(WheelEdit, CombineModesOnOverlappingShapes) {
   const Bytes before =
       Picture([](int x, int y) { return x >= 30 && x < 90 && y >= 20 && y < 80 ? 200 : 0; });
   for (int k = 0; k < 4; ++k) {
@@ -334,8 +335,7 @@ TEST(WheelEdit, CombineModesOnOverlappingShapes) {
 // A press on a keyed pixel with no key held moves the region (its cursor,
 // the capture); with keys, or elsewhere, it draws a lasso. Away and back
 // (even far outside) restores the mask exactly. The pressed pixel holds 1.
-TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
-  AFX_MANAGE_STATE(&g_withResources);
+TEST_F(WheelEdit, MoveFollowsThePointerAndComesBack) {
   const Bytes region = Picture([](int x, int y) {
     return x >= 100 && x < 140 && y >= 60 && y < 90 ? x - 109 + 3 * (y - 70) : 0;
   });
@@ -368,8 +368,7 @@ TEST(WheelEdit, MoveFollowsThePointerAndComesBack) {
 // segments between the points, closed by a line to the start unless the last
 // point lies next to it (where the line could only repaint its two ends).
 // Segments here are horizontal, vertical, diagonal or of slope 1/2.
-TEST(WheelEdit, OutlineAndItsClosingLine) {
-  AFX_MANAGE_STATE(&g_withResources);
+TEST_F(WheelEdit, OutlineAndItsClosingLine) {
   const auto segment = [](Bytes& m, POINT a, POINT b) {
     const int n = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
     for (int t = 0; t <= n; ++t)
