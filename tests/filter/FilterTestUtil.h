@@ -74,9 +74,8 @@ class Frame {
  public:
   static constexpr std::size_t kGuard = 64;
   static constexpr std::uint8_t kGuardByte = 0xA5;
-  Frame(int width, int height, int bitCount = 32, DWORD compression = stdfx::kLayoutRGB,
-        bool topDown = false)
-      : m_header{Header(width, topDown ? -height : height, bitCount, compression)},
+  Frame(int width, int height, int bitCount = 32, DWORD compression = stdfx::kLayoutRGB)
+      : m_header{Header(width, height, bitCount, compression)},
         m_bpp(bitCount / 8),
         m_stride(IsYUV(compression) ? ((width * 2 + 3) & ~3) : ((width * bitCount + 31) / 32) * 4),
         m_size(std::size_t(m_stride) * std::size_t(height)),
