@@ -41,10 +41,9 @@ void Box(std::mt19937& r, std::vector<double>& v, int n, int w, int h, double m,
 }
 
 const Family kFamilies[] = {
+    // From 2 vertices (a segment) on.
     {"Inside", 241, 209, 100,
-     [](auto& r, int w, int h, auto& v) {
-       Box(r, v, Between(r, 2, 12), w, h, 0, false);  // 2: a segment
-     }},
+     [](auto& r, int w, int h, auto& v) { Box(r, v, Between(r, 2, 12), w, h, 0, false); }},
     {"PastEveryEdge", 241, 209, 80,
      [](auto& r, int w, int h, auto& v) {
        Box(r, v, Between(r, 3, 20), w, h, Between(r, 0, 1) ? w : 8.0 * w, false);  // some far out
