@@ -29,27 +29,13 @@ std::array<std::uint32_t, 256> ReferenceTable(int a0, int a1, int a2, int a3) {
   const int s1 = std::max(a0, 0), s2 = std::max(s1, a1), s3 = std::max(s2, a2 + 1);
   const int s4 = std::max(s3, a3);
   std::array<std::uint32_t, 256> t{};
-  for (int i = 0; i < 256; ++i) {
-    // MulDiv rounds halves away from zero; all quotients here are >= 0.
-    if (i < s1)
-      t[i] = 0;
-    else if (i < s2)
-      t[i] = std::uint32_t(RoundHalfUp(std::int64_t(i - a0) * 255, a1 - a0));
-    else if (i < s3)
-      t[i] = 255;
-    else if (i < s4)
-      t[i] = 255 - std::uint32_t(RoundHalfUp(std::int64_t(i - a2) * 255, a3 - a2));
-    else
-      t[i] = 0;
-  }
-  return t;
-}
-
-std::array<std::uint32_t, 256> Table(double l0, double l1, double l2, double l3) {
-  const double b[4] = {l0, l1, l2, l3};
-  std::array<std::uint32_t, 256> t;
-  t.fill(0xDEADBEEF);
-  FillLightnessTable(b, t.data());
+  // MulDiv rounds halves away from zero; all quotients here are >= 0.
+  for (int i = 0; i < 256; ++i)
+    t[i] = i < s1   ? 0
+           : i < s2 ? std::uint32_t(RoundHalfUp(std::int64_t(i - a0) * 255, a1 - a0))
+           : i < s3 ? 255
+           : i < s4 ? 255 - std::uint32_t(RoundHalfUp(std::int64_t(i - a2) * 255, a3 - a2))
+                    : 0;
   return t;
 }
 
@@ -64,7 +50,9 @@ TEST(LightnessTable, MatchesPiecewiseReferenceForRandomBreakpoints) {
     double l[4];
     for (double& v : l) v = (n % 3 == 0) ? wide(rng) : inRange(rng);
     if (n % 2 == 0) std::sort(l, l + 4);
-    const auto t = Table(l[0], l[1], l[2], l[3]);
+    std::array<std::uint32_t, 256> t;
+    t.fill(0xDEADBEEF);  // every entry must be written
+    FillLightnessTable(l, t.data());
     const auto ref = ReferenceTable(BreakpointIndex(l[0]), BreakpointIndex(l[1]),
                                     BreakpointIndex(l[2]), BreakpointIndex(l[3]));
     ASSERT_EQ(t, ref) << l[0] << "/" << l[1] << "/" << l[2] << "/" << l[3];

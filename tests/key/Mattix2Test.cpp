@@ -89,10 +89,9 @@ TEST(Key, StatusPrecedence) {
   // Images without pixels.
   Frame target(8, 8);
   stdfx::CDIB empty;
-  CMattix2 engine;
   const std::uint32_t size = std::uint32_t(full.size());
-  EXPECT_EQ(engine.Process(target.dib(), empty, nullptr, full.data(), size, -1), 27);
-  EXPECT_EQ(engine.Process(empty, target.dib(), nullptr, full.data(), size, -1), 27);
+  EXPECT_EQ(CMattix2().Process(target.dib(), empty, nullptr, full.data(), size, -1), 27);
+  EXPECT_EQ(CMattix2().Process(empty, target.dib(), nullptr, full.data(), size, -1), 27);
   // A header widened past what the library addresses after attaching has no
   // stride any more: refused, with or without a mask, rather than walked.
   Frame wideTarget(8, 2), wideSource(8, 2);
@@ -176,8 +175,7 @@ TEST(Key, SoftnessBlursTheMaskWithItsRadius) {
                                              {kNaN, 0}, {-3, 0},    {250, 100}};
   for (const auto& [softness, radius] : cases) {
     stdfx::CDIB blurred(*plain.GetVfBmiHeader());
-    stdfx::CGaussian blur(1);
-    ASSERT_EQ(radius > 0 ? blur.Blur(blurred, plain, radius, radius) : 0, 0);
+    ASSERT_EQ(radius > 0 ? stdfx::CGaussian(1).Blur(blurred, plain, radius, radius) : 0, 0);
     const stdfx::CDIB& m = radius > 0 ? blurred : plain;
     const MaskRecord expectedMask =
         MaskRecordOf(241, 209, [&](int r, int c) { return m.GetBytes()[r * stride + c]; });
