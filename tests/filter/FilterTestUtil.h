@@ -127,6 +127,7 @@ class Frame {
 enum class Path { kScalarFloat, kVectorFloat, kScalarDouble, kVectorDouble };
 
 inline bool IsDouble(Path p) { return p == Path::kScalarDouble || p == Path::kVectorDouble; }
+inline bool IsVector(Path p) { return p == Path::kVectorFloat || p == Path::kVectorDouble; }
 
 // Owns a coefficient block and 16-byte aligned line buffers of both
 // precisions and runs the kernel of one path on a line of 32-bit pixels or a
@@ -154,7 +155,7 @@ class LineRunner {
  public:
   LineRunner(Path path, double radius, int maxLength)
       : m_double(IsDouble(path)),
-        m_vector(path == Path::kVectorFloat || path == Path::kVectorDouble),
+        m_vector(IsVector(path)),
         m_float(radius, maxLength),
         m_doubles(radius, maxLength) {}
 

@@ -45,6 +45,8 @@ TEST(DericheCoefficientsTest, ImpulseResponseIsTheSampledGaussian) {
 // ---- Kernels ----
 
 const double kRadii[] = {1.0, 6.25, 31.640625, 100.0};
+const Path kPaths[] = {Path::kScalarFloat, Path::kVectorFloat, Path::kScalarDouble,
+                       Path::kVectorDouble};
 
 class KernelPathTest : public ::testing::TestWithParam<Path> {};
 
@@ -102,31 +104,22 @@ TEST_P(KernelPathTest, FollowsTheDefinitionWithinTheStatedBound) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, KernelPathTest,
-                         ::testing::Values(Path::kScalarFloat, Path::kVectorFloat,
-                                           Path::kScalarDouble, Path::kVectorDouble));
+INSTANTIATE_TEST_SUITE_P(Paths, KernelPathTest, ::testing::ValuesIn(kPaths));
 
 // ---- Images ----
 
-struct Config {
-  unsigned mode;
-  bool scalar;
-};
-
-std::unique_ptr<CGaussian> MakeBlur(Config c) {
-  auto g = std::make_unique<CGaussian>(c.mode);
-  g->ForceScalar(c.scalar);
+// The blur set to take a path: mode 2 (double) or 1 (float), vector
+// instructions allowed or not.
+std::unique_ptr<CGaussian> MakeBlur(Path path) {
+  auto g = std::make_unique<CGaussian>(IsDouble(path) ? 2 : 1);
+  g->ForceScalar(!IsVector(path));
   return g;
 }
 
-const Config kConfigs[] = {{1, false}, {1, true}, {2, false}, {2, true}};
-
-// The 1-D filter of one configuration's path on one line (a row or a column
-// copied out), from the kernels directly.
-std::vector<std::uint8_t> FilterLine(Config c, const std::vector<std::uint8_t>& line, int bits,
+// The 1-D filter of a path on one line (a row or a column copied out), from
+// the kernels directly.
+std::vector<std::uint8_t> FilterLine(Path path, const std::vector<std::uint8_t>& line, int bits,
                                      double radius) {
-  const Path path = c.mode == 2 ? (c.scalar ? Path::kScalarDouble : Path::kVectorDouble)
-                                : (c.scalar ? Path::kScalarFloat : Path::kVectorFloat);
   const int length = int(line.size()) / (bits / 8);
   LineRunner run(path, radius, length);
   std::vector<std::uint8_t> out(line.size());
@@ -137,9 +130,9 @@ std::vector<std::uint8_t> FilterLine(Config c, const std::vector<std::uint8_t>& 
   return out;
 }
 
-class BlurConfigTest : public ::testing::TestWithParam<Config> {};
+class BlurPathTest : public ::testing::TestWithParam<Path> {};
 
-TEST_P(BlurConfigTest, OneDirectionFiltersEachRowOrColumn) {
+TEST_P(BlurPathTest, OneDirectionFiltersEachRowOrColumn) {
   // Widths leave partial strips of 1 and 5 columns besides full ones; a NaN
   // radius skips its direction like 0; radius 0.5 filters as 1, 250 as 100.
   const struct {
@@ -169,7 +162,7 @@ TEST_P(BlurConfigTest, OneDirectionFiltersEachRowOrColumn) {
 // Both directions are the columns then the rows, in place or not; nothing
 // outside the pixels is written, the source is read only, the buffers are
 // released and the MMX state is left empty (the vector path must empty it).
-TEST_P(BlurConfigTest, BothDirectionsAreColumnsThenRowsAndTouchNothingElse) {
+TEST_P(BlurPathTest, BothDirectionsAreColumnsThenRowsAndTouchNothingElse) {
   DirtyMmxState();
   ASSERT_NE(FpuTagWord(), 0xFFFFu);  // the probe sees a used state
   EmptyMmxStateForTest();
@@ -180,7 +173,7 @@ TEST_P(BlurConfigTest, BothDirectionsAreColumnsThenRowsAndTouchNothingElse) {
     for (Frame* f : {&src, &once, &cols, &twice, &same}) f->Fill(23);  // padding alike
     const auto input = src.pixels();
     auto blur = MakeBlur(GetParam());
-    if (!GetParam().scalar) DirtyMmxState();
+    if (IsVector(GetParam())) DirtyMmxState();
     ASSERT_EQ(blur->Blur(once.dib(), src.dib(), 3.0, 8.0), 0);
     EXPECT_EQ(FpuTagWord(), 0xFFFFu);
     EXPECT_FALSE(blur->HasBuffers());
@@ -194,7 +187,7 @@ TEST_P(BlurConfigTest, BothDirectionsAreColumnsThenRowsAndTouchNothingElse) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Configs, BlurConfigTest, ::testing::ValuesIn(kConfigs));
+INSTANTIATE_TEST_SUITE_P(Paths, BlurPathTest, ::testing::ValuesIn(kPaths));
 
 // ---- Statuses ----
 
@@ -209,12 +202,12 @@ TEST(GaussianStatusTest, RefusedOrEmptyWorkLeavesTheTargetUntouched) {
   } cases[] = {{13, 7, 32, 8, 3, 3, 27},         {13, 7, 16, 16, 3, 3, 27},
                {13, 7, 24, 24, 3, 3, 20},        {0, 9, 8, 8, 5, 5, 0},
                {9, 9, 32, 32, 1e-17, -1e-17, 0}, {9, 9, 8, 8, kNaN, kNaN, 0}};
-  for (Config config : kConfigs)
+  for (Path path : kPaths)
     for (const auto& c : cases) {
       Frame dst(c.w, c.h, c.targetBits), src(c.w, c.h, c.sourceBits);
       src.Fill(200);
       const auto before = dst.pixels();
-      auto blur = MakeBlur(config);
+      auto blur = MakeBlur(path);
       EXPECT_EQ(blur->Blur(dst.dib(), src.dib(), c.rx, c.ry), c.status)
           << c.w << " " << c.targetBits << " " << c.rx;
       EXPECT_EQ(dst.pixels(), before);
