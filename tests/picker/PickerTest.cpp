@@ -119,20 +119,18 @@ TEST_F(WheelTest, BaseTintAndDisabledLook) {
 
 // Softness 0 copies; otherwise the radius is max(1, min(100, (s/100)^4 * 100)).
 TEST_F(WheelTest, BlurRadiusFollowsSoftness) {
-  const struct {
-    double softness, radius;
-  } cases[] = {{0, 0}, {10, 1}, {50, 6.25}, {80, 40.96}, {100, 100}, {std::nan(""), 1}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.softness);
+  const std::pair<double, double> cases[] = {{0, 0},      {10, 1},    {50, 6.25},
+                                             {80, 40.96}, {100, 100}, {std::nan(""), 1}};
+  for (const auto& [softness, radius] : cases) {
+    SCOPED_TRACE(softness);
     Wheel w;
     for (int row = 90; row < 110; ++row)
       for (int x = 100; x < 130; ++x) w.MaskAt(x, row) = 255;
-    EXPECT_EQ(w.SetKeyParams(&c.softness), c.softness != 0);  // NaN differs from all
-    EXPECT_EQ(w.SetKeyParams(&c.softness), std::isnan(c.softness));
+    EXPECT_EQ(w.SetKeyParams(&softness), softness != 0);  // NaN differs from all
+    EXPECT_EQ(w.SetKeyParams(&softness), std::isnan(softness));
     ASSERT_TRUE(w.BlurMask());
     stdfx::CDIB expected(w.m_mask);
-    ASSERT_EQ(c.radius > 0 ? stdfx::CGaussian(1).Blur(expected, w.m_mask, c.radius, c.radius) : 0,
-              0);
+    ASSERT_EQ(radius > 0 ? stdfx::CGaussian(1).Blur(expected, w.m_mask, radius, radius) : 0, 0);
     ASSERT_EQ(std::memcmp(w.m_softMask.GetBytes(), expected.GetBytes(), expected.DIBSize()), 0);
   }
 }
@@ -140,20 +138,19 @@ TEST_F(WheelTest, BlurRadiusFollowsSoftness) {
 // 731 sets one byte at the colour's position, 733 the disc of the bytes
 // whose integer distance squared is at most 12 (37 bytes when unclipped).
 TEST_F(WheelTest, MarksColoursAtTheirPositions) {
-  const struct {
-    int r, g, b, x, row;
-  } cases[] = {
+  // r, g, b and the byte's column and buffer row.
+  const std::array<int, 5> cases[] = {
       {255, 0, 0, 240, 104}, {128, 128, 128, 120, 120}, {0, 255, 0, 60, 194}, {0, 0, 255, 60, 14}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.x);
+  for (const auto [r, g, b, at, atRow] : cases) {
+    SCOPED_TRACE(at);
     Wheel w;
     EXPECT_FALSE(w.MarkColour(729, 0, 0, 0));
     for (const auto& [command, r2] : {std::pair{731, 0}, {733, 12}}) {
-      EXPECT_TRUE(w.MarkColour(command, c.r, c.g, c.b));
-      EXPECT_FALSE(w.MarkColour(command, c.r, c.g, c.b));
+      EXPECT_TRUE(w.MarkColour(command, r, g, b));
+      EXPECT_FALSE(w.MarkColour(command, r, g, b));
       for (int row = 0; row < 209; ++row)
         for (int x = 0; x < 244; ++x) {
-          const int dx = x - c.x, dy = row - c.row;
+          const int dx = x - at, dy = row - atRow;
           ASSERT_EQ(w.MaskAt(x, row), x < 241 && dx * dx + dy * dy <= r2 ? 255 : 0)
               << x << "," << row;
         }
