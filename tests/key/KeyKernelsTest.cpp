@@ -112,8 +112,8 @@ TEST_P(Kernels, AlphaOfAllPairsIsTheRoundedRationalProduct) {
     kernel(dst.data(), greys.data(), 256, p);
     for (int v = 0; v < 256; ++v) {
       ASSERT_EQ(dst[4 * v + 3], 255 - Rational255(table[v] * m)) << "grey " << v << " mask " << m;
-      ASSERT_TRUE(
-          std::equal(&dst[4 * v], &dst[4 * v + 3], &greys[4 * v]));  // greys keep their colour
+      // Greys keep their colour.
+      ASSERT_TRUE(std::equal(&dst[4 * v], &dst[4 * v + 3], &greys[4 * v]));
     }
   }
 }
