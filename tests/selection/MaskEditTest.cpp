@@ -43,10 +43,10 @@ TEST(MaskEdit, OutlineFollowsTheDirectLineFormula) {
   std::fill(pixels.begin(), pixels.end(), 0);  // `to` outside: refused
   EXPECT_FALSE(selection::DrawLine(edit, POINT{w, 3}, POINT{1, 1}));
   EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 255), 0);
-  EXPECT_TRUE(selection::DrawLine(edit, POINT{5, 5}, POINT{-2000000000, 5}));  // far `from`
+  // A far `from`: the row from 0 to 5 and nothing else.
+  EXPECT_TRUE(selection::DrawLine(edit, POINT{5, 5}, POINT{-2000000000, 5}));
   EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 255), 4 * 6);
-  EXPECT_TRUE(white(0, 5));
-  EXPECT_TRUE(white(5, 5));
+  for (int x = 0; x <= 5; ++x) EXPECT_TRUE(white(x, 5)) << x;
 }
 
 }  // namespace
