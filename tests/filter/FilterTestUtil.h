@@ -133,25 +133,6 @@ inline bool IsVector(Path p) { return p == Path::kVectorFloat || p == Path::kVec
 // precisions and runs the kernel of one path on a line of 32-bit pixels or a
 // group of 8-bit lines.
 class LineRunner {
- private:
-  template <typename T>
-  struct State {
-    struct alignas(16) Quad {
-      T lane[4];
-    };
-    State(double radius, int length) : f(std::size_t(length) + 1), b(f.size()) {
-      FillCoefficientBlock(block, ComputeDericheCoefficients(radius));
-    }
-    T* fwd() { return f[0].lane; }
-    T* bwd() { return b[0].lane; }
-    CoefficientBlock<T> block;
-    std::vector<Quad> f, b;
-  };
-  template <typename F>
-  auto Visit(F f) {
-    return m_double ? f(m_doubles) : f(m_float);
-  }
-
  public:
   LineRunner(Path path, double radius, int maxLength)
       : m_double(IsDouble(path)),
@@ -182,6 +163,24 @@ class LineRunner {
   }
 
  private:
+  template <typename T>
+  struct State {
+    struct alignas(16) Quad {
+      T lane[4];
+    };
+    State(double radius, int length) : f(std::size_t(length) + 1), b(f.size()) {
+      FillCoefficientBlock(block, ComputeDericheCoefficients(radius));
+    }
+    T* fwd() { return f[0].lane; }
+    T* bwd() { return b[0].lane; }
+    CoefficientBlock<T> block;
+    std::vector<Quad> f, b;
+  };
+  template <typename F>
+  void Visit(F f) {
+    return m_double ? f(m_doubles) : f(m_float);
+  }
+
   bool m_double, m_vector;
   State<float> m_float;
   State<double> m_doubles;
