@@ -375,9 +375,7 @@ TEST_F(WheelEdit, OutlineAndItsClosingLine) {
     Host host;
     Wheel w;
     const POINT path[] = {{20, 20}, {120, 20}, {120, 100}, {x, 100}, {x, y}};
-    std::vector<Step> drag;
-    for (std::size_t i = 0; i < 5; ++i) drag.push_back({i ? 'm' : 'd', path[i].x, path[i].y, 0});
-    host.Play(w, drag);
+    for (std::size_t i = 0; i < 5; ++i) host.Play(w, {{i ? 'm' : 'd', path[i].x, path[i].y, 0}});
     Bytes expected(std::size_t(kW) * kH, 0);
     for (int i = 0; i < 4; ++i) segment(expected, path[i], path[i + 1]);
     EXPECT_EQ(host.White(), expected) << x;
