@@ -307,9 +307,7 @@ TEST(ColourTable, FilledInSharesKeysEveryColourAsTheKernel) {
   second.join();
   EXPECT_EQ(tables[1], tables[2]);
   std::vector<std::uint32_t> source(4096), expected(4096), actual(4096);
-  const auto bytes = [](std::vector<std::uint32_t>& v) {
-    return reinterpret_cast<std::uint8_t*>(v.data());
-  };
+  const auto bytes = [](auto& v) { return reinterpret_cast<std::uint8_t*>(v.data()); };
   for (std::uint32_t first = 0; first < (1u << 24); first += 4096 * kColourStep) {
     for (std::uint32_t i = 0; i < 4096; ++i) source[i] = (first + i) | (i & 0xFF) << 24;
     for (int k = 0; k < 2; ++k) {
