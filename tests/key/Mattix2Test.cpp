@@ -220,24 +220,22 @@ TEST(Key, ThroughTheColourTableAsDirectly) {
   const MaskRecord ramp =
       MaskRecordOf(241, 209, [](int r, int c) { return (r * 7 + c * 3) % 256; });
   const MaskRecord other = MaskRecordOf(241, 209, [](int r, int c) { return (r + c * 5) % 256; });
-  const struct {
-    Settings settings;
-    const MaskRecord* mask;
-  } steps[] = {{Settings(), &ramp},
-               {Settings().softness(30), &ramp},
-               {Settings().softness(30).spill(70), &ramp},
-               {Settings().softness(30).spill(20), &ramp},
-               {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &ramp},
-               {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &other},
-               {Settings(), &ramp}};
+  const std::pair<Settings, const MaskRecord*> steps[] = {
+      {Settings(), &ramp},
+      {Settings().softness(30), &ramp},
+      {Settings().softness(30).spill(70), &ramp},
+      {Settings().softness(30).spill(20), &ramp},
+      {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &ramp},
+      {Settings().softness(30).spill(20).lightness(10, 30, 70, 90), &other},
+      {Settings(), &ramp}};
   // Every step's frame, whole and by field, keyed from tables made after `pixels`.
   const auto keyed = [&](int pixels) {
     CColourTable::SetPixelsBeforeTable(pixels);
     std::vector<std::vector<std::uint8_t>> frames;
-    for (const auto& step : steps)
+    for (const auto& [settings, mask] : steps)
       for (int field : {-1, 0, 1}) {
         Frame frame(37, 23);
-        EXPECT_EQ(KeyFrame(frame, source, step.settings, step.mask, field), 0);
+        EXPECT_EQ(KeyFrame(frame, source, settings, mask, field), 0);
         frames.push_back(frame.pixels());
       }
     return frames;
