@@ -11,6 +11,7 @@
 #include <limits>
 #include <memory>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "FilterTestUtil.h"
@@ -133,28 +134,27 @@ std::vector<std::uint8_t> FilterLine(Path path, const std::vector<std::uint8_t>&
 class BlurPathTest : public ::testing::TestWithParam<Path> {};
 
 TEST_P(BlurPathTest, OneDirectionFiltersEachRowOrColumn) {
-  // Widths leave partial strips of 1 and 5 columns besides full ones; a NaN
-  // radius skips its direction like 0; radius 0.5 filters as 1, 250 as 100.
-  const struct {
-    int w, h;
-    double rx, ry;
-  } cases[] = {{241, 19, 6.25, 0.0}, {13, 6, 6.25, kNaN}, {1, 3, 6.25, 0.0}, {37, 5, 0.5, 0.0},
-               {241, 209, 0.0, 5.0}, {13, 17, kNaN, 5.0}, {3, 1, 0.0, 5.0},  {9, 300, 0.0, 250.0}};
+  // Width, height, radii x and y. Widths leave partial strips of 1 and 5
+  // columns besides full ones; a NaN radius skips its direction like 0;
+  // radius 0.5 filters as 1, 250 as 100.
+  const std::tuple<int, int, double, double> cases[] = {
+      {241, 19, 6.25, 0.0}, {13, 6, 6.25, kNaN}, {1, 3, 6.25, 0.0}, {37, 5, 0.5, 0.0},
+      {241, 209, 0.0, 5.0}, {13, 17, kNaN, 5.0}, {3, 1, 0.0, 5.0},  {9, 300, 0.0, 250.0}};
   for (int bits : {8, 32})
-    for (const auto& c : cases) {
-      SCOPED_TRACE(testing::Message() << bits << " " << c.w << "x" << c.h << " " << c.rx);
-      Frame src(c.w, c.h, bits), dst(c.w, c.h, bits);
+    for (const auto& [w, h, rx, ry] : cases) {
+      SCOPED_TRACE(testing::Message() << bits << " " << w << "x" << h << " " << rx);
+      Frame src(w, h, bits), dst(w, h, bits);
       src.Fill(21);
-      ASSERT_EQ(MakeBlur(GetParam())->Blur(dst.dib(), src.dib(), c.rx, c.ry), 0);
-      const bool rows = c.ry == 0.0 || std::isnan(c.ry);
-      for (int i = 0; i < (rows ? c.h : c.w); ++i) {
+      ASSERT_EQ(MakeBlur(GetParam())->Blur(dst.dib(), src.dib(), rx, ry), 0);
+      const bool rows = ry == 0.0 || std::isnan(ry);
+      for (int i = 0; i < (rows ? h : w); ++i) {
         std::vector<std::uint8_t> line, got;
-        for (int k = 0; k < (rows ? c.w : c.h); ++k)
+        for (int k = 0; k < (rows ? w : h); ++k)
           for (int ch = 0; ch < bits / 8; ++ch) {
             line.push_back(rows ? src.At(k, i, ch) : src.At(i, k, ch));
             got.push_back(rows ? dst.At(k, i, ch) : dst.At(i, k, ch));
           }
-        ASSERT_EQ(got, FilterLine(GetParam(), line, bits, rows ? c.rx : c.ry)) << "line " << i;
+        ASSERT_EQ(got, FilterLine(GetParam(), line, bits, rows ? rx : ry)) << "line " << i;
       }
     }
 }
@@ -193,20 +193,17 @@ TEST_P(BlurPathTest, BothDirectionsAreColumnsThenRowsAndTouchNothingElse) {
 // written. A 24-bit target is refused by the buffer allocation, before the
 // depths are compared: 20, not 27.
 TEST_P(BlurPathTest, RefusedOrEmptyWorkLeavesTheTargetUntouched) {
-  const struct {
-    int w, h, targetBits, sourceBits;
-    double rx, ry;
-    int status;
-  } cases[] = {{13, 7, 32, 8, 3, 3, 27},         {13, 7, 16, 16, 3, 3, 27},
-               {13, 7, 24, 24, 3, 3, 20},        {0, 9, 8, 8, 5, 5, 0},
-               {9, 9, 32, 32, 1e-17, -1e-17, 0}, {9, 9, 8, 8, kNaN, kNaN, 0}};
-  for (const auto& c : cases) {
-    Frame dst(c.w, c.h, c.targetBits), src(c.w, c.h, c.sourceBits);
+  // Width, height, target and source depths, radii x and y, status.
+  const std::tuple<int, int, int, int, double, double, int> cases[] = {
+      {13, 7, 32, 8, 3, 3, 27}, {13, 7, 16, 16, 3, 3, 27},   {13, 7, 24, 24, 3, 3, 20},
+      {0, 9, 8, 8, 5, 5, 0},    {9, 9, 8, 8, kNaN, kNaN, 0}, {9, 9, 32, 32, 1e-17, -1e-17, 0}};
+  for (const auto& [w, h, targetBits, sourceBits, rx, ry, status] : cases) {
+    Frame dst(w, h, targetBits), src(w, h, sourceBits);
     src.Fill(200);
     const auto before = dst.pixels();
     auto blur = MakeBlur(GetParam());
-    EXPECT_EQ(blur->Blur(dst.dib(), src.dib(), c.rx, c.ry), c.status)
-        << c.w << " " << c.targetBits << " " << c.rx;
+    EXPECT_EQ(blur->Blur(dst.dib(), src.dib(), rx, ry), status)
+        << w << " " << targetBits << " " << rx;
     EXPECT_EQ(dst.pixels(), before);
     EXPECT_TRUE(dst.GuardsIntact());
     EXPECT_FALSE(blur->HasBuffers());

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -125,31 +126,29 @@ TEST(Key, WheelPositions) {
 // Partly keyed colours turn to the grey of their lightness (max + min) / 2;
 // only the chroma weight decides, not the lightness window.
 TEST(Key, SpillSuppression) {
-  const struct {
-    int mask;
-    double spill;
-    bool desaturated, window;
-  } cases[] = {{0, 100, false, false},   {1, 100, true, false},  {254, 100, true, false},
-               {255, 100, false, false}, {128, 0, false, false}, {128, kNaN, false, false},
-               {255, 100, false, true},  {0, 100, false, true},  {128, 100, true, true}};
+  // The mask's value, spill, whether colours turn grey, with a lightness window.
+  const std::tuple<int, double, bool, bool> cases[] = {
+      {0, 100, false, false},   {1, 100, true, false},  {254, 100, true, false},
+      {255, 100, false, false}, {128, 0, false, false}, {128, kNaN, false, false},
+      {255, 100, false, true},  {0, 100, false, true},  {128, 100, true, true}};
   Frame source(48, 6);
   source.Fill(31);
   for (int x = 0; x < 6; ++x) source.SetPixel(x, 0, 40 * x, 40 * x, 40 * x, 255);  // greys
-  for (const auto& c : cases) {
-    const MaskRecord mask = Flat(std::uint8_t(c.mask));
-    Settings settings = Settings().spill(c.spill);
-    if (c.window) settings.lightness(20, 40, 60, 80);
+  for (const auto& [m, spill, desaturated, window] : cases) {
+    const MaskRecord mask = Flat(std::uint8_t(m));
+    Settings settings = Settings().spill(spill);
+    if (window) settings.lightness(20, 40, 60, 80);
     Frame target(48, 6);
     ASSERT_EQ(KeyFrame(target, source, settings, &mask), 0);
     for (int i = 0; i < 48 * 6; ++i) {  // the rows have no padding
       const std::uint8_t *s = source.bits() + 4 * i, *t = target.bits() + 4 * i;
-      ASSERT_TRUE(c.window || t[3] == (2 * s[3] * (255 - c.mask) + 255) / 510) << i;
+      ASSERT_TRUE(window || t[3] == (2 * s[3] * (255 - m) + 255) / 510) << i;
       const int mx = std::max({s[0], s[1], s[2]}), mn = std::min({s[0], s[1], s[2]});
-      if (c.desaturated && mx != mn) {
-        ASSERT_EQ(std::pair(t[1], t[2]), std::pair(t[0], t[0])) << c.mask << " at " << i;
+      if (desaturated && mx != mn) {
+        ASSERT_EQ(std::pair(t[1], t[2]), std::pair(t[0], t[0])) << m << " at " << i;
         ASSERT_LE(std::abs(2 * t[0] - (mx + mn)), 1) << i;
       } else {
-        ASSERT_TRUE(std::equal(s, s + 3, t)) << c.mask << " at " << i;
+        ASSERT_TRUE(std::equal(s, s + 3, t)) << m << " at " << i;
       }
     }
   }

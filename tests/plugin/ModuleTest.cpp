@@ -208,13 +208,10 @@ constexpr std::uint32_t kSentinel = 0x5A5A5A5A;
 // Refused frames and modes leave the output untouched, though a mask keys
 // every colour fully.
 TEST(Render, RefusalsLeaveTheOutputUntouched) {
-  struct Case {
-    std::int32_t outLayout, inLayout, mode;
-    PIM::Status status;
-  };
-  // Mode 3; an output, then an input, of another layout; the YUV family
-  // (described but not keyed).
-  const Case cases[] = {{4, 4, 3, 0x1000}, {8, 4, 0, 0x3400}, {4, 2, 0, 0x3400}, {1, 2, 0, 0x1000}};
+  // Output and input layouts, mode, status: mode 3; an output, then an input,
+  // of another layout; the YUV family (described but not keyed).
+  const std::array<std::int32_t, 4> cases[] = {
+      {4, 4, 3, 0x1000}, {8, 4, 0, 0x3400}, {4, 2, 0, 0x3400}, {1, 2, 0, 0x1000}};
   auto instance = NewInstance();
   const auto mask = pixmill_test::MaskRecordOf(241, 209, [](int, int) { return 255; });
   auto* data = instance->Parameter("Chroma Mask")->CurrentData();
@@ -227,11 +224,10 @@ TEST(Render, RefusalsLeaveTheOutputUntouched) {
     d.layoutCode = layout;
     return h::Make<h::CImage>(d);
   };
-  for (const Case& c : cases) {
+  for (const auto [outLayout, inLayout, mode, status] : cases) {
     std::vector<std::uint32_t> in(16, 0xFF00FF00u), out(16, kSentinel);
-    EXPECT_EQ(instance->Render(*frame(out, c.outLayout), *frame(in, c.inLayout), c.mode, 0),
-              c.status)
-        << c.outLayout << " " << c.inLayout << " " << c.mode;
+    EXPECT_EQ(instance->Render(*frame(out, outLayout), *frame(in, inLayout), mode, 0), status)
+        << outLayout << " " << inLayout << " " << mode;
     EXPECT_EQ(out, std::vector<std::uint32_t>(16, kSentinel));
   }
   // A missing input or output frame.
