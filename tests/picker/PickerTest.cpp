@@ -427,68 +427,62 @@ struct Bar : picker_test::ControlHost {
 };
 
 TEST(LightnessBar, ValuesAreTruncatedToSixteenBitsAndClamped) {
-  const struct {
-    Percent in;
-    bool changed;
-    Values stored;
-  } cases[] = {{{0, 0, 100, 100}, false, {0, 0, 65535, 65535}},
-               {{10, 20, 80, 90}, true, {6553, 13107, 52428, 58981}},
-               {{-5, 0, 120, 100}, false, {0, 0, 65535, 65535}},
-               {{NAN, -INFINITY, INFINITY, 50}, true, {0, 0, 65535, 32767}},
-               {{90, 10, 50, -1e300}, true, {58981, 6553, 32767, 0}}};  // order is not enforced
-  for (const auto& c : cases) {
+  // Percent set, whether that changed the defaults, the values stored.
+  const std::tuple<Percent, bool, Values> cases[] = {
+      {{0, 0, 100, 100}, false, {0, 0, 65535, 65535}},
+      {{10, 20, 80, 90}, true, {6553, 13107, 52428, 58981}},
+      {{-5, 0, 120, 100}, false, {0, 0, 65535, 65535}},
+      {{NAN, -INFINITY, INFINITY, 50}, true, {0, 0, 65535, 32767}},
+      {{90, 10, 50, -1e300}, true, {58981, 6553, 32767, 0}}};  // order is not enforced
+  for (const auto& [in, changed, stored] : cases) {
     Bar b;
-    EXPECT_EQ(b.bar.SetValues(c.in.data()), c.changed) << c.in[0];
-    EXPECT_EQ(b.Stored(), c.stored) << c.in[0];
+    EXPECT_EQ(b.bar.SetValues(in.data()), changed) << in[0];
+    EXPECT_EQ(b.Stored(), stored) << in[0];
   }
 }
 
 TEST(LightnessBar, HitAreasAndTies) {
-  const struct {
-    Percent percent;
-    std::vector<std::array<int, 3>> hits;  // x, y, the handle hit
-  } cases[] = {// L1 at x 100 (38.75 % of 240 pixels = 93), nothing else within reach.
-               {{0, 38.75, 90, 100}, {{108, 2, 1}, {92, 13, 1}, {100, 14, -1}, {109, 5, -1}}},
-               // Stacked at an end: the one that can move away from it.
-               {{0, 0, 0, 100}, {{7, 10, 2}}},
-               {{0, 100, 100, 100}, {{247, 10, 1}}},
-               {{0, 0, 0, 0}, {{7, 17, 3}}},
-               {{100, 100, 100, 100}, {{247, 17, 0}}},
-               {{0, 50, 50, 100}, {{7, 18, -1}}},
-               // L1 at 100, L2 at 102: the nearer right corner, L1 on a tie.
-               {{0, 38.75, 39.5834, 100}, {{108, 2, 1}, {110, 2, 2}}},
-               // Both at 100: L2 when the pointer is not right of them.
-               {{0, 38.75, 38.75, 100}, {{100, 5, 2}, {101, 5, 1}}}};
-  for (const auto& c : cases) {
-    Bar b(c.percent);
-    for (const auto& [x, y, handle] : c.hits)
+  // The bar's percent, then points x, y and the handle each hits.
+  const std::pair<Percent, std::vector<std::array<int, 3>>> cases[] = {
+      // L1 at x 100 (38.75 % of 240 pixels = 93), nothing else within reach.
+      {{0, 38.75, 90, 100}, {{108, 2, 1}, {92, 13, 1}, {100, 14, -1}, {109, 5, -1}}},
+      // Stacked at an end: the one that can move away from it.
+      {{0, 0, 0, 100}, {{7, 10, 2}}},
+      {{0, 100, 100, 100}, {{247, 10, 1}}},
+      {{0, 0, 0, 0}, {{7, 17, 3}}},
+      {{100, 100, 100, 100}, {{247, 17, 0}}},
+      {{0, 50, 50, 100}, {{7, 18, -1}}},
+      // L1 at 100, L2 at 102: the nearer right corner, L1 on a tie.
+      {{0, 38.75, 39.5834, 100}, {{108, 2, 1}, {110, 2, 2}}},
+      // Both at 100: L2 when the pointer is not right of them.
+      {{0, 38.75, 38.75, 100}, {{100, 5, 2}, {101, 5, 1}}}};
+  for (const auto& [percent, hits] : cases) {
+    Bar b(percent);
+    for (const auto& [x, y, handle] : hits)
       EXPECT_EQ(b.bar.HitTest(*CWnd::FromHandle(b.hwnd), POINT{x, y}), handle)
-          << x << "," << y << " " << c.percent[1];
+          << x << "," << y << " " << percent[1];
   }
 }
 
 // A reset waits for the end of a drag; then it restores the defaults.
 TEST(LightnessBar, DragsStopAtNeighboursAndShiftScalesTheInnerHandles) {
-  const struct {
-    Percent percent;
-    int handle;
-    const char* moves;
-    Values after;
-  } cases[] = {{{10, 20, 60, 100}, 1, "150 240", {6553, 39321, 39321, 65535}},
-               {{10, 20, 60, 100}, 0, "3 -400", {0, 13107, 39321, 65535}},
-               {{0, 40, 60, 100}, 3, "S127", {0, 13107, 19661, 32768}},
-               {{0, 40, 60, 100}, 3, "127", {0, 26214, 39321, 39321}},
-               {{20, 40, 60, 100}, 0, "S127", {32768, 40960, 49152, 65535}},
-               // Whole percents rounded (40.6 % -> 41 %); out-of-order inner handles
-               // are put back in order.
-               {{0, 40.6, 60, 100}, 3, "S127", {0, 13435, 19661, 32768}},
-               {{0, 60, 40, 100}, 3, "S127", {0, 13107, 13107, 32768}}};
-  for (const auto& c : cases) {
-    Bar b(c.percent);
-    b.Drag(c.handle, c.moves);
+  // The bar's percent, the handle dragged, its moves, the values after.
+  const std::tuple<Percent, int, const char*, Values> cases[] = {
+      {{10, 20, 60, 100}, 1, "150 240", {6553, 39321, 39321, 65535}},
+      {{10, 20, 60, 100}, 0, "3 -400", {0, 13107, 39321, 65535}},
+      {{0, 40, 60, 100}, 3, "S127", {0, 13107, 19661, 32768}},
+      {{0, 40, 60, 100}, 3, "127", {0, 26214, 39321, 39321}},
+      {{20, 40, 60, 100}, 0, "S127", {32768, 40960, 49152, 65535}},
+      // Whole percents rounded (40.6 % -> 41 %); out-of-order inner handles
+      // are put back in order.
+      {{0, 40.6, 60, 100}, 3, "S127", {0, 13435, 19661, 32768}},
+      {{0, 60, 40, 100}, 3, "S127", {0, 13107, 13107, 32768}}};
+  for (const auto& [percent, handle, moves, after] : cases) {
+    Bar b(percent);
+    b.Drag(handle, moves);
     EXPECT_FALSE(b.On('r', 0, 0));
     b.On('u', 0, 0);
-    EXPECT_EQ(b.Stored(), c.after) << "handle " << c.handle << ": " << c.moves;
+    EXPECT_EQ(b.Stored(), after) << "handle " << handle << ": " << moves;
     EXPECT_TRUE(b.On('r', 0, 0));
     EXPECT_EQ(b.Stored(), (Values{0, 0, 65535, 65535}));
   }
