@@ -81,17 +81,18 @@ struct Keyer {
     return client.Post(path, json, json.empty() ? "text/plain" : "application/json");
   }
   httplib::Result Get(const std::string& path) { return client.Get(path); }
+  // A pointer event of `kind` on `control` ("wheel" or "bar") at p.
+  httplib::Result Pointer(const char* control, const char* kind, POINT p) {
+    return Post(std::string("/api/pointer?control=") + control + "&kind=" + kind +
+                "&x=" + std::to_string(p.x) + "&y=" + std::to_string(p.y));
+  }
   // Drags a loop around the wheel's greens: out along the rim from 85 to
   // 165 degrees, back along saturation 0.12. The last answer.
   httplib::Result Lasso(bool release = true) {
-    const auto at = [](const char* kind, POINT p) {
-      return std::string("/api/pointer?control=wheel&kind=") + kind + "&x=" + std::to_string(p.x) +
-             "&y=" + std::to_string(p.y);
-    };
-    httplib::Result r = Post(at("down", OnWheel(85, 1.2)));
-    for (int h = 89; h <= 165; h += 4) r = Post(at("move", OnWheel(h, 1.2)));
-    for (int h = 165; h >= 85; h -= 4) r = Post(at("move", OnWheel(h, 0.12)));
-    return release ? Post(at("up", OnWheel(85, 0.12))) : std::move(r);
+    httplib::Result r = Pointer("wheel", "down", OnWheel(85, 1.2));
+    for (int h = 89; h <= 165; h += 4) r = Pointer("wheel", "move", OnWheel(h, 1.2));
+    for (int h = 165; h >= 85; h -= 4) r = Pointer("wheel", "move", OnWheel(h, 0.12));
+    return release ? Pointer("wheel", "up", OnWheel(85, 0.12)) : std::move(r);
   }
   // Waits for the export that runs to end: its last status.
   std::string ExportStatus() {
@@ -153,16 +154,15 @@ TEST(Serve, BarDragsAfterAnOpenDragMoveOnlyTheirHandles) {
     return StateOf(r).Find("lightness")->Elements().at(i).AsNumber();
   };
   k.Lasso(false);
-  ASSERT_TRUE(k.Post("/api/pointer?control=bar&kind=down&x=7&y=8"));
-  k.Post("/api/pointer?control=bar&kind=move&x=61&y=8");
-  const httplib::Result r = Ok(k.Post("/api/pointer?control=bar&kind=up&x=61&y=8"));
+  ASSERT_TRUE(k.Pointer("bar", "down", {7, 8}));
+  k.Pointer("bar", "move", {61, 8});
+  const httplib::Result r = Ok(k.Pointer("bar", "up", {61, 8}));
   EXPECT_EQ(State(r, "mask"), "true");  // the open lasso was closed by the release
   const double low[] = {lightness(r, 0), lightness(r, 1)};
   EXPECT_NEAR(low[1], 54.0 / 240.0 * 100.0, 0.5);
-  k.Post("/api/pointer?control=bar&kind=down&x=247&y=12");
-  for (int x = 240; x >= 200; x -= 10)
-    k.Post("/api/pointer?control=bar&kind=move&x=" + std::to_string(x) + "&y=12");
-  const httplib::Result after = k.Post("/api/pointer?control=bar&kind=up&x=200&y=12");
+  k.Pointer("bar", "down", {247, 12});
+  for (int x = 240; x >= 200; x -= 10) k.Pointer("bar", "move", {x, 12});
+  const httplib::Result after = k.Pointer("bar", "up", {200, 12});
   for (std::size_t i : {0u, 1u})
     EXPECT_NEAR(lightness(after, i), low[i], 0.5 * 100.0 / 65535.0) << i;
   EXPECT_NEAR(std::min(lightness(after, 2), lightness(after, 3)), 193.0 / 240.0 * 100.0, 0.5);
@@ -223,7 +223,7 @@ TEST(Serve, ALassoKeysTheBackdropAndAnExportKeysTheKeyOfItsClick) {
   ASSERT_EQ(k.Post("/api/export")->status, 200);
   // A right click on the wheel clears the key.
   k.Post("/api/pointer?control=wheel&kind=down&x=120&y=104&button=right");
-  EXPECT_EQ(State(k.Post("/api/pointer?control=wheel&kind=up&x=120&y=104"), "mask"), "false");
+  EXPECT_EQ(State(k.Pointer("wheel", "up", {120, 104}), "mask"), "false");
   ASSERT_EQ(k.Post("/api/save")->status, 200);
   const std::string status = k.ExportStatus();
   ASSERT_NE(status.find("\"done\":8.0"), std::string::npos) << status;
