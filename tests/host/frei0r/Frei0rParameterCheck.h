@@ -61,7 +61,6 @@ inline std::string CheckFrei0rScript(const Frei0rApi& api, const std::string& pr
       }
       path = mode == 0 ? projectPath : mode == 1 ? projectPath + ".missing" : "";
       const char* value = mode == 3 ? nullptr : path.c_str();
-      if (mode == 3) path.clear();
       api.set(instance, &value, 0);
     } else if (op <= 3) {  // a number or matte: any double, NaN and infinities too
       const int index = 1 + (op - 1 + 3 * script.Byte()) % (parameters - 1);

@@ -285,8 +285,7 @@ TEST(Frei0rInHosts, ReportAMissingOrDamagedModuleAndMarkFrames) {
   test::TempDir dir;
   dir.Write("damaged.so", std::string("not a shared library"));
   for (const std::string& module : {dir / "missing.so", dir / "damaged.so"}) {
-    const std::string out = dir / "k.png";
-    std::filesystem::remove(out);
+    const std::string out = module + ".png";
     media::Subprocess run(
         {"env", "FREI0R_PATH=" + kPlugins, "MATTIX_MODULE=" + module, "ffmpeg", "-nostdin", "-v",
          "error", "-i", kSample, "-vf", "frei0r=mattix:" + kProject, out},
@@ -294,8 +293,7 @@ TEST(Frei0rInHosts, ReportAMissingOrDamagedModuleAndMarkFrames) {
     EXPECT_EQ(run.Wait(), 0) << module << ": " << run.ErrorTail();
     EXPECT_TRUE(test::Holds(run.ErrorTail(), module));
     EXPECT_TRUE(test::Holds(run.ErrorTail(), "frames are marked with magenta stripes"));
-    ASSERT_TRUE(std::filesystem::exists(out)) << "ffmpeg wrote nothing";
-    EXPECT_TRUE(Marked(media::ReadPng(out), Sample())) << module;
+    EXPECT_TRUE(Marked(media::ReadPng(out), Sample())) << module;  // throws when ffmpeg wrote none
   }
 }
 

@@ -42,8 +42,7 @@ Launch LaunchKey(const test::TempDir& dir, const std::string& format, const std:
   std::string printed;
   char chunk[4096];
   for (std::size_t n; (n = run.ReadFull(chunk, sizeof chunk)) > 0;) printed.append(chunk, n);
-  const int status = run.Wait();
-  return {status, printed + run.ErrorTail()};
+  return {run.Wait(), printed + run.ErrorTail()};  // Wait first: a braced list runs in order
 }
 
 // Properties left unset (-1) keep the project's values.
