@@ -208,7 +208,6 @@ TEST(Serve, ALassoKeysTheBackdropAndAnExportKeysTheKeyOfItsClick) {
   Keyer k(frames / "f_%d.png", true, "out_%d.png");
   const httplib::Result before = Ok(k.Get("/api/controls"));
   ASSERT_EQ(before->body.size(), (260u * 260u + 255u * 44u) * 4u);  // the wheel, then the bar
-  EXPECT_EQ(State(before, "mask"), "false");
   const httplib::Result unkeyed = Ok(k.Get("/api/view"));
   EXPECT_EQ(unkeyed->get_header_value("X-Width") + "x" + unkeyed->get_header_value("X-Height"),
             "480x320");
@@ -306,11 +305,10 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
     const httplib::Result part =
         Ok(k.Get("/api/view?x=" + std::to_string(x) + "&y=" + std::to_string(y) +
                  "&w=" + std::to_string(w) + "&h=" + std::to_string(h) + "&scale=1"));
-    ASSERT_EQ(part->body.size(), std::size_t(w * h * 4));
-    for (int row = 0; row < h; ++row)
-      ASSERT_EQ(part->body.substr(std::size_t(row * w) * 4, std::size_t(w) * 4),
-                view->body.substr(std::size_t((y + row) * 480 + x) * 4, std::size_t(w) * 4))
-          << "part " << x << "," << y << " row " << row;
+    std::string rows;  // the same pixels of the whole view
+    for (int row = y; row < y + h; ++row)
+      rows += view->body.substr(std::size_t(row * 480 + x) * 4, std::size_t(w) * 4);
+    EXPECT_TRUE(part->body == rows) << "part " << x << "," << y;
   }
 
   // Exported twice: the second replaces the output the first wrote.
