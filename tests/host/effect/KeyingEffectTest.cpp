@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <optional>
 #include <thread>
 
 namespace mattix::host {
@@ -74,25 +73,22 @@ TEST(KeyingEffect, KeysTheSampleAsTheRenderCommandDoes) {
 // colours stay the effect's: 0 until picked).
 TEST(KeyingEffect, ParametersSetByNameReadBack) {
   Effect effect(Module());
-  const std::pair<const char*, double> numbers[] = {{Effect::kSoftness, 12.5},
-                                                    {Effect::kSpillSuppression, 40},
-                                                    {Effect::kKeyRed, 7},
-                                                    {Effect::kKeyGreen, 8},
-                                                    {Effect::kKeyBlue, 9}};
-  for (const auto& [name, value] : numbers) effect.SetNumber(name, value);
+  const char* const numbers[] = {Effect::kSoftness, Effect::kSpillSuppression, Effect::kKeyRed,
+                                 Effect::kKeyGreen, Effect::kKeyBlue};
+  for (int i = 0; i < 5; ++i) effect.SetNumber(numbers[i], 10 + i);
   const double window[] = {1, 2, 3, 4};
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(window);
   effect.SetData(Effect::kLightness, {bytes, bytes + sizeof window});
   const project::ProjectSettings project = project::ReadProject(kSampleProject);
   effect.SetData(Effect::kChromaMask, project.chromaMask);
   EXPECT_EQ(effect.Settings(),
-            (project::ProjectSettings{12.5, 40, 7, 8, 9, {1, 2, 3, 4}, project.chromaMask, {}}));
+            (project::ProjectSettings{10, 11, 12, 13, 14, {1, 2, 3, 4}, project.chromaMask, {}}));
 
   project::ProjectSettings configured = project;
   configured.keyRed = configured.keyGreen = configured.keyBlue = 1;
   effect.Configure(configured);
   // The key colours stay the effect's; finishing is the host's, not the effect's.
-  const project::ProjectSettings expected{project.softness,  project.spillSuppression, 7, 8, 9,
+  const project::ProjectSettings expected{project.softness,  project.spillSuppression, 12, 13, 14,
                                           project.lightness, project.chromaMask,       {}};
   EXPECT_EQ(effect.Settings(), expected);
 }
@@ -111,9 +107,9 @@ TEST(KeyingEffect, RefusalsNameWhatIsRefused) {
       {[&] { effect.SetData("Softness", {}); }, "parameter \"Softness\" is not a byte block"},
       {[&] { effect.Key(f, f, 0, 16, 0); }, "the frame is 0 x 16 pixels"},
       {[&] {
-         effect.Key(f, f, 4, 4, 16, -1, FrameRows{3, 2});
+         effect.Key(f, f, 4, 4, 16, -1, {3, 2});
        },
-       "rows 3 to 4 lie outside the frame of 4 rows"}};
+       "rows 3 to 4 lie outside the frame of 4"}};
   for (const auto& c : cases) {
     const std::string error = test::ErrorOf(c.call);
     EXPECT_TRUE(test::Holds(error, Module()->Path() + ": ")) << c.message;
@@ -125,11 +121,10 @@ TEST(KeyingEffect, RefusalsNameWhatIsRefused) {
   dir.Write("text.so", std::string("not a library"));
   for (const std::string& path : {dir / "missing.so", dir / "text.so"})
     EXPECT_TRUE(test::Throws([&] { Effect::LoadModule(path); }, path));
-  const char* set = std::getenv("MATTIX_MODULE");
-  const std::optional<std::string> before = set ? std::optional<std::string>(set) : std::nullopt;
+  const std::string before = test::ModulePath();  // set, as Module() found the module
   setenv("MATTIX_MODULE", (dir / "missing.so").c_str(), 1);
   const std::string error = test::ErrorOf([] { Effect::LoadModule(); });
-  before ? setenv("MATTIX_MODULE", before->c_str(), 1) : unsetenv("MATTIX_MODULE");
+  setenv("MATTIX_MODULE", before.c_str(), 1);
   EXPECT_TRUE(test::Holds(error, dir / "missing.so (MATTIX_MODULE): no such module"));
 }
 
