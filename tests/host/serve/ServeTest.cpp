@@ -224,8 +224,7 @@ TEST(Serve, ALassoKeysTheBackdropAndAnExportKeysTheKeyOfItsClick) {
   k.Post("/api/pointer?control=wheel&kind=down&x=120&y=104&button=right");
   EXPECT_EQ(State(k.Pointer("wheel", "up", {120, 104}), "mask"), "false");
   ASSERT_EQ(k.Post("/api/save")->status, 200);
-  const std::string status = k.ExportStatus();
-  ASSERT_NE(status.find("\"done\":8.0"), std::string::npos) << status;
+  ASSERT_TRUE(Holds(k.ExportStatus(), "\"done\":8.0"));
   EXPECT_FALSE(project::ReadProject(k.dir / "key.json").HasMask());
   for (int n = 1; n <= 8; ++n) {
     const media::BgraImage out = media::ReadPng(k.dir / ("out_" + std::to_string(n) + ".png"));
