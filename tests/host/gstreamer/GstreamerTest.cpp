@@ -45,9 +45,12 @@ Launch LaunchKey(const test::TempDir& dir, const std::string& format, const std:
   return {run.Wait(), printed + run.ErrorTail()};  // Wait first: a braced list runs in order
 }
 
-// Properties left unset (-1) keep the project's values.
-TEST(MattixKey, KeysLikeTheRenderCommandInBgraAndRgba) {
+// Properties left unset (-1) keep the project's values. No project: frames
+// marked (the plug-in keyer's rule, tested through the frei0r plug-in) and a
+// warning on the bus; no module: an error naming it.
+TEST(MattixKey, KeysLikeTheRenderCommandInBgraAndRgbaAndNamesWhatIsMissing) {
   if (const std::string why = Unavailable(); !why.empty()) GTEST_SKIP() << why;
+  test::TempDir dir;
   const struct {
     std::string format, properties;  // besides the project
     std::vector<std::string> flags;
@@ -62,21 +65,13 @@ TEST(MattixKey, KeysLikeTheRenderCommandInBgraAndRgba) {
                 {"--spill", "20", "--shrink-grow", "-1", "--feather", "1", "--refine", "2"},
                 true}};
   for (const auto& c : cases) {
-    test::TempDir dir;
-    const Launch launch =
-        LaunchKey(dir, c.format, "project=" + kProject + " " + c.properties, dir / "out.png");
+    const std::string out = dir / (c.format + ".png");
+    const Launch launch = LaunchKey(dir, c.format, "project=" + kProject + " " + c.properties, out);
     ASSERT_EQ(launch.status, 0) << launch.said;
-    EXPECT_EQ(media::ReadPng(dir / "out.png").pixels,
+    EXPECT_EQ(media::ReadPng(out).pixels,
               test::RenderPicture(kSample, kProject, c.flags, c.matte).pixels)
         << c.format << " " << c.properties;
   }
-}
-
-// No project: frames marked (the plug-in keyer's rule, tested through the
-// frei0r plug-in) and a warning on the bus; no module: an error naming it.
-TEST(MattixKey, WarnsWithoutAProjectAndStopsWithoutTheModule) {
-  if (const std::string why = Unavailable(); !why.empty()) GTEST_SKIP() << why;
-  test::TempDir dir;
   const Launch unset = LaunchKey(dir, "BGRA", "project=" + dir / "missing.json", dir / "m.png");
   EXPECT_EQ(unset.status, 0) << unset.said;
   for (const char* part : {"missing.json", "frames are marked with magenta stripes"})
