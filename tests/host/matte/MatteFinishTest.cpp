@@ -43,13 +43,11 @@ template <class Alpha>
 std::pair<BgraImage, BgraImage> Frames(int w, int h, Alpha alpha) {
   std::mt19937 random(7);
   BgraImage input(w, h);
-  for (std::uint8_t& b : input.pixels) b = std::uint8_t(random());
+  for (std::size_t i = 0; i < input.pixels.size(); ++i)
+    input.pixels[i] = i % 4 == 3 ? 255 : std::uint8_t(random());
   BgraImage keyed = input;
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      input.Row(y)[x * 4 + 3] = 255;
-      keyed.Row(y)[x * 4 + 3] = std::uint8_t(alpha(x, y));
-    }
+    for (int x = 0; x < w; ++x) keyed.Row(y)[x * 4 + 3] = std::uint8_t(alpha(x, y));
   return {input, keyed};
 }
 
