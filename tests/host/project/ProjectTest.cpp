@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <bitset>
 #include <cmath>
 #include <cstring>
@@ -114,12 +115,10 @@ TEST(Json, WrittenNumbersAreShortAndReadBackExactly) {
   EXPECT_THROW(host::FormatJsonNumber(HUGE_VAL), host::HostError);
   std::mt19937_64 rng(99);
   for (int i = 0; i < 2000; ++i) {
-    double d;
-    const std::uint64_t bits = rng();
-    std::memcpy(&d, &bits, sizeof d);
+    const double d = std::bit_cast<double>(std::uint64_t(rng()));
     if (!std::isfinite(d)) continue;
     const double back = host::JsonValue::Parse(host::FormatJsonNumber(d), "n.json").AsNumber();
-    EXPECT_EQ(std::memcmp(&back, &d, sizeof d), 0) << host::FormatJsonNumber(d);
+    EXPECT_EQ(back, d) << host::FormatJsonNumber(d);  // bit for bit, but for zero's sign
   }
 }
 
@@ -271,8 +270,7 @@ TEST(Project, RefusedWithPlaceAndReasonHostileOnesByTheOneReader) {
     EXPECT_TRUE(test::Holds(error, message));
   }
   // The same rule holds for settings made in code, and for the mask's pictures.
-  ProjectSettings s;
-  s.chromaMask = RecordOfSize(16384, 8);
+  const ProjectSettings s{.chromaMask = RecordOfSize(16384, 8), .finishing = {}};
   EXPECT_TRUE(test::Throws([&] { ValidateSettings(s, "k"); }, "16384 x 8 mask"));
   EXPECT_TRUE(test::Throws([&] { PictureFromMaskRecord(s.chromaMask, "k"); }, "16384 x 8 mask"));
   EXPECT_TRUE(test::Throws([&] { MaskGuidePicture(media::GreyImage(1, 1)); }, "not 1 x 1"));
