@@ -7,7 +7,6 @@
 #include "host/base/FileBytes.h"
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
-#include "host/render/RenderJob.h"
 #include "tests/FuzzSeeds.h"
 #include "tests/host/TestSupport.h"
 #include "tests/host/cli/CommandRunner.h"
