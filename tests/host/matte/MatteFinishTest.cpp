@@ -194,8 +194,7 @@ TEST(MatteFinish, ShapesCoverThePixelsTheDrawingLayerFills) {
       for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
           const bool inside = (drawn[std::size_t(y) * W + std::size_t(x)] & 0xFFFFFF) == 0;
-          const int want = keep ? (inside ? 255 : 100) : (inside ? 100 : 0);
-          ASSERT_EQ(AlphaAt(keyed, x, y), want)
+          ASSERT_EQ(AlphaAt(keyed, x, y), keep ? (inside ? 255 : 100) : (inside ? 100 : 0))
               << trial << " keep " << keep << " at " << x << "," << y;
         }
     }
@@ -232,10 +231,8 @@ TEST(EdgeDespill, TheRimTakesTheSubjectsOwnBalanceAndOtherColoursTheClassicLimit
   const auto spill = [](int x) { return x >= 10 && x < 16 ? 30 - 5 * (x - 10) : 0; };
   media::BgraImage input(w, h), keyed(w, h);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const std::array<int, 4> bgra{148, 178 + spill(x), 222, 255};
-      std::copy(bgra.begin(), bgra.end(), input.Row(y) + x * 4);
-    }
+    for (int x = 0; x < w; ++x)
+      std::ranges::copy(std::array{148, 178 + spill(x), 222, 255}, input.Row(y) + x * 4);
   std::copy_n(std::array<std::uint8_t, 3>{200, 128, 60}.data(), 3, input.Row(6) + 12 * 4);
   keyed = input;
   for (int y = 0; y < h; ++y)

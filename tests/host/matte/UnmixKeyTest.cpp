@@ -67,12 +67,9 @@ Colour Mix(const Scene& sc, double share) {
 template <class ColourAt>
 media::BgraImage Paint(int w, int h, ColourAt colourAt) {
   media::BgraImage frame(w, h);
+  std::fill(frame.pixels.begin(), frame.pixels.end(), 255);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const Colour c = colourAt(x, y);
-      std::copy(c.begin(), c.end(), frame.Row(y) + x * 4);
-      frame.Row(y)[x * 4 + 3] = 255;
-    }
+    for (int x = 0; x < w; ++x) std::ranges::copy(colourAt(x, y), frame.Row(y) + x * 4);
   return frame;
 }
 

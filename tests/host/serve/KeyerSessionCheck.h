@@ -40,8 +40,7 @@ inline const std::string& SessionFrame() {
       for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 72; ++x) {
           const bool disc = (x - 30) * (x - 30) + (y - 20) * (y - 20) < 150;
-          const std::uint8_t* bgra = disc ? skin : x >= 52 && x < 60 ? grey : screen;
-          std::copy(bgra, bgra + 4, frame.Row(y) + x * 4);
+          std::copy_n(disc ? skin : x >= 52 && x < 60 ? grey : screen, 4, frame.Row(y) + x * 4);
         }
       path = folder + "/frame.png";
       host::WriteFileAtomically(path, media::EncodePng(frame, "frame.png"), true);
