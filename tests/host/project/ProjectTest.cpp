@@ -169,20 +169,18 @@ TEST(Project, RandomSettingsRoundTrip) {
     for (double& l : s.lightness) l = percent(rng);
     std::sort(s.lightness.begin(), s.lightness.end());
     s.chromaMask = RecordOf(rng, std::uint8_t(1 + rng() % 255), 1 + rng() % 300);
-    // Every other project finishes its matte; the others must read back off.
-    MatteFinishing& f = s.finishing;
+    // Every other project finishes its matte (despill, its edge, unmix, the
+    // screen, refine, the clip's two levels, shrink/grow, feather, shapes);
+    // the others must read back off.
     if (round % 2) {
-      f.despill = percent(rng);
-      f.screen = round % 4 == 1 ? ScreenChannel::kBlue : ScreenChannel::kGreen;
-      f.clipBlack = percent(rng) / 2;
-      f.clipWhite = 50 + percent(rng) / 2;
-      f.shrinkGrow = (percent(rng) - 50) / 10;
-      f.feather = percent(rng) / 20;
-      f.despillEdge = percent(rng) / 4;
-      f.unmix = percent(rng);
-      f.refine = percent(rng) / 20;
+      const ScreenChannel screen = round % 4 == 1 ? ScreenChannel::kBlue : ScreenChannel::kGreen;
+      s.finishing = {percent(rng),          percent(rng) / 4,
+                     percent(rng),          screen,
+                     percent(rng) / 20,     percent(rng) / 2,
+                     50 + percent(rng) / 2, (percent(rng) - 50) / 10,
+                     percent(rng) / 20,     {}};
       for (int k = 0; k < round % 3; ++k)
-        f.shapes.push_back({k == 1, {{0.5, 1}, {percent(rng), -2}, {30, channel(rng)}}});
+        s.finishing.shapes.push_back({k == 1, {{0.5, 1}, {percent(rng), -2}, {30, channel(rng)}}});
     }
     const std::string text = ProjectToJson(s);
     EXPECT_EQ(ParseProject(text, "r.json"), s) << text;
