@@ -53,20 +53,17 @@ std::vector<std::uint8_t> WritePng(int w, int h, int type, int depth, bool adam7
   if (!alphas.empty() || trns) png_set_tRNS(png, info, alphas.data(), int(alphas.size()), trns);
   png_write_info(png, info);
   png_set_interlace_handling(png);
+  // Each row's samples as a stream of bits, most significant first.
   std::vector<std::vector<std::uint8_t>> packed;
-  for (const std::vector<unsigned>& row : rows) {
-    std::vector<std::uint8_t> p((row.size() * std::size_t(depth) + 7) / 8);
-    for (std::size_t i = 0; i < row.size(); ++i)
-      if (depth == 16) {
-        p[i * 2] = std::uint8_t(row[i] >> 8);
-        p[i * 2 + 1] = std::uint8_t(row[i]);
-      } else {
-        p[i * std::size_t(depth) / 8] |= std::uint8_t(row[i] << (8 - depth - i * depth % 8));
-      }
-    packed.push_back(p);
-  }
   std::vector<png_bytep> pointers;
-  for (auto& p : packed) pointers.push_back(p.data());
+  for (const std::vector<unsigned>& row : rows) {
+    std::vector<std::uint8_t>& p = packed.emplace_back((row.size() * std::size_t(depth) + 7) / 8);
+    std::size_t bit = 0;
+    for (const unsigned sample : row)
+      for (int b = depth - 1; b >= 0; --b, ++bit)
+        p[bit / 8] |= std::uint8_t((sample >> b & 1) << (7 - bit % 8));
+    pointers.push_back(p.data());
+  }
   png_write_image(png, pointers.data());
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
