@@ -209,11 +209,10 @@ TEST(VideoColour, FramesAreConvertedWithTheStreamsMatrixAndRange) {
     const double pr = c.full ? (cr - 128) / 255.0 : (cr - 128) / 224.0;
     const double r = ey + 2 * (1 - c.kr) * pr, b = ey + 2 * (1 - c.kb) * pb;
     const double g = (ey - c.kr * r - c.kb * b) / (1 - c.kr - c.kb);
-    const int want[3] = {int(std::lround(std::clamp(b, 0.0, 1.0) * 255)),
-                         int(std::lround(std::clamp(g, 0.0, 1.0) * 255)),
-                         int(std::lround(std::clamp(r, 0.0, 1.0) * 255))};
+    const double bgr[3] = {b, g, r};
     for (int k = 0; k < 3; ++k)  // the conversion rounds in fixed point: within one level
-      EXPECT_NEAR(frame.pixels[std::size_t(frame.width * 20 + 20) * 4 + std::size_t(k)], want[k], 1)
+      EXPECT_NEAR(frame.pixels[std::size_t(frame.width * 20 + 20) * 4 + std::size_t(k)],
+                  std::lround(std::clamp(bgr[k], 0.0, 1.0) * 255), 1)
           << "channel " << k;
   }
   // A 10-bit frame keeps its precision: its samples are ffmpeg's own 16-bit
