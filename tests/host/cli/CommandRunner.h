@@ -1,6 +1,6 @@
 #pragma once
 // Runs the `mattix` command in-process, as the command-line tests need, and
-// the shipped sample it keys.
+// names the shipped sample it keys.
 #include "host/cli/Commands.h"
 #include "host/media/PngFile.h"
 #include "tests/host/TestSupport.h"
@@ -18,12 +18,6 @@ namespace mattix::test {
 inline const std::string kSamplePicture = MATTIX_SOURCE_DIR "/samples/greenscreen.png";
 inline const std::string kSampleProject = MATTIX_SOURCE_DIR "/samples/key.json";
 
-// The sample picture, read once.
-inline const media::BgraImage& SamplePicture() {
-  static const media::BgraImage sample = media::ReadPng(kSamplePicture);
-  return sample;
-}
-
 struct CommandResult {
   int status;
   std::string out, err;
@@ -38,9 +32,9 @@ inline CommandResult RunMattix(const std::string& line) {
   for (std::string& a : args) argv.push_back(a.data());
   ::testing::internal::CaptureStdout();
   ::testing::internal::CaptureStderr();
-  const int status = cli::CommandMain(int(argv.size()), argv.data());
-  std::string out = ::testing::internal::GetCapturedStdout();
-  return {status, out, ::testing::internal::GetCapturedStderr()};
+  // A braced list is evaluated in order: the status, then standard output, then error.
+  return {cli::CommandMain(int(argv.size()), argv.data()), ::testing::internal::GetCapturedStdout(),
+          ::testing::internal::GetCapturedStderr()};
 }
 
 // `mattix LINE`, which must succeed.

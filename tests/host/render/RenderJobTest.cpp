@@ -42,7 +42,7 @@ std::string Rendered(const std::string& args) { return test::RunMattixOk("render
 // compare their renders with `mattix render`.)
 TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
   test::TempDir dir;
-  const std::vector<std::uint8_t> sample = media::EncodePng(test::SamplePicture(), "");
+  const std::vector<std::uint8_t> sample = host::ReadFileBytes(kSample);
   for (int n = 1; n <= 4; ++n) dir.Write("in_000" + std::to_string(n) + ".png", sample);
   Rendered(dir / "in_%04d.png -o " + dir / "out_%04d.png --project " + kProject +
            " --despill 0 --jobs 2");
