@@ -10,6 +10,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace mattix::test {
@@ -56,20 +57,16 @@ inline media::BgraImage RenderPicture(const std::string& input, const std::strin
   return media::ReadPng(dir / (matte ? "m.png" : "k.png"));
 }
 
-// A command line that fails: its exit status and a part of its message.
-struct Refusal {
-  std::string line;
-  int status;
-  std::string message;
-};
+// A command line that fails, its exit status and a part of its message.
+using Refusal = std::tuple<std::string, int, std::string>;
 
 // Each line exits with its status and one message, "mattix: ..." holding its part.
 inline void ExpectRefusals(const std::vector<Refusal>& cases) {
-  for (const Refusal& c : cases) {
-    const CommandResult r = RunMattix(c.line);
-    EXPECT_EQ(r.status, c.status) << c.line << "\n" << r.err;
+  for (const auto& [line, status, message] : cases) {
+    const CommandResult r = RunMattix(line);
+    EXPECT_EQ(r.status, status) << line << "\n" << r.err;
     EXPECT_EQ(r.err.rfind("mattix: ", 0), 0u) << r.err;
-    EXPECT_TRUE(Holds(r.err, c.message)) << c.line;
+    EXPECT_TRUE(Holds(r.err, message)) << line;
   }
 }
 

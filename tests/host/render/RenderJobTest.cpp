@@ -68,8 +68,7 @@ TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
 // a message naming the output, not by SIGXFSZ, and leaves nothing behind.
 TEST(RenderCommand, RefusedInputsAndFailedWritesExitOneAndLeaveNothing) {
   test::TempDir dir;
-  fs::create_directories(dir / "out");
-  fs::create_directories(dir / "frames");
+  for (const char* folder : {"out", "frames"}) fs::create_directories(dir / folder);
   dir.Write("damaged.json", R"({"format": "mattix-project", "version": 1, "chromaMask": ")" +
                                 std::string(192, 'A') + R"(AQID"})");
   dir.Write("many.y4m", std::string("YUV4MPEG2 W8200 H8200 F25:1 Ip A1:1 C420jpeg\nFRAME\n"));
@@ -98,8 +97,7 @@ TEST(RenderCommand, RefusedInputsAndFailedWritesExitOneAndLeaveNothing) {
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status)) << status;
-  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
   EXPECT_TRUE(fs::is_empty(dir / "out"));
   // Without a mask the render says that nothing is keyed, and nothing is.
   EXPECT_TRUE(test::Holds(Rendered(sample + out),
