@@ -166,17 +166,16 @@ TEST(DpxPictures, EightBitRoundTripCutFileAndTenBitSamples) {
   dir.Write("in.raw", raw);
   ASSERT_TRUE(test::Ffmpeg("-f rawvideo -pix_fmt gbrp10le -s 16x2 -i '" + dir / "in.raw" +
                            "' -pix_fmt gbrp10le '" + dir / "in.dpx" + "'"));
-  const std::vector<std::uint8_t> bytes = host::ReadFileBytes(dir / "in.dpx");
-  const Picture picture = DecodePicture(bytes.data(), bytes.size(), "in.dpx");
-  ASSERT_TRUE(picture.deep);
-  ASSERT_EQ(picture.deep->sampleBits, 10);
+  const std::optional<DeepImage> deep = FirstDeepFrame(dir / "in.dpx");
+  ASSERT_TRUE(deep);
+  ASSERT_EQ(deep->sampleBits, 10);
   const int planeOf[3] = {2, 0, 1};  // red, green, blue samples come from these planes
   for (int pixel = 0; pixel < width * height; ++pixel) {
     for (int k = 0; k < 3; ++k)
-      EXPECT_NEAR(picture.deep->samples[std::size_t(pixel) * 4 + std::size_t(k)],
+      EXPECT_NEAR(deep->samples[std::size_t(pixel) * 4 + std::size_t(k)],
                   code(planeOf[k], pixel) / 1023.0, 1.0 / 65535)
           << "pixel " << pixel << " channel " << k;
-    EXPECT_EQ(picture.deep->samples[std::size_t(pixel) * 4 + 3], 1.0f);
+    EXPECT_EQ(deep->samples[std::size_t(pixel) * 4 + 3], 1.0f);
   }
 }
 
