@@ -1,7 +1,8 @@
 // Frames in and out. Sequence patterns against printf and the frames found
 // on disk; the preview kernel against its reference and the matte; then
 // renders: matte and preview, the same files for any number of jobs, broken
-// frames named with nothing after them written, and one video round trip;
+// frames named with nothing after them written (no video either), and one
+// video round trip;
 // child processes, and video errors through ffmpeg. Output safety: a
 // temporary beside the output renamed into place, nothing left behind when
 // abandoned or interrupted, no overwrite without --force (also at the
@@ -39,7 +40,6 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <numeric>
 #include <stdexcept>
 #include <tuple>
 
@@ -90,14 +90,14 @@ TEST(FrameSequence, ExpandListsCanonicalNamesAndRefusesGaps) {
   const std::pair<std::string, std::string> refused[] = {
       {dir / "none_%04d.png", "no frame of this sequence exists"},
       {dir / "nofolder/x_%04d.png", "cannot list folder"},
-      {dir / "g_%d.png", "gap: frame " + dir / "g_1.png is missing between frames 0 and 3"},
-      {dir / "h_%d.png", "gap: frames " + dir / "h_2.png, " + dir / "h_4.png, " +
+      {dir / "g_%d.png",
+       "the sequence has a gap: frame " + dir / "g_1.png is missing between frames 0 and 3"},
+      {dir / "h_%d.png", "the sequence has a gap: frames " + dir / "h_2.png, " + dir / "h_4.png, " +
                              dir / "h_6.png, " + dir / "h_8.png, " +
                              dir / "h_10.png and 1 more are missing"}};
-  for (const auto& c : refused) {
-    const std::string error = ErrorOf([&] { ExpandSequence(c.first); });
-    EXPECT_EQ(error.rfind(c.first + ": ", 0), 0u) << error;
-    EXPECT_TRUE(test::Holds(error, c.second));
+  for (const auto& [pattern, message] : refused) {
+    const std::string error = ErrorOf([&, &p = pattern] { ExpandSequence(p); });
+    EXPECT_EQ(error.rfind(pattern + ": " + message, 0), 0u) << error;
   }
 }
 
@@ -149,8 +149,7 @@ std::string Numbered(const std::string& pattern, long n) {
 
 void WriteSequence(const test::TempDir& dir, int count, int w = 24, int h = 16) {
   for (int n = 1; n <= count; ++n)
-    host::WriteFileAtomically(dir / Numbered("shot_%04d.png", n), EncodePng(Frame(w, h, n), ""),
-                              true);
+    dir.Write(Numbered("shot_%04d.png", n), EncodePng(Frame(w, h, n), ""));
 }
 
 // Renders with FakeKey, calling `afterOpen` once the input is open; returns
@@ -163,12 +162,11 @@ std::string Render(
     afterOpen();
     host::InputFiles inputs;
     for (const std::string& f : reader->files()) inputs.Add(f);
-    std::vector<long> numbers(std::size_t(reader->frameCount()));
-    std::iota(numbers.begin(), numbers.end(), 1L);
     std::vector<std::unique_ptr<FrameWriter>> w;
     for (const std::string& path : outputs)
       w.push_back(std::make_unique<FrameWriter>(path, reader->width(), reader->height(),
-                                                reader->frameRate(), false, inputs, numbers));
+                                                reader->frameRate(), false, inputs,
+                                                reader->numbers()));
     w.resize(3);
     const long n = RunFramePipeline(*reader, {w[0].get(), w[1].get(), w[2].get()}, jobs, FakeKey);
     if (frames) *frames = n;
@@ -202,10 +200,11 @@ TEST(FramePipeline, SequenceWithMatteAndPreviewSameFilesForAnyJobs) {
 }
 
 // A broken frame stops the render with an error naming it, and only the
-// frames before it are written, whatever the number of jobs: frames 3 and 1
-// cut short, frame 4 of another size, and frame 2 swapped, once the sequence
-// is open, for a FIFO (which would block its reader for ever) or for
-// /dev/zero (endless), refused when it is opened.
+// frames before it are written (of a video output beside, when ffmpeg is
+// here, neither the video nor its temporary), whatever the number of jobs:
+// frames 3 and 1 cut short, frame 4 of another size, and frame 2 swapped,
+// once the sequence is open, for a FIFO (which would block its reader for
+// ever) or for /dev/zero (endless), refused when it is opened.
 TEST(FramePipeline, BrokenFrameIsNamedAndOnlyEarlierFramesAreWritten) {
   enum Damage { kCut, kWider, kFifo, kDevice };
   const std::tuple<int, Damage, const char*> cases[] = {
@@ -232,7 +231,9 @@ TEST(FramePipeline, BrokenFrameIsNamedAndOnlyEarlierFramesAreWritten) {
           else
             fs::create_symlink("/dev/zero", path);
         };
-      const std::string error = Render(in / "shot_%04d.png", {out / "k_%04d.png"}, jobs, {}, swap);
+      std::vector<std::string> outputs = {out / "k_%04d.png"};
+      if (FindOnPath("ffmpeg")) outputs.push_back(out / "k.mov");
+      const std::string error = Render(in / "shot_%04d.png", outputs, jobs, {}, swap);
       const std::string start = path + ": frame " + std::to_string(frame) + ": " + message;
       EXPECT_EQ(error.rfind(start, 0), 0u) << error;
       std::vector<std::string> expected;
@@ -295,13 +296,6 @@ TEST(FramePipeline, VideoRoundTrip) {
     }
     EXPECT_EQ(n, 4) << name;
   }
-  // A broken frame stops the video: neither it nor its temporary is left.
-  std::vector<std::uint8_t> bytes = host::ReadFileBytes(in / "shot_0003.png");
-  bytes.resize(30);
-  in.Write("shot_0003.png", bytes);
-  const std::string error = Render(in / "shot_%04d.png", {out / "broken.mov"}, 2);
-  EXPECT_TRUE(test::Holds(error, "shot_0003.png: frame 3: "));
-  EXPECT_EQ(Listing(out.path()).size(), 2u) << "no video and no temporary file";
 }
 
 // Child processes: exit statuses and the error tail, and a missing program
@@ -391,12 +385,10 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
   ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
   test::TempDir dir;
   std::optional<host::OutputLock> chunk(std::in_place, dir / "t_%04d.png", std::pair(3L, 4L));
-  int err[2];
-  ASSERT_EQ(::pipe(err), 0);
+  ::testing::internal::CaptureStderr();  // the child's too
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    ::dup2(err[1], STDERR_FILENO);
     host::InstallInterruptCleanup();
     host::OutputFile a(dir / "a.png", false), b(dir / "b.png", false);
     a.Write(kBytes.data(), kBytes.size());
@@ -415,17 +407,15 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
     std::raise(SIGTERM);
     ::_exit(0);  // not reached: the handler ends the process by the signal
   }
-  ::close(err[1]);
   int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  const pid_t waited = ::waitpid(child, &status, 0);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  ASSERT_EQ(waited, child);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
   while (::waitpid(-1, nullptr, 0) > 0) continue;
   EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{".t_%04d.png.mattix-lock"});
   chunk.reset();
   EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{});
-  char said[256] = {};
-  EXPECT_GT(::read(err[0], said, sizeof said - 1), 0);
-  ::close(err[0]);
   EXPECT_TRUE(
       test::Holds(said, "mattix: interrupted: the render stopped; files it had finished are kept"));
   ::prctl(PR_SET_CHILD_SUBREAPER, 0);
