@@ -6,6 +6,7 @@
 // warning when allowed), sound noticed. ffprobe's output read into the
 // video's facts: the fuzz target's seeds and their damage.
 #include "host/media/FrameReader.h"
+#include "host/media/FrameWriter.h"
 #include "host/media/PngFile.h"
 #include "host/media/Video.h"
 #include "host/media/VideoReader.h"
@@ -15,9 +16,6 @@
 #include "tests/host/media/ProbeCheck.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -140,16 +138,12 @@ TEST(Video, ConversionTablesGiveSwscalesFrames) {
       VideoReader::SetPixelsBeforeTable(before);
       VideoWriter::SetPixelsBeforeTable(before);
       const std::vector<BgraImage> frames = ReadFrames(dir / "clip.mkv");
-      const std::string path = dir / name;
-      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      {
-        VideoWriter writer(path, fd, OutputFormat::ProRes4444, 66, 34, "5", colour);
-        for (const BgraImage& frame : frames) writer.WriteFrame(frame);
-        writer.Finish();
-      }
-      ::close(fd);
+      FrameWriter writer(dir / name, 66, 34, "5", true, {}, {}, false, {}, colour);  // ProRes 4444
+      for (std::size_t i = 0; i < frames.size(); ++i)
+        writer.Write(writer.Encode(frames[i], long(i) + 1));
+      writer.Finish();
       VideoReader::SetPixelsBeforeTable(-1);
-      return std::pair(frames, ReadFrames(path));
+      return std::pair(frames, ReadFrames(dir / name));
     };
     const auto tables = [] {
       return std::pair(VideoReader::FramesThroughTable(), VideoWriter::FramesThroughTable());
