@@ -393,16 +393,13 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
     host::OutputFile a(dir / "a.png", false), b(dir / "b.png", false);
     a.Write(kBytes.data(), kBytes.size());
     // A sequence's lock file goes too, unless another render holds a part.
-    const FrameWriter sequence(dir / "s_%04d.png", 16, 16, "25", false, host::InputFiles{},
-                               std::vector<long>{1, 2}, false);
-    const FrameWriter shared(dir / "t_%04d.png", 16, 16, "25", false, host::InputFiles{},
-                             std::vector<long>{1, 2}, false);
-    std::vector<std::unique_ptr<FrameWriter>> videos;
-    for (const char* name : {"k.mov", "k.webm"}) {
-      if (!FindOnPath("ffmpeg")) break;
-      videos.push_back(std::make_unique<FrameWriter>(dir / name, 16, 16, "25", false,
-                                                     host::InputFiles{}, std::vector<long>{1}));
-      videos.back()->Write(videos.back()->Encode(BgraImage(16, 16), 1));
+    std::vector<std::unique_ptr<FrameWriter>> writers;
+    for (const std::string name : {"s_%04d.png", "t_%04d.png", "k.mov", "k.webm"}) {
+      const bool video = name[0] == 'k';
+      if (video && !FindOnPath("ffmpeg")) break;
+      writers.push_back(std::make_unique<FrameWriter>(dir / name, 16, 16, "25", false,
+                                                      host::InputFiles{}, std::vector<long>{1, 2}));
+      if (video) writers.back()->Write(writers.back()->Encode(BgraImage(16, 16), 1));
     }
     std::raise(SIGTERM);
     ::_exit(0);  // not reached: the handler ends the process by the signal
