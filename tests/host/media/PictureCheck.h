@@ -24,9 +24,8 @@ inline std::string CheckPictureRoundTrip(const std::uint8_t* data, std::size_t s
   try {
     picture = media::DecodePicture(data, size, "fuzz.pic");
   } catch (const host::HostError& e) {
-    return std::string(e.what()).rfind("fuzz.pic: ", 0) == 0
-               ? ""
-               : "unnamed error: " + std::string(e.what());
+    const std::string what = e.what();
+    return what.rfind("fuzz.pic: ", 0) == 0 ? "" : "unnamed error: " + what;
   } catch (const std::exception& e) {
     return std::string("decoding threw a non-host::HostError: ") + e.what();
   }

@@ -23,9 +23,8 @@ inline std::string CheckProbeOutput(const std::uint8_t* data, std::size_t size) 
     info = media::ParseProbeOutput(std::string_view(reinterpret_cast<const char*>(data), size),
                                    "fuzz.mp4");
   } catch (const host::HostError& e) {
-    return std::string(e.what()).rfind("fuzz.mp4", 0) == 0
-               ? ""
-               : "unnamed error: " + std::string(e.what());
+    const std::string what = e.what();
+    return what.rfind("fuzz.mp4", 0) == 0 ? "" : "unnamed error: " + what;
   } catch (const std::exception& e) {
     return std::string("reading threw a non-host::HostError: ") + e.what();
   }
