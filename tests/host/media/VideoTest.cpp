@@ -74,9 +74,7 @@ TEST(Video, ClipsAreReadAsPlayersShowThem) {
   // Pixels twice as wide as high: 12 x 4 square pixels; sound is noticed.
   const std::unique_ptr<FrameReader> wide = FrameReader::Open(dir / "wide.mov");
   EXPECT_EQ(std::tuple(wide->width(), wide->height(), wide->audio()), std::tuple(12, 4, true));
-  std::optional<InputFrame> first = wide->Next();
-  ASSERT_TRUE(first);
-  EXPECT_EQ(wide->Load(*first).width, 12);
+  EXPECT_EQ(ReadFrames(dir / "wide.mov").at(0).width, 12);
   EXPECT_FALSE(ProbeVideo(dir / "plain.mov").audio);
 
   const std::string vfr = "-fps_mode vfr -vf 'setpts=N*(N+1)/20/TB'";
@@ -87,8 +85,7 @@ TEST(Video, ClipsAreReadAsPlayersShowThem) {
   for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(whole[i].pixels, frames[i].pixels) << i;
   std::vector<long> numbers;
   const std::vector<BgraImage> chunk = ReadFrames(dir / "vfr.mov", std::pair(4L, 5L), &numbers);
-  ASSERT_EQ(numbers, (std::vector<long>{4, 5}));
-  ASSERT_EQ(chunk.size(), 2u);
+  ASSERT_EQ(numbers, (std::vector<long>{4, 5}));  // a number for each frame read
   for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(chunk[i].pixels, frames[i + 3].pixels) << i;
 
   const std::uintmax_t size = std::filesystem::file_size(dir / "plain.mov");
