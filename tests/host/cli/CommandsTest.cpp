@@ -27,8 +27,6 @@
 namespace mattix::cli {
 namespace {
 
-using test::RunMattix;
-
 constexpr auto Ok = &test::RunMattixOk;  // `mattix LINE`, which must succeed
 
 TEST(Commands, ProjectNewShowMaskRoundTripStatusAndMessages) {
@@ -90,11 +88,10 @@ TEST(Commands, ProjectNewShowMaskRoundTripStatusAndMessages) {
        {"key auto " + dir / "few.png" + project, 1, "few.png: no backdrop found"},
        {"key pick --at " + in + ":0,0 --frame 2" + project, 1, in + ": is one picture"},
        {"project new -o " + k, 1, "/k.json: already exists (use --force"},
-       {"mask import " + small + " --project " + k, 1,
+       {"mask import " + small + project, 1,
         "small.png: a chroma mask picture must be 241 x 209 pixels, not 240 x 209"},
-       {"mask import " + none + " --project " + k, 1, "none.png: cannot open"},
-       {"mask export --project " + k + " -o " + k + " -f", 1,
-        "k.json: the output is one of the in"},
+       {"mask import " + none + project, 1, "none.png: cannot open"},
+       {"mask export -o " + k + " -f" + project, 1, "k.json: the output is one of the in"},
        {"render a_1.png a_2.png -o o.png", 2, "render: one input only (\"a_2.png\" is extra"},
        {"render a.png -o b.mov", 2,
         "b.mov: the input is one picture, so the output must be a picture (.png"},
@@ -110,9 +107,9 @@ TEST(Commands, ProjectNewShowMaskRoundTripStatusAndMessages) {
   EXPECT_EQ(host::ReadFileText(k), before);
   EXPECT_FALSE(std::filesystem::exists(none));
 
-  EXPECT_EQ(RunMattix("--version").out, "mattix " MATTIX_VERSION "\n");
+  EXPECT_EQ(test::RunMattix("--version").out, "mattix " MATTIX_VERSION "\n");
   // Every help text is flowed within 100 columns, to its last word.
-  const std::string help = RunMattix("help").out;
+  const std::string help = test::RunMattix("help").out;
   std::istringstream lines(help);
   for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 100u) << line;
   EXPECT_TRUE(test::Holds(help, "limits the screen colour to that colour's balance\n"));
