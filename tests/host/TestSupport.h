@@ -1,12 +1,15 @@
 #pragma once
 // Small helpers shared by the host's tests: temporary folders, error
-// messages, message checks, shell lines, frames of noise, frames read back.
+// messages, message checks, shell lines, child processes, frames of noise,
+// frames read back.
 #include "host/base/HostError.h"
 #include "host/media/FrameReader.h"
 #include "host/media/PngFile.h"
 #include "host/media/Subprocess.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -72,6 +75,19 @@ inline ::testing::AssertionResult Ran(const std::string& line) {
 // Runs ffmpeg with `args`, saying errors only and reading no terminal.
 inline ::testing::AssertionResult Ffmpeg(const std::string& args) {
   return Ran("ffmpeg -v error -nostdin " + args);
+}
+
+// Runs `body` in a forked child, which then exits with status 0 unless the
+// body ended it; the child's process id and its wait status.
+inline std::pair<pid_t, int> InChild(const std::function<void()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    body();
+    ::_exit(0);
+  }
+  int status = 0;
+  EXPECT_TRUE(child > 0 && ::waitpid(child, &status, 0) == child) << "fork or wait failed";
+  return {child, status};
 }
 
 // The names in a folder, sorted.

@@ -1,6 +1,6 @@
 #pragma once
 // Runs the `mattix` command in-process, as the command-line tests need, and
-// names the shipped sample it keys.
+// the shipped sample it keys.
 #include "host/cli/Commands.h"
 #include "host/media/PngFile.h"
 #include "tests/host/TestSupport.h"
@@ -18,6 +18,12 @@ namespace mattix::test {
 // The shipped sample picture and its project.
 inline const std::string kSamplePicture = MATTIX_SOURCE_DIR "/samples/greenscreen.png";
 inline const std::string kSampleProject = MATTIX_SOURCE_DIR "/samples/key.json";
+
+// The sample picture, read once.
+inline const media::BgraImage& SamplePicture() {
+  static const media::BgraImage sample = media::ReadPng(kSamplePicture);
+  return sample;
+}
 
 struct CommandResult {
   int status;

@@ -41,7 +41,7 @@ std::string Rendered(const std::string& args) { return test::RunMattixOk("render
 // compare their renders with `mattix render`.)
 TEST(RenderCommand, EveryJobsInstanceHoldsTheProjectsSettings) {
   test::TempDir dir;
-  const std::vector<std::uint8_t> sample = host::ReadFileBytes(kSample);
+  const std::vector<std::uint8_t> sample = media::EncodePng(test::SamplePicture(), "");
   for (int n = 1; n <= 4; ++n) dir.Write("in_000" + std::to_string(n) + ".png", sample);
   Rendered(dir / "in_%04d.png -o " + dir / "out_%04d.png --project " + kProject +
            " --despill 0 --jobs 2");
@@ -87,15 +87,11 @@ TEST(RenderCommand, RefusedInputsAndFailedWritesExitOneAndLeaveNothing) {
          dir / "v.mp4: the output is one of the inputs"});
   }
   test::ExpectRefusals(refusals);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  const auto [child, status] = test::InChild([&] {
     const rlimit limit{4096, 4096};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     ::_exit(test::RunMattix("render " + kSample + out).status);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  });
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
   EXPECT_TRUE(fs::is_empty(dir / "out"));
   // Without a mask the render says that nothing is keyed, and nothing is.
