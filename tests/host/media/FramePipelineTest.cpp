@@ -22,7 +22,6 @@
 #include "host/media/PngFile.h"
 #include "host/media/Progress.h"
 #include "host/media/Subprocess.h"
-#include "host/media/Video.h"
 #include "tests/host/TestSupport.h"
 
 #include <fcntl.h>
@@ -226,10 +225,7 @@ TEST(FramePipeline, BrokenFrameIsNamedAndOnlyEarlierFramesAreWritten) {
       else
         swap = [&, fifo = damage == kFifo] {
           fs::remove(path);
-          if (fifo)
-            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-          else
-            fs::create_symlink("/dev/zero", path);
+          ASSERT_EQ(fifo ? ::mkfifo(path.c_str(), 0600) : ::symlink("/dev/zero", path.c_str()), 0);
         };
       std::vector<std::string> outputs = {out / "k_%04d.png"};
       if (FindOnPath("ffmpeg")) outputs.push_back(out / "k.mov");
@@ -386,9 +382,7 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
   test::TempDir dir;
   std::optional<host::OutputLock> chunk(std::in_place, dir / "t_%04d.png", std::pair(3L, 4L));
   ::testing::internal::CaptureStderr();  // the child's too
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  const auto [child, status] = test::InChild([&] {
     host::InstallInterruptCleanup();
     host::OutputFile a(dir / "a.png", false), b(dir / "b.png", false);
     a.Write(kBytes.data(), kBytes.size());
@@ -401,13 +395,9 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
                                                       host::InputFiles{}, std::vector<long>{1, 2}));
       if (video) writers.back()->Write(writers.back()->Encode(BgraImage(16, 16), 1));
     }
-    std::raise(SIGTERM);
-    ::_exit(0);  // not reached: the handler ends the process by the signal
-  }
-  int status = 0;
-  const pid_t waited = ::waitpid(child, &status, 0);
+    std::raise(SIGTERM);  // the handler ends the process by the signal
+  });
   const std::string said = ::testing::internal::GetCapturedStderr();
-  ASSERT_EQ(waited, child);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
   while (::waitpid(-1, nullptr, 0) > 0) continue;
   EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{".t_%04d.png.mattix-lock"});
@@ -423,15 +413,11 @@ TEST(OutputFile, InterruptLeavesNoTemporaryFile) {
 // gone and whose lock is free.
 TEST(OutputFile, StaleTemporaryFilesOfKilledRendersAreRemoved) {
   test::TempDir dir;
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  const auto [child, status] = test::InChild([&] {
     host::OutputFile k(dir / "k.png", false);
     k.Write(kBytes.data(), kBytes.size());
     std::raise(SIGKILL);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  });
   ASSERT_EQ(Listing(dir.path()).size(), 1u);  // the killed render's
   const std::string dead = std::to_string(child), locked = ".x.png.mattix-" + dead + "-abcdef";
   // In the listing's order ('-' sorts before the digits, '.' before 'k').
