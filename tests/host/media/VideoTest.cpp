@@ -7,7 +7,6 @@
 // video's facts: the fuzz target's seeds and their damage.
 #include "host/media/FrameReader.h"
 #include "host/media/FrameWriter.h"
-#include "host/media/PngFile.h"
 #include "host/media/Video.h"
 #include "host/media/VideoReader.h"
 #include "host/media/VideoWriter.h"
