@@ -498,6 +498,7 @@ def measure(out, truth, scale=1):
         glass=float(a[truth["glass_inner"]].mean()),
         ramp=metrics.ramp_reversals(means, sems),
         backdrop=metrics.backdrop_left(a, t), holes=metrics.holes(a, t),
+        inner_holes=metrics.inner_holes(a, t),
     )
 
 
@@ -697,17 +698,19 @@ def main():
                 "%.2f" % r["sad_band"], "%.2f" % r["mse_band"], "%.2f" % r["grad"],
                 "%.2f" % r["grad_band"], "%.2f" % r["conn"], "%.2f" % r["conn_band"],
                 "%.1f" % r["colour"], "%.1f" % r["cast"], "%.1f" % r["cast_edge"],
-                "%.3f" % r["glass"], "%d" % r["ramp"], "%.2f" % r["backdrop"], "%.2f" % r["holes"]])
+                "%.3f" % r["glass"], "%d" % r["ramp"], "%.2f" % r["backdrop"], "%.2f" % r["holes"],
+                "%.2f" % r["inner_holes"]])
     text.append("\nDetails (peers at their best SAD setting). Band: 0 < true alpha < 1. "
                 "Gradient and connectivity errors in thousands; colour: mean |RGB - true "
                 "foreground| weighted by true alpha, levels; cast: screen channel less the "
                 "larger other one, minus the true foreground's, levels, on opaque pixels and on "
                 "the opaque pixels the spill reached; pane: mean alpha (true 0.502); ramp: columns "
                 "below an earlier column beyond noise (0: monotonic); backdrop left: % of "
-                "true-0 pixels above 0.1; holes: % of true-1 pixels below 0.9.\n")
+                "true-0 pixels above 0.1; holes: % of true-1 pixels below 0.9; inner: the same "
+                "% for the true-1 pixels not beside the subject's edge (no neighbour below 1).\n")
     text.append(table(detail, ["scene", "key", "SAD band", "MSE band", "grad", "grad band",
                                "conn", "conn band", "colour", "cast", "cast edge", "pane",
-                               "ramp rev.", "backdrop %", "holes %"]))
+                               "ramp rev.", "backdrop %", "holes %", "inner holes %"]))
     if "mattix" in only and "peers" in only:
         rows = []
         for recipe in recipes:

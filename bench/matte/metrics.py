@@ -136,6 +136,14 @@ def holes(alpha, truth, level=0.9):
     return float(100.0 * (alpha[fg] < level).mean()) if fg.any() else 0.0
 
 
+def inner_holes(alpha, truth, level=0.9):
+    """Holes away from the subject's edge: the percentage of the pixels of
+    true alpha 1 whose eight neighbours are of true alpha 1 too (outside the
+    frame counts as 1) whose alpha is below level."""
+    inner = ndimage.binary_erosion(truth == 1, structure=np.ones((3, 3), bool), border_value=1)
+    return float(100.0 * (alpha[inner] < level).mean()) if inner.any() else 0.0
+
+
 def ramp_profile(alpha, box):
     """Column means of alpha over the ramp (x0, y0, x1, y1), inner rows only,
     and their standard errors."""
@@ -243,6 +251,14 @@ def self_test():
     al = np.array([[0.0, 0.1, 0.2, 0, 0.9, 0.5, 0]])
     check("backdrop left", backdrop_left(al, tr), 25.0)
     check("holes", holes(al, tr), 50.0)
+    # Away from the edge: of a 3 x 4 opaque block with one corner at 0.5, the
+    # 8 pixels not beside that corner; a hole beside it does not count.
+    tr = np.ones((3, 4))
+    tr[0, 0] = 0.5
+    al = np.ones((3, 4))
+    al[1, 1] = al[2, 3] = 0.5
+    check("inner holes", inner_holes(al, tr), 12.5)
+    check("holes with an edge", holes(al, tr), 200.0 / 11)
 
     # Ramp: a clean rise has no reversal; a dip of 5 levels is one, a wobble
     # of half a level is none.
