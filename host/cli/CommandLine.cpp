@@ -91,6 +91,10 @@ void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
   app.add_option("--clip-white", overrides.clipWhite,
                  "Finishing: alpha at or above this percent becomes opaque")
       ->check(Percent());
+  app.add_option("--close-holes", overrides.closeHoles,
+                 "Finishing: alpha at or above this percent beside opaque pixels (up to two "
+                 "pixels away) becomes opaque")
+      ->check(Percent());
   app.add_option("--shrink-grow", overrides.shrinkGrow,
                  "Finishing: shrinks (negative) or grows the matte by this many pixels")
       ->check(ranged(-kRadius, kRadius));

@@ -30,11 +30,12 @@ enum ParameterIndex : int {
   kMatte = 3,       // bool: output the matte (alpha as opaque grey)
   kDespill = 4,     // doubles: finishing, in the order of kPluginSettings
   kShrinkGrow = 7,  //   (despill, clipblack, clipwhite, shrinkgrow, feather,
-  kFeather = 8,     //   despilledge, unmix, refine)
+  kFeather = 8,     //   despilledge, unmix, refine, closeholes)
   kDespillEdge = 9,
   kUnmix = 10,
   kRefine = 11,
-  kParameterCount = 12,
+  kCloseHoles = 12,
+  kParameterCount = 13,
 };
 
 // The row of kPluginSettings a double parameter sets, or -1 (project, matte,

@@ -131,6 +131,19 @@ void Feather(GreyImage& alpha, double sigma) {
   }
 }
 
+// Closes holes of the matte beside full pixels: two passes of
+// CloseHolesRow, each reading the one before.
+void CloseHoles(GreyImage& alpha, double low) {
+  const int h = alpha.height;
+  for (int pass = 0; pass < 2; ++pass) {
+    GreyImage out(alpha.width, h);
+    for (int y = 0; y < h; ++y)
+      internal::CloseHolesRow(y > 0 ? alpha.Row(y - 1) : nullptr, alpha.Row(y),
+                              y + 1 < h ? alpha.Row(y + 1) : nullptr, out.Row(y), alpha.width, low);
+    alpha = std::move(out);
+  }
+}
+
 // 255 where any shape of the kind (keep or garbage) covers the pixel, for
 // the w x h part of the frame at (left, top). A row is filled from the
 // frame's column 0, so that the shapes are met in their own coordinates.
@@ -189,12 +202,11 @@ void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int 
 
 int FinishReach(const project::MatteFinishing& f) {
   // The guided filter reads windows of its radius around the windows
-  // around a pixel. ShrinkGrow reads the discs of the two whole radii around a fractional
-  // one; Feather's kernel reaches ceil(3 sigma). The edge's despill reads
-  // the depth of pixels up to 2 edge + 2 rings away, each from pixels up to
-  // edge + 1 further (and one more, as a pixel so far from a part's side
-  // may take the part's side for no edge). Unmixing's screen colour is
-  // read from as many rings as it is carried, and one more, through rim
+  // around a pixel; closing holes reads two pixels further. ShrinkGrow reads the discs of the two
+  // whole radii around a fractional one; Feather's kernel reaches ceil(3 sigma). The edge's despill
+  // reads the depth of pixels up to 2 edge + 2 rings away, each from pixels up to edge + 1 further
+  // (and one more, as a pixel so far from a part's side may take the part's side for no edge).
+  // Unmixing's screen colour is read from as many rings as it is carried, and one more, through rim
   // pixels whose depth reads up to edge + 1 further; without unmixing, the
   // edge carries it RimScreenRings(edge) rings through pixels its own
   // reach decides.
@@ -202,7 +214,7 @@ int FinishReach(const project::MatteFinishing& f) {
   const int screen = f.unmix > 0.0 ? ScreenRings(f) + 1 + (edge > 0 ? edge + 1 : 0)
                      : edge > 0    ? internal::RimScreenRings(edge) + 3 * edge + 5
                                    : 0;
-  return 2 * int(std::lround(f.refine)) +
+  return 2 * int(std::lround(f.refine)) + (f.closeHoles > 0.0 ? 2 : 0) +
          (f.shrinkGrow != 0.0 ? int(std::ceil(std::fabs(f.shrinkGrow))) : 0) +
          (f.feather > 0.0 ? int(std::ceil(3.0 * f.feather)) : 0) +
          std::max(edge > 0 ? 3 * edge + 4 : 0, screen);
@@ -228,6 +240,7 @@ void FinishMatte(std::uint8_t* keyedPixels, const std::uint8_t* inputPixels, int
   if (clips)  // the plane's rows are contiguous: one call clips them all
     internal::ClipAlphaRow(alpha.pixels.data(), int(alpha.pixels.size()), f.clipBlack * 2.55,
                            f.clipWhite * 2.55);
+  if (f.closeHoles > 0.0) CloseHoles(alpha, f.closeHoles * 2.55);
   if (f.shrinkGrow != 0.0) ShrinkGrow(alpha, f.shrinkGrow);
   if (f.feather > 0.0) Feather(alpha, f.feather);
   for (int y = 0; y < h; ++y) {

@@ -24,6 +24,7 @@ constexpr NumberRange kUnmix{"unmix", 0.0, 100.0};
 constexpr NumberRange kRefine{"refine", 0.0, MatteFinishing::kMaxRadius};
 constexpr NumberRange kClipBlack{"clipBlack", 0.0, 100.0};
 constexpr NumberRange kClipWhite{"clipWhite", 0.0, 100.0};
+constexpr NumberRange kCloseHoles{"closeHoles", 0.0, 100.0};
 constexpr NumberRange kShrinkGrow{"shrinkGrow", -MatteFinishing::kMaxRadius,
                                   MatteFinishing::kMaxRadius};
 constexpr NumberRange kFeather{"feather", 0.0, MatteFinishing::kMaxRadius};
@@ -72,7 +73,8 @@ MatteShape ReadShape(const JsonValue& v, const std::string& name) {
 
 bool MatteFinishing::IsOff() const {
   return despill == 0.0 && unmix == 0.0 && std::lround(refine) == 0 && clipBlack == 0.0 &&
-         clipWhite == 100.0 && shrinkGrow == 0.0 && feather == 0.0 && shapes.empty();
+         clipWhite == 100.0 && closeHoles == 0.0 && shrinkGrow == 0.0 && feather == 0.0 &&
+         shapes.empty();
 }
 
 MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
@@ -100,6 +102,8 @@ MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
       f.clipBlack = ReadNumber(value, kClipBlack, name, kContext);
     } else if (key == kClipWhite.key) {
       f.clipWhite = ReadNumber(value, kClipWhite, name, kContext);
+    } else if (key == kCloseHoles.key) {
+      f.closeHoles = ReadNumber(value, kCloseHoles, name, kContext);
     } else if (key == kShrinkGrow.key) {
       f.shrinkGrow = ReadNumber(value, kShrinkGrow, name, kContext);
     } else if (key == kFeather.key) {
@@ -114,8 +118,7 @@ MatteFinishing ReadFinishing(const JsonValue& v, const std::string& name) {
     } else {
       throw host::HostError(Where(name, value) + "unknown finishing setting \"" + key +
                             "\" (known: despill, despillEdge, unmix, screen, refine, clipBlack, "
-                            "clipWhite, shrinkGrow, "
-                            "feather, shapes)");
+                            "clipWhite, closeHoles, shrinkGrow, feather, shapes)");
     }
   }
   ValidateFinishing(f, Where(name, v));
@@ -131,6 +134,7 @@ JsonValue FinishingToJson(const MatteFinishing& f) {
   o.Add(kRefine.key, JsonValue::Number(f.refine));
   o.Add(kClipBlack.key, JsonValue::Number(f.clipBlack));
   o.Add(kClipWhite.key, JsonValue::Number(f.clipWhite));
+  o.Add(kCloseHoles.key, JsonValue::Number(f.closeHoles));
   o.Add(kShrinkGrow.key, JsonValue::Number(f.shrinkGrow));
   o.Add(kFeather.key, JsonValue::Number(f.feather));
   JsonValue shapes = JsonValue::Array();
@@ -148,7 +152,7 @@ void ValidateFinishing(const MatteFinishing& f, const std::string& name) {
   const std::pair<const NumberRange*, double> values[] = {
       {&kDespill, f.despill},       {&kDespillEdge, f.despillEdge}, {&kUnmix, f.unmix},
       {&kRefine, f.refine},         {&kClipBlack, f.clipBlack},     {&kClipWhite, f.clipWhite},
-      {&kShrinkGrow, f.shrinkGrow}, {&kFeather, f.feather}};
+      {&kCloseHoles, f.closeHoles}, {&kShrinkGrow, f.shrinkGrow},   {&kFeather, f.feather}};
   for (const auto& [range, value] : values)
     if (!(value >= range->min && value <= range->max))
       throw host::HostError(name + "finishing " + range->key + " must be " + Num(range->min) +
@@ -181,6 +185,7 @@ std::string DescribeFinishing(const MatteFinishing& f) {
   if (f.refine > 0) steps.push_back("refine " + number(f.refine) + " px");
   if (f.clipBlack > 0 || f.clipWhite < 100)
     steps.push_back("clip " + number(f.clipBlack) + " to " + number(f.clipWhite) + " %");
+  if (f.closeHoles > 0) steps.push_back("close holes " + number(f.closeHoles) + " %");
   if (f.shrinkGrow != 0) steps.push_back("shrink/grow " + number(f.shrinkGrow) + " px");
   if (f.feather > 0) steps.push_back("feather " + number(f.feather) + " px");
   if (f.unmix > 0) steps.push_back("unmix " + number(f.unmix) + " %");

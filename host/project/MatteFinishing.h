@@ -24,6 +24,14 @@
 //     "clipBlack": 10.0,      percent of alpha, 0 to 100: at or below, 0
 //     "clipWhite": 90.0,      percent of alpha, above clipBlack: at or above,
 //                             full; levels between are stretched
+//     "closeHoles": 70.0,     percent of alpha, 0 to 100: after the clips, a
+//                             pixel at or above this level becomes full when
+//                             one of its eight neighbours is full and none
+//                             clear (a pixel beside a clear one is on the
+//                             outline and keeps its level); two passes, so
+//                             a full pixel reaches two pixels in. It closes
+//                             the subject's rim that the screen's light made
+//                             look partly clear (0: off)
 //     "shrinkGrow": -0.5,     pixels, -8 to 8: the matte shrinks (negative)
 //                             or grows by this radius
 //     "feather": 1.0,         pixels, 0 to 8: a Gaussian blur of the matte
@@ -35,7 +43,7 @@
 //   }                               with "keep" true nothing is keyed
 //
 // Members may be left out (their defaults are those of "off": 0, 0, 0,
-// "green", 0, 0, 100, 0, 0, no shapes); unknown members are refused.
+// "green", 0, 0, 100, 0, 0, 0, no shapes); unknown members are refused.
 #include "host/base/Json.h"
 
 #include <array>
@@ -68,6 +76,7 @@ struct MatteFinishing {
   double refine = 0.0;
   double clipBlack = 0.0;
   double clipWhite = 100.0;
+  double closeHoles = 0.0;
   double shrinkGrow = 0.0;
   double feather = 0.0;
   std::vector<MatteShape> shapes;

@@ -54,6 +54,10 @@ const std::array<PluginSetting, kPluginSettingCount> kPluginSettings{{
      "over windows of this radius (NaN or below 0: the project's)",
      0.0, MatteFinishing::kMaxRadius,
      [](ProjectSettings& s) -> double& { return s.finishing.refine; }},
+    {"closeholes",
+     "Close holes, 0 to 1 for 0 to 100 % of alpha: levels at or above become opaque beside "
+     "opaque pixels, up to two pixels away (NaN or below 0: the project's)",
+     0.0, 100.0, [](ProjectSettings& s) -> double& { return s.finishing.closeHoles; }},
 }};
 
 std::optional<double> PluginValue(double value) {

@@ -15,6 +15,7 @@
 //   despilledge 0 to 1: finishing despill edge 0 to 32 pixels
 //   unmix       0 to 1: finishing unmix 0 to 100 %
 //   refine      0 to 1: finishing refine 0 to 8 pixels
+//   closeholes  0 to 1: finishing close holes 0 to 100 %
 //
 // Clip white set at or below clip black is raised to half a percent above
 // it (clip black to 99.5 % at most), so that the matte is a hard threshold
@@ -35,7 +36,7 @@ struct PluginSetting {
   double& (*field)(ProjectSettings&);
 };
 
-inline constexpr std::size_t kPluginSettingCount = 10;
+inline constexpr std::size_t kPluginSettingCount = 11;
 extern const std::array<PluginSetting, kPluginSettingCount> kPluginSettings;
 
 // Plug-in values as set, in the order of kPluginSettings; nullopt: not set.

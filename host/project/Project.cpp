@@ -199,6 +199,7 @@ void ApplyOverrides(ProjectSettings& settings, const SettingOverrides& overrides
   if (overrides.screen) f.screen = *overrides.screen;
   if (overrides.clipBlack) f.clipBlack = *overrides.clipBlack;
   if (overrides.clipWhite) f.clipWhite = *overrides.clipWhite;
+  if (overrides.closeHoles) f.closeHoles = *overrides.closeHoles;
   if (overrides.shrinkGrow) f.shrinkGrow = *overrides.shrinkGrow;
   if (overrides.feather) f.feather = *overrides.feather;
 }

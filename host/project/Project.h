@@ -91,6 +91,7 @@ struct SettingOverrides {
   std::optional<ScreenChannel> screen;
   std::optional<double> clipBlack;
   std::optional<double> clipWhite;
+  std::optional<double> closeHoles;
   std::optional<double> shrinkGrow;
   std::optional<double> feather;
   bool operator==(const SettingOverrides&) const = default;

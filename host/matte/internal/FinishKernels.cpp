@@ -22,6 +22,26 @@ void ClipAlphaRow(std::uint8_t* alpha, int count, double low, double high) {
   for (int x = 0; x < count; ++x) alpha[x] = levels[alpha[x]];
 }
 
+void CloseHolesRow(const std::uint8_t* above, const std::uint8_t* row, const std::uint8_t* below,
+                   std::uint8_t* out, int count, double low) {
+  // What column x of the three rows holds (bit 1: a full pixel, bit 2: a
+  // clear one), rolled along: left, here and right of the pixel.
+  const auto column = [&](int x) {
+    int bits = 0;
+    if (x < count)
+      for (const std::uint8_t* r : {above, row, below})
+        if (r != nullptr) bits |= (r[x] == 255 ? 1 : 0) | (r[x] == 0 ? 2 : 0);
+    return bits;
+  };
+  int left = 0, here = column(0);
+  for (int x = 0; x < count; ++x) {
+    const int right = column(x + 1);
+    out[x] = (left | here | right) == 1 && row[x] >= low ? 255 : row[x];
+    left = here;
+    here = right;
+  }
+}
+
 namespace {
 
 // MinMaxRow with the choice made: the window taken one distance d at a time

@@ -78,7 +78,7 @@ TEST(Frei0rPlugin, IsABgraFilterWithItsParametersInHostOrder) {
   }
   EXPECT_EQ(params,  // 0: BGRA8888; 4 string, 1 double, 0 bool
             "0: project=4 softness=1 spill=1 matte=0 despill=1 clipblack=1 clipwhite=1 "
-            "shrinkgrow=1 feather=1 despilledge=1 unmix=1 refine=1");
+            "shrinkgrow=1 feather=1 despilledge=1 unmix=1 refine=1 closeholes=1");
 }
 
 TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {

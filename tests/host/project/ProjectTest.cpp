@@ -170,15 +170,22 @@ TEST(Project, RandomSettingsRoundTrip) {
     std::sort(s.lightness.begin(), s.lightness.end());
     s.chromaMask = RecordOf(rng, std::uint8_t(1 + rng() % 255), 1 + rng() % 300);
     // Every other project finishes its matte (despill, its edge, unmix, the
-    // screen, refine, the clip's two levels, shrink/grow, feather, shapes);
+    // screen, refine, the clip's two levels, close holes, shrink/grow,
+    // feather, shapes);
     // the others must read back off.
     if (round % 2) {
       const ScreenChannel screen = round % 4 == 1 ? ScreenChannel::kBlue : ScreenChannel::kGreen;
-      s.finishing = {percent(rng),          percent(rng) / 4,
-                     percent(rng),          screen,
-                     percent(rng) / 20,     percent(rng) / 2,
-                     50 + percent(rng) / 2, (percent(rng) - 50) / 10,
-                     percent(rng) / 20,     {}};
+      s.finishing = {.despill = percent(rng),
+                     .despillEdge = percent(rng) / 4,
+                     .unmix = percent(rng),
+                     .screen = screen,
+                     .refine = percent(rng) / 20,
+                     .clipBlack = percent(rng) / 2,
+                     .clipWhite = 50 + percent(rng) / 2,
+                     .closeHoles = percent(rng),
+                     .shrinkGrow = (percent(rng) - 50) / 10,
+                     .feather = percent(rng) / 20,
+                     .shapes = {}};
       for (int k = 0; k < round % 3; ++k)
         s.finishing.shapes.push_back({k == 1, {{0.5, 1}, {percent(rng), -2}, {30, channel(rng)}}});
     }
@@ -192,9 +199,10 @@ TEST(Project, RandomSettingsRoundTrip) {
 TEST(Project, FinishingIsDescribedStepByStep) {
   MatteFinishing f;
   EXPECT_EQ(DescribeFinishing(f), "off");
-  f = {50, 10, 100, ScreenChannel::kBlue, 1.5, 2, 98, -0.5, 1, {{false, {}}, {true, {}}}};
+  f = {50, 10, 100, ScreenChannel::kBlue, 1.5, 2, 98, 70, -0.5, 1, {{false, {}}, {true, {}}}};
   EXPECT_EQ(DescribeFinishing(f),
-            "refine 1.5 px, clip 2 to 98 %, shrink/grow -0.5 px, feather 1 px, unmix 100 %, "
+            "refine 1.5 px, clip 2 to 98 %, close holes 70 %, shrink/grow -0.5 px, feather 1 px, "
+            "unmix 100 %, "
             "despill 50 %, despill edge 10 px, blue screen, 2 shape(s)");
 }
 
