@@ -30,6 +30,7 @@ inline std::string CheckFinishParts(const std::uint8_t* data, std::size_t size) 
   f.despillEdge = next() % 13;
   f.unmix = next() % 101;
   f.screen = next() % 2 == 0 ? project::ScreenChannel::kGreen : project::ScreenChannel::kBlue;
+  f.closeHoles = next() % 101;
   const int left = next() % w, top = next() % h;
   const int pw = 1 + next() % (w - left), ph = 1 + next() % (h - top);
   // Blocks in row order, each an alpha (0 and 255 most often) and a colour

@@ -1,5 +1,6 @@
 // Matte finishing against its definitions on small pictures: clip levels
-// worked by hand, shrink/grow against a brute-force disc, feather against
+// worked by hand, close holes against a direct test of each pixel's two
+// rings, shrink/grow against a brute-force disc, feather against
 // the Gaussian pixel by pixel, despill of a screen colour and of greys,
 // shapes against the drawing layer's own polygon fill; a part with its reach
 // finished as the whole frame, on the fuzz target's seeds. (Every step off
@@ -61,6 +62,39 @@ TEST(MatteFinish, ClipStretchesTheLevelsBetweenItsThresholds) {
   auto [input, keyed] = Frames(10, 1, [&](int x, int) { return cases[x].first; });
   FinishMatte(keyed, input, {.clipBlack = 20, .clipWhite = 80, .shapes = {}});
   for (int x = 0; x < 10; ++x) EXPECT_EQ(AlphaAt(keyed, x, 0), cases[x].second) << cases[x].first;
+}
+
+TEST(MatteFinish, CloseHolesFillsPixelsUpToTwoStepsFromAFullOneAwayFromClearOnes) {
+  std::mt19937 random(5);
+  auto [input, keyed] = Frames(17, 13, [&](int, int) {
+    // Clear and full pixels sparse enough to leave some two steps apart,
+    // and many levels about the threshold.
+    const int r = int(random() % 10);
+    return r < 1 ? 0 : r < 2 ? 255 : r < 6 ? int(152 + random() % 3) : int(random() % 256);
+  });
+  BgraImage out = keyed;
+  FinishMatte(out, input, {.closeHoles = 60, .shapes = {}});  // level 153
+  // Whether some pixel of (x, y)'s 3 x 3 square passes `test`.
+  const auto any = [&](int x, int y, auto test) {
+    for (int v = std::max(0, y - 1); v <= std::min(12, y + 1); ++v)
+      for (int u = std::max(0, x - 1); u <= std::min(16, x + 1); ++u)
+        if (test(u, v)) return true;
+    return false;
+  };
+  const auto level = [&](int u, int v) { return AlphaAt(keyed, u, v); };
+  const auto full = [&](int u, int v) { return level(u, v) == 255; };
+  const auto clear = [&](int u, int v) { return level(u, v) == 0; };
+  // Filled in one pass: at or above the level, a full pixel in its square
+  // and no clear one.
+  const auto first = [&](int u, int v) {
+    return level(u, v) >= 153 && any(u, v, full) && !any(u, v, clear);
+  };
+  for (int y = 0; y < 11; ++y)
+    for (int x = 0; x < 13; ++x) {
+      const bool filled =
+          first(x, y) || (level(x, y) >= 153 && !any(x, y, clear) && any(x, y, first));
+      ASSERT_EQ(AlphaAt(out, x, y), filled ? 255 : level(x, y)) << x << "," << y;
+    }
 }
 
 // The smallest (largest) level over the disc of radius r, by brute force.
