@@ -100,15 +100,14 @@ std::uint32_t ShapesHash(const std::vector<project::MatteShape>& shapes) {
 // hash of every setting.
 std::uint32_t SettingsHash(const project::ProjectSettings& s) {
   const project::MatteFinishing& f = s.finishing;
-  const double numbers[] = {
-      s.softness,     s.spillSuppression, s.keyRed,
-      s.keyGreen,     s.keyBlue,          s.lightness[0],
-      s.lightness[1], s.lightness[2],     s.lightness[3],
-      f.despill,      f.despillEdge,      f.unmix,
-      f.refine,       f.clipBlack,        f.clipWhite,
-      f.shrinkGrow,   f.feather,          f.screen == project::ScreenChannel::kBlue ? 1.0 : 0.0};
+  const double key[] = {s.softness,     s.spillSuppression, s.keyRed,
+                        s.keyGreen,     s.keyBlue,          s.lightness[0],
+                        s.lightness[1], s.lightness[2],     s.lightness[3]};
+  const double blue = f.screen == project::ScreenChannel::kBlue ? 1.0 : 0.0;
+  const double finishing[] = {f.despill,   f.despillEdge, f.unmix,      f.refine,  f.clipBlack,
+                              f.clipWhite, f.closeHoles,  f.shrinkGrow, f.feather, blue};
   return Fnv(s.chromaMask.data(), s.chromaMask.size(),
-             Fnv(numbers, sizeof numbers, ShapesHash(f.shapes)));
+             Fnv(key, sizeof key, Fnv(finishing, sizeof finishing, ShapesHash(f.shapes))));
 }
 
 host::JsonValue Numbers(std::initializer_list<double> values) {
@@ -417,9 +416,10 @@ void CKeyerServer::Routes() {
          }));
   s.Post(
       "/api/number", Guard([this](const httplib::Request& req, httplib::Response& res) {
-        std::string name = Choice(req, "name",
-                                  {"softness", "spill", "despill", "despillEdge", "unmix", "refine",
-                                   "clipBlack", "clipWhite", "shrinkGrow", "feather"});
+        std::string name =
+            Choice(req, "name",
+                   {"softness", "spill", "despill", "despillEdge", "unmix", "refine", "clipBlack",
+                    "clipWhite", "closeHoles", "shrinkGrow", "feather"});
         if (name == "softness") name = host::CKeyingEffect::kSoftness;
         if (name == "spill") name = host::CKeyingEffect::kSpillSuppression;
         const std::optional<long> gesture =

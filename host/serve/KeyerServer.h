@@ -10,7 +10,7 @@
 //   POST /api/number?name=N&value=V[&gesture=G]   softness or spill (percent),
 //                          or a matte finishing setting: despill,
 //                          despillEdge, unmix, refine, clipBlack, clipWhite,
-//                          shrinkGrow, feather (the project file's names
+//                          closeHoles, shrinkGrow, feather (the project file's names
 //                          and units); the changes of one
 //                          gesture number are one undo step
 //   POST /api/screen?channel=green|blue  the screen colour despill limits

@@ -309,6 +309,7 @@ double* FinishingNumber(project::MatteFinishing& f, const std::string& name) {
   if (name == "refine") return &f.refine;
   if (name == "clipBlack") return &f.clipBlack;
   if (name == "clipWhite") return &f.clipWhite;
+  if (name == "closeHoles") return &f.closeHoles;
   if (name == "shrinkGrow") return &f.shrinkGrow;
   if (name == "feather") return &f.feather;
   return nullptr;

@@ -83,11 +83,10 @@ class CKeyerSession {
   // A number: "Softness" or "Spill Suppression" (host::CKeyingEffect's
   // names, percent), or a matte finishing setting by its name in the
   // project file ("despill", "despillEdge", "unmix", "refine", "clipBlack",
-  // "clipWhite", "shrinkGrow", "feather"; project/MatteFinishing.h gives
-  // units and ranges). Changes
-  // with the same gesture number (a slider's drag) are one step of the
-  // history. A value out of range (or a clip black not below clip white)
-  // is refused with BadRequest.
+  // "clipWhite", "closeHoles", "shrinkGrow", "feather";
+  // project/MatteFinishing.h gives units and ranges). Changes with the same
+  // gesture number (a slider's drag) are one step of the history. A value out of range (or a clip
+  // black not below clip white) is refused with BadRequest.
   ControlsView SetNumber(const std::string& name, double value,
                          std::optional<long> gesture = std::nullopt);
   // The screen colour despill limits.

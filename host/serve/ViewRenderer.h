@@ -38,7 +38,9 @@ class CViewRenderer {
 };
 
 // The finishing of a frame as it applies to the frame reduced by `scale`:
-// shrink/grow, feather and the shapes' points divided by it.
+// its distances (shrink/grow, feather, the despill edge, refine) and the
+// shapes' points divided by it. Levels (the clips, close holes) stay, though
+// closing holes reaches two pixels of the reduced frame, not of the frame.
 project::MatteFinishing LevelFinishing(const project::MatteFinishing& finishing, int scale);
 
 }  // namespace mattix::serve

@@ -84,8 +84,8 @@ inline std::string CheckKeyerSession(const std::uint8_t* data, std::size_t size)
   // The effect's two numbers by the names the module gives them, then
   // finishing's, then a name nothing has.
   const char* const numbers[] = {
-      "Softness",  "Spill Suppression", "despill",    "despillEdge", "unmix",       "refine",
-      "clipBlack", "clipWhite",         "shrinkGrow", "feather",     "noSuchNumber"};
+      "Softness",  "Spill Suppression", "despill",    "despillEdge", "unmix",      "refine",
+      "clipBlack", "clipWhite",         "shrinkGrow", "feather",     "closeHoles", "noSuchNumber"};
   // Fewer actions than the history keeps, so that every step can be undone;
   // few enough for a fuzzer to run a few inputs a second.
   for (int action = 0; action < 32 && in.Left() > 0; ++action) {

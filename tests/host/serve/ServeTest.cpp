@@ -283,7 +283,8 @@ TEST(Serve, AtFullResolutionThePageShowsWhatRenderMakesWithFinishing) {
   EXPECT_EQ(Alpha(k.Get("/api/view?scale=1"), kBelow), 255);
   for (const std::string number :
        {"despill&value=60", "despillEdge&value=5", "unmix&value=80", "refine&value=2",
-        "clipBlack&value=10", "clipWhite&value=90", "shrinkGrow&value=-1.5", "feather&value=1.2"})
+        "clipBlack&value=10", "clipWhite&value=90", "closeHoles&value=70", "shrinkGrow&value=-1.5",
+        "feather&value=1.2"})
     ASSERT_EQ(k.Post("/api/number?name=" + number)->status, 200) << number;
   ASSERT_EQ(k.Post("/api/screen?channel=green")->status, 200);
   // A garbage shape short of the frame's edges; a keep shape over the
