@@ -82,11 +82,12 @@ TEST(Frei0rPlugin, IsABgraFilterWithItsParametersInHostOrder) {
 }
 
 TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
-  // Parameters 1 to 11 as the sample project reads them back: softness 0,
+  // Parameters 1 to 12 as the sample project reads them back: softness 0,
   // spill 100 %, the matte as each case sets it, despill 100 %, clip white
   // 100 %, shrink/grow 0 px in the middle, despill edge 12 of 32 px, the
   // rest off.
-  const std::vector<double> project = {0.0, 1.0, 0.0, 1.0, 0.0, 1.0, 0.5, 0.0, 0.375, 0.0, 0.0};
+  const std::vector<double> project = {0.0, 1.0, 0.0,   1.0, 0.0, 1.0,
+                                       0.5, 0.0, 0.375, 0.0, 0.0, 0.0};
   const struct {
     std::vector<std::pair<int, double>> set;  // parameters set on the instance
     bool matte;
@@ -98,9 +99,9 @@ TEST(Frei0rPlugin, KeysLikeTheRenderCommandWithTheSameSettings) {
       {{{1, 0.5}}, false, {"--softness", "50"}},
       {{{2, 0.6}, {1, -1.0}}, false, {"--spill", "60"}, {{2, 0.6}}},  // below 0: the project's
       {{{1, 7.0}}, true, {"--softness", "100"}, {{1, 1.0}}},          // clamped to 1
-      {{{4, 0.6}, {5, 0.1}, {6, 0.9}},
+      {{{4, 0.6}, {5, 0.1}, {6, 0.9}, {12, 0.7}},
        false,
-       {"--despill", "60", "--clip-black", "10", "--clip-white", "90"}},
+       {"--despill", "60", "--clip-black", "10", "--clip-white", "90", "--close-holes", "70"}},
       // NaN: the project's again
       {{{7, 0.4375}, {8, 0.125}, {8, NAN}}, false, {"--shrink-grow", "-1"}, {{7, 0.4375}}},
       {{{7, 0.75}, {8, 0.25}}, true, {"--shrink-grow", "4", "--feather", "2"}}};

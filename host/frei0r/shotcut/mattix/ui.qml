@@ -21,7 +21,8 @@ Shotcut.KeyframableFilter {
         {"name": 'feather', "label": qsTr('Feather'), "low": 0, "high": 8, "suffix": ' px'},
         {"name": 'despilledge', "label": qsTr('Despill edge'), "low": 0, "high": 32, "suffix": ' px'},
         {"name": 'unmix', "label": qsTr('Unmix'), "low": 0, "high": 100, "suffix": ' %'},
-        {"name": 'refine', "label": qsTr('Refine'), "low": 0, "high": 8, "suffix": ' px'}
+        {"name": 'refine', "label": qsTr('Refine'), "low": 0, "high": 8, "suffix": ' px'},
+        {"name": 'closeholes', "label": qsTr('Close holes'), "low": 0, "high": 100, "suffix": ' %'}
     ]
     readonly property double projectsValue: -1
 

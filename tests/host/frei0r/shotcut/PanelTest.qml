@@ -64,7 +64,7 @@ Window {
         expect(loader.status === Loader.Ready, 'ui.qml did not load');
         if (!panel)
             return;
-        for (var name of ['softness', 'spill', 'despill', 'clipblack', 'clipwhite', 'shrinkgrow', 'feather', 'despilledge', 'unmix', 'refine'])
+        for (var name of ['softness', 'spill', 'despill', 'clipblack', 'clipwhite', 'shrinkgrow', 'feather', 'despilledge', 'unmix', 'refine', 'closeholes'])
             expect(filter.values[name] === -1, name + " starts at " + filter.values[name] + ", not the project's -1");
         expect(filter.values.matte === 0, 'matte starts at ' + filter.values.matte);
         // Each row: the box unticked, the slider set in the row's unit, the
