@@ -6,7 +6,8 @@
 // keyed marked with magenta stripes). Its properties: `project`, `matte`,
 // and the numbers of project/PluginSettings.h by the same names as the
 // frei0r plug-in's (softness, spill, despill, clipblack, clipwhite,
-// shrinkgrow, feather, despilledge, unmix, refine: 0 to 1, below 0 the project's, the default).
+// shrinkgrow, feather, despilledge, unmix, refine, closeholes: 0 to 1, below
+// 0 the project's, the default).
 //
 //   gst-launch-1.0 filesrc location=in.png ! pngdec ! videoconvert !
 //     mattixkey project=key.json ! videoconvert ! pngenc ! filesink location=out.png

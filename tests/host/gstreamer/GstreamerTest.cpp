@@ -56,9 +56,10 @@ TEST(MattixKey, KeysLikeTheRenderCommandInBgraAndRgbaAndNamesWhatIsMissing) {
     std::vector<std::string> flags;
     bool matte;
   } cases[] = {{"RGBA",
-                "softness=0.5 despill=0.6 despilledge=0.25 unmix=0.5 clipblack=0.1 clipwhite=0.9",
+                "softness=0.5 despill=0.6 despilledge=0.25 unmix=0.5 clipblack=0.1 clipwhite=0.9 "
+                "closeholes=0.7",
                 {"--softness", "50", "--despill", "60", "--despill-edge", "8", "--unmix", "50",
-                 "--clip-black", "10", "--clip-white", "90"},
+                 "--clip-black", "10", "--clip-white", "90", "--close-holes", "70"},
                 false},
                {"BGRA",
                 "spill=0.2 shrinkgrow=0.4375 feather=0.125 refine=0.25 matte=true",
