@@ -148,7 +148,7 @@ def scene(recipe, out, scale=1):
 # ---------------------------------------------------------------- Mattix
 
 
-def mattix_key_auto(mattix, d, project=None):
+def mattix_key_auto(mattix, d, project=None, extra=()):
     proj = os.path.join(d, "mattix.json")
     if project:
         shutil.copyfile(project, proj)
@@ -160,7 +160,7 @@ def mattix_key_auto(mattix, d, project=None):
         said = said.decode().strip()
     out = os.path.join(d, "mattix.png")
     run([mattix, "render", os.path.join(d, "frame.png"), "-o", out, "--project", proj,
-         "--jobs", "1", "--force"])
+         "--jobs", "1", "--force", *extra])
     return load_rgba(out), said
 
 
@@ -505,7 +505,7 @@ def measure(out, truth, scale=1):
 # ---------------------------------------------------------------- report
 
 
-def sample_report(mattix, samplegen, out):
+def sample_report(mattix, samplegen, out, extra=()):
     """The shipped sample (scripts/demo's input) keyed with the shipped
     project and with `key auto`, against its true alpha and its subject's
     true colour: the matte's error and the screen's cast left on the opaque
@@ -525,10 +525,12 @@ def sample_report(mattix, samplegen, out):
         os.remove(auto)
     run([mattix, "key", "auto", "--project", auto, pic])
     rows = []
-    for name, project in (("shipped project (samples/key.json)", os.path.join(repo, "samples", "key.json")),
-                          ("`key auto`", auto)):
+    auto_label = "`key auto`" + (" `%s`" % " ".join(extra) if extra else "")
+    for name, project, more in (
+            ("shipped project (samples/key.json)", os.path.join(repo, "samples", "key.json"), ()),
+            (auto_label, auto, extra)):
         keyed_png = os.path.join(d, "keyed-%d.png" % len(rows))
-        run([mattix, "render", pic, "-o", keyed_png, "--project", project, "--force"])
+        run([mattix, "render", pic, "-o", keyed_png, "--project", project, "--force", *more])
         keyed = load_rgba(keyed_png)
         a = keyed[..., 3].astype(np.float64) / 255
         cast = metrics.screen_cast(keyed[..., :3], 1) - metrics.screen_cast(fg, 1)
@@ -575,6 +577,9 @@ def main():
     p.add_argument("--only", default="all",
                    help="comma list of oracle, mattix, peers (default all)")
     p.add_argument("--project", help="render Mattix with this project instead of key auto")
+    p.add_argument("--render-args", default="",
+                   help="more options for Mattix's render after key auto's project, "
+                   "e.g. \"--close-holes 70\" (the row is labelled with them)")
     p.add_argument("--scenes", help="comma list of scene numbers or names (default all)")
     p.add_argument("--scale", type=int, default=1, choices=range(1, 9), metavar="N",
                    help="the shots sampled N times finer (Mattix and the oracle only)")
@@ -630,6 +635,9 @@ def main():
     label = dict(LABELS)
     if args.project:
         label["mattix"] = f"Mattix with {os.path.basename(args.project)}"
+    extra = args.render_args.split()
+    if extra:
+        label["mattix"] += f" `{args.render_args}`"
 
     results = {}  # scene name -> method -> measures
     outputs = {}
@@ -649,7 +657,7 @@ def main():
                 res[name], outs[name] = measure(o, truth, args.scale), o
         if "mattix" in only:
             try:
-                o, said = mattix_key_auto(mattix, d, args.project)
+                o, said = mattix_key_auto(mattix, d, args.project, extra)
                 log(f"    mattix: {said}")
                 res["mattix"], outs["mattix"] = measure(o, truth, args.scale), o
             except RuntimeError as e:  # a refusal of key auto counts as a failed scene
@@ -740,7 +748,7 @@ def main():
                 text.append(f"- {recipe['title']}, {n}: `{results[recipe['name']][n]['settings']}`")
     text += ["\n" + n for n in notes]
     if args.sample:
-        text.append("\n" + sample_report(mattix, os.path.abspath(args.sample), out))
+        text.append("\n" + sample_report(mattix, os.path.abspath(args.sample), out, extra))
     text.append(f"\nLoad average (1, 5, 15 min): {' '.join('%.2f' % x for x in load_start)} at the "
                 f"start, {' '.join('%.2f' % x for x in load_end)} at the end, {os.cpu_count()} "
                 f"processors; run took {elapsed:.1f} s.")
