@@ -85,8 +85,9 @@ class CKeyerSession {
   // project file ("despill", "despillEdge", "unmix", "refine", "clipBlack",
   // "clipWhite", "closeHoles", "shrinkGrow", "feather";
   // project/MatteFinishing.h gives units and ranges). Changes with the same
-  // gesture number (a slider's drag) are one step of the history. A value out of range (or a clip
-  // black not below clip white) is refused with BadRequest.
+  // gesture number (a slider's drag) are one step of the history. A value
+  // out of range (or a clip black not below clip white) is refused with
+  // BadRequest.
   ControlsView SetNumber(const std::string& name, double value,
                          std::optional<long> gesture = std::nullopt);
   // The screen colour despill limits.
