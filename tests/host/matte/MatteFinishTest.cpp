@@ -89,8 +89,8 @@ TEST(MatteFinish, CloseHolesFillsPixelsUpToTwoStepsFromAFullOneAwayFromClearOnes
   const auto first = [&](int u, int v) {
     return level(u, v) >= 153 && any(u, v, full) && !any(u, v, clear);
   };
-  for (int y = 0; y < 11; ++y)
-    for (int x = 0; x < 13; ++x) {
+  for (int y = 0; y < 13; ++y)
+    for (int x = 0; x < 17; ++x) {
       const bool filled =
           first(x, y) || (level(x, y) >= 153 && !any(x, y, clear) && any(x, y, first));
       ASSERT_EQ(AlphaAt(out, x, y), filled ? 255 : level(x, y)) << x << "," << y;
