@@ -84,16 +84,16 @@ TEST(MatteFinish, CloseHolesFillsPixelsUpToTwoStepsFromAFullOneAwayFromClearOnes
   const auto level = [&](int u, int v) { return AlphaAt(keyed, u, v); };
   const auto full = [&](int u, int v) { return level(u, v) == 255; };
   const auto clear = [&](int u, int v) { return level(u, v) == 0; };
-  // Filled in one pass: at or above the level, a full pixel in its square
-  // and no clear one.
-  const auto first = [&](int u, int v) {
-    return level(u, v) >= 153 && any(u, v, full) && !any(u, v, clear);
+  // Filled in a pass: at or above the level, no clear pixel in its square
+  // and a full one (the first pass), or one the first pass fills.
+  const auto fills = [&](int u, int v, auto by) {
+    return level(u, v) >= 153 && !any(u, v, clear) && any(u, v, by);
   };
+  const auto first = [&](int u, int v) { return fills(u, v, full); };
   for (int y = 0; y < 13; ++y)
     for (int x = 0; x < 17; ++x) {
-      const bool filled =
-          first(x, y) || (level(x, y) >= 153 && !any(x, y, clear) && any(x, y, first));
-      ASSERT_EQ(AlphaAt(out, x, y), filled ? 255 : level(x, y)) << x << "," << y;
+      ASSERT_EQ(AlphaAt(out, x, y), first(x, y) || fills(x, y, first) ? 255 : level(x, y))
+          << x << "," << y;
     }
 }
 
