@@ -193,9 +193,9 @@ TEST(Project, RandomSettingsRoundTrip) {
 TEST(Project, FinishingIsDescribedStepByStep) {
   MatteFinishing f;
   EXPECT_EQ(DescribeFinishing(f), "off");
-  f = {50, 10, 100, ScreenChannel::kBlue, 1.5, 2, 98, 70, -0.5, 1, {{false, {}}, {true, {}}}};
+  f = {50, 10, 100, ScreenChannel::kBlue, 1.5, 2, 98, 0.5, -0.5, 1, {{false, {}}, {true, {}}}};
   EXPECT_EQ(DescribeFinishing(f),
-            "refine 1.5 px, clip 2 to 98 %, close holes 70 %, shrink/grow -0.5 px, feather 1 px, "
+            "refine 1.5 px, clip 2 to 98 %, close holes 0.5 %, shrink/grow -0.5 px, feather 1 px, "
             "unmix 100 %, "
             "despill 50 %, despill edge 10 px, blue screen, 2 shape(s)");
 }
