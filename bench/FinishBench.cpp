@@ -102,10 +102,13 @@ const int kRegistered = [] {
     f.clipWhite = all.clipWhite;
     cases.emplace_back("clip", f);
   }
-  // Shrink/grow and feather, which key auto leaves off: the keyer page's
-  // sliders for them at a typical setting.
+  // Close holes, shrink/grow and feather, which key auto leaves off: the
+  // keyer page's sliders for them at a typical setting.
   {
     project::MatteFinishing f = one;
+    f.closeHoles = all.closeHoles > 0 ? all.closeHoles : 70.0;
+    cases.emplace_back("close-holes", f);
+    f = one;
     f.shrinkGrow = all.shrinkGrow != 0 ? all.shrinkGrow : -1.5;
     cases.emplace_back("shrink", f);
     f = one;

@@ -135,11 +135,13 @@ void Feather(GreyImage& alpha, double sigma) {
 // CloseHolesRow, each reading the one before.
 void CloseHoles(GreyImage& alpha, double low) {
   const int h = alpha.height;
+  std::vector<std::uint8_t> bits(std::size_t(alpha.width) + 2);
   for (int pass = 0; pass < 2; ++pass) {
     GreyImage out(alpha.width, h);
     for (int y = 0; y < h; ++y)
       internal::CloseHolesRow(y > 0 ? alpha.Row(y - 1) : nullptr, alpha.Row(y),
-                              y + 1 < h ? alpha.Row(y + 1) : nullptr, out.Row(y), alpha.width, low);
+                              y + 1 < h ? alpha.Row(y + 1) : nullptr, out.Row(y), alpha.width, low,
+                              bits.data());
     alpha = std::move(out);
   }
 }

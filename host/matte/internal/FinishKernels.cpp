@@ -23,22 +23,24 @@ void ClipAlphaRow(std::uint8_t* alpha, int count, double low, double high) {
 }
 
 void CloseHolesRow(const std::uint8_t* above, const std::uint8_t* row, const std::uint8_t* below,
-                   std::uint8_t* out, int count, double low) {
-  // What column x of the three rows holds (bit 1: a full pixel, bit 2: a
-  // clear one), rolled along: left, here and right of the pixel.
-  const auto column = [&](int x) {
-    int bits = 0;
-    if (x < count)
-      for (const std::uint8_t* r : {above, row, below})
-        if (r != nullptr) bits |= (r[x] == 255 ? 1 : 0) | (r[x] == 0 ? 2 : 0);
-    return bits;
+                   std::uint8_t* out, int count, double low, std::uint8_t* bits) {
+  // bits[x + 1]: what column x of the three rows holds (1: a full pixel, 2:
+  // a clear one); bits[0] and bits[count + 1] stand for the columns beyond
+  // the row's ends. Plain loops over bytes with no branch, which the
+  // compiler turns into vector code.
+  const auto mark = [](std::uint8_t v) {
+    return std::uint8_t((v == 255 ? 1 : 0) | (v == 0 ? 2 : 0));
   };
-  int left = 0, here = column(0);
+  bits[0] = bits[count + 1] = 0;
+  for (int x = 0; x < count; ++x) bits[x + 1] = mark(row[x]);
+  for (const std::uint8_t* r : {above, below})
+    if (r != nullptr)
+      for (int x = 0; x < count; ++x) bits[x + 1] |= mark(r[x]);
+  // Levels are whole: at or above low is at or above its ceiling.
+  const int level = int(std::ceil(low));
   for (int x = 0; x < count; ++x) {
-    const int right = column(x + 1);
-    out[x] = (left | here | right) == 1 && row[x] >= low ? 255 : row[x];
-    left = here;
-    here = right;
+    const bool fill = (bits[x] | bits[x + 1] | bits[x + 2]) == 1 && row[x] >= level;
+    out[x] = fill ? 255 : row[x];
   }
 }
 

@@ -44,9 +44,10 @@ void ClipAlphaRow(std::uint8_t* alpha, int count, double low, double high);
 // One pass of closing holes: out[x] is 255 when row[x] >= low and, among
 // row[x] and its neighbours in above, row and below (x - 1 to x + 1, those
 // inside the row), one is 255 and none is 0; else row[x]. above and below
-// are null at the picture's edges; out overlaps none of the rows.
+// are null at the picture's edges; out overlaps none of the rows. low is
+// 0 to 255; bits: scratch of count + 2 bytes.
 void CloseHolesRow(const std::uint8_t* above, const std::uint8_t* row, const std::uint8_t* below,
-                   std::uint8_t* out, int count, double low);
+                   std::uint8_t* out, int count, double low, std::uint8_t* bits);
 
 // out[x] is the smallest (grow: largest) of in[x - half] to in[x + half],
 // the part of that window inside the row. half >= 0; in and out do not overlap.

@@ -88,7 +88,7 @@ TEST(MatteFinish, CloseHolesFillsPixelsUpToTwoStepsFromAFullOneAwayFromClearOnes
       return r < 1 ? 0 : r < 2 ? 255 : r < 6 ? int(152 + random() % 3) : int(random() % 256);
     });
     BgraImage out = keyed;
-    FinishMatte(out, input, {.closeHoles = 60, .shapes = {}});  // level 153
+    FinishMatte(out, input, {.closeHoles = 59.9, .shapes = {}});  // levels from 153
     // Two passes pixel by pixel over each one's 3 x 3 square (the disc of
     // radius 1.5): at or above the level, a full pixel in it and no clear one.
     BgraImage want = keyed;
