@@ -204,11 +204,13 @@ void FinishMatte(std::uint8_t* keyed, const std::uint8_t* input, int width, int 
 
 int FinishReach(const project::MatteFinishing& f) {
   // The guided filter reads windows of its radius around the windows
-  // around a pixel; closing holes reads two pixels further. ShrinkGrow reads the discs of the two
-  // whole radii around a fractional one; Feather's kernel reaches ceil(3 sigma). The edge's despill
-  // reads the depth of pixels up to 2 edge + 2 rings away, each from pixels up to edge + 1 further
-  // (and one more, as a pixel so far from a part's side may take the part's side for no edge).
-  // Unmixing's screen colour is read from as many rings as it is carried, and one more, through rim
+  // around a pixel; closing holes reads two pixels further. ShrinkGrow
+  // reads the discs of the two whole radii around a fractional one;
+  // Feather's kernel reaches ceil(3 sigma). The edge's despill reads the
+  // depth of pixels up to 2 edge + 2 rings away, each from pixels up to
+  // edge + 1 further (and one more, as a pixel so far from a part's side
+  // may take the part's side for no edge). Unmixing's screen colour is
+  // read from as many rings as it is carried, and one more, through rim
   // pixels whose depth reads up to edge + 1 further; without unmixing, the
   // edge carries it RimScreenRings(edge) rings through pixels its own
   // reach decides.

@@ -3,8 +3,8 @@
 // keyed it (the settings: host/project/MatteFinishing.h). In order:
 //   0. refine: the matte refined by a guided filter of the input's colour;
 //   1. clip black / clip white: the matte's levels stretched between them;
-//      then closing holes: levels at or above its own made full beside
-//      full pixels, up to two pixels away;
+//      then closing holes: levels at or above its level made full beside
+//      full pixels and no clear one, up to two pixels in;
 //   2. shrink or grow: the matte's smallest (largest) level over a disc of
 //      the radius, fractional radii blended between the two whole radii
 //      around them, then a Gaussian feather;
