@@ -92,8 +92,8 @@ void AddOverrideOptions(CLI::App& app, project::SettingOverrides& overrides) {
                  "Finishing: alpha at or above this percent becomes opaque")
       ->check(Percent());
   app.add_option("--close-holes", overrides.closeHoles,
-                 "Finishing: alpha at or above this percent beside opaque pixels (up to two "
-                 "pixels away) becomes opaque")
+                 "Finishing: alpha at or above this percent beside opaque pixels and no clear "
+                 "one becomes opaque, up to two pixels in")
       ->check(Percent());
   app.add_option("--shrink-grow", overrides.shrinkGrow,
                  "Finishing: shrinks (negative) or grows the matte by this many pixels")

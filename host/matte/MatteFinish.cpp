@@ -9,6 +9,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace mattix::matte {
@@ -132,17 +133,17 @@ void Feather(GreyImage& alpha, double sigma) {
 }
 
 // Closes holes of the matte beside full pixels: two passes of
-// CloseHolesRow, each reading the one before.
+// CloseHolesRow, each reading the one before (two planes, swapped).
 void CloseHoles(GreyImage& alpha, double low) {
   const int h = alpha.height;
   std::vector<std::uint8_t> bits(std::size_t(alpha.width) + 2);
+  GreyImage out(alpha.width, h);
   for (int pass = 0; pass < 2; ++pass) {
-    GreyImage out(alpha.width, h);
     for (int y = 0; y < h; ++y)
       internal::CloseHolesRow(y > 0 ? alpha.Row(y - 1) : nullptr, alpha.Row(y),
                               y + 1 < h ? alpha.Row(y + 1) : nullptr, out.Row(y), alpha.width, low,
                               bits.data());
-    alpha = std::move(out);
+    std::swap(alpha, out);
   }
 }
 

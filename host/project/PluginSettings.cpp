@@ -56,7 +56,7 @@ const std::array<PluginSetting, kPluginSettingCount> kPluginSettings{{
      [](ProjectSettings& s) -> double& { return s.finishing.refine; }},
     {"closeholes",
      "Close holes, 0 to 1 for 0 to 100 % of alpha: levels at or above become opaque beside "
-     "opaque pixels, up to two pixels away (NaN or below 0: the project's)",
+     "opaque pixels and no clear one, up to two pixels in (NaN or below 0: the project's)",
      0.0, 100.0, [](ProjectSettings& s) -> double& { return s.finishing.closeHoles; }},
 }};
 
